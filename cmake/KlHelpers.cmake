@@ -1,0 +1,83 @@
+# Shared build conventions: warnings as errors in our code, optional sanitizers.
+
+set(KL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+
+if(KL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# kl_library(NAME SOURCES... [DEPS ...]) : a static module library (PIC, linked
+# into the add-on, the tools and the tests).
+function(kl_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;PUBLIC_INCLUDE" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
+  target_compile_options(${name} PRIVATE ${KL_WARNINGS})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  if(A_DEPS)
+    target_link_libraries(${name} PUBLIC ${A_DEPS})
+  endif()
+endfunction()
+
+# kl_executable(NAME SOURCES... [DEPS ...])
+function(kl_executable name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
+  target_compile_options(${name} PRIVATE ${KL_WARNINGS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  if(A_DEPS)
+    target_link_libraries(${name} PRIVATE ${A_DEPS})
+  endif()
+endfunction()
+
+# kl_test(NAME SOURCES... [DEPS ...] [LABELS ...]) : a GoogleTest binary, one
+# ctest entry per binary so that ctest -j spreads binaries over the cores.
+function(kl_test name)
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
+  target_compile_options(${name} PRIVATE ${KL_WARNINGS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    KL_SAMPLES_DIR="${KL_SAMPLES_DIR}"
+    KL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    KL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 600)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT}
+    ENVIRONMENT "LC_ALL=pl_PL.UTF-8;LANG=pl_PL.UTF-8")
+  if(A_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}")
+  endif()
+endfunction()
+
+# kl_node_test(NAME SCRIPT [ARGS ...] [LABELS ...]) : a test written in Node
+# (browser tests through playwright-core, WASM oracles).
+function(kl_node_test name script)
+  cmake_parse_arguments(A "" "TIMEOUT" "ARGS;LABELS;DEPENDS_TARGETS" ${ARGN})
+  add_test(NAME ${name} COMMAND node ${script} ${A_ARGS})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 600)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT}
+    ENVIRONMENT "NODE_PATH=${KL_NODE_MODULES};KL_BINARY_DIR=${CMAKE_BINARY_DIR};KL_SOURCE_DIR=${CMAKE_SOURCE_DIR};KL_SAMPLES_DIR=${KL_SAMPLES_DIR};LC_ALL=pl_PL.UTF-8")
+  if(A_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}")
+  endif()
+endfunction()
+
+# kl_fuzzer(NAME SOURCES... DEPS ...) : a libFuzzer target, built only with
+# KL_FUZZ=ON and clang.
+function(kl_fuzzer name)
+  if(NOT KL_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -g)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+endfunction()
