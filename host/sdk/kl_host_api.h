@@ -36,6 +36,7 @@ typedef int32_t KlErr;
 #define KL_ERR_MEMFULL (-2130312311)
 #define KL_ERR_REFUSED (-2130312300)    /* undo scope missing, or shut down */
 #define KL_ERR_CANCEL (-2130312301)     /* body of an undoable command failed */
+#define KL_ERR_ATTREXIST (-2130312302)  /* an attribute of that type and name exists; index filled */
 
 /* ---- identifiers ------------------------------------------------------- */
 typedef struct KlGuid {
@@ -43,8 +44,10 @@ typedef struct KlGuid {
 } KlGuid;
 
 /* ---- resources of the add-on module ------------------------------------ *
- * The module exports one data symbol, KL_RESOURCE_TABLE_SYMBOL, pointing at a
- * table terminated by an entry with type 0. The host reads the add-on's
+ * The module exports one data symbol, KL_RESOURCE_TABLE_SYMBOL: the array
+ * itself, declared as
+ *     extern "C" const KlResource KlResourceTable[];
+ * and terminated by an entry with type 0. The host reads the add-on's
  * string lists and dialog descriptions from it; the add-on reads its own data
  * resources back through HostLoadResource. */
 #define KL_RES_DATA 0x44415441u      /* 'DATA' raw bytes */
@@ -169,6 +172,11 @@ typedef struct KlMemoSizes {
 } KlMemoSizes;
 
 typedef void (*KlGuidVisitor)(void* ctx, const KlGuid* guid, int32_t elemType);
+
+/* HostListElements filter bits; 0 lists everything */
+#define KL_FILTER_EDITABLE 1      /* not on a locked layer */
+#define KL_FILTER_ON_VISIBLE_LAYER 2
+#define KL_FILTER_IN_MODEL 4      /* every element of the project (one story) */
 
 /* ---- georeference ------------------------------------------------------ */
 typedef struct KlGeoLocation {
@@ -309,6 +317,10 @@ typedef struct KlHostFunctions {
 
     /* system shell: open an address in the default browser */
     KlErr (*ShellOpen)(const char* verb, const char* address, int32_t showMode);
+
+    /* start-up options of the host application, e.g. "demo" -> "1";
+     * KL_ERR_BADID when the option was not given. Check structSize before use. */
+    KlErr (*GetHostOption)(const char* name, char* buffer, size_t bufferSize);
 } KlHostFunctions;
 
 /* ---- entry points exported by the add-on (C linkage) ------------------- */
