@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <locale>
+#include <random>
+#include <sstream>
+
+#include "cloud/e57/e57_writer.h"
+#include "cloud/e57/e57_xml.h"
+#include "cloud/e57/paged_file_writer.h"
+#include "tests/e57/e57_read_back.h"
+
+namespace fs = std::filesystem;
+using kl::cloud::CloudPoint;
+
+namespace {
+
+class E57Writer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kl_e57_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+    size_t filesInDir() const { return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator())); }
+    fs::path dir_;
+};
+
+std::vector<CloudPoint> randomCloud(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> xy(-250.0, 250.0), z(80.0, 140.0);
+    std::vector<CloudPoint> pts(n);
+    for (auto& p : pts) {
+        p = {xy(rng), xy(rng), z(rng), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())};
+    }
+    return pts;
+}
+
+std::string readFile(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+pugi::xml_node scanOf(const pugi::xml_document& doc) { return doc.child("e57Root").child("data3D").child("vectorChild"); }
+
+}  // namespace
+
+TEST_F(E57Writer, OnePointMakesTheSmallestFile) {
+    std::string err;
+    ASSERT_TRUE(kl::e57::writeE57(path("one.e57"), {{1.5, 2.5, 3.5, 10, 20, 30}}, err)) << err;
+    const auto rb = readE57(path("one.e57"));
+    ASSERT_TRUE(rb.ok) << rb.error;
+    ASSERT_EQ(rb.packetLengths, std::vector<size_t>{36});  // 33 bytes + 3 padding
+    EXPECT_EQ(rb.sectionLogicalLength, 68u);
+    EXPECT_EQ(rb.dataPhysicalOffset, 80u);
+    EXPECT_EQ(rb.xmlPhysicalOffset, 48u + 68u);
+    EXPECT_EQ(rb.physicalLength, (48 + 68 + rb.xml.size() + 1019) / 1020 * 1024);
+    EXPECT_EQ(rb.x[0], 1.5f);
+    EXPECT_EQ(rb.z[0], 3.5f);
+    EXPECT_EQ(rb.b[0], 30);
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(rb.xml.c_str()));
+    auto scan = scanOf(doc);
+    EXPECT_STREQ(scan.child("indexBounds").child_value("rowMaximum"), "0");
+    EXPECT_STREQ(scan.child("cartesianBounds").child_value("xMinimum"), "1.5");
+    EXPECT_STREQ(scan.child("cartesianBounds").child_value("zMaximum"), "3.5");
+    auto proto = scan.child("points").child("prototype");
+    EXPECT_STREQ(proto.child_value("cartesianY"), "2.5");
+    EXPECT_STREQ(proto.child("cartesianY").attribute("minimum").value(), "2.5");
+    EXPECT_STREQ(scan.child("points").attribute("recordCount").value(), "1");
+    EXPECT_STREQ(scan.child("points").attribute("fileOffset").value(), "48");
+    EXPECT_EQ(rb.xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><e57Root type=\"Structure\"", 0), 0u);
+    EXPECT_EQ(rb.xml.find('\n'), std::string::npos);
+}
+
+TEST_F(E57Writer, PacketsHoldRunsOf1057Points) {
+    std::string err;
+    const auto pts = randomCloud(1058, 1);
+    ASSERT_TRUE(kl::e57::writeE57(path("two.e57"), pts, err)) << err;
+    const auto rb = readE57(path("two.e57"));
+    ASSERT_TRUE(rb.ok) << rb.error;
+    EXPECT_EQ(rb.packetPoints, (std::vector<size_t>{1057, 1}));
+    EXPECT_EQ(rb.packetLengths[0], 15876u);
+    ASSERT_EQ(rb.x.size(), pts.size());
+    for (size_t i = 0; i < pts.size(); ++i) {
+        ASSERT_EQ(rb.x[i], static_cast<float>(pts[i].x)) << i;
+        ASSERT_EQ(rb.y[i], static_cast<float>(pts[i].y)) << i;
+        ASSERT_EQ(rb.z[i], static_cast<float>(pts[i].z)) << i;
+        ASSERT_EQ(rb.g[i], pts[i].g) << i;
+    }
+}
+
+TEST_F(E57Writer, BoundsAreTheSinglePrecisionValuesWithSeventeenDigits) {
+    // Under a decimal-comma locale the XML must still use points.
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    std::string saved = old ? old : "C";
+    if (!std::setlocale(LC_ALL, "pl_PL.UTF-8")) GTEST_SKIP() << "pl_PL.UTF-8 not installed";
+    std::locale::global(std::locale("pl_PL.UTF-8"));
+    std::string err;
+    const bool ok = kl::e57::writeE57(path("tenth.e57"), {{0.1, -2.0, 1e6 + 0.25, 0, 0, 0}, {0.2, -1.0, 1e6, 1, 2, 3}}, err);
+    std::locale::global(std::locale::classic());
+    std::setlocale(LC_ALL, saved.c_str());
+    ASSERT_TRUE(ok) << err;
+    const auto rb = readE57(path("tenth.e57"));
+    ASSERT_TRUE(rb.ok) << rb.error;
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(rb.xml.c_str()));
+    auto b = scanOf(doc).child("cartesianBounds");
+    EXPECT_STREQ(b.child_value("xMinimum"), "0.10000000149011612");
+    EXPECT_STREQ(b.child_value("yMinimum"), "-2");
+    EXPECT_STREQ(b.child_value("zMaximum"), "1000000.25");
+    EXPECT_STREQ(scanOf(doc).child("points").child("prototype").child("cartesianX").attribute("minimum").value(),
+                 "0.10000000149011612");
+}
+
+TEST(E57Float, GeneralNotationWithoutTrailingZeros) {
+    EXPECT_EQ(kl::e57::formatE57Float(1.0), "1");
+    EXPECT_EQ(kl::e57::formatE57Float(0.0), "0");
+    EXPECT_EQ(kl::e57::formatE57Float(-0.5), "-0.5");
+    EXPECT_EQ(kl::e57::formatE57Float(1e-7), "9.9999999999999995e-08");
+    EXPECT_EQ(kl::e57::formatE57Float(static_cast<float>(0.1)), "0.10000000149011612");
+    EXPECT_EQ(kl::e57::formatE57Float(1e20), "1e+20");
+}
+
+TEST_F(E57Writer, StreamOfWholePagesGetsNoExtraPage) {
+    for (size_t bytes : {size_t{2040}, size_t{2041}, size_t{1}}) {
+        std::FILE* f = std::fopen(path("pages.bin").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        kl::e57::PagedFileWriter w(f);
+        std::vector<uint8_t> data(bytes, 0xAB);
+        w.write(data.data(), data.size());
+        w.finish();
+        std::fclose(f);
+        EXPECT_TRUE(w.ok());
+        EXPECT_EQ(fs::file_size(path("pages.bin")), (bytes + 1019) / 1020 * 1024) << bytes;
+    }
+}
+
+TEST_F(E57Writer, EmptyCloudWritesNoFile) {
+    std::string err;
+    EXPECT_FALSE(kl::e57::writeE57(path("none.e57"), {}, err));
+    EXPECT_EQ(err, "Brak punktow do zapisu.");
+    EXPECT_EQ(filesInDir(), 0u);
+}
+
+TEST_F(E57Writer, UnwritableFolderIsReported) {
+    std::string err;
+    EXPECT_FALSE(kl::e57::writeE57(path("missing/sub/x.e57"), randomCloud(3, 2), err));
+    EXPECT_EQ(err, "Nie mozna zapisac pliku e57.");
+}
+
+TEST_F(E57Writer, FailedWriteKeepsThePreviousFileAndLeavesNoPart) {
+    std::string err;
+    const auto target = path("import.e57");
+    ASSERT_TRUE(kl::e57::writeE57(target, randomCloud(10, 3), err)) << err;
+    const std::string before = readFile(target);
+
+    // A file-size limit makes the disk look full half way through the write.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        std::string e;
+        const bool ok = kl::e57::writeE57(target, randomCloud(200000, 4), e);
+        ::_exit(!ok && e == "Blad zapisu pliku e57 (brak miejsca na dysku?)." ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFile(target), before);
+    EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(E57Writer, SuccessfulWriteReplacesThePreviousFile) {
+    std::string err;
+    const auto target = path("import.e57");
+    ASSERT_TRUE(kl::e57::writeE57(target, randomCloud(10, 5), err));
+    ASSERT_TRUE(kl::e57::writeE57(target, randomCloud(2000, 6), err));
+    const auto rb = readE57(target);
+    ASSERT_TRUE(rb.ok) << rb.error;
+    EXPECT_EQ(rb.x.size(), 2000u);
+    EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(E57Writer, IndependentReaderSeesTheSamePoints) {
+    const auto pts = randomCloud(5000, 8);
+    std::string err;
+    ASSERT_TRUE(kl::e57::writeE57(path("oracle.e57"), pts, err)) << err;
+    const std::string cmd = "node " KL_SOURCE_DIR "/tests/e57/web_e57_xyz.mjs " + path("oracle.e57");
+    std::FILE* p = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ASSERT_EQ(::pclose(p), 0) << "web-e57 failed";
+    std::istringstream lines(out);
+    lines.imbue(std::locale::classic());
+    size_t i = 0;
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream ls(line);
+        ls.imbue(std::locale::classic());
+        double x, y, z;
+        int r, g, b;
+        ASSERT_TRUE(ls >> x >> y >> z >> r >> g >> b) << line;
+        ASSERT_LT(i, pts.size());
+        EXPECT_EQ(static_cast<float>(x), static_cast<float>(pts[i].x)) << i;
+        EXPECT_EQ(static_cast<float>(y), static_cast<float>(pts[i].y)) << i;
+        EXPECT_EQ(static_cast<float>(z), static_cast<float>(pts[i].z)) << i;
+        EXPECT_EQ(r, pts[i].r);
+        EXPECT_EQ(g, pts[i].g);
+        EXPECT_EQ(b, pts[i].b);
+        ++i;
+    }
+    EXPECT_EQ(i, pts.size());
+}
