@@ -1,0 +1,120 @@
+#include "geodata/polish_crs.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+#include "geodata/tm_projection.h"
+
+namespace kl::geo {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDegToRad = kPi / 180.0;
+constexpr double kRadToDeg = 180.0 / kPi;
+
+struct GridParams {
+  double k0;
+  double lon0Rad;
+  double falseEasting;
+  double falseNorthing;
+};
+
+constexpr GridParams kPl1992{0.9993, 19.0 * kDegToRad, 500000.0, -5300000.0};
+
+GridParams pl2000Params(int epsg) {
+  if (!isPl2000Epsg(epsg)) {
+    throw std::invalid_argument("Nieobslugiwany EPSG PL-2000");
+  }
+  const double lon0Deg = (epsg - 2176) * 3.0 + 15.0;
+  const double falseEasting = (epsg - 2171) * 1000000.0 + 500000.0;
+  return {0.999923, lon0Deg * kDegToRad, falseEasting, 0.0};
+}
+
+Point2d forward(const GridParams& g, double latDeg, double lonDeg) noexcept {
+  return tmForward(latDeg * kDegToRad, lonDeg * kDegToRad, g.k0, g.lon0Rad, g.falseEasting,
+                   g.falseNorthing);
+}
+
+LatLon inverse(const GridParams& g, double easting, double northing) noexcept {
+  const RadianLatLon r =
+      tmInverse(easting, northing, g.k0, g.lon0Rad, g.falseEasting, g.falseNorthing);
+  return {r.lat * kRadToDeg, r.lon * kRadToDeg};
+}
+
+Bbox boxOfCorners(const std::array<Point2d, 4>& corners) noexcept {
+  Bbox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+  for (const Point2d& p : corners) {
+    box.minX = std::min(box.minX, p.x);
+    box.minY = std::min(box.minY, p.y);
+    box.maxX = std::max(box.maxX, p.x);
+    box.maxY = std::max(box.maxY, p.y);
+  }
+  return box;
+}
+
+}  // namespace
+
+Point2d wgs84ToPl1992(double latDeg, double lonDeg) noexcept {
+  return forward(kPl1992, latDeg, lonDeg);
+}
+
+LatLon pl1992ToWgs84(double easting, double northing) noexcept {
+  return inverse(kPl1992, easting, northing);
+}
+
+Point2d wgs84ToPl2000(double latDeg, double lonDeg, int targetEpsg) {
+  return forward(pl2000Params(targetEpsg), latDeg, lonDeg);
+}
+
+LatLon pl2000ToWgs84(double easting, double northing, int sourceEpsg) {
+  return inverse(pl2000Params(sourceEpsg), easting, northing);
+}
+
+Point2d pl1992ToPl2000(double easting, double northing, int targetEpsg) {
+  const GridParams target = pl2000Params(targetEpsg);
+  const LatLon g = inverse(kPl1992, easting, northing);
+  return forward(target, g.lat, g.lon);
+}
+
+Point2d pl2000ToPl1992(double easting, double northing, int sourceEpsg) {
+  const LatLon g = inverse(pl2000Params(sourceEpsg), easting, northing);
+  return forward(kPl1992, g.lat, g.lon);
+}
+
+int pl2000EpsgForLongitude(double lonDeg) noexcept {
+  if (lonDeg < 16.5) return 2176;
+  if (lonDeg < 19.5) return 2177;
+  if (lonDeg < 22.5) return 2178;
+  return 2179;
+}
+
+LocalAffine localAffinePl1992ToPl2000(const Bbox& pl1992Box, int targetEpsg) {
+  const double cx = (pl1992Box.minX + pl1992Box.maxX) / 2.0;
+  const double cy = (pl1992Box.minY + pl1992Box.maxY) / 2.0;
+  const Point2d centre = pl1992ToPl2000(cx, cy, targetEpsg);
+  const Point2d east = pl1992ToPl2000(cx + 1.0, cy, targetEpsg);
+  const Point2d north = pl1992ToPl2000(cx, cy + 1.0, targetEpsg);
+  return {cx,
+          cy,
+          centre.x,
+          centre.y,
+          east.x - centre.x,
+          east.y - centre.y,
+          north.x - centre.x,
+          north.y - centre.y};
+}
+
+Bbox pl1992BoxFromWgs84Frame(double west, double south, double east, double north) noexcept {
+  return boxOfCorners({wgs84ToPl1992(south, west), wgs84ToPl1992(south, east),
+                       wgs84ToPl1992(north, west), wgs84ToPl1992(north, east)});
+}
+
+Bbox pl2000BoxFromPl1992(const Bbox& b, int targetEpsg) {
+  return boxOfCorners({pl1992ToPl2000(b.minX, b.minY, targetEpsg),
+                       pl1992ToPl2000(b.maxX, b.minY, targetEpsg),
+                       pl1992ToPl2000(b.minX, b.maxY, targetEpsg),
+                       pl1992ToPl2000(b.maxX, b.maxY, targetEpsg)});
+}
+
+}  // namespace kl::geo

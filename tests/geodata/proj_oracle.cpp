@@ -1,0 +1,68 @@
+#include "tests/geodata/proj_oracle.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace kl::geo::testing {
+namespace {
+
+std::string formatNumber(double v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 12);
+  return std::string(buf, r.ptr);
+}
+
+bool parseTwo(const std::string& line, std::pair<double, double>& out) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  double values[2];
+  for (double& v : values) {
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    const auto r = std::from_chars(p, end, v);
+    if (r.ec != std::errc()) return false;
+    p = r.ptr;
+  }
+  out = {values[0], values[1]};
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::pair<double, double>>> runCs2cs(
+    const std::string& from, const std::string& to,
+    const std::vector<std::pair<double, double>>& input) {
+  char path[] = "/tmp/kl_cs2cs_XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) return std::nullopt;
+  close(fd);
+  {
+    std::ofstream out(path);
+    for (const auto& [a, b] : input) out << formatNumber(a) << ' ' << formatNumber(b) << '\n';
+  }
+  const std::string command =
+      "LC_ALL=C cs2cs -f %.12f " + from + " " + to + " < " + path + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::vector<std::pair<double, double>> result;
+  if (pipe) {
+    std::string line;
+    char chunk[512];
+    while (std::fgets(chunk, sizeof chunk, pipe)) {
+      line += chunk;
+      if (!line.empty() && line.back() == '\n') {
+        std::pair<double, double> pair;
+        if (parseTwo(line, pair)) result.push_back(pair);
+        line.clear();
+      }
+    }
+    pclose(pipe);
+  }
+  std::remove(path);
+  if (result.size() != input.size()) return std::nullopt;
+  return result;
+}
+
+}  // namespace kl::geo::testing

@@ -1,0 +1,148 @@
+#include "geodata/polish_crs.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <stdexcept>
+
+#include "geodata/tm_projection.h"
+
+namespace kl::geo {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Meridian arc with the classic four-term series (GRS80), good to far below a
+// millimetre at Polish latitudes; an independent check of the northing.
+double meridianArc(double latDeg) {
+  const double p = latDeg * kPi / 180.0;
+  return 6378137.0 * (0.9983242984445848 * p - 0.0025146070728448195 * std::sin(2 * p) +
+                      2.6390466202308984e-6 * std::sin(4 * p) -
+                      3.418046136775213e-9 * std::sin(6 * p));
+}
+
+TEST(PolishCrs, CentralMeridianGivesFalseEastingAndScaledArc) {
+  const Point2d p = wgs84ToPl1992(52.0, 19.0);
+  EXPECT_EQ(p.x, 500000.0);
+  EXPECT_NEAR(p.y, meridianArc(52.0) * 0.9993 - 5300000.0, 1e-3);
+}
+
+TEST(PolishCrs, Pl2000CentralMeridianOfEachZone) {
+  for (int epsg = 2176; epsg <= 2179; ++epsg) {
+    const double lon0 = (epsg - 2176) * 3.0 + 15.0;
+    const Point2d p = wgs84ToPl2000(51.0, lon0, epsg);
+    EXPECT_EQ(p.x, (epsg - 2171) * 1e6 + 500000.0) << epsg;
+    EXPECT_NEAR(p.y, meridianArc(51.0) * 0.999923, 1e-3) << epsg;
+  }
+}
+
+TEST(PolishCrs, EquatorOnCentralMeridianIsFalseOrigin) {
+  const RadianLatLon g = tmInverse(500000.0, 0.0, 0.9993, 19.0 * kPi / 180.0, 500000.0, 0.0);
+  EXPECT_NEAR(g.lat, 0.0, 1e-15);
+  EXPECT_NEAR(g.lon, 19.0 * kPi / 180.0, 1e-15);
+}
+
+TEST(PolishCrs, RoundTripsStayBelowAMicrometreOverPoland) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> lat(48.5, 55.3);
+  std::uniform_real_distribution<double> lon(13.3, 24.9);
+  double worst = 0.0;
+  for (int i = 0; i < 20000; ++i) {
+    const double la = lat(rng);
+    const double lo = lon(rng);
+    const Point2d p92 = wgs84ToPl1992(la, lo);
+    const LatLon back = pl1992ToWgs84(p92.x, p92.y);
+    const Point2d again = wgs84ToPl1992(back.lat, back.lon);
+    worst = std::max(worst, std::hypot(again.x - p92.x, again.y - p92.y));
+    const int zone = pl2000EpsgForLongitude(lo);
+    const Point2d p2000 = pl1992ToPl2000(p92.x, p92.y, zone);
+    const Point2d p92back = pl2000ToPl1992(p2000.x, p2000.y, zone);
+    worst = std::max(worst, std::hypot(p92back.x - p92.x, p92back.y - p92.y));
+    const LatLon g2000 = pl2000ToWgs84(p2000.x, p2000.y, zone);
+    EXPECT_NEAR(g2000.lat, la, 1e-10);
+    EXPECT_NEAR(g2000.lon, lo, 1e-10);
+  }
+  EXPECT_LT(worst, 1e-6);
+}
+
+struct ZoneCase {
+  double lon;
+  int epsg;
+};
+
+class ZoneByLongitude : public ::testing::TestWithParam<ZoneCase> {};
+
+TEST_P(ZoneByLongitude, PicksZone) {
+  EXPECT_EQ(pl2000EpsgForLongitude(GetParam().lon), GetParam().epsg);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, ZoneByLongitude,
+                         ::testing::Values(ZoneCase{5.0, 2176}, ZoneCase{16.4999, 2176},
+                                           ZoneCase{16.5, 2177}, ZoneCase{19.4999, 2177},
+                                           ZoneCase{19.5, 2178}, ZoneCase{22.4999, 2178},
+                                           ZoneCase{22.5, 2179}, ZoneCase{30.0, 2179}));
+
+TEST(PolishCrs, Pl2000OperationsRejectOtherCodes) {
+  for (int bad : {0, 2175, 2180, 4326}) {
+    try {
+      (void)pl1992ToPl2000(500000.0, 500000.0, bad);
+      ADD_FAILURE() << bad;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_STREQ(e.what(), "Nieobslugiwany EPSG PL-2000");
+    }
+    EXPECT_THROW((void)pl2000ToPl1992(6500000.0, 5700000.0, bad), std::invalid_argument);
+    EXPECT_THROW((void)pl2000ToWgs84(6500000.0, 5700000.0, bad), std::invalid_argument);
+  }
+}
+
+TEST(PolishCrs, LocalAffineMatchesExactConversionNearCentre) {
+  const Bbox box{430000.0, 370000.0, 432000.0, 372000.0};
+  const LocalAffine affine = localAffinePl1992ToPl2000(box, 2177);
+  EXPECT_EQ(affine.sourceCenterX, 431000.0);
+  EXPECT_EQ(affine.sourceCenterY, 371000.0);
+  const Point2d exactCentre = pl1992ToPl2000(431000.0, 371000.0, 2177);
+  EXPECT_EQ(affine.targetCenterX, exactCentre.x);
+  EXPECT_EQ(affine.targetCenterY, exactCentre.y);
+  // The scale of both grids is close to 1, so the columns are near unit.
+  EXPECT_NEAR(std::hypot(affine.dxPerSourceX, affine.dyPerSourceX), 1.0, 1e-3);
+  for (const Point2d p : {Point2d{430000.0, 370000.0}, Point2d{432000.0, 372000.0},
+                          Point2d{431500.0, 370250.0}}) {
+    const Point2d exact = pl1992ToPl2000(p.x, p.y, 2177);
+    const Point2d approx = affine.apply(p);
+    EXPECT_LT(std::hypot(exact.x - approx.x, exact.y - approx.y), 5e-3);
+  }
+}
+
+TEST(PolishCrs, Pl2000BoxCoversAllFourConvertedCorners) {
+  const Bbox frame{430000.0, 370000.0, 430500.0, 370500.0};
+  const Bbox box = pl2000BoxFromPl1992(frame, 2178);
+  for (const Point2d c : {Point2d{frame.minX, frame.minY}, Point2d{frame.maxX, frame.minY},
+                          Point2d{frame.minX, frame.maxY}, Point2d{frame.maxX, frame.maxY}}) {
+    const Point2d p = pl1992ToPl2000(c.x, c.y, 2178);
+    EXPECT_GE(p.x, box.minX);
+    EXPECT_LE(p.x, box.maxX);
+    EXPECT_GE(p.y, box.minY);
+    EXPECT_LE(p.y, box.maxY);
+  }
+  // Grid convergence rotates the frame, so two corners alone give a smaller box.
+  const Point2d ll = pl1992ToPl2000(frame.minX, frame.minY, 2178);
+  const Point2d ur = pl1992ToPl2000(frame.maxX, frame.maxY, 2178);
+  // About 14 m per side of a 500 m frame at 21 degrees east.
+  const double twoCornerSpan = std::abs(ur.x - ll.x) + std::abs(ur.y - ll.y);
+  EXPECT_GT((box.maxX - box.minX) + (box.maxY - box.minY), twoCornerSpan + 10.0);
+}
+
+TEST(PolishCrs, WgsFrameBoxHoldsEveryCorner) {
+  const Bbox box = pl1992BoxFromWgs84Frame(20.99, 52.22, 21.01, 52.24);
+  const Point2d sw = wgs84ToPl1992(52.22, 20.99);
+  const Point2d ne = wgs84ToPl1992(52.24, 21.01);
+  const Point2d se = wgs84ToPl1992(52.22, 21.01);
+  EXPECT_EQ(box.minY, std::min(sw.y, se.y));
+  EXPECT_EQ(box.maxX, std::max(ne.x, se.x));
+  EXPECT_LE(box.minX, sw.x);
+  EXPECT_GE(box.maxY, ne.y);
+}
+
+}  // namespace
+}  // namespace kl::geo
