@@ -1,0 +1,139 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "cloud/las/arithmetic_model.h"
+
+namespace kl::las {
+
+// Range decoder over one bounded byte stream. Reads past the end yield zero bytes and
+// set overrun(), so hostile input can never make it read outside [data, data + size).
+class ArithmeticDecoder {
+ public:
+  // init() reads the 4 initial bytes; false if fewer than 4 are available.
+  bool init(const uint8_t* data, size_t size) {
+    data_ = data;
+    size_ = size;
+    pos_ = 0;
+    overrun_ = false;
+    length_ = kAcMaxLength;
+    value_ = 0;
+    for (int i = 0; i < 4; ++i) value_ = (value_ << 8) | nextByte();
+    return !overrun_;
+  }
+
+  uint32_t decodeBit(ArithmeticBitModel& m) {
+    const uint32_t x = m.bit0Prob_ * (length_ >> kBitLengthShift);
+    uint32_t sym;
+    if (value_ < x) {
+      sym = 0;
+      length_ = x;
+      ++m.bit0Count_;
+    } else {
+      sym = 1;
+      value_ -= x;
+      length_ -= x;
+    }
+    if (length_ < kAcMinLength) renormalize();
+    if (--m.bitsUntilUpdate_ == 0) m.update();
+    return sym;
+  }
+
+  uint32_t decodeSymbol(ArithmeticModel& m) {
+    const uint32_t* dist = m.storage_.data();
+    uint32_t sym, x, y = length_;
+    if (m.tableSize_ != 0) {
+      length_ >>= kSymbolLengthShift;
+      const uint32_t dv = value_ / length_;
+      const uint32_t t = dv >> m.tableShift_;
+      const uint32_t* table = dist + 2 * m.symbols_;
+      if (t > m.tableSize_) {
+        // value beyond the interval only happens on corrupt data; pick the last symbol
+        sym = m.lastSymbol_;
+      } else {
+        sym = table[t];
+        uint32_t hi = table[t + 1] + 1;
+        while (hi > sym + 1) {
+          const uint32_t mid = (sym + hi) >> 1;
+          if (dist[mid] > dv) hi = mid; else sym = mid;
+        }
+      }
+      x = dist[sym] * length_;
+      if (sym != m.lastSymbol_) y = dist[sym + 1] * length_;
+    } else {
+      x = sym = 0;
+      length_ >>= kSymbolLengthShift;
+      uint32_t hi = m.symbols_;
+      uint32_t k = hi >> 1;
+      do {
+        const uint32_t z = length_ * dist[k];
+        if (z > value_) {
+          hi = k;
+          y = z;
+        } else {
+          sym = k;
+          x = z;
+        }
+      } while ((k = (sym + hi) >> 1) != sym);
+    }
+    value_ -= x;
+    length_ = y - x;
+    if (length_ < kAcMinLength) renormalize();
+    ++m.storage_[m.symbols_ + sym];
+    if (--m.symbolsUntilUpdate_ == 0) m.update();
+    return sym;
+  }
+
+  // raw bits, 1..32
+  uint32_t readBits(uint32_t bits) {
+    if (bits > 19) {
+      const uint32_t low = readShort();
+      return (readBits(bits - 16) << 16) | low;
+    }
+    length_ >>= bits;
+    uint32_t sym = value_ / length_;
+    value_ -= length_ * sym;
+    if (length_ < kAcMinLength) renormalize();
+    if (sym >> bits) {
+      overrun_ = true;  // corrupt stream
+      sym &= (1u << bits) - 1;
+    }
+    return sym;
+  }
+  uint32_t readShort() { return readBits(16); }
+  uint32_t readInt() {
+    const uint32_t low = readShort();
+    return (readShort() << 16) | low;
+  }
+  uint64_t readInt64() {
+    const uint64_t low = readInt();
+    return (static_cast<uint64_t>(readInt()) << 32) | low;
+  }
+
+  bool overrun() const { return overrun_; }
+  size_t consumed() const { return pos_; }
+
+ private:
+  uint32_t nextByte() {
+    if (pos_ < size_) return data_[pos_++];
+    ++pos_;
+    overrun_ = true;
+    return 0;
+  }
+  void renormalize() {
+    do {
+      value_ = (value_ << 8) | nextByte();
+      length_ <<= 8;
+    } while (length_ < kAcMinLength);
+  }
+
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  size_t pos_ = 0;
+  uint32_t value_ = 0;
+  uint32_t length_ = 0;
+  bool overrun_ = false;
+};
+
+}  // namespace kl::las

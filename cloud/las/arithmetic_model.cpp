@@ -1,0 +1,75 @@
+#include "cloud/las/arithmetic_model.h"
+
+namespace kl::las {
+
+void ArithmeticBitModel::update() {
+  bitCount_ += updateCycle_;
+  if (bitCount_ > kBitMaxCount) {
+    bitCount_ = (bitCount_ + 1) >> 1;
+    bit0Count_ = (bit0Count_ + 1) >> 1;
+    if (bit0Count_ == bitCount_) ++bitCount_;
+  }
+  const uint32_t scale = 0x80000000u / bitCount_;
+  bit0Prob_ = (bit0Count_ * scale) >> (31 - kBitLengthShift);
+  updateCycle_ = (5 * updateCycle_) >> 2;
+  if (updateCycle_ > 64) updateCycle_ = 64;
+  bitsUntilUpdate_ = updateCycle_;
+}
+
+ArithmeticModel::ArithmeticModel(uint32_t symbols) : symbols_(symbols), lastSymbol_(symbols - 1) {
+  if (symbols_ > 16) {
+    uint32_t tableBits = 3;
+    while (symbols_ > (1u << (tableBits + 2))) ++tableBits;
+    tableSize_ = 1u << tableBits;
+    tableShift_ = kSymbolLengthShift - tableBits;
+  }
+  storage_.assign(2 * symbols_ + (tableSize_ ? tableSize_ + 2 : 0), 0);
+  reset();
+}
+
+void ArithmeticModel::reset() {
+  uint32_t* c = counts();
+  for (uint32_t k = 0; k < symbols_; ++k) c[k] = 1;
+  totalCount_ = 0;
+  updateCycle_ = symbols_;
+  update();
+  symbolsUntilUpdate_ = updateCycle_ = (symbols_ + 6) >> 1;
+}
+
+void ArithmeticModel::update() {
+  uint32_t* c = counts();
+  uint32_t* d = distribution();
+  totalCount_ += updateCycle_;
+  if (totalCount_ > kSymbolMaxCount) {
+    totalCount_ = 0;
+    for (uint32_t k = 0; k < symbols_; ++k) {
+      c[k] = (c[k] + 1) >> 1;
+      totalCount_ += c[k];
+    }
+  }
+  const uint32_t scale = 0x80000000u / totalCount_;
+  uint32_t sum = 0;
+  if (tableSize_ == 0) {
+    for (uint32_t k = 0; k < symbols_; ++k) {
+      d[k] = (scale * sum) >> (31 - kSymbolLengthShift);
+      sum += c[k];
+    }
+  } else {
+    uint32_t* t = table();
+    uint32_t filled = 0;
+    for (uint32_t k = 0; k < symbols_; ++k) {
+      d[k] = (scale * sum) >> (31 - kSymbolLengthShift);
+      sum += c[k];
+      const uint32_t w = d[k] >> tableShift_;
+      while (filled < w) t[++filled] = k - 1;
+    }
+    t[0] = 0;
+    while (filled <= tableSize_) t[++filled] = symbols_ - 1;
+  }
+  updateCycle_ = (5 * updateCycle_) >> 2;
+  const uint32_t maxCycle = (symbols_ + 6) << 3;
+  if (updateCycle_ > maxCycle) updateCycle_ = maxCycle;
+  symbolsUntilUpdate_ = updateCycle_;
+}
+
+}  // namespace kl::las
