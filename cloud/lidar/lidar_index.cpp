@@ -1,0 +1,33 @@
+#include "cloud/lidar/lidar_index.h"
+
+#include "cloud/lidar/sheet_index_text.h"
+
+namespace kl::cloud {
+
+int epsgFromUkladXy(std::string_view text) {
+    if (text.find("PL-1992") != std::string_view::npos) return 2180;
+    if (text.find("PL-2000") == std::string_view::npos) return 0;
+    const auto s = text.find('S');
+    if (s == std::string_view::npos || s + 1 >= text.size()) return 0;
+    const char d = text[s + 1];
+    return d >= '5' && d <= '8' ? 2176 + (d - '5') : 0;
+}
+
+std::vector<LidarTile> parseLidarIndex(std::string_view answer) {
+    std::vector<LidarTile> tiles;
+    forEachIndexMember(answer, [&](size_t member, size_t urlTag) {
+        LidarTile t;
+        t.url = indexElementText(answer, urlTag, "url_do_pobrania");
+        if (t.url.rfind("http", 0) != 0) return;
+        t.godlo = indexElementText(answer, member, "godlo");
+        const auto density = indexElementText(answer, member, "char_przestrz");
+        t.density = density.empty() ? 0.0 : leadingDecimal(density);
+        t.epsg = epsgFromUkladXy(indexElementText(answer, member, "uklad_xy"));
+        tiles.push_back(std::move(t));
+    });
+    return tiles;
+}
+
+std::string lidarIndexTypeName(int year) { return "gugik:SkorowidzDanychPomiarowychLIDAR" + std::to_string(year); }
+
+}  // namespace kl::cloud

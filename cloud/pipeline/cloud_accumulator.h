@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "cloud/e57/cloud_point.h"
+#include "cloud/pipeline/voxel_set.h"
+#include "geodata/geometry.h"
+#include "geodata/polish_crs.h"
+
+namespace kl::cloud {
+
+// Collects the points of one download: crops them to the frame, moves them
+// into the target PL-2000 zone relative to the origin and keeps the first
+// point of every voxel.
+class CloudAccumulator {
+public:
+    enum class Add { Kept, Dropped, OverBudget };
+
+    // frame in PL-1992; voxel 0 keeps every point; placeEpsg 2176..2179.
+    // The origin starts at the frame's south-west corner in the zone, z = 0.
+    CloudAccumulator(const geo::Bbox& frame, double voxel, int placeEpsg, int64_t budget);
+
+    void setOrigin(double e, double n, double z);
+
+    // x, y in PL-1992, z absolute height. OverBudget: the point was not kept
+    // because the cloud already holds the budget.
+    Add add(double x, double y, double z, uint8_t r, uint8_t g, uint8_t b);
+
+    const std::vector<CloudPoint>& points() const { return points_; }
+    std::vector<CloudPoint>& points() { return points_; }
+    double originE() const { return originE_; }
+    double originN() const { return originN_; }
+    double originZ() const { return originZ_; }
+    const geo::Bbox& frame() const { return frame_; }
+    int placeEpsg() const { return placeEpsg_; }
+
+private:
+    geo::Bbox frame_;
+    double voxel_;
+    int placeEpsg_;
+    int64_t budget_;
+    geo::LocalAffine toZone_;
+    double originE_ = 0, originN_ = 0, originZ_ = 0;
+    VoxelSet voxels_;
+    std::vector<CloudPoint> points_;
+};
+
+}  // namespace kl::cloud

@@ -1,0 +1,87 @@
+#include "cloud/pipeline/tile_points.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kl::cloud {
+namespace {
+
+template <typename T>
+T loadLe(const uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);  // LAS is little-endian, like every target of the add-on
+    return v;
+}
+
+constexpr double kZoneMargin = 2.0;
+
+}  // namespace
+
+int colourOffset(uint8_t f, uint16_t recordLength) {
+    int at = -1;
+    if (f == 2) at = 20;
+    else if (f == 3 || f == 5) at = 28;
+    else if (f == 7 || f == 8) at = 30;
+    if (at < 0 || at + 6 > recordLength) return -1;
+    return at;
+}
+
+TilePointFeeder::TilePointFeeder(CloudAccumulator& acc, const TileLayout& layout)
+    : acc_(acc), layout_(layout), colour_(colourOffset(layout.pointFormat, layout.recordLength)),
+      zoneTile_(geo::isPl2000Epsg(layout.epsg)), firstPoint_(acc.points().size()) {
+    if (zoneTile_) {
+        const auto& f = acc.frame();
+        zoneBox_ = geo::pl2000BoxFromPl1992(f, layout.epsg);
+        zoneBox_.minX -= kZoneMargin;
+        zoneBox_.minY -= kZoneMargin;
+        zoneBox_.maxX += kZoneMargin;
+        zoneBox_.maxY += kZoneMargin;
+    }
+}
+
+bool TilePointFeeder::feed(const uint8_t* records, size_t count) {
+    if (layout_.recordLength < 20) return true;
+    const auto& sc = layout_.scale;
+    const auto& of = layout_.offset;
+    for (size_t n = 0; n < count; ++n) {
+        const uint8_t* rec = records + n * layout_.recordLength;
+        double x = loadLe<int32_t>(rec) * sc[0] + of[0];
+        double y = loadLe<int32_t>(rec + 4) * sc[1] + of[1];
+        const double z = loadLe<int32_t>(rec + 8) * sc[2] + of[2];
+        if (zoneTile_) {
+            if (x < zoneBox_.minX || x > zoneBox_.maxX || y < zoneBox_.minY || y > zoneBox_.maxY) continue;
+            const auto p = geo::pl2000ToPl1992(x, y, layout_.epsg);
+            x = p.x;
+            y = p.y;
+        }
+        std::array<uint16_t, 3> raw;
+        if (colour_ >= 0) {
+            raw = {loadLe<uint16_t>(rec + colour_), loadLe<uint16_t>(rec + colour_ + 2), loadLe<uint16_t>(rec + colour_ + 4)};
+        } else {
+            const auto intensity = loadLe<uint16_t>(rec + 12);
+            raw = {intensity, intensity, intensity};
+        }
+        const auto added = acc_.add(x, y, z, 0, 0, 0);
+        if (added == CloudAccumulator::Add::OverBudget) return false;
+        if (added == CloudAccumulator::Add::Kept) {
+            raw_.push_back(raw);
+            maxRaw_ = std::max({maxRaw_, raw[0], raw[1], raw[2]});
+        }
+    }
+    return true;
+}
+
+void TilePointFeeder::finish() {
+    const int shift = maxRaw_ > 255 ? 8 : 0;
+    auto& pts = acc_.points();
+    for (size_t i = 0; i < raw_.size(); ++i) {
+        auto& p = pts[firstPoint_ + i];
+        p.r = static_cast<uint8_t>(raw_[i][0] >> shift);
+        p.g = static_cast<uint8_t>(raw_[i][1] >> shift);
+        p.b = static_cast<uint8_t>(raw_[i][2] >> shift);
+    }
+    raw_.clear();
+    maxRaw_ = 0;
+}
+
+}  // namespace kl::cloud

@@ -1,0 +1,50 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "cloud/pipeline/cloud_accumulator.h"
+
+namespace kl::cloud {
+
+// What the pipeline needs to know of one tile's point records.
+struct TileLayout {
+    uint8_t pointFormat = 0;  // 0..10, compression bits already masked
+    uint16_t recordLength = 0;
+    std::array<double, 3> scale{1, 1, 1};
+    std::array<double, 3> offset{0, 0, 0};
+    int epsg = 2180;  // horizontal system of the tile
+};
+
+// Offset of the 16-bit red, green, blue values in a record; -1 when the
+// format has no colour or the record is too short to hold it.
+int colourOffset(uint8_t pointFormat, uint16_t recordLength);
+
+// Feeds the records of one tile, in file order, into the accumulator.
+// Colour comes from the RGB fields (or the intensity when there is none).
+// Most files store 16-bit colour; some store 8-bit values in the 16-bit
+// fields, which would come out black if the high byte were taken, so the
+// scale is decided per tile when the tile is finished.
+class TilePointFeeder {
+public:
+    TilePointFeeder(CloudAccumulator& acc, const TileLayout& layout);
+
+    // False when the cloud went over its budget; the feeder stops there.
+    bool feed(const uint8_t* records, size_t count);
+    // Sets the colours of the points this tile added.
+    void finish();
+
+    size_t kept() const { return raw_.size(); }
+
+private:
+    CloudAccumulator& acc_;
+    TileLayout layout_;
+    int colour_;
+    bool zoneTile_;
+    geo::Bbox zoneBox_{};
+    size_t firstPoint_;
+    uint16_t maxRaw_ = 0;
+    std::vector<std::array<uint16_t, 3>> raw_;
+};
+
+}  // namespace kl::cloud

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "cloud/pipeline/cloud_accumulator.h"
+
+using kl::cloud::CloudAccumulator;
+using kl::geo::Bbox;
+
+namespace {
+// A 300 m frame in Kraków, in PL-1992; zone 7 (EPSG 2178).
+const Bbox kFrame{566000.0, 243000.0, 566300.0, 243300.0};
+}  // namespace
+
+TEST(CloudAccumulator, FirstPointOfAVoxelWins) {
+    CloudAccumulator acc(kFrame, 0.5, 2178, 100);
+    EXPECT_EQ(acc.add(566100.01, 243100.01, 210.01, 1, 1, 1), CloudAccumulator::Add::Kept);
+    EXPECT_EQ(acc.add(566100.02, 243100.02, 210.02, 2, 2, 2), CloudAccumulator::Add::Dropped);
+    ASSERT_EQ(acc.points().size(), 1u);
+    EXPECT_EQ(acc.points()[0].r, 1);
+}
+
+TEST(CloudAccumulator, WithoutVoxelEveryPointInsideTheFrameIsKept) {
+    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
+    EXPECT_EQ(acc.add(566100.01, 243100.01, 210, 0, 0, 0), CloudAccumulator::Add::Kept);
+    EXPECT_EQ(acc.add(566100.01, 243100.01, 210, 0, 0, 0), CloudAccumulator::Add::Kept);
+    EXPECT_EQ(acc.add(565999.99, 243100, 210, 0, 0, 0), CloudAccumulator::Add::Dropped);
+    EXPECT_EQ(acc.add(566100, 243300.01, 210, 0, 0, 0), CloudAccumulator::Add::Dropped);
+    EXPECT_EQ(acc.add(566300, 243300, 210, 0, 0, 0), CloudAccumulator::Add::Kept);  // edges belong to the frame
+    EXPECT_EQ(acc.points().size(), 3u);
+}
+
+TEST(CloudAccumulator, LocalCoordinatesAreZoneCoordinatesLessTheSouthWestCorner) {
+    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
+    const double x = 566150, y = 243120, z = 215.5;
+    ASSERT_EQ(acc.add(x, y, z, 0, 0, 0), CloudAccumulator::Add::Kept);
+    const auto exact = kl::geo::pl1992ToPl2000(x, y, 2178);
+    const auto& p = acc.points()[0];
+    EXPECT_NEAR(p.x + acc.originE(), exact.x, 0.01);
+    EXPECT_NEAR(p.y + acc.originN(), exact.y, 0.01);
+    EXPECT_EQ(p.z, z);  // no survey point: heights stay absolute
+    // The origin is the smallest easting and northing of the frame corners.
+    for (double cx : {kFrame.minX, kFrame.maxX})
+        for (double cy : {kFrame.minY, kFrame.maxY}) {
+            const auto c = kl::geo::pl1992ToPl2000(cx, cy, 2178);
+            EXPECT_GE(c.x, acc.originE() - 0.01);
+            EXPECT_GE(c.y, acc.originN() - 0.01);
+        }
+}
+
+TEST(CloudAccumulator, SurveyPointOriginMovesHeightsToo) {
+    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
+    acc.setOrigin(7'500'000, 5'550'000, 200);
+    ASSERT_EQ(acc.add(566150, 243120, 215.5, 0, 0, 0), CloudAccumulator::Add::Kept);
+    EXPECT_DOUBLE_EQ(acc.points()[0].z, 15.5);
+}
+
+TEST(CloudAccumulator, BudgetStopsTheCloud) {
+    CloudAccumulator acc(kFrame, 0.0, 2178, 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(acc.add(566100 + i, 243100, 210, 0, 0, 0), CloudAccumulator::Add::Kept);
+    EXPECT_EQ(acc.add(566110, 243100, 210, 0, 0, 0), CloudAccumulator::Add::OverBudget);
+    EXPECT_EQ(acc.points().size(), 3u);
+}
+
+TEST(CloudAccumulator, GarbageHeightIsDropped) {
+    CloudAccumulator acc(kFrame, 0.2, 2178, 10);
+    EXPECT_EQ(acc.add(566100, 243100, INFINITY, 0, 0, 0), CloudAccumulator::Add::Dropped);
+    EXPECT_EQ(acc.add(566100, 243100, NAN, 0, 0, 0), CloudAccumulator::Add::Dropped);
+    EXPECT_EQ(acc.add(566100, 243100, 1e30, 0, 0, 0), CloudAccumulator::Add::Dropped);
+}
+
+TEST(VoxelSet, NegativeAndFarKeysAreDistinct) {
+    kl::cloud::VoxelSet s;
+    EXPECT_TRUE(s.insert(-1, -1, -1));
+    EXPECT_TRUE(s.insert(1, 1, 1));
+    EXPECT_FALSE(s.insert(-1, -1, -1));
+    EXPECT_TRUE(s.insert(int64_t{1} << 40, 0, 0));  // outside the packed range
+    EXPECT_FALSE(s.insert(int64_t{1} << 40, 0, 0));
+    EXPECT_TRUE(s.insert(0, 0, int64_t{1} << 21));
+    for (int i = 0; i < 100000; ++i) ASSERT_TRUE(s.insert(i, -i, i % 7));
+    for (int i = 0; i < 100000; ++i) ASSERT_FALSE(s.insert(i, -i, i % 7));
+    EXPECT_EQ(s.size(), 100004u);
+}

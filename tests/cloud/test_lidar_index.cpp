@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cloud/lidar/lidar_index.h"
+#include "cloud/lidar/sheet_index_text.h"
+
+using namespace kl::cloud;
+
+namespace {
+std::string sample(const char* name) {
+    std::ifstream in(std::string(KL_SAMPLES_DIR) + "/gml/polish_wfs/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string member(const std::string& url, const std::string& density, const std::string& uklad) {
+    return "<wfs:member><gugik:X><gugik:godlo>G-1</gugik:godlo><gugik:char_przestrz>" + density +
+           "</gugik:char_przestrz><gugik:uklad_xy>" + uklad + "</gugik:uklad_xy><gugik:url_do_pobrania>" + url +
+           "</gugik:url_do_pobrania></gugik:X></wfs:member>";
+}
+}  // namespace
+
+TEST(LidarIndex, HorizontalSystemOfATile) {
+    EXPECT_EQ(epsgFromUkladXy("PL-1992"), 2180);
+    EXPECT_EQ(epsgFromUkladXy("PL-2000:S5"), 2176);
+    EXPECT_EQ(epsgFromUkladXy("PL-2000:S6"), 2177);
+    EXPECT_EQ(epsgFromUkladXy("PL-2000:S7"), 2178);
+    EXPECT_EQ(epsgFromUkladXy("PL-2000:S8"), 2179);
+    EXPECT_EQ(epsgFromUkladXy("PL-2000:S9"), 0);
+    EXPECT_EQ(epsgFromUkladXy("PL-2000"), 0);
+    EXPECT_EQ(epsgFromUkladXy("PL-2000:S"), 0);
+    EXPECT_EQ(epsgFromUkladXy("UTM 34N"), 0);
+    EXPECT_EQ(epsgFromUkladXy(""), 0);
+}
+
+TEST(LidarIndex, RealAnswerInPl1992) {
+    const auto tiles = parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2023_pl1992.xml"));
+    ASSERT_EQ(tiles.size(), 1u);
+    EXPECT_EQ(tiles[0].godlo, "N-34-139-A-c-1-1-3-4");
+    EXPECT_EQ(tiles[0].density, 12.0);
+    EXPECT_EQ(tiles[0].epsg, 2180);
+    EXPECT_EQ(tiles[0].url.rfind("https://", 0), 0u);
+    EXPECT_NE(tiles[0].url.find(".laz"), std::string::npos);
+}
+
+TEST(LidarIndex, RealAnswerInAPl2000Zone) {
+    const auto tiles = parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2022.xml"));
+    ASSERT_EQ(tiles.size(), 1u);
+    EXPECT_EQ(tiles[0].epsg, 2178);
+    EXPECT_EQ(tiles[0].density, 15.0);
+}
+
+TEST(LidarIndex, EmptyAnswerGivesNoTile) {
+    EXPECT_TRUE(parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2019_empty.xml")).empty());
+    EXPECT_TRUE(parseLidarIndex("").empty());
+    EXPECT_TRUE(parseLidarIndex("<html>500</html>").empty());
+}
+
+TEST(LidarIndex, OtherSchemesAreSkippedAndMissingDensityIsZero) {
+    const std::string answer = "<wfs:FeatureCollection>" + member("ftp://x/a.laz", "12 p/m2", "PL-1992") +
+                               member("http://h/b.laz", "", "PL-2000:S6") + member("https://h/c.laz", "4,5 p/m2", "PL-1992") +
+                               "</wfs:FeatureCollection>";
+    const auto tiles = parseLidarIndex(answer);
+    ASSERT_EQ(tiles.size(), 2u);
+    EXPECT_EQ(tiles[0].url, "http://h/b.laz");
+    EXPECT_EQ(tiles[0].density, 0.0);
+    EXPECT_EQ(tiles[0].epsg, 2177);
+    EXPECT_EQ(tiles[1].density, 4.5);
+}
+
+TEST(LidarIndex, TruncatedAnswerDoesNotReadPastTheEnd) {
+    const std::string full = member("https://h/c.laz", "12", "PL-1992");
+    for (size_t n = 0; n < full.size(); ++n) {
+        const auto tiles = parseLidarIndex(std::string_view(full).substr(0, n));
+        for (const auto& t : tiles) EXPECT_EQ(t.url.rfind("http", 0), 0u);
+    }
+}
+
+TEST(LidarIndex, TypeNamePerYear) { EXPECT_EQ(lidarIndexTypeName(2023), "gugik:SkorowidzDanychPomiarowychLIDAR2023"); }
+
+TEST(SheetIndexText, ElementTextIsTrimmed) {
+    EXPECT_EQ(indexElementText("<gugik:godlo> \r\n A-1\t</gugik:godlo>", 0, "godlo"), "A-1");
+    EXPECT_EQ(indexElementText("<gugik:other>x</gugik:other>", 0, "godlo"), "");
+    EXPECT_EQ(leadingDecimal("12 p/m2"), 12.0);
+    EXPECT_EQ(leadingDecimal("abc"), 0.0);
+}
