@@ -137,6 +137,11 @@ typedef struct KlElement {
     double thickness;  /* slab */
     double skirtLevel; /* mesh: height of the skirt below the lowest point */
     int32_t material;  /* surface (mesh, morph) or building material (slab) */
+    /* hatch: colour override of the fill, components 0..1, used when hasFillColour is 1 */
+    int32_t hasFillColour;
+    double fillRed, fillGreen, fillBlue;
+    /* text: host anchoring and flag fields */
+    int32_t textFlags;
 } KlElement;
 
 /* Morph body under construction, owned by the host until HostBodyDispose. */
