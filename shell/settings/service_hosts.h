@@ -1,0 +1,37 @@
+#pragma once
+// The web services the pages draw from, by host. Paths and query keys belong
+// to the code that builds each request; only the scheme and host (with an
+// optional port) are configuration, so a test can point every one of them at
+// a loopback fixture server.
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace kl::settings {
+
+struct ServiceHosts {
+    std::string orto = "https://mapy.geoportal.gov.pl";       // orthophoto WMS
+    std::string egib = "https://integracja.gugik.gov.pl";     // cadastre integration WMS
+    std::string prg = "https://mapy.geoportal.gov.pl";        // administrative boundaries WMS
+    std::string mpzp = "https://mapy.geoportal.gov.pl";       // local plan coverage preview
+    std::string pog = "https://mapy.geoportal.gov.pl";        // general plan coverage preview
+    std::string ofm = "https://tiles.openfreemap.org";        // vector base-map style
+};
+
+// Environment variable that, when it holds an http(s) origin such as
+// "http://127.0.0.1:8080", replaces every host above.
+inline constexpr const char* kServiceHostsOverrideVar = "KL_SERVICE_HOSTS";
+
+// Accepts "http://" or "https://" followed by a host and an optional port, with
+// no path, query, user part or whitespace.
+bool isServiceOrigin(std::string_view text) noexcept;
+
+ServiceHosts serviceHostsWithOverride(std::string_view overrideOrigin);
+// The defaults, or all hosts at the origin named by the environment variable.
+ServiceHosts configuredServiceHosts();
+
+// The form the pages receive: {"orto": origin, "egib": ..., ...}.
+nlohmann::json serviceHostsJson(const ServiceHosts& hosts);
+
+}  // namespace kl::settings

@@ -1,0 +1,36 @@
+#include "shell/settings/z_anchor.h"
+
+#include <cmath>
+#include <string_view>
+
+namespace kl::settings {
+namespace {
+
+std::string wholeMetres(double v) {
+    const double t = std::trunc(v);
+    if (!(std::fabs(t) < 1e15)) return "?";
+    return std::to_string(static_cast<long long>(t));
+}
+
+bool sameSite(const AnchorSite& a, const AnchorSite& b) {
+    return a.epsg == b.epsg && std::fabs(a.easting - b.easting) <= kAnchorSiteToleranceMetres &&
+           std::fabs(a.northing - b.northing) <= kAnchorSiteToleranceMetres;
+}
+
+}  // namespace
+
+void setZAnchor(Settings& settings, double height, const AnchorSite& site) {
+    settings.zAnchor = height;
+    settings.hasZAnchor = true;
+    settings.zAnchorSite = site;
+}
+
+AnchorDecision anchorFor(const Settings& settings, const AnchorSite& site) {
+    if (!settings.hasZAnchor || settings.zAnchor == 0.0) return {};
+    if (settings.zAnchorSite && sameSite(*settings.zAnchorSite, site)) return {true, settings.zAnchor, {}};
+    return {false, 0.0,
+            "Rzedna odniesienia z ustawien (" + wholeMetres(settings.zAnchor) +
+                " m npm) dotyczy innego Survey Pointu - nie zastosowano jej."};
+}
+
+}  // namespace kl::settings

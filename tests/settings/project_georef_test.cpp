@@ -1,0 +1,217 @@
+#include "shell/settings/project_georef.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "geodata/polish_crs.h"
+#include "tests/settings/fake_host.h"
+
+namespace kl::settings {
+namespace {
+
+namespace fs = std::filesystem;
+using kl::testing::FakeGeoHost;
+
+void setName(KlGeoLocation& rec, const char* name) {
+    std::strncpy(rec.crsName, name, sizeof rec.crsName - 1);
+}
+
+// Diagnostics go to a private folder so the test can read exactly what was appended.
+class GeorefTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kl_georef_XXXXXX").string();
+        diag_ = ::mkdtemp(pattern.data());
+        ::setenv("KL_DIAG_DIR", diag_.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("KL_DIAG_DIR");
+        std::error_code ec;
+        fs::remove_all(diag_, ec);
+    }
+    std::string diagText() const {
+        std::ifstream in(diag_ / "ordvik_geo_diag.txt", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    fs::path diag_;
+    FakeGeoHost host;
+};
+
+TEST_F(GeorefTest, FailingHostReadIsUnreadable) {
+    host.readError = KL_ERR_GENERAL;
+    const auto g = readProjectGeoref(host.table());
+    EXPECT_EQ(g.level, GeorefLevel::Unreadable);
+    EXPECT_EQ(g.message, "Nie mozna odczytac georeferencji projektu (GeoLocation).");
+    EXPECT_EQ(g.epsg, 2180);
+    EXPECT_EQ(readProjectGeoref(nullptr).level, GeorefLevel::Unreadable);
+}
+
+TEST_F(GeorefTest, NoGeoreferenceIsUnreadableWithAdvice) {
+    const auto g = readProjectGeoref(host.table());
+    EXPECT_EQ(g.level, GeorefLevel::Unreadable);
+    EXPECT_EQ(g.message,
+              "Projekt nie ma georeferencji. Kliknij \"Ustaw lokalizacje projektu wg mapy\" w palecie Geodrop "
+              "(albo ustaw Survey Point: Opcje > Preferencje projektu > Georeferencja).");
+}
+
+TEST_F(GeorefTest, LocationOnlyIsApproximateInPl1992) {
+    host.record.latitude = 52.2297;
+    host.record.longitude = 21.0122;
+    host.record.altitude = 101.5;
+    const auto g = readProjectGeoref(host.table());
+    EXPECT_EQ(g.level, GeorefLevel::Approximate);
+    EXPECT_EQ(g.epsg, 2180);
+    EXPECT_EQ(g.message, "Georeferencja przyblizona (z lokalizacji projektu, nie Survey Pointu).");
+    const auto expected = geo::wgs84ToPl1992(52.2297, 21.0122);
+    EXPECT_DOUBLE_EQ(g.easting, expected.x);
+    EXPECT_DOUBLE_EQ(g.northing, expected.y);
+    // Warsaw centre in PL-1992 lies near E 637 km, N 487 km.
+    EXPECT_NEAR(g.easting, 637000, 2000);
+    EXPECT_NEAR(g.northing, 487000, 2000);
+    EXPECT_DOUBLE_EQ(g.height, 101.5);
+}
+
+struct CrsCase {
+    const char* name;
+    const char* crs;
+    int epsg;
+    bool warned;
+};
+
+class CrsName : public GeorefTest, public ::testing::WithParamInterface<CrsCase> {};
+
+TEST_P(CrsName, SurveyPointIsExactInTheNamedSystem) {
+    host.record.surveyEasting = 7501000.25;
+    host.record.surveyNorthing = 5787000.5;
+    host.record.surveyElevation = 84.6;
+    setName(host.record, GetParam().crs);
+    const auto g = readProjectGeoref(host.table());
+    EXPECT_EQ(g.level, GeorefLevel::Exact);
+    EXPECT_EQ(g.epsg, GetParam().epsg);
+    EXPECT_DOUBLE_EQ(g.easting, 7501000.25);
+    EXPECT_DOUBLE_EQ(g.northing, 5787000.5);
+    EXPECT_DOUBLE_EQ(g.height, 84.6);
+    if (GetParam().warned) {
+        EXPECT_EQ(g.message, std::string("Uwaga: nieobslugiwany CRS projektu \"") + GetParam().crs +
+                                 "\". Import zaklada uklad PL-2000/PL-1992 - sprawdz georeferencje.");
+    } else {
+        EXPECT_EQ(g.message, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Georef, CrsName,
+    ::testing::Values(CrsCase{"shortForm", "EPSG:2178", 2178, false},
+                      CrsCase{"urnForm", "urn:ogc:def:crs:EPSG::2177", 2177, false},
+                      CrsCase{"longName", "ETRF2000-PL / CS2000/21 (Poland zone VII) 2178", 2178, false},
+                      CrsCase{"pl1992", "ETRF2000-PL / CS92 EPSG:2180", 2180, false},
+                      CrsCase{"empty", "", 2180, false},
+                      CrsCase{"wgs84", "EPSG:4326", 2180, true},
+                      CrsCase{"swiss", "EPSG:21781", 2180, true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(GeorefTest, UnterminatedCrsNameIsReadWithinItsField) {
+    host.record.surveyEasting = 1;
+    std::memset(host.record.crsName, '7', sizeof host.record.crsName);
+    const auto g = readProjectGeoref(host.table());
+    EXPECT_EQ(g.level, GeorefLevel::Exact);
+    EXPECT_EQ(g.epsg, 2180);
+    EXPECT_EQ(g.message.size(), std::string("Uwaga: nieobslugiwany CRS projektu \"\". Import zaklada uklad "
+                                            "PL-2000/PL-1992 - sprawdz georeferencje.")
+                                        .size() + sizeof host.record.crsName);
+}
+
+TEST_F(GeorefTest, FullRecordIsWrittenAtLevelZero) {
+    host.record.altitude = 33;
+    std::strcpy(host.record.crsDescription, "opis");
+    const auto r = writeProjectGeoref(host.table(), 52.2297, 21.0122, 2178, 7501234.5, 5787654.25);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.level, 0);
+    ASSERT_EQ(host.writes.size(), 1u);
+    const KlGeoLocation& w = host.writes[0];
+    EXPECT_EQ(w.latitude, 52.2297);
+    EXPECT_EQ(w.longitude, 21.0122);
+    EXPECT_EQ(w.altitude, 33);  // fields not named are kept as the host gave them
+    EXPECT_EQ(w.surveyEasting, 7501234.5);
+    EXPECT_EQ(w.surveyNorthing, 5787654.25);
+    EXPECT_EQ(w.surveyElevation, 0);
+    EXPECT_EQ(w.scaleFactor, 1.0);
+    EXPECT_STREQ(w.crsName, "EPSG:2178");
+    EXPECT_STREQ(w.crsDescription, "opis");
+    EXPECT_STREQ(w.geodeticDatum, "ETRF2000 (PL-ETRF2000)");
+    EXPECT_STREQ(w.verticalDatum, "PL-EVRF2007-NH");
+    EXPECT_STREQ(w.mapProjection, "PL-2000");
+    EXPECT_STREQ(w.mapZone, "7");
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0],
+              "KARTOLINK: ustawiono georeferencje projektu: E=7501234.500000 N=5787654.250000 (PL-2000, EPSG:2178) "
+              "H=0.000000 m n.p.m. (PL-EVRF2007-NH)");
+    EXPECT_EQ(diagText(),
+              "SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=0 (0=pelny,1=bez-opisow-CRS,2=minimum,"
+              "-1=wszystkie-padly)\n  lat=52.2297 lon=21.0122 zone=2178 E=7501234.5 N=5787654.25 H=0\n"
+              "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n");
+}
+
+TEST_F(GeorefTest, HostRefusingLevelsZeroAndOneGetsTheMinimumRecord) {
+    std::strcpy(host.record.crsDescription, "opis");
+    host.writeErrors = {KL_ERR_BADPARS, KL_ERR_NOTSUPPORTED};
+    const auto r = writeProjectGeoref(host.table(), 50.06, 19.94, 2178, 7423000, 5547000);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.level, 2);
+    EXPECT_EQ(r.lastError, KL_NOERROR);
+    ASSERT_EQ(host.writes.size(), 3u);
+    EXPECT_STREQ(host.writes[0].crsName, "EPSG:2178");
+    EXPECT_STREQ(host.writes[0].mapProjection, "PL-2000");
+    EXPECT_STREQ(host.writes[1].crsName, "EPSG:2178");
+    for (const char* t : {host.writes[1].crsDescription, host.writes[1].geodeticDatum, host.writes[1].verticalDatum,
+                          host.writes[1].mapProjection, host.writes[1].mapZone}) {
+        EXPECT_STREQ(t, "");
+    }
+    EXPECT_STREQ(host.writes[2].crsName, "");
+    EXPECT_EQ(host.writes[2].surveyEasting, 7423000);
+    EXPECT_EQ(host.record.surveyEasting, 7423000);
+    EXPECT_NE(diagText().find("koncowy_err=0 poziom_ktory_przeszedl=2 "), std::string::npos);
+    EXPECT_EQ(host.reports.size(), 1u);
+}
+
+TEST_F(GeorefTest, AllLevelsRefusedReportsTheLastError) {
+    host.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_BADID};
+    const auto r = writeProjectGeoref(host.table(), 50.06, 19.94, 2178, 7423000, 5547000);
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(r.readFailed);
+    EXPECT_EQ(r.level, -1);
+    EXPECT_EQ(r.lastError, KL_ERR_BADID);
+    EXPECT_EQ(host.writes.size(), 3u);
+    EXPECT_TRUE(host.reports.empty());
+    EXPECT_NE(diagText().find("koncowy_err=-2130311 poziom_ktory_przeszedl=-1 "), std::string::npos);
+}
+
+TEST_F(GeorefTest, UnreadableRecordIsNeverWritten) {
+    host.readError = KL_ERR_GENERAL;
+    const auto r = writeProjectGeoref(host.table(), 50.06, 19.94, 2178, 7423000, 5547000);
+    EXPECT_TRUE(r.readFailed);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(host.writes.empty());
+    EXPECT_FALSE(setSurveyPointHeight(host.table(), 12));
+}
+
+TEST_F(GeorefTest, SurveyPointHeightIsOneWrite) {
+    host.record.surveyEasting = 7501000;
+    setName(host.record, "EPSG:2178");
+    EXPECT_TRUE(setSurveyPointHeight(host.table(), 84.6));
+    ASSERT_EQ(host.writes.size(), 1u);
+    EXPECT_EQ(host.record.surveyElevation, 84.6);
+    EXPECT_STREQ(host.record.crsName, "EPSG:2178");
+    host.writeErrors = {KL_NOERROR, KL_ERR_BADPARS};
+    EXPECT_FALSE(setSurveyPointHeight(host.table(), 90));
+    EXPECT_EQ(host.writes.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kl::settings
