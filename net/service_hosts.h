@@ -1,0 +1,33 @@
+#pragma once
+// Where the national services live. The real public hosts are the defaults;
+// one override (setServiceHostOverride or the environment variable
+// KL_SERVICE_BASE, e.g. "http://127.0.0.1:8080") sends every request of the
+// add-on, national and county alike, to that base instead, keeping the path
+// and query. The demo and the tests use it to stay on a loopback server.
+#include <string>
+#include <string_view>
+
+namespace kl::net {
+
+inline constexpr std::string_view kGeoportalHost = "https://mapy.geoportal.gov.pl";
+inline constexpr std::string_view kCadastreIntegrationHost = "https://integracja.gugik.gov.pl";
+
+inline constexpr std::string_view kAdministrativeBoundariesWfsPath = "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries";
+inline constexpr std::string_view kBdot10kNewBuildingsWfsPath = "/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki";
+inline constexpr std::string_view kOrthophotoWmsPath = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
+inline constexpr std::string_view kCadastreIntegrationWmsPath = "/cgi-bin/KrajowaIntegracjaEwidencjiGruntow";
+
+// Empty text clears the programmatic override (the environment still counts).
+void setServiceHostOverride(std::string base);
+
+// The active override base ("" when none): the programmatic one, else KL_SERVICE_BASE.
+std::string serviceHostOverride();
+
+// A URL of a national service: the geoportal host (or the override) + path.
+std::string nationalServiceUrl(std::string_view path);
+
+// The URL as it will really be requested: with an active override the scheme,
+// host and port are replaced by the override base.
+std::string routeThroughOverride(std::string_view url);
+
+}  // namespace kl::net

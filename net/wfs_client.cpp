@@ -1,0 +1,199 @@
+#include "net/wfs_client.h"
+
+#include "net/download_cache.h"
+#include "net/http_transport.h"
+#include "net/service_hosts.h"
+#include "net/url_text.h"
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace kl::net {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::int64_t monotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
+bool is2xx(int status) { return status >= 200 && status <= 299; }
+bool is4xx(int status) { return status >= 400 && status <= 499; }
+
+constexpr std::size_t kSniffBytes = 4096;
+
+}  // namespace
+
+WfsClient::WfsClient(HttpTimings timings) : timings_(timings) {}
+
+void WfsClient::throttle(const std::string& url) {
+    const std::string host = hostOf(url);
+    auto it = lastRequestMs_.find(host);
+    if (it != lastRequestMs_.end()) {
+        const std::int64_t elapsed = monotonicMs() - it->second;
+        if (elapsed < timings_.hostSpacingMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(timings_.hostSpacingMs - elapsed));
+    }
+    lastRequestMs_[host] = monotonicMs();
+}
+
+HttpResponse WfsClient::request(std::string_view method, const std::string& url, std::string_view body,
+                                std::string_view contentType, int receiveTimeoutMs) {
+    const std::string target = routeThroughOverride(url);
+    throttle(target);
+
+    TransferRequest req;
+    req.method = std::string(method);
+    req.url = target;
+    req.body = std::string(body);
+    req.contentType = std::string(contentType);
+    req.bearerToken = bearerToken_;
+    req.userAgent = userAgent_;
+    req.connectTimeoutMs = timings_.connectTimeoutMs;
+    req.receiveTimeoutMs = receiveTimeoutMs;
+
+    HttpResponse resp;
+    bool tooLarge = false;
+    const DownloadSink collect = [&](const char* data, std::size_t n, std::int64_t) {
+        if (static_cast<std::int64_t>(resp.body.size() + n) > kMaxInMemoryBody) {
+            tooLarge = true;
+            return false;
+        }
+        resp.body.append(data, n);
+        return true;
+    };
+    const TransferOutcome t = performTransfer(req, collect);
+    resp.status = t.status;
+    resp.error = tooLarge ? "Odpowiedz serwera zbyt duza (ponad " + formatSize(kMaxInMemoryBody) + ")." : t.error;
+    if (!resp.error.empty()) resp.body.clear();
+    resp.ok = is2xx(resp.status) && resp.error.empty();
+    return resp;
+}
+
+HttpResponse WfsClient::get(const std::string& url) {
+    HttpResponse r = request("GET", url, {}, {}, timings_.defaultReceiveTimeoutMs);
+    if (r.ok || is4xx(r.status)) return r;
+    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.retryDelayMs));
+    return request("GET", url, {}, {}, timings_.defaultReceiveTimeoutMs);
+}
+
+HttpResponse WfsClient::getWithTimeout(const std::string& url, int receiveTimeoutMs) {
+    return request("GET", url, {}, {}, receiveTimeoutMs);
+}
+
+HttpResponse WfsClient::postJson(const std::string& url, std::string_view json) {
+    return request("POST", url, json, "application/json", timings_.defaultReceiveTimeoutMs);
+}
+
+CachedText WfsClient::fetchCachedText(const std::string& url, int receiveTimeoutMs, ExpectedBody expected) {
+    CachedText out;
+    const std::string path = cachePathFor(routeThroughOverride(url), "gml");
+    if (readCacheFile(path, out.text)) {
+        if (!out.text.empty() && bodyMismatch(expected, std::string_view(out.text).substr(0, kSniffBytes)).empty()) {
+            out.fromCache = true;
+            out.status = 200;
+            return out;
+        }
+        removeCacheFile(path);
+        out.text.clear();
+    }
+    HttpResponse r = request("GET", url, {}, {}, receiveTimeoutMs);
+    out.status = r.status;
+    if (!r.ok) {
+        out.error = !r.error.empty() ? r.error : "Serwer zwrocil status " + std::to_string(r.status);
+        return out;
+    }
+    out.error = bodyMismatch(expected, std::string_view(r.body).substr(0, kSniffBytes));
+    if (!out.error.empty()) return out;
+    publishCacheFile(path, r.body);  // a failed write only costs a later refetch
+    out.text = std::move(r.body);
+    return out;
+}
+
+std::string WfsClient::getCachedText(const std::string& url, int receiveTimeoutMs, ExpectedBody expected) {
+    return fetchCachedText(url, receiveTimeoutMs, expected).text;
+}
+
+void WfsClient::evictCachedText(const std::string& url) {
+    removeCacheFile(cachePathFor(routeThroughOverride(url), "gml"));
+}
+
+std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgress& progress, int receiveTimeoutMs,
+                                     std::string& error, ExpectedBody expected) {
+    error.clear();
+    const std::string target = routeThroughOverride(url);
+    const std::string finalPath = cachePathFor(target, "zip");
+    {
+        std::ifstream existing(finalPath, std::ios::binary);
+        if (existing) return finalPath;
+    }
+    throttle(target);
+
+    const std::string tmp = temporaryPathFor(finalPath);
+    std::ofstream file(tmp, std::ios::binary | std::ios::trunc);
+    if (!file) {
+        error = "Nie mozna zapisac do pamieci podrecznej: " + tmp;
+        return {};
+    }
+
+    bool diskError = false;
+    bool cancelled = false;
+    std::int64_t received = 0;
+    std::int64_t lastReported = -1;
+    std::int64_t lastTotal = 0;
+    Clock::time_point lastReportAt{};
+    std::string head;
+    const auto interval = std::chrono::milliseconds(timings_.progressIntervalMs);
+
+    const DownloadSink sink = [&](const char* data, std::size_t n, std::int64_t total) {
+        file.write(data, static_cast<std::streamsize>(n));
+        if (!file) {
+            diskError = true;
+            return false;
+        }
+        if (head.size() < kSniffBytes) head.append(data, std::min(n, kSniffBytes - head.size()));
+        received += static_cast<std::int64_t>(n);
+        lastTotal = total;
+        if (progress) {
+            const auto now = Clock::now();
+            const bool first = lastReported < 0;
+            const bool timeUp = !first && now - lastReportAt >= interval;
+            const bool stepUp =
+                !first && total > 0 && received - lastReported >= std::max<std::int64_t>(total / 100, 1);
+            if (first || timeUp || stepUp) {
+                lastReported = received;
+                lastReportAt = now;
+                if (!progress(received, total)) {
+                    cancelled = true;
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+
+    const DownloadResult r =
+        streamDownload(target, timings_.connectTimeoutMs, receiveTimeoutMs, userAgent_, sink);
+    if (r.ok && !cancelled && !diskError && progress && lastReported != received) progress(received, lastTotal);
+    file.flush();
+    if (!file) diskError = true;
+    file.close();
+
+    auto fail = [&](std::string message) {
+        removeCacheFile(tmp);
+        error = std::move(message);
+        return std::string();
+    };
+    if (cancelled) return fail("Pobieranie anulowane.");
+    if (diskError) return fail("Blad zapisu na dysk - sprawdz wolne miejsce.");
+    if (r.ok) {
+        std::string mismatch = bodyMismatch(expected, head);
+        if (!mismatch.empty()) return fail(mismatch);
+        if (!publishTemporaryFile(tmp, finalPath)) return fail("Nie mozna sfinalizowac pliku w pamieci podrecznej.");
+        return finalPath;
+    }
+    return fail(!r.error.empty() ? r.error : "Serwer zwrocil status " + std::to_string(r.status));
+}
+
+}  // namespace kl::net

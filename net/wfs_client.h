@@ -1,0 +1,65 @@
+#pragma once
+// The add-on's one HTTP client: plain requests, cached text fetches and
+// streamed file downloads into the cache. Blocking; one thread at a time per
+// object. Nothing here throws for network or file errors.
+#include "net/body_kind.h"
+#include "net/http_types.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace kl::net {
+
+struct CachedText {
+    std::string text;   // empty on failure
+    std::string error;  // why nothing came (Polish), empty on success
+    int status = 0;
+    bool fromCache = false;
+};
+
+class WfsClient {
+public:
+    explicit WfsClient(HttpTimings timings = {});
+
+    void setBearerToken(std::string token) { bearerToken_ = std::move(token); }
+    const std::string& userAgent() const { return userAgent_; }
+    const HttpTimings& timings() const { return timings_; }
+
+    HttpResponse request(std::string_view method, const std::string& url, std::string_view body,
+                         std::string_view contentType, int receiveTimeoutMs);
+    // GET with the default receive time-out; a transport failure, 3xx or 5xx
+    // is tried once more after a short pause, a 4xx is returned at once.
+    HttpResponse get(const std::string& url);
+    HttpResponse getWithTimeout(const std::string& url, int receiveTimeoutMs);
+    HttpResponse postJson(const std::string& url, std::string_view json);
+
+    // GET through the cache (".gml" files). Only a complete 2xx body that fits
+    // the expectation is stored, and a cached file that no longer fits is
+    // dropped and fetched again.
+    CachedText fetchCachedText(const std::string& url, int receiveTimeoutMs,
+                               ExpectedBody expected = ExpectedBody::Text);
+    std::string getCachedText(const std::string& url, int receiveTimeoutMs,
+                              ExpectedBody expected = ExpectedBody::Text);
+    // Drops the cached text of a URL, e.g. after it failed to parse.
+    void evictCachedText(const std::string& url);
+
+    // Streams a large file into the cache (".zip" files) and returns its path,
+    // or empty with the reason in error. Progress may cancel.
+    std::string getCachedFile(const std::string& url, const DownloadProgress& progress, int receiveTimeoutMs,
+                              std::string& error, ExpectedBody expected = ExpectedBody::Binary);
+
+private:
+    void throttle(const std::string& url);
+
+    HttpTimings timings_;
+    std::string bearerToken_;
+    std::string userAgent_ = kUserAgent;
+    std::map<std::string, std::int64_t> lastRequestMs_;
+};
+
+// Bodies held in memory are limited; large files go through getCachedFile.
+inline constexpr std::int64_t kMaxInMemoryBody = 512ll * 1024 * 1024;
+
+}  // namespace kl::net

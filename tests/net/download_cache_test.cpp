@@ -1,0 +1,87 @@
+#include "net/download_cache.h"
+
+#include "net/sha1.h"
+#include "tests/net/fault_server.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+#include <vector>
+
+namespace kl::net {
+namespace {
+
+namespace fs = std::filesystem;
+
+void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }
+
+TEST(DownloadCache, LivesUnderLocalAppData) {
+    kl::test::TempCacheHome home;
+    const std::string dir = cacheDir();
+    EXPECT_EQ(fs::path(dir), fs::path(home.dir()) / "KARTOLINK" / "cache");
+    EXPECT_TRUE(fs::is_directory(dir));
+}
+
+TEST(DownloadCache, NamesFilesBySha1OfTheUrl) {
+    kl::test::TempCacheHome home;
+    const std::string url = "https://example.invalid/wfs?service=WFS&request=GetFeature";
+    EXPECT_EQ(cachePathFor(url, "gml"), cacheDir() + "/" + sha1Hex(url) + ".gml");
+    EXPECT_EQ(cachePathFor(url, ""), cacheDir() + "/" + sha1Hex(url) + ".bin");
+}
+
+TEST(DownloadCache, TemporaryNamesNeverRepeat) {
+    kl::test::TempCacheHome home;
+    const std::string final = cachePathFor("u", "zip");
+    std::vector<std::string> names;
+    std::mutex m;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                auto n = temporaryPathFor(final);
+                std::lock_guard lock(m);
+                names.push_back(n);
+            }
+        });
+    for (auto& t : threads) t.join();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+    EXPECT_EQ(names.front().rfind(final + ".part.", 0), 0u);
+}
+
+TEST(DownloadCache, SweepRemovesOldFilesAndLeftoverParts) {
+    kl::test::TempCacheHome home;
+    const fs::path dir = cacheDir();
+    const auto now = fs::file_time_type::clock::now();
+    touch(dir / "old.gml");
+    fs::last_write_time(dir / "old.gml", now - std::chrono::hours(24 * 31));
+    touch(dir / "recent.gml");
+    fs::last_write_time(dir / "recent.gml", now - std::chrono::hours(24 * 29));
+    touch(dir / "fresh.zip.part.123.4");
+    EXPECT_EQ(sweepCache(dir, now), 2);
+    EXPECT_FALSE(fs::exists(dir / "old.gml"));
+    EXPECT_FALSE(fs::exists(dir / "fresh.zip.part.123.4"));
+    EXPECT_TRUE(fs::exists(dir / "recent.gml"));
+}
+
+TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporary) {
+    kl::test::TempCacheHome home;
+    const std::string path = cachePathFor("http://h/x", "gml");
+    touch(path, "old content that is longer");
+    ASSERT_TRUE(publishCacheFile(path, "new"));
+    std::string back;
+    ASSERT_TRUE(readCacheFile(path, back));
+    EXPECT_EQ(back, "new");
+    for (const auto& e : fs::directory_iterator(cacheDir()))
+        EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
+}
+
+TEST(DownloadCache, PublishIntoMissingFolderFailsCleanly) {
+    EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
+    std::string out;
+    EXPECT_FALSE(readCacheFile("/nonexistent-kl-dir/sub/file.gml", out));
+}
+
+}  // namespace
+}  // namespace kl::net

@@ -1,0 +1,137 @@
+#pragma once
+// A loopback HTTP server for fault scenarios of the network tests. Every
+// route answers as the test tells it; request counts are kept per path.
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace kl::test {
+
+class FaultServer {
+public:
+    FaultServer() {
+        server_.set_keep_alive_max_count(1);
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~FaultServer() {
+        server_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+    FaultServer(const FaultServer&) = delete;
+    FaultServer& operator=(const FaultServer&) = delete;
+
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    int port() const { return port_; }
+
+    using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+    void on(const std::string& path, Handler h) {
+        server_.Get(path, [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
+            count(path, rq);
+            h(rq, rs);
+        });
+        server_.Post(path, [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
+            count(path, rq);
+            h(rq, rs);
+        });
+    }
+
+    // A fixed answer.
+    void reply(const std::string& path, int status, std::string body, std::string type = "text/xml") {
+        on(path, [status, body, type](const httplib::Request&, httplib::Response& rs) {
+            rs.status = status;
+            rs.set_content(body, type.c_str());
+        });
+    }
+
+    // Announces `announced` bytes, sends `sent` of them, then drops the connection.
+    void truncated(const std::string& path, std::size_t announced, std::size_t sent) {
+        on(path, [announced, sent](const httplib::Request&, httplib::Response& rs) {
+            rs.set_content_provider(announced, "application/octet-stream",
+                                    [sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                        if (offset >= sent) return false;
+                                        std::string chunk(std::min<std::size_t>(sent - offset, 65536), 'x');
+                                        sink.write(chunk.data(), chunk.size());
+                                        return true;
+                                    });
+        });
+    }
+
+    // Sends `total` bytes in chunks, pausing between chunks.
+    void chunked(const std::string& path, std::size_t total, std::size_t chunk, int pauseMs,
+                 std::string prefix = "PK\x03\x04") {
+        on(path, [=](const httplib::Request&, httplib::Response& rs) {
+            rs.set_content_provider(total, "application/zip",
+                                    [=](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                        std::string part(std::min(chunk, total - offset), 'z');
+                                        if (offset == 0) part.replace(0, std::min(prefix.size(), part.size()), prefix);
+                                        if (pauseMs > 0)
+                                            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+                                        return sink.write(part.data(), part.size());
+                                    });
+        });
+    }
+
+    int hits(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        return counts_[path];
+    }
+    std::string lastHeader(const std::string& name) {
+        std::lock_guard lock(mutex_);
+        return headers_[name];
+    }
+
+private:
+    void count(const std::string& path, const httplib::Request& rq) {
+        std::lock_guard lock(mutex_);
+        ++counts_[path];
+        for (const auto& [k, v] : rq.headers) headers_[k] = v;
+        headers_["@body"] = rq.body;
+    }
+
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::map<std::string, int> counts_;
+    std::map<std::string, std::string> headers_;
+};
+
+// A port on which nobody listens.
+int closedLoopbackPort();
+
+// Accepts connections and closes each at once without answering.
+class SilentCloser {
+public:
+    SilentCloser();
+    ~SilentCloser();
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Points the download cache at a fresh folder for one test.
+class TempCacheHome {
+public:
+    TempCacheHome();
+    ~TempCacheHome();
+    const std::string& dir() const { return dir_; }
+
+private:
+    std::string dir_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+}  // namespace kl::test

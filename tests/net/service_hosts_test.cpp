@@ -1,0 +1,61 @@
+#include "net/service_hosts.h"
+
+#include "net/wfs_client.h"
+#include "tests/net/fault_server.h"
+
+#include <gtest/gtest.h>
+
+namespace kl::net {
+namespace {
+
+class ServiceHostsTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        setServiceHostOverride("");
+        ::unsetenv("KL_SERVICE_BASE");
+    }
+};
+
+TEST_F(ServiceHostsTest, DefaultsAreTheNationalHosts) {
+    ::unsetenv("KL_SERVICE_BASE");
+    EXPECT_EQ(serviceHostOverride(), "");
+    EXPECT_EQ(nationalServiceUrl(kAdministrativeBoundariesWfsPath),
+              "https://mapy.geoportal.gov.pl/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
+    EXPECT_EQ(routeThroughOverride("https://a.example/x?y=1"), "https://a.example/x?y=1");
+}
+
+TEST_F(ServiceHostsTest, OverrideReplacesSchemeHostAndPortOnly) {
+    setServiceHostOverride("http://127.0.0.1:5000/");
+    EXPECT_EQ(nationalServiceUrl(kBdot10kNewBuildingsWfsPath),
+              "http://127.0.0.1:5000/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki");
+    EXPECT_EQ(routeThroughOverride("https://glogow.geoportal2.pl:8443/map/geoportal/wfs.php?a=b"),
+              "http://127.0.0.1:5000/map/geoportal/wfs.php?a=b");
+    EXPECT_EQ(routeThroughOverride("https://host.example?x=1"), "http://127.0.0.1:5000/?x=1");
+    EXPECT_EQ(routeThroughOverride("https://host.example"), "http://127.0.0.1:5000/");
+    // Already routed URLs stay as they are.
+    EXPECT_EQ(routeThroughOverride("http://127.0.0.1:5000/p"), "http://127.0.0.1:5000/p");
+}
+
+TEST_F(ServiceHostsTest, EnvironmentVariableIsTheFallbackOverride) {
+    ::setenv("KL_SERVICE_BASE", "http://127.0.0.1:6000", 1);
+    EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:6000");
+    setServiceHostOverride("http://127.0.0.1:7000");
+    EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:7000");
+}
+
+TEST_F(ServiceHostsTest, ClientSendsEveryRequestThroughTheOverride) {
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    server.reply("/map/geoportal/wfs.php", 200, "<a/>");
+    setServiceHostOverride("http://127.0.0.1:" + std::to_string(server.port()));
+    HttpTimings t;
+    t.hostSpacingMs = 0;
+    WfsClient client(t);
+    // 127.0.0.2 has no listener: reaching the server proves the rewrite.
+    EXPECT_TRUE(client.get("http://127.0.0.2:1/map/geoportal/wfs.php").ok);
+    EXPECT_EQ(client.getCachedText("http://127.0.0.2:1/map/geoportal/wfs.php", 1000), "<a/>");
+    EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 2);
+}
+
+}  // namespace
+}  // namespace kl::net

@@ -1,0 +1,319 @@
+#include "net/wfs_client.h"
+
+#include "net/download_cache.h"
+#include "tests/net/fault_server.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+namespace kl::net {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string kGml =
+    "<?xml version=\"1.0\"?><wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+    "numberReturned=\"0\"></wfs:FeatureCollection>";
+
+HttpTimings fastTimings() {
+    HttpTimings t;
+    t.connectTimeoutMs = 1000;
+    t.defaultReceiveTimeoutMs = 400;
+    t.retryDelayMs = 50;
+    t.hostSpacingMs = 0;
+    t.progressIntervalMs = 200;
+    return t;
+}
+
+long msSince(Clock::time_point t0) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+class WfsClientTest : public ::testing::Test {
+protected:
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    WfsClient client{fastTimings()};
+};
+
+TEST(WfsClientDefaults, KeepTheProductionTimings) {
+    const HttpTimings t;
+    EXPECT_EQ(t.connectTimeoutMs, 8000);
+    EXPECT_EQ(t.defaultReceiveTimeoutMs, 15000);
+    EXPECT_EQ(t.retryDelayMs, 500);
+    EXPECT_EQ(t.hostSpacingMs, 1000);
+    EXPECT_EQ(t.progressIntervalMs, 200);
+    EXPECT_EQ(WfsClient().userAgent(), "KARTOLINK/0.1 (archicad-addon)");
+}
+
+TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatus) {
+    server.reply("/ok", 200, kGml);
+    const HttpResponse r = client.get(server.url("/ok"));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, kGml);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(server.lastHeader("User-Agent"), "KARTOLINK/0.1 (archicad-addon)");
+    EXPECT_EQ(server.lastHeader("Authorization"), "");
+}
+
+TEST_F(WfsClientTest, BearerTokenAndJsonPostAreSent) {
+    server.reply("/api", 201, "{}", "application/json");
+    client.setBearerToken("abc123");
+    const HttpResponse r = client.postJson(server.url("/api"), "{\"q\":1}");
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(server.lastHeader("Authorization"), "Bearer abc123");
+    EXPECT_EQ(server.lastHeader("Content-Type"), "application/json");
+    EXPECT_EQ(server.lastHeader("@body"), "{\"q\":1}");
+}
+
+TEST_F(WfsClientTest, ServerErrorIsRetriedOnceAfterThePause) {
+    server.reply("/busy", 503, "busy");
+    const auto t0 = Clock::now();
+    const HttpResponse r = client.get(server.url("/busy"));
+    EXPECT_GE(msSince(t0), 50);
+    EXPECT_EQ(server.hits("/busy"), 2);
+    EXPECT_EQ(r.status, 503);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "");
+}
+
+TEST_F(WfsClientTest, RetrySucceedsWhenTheSecondAnswerIsGood) {
+    std::atomic<int> n{0};
+    server.on("/flaky", [&](const httplib::Request&, httplib::Response& rs) {
+        if (n++ == 0) {
+            rs.status = 500;
+            rs.set_content("err", "text/plain");
+        } else {
+            rs.set_content(kGml, "text/xml");
+        }
+    });
+    const HttpResponse r = client.get(server.url("/flaky"));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.body, kGml);
+}
+
+TEST_F(WfsClientTest, ClientErrorIsReturnedAtOnce) {
+    server.reply("/missing", 404, "nope");
+    const HttpResponse r = client.get(server.url("/missing"));
+    EXPECT_EQ(server.hits("/missing"), 1);
+    EXPECT_EQ(r.status, 404);
+    EXPECT_FALSE(r.ok);
+}
+
+TEST_F(WfsClientTest, NonRetryingCallsAskOnce) {
+    server.reply("/busy", 503, "busy");
+    EXPECT_EQ(client.getWithTimeout(server.url("/busy"), 400).status, 503);
+    EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
+    EXPECT_EQ(server.hits("/busy"), 2);
+}
+
+TEST_F(WfsClientTest, SlowAnswerRunsIntoTheReceiveTimeout) {
+    server.on("/slow", [](const httplib::Request&, httplib::Response& rs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        rs.set_content(kGml, "text/xml");
+    });
+    const auto t0 = Clock::now();
+    const HttpResponse r = client.getWithTimeout(server.url("/slow"), 300);
+    const long took = msSince(t0);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.error, "Brak odpowiedzi serwera");
+    EXPECT_GE(took, 300);
+    EXPECT_LT(took, 850);
+}
+
+TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
+    // Ten chunks 100 ms apart: the whole transfer outlasts the 300 ms limit,
+    // no single wait does.
+    server.chunked("/steady", 10 * 1000, 1000, 100, "<a>");
+    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 300);
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.body.size(), 10000u);
+}
+
+TEST_F(WfsClientTest, TruncatedBodyIsAFailure) {
+    server.truncated("/cut", 4000, 1500);
+    const HttpResponse r = client.getWithTimeout(server.url("/cut"), 1000);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_TRUE(r.body.empty());
+    EXPECT_EQ(r.error, "Pobieranie przerwane (1,5 KB z 3,9 KB).");
+}
+
+TEST_F(WfsClientTest, TruncatedBodyIsRetriedByGet) {
+    server.truncated("/cut", 4000, 100);
+    (void)client.get(server.url("/cut"));
+    EXPECT_EQ(server.hits("/cut"), 2);
+}
+
+TEST_F(WfsClientTest, ConnectionRefusedAndResetHaveTheirMessages) {
+    const int closed = kl::test::closedLoopbackPort();
+    HttpResponse r = client.getWithTimeout("http://127.0.0.1:" + std::to_string(closed) + "/x", 300);
+    EXPECT_EQ(r.error, "Brak polaczenia z 127.0.0.1:" + std::to_string(closed));
+    EXPECT_EQ(r.status, 0);
+
+    kl::test::SilentCloser closer;
+    r = client.getWithTimeout("http://127.0.0.1:" + std::to_string(closer.port()) + "/x", 300);
+    EXPECT_EQ(r.error, "Brak odpowiedzi serwera");
+    EXPECT_FALSE(r.ok);
+}
+
+TEST_F(WfsClientTest, MalformedUrlIsRejectedWithoutTraffic) {
+    EXPECT_EQ(client.get("not a url").error, "Nieprawidlowy URL: not a url");
+    EXPECT_EQ(client.get("ftp://127.0.0.1/x").error, "Nieprawidlowy URL: ftp://127.0.0.1/x");
+}
+
+TEST_F(WfsClientTest, ThrottleSpacesRequestsToOneHost) {
+    HttpTimings t = fastTimings();
+    t.hostSpacingMs = 300;
+    WfsClient polite(t);
+    server.reply("/ok", 200, kGml);
+    const auto t0 = Clock::now();
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(polite.get(server.url("/ok")).ok);
+    EXPECT_GE(msSince(t0), 600);
+}
+
+TEST_F(WfsClientTest, CachedTextIsFetchedOnceAndPublishedComplete) {
+    server.reply("/gml", 200, kGml);
+    CachedText first = client.fetchCachedText(server.url("/gml"), 1000);
+    EXPECT_EQ(first.text, kGml);
+    EXPECT_FALSE(first.fromCache);
+    CachedText second = client.fetchCachedText(server.url("/gml"), 1000);
+    EXPECT_EQ(second.text, kGml);
+    EXPECT_TRUE(second.fromCache);
+    EXPECT_EQ(server.hits("/gml"), 1);
+    EXPECT_EQ(filesIn(cacheDir()).size(), 1u);
+    EXPECT_TRUE(fs::exists(cachePathFor(server.url("/gml"), "gml")));
+}
+
+TEST_F(WfsClientTest, ErrorsAndNonDataBodiesAreNeverCached) {
+    server.reply("/err", 500, kGml);
+    server.reply("/exc", 200,
+                 "<?xml version=\"1.0\"?><ows:ExceptionReport xmlns:ows=\"o\"><ows:Exception/></ows:ExceptionReport>");
+    server.reply("/html", 200, "<!DOCTYPE html><html>Przerwa</html>", "text/html");
+    server.reply("/empty", 200, "");
+    server.truncated("/cut", 5000, 2000);
+    EXPECT_EQ(client.getCachedText(server.url("/err"), 1000), "");
+    CachedText exc = client.fetchCachedText(server.url("/exc"), 1000);
+    EXPECT_EQ(exc.text, "");
+    EXPECT_EQ(exc.error, "Serwer zwrocil raport bledu OGC zamiast danych.");
+    EXPECT_EQ(client.fetchCachedText(server.url("/html"), 1000).error, "Serwer zwrocil strone HTML zamiast danych.");
+    EXPECT_EQ(client.getCachedText(server.url("/empty"), 1000), "");
+    CachedText cut = client.fetchCachedText(server.url("/cut"), 1000);
+    EXPECT_EQ(cut.text, "");
+    EXPECT_EQ(cut.error, "Pobieranie przerwane (2,0 KB z 4,9 KB).");
+    EXPECT_TRUE(filesIn(cacheDir()).empty());
+}
+
+TEST_F(WfsClientTest, DamagedCacheFileIsEvictedAndFetchedAgain) {
+    server.reply("/gml", 200, kGml);
+    const std::string path = cachePathFor(server.url("/gml"), "gml");
+    std::ofstream(path) << "<html>junk left by an older version</html>";
+    EXPECT_EQ(client.getCachedText(server.url("/gml"), 1000), kGml);
+    EXPECT_EQ(server.hits("/gml"), 1);
+    client.evictCachedText(server.url("/gml"));
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
+    constexpr std::size_t kTotal = 3 * 1024 * 1024;
+    server.chunked("/pkg.zip", kTotal, 16 * 1024, 0);
+    std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+    std::string error;
+    const std::string path = client.getCachedFile(
+        server.url("/pkg.zip"),
+        [&](std::int64_t got, std::int64_t total) {
+            reports.emplace_back(got, total);
+            return true;
+        },
+        2000, error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(path, cachePathFor(server.url("/pkg.zip"), "zip"));
+    EXPECT_EQ(fs::file_size(path), kTotal);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), std::make_pair(std::int64_t(kTotal), std::int64_t(kTotal)));
+    // At most one report per percent (plus the first and the closing one).
+    EXPECT_LE(reports.size(), 102u);
+    EXPECT_GE(reports.size(), 50u);
+    for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i].first, reports[i - 1].first);
+    EXPECT_EQ(filesIn(cacheDir()).size(), 1u);
+
+    // The second request is served from disk without traffic or progress.
+    int calls = 0;
+    EXPECT_EQ(client.getCachedFile(server.url("/pkg.zip"), [&](std::int64_t, std::int64_t) { return ++calls, true; },
+                                   2000, error),
+              path);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(server.hits("/pkg.zip"), 1);
+}
+
+TEST_F(WfsClientTest, CancelledDownloadLeavesNoFile) {
+    server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 5);
+    std::string error;
+    int reports = 0;
+    const std::string path = client.getCachedFile(
+        server.url("/big.zip"), [&](std::int64_t got, std::int64_t) { return ++reports < 3 && got < 1024 * 1024; },
+        2000, error);
+    EXPECT_EQ(path, "");
+    EXPECT_EQ(error, "Pobieranie anulowane.");
+    EXPECT_TRUE(filesIn(cacheDir()).empty());
+}
+
+TEST_F(WfsClientTest, InterruptedDownloadNamesBothSizesAndLeavesNoFile) {
+    server.truncated("/half.zip", 3 * 1024 * 1024, 1536 * 1024);
+    std::string error;
+    EXPECT_EQ(client.getCachedFile(server.url("/half.zip"), nullptr, 2000, error), "");
+    EXPECT_EQ(error, "Pobieranie przerwane (1,5 MB z 3,0 MB).");
+    EXPECT_TRUE(filesIn(cacheDir()).empty());
+}
+
+TEST_F(WfsClientTest, DownloadStatusAndContentProblemsAreReported) {
+    server.reply("/gone.zip", 404, "not here", "text/plain");
+    server.reply("/page.zip", 200, "<html><body>login</body></html>", "text/html");
+    std::string error;
+    EXPECT_EQ(client.getCachedFile(server.url("/gone.zip"), nullptr, 1000, error), "");
+    EXPECT_EQ(error, "Serwer zwrocil status 404");
+    EXPECT_EQ(client.getCachedFile(server.url("/page.zip"), nullptr, 1000, error, ExpectedBody::Zip), "");
+    EXPECT_EQ(error, "Serwer zwrocil strone HTML zamiast danych.");
+    EXPECT_TRUE(filesIn(cacheDir()).empty());
+}
+
+TEST_F(WfsClientTest, DebugVariableTracesRequestsOnStderr) {
+    server.reply("/ok", 200, kGml);
+    const std::string longUrl = server.url("/ok?" + std::string(200, 'q'));
+    ::setenv("GIS_DEBUG_HTTP", "", 1);
+    ::testing::internal::CaptureStderr();
+    (void)client.get(longUrl);
+    const std::string traced = ::testing::internal::GetCapturedStderr();
+    ::unsetenv("GIS_DEBUG_HTTP");
+    EXPECT_NE(traced.find("[http] GET " + longUrl.substr(0, 120) + "\n"), std::string::npos) << traced;
+    EXPECT_NE(traced.find("[http] session otwarta\n"), std::string::npos);
+    EXPECT_NE(traced.find("[http] odpowiedz OK, czytam body\n"), std::string::npos);
+
+    ::testing::internal::CaptureStderr();
+    (void)client.get(server.url("/ok"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(WfsClientTest, StalledDownloadTimesOutAndLeavesNoFile) {
+    server.chunked("/stall.zip", 200000, 50000, 700);
+    std::string error;
+    EXPECT_EQ(client.getCachedFile(server.url("/stall.zip"), nullptr, 300, error), "");
+    EXPECT_EQ(error.rfind("Pobieranie przerwane (", 0), 0u) << error;
+    EXPECT_TRUE(filesIn(cacheDir()).empty());
+}
+
+}  // namespace
+}  // namespace kl::net
