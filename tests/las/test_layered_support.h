@@ -1,0 +1,203 @@
+#pragma once
+
+// Test scaffolding for the layered codec: a minimal LAZ container (header, LASzip record,
+// chunk table) around decodeLayeredChunk / encodeLayeredChunk, and the laz-perf oracle.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cloud/las/arithmetic_decoder.h"
+#include "cloud/las/arithmetic_encoder.h"
+#include "cloud/las/integer_compressor.h"
+#include "cloud/las/las_bytes.h"
+#include "cloud/las/laszip_vlr.h"
+#include "cloud/las/layered_codec.h"
+
+namespace kl::las::testing {
+
+inline std::vector<uint8_t> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string samplePath(const std::string& name) { return std::string(KL_SAMPLES_DIR) + "/las/" + name; }
+
+struct LayeredChunk {
+  uint64_t offset = 0;
+  uint64_t size = 0;
+  uint64_t points = 0;
+};
+
+struct LayeredLaz {
+  uint8_t pointFormat = 0;
+  uint16_t recordLength = 0;
+  uint64_t pointCount = 0;
+  uint32_t pointDataOffset = 0;
+  LaszipInfo info;
+  std::vector<LayeredChunk> chunks;
+};
+
+// Parses just enough of a LAZ file to find its layered chunks.
+inline bool parseLayeredLaz(const std::vector<uint8_t>& f, LayeredLaz* laz, std::string* error) {
+  auto failWith = [error](const char* text) {
+    *error = text;
+    return false;
+  };
+  if (f.size() < 227 || f[0] != 'L' || f[1] != 'A' || f[2] != 'S' || f[3] != 'F') return failWith("not LAS");
+  const uint16_t headerSize = loadLe<uint16_t>(&f[94]);
+  laz->pointDataOffset = loadLe<uint32_t>(&f[96]);
+  const uint32_t vlrCount = loadLe<uint32_t>(&f[100]);
+  laz->pointFormat = f[104] & 0x3F;
+  laz->recordLength = loadLe<uint16_t>(&f[105]);
+  laz->pointCount = loadLe<uint32_t>(&f[107]);
+  if (f[25] >= 4 && f.size() >= 255 && loadLe<uint64_t>(&f[247]) != 0) laz->pointCount = loadLe<uint64_t>(&f[247]);
+  size_t p = headerSize;
+  bool found = false;
+  for (uint32_t i = 0; i < vlrCount && p + 54 <= laz->pointDataOffset; ++i) {
+    const uint16_t length = loadLe<uint16_t>(&f[p + 20]);
+    if (fixedText(&f[p + 2], 16) == kLaszipVlrUserId && loadLe<uint16_t>(&f[p + 18]) == kLaszipVlrRecordId) {
+      if (!parseLaszipVlr(&f[p + 54], length, &laz->info)) return failWith("bad LASzip record");
+      found = true;
+    }
+    p += 54 + length;
+  }
+  if (!found) return failWith("no LASzip record");
+  if (laz->pointCount == 0) return true;
+  if (f.size() < laz->pointDataOffset + 8u) return failWith("no chunk table offset");
+  int64_t tableOffset = loadLe<int64_t>(&f[laz->pointDataOffset]);
+  if (tableOffset == -1) tableOffset = loadLe<int64_t>(&f[f.size() - 8]);
+  if (tableOffset < 0 || static_cast<uint64_t>(tableOffset) + 8 > f.size()) return failWith("chunk table outside");
+  const auto t = static_cast<size_t>(tableOffset);
+  const uint32_t chunkCount = loadLe<uint32_t>(&f[t + 4]);
+  ArithmeticDecoder dec;
+  if (!dec.init(&f[t + 8], f.size() - t - 8)) return failWith("chunk table truncated");
+  IntegerCompressor ic(32, 2);
+  ic.initDecompressor();
+  const bool variable = laz->info.variableChunks();
+  int32_t lastCount = 0, lastSize = 0;
+  uint64_t start = laz->pointDataOffset + 8u, remaining = laz->pointCount;
+  for (uint32_t i = 0; i < chunkCount; ++i) {
+    LayeredChunk c;
+    if (variable) {
+      lastCount = ic.decompress(dec, lastCount, 0);
+      c.points = static_cast<uint32_t>(lastCount);
+    } else {
+      c.points = remaining < laz->info.chunkSize ? remaining : laz->info.chunkSize;
+    }
+    lastSize = ic.decompress(dec, lastSize, 1);
+    c.offset = start;
+    c.size = static_cast<uint32_t>(lastSize);
+    start += c.size;
+    remaining -= c.points < remaining ? c.points : remaining;
+    if (start > f.size()) return failWith("chunk past the end");
+    laz->chunks.push_back(c);
+  }
+  return true;
+}
+
+// Decodes all points of a layered file with our codec.
+inline bool decodeLayered(const std::vector<uint8_t>& f, const LayeredLaz& laz, std::vector<uint8_t>* records,
+                          std::string* error) {
+  records->assign(laz.pointCount * laz.recordLength, 0);
+  uint64_t done = 0;
+  for (const LayeredChunk& c : laz.chunks) {
+    if (done + c.points > laz.pointCount) {
+      *error = "more points in chunks than in header";
+      return false;
+    }
+    if (!decodeLayeredChunk(&f[c.offset], c.size, laz.info.items, laz.recordLength, c.points,
+                            records->data() + done * laz.recordLength, error)) {
+      return false;
+    }
+    done += c.points;
+  }
+  return done == laz.pointCount;
+}
+
+// Assembles a LAS 1.4 LAZ file from records with our encoder (variable chunks when chunkSize is 0).
+inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointFormat, uint16_t recordLength,
+                          const std::vector<LaszipItem>& items, uint32_t chunkSize, std::vector<uint8_t>* file,
+                          std::string* error, const std::vector<uint32_t>& variableCounts = {}) {
+  const uint64_t count = records.size() / recordLength;
+  LaszipInfo info;
+  info.compressor = 3;
+  info.chunkSize = variableCounts.empty() ? chunkSize : kVariableChunkSize;
+  info.items = items;
+  const std::vector<uint8_t> vlr = serializeLaszipVlr(info);
+  std::vector<uint8_t>& f = *file;
+  f.assign(375, 0);
+  f[0] = 'L'; f[1] = 'A'; f[2] = 'S'; f[3] = 'F';
+  f[24] = 1;
+  f[25] = 4;
+  storeLe<uint16_t>(&f[94], 375);
+  storeLe<uint32_t>(&f[96], static_cast<uint32_t>(375 + 54 + vlr.size()));
+  storeLe<uint32_t>(&f[100], 1);
+  f[104] = static_cast<uint8_t>(0x80 | pointFormat);
+  storeLe<uint16_t>(&f[105], recordLength);
+  for (int i = 0; i < 3; ++i) storeLe<double>(&f[131 + 8 * i], 0.01);
+  storeLe<uint64_t>(&f[247], count);
+  std::vector<uint8_t> vlrHeader(54, 0);
+  const char* user = kLaszipVlrUserId;
+  for (size_t i = 0; user[i] != 0; ++i) vlrHeader[2 + i] = static_cast<uint8_t>(user[i]);
+  storeLe<uint16_t>(&vlrHeader[18], kLaszipVlrRecordId);
+  storeLe<uint16_t>(&vlrHeader[20], static_cast<uint16_t>(vlr.size()));
+  f.insert(f.end(), vlrHeader.begin(), vlrHeader.end());
+  f.insert(f.end(), vlr.begin(), vlr.end());
+  const size_t tableOffsetAt = f.size();
+  appendLe<int64_t>(&f, 0);
+  std::vector<uint32_t> counts = variableCounts, sizes;
+  if (counts.empty()) {
+    for (uint64_t done = 0; done < count; done += chunkSize) {
+      counts.push_back(static_cast<uint32_t>(count - done < chunkSize ? count - done : chunkSize));
+    }
+  }
+  uint64_t done = 0;
+  for (uint32_t n : counts) {
+    const size_t before = f.size();
+    if (!encodeLayeredChunk(records.data() + done * recordLength, n, items, recordLength, &f, error)) return false;
+    sizes.push_back(static_cast<uint32_t>(f.size() - before));
+    done += n;
+  }
+  storeLe<int64_t>(&f[tableOffsetAt], static_cast<int64_t>(f.size()));
+  appendLe<uint32_t>(&f, 0);
+  appendLe<uint32_t>(&f, static_cast<uint32_t>(counts.size()));
+  ArithmeticEncoder enc;
+  enc.init(&f);
+  IntegerCompressor ic(32, 2);
+  ic.initCompressor();
+  int32_t lastCount = 0, lastSize = 0;
+  for (size_t i = 0; i < counts.size(); ++i) {
+    if (!variableCounts.empty()) {
+      ic.compress(enc, lastCount, static_cast<int32_t>(counts[i]), 0);
+      lastCount = static_cast<int32_t>(counts[i]);
+    }
+    ic.compress(enc, lastSize, static_cast<int32_t>(sizes[i]), 1);
+    lastSize = static_cast<int32_t>(sizes[i]);
+  }
+  enc.done();
+  return true;
+}
+
+// Raw records of a file decoded by laz-perf (Node), or false if the oracle fails on it.
+inline bool oracleDecode(const std::string& lazPath, const std::string& tag, std::vector<uint8_t>* records) {
+  const std::string out = std::string(KL_BINARY_DIR) + "/layered_oracle_" + tag + ".raw";
+  std::remove(out.c_str());
+  const std::string command = "NODE_PATH='" + std::string(KL_SOURCE_DIR) + "/node_modules' node '" +
+                              std::string(KL_SOURCE_DIR) + "/tests/las/layered_oracle_dump.js' '" + lazPath + "' '" +
+                              out + "' > /dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return false;
+  *records = readBytes(out);
+  return true;
+}
+
+}  // namespace kl::las::testing
