@@ -1,0 +1,183 @@
+#include "geodata/gml_geometry.h"
+
+#include <charconv>
+
+#include "geodata/coordinate_text.h"
+#include "geodata/xml_walk.h"
+
+namespace kl::geo {
+namespace {
+
+constexpr std::size_t kPlainDimension = 2;
+
+// Dimension of a position list, declared on the list or an ancestor.
+std::size_t dimensionOf(const pugi::xml_node& list) {
+  for (pugi::xml_node n = list; n && n.type() == pugi::node_element; n = n.parent()) {
+    pugi::xml_attribute a = attributeByLocalName(n, "srsDimension");
+    if (!a) a = attributeByLocalName(n, "dimension");
+    if (!a) continue;
+    const std::string_view text = a.value();
+    unsigned value = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    // A dimension that no CRS has would make every position garbage.
+    if (r.ec == std::errc() && value >= 2 && value <= 4) return value;
+    return kPlainDimension;
+  }
+  return kPlainDimension;
+}
+
+char separatorAttribute(const pugi::xml_node& n, const char* name, char fallback) {
+  const std::string_view v = n.attribute(name).value();
+  return v.size() == 1 ? v[0] : fallback;
+}
+
+bool isExteriorHolder(std::string_view parentName) {
+  return parentName == "exterior" || parentName == "outerBoundaryIs";
+}
+
+}  // namespace
+
+std::string_view GmlGeometryReader::textOf(const pugi::xml_node& element) {
+  pugi::xml_node only;
+  int pieces = 0;
+  for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) {
+      only = c;
+      ++pieces;
+    }
+  }
+  if (pieces <= 1) return only ? std::string_view(only.value()) : std::string_view();
+  text_.clear();
+  for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) {
+      text_ += c.value();
+      text_ += ' ';
+    }
+  }
+  return text_;
+}
+
+AxisRule GmlGeometryReader::ruleFor(const pugi::xml_node& geometry) const {
+  for (pugi::xml_node n = geometry; n && n.type() == pugi::node_element; n = n.parent()) {
+    if (const pugi::xml_attribute srs = n.attribute("srsName")) {
+      return AxisRule::fromSrsName(srs.value());
+    }
+  }
+  return AxisRule::fromDocumentEpsg(documentEpsg_);
+}
+
+bool GmlGeometryReader::readPosList(const pugi::xml_node& holder, const AxisRule& rule,
+                                    std::vector<Point2d>& out) {
+  const pugi::xml_node list = firstDescendant(holder, "posList");
+  if (!list) return false;
+  numbers_.clear();
+  readNumbers(textOf(list), numbers_);
+  out.reserve(out.size() + numbers_.size() / 2);
+  forEachPosition(numbers_, dimensionOf(list),
+                  [&](double a, double b) { out.push_back(rule.toPl1992(a, b)); });
+  return true;
+}
+
+bool GmlGeometryReader::readPosElements(const pugi::xml_node& holder, const AxisRule& rule,
+                                        std::vector<Point2d>& out) {
+  bool any = false;
+  forEachDescendantElement(holder, [&](const pugi::xml_node& n) {
+    if (localName(n) != "pos") return true;
+    any = true;
+    numbers_.clear();
+    readNumbers(textOf(n), numbers_);
+    if (numbers_.size() >= 2) out.push_back(rule.toPl1992(numbers_[0], numbers_[1]));
+    return false;
+  });
+  return any;
+}
+
+bool GmlGeometryReader::readGml2(const pugi::xml_node& holder, const AxisRule& rule,
+                                 std::vector<Point2d>& out) {
+  pairs_.clear();
+  bool any = false;
+  forEachDescendantElement(holder, [&](const pugi::xml_node& n) {
+    const std::string_view name = localName(n);
+    if (name == "coordinates") {
+      any = true;
+      readGml2Coordinates(textOf(n), separatorAttribute(n, "decimal", '.'),
+                          separatorAttribute(n, "cs", ','), separatorAttribute(n, "ts", ' '),
+                          pairs_);
+      return false;
+    }
+    if (name == "coord") {
+      any = true;
+      double xy[2];
+      int found = 0;
+      for (const char* axis : {"X", "Y"}) {
+        numbers_.clear();
+        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+          if (localName(c) == axis) readNumbers(textOf(c), numbers_);
+        }
+        if (numbers_.size() == 1) xy[found++] = numbers_[0];
+      }
+      if (found == 2) pairs_.emplace_back(xy[0], xy[1]);
+      return false;
+    }
+    return true;
+  });
+  for (const auto& [a, b] : pairs_) out.push_back(rule.toPl1992(a, b));
+  return any;
+}
+
+void GmlGeometryReader::readPositions(const pugi::xml_node& holder, const AxisRule& rule,
+                                      std::vector<Point2d>& out) {
+  if (readPosList(holder, rule, out)) return;
+  if (readPosElements(holder, rule, out)) return;
+  readGml2(holder, rule, out);
+}
+
+Polygon GmlGeometryReader::readPolygon(const pugi::xml_node& polygon, const AxisRule& rule) {
+  Polygon result;
+  bool haveExterior = false;
+  forEachDescendantElement(polygon, [&](const pugi::xml_node& n) {
+    if (localName(n) != "LinearRing") return true;
+    if (isExteriorHolder(localName(n.parent()))) {
+      if (!haveExterior) {
+        readPositions(n, rule, result.exterior);
+        haveExterior = true;
+      }
+    } else {
+      readPositions(n, rule, result.holes.emplace_back());
+    }
+    return false;
+  });
+  return result;
+}
+
+void GmlGeometryReader::read(const pugi::xml_node& featureElement, GisFeature& feature) {
+  bool pointSeen = false;
+  forEachDescendantElement(featureElement, [&](const pugi::xml_node& n) {
+    const std::string_view name = localName(n);
+    if (name == "Polygon") {
+      feature.polygons.push_back(readPolygon(n, ruleFor(n)));
+      return false;
+    }
+    if (name == "LineString") {
+      readPositions(n, ruleFor(n), feature.lines.emplace_back());
+      return false;
+    }
+    if (name == "Point") {
+      // A point without coordinates is no point: (0, 0) would be placed
+      // hundreds of kilometres away from the data.
+      if (!pointSeen) {
+        pointSeen = true;
+        std::vector<Point2d> points;
+        readPositions(n, ruleFor(n), points);
+        if (!points.empty()) {
+          feature.point = points.front();
+          feature.hasPoint = true;
+        }
+      }
+      return false;
+    }
+    return true;
+  });
+}
+
+}  // namespace kl::geo

@@ -1,0 +1,65 @@
+#include "tests/geodata/ogr_oracle.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+namespace kl::geo::testing {
+namespace {
+
+const std::string kGdalEnvironment =
+    "env -u no_proxy -u NO_PROXY http_proxy=http://127.0.0.1:9 https_proxy=http://127.0.0.1:9 "
+    "GDAL_HTTP_PROXY=127.0.0.1:9 GDAL_HTTP_TIMEOUT=1 GDAL_HTTP_MAX_RETRY=0 LC_ALL=C ";
+const std::string kGmlOptions = "--config GML_DOWNLOAD_WFS_SCHEMA NO -oo WRITE_GFS=NO ";
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+}  // namespace
+
+int runGdalCommand(const std::string& arguments) {
+  return std::system((kGdalEnvironment + arguments).c_str());
+}
+
+std::vector<std::string> ogrLayers(const std::string& path) {
+  std::vector<std::string> layers;
+  const std::string command =
+      kGdalEnvironment + "ogrinfo " + kGmlOptions + "-ro -q " + quoted(path) + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return layers;
+  const std::regex line(R"(^\d+: (\S+))");
+  char buf[1024];
+  while (std::fgets(buf, sizeof buf, pipe)) {
+    std::cmatch m;
+    if (std::regex_search(buf, m, line)) layers.push_back(m[1].str());
+  }
+  pclose(pipe);
+  return layers;
+}
+
+std::optional<nlohmann::json> ogrLayerAsGeoJson(const std::string& path,
+                                                const std::string& layer) {
+  char out[] = "/tmp/kl_ogr_XXXXXX";
+  const int fd = mkstemp(out);
+  if (fd < 0) return std::nullopt;
+  close(fd);
+  std::remove(out);
+  const int status = runGdalCommand("ogr2ogr " + kGmlOptions +
+                                    "-f GeoJSON -t_srs EPSG:2180 -dim 2 -lco COORDINATE_PRECISION=6 " +
+                                    quoted(out) + " " + quoted(path) + " " + quoted(layer) +
+                                    " 2>/dev/null");
+  std::optional<nlohmann::json> result;
+  if (status == 0) {
+    std::ifstream in(out);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    nlohmann::json parsed = nlohmann::json::parse(text, nullptr, false);
+    if (!parsed.is_discarded()) result = std::move(parsed);
+  }
+  std::remove(out);
+  return result;
+}
+
+}  // namespace kl::geo::testing

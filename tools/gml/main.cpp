@@ -1,0 +1,55 @@
+// Prints the features of a GML document as GeoJSON in PL-1992 coordinates;
+// the number of features goes to stderr.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "geodata/geojson.h"
+#include "geodata/gml_parser.h"
+
+namespace {
+
+int usage() {
+  std::fprintf(stderr, "Uzycie: kartolink-gml PLIK.gml [--kind KLUCZ]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kl::geo;
+  const char* path = nullptr;
+  DataType type = DataType::Parcels;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--kind" && i + 1 < argc) {
+      const auto parsed = dataTypeFromKey(argv[++i]);
+      if (!parsed) {
+        std::fprintf(stderr, "Nieznany rodzaj danych: %s\n", argv[i]);
+        return 2;
+      }
+      type = *parsed;
+    } else if (!path && !arg.empty() && arg[0] != '-') {
+      path = argv[i];
+    } else {
+      return usage();
+    }
+  }
+  if (!path) return usage();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "Nie mozna otworzyc pliku: %s\n", path);
+    return 1;
+  }
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const GmlParseResult result = GmlParser::parse(text, type);
+  std::cout << toGeoJson(result.features, GeoJsonCoordinates::Pl1992).dump() << '\n';
+  std::fprintf(stderr, "Obiekty: %zu\n", result.features.size());
+  if (!result.ok()) {
+    std::fprintf(stderr, "%s\n", result.message.c_str());
+    return 1;
+  }
+  return 0;
+}
