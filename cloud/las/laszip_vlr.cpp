@@ -117,10 +117,6 @@ LasStatus checkLaszipInfo(const LaszipInfo& info, uint8_t pointFormat, uint16_t 
   uint32_t total = 0;
   for (const LaszipItem& it : info.items) {
     if (itemName(it.type) == nullptr) return LasStatus::failure("nieznany typ elementu LASzip " + std::to_string(it.type));
-    if (!versionSupported(it)) {
-      return LasStatus::failure(std::string("nieobslugiwana wersja ") + std::to_string(it.version) + " elementu " +
-                                itemName(it.type));
-    }
     total += it.size;
   }
   std::vector<LaszipItem> expected = coreItems(pointFormat);
@@ -138,8 +134,11 @@ LasStatus checkLaszipInfo(const LaszipInfo& info, uint8_t pointFormat, uint16_t 
     return LasStatus::failure("lista elementow LASzip (" + describe(info.items) + ") nie pasuje do formatu punktow " +
                               std::to_string(pointFormat) + " z rekordem " + std::to_string(recordLength) + " B");
   }
-  if (info.compressor == static_cast<uint16_t>(LaszipCompressor::Pointwise) && info.items[0].version != 2) {
-    return LasStatus::failure("nieobslugiwana wersja elementow LASzip");
+  for (const LaszipItem& it : info.items) {
+    if (!versionSupported(it)) {
+      return LasStatus::failure(std::string("nieobslugiwana wersja ") + std::to_string(it.version) + " elementu " +
+                                itemName(it.type));
+    }
   }
   return LasStatus::success();
 }

@@ -1,0 +1,226 @@
+#include "cloud/las/las_writer.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "cloud/las/las_bytes.h"
+#include "cloud/las/layered_codec.h"
+#include "cloud/las/pointwise_chunk_decoder.h"
+
+namespace kl::las {
+
+namespace {
+bool encodable(uint8_t format) { return format <= 3 || (format >= 6 && format <= 8); }
+}  // namespace
+
+LasWriter::LasWriter() = default;
+
+LasWriter::~LasWriter() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    std::remove(tempPath_.c_str());
+  }
+}
+
+LasStatus LasWriter::fail(const std::string& cause) {
+  failed_ = true;
+  return LasStatus::failure("Plik " + path_ + ": " + cause);
+}
+
+LasStatus LasWriter::put(const void* data, size_t size) {
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) return fail("blad zapisu");
+  position_ += size;
+  return LasStatus::success();
+}
+
+LasStatus LasWriter::putAt(uint64_t offset, const void* data, size_t size) {
+#if defined(_WIN32)
+  const int sought = _fseeki64(file_, static_cast<long long>(offset), SEEK_SET);
+#else
+  const int sought = fseeko(file_, static_cast<off_t>(offset), SEEK_SET);
+#endif
+  if (sought != 0) return fail("blad zapisu");
+  if (std::fwrite(data, 1, size, file_) != size) return fail("blad zapisu");
+  return LasStatus::success();
+}
+
+LasStatus LasWriter::open(const std::string& path, const LasHeader& header, const LasWriteOptions& options) {
+  path_ = path;
+  tempPath_ = path + ".tmp";
+  header_ = header;
+  options_ = options;
+  LasHeader& h = header_;
+  if (standardRecordLength(h.pointFormat) == 0 || h.recordLength < standardRecordLength(h.pointFormat)) {
+    return fail("nieprawidlowy format punktow lub dlugosc rekordu");
+  }
+  if (options_.compress && !encodable(h.pointFormat)) {
+    return fail("zapis LAZ formatu punktow " + std::to_string(h.pointFormat) + " nie jest obslugiwany");
+  }
+  if (options_.chunkSize == 0) options_.chunkSize = 50000;
+  // no waveform data or EVLRs are written: 1.2 holds every legacy format, 1.4 the others
+  h.versionMajor = 1;
+  h.versionMinor = formatIsExtended(h.pointFormat) ? 4 : 2;
+  std::vector<LasVlr> vlrs;
+  for (const LasVlr& v : h.vlrs) {
+    if (!v.extended && !(v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId)) vlrs.push_back(v);
+  }
+  if (options_.compress) {
+    info_ = LaszipInfo{};
+    info_.compressor = static_cast<uint16_t>(formatIsExtended(h.pointFormat) ? LaszipCompressor::LayeredChunked
+                                                                             : LaszipCompressor::PointwiseChunked);
+    info_.chunkSize = options_.chunkSize;
+    info_.items = standardLaszipItems(h.pointFormat, h.recordLength);
+    LasVlr z;
+    z.userId = kLaszipVlrUserId;
+    z.recordId = kLaszipVlrRecordId;
+    z.description = "kartolink";
+    z.payload = serializeLaszipVlr(info_);
+    vlrs.push_back(std::move(z));
+  }
+  h.vlrs = std::move(vlrs);
+  h.vlrCountDeclared = static_cast<uint32_t>(h.vlrs.size());
+  h.pointFormatByte = static_cast<uint8_t>(h.pointFormat | (options_.compress ? 0x80 : 0));
+  h.evlrCount = 0;
+  h.evlrStart = 0;
+  h.waveformStart = 0;
+  h.generatingSoftware = "KARTOLINK";
+  std::vector<uint8_t> head = serializeLasHeader(h);
+  h.headerSize = static_cast<uint16_t>(head.size());
+  uint64_t offset = head.size();
+  for (const LasVlr& v : h.vlrs) offset += 54 + v.payload.size();
+  h.pointDataOffset = static_cast<uint32_t>(offset);
+
+  file_ = std::fopen(tempPath_.c_str(), "wb");
+  if (file_ == nullptr) return fail("nie mozna utworzyc pliku");
+  // header placeholder; rewritten by close() with the final counts
+  head = serializeLasHeader(h);
+  if (LasStatus st = put(head.data(), head.size()); !st) return st;
+  for (const LasVlr& v : h.vlrs) {
+    std::vector<uint8_t> vh;
+    appendLe<uint16_t>(&vh, 0);
+    appendFixedText(&vh, v.userId, 16);
+    appendLe<uint16_t>(&vh, v.recordId);
+    appendLe<uint16_t>(&vh, static_cast<uint16_t>(v.payload.size()));
+    appendFixedText(&vh, v.description, 32);
+    if (LasStatus st = put(vh.data(), vh.size()); !st) return st;
+    if (LasStatus st = put(v.payload.data(), v.payload.size()); !st) return st;
+  }
+  if (options_.compress) {
+    const int64_t placeholder = -1;
+    if (LasStatus st = put(&placeholder, 8); !st) return st;
+  }
+  lo_.fill(std::numeric_limits<int32_t>::max());
+  hi_.fill(std::numeric_limits<int32_t>::min());
+  h.pointsByReturn.fill(0);
+  return LasStatus::success();
+}
+
+void LasWriter::account(const uint8_t* records, uint64_t count) {
+  const size_t rl = header_.recordLength;
+  const bool extended = formatIsExtended(header_.pointFormat);
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint8_t* p = records + i * rl;
+    for (size_t a = 0; a < 3; ++a) {
+      const int32_t v = loadLe<int32_t>(p + 4 * a);
+      if (v < lo_[a]) lo_[a] = v;
+      if (v > hi_[a]) hi_[a] = v;
+    }
+    const unsigned r = extended ? (p[14] & 15u) : (p[14] & 7u);
+    if (r >= 1 && r <= 15) ++header_.pointsByReturn[r - 1];
+  }
+}
+
+LasStatus LasWriter::write(const uint8_t* records, uint64_t count) {
+  if (failed_ || file_ == nullptr) return LasStatus::failure("Plik " + path_ + ": zapis przerwany");
+  account(records, count);
+  points_ += count;
+  const size_t rl = header_.recordLength;
+  if (!options_.compress) return put(records, static_cast<size_t>(count * rl));
+  while (count > 0) {
+    const uint64_t room = options_.chunkSize - pending_.size() / rl;
+    const uint64_t n = count < room ? count : room;
+    pending_.insert(pending_.end(), records, records + n * rl);
+    records += n * rl;
+    count -= n;
+    if (pending_.size() / rl == options_.chunkSize) {
+      if (LasStatus st = flushChunk(); !st) return st;
+    }
+  }
+  return LasStatus::success();
+}
+
+LasStatus LasWriter::flushChunk() {
+  const size_t rl = header_.recordLength;
+  const uint64_t n = pending_.size() / rl;
+  if (n == 0) return LasStatus::success();
+  coded_.clear();
+  if (formatIsExtended(header_.pointFormat)) {
+    std::string error;
+    if (!encodeLayeredChunk(pending_.data(), n, info_.items, header_.recordLength, &coded_, &error)) {
+      return fail(error);
+    }
+  } else {
+    if (!pointwise_) pointwise_ = std::make_unique<PointwiseChunkEncoder>(info_.items, header_.recordLength);
+    pointwise_->encode(pending_.data(), n, &coded_);
+  }
+  LazChunk c;
+  c.offset = position_;
+  c.bytes = coded_.size();
+  c.points = n;
+  c.firstPoint = points_ - n;
+  chunks_.push_back(c);
+  pending_.clear();
+  return put(coded_.data(), coded_.size());
+}
+
+LasStatus LasWriter::close() {
+  if (file_ == nullptr) return LasStatus::failure("Plik " + path_ + ": nie otwarty");
+  LasStatus st;
+  if (!failed_ && options_.compress) {
+    st = flushChunk();
+    if (st) {
+      const auto tableOffset = static_cast<int64_t>(position_);
+      std::vector<uint8_t> table;
+      appendChunkTable(chunks_, false, &table);
+      st = put(table.data(), table.size());
+      if (st) st = putAt(header_.pointDataOffset, &tableOffset, 8);
+    }
+  }
+  if (!failed_ && st) {
+    LasHeader& h = header_;
+    h.pointCount = points_;
+    for (size_t a = 0; a < 3; ++a) {
+      if (points_ == 0) {
+        h.min[a] = h.max[a] = 0;
+      } else {
+        h.min[a] = lo_[a] * h.scale[a] + h.offset[a];
+        h.max[a] = hi_[a] * h.scale[a] + h.offset[a];
+      }
+    }
+    if (!formatIsExtended(h.pointFormat) && points_ > 0xFFFFFFFFu) st = fail("za duzo punktow dla formatu LAS 1.2");
+    if (st) {
+      const std::vector<uint8_t> head = serializeLasHeader(h);
+      st = putAt(0, head.data(), head.size());
+    }
+  }
+  if (failed_ && st) st = LasStatus::failure("Plik " + path_ + ": zapis przerwany");
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (st && !closed) st = fail("blad zapisu");
+  if (st && std::rename(tempPath_.c_str(), path_.c_str()) != 0) st = fail("nie mozna zamienic pliku tymczasowego");
+  if (!st) std::remove(tempPath_.c_str());
+  return st;
+}
+
+LasStatus writeLasFile(const std::string& path, const LasHeader& header, const uint8_t* records, uint64_t count,
+                       const LasWriteOptions& options) {
+  LasWriter writer;
+  if (LasStatus st = writer.open(path, header, options); !st) return st;
+  if (LasStatus st = writer.write(records, count); !st) {
+    writer.close();
+    return st;
+  }
+  return writer.close();
+}
+
+}  // namespace kl::las

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cloud/las/chunk_table.h"
+#include "cloud/las/las_header.h"
+#include "cloud/las/las_status.h"
+#include "cloud/las/laszip_vlr.h"
+
+namespace kl::las {
+
+class PointwiseChunkEncoder;
+
+struct LasWriteOptions {
+  bool compress = true;
+  uint32_t chunkSize = 50000;
+};
+
+// Writes a LAS or LAZ file (LAZ: formats 0-3 point-wise, 6-8 layered) through a temporary
+// name that is renamed over the target only when close() succeeds. The header's count,
+// bounds and returns are computed from the records written.
+class LasWriter {
+ public:
+  LasWriter();
+  ~LasWriter();
+  LasWriter(const LasWriter&) = delete;
+  LasWriter& operator=(const LasWriter&) = delete;
+
+  // header supplies version, format, record length, scale, offset, texts and VLRs
+  // (a LASzip record in it is replaced; EVLRs are not written).
+  LasStatus open(const std::string& path, const LasHeader& header, const LasWriteOptions& options = {});
+  LasStatus write(const uint8_t* records, uint64_t count);
+  LasStatus close();
+
+ private:
+  LasStatus flushChunk();
+  LasStatus put(const void* data, size_t size);
+  LasStatus putAt(uint64_t offset, const void* data, size_t size);
+  void account(const uint8_t* records, uint64_t count);
+  LasStatus fail(const std::string& cause);
+
+  std::string path_;
+  std::string tempPath_;
+  std::FILE* file_ = nullptr;
+  LasHeader header_;
+  LasWriteOptions options_;
+  LaszipInfo info_;
+  uint64_t position_ = 0;
+  uint64_t points_ = 0;
+  std::vector<uint8_t> pending_;  // records of the chunk being filled
+  std::vector<uint8_t> coded_;
+  std::vector<LazChunk> chunks_;
+  std::unique_ptr<PointwiseChunkEncoder> pointwise_;
+  std::array<int32_t, 3> lo_{}, hi_{};
+  bool failed_ = false;
+};
+
+// Convenience for tools and tests: the whole file in one call.
+LasStatus writeLasFile(const std::string& path, const LasHeader& header, const uint8_t* records, uint64_t count,
+                       const LasWriteOptions& options = {});
+
+}  // namespace kl::las

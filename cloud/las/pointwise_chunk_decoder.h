@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "cloud/las/arithmetic_decoder.h"
+#include "cloud/las/byte_v2.h"
+#include "cloud/las/gpstime11_v2.h"
+#include "cloud/las/laszip_vlr.h"
+#include "cloud/las/point10_v2.h"
+#include "cloud/las/rgb12_v2.h"
+#include "cloud/las/wavepacket13_v1.h"
+
+namespace kl::las {
+
+// Decodes the chunks of point formats 0-5: a raw first record, then one arithmetic
+// stream for all items. Decoding may proceed in slices so that a chunk never has to
+// be held decoded as a whole. The item list must have passed checkLaszipInfo.
+class PointwiseChunkDecoder {
+ public:
+  PointwiseChunkDecoder(const std::vector<LaszipItem>& items, uint16_t recordLength);
+
+  // data/size: the chunk as stored. Writes the raw first record to firstOut.
+  // hasMore: whether further points of this chunk follow (then the stream must exist).
+  bool begin(const uint8_t* data, size_t size, bool hasMore, uint8_t* firstOut);
+  // Decodes count further records; false if the stream is corrupt or ends early.
+  bool decode(uint8_t* out, uint64_t count);
+  // Bytes of the chunk taken so far (raw record plus coded stream).
+  size_t consumed() const { return recordLength_ + (streamStarted_ ? dec_.consumed() : 0); }
+
+ private:
+  template <bool kGps, bool kRgb, bool kWave, bool kExtra>
+  bool decodeLoop(uint8_t* out, uint64_t count);
+  using Loop = bool (PointwiseChunkDecoder::*)(uint8_t*, uint64_t);
+
+  uint16_t recordLength_;
+  uint32_t extraBytes_ = 0;
+  size_t gpsAt_ = 0, rgbAt_ = 0, waveAt_ = 0, extraAt_ = 0;
+  ArithmeticDecoder dec_;
+  bool streamStarted_ = false;
+  Point10V2Codec point_;
+  std::optional<GpsTime11V2Codec> gps_;
+  std::optional<Rgb12V2Codec> rgb_;
+  std::optional<WavePacket13V1Decoder> wave_;
+  std::optional<ByteV2Codec> extra_;
+  Loop loop_ = nullptr;
+};
+
+// Encodes count records of formats 0-3 (plus extra bytes) into one chunk, appended to *out.
+class PointwiseChunkEncoder {
+ public:
+  PointwiseChunkEncoder(const std::vector<LaszipItem>& items, uint16_t recordLength);
+  void encode(const uint8_t* records, uint64_t count, std::vector<uint8_t>* out);
+
+ private:
+  uint16_t recordLength_;
+  size_t gpsAt_ = 0, rgbAt_ = 0, extraAt_ = 0;
+  Point10V2Codec point_;
+  std::optional<GpsTime11V2Codec> gps_;
+  std::optional<Rgb12V2Codec> rgb_;
+  std::optional<ByteV2Codec> extra_;
+};
+
+}  // namespace kl::las
