@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/core/addon_session.h"
+
+namespace kl::host {
+namespace {
+
+std::vector<std::string> trace(const Workbench& wb) {
+    std::vector<std::string> out;
+    for (const auto& line : wb.report())
+        if (line.text.rfind("test-addon: ", 0) == 0) out.push_back(line.text.substr(12));
+    return out;
+}
+
+TEST(AddonSession, EntryPointsRunInOrderAndTheMenuIsRegistered) {
+    Workbench wb;
+    AddonSession session(wb);
+    ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH)) << wb.addon().error;
+    EXPECT_EQ(wb.addon().name, "Testowy dodatek");
+    EXPECT_EQ(wb.addon().addonType, KL_ADDON_PRELOAD);
+    EXPECT_EQ(trace(wb), (std::vector<std::string>{"CheckEnvironment", "RegisterInterface", "Initialize"}));
+
+    const Menu* menu = wb.menus().find(32500);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title, "Ordvik");
+    EXPECT_EQ(menu->submenu, "Geodrop");
+    ASSERT_EQ(menu->items.size(), 4u);
+    EXPECT_EQ(menu->items[0].text, "Mapa importu GIS");
+    EXPECT_EQ(menu->items[0].raw, "Mapa importu GIS^ES^EE^EI^ED^EW^E3^EL");
+    EXPECT_EQ(menu->items[3].text, "Otwórz stronę");
+    ASSERT_EQ(wb.palettes().registrations().size(), 1u);
+    EXPECT_EQ(wb.palettes().registrations()[0].flags, 1015);
+}
+
+TEST(AddonSession, MenuTogglesThePaletteAndItsCheckMark) {
+    Workbench wb;
+    AddonSession session(wb);
+    ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH));
+    EXPECT_EQ(wb.menuCommand(32500, 1), KL_NOERROR);
+    ASSERT_EQ(wb.palettes().palettes().size(), 1u);
+    const KlPalette* p = wb.palettes().palettes()[0];
+    EXPECT_TRUE(p->visible);
+    EXPECT_EQ(p->dialog.title, "Geodrop");
+    EXPECT_EQ(p->dialog.width, 900);
+    EXPECT_EQ(wb.menus().find(32500)->items[0].flags & KL_MENUFLAG_CHECKED, KL_MENUFLAG_CHECKED);
+
+    // the close box goes through control message 1
+    EXPECT_EQ(wb.closeBox(p->id), KL_NOERROR);
+    EXPECT_FALSE(p->visible);
+    EXPECT_EQ(wb.menus().find(32500)->items[0].flags & KL_MENUFLAG_CHECKED, 0);
+    int32_t visible = 1;
+    EXPECT_EQ(wb.paletteMessage(wb.palettes().registrations()[0].referenceNumber, KL_PALETTE_IS_VISIBLE, &visible),
+              KL_NOERROR);
+    EXPECT_EQ(visible, 0);
+
+    // the page's address names the folder, percent-encoded
+    const auto browsers = wb.palettes().browsersOf(p);
+    ASSERT_EQ(browsers.size(), 1u);
+    EXPECT_NE(browsers[0]->url.find("kl%20test%20addon"), std::string::npos);
+    EXPECT_EQ(browsers[0]->startFile, "index.html");
+    auto page = wb.hub().page(browsers[0]->id);
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->folder.string().find("kl test addon"), std::string::npos);
+}
+
+TEST(AddonSession, QuitIsDeliveredOnceThenFreeDataAndTheModuleStaysWhenAsked) {
+    Workbench wb;
+    AddonSession session(wb);
+    ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH));
+    wb.menuCommand(32500, 1);  // creates the palette, which asks to stay in memory
+    EXPECT_EQ(wb.sendProjectEvent(KL_EVENT_QUIT), 1);
+    EXPECT_EQ(wb.sendProjectEvent(KL_EVENT_QUIT), 0);
+    session.stop();
+    EXPECT_EQ(trace(wb), (std::vector<std::string>{"CheckEnvironment", "RegisterInterface", "Initialize", "menu 1",
+                                                   "quit", "FreeData"}));
+    EXPECT_TRUE(wb.palettes().palettes().empty());
+    EXPECT_TRUE(wb.keepsInMemory());
+    ASSERT_NE(session.module(), nullptr);
+    EXPECT_TRUE(session.module()->isOpen());
+    EXPECT_TRUE(wb.executor().isShutDown());
+}
+
+TEST(AddonSession, WithoutKeepInMemoryTheModuleIsUnloaded) {
+    Workbench wb;
+    AddonSession session(wb);
+    ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH));
+    session.stop();
+    EXPECT_EQ(trace(wb).back(), "FreeData");
+    EXPECT_FALSE(session.module()->isOpen());
+    EXPECT_FALSE(wb.addon().loaded);
+}
+
+TEST(AddonSession, AMissingLibraryIsAnErrorNotACrash) {
+    Workbench wb;
+    AddonSession session(wb);
+    EXPECT_FALSE(session.start("/nonexistent/libnothing.so"));
+    EXPECT_NE(wb.addon().error.find("cannot load"), std::string::npos);
+    EXPECT_FALSE(wb.addon().loaded);
+}
+
+TEST(AddonSession, ArmedFaultFailsTheNthCallOnly) {
+    Workbench wb;
+    AddonSession session(wb);
+    ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH));
+    wb.faults().arm({"CreateElement", 2, KL_ERR_MEMFULL, false, 0});
+    wb.menuCommand(32500, 2);  // first creation: fine
+    wb.menuCommand(32500, 2);  // second: fails, its step is rolled back
+    wb.menuCommand(32500, 2);
+    EXPECT_EQ(wb.project().elements().size(), 2u);
+    EXPECT_EQ(wb.project().journal().done().size(), 2u);
+    EXPECT_EQ(wb.project().memos().live(), 0u);
+}
+
+}  // namespace
+}  // namespace kl::host

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "host/core/executor.h"
+#include "host/core/workbench.h"
+
+namespace kl::host {
+namespace {
+
+TEST(Executor, RunsPostsFromManyThreadsInPostingOrderPerThread) {
+    MainThreadExecutor ex;
+    std::vector<std::pair<int, int>> seen;  // touched on this (main) thread only
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([&, t] {
+            for (int i = 0; i < 250; ++i) ex.post([&seen, t, i] { seen.emplace_back(t, i); });
+        });
+    for (auto& w : workers) w.join();
+    ex.runPending();
+    ASSERT_EQ(seen.size(), 1000u);
+    std::vector<int> last(4, -1);
+    for (auto [t, i] : seen) {
+        EXPECT_EQ(i, last[t] + 1);
+        last[t] = i;
+    }
+}
+
+TEST(Executor, TasksPostedByTasksRunInTheSamePass) {
+    MainThreadExecutor ex;
+    std::vector<int> order;
+    ex.post([&] {
+        order.push_back(1);
+        ex.post([&] { order.push_back(3); });
+    });
+    ex.post([&] { order.push_back(2); });
+    EXPECT_EQ(ex.runPending(), 3u);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(Executor, AThrowingTaskDoesNotStopTheLoop) {
+    MainThreadExecutor ex;
+    bool after = false;
+    ex.post([] { throw std::runtime_error("x"); });
+    ex.post([&] { after = true; });
+    ex.runPending();
+    EXPECT_TRUE(after);
+    EXPECT_EQ(ex.escapedExceptions(), 1u);
+}
+
+TEST(Executor, ShutdownDropsQueuedTasksAndRefusesLaterPosts) {
+    MainThreadExecutor ex;
+    int ran = 0, dropped = 0;
+    ex.post([&] { ++ran; }, [&] { ++dropped; });
+    ex.shutdown();
+    EXPECT_EQ(dropped, 1);
+    std::thread late([&] { EXPECT_FALSE(ex.post([&] { ++ran; }, [&] { ++dropped; })); });
+    late.join();
+    ex.runPending();
+    EXPECT_EQ(ran, 0);
+    EXPECT_EQ(dropped, 2);
+}
+
+struct Counters {
+    std::atomic<int> run{0}, drop{0};
+};
+
+TEST(Executor, HostTablePostAfterShutdownCallsDropAndRefuses) {
+    Workbench wb;
+    const KlHostFunctions& host = Workbench::hostTable();
+    Counters c;
+    auto run = [](void* ctx) { ++static_cast<Counters*>(ctx)->run; };
+    auto drop = [](void* ctx) { ++static_cast<Counters*>(ctx)->drop; };
+    EXPECT_EQ(host.PostToMainThread(run, drop, &c), KL_NOERROR);
+    wb.executor().runPending();
+    EXPECT_EQ(c.run, 1);
+    wb.executor().shutdown();
+    KlErr fromWorker = KL_NOERROR;
+    std::thread worker([&] { fromWorker = host.PostToMainThread(run, drop, &c); });
+    worker.join();
+    EXPECT_EQ(fromWorker, KL_ERR_REFUSED);
+    EXPECT_EQ(c.drop, 1);
+    EXPECT_EQ(host.PostToMainThread(run, nullptr, &c), KL_ERR_REFUSED);  // no drop given: still no crash
+}
+
+TEST(Executor, HostFunctionsCalledOffTheMainThreadAreRefused) {
+    Workbench wb;
+    const KlHostFunctions& host = Workbench::hostTable();
+    KlErr err = KL_NOERROR;
+    std::thread worker([&] { err = host.WriteReport("from a worker", 0); });
+    worker.join();
+    EXPECT_EQ(err, KL_ERR_REFUSED);
+    EXPECT_TRUE(wb.report().empty());
+    EXPECT_EQ(wb.offThreadCalls(), 1);
+}
+
+}  // namespace
+}  // namespace kl::host

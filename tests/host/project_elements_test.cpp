@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/core/project.h"
+
+namespace kl::host {
+namespace {
+
+struct InStep {
+    Project& p;
+    explicit InStep(Project& project) : p(project) {}
+    // Runs f inside an undo step and returns its result.
+    template <class F>
+    KlErr operator()(F f) {
+        return p.undoableCommand("t", [](void* ctx) -> KlErr { return (*static_cast<F*>(ctx))(); }, &f);
+    }
+};
+
+KlAttribute named(int32_t type, const std::string& name) {
+    KlAttribute a{};
+    a.type = type;
+    std::memcpy(a.name, name.data(), std::min(name.size(), sizeof a.name));
+    return a;
+}
+
+TEST(Attributes, NameOf255BytesIsAcceptedAnd256Refused) {
+    Project p;
+    InStep step(p);
+    KlAttribute ok = named(KL_ATTR_LAYER, std::string(KL_NAME_MAX, 'a'));
+    EXPECT_EQ(step([&] { return p.createAttribute(&ok); }), KL_NOERROR);
+    EXPECT_EQ(ok.index, 2);
+    KlAttribute tooLong = named(KL_ATTR_LAYER, std::string(KL_NAME_MAX + 1, 'b'));  // fills the array, no NUL
+    EXPECT_EQ(step([&] { return p.createAttribute(&tooLong); }), KL_ERR_BADPARS);
+    KlAttribute empty = named(KL_ATTR_FILL, "");
+    EXPECT_EQ(step([&] { return p.createAttribute(&empty); }), KL_ERR_BADPARS);
+    EXPECT_EQ(p.attributes().list(KL_ATTR_LAYER).size(), 2u);
+}
+
+TEST(Attributes, NamesAreUniquePerTypeAndTheExistingIndexIsReported) {
+    Project p;
+    InStep step(p);
+    KlAttribute a = named(KL_ATTR_SURFACE, "Trawa");
+    KlAttribute again = named(KL_ATTR_SURFACE, "Trawa");
+    KlAttribute otherType = named(KL_ATTR_LAYER, "Trawa");
+    step([&] { return p.createAttribute(&a); });
+    EXPECT_EQ(step([&] { return p.createAttribute(&again); }), KL_ERR_ATTREXIST);
+    EXPECT_EQ(again.index, a.index);
+    EXPECT_EQ(step([&] { return p.createAttribute(&otherType); }), KL_NOERROR);
+    KlAttribute pen = named(KL_ATTR_PEN, "pen");
+    EXPECT_EQ(step([&] { return p.createAttribute(&pen); }), KL_ERR_NOTSUPPORTED);
+}
+
+TEST(Attributes, ListingVisitsEveryAttributeOfTheType) {
+    Project p;
+    std::vector<std::string> names;
+    auto visit = [](void* ctx, const KlAttribute* a) { static_cast<std::vector<std::string>*>(ctx)->push_back(a->name); };
+    EXPECT_EQ(p.listAttributes(KL_ATTR_PEN, visit, &names), KL_NOERROR);
+    EXPECT_EQ(names.size(), 255u);
+    EXPECT_EQ(p.listAttributes(99, visit, &names), KL_ERR_BADPARS);
+}
+
+struct ElementCase {
+    const char* name;
+    int32_t type;
+    std::vector<KlCoord> coords;
+    const char* text;
+    bool picture;
+    KlErr expected;
+};
+
+class ElementCreation : public ::testing::TestWithParam<ElementCase> {};
+
+TEST_P(ElementCreation, ValidatesGeometryAndFreesNothingItDoesNotOwn) {
+    const ElementCase& c = GetParam();
+    Project p;
+    KlElement e{};
+    e.type = c.type;
+    KlMemo memo{};
+    ASSERT_EQ(p.elementDefaults(&e, &memo), KL_NOERROR);
+    e.textLoc = {1, 2};
+    e.picWidth = e.picHeight = 10;
+    KlMemoSizes sizes{};
+    sizes.nCoords = static_cast<int32_t>(c.coords.size());
+    sizes.textBytes = c.text ? std::strlen(c.text) : 0;
+    sizes.dataBytes = c.picture ? 16 : 0;
+    ASSERT_EQ(p.memos().allocate(&memo, sizes), KL_NOERROR);
+    std::copy(c.coords.begin(), c.coords.end(), memo.coords);
+    if (c.text) std::memcpy(memo.text, c.text, sizes.textBytes);
+    if (c.picture) {
+        const unsigned char png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+        std::memcpy(memo.data, png, 8);
+    }
+    KlErr err = InStep(p)([&] { return p.createElement(&e, &memo); });
+    EXPECT_EQ(err, c.expected);
+    EXPECT_EQ(p.elements().size(), c.expected == KL_NOERROR ? 1u : 0u);
+    EXPECT_EQ(p.memos().live(), 1u);
+    EXPECT_EQ(p.memos().dispose(&memo), KL_NOERROR);
+    EXPECT_EQ(p.memos().live(), 0u);
+}
+
+const std::vector<KlCoord> kSquare = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 0}};
+const std::vector<KlCoord> kOpen = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, ElementCreation,
+    ::testing::Values(ElementCase{"polyline", KL_ELEM_POLYLINE, kOpen, nullptr, false, KL_NOERROR},
+                      ElementCase{"polylineOnePoint", KL_ELEM_POLYLINE, {{0, 0}}, nullptr, false, KL_ERR_BADPARS},
+                      ElementCase{"hatch", KL_ELEM_HATCH, kSquare, nullptr, false, KL_NOERROR},
+                      ElementCase{"hatchNotClosed", KL_ELEM_HATCH, kOpen, nullptr, false, KL_ERR_BADPARS},
+                      ElementCase{"slab", KL_ELEM_SLAB, kSquare, nullptr, false, KL_NOERROR},
+                      ElementCase{"mesh", KL_ELEM_MESH, kSquare, nullptr, false, KL_NOERROR},
+                      ElementCase{"text", KL_ELEM_TEXT, {}, "Działka 12/3", false, KL_NOERROR},
+                      ElementCase{"textWithout", KL_ELEM_TEXT, {}, nullptr, false, KL_ERR_BADPARS},
+                      ElementCase{"picture", KL_ELEM_PICTURE, {}, nullptr, true, KL_NOERROR},
+                      ElementCase{"pictureNoData", KL_ELEM_PICTURE, {}, nullptr, false, KL_ERR_BADPARS},
+                      ElementCase{"morphWithoutBody", KL_ELEM_MORPH, {}, nullptr, false, KL_ERR_BADPARS}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Memos, ElementMemoRoundTripsAndIsCounted) {
+    Project p;
+    KlElement e{};
+    e.type = KL_ELEM_POLYLINE;
+    p.elementDefaults(&e, nullptr);
+    KlMemo memo{};
+    KlMemoSizes sizes{};
+    sizes.nCoords = 3;
+    p.memos().allocate(&memo, sizes);
+    memo.coords[0] = {1, 2};
+    memo.coords[1] = {3, 4};
+    memo.coords[2] = {5, 6.5};
+    ASSERT_EQ(InStep(p)([&] { return p.createElement(&e, &memo); }), KL_NOERROR);
+    p.memos().dispose(&memo);
+
+    KlMemo back{};
+    ASSERT_EQ(p.getElementMemo(&e.guid, &back, KL_MEMO_COORDS), KL_NOERROR);
+    ASSERT_EQ(back.nCoords, 3);
+    EXPECT_EQ(back.coords[2].y, 6.5);
+    EXPECT_EQ(back.text, nullptr);
+    EXPECT_EQ(p.memos().live(), 1u);
+    KlMemo copy = back;
+    EXPECT_EQ(p.memos().dispose(&back), KL_NOERROR);
+    EXPECT_EQ(p.memos().dispose(&copy), KL_ERR_BADPARS);  // second dispose through a copy: refused, no crash
+    EXPECT_EQ(p.memos().live(), 0u);
+}
+
+TEST(Memos, MorphBodyFromFinishToDispose) {
+    Project p;
+    KlBodyRef body = nullptr;
+    ASSERT_EQ(p.bodyCreate(&body), KL_NOERROR);
+    KlBody* b = p.liveBody(body);
+    ASSERT_NE(b, nullptr);
+    int32_t v[3], ed[3], poly = 0;
+    const KlCoord3 pts[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 1}};
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(b->body.addVertex(pts[i], v[i]), KL_NOERROR);
+    ASSERT_EQ(b->body.addEdge(v[0], v[1], ed[0]), KL_NOERROR);
+    ASSERT_EQ(b->body.addEdge(v[1], v[2], ed[1]), KL_NOERROR);
+    ASSERT_EQ(b->body.addEdge(v[0], v[2], ed[2]), KL_NOERROR);
+    const int32_t broken[3] = {ed[0], ed[1], ed[2]};  // third edge runs the wrong way
+    EXPECT_EQ(b->body.addPolygon(broken, 3, 1, poly), KL_ERR_BADPARS);
+    const int32_t ring[3] = {ed[0], ed[1], -ed[2]};
+    ASSERT_EQ(b->body.addPolygon(ring, 3, 1, poly), KL_NOERROR);
+    EXPECT_EQ(poly, 1);
+
+    KlMemo memo{};
+    ASSERT_EQ(p.bodyFinish(body, &memo), KL_NOERROR);
+    KlElement e{};
+    e.type = KL_ELEM_MORPH;
+    p.elementDefaults(&e, nullptr);
+    ASSERT_EQ(InStep(p)([&] { return p.createElement(&e, &memo); }), KL_NOERROR);
+    EXPECT_EQ(p.memos().dispose(&memo), KL_NOERROR);
+    EXPECT_EQ(p.bodyDispose(&body), KL_NOERROR);
+    EXPECT_EQ(body, nullptr);
+    EXPECT_EQ(p.bodyDispose(&body), KL_ERR_BADID);
+    EXPECT_EQ(p.liveBodies(), 0u);
+    EXPECT_EQ(p.memos().live(), 0u);
+    EXPECT_NE(p.serialise().find("\"polygons\":[{\"edges\":[1,2,-3]"), std::string::npos);
+}
+
+TEST(Elements, ListingFiltersByTypeAndLayerFlags) {
+    Project p;
+    InStep step(p);
+    KlAttribute locked = named(KL_ATTR_LAYER, "locked");
+    locked.flags = 2;
+    step([&] { return p.createAttribute(&locked); });
+    auto make = [&](int32_t layer) {
+        KlElement e{};
+        e.type = KL_ELEM_POLYLINE;
+        p.elementDefaults(&e, nullptr);
+        e.layer = layer;
+        KlCoord c[2] = {{0, 0}, {1, 1}};
+        KlMemo m{};
+        m.coords = c;
+        m.nCoords = 2;
+        return step([&] { return p.createElement(&e, &m); });
+    };
+    ASSERT_EQ(make(1), KL_NOERROR);
+    ASSERT_EQ(make(locked.index), KL_NOERROR);
+    EXPECT_EQ(make(99), KL_ERR_BADINDEX);
+    int count = 0;
+    auto counter = [](void* ctx, const KlGuid*, int32_t) { ++*static_cast<int*>(ctx); };
+    p.listElements(KL_ELEM_POLYLINE, KL_FILTER_IN_MODEL, counter, &count);
+    EXPECT_EQ(count, 2);
+    count = 0;
+    p.listElements(0, KL_FILTER_EDITABLE, counter, &count);
+    EXPECT_EQ(count, 1);
+    count = 0;
+    p.listElements(KL_ELEM_TEXT, 0, counter, &count);
+    EXPECT_EQ(count, 0);
+}
+
+}  // namespace
+}  // namespace kl::host

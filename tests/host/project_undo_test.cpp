@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/core/project.h"
+
+namespace kl::host {
+namespace {
+
+// Runs a lambda as the body of an undo step.
+KlErr runStep(Project& p, const char* name, std::function<KlErr()> body) {
+    return p.undoableCommand(
+        name, [](void* ctx) -> KlErr { return (*static_cast<std::function<KlErr()>*>(ctx))(); }, &body);
+}
+
+KlErr addLayer(Project& p, const std::string& name, int32_t* index = nullptr) {
+    KlAttribute a{};
+    a.type = KL_ATTR_LAYER;
+    std::memcpy(a.name, name.data(), std::min(name.size(), sizeof a.name));
+    KlErr err = p.createAttribute(&a);
+    if (index) *index = a.index;
+    return err;
+}
+
+KlErr addPolyline(Project& p, std::vector<KlCoord> pts, int32_t layer = 1, KlGuid* guid = nullptr) {
+    KlElement e{};
+    e.type = KL_ELEM_POLYLINE;
+    KlMemo memo{};
+    if (KlErr err = p.elementDefaults(&e, &memo); err != KL_NOERROR) return err;
+    e.layer = layer;
+    KlMemoSizes sizes{};
+    sizes.nCoords = static_cast<int32_t>(pts.size());
+    p.memos().allocate(&memo, sizes);
+    std::copy(pts.begin(), pts.end(), memo.coords);
+    KlErr err = p.createElement(&e, &memo);
+    p.memos().dispose(&memo);
+    if (guid) *guid = e.guid;
+    return err;
+}
+
+KlErr addText(Project& p, const char* text, KlGuid* guid = nullptr) {
+    KlElement e{};
+    e.type = KL_ELEM_TEXT;
+    p.elementDefaults(&e, nullptr);
+    e.textLoc = {10, 20};
+    KlMemo memo{};
+    KlMemoSizes sizes{};
+    sizes.textBytes = std::strlen(text);
+    p.memos().allocate(&memo, sizes);
+    std::memcpy(memo.text, text, sizes.textBytes);
+    KlErr err = p.createElement(&e, &memo);
+    p.memos().dispose(&memo);
+    if (guid) *guid = e.guid;
+    return err;
+}
+
+// A project with some content, so rollbacks have something to preserve.
+void seed(Project& p, KlGuid* first = nullptr) {
+    ASSERT_EQ(runStep(p, "seed", [&] {
+                  int32_t layer = 0;
+                  if (KlErr e = addLayer(p, "Dzialki", &layer)) return e;
+                  if (KlErr e = addPolyline(p, {{0, 0}, {5, 5}, {9, 1}}, layer, first)) return e;
+                  return addText(p, "Zażółć");
+              }),
+              KL_NOERROR);
+}
+
+TEST(ProjectUndo, CreationOutsideAStepIsRefused) {
+    Project p;
+    EXPECT_EQ(addLayer(p, "X"), KL_ERR_REFUSED);
+    EXPECT_EQ(addPolyline(p, {{0, 0}, {1, 1}}), KL_ERR_REFUSED);
+    EXPECT_EQ(p.elements().size(), 0u);
+    EXPECT_EQ(p.memos().live(), 0u);
+}
+
+TEST(ProjectUndo, FailedStepWithManyCreationsLeavesTheModelByteIdentical) {
+    Project p;
+    KlGuid first{};
+    seed(p, &first);
+    const std::string before = p.serialise();
+    const KlErr bodyError = -42;
+    KlErr err = runStep(p, "Import GIS", [&] {
+        for (int i = 0; i < 200; ++i) {
+            int32_t layer = 0;
+            if (KlErr e = addLayer(p, "L" + std::to_string(i), &layer)) return e;
+            if (KlErr e = addPolyline(p, {{double(i), 0}, {double(i), 1}}, layer)) return e;
+        }
+        KlGeoLocation g = p.geoLocation();
+        std::strcpy(g.crsName, "ETRS89 / Poland CS92");
+        p.setGeoLocation(g);
+        p.setInfoString(&first, "changed");
+        p.deleteElements(&first, 1);
+        return bodyError;
+    });
+    EXPECT_EQ(err, bodyError);
+    EXPECT_EQ(p.serialise(), before);
+    EXPECT_EQ(p.journal().done().size(), 1u);  // only the seed
+    EXPECT_EQ(p.memos().live(), 0u);
+}
+
+TEST(ProjectUndo, AThrowingBodyIsRolledBack) {
+    Project p;
+    seed(p);
+    const std::string before = p.serialise();
+    KlErr err = runStep(p, "boom", [&]() -> KlErr {
+        addLayer(p, "temporary");
+        throw std::runtime_error("boom");
+    });
+    EXPECT_EQ(err, KL_ERR_CANCEL);
+    EXPECT_EQ(p.serialise(), before);
+}
+
+TEST(ProjectUndo, NestedStepRunsInlineAndAFailedInnerPartIsUndoneAlone) {
+    Project p;
+    KlErr err = runStep(p, "outer", [&] {
+        addLayer(p, "kept");
+        KlErr inner = runStep(p, "inner-ok", [&] { return addLayer(p, "inner kept"); });
+        if (inner) return inner;
+        EXPECT_EQ(runStep(p, "inner-bad", [&] {
+                      addLayer(p, "inner dropped");
+                      return KlErr(-7);
+                  }),
+                  -7);
+        return addText(p, "after");
+    });
+    ASSERT_EQ(err, KL_NOERROR);
+    ASSERT_EQ(p.journal().done().size(), 1u);
+    EXPECT_EQ(p.journal().done()[0].name, "outer");
+    std::vector<std::string> names;
+    for (const auto& a : p.attributes().list(KL_ATTR_LAYER)) names.push_back(a.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"ArchiCAD Layer", "kept", "inner kept"}));
+    EXPECT_EQ(p.elements().size(), 1u);
+}
+
+TEST(ProjectUndo, FailingOuterStepUndoesSucceededInnerSteps) {
+    Project p;
+    const std::string before = p.serialise();
+    runStep(p, "outer", [&] {
+        runStep(p, "inner", [&] { return addPolyline(p, {{0, 0}, {1, 0}}); });
+        return KlErr(-1);
+    });
+    EXPECT_EQ(p.serialise(), before);
+    EXPECT_TRUE(p.journal().done().empty());
+}
+
+TEST(ProjectUndo, UndoAndRedoWholeSteps) {
+    Project p;
+    const std::string empty = p.serialise();
+    KlGuid line{};
+    seed(p, &line);
+    const std::string seeded = p.serialise();
+    ASSERT_EQ(runStep(p, "edit", [&] {
+                  p.setInfoString(&line, "ID-1");
+                  return p.deleteElements(&line, 1);
+              }),
+              KL_NOERROR);
+    const std::string edited = p.serialise();
+    EXPECT_NE(edited, seeded);
+
+    EXPECT_TRUE(p.undo());
+    EXPECT_EQ(p.serialise(), seeded);
+    EXPECT_TRUE(p.undo());
+    EXPECT_EQ(p.serialise(), empty);
+    EXPECT_FALSE(p.undo());
+    EXPECT_TRUE(p.redo());
+    EXPECT_EQ(p.serialise(), seeded);
+    EXPECT_TRUE(p.redo());
+    EXPECT_EQ(p.serialise(), edited);
+    EXPECT_FALSE(p.redo());
+
+    // a new step after an undo drops what could be redone
+    EXPECT_TRUE(p.undo());
+    ASSERT_EQ(runStep(p, "other", [&] { return addText(p, "x"); }), KL_NOERROR);
+    EXPECT_FALSE(p.redo());
+}
+
+TEST(ProjectUndo, ElementsKeepTheirPlaceAfterUndoOfADeletion) {
+    Project p;
+    std::vector<KlGuid> g(3);
+    runStep(p, "three", [&] {
+        for (auto& x : g) addPolyline(p, {{0, 0}, {1, 1}}, 1, &x);
+        return KL_NOERROR;
+    });
+    const std::string before = p.serialise();
+    runStep(p, "delete middle", [&] { return p.deleteElements(&g[1], 1); });
+    p.undo();
+    EXPECT_EQ(p.serialise(), before);
+}
+
+TEST(ProjectUndo, GeoreferenceWritesOutsideAStepAreAllowed) {
+    Project p;
+    KlGeoLocation g = p.geoLocation();
+    g.surveyEasting = 500000.25;
+    std::strcpy(g.mapZone, "2000/6");
+    EXPECT_EQ(p.setGeoLocation(g), KL_NOERROR);
+    EXPECT_EQ(p.geoLocation().surveyEasting, 500000.25);
+    EXPECT_STREQ(p.geoLocation().mapZone, "2000/6");
+    EXPECT_TRUE(p.journal().done().empty());
+}
+
+TEST(ProjectUndo, DeletingAnUnknownElementChangesNothing) {
+    Project p;
+    KlGuid g{};
+    seed(p, &g);
+    const std::string before = p.serialise();
+    KlGuid list[2] = {g, KlGuid{{1, 2, 3, 4}}};
+    EXPECT_EQ(runStep(p, "delete", [&] { return p.deleteElements(list, 2); }), KL_ERR_BADID);
+    EXPECT_EQ(p.serialise(), before);
+}
+
+}  // namespace
+}  // namespace kl::host

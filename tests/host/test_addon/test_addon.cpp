@@ -1,0 +1,204 @@
+// A small add-on for the workbench's own tests: a menu of four items, one
+// browser palette that echoes what its page posts, and a trace of its entry
+// points in the report window.
+#include <cstdio>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "host/sdk/kl_host_api.h"
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+constexpr int32_t kMenu = 32500;
+constexpr KlGuid kPaletteGuid = {{0x6B1C0A7E, 0x92D44F7B, 0xB1A93C58, 0xD2E4F016}};
+
+const KlHostFunctions* host = nullptr;
+KlPaletteRef palette = nullptr;
+KlBrowserRef browser = nullptr;
+
+void trace(const std::string& what) { host->WriteReport(("test-addon: " + what).c_str(), 0); }
+
+int32_t referenceNumber() {
+    uint32_t sum = 0;
+    for (uint32_t w : kPaletteGuid.w) sum += w;
+    return static_cast<int32_t>(sum);
+}
+
+std::string jsonString(const char* s, size_t n) {
+    std::string out = "\"";
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c < 0x80 ? c : 0xFFFD);  // the echo is ASCII only
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+void echo(void*, const char* arg, size_t bytes, int32_t isString) {
+    const std::string value = isString ? jsonString(arg, bytes) : "null";
+    host->BrowserExecuteScript(browser, ("window.testAddonReceive && window.testAddonReceive(" + value + ");").c_str());
+}
+
+std::string encodePath(const std::string& path) {
+    std::string out;
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.') {
+            out += static_cast<char>(c);
+        } else {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+const char* kPage = R"(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>test palette</title><link rel="stylesheet" href="style.css"></head>
+<body><h1>Paleta testowa</h1><div id="echo">waiting</div>
+<script>
+window.testAddonReceive = function (v) { document.getElementById('echo').textContent = 'echo:' + v; };
+GIS.postMessage('hello');
+</script></body></html>
+)";
+
+KlErr quit(int32_t event) {
+    if (event != KL_EVENT_QUIT) return KL_NOERROR;
+    trace("quit");
+    if (palette) host->PaletteDestroy(palette);
+    palette = nullptr;
+    browser = nullptr;
+    return KL_NOERROR;
+}
+
+void createPalette() {
+    host->PaletteCreate(kMenu, &kPaletteGuid, &palette);
+    host->BrowserCreate(palette, 1, &browser);
+    host->BrowserRegisterAsyncObject(browser, "GIS", "postMessage", echo, nullptr);
+    host->CatchProjectEvent(KL_EVENT_QUIT, quit);
+    host->KeepInMemory(1);
+    const auto dir = std::filesystem::temp_directory_path() / ("kl test addon " + std::to_string(getpid())) / "web";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "index.html") << kPage;
+    std::ofstream(dir / "style.css") << "h1 { color: rgb(0, 90, 160); }\n";
+    host->BrowserLoadUrl(browser, ("file://" + encodePath((dir / "index.html").string())).c_str());
+}
+
+void setCheck(int32_t item, bool on) {
+    int32_t flags = 0;
+    host->GetMenuItemFlags(kMenu, item, &flags);
+    host->SetMenuItemFlags(kMenu, item, on ? (flags | KL_MENUFLAG_CHECKED) : (flags & ~KL_MENUFLAG_CHECKED));
+}
+
+void togglePalette() {
+    int32_t visible = 0;
+    if (palette) host->PaletteIsVisible(palette, &visible);
+    if (visible) {
+        host->PaletteHide(palette);
+        setCheck(1, false);
+        return;
+    }
+    if (!palette) createPalette();
+    host->PaletteShow(palette, -32768);
+    setCheck(1, true);
+}
+
+KlErr drawSomething(void*) {
+    KlElement e{};
+    e.type = KL_ELEM_POLYLINE;
+    KlMemo memo{};
+    host->GetElementDefaults(&e, &memo);
+    KlMemoSizes sizes{};
+    sizes.nCoords = 3;
+    host->MemoAllocate(&memo, &sizes);
+    memo.coords[0] = {0, 0};
+    memo.coords[1] = {10, 0};
+    memo.coords[2] = {10, 5};
+    KlErr err = host->CreateElement(&e, &memo);
+    host->DisposeMemo(&memo);
+    return err;
+}
+
+KlErr menu(int32_t menuId, int32_t item) {
+    if (menuId != kMenu) return KL_NOERROR;
+    trace("menu " + std::to_string(item));
+    switch (item) {
+        case 1: togglePalette(); break;
+        case 2: host->UndoableCommand("Test drawing", drawSomething, nullptr); break;
+        case 4: host->ShellOpen("open", "https://example.invalid/", 1); break;
+        default: break;
+    }
+    return KL_NOERROR;
+}
+
+KlErr control(int32_t, int32_t message, intptr_t param) {
+    if (message == KL_PALETTE_CLOSE && palette) {
+        host->PaletteHide(palette);
+        setCheck(1, false);
+    } else if (message == KL_PALETTE_OPEN) {
+        if (!palette) createPalette();
+        host->PaletteShow(palette, -32768);
+        setCheck(1, true);
+    } else if (message == KL_PALETTE_IS_VISIBLE) {
+        int32_t visible = 0;
+        if (palette) host->PaletteIsVisible(palette, &visible);
+        *reinterpret_cast<int32_t*>(param) = visible;
+    }
+    return KL_NOERROR;
+}
+
+#define STRINGS(...) reinterpret_cast<const unsigned char*>(__VA_ARGS__), sizeof(__VA_ARGS__)
+const char kNames[] = "Testowy dodatek\0Dodatek do testow stanowiska\0";
+const char kMenuStrings[] =
+    "Ordvik\0Geodrop\0Mapa importu GIS^ES^EE^EI^ED^EW^E3^EL\0Chmura punktow^ES^EE^EI^ED^EW^E3^EL\0"
+    "Czyszczenie duplikatow (polilinie + teksty)^ES^EE^EI^ED^EW^E3^EL\0Otwórz stronę^ES^EE^EI^ED^EW^E3^EL\0";
+const char kDialog[] =
+    R"({"title":"Geodrop","width":900,"height":600,"items":[{"type":"browser","x":0,"y":0,"w":900,"h":600}]})";
+
+}  // namespace
+
+EXPORT const KlResource KlResourceTable[] = {
+    {KL_RES_STRLIST, 32000, STRINGS(kNames)},
+    {KL_RES_STRLIST, kMenu, STRINGS(kMenuStrings)},
+    {KL_RES_DIALOG, kMenu, reinterpret_cast<const unsigned char*>(kDialog), sizeof(kDialog) - 1},
+    {0, 0, nullptr, 0},
+};
+
+EXPORT int32_t CheckEnvironment(const KlHostFunctions* table, KlEnvironment* env) {
+    host = table;
+    host->GetIndString(32000, 1, env->name, sizeof env->name);
+    host->GetIndString(32000, 2, env->description, sizeof env->description);
+    trace("CheckEnvironment");
+    return KL_ADDON_PRELOAD;
+}
+
+EXPORT KlErr RegisterInterface() {
+    trace("RegisterInterface");
+    return host->RegisterMenu(kMenu, 0, 0, 0);
+}
+
+EXPORT KlErr Initialize() {
+    trace("Initialize");
+    if (KlErr err = host->InstallMenuHandler(kMenu, menu)) return err;
+    return host->RegisterPalette(referenceNumber(), control, 1015, &kPaletteGuid);
+}
+
+EXPORT KlErr FreeData() {
+    trace("FreeData");
+    return KL_NOERROR;
+}
