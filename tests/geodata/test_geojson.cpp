@@ -1,0 +1,63 @@
+#include "geodata/geojson.h"
+
+#include <gtest/gtest.h>
+
+#include "geodata/polish_crs.h"
+
+namespace kl::geo {
+namespace {
+
+GisFeature square(double x0, double y0) {
+  GisFeature f;
+  f.type = DataType::Buildings;
+  f.polygons.push_back({{{x0, y0}, {x0 + 10, y0}, {x0 + 10, y0 + 10}, {x0, y0}}, {}});
+  f.attributes = {{"_typ", "budynki"}, {"gml_id", "b.1"}};
+  return f;
+}
+
+TEST(GeoJson, PolygonInWgs84WithKind) {
+  const nlohmann::json j = toGeoJson({square(500000, 500000)});
+  EXPECT_EQ(j["type"], "FeatureCollection");
+  const auto& f = j["features"][0];
+  EXPECT_EQ(f["type"], "Feature");
+  EXPECT_EQ(f["properties"]["_kind"], "budynek");
+  EXPECT_EQ(f["properties"]["gml_id"], "b.1");
+  EXPECT_EQ(f["geometry"]["type"], "Polygon");
+  const LatLon g = pl1992ToWgs84(500000, 500000);
+  EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][0][0][0].get<double>(), g.lon);
+  EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][0][0][1].get<double>(), g.lat);
+  EXPECT_EQ(f["geometry"]["coordinates"][0].size(), 4u);
+}
+
+TEST(GeoJson, GeometryKindsInTheirOrder) {
+  GisFeature two = square(500000, 500000);
+  two.polygons.push_back(square(500100, 500000).polygons[0]);
+  two.lines.push_back({{1, 2}, {3, 4}});
+  GisFeature lines;
+  lines.type = DataType::UtilityNetworks;
+  lines.lines = {{{500000, 500000}, {500001, 500001}}, {{500002, 500002}, {500003, 500003}}};
+  GisFeature point;
+  point.type = DataType::Rasters;
+  point.hasPoint = true;
+  point.point = {500000, 500000};
+  GisFeature none;
+  none.type = static_cast<DataType>(77);
+  const nlohmann::json j = toGeoJson({two, lines, point, none});
+  EXPECT_EQ(j["features"][0]["geometry"]["type"], "MultiPolygon");
+  EXPECT_EQ(j["features"][0]["geometry"]["coordinates"].size(), 2u);
+  EXPECT_EQ(j["features"][1]["geometry"]["type"], "MultiLineString");
+  EXPECT_EQ(j["features"][1]["properties"]["_kind"], "gesut");
+  EXPECT_EQ(j["features"][2]["geometry"]["type"], "Point");
+  EXPECT_EQ(j["features"][2]["properties"]["_kind"], "rastr");
+  EXPECT_FALSE(j["features"][3].contains("geometry"));
+  EXPECT_EQ(j["features"][3]["properties"]["_kind"], "inne");
+}
+
+TEST(GeoJson, Pl1992OutputKeepsGridCoordinates) {
+  const nlohmann::json j = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
+  EXPECT_EQ(j["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2180");
+  EXPECT_EQ(j["features"][0]["geometry"]["coordinates"][0][1][0].get<double>(), 500010.0);
+}
+
+}  // namespace
+}  // namespace kl::geo

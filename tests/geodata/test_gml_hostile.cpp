@@ -1,0 +1,130 @@
+// Hostile and broken documents give an empty or small result quickly and
+// never crash (run under the sanitizers in the sanitizer build).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "geodata/geojson.h"
+#include "geodata/gml_parser.h"
+
+namespace kl::geo {
+namespace {
+
+std::string readSample(const std::string& name) {
+  std::ifstream in(std::string(KL_SAMPLES_DIR) + "/gml/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string oneFeature(const std::string& textValue, const std::string& extraRoot = "",
+                       const std::string& posListAttributes = "") {
+  return R"(<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs/2.0" xmlns:gml="http://www.opengis.net/gml/3.2" xmlns:ms="urn:x" )" +
+         extraRoot + R"(><wfs:member><ms:b><ms:NAME>)" + textValue +
+         R"(</ms:NAME><ms:g><gml:LineString srsName="EPSG:2180"><gml:posList )" +
+         posListAttributes +
+         R"(>1 2 3 4</gml:posList></gml:LineString></ms:g></ms:b></wfs:member></wfs:FeatureCollection>)";
+}
+
+TEST(GmlHostile, EntitiesAreNeverExpanded) {
+  std::string doctype = "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [\n<!ENTITY lol \"lol\">\n";
+  for (int i = 1; i <= 9; ++i) {
+    doctype += "<!ENTITY lol" + std::to_string(i) + " \"";
+    for (int k = 0; k < 10; ++k) doctype += "&lol" + (i == 1 ? std::string() : std::to_string(i - 1)) + ";";
+    doctype += "\">\n";
+  }
+  doctype += "]>\n";
+  const GmlParseResult r = GmlParser::parse(doctype + oneFeature("&lol9;"), DataType::Buildings);
+  ASSERT_EQ(r.features.size(), 1u);
+  EXPECT_EQ(r.features[0].attributes.at("NAME"), "&lol9;");
+}
+
+TEST(GmlHostile, ExternalEntitiesAreNotFetchedOrRead) {
+  const std::string doc = "<!DOCTYPE x [<!ENTITY xxe SYSTEM \"file:///etc/passwd\">]>" +
+                          oneFeature("&xxe;");
+  const auto features = GmlParser::parseFeatureCollection(doc, DataType::Buildings);
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_EQ(features[0].attributes.at("NAME"), "&xxe;");
+}
+
+TEST(GmlHostile, ClaimedHugeSizesAllocateNothing) {
+  const std::string doc = oneFeature("x", R"(numberMatched="1000000000" numberReturned="1000000000")",
+                                     R"(count="1000000000" srsDimension="1000000000")");
+  const auto features = GmlParser::parseFeatureCollection(doc, DataType::Buildings);
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_EQ(features[0].lines.at(0).size(), 2u);  // the absurd dimension is not believed
+}
+
+TEST(GmlHostile, EveryTruncationOfARealDocumentIsSafe) {
+  const std::string full = readSample("egibplb__katowice_gml_basic_building_3d.xml");
+  ASSERT_GT(full.size(), 1000u);
+  std::size_t nonEmpty = 0;
+  for (std::size_t n = 0; n < full.size(); ++n) {
+    const GmlParseResult r = GmlParser::parse(std::string_view(full).substr(0, n), DataType::Buildings);
+    EXPECT_FALSE(r.ok()) << n;
+    nonEmpty += r.features.size();
+  }
+  EXPECT_EQ(nonEmpty, 0u);
+  EXPECT_EQ(GmlParser::parse(full, DataType::Buildings).features.size(), 1u);
+}
+
+TEST(GmlHostile, BinaryJunkGivesAnEmptyResult) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 200; ++round) {
+    std::string junk(static_cast<std::size_t>(rng() % 4096), '\0');
+    for (char& c : junk) c = static_cast<char>(rng());
+    if (round % 2) junk = "<wfs:FeatureCollection><wfs:member>" + junk;
+    const GmlParseResult r = GmlParser::parse(junk, DataType::Buildings);
+    EXPECT_TRUE(r.features.empty());
+    (void)toGeoJson(r.features).dump();
+  }
+  EXPECT_FALSE(GmlParser::parse("", DataType::Buildings).ok());
+  EXPECT_FALSE(GmlParser::parse("not xml at all", DataType::Buildings).ok());
+}
+
+TEST(GmlHostile, DeepNestingDoesNotExhaustTheStack) {
+  constexpr int kDepth = 200000;
+  std::string doc = "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><b>";
+  for (int i = 0; i < kDepth; ++i) doc += "<n>";
+  doc += "<Point><pos>1 2</pos></Point>";
+  for (int i = 0; i < kDepth; ++i) doc += "</n>";
+  doc += "</b></wfs:member></wfs:FeatureCollection>";
+  const auto features = GmlParser::parseFeatureCollection(doc, DataType::Buildings);
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_TRUE(features[0].hasPoint);
+}
+
+TEST(GmlHostile, InvalidUtf8ValuesStillMakeValidJson) {
+  const auto features = GmlParser::parseFeatureCollection(oneFeature("ab\xC3\x28\xFF"), DataType::Buildings);
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_NO_THROW((void)toGeoJson(features).dump());
+  EXPECT_EQ(features[0].attributes.at("NAME"), "ab\xEF\xBF\xBD(\xEF\xBF\xBD");
+}
+
+TEST(GmlHostile, Utf16DocumentIsDecodedAutomatically) {
+  const std::string utf8 = oneFeature("Łódź");
+  // Only ASCII apart from the value, so widening byte by byte is enough for
+  // the markup; the value is encoded by hand.
+  std::string utf16 = "\xFF\xFE";
+  const std::u16string value = u"Łódź";
+  const std::size_t at = utf8.find("Łódź");
+  for (std::size_t i = 0; i < utf8.size();) {
+    if (i == at) {
+      for (char16_t c : value) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+      }
+      i += std::string("Łódź").size();
+      continue;
+    }
+    utf16 += utf8[i++];
+    utf16 += '\0';
+  }
+  const auto features = GmlParser::parseFeatureCollection(utf16, DataType::Buildings);
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_EQ(features[0].attributes.at("NAME"), "Łódź");
+}
+
+}  // namespace
+}  // namespace kl::geo

@@ -1,0 +1,209 @@
+#include "geodata/gml_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "geodata/polish_crs.h"
+
+namespace kl::geo {
+namespace {
+
+std::string wfs2(const std::string& members, const std::string& rootSrs = "") {
+  return R"(<?xml version="1.0" encoding="UTF-8"?>
+<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs/2.0"
+  xmlns:gml="http://www.opengis.net/gml/3.2" xmlns:ms="urn:x")" +
+         (rootSrs.empty() ? std::string() : " srsName=\"" + rootSrs + "\"") + ">" + members +
+         "</wfs:FeatureCollection>";
+}
+
+std::string readSample(const std::string& name) {
+  std::ifstream in(std::string(KL_SAMPLES_DIR) + "/gml/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void expectPoint(Point2d got, Point2d want, double tolerance = 1e-6) {
+  EXPECT_NEAR(got.x, want.x, tolerance);
+  EXPECT_NEAR(got.y, want.y, tolerance);
+}
+
+TEST(GmlParser, RootUrnPl1992IsReadNorthingFirst) {
+  const auto features = GmlParser::parseFeatureCollection(
+      wfs2(R"(<wfs:member><ms:dzialki gml:id="d.1"><ms:NR>12/3</ms:NR><ms:geom>
+        <gml:Polygon><gml:exterior><gml:LinearRing><gml:posList>
+        5500000 400000 5500010 400000 5500010 400010 5500000 400000
+        </gml:posList></gml:LinearRing></gml:exterior></gml:Polygon></ms:geom></ms:dzialki></wfs:member>)",
+           "urn:ogc:def:crs:EPSG::2180"),
+      DataType::Parcels);
+  ASSERT_EQ(features.size(), 1u);
+  const GisFeature& f = features[0];
+  EXPECT_EQ(f.type, DataType::Parcels);
+  ASSERT_EQ(f.polygons.size(), 1u);
+  ASSERT_EQ(f.polygons[0].exterior.size(), 4u);
+  expectPoint(f.polygons[0].exterior[1], {400000, 5500010});
+  EXPECT_EQ(f.attributes.at("gml_id"), "d.1");
+  EXPECT_EQ(f.attributes.at("NR"), "12/3");
+  EXPECT_EQ(f.attributes.at("_typ"), "dzialki");
+}
+
+TEST(GmlParser, Gml2BoundariesGiveTheSamePolygonAsGml3) {
+  const std::string gml3 = wfs2(R"(<wfs:member><ms:b><ms:g><gml:Polygon srsName="EPSG:2180">
+      <gml:exterior><gml:LinearRing><gml:posList>0 0 10 0 10 10 0 0</gml:posList></gml:LinearRing></gml:exterior>
+      <gml:interior><gml:LinearRing><gml:posList>1 1 2 1 2 2 1 1</gml:posList></gml:LinearRing></gml:interior>
+      </gml:Polygon></ms:g></ms:b></wfs:member>)");
+  const std::string gml2 = R"(<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs"
+      xmlns:gml="http://www.opengis.net/gml" xmlns:ms="urn:x"><gml:featureMember><ms:b fid="b.7"><ms:g>
+      <gml:Polygon srsName="EPSG:2180"><gml:outerBoundaryIs><gml:LinearRing>
+      <gml:coordinates>0,0 10,0 10,10 0,0</gml:coordinates></gml:LinearRing></gml:outerBoundaryIs>
+      <gml:innerBoundaryIs><gml:LinearRing><gml:coordinates decimal="," cs=";" ts="|">1,0;1,0|2,0;1,0|2,0;2,0|1,0;1,0</gml:coordinates>
+      </gml:LinearRing></gml:innerBoundaryIs></gml:Polygon></ms:g></ms:b></gml:featureMember></wfs:FeatureCollection>)";
+  const auto a = GmlParser::parseFeatureCollection(gml3, DataType::Buildings);
+  const auto b = GmlParser::parseFeatureCollection(gml2, DataType::Buildings);
+  ASSERT_EQ(a.size(), 1u);
+  ASSERT_EQ(b.size(), 1u);
+  EXPECT_EQ(a[0].polygons, b[0].polygons);
+  ASSERT_EQ(a[0].polygons[0].holes.size(), 1u);
+  EXPECT_EQ(b[0].attributes.at("gml_id"), "b.7");
+}
+
+TEST(GmlParser, Zone7PairStartingWith7IsEastingFirstDespiteDeclaration) {
+  const auto features = GmlParser::parseFeatureCollection(
+      wfs2(R"(<wfs:member><ms:p><ms:g><gml:Point srsName="urn:ogc:def:crs:EPSG::2178">
+        <gml:pos>7499000 5780000</gml:pos></gml:Point></ms:g></ms:p></wfs:member>)"),
+      DataType::UtilityNetworks);
+  ASSERT_EQ(features.size(), 1u);
+  ASSERT_TRUE(features[0].hasPoint);
+  expectPoint(features[0].point, pl2000ToPl1992(7499000, 5780000, 2178));
+}
+
+TEST(GmlParser, ThreeDimensionalListsHonourTheDeclaredDimension) {
+  const std::string body = R"(<wfs:member><ms:b><ms:g><gml:MultiSurface srsName="urn:ogc:def:crs:EPSG::2180" srsDimension="3">
+      <gml:surfaceMember><gml:Polygon><gml:exterior><gml:LinearRing><gml:posList>
+      500000 400000 100 500010 400000 101 500010 400010 102 500000 400000 100
+      </gml:posList></gml:LinearRing></gml:exterior></gml:Polygon></gml:surfaceMember>
+      </gml:MultiSurface></ms:g></ms:b></wfs:member>)";
+  const auto features = GmlParser::parseFeatureCollection(wfs2(body), DataType::Buildings);
+  ASSERT_EQ(features.size(), 1u);
+  const Ring& ring = features[0].polygons.at(0).exterior;
+  ASSERT_EQ(ring.size(), 4u);
+  expectPoint(ring[2], {400010, 500010});
+}
+
+TEST(GmlParser, OddTrailingNumberIsDropped) {
+  const auto features = GmlParser::parseFeatureCollection(
+      wfs2(R"(<wfs:member><ms:l><ms:g><gml:LineString srsName="EPSG:2180">
+        <gml:posList>1 2 3 4 5</gml:posList></gml:LineString></ms:g></ms:l></wfs:member>)"),
+      DataType::Roads);
+  ASSERT_EQ(features.size(), 1u);
+  ASSERT_EQ(features[0].lines.size(), 1u);
+  EXPECT_EQ(features[0].lines[0].size(), 2u);
+}
+
+TEST(GmlParser, AttributesFollowTheLeafRules) {
+  const auto features = GmlParser::parseFeatureCollection(
+      wfs2(R"(<wfs:member><ms:dzialki gml:id="a" fid="b">
+        <ms:A>1</ms:A><ms:A>2</ms:A><ms:EMPTY></ms:EMPTY><ms:BLANK>   </ms:BLANK>
+        <ms:NESTED><ms:X>9</ms:X></ms:NESTED><ms:_typ>override me</ms:_typ>
+        <ms:PADDED>
+            246901_1.0002
+        </ms:PADDED><ms:CD><![CDATA[a<b]]></ms:CD>
+        <ms:g><gml:Point><gml:pos>1 2</gml:pos></gml:Point></ms:g></ms:dzialki></wfs:member>)"),
+      DataType::Parcels);
+  ASSERT_EQ(features.size(), 1u);
+  const auto& a = features[0].attributes;
+  EXPECT_EQ(a.at("gml_id"), "b");
+  EXPECT_EQ(a.at("A"), "2");
+  EXPECT_EQ(a.count("EMPTY"), 0u);
+  EXPECT_EQ(a.count("BLANK"), 0u);
+  EXPECT_EQ(a.count("NESTED"), 0u);
+  EXPECT_EQ(a.count("X"), 0u);
+  EXPECT_EQ(a.count("g"), 0u);
+  EXPECT_EQ(a.at("_typ"), "dzialki");
+  EXPECT_EQ(a.at("PADDED"), "246901_1.0002");
+  EXPECT_EQ(a.at("CD"), "a<b");
+}
+
+TEST(GmlParser, FeaturesWithoutGeometryAreDroppedUnlessAsked) {
+  const std::string text = readSample("polish_wfs/kartograf__prg_two_counties.xml");
+  EXPECT_TRUE(GmlParser::parseFeatureCollection(text, DataType::Parcels).empty());
+  GmlParseOptions keep;
+  keep.keepFeaturesWithoutGeometry = true;
+  const GmlParseResult r = GmlParser::parse(text, DataType::Parcels, keep);
+  ASSERT_EQ(r.features.size(), 2u);
+  EXPECT_EQ(r.features[1].attributes.at("JPT_KOD_JE"), "0224");
+  EXPECT_EQ(r.documentEpsg, 2180);
+}
+
+TEST(GmlParser, Wfs11FeatureMembersContainerKeepsEveryFeature) {
+  const auto features = GmlParser::parseFeatureCollection(
+      R"(<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs" xmlns:gml="http://www.opengis.net/gml"
+      xmlns:ms="urn:x"><gml:featureMembers>
+      <ms:b gml:id="1"><ms:g><gml:Point><gml:pos>1 2</gml:pos></gml:Point></ms:g></ms:b>
+      <ms:b gml:id="2"><ms:g><gml:Point><gml:pos>3 4</gml:pos></gml:Point></ms:g></ms:b>
+      </gml:featureMembers></wfs:FeatureCollection>)",
+      DataType::Buildings);
+  ASSERT_EQ(features.size(), 2u);
+  EXPECT_EQ(features[1].attributes.at("gml_id"), "2");
+}
+
+TEST(GmlParser, ExceptionReportIsNamed) {
+  const GmlParseResult r =
+      GmlParser::parse(readSample("polish_wfs/kartograf__prg_error_400.xml"), DataType::Parcels);
+  EXPECT_EQ(r.status, GmlStatus::ExceptionReport);
+  EXPECT_NE(r.message.find("NIEMA"), std::string::npos);
+  EXPECT_TRUE(r.features.empty());
+}
+
+TEST(GmlParser, Pl2000SampleIsConvertedToPl1992) {
+  // Katowice, zone 6, three-dimensional list written northing first.
+  const auto features = GmlParser::parseFeatureCollection(
+      readSample("egibplb__katowice_gml_basic_building_3d.xml"), DataType::Buildings);
+  ASSERT_EQ(features.size(), 1u);
+  const Ring& ring = features[0].polygons.at(0).exterior;
+  ASSERT_EQ(ring.size(), 9u);
+  expectPoint(ring[0], pl2000ToPl1992(6573323.099, 5569169.66, 2177));
+  EXPECT_EQ(features[0].attributes.at("KONDYGNACJE_NADZIEMNE"), "2");
+}
+
+TEST(GmlParser, SwappedGeographicOrderGivesTheSameBuilding) {
+  const auto latLon = GmlParser::parseFeatureCollection(
+      readSample("egibplb__epodgik_gml_coordinates_lat_lon_order.xml"), DataType::Buildings);
+  const auto lonLat = GmlParser::parseFeatureCollection(
+      readSample("egibplb__epodgik_gml_coordinates_lon_lat_order.xml"), DataType::Buildings);
+  ASSERT_EQ(latLon.size(), 1u);
+  ASSERT_EQ(lonLat.size(), 1u);
+  const Ring& a = latLon[0].polygons.at(0).exterior;
+  const Ring& b = lonLat[0].polygons.at(0).exterior;
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) expectPoint(a[i], b[i], 1e-3);
+  // Pruszkow lies west of Warsaw: PL-1992 easting about 620 km.
+  EXPECT_NEAR(a[0].x, 620000.0, 15000.0);
+}
+
+struct SampleCount {
+  const char* file;
+  std::size_t features;
+};
+
+class SampleCounts : public ::testing::TestWithParam<SampleCount> {};
+
+TEST_P(SampleCounts, MatchTheDocument) {
+  const auto features =
+      GmlParser::parseFeatureCollection(readSample(GetParam().file), DataType::Buildings);
+  EXPECT_EQ(features.size(), GetParam().features) << GetParam().file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Real, SampleCounts,
+    ::testing::Values(SampleCount{"egibplb__epodgik_gml_no_building.xml", 0},
+                      SampleCount{"egibplb__epodgik_gml_multiple_buildings.xml", 3},
+                      SampleCount{"egibplb__warszawa_gml_multiple_polygons.xml", 10},
+                      SampleCount{"ewidtools__221101_1.0001.741.gml", 2},
+                      SampleCount{"pogplugin__1_strefy_StrefaPlanistyczna.gml", 28},
+                      SampleCount{"polish_wfs/kartograf__prg_no_counties.xml", 0},
+                      SampleCount{"polish_wfs/kartograf__lidar_evrf2007_getfeature_2022.xml", 1}));
+
+}  // namespace
+}  // namespace kl::geo
