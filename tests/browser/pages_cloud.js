@@ -1,0 +1,210 @@
+'use strict';
+// The point-cloud page in a real headless browser, against a stand-in for the
+// add-on's script object and a loopback orthophoto service.
+const assert = require('assert/strict');
+const path = require('path');
+const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
+
+let srv;
+let browser;
+const records = [];
+
+async function open() {
+  const o = await h.openPage(browser, srv.base, 'cloud.html');
+  records.push(o.record);
+  return o;
+}
+
+const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
+const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
+const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');
+const disabled = (page, sel) => page.$eval(sel, (e) => e.disabled);
+const count = async (page, type) => (await h.posted(page)).filter((m) => m.type === type).length;
+const bounds = (page) => page.evaluate(() => {
+  const b = map.getBounds();
+  return [b.getWest(), b.getSouth(), b.getEast(), b.getNorth()];
+});
+
+async function setSlider(page, value) {
+  await page.$eval('#detail', (e, v) => {
+    e.value = String(v);
+    e.dispatchEvent(new Event('input', { bubbles: true }));
+  }, value);
+}
+
+async function close(o) {
+  assert.deepEqual(o.record.pageErrors, [], 'page script errors');
+  await o.context.close();
+}
+
+const cases = [
+  ['start: ping, getInit, a first estimate; start texts and controls', async () => {
+    const o = await open();
+    await h.waitPosted(o.page, 'frameEstimate');
+    const first = (await h.posted(o.page)).slice(0, 3);
+    assert.deepEqual(first.map((m) => m.type), ['ping', 'getInit', 'frameEstimate']);
+    assert.deepEqual(first[2], { type: 'frameEstimate', bboxWgs84: await bounds(o.page), detail: 'standard' });
+    assert.equal(await text(o.page, '#title'), 'Ordvik Cloud — import chmury punktów LiDAR');
+    assert.equal(await text(o.page, '#estimate'), 'Przesuń mapę lub zmień suwak, aby oszacować rozmiar');
+    assert.deepEqual(await o.page.$$eval('#detailLabels span', (s) => s.map((x) => x.textContent)), ['Lekki', 'Standard', 'Full']);
+    assert.deepEqual(await o.page.$eval('#detail', (e) => [e.min, e.max, e.step, e.value]), ['0', '2', '1', '1']);
+    assert.equal(await disabled(o.page, '#downloadBtn'), true);
+    assert.equal(await isHidden(o.page, '#cancelBtn'), true);
+    assert.equal(await text(o.page, '#originBtn'), '📍 Ustaw lokalizację');
+    await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
+    assert.equal(await text(o.page, '#connection'), 'Połączono z ArchiCAD ✓');
+    const before = srv.served.length;
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base), lat: 50.0614, lon: 19.9366 });
+    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
+      [50.0614, 19.9366, 16]);
+    await h.push(o.page, { type: 'init', lat: '51', lon: 17, zoom: 12 });
+    assert.equal(await o.page.evaluate(() => map.getZoom()), 16, 'text coordinates are ignored');
+    await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-loaded').length > 0);
+    assert.ok(srv.served.slice(before).some((u) => u.startsWith('/wss/service/PZGIK/ORTO/WMS/StandardResolution?')));
+    await close(o);
+  }],
+
+  ['the slider sends one estimate 400 ms after the last change, with its detail', async () => {
+    const o = await open();
+    await h.waitPosted(o.page, 'frameEstimate');
+    await o.page.waitForTimeout(500);
+    const n = await count(o.page, 'frameEstimate');
+    await setSlider(o.page, 0);
+    await o.page.waitForTimeout(150);
+    await setSlider(o.page, 2);
+    await o.page.waitForTimeout(250);
+    assert.equal(await count(o.page, 'frameEstimate'), n, 'nothing before 400 ms of quiet');
+    await o.page.waitForTimeout(300);
+    assert.equal(await count(o.page, 'frameEstimate'), n + 1);
+    const last = (await h.posted(o.page)).pop();
+    assert.equal(last.detail, 'full');
+    await setSlider(o.page, 0);
+    await o.page.waitForTimeout(500);
+    assert.equal((await h.posted(o.page)).pop().detail, 'lekki');
+    await o.page.evaluate(() => map.panBy([200, 0], { animate: false }));
+    await o.page.waitForTimeout(500);
+    const moved = (await h.posted(o.page)).pop();
+    assert.deepEqual(moved, { type: 'frameEstimate', bboxWgs84: await bounds(o.page), detail: 'lekki' });
+    await close(o);
+  }],
+
+  ['estimate line: millions, thousands, points, density, over the limit', async () => {
+    const o = await open();
+    await h.push(o.page, { type: 'estimateDone', points: 12345678, sizeMB: 235.6, density: 18.5, overLimit: false });
+    assert.equal(await text(o.page, '#estimate'), '~12,3 mln pkt · ~236 MB · 18.5 pkt/m²');
+    assert.equal(await disabled(o.page, '#downloadBtn'), false);
+    assert.ok(!(await hasClass(o.page, '#estimate', 'warning')));
+    await h.push(o.page, { type: 'estimateDone', points: 45999, sizeMB: 0.4, overLimit: false });
+    assert.equal(await text(o.page, '#estimate'), '~45 tys. pkt · ~0 MB');
+    await h.push(o.page, { type: 'estimateDone', points: 999, sizeMB: 0.01 });
+    assert.equal(await text(o.page, '#estimate'), '~999 pkt · ~0 MB');
+    await h.push(o.page, { type: 'estimateDone', points: 250000000, sizeMB: 4800, density: 40, overLimit: true });
+    assert.equal(await text(o.page, '#estimate'),
+      '~250,0 mln pkt · ~4800 MB · 40 pkt/m² — przekroczono limit, zmniejsz kadr lub jakość');
+    assert.ok(await hasClass(o.page, '#estimate', 'warning'));
+    assert.equal(await disabled(o.page, '#downloadBtn'), true);
+    await close(o);
+  }],
+
+  ['download: message, cancel, progress, errors during and after, done', async () => {
+    const o = await open();
+    await h.push(o.page, { type: 'estimateDone', points: 2000000, sizeMB: 40, overLimit: false });
+    await setSlider(o.page, 2);
+    await o.page.click('#downloadBtn');
+    const msg = await h.waitPosted(o.page, 'download');
+    assert.deepEqual(msg, { type: 'download', bboxWgs84: await bounds(o.page), detail: 'full' });
+    assert.equal(await disabled(o.page, '#downloadBtn'), true);
+    assert.equal(await isHidden(o.page, '#cancelBtn'), false);
+    assert.equal(await text(o.page, '#cancelBtn'), 'Anuluj');
+    assert.equal(await isHidden(o.page, '#progress'), false);
+    assert.equal(await o.page.$eval('#progressBar', (e) => e.style.width), '0%');
+    assert.equal(await text(o.page, '#status'), 'Pobieram chmurę punktów…');
+
+    await h.push(o.page, { type: 'progress', label: 'Kafle LiDAR 2 / 5', pct: 40, cancellable: true });
+    assert.equal(await text(o.page, '#status'), 'Kafle LiDAR 2 / 5 — 40%');
+    assert.equal(await o.page.$eval('#progressBar', (e) => e.style.width), '40%');
+    await h.push(o.page, { type: 'progress' });
+    assert.equal(await text(o.page, '#status'), 'Pobieranie…');
+
+    // A background estimate error while downloading changes the text only.
+    await h.push(o.page, { type: 'estimateDone', points: 2000000, sizeMB: 40, overLimit: false });
+    assert.equal(await disabled(o.page, '#downloadBtn'), true, 'no second download while one runs');
+    await h.push(o.page, { type: 'error', msg: 'Indeks LiDAR nie odpowiada' });
+    assert.equal(await text(o.page, '#status'), 'Indeks LiDAR nie odpowiada');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
+    assert.equal(await isHidden(o.page, '#progress'), false);
+    assert.equal(await isHidden(o.page, '#cancelBtn'), false);
+
+    await o.page.click('#cancelBtn');
+    await h.waitPosted(o.page, 'cancel');
+    assert.equal(await text(o.page, '#cancelBtn'), 'Anulowanie…');
+    assert.equal(await disabled(o.page, '#cancelBtn'), true);
+    await h.push(o.page, { type: 'cancelled' });
+    assert.ok(o.record.consoleWarnings.some((w) => w.startsWith('Nieznana wiadomosc z C++:')));
+
+    await h.push(o.page, { type: 'downloadDone', ok: false });
+    assert.equal(await text(o.page, '#status'), 'Nie udało się pobrać chmury');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
+    assert.equal(await isHidden(o.page, '#progress'), true);
+    assert.equal(await isHidden(o.page, '#cancelBtn'), true);
+    assert.equal(await text(o.page, '#cancelBtn'), 'Anuluj');
+    assert.equal(await disabled(o.page, '#downloadBtn'), false);
+
+    await o.page.click('#downloadBtn');
+    await h.push(o.page, { type: 'downloadDone', ok: true, msg: 'Zapisano chmura.e57 (12,3 mln pkt)' });
+    assert.equal(await text(o.page, '#status'), 'Zapisano chmura.e57 (12,3 mln pkt)');
+    assert.ok(!(await hasClass(o.page, '#status', 'error')));
+    await o.page.click('#downloadBtn');
+    await h.push(o.page, { type: 'estimateDone', points: 9e8, sizeMB: 9000, overLimit: true });
+    await h.push(o.page, { type: 'downloadDone', ok: true });
+    assert.equal(await text(o.page, '#status'), 'Pobrano chmurę punktów');
+    assert.equal(await disabled(o.page, '#downloadBtn'), true, 'the button follows the last limit');
+
+    await h.push(o.page, { type: 'estimateDone', points: 9e5, sizeMB: 9, overLimit: false });
+    await h.push(o.page, { type: 'progress', label: 'Szacowanie', pct: 10 });
+    await h.push(o.page, { type: 'error' });
+    assert.equal(await text(o.page, '#status'), 'Błąd');
+    assert.equal(await isHidden(o.page, '#progress'), true);
+    assert.equal(await disabled(o.page, '#downloadBtn'), false);
+    await close(o);
+  }],
+
+  ['set origin sends the map centre; texts stay text', async () => {
+    const o = await open();
+    await o.page.click('#originBtn');
+    const m = await h.waitPosted(o.page, 'setOrigin');
+    assert.deepEqual([m.lat, m.lon], await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng]));
+    await h.push(o.page, { type: 'downloadDone', ok: false, msg: '<img src=x onerror="window.__pwned=1">' });
+    assert.equal(await o.page.evaluate(() => document.querySelectorAll('img[src="x"]').length), 0);
+    assert.equal(await text(o.page, '#status'), '<img src=x onerror="window.__pwned=1">');
+    await close(o);
+  }],
+
+  ['screenshot of a working cloud page', async () => {
+    const o = await open();
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+    await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
+    await h.push(o.page, { type: 'estimateDone', points: 12345678, sizeMB: 235.6, density: 18.5, overLimit: false });
+    await o.page.click('#downloadBtn');
+    await h.push(o.page, { type: 'progress', label: 'Kafle LiDAR 2 / 5', pct: 40, cancellable: true });
+    await o.page.waitForTimeout(400);
+    await o.page.screenshot({ path: '/tmp/kartolink_cloud_page.png' });
+    await close(o);
+  }]
+];
+
+(async () => {
+  srv = await h.startServer();
+  browser = await h.launchBrowser();
+  let failed = await h.runCases(cases);
+  await browser.close();
+  await srv.close();
+  const foreign = records.flatMap((r) => r.foreign);
+  const total = records.reduce((n, r) => n + r.requests.length, 0);
+  console.log(total + ' requests made by the page, ' + foreign.length + ' not to 127.0.0.1');
+  if (foreign.length > 0 || total === 0) {
+    console.log('FAIL requests left loopback: ' + foreign.join(' '));
+    failed++;
+  }
+  process.exit(failed === 0 ? 0 : 1);
+})().catch((e) => { console.error(e); process.exit(1); });

@@ -1,0 +1,511 @@
+'use strict';
+// The import map page in a real headless browser, against a stand-in for the
+// add-on's script object and loopback stand-ins for every map service.
+const assert = require('assert/strict');
+const path = require('path');
+const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
+
+const SENDING_ORDER = ['dzialki', 'budynki', 'mpzp', 'pog', 'gesut', 'bdot500', 'teren', 'terenchmura', 'wodachmura',
+  'poziomicechmura', 'rastr', 'budynki3d', 'budynkilod2', 'budynkindsm', 'budynkirekon', 'mosty', 'drogi',
+  'poziomice2d', 'poziomice3d'];
+const HIDDEN = ['budynkirekon', 'mosty', 'drogi', 'wodachmura'];
+
+let srv;
+let browser;
+const records = [];
+
+async function open(options) {
+  const o = await h.openPage(browser, srv.base, 'map.html', options);
+  records.push(o.record);
+  return o;
+}
+
+async function openConnected(options) {
+  const o = await open(options);
+  await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+  return o;
+}
+
+const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
+const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
+const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');
+const barWidth = (page) => page.$eval('#progressBar', (e) => e.style.width);
+
+async function close(o) {
+  assert.deepEqual(o.record.pageErrors, [], 'page script errors');
+  await o.context.close();
+}
+
+function haversine(lat1, lon1, lat2, lon2) {
+  const R = 6371000;
+  const rad = Math.PI / 180;
+  const a = Math.sin((lat2 - lat1) * rad / 2) ** 2 +
+    Math.cos(lat1 * rad) * Math.cos(lat2 * rad) * Math.sin((lon2 - lon1) * rad / 2) ** 2;
+  return 2 * R * Math.atan2(Math.sqrt(a), Math.sqrt(1 - a));
+}
+
+const cases = [
+  ['start sends ping then getInit, services come only from the hosts given by the add-on', async () => {
+    const o = await open();
+    await h.waitPosted(o.page, 'getInit');
+    const types = (await h.posted(o.page)).map((m) => m.type);
+    assert.deepEqual(types.slice(0, 2), ['ping', 'getInit']);
+    assert.equal(await text(o.page, '#versionTag'), 'build —');
+    assert.equal(await text(o.page, '#status'), 'Gotowy — zaznacz warstwy i kliknij „1. Pobierz elementy”');
+    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
+    const before = srv.served.length;
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+    await o.page.selectOption('#basemap', 'orto');
+    await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-loaded').length > 0);
+    const served = srv.served.slice(before);
+    assert.ok(served.some((u) => u.startsWith('/wss/service/PZGIK/ORTO/WMS/StandardResolution?') &&
+      /layers=Raster/i.test(u) && /format=image%2Fjpeg/i.test(u)), 'orthophoto tiles from the configured host');
+    assert.ok(served.some((u) => u.startsWith('/cgi-bin/KrajowaIntegracjaEwidencjiGruntow?') &&
+      /layers=dzialki%2Cnumery_dzialek%2Cbudynki%2Ckontury/i.test(u)), 'cadastre overlay on by default');
+    assert.ok(o.record.requests.length > 5);
+    assert.deepEqual(o.record.foreign, []);
+    await close(o);
+  }],
+
+  ['messages queued before the script object exists are delivered once it appears', async () => {
+    const o = await open({ lateBridge: true });
+    await o.page.waitForTimeout(350);
+    await o.page.evaluate(h.FAKE_GIS);
+    await h.waitPosted(o.page, 'getInit');
+    assert.deepEqual((await h.posted(o.page)).map((m) => m.type), ['ping', 'getInit']);
+    await close(o);
+  }],
+
+  ['pong shows the connection and the version tag', async () => {
+    const o = await open();
+    await h.push(o.page, { type: 'pong', wersja: '1.8.0', build: 'Sep 16 2026 23:36:03' });
+    assert.equal(await text(o.page, '#status'), 'Połączono z ArchiCAD ✓');
+    assert.equal(await text(o.page, '#versionTag'), 'v1.8.0');
+    await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
+    assert.equal(await text(o.page, '#versionTag'), 'build Sep 16 2026 23:36:03');
+    await close(o);
+  }],
+
+  ['the layer boxes: defaults, hidden kinds', async () => {
+    const o = await open();
+    const boxes = await o.page.$$eval('#panel input[id^=layer_]', (els) =>
+      els.map((e) => ({ key: e.value, checked: e.checked, shown: e.offsetParent !== null })));
+    assert.deepEqual(boxes.map((b) => b.key).sort(), SENDING_ORDER.slice().sort());
+    for (const b of boxes) {
+      assert.equal(b.checked, b.key === 'dzialki' || b.key === 'budynki', b.key);
+      assert.equal(b.shown, !HIDDEN.includes(b.key), b.key);
+    }
+    await close(o);
+  }],
+
+  ['"1. Pobierz" with nothing ticked shows the error and sends nothing', async () => {
+    const o = await open();
+    await o.page.uncheck('#layer_dzialki');
+    await o.page.uncheck('#layer_budynki');
+    await o.page.click('#fetchBtn');
+    assert.equal(await text(o.page, '#status'), 'Zaznacz co najmniej jedną warstwę do pobrania.');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
+    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'fetch'));
+    await close(o);
+  }],
+
+  ['a ticked set sends "fetch" with the frame, keys in sending order and options', async () => {
+    const o = await open();
+    for (const key of ['poziomice3d', 'teren', 'mpzp', 'rastr']) await o.page.check('#layer_' + key);
+    await o.page.selectOption('#rasterScale', '2000');
+    await o.page.selectOption('#terrainStep', '5');
+    await o.page.selectOption('#terenChmuraKrok', '0.5');
+    await o.page.selectOption('#poziomiceCiecie', '0.25');
+    await o.page.check('#poziomiceWygladz');
+    await o.page.click('#fetchBtn');
+    const msg = await h.waitPosted(o.page, 'fetch');
+    const bounds = await o.page.evaluate(() => {
+      const b = map.getBounds();
+      return [b.getWest(), b.getSouth(), b.getEast(), b.getNorth()];
+    });
+    assert.deepEqual(msg, {
+      type: 'fetch', bboxWgs84: bounds, layers: ['dzialki', 'budynki', 'mpzp', 'teren', 'rastr', 'poziomice3d'],
+      rasterScale: 2000, terrainStep: 5, terenChmuraKrok: 0.5, poziomiceCiecie: 0.25, poziomiceWygladz: true
+    });
+    assert.ok(bounds[0] < 21.0122 && bounds[2] > 21.0122 && bounds[1] < 52.2297 && bounds[3] > 52.2297);
+    assert.equal(await text(o.page, '#status'), 'Pobieram warstwy…');
+    assert.equal(await barWidth(o.page), '2%');
+    assert.equal(await isHidden(o.page, '#progress'), false);
+    assert.ok(await hasClass(o.page, '#step1', 'active'));
+    assert.ok(await hasClass(o.page, '#step2', 'idle'));
+    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
+    await close(o);
+  }],
+
+  ['default options are sent as numbers', async () => {
+    const o = await open();
+    await o.page.click('#fetchBtn');
+    const msg = await h.waitPosted(o.page, 'fetch');
+    assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
+      [1000, 1, 1, 1, false]);
+    assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
+    await close(o);
+  }],
+
+  ['progress: percentage, unknown total, cancel button only while cancellable', async () => {
+    const o = await open();
+    await h.push(o.page, { type: 'progress', done: 1, total: 3, label: 'Modele 3D' });
+    assert.equal(await text(o.page, '#status'), 'Modele 3D — 33%');
+    assert.equal(await barWidth(o.page), '33%');
+    assert.equal(await isHidden(o.page, '#cancelBtn'), true);
+    await h.push(o.page, { type: 'progress', done: 2, total: 4 });
+    assert.equal(await text(o.page, '#status'), 'Pobieranie — 50%');
+    await h.push(o.page, { type: 'progress', label: 'Poziomice: liczenie warstwic', cancellable: true });
+    assert.equal(await text(o.page, '#status'), 'Poziomice: liczenie warstwic');
+    assert.equal(await barWidth(o.page), '5%');
+    assert.equal(await isHidden(o.page, '#cancelBtn'), false);
+    await o.page.click('#cancelBtn');
+    await h.waitPosted(o.page, 'cancel');
+    assert.equal(await text(o.page, '#cancelBtn'), 'Anulowanie…');
+    assert.equal(await o.page.$eval('#cancelBtn', (e) => e.disabled), true);
+    await h.push(o.page, { type: 'progress', total: 0 });
+    assert.equal(await text(o.page, '#status'), 'Pobieranie…');
+    assert.equal(await isHidden(o.page, '#cancelBtn'), true);
+    await h.push(o.page, { type: 'cancelled' });
+    assert.equal(await text(o.page, '#status'), 'Anulowano');
+    assert.equal(await isHidden(o.page, '#progress'), true);
+    await close(o);
+  }],
+
+  ['fetchDone with data: chips, preview, place enabled, steps', async () => {
+    const o = await openConnected();
+    await o.page.click('#fetchBtn');
+    const geojson = {
+      type: 'FeatureCollection', features: [
+        { type: 'Feature', properties: { _kind: 'dzialka' }, geometry: { type: 'Polygon',
+          coordinates: [[[21.011, 52.229], [21.013, 52.229], [21.013, 52.230], [21.011, 52.229]]] } },
+        { type: 'Feature', properties: { _kind: 'budynek' }, geometry: { type: 'Polygon',
+          coordinates: [[[21.0115, 52.2292], [21.0120, 52.2292], [21.0120, 52.2295], [21.0115, 52.2292]]] } },
+        { type: 'Feature', properties: {}, geometry: { type: 'Point', coordinates: [21.012, 52.2297] } }
+      ]
+    };
+    await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 12, 'rastry (rastr)': 1, 'teren (Siatka)': 1,
+      'woda z chmury (Siatka)': 2, budynkilod2: 3 }, geojson: JSON.stringify(geojson) });
+    assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)),
+      ['12 × działki', '1 × orto (rastr)', '1 × teren (Siatka)', '2 × woda/morze z chmury',
+        '3 × budynki 3D — dachy (LOD2)']);
+    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), false);
+    assert.ok(await hasClass(o.page, '#step1', 'done'));
+    assert.ok(await hasClass(o.page, '#step2', 'active'));
+    assert.equal(await text(o.page, '#status'), 'Pobrano — sprawdź podgląd i kliknij „2. Dodaj do projektu”');
+    assert.equal(await isHidden(o.page, '#progress'), true);
+    const strokes = await o.page.$$eval('.leaflet-overlay-pane path', (els) =>
+      els.map((e) => [e.getAttribute('stroke'), e.getAttribute('fill')]));
+    assert.deepEqual(strokes.sort(), [['#2980b9', '#2980b9'], ['#2980b9', '#2980b9'], ['#e67e22', 'none']].sort());
+
+    await o.page.click('#placeBtn');
+    await h.waitPosted(o.page, 'place');
+    assert.equal(await text(o.page, '#status'), 'Dodaję do projektu…');
+    assert.ok(await hasClass(o.page, '#step2', 'active'));
+    await h.push(o.page, { type: 'placeDone', counts: { dzialki: 12 }, warning: 'Pominieto 1 wadliwych geometrii lub bryl.' });
+    assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)), ['12 × działki ✓']);
+    assert.ok(await hasClass(o.page, '#step2', 'done'));
+    assert.equal(await text(o.page, '#status'), 'Dodano do projektu — uwagi w Raporcie (Okno → Palety → Raport)');
+    await h.push(o.page, { type: 'placeDone' });
+    assert.equal(await text(o.page, '#status'), 'Dodano do projektu');
+    assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)), ['12 × działki ✓']);
+    await close(o);
+  }],
+
+  ['fetchDone with nothing: idle steps, error status, preview cleared', async () => {
+    const o = await open();
+    await h.push(o.page, { type: 'fetchDone', counts: { budynki: 2 }, geojson: { type: 'FeatureCollection', features: [
+      { type: 'Feature', properties: {}, geometry: { type: 'Point', coordinates: [21.012, 52.2297] } }] } });
+    assert.equal(await o.page.$$eval('.leaflet-overlay-pane path', (e) => e.length), 1);
+    await h.push(o.page, { type: 'fetchDone', counts: {} });
+    assert.equal(await text(o.page, '#status'), 'Nic nie pobrano dla tego obszaru');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
+    assert.ok(await hasClass(o.page, '#step1', 'idle'));
+    assert.ok(await hasClass(o.page, '#step2', 'idle'));
+    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
+    assert.equal(await o.page.$$eval('.leaflet-overlay-pane path', (e) => e.length), 0);
+    assert.equal(await o.page.$$eval('#chips .chip', (e) => e.length), 0);
+    await h.push(o.page, { type: 'fetchDone', counts: {}, warning: 'Nic nie pobrano dla tego obszaru.' });
+    assert.equal(await text(o.page, '#status'), 'Nic nie pobrano dla tego obszaru.');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
+    await h.push(o.page, { type: 'fetchDone', counts: { budynki: 2 }, warning: 'Brak uslugi GESUT.' });
+    assert.equal(await text(o.page, '#status'), 'Brak uslugi GESUT.');
+    assert.ok(!(await hasClass(o.page, '#status', 'error')));
+    await close(o);
+  }],
+
+  ['originSet, error, init, addressResults, noop and unknown types', async () => {
+    const o = await open();
+    await h.push(o.page, { type: 'originSet', e: 7501234.6, n: 5787654.4, h: 84.6, epsg: 2178 });
+    assert.equal(await text(o.page, '#status'),
+      'Lokalizacja projektu ustawiona: E=7501235 N=5787654 (PL-2000 strefa 7, EPSG:2178), H=85 m n.p.m. (PL-EVRF2007-NH)');
+    await h.push(o.page, { type: 'originSet', e: 637000.2, n: 487000.7, h: 0 });
+    assert.equal(await text(o.page, '#status'), 'Lokalizacja projektu ustawiona: E=637000 N=487001 (EPSG:2180)');
+    await h.push(o.page, { type: 'progress', done: 1, total: 2 });
+    await h.push(o.page, { type: 'error', msg: 'Nieprawidlowy bbox' });
+    assert.equal(await text(o.page, '#status'), 'Nieprawidlowy bbox');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
+    assert.equal(await isHidden(o.page, '#progress'), true);
+    await h.push(o.page, { type: 'error' });
+    assert.equal(await text(o.page, '#status'), 'Błąd');
+    await h.push(o.page, { type: 'init', lat: 50.0614, lon: 19.9366, zoom: 17 });
+    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
+      [50.0614, 19.9366, 17]);
+    await h.push(o.page, { type: 'init', lat: 51.1, lon: 17.03 });
+    assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
+    await h.push(o.page, { type: 'init', zoom: 5 });
+    assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
+    await h.push(o.page, { type: 'addressResults', lat: 52.4064, lon: 16.9252, label: 'Poznań, Stary Rynek' });
+    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
+      [52.4064, 16.9252, 17]);
+    assert.equal(await text(o.page, '#status'), 'Poznań, Stary Rynek');
+    await h.push(o.page, { type: 'addressResults' });
+    assert.equal(await text(o.page, '#status'), 'Nie znaleziono adresu');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
+    await h.push(o.page, { type: 'noop' });
+    await h.push(o.page, { type: 'estimateDone' });
+    assert.equal(o.record.consoleWarnings.filter((w) => w.startsWith('Nieznana wiadomosc z C++:')).length, 1);
+    await close(o);
+  }],
+
+  ['texts from the add-on are shown as text, never run as markup', async () => {
+    const o = await open();
+    const evil = '<img src=x onerror="window.__pwned=1"><b>x</b>';
+    await h.push(o.page, { type: 'error', msg: evil });
+    await h.push(o.page, { type: 'fetchDone', counts: { [evil]: 1 }, warning: evil });
+    await h.push(o.page, { type: 'layerList', layers: [evil], mapping: { dzialki: evil + '2' } });
+    await h.push(o.page, { type: 'addressResults', lat: 52.1, lon: 21.1, label: evil });
+    await o.page.fill('#address', 'Wars');
+    await h.push(o.page, { type: 'addressSuggestions', query: 'Wars', items: [{ label: evil, lat: 52, lon: 21 }] });
+    await o.page.waitForTimeout(100);
+    assert.equal(await o.page.evaluate(() => document.querySelectorAll('img[src="x"], b').length), 0);
+    assert.equal(await o.page.evaluate(() => window.__pwned), undefined);
+    assert.equal(await text(o.page, '#status'), evil);
+    assert.equal(await text(o.page, '#chips .chip'), '1 × ' + evil);
+    assert.equal(await text(o.page, '#suggestions li'), evil);
+    await close(o);
+  }],
+
+  ['address suggestions: debounce, cache, stale answers, keys, mouse', async () => {
+    const o = await open();
+    await o.page.fill('#address', 'Wa');
+    await o.page.waitForTimeout(400);
+    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'searchAddressSuggest'));
+    await o.page.fill('#address', 'Warszawa');
+    const ask = await h.waitPosted(o.page, 'searchAddressSuggest');
+    assert.equal(ask.query, 'Warszawa');
+    await o.page.fill('#address', 'Warszawa Mar');
+    await h.push(o.page, { type: 'addressSuggestions', query: 'Warszawa', items: [{ label: 'Warszawa', lat: 52.23, lon: 21.01 }] });
+    assert.equal(await isHidden(o.page, '#suggestions'), true, 'a late answer for an older query is not shown');
+    await h.push(o.page, { type: 'addressSuggestions', query: 'Warszawa Mar', items: [
+      { label: 'Marszałkowska, Warszawa', lat: 52.2290, lon: 21.0130 },
+      { label: 'Marymoncka, Warszawa', lat: 52.2700, lon: 20.9700 }] });
+    assert.equal(await isHidden(o.page, '#suggestions'), false);
+    const asked = (await h.posted(o.page)).filter((m) => m.type === 'searchAddressSuggest').length;
+    await o.page.fill('#address', 'Warszawa');
+    assert.deepEqual(await o.page.$$eval('#suggestions li', (e) => e.map((x) => x.textContent)), ['Warszawa'],
+      'the cached answer shows at once');
+    await o.page.waitForTimeout(350);
+    assert.equal((await h.posted(o.page)).filter((m) => m.type === 'searchAddressSuggest').length, asked);
+    await o.page.fill('#address', 'Warszawa Mar');
+    await o.page.press('#address', 'ArrowDown');
+    await o.page.press('#address', 'ArrowDown');
+    await o.page.press('#address', 'ArrowDown');
+    assert.equal(await text(o.page, '#suggestions li.active'), 'Marszałkowska, Warszawa', 'highlight wraps around');
+    await o.page.press('#address', 'ArrowUp');
+    assert.equal(await text(o.page, '#suggestions li.active'), 'Marymoncka, Warszawa');
+    await o.page.press('#address', 'Enter');
+    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
+      [52.27, 20.97, 17]);
+    assert.equal(await o.page.inputValue('#address'), 'Marymoncka, Warszawa');
+    assert.equal(await text(o.page, '#status'), 'Marymoncka, Warszawa');
+    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'searchAddress'));
+    await o.page.fill('#address', 'Warszawa Mar');
+    await o.page.press('#address', 'Escape');
+    assert.equal(await isHidden(o.page, '#suggestions'), true);
+    await o.page.fill('#address', 'Warszawa');
+    await o.page.click('#suggestions li');
+    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getZoom()]), [52.23, 17]);
+    await o.page.fill('#address', '   ');
+    await o.page.click('#searchBtn');
+    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'searchAddress'));
+    await o.page.fill('#address', '  Kraków, Rynek  ');
+    await o.page.press('#address', 'Enter');
+    assert.equal((await h.waitPosted(o.page, 'searchAddress')).query, 'Kraków, Rynek');
+    assert.equal(await text(o.page, '#status'), 'Szukam…');
+    await close(o);
+  }],
+
+  ['settings dialog: rows, preselection, new layer, cancelled prompt, save', async () => {
+    const o = await open();
+    await o.page.click('#layersBtn');
+    await h.waitPosted(o.page, 'getLayers');
+    assert.equal(await isHidden(o.page, '#settingsDialog'), true);
+    await h.push(o.page, { type: 'layerList', layers: ['Warstwa 0', 'GIS_DZIALKI', 'Moje'],
+      mapping: { dzialki: 'GIS_DZIALKI', budynki: 'GIS_BUDYNKI', mpzp: 'Moje' } });
+    assert.equal(await isHidden(o.page, '#settingsDialog'), false);
+    assert.equal(await text(o.page, '.dialogBox h2'), 'Mapowanie: typ danych → warstwa ArchiCAD');
+    const rows = await o.page.$$eval('#settingsRows tr', (trs) => trs.map((tr) => tr.cells[0].textContent));
+    assert.equal(rows.length, 19);
+    assert.equal(rows[0], 'Działki (linie + numery)');
+    assert.equal(rows[18], 'Poziomice 3D z chmury (LiDAR)');
+    const sel = (key) => '#settingsRows select[data-key="' + key + '"]';
+    assert.equal(await o.page.$eval(sel('dzialki'), (s) => s.value), 'GIS_DZIALKI');
+    assert.deepEqual(await o.page.$$eval(sel('budynki') + ' option', (os) => os.map((x) => x.textContent)),
+      ['Warstwa 0', 'GIS_DZIALKI', 'Moje', 'GIS_BUDYNKI (nowa)', '➕ nowa warstwa…']);
+    assert.equal(await o.page.$eval(sel('budynki'), (s) => s.value), 'GIS_BUDYNKI');
+
+    // Cancelling the prompt goes back to the layer chosen before, not to the first one.
+    let prompted = null;
+    o.page.once('dialog', (d) => { prompted = [d.message(), d.defaultValue()]; d.dismiss(); });
+    await o.page.selectOption(sel('mpzp'), { label: '➕ nowa warstwa…' });
+    assert.deepEqual(prompted, ['Nazwa nowej warstwy:', 'GIS_MPZP']);
+    assert.equal(await o.page.$eval(sel('mpzp'), (s) => s.value), 'Moje');
+
+    o.page.once('dialog', (d) => d.accept('Teren nowy'));
+    await o.page.selectOption(sel('teren'), { label: '➕ nowa warstwa…' });
+    assert.equal(await o.page.$eval(sel('teren'), (s) => s.options[s.selectedIndex].textContent), 'Teren nowy (nowa)');
+
+    await o.page.click('#settingsSave');
+    const saved = await h.waitPosted(o.page, 'settingsChanged');
+    assert.equal(Object.keys(saved.mapping).length, 19);
+    assert.equal(saved.mapping.dzialki, 'GIS_DZIALKI');
+    assert.equal(saved.mapping.budynki, 'GIS_BUDYNKI');
+    assert.equal(saved.mapping.mpzp, 'Moje');
+    assert.equal(saved.mapping.teren, 'Teren nowy');
+    assert.equal(saved.mapping.gesut, 'Warstwa 0');
+    assert.equal(await isHidden(o.page, '#settingsDialog'), true);
+    assert.equal(await text(o.page, '#status'), 'Ustawienia zapisane');
+
+    await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });
+    await o.page.click('#settingsClose');
+    assert.equal(await isHidden(o.page, '#settingsDialog'), true);
+    assert.equal((await h.posted(o.page)).filter((m) => m.type === 'settingsChanged').length, 1);
+    await close(o);
+  }],
+
+  ['frame indicator for a known view, and after a scale change', async () => {
+    const o = await open();
+    await o.page.evaluate(() => map.setView([50.0614, 19.9366], 15, { animate: false }));
+    const b = await o.page.evaluate(() => {
+      const x = map.getBounds();
+      const c = map.getCenter();
+      return { w: x.getWest(), e: x.getEast(), s: x.getSouth(), n: x.getNorth(), lat: c.lat, lng: c.lng };
+    });
+    const w = haversine(b.lat, b.w, b.lat, b.e);
+    const hgt = haversine(b.s, b.lng, b.n, b.lng);
+    const fmt = (m) => (m >= 1000 ? (m / 1000).toFixed(2) + ' km' : Math.round(m) + ' m');
+    const tiles = (scale) => Math.max(1, Math.ceil(w / (scale * 0.00028) / 4096)) *
+      Math.max(1, Math.ceil(hgt / (scale * 0.00028) / 4096));
+    // 650 x 535 px of map at zoom 15 and 50° N (3.07 m per pixel): about 1.99 x 1.64 km.
+    assert.equal(fmt(w) + ' × ' + fmt(hgt), '1.99 km × 1.64 km');
+    assert.equal(tiles(1000), 4);
+    assert.equal(await text(o.page, '#frameInfo'), 'Kadr: 1.99 km × 1.64 km  (1:1000 → 4 płyt.)');
+    await o.page.selectOption('#rasterScale', '250');
+    assert.equal(tiles(250), 42);
+    assert.equal(await text(o.page, '#frameInfo'), 'Kadr: 1.99 km × 1.64 km  (1:250 → 42 płyt.)');
+    await o.page.evaluate(() => map.setZoom(18, { animate: false }));
+    assert.match(await text(o.page, '#frameInfo'), /^Kadr: \d+ m × \d+ m {2}\(1:250 → \d+ płyt\.\)$/);
+    assert.equal(await o.page.evaluate(() => [map.getMinZoom(), map.getMaxZoom()].join()), '4,21');
+    await close(o);
+  }],
+
+  ['the panel collapse survives a reload', async () => {
+    const o = await open();
+    assert.equal(await isHidden(o.page, '#panel'), false);
+    const mapWidth = await o.page.$eval('#map', (e) => e.clientWidth);
+    await o.page.click('#panelToggle');
+    assert.equal(await isHidden(o.page, '#panel'), true);
+    assert.equal(await o.page.evaluate(() => localStorage.getItem('gis_panel_collapsed')), '1');
+    await o.page.waitForTimeout(120);
+    assert.ok(await o.page.evaluate(() => map.getSize().x) > mapWidth, 'the map takes the freed width');
+    await o.page.reload();
+    assert.equal(await isHidden(o.page, '#panel'), true);
+    await o.page.click('#panelToggle');
+    assert.equal(await o.page.evaluate(() => localStorage.getItem('gis_panel_collapsed')), '0');
+    await o.page.reload();
+    assert.equal(await isHidden(o.page, '#panel'), false);
+    await close(o);
+  }],
+
+  ['without WebGL the vector base map is not offered', async () => {
+    const o = await open({ noWebGL: true });
+    assert.deepEqual(await o.page.$$eval('#basemap option', (os) => os.map((x) => x.value)), ['orto', 'none']);
+    assert.equal(await o.page.inputValue('#basemap'), 'orto');
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+    await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-pane img[src*="StandardResolution"]').length > 0);
+    await close(o);
+  }],
+
+  ['with WebGL the vector base map is the default and draws its style', async () => {
+    const o = await open();
+    const webgl = await o.page.evaluate(() => !!document.createElement('canvas').getContext('webgl'));
+    if (!webgl) {
+      console.log('     (this browser has no WebGL; only the fallback is checked)');
+      assert.equal(await o.page.inputValue('#basemap'), 'orto');
+    } else {
+      assert.equal(await o.page.inputValue('#basemap'), 'ofm');
+      const before = srv.served.length;
+      await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+      await o.page.waitForFunction(() => document.querySelector('.leaflet-gl-layer, canvas.maplibregl-canvas'));
+      await o.page.waitForTimeout(300);
+      assert.ok(srv.served.slice(before).includes('/styles/liberty'));
+      await o.page.selectOption('#basemap', 'none');
+      assert.equal(await o.page.$$eval('canvas.maplibregl-canvas', (c) => c.length), 0);
+    }
+    await close(o);
+  }],
+
+  ['overlays follow their boxes; links go to the system browser', async () => {
+    const o = await openConnected({ noWebGL: true });
+    const overlayCount = () => o.page.$$eval('.leaflet-tile-pane .leaflet-layer', (e) => e.length);
+    const base = await overlayCount();
+    await o.page.uncheck('#egib');
+    assert.equal(await overlayCount(), base - 2);
+    await o.page.check('#layer_mpzp');
+    await o.page.check('#layer_pog');
+    assert.equal(await overlayCount(), base);
+    const before = srv.served.length;
+    await o.page.waitForTimeout(300);
+    assert.ok(srv.served.slice(before - 40).some((u) => u.includes('/wss/ext/PlanyOgolneGmin?') &&
+      /layers=strefaPlanistyczna/.test(u)));
+    await o.page.click('.leaflet-control-attribution a[href^="https://"]');
+    const ext = await h.waitPosted(o.page, 'openExternal');
+    assert.match(ext.url, /^https:\/\//);
+    assert.match(o.page.url(), /\/web\/map\.html$/);
+    await o.page.click('#originBtn');
+    const origin = await h.waitPosted(o.page, 'setOrigin');
+    assert.deepEqual([origin.lat, origin.lon], await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng]));
+    await close(o);
+  }],
+
+  ['screenshot of a working map page', async () => {
+    const o = await openConnected({ noWebGL: true });
+    await h.push(o.page, { type: 'pong', wersja: '1.8.0', build: 'Sep 16 2026 23:36:03' });
+    await o.page.click('#fetchBtn');
+    await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 42, budynki: 17, 'rastry (rastr)': 1 },
+      geojson: { type: 'FeatureCollection', features: [{ type: 'Feature', properties: { _kind: 'dzialka' },
+        geometry: { type: 'Polygon', coordinates: [[[21.009, 52.228], [21.015, 52.228], [21.015, 52.231], [21.009, 52.231], [21.009, 52.228]]] } },
+      { type: 'Feature', properties: { _kind: 'budynek' },
+        geometry: { type: 'Polygon', coordinates: [[[21.011, 52.229], [21.013, 52.229], [21.013, 52.230], [21.011, 52.230], [21.011, 52.229]]] } }] } });
+    await o.page.waitForTimeout(400);
+    await o.page.screenshot({ path: '/tmp/kartolink_map_page.png' });
+    await close(o);
+  }]
+];
+
+(async () => {
+  srv = await h.startServer();
+  browser = await h.launchBrowser();
+  let failed = await h.runCases(cases);
+  await browser.close();
+  await srv.close();
+  const foreign = records.flatMap((r) => r.foreign);
+  const total = records.reduce((n, r) => n + r.requests.length, 0);
+  console.log(total + ' requests made by the pages, ' + foreign.length + ' not to 127.0.0.1');
+  if (foreign.length > 0 || total === 0) {
+    console.log('FAIL requests left loopback: ' + foreign.join(' '));
+    failed++;
+  }
+  process.exit(failed === 0 ? 0 : 1);
+})().catch((e) => { console.error(e); process.exit(1); });

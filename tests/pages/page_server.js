@@ -1,0 +1,194 @@
+'use strict';
+// Serves the two pages and their web libraries on loopback, plus stand-ins for
+// every map service the pages draw from, so a browser test never leaves
+// 127.0.0.1. Also starts the browser and collects every request the page makes.
+const http = require('http');
+const fs = require('fs');
+const path = require('path');
+const zlib = require('zlib');
+
+const source = process.env.KL_SOURCE_DIR || path.resolve(__dirname, '..', '..');
+const webDir = path.join(source, 'shell', 'web');
+const nodeModules = process.env.NODE_PATH || path.join(source, 'node_modules');
+
+const LIBRARIES = {
+  'leaflet.js': 'leaflet/dist/leaflet.js',
+  'leaflet.css': 'leaflet/dist/leaflet.css',
+  'maplibre-gl.js': 'maplibre-gl/dist/maplibre-gl.js',
+  'maplibre-gl.css': 'maplibre-gl/dist/maplibre-gl.css',
+  'leaflet-maplibre-gl.js': '@maplibre/maplibre-gl-leaflet/leaflet-maplibre-gl.js'
+};
+
+const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
+  '.css': 'text/css; charset=utf-8', '.json': 'application/json' };
+
+function crc32(buf) {
+  let c = ~0;
+  for (const b of buf) {
+    c ^= b;
+    for (let k = 0; k < 8; k++) c = (c >>> 1) ^ (0xedb88320 & -(c & 1));
+  }
+  return ~c >>> 0;
+}
+
+function pngChunk(type, data) {
+  const len = Buffer.alloc(4);
+  len.writeUInt32BE(data.length);
+  const body = Buffer.concat([Buffer.from(type, 'ascii'), data]);
+  const crc = Buffer.alloc(4);
+  crc.writeUInt32BE(crc32(body));
+  return Buffer.concat([len, body, crc]);
+}
+
+// A flat 256 x 256 tile of one colour, so screenshots show where a service drew.
+function solidPng(r, g, b, a) {
+  const size = 256;
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(size, 0);
+  header.writeUInt32BE(size, 4);
+  header[8] = 8;
+  header[9] = 6;
+  const row = Buffer.alloc(1 + size * 4);
+  for (let x = 0; x < size; x++) row.set([r, g, b, a], 1 + x * 4);
+  const raw = Buffer.concat(Array(size).fill(row));
+  return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
+    pngChunk('IHDR', header), pngChunk('IDAT', zlib.deflateSync(raw)), pngChunk('IEND', Buffer.alloc(0))]);
+}
+
+const TILES = {
+  '/wss/service/PZGIK/ORTO/WMS/StandardResolution': solidPng(160, 190, 150, 255),
+  '/cgi-bin/KrajowaIntegracjaEwidencjiGruntow': solidPng(230, 120, 40, 40),
+  '/wss/service/PZGIK/PRG/WMS/AdministrativeBoundaries': solidPng(0, 0, 0, 0),
+  '/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego': solidPng(200, 40, 200, 60),
+  '/wss/ext/PlanyOgolneGmin': solidPng(40, 40, 200, 60)
+};
+
+const VECTOR_STYLE = JSON.stringify({
+  version: 8, name: 'fixture', sources: {},
+  layers: [{ id: 'background', type: 'background', paint: { 'background-color': '#e8e4d8' } }]
+});
+
+function startServer() {
+  const served = [];
+  const server = http.createServer((req, res) => {
+    const url = new URL(req.url, 'http://127.0.0.1');
+    served.push(url.pathname + url.search);
+    if (TILES[url.pathname]) {
+      res.writeHead(200, { 'Content-Type': 'image/png' });
+      res.end(TILES[url.pathname]);
+      return;
+    }
+    if (url.pathname === '/styles/liberty') {
+      res.writeHead(200, { 'Content-Type': 'application/json' });
+      res.end(VECTOR_STYLE);
+      return;
+    }
+    const name = url.pathname.replace(/^\/web\//, '');
+    const file = LIBRARIES[name] ? path.join(nodeModules, LIBRARIES[name])
+      : (/^[a-z]+\.(html|js|css)$/.test(name) ? path.join(webDir, name) : null);
+    if (!file || !fs.existsSync(file)) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => {
+    server.listen(0, '127.0.0.1', () => {
+      const base = 'http://127.0.0.1:' + server.address().port;
+      resolve({ server, base, served, close: () => new Promise((r) => server.close(r)) });
+    });
+  });
+}
+
+// Everything the pages would get from the add-on as service hosts.
+function loopbackHosts(base) {
+  return { orto: base, egib: base, prg: base, mpzp: base, pog: base, ofm: base };
+}
+
+const BROWSER_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+async function launchBrowser() {
+  const { chromium } = require('playwright-core');
+  return chromium.launch({ executablePath: '/usr/bin/chromium', args: BROWSER_ARGS });
+}
+
+// Stands in for the add-on's script object: records what the page posts.
+const FAKE_GIS = `
+  window.__posted = [];
+  window.GIS = { postMessage: function (text) { window.__posted.push(JSON.parse(text)); return true; } };
+`;
+
+function isLoopback(address) {
+  let u;
+  try { u = new URL(address); } catch (e) { return false; }
+  if (u.protocol === 'data:' || u.protocol === 'about:') return true;
+  if (u.protocol === 'blob:') return isLoopback(u.pathname);
+  return (u.protocol === 'http:' || u.protocol === 'ws:') && u.hostname === '127.0.0.1';
+}
+
+// Opens a page in a fresh context; every request is recorded and anything not on
+// loopback is aborted and listed in foreign.
+async function openPage(browser, base, name, options) {
+  const opts = options || {};
+  const context = opts.context || await browser.newContext({ viewport: { width: 900, height: 600 } });
+  const page = await context.newPage();
+  const record = { requests: [], foreign: [], consoleWarnings: [], pageErrors: [] };
+  await page.route('**/*', (route) => {
+    const address = route.request().url();
+    record.requests.push(address);
+    if (isLoopback(address)) return route.continue();
+    record.foreign.push(address);
+    return route.abort();
+  });
+  page.on('console', (m) => { if (m.type() === 'warning') record.consoleWarnings.push(m.text()); });
+  page.on('pageerror', (e) => record.pageErrors.push(String(e)));
+  if (opts.noWebGL) {
+    await page.addInitScript(() => {
+      const orig = HTMLCanvasElement.prototype.getContext;
+      HTMLCanvasElement.prototype.getContext = function (kind) {
+        return /webgl/.test(String(kind)) ? null : orig.apply(this, arguments);
+      };
+    });
+  }
+  if (!opts.lateBridge) await page.addInitScript(FAKE_GIS);
+  await page.goto(base + '/web/' + name);
+  return { page, context, record };
+}
+
+// Pushes one add-on message into the page the way the palette does.
+function push(page, msg) {
+  return page.evaluate((m) => GISBridge.receive(m), msg);
+}
+
+function posted(page) {
+  return page.evaluate(() => window.__posted.slice());
+}
+
+async function waitPosted(page, type) {
+  await page.waitForFunction((t) => window.__posted.some((m) => m.type === t), type);
+  const all = await posted(page);
+  return all.filter((m) => m.type === type).pop();
+}
+
+module.exports = { startServer, loopbackHosts, launchBrowser, openPage, push, posted, waitPosted, FAKE_GIS, isLoopback };
+
+// Runs named async cases in order, printing one line each; exits non-zero when any fails.
+async function runCases(cases) {
+  let failed = 0;
+  for (const [name, fn] of cases) {
+    try {
+      await fn();
+      console.log('ok   ' + name);
+    } catch (e) {
+      failed++;
+      console.log('FAIL ' + name + '\n' + (e && e.stack ? e.stack : e));
+    }
+  }
+  console.log(failed === 0 ? 'all ' + cases.length + ' cases passed' : failed + ' of ' + cases.length + ' cases failed');
+  return failed;
+}
+
+module.exports.runCases = runCases;
