@@ -1,0 +1,88 @@
+#include "shell/bridge.h"
+
+#include <exception>
+#include <utility>
+
+#include "shell/json_text.h"
+#include "shell/platform/diag_log.h"
+
+namespace kl {
+namespace {
+
+constexpr const char* kDiagFile = "ordvik_web_diag.txt";
+
+nlohmann::json errorMessage(std::string text) {
+    nlohmann::json obj = nlohmann::json::object();
+    obj["msg"] = std::move(text);
+    return obj;
+}
+
+}  // namespace
+
+void Bridge::on(std::string name, Handler handler) { handlers_[std::move(name)] = std::move(handler); }
+
+void Bridge::setSender(Sender sender) { sender_ = std::move(sender); }
+
+void Bridge::clear() {
+    handlers_.clear();
+    sender_ = nullptr;
+}
+
+bool Bridge::hasHandler(std::string_view name) const { return handlers_.find(name) != handlers_.end(); }
+
+void Bridge::onMessage(std::string_view text) {
+    try {
+        nlohmann::json msg;
+        if (text.size() <= kMaxMessageBytes) msg = nlohmann::json::parse(text, nullptr, false);
+        if (!msg.is_object() || !msg.contains("type") || !msg["type"].is_string()) {
+            send("error", errorMessage("Nieprawidlowa wiadomosc z UI (JSON)"));
+            return;
+        }
+        const std::string type = msg["type"].get<std::string>();
+        const auto it = handlers_.find(type);
+        if (it == handlers_.end()) {
+            send("error", errorMessage("Brak obslugi wiadomosci: " + type));
+            return;
+        }
+        nlohmann::json reply;
+        try {
+            // A copy: the handler may replace itself while it runs.
+            const Handler handler = it->second;
+            reply = handler(msg);
+        } catch (const std::exception& e) {
+            send("error", errorMessage(std::string("Blad wewnetrzny: ") + e.what()));
+            return;
+        } catch (...) {
+            send("error", errorMessage("Blad wewnetrzny: nieznany wyjatek"));
+            return;
+        }
+        if (reply.is_null()) return;
+        std::string replyType = type + "Result";
+        if (reply.is_object()) {
+            const auto t = reply.find("type");
+            if (t != reply.end() && t->is_string()) replyType = t->get<std::string>();
+        }
+        send(replyType, std::move(reply));
+    } catch (const std::exception& e) {
+        platform::appendDiagLine(kDiagFile, std::string("Bridge::onMessage: ") + e.what());
+    }
+}
+
+void Bridge::send(const std::string& type, nlohmann::json obj) {
+    if (!sender_) return;
+    try {
+        if (!obj.is_object()) {
+            nlohmann::json wrapped = nlohmann::json::object();
+            if (!obj.is_null()) wrapped["value"] = std::move(obj);
+            obj = std::move(wrapped);
+        }
+        obj["type"] = type;
+        // A copy, so that a sender replacing itself stays alive while it runs.
+        const Sender sender = sender_;
+        sender(toScriptSafeJson(obj));
+    } catch (const std::exception& e) {
+        platform::appendDiagLine(kDiagFile, std::string("Bridge::send: ") + e.what());
+    }
+}
+
+}  // namespace kl

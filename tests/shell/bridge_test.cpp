@@ -1,0 +1,172 @@
+#include "shell/bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+
+class BridgeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bridge.setSender([this](const std::string& text) { sent.push_back(text); });
+        bridge.on("ping", [this](const json&) {
+            ++pings;
+            return json{{"type", "pong"}};
+        });
+        bridge.on("echo", [](const json& msg) { return msg; });
+    }
+
+    json last() const { return json::parse(sent.back()); }
+
+    kl::Bridge bridge;
+    std::vector<std::string> sent;
+    int pings = 0;
+};
+
+const json kInvalid = {{"type", "error"}, {"msg", "Nieprawidlowa wiadomosc z UI (JSON)"}};
+
+struct HostileCase {
+    const char* name;
+    std::string text;
+};
+
+std::vector<HostileCase> hostileCases() {
+    return {
+        {"empty", ""},
+        {"not_json", "ping"},
+        {"truncated", R"({"type":"ping")"},
+        {"array", R"(["ping"])"},
+        {"string", R"("ping")"},
+        {"number", "42"},
+        {"no_type", R"({"kind":"ping"})"},
+        {"numeric_type", R"({"type":5})"},
+        {"null_type", R"({"type":null})"},
+        {"object_type", R"({"type":{"name":"ping"}})"},
+        {"invalid_utf8", "{\"type\":\"ping\",\"x\":\"\xC3\x28\"}"},
+        {"invalid_utf8_in_type", "{\"type\":\"pi\xFFng\"}"},
+        {"lone_surrogate", R"({"type":"ping","x":"\ud800"})"},
+        {"ten_megabytes", R"({"type":"ping","pad":")" + std::string(10u << 20, 'a') + "\"}"},
+        {"trailing_garbage", R"({"type":"ping"} x)"},
+    };
+}
+
+TEST_F(BridgeTest, MalformedAndHostileMessagesGetTheInvalidMessageErrorAndReachNoHandler) {
+    for (const auto& c : hostileCases()) {
+        SCOPED_TRACE(c.name);
+        sent.clear();
+        bridge.onMessage(c.text);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(last(), kInvalid);
+    }
+    EXPECT_EQ(pings, 0);
+    EXPECT_TRUE(bridge.hasHandler("ping"));
+}
+
+TEST_F(BridgeTest, MessagesUpToTheSizeLimitAreDispatched) {
+    const std::string pad(kl::Bridge::kMaxMessageBytes - 64, 'a');
+    bridge.onMessage(R"({"type":"ping","pad":")" + pad + "\"}");
+    EXPECT_EQ(pings, 1);
+    EXPECT_EQ(last(), json({{"type", "pong"}}));
+}
+
+TEST_F(BridgeTest, UnknownTypeIsNamedInTheErrorAndCannotBreakOutOfTheScript) {
+    bridge.onMessage(R"({"type":"</script><script>alert(1)</script>"})");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(last()["msg"], "Brak obslugi wiadomosci: </script><script>alert(1)</script>");
+    EXPECT_EQ(sent.back().find('<'), std::string::npos);
+    EXPECT_EQ(sent.back().find('>'), std::string::npos);
+}
+
+TEST_F(BridgeTest, LineSeparatorsAndNonAsciiTravelAsEscapes) {
+    const std::string text = "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c zażółć 😀 & <b>";
+    bridge.onMessage(json{{"type", "echo"}, {"t", text}}.dump());
+    ASSERT_EQ(sent.size(), 1u);
+    const std::string& wire = sent.back();
+    for (const char ch : wire) ASSERT_LT(static_cast<unsigned char>(ch), 0x80) << wire;
+    EXPECT_NE(wire.find("\\u2028"), std::string::npos);
+    EXPECT_NE(wire.find("\\u2029"), std::string::npos);
+    EXPECT_NE(wire.find("\\ud83d\\ude00"), std::string::npos);
+    EXPECT_NE(wire.find("\\u017c"), std::string::npos);
+    EXPECT_EQ(last()["t"], text);
+    EXPECT_EQ(last()["type"], "echo");
+}
+
+TEST_F(BridgeTest, StandardExceptionBecomesInternalErrorAndBridgeStaysUsable) {
+    bridge.on("boom", [](const json&) -> json { throw std::runtime_error("awaria"); });
+    bridge.on("wrongKind", [](const json& msg) { return json{{"n", msg.at("url").get<std::string>()}}; });
+    bridge.onMessage(R"({"type":"boom"})");
+    EXPECT_EQ(last(), json({{"type", "error"}, {"msg", "Blad wewnetrzny: awaria"}}));
+    bridge.onMessage(R"({"type":"wrongKind","url":7})");
+    EXPECT_EQ(last()["type"], "error");
+    EXPECT_EQ(last()["msg"].get<std::string>().rfind("Blad wewnetrzny: [json.exception.type_error", 0), 0u);
+    bridge.onMessage(R"({"type":"ping"})");
+    EXPECT_EQ(last()["type"], "pong");
+}
+
+TEST_F(BridgeTest, ExceptionTextWithInvalidUtf8IsRepairedNotFatal) {
+    bridge.on("cp1250", [](const json&) -> json { throw std::runtime_error("nazwa \xB9\xEA z pliku"); });
+    bridge.onMessage(R"({"type":"cp1250"})");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(last()["msg"], "Blad wewnetrzny: nazwa \xEF\xBF\xBD\xEF\xBF\xBD z pliku");
+}
+
+TEST_F(BridgeTest, ReplyInvalidUtf8IsRepairedNotFatal) {
+    bridge.on("attr", [](const json&) { return json{{"name", std::string("ul. \x8C") + "wi\xEAtokrzyska"}}; });
+    bridge.onMessage(R"({"type":"attr"})");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(last()["type"], "attrResult");
+    EXPECT_EQ(last()["name"], "ul. \xEF\xBF\xBDwi\xEF\xBF\xBDtokrzyska");
+}
+
+TEST_F(BridgeTest, ReplyTypeRules) {
+    bridge.on("empty", [](const json&) { return json::object(); });
+    bridge.on("typed", [](const json&) { return json{{"type", "custom"}, {"a", 1}}; });
+    bridge.on("badType", [](const json&) { return json{{"type", 3}}; });
+    bridge.on("later", [](const json&) { return json(); });
+    bridge.onMessage(R"({"type":"empty"})");
+    EXPECT_EQ(last(), json({{"type", "emptyResult"}}));
+    bridge.onMessage(R"({"type":"typed"})");
+    EXPECT_EQ(last(), json({{"type", "custom"}, {"a", 1}}));
+    bridge.onMessage(R"({"type":"badType"})");
+    EXPECT_EQ(last(), json({{"type", "badTypeResult"}}));
+    const auto before = sent.size();
+    bridge.onMessage(R"({"type":"later"})");
+    EXPECT_EQ(sent.size(), before);
+}
+
+TEST_F(BridgeTest, RegisteringAgainReplacesTheHandler) {
+    bridge.on("ping", [](const json&) { return json{{"type", "pong2"}}; });
+    bridge.onMessage(R"({"type":"ping"})");
+    EXPECT_EQ(last()["type"], "pong2");
+    EXPECT_EQ(pings, 0);
+}
+
+TEST_F(BridgeTest, SendSetsTypeCompactlyAndDropsWithoutSender) {
+    bridge.send("progress", json{{"type", "stale"}, {"done", 1}, {"total", 4}});
+    EXPECT_EQ(sent.back(), R"({"done":1,"total":4,"type":"progress"})");
+    bridge.send("noop", json());
+    EXPECT_EQ(sent.back(), R"({"type":"noop"})");
+    bridge.setSender({});
+    bridge.send("progress", json::object());
+    EXPECT_EQ(sent.size(), 2u);
+}
+
+TEST_F(BridgeTest, ClearReleasesHandlersAndSender) {
+    bridge.clear();
+    EXPECT_FALSE(bridge.hasHandler("ping"));
+    bridge.onMessage(R"({"type":"ping"})");
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(BridgeTest, FailingSenderDoesNotEscape) {
+    bridge.setSender([](const std::string&) { throw std::runtime_error("browser gone"); });
+    EXPECT_NO_THROW(bridge.onMessage(R"({"type":"ping"})"));
+    EXPECT_EQ(pings, 1);
+}
+
+}  // namespace

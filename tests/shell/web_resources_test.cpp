@@ -1,0 +1,189 @@
+// Unpacking the page files and the address the browser gets.
+#include "shell/web_resources.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "shell/palettes.h"
+#include "tests/shell/shell_fixture.h"
+
+namespace kl::test {
+namespace {
+
+namespace fs = std::filesystem;
+using kl::shell::MapPalette;
+
+class WebResourcesTest : public ShellTest {
+protected:
+    WebResourcesTest() { initialize = false; }
+
+    kl::shell::WebExtraction extractMap() {
+        const auto& t = MapPalette::paletteTraits();
+        return kl::shell::extractWebResources({t.className, t.folderName, t.reportPrefix, t.resources});
+    }
+    fs::path webDir() const { return tempDir / "KARTOLINK" / "web"; }
+    std::vector<std::string> files() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(webDir())) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+const std::vector<std::pair<int32_t, std::string>> kMapFiles = {
+    {100, "map.html"},       {101, "map.js"},          {102, "map.css"},
+    {110, "leaflet.js"},     {111, "leaflet.css"},     {112, "maplibre-gl.js"},
+    {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"}};
+
+TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
+    const auto result = extractMap();
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.webDir, webDir());
+    const std::string log = diagLog();
+    EXPECT_EQ(log.rfind("=== MapPalette ExtractWebResources v1.8.0 ===\nwebDir=" + webDir().string() + "\n", 0), 0u)
+        << log;
+    for (const auto& [id, name] : kMapFiles) {
+        const std::string& data = host.dataResources[id];
+        EXPECT_EQ(readFile(webDir() / name), data) << name;
+        const std::string line = "id=" + std::to_string(id) + " file=" + name + " res=" +
+                                 std::to_string(data.size()) + "B open=1 disk=" + std::to_string(data.size()) +
+                                 "B path=" + (webDir() / name).string() + "\n";
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(files().size(), kMapFiles.size()) << "no temporary names left behind";
+    EXPECT_TRUE(host.reports.empty());
+}
+
+TEST_F(WebResourcesTest, EveryExtractionWritesTheFilesAgain) {
+    ASSERT_TRUE(extractMap().ok);
+    host.dataResources[101] = "var changed = 1;";
+    ASSERT_TRUE(extractMap().ok);
+    EXPECT_EQ(readFile(webDir() / "map.js"), "var changed = 1;");
+}
+
+enum class Blocker { Directory, ReadOnlyFile };
+
+class LockedFileTest : public WebResourcesTest, public ::testing::WithParamInterface<Blocker> {};
+
+TEST_P(LockedFileTest, UnwritablePageFileAbortsAtThatEntry) {
+    fs::create_directories(webDir());
+    const fs::path blocked = webDir() / "map.css";
+    if (GetParam() == Blocker::Directory) {
+        fs::create_directories(blocked / "inside");
+    } else {
+        if (geteuid() == 0) GTEST_SKIP() << "root may write read-only files";
+        std::ofstream(blocked) << "old";
+        fs::permissions(blocked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+    const auto result = extractMap();
+    EXPECT_FALSE(result.ok);
+    const std::string log = diagLog();
+    EXPECT_NE(log.find("id=102 file=map.css res=" + std::to_string(host.dataResources[102].size()) + "B open=0 disk="),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("ZAPIS NIEUDANY id=102 -> przerywam\n"), std::string::npos);
+    EXPECT_EQ(log.find("id=110"), std::string::npos) << "later entries are not attempted";
+    EXPECT_EQ(host.reports, std::vector<std::string>{
+                                "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."});
+    EXPECT_TRUE(fs::exists(webDir() / "map.js"));
+    EXPECT_FALSE(fs::exists(webDir() / "leaflet.js"));
+    fs::permissions(blocked, fs::perms::owner_all, fs::perm_options::add);
+}
+
+INSTANTIATE_TEST_SUITE_P(Blockers, LockedFileTest, ::testing::Values(Blocker::Directory, Blocker::ReadOnlyFile));
+
+TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
+    // A real short write: the child may not grow any file beyond the limit.
+    constexpr rlim_t kLimit = 64 * 1024;
+    host.dataResources[112] = std::string(200 * 1024, 'm');
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{kLimit, kLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const auto result = extractMap();
+        const bool reported = host.reports.size() == 1 &&
+                              host.reports[0] ==
+                                  "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta).";
+        _exit(!result.ok && reported ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string log = diagLog();
+    EXPECT_NE(log.find("id=112 file=maplibre-gl.js res=204800B open=1 disk=65536B"), std::string::npos) << log;
+    EXPECT_NE(log.find("ZAPIS NIEUDANY id=112 -> przerywam"), std::string::npos);
+    EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.js")) << "complete or absent";
+    EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.css"));
+    EXPECT_TRUE(fs::exists(webDir() / "leaflet.css"));
+    EXPECT_EQ(files().size(), 5u) << "no temporary names left behind";
+}
+
+TEST_F(WebResourcesTest, MissingResourceIsLoggedAndStopsTheExtraction) {
+    host.dataResources.erase(101);
+    EXPECT_FALSE(extractMap().ok);
+    EXPECT_NE(diagLog().find("RSLoadResource NULL id=101 file=map.js\n"), std::string::npos);
+    EXPECT_EQ(files(), std::vector<std::string>{"map.html"});
+    EXPECT_TRUE(host.reports.empty());
+}
+
+struct AddressCase {
+    const char* dir;
+    const char* page;
+    const char* expected;
+};
+
+TEST(PageAddress, EncodesEverySegmentAndHasThreeSlashes) {
+    const AddressCase cases[] = {
+        {"/tmp/KARTOLINK/web", "map.html", "file:///tmp/KARTOLINK/web/map.html"},
+        {"C:/Users/u/AppData/Local/Temp/KARTOLINK/web", "map.html",
+         "file:///C:/Users/u/AppData/Local/Temp/KARTOLINK/web/map.html"},
+        {"/tmp/a b/KARTOLINK/web", "map.html", "file:///tmp/a%20b/KARTOLINK/web/map.html"},
+        {"/tmp/#1 100%/web", "cloud.html", "file:///tmp/%231%20100%25/web/cloud.html"},
+        {"/home/zażółć/Gęślą jaźń/web", "map.html",
+         "file:///home/za%C5%BC%C3%B3%C5%82%C4%87/G%C4%99%C5%9Bl%C4%85%20ja%C5%BA%C5%84/web/map.html"},
+        {"/tmp//double/web/", "map.html", "file:///tmp/double/web/map.html"},
+        {"/tmp/a?b&c=d;e/web", "map.html", "file:///tmp/a%3Fb%26c%3Dd%3Be/web/map.html"},
+        {"/tmp/back\\slash/web", "map.html", "file:///tmp/back%5Cslash/web/map.html"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kl::shell::pageAddress(c.dir, c.page), c.expected) << c.dir;
+}
+
+std::string percentDecode(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            out.push_back(static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+TEST_F(WebResourcesTest, AddressOfAnAwkwardTemporaryFolderLeadsToTheWrittenFile) {
+    const fs::path awkward = tempDir / "dir with space #1 100% zażółć";
+    fs::create_directories(awkward);
+    setenv("TMPDIR", awkward.c_str(), 1);
+    const auto result = extractMap();
+    ASSERT_TRUE(result.ok);
+    const std::string address = kl::shell::pageAddress(result.webDir, "map.html");
+    EXPECT_EQ(address.find(' '), std::string::npos);
+    EXPECT_EQ(address.find('#'), std::string::npos);
+    ASSERT_EQ(address.rfind("file:///", 0), 0u);
+    const fs::path decoded = percentDecode(address.substr(7));
+    EXPECT_EQ(decoded, awkward / "KARTOLINK" / "web" / "map.html");
+    EXPECT_EQ(readFile(decoded), host.dataResources[100]);
+}
+
+}  // namespace
+}  // namespace kl::test
