@@ -201,3 +201,34 @@ inline bool oracleDecode(const std::string& lazPath, const std::string& tag, std
 }
 
 }  // namespace kl::las::testing
+
+namespace kl::las::testing {
+
+// Records of an uncompressed LAS file.
+inline bool readLasRecords(const std::string& path, uint8_t* format, uint16_t* recordLength,
+                           std::vector<uint8_t>* records) {
+  const std::vector<uint8_t> f = readBytes(path);
+  if (f.size() < 227) return false;
+  const uint32_t offset = loadLe<uint32_t>(&f[96]);
+  *format = f[104] & 0x3F;
+  *recordLength = loadLe<uint16_t>(&f[105]);
+  uint64_t count = loadLe<uint32_t>(&f[107]);
+  if (f[25] >= 4 && loadLe<uint64_t>(&f[247]) != 0) count = loadLe<uint64_t>(&f[247]);
+  if (offset + count * *recordLength > f.size()) return false;
+  records->assign(f.begin() + offset, f.begin() + static_cast<std::ptrdiff_t>(offset + count * *recordLength));
+  return true;
+}
+
+// The item list of a format 6-10 record with extra bytes, as our writer declares it.
+inline std::vector<LaszipItem> layeredItems(uint8_t format, uint16_t recordLength) {
+  std::vector<LaszipItem> items{{10, 30, 3}};
+  uint16_t size = 30;
+  if (format == 7) items.push_back({11, 6, 3});
+  if (format == 8 || format == 10) items.push_back({12, 8, 3});
+  if (format == 9 || format == 10) items.push_back({13, 29, 3});
+  for (const auto& it : items) size = static_cast<uint16_t>(size + (it.type == 10 ? 0 : it.size));
+  if (recordLength > size) items.push_back({14, static_cast<uint16_t>(recordLength - size), 3});
+  return items;
+}
+
+}  // namespace kl::las::testing
