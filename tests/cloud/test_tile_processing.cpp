@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "cloud/las/las_writer.h"
+#include "cloud/pipeline/tile_processing.h"
+
+using namespace kl::cloud;
+namespace fs = std::filesystem;
+
+namespace {
+const kl::geo::Bbox kFrame{566000.0, 243000.0, 566300.0, 243300.0};
+
+// A format 3 LAZ tile in PL-1992 with points on a 1 m grid over x0..x0+n.
+std::string writeTile(const fs::path& path, double x0, int n, uint32_t chunk = 1000) {
+    kl::las::LasHeader h;
+    h.versionMinor = 2;
+    h.pointFormat = 3;
+    h.recordLength = 34;
+    h.scale = {0.01, 0.01, 0.01};
+    h.offset = {566000, 243000, 0};
+    std::vector<uint8_t> recs;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            uint8_t r[34] = {};
+            const int32_t x = static_cast<int32_t>((x0 - 566000 + i) * 100), y = (100 + j) * 100, z = 21000 + i;
+            const uint16_t red = 0xAB00, green = 0x1100, blue = 0x2200;
+            std::memcpy(r, &x, 4);
+            std::memcpy(r + 4, &y, 4);
+            std::memcpy(r + 8, &z, 4);
+            std::memcpy(r + 28, &red, 2);
+            std::memcpy(r + 30, &green, 2);
+            std::memcpy(r + 32, &blue, 2);
+            recs.insert(recs.end(), r, r + 34);
+        }
+    kl::las::LasWriteOptions o;
+    o.chunkSize = chunk;
+    auto st = kl::las::writeLasFile(path.string(), h, recs.data(), static_cast<uint64_t>(n) * n, o);
+    EXPECT_TRUE(st.ok) << st.message;
+    return path.string();
+}
+
+class TileProcessing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kl_tiles_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_;
+};
+}  // namespace
+
+TEST_F(TileProcessing, PointsOfATileAreCroppedAndColoured) {
+    // 60 x 60 points, of which x in 566250..566300 (51 columns) lie in the frame.
+    const auto path = writeTile(dir_ / "a.laz", 566250, 60);
+    CloudAccumulator acc(kFrame, 0.0, 2178, 1'000'000);
+    const auto out = processTile(path, 2180, acc, 2);
+    ASSERT_EQ(out.kind, TileOutcome::Processed) << out.message;
+    EXPECT_EQ(out.points, 3600u);
+    EXPECT_EQ(acc.points().size(), 51u * 60u);
+    EXPECT_EQ(acc.points()[0].r, 0xAB);
+    EXPECT_EQ(acc.points()[0].g, 0x11);
+    EXPECT_DOUBLE_EQ(acc.points()[0].z, 210.0);
+}
+
+TEST_F(TileProcessing, ATileThatBreaksHalfWayIsLeftOutWhole) {
+    const auto good = writeTile(dir_ / "good.laz", 566100, 40);
+    const auto path = writeTile(dir_ / "broken.laz", 566150, 40, 200);
+    // Garble the middle of the point data: later chunks no longer decode.
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(fs::file_size(path) / 2));
+        const std::string junk(64, '\x5A');
+        f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    }
+    CloudAccumulator acc(kFrame, 0.0, 2178, 1'000'000);
+    ASSERT_EQ(processTile(good, 2180, acc, 1).kind, TileOutcome::Processed);
+    const size_t before = acc.points().size();
+    const auto out = processTile(path, 2180, acc, 1);
+    ASSERT_EQ(out.kind, TileOutcome::Unusable);
+    EXPECT_NE(out.message.find("broken.laz"), std::string::npos);
+    EXPECT_EQ(acc.points().size(), before);
+}
+
+TEST_F(TileProcessing, MissingOrEmptyFileIsUnusable) {
+    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
+    EXPECT_EQ(processTile((dir_ / "none.laz").string(), 2180, acc, 1).kind, TileOutcome::Unusable);
+    std::ofstream(dir_ / "junk.laz") << "not a las file at all";
+    EXPECT_EQ(processTile((dir_ / "junk.laz").string(), 2180, acc, 1).kind, TileOutcome::Unusable);
+    EXPECT_TRUE(acc.points().empty());
+}
+
+TEST_F(TileProcessing, BudgetEndsTheTile) {
+    const auto path = writeTile(dir_ / "big.laz", 566000, 100);
+    CloudAccumulator acc(kFrame, 0.0, 2178, 500);
+    EXPECT_EQ(processTile(path, 2180, acc, 2).kind, TileOutcome::OverBudget);
+    EXPECT_EQ(acc.points().size(), 500u);
+}
