@@ -1,0 +1,109 @@
+#include "import/import_controller.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "geodata/polish_crs.h"
+#include "import/init_reply.h"
+#include "shell/controller_registry.h"
+#include "shell/platform/folders.h"
+#include "shell/platform/host_access.h"
+#include "shell/settings/project_georef.h"
+
+namespace kl::import {
+namespace {
+
+using nlohmann::json;
+
+json error(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
+
+std::vector<std::string> projectLayerNames(const KlHostFunctions* host) {
+    std::vector<std::string> names;
+    if (!host || !host->ListAttributes) return names;
+    host->ListAttributes(
+        KL_ATTR_LAYER,
+        [](void* ctx, const KlAttribute* attr) {
+            if (!attr) return;
+            static_cast<std::vector<std::string>*>(ctx)->emplace_back(attr->name, strnlen(attr->name, sizeof attr->name));
+        },
+        &names);
+    return names;
+}
+
+const shell::ControllerRegistration mapHandlers(shell::PaletteKind::Map, [](Bridge& bridge) {
+    ImportController::instance().registerHandlers(bridge);
+});
+
+// The cloud page shows the same start view; its own controller may answer instead.
+const shell::ControllerRegistration cloudStartView(shell::PaletteKind::Cloud, [](Bridge& bridge) {
+    if (bridge.hasHandler("getInit")) return;
+    bridge.on("getInit", [](const json& msg) { return ImportController::instance().onGetInit(msg); });
+});
+
+}  // namespace
+
+ImportController& ImportController::instance() {
+    static ImportController controller(settings::settingsFilePath(), [] { return kl::host(); },
+                                       settings::configuredServiceHosts());
+    return controller;
+}
+
+ImportController::ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts)
+    : settingsFile_(std::move(settingsFile)),
+      host_(std::move(host)),
+      hosts_(std::move(hosts)),
+      settings_(settings::loadSettings(settingsFile_)) {}
+
+void ImportController::registerHandlers(Bridge& bridge) {
+    bridge.on("setOrigin", [this](const json& m) { return onSetOrigin(m); });
+    bridge.on("getLayers", [this](const json& m) { return onGetLayers(m); });
+    bridge.on("settingsChanged", [this](const json& m) { return onSettingsChanged(m); });
+    bridge.on("getInit", [this](const json& m) { return onGetInit(m); });
+}
+
+settings::FileWriteResult ImportController::saveSettings() { return settings::saveSettings(settings_, settingsFile_); }
+
+json ImportController::onGetInit(const json&) { return initReply(host_(), hosts_); }
+
+json ImportController::onGetLayers(const json&) {
+    json mapping = json::object();
+    for (const auto& [type, layer] : settings_.layers) mapping[std::string(geo::dataTypeKey(type))] = layer;
+    return {{"type", "layerList"}, {"layers", projectLayerNames(host_())}, {"mapping", std::move(mapping)}};
+}
+
+json ImportController::onSettingsChanged(const json& msg) {
+    const auto mapping = msg.find("mapping");
+    if (mapping == msg.end() || !mapping->is_object()) return nullptr;
+    // Every value is checked before any is taken, so a bad entry changes nothing.
+    std::vector<std::pair<geo::DataType, std::string>> changes;
+    for (const geo::DataType t : geo::allDataTypes()) {
+        const auto entry = mapping->find(std::string(geo::dataTypeKey(t)));
+        if (entry != mapping->end()) changes.emplace_back(t, entry->get<std::string>());
+    }
+    for (auto& [type, name] : changes) settings::setLayer(settings_, type, std::move(name));
+    saveSettings();
+    return nullptr;
+}
+
+json ImportController::onSetOrigin(const json& msg) {
+    if (!msg.contains("lat") || !msg.contains("lon")) return error("Brak wspolrzednych srodka mapy");
+    const double lat = msg.at("lat").get<double>();
+    const double lon = msg.at("lon").get<double>();
+    const int zone = geo::pl2000EpsgForLongitude(lon);
+    const geo::Point2d pl1992 = geo::wgs84ToPl1992(lat, lon);
+    const geo::Point2d p = geo::pl1992ToPl2000(pl1992.x, pl1992.y, zone);
+
+    const auto written = settings::writeProjectGeoref(host_(), lat, lon, zone, p.x, p.y);
+    if (written.readFailed) return error("Nie mozna odczytac georeferencji projektu");
+    if (!written.ok()) {
+        const auto diagFile = (platform::diagnosticDir() / "ordvik_geo_diag.txt").string();
+        return error("Nie udalo sie zapisac georeferencji projektu (kod " + std::to_string(written.lastError) +
+                     "). Szczegoly: " + diagFile +
+                     ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.");
+    }
+    return {{"type", "originSet"}, {"e", p.x}, {"n", p.y}, {"h", 0.0}, {"epsg", zone}};
+}
+
+}  // namespace kl::import

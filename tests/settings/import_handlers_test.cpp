@@ -1,0 +1,162 @@
+#include "import/import_controller.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "geodata/polish_crs.h"
+#include "shell/settings/settings.h"
+#include "tests/settings/fake_host.h"
+
+namespace kl::import {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class ImportHandlers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kl_import_XXXXXX").string();
+        dir_ = ::mkdtemp(pattern.data());
+        ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
+        controller_ = std::make_unique<ImportController>(settingsFile(), [this] { return host_.table(); },
+                                                         settings::serviceHostsWithOverride("http://127.0.0.1:9"));
+        controller_->registerHandlers(bridge_);
+        bridge_.setSender([this](const std::string& text) { sent_.push_back(json::parse(text)); });
+    }
+    void TearDown() override {
+        ::unsetenv("KL_DIAG_DIR");
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path settingsFile() const { return dir_ / "KARTOLINK" / "settings.json"; }
+
+    // Sends one page message and returns what came back (null when nothing did).
+    json ask(const json& msg) {
+        sent_.clear();
+        bridge_.onMessage(msg.dump());
+        EXPECT_LE(sent_.size(), 1u);
+        return sent_.empty() ? json() : sent_.back();
+    }
+
+    fs::path dir_;
+    kl::testing::FakeGeoHost host_;
+    Bridge bridge_;
+    std::vector<json> sent_;
+    std::unique_ptr<ImportController> controller_;
+};
+
+TEST_F(ImportHandlers, MessagesNotHandledYetGetTheBridgesError) {
+    for (const char* type : {"fetch", "place", "cancel", "searchAddress", "searchAddressSuggest"}) {
+        const json r = ask({{"type", type}});
+        EXPECT_EQ(r.value("type", ""), "error");
+        EXPECT_EQ(r.value("msg", ""), std::string("Brak obslugi wiadomosci: ") + type);
+    }
+}
+
+TEST_F(ImportHandlers, InitCarriesTheHostsAndTheSurveyPointInWgs84) {
+    json r = ask({{"type", "getInit"}});
+    EXPECT_EQ(r["type"], "init");
+    EXPECT_EQ(r["hosts"]["orto"], "http://127.0.0.1:9");
+    EXPECT_EQ(r["hosts"]["ofm"], "http://127.0.0.1:9");
+    EXPECT_FALSE(r.contains("lat")) << "no georeference: the page keeps its view";
+
+    const auto pl2000 = geo::wgs84ToPl2000(50.0614, 19.9366, 2178);
+    host_.record.surveyEasting = pl2000.x;
+    host_.record.surveyNorthing = pl2000.y;
+    std::strcpy(host_.record.crsName, "ETRF2000-PL / CS2000/21 2178");
+    r = ask({{"type", "getInit"}});
+    EXPECT_NEAR(r["lat"].get<double>(), 50.0614, 1e-7);
+    EXPECT_NEAR(r["lon"].get<double>(), 19.9366, 1e-7);
+    EXPECT_EQ(r["zoom"], 17);
+
+    host_.record = KlGeoLocation{};
+    host_.record.latitude = 52.2297;
+    host_.record.longitude = 21.0122;
+    r = ask({{"type", "getInit"}});
+    EXPECT_NEAR(r["lat"].get<double>(), 52.2297, 1e-7);
+    EXPECT_NEAR(r["lon"].get<double>(), 21.0122, 1e-7);
+
+    host_.readError = KL_ERR_GENERAL;
+    r = ask({{"type", "getInit"}});
+    EXPECT_EQ(r["type"], "init");
+    EXPECT_FALSE(r.contains("lat"));
+}
+
+TEST_F(ImportHandlers, LayerListHasTheProjectLayersAndTheWholeMapping) {
+    host_.layers = {"Warstwa 0", "GIS_DZIALKI", "Ściany"};
+    const json r = ask({{"type", "getLayers"}});
+    EXPECT_EQ(r["type"], "layerList");
+    EXPECT_EQ(r["layers"], json({"Warstwa 0", "GIS_DZIALKI", "Ściany"}));
+    EXPECT_EQ(r["mapping"].size(), 20u);
+    EXPECT_EQ(r["mapping"]["dzialki"], "GIS_DZIALKI");
+    EXPECT_EQ(r["mapping"]["poziomicechmura2d"], "GIS_POZIOMICE_CHMURA_2D");
+}
+
+TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
+    EXPECT_TRUE(ask({{"type", "settingsChanged"},
+                     {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"nieznany", "X"}}}})
+                    .is_null());
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Parcels), "Działki nowe");
+    const auto reloaded = settings::loadSettings(settingsFile());
+    EXPECT_EQ(reloaded.layers.at(geo::DataType::Parcels), "Działki nowe");
+    EXPECT_EQ(reloaded.layers.at(geo::DataType::Buildings), "Ściany");
+    EXPECT_EQ(reloaded.layers.at(geo::DataType::ZoningPlans), "GIS_MPZP");
+
+    ImportController restarted(settingsFile(), [this] { return host_.table(); }, settings::ServiceHosts{});
+    EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::Buildings), "Ściany");
+}
+
+TEST_F(ImportHandlers, MappingWithANonTextValueChangesNothing) {
+    const json r = ask({{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", 5}}}});
+    EXPECT_EQ(r["type"], "error");
+    EXPECT_EQ(r["msg"].get<std::string>().rfind("Blad wewnetrzny: ", 0), 0u) << r.dump();
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "GIS_BUDYNKI");
+    EXPECT_FALSE(fs::exists(settingsFile()));
+    EXPECT_TRUE(ask({{"type", "settingsChanged"}, {"mapping", "x"}}).is_null());
+}
+
+TEST_F(ImportHandlers, SetOriginWritesThePl2000PointOfTheMapCentre) {
+    const json r = ask({{"type", "setOrigin"}, {"lat", 50.0614}, {"lon", 19.9366}});
+    ASSERT_EQ(r["type"], "originSet") << r.dump();
+    const auto expected = geo::wgs84ToPl2000(50.0614, 19.9366, 2178);
+    EXPECT_NEAR(r["e"].get<double>(), expected.x, 1e-3);
+    EXPECT_NEAR(r["n"].get<double>(), expected.y, 1e-3);
+    EXPECT_EQ(r["h"], 0.0);
+    EXPECT_EQ(r["epsg"], 2178);
+    EXPECT_STREQ(host_.record.crsName, "EPSG:2178");
+    EXPECT_EQ(host_.record.latitude, 50.0614);
+    ASSERT_EQ(host_.reports.size(), 1u);
+    EXPECT_EQ(host_.reports[0].rfind("KARTOLINK: ustawiono georeferencje projektu: E=", 0), 0u);
+}
+
+TEST_F(ImportHandlers, SetOriginFailures) {
+    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 50.0}})["msg"], "Brak wspolrzednych srodka mapy");
+    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", "50"}, {"lon", 19.9}})["msg"].get<std::string>().rfind(
+                  "Blad wewnetrzny: ", 0),
+              0u);
+
+    host_.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS};
+    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["epsg"], 2177);
+    EXPECT_STREQ(host_.record.crsName, "") << "accepted at the minimum level";
+
+    host_.writes.clear();
+    host_.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_NOTSUPPORTED};
+    const std::string msg = ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["msg"];
+    EXPECT_EQ(msg.rfind("Nie udalo sie zapisac georeferencji projektu (kod -2110145). Szczegoly: ", 0), 0u) << msg;
+    EXPECT_NE(msg.find((dir_ / "diag" / "ordvik_geo_diag.txt").string()), std::string::npos) << msg;
+    EXPECT_TRUE(fs::exists(dir_ / "diag" / "ordvik_geo_diag.txt"));
+
+    host_.readError = KL_ERR_GENERAL;
+    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["msg"],
+              "Nie mozna odczytac georeferencji projektu");
+}
+
+}  // namespace
+}  // namespace kl::import
