@@ -32,11 +32,14 @@ nlohmann::json Workbench::state() const {
                                 {"suffix", b->urlSuffix}, {"loading", b->loading}, {"loadErrors", errors},
                                 {"objects", objects}, {"hasPage", !b->startFile.empty()}});
         }
+        J items = J::array();
+        for (const auto& it : p->dialog.items)
+            items.push_back({{"type", it.type}, {"x", it.x}, {"y", it.y}, {"w", it.width}, {"h", it.height}});
         const PaletteRegistration* reg = palettes_.registrationFor(p->guid);
         palettes.push_back({{"id", p->id}, {"dialog", p->dialogResId}, {"guid", guidToString(p->guid)},
                             {"ref", reg ? J(reg->referenceNumber) : J()}, {"title", p->dialog.title},
                             {"width", p->dialog.width}, {"height", p->dialog.height}, {"visible", p->visible},
-                            {"enabled", p->enabled}, {"browsers", browsers}});
+                            {"enabled", p->enabled}, {"items", items}, {"browsers", browsers}});
     }
     J byType = J::object(), byLayer = J::object();
     for (const auto& [seq, r] : project_.elements().all()) {

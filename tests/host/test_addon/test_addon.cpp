@@ -21,6 +21,7 @@ constexpr KlGuid kPaletteGuid = {{0x6B1C0A7E, 0x92D44F7B, 0xB1A93C58, 0xD2E4F016
 
 const KlHostFunctions* host = nullptr;
 KlPaletteRef palette = nullptr;
+std::filesystem::path pageDir;
 KlBrowserRef browser = nullptr;
 
 void trace(const std::string& what) { host->WriteReport(("test-addon: " + what).c_str(), 0); }
@@ -83,6 +84,8 @@ KlErr quit(int32_t event) {
     if (palette) host->PaletteDestroy(palette);
     palette = nullptr;
     browser = nullptr;
+    std::error_code ec;
+    if (!pageDir.empty()) std::filesystem::remove_all(pageDir, ec);
     return KL_NOERROR;
 }
 
@@ -92,7 +95,8 @@ void createPalette() {
     host->BrowserRegisterAsyncObject(browser, "GIS", "postMessage", echo, nullptr);
     host->CatchProjectEvent(KL_EVENT_QUIT, quit);
     host->KeepInMemory(1);
-    const auto dir = std::filesystem::temp_directory_path() / ("kl test addon " + std::to_string(getpid())) / "web";
+    pageDir = std::filesystem::temp_directory_path() / ("kl test addon " + std::to_string(getpid()));
+    const auto dir = pageDir / "web";
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "index.html") << kPage;
     std::ofstream(dir / "style.css") << "h1 { color: rgb(0, 90, 160); }\n";

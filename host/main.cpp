@@ -1,0 +1,104 @@
+// kartolink-workbench: the stand-in host. Loads the add-on, serves the
+// workbench page on loopback and prints its address.
+#include <pthread.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include "host/core/addon_session.h"
+#include "host/options.h"
+#include "host/server/workbench_server.h"
+
+extern char** environ;
+
+namespace {
+
+std::atomic<bool> quitRequested{false};
+
+void requestQuit() {
+    quitRequested = true;
+    if (auto* wb = kl::host::Workbench::current()) wb->executor().wake();
+}
+
+void openBrowser(const std::string& url) {
+    const char* argv[] = {"xdg-open", url.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
+        std::fprintf(stderr, "workbench: could not start xdg-open; open %s yourself\n", url.c_str());
+        return;
+    }
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kl::host;
+    std::string error;
+    auto cmd = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!cmd) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), usageText());
+        return 2;
+    }
+
+    // Signals are taken by one thread; every other thread inherits the mask.
+    sigset_t quitSignals;
+    sigemptyset(&quitSignals);
+    sigaddset(&quitSignals, SIGINT);
+    sigaddset(&quitSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    WorkbenchOptions options;
+    options.launchExternal = !cmd->headless;
+    if (cmd->demo) options.hostOptions["demo"] = "1";
+    if (cmd->headless) options.hostOptions["headless"] = "1";
+    Workbench wb(options);
+
+    std::thread([quitSignals] {
+        int sig = 0;
+        sigwait(&quitSignals, &sig);
+        requestQuit();
+    }).detach();
+    if (cmd->stdinQuit)
+        std::thread([] {
+            char buf[256];
+            while (read(STDIN_FILENO, buf, sizeof buf) > 0) {
+            }
+            requestQuit();
+        }).detach();
+
+    AddonSession session(wb);
+    if (cmd->withAddon) {
+        const std::string path = cmd->addonPath.empty() ? defaultAddonPath() : cmd->addonPath;
+        if (!session.start(path)) std::fprintf(stderr, "workbench: %s\n", wb.addon().error.c_str());
+    }
+
+    ServerOptions serverOptions;
+    serverOptions.port = cmd->port;
+    serverOptions.onQuitRequest = [] { requestQuit(); };
+    WorkbenchServer server(wb, serverOptions);
+    if (!server.start(error)) {
+        std::fprintf(stderr, "workbench: %s\n", error.c_str());
+        session.stop();
+        return 1;
+    }
+    std::cout << "Workbench: " << server.url() << std::endl;
+    if (!cmd->headless) openBrowser(server.url());
+
+    while (!quitRequested) wb.executor().runFor(std::chrono::milliseconds(200));
+
+    server.stop();
+    session.stop();
+    std::cout.flush();
+    return 0;
+}

@@ -1,0 +1,225 @@
+// The workbench page: menus, palette panels, report window, undo/redo and a
+// plan of the project's 2D elements, refreshed whenever the host changes.
+(function () {
+  'use strict';
+  const $ = (id) => document.getElementById(id);
+  const svgNs = 'http://www.w3.org/2000/svg';
+  let fetching = false, again = false, modelKey = '';
+  const panels = new Map();  // palette id -> {root, body, frames: Map(browser id -> iframe)}
+
+  function post(name, body) {
+    return fetch('api/' + name, {
+      method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body || {})
+    }).then((r) => r.json()).finally(refresh);
+  }
+
+  function el(tag, cls, text) {
+    const e = document.createElement(tag);
+    if (cls) e.className = cls;
+    if (text !== undefined) e.textContent = text;
+    return e;
+  }
+
+  // ---- menus
+  function renderMenus(menus) {
+    const nav = $('menus');
+    const openTitles = new Set([...nav.querySelectorAll('.menu.open')].map((m) => m.dataset.title));
+    nav.replaceChildren();
+    const byTitle = new Map();
+    for (const m of menus) {
+      if (!byTitle.has(m.title)) byTitle.set(m.title, []);
+      byTitle.get(m.title).push(m);
+    }
+    for (const [title, list] of byTitle) {
+      const menu = el('div', 'menu');
+      menu.dataset.title = title;
+      if (openTitles.has(title)) menu.classList.add('open');
+      const button = el('button', 'menu-title', title);
+      button.type = 'button';
+      button.addEventListener('click', (ev) => { ev.stopPropagation(); menu.classList.toggle('open'); });
+      const drop = el('ul', 'dropdown');
+      for (const m of list) {
+        const holder = el('li', 'entry has-submenu');
+        holder.append(el('span', 'mark', ''), el('span', 'label', m.submenu + ' ▸'));
+        holder.addEventListener('click', (ev) => { ev.stopPropagation(); holder.classList.toggle('open'); });
+        const sub = el('ul', 'submenu');
+        for (const item of m.items) {
+          const li = el('li', 'entry menu-item' + (item.checked ? ' checked' : '') + (item.disabled ? ' disabled' : ''));
+          li.dataset.menu = m.id;
+          li.dataset.item = item.index;
+          li.setAttribute('role', 'menuitemcheckbox');
+          li.setAttribute('aria-checked', item.checked ? 'true' : 'false');
+          li.append(el('span', 'mark', item.checked ? '✓' : ''), el('span', 'label', item.text));
+          li.addEventListener('click', (ev) => {
+            ev.stopPropagation();
+            if (item.disabled) return;
+            nav.querySelectorAll('.open').forEach((o) => o.classList.remove('open'));
+            post('menu', { menu: m.id, item: item.index });
+          });
+          sub.append(li);
+        }
+        holder.append(sub);
+        drop.append(holder);
+      }
+      menu.append(button, drop);
+      nav.append(menu);
+    }
+  }
+  document.addEventListener('click', () => document.querySelectorAll('#menus .open').forEach((o) => o.classList.remove('open')));
+
+  // ---- palettes
+  function makePanel(p, index) {
+    const root = el('div', 'palette');
+    root.dataset.paletteId = p.id;
+    root.style.left = (40 + 30 * index) + 'px';
+    root.style.top = (60 + 30 * index) + 'px';
+    const bar = el('div', 'palette-title');
+    const title = el('span', 'title', p.title);
+    const close = el('button', 'close', '×');
+    close.type = 'button';
+    close.setAttribute('aria-label', 'Zamknij');
+    close.addEventListener('click', () => post('palette-close', { palette: p.id }));
+    bar.append(title, close);
+    const body = el('div', 'palette-body');
+    root.append(bar, body);
+    dragWith(bar, root);
+    $('palettes').append(root);
+    return { root, body, title, frames: new Map() };
+  }
+
+  function dragWith(handle, target) {
+    handle.addEventListener('pointerdown', (ev) => {
+      if (ev.target.closest('button')) return;
+      const dx = ev.clientX - target.offsetLeft, dy = ev.clientY - target.offsetTop;
+      const move = (e) => { target.style.left = (e.clientX - dx) + 'px'; target.style.top = Math.max(0, e.clientY - dy) + 'px'; };
+      const up = () => { window.removeEventListener('pointermove', move); window.removeEventListener('pointerup', up); };
+      window.addEventListener('pointermove', move);
+      window.addEventListener('pointerup', up);
+    });
+  }
+
+  function renderPalettes(palettes) {
+    const alive = new Set();
+    palettes.forEach((p, index) => {
+      alive.add(p.id);
+      let panel = panels.get(p.id);
+      if (!panel) panels.set(p.id, panel = makePanel(p, index));
+      panel.title.textContent = p.title;
+      panel.body.style.width = p.width + 'px';
+      panel.body.style.height = p.height + 'px';
+      // hidden panels keep their frames, so the pages live on
+      panel.root.style.display = p.visible ? 'flex' : 'none';
+      panel.root.classList.toggle('disabled', !p.enabled);
+      const frames = new Set();
+      for (const b of p.browsers) {
+        frames.add(b.id);
+        let frame = panel.frames.get(b.id);
+        if (!frame) {
+          frame = el('iframe');
+          frame.dataset.browserId = b.id;
+          frame.title = p.title;
+          panel.frames.set(b.id, frame);
+          panel.body.append(frame);
+        }
+        const item = (p.items || [])[b.item - 1] || { x: 0, y: 0, w: p.width, h: p.height };
+        Object.assign(frame.style, { left: item.x + 'px', top: item.y + 'px', width: item.w + 'px', height: item.h + 'px' });
+        if (b.page && frame.dataset.src !== b.page) {
+          frame.dataset.src = b.page;
+          frame.src = b.page;
+        }
+      }
+      for (const [id, frame] of panel.frames)
+        if (!frames.has(id)) { frame.remove(); panel.frames.delete(id); }
+    });
+    for (const [id, panel] of panels)
+      if (!alive.has(id)) { panel.root.remove(); panels.delete(id); }
+  }
+
+  // ---- plan view
+  function renderPlan(model) {
+    const svg = $('plan-svg');
+    svg.replaceChildren();
+    const flat = document.createElementNS(svgNs, 'g');
+    flat.setAttribute('transform', 'scale(1,-1)');
+    let minX = Infinity, minY = Infinity, maxX = -Infinity, maxY = -Infinity, shown = 0;
+    const grow = (x, y) => { minX = Math.min(minX, x); maxX = Math.max(maxX, x); minY = Math.min(minY, y); maxY = Math.max(maxY, y); };
+    const texts = [];
+    for (const e of model.elements) {
+      if (e.coords && ['polyline', 'hatch', 'slab', 'mesh'].includes(e.type)) {
+        let d = '', start = 0;
+        for (const end of e.rings) {
+          const ring = e.coords.slice(start, end);
+          start = end;
+          ring.forEach(([x, y], i) => { d += (i ? 'L' : 'M') + x + ' ' + y; grow(x, y); });
+          if (e.type !== 'polyline' || e.closed) d += 'Z';
+        }
+        const path = document.createElementNS(svgNs, 'path');
+        path.setAttribute('d', d);
+        path.setAttribute('class', e.type === 'polyline' ? 'outline' : e.type === 'hatch' ? 'hatch' : 'solid');
+        path.setAttribute('fill-rule', 'evenodd');
+        path.setAttribute('vector-effect', 'non-scaling-stroke');
+        path.dataset.guid = e.guid;
+        flat.append(path);
+        shown++;
+      } else if (e.type === 'text') {
+        grow(e.loc[0], e.loc[1]);
+        texts.push(e);
+        shown++;
+      }
+    }
+    svg.append(flat);
+    if (shown === 0) { svg.removeAttribute('viewBox'); $('plan-count').textContent = ''; return; }
+    const w = Math.max(maxX - minX, 1), h = Math.max(maxY - minY, 1), m = 0.05 * Math.max(w, h);
+    svg.setAttribute('viewBox', [minX - m, -maxY - m, w + 2 * m, h + 2 * m].join(' '));
+    const size = Math.max(w, h) / 60;
+    for (const t of texts) {
+      const node = document.createElementNS(svgNs, 'text');
+      node.setAttribute('x', t.loc[0]);
+      node.setAttribute('y', -t.loc[1]);
+      node.setAttribute('font-size', size);
+      node.setAttribute('transform', 'rotate(' + (-t.angle * 180 / Math.PI) + ' ' + t.loc[0] + ' ' + -t.loc[1] + ')');
+      node.textContent = t.text;
+      svg.append(node);
+    }
+    $('plan-count').textContent = '(' + shown + ')';
+  }
+
+  function renderReport(lines) {
+    const list = $('report-lines');
+    if (list.children.length === lines.length) return;
+    list.replaceChildren(...lines.map((l) => el('li', l.dialog ? 'dialog' : '', l.text)));
+    list.scrollTop = list.scrollHeight;
+  }
+
+  async function refresh() {
+    if (fetching) { again = true; return; }
+    fetching = true;
+    try {
+      const s = await (await fetch('api/state')).json();
+      renderMenus(s.menus);
+      renderPalettes(s.palettes);
+      renderReport(s.report);
+      $('undo').disabled = s.undo.steps.length === 0;
+      $('redo').disabled = s.undo.redo.length === 0;
+      $('undo').title = s.undo.steps.length ? 'Cofnij: ' + s.undo.steps[s.undo.steps.length - 1] : 'Cofnij';
+      $('status').textContent = s.addon.loaded ? s.addon.name : (s.addon.error || 'bez dodatku');
+      const key = JSON.stringify([s.elements.total, s.undo.steps, s.undo.redo]);
+      if (key !== modelKey) {
+        modelKey = key;
+        renderPlan(await (await fetch('api/model')).json());
+      }
+      document.body.dataset.revision = s.revision;
+    } catch (err) {
+      $('status').textContent = 'brak połączenia ze stanowiskiem';
+    } finally {
+      fetching = false;
+      if (again) { again = false; refresh(); }
+    }
+  }
+
+  $('undo').addEventListener('click', () => post('undo'));
+  $('redo').addEventListener('click', () => post('redo'));
+  const events = new EventSource('events');
+  events.addEventListener('revision', refresh);
+  refresh();
+})();
