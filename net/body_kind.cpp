@@ -1,6 +1,7 @@
 #include "net/body_kind.h"
 
-#include <algorithm>
+#include "net/xml_root.h"
+
 #include <cctype>
 
 namespace kl::net {
@@ -18,29 +19,6 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
         if (std::tolower(static_cast<unsigned char>(s[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     return true;
-}
-
-// Name of the first element, skipping the XML declaration, comments and
-// processing instructions.
-std::string_view rootElementName(std::string_view s) {
-    while (true) {
-        s = skipPreamble(s);
-        if (s.empty() || s.front() != '<') return {};
-        if (s.substr(0, 4) == "<!--") {
-            auto end = s.find("-->");
-            if (end == std::string_view::npos) return {};
-            s.remove_prefix(end + 3);
-        } else if (s.substr(0, 2) == "<?" || s.substr(0, 2) == "<!") {
-            auto end = s.find('>');
-            if (end == std::string_view::npos) return {};
-            s.remove_prefix(end + 1);
-        } else {
-            s.remove_prefix(1);
-            std::size_t n = 0;
-            while (n < s.size() && !std::isspace(static_cast<unsigned char>(s[n])) && s[n] != '>' && s[n] != '/') ++n;
-            return s.substr(0, n);
-        }
-    }
 }
 
 bool looksHtml(std::string_view s) {

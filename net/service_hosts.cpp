@@ -1,5 +1,7 @@
 #include "net/service_hosts.h"
 
+#include "shell/settings/service_hosts.h"
+
 #include <cstdlib>
 #include <mutex>
 
@@ -26,8 +28,13 @@ std::string serviceHostOverride() {
         std::lock_guard lock(g_mutex);
         if (!g_override.empty()) return g_override;
     }
-    const char* env = std::getenv("KL_SERVICE_BASE");
-    return env ? trimmedBase(env) : std::string();
+    // The pages and the add-on share one override variable; the second name
+    // is accepted for scripts that set it.
+    for (const char* name : {kl::settings::kServiceHostsOverrideVar, "KL_SERVICE_BASE"}) {
+        const char* env = std::getenv(name);
+        if (env && kl::settings::isServiceOrigin(env)) return trimmedBase(env);
+    }
+    return {};
 }
 
 std::string nationalServiceUrl(std::string_view path) {

@@ -1,7 +1,8 @@
 #pragma once
 // Where the national services live. The real public hosts are the defaults;
-// one override (setServiceHostOverride or the environment variable
-// KL_SERVICE_BASE, e.g. "http://127.0.0.1:8080") sends every request of the
+// one override (setServiceHostOverride, or the environment variable
+// KL_SERVICE_HOSTS that the pages read too, or KL_SERVICE_BASE; e.g.
+// "http://127.0.0.1:8080") sends every request of the
 // add-on, national and county alike, to that base instead, keeping the path
 // and query. The demo and the tests use it to stay on a loopback server.
 #include <string>

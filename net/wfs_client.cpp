@@ -71,12 +71,14 @@ HttpResponse WfsClient::request(std::string_view method, const std::string& url,
     return resp;
 }
 
-HttpResponse WfsClient::get(const std::string& url) {
-    HttpResponse r = request("GET", url, {}, {}, timings_.defaultReceiveTimeoutMs);
+HttpResponse WfsClient::getRetrying(const std::string& url, int receiveTimeoutMs) {
+    HttpResponse r = request("GET", url, {}, {}, receiveTimeoutMs);
     if (r.ok || is4xx(r.status)) return r;
     std::this_thread::sleep_for(std::chrono::milliseconds(timings_.retryDelayMs));
-    return request("GET", url, {}, {}, timings_.defaultReceiveTimeoutMs);
+    return request("GET", url, {}, {}, receiveTimeoutMs);
 }
+
+HttpResponse WfsClient::get(const std::string& url) { return getRetrying(url, timings_.defaultReceiveTimeoutMs); }
 
 HttpResponse WfsClient::getWithTimeout(const std::string& url, int receiveTimeoutMs) {
     return request("GET", url, {}, {}, receiveTimeoutMs);
@@ -86,7 +88,8 @@ HttpResponse WfsClient::postJson(const std::string& url, std::string_view json) 
     return request("POST", url, json, "application/json", timings_.defaultReceiveTimeoutMs);
 }
 
-CachedText WfsClient::fetchCachedText(const std::string& url, int receiveTimeoutMs, ExpectedBody expected) {
+CachedText WfsClient::fetchCachedText(const std::string& url, int receiveTimeoutMs, ExpectedBody expected,
+                                      bool retryOnce) {
     CachedText out;
     const std::string path = cachePathFor(routeThroughOverride(url), "gml");
     if (readCacheFile(path, out.text)) {
@@ -98,7 +101,7 @@ CachedText WfsClient::fetchCachedText(const std::string& url, int receiveTimeout
         removeCacheFile(path);
         out.text.clear();
     }
-    HttpResponse r = request("GET", url, {}, {}, receiveTimeoutMs);
+    HttpResponse r = retryOnce ? getRetrying(url, receiveTimeoutMs) : request("GET", url, {}, {}, receiveTimeoutMs);
     out.status = r.status;
     if (!r.ok) {
         out.error = !r.error.empty() ? r.error : "Serwer zwrocil status " + std::to_string(r.status);

@@ -38,8 +38,9 @@ public:
     // GET through the cache (".gml" files). Only a complete 2xx body that fits
     // the expectation is stored, and a cached file that no longer fits is
     // dropped and fetched again.
+    // With retryOnce a failed request is repeated as get() does.
     CachedText fetchCachedText(const std::string& url, int receiveTimeoutMs,
-                               ExpectedBody expected = ExpectedBody::Text);
+                               ExpectedBody expected = ExpectedBody::Text, bool retryOnce = false);
     std::string getCachedText(const std::string& url, int receiveTimeoutMs,
                               ExpectedBody expected = ExpectedBody::Text);
     // Drops the cached text of a URL, e.g. after it failed to parse.
@@ -51,6 +52,7 @@ public:
                               std::string& error, ExpectedBody expected = ExpectedBody::Binary);
 
 private:
+    HttpResponse getRetrying(const std::string& url, int receiveTimeoutMs);
     void throttle(const std::string& url);
 
     HttpTimings timings_;

@@ -13,11 +13,13 @@ protected:
     void TearDown() override {
         setServiceHostOverride("");
         ::unsetenv("KL_SERVICE_BASE");
+        ::unsetenv("KL_SERVICE_HOSTS");
     }
 };
 
 TEST_F(ServiceHostsTest, DefaultsAreTheNationalHosts) {
     ::unsetenv("KL_SERVICE_BASE");
+    ::unsetenv("KL_SERVICE_HOSTS");
     EXPECT_EQ(serviceHostOverride(), "");
     EXPECT_EQ(nationalServiceUrl(kAdministrativeBoundariesWfsPath),
               "https://mapy.geoportal.gov.pl/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
@@ -39,8 +41,16 @@ TEST_F(ServiceHostsTest, OverrideReplacesSchemeHostAndPortOnly) {
 TEST_F(ServiceHostsTest, EnvironmentVariableIsTheFallbackOverride) {
     ::setenv("KL_SERVICE_BASE", "http://127.0.0.1:6000", 1);
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:6000");
+    ::setenv("KL_SERVICE_HOSTS", "http://127.0.0.1:6500/", 1);
+    EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:6500");  // the pages' variable first
     setServiceHostOverride("http://127.0.0.1:7000");
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:7000");
+}
+
+TEST_F(ServiceHostsTest, MalformedEnvironmentOriginIsIgnored) {
+    ::setenv("KL_SERVICE_HOSTS", "127.0.0.1:6000/path", 1);
+    ::setenv("KL_SERVICE_BASE", "http://127.0.0.1:6000/with/path", 1);
+    EXPECT_EQ(serviceHostOverride(), "");
 }
 
 TEST_F(ServiceHostsTest, ClientSendsEveryRequestThroughTheOverride) {

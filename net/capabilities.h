@@ -1,0 +1,49 @@
+#pragma once
+// Layer names read from WFS and WMS capabilities documents.
+#include "net/wfs_client.h"
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kl::net {
+
+// Texts of every element whose local name is "Name", in document order
+// (entities decoded, surrounding white space trimmed). Tolerates broken XML.
+std::vector<std::string> elementNameTexts(std::string_view xml);
+
+// Layer names of a WMS or WFS document without service names ("WMS",
+// "WFS", ...), "default" and empty names; no duplicates.
+std::vector<std::string> nameListFromCapabilities(std::string_view capabilities);
+
+struct WfsLayerNames {
+    std::string parcels;
+    std::string buildings;
+    bool any() const { return !parcels.empty() || !buildings.empty(); }
+};
+
+// The cadastral parcel and building layers; current layers win over archive,
+// historic and label layers whatever their order.
+WfsLayerNames egibLayerNamesFromCapabilities(std::string_view capabilities);
+
+// Per-endpoint memory of layer names, kept for the life of the controller.
+using LayerNameCache = std::map<std::string, WfsLayerNames>;
+
+struct LayerNamesResult {
+    WfsLayerNames names;
+    bool ok = false;     // at least one of the two names found
+    std::string error;   // Polish, when the capabilities could not be read
+};
+
+LayerNamesResult fetchLayerNames(WfsClient& client, LayerNameCache& cache, const std::string& endpoint);
+
+// Filters of the fetch pipeline.
+std::vector<std::string> utilityWfsLayers(const std::vector<std::string>& names);
+std::vector<std::string> utilityWmsLayers(const std::vector<std::string>& names);
+std::vector<std::string> bdot500WmsLayers(const std::vector<std::string>& names);
+
+// The working zone when the document offers it, else 2180.
+int wmsCrsFor(std::string_view capabilities, int workingZoneEpsg);
+
+}  // namespace kl::net

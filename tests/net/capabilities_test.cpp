@@ -1,0 +1,133 @@
+#include "net/capabilities.h"
+
+#include "net/xml_root.h"
+#include "tests/net/fault_server.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace kl::net {
+namespace {
+
+std::string sample(const std::string& rel) {
+    std::ifstream in(std::string(KL_SAMPLES_DIR) + "/" + rel, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST(Capabilities, RealPolishWfsListsItsFeatureTypes) {
+    const auto names = nameListFromCapabilities(sample("gml/capabilities/kartograf__gugik_lidar_evrf2007_wfs_caps.xml"));
+    ASSERT_EQ(names.size(), 9u);
+    EXPECT_EQ(names.front(), "gugik:SkorowidzDanychPomiarowychLIDAR2018");
+    EXPECT_EQ(names.back(), "gugik:SkorowidzDanychPomiarowychLIDAR2026");
+}
+
+TEST(Capabilities, WmsListSkipsServiceNameAndDefaultStyles) {
+    const auto names =
+        nameListFromCapabilities(sample("gml/capabilities/kartograf__gugik_nmt_wms_SheetsGrid5mEVRF2007_caps.xml"));
+    EXPECT_EQ(names, (std::vector<std::string>{"SkorowidzeNMT2022iStarsze", "SkorowidzeNMT2023", "SkorowidzeNMT2024",
+                                               "SkorowidzeNMT2025"}));
+}
+
+TEST(Capabilities, PrefixedNameElementsAndOtherVendors) {
+    EXPECT_EQ(nameListFromCapabilities(sample("gml/capabilities/owslib__wfs_koeln_arcgis_getcapabilities_200.xml")).size(),
+              86u);
+    const auto mapserver = nameListFromCapabilities(sample("gml/capabilities/owslib__mapserver-wfs-cap.xml"));
+    EXPECT_EQ(mapserver.size(), 26u);  // "MapServer WFS" is not a three-letter service name
+    const auto geoserver = nameListFromCapabilities(sample("gml/capabilities/owslib__wms_geoserver-cap.xml"));
+    EXPECT_EQ(geoserver, (std::vector<std::string>{"OGC:WMS", "opengeo:poi", "point", "parent_layer", "child_layer"}));
+}
+
+TEST(Capabilities, EgibLayersFromARealCadastreDocument) {
+    const WfsLayerNames n =
+        egibLayerNamesFromCapabilities(sample("gml/capabilities/owslib__wfs_CUZK_GetCapabilities_2_0_0.xml"));
+    EXPECT_EQ(n.parcels, "CP:CadastralParcel");
+    EXPECT_EQ(n.buildings, "");
+}
+
+TEST(Capabilities, CurrentLayersWinOverArchiveOnesInAnyOrder) {
+    const std::string a =
+        "<WFS_Capabilities><FeatureTypeList>"
+        "<FeatureType><Name>ms:dzialki_archiwalne</Name></FeatureType>"
+        "<FeatureType><Name>ms:budynki_hist</Name></FeatureType>"
+        "<FeatureType><Name>ms:dzialki</Name></FeatureType>"
+        "<FeatureType><Name>ms:budynki</Name></FeatureType>"
+        "<FeatureType><Name>ms:budynki_opis</Name></FeatureType>"
+        "<FeatureType><Name>Działki ewidencyjne</Name></FeatureType>"
+        "</FeatureTypeList></WFS_Capabilities>";
+    const WfsLayerNames n = egibLayerNamesFromCapabilities(a);
+    EXPECT_EQ(n.parcels, "ms:dzialki");
+    EXPECT_EQ(n.buildings, "ms:budynki");
+    const WfsLayerNames u = egibLayerNamesFromCapabilities(
+        "<x><wfs:Name>ewns:Działki</wfs:Name><wfs:Name>ewns:Buildings</wfs:Name></x>");
+    EXPECT_EQ(u.parcels, "ewns:Działki");
+    EXPECT_EQ(u.buildings, "ewns:Buildings");
+}
+
+TEST(Capabilities, BrokenDocumentsGiveWhatCanBeRead) {
+    EXPECT_TRUE(nameListFromCapabilities("").empty());
+    EXPECT_TRUE(nameListFromCapabilities("<Name>unterminated").empty());
+    EXPECT_EQ(nameListFromCapabilities("<!-- <Name>hidden</Name> --><Name>a&amp;b</Name><Name/><Name>c"),
+              std::vector<std::string>{"a&b"});
+    EXPECT_TRUE(nameListFromCapabilities(std::string(100000, '<')).empty());
+}
+
+TEST(Capabilities, LayerFilters) {
+    const std::vector<std::string> names = {"gesut:przewod_wodociagowy", "Siec_gazowa", "Urzadzenia", "bdot500_budynki",
+                                            "inne"};
+    EXPECT_EQ(utilityWfsLayers(names), std::vector<std::string>{"gesut:przewod_wodociagowy"});
+    EXPECT_EQ(utilityWmsLayers(names).size(), 3u);
+    EXPECT_EQ(bdot500WmsLayers(names), std::vector<std::string>{"bdot500_budynki"});
+}
+
+TEST(Capabilities, WmsCrsUsesTheWorkingZoneOnlyWhenOffered) {
+    EXPECT_EQ(wmsCrsFor("<SRS>EPSG:2178</SRS>", 2178), 2178);
+    EXPECT_EQ(wmsCrsFor("<CRS>urn:ogc:def:crs:EPSG::2177</CRS>", 2177), 2177);
+    EXPECT_EQ(wmsCrsFor("<SRS>EPSG:2180</SRS>", 2178), 2180);
+    // A Swiss code that starts with the same digits is not the zone.
+    EXPECT_EQ(wmsCrsFor("<SRS>EPSG:21781</SRS>", 2178), 2180);
+    EXPECT_EQ(wmsCrsFor(sample("gml/capabilities/kartograf__gugik_nmt_wms_SheetsGrid5mEVRF2007_caps.xml"), 2178), 2180);
+}
+
+TEST(Capabilities, FetchLayerNamesRemembersAnswersButNotFailures) {
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    server.reply("/egib", 200, "<WFS_Capabilities><Name>ms:dzialki</Name><Name>ms:budynki</Name></WFS_Capabilities>");
+    server.reply("/down", 503, "busy");
+    HttpTimings t;
+    t.hostSpacingMs = 0;
+    t.retryDelayMs = 10;
+    WfsClient client(t);
+    LayerNameCache cache;
+    const LayerNamesResult r = fetchLayerNames(client, cache, server.url("/egib"));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.names.parcels, "ms:dzialki");
+    EXPECT_EQ(r.names.buildings, "ms:budynki");
+    (void)fetchLayerNames(client, cache, server.url("/egib"));
+    EXPECT_EQ(server.hits("/egib"), 1);
+
+    EXPECT_FALSE(fetchLayerNames(client, cache, server.url("/down")).ok);
+    EXPECT_FALSE(fetchLayerNames(client, cache, server.url("/down")).ok);
+    EXPECT_EQ(server.hits("/down"), 4);  // not cached: asked again (each with its one retry)
+}
+
+TEST(XmlRoot, CountsOfWfsAnswers) {
+    const CollectionCounts two = collectionCounts(sample("gml/polish_wfs/kartograf__prg_two_counties.xml"));
+    EXPECT_EQ(two.numberMatched, 2);
+    EXPECT_EQ(two.numberReturned, 2);
+    const CollectionCounts cut = collectionCounts(sample("gml/polish_wfs/kartograf__prg_truncated_count1.xml"));
+    EXPECT_EQ(cut.numberMatched, -1);  // "unknown"
+    EXPECT_EQ(cut.numberReturned, 1);
+    EXPECT_TRUE(cut.hasNext);
+    const CollectionCounts none = collectionCounts(sample("gml/polish_wfs/kartograf__prg_no_counties.xml"));
+    EXPECT_EQ(none.numberReturned, 0);
+    EXPECT_EQ(rootElementName(sample("gml/polish_wfs/kartograf__prg_error_400.xml")), "ows:ExceptionReport");
+    EXPECT_EQ(collectionCounts("<wfs:FeatureCollection numberOfFeatures='7'>").numberReturned, 7);
+    EXPECT_EQ(collectionCounts("garbage").numberReturned, -1);
+}
+
+}  // namespace
+}  // namespace kl::net

@@ -1,0 +1,151 @@
+#include "net/wfs_layer_fetch.h"
+
+#include "geodata/polish_crs.h"
+#include "tests/net/mini_wfs.h"
+
+#include <gtest/gtest.h>
+
+namespace kl::net {
+namespace {
+
+using kl::test::MiniFeature;
+using kl::test::MiniWfs;
+using kl::test::MiniWfsBehaviour;
+using kl::test::squareRing;
+
+const geo::Bbox kFrame{637000, 486000, 637400, 486300};
+
+HttpTimings fast() {
+    HttpTimings t;
+    t.hostSpacingMs = 0;
+    t.retryDelayMs = 10;
+    t.defaultReceiveTimeoutMs = 2000;
+    return t;
+}
+
+std::vector<MiniFeature> parcels() {
+    return {{"dzialki.1", squareRing(637100, 486100, 30), {}, {}},
+            {"dzialki.2", squareRing(637200, 486150, 30), {}, {}},
+            // Where a swapped box lands: inside the box a confused server
+            // reads when it takes the request's northings for eastings.
+            {"dzialki.far", squareRing(486100, 637100, 30), {}, {}}};
+}
+
+class LayerFetch : public ::testing::Test {
+protected:
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    WfsClient client{fast()};
+    WfsMemory memory;
+};
+
+TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
+    geo::GisFeature f;
+    f.polygons.push_back({squareRing(637390, 486290, 50), {}});
+    EXPECT_TRUE(featureTouchesFrame(f, kFrame));
+    geo::GisFeature around;
+    around.polygons.push_back({squareRing(636000, 485000, 5000), {}});
+    EXPECT_TRUE(featureTouchesFrame(around, kFrame));
+    geo::GisFeature away;
+    away.polygons.push_back({squareRing(486000, 637000, 500), {}});
+    EXPECT_FALSE(featureTouchesFrame(away, kFrame));
+    geo::GisFeature edgePoint;
+    edgePoint.hasPoint = true;
+    edgePoint.point = {637400, 486300};
+    EXPECT_TRUE(featureTouchesFrame(edgePoint, kFrame));
+    geo::GisFeature line;
+    line.lines.push_back({{0, 0}, {637001, 486001}});
+    EXPECT_TRUE(featureTouchesFrame(line, kFrame));
+    EXPECT_FALSE(featureTouchesFrame(geo::GisFeature{}, kFrame));
+}
+
+TEST_F(LayerFetch, NorthingFirstServiceIsAcceptedAtOnceAndRemembered) {
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels());
+    const LayerFetchResult r =
+        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(r.variant, WfsVariant::NorthingFirst);
+    EXPECT_EQ(r.features.size(), 2u);
+    EXPECT_EQ(memory.variants.at(wfs.endpoint() + "|ms:dzialki"), WfsVariant::NorthingFirst);
+    EXPECT_EQ(wfs.getFeatureRequests(), 1);
+}
+
+TEST_F(LayerFetch, EastingFirstServiceIsFoundOnTheSecondVariantAndRemembered) {
+    MiniWfsBehaviour b;
+    b.boxEastingFirst = true;
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), b);
+    const LayerFetchResult r =
+        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(r.variant, WfsVariant::EastingFirst);
+    ASSERT_EQ(r.features.size(), 2u);
+    EXPECT_EQ(r.features[0].attributes.at("gml_id"), "dzialki.1");
+    ASSERT_EQ(wfs.getFeatureRequests(), 2);
+    EXPECT_EQ(wfs.requests()[1].at("bbox"), "637000,486000,637400,486300,urn:ogc:def:crs:EPSG::2180");
+
+    // The next fetch runs only the remembered variant, even in another frame.
+    const geo::Bbox next{637050, 486050, 637300, 486250};
+    const LayerFetchResult again =
+        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", next, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(again.variant, WfsVariant::EastingFirst);
+    EXPECT_EQ(wfs.getFeatureRequests(), 3);
+}
+
+TEST_F(LayerFetch, Wfs110OnlyServiceIsTheFourthTry) {
+    MiniWfsBehaviour b;
+    b.only110 = true;
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), b);
+    const LayerFetchResult r =
+        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(r.variant, WfsVariant::Wfs110);
+    EXPECT_EQ(r.features.size(), 2u);
+    const auto reqs = wfs.requests();
+    // Variants 1, 2 and 4 first, each refused with a 400 that is not retried.
+    ASSERT_EQ(reqs.size(), 4u);
+    EXPECT_EQ(reqs[2].at("srsname"), "EPSG:2178");
+    EXPECT_EQ(reqs[3].at("version"), "1.1.0");
+}
+
+TEST_F(LayerFetch, Pl2000OnlyServiceAnswersInTheZoneAndComesBackInPl1992) {
+    MiniWfsBehaviour b;
+    b.onlyPl2000 = true;
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), b);
+    const LayerFetchResult r =
+        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(r.variant, WfsVariant::Pl2000Zone);
+    ASSERT_EQ(r.features.size(), 2u);
+    ASSERT_FALSE(r.features[0].polygons.empty());
+    const geo::Point2d p = r.features[0].polygons[0].exterior[0];
+    EXPECT_NEAR(p.x, 637100, 0.01);
+    EXPECT_NEAR(p.y, 486100, 0.01);
+}
+
+TEST_F(LayerFetch, NoVariantInFrameFallsBackToASmallWholeLayer) {
+    // The service ignores BBOX in a way no variant fixes: it only answers
+    // requests without one.
+    server.on("/odd", [&](const httplib::Request& rq, httplib::Response& rs) {
+        if (rq.has_param("BBOX")) {
+            rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"w\" numberReturned=\"0\"/>", "text/xml");
+            return;
+        }
+        httplib::Client c("127.0.0.1", server.port());
+        auto fwd = c.Get(("/wfs?" + httplib::detail::params_to_query_str(rq.params)).c_str());
+        rs.set_content(fwd ? fwd->body : "", "text/xml");
+    });
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels());
+    int progressCalls = 0;
+    const LayerFetchResult r = fetchWfsLayer(client, memory, server.url("/odd"), "ms:dzialki", kFrame,
+                                             geo::DataType::Parcels, [&](int, int) { ++progressCalls; });
+    EXPECT_TRUE(r.wholeLayerFallback);
+    EXPECT_EQ(r.features.size(), 2u);  // the far one is dropped by the touch test
+    EXPECT_EQ(memory.variants.count(server.url("/odd") + "|ms:dzialki"), 0u);
+    EXPECT_GE(progressCalls, 1);
+}
+
+TEST_F(LayerFetch, EmptyTypeNameAsksNothing) {
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels());
+    EXPECT_TRUE(fetchWfsLayer(client, memory, wfs.endpoint(), "", kFrame, geo::DataType::Parcels, nullptr)
+                    .features.empty());
+    EXPECT_TRUE(wfs.requests().empty());
+}
+
+}  // namespace
+}  // namespace kl::net

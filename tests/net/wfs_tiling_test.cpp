@@ -1,0 +1,204 @@
+#include "net/wfs_tiling.h"
+
+#include "tests/net/mini_wfs.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+namespace kl::net {
+namespace {
+
+using kl::test::MiniFeature;
+using kl::test::MiniWfs;
+using kl::test::MiniWfsBehaviour;
+using kl::test::squareRing;
+
+// 1.2 km x 0.7 km in Warsaw.
+const geo::Bbox kFrame{637000, 486000, 638200, 486700};
+
+HttpTimings fast() {
+    HttpTimings t;
+    t.hostSpacingMs = 0;
+    t.retryDelayMs = 10;
+    t.defaultReceiveTimeoutMs = 2000;
+    return t;
+}
+
+struct TileCase {
+    geo::Bbox frame;
+    std::size_t tiles;
+};
+
+class TileCount : public ::testing::TestWithParam<TileCase> {};
+
+TEST_P(TileCount, FollowsTheCeilingOfEachSide) { EXPECT_EQ(tilesFor(GetParam().frame).size(), GetParam().tiles); }
+
+INSTANTIATE_TEST_SUITE_P(Frames, TileCount,
+                         ::testing::Values(TileCase{{0, 0, 1200, 300}, 3}, TileCase{{0, 0, 500, 500}, 1},
+                                           TileCase{{0, 0, 1200, 700}, 6}, TileCase{{0, 0, 500.01, 500}, 2},
+                                           TileCase{{0, 0, 10, 0}, 1}, TileCase{{5, 0, 5, 100}, 0},
+                                           TileCase{{5, 0, 4, 100}, 0}));
+
+TEST(Tiles, AreVisitedColumnByColumnAndClippedToTheFrame) {
+    const auto tiles = tilesFor(kFrame);
+    ASSERT_EQ(tiles.size(), 6u);
+    const std::vector<geo::Bbox> expected = {
+        {637000, 486000, 637500, 486500}, {637000, 486500, 637500, 486700}, {637500, 486000, 638000, 486500},
+        {637500, 486500, 638000, 486700}, {638000, 486000, 638200, 486500}, {638000, 486500, 638200, 486700}};
+    EXPECT_EQ(tiles, expected);
+}
+
+class TiledFetch : public ::testing::Test {
+protected:
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    WfsClient client{fast()};
+};
+
+std::vector<MiniFeature> grid(double x0, double y0, int nx, int ny, double step, const std::string& prefix) {
+    std::vector<MiniFeature> out;
+    for (int i = 0; i < nx; ++i)
+        for (int j = 0; j < ny; ++j)
+            out.push_back({prefix + std::to_string(i) + "_" + std::to_string(j),
+                           squareRing(x0 + i * step, y0 + j * step, step * 0.5), {}, {}});
+    return out;
+}
+
+TEST_F(TiledFetch, FrameMakesSixRequestsWithTheTileBoxes) {
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", grid(637010, 486010, 24, 14, 50, "d"));
+    std::vector<std::pair<int, int>> progress;
+    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels,
+                                               [&](int d, int t) { progress.emplace_back(d, t); });
+    EXPECT_EQ(r.tiles, 6);
+    EXPECT_EQ(r.tilesAnswered, 6);
+    EXPECT_EQ(r.requests, 6);
+    EXPECT_EQ(r.features.size(), 24u * 14u);
+    EXPECT_EQ(r.warning, "");
+    EXPECT_EQ(progress.size(), 6u);
+    EXPECT_EQ(progress.back(), std::make_pair(6, 6));
+    const auto reqs = wfs.requests();
+    ASSERT_EQ(reqs.size(), 6u);
+    EXPECT_EQ(reqs[0].at("bbox"), "486000,637000,486500,637500,urn:ogc:def:crs:EPSG::2180");
+    EXPECT_EQ(reqs[1].at("bbox"), "486500,637000,486700,637500,urn:ogc:def:crs:EPSG::2180");
+    EXPECT_EQ(reqs[5].at("bbox"), "486500,638000,486700,638200,urn:ogc:def:crs:EPSG::2180");
+    for (const auto& q : reqs) {
+        EXPECT_EQ(q.at("count"), "1000");
+        EXPECT_EQ(q.count("startindex"), 0u);
+    }
+
+    // The same frame again costs no traffic: every tile comes from the cache.
+    const TiledFetchResult again =
+        getFeatureTiled(client, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(again.features.size(), r.features.size());
+    EXPECT_EQ(wfs.requests().size(), 6u);
+}
+
+TEST_F(TiledFetch, FeaturesOnTileEdgesComeOnceWithOrWithoutIds) {
+    std::vector<MiniFeature> f;
+    f.push_back({"dzialki.edge", squareRing(637480, 486100, 40), {}, {}});       // crosses x = 637500
+    f.push_back({"dzialki.corner", squareRing(637490, 486490, 20), {}, {}});     // four tiles
+    f.push_back({"", squareRing(637980, 486200, 40), {}, {}});                   // no id, crosses x = 638000
+    f.push_back({"dzialki.inner", squareRing(637100, 486100, 10), {}, {}});
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", f);
+    const TiledFetchResult r =
+        getFeatureTiled(client, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(r.features.size(), 4u);
+    EXPECT_EQ(r.duplicatesDropped, 1 + 3 + 1);
+    std::multiset<std::string> ids;
+    for (const auto& feat : r.features) ids.insert(feat.attributes.count("gml_id") ? feat.attributes.at("gml_id") : "");
+    EXPECT_EQ(ids.count("dzialki.corner"), 1u);
+    EXPECT_EQ(ids.count(""), 1u);
+}
+
+TEST_F(TiledFetch, DenseTileIsPagedWithStartIndex) {
+    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 5, 5, 20, "b"));
+    TiledFetchOptions o;
+    o.pageSize = 10;
+    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr, o);
+    EXPECT_EQ(r.features.size(), 25u);
+    const auto reqs = wfs.requests();
+    ASSERT_EQ(reqs.size(), 3u);
+    EXPECT_EQ(reqs[0].count("startindex"), 0u);
+    EXPECT_EQ(reqs[1].at("startindex"), "10");
+    EXPECT_EQ(reqs[2].at("startindex"), "20");
+    EXPECT_EQ(r.warning, "");
+}
+
+TEST_F(TiledFetch, ServerCapBelowCountIsPagedByNumberMatched) {
+    MiniWfsBehaviour b;
+    b.cap = 7;
+    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 20, "b"), b);
+    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr);
+    EXPECT_EQ(r.features.size(), 20u);
+    EXPECT_EQ(wfs.requests().size(), 3u);  // 7 + 7 + 6
+}
+
+TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarning) {
+    MiniWfsBehaviour b;
+    b.refusesPaging = true;
+    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 5, 5, 90, "b"), b);
+    TiledFetchOptions o;
+    o.pageSize = 10;
+    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr, o);
+    EXPECT_EQ(r.features.size(), 25u);
+    EXPECT_NE(r.warning.find("nie obsluguje stronicowania"), std::string::npos) << r.warning;
+    EXPECT_EQ(r.warning.find("niepelne"), std::string::npos) << r.warning;
+}
+
+TEST_F(TiledFetch, Wfs110AnswersAreSplitWhenFullAndMerged) {
+    MiniWfs wfs(server, "/wfs", "ewns:dzialki", grid(637010, 486010, 6, 6, 80, "p"));
+    TiledFetchOptions o;
+    o.wfs110 = true;
+    o.pageSize = 20;
+    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ewns:dzialki", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Parcels, nullptr, o);
+    EXPECT_EQ(r.features.size(), 36u);
+    for (const auto& q : wfs.requests()) EXPECT_EQ(q.at("version"), "1.1.0");
+}
+
+TEST_F(TiledFetch, TooDenseEvenAfterSplittingIsReportedAsCut) {
+    MiniWfsBehaviour b;
+    b.refusesPaging = true;
+    // 40 features within 10 m: no split helps.
+    std::vector<MiniFeature> f;
+    for (int i = 0; i < 40; ++i) f.push_back({"b" + std::to_string(i), {}, {637100.0 + i * 0.2, 486100}, {}});
+    MiniWfs wfs(server, "/wfs", "ms:budynki", f, b);
+    TiledFetchOptions o;
+    o.pageSize = 10;
+    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr, o);
+    EXPECT_GE(r.features.size(), 10u);
+    EXPECT_NE(r.warning.find("niepelne dane"), std::string::npos) << r.warning;
+}
+
+TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {
+    std::atomic<int> n{0};
+    MiniWfs wfs(server, "/wfs", "ms:dzialki", grid(637010, 486010, 24, 14, 50, "d"));
+    server.on("/half", [&](const httplib::Request& rq, httplib::Response& rs) {
+        // Every second tile answers with an exception report in a 200 body.
+        const std::string bbox = rq.get_param_value("BBOX");
+        if (bbox.find(",637500,") == 6) {
+            rs.set_content("<ows:ExceptionReport xmlns:ows=\"o\"/>", "text/xml");
+            return;
+        }
+        ++n;
+        httplib::Client c("127.0.0.1", server.port());
+        auto fwd = c.Get(("/wfs?" + httplib::detail::params_to_query_str(rq.params)).c_str());
+        rs.set_content(fwd ? fwd->body : "", "text/xml");
+    });
+    const TiledFetchResult r =
+        getFeatureTiled(client, server.url("/half"), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+    EXPECT_EQ(r.tilesAnswered, 4);
+    EXPECT_EQ(r.features.size(), 24u * 14u - 10u * 14u);
+    EXPECT_NE(r.warning.find("2 z 6 kafli bez odpowiedzi (Serwer zwrocil raport bledu OGC zamiast danych.)"),
+              std::string::npos)
+        << r.warning;
+}
+
+}  // namespace
+}  // namespace kl::net
