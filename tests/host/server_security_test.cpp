@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+
+#include <nlohmann/json.hpp>
+
+#include "host/core/addon_session.h"
+#include "host/server/workbench_server.h"
+
+namespace kl::host {
+namespace {
+
+// A workbench with the test add-on and its palette open, served on loopback.
+class ServedWorkbench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH));
+        ASSERT_EQ(wb.menuCommand(32500, 1), KL_NOERROR);
+        std::string error;
+        ASSERT_TRUE(server.start(error)) << error;
+        folder = wb.hub().page(1)->folder;
+    }
+    void TearDown() override {
+        server.stop();
+        session.stop();
+    }
+
+    // Runs a client call on another thread while this (main) thread serves
+    // the work the server posts to it.
+    template <class F>
+    auto pumping(F f) {
+        auto result = std::async(std::launch::async, f);
+        while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+            wb.executor().runFor(std::chrono::milliseconds(5));
+        return result.get();
+    }
+
+    int status(const std::string& path, httplib::Headers headers = {}) {
+        return pumping([&] {
+            httplib::Client cli("127.0.0.1", server.port());
+            auto res = cli.Get(path.c_str(), headers);
+            return res ? res->status : -1;
+        });
+    }
+
+    Workbench wb;
+    AddonSession session{wb};
+    WorkbenchServer server{wb, ServerOptions{}};
+    std::filesystem::path folder;
+};
+
+TEST_F(ServedWorkbench, EveryRequestNeedsTheToken) {
+    EXPECT_EQ(status(server.base() + "api/state"), 200);
+    EXPECT_EQ(status("/"), 403);
+    EXPECT_EQ(status("/api/state"), 403);
+    EXPECT_EQ(status("/t/"), 403);
+    EXPECT_EQ(status("/t/" + server.token()), 403);
+    EXPECT_EQ(status("/t/" + server.token().substr(0, 31) + "/api/state"), 403);
+    std::string wrong = server.token();
+    wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
+    EXPECT_EQ(status("/t/" + wrong + "/api/state"), 403);
+    EXPECT_EQ(status("/t/" + wrong + "/b/1/index.html"), 403);
+}
+
+TEST_F(ServedWorkbench, AForeignOriginOrHostIsRefused) {
+    const std::string state = server.base() + "api/state";
+    const std::string self = "http://127.0.0.1:" + std::to_string(server.port());
+    EXPECT_EQ(status(state, {{"Origin", self}}), 200);
+    EXPECT_EQ(status(state, {{"Origin", "http://evil.example"}}), 403);
+    EXPECT_EQ(status(state, {{"Origin", "null"}}), 403);
+    EXPECT_EQ(status(state, {{"Origin", "http://127.0.0.1:1"}}), 403);
+    EXPECT_EQ(status(state, {{"Host", "evil.example"}}), 403);
+    EXPECT_EQ(status(state, {{"Host", "127.0.0.1.evil.example:" + std::to_string(server.port())}}), 403);
+    const int menu = pumping([&] {
+        httplib::Client cli("127.0.0.1", server.port());
+        auto res = cli.Post((server.base() + "api/menu").c_str(), {{"Origin", "http://evil.example"}},
+                            R"({"menu":32500,"item":2})", "application/json");
+        return res ? res->status : -1;
+    });
+    EXPECT_EQ(menu, 403);
+    EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
+}
+
+TEST_F(ServedWorkbench, PageFilesComeOnlyFromThePageFolder) {
+    const std::string page = server.base() + "b/1/";
+    std::ofstream(folder.parent_path() / "secret.txt") << "outside";
+    std::filesystem::create_directory_symlink(folder.parent_path(), folder / "up");
+    std::filesystem::create_symlink(folder.parent_path() / "secret.txt", folder / "link.txt");
+    std::filesystem::create_directory(folder / "sub");
+    std::ofstream(folder / "sub" / "inner.css") << "p{}";
+
+    EXPECT_EQ(status(page + "index.html"), 200);
+    EXPECT_EQ(status(page + "style.css"), 200);
+    EXPECT_EQ(status(page + "sub/inner.css"), 200);
+    EXPECT_EQ(status(page + "../secret.txt"), 404);
+    EXPECT_EQ(status(page + "sub/../../secret.txt"), 404);
+    EXPECT_EQ(status(page + "%2e%2e/secret.txt"), 404);
+    EXPECT_EQ(status(page + "%2E%2E%2Fsecret.txt"), 404);
+    EXPECT_EQ(status(page + "..%5Csecret.txt"), 404);
+    EXPECT_EQ(status(page + "up/secret.txt"), 404);
+    EXPECT_EQ(status(page + "link.txt"), 404);
+    EXPECT_EQ(status(page + "sub"), 404);
+    EXPECT_EQ(status(page + ""), 404);
+    EXPECT_EQ(status(page + "missing.js"), 404);
+    EXPECT_EQ(status(server.base() + "b/2/index.html"), 404);  // no such browser
+}
+
+TEST_F(ServedWorkbench, ThePageGetsTheScriptObjectBeforeItsOwnScripts) {
+    auto body = pumping([&] {
+        httplib::Client cli("127.0.0.1", server.port());
+        auto res = cli.Get((server.base() + "b/1/index.html").c_str());
+        return res ? res->body : std::string();
+    });
+    ASSERT_EQ(body.rfind("<!DOCTYPE html><script>", 0), 0u);
+    const size_t injected = body.find("[[\"GIS\",\"postMessage\"]]");
+    ASSERT_NE(injected, std::string::npos);
+    EXPECT_LT(injected, body.find("GIS.postMessage('hello')"));
+    EXPECT_NE(body.find("bx/1/"), std::string::npos);
+}
+
+TEST_F(ServedWorkbench, PageCallsReachTheAddOnInOrderAndItsScriptsComeBack) {
+    auto stream = wb.hub().attachStream(1);
+    ASSERT_TRUE(stream);
+    wb.hub().next(1, *stream, std::chrono::milliseconds(0));  // drop the object definitions
+    const int code = pumping([&] {
+        httplib::Client cli("127.0.0.1", server.port());
+        auto res = cli.Post((server.base() + "bx/1/call").c_str(),
+                            R"([{"o":"GIS","f":"postMessage","s":true,"a":"first"},)"
+                            R"({"o":"GIS","f":"postMessage","s":false,"a":null},)"
+                            R"({"o":"GIS","f":"unknown","s":true,"a":"x"}])",
+                            "application/json");
+        return res ? res->status : -1;
+    });
+    EXPECT_EQ(code, 200);
+    wb.executor().runPending();
+    auto events = wb.hub().next(1, *stream, std::chrono::milliseconds(0));
+    ASSERT_TRUE(events);
+    ASSERT_EQ(events->size(), 2u);
+    EXPECT_NE((*events)[0].text.find("testAddonReceive(\"first\")"), std::string::npos);
+    EXPECT_NE((*events)[1].text.find("testAddonReceive(null)"), std::string::npos);
+}
+
+TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
+    auto post = [&](const std::string& name, const std::string& body) {
+        return pumping([&] {
+            httplib::Client cli("127.0.0.1", server.port());
+            auto res = cli.Post((server.base() + "api/" + name).c_str(), body, "application/json");
+            return res ? nlohmann::json::parse(res->body, nullptr, false) : nlohmann::json();
+        });
+    };
+    EXPECT_EQ(post("menu", R"({"menu":32500,"item":2})")["result"], 0);
+    EXPECT_EQ(post("fault", R"({"function":"CreateElement","nth":1})")["faults"]["rules"].size(), 1u);
+    post("menu", R"({"menu":32500,"item":2})");
+    EXPECT_EQ(post("undo", "{}")["done"], true);
+    EXPECT_EQ(post("palette-message", R"({"guid":"{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}","message":7})")["visible"],
+              true);
+    EXPECT_EQ(post("palette-close", R"({"palette":1})")["result"], 0);
+    auto state = pumping([&] {
+        httplib::Client cli("127.0.0.1", server.port());
+        auto res = cli.Get((server.base() + "api/state").c_str());
+        return nlohmann::json::parse(res ? res->body : "", nullptr, false);
+    });
+    EXPECT_EQ(state["elements"]["total"], 0);
+    EXPECT_EQ(state["undo"]["redo"].size(), 1u);
+    EXPECT_EQ(state["palettes"][0]["visible"], false);
+    EXPECT_EQ(state["menus"][0]["items"][0]["checked"], false);
+    EXPECT_EQ(state["liveMemos"], 0);
+    EXPECT_EQ(state["palettes"][0]["browsers"][0]["page"], server.base() + "b/1/index.html");
+    EXPECT_EQ(post("nothing", "{}").is_discarded(), true);
+}
+
+}  // namespace
+}  // namespace kl::host

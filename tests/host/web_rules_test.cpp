@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "host/core/file_url.h"
+#include "host/core/guid.h"
+#include "host/core/menus.h"
+#include "host/core/resources.h"
+#include "host/server/page_injection.h"
+#include "host/server/security.h"
+
+namespace kl::host {
+namespace {
+
+TEST(FileUrl, DecodesEachSegmentAndKeepsTheSuffix) {
+    auto u = parseFileUrl("file:///tmp/Temp%20Dir/Za%C5%BC%C3%B3%C5%82%C4%87%23%25/web/map.html?x=1#top");
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->path, "/tmp/Temp Dir/Zażółć#%/web/map.html");
+    EXPECT_EQ(u->suffix, "?x=1#top");
+    EXPECT_TRUE(parseFileUrl("FILE://localhost/a/b.html"));
+    EXPECT_FALSE(parseFileUrl("http://127.0.0.1/a.html"));
+    EXPECT_FALSE(parseFileUrl("file://relative/a.html"));
+    EXPECT_FALSE(parseFileUrl("file:///a%2"));
+    EXPECT_FALSE(parseFileUrl("file:///a%00b"));
+}
+
+TEST(Guid, PrintsAndParsesTheUsualForm) {
+    const KlGuid g{{0x6B1C0A7E, 0x92D44F7B, 0xB1A93C58, 0xD2E4F016}};
+    EXPECT_EQ(guidToString(g), "{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}");
+    auto back = parseGuid("{6b1c0a7e-92d4-4f7b-b1a9-3c58d2e4f016}");
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(sameGuid(*back, g));
+    EXPECT_FALSE(parseGuid("{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F01}"));
+    EXPECT_FALSE(parseGuid("{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F01G}"));
+}
+
+TEST(Menus, TheFlagNotationIsNotShown) {
+    EXPECT_EQ(menuDisplayText("Mapa importu GIS^ES^EE^EI^ED^EW^E3^EL"), "Mapa importu GIS");
+    EXPECT_EQ(menuDisplayText("Bez flag"), "Bez flag");
+}
+
+TEST(Resources, StringListsEndAtAnEmptyString) {
+    const unsigned char list[] = "a\0bc\0\0ignored\0";
+    EXPECT_EQ(splitStringList(list, sizeof list), (std::vector<std::string>{"a", "bc"}));
+    const unsigned char unterminated[] = {'x', 0, 'y', 'z'};
+    EXPECT_EQ(splitStringList(unterminated, 4), (std::vector<std::string>{"x", "yz"}));
+    EXPECT_FALSE(parseDialog("{\"title\":\"x\"}"));  // no size
+    EXPECT_FALSE(parseDialog("not json"));
+    auto d = parseDialog(R"({"title":"Geodrop","width":900,"height":600,"items":[{"type":"browser","w":900,"h":600}]})");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->items.at(0).height, 600);
+}
+
+TEST(Security, TokenHostAndOriginRules) {
+    const std::string t = makeToken();
+    EXPECT_EQ(t.size(), 32u);
+    EXPECT_NE(t, makeToken());
+    EXPECT_TRUE(tokenMatches(t, t));
+    EXPECT_FALSE(tokenMatches(t.substr(1), t));
+    EXPECT_FALSE(tokenMatches("", ""));
+    EXPECT_TRUE(allowedHost("127.0.0.1:8080", 8080));
+    EXPECT_TRUE(allowedHost("localhost:8080", 8080));
+    EXPECT_FALSE(allowedHost("127.0.0.1:8081", 8080));
+    EXPECT_FALSE(allowedHost("", 8080));
+    EXPECT_TRUE(allowedOrigin("", 8080));
+    EXPECT_FALSE(allowedOrigin("https://127.0.0.1:8080", 8080));
+}
+
+TEST(PageInjection, GoesBehindTheDoctypeOrFirst) {
+    EXPECT_EQ(injectIntoHtml("<!doctype html>\n<p>", "<s>"), "<!doctype html><s>\n<p>");
+    EXPECT_EQ(injectIntoHtml("<html><p>", "<s>"), "<s><html><p>");
+    EXPECT_EQ(injectIntoHtml("", "<s>"), "<s>");
+    // names cannot break out of the inline script
+    const std::string s = browserScript("/t/x/bx/1/</script>", {});
+    EXPECT_EQ(s.find("</script>"), s.size() - 9);
+}
+
+}  // namespace
+}  // namespace kl::host
