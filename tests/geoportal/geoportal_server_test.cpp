@@ -1,0 +1,414 @@
+#include "tools/geoportal/geoportal_server.h"
+
+#include "tests/geoportal/fixture_client.h"
+#include "tools/geoportal/demo_area.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace kl::geoportal {
+namespace {
+
+using testing::allBetween;
+using testing::attributeValue;
+using testing::countOf;
+using testing::rawGet;
+
+const std::string kEgib = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+const std::string kGesut = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
+const std::string kPrg = "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries";
+const std::string kOrto = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
+// The demo frame, northing first and easting first, as the client writes them.
+const std::string kBoxNE = "382640%2C260400%2C383080%2C261040%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
+const std::string kBoxEN = "260400%2C382640%2C261040%2C383080%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
+
+class GeoportalServerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server = new GeoportalServer();
+        auto started = server->start();
+        ASSERT_TRUE(started.ok) << started.message;
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        server->faults().clear();
+        server->log().clear();
+        server->setConfig({});
+    }
+    static testing::RawReply get(const std::string& target) { return rawGet(server->port(), target); }
+    static std::string getFeature(const std::string& path, const std::string& type, const std::string& extra) {
+        return path + "?service=WFS&version=2.0.0&request=GetFeature&typenames=" + type + extra;
+    }
+    static GeoportalServer* server;
+};
+GeoportalServer* GeoportalServerTest::server = nullptr;
+
+TEST_F(GeoportalServerTest, CapabilitiesListTheLayerNames) {
+    struct Case {
+        std::string path;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {kEgib, {"ms:dzialki_archiwalne", "ms:dzialki", "ms:budynki"}},
+        {kGesut, {"ms:przewod_wodociagowy", "ms:przewod_gazowy", "ms:przewod_elektroenergetyczny", "ms:przewod_kanalizacyjny"}},
+        {kPrg, {"ms:A01_Granice_wojewodztw", "ms:A02_Granice_powiatow", "ms:A03_Granice_gmin"}},
+    };
+    for (const auto& c : cases) {
+        auto r = get(c.path + "?service=WFS&request=GetCapabilities");
+        ASSERT_EQ(r.status, 200) << c.path;
+        EXPECT_EQ(allBetween(r.body, "<Name>", "</Name>"), c.names) << c.path;
+        EXPECT_NE(r.body.find("version=\"2.0.0\""), std::string::npos);
+    }
+    auto wms = get(kOrto + "?service=WMS&request=GetCapabilities");
+    EXPECT_EQ(allBetween(wms.body, "<Name>", "</Name>"), (std::vector<std::string>{"WMS", "Raster"}));
+    EXPECT_NE(wms.body.find("EPSG:2176"), std::string::npos);
+}
+
+TEST_F(GeoportalServerTest, GetFeatureCountsForTheDemoFrameInBothAxisOrders) {
+    struct Case {
+        std::string path, type;
+        int expected;
+    };
+    const Case cases[] = {{kEgib, "ms%3Adzialki", demo::kParcels},
+                          {kEgib, "ms%3Abudynki", demo::kBuildings},
+                          {kGesut, "ms%3Aprzewod_wodociagowy", demo::kWaterPipes},
+                          {kGesut, "ms%3Aprzewod_gazowy", demo::kGasPipes},
+                          {kGesut, "ms%3Aprzewod_elektroenergetyczny", demo::kPowerCables},
+                          {kGesut, "ms%3Aprzewod_kanalizacyjny", demo::kSewerPipes},
+                          {"/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki", "ms%3Abud_2025", demo::kNewBuildings}};
+    for (const auto& c : cases) {
+        const std::string count = std::to_string(c.expected);
+        // A server that honours the URN axis order: northing first finds the site.
+        auto ne = get(getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxNE));
+        ASSERT_EQ(ne.status, 200) << c.type;
+        EXPECT_EQ(attributeValue(ne.body, "numberMatched"), count) << c.type;
+        EXPECT_EQ(countOf(ne.body, "<wfs:member>"), c.expected) << c.type;
+        // The same box easting first lands far away on that server.
+        auto swapped = get(getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
+        EXPECT_EQ(countOf(swapped.body, "<wfs:member>"), 0) << c.type;
+        // A server that reads every box as x/y finds the site easting first.
+        auto en = get("/__profile/xy" + getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
+        EXPECT_EQ(attributeValue(en.body, "numberMatched"), count) << c.type;
+        EXPECT_EQ(countOf(en.body, "<wfs:member>"), c.expected) << c.type;
+    }
+}
+
+TEST_F(GeoportalServerTest, AnswersWriteCoordinatesInTheAxisOrderOfTheServer) {
+    auto ne = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1&BBOX=" + kBoxNE));
+    auto first = allBetween(ne.body, "<gml:posList srsDimension=\"2\">", " ");
+    ASSERT_FALSE(first.empty());
+    EXPECT_GT(std::stod(first.front()), 380000.0);  // northing of the site
+    EXPECT_NE(ne.body.find("<gml:Polygon gml:id=\"dzialki.1.1\" srsName=\"urn:ogc:def:crs:EPSG::2180\">"), std::string::npos);
+    auto en = get("/__profile/xy" + getFeature(kEgib, "ms%3Adzialki", "&COUNT=1&BBOX=" + kBoxEN));
+    first = allBetween(en.body, "<gml:posList srsDimension=\"2\">", " ");
+    ASSERT_FALSE(first.empty());
+    EXPECT_LT(std::stod(first.front()), 270000.0);  // easting of the site
+    EXPECT_EQ(en.body.find("<gml:Polygon gml:id=\"dzialki.1.1\" srsName"), std::string::npos);
+}
+
+TEST_F(GeoportalServerTest, Pl2000RequestsAreAnsweredInTheZone) {
+    // Lower-left and upper-right of the site in zone 5, northing first, with a margin.
+    const std::string box = "5680700%2C5539390%2C5681220%2C5540060%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2176";
+    auto r = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1000&SRSNAME=EPSG%3A2176&BBOX=" + box));
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kParcels));
+    auto first = allBetween(r.body, "<gml:posList srsDimension=\"2\">", " ");
+    ASSERT_FALSE(first.empty());
+    EXPECT_NEAR(std::stod(first.front()), 5680900.0, 300.0);
+    EXPECT_NE(r.body.find("urn:ogc:def:crs:EPSG::2176"), std::string::npos);
+}
+
+TEST_F(GeoportalServerTest, Wfs11AnswersUseFeatureMembersAndAWfs11OnlyServerRefuses20) {
+    const std::string q = "?service=WFS&version=1.1.0&request=GetFeature&typename=ms%3Abudynki&maxFeatures=1000&BBOX=" + kBoxNE;
+    auto r = get(kEgib + q);
+    EXPECT_EQ(countOf(r.body, "<gml:featureMember>"), demo::kBuildings);
+    EXPECT_NE(r.body.find("xmlns:wfs=\"http://www.opengis.net/wfs\""), std::string::npos);
+    auto refused = get("/__profile/wfs11" + getFeature(kEgib, "ms%3Abudynki", "&COUNT=1000&BBOX=" + kBoxNE));
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_NE(refused.body.find("VersionNegotiationFailed"), std::string::npos);
+    EXPECT_EQ(countOf(get("/__profile/wfs11" + kEgib + q).body, "<gml:featureMember>"), demo::kBuildings);
+}
+
+TEST_F(GeoportalServerTest, PagesAreDisjointAndSumToNumberMatched) {
+    std::set<std::string> ids;
+    int total = 0, pages = 0;
+    std::string matched;
+    for (int start = 0; pages < 20; start += 40, ++pages) {
+        auto r = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=40&STARTINDEX=" + std::to_string(start) + "&BBOX=" + kBoxNE));
+        const int returned = countOf(r.body, "<wfs:member>");
+        EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(returned));
+        if (returned == 0) break;
+        matched = attributeValue(r.body, "numberMatched");
+        for (const auto& id : allBetween(r.body, "<ms:dzialki gml:id=\"", "\"")) EXPECT_TRUE(ids.insert(id).second) << id;
+        total += returned;
+        EXPECT_EQ(r.body.find(" next=") != std::string::npos, start + returned < demo::kParcels);
+    }
+    EXPECT_EQ(matched, std::to_string(demo::kParcels));
+    EXPECT_EQ(total, demo::kParcels);
+    EXPECT_EQ(ids.size(), static_cast<size_t>(demo::kParcels));
+    EXPECT_EQ(pages, (demo::kParcels + 39) / 40);
+}
+
+TEST_F(GeoportalServerTest, ServerCapCutsAnswersBelowTheRequestedCount) {
+    ServiceConfig capped;
+    capped.maxFeatures = 100;
+    server->setConfig(capped);
+    auto r = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1000&BBOX=" + kBoxNE));
+    EXPECT_EQ(countOf(r.body, "<wfs:member>"), 100);
+    EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kParcels));
+    auto hits = get(kEgib + "?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki&resultType=hits");
+    EXPECT_EQ(attributeValue(hits.body, "numberMatched"), std::to_string(demo::kParcels));
+    EXPECT_EQ(countOf(hits.body, "<wfs:member>"), 0);
+}
+
+TEST_F(GeoportalServerTest, UnknownTypeNameGivesAnExceptionReport) {
+    auto r = get(getFeature(kEgib, "ms%3ANIEMA", "&COUNT=5&BBOX=" + kBoxNE));
+    EXPECT_EQ(r.status, 400);
+    EXPECT_NE(r.body.find("<ows:ExceptionReport"), std::string::npos);
+    EXPECT_NE(r.body.find("exceptionCode=\"InvalidParameterValue\" locator=\"typename\""), std::string::npos);
+    EXPECT_NE(r.body.find("ms:NIEMA"), std::string::npos);
+    auto badBox = get(getFeature(kEgib, "ms%3Adzialki", "&BBOX=1%2C2%2Cx%2C4"));
+    EXPECT_EQ(badBox.status, 400);
+    EXPECT_NE(badBox.body.find("locator=\"bbox\""), std::string::npos);
+}
+
+TEST_F(GeoportalServerTest, CommuneUnderAPointAsTheResolverAsks) {
+    struct Case {
+        double easting, northing;
+        std::string teryt;  // empty: no commune there
+    };
+    const Case cases[] = {{260761, 382901, std::string(demo::kCommuneTeryt)},
+                          {254000, 382900, std::string(demo::kRuralCommuneTeryt)},
+                          {500000, 500000, ""}};
+    for (const auto& c : cases) {
+        const std::string box = std::to_string(c.northing - 1) + "%2C" + std::to_string(c.easting - 1) + "%2C" +
+                                std::to_string(c.northing + 1) + "%2C" + std::to_string(c.easting + 1) +
+                                "%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
+        auto r = get(getFeature(kPrg, "ms%3AA03_Granice_gmin", "&COUNT=5&BBOX=" + box));
+        ASSERT_EQ(r.status, 200);
+        auto codes = allBetween(r.body, "<ms:JPT_KOD_JE>", "</ms:JPT_KOD_JE>");
+        if (c.teryt.empty()) {
+            EXPECT_TRUE(codes.empty());
+            EXPECT_EQ(attributeValue(r.body, "numberReturned"), "0");
+        } else {
+            EXPECT_EQ(codes, std::vector<std::string>{c.teryt});
+            EXPECT_NE(r.body.find("<gml:Polygon"), std::string::npos);  // the boundary comes with the code
+        }
+    }
+}
+
+TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
+    struct Case {
+        std::string path, layers, format, srs, bbox;
+        int width, height;
+    };
+    const Case cases[] = {
+        {kEgib, "dzialki,budynki,numery_dzialek", "image%2Fpng", "EPSG%3A2180", "260400,382640,261040,383080", 640, 440},
+        {kOrto, "Raster", "image%2Fjpeg", "EPSG%3A2180", "260400,382640,261040,383080", 1000, 700},
+        {kGesut, "gesut", "image%2Fpng", "EPSG%3A2176", "5539390,5680700,5540060,5681220", 512, 384},
+        {kOrto, "Raster", "image%2Fpng", "EPSG%3A3857", "1732600,6667400,1733700,6668200", 256, 256},
+    };
+    for (const auto& c : cases) {
+        auto r = get(c.path + "?service=WMS&version=1.1.1&request=GetMap&layers=" + c.layers + "&styles=&format=" + c.format +
+                     "&transparent=true&SRS=" + c.srs + "&WIDTH=" + std::to_string(c.width) +
+                     "&HEIGHT=" + std::to_string(c.height) + "&BBOX=" + c.bbox);
+        ASSERT_EQ(r.status, 200) << c.layers;
+        const bool jpeg = c.format == "image%2Fjpeg";
+        EXPECT_EQ(r.header("content-type"), jpeg ? "image/jpeg" : "image/png");
+        auto image = jpeg ? testing::decodeJpeg(r.body) : testing::decodePng(r.body);
+        ASSERT_TRUE(image.ok) << c.layers;
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        // Something of the site is drawn: count opaque pixels away from the background.
+        size_t drawn = 0;
+        for (size_t i = 0; i + static_cast<size_t>(image.channels) <= image.pixels.size(); i += static_cast<size_t>(image.channels)) {
+            const bool opaque = image.channels < 4 || image.pixels[i + 3] > 0;
+            drawn += opaque && image.pixels[i] < 200 ? 1 : 0;
+        }
+        EXPECT_GT(drawn, image.pixels.size() / static_cast<size_t>(image.channels) / 100) << c.layers;
+    }
+}
+
+TEST_F(GeoportalServerTest, GetMapErrorsAreServiceExceptionsWithStatus200) {
+    auto r = get(kEgib + "?service=WMS&version=1.1.1&request=GetMap&layers=nieznana&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
+                         "&WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_NE(r.body.find("LayerNotDefined"), std::string::npos);
+    auto big = get(kEgib + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
+                           "&WIDTH=5000&HEIGHT=100&BBOX=260400,382640,261040,383080");
+    EXPECT_NE(big.body.find("InvalidDimensionValue"), std::string::npos);
+}
+
+// ---- faults ---------------------------------------------------------------
+
+const std::string kCaps = kEgib + "?service=WFS&request=GetCapabilities";
+
+void addFault(int port, const std::string& query) {
+    auto r = rawGet(port, "/__fault?" + query);
+    ASSERT_EQ(r.status, 200) << r.body;
+}
+
+TEST_F(GeoportalServerTest, StatusFaultsAnswerTheirCountThenRecover) {
+    addFault(server->port(), "kind=503&path=/wss/ext&count=2");
+    EXPECT_EQ(get(kCaps).status, 503);
+    EXPECT_EQ(get(kCaps).status, 503);
+    EXPECT_EQ(get(kCaps).status, 200);
+    addFault(server->port(), "kind=404&count=1");
+    auto missing = get(kCaps);
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.header("content-type").rfind("text/html", 0), 0u);
+    EXPECT_EQ(get(kPrg + "?service=WFS&request=GetCapabilities&__fault=500").status, 500);
+}
+
+TEST_F(GeoportalServerTest, FaultsMatchOnlyTheirPathAndText) {
+    addFault(server->port(), "kind=500&path=" + kGesut + "&count=0");
+    addFault(server->port(), "kind=502&match=request%3DGetFeature&count=1");
+    EXPECT_EQ(get(kCaps).status, 200);
+    EXPECT_EQ(get(kGesut + "?service=WFS&request=GetCapabilities").status, 500);
+    EXPECT_EQ(get(kGesut + "?service=WFS&request=GetCapabilities").status, 500);  // count 0: without limit
+    EXPECT_EQ(get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1")).status, 502);
+    EXPECT_EQ(get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1")).status, 200);
+    EXPECT_EQ(get("/__fault?kind=bogus").status, 400);
+}
+
+TEST_F(GeoportalServerTest, SlowAnswerOutlastsAShortTimeOut) {
+    addFault(server->port(), "kind=slow&ms=1500&count=2");
+    auto impatient = rawGet(server->port(), kCaps, 300);
+    EXPECT_TRUE(impatient.timedOut);
+    EXPECT_EQ(impatient.status, 0);
+    auto patient = rawGet(server->port(), kCaps, 10000);
+    EXPECT_EQ(patient.status, 200);
+    EXPECT_NE(patient.body.find("ms:dzialki"), std::string::npos);
+}
+
+TEST_F(GeoportalServerTest, TruncatedBodyIsShorterThanItsContentLength) {
+    addFault(server->port(), "kind=truncate");
+    auto r = get(kCaps);
+    EXPECT_EQ(r.status, 200);
+    ASSERT_GT(r.contentLength, 100);
+    EXPECT_EQ(static_cast<long long>(r.body.size()), r.contentLength / 2);
+    EXPECT_FALSE(r.timedOut);  // the connection was closed, not left hanging
+}
+
+TEST_F(GeoportalServerTest, WrongTypeHtmlExceptionAndEmptyBodies) {
+    addFault(server->port(), "kind=wrongtype");
+    auto wrong = get(kCaps);
+    EXPECT_EQ(wrong.header("content-type").rfind("text/html", 0), 0u);
+    EXPECT_NE(wrong.body.find("<Name>ms:dzialki</Name>"), std::string::npos);
+    addFault(server->port(), "kind=html");
+    auto html = get(kCaps);
+    EXPECT_EQ(html.status, 200);
+    EXPECT_NE(html.body.find("<html>"), std::string::npos);
+    addFault(server->port(), "kind=exception");
+    auto report = get(kCaps);
+    EXPECT_EQ(report.status, 200);
+    EXPECT_NE(report.body.find("<ows:ExceptionReport"), std::string::npos);
+    addFault(server->port(), "kind=empty");
+    auto empty = get(kCaps);
+    EXPECT_EQ(empty.status, 200);
+    EXPECT_TRUE(empty.body.empty());
+}
+
+TEST_F(GeoportalServerTest, ResetConnectionGivesNoAnswer) {
+    addFault(server->port(), "kind=reset");
+    auto r = get(kCaps);
+    EXPECT_TRUE(r.connected);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.readErrno, ECONNRESET);
+    EXPECT_EQ(get(kCaps).status, 200);  // the server goes on serving
+}
+
+TEST_F(GeoportalServerTest, LogRecordsRequestsWithParametersAndFaults) {
+    get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=7&BBOX=" + kBoxNE));
+    get(kGesut + "?service=WFS&request=GetCapabilities&__fault=503");
+    auto entries = server->log().snapshot();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].path, kEgib);
+    EXPECT_EQ(entries[0].status, 200);
+    bool sawCount = false;
+    for (const auto& [k, v] : entries[0].params) sawCount = sawCount || (k == "COUNT" && v == "7");
+    EXPECT_TRUE(sawCount);
+    EXPECT_EQ(entries[1].fault, "503");
+    EXPECT_EQ(entries[1].status, 503);
+    auto json = get("/__log?path=/wss/ext/PowiatoweBazyUzbrojeniaTerenu");
+    EXPECT_EQ(countOf(json.body, "\"seq\":"), 1);
+    EXPECT_NE(json.body.find("\"fault\":\"503\""), std::string::npos);
+    get("/__log/clear");
+    EXPECT_TRUE(server->log().snapshot().empty());
+}
+
+TEST_F(GeoportalServerTest, UnknownPathIs404) { EXPECT_EQ(get("/nic/tutaj?service=WFS").status, 404); }
+
+// ---- binding ----------------------------------------------------------------
+
+TEST(GeoportalBinding, RefusesEveryAddressButLoopback) {
+    for (const char* host : {"0.0.0.0", "::", "192.168.1.10", "example.org", ""}) {
+        ServerOptions options;
+        options.host = host;
+        GeoportalServer refused(options);
+        auto started = refused.start();
+        EXPECT_FALSE(started.ok) << host;
+        EXPECT_NE(started.message.find("127.0.0.1"), std::string::npos);
+    }
+}
+
+TEST(GeoportalBinding, ListensOnLoopbackOnly) {
+    GeoportalServer server;
+    ASSERT_TRUE(server.start().ok);
+    std::ifstream tcp("/proc/net/tcp");
+    std::string line;
+    char portHex[8];
+    std::snprintf(portHex, sizeof portHex, "%04X", server.port());
+    int listening = 0;
+    while (std::getline(tcp, line)) {
+        std::istringstream in(line);
+        std::string slot, local, remote, state;
+        in >> slot >> local >> remote >> state;
+        if (state == "0A" && local.size() > 9 && local.substr(9) == portHex) {
+            EXPECT_EQ(local.substr(0, 8), "0100007F");
+            ++listening;
+        }
+    }
+    EXPECT_EQ(listening, 1);
+}
+
+TEST(GeoportalExecutable, PrintsItsAddressAndRefusesOtherHosts) {
+    FILE* refused = popen(KL_GEOPORTAL_EXE " --host 0.0.0.0 2>/dev/null", "r");
+    ASSERT_NE(refused, nullptr);
+    EXPECT_NE(pclose(refused), 0);
+
+    FILE* demo = popen(KL_GEOPORTAL_EXE " --print-demo", "r");
+    ASSERT_NE(demo, nullptr);
+    char buf[8192] = {};
+    const size_t n = fread(buf, 1, sizeof buf - 1, demo);
+    pclose(demo);
+    const std::string json(buf, n);
+    EXPECT_NE(json.find("\"dzialki\":" + std::to_string(demo::kParcels)), std::string::npos);
+    EXPECT_NE(json.find("\"commune\":\"0201011\""), std::string::npos);
+
+    FILE* running = popen(KL_GEOPORTAL_EXE " --port 0 & echo PID $!", "r");
+    ASSERT_NE(running, nullptr);
+    char line[256] = {};
+    std::string pid, address;
+    while ((pid.empty() || address.empty()) && fgets(line, sizeof line, running)) {
+        std::string text(line);
+        if (text.rfind("PID ", 0) == 0) pid = text.substr(4, text.find('\n') - 4);
+        if (text.rfind("Geoportal: http://127.0.0.1:", 0) == 0) address = text.substr(28, text.find('\n') - 28);
+    }
+    ASSERT_FALSE(address.empty());
+    EXPECT_EQ(rawGet(std::stoi(address), "/__health").body, "ok\n");
+    ASSERT_FALSE(pid.empty());
+    EXPECT_EQ(std::system(("kill " + pid).c_str()), 0);
+    pclose(running);
+}
+
+}  // namespace
+}  // namespace kl::geoportal

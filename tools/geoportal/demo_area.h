@@ -1,0 +1,121 @@
+#pragma once
+// The demo site served by the local geoportal: a few streets of the old town of
+// Boleslawiec (Lower Silesia), laid out deterministically so that tests can
+// expect exact counts. Everything is held in PL-1992 (EPSG:2180), easting first.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kl::geoportal {
+
+namespace demo {
+// Frame of the site in PL-1992 metres; every demo feature lies inside it.
+inline constexpr double kMinEasting = 260400.0;
+inline constexpr double kMinNorthing = 382640.0;
+inline constexpr double kMaxEasting = 261040.0;
+inline constexpr double kMaxNorthing = 383080.0;
+
+// WGS84 box (west, south, east, north) through the mid-points of the frame's
+// edges, as the map page would send it. Its four corners converted back give a
+// PL-1992 box that covers the frame (the grid is turned by the meridian
+// convergence) and is still 2 x 1 tiles of 500 m.
+inline constexpr double kWest = 15.56456;
+inline constexpr double kSouth = 51.26013;
+inline constexpr double kEast = 15.57373;
+inline constexpr double kNorth = 51.26409;
+
+inline constexpr std::string_view kVoivodeshipTeryt = "02";
+inline constexpr std::string_view kCountyTeryt = "0201";
+inline constexpr std::string_view kCommuneTeryt = "0201011";       // town commune
+inline constexpr std::string_view kRuralCommuneTeryt = "0201022";  // around the town
+inline constexpr std::string_view kPrecinct = "0009";
+
+// Feature counts of the whole site (equal to the counts in the frame).
+inline constexpr int kParcels = 170;
+inline constexpr int kBuildings = 166;
+inline constexpr int kNewBuildings = 19;
+inline constexpr int kWaterPipes = 169;
+inline constexpr int kGasPipes = 101;
+inline constexpr int kPowerCables = 31;
+inline constexpr int kSewerPipes = 31;
+inline constexpr int kPlanZones = 12;
+}  // namespace demo
+
+struct Xy {
+    double x = 0;  // easting
+    double y = 0;  // northing
+};
+
+struct Box {
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+    bool intersects(const Box& o) const {
+        return minX <= o.maxX && o.minX <= maxX && minY <= o.maxY && o.minY <= maxY;
+    }
+    void include(const Xy& p);
+    static Box empty();
+};
+
+enum class GeometryKind { Polygon, Line };
+
+struct DemoFeature {
+    std::string id;  // gml:id, empty where the real service sends none
+    GeometryKind kind = GeometryKind::Polygon;
+    std::vector<std::vector<Xy>> rings;  // polygon: exterior first, then holes (closed)
+    std::vector<Xy> path;                // line
+    std::vector<std::pair<std::string, std::string>> properties;  // in output order
+    Box bounds;
+
+    std::string property(std::string_view key) const;
+};
+
+struct DemoLayer {
+    std::string name;  // local type name without prefix, e.g. "dzialki"
+    std::vector<DemoFeature> features;
+};
+
+struct DemoStreet {
+    std::string name;
+    Xy from, to;
+    double width = 12;
+};
+
+class DemoArea {
+public:
+    // Built once per process. The real county building sample, when found under
+    // samplesDir, stands on the square parcel reserved for it.
+    static const DemoArea& instance();
+    static DemoArea generate(const std::string& samplesDir);
+
+    const DemoLayer* layer(std::string_view name) const;
+    const std::vector<DemoLayer>& layers() const { return layers_; }
+    const std::vector<DemoStreet>& streets() const { return streets_; }
+    Box frame() const { return {demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing}; }
+
+    // JSON text with the frames, TERYT codes and per-layer counts.
+    std::string describeJson() const;
+
+private:
+    std::vector<DemoLayer> layers_;
+    std::vector<DemoStreet> streets_;
+};
+
+// Layer names of the site (local names, the services add their prefixes).
+namespace layer {
+inline constexpr std::string_view kParcels = "dzialki";
+inline constexpr std::string_view kArchivedParcels = "dzialki_archiwalne";
+inline constexpr std::string_view kBuildings = "budynki";
+inline constexpr std::string_view kNewBuildings = "bud_2025";
+inline constexpr std::string_view kWater = "przewod_wodociagowy";
+inline constexpr std::string_view kGas = "przewod_gazowy";
+inline constexpr std::string_view kPower = "przewod_elektroenergetyczny";
+inline constexpr std::string_view kSewer = "przewod_kanalizacyjny";
+inline constexpr std::string_view kCommunes = "A03_Granice_gmin";
+inline constexpr std::string_view kCounties = "A02_Granice_powiatow";
+inline constexpr std::string_view kVoivodeships = "A01_Granice_wojewodztw";
+inline constexpr std::string_view kPlanZones = "strefy_planistyczne";
+}  // namespace layer
+
+}  // namespace kl::geoportal

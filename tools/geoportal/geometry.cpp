@@ -1,0 +1,67 @@
+#include "tools/geoportal/geometry.h"
+
+#include <algorithm>
+
+namespace kl::geoportal {
+
+namespace {
+
+bool inside(const Box& b, Xy p) { return p.x >= b.minX && p.x <= b.maxX && p.y >= b.minY && p.y <= b.maxY; }
+
+// Liang-Barsky clip: does the segment a-b pass through the box?
+bool segmentMeetsBox(Xy a, Xy b, const Box& box) {
+    double t0 = 0, t1 = 1;
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x - box.minX, box.maxX - a.x, a.y - box.minY, box.maxY - a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    return true;
+}
+
+bool pathMeetsBox(const std::vector<Xy>& path, const Box& box) {
+    if (path.size() == 1) return inside(box, path.front());
+    for (size_t i = 0; i + 1 < path.size(); ++i)
+        if (segmentMeetsBox(path[i], path[i + 1], box)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool pointInRing(const std::vector<Xy>& ring, Xy p) {
+    bool in = false;
+    for (size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+        const Xy a = ring[i], b = ring[j];
+        if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) in = !in;
+    }
+    return in;
+}
+
+bool pointInPolygon(const DemoFeature& feature, Xy p) {
+    if (feature.kind != GeometryKind::Polygon || feature.rings.empty()) return false;
+    if (!pointInRing(feature.rings.front(), p)) return false;
+    for (size_t i = 1; i < feature.rings.size(); ++i)
+        if (pointInRing(feature.rings[i], p)) return false;
+    return true;
+}
+
+bool featureIntersects(const DemoFeature& feature, const Box& box) {
+    if (!feature.bounds.intersects(box)) return false;
+    if (feature.kind == GeometryKind::Line) return pathMeetsBox(feature.path, box);
+    for (const auto& ring : feature.rings)
+        if (pathMeetsBox(ring, box)) return true;
+    // The box lies wholly inside the polygon (and not inside a hole).
+    return pointInPolygon(feature, {(box.minX + box.maxX) / 2, (box.minY + box.maxY) / 2});
+}
+
+}  // namespace kl::geoportal

@@ -1,0 +1,79 @@
+// kartolink-geoportal: the local geoportal for tests, benchmarks and the demo.
+
+#include "tools/geoportal/geoportal_server.h"
+#include "tools/geoportal/text_util.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> g_quit{false};
+
+void onSignal(int) { g_quit = true; }
+
+const char* kUsage =
+    "Uzycie: kartolink-geoportal [--port N] [--host 127.0.0.1] [--max-features N] [--matched-unknown] [--print-demo]\n"
+    "  Uruchamia lokalny geoportal (tylko 127.0.0.1) i wypisuje: Geoportal: http://127.0.0.1:PORT\n"
+    "  --print-demo  wypisuje opis obszaru demonstracyjnego (JSON) i konczy.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kl::geoportal::ServerOptions options;
+    bool printDemo = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
+        if (arg == "--port") {
+            auto port = kl::geoportal::parseInt(next());
+            if (!port || *port < 0 || *port > 65535) {
+                std::fprintf(stderr, "Nieprawidlowy port.\n%s", kUsage);
+                return 2;
+            }
+            options.port = static_cast<int>(*port);
+        } else if (arg == "--host") {
+            options.host = next();
+        } else if (arg == "--max-features") {
+            auto n = kl::geoportal::parseInt(next());
+            if (!n || *n < 1) {
+                std::fprintf(stderr, "Nieprawidlowa liczba obiektow.\n%s", kUsage);
+                return 2;
+            }
+            options.config.maxFeatures = *n;
+        } else if (arg == "--matched-unknown") {
+            options.config.matchedUnknown = true;
+        } else if (arg == "--print-demo") {
+            printDemo = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "Nieznana opcja: %s\n%s", arg.c_str(), kUsage);
+            return 2;
+        }
+    }
+
+    kl::geoportal::GeoportalServer server(options);
+    if (printDemo) {
+        std::printf("%s\n", server.describeJson().c_str());
+        return 0;
+    }
+    const auto started = server.start();
+    if (!started.ok) {
+        std::fprintf(stderr, "%s\n", started.message.c_str());
+        return 1;
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::printf("Geoportal: %s\n", server.baseUrl().c_str());
+    std::fflush(stdout);
+    while (!g_quit) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    server.stop();
+    return 0;
+}

@@ -1,0 +1,14 @@
+#include "tools/geoportal/service_family.h"
+
+namespace kl::geoportal {
+
+const std::vector<ServiceFamily>& serviceCatalogue() {
+    static const std::vector<ServiceFamily> catalogue = {
+        countyCadastreFamily(),  countyUtilitiesFamily(), countyTopographyFamily(),
+        countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
+        orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(),
+    };
+    return catalogue;
+}
+
+}  // namespace kl::geoportal

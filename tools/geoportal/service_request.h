@@ -1,0 +1,38 @@
+#pragma once
+// One request as the services see it, independent of the HTTP library.
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kl::geoportal {
+
+struct Reply {
+    int status = 200;
+    std::string contentType = "text/xml; charset=UTF-8";
+    std::string body;
+};
+
+// Server-wide behaviour switches, set on the command line or at /__config.
+struct ServiceConfig {
+    long long maxFeatures = 5000;  // a server cap below the client's COUNT forces paging
+    bool matchedUnknown = false;   // answer numberMatched="unknown" like some MapServer set-ups
+};
+
+struct ServiceRequest {
+    std::string path;     // without the profile prefix
+    std::string profile;  // "", "xy" (easting-first server) or "wfs11" (WFS 1.1.0 only)
+    std::vector<std::pair<std::string, std::string>> params;  // as received
+    std::string selfUrl;  // scheme, host and full path, for paging links
+    ServiceConfig config;
+
+    // Query parameter by case-insensitive key; empty when absent.
+    std::string param(std::string_view key) const;
+    bool has(std::string_view key) const;
+    // The same request with one parameter replaced (or added).
+    std::string urlWith(std::string_view key, std::string_view value) const;
+};
+
+}  // namespace kl::geoportal
