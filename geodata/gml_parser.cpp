@@ -119,15 +119,16 @@ void forEachFeatureElement(const pugi::xml_node& root, Visit&& visit) {
   forEachDescendantElement(root, memberOf);
 }
 
-}  // namespace
-
-GmlParseResult GmlParser::parse(std::string_view gml, DataType type,
-                                const GmlParseOptions& options) {
+GmlParseResult readDocument(std::string_view gml, std::string* ownedBuffer, DataType type,
+                            const GmlParseOptions& options) {
   GmlParseResult result;
   try {
     pugi::xml_document doc;
     const pugi::xml_parse_result xml =
-        doc.load_buffer(gml.data(), gml.size(), pugi::parse_default, pugi::encoding_auto);
+        ownedBuffer ? doc.load_buffer_inplace(ownedBuffer->data(), ownedBuffer->size(),
+                                              pugi::parse_default, pugi::encoding_auto)
+                    : doc.load_buffer(gml.data(), gml.size(), pugi::parse_default,
+                                      pugi::encoding_auto);
     const pugi::xml_node root = doc.document_element();
     if (!xml || !root) {
       result.status = GmlStatus::MalformedXml;
@@ -158,6 +159,18 @@ GmlParseResult GmlParser::parse(std::string_view gml, DataType type,
     result.message = "Za malo pamieci na dokument GML";
   }
   return result;
+}
+
+}  // namespace
+
+GmlParseResult GmlParser::parse(std::string_view gml, DataType type,
+                                const GmlParseOptions& options) {
+  return readDocument(gml, nullptr, type, options);
+}
+
+GmlParseResult GmlParser::parseOwned(std::string gml, DataType type,
+                                     const GmlParseOptions& options) {
+  return readDocument(gml, &gml, type, options);
 }
 
 std::vector<GisFeature> GmlParser::parseFeatureCollection(std::string_view gml, DataType type) {

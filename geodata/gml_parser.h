@@ -42,6 +42,11 @@ class GmlParser {
   // The same with the reason of an empty answer.
   static GmlParseResult parse(std::string_view gml, DataType type,
                               const GmlParseOptions& options = {});
+
+  // The same, parsing the caller's buffer in place instead of a copy: for
+  // large downloads, which need one document-sized buffer less.
+  static GmlParseResult parseOwned(std::string gml, DataType type,
+                                   const GmlParseOptions& options = {});
 };
 
 }  // namespace kl::geo

@@ -2,21 +2,17 @@
 // never crash (run under the sanitizers in the sanitizer build).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
 #include "geodata/geojson.h"
 #include "geodata/gml_parser.h"
+#include "tests/geodata/sample_files.h"
 
 namespace kl::geo {
 namespace {
 
-std::string readSample(const std::string& name) {
-  std::ifstream in(std::string(KL_SAMPLES_DIR) + "/gml/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::readSample;
 
 std::string oneFeature(const std::string& textValue, const std::string& extraRoot = "",
                        const std::string& posListAttributes = "") {

@@ -1,9 +1,8 @@
 #include "geodata/gml_parser.h"
+#include "tests/geodata/sample_files.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "geodata/polish_crs.h"
@@ -19,10 +18,7 @@ std::string wfs2(const std::string& members, const std::string& rootSrs = "") {
          "</wfs:FeatureCollection>";
 }
 
-std::string readSample(const std::string& name) {
-  std::ifstream in(std::string(KL_SAMPLES_DIR) + "/gml/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::readSample;
 
 void expectPoint(Point2d got, Point2d want, double tolerance = 1e-6) {
   EXPECT_NEAR(got.x, want.x, tolerance);

@@ -4,23 +4,17 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "geodata/gml_parser.h"
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/geodata/sample_files.h"
 
 namespace kl::geo {
 namespace {
 
 using nlohmann::json;
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Every position of a GeoJSON geometry in order (rings and parts flattened).
 void flatten(const json& coordinates, std::vector<Point2d>& out) {
@@ -53,8 +47,8 @@ class SampleAgainstGdal : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(SampleAgainstGdal, SameFeaturesAndCoordinates) {
-  const std::string path = std::string(KL_SAMPLES_DIR) + "/gml/" + GetParam();
-  const auto ours = GmlParser::parseFeatureCollection(readFile(path), DataType::Buildings);
+  const std::string path = testing::samplePath(GetParam());
+  const auto ours = GmlParser::parseFeatureCollection(testing::readSample(GetParam()), DataType::Buildings);
   const auto layers = testing::ogrLayers(path);
   ASSERT_FALSE(layers.empty());
   std::size_t gdalCount = 0;
