@@ -1,0 +1,167 @@
+'use strict';
+// Starts kartolink-workbench (already built) with an add-on, reads the
+// address it prints and opens it in Debian's chromium through playwright-core.
+//
+//   const { startWorkbench } = require('./lib/workbench');
+//   const wb = await startWorkbench({ addon: testAddonPath() });
+//   await wb.page.click('text=Ordvik');
+//   const state = await wb.api.state();
+//   await wb.close();
+const { spawn } = require('child_process');
+const http = require('http');
+const path = require('path');
+
+const CHROMIUM = '/usr/bin/chromium';
+const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+function binaryDir() {
+  return process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', '..', 'build');
+}
+function workbenchBinary() {
+  return process.env.KL_WORKBENCH_BIN || path.join(binaryDir(), 'host', 'kartolink-workbench');
+}
+function testAddonPath() {
+  return path.join(binaryDir(), 'tests', 'host', 'libkl_test_addon.so');
+}
+function kartolinkAddonPath() {
+  return path.join(binaryDir(), 'shell', 'libkartolink.so');
+}
+
+// A raw request to the workbench, with full control over path and headers
+// (fetch would normalise "../" and refuse some headers).
+function rawRequest(port, { method = 'GET', path: p = '/', headers = {}, body } = {}) {
+  return new Promise((resolve, reject) => {
+    const req = http.request({ host: '127.0.0.1', port, method, path: p, headers }, (res) => {
+      let data = '';
+      res.setEncoding('utf8');
+      res.on('data', (c) => { data += c; });
+      res.on('end', () => resolve({ status: res.statusCode, body: data, headers: res.headers }));
+    });
+    req.on('error', reject);
+    if (body !== undefined) req.write(typeof body === 'string' ? body : JSON.stringify(body));
+    req.end();
+  });
+}
+
+function makeApi(url, port, base) {
+  const call = async (method, name, body) => {
+    const res = await rawRequest(port, {
+      method, path: base + 'api/' + name, body,
+      headers: body !== undefined ? { 'Content-Type': 'application/json' } : {},
+    });
+    if (res.status !== 200) throw new Error(`${method} api/${name}: HTTP ${res.status} ${res.body}`);
+    return JSON.parse(res.body);
+  };
+  const api = {
+    get: (name) => call('GET', name),
+    post: (name, body = {}) => call('POST', name, body),
+    state: () => call('GET', 'state'),
+    model: () => call('GET', 'model'),
+    menu: (item, menu = 32500) => call('POST', 'menu', { menu, item }),
+    paletteMessage: (message, target) => call('POST', 'palette-message', { message, ...target }),
+    closeBox: (palette) => call('POST', 'palette-close', { palette }),
+    undo: () => call('POST', 'undo', {}),
+    redo: () => call('POST', 'redo', {}),
+    fault: (rule) => call('POST', 'fault', rule),
+    clearFaults: () => call('POST', 'fault-clear', {}),
+    refuseGeo: (fields) => call('POST', 'geo-refuse', { fields }),
+    setGeo: (record) => call('POST', 'geo', record),
+    select: (guids) => call('POST', 'selection', { guids }),
+    projectEvent: (event) => call('POST', 'event', { event }),
+    // Polls the state until predicate(state) is truthy.
+    async waitFor(predicate, timeoutMs = 15000, what = 'condition') {
+      const end = Date.now() + timeoutMs;
+      let last;
+      while (Date.now() < end) {
+        last = await api.state();
+        const hit = predicate(last);
+        if (hit) return hit === true ? last : hit;
+        await new Promise((r) => setTimeout(r, 100));
+      }
+      throw new Error('timed out waiting for ' + what + '; last state: ' + JSON.stringify(last).slice(0, 2000));
+    },
+  };
+  return api;
+}
+
+function waitForAddress(child, timeoutMs) {
+  return new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => reject(new Error('the workbench printed no address; stdout: ' + out)), timeoutMs);
+    child.stdout.setEncoding('utf8');
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const m = out.match(/^Workbench: (\S+)$/m);
+      if (m) { clearTimeout(timer); resolve(m[1]); }
+    });
+    child.on('exit', (code) => { clearTimeout(timer); reject(new Error('the workbench exited early, code ' + code)); });
+  });
+}
+
+// options: addon (path, or null for none), args (extra command-line words),
+// env, browser (false: no chromium), viewport, timeoutMs.
+async function startWorkbench(options = {}) {
+  const { addon = kartolinkAddonPath(), args = [], env = {}, browser: withBrowser = true,
+    viewport = { width: 1500, height: 950 }, timeoutMs = 30000 } = options;
+  const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
+  const child = spawn(workbenchBinary(), argv, { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
+  const stderr = [];
+  child.stderr.setEncoding('utf8');
+  child.stderr.on('data', (c) => stderr.push(c));
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  let url;
+  try {
+    url = await waitForAddress(child, timeoutMs);
+  } catch (err) {
+    child.kill('SIGKILL');
+    throw new Error(err.message + '\nstderr: ' + stderr.join(''));
+  }
+  const parsed = new URL(url);
+  const port = Number(parsed.port);
+  const base = parsed.pathname;  // "/t/<token>/"
+  const token = base.split('/')[2];
+  const api = makeApi(url, port, base);
+
+  let browser = null, context = null, page = null;
+  if (withBrowser) {
+    const { chromium } = require('playwright-core');
+    browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
+    context = await browser.newContext({ viewport });
+    page = await context.newPage();
+    await page.goto(url);
+  }
+
+  let closed = null;
+  async function close() {
+    if (closed) return closed;
+    closed = (async () => {
+      if (browser) await browser.close().catch(() => {});
+      child.stdin.end();
+      const timer = setTimeout(() => child.kill('SIGTERM'), 10000);
+      const killer = setTimeout(() => child.kill('SIGKILL'), 20000);
+      const result = await exited;
+      clearTimeout(timer);
+      clearTimeout(killer);
+      return { ...result, stderr: stderr.join('') };
+    })();
+    return closed;
+  }
+
+  return {
+    url, origin: parsed.origin, base, port, token, api, page, browser, context, process: child,
+    log: () => stderr.join(''),
+    request: (req) => rawRequest(port, req),
+    // The frame of a palette's browser, by palette id (see api.state().palettes).
+    paletteFrame: (paletteId) => page.frameLocator(`.palette[data-palette-id="${paletteId}"] iframe`),
+    // Clicks menu > submenu > item in the workbench page.
+    async chooseMenu(itemText, { title = 'Ordvik', submenu = 'Geodrop' } = {}) {
+      await page.click(`#menus .menu-title:text-is("${title}")`);
+      await page.hover(`#menus .has-submenu:has-text("${submenu}")`);
+      await page.click(`#menus .menu-item:has-text("${itemText}")`);
+    },
+    close,
+  };
+}
+
+module.exports = { startWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };

@@ -1,0 +1,95 @@
+'use strict';
+// The workbench page in a real browser with the small test add-on: menu,
+// palette panel with its page talking to the add-on, close box, plan view,
+// and the server's refusals.
+const assert = require('assert/strict');
+const { startWorkbench, testAddonPath } = require('./lib/workbench');
+
+const SCREENSHOT = process.env.KL_SCREENSHOT || '/tmp/kartolink-workbench.png';
+
+async function main() {
+  const wb = await startWorkbench({ addon: testAddonPath() });
+  try {
+    const { page, api } = wb;
+
+    // the menu of the add-on, flag notation stripped
+    await page.click('#menus .menu-title:text-is("Ordvik")');
+    await page.hover('#menus .has-submenu:has-text("Geodrop")');
+    const items = await page.locator('#menus .menu-item .label').allTextContents();
+    assert.deepEqual(items, ['Mapa importu GIS', 'Chmura punktow', 'Czyszczenie duplikatow (polilinie + teksty)', 'Otwórz stronę']);
+
+    // item 1 opens the palette; its page posts "hello" and the add-on's answer comes back as a script
+    await page.click('#menus .menu-item:has-text("Mapa importu GIS")');
+    const panel = page.locator('.palette[data-palette-id="1"]');
+    await panel.waitFor({ state: 'visible' });
+    assert.equal(await panel.locator('.palette-title .title').textContent(), 'Geodrop');
+    const box = await panel.locator('.palette-body').boundingBox();
+    assert.deepEqual([Math.round(box.width), Math.round(box.height)], [900, 600]);
+    const frame = wb.paletteFrame(1);
+    await frame.locator('#echo:text-is("echo:hello")').waitFor({ timeout: 15000 });
+    assert.equal(await frame.locator('h1').evaluate((e) => getComputedStyle(e).color), 'rgb(0, 90, 160)');
+    await frame.locator('body').evaluate(() => GIS.postMessage(42));
+    await frame.locator('#echo:text-is("echo:null")').waitFor();
+    await frame.locator('body').evaluate(() => GIS.postMessage('Zażółć \u2028 </script>'));
+    // the test add-on echoes ASCII only: one replacement per non-ASCII byte
+    const echoed = 'echo:Za' + '\uFFFD'.repeat(8) + ' ' + '\uFFFD'.repeat(3) + ' </script>';
+    await frame.locator('#echo:has-text("</script>")').waitFor();
+    assert.equal(await frame.locator('#echo').textContent(), echoed);
+    let state = await api.waitFor((s) => s.palettes[0].browsers[0].loading === false, 10000, 'page loaded');
+    assert.equal(state.menus[0].items[0].checked, true);
+    await page.locator('#menus .menu-item[data-item="1"].checked').waitFor({ state: 'attached' });
+
+    // the close box goes to the add-on as message 1, which hides the palette and clears the check mark
+    await panel.locator('.close').click();
+    await panel.waitFor({ state: 'hidden' });
+    state = await api.state();
+    assert.equal(state.palettes[0].visible, false);
+    assert.equal(state.menus[0].items[0].checked, false);
+
+    // showing it again keeps the same page (hiding does not reload it)
+    await api.menu(1);
+    await panel.waitFor({ state: 'visible' });
+    assert.equal(await frame.locator('#echo').textContent(), echoed);
+
+    // item 2 draws a polyline in one undo step; the plan and the undo button follow
+    await api.menu(2);
+    await page.locator('#plan-svg path.outline').waitFor();
+    await page.locator('#undo:not([disabled])').waitFor();
+    await page.click('#undo');
+    await page.locator('#plan-svg path').waitFor({ state: 'detached' });
+    await page.click('#redo');
+    await page.locator('#plan-svg path.outline').waitFor();
+    state = await api.state();
+    assert.deepEqual(state.undo.steps, ['Test drawing']);
+    assert.equal(state.liveMemos, 0);
+
+    // refusals of the server
+    const denied = await wb.request({ path: '/api/state' });
+    assert.equal(denied.status, 403);
+    const foreign = await wb.request({ path: wb.base + 'api/state', headers: { Origin: 'http://evil.example' } });
+    assert.equal(foreign.status, 403);
+    const traversal = await wb.request({ path: wb.base + 'b/1/../../../../etc/passwd' });
+    assert.equal(traversal.status, 404);
+    const encoded = await wb.request({ path: wb.base + 'b/1/%2e%2e/%2e%2e/etc/passwd' });
+    assert.equal(encoded.status, 404);
+    // a page in the browser cannot reach the API of another origin's workbench either
+    const cross = await page.evaluate(async (u) => {
+      try { await fetch(u, { method: 'POST', body: '{}' }); return 'reached'; } catch (e) { return 'blocked'; }
+    }, wb.url.replace('127.0.0.1', 'localhost') + 'api/menu');
+    assert.equal(cross, 'blocked');
+
+    await page.click('#menus .menu-title:text-is("Ordvik")');
+    await page.hover('#menus .has-submenu:has-text("Geodrop")');
+    await page.screenshot({ path: SCREENSHOT });
+  } finally {
+    const result = await wb.close();
+    assert.equal(result.code, 0, 'workbench exit: ' + JSON.stringify(result));
+    assert.match(result.stderr, /test-addon: quit[\s\S]*test-addon: FreeData/);
+  }
+  console.log('workbench smoke test passed; screenshot at ' + SCREENSHOT);
+}
+
+main().catch((err) => {
+  console.error(err);
+  process.exit(1);
+});
