@@ -203,3 +203,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kl::geo
+
+namespace kl::geo {
+namespace {
+
+TEST(GmlParser, InPlaceParseGivesTheSameFeatures) {
+  const std::string text = testing::readSample("egibplb__warszawa_gml_multiple_polygons.xml");
+  const GmlParseResult copied = GmlParser::parse(text, DataType::Buildings);
+  const GmlParseResult owned = GmlParser::parseOwned(text, DataType::Buildings);
+  ASSERT_EQ(copied.features.size(), 10u);
+  EXPECT_EQ(copied.features, owned.features);
+  EXPECT_FALSE(GmlParser::parseOwned("<a><b></a>", DataType::Buildings).ok());
+}
+
+}  // namespace
+}  // namespace kl::geo
