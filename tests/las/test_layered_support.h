@@ -124,18 +124,19 @@ inline bool decodeLayered(const std::vector<uint8_t>& f, const LayeredLaz& laz, 
   return done == laz.pointCount;
 }
 
-// Assembles a LAS 1.4 LAZ file from records with our encoder (variable chunks when chunkSize is 0).
-inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointFormat, uint16_t recordLength,
-                          const std::vector<LaszipItem>& items, uint32_t chunkSize, std::vector<uint8_t>* file,
-                          std::string* error, const std::vector<uint32_t>& variableCounts = {}) {
-  const uint64_t count = records.size() / recordLength;
+// Assembles a LAS 1.4 LAZ file around stored chunks (variable chunks when variable is set).
+inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t recordLength,
+                                               const std::vector<LaszipItem>& items, uint32_t chunkSize,
+                                               bool variable, const std::vector<std::vector<uint8_t>>& chunks,
+                                               const std::vector<uint32_t>& counts) {
+  uint64_t count = 0;
+  for (uint32_t n : counts) count += n;
   LaszipInfo info;
   info.compressor = 3;
-  info.chunkSize = variableCounts.empty() ? chunkSize : kVariableChunkSize;
+  info.chunkSize = variable ? kVariableChunkSize : chunkSize;
   info.items = items;
   const std::vector<uint8_t> vlr = serializeLaszipVlr(info);
-  std::vector<uint8_t>& f = *file;
-  f.assign(375, 0);
+  std::vector<uint8_t> f(375, 0);
   f[0] = 'L'; f[1] = 'A'; f[2] = 'S'; f[3] = 'F';
   f[24] = 1;
   f[25] = 4;
@@ -155,36 +156,48 @@ inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointForm
   f.insert(f.end(), vlr.begin(), vlr.end());
   const size_t tableOffsetAt = f.size();
   appendLe<int64_t>(&f, 0);
-  std::vector<uint32_t> counts = variableCounts, sizes;
-  if (counts.empty()) {
-    for (uint64_t done = 0; done < count; done += chunkSize) {
-      counts.push_back(static_cast<uint32_t>(count - done < chunkSize ? count - done : chunkSize));
-    }
-  }
-  uint64_t done = 0;
-  for (uint32_t n : counts) {
-    const size_t before = f.size();
-    if (!encodeLayeredChunk(records.data() + done * recordLength, n, items, recordLength, &f, error)) return false;
-    sizes.push_back(static_cast<uint32_t>(f.size() - before));
-    done += n;
-  }
+  for (const auto& c : chunks) f.insert(f.end(), c.begin(), c.end());
   storeLe<int64_t>(&f[tableOffsetAt], static_cast<int64_t>(f.size()));
   appendLe<uint32_t>(&f, 0);
-  appendLe<uint32_t>(&f, static_cast<uint32_t>(counts.size()));
+  appendLe<uint32_t>(&f, static_cast<uint32_t>(chunks.size()));
   ArithmeticEncoder enc;
   enc.init(&f);
   IntegerCompressor ic(32, 2);
   ic.initCompressor();
   int32_t lastCount = 0, lastSize = 0;
-  for (size_t i = 0; i < counts.size(); ++i) {
-    if (!variableCounts.empty()) {
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    if (variable) {
       ic.compress(enc, lastCount, static_cast<int32_t>(counts[i]), 0);
       lastCount = static_cast<int32_t>(counts[i]);
     }
-    ic.compress(enc, lastSize, static_cast<int32_t>(sizes[i]), 1);
-    lastSize = static_cast<int32_t>(sizes[i]);
+    ic.compress(enc, lastSize, static_cast<int32_t>(chunks[i].size()), 1);
+    lastSize = static_cast<int32_t>(chunks[i].size());
   }
   enc.done();
+  return f;
+}
+
+// Encodes records with our codec into a LAZ file (variable chunks when variableCounts is given).
+inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointFormat, uint16_t recordLength,
+                          const std::vector<LaszipItem>& items, uint32_t chunkSize, std::vector<uint8_t>* file,
+                          std::string* error, const std::vector<uint32_t>& variableCounts = {}) {
+  const uint64_t count = records.size() / recordLength;
+  std::vector<uint32_t> counts = variableCounts;
+  if (counts.empty()) {
+    for (uint64_t done = 0; done < count; done += chunkSize) {
+      counts.push_back(static_cast<uint32_t>(count - done < chunkSize ? count - done : chunkSize));
+    }
+  }
+  std::vector<std::vector<uint8_t>> chunks(counts.size());
+  uint64_t done = 0;
+  for (size_t i = 0; i < counts.size(); ++i) {
+    if (!encodeLayeredChunk(records.data() + done * recordLength, counts[i], items, recordLength, &chunks[i],
+                            error)) {
+      return false;
+    }
+    done += counts[i];
+  }
+  *file = assembleLayeredLaz(pointFormat, recordLength, items, chunkSize, !variableCounts.empty(), chunks, counts);
   return true;
 }
 

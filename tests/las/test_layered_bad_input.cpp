@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cloud/las/las_bytes.h"
+#include "tests/las/test_layered_support.h"
+
+namespace kl::las::testing {
+namespace {
+
+// A decoded format 8 sample with extra bytes (14 layers) gives a realistic chunk to damage.
+class DamagedChunk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::vector<uint8_t> file = readBytes(samplePath("laspy__append-bug.laz"));
+    LayeredLaz laz;
+    std::string error;
+    ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
+    ASSERT_EQ(laz.chunks.size(), 1u);
+    items_ = laz.info.items;
+    points_ = laz.chunks[0].points;
+    chunk_.assign(file.begin() + static_cast<std::ptrdiff_t>(laz.chunks[0].offset),
+                  file.begin() + static_cast<std::ptrdiff_t>(laz.chunks[0].offset + laz.chunks[0].size));
+    out_.assign(points_ * kRecord, 0);
+    ASSERT_TRUE(decode(chunk_, &error)) << error;
+    good_ = out_;
+  }
+
+  bool decode(const std::vector<uint8_t>& chunk, std::string* error) {
+    // An exactly sized heap copy lets the address sanitizer see any read past the chunk.
+    std::vector<uint8_t> exact(chunk);
+    return decodeLayeredChunk(exact.data(), exact.size(), items_, kRecord, points_, out_.data(), error);
+  }
+
+  static constexpr uint32_t kRecord = 41;
+  static constexpr size_t kSizesAt = kRecord + 4;
+  std::vector<LaszipItem> items_;
+  uint64_t points_ = 0;
+  std::vector<uint8_t> chunk_, out_, good_;
+};
+
+TEST_F(DamagedChunk, TruncatedAnywhereIsAnErrorWithAMessage) {
+  for (size_t keep : {size_t{0}, size_t{10}, size_t{kRecord}, size_t{kSizesAt + 3}, size_t{kSizesAt + 20},
+                      size_t{kSizesAt + 56}, chunk_.size() / 2, chunk_.size() - 1}) {
+    std::vector<uint8_t> cut(chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(keep));
+    std::string error;
+    EXPECT_FALSE(decode(cut, &error)) << "kept " << keep;
+    EXPECT_FALSE(error.empty()) << "kept " << keep;
+  }
+}
+
+TEST_F(DamagedChunk, LayerSizePastTheChunkIsRejected) {
+  for (uint32_t layer : {0u, 4u, 8u, 13u}) {
+    std::vector<uint8_t> bad = chunk_;
+    storeLe<uint32_t>(&bad[kSizesAt + 4 * layer], loadLe<uint32_t>(&bad[kSizesAt + 4 * layer]) + 100000);
+    std::string error;
+    EXPECT_FALSE(decode(bad, &error)) << "layer " << layer;
+    EXPECT_NE(error.find("warstw"), std::string::npos) << error;
+  }
+  std::vector<uint8_t> huge = chunk_;
+  storeLe<uint32_t>(&huge[kSizesAt], 0xFFFFFFFFu);
+  std::string error;
+  EXPECT_FALSE(decode(huge, &error));
+}
+
+TEST_F(DamagedChunk, PointCountDifferentFromTheTableIsRejected) {
+  std::vector<uint8_t> bad = chunk_;
+  storeLe<uint32_t>(&bad[kRecord], static_cast<uint32_t>(points_ + 1));
+  std::string error;
+  EXPECT_FALSE(decode(bad, &error));
+  EXPECT_NE(error.find(std::to_string(points_ + 1)), std::string::npos) << error;
+}
+
+TEST_F(DamagedChunk, ShrunkenLayerIsReportedAsCorrupt) {
+  // Moving bytes from the X/Y layer to the Z layer keeps the total but starves X/Y.
+  std::vector<uint8_t> bad = chunk_;
+  storeLe<uint32_t>(&bad[kSizesAt], loadLe<uint32_t>(&bad[kSizesAt]) - 2000);
+  storeLe<uint32_t>(&bad[kSizesAt + 4], loadLe<uint32_t>(&bad[kSizesAt + 4]) + 2000);
+  std::string error;
+  EXPECT_FALSE(decode(bad, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST_F(DamagedChunk, GarbageInTheLayersNeverReadsOutside) {
+  std::mt19937 rng(7);
+  const size_t layersAt = kSizesAt + 4 * 14;
+  for (int round = 0; round < 20; ++round) {
+    std::vector<uint8_t> bad = chunk_;
+    for (int k = 0; k < 50; ++k) {
+      bad[layersAt + rng() % (bad.size() - layersAt)] = static_cast<uint8_t>(rng());
+    }
+    std::string error;
+    decode(bad, &error);  // any outcome but a crash or a read outside is acceptable
+  }
+  SUCCEED();
+}
+
+TEST_F(DamagedChunk, ItemListThatDoesNotFitIsRejected) {
+  const std::vector<std::vector<LaszipItem>> wrong = {
+      {},
+      {{12, 8, 3}, {10, 30, 3}, {14, 3, 3}},             // point not first
+      {{10, 30, 3}, {12, 8, 3}, {14, 4, 3}},             // sizes add up to 42
+      {{10, 30, 3}, {11, 6, 3}, {12, 2, 3}, {14, 3, 3}},  // two colour items
+      {{10, 30, 5}, {12, 8, 3}, {14, 3, 3}},             // unknown version
+      {{10, 30, 3}, {8, 8, 2}, {14, 3, 3}},              // point-wise item in a layered list
+  };
+  for (const auto& items : wrong) {
+    std::string error;
+    std::vector<uint8_t> copy(chunk_);
+    EXPECT_FALSE(decodeLayeredChunk(copy.data(), copy.size(), items, kRecord, points_, out_.data(), &error));
+    EXPECT_FALSE(error.empty());
+    std::vector<uint8_t> encoded;
+    error.clear();
+    EXPECT_FALSE(encodeLayeredChunk(good_.data(), points_, items, kRecord, &encoded, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(encoded.empty());
+  }
+}
+
+TEST_F(DamagedChunk, EmptyAndSinglePointChunks) {
+  std::string error;
+  EXPECT_TRUE(decodeLayeredChunk(nullptr, 0, items_, kRecord, 0, nullptr, &error)) << error;
+  std::vector<uint8_t> encoded;
+  EXPECT_TRUE(encodeLayeredChunk(good_.data(), 0, items_, kRecord, &encoded, &error)) << error;
+  EXPECT_TRUE(encoded.empty());
+  // One point: the raw record alone is enough.
+  std::vector<uint8_t> one(good_.begin(), good_.begin() + kRecord), decoded(kRecord);
+  EXPECT_TRUE(decodeLayeredChunk(one.data(), one.size(), items_, kRecord, 1, decoded.data(), &error)) << error;
+  EXPECT_TRUE(decoded == one);
+}
+
+}  // namespace
+}  // namespace kl::las::testing
