@@ -1,0 +1,85 @@
+#pragma once
+
+// Shared helpers of the LAS/LAZ tests: sample paths, temp files, whole-file decode and
+// the laz-perf oracle (Node) run as a child process.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <algorithm>
+#include <vector>
+
+#include "cloud/las/las_reader.h"
+
+namespace kl::las::test {
+
+inline std::string sample(const std::string& name) { return std::string(KL_SAMPLES_DIR) + "/las/" + name; }
+
+inline std::string tempFile(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::path(KL_BINARY_DIR) / "las_test_tmp";
+  std::filesystem::create_directories(dir);
+  return (dir / name).string();
+}
+
+inline std::vector<uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct Decoded {
+  LasStatus status;
+  LasHeader header;
+  std::vector<uint8_t> records;
+};
+
+inline Decoded decodeFile(const std::string& path, unsigned threads = 1) {
+  Decoded d;
+  LasReader reader;
+  d.status = reader.open(path, threads);
+  if (!d.status) return d;
+  d.header = reader.header();
+  d.status = reader.readAll(&d.records);
+  return d;
+}
+
+inline Decoded decodeBytes(const std::vector<uint8_t>& bytes, const std::string& name, unsigned threads = 1) {
+  Decoded d;
+  LasReader reader;
+  d.status = reader.openMemory(bytes.data(), bytes.size(), name, threads);
+  if (!d.status) return d;
+  d.header = reader.header();
+  d.status = reader.readAll(&d.records);
+  return d;
+}
+
+// Uncompressed records of a .las file, straight from its bytes.
+inline std::vector<uint8_t> rawRecordsOfLas(const std::string& path, uint64_t count, uint16_t recordLength) {
+  const std::vector<uint8_t> f = readFile(path);
+  uint32_t offset = 0;
+  std::memcpy(&offset, f.data() + 96, 4);
+  return std::vector<uint8_t>(f.begin() + offset, f.begin() + offset + static_cast<std::ptrdiff_t>(count * recordLength));
+}
+
+// Decodes with laz-perf; false if laz-perf fails on the file.
+inline bool lazPerfDecode(const std::string& path, std::vector<uint8_t>* records) {
+  const std::string out = tempFile(std::filesystem::path(path).filename().string() + ".lazperf.raw");
+  std::remove(out.c_str());
+  const std::string cmd = "NODE_PATH='" + std::string(KL_NODE_MODULES) + "' node '" + std::string(KL_LAS_TEST_DIR) +
+                          "/lazperf_decode.js' '" + path + "' '" + out + "' > /dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return false;
+  *records = readFile(out);
+  std::remove(out.c_str());
+  return true;
+}
+
+}  // namespace kl::las::test

@@ -1,0 +1,60 @@
+// Independent decode of a LAZ file with laz-perf (WASM), for byte-for-byte comparison.
+// usage: node lazperf_decode.js IN.laz [OUT.raw] [--time]
+// Prints one JSON line: {"count","format","length","seconds"}; OUT gets the raw records.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+
+function lazPerfModule() {
+  const base = process.env.NODE_PATH
+    ? path.join(process.env.NODE_PATH.split(path.delimiter)[0], 'laz-perf')
+    : path.join(__dirname, '..', '..', 'node_modules', 'laz-perf');
+  return require(path.join(base, 'lib', 'node', 'index.js')).createLazPerf();
+}
+
+async function main() {
+  const args = process.argv.slice(2).filter((a) => a !== '--time');
+  if (args.length < 1) {
+    console.error('usage: node lazperf_decode.js IN.laz [OUT.raw] [--time]');
+    process.exit(2);
+  }
+  const input = fs.readFileSync(args[0]);
+  const lp = await lazPerfModule();
+  const filePtr = lp._malloc(input.length);
+  lp.HEAPU8.set(input, filePtr);
+  const laz = new lp.LASZip();
+  laz.open(filePtr, input.length);
+  const count = laz.getCount();
+  const length = laz.getPointLength();
+  const format = laz.getPointFormat();
+  const pointPtr = lp._malloc(length);
+  const out = args[1] ? fs.openSync(args[1], 'w') : null;
+  const batchPoints = 65536;
+  const batch = Buffer.alloc(batchPoints * length);
+  let filled = 0;
+  const start = process.hrtime.bigint();
+  for (let i = 0; i < count; i++) {
+    laz.getPoint(pointPtr);
+    if (out !== null) {
+      batch.set(lp.HEAPU8.subarray(pointPtr, pointPtr + length), filled * length);
+      if (++filled === batchPoints) {
+        fs.writeSync(out, batch, 0, filled * length);
+        filled = 0;
+      }
+    }
+  }
+  const seconds = Number(process.hrtime.bigint() - start) / 1e9;
+  if (out !== null) {
+    if (filled > 0) fs.writeSync(out, batch, 0, filled * length);
+    fs.closeSync(out);
+  }
+  laz.delete();
+  lp._free(pointPtr);
+  lp._free(filePtr);
+  console.log(JSON.stringify({ count, format, length, seconds }));
+}
+
+main().catch((e) => {
+  console.error(String(e && e.message ? e.message : e));
+  process.exit(1);
+});
