@@ -1,0 +1,115 @@
+#include "net/county_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace kl::net {
+namespace {
+
+TEST(CountyRegistry, ThreeCountyTablesShareTheSame380Keys) {
+    const auto& egib = registryRows(Registry::Egib);
+    const auto& bdot = registryRows(Registry::Bdot500);
+    const auto& gesut = registryRows(Registry::Gesut);
+    ASSERT_EQ(egib.size(), 380u);
+    ASSERT_EQ(bdot.size(), 380u);
+    ASSERT_EQ(gesut.size(), 380u);
+    for (std::size_t i = 0; i < egib.size(); ++i) {
+        EXPECT_EQ(egib[i].teryt, bdot[i].teryt);
+        EXPECT_EQ(egib[i].teryt, gesut[i].teryt);
+        if (i > 0) {
+            EXPECT_LT(egib[i - 1].teryt, egib[i].teryt);
+        }
+    }
+}
+
+TEST(CountyRegistry, CountiesPerVoivodeship) {
+    std::map<std::string, int> perVoivodeship;
+    for (const auto& row : registryRows(Registry::Egib)) ++perVoivodeship[row.teryt.substr(0, 2)];
+    const std::map<std::string, int> expected = {{"02", 30}, {"04", 23}, {"06", 24}, {"08", 14}, {"10", 24},
+                                                 {"12", 22}, {"14", 42}, {"16", 12}, {"18", 25}, {"20", 17},
+                                                 {"22", 20}, {"24", 36}, {"26", 14}, {"28", 21}, {"30", 35},
+                                                 {"32", 21}};
+    EXPECT_EQ(perVoivodeship, expected);
+    // Keys that are easy to get wrong: gaps and city counties.
+    for (const char* key : {"0265", "1431", "1465", "2479", "3263"}) {
+        const bool present = !countyServicesForTeryt(Registry::Egib, key).wfs.empty();
+        EXPECT_EQ(present, std::string(key) != "1431") << key;
+    }
+}
+
+TEST(CountyRegistry, EveryCadastralRowHasAWfsAddress) {
+    for (const auto& row : registryRows(Registry::Egib)) {
+        EXPECT_TRUE(row.wfs.rfind("https://", 0) == 0 || row.wfs.rfind("http://", 0) == 0) << row.teryt;
+    }
+}
+
+TEST(CountyRegistry, CommuneCodeFindsItsCountyInAllThree) {
+    EXPECT_EQ(egibWfsForTeryt("1465011"), "https://wms2.um.warszawa.pl/geoserver/wfs/wfs");
+    EXPECT_EQ(egibWfsForTeryt("146501"), egibWfsForTeryt("1465"));
+    for (Registry r : {Registry::Egib, Registry::Bdot500, Registry::Gesut}) {
+        const ServiceLookup l = lookupService(r, "1465011", Endpoint::Wfs);
+        EXPECT_NE(l.status, LookupStatus::NotInRegistry);
+        EXPECT_EQ(l.key, "1465");
+    }
+}
+
+TEST(CountyRegistry, ShortOrUnknownCodesFindNothing) {
+    EXPECT_EQ(egibWfsForTeryt("146"), "");
+    EXPECT_EQ(egibWfsForTeryt(""), "");
+    EXPECT_EQ(egibWfsForTeryt("9901"), "");
+    EXPECT_EQ(countyServicesForTeryt(Registry::Mpzp, "14650").wfs, "");
+    const ServiceLookup l = lookupService(Registry::Gesut, "9901", Endpoint::Wms);
+    EXPECT_EQ(l.status, LookupStatus::NotInRegistry);
+    EXPECT_EQ(l.warning, "Usluga WMS GESUT dla powiatu (TERYT 9901) - brak takiego kodu w rejestrze uslug.");
+}
+
+TEST(CountyRegistry, RowWithoutAddressIsReportedAsNotConfigured) {
+    const ServiceLookup gesut = lookupService(Registry::Gesut, "1465011", Endpoint::Wfs);
+    EXPECT_EQ(gesut.status, LookupStatus::NotConfigured);
+    EXPECT_EQ(gesut.warning, "Usluga WFS GESUT dla powiatu (TERYT 1465) nie jest skonfigurowana (brak adresu w "
+                             "rejestrze uslug).");
+    const ServiceLookup egib = lookupService(Registry::Egib, "0201", Endpoint::Wfs);
+    EXPECT_EQ(egib.status, LookupStatus::Found);
+    EXPECT_EQ(egib.warning, "");
+    EXPECT_EQ(egib.endpoints.wfs, "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/0201");
+}
+
+TEST(CommuneRegistry, IsKeyedBySixDigits) {
+    const auto& rows = registryRows(Registry::Mpzp);
+    EXPECT_GT(rows.size(), 2400u);
+    for (const auto& r : rows) ASSERT_EQ(r.teryt.size(), 6u);
+    const ServiceLookup l = lookupService(Registry::Mpzp, "1465011", Endpoint::Wms);
+    EXPECT_EQ(l.key, "146501");
+    EXPECT_EQ(l.status, LookupStatus::NotConfigured);
+    EXPECT_EQ(l.warning, "Usluga WMS MPZP dla gminy (TERYT 146501) nie jest skonfigurowana (brak adresu w rejestrze "
+                         "uslug).");
+}
+
+TEST(RegistryParser, RefusesBadRowsAndKeepsTheRest) {
+    const std::string text =
+        "# comment\r\n"
+        "# teryt\twms\twfs\n"
+        "0201\thttps://a.example/wms\thttps://a.example/wfs\r\n"
+        "0202\t\t\n"
+        "0203\n"
+        "020A\t\t\n"                              // not digits
+        "0204\tjavascript:alert(1)\t\n"           // not an http(s) address
+        "0205\t\thttps://b.example/wfs?x=1\n"     // a query belongs to the request, not the endpoint
+        "0203\t\t\n"                              // out of order
+        "0206\t\t\textra\n"
+        "\n";
+    const RegistryTable t = parseRegistry(text, 4);
+    ASSERT_EQ(t.rows.size(), 3u);
+    EXPECT_EQ(t.rows[0].wms, "https://a.example/wms");
+    EXPECT_EQ(t.rows[0].wfs, "https://a.example/wfs");
+    EXPECT_EQ(t.rows[1].teryt, "0202");
+    EXPECT_EQ(t.rows[2].teryt, "0203");
+    EXPECT_EQ(t.problems.size(), 5u);
+    EXPECT_EQ(t.problems[0], "wiersz 6: nieprawidlowy kod TERYT");
+    EXPECT_TRUE(parseRegistry("", 4).rows.empty());
+    EXPECT_TRUE(parseRegistry(std::string(5000, '\t'), 4).rows.empty());
+}
+
+}  // namespace
+}  // namespace kl::net
