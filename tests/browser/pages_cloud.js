@@ -5,19 +5,10 @@ const assert = require('assert/strict');
 const path = require('path');
 const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
 
-let srv;
-let browser;
-const records = [];
-
-async function open() {
-  const o = await h.openPage(browser, srv.base, 'cloud.html');
-  records.push(o.record);
-  return o;
-}
-
-const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
-const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
-const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');
+const S = h.suite();
+const { text, hasClass, isHidden } = h;
+const close = S.close;
+const open = () => S.open('cloud.html');
 const disabled = (page, sel) => page.$eval(sel, (e) => e.disabled);
 const count = async (page, type) => (await h.posted(page)).filter((m) => m.type === type).length;
 const bounds = (page) => page.evaluate(() => {
@@ -30,11 +21,6 @@ async function setSlider(page, value) {
     e.value = String(v);
     e.dispatchEvent(new Event('input', { bubbles: true }));
   }, value);
-}
-
-async function close(o) {
-  assert.deepEqual(o.record.pageErrors, [], 'page script errors');
-  await o.context.close();
 }
 
 const cases = [
@@ -53,14 +39,14 @@ const cases = [
     assert.equal(await text(o.page, '#originBtn'), '📍 Ustaw lokalizację');
     await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
     assert.equal(await text(o.page, '#connection'), 'Połączono z ArchiCAD ✓');
-    const before = srv.served.length;
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base), lat: 50.0614, lon: 19.9366 });
+    const before = S.srv.served.length;
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base), lat: 50.0614, lon: 19.9366 });
     assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
       [50.0614, 19.9366, 16]);
     await h.push(o.page, { type: 'init', lat: '51', lon: 17, zoom: 12 });
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16, 'text coordinates are ignored');
     await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-loaded').length > 0);
-    assert.ok(srv.served.slice(before).some((u) => u.startsWith('/wss/service/PZGIK/ORTO/WMS/StandardResolution?')));
+    assert.ok(S.srv.served.slice(before).some((u) => u.startsWith('/wss/service/PZGIK/ORTO/WMS/StandardResolution?')));
     await close(o);
   }],
 
@@ -182,7 +168,7 @@ const cases = [
 
   ['screenshot of a working cloud page', async () => {
     const o = await open();
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
     await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
     await h.push(o.page, { type: 'estimateDone', points: 12345678, sizeMB: 235.6, density: 18.5, overLimit: false });
     await o.page.click('#downloadBtn');
@@ -193,18 +179,4 @@ const cases = [
   }]
 ];
 
-(async () => {
-  srv = await h.startServer();
-  browser = await h.launchBrowser();
-  let failed = await h.runCases(cases);
-  await browser.close();
-  await srv.close();
-  const foreign = records.flatMap((r) => r.foreign);
-  const total = records.reduce((n, r) => n + r.requests.length, 0);
-  console.log(total + ' requests made by the page, ' + foreign.length + ' not to 127.0.0.1');
-  if (foreign.length > 0 || total === 0) {
-    console.log('FAIL requests left loopback: ' + foreign.join(' '));
-    failed++;
-  }
-  process.exit(failed === 0 ? 0 : 1);
-})().catch((e) => { console.error(e); process.exit(1); });
+h.main(cases, S);

@@ -10,30 +10,16 @@ const SENDING_ORDER = ['dzialki', 'budynki', 'mpzp', 'pog', 'gesut', 'bdot500', 
   'poziomice2d', 'poziomice3d'];
 const HIDDEN = ['budynkirekon', 'mosty', 'drogi', 'wodachmura'];
 
-let srv;
-let browser;
-const records = [];
-
-async function open(options) {
-  const o = await h.openPage(browser, srv.base, 'map.html', options);
-  records.push(o.record);
-  return o;
-}
+const S = h.suite();
+const { text, hasClass, isHidden } = h;
+const close = S.close;
+const barWidth = (page) => page.$eval('#progressBar', (e) => e.style.width);
+const open = (options) => S.open('map.html', options);
 
 async function openConnected(options) {
   const o = await open(options);
-  await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+  await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
   return o;
-}
-
-const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
-const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
-const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');
-const barWidth = (page) => page.$eval('#progressBar', (e) => e.style.width);
-
-async function close(o) {
-  assert.deepEqual(o.record.pageErrors, [], 'page script errors');
-  await o.context.close();
 }
 
 function haversine(lat1, lon1, lat2, lon2) {
@@ -53,11 +39,11 @@ const cases = [
     assert.equal(await text(o.page, '#versionTag'), 'build —');
     assert.equal(await text(o.page, '#status'), 'Gotowy — zaznacz warstwy i kliknij „1. Pobierz elementy”');
     assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
-    const before = srv.served.length;
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+    const before = S.srv.served.length;
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
     await o.page.selectOption('#basemap', 'orto');
     await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-loaded').length > 0);
-    const served = srv.served.slice(before);
+    const served = S.srv.served.slice(before);
     assert.ok(served.some((u) => u.startsWith('/wss/service/PZGIK/ORTO/WMS/StandardResolution?') &&
       /layers=Raster/i.test(u) && /format=image%2Fjpeg/i.test(u)), 'orthophoto tiles from the configured host');
     assert.ok(served.some((u) => u.startsWith('/cgi-bin/KrajowaIntegracjaEwidencjiGruntow?') &&
@@ -432,7 +418,7 @@ const cases = [
     const o = await open({ noWebGL: true });
     assert.deepEqual(await o.page.$$eval('#basemap option', (os) => os.map((x) => x.value)), ['orto', 'none']);
     assert.equal(await o.page.inputValue('#basemap'), 'orto');
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
     await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-pane img[src*="StandardResolution"]').length > 0);
     await close(o);
   }],
@@ -445,11 +431,11 @@ const cases = [
       assert.equal(await o.page.inputValue('#basemap'), 'orto');
     } else {
       assert.equal(await o.page.inputValue('#basemap'), 'ofm');
-      const before = srv.served.length;
-      await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(srv.base) });
+      const before = S.srv.served.length;
+      await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
       await o.page.waitForFunction(() => document.querySelector('.leaflet-gl-layer, canvas.maplibregl-canvas'));
       await o.page.waitForTimeout(300);
-      assert.ok(srv.served.slice(before).includes('/styles/liberty'));
+      assert.ok(S.srv.served.slice(before).includes('/styles/liberty'));
       await o.page.selectOption('#basemap', 'none');
       assert.equal(await o.page.$$eval('canvas.maplibregl-canvas', (c) => c.length), 0);
     }
@@ -465,9 +451,9 @@ const cases = [
     await o.page.check('#layer_mpzp');
     await o.page.check('#layer_pog');
     assert.equal(await overlayCount(), base);
-    const before = srv.served.length;
+    const before = S.srv.served.length;
     await o.page.waitForTimeout(300);
-    assert.ok(srv.served.slice(before - 40).some((u) => u.includes('/wss/ext/PlanyOgolneGmin?') &&
+    assert.ok(S.srv.served.slice(before - 40).some((u) => u.includes('/wss/ext/PlanyOgolneGmin?') &&
       /layers=strefaPlanistyczna/.test(u)));
     await o.page.click('.leaflet-control-attribution a[href^="https://"]');
     const ext = await h.waitPosted(o.page, 'openExternal');
@@ -494,18 +480,4 @@ const cases = [
   }]
 ];
 
-(async () => {
-  srv = await h.startServer();
-  browser = await h.launchBrowser();
-  let failed = await h.runCases(cases);
-  await browser.close();
-  await srv.close();
-  const foreign = records.flatMap((r) => r.foreign);
-  const total = records.reduce((n, r) => n + r.requests.length, 0);
-  console.log(total + ' requests made by the pages, ' + foreign.length + ' not to 127.0.0.1');
-  if (foreign.length > 0 || total === 0) {
-    console.log('FAIL requests left loopback: ' + foreign.join(' '));
-    failed++;
-  }
-  process.exit(failed === 0 ? 0 : 1);
-})().catch((e) => { console.error(e); process.exit(1); });
+h.main(cases, S);

@@ -191,4 +191,45 @@ async function runCases(cases) {
   return failed;
 }
 
-module.exports.runCases = runCases;
+const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
+const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
+const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');
+
+// One server and one browser for a list of cases. suite.open(name, options)
+// opens a page and keeps its request record; run() fails when a page made no
+// request at all or any request left loopback.
+function suite() {
+  const s = { srv: null, browser: null, records: [] };
+  s.open = async (name, options) => {
+    const o = await openPage(s.browser, s.srv.base, name, options);
+    s.records.push(o.record);
+    return o;
+  };
+  s.close = async (o) => {
+    require('assert/strict').deepEqual(o.record.pageErrors, [], 'page script errors');
+    await o.context.close();
+  };
+  s.run = async (cases) => {
+    s.srv = await startServer();
+    s.browser = await launchBrowser();
+    let failed = await runCases(cases);
+    await s.browser.close();
+    await s.srv.close();
+    const foreign = s.records.flatMap((r) => r.foreign);
+    const total = s.records.reduce((n, r) => n + r.requests.length, 0);
+    console.log(total + ' requests made by the pages, ' + foreign.length + ' not to 127.0.0.1');
+    if (foreign.length > 0 || total === 0) {
+      console.log('FAIL requests left loopback: ' + foreign.join(' '));
+      failed++;
+    }
+    return failed;
+  };
+  return s;
+}
+
+function main(cases, s) {
+  s.run(cases).then((failed) => process.exit(failed === 0 ? 0 : 1),
+    (e) => { console.error(e); process.exit(1); });
+}
+
+Object.assign(module.exports, { runCases, text, hasClass, isHidden, suite, main });
