@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cloud/las/las_bytes.h"
+#include "cloud/las/las_file.h"
+#include "tests/las/las_test_support.h"
+
+namespace kl::las {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+LasHeader headerOf(const Bytes& bytes) {
+  LasFile f;
+  f.openMemory(bytes.data(), bytes.size());
+  LasHeader h;
+  EXPECT_TRUE(readLasHeader(f, "x", &h).ok);
+  return h;
+}
+
+struct Fault {
+  const char* name;
+  const char* sample;
+  std::function<void(Bytes&)> damage;
+  const char* expectedCause;  // nullptr: must decode to the undamaged records
+};
+
+class DamagedFile : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(DamagedFile, FailsWithTheCauseOrRecoversTheRecords) {
+  const Fault& f = GetParam();
+  Bytes bytes = test::readFile(test::sample(f.sample));
+  ASSERT_FALSE(bytes.empty());
+  const test::Decoded original = test::decodeBytes(bytes, f.sample);
+  ASSERT_TRUE(original.status.ok) << original.status.message;
+  f.damage(bytes);
+  const std::string name = std::string("uszkodzony_") + f.name + ".laz";
+  for (unsigned threads : {1u, 2u}) {
+    const test::Decoded d = test::decodeBytes(bytes, name, threads);
+    if (f.expectedCause == nullptr) {
+      ASSERT_TRUE(d.status.ok) << d.status.message;
+      EXPECT_TRUE(d.records == original.records);
+    } else {
+      ASSERT_FALSE(d.status.ok);
+      EXPECT_NE(d.status.message.find(name), std::string::npos) << d.status.message;
+      EXPECT_NE(d.status.message.find(f.expectedCause), std::string::npos) << d.status.message;
+    }
+  }
+}
+
+void setU64(Bytes& b, size_t at, uint64_t v) { storeLe<uint64_t>(b.data() + at, v); }
+void setU32(Bytes& b, size_t at, uint32_t v) { storeLe<uint32_t>(b.data() + at, v); }
+size_t pointData(const Bytes& b) { return loadLe<uint32_t>(b.data() + 96); }
+size_t laszipPayload(const Bytes& b) {
+  const LasHeader h = headerOf(b);
+  const LasVlr* v = h.findVlr(kLaszipVlrUserId, kLaszipVlrRecordId);
+  return v != nullptr ? static_cast<size_t>(v->payloadOffset) : 0;
+}
+
+const Fault kFaults[] = {
+    {"trillion_points_laz14", "laspy__1_4_w_evlr.laz", [](Bytes& b) { setU64(b, 247, 1000000000000ull); },
+     "1000000000000"},
+    {"trillion_points_las14", "laspy__1_4_w_evlr.las", [](Bytes& b) { setU64(b, 247, 1000000000000ull); },
+     "1000000000000"},
+    {"legacy_count_too_big", "pdal__laz_autzen_trim.laz", [](Bytes& b) { setU32(b, 107, 4000000000u); },
+     "4000000000"},
+    {"table_outside_fixed_chunks", "pdal__laz_autzen_trim.laz",
+     [](Bytes& b) { setU64(b, pointData(b), b.size() + 1000); }, nullptr},
+    {"table_outside_variable_chunks", "laspy__simple.copc.laz",
+     [](Bytes& b) { setU64(b, pointData(b), b.size() + 1000); }, "tablica chunkow"},
+    {"table_never_written", "lazrs__point-time-color.laz",
+     [](Bytes& b) { setU64(b, pointData(b), pointData(b)); }, nullptr},
+    {"table_version_wrong", "pdal__laz_autzen_trim.laz",
+     [](Bytes& b) { setU32(b, loadLe<uint64_t>(b.data() + pointData(b)), 7); }, nullptr},
+    {"table_at_end_of_file", "pdal__laz_autzen_trim.laz",
+     [](Bytes& b) {
+       const uint64_t table = loadLe<uint64_t>(b.data() + pointData(b));
+       setU64(b, pointData(b), ~0ull);
+       appendLe<uint64_t>(&b, table);
+     },
+     nullptr},
+    {"truncated_chunk", "pdal__laz_autzen_trim.laz", [](Bytes& b) { b.resize(b.size() * 6 / 10); }, "chunk"},
+    {"truncated_chunk_without_table", "pdal__laz_autzen_trim.laz",
+     [](Bytes& b) {
+       setU64(b, pointData(b), pointData(b));
+       b.resize(b.size() * 6 / 10);
+     },
+     "chunk"},
+    {"truncated_layered", "laspy__append-bug.laz", [](Bytes& b) { b.resize(b.size() / 2); }, "chunk"},
+    {"vlr_past_point_data", "lazrs__point10.laz",
+     [](Bytes& b) { storeLe<uint16_t>(b.data() + 227 + 20, 60000); }, "VLR"},
+    {"evlr_past_end", "laspy__1_4_w_evlr.las",
+     [](Bytes& b) { setU64(b, loadLe<uint64_t>(b.data() + 235) + 20, 1ull << 40); }, "EVLR"},
+    {"evlr_start_past_end", "laspy__1_4_w_evlr.laz", [](Bytes& b) { setU64(b, 235, b.size() + 5); }, "EVLR"},
+    {"items_do_not_match_format", "lazrs__point-time.laz", [](Bytes& b) { b[104] = 0x80; }, "lista elementow"},
+    {"item_size_wrong", "lazrs__point-color.laz",
+     [](Bytes& b) { storeLe<uint16_t>(b.data() + laszipPayload(b) + 34 + 6 + 2, 8); }, "lista elementow"},
+    {"unknown_item_version", "lazrs__point-time-color.laz",
+     [](Bytes& b) { storeLe<uint16_t>(b.data() + laszipPayload(b) + 34 + 4, 9); }, "wersja 9"},
+    {"unknown_compressor", "lazrs__point10.laz", [](Bytes& b) { storeLe<uint16_t>(b.data() + laszipPayload(b), 5); },
+     "kompresor"},
+    {"unknown_coder", "lazrs__point10.laz", [](Bytes& b) { storeLe<uint16_t>(b.data() + laszipPayload(b) + 2, 1); },
+     "koder"},
+    {"laszip_record_missing", "lazrs__point10.laz", [](Bytes& b) { b[laszipPayload(b) - 54 + 18] ^= 1; },
+     "brak rekordu LASzip"},
+    {"other_compression_bit", "lazrs__point10.laz", [](Bytes& b) { b[104] = 0x40; }, "bit 6"},
+    {"record_shorter_than_format", "lazrs__point10.las", [](Bytes& b) { storeLe<uint16_t>(b.data() + 105, 19); },
+     "dlugosc rekordu"},
+    {"unknown_point_format", "lazrs__point10.las", [](Bytes& b) { b[104] = 11; }, "format punktow 11"},
+    {"not_las", "lazrs__point10.las", [](Bytes& b) { b[0] = 'X'; }, "LASF"},
+    {"point_data_offset_past_end", "lazrs__point10.las", [](Bytes& b) { setU32(b, 96, 1u << 30); }, "poza plikiem"},
+    {"garbage_chunk_bytes", "pdal__laz_autzen_trim.laz",
+     [](Bytes& b) {
+       std::mt19937 rng(5);
+       for (size_t i = pointData(b) + 8 + 40; i < pointData(b) + 8 + 40000; ++i) b[i] = static_cast<uint8_t>(rng());
+     },
+     "chunk 1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedFile, ::testing::ValuesIn(kFaults),
+                         [](const ::testing::TestParamInfo<Fault>& i) { return std::string(i.param.name); });
+
+TEST(DamagedFile, NegativeSamplesAreRejectedBeforeDecoding) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"laszip__broken_coder.laz", "nieznany koder LASzip 15"},
+      {"laszip__broken_compressor.laz", "nieznany kompresor LASzip 16"},
+      {"laszip__broken_type.laz", "nieznany typ elementu LASzip 22"},
+      {"laszip__broken_version.laz", "wersja 6"},
+      {"laszip__broken_size.laz", "wersja 6"},
+  };
+  for (const auto& [file, cause] : cases) {
+    const std::string path = std::string(KL_SAMPLES_DIR) + "/las/negative/" + file;
+    const test::Decoded d = test::decodeFile(path);
+    ASSERT_FALSE(d.status.ok) << file;
+    EXPECT_NE(d.status.message.find(path), std::string::npos) << d.status.message;
+    EXPECT_NE(d.status.message.find(cause), std::string::npos) << d.status.message;
+  }
+}
+
+TEST(DamagedFile, GarbageBytesAreNotALasFile) {
+  std::mt19937 rng(11);
+  for (size_t size : {0u, 10u, 300u, 5000u}) {
+    Bytes b(size);
+    for (auto& x : b) x = static_cast<uint8_t>(rng());
+    const test::Decoded d = test::decodeBytes(b, "smieci.laz");
+    EXPECT_FALSE(d.status.ok);
+    EXPECT_NE(d.status.message.find("smieci.laz"), std::string::npos);
+  }
+}
+
+TEST(DamagedFile, RandomCorruptionNeverCrashesOrHangs) {
+  // Every outcome is acceptable except a crash, a hang or records of the wrong size.
+  for (const char* file : {"lazrs__point-time-color.laz", "lazrs__extra-bytes.laz", "laspy__simple.copc.laz"}) {
+    const Bytes pristine = test::readFile(test::sample(file));
+    std::mt19937 rng(99);
+    for (int round = 0; round < 150; ++round) {
+      Bytes b = pristine;
+      const int hits = 1 + static_cast<int>(rng() % 8);
+      for (int i = 0; i < hits; ++i) b[rng() % b.size()] = static_cast<uint8_t>(rng());
+      if (round % 10 == 0) b.resize(rng() % b.size());
+      const test::Decoded d = test::decodeBytes(b, file, 1 + round % 2);
+      if (d.status.ok) {
+        EXPECT_EQ(d.records.size(), d.header.pointCount * d.header.recordLength);
+      } else {
+        EXPECT_FALSE(d.status.message.empty());
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kl::las
