@@ -55,57 +55,6 @@ void Point14Record::pack(uint8_t* p) const {
   storeLe<uint64_t>(p + 22, gpsTime);
 }
 
-void StreamingMedian5::add(int32_t x) {
-  int32_t* v = values_;
-  if (high_) {
-    if (x < v[2]) {
-      v[4] = v[3];
-      v[3] = v[2];
-      if (x < v[0]) {
-        v[2] = v[1];
-        v[1] = v[0];
-        v[0] = x;
-      } else if (x < v[1]) {
-        v[2] = v[1];
-        v[1] = x;
-      } else {
-        v[2] = x;
-      }
-    } else {
-      if (x < v[3]) {
-        v[4] = v[3];
-        v[3] = x;
-      } else {
-        v[4] = x;
-      }
-      high_ = false;
-    }
-  } else {
-    if (v[2] < x) {
-      v[0] = v[1];
-      v[1] = v[2];
-      if (v[4] < x) {
-        v[2] = v[3];
-        v[3] = v[4];
-        v[4] = x;
-      } else if (v[3] < x) {
-        v[2] = v[3];
-        v[3] = x;
-      } else {
-        v[2] = x;
-      }
-    } else {
-      if (v[1] < x) {
-        v[0] = v[1];
-        v[1] = x;
-      } else {
-        v[0] = x;
-      }
-      high_ = true;
-    }
-  }
-}
-
 Point14Context::Point14Context()
     : changedValues{ArithmeticModel(128), ArithmeticModel(128), ArithmeticModel(128), ArithmeticModel(128),
                     ArithmeticModel(128), ArithmeticModel(128), ArithmeticModel(128), ArithmeticModel(128)},

@@ -5,6 +5,7 @@
 #include "cloud/las/arithmetic_model.h"
 #include "cloud/las/integer_compressor.h"
 #include "cloud/las/layered_context.h"
+#include "cloud/las/streaming_median5.h"
 
 namespace kl::las::layered {
 
@@ -40,20 +41,6 @@ struct Point14Record {
   uint32_t flags() const {
     return (static_cast<uint32_t>(edgeOfFlightLine) << 5) | (static_cast<uint32_t>(scanDirection) << 4) | classFlags;
   }
-};
-
-class StreamingMedian5 {
- public:
-  void reset() {
-    for (auto& v : values_) v = 0;
-    high_ = true;
-  }
-  int32_t get() const { return values_[2]; }
-  void add(int32_t x);
-
- private:
-  int32_t values_[5] = {0, 0, 0, 0, 0};
-  bool high_ = true;
 };
 
 // Which of 6 return classes (and of 8 return levels) a return number / count pair belongs to.
