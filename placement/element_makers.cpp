@@ -1,0 +1,197 @@
+#include "placement/element_makers.h"
+
+#include <cctype>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "shell/platform/host_access.h"
+
+namespace kl::placement {
+namespace {
+
+constexpr int32_t kFillSolid = 0;
+constexpr int32_t kFillVector = 1;
+constexpr int32_t kInvalidIndex = 0;
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+struct FillInfo {
+    int32_t index;
+    int32_t kind;
+    std::string name;
+};
+
+// Fill patterns are looked up once per name and remembered while the add-on
+// talks to the same host.
+class FillPatterns {
+public:
+    int32_t solid() {
+        return remembered("", [](const std::vector<FillInfo>& fills) {
+            for (const auto& f : fills)
+                if (f.kind == kFillSolid) return f.index;
+            return kInvalidIndex;
+        });
+    }
+    // The first vector pattern whose name contains the wanted one, else the
+    // first vector pattern.
+    int32_t vector(std::string_view name) {
+        const std::string wanted = lower(name);
+        return remembered("vector:" + wanted, [&wanted](const std::vector<FillInfo>& fills) {
+            int32_t first = kInvalidIndex;
+            for (const auto& f : fills) {
+                if (f.kind != kFillVector) continue;
+                if (lower(f.name).find(wanted) != std::string::npos) return f.index;
+                if (first == kInvalidIndex) first = f.index;
+            }
+            return first;
+        });
+    }
+
+private:
+    int32_t remembered(const std::string& key, const std::function<int32_t(const std::vector<FillInfo>&)>& choose) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (host() != host_) {
+            cache_.clear();
+            host_ = host();
+        }
+        if (auto it = cache_.find(key); it != cache_.end()) return it->second;
+        std::vector<FillInfo> fills;
+        host()->ListAttributes(
+            KL_ATTR_FILL,
+            [](void* ctx, const KlAttribute* a) {
+                static_cast<std::vector<FillInfo>*>(ctx)->push_back({a->index, a->fillKind, a->name});
+            },
+            &fills);
+        return cache_[key] = choose(fills);
+    }
+
+    std::mutex mutex_;
+    const KlHostFunctions* host_ = nullptr;
+    std::map<std::string, int32_t> cache_;
+};
+
+FillPatterns& fillPatterns() {
+    static FillPatterns p;
+    return p;
+}
+
+// Owns a memo filled by the host and disposes it on every path.
+class Memo {
+public:
+    Memo() { std::memset(&memo_, 0, sizeof memo_); }
+    ~Memo() { host()->DisposeMemo(&memo_); }
+    Memo(const Memo&) = delete;
+    Memo& operator=(const Memo&) = delete;
+    KlMemo* get() { return &memo_; }
+
+private:
+    KlMemo memo_;
+};
+
+// Starts from the host's defaults for the type, lets set() fill the record,
+// allocates the memo for the given rings (and text) and creates the element.
+KlErr create(int32_t type, const std::function<void(KlElement&)>& set, const std::vector<Points>& rings,
+             std::string_view text = {}) {
+    KlElement e;
+    std::memset(&e, 0, sizeof e);
+    e.type = type;
+    Memo memo;
+    KlErr err = host()->GetElementDefaults(&e, memo.get());
+    if (err != KL_NOERROR) return err;
+    set(e);
+    KlMemoSizes sizes{};
+    for (const auto& r : rings) sizes.nCoords += static_cast<int32_t>(r.size());
+    sizes.nRings = static_cast<int32_t>(rings.size());
+    sizes.textBytes = text.size();
+    err = host()->MemoAllocate(memo.get(), &sizes);
+    if (err != KL_NOERROR) return err;
+    int32_t at = 0;
+    for (size_t i = 0; i < rings.size(); ++i) {
+        for (const auto& p : rings[i]) memo.get()->coords[at++] = {p.x, p.y};
+        memo.get()->ringEnds[i] = at;
+    }
+    if (!text.empty()) {
+        std::memcpy(memo.get()->text, text.data(), text.size());
+        memo.get()->text[text.size()] = '\0';
+    }
+    return host()->CreateElement(&e, memo.get());
+}
+
+KlErr makeHatch(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen, int32_t fillIndex,
+                Rgb colour) {
+    if (outer.size() < 3) return KL_NOERROR;
+    std::vector<Points> rings;
+    rings.reserve(holes.size() + 1);
+    rings.push_back(closedRing(outer));
+    for (const auto& h : holes) rings.push_back(closedRing(h));
+    return create(
+        KL_ELEM_HATCH,
+        [&](KlElement& e) {
+            e.layer = layer;
+            e.pen = pen;
+            e.fillIndex = fillIndex;
+            e.fillPen = pen;
+            e.backgroundPen = 0;
+            if (colour.set()) {
+                e.hasFillColour = 1;
+                e.fillRed = colour.r / 255.0;
+                e.fillGreen = colour.g / 255.0;
+                e.fillBlue = colour.b / 255.0;
+            }
+        },
+        rings);
+}
+
+}  // namespace
+
+Points closedRing(Points ring) {
+    if (!ring.empty() && (ring.back().x != ring.front().x || ring.back().y != ring.front().y)) ring.push_back(ring.front());
+    return ring;
+}
+
+KlErr makePolyline(const Points& points, int32_t layer, int32_t pen) {
+    if (points.size() < 2) return KL_NOERROR;
+    return create(
+        KL_ELEM_POLYLINE,
+        [&](KlElement& e) {
+            e.layer = layer;
+            e.pen = pen;
+        },
+        {points});
+}
+
+KlErr makeSolidFill(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen, Rgb colour) {
+    if (outer.size() < 3) return KL_NOERROR;
+    return makeHatch(outer, holes, layer, pen, fillPatterns().solid(), colour);
+}
+
+KlErr makeNamedHatch(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen,
+                     std::string_view patternName, Rgb colour) {
+    if (outer.size() < 3) return KL_NOERROR;
+    return makeHatch(outer, holes, layer, pen, fillPatterns().vector(patternName), colour);
+}
+
+KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_t pen, double size, double angle) {
+    if (text.empty()) return KL_NOERROR;
+    return create(
+        KL_ELEM_TEXT,
+        [&](KlElement& e) {
+            e.layer = layer;
+            e.pen = pen;
+            e.textLoc = {anchor.x, anchor.y};
+            e.textSizeMm = size;
+            if (!std::isnan(angle)) e.textAngleRad = angle;
+            e.textAnchor = 4;
+            e.textFlags = 3;
+        },
+        {}, text);
+}
+
+}  // namespace kl::placement

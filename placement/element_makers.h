@@ -1,0 +1,33 @@
+#pragma once
+// The 2D elements of an import, created through the host on the main thread
+// inside the import's undo step. Each maker returns the host's error code; a
+// shape with too few points creates nothing and returns 0.
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+#include "geodata/geometry.h"
+#include "host/sdk/kl_host_api.h"
+
+namespace kl::placement {
+
+using Points = std::vector<geo::Point2d>;
+
+struct Rgb {
+    int r = -1, g = -1, b = -1;  // a negative component means no colour override
+    bool set() const { return r >= 0 && g >= 0 && b >= 0; }
+};
+
+KlErr makePolyline(const Points& points, int32_t layer, int32_t pen);
+KlErr makeSolidFill(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen, Rgb colour);
+KlErr makeNamedHatch(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen,
+                     std::string_view patternName, Rgb colour);
+// angle NaN keeps the host's default angle.
+KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_t pen, double size,
+               double angle = std::numeric_limits<double>::quiet_NaN());
+
+// A ring whose last point differs from its first gets the first appended.
+Points closedRing(Points ring);
+
+}  // namespace kl::placement

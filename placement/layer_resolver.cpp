@@ -1,0 +1,56 @@
+#include "placement/layer_resolver.h"
+
+#include <cstring>
+#include <string>
+
+#include "shell/platform/host_access.h"
+
+namespace kl::placement {
+namespace {
+
+// At most 255 bytes, cut on a UTF-8 character boundary.
+std::string hostName(std::string_view name) {
+    if (name.size() <= KL_NAME_MAX) return std::string(name);
+    size_t n = KL_NAME_MAX;
+    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+    return std::string(name.substr(0, n));
+}
+
+}  // namespace
+
+int32_t findOrCreateLayer(std::string_view wanted) {
+    // A name longer than the host allows is found again under the shortened
+    // name it was created with, so repeated imports reuse one layer.
+    const std::string name = hostName(wanted);
+    struct Search {
+        std::string_view name;
+        int32_t found = kInvalidLayer;
+    } search{name};
+    host()->ListAttributes(
+        KL_ATTR_LAYER,
+        [](void* ctx, const KlAttribute* a) {
+            auto* s = static_cast<Search*>(ctx);
+            if (s->found == kInvalidLayer && s->name == std::string_view(a->name)) s->found = a->index;
+        },
+        &search);
+    if (search.found != kInvalidLayer) return search.found;
+
+    KlAttribute attr;
+    std::memset(&attr, 0, sizeof attr);
+    attr.type = KL_ATTR_LAYER;
+    std::memcpy(attr.name, name.data(), name.size());
+    if (host()->CreateAttribute(&attr) != KL_NOERROR) return kInvalidLayer;
+    return attr.index;
+}
+
+int32_t LayerResolver::layerForType(geo::DataType type) {
+    if (auto it = cache_.find(type); it != cache_.end()) return it->second;
+    std::string name;
+    if (auto it = settings_.layers.find(type); it != settings_.layers.end()) name = it->second;
+    if (name.empty()) name = std::string(settings::defaultLayerName(type));
+    const int32_t index = findOrCreateLayer(name);
+    if (index != kInvalidLayer) cache_[type] = index;
+    return index;
+}
+
+}  // namespace kl::placement

@@ -1,0 +1,5 @@
+#include "tests/placement/host_binding.h"
+
+#include "shell/platform/host_access.h"
+
+void bindAddonToHost(const KlHostFunctions* table) { kl::setHost(table); }

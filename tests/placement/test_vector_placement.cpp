@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/core/workbench.h"
+#include "placement/vector_placement.h"
+#include "tests/placement/host_binding.h"
+
+using namespace kl;
+using geo::DataType;
+using geo::GisFeature;
+
+namespace {
+
+geo::Polygon square(double x, double y, double size, bool closed = true) {
+    geo::Polygon p;
+    p.exterior = {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}};
+    if (closed) p.exterior.push_back({x, y});
+    return p;
+}
+
+class VectorPlacement : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wb_ = std::make_unique<host::Workbench>();
+        bindAddonToHost(&host::Workbench::hostTable());
+        settings_ = settings::defaultSettings();
+    }
+    void TearDown() override {
+        bindAddonToHost(nullptr);
+        wb_.reset();
+    }
+
+    // Runs the placement inside one undo step, as the import does.
+    placement::PlaceResult place(const std::vector<GisFeature>& features,
+                                 placement::PlacementTransform t = {500000, 250000, 0, 0, 0}) {
+        struct Ctx {
+            const std::vector<GisFeature>* f;
+            placement::PlacementTransform t;
+            settings::Settings* s;
+            placement::PlaceResult r;
+        } ctx{&features, t, &settings_, {}};
+        wb_->undoableCommand(
+            "Import GIS",
+            [](void* c) -> KlErr {
+                auto* x = static_cast<Ctx*>(c);
+                placement::LayerResolver layers(*x->s);
+                x->r = placement::placeVectorFeatures(*x->f, x->t, layers);
+                return x->r.error.empty() ? KL_NOERROR : KL_ERR_GENERAL;
+            },
+            &ctx);
+        return ctx.r;
+    }
+
+    std::vector<const host::ElementRecord*> elements(int32_t type) const {
+        std::vector<const host::ElementRecord*> out;
+        for (const auto& [seq, rec] : wb_->project().elements().all())
+            if (rec->element.type == type) out.push_back(rec.get());
+        return out;
+    }
+
+    std::string layerName(int32_t index) const {
+        std::string name;
+        struct Ctx {
+            int32_t index;
+            std::string* name;
+        } ctx{index, &name};
+        host::Workbench::hostTable().ListAttributes(
+            KL_ATTR_LAYER,
+            [](void* c, const KlAttribute* a) {
+                auto* x = static_cast<Ctx*>(c);
+                if (a->index == x->index) *x->name = a->name;
+            },
+            &ctx);
+        return name;
+    }
+
+    std::unique_ptr<host::Workbench> wb_;
+    settings::Settings settings_;
+};
+
+}  // namespace
+
+TEST_F(VectorPlacement, EmptyListPlacesNothing) {
+    const auto r = place({});
+    EXPECT_TRUE(r.counts.empty());
+    EXPECT_FALSE(r.hasExtent);
+    EXPECT_TRUE(r.error.empty());
+}
+
+TEST_F(VectorPlacement, ParcelGetsClosedOutlinesAndItsNumber) {
+    GisFeature parcel;
+    parcel.type = DataType::Parcels;
+    auto poly = square(500010, 250020, 10, /*closed=*/false);
+    poly.holes.push_back({{500012, 250022}, {500014, 250022}, {500014, 250024}, {500012, 250022}});
+    parcel.polygons.push_back(poly);
+    parcel.point = {500015, 250025};
+    parcel.hasPoint = true;
+    parcel.attributes = {{"NUMER_DZIALKI", "141201_1.0001.123/4"}};
+    const auto r = place({parcel});
+    ASSERT_TRUE(r.error.empty()) << r.error;
+    EXPECT_EQ(r.counts.at("dzialki"), 1);
+
+    const auto lines = elements(KL_ELEM_POLYLINE);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]->coords.size(), 5u);  // the open ring got its first point appended
+    EXPECT_EQ(lines[1]->coords.size(), 4u);  // the closed hole was not doubled
+    EXPECT_DOUBLE_EQ(lines[0]->coords[0].x, 10);
+    EXPECT_DOUBLE_EQ(lines[0]->coords[0].y, 20);
+    EXPECT_EQ(lines[0]->element.pen, 10);
+    EXPECT_EQ(layerName(lines[0]->element.layer), "GIS_DZIALKI");
+
+    const auto texts = elements(KL_ELEM_TEXT);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0]->text, "123/4");
+    EXPECT_DOUBLE_EQ(texts[0]->element.textLoc.x, 15);
+    EXPECT_DOUBLE_EQ(texts[0]->element.textSizeMm, 1.5);
+
+    ASSERT_TRUE(r.hasExtent);
+    EXPECT_DOUBLE_EQ(r.minX, 10);
+    EXPECT_DOUBLE_EQ(r.maxY, 30);
+    EXPECT_EQ(wb_->project().memos().live(), 0u);
+}
+
+TEST_F(VectorPlacement, ParcelWithoutLabelPointStillCounts) {
+    GisFeature parcel;
+    parcel.type = DataType::Parcels;
+    parcel.polygons.push_back(square(500000, 250000, 5));
+    parcel.attributes = {{"numer", "7"}};
+    const auto r = place({parcel});
+    EXPECT_EQ(r.counts.at("dzialki"), 1);
+    EXPECT_TRUE(elements(KL_ELEM_TEXT).empty());
+}
+
+TEST_F(VectorPlacement, BuildingsAreSolidFillsWithHoles) {
+    GisFeature b;
+    b.type = DataType::Buildings;
+    auto poly = square(500000, 250000, 20);
+    poly.holes.push_back({{500005, 250005}, {500006, 250005}, {500006, 250006}});
+    b.polygons.push_back(poly);
+    const auto r = place({b});
+    EXPECT_EQ(r.counts.at("budynki"), 1);
+    const auto fills = elements(KL_ELEM_HATCH);
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0]->ringEnds, (std::vector<int32_t>{5, 9}));
+    EXPECT_EQ(fills[0]->element.pen, 6);
+    EXPECT_EQ(fills[0]->element.hasFillColour, 0);
+    EXPECT_NE(fills[0]->element.fillIndex, 0);
+}
+
+TEST_F(VectorPlacement, UtilitiesDrawOnlyLinesAndOthersOnlyCount) {
+    GisFeature pipe;
+    pipe.type = DataType::UtilityNetworks;
+    pipe.lines.push_back({{500000, 250000}, {500010, 250000}, {500010, 250010}});
+    GisFeature polygonOnly;
+    polygonOnly.type = DataType::UtilityNetworks;
+    polygonOnly.polygons.push_back(square(500000, 250000, 3));
+    GisFeature topo;
+    topo.type = DataType::TopographicObjects;
+    topo.lines.push_back({{500000, 250000}, {500001, 250001}});
+    const auto r = place({pipe, polygonOnly, topo});
+    EXPECT_EQ(r.counts.at("gesut"), 2);
+    EXPECT_EQ(r.counts.at("bdot500"), 1);
+    const auto lines = elements(KL_ELEM_POLYLINE);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]->coords.size(), 3u);  // open line stays open
+    EXPECT_EQ(lines[0]->element.pen, 5);
+}
+
+TEST_F(VectorPlacement, TypesSharingALayerNameShareTheLayer) {
+    settings_.layers[DataType::Buildings] = "GIS_WSPOLNA";
+    settings_.layers[DataType::Parcels] = "GIS_WSPOLNA";
+    GisFeature a;
+    a.type = DataType::Parcels;
+    a.polygons.push_back(square(500000, 250000, 3));
+    GisFeature b;
+    b.type = DataType::Buildings;
+    b.polygons.push_back(square(500005, 250000, 3));
+    place({a, b});
+    const auto lines = elements(KL_ELEM_POLYLINE);
+    const auto fills = elements(KL_ELEM_HATCH);
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(lines[0]->element.layer, fills[0]->element.layer);
+    EXPECT_EQ(layerName(lines[0]->element.layer), "GIS_WSPOLNA");
+}
+
+TEST_F(VectorPlacement, GeneralPlanSymbologyAndLabels) {
+    GisFeature zone;
+    zone.type = DataType::GeneralPlans;
+    zone.polygons.push_back(square(500000, 250000, 50));
+    zone.point = {500025, 250025};
+    zone.hasPoint = true;
+    zone.attributes = {{"symbol", "SW"}, {"oznaczenie", "1SW"}};
+    GisFeature downtown;
+    downtown.type = DataType::GeneralPlans;
+    auto poly = square(500100, 250000, 50);
+    poly.holes.push_back({{500110, 250010}, {500120, 250010}, {500120, 250020}});
+    downtown.polygons.push_back(poly);
+    downtown.point = {500125, 250025};
+    downtown.hasPoint = true;
+    downtown.attributes = {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", "SR"}};
+    GisFeature local;
+    local.type = DataType::ZoningPlans;
+    local.polygons.push_back(square(500200, 250000, 50));
+    local.attributes = {{"symbol", "SW"}};
+    const auto r = place({zone, downtown, local});
+    EXPECT_EQ(r.counts.at("pog"), 2);
+    EXPECT_EQ(r.counts.at("mpzp"), 1);
+
+    const auto fills = elements(KL_ELEM_HATCH);
+    ASSERT_EQ(fills.size(), 2u);
+    EXPECT_EQ(fills[0]->element.hasFillColour, 1);
+    EXPECT_NEAR(fills[0]->element.fillRed, 140 / 255.0, 1e-12);
+    EXPECT_EQ(fills[0]->element.pen, 32);
+    EXPECT_EQ(fills[1]->element.hasFillColour, 0);  // a local plan never gets a colour
+    EXPECT_EQ(fills[1]->element.pen, 30);
+
+    const auto outlines = elements(KL_ELEM_POLYLINE);
+    ASSERT_EQ(outlines.size(), 1u);  // downtown: outer ring only
+    EXPECT_EQ(outlines[0]->element.pen, 8);
+    EXPECT_EQ(outlines[0]->coords.size(), 5u);
+
+    const auto texts = elements(KL_ELEM_TEXT);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0]->text, "1SW");
+    EXPECT_EQ(texts[1]->text, "SR");
+    EXPECT_EQ(texts[1]->element.pen, 32);
+    EXPECT_DOUBLE_EQ(texts[1]->element.textSizeMm, 2.5);
+}
+
+TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
+    GisFeature a;
+    a.type = DataType::Parcels;
+    a.polygons.push_back(square(500000, 250000, 3));
+    GisFeature b = a;
+    b.polygons[0] = square(500010, 250000, 3);
+    wb_->faults().arm({"CreateElement", 1, KL_ERR_GENERAL, false, 0});
+    const auto r = place({a, b});
+    EXPECT_EQ(r.skipped, 1);
+    EXPECT_EQ(r.counts.at("dzialki"), 1);
+    EXPECT_EQ(elements(KL_ELEM_POLYLINE).size(), 1u);
+    EXPECT_EQ(wb_->project().memos().live(), 0u);
+}
+
+TEST_F(VectorPlacement, MissingLayerRollsTheWholeImportBack) {
+    GisFeature a;
+    a.type = DataType::Parcels;
+    a.polygons.push_back(square(500000, 250000, 3));
+    GisFeature b;
+    b.type = DataType::Buildings;
+    b.polygons.push_back(square(500010, 250000, 3));
+    const std::string before = wb_->project().serialise();
+    wb_->faults().arm({"CreateAttribute", 2, KL_ERR_GENERAL, false, 0});
+    const auto r = place({a, b});
+    EXPECT_EQ(r.error, "Nie mozna utworzyc/odnalezc warstwy dla typu: budynki");
+    EXPECT_EQ(wb_->project().serialise(), before);
+}
+
+TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
+    int32_t vertical = 0, diagonal = 0;
+    struct Ctx {
+        int32_t *v, *d;
+    } ctx{&vertical, &diagonal};
+    wb_->undoableCommand(
+        "fills",
+        [](void* c) -> KlErr {
+            auto* x = static_cast<Ctx*>(c);
+            KlAttribute a{};
+            a.type = KL_ATTR_FILL;
+            a.fillKind = 1;
+            std::strcpy(a.name, "Kreski 45");
+            if (KlErr e = host::Workbench::hostTable().CreateAttribute(&a)) return e;
+            std::strcpy(a.name, "Kreskowanie PIONOWE");
+            if (KlErr e = host::Workbench::hostTable().CreateAttribute(&a)) return e;
+            *x->v = a.index;
+            return KL_NOERROR;
+        },
+        &ctx);
+    ASSERT_NE(vertical, 0);
+    // A name no pattern contains falls back to the first vector pattern.
+    host::Workbench::hostTable().ListAttributes(
+        KL_ATTR_FILL,
+        [](void* c, const KlAttribute* a) {
+            auto* first = static_cast<int32_t*>(c);
+            if (*first == 0 && a->fillKind == 1) *first = a->index;
+        },
+        &diagonal);
+    GisFeature infill;
+    infill.type = DataType::GeneralPlans;
+    infill.polygons.push_back(square(500000, 250000, 10));
+    infill.attributes = {{"_typ", "ObszarUzupelnieniaZabudowy"}, {"symbol", "SW"}};
+    GisFeature social = infill;
+    social.attributes["_typ"] = "ObszarStandardowDostepnosciInfrastrukturySpolecznej";
+    const auto r = place({infill, social});
+    EXPECT_EQ(r.counts.at("pog"), 2);
+    const auto fills = elements(KL_ELEM_HATCH);
+    ASSERT_EQ(fills.size(), 2u);
+    EXPECT_EQ(fills[0]->element.fillIndex, vertical);
+    EXPECT_EQ(fills[1]->element.fillIndex, diagonal);  
+    for (const auto* f : fills) {
+        EXPECT_EQ(f->element.pen, 8);
+        EXPECT_EQ(f->element.fillPen, 8);
+        EXPECT_EQ(f->element.backgroundPen, 0);
+        EXPECT_NEAR(f->element.fillRed, 90 / 255.0, 1e-12);
+    }
+}
