@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -167,17 +168,20 @@ struct SiteBuilder {
         buildings.features.push_back(std::move(f));
     }
 
-    void addConnection(DemoLayer& net, const char* prefix, const char* kindText, double s, const Lot& lot,
-                       double mainOffset, double reachT, const char* material, const char* diameter) {
-        Xy from = at(s, lot.streetV + mainOffset);
-        Xy to = lot.map(s, reachT);
+    static void addPipe(DemoLayer& net, const char* prefix, const char* kindText, const char* function, Xy from, Xy to,
+                        const char* material, const char* diameter) {
         net.features.push_back(lineFeature(
             {from, to}, {{"ID_PRZEWODU", std::string(prefix) + formatInt(static_cast<long long>(net.features.size() + 1))},
                          {"RODZAJ_SIECI", kindText},
-                         {"FUNKCJA", "przylacze"},
+                         {"FUNKCJA", function},
                          {"MATERIAL", material},
                          {"SREDNICA", diameter},
                          {"STATUS", "istniejacy"}}));
+    }
+
+    void addConnection(DemoLayer& net, const char* prefix, const char* kindText, double s, const Lot& lot,
+                       double mainOffset, double reachT, const char* material, const char* diameter) {
+        addPipe(net, prefix, kindText, "przylacze", at(s, lot.streetV + mainOffset), lot.map(s, reachT), material, diameter);
     }
 
     void buildOnLot(const Lot& lot, const std::string& number, bool tenementBlock) {
@@ -292,15 +296,7 @@ struct SiteBuilder {
 
     void addMains(DemoLayer& net, const char* prefix, const char* kindText, double offset, const char* material,
                   const char* diameter) {
-        auto add = [&](Xy a, Xy b) {
-            net.features.push_back(lineFeature(
-                {a, b}, {{"ID_PRZEWODU", std::string(prefix) + formatInt(static_cast<long long>(net.features.size() + 1))},
-                         {"RODZAJ_SIECI", kindText},
-                         {"FUNKCJA", "rozdzielczy"},
-                         {"MATERIAL", material},
-                         {"SREDNICA", diameter},
-                         {"STATUS", "istniejacy"}}));
-        };
+        auto add = [&](Xy a, Xy b) { addPipe(net, prefix, kindText, "rozdzielczy", a, b, material, diameter); };
         for (double v : kRoads)
             for (size_t i = 0; i + 1 < kAvenues.size(); ++i) add(at(kAvenues[i], v + offset), at(kAvenues[i + 1], v + offset));
         for (double u : kAvenues)
@@ -400,7 +396,9 @@ DemoArea DemoArea::generate(const std::string& samplesDir) {
 }
 
 const DemoArea& DemoArea::instance() {
-    static const DemoArea area = generate(KL_SAMPLES_DIR);
+    // The build's samples folder, unless the environment names another one.
+    const char* override = std::getenv("KL_SAMPLES_DIR");
+    static const DemoArea area = generate(override && *override ? override : KL_SAMPLES_DIR);
     return area;
 }
 

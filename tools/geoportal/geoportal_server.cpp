@@ -154,6 +154,7 @@ struct GeoportalServer::Impl {
         for (const auto& route : routes) {
             if (!std::regex_match(request.path, route.pattern)) continue;
             const ServiceFamily& family = *route.family;
+            if (family.handler) return family.handler(request);
             std::string service = toLower(request.param("service"));
             const std::string op = toLower(request.param("request"));
             if (service.empty()) {

@@ -5,8 +5,10 @@
 // the catalogue, so a new endpoint is one new file and one line.
 
 #include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/service_request.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,9 @@ struct ServiceFamily {
     std::string namespaceUri = "http://mapserver.gis.umn.edu/mapserver";
     std::vector<WfsLayer> wfsLayers;  // empty: the family speaks no WFS
     std::vector<WmsLayer> wmsLayers;  // empty: the family speaks no WMS
+    // Endpoints that are not OGC services (file downloads, sheet indexes as
+    // files): when set, it answers every request on the family's paths.
+    std::function<Reply(const ServiceRequest&)> handler;
 };
 
 // The families, one per file under families/.
