@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 
 namespace kl::net {
 namespace {
@@ -98,12 +102,25 @@ RegistryTable parseRegistry(std::string_view text, std::size_t keyDigits) {
     return table;
 }
 
+RegistryTable loadRegistryTable(Registry registry, const std::string& overlayDir) {
+    if (!overlayDir.empty()) {
+        std::ifstream in(std::filesystem::path(overlayDir) / std::string(registryFileName(registry)), std::ios::binary);
+        if (in) {
+            std::stringstream text;
+            text << in.rdbuf();
+            return parseRegistry(text.str(), keyLength(registry));
+        }
+    }
+    return parseRegistry(registryFileText(registry), keyLength(registry));
+}
+
 const std::vector<CountyService>& registryRows(Registry registry) {
     static std::once_flag once;
     static std::array<std::vector<CountyService>, 4> tables;
     std::call_once(once, [] {
+        const char* overlay = std::getenv("KL_REGISTRY_DIR");
         for (Registry r : {Registry::Egib, Registry::Bdot500, Registry::Gesut, Registry::Mpzp}) {
-            RegistryTable t = parseRegistry(registryFileText(r), keyLength(r));
+            RegistryTable t = loadRegistryTable(r, overlay ? overlay : "");
             for (const auto& p : t.problems)
                 kl::platform::appendDiagLine(kDiagFile, std::string(registryFileName(r)) + " " + p);
             tables[static_cast<std::size_t>(r)] = std::move(t.rows);

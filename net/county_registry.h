@@ -30,7 +30,13 @@ struct RegistryTable {
 // repeated key or an endpoint that is not an http(s) URL are refused.
 RegistryTable parseRegistry(std::string_view text, std::size_t keyDigits);
 
-// The compiled-in registry, parsed on first use.
+// A registry table: the file of that name in overlayDir when there is one
+// (a deployment's own addresses, or a demo's loopback ones), else the
+// compiled-in file.
+RegistryTable loadRegistryTable(Registry registry, const std::string& overlayDir);
+
+// The registry in use, loaded on first use (overlay folder from the
+// environment variable KL_REGISTRY_DIR).
 const std::vector<CountyService>& registryRows(Registry registry);
 
 // WFS endpoint of the county of a TERYT code (first four characters).

@@ -1,7 +1,10 @@
 #include "net/county_registry.h"
 
+#include "tests/net/fault_server.h"
+
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 
 namespace kl::net {
@@ -109,6 +112,27 @@ TEST(RegistryParser, RefusesBadRowsAndKeepsTheRest) {
     EXPECT_EQ(t.problems[0], "wiersz 6: nieprawidlowy kod TERYT");
     EXPECT_TRUE(parseRegistry("", 4).rows.empty());
     EXPECT_TRUE(parseRegistry(std::string(5000, '\t'), 4).rows.empty());
+}
+
+}  // namespace
+}  // namespace kl::net
+
+namespace kl::net {
+namespace {
+
+TEST(RegistryOverlay, FileInTheOverlayFolderReplacesTheBuiltInOne) {
+    kl::test::TempCacheHome scratch;  // a fresh folder
+    {
+        std::ofstream out(scratch.dir() + "/gesut.tsv");
+        out << "# demo\n0201\thttp://127.0.0.1:1/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201\t"
+               "http://127.0.0.1:1/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201\n";
+    }
+    const RegistryTable gesut = loadRegistryTable(Registry::Gesut, scratch.dir());
+    ASSERT_EQ(gesut.rows.size(), 1u);
+    EXPECT_EQ(gesut.rows[0].teryt, "0201");
+    // Registries without a file there stay the built-in ones.
+    EXPECT_EQ(loadRegistryTable(Registry::Egib, scratch.dir()).rows.size(), 380u);
+    EXPECT_EQ(loadRegistryTable(Registry::Gesut, "").rows.size(), 380u);
 }
 
 }  // namespace
