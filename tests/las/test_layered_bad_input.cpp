@@ -14,7 +14,7 @@ namespace {
 class DamagedChunk : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::vector<uint8_t> file = readBytes(samplePath("laspy__append-bug.laz"));
+    const std::vector<uint8_t> file = readFile(sample("laspy__append-bug.laz"));
     LayeredLaz laz;
     std::string error;
     ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;

@@ -28,9 +28,9 @@ Decoded roundTrip(const std::vector<uint8_t>& records, uint8_t format, uint16_t 
   LayeredLaz laz;
   EXPECT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
   EXPECT_TRUE(decodeLayered(file, laz, &d.ours, &error)) << error;
-  const std::string path = std::string(KL_BINARY_DIR) + "/layered_roundtrip_" + tag + ".laz";
-  writeBytes(path, file);
-  d.oracleRan = oracleDecode(path, "roundtrip_" + tag, &d.oracle);
+  const std::string path = test::tempFile("layered_roundtrip_" + tag + ".laz");
+  writeFile(path, file);
+  d.oracleRan = test::lazPerfDecode(path, &d.oracle);
   return d;
 }
 
@@ -56,7 +56,7 @@ TEST_P(LayeredLasRoundTrip, OracleReadsWhatWeWrite) {
   uint8_t format = 0;
   uint16_t recordLength = 0;
   std::vector<uint8_t> records;
-  ASSERT_TRUE(readLasRecords(samplePath(c.file), &format, &recordLength, &records));
+  ASSERT_TRUE(readLasRecords(sample(c.file), &format, &recordLength, &records));
   ASSERT_EQ(format, c.format);
   ASSERT_EQ(recordLength, c.recordLength);
   expectRoundTrip(records, format, recordLength, c.chunkSize, c.file);
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, LayeredLasRoundTrip,
                          });
 
 TEST(LayeredRoundTrip, Format8WithExtraBytesFromADecodedSample) {
-  const std::vector<uint8_t> file = readBytes(samplePath("laspy__append-bug.laz"));
+  const std::vector<uint8_t> file = readFile(sample("laspy__append-bug.laz"));
   LayeredLaz laz;
   std::string error;
   ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;

@@ -1,13 +1,10 @@
 #pragma once
 
 // Test scaffolding for the layered codec: a minimal LAZ container (header, LASzip record,
-// chunk table) around decodeLayeredChunk / encodeLayeredChunk, and the laz-perf oracle.
+// chunk table) around decodeLayeredChunk / encodeLayeredChunk, with full control of the
+// chunks (variable counts, single points, items the writer does not produce).
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,20 +14,13 @@
 #include "cloud/las/las_bytes.h"
 #include "cloud/las/laszip_vlr.h"
 #include "cloud/las/layered_codec.h"
+#include "tests/las/las_test_support.h"
 
 namespace kl::las::testing {
 
-inline std::vector<uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string samplePath(const std::string& name) { return std::string(KL_SAMPLES_DIR) + "/las/" + name; }
+using test::readFile;
+using test::sample;
+using test::writeFile;
 
 struct LayeredChunk {
   uint64_t offset = 0;
@@ -201,18 +191,6 @@ inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointForm
   return true;
 }
 
-// Raw records of a file decoded by laz-perf (Node), or false if the oracle fails on it.
-inline bool oracleDecode(const std::string& lazPath, const std::string& tag, std::vector<uint8_t>* records) {
-  const std::string out = std::string(KL_BINARY_DIR) + "/layered_oracle_" + tag + ".raw";
-  std::remove(out.c_str());
-  const std::string command = "NODE_PATH='" + std::string(KL_SOURCE_DIR) + "/node_modules' node '" +
-                              std::string(KL_SOURCE_DIR) + "/tests/las/layered_oracle_dump.js' '" + lazPath + "' '" +
-                              out + "' > /dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return false;
-  *records = readBytes(out);
-  return true;
-}
-
 }  // namespace kl::las::testing
 
 namespace kl::las::testing {
@@ -220,7 +198,7 @@ namespace kl::las::testing {
 // Records of an uncompressed LAS file.
 inline bool readLasRecords(const std::string& path, uint8_t* format, uint16_t* recordLength,
                            std::vector<uint8_t>* records) {
-  const std::vector<uint8_t> f = readBytes(path);
+  const std::vector<uint8_t> f = readFile(path);
   if (f.size() < 227) return false;
   const uint32_t offset = loadLe<uint32_t>(&f[96]);
   *format = f[104] & 0x3F;

@@ -18,7 +18,7 @@ constexpr uint16_t kCore = 38;  // point 30 + colour and near infrared 8
 class FullWaveSample : public ::testing::Test {
  protected:
   void SetUp() override {
-    file_ = readBytes(samplePath("laspy__fullwave.laz"));
+    file_ = readFile(sample("laspy__fullwave.laz"));
     std::string error;
     ASSERT_TRUE(parseLayeredLaz(file_, &laz_, &error)) << error;
     ASSERT_EQ(laz_.pointFormat, 10);
@@ -51,10 +51,10 @@ TEST_F(FullWaveSample, PointAndColourLayersMatchTheOracle) {
     counts.push_back(static_cast<uint32_t>(c.points));
   }
   const std::vector<LaszipItem> items{{10, 30, 3}, {12, 8, 3}};
-  const std::string path = std::string(KL_BINARY_DIR) + "/layered_fullwave_core.laz";
-  writeBytes(path, assembleLayeredLaz(8, kCore, items, laz_.info.chunkSize, false, chunks, counts));
+  const std::string path = test::tempFile("layered_fullwave_core.laz");
+  writeFile(path, assembleLayeredLaz(8, kCore, items, laz_.info.chunkSize, false, chunks, counts));
   std::vector<uint8_t> expected;
-  ASSERT_TRUE(oracleDecode(path, "fullwave_core", &expected));
+  ASSERT_TRUE(test::lazPerfDecode(path, &expected));
   ASSERT_EQ(expected.size(), laz_.pointCount * kCore);
   for (uint64_t i = 0; i < laz_.pointCount; ++i) {
     ASSERT_TRUE(std::equal(expected.begin() + static_cast<std::ptrdiff_t>(i * kCore),
