@@ -2,8 +2,6 @@
 // workbench page on loopback and prints its address.
 #include <pthread.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,10 +10,9 @@
 #include <thread>
 
 #include "host/core/addon_session.h"
+#include "host/core/desktop_open.h"
 #include "host/options.h"
 #include "host/server/workbench_server.h"
-
-extern char** environ;
 
 namespace {
 
@@ -24,19 +21,6 @@ std::atomic<bool> quitRequested{false};
 void requestQuit() {
     quitRequested = true;
     if (auto* wb = kl::host::Workbench::current()) wb->executor().wake();
-}
-
-void openBrowser(const std::string& url) {
-    const char* argv[] = {"xdg-open", url.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
-        std::fprintf(stderr, "workbench: could not start xdg-open; open %s yourself\n", url.c_str());
-        return;
-    }
-    std::thread([pid] {
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }).detach();
 }
 
 }  // namespace
@@ -93,7 +77,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::cout << "Workbench: " << server.url() << std::endl;
-    if (!cmd->headless) openBrowser(server.url());
+    if (!cmd->headless && !openWithDesktop(server.url()))
+        std::fprintf(stderr, "workbench: could not start xdg-open; open the address yourself\n");
 
     while (!quitRequested) wb.executor().runFor(std::chrono::milliseconds(200));
 

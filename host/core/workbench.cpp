@@ -1,12 +1,9 @@
 #include "host/core/workbench.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstring>
 
-extern char** environ;
+#include "host/core/desktop_open.h"
 
 namespace kl::host {
 namespace {
@@ -14,23 +11,6 @@ namespace {
 std::atomic<Workbench*> currentWorkbench{nullptr};
 
 bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-}  // namespace
-
-// Some openers stay until the browser window closes, so the child is reaped
-// on a thread of its own.
-bool launchOpener(const std::string& address) {
-    const char* argv[] = {"xdg-open", address.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
-    std::thread([pid] {
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }).detach();
-    return true;
-}
-
-namespace {
 
 }  // namespace
 
@@ -148,7 +128,7 @@ KlErr Workbench::shellOpen(const char* verb, const char* address, int32_t showMo
     if (!address) return KL_ERR_BADPARS;
     ShellOpenRecord r{verb ? verb : "", address, showMode, false};
     const bool web = startsWith(r.address, "http://") || startsWith(r.address, "https://");
-    if (web && options_.launchExternal) r.launched = launchOpener(r.address);
+    if (web && options_.launchExternal) r.launched = openWithDesktop(r.address);
     shellOpens_.push_back(std::move(r));
     feed_.bump();
     return KL_NOERROR;

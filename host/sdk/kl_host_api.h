@@ -288,7 +288,10 @@ typedef struct KlHostFunctions {
      * the calling thread) and KL_ERR_REFUSED returned. Safe from any thread. */
     KlErr (*PostToMainThread)(KlRunnable run, KlRunnable drop, void* ctx);
 
-    /* undo scope: runs body at once; a non-zero result rolls the step back */
+    /* undo scope: runs body at once; a non-zero result rolls the step back
+     * and is returned (KL_ERR_CANCEL if the body threw). Element and
+     * attribute creation, deletion and info strings need a scope
+     * (KL_ERR_REFUSED outside); a nested call runs inline in the outer step. */
     KlErr (*UndoableCommand)(const char* stepName, KlCommandBody body, void* ctx);
 
     /* attributes */
@@ -307,7 +310,8 @@ typedef struct KlHostFunctions {
     KlErr (*GetSelection)(KlGuidVisitor visitor, void* ctx);
     KlErr (*DeleteElements)(const KlGuid* guids, int32_t count);
 
-    /* morph bodies */
+    /* morph bodies: indices are 1-based; a negative edge in a polygon runs
+     * from its second vertex to its first; an edge 0 separates a hole */
     KlErr (*BodyCreate)(KlBodyRef* body);
     KlErr (*BodyAddVertex)(KlBodyRef body, const KlCoord3* point, int32_t* index);
     KlErr (*BodyAddEdge)(KlBodyRef body, int32_t vertex1, int32_t vertex2, int32_t* index);
