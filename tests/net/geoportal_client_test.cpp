@@ -1,0 +1,200 @@
+// The client against the local geoportal: each injected fault, and the demo
+// site's parcels, buildings and utilities through the import's calls.
+#include "net/capabilities.h"
+#include "net/commune_resolver.h"
+#include "net/county_registry.h"
+#include "net/download_cache.h"
+#include "net/service_hosts.h"
+#include "net/wfs_layer_fetch.h"
+#include "net/wfs_requests.h"
+#include "net/wfs_tiling.h"
+#include "geodata/polish_crs.h"
+#include "tests/net/fault_server.h"
+#include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/geoportal_server.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace kl::net {
+namespace {
+
+namespace gp = kl::geoportal;
+namespace demo = kl::geoportal::demo;
+
+class AgainstGeoportal : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new gp::GeoportalServer();
+        ASSERT_TRUE(server_->start().ok);
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override {
+        server_->faults().clear();
+        server_->log().clear();
+        setServiceHostOverride(server_->baseUrl());
+    }
+    void TearDown() override { setServiceHostOverride(""); }
+
+    static HttpTimings timings() {
+        HttpTimings t;
+        t.hostSpacingMs = 0;
+        t.retryDelayMs = 20;
+        t.defaultReceiveTimeoutMs = 2000;
+        return t;
+    }
+    void inject(const char* kind, const std::string& path, int count = 1, int status = 500, int delayMs = 3000) {
+        auto fault = gp::parseFault(kind, std::to_string(status), std::to_string(delayMs));
+        ASSERT_TRUE(fault.has_value()) << kind;
+        server_->faults().add({*fault, path, "", count});
+    }
+    static int requestsTo(const std::string& path) {
+        int n = 0;
+        for (const auto& e : server_->log().snapshot()) n += e.path == path;
+        return n;
+    }
+    static geo::Bbox demoFrame() {
+        return geo::pl1992BoxFromWgs84Frame(demo::kWest, demo::kSouth, demo::kEast, demo::kNorth);
+    }
+    // A GetFeature of the demo county for one tile; the real registry row's
+    // host is sent to the fixture by the override.
+    static std::string tileUrl(const char* typeName) {
+        GetFeatureParams p;
+        p.baseUrl = egibWfsForTeryt(demo::kCountyTeryt);
+        p.typeName = typeName;
+        p.frame = {260400, 382640, 260900, 383080};
+        return buildGetFeatureUrl(p);
+    }
+    static std::string orthoUrl() {
+        return buildGetMapUrl(nationalServiceUrl(kOrthophotoWmsPath), "Raster", 256, 256, 2180, 260400, 382640,
+                              260656, 382896);
+    }
+
+    static gp::GeoportalServer* server_;
+    kl::test::TempCacheHome home_;
+    WfsClient client_{timings()};
+};
+gp::GeoportalServer* AgainstGeoportal::server_ = nullptr;
+
+const std::string kCountyPath = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+
+TEST_F(AgainstGeoportal, ServerErrorOnceIsHealedByTheRetry) {
+    inject("503", kCountyPath, 1, 503);
+    const HttpResponse r = client_.get(tileUrl("ms:dzialki"));
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(requestsTo(kCountyPath), 2);
+}
+
+TEST_F(AgainstGeoportal, LastingServerErrorIsTriedTwiceAndNeverCached) {
+    inject("500", kCountyPath, -1);
+    EXPECT_EQ(client_.get(tileUrl("ms:dzialki")).status, 500);
+    EXPECT_EQ(requestsTo(kCountyPath), 2);
+    const CachedText t = client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml, true);
+    EXPECT_EQ(t.error, "Serwer zwrocil status 500");
+    EXPECT_TRUE(std::filesystem::is_empty(cacheDir()));
+}
+
+TEST_F(AgainstGeoportal, NotFoundIsNotRetried) {
+    inject("404", kCountyPath, -1);
+    EXPECT_EQ(client_.get(tileUrl("ms:dzialki")).status, 404);
+    EXPECT_EQ(requestsTo(kCountyPath), 1);
+}
+
+TEST_F(AgainstGeoportal, SlowAnswerRunsIntoTheReceiveTimeout) {
+    inject("slow", kCountyPath, 1, 200, 1500);
+    const HttpResponse r = client_.getWithTimeout(tileUrl("ms:dzialki"), 300);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.error, "Brak odpowiedzi serwera");
+}
+
+TEST_F(AgainstGeoportal, TruncatedTileFailsIsNotCachedAndComesWholeNextTime) {
+    inject("truncate", kCountyPath);
+    const CachedText cut = client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml);
+    EXPECT_EQ(cut.text, "");
+    EXPECT_EQ(cut.error.rfind("Pobieranie przerwane (", 0), 0u) << cut.error;
+    EXPECT_TRUE(std::filesystem::is_empty(cacheDir()));
+    const CachedText whole = client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml);
+    EXPECT_NE(whole.text.find("</wfs:FeatureCollection>"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(cachePathFor(routeThroughOverride(tileUrl("ms:dzialki")), "gml")));
+}
+
+TEST_F(AgainstGeoportal, MaintenancePagesAndExceptionReportsAreRefused) {
+    inject("html", kCountyPath);
+    EXPECT_EQ(client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml).error,
+              "Serwer zwrocil strone HTML zamiast danych.");
+    inject("exception", kCountyPath);
+    EXPECT_EQ(client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml).error,
+              "Serwer zwrocil raport bledu OGC zamiast danych.");
+    inject("empty", kCountyPath);
+    EXPECT_EQ(client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml).error,
+              "Serwer zwrocil pusta odpowiedz.");
+    EXPECT_TRUE(std::filesystem::is_empty(cacheDir()));
+    // A mislabelled but sound body is data all the same.
+    inject("wrongtype", kCountyPath);
+    EXPECT_NE(client_.getCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml).find("wfs:member"),
+              std::string::npos);
+}
+
+TEST_F(AgainstGeoportal, ResetConnectionIsAFailure) {
+    inject("reset", kCountyPath);
+    const HttpResponse r = client_.getWithTimeout(tileUrl("ms:dzialki"), 2000);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "Brak odpowiedzi serwera");
+}
+
+TEST_F(AgainstGeoportal, ImageDownloadIsStreamedAndCutOnesLeaveNoFile) {
+    const std::string orthoPath(kOrthophotoWmsPath);
+    inject("truncate", orthoPath);
+    std::string error;
+    EXPECT_EQ(client_.getCachedFile(orthoUrl(), nullptr, 2000, error, ExpectedBody::Image), "");
+    EXPECT_EQ(error.rfind("Pobieranie przerwane (", 0), 0u) << error;
+    EXPECT_TRUE(std::filesystem::is_empty(cacheDir()));
+    int reports = 0;
+    const std::string path = client_.getCachedFile(
+        orthoUrl(), [&](std::int64_t, std::int64_t) { return ++reports, true; }, 2000, error, ExpectedBody::Image);
+    ASSERT_NE(path, "") << error;
+    EXPECT_GT(std::filesystem::file_size(path), 100u);
+    EXPECT_GE(reports, 1);
+}
+
+TEST_F(AgainstGeoportal, DemoFrameYieldsParcelsBuildingsAndUtilities) {
+    const geo::Bbox frame = demoFrame();
+    CommuneResolver resolver;
+    const std::string teryt = resolver.resolveCommuneTeryt(client_, frame);
+    ASSERT_EQ(teryt, demo::kCommuneTeryt);
+
+    const std::string egib = egibWfsForTeryt(teryt);
+    WfsMemory memory;
+    const LayerNamesResult names = fetchLayerNames(client_, memory.layerNames, egib);
+    ASSERT_TRUE(names.ok) << names.error;
+    const LayerFetchResult parcels =
+        fetchWfsLayer(client_, memory, egib, names.names.parcels, frame, geo::DataType::Parcels, nullptr);
+    const LayerFetchResult buildings =
+        fetchWfsLayer(client_, memory, egib, names.names.buildings, frame, geo::DataType::Buildings, nullptr);
+    EXPECT_EQ(parcels.features.size(), static_cast<std::size_t>(demo::kParcels));
+    EXPECT_EQ(buildings.features.size(), static_cast<std::size_t>(demo::kBuildings));
+    EXPECT_EQ(parcels.warning, "");
+
+    // Utilities: the demo county's utility service is not in the built-in
+    // registry (no public address is known), so the fixture's path is used.
+    EXPECT_EQ(lookupService(Registry::Gesut, teryt, Endpoint::Wfs).status, LookupStatus::NotConfigured);
+    const std::string gesut = server_->baseUrl() + "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
+    const HttpResponse caps = client_.get(buildCapabilitiesUrl(gesut, "WFS"));
+    ASSERT_TRUE(caps.ok) << caps.error;
+    const auto layers = utilityWfsLayers(nameListFromCapabilities(caps.body));
+    ASSERT_EQ(layers.size(), 4u);
+    std::size_t utilities = 0;
+    for (const auto& layer : layers)
+        utilities += getFeatureTiled(client_, gesut, layer, frame, geo::DataType::UtilityNetworks, nullptr)
+                         .features.size();
+    EXPECT_EQ(utilities,
+              static_cast<std::size_t>(demo::kWaterPipes + demo::kGasPipes + demo::kPowerCables + demo::kSewerPipes));
+    for (const auto& e : server_->log().snapshot()) EXPECT_EQ(e.fault, "");
+}
+
+}  // namespace
+}  // namespace kl::net
