@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cloud/las/las_bytes.h"
+#include "cloud/las/point14_v3_context.h"
+#include "tests/las/test_layered_support.h"
+
+namespace kl::las::testing {
+namespace {
+
+using layered::Point14Record;
+
+constexpr uint16_t kRecord = 30;
+
+std::vector<uint8_t> pointsWithTimes(const std::vector<uint64_t>& timeBits) {
+  std::vector<uint8_t> records(timeBits.size() * kRecord, 0);
+  for (size_t i = 0; i < timeBits.size(); ++i) {
+    uint8_t* p = &records[i * kRecord];
+    storeLe<int32_t>(p, static_cast<int32_t>(i));
+    p[14] = 0x11;
+    storeLe<uint64_t>(p + 22, timeBits[i]);
+  }
+  return records;
+}
+
+uint64_t bitsOf(double d) {
+  uint64_t b;
+  std::memcpy(&b, &d, 8);
+  return b;
+}
+
+// Our decoder and laz-perf both give back exactly the records our encoder took.
+void expectBothReadBack(const std::vector<uint8_t>& records, const std::string& tag,
+                        const std::vector<LaszipItem>& items = {{10, 30, 3}}, bool oracle = true) {
+  std::vector<uint8_t> file;
+  std::string error;
+  ASSERT_TRUE(encodeLayered(records, 6, kRecord, items, 50000, &file, &error)) << error;
+  LayeredLaz laz;
+  ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
+  std::vector<uint8_t> ours;
+  ASSERT_TRUE(decodeLayered(file, laz, &ours, &error)) << error;
+  EXPECT_TRUE(ours == records) << tag << ": our decoder";
+  if (!oracle) return;
+  const std::string path = test::tempFile("point14_" + tag + ".laz");
+  writeFile(path, file);
+  std::vector<uint8_t> theirs;
+  ASSERT_TRUE(test::lazPerfDecode(path, &theirs)) << tag;
+  EXPECT_TRUE(theirs == records) << tag << ": laz-perf";
+}
+
+TEST(Point14Record, UnpackAndPackKeepEveryBit) {
+  std::mt19937 rng(5);
+  for (int i = 0; i < 2000; ++i) {
+    uint8_t raw[kRecord];
+    for (auto& b : raw) b = static_cast<uint8_t>(rng());
+    uint8_t again[kRecord];
+    Point14Record::unpack(raw).pack(again);
+    ASSERT_EQ(0, std::memcmp(raw, again, kRecord)) << "round " << i;
+  }
+}
+
+TEST(Point14Record, ReturnClassesAndLevels) {
+  EXPECT_EQ(layered::returnMap(1, 1), 0u);   // single return
+  EXPECT_EQ(layered::returnMap(2, 1), 1u);   // first of two
+  EXPECT_EQ(layered::returnMap(2, 2), 2u);   // last of two
+  EXPECT_EQ(layered::returnMap(15, 15), 5u);
+  EXPECT_EQ(layered::returnLevel(15, 0), 7u);
+  EXPECT_EQ(layered::returnLevel(3, 5), 2u);
+  // cpr weighs first = 2 and last = 1, lpr the other way round.
+  EXPECT_EQ(layered::currentReturnContext(1, 1), 3u);
+  EXPECT_EQ(layered::currentReturnContext(3, 1), 2u);
+  EXPECT_EQ(layered::currentReturnContext(3, 3), 1u);
+  Point14Record last;
+  last.returnNumber = 1;
+  last.numberOfReturns = 3;
+  EXPECT_EQ(layered::previousReturnContext(last), 1u);
+  last.returnNumber = 3;
+  last.gpsTimeChanged = true;
+  EXPECT_EQ(layered::previousReturnContext(last), 6u);
+}
+
+TEST(Point14GpsTime, EveryMultiplierClassAndSequenceSwitch) {
+  std::vector<uint64_t> t;
+  const double bases[3] = {2.0e5, 4.0e8, 1.0};
+  double now[3] = {bases[0], bases[1], bases[2]};
+  const double steps[] = {1e-5, 1e-5, 2e-5, 3.7e-4, 9e-2, 5.0, -1e-5, -5e-5, -1e-3, 1e-12, 1e-5, 1e-5};
+  std::mt19937 rng(9);
+  for (int i = 0; i < 6000; ++i) {
+    const auto seq = static_cast<size_t>((i / 40) % 3);
+    now[seq] += steps[static_cast<size_t>(rng() % 12)];
+    t.push_back(bitsOf(now[seq]));
+    if (i % 500 == 499) now[seq] = static_cast<double>(rng());  // start of a new sequence
+  }
+  expectBothReadBack(pointsWithTimes(t), "gps_multipliers");
+}
+
+TEST(Point14GpsTime, SignedZeroAndNaNPayloadsAreKeptBitForBit) {
+  // A comparison of doubles would call -0.0 "unchanged" and lose its sign; bits must decide.
+  const uint64_t nanA = 0x7FF8000000000001ull, nanB = 0x7FF8000000000002ull;
+  std::vector<uint64_t> t = {bitsOf(0.0), bitsOf(-0.0), bitsOf(0.0),   nanA, nanA, nanB,
+                             bitsOf(std::numeric_limits<double>::infinity()), bitsOf(-0.0), 0, 1, 0xFFFFFFFFFFFFFFFFull};
+  expectBothReadBack(pointsWithTimes(t), "gps_special");
+}
+
+TEST(Point14Returns, AllReturnNumberAndCountPairs) {
+  std::vector<uint8_t> records;
+  double time = 10.0;
+  for (uint32_t n = 0; n < 16; ++n) {
+    for (uint32_t r = 0; r < 16; ++r) {
+      for (int gps = 0; gps < 2; ++gps) {
+        records.resize(records.size() + kRecord);
+        uint8_t* p = &records[records.size() - kRecord];
+        p[14] = static_cast<uint8_t>(r | (n << 4));
+        p[16] = static_cast<uint8_t>(r * 16 + n);
+        if (gps) time += 0.5;
+        storeLe<double>(p + 22, time);
+        storeLe<int32_t>(p + 8, static_cast<int32_t>(n * 100 - r));
+        storeLe<uint16_t>(p + 12, static_cast<uint16_t>(r * 1000));
+      }
+    }
+  }
+  expectBothReadBack(records, "returns");
+}
+
+TEST(Point14ContextFix, NewerItemVersionRoundTrips) {
+  // Version 4 hands the current channel to every item on every point. laz-perf reads version 4
+  // items as version 3, so only our own pair can check it.
+  std::vector<uint8_t> records(4000 * 36, 0);
+  std::mt19937 rng(3);
+  uint32_t channel = 1;
+  for (size_t i = 0; i < 4000; ++i) {
+    uint8_t* p = &records[i * 36];
+    if (rng() % 5 == 0) channel = rng() % 4;
+    storeLe<int32_t>(p, static_cast<int32_t>(rng() % 1000));
+    p[14] = 0x11;
+    p[15] = static_cast<uint8_t>(channel << 4);
+    storeLe<uint16_t>(p + 30, static_cast<uint16_t>(channel * 1000 + rng() % 3));
+    storeLe<uint16_t>(p + 32, static_cast<uint16_t>(rng() % 7));
+    storeLe<uint16_t>(p + 34, static_cast<uint16_t>(channel));
+  }
+  for (uint16_t version : {uint16_t{3}, uint16_t{4}}) {
+    const std::vector<LaszipItem> items{{10, 30, version}, {11, 6, version}};
+    std::vector<uint8_t> chunk, back(records.size());
+    std::string error;
+    ASSERT_TRUE(encodeLayeredChunk(records.data(), 4000, items, 36, &chunk, &error)) << error;
+    ASSERT_TRUE(decodeLayeredChunk(chunk.data(), chunk.size(), items, 36, 4000, back.data(), &error)) << error;
+    EXPECT_TRUE(back == records) << "version " << version;
+  }
+}
+
+}  // namespace
+}  // namespace kl::las::testing
