@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "cloud/las/arithmetic_model.h"
+#include "cloud/las/las_inline.h"
 
 namespace kl::las {
 
@@ -23,7 +24,7 @@ class ArithmeticDecoder {
     return !overrun_;
   }
 
-  uint32_t decodeBit(ArithmeticBitModel& m) {
+  KL_LAS_INLINE uint32_t decodeBit(ArithmeticBitModel& m) {
     const uint32_t x = m.bit0Prob_ * (length_ >> kBitLengthShift);
     uint32_t sym;
     if (value_ < x) {
@@ -40,7 +41,7 @@ class ArithmeticDecoder {
     return sym;
   }
 
-  uint32_t decodeSymbol(ArithmeticModel& m) {
+  KL_LAS_INLINE uint32_t decodeSymbol(ArithmeticModel& m) {
     const uint32_t* dist = m.storage_.data();
     uint32_t sym, x, y = length_;
     if (m.tableSize_ != 0) {
@@ -54,9 +55,12 @@ class ArithmeticDecoder {
       } else {
         sym = table[t];
         uint32_t hi = table[t + 1] + 1;
+        // branch-free bisection: the outcome of each step is unpredictable by nature
         while (hi > sym + 1) {
           const uint32_t mid = (sym + hi) >> 1;
-          if (dist[mid] > dv) hi = mid; else sym = mid;
+          const bool above = dist[mid] > dv;
+          hi = above ? mid : hi;
+          sym = above ? sym : mid;
         }
       }
       x = dist[sym] * length_;
@@ -68,13 +72,11 @@ class ArithmeticDecoder {
       uint32_t k = hi >> 1;
       do {
         const uint32_t z = length_ * dist[k];
-        if (z > value_) {
-          hi = k;
-          y = z;
-        } else {
-          sym = k;
-          x = z;
-        }
+        const bool above = z > value_;
+        hi = above ? k : hi;
+        y = above ? z : y;
+        sym = above ? sym : k;
+        x = above ? x : z;
       } while ((k = (sym + hi) >> 1) != sym);
     }
     value_ -= x;
@@ -115,13 +117,13 @@ class ArithmeticDecoder {
   size_t consumed() const { return pos_; }
 
  private:
-  uint32_t nextByte() {
+  KL_LAS_INLINE uint32_t nextByte() {
     if (pos_ < size_) return data_[pos_++];
     ++pos_;
     overrun_ = true;
     return 0;
   }
-  void renormalize() {
+  KL_LAS_INLINE void renormalize() {
     do {
       value_ = (value_ << 8) | nextByte();
       length_ <<= 8;

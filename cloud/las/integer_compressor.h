@@ -6,6 +6,7 @@
 #include "cloud/las/arithmetic_decoder.h"
 #include "cloud/las/arithmetic_encoder.h"
 #include "cloud/las/arithmetic_model.h"
+#include "cloud/las/las_inline.h"
 
 namespace kl::las {
 
@@ -18,7 +19,7 @@ class IntegerCompressor {
   void initDecompressor() { resetModels(); }
   void initCompressor() { resetModels(); }
 
-  int32_t decompress(ArithmeticDecoder& dec, int32_t pred, uint32_t context = 0) {
+  KL_LAS_INLINE int32_t decompress(ArithmeticDecoder& dec, int32_t pred, uint32_t context = 0) {
     const int32_t corr = readCorrector(dec, kModels_[context]);
     uint32_t real = static_cast<uint32_t>(pred) + static_cast<uint32_t>(corr);
     if (static_cast<int32_t>(real) < 0) {
@@ -36,7 +37,7 @@ class IntegerCompressor {
  private:
   void resetModels();
 
-  int32_t readCorrector(ArithmeticDecoder& dec, ArithmeticModel& kModel) {
+  KL_LAS_INLINE int32_t readCorrector(ArithmeticDecoder& dec, ArithmeticModel& kModel) {
     k_ = dec.decodeSymbol(kModel);
     if (k_ == 0) return static_cast<int32_t>(dec.decodeBit(bit0Model_));
     if (k_ >= 32) return corrMin_;

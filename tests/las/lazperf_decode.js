@@ -1,6 +1,6 @@
 // Independent decode of a LAZ file with laz-perf (WASM), for byte-for-byte comparison.
-// usage: node lazperf_decode.js IN.laz [OUT.raw] [--time]
-// Prints one JSON line: {"count","format","length","seconds"}; OUT gets the raw records.
+// usage: node lazperf_decode.js IN.laz [OUT.raw]
+// Prints one JSON line: {"count","format","length","seconds","cpuSeconds"}; OUT gets the raw records.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -13,9 +13,9 @@ function lazPerfModule() {
 }
 
 async function main() {
-  const args = process.argv.slice(2).filter((a) => a !== '--time');
+  const args = process.argv.slice(2);
   if (args.length < 1) {
-    console.error('usage: node lazperf_decode.js IN.laz [OUT.raw] [--time]');
+    console.error('usage: node lazperf_decode.js IN.laz [OUT.raw]');
     process.exit(2);
   }
   const input = fs.readFileSync(args[0]);
@@ -33,6 +33,7 @@ async function main() {
   const batch = Buffer.alloc(batchPoints * length);
   let filled = 0;
   const start = process.hrtime.bigint();
+  const cpuStart = process.cpuUsage();
   for (let i = 0; i < count; i++) {
     laz.getPoint(pointPtr);
     if (out !== null) {
@@ -44,6 +45,8 @@ async function main() {
     }
   }
   const seconds = Number(process.hrtime.bigint() - start) / 1e9;
+  const cpu = process.cpuUsage(cpuStart);
+  const cpuSeconds = (cpu.user + cpu.system) / 1e6;
   if (out !== null) {
     if (filled > 0) fs.writeSync(out, batch, 0, filled * length);
     fs.closeSync(out);
@@ -51,7 +54,7 @@ async function main() {
   laz.delete();
   lp._free(pointPtr);
   lp._free(filePtr);
-  console.log(JSON.stringify({ count, format, length, seconds }));
+  console.log(JSON.stringify({ count, format, length, seconds, cpuSeconds }));
 }
 
 main().catch((e) => {
