@@ -1,5 +1,6 @@
 #include "net/capabilities.h"
 
+#include "net/url_text.h"
 #include "net/wfs_requests.h"
 
 #include <algorithm>
@@ -7,12 +8,6 @@
 
 namespace kl::net {
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 bool contains(std::string_view hay, std::string_view needle) { return hay.find(needle) != std::string_view::npos; }
 
@@ -58,7 +53,7 @@ std::vector<std::string> filterNames(const std::vector<std::string>& names,
                                      std::initializer_list<std::string_view> needles) {
     std::vector<std::string> out;
     for (const auto& n : names)
-        if (containsAny(lower(n), needles)) out.push_back(n);
+        if (containsAny(lowerAscii(n), needles)) out.push_back(n);
     return out;
 }
 
@@ -118,7 +113,7 @@ WfsLayerNames egibLayerNamesFromCapabilities(std::string_view capabilities) {
     bool buildingsSecondary = false;
     for (const auto& name : elementNameTexts(capabilities)) {
         if (name.empty() || contains(name, " ") || contains(name, "/")) continue;
-        const std::string low = lower(name);
+        const std::string low = lowerAscii(name);
         const bool parcel = containsAny(low, {"dzialk", "dzia\xC5\x82k", "parcel"});
         const bool building = !parcel && containsAny(low, {"budyn", "building"});
         if (!parcel && !building) continue;

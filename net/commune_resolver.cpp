@@ -2,7 +2,9 @@
 
 #include "geodata/gml_parser.h"
 #include "net/capabilities.h"
+#include "net/point_in_polygon.h"
 #include "net/service_hosts.h"
+#include "net/url_text.h"
 #include "net/wfs_requests.h"
 
 #include <algorithm>
@@ -11,12 +13,6 @@
 namespace kl::net {
 namespace {
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 bool isCommuneCode(const std::string& v) {
     return (v.size() == 6 || v.size() == 7) &&
            std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -24,35 +20,14 @@ bool isCommuneCode(const std::string& v) {
 
 std::string communeCodeOf(const geo::GisFeature& f) {
     for (const auto& [key, value] : f.attributes) {
-        const std::string k = lower(key);
+        const std::string k = lowerAscii(key);
         if ((k.find("teryt") != std::string::npos || k.find("kod") != std::string::npos) && isCommuneCode(value))
             return value;
     }
     return {};
 }
 
-bool ringContains(const geo::Ring& ring, geo::Point2d p) {
-    if (ring.size() < 3) return false;
-    bool in = false;
-    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-        const auto& a = ring[i];
-        const auto& b = ring[j];
-        if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) in = !in;
-    }
-    return in;
-}
-
 }  // namespace
-
-bool polygonsContain(const std::vector<geo::Polygon>& polygons, geo::Point2d p) {
-    for (const auto& poly : polygons) {
-        if (!ringContains(poly.exterior, p)) continue;
-        const bool inHole = std::any_of(poly.holes.begin(), poly.holes.end(),
-                                        [&](const geo::Ring& h) { return ringContains(h, p); });
-        if (!inHole) return true;
-    }
-    return false;
-}
 
 CommuneAtPoint communeFromBoundaryAnswer(const std::vector<geo::GisFeature>& features, geo::Point2d point) {
     CommuneAtPoint out;
@@ -78,7 +53,7 @@ std::string communeLayerFromCapabilities(std::string_view capabilities) {
     std::string best;
     int bestScore = 0;
     for (const auto& name : elementNameTexts(capabilities)) {
-        const std::string n = lower(name);
+        const std::string n = lowerAscii(name);
         int score = 0;
         if (n.size() >= 4 && n.find("gmin") != std::string::npos && n.find("obrony") == std::string::npos)
             score = n.find("granice") != std::string::npos ? 2 : 1;

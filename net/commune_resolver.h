@@ -52,6 +52,4 @@ private:
     std::vector<geo::Polygon> heldBoundary_;
 };
 
-bool polygonsContain(const std::vector<geo::Polygon>& polygons, geo::Point2d p);
-
 }  // namespace kl::net

@@ -56,6 +56,13 @@ std::string hostOf(std::string_view url) {
     return std::string(url.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start));
 }
 
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 char querySeparatorFor(std::string_view baseUrl) {
     return baseUrl.find('?') == std::string_view::npos ? '?' : '&';
 }

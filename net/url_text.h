@@ -14,6 +14,9 @@ std::string formatSize(std::int64_t bytes);
 // Text between "://" and the next "/", or the whole URL when it has no scheme.
 std::string hostOf(std::string_view url);
 
+// ASCII letters lowered; other bytes (UTF-8 included) stay.
+std::string lowerAscii(std::string_view text);
+
 // "?" or "&" so that a query can be appended to a base URL.
 char querySeparatorFor(std::string_view baseUrl);
 

@@ -4,6 +4,7 @@
 #include "net/http_transport.h"
 #include "net/service_hosts.h"
 #include "net/url_text.h"
+#include "shell/platform/diag_log.h"
 
 #include <chrono>
 #include <fstream>
@@ -13,6 +14,8 @@ namespace kl::net {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr const char* kDiagFile = "kartolink_http_diag.txt";
 
 std::int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
@@ -98,6 +101,7 @@ CachedText WfsClient::fetchCachedText(const std::string& url, int receiveTimeout
             out.status = 200;
             return out;
         }
+        kl::platform::appendDiagLine(kDiagFile, "cache: usuniety plik, ktory nie jest danymi: " + path);
         removeCacheFile(path);
         out.text.clear();
     }
@@ -119,7 +123,9 @@ std::string WfsClient::getCachedText(const std::string& url, int receiveTimeoutM
 }
 
 void WfsClient::evictCachedText(const std::string& url) {
-    removeCacheFile(cachePathFor(routeThroughOverride(url), "gml"));
+    const std::string path = cachePathFor(routeThroughOverride(url), "gml");
+    kl::platform::appendDiagLine(kDiagFile, "cache: usuniety plik, ktorego nie da sie odczytac: " + path);
+    removeCacheFile(path);
 }
 
 std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgress& progress, int receiveTimeoutMs,

@@ -2,6 +2,7 @@
 
 #include "geodata/gml_parser.h"
 #include "geodata/polish_crs.h"
+#include "net/point_in_polygon.h"
 #include "net/wfs_requests.h"
 #include "net/xml_root.h"
 
@@ -16,16 +17,6 @@ bool inside(const geo::Point2d& p, const geo::Bbox& b) {
 
 bool anyInside(const std::vector<geo::Point2d>& pts, const geo::Bbox& b) {
     return std::any_of(pts.begin(), pts.end(), [&](const geo::Point2d& p) { return inside(p, b); });
-}
-
-bool ringContains(const geo::Ring& ring, const geo::Point2d& p) {
-    bool in = false;
-    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-        const auto& a = ring[i];
-        const auto& c = ring[j];
-        if ((a.y > p.y) != (c.y > p.y) && p.x < (c.x - a.x) * (p.y - a.y) / (c.y - a.y) + a.x) in = !in;
-    }
-    return in;
 }
 
 int workingZoneFor(const geo::Bbox& frame) {

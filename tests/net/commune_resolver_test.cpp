@@ -15,14 +15,6 @@ using kl::test::MiniFeature;
 using kl::test::MiniWfs;
 using kl::test::squareRing;
 
-HttpTimings fast() {
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    t.retryDelayMs = 10;
-    t.defaultReceiveTimeoutMs = 2000;
-    return t;
-}
-
 // Two neighbouring communes, 10 km squares side by side.
 std::vector<MiniFeature> communes() {
     return {{"gminy.1", squareRing(630000, 480000, 10000), {}, "1465011"},
@@ -35,7 +27,7 @@ class Resolver : public ::testing::Test {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    WfsClient client{fast()};
+    WfsClient client{kl::test::loopbackTimings()};
 };
 
 TEST_F(Resolver, AsksForThePointWithATwoMetreNorthingFirstBox) {

@@ -1,6 +1,8 @@
 #pragma once
 // A loopback HTTP server for fault scenarios of the network tests. Every
 // route answers as the test tells it; request counts are kept per path.
+#include "net/http_types.h"
+
 #include <httplib.h>
 
 #include <atomic>
@@ -103,6 +105,16 @@ private:
     std::map<std::string, int> counts_;
     std::map<std::string, std::string> headers_;
 };
+
+// Timings for tests against loopback servers: no politeness pause, short
+// retry pause, receive time-out long enough for a loaded machine.
+inline net::HttpTimings loopbackTimings() {
+    net::HttpTimings t;
+    t.hostSpacingMs = 0;
+    t.retryDelayMs = 10;
+    t.defaultReceiveTimeoutMs = 2000;
+    return t;
+}
 
 // A port on which nobody listens.
 int closedLoopbackPort();

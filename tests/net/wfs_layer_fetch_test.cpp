@@ -15,14 +15,6 @@ using kl::test::squareRing;
 
 const geo::Bbox kFrame{637000, 486000, 637400, 486300};
 
-HttpTimings fast() {
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    t.retryDelayMs = 10;
-    t.defaultReceiveTimeoutMs = 2000;
-    return t;
-}
-
 std::vector<MiniFeature> parcels() {
     return {{"dzialki.1", squareRing(637100, 486100, 30), {}, {}},
             {"dzialki.2", squareRing(637200, 486150, 30), {}, {}},
@@ -35,7 +27,7 @@ class LayerFetch : public ::testing::Test {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    WfsClient client{fast()};
+    WfsClient client{kl::test::loopbackTimings()};
     WfsMemory memory;
 };
 

@@ -18,14 +18,6 @@ using kl::test::squareRing;
 // 1.2 km x 0.7 km in Warsaw.
 const geo::Bbox kFrame{637000, 486000, 638200, 486700};
 
-HttpTimings fast() {
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    t.retryDelayMs = 10;
-    t.defaultReceiveTimeoutMs = 2000;
-    return t;
-}
-
 struct TileCase {
     geo::Bbox frame;
     std::size_t tiles;
@@ -54,7 +46,7 @@ class TiledFetch : public ::testing::Test {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    WfsClient client{fast()};
+    WfsClient client{kl::test::loopbackTimings()};
 };
 
 std::vector<MiniFeature> grid(double x0, double y0, int nx, int ny, double step, const std::string& prefix) {
