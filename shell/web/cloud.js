@@ -36,7 +36,8 @@ var GISBridge = {
 var DETAILS = ['lekki', 'standard', 'full'];
 var ORTO_PATH = '/wss/service/PZGIK/ORTO/WMS/StandardResolution';
 
-var state = { downloading: false, overLimit: false, estimateTimer: null, orto: null };
+// Until a first estimate arrives there is no limit to follow: the download stays off.
+var state = { downloading: false, overLimit: true, estimateTimer: null, orto: null };
 
 function el(id) { return document.getElementById(id); }
 

@@ -37,6 +37,8 @@ const cases = [
     assert.equal(await disabled(o.page, '#downloadBtn'), true);
     assert.equal(await isHidden(o.page, '#cancelBtn'), true);
     assert.equal(await text(o.page, '#originBtn'), '📍 Ustaw lokalizację');
+    await h.push(o.page, { type: 'error', msg: 'Brak obslugi wiadomosci: frameEstimate' });
+    assert.equal(await disabled(o.page, '#downloadBtn'), true, 'no estimate yet, no download');
     await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
     assert.equal(await text(o.page, '#connection'), 'Połączono z ArchiCAD ✓');
     const before = S.srv.served.length;
