@@ -8,6 +8,11 @@ std::unique_ptr<Byte14Context> seeded(const uint8_t* seed, uint32_t count) {
   return std::make_unique<Byte14Context>(seed, count);
 }
 
+Byte14Context& followChannel(FollowedContexts<Byte14Context>& contexts, uint32_t context, uint32_t count,
+                             Byte14Context** last) {
+  return contexts.follow(context, last, [count](const Byte14Context* s) { return seeded(s->last.data(), count); });
+}
+
 }  // namespace
 
 Byte14Context::Byte14Context(const uint8_t* seed, uint32_t count) : last(seed, seed + count) {
@@ -26,11 +31,9 @@ bool Byte14V3Decoder::start(const uint8_t* firstItem, const LayerBytes* layers, 
 
 void Byte14V3Decoder::decode(uint8_t* out, uint32_t context) {
   Byte14Context* last = nullptr;
-  const uint32_t count = count_;
-  Byte14Context& c =
-      contexts_.follow(context, &last, [count](const Byte14Context* s) { return seeded(s->last.data(), count); });
+  Byte14Context& c = followChannel(contexts_, context, count_, &last);
   uint8_t* values = last->last.data();
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count_; ++i) {
     if (present_[i]) {
       values[i] = foldByte(values[i] + static_cast<int32_t>(decoders_[i].decodeSymbol(c.models[i])));
     }
@@ -56,11 +59,9 @@ void Byte14V3Encoder::start(const uint8_t* firstItem, uint32_t context) {
 
 void Byte14V3Encoder::encode(const uint8_t* item, uint32_t context) {
   Byte14Context* last = nullptr;
-  const uint32_t count = count_;
-  Byte14Context& c =
-      contexts_.follow(context, &last, [count](const Byte14Context* s) { return seeded(s->last.data(), count); });
+  Byte14Context& c = followChannel(contexts_, context, count_, &last);
   uint8_t* values = last->last.data();
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count_; ++i) {
     const int32_t diff = static_cast<int32_t>(item[i]) - values[i];
     encoders_[i].encodeSymbol(c.models[i], foldByte(diff));
     changed_[i] |= diff != 0 ? 1 : 0;

@@ -42,7 +42,7 @@ bool describeItems(const std::vector<LaszipItem>& items, uint32_t recordLength, 
                    std::string* error) {
   if (items.empty() || items[0].type != static_cast<uint16_t>(LaszipItemType::Point14) ||
       items[0].size != kPoint14Size) {
-    return fail(error, "lista elementów LAZ warstwowego nie zaczyna się od punktu formatu 6-10");
+    return fail(error, "lista elementow LAZ warstwowego nie zaczyna sie od punktu formatu 6-10");
   }
   uint32_t offset = 0;
   uint32_t layer = 0;
@@ -52,7 +52,7 @@ bool describeItems(const std::vector<LaszipItem>& items, uint32_t recordLength, 
     const bool isPoint = i == 0;
     const uint16_t lowestVersion = type == LaszipItemType::WavePacket14 ? 3 : 2;
     if (item.version < lowestVersion || item.version > 4) {
-      return fail(error, "nieobsługiwana wersja " + std::to_string(item.version) + " elementu LAZ typu " +
+      return fail(error, "nieobslugiwana wersja " + std::to_string(item.version) + " elementu LAZ typu " +
                              std::to_string(item.type));
     }
     ItemSlot slot{item.version, offset, item.size, layer};
@@ -78,12 +78,12 @@ bool describeItems(const std::vector<LaszipItem>& items, uint32_t recordLength, 
     }
     if (!ok) {
       return fail(error, "element LAZ typu " + std::to_string(item.type) + " (rozmiar " + std::to_string(item.size) +
-                             ") nie pasuje do punktów formatu 6-10");
+                             ") nie pasuje do punktow formatu 6-10");
     }
     offset += item.size;
   }
   if (offset != recordLength) {
-    return fail(error, "elementy LAZ mają razem " + std::to_string(offset) + " bajtów, a rekord punktu " +
+    return fail(error, "elementy LAZ maja razem " + std::to_string(offset) + " bajtow, a rekord punktu " +
                            std::to_string(recordLength));
   }
   layout->layerCount = layer;
@@ -107,7 +107,7 @@ struct ChunkCodecs {
 using Decoders = ChunkCodecs<Point14V3Decoder, Rgb14V3Decoder, WavePacket14V3Decoder, Byte14V3Decoder>;
 using Encoders = ChunkCodecs<Point14V3Encoder, Rgb14V3Encoder, WavePacket14V3Encoder, Byte14V3Encoder>;
 
-const char* kCorruptLayer = "uszkodzone dane warstwy we fragmencie LAZ";
+const char* kCorruptLayer = "uszkodzone dane warstwy";
 
 }  // namespace
 
@@ -116,17 +116,17 @@ bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vecto
   LayeredLayout layout;
   if (!describeItems(items, recordLength, &layout, error)) return false;
   if (pointsInChunk == 0) return true;
-  if (chunkSize < recordLength) return fail(error, "fragment LAZ jest krótszy niż jego pierwszy punkt");
+  if (chunkSize < recordLength) return fail(error, "urwany (za malo danych na pierwszy punkt)");
   std::memcpy(out, chunk, recordLength);
   // A single point needs nothing but its raw copy.
   if (pointsInChunk == 1 && chunkSize == recordLength) return true;
 
   size_t pos = recordLength;
   const size_t headerBytes = 4 + 4 * static_cast<size_t>(layout.layerCount);
-  if (chunkSize - pos < headerBytes) return fail(error, "fragment LAZ urywa się przed rozmiarami warstw");
+  if (chunkSize - pos < headerBytes) return fail(error, "urwany przed rozmiarami warstw");
   const uint32_t storedCount = loadLe<uint32_t>(chunk + pos);
   if (storedCount != pointsInChunk) {
-    return fail(error, "fragment LAZ zawiera " + std::to_string(storedCount) + " punktów zamiast " +
+    return fail(error, "zawiera " + std::to_string(storedCount) + " punktow zamiast " +
                            std::to_string(pointsInChunk));
   }
   pos += 4;
@@ -134,7 +134,7 @@ bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vecto
   size_t layerStart = pos + 4 * static_cast<size_t>(layout.layerCount);
   for (uint32_t i = 0; i < layout.layerCount; ++i) {
     const uint32_t size = loadLe<uint32_t>(chunk + pos + 4 * static_cast<size_t>(i));
-    if (size > chunkSize - layerStart) return fail(error, "rozmiary warstw wykraczają poza fragment LAZ");
+    if (size > chunkSize - layerStart) return fail(error, "rozmiary warstw wykraczaja poza dane chunka");
     layers[i] = {chunk + layerStart, size};
     layerStart += size;
   }
@@ -170,7 +170,7 @@ bool encodeLayeredChunk(const uint8_t* records, uint64_t count, const std::vecto
   LayeredLayout layout;
   if (!describeItems(items, recordLength, &layout, error)) return false;
   if (count == 0) return true;
-  if (count > UINT32_MAX) return fail(error, "fragment LAZ może mieć najwyżej 4294967295 punktów");
+  if (count > UINT32_MAX) return fail(error, "chunk moze miec najwyzej 4294967295 punktow");
 
   Encoders e(layout);
   uint32_t context = 0;

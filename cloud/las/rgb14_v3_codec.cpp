@@ -88,6 +88,10 @@ std::unique_ptr<Rgb14Context> seeded(const uint16_t* seed) {
   return c;
 }
 
+Rgb14Context& followChannel(FollowedContexts<Rgb14Context>& contexts, uint32_t context, Rgb14Context** last) {
+  return contexts.follow(context, last, [](const Rgb14Context* s) { return seeded(s->last); });
+}
+
 }  // namespace
 
 Rgb14Context::Rgb14Context()
@@ -114,7 +118,7 @@ bool Rgb14V3Decoder::start(const uint8_t* firstItem, const LayerBytes* layers, u
 
 void Rgb14V3Decoder::decode(uint8_t* out, uint32_t context) {
   Rgb14Context* last = nullptr;
-  Rgb14Context& models = contexts_.follow(context, &last, [](const Rgb14Context* s) { return seeded(s->last); });
+  Rgb14Context& models = followChannel(contexts_, context, &last);
   if (rgbPresent_) {
     uint16_t rgb[3];
     decodeRgb(rgb_, models, last->last, rgb);
@@ -139,7 +143,7 @@ void Rgb14V3Encoder::start(const uint8_t* firstItem, uint32_t context) {
 
 void Rgb14V3Encoder::encode(const uint8_t* item, uint32_t context) {
   Rgb14Context* last = nullptr;
-  Rgb14Context& models = contexts_.follow(context, &last, [](const Rgb14Context* s) { return seeded(s->last); });
+  Rgb14Context& models = followChannel(contexts_, context, &last);
   uint16_t v[4] = {0, 0, 0, 0};
   loadWords(item, withNir_ ? 4 : 3, v);
   rgbChanged_ |= encodeRgb(rgb_, models, last->last, v);

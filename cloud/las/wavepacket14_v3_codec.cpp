@@ -8,6 +8,11 @@ std::unique_ptr<WavePacket14Context> seeded(const WavePacket& seed) {
   return std::make_unique<WavePacket14Context>(seed);
 }
 
+WavePacket14Context& followChannel(FollowedContexts<WavePacket14Context>& contexts, uint32_t context,
+                                   WavePacket14Context** last) {
+  return contexts.follow(context, last, [](const WavePacket14Context* s) { return seeded(s->last); });
+}
+
 }  // namespace
 
 WavePacket WavePacket::unpack(const uint8_t* p) {
@@ -50,7 +55,7 @@ bool WavePacket14V3Decoder::start(const uint8_t* firstItem, const LayerBytes* la
 
 void WavePacket14V3Decoder::decode(uint8_t* out, uint32_t context) {
   WavePacket14Context* last = nullptr;
-  WavePacket14Context& c = contexts_.follow(context, &last, [](const WavePacket14Context* s) { return seeded(s->last); });
+  WavePacket14Context& c = followChannel(contexts_, context, &last);
   WavePacket& w = last->last;
   if (present_) {
     const WavePacket previous = w;
@@ -83,7 +88,7 @@ void WavePacket14V3Encoder::start(const uint8_t* firstItem, uint32_t context) {
 
 void WavePacket14V3Encoder::encode(const uint8_t* item, uint32_t context) {
   WavePacket14Context* last = nullptr;
-  WavePacket14Context& c = contexts_.follow(context, &last, [](const WavePacket14Context* s) { return seeded(s->last); });
+  WavePacket14Context& c = followChannel(contexts_, context, &last);
   const WavePacket w = WavePacket::unpack(item);
   const WavePacket& previous = last->last;
   changed_ |= !(w == previous);
