@@ -4,7 +4,7 @@
 
 #include "host/core/workbench.h"
 #include "placement/vector_placement.h"
-#include "tests/placement/host_binding.h"
+#include "tests/support/host_binding.h"
 
 using namespace kl;
 using geo::DataType;

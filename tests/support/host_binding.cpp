@@ -1,4 +1,4 @@
-#include "tests/placement/host_binding.h"
+#include "tests/support/host_binding.h"
 
 #include "shell/platform/host_access.h"
 

@@ -1,0 +1,213 @@
+#include "cloud/controller/cloud_controller.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "cloud/controller/cloud_completion.h"
+#include "cloud/controller/cloud_frame.h"
+#include "cloud/lidar/lidar_resolver.h"
+#include "geodata/polish_crs.h"
+#include "import/import_controller.h"
+#include "net/wfs_client.h"
+#include "shell/palettes.h"
+#include "shell/platform/folders.h"
+#include "shell/platform/host_access.h"
+#include "shell/settings/project_georef.h"
+#include "shell/worker_registry.h"
+
+namespace kl::cloud {
+namespace {
+
+using json = nlohmann::json;
+
+json error(const std::string& msg) { return {{"type", "error"}, {"msg", msg}}; }
+
+json estimateReply(const cloudui::Estimate& e) {
+    return {{"type", "estimateDone"}, {"points", e.points}, {"sizeMB", e.sizeMB}, {"overLimit", e.overLimit},
+            {"density", e.density}};
+}
+
+double frameArea(const geo::Bbox& b) { return (b.maxX - b.minX) * (b.maxY - b.minY); }
+
+cloudui::Detail detailOf(const json& msg) {
+    const auto it = msg.find("detail");
+    return it != msg.end() && it->is_string() ? cloudui::detailFromText(it->get<std::string>()) : cloudui::Detail::Standard;
+}
+
+std::string fixed6(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    return std::string(buf, r.ptr);
+}
+
+CloudEnvironment productionEnvironment() {
+    CloudEnvironment env;
+    env.send = [](const std::string& type, json obj) { shell::CloudPalette::sendIfAlive(type, std::move(obj)); };
+    env.post = [](std::function<void()> task, std::function<void()> onFailure) {
+        return shell::CloudPalette::post(std::move(task), std::move(onFailure));
+    };
+    env.outputDir = (platform::tempDir() / "Ordvik_Cloud").string();
+    env.keepDir = (platform::roamingAppDataDir() / "Ordvik_Cloud").string();
+    return env;
+}
+
+}  // namespace
+
+CloudController& CloudController::instance() {
+    static CloudController controller(productionEnvironment());
+    return controller;
+}
+
+CloudController::CloudController(CloudEnvironment env) : env_(std::move(env)) {}
+
+void CloudController::registerHandlers(Bridge& bridge) {
+    bridge.on("frameEstimate", [this](const json& m) { return onFrameEstimate(m); });
+    bridge.on("download", [this](const json& m) { return onDownload(m); });
+    bridge.on("cancel", [this](const json& m) { return onCancel(m); });
+    bridge.on("setOrigin", [this](const json& m) { return onSetOrigin(m); });
+    bridge.on("getInit", [](const json& m) { return import::ImportController::instance().onGetInit(m); });
+}
+
+json CloudController::onFrameEstimate(const json& msg) {
+    const auto frame = cloudFrameFromMessage(msg);
+    if (!frame) return error("Nieprawidlowy bbox");
+    const auto detail = detailOf(msg);
+    const double area = frameArea(frame->pl1992);
+    const double used = state_->density.load();
+    const json reply = estimateReply(cloudui::estimateCloud(area, used, detail));
+
+    // Learn the real density from the index in the background; only the
+    // newest request may answer again.
+    const uint64_t generation = ++state_->estimateGeneration;
+    auto shared = state_;
+    auto env = env_;
+    const geo::Bbox box = frame->pl1992;
+    WorkerRegistry::instance().start("cloud-estimate", [shared, env, box, detail, area, used, generation](const CancelToken& token) {
+        net::WfsClient client(env.timings);
+        LidarResolver resolver(client);
+        const auto query = resolver.query(box, env.currentYear ? env.currentYear : currentUtcYear(),
+                                          [&] { return token.cancelled() || shared->estimateGeneration.load() != generation; });
+        double best = 0;
+        for (const auto& t : query.tiles) best = std::max(best, t.density);
+        if (best <= 0 || shared->estimateGeneration.load() != generation) return;
+        shared->density.store(best);
+        if (std::fabs(best - used) < 0.01) return;
+        const json refined = estimateReply(cloudui::estimateCloud(area, best, detail));
+        env.post([env, refined] { env.send("estimateDone", refined); }, {});
+    });
+    return reply;
+}
+
+json CloudController::onDownload(const json& msg) {
+    if (busy_) return error("Trwa pobieranie danych - sprobuj za chwile");
+    const auto frame = cloudFrameFromMessage(msg);
+    if (!frame) return error("Nieprawidlowy bbox");
+    int placeEpsg = geo::pl2000EpsgForLongitude((frame->west + frame->east) / 2);
+    // A project already in a PL-2000 zone keeps its zone.
+    const auto georef = settings::readProjectGeoref(host());
+    if (georef.level == settings::GeorefLevel::Exact && geo::isPl2000Epsg(georef.epsg)) placeEpsg = georef.epsg;
+    const bool originSet = georef.level == settings::GeorefLevel::Exact && georef.epsg == placeEpsg;
+    startDownload(frame->pl1992, detailOf(msg), placeEpsg, georef.easting, georef.northing, georef.height, originSet);
+    return nullptr;
+}
+
+json CloudController::onCancel(const json&) {
+    state_->cancelRequested.store(true);
+    return {{"type", "cancelled"}};
+}
+
+void CloudController::startDownload(const geo::Bbox& frame, cloudui::Detail detail, int placeEpsg, double originE,
+                                    double originN, double originZ, bool originSet) {
+    busy_ = true;
+    state_->cancelRequested.store(false);
+    env_.send("progress", {{"label", "Pobieranie skorowidza LiDAR"}, {"pct", 0.0}});
+
+    CloudDownloadRequest req;
+    req.frame = frame;
+    req.detail = detail;
+    req.placeEpsg = placeEpsg;
+    req.originSet = originSet;
+    req.originE = originE;
+    req.originN = originN;
+    req.originZ = originZ;
+    req.outputDir = env_.outputDir;
+    req.currentYear = env_.currentYear;
+    auto shared = state_;
+    auto env = env_;
+    const auto started = WorkerRegistry::instance().start("cloud-download", [this, shared, env, req](const CancelToken& token) {
+        const auto cancelled = [&] { return shared->cancelRequested.load() || token.cancelled(); };
+        CloudDownloadResult result;
+        try {
+            net::WfsClient client(env.timings);
+            LidarResolver resolver(client);
+            result = runCloudDownload(
+                req, resolver,
+                [&env](const CloudProgress& p) {
+                    json e = {{"label", p.label}, {"pct", p.pct}};
+                    if (p.cancellable) e["cancellable"] = true;
+                    env.post([env, e] { env.send("progress", e); }, {});
+                },
+                cancelled);
+        } catch (const std::exception& e) {
+            result = {};
+            result.message = std::string("Blad pobierania chmury: ") + e.what();
+        }
+        // At quit the controller may be gone: nothing is handed over then.
+        if (token.cancelled()) return;
+        env.post([this, result] { complete(result); }, [this] { busy_ = false; });
+    });
+    if (!started) {
+        busy_ = false;
+        env_.send("downloadDone", {{"ok", false}, {"msg", "Blad pobierania chmury: dodatek jest zamykany."}});
+    }
+}
+
+void CloudController::complete(const CloudDownloadResult& r) {
+    busy_ = false;
+    bool ok = r.ok;
+    std::string msg = r.message;
+    if (ok) {
+        writeCloudDiagnostics(r, host());
+        const std::string copy = keepLastCloud(r.filePath, env_.keepDir);
+        if (copy.empty()) {
+            ok = false;
+            msg = "Nie udalo sie zapisac chmury punktow w " + env_.keepDir + ".";
+        } else {
+            const std::string alert =
+                "Ordvik Cloud\nChmura punktow gotowa i zgrana z projektem.\nZaimportuj ja: Plik > Interoperacyjnosc > "
+                "Chmura punktow -> wskaz plik:\n" + copy;
+            if (host()) host()->WriteReport(alert.c_str(), 1);
+            msg = "Chmura zapisana: " + copy + " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow.";
+        }
+    }
+    if (host())
+        for (const auto& w : r.warnings) host()->WriteReport(("Ordvik Cloud: " + w).c_str(), 0);
+    if (!r.warnings.empty()) msg += " Uwaga: pominieto " + std::to_string(r.warnings.size()) + " kafli lub stron skorowidza.";
+    env_.send("downloadDone", {{"ok", ok}, {"msg", msg}});
+}
+
+json CloudController::onSetOrigin(const json& msg) {
+    const auto lat = msg.find("lat");
+    const auto lon = msg.find("lon");
+    if (lat == msg.end() || lon == msg.end()) return error("Brak wspolrzednych srodka mapy");
+    const double la = lat->get<double>(), lo = lon->get<double>();
+    const int zone = geo::pl2000EpsgForLongitude(lo);
+    const auto p92 = geo::wgs84ToPl1992(la, lo);
+    const auto en = geo::pl1992ToPl2000(p92.x, p92.y, zone);
+    KlGeoLocation loc{};
+    if (!host() || host()->GetGeoLocation(&loc) != KL_NOERROR) return error("Nie mozna odczytac georeferencji projektu");
+    const std::string name = "EPSG:" + std::to_string(zone);
+    std::snprintf(loc.crsName, sizeof loc.crsName, "%s", name.c_str());
+    std::snprintf(loc.geodeticDatum, sizeof loc.geodeticDatum, "%s", "ETRF2000 (PL-ETRF2000)");
+    std::snprintf(loc.mapProjection, sizeof loc.mapProjection, "%s", "PL-2000");
+    loc.scaleFactor = 1.0;
+    loc.surveyEasting = en.x;
+    loc.surveyNorthing = en.y;
+    if (host()->SetGeoLocation(&loc) != KL_NOERROR) return error("Nie udalo sie zapisac georeferencji projektu");
+    const std::string report = "Ordvik Cloud: ustawiono georeferencje projektu: E=" + fixed6(en.x) + " N=" + fixed6(en.y) +
+                               " (EPSG:" + std::to_string(zone) + ")";
+    host()->WriteReport(report.c_str(), 0);
+    return {{"type", "originSet"}, {"e", en.x}, {"n", en.y}};
+}
+
+}  // namespace kl::cloud

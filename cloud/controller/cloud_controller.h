@@ -1,0 +1,67 @@
+#pragma once
+// Answers the point-cloud palette: estimates, downloads, cancel, project
+// origin. Handlers and the completion run on the main thread; the estimate
+// and the download run on tracked workers that never touch the host.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cloud/pipeline/cloud_detail.h"
+#include "cloud/pipeline/cloud_download.h"
+#include "net/http_types.h"
+#include "shell/bridge.h"
+
+namespace kl::cloud {
+
+// What the controller needs from its surroundings, so tests can stand in.
+struct CloudEnvironment {
+    // Sends an event to the cloud page if the palette still exists (main thread).
+    std::function<void(const std::string& type, nlohmann::json obj)> send;
+    // Runs a task on the main thread later; the failure path clears busy state.
+    std::function<bool(std::function<void()> task, std::function<void()> onFailure)> post;
+    // Folder of the temporary import.e57 and of the user's last cloud.
+    std::string outputDir;
+    std::string keepDir;
+    int currentYear = 0;  // 0: this calendar year
+    net::HttpTimings timings;
+};
+
+class CloudController {
+public:
+    static CloudController& instance();
+    explicit CloudController(CloudEnvironment env);
+
+    void registerHandlers(Bridge& bridge);
+
+    nlohmann::json onFrameEstimate(const nlohmann::json& msg);
+    nlohmann::json onDownload(const nlohmann::json& msg);
+    nlohmann::json onCancel(const nlohmann::json& msg);
+    nlohmann::json onSetOrigin(const nlohmann::json& msg);
+
+    void startDownload(const geo::Bbox& frame, cloudui::Detail detail, int placeEpsg, double originE, double originN,
+                       double originZ, bool originSet);
+
+    bool busy() const { return busy_; }
+    double density() const { return state_->density.load(); }
+
+    // Density assumed before the index has told the real one (points per m²).
+    static constexpr double kInitialDensity = 12.0;
+
+private:
+    // Shared with the workers, which may outlive a request.
+    struct Shared {
+        std::atomic<double> density{kInitialDensity};
+        std::atomic<uint64_t> estimateGeneration{0};
+        std::atomic<bool> cancelRequested{false};
+    };
+    void complete(const CloudDownloadResult& result);
+
+    CloudEnvironment env_;
+    std::shared_ptr<Shared> state_ = std::make_shared<Shared>();
+    bool busy_ = false;
+};
+
+}  // namespace kl::cloud

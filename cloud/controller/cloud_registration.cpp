@@ -1,0 +1,8 @@
+#include "cloud/controller/cloud_controller.h"
+#include "shell/controller_registry.h"
+
+namespace {
+const kl::shell::ControllerRegistration kCloudHandlers(kl::shell::PaletteKind::Cloud, [](kl::Bridge& bridge) {
+    kl::cloud::CloudController::instance().registerHandlers(bridge);
+});
+}  // namespace

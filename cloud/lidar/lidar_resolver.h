@@ -1,0 +1,42 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cloud/lidar/lidar_tile.h"
+#include "geodata/geometry.h"
+#include "net/http_types.h"
+#include "net/wfs_client.h"
+
+namespace kl::cloud {
+
+struct LidarQuery {
+    std::vector<LidarTile> tiles;  // all tiles of the newest year that has any
+    std::string warning;           // e.g. a page of the index was refused
+};
+
+// Finds and downloads the national LiDAR tiles of a frame.
+class LidarResolver {
+public:
+    explicit LidarResolver(net::WfsClient& client) : client_(client) {}
+
+    // Newest year first, from next year down to 2018. Every page of the
+    // year's index is read, so a large frame gets all its tiles.
+    LidarQuery query(const geo::Bbox& frame, int currentYear, const std::function<bool()>& cancelled = {});
+
+    // Local path of the tile in the download cache, empty on failure (the
+    // reason in error). progress may stop the download.
+    std::string download(const LidarTile& tile, const net::DownloadProgress& progress, std::string& error);
+
+    static constexpr int kPageSize = 100;
+    static constexpr int kMaxPages = 50;
+    static constexpr int kDownloadTimeoutMs = 240000;
+
+private:
+    net::WfsClient& client_;
+};
+
+// Current calendar year (UTC).
+int currentUtcYear();
+
+}  // namespace kl::cloud

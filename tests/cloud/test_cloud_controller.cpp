@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "cloud/controller/cloud_controller.h"
+#include "cloud/controller/cloud_frame.h"
+#include "geodata/polish_crs.h"
+#include "host/core/workbench.h"
+#include "net/service_hosts.h"
+#include "tests/support/host_binding.h"
+
+using nlohmann::json;
+using kl::cloud::CloudController;
+
+namespace {
+
+// A main thread of the test's own: posted tasks wait until pumped.
+class TestEnvironment {
+public:
+    kl::cloud::CloudEnvironment make(const std::filesystem::path& dir) {
+        kl::cloud::CloudEnvironment env;
+        env.send = [this](const std::string& type, json obj) {
+            obj["type"] = type;
+            sent.push_back(obj);
+        };
+        env.post = [this](std::function<void()> task, std::function<void()>) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(task));
+            return true;
+        };
+        env.outputDir = (dir / "out").string();
+        env.keepDir = (dir / "keep").string();
+        env.currentYear = 2026;
+        env.timings.connectTimeoutMs = 300;
+        env.timings.retryDelayMs = 1;
+        env.timings.hostSpacingMs = 0;
+        return env;
+    }
+
+    // Runs posted tasks until pred holds or the time is up.
+    bool pumpUntil(const std::function<bool()>& pred, std::chrono::seconds limit = std::chrono::seconds(60)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            std::deque<std::function<void()>> now;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                now.swap(queue_);
+            }
+            for (auto& t : now) t();
+            if (pred()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    const json* last(const std::string& type) const {
+        for (auto it = sent.rbegin(); it != sent.rend(); ++it)
+            if ((*it)["type"] == type) return &*it;
+        return nullptr;
+    }
+
+    std::vector<json> sent;
+
+private:
+    std::mutex mutex_;
+    std::deque<std::function<void()>> queue_;
+};
+
+// A frame of about 100 m x 100 m in Kraków.
+json hectare(const char* detail) {
+    return {{"type", "frameEstimate"}, {"bboxWgs84", {19.9360, 50.0610, 19.9374, 50.0619}}, {"detail", detail}};
+}
+
+class CloudControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("kl_cloudctl_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        // Nothing listens there: every index request fails at once.
+        kl::net::setServiceHostOverride("http://127.0.0.1:1");
+        controller_ = std::make_unique<CloudController>(env_.make(dir_));
+    }
+    void TearDown() override {
+        kl::net::setServiceHostOverride("");
+        std::filesystem::remove_all(dir_);
+    }
+    std::filesystem::path dir_;
+    TestEnvironment env_;
+    std::unique_ptr<CloudController> controller_;
+};
+
+}  // namespace
+
+TEST(CloudFrame, MessageFormsThatAreRefused) {
+    EXPECT_TRUE(kl::cloud::cloudFrameFromMessage(hectare("lekki")));
+    for (const json& bad : {json{{"bboxWgs84", {19.9, 50.0, 19.95}}}, json{{"bboxWgs84", {19.9, 50.0, 19.95, 50.1, 1}}},
+                            json{{"bboxWgs84", {"19.9", 50.0, 19.95, 50.1}}}, json{{"bboxWgs84", {19.95, 50.0, 19.9, 50.1}}},
+                            json{{"bboxWgs84", {19.9, 50.1, 19.95, 50.1}}}, json{{"bboxWgs84", {2.0, 48.8, 2.1, 48.9}}},
+                            json{{"bboxWgs84", "19.9,50,19.95,50.1"}}, json::object()})
+        EXPECT_FALSE(kl::cloud::cloudFrameFromMessage(bad)) << bad.dump();
+}
+
+TEST_F(CloudControllerTest, EstimateUsesTheFrameAreaAndTheCurrentDensity) {
+    const auto frame = kl::cloud::cloudFrameFromMessage(hectare("lekki"));
+    ASSERT_TRUE(frame);
+    const double area = (frame->pl1992.maxX - frame->pl1992.minX) * (frame->pl1992.maxY - frame->pl1992.minY);
+    const json light = controller_->onFrameEstimate(hectare("lekki"));
+    EXPECT_EQ(light["type"], "estimateDone");
+    EXPECT_EQ(light["points"].get<int64_t>(), static_cast<int64_t>(area / 0.25 + 0.5));
+    EXPECT_EQ(light["density"].get<double>(), CloudController::kInitialDensity);
+    const json full = controller_->onFrameEstimate(hectare("full"));
+    EXPECT_EQ(full["points"].get<int64_t>(), static_cast<int64_t>(area * CloudController::kInitialDensity + 0.5));
+    EXPECT_FALSE(full["overLimit"].get<bool>());
+    EXPECT_EQ(controller_->onFrameEstimate(hectare("extra"))["points"], controller_->onFrameEstimate(hectare("standard"))["points"]);
+    EXPECT_EQ(controller_->onFrameEstimate({{"bboxWgs84", {1, 2, 3}}})["msg"], "Nieprawidlowy bbox");
+}
+
+TEST_F(CloudControllerTest, DownloadWithoutIndexEndsWithNoData) {
+    EXPECT_TRUE(controller_->onDownload(hectare("standard")).is_null());
+    EXPECT_TRUE(controller_->busy());
+    const json second = controller_->onDownload(hectare("standard"));
+    EXPECT_EQ(second["msg"], "Trwa pobieranie danych - sprobuj za chwile");
+    ASSERT_TRUE(env_.pumpUntil([&] { return env_.last("downloadDone") != nullptr; }));
+    const json* done = env_.last("downloadDone");
+    EXPECT_FALSE((*done)["ok"].get<bool>());
+    EXPECT_EQ((*done)["msg"], "Brak danych LiDAR dla tego obszaru.");
+    EXPECT_FALSE(controller_->busy());
+    EXPECT_EQ(env_.sent.front()["label"], "Pobieranie skorowidza LiDAR");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.e57"));
+}
+
+TEST_F(CloudControllerTest, CancelIsAnsweredAtOnce) {
+    EXPECT_EQ(controller_->onCancel({})["type"], "cancelled");
+}
+
+TEST(CloudSetOrigin, WritesTheZoneAndSurveyPoint) {
+    kl::host::Workbench wb;
+    bindAddonToHost(&kl::host::Workbench::hostTable());
+    TestEnvironment env;
+    CloudController controller(env.make(std::filesystem::temp_directory_path()));
+    EXPECT_EQ(controller.onSetOrigin({{"lat", 50.06}})["msg"], "Brak wspolrzednych srodka mapy");
+    const json reply = controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}});
+    ASSERT_EQ(reply["type"], "originSet") << reply.dump();
+    const auto p92 = kl::geo::wgs84ToPl1992(50.0614, 19.9366);
+    const auto en = kl::geo::pl1992ToPl2000(p92.x, p92.y, 2178);
+    EXPECT_NEAR(reply["e"].get<double>(), en.x, 1e-6);
+    const auto& geo = wb.project().geoLocation();
+    EXPECT_STREQ(geo.crsName, "EPSG:2178");
+    EXPECT_STREQ(geo.mapProjection, "PL-2000");
+    EXPECT_NEAR(geo.surveyNorthing, en.y, 1e-6);
+    ASSERT_FALSE(wb.report().empty());
+    EXPECT_EQ(wb.report().back().text.rfind("Ordvik Cloud: ustawiono georeferencje projektu: E=", 0), 0u);
+    EXPECT_NE(wb.report().back().text.find("(EPSG:2178)"), std::string::npos);
+
+    wb.faults().arm({"SetGeoLocation", 1, KL_ERR_GENERAL, false, 0});
+    EXPECT_EQ(controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}})["msg"], "Nie udalo sie zapisac georeferencji projektu");
+    wb.faults().arm({"GetGeoLocation", 1, KL_ERR_GENERAL, false, 0});
+    EXPECT_EQ(controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}})["msg"], "Nie mozna odczytac georeferencji projektu");
+    bindAddonToHost(nullptr);
+}
