@@ -13,9 +13,11 @@ namespace {
 // Records are produced in slices, so a chunk that claims more points than its data
 // holds fails on the data, not on an allocation of the claimed size.
 constexpr uint64_t kSlicePoints = 65536;
-// A layered chunk is decoded in one piece; beyond this ratio of records to stored bytes
-// its point count cannot be genuine.
-constexpr uint64_t kMaxLayeredExpansion = 16384;
+// A layered chunk is decoded in one piece, so its claimed count is checked against its
+// stored size first: beyond this ratio of record bytes to stored bytes (or the floor,
+// for tiny chunks of constant points) the count cannot be genuine.
+constexpr uint64_t kMaxLayeredExpansion = 4096;
+constexpr uint64_t kLayeredFloorBytes = 4u << 20;
 
 uint32_t layerCount(const LaszipItem& it) {
   switch (static_cast<LaszipItemType>(it.type)) {
@@ -92,7 +94,7 @@ LasStatus ChunkDecoder::decodeBuffer(const LazChunk& chunk, size_t index, std::v
     return LasStatus::success();
   }
   if (info_.layered()) {
-    if (chunk.points > kMaxLayeredExpansion * stored_.size() / rl) {
+    if (chunk.points * rl > std::max<uint64_t>(kMaxLayeredExpansion * stored_.size(), kLayeredFloorBytes)) {
       return fail(index, "deklaruje " + std::to_string(chunk.points) + " punktow, wiecej niz moga zawierac jego dane");
     }
     records->resize(static_cast<size_t>(chunk.points * rl));

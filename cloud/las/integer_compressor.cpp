@@ -3,7 +3,7 @@
 namespace kl::las {
 
 IntegerCompressor::IntegerCompressor(uint32_t bits, uint32_t contexts, uint32_t bitsHigh, uint32_t range)
-    : bits_(bits), bitsHigh_(bitsHigh) {
+    : bitsHigh_(bitsHigh) {
   if (range != 0) {
     corrBits_ = 0;
     corrRange_ = range;

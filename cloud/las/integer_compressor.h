@@ -53,7 +53,6 @@ class IntegerCompressor {
     return static_cast<int32_t>(c - ((1u << k_) - 1));
   }
 
-  uint32_t bits_;
   uint32_t bitsHigh_;
   uint32_t corrBits_;
   uint32_t corrRange_;  // 0 means 2^32: wrapping arithmetic does the folding
