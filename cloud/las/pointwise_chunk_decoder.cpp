@@ -4,19 +4,26 @@
 
 namespace kl::las {
 
-PointwiseChunkDecoder::PointwiseChunkDecoder(const std::vector<LaszipItem>& items, uint16_t recordLength)
-    : recordLength_(recordLength) {
+PointwiseLayout::PointwiseLayout(const std::vector<LaszipItem>& items) {
   size_t at = 0;
   for (const LaszipItem& it : items) {
     switch (static_cast<LaszipItemType>(it.type)) {
-      case LaszipItemType::GpsTime11: gps_.emplace(); gpsAt_ = at; break;
-      case LaszipItemType::Rgb12: rgb_.emplace(); rgbAt_ = at; break;
-      case LaszipItemType::WavePacket13: wave_.emplace(); waveAt_ = at; break;
-      case LaszipItemType::Byte: extra_.emplace(it.size); extraBytes_ = it.size; extraAt_ = at; break;
+      case LaszipItemType::GpsTime11: gpsAt = at; break;
+      case LaszipItemType::Rgb12: rgbAt = at; break;
+      case LaszipItemType::WavePacket13: waveAt = at; break;
+      case LaszipItemType::Byte: extraAt = at; extraBytes = it.size; break;
       default: break;
     }
     at += it.size;
   }
+}
+
+PointwiseChunkDecoder::PointwiseChunkDecoder(const std::vector<LaszipItem>& items, uint16_t recordLength)
+    : recordLength_(recordLength), at_(items) {
+  if (at_.gpsAt != 0) gps_.emplace();
+  if (at_.rgbAt != 0) rgb_.emplace();
+  if (at_.waveAt != 0) wave_.emplace();
+  if (at_.extraBytes != 0) extra_.emplace(at_.extraBytes);
   const unsigned key = (gps_ ? 8u : 0u) | (rgb_ ? 4u : 0u) | (wave_ ? 2u : 0u) | (extra_ ? 1u : 0u);
   static constexpr Loop kLoops[16] = {
       &PointwiseChunkDecoder::decodeLoop<false, false, false, false>,
@@ -44,10 +51,10 @@ bool PointwiseChunkDecoder::begin(const uint8_t* data, size_t size, bool hasMore
   if (size < recordLength_) return false;
   std::memcpy(firstOut, data, recordLength_);
   point_.init(data);
-  if (gps_) gps_->init(data + gpsAt_);
-  if (rgb_) rgb_->init(data + rgbAt_);
-  if (wave_) wave_->init(data + waveAt_);
-  if (extra_) extra_->init(data + extraAt_);
+  if (gps_) gps_->init(data + at_.gpsAt);
+  if (rgb_) rgb_->init(data + at_.rgbAt);
+  if (wave_) wave_->init(data + at_.waveAt);
+  if (extra_) extra_->init(data + at_.extraAt);
   const bool started = dec_.init(data + recordLength_, size - recordLength_);
   streamStarted_ = started;
   return started || !hasMore;
@@ -64,44 +71,37 @@ bool PointwiseChunkDecoder::decodeLoop(uint8_t* out, uint64_t count) {
   for (uint64_t i = 0; i < count; ++i, out += rl) {
     point_.decode(dec_, out);
     if constexpr (kGps) {
-      if (!gps_->decode(dec_, out + gpsAt_)) return false;
+      if (!gps_->decode(dec_, out + at_.gpsAt)) return false;
     }
-    if constexpr (kRgb) rgb_->decode(dec_, out + rgbAt_);
-    if constexpr (kWave) wave_->decode(dec_, out + waveAt_);
-    if constexpr (kExtra) extra_->decode(dec_, out + extraAt_);
+    if constexpr (kRgb) rgb_->decode(dec_, out + at_.rgbAt);
+    if constexpr (kWave) wave_->decode(dec_, out + at_.waveAt);
+    if constexpr (kExtra) extra_->decode(dec_, out + at_.extraAt);
   }
   return !dec_.overrun();
 }
 
 PointwiseChunkEncoder::PointwiseChunkEncoder(const std::vector<LaszipItem>& items, uint16_t recordLength)
-    : recordLength_(recordLength) {
-  size_t at = 0;
-  for (const LaszipItem& it : items) {
-    switch (static_cast<LaszipItemType>(it.type)) {
-      case LaszipItemType::GpsTime11: gps_.emplace(); gpsAt_ = at; break;
-      case LaszipItemType::Rgb12: rgb_.emplace(); rgbAt_ = at; break;
-      case LaszipItemType::Byte: extra_.emplace(it.size); extraAt_ = at; break;
-      default: break;
-    }
-    at += it.size;
-  }
+    : recordLength_(recordLength), at_(items) {
+  if (at_.gpsAt != 0) gps_.emplace();
+  if (at_.rgbAt != 0) rgb_.emplace();
+  if (at_.extraBytes != 0) extra_.emplace(at_.extraBytes);
 }
 
 void PointwiseChunkEncoder::encode(const uint8_t* records, uint64_t count, std::vector<uint8_t>* out) {
   if (count == 0) return;
   out->insert(out->end(), records, records + recordLength_);
   point_.init(records);
-  if (gps_) gps_->init(records + gpsAt_);
-  if (rgb_) rgb_->init(records + rgbAt_);
-  if (extra_) extra_->init(records + extraAt_);
+  if (gps_) gps_->init(records + at_.gpsAt);
+  if (rgb_) rgb_->init(records + at_.rgbAt);
+  if (extra_) extra_->init(records + at_.extraAt);
   ArithmeticEncoder enc;
   enc.init(out);
   const uint8_t* p = records + recordLength_;
   for (uint64_t i = 1; i < count; ++i, p += recordLength_) {
     point_.encode(enc, p);
-    if (gps_) gps_->encode(enc, p + gpsAt_);
-    if (rgb_) rgb_->encode(enc, p + rgbAt_);
-    if (extra_) extra_->encode(enc, p + extraAt_);
+    if (gps_) gps_->encode(enc, p + at_.gpsAt);
+    if (rgb_) rgb_->encode(enc, p + at_.rgbAt);
+    if (extra_) extra_->encode(enc, p + at_.extraAt);
   }
   enc.done();
 }

@@ -16,6 +16,13 @@
 
 namespace kl::las {
 
+// Where the items of a point-wise record start (0 = item absent; the core is always at 0).
+struct PointwiseLayout {
+  explicit PointwiseLayout(const std::vector<LaszipItem>& items);
+  size_t gpsAt = 0, rgbAt = 0, waveAt = 0, extraAt = 0;
+  uint32_t extraBytes = 0;
+};
+
 // Decodes the chunks of point formats 0-5: a raw first record, then one arithmetic
 // stream for all items. Decoding may proceed in slices so that a chunk never has to
 // be held decoded as a whole. The item list must have passed checkLaszipInfo.
@@ -37,8 +44,7 @@ class PointwiseChunkDecoder {
   using Loop = bool (PointwiseChunkDecoder::*)(uint8_t*, uint64_t);
 
   uint16_t recordLength_;
-  uint32_t extraBytes_ = 0;
-  size_t gpsAt_ = 0, rgbAt_ = 0, waveAt_ = 0, extraAt_ = 0;
+  PointwiseLayout at_;
   ArithmeticDecoder dec_;
   bool streamStarted_ = false;
   Point10V2Codec point_;
@@ -57,7 +63,7 @@ class PointwiseChunkEncoder {
 
  private:
   uint16_t recordLength_;
-  size_t gpsAt_ = 0, rgbAt_ = 0, extraAt_ = 0;
+  PointwiseLayout at_;
   Point10V2Codec point_;
   std::optional<GpsTime11V2Codec> gps_;
   std::optional<Rgb12V2Codec> rgb_;
