@@ -72,13 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, LayeredSample,
                                            SampleCase{"laszip4j__record-format-7.laz", 7, 62, 1, true},
                                            SampleCase{"laszip4j__record-format-8.laz", 8, 62, 1, true},
                                            SampleCase{"laspy__fullwave.laz", 10, 10750, 1, false}),
-                         [](const auto& param) {
-                           std::string name = param.param.file;
-                           for (char& c : name) {
-                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+                         [](const auto& param) { return testNameOf(param.param.file); });
 
 TEST(LayeredPair, CompressedSampleMatchesItsUncompressedTwin) {
   const std::vector<uint8_t> file = readFile(sample("laspy__1_4_w_evlr.laz"));

@@ -69,13 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, LayeredLasRoundTrip,
                                            LasCase{"laspy__simple1_4.las", 7, 36, 10000},
                                            LasCase{"laszip__5points_14.las", 6, 33, 50000},
                                            LasCase{"laspy__unregistered_extra_bytes.las", 6, 34, 3}),
-                         [](const auto& param) {
-                           std::string name = param.param.file;
-                           for (char& ch : name) {
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
-                         });
+                         [](const auto& param) { return testNameOf(param.param.file); });
 
 TEST(LayeredRoundTrip, Format8WithExtraBytesFromADecodedSample) {
   const std::vector<uint8_t> file = readFile(sample("laspy__append-bug.laz"));

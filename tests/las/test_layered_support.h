@@ -22,6 +22,14 @@ using test::readFile;
 using test::sample;
 using test::writeFile;
 
+// A sample file name as a test name.
+inline std::string testNameOf(std::string file) {
+  for (char& c : file) {
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) c = '_';
+  }
+  return file;
+}
+
 struct LayeredChunk {
   uint64_t offset = 0;
   uint64_t size = 0;
