@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "cloud/controller/cloud_completion.h"
 #include "cloud/controller/cloud_frame.h"
@@ -130,7 +131,7 @@ void CloudController::startDownload(const geo::Bbox& frame, cloudui::Detail deta
     req.originE = originE;
     req.originN = originN;
     req.originZ = originZ;
-    req.outputDir = env_.outputDir;
+    req.outputFile = (std::filesystem::path(env_.outputDir) / "import.e57").string();
     req.currentYear = env_.currentYear;
     auto shared = state_;
     auto env = env_;

@@ -46,11 +46,17 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
         if (cancelled()) return failure(kCancelled, warnings);
         const auto& tile = query.tiles[i];
         std::string error;
+        double lastPct = -1;
         const std::string path = resolver.download(
             tile,
             [&](int64_t received, int64_t total) {
                 const double part = total > 0 ? static_cast<double>(received) / static_cast<double>(total) : 0.0;
-                progress({tileProgressLabel(i, n, received, total), (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n), true});
+                const double pct = (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n);
+                // One event per half percent is plenty for a progress bar.
+                if (pct - lastPct >= 0.5 || received == total) {
+                    lastPct = pct;
+                    progress({tileProgressLabel(i, n, received, total), pct, true});
+                }
                 return !cancelled();
             },
             error);
@@ -73,8 +79,9 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     if (pts.empty()) return failure("Brak punktow w wybranym obszarze (po przycieciu do kadru).", warnings);
 
     std::error_code ec;
-    std::filesystem::create_directories(req.outputDir, ec);
-    const std::string file = (std::filesystem::path(req.outputDir) / "import.e57").string();
+    const std::string& file = req.outputFile;
+    if (const auto parent = std::filesystem::path(file).parent_path(); !parent.empty())
+        std::filesystem::create_directories(parent, ec);
     std::string writeError;
     if (!e57::writeE57(file, pts, writeError)) return failure("Blad zapisu E57: " + writeError, warnings);
 

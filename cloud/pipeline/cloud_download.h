@@ -21,7 +21,7 @@ struct CloudDownloadRequest {
     int placeEpsg = 2178;
     bool originSet = false;
     double originE = 0, originN = 0, originZ = 0;
-    std::string outputDir;  // the E57 goes to outputDir + "/import.e57"
+    std::string outputFile;  // the E57 file to write (replaced only on success)
     int currentYear = 0;    // 0: this calendar year
     unsigned decodeThreads = 2;
     int64_t budget = cloudui::kPointBudget;
