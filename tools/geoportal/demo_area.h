@@ -42,6 +42,33 @@ inline constexpr int kGasPipes = 101;
 inline constexpr int kPowerCables = 31;
 inline constexpr int kSewerPipes = 31;
 inline constexpr int kPlanZones = 12;
+
+// National LiDAR index and tiles over the site (defaults; /__config changes
+// sheet size and density). Only one yearly layer holds tiles; the layer of
+// kLidarErrorYear answers 500 so clients fall back to older years.
+inline constexpr std::string_view kLidarIndexPath = "/wss/service/PZGIK/DanePomiaroweLidarEVRF2007/WFS/Skorowidze";
+inline constexpr std::string_view kLidarTypeNamePrefix = "gugik:SkorowidzDanychPomiarowychLIDAR";
+inline constexpr std::string_view kLidarTilePathPrefix = "/NumDaneWys/DanePomiaroweLAZ/";
+inline constexpr int kLidarYear = 2024;
+inline constexpr int kLidarErrorYear = 2026;
+inline constexpr int kLidarFirstOfferedYear = 2018;
+inline constexpr int kLidarLastOfferedYear = 2030;
+inline constexpr double kLidarSheetMetres = 250.0;
+inline constexpr double kLidarDensity = 12.0;  // points per square metre
+// 4 x 3 sheets of 250 m: E 260250-261250, N 382500-383250.
+inline constexpr int kLidarSheetColumns = 4;
+inline constexpr int kLidarSheetRows = 3;
+inline constexpr int kLidarSheets = kLidarSheetColumns * kLidarSheetRows;
+inline constexpr long long kLidarPointsPerSheet = 750000;
+inline constexpr long long kLidarPoints = kLidarSheets * kLidarPointsPerSheet;
+// The sheet of the north row, second from the west, is delivered in a PL-2000
+// zone ("PL-2000:S6", EPSG:2177); the sheet of the south row, second from the
+// west, stores its colour as 8-bit values in the 16-bit fields.
+inline constexpr int kLidarZoneEpsg = 2177;
+inline constexpr std::string_view kLidarZoneUkladXy = "PL-2000:S6";
+// Every generated point lies between these heights (ground plus objects).
+inline constexpr double kLidarMinHeight = 190.0;
+inline constexpr double kLidarMaxHeight = 215.0;
 }  // namespace demo
 
 struct Xy {

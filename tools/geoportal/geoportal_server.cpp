@@ -2,6 +2,7 @@
 
 #include "tools/geoportal/connection_reset.h"
 #include "tools/geoportal/gml_writer.h"
+#include "tools/geoportal/lidar_sheets.h"
 #include "tools/geoportal/service_family.h"
 #include "tools/geoportal/text_util.h"
 #include "tools/geoportal/wfs_service.h"
@@ -44,6 +45,42 @@ const char* reasonFor(int status) {
 
 std::string jsonReply(bool ok, std::string_view message) {
     return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"message\":\"" + jsonEscape(message) + "\"}";
+}
+
+// lidarSheet (50-2000 m), lidarDensity (0-50 per m2), lidarYear, lidarErrorYear (0: none).
+// Nothing changes unless every given value is valid.
+bool applyLidarConfig(const httplib::Request& req, ServiceConfig& config) {
+    ServiceConfig next = config;
+    auto given = [&](const char* key) { return req.has_param(key); };
+    auto number = [&](const char* key) { return parseDouble(req.get_param_value(key)); };
+    if (given("lidarSheet")) {
+        auto v = number("lidarSheet");
+        if (!v || !validLidarSheetMetres(*v)) return false;
+        next.lidarSheetMetres = *v;
+    }
+    if (given("lidarDensity")) {
+        auto v = number("lidarDensity");
+        if (!v || !validLidarDensity(*v)) return false;
+        next.lidarDensity = *v;
+    }
+    for (auto [key, field] : {std::pair{"lidarYear", &ServiceConfig::lidarYear}, std::pair{"lidarErrorYear", &ServiceConfig::lidarErrorYear}}) {
+        if (!given(key)) continue;
+        auto v = parseInt(req.get_param_value(key));
+        if (!v || (*v != 0 && (*v < 2000 || *v > 2100))) return false;
+        next.*field = static_cast<int>(*v);
+    }
+    config = next;
+    return true;
+}
+
+std::string lidarConfigJson(const ServiceConfig& config) {
+    const LidarParams params{config.lidarSheetMetres, config.lidarDensity};
+    const auto sheets = static_cast<long long>(lidarSheets(params.sheetMetres).size());
+    return "\"lidar\":{\"year\":" + formatInt(config.lidarYear) + ",\"errorYear\":" + formatInt(config.lidarErrorYear) +
+           ",\"sheetMetres\":" + formatShortest(params.sheetMetres) + ",\"density\":" + formatShortest(params.density) +
+           ",\"sheets\":" + formatInt(sheets) + ",\"pointsPerSheet\":" +
+           formatInt(static_cast<long long>(lidarTilePointCount(params))) + ",\"points\":" +
+           formatInt(sheets * static_cast<long long>(lidarTilePointCount(params))) + "}";
 }
 
 }  // namespace
@@ -113,8 +150,13 @@ struct GeoportalServer::Impl {
             std::lock_guard lock(configMutex);
             if (auto n = parseInt(value("maxFeatures")); n && *n > 0) config.maxFeatures = *n;
             if (req.has_param("matchedUnknown")) config.matchedUnknown = value("matchedUnknown") == "1" || value("matchedUnknown") == "true";
+            if (!applyLidarConfig(req, config)) {
+                res.status = 400;
+                json(jsonReply(false, "invalid lidarSheet, lidarDensity, lidarYear or lidarErrorYear"));
+                return true;
+            }
             json("{\"maxFeatures\":" + formatInt(config.maxFeatures) + ",\"matchedUnknown\":" +
-                 (config.matchedUnknown ? "true" : "false") + "}");
+                 (config.matchedUnknown ? "true" : "false") + "," + lidarConfigJson(config) + "}");
         } else if (path == "/__demo") {
             json(describe());
         } else {
@@ -123,7 +165,7 @@ struct GeoportalServer::Impl {
         return true;
     }
 
-    std::string describe() const {
+    std::string describe() {
         std::string out = DemoArea::instance().describeJson();
         out.pop_back();
         const std::string county(demo::kCountyTeryt);
@@ -138,6 +180,7 @@ struct GeoportalServer::Impl {
             {"cadastreIntegrationWms", "/cgi-bin/KrajowaIntegracjaEwidencjiGruntow"},
             {"mpzpPreviewWms", "/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego"},
             {"pogPreviewWms", "/wss/ext/PlanyOgolneGmin"},
+            {"lidarIndexWfs", std::string(demo::kLidarIndexPath)},
         };
         out += ",\"baseUrl\":\"" + base() + "\",\"services\":{";
         bool first = true;
@@ -146,7 +189,7 @@ struct GeoportalServer::Impl {
             first = false;
             out += "\"" + std::string(key) + "\":\"" + base() + path + "\"";
         }
-        return out + "}}";
+        return out + "}," + lidarConfigJson(currentConfig()) + "}";
     }
 
     // ---- services ---------------------------------------------------------

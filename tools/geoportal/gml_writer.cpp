@@ -8,6 +8,7 @@ namespace kl::geoportal {
 namespace {
 
 constexpr const char* kTimeStamp = "2025-06-02T10:00:00";
+constexpr std::string_view kTimePositionMark = "\x01time:";
 
 std::string srsText(int epsg) { return "urn:ogc:def:crs:EPSG::" + formatInt(epsg); }
 
@@ -111,13 +112,22 @@ std::string writeFeatureCollection(const WfsLayer& layer, const std::vector<cons
         out += "        </gml:boundedBy>\n        <" + p + ":msGeometry>\n";
         writeGeometry(out, *f, (f->id.empty() ? type + "." + formatInt(index) : f->id) + ".1", style);
         out += "        </" + p + ":msGeometry>\n";
-        for (const auto& [key, value] : f->properties)
+        for (const auto& [key, value] : f->properties) {
+            if (value.rfind(kTimePositionMark, 0) == 0) {
+                const std::string id = (f->id.empty() ? type + "." + formatInt(index) : f->id) + "." + key;
+                out += "        <" + p + ":" + key + " gml:id=\"" + xmlEscape(id) + "\"><gml:timePosition>" +
+                       xmlEscape(value.substr(kTimePositionMark.size())) + "</gml:timePosition></" + p + ":" + key + ">\n";
+                continue;
+            }
             out += "        <" + p + ":" + key + ">" + xmlEscape(value) + "</" + p + ":" + key + ">\n";
+        }
         out += "      </" + p + ":" + type + ">\n";
         out += style.wfs11 ? "    </gml:featureMember>\n" : "    </wfs:member>\n";
     }
     return out + "</wfs:FeatureCollection>\n";
 }
+
+std::string timePositionValue(std::string_view isoDate) { return std::string(kTimePositionMark) + std::string(isoDate); }
 
 std::string exceptionReport(std::string_view code, std::string_view locator, std::string_view text, bool wfs11) {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";

@@ -28,6 +28,9 @@ struct CollectionPage {
 std::string writeFeatureCollection(const WfsLayer& layer, const std::vector<const DemoFeature*>& features,
                                    const CollectionStyle& style, const CollectionPage& page);
 
+// A property value written as a GML time instant (<gml:timePosition>) rather than as text.
+std::string timePositionValue(std::string_view isoDate);
+
 std::string exceptionReport(std::string_view code, std::string_view locator, std::string_view text, bool wfs11);
 
 // Text of a coordinate pair in the style's system and order.

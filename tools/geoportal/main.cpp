@@ -1,6 +1,7 @@
 // kartolink-geoportal: the local geoportal for tests, benchmarks and the demo.
 
 #include "tools/geoportal/geoportal_server.h"
+#include "tools/geoportal/lidar_sheets.h"
 #include "tools/geoportal/text_util.h"
 
 #include <atomic>
@@ -18,7 +19,11 @@ void onSignal(int) { g_quit = true; }
 
 const char* kUsage =
     "Uzycie: kartolink-geoportal [--port N] [--host 127.0.0.1] [--max-features N] [--matched-unknown] [--print-demo]\n"
+    "                            [--lidar-sheet M] [--lidar-density D] [--lidar-cache FOLDER]\n"
     "  Uruchamia lokalny geoportal (tylko 127.0.0.1) i wypisuje: Geoportal: http://127.0.0.1:PORT\n"
+    "  --lidar-sheet   bok arkusza LiDAR w metrach (50-2000, domyslnie 250)\n"
+    "  --lidar-density gestosc punktow na m2 (do 50, domyslnie 12)\n"
+    "  --lidar-cache   folder wygenerowanych kafli LAZ\n"
     "  --print-demo  wypisuje opis obszaru demonstracyjnego (JSON) i konczy.\n";
 
 }  // namespace
@@ -45,6 +50,16 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.config.maxFeatures = *n;
+        } else if (arg == "--lidar-sheet" || arg == "--lidar-density") {
+            auto v = kl::geoportal::parseDouble(next());
+            const bool sheet = arg == "--lidar-sheet";
+            if (!v || !(sheet ? kl::geoportal::validLidarSheetMetres(*v) : kl::geoportal::validLidarDensity(*v))) {
+                std::fprintf(stderr, "Nieprawidlowa wartosc %s.\n%s", arg.c_str(), kUsage);
+                return 2;
+            }
+            (sheet ? options.config.lidarSheetMetres : options.config.lidarDensity) = *v;
+        } else if (arg == "--lidar-cache") {
+            options.config.lidarCacheDir = next();
         } else if (arg == "--matched-unknown") {
             options.config.matchedUnknown = true;
         } else if (arg == "--print-demo") {

@@ -7,6 +7,7 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         countyCadastreFamily(),  countyUtilitiesFamily(), countyTopographyFamily(),
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(),
+        lidarIndexFamily(),       lidarTilesFamily(),
     };
     return catalogue;
 }

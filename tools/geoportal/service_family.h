@@ -48,6 +48,9 @@ struct ServiceFamily {
     std::string namespaceUri = "http://mapserver.gis.umn.edu/mapserver";
     std::vector<WfsLayer> wfsLayers;  // empty: the family speaks no WFS
     std::vector<WmsLayer> wmsLayers;  // empty: the family speaks no WMS
+    // When set, WFS layers are made per request instead of read from the demo
+    // site (content that follows the server's settings, like the LiDAR grid).
+    std::function<std::vector<DemoFeature>(const WfsLayer&, const ServiceRequest&)> features;
     // Endpoints that are not OGC services (file downloads, sheet indexes as
     // files): when set, it answers every request on the family's paths.
     std::function<Reply(const ServiceRequest&)> handler;
@@ -63,6 +66,8 @@ ServiceFamily newBuildingsFamily();
 ServiceFamily orthophotoFamily();
 ServiceFamily cadastreIntegrationFamily();
 ServiceFamily planPreviewFamily();
+ServiceFamily lidarIndexFamily();
+ServiceFamily lidarTilesFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 

@@ -1,6 +1,8 @@
 #pragma once
 // One request as the services see it, independent of the HTTP library.
 
+#include "tools/geoportal/demo_area.h"
+
 #include <functional>
 #include <map>
 #include <string>
@@ -19,6 +21,13 @@ struct Reply {
 struct ServiceConfig {
     long long maxFeatures = 5000;  // a server cap below the client's COUNT forces paging
     bool matchedUnknown = false;   // answer numberMatched="unknown" like some MapServer set-ups
+    // LiDAR index and tiles: sheet edge (m), point density (per m2), the one
+    // yearly layer with tiles, the layer that answers 500 (0: none), tile cache.
+    double lidarSheetMetres = demo::kLidarSheetMetres;
+    double lidarDensity = demo::kLidarDensity;
+    int lidarYear = demo::kLidarYear;
+    int lidarErrorYear = demo::kLidarErrorYear;
+    std::string lidarCacheDir;  // empty: a folder under the system's temporary directory
 };
 
 struct ServiceRequest {

@@ -17,6 +17,12 @@ std::string formatInt(long long value) {
     return std::string(buf, res.ptr);
 }
 
+std::string formatShortest(double value) {
+    char buf[32];
+    auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, res.ptr);
+}
+
 std::optional<double> parseDouble(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);

@@ -10,6 +10,8 @@ namespace kl::geoportal {
 
 std::string formatFixed(double value, int decimals);
 std::string formatInt(long long value);
+// Shortest text that reads back to the same number ("12", "0.05").
+std::string formatShortest(double value);
 std::optional<double> parseDouble(std::string_view text);
 std::optional<long long> parseInt(std::string_view text);
 

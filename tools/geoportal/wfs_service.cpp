@@ -141,9 +141,17 @@ Reply getFeature(const ServiceFamily& family, const ServiceRequest& req, bool wf
         if (!bbox) return failure("InvalidParameterValue", "bbox", "GetFeature: invalid BBOX '" + text + "'.", wfs11);
     }
 
+    std::vector<DemoFeature> made;
+    const std::vector<DemoFeature>* source = nullptr;
+    if (family.features) {
+        made = family.features(*layer, req);
+        source = &made;
+    } else if (const DemoLayer* demoLayer = DemoArea::instance().layer(layer->demoLayer)) {
+        source = &demoLayer->features;
+    }
     std::vector<const DemoFeature*> matched;
-    if (const DemoLayer* source = DemoArea::instance().layer(layer->demoLayer)) {
-        for (const auto& f : source->features)
+    if (source) {
+        for (const auto& f : *source)
             if (!bbox || (bbox->valid && featureIntersects(f, bbox->pl1992))) matched.push_back(&f);
     }
     const bool hits = iequals(req.param("resulttype"), "hits");

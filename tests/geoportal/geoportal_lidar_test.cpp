@@ -1,0 +1,313 @@
+#include "tools/geoportal/geoportal_server.h"
+
+#include "cloud/las/las_reader.h"
+#include "tests/geoportal/fixture_client.h"
+#include "tools/geoportal/crs.h"
+#include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/lidar_sheets.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <set>
+
+namespace kl::geoportal {
+namespace {
+
+using testing::allBetween;
+using testing::attributeValue;
+using testing::countOf;
+using testing::rawGet;
+
+const std::string kIndex(demo::kLidarIndexPath);
+// The demo frame, northing first with the URN suffix, as the add-on sends it.
+const std::string kFrameBox = "382640%2C260400%2C383080%2C261040%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
+constexpr double kTestDensity = 0.5;  // small tiles keep the suite fast
+
+std::string indexQuery(int year, const std::string& extra) {
+    return kIndex + "?service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidzDanychPomiarowychLIDAR" +
+           std::to_string(year) + extra;
+}
+
+std::string pathOf(const std::string& url) {
+    const auto scheme = url.find("://");
+    return url.substr(url.find('/', scheme + 3));
+}
+
+struct DecodedTile {
+    las::LasHeader header;
+    std::vector<las::LasPointView> points;
+    std::string message;
+};
+
+DecodedTile decode(const std::string& bytes) {
+    DecodedTile t;
+    las::LasReader reader;
+    auto st = reader.openMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), "kafel");
+    if (!st) {
+        t.message = st.message;
+        return t;
+    }
+    t.header = reader.header();
+    std::vector<uint8_t> records;
+    if (st = reader.readAll(&records); !st) {
+        t.message = st.message;
+        return t;
+    }
+    for (size_t at = 0; at + t.header.recordLength <= records.size(); at += t.header.recordLength)
+        t.points.push_back(las::viewPoint(records.data() + at, t.header.pointFormat));
+    return t;
+}
+
+class GeoportalLidarTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        cacheDir = (std::filesystem::path(KL_BINARY_DIR) / "geoportal_lidar_test_cache").string();
+        std::filesystem::remove_all(cacheDir);
+        server = new GeoportalServer();
+        auto started = server->start();
+        ASSERT_TRUE(started.ok) << started.message;
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+        std::filesystem::remove_all(cacheDir);
+    }
+    void SetUp() override {
+        server->faults().clear();
+        configure([](ServiceConfig&) {});
+    }
+    template <class Change>
+    static void configure(Change change) {
+        ServiceConfig config;
+        config.lidarDensity = kTestDensity;
+        config.lidarCacheDir = cacheDir;
+        change(config);
+        server->setConfig(config);
+    }
+    static testing::RawReply get(const std::string& target, int timeoutMs = 30000) {
+        return rawGet(server->port(), target, timeoutMs);
+    }
+    // Download paths of the demo year's sheets, keyed by godlo.
+    static std::vector<std::pair<std::string, std::string>> sheetUrls() {
+        auto body = get(indexQuery(demo::kLidarYear, "&COUNT=1000&BBOX=" + kFrameBox)).body;
+        auto names = allBetween(body, "<gugik:godlo>", "</gugik:godlo>");
+        auto urls = allBetween(body, "<gugik:url_do_pobrania>", "</gugik:url_do_pobrania>");
+        std::vector<std::pair<std::string, std::string>> out;
+        for (size_t i = 0; i < std::min(names.size(), urls.size()); ++i) out.emplace_back(names[i], urls[i]);
+        return out;
+    }
+    static LidarSheet sheetOfKind(LidarSheetKind kind) {
+        for (const auto& s : lidarSheets(demo::kLidarSheetMetres))
+            if (s.kind == kind) return s;
+        return {};
+    }
+    static std::string tilePath(const LidarSheet& sheet) {
+        return lidarTilePath({demo::kLidarSheetMetres, kTestDensity}, sheet);
+    }
+    static GeoportalServer* server;
+    static std::string cacheDir;
+};
+GeoportalServer* GeoportalLidarTest::server = nullptr;
+std::string GeoportalLidarTest::cacheDir;
+
+TEST_F(GeoportalLidarTest, OnlyTheDemoYearHasSheetsAndTheErrorYearFails) {
+    struct Case {
+        int year;
+        int status;
+        int members;
+    };
+    const Case cases[] = {{2027, 200, 0}, {demo::kLidarErrorYear, 500, 0}, {2025, 200, 0},
+                          {demo::kLidarYear, 200, demo::kLidarSheets}, {2023, 200, 0}, {2018, 200, 0}};
+    for (const auto& c : cases) {
+        auto r = get(indexQuery(c.year, "&COUNT=20&BBOX=" + kFrameBox));
+        EXPECT_EQ(r.status, c.status) << c.year;
+        if (c.status != 200) continue;
+        EXPECT_EQ(countOf(r.body, "<wfs:member>"), c.members) << c.year;
+        EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(c.members)) << c.year;
+    }
+    configure([](ServiceConfig& c) {
+        c.lidarErrorYear = 0;
+        c.lidarYear = 2025;
+    });
+    EXPECT_EQ(get(indexQuery(demo::kLidarErrorYear, "&COUNT=20")).status, 200);
+    EXPECT_EQ(countOf(get(indexQuery(2025, "&COUNT=20&BBOX=" + kFrameBox)).body, "<wfs:member>"), demo::kLidarSheets);
+    EXPECT_EQ(countOf(get(indexQuery(demo::kLidarYear, "&COUNT=20&BBOX=" + kFrameBox)).body, "<wfs:member>"), 0);
+}
+
+TEST_F(GeoportalLidarTest, RecordsCarryTheIndexFieldsAndPointBackAtThisServer) {
+    auto r = get(indexQuery(demo::kLidarYear, "&COUNT=20&BBOX=" + kFrameBox));
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kLidarSheets));
+    EXPECT_EQ(countOf(r.body, "<gugik:char_przestrz>0.5 p/m2</gugik:char_przestrz>"), demo::kLidarSheets);
+    EXPECT_EQ(countOf(r.body, "<gugik:uklad_xy>PL-1992</gugik:uklad_xy>"), demo::kLidarSheets - 1);
+    EXPECT_EQ(countOf(r.body, "<gugik:uklad_xy>PL-2000:S6</gugik:uklad_xy>"), 1);
+    EXPECT_EQ(countOf(r.body, "<gugik:format>LAZ</gugik:format>"), demo::kLidarSheets);
+    EXPECT_EQ(countOf(r.body, "<gml:timePosition>2024-05-20</gml:timePosition></gugik:akt_data>"), demo::kLidarSheets);
+    const std::string self = "http://127.0.0.1:" + std::to_string(server->port()) + std::string(demo::kLidarTilePathPrefix);
+    const auto urls = allBetween(r.body, "<gugik:url_do_pobrania>", "</gugik:url_do_pobrania>");
+    ASSERT_EQ(urls.size(), static_cast<size_t>(demo::kLidarSheets));
+    for (const auto& url : urls) EXPECT_EQ(url.rfind(self, 0), 0u) << url;
+    // Every member's own envelope is written northing first in PL-1992.
+    const auto lower = allBetween(r.body, "<gml:lowerCorner>", "</gml:lowerCorner>");
+    ASSERT_FALSE(lower.empty());
+    EXPECT_EQ(lower.front(), "382500.000000 260250.000000");
+}
+
+TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheets) {
+    const auto sheets = lidarSheets(demo::kLidarSheetMetres);
+    ASSERT_EQ(sheets.size(), static_cast<size_t>(demo::kLidarSheets));
+    Box all = Box::empty();
+    for (const auto& s : sheets) {
+        all.include({s.bounds.minX, s.bounds.minY});
+        all.include({s.bounds.maxX, s.bounds.maxY});
+    }
+    EXPECT_EQ(all.minX, 260250.0);
+    EXPECT_EQ(all.minY, 382500.0);
+    EXPECT_EQ(all.maxX, 261250.0);
+    EXPECT_EQ(all.maxY, 383250.0);
+    EXPECT_EQ(lidarTilePointCount({}) * sheets.size(), static_cast<uint64_t>(demo::kLidarPoints));
+    EXPECT_EQ(sheetOfKind(LidarSheetKind::Pl2000Zone).godlo, "6.131.18.23.2");
+    EXPECT_EQ(sheetOfKind(LidarSheetKind::EightBitColour).godlo, "M-33-31-C-d-01-02");
+}
+
+TEST_F(GeoportalLidarTest, SmallBoxFindsOnlyTheSheetUnderIt) {
+    // E 260600-260700, N 382800-382900 lies inside the sheet of row 2, column 2.
+    auto r = get(indexQuery(demo::kLidarYear, "&BBOX=382800%2C260600%2C382900%2C260700%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180"));
+    EXPECT_EQ(allBetween(r.body, "<gugik:godlo>", "</gugik:godlo>"), std::vector<std::string>{"M-33-31-C-d-02-02"});
+}
+
+TEST_F(GeoportalLidarTest, PagingIsDisjointAndComplete) {
+    configure([](ServiceConfig& c) { c.lidarSheetMetres = 100; });
+    const size_t total = lidarSheets(100).size();
+    ASSERT_EQ(total, 35u);  // 7 x 5 sheets: a frame the old 20-record query cannot cover
+    std::set<std::string> seen;
+    size_t pages = 0;
+    for (size_t start = 0; start < total; start += 20) {
+        auto r = get(indexQuery(demo::kLidarYear, "&COUNT=20&STARTINDEX=" + std::to_string(start) + "&BBOX=" + kFrameBox));
+        ASSERT_EQ(r.status, 200);
+        EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(total));
+        const auto names = allBetween(r.body, "<gugik:godlo>", "</gugik:godlo>");
+        EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(names.size()));
+        EXPECT_EQ(names.size(), std::min<size_t>(20, total - start));
+        EXPECT_EQ(r.body.find("next=") != std::string::npos, start + 20 < total);
+        for (const auto& n : names) EXPECT_TRUE(seen.insert(n).second) << "twice: " << n;
+        ++pages;
+    }
+    EXPECT_EQ(pages, 2u);
+    EXPECT_EQ(seen.size(), total);
+}
+
+TEST_F(GeoportalLidarTest, ConfigRejectsValuesOutOfRangeAndKeepsTheOldOnes) {
+    EXPECT_EQ(get("/__config?lidarSheet=10").status, 400);
+    EXPECT_EQ(get("/__config?lidarDensity=0").status, 400);
+    EXPECT_EQ(get("/__config?lidarYear=abc").status, 400);
+    auto ok = get("/__config?lidarSheet=100&lidarDensity=2");
+    ASSERT_EQ(ok.status, 200);
+    EXPECT_NE(ok.body.find("\"sheets\":35"), std::string::npos) << ok.body;
+    EXPECT_NE(ok.body.find("\"pointsPerSheet\":20000"), std::string::npos) << ok.body;
+    auto r = get(indexQuery(demo::kLidarYear, "&COUNT=1&BBOX=" + kFrameBox));
+    EXPECT_EQ(attributeValue(r.body, "numberMatched"), "35");
+    EXPECT_NE(r.body.find("/100_2/"), std::string::npos);
+}
+
+TEST_F(GeoportalLidarTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
+    const auto urls = sheetUrls();
+    ASSERT_EQ(urls.size(), static_cast<size_t>(demo::kLidarSheets));
+    const uint64_t expected = lidarTilePointCount({demo::kLidarSheetMetres, kTestDensity});
+    for (auto kind : {LidarSheetKind::Pl1992, LidarSheetKind::Pl2000Zone, LidarSheetKind::EightBitColour}) {
+        const LidarSheet sheet = sheetOfKind(kind);
+        auto listed = std::find_if(urls.begin(), urls.end(), [&](const auto& u) { return u.first == sheet.godlo; });
+        ASSERT_NE(listed, urls.end()) << sheet.godlo;
+        auto r = get(pathOf(listed->second));
+        ASSERT_EQ(r.status, 200) << sheet.godlo;
+        EXPECT_EQ(r.contentLength, static_cast<long long>(r.body.size()));
+        const DecodedTile tile = decode(r.body);
+        ASSERT_TRUE(tile.message.empty()) << tile.message;
+        EXPECT_TRUE(tile.header.compressed);
+        EXPECT_EQ(tile.header.pointFormat, kind == LidarSheetKind::Pl2000Zone ? 7 : 3);
+        EXPECT_EQ(tile.header.pointCount, expected);
+        ASSERT_EQ(tile.points.size(), expected);
+        const auto& h = tile.header;
+        uint16_t maxColour = 0;
+        size_t outside = 0, badHeight = 0;
+        std::set<uint8_t> classes;
+        for (const auto& p : tile.points) {
+            Xy q{p.x * h.scale[0] + h.offset[0], p.y * h.scale[1] + h.offset[1]};
+            q = toPl1992(sheet.epsg(), q);
+            const double z = p.z * h.scale[2] + h.offset[2];
+            const Box& b = sheet.bounds;
+            if (q.x < b.minX - 0.02 || q.x > b.maxX + 0.02 || q.y < b.minY - 0.02 || q.y > b.maxY + 0.02) ++outside;
+            if (z < demo::kLidarMinHeight || z > demo::kLidarMaxHeight) ++badHeight;
+            maxColour = std::max({maxColour, p.red, p.green, p.blue});
+            classes.insert(p.classification);
+        }
+        EXPECT_EQ(outside, 0u) << sheet.godlo;
+        EXPECT_EQ(badHeight, 0u) << sheet.godlo;
+        EXPECT_GT(classes.size(), 1u) << sheet.godlo;
+        if (kind == LidarSheetKind::EightBitColour) {
+            EXPECT_LE(maxColour, 255) << sheet.godlo;
+            EXPECT_GT(maxColour, 64) << sheet.godlo;
+        } else {
+            EXPECT_GT(maxColour, 255) << sheet.godlo;
+        }
+        // The zone sheet is really in PL-2000 zone 6: eastings of the 6 500 000 false origin.
+        if (kind == LidarSheetKind::Pl2000Zone) EXPECT_GT(h.min[0], 6000000.0);
+        else EXPECT_LT(h.max[0], 300000.0);
+    }
+}
+
+TEST_F(GeoportalLidarTest, TilesAreTheSameAfterGeneratingThemAgain) {
+    const LidarSheet sheet = sheetOfKind(LidarSheetKind::Pl1992);
+    auto first = get(tilePath(sheet));
+    ASSERT_EQ(first.status, 200);
+    const std::string fresh = cacheDir + "_fresh";
+    configure([&](ServiceConfig& c) { c.lidarCacheDir = fresh; });
+    auto again = get(tilePath(sheet));
+    std::filesystem::remove_all(fresh);
+    ASSERT_EQ(again.status, 200);
+    EXPECT_TRUE(first.body == again.body) << "a regenerated tile differs";
+}
+
+TEST_F(GeoportalLidarTest, TilePathsThatNameNoSheetAreNotFound) {
+    const LidarSheet sheet = sheetOfKind(LidarSheetKind::Pl1992);
+    const std::string good = tilePath(sheet);
+    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_0.5/1400000_M-33-31-C-d-09-09.laz").status, 404);
+    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_0.5/9999999_" + sheet.godlo + ".laz").status, 404);
+    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "10_0.5/" + good.substr(good.rfind('/') + 1)).status, 404);
+    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_abc/" + good.substr(good.rfind('/') + 1)).status, 404);
+}
+
+TEST_F(GeoportalLidarTest, TileDownloadsFailInEachInjectedWay) {
+    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl1992));
+    ASSERT_EQ(get(path).status, 200);  // generated before the faults, so they alone shape the answers
+    const std::string prefix(demo::kLidarTilePathPrefix);
+
+    server->faults().add({*parseFault("truncate", "", ""), prefix, "", 1});
+    auto cut = get(path);
+    EXPECT_EQ(cut.status, 200);
+    ASSERT_GT(cut.contentLength, 1000);
+    EXPECT_EQ(static_cast<long long>(cut.body.size()), cut.contentLength / 2);
+    EXPECT_FALSE(decode(cut.body).message.empty());
+
+    server->faults().add({*parseFault("reset", "", ""), prefix, "", 1});
+    auto reset = get(path);
+    EXPECT_EQ(reset.status, 0);
+    EXPECT_EQ(reset.readErrno, ECONNRESET);
+
+    server->faults().add({*parseFault("500", "", ""), prefix, "", 1});
+    EXPECT_EQ(get(path).status, 500);
+
+    server->faults().add({*parseFault("slow", "", "1500"), prefix, "", 1});
+    auto impatient = get(path, 300);
+    EXPECT_TRUE(impatient.timedOut);
+
+    auto whole = get(path);
+    EXPECT_EQ(whole.status, 200);
+    EXPECT_EQ(whole.contentLength, static_cast<long long>(whole.body.size()));
+}
+
+}  // namespace
+}  // namespace kl::geoportal
