@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 namespace kl::geoportal {
 namespace {
@@ -269,6 +270,27 @@ TEST_F(GeoportalLidarTest, TilesAreTheSameAfterGeneratingThemAgain) {
     std::filesystem::remove_all(fresh);
     ASSERT_EQ(again.status, 200);
     EXPECT_TRUE(first.body == again.body) << "a regenerated tile differs";
+}
+
+TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile) {
+    const std::string fresh = cacheDir + "_together";
+    std::filesystem::remove_all(fresh);
+    configure([&](ServiceConfig& c) { c.lidarCacheDir = fresh; });
+    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl2000Zone));
+    testing::RawReply replies[3];
+    std::vector<std::thread> clients;
+    for (auto& reply : replies) clients.emplace_back([&reply, &path] { reply = get(path); });
+    for (auto& t : clients) t.join();
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(fresh)) files.push_back(entry.path().filename().string());
+    std::filesystem::remove_all(fresh);
+    for (const auto& reply : replies) {
+        ASSERT_EQ(reply.status, 200);
+        EXPECT_TRUE(reply.body == replies[0].body);
+    }
+    EXPECT_EQ(decode(replies[0].body).points.size(), lidarTilePointCount({demo::kLidarSheetMetres, kTestDensity}));
+    ASSERT_EQ(files.size(), 1u);  // no temporary file left behind
+    EXPECT_EQ(files[0].substr(files[0].size() - 4), ".laz");
 }
 
 TEST_F(GeoportalLidarTest, TilePathsThatNameNoSheetAreNotFound) {
