@@ -1,0 +1,105 @@
+'use strict';
+// The point-cloud palette end to end: the workbench with the real add-on and
+// the local geoportal on loopback. The user frames the demo site, sees the
+// estimate, downloads, and gets an E57 file that an independent reader opens.
+const assert = require('assert/strict');
+const { spawn, execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { startWorkbench } = require('./lib/workbench');
+
+const SHOTS = process.env.KL_SCREENSHOT_DIR || os.tmpdir();
+const BIN = process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', 'build');
+const SRC = process.env.KL_SOURCE_DIR || path.join(__dirname, '..', '..');
+const DEMO_CENTRE = [51.2621, 15.5691];
+
+function startGeoportal() {
+  return new Promise((resolve, reject) => {
+    const child = spawn(path.join(BIN, 'tools', 'geoportal', 'kartolink-geoportal'), [], { stdio: ['ignore', 'pipe', 'inherit'] });
+    let out = '';
+    const timer = setTimeout(() => reject(new Error('geoportal did not start')), 20000);
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = out.match(/Geoportal: (http:\/\/127\.0\.0\.1:\d+)/);
+      if (m) {
+        clearTimeout(timer);
+        resolve({ base: m[1], close: () => child.kill('SIGTERM') });
+      }
+    });
+    child.on('exit', (code) => reject(new Error('geoportal exited ' + code)));
+  });
+}
+
+async function cloudPageFrame(wb) {
+  for (let i = 0; i < 200; ++i) {
+    const f = wb.page.frames().find((fr) => fr.url().includes('cloud.html'));
+    if (f) return f;
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  throw new Error('cloud page frame not found');
+}
+
+async function main() {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl_cloud_wb_'));
+  const geo = await startGeoportal();
+  const env = {
+    XDG_CONFIG_HOME: path.join(home, 'config'),
+    XDG_CACHE_HOME: path.join(home, 'cache'),
+    KL_DIAG_DIR: path.join(home, 'diag'),
+    TMPDIR: path.join(home, 'tmp'),
+    KL_SERVICE_BASE: geo.base,
+    KL_SERVICE_HOSTS: geo.base,
+  };
+  fs.mkdirSync(env.TMPDIR);
+  const foreign = [];
+  const wb = await startWorkbench({ env });
+  try {
+    await wb.page.route('**/*', (route) => {
+      const u = new URL(route.request().url());
+      if (u.hostname === '127.0.0.1' || u.hostname === 'localhost') return route.continue();
+      foreign.push(u.href);
+      return route.abort();
+    });
+    await wb.chooseMenu('Chmura punktow');
+    const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Chmura punktow'),
+      15000, 'cloud palette shown');
+    const ui = wb.paletteFrame(palette.id);
+    await ui.locator('#connection:text-is("Połączono z ArchiCAD ✓")').waitFor({ timeout: 30000 });
+
+    // Frame the demo site closely; the estimate follows the view.
+    const page = await cloudPageFrame(wb);
+    await page.evaluate(([lat, lon]) => { map.setView([lat, lon], 18); }, DEMO_CENTRE);
+    await ui.locator('#estimate:not(.warning):has-text("pkt")').waitFor({ timeout: 30000 });
+    const estimate = await ui.locator('#estimate').textContent();
+    assert.match(estimate, /^~.* pkt · ~\d+ MB/);
+
+    await ui.locator('#downloadBtn:not([disabled])').waitFor({ timeout: 30000 });
+    await ui.locator('#downloadBtn').click();
+    await ui.locator('#status:has-text("Kafel")').waitFor({ timeout: 60000 });
+    await ui.locator('#status:has-text("Chmura zapisana:")').waitFor({ timeout: 240000 });
+    await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_cloud_done.png') });
+
+    const kept = path.join(env.XDG_CONFIG_HOME, 'Ordvik_Cloud', 'ostatnia_chmura.e57');
+    assert.ok(fs.existsSync(kept), 'the last cloud is kept in the roaming folder');
+    const xyz = execFileSync('node', [path.join(SRC, 'tests', 'e57', 'web_e57_xyz.mjs'), kept],
+      { maxBuffer: 1 << 30, env: { ...process.env, KL_SOURCE_DIR: SRC } }).toString();
+    const lines = xyz.split('\n').filter((l) => l.length > 0);
+    assert.ok(lines.length > 1000, 'web-e57 reads the points: ' + lines.length);
+    const [x, y, z, r, g, b] = lines[0].split(' ').map(Number);
+    assert.ok(Number.isFinite(x) && Number.isFinite(y) && z > 100 && z < 400, lines[0]);
+    assert.ok([r, g, b].every((c) => c >= 0 && c <= 255), lines[0]);
+
+    const state = await wb.api.state();
+    assert.ok(state.report.some((l) => (l.text || '').includes('Chmura punktow gotowa')), 'alert shown');
+    console.log(`ok   cloud palette: estimate "${estimate}", ${lines.length} points read back by web-e57`);
+  } finally {
+    const res = await wb.close();
+    geo.close();
+    fs.rmSync(home, { recursive: true, force: true });
+    if (res && res.code !== 0) console.error(res.stderr);
+  }
+  assert.deepEqual(foreign, [], 'requests left loopback');
+}
+
+main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });

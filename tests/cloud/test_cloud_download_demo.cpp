@@ -1,0 +1,128 @@
+// The cloud pipeline against the local geoportal: index, tile downloads,
+// decoding, cropping, E57 output, cancel and broken tiles.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "cloud/pipeline/cloud_download.h"
+#include "geodata/polish_crs.h"
+#include "net/service_hosts.h"
+#include "net/wfs_client.h"
+#include "tests/e57/e57_read_back.h"
+#include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/geoportal_server.h"
+
+namespace fs = std::filesystem;
+using namespace kl::cloud;
+namespace demo = kl::geoportal::demo;
+
+namespace {
+
+class CloudDownloadDemo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kl_cloud_demo_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        // A private download cache, so an injected fault is never hidden by a cached tile.
+        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+        kl::geoportal::ServerOptions options;
+        options.config.lidarDensity = 2.0;
+        options.config.lidarCacheDir = (dir_ / "tiles").string();
+        server_ = std::make_unique<kl::geoportal::GeoportalServer>(options);
+        ASSERT_TRUE(server_->start().ok);
+        kl::net::setServiceHostOverride(server_->baseUrl());
+    }
+    void TearDown() override {
+        kl::net::setServiceHostOverride("");
+        server_.reset();
+        fs::remove_all(dir_);
+    }
+
+    CloudDownloadRequest request(kl::cloudui::Detail detail = kl::cloudui::Detail::Full) const {
+        CloudDownloadRequest r;
+        r.frame = {demo::kMinEasting + 100, demo::kMinNorthing + 100, demo::kMinEasting + 400, demo::kMinNorthing + 300};
+        r.detail = detail;
+        r.placeEpsg = 2176;
+        r.outputFile = (dir_ / "out" / "import.e57").string();
+        r.currentYear = demo::kLidarLastOfferedYear;
+        return r;
+    }
+
+    CloudDownloadResult run(const CloudDownloadRequest& r, const CancelCheck& cancelled = [] { return false; }) {
+        kl::net::HttpTimings fast;
+        fast.retryDelayMs = 1;
+        fast.hostSpacingMs = 0;
+        kl::net::WfsClient client(fast);
+        LidarResolver resolver(client);
+        return runCloudDownload(r, resolver, [this](const CloudProgress& p) { labels_.push_back(p.label); }, cancelled);
+    }
+
+    fs::path dir_;
+    std::unique_ptr<kl::geoportal::GeoportalServer> server_;
+    std::vector<std::string> labels_;
+};
+
+}  // namespace
+
+TEST_F(CloudDownloadDemo, FrameBecomesOneCroppedCloud) {
+    const auto r = run(request());
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_GT(r.tilesProcessed, 0);
+    // 300 m x 200 m at 2 points per m2, give or take the generator's scatter.
+    EXPECT_GT(r.count, 60'000);
+    EXPECT_LT(r.count, 180'000);
+    // Local coordinates lie within the frame's corners moved into the zone.
+    const auto f = request().frame;
+    double maxE = -1e300, maxN = -1e300;
+    for (double x : {f.minX, f.maxX})
+        for (double y : {f.minY, f.maxY}) {
+            const auto c = kl::geo::pl1992ToPl2000(x, y, 2176);
+            maxE = std::max(maxE, c.x - r.originE);
+            maxN = std::max(maxN, c.y - r.originN);
+        }
+    EXPECT_GE(r.minX, -0.05);
+    EXPECT_GE(r.minY, -0.05);
+    EXPECT_LE(r.maxX, maxE + 0.05);
+    EXPECT_LE(r.maxY, maxN + 0.05);
+    EXPECT_GT(r.minZ, 100.0);  // no survey point: absolute heights
+    const auto rb = readE57(r.filePath);
+    ASSERT_TRUE(rb.ok) << rb.error;
+    EXPECT_EQ(static_cast<int64_t>(rb.x.size()), r.count);
+    EXPECT_NE(std::find(labels_.begin(), labels_.end(), "Przetwarzanie kafli LiDAR"), labels_.end());
+}
+
+TEST_F(CloudDownloadDemo, ThinningKeepsFewerPoints) {
+    const auto full = run(request(kl::cloudui::Detail::Full));
+    const auto light = run(request(kl::cloudui::Detail::Lekki));
+    ASSERT_TRUE(full.ok && light.ok);
+    EXPECT_LT(light.count, full.count);
+    EXPECT_LE(light.count, static_cast<int64_t>(300 * 200 / 0.25) + 2000);
+}
+
+TEST_F(CloudDownloadDemo, CancelLeavesNoCloud) {
+    int calls = 0;
+    const auto r = run(request(), [&] { return ++calls > 20; });
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "Anulowano.");
+    EXPECT_FALSE(fs::exists(dir_ / "out" / "import.e57"));
+    for (const auto& e : fs::recursive_directory_iterator(dir_ / "cache", fs::directory_options::skip_permission_denied))
+        EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << "half-written " << e.path();
+}
+
+TEST_F(CloudDownloadDemo, BrokenTileIsSkippedWithAWarning) {
+    kl::geoportal::FaultRule rule;
+    rule.fault.kind = kl::geoportal::FaultKind::Truncate;
+    rule.pathPrefix = std::string(demo::kLidarTilePathPrefix);
+    rule.remaining = 2;  // the first try and its retry
+    server_->faults().add(rule);
+    const auto r = run(request());
+    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_FALSE(r.warnings.empty());
+    EXPECT_NE(r.warnings[0].find("pominiety"), std::string::npos);
+    const auto all = run(request());
+    EXPECT_GT(all.count, r.count);
+}

@@ -1,0 +1,111 @@
+// Headless point-cloud download: the same pipeline as the cloud palette,
+// from a frame on the command line to an E57 file.
+//
+//   kartolink-cloud --frame W,S,E,N --quality 0|1|2 [--demo] --out FILE.e57
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cloud/pipeline/cloud_download.h"
+#include "geodata/polish_crs.h"
+#include "net/service_hosts.h"
+#include "net/wfs_client.h"
+#include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/geoportal_server.h"
+
+namespace {
+
+int usage(const char* why) {
+    std::fprintf(stderr, "kartolink-cloud: %s\n", why);
+    std::fprintf(stderr, "uzycie: kartolink-cloud --frame W,S,E,N [--quality 0|1|2] [--demo] --out PLIK.e57\n");
+    return 2;
+}
+
+bool parseFrame(const std::string& text, double v[4]) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (int i = 0; i < 4; ++i) {
+        const auto r = std::from_chars(p, end, v[i]);
+        if (r.ec != std::errc() || !std::isfinite(v[i])) return false;
+        p = r.ptr;
+        if (i < 3) {
+            if (p == end || *p != ',') return false;
+            ++p;
+        }
+    }
+    return p == end && v[0] < v[2] && v[1] < v[3];
+}
+
+std::string number(double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string frameText, out;
+    int quality = 1;
+    bool demo = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--frame" && i + 1 < argc) frameText = argv[++i];
+        else if (a == "--quality" && i + 1 < argc) quality = std::atoi(argv[++i]);
+        else if (a == "--out" && i + 1 < argc) out = argv[++i];
+        else if (a == "--demo") demo = true;
+        else return usage(("nieznany argument: " + a).c_str());
+    }
+    if (out.empty()) return usage("brak --out");
+    if (quality < 0 || quality > 2) return usage("--quality musi byc 0, 1 albo 2");
+
+    std::unique_ptr<kl::geoportal::GeoportalServer> server;
+    if (demo) {
+        server = std::make_unique<kl::geoportal::GeoportalServer>();
+        const auto started = server->start();
+        if (!started.ok) {
+            std::fprintf(stderr, "kartolink-cloud: %s\n", started.message.c_str());
+            return 1;
+        }
+        kl::net::setServiceHostOverride(server->baseUrl());
+        if (frameText.empty()) {
+            namespace d = kl::geoportal::demo;
+            frameText = number(d::kWest) + "," + number(d::kSouth) + "," + number(d::kEast) + "," + number(d::kNorth);
+        }
+    }
+    double f[4];
+    if (!parseFrame(frameText, f)) return usage("--frame wymaga W,S,E,N w stopniach (W<E, S<N)");
+
+    kl::cloud::CloudDownloadRequest req;
+    req.frame = kl::geo::pl1992BoxFromWgs84Frame(f[0], f[1], f[2], f[3]);
+    req.detail = static_cast<kl::cloudui::Detail>(quality);
+    req.placeEpsg = kl::geo::pl2000EpsgForLongitude((f[0] + f[2]) / 2);
+    req.outputFile = out;
+    if (demo) req.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
+
+    kl::net::WfsClient client;
+    kl::cloud::LidarResolver resolver(client);
+    std::string lastLabel;
+    const auto result = kl::cloud::runCloudDownload(
+        req, resolver,
+        [&](const kl::cloud::CloudProgress& p) {
+            if (p.label == lastLabel && !p.cancellable) return;
+            lastLabel = p.label;
+            std::fprintf(stderr, "\r%-60s %5.1f%%", p.label.c_str(), p.pct);
+            std::fflush(stderr);
+        },
+        [] { return false; });
+    std::fprintf(stderr, "\n");
+    for (const auto& w : result.warnings) std::fprintf(stderr, "Uwaga: %s\n", w.c_str());
+    if (!result.ok) {
+        std::fprintf(stderr, "kartolink-cloud: %s\n", result.message.c_str());
+        return 1;
+    }
+    std::printf("%s: %lld punktow, EPSG:%d, poczatek E=%.3f N=%.3f, kafli: %d\n", out.c_str(),
+                static_cast<long long>(result.count), result.placeEpsg, result.originE, result.originN, result.tilesProcessed);
+    return 0;
+}
