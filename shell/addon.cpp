@@ -20,7 +20,7 @@ void runCleanup() {
         command();
         return;
     }
-    report("KARTOLINK: polecenie czyszczenia duplikatow nie jest jeszcze dostepne w tej wersji.");
+    report("KARTOLINK: polecenie czyszczenia duplikatow nie jest jeszcze dostepne.");
 }
 
 // Workers first: they may still be using what the palettes' controllers own.

@@ -79,9 +79,9 @@ void BrowserPalette::initBrowserControl() {
         h->WriteReport(text.c_str(), 0);
         return;
     }
-    pageAddress_ = shell::pageAddress(extracted.webDir, traits_.startPage);
-    diag("LoadURL=" + pageAddress_);
-    if (browser_) h->BrowserLoadUrl(browser_, pageAddress_.c_str());
+    const std::string address = pageAddress(extracted.webDir, traits_.startPage);
+    diag("LoadURL=" + address);
+    if (browser_) h->BrowserLoadUrl(browser_, address.c_str());
 }
 
 void BrowserPalette::registerBridgeJSObject() {

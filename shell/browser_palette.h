@@ -52,9 +52,6 @@ public:
     void enableItems(bool enable);
 
     Bridge& bridge() { return bridge_; }
-    const PaletteTraits& traits() const { return traits_; }
-    // The address handed to the browser; empty when unpacking failed.
-    const std::string& pageAddress() const { return pageAddress_; }
 
 private:
     void initBrowserControl();
@@ -73,7 +70,6 @@ private:
     KlBrowserRef browser_ = nullptr;
     KlBrowserEvents events_{};
     Bridge bridge_;
-    std::string pageAddress_;
 };
 
 }  // namespace kl::shell

@@ -2,6 +2,7 @@
 // One process-wide instance per palette class, created on first use and
 // destroyed at quit, plus the host's palette control callback and the send
 // that controllers use to push events.
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
