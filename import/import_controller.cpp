@@ -57,10 +57,13 @@ ImportController::ImportController(std::filesystem::path settingsFile, HostSourc
       settings_(settings::loadSettings(settingsFile_)) {}
 
 void ImportController::registerHandlers(Bridge& bridge) {
+    bridge.on("fetch", [this](const json& m) { return onFetch(m); });
+    bridge.on("place", [this](const json& m) { return onPlace(m); });
     bridge.on("setOrigin", [this](const json& m) { return onSetOrigin(m); });
     bridge.on("getLayers", [this](const json& m) { return onGetLayers(m); });
     bridge.on("settingsChanged", [this](const json& m) { return onSettingsChanged(m); });
     bridge.on("getInit", [this](const json& m) { return onGetInit(m); });
+    bridge.on("cancel", [this](const json& m) { return onCancel(m); });
 }
 
 settings::FileWriteResult ImportController::saveSettings() { return settings::saveSettings(settings_, settingsFile_); }
@@ -103,6 +106,7 @@ json ImportController::onSetOrigin(const json& msg) {
                      "). Szczegoly: " + diagFile +
                      ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.");
     }
+    startHeightSample(p, zone);
     return {{"type", "originSet"}, {"e", p.x}, {"n", p.y}, {"h", 0.0}, {"epsg", zone}};
 }
 

@@ -1,18 +1,40 @@
 #pragma once
 // The brain behind the map palette: answers the map page's messages, owns the
-// user's settings and sets the project's georeference from the map.
-// Main thread only.
+// user's settings, runs the two-step import (fetch on a worker, place inside
+// one undo step) and sets the project's georeference from the map.
+// Main thread only; workers reach it only through the page link's post.
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "geodata/geometry.h"
 #include "host/sdk/kl_host_api.h"
+#include "import/fetch_pipeline.h"
+#include "import/fetched_data.h"
 #include "shell/bridge.h"
 #include "shell/settings/service_hosts.h"
 #include "shell/settings/settings.h"
 
 namespace kl::import {
+
+// How the controller reaches its page: send and alive on the main thread,
+// post from any thread onto the main thread (false when refused).
+struct PageLink {
+    std::function<void(const std::string& type, nlohmann::json message)> send;
+    std::function<bool()> alive;
+    std::function<bool(std::function<void()>)> post;
+    // The map palette of the add-on.
+    static PageLink mapPalette();
+};
+
+// Terrain height at a PL-2000 point, or nothing; runs on a worker.
+using HeightSampler = std::function<std::optional<double>(geo::Point2d point, int zoneEpsg)>;
 
 class ImportController {
 public:
@@ -30,16 +52,59 @@ public:
     nlohmann::json onGetLayers(const nlohmann::json& msg);
     nlohmann::json onSettingsChanged(const nlohmann::json& msg);
     nlohmann::json onSetOrigin(const nlohmann::json& msg);
+    nlohmann::json onFetch(const nlohmann::json& msg);
+    nlohmann::json onPlace(const nlohmann::json& msg);
+    nlohmann::json onCancel(const nlohmann::json& msg);
+
+    void setPageLink(PageLink link) { link_ = std::move(link); }
+    // Network knobs of later fetches (tests shorten the waits).
+    void setFetchTimings(net::HttpTimings timings);
+    // Without a sampler "setOrigin" leaves the survey point's height at 0.
+    void setHeightSampler(HeightSampler sampler) { heightSampler_ = std::move(sampler); }
+
+    bool busy() const { return busy_; }
+    bool hasFetched() const { return hasFetched_; }
+    const FetchedData& fetched() const { return fetched_; }
+    const geo::Bbox& fetchedBbox() const { return fetchedBbox_; }
+    bool heightSamplePending() const { return pendingSamples_ > 0; }
+    // Wall time per stage of the last fetch.
+    const std::vector<std::pair<std::string, double>>& lastStageSeconds() const { return lastStageSeconds_; }
 
     const settings::Settings& currentSettings() const { return settings_; }
     // Keeps the new state in memory even when the file cannot be written.
     settings::FileWriteResult saveSettings();
 
 private:
+    struct FetchJob;
+    void startFetch(FetchRequest request);
+    void finishFetch(const FetchRequest& request, FetchOutcome outcome);
+    void startHeightSample(geo::Point2d point, int zoneEpsg);
+    int fetchZoneFor(const FetchRequest& request) const;
+
     std::filesystem::path settingsFile_;
     HostSource host_;
     settings::ServiceHosts hosts_;
     settings::Settings settings_;
+
+    PageLink link_ = PageLink::mapPalette();
+    std::shared_ptr<FetchServices> services_ = std::make_shared<FetchServices>();
+    std::shared_ptr<std::atomic<bool>> cancelRequested_ = std::make_shared<std::atomic<bool>>(false);
+    bool busy_ = false;
+    bool hasFetched_ = false;
+    FetchedData fetched_;
+    geo::Bbox fetchedBbox_;
+    int projectEpsg_ = 2180;
+    double cloudStep_ = 1.0;
+    bool smoothContours_ = false;
+    double terrainZOffset_ = 0.0;
+    std::vector<std::pair<std::string, double>> lastStageSeconds_;
+
+    HeightSampler heightSampler_;
+    std::uint64_t originGeneration_ = 0;
+    int pendingSamples_ = 0;
+
+    // Work posted back from a worker checks this before touching the controller.
+    std::shared_ptr<bool> life_ = std::make_shared<bool>(true);
 };
 
 }  // namespace kl::import

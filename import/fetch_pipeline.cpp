@@ -1,0 +1,244 @@
+#include "import/fetch_pipeline.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <set>
+
+#include "import/label_point.h"
+#include "net/capabilities.h"
+#include "net/county_registry.h"
+#include "net/service_hosts.h"
+#include "net/wfs_requests.h"
+#include "net/wfs_tiling.h"
+#include "shell/platform/diag_log.h"
+
+namespace kl::import {
+namespace {
+
+using geo::DataType;
+using geo::GisFeature;
+
+// Thrown from a tile callback so that a tiled request stops at the next tile;
+// caught in fetchForImport, never leaves the worker.
+struct FetchCancelled {};
+
+// Kinds whose fetch stages are not part of the add-on yet.
+constexpr const char* kNotBuiltYet[] = {"pog",         "rastr",       "teren",       "terenchmura", "poziomicechmura",
+                                        "wodachmura",  "budynki3d",   "dachychmura", "budynkindsm", "budynkirekon",
+                                        "mosty",       "drogi",       "budynkilod2", "poziomice2d", "poziomice3d"};
+
+class Pipeline {
+public:
+    Pipeline(FetchServices& s, const FetchRequest& r, const FetchHooks& h, FetchOutcome& out)
+        : s_(s), r_(r), h_(h), out_(out), selected_(r.layers.begin(), r.layers.end()) {}
+
+    void run() {
+        if (has("dzialki") || has("budynki")) stage("EGiB", [this] { cadastre(); });
+        if (has("mpzp")) stage("MPZP", [this] { localPlans(); });
+        if (has("gesut")) stage("GESUT", [this] { utilities(); });
+        if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
+        notBuiltYet();
+        auto& f = out_.data.features;
+        f.reserve(parcels_.size() + buildings_.size() + utilities_.size());
+        for (auto* part : {&parcels_, &buildings_, &utilities_})
+            std::move(part->begin(), part->end(), std::back_inserter(f));
+    }
+
+private:
+    bool has(const char* key) const { return selected_.count(key) > 0; }
+    void warn(const std::string& text) { appendWarning(out_.data.warning, text); }
+
+    void checkCancel() const {
+        if (h_.cancelled && h_.cancelled()) throw FetchCancelled{};
+    }
+
+    void report(const std::string& label, int done, int total, bool cancellable) const {
+        if (h_.progress) h_.progress({label, done, total, cancellable});
+    }
+
+    // Progress of a tiled request that also stops it once cancel is asked.
+    net::TileProgress tiles(std::string label) const {
+        return [this, label = std::move(label)](int done, int total) {
+            checkCancel();
+            report(label, done, total, true);
+        };
+    }
+
+    template <class Body>
+    void stage(const std::string& name, Body body) {
+        checkCancel();
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            body();
+        } catch (const FetchCancelled&) {
+            throw;
+        } catch (const std::exception& e) {
+            warn("Blad pobierania: " + std::string(e.what()));
+        }
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        out_.stageSeconds.emplace_back(name, took.count());
+    }
+
+    const std::string& commune() {
+        if (!communeAsked_) {
+            communeAsked_ = true;
+            teryt_ = s_.communes.resolveCommuneTeryt(s_.client, r_.frame);
+            checkCancel();
+        }
+        return teryt_;
+    }
+
+    void cadastre() {
+        const std::string& teryt = commune();
+        std::string endpoint;
+        net::WfsLayerNames names;
+        if (teryt.empty()) {
+            warn("Nie udalo sie ustalic powiatu dla widoku.");
+        } else if ((endpoint = net::egibWfsForTeryt(teryt)).empty()) {
+            warn("Powiat (TERYT " + teryt.substr(0, 4) + ") nie publikuje WFS EGiB w EZiU.");
+        } else {
+            const net::LayerNamesResult found = net::fetchLayerNames(s_.client, s_.wfs.layerNames, endpoint);
+            checkCancel();
+            if (!found.ok) {
+                warn("Powiatowa usluga WFS EGiB nie odpowiada.");
+                endpoint.clear();
+            }
+            names = found.names;
+        }
+        if (!endpoint.empty()) {
+            if (has("dzialki")) parcels_ = layer(endpoint, names.parcels, DataType::Parcels, "Import: dzialki");
+            if (has("budynki")) buildings_ = layer(endpoint, names.buildings, DataType::Buildings, "Import: budynki");
+            platform::appendDiagLine("ordvik_web_diag.txt",
+                                     "KARTOLINK EGiB [TERYT " + teryt + "] " + endpoint + " | tn.dzialki='" +
+                                         names.parcels + "' -> " + std::to_string(parcels_.size()) +
+                                         " | tn.budynki='" + names.buildings + "' -> " +
+                                         std::to_string(buildings_.size()));
+        }
+        addMissingLabelPoints(parcels_);
+        if (has("dzialki") && parcels_.empty()) warn("Brak dzialek dla tego obszaru.");
+        if (has("budynki") && buildings_.empty()) newBuildingsFallback();
+    }
+
+    std::vector<GisFeature> layer(const std::string& endpoint, const std::string& typeName, DataType type,
+                                  const std::string& label) {
+        if (typeName.empty()) return {};
+        report(label, 0, 1, true);
+        net::LayerFetchResult got =
+            net::fetchWfsLayer(s_.client, s_.wfs, endpoint, typeName, r_.frame, type, tiles(label));
+        warn(got.warning);
+        return std::move(got.features);
+    }
+
+    void newBuildingsFallback() {
+        if (!parcels_.empty())
+            warn("Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji serwera "
+                 "powiatu - np. Zabrze).");
+        const std::string label = "Import: budynki (BDOT10k)";
+        report(label, 0, 1, true);
+        net::TiledFetchResult got =
+            net::getFeatureTiled(s_.client, net::nationalServiceUrl(net::kBdot10kNewBuildingsWfsPath), "ms:bud_2025",
+                                 r_.frame, DataType::Buildings, tiles(label));
+        if (got.features.empty()) return;
+        buildings_ = std::move(got.features);
+        warn("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
+    }
+
+    void localPlans() {
+        const std::string& teryt = commune();
+        if (teryt.empty()) {
+            warn("MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
+            return;
+        }
+        if (net::countyServicesForTeryt(net::Registry::Mpzp, teryt).wms.empty()) {
+            warn("Brak MPZP dla gminy " + teryt + ": brak uslugi WMS w EZiU.");
+            return;
+        }
+        warn("MPZP gminy " + teryt + ": rysunek planu (rastr) nie jest jeszcze dostepny - pominieto.");
+    }
+
+    void utilities() {
+        const std::string& teryt = commune();
+        if (teryt.empty()) {
+            warn("GESUT pominiety: nie udalo sie ustalic powiatu dla widoku.");
+            return;
+        }
+        const net::CountyEndpoints svc = net::countyServicesForTeryt(net::Registry::Gesut, teryt);
+        if (!svc.wfs.empty()) {
+            const net::HttpResponse caps = s_.client.get(net::buildCapabilitiesUrl(svc.wfs, "WFS"));
+            checkCancel();
+            if (caps.status == 200) {
+                for (const std::string& name : net::utilityWfsLayers(net::nameListFromCapabilities(caps.body))) {
+                    report("GESUT (WFS)", 0, 1, true);
+                    net::TiledFetchResult got = net::getFeatureTiled(s_.client, svc.wfs, name, r_.frame,
+                                                                     DataType::UtilityNetworks, tiles("GESUT (WFS)"));
+                    warn(got.warning);
+                    for (GisFeature& f : got.features) {
+                        f.attributes["rodzajSieci"] = name;
+                        utilities_.push_back(std::move(f));
+                    }
+                }
+            } else {
+                warn("GESUT: usluga WFS powiatu nie odpowiada (" + caps.error +
+                     (caps.status ? "HTTP " + std::to_string(caps.status) : "") + ").");
+            }
+        }
+        if (!utilities_.empty()) return;
+        if (svc.wms.empty())
+            warn("GESUT: powiat nie publikuje uslugi w EZiU.");
+        else
+            warn("GESUT: brak przewodow z WFS, a rysunek sieci z WMS (rastr) nie jest jeszcze dostepny.");
+    }
+
+    void baseMap() {
+        const std::string& teryt = commune();
+        if (teryt.empty() || net::countyServicesForTeryt(net::Registry::Bdot500, teryt).wms.empty()) {
+            warn("BDOT500: powiat nie publikuje uslugi w EZiU.");
+            return;
+        }
+        warn("BDOT500: mapa z uslugi WMS (rastr) nie jest jeszcze dostepna - pominieto.");
+    }
+
+    void notBuiltYet() {
+        std::string keys;
+        for (const char* key : kNotBuiltYet)
+            if (has(key)) keys += (keys.empty() ? "" : ", ") + std::string(key);
+        if (!keys.empty()) warn("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: " + keys + ".");
+    }
+
+    FetchServices& s_;
+    const FetchRequest& r_;
+    const FetchHooks& h_;
+    FetchOutcome& out_;
+    std::set<std::string, std::less<>> selected_;
+    bool communeAsked_ = false;
+    std::string teryt_;
+    std::vector<GisFeature> parcels_, buildings_, utilities_;
+};
+
+}  // namespace
+
+FetchOutcome fetchForImport(FetchServices& services, const FetchRequest& request, const FetchHooks& hooks,
+                            std::string warning) {
+    FetchOutcome out;
+    out.data.warning = std::move(warning);
+    try {
+        Pipeline(services, request, hooks, out).run();
+    } catch (const FetchCancelled&) {
+        out.cancelled = true;
+        out.data.features.clear();
+    } catch (const std::exception& e) {
+        appendWarning(out.data.warning, "Blad pobierania: " + std::string(e.what()));
+    } catch (...) {
+        appendWarning(out.data.warning, "Blad pobierania: nieznany blad.");
+    }
+    return out;
+}
+
+std::map<std::string, int> featureCounts(const std::vector<geo::GisFeature>& features) {
+    std::map<std::string, int> counts;
+    for (const GisFeature& f : features) ++counts[std::string(geo::dataTypeKey(f.type))];
+    return counts;
+}
+
+}  // namespace kl::import

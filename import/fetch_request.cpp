@@ -1,0 +1,69 @@
+#include "import/fetch_request.h"
+
+#include <array>
+#include <cmath>
+#include <string_view>
+
+#include "geodata/polish_crs.h"
+
+namespace kl::import {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::array<std::string_view, 20> kLayerKeys = {
+    "dzialki",     "budynki",     "pog",         "mpzp",         "gesut",       "bdot500",     "rastr",
+    "teren",       "terenchmura", "poziomicechmura", "wodachmura", "budynki3d", "dachychmura", "budynkindsm",
+    "budynkirekon", "mosty",      "drogi",       "budynkilod2",  "poziomice2d", "poziomice3d"};
+
+FetchRequestCheck refuse(std::string text) { return {std::nullopt, std::move(text)}; }
+
+bool insidePoland(double west, double south, double east, double north) {
+    return west >= kPolandWest && east <= kPolandEast && south >= kPolandSouth && north <= kPolandNorth;
+}
+
+}  // namespace
+
+bool isKnownLayerKey(const std::string& key) {
+    for (std::string_view k : kLayerKeys)
+        if (k == key) return true;
+    return false;
+}
+
+FetchRequestCheck readFetchRequest(const json& msg) {
+    const auto box = msg.find("bboxWgs84");
+    if (box == msg.end() || !box->is_array() || box->size() != 4) return refuse("Nieprawidlowy bbox");
+
+    FetchRequest r;
+    r.west = box->at(0).get<double>();
+    r.south = box->at(1).get<double>();
+    r.east = box->at(2).get<double>();
+    r.north = box->at(3).get<double>();
+    if (const auto layers = msg.find("layers"); layers != msg.end())
+        r.layers = layers->get<std::vector<std::string>>();
+    r.rasterScale = msg.value("rasterScale", 1000);
+    r.terrainStep = msg.value("terrainStep", 1);
+    r.contourInterval = msg.value("poziomiceCiecie", 1.0);
+    r.smoothContours = msg.value("poziomiceWygladz", false);
+    r.cloudStep = msg.value("terenChmuraKrok", 1.0);
+
+    for (double v : {r.west, r.south, r.east, r.north})
+        if (!std::isfinite(v)) return refuse("Nieprawidlowy bbox: wspolrzedne musza byc skonczonymi liczbami.");
+    if (!(r.west < r.east) || !(r.south < r.north))
+        return refuse("Nieprawidlowy bbox: kadr ma zerowy lub ujemny rozmiar.");
+    if (!insidePoland(r.west, r.south, r.east, r.north))
+        return refuse("Kadr lezy poza Polska - dane GIS sa dostepne tylko dla obszaru Polski.");
+
+    r.frame = geo::pl1992BoxFromWgs84Frame(r.west, r.south, r.east, r.north);
+    const double areaKm2 = (r.frame.maxX - r.frame.minX) * (r.frame.maxY - r.frame.minY) / 1e6;
+    if (!(areaKm2 <= kMaxFrameAreaKm2))
+        return refuse("Kadr za duzy: " + std::to_string(static_cast<long long>(areaKm2)) +
+                      " km2 (dozwolone do " + std::to_string(static_cast<int>(kMaxFrameAreaKm2)) +
+                      " km2). Przybliz mape i sprobuj ponownie.");
+
+    for (const std::string& key : r.layers)
+        if (!isKnownLayerKey(key)) return refuse("Nieznany rodzaj danych: \"" + key + "\".");
+    return {std::move(r), {}};
+}
+
+}  // namespace kl::import

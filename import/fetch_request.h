@@ -1,0 +1,45 @@
+#pragma once
+// The "fetch" message of the map page, read and checked before anything
+// starts. A frame that is not a small area inside Poland is refused: a
+// zoomed-out map would otherwise ask the services for millions of tiles.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "geodata/geometry.h"
+
+namespace kl::import {
+
+// Largest frame accepted, in square kilometres of PL-1992 grid.
+inline constexpr double kMaxFrameAreaKm2 = 25.0;
+
+// WGS84 extent that holds Poland with a small margin, degrees.
+inline constexpr double kPolandWest = 14.0, kPolandEast = 24.2, kPolandSouth = 48.9, kPolandNorth = 55.0;
+
+struct FetchRequest {
+    double west = 0, south = 0, east = 0, north = 0;  // degrees
+    geo::Bbox frame;                                   // PL-1992 box of the four corners
+    std::vector<std::string> layers;
+    int rasterScale = 1000;
+    int terrainStep = 1;
+    double contourInterval = 1.0;
+    bool smoothContours = false;
+    double cloudStep = 1.0;
+};
+
+struct FetchRequestCheck {
+    std::optional<FetchRequest> request;
+    std::string error;  // Polish reply text when refused
+};
+
+// Reads the message. Members of the wrong JSON kind throw the JSON library's
+// type error, which the bridge answers as an internal error; other faults
+// come back as a refusal text.
+FetchRequestCheck readFetchRequest(const nlohmann::json& msg);
+
+// Layer keys the map page may send.
+bool isKnownLayerKey(const std::string& key);
+
+}  // namespace kl::import

@@ -1,0 +1,100 @@
+// "place": checks the project's georeference against the stored frame,
+// settles the height anchor, moves the features into the project's grid and
+// draws them in one undo step.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "geodata/polish_crs.h"
+#include "import/import_controller.h"
+#include "import/place_command.h"
+#include "shell/platform/diag_log.h"
+#include "shell/settings/project_georef.h"
+#include "shell/settings/z_anchor.h"
+
+namespace kl::import {
+namespace {
+
+using nlohmann::json;
+
+json error(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
+
+std::string wholeNumber(double v) { return std::to_string(static_cast<long long>(v)); }
+
+void report(const KlHostFunctions* host, const std::string& line) {
+    if (host && host->WriteReport) host->WriteReport(line.c_str(), 0);
+}
+
+}  // namespace
+
+json ImportController::onPlace(const json&) {
+    if (!hasFetched_) return error("Najpierw kliknij \"1. Pobierz elementy\".");
+    if (busy_) return error("Trwa pobieranie danych - sprobuj za chwile");
+    if (pendingSamples_ > 0)
+        return error("Trwa odczyt wysokosci terenu dla nowej lokalizacji projektu - sprobuj za chwile.");
+
+    const KlHostFunctions* host = host_();
+    const settings::ProjectGeoref georef = settings::readProjectGeoref(host);
+    if (georef.level == settings::GeorefLevel::Unreadable) return error(georef.message);
+
+    const bool zoneFromProject = geo::isPl2000Epsg(georef.epsg);
+    const int zone = zoneFromProject ? georef.epsg : projectEpsg_;
+    const geo::Point2d survey = zoneFromProject ? geo::Point2d{georef.easting, georef.northing}
+                                                : geo::pl1992ToPl2000(georef.easting, georef.northing, zone);
+    const geo::Point2d centre = geo::pl1992ToPl2000((fetchedBbox_.minX + fetchedBbox_.maxX) / 2.0,
+                                                    (fetchedBbox_.minY + fetchedBbox_.maxY) / 2.0, zone);
+    const double km = std::hypot(centre.x - survey.x, centre.y - survey.y) / 1000.0;
+
+    std::vector<std::string> warnings;
+    if (georef.level == settings::GeorefLevel::Approximate && km > 2.0)
+        return error("Georeferencja projektu jest przyblizona i lezy " + wholeNumber(km) +
+                     " km od pobranego obszaru. Kliknij \"Ustaw lokalizacje projektu wg mapy\" i sprobuj ponownie.");
+    if (georef.level == settings::GeorefLevel::Exact && km > 50.0)
+        warnings.push_back("Uwaga: pobrany obszar lezy " + wholeNumber(km) +
+                           " km od Survey Pointu projektu - elementy beda daleko od zera projektu.");
+    if (georef.level == settings::GeorefLevel::Exact && !georef.message.empty()) warnings.push_back(georef.message);
+
+    // Height anchor: the survey point's own height, else the anchor stored for
+    // this site. No terrain kind is fetched yet, so there is no lowest point.
+    const settings::AnchorDecision anchor = settings::anchorFor(settings_, {georef.easting, georef.northing, georef.epsg});
+    if (georef.height != 0.0)
+        terrainZOffset_ = georef.height;
+    else if (anchor.applies && anchor.height != 0.0)
+        terrainZOffset_ = anchor.height;
+    else
+        terrainZOffset_ = 0.0;
+    if (!anchor.message.empty()) warnings.push_back(anchor.message);
+    platform::appendDiagLine(
+        "ordvik_z_diag.txt",
+        "ohZ_georef_start=" + std::to_string(georef.height) + " minZ_liczony=1e+18 zAnchor(settings)=" +
+            std::to_string(settings_.zAnchor) + " hasZAnchor=" + (settings_.hasZAnchor ? "1" : "0") +
+            " SetGeoLocation_ok=0 ohAfterSet=" + std::to_string(georef.height) +
+            " terrainZOffset=" + std::to_string(terrainZOffset_) + " terenNMT=0 terenChmura=0");
+
+    // A height sampled for an earlier origin must not land after this.
+    ++originGeneration_;
+    const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
+    const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_);
+    if (!placed.ok()) {
+        if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
+        return error("Import nieudany (transakcja wycofana)");
+    }
+
+    const placement::PlaceResult& r = placed.result;
+    if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
+    if (r.hasExtent)
+        report(host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumber(r.minX) + ".." + wholeNumber(r.maxX) +
+                         "] Y[" + wholeNumber(r.minY) + ".." + wholeNumber(r.maxY) + "] m od zera projektu.");
+    if (!fetched_.warning.empty()) warnings.push_back(fetched_.warning);
+
+    std::string warning;
+    for (const std::string& w : warnings) appendWarning(warning, w);
+    json reply = {{"type", "placeDone"}, {"counts", r.counts}};
+    if (!warning.empty()) {
+        reply["warning"] = warning;
+        report(host, "KARTOLINK: " + warning);
+    }
+    return reply;
+}
+
+}  // namespace kl::import

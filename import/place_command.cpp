@@ -1,0 +1,69 @@
+#include "import/place_command.h"
+
+#include <exception>
+
+#include "geodata/polish_crs.h"
+#include "placement/layer_resolver.h"
+#include "placement/vector_placement.h"
+
+namespace kl::import {
+namespace {
+
+struct CommandContext {
+    const std::vector<geo::GisFeature>& features;
+    const placement::PlacementTransform& transform;
+    const settings::Settings& settings;
+    placement::PlaceResult result;
+};
+
+// Runs inside the host's undo scope; nothing may escape into the host.
+KlErr commandBody(void* raw) {
+    auto& ctx = *static_cast<CommandContext*>(raw);
+    try {
+        placement::LayerResolver layers(ctx.settings);
+        ctx.result = placement::placeVectorFeatures(ctx.features, ctx.transform, layers);
+    } catch (const std::exception& e) {
+        ctx.result.error = std::string("Blad wewnetrzny: ") + e.what();
+    } catch (...) {
+        ctx.result.error = "Blad wewnetrzny";
+    }
+    return ctx.result.error.empty() ? KL_NOERROR : KL_ERR_GENERAL;
+}
+
+void convertRing(geo::Ring& ring, int zone) {
+    for (geo::Point2d& p : ring) p = geo::pl1992ToPl2000(p.x, p.y, zone);
+}
+
+}  // namespace
+
+std::vector<geo::GisFeature> featuresInZone(const std::vector<geo::GisFeature>& features, int zoneEpsg) {
+    std::vector<geo::GisFeature> out(features);
+    for (geo::GisFeature& f : out) {
+        for (geo::Polygon& poly : f.polygons) {
+            convertRing(poly.exterior, zoneEpsg);
+            for (geo::Ring& hole : poly.holes) convertRing(hole, zoneEpsg);
+        }
+        for (geo::Polyline& line : f.lines) convertRing(line, zoneEpsg);
+        if (f.hasPoint) f.point = geo::pl1992ToPl2000(f.point.x, f.point.y, zoneEpsg);
+    }
+    return out;
+}
+
+placement::PlacementTransform transformForSurveyPoint(geo::Point2d surveyPoint) {
+    return {surveyPoint.x, surveyPoint.y, 0.0, 0.0, 0.0};
+}
+
+PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
+                             const placement::PlacementTransform& transform, const settings::Settings& settings) {
+    PlaceOutcome out;
+    if (!host || !host->UndoableCommand) {
+        out.hostCode = KL_ERR_REFUSED;
+        return out;
+    }
+    CommandContext ctx{features, transform, settings, {}};
+    out.hostCode = host->UndoableCommand(kImportStepName, &commandBody, &ctx);
+    out.result = std::move(ctx.result);
+    return out;
+}
+
+}  // namespace kl::import

@@ -1,0 +1,35 @@
+#pragma once
+// "2. Dodaj do projektu": the stored features moved into the project's grid
+// and drawn inside one undo step "Import GIS". A fatal failure of the
+// drawing rolls the whole step back, so the project stays exactly as it was.
+#include <vector>
+
+#include "geodata/geometry.h"
+#include "geodata/gis_feature.h"
+#include "host/sdk/kl_host_api.h"
+#include "placement/place_result.h"
+#include "placement/placement_transform.h"
+#include "shell/settings/settings.h"
+
+namespace kl::import {
+
+inline constexpr const char* kImportStepName = "Import GIS";
+
+// Copies of the features with every vertex and label point converted from
+// PL-1992 into the PL-2000 zone zoneEpsg.
+std::vector<geo::GisFeature> featuresInZone(const std::vector<geo::GisFeature>& features, int zoneEpsg);
+
+// Project origin at the survey point (working-zone metres), north up.
+placement::PlacementTransform transformForSurveyPoint(geo::Point2d surveyPoint);
+
+struct PlaceOutcome {
+    KlErr hostCode = KL_NOERROR;  // of the undoable command; non-zero: rolled back
+    placement::PlaceResult result;
+    bool ok() const { return hostCode == KL_NOERROR && result.error.empty(); }
+};
+
+// features: already in the working zone.
+PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
+                             const placement::PlacementTransform& transform, const settings::Settings& settings);
+
+}  // namespace kl::import

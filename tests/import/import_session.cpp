@@ -1,0 +1,86 @@
+#include "tests/import/import_session.h"
+
+#include "host/core/workbench.h"
+#include "shell/main_thread.h"
+#include "shell/worker_registry.h"
+#include "tests/import/demo_services.h"
+#include "tests/support/host_binding.h"
+#include "tools/import/demo_environment.h"
+
+namespace kl::testing {
+
+using nlohmann::json;
+
+ImportSession::ImportSession() {
+    DemoServices& services = DemoServices::instance();
+    services.freshCache();
+    services.server().faults().clear();
+    wb_ = std::make_unique<host::Workbench>();
+    bindAddonToHost(&host::Workbench::hostTable());
+    controller_ = std::make_unique<import::ImportController>(
+        services.root() / "config" / "KARTOLINK" / "settings.json", [] { return &host::Workbench::hostTable(); },
+        settings::serviceHostsWithOverride(services.baseUrl()));
+    net::HttpTimings fast;
+    fast.hostSpacingMs = 0;
+    fast.retryDelayMs = 10;
+    fast.defaultReceiveTimeoutMs = 1500;
+    controller_->setFetchTimings(fast);
+    controller_->setPageLink({[this](const std::string& type, json m) {
+                                  m["type"] = type;
+                                  messages_.push_back(std::move(m));
+                              },
+                              [alive = alive_] { return *alive; },
+                              [](std::function<void()> task) { return postToMain(std::move(task)); }});
+    controller_->registerHandlers(bridge_);
+    bridge_.setSender([this](const std::string& text) {
+        messages_.push_back(json::parse(text));
+        ++replies_;
+    });
+}
+
+ImportSession::~ImportSession() {
+    settle();
+    controller_.reset();
+    bindAddonToHost(nullptr);
+    wb_.reset();
+}
+
+json ImportSession::ask(const json& message) {
+    const std::size_t before = replies_;
+    bridge_.onMessage(message.dump());
+    return replies_ > before ? messages_.back() : json();
+}
+
+json ImportSession::waitFor(const std::string& type, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    std::size_t seen = 0;
+    for (;;) {
+        for (; seen < messages_.size(); ++seen)
+            if (messages_[seen].value("type", "") == type) return messages_[seen];
+        if (std::chrono::steady_clock::now() > end) return json();
+        wb_->executor().runFor(std::chrono::milliseconds(20));
+    }
+}
+
+bool ImportSession::settle(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (WorkerRegistry::instance().running() > 0 || wb_->executor().runPending() > 0) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        wb_->executor().runFor(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::vector<json> ImportSession::received(const std::string& type) const {
+    std::vector<json> out;
+    for (const json& m : messages_)
+        if (m.value("type", "") == type) out.push_back(m);
+    return out;
+}
+
+json ImportSession::demoFetch(std::vector<std::string> layers) {
+    const tools::DemoFrame f = tools::demoFrame();
+    return {{"type", "fetch"}, {"bboxWgs84", {f.west, f.south, f.east, f.north}}, {"layers", std::move(layers)}};
+}
+
+}  // namespace kl::testing

@@ -1,0 +1,50 @@
+#pragma once
+// A controller on a workbench project, wired as the map palette wires it, with
+// the page's side recorded: what the bridge answered and what was pushed.
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "import/import_controller.h"
+
+namespace kl::host {
+class Workbench;
+}
+
+namespace kl::testing {
+
+class ImportSession {
+public:
+    ImportSession();
+    ~ImportSession();
+
+    host::Workbench& workbench() { return *wb_; }
+    import::ImportController& controller() { return *controller_; }
+
+    // Dispatches a page message; returns the bridge's answer (null if none).
+    nlohmann::json ask(const nlohmann::json& message);
+    // Runs the main thread until a message of that type was pushed; null on time-out.
+    nlohmann::json waitFor(const std::string& type, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    // Runs the main thread until no worker is left.
+    bool settle(std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    std::vector<nlohmann::json> received(const std::string& type) const;
+    void clearReceived() { messages_.clear(); }
+
+    // The page link reports the palette as gone from now on.
+    void closePalette() { *alive_ = false; }
+    static nlohmann::json demoFetch(std::vector<std::string> layers);
+
+private:
+    std::unique_ptr<host::Workbench> wb_;
+    std::unique_ptr<import::ImportController> controller_;
+    Bridge bridge_;
+    std::vector<nlohmann::json> messages_;
+    std::size_t replies_ = 0;  // messages that came back through the bridge
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace kl::testing

@@ -1,0 +1,261 @@
+// The two-step import against the local geoportal and a workbench project:
+// what the page sees, what the project holds, and how faults are survived.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <map>
+
+#include "host/core/workbench.h"
+#include "tests/import/demo_services.h"
+#include "tests/import/import_session.h"
+#include "tools/geoportal/demo_area.h"
+#include "tools/import/demo_environment.h"
+
+namespace kl::testing {
+namespace {
+
+using nlohmann::json;
+namespace demo = geoportal::demo;
+
+constexpr int kUtilities = demo::kWaterPipes + demo::kGasPipes + demo::kPowerCables + demo::kSewerPipes;
+
+void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000) {
+    geoportal::FaultRule rule;
+    rule.fault.kind = kind;
+    rule.fault.delayMs = delayMs;
+    rule.contains = std::move(contains);
+    rule.remaining = -1;
+    DemoServices::instance().server().faults().add(rule);
+}
+
+int occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+class ImportFlow : public ::testing::Test {
+protected:
+    json fetchDone(std::vector<std::string> layers) {
+        EXPECT_TRUE(s.ask(ImportSession::demoFetch(std::move(layers))).is_null());
+        return s.waitFor("fetchDone");
+    }
+    void setOriginAtDemoCentre() {
+        const tools::DemoFrame f = tools::demoFrame();
+        const json r = s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}});
+        ASSERT_EQ(r.value("type", ""), "originSet") << r.dump();
+    }
+    std::map<std::string, std::map<int32_t, int>> elementsByLayer() {
+        std::map<int32_t, std::string> names;
+        for (const auto& a : s.workbench().project().attributes().list(KL_ATTR_LAYER)) names[a.index] = a.name;
+        std::map<std::string, std::map<int32_t, int>> out;
+        for (const auto& [seq, rec] : s.workbench().project().elements().all())
+            ++out[names[rec->element.layer]][rec->element.type];
+        return out;
+    }
+    ImportSession s;
+};
+
+TEST_F(ImportFlow, DemoSiteIsFetchedPreviewedAndPlacedInOneUndoStep) {
+    const json done = fetchDone({"dzialki", "budynki", "gesut"});
+    ASSERT_FALSE(done.is_null());
+    EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}, {"gesut", kUtilities}}));
+    EXPECT_EQ(done["geojson"]["features"].size(), std::size_t(demo::kParcels + demo::kBuildings + kUtilities));
+    EXPECT_FALSE(done.contains("warning")) << done["warning"];
+    bool sawParcelTiles = false;
+    for (const json& p : s.received("progress"))
+        if (p["label"] == "Import: dzialki" && p.value("cancellable", false) && p["total"] == 2) sawParcelTiles = true;
+    EXPECT_TRUE(sawParcelTiles);
+    EXPECT_EQ(s.received("progress").front()["label"], "Pobieranie warstw");
+
+    setOriginAtDemoCentre();
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], done["counts"]);
+
+    auto layers = elementsByLayer();
+    EXPECT_GE(layers["GIS_DZIALKI"][KL_ELEM_POLYLINE], demo::kParcels);
+    EXPECT_EQ(layers["GIS_DZIALKI"][KL_ELEM_TEXT], demo::kParcels);  // every demo parcel carries its number
+    EXPECT_GE(layers["GIS_BUDYNKI"][KL_ELEM_HATCH], demo::kBuildings);
+    EXPECT_EQ(layers["GIS_GESUT"][KL_ELEM_POLYLINE], kUtilities);
+    const auto& report = s.workbench().report();
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(report.back().text.rfind("KARTOLINK: wektory w lokalnych wsp. X[", 0), 0u) << report.back().text;
+
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_TRUE(s.workbench().project().elements().all().empty());
+}
+
+TEST_F(ImportFlow, SecondFetchWhileBusyIsRefusedAndNothingElseStarts) {
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki"})).is_null());
+    EXPECT_TRUE(s.controller().busy());
+    const json second = s.ask(ImportSession::demoFetch({"dzialki"}));
+    EXPECT_EQ(second.value("msg", ""), "Trwa pobieranie danych - sprobuj za chwile");
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
+    ASSERT_FALSE(s.waitFor("fetchDone").is_null());
+    EXPECT_EQ(s.received("fetchDone").size(), 1u);
+    EXPECT_FALSE(s.controller().busy());
+}
+
+TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothing) {
+    const std::vector<json> bad = {
+        {{"type", "fetch"}, {"bboxWgs84", {15.5, 51.2, 15.6}}},
+        {{"type", "fetch"}, {"bboxWgs84", {15.6, 51.2, 15.5, 51.3}}, {"layers", {"dzialki"}}},
+        {{"type", "fetch"}, {"bboxWgs84", {14.5, 49.5, 23.5, 54.5}}, {"layers", {"dzialki"}}},
+        {{"type", "fetch"}, {"bboxWgs84", {15.56, 51.26, 15.57, 51.27}}, {"layers", {"mapa"}}},
+        {{"type", "fetch"}, {"bboxWgs84", {15.56, 51.26, 15.57, 51.27}}, {"layers", "dzialki"}},
+        {{"type", "fetch"}, {"bboxWgs84", {"15.56", "51.26", "15.57", "51.27"}}},
+    };
+    for (const json& m : bad) {
+        const json r = s.ask(m);
+        EXPECT_EQ(r.value("type", ""), "error") << m.dump();
+        EXPECT_FALSE(r.value("msg", "").empty());
+        EXPECT_FALSE(s.controller().busy());
+    }
+    EXPECT_TRUE(s.received("progress").empty());
+    EXPECT_EQ(s.ask(bad[4]).value("msg", "").rfind("Blad wewnetrzny: ", 0), 0u);
+}
+
+TEST_F(ImportFlow, PlaceBeforeAnyFetchAndCancelWhileIdle) {
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
+    EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
+}
+
+TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    EXPECT_TRUE(s.controller().hasFetched());
+    s.clearReceived();
+    // Warsaw: the local boundary service knows no commune there.
+    ASSERT_TRUE(s.ask({{"type", "fetch"}, {"bboxWgs84", {21.00, 52.22, 21.01, 52.23}}, {"layers", {"dzialki"}}})
+                    .is_null());
+    const json done = s.waitFor("fetchDone");
+    EXPECT_EQ(done["counts"], json::object());
+    EXPECT_EQ(done.value("warning", ""), "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
+    EXPECT_FALSE(s.controller().hasFetched());
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
+}
+
+TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetched) {
+    const json done = fetchDone({"dzialki", "teren", "budynki3d", "bdot500"});
+    EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}}));
+    const std::string w = done.value("warning", "");
+    EXPECT_NE(w.find("BDOT500: mapa z uslugi WMS (rastr) nie jest jeszcze dostepna - pominieto."), std::string::npos) << w;
+    EXPECT_NE(w.find("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: teren, budynki3d."),
+              std::string::npos)
+        << w;
+}
+
+struct ServiceFault {
+    const char* name;
+    geoportal::FaultKind kind;
+    const char* layer;                          // the failing type name
+    std::map<std::string, int> expectedCounts;  // what still arrives
+};
+
+class FailingCountyService : public ImportFlow, public ::testing::WithParamInterface<ServiceFault> {};
+
+TEST_P(FailingCountyService, OtherLayersArriveAndOneWarningNamesTheFailedLayer) {
+    const ServiceFault& f = GetParam();
+    addFault(f.kind, std::string(f.layer).substr(3));
+    const json done = fetchDone({"dzialki", "budynki", "gesut"});
+    ASSERT_FALSE(done.is_null());
+    for (const auto& [key, count] : f.expectedCounts) EXPECT_EQ(done["counts"].value(key, -1), count) << key;
+    const std::string w = done.value("warning", "");
+    EXPECT_EQ(occurrences(w, std::string(f.layer) + ":"), 1) << w;
+    EXPECT_FALSE(s.controller().busy());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FailingCountyService,
+    ::testing::Values(
+        ServiceFault{"Status500", geoportal::FaultKind::Status, "ms:dzialki",
+                     {{"budynki", demo::kBuildings}, {"gesut", kUtilities}}},
+        ServiceFault{"TimeOut", geoportal::FaultKind::Slow, "ms:przewod_gazowy",
+                     {{"dzialki", demo::kParcels},
+                      {"budynki", demo::kBuildings},
+                      {"gesut", kUtilities - demo::kGasPipes}}},
+        ServiceFault{"BrokenGml", geoportal::FaultKind::Truncate, "ms:przewod_wodociagowy",
+                     {{"dzialki", demo::kParcels},
+                      {"budynki", demo::kBuildings},
+                      {"gesut", kUtilities - demo::kWaterPipes}}}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(ImportFlow, CancelStopsTheWorkerAtTheNextTileAndKeepsNothing) {
+    addFault(geoportal::FaultKind::Slow, "przewod_", 400);
+    DemoServices::instance().server().log().clear();
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"gesut"})).is_null());
+    json first;
+    while ((first = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != "GESUT (WFS)") {
+        ASSERT_FALSE(first.is_null());
+        s.clearReceived();
+    }
+    EXPECT_TRUE(s.ask({{"type", "cancel"}}).is_null());  // answered once the worker stopped
+    EXPECT_TRUE(s.controller().busy());
+    ASSERT_FALSE(s.waitFor("cancelled", std::chrono::seconds(20)).is_null());
+    ASSERT_TRUE(s.settle());
+    EXPECT_FALSE(s.controller().busy());
+    EXPECT_FALSE(s.controller().hasFetched());
+    EXPECT_TRUE(s.received("fetchDone").empty());
+    // Four layers of two tiles each would take eight slow answers and more.
+    EXPECT_LE(DemoServices::instance().server().log().snapshot().size(), std::size_t(40));
+}
+
+TEST_F(ImportFlow, AClosedPaletteDropsTheResult) {
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki"})).is_null());
+    s.closePalette();
+    ASSERT_TRUE(s.settle());
+    EXPECT_FALSE(s.controller().busy());
+    EXPECT_FALSE(s.controller().hasFetched());
+    EXPECT_TRUE(s.received("fetchDone").empty());
+}
+
+TEST_F(ImportFlow, APlacementFailingHalfWayLeavesTheProjectAsItWas) {
+    ASSERT_FALSE(fetchDone({"dzialki", "budynki"}).is_null());
+    setOriginAtDemoCentre();
+    const std::string before = s.workbench().project().serialise();
+    // The parcels' layer is created, then the buildings' layer cannot be.
+    s.workbench().faults().arm({"CreateAttribute", 2, KL_ERR_GENERAL, false, 0});
+    const json r = s.ask({{"type", "place"}});
+    EXPECT_EQ(r.value("msg", ""), "Import nieudany (transakcja wycofana)");
+    EXPECT_EQ(s.workbench().project().serialise(), before);
+    s.workbench().faults().clear();
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");  // the stored result is still there
+}
+
+TEST_F(ImportFlow, DistanceChecksBeforePlacing) {
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", "").rfind("Projekt nie ma georeferencji.", 0), 0u);
+    // Exact survey point about 60 km north of the frame: placed, with the warning.
+    const json far = s.ask({{"type", "setOrigin"}, {"lat", 51.80}, {"lon", 15.57}});
+    ASSERT_EQ(far.value("type", ""), "originSet");
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone");
+    EXPECT_EQ(placed.value("warning", "").rfind("Uwaga: pobrany obszar lezy 59 km od Survey Pointu projektu", 0), 0u)
+        << placed.dump();
+}
+
+TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
+    std::promise<void> gate;
+    std::shared_future<void> open = gate.get_future().share();
+    s.controller().setHeightSampler([open](geo::Point2d p, int) -> std::optional<double> {
+        open.wait();
+        return p.y > 5'685'000 ? 200.0 : 100.0;  // the northern origin lies higher
+    });
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", 51.40}, {"lon", 15.57}}).value("type", ""), "originSet");
+    const tools::DemoFrame f = tools::demoFrame();
+    ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}})
+                  .value("type", ""),
+              "originSet");
+    EXPECT_TRUE(s.controller().heightSamplePending());
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", "").rfind("Trwa odczyt wysokosci terenu", 0), 0u);
+    gate.set_value();
+    ASSERT_TRUE(s.settle());
+    EXPECT_FALSE(s.controller().heightSamplePending());
+    EXPECT_DOUBLE_EQ(s.workbench().project().geoLocation().surveyElevation, 100.0);
+    const json placed = s.ask({{"type", "place"}});
+    EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+}
+
+}  // namespace
+}  // namespace kl::testing

@@ -1,0 +1,104 @@
+// Where the fetched features land in the project: the survey point is the
+// project origin, lengths survive, heights never pass through the transform.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "geodata/polish_crs.h"
+#include "import/label_point.h"
+#include "import/place_command.h"
+
+namespace kl::import {
+namespace {
+
+geo::GisFeature parcelAround(geo::Point2d c) {
+    geo::GisFeature f;
+    f.polygons.push_back({{{c.x - 10, c.y - 10}, {c.x + 10, c.y - 10}, {c.x + 10, c.y + 10}, {c.x - 10, c.y - 10}}, {}});
+    f.lines.push_back({{c.x, c.y}, {c.x + 100, c.y}});
+    f.point = c;
+    f.hasPoint = true;
+    return f;
+}
+
+struct ZoneCase {
+    geo::Point2d pl1992;
+    int zone;
+};
+
+class SurveyPointTransform : public ::testing::TestWithParam<ZoneCase> {};
+
+TEST_P(SurveyPointTransform, APointAtTheSurveyPointLandsAtTheProjectOrigin) {
+    const auto [p, zone] = GetParam();
+    const geo::Point2d survey = geo::pl1992ToPl2000(p.x, p.y, zone);
+    const auto local = featuresInZone({parcelAround(p)}, zone);
+    const placement::PlacementTransform t = transformForSurveyPoint(survey);
+
+    const geo::Point2d origin = t.apply(local[0].point);
+    EXPECT_NEAR(origin.x, 0.0, 1e-6);
+    EXPECT_NEAR(origin.y, 0.0, 1e-6);
+
+    // A 100 m line stays 100 m within the two grids' scale difference (under 0.1 %).
+    const geo::Point2d a = t.apply(local[0].lines[0][0]), b = t.apply(local[0].lines[0][1]);
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    EXPECT_NEAR(length, 100.0, 0.1);
+    EXPECT_GT(std::abs(length - 100.0), 1e-4);  // the vertices really were converted
+    // Vertices are converted one by one: the ring keeps its count and closure.
+    EXPECT_EQ(local[0].polygons[0].exterior.size(), 4u);
+    EXPECT_EQ(local[0].polygons[0].exterior.front(), local[0].polygons[0].exterior.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, SurveyPointTransform,
+                         ::testing::Values(ZoneCase{{260720, 382860}, 2176}, ZoneCase{{637000, 486000}, 2178},
+                                           ZoneCase{{750000, 600000}, 2179}));
+
+TEST(SurveyPointTransform, FeaturesAreCopiedAndTheStoredOnesStayInPl1992) {
+    const std::vector<geo::GisFeature> stored = {parcelAround({260720, 382860})};
+    const auto local = featuresInZone(stored, 2176);
+    EXPECT_EQ(stored[0].point, (geo::Point2d{260720, 382860}));
+    EXPECT_NE(local[0].point, stored[0].point);
+    EXPECT_EQ(local[0].attributes, stored[0].attributes);
+}
+
+}  // namespace
+}  // namespace kl::import
+
+namespace kl::import {
+namespace {
+
+geo::Polygon ring(std::vector<geo::Point2d> pts) {
+    pts.push_back(pts.front());
+    return {pts, {}};
+}
+
+TEST(LabelPoint, ConvexParcelGetsItsCentroid) {
+    const auto p = interiorPoint(ring({{0, 0}, {10, 0}, {10, 20}, {0, 20}}));
+    ASSERT_TRUE(p);
+    EXPECT_NEAR(p->x, 5, 1e-9);
+    EXPECT_NEAR(p->y, 10, 1e-9);
+}
+
+TEST(LabelPoint, AnLShapedParcelGetsAPointInsideItself) {
+    // The centroid of this L lies in the notch, outside the parcel.
+    const geo::Polygon l = ring({{0, 0}, {10, 0}, {10, 1}, {1, 1}, {1, 10}, {0, 10}});
+    const auto p = interiorPoint(l);
+    ASSERT_TRUE(p);
+    EXPECT_TRUE((p->x > 0 && p->x < 1 && p->y > 0 && p->y < 10) || (p->y > 0 && p->y < 1 && p->x > 0 && p->x < 10))
+        << p->x << " " << p->y;
+}
+
+TEST(LabelPoint, OnlyFeaturesWithoutAPointGetOneAndDegenerateRingsNone) {
+    std::vector<geo::GisFeature> f(3);
+    f[0].polygons = {ring({{0, 0}, {4, 0}, {4, 4}, {0, 4}})};
+    f[1].polygons = f[0].polygons;
+    f[1].point = {100, 100};
+    f[1].hasPoint = true;
+    f[2].polygons = {ring({{0, 0}, {1, 1}, {2, 2}})};
+    addMissingLabelPoints(f);
+    EXPECT_TRUE(f[0].hasPoint);
+    EXPECT_EQ(f[0].point, (geo::Point2d{2, 2}));
+    EXPECT_EQ(f[1].point, (geo::Point2d{100, 100}));
+    EXPECT_FALSE(f[2].hasPoint);
+}
+
+}  // namespace
+}  // namespace kl::import
