@@ -160,7 +160,7 @@ TransferOutcome performTransfer(const TransferRequest& req, const DownloadSink& 
     curl_easy_setopt(e, CURLOPT_USERAGENT, req.userAgent.c_str());
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, req.followRedirects ? 1L : 0L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -270,8 +270,9 @@ TransferOutcome performTransfer(const TransferRequest& req, const DownloadSink& 
 }
 
 DownloadResult streamDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
-                              const std::string& userAgent, const DownloadSink& sink) {
+                              const std::string& userAgent, const DownloadSink& sink, bool followRedirects) {
     TransferRequest req;
+    req.followRedirects = followRedirects;
     req.url = url;
     req.userAgent = userAgent;
     req.connectTimeoutMs = connectTimeoutMs;

@@ -19,6 +19,7 @@ struct TransferRequest {
     int connectTimeoutMs = 8000;
     int receiveTimeoutMs = 15000;
     bool skipBodyUnless2xx = false;  // streamed downloads ignore error bodies
+    bool followRedirects = true;
 };
 
 struct TransferOutcome {
@@ -33,7 +34,7 @@ TransferOutcome performTransfer(const TransferRequest& req, const DownloadSink& 
 
 // The streamed GET behind cached file downloads.
 DownloadResult streamDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
-                              const std::string& userAgent, const DownloadSink& sink);
+                              const std::string& userAgent, const DownloadSink& sink, bool followRedirects = true);
 
 // True when "GIS_DEBUG_HTTP" is set (any value).
 bool httpDebugEnabled();

@@ -55,6 +55,8 @@ HttpResponse WfsClient::request(std::string_view method, const std::string& url,
     req.userAgent = userAgent_;
     req.connectTimeoutMs = timings_.connectTimeoutMs;
     req.receiveTimeoutMs = receiveTimeoutMs;
+    // With the override on, a redirect could lead off the loopback server.
+    req.followRedirects = serviceHostOverride().empty();
 
     HttpResponse resp;
     bool tooLarge = false;
@@ -183,7 +185,8 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
     };
 
     const DownloadResult r =
-        streamDownload(target, timings_.connectTimeoutMs, receiveTimeoutMs, userAgent_, sink);
+        streamDownload(target, timings_.connectTimeoutMs, receiveTimeoutMs, userAgent_, sink,
+                       serviceHostOverride().empty());
     if (r.ok && !cancelled && !diskError && progress && lastReported != received) progress(received, lastTotal);
     file.flush();
     if (!file) diskError = true;

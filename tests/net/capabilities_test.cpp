@@ -1,5 +1,6 @@
 #include "net/capabilities.h"
 
+#include "net/body_kind.h"
 #include "net/xml_root.h"
 #include "tests/net/fault_server.h"
 
@@ -127,6 +128,45 @@ TEST(XmlRoot, CountsOfWfsAnswers) {
     EXPECT_EQ(rootElementName(sample("gml/polish_wfs/kartograf__prg_error_400.xml")), "ows:ExceptionReport");
     EXPECT_EQ(collectionCounts("<wfs:FeatureCollection numberOfFeatures='7'>").numberReturned, 7);
     EXPECT_EQ(collectionCounts("garbage").numberReturned, -1);
+}
+
+}  // namespace
+}  // namespace kl::net
+
+namespace kl::net {
+namespace {
+
+// Junk and cut documents must neither crash nor read past their end.
+TEST(HostileText, ScannersStayInsideTheirInput) {
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 24;
+    };
+    const std::string alphabet = "<>/?!-:=\"' \tNameabc&;[]CDATA0123456789";
+    const std::string real = "<?xml version=\"1.0\"?><!-- c --><wfs:FeatureCollection numberMatched=\"12\" "
+                             "numberReturned='3' next=\"x\"><Name>ms:dzialki</Name><![CDATA[<Name>no</Name>]]>";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        if (round % 3 == 0) {
+            text = real.substr(0, next() % (real.size() + 1));
+        } else {
+            const std::size_t n = next() % 64;
+            for (std::size_t i = 0; i < n; ++i) text.push_back(alphabet[next() % alphabet.size()]);
+        }
+        const std::string copy(text);  // an exactly sized buffer for the sanitizers
+        (void)collectionCounts(copy);
+        (void)rootElementName(copy);
+        (void)nameListFromCapabilities(copy);
+        (void)egibLayerNamesFromCapabilities(copy);
+        (void)bodyMismatch(ExpectedBody::Xml, copy);
+        (void)wmsCrsFor(copy, 2178);
+    }
+    const CollectionCounts c = collectionCounts(real);
+    EXPECT_EQ(c.numberMatched, 12);
+    EXPECT_EQ(c.numberReturned, 3);
+    EXPECT_TRUE(c.hasNext);
+    EXPECT_EQ(nameListFromCapabilities(real), std::vector<std::string>{"ms:dzialki"});
 }
 
 }  // namespace

@@ -69,3 +69,24 @@ TEST_F(ServiceHostsTest, ClientSendsEveryRequestThroughTheOverride) {
 
 }  // namespace
 }  // namespace kl::net
+
+namespace kl::net {
+namespace {
+
+TEST_F(ServiceHostsTest, RedirectsAreNotFollowedWhileTheOverrideIsOn) {
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    server.on("/moved", [](const httplib::Request&, httplib::Response& rs) {
+        rs.set_redirect("http://127.0.0.2:1/elsewhere");
+    });
+    setServiceHostOverride("http://127.0.0.1:" + std::to_string(server.port()));
+    HttpTimings t;
+    t.hostSpacingMs = 0;
+    WfsClient client(t);
+    const HttpResponse r = client.getWithTimeout("http://127.0.0.2:1/moved", 1000);
+    EXPECT_EQ(r.status, 302);
+    EXPECT_EQ(r.error, "");
+}
+
+}  // namespace
+}  // namespace kl::net
