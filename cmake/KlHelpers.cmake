@@ -81,3 +81,15 @@ function(kl_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE ${A_DEPS})
 endfunction()
+
+# Adds every sub-folder of the current folder that has a CMakeLists.txt, in
+# name order, so a new module or test group joins without editing a list.
+function(kl_add_subdirectories)
+  file(GLOB _subs LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  list(SORT _subs)
+  foreach(s ${_subs})
+    if(IS_DIRECTORY "${s}" AND EXISTS "${s}/CMakeLists.txt")
+      add_subdirectory("${s}")
+    endif()
+  endforeach()
+endfunction()
