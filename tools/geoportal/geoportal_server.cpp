@@ -240,11 +240,16 @@ struct GeoportalServer::Impl {
         if (!fault) fault = faults.take(req.path, req.target);
         if (fault) entry.fault = faultName(*fault);
 
-        Reply reply;
         if (fault && fault->kind == FaultKind::Reset) {
+            // Logged first: the client goes on the moment the reset reaches it.
+            entry.status = 0;
+            log.add(std::move(entry));
             resetConnection(port, req.remote_addr, req.remote_port);
-            reply = {0, "text/plain", {}};
-        } else if (fault && (fault->kind == FaultKind::Status || fault->kind == FaultKind::NotFound)) {
+            res.status = 500;
+            return;
+        }
+        Reply reply;
+        if (fault && (fault->kind == FaultKind::Status || fault->kind == FaultKind::NotFound)) {
             reply = {fault->status, "text/html; charset=UTF-8", htmlPage(fault->status, reasonFor(fault->status))};
         } else if (fault && fault->kind == FaultKind::Html) {
             reply = {200, "text/html; charset=UTF-8", htmlPage(200, "Przerwa techniczna")};
