@@ -1,0 +1,7 @@
+#include "tools/import/addon_binding.h"
+
+#include "shell/platform/host_access.h"
+
+namespace kl::tools {
+void bindAddonToHost(const KlHostFunctions* table) { kl::setHost(table); }
+}  // namespace kl::tools

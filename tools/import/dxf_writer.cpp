@@ -1,0 +1,124 @@
+#include "tools/import/dxf_writer.h"
+
+#include <charconv>
+#include <cstdio>
+#include <set>
+
+namespace kl::tools {
+namespace {
+
+class Out {
+public:
+    void pair(int code, const std::string& value) {
+        text_ += std::to_string(code);
+        text_ += '\n';
+        text_ += value;
+        text_ += '\n';
+    }
+    void number(int code, double v) {
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
+        pair(code, std::string(buf, r.ptr));
+    }
+    void xy(double x, double y) {
+        number(10, x);
+        number(20, y);
+        number(30, 0.0);
+    }
+    std::string take() { return std::move(text_); }
+
+private:
+    std::string text_;
+};
+
+// Layer names as R12 takes them: no characters its table refuses.
+std::string layerName(const std::string& name) {
+    std::string out;
+    for (unsigned char c : name) out += (c < 0x21 || c >= 0x7f || std::string_view("<>/\\\":;?*|=,`").find(static_cast<char>(c)) != std::string_view::npos) ? '_' : static_cast<char>(c);
+    return out.empty() ? "0" : out;
+}
+
+}  // namespace
+
+std::string dxfText(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += (c < 0x20) ? ' ' : static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const int len = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc0 ? 2 : 1;
+        unsigned cp = len == 1 ? 0xfffd : (c & (0x7f >> len));
+        for (int k = 1; k < len && i + static_cast<std::size_t>(k) < utf8.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3f);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "\\U+%04X", cp);
+        out += buf;
+        i += static_cast<std::size_t>(len);
+    }
+    return out;
+}
+
+std::string dxfDocument(const std::vector<DxfEntity>& entities) {
+    Out o;
+    o.pair(0, "SECTION");
+    o.pair(2, "HEADER");
+    o.pair(9, "$ACADVER");
+    o.pair(1, "AC1009");
+    o.pair(9, "$INSUNITS");
+    o.pair(70, "6");  // metres
+    o.pair(0, "ENDSEC");
+
+    std::vector<std::string> layers;
+    std::set<std::string> seen;
+    for (const DxfEntity& e : entities)
+        if (seen.insert(layerName(e.layer)).second) layers.push_back(layerName(e.layer));
+    o.pair(0, "SECTION");
+    o.pair(2, "TABLES");
+    o.pair(0, "TABLE");
+    o.pair(2, "LAYER");
+    o.pair(70, std::to_string(layers.size()));
+    for (const std::string& name : layers) {
+        o.pair(0, "LAYER");
+        o.pair(2, name);
+        o.pair(70, "0");
+        o.pair(62, "7");
+        o.pair(6, "CONTINUOUS");
+    }
+    o.pair(0, "ENDTAB");
+    o.pair(0, "ENDSEC");
+
+    o.pair(0, "SECTION");
+    o.pair(2, "ENTITIES");
+    for (const DxfEntity& e : entities) {
+        const std::string layer = layerName(e.layer);
+        if (e.kind == DxfEntity::Kind::Text) {
+            if (e.points.empty()) continue;
+            o.pair(0, "TEXT");
+            o.pair(8, layer);
+            o.xy(e.points[0].x, e.points[0].y);
+            o.number(40, e.height);
+            o.pair(1, dxfText(e.text));
+            continue;
+        }
+        o.pair(0, "POLYLINE");
+        o.pair(8, layer);
+        o.pair(66, "1");
+        o.xy(0, 0);
+        o.pair(70, e.closed ? "1" : "0");
+        for (const geo::Point2d& p : e.points) {
+            o.pair(0, "VERTEX");
+            o.pair(8, layer);
+            o.xy(p.x, p.y);
+        }
+        o.pair(0, "SEQEND");
+        o.pair(8, layer);
+    }
+    o.pair(0, "ENDSEC");
+    o.pair(0, "EOF");
+    return o.take();
+}
+
+}  // namespace kl::tools

@@ -1,0 +1,28 @@
+#pragma once
+// Plain DXF R12 text for the 2D elements of a placed project, so that the
+// result opens in any CAD program. Fills become closed outlines (R12 has no
+// hatch entity), one per ring.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "geodata/geometry.h"
+
+namespace kl::tools {
+
+struct DxfEntity {
+    enum class Kind { Polyline, Text } kind = Kind::Polyline;
+    std::string layer;
+    std::vector<geo::Point2d> points;  // polyline vertices, or the text anchor first
+    bool closed = false;
+    std::string text;      // UTF-8
+    double height = 1.0;   // text height, drawing units
+};
+
+// The whole DXF document; layers are declared in order of first use.
+std::string dxfDocument(const std::vector<DxfEntity>& entities);
+
+// Non-ASCII characters as the \U+XXXX escapes DXF readers decode.
+std::string dxfText(const std::string& utf8);
+
+}  // namespace kl::tools
