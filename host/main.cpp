@@ -13,6 +13,8 @@
 #include "host/core/desktop_open.h"
 #include "host/options.h"
 #include "host/server/workbench_server.h"
+#include "shell/platform/folders.h"
+#include "tools/import/demo_environment.h"
 
 namespace {
 
@@ -42,11 +44,32 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Demo mode: the local geoportal answers every service request, before
+    // the add-on reads its service hosts.
+    kl::tools::DemoGeoportal geoportal;
+    if (cmd->demo) {
+        error = geoportal.start(kl::platform::tempDir() / ("kartolink-demo-" + std::to_string(::getpid())));
+        if (!error.empty()) {
+            std::fprintf(stderr, "workbench: %s\n", error.c_str());
+            return 1;
+        }
+        std::cout << "Geoportal: " << geoportal.baseUrl() << std::endl;
+    }
+
     WorkbenchOptions options;
     options.launchExternal = !cmd->headless;
     if (cmd->demo) options.hostOptions["demo"] = "1";
     if (cmd->headless) options.hostOptions["headless"] = "1";
     Workbench wb(options);
+    if (cmd->demo) {
+        // The demo project lies at the demo site, so the map opens over it.
+        const kl::tools::DemoFrame f = kl::tools::demoFrame();
+        KlGeoLocation at = wb.project().geoLocation();
+        at.latitude = (f.south + f.north) / 2;
+        at.longitude = (f.west + f.east) / 2;
+        at.hasLocation = 1;
+        wb.project().setGeoLocation(at);
+    }
 
     std::thread([quitSignals] {
         int sig = 0;
