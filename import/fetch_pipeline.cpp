@@ -68,22 +68,36 @@ private:
     template <class Body>
     void stage(const std::string& name, Body body) {
         checkCancel();
-        const auto start = std::chrono::steady_clock::now();
-        try {
-            body();
-        } catch (const FetchCancelled&) {
-            throw;
-        } catch (const std::exception& e) {
-            warn("Blad pobierania: " + std::string(e.what()));
-        }
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        out_.stageSeconds.emplace_back(name, took.count());
+        timed(name, [&] {
+            try {
+                body();
+            } catch (const FetchCancelled&) {
+                throw;
+            } catch (const std::exception& e) {
+                warn("Blad pobierania: " + std::string(e.what()));
+            }
+        });
+    }
+
+    // Wall time of one step, kept even when the step is cut short.
+    template <class Body>
+    auto timed(const std::string& name, Body body) {
+        struct Clock {
+            FetchOutcome& out;
+            const std::string& name;
+            std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+            ~Clock() {
+                const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+                out.stageSeconds.emplace_back(name, took.count());
+            }
+        } clock{out_, name};
+        return body();
     }
 
     const std::string& commune() {
         if (!communeAsked_) {
             communeAsked_ = true;
-            teryt_ = s_.communes.resolveCommuneTeryt(s_.client, r_.frame);
+            teryt_ = timed("gmina", [this] { return s_.communes.resolveCommuneTeryt(s_.client, r_.frame); });
             checkCancel();
         }
         return teryt_;
@@ -124,8 +138,9 @@ private:
                                   const std::string& label) {
         if (typeName.empty()) return {};
         report(label, 0, 1, true);
-        net::LayerFetchResult got =
-            net::fetchWfsLayer(s_.client, s_.wfs, endpoint, typeName, r_.frame, type, tiles(label));
+        net::LayerFetchResult got = timed(std::string(geo::dataTypeKey(type)), [&] {
+            return net::fetchWfsLayer(s_.client, s_.wfs, endpoint, typeName, r_.frame, type, tiles(label));
+        });
         warn(got.warning);
         return std::move(got.features);
     }
@@ -179,8 +194,8 @@ private:
                     }
                 }
             } else {
-                warn("GESUT: usluga WFS powiatu nie odpowiada (" + caps.error +
-                     (caps.status ? "HTTP " + std::to_string(caps.status) : "") + ").");
+                warn("GESUT: usluga WFS powiatu nie odpowiada" +
+                     (caps.status ? " (HTTP " + std::to_string(caps.status) + ")." : std::string(".")));
             }
         }
         if (!utilities_.empty()) return;

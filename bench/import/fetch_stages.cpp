@@ -1,0 +1,79 @@
+// A 2 x 2 km fetch around the demo site from the local geoportal, the wall
+// time split by stage; the same frame again from the warm download cache is
+// the reference of the same run.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "geodata/polish_crs.h"
+#include "import/fetch_pipeline.h"
+#include "tools/import/demo_environment.h"
+
+namespace {
+
+using namespace kl;
+
+std::filesystem::path g_root;
+int g_caches = 0;
+
+import::FetchRequest twoByTwoKm() {
+    import::FetchRequest r;
+    const geo::Point2d c{260720, 382860};
+    r.frame = {c.x - 1000, c.y - 1000, c.x + 1000, c.y + 1000};
+    r.layers = {"dzialki", "budynki", "gesut"};
+    return r;
+}
+
+void run(benchmark::State& state, bool warm) {
+    const import::FetchRequest request = twoByTwoKm();
+    net::HttpTimings timings;
+    timings.hostSpacingMs = static_cast<int>(state.range(0));
+    std::map<std::string, double> seconds;
+    std::size_t features = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const auto cache = g_root / ("cache" + std::to_string(++g_caches));
+        ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+        if (warm) {
+            import::FetchServices prime(timings);
+            import::fetchForImport(prime, request, {});
+        }
+        import::FetchServices services(timings);
+        state.ResumeTiming();
+        const import::FetchOutcome out = import::fetchForImport(services, request, {});
+        state.PauseTiming();
+        features = out.data.features.size();
+        for (const auto& [stage, s] : out.stageSeconds) seconds[stage] += s;
+        state.ResumeTiming();
+    }
+    state.counters["features"] = static_cast<double>(features);
+    for (const auto& [stage, s] : seconds)
+        state.counters[stage + "_s"] = s / static_cast<double>(state.iterations());
+}
+
+void BM_DemoFetch2x2km(benchmark::State& state) { run(state, false); }
+void BM_ReferenceWarmCache(benchmark::State& state) { run(state, true); }
+
+// Arg: the pause between two requests to one host, ms (1000 is the product's).
+BENCHMARK(BM_DemoFetch2x2km)->Arg(0)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ReferenceWarmCache)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    g_root = std::filesystem::temp_directory_path() / ("kl-bench-fetch-" + std::to_string(::getpid()));
+    ::setenv("KL_DIAG_DIR", (g_root / "diag").c_str(), 1);
+    tools::DemoGeoportal geoportal;
+    if (const std::string error = geoportal.start(g_root); !error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(g_root, ec);
+    return 0;
+}
