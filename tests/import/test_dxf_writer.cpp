@@ -1,0 +1,40 @@
+#include "tools/import/dxf_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace kl::tools {
+namespace {
+
+int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(DxfWriter, NonAsciiTextBecomesUnicodeEscapes) {
+    EXPECT_EQ(dxfText("\xC5\x81\xC3\xB3""d\xC5\xBA 12/3"), "\\U+0141\\U+00F3d\\U+017A 12/3");
+    EXPECT_EQ(dxfText("a\nb"), "a b");  // a line break would end the group value
+}
+
+TEST(DxfWriter, EntitiesLayersAndNumbersInPlainR12) {
+    const std::vector<DxfEntity> e = {
+        {DxfEntity::Kind::Polyline, "GIS_DZIALKI", {{0.5, 1.25}, {10, 1.25}, {10, 8}}, true, {}, 1},
+        {DxfEntity::Kind::Polyline, "GIS_GESUT", {{0, 0}, {3, 4}}, false, {}, 1},
+        {DxfEntity::Kind::Text, "GIS_DZIALKI", {{5, 5}}, false, "123/4", 0.75},
+    };
+    const std::string d = dxfDocument(e);
+    EXPECT_NE(d.find("$ACADVER\n1\nAC1009\n"), std::string::npos);
+    EXPECT_EQ(count(d, "\n0\nLAYER\n"), 2);
+    EXPECT_EQ(count(d, "\n0\nPOLYLINE\n"), 2);
+    EXPECT_EQ(count(d, "\n0\nVERTEX\n"), 5);
+    EXPECT_EQ(count(d, "\n0\nSEQEND\n"), 2);
+    EXPECT_NE(d.find("0\nTEXT\n8\nGIS_DZIALKI\n10\n5.0000\n20\n5.0000\n30\n0.0000\n40\n0.7500\n1\n123/4\n"),
+              std::string::npos);
+    // Decimal points whatever the locale (the tests run under pl_PL).
+    EXPECT_NE(d.find("10\n0.5000\n20\n1.2500\n"), std::string::npos);
+    EXPECT_EQ(d.find(','), std::string::npos);
+    EXPECT_EQ(d.substr(d.size() - 7), "\n0\nEOF\n");
+}
+
+}  // namespace
+}  // namespace kl::tools
