@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "workbench: %s\n", error.c_str());
             return 1;
         }
-        std::cout << "Geoportal: " << geoportal.baseUrl() << std::endl;
+        std::cerr << "Geoportal: " << geoportal.baseUrl() << std::endl;
     }
 
     WorkbenchOptions options;
