@@ -75,9 +75,16 @@ async function main() {
     assert.match(estimate, /^~.* pkt · ~\d+ MB/);
 
     await ui.locator('#downloadBtn:not([disabled])').waitFor({ timeout: 30000 });
+    // Progress lines can pass faster than a poll (cached tiles): record every one.
+    await page.evaluate(() => {
+      window.__statuses = [];
+      const s = document.getElementById('status');
+      new MutationObserver(() => window.__statuses.push(s.textContent)).observe(s, { childList: true, characterData: true, subtree: true });
+    });
     await ui.locator('#downloadBtn').click();
-    await ui.locator('#status:has-text("Kafel")').waitFor({ timeout: 60000 });
     await ui.locator('#status:has-text("Chmura zapisana:")').waitFor({ timeout: 240000 });
+    const statuses = await page.evaluate(() => window.__statuses);
+    assert.ok(statuses.some((t) => t.startsWith('Kafel ')), 'tile progress shown: ' + statuses.slice(0, 5).join(' | '));
     await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_cloud_done.png') });
 
     const kept = path.join(env.XDG_CONFIG_HOME, 'Ordvik_Cloud', 'ostatnia_chmura.e57');
