@@ -26,6 +26,13 @@ long peakRssKb() {
     return 0;
 }
 
+void reportCounters(benchmark::State& state, std::size_t elements, long peak) {
+    state.counters["elements"] = static_cast<double>(elements);
+    state.counters["elements_per_s"] =
+        benchmark::Counter(static_cast<double>(elements) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
+}
+
 void resetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // A city block grid of 20 x 20 m parcels around the demo site, each with a
@@ -74,10 +81,7 @@ void BM_PlaceParcelsWithLabels(benchmark::State& state) {
         bench.reset();
         state.ResumeTiming();
     }
-    state.counters["elements"] = static_cast<double>(elements);
-    state.counters["elements_per_s"] =
-        benchmark::Counter(static_cast<double>(elements) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
+    reportCounters(state, elements, peak);
 }
 
 struct RawContext {
@@ -114,10 +118,7 @@ void BM_ReferenceRawHostElements(benchmark::State& state) {
         bench.reset();
         state.ResumeTiming();
     }
-    state.counters["elements"] = static_cast<double>(elements);
-    state.counters["elements_per_s"] =
-        benchmark::Counter(static_cast<double>(elements) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
+    reportCounters(state, elements, peak);
 }
 
 BENCHMARK(BM_PlaceParcelsWithLabels)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -3,7 +3,6 @@
 // download and decode them one by one, crop and thin the points into the
 // project's PL-2000 zone and write the cloud as an E57 file. Runs on a
 // worker thread (or in the command-line tool); it never touches the host.
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>

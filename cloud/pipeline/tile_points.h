@@ -34,8 +34,6 @@ public:
     // Sets the colours of the points this tile added.
     void finish();
 
-    size_t kept() const { return raw_.size(); }
-
 private:
     CloudAccumulator& acc_;
     TileLayout layout_;
