@@ -88,22 +88,14 @@ class ArithmeticDecoder {
   }
 
   // raw bits, 1..32
-  uint32_t readBits(uint32_t bits) {
+  KL_LAS_INLINE uint32_t readBits(uint32_t bits) {
     if (bits > 19) {
-      const uint32_t low = readShort();
-      return (readBits(bits - 16) << 16) | low;
+      const uint32_t low = readFewBits(16);
+      return (readFewBits(bits - 16) << 16) | low;
     }
-    length_ >>= bits;
-    uint32_t sym = value_ / length_;
-    value_ -= length_ * sym;
-    if (length_ < kAcMinLength) renormalize();
-    if (sym >> bits) {
-      overrun_ = true;  // corrupt stream
-      sym &= (1u << bits) - 1;
-    }
-    return sym;
+    return readFewBits(bits);
   }
-  uint32_t readShort() { return readBits(16); }
+  uint32_t readShort() { return readFewBits(16); }
   uint32_t readInt() {
     const uint32_t low = readShort();
     return (readShort() << 16) | low;
@@ -117,6 +109,18 @@ class ArithmeticDecoder {
   size_t consumed() const { return pos_; }
 
  private:
+  // at most 19 bits, so the shifted length keeps enough precision
+  KL_LAS_INLINE uint32_t readFewBits(uint32_t bits) {
+    length_ >>= bits;
+    uint32_t sym = value_ / length_;
+    value_ -= length_ * sym;
+    if (length_ < kAcMinLength) renormalize();
+    if (sym >> bits) {
+      overrun_ = true;  // corrupt stream
+      sym &= (1u << bits) - 1;
+    }
+    return sym;
+  }
   KL_LAS_INLINE uint32_t nextByte() {
     if (pos_ < size_) return data_[pos_++];
     ++pos_;
