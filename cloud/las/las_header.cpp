@@ -18,10 +18,11 @@ LasStatus fail(const std::string& name, const std::string& cause) {
   return LasStatus::failure("Plik " + name + ": " + cause);
 }
 
-void fillVlrText(const uint8_t* h, LasVlr* vlr) {
+// The description follows the payload length, which is 2 bytes in a VLR and 8 in an EVLR.
+void fillVlrText(const uint8_t* h, size_t lengthBytes, LasVlr* vlr) {
   vlr->userId = fixedText(h + 2, 16);
   vlr->recordId = loadLe<uint16_t>(h + 18);
-  vlr->description = fixedText(h + 22, 32);
+  vlr->description = fixedText(h + 20 + lengthBytes, 32);
 }
 
 }  // namespace
@@ -101,7 +102,7 @@ LasStatus readLasHeader(LasFile& file, const std::string& name, LasHeader* heade
     uint8_t vh[kVlrHeaderSize];
     if (!file.readAt(pos, kVlrHeaderSize, vh)) return fail(name, "nie mozna odczytac rekordu VLR");
     LasVlr vlr;
-    fillVlrText(vh, &vlr);
+    fillVlrText(vh, 2, &vlr);
     const uint16_t length = loadLe<uint16_t>(vh + 20);
     vlr.payloadOffset = pos + kVlrHeaderSize;
     if (vlr.payloadOffset + length > h.pointDataOffset) {
@@ -125,7 +126,7 @@ LasStatus readLasHeader(LasFile& file, const std::string& name, LasHeader* heade
         return fail(name, "rekord EVLR nr " + std::to_string(i + 1) + " wychodzi poza koniec pliku");
       }
       LasVlr vlr;
-      fillVlrText(eh, &vlr);
+      fillVlrText(eh, 8, &vlr);
       vlr.extended = true;
       const uint64_t length = loadLe<uint64_t>(eh + 20);
       vlr.payloadOffset = pos + kEvlrHeaderSize;
@@ -139,6 +140,8 @@ LasStatus readLasHeader(LasFile& file, const std::string& name, LasHeader* heade
         if (!file.readAt(vlr.payloadOffset, vlr.payload.size(), vlr.payload.data())) {
           return fail(name, "nie mozna odczytac rekordu EVLR");
         }
+      } else {
+        vlr.locatedLength = length;
       }
       pos = vlr.payloadOffset + length;
       h.vlrs.push_back(std::move(vlr));

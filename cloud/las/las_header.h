@@ -19,6 +19,9 @@ struct LasVlr {
   bool extended = false;
   uint64_t payloadOffset = 0;  // absolute file offset of the payload
   std::vector<uint8_t> payload;
+  uint64_t locatedLength = 0;  // non-zero: the payload was left in the file (too large to load)
+
+  uint64_t payloadLength() const { return locatedLength != 0 ? locatedLength : payload.size(); }
 };
 
 struct LasHeader {

@@ -1,5 +1,6 @@
 #include "cloud/las/las_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -10,7 +11,28 @@
 namespace kl::las {
 
 namespace {
-bool encodable(uint8_t format) { return format <= 3 || (format >= 6 && format <= 8); }
+
+constexpr size_t kVlrHeaderSize = 54;
+constexpr size_t kCopyPiece = 1 << 20;
+
+bool isLaszipRecord(const LasVlr& v) { return v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId; }
+
+std::string recordName(const LasVlr& v) { return v.userId + "/" + std::to_string(v.recordId); }
+
+std::vector<uint8_t> recordHeader(const LasVlr& v) {
+  std::vector<uint8_t> out;
+  appendLe<uint16_t>(&out, 0);
+  appendFixedText(&out, v.userId, 16);
+  appendLe<uint16_t>(&out, v.recordId);
+  if (v.extended) {
+    appendLe<uint64_t>(&out, v.payloadLength());
+  } else {
+    appendLe<uint16_t>(&out, static_cast<uint16_t>(v.payload.size()));
+  }
+  appendFixedText(&out, v.description, 32);
+  return out;
+}
+
 }  // namespace
 
 LasWriter::LasWriter() = default;
@@ -44,6 +66,38 @@ LasStatus LasWriter::putAt(uint64_t offset, const void* data, size_t size) {
   return LasStatus::success();
 }
 
+// Splits the header's records into VLRs (before the points) and EVLRs (after them); a
+// LASzip record describes the source's compression, never ours, so it is dropped.
+LasStatus LasWriter::takeRecords(std::vector<LasVlr>&& records) {
+  std::vector<LasVlr> vlrs;
+  evlrs_.clear();
+  for (LasVlr& v : records) {
+    if (isLaszipRecord(v)) continue;
+    if (!v.extended) {
+      if (v.payload.size() > 0xFFFF) {
+        return fail("rekord VLR " + recordName(v) + " ma " + std::to_string(v.payload.size()) +
+                    " B, a miesci najwyzej 65535 B");
+      }
+      vlrs.push_back(std::move(v));
+      continue;
+    }
+    const size_t number = evlrs_.size() + 1;
+    if (v.locatedLength != 0) {
+      if (!options_.payloadSource) {
+        return fail("rekord EVLR nr " + std::to_string(number) + " (" + recordName(v) +
+                    ") nie zostal wczytany, a nie podano pliku, z ktorego mozna go skopiowac");
+      }
+      if (v.payloadOffset > std::numeric_limits<uint64_t>::max() - v.locatedLength) {
+        return fail("rekord EVLR nr " + std::to_string(number) + " (" + recordName(v) + ") ma bledne polozenie");
+      }
+    }
+    evlrs_.push_back(std::move(v));
+  }
+  if (evlrs_.size() > std::numeric_limits<uint32_t>::max()) return fail("za duzo rekordow EVLR");
+  header_.vlrs = std::move(vlrs);
+  return LasStatus::success();
+}
+
 LasStatus LasWriter::open(const std::string& path, const LasHeader& header, const LasWriteOptions& options) {
   path_ = path;
   tempPath_ = path + ".tmp";
@@ -53,17 +107,15 @@ LasStatus LasWriter::open(const std::string& path, const LasHeader& header, cons
   if (standardRecordLength(h.pointFormat) == 0 || h.recordLength < standardRecordLength(h.pointFormat)) {
     return fail("nieprawidlowy format punktow lub dlugosc rekordu");
   }
-  if (options_.compress && !encodable(h.pointFormat)) {
-    return fail("zapis LAZ formatu punktow " + std::to_string(h.pointFormat) + " nie jest obslugiwany");
+  // Their records point into waveform data that this writer does not carry over.
+  if (formatHasWavePacket(h.pointFormat)) {
+    return fail("zapis formatu punktow " + std::to_string(h.pointFormat) + " (z pakietami fal) nie jest obslugiwany");
   }
   if (options_.chunkSize == 0) options_.chunkSize = 50000;
-  // no waveform data or EVLRs are written: 1.2 holds every legacy format, 1.4 the others
+  if (LasStatus st = takeRecords(std::move(h.vlrs)); !st) return st;
+  // 1.2 holds every legacy format; extended formats and any EVLR need 1.4
   h.versionMajor = 1;
-  h.versionMinor = formatIsExtended(h.pointFormat) ? 4 : 2;
-  std::vector<LasVlr> vlrs;
-  for (const LasVlr& v : h.vlrs) {
-    if (!v.extended && !(v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId)) vlrs.push_back(v);
-  }
+  h.versionMinor = formatIsExtended(h.pointFormat) || !evlrs_.empty() ? 4 : 2;
   if (options_.compress) {
     info_ = LaszipInfo{};
     info_.compressor = static_cast<uint16_t>(formatIsExtended(h.pointFormat) ? LaszipCompressor::LayeredChunked
@@ -75,9 +127,8 @@ LasStatus LasWriter::open(const std::string& path, const LasHeader& header, cons
     z.recordId = kLaszipVlrRecordId;
     z.description = "kartolink";
     z.payload = serializeLaszipVlr(info_);
-    vlrs.push_back(std::move(z));
+    h.vlrs.push_back(std::move(z));
   }
-  h.vlrs = std::move(vlrs);
   h.vlrCountDeclared = static_cast<uint32_t>(h.vlrs.size());
   h.pointFormatByte = static_cast<uint8_t>(h.pointFormat | (options_.compress ? 0x80 : 0));
   h.evlrCount = 0;
@@ -87,7 +138,8 @@ LasStatus LasWriter::open(const std::string& path, const LasHeader& header, cons
   std::vector<uint8_t> head = serializeLasHeader(h);
   h.headerSize = static_cast<uint16_t>(head.size());
   uint64_t offset = head.size();
-  for (const LasVlr& v : h.vlrs) offset += 54 + v.payload.size();
+  for (const LasVlr& v : h.vlrs) offset += kVlrHeaderSize + v.payload.size();
+  if (offset > std::numeric_limits<uint32_t>::max()) return fail("rekordy VLR nie mieszcza sie przed danymi punktow");
   h.pointDataOffset = static_cast<uint32_t>(offset);
 
   file_ = std::fopen(tempPath_.c_str(), "wb");
@@ -96,12 +148,7 @@ LasStatus LasWriter::open(const std::string& path, const LasHeader& header, cons
   head = serializeLasHeader(h);
   if (LasStatus st = put(head.data(), head.size()); !st) return st;
   for (const LasVlr& v : h.vlrs) {
-    std::vector<uint8_t> vh;
-    appendLe<uint16_t>(&vh, 0);
-    appendFixedText(&vh, v.userId, 16);
-    appendLe<uint16_t>(&vh, v.recordId);
-    appendLe<uint16_t>(&vh, static_cast<uint16_t>(v.payload.size()));
-    appendFixedText(&vh, v.description, 32);
+    const std::vector<uint8_t> vh = recordHeader(v);
     if (LasStatus st = put(vh.data(), vh.size()); !st) return st;
     if (LasStatus st = put(v.payload.data(), v.payload.size()); !st) return st;
   }
@@ -173,6 +220,34 @@ LasStatus LasWriter::flushChunk() {
   return put(coded_.data(), coded_.size());
 }
 
+LasStatus LasWriter::copyLocatedPayload(const LasVlr& evlr, size_t number) {
+  std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(evlr.locatedLength, kCopyPiece)));
+  for (uint64_t done = 0; done < evlr.locatedLength;) {
+    const auto n = static_cast<size_t>(std::min<uint64_t>(evlr.locatedLength - done, piece.size()));
+    if (!options_.payloadSource(evlr.payloadOffset + done, n, piece.data())) {
+      return fail("nie mozna odczytac rekordu EVLR nr " + std::to_string(number) + " (" + recordName(evlr) +
+                  ") z pliku zrodlowego: brak " + std::to_string(evlr.locatedLength - done) + " B od przesuniecia " +
+                  std::to_string(evlr.payloadOffset + done));
+    }
+    if (LasStatus st = put(piece.data(), n); !st) return st;
+    done += n;
+  }
+  return LasStatus::success();
+}
+
+LasStatus LasWriter::writeEvlrs() {
+  header_.evlrStart = evlrs_.empty() ? 0 : position_;
+  header_.evlrCount = static_cast<uint32_t>(evlrs_.size());
+  for (size_t i = 0; i < evlrs_.size(); ++i) {
+    const LasVlr& e = evlrs_[i];
+    const std::vector<uint8_t> eh = recordHeader(e);
+    LasStatus st = put(eh.data(), eh.size());
+    if (st) st = e.locatedLength != 0 ? copyLocatedPayload(e, i + 1) : put(e.payload.data(), e.payload.size());
+    if (!st) return st;
+  }
+  return LasStatus::success();
+}
+
 LasStatus LasWriter::close() {
   if (file_ == nullptr) return LasStatus::failure("Plik " + path_ + ": nie otwarty");
   LasStatus st;
@@ -183,8 +258,11 @@ LasStatus LasWriter::close() {
       std::vector<uint8_t> table;
       appendChunkTable(chunks_, false, &table);
       st = put(table.data(), table.size());
+      if (st) st = writeEvlrs();
       if (st) st = putAt(header_.pointDataOffset, &tableOffset, 8);
     }
+  } else if (!failed_) {
+    st = writeEvlrs();
   }
   if (!failed_ && st) {
     LasHeader& h = header_;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cloud/las/las_bytes.h"
+#include "cloud/las/las_file.h"
 #include "cloud/las/las_writer.h"
 #include "tests/las/las_test_support.h"
 
@@ -135,14 +138,277 @@ TEST(LasWriter, GpsTimeJumpsAndSequenceSwitchesSurvive) {
   EXPECT_TRUE(theirs == records);
 }
 
-TEST(LasWriter, RefusesFormatsItCannotCompress) {
+struct Refused {
+  uint8_t format;
+  bool compress;
+};
+
+class WavePacketFormat : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(WavePacketFormat, IsRefusedBeforeAnyFileIsCreated) {
+  // Its records point into waveform data the writer does not carry over.
+  const Refused c = GetParam();
   LasHeader h;
-  h.pointFormat = 4;
-  h.recordLength = 57;
+  h.pointFormat = c.format;
+  h.recordLength = standardRecordLength(c.format);
+  LasWriteOptions options;
+  options.compress = c.compress;
+  const std::string out = test::tempFile("wave" + std::to_string(c.format) + (c.compress ? ".laz" : ".las"));
   LasWriter w;
-  const LasStatus st = w.open(test::tempFile("f4.laz"), h);
+  const LasStatus st = w.open(out, h, options);
   EXPECT_FALSE(st.ok);
-  EXPECT_NE(st.message.find("formatu punktow 4"), std::string::npos) << st.message;
+  EXPECT_NE(st.message.find("formatu punktow " + std::to_string(c.format) + " (z pakietami fal)"), std::string::npos)
+      << st.message;
+  EXPECT_FALSE(w.close().ok);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WavePacketFormat,
+                         ::testing::Values(Refused{4, true}, Refused{4, false}, Refused{5, true}, Refused{5, false},
+                                           Refused{9, true}, Refused{9, false}, Refused{10, true}, Refused{10, false}));
+
+// ---- EVLRs ----
+
+using Bytes = std::vector<uint8_t>;
+
+const char* const kEvlrSample = "laspy__1_4_w_evlr.las";
+
+// The bytes from the header's EVLR start to the end of the file (where our EVLRs end).
+Bytes evlrBlock(const std::string& path) {
+  const Bytes f = test::readFile(path);
+  const uint64_t start = loadLe<uint64_t>(f.data() + 235);
+  return start == 0 || start > f.size() ? Bytes{} : Bytes(f.begin() + static_cast<std::ptrdiff_t>(start), f.end());
+}
+
+std::vector<const LasVlr*> evlrsOf(const LasHeader& h) {
+  std::vector<const LasVlr*> out;
+  for (const LasVlr& v : h.vlrs) {
+    if (v.extended) out.push_back(&v);
+  }
+  return out;
+}
+
+LasVlr patternEvlr(uint16_t recordId, size_t size) {
+  LasVlr e;
+  e.extended = true;
+  e.userId = "kartolink_test";
+  e.recordId = recordId;
+  e.description = "wzorzec " + std::to_string(size);
+  e.payload.resize(size);
+  for (size_t i = 0; i < size; ++i) e.payload[i] = static_cast<uint8_t>((i * 131) ^ (i >> 9));
+  return e;
+}
+
+class EvlrWrite : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EvlrWrite, EvlrsFollowThePointsByteForByteAndReadBack) {
+  const bool compress = GetParam();
+  const test::Decoded in = test::decodeFile(test::sample(kEvlrSample));
+  ASSERT_TRUE(in.status.ok) << in.status.message;
+  ASSERT_EQ(evlrsOf(in.header).size(), 1u);
+  EXPECT_EQ(evlrsOf(in.header)[0]->description, "just a test evlr");
+
+  const std::string out = test::tempFile(std::string("evlr_kept") + (compress ? ".laz" : ".las"));
+  LasWriteOptions options;
+  options.compress = compress;
+  options.chunkSize = 300;
+  ASSERT_TRUE(writeLasFile(out, in.header, in.records.data(), in.header.pointCount, options).ok);
+
+  EXPECT_EQ(evlrBlock(out), evlrBlock(test::sample(kEvlrSample)));
+  const test::Decoded back = test::decodeFile(out);
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  EXPECT_EQ(back.header.versionMinor, 4);
+  EXPECT_EQ(back.header.evlrCount, 1u);
+  ASSERT_EQ(evlrsOf(back.header).size(), 1u);
+  const LasVlr& e = *evlrsOf(back.header)[0];
+  const LasVlr& src = *evlrsOf(in.header)[0];
+  EXPECT_EQ(e.userId, src.userId);
+  EXPECT_EQ(e.recordId, src.recordId);
+  EXPECT_EQ(e.description, src.description);
+  EXPECT_EQ(e.payload, src.payload);
+  EXPECT_TRUE(back.records == in.records);
+  const Bytes file = test::readFile(out);
+  if (compress) {
+    // after the chunk table, which the point data's first word locates
+    const auto table = loadLe<uint64_t>(file.data() + back.header.pointDataOffset);
+    EXPECT_GT(back.header.evlrStart, table);
+    Bytes theirs;
+    ASSERT_TRUE(test::lazPerfDecode(out, &theirs));
+    EXPECT_TRUE(theirs == in.records);
+  } else {
+    EXPECT_EQ(back.header.evlrStart, back.header.pointDataOffset + in.records.size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Compression, EvlrWrite, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "laz" : "las"; });
+
+TEST(LasWriter, StaleLaszipRecordIsReplacedAndTheNewOneHasNoSpecialEvlrs) {
+  const test::Decoded in = test::decodeFile(test::sample("laspy__1_4_w_evlr.laz"));
+  ASSERT_TRUE(in.status.ok) << in.status.message;
+  const std::string out = test::tempFile("evlr_laszip.laz");
+  ASSERT_TRUE(writeLasFile(out, in.header, in.records.data(), in.header.pointCount).ok);
+  const test::Decoded back = test::decodeFile(out);
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  size_t laszipRecords = 0;
+  for (const LasVlr& v : back.header.vlrs) laszipRecords += v.userId == kLaszipVlrUserId ? 1 : 0;
+  EXPECT_EQ(laszipRecords, 1u);
+  ASSERT_EQ(back.header.vlrs.size(), in.header.vlrs.size());
+  const LasVlr* z = back.header.findVlr(kLaszipVlrUserId, kLaszipVlrRecordId);
+  ASSERT_NE(z, nullptr);
+  EXPECT_EQ(z->description, "kartolink");
+  LaszipInfo info;
+  ASSERT_TRUE(parseLaszipVlr(z->payload.data(), z->payload.size(), &info).ok);
+  EXPECT_EQ(info.specialEvlrCount, -1);
+  EXPECT_EQ(info.specialEvlrOffset, -1);
+  EXPECT_EQ(info.compressor, static_cast<uint16_t>(LaszipCompressor::LayeredChunked));
+  EXPECT_EQ(info.items, standardLaszipItems(6, 30));
+  EXPECT_EQ(evlrBlock(out), evlrBlock(test::sample(kEvlrSample)));
+}
+
+TEST(LasWriter, LegacyFormatWithEvlrsIsWrittenAsLas14ThatOlderFieldsStillDescribe) {
+  // 1.2 has no place for EVLRs; 1.4 keeps them and still fills the legacy count fields.
+  const test::Decoded in = test::decodeFile(test::sample("lazrs__point-time-color.laz"));
+  ASSERT_TRUE(in.status.ok);
+  ASSERT_LT(in.header.versionMinor, 4);
+  LasHeader h = in.header;
+  h.vlrs.push_back(patternEvlr(7, 70000));  // more than a VLR could hold
+  h.vlrs.push_back(patternEvlr(8, 0));
+  for (bool compress : {true, false}) {
+    SCOPED_TRACE(compress);
+    const std::string out = test::tempFile(std::string("legacy_evlr") + (compress ? ".laz" : ".las"));
+    LasWriteOptions options;
+    options.compress = compress;
+    ASSERT_TRUE(writeLasFile(out, h, in.records.data(), in.header.pointCount, options).ok);
+    const Bytes file = test::readFile(out);
+    EXPECT_EQ(file[25], 4);
+    EXPECT_EQ(loadLe<uint32_t>(file.data() + 107), in.header.pointCount);
+    EXPECT_EQ(loadLe<uint32_t>(file.data() + 111), in.header.pointsByReturn[0]);
+    const test::Decoded back = test::decodeFile(out);
+    ASSERT_TRUE(back.status.ok) << back.status.message;
+    const std::vector<const LasVlr*> evlrs = evlrsOf(back.header);
+    ASSERT_EQ(evlrs.size(), 2u);
+    EXPECT_EQ(evlrs[0]->payload, h.vlrs[h.vlrs.size() - 2].payload);
+    EXPECT_EQ(evlrs[0]->description, "wzorzec 70000");
+    EXPECT_TRUE(evlrs[1]->payload.empty());
+    EXPECT_EQ(evlrs[1]->recordId, 8);
+    EXPECT_TRUE(back.records == in.records);
+    if (compress) {
+      Bytes theirs;
+      ASSERT_TRUE(test::lazPerfDecode(out, &theirs));
+      EXPECT_TRUE(theirs == in.records);
+    }
+  }
+}
+
+// A file written with one large EVLR, whose header is then read back with that EVLR
+// only located: the state a reader leaves an EVLR in when it is too large to load.
+struct LocatedSource {
+  std::string path;
+  LasHeader header;
+  Bytes records;
+  Bytes payload;
+};
+
+LocatedSource locatedSource(const std::string& name, size_t payloadSize) {
+  LocatedSource s;
+  const test::Decoded in = test::decodeFile(test::sample(kEvlrSample));
+  EXPECT_TRUE(in.status.ok);
+  LasHeader h = in.header;
+  h.vlrs.push_back(patternEvlr(9, payloadSize));
+  s.payload = h.vlrs.back().payload;
+  s.records = in.records;
+  s.path = test::tempFile(name);
+  LasWriteOptions options;
+  options.compress = false;
+  EXPECT_TRUE(writeLasFile(s.path, h, in.records.data(), in.header.pointCount, options).ok);
+  const test::Decoded back = test::decodeFile(s.path);
+  EXPECT_TRUE(back.status.ok) << back.status.message;
+  s.header = back.header;
+  for (LasVlr& v : s.header.vlrs) {
+    if (v.extended && v.recordId == 9) {
+      v.locatedLength = v.payload.size();
+      v.payload.clear();
+      v.payload.shrink_to_fit();
+    }
+  }
+  return s;
+}
+
+TEST(LasWriter, LocatedEvlrIsCopiedFromTheSourceInBoundedPieces) {
+  const size_t size = 3 * 1024 * 1024 + 12345;
+  const LocatedSource src = locatedSource("located_source.las", size);
+  LasFile file;
+  ASSERT_TRUE(file.open(src.path));
+  size_t calls = 0, largest = 0;
+  LasWriteOptions options;
+  options.payloadSource = [&](uint64_t offset, size_t n, void* dst) {
+    ++calls;
+    largest = std::max(largest, n);
+    return file.readAt(offset, n, dst);
+  };
+  const std::string out = test::tempFile("located_copy.laz");
+  ASSERT_TRUE(writeLasFile(out, src.header, src.records.data(), src.header.pointCount, options).ok);
+  EXPECT_GE(calls, 4u);
+  EXPECT_LE(largest, size_t{1} << 20);
+  const test::Decoded back = test::decodeFile(out);
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  const std::vector<const LasVlr*> evlrs = evlrsOf(back.header);
+  ASSERT_EQ(evlrs.size(), 2u);
+  EXPECT_EQ(evlrs[0]->payload, evlrsOf(test::decodeFile(test::sample(kEvlrSample)).header)[0]->payload);
+  EXPECT_TRUE(evlrs[1]->payload == src.payload);
+  EXPECT_EQ(evlrs[1]->description, "wzorzec " + std::to_string(size));
+  EXPECT_TRUE(back.records == src.records);
+  std::filesystem::remove(src.path);
+}
+
+TEST(LasWriter, LocatedEvlrWithoutASourceIsRefusedAtOpen) {
+  const LocatedSource src = locatedSource("located_nosource.las", 1000);
+  const std::string out = test::tempFile("located_nosource.laz");
+  LasWriter w;
+  const LasStatus st = w.open(out, src.header);
+  EXPECT_FALSE(st.ok);
+  EXPECT_NE(st.message.find("EVLR nr 2 (kartolink_test/9)"), std::string::npos) << st.message;
+  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+}
+
+TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
+  const LocatedSource src = locatedSource("located_short.las", 2 * 1024 * 1024);
+  Bytes truncated = test::readFile(src.path);
+  truncated.resize(truncated.size() - 1000);
+  for (uint64_t claimed : {uint64_t{0}, uint64_t{1} << 60}) {
+    SCOPED_TRACE(claimed);
+    LasHeader h = src.header;
+    // as much as the header says, or far more than any file could hold
+    if (claimed != 0) h.vlrs.back().locatedLength = claimed;
+    LasFile file;
+    file.openMemory(truncated.data(), truncated.size());
+    LasWriteOptions options;
+    options.payloadSource = [&](uint64_t offset, size_t n, void* dst) { return file.readAt(offset, n, dst); };
+    const std::string out = test::tempFile("located_short.laz");
+    const LasStatus st = writeLasFile(out, h, src.records.data(), h.pointCount, options);
+    EXPECT_FALSE(st.ok);
+    EXPECT_NE(st.message.find("rekordu EVLR nr 2"), std::string::npos) << st.message;
+    EXPECT_NE(st.message.find("z pliku zrodlowego"), std::string::npos) << st.message;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+  }
+  std::filesystem::remove(src.path);
+}
+
+TEST(LasWriter, VlrTooLongForItsLengthFieldIsRefused) {
+  const test::Decoded in = test::decodeFile(test::sample("lazrs__point10.laz"));
+  ASSERT_TRUE(in.status.ok);
+  LasHeader h = in.header;
+  LasVlr big = patternEvlr(3, 70000);
+  big.extended = false;
+  h.vlrs.push_back(big);
+  const std::string out = test::tempFile("vlr_too_long.laz");
+  const LasStatus st = writeLasFile(out, h, in.records.data(), in.header.pointCount);
+  EXPECT_FALSE(st.ok);
+  EXPECT_NE(st.message.find("70000 B"), std::string::npos) << st.message;
+  EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "cloud/las/las_conversion.h"
 #include "cloud/las/las_reader.h"
-#include "cloud/las/las_writer.h"
 
 namespace {
 
@@ -32,24 +32,7 @@ int fail(const std::string& message) {
 }
 
 int writeLaz(const std::string& in, const std::string& out) {
-  kl::las::LasReader reader;
-  if (kl::las::LasStatus st = reader.open(in, 2); !st) return fail(st.message);
-  kl::las::LasWriter writer;
-  if (kl::las::LasStatus st = writer.open(out, reader.header()); !st) return fail(st.message);
-  for (;;) {
-    const uint8_t* records = nullptr;
-    uint64_t count = 0;
-    if (kl::las::LasStatus st = reader.next(&records, &count); !st) {
-      writer.close();
-      return fail(st.message);
-    }
-    if (count == 0) break;
-    if (kl::las::LasStatus st = writer.write(records, count); !st) {
-      writer.close();
-      return fail(st.message);
-    }
-  }
-  if (kl::las::LasStatus st = writer.close(); !st) return fail(st.message);
+  if (kl::las::LasStatus st = kl::las::convertLasFile(in, out, {}, 2); !st) return fail(st.message);
   return 0;
 }
 

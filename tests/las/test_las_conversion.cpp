@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cloud/las/las_bytes.h"
+#include "cloud/las/las_conversion.h"
+#include "tests/las/las_test_support.h"
+
+namespace kl::las {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const char* const kEvlrLas = "laspy__1_4_w_evlr.las";
+
+bool isLaszip(const LasVlr& v) { return v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId; }
+
+// Every record but the LASzip one, in order, as (kind, user id, record id, description, payload).
+std::vector<std::string> recordsOf(const LasHeader& h) {
+  std::vector<std::string> out;
+  for (const LasVlr& v : h.vlrs) {
+    if (isLaszip(v)) continue;
+    out.push_back(std::string(v.extended ? "E|" : "V|") + v.userId + "|" + std::to_string(v.recordId) + "|" +
+                  v.description + "|" + std::string(v.payload.begin(), v.payload.end()));
+  }
+  return out;
+}
+
+Bytes tailFrom(const std::string& path, uint64_t start) {
+  const Bytes f = test::readFile(path);
+  return start > f.size() ? Bytes{} : Bytes(f.begin() + static_cast<std::ptrdiff_t>(start), f.end());
+}
+
+void expectNoOutput(const std::string& out) {
+  EXPECT_FALSE(std::filesystem::exists(out)) << out;
+  EXPECT_FALSE(std::filesystem::exists(out + ".tmp")) << out;
+}
+
+TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
+  const std::string source = test::sample(kEvlrLas);
+  const test::Decoded in = test::decodeFile(source);
+  ASSERT_TRUE(in.status.ok) << in.status.message;
+  const std::string laz = test::tempFile("conv_evlr.laz");
+  const std::string las = test::tempFile("conv_evlr_back.las");
+  ASSERT_TRUE(convertLasFile(source, laz).ok);
+  LasWriteOptions plain;
+  plain.compress = false;
+  ASSERT_TRUE(convertLasFile(laz, las, plain, 2).ok);
+
+  const test::Decoded mid = test::decodeFile(laz);
+  const test::Decoded back = test::decodeFile(las);
+  ASSERT_TRUE(mid.status.ok) << mid.status.message;
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  EXPECT_TRUE(mid.header.compressed);
+  EXPECT_FALSE(back.header.compressed);
+  EXPECT_EQ(recordsOf(mid.header), recordsOf(in.header));
+  EXPECT_EQ(recordsOf(back.header), recordsOf(in.header));
+  EXPECT_EQ(back.header.evlrCount, in.header.evlrCount);
+  EXPECT_TRUE(back.records == in.records);
+  // the EVLR block, headers included, is the source's byte for byte
+  const Bytes original = tailFrom(source, in.header.evlrStart);
+  ASSERT_EQ(original.size(), 60u + 16u);
+  EXPECT_EQ(tailFrom(laz, mid.header.evlrStart), original);
+  EXPECT_EQ(tailFrom(las, back.header.evlrStart), original);
+  Bytes theirs;
+  ASSERT_TRUE(test::lazPerfDecode(laz, &theirs));
+  EXPECT_TRUE(theirs == in.records);
+}
+
+TEST(LasConversion, LazInputGetsOneFreshLaszipRecordAndKeepsTheRest) {
+  const std::string source = test::sample("laspy__1_4_w_evlr.laz");
+  const test::Decoded in = test::decodeFile(source);
+  ASSERT_TRUE(in.status.ok) << in.status.message;
+  const std::string out = test::tempFile("conv_evlr_relaz.laz");
+  ASSERT_TRUE(convertLasFile(source, out).ok);
+  const test::Decoded back = test::decodeFile(out);
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  EXPECT_EQ(recordsOf(back.header), recordsOf(in.header));
+  size_t laszip = 0;
+  for (const LasVlr& v : back.header.vlrs) laszip += isLaszip(v) ? 1 : 0;
+  EXPECT_EQ(laszip, 1u);
+  EXPECT_EQ(back.header.findVlr(kLaszipVlrUserId, kLaszipVlrRecordId)->description, "kartolink");
+  EXPECT_TRUE(back.records == in.records);
+}
+
+TEST(LasConversion, EvlrTooLargeToLoadIsStreamedFromTheInput) {
+  // Past the size the header reader loads, so the conversion must copy it from the file.
+  const test::Decoded in = test::decodeFile(test::sample(kEvlrLas));
+  ASSERT_TRUE(in.status.ok);
+  LasHeader h = in.header;
+  LasVlr big;
+  big.extended = true;
+  big.userId = "kartolink_test";
+  big.recordId = 77;
+  big.description = "duzy rekord";
+  big.payload.resize(64 * 1024 * 1024 + 4097);
+  for (size_t i = 0; i < big.payload.size(); i += 4096) big.payload[i] = static_cast<uint8_t>(i >> 12);
+  big.payload.back() = 0xEE;
+  h.vlrs.push_back(big);
+  const std::string source = test::tempFile("conv_big_evlr.las");
+  LasWriteOptions plain;
+  plain.compress = false;
+  ASSERT_TRUE(writeLasFile(source, h, in.records.data(), in.header.pointCount, plain).ok);
+  const test::Decoded located = test::decodeFile(source);
+  ASSERT_TRUE(located.status.ok) << located.status.message;
+  ASSERT_EQ(located.header.vlrs.back().locatedLength, big.payload.size());
+  ASSERT_TRUE(located.header.vlrs.back().payload.empty());
+
+  const std::string out = test::tempFile("conv_big_evlr.laz");
+  ASSERT_TRUE(convertLasFile(source, out).ok);
+  const test::Decoded back = test::decodeFile(out);
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  ASSERT_EQ(back.header.evlrCount, 2u);
+  const LasVlr& e = back.header.vlrs.back();
+  EXPECT_EQ(e.locatedLength, big.payload.size());
+  EXPECT_EQ(e.description, "duzy rekord");
+  const Bytes copied = tailFrom(out, e.payloadOffset);
+  EXPECT_TRUE(copied == big.payload);
+  EXPECT_TRUE(back.records == in.records);
+  std::filesystem::remove(source);
+  std::filesystem::remove(out);
+}
+
+struct BadInput {
+  const char* name;
+  const char* sample;
+  std::function<void(Bytes&)> damage;
+  const char* cause;
+  bool failsWhileDecoding = false;  // after the header was read and the output opened
+};
+
+uint64_t evlrStart(const Bytes& b) { return loadLe<uint64_t>(b.data() + 235); }
+
+const BadInput kBadInputs[] = {
+    {"truncated_evlr", kEvlrLas, [](Bytes& b) { b.resize(b.size() - 5); }, "EVLR nr 1"},
+    {"evlr_header_cut", kEvlrLas, [](Bytes& b) { b.resize(evlrStart(b) + 30); }, "EVLR nr 1"},
+    {"evlr_count_huge", kEvlrLas, [](Bytes& b) { storeLe<uint32_t>(b.data() + 243, 0xFFFFFFFFu); }, "EVLR nr 2"},
+    {"evlr_length_huge", kEvlrLas, [](Bytes& b) { storeLe<uint64_t>(b.data() + evlrStart(b) + 20, ~0ull); },
+     "EVLR nr 1"},
+    {"evlr_start_past_end", "laspy__1_4_w_evlr.laz", [](Bytes& b) { storeLe<uint64_t>(b.data() + 235, 1ull << 50); },
+     "EVLR"},
+    // fails while the points are being decoded, after the output was opened
+    {"garbage_in_a_chunk", "pdal__laz_autzen_trim.laz",
+     [](Bytes& b) {
+       std::mt19937 rng(5);
+       const size_t at = loadLe<uint32_t>(b.data() + 96) + 8 + 40;
+       for (size_t i = at; i < at + 40000; ++i) b[i] = static_cast<uint8_t>(rng());
+     },
+     "chunk", true},
+};
+
+class ConversionOfBadInput : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(ConversionOfBadInput, FailsClearlyAndWritesNothing) {
+  const BadInput& c = GetParam();
+  Bytes bytes = test::readFile(test::sample(c.sample));
+  ASSERT_FALSE(bytes.empty());
+  c.damage(bytes);
+  const std::string in = test::tempFile(std::string("bad_") + c.name + ".las");
+  test::writeFile(in, bytes);
+  EXPECT_EQ(LasReader().open(in).ok, c.failsWhileDecoding);
+  const std::string out = test::tempFile(std::string("bad_") + c.name + "_out.laz");
+  std::filesystem::remove(out);
+  const LasStatus st = convertLasFile(in, out);
+  EXPECT_FALSE(st.ok);
+  EXPECT_NE(st.message.find(in), std::string::npos) << st.message;
+  EXPECT_NE(st.message.find(c.cause), std::string::npos) << st.message;
+  expectNoOutput(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConversionOfBadInput, ::testing::ValuesIn(kBadInputs),
+                         [](const ::testing::TestParamInfo<BadInput>& i) { return std::string(i.param.name); });
+
+TEST(LasConversion, MissingInputWritesNothing) {
+  const std::string out = test::tempFile("conv_missing_out.laz");
+  const LasStatus st = convertLasFile(test::tempFile("nie_ma_takiego.las"), out);
+  EXPECT_FALSE(st.ok);
+  EXPECT_NE(st.message.find("nie_ma_takiego.las"), std::string::npos) << st.message;
+  expectNoOutput(out);
+}
+
+}  // namespace
+}  // namespace kl::las
