@@ -1,4 +1,4 @@
-// kartolink-lasdump: header summary and raw records of a LAS/LAZ file, or LAS -> LAZ.
+// kartolink-lasdump: header summary, records list and raw points of a LAS/LAZ file, or LAS -> LAZ.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +49,10 @@ int dump(const std::string& path, const std::string& rawPath, unsigned threads) 
   std::printf("min: %s\n", triple(h.min).c_str());
   std::printf("max: %s\n", triple(h.max).c_str());
   std::printf("compressed: %s\n", h.compressed ? "yes" : "no");
+  for (const kl::las::LasVlr& v : h.vlrs) {
+    std::printf("%s: %s %u %llu B \"%s\"\n", v.extended ? "evlr" : "vlr", v.userId.c_str(), v.recordId,
+                static_cast<unsigned long long>(v.payloadLength()), v.description.c_str());
+  }
   if (rawPath.empty()) return 0;
   const std::string temp = rawPath + ".tmp";
   std::FILE* out = std::fopen(temp.c_str(), "wb");
