@@ -19,7 +19,7 @@ void ArithmeticBitModel::update() {
 ArithmeticModel::ArithmeticModel(uint32_t symbols) : symbols_(symbols), lastSymbol_(symbols - 1) {
   // The decoder table only speeds up the symbol search and is not part of the stream:
   // one entry per symbol makes nearly every search a direct hit.
-  if (symbols_ > 16) {
+  if (symbols_ > 4) {
     uint32_t tableBits = 3;
     while (symbols_ > (1u << tableBits)) ++tableBits;
     tableSize_ = 1u << tableBits;
