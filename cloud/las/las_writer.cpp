@@ -251,19 +251,16 @@ LasStatus LasWriter::writeEvlrs() {
 LasStatus LasWriter::close() {
   if (file_ == nullptr) return LasStatus::failure("Plik " + path_ + ": nie otwarty");
   LasStatus st;
+  int64_t tableOffset = -1;
   if (!failed_ && options_.compress) {
     st = flushChunk();
-    if (st) {
-      const auto tableOffset = static_cast<int64_t>(position_);
-      std::vector<uint8_t> table;
-      appendChunkTable(chunks_, false, &table);
-      st = put(table.data(), table.size());
-      if (st) st = writeEvlrs();
-      if (st) st = putAt(header_.pointDataOffset, &tableOffset, 8);
-    }
-  } else if (!failed_) {
-    st = writeEvlrs();
+    tableOffset = static_cast<int64_t>(position_);
+    std::vector<uint8_t> table;
+    appendChunkTable(chunks_, false, &table);
+    if (st) st = put(table.data(), table.size());
   }
+  if (!failed_ && st) st = writeEvlrs();
+  if (!failed_ && st && options_.compress) st = putAt(header_.pointDataOffset, &tableOffset, 8);
   if (!failed_ && st) {
     LasHeader& h = header_;
     h.pointCount = points_;
@@ -275,7 +272,7 @@ LasStatus LasWriter::close() {
         h.max[a] = hi_[a] * h.scale[a] + h.offset[a];
       }
     }
-    if (!formatIsExtended(h.pointFormat) && points_ > 0xFFFFFFFFu) st = fail("za duzo punktow dla formatu LAS 1.2");
+    if (h.versionMinor < 4 && points_ > 0xFFFFFFFFu) st = fail("za duzo punktow dla formatu LAS 1.2");
     if (st) {
       const std::vector<uint8_t> head = serializeLasHeader(h);
       st = putAt(0, head.data(), head.size());

@@ -154,6 +154,7 @@ TEST_P(WavePacketFormat, IsRefusedBeforeAnyFileIsCreated) {
   LasWriteOptions options;
   options.compress = c.compress;
   const std::string out = test::tempFile("wave" + std::to_string(c.format) + (c.compress ? ".laz" : ".las"));
+  std::filesystem::remove(out);
   LasWriter w;
   const LasStatus st = w.open(out, h, options);
   EXPECT_FALSE(st.ok);
@@ -387,6 +388,7 @@ TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
     LasWriteOptions options;
     options.payloadSource = [&](uint64_t offset, size_t n, void* dst) { return file.readAt(offset, n, dst); };
     const std::string out = test::tempFile("located_short.laz");
+    std::filesystem::remove(out);
     const LasStatus st = writeLasFile(out, h, src.records.data(), h.pointCount, options);
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.message.find("rekordu EVLR nr 2"), std::string::npos) << st.message;
@@ -405,6 +407,7 @@ TEST(LasWriter, VlrTooLongForItsLengthFieldIsRefused) {
   big.extended = false;
   h.vlrs.push_back(big);
   const std::string out = test::tempFile("vlr_too_long.laz");
+  std::filesystem::remove(out);
   const LasStatus st = writeLasFile(out, h, in.records.data(), in.header.pointCount);
   EXPECT_FALSE(st.ok);
   EXPECT_NE(st.message.find("70000 B"), std::string::npos) << st.message;
