@@ -1,6 +1,6 @@
 // Speed figures of the LAS/LAZ codec, run side by side with laz-perf by run_las_bench.sh.
 //   kl_las_bench make SAMPLE OUT.laz POINTS   sample repeated and shifted, written with our writer
-//   kl_las_bench decode FILE THREADS ROUNDS   best points/s over the rounds
+//   kl_las_bench decode FILE THREADS ROUNDS   median points/s, 1 thread against THREADS
 //   kl_las_bench encode FILE ROUNDS           best points/s writing the file's records as LAZ
 #include <algorithm>
 #include <chrono>
@@ -79,33 +79,64 @@ int make(const std::string& samplePath, const std::string& out, unsigned long lo
   return 0;
 }
 
-int decode(const std::string& path, unsigned threads, unsigned rounds) {
-  double best = 0, bestCpu = 0;
-  uint64_t count = 0;
+struct DecodeRun {
+  uint64_t points = 0;
+  double seconds = 0;
+  double cpuSeconds = 0;
   int64_t checksum = 0;
-  for (unsigned r = 0; r < rounds; ++r) {
-    const auto start = Clock::now();
-    const std::clock_t cpuStart = std::clock();
-    kl::las::LasReader reader;
-    if (LasStatus st = reader.open(path, threads); !st) return fail(st.message);
-    const size_t rl = reader.header().recordLength;
-    count = 0;
-    for (;;) {
-      const uint8_t* p = nullptr;
-      uint64_t n = 0;
-      if (LasStatus st = reader.next(&p, &n); !st) return fail(st.message);
-      if (n == 0) break;
-      checksum += kl::las::loadLe<int32_t>(p + (n - 1) * rl);
-      count += n;
-    }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    best = std::max(best, static_cast<double>(count) / seconds);
-    bestCpu = std::max(bestCpu, static_cast<double>(count) / cpu);
+};
+
+bool decodeOnce(const std::string& path, unsigned threads, DecodeRun* run) {
+  const auto start = Clock::now();
+  const std::clock_t cpuStart = std::clock();
+  kl::las::LasReader reader;
+  if (LasStatus st = reader.open(path, threads); !st) return fail(st.message) == 0;
+  const size_t rl = reader.header().recordLength;
+  *run = {};
+  for (;;) {
+    const uint8_t* p = nullptr;
+    uint64_t n = 0;
+    if (LasStatus st = reader.next(&p, &n); !st) return fail(st.message) == 0;
+    if (n == 0) break;
+    run->checksum += kl::las::loadLe<int32_t>(p + (n - 1) * rl);
+    run->points += n;
   }
-  std::printf("{\"points\":%llu,\"threads\":%u,\"pointsPerSecond\":%s,\"pointsPerCpuSecond\":%s,\"checksum\":%lld}\n",
-              static_cast<unsigned long long>(count), threads, rate(best).c_str(), rate(bestCpu).c_str(),
-              static_cast<long long>(checksum));
+  run->seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  run->cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  return true;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// One thread and `threads` threads alternate round by round, so that a shared machine's
+// changing speed affects both alike; the figures are medians over the rounds.
+int decode(const std::string& path, unsigned threads, unsigned rounds) {
+  std::vector<double> one, many, oneCpu, ratio;
+  DecodeRun a, b;
+  for (unsigned r = 0; r < rounds; ++r) {
+    if (!decodeOnce(path, 1, &a)) return 1;
+    one.push_back(static_cast<double>(a.points) / a.seconds);
+    oneCpu.push_back(static_cast<double>(a.points) / a.cpuSeconds);
+    if (threads > 1) {
+      if (!decodeOnce(path, threads, &b)) return 1;
+      if (b.checksum != a.checksum) return fail("rozne wyniki dekodowania przy " + std::to_string(threads) + " watkach");
+      many.push_back(static_cast<double>(b.points) / b.seconds);
+      ratio.push_back(many.back() / one.back());
+    }
+  }
+  std::printf("{\"points\":%llu,\"pointsPerSecond\":%s,\"pointsPerCpuSecond\":%s",
+              static_cast<unsigned long long>(a.points), rate(median(one)).c_str(), rate(median(oneCpu)).c_str());
+  if (threads > 1) {
+    char buf[16];
+    const auto end = std::to_chars(buf, buf + sizeof buf, median(ratio), std::chars_format::fixed, 3).ptr;
+    std::printf(",\"threads\":%u,\"threadsPointsPerSecond\":%s,\"threadsRatio\":%s", threads,
+                rate(median(many)).c_str(), std::string(buf, end).c_str());
+  }
+  std::printf(",\"checksum\":%lld}\n", static_cast<long long>(a.checksum));
   return 0;
 }
 
