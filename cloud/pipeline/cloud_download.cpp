@@ -5,6 +5,7 @@
 
 #include "cloud/e57/e57_writer.h"
 #include "cloud/pipeline/cloud_accumulator.h"
+#include "cloud/pipeline/cloud_laz_export.h"
 #include "cloud/pipeline/tile_processing.h"
 #include "net/url_text.h"
 
@@ -21,6 +22,18 @@ CloudDownloadResult failure(std::string message, std::vector<std::string> warnin
 constexpr const char* kCancelled = "Anulowano.";
 constexpr const char* kOverBudget = "Za duzo punktow - zmniejsz kadr lub obniz jakosc.";
 
+bool samePath(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    const auto full = [&](const std::string& p) { return std::filesystem::absolute(p, ec).lexically_normal(); };
+    return full(a) == full(b);
+}
+
+void createParent(const std::string& file) {
+    std::error_code ec;
+    if (const auto parent = std::filesystem::path(file).parent_path(); !parent.empty())
+        std::filesystem::create_directories(parent, ec);
+}
+
 }  // namespace
 
 std::string tileProgressLabel(size_t index, size_t count, int64_t received, int64_t total) {
@@ -31,6 +44,10 @@ std::string tileProgressLabel(size_t index, size_t count, int64_t received, int6
 
 CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResolver& resolver,
                                      const CloudProgressSink& progress, const CancelCheck& cancelled) {
+    const bool wantLaz = !req.lazOutputFile.empty();
+    // One would overwrite the other: refuse before anything is downloaded.
+    if (wantLaz && samePath(req.lazOutputFile, req.outputFile))
+        return failure("Blad zapisu LAZ: plik LAZ musi byc inny niz plik E57.");
     const auto query = resolver.query(req.frame, req.currentYear ? req.currentYear : currentUtcYear(), cancelled);
     std::vector<std::string> warnings;
     if (!query.warning.empty()) warnings.push_back(query.warning);
@@ -78,16 +95,21 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     const auto& pts = acc.points();
     if (pts.empty()) return failure("Brak punktow w wybranym obszarze (po przycieciu do kadru).", warnings);
 
-    std::error_code ec;
     const std::string& file = req.outputFile;
-    if (const auto parent = std::filesystem::path(file).parent_path(); !parent.empty())
-        std::filesystem::create_directories(parent, ec);
+    createParent(file);
     std::string writeError;
     if (!e57::writeE57(file, pts, writeError)) return failure("Blad zapisu E57: " + writeError, warnings);
+    if (wantLaz) {
+        createParent(req.lazOutputFile);
+        const LazPlacement where{acc.originE(), acc.originN(), acc.originZ(), req.placeEpsg};
+        if (const las::LasStatus st = writeCloudLaz(req.lazOutputFile, pts, where); !st)
+            return failure("Blad zapisu LAZ: " + st.message, warnings);
+    }
 
     CloudDownloadResult r;
     r.ok = true;
     r.filePath = file;
+    if (wantLaz) r.lazPath = req.lazOutputFile;
     r.originE = acc.originE();
     r.originN = acc.originN();
     r.originZ = acc.originZ();

@@ -21,6 +21,7 @@ struct CloudDownloadRequest {
     bool originSet = false;
     double originE = 0, originN = 0, originZ = 0;
     std::string outputFile;  // the E57 file to write (replaced only on success)
+    std::string lazOutputFile;  // empty: no LAZ; else the same points, absolute, as LAZ
     int currentYear = 0;    // 0: this calendar year
     unsigned decodeThreads = 2;
     int64_t budget = cloudui::kPointBudget;
@@ -36,6 +37,7 @@ struct CloudDownloadResult {
     bool ok = false;
     std::string message;
     std::string filePath;
+    std::string lazPath;  // set when a LAZ was asked for and written
     double originE = 0, originN = 0, originZ = 0;
     int placeEpsg = 0;
     double minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;

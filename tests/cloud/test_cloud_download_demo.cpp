@@ -1,9 +1,11 @@
 // The cloud pipeline against the local geoportal: index, tile downloads,
-// decoding, cropping, E57 output, cancel and broken tiles.
+// decoding, cropping, E57 and LAZ output, cancel and broken tiles.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 
@@ -11,6 +13,7 @@
 #include "geodata/polish_crs.h"
 #include "net/service_hosts.h"
 #include "net/wfs_client.h"
+#include "tests/las/las_test_support.h"
 #include "tests/e57/e57_read_back.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
@@ -125,4 +128,82 @@ TEST_F(CloudDownloadDemo, BrokenTileIsSkippedWithAWarning) {
     EXPECT_NE(r.warnings[0].find("pominiety"), std::string::npos);
     const auto all = run(request());
     EXPECT_GT(all.count, r.count);
+}
+
+namespace {
+
+int32_t rawAt(const std::vector<uint8_t>& records, size_t point, size_t field) {
+    int32_t v;
+    std::memcpy(&v, records.data() + point * 26 + field, 4);
+    return v;
+}
+uint16_t wordAt(const std::vector<uint8_t>& records, size_t point, size_t field) {
+    return static_cast<uint16_t>(records[point * 26 + field] | (records[point * 26 + field + 1] << 8));
+}
+
+}  // namespace
+
+TEST_F(CloudDownloadDemo, LazCopyHoldsTheSamePointsInTheZone) {
+    auto req = request(kl::cloudui::Detail::Lekki);
+    req.lazOutputFile = (dir_ / "out" / "import.laz").string();
+    const auto r = run(req);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.lazPath, req.lazOutputFile);
+    const auto e57 = readE57(r.filePath);
+    ASSERT_TRUE(e57.ok) << e57.error;
+    const auto laz = kl::las::test::decodeFile(r.lazPath);
+    ASSERT_TRUE(laz.status.ok) << laz.status.message;
+    ASSERT_EQ(static_cast<int64_t>(laz.header.pointCount), r.count);
+    ASSERT_EQ(e57.x.size(), laz.header.pointCount);
+    EXPECT_EQ(laz.header.pointFormat, 2);
+    EXPECT_EQ(laz.header.offset[0], std::round(r.originE));
+    const auto* keys = laz.header.findVlr("LASF_Projection", 34735);
+    ASSERT_NE(keys, nullptr);
+    ASSERT_EQ(keys->payload.size(), 32u);
+    EXPECT_EQ(keys->payload[24] | (keys->payload[25] << 8), 3072);
+    EXPECT_EQ(keys->payload[30] | (keys->payload[31] << 8), 2176);
+
+    const auto& h = laz.header;
+    double worst = 0;
+    size_t colourMismatches = 0;
+    for (size_t i = 0; i < e57.x.size(); ++i) {
+        worst = std::max(worst, std::fabs(rawAt(laz.records, i, 0) * h.scale[0] + h.offset[0] - (r.originE + e57.x[i])));
+        worst = std::max(worst, std::fabs(rawAt(laz.records, i, 4) * h.scale[1] + h.offset[1] - (r.originN + e57.y[i])));
+        worst = std::max(worst, std::fabs(rawAt(laz.records, i, 8) * h.scale[2] + h.offset[2] - (r.originZ + e57.z[i])));
+        if (wordAt(laz.records, i, 20) != e57.r[i] * 257 || wordAt(laz.records, i, 22) != e57.g[i] * 257 ||
+            wordAt(laz.records, i, 24) != e57.b[i] * 257)
+            ++colourMismatches;
+    }
+    EXPECT_LT(worst, 0.001);
+    EXPECT_EQ(colourMismatches, 0u);
+    // Header bounds are the writer's, from the records themselves.
+    EXPECT_NEAR(h.min[0], r.originE + r.minX, 0.001);
+    EXPECT_NEAR(h.max[2], r.originZ + r.maxZ, 0.001);
+
+    std::vector<uint8_t> oracle;
+    ASSERT_TRUE(kl::las::test::lazPerfDecode(r.lazPath, &oracle));
+    EXPECT_TRUE(oracle == laz.records) << "laz-perf decodes other records than our reader";
+}
+
+TEST_F(CloudDownloadDemo, FailedLazWriteFailsTheDownload) {
+    auto onDirectory = request(kl::cloudui::Detail::Lekki);
+    onDirectory.lazOutputFile = (dir_ / "out" / "taken.laz").string();
+    fs::create_directories(onDirectory.lazOutputFile);
+    auto sameAsE57 = request(kl::cloudui::Detail::Lekki);
+    sameAsE57.lazOutputFile = sameAsE57.outputFile;
+    for (const auto& req : {onDirectory, sameAsE57}) {
+        SCOPED_TRACE(req.lazOutputFile);
+        const auto r = run(req);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.message.rfind("Blad zapisu LAZ: ", 0), 0u) << r.message;
+        EXPECT_TRUE(r.lazPath.empty());
+        EXPECT_EQ(r.count, 0);
+        for (const auto& e : fs::recursive_directory_iterator(dir_ / "out")) {
+            EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+            if (e.path().extension() == ".laz") {
+                EXPECT_TRUE(fs::is_directory(e.path())) << e.path();
+            }
+        }
+    }
+    EXPECT_TRUE(fs::is_empty(onDirectory.lazOutputFile));
 }

@@ -1,0 +1,113 @@
+// The cloud written as LAZ: header, GeoTIFF keys, absolute millimetre
+// coordinates, 16-bit colour, and failures that leave nothing behind.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "cloud/pipeline/cloud_laz_export.h"
+#include "tests/las/las_test_support.h"
+
+namespace fs = std::filesystem;
+using namespace kl::cloud;
+
+namespace {
+
+uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+int32_t i32(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+class CloudLazExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kl_cloud_laz_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    bool nothingBut(const std::vector<std::string>& names) const {
+        size_t n = 0;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            if (std::find(names.begin(), names.end(), e.path().filename().string()) == names.end()) return false;
+            ++n;
+        }
+        return n == names.size();
+    }
+    fs::path dir_;
+};
+
+const LazPlacement kZone6{6'548'123.4567, 5'678'901.2345, 187.6, 2177};
+
+}  // namespace
+
+TEST(ProjectedGeoKeys, DirectoryOfThreeInlineKeys) {
+    const auto keys = projectedGeoKeys(2178);
+    ASSERT_EQ(keys.size(), 32u);
+    const uint16_t expected[16] = {1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, 2178};
+    for (size_t i = 0; i < 16; ++i) EXPECT_EQ(u16(keys.data() + 2 * i), expected[i]) << "short " << i;
+}
+
+TEST(CloudLazHeader, OffsetIsTheOriginInWholeMetres) {
+    const auto h = cloudLazHeader(kZone6);
+    EXPECT_EQ(h.pointFormat, 2);
+    EXPECT_EQ(h.recordLength, 26);
+    EXPECT_EQ(h.offset[0], 6'548'123.0);
+    EXPECT_EQ(h.offset[1], 5'678'901.0);
+    EXPECT_EQ(h.offset[2], 188.0);
+    for (double s : h.scale) EXPECT_EQ(s, 0.001);
+    const auto* vlr = h.findVlr("LASF_Projection", 34735);
+    ASSERT_NE(vlr, nullptr);
+    EXPECT_EQ(vlr->payload, projectedGeoKeys(2177));
+}
+
+TEST_F(CloudLazExport, PointsComeBackAbsoluteWithWideColour) {
+    const std::vector<CloudPoint> pts = {{0, 0, 0, 0, 0, 0}, {12.3456, 7.8904, 20.0004, 255, 128, 1}, {-0.25, 300.5, -5.5, 10, 20, 30}};
+    const std::string file = (dir_ / "c.laz").string();
+    ASSERT_TRUE(writeCloudLaz(file, pts, kZone6));
+    const auto d = kl::las::test::decodeFile(file);
+    ASSERT_TRUE(d.status.ok) << d.status.message;
+    EXPECT_TRUE(d.header.compressed);
+    EXPECT_EQ(d.header.versionMinor, 2);
+    EXPECT_EQ(d.header.pointFormat, 2);
+    ASSERT_EQ(d.header.pointCount, pts.size());
+    EXPECT_EQ(d.header.pointsByReturn[0], pts.size());
+    const auto* vlr = d.header.findVlr("LASF_Projection", 34735);
+    ASSERT_NE(vlr, nullptr);
+    EXPECT_EQ(vlr->payload, projectedGeoKeys(2177));
+    for (size_t i = 0; i < pts.size(); ++i) {
+        SCOPED_TRACE(i);
+        const uint8_t* rec = d.records.data() + 26 * i;
+        EXPECT_NEAR(i32(rec) * 0.001 + d.header.offset[0], kZone6.originE + pts[i].x, 0.0005 + 1e-9);
+        EXPECT_NEAR(i32(rec + 4) * 0.001 + d.header.offset[1], kZone6.originN + pts[i].y, 0.0005 + 1e-9);
+        EXPECT_NEAR(i32(rec + 8) * 0.001 + d.header.offset[2], kZone6.originZ + pts[i].z, 0.0005 + 1e-9);
+        EXPECT_EQ(u16(rec + 20), pts[i].r * 257);
+        EXPECT_EQ(u16(rec + 22), pts[i].g * 257);
+        EXPECT_EQ(u16(rec + 24), pts[i].b * 257);
+    }
+    EXPECT_NEAR(d.header.min[0], kZone6.originE - 0.25, 0.001);
+    EXPECT_NEAR(d.header.max[1], kZone6.originN + 300.5, 0.001);
+    EXPECT_TRUE(nothingBut({"c.laz"}));
+}
+
+TEST_F(CloudLazExport, FailuresLeaveNoFile) {
+    const std::vector<CloudPoint> far = {{1, 1, 1, 0, 0, 0}, {3.0e6, 0, 0, 0, 0, 0}};
+    const std::string file = (dir_ / "far.laz").string();
+    const auto outOfRange = writeCloudLaz(file, far, kZone6);
+    EXPECT_FALSE(outOfRange.ok);
+    EXPECT_NE(outOfRange.message.find("punkt nr 2"), std::string::npos) << outOfRange.message;
+
+    const auto badZone = writeCloudLaz(file, {{1, 1, 1, 0, 0, 0}}, {0, 0, 0, 70000});
+    EXPECT_FALSE(badZone.ok);
+
+    fs::create_directories(dir_ / "taken.laz");
+    const auto onDirectory = writeCloudLaz((dir_ / "taken.laz").string(), {{1, 1, 1, 0, 0, 0}}, kZone6);
+    EXPECT_FALSE(onDirectory.ok);
+    EXPECT_FALSE(onDirectory.message.empty());
+    EXPECT_TRUE(nothingBut({"taken.laz"}));
+    EXPECT_TRUE(fs::is_empty(dir_ / "taken.laz"));
+}
