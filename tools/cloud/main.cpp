@@ -1,7 +1,7 @@
 // Headless point-cloud download: the same pipeline as the cloud palette,
-// from a frame on the command line to an E57 file.
+// from a frame on the command line to an E57 file (and a LAZ copy).
 //
-//   kartolink-cloud --frame W,S,E,N --quality 0|1|2 [--demo] --out FILE.e57
+//   kartolink-cloud --frame W,S,E,N --quality 0|1|2 [--demo] --out FILE.e57 [--laz FILE.laz]
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +21,7 @@ namespace {
 
 int usage(const char* why) {
     std::fprintf(stderr, "kartolink-cloud: %s\n", why);
-    std::fprintf(stderr, "uzycie: kartolink-cloud --frame W,S,E,N [--quality 0|1|2] [--demo] --out PLIK.e57\n");
+    std::fprintf(stderr, "uzycie: kartolink-cloud --frame W,S,E,N [--quality 0|1|2] [--demo] --out PLIK.e57 [--laz PLIK.laz]\n");
     return 2;
 }
 
@@ -49,7 +49,7 @@ std::string number(double v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string frameText, out;
+    std::string frameText, out, laz;
     int quality = 1;
     bool demo = false;
     for (int i = 1; i < argc; ++i) {
@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
         if (a == "--frame" && i + 1 < argc) frameText = argv[++i];
         else if (a == "--quality" && i + 1 < argc) quality = std::atoi(argv[++i]);
         else if (a == "--out" && i + 1 < argc) out = argv[++i];
+        else if (a == "--laz" && i + 1 < argc) laz = argv[++i];
         else if (a == "--demo") demo = true;
         else return usage(("nieznany argument: " + a).c_str());
     }
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
     req.detail = static_cast<kl::cloudui::Detail>(quality);
     req.placeEpsg = kl::geo::pl2000EpsgForLongitude((f[0] + f[2]) / 2);
     req.outputFile = out;
+    req.lazOutputFile = laz;
     if (demo) req.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
 
     kl::net::WfsClient client;
@@ -107,5 +109,6 @@ int main(int argc, char** argv) {
     }
     std::printf("%s: %lld punktow, EPSG:%d, poczatek E=%.3f N=%.3f, kafli: %d\n", out.c_str(),
                 static_cast<long long>(result.count), result.placeEpsg, result.originE, result.originN, result.tilesProcessed);
+    if (!result.lazPath.empty()) std::printf("%s: kopia LAZ\n", result.lazPath.c_str());
     return 0;
 }
