@@ -36,11 +36,11 @@ void writeCloudDiagnostics(const CloudDownloadResult& r, const KlHostFunctions* 
     }
 }
 
-std::string keepLastCloud(const std::string& source, const std::string& keepDir) {
+std::string keepLastCloud(const std::string& source, const std::string& keepDir, const std::string& keptName) {
     std::error_code ec;
     fs::create_directories(keepDir, ec);
-    const fs::path target = fs::path(keepDir) / "ostatnia_chmura.e57";
-    const fs::path tmp = fs::path(keepDir) / ("ostatnia_chmura.e57." + std::to_string(::getpid()) + ".part");
+    const fs::path target = fs::path(keepDir) / keptName;
+    const fs::path tmp = fs::path(keepDir) / (keptName + "." + std::to_string(::getpid()) + ".part");
     fs::copy_file(source, tmp, fs::copy_options::overwrite_existing, ec);
     bool ok = !ec;
     if (ok) {

@@ -35,6 +35,12 @@ cloudui::Detail detailOf(const json& msg) {
     return it != msg.end() && it->is_string() ? cloudui::detailFromText(it->get<std::string>()) : cloudui::Detail::Standard;
 }
 
+// Only a real true asks for the LAZ copy; anything else keeps the E57 alone.
+bool lazRequested(const json& msg) {
+    const auto it = msg.find("laz");
+    return it != msg.end() && it->is_boolean() && it->get<bool>();
+}
+
 std::string fixed6(double v) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
@@ -108,7 +114,8 @@ json CloudController::onDownload(const json& msg) {
     const auto georef = settings::readProjectGeoref(host());
     if (georef.level == settings::GeorefLevel::Exact && geo::isPl2000Epsg(georef.epsg)) placeEpsg = georef.epsg;
     const bool originSet = georef.level == settings::GeorefLevel::Exact && georef.epsg == placeEpsg;
-    startDownload(frame->pl1992, detailOf(msg), placeEpsg, georef.easting, georef.northing, georef.height, originSet);
+    startDownload(frame->pl1992, detailOf(msg), placeEpsg, georef.easting, georef.northing, georef.height, originSet,
+                  lazRequested(msg));
     return nullptr;
 }
 
@@ -118,7 +125,7 @@ json CloudController::onCancel(const json&) {
 }
 
 void CloudController::startDownload(const geo::Bbox& frame, cloudui::Detail detail, int placeEpsg, double originE,
-                                    double originN, double originZ, bool originSet) {
+                                    double originN, double originZ, bool originSet, bool alsoLaz) {
     busy_ = true;
     state_->cancelRequested.store(false);
     env_.send("progress", {{"label", "Pobieranie skorowidza LiDAR"}, {"pct", 0.0}});
@@ -132,6 +139,7 @@ void CloudController::startDownload(const geo::Bbox& frame, cloudui::Detail deta
     req.originN = originN;
     req.originZ = originZ;
     req.outputFile = (std::filesystem::path(env_.outputDir) / "import.e57").string();
+    if (alsoLaz) req.lazOutputFile = (std::filesystem::path(env_.outputDir) / "import.laz").string();
     req.currentYear = env_.currentYear;
     auto shared = state_;
     auto env = env_;
@@ -170,7 +178,9 @@ void CloudController::complete(const CloudDownloadResult& r) {
     if (ok) {
         writeCloudDiagnostics(r, host());
         const std::string copy = keepLastCloud(r.filePath, env_.keepDir);
-        if (copy.empty()) {
+        const std::string lazCopy = copy.empty() || r.lazPath.empty() ? std::string()
+                                                                       : keepLastCloud(r.lazPath, env_.keepDir, kKeptLazName);
+        if (copy.empty() || (!r.lazPath.empty() && lazCopy.empty())) {
             ok = false;
             msg = "Nie udalo sie zapisac chmury punktow w " + env_.keepDir + ".";
         } else {
@@ -179,6 +189,7 @@ void CloudController::complete(const CloudDownloadResult& r) {
                 "Chmura punktow -> wskaz plik:\n" + copy;
             if (host()) host()->WriteReport(alert.c_str(), 1);
             msg = "Chmura zapisana: " + copy + " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow.";
+            if (!lazCopy.empty()) msg += " Kopia LAZ: " + lazCopy + ".";
         }
     }
     if (host())

@@ -22,7 +22,7 @@ struct CloudEnvironment {
     std::function<void(const std::string& type, nlohmann::json obj)> send;
     // Runs a task on the main thread later; the failure path clears busy state.
     std::function<bool(std::function<void()> task, std::function<void()> onFailure)> post;
-    // Folder of the temporary import.e57 and of the user's last cloud.
+    // Folder of the temporary import.e57 (and import.laz) and of the user's last cloud.
     std::string outputDir;
     std::string keepDir;
     int currentYear = 0;  // 0: this calendar year
@@ -42,7 +42,7 @@ public:
     nlohmann::json onSetOrigin(const nlohmann::json& msg);
 
     void startDownload(const geo::Bbox& frame, cloudui::Detail detail, int placeEpsg, double originE, double originN,
-                       double originZ, bool originSet);
+                       double originZ, bool originSet, bool alsoLaz = false);
 
     bool busy() const { return busy_; }
     double density() const { return state_->density.load(); }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 #include "cloud/controller/cloud_controller.h"
 #include "cloud/controller/cloud_frame.h"
@@ -12,6 +13,8 @@
 #include "host/core/workbench.h"
 #include "net/service_hosts.h"
 #include "tests/support/host_binding.h"
+#include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/geoportal_server.h"
 
 using nlohmann::json;
 using kl::cloud::CloudController;
@@ -161,4 +164,90 @@ TEST(CloudSetOrigin, WritesTheZoneAndSurveyPoint) {
     wb.faults().arm({"GetGeoLocation", 1, KL_ERR_GENERAL, false, 0});
     EXPECT_EQ(controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}})["msg"], "Nie mozna odczytac georeferencji projektu");
     bindAddonToHost(nullptr);
+}
+
+namespace {
+
+// The local geoportal with a sparse demo cloud, and a controller that talks to it.
+class CloudControllerDemo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("kl_cloudctl_demo_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+        ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
+        kl::geoportal::ServerOptions options;
+        options.config.lidarDensity = 2.0;
+        options.config.lidarCacheDir = (dir_ / "tiles").string();
+        server_ = std::make_unique<kl::geoportal::GeoportalServer>(options);
+        ASSERT_TRUE(server_->start().ok);
+        kl::net::setServiceHostOverride(server_->baseUrl());
+        auto env = env_.make(dir_);
+        env.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
+        controller_ = std::make_unique<CloudController>(env);
+    }
+    void TearDown() override {
+        kl::net::setServiceHostOverride("");
+        server_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+
+    json download(const json& laz) {
+        json msg = {{"type", "download"}, {"bboxWgs84", {15.5680, 51.2615, 15.5700, 51.2627}}, {"detail", "lekki"}};
+        if (!laz.is_null()) msg["laz"] = laz;
+        env_.sent.clear();
+        EXPECT_TRUE(controller_->onDownload(msg).is_null());
+        EXPECT_TRUE(env_.pumpUntil([&] { return env_.last("downloadDone") != nullptr; }));
+        return env_.last("downloadDone") ? *env_.last("downloadDone") : json();
+    }
+
+    std::filesystem::path dir_;
+    TestEnvironment env_;
+    std::unique_ptr<kl::geoportal::GeoportalServer> server_;
+    std::unique_ptr<CloudController> controller_;
+};
+
+bool hasPartFile(const std::filesystem::path& dir) {
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".part") return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(CloudControllerDemo, LazTrueKeepsALazCopyBesideTheE57) {
+    const json done = download(true);
+    ASSERT_TRUE(done["ok"].get<bool>()) << done.dump();
+    const auto keptLaz = (dir_ / "keep" / "ostatnia_chmura.laz").string();
+    const auto keptE57 = (dir_ / "keep" / "ostatnia_chmura.e57").string();
+    EXPECT_EQ(done["msg"], "Chmura zapisana: " + keptE57 + " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow." +
+                               " Kopia LAZ: " + keptLaz + ".");
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "out" / "import.laz"));
+    ASSERT_TRUE(std::filesystem::exists(keptLaz));
+    EXPECT_EQ(std::filesystem::file_size(keptLaz), std::filesystem::file_size(dir_ / "out" / "import.laz"));
+    EXPECT_FALSE(hasPartFile(dir_ / "keep"));
+    EXPECT_FALSE(controller_->busy());
+}
+
+TEST_F(CloudControllerDemo, AnythingButTrueKeepsTheE57Alone) {
+    for (const json& laz : {json("yes"), json(1), json(false), json()}) {
+        SCOPED_TRACE(laz.dump());
+        const json done = download(laz);
+        ASSERT_TRUE(done["ok"].get<bool>()) << done.dump();
+        EXPECT_EQ(done["msg"].get<std::string>().find("Kopia LAZ"), std::string::npos) << done.dump();
+        EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.e57"));
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz"));
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.laz"));
+    }
+}
+
+TEST_F(CloudControllerDemo, LazCopyThatCannotBeKeptFailsTheDownload) {
+    // A folder where the copy should go: the rename over it must fail.
+    std::filesystem::create_directories(dir_ / "keep" / "ostatnia_chmura.laz" / "x");
+    const json done = download(true);
+    EXPECT_FALSE(done["ok"].get<bool>());
+    EXPECT_EQ(done["msg"], "Nie udalo sie zapisac chmury punktow w " + (dir_ / "keep").string() + ".");
+    EXPECT_FALSE(hasPartFile(dir_ / "keep"));
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz" / "x"));
 }
