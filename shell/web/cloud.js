@@ -156,7 +156,9 @@ H.error = function (msg) {
 
 function onDownload() {
   state.downloading = true;
-  GISBridge.send('download', { bboxWgs84: bounds(), detail: currentDetail() });
+  var request = { bboxWgs84: bounds(), detail: currentDetail() };
+  if (el('lazCopy').checked) request.laz = true;
+  GISBridge.send('download', request);
   followLimit();
   var c = el('cancelBtn');
   c.hidden = false;
