@@ -1,7 +1,8 @@
 'use strict';
 // The point-cloud palette end to end: the workbench with the real add-on and
 // the local geoportal on loopback. The user frames the demo site, sees the
-// estimate, downloads, and gets an E57 file that an independent reader opens.
+// estimate, asks for a LAZ copy too, downloads, and gets an E57 file and a LAZ
+// file that independent readers open.
 const assert = require('assert/strict');
 const { spawn, execFileSync } = require('child_process');
 const fs = require('fs');
@@ -81,8 +82,11 @@ async function main() {
       const s = document.getElementById('status');
       new MutationObserver(() => window.__statuses.push(s.textContent)).observe(s, { childList: true, characterData: true, subtree: true });
     });
+    await ui.locator('#lazCopy').check();
     await ui.locator('#downloadBtn').click();
     await ui.locator('#status:has-text("Chmura zapisana:")').waitFor({ timeout: 240000 });
+    const finalStatus = await ui.locator('#status').textContent();
+    assert.match(finalStatus, /Kopia LAZ: .*ostatnia_chmura\.laz\./, finalStatus);
     const statuses = await page.evaluate(() => window.__statuses);
     assert.ok(statuses.some((t) => t.startsWith('Kafel ')), 'tile progress shown: ' + statuses.slice(0, 5).join(' | '));
     await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_cloud_done.png') });
@@ -97,9 +101,15 @@ async function main() {
     assert.ok(Number.isFinite(x) && Number.isFinite(y) && z > 100 && z < 400, lines[0]);
     assert.ok([r, g, b].every((c) => c >= 0 && c <= 255), lines[0]);
 
+    const keptLaz = path.join(env.XDG_CONFIG_HOME, 'Ordvik_Cloud', 'ostatnia_chmura.laz');
+    const lazInfo = JSON.parse(execFileSync('node', [path.join(SRC, 'tests', 'las', 'lazperf_decode.js'), keptLaz],
+      { env: process.env }).toString());
+    assert.equal(lazInfo.format, 2, 'LAZ point format');
+    assert.equal(lazInfo.count, lines.length, 'laz-perf reads as many points from the LAZ as web-e57 from the E57');
+
     const state = await wb.api.state();
     assert.ok(state.report.some((l) => (l.text || '').includes('Chmura punktow gotowa')), 'alert shown');
-    console.log(`ok   cloud palette: estimate "${estimate}", ${lines.length} points read back by web-e57`);
+    console.log(`ok   cloud palette: estimate "${estimate}", ${lines.length} points read back by web-e57 and by laz-perf`);
   } finally {
     const res = await wb.close();
     geo.close();
