@@ -2,7 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "cloud/las/las_bytes.h"
 #include "cloud/las/layered_codec.h"
@@ -11,6 +19,14 @@
 namespace kl::las {
 
 namespace {
+
+bool syncToDisk(std::FILE* f) {
+#if defined(_WIN32)
+  return _commit(_fileno(f)) == 0;
+#else
+  return ::fsync(::fileno(f)) == 0;
+#endif
+}
 
 constexpr size_t kVlrHeaderSize = 54;
 constexpr size_t kCopyPiece = 1 << 20;
@@ -279,10 +295,18 @@ LasStatus LasWriter::close() {
     }
   }
   if (failed_ && st) st = LasStatus::failure("Plik " + path_ + ": zapis przerwany");
-  const bool closed = std::fclose(file_) == 0;
+  // The data must be on disk before the rename makes it the file: a crash then leaves
+  // either the old file or the whole new one.
+  bool closed = std::fflush(file_) == 0 && syncToDisk(file_);
+  closed = std::fclose(file_) == 0 && closed;
   file_ = nullptr;
   if (st && !closed) st = fail("blad zapisu");
-  if (st && std::rename(tempPath_.c_str(), path_.c_str()) != 0) st = fail("nie mozna zamienic pliku tymczasowego");
+  if (st) {
+    // filesystem::rename replaces an existing target on every platform, std::rename not on Windows
+    std::error_code ec;
+    std::filesystem::rename(tempPath_, path_, ec);
+    if (ec) st = fail("nie mozna zamienic pliku tymczasowego");
+  }
   if (!st) std::remove(tempPath_.c_str());
   return st;
 }

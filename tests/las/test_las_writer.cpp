@@ -414,5 +414,19 @@ TEST(LasWriter, VlrTooLongForItsLengthFieldIsRefused) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+TEST(LasWriter, ASecondWriteReplacesTheFirstFileWhole) {
+  const test::Decoded in = test::decodeFile(test::sample("lazrs__point10.laz"));
+  ASSERT_TRUE(in.status.ok) << in.status.message;
+  const std::string out = test::tempFile("written_twice.laz");
+  ASSERT_TRUE(writeLasFile(out, in.header, in.records.data(), in.header.pointCount).ok);
+  const LasStatus st = writeLasFile(out, in.header, in.records.data(), 10);
+  ASSERT_TRUE(st.ok) << st.message;
+  const test::Decoded back = test::decodeFile(out);
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  EXPECT_EQ(back.header.pointCount, 10u);
+  EXPECT_TRUE(std::equal(back.records.begin(), back.records.end(), in.records.begin()));
+  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+}
+
 }  // namespace
 }  // namespace kl::las
