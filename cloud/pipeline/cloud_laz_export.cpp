@@ -6,10 +6,13 @@
 #include <cmath>
 #include <limits>
 
+#include "cloud/las/las_bytes.h"
 #include "cloud/las/las_writer.h"
 
 namespace kl::cloud {
 namespace {
+
+using las::storeLe;
 
 constexpr uint8_t kPointFormat = 2;
 constexpr uint16_t kRecordLength = 26;
@@ -21,16 +24,6 @@ constexpr uint16_t kRasterTypeKey = 1025;
 constexpr uint16_t kProjectedSystemKey = 3072;
 constexpr uint16_t kModelTypeProjected = 1;
 constexpr uint16_t kRasterPixelIsArea = 1;
-
-void putU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void putI32(uint8_t* p, int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
-}
 
 bool toRaw(double metres, int32_t& raw) {
     const double steps = std::round(metres / kLazScale);
@@ -62,7 +55,7 @@ std::vector<uint8_t> projectedGeoKeys(int epsg) {
     uint8_t* p = out.data();
     for (const auto& e : entries)
         for (uint16_t v : e) {
-            putU16(p, v);
+            storeLe<uint16_t>(p, v);
             p += 2;
         }
     return out;
@@ -113,14 +106,14 @@ las::LasStatus writeCloudLaz(const std::string& path, const std::vector<CloudPoi
                 return las::LasStatus::failure("Plik " + path + ": punkt nr " + std::to_string(start + i + 1) +
                                                " lezy poza zakresem wspolrzednych LAS");
             }
-            putI32(rec, x);
-            putI32(rec + 4, y);
-            putI32(rec + 8, z);
+            storeLe<int32_t>(rec, x);
+            storeLe<int32_t>(rec + 4, y);
+            storeLe<int32_t>(rec + 8, z);
             rec[14] = 0x09;  // return 1 of 1: a thinned cloud keeps one echo per spot
             // 8-bit colour spread over the full 16-bit range (0xFF -> 0xFFFF).
-            putU16(rec + 20, static_cast<uint16_t>(pt.r * 257));
-            putU16(rec + 22, static_cast<uint16_t>(pt.g * 257));
-            putU16(rec + 24, static_cast<uint16_t>(pt.b * 257));
+            storeLe<uint16_t>(rec + 20, static_cast<uint16_t>(pt.r * 257));
+            storeLe<uint16_t>(rec + 22, static_cast<uint16_t>(pt.g * 257));
+            storeLe<uint16_t>(rec + 24, static_cast<uint16_t>(pt.b * 257));
         }
         if (las::LasStatus st = writer.write(batch.data(), n); !st) return st;
     }
