@@ -12,6 +12,7 @@
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
 #include "net/service_hosts.h"
+#include "tests/cloud/demo_geoportal.h"
 #include "tests/support/host_binding.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
@@ -172,25 +173,17 @@ namespace {
 class CloudControllerDemo : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("kl_cloudctl_demo_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+        geoportal_ = std::make_unique<kl::cloud::test::DemoGeoportal>("kl_cloudctl_demo");
+        ASSERT_TRUE(geoportal_->started());
+        dir_ = geoportal_->dir();
         ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
-        kl::geoportal::ServerOptions options;
-        options.config.lidarDensity = 2.0;
-        options.config.lidarCacheDir = (dir_ / "tiles").string();
-        server_ = std::make_unique<kl::geoportal::GeoportalServer>(options);
-        ASSERT_TRUE(server_->start().ok);
-        kl::net::setServiceHostOverride(server_->baseUrl());
         auto env = env_.make(dir_);
         env.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
         controller_ = std::make_unique<CloudController>(env);
     }
     void TearDown() override {
-        kl::net::setServiceHostOverride("");
-        server_.reset();
-        std::filesystem::remove_all(dir_);
+        controller_.reset();
+        geoportal_.reset();
     }
 
     json download(const json& laz) {
@@ -202,9 +195,9 @@ protected:
         return env_.last("downloadDone") ? *env_.last("downloadDone") : json();
     }
 
+    std::unique_ptr<kl::cloud::test::DemoGeoportal> geoportal_;
     std::filesystem::path dir_;
     TestEnvironment env_;
-    std::unique_ptr<kl::geoportal::GeoportalServer> server_;
     std::unique_ptr<CloudController> controller_;
 };
 

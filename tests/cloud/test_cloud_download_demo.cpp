@@ -14,6 +14,7 @@
 #include "net/service_hosts.h"
 #include "net/wfs_client.h"
 #include "tests/las/las_test_support.h"
+#include "tests/cloud/demo_geoportal.h"
 #include "tests/e57/e57_read_back.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
@@ -27,23 +28,11 @@ namespace {
 class CloudDownloadDemo : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kl_cloud_demo_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        // A private download cache, so an injected fault is never hidden by a cached tile.
-        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
-        kl::geoportal::ServerOptions options;
-        options.config.lidarDensity = 2.0;
-        options.config.lidarCacheDir = (dir_ / "tiles").string();
-        server_ = std::make_unique<kl::geoportal::GeoportalServer>(options);
-        ASSERT_TRUE(server_->start().ok);
-        kl::net::setServiceHostOverride(server_->baseUrl());
+        geoportal_ = std::make_unique<kl::cloud::test::DemoGeoportal>("kl_cloud_demo");
+        ASSERT_TRUE(geoportal_->started());
+        dir_ = geoportal_->dir();
     }
-    void TearDown() override {
-        kl::net::setServiceHostOverride("");
-        server_.reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { geoportal_.reset(); }
 
     CloudDownloadRequest request(kl::cloudui::Detail detail = kl::cloudui::Detail::Full) const {
         CloudDownloadRequest r;
@@ -64,8 +53,8 @@ protected:
         return runCloudDownload(r, resolver, [this](const CloudProgress& p) { labels_.push_back(p.label); }, cancelled);
     }
 
+    std::unique_ptr<kl::cloud::test::DemoGeoportal> geoportal_;
     fs::path dir_;
-    std::unique_ptr<kl::geoportal::GeoportalServer> server_;
     std::vector<std::string> labels_;
 };
 
@@ -121,7 +110,7 @@ TEST_F(CloudDownloadDemo, BrokenTileIsSkippedWithAWarning) {
     rule.fault.kind = kl::geoportal::FaultKind::Truncate;
     rule.pathPrefix = std::string(demo::kLidarTilePathPrefix);
     rule.remaining = 2;  // the first try and its retry
-    server_->faults().add(rule);
+    geoportal_->server().faults().add(rule);
     const auto r = run(request());
     ASSERT_TRUE(r.ok) << r.message;
     ASSERT_FALSE(r.warnings.empty());

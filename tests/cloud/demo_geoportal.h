@@ -1,0 +1,50 @@
+#pragma once
+// The local geoportal with a sparse demo cloud in a private folder (tiles and the
+// download cache), with the service hosts pointed at it for the life of the object.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "net/service_hosts.h"
+#include "tools/geoportal/geoportal_server.h"
+
+namespace kl::cloud::test {
+
+class DemoGeoportal {
+public:
+    // A private download cache, so an injected fault is never hidden by a cached tile.
+    explicit DemoGeoportal(const std::string& name)
+        : dir_(std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+        kl::geoportal::ServerOptions options;
+        options.config.lidarDensity = 2.0;
+        options.config.lidarCacheDir = (dir_ / "tiles").string();
+        server_ = std::make_unique<kl::geoportal::GeoportalServer>(options);
+        started_ = server_->start().ok;
+        if (started_) kl::net::setServiceHostOverride(server_->baseUrl());
+    }
+    ~DemoGeoportal() {
+        kl::net::setServiceHostOverride("");
+        server_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    DemoGeoportal(const DemoGeoportal&) = delete;
+    DemoGeoportal& operator=(const DemoGeoportal&) = delete;
+
+    bool started() const { return started_; }
+    const std::filesystem::path& dir() const { return dir_; }
+    kl::geoportal::GeoportalServer& server() { return *server_; }
+
+private:
+    std::filesystem::path dir_;
+    std::unique_ptr<kl::geoportal::GeoportalServer> server_;
+    bool started_ = false;
+};
+
+}  // namespace kl::cloud::test
