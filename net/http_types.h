@@ -25,6 +25,10 @@ using DownloadSink = std::function<bool(const char*, std::size_t, std::int64_t)>
 // Receives (bytes so far, expected total or 0); false cancels.
 using DownloadProgress = std::function<bool(std::int64_t, std::int64_t)>;
 
+// Reads a completed download (its path) and returns why it is unusable, or
+// empty when it is whole.
+using DownloadCheck = std::function<std::string(const std::string&)>;
+
 // Every delay the client waits. Defaults are the production values; tests
 // shrink them so that fault scenarios stay fast.
 struct HttpTimings {

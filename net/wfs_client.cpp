@@ -130,8 +130,14 @@ void WfsClient::evictCachedText(const std::string& url) {
     removeCacheFile(path);
 }
 
+void WfsClient::evictCachedFile(const std::string& url) {
+    const std::string path = cachePathFor(routeThroughOverride(url), "zip");
+    kl::platform::appendDiagLine(kDiagFile, "cache: usuniety plik, ktorego nie da sie odczytac: " + path);
+    removeCacheFile(path);
+}
+
 std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgress& progress, int receiveTimeoutMs,
-                                     std::string& error, ExpectedBody expected) {
+                                     std::string& error, ExpectedBody expected, const DownloadCheck& check) {
     error.clear();
     const std::string target = routeThroughOverride(url);
     const std::string finalPath = cachePathFor(target, "zip");
@@ -202,6 +208,9 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
     if (r.ok) {
         std::string mismatch = bodyMismatch(expected, head);
         if (!mismatch.empty()) return fail(mismatch);
+        if (check) {
+            if (std::string broken = check(tmp); !broken.empty()) return fail(std::move(broken));
+        }
         if (!publishTemporaryFile(tmp, finalPath)) return fail("Nie mozna sfinalizowac pliku w pamieci podrecznej.");
         return finalPath;
     }

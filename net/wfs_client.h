@@ -47,9 +47,14 @@ public:
     void evictCachedText(const std::string& url);
 
     // Streams a large file into the cache (".zip" files) and returns its path,
-    // or empty with the reason in error. Progress may cancel.
+    // or empty with the reason in error. Progress may cancel. A check, when
+    // given, reads the finished temporary file before it is published: a
+    // body that a server cut short without saying so never enters the cache.
     std::string getCachedFile(const std::string& url, const DownloadProgress& progress, int receiveTimeoutMs,
-                              std::string& error, ExpectedBody expected = ExpectedBody::Binary);
+                              std::string& error, ExpectedBody expected = ExpectedBody::Binary,
+                              const DownloadCheck& check = {});
+    // Drops the cached file of a URL, e.g. after it failed to decode.
+    void evictCachedFile(const std::string& url);
 
 private:
     HttpResponse getRetrying(const std::string& url, int receiveTimeoutMs);
