@@ -25,16 +25,11 @@ long long millionsOf(double v) noexcept {
 AxisRule AxisRule::fromSrsName(std::string_view srsName) noexcept {
   AxisRule rule;
   rule.epsg = epsgFromSrsName(srsName);
-  rule.declaredNorthingFirst = rule.epsg == kEpsgPl1992 || isPl2000Epsg(rule.epsg);
-  rule.declaredLatitudeFirst = srsName.find("urn:") != std::string_view::npos ||
-                               srsName.find("/def/crs/") != std::string_view::npos;
-  return rule;
-}
-
-AxisRule AxisRule::fromDocumentEpsg(int documentEpsg) noexcept {
-  AxisRule rule;
-  rule.epsg = documentEpsg;
-  rule.declaredNorthingFirst = isPl2000Epsg(documentEpsg);
+  const bool epsgAxisOrder = srsName.find("urn:") != std::string_view::npos ||
+                             srsName.find("/def/crs/") != std::string_view::npos;
+  rule.declaredNorthingFirst =
+      epsgAxisOrder && (rule.epsg == kEpsgPl1992 || isPl2000Epsg(rule.epsg));
+  rule.declaredLatitudeFirst = epsgAxisOrder;
   return rule;
 }
 

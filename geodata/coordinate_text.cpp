@@ -22,25 +22,26 @@ bool readOne(const char*& p, const char* end, double& value) {
 
 }  // namespace
 
-void readNumbers(std::string_view text, std::vector<double>& out) {
+bool readNumbers(std::string_view text, std::vector<double>& out) {
   const char* p = text.data();
   const char* end = p + text.size();
   while (true) {
     while (p < end && isBlank(*p)) ++p;
-    if (p == end) return;
+    if (p == end) return true;
     double value = 0.0;
-    if (!readOne(p, end, value) || (p < end && !isBlank(*p))) return;
+    if (!readOne(p, end, value) || (p < end && !isBlank(*p))) return false;
     out.push_back(value);
   }
 }
 
-void readGml2Coordinates(std::string_view text, char decimal, char coordinateSeparator,
+bool readGml2Coordinates(std::string_view text, char decimal, char coordinateSeparator,
                          char tupleSeparator, std::vector<std::pair<double, double>>& out) {
   const bool blankTuples = isBlank(tupleSeparator);
   std::string value;
   double tuple[2] = {0.0, 0.0};
   int count = 0;
   bool broken = false;
+  bool whole = true;
   auto finishValue = [&] {
     if (value.empty()) return;
     const char* p = value.data();
@@ -55,7 +56,11 @@ void readGml2Coordinates(std::string_view text, char decimal, char coordinateSep
   };
   auto finishTuple = [&] {
     finishValue();
-    if (count >= 2 && !broken) out.emplace_back(tuple[0], tuple[1]);
+    if (count >= 2 && !broken) {
+      out.emplace_back(tuple[0], tuple[1]);
+    } else if (count > 0 || broken) {
+      whole = false;
+    }
     count = 0;
     broken = false;
   };
@@ -71,6 +76,7 @@ void readGml2Coordinates(std::string_view text, char decimal, char coordinateSep
     }
   }
   finishTuple();
+  return whole;
 }
 
 }  // namespace kl::geo

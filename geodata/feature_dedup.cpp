@@ -1,33 +1,90 @@
 #include "geodata/feature_dedup.h"
 
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace kl::geo {
 namespace {
 
-// FNV-1a over the bit patterns of the coordinates, with 0.0 and -0.0 merged.
-class Fnv1a {
- public:
-  void add(double v) noexcept {
-    if (v == 0.0) v = 0.0;
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    add(bits);
+constexpr double kStepsPerMetre = 1000.0;
+
+// A coordinate on the millimetre grid; values no grid holds keep their bits.
+std::int64_t quantised(double v) noexcept {
+  const double steps = std::round(v * kStepsPerMetre);
+  if (steps > -9e15 && steps < 9e15) return static_cast<std::int64_t>(steps);
+  std::int64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  return bits;
+}
+
+bool samePoint(const Point2d& a, const Point2d& b) noexcept {
+  return quantised(a.x) == quantised(b.x) && quantised(a.y) == quantised(b.y);
+}
+
+bool samePoints(const std::vector<Point2d>& a, const std::vector<Point2d>& b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (!samePoint(a[i], b[i])) return false;
   }
-  void add(std::uint64_t v) noexcept {
-    for (int i = 0; i < 8; ++i) {
-      state_ = (state_ ^ ((v >> (8 * i)) & 0xFF)) * 0x100000001b3ULL;
+  return true;
+}
+
+bool sameGeometry(const GisFeature& a, const GisFeature& b) noexcept {
+  if (a.polygons.size() != b.polygons.size() || a.lines.size() != b.lines.size() ||
+      a.hasPoint != b.hasPoint || (a.hasPoint && !samePoint(a.point, b.point))) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.polygons.size(); ++i) {
+    const Polygon& p = a.polygons[i];
+    const Polygon& q = b.polygons[i];
+    if (!samePoints(p.exterior, q.exterior) || p.holes.size() != q.holes.size()) return false;
+    for (std::size_t h = 0; h < p.holes.size(); ++h) {
+      if (!samePoints(p.holes[h], q.holes[h])) return false;
     }
+  }
+  for (std::size_t i = 0; i < a.lines.size(); ++i) {
+    if (!samePoints(a.lines[i], b.lines[i])) return false;
+  }
+  return true;
+}
+
+bool isId(const std::string& key) { return key == "gml_id"; }
+
+bool sameAttributesBesideId(const GisFeature& a, const GisFeature& b) {
+  auto i = a.attributes.begin();
+  auto k = b.attributes.begin();
+  while (true) {
+    while (i != a.attributes.end() && isId(i->first)) ++i;
+    while (k != b.attributes.end() && isId(k->first)) ++k;
+    if (i == a.attributes.end() || k == b.attributes.end()) {
+      return i == a.attributes.end() && k == b.attributes.end();
+    }
+    if (*i != *k) return false;
+    ++i;
+    ++k;
+  }
+}
+
+// FNV-1a over what sameGeometry and sameAttributesBesideId compare.
+class ContentHash {
+ public:
+  void add(std::uint64_t v) noexcept {
+    for (int i = 0; i < 8; ++i) state_ = (state_ ^ ((v >> (8 * i)) & 0xFF)) * 0x100000001b3ULL;
+  }
+  void add(const Point2d& p) noexcept {
+    add(static_cast<std::uint64_t>(quantised(p.x)));
+    add(static_cast<std::uint64_t>(quantised(p.y)));
   }
   void add(const std::vector<Point2d>& points) noexcept {
     add(static_cast<std::uint64_t>(points.size()));
-    for (const Point2d& p : points) {
-      add(p.x);
-      add(p.y);
-    }
+    for (const Point2d& p : points) add(p);
+  }
+  void add(const std::string& text) noexcept {
+    add(static_cast<std::uint64_t>(text.size()));
+    for (char c : text) add(static_cast<std::uint64_t>(static_cast<unsigned char>(c)));
   }
   std::uint64_t value() const noexcept { return state_; }
 
@@ -35,61 +92,55 @@ class Fnv1a {
   std::uint64_t state_ = 0xcbf29ce484222325ULL;
 };
 
-bool sameGeometry(const GisFeature& a, const GisFeature& b) {
-  return a.polygons == b.polygons && a.lines == b.lines && a.hasPoint == b.hasPoint &&
-         (!a.hasPoint || a.point == b.point);
-}
-
-std::string idKey(const GisFeature& f) {
-  const auto id = f.attributes.find("gml_id");
-  if (id == f.attributes.end()) return {};
-  const auto typ = f.attributes.find("_typ");
-  std::string key = typ == f.attributes.end() ? std::string() : typ->second;
-  key += '\n';
-  key += id->second;
-  return key;
-}
-
-}  // namespace
-
-std::uint64_t geometryHash(const GisFeature& feature) noexcept {
-  Fnv1a h;
-  h.add(static_cast<std::uint64_t>(feature.polygons.size()));
-  for (const Polygon& p : feature.polygons) {
+std::uint64_t contentHash(const GisFeature& f) noexcept {
+  ContentHash h;
+  h.add(static_cast<std::uint64_t>(f.polygons.size()));
+  for (const Polygon& p : f.polygons) {
     h.add(p.exterior);
     h.add(static_cast<std::uint64_t>(p.holes.size()));
     for (const Ring& r : p.holes) h.add(r);
   }
-  h.add(static_cast<std::uint64_t>(feature.lines.size()));
-  for (const Polyline& l : feature.lines) h.add(l);
-  if (feature.hasPoint) {
-    h.add(feature.point.x);
-    h.add(feature.point.y);
+  h.add(static_cast<std::uint64_t>(f.lines.size()));
+  for (const Polyline& l : f.lines) h.add(l);
+  h.add(static_cast<std::uint64_t>(f.hasPoint));
+  if (f.hasPoint) h.add(f.point);
+  for (const auto& [key, value] : f.attributes) {
+    if (isId(key)) continue;
+    h.add(key);
+    h.add(value);
   }
   return h.value();
 }
 
-std::vector<GisFeature> deduplicateFeatures(std::vector<GisFeature> features) {
+}  // namespace
+
+bool sameContent(const GisFeature& a, const GisFeature& b) {
+  return sameGeometry(a, b) && sameAttributesBesideId(a, b);
+}
+
+std::vector<GisFeature> deduplicateAnswers(std::vector<std::vector<GisFeature>> answers) {
   std::vector<GisFeature> kept;
-  kept.reserve(features.size());
-  std::unordered_set<std::string> seenIds;
-  std::unordered_multimap<std::uint64_t, std::size_t> seenGeometry;
-  for (GisFeature& f : features) {
-    const std::string id = idKey(f);
-    if (!id.empty()) {
-      if (seenIds.insert(id).second) kept.push_back(std::move(f));
-      continue;
+  // The first copy of each content, by hash, and how many copies were kept.
+  std::unordered_multimap<std::uint64_t, std::size_t> firstCopies;
+  std::unordered_map<std::size_t, int> keptCopies;
+  for (std::vector<GisFeature>& answer : answers) {
+    std::unordered_map<std::size_t, int> seenInAnswer;
+    for (GisFeature& f : answer) {
+      const std::uint64_t hash = contentHash(f);
+      std::size_t first = kept.size();
+      const auto [from, to] = firstCopies.equal_range(hash);
+      for (auto it = from; it != to; ++it) {
+        if (sameContent(kept[it->second], f)) {
+          first = it->second;
+          break;
+        }
+      }
+      if (first == kept.size()) firstCopies.emplace(hash, first);
+      if (++seenInAnswer[first] > keptCopies[first]) {
+        ++keptCopies[first];
+        kept.push_back(std::move(f));
+      }
     }
-    const std::uint64_t hash = geometryHash(f);
-    bool repeated = false;
-    const auto [first, last] = seenGeometry.equal_range(hash);
-    for (auto it = first; it != last && !repeated; ++it) {
-      const GisFeature& other = kept[it->second];
-      repeated = sameGeometry(other, f) && other.attributes == f.attributes;
-    }
-    if (repeated) continue;
-    seenGeometry.emplace(hash, kept.size());
-    kept.push_back(std::move(f));
   }
   return kept;
 }

@@ -35,6 +35,20 @@ bool isExteriorHolder(std::string_view parentName) {
   return parentName == "exterior" || parentName == "outerBoundaryIs";
 }
 
+// Three vertices at least, the closing repeat of the first not counted.
+bool isRing(const Ring& ring) {
+  const bool closed = ring.size() > 1 && ring.front() == ring.back();
+  return ring.size() - (closed ? 1 : 0) >= 3;
+}
+
+bool isArea(const Polygon& polygon) {
+  if (!isRing(polygon.exterior)) return false;
+  for (const Ring& hole : polygon.holes) {
+    if (!isRing(hole)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string_view GmlGeometryReader::textOf(const pugi::xml_node& element) {
@@ -63,103 +77,128 @@ AxisRule GmlGeometryReader::ruleFor(const pugi::xml_node& geometry) const {
       return AxisRule::fromSrsName(srs.value());
     }
   }
-  return AxisRule::fromDocumentEpsg(documentEpsg_);
+  return documentRule_;
 }
 
-bool GmlGeometryReader::readPosList(const pugi::xml_node& holder, const AxisRule& rule,
-                                    std::vector<Point2d>& out) {
+GmlGeometryReader::Found GmlGeometryReader::readPosList(const pugi::xml_node& holder,
+                                                        const AxisRule& rule,
+                                                        std::vector<Point2d>& out) {
   const pugi::xml_node list = firstDescendant(holder, "posList");
-  if (!list) return false;
+  if (!list) return Found::None;
   numbers_.clear();
-  readNumbers(textOf(list), numbers_);
+  if (!readNumbers(textOf(list), numbers_)) return Found::Broken;
   out.reserve(out.size() + numbers_.size() / 2);
   forEachPosition(numbers_, dimensionOf(list),
                   [&](double a, double b) { out.push_back(rule.toPl1992(a, b)); });
-  return true;
+  return Found::Whole;
 }
 
-bool GmlGeometryReader::readPosElements(const pugi::xml_node& holder, const AxisRule& rule,
-                                        std::vector<Point2d>& out) {
-  bool any = false;
+GmlGeometryReader::Found GmlGeometryReader::readPosElements(const pugi::xml_node& holder,
+                                                            const AxisRule& rule,
+                                                            std::vector<Point2d>& out) {
+  Found found = Found::None;
   forEachDescendantElement(holder, [&](const pugi::xml_node& n) {
+    if (found == Found::Broken) return false;
     if (localName(n) != "pos") return true;
-    any = true;
     numbers_.clear();
-    readNumbers(textOf(n), numbers_);
-    if (numbers_.size() >= 2) out.push_back(rule.toPl1992(numbers_[0], numbers_[1]));
+    if (!readNumbers(textOf(n), numbers_) || numbers_.size() < 2) {
+      found = Found::Broken;
+      return false;
+    }
+    found = Found::Whole;
+    out.push_back(rule.toPl1992(numbers_[0], numbers_[1]));
     return false;
   });
-  return any;
+  return found;
 }
 
 bool GmlGeometryReader::readGml2(const pugi::xml_node& holder, const AxisRule& rule,
                                  std::vector<Point2d>& out) {
   pairs_.clear();
-  bool any = false;
+  bool whole = true;
   forEachDescendantElement(holder, [&](const pugi::xml_node& n) {
     const std::string_view name = localName(n);
     if (name == "coordinates") {
-      any = true;
-      readGml2Coordinates(textOf(n), separatorAttribute(n, "decimal", '.'),
-                          separatorAttribute(n, "cs", ','), separatorAttribute(n, "ts", ' '),
-                          pairs_);
+      whole = readGml2Coordinates(textOf(n), separatorAttribute(n, "decimal", '.'),
+                                  separatorAttribute(n, "cs", ','),
+                                  separatorAttribute(n, "ts", ' '), pairs_) &&
+              whole;
       return false;
     }
     if (name == "coord") {
-      any = true;
       double xy[2];
       int found = 0;
       for (const char* axis : {"X", "Y"}) {
         numbers_.clear();
         for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-          if (localName(c) == axis) readNumbers(textOf(c), numbers_);
+          if (localName(c) == axis) whole = readNumbers(textOf(c), numbers_) && whole;
         }
         if (numbers_.size() == 1) xy[found++] = numbers_[0];
       }
-      if (found == 2) pairs_.emplace_back(xy[0], xy[1]);
+      if (found == 2) {
+        pairs_.emplace_back(xy[0], xy[1]);
+      } else {
+        whole = false;
+      }
       return false;
     }
     return true;
   });
   for (const auto& [a, b] : pairs_) out.push_back(rule.toPl1992(a, b));
-  return any;
+  return whole;
 }
 
-void GmlGeometryReader::readPositions(const pugi::xml_node& holder, const AxisRule& rule,
+bool GmlGeometryReader::readPositions(const pugi::xml_node& holder, const AxisRule& rule,
                                       std::vector<Point2d>& out) {
-  if (readPosList(holder, rule, out)) return;
-  if (readPosElements(holder, rule, out)) return;
-  readGml2(holder, rule, out);
+  if (const Found f = readPosList(holder, rule, out); f != Found::None) return f == Found::Whole;
+  if (const Found f = readPosElements(holder, rule, out); f != Found::None) {
+    return f == Found::Whole;
+  }
+  return readGml2(holder, rule, out);
 }
 
-Polygon GmlGeometryReader::readPolygon(const pugi::xml_node& polygon, const AxisRule& rule) {
-  Polygon result;
+bool GmlGeometryReader::readPolygon(const pugi::xml_node& polygon, const AxisRule& rule,
+                                    Polygon& out) {
   bool haveExterior = false;
+  bool whole = true;
   forEachDescendantElement(polygon, [&](const pugi::xml_node& n) {
     if (localName(n) != "LinearRing") return true;
     if (isExteriorHolder(localName(n.parent()))) {
       if (!haveExterior) {
-        readPositions(n, rule, result.exterior);
+        whole = readPositions(n, rule, out.exterior) && whole;
         haveExterior = true;
       }
     } else {
-      readPositions(n, rule, result.holes.emplace_back());
+      whole = readPositions(n, rule, out.holes.emplace_back()) && whole;
     }
     return false;
   });
-  return result;
+  return whole;
 }
 
-void GmlGeometryReader::read(const pugi::xml_node& featureElement, GisFeature& feature) {
+GeometryLosses GmlGeometryReader::read(const pugi::xml_node& featureElement, GisFeature& feature) {
+  GeometryLosses losses;
+  auto keep = [&](bool whole, bool enoughVertices) {
+    if (!whole) {
+      ++losses.badNumbers;
+    } else if (!enoughVertices) {
+      ++losses.tooFewVertices;
+    }
+    return whole && enoughVertices;
+  };
   bool pointSeen = false;
   forEachDescendantElement(featureElement, [&](const pugi::xml_node& n) {
     const std::string_view name = localName(n);
     if (name == "Polygon") {
-      feature.polygons.push_back(readPolygon(n, ruleFor(n)));
+      Polygon polygon;
+      const bool whole = readPolygon(n, ruleFor(n), polygon);
+      if (keep(whole, isArea(polygon))) feature.polygons.push_back(std::move(polygon));
       return false;
     }
     if (name == "LineString") {
-      readPositions(n, ruleFor(n), feature.lines.emplace_back());
+      Polyline line;
+      const bool whole = readPositions(n, ruleFor(n), line);
+      if (keep(whole, line.size() >= 2)) feature.lines.push_back(std::move(line));
       return false;
     }
     if (name == "Point") {
@@ -168,8 +207,8 @@ void GmlGeometryReader::read(const pugi::xml_node& featureElement, GisFeature& f
       if (!pointSeen) {
         pointSeen = true;
         std::vector<Point2d> points;
-        readPositions(n, ruleFor(n), points);
-        if (!points.empty()) {
+        const bool whole = readPositions(n, ruleFor(n), points);
+        if (keep(whole, !points.empty())) {
           feature.point = points.front();
           feature.hasPoint = true;
         }
@@ -178,6 +217,7 @@ void GmlGeometryReader::read(const pugi::xml_node& featureElement, GisFeature& f
     }
     return true;
   });
+  return losses;
 }
 
 }  // namespace kl::geo

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "geodata/axis_rule.h"
 #include "geodata/epsg_code.h"
 #include "geodata/gml_geometry.h"
 #include "geodata/utf8_text.h"
@@ -31,22 +32,20 @@ std::string_view trimmed(std::string_view s) {
   return s.substr(first, s.find_last_not_of(kBlank) - first + 1);
 }
 
-int documentEpsgOf(const pugi::xml_node& root) {
-  if (const pugi::xml_attribute srs = root.attribute("srsName")) {
-    if (const int code = epsgFromSrsName(srs.value())) return code;
-  }
-  int code = 0;
-  bool found = false;
+// The srsName that governs geometries without one of their own: the root's,
+// else the first in document order (the collection's envelope comes first).
+std::string_view documentSrsNameOf(const pugi::xml_node& root) {
+  if (const pugi::xml_attribute srs = root.attribute("srsName")) return srs.value();
+  std::string_view name;
   forEachDescendantElement(root, [&](const pugi::xml_node& n) {
-    if (found) return false;
+    if (!name.empty()) return false;
     if (const pugi::xml_attribute srs = n.attribute("srsName")) {
-      code = epsgFromSrsName(srs.value());
-      found = true;
+      name = srs.value();
       return false;
     }
     return true;
   });
-  return code;
+  return name;
 }
 
 // Leaf properties only: nested structures and geometry are not attributes.
@@ -97,38 +96,97 @@ std::string exceptionText(const pugi::xml_node& root) {
   return text;
 }
 
+pugi::xml_node firstChildElement(const pugi::xml_node& n) {
+  return n.find_child([](const pugi::xml_node& c) { return c.type() == pugi::node_element; });
+}
+
+bool isCollectionName(std::string_view name) {
+  return name == "FeatureCollection" || name == "SimpleFeatureCollection";
+}
+
+// Each feature element once, in document order. The search does not enter a
+// feature: a member nested inside one is part of it, not another feature.
 template <class Visit>
 void forEachFeatureElement(const pugi::xml_node& root, Visit&& visit) {
-  auto memberOf = [&](const pugi::xml_node& n) {
+  forEachDescendantElement(root, [&](const pugi::xml_node& n) {
     const std::string_view name = localName(n);
     if (name == "member" || name == "featureMember") {
-      if (const pugi::xml_node first = n.find_child([](const pugi::xml_node& c) {
-            return c.type() == pugi::node_element;
-          })) {
-        visit(first);
-      }
-    } else if (name == "featureMembers") {
+      const pugi::xml_node first = firstChildElement(n);
+      // WFS 2.0 answers for several types wrap one collection per type.
+      if (first && isCollectionName(localName(first))) return true;
+      if (first) visit(first);
+      return false;
+    }
+    if (name == "featureMembers") {
       // GML 3.1 / WFS 1.1 keeps all features in one container.
       for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
         if (c.type() == pugi::node_element) visit(c);
       }
+      return false;
     }
     return true;
-  };
-  memberOf(root);
-  forEachDescendantElement(root, memberOf);
+  });
+}
+
+// "budynki b.12", or "budynki nr 3" (its place in the answer) without an id.
+std::string featureName(const GisFeature& feature, std::size_t position) {
+  const auto typ = feature.attributes.find("_typ");
+  std::string name = typ == feature.attributes.end() ? std::string("obiekt") : typ->second;
+  const auto id = feature.attributes.find("gml_id");
+  return name + (id != feature.attributes.end() ? " " + id->second
+                                                : " nr " + std::to_string(position));
+}
+
+std::string lossWarning(const GisFeature& feature, std::size_t position, const GeometryLosses& losses,
+                        bool featureDropped) {
+  std::string reasons;
+  if (losses.badNumbers > 0) {
+    reasons += std::to_string(losses.badNumbers) + " z niepoprawna liczba we wspolrzednych";
+  }
+  if (losses.tooFewVertices > 0) {
+    if (!reasons.empty()) reasons += ", ";
+    reasons += std::to_string(losses.tooFewVertices) + " ze zbyt mala liczba wierzcholkow";
+  }
+  return "Obiekt " + featureName(feature, position) + ": pominieto geometrie (" + reasons + ")" +
+         (featureDropped ? ", obiekt bez geometrii pominieto." : ".");
+}
+
+// The document as UTF-8: ASCII-compatible documents in another declared
+// encoding (ISO-8859-2, windows-1250) are converted, so Polish letters
+// survive. False with the reason in `result` when that is not possible.
+bool convertDeclaredEncoding(std::string_view gml, std::string& converted, GmlParseResult& result) {
+  const std::string encoding = declaredXmlEncoding(gml);
+  if (isUnicodeOrAscii(encoding)) return true;
+  Utf8Conversion c = convertToUtf8(gml, encoding);
+  if (c.ok) {
+    converted = std::move(c.text);
+    return true;
+  }
+  result.status = GmlStatus::BadEncoding;
+  result.errorOffset = static_cast<std::ptrdiff_t>(c.failedAt);
+  result.message = c.unknownEncoding
+                       ? "Nieobslugiwane kodowanie dokumentu GML: " + validUtf8(encoding)
+                       : "Dokument GML ma w bajcie " + std::to_string(c.failedAt) +
+                             " znak spoza kodowania " + validUtf8(encoding);
+  return false;
 }
 
 GmlParseResult readDocument(std::string_view gml, std::string* ownedBuffer, DataType type,
                             const GmlParseOptions& options) {
   GmlParseResult result;
   try {
+    std::string converted;
+    if (!convertDeclaredEncoding(gml, converted, result)) return result;
+    pugi::xml_encoding encoding = pugi::encoding_auto;
+    if (!converted.empty()) {
+      ownedBuffer = &converted;
+      encoding = pugi::encoding_utf8;
+    }
     pugi::xml_document doc;
     const pugi::xml_parse_result xml =
         ownedBuffer ? doc.load_buffer_inplace(ownedBuffer->data(), ownedBuffer->size(),
-                                              pugi::parse_default, pugi::encoding_auto)
-                    : doc.load_buffer(gml.data(), gml.size(), pugi::parse_default,
-                                      pugi::encoding_auto);
+                                              pugi::parse_default, encoding)
+                    : doc.load_buffer(gml.data(), gml.size(), pugi::parse_default, encoding);
     const pugi::xml_node root = doc.document_element();
     if (!xml || !root) {
       result.status = GmlStatus::MalformedXml;
@@ -143,16 +201,37 @@ GmlParseResult readDocument(std::string_view gml, std::string* ownedBuffer, Data
       result.message = "Serwer zwrocil raport bledu: " + exceptionText(root);
       return result;
     }
-    result.documentEpsg = documentEpsgOf(root);
-    GmlGeometryReader geometry(result.documentEpsg);
+    if (nestedDeeperThan(root, kMaxGmlElementDepth)) {
+      result.status = GmlStatus::TooDeep;
+      result.message = "Dokument GML odrzucony: elementy zagniezdzone glebiej niz " +
+                       std::to_string(kMaxGmlElementDepth) + " poziomow";
+      return result;
+    }
+    const std::string_view documentSrsName = documentSrsNameOf(root);
+    result.documentEpsg = epsgFromSrsName(documentSrsName);
+    GmlGeometryReader geometry(AxisRule::fromSrsName(documentSrsName));
+    std::size_t position = 0;
+    bool cancelled = false;
     forEachFeatureElement(root, [&](const pugi::xml_node& element) {
+      if (cancelled || (options.cancelled && options.cancelled())) {
+        cancelled = true;
+        return;
+      }
+      ++position;
       GisFeature feature;
       feature.type = type;
-      geometry.read(element, feature);
-      if (!feature.hasGeometry() && !options.keepFeaturesWithoutGeometry) return;
+      const GeometryLosses losses = geometry.read(element, feature);
+      const bool keep = feature.hasGeometry() || options.keepFeaturesWithoutGeometry;
+      if (!keep && !losses.any()) return;
       readAttributes(element, feature);
-      result.features.push_back(std::move(feature));
+      if (losses.any()) result.warnings.push_back(lossWarning(feature, position, losses, !keep));
+      if (keep) result.features.push_back(std::move(feature));
     });
+    if (cancelled) {
+      result = GmlParseResult{};
+      result.status = GmlStatus::Cancelled;
+      result.message = "Odczyt dokumentu GML przerwany";
+    }
   } catch (const std::exception&) {
     result = GmlParseResult{};
     result.status = GmlStatus::MalformedXml;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,14 @@ enum class GmlStatus {
   Ok,
   MalformedXml,     // not a well-formed XML document (empty text included)
   ExceptionReport,  // the service answered with an OGC exception report
+  BadEncoding,      // an encoding that cannot be converted, or bytes it lacks
+  TooDeep,          // elements nested deeper than any GML answer needs
+  Cancelled,        // the caller stopped the parse
 };
+
+// Deeper nesting is refused: no GML answer needs it (GDAL draws the line at
+// the same depth), and walking hostile nesting would cost time for nothing.
+inline constexpr int kMaxGmlElementDepth = 64;
 
 struct GmlParseResult {
   GmlStatus status = GmlStatus::Ok;
@@ -22,6 +30,9 @@ struct GmlParseResult {
   std::ptrdiff_t errorOffset = 0;  // byte offset of an XML error
   int documentEpsg = 0;          // CRS named by the document, 0 when none
   std::vector<GisFeature> features;
+  // Polish, one a feature that lost a geometry (a bad number, too few
+  // vertices): the feature list is then knowingly incomplete.
+  std::vector<std::string> warnings;
 
   bool ok() const noexcept { return status == GmlStatus::Ok; }
 };
@@ -30,6 +41,8 @@ struct GmlParseOptions {
   // Members without any readable geometry are dropped unless this is set
   // (attribute-only answers such as a boundary lookup by point).
   bool keepFeaturesWithoutGeometry = false;
+  // Asked between features; true stops the parse with status Cancelled.
+  std::function<bool()> cancelled;
 };
 
 class GmlParser {

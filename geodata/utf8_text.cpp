@@ -1,5 +1,10 @@
 #include "geodata/utf8_text.h"
 
+#include <iconv.h>
+
+#include <cerrno>
+#include <utility>
+
 namespace kl::geo {
 namespace {
 
@@ -34,6 +39,26 @@ std::size_t sequenceLength(std::string_view s, std::size_t i) {
   return length;
 }
 
+constexpr char asciiLower(char c) noexcept {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Owns an iconv descriptor for the length of one conversion.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (valid()) iconv_close(handle_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool valid() const noexcept { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const noexcept { return handle_; }
+
+ private:
+  iconv_t handle_;
+};
+
 }  // namespace
 
 std::string validUtf8(std::string_view text) {
@@ -50,6 +75,62 @@ std::string validUtf8(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string declaredXmlEncoding(std::string_view xml) {
+  if (xml.substr(0, 3) == "\xEF\xBB\xBF") xml.remove_prefix(3);
+  if (xml.substr(0, 5) != "<?xml") return {};
+  const std::size_t end = xml.find("?>");
+  const std::string_view declaration = xml.substr(0, end);
+  const std::size_t key = declaration.find("encoding");
+  if (key == std::string_view::npos) return {};
+  std::size_t i = key + 8;
+  while (i < declaration.size() && (declaration[i] == ' ' || declaration[i] == '=')) ++i;
+  if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\'')) return {};
+  const std::size_t close = declaration.find(declaration[i], i + 1);
+  if (close == std::string_view::npos) return {};
+  std::string name(declaration.substr(i + 1, close - i - 1));
+  for (char& c : name) c = asciiLower(c);
+  return name;
+}
+
+bool isUnicodeOrAscii(std::string_view encoding) {
+  return encoding.empty() || encoding == "utf-8" || encoding == "utf8" ||
+         encoding.substr(0, 6) == "utf-16" || encoding.substr(0, 6) == "utf-32" ||
+         encoding == "ucs-2" || encoding == "ucs-4" || encoding == "us-ascii" ||
+         encoding == "ascii";
+}
+
+Utf8Conversion convertToUtf8(std::string_view text, const std::string& encoding) {
+  Utf8Conversion result;
+  const Converter converter("UTF-8", encoding.c_str());
+  if (!converter.valid()) {
+    result.unknownEncoding = true;
+    return result;
+  }
+  // Every single-byte encoding takes at most three UTF-8 bytes a character;
+  // larger growth (multi-byte sources) is handled by the E2BIG loop.
+  std::string out(text.size() * 3 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  std::size_t written = 0;
+  while (inLeft > 0) {
+    char* to = out.data() + written;
+    std::size_t outLeft = out.size() - written;
+    const std::size_t r = iconv(converter.get(), &in, &inLeft, &to, &outLeft);
+    written = out.size() - outLeft;
+    if (r != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    result.failedAt = text.size() - inLeft;
+    return result;
+  }
+  out.resize(written);
+  result.ok = true;
+  result.text = std::move(out);
+  return result;
 }
 
 }  // namespace kl::geo

@@ -49,6 +49,30 @@ void forEachDescendantElement(const pugi::xml_node& root, Visit&& visit) {
   }
 }
 
+// True when some element lies more than `limit` levels below `root`. Stops at
+// the first such element, so hostile nesting costs no more than `limit` steps
+// down.
+inline bool nestedDeeperThan(const pugi::xml_node& root, int limit) {
+  int depth = 0;
+  pugi::xml_node node = root.first_child();
+  if (node) depth = 1;
+  while (node) {
+    if (node.type() == pugi::node_element && depth > limit) return true;
+    if (node.first_child()) {
+      node = node.first_child();
+      ++depth;
+      continue;
+    }
+    while (node != root && !node.next_sibling()) {
+      node = node.parent();
+      --depth;
+    }
+    if (node == root) return false;
+    node = node.next_sibling();
+  }
+  return false;
+}
+
 // First element below `root` with the given local name, in document order.
 inline pugi::xml_node firstDescendant(const pugi::xml_node& root, std::string_view name) {
   pugi::xml_node found;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "geodata/polish_crs.h"
 
@@ -26,10 +27,20 @@ TEST(AxisRule, UnknownCrsIsTakenAsPl1992EastingFirst) {
   expectNear(AxisRule::fromSrsName("").toPl1992(1.0, 2.0), {1.0, 2.0});
 }
 
-TEST(AxisRule, DocumentCrsPl1992IsEastingFirstButPl2000NorthingFirst) {
-  EXPECT_FALSE(AxisRule::fromDocumentEpsg(2180).declaredNorthingFirst);
-  EXPECT_TRUE(AxisRule::fromDocumentEpsg(2177).declaredNorthingFirst);
-  EXPECT_FALSE(AxisRule::fromDocumentEpsg(0).declaredNorthingFirst);
+TEST(AxisRule, OnlyTheUrnAndDefCrsFormsAreNorthingFirst) {
+  const std::pair<const char*, bool> cases[] = {
+      {"urn:ogc:def:crs:EPSG::2180", true},
+      {"urn:x-ogc:def:crs:EPSG:2180", true},
+      {"http://www.opengis.net/def/crs/EPSG/0/2180", true},
+      {"EPSG:2180", false},
+      {"http://www.opengis.net/gml/srs/epsg.xml#2180", false},
+      {"urn:ogc:def:crs:EPSG::2177", true},
+      {"EPSG:2177", false},
+      {"", false},
+  };
+  for (const auto& [name, northingFirst] : cases) {
+    EXPECT_EQ(AxisRule::fromSrsName(name).declaredNorthingFirst, northingFirst) << name;
+  }
 }
 
 TEST(AxisRule, Zone7EastingIsRecognisedByItsMillions) {
@@ -46,8 +57,8 @@ TEST(AxisRule, InZones5And6TheDeclarationDecides) {
   // Both values start with 5 in zone 5.
   const AxisRule northFirst = AxisRule::fromSrsName("urn:ogc:def:crs:EPSG::2176");
   expectNear(northFirst.toPl1992(5600000.0, 5450000.0), pl2000ToPl1992(5450000.0, 5600000.0, 2176));
-  const AxisRule fromDoc = AxisRule::fromDocumentEpsg(2177);
-  expectNear(fromDoc.toPl1992(6100000.0, 6550000.0), pl2000ToPl1992(6550000.0, 6100000.0, 2177));
+  const AxisRule shortForm = AxisRule::fromSrsName("EPSG:2177");
+  expectNear(shortForm.toPl1992(6550000.0, 6100000.0), pl2000ToPl1992(6550000.0, 6100000.0, 2177));
 }
 
 TEST(AxisRule, GeographicPositionsAreProjectedWhicheverOrderTheyCome) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace kl::geo {
 namespace {
 
@@ -13,41 +16,57 @@ GisFeature feature(const std::string& id, double x, const std::string& typ = "bu
   return f;
 }
 
-TEST(FeatureDedup, SameIdIsKeptOnceInFirstPosition) {
-  auto a = feature("b.1", 0);
-  auto b = feature("b.2", 5);
-  auto a2 = feature("b.1", 0.001);  // clipped differently by the next tile
-  const auto kept = deduplicateFeatures({a, b, a2});
+GisFeature withAttribute(GisFeature f, const std::string& key, const std::string& value) {
+  f.attributes[key] = value;
+  return f;
+}
+
+GisFeature withHole(GisFeature f) {
+  f.polygons[0].holes.push_back({{0.2, 0.2}, {0.4, 0.2}, {0.4, 0.4}, {0.2, 0.2}});
+  return f;
+}
+
+GisFeature withPoint(GisFeature f) {
+  f.hasPoint = true;
+  return f;
+}
+
+struct DedupCase {
+  const char* what;
+  std::vector<std::vector<GisFeature>> answers;
+  std::size_t kept;
+};
+
+class Deduplication : public ::testing::TestWithParam<DedupCase> {};
+
+TEST_P(Deduplication, KeepsEachFeatureOnce) {
+  EXPECT_EQ(deduplicateAnswers(GetParam().answers).size(), GetParam().kept) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, Deduplication,
+    ::testing::Values(
+        DedupCase{"same id, two tiles", {{feature("b.1", 0)}, {feature("b.1", 0)}}, 1},
+        DedupCase{"new id with every answer",
+                  {{feature("budynki.fid--d0b66bf-6d77", 0)}, {feature("budynki.fid--d0b66bf-6d76", 0)}},
+                  1},
+        DedupCase{"a stable id on two distinct features", {{feature("b.1", 0)}, {feature("b.1", 5)}}, 2},
+        DedupCase{"one answer holding the same content twice",
+                  {{feature("a", 0), feature("b", 0)}, {feature("c", 0), feature("d", 0)}},
+                  2},
+        DedupCase{"no id, same geometry", {{feature("", 0)}, {feature("", 0)}}, 1},
+        DedupCase{"no id, moved", {{feature("", 0)}, {feature("", 0.5)}}, 2},
+        DedupCase{"below a millimetre apart", {{feature("", 0)}, {feature("", 0.0001)}}, 1},
+        DedupCase{"other attributes", {{feature("", 0)}, {withAttribute(feature("", 0), "RODZAJ", "m")}}, 2},
+        DedupCase{"same id in another layer", {{feature("1", 0, "budynki")}, {feature("1", 0, "dzialki")}}, 2},
+        DedupCase{"a hole more", {{feature("", 0)}, {withHole(feature("", 0))}}, 2},
+        DedupCase{"a point more", {{feature("", 0)}, {withPoint(feature("", 0))}}, 2}));
+
+TEST(FeatureDedup, FirstCopyKeepsItsPlace) {
+  const auto kept = deduplicateAnswers({{feature("b.1", 0), feature("b.2", 5)}, {feature("x.9", 0)}});
   ASSERT_EQ(kept.size(), 2u);
-  EXPECT_EQ(kept[0], a);
-  EXPECT_EQ(kept[1], b);
-}
-
-TEST(FeatureDedup, SameIdInAnotherLayerIsAnotherFeature) {
-  EXPECT_EQ(deduplicateFeatures({feature("1", 0, "budynki"), feature("1", 0, "dzialki")}).size(), 2u);
-}
-
-TEST(FeatureDedup, WithoutIdTheGeometryAndAttributesDecide) {
-  auto a = feature("", 0);
-  auto same = feature("", 0);
-  auto moved = feature("", 0.5);
-  auto other = feature("", 0);
-  other.attributes["RODZAJ"] = "m";
-  const auto kept = deduplicateFeatures({a, same, moved, other});
-  EXPECT_EQ(kept.size(), 3u);
-}
-
-TEST(FeatureDedup, GeometryHashSeesEveryPart) {
-  auto a = feature("", 0);
-  auto b = a;
-  b.polygons[0].holes.push_back({{0.2, 0.2}});
-  auto c = a;
-  c.hasPoint = true;
-  EXPECT_NE(geometryHash(a), geometryHash(b));
-  EXPECT_NE(geometryHash(a), geometryHash(c));
-  auto d = a;
-  d.attributes["x"] = "y";
-  EXPECT_EQ(geometryHash(a), geometryHash(d));
+  EXPECT_EQ(kept[0].attributes.at("gml_id"), "b.1");
+  EXPECT_EQ(kept[1].attributes.at("gml_id"), "b.2");
 }
 
 }  // namespace

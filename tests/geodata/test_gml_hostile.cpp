@@ -79,16 +79,55 @@ TEST(GmlHostile, BinaryJunkGivesAnEmptyResult) {
   EXPECT_FALSE(GmlParser::parse("not xml at all", DataType::Buildings).ok());
 }
 
-TEST(GmlHostile, DeepNestingDoesNotExhaustTheStack) {
-  constexpr int kDepth = 200000;
+// `levels` times the opening text, a point, then the closing texts.
+std::string nested(int levels, const std::string& open, const std::string& close) {
   std::string doc = "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><b>";
-  for (int i = 0; i < kDepth; ++i) doc += "<n>";
+  for (int i = 0; i < levels; ++i) doc += open;
   doc += "<Point><pos>1 2</pos></Point>";
-  for (int i = 0; i < kDepth; ++i) doc += "</n>";
-  doc += "</b></wfs:member></wfs:FeatureCollection>";
-  const auto features = GmlParser::parseFeatureCollection(doc, DataType::Buildings);
-  ASSERT_EQ(features.size(), 1u);
-  EXPECT_TRUE(features[0].hasPoint);
+  for (int i = 0; i < levels; ++i) doc += close;
+  return doc + "</b></wfs:member></wfs:FeatureCollection>";
+}
+
+struct NestingCase {
+  int levels;
+  const char* open;
+  const char* close;
+};
+
+class DeepNesting : public ::testing::TestWithParam<NestingCase> {};
+
+// Each level is visited once, so even 100 000 levels are refused at once
+// instead of being walked once per enclosing member.
+TEST_P(DeepNesting, IsRefusedWithAMessage) {
+  const GmlParseResult r = GmlParser::parse(nested(GetParam().levels, GetParam().open, GetParam().close),
+                                            DataType::Buildings);
+  EXPECT_EQ(r.status, GmlStatus::TooDeep);
+  EXPECT_EQ(r.message, "Dokument GML odrzucony: elementy zagniezdzone glebiej niz 64 poziomow");
+  EXPECT_TRUE(r.features.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, DeepNesting,
+                         ::testing::Values(NestingCase{30000, "<wfs:member><b>", "</b></wfs:member>"},
+                                           NestingCase{100000, "<wfs:member><b>", "</b></wfs:member>"},
+                                           NestingCase{200000, "<n>", "</n>"}));
+
+TEST(GmlHostile, MembersNestedInAFeatureArePartOfIt) {
+  const GmlParseResult r = GmlParser::parse(nested(20, "<wfs:member><b>", "</b></wfs:member>"), DataType::Buildings);
+  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_EQ(r.features.size(), 1u);
+  EXPECT_TRUE(r.features[0].hasPoint);
+}
+
+TEST(GmlHostile, ParseStopsWhenTheCallerCancels) {
+  int asked = 0;
+  GmlParseOptions options;
+  options.cancelled = [&] { return ++asked == 2; };
+  const std::string two = "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><b><Point><pos>1 2</pos></Point></b>"
+                          "</wfs:member><wfs:member><b><Point><pos>3 4</pos></Point></b></wfs:member></wfs:FeatureCollection>";
+  const GmlParseResult r = GmlParser::parse(two, DataType::Buildings, options);
+  EXPECT_EQ(r.status, GmlStatus::Cancelled);
+  EXPECT_TRUE(r.features.empty());
+  EXPECT_EQ(asked, 2);
 }
 
 TEST(GmlHostile, InvalidUtf8ValuesStillMakeValidJson) {

@@ -178,6 +178,92 @@ TEST(GmlParser, SwappedGeographicOrderGivesTheSameBuilding) {
   EXPECT_NEAR(a[0].x, 620000.0, 15000.0);
 }
 
+struct BrokenGeometryCase {
+  const char* what;
+  const char* geometry;  // of feature "b.bad", written after a sound one
+  std::size_t kept;      // features kept of the two
+};
+
+class BrokenGeometry : public ::testing::TestWithParam<BrokenGeometryCase> {};
+
+// A geometry is never shortened to what could be read: it is left out, and
+// the warning names its feature.
+TEST_P(BrokenGeometry, IsLeftOutWithAWarningNamingTheFeature) {
+  const std::string sound = R"(<gml:LineString srsName="EPSG:2180"><gml:posList>1 2 3 4</gml:posList></gml:LineString>)";
+  const GmlParseResult r = GmlParser::parse(
+      wfs2("<wfs:member><ms:b gml:id=\"b.ok\"><ms:g>" + sound + "</ms:g></ms:b></wfs:member>" +
+           "<wfs:member><ms:b gml:id=\"b.bad\"><ms:g>" + GetParam().geometry + "</ms:g></ms:b></wfs:member>"),
+      DataType::Buildings);
+  ASSERT_TRUE(r.ok()) << GetParam().what;
+  EXPECT_EQ(r.features.size(), GetParam().kept) << GetParam().what;
+  for (const GisFeature& f : r.features) {
+    for (const Polyline& l : f.lines) EXPECT_EQ(l.size(), 2u) << GetParam().what;
+  }
+  ASSERT_EQ(r.warnings.size(), 1u) << GetParam().what;
+  EXPECT_NE(r.warnings[0].find("Obiekt b b.bad: pominieto geometrie"), std::string::npos) << r.warnings[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Coordinates, BrokenGeometry,
+    ::testing::Values(
+        BrokenGeometryCase{"too large", "<gml:LineString><gml:posList>1 2 3 1e400 5 6</gml:posList></gml:LineString>", 1},
+        BrokenGeometryCase{"NaN", "<gml:LineString><gml:posList>1 2 NaN 4</gml:posList></gml:LineString>", 1},
+        BrokenGeometryCase{"inf", "<gml:LineString><gml:posList>1 2 3 4 inf 6</gml:posList></gml:LineString>", 1},
+        BrokenGeometryCase{"pos with one number", "<gml:Point><gml:pos>7</gml:pos></gml:Point>", 1},
+        BrokenGeometryCase{"GML 2 tuple", "<gml:LineString><gml:coordinates>1,2 3,x</gml:coordinates></gml:LineString>", 1},
+        BrokenGeometryCase{"one-vertex ring",
+                           "<gml:Polygon><gml:exterior><gml:LinearRing><gml:posList>5 5</gml:posList>"
+                           "</gml:LinearRing></gml:exterior></gml:Polygon>",
+                           1},
+        BrokenGeometryCase{"two-vertex closed ring",
+                           "<gml:Polygon><gml:exterior><gml:LinearRing><gml:posList>0 0 1 1 0 0</gml:posList>"
+                           "</gml:LinearRing></gml:exterior></gml:Polygon>",
+                           1},
+        BrokenGeometryCase{"one-vertex line", "<gml:LineString><gml:posList>1 2</gml:posList></gml:LineString>", 1},
+        BrokenGeometryCase{"one of two lines",
+                           "<gml:MultiCurve><gml:curveMember><gml:LineString><gml:posList>1 2 3 4</gml:posList>"
+                           "</gml:LineString></gml:curveMember><gml:curveMember><gml:LineString><gml:posList>1 2 "
+                           "nan 4</gml:posList></gml:LineString></gml:curveMember></gml:MultiCurve>",
+                           2}));
+
+struct EncodingCase {
+  const char* encoding;
+  const char* value;  // "Bolesławiec, Śląsk" in that encoding
+};
+
+class DeclaredEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(DeclaredEncoding, PolishLettersSurvive) {
+  const std::string doc = std::string("<?xml version=\"1.0\" encoding=\"") + GetParam().encoding +
+                          "\"?>\n<wfs:FeatureCollection xmlns:wfs=\"w\" xmlns:gml=\"g\" xmlns:ms=\"m\"><wfs:member>"
+                          "<ms:b><ms:NAZWA>" + GetParam().value +
+                          "</ms:NAZWA><ms:g><gml:Point><gml:pos>1 2</gml:pos></gml:Point></ms:g></ms:b></wfs:member>"
+                          "</wfs:FeatureCollection>";
+  for (const GmlParseResult& r : {GmlParser::parse(doc, DataType::Buildings), GmlParser::parseOwned(doc, DataType::Buildings)}) {
+    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_EQ(r.features.size(), 1u);
+    EXPECT_EQ(r.features[0].attributes.at("NAZWA"), "Bolesławiec, Śląsk") << GetParam().encoding;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Polish, DeclaredEncoding,
+                         ::testing::Values(EncodingCase{"ISO-8859-2", "Boles\xB3" "awiec, \xA6l\xB1sk"},
+                                           EncodingCase{"windows-1250", "Boles\xB3" "awiec, \x8Cl\xB9sk"},
+                                           EncodingCase{"UTF-8", "Bolesławiec, Śląsk"}));
+
+TEST(GmlParser, UnconvertibleEncodingIsRefusedByName) {
+  const std::string body = "<a><wfs:member><b><c>\x98</c></b></wfs:member></a>";
+  const GmlParseResult unknown =
+      GmlParser::parse("<?xml version=\"1.0\" encoding=\"x-nieznane\"?>" + body, DataType::Buildings);
+  EXPECT_EQ(unknown.status, GmlStatus::BadEncoding);
+  EXPECT_EQ(unknown.message, "Nieobslugiwane kodowanie dokumentu GML: x-nieznane");
+  // 0x98 is the one byte windows-1250 leaves undefined.
+  const std::string declaration = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>";
+  const GmlParseResult lacking = GmlParser::parse(declaration + body, DataType::Buildings);
+  EXPECT_EQ(lacking.status, GmlStatus::BadEncoding);
+  EXPECT_EQ(lacking.errorOffset, static_cast<std::ptrdiff_t>(declaration.size() + body.find('\x98')));
+}
+
 struct SampleCount {
   const char* file;
   std::size_t features;

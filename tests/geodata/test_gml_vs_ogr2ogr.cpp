@@ -1,9 +1,11 @@
 // The real sample documents read by GDAL and by the parser give the same
 // features and the same PL-1992 coordinates.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -113,6 +115,64 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+struct SrsNameCase {
+  const char* what;
+  const char* envelopeSrs;  // on the collection's envelope
+  const char* geometrySrs;  // on the point, empty for none
+  const char* pos;          // the site in Boleslawiec, in the order the name implies
+};
+
+class SrsNamePlacement : public ::testing::TestWithParam<SrsNameCase> {
+ protected:
+  void SetUp() override {
+    if (testing::runGdalCommand("ogr2ogr --version > /dev/null 2>&1") != 0) {
+      GTEST_SKIP() << "ogr2ogr (gdal-bin) is not available";
+    }
+  }
+};
+
+// Wherever the name sits and in whichever form, GDAL and the parser put the
+// point in the same place.
+TEST_P(SrsNamePlacement, GivesTheSameAxisOrderAsGdal) {
+  const SrsNameCase& c = GetParam();
+  const std::string geometrySrs = *c.geometrySrs ? std::string(" srsName=\"") + c.geometrySrs + "\"" : "";
+  const std::string doc =
+      std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
+<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs/2.0" xmlns:gml="http://www.opengis.net/gml/3.2" xmlns:ms="urn:x">
+<wfs:boundedBy><gml:Envelope srsName=")") + c.envelopeSrs + "\"><gml:lowerCorner>" + c.pos +
+      "</gml:lowerCorner><gml:upperCorner>" + c.pos + R"(</gml:upperCorner></gml:Envelope></wfs:boundedBy>
+<wfs:member><ms:b gml:id="b.1"><ms:g><gml:Point gml:id="p.1")" + geometrySrs + "><gml:pos>" + c.pos +
+      "</gml:pos></gml:Point></ms:g><ms:NR>1</ms:NR></ms:b></wfs:member></wfs:FeatureCollection>\n";
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("kl_srs_" + std::to_string(::getpid()) + ".gml")).string();
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << doc;
+  }
+  const auto gdal = testing::ogrLayerAsGeoJson(path, "b");
+  std::filesystem::remove(path);
+  ASSERT_TRUE(gdal) << c.what;
+  std::vector<Point2d> theirs;
+  flatten(gdal->at("features").at(0).at("geometry").at("coordinates"), theirs);
+  const auto ours = GmlParser::parseFeatureCollection(doc, DataType::Buildings);
+  ASSERT_EQ(ours.size(), 1u) << c.what;
+  ASSERT_EQ(theirs.size(), 1u) << c.what;
+  EXPECT_NEAR(ours[0].point.x, theirs[0].x, 1e-3) << c.what;
+  EXPECT_NEAR(ours[0].point.y, theirs[0].y, 1e-3) << c.what;
+  EXPECT_NEAR(ours[0].point.x, 260500.0, 1e-3) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, SrsNamePlacement,
+    ::testing::Values(
+        SrsNameCase{"urn on the envelope only", "urn:ogc:def:crs:EPSG::2180", "", "382700 260500"},
+        SrsNameCase{"short form on the envelope only", "EPSG:2180", "", "260500 382700"},
+        SrsNameCase{"short form on the geometry", "EPSG:2180", "EPSG:2180", "260500 382700"},
+        SrsNameCase{"epsg.xml form on the geometry", "EPSG:2180",
+                    "http://www.opengis.net/gml/srs/epsg.xml#2180", "260500 382700"},
+        SrsNameCase{"urn on the geometry beats the envelope", "EPSG:2180", "urn:ogc:def:crs:EPSG::2180",
+                    "382700 260500"}));
 
 }  // namespace
 }  // namespace kl::geo
