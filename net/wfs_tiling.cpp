@@ -7,11 +7,31 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace kl::net {
 namespace {
 
-enum class PageOutcome { Complete, Failed, Refused, Cut };
+enum class PageOutcome { Complete, Failed, Cut };
+
+using Answer = std::vector<geo::GisFeature>;
+
+// The server gave the page before again: it ignores STARTINDEX. Ids are not
+// compared, as some servers issue new ones with every answer.
+bool samePageAgain(const Answer& before, const Answer& now) {
+    return !before.empty() && !now.empty() && geo::sameContent(before.front(), now.front()) &&
+           geo::sameContent(before.back(), now.back());
+}
+
+// Whether a tile has pages left after `received` features: a known total
+// decides; without one a server that pages is asked again until it answers
+// an empty page, since it may cap its answers below COUNT without saying so.
+bool morePages(const CollectionCounts& counts, long long received, long long returned, bool canPage,
+               int pageSize) {
+    if (counts.numberMatched >= 0) return received < counts.numberMatched;
+    if (canPage) return true;
+    return returned >= pageSize || counts.hasNext;
+}
 
 struct TileFetcher {
     WfsClient& client;
@@ -21,8 +41,10 @@ struct TileFetcher {
     const TiledFetchOptions& options;
     TiledFetchResult& result;
     bool pagingRefused = false;
+    bool startIndexIgnored = false;
     bool cutTiles = false;
     std::string lastError;
+    std::set<std::string> geometryWarnings;
 
     // One answer: from the cache or the network, parsed. A cached answer that
     // does not parse is dropped from the cache.
@@ -39,6 +61,7 @@ struct TileFetcher {
             lastError = parsed.message;
             return false;
         }
+        geometryWarnings.insert(parsed.warnings.begin(), parsed.warnings.end());
         return true;
     }
 
@@ -54,44 +77,50 @@ struct TileFetcher {
         return p;
     }
 
-    // All features of one box: paged with STARTINDEX while pages come back
-    // full, or split into quarters when the service cannot page.
-    PageOutcome fetchBox(const geo::Bbox& box, int depth, std::vector<geo::GisFeature>& out) {
+    // All answers of one box: paged with STARTINDEX while pages remain, or
+    // split into quarters when the service cannot page.
+    PageOutcome fetchBox(const geo::Bbox& box, int depth, std::vector<Answer>& out) {
         GetFeatureParams p = paramsFor(box);
         const bool canPage = !options.wfs110 && !pagingRefused;
-        std::vector<geo::GisFeature> collected;
+        std::vector<Answer> pages;
+        long long received = 0;
         for (int page = 0; page < options.maxPagesPerTile; ++page) {
+            const std::string url = buildGetFeatureUrl(p);
             geo::GmlParseResult parsed;
             CachedText answer;
-            if (!fetchPage(buildGetFeatureUrl(p), parsed, answer)) {
+            if (!fetchPage(url, parsed, answer)) {
                 if (page == 0) return PageOutcome::Failed;
                 pagingRefused = true;
-                return splitOrKeep(box, depth, collected, out);
+                return splitOrKeep(box, depth, pages, out);
+            }
+            if (page > 0 && samePageAgain(pages.back(), parsed.features)) {
+                // Not worth keeping: the next run should ask again.
+                client.evictCachedText(url);
+                startIndexIgnored = true;
+                pagingRefused = true;
+                return splitOrKeep(box, depth, pages, out);
             }
             const CollectionCounts counts = collectionCounts(answer.text);
             const long long returned =
                 std::max<long long>(counts.numberReturned, static_cast<long long>(parsed.features.size()));
-            const std::size_t before = collected.size();
-            for (auto& f : parsed.features) collected.push_back(std::move(f));
-            const bool more = returned >= options.pageSize || counts.numberMatched > p.startIndex + returned;
-            if (returned == 0 || !more) {
-                keep(collected, out);
+            received += returned;
+            pages.push_back(std::move(parsed.features));
+            if (returned == 0 || !morePages(counts, received, returned, canPage, options.pageSize)) {
+                keep(pages, out);
                 return PageOutcome::Complete;
             }
-            if (!canPage) return splitOrKeep(box, depth, collected, out);
-            if (page > 0 && collected.size() == before) break;  // the same page again
+            if (!canPage) return splitOrKeep(box, depth, pages, out);
             p.startIndex += static_cast<int>(returned);
         }
         cutTiles = true;
-        keep(collected, out);
+        keep(pages, out);
         return PageOutcome::Cut;
     }
 
-    PageOutcome splitOrKeep(const geo::Bbox& box, int depth, std::vector<geo::GisFeature>& collected,
-                            std::vector<geo::GisFeature>& out) {
+    PageOutcome splitOrKeep(const geo::Bbox& box, int depth, std::vector<Answer>& pages, std::vector<Answer>& out) {
         if (depth >= options.maxSplitDepth) {
             cutTiles = true;
-            keep(collected, out);
+            keep(pages, out);
             return PageOutcome::Cut;
         }
         const double midX = (box.minX + box.maxX) / 2;
@@ -108,18 +137,31 @@ struct TileFetcher {
             failed += o == PageOutcome::Failed;
         }
         if (complete == 4) return PageOutcome::Complete;
-        // Quarters that failed are covered, as far as it goes, by the first answer.
-        const bool hadFirstAnswer = !collected.empty();
+        // Quarters that failed are covered, as far as it goes, by the first answers.
+        const bool hadFirstAnswer = !pages.empty() && !pages.front().empty();
         cutTiles = true;
-        keep(collected, out);
+        keep(pages, out);
         return failed == 4 && !hadFirstAnswer ? PageOutcome::Failed : PageOutcome::Cut;
     }
 
-    static void keep(std::vector<geo::GisFeature>& from, std::vector<geo::GisFeature>& to) {
-        for (auto& f : from) to.push_back(std::move(f));
+    static void keep(std::vector<Answer>& from, std::vector<Answer>& to) {
+        for (auto& a : from) to.push_back(std::move(a));
         from.clear();
     }
 };
+
+// The first few geometry losses by name, and how many more there were.
+std::string geometryLossText(const std::set<std::string>& warnings) {
+    constexpr std::size_t kNamed = 3;
+    std::string text;
+    std::size_t named = 0;
+    for (const std::string& w : warnings) {
+        if (named++ == kNamed) break;
+        text += (text.empty() ? "" : " ") + w;
+    }
+    if (warnings.size() > kNamed) text += " (i " + std::to_string(warnings.size() - kNamed) + " innych)";
+    return text;
+}
 
 }  // namespace
 
@@ -148,23 +190,27 @@ TiledFetchResult getFeatureTiled(WfsClient& client, const std::string& endpoint,
     TiledFetchResult result;
     const std::vector<geo::Bbox> tiles = tilesFor(frame);
     result.tiles = static_cast<int>(tiles.size());
-    TileFetcher fetcher{client, endpoint, typeName, type, options, result, false, false, {}};
-    std::vector<geo::GisFeature> merged;
+    TileFetcher fetcher{client, endpoint, typeName, type, options, result, false, false, false, {}, {}};
+    std::vector<Answer> answers;
     int failed = 0;
     for (std::size_t i = 0; i < tiles.size(); ++i) {
-        if (fetcher.fetchBox(tiles[i], 0, merged) == PageOutcome::Failed)
+        if (fetcher.fetchBox(tiles[i], 0, answers) == PageOutcome::Failed)
             ++failed;
         else
             ++result.tilesAnswered;
         if (progress) progress(static_cast<int>(i + 1), result.tiles);
     }
-    const std::size_t total = merged.size();
-    result.features = geo::deduplicateFeatures(std::move(merged));
+    std::size_t total = 0;
+    for (const Answer& a : answers) total += a.size();
+    result.features = geo::deduplicateAnswers(std::move(answers));
     result.duplicatesDropped = static_cast<int>(total - result.features.size());
 
     std::string warning;
     auto add = [&](const std::string& text) { warning += (warning.empty() ? "" : " ") + text; };
-    if (fetcher.pagingRefused)
+    if (fetcher.startIndexIgnored)
+        add("Usluga WFS " + typeName + " pomija STARTINDEX (zwraca wciaz te sama strone) - gesty kafel podzielono na "
+            "mniejsze.");
+    else if (fetcher.pagingRefused)
         add("Usluga WFS " + typeName + " nie obsluguje stronicowania - gesty kafel podzielono na mniejsze.");
     if (fetcher.cutTiles)
         add("Usluga WFS " + typeName + " zwrocila niepelne dane dla gestego obszaru (limit " +
@@ -172,6 +218,8 @@ TiledFetchResult getFeatureTiled(WfsClient& client, const std::string& endpoint,
     if (failed > 0)
         add("Usluga WFS " + typeName + ": " + std::to_string(failed) + " z " + std::to_string(result.tiles) +
             " kafli bez odpowiedzi" + (fetcher.lastError.empty() ? "" : " (" + fetcher.lastError + ")") + ".");
+    if (!fetcher.geometryWarnings.empty())
+        add("Usluga WFS " + typeName + ": " + geometryLossText(fetcher.geometryWarnings));
     result.warning = warning;
     return result;
 }

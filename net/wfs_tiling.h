@@ -1,7 +1,8 @@
 #pragma once
 // Tiled GetFeature: a frame is cut into 500 m tiles, each tile is paged (or
-// split when a service cannot page), every answer is parsed on its own and the
-// feature lists are joined, with features repeated at tile edges kept once.
+// split when a service cannot page or ignores STARTINDEX), every answer is
+// parsed on its own and the answers are joined, with features repeated at
+// tile edges kept once.
 #include "geodata/data_type.h"
 #include "geodata/geometry.h"
 #include "geodata/gis_feature.h"
@@ -35,7 +36,7 @@ struct TiledFetchResult {
     int tilesAnswered = 0;  // tiles with at least one usable answer
     int requests = 0;       // answers read (network or cache)
     int duplicatesDropped = 0;
-    std::string warning;    // Polish, empty when all went well
+    std::string warning;    // Polish, empty when all went well; names features that lost a geometry
 };
 
 TiledFetchResult getFeatureTiled(WfsClient& client, const std::string& endpoint, const std::string& typeName,

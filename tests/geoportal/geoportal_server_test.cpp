@@ -112,6 +112,7 @@ TEST_F(GeoportalServerTest, AnswersWriteCoordinatesInTheAxisOrderOfTheServer) {
     ASSERT_FALSE(first.empty());
     EXPECT_LT(std::stod(first.front()), 270000.0);  // easting of the site
     EXPECT_EQ(en.body.find("<gml:Polygon gml:id=\"dzialki.1.1\" srsName"), std::string::npos);
+    EXPECT_NE(en.body.find("<gml:Envelope srsName=\"EPSG:2180\">"), std::string::npos);  // the x/y form
 }
 
 TEST_F(GeoportalServerTest, Pl2000RequestsAreAnsweredInTheZone) {

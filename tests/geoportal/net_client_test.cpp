@@ -94,35 +94,56 @@ TEST_F(NetClientAgainstGeoportal, EachServerKindYieldsTheWholeSiteWithItsVariant
     }
 }
 
-TEST_F(NetClientAgainstGeoportal, UtilitiesWithoutIdsAreJoinedOverTheTileEdge) {
+TEST_F(NetClientAgainstGeoportal, UtilitiesAreJoinedOverTheTileEdgeWithoutIdsOrWithNewIdsPerAnswer) {
     struct Case {
+        const char* profile;
         const char* layer;
         int expected;
     };
-    const Case cases[] = {{"ms:przewod_wodociagowy", demo::kWaterPipes}, {"ms:przewod_gazowy", demo::kGasPipes},
-                          {"ms:przewod_elektroenergetyczny", demo::kPowerCables}, {"ms:przewod_kanalizacyjny", demo::kSewerPipes}};
+    const Case cases[] = {{"", "ms:przewod_wodociagowy", demo::kWaterPipes},
+                          {"", "ms:przewod_gazowy", demo::kGasPipes},
+                          {"", "ms:przewod_elektroenergetyczny", demo::kPowerCables},
+                          {"", "ms:przewod_kanalizacyjny", demo::kSewerPipes},
+                          {"/__profile/freshids", "ms:przewod_wodociagowy", demo::kWaterPipes},
+                          {"/__profile/freshids", "ms:przewod_gazowy", demo::kGasPipes}};
     for (const auto& k : cases) {
         auto c = client();
-        auto result = net::getFeatureTiled(c, county("", "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201"), k.layer, frame(),
-                                           geo::DataType::UtilityNetworks, {});
+        auto result = net::getFeatureTiled(c, county(k.profile, "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201"), k.layer,
+                                           frame(), geo::DataType::UtilityNetworks, {});
         EXPECT_EQ(result.tiles, 2);
-        EXPECT_EQ(result.features.size(), static_cast<size_t>(k.expected)) << k.layer;
+        EXPECT_EQ(result.features.size(), static_cast<size_t>(k.expected)) << k.profile << " " << k.layer;
         EXPECT_GT(result.duplicatesDropped, 0) << k.layer;  // mains cross the edge between the two tiles
     }
 }
 
-TEST_F(NetClientAgainstGeoportal, ServerCapMakesTheClientPage) {
-    ServiceConfig capped;
-    capped.maxFeatures = 50;
-    server->setConfig(capped);
-    auto c = client();
-    auto result = net::getFeatureTiled(c, county("/__profile/capped", "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201"),
-                                       "ms:dzialki", frame(), geo::DataType::Parcels, {});
-    EXPECT_EQ(result.features.size(), static_cast<size_t>(demo::kParcels));
-    int withStart = 0;
-    for (const auto& e : server->log().snapshot())
-        for (const auto& [k, v] : e.params) withStart += k == "STARTINDEX" ? 1 : 0;
-    EXPECT_GT(withStart, 0);
+TEST_F(NetClientAgainstGeoportal, CappedServersArePagedToTheLastParcel) {
+    struct Case {
+        const char* profile;  // a name of its own keeps the cache keys apart
+        long long cap;
+        bool matchedUnknown;
+        const char* warning;  // a text the warning holds, or empty for none
+    };
+    const Case cases[] = {
+        {"/__profile/capped", 50, false, ""},
+        {"/__profile/unknowntotal", 88, true, ""},
+        {"/__profile/nostart", 50, false, "pomija STARTINDEX"},
+    };
+    for (const auto& k : cases) {
+        ServiceConfig capped;
+        capped.maxFeatures = k.cap;
+        capped.matchedUnknown = k.matchedUnknown;
+        server->setConfig(capped);
+        server->log().clear();
+        auto c = client();
+        auto result = net::getFeatureTiled(c, county(k.profile, "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201"),
+                                           "ms:dzialki", frame(), geo::DataType::Parcels, {});
+        EXPECT_EQ(result.features.size(), static_cast<size_t>(demo::kParcels)) << k.profile;
+        if (*k.warning)
+            EXPECT_NE(result.warning.find(k.warning), std::string::npos) << k.profile << ": " << result.warning;
+        else
+            EXPECT_EQ(result.warning, "") << k.profile;
+        EXPECT_LT(server->log().snapshot().size(), 40u) << k.profile;
+    }
 }
 
 }  // namespace

@@ -111,7 +111,8 @@ void MiniWfs::answer(const httplib::Request& rq, httplib::Response& rs) {
         for (const auto& f : features_) matching.push_back(&f);
     }
 
-    const std::size_t start = q.count("startindex") ? std::stoul(q["startindex"]) : 0;
+    const std::size_t start =
+        q.count("startindex") && !behaviour_.ignoresStartIndex ? std::stoul(q["startindex"]) : 0;
     if (start > 0 && behaviour_.refusesPaging) return fail();
     std::size_t count = v110 ? std::stoul(q.count("maxfeatures") ? q["maxfeatures"] : "1000000")
                              : std::stoul(q.count("count") ? q["count"] : "1000000");

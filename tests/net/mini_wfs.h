@@ -22,6 +22,7 @@ struct MiniFeature {
 struct MiniWfsBehaviour {
     bool boxEastingFirst = false;  // reads BBOX as E,N,E,N
     bool refusesPaging = false;    // 400 exception report for STARTINDEX
+    bool ignoresStartIndex = false;  // answers the first page whatever STARTINDEX says
     bool only110 = false;          // 2.0.0 requests get an exception report
     bool onlyPl2000 = false;       // answers only requests with SRSNAME
     int cap = 0;                   // at most this many per answer (0: COUNT decides)

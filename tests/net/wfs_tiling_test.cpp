@@ -1,9 +1,12 @@
 #include "net/wfs_tiling.h"
 
+#include "net/download_cache.h"
 #include "tests/net/mini_wfs.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -119,14 +122,60 @@ TEST_F(TiledFetch, DenseTileIsPagedWithStartIndex) {
     EXPECT_EQ(r.warning, "");
 }
 
-TEST_F(TiledFetch, ServerCapBelowCountIsPagedByNumberMatched) {
+struct CapCase {
+    bool withNumberMatched;
+    std::size_t requests;
+};
+
+class CappedServer : public TiledFetch, public ::testing::WithParamInterface<CapCase> {};
+
+// Without a total a short page proves nothing: the server is asked until it
+// answers an empty page.
+TEST_P(CappedServer, IsPagedUntilEveryFeatureCame) {
     MiniWfsBehaviour b;
     b.cap = 7;
+    b.withNumberMatched = GetParam().withNumberMatched;
     MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 20, "b"), b);
     const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
                                                geo::DataType::Buildings, nullptr);
     EXPECT_EQ(r.features.size(), 20u);
-    EXPECT_EQ(wfs.requests().size(), 3u);  // 7 + 7 + 6
+    EXPECT_EQ(wfs.requests().size(), GetParam().requests);
+    EXPECT_EQ(r.warning, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Totals, CappedServer,
+                         ::testing::Values(CapCase{true, 3},     // 7 + 7 + 6
+                                           CapCase{false, 4}));  // 7 + 7 + 6 + 0
+
+TEST_F(TiledFetch, ServerIgnoringStartIndexIsSplitAfterOneRepeatedPage) {
+    MiniWfsBehaviour b;
+    b.cap = 7;
+    b.ignoresStartIndex = true;
+    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 100, "b"), b);
+    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr);
+    EXPECT_EQ(r.features.size(), 20u);
+    EXPECT_NE(r.warning.find("pomija STARTINDEX"), std::string::npos) << r.warning;
+    EXPECT_EQ(r.warning.find("niepelne"), std::string::npos) << r.warning;
+    EXPECT_LT(r.requests, 30);
+    // The repeated page is not kept: a later run asks the server again.
+    const auto cached = std::distance(std::filesystem::directory_iterator(cacheDir()), {});
+    EXPECT_EQ(cached, r.requests - 1);
+}
+
+TEST_F(TiledFetch, GeometryLossesOfTheAnswersReachTheWarning) {
+    server.on("/lossy", [](const httplib::Request&, httplib::Response& rs) {
+        rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+                       "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"2\" "
+                       "numberReturned=\"2\"><wfs:member><ms:b gml:id=\"b.1\"><gml:Point><gml:pos>486100 637100"
+                       "</gml:pos></gml:Point></ms:b></wfs:member><wfs:member><ms:b gml:id=\"b.2\"><gml:Point>"
+                       "<gml:pos>486100 1e400</gml:pos></gml:Point></ms:b></wfs:member></wfs:FeatureCollection>",
+                       "text/xml");
+    });
+    const TiledFetchResult r = getFeatureTiled(client, server.url("/lossy"), "ms:b", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr);
+    EXPECT_EQ(r.features.size(), 1u);
+    EXPECT_NE(r.warning.find("Usluga WFS ms:b: Obiekt b b.2: pominieto geometrie"), std::string::npos) << r.warning;
 }
 
 TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarning) {

@@ -12,6 +12,30 @@ constexpr std::string_view kTimePositionMark = "\x01time:";
 
 std::string srsText(int epsg) { return "urn:ogc:def:crs:EPSG::" + formatInt(epsg); }
 
+// The urn form promises the system's own axis order; pairs written the other
+// way round are named in the short form, which readers take as x/y.
+std::string srsTextFor(const CollectionStyle& style) {
+    return style.northingFirst == northingFirstByDefinition(style.epsg) ? srsText(style.epsg)
+                                                                         : "EPSG:" + formatInt(style.epsg);
+}
+
+std::string hexText(unsigned long long v) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    do {
+        out.insert(out.begin(), kDigits[v % 16]);
+        v /= 16;
+    } while (v > 0);
+    return out;
+}
+
+std::string featureIdFor(const WfsLayer& layer, const DemoFeature& f, const std::string& type, int index,
+                         const CollectionStyle& style) {
+    if (style.freshIdAnswer != 0)
+        return type + ".fid--" + hexText(style.freshIdAnswer) + "-" + hexText(static_cast<unsigned long long>(index));
+    return layer.featureIds ? f.id : std::string();
+}
+
 std::string localName(const std::string& typeName) {
     auto colon = typeName.find(':');
     return colon == std::string::npos ? typeName : typeName.substr(colon + 1);
@@ -37,7 +61,7 @@ void writeEnvelope(std::string& out, const Box& b, const CollectionStyle& style,
     Box sys = Box::empty();
     for (Xy c : {Xy{b.minX, b.minY}, Xy{b.maxX, b.minY}, Xy{b.minX, b.maxY}, Xy{b.maxX, b.maxY}})
         sys.include(fromPl1992(style.epsg, c));
-    out += indent + "<gml:Envelope srsName=\"" + srsText(style.epsg) + "\">\n";
+    out += indent + "<gml:Envelope srsName=\"" + srsTextFor(style) + "\">\n";
     out += indent + "  <gml:lowerCorner>" + formatSystemPair({sys.minX, sys.minY}, style) + "</gml:lowerCorner>\n";
     out += indent + "  <gml:upperCorner>" + formatSystemPair({sys.maxX, sys.maxY}, style) + "</gml:upperCorner>\n";
     out += indent + "</gml:Envelope>\n";
@@ -46,7 +70,7 @@ void writeEnvelope(std::string& out, const Box& b, const CollectionStyle& style,
 void writeGeometry(std::string& out, const DemoFeature& f, const std::string& geomId, const CollectionStyle& style) {
     std::string attrs;
     if (!style.wfs11) attrs += " gml:id=\"" + xmlEscape(geomId) + "\"";
-    if (style.srsOnGeometry) attrs += " srsName=\"" + srsText(style.epsg) + "\"";
+    if (style.srsOnGeometry) attrs += " srsName=\"" + srsTextFor(style) + "\"";
     const std::string dim = " srsDimension=\"2\"";
     if (f.kind == GeometryKind::Line) {
         out += "          <gml:LineString" + attrs + ">\n            <gml:posList" + dim + ">" + posList(f.path, style) +
@@ -98,7 +122,7 @@ std::string writeFeatureCollection(const WfsLayer& layer, const std::vector<cons
     out += style.wfs11 ? "      <gml:boundedBy>\n" : "      <wfs:boundedBy>\n";
     writeEnvelope(out, all, style, "        ");
     out += style.wfs11 ? "      </gml:boundedBy>\n" : "      </wfs:boundedBy>\n";
-    if (!layer.featureIds)
+    if (!layer.featureIds && style.freshIdAnswer == 0)
         out += "<!-- WARNING: No featureid defined for typename '" + type + "'. Output will not validate. -->\n";
 
     int index = 0;
@@ -106,7 +130,8 @@ std::string writeFeatureCollection(const WfsLayer& layer, const std::vector<cons
         ++index;
         out += style.wfs11 ? "    <gml:featureMember>\n" : "    <wfs:member>\n";
         out += "      <" + p + ":" + type;
-        if (layer.featureIds && !f->id.empty()) out += " gml:id=\"" + xmlEscape(f->id) + "\"";
+        const std::string featureId = featureIdFor(layer, *f, type, index, style);
+        if (!featureId.empty()) out += " gml:id=\"" + xmlEscape(featureId) + "\"";
         out += ">\n        <gml:boundedBy>\n";
         writeEnvelope(out, f->bounds, style, "          ");
         out += "        </gml:boundedBy>\n        <" + p + ":msGeometry>\n";

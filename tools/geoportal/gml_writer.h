@@ -14,6 +14,9 @@ struct CollectionStyle {
     int epsg = 2180;
     bool northingFirst = true;  // order of the numbers in every written pair
     bool srsOnGeometry = true;  // false: only the collection envelope names the CRS
+    // Non-zero: every feature gets an id made for this answer alone
+    // ("<type>.fid--<answer>-<n>"), as GeoServer issues them.
+    unsigned long long freshIdAnswer = 0;
     std::string prefix = "ms";
     std::string namespaceUri;
 };

@@ -32,7 +32,7 @@ struct ServiceConfig {
 
 struct ServiceRequest {
     std::string path;     // without the profile prefix
-    std::string profile;  // "", "xy" (easting-first server) or "wfs11" (WFS 1.1.0 only)
+    std::string profile;  // "", "xy", "wfs11", "nostart" or "freshids" (see the README)
     std::vector<std::pair<std::string, std::string>> params;  // as received
     std::string selfUrl;  // scheme, host and full path, for paging links
     ServiceConfig config;

@@ -6,6 +6,7 @@
 #include "tools/geoportal/text_util.h"
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 
 namespace kl::geoportal {
@@ -15,6 +16,9 @@ namespace {
 constexpr const char* kGml32Type = "text/xml; subtype=\"gml/3.2.1\"; charset=UTF-8";
 constexpr const char* kGml31Type = "text/xml; subtype=\"gml/3.1.1\"; charset=UTF-8";
 constexpr int kOfferedCrs[] = {2180, 2176, 2177, 2178, 2179, 4326};
+
+// Numbers the answers of the "freshids" profile, so no two share an id.
+std::atomic<unsigned long long> answersWithFreshIds{0};
 
 Reply failure(std::string_view code, std::string_view locator, std::string_view text, bool wfs11) {
     return {400, "text/xml; charset=UTF-8", exceptionReport(code, locator, text, wfs11)};
@@ -130,7 +134,7 @@ Reply getFeature(const ServiceFamily& family, const ServiceRequest& req, bool wf
         count = std::min(*c, req.config.maxFeatures);
     }
     long long start = 0;
-    if (req.has("startindex")) {
+    if (req.has("startindex") && req.profile != "nostart") {
         auto s = parseInt(req.param("startindex"));
         if (!s || *s < 0) return failure("InvalidParameterValue", "startindex", "GetFeature: invalid STARTINDEX.", wfs11);
         start = *s;
@@ -173,6 +177,7 @@ Reply getFeature(const ServiceFamily& family, const ServiceRequest& req, bool wf
     style.srsOnGeometry = req.profile != "xy";
     style.prefix = family.prefix;
     style.namespaceUri = family.namespaceUri;
+    if (req.profile == "freshids") style.freshIdAnswer = ++answersWithFreshIds;
     return {200, wfs11 ? kGml31Type : kGml32Type, writeFeatureCollection(*layer, returned, style, page)};
 }
 
