@@ -93,11 +93,16 @@ LayerFetchResult fetchWfsLayer(WfsClient& client, WfsMemory& memory, const std::
         const CachedText whole =
             client.fetchCachedText(buildWholeLayerUrl(endpoint, typeName, false), kWholeLayerTimeoutMs, ExpectedBody::Xml);
         geo::GmlParseResult parsed = geo::GmlParser::parse(whole.text, type);
-        if (!whole.text.empty() && !parsed.ok()) client.evictCachedText(buildWholeLayerUrl(endpoint, typeName, false));
-        for (auto& f : parsed.features)
-            if (featureTouchesFrame(f, frame)) out.features.push_back(std::move(f));
         out.wholeLayerFallback = true;
         appendWarning(out.warning, whole.error);
+        if (!whole.text.empty() && !parsed.ok()) {
+            client.evictCachedText(buildWholeLayerUrl(endpoint, typeName, false));
+            appendWarning(out.warning, "Usluga WFS " + typeName + ": " + parsed.message + ".");
+        }
+        appendWarning(out.warning,
+                      geometryLossWarning(typeName, {parsed.warnings.begin(), parsed.warnings.end()}));
+        for (auto& f : parsed.features)
+            if (featureTouchesFrame(f, frame)) out.features.push_back(std::move(f));
         return out;
     }
     appendWarning(out.warning, lastWarning);

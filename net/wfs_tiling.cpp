@@ -150,19 +150,6 @@ struct TileFetcher {
     }
 };
 
-// The first few geometry losses by name, and how many more there were.
-std::string geometryLossText(const std::set<std::string>& warnings) {
-    constexpr std::size_t kNamed = 3;
-    std::string text;
-    std::size_t named = 0;
-    for (const std::string& w : warnings) {
-        if (named++ == kNamed) break;
-        text += (text.empty() ? "" : " ") + w;
-    }
-    if (warnings.size() > kNamed) text += " (i " + std::to_string(warnings.size() - kNamed) + " innych)";
-    return text;
-}
-
 }  // namespace
 
 std::vector<geo::Bbox> tilesFor(const geo::Bbox& frame, double tileSize) {
@@ -182,6 +169,19 @@ std::vector<geo::Bbox> tilesFor(const geo::Bbox& frame, double tileSize) {
         }
     }
     return tiles;
+}
+
+std::string geometryLossWarning(const std::string& typeName, const std::set<std::string>& parseWarnings) {
+    if (parseWarnings.empty()) return {};
+    constexpr std::size_t kNamed = 3;
+    std::string text = "Usluga WFS " + typeName + ":";
+    std::size_t named = 0;
+    for (const std::string& w : parseWarnings) {
+        if (named++ == kNamed) break;
+        text += " " + w;
+    }
+    if (parseWarnings.size() > kNamed) text += " (i " + std::to_string(parseWarnings.size() - kNamed) + " innych)";
+    return text;
 }
 
 TiledFetchResult getFeatureTiled(WfsClient& client, const std::string& endpoint, const std::string& typeName,
@@ -218,8 +218,7 @@ TiledFetchResult getFeatureTiled(WfsClient& client, const std::string& endpoint,
     if (failed > 0)
         add("Usluga WFS " + typeName + ": " + std::to_string(failed) + " z " + std::to_string(result.tiles) +
             " kafli bez odpowiedzi" + (fetcher.lastError.empty() ? "" : " (" + fetcher.lastError + ")") + ".");
-    if (!fetcher.geometryWarnings.empty())
-        add("Usluga WFS " + typeName + ": " + geometryLossText(fetcher.geometryWarnings));
+    if (!fetcher.geometryWarnings.empty()) add(geometryLossWarning(typeName, fetcher.geometryWarnings));
     result.warning = warning;
     return result;
 }

@@ -9,6 +9,7 @@
 #include "net/wfs_client.h"
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ struct TiledFetchResult {
     int duplicatesDropped = 0;
     std::string warning;    // Polish, empty when all went well; names features that lost a geometry
 };
+
+// "Usluga WFS <type>: " and the first few parse warnings of features that
+// lost a geometry, with how many more there were; empty when there are none.
+std::string geometryLossWarning(const std::string& typeName, const std::set<std::string>& parseWarnings);
 
 TiledFetchResult getFeatureTiled(WfsClient& client, const std::string& endpoint, const std::string& typeName,
                                  const geo::Bbox& frame, geo::DataType type, const TileProgress& progress,

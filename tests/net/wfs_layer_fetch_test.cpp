@@ -132,6 +132,23 @@ TEST_F(LayerFetch, NoVariantInFrameFallsBackToASmallWholeLayer) {
     EXPECT_GE(progressCalls, 1);
 }
 
+TEST_F(LayerFetch, WholeLayerThatDoesNotParseIsReported) {
+    server.on("/cut", [](const httplib::Request& rq, httplib::Response& rs) {
+        if (rq.has_param("BBOX")) {
+            rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"w\" numberReturned=\"0\"/>", "text/xml");
+        } else if (rq.has_param("resultType")) {
+            rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"w\" numberMatched=\"5\"/>", "text/xml");
+        } else {
+            rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><ms:b>", "text/xml");
+        }
+    });
+    const LayerFetchResult r =
+        fetchWfsLayer(client, memory, server.url("/cut"), "ms:b", kFrame, geo::DataType::Buildings, nullptr);
+    EXPECT_TRUE(r.wholeLayerFallback);
+    EXPECT_TRUE(r.features.empty());
+    EXPECT_NE(r.warning.find("Usluga WFS ms:b: Niepoprawny dokument GML"), std::string::npos) << r.warning;
+}
+
 TEST_F(LayerFetch, EmptyTypeNameAsksNothing) {
     MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels());
     EXPECT_TRUE(fetchWfsLayer(client, memory, wfs.endpoint(), "", kFrame, geo::DataType::Parcels, nullptr)

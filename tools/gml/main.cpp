@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
   const GmlParseResult result = GmlParser::parse(text, type);
   std::cout << toGeoJson(result.features, GeoJsonCoordinates::Pl1992).dump() << '\n';
   std::fprintf(stderr, "Obiekty: %zu\n", result.features.size());
+  for (const std::string& warning : result.warnings) std::fprintf(stderr, "Uwaga: %s\n", warning.c_str());
   if (!result.ok()) {
     std::fprintf(stderr, "%s\n", result.message.c_str());
     return 1;
