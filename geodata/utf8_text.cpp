@@ -78,7 +78,7 @@ std::string validUtf8(std::string_view text) {
 }
 
 std::string declaredXmlEncoding(std::string_view xml) {
-  if (xml.substr(0, 3) == "\xEF\xBB\xBF") xml.remove_prefix(3);
+  if (xml.substr(0, 3) == "\xEF\xBB\xBF") return "utf-8";  // the byte order mark outranks the declaration
   if (xml.substr(0, 5) != "<?xml") return {};
   const std::size_t end = xml.find("?>");
   const std::string_view declaration = xml.substr(0, end);

@@ -12,7 +12,8 @@ std::string validUtf8(std::string_view text);
 
 // The encoding named by the XML declaration at the start of a document that
 // is written in an ASCII-compatible encoding, lower-cased; empty when there
-// is no such declaration or it names none.
+// is no such declaration or it names none, "utf-8" after a UTF-8 byte order
+// mark whatever the declaration says.
 std::string declaredXmlEncoding(std::string_view xml);
 
 // True for names the XML parser reads itself (UTF-8, UTF-16, UTF-32, ASCII);
