@@ -1,19 +1,11 @@
 #include "cloud/e57/e57_guid.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 namespace kl::e57 {
 namespace {
-
-uint64_t mix(uint64_t x) {
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdULL;
-    x ^= x >> 33;
-    x *= 0xc4ceb9fe1a85ec53ULL;
-    x ^= x >> 33;
-    return x;
-}
 
 uint32_t floatBits(double v) {
     const float f = static_cast<float>(v);
@@ -22,13 +14,15 @@ uint32_t floatBits(double v) {
     return u;
 }
 
-// Two independent 64-bit lanes: 128 bits, as many as a GUID holds.
+// Two 64-bit lanes of multiply-and-rotate steps, each word a bijection of
+// the state: 128 bits, as many as a GUID holds. Not a cryptographic hash;
+// it only has to tell clouds apart.
 struct Digest {
-    uint64_t a = 0x243f6a8885a308d3ULL;
-    uint64_t b = 0x13198a2e03707344ULL;
+    uint64_t a = 0xcbf29ce484222325ULL;
+    uint64_t b = 0x84222325cbf29ce4ULL;
     void add(uint64_t word) {
-        a = mix(a ^ word) + 0x9e3779b97f4a7c15ULL;
-        b = mix(b + (word ^ 0xa4093822299f31d0ULL)) ^ (b >> 29);
+        a = std::rotl((a ^ word) * 0x100000001b3ULL, 29);
+        b = std::rotl((b + word) * 0x9e3779b97f4a7c15ULL, 31);
     }
 };
 
@@ -45,8 +39,10 @@ std::string guidText(uint64_t hi, uint64_t lo) {
     return out + "}";
 }
 
-std::string derived(const Digest& d, uint64_t tag) {
-    return guidText(mix(d.a ^ tag), mix(d.b ^ (tag * 0x9e3779b97f4a7c15ULL)));
+// The tag and a few more rounds spread a one-word difference over all bits.
+std::string derived(Digest d, uint64_t tag) {
+    for (int round = 0; round < 4; ++round) d.add(tag);
+    return guidText(d.a ^ (d.b >> 32), d.b ^ (d.a << 32));
 }
 
 }  // namespace
