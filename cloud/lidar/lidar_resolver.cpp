@@ -22,9 +22,15 @@ std::string answerProblem(const net::HttpResponse& r) {
     return {};
 }
 
-// A year the service does not offer is refused with a 4xx: that year simply
+// A year the service does not offer is refused with a 4xx, or with an
+// exception report naming a bad parameter (the type name): that year simply
 // has no data. Anything else that is not an answer means the service failed.
-bool layerNotOffered(const net::HttpResponse& r) { return r.error.empty() && r.status >= 400 && r.status <= 499; }
+bool layerNotOffered(const net::HttpResponse& r) {
+    if (!r.error.empty()) return false;
+    if (r.status >= 400 && r.status <= 499) return true;
+    return r.body.find("ExceptionReport") != std::string::npos &&
+           r.body.find("\"InvalidParameterValue\"") != std::string::npos;
+}
 
 // The server's own link to the next page, when it stays on the same server.
 bool followable(const std::string& next, const std::string& current) {

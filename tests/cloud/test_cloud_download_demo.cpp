@@ -85,14 +85,12 @@ protected:
         return n;
     }
 
-    // The server as the fixture made it, with paging changed.
-    void setPaging(long long maxFeatures, bool matchedUnknown) {
+    // The settings the fixture started the server with.
+    kl::geoportal::ServiceConfig fixtureConfig() const {
         kl::geoportal::ServiceConfig config;
         config.lidarDensity = 2.0;
         config.lidarCacheDir = (dir_ / "tiles").string();
-        config.maxFeatures = maxFeatures;
-        config.matchedUnknown = matchedUnknown;
-        geoportal_->server().setConfig(config);
+        return config;
     }
 
     std::unique_ptr<kl::cloud::test::DemoGeoportal> geoportal_;
@@ -155,7 +153,10 @@ TEST_F(CloudDownloadDemo, IndexIsReadWholeHoweverTheServerPagesIt) {
     } rows[] = {{5000, false}, {5, false}, {5, true}, {1, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.maxFeatures) + (row.matchedUnknown ? " unknown" : ""));
-        setPaging(row.maxFeatures, row.matchedUnknown);
+        auto config = fixtureConfig();
+        config.maxFeatures = row.maxFeatures;
+        config.matchedUnknown = row.matchedUnknown;
+        geoportal_->server().setConfig(config);
         kl::net::WfsClient client(fast());
         const auto q = LidarResolver(client).query(whole, demo::kLidarLastOfferedYear);
         EXPECT_EQ(q.tiles.size(), static_cast<size_t>(demo::kLidarSheets));
@@ -181,10 +182,14 @@ TEST_F(CloudDownloadDemo, AnIndexThatFailsIsNotTakenForNoData) {
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.message.rfind("Serwis skorowidza LiDAR nie odpowiada poprawnie (rok ", 0), 0u) << r.message;
     }
+    // Layers that are not offered (next year's, refused with 400) and empty
+    // ones are an area without data.
     geoportal_->server().faults().clear();
+    auto config = fixtureConfig();
+    config.lidarErrorYear = 0;
+    geoportal_->server().setConfig(config);
     auto empty = request();
     empty.frame = {demo::kMinEasting - 5000, demo::kMinNorthing - 5000, demo::kMinEasting - 4000, demo::kMinNorthing - 4000};
-    empty.currentYear = demo::kLidarErrorYear - 2;  // years without an error layer
     EXPECT_EQ(run(empty).message, "Brak danych LiDAR dla tego obszaru.");
 }
 
