@@ -28,10 +28,12 @@ std::string_view rootTag(std::string_view answer) {
 
 std::string_view attributeText(std::string_view tag, std::string_view name) {
     const std::string key = std::string(name) + "=\"";
-    auto at = tag.find(key);
     // "xnext=" is another attribute: the name must follow white space
-    while (at != std::string_view::npos && (at == 0 || tag.substr(at - 1, 1).find_first_of(" \t\r\n") != 0))
-        at = tag.find(key, at + 1);
+    const auto afterSpace = [&](size_t at) {
+        return at > 0 && std::string_view(" \t\r\n").find(tag[at - 1]) != std::string_view::npos;
+    };
+    auto at = tag.find(key);
+    while (at != std::string_view::npos && !afterSpace(at)) at = tag.find(key, at + 1);
     if (at == std::string_view::npos) return {};
     const auto start = at + key.size();
     const auto end = tag.find('"', start);
