@@ -1,11 +1,11 @@
-// Writes the seeds of the LAS/LAZ reader fuzzer. Each sample gives a few hundred
-// points written again as LAZ in two short chunks (so one seed holds a chunk
-// table, the VLRs and EVLRs and every item of its format): its first points,
-// and points spread over the whole file for the codecs' rarer branches (time
-// jumps, scanner channel changes, large deltas); the first points also as
-// plain LAS. A small sample is also kept as it is, for what only its own
-// writer produces (other compressors, damage); a sample that cannot be cut
-// (wave packets) is kept whole. Kept files declare few points, as the cuts do.
+// Writes the seeds of the LAS/LAZ reader fuzzer. Each sample gives a hundred or so
+// points written again as LAZ in two short chunks (so one seed holds a chunk table,
+// the VLRs and EVLRs and every item of its format): its first points, and points
+// spread over the whole file for the codecs' rarer branches (time jumps, scanner
+// channel changes, large deltas); the first points also as plain LAS. A small
+// sample is also kept as it is, for what only its own writer produces (other
+// compressors, damage); a sample that cannot be cut (wave packets) is kept whole.
+// Kept files declare as few points as the cuts hold.
 //   las_fuzz_seeds OUTPUT_DIR SAMPLE...
 #include <algorithm>
 #include <cstdio>
