@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace kl::cloud {
 namespace {
@@ -94,7 +95,8 @@ double leadingDecimal(std::string_view text) {
         if (c == ',') c = '.';
     double v = 0;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return r.ec == std::errc() ? v : 0.0;
+    // "nan", "inf" and 1e400 parse too; a density must be a plain number.
+    return r.ec == std::errc() && std::isfinite(v) && v >= 0 ? v : 0.0;
 }
 
 CollectionPage collectionPage(std::string_view answer) {

@@ -26,7 +26,8 @@ struct IndexMember {
 // Calls visit for every "gugik:url_do_pobrania>" of the answer.
 void forEachIndexMember(std::string_view text, const std::function<void(const IndexMember&)>& visit);
 
-// Leading decimal number of a text such as "12 p/m2" or "12,5"; 0 when none.
+// Leading decimal number of a text such as "12 p/m2" or "12,5"; 0 when none
+// or when it is not a finite, non-negative number.
 double leadingDecimal(std::string_view text);
 
 // Paging facts of a WFS 2.0 answer, read from its root element only.

@@ -128,6 +128,8 @@ TEST(SheetIndexText, OnlyAWholeCollectionIsAnAnswer) {
 TEST(SheetIndexText, ElementTextIsTrimmed) {
     EXPECT_EQ(indexElementText("<gugik:godlo> \r\n A-1\t</gugik:godlo>", 0, "godlo"), "A-1");
     EXPECT_EQ(indexElementText("<gugik:other>x</gugik:other>", 0, "godlo"), "");
-    EXPECT_EQ(leadingDecimal("12 p/m2"), 12.0);
-    EXPECT_EQ(leadingDecimal("abc"), 0.0);
+    for (const auto& [text, value] : std::vector<std::pair<std::string, double>>{
+             {"12 p/m2", 12.0}, {" 12,5 p/m2", 12.5}, {"abc", 0.0}, {"nan", 0.0}, {"inf p/m2", 0.0},
+             {"1e400", 0.0}, {"-4 p/m2", 0.0}})
+        EXPECT_EQ(leadingDecimal(text), value) << text;
 }

@@ -1,6 +1,7 @@
 // The LiDAR sheet index is read by a text scan, not an XML parser, so a
 // damaged or hostile answer must still give only downloadable tiles with a
 // known or zero zone, and the scan must stay inside the answer.
+#include <cmath>
 #include <cstddef>
 
 #include "cloud/lidar/lidar_index.h"
@@ -38,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Elements are also looked up from arbitrary points of an answer.
   (void)indexElementText(text, size / 2, "godlo");
   (void)indexElementText(text, size + 1, "godlo");
-  (void)leadingDecimal(text.substr(0, 80));
+  const double density = leadingDecimal(text.substr(0, 80));
+  kl::fuzz::expect(std::isfinite(density) && density >= 0);
   return 0;
 }
