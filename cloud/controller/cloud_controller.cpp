@@ -200,7 +200,7 @@ void CloudController::complete(const CloudDownloadResult& r) {
     if (host())
         for (const auto& w : r.warnings) host()->WriteReport(("Ordvik Cloud: " + w).c_str(), 0);
     if (!ok && !r.warnings.empty())
-        msg += " Uwaga: pominieto " + std::to_string(r.warnings.size()) + " kafli lub stron skorowidza.";
+        msg += " Ostrzezenia w raporcie: " + std::to_string(r.warnings.size()) + ".";
     env_.send("downloadDone", {{"ok", ok}, {"msg", msg}});
 }
 

@@ -109,6 +109,9 @@ LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const s
         }
         if (!tiles.empty()) {
             result.tiles = std::move(tiles);
+            if (!firstFailure.empty())
+                result.newerYearFailed = "Skorowidz LiDAR nie odpowiedzial poprawnie (" + firstFailure +
+                                         ") - uzyto danych z roku " + yearText + ", nowsze moga istniec.";
             return result;
         }
     }

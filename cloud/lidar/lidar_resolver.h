@@ -16,6 +16,9 @@ struct LidarQuery {
     // Set when no tile came and the index itself failed (an error status, a
     // cut answer, an exception report): "no data" would then be a guess.
     std::string failure;
+    // A newer year whose index failed before an older year answered: the
+    // tiles are whole for that older year, but newer data may exist.
+    std::string newerYearFailed;
 };
 
 // Finds and downloads the national LiDAR tiles of a frame.

@@ -66,6 +66,7 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     const auto query = resolver.query(req.frame, req.currentYear ? req.currentYear : currentUtcYear(), cancelled);
     std::vector<std::string> warnings;
     if (!query.warning.empty()) warnings.push_back(query.warning);
+    if (!query.newerYearFailed.empty()) warnings.push_back(query.newerYearFailed);
     if (cancelled()) return failure(kCancelled, warnings);
     if (query.tiles.empty())
         return failure(query.failure.empty() ? "Brak danych LiDAR dla tego obszaru." : query.failure, warnings);

@@ -255,7 +255,9 @@ TEST_F(CloudControllerDemo, LazCopyThatCannotBeKeptFailsTheDownload) {
     std::filesystem::create_directories(dir_ / "keep" / "ostatnia_chmura.laz" / "x");
     const json done = download(true);
     EXPECT_FALSE(done["ok"].get<bool>());
-    EXPECT_EQ(done["msg"], "Nie udalo sie zapisac chmury punktow w " + (dir_ / "keep").string() + ".");
+    // The demo index fails for one newer year, which the report names too.
+    EXPECT_EQ(done["msg"].get<std::string>().rfind("Nie udalo sie zapisac chmury punktow w " + (dir_ / "keep").string() + ".", 0), 0u)
+        << done["msg"];
     EXPECT_FALSE(hasPartFile(dir_ / "keep"));
     EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz" / "x"));
 }

@@ -53,7 +53,7 @@ protected:
         r.detail = detail;
         r.placeEpsg = 2176;
         r.outputFile = (dir_ / "out" / "import.e57").string();
-        r.currentYear = demo::kLidarLastOfferedYear;
+        r.currentYear = demo::kLidarYear;  // the walk back past a failing year has its own test
         return r;
     }
 
@@ -191,6 +191,19 @@ TEST_F(CloudDownloadDemo, AnIndexThatFailsIsNotTakenForNoData) {
     auto empty = request();
     empty.frame = {demo::kMinEasting - 5000, demo::kMinNorthing - 5000, demo::kMinEasting - 4000, demo::kMinNorthing - 4000};
     EXPECT_EQ(run(empty).message, "Brak danych LiDAR dla tego obszaru.");
+    // A newer year that failed before an older one answered is said, though
+    // the cloud of the older year is whole.
+    config.lidarErrorYear = demo::kLidarErrorYear;
+    geoportal_->server().setConfig(config);
+    auto walk = request();
+    walk.currentYear = demo::kLidarLastOfferedYear;
+    const auto older = run(walk);
+    ASSERT_TRUE(older.ok) << older.message;
+    EXPECT_EQ(partialCloudNote(older), "");
+    ASSERT_EQ(older.warnings.size(), 1u);
+    EXPECT_NE(older.warnings[0].find("(rok " + std::to_string(demo::kLidarErrorYear) + ": "), std::string::npos);
+    EXPECT_NE(older.warnings[0].find("uzyto danych z roku " + std::to_string(demo::kLidarYear)), std::string::npos)
+        << older.warnings[0];
 }
 
 // Faults on the tile downloads: a failed download is tried once more, a cut
