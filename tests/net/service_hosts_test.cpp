@@ -67,6 +67,27 @@ TEST_F(ServiceHostsTest, ClientSendsEveryRequestThroughTheOverride) {
     EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 2);
 }
 
+TEST_F(ServiceHostsTest, OverrideAnswersAreCachedUnderANameWithoutThePort) {
+    EXPECT_EQ(cacheKeyOf("https://a.example:8443/x?y=1"), "https://a.example:8443/x?y=1");
+    setServiceHostOverride("http://127.0.0.1:5000");
+    const std::string key = cacheKeyOf("https://mapy.geoportal.gov.pl/wss/x?y=1");
+    EXPECT_EQ(key.find("5000"), std::string::npos) << key;
+    EXPECT_EQ(key.find("geoportal.gov.pl"), std::string::npos) << key;  // never a real service's key
+
+    // A second run of the demo: the same service on another port finds the
+    // first run's answer.
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer first, second;
+    for (auto* server : {&first, &second}) server->reply("/wfs", 200, "<a/>");
+    WfsClient client(kl::test::loopbackTimings());
+    setServiceHostOverride(first.url(""));
+    EXPECT_EQ(client.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
+    setServiceHostOverride(second.url(""));
+    EXPECT_EQ(cacheKeyOf("https://mapy.geoportal.gov.pl/wss/x?y=1"), key);
+    EXPECT_EQ(client.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
+    EXPECT_EQ(first.hits("/wfs") + second.hits("/wfs"), 1);
+}
+
 }  // namespace
 }  // namespace kl::net
 
