@@ -110,6 +110,7 @@ std::string CommuneResolver::resolveCommuneTeryt(WfsClient& client, const geo::B
             }
         }
     }
+    lastError_ = found.teryt.empty() ? found.error : std::string();
     if (found.teryt.empty()) return {};
     held_ = true;
     heldTeryt_ = found.teryt;
