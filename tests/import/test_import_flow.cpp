@@ -198,6 +198,8 @@ struct ServiceBreakdown {
     std::string warning;  // the whole warning
 };
 
+void PrintTo(const ServiceBreakdown& b, std::ostream* os) { *os << b.name; }
+
 class BrokenService : public ImportFlow, public ::testing::WithParamInterface<ServiceBreakdown> {};
 
 TEST_P(BrokenService, OneBadAnswerCostsNothingALastingOneIsNamed) {
