@@ -166,6 +166,7 @@ private:
         net::TiledFetchResult got =
             net::getFeatureTiled(s_.client, net::nationalServiceUrl(net::kBdot10kNewBuildingsWfsPath), "ms:bud_2025",
                                  r_.frame, DataType::Buildings, tiles(label));
+        warn(got.warning);
         if (got.features.empty()) return;
         buildings_ = std::move(got.features);
         warn("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
