@@ -40,13 +40,6 @@ protected:
     }
     void TearDown() override { setServiceHostOverride(""); }
 
-    static HttpTimings timings() {
-        HttpTimings t;
-        t.hostSpacingMs = 0;
-        t.retryDelayMs = 20;
-        t.defaultReceiveTimeoutMs = 2000;
-        return t;
-    }
     void inject(const char* kind, const std::string& path, int count = 1, int status = 500, int delayMs = 3000) {
         auto fault = gp::parseFault(kind, std::to_string(status), std::to_string(delayMs));
         ASSERT_TRUE(fault.has_value()) << kind;
@@ -76,7 +69,7 @@ protected:
 
     static gp::GeoportalServer* server_;
     kl::test::TempCacheHome home_;
-    WfsClient client_{timings()};
+    WfsClient client_{kl::test::loopbackTimings()};
 };
 gp::GeoportalServer* AgainstGeoportal::server_ = nullptr;
 

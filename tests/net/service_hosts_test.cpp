@@ -58,9 +58,7 @@ TEST_F(ServiceHostsTest, ClientSendsEveryRequestThroughTheOverride) {
     kl::test::FaultServer server;
     server.reply("/map/geoportal/wfs.php", 200, "<a/>");
     setServiceHostOverride("http://127.0.0.1:" + std::to_string(server.port()));
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    WfsClient client(t);
+    WfsClient client(kl::test::loopbackTimings());
     // 127.0.0.2 has no listener: reaching the server proves the rewrite.
     EXPECT_TRUE(client.get("http://127.0.0.2:1/map/geoportal/wfs.php").ok);
     EXPECT_EQ(client.getCachedText("http://127.0.0.2:1/map/geoportal/wfs.php", 1000), "<a/>");
@@ -101,9 +99,7 @@ TEST_F(ServiceHostsTest, RedirectsAreNotFollowedWhileTheOverrideIsOn) {
         rs.set_redirect("http://127.0.0.2:1/elsewhere");
     });
     setServiceHostOverride("http://127.0.0.1:" + std::to_string(server.port()));
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    WfsClient client(t);
+    WfsClient client(kl::test::loopbackTimings());
     const HttpResponse r = client.getWithTimeout("http://127.0.0.2:1/moved", 1000);
     EXPECT_EQ(r.status, 302);
     EXPECT_EQ(r.error, "");

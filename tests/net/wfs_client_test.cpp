@@ -28,7 +28,6 @@ HttpTimings fastTimings() {
     t.connectTimeoutMs = 1000;
     t.defaultReceiveTimeoutMs = 400;
     t.retryDelayMs = 50;
-    t.hostSpacingMs = 0;
     t.progressIntervalMs = 200;
     return t;
 }
