@@ -129,13 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(WfsClientTest, AFailureAskedTwiceIsReturnedWithItsReason) {
-    server.reply("/busy", 503, "busy");
     server.reply("/exc", 200, kException);
-    const HttpResponse busy = client.get(server.url("/busy"));
-    EXPECT_EQ(server.hits("/busy"), 2);
-    EXPECT_EQ(busy.status, 503);
-    EXPECT_FALSE(busy.ok);
-    EXPECT_EQ(failureReason(busy.status, busy.error), "Serwer zwrocil status 503");
     const HttpResponse exc = client.get(server.url("/exc"), ExpectedBody::Xml);
     EXPECT_EQ(server.hits("/exc"), 2);
     EXPECT_FALSE(exc.ok);
