@@ -7,6 +7,7 @@
 #include "cloud/controller/cloud_completion.h"
 #include "cloud/controller/cloud_frame.h"
 #include "cloud/lidar/lidar_resolver.h"
+#include "cloud/pipeline/cloud_output.h"
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
 #include "net/wfs_client.h"
@@ -175,8 +176,11 @@ void CloudController::complete(const CloudDownloadResult& r) {
     busy_ = false;
     bool ok = r.ok;
     std::string msg = r.message;
+    const std::string partial = partialCloudNote(r);
     if (ok) {
         writeCloudDiagnostics(r, host());
+        for (const char* kept : {kKeptE57Name, kKeptLazName})
+            sweepStaleTemporaries((std::filesystem::path(env_.keepDir) / kept).string());
         const std::string copy = keepLastCloud(r.filePath, env_.keepDir);
         const std::string lazCopy = copy.empty() || r.lazPath.empty() ? std::string()
                                                                        : keepLastCloud(r.lazPath, env_.keepDir, kKeptLazName);
@@ -184,17 +188,19 @@ void CloudController::complete(const CloudDownloadResult& r) {
             ok = false;
             msg = "Nie udalo sie zapisac chmury punktow w " + env_.keepDir + ".";
         } else {
-            const std::string alert =
-                "Ordvik Cloud\nChmura punktow gotowa i zgrana z projektem.\nZaimportuj ja: Plik > Interoperacyjnosc > "
-                "Chmura punktow -> wskaz plik:\n" + copy;
+            const std::string ready = partial.empty() ? "Chmura punktow gotowa i zgrana z projektem." : partial;
+            const std::string alert = "Ordvik Cloud\n" + ready +
+                                      "\nZaimportuj ja: Plik > Interoperacyjnosc > Chmura punktow -> wskaz plik:\n" + copy;
             if (host()) host()->WriteReport(alert.c_str(), 1);
             msg = "Chmura zapisana: " + copy + " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow.";
             if (!lazCopy.empty()) msg += " Kopia LAZ: " + lazCopy + ".";
+            if (!partial.empty()) msg += " " + partial;
         }
     }
     if (host())
         for (const auto& w : r.warnings) host()->WriteReport(("Ordvik Cloud: " + w).c_str(), 0);
-    if (!r.warnings.empty()) msg += " Uwaga: pominieto " + std::to_string(r.warnings.size()) + " kafli lub stron skorowidza.";
+    if (!ok && !r.warnings.empty())
+        msg += " Ostrzezenia w raporcie: " + std::to_string(r.warnings.size()) + ".";
     env_.send("downloadDone", {{"ok", ok}, {"msg", msg}});
 }
 

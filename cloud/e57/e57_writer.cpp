@@ -1,5 +1,7 @@
 #include "cloud/e57/e57_writer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -84,10 +86,12 @@ void writePacket(PagedFileWriter& out, const cloud::CloudPoint* pts, size_t n, s
     out.write(p, len);
 }
 
+// "<path>.<pid>.<random>.part": the pid lets a later run tell the leftover
+// of a killed writer from a write in progress.
 std::string temporarySibling(const std::string& path) {
     std::random_device rd;
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(rd()));
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%ld.%08x.part", static_cast<long>(::getpid()), static_cast<unsigned>(rd()));
     return path + suffix;
 }
 
@@ -99,7 +103,7 @@ bool writeE57(const std::string& path, const std::vector<cloud::CloudPoint>& poi
         return false;
     }
     const CartesianBounds bounds = roundedBounds(points);
-    const std::string xml = buildE57Xml(points.size(), bounds);
+    const std::string xml = buildE57Xml(points.size(), bounds, contentGuids(points));
 
     const uint64_t binaryLength = kSectionHeaderSize + packetsLength(points.size());
     const uint64_t logicalLength = kFileHeaderSize + binaryLength + xml.size();

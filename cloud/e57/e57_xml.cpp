@@ -78,7 +78,7 @@ std::string formatE57Float(double v) {
     return mant + expo;
 }
 
-std::string buildE57Xml(uint64_t pointCount, const CartesianBounds& b) {
+std::string buildE57Xml(uint64_t pointCount, const CartesianBounds& b, const E57Guids& guids) {
     pugi::xml_document doc;
     auto decl = doc.append_child(pugi::node_declaration);
     decl.append_attribute("version") = "1.0";
@@ -88,7 +88,7 @@ std::string buildE57Xml(uint64_t pointCount, const CartesianBounds& b) {
     root.append_attribute("type") = "Structure";
     root.append_attribute("xmlns") = kNamespace;
     stringValue(root, "formatName", "ASTM E57 3D Imaging Data File");
-    stringValue(root, "guid", "{aaaaaaaa-0000-0000-0000-000000000001}");
+    stringValue(root, "guid", guids.file.c_str());
     textValue(typed(root, "versionMajor", "Integer"), "1");
     typed(root, "versionMinor", "Integer");
     stringValue(root, "e57LibraryVersion", "ordvik-e57-0.1");
@@ -98,7 +98,7 @@ std::string buildE57Xml(uint64_t pointCount, const CartesianBounds& b) {
     auto data3D = typed(root, "data3D", "Vector");
     data3D.append_attribute("allowHeterogeneousChildren") = "1";
     auto scan = typed(data3D, "vectorChild", "Structure");
-    stringValue(scan, "guid", "{aaaaaaaa-0000-0000-0000-000000000002}");
+    stringValue(scan, "guid", guids.scan.c_str());
     stringValue(scan, "name", "ordvik_cloud");
     typed(scan, "temperature", "Float");
     typed(scan, "relativeHumidity", "Float");

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "cloud/e57/e57_guid.h"
+
 namespace kl::e57 {
 
 struct CartesianBounds {
@@ -11,7 +13,7 @@ struct CartesianBounds {
 // The XML section describing one scan of single-precision Cartesian points
 // with 8-bit colour, stored in the compressed-vector section at physical
 // offset 48. Raw format: no indentation, no line breaks.
-std::string buildE57Xml(uint64_t pointCount, const CartesianBounds& bounds);
+std::string buildE57Xml(uint64_t pointCount, const CartesianBounds& bounds, const E57Guids& guids);
 
 // Floating values as the XML section writes them: general notation, 17
 // significant digits, independent of the process locale.

@@ -15,14 +15,16 @@ int epsgFromUkladXy(std::string_view text) {
 
 std::vector<LidarTile> parseLidarIndex(std::string_view answer) {
     std::vector<LidarTile> tiles;
-    forEachIndexMember(answer, [&](size_t member, size_t urlTag) {
+    forEachIndexMember(answer, [&](const IndexMember& m) {
         LidarTile t;
-        t.url = indexElementText(answer, urlTag, "url_do_pobrania");
+        t.url = indexElementText(answer, m.urlTag, "url_do_pobrania", m.end);
         if (t.url.rfind("http", 0) != 0) return;
-        t.godlo = indexElementText(answer, member, "godlo");
-        const auto density = indexElementText(answer, member, "char_przestrz");
+        // Each element is looked for inside its own record only: a record
+        // without one must not borrow the next record's value.
+        t.godlo = indexElementText(answer, m.start, "godlo", m.end);
+        const auto density = indexElementText(answer, m.start, "char_przestrz", m.end);
         t.density = density.empty() ? 0.0 : leadingDecimal(density);
-        t.epsg = epsgFromUkladXy(indexElementText(answer, member, "uklad_xy"));
+        t.epsg = epsgFromUkladXy(indexElementText(answer, m.start, "uklad_xy", m.end));
         tiles.push_back(std::move(t));
     });
     return tiles;

@@ -1,23 +1,41 @@
 #include "cloud/lidar/lidar_resolver.h"
 
-#include <charconv>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "cloud/lidar/lidar_index.h"
+#include "cloud/lidar/lidar_tile_check.h"
+#include "cloud/lidar/sheet_index_text.h"
 #include "net/service_hosts.h"
+#include "net/url_text.h"
 #include "net/wfs_requests.h"
 
 namespace kl::cloud {
 namespace {
 
-// numberReturned of a WFS 2.0 answer; -1 when absent or not a number.
-long attributeNumber(std::string_view text, std::string_view name) {
-    const auto at = text.find(std::string(name) + "=\"");
-    if (at == std::string_view::npos) return -1;
-    const char* b = text.data() + at + name.size() + 2;
-    long v = -1;
-    const auto r = std::from_chars(b, text.data() + text.size(), v);
-    return r.ec == std::errc() ? v : -1;
+// Why an index answer cannot be read as a page of results; empty when it can.
+std::string answerProblem(const net::HttpResponse& r) {
+    if (!r.error.empty()) return r.error;
+    if (r.status != 200) return "status " + std::to_string(r.status);
+    if (!isWholeFeatureCollection(r.body)) return "odpowiedz niepelna lub raport bledu serwera";
+    return {};
+}
+
+// A year the service does not offer is refused with a 4xx, or with an
+// exception report naming a bad parameter (the type name): that year simply
+// has no data. Anything else that is not an answer means the service failed.
+bool layerNotOffered(const net::HttpResponse& r) {
+    if (!r.error.empty()) return false;
+    if (r.status >= 400 && r.status <= 499) return true;
+    return r.body.find("ExceptionReport") != std::string::npos &&
+           r.body.find("\"InvalidParameterValue\"") != std::string::npos;
+}
+
+// The server's own link to the next page, when it stays on the same server.
+bool followable(const std::string& next, const std::string& current) {
+    return next.rfind("http", 0) == 0 &&
+           net::hostOf(net::routeThroughOverride(next)) == net::hostOf(net::routeThroughOverride(current));
 }
 
 }  // namespace
@@ -29,50 +47,93 @@ int currentUtcYear() {
     return utc.tm_year + 1900;
 }
 
+bool isCacheDiskError(const std::string& downloadError) {
+    return downloadError.rfind("Blad zapisu na dysk", 0) == 0 ||
+           downloadError.rfind("Nie mozna zapisac do pamieci podrecznej", 0) == 0;
+}
+
 LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const std::function<bool()>& cancelled) {
     LidarQuery result;
+    std::string firstFailure;
     const std::string base = net::nationalServiceUrl(kLidarIndexPath);
     for (int year = currentYear + 1; year >= kLidarOldestYear; --year) {
+        const std::string yearText = std::to_string(year);
         std::vector<LidarTile> tiles;
-        for (int page = 0; page < kMaxPages; ++page) {
+        net::GetFeatureParams p;
+        p.baseUrl = base;
+        p.typeName = lidarIndexTypeName(year);
+        p.count = kPageSize;
+        p.frame = frame;
+        std::string url = net::buildGetFeatureUrl(p);
+        long seen = 0;
+        std::string previousPage;
+        for (int page = 0;; ++page) {
             if (cancelled && cancelled()) return result;
-            net::GetFeatureParams p;
-            p.baseUrl = base;
-            p.typeName = lidarIndexTypeName(year);
-            p.count = kPageSize;
-            p.startIndex = page * kPageSize;
-            p.frame = frame;
-            const auto response = client_.get(net::buildGetFeatureUrl(p));
-            if (response.status != 200) {
-                // A refused later page leaves a cloud with holes: say so.
+            if (page == kMaxPages) {
+                result.warning = "Skorowidz LiDAR " + yearText + ": zbyt wiele kafli - zmniejsz kadr.";
+                break;
+            }
+            const auto response = client_.get(url);
+            if (const std::string why = answerProblem(response); !why.empty()) {
                 if (page > 0)
-                    result.warning = "Skorowidz LiDAR " + std::to_string(year) +
-                                     ": serwer odmowil kolejnej strony wynikow - chmura moze byc niepelna.";
+                    result.warning = "Skorowidz LiDAR " + yearText + ": kolejna strona wynikow nie przyszla (" + why +
+                                     ") - chmura moze byc niepelna.";
+                else if (!layerNotOffered(response) && firstFailure.empty())
+                    firstFailure = "rok " + yearText + ": " + why;
                 break;
             }
             auto found = parseLidarIndex(response.body);
-            const long returned = attributeNumber(response.body, "numberReturned");
-            const long matched = attributeNumber(response.body, "numberMatched");
-            const size_t got = found.size();
+            const CollectionPage facts = collectionPage(response.body);
+            const long returned = facts.returned >= 0 ? facts.returned : static_cast<long>(found.size());
+            if (returned == 0 && found.empty()) break;
+            // A server that ignores STARTINDEX answers the same page again.
+            const std::string pageKey = found.empty() ? std::string() : found.front().url + "\n" + found.back().url;
+            if (!pageKey.empty() && pageKey == previousPage) {
+                result.warning = "Skorowidz LiDAR " + yearText +
+                                 ": serwer powtarza te sama strone wynikow - chmura moze byc niepelna.";
+                break;
+            }
+            previousPage = pageKey;
             tiles.insert(tiles.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
-            const long seen = static_cast<long>(p.startIndex) + (returned >= 0 ? returned : static_cast<long>(got));
-            const bool fullPage = returned >= 0 ? returned >= kPageSize : got >= static_cast<size_t>(kPageSize);
-            if (!(fullPage || matched > seen)) break;
-            if (page + 1 == kMaxPages)
-                result.warning = "Skorowidz LiDAR " + std::to_string(year) + ": zbyt wiele kafli - zmniejsz kadr.";
+            // Servers cap a page below the COUNT asked for, so the next page
+            // starts after what came, and only the total or an empty page
+            // says that nothing is left.
+            seen += returned;
+            if (facts.matched >= 0 && seen >= facts.matched) break;
+            if (followable(facts.next, url)) {
+                url = facts.next;
+            } else {
+                p.startIndex = static_cast<int>(seen);
+                url = net::buildGetFeatureUrl(p);
+            }
         }
         if (!tiles.empty()) {
             result.tiles = std::move(tiles);
+            if (!firstFailure.empty())
+                result.newerYearFailed = "Skorowidz LiDAR nie odpowiedzial poprawnie (" + firstFailure +
+                                         ") - uzyto danych z roku " + yearText + ", nowsze moga istniec.";
             return result;
         }
     }
+    if (!firstFailure.empty())
+        result.failure = "Serwis skorowidza LiDAR nie odpowiada poprawnie (" + firstFailure +
+                         ") - nie wiadomo, czy sa dane dla tego obszaru. Sprobuj ponownie pozniej.";
     return result;
 }
 
 std::string LidarResolver::download(const LidarTile& tile, const net::DownloadProgress& progress, std::string& error) {
-    const net::DownloadProgress always = [](std::int64_t, std::int64_t) { return true; };
-    return client_.getCachedFile(tile.url, progress ? progress : always, kDownloadTimeoutMs, error,
-                                 net::ExpectedBody::PointCloud);
+    bool stopped = false;
+    const net::DownloadProgress watched = [&](std::int64_t received, std::int64_t total) {
+        if (!progress || progress(received, total)) return true;
+        stopped = true;
+        return false;
+    };
+    for (int attempt = 0;; ++attempt) {
+        std::string path = client_.getCachedFile(tile.url, watched, kDownloadTimeoutMs, error,
+                                                 net::ExpectedBody::PointCloud, lidarTileDamage);
+        if (!path.empty() || stopped || attempt == 1 || isCacheDiskError(error)) return path;
+        std::this_thread::sleep_for(std::chrono::milliseconds(client_.timings().retryDelayMs));
+    }
 }
 
 }  // namespace kl::cloud

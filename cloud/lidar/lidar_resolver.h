@@ -13,6 +13,12 @@ namespace kl::cloud {
 struct LidarQuery {
     std::vector<LidarTile> tiles;  // all tiles of the newest year that has any
     std::string warning;           // e.g. a page of the index was refused
+    // Set when no tile came and the index itself failed (an error status, a
+    // cut answer, an exception report): "no data" would then be a guess.
+    std::string failure;
+    // A newer year whose index failed before an older year answered: the
+    // tiles are whole for that older year, but newer data may exist.
+    std::string newerYearFailed;
 };
 
 // Finds and downloads the national LiDAR tiles of a frame.
@@ -25,8 +31,13 @@ public:
     LidarQuery query(const geo::Bbox& frame, int currentYear, const std::function<bool()>& cancelled = {});
 
     // Local path of the tile in the download cache, empty on failure (the
-    // reason in error). progress may stop the download.
+    // reason in error). progress may stop the download. A tile that does
+    // not hold what its own header declares never enters the cache, and a
+    // failed download is tried once more.
     std::string download(const LidarTile& tile, const net::DownloadProgress& progress, std::string& error);
+
+    // Drops the cached copy of a tile that turned out unreadable.
+    void evict(const LidarTile& tile) { client_.evictCachedFile(tile.url); }
 
     static constexpr int kPageSize = 100;
     static constexpr int kMaxPages = 50;
@@ -38,5 +49,8 @@ private:
 
 // Current calendar year (UTC).
 int currentUtcYear();
+
+// Failures of the download cache's disk: the run cannot go on without it.
+bool isCacheDiskError(const std::string& downloadError);
 
 }  // namespace kl::cloud

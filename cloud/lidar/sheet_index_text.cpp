@@ -1,10 +1,15 @@
 #include "cloud/lidar/sheet_index_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace kl::cloud {
 namespace {
 constexpr std::string_view kUrlTag = "gugik:url_do_pobrania>";
+constexpr std::string_view kMemberOpen = "<wfs:member";
+constexpr std::string_view kMemberClose = "</wfs:member";
+constexpr std::string_view kCollection = "FeatureCollection";
 
 std::string_view trim(std::string_view s) {
     const auto ws = " \t\r\n";
@@ -13,29 +18,73 @@ std::string_view trim(std::string_view s) {
     const auto e = s.find_last_not_of(ws);
     return s.substr(b, e - b + 1);
 }
+
+// The opening tag of the root collection, "<wfs:FeatureCollection ...>".
+std::string_view rootTag(std::string_view answer) {
+    const auto at = answer.find(kCollection);
+    if (at == std::string_view::npos) return {};
+    const auto end = answer.find('>', at);
+    return answer.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+}
+
+std::string_view attributeText(std::string_view tag, std::string_view name) {
+    const std::string key = std::string(name) + "=\"";
+    // "xnext=" is another attribute: the name must follow white space
+    const auto afterSpace = [&](size_t at) {
+        return at > 0 && std::string_view(" \t\r\n").find(tag[at - 1]) != std::string_view::npos;
+    };
+    auto at = tag.find(key);
+    while (at != std::string_view::npos && !afterSpace(at)) at = tag.find(key, at + 1);
+    if (at == std::string_view::npos) return {};
+    const auto start = at + key.size();
+    const auto end = tag.find('"', start);
+    return end == std::string_view::npos ? std::string_view{} : tag.substr(start, end - start);
+}
+
+long wholeNumber(std::string_view text) {
+    long v = -1;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() ? v : -1;
+}
+
+// A link in an attribute carries its ampersands as "&amp;".
+std::string decodeAmpersands(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        out.push_back(text[i]);
+        if (text.substr(i, 5) == "&amp;") i += 4;
+    }
+    return out;
+}
 }  // namespace
 
-std::string indexElementText(std::string_view text, size_t from, std::string_view name) {
-    if (from > text.size()) return {};
+std::string indexElementText(std::string_view text, size_t from, std::string_view name, size_t to) {
+    if (to > text.size()) to = text.size();
+    if (from >= to) return {};
+    const std::string_view range = text.substr(0, to);
     std::string open = "gugik:";
     open.append(name);
     open.push_back('>');
-    const auto tag = text.find(open, from);
+    const auto tag = range.find(open, from);
     if (tag == std::string_view::npos) return {};
     const auto start = tag + open.size();
-    auto end = text.find("</gugik:", start);
-    if (end == std::string_view::npos) end = text.size();
-    return std::string(trim(text.substr(start, end - start)));
+    auto end = range.find("</gugik:", start);
+    if (end == std::string_view::npos) end = range.size();
+    return std::string(trim(range.substr(start, end - start)));
 }
 
-void forEachIndexMember(std::string_view text, const std::function<void(size_t, size_t)>& visit) {
+void forEachIndexMember(std::string_view text, const std::function<void(const IndexMember&)>& visit) {
     size_t pos = 0;
     while (true) {
         const auto found = text.find(kUrlTag, pos);
         if (found == std::string_view::npos) return;
-        const auto member = text.rfind("<wfs:member", found);
-        visit(member == std::string_view::npos ? 0 : member, found);
-        pos = found + 20;
+        IndexMember m;
+        const auto open = text.rfind(kMemberOpen, found);
+        m.start = open == std::string_view::npos ? 0 : open;
+        m.urlTag = found;
+        m.end = std::min({text.find(kMemberClose, found), text.find(kMemberOpen, found), text.size()});
+        visit(m);
+        pos = found + kUrlTag.size();
     }
 }
 
@@ -46,7 +95,27 @@ double leadingDecimal(std::string_view text) {
         if (c == ',') c = '.';
     double v = 0;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return r.ec == std::errc() ? v : 0.0;
+    // "nan", "inf" and 1e400 parse too; a density must be a plain number.
+    return r.ec == std::errc() && std::isfinite(v) && v >= 0 ? v : 0.0;
+}
+
+CollectionPage collectionPage(std::string_view answer) {
+    const auto tag = rootTag(answer);
+    CollectionPage page;
+    page.matched = wholeNumber(attributeText(tag, "numberMatched"));
+    page.returned = wholeNumber(attributeText(tag, "numberReturned"));
+    page.next = decodeAmpersands(attributeText(tag, "next"));
+    return page;
+}
+
+bool isWholeFeatureCollection(std::string_view answer) {
+    const auto open = answer.find(kCollection);
+    if (open == std::string_view::npos || answer.substr(0, open).find("Exception") != std::string_view::npos) return false;
+    const std::string_view body = trim(answer);
+    const auto close = body.rfind("</");
+    if (close == std::string_view::npos || close < open) return false;
+    const std::string_view last = body.substr(close);
+    return last.back() == '>' && last.find(kCollection) != std::string_view::npos;
 }
 
 }  // namespace kl::cloud

@@ -8,17 +8,38 @@
 
 namespace kl::cloud {
 
-// Text of the element "gugik:<name>" found at or after from: from its
-// opening tag to the next "</gugik:", trimmed of spaces, tabs, CR and LF.
-// Empty when the tag is missing.
-std::string indexElementText(std::string_view text, size_t from, std::string_view name);
+// Text of the element "gugik:<name>" found at or after from and before to:
+// from its opening tag to the next "</gugik:", trimmed of spaces, tabs, CR
+// and LF. Empty when the tag is missing from that range.
+std::string indexElementText(std::string_view text, size_t from, std::string_view name,
+                             size_t to = std::string_view::npos);
 
-// Calls visit(memberStart, urlTagPos) for every "gugik:url_do_pobrania>" of
-// the answer; memberStart is the last "<wfs:member" at or before it (0 when
-// there is none), urlTagPos the position of the tag's "gugik:".
-void forEachIndexMember(std::string_view text, const std::function<void(size_t memberStart, size_t urlTagPos)>& visit);
+// One record of an answer: where its "<wfs:member" starts (0 when there is
+// none), where its "gugik:url_do_pobrania>" tag is and where the record ends
+// (its "</wfs:member", else the next member, else the end of the text).
+struct IndexMember {
+    size_t start = 0;
+    size_t urlTag = 0;
+    size_t end = 0;
+};
 
-// Leading decimal number of a text such as "12 p/m2" or "12,5"; 0 when none.
+// Calls visit for every "gugik:url_do_pobrania>" of the answer.
+void forEachIndexMember(std::string_view text, const std::function<void(const IndexMember&)>& visit);
+
+// Leading decimal number of a text such as "12 p/m2" or "12,5"; 0 when none
+// or when it is not a finite, non-negative number.
 double leadingDecimal(std::string_view text);
+
+// Paging facts of a WFS 2.0 answer, read from its root element only.
+struct CollectionPage {
+    long matched = -1;   // numberMatched; -1 when "unknown" or absent
+    long returned = -1;  // numberReturned; -1 when absent
+    std::string next;    // the "next" link, entities decoded; empty when none
+};
+CollectionPage collectionPage(std::string_view answer);
+
+// True when the answer is a whole feature collection: its root opens and
+// closes. An exception report, an HTML page or a body cut short is not.
+bool isWholeFeatureCollection(std::string_view answer);
 
 }  // namespace kl::cloud

@@ -42,4 +42,14 @@ CloudAccumulator::Add CloudAccumulator::add(double x, double y, double z, uint8_
     return Add::Kept;
 }
 
+void CloudAccumulator::commitTile() {
+    voxels_.commit();
+    tileStart_ = points_.size();
+}
+
+void CloudAccumulator::dropTile() {
+    voxels_.rollback();
+    points_.resize(tileStart_);
+}
+
 }  // namespace kl::cloud

@@ -26,6 +26,12 @@ public:
     // because the cloud already holds the budget.
     Add add(double x, double y, double z, uint8_t r, uint8_t g, uint8_t b);
 
+    // The points and voxels added since the last commit make one tile:
+    // commitTile keeps them, dropTile takes them all back (a tile that
+    // broke half way must not hold voxels that later tiles would need).
+    void commitTile();
+    void dropTile();
+
     const std::vector<CloudPoint>& points() const { return points_; }
     std::vector<CloudPoint>& points() { return points_; }
     double originE() const { return originE_; }
@@ -43,6 +49,7 @@ private:
     double originE_ = 0, originN_ = 0, originZ_ = 0;
     VoxelSet voxels_;
     std::vector<CloudPoint> points_;
+    size_t tileStart_ = 0;
 };
 
 }  // namespace kl::cloud

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "cloud/e57/e57_writer.h"
 #include "cloud/pipeline/cloud_accumulator.h"
-#include "cloud/pipeline/cloud_laz_export.h"
+#include "cloud/pipeline/cloud_output.h"
 #include "cloud/pipeline/tile_processing.h"
 #include "net/url_text.h"
 
@@ -42,17 +41,35 @@ std::string tileProgressLabel(size_t index, size_t count, int64_t received, int6
     return label;
 }
 
+bool isPartial(const CloudDownloadResult& result) {
+    return result.indexIncomplete || result.tilesProcessed < result.tilesTotal;
+}
+
+std::string partialCloudNote(const CloudDownloadResult& result) {
+    if (!isPartial(result)) return {};
+    std::string note = "Uwaga: chmura niepelna - uzyto " + std::to_string(result.tilesProcessed) + " z " +
+                       std::to_string(result.tilesTotal) + " kafli LiDAR";
+    if (result.indexIncomplete) note += ", a skorowidz mogl nie podac wszystkich";
+    return note + ".";
+}
+
 CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResolver& resolver,
                                      const CloudProgressSink& progress, const CancelCheck& cancelled) {
     const bool wantLaz = !req.lazOutputFile.empty();
     // One would overwrite the other: refuse before anything is downloaded.
     if (wantLaz && samePath(req.lazOutputFile, req.outputFile))
         return failure("Blad zapisu LAZ: plik LAZ musi byc inny niz plik E57.");
+    // Temporaries of an earlier run that was killed while writing.
+    sweepStaleTemporaries(req.outputFile);
+    if (wantLaz) sweepStaleTemporaries(req.lazOutputFile);
+
     const auto query = resolver.query(req.frame, req.currentYear ? req.currentYear : currentUtcYear(), cancelled);
     std::vector<std::string> warnings;
     if (!query.warning.empty()) warnings.push_back(query.warning);
+    if (!query.newerYearFailed.empty()) warnings.push_back(query.newerYearFailed);
     if (cancelled()) return failure(kCancelled, warnings);
-    if (query.tiles.empty()) return failure("Brak danych LiDAR dla tego obszaru.", warnings);
+    if (query.tiles.empty())
+        return failure(query.failure.empty() ? "Brak danych LiDAR dla tego obszaru." : query.failure, warnings);
 
     CloudAccumulator acc(req.frame, cloudui::voxelEdge(req.detail), req.placeEpsg, req.budget);
     if (req.originSet) acc.setOrigin(req.originE, req.originN, req.originZ);
@@ -60,32 +77,43 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     const size_t n = query.tiles.size();
     int processed = 0;
     for (size_t i = 0; i < n; ++i) {
-        if (cancelled()) return failure(kCancelled, warnings);
         const auto& tile = query.tiles[i];
-        std::string error;
         double lastPct = -1;
-        const std::string path = resolver.download(
-            tile,
-            [&](int64_t received, int64_t total) {
-                const double part = total > 0 ? static_cast<double>(received) / static_cast<double>(total) : 0.0;
-                const double pct = (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n);
-                // One event per half percent is plenty for a progress bar.
-                if (pct - lastPct >= 0.5 || received == total) {
-                    lastPct = pct;
-                    progress({tileProgressLabel(i, n, received, total), pct, true});
-                }
-                return !cancelled();
-            },
-            error);
-        if (cancelled()) return failure(kCancelled, warnings);
-        if (path.empty()) {
-            warnings.push_back("Kafel " + tile.godlo + " pominiety: " + (error.empty() ? "nie pobrano" : error));
-            continue;
+        const net::DownloadProgress tileProgress = [&](int64_t received, int64_t total) {
+            const double part = total > 0 ? static_cast<double>(received) / static_cast<double>(total) : 0.0;
+            const double pct = (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n);
+            // One event per half percent is plenty for a progress bar.
+            if (pct - lastPct >= 0.5 || received == total) {
+                lastPct = pct;
+                progress({tileProgressLabel(i, n, received, total), pct, true});
+            }
+            return !cancelled();
+        };
+        std::string skipped;
+        // A cached tile that no longer decodes is dropped and fetched once more.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (cancelled()) return failure(kCancelled, warnings);
+            std::string error;
+            const std::string path = resolver.download(tile, tileProgress, error);
+            if (cancelled()) return failure(kCancelled, warnings);
+            // Without room for the tiles every later one would fail too, and
+            // a cloud of the few that fitted must not replace the last one.
+            if (path.empty() && isCacheDiskError(error)) return failure(error, warnings);
+            if (path.empty()) {
+                skipped = error.empty() ? "nie pobrano" : error;
+                break;
+            }
+            const auto outcome = processTile(path, tile.epsg, acc, req.decodeThreads);
+            if (outcome.kind == TileOutcome::OverBudget) return failure(kOverBudget, warnings);
+            if (outcome.kind == TileOutcome::Processed) {
+                skipped.clear();
+                break;
+            }
+            skipped = outcome.message;
+            resolver.evict(tile);
         }
-        const auto outcome = processTile(path, tile.epsg, acc, req.decodeThreads);
-        if (outcome.kind == TileOutcome::OverBudget) return failure(kOverBudget, warnings);
-        if (outcome.kind == TileOutcome::Unusable) {
-            warnings.push_back("Kafel " + tile.godlo + " pominiety: " + outcome.message);
+        if (!skipped.empty()) {
+            warnings.push_back("Kafel " + tile.godlo + " pominiety: " + skipped);
             continue;
         }
         ++processed;
@@ -95,20 +123,15 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     const auto& pts = acc.points();
     if (pts.empty()) return failure("Brak punktow w wybranym obszarze (po przycieciu do kadru).", warnings);
 
-    const std::string& file = req.outputFile;
-    createParent(file);
-    std::string writeError;
-    if (!e57::writeE57(file, pts, writeError)) return failure("Blad zapisu E57: " + writeError, warnings);
-    if (wantLaz) {
-        createParent(req.lazOutputFile);
-        const LazPlacement where{acc.originE(), acc.originN(), acc.originZ(), req.placeEpsg};
-        if (const las::LasStatus st = writeCloudLaz(req.lazOutputFile, pts, where); !st)
-            return failure("Blad zapisu LAZ: " + st.message, warnings);
-    }
+    createParent(req.outputFile);
+    if (wantLaz) createParent(req.lazOutputFile);
+    const LazPlacement where{acc.originE(), acc.originN(), acc.originZ(), req.placeEpsg};
+    if (std::string error = writeCloudFiles(req.outputFile, req.lazOutputFile, pts, where); !error.empty())
+        return failure(std::move(error), warnings);
 
     CloudDownloadResult r;
     r.ok = true;
-    r.filePath = file;
+    r.filePath = req.outputFile;
     if (wantLaz) r.lazPath = req.lazOutputFile;
     r.originE = acc.originE();
     r.originN = acc.originN();
@@ -116,6 +139,8 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     r.placeEpsg = req.placeEpsg;
     r.count = static_cast<int64_t>(pts.size());
     r.tilesProcessed = processed;
+    r.tilesTotal = static_cast<int>(n);
+    r.indexIncomplete = !query.warning.empty();
     r.warnings = std::move(warnings);
     r.minX = r.maxX = pts[0].x;
     r.minY = r.maxY = pts[0].y;

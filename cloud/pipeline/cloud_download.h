@@ -20,7 +20,7 @@ struct CloudDownloadRequest {
     int placeEpsg = 2178;
     bool originSet = false;
     double originE = 0, originN = 0, originZ = 0;
-    std::string outputFile;  // the E57 file to write (replaced only on success)
+    std::string outputFile;  // the E57 file to write (replaced only on success, with the LAZ)
     std::string lazOutputFile;  // empty: no LAZ; else the same points, absolute, as LAZ
     int currentYear = 0;    // 0: this calendar year
     unsigned decodeThreads = 2;
@@ -43,8 +43,18 @@ struct CloudDownloadResult {
     double minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
     int64_t count = 0;
     int tilesProcessed = 0;
+    int tilesTotal = 0;                 // tiles the index listed for the frame
+    bool indexIncomplete = false;       // the index may not have listed them all
     std::vector<std::string> warnings;  // skipped tiles, index pages refused
 };
+
+// A cloud built from fewer tiles than the index listed (or from an index
+// that did not answer whole) is not the cloud that was asked for.
+bool isPartial(const CloudDownloadResult& result);
+
+// "Uwaga: chmura niepelna - uzyto 9 z 12 kafli LiDAR." (and the index
+// warnings counted); empty for a complete cloud.
+std::string partialCloudNote(const CloudDownloadResult& result);
 
 using CloudProgressSink = std::function<void(const CloudProgress&)>;
 using CancelCheck = std::function<bool()>;

@@ -19,7 +19,6 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
     layout.scale = h.scale;
     layout.offset = h.offset;
     layout.epsg = tileEpsg;
-    const size_t firstPoint = acc.points().size();
     TilePointFeeder feeder(acc, layout);
     while (true) {
         const uint8_t* records = nullptr;
@@ -27,7 +26,7 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
         if (auto st = reader.next(&records, &count); !st) {
             // A tile that breaks half way is left out whole, so the cloud
             // never holds a torn sheet.
-            acc.points().resize(firstPoint);
+            acc.dropTile();
             out.kind = TileOutcome::Unusable;
             out.message = st.message;
             return out;
@@ -41,6 +40,7 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
         }
     }
     feeder.finish();
+    acc.commitTile();
     return out;
 }
 

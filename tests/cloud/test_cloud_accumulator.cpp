@@ -81,3 +81,16 @@ TEST(VoxelSet, NegativeAndFarKeysAreDistinct) {
     for (int i = 0; i < 100000; ++i) ASSERT_FALSE(s.insert(i, -i, i % 7));
     EXPECT_EQ(s.size(), 100004u);
 }
+
+TEST(VoxelSet, RollbackFreesOnlyWhatCameAfterTheCommit) {
+    kl::cloud::VoxelSet s;
+    for (int i = 0; i < 3000; ++i) ASSERT_TRUE(s.insert(i, i % 13, -i));
+    s.commit();
+    for (int i = 3000; i < 9000; ++i) ASSERT_TRUE(s.insert(i, i % 13, -i));
+    EXPECT_TRUE(s.insert(int64_t{1} << 40, 0, 0));
+    s.rollback();
+    EXPECT_EQ(s.size(), 3000u);
+    for (int i = 0; i < 3000; ++i) ASSERT_FALSE(s.insert(i, i % 13, -i)) << i;
+    for (int i = 3000; i < 9000; ++i) ASSERT_TRUE(s.insert(i, i % 13, -i)) << i;
+    EXPECT_TRUE(s.insert(int64_t{1} << 40, 0, 0));
+}

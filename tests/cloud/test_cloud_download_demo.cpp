@@ -1,14 +1,20 @@
 // The cloud pipeline against the local geoportal: index, tile downloads,
 // decoding, cropping, E57 and LAZ output, cancel and broken tiles.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
+#include "cloud/lidar/lidar_tile_check.h"
 #include "cloud/pipeline/cloud_download.h"
 #include "geodata/polish_crs.h"
 #include "net/service_hosts.h"
@@ -25,6 +31,13 @@ namespace demo = kl::geoportal::demo;
 
 namespace {
 
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
 class CloudDownloadDemo : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -40,17 +53,44 @@ protected:
         r.detail = detail;
         r.placeEpsg = 2176;
         r.outputFile = (dir_ / "out" / "import.e57").string();
-        r.currentYear = demo::kLidarLastOfferedYear;
+        r.currentYear = demo::kLidarYear;  // the walk back past a failing year has its own test
         return r;
     }
 
+    static kl::net::HttpTimings fast() {
+        kl::net::HttpTimings t;
+        t.retryDelayMs = 1;
+        t.hostSpacingMs = 0;
+        return t;
+    }
+
     CloudDownloadResult run(const CloudDownloadRequest& r, const CancelCheck& cancelled = [] { return false; }) {
-        kl::net::HttpTimings fast;
-        fast.retryDelayMs = 1;
-        fast.hostSpacingMs = 0;
-        kl::net::WfsClient client(fast);
+        kl::net::WfsClient client(fast());
         LidarResolver resolver(client);
         return runCloudDownload(r, resolver, [this](const CloudProgress& p) { labels_.push_back(p.label); }, cancelled);
+    }
+
+    void injectTileFault(kl::geoportal::FaultKind kind, int times) {
+        kl::geoportal::FaultRule rule;
+        rule.fault.kind = kind;
+        rule.pathPrefix = std::string(demo::kLidarTilePathPrefix);
+        rule.remaining = times;
+        geoportal_->server().faults().add(rule);
+    }
+
+    size_t tileRequests() const {
+        size_t n = 0;
+        for (const auto& e : geoportal_->server().log().snapshot())
+            if (e.path.rfind(demo::kLidarTilePathPrefix, 0) == 0) ++n;
+        return n;
+    }
+
+    // The settings the fixture started the server with.
+    kl::geoportal::ServiceConfig fixtureConfig() const {
+        kl::geoportal::ServiceConfig config;
+        config.lidarDensity = 2.0;
+        config.lidarCacheDir = (dir_ / "tiles").string();
+        return config;
     }
 
     std::unique_ptr<kl::cloud::test::DemoGeoportal> geoportal_;
@@ -105,18 +145,155 @@ TEST_F(CloudDownloadDemo, CancelLeavesNoCloud) {
         EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << "half-written " << e.path();
 }
 
-TEST_F(CloudDownloadDemo, BrokenTileIsSkippedWithAWarning) {
-    kl::geoportal::FaultRule rule;
-    rule.fault.kind = kl::geoportal::FaultKind::Truncate;
-    rule.pathPrefix = std::string(demo::kLidarTilePathPrefix);
-    rule.remaining = 2;  // the first try and its retry
-    geoportal_->server().faults().add(rule);
+TEST_F(CloudDownloadDemo, IndexIsReadWholeHoweverTheServerPagesIt) {
+    const kl::geo::Bbox whole{demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
+    const struct {
+        long long maxFeatures;
+        bool matchedUnknown;
+    } rows[] = {{5000, false}, {5, false}, {5, true}, {1, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.maxFeatures) + (row.matchedUnknown ? " unknown" : ""));
+        auto config = fixtureConfig();
+        config.maxFeatures = row.maxFeatures;
+        config.matchedUnknown = row.matchedUnknown;
+        geoportal_->server().setConfig(config);
+        kl::net::WfsClient client(fast());
+        const auto q = LidarResolver(client).query(whole, demo::kLidarLastOfferedYear);
+        EXPECT_EQ(q.tiles.size(), static_cast<size_t>(demo::kLidarSheets));
+        EXPECT_EQ(q.warning, "");
+        std::vector<std::string> names;
+        for (const auto& t : q.tiles) names.push_back(t.godlo);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(std::unique(names.begin(), names.end()), names.end()) << "a tile came twice";
+    }
+}
+
+TEST_F(CloudDownloadDemo, AnIndexThatFailsIsNotTakenForNoData) {
+    for (const auto kind : {kl::geoportal::FaultKind::Status, kl::geoportal::FaultKind::Exception,
+                            kl::geoportal::FaultKind::Truncate, kl::geoportal::FaultKind::Html}) {
+        SCOPED_TRACE(kl::geoportal::faultName({kind}));
+        geoportal_->server().faults().clear();
+        kl::geoportal::FaultRule rule;
+        rule.fault.kind = kind;
+        rule.pathPrefix = std::string(demo::kLidarIndexPath);
+        rule.remaining = -1;
+        geoportal_->server().faults().add(rule);
+        const auto r = run(request());
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.message.rfind("Serwis skorowidza LiDAR nie odpowiada poprawnie (rok ", 0), 0u) << r.message;
+    }
+    // Layers that are not offered (next year's, refused with 400) and empty
+    // ones are an area without data.
+    geoportal_->server().faults().clear();
+    auto config = fixtureConfig();
+    config.lidarErrorYear = 0;
+    geoportal_->server().setConfig(config);
+    auto empty = request();
+    empty.frame = {demo::kMinEasting - 5000, demo::kMinNorthing - 5000, demo::kMinEasting - 4000, demo::kMinNorthing - 4000};
+    EXPECT_EQ(run(empty).message, "Brak danych LiDAR dla tego obszaru.");
+    // A newer year that failed before an older one answered is said, though
+    // the cloud of the older year is whole.
+    config.lidarErrorYear = demo::kLidarErrorYear;
+    geoportal_->server().setConfig(config);
+    auto walk = request();
+    walk.currentYear = demo::kLidarLastOfferedYear;
+    const auto older = run(walk);
+    ASSERT_TRUE(older.ok) << older.message;
+    EXPECT_EQ(partialCloudNote(older), "");
+    ASSERT_EQ(older.warnings.size(), 1u);
+    EXPECT_NE(older.warnings[0].find("(rok " + std::to_string(demo::kLidarErrorYear) + ": "), std::string::npos);
+    EXPECT_NE(older.warnings[0].find("uzyto danych z roku " + std::to_string(demo::kLidarYear)), std::string::npos)
+        << older.warnings[0];
+}
+
+// Faults on the tile downloads: a failed download is tried once more, a cut
+// answer never enters the cache, and whatever is still lost is counted.
+TEST_F(CloudDownloadDemo, TileFaultsCostNothingOrAreCounted) {
+    const auto all = run(request());
+    ASSERT_TRUE(all.ok) << all.message;
+    EXPECT_EQ(all.tilesProcessed, all.tilesTotal);
+    EXPECT_EQ(partialCloudNote(all), "");
+    const struct {
+        kl::geoportal::FaultKind kind;
+        int times;
+        bool skipped;
+    } rows[] = {
+        {kl::geoportal::FaultKind::Truncate, 1, false},
+        {kl::geoportal::FaultKind::Reset, 1, false},
+        {kl::geoportal::FaultKind::Cut, 1, false},
+        {kl::geoportal::FaultKind::Truncate, 2, true},
+        {kl::geoportal::FaultKind::Cut, 2, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(kl::geoportal::faultName({row.kind}) + " x" + std::to_string(row.times));
+        fs::remove_all(dir_ / "cache");
+        injectTileFault(row.kind, row.times);
+        const auto r = run(request());
+        ASSERT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(r.tilesTotal, all.tilesTotal);
+        if (!row.skipped) {
+            EXPECT_EQ(r.count, all.count);
+            EXPECT_TRUE(r.warnings.empty()) << r.warnings.front();
+            continue;
+        }
+        ASSERT_EQ(r.warnings.size(), 1u);
+        EXPECT_NE(r.warnings[0].find("pominiety"), std::string::npos);
+        EXPECT_LE(r.count, all.count);
+        EXPECT_EQ(partialCloudNote(r), "Uwaga: chmura niepelna - uzyto " + std::to_string(all.tilesTotal - 1) + " z " +
+                                           std::to_string(all.tilesTotal) + " kafli LiDAR.");
+        // Nothing half was cached: the next run has every tile again.
+        EXPECT_EQ(run(request()).count, all.count);
+    }
+}
+
+TEST_F(CloudDownloadDemo, ACutTileNeverEntersTheCache) {
+    kl::net::WfsClient client(fast());
+    LidarResolver resolver(client);
+    const auto q = resolver.query(request().frame, demo::kLidarLastOfferedYear);
+    ASSERT_FALSE(q.tiles.empty());
+    injectTileFault(kl::geoportal::FaultKind::Cut, 1);
+    std::string error;
+    const std::string path = resolver.download(q.tiles[0], {}, error);
+    ASSERT_FALSE(path.empty()) << error;
+    EXPECT_EQ(lidarTileDamage(path), "");
+    EXPECT_EQ(tileRequests(), 2u);  // the cut answer and the whole one
+}
+
+TEST_F(CloudDownloadDemo, ADamagedCachedTileIsFetchedAgain) {
+    const auto all = run(request());
+    ASSERT_TRUE(all.ok) << all.message;
+    size_t damaged = 0;
+    for (const auto& e : fs::directory_iterator(geoportal_->dir() / "cache" / "KARTOLINK" / "cache"))
+        if (e.path().extension() == ".zip") {
+            fs::resize_file(e.path(), fs::file_size(e.path()) / 2);
+            ++damaged;
+        }
+    ASSERT_GT(damaged, 0u);
+    const size_t before = tileRequests();
     const auto r = run(request());
     ASSERT_TRUE(r.ok) << r.message;
-    ASSERT_FALSE(r.warnings.empty());
-    EXPECT_NE(r.warnings[0].find("pominiety"), std::string::npos);
-    const auto all = run(request());
-    EXPECT_GT(all.count, r.count);
+    EXPECT_TRUE(r.warnings.empty()) << r.warnings.front();
+    EXPECT_EQ(r.count, all.count);
+    EXPECT_EQ(tileRequests() - before, damaged);
+}
+
+TEST_F(CloudDownloadDemo, FullCacheDiskEndsTheRunAndKeepsThePreviousCloud) {
+    const auto first = run(request());
+    ASSERT_TRUE(first.ok) << first.message;
+    const std::string before = readAll(first.filePath);
+    fs::remove_all(dir_ / "cache");
+    // A file-size limit makes the disk look full once a tile passes 64 KiB.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small{64 * 1024, old.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto r = run(request());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "Blad zapisu na dysk - sprawdz wolne miejsce.");
+    EXPECT_EQ(readAll(first.filePath), before);
 }
 
 namespace {
@@ -180,6 +357,9 @@ TEST_F(CloudDownloadDemo, FailedLazWriteFailsTheDownload) {
     fs::create_directories(onDirectory.lazOutputFile);
     auto sameAsE57 = request(kl::cloudui::Detail::Lekki);
     sameAsE57.lazOutputFile = sameAsE57.outputFile;
+    // The E57 of an earlier run stays as it was: the pair changes together or not at all.
+    fs::create_directories(dir_ / "out");
+    std::ofstream(onDirectory.outputFile) << "earlier cloud";
     for (const auto& req : {onDirectory, sameAsE57}) {
         SCOPED_TRACE(req.lazOutputFile);
         const auto r = run(req);
@@ -195,4 +375,18 @@ TEST_F(CloudDownloadDemo, FailedLazWriteFailsTheDownload) {
         }
     }
     EXPECT_TRUE(fs::is_empty(onDirectory.lazOutputFile));
+    EXPECT_EQ(readAll(onDirectory.outputFile), "earlier cloud");
+}
+
+TEST_F(CloudDownloadDemo, TemporariesOfAKilledRunAreSweptAtTheStart) {
+    const auto req = request(kl::cloudui::Detail::Lekki);
+    fs::create_directories(dir_ / "out");
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const fs::path left = req.outputFile + "." + std::to_string(child) + ".0badf00d.part";
+    std::ofstream(left) << "half an E57";
+    ASSERT_TRUE(run(req).ok);
+    EXPECT_FALSE(fs::exists(left));
+    for (const auto& e : fs::directory_iterator(dir_ / "out")) EXPECT_EQ(e.path().extension(), ".e57") << e.path();
 }

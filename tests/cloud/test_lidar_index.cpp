@@ -71,6 +71,19 @@ TEST(LidarIndex, OtherSchemesAreSkippedAndMissingDensityIsZero) {
     EXPECT_EQ(tiles[1].density, 4.5);
 }
 
+TEST(LidarIndex, ARecordNeverBorrowsTheNextRecordsElements) {
+    const std::string bare = "<wfs:member><gugik:X><gugik:godlo>G-0</gugik:godlo><gugik:url_do_pobrania>https://h/a.laz"
+                             "</gugik:url_do_pobrania></gugik:X></wfs:member>";
+    const auto tiles = parseLidarIndex("<wfs:FeatureCollection>" + bare + member("https://h/b.laz", "12", "PL-2000:S6") +
+                                       "</wfs:FeatureCollection>");
+    ASSERT_EQ(tiles.size(), 2u);
+    EXPECT_EQ(tiles[0].godlo, "G-0");
+    EXPECT_EQ(tiles[0].epsg, 0);
+    EXPECT_EQ(tiles[0].density, 0.0);
+    EXPECT_EQ(tiles[1].epsg, 2177);
+    EXPECT_EQ(tiles[1].density, 12.0);
+}
+
 TEST(LidarIndex, TruncatedAnswerDoesNotReadPastTheEnd) {
     const std::string full = member("https://h/c.laz", "12", "PL-1992");
     for (size_t n = 0; n < full.size(); ++n) {
@@ -81,9 +94,42 @@ TEST(LidarIndex, TruncatedAnswerDoesNotReadPastTheEnd) {
 
 TEST(LidarIndex, TypeNamePerYear) { EXPECT_EQ(lidarIndexTypeName(2023), "gugik:SkorowidzDanychPomiarowychLIDAR2023"); }
 
+TEST(SheetIndexText, PagingFactsComeFromTheRootElement) {
+    const auto page = collectionPage(
+        "<wfs:FeatureCollection xmlns:wfs=\"x\"\n numberMatched=\"unknown\" numberReturned=\"5\"\n"
+        "   next=\"http://h/wfs?A=1&amp;STARTINDEX=5\"><wfs:member numberMatched=\"9\"/></wfs:FeatureCollection>");
+    EXPECT_EQ(page.matched, -1);
+    EXPECT_EQ(page.returned, 5);
+    EXPECT_EQ(page.next, "http://h/wfs?A=1&STARTINDEX=5");
+    const auto real = collectionPage(sample("kartograf__lidar_evrf2007_getfeature_2022.xml"));
+    EXPECT_EQ(real.matched, 1);
+    EXPECT_EQ(real.returned, 1);
+    EXPECT_EQ(real.next, "");
+}
+
+TEST(SheetIndexText, OnlyAWholeCollectionIsAnAnswer) {
+    const std::string whole = sample("kartograf__lidar_evrf2007_getfeature_2023_pl1992.xml");
+    const struct {
+        std::string text;
+        bool whole;
+    } rows[] = {
+        {whole, true},
+        {sample("kartograf__lidar_evrf2007_getfeature_2019_empty.xml"), true},
+        {whole.substr(0, whole.size() / 2), false},
+        {whole.substr(0, whole.size() - 10), false},
+        {"<?xml version=\"1.0\"?><ows:ExceptionReport><ows:Exception exceptionCode=\"NoApplicableCode\"/>"
+         "</ows:ExceptionReport>", false},
+        {"<html><body>Przerwa techniczna</body></html>", false},
+        {"", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(isWholeFeatureCollection(row.text), row.whole) << row.text.substr(0, 80);
+}
+
 TEST(SheetIndexText, ElementTextIsTrimmed) {
     EXPECT_EQ(indexElementText("<gugik:godlo> \r\n A-1\t</gugik:godlo>", 0, "godlo"), "A-1");
     EXPECT_EQ(indexElementText("<gugik:other>x</gugik:other>", 0, "godlo"), "");
-    EXPECT_EQ(leadingDecimal("12 p/m2"), 12.0);
-    EXPECT_EQ(leadingDecimal("abc"), 0.0);
+    for (const auto& [text, value] : std::vector<std::pair<std::string, double>>{
+             {"12 p/m2", 12.0}, {" 12,5 p/m2", 12.5}, {"abc", 0.0}, {"nan", 0.0}, {"inf p/m2", 0.0},
+             {"1e400", 0.0}, {"-4 p/m2", 0.0}})
+        EXPECT_EQ(leadingDecimal(text), value) << text;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cloud/las/las_writer.h"
+#include "cloud/lidar/lidar_tile_check.h"
 #include "cloud/pipeline/tile_processing.h"
 
 using namespace kl::cloud;
@@ -72,6 +73,7 @@ TEST_F(TileProcessing, PointsOfATileAreCroppedAndColoured) {
 TEST_F(TileProcessing, ATileThatBreaksHalfWayIsLeftOutWhole) {
     const auto good = writeTile(dir_ / "good.laz", 566100, 40);
     const auto path = writeTile(dir_ / "broken.laz", 566150, 40, 200);
+    const auto again = writeTile(dir_ / "again.laz", 566150, 40);
     // Garble the middle of the point data: later chunks no longer decode.
     {
         std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -79,13 +81,30 @@ TEST_F(TileProcessing, ATileThatBreaksHalfWayIsLeftOutWhole) {
         const std::string junk(64, '\x5A');
         f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
     }
-    CloudAccumulator acc(kFrame, 0.0, 2178, 1'000'000);
+    // One point per 0.5 m voxel: the broken tile's first half must not keep
+    // its voxels, or the same points from a later tile would be thrown away.
+    CloudAccumulator acc(kFrame, 0.5, 2178, 1'000'000);
     ASSERT_EQ(processTile(good, 2180, acc, 1).kind, TileOutcome::Processed);
     const size_t before = acc.points().size();
     const auto out = processTile(path, 2180, acc, 1);
     ASSERT_EQ(out.kind, TileOutcome::Unusable);
     EXPECT_NE(out.message.find("broken.laz"), std::string::npos);
     EXPECT_EQ(acc.points().size(), before);
+    ASSERT_EQ(processTile(again, 2180, acc, 1).kind, TileOutcome::Processed);
+    EXPECT_EQ(acc.points().size(), before + 40u * 40u);
+}
+
+TEST_F(TileProcessing, OnlyAWholeTileFileIsTakenForWhole) {
+    const auto path = writeTile(dir_ / "whole.laz", 566100, 60, 500);
+    EXPECT_EQ(lidarTileDamage(path), "");
+    const auto size = fs::file_size(path);
+    for (const auto kept : {size / 2, size - 1, uintmax_t{300}, uintmax_t{0}}) {
+        const auto cut = dir_ / ("cut_" + std::to_string(kept) + ".laz");
+        fs::copy_file(path, cut);
+        fs::resize_file(cut, kept);
+        EXPECT_NE(lidarTileDamage(cut.string()), "") << kept << " of " << size << " bytes";
+    }
+    EXPECT_NE(lidarTileDamage((dir_ / "none.laz").string()), "");
 }
 
 TEST_F(TileProcessing, MissingOrEmptyFileIsUnusable) {

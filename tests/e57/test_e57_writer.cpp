@@ -199,6 +199,30 @@ TEST_F(E57Writer, SuccessfulWriteReplacesThePreviousFile) {
     EXPECT_EQ(filesInDir(), 1u);
 }
 
+TEST_F(E57Writer, GuidsComeFromThePointsAndDifferPerFileAndScan) {
+    const auto guidsOf = [&](const char* name, const std::vector<CloudPoint>& pts) {
+        std::string err;
+        EXPECT_TRUE(kl::e57::writeE57(path(name), pts, err)) << err;
+        const auto rb = readE57(path(name));
+        pugi::xml_document doc;
+        doc.load_string(rb.xml.c_str());
+        return std::pair<std::string, std::string>{doc.child("e57Root").child("guid").text().get(),
+                                                   scanOf(doc).child("guid").text().get()};
+    };
+    const auto a = guidsOf("a.e57", randomCloud(3000, 11));
+    auto moved = randomCloud(3000, 11);
+    moved[1234].r ^= 1;  // one colour bit
+    const auto b = guidsOf("b.e57", moved);
+    const auto again = guidsOf("again.e57", randomCloud(3000, 11));
+    EXPECT_EQ(a.first.size(), 38u);
+    EXPECT_EQ(a.first[15], '8');  // a version 8 (custom) identifier
+    EXPECT_NE(a.first, a.second);
+    EXPECT_NE(a.first, b.first);
+    EXPECT_NE(a.second, b.second);
+    EXPECT_EQ(a, again);
+    EXPECT_EQ(readFile(path("a.e57")), readFile(path("again.e57")));
+}
+
 TEST_F(E57Writer, IndependentReaderSeesTheSamePoints) {
     const auto pts = randomCloud(5000, 8);
     std::string err;

@@ -12,7 +12,7 @@ build=${KL_SANITIZE_BUILD_DIR:-$root/build-sanitize}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DKL_SANITIZE=ON -DKL_FUZZ=ON -DKL_BENCH=OFF -DKL_FUZZ_SECONDS="${KL_FUZZ_SECONDS:-40}" \
+  -DKL_SANITIZE=ON -DKL_FUZZ=ON -DKL_BENCH=OFF -DKL_FUZZ_SECONDS="${KL_FUZZ_SECONDS:-15}" \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
 cd "$build"
 # Every selected entry is named after the binary it runs.

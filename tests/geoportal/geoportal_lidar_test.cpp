@@ -314,6 +314,14 @@ TEST_F(GeoportalLidarTest, TileDownloadsFailInEachInjectedWay) {
     EXPECT_EQ(static_cast<long long>(cut.body.size()), cut.contentLength / 2);
     EXPECT_FALSE(decode(cut.body).message.empty());
 
+    // HTTP/1.0 style: no length, half the body, an orderly close; only the content tells.
+    server->faults().add({*parseFault("cut", "", ""), prefix, "", 1});
+    auto unannounced = get(path);
+    EXPECT_EQ(unannounced.status, 200);
+    EXPECT_EQ(unannounced.contentLength, -1);
+    EXPECT_EQ(unannounced.readErrno, 0);
+    EXPECT_EQ(static_cast<long long>(unannounced.body.size()), cut.contentLength / 2);
+
     server->faults().add({*parseFault("reset", "", ""), prefix, "", 1});
     auto reset = get(path);
     EXPECT_EQ(reset.status, 0);

@@ -2,6 +2,11 @@
 // from a frame on the command line to an E57 file (and a LAZ copy).
 //
 //   kartolink-cloud --frame W,S,E,N --quality 0|1|2 [--demo] --out FILE.e57 [--laz FILE.laz]
+//
+// Exit codes: 0 a complete cloud; 3 a cloud was written but some tiles were
+// skipped or the index may not have listed them all (the note on stderr says
+// how many of how many were used), so scripts cannot take it for complete;
+// 1 no cloud (the previous files are left as they were); 2 bad arguments.
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -40,9 +45,17 @@ bool parseFrame(const std::string& text, double v[4]) {
     return p == end && v[0] < v[2] && v[1] < v[3];
 }
 
+constexpr int kExitPartial = 3;
+
 std::string number(double v) {
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string fixed(double v, int decimals) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
     return std::string(buf, r.ptr);
 }
 
@@ -97,7 +110,7 @@ int main(int argc, char** argv) {
         [&](const kl::cloud::CloudProgress& p) {
             if (p.label == lastLabel && !p.cancellable) return;
             lastLabel = p.label;
-            std::fprintf(stderr, "\r%-60s %5.1f%%", p.label.c_str(), p.pct);
+            std::fprintf(stderr, "\r%-60s %5s%%", p.label.c_str(), fixed(p.pct, 1).c_str());
             std::fflush(stderr);
         },
         [] { return false; });
@@ -107,8 +120,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kartolink-cloud: %s\n", result.message.c_str());
         return 1;
     }
-    std::printf("%s: %lld punktow, EPSG:%d, poczatek E=%.3f N=%.3f, kafli: %d\n", out.c_str(),
-                static_cast<long long>(result.count), result.placeEpsg, result.originE, result.originN, result.tilesProcessed);
+    std::printf("%s: %lld punktow, EPSG:%d, poczatek E=%s N=%s, kafli: %d z %d\n", out.c_str(),
+                static_cast<long long>(result.count), result.placeEpsg, fixed(result.originE, 3).c_str(),
+                fixed(result.originN, 3).c_str(), result.tilesProcessed, result.tilesTotal);
     if (!result.lazPath.empty()) std::printf("%s: kopia LAZ\n", result.lazPath.c_str());
+    if (kl::cloud::isPartial(result)) {
+        std::fprintf(stderr, "kartolink-cloud: %s\n", kl::cloud::partialCloudNote(result).c_str());
+        return kExitPartial;
+    }
     return 0;
 }

@@ -34,6 +34,8 @@ std::optional<Fault> parseFault(std::string_view kind, std::string_view status, 
         f.kind = FaultKind::Empty;
     } else if (k == "reset") {
         f.kind = FaultKind::Reset;
+    } else if (k == "cut") {
+        f.kind = FaultKind::Cut;
     } else {
         return std::nullopt;
     }
@@ -51,6 +53,7 @@ std::string faultName(const Fault& fault) {
         case FaultKind::Exception: return "exception";
         case FaultKind::Empty: return "empty";
         case FaultKind::Reset: return "reset";
+        case FaultKind::Cut: return "cut";
     }
     return {};
 }

@@ -21,6 +21,7 @@ enum class FaultKind {
     Exception,  // status 200 with an OGC exception report
     Empty,      // status 200 with an empty body
     Reset,      // the connection is reset without an answer
+    Cut,        // HTTP/1.0 200 without Content-Length, half the body, then an orderly close
 };
 
 struct Fault {
@@ -30,7 +31,7 @@ struct Fault {
 };
 
 // kind: "500" (any 3-digit status), "5xx", "404", "slow", "truncate", "wrongtype",
-// "html", "exception", "empty", "reset".
+// "html", "exception", "empty", "reset", "cut".
 std::optional<Fault> parseFault(std::string_view kind, std::string_view status, std::string_view delayMs);
 std::string faultName(const Fault& fault);
 

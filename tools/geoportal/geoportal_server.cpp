@@ -267,6 +267,15 @@ struct GeoportalServer::Impl {
         log.add(std::move(entry));
 
         res.status = reply.status == 0 ? 500 : reply.status;
+        if (fault && fault->kind == FaultKind::Cut) {
+            // Without a length only the close ends the body, so a client
+            // cannot tell this half from a whole answer by the transfer.
+            const std::string head = "HTTP/1.0 " + formatInt(res.status) + " OK\r\nContent-Type: " + reply.contentType +
+                                     "\r\nConnection: close\r\n\r\n";
+            sendThenClose(port, req.remote_addr, req.remote_port,
+                          head + reply.body.substr(0, reply.body.size() / 2));
+            return;
+        }
         if (fault && fault->kind == FaultKind::Truncate) {
             auto body = std::make_shared<std::string>(std::move(reply.body));
             res.set_content_provider(body->size(), reply.contentType,

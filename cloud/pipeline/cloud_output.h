@@ -1,0 +1,30 @@
+#pragma once
+// The files of one finished cloud: the E57 and, when asked for, its LAZ copy.
+// Both are written under temporary names beside their targets and renamed
+// into place only when both are complete, so a failed LAZ never leaves a new
+// E57 next to an old LAZ. Temporaries of a writer that was killed are swept
+// by the next run.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "cloud/e57/cloud_point.h"
+#include "cloud/pipeline/cloud_laz_export.h"
+
+namespace kl::cloud {
+
+// "<target>.<pid>.part": the temporary name this process gives a target.
+std::string stagedPathFor(const std::string& target);
+
+// Deletes the temporaries that writers of this target left behind: files
+// "<target name>.<pid>.<anything>.part" or ".tmp" whose process no longer
+// runs, or that were last written longer than maxAge ago. Nothing else.
+// Returns how many were removed.
+int sweepStaleTemporaries(const std::string& target, std::chrono::hours maxAge = std::chrono::hours(24));
+
+// Writes the E57 (and the LAZ when lazPath is not empty). Returns the Polish
+// reason of a failure, empty on success; on failure no target was touched.
+std::string writeCloudFiles(const std::string& e57Path, const std::string& lazPath,
+                            const std::vector<CloudPoint>& points, const LazPlacement& placement);
+
+}  // namespace kl::cloud

@@ -1,0 +1,46 @@
+// Capabilities documents come from any county's server. Whatever they hold, the
+// layer lists must be clean and every chosen layer must be named in the document.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "net/capabilities.h"
+#include "tests/fuzz/fuzz_expect.h"
+
+namespace {
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+void expectSubset(const std::vector<std::string>& part, const std::vector<std::string>& whole) {
+  for (const auto& name : part) kl::fuzz::expect(contains(whole, name));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace kl::net;
+  const std::string_view text = kl::fuzz::textOf(data, size);
+  const std::vector<std::string> names = elementNameTexts(text);
+
+  const std::vector<std::string> layers = nameListFromCapabilities(text);
+  expectSubset(layers, names);
+  for (auto it = layers.begin(); it != layers.end(); ++it) {
+    kl::fuzz::expect(!it->empty());
+    kl::fuzz::expect(std::find(it + 1, layers.end(), *it) == layers.end());
+  }
+  expectSubset(utilityWfsLayers(layers), layers);
+  expectSubset(utilityWmsLayers(layers), layers);
+  expectSubset(bdot500WmsLayers(layers), layers);
+
+  const WfsLayerNames egib = egibLayerNamesFromCapabilities(text);
+  kl::fuzz::expect(egib.parcels.empty() || contains(names, egib.parcels));
+  kl::fuzz::expect(egib.buildings.empty() || contains(names, egib.buildings));
+  kl::fuzz::expect(egib.parcels.empty() || egib.parcels != egib.buildings);
+
+  const int zone = 2176 + static_cast<int>(size % 4);
+  const int crs = wmsCrsFor(text, zone);
+  kl::fuzz::expect(crs == zone || crs == 2180);
+  return 0;
+}

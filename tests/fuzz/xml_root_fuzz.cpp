@@ -1,0 +1,43 @@
+// The first element of every service answer is sniffed before anything else
+// reads it: to tell an exception report or an HTML page from data, and to read
+// the paging counts. The sniffing must stay inside the answer and never invent
+// a count.
+#include "net/body_kind.h"
+#include "net/xml_root.h"
+#include "tests/fuzz/fuzz_expect.h"
+
+namespace {
+
+bool inside(std::string_view part, std::string_view whole) {
+  return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
+}
+
+constexpr kl::net::ExpectedBody kExpectations[] = {
+    kl::net::ExpectedBody::Text,  kl::net::ExpectedBody::Xml,        kl::net::ExpectedBody::Json,
+    kl::net::ExpectedBody::Zip,   kl::net::ExpectedBody::Image,      kl::net::ExpectedBody::PointCloud,
+    kl::net::ExpectedBody::Binary};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace kl::net;
+  const std::string_view text = kl::fuzz::textOf(data, size);
+
+  const std::string_view tag = rootStartTag(text);
+  kl::fuzz::expect(inside(tag, text));
+  kl::fuzz::expect(tag.find('>') == std::string_view::npos);
+  const std::string_view name = rootElementName(text);
+  kl::fuzz::expect(tag.substr(0, name.size()) == name);
+
+  for (const std::string_view attribute : {"numberMatched", "next", "schemaLocation"}) {
+    const auto value = tagAttribute(tag, attribute);
+    kl::fuzz::expect(!value || tag.find(*value) != std::string_view::npos);
+  }
+  const CollectionCounts counts = collectionCounts(text);
+  kl::fuzz::expect(counts.numberReturned >= -1 && counts.numberMatched >= -1);
+  kl::fuzz::expect(!counts.hasNext || !tag.empty());
+
+  kl::fuzz::expect(bodyMismatch(ExpectedBody::Any, text).empty());
+  for (const ExpectedBody expected : kExpectations) (void)bodyMismatch(expected, text);
+  return 0;
+}
