@@ -99,6 +99,8 @@ private:
             communeAsked_ = true;
             teryt_ = timed("gmina", [this] { return s_.communes.resolveCommuneTeryt(s_.client, r_.frame); });
             checkCancel();
+            if (teryt_.empty() && !s_.communes.lastError().empty())
+                warn("Usluga granic administracyjnych (PRG) nie odpowiada (" + s_.communes.lastError() + ").");
         }
         return teryt_;
     }
@@ -115,7 +117,11 @@ private:
             const net::LayerNamesResult found = net::fetchLayerNames(s_.client, s_.wfs.layerNames, endpoint);
             checkCancel();
             if (!found.ok) {
-                warn("Powiatowa usluga WFS EGiB nie odpowiada.");
+                warn(found.error.empty()
+                         ? "Powiatowa usluga WFS EGiB nie podaje warstwy dzialek ani budynkow - " + cadastreLost() +
+                               " nie pobrano."
+                         : "Powiatowa usluga WFS EGiB nie odpowiada (" + found.error + ") - " + cadastreLost() +
+                               " nie pobrano.");
                 endpoint.clear();
             }
             names = found.names;
@@ -132,6 +138,12 @@ private:
         addMissingLabelPoints(parcels_);
         if (has("dzialki") && parcels_.empty()) warn("Brak dzialek dla tego obszaru.");
         if (has("budynki") && buildings_.empty()) newBuildingsFallback();
+    }
+
+    // The cadastral kinds a failed EGiB service costs.
+    std::string cadastreLost() const {
+        if (has("dzialki") && has("budynki")) return "dzialek i budynkow";
+        return has("dzialki") ? "dzialek" : "budynkow";
     }
 
     std::vector<GisFeature> layer(const std::string& endpoint, const std::string& typeName, DataType type,
@@ -154,6 +166,7 @@ private:
         net::TiledFetchResult got =
             net::getFeatureTiled(s_.client, net::nationalServiceUrl(net::kBdot10kNewBuildingsWfsPath), "ms:bud_2025",
                                  r_.frame, DataType::Buildings, tiles(label));
+        warn(got.warning);
         if (got.features.empty()) return;
         buildings_ = std::move(got.features);
         warn("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
@@ -179,30 +192,35 @@ private:
             return;
         }
         const net::CountyEndpoints svc = net::countyServicesForTeryt(net::Registry::Gesut, teryt);
-        if (!svc.wfs.empty()) {
-            const net::HttpResponse caps = s_.client.get(net::buildCapabilitiesUrl(svc.wfs, "WFS"));
-            checkCancel();
-            if (caps.status == 200) {
-                for (const std::string& name : net::utilityWfsLayers(net::nameListFromCapabilities(caps.body))) {
-                    report("GESUT (WFS)", 0, 1, true);
-                    net::TiledFetchResult got = net::getFeatureTiled(s_.client, svc.wfs, name, r_.frame,
-                                                                     DataType::UtilityNetworks, tiles("GESUT (WFS)"));
-                    warn(got.warning);
-                    for (GisFeature& f : got.features) {
-                        f.attributes["rodzajSieci"] = name;
-                        utilities_.push_back(std::move(f));
-                    }
-                }
-            } else {
-                warn("GESUT: usluga WFS powiatu nie odpowiada" +
-                     (caps.status ? " (HTTP " + std::to_string(caps.status) + ")." : std::string(".")));
-            }
-        }
+        if (!svc.wfs.empty() && !utilityLines(svc.wfs)) return;
         if (!utilities_.empty()) return;
         if (svc.wms.empty())
             warn("GESUT: powiat nie publikuje uslugi w EZiU.");
         else
             warn("GESUT: brak przewodow z WFS, a rysunek sieci z WMS (rastr) nie jest jeszcze dostepny.");
+    }
+
+    // The utility lines of the county WFS; false when its capabilities could
+    // not be read, which is then said instead of "no lines".
+    bool utilityLines(const std::string& endpoint) {
+        const net::HttpResponse caps = net::readCapabilities(s_.client, endpoint, "WFS");
+        checkCancel();
+        if (!caps.ok) {
+            warn("GESUT: usluga WFS powiatu nie odpowiada (" + net::failureReason(caps.status, caps.error) +
+                 ") - przewodow nie pobrano.");
+            return false;
+        }
+        for (const std::string& name : net::utilityWfsLayers(net::nameListFromCapabilities(caps.body))) {
+            report("GESUT (WFS)", 0, 1, true);
+            net::TiledFetchResult got = net::getFeatureTiled(s_.client, endpoint, name, r_.frame,
+                                                             DataType::UtilityNetworks, tiles("GESUT (WFS)"));
+            warn(got.warning);
+            for (GisFeature& f : got.features) {
+                f.attributes["rodzajSieci"] = name;
+                utilities_.push_back(std::move(f));
+            }
+        }
+        return true;
     }
 
     void baseMap() {

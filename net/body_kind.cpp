@@ -37,6 +37,36 @@ bool looksExceptionReport(std::string_view s) {
 
 bool looksXml(std::string_view s) { return !rootElementName(s).empty(); }
 
+bool looksCapabilities(std::string_view s) {
+    const std::string_view root = rootElementName(s);
+    const std::string_view suffix = "Capabilities";
+    return root.size() >= suffix.size() && root.substr(root.size() - suffix.size()) == suffix;
+}
+
+std::string_view trimEnd(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+// The root element is closed at the end of the text (comments may follow).
+bool xmlDocumentEnds(std::string_view doc) {
+    const std::string_view tag = rootStartTag(doc);
+    if (tag.empty()) return false;
+    const std::size_t tagEnd = static_cast<std::size_t>(tag.data() - doc.data()) + tag.size();
+    if (tagEnd < doc.size() && doc[tagEnd] == '/') return true;  // <root/>
+    std::string_view rest = trimEnd(doc.substr(tagEnd));
+    while (rest.size() >= 3 && rest.substr(rest.size() - 3) == "-->") {
+        const auto open = rest.rfind("<!--");
+        if (open == std::string_view::npos) return false;
+        rest = trimEnd(rest.substr(0, open));
+    }
+    if (rest.empty() || rest.back() != '>') return false;
+    const auto close = rest.rfind("</");
+    if (close == std::string_view::npos) return false;
+    const std::string_view name = trimEnd(rest.substr(close + 2, rest.size() - close - 3));
+    return name == rootElementName(doc);
+}
+
 bool looksJson(std::string_view s) {
     s = skipPreamble(s);
     return !s.empty() && (s.front() == '{' || s.front() == '[');
@@ -63,6 +93,9 @@ std::string bodyMismatch(ExpectedBody expected, std::string_view head) {
     switch (expected) {
         case ExpectedBody::Text: fits = looksXml(head) || looksJson(head); break;
         case ExpectedBody::Xml: fits = looksXml(head); break;
+        case ExpectedBody::Capabilities:
+            if (!looksCapabilities(head)) return "Serwer nie zwrocil opisu uslugi (GetCapabilities).";
+            break;
         case ExpectedBody::Json: fits = looksJson(head); break;
         case ExpectedBody::Zip: fits = looksZip(head); break;
         case ExpectedBody::Image: fits = looksImage(head); break;
@@ -71,6 +104,15 @@ std::string bodyMismatch(ExpectedBody expected, std::string_view head) {
         case ExpectedBody::Any: break;
     }
     return fits ? std::string() : std::string("Serwer zwrocil dane w nieoczekiwanym formacie.");
+}
+
+std::string wholeBodyMismatch(ExpectedBody expected, std::string_view body) {
+    std::string problem = bodyMismatch(expected, body.substr(0, kBodyHeadBytes));
+    if (!problem.empty() || expected == ExpectedBody::Any || !looksXml(body.substr(0, kBodyHeadBytes))) return problem;
+    const bool xmlExpected =
+        expected == ExpectedBody::Text || expected == ExpectedBody::Xml || expected == ExpectedBody::Capabilities;
+    if (xmlExpected && !xmlDocumentEnds(body)) return "Odpowiedz serwera urwana - niepelny dokument XML.";
+    return {};
 }
 
 }  // namespace kl::net

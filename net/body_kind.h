@@ -11,6 +11,7 @@ enum class ExpectedBody {
     Any,         // no check
     Text,        // XML or JSON document
     Xml,
+    Capabilities,  // an OGC service description (WFS, WMS, WMTS)
     Json,
     Zip,
     Image,       // PNG, JPEG, GIF or TIFF
@@ -18,8 +19,16 @@ enum class ExpectedBody {
     Binary,      // any file, but not an HTML page or an exception report
 };
 
+// How much of the beginning of a body the checks look at.
+inline constexpr std::size_t kBodyHeadBytes = 4096;
+
 // Empty when the beginning of a body fits the expectation, else a Polish
 // message saying what came instead. Only the first few KB are looked at.
 std::string bodyMismatch(ExpectedBody expected, std::string_view head);
+
+// The same for a whole body held in memory, and for an XML document also
+// whether it ends: a server that closes the connection half way without
+// having announced a length leaves a document whose root is never closed.
+std::string wholeBodyMismatch(ExpectedBody expected, std::string_view body);
 
 }  // namespace kl::net

@@ -128,6 +128,11 @@ WfsLayerNames egibLayerNamesFromCapabilities(std::string_view capabilities) {
     return names;
 }
 
+HttpResponse readCapabilities(WfsClient& client, std::string_view baseUrl, std::string_view service,
+                              std::string_view version) {
+    return client.get(buildCapabilitiesUrl(baseUrl, service, version), ExpectedBody::Capabilities);
+}
+
 LayerNamesResult fetchLayerNames(WfsClient& client, LayerNameCache& cache, const std::string& endpoint) {
     LayerNamesResult result;
     if (auto it = cache.find(endpoint); it != cache.end()) {
@@ -135,9 +140,9 @@ LayerNamesResult fetchLayerNames(WfsClient& client, LayerNameCache& cache, const
         result.ok = result.names.any();
         return result;
     }
-    const HttpResponse r = client.get(buildCapabilitiesUrl(endpoint, "WFS"));
-    if (r.status != 200 || !r.error.empty()) {
-        result.error = !r.error.empty() ? r.error : "Serwer zwrocil status " + std::to_string(r.status);
+    const HttpResponse r = readCapabilities(client, endpoint, "WFS");
+    if (!r.ok) {
+        result.error = failureReason(r.status, r.error);
         return result;
     }
     result.names = egibLayerNamesFromCapabilities(r.body);

@@ -17,6 +17,12 @@ std::vector<std::string> elementNameTexts(std::string_view xml);
 // "WFS", ...), "default" and empty names; no duplicates.
 std::vector<std::string> nameListFromCapabilities(std::string_view capabilities);
 
+// GetCapabilities of a service, asked once more when the answer is not a whole
+// service description (cut short, an exception report or an HTML page in a
+// 200): a broken description would read as a service without layers.
+HttpResponse readCapabilities(WfsClient& client, std::string_view baseUrl, std::string_view service,
+                              std::string_view version = {});
+
 struct WfsLayerNames {
     std::string parcels;
     std::string buildings;
@@ -34,6 +40,7 @@ struct LayerNamesResult {
     WfsLayerNames names;
     bool ok = false;     // at least one of the two names found
     std::string error;   // Polish, when the capabilities could not be read
+                         // (empty when they were read and name neither layer)
 };
 
 LayerNamesResult fetchLayerNames(WfsClient& client, LayerNameCache& cache, const std::string& endpoint);

@@ -75,11 +75,11 @@ CommuneAtPoint CommuneResolver::communeTerytAtPoint(WfsClient& client, geo::Poin
     p.count = 5;
     p.frame = {point.x - 1, point.y - 1, point.x + 1, point.y + 1};
     p.northingFirst = true;
-    const HttpResponse r = client.get(buildGetFeatureUrl(p));
+    const HttpResponse r = client.get(buildGetFeatureUrl(p), ExpectedBody::Xml);
     CommuneAtPoint out;
-    if (r.status != 200 || !r.error.empty()) {
+    if (!r.ok) {
         out.status = r.status;
-        out.error = !r.error.empty() ? r.error : "Serwer zwrocil status " + std::to_string(r.status);
+        out.error = failureReason(r.status, r.error);
         return out;
     }
     geo::GmlParseOptions options;
@@ -101,8 +101,8 @@ std::string CommuneResolver::resolveCommuneTeryt(WfsClient& client, const geo::B
     if (found.teryt.empty() && !layerListRead_) {
         layerListRead_ = true;
         const std::string base = endpoint_.empty() ? nationalServiceUrl(kAdministrativeBoundariesWfsPath) : endpoint_;
-        const HttpResponse caps = client.get(buildCapabilitiesUrl(base, "WFS", "2.0.0"));
-        if (caps.status == 200 && caps.error.empty()) {
+        const HttpResponse caps = readCapabilities(client, base, "WFS", "2.0.0");
+        if (caps.ok) {
             const std::string layer = communeLayerFromCapabilities(caps.body);
             if (!layer.empty()) {
                 layerName_ = layer;
@@ -110,6 +110,7 @@ std::string CommuneResolver::resolveCommuneTeryt(WfsClient& client, const geo::B
             }
         }
     }
+    lastError_ = found.teryt.empty() ? found.error : std::string();
     if (found.teryt.empty()) return {};
     held_ = true;
     heldTeryt_ = found.teryt;

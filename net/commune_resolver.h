@@ -40,12 +40,16 @@ public:
     // is reused only while the new centre lies inside the held commune.
     std::string resolveCommuneTeryt(WfsClient& client, const geo::Bbox& frame);
 
+    // Why the last resolve found no code when the service failed (Polish);
+    // empty when it answered, whether or not it knew a commune there.
+    const std::string& lastError() const { return lastError_; }
     const std::string& layerName() const { return layerName_; }
     bool holdsResult() const { return held_; }
 
 private:
     std::string endpoint_;
     std::string layerName_;
+    std::string lastError_;
     bool layerListRead_ = false;
     bool held_ = false;
     std::string heldTeryt_;

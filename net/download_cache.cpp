@@ -4,13 +4,18 @@
 #include "shell/platform/folders.h"
 
 #include <atomic>
+#include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <fstream>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #if defined(__linux__)
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -40,6 +45,45 @@ std::uint64_t fnv1aOfThreadId() {
     return h;
 }
 
+// A download nobody has written to for this long is abandoned whoever wrote
+// it: receive time-outs end a stalled transfer within minutes.
+constexpr std::chrono::hours kAbandonedPartialAge{24};
+
+constexpr std::string_view kPartialMark = ".part.";
+
+std::int64_t currentProcessId() {
+#if defined(__linux__)
+    return static_cast<std::int64_t>(getpid());
+#else
+    return 0;
+#endif
+}
+
+// The writer's process id from "<final>.part.<pid>.<thread>.<n>"; none for
+// names of other forms.
+std::optional<std::int64_t> writerOf(std::string_view name) {
+    const auto mark = name.find(kPartialMark);
+    if (mark == std::string_view::npos) return std::nullopt;
+    const std::string_view rest = name.substr(mark + kPartialMark.size());
+    std::int64_t pid = 0;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (ec != std::errc() || end == rest.data() || pid <= 0) return std::nullopt;
+    return pid;
+}
+
+// Whether the process that writes a partial download may still be running.
+// Where that cannot be asked, every writer counts as alive and only age ends
+// its file.
+bool writerMayBeAlive(std::optional<std::int64_t> pid) {
+#if defined(__linux__)
+    if (!pid || *pid > std::numeric_limits<pid_t>::max()) return false;
+    return ::kill(static_cast<pid_t>(*pid), 0) == 0 || errno == EPERM;
+#else
+    (void)pid;
+    return true;
+#endif
+}
+
 }  // namespace
 
 std::string cacheDir() {
@@ -58,7 +102,8 @@ std::string cachePathFor(std::string_view url, std::string_view extension) {
 
 std::string temporaryPathFor(const std::string& finalPath) {
     const std::uint32_t n = g_downloadCounter.fetch_add(1);
-    return finalPath + ".part." + std::to_string(fnv1aOfThreadId()) + "." + std::to_string(n);
+    return finalPath + std::string(kPartialMark) + std::to_string(currentProcessId()) + "." +
+           std::to_string(fnv1aOfThreadId()) + "." + std::to_string(n);
 }
 
 int sweepCache(const fs::path& dir, fs::file_time_type now, std::chrono::hours maxAge) {
@@ -70,11 +115,12 @@ int sweepCache(const fs::path& dir, fs::file_time_type now, std::chrono::hours m
         std::error_code fec;
         if (!entry.is_regular_file(fec)) continue;
         const std::string name = entry.path().filename().string();
-        bool stale = name.find(".part") != std::string::npos;
-        if (!stale) {
-            const auto written = entry.last_write_time(fec);
-            stale = !fec && now - written > maxAge;
-        }
+        const auto written = entry.last_write_time(fec);
+        const auto age = fec ? fs::file_time_type::duration::zero() : now - written;
+        // Another process (the workbench and kartolink-cloud share the
+        // cache) may be downloading into a partial file right now.
+        const bool partial = name.find(".part") != std::string::npos;
+        const bool stale = partial ? age > kAbandonedPartialAge || !writerMayBeAlive(writerOf(name)) : age > maxAge;
         if (stale && fs::remove(entry.path(), fec)) ++removed;
     }
     return removed;

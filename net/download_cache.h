@@ -8,17 +8,20 @@
 namespace kl::net {
 
 // <local app data>/KARTOLINK/cache, created on demand. The first call in the
-// process also sweeps leftovers and files older than 30 days.
+// process also sweeps abandoned partial downloads and files older than 30 days.
 std::string cacheDir();
 
 // cacheDir() + "/" + SHA-1 of the URL + "." + extension ("bin" when empty).
 std::string cachePathFor(std::string_view url, std::string_view extension);
 
-// A name beside the final one that no other download (thread or process) uses.
+// A name beside the final one that no other download (thread or process)
+// uses; it carries the writer's process id for the sweep.
 std::string temporaryPathFor(const std::string& finalPath);
 
-// Deletes leftover partial downloads and files last written more than
-// maxAge before now. Returns how many files were removed.
+// Deletes files last written more than maxAge before now, and partial
+// downloads whose writer has ended or that nobody wrote to for a day; a
+// download another process is still making stays. Returns how many files
+// were removed.
 int sweepCache(const std::filesystem::path& dir, std::filesystem::file_time_type now,
                std::chrono::hours maxAge = std::chrono::hours(24 * 30));
 

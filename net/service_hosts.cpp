@@ -53,4 +53,11 @@ std::string routeThroughOverride(std::string_view url) {
     return base + rest;
 }
 
+std::string cacheKeyOf(std::string_view url) {
+    const std::string base = serviceHostOverride();
+    std::string routed = routeThroughOverride(url);
+    if (base.empty() || routed.rfind(base, 0) != 0) return routed;
+    return "kartolink-local-services:" + routed.substr(base.size());
+}
+
 }  // namespace kl::net

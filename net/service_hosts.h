@@ -31,4 +31,10 @@ std::string nationalServiceUrl(std::string_view path);
 // host and port are replaced by the override base.
 std::string routeThroughOverride(std::string_view url);
 
+// The name an answer is cached under. Answers of the override are keyed by a
+// fixed name and the path: the demo's local geoportal listens on a new port in
+// every run, and a port in the key would fill the cache again each time. They
+// never share a key with a real service.
+std::string cacheKeyOf(std::string_view url);
+
 }  // namespace kl::net

@@ -24,21 +24,23 @@ std::int64_t monotonicMs() {
 bool is2xx(int status) { return status >= 200 && status <= 299; }
 bool is4xx(int status) { return status >= 400 && status <= 499; }
 
-constexpr std::size_t kSniffBytes = 4096;
+// Cache files of a URL: answers of the service override are found again
+// whatever port it listens on.
+std::string cachePath(const std::string& url, std::string_view extension) {
+    return cachePathFor(cacheKeyOf(url), extension);
+}
 
 }  // namespace
 
-WfsClient::WfsClient(HttpTimings timings) : timings_(timings) {}
+std::string failureReason(int status, const std::string& error) {
+    return !error.empty() ? error : "Serwer zwrocil status " + std::to_string(status);
+}
+
+WfsClient::WfsClient(HttpTimings timings) : timings_(timings), spacing_(timings.hostSpacingMs) {}
 
 void WfsClient::throttle(const std::string& url) {
-    const std::string host = hostOf(url);
-    auto it = lastRequestMs_.find(host);
-    if (it != lastRequestMs_.end()) {
-        const std::int64_t elapsed = monotonicMs() - it->second;
-        if (elapsed < timings_.hostSpacingMs)
-            std::this_thread::sleep_for(std::chrono::milliseconds(timings_.hostSpacingMs - elapsed));
-    }
-    lastRequestMs_[host] = monotonicMs();
+    const std::int64_t wait = spacing_.claim(url, monotonicMs());
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
 }
 
 HttpResponse WfsClient::request(std::string_view method, const std::string& url, std::string_view body,
@@ -76,14 +78,27 @@ HttpResponse WfsClient::request(std::string_view method, const std::string& url,
     return resp;
 }
 
-HttpResponse WfsClient::getRetrying(const std::string& url, int receiveTimeoutMs) {
+HttpResponse WfsClient::getChecked(const std::string& url, int receiveTimeoutMs, ExpectedBody expected) {
     HttpResponse r = request("GET", url, {}, {}, receiveTimeoutMs);
-    if (r.ok || is4xx(r.status)) return r;
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.retryDelayMs));
-    return request("GET", url, {}, {}, receiveTimeoutMs);
+    if (!r.ok) return r;
+    r.error = wholeBodyMismatch(expected, r.body);
+    if (!r.error.empty()) {
+        r.ok = false;
+        r.body.clear();
+    }
+    return r;
 }
 
-HttpResponse WfsClient::get(const std::string& url) { return getRetrying(url, timings_.defaultReceiveTimeoutMs); }
+HttpResponse WfsClient::getRetrying(const std::string& url, int receiveTimeoutMs, ExpectedBody expected) {
+    HttpResponse r = getChecked(url, receiveTimeoutMs, expected);
+    if (r.ok || is4xx(r.status)) return r;
+    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.retryDelayMs));
+    return getChecked(url, receiveTimeoutMs, expected);
+}
+
+HttpResponse WfsClient::get(const std::string& url, ExpectedBody expected) {
+    return getRetrying(url, timings_.defaultReceiveTimeoutMs, expected);
+}
 
 HttpResponse WfsClient::getWithTimeout(const std::string& url, int receiveTimeoutMs) {
     return request("GET", url, {}, {}, receiveTimeoutMs);
@@ -96,9 +111,9 @@ HttpResponse WfsClient::postJson(const std::string& url, std::string_view json) 
 CachedText WfsClient::fetchCachedText(const std::string& url, int receiveTimeoutMs, ExpectedBody expected,
                                       bool retryOnce) {
     CachedText out;
-    const std::string path = cachePathFor(routeThroughOverride(url), "gml");
+    const std::string path = cachePath(url, "gml");
     if (readCacheFile(path, out.text)) {
-        if (!out.text.empty() && bodyMismatch(expected, std::string_view(out.text).substr(0, kSniffBytes)).empty()) {
+        if (!out.text.empty() && wholeBodyMismatch(expected, out.text).empty()) {
             out.fromCache = true;
             out.status = 200;
             return out;
@@ -107,14 +122,13 @@ CachedText WfsClient::fetchCachedText(const std::string& url, int receiveTimeout
         removeCacheFile(path);
         out.text.clear();
     }
-    HttpResponse r = retryOnce ? getRetrying(url, receiveTimeoutMs) : request("GET", url, {}, {}, receiveTimeoutMs);
+    HttpResponse r = retryOnce ? getRetrying(url, receiveTimeoutMs, expected)
+                               : getChecked(url, receiveTimeoutMs, expected);
     out.status = r.status;
     if (!r.ok) {
-        out.error = !r.error.empty() ? r.error : "Serwer zwrocil status " + std::to_string(r.status);
+        out.error = failureReason(r.status, r.error);
         return out;
     }
-    out.error = bodyMismatch(expected, std::string_view(r.body).substr(0, kSniffBytes));
-    if (!out.error.empty()) return out;
     publishCacheFile(path, r.body);  // a failed write only costs a later refetch
     out.text = std::move(r.body);
     return out;
@@ -125,13 +139,13 @@ std::string WfsClient::getCachedText(const std::string& url, int receiveTimeoutM
 }
 
 void WfsClient::evictCachedText(const std::string& url) {
-    const std::string path = cachePathFor(routeThroughOverride(url), "gml");
+    const std::string path = cachePath(url, "gml");
     kl::platform::appendDiagLine(kDiagFile, "cache: usuniety plik, ktorego nie da sie odczytac: " + path);
     removeCacheFile(path);
 }
 
 void WfsClient::evictCachedFile(const std::string& url) {
-    const std::string path = cachePathFor(routeThroughOverride(url), "zip");
+    const std::string path = cachePath(url, "zip");
     kl::platform::appendDiagLine(kDiagFile, "cache: usuniety plik, ktorego nie da sie odczytac: " + path);
     removeCacheFile(path);
 }
@@ -140,7 +154,7 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
                                      std::string& error, ExpectedBody expected, const DownloadCheck& check) {
     error.clear();
     const std::string target = routeThroughOverride(url);
-    const std::string finalPath = cachePathFor(target, "zip");
+    const std::string finalPath = cachePath(url, "zip");
     {
         std::ifstream existing(finalPath, std::ios::binary);
         if (existing) return finalPath;
@@ -169,7 +183,7 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
             diskError = true;
             return false;
         }
-        if (head.size() < kSniffBytes) head.append(data, std::min(n, kSniffBytes - head.size()));
+        if (head.size() < kBodyHeadBytes) head.append(data, std::min(n, kBodyHeadBytes - head.size()));
         received += static_cast<std::int64_t>(n);
         lastTotal = total;
         if (progress) {
@@ -214,7 +228,7 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
         if (!publishTemporaryFile(tmp, finalPath)) return fail("Nie mozna sfinalizowac pliku w pamieci podrecznej.");
         return finalPath;
     }
-    return fail(!r.error.empty() ? r.error : "Serwer zwrocil status " + std::to_string(r.status));
+    return fail(failureReason(r.status, r.error));
 }
 
 }  // namespace kl::net

@@ -3,10 +3,10 @@
 // streamed file downloads into the cache. Blocking; one thread at a time per
 // object. Nothing here throws for network or file errors.
 #include "net/body_kind.h"
+#include "net/host_spacing.h"
 #include "net/http_types.h"
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 
@@ -29,16 +29,19 @@ public:
 
     HttpResponse request(std::string_view method, const std::string& url, std::string_view body,
                          std::string_view contentType, int receiveTimeoutMs);
-    // GET with the default receive time-out; a transport failure, 3xx or 5xx
-    // is tried once more after a short pause, a 4xx is returned at once.
-    HttpResponse get(const std::string& url);
+    // GET with the default receive time-out. A failure that may pass is tried
+    // once more after a short pause: no answer, a reset, a cut body, 3xx or
+    // 5xx, or a 2xx whose body is not the expected document (an exception
+    // report, an HTML page, a document cut short). A 4xx is returned at once.
+    // A body that still does not fit fails the response, the reason in error.
+    HttpResponse get(const std::string& url, ExpectedBody expected = ExpectedBody::Any);
     HttpResponse getWithTimeout(const std::string& url, int receiveTimeoutMs);
     HttpResponse postJson(const std::string& url, std::string_view json);
 
     // GET through the cache (".gml" files). Only a complete 2xx body that fits
     // the expectation is stored, and a cached file that no longer fits is
     // dropped and fetched again.
-    // With retryOnce a failed request is repeated as get() does.
+    // With retryOnce a failure that may pass is asked again as get() does.
     CachedText fetchCachedText(const std::string& url, int receiveTimeoutMs,
                                ExpectedBody expected = ExpectedBody::Text, bool retryOnce = false);
     std::string getCachedText(const std::string& url, int receiveTimeoutMs,
@@ -57,14 +60,18 @@ public:
     void evictCachedFile(const std::string& url);
 
 private:
-    HttpResponse getRetrying(const std::string& url, int receiveTimeoutMs);
+    HttpResponse getChecked(const std::string& url, int receiveTimeoutMs, ExpectedBody expected);
+    HttpResponse getRetrying(const std::string& url, int receiveTimeoutMs, ExpectedBody expected);
     void throttle(const std::string& url);
 
     HttpTimings timings_;
+    HostSpacing spacing_;
     std::string bearerToken_;
     std::string userAgent_ = kUserAgent;
-    std::map<std::string, std::int64_t> lastRequestMs_;
 };
+
+// Why an exchange failed (Polish): its error text, else its HTTP status.
+std::string failureReason(int status, const std::string& error);
 
 // Bodies held in memory are limited; large files go through getCachedFile.
 inline constexpr std::int64_t kMaxInMemoryBody = 512ll * 1024 * 1024;

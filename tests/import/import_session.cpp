@@ -21,7 +21,6 @@ ImportSession::ImportSession() {
         services.root() / "config" / "KARTOLINK" / "settings.json", [] { return &host::Workbench::hostTable(); },
         settings::serviceHostsWithOverride(services.baseUrl()));
     net::HttpTimings fast;
-    fast.hostSpacingMs = 0;
     fast.retryDelayMs = 10;
     fast.defaultReceiveTimeoutMs = 1500;
     controller_->setFetchTimings(fast);

@@ -19,12 +19,15 @@ namespace demo = geoportal::demo;
 
 constexpr int kUtilities = demo::kWaterPipes + demo::kGasPipes + demo::kPowerCables + demo::kSewerPipes;
 
-void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000) {
+// times: how many answers are spoiled; below 0 every one.
+void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
+              int times = -1) {
     geoportal::FaultRule rule;
     rule.fault.kind = kind;
     rule.fault.delayMs = delayMs;
     rule.contains = std::move(contains);
-    rule.remaining = -1;
+    rule.pathPrefix = std::move(pathPrefix);
+    rule.remaining = times;
     DemoServices::instance().server().faults().add(rule);
 }
 
@@ -178,6 +181,72 @@ INSTANTIATE_TEST_SUITE_P(
                      {{"dzialki", demo::kParcels},
                       {"budynki", demo::kBuildings},
                       {"gesut", kUtilities - demo::kWaterPipes}}}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+const std::string kCadastre = "/wss/ext/PowiatoweBazyEwidencjiGruntow/";
+const std::string kUtilityNetwork = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/";
+const std::string kBoundaries = "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries";
+const std::string kNewBuildings = "/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki";
+const std::string kCapabilities = "request=GetCapabilities";
+
+struct ServiceBreakdown {
+    const char* name;
+    std::vector<std::string> services;  // paths of the services
+    std::string requests;  // text of the spoiled requests
+    geoportal::FaultKind kind;
+    int times;  // spoiled answers; -1 every one
+    std::map<std::string, int> expectedCounts;
+    std::string warning;  // the whole warning
+};
+
+void PrintTo(const ServiceBreakdown& b, std::ostream* os) { *os << b.name; }
+
+class BrokenService : public ImportFlow, public ::testing::WithParamInterface<ServiceBreakdown> {};
+
+TEST_P(BrokenService, OneBadAnswerCostsNothingALastingOneIsNamed) {
+    const ServiceBreakdown& f = GetParam();
+    for (const std::string& service : f.services) addFault(f.kind, f.requests, 3000, service, f.times);
+    const json done = fetchDone({"dzialki", "budynki", "gesut"});
+    ASSERT_FALSE(done.is_null());
+    EXPECT_EQ(done["counts"], json(f.expectedCounts));
+    EXPECT_EQ(done.value("warning", ""), f.warning);
+}
+
+const std::map<std::string, int> kEverything = {
+    {"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}, {"gesut", kUtilities}};
+const std::map<std::string, int> kCadastreOnly = {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrokenService,
+    ::testing::Values(
+        ServiceBreakdown{"CadastreExceptionOnce", {kCadastre}, kCapabilities, geoportal::FaultKind::Exception, 1,
+                         kEverything, ""},
+        ServiceBreakdown{"UtilitiesHtmlOnce", {kUtilityNetwork}, kCapabilities, geoportal::FaultKind::Html, 1,
+                         kEverything, ""},
+        ServiceBreakdown{"UtilitiesExceptionAlways", {kUtilityNetwork}, kCapabilities, geoportal::FaultKind::Exception,
+                         -1, kCadastreOnly,
+                         "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil raport bledu OGC zamiast danych.) "
+                         "- przewodow nie pobrano."},
+        ServiceBreakdown{"UtilitiesCutAlways", {kUtilityNetwork}, kCapabilities, geoportal::FaultKind::Truncate, -1,
+                         kCadastreOnly,
+                         "GESUT: usluga WFS powiatu nie odpowiada (Pobieranie przerwane (2,0 KB z 3,9 KB).) - "
+                         "przewodow nie pobrano."},
+        ServiceBreakdown{"CadastreHtmlAlways", {kCadastre}, kCapabilities, geoportal::FaultKind::Html, -1,
+                         {{"budynki", demo::kNewBuildings}, {"gesut", kUtilities}},
+                         "Powiatowa usluga WFS EGiB nie odpowiada (Serwer zwrocil strone HTML zamiast danych.) - "
+                         "dzialek i budynkow nie pobrano. Brak dzialek dla tego obszaru. Budynki z BDOT10k "
+                         "NoweBudynki (fallback - tylko nowe obiekty)."},
+        ServiceBreakdown{"CadastreAndNewBuildingsDown", {kCadastre, kNewBuildings}, "", geoportal::FaultKind::Status,
+                         -1, {{"gesut", kUtilities}},
+                         "Powiatowa usluga WFS EGiB nie odpowiada (Serwer zwrocil status 500) - dzialek i budynkow nie "
+                         "pobrano. Brak dzialek dla tego obszaru. Usluga WFS ms:bud_2025: 2 z 2 kafli bez odpowiedzi "
+                         "(Serwer zwrocil status 500)."},
+        ServiceBreakdown{"BoundariesDown", {kBoundaries}, "", geoportal::FaultKind::Status, -1,
+                         {{"budynki", demo::kNewBuildings}},
+                         "Usluga granic administracyjnych (PRG) nie odpowiada (Serwer zwrocil status 500). Nie udalo "
+                         "sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru. Budynki z BDOT10k NoweBudynki "
+                         "(fallback - tylko nowe obiekty). GESUT pominiety: nie udalo sie ustalic powiatu dla "
+                         "widoku."}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(ImportFlow, CancelStopsTheWorkerAtTheNextTileAndKeepsNothing) {

@@ -47,5 +47,28 @@ TEST(BodyKind, RejectsWrongFormatsAndEmptyBodies) {
     EXPECT_NE(bodyMismatch(ExpectedBody::Xml, "<!-- never closed"), "");
 }
 
+TEST(BodyKind, AWholeXmlDocumentMustEnd) {
+    const std::string collection = kCollection;
+    const std::string caps = "<WMT_MS_Capabilities version=\"1.1.1\"><Name>a</Name></WMT_MS_Capabilities >";
+    const std::string cut = "Odpowiedz serwera urwana - niepelny dokument XML.";
+    struct Row {
+        ExpectedBody expected;
+        std::string body;
+        std::string problem;
+    };
+    const Row rows[] = {
+        {ExpectedBody::Xml, collection, ""},
+        {ExpectedBody::Xml, collection + "\n<!-- served in 3 ms -->\n", ""},
+        {ExpectedBody::Text, "<wfs:FeatureCollection numberReturned=\"0\"/>", ""},
+        {ExpectedBody::Text, "{\"a\":[1,2", ""},  // only XML is checked for its end
+        {ExpectedBody::Capabilities, caps, ""},
+        {ExpectedBody::Xml, collection.substr(0, collection.size() - 1), cut},
+        {ExpectedBody::Xml, collection.substr(0, collection.size() - 24) + "<a></a>", cut},
+        {ExpectedBody::Capabilities, caps.substr(0, 50), cut},
+        {ExpectedBody::Capabilities, collection, "Serwer nie zwrocil opisu uslugi (GetCapabilities)."},
+    };
+    for (const Row& r : rows) EXPECT_EQ(wholeBodyMismatch(r.expected, r.body), r.problem) << r.body;
+}
+
 }  // namespace
 }  // namespace kl::net

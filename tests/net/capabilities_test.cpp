@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -93,27 +95,67 @@ TEST(Capabilities, WmsCrsUsesTheWorkingZoneOnlyWhenOffered) {
     EXPECT_EQ(wmsCrsFor(sample("gml/capabilities/kartograf__gugik_nmt_wms_SheetsGrid5mEVRF2007_caps.xml"), 2178), 2180);
 }
 
-TEST(Capabilities, FetchLayerNamesRemembersAnswersButNotFailures) {
+TEST(Capabilities, RealDocumentsAreWholeServiceDescriptions) {
+    for (const auto& e : std::filesystem::directory_iterator(std::string(KL_SAMPLES_DIR) + "/gml/capabilities")) {
+        const std::string doc = sample("gml/capabilities/" + e.path().filename().string());
+        EXPECT_EQ(wholeBodyMismatch(ExpectedBody::Capabilities, doc), "") << e.path();
+        EXPECT_NE(wholeBodyMismatch(ExpectedBody::Capabilities, doc.substr(0, doc.size() / 2)), "") << e.path();
+    }
+}
+
+const std::string kEgibCaps =
+    "<WFS_Capabilities><Name>ms:dzialki</Name><Name>ms:budynki</Name></WFS_Capabilities>";
+
+// Capabilities answers as broken servers give them: each row the first and
+// the repeated answer (status, body), and what the read makes of them.
+struct CapsAnswers {
+    const char* name;
+    int status1;
+    std::string body1;
+    int status2;
+    std::string body2;
+    std::string error;  // empty: the names were read
+};
+
+class BrokenCapabilities : public ::testing::TestWithParam<CapsAnswers> {};
+
+TEST_P(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
+    const CapsAnswers& a = GetParam();
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    server.reply("/egib", 200, "<WFS_Capabilities><Name>ms:dzialki</Name><Name>ms:budynki</Name></WFS_Capabilities>");
-    server.reply("/down", 503, "busy");
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    t.retryDelayMs = 10;
-    WfsClient client(t);
+    std::atomic<int> n{0};
+    server.on("/egib", [&](const httplib::Request&, httplib::Response& rs) {
+        const bool first = n++ == 0;
+        rs.status = first ? a.status1 : a.status2;
+        rs.set_content(first ? a.body1 : a.body2, "text/xml");
+    });
+    WfsClient client(kl::test::loopbackTimings());
     LayerNameCache cache;
     const LayerNamesResult r = fetchLayerNames(client, cache, server.url("/egib"));
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.names.parcels, "ms:dzialki");
-    EXPECT_EQ(r.names.buildings, "ms:budynki");
+    EXPECT_EQ(server.hits("/egib"), a.status1 == 200 && a.body1 == kEgibCaps ? 1 : 2);
+    EXPECT_EQ(r.error, a.error);
+    EXPECT_EQ(r.ok, a.error.empty());
+    EXPECT_EQ(r.names.parcels, a.error.empty() ? "ms:dzialki" : "");
+    // A failure is not remembered: the next fetch asks again.
     (void)fetchLayerNames(client, cache, server.url("/egib"));
-    EXPECT_EQ(server.hits("/egib"), 1);
-
-    EXPECT_FALSE(fetchLayerNames(client, cache, server.url("/down")).ok);
-    EXPECT_FALSE(fetchLayerNames(client, cache, server.url("/down")).ok);
-    EXPECT_EQ(server.hits("/down"), 4);  // not cached: asked again (each with its one retry)
+    EXPECT_EQ(server.hits("/egib") > 2, !a.error.empty());
 }
+
+const std::string kExceptionReport = "<ows:ExceptionReport><ows:Exception/></ows:ExceptionReport>";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, BrokenCapabilities,
+    ::testing::Values(CapsAnswers{"Whole", 200, kEgibCaps, 200, kEgibCaps, ""},
+                      CapsAnswers{"OneExceptionReport", 200, kExceptionReport, 200, kEgibCaps, ""},
+                      CapsAnswers{"OneServerError", 503, "busy", 200, kEgibCaps, ""},
+                      CapsAnswers{"AlwaysDown", 503, "busy", 503, "busy", "Serwer zwrocil status 503"},
+                      CapsAnswers{"AlwaysHtml", 200, "<html>Przerwa</html>", 200, "<html>Przerwa</html>",
+                                  "Serwer zwrocil strone HTML zamiast danych."},
+                      CapsAnswers{"AlwaysCutShort", 200, kEgibCaps.substr(0, 40), 200, kEgibCaps.substr(0, 40),
+                                  "Odpowiedz serwera urwana - niepelny dokument XML."},
+                      CapsAnswers{"AlwaysSomethingElse", 200, "<wfs:FeatureCollection/>", 200,
+                                  "<wfs:FeatureCollection/>", "Serwer nie zwrocil opisu uslugi (GetCapabilities)."}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(XmlRoot, CountsOfWfsAnswers) {
     const CollectionCounts two = collectionCounts(sample("gml/polish_wfs/kartograf__prg_two_counties.xml"));
@@ -160,6 +202,7 @@ TEST(HostileText, ScannersStayInsideTheirInput) {
         (void)nameListFromCapabilities(copy);
         (void)egibLayerNamesFromCapabilities(copy);
         (void)bodyMismatch(ExpectedBody::Xml, copy);
+        (void)wholeBodyMismatch(ExpectedBody::Capabilities, copy);
         (void)wmsCrsFor(copy, 2178);
     }
     const CollectionCounts c = collectionCounts(real);

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -47,22 +50,42 @@ TEST(DownloadCache, TemporaryNamesNeverRepeat) {
     for (auto& t : threads) t.join();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
-    EXPECT_EQ(names.front().rfind(final + ".part.", 0), 0u);
+    EXPECT_EQ(names.front().rfind(final + ".part." + std::to_string(::getpid()) + ".", 0), 0u);
 }
 
-TEST(DownloadCache, SweepRemovesOldFilesAndLeftoverParts) {
+// The id of a process that has ended.
+pid_t endedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
     kl::test::TempCacheHome home;
     const fs::path dir = cacheDir();
     const auto now = fs::file_time_type::clock::now();
-    touch(dir / "old.gml");
-    fs::last_write_time(dir / "old.gml", now - std::chrono::hours(24 * 31));
-    touch(dir / "recent.gml");
-    fs::last_write_time(dir / "recent.gml", now - std::chrono::hours(24 * 29));
-    touch(dir / "fresh.zip.part.123.4");
-    EXPECT_EQ(sweepCache(dir, now), 2);
-    EXPECT_FALSE(fs::exists(dir / "old.gml"));
-    EXPECT_FALSE(fs::exists(dir / "fresh.zip.part.123.4"));
-    EXPECT_TRUE(fs::exists(dir / "recent.gml"));
+    const std::string live = std::to_string(::getpid());
+    const std::string ended = std::to_string(endedProcessId());
+    struct Row {
+        std::string name;
+        int ageHours;
+        bool kept;
+    };
+    const Row rows[] = {
+        {"old.gml", 24 * 31, false},
+        {"recent.gml", 24 * 29, true},
+        {"live.zip.part." + live + ".77.0", 0, true},  // another process's download in progress
+        {"ended.zip.part." + ended + ".77.0", 0, false},
+        {"stalled.zip.part." + live + ".77.1", 25, false},
+        {"unnamed.zip.part.1469598103934665603.4", 0, false},  // no writer to ask
+    };
+    for (const Row& r : rows) {
+        touch(dir / r.name);
+        fs::last_write_time(dir / r.name, now - std::chrono::hours(r.ageHours));
+    }
+    EXPECT_EQ(sweepCache(dir, now), 4);
+    for (const Row& r : rows) EXPECT_EQ(fs::exists(dir / r.name), r.kept) << r.name;
 }
 
 TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporary) {

@@ -106,11 +106,10 @@ private:
     std::map<std::string, std::string> headers_;
 };
 
-// Timings for tests against loopback servers: no politeness pause, short
-// retry pause, receive time-out long enough for a loaded machine.
+// Timings for tests against loopback servers (which are never paced): a
+// short retry pause, a receive time-out long enough for a loaded machine.
 inline net::HttpTimings loopbackTimings() {
     net::HttpTimings t;
-    t.hostSpacingMs = 0;
     t.retryDelayMs = 10;
     t.defaultReceiveTimeoutMs = 2000;
     return t;

@@ -40,13 +40,6 @@ protected:
     }
     void TearDown() override { setServiceHostOverride(""); }
 
-    static HttpTimings timings() {
-        HttpTimings t;
-        t.hostSpacingMs = 0;
-        t.retryDelayMs = 20;
-        t.defaultReceiveTimeoutMs = 2000;
-        return t;
-    }
     void inject(const char* kind, const std::string& path, int count = 1, int status = 500, int delayMs = 3000) {
         auto fault = gp::parseFault(kind, std::to_string(status), std::to_string(delayMs));
         ASSERT_TRUE(fault.has_value()) << kind;
@@ -76,17 +69,23 @@ protected:
 
     static gp::GeoportalServer* server_;
     kl::test::TempCacheHome home_;
-    WfsClient client_{timings()};
+    WfsClient client_{kl::test::loopbackTimings()};
 };
 gp::GeoportalServer* AgainstGeoportal::server_ = nullptr;
 
 const std::string kCountyPath = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
 
-TEST_F(AgainstGeoportal, ServerErrorOnceIsHealedByTheRetry) {
-    inject("503", kCountyPath, 1, 503);
-    const HttpResponse r = client_.get(tileUrl("ms:dzialki"));
-    EXPECT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(requestsTo(kCountyPath), 2);
+TEST_F(AgainstGeoportal, OneTransientFaultOnTheCapabilitiesIsHealedByTheRetry) {
+    for (const char* kind : {"503", "exception", "html", "truncate", "reset", "empty"}) {
+        server_->faults().clear();
+        server_->log().clear();
+        inject(kind, kCountyPath, 1, 503);
+        LayerNameCache cache;
+        const LayerNamesResult r = fetchLayerNames(client_, cache, egibWfsForTeryt(demo::kCountyTeryt));
+        EXPECT_TRUE(r.ok) << kind << ": " << r.error;
+        EXPECT_EQ(r.names.parcels, "ms:dzialki") << kind;
+        EXPECT_EQ(requestsTo(kCountyPath), 2) << kind;
+    }
 }
 
 TEST_F(AgainstGeoportal, LastingServerErrorIsTriedTwiceAndNeverCached) {
@@ -119,7 +118,7 @@ TEST_F(AgainstGeoportal, TruncatedTileFailsIsNotCachedAndComesWholeNextTime) {
     EXPECT_TRUE(std::filesystem::is_empty(cacheDir()));
     const CachedText whole = client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml);
     EXPECT_NE(whole.text.find("</wfs:FeatureCollection>"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(cachePathFor(routeThroughOverride(tileUrl("ms:dzialki")), "gml")));
+    EXPECT_TRUE(std::filesystem::exists(cachePathFor(cacheKeyOf(tileUrl("ms:dzialki")), "gml")));
 }
 
 TEST_F(AgainstGeoportal, MaintenancePagesAndExceptionReportsAreRefused) {

@@ -58,13 +58,32 @@ TEST_F(ServiceHostsTest, ClientSendsEveryRequestThroughTheOverride) {
     kl::test::FaultServer server;
     server.reply("/map/geoportal/wfs.php", 200, "<a/>");
     setServiceHostOverride("http://127.0.0.1:" + std::to_string(server.port()));
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    WfsClient client(t);
+    WfsClient client(kl::test::loopbackTimings());
     // 127.0.0.2 has no listener: reaching the server proves the rewrite.
     EXPECT_TRUE(client.get("http://127.0.0.2:1/map/geoportal/wfs.php").ok);
     EXPECT_EQ(client.getCachedText("http://127.0.0.2:1/map/geoportal/wfs.php", 1000), "<a/>");
     EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 2);
+}
+
+TEST_F(ServiceHostsTest, OverrideAnswersAreCachedUnderANameWithoutThePort) {
+    EXPECT_EQ(cacheKeyOf("https://a.example:8443/x?y=1"), "https://a.example:8443/x?y=1");
+    setServiceHostOverride("http://127.0.0.1:5000");
+    const std::string key = cacheKeyOf("https://mapy.geoportal.gov.pl/wss/x?y=1");
+    EXPECT_EQ(key.find("5000"), std::string::npos) << key;
+    EXPECT_EQ(key.find("geoportal.gov.pl"), std::string::npos) << key;  // never a real service's key
+
+    // A second run of the demo: the same service on another port finds the
+    // first run's answer.
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer first, second;
+    for (auto* server : {&first, &second}) server->reply("/wfs", 200, "<a/>");
+    WfsClient client(kl::test::loopbackTimings());
+    setServiceHostOverride(first.url(""));
+    EXPECT_EQ(client.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
+    setServiceHostOverride(second.url(""));
+    EXPECT_EQ(cacheKeyOf("https://mapy.geoportal.gov.pl/wss/x?y=1"), key);
+    EXPECT_EQ(client.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
+    EXPECT_EQ(first.hits("/wfs") + second.hits("/wfs"), 1);
 }
 
 }  // namespace
@@ -80,9 +99,7 @@ TEST_F(ServiceHostsTest, RedirectsAreNotFollowedWhileTheOverrideIsOn) {
         rs.set_redirect("http://127.0.0.2:1/elsewhere");
     });
     setServiceHostOverride("http://127.0.0.1:" + std::to_string(server.port()));
-    HttpTimings t;
-    t.hostSpacingMs = 0;
-    WfsClient client(t);
+    WfsClient client(kl::test::loopbackTimings());
     const HttpResponse r = client.getWithTimeout("http://127.0.0.2:1/moved", 1000);
     EXPECT_EQ(r.status, 302);
     EXPECT_EQ(r.error, "");
