@@ -80,7 +80,7 @@ inline bool parseLayeredLaz(const std::vector<uint8_t>& f, LayeredLaz* laz, std:
   ArithmeticDecoder dec;
   if (!dec.init(&f[t + 8], f.size() - t - 8)) return failWith("chunk table truncated");
   IntegerCompressor ic(32, 2);
-  ic.initDecompressor();
+  ic.resetModels();
   const bool variable = laz->info.variableChunks();
   int32_t lastCount = 0, lastSize = 0;
   uint64_t start = laz->pointDataOffset + 8u, remaining = laz->pointCount;
@@ -161,7 +161,7 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   ArithmeticEncoder enc;
   enc.init(&f);
   IntegerCompressor ic(32, 2);
-  ic.initCompressor();
+  ic.resetModels();
   int32_t lastCount = 0, lastSize = 0;
   for (size_t i = 0; i < chunks.size(); ++i) {
     if (variable) {
