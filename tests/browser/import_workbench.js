@@ -57,6 +57,7 @@ async function main() {
 
     // The project lies at the demo site; one step out shows all of it.
     const page = await wb.pageFrame('map.html');
+    await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
     const zoom = await page.evaluate(() => map.getZoom());
     await frame.locator('.leaflet-control-zoom-out').click();
     await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
