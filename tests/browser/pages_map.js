@@ -81,7 +81,7 @@ const cases = [
     await close(o);
   }],
 
-  ['the layer boxes: defaults, hidden kinds', async () => {
+  ['the layer boxes: defaults, hidden kinds; default options are sent as numbers', async () => {
     const o = await open();
     const boxes = await o.page.$$eval('#panel input[id^=layer_]', (els) =>
       els.map((e) => ({ key: e.value, checked: e.checked, shown: e.offsetParent !== null })));
@@ -90,6 +90,11 @@ const cases = [
       assert.equal(b.checked, b.key === 'dzialki' || b.key === 'budynki', b.key);
       assert.equal(b.shown, !HIDDEN.includes(b.key), b.key);
     }
+    await o.page.click('#fetchBtn');
+    const msg = await h.waitPosted(o.page, 'fetch');
+    assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
+      [1000, 1, 1, 1, false]);
+    assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
     await close(o);
   }],
 
@@ -129,16 +134,6 @@ const cases = [
     assert.ok(await hasClass(o.page, '#step1', 'active'));
     assert.ok(await hasClass(o.page, '#step2', 'idle'));
     assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
-    await close(o);
-  }],
-
-  ['default options are sent as numbers', async () => {
-    const o = await open();
-    await o.page.click('#fetchBtn');
-    const msg = await h.waitPosted(o.page, 'fetch');
-    assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
-      [1000, 1, 1, 1, false]);
-    assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
     await close(o);
   }],
 
