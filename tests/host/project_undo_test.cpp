@@ -6,20 +6,13 @@
 #include <vector>
 
 #include "host/core/project.h"
+#include "tests/host/project_steps.h"
 
 namespace kl::host {
 namespace {
 
-// Runs a lambda as the body of an undo step.
-KlErr runStep(Project& p, const char* name, std::function<KlErr()> body) {
-    return p.undoableCommand(
-        name, [](void* ctx) -> KlErr { return (*static_cast<std::function<KlErr()>*>(ctx))(); }, &body);
-}
-
 KlErr addLayer(Project& p, const std::string& name, int32_t* index = nullptr) {
-    KlAttribute a{};
-    a.type = KL_ATTR_LAYER;
-    std::memcpy(a.name, name.data(), std::min(name.size(), sizeof a.name));
+    KlAttribute a = namedAttribute(KL_ATTR_LAYER, name);
     KlErr err = p.createAttribute(&a);
     if (index) *index = a.index;
     return err;
