@@ -106,7 +106,8 @@ TEST_F(E57Writer, PacketsHoldRunsOf1057Points) {
 TEST_F(E57Writer, BoundsAreTheSinglePrecisionValuesWithSeventeenDigits) {
     // The tests run under a decimal-comma locale; the XML must still use points.
     std::string err;
-    ASSERT_TRUE(kl::e57::writeE57(path("tenth.e57"), {{0.1, -2.0, 1e6 + 0.25, 0, 0, 0}, {0.2, -1.0, 1e6, 1, 2, 3}}, err))
+    ASSERT_TRUE(
+        kl::e57::writeE57(path("tenth.e57"), {{0.1, -2.0, 1e6 + 0.25, 0, 0, 0}, {0.2, -1.0, 1e6, 1, 2, 3}}, err))
         << err;
     const auto rb = readE57(path("tenth.e57"));
     ASSERT_TRUE(rb.ok) << rb.error;
