@@ -37,7 +37,7 @@ function(kl_test name)
   add_executable(${name} ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
   target_compile_options(${name} PRIVATE ${KL_WARNINGS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} kl_test_main GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     KL_SAMPLES_DIR="${KL_SAMPLES_DIR}"
     KL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

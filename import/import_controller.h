@@ -65,10 +65,7 @@ public:
     bool busy() const { return busy_; }
     bool hasFetched() const { return hasFetched_; }
     const FetchedData& fetched() const { return fetched_; }
-    const geo::Bbox& fetchedBbox() const { return fetchedBbox_; }
     bool heightSamplePending() const { return pendingSamples_ > 0; }
-    // Wall time per stage of the last fetch.
-    const std::vector<std::pair<std::string, double>>& lastStageSeconds() const { return lastStageSeconds_; }
 
     const settings::Settings& currentSettings() const { return settings_; }
     // Keeps the new state in memory even when the file cannot be written.
@@ -96,8 +93,6 @@ private:
     int projectEpsg_ = 2180;
     double cloudStep_ = 1.0;
     bool smoothContours_ = false;
-    double terrainZOffset_ = 0.0;
-    std::vector<std::pair<std::string, double>> lastStageSeconds_;
 
     HeightSampler heightSampler_;
     std::uint64_t originGeneration_ = 0;

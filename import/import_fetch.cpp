@@ -105,7 +105,6 @@ void ImportController::startFetch(FetchRequest request) {
 
 void ImportController::finishFetch(const FetchRequest& request, FetchOutcome outcome) {
     busy_ = false;
-    lastStageSeconds_ = std::move(outcome.stageSeconds);
     if (outcome.cancelled || cancelRequested_->load()) {
         link_.send("cancelled", json::object());
         return;

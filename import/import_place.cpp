@@ -8,7 +8,6 @@
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
 #include "import/place_command.h"
-#include "shell/platform/diag_log.h"
 #include "shell/settings/project_georef.h"
 #include "shell/settings/z_anchor.h"
 
@@ -54,22 +53,10 @@ json ImportController::onPlace(const json&) {
                            " km od Survey Pointu projektu - elementy beda daleko od zera projektu.");
     if (georef.level == settings::GeorefLevel::Exact && !georef.message.empty()) warnings.push_back(georef.message);
 
-    // Height anchor: the survey point's own height, else the anchor stored for
-    // this site. No terrain kind is fetched yet, so there is no lowest point.
+    // No terrain kind is fetched yet, so nothing is lifted to an anchor; a
+    // stored anchor measured for another site is still worth a warning.
     const settings::AnchorDecision anchor = settings::anchorFor(settings_, {georef.easting, georef.northing, georef.epsg});
-    if (georef.height != 0.0)
-        terrainZOffset_ = georef.height;
-    else if (anchor.applies && anchor.height != 0.0)
-        terrainZOffset_ = anchor.height;
-    else
-        terrainZOffset_ = 0.0;
     if (!anchor.message.empty()) warnings.push_back(anchor.message);
-    platform::appendDiagLine(
-        "ordvik_z_diag.txt",
-        "ohZ_georef_start=" + std::to_string(georef.height) + " minZ_liczony=1e+18 zAnchor(settings)=" +
-            std::to_string(settings_.zAnchor) + " hasZAnchor=" + (settings_.hasZAnchor ? "1" : "0") +
-            " SetGeoLocation_ok=0 ohAfterSet=" + std::to_string(georef.height) +
-            " terrainZOffset=" + std::to_string(terrainZOffset_) + " terenNMT=0 terenChmura=0");
 
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;

@@ -15,13 +15,8 @@ void diag(const std::string& line) { platform::appendDiagLine("ordvik_web_diag.t
 
 void report(const char* text) { host()->WriteReport(text, 0); }
 
-void runCleanup() {
-    if (const MenuCommand command = cleanupCommand()) {
-        command();
-        return;
-    }
-    report("KARTOLINK: polecenie czyszczenia duplikatow nie jest jeszcze dostepne.");
-}
+// No module cleans duplicates yet; the item stays so the menu keeps its layout.
+void reportCleanupMissing() { report("KARTOLINK: polecenie czyszczenia duplikatow nie jest jeszcze dostepne."); }
 
 // Workers first: they may still be using what the palettes' controllers own.
 void tearDown() {
@@ -39,7 +34,7 @@ KlErr handleMenu(int32_t menuResId, int32_t itemIndex) {
         switch (itemIndex) {
             case 1: MapPalette::toggle(); break;
             case 2: CloudPalette::toggle(); break;
-            case 3: runCleanup(); break;
+            case 3: reportCleanupMissing(); break;
             case 4: host()->ShellOpen("open", kMakerAddress, 1); break;
             default: break;
         }

@@ -14,7 +14,6 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::vector<std::pair<PaletteKind, HandlerInstaller>> installers;
-    MenuCommand cleanup;
 };
 
 // Constructed on first use, so registrations from static objects of other
@@ -48,18 +47,6 @@ void installControllerHandlers(PaletteKind kind, Bridge& bridge) {
             platform::appendDiagLine("ordvik_web_diag.txt", std::string("registerHandlers failed: ") + e.what());
         }
     }
-}
-
-void registerCleanupCommand(MenuCommand command) {
-    auto& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.cleanup = std::move(command);
-}
-
-MenuCommand cleanupCommand() {
-    auto& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    return r.cleanup;
 }
 
 }  // namespace kl::shell

@@ -37,11 +37,4 @@ struct ControllerRegistration {
     }
 };
 
-// Menu item 3 (duplicate cleanup). Until a module sets it the item reports
-// that the command is not available yet.
-using MenuCommand = std::function<void()>;
-void registerCleanupCommand(MenuCommand command);
-// The registered command, or an empty function.
-MenuCommand cleanupCommand();
-
 }  // namespace kl::shell

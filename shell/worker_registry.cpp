@@ -67,11 +67,6 @@ std::list<std::thread> WorkerRegistry::takeFinishedLocked() {
     return threads;
 }
 
-void WorkerRegistry::cancelAll() {
-    std::lock_guard<std::mutex> lock(sync_->mutex);
-    for (auto& w : workers_) w->token.cancel();
-}
-
 WorkerRegistry::ShutdownResult WorkerRegistry::shutdown(std::chrono::milliseconds timeout) {
     ShutdownResult result;
     std::list<std::thread> finished;

@@ -60,9 +60,6 @@ public:
         });
     }
 
-    // Sets the cancel flag of every running worker.
-    void cancelAll();
-
     // Cancels every worker, refuses new ones and waits up to timeout for the
     // running ones; those that do not finish in time are detached (logged),
     // keeping what they share alive.

@@ -84,7 +84,7 @@ ChunkTableResult readChunkTable(const LasFile& file, const LasHeader& h, const L
   ArithmeticDecoder dec;
   if (!dec.init(stream.data(), stream.size())) return fallback(std::move(r), info, name, "tablica chunkow urwana");
   IntegerCompressor ic(32, 2);
-  ic.initDecompressor();
+  ic.resetModels();
   const bool variable = info.variableChunks();
   r.chunks.reserve(count);
   int32_t lastPoints = 0, lastBytes = 0;
@@ -127,7 +127,7 @@ void appendChunkTable(const std::vector<LazChunk>& chunks, bool variable, std::v
   ArithmeticEncoder enc;
   enc.init(out);
   IntegerCompressor ic(32, 2);
-  ic.initCompressor();
+  ic.resetModels();
   int32_t lastPoints = 0, lastBytes = 0;
   for (const LazChunk& c : chunks) {
     if (variable) {

@@ -24,7 +24,7 @@ GpsTime11V2Codec::GpsTime11V2Codec() : multi_(kSymbols), zeroDiff_(6), ic_(32, 9
 void GpsTime11V2Codec::init(const uint8_t* t) {
   multi_.reset();
   zeroDiff_.reset();
-  ic_.initDecompressor();
+  ic_.resetModels();
   last_ = next_ = 0;
   lastTime_ = {loadLe<uint64_t>(t), 0, 0, 0};
   lastDiff_.fill(0);

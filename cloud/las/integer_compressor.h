@@ -16,8 +16,9 @@ class IntegerCompressor {
  public:
   IntegerCompressor(uint32_t bits = 16, uint32_t contexts = 1, uint32_t bitsHigh = 8, uint32_t range = 0);
 
-  void initDecompressor() { resetModels(); }
-  void initCompressor() { resetModels(); }
+  // Back to the untrained models every chunk starts with, on the coding and
+  // the decoding side alike.
+  void resetModels();
 
   KL_LAS_INLINE int32_t decompress(ArithmeticDecoder& dec, int32_t pred, uint32_t context = 0) {
     const int32_t corr = readCorrector(dec, kModels_[context]);
@@ -35,8 +36,6 @@ class IntegerCompressor {
   uint32_t getK() const { return k_; }
 
  private:
-  void resetModels();
-
   KL_LAS_INLINE int32_t readCorrector(ArithmeticDecoder& dec, ArithmeticModel& kModel) {
     k_ = dec.decodeSymbol(kModel);
     if (k_ == 0) return static_cast<int32_t>(dec.decodeBit(bit0Model_));

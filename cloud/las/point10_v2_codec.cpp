@@ -39,11 +39,11 @@ void Point10V2Codec::init(const uint8_t* p) {
   changedValues_.reset();
   scanAngle_[0].reset();
   scanAngle_[1].reset();
-  icIntensity_.initDecompressor();
-  icPointSource_.initDecompressor();
-  icDx_.initDecompressor();
-  icDy_.initDecompressor();
-  icZ_.initDecompressor();
+  icIntensity_.resetModels();
+  icPointSource_.resetModels();
+  icDx_.resetModels();
+  icDy_.resetModels();
+  icZ_.resetModels();
   ++generation_;
 }
 

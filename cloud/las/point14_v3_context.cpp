@@ -93,18 +93,18 @@ void Point14Context::start(const Point14Record& seed) {
   numberOfReturns.restart();
   returnNumber.restart();
   returnNumberGpsSame.reset();
-  dX.initDecompressor();
-  dY.initDecompressor();
-  z.initDecompressor();
+  dX.resetModels();
+  dY.resetModels();
+  z.resetModels();
   classification.restart();
   flags.restart();
   userData.restart();
-  intensity.initDecompressor();
-  scanAngle.initDecompressor();
-  pointSource.initDecompressor();
+  intensity.resetModels();
+  scanAngle.resetModels();
+  pointSource.resetModels();
   gpsMulti.reset();
   gps0Diff.reset();
-  gps.initDecompressor();
+  gps.resetModels();
 }
 
 }  // namespace kl::las::layered

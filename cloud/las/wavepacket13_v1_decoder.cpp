@@ -16,10 +16,10 @@ WavePacket13V1Decoder::WavePacket13V1Decoder()
 void WavePacket13V1Decoder::init(const uint8_t* first) {
   packetIndex_.reset();
   for (auto& m : offsetDiff_) m.reset();
-  icOffsetDiff_.initDecompressor();
-  icPacketSize_.initDecompressor();
-  icReturnPoint_.initDecompressor();
-  icXyz_.initDecompressor();
+  icOffsetDiff_.resetModels();
+  icPacketSize_.resetModels();
+  icReturnPoint_.resetModels();
+  icXyz_.resetModels();
   std::memcpy(last_, first, sizeof last_);
   lastDiff_ = 0;
   symLast_ = 0;

@@ -32,15 +32,6 @@ function startGeoportal() {
   });
 }
 
-async function cloudPageFrame(wb) {
-  for (let i = 0; i < 200; ++i) {
-    const f = wb.page.frames().find((fr) => fr.url().includes('cloud.html'));
-    if (f) return f;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error('cloud page frame not found');
-}
-
 async function main() {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl_cloud_wb_'));
   const geo = await startGeoportal();
@@ -69,7 +60,7 @@ async function main() {
     await ui.locator('#connection:text-is("Połączono z ArchiCAD ✓")').waitFor({ timeout: 30000 });
 
     // Frame the demo site closely; the estimate follows the view.
-    const page = await cloudPageFrame(wb);
+    const page = await wb.pageFrame('cloud.html');
     await page.evaluate(([lat, lon]) => { map.setView([lat, lon], 18); }, DEMO_CENTRE);
     await ui.locator('#estimate:not(.warning):has-text("pkt")').waitFor({ timeout: 30000 });
     const estimate = await ui.locator('#estimate').textContent();

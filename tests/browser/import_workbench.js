@@ -56,8 +56,11 @@ async function main() {
     await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
 
     // The project lies at the demo site; one step out shows all of it.
+    const page = await wb.pageFrame('map.html');
+    await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
+    const zoom = await page.evaluate(() => map.getZoom());
     await frame.locator('.leaflet-control-zoom-out').click();
-    await wb.page.waitForTimeout(800);
+    await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
     for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
       if (await box.isVisible()) await box.setChecked(false);
     for (const key of ['dzialki', 'budynki', 'gesut']) await frame.locator('#layer_' + key).setChecked(true);

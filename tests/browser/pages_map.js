@@ -22,6 +22,9 @@ async function openConnected(options) {
   return o;
 }
 
+// A request as the loopback server logged it: path and query.
+const servedPath = (response) => { const u = new URL(response.url()); return u.pathname + u.search; };
+
 function haversine(lat1, lon1, lat2, lon2) {
   const R = 6371000;
   const rad = Math.PI / 180;
@@ -40,12 +43,13 @@ const cases = [
     assert.equal(await text(o.page, '#status'), 'Gotowy — zaznacz warstwy i kliknij „1. Pobierz elementy”');
     assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
     const before = S.srv.served.length;
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
-    await o.page.selectOption('#basemap', 'orto');
-    // Tiles of the previous base map may already count as loaded, so wait for the server to see an orthophoto tile.
     const isOrtho = (u) => u.startsWith('/wss/service/PZGIK/ORTO/WMS/StandardResolution?') &&
       /layers=Raster/i.test(u) && /format=image%2Fjpeg/i.test(u);
-    for (let i = 0; i < 100 && !S.srv.served.slice(before).some(isOrtho); i++) await o.page.waitForTimeout(100);
+    // Tiles of the previous base map may already count as loaded, so wait for an orthophoto tile itself.
+    const orthoServed = o.page.waitForResponse((r) => isOrtho(servedPath(r)));
+    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
+    await o.page.selectOption('#basemap', 'orto');
+    await orthoServed;
     await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-loaded').length > 0);
     const served = S.srv.served.slice(before);
     assert.ok(served.some(isOrtho), 'orthophoto tiles from the configured host');
@@ -57,9 +61,11 @@ const cases = [
   }],
 
   ['messages queued before the script object exists are delivered once it appears', async () => {
-    const o = await open({ lateBridge: true });
-    await o.page.waitForTimeout(350);
+    const o = await open({ lateBridge: true, clock: true });
+    await o.page.clock.runFor(350);
+    assert.equal(await o.page.evaluate(() => GISBridge.queue.length), 2, 'three retries found no script object');
     await o.page.evaluate(h.FAKE_GIS);
+    await o.page.clock.runFor(100);
     await h.waitPosted(o.page, 'getInit');
     assert.deepEqual((await h.posted(o.page)).map((m) => m.type), ['ping', 'getInit']);
     await close(o);
@@ -75,7 +81,7 @@ const cases = [
     await close(o);
   }],
 
-  ['the layer boxes: defaults, hidden kinds', async () => {
+  ['the layer boxes: defaults, hidden kinds; default options are sent as numbers', async () => {
     const o = await open();
     const boxes = await o.page.$$eval('#panel input[id^=layer_]', (els) =>
       els.map((e) => ({ key: e.value, checked: e.checked, shown: e.offsetParent !== null })));
@@ -84,6 +90,11 @@ const cases = [
       assert.equal(b.checked, b.key === 'dzialki' || b.key === 'budynki', b.key);
       assert.equal(b.shown, !HIDDEN.includes(b.key), b.key);
     }
+    await o.page.click('#fetchBtn');
+    const msg = await h.waitPosted(o.page, 'fetch');
+    assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
+      [1000, 1, 1, 1, false]);
+    assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
     await close(o);
   }],
 
@@ -123,16 +134,6 @@ const cases = [
     assert.ok(await hasClass(o.page, '#step1', 'active'));
     assert.ok(await hasClass(o.page, '#step2', 'idle'));
     assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
-    await close(o);
-  }],
-
-  ['default options are sent as numbers', async () => {
-    const o = await open();
-    await o.page.click('#fetchBtn');
-    const msg = await h.waitPosted(o.page, 'fetch');
-    assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
-      [1000, 1, 1, 1, false]);
-    assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
     await close(o);
   }],
 
@@ -266,7 +267,6 @@ const cases = [
     await h.push(o.page, { type: 'addressResults', lat: 52.1, lon: 21.1, label: evil });
     await o.page.fill('#address', 'Wars');
     await h.push(o.page, { type: 'addressSuggestions', query: 'Wars', items: [{ label: evil, lat: 52, lon: 21 }] });
-    await o.page.waitForTimeout(100);
     assert.equal(await o.page.evaluate(() => document.querySelectorAll('img[src="x"], b').length), 0);
     assert.equal(await o.page.evaluate(() => window.__pwned), undefined);
     assert.equal(await text(o.page, '#status'), evil);
@@ -276,11 +276,15 @@ const cases = [
   }],
 
   ['address suggestions: debounce, cache, stale answers, keys, mouse', async () => {
-    const o = await open();
+    const o = await open({ clock: true });
+    const asks = async () => (await h.posted(o.page)).filter((m) => m.type === 'searchAddressSuggest').length;
     await o.page.fill('#address', 'Wa');
-    await o.page.waitForTimeout(400);
-    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'searchAddressSuggest'));
+    await o.page.clock.runFor(400);
+    assert.equal(await asks(), 0, 'too short to ask');
     await o.page.fill('#address', 'Warszawa');
+    await o.page.clock.runFor(249);
+    assert.equal(await asks(), 0, 'nothing before 250 ms of quiet');
+    await o.page.clock.runFor(1);
     const ask = await h.waitPosted(o.page, 'searchAddressSuggest');
     assert.equal(ask.query, 'Warszawa');
     await o.page.fill('#address', 'Warszawa Mar');
@@ -290,12 +294,12 @@ const cases = [
       { label: 'Marszałkowska, Warszawa', lat: 52.2290, lon: 21.0130 },
       { label: 'Marymoncka, Warszawa', lat: 52.2700, lon: 20.9700 }] });
     assert.equal(await isHidden(o.page, '#suggestions'), false);
-    const asked = (await h.posted(o.page)).filter((m) => m.type === 'searchAddressSuggest').length;
+    const asked = await asks();
     await o.page.fill('#address', 'Warszawa');
     assert.deepEqual(await o.page.$$eval('#suggestions li', (e) => e.map((x) => x.textContent)), ['Warszawa'],
       'the cached answer shows at once');
-    await o.page.waitForTimeout(350);
-    assert.equal((await h.posted(o.page)).filter((m) => m.type === 'searchAddressSuggest').length, asked);
+    await o.page.clock.runFor(350);
+    assert.equal(await asks(), asked);
     await o.page.fill('#address', 'Warszawa Mar');
     await o.page.press('#address', 'ArrowDown');
     await o.page.press('#address', 'ArrowDown');
@@ -406,8 +410,7 @@ const cases = [
     await o.page.click('#panelToggle');
     assert.equal(await isHidden(o.page, '#panel'), true);
     assert.equal(await o.page.evaluate(() => localStorage.getItem('gis_panel_collapsed')), '1');
-    await o.page.waitForTimeout(120);
-    assert.ok(await o.page.evaluate(() => map.getSize().x) > mapWidth, 'the map takes the freed width');
+    await o.page.waitForFunction((w) => map.getSize().x > w, mapWidth);  // the map takes the freed width
     await o.page.reload();
     assert.equal(await isHidden(o.page, '#panel'), true);
     await o.page.click('#panelToggle');
@@ -434,11 +437,10 @@ const cases = [
       assert.equal(await o.page.inputValue('#basemap'), 'orto');
     } else {
       assert.equal(await o.page.inputValue('#basemap'), 'ofm');
-      const before = S.srv.served.length;
+      const style = o.page.waitForResponse((r) => servedPath(r) === '/styles/liberty');
       await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
       await o.page.waitForFunction(() => document.querySelector('.leaflet-gl-layer, canvas.maplibregl-canvas'));
-      await o.page.waitForTimeout(300);
-      assert.ok(S.srv.served.slice(before).includes('/styles/liberty'));
+      await style;
       await o.page.selectOption('#basemap', 'none');
       assert.equal(await o.page.$$eval('canvas.maplibregl-canvas', (c) => c.length), 0);
     }
@@ -451,13 +453,12 @@ const cases = [
     const base = await overlayCount();
     await o.page.uncheck('#egib');
     assert.equal(await overlayCount(), base - 2);
+    const zones = o.page.waitForResponse((r) => servedPath(r).startsWith('/wss/ext/PlanyOgolneGmin?') &&
+      /layers=strefaPlanistyczna/.test(servedPath(r)));
     await o.page.check('#layer_mpzp');
     await o.page.check('#layer_pog');
     assert.equal(await overlayCount(), base);
-    const before = S.srv.served.length;
-    await o.page.waitForTimeout(300);
-    assert.ok(S.srv.served.slice(before - 40).some((u) => u.includes('/wss/ext/PlanyOgolneGmin?') &&
-      /layers=strefaPlanistyczna/.test(u)));
+    await zones;
     await o.page.click('.leaflet-control-attribution a[href^="https://"]');
     const ext = await h.waitPosted(o.page, 'openExternal');
     assert.match(ext.url, /^https:\/\//);
@@ -465,20 +466,6 @@ const cases = [
     await o.page.click('#originBtn');
     const origin = await h.waitPosted(o.page, 'setOrigin');
     assert.deepEqual([origin.lat, origin.lon], await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng]));
-    await close(o);
-  }],
-
-  ['screenshot of a working map page', async () => {
-    const o = await openConnected({ noWebGL: true });
-    await h.push(o.page, { type: 'pong', wersja: '1.8.0', build: 'Sep 16 2026 23:36:03' });
-    await o.page.click('#fetchBtn');
-    await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 42, budynki: 17, 'rastry (rastr)': 1 },
-      geojson: { type: 'FeatureCollection', features: [{ type: 'Feature', properties: { _kind: 'dzialka' },
-        geometry: { type: 'Polygon', coordinates: [[[21.009, 52.228], [21.015, 52.228], [21.015, 52.231], [21.009, 52.231], [21.009, 52.228]]] } },
-      { type: 'Feature', properties: { _kind: 'budynek' },
-        geometry: { type: 'Polygon', coordinates: [[[21.011, 52.229], [21.013, 52.229], [21.013, 52.230], [21.011, 52.230], [21.011, 52.229]]] } }] } });
-    await o.page.waitForTimeout(400);
-    await o.page.screenshot({ path: '/tmp/kartolink_map_page.png' });
     await close(o);
   }]
 ];

@@ -1,11 +1,9 @@
 'use strict';
 // The workbench page in a real browser with the small test add-on: menu,
 // palette panel with its page talking to the add-on, close box, plan view,
-// and the server's refusals.
+// and a page of another origin kept away from the API.
 const assert = require('assert/strict');
 const { startWorkbench, testAddonPath } = require('./lib/workbench');
-
-const SCREENSHOT = process.env.KL_SCREENSHOT || '/tmp/kartolink-workbench.png';
 
 async function main() {
   const wb = await startWorkbench({ addon: testAddonPath() });
@@ -63,30 +61,18 @@ async function main() {
     assert.deepEqual(state.undo.steps, ['Test drawing']);
     assert.equal(state.liveMemos, 0);
 
-    // refusals of the server
-    const denied = await wb.request({ path: '/api/state' });
-    assert.equal(denied.status, 403);
-    const foreign = await wb.request({ path: wb.base + 'api/state', headers: { Origin: 'http://evil.example' } });
-    assert.equal(foreign.status, 403);
-    const traversal = await wb.request({ path: wb.base + 'b/1/../../../../etc/passwd' });
-    assert.equal(traversal.status, 404);
-    const encoded = await wb.request({ path: wb.base + 'b/1/%2e%2e/%2e%2e/etc/passwd' });
-    assert.equal(encoded.status, 404);
-    // a page in the browser cannot reach the API of another origin's workbench either
+    // a page in the browser cannot reach the API of another origin's workbench (the server's own
+    // refusals are checked request by request in the host tests)
     const cross = await page.evaluate(async (u) => {
       try { await fetch(u, { method: 'POST', body: '{}' }); return 'reached'; } catch (e) { return 'blocked'; }
     }, wb.url.replace('127.0.0.1', 'localhost') + 'api/menu');
     assert.equal(cross, 'blocked');
-
-    await page.click('#menus .menu-title:text-is("Ordvik")');
-    await page.hover('#menus .has-submenu:has-text("Geodrop")');
-    await page.screenshot({ path: SCREENSHOT });
   } finally {
     const result = await wb.close();
     assert.equal(result.code, 0, 'workbench exit: ' + JSON.stringify(result));
     assert.match(result.stderr, /test-addon: quit[\s\S]*test-addon: FreeData/);
   }
-  console.log('workbench smoke test passed; screenshot at ' + SCREENSHOT);
+  console.log('workbench smoke test passed');
 }
 
 main().catch((err) => {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -13,6 +14,14 @@
 
 namespace kl::geoportal {
 namespace {
+
+// A coordinate as the server wrote it: C syntax, whatever the test's locale.
+double coordinate(const std::string& text) {
+    double v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    EXPECT_TRUE(r.ec == std::errc() && r.ptr == text.data() + text.size()) << text;
+    return v;
+}
 
 using testing::allBetween;
 using testing::attributeValue;
@@ -105,12 +114,12 @@ TEST_F(GeoportalServerTest, AnswersWriteCoordinatesInTheAxisOrderOfTheServer) {
     auto ne = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1&BBOX=" + kBoxNE));
     auto first = allBetween(ne.body, "<gml:posList srsDimension=\"2\">", " ");
     ASSERT_FALSE(first.empty());
-    EXPECT_GT(std::stod(first.front()), 380000.0);  // northing of the site
+    EXPECT_GT(coordinate(first.front()), 380000.0);  // northing of the site
     EXPECT_NE(ne.body.find("<gml:Polygon gml:id=\"dzialki.1.1\" srsName=\"urn:ogc:def:crs:EPSG::2180\">"), std::string::npos);
     auto en = get("/__profile/xy" + getFeature(kEgib, "ms%3Adzialki", "&COUNT=1&BBOX=" + kBoxEN));
     first = allBetween(en.body, "<gml:posList srsDimension=\"2\">", " ");
     ASSERT_FALSE(first.empty());
-    EXPECT_LT(std::stod(first.front()), 270000.0);  // easting of the site
+    EXPECT_LT(coordinate(first.front()), 270000.0);  // easting of the site
     EXPECT_EQ(en.body.find("<gml:Polygon gml:id=\"dzialki.1.1\" srsName"), std::string::npos);
     EXPECT_NE(en.body.find("<gml:Envelope srsName=\"EPSG:2180\">"), std::string::npos);  // the x/y form
 }
@@ -123,7 +132,7 @@ TEST_F(GeoportalServerTest, Pl2000RequestsAreAnsweredInTheZone) {
     EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kParcels));
     auto first = allBetween(r.body, "<gml:posList srsDimension=\"2\">", " ");
     ASSERT_FALSE(first.empty());
-    EXPECT_NEAR(std::stod(first.front()), 5680900.0, 300.0);
+    EXPECT_NEAR(coordinate(first.front()), 5680900.0, 300.0);
     EXPECT_NE(r.body.find("urn:ogc:def:crs:EPSG::2176"), std::string::npos);
 }
 
@@ -183,8 +192,8 @@ TEST_F(GeoportalServerTest, UnknownTypeNameGivesAnExceptionReport) {
 
 TEST_F(GeoportalServerTest, CommuneUnderAPointAsTheResolverAsks) {
     struct Case {
-        double easting, northing;
-        std::string teryt;  // empty: no commune there
+        long easting, northing;  // whole metres, printed without the locale
+        std::string teryt;       // empty: no commune there
     };
     const Case cases[] = {{260761, 382901, std::string(demo::kCommuneTeryt)},
                           {254000, 382900, std::string(demo::kRuralCommuneTeryt)},

@@ -5,52 +5,34 @@
 #include <vector>
 
 #include "host/core/project.h"
+#include "tests/host/project_steps.h"
 
 namespace kl::host {
 namespace {
 
-struct InStep {
-    Project& p;
-    explicit InStep(Project& project) : p(project) {}
-    // Runs f inside an undo step and returns its result.
-    template <class F>
-    KlErr operator()(F f) {
-        return p.undoableCommand("t", [](void* ctx) -> KlErr { return (*static_cast<F*>(ctx))(); }, &f);
-    }
-};
-
-KlAttribute named(int32_t type, const std::string& name) {
-    KlAttribute a{};
-    a.type = type;
-    std::memcpy(a.name, name.data(), std::min(name.size(), sizeof a.name));
-    return a;
-}
-
 TEST(Attributes, NameOf255BytesIsAcceptedAnd256Refused) {
     Project p;
-    InStep step(p);
-    KlAttribute ok = named(KL_ATTR_LAYER, std::string(KL_NAME_MAX, 'a'));
-    EXPECT_EQ(step([&] { return p.createAttribute(&ok); }), KL_NOERROR);
+    KlAttribute ok = namedAttribute(KL_ATTR_LAYER, std::string(KL_NAME_MAX, 'a'));
+    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&ok); }), KL_NOERROR);
     EXPECT_EQ(ok.index, 2);
-    KlAttribute tooLong = named(KL_ATTR_LAYER, std::string(KL_NAME_MAX + 1, 'b'));  // fills the array, no NUL
-    EXPECT_EQ(step([&] { return p.createAttribute(&tooLong); }), KL_ERR_BADPARS);
-    KlAttribute empty = named(KL_ATTR_FILL, "");
-    EXPECT_EQ(step([&] { return p.createAttribute(&empty); }), KL_ERR_BADPARS);
+    KlAttribute tooLong = namedAttribute(KL_ATTR_LAYER, std::string(KL_NAME_MAX + 1, 'b'));  // fills the array, no NUL
+    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&tooLong); }), KL_ERR_BADPARS);
+    KlAttribute empty = namedAttribute(KL_ATTR_FILL, "");
+    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&empty); }), KL_ERR_BADPARS);
     EXPECT_EQ(p.attributes().list(KL_ATTR_LAYER).size(), 2u);
 }
 
 TEST(Attributes, NamesAreUniquePerTypeAndTheExistingIndexIsReported) {
     Project p;
-    InStep step(p);
-    KlAttribute a = named(KL_ATTR_SURFACE, "Trawa");
-    KlAttribute again = named(KL_ATTR_SURFACE, "Trawa");
-    KlAttribute otherType = named(KL_ATTR_LAYER, "Trawa");
-    step([&] { return p.createAttribute(&a); });
-    EXPECT_EQ(step([&] { return p.createAttribute(&again); }), KL_ERR_ATTREXIST);
+    KlAttribute a = namedAttribute(KL_ATTR_SURFACE, "Trawa");
+    KlAttribute again = namedAttribute(KL_ATTR_SURFACE, "Trawa");
+    KlAttribute otherType = namedAttribute(KL_ATTR_LAYER, "Trawa");
+    runStep(p, "t", [&] { return p.createAttribute(&a); });
+    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&again); }), KL_ERR_ATTREXIST);
     EXPECT_EQ(again.index, a.index);
-    EXPECT_EQ(step([&] { return p.createAttribute(&otherType); }), KL_NOERROR);
-    KlAttribute pen = named(KL_ATTR_PEN, "pen");
-    EXPECT_EQ(step([&] { return p.createAttribute(&pen); }), KL_ERR_NOTSUPPORTED);
+    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&otherType); }), KL_NOERROR);
+    KlAttribute pen = namedAttribute(KL_ATTR_PEN, "pen");
+    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&pen); }), KL_ERR_NOTSUPPORTED);
 }
 
 TEST(Attributes, ListingVisitsEveryAttributeOfTheType) {
@@ -93,7 +75,7 @@ TEST_P(ElementCreation, ValidatesGeometryAndFreesNothingItDoesNotOwn) {
         const unsigned char png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
         std::memcpy(memo.data, png, 8);
     }
-    KlErr err = InStep(p)([&] { return p.createElement(&e, &memo); });
+    KlErr err = runStep(p, "t", [&] { return p.createElement(&e, &memo); });
     EXPECT_EQ(err, c.expected);
     EXPECT_EQ(p.elements().size(), c.expected == KL_NOERROR ? 1u : 0u);
     EXPECT_EQ(p.memos().live(), 1u);
@@ -131,7 +113,7 @@ TEST(Memos, ElementMemoRoundTripsAndIsCounted) {
     memo.coords[0] = {1, 2};
     memo.coords[1] = {3, 4};
     memo.coords[2] = {5, 6.5};
-    ASSERT_EQ(InStep(p)([&] { return p.createElement(&e, &memo); }), KL_NOERROR);
+    ASSERT_EQ(runStep(p, "t", [&] { return p.createElement(&e, &memo); }), KL_NOERROR);
     p.memos().dispose(&memo);
 
     KlMemo back{};
@@ -169,7 +151,7 @@ TEST(Memos, MorphBodyFromFinishToDispose) {
     KlElement e{};
     e.type = KL_ELEM_MORPH;
     p.elementDefaults(&e, nullptr);
-    ASSERT_EQ(InStep(p)([&] { return p.createElement(&e, &memo); }), KL_NOERROR);
+    ASSERT_EQ(runStep(p, "t", [&] { return p.createElement(&e, &memo); }), KL_NOERROR);
     EXPECT_EQ(p.memos().dispose(&memo), KL_NOERROR);
     EXPECT_EQ(p.bodyDispose(&body), KL_NOERROR);
     EXPECT_EQ(body, nullptr);
@@ -181,10 +163,9 @@ TEST(Memos, MorphBodyFromFinishToDispose) {
 
 TEST(Elements, ListingFiltersByTypeAndLayerFlags) {
     Project p;
-    InStep step(p);
-    KlAttribute locked = named(KL_ATTR_LAYER, "locked");
+    KlAttribute locked = namedAttribute(KL_ATTR_LAYER, "locked");
     locked.flags = 2;
-    step([&] { return p.createAttribute(&locked); });
+    runStep(p, "t", [&] { return p.createAttribute(&locked); });
     auto make = [&](int32_t layer) {
         KlElement e{};
         e.type = KL_ELEM_POLYLINE;
@@ -194,7 +175,7 @@ TEST(Elements, ListingFiltersByTypeAndLayerFlags) {
         KlMemo m{};
         m.coords = c;
         m.nCoords = 2;
-        return step([&] { return p.createElement(&e, &m); });
+        return runStep(p, "t", [&] { return p.createElement(&e, &m); });
     };
     ASSERT_EQ(make(1), KL_NOERROR);
     ASSERT_EQ(make(locked.index), KL_NOERROR);

@@ -126,7 +126,7 @@ TEST_P(IntegerRoundTrip, CorrectionsOfEverySizeSurvive) {
   ArithmeticEncoder enc;
   enc.init(&bytes);
   IntegerCompressor ice(c.bits, c.contexts, c.bitsHigh, c.range);
-  ice.initCompressor();
+  ice.resetModels();
   std::vector<uint32_t> ks;
   for (const auto& v : values) {
     ice.compress(enc, v[0], v[1], static_cast<uint32_t>(v[2]));
@@ -136,7 +136,7 @@ TEST_P(IntegerRoundTrip, CorrectionsOfEverySizeSurvive) {
   ArithmeticDecoder dec;
   ASSERT_TRUE(dec.init(bytes.data(), bytes.size()));
   IntegerCompressor icd(c.bits, c.contexts, c.bitsHigh, c.range);
-  icd.initDecompressor();
+  icd.resetModels();
   for (size_t i = 0; i < values.size(); ++i) {
     const int32_t got = icd.decompress(dec, values[i][0], static_cast<uint32_t>(values[i][2]));
     ASSERT_EQ(got, values[i][1]) << "value " << i;
@@ -155,7 +155,7 @@ TEST(IntegerCompressor, SmallCorrectionsUseTheirLengthClass) {
   ArithmeticEncoder enc;
   enc.init(&bytes);
   IntegerCompressor ic(32, 1);
-  ic.initCompressor();
+  ic.resetModels();
   const std::pair<int32_t, uint32_t> cases[] = {{0, 0}, {1, 0}, {2, 1}, {-1, 1}, {3, 2}, {4, 2}, {-2, 2}, {-3, 2}, {5, 3}};
   for (const auto& [corr, k] : cases) {
     ic.compress(enc, 100, 100 + corr);

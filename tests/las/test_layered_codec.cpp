@@ -74,20 +74,5 @@ INSTANTIATE_TEST_SUITE_P(Samples, LayeredSample,
                                            SampleCase{"laspy__fullwave.laz", 10, 10750, 1, false}),
                          [](const auto& param) { return testNameOf(param.param.file); });
 
-TEST(LayeredPair, CompressedSampleMatchesItsUncompressedTwin) {
-  const std::vector<uint8_t> file = readFile(sample("laspy__1_4_w_evlr.laz"));
-  LayeredLaz laz;
-  std::string error;
-  ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
-  std::vector<uint8_t> ours;
-  ASSERT_TRUE(decodeLayered(file, laz, &ours, &error)) << error;
-  uint8_t format = 0;
-  uint16_t recordLength = 0;
-  std::vector<uint8_t> twin;
-  ASSERT_TRUE(readLasRecords(sample("laspy__1_4_w_evlr.las"), &format, &recordLength, &twin));
-  EXPECT_EQ(format, 6);
-  EXPECT_TRUE(ours == twin);
-}
-
 }  // namespace
 }  // namespace kl::las::testing

@@ -4,6 +4,8 @@
 // chunk table) around decodeLayeredChunk / encodeLayeredChunk, with full control of the
 // chunks (variable counts, single points, items the writer does not produce).
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -80,7 +82,7 @@ inline bool parseLayeredLaz(const std::vector<uint8_t>& f, LayeredLaz* laz, std:
   ArithmeticDecoder dec;
   if (!dec.init(&f[t + 8], f.size() - t - 8)) return failWith("chunk table truncated");
   IntegerCompressor ic(32, 2);
-  ic.initDecompressor();
+  ic.resetModels();
   const bool variable = laz->info.variableChunks();
   int32_t lastCount = 0, lastSize = 0;
   uint64_t start = laz->pointDataOffset + 8u, remaining = laz->pointCount;
@@ -161,7 +163,7 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   ArithmeticEncoder enc;
   enc.init(&f);
   IntegerCompressor ic(32, 2);
-  ic.initCompressor();
+  ic.resetModels();
   int32_t lastCount = 0, lastSize = 0;
   for (size_t i = 0; i < chunks.size(); ++i) {
     if (variable) {
@@ -199,10 +201,6 @@ inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointForm
   return true;
 }
 
-}  // namespace kl::las::testing
-
-namespace kl::las::testing {
-
 // Records of an uncompressed LAS file.
 inline bool readLasRecords(const std::string& path, uint8_t* format, uint16_t* recordLength,
                            std::vector<uint8_t>* records) {
@@ -228,6 +226,25 @@ inline std::vector<LaszipItem> layeredItems(uint8_t format, uint16_t recordLengt
   for (const auto& it : items) size = static_cast<uint16_t>(size + (it.type == 10 ? 0 : it.size));
   if (recordLength > size) items.push_back({14, static_cast<uint16_t>(recordLength - size), 3});
   return items;
+}
+
+// Encodes records into a LAZ file and expects our decoder and laz-perf to give them back.
+inline void expectRoundTrip(const std::vector<uint8_t>& records, uint8_t format, uint16_t recordLength,
+                            uint32_t chunkSize, const std::string& tag,
+                            const std::vector<uint32_t>& variableCounts = {}) {
+  std::vector<uint8_t> file, ours, oracle;
+  std::string error;
+  ASSERT_TRUE(encodeLayered(records, format, recordLength, layeredItems(format, recordLength), chunkSize, &file,
+                            &error, variableCounts))
+      << error;
+  LayeredLaz laz;
+  ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
+  EXPECT_TRUE(decodeLayered(file, laz, &ours, &error)) << error;
+  EXPECT_TRUE(ours == records) << tag << ": our decoder";
+  const std::string path = test::tempFile("layered_roundtrip_" + tag + ".laz");
+  writeFile(path, file);
+  ASSERT_TRUE(test::lazPerfDecode(path, &oracle)) << tag << ": laz-perf could not decode our file";
+  EXPECT_TRUE(oracle == records) << tag << ": laz-perf";
 }
 
 }  // namespace kl::las::testing

@@ -35,25 +35,6 @@ uint64_t bitsOf(double d) {
   return b;
 }
 
-// Our decoder and laz-perf both give back exactly the records our encoder took.
-void expectBothReadBack(const std::vector<uint8_t>& records, const std::string& tag,
-                        const std::vector<LaszipItem>& items = {{10, 30, 3}}, bool oracle = true) {
-  std::vector<uint8_t> file;
-  std::string error;
-  ASSERT_TRUE(encodeLayered(records, 6, kRecord, items, 50000, &file, &error)) << error;
-  LayeredLaz laz;
-  ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
-  std::vector<uint8_t> ours;
-  ASSERT_TRUE(decodeLayered(file, laz, &ours, &error)) << error;
-  EXPECT_TRUE(ours == records) << tag << ": our decoder";
-  if (!oracle) return;
-  const std::string path = test::tempFile("point14_" + tag + ".laz");
-  writeFile(path, file);
-  std::vector<uint8_t> theirs;
-  ASSERT_TRUE(test::lazPerfDecode(path, &theirs)) << tag;
-  EXPECT_TRUE(theirs == records) << tag << ": laz-perf";
-}
-
 TEST(Point14Record, UnpackAndPackKeepEveryBit) {
   std::mt19937 rng(5);
   for (int i = 0; i < 2000; ++i) {
@@ -63,26 +44,6 @@ TEST(Point14Record, UnpackAndPackKeepEveryBit) {
     Point14Record::unpack(raw).pack(again);
     ASSERT_EQ(0, std::memcmp(raw, again, kRecord)) << "round " << i;
   }
-}
-
-TEST(Point14Record, ReturnClassesAndLevels) {
-  EXPECT_EQ(layered::returnMap(1, 1), 0u);   // single return
-  EXPECT_EQ(layered::returnMap(2, 1), 1u);   // first of two
-  EXPECT_EQ(layered::returnMap(2, 2), 2u);   // last of two
-  EXPECT_EQ(layered::returnMap(15, 15), 5u);
-  EXPECT_EQ(layered::returnLevel(15, 0), 7u);
-  EXPECT_EQ(layered::returnLevel(3, 5), 2u);
-  // cpr weighs first = 2 and last = 1, lpr the other way round.
-  EXPECT_EQ(layered::currentReturnContext(1, 1), 3u);
-  EXPECT_EQ(layered::currentReturnContext(3, 1), 2u);
-  EXPECT_EQ(layered::currentReturnContext(3, 3), 1u);
-  Point14Record last;
-  last.returnNumber = 1;
-  last.numberOfReturns = 3;
-  EXPECT_EQ(layered::previousReturnContext(last), 1u);
-  last.returnNumber = 3;
-  last.gpsTimeChanged = true;
-  EXPECT_EQ(layered::previousReturnContext(last), 6u);
 }
 
 TEST(Point14GpsTime, EveryMultiplierClassAndSequenceSwitch) {
@@ -97,7 +58,7 @@ TEST(Point14GpsTime, EveryMultiplierClassAndSequenceSwitch) {
     t.push_back(bitsOf(now[seq]));
     if (i % 500 == 499) now[seq] = static_cast<double>(rng());  // start of a new sequence
   }
-  expectBothReadBack(pointsWithTimes(t), "gps_multipliers");
+  expectRoundTrip(pointsWithTimes(t), 6, kRecord, 50000, "point14_gps_multipliers");
 }
 
 TEST(Point14GpsTime, SignedZeroAndNaNPayloadsAreKeptBitForBit) {
@@ -105,7 +66,7 @@ TEST(Point14GpsTime, SignedZeroAndNaNPayloadsAreKeptBitForBit) {
   const uint64_t nanA = 0x7FF8000000000001ull, nanB = 0x7FF8000000000002ull;
   std::vector<uint64_t> t = {bitsOf(0.0), bitsOf(-0.0), bitsOf(0.0),   nanA, nanA, nanB,
                              bitsOf(std::numeric_limits<double>::infinity()), bitsOf(-0.0), 0, 1, 0xFFFFFFFFFFFFFFFFull};
-  expectBothReadBack(pointsWithTimes(t), "gps_special");
+  expectRoundTrip(pointsWithTimes(t), 6, kRecord, 50000, "point14_gps_special");
 }
 
 TEST(Point14Returns, AllReturnNumberAndCountPairs) {
@@ -125,7 +86,7 @@ TEST(Point14Returns, AllReturnNumberAndCountPairs) {
       }
     }
   }
-  expectBothReadBack(records, "returns");
+  expectRoundTrip(records, 6, kRecord, 50000, "point14_returns");
 }
 
 TEST(Point14ContextFix, NewerItemVersionRoundTrips) {

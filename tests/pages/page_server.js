@@ -130,7 +130,8 @@ function isLoopback(address) {
 }
 
 // Opens a page in a fresh context; every request is recorded and anything not on
-// loopback is aborted and listed in foreign.
+// loopback is aborted and listed in foreign. With clock the page's timers stand
+// still until the test moves them on with page.clock.runFor(ms).
 async function openPage(browser, base, name, options) {
   const opts = options || {};
   const context = opts.context || await browser.newContext({ viewport: { width: 900, height: 600 } });
@@ -154,6 +155,10 @@ async function openPage(browser, base, name, options) {
     });
   }
   if (!opts.lateBridge) await page.addInitScript(FAKE_GIS);
+  if (opts.clock) {
+    await page.clock.install({ time: 0 });
+    await page.clock.pauseAt(1000);
+  }
   await page.goto(base + '/web/' + name);
   return { page, context, record };
 }

@@ -44,6 +44,26 @@ function rawRequest(port, { method = 'GET', path: p = '/', headers = {}, body } 
   });
 }
 
+// The workbench's revision stream: every change it shows, plus an idle line
+// every few seconds. after(n) resolves once more than n lines have arrived.
+function revisionStream(port, base) {
+  const stream = { lines: 0, waiters: [], request: null };
+  const wake = () => {
+    const due = stream.waiters.filter((w) => stream.lines > w.seen || stream.request === null);
+    stream.waiters = stream.waiters.filter((w) => !due.includes(w));
+    due.forEach((w) => w.resolve());
+  };
+  stream.request = http.get({ host: '127.0.0.1', port, path: base + 'events' }, (res) => {
+    res.setEncoding('utf8');
+    res.on('data', () => { stream.lines++; wake(); });
+    res.on('end', () => { stream.request = null; wake(); });
+  });
+  stream.request.on('error', () => { stream.request = null; wake(); });
+  stream.after = (seen) => new Promise((resolve) => { stream.waiters.push({ seen, resolve }); wake(); });
+  stream.close = () => { if (stream.request) stream.request.destroy(); };
+  return stream;
+}
+
 function makeApi(url, port, base) {
   const call = async (method, name, body) => {
     const res = await rawRequest(port, {
@@ -53,6 +73,7 @@ function makeApi(url, port, base) {
     if (res.status !== 200) throw new Error(`${method} api/${name}: HTTP ${res.status} ${res.body}`);
     return JSON.parse(res.body);
   };
+  let revisions = null;
   const api = {
     get: (name) => call('GET', name),
     post: (name, body = {}) => call('POST', name, body),
@@ -69,18 +90,21 @@ function makeApi(url, port, base) {
     setGeo: (record) => call('POST', 'geo', record),
     select: (guids) => call('POST', 'selection', { guids }),
     projectEvent: (event) => call('POST', 'event', { event }),
-    // Polls the state until predicate(state) is truthy.
+    // Reads the state again after every change until predicate(state) is truthy.
     async waitFor(predicate, timeoutMs = 15000, what = 'condition') {
       const end = Date.now() + timeoutMs;
+      if (!revisions) revisions = revisionStream(port, base);
       let last;
       while (Date.now() < end) {
+        const seen = revisions.lines;
         last = await api.state();
         const hit = predicate(last);
         if (hit) return hit === true ? last : hit;
-        await new Promise((r) => setTimeout(r, 100));
+        await revisions.after(seen);
       }
       throw new Error('timed out waiting for ' + what + '; last state: ' + JSON.stringify(last).slice(0, 2000));
     },
+    stopWaiting: () => { if (revisions) revisions.close(); },
   };
   return api;
 }
@@ -137,6 +161,7 @@ async function startWorkbench(options = {}) {
     if (closed) return closed;
     closed = (async () => {
       if (browser) await browser.close().catch(() => {});
+      api.stopWaiting();
       child.stdin.end();
       const timer = setTimeout(() => child.kill('SIGTERM'), 10000);
       const killer = setTimeout(() => child.kill('SIGKILL'), 20000);
@@ -154,6 +179,15 @@ async function startWorkbench(options = {}) {
     request: (req) => rawRequest(port, req),
     // The frame of a palette's browser, by palette id (see api.state().palettes).
     paletteFrame: (paletteId) => page.frameLocator(`.palette[data-palette-id="${paletteId}"] iframe`),
+    // The frame showing one of the add-on's pages (e.g. 'map.html'), once it has navigated there.
+    async pageFrame(startFile) {
+      const shows = (f) => f.url().split('?')[0].endsWith('/' + startFile);
+      const navigated = page.waitForEvent('framenavigated', { predicate: shows, timeout: 20000 });
+      const present = page.frames().find(shows);
+      if (!present) return navigated;
+      navigated.catch(() => {});
+      return present;
+    },
     // Clicks menu > submenu > item in the workbench page.
     async chooseMenu(itemText, { title = 'Ordvik', submenu = 'Geodrop' } = {}) {
       await page.click(`#menus .menu-title:text-is("${title}")`);
