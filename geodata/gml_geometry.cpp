@@ -1,6 +1,8 @@
 #include "geodata/gml_geometry.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "geodata/coordinate_text.h"
 #include "geodata/xml_walk.h"
@@ -150,11 +152,19 @@ bool GmlGeometryReader::readGml2(const pugi::xml_node& holder, const AxisRule& r
 
 bool GmlGeometryReader::readPositions(const pugi::xml_node& holder, const AxisRule& rule,
                                       std::vector<Point2d>& out) {
-  if (const Found f = readPosList(holder, rule, out); f != Found::None) return f == Found::Whole;
-  if (const Found f = readPosElements(holder, rule, out); f != Found::None) {
-    return f == Found::Whole;
+  const std::size_t before = out.size();
+  bool whole;
+  if (const Found f = readPosList(holder, rule, out); f != Found::None) {
+    whole = f == Found::Whole;
+  } else if (const Found g = readPosElements(holder, rule, out); g != Found::None) {
+    whole = g == Found::Whole;
+  } else {
+    whole = readGml2(holder, rule, out);
   }
-  return readGml2(holder, rule, out);
+  // A finite number far outside its zone has no position in PL-1992: the
+  // projection gives NaN, which must not pass for a vertex.
+  return whole && std::all_of(out.begin() + static_cast<std::ptrdiff_t>(before), out.end(),
+                              [](const Point2d& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
 }
 
 bool GmlGeometryReader::readPolygon(const pugi::xml_node& polygon, const AxisRule& rule,

@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kl::fuzz::expect(found.boundary.empty());
   } else {
     kl::fuzz::expect(isCode(found.teryt));
-    if (kl::fuzz::haveOnlyFiniteVertices(parsed.features))
-      kl::fuzz::expect(isBoundaryOfAnswered(found, parsed.features));
+    kl::fuzz::expect(kl::fuzz::haveOnlyFiniteVertices(parsed.features));
+    kl::fuzz::expect(isBoundaryOfAnswered(found, parsed.features));
   }
 
   const std::string layer = kl::net::communeLayerFromCapabilities(text);

@@ -1,7 +1,7 @@
 #pragma once
-// A vertex that is not a number equals nothing, not even itself, so checks
-// that compare features hold only for features without one. A coordinate far
-// outside its zone gives one (regressions/far_zone_coordinate.gml).
+// The parser never lets a vertex through that is not a number: it would equal
+// nothing, not even itself, and be drawn nowhere. A coordinate far outside its
+// zone once gave one (regressions/far_zone_coordinate.gml).
 #include <algorithm>
 #include <cmath>
 #include <vector>

@@ -219,6 +219,10 @@ INSTANTIATE_TEST_SUITE_P(
                            "<gml:Polygon><gml:exterior><gml:LinearRing><gml:posList>0 0 1 1 0 0</gml:posList>"
                            "</gml:LinearRing></gml:exterior></gml:Polygon>",
                            1},
+        BrokenGeometryCase{"far outside its PL-2000 zone",
+                           "<gml:LineString srsName=\"urn:ogc:def:crs:EPSG::2177\"><gml:posList>5569169.66 "
+                           "6573323.09 5569172.63 65732938005.7</gml:posList></gml:LineString>",
+                           1},
         BrokenGeometryCase{"one-vertex line", "<gml:LineString><gml:posList>1 2</gml:posList></gml:LineString>", 1},
         BrokenGeometryCase{"one of two lines",
                            "<gml:MultiCurve><gml:curveMember><gml:LineString><gml:posList>1 2 3 4</gml:posList>"
