@@ -91,10 +91,11 @@ LayerFetchResult fetchWfsLayer(WfsClient& client, WfsMemory& memory, const std::
     if (matched >= 1 && matched <= kWholeLayerLimit) {
         if (progress) progress(0, 1);
         const CachedText whole =
-            client.fetchCachedText(buildWholeLayerUrl(endpoint, typeName, false), kWholeLayerTimeoutMs, ExpectedBody::Xml);
+            client.fetchCachedText(buildWholeLayerUrl(endpoint, typeName, false), kWholeLayerTimeoutMs, ExpectedBody::Xml,
+                                   true);
         geo::GmlParseResult parsed = geo::GmlParser::parse(whole.text, type);
         out.wholeLayerFallback = true;
-        appendWarning(out.warning, whole.error);
+        if (!whole.error.empty()) appendWarning(out.warning, "Usluga WFS " + typeName + ": " + whole.error);
         if (!whole.text.empty() && !parsed.ok()) {
             client.evictCachedText(buildWholeLayerUrl(endpoint, typeName, false));
             appendWarning(out.warning, "Usluga WFS " + typeName + ": " + parsed.message + ".");
