@@ -32,7 +32,9 @@ function kartolinkAddonPath() {
 // (fetch would normalise "../" and refuse some headers).
 function rawRequest(port, { method = 'GET', path: p = '/', headers = {}, body } = {}) {
   return new Promise((resolve, reject) => {
-    const req = http.request({ host: '127.0.0.1', port, method, path: p, headers }, (res) => {
+    // A fresh connection each time: a kept-alive socket that the server closed
+    // while idle would fail the next request with a reset.
+    const req = http.request({ host: '127.0.0.1', port, method, path: p, headers, agent: false }, (res) => {
       let data = '';
       res.setEncoding('utf8');
       res.on('data', (c) => { data += c; });
@@ -53,7 +55,7 @@ function revisionStream(port, base) {
     stream.waiters = stream.waiters.filter((w) => !due.includes(w));
     due.forEach((w) => w.resolve());
   };
-  stream.request = http.get({ host: '127.0.0.1', port, path: base + 'events' }, (res) => {
+  stream.request = http.get({ host: '127.0.0.1', port, path: base + 'events', agent: false }, (res) => {
     res.setEncoding('utf8');
     res.on('data', () => { stream.lines++; wake(); });
     res.on('end', () => { stream.request = null; wake(); });
