@@ -136,13 +136,65 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
 }
 
 TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetched) {
-    const json done = fetchDone({"dzialki", "teren", "budynki3d", "bdot500"});
+    const json done = fetchDone({"dzialki", "teren", "budynki3d"});
     EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}}));
-    const std::string w = done.value("warning", "");
-    EXPECT_NE(w.find("BDOT500: mapa z uslugi WMS (rastr) nie jest jeszcze dostepna - pominieto."), std::string::npos) << w;
-    EXPECT_NE(w.find("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: teren, budynki3d."),
-              std::string::npos)
-        << w;
+    EXPECT_EQ(done.value("warning", ""), "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: teren, budynki3d.");
+}
+
+TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
+    const json done = fetchDone({"dzialki", "rastr", "bdot500", "mpzp"});
+    EXPECT_EQ(done["counts"],
+              (json{{"dzialki", demo::kParcels}, {"rastry (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}}));
+    EXPECT_EQ(done.value("warning", ""),
+              "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + std::string(demo::kCommuneTeryt) + ".");
+    int reportLines = 0;
+    for (const auto& line : s.workbench().report()) reportLines += line.text.rfind("KARTOLINK: rastr ", 0) == 0;
+    EXPECT_EQ(reportLines, 3);
+
+    setOriginAtDemoCentre();
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], done["counts"]);
+    // Creation order is drawing order: every picture before the first outline.
+    bool vectorSeen = false;
+    int pictures = 0;
+    for (const auto& [seq, rec] : s.workbench().project().elements().all()) {
+        if (rec->element.type != KL_ELEM_PICTURE) {
+            vectorSeen = true;
+            continue;
+        }
+        EXPECT_FALSE(vectorSeen);
+        EXPECT_STREQ(rec->element.picMimeType, "image/png");
+        ++pictures;
+    }
+    EXPECT_EQ(pictures, 3);
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_TRUE(s.workbench().project().elements().all().empty());
+}
+
+TEST_F(ImportFlow, UtilitiesComeAsAMapImageWhenTheirFeatureServiceFails) {
+    geoportal::FaultRule rule;
+    rule.fault = {geoportal::FaultKind::Status, 500, 0};
+    rule.pathPrefix = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/";
+    rule.contains = "service=WFS";
+    rule.remaining = -1;
+    DemoServices::instance().server().faults().add(rule);
+    const json done = fetchDone({"gesut"});
+    EXPECT_EQ(done["counts"], (json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done.value("warning", ""), "GESUT: usluga WFS powiatu nie odpowiada (HTTP 500). GESUT jako rastr (WMS "
+                                         "powiatowy) - brak WFS lub brak przewodow w WFS.");
+}
+
+TEST_F(ImportFlow, AnOrthophotoServiceThatNeverDrawsIsNamedAndTheParcelsStillArrive) {
+    for (const geoportal::FaultKind kind : {geoportal::FaultKind::Exception, geoportal::FaultKind::Status,
+                                            geoportal::FaultKind::Cut}) {
+        DemoServices::instance().server().faults().clear();
+        s.clearReceived();
+        addFault(kind, "/ORTO/");
+        const json done = fetchDone({"dzialki", "rastr"});
+        EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}}));
+        EXPECT_EQ(done.value("warning", ""), "Ortofotomapa WMS nie odpowiada - rastr pominiety.");
+    }
 }
 
 struct ServiceFault {
