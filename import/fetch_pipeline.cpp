@@ -267,7 +267,7 @@ private:
         net::RasterFetchResult got =
             timed(key + " (rastr)", [&] { return net::fetchRasterTiles(s_.client, r_.frame, source, tiles(label)); });
         warn(got.warning);
-        out_.data.reportLines.push_back(std::move(got.reportLine));
+        if (!got.reportLine.empty()) out_.data.reportLines.push_back(std::move(got.reportLine));
         const int came = static_cast<int>(got.tiles.size());
         if (came > 0 && came < got.tilesAsked)
             warn("Rastr " + key + ": pobrano " + std::to_string(came) + " z " + std::to_string(got.tilesAsked) +
