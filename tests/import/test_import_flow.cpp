@@ -172,6 +172,24 @@ TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll)
     EXPECT_TRUE(s.workbench().project().elements().all().empty());
 }
 
+TEST_F(ImportFlow, AnOrthophotoWithATileMissingSaysSo) {
+    // About 1.5 x 0.45 km: two tiles side by side, each tried at three widths.
+    const tools::DemoFrame f = tools::demoFrame();
+    const double lon = (f.west + f.east) / 2, lat = (f.south + f.north) / 2;
+    geoportal::FaultRule rule;
+    rule.fault.kind = geoportal::FaultKind::Exception;
+    rule.contains = "/ORTO/";
+    rule.remaining = 3;
+    DemoServices::instance().server().faults().add(rule);
+    ASSERT_TRUE(s.ask({{"type", "fetch"},
+                       {"bboxWgs84", {lon - 0.011, lat - 0.002, lon + 0.011, lat + 0.002}},
+                       {"layers", {"rastr"}}})
+                    .is_null());
+    const json done = s.waitFor("fetchDone");
+    EXPECT_EQ(done["counts"], (json{{"rastry (rastr)", 1}}));
+    EXPECT_EQ(done.value("warning", ""), "Rastr rastry: pobrano 1 z 2 platek - brakujace fragmenty pominieto.");
+}
+
 TEST_F(ImportFlow, UtilitiesComeAsAMapImageWhenTheirFeatureServiceFails) {
     geoportal::FaultRule rule;
     rule.fault = {geoportal::FaultKind::Status, 500, 0};
