@@ -4,11 +4,11 @@
 // compressed bytes held between them (each tile once) and the peak resident
 // memory of the placement.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 
+#include "bench/import/demo_geoportal_main.h"
 #include "bench/import/peak_memory.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
@@ -16,7 +16,6 @@
 #include "net/raster_tiles.h"
 #include "net/service_hosts.h"
 #include "tools/import/addon_binding.h"
-#include "tools/import/demo_environment.h"
 
 namespace {
 
@@ -66,17 +65,6 @@ BENCHMARK(BM_Orthophoto16TilesOf4096)->Unit(benchmark::kMillisecond)->Iterations
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto root = std::filesystem::temp_directory_path() / ("kl-bench-raster-" + std::to_string(::getpid()));
-    ::setenv("KL_DIAG_DIR", (root / "diag").c_str(), 1);
-    tools::DemoGeoportal geoportal;
-    if (const std::string error = geoportal.start(root); !error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-    return 0;
+    std::filesystem::path root;
+    return kl::bench::runAgainstDemoGeoportal(argc, argv, "kl-bench-raster", root);
 }
