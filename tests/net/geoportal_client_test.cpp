@@ -168,7 +168,7 @@ TEST_F(AgainstGeoportal, OrthophotoTileSurvivesEachFaultAtHalfTheWidth) {
         const char* kind;
         int status, delayMs, receiveTimeoutMs;
     } cases[] = {{"exception", 200, 0, 2000}, {"cut", 200, 0, 2000}, {"truncate", 200, 0, 2000},
-                 {"500", 500, 0, 2000},       {"slow", 200, 2000, 600}};
+                 {"500", 500, 0, 2000},       {"slow", 200, 3000, 1500}};
     // 256 m at 0.25 m/px: asked at 1024 px, then at 512 px; a tile of 512 px
     // shows that the faulty first answer was refused.
     const geo::Bbox tile{260400, 382640, 260656, 382896};
