@@ -8,6 +8,7 @@
 #include "import/label_point.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
+#include "net/raster_tiles.h"
 #include "net/service_hosts.h"
 #include "net/wfs_requests.h"
 #include "net/wfs_tiling.h"
@@ -24,9 +25,20 @@ using geo::GisFeature;
 struct FetchCancelled {};
 
 // Kinds whose fetch stages are not part of the add-on yet.
-constexpr const char* kNotBuiltYet[] = {"pog",         "rastr",       "teren",       "terenchmura", "poziomicechmura",
+constexpr const char* kNotBuiltYet[] = {"pog",         "teren",       "terenchmura", "poziomicechmura",
                                         "wodachmura",  "budynki3d",   "dachychmura", "budynkindsm", "budynkirekon",
                                         "mosty",       "drogi",       "budynkilod2", "poziomice2d", "poziomice3d"};
+
+// Every name when the filter keeps none.
+std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
+    return chosen.empty() ? names : chosen;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : ",") + n;
+    return out;
+}
 
 class Pipeline {
 public:
@@ -38,7 +50,9 @@ public:
         if (has("mpzp")) stage("MPZP", [this] { localPlans(); });
         if (has("gesut")) stage("GESUT", [this] { utilities(); });
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
+        if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
         notBuiltYet();
+        out_.data.rasters = std::move(rasters_);
         auto& f = out_.data.features;
         f.reserve(parcels_.size() + buildings_.size() + utilities_.size());
         for (auto* part : {&parcels_, &buildings_, &utilities_})
@@ -178,11 +192,14 @@ private:
             warn("MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
             return;
         }
-        if (net::countyServicesForTeryt(net::Registry::Mpzp, teryt).wms.empty()) {
+        const std::string wms = net::countyServicesForTeryt(net::Registry::Mpzp, teryt).wms;
+        if (wms.empty()) {
             warn("Brak MPZP dla gminy " + teryt + ": brak uslugi WMS w EZiU.");
             return;
         }
-        warn("MPZP gminy " + teryt + ": rysunek planu (rastr) nie jest jeszcze dostepny - pominieto.");
+        const bool drawn = countyRaster(wms, DataType::ZoningPlans, net::mpzpWmsLayers);
+        warn(drawn ? "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + teryt + "."
+                   : "MPZP gminy " + teryt + ": usluga WMS nie odpowiada albo nie ma rysunku planu.");
     }
 
     void utilities() {
@@ -196,8 +213,12 @@ private:
         if (!utilities_.empty()) return;
         if (svc.wms.empty())
             warn("GESUT: powiat nie publikuje uslugi w EZiU.");
+        else if (countyRaster(svc.wms, DataType::UtilityNetworks, [](const std::vector<std::string>& names) {
+                     return orAll(net::utilityWmsLayers(names), names);
+                 }))
+            warn("GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
         else
-            warn("GESUT: brak przewodow z WFS, a rysunek sieci z WMS (rastr) nie jest jeszcze dostepny.");
+            warn("GESUT: powiatowa usluga nie odpowiada.");
     }
 
     // The utility lines of the county WFS; false when its capabilities could
@@ -225,11 +246,52 @@ private:
 
     void baseMap() {
         const std::string& teryt = commune();
-        if (teryt.empty() || net::countyServicesForTeryt(net::Registry::Bdot500, teryt).wms.empty()) {
+        const std::string wms = teryt.empty() ? std::string() : net::countyServicesForTeryt(net::Registry::Bdot500, teryt).wms;
+        if (wms.empty()) {
             warn("BDOT500: powiat nie publikuje uslugi w EZiU.");
             return;
         }
-        warn("BDOT500: mapa z uslugi WMS (rastr) nie jest jeszcze dostepna - pominieto.");
+        if (!countyRaster(wms, DataType::TopographicObjects, [](const std::vector<std::string>& names) {
+                return orAll(net::bdot500WmsLayers(names), names);
+            }))
+            warn("BDOT500: usluga WMS nie odpowiada.");
+    }
+
+    void orthophoto() {
+        if (!raster({net::nationalServiceUrl(net::kOrthophotoWmsPath), "Raster", net::kOrthophotoMetresPerPixel,
+                     DataType::Rasters, r_.workingZone}))
+            warn("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
+    }
+
+    // A county or commune map image: its layers chosen from the service's
+    // capabilities, asked in the working zone when the service offers it.
+    template <class ChooseLayers>
+    bool countyRaster(const std::string& wms, DataType type, ChooseLayers chooseLayers) {
+        const net::HttpResponse caps = s_.client.get(net::buildCapabilitiesUrl(wms, "WMS"));
+        checkCancel();
+        if (caps.status != 200) return false;
+        const std::vector<std::string> layers = chooseLayers(net::nameListFromCapabilities(caps.body));
+        if (layers.empty()) return false;
+        return raster({wms, joined(layers), net::countyRasterMetresPerPixel(r_.rasterScale), type,
+                       net::wmsCrsFor(caps.body, r_.workingZone)});
+    }
+
+    // True when at least one tile came. Tiles that did not come are named,
+    // so a partly covered frame is never taken for a whole one.
+    bool raster(const net::RasterSource& source) {
+        const std::string key(geo::dataTypeKey(source.type));
+        const std::string label = "Rastry: " + key;
+        report(label, 0, 1, true);
+        net::RasterFetchResult got =
+            timed(key + " (rastr)", [&] { return net::fetchRasterTiles(s_.client, r_.frame, source, tiles(label)); });
+        warn(got.warning);
+        if (!got.reportLine.empty()) out_.data.reportLines.push_back(std::move(got.reportLine));
+        const int came = static_cast<int>(got.tiles.size());
+        if (came > 0 && came < got.tilesAsked)
+            warn("Rastr " + key + ": pobrano " + std::to_string(came) + " z " + std::to_string(got.tilesAsked) +
+                 " platek - brakujace fragmenty pominieto.");
+        std::move(got.tiles.begin(), got.tiles.end(), std::back_inserter(rasters_));
+        return came > 0;
     }
 
     void notBuiltYet() {
@@ -247,6 +309,7 @@ private:
     bool communeAsked_ = false;
     std::string teryt_;
     std::vector<GisFeature> parcels_, buildings_, utilities_;
+    std::vector<net::RasterTile> rasters_;
 };
 
 }  // namespace
@@ -260,6 +323,7 @@ FetchOutcome fetchForImport(FetchServices& services, const FetchRequest& request
     } catch (const FetchCancelled&) {
         out.cancelled = true;
         out.data.features.clear();
+        out.data.rasters.clear();
     } catch (const std::exception& e) {
         appendWarning(out.data.warning, "Blad pobierania: " + std::string(e.what()));
     } catch (...) {
@@ -268,9 +332,10 @@ FetchOutcome fetchForImport(FetchServices& services, const FetchRequest& request
     return out;
 }
 
-std::map<std::string, int> featureCounts(const std::vector<geo::GisFeature>& features) {
+std::map<std::string, int> fetchCounts(const FetchedData& data) {
     std::map<std::string, int> counts;
-    for (const GisFeature& f : features) ++counts[std::string(geo::dataTypeKey(f.type))];
+    for (const GisFeature& f : data.features) ++counts[std::string(geo::dataTypeKey(f.type))];
+    for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
     return counts;
 }
 

@@ -55,6 +55,7 @@ FetchRequestCheck readFetchRequest(const json& msg) {
         return refuse("Kadr lezy poza Polska - dane GIS sa dostepne tylko dla obszaru Polski.");
 
     r.frame = geo::pl1992BoxFromWgs84Frame(r.west, r.south, r.east, r.north);
+    r.workingZone = geo::pl2000EpsgForLongitude((r.west + r.east) / 2.0);
     const double areaKm2 = (r.frame.maxX - r.frame.minX) * (r.frame.maxY - r.frame.minY) / 1e6;
     if (!(areaKm2 <= kMaxFrameAreaKm2))
         return refuse("Kadr za duzy: " + std::to_string(static_cast<long long>(areaKm2)) +

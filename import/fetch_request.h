@@ -27,6 +27,9 @@ struct FetchRequest {
     double contourInterval = 1.0;
     bool smoothContours = false;
     double cloudStep = 1.0;
+    // PL-2000 zone the orthophoto is asked in: the project's when it has one,
+    // else the zone of the frame's centre. Anything else asks in PL-1992.
+    int workingZone = 2180;
 };
 
 struct FetchRequestCheck {

@@ -6,16 +6,21 @@
 #include <vector>
 
 #include "geodata/gis_feature.h"
+#include "net/raster_tiles.h"
 
 namespace kl::import {
 
 struct FetchedData {
     // Parcels, buildings, plan zones, utilities, in that order; PL-1992 metres.
     std::vector<geo::GisFeature> features;
+    // Map image tiles, each in the system it was asked in.
+    std::vector<net::RasterTile> rasters;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
+    // Lines for the host's report window, written once the fetch is back.
+    std::vector<std::string> reportLines;
 
-    bool holdsAnything() const { return !features.empty(); }
+    bool holdsAnything() const { return !features.empty() || !rasters.empty(); }
 };
 
 // Appends text to a warning with one space between the parts.
@@ -25,7 +30,8 @@ inline void appendWarning(std::string& warning, const std::string& text) {
     warning += text;
 }
 
-// "counts" of the fetch reply: type key -> number of features.
-std::map<std::string, int> featureCounts(const std::vector<geo::GisFeature>& features);
+// "counts" of the fetch reply: type key -> number of features, and
+// "<key> (rastr)" -> number of image tiles.
+std::map<std::string, int> fetchCounts(const FetchedData& data);
 
 }  // namespace kl::import

@@ -51,6 +51,7 @@ json ImportController::onFetch(const json& msg) {
     FetchRequestCheck check = readFetchRequest(msg);
     if (!check.request) return error(std::move(check.error));
     projectEpsg_ = fetchZoneFor(*check.request);
+    check.request->workingZone = projectEpsg_;
     cloudStep_ = check.request->cloudStep;
     smoothContours_ = check.request->smoothContours;
     startFetch(std::move(*check.request));
@@ -116,12 +117,14 @@ void ImportController::finishFetch(const FetchRequest& request, FetchOutcome out
     fetchedBbox_ = request.frame;
     hasFetched_ = fetched_.holdsAnything();
 
-    json reply = {{"counts", featureCounts(fetched_.features)}};
+    json reply = {{"counts", fetchCounts(fetched_)}};
     if (!fetched_.features.empty()) reply["geojson"] = geo::toGeoJson(fetched_.features);
+    const KlHostFunctions* host = host_();
+    if (host && host->WriteReport)
+        for (const std::string& line : fetched_.reportLines) host->WriteReport(line.c_str(), 0);
     if (!fetched_.warning.empty()) {
         reply["warning"] = fetched_.warning;
-        if (const KlHostFunctions* host = host_(); host && host->WriteReport)
-            host->WriteReport(("KARTOLINK: " + fetched_.warning).c_str(), 0);
+        if (host && host->WriteReport) host->WriteReport(("KARTOLINK: " + fetched_.warning).c_str(), 0);
     }
     if (!hasFetched_ && fetched_.warning.empty()) reply["warning"] = "Nic nie pobrano dla tego obszaru.";
     link_.send("fetchDone", std::move(reply));

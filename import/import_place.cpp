@@ -61,7 +61,7 @@ json ImportController::onPlace(const json&) {
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
-    const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_);
+    const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone);
     if (!placed.ok()) {
         if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
         return error("Import nieudany (transakcja wycofana)");

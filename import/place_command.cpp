@@ -4,6 +4,7 @@
 
 #include "geodata/polish_crs.h"
 #include "placement/layer_resolver.h"
+#include "placement/raster_placement.h"
 #include "placement/vector_placement.h"
 
 namespace kl::import {
@@ -13,6 +14,8 @@ struct CommandContext {
     const std::vector<geo::GisFeature>& features;
     const placement::PlacementTransform& transform;
     const settings::Settings& settings;
+    const std::vector<net::RasterTile>& rasters;
+    int workingEpsg;
     placement::PlaceResult result;
 };
 
@@ -21,7 +24,14 @@ KlErr commandBody(void* raw) {
     auto& ctx = *static_cast<CommandContext*>(raw);
     try {
         placement::LayerResolver layers(ctx.settings);
+        placement::PlaceResult pictures;
+        placement::placeRasterTiles(ctx.rasters, ctx.transform, ctx.workingEpsg, layers, pictures);
+        if (!pictures.error.empty()) {
+            ctx.result = std::move(pictures);
+            return KL_ERR_GENERAL;
+        }
         ctx.result = placement::placeVectorFeatures(ctx.features, ctx.transform, layers);
+        ctx.result.counts.merge(pictures.counts);
     } catch (const std::exception& e) {
         ctx.result.error = std::string("Blad wewnetrzny: ") + e.what();
     } catch (...) {
@@ -54,13 +64,14 @@ placement::PlacementTransform transformForSurveyPoint(geo::Point2d surveyPoint) 
 }
 
 PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
-                             const placement::PlacementTransform& transform, const settings::Settings& settings) {
+                             const placement::PlacementTransform& transform, const settings::Settings& settings,
+                             const std::vector<net::RasterTile>& rasters, int workingEpsg) {
     PlaceOutcome out;
     if (!host || !host->UndoableCommand) {
         out.hostCode = KL_ERR_REFUSED;
         return out;
     }
-    CommandContext ctx{features, transform, settings, {}};
+    CommandContext ctx{features, transform, settings, rasters, workingEpsg, {}};
     out.hostCode = host->UndoableCommand(kImportStepName, &commandBody, &ctx);
     out.result = std::move(ctx.result);
     return out;

@@ -6,7 +6,9 @@
 
 #include "geodata/geometry.h"
 #include "geodata/gis_feature.h"
+#include "geodata/polish_crs.h"
 #include "host/sdk/kl_host_api.h"
+#include "net/raster_tiles.h"
 #include "placement/place_result.h"
 #include "placement/placement_transform.h"
 #include "shell/settings/settings.h"
@@ -28,8 +30,10 @@ struct PlaceOutcome {
     bool ok() const { return hostCode == KL_NOERROR && result.error.empty(); }
 };
 
-// features: already in the working zone.
+// features: already in the working zone (workingEpsg). Raster tiles keep the
+// system they were fetched in and are placed first, under the vectors.
 PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
-                             const placement::PlacementTransform& transform, const settings::Settings& settings);
+                             const placement::PlacementTransform& transform, const settings::Settings& settings,
+                             const std::vector<net::RasterTile>& rasters = {}, int workingEpsg = geo::kEpsgPl1992);
 
 }  // namespace kl::import

@@ -163,6 +163,14 @@ std::vector<std::string> bdot500WmsLayers(const std::vector<std::string>& names)
     return filterNames(names, {"bdot"});
 }
 
+std::vector<std::string> mpzpWmsLayers(const std::vector<std::string>& names) {
+    if (auto drawings = filterNames(names, {"rysun"}); !drawings.empty()) return drawings;
+    std::vector<std::string> out;
+    for (const auto& n : names)
+        if (!containsAny(lowerAscii(n), {"granic", "zasieg", "obrys", "zbior", "aktplanowania"})) out.push_back(n);
+    return out.empty() ? names : out;
+}
+
 namespace {
 
 // The code must not run on into further digits: ":21781" is not zone 7.

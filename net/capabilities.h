@@ -49,6 +49,9 @@ LayerNamesResult fetchLayerNames(WfsClient& client, LayerNameCache& cache, const
 std::vector<std::string> utilityWfsLayers(const std::vector<std::string>& names);
 std::vector<std::string> utilityWmsLayers(const std::vector<std::string>& names);
 std::vector<std::string> bdot500WmsLayers(const std::vector<std::string>& names);
+// Plan drawings when named so, else the layers that are not outlines,
+// extents or indexes, else every layer.
+std::vector<std::string> mpzpWmsLayers(const std::vector<std::string>& names);
 
 // The working zone when the document offers it, else 2180.
 int wmsCrsFor(std::string_view capabilities, int workingZoneEpsg);

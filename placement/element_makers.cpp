@@ -1,5 +1,6 @@
 #include "placement/element_makers.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <functional>
@@ -96,9 +97,10 @@ private:
 };
 
 // Starts from the host's defaults for the type, lets set() fill the record,
-// allocates the memo for the given rings (and text) and creates the element.
+// allocates the memo for the given rings (and text, or picture bytes) and
+// creates the element.
 KlErr create(int32_t type, const std::function<void(KlElement&)>& set, const std::vector<Points>& rings,
-             std::string_view text = {}) {
+             std::string_view text = {}, std::string_view data = {}) {
     KlElement e;
     std::memset(&e, 0, sizeof e);
     e.type = type;
@@ -110,8 +112,13 @@ KlErr create(int32_t type, const std::function<void(KlElement&)>& set, const std
     for (const auto& r : rings) sizes.nCoords += static_cast<int32_t>(r.size());
     sizes.nRings = static_cast<int32_t>(rings.size());
     sizes.textBytes = text.size();
+    sizes.dataBytes = data.size();
     err = host()->MemoAllocate(memo.get(), &sizes);
     if (err != KL_NOERROR) return err;
+    if (!data.empty()) {
+        if (!memo.get()->data || memo.get()->dataBytes != data.size()) return KL_ERR_MEMFULL;
+        std::memcpy(memo.get()->data, data.data(), data.size());
+    }
     int32_t at = 0;
     for (size_t i = 0; i < rings.size(); ++i) {
         for (const auto& p : rings[i]) memo.get()->coords[at++] = {p.x, p.y};
@@ -192,6 +199,21 @@ KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_
             e.textFlags = 3;
         },
         {}, text);
+}
+
+KlErr makePicture(const PictureBox& box, std::string_view mimeType, std::string_view bytes, int32_t layer) {
+    if (bytes.empty()) return KL_NOERROR;
+    return create(
+        KL_ELEM_PICTURE,
+        [&](KlElement& e) {
+            e.layer = layer;
+            e.picOrigin = {box.origin.x, box.origin.y};
+            e.picWidth = box.width;
+            e.picHeight = box.height;
+            e.picAngleRad = box.angle;
+            std::memcpy(e.picMimeType, mimeType.data(), std::min<size_t>(mimeType.size(), KL_MIME_MAX));
+        },
+        {}, {}, bytes);
 }
 
 }  // namespace kl::placement

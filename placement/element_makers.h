@@ -27,6 +27,16 @@ KlErr makeNamedHatch(const Points& outer, const std::vector<Points>& holes, int3
 KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_t pen, double size,
                double angle = std::numeric_limits<double>::quiet_NaN());
 
+// A picture's rectangle origin..origin+(width, height), turned by angle
+// (radians, counter-clockwise) about the origin.
+struct PictureBox {
+    geo::Point2d origin;
+    double width = 0, height = 0, angle = 0;
+};
+
+// bytes: a PNG or JPEG file as mimeType says; empty bytes create nothing.
+KlErr makePicture(const PictureBox& box, std::string_view mimeType, std::string_view bytes, int32_t layer);
+
 // A ring whose last point differs from its first gets the first appended.
 Points closedRing(Points ring);
 

@@ -2,14 +2,13 @@
 // time split by stage; the same frame again from the warm download cache is
 // the reference of the same run.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "bench/import/demo_geoportal_main.h"
 #include "geodata/polish_crs.h"
 #include "import/fetch_pipeline.h"
-#include "tools/import/demo_environment.h"
 
 namespace {
 
@@ -62,18 +61,4 @@ BENCHMARK(BM_ReferenceWarmCache)->Arg(0)->Unit(benchmark::kMillisecond)->Iterati
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    g_root = std::filesystem::temp_directory_path() / ("kl-bench-fetch-" + std::to_string(::getpid()));
-    ::setenv("KL_DIAG_DIR", (g_root / "diag").c_str(), 1);
-    tools::DemoGeoportal geoportal;
-    if (const std::string error = geoportal.start(g_root); !error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ec;
-    std::filesystem::remove_all(g_root, ec);
-    return 0;
-}
+int main(int argc, char** argv) { return kl::bench::runAgainstDemoGeoportal(argc, argv, "kl-bench-fetch", g_root); }

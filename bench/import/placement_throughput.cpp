@@ -4,10 +4,10 @@
 // search). Counters: elements per second and the peak resident memory.
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "bench/import/peak_memory.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
 #include "import/place_command.h"
@@ -18,13 +18,8 @@
 namespace {
 
 using namespace kl;
-
-long peakRssKb() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
+using bench::peakRssKb;
+using bench::resetPeakRss;
 
 void reportCounters(benchmark::State& state, std::size_t elements, long peak) {
     state.counters["elements"] = static_cast<double>(elements);
@@ -32,8 +27,6 @@ void reportCounters(benchmark::State& state, std::size_t elements, long peak) {
         benchmark::Counter(static_cast<double>(elements) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
 }
-
-void resetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // A city block grid of 20 x 20 m parcels around the demo site, each with a
 // number and its label point, as the fetch leaves them.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace kl::host {
 namespace {
@@ -16,10 +17,19 @@ void copyField(char (&dst)[N], const char (&src)[N]) {
     std::memcpy(dst, src, len);
 }
 
-bool isPicture(const unsigned char* d, size_t n) {
+// The MIME type that the picture bytes begin as, "" when neither PNG nor JPEG.
+std::string_view pictureFormat(const unsigned char* d, size_t n) {
     static const unsigned char png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (n >= 8 && std::memcmp(d, png, 8) == 0) return true;
-    return n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF;
+    if (n >= 8 && std::memcmp(d, png, 8) == 0) return "image/png";
+    if (n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return "image/jpeg";
+    return {};
+}
+
+// A picture is stored only when its bytes are of the format it claims.
+bool pictureMatchesType(const KlElement& e, const KlMemo& m) {
+    if (!m.data) return false;
+    const std::string_view format = pictureFormat(m.data, m.dataBytes);
+    return !format.empty() && format == std::string_view(e.picMimeType, strnlen(e.picMimeType, KL_MIME_MAX + 1));
 }
 
 // Outline rings: ring ends 1-based, increasing, the last one closing the list.
@@ -208,8 +218,8 @@ KlErr Project::validateGeometry(const KlElement& e, const KlMemo* memo, ElementR
             return KL_NOERROR;
         }
         case KL_ELEM_PICTURE:
-            if (!m.data || !isPicture(m.data, m.dataBytes) || !finite(e.picOrigin) || !(e.picWidth > 0) ||
-                !(e.picHeight > 0))
+            if (!pictureMatchesType(e, m) || !finite(e.picOrigin) || !(e.picWidth > 0) || !(e.picHeight > 0) ||
+                !std::isfinite(e.picAngleRad))
                 return KL_ERR_BADPARS;
             out.data.assign(m.data, m.data + m.dataBytes);
             return KL_NOERROR;
@@ -394,6 +404,8 @@ nlohmann::ordered_json Project::toJson() const {
             case KL_ELEM_PICTURE:
                 j["origin"] = {e.picOrigin.x, e.picOrigin.y};
                 j["size"] = {e.picWidth, e.picHeight};
+                j["angle"] = e.picAngleRad;
+                j["mime"] = std::string(e.picMimeType, strnlen(e.picMimeType, KL_MIME_MAX + 1));
                 j["dataBytes"] = r->data.size();
                 j["dataHash"] = fnv1a(r->data);
                 break;

@@ -82,6 +82,7 @@ typedef struct KlEnvironment {
 #define KL_ATTR_PEN 5
 
 #define KL_NAME_MAX 255 /* bytes of UTF-8, without the terminator */
+#define KL_MIME_MAX 127 /* bytes of a picture's MIME type, without the terminator */
 
 typedef struct KlAttribute {
     int32_t type;
@@ -142,6 +143,10 @@ typedef struct KlElement {
     double fillRed, fillGreen, fillBlue;
     /* text: host anchoring and flag fields */
     int32_t textFlags;
+    /* picture: turned by this angle about picOrigin; the data's format, which
+     * the host checks against the bytes ("image/png" or "image/jpeg") */
+    double picAngleRad;
+    char picMimeType[KL_MIME_MAX + 1];
 } KlElement;
 
 /* Morph body under construction, owned by the host until HostBodyDispose. */

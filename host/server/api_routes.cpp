@@ -85,6 +85,28 @@ std::string encodeSegment(const std::string& s) {
 
 }  // namespace
 
+// The bytes of a picture element as the plan view draws them.
+void WorkbenchServer::sendPicture(const std::string& guidText, httplib::Response& res) {
+    const std::optional<KlGuid> guid = parseGuid(guidText);
+    Workbench* wb = &wb_;
+    struct Picture {
+        std::string mime, bytes;
+    };
+    const auto picture = guid ? callOnMain(wb_, [wb, g = *guid]() -> std::optional<Picture> {
+        const ElementRecord* r = wb->project().elements().find(g);
+        if (!r || r->element.type != KL_ELEM_PICTURE) return std::nullopt;
+        const char* mime = r->element.picMimeType;
+        return Picture{std::string(mime, strnlen(mime, KL_MIME_MAX + 1)), std::string(r->data.begin(), r->data.end())};
+    })
+                                    : std::nullopt;
+    if (!picture || !*picture) {
+        res.status = 404;
+        return;
+    }
+    res.set_header("Cache-Control", "private, max-age=3600");
+    res.set_content((*picture)->bytes, (*picture)->mime);
+}
+
 void WorkbenchServer::routeApi(const std::string& name, const httplib::Request& req, httplib::Response& res) {
     Workbench* wb = &wb_;
     if (req.method == "GET") {
@@ -103,6 +125,7 @@ void WorkbenchServer::routeApi(const std::string& name, const httplib::Request& 
         }
         if (name == "model")
             return reply(res, callOnMain(wb_, [wb] { return json::parse(wb->project().serialise()); }));
+        if (name.rfind("picture/", 0) == 0) return sendPicture(name.substr(8), res);
         res.status = 404;
         return;
     }

@@ -136,6 +136,23 @@
   }
 
   // ---- plan view
+  // A picture fills origin..origin+size turned by its angle about the origin.
+  // Image rows run downwards, the plan's y upwards: the matrix maps the
+  // image's top-left corner to origin + R(angle)(0, height).
+  function pictureNode(e, grow) {
+    const [x0, y0] = e.origin, [w, h] = e.size, c = Math.cos(e.angle || 0), s = Math.sin(e.angle || 0);
+    const node = document.createElementNS(svgNs, 'image');
+    node.setAttribute('href', 'api/picture/' + encodeURIComponent(e.guid));
+    node.setAttribute('width', w);
+    node.setAttribute('height', h);
+    node.setAttribute('preserveAspectRatio', 'none');
+    node.setAttribute('transform', 'matrix(' + [c, s, s, -c, x0 - s * h, y0 + c * h].join(' ') + ')');
+    node.setAttribute('class', 'picture');
+    node.dataset.guid = e.guid;
+    for (const [u, v] of [[0, 0], [w, 0], [0, h], [w, h]]) grow(x0 + c * u - s * v, y0 + s * u + c * v);
+    return node;
+  }
+
   function renderPlan(model) {
     const svg = $('plan-svg');
     svg.replaceChildren();
@@ -144,6 +161,11 @@
     let minX = Infinity, minY = Infinity, maxX = -Infinity, maxY = -Infinity, shown = 0;
     const grow = (x, y) => { minX = Math.min(minX, x); maxX = Math.max(maxX, x); minY = Math.min(minY, y); maxY = Math.max(maxY, y); };
     const texts = [];
+    // Pictures first, so that every outline and fill is drawn over them.
+    for (const e of model.elements.filter((p) => p.type === 'picture')) {
+      flat.append(pictureNode(e, grow));
+      shown++;
+    }
     for (const e of model.elements) {
       if (e.coords && ['polyline', 'hatch', 'slab', 'mesh'].includes(e.type)) {
         let d = '', start = 0;

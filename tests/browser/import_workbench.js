@@ -1,8 +1,9 @@
 'use strict';
 // The import as a newcomer does it: the workbench in demo mode, the map
-// palette from the menu, three layers ticked, "1. Pobierz" with the preview
-// on the map, "2. Dodaj do projektu", and the site in the project on its
-// layers, gone again after one undo. No request leaves 127.0.0.1.
+// palette from the menu, three layers and the orthophoto ticked, "1. Pobierz"
+// with the preview on the map, "2. Dodaj do projektu", the site in the
+// project on its layers with the orthophoto beneath the parcels in the plan,
+// gone again after one undo. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
 const fs = require('fs');
 const os = require('os');
@@ -31,6 +32,71 @@ function countByLayer(model) {
     counts[key] = (counts[key] || 0) + 1;
   }
   return counts;
+}
+
+// Screen points of the plan: inside the orthophoto away from every vector,
+// on parcel corners, and in the margin outside the picture.
+async function planPoints(page) {
+  await page.waitForFunction(() => {
+    const img = document.querySelector('#plan-svg image');
+    return img && img.getBBox().width > 0;
+  }, null, { timeout: 30000 });
+  return page.evaluate(() => {
+    const svg = document.getElementById('plan-svg');
+    const img = svg.querySelector('image');
+    const nodes = [...svg.querySelectorAll('g > *')];
+    const toScreen = (node, x, y) => {
+      const p = new DOMPoint(x, y).matrixTransform(node.getScreenCTM());
+      return { x: Math.round(p.x), y: Math.round(p.y) };
+    };
+    const parcels = [...svg.querySelectorAll('path.outline')].slice(0, 40);
+    const corners = parcels.map((p) => {
+      const pt = p.getPointAtLength(0);
+      return toScreen(p, pt.x, pt.y);
+    });
+    const box = img.getBoundingClientRect();
+    return {
+      pictureFirst: nodes.indexOf(img) === 0,
+      corners,
+      inside: [[0.02, 0.02], [0.98, 0.02], [0.02, 0.98], [0.98, 0.98], [0.5, 0.03]].map(([u, v]) =>
+        ({ x: Math.round(box.left + u * box.width), y: Math.round(box.top + v * box.height) })),
+      outside: { x: Math.round(box.left - 4), y: Math.round(box.top + box.height / 2) },
+    };
+  });
+}
+
+// Pixels of a screenshot, read back by the page's own image decoder.
+async function pixelsAt(page, shot, points) {
+  return page.evaluate(async ({ data, points }) => {
+    const bytes = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
+    const bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }));
+    const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+    const ctx = canvas.getContext('2d');
+    ctx.drawImage(bitmap, 0, 0);
+    return points.map((p) => [...ctx.getImageData(p.x, p.y, 1, 1).data.slice(0, 3)]);
+  }, { data: shot.toString('base64'), points });
+}
+
+async function probePlan(page) {
+  const where = await planPoints(page);
+  assert.ok(where.pictureFirst, 'the orthophoto is drawn before every vector');
+  // The palettes float over the plan; the probe looks at the plan alone.
+  const hidePalettes = (hidden) => page.evaluate((h) => {
+    document.getElementById('palettes').style.visibility = h ? 'hidden' : '';
+  }, hidden);
+  await hidePalettes(true);
+  const shot = await page.screenshot({ path: path.join(SHOTS, 'kartolink_import_plan.png') });
+  await hidePalettes(false);
+  const [outside, ...rest] = await pixelsAt(page, shot, [where.outside, ...where.inside, ...where.corners]);
+  const inside = rest.slice(0, where.inside.length), corners = rest.slice(where.inside.length);
+  const white = ([r, g, b]) => r > 240 && g > 240 && b > 240;
+  // The photo's ground is green or brown; the parcel outlines are blue.
+  const ground = ([r, g, b]) => !white([r, g, b]) && g >= b;
+  const blueish = ([r, g, b]) => b > r + 40;
+  assert.ok(white(outside), 'plan background beside the picture: ' + outside);
+  assert.ok(inside.filter(ground).length >= 4, 'orthophoto pixels: ' + JSON.stringify(inside));
+  assert.ok(corners.filter(blueish).length >= corners.length * 0.8,
+    'parcel corners drawn over the photo: ' + JSON.stringify(corners));
 }
 
 async function main() {
@@ -63,7 +129,7 @@ async function main() {
     await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
     for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
       if (await box.isVisible()) await box.setChecked(false);
-    for (const key of ['dzialki', 'budynki', 'gesut']) await frame.locator('#layer_' + key).setChecked(true);
+    for (const key of ['dzialki', 'budynki', 'gesut', 'rastr']) await frame.locator('#layer_' + key).setChecked(true);
 
     await frame.locator('#fetchBtn').click();
     await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });
@@ -81,7 +147,9 @@ async function main() {
       'GIS_DZIALKI text': PARCELS,
       'GIS_BUDYNKI hatch': BUILDINGS,
       'GIS_GESUT polyline': UTILITIES,
+      'GIS_RASTRY picture': 1,
     });
+    await probePlan(wb.page);
     const state = await wb.api.state();
     assert.ok(JSON.stringify(state).includes('KARTOLINK: wektory w lokalnych wsp.'), 'report line written');
     await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_import_placed.png') });
@@ -96,7 +164,7 @@ async function main() {
     fs.rmSync(home, { recursive: true, force: true });
   }
   assert.deepEqual(foreign, [], 'requests left loopback');
-  console.log('ok   import in the workbench: fetch, preview, place on three layers, one undo; loopback only');
+  console.log('ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, one undo; loopback only');
 }
 
 main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });

@@ -215,6 +215,29 @@ TEST_F(GeoportalServerTest, CommuneUnderAPointAsTheResolverAsks) {
     }
 }
 
+// GDAL's own reading of an image body: "<driver> <width>x<height>", or ""
+// when gdalinfo cannot open it.
+std::string gdalImageSummary(const std::string& body, const std::string& name) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << body;
+    FILE* pipe = popen(("gdalinfo '" + path + "' 2>/dev/null").c_str(), "r");
+    if (!pipe) return {};
+    std::string out;
+    char buf[4096];
+    while (size_t n = fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
+    pclose(pipe);
+    std::remove(path.c_str());
+    std::string driver, size;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Driver: ", 0) == 0) driver = line.substr(8, line.find('/') - 8);
+        if (line.rfind("Size is ", 0) == 0) size = line.substr(8);
+    }
+    if (driver.empty()) return {};
+    const auto comma = size.find(", ");
+    return driver + " " + size.substr(0, comma) + "x" + size.substr(comma + 2);
+}
+
 TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
     struct Case {
         std::string path, layers, format, srs, bbox;
@@ -225,6 +248,7 @@ TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
         {kOrto, "Raster", "image%2Fjpeg", "EPSG%3A2180", "260400,382640,261040,383080", 1000, 700},
         {kGesut, "gesut", "image%2Fpng", "EPSG%3A2176", "5539390,5680700,5540060,5681220", 512, 384},
         {kOrto, "Raster", "image%2Fpng", "EPSG%3A3857", "1732600,6667400,1733700,6668200", 256, 256},
+        {kOrto, "Raster", "image%2Fpng", "EPSG%3A2176", "5539390,5680700,5539590,5681300", 409, 1227},
     };
     for (const auto& c : cases) {
         auto r = get(c.path + "?service=WMS&version=1.1.1&request=GetMap&layers=" + c.layers + "&styles=&format=" + c.format +
@@ -237,6 +261,8 @@ TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
         ASSERT_TRUE(image.ok) << c.layers;
         EXPECT_EQ(image.width, c.width);
         EXPECT_EQ(image.height, c.height);
+        EXPECT_EQ(gdalImageSummary(r.body, jpeg ? "tile.jpg" : "tile.png"),
+                  (jpeg ? "JPEG " : "PNG ") + std::to_string(c.width) + "x" + std::to_string(c.height));
         // Something of the site is drawn: count opaque pixels away from the background.
         size_t drawn = 0;
         for (size_t i = 0; i + static_cast<size_t>(image.channels) <= image.pixels.size(); i += static_cast<size_t>(image.channels)) {
@@ -255,6 +281,10 @@ TEST_F(GeoportalServerTest, GetMapErrorsAreServiceExceptionsWithStatus200) {
     auto big = get(kEgib + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
                            "&WIDTH=5000&HEIGHT=100&BBOX=260400,382640,261040,383080");
     EXPECT_NE(big.body.find("InvalidDimensionValue"), std::string::npos);
+    auto tall = get(kOrto + "?service=WMS&version=1.1.1&request=GetMap&layers=Raster&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
+                            "&WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140");
+    EXPECT_EQ(tall.status, 200);
+    EXPECT_NE(tall.body.find("InvalidDimensionValue"), std::string::npos);
 }
 
 // ---- faults ---------------------------------------------------------------

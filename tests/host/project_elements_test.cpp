@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/core/project.h"
@@ -49,9 +50,13 @@ struct ElementCase {
     int32_t type;
     std::vector<KlCoord> coords;
     const char* text;
-    bool picture;
+    std::string_view pictureBytes;  // empty: no data
+    const char* mime;
     KlErr expected;
 };
+
+constexpr std::string_view kPngStart("\x89PNG\r\n\x1a\n", 8);
+constexpr std::string_view kJpegStart("\xff\xd8\xff\xe0", 4);
 
 class ElementCreation : public ::testing::TestWithParam<ElementCase> {};
 
@@ -67,14 +72,12 @@ TEST_P(ElementCreation, ValidatesGeometryAndFreesNothingItDoesNotOwn) {
     KlMemoSizes sizes{};
     sizes.nCoords = static_cast<int32_t>(c.coords.size());
     sizes.textBytes = c.text ? std::strlen(c.text) : 0;
-    sizes.dataBytes = c.picture ? 16 : 0;
+    sizes.dataBytes = c.pictureBytes.empty() ? 0 : 16;
     ASSERT_EQ(p.memos().allocate(&memo, sizes), KL_NOERROR);
     std::copy(c.coords.begin(), c.coords.end(), memo.coords);
     if (c.text) std::memcpy(memo.text, c.text, sizes.textBytes);
-    if (c.picture) {
-        const unsigned char png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-        std::memcpy(memo.data, png, 8);
-    }
+    if (!c.pictureBytes.empty()) std::memcpy(memo.data, c.pictureBytes.data(), c.pictureBytes.size());
+    std::strncpy(e.picMimeType, c.mime, KL_MIME_MAX);
     KlErr err = runStep(p, "t", [&] { return p.createElement(&e, &memo); });
     EXPECT_EQ(err, c.expected);
     EXPECT_EQ(p.elements().size(), c.expected == KL_NOERROR ? 1u : 0u);
@@ -88,17 +91,21 @@ const std::vector<KlCoord> kOpen = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
 
 INSTANTIATE_TEST_SUITE_P(
     Types, ElementCreation,
-    ::testing::Values(ElementCase{"polyline", KL_ELEM_POLYLINE, kOpen, nullptr, false, KL_NOERROR},
-                      ElementCase{"polylineOnePoint", KL_ELEM_POLYLINE, {{0, 0}}, nullptr, false, KL_ERR_BADPARS},
-                      ElementCase{"hatch", KL_ELEM_HATCH, kSquare, nullptr, false, KL_NOERROR},
-                      ElementCase{"hatchNotClosed", KL_ELEM_HATCH, kOpen, nullptr, false, KL_ERR_BADPARS},
-                      ElementCase{"slab", KL_ELEM_SLAB, kSquare, nullptr, false, KL_NOERROR},
-                      ElementCase{"mesh", KL_ELEM_MESH, kSquare, nullptr, false, KL_NOERROR},
-                      ElementCase{"text", KL_ELEM_TEXT, {}, "Działka 12/3", false, KL_NOERROR},
-                      ElementCase{"textWithout", KL_ELEM_TEXT, {}, nullptr, false, KL_ERR_BADPARS},
-                      ElementCase{"picture", KL_ELEM_PICTURE, {}, nullptr, true, KL_NOERROR},
-                      ElementCase{"pictureNoData", KL_ELEM_PICTURE, {}, nullptr, false, KL_ERR_BADPARS},
-                      ElementCase{"morphWithoutBody", KL_ELEM_MORPH, {}, nullptr, false, KL_ERR_BADPARS}),
+    ::testing::Values(ElementCase{"polyline", KL_ELEM_POLYLINE, kOpen, nullptr, {}, "", KL_NOERROR},
+                      ElementCase{"polylineOnePoint", KL_ELEM_POLYLINE, {{0, 0}}, nullptr, {}, "", KL_ERR_BADPARS},
+                      ElementCase{"hatch", KL_ELEM_HATCH, kSquare, nullptr, {}, "", KL_NOERROR},
+                      ElementCase{"hatchNotClosed", KL_ELEM_HATCH, kOpen, nullptr, {}, "", KL_ERR_BADPARS},
+                      ElementCase{"slab", KL_ELEM_SLAB, kSquare, nullptr, {}, "", KL_NOERROR},
+                      ElementCase{"mesh", KL_ELEM_MESH, kSquare, nullptr, {}, "", KL_NOERROR},
+                      ElementCase{"text", KL_ELEM_TEXT, {}, "Działka 12/3", {}, "", KL_NOERROR},
+                      ElementCase{"textWithout", KL_ELEM_TEXT, {}, nullptr, {}, "", KL_ERR_BADPARS},
+                      ElementCase{"picture", KL_ELEM_PICTURE, {}, nullptr, kPngStart, "image/png", KL_NOERROR},
+                      ElementCase{"pictureJpeg", KL_ELEM_PICTURE, {}, nullptr, kJpegStart, "image/jpeg", KL_NOERROR},
+                      ElementCase{"picturePngCalledJpeg", KL_ELEM_PICTURE, {}, nullptr, kPngStart, "image/jpeg",
+                                  KL_ERR_BADPARS},
+                      ElementCase{"pictureWithoutType", KL_ELEM_PICTURE, {}, nullptr, kPngStart, "", KL_ERR_BADPARS},
+                      ElementCase{"pictureNoData", KL_ELEM_PICTURE, {}, nullptr, {}, "", KL_ERR_BADPARS},
+                      ElementCase{"morphWithoutBody", KL_ELEM_MORPH, {}, nullptr, {}, "", KL_ERR_BADPARS}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Memos, ElementMemoRoundTripsAndIsCounted) {

@@ -67,6 +67,7 @@ TEST(FetchRequest, ASmallFrameIsReadWithItsOptionsAndDefaults) {
     EXPECT_EQ(r.terrainStep, 5);
     EXPECT_DOUBLE_EQ(r.contourInterval, 1.0);
     EXPECT_TRUE(r.smoothContours);
+    EXPECT_EQ(r.workingZone, 2176);  // the zone of 15 degrees east
     // The PL-1992 box of the demo frame: about 640 x 440 m around E 260720, N 382860.
     EXPECT_NEAR((r.frame.minX + r.frame.maxX) / 2, 260720, 15);
     EXPECT_NEAR((r.frame.minY + r.frame.maxY) / 2, 382860, 15);

@@ -84,6 +84,10 @@ TEST(Capabilities, LayerFilters) {
     EXPECT_EQ(utilityWfsLayers(names), std::vector<std::string>{"gesut:przewod_wodociagowy"});
     EXPECT_EQ(utilityWmsLayers(names).size(), 3u);
     EXPECT_EQ(bdot500WmsLayers(names), std::vector<std::string>{"bdot500_budynki"});
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(mpzpWmsLayers({"granice_planow", "Rysunek_MPZP", "obrysy"}), Names{"Rysunek_MPZP"});
+    EXPECT_EQ(mpzpWmsLayers({"Granice", "zasiegi", "plany", "AktPlanowania", "zbior_aktow"}), Names{"plany"});
+    EXPECT_EQ(mpzpWmsLayers({"granice", "obrysy"}), (Names{"granice", "obrysy"}));
 }
 
 TEST(Capabilities, WmsCrsUsesTheWorkingZoneOnlyWhenOffered) {

@@ -3,6 +3,7 @@
 #include "net/capabilities.h"
 #include "net/commune_resolver.h"
 #include "net/county_registry.h"
+#include "net/raster_tiles.h"
 #include "net/download_cache.h"
 #include "net/service_hosts.h"
 #include "net/wfs_layer_fetch.h"
@@ -158,6 +159,30 @@ TEST_F(AgainstGeoportal, ImageDownloadIsStreamedAndCutOnesLeaveNoFile) {
     ASSERT_NE(path, "") << error;
     EXPECT_GT(std::filesystem::file_size(path), 100u);
     EXPECT_GE(reports, 1);
+}
+
+TEST_F(AgainstGeoportal, OrthophotoTileSurvivesEachFaultAtHalfTheWidth) {
+    const std::string orthoPath(kOrthophotoWmsPath);
+    const struct {
+        const char* kind;
+        int status, delayMs, receiveTimeoutMs;
+    } cases[] = {{"exception", 200, 0, 2000}, {"cut", 200, 0, 2000}, {"truncate", 200, 0, 2000},
+                 {"500", 500, 0, 2000},       {"slow", 200, 3000, 1500}};
+    // 256 m at 0.25 m/px: asked at 1024 px, then at 512 px; a tile of 512 px
+    // shows that the faulty first answer was refused.
+    const geo::Bbox tile{260400, 382640, 260656, 382896};
+    for (const auto& c : cases) {
+        inject(c.kind, orthoPath, 1, c.status, c.delayMs);
+        HttpTimings t = timings();
+        t.defaultReceiveTimeoutMs = c.receiveTimeoutMs;
+        WfsClient client(t);
+        const RasterFetchResult got = fetchRasterTiles(
+            client, tile, {nationalServiceUrl(kOrthophotoWmsPath), "Raster", 0.25, geo::DataType::Rasters, 2180},
+            nullptr);
+        ASSERT_EQ(got.tiles.size(), 1u) << c.kind;
+        EXPECT_EQ(got.tiles[0].mimeType, "image/png") << c.kind;
+        EXPECT_EQ(got.tiles[0].image.substr(16, 8), std::string("\0\0\x02\0\0\0\x02\0", 8)) << c.kind;  // 512 x 512
+    }
 }
 
 TEST_F(AgainstGeoportal, DemoFrameYieldsParcelsBuildingsAndUtilities) {

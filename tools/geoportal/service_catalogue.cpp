@@ -6,7 +6,7 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
     static const std::vector<ServiceFamily> catalogue = {
         countyCadastreFamily(),  countyUtilitiesFamily(), countyTopographyFamily(),
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
-        orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(),
+        orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
         lidarIndexFamily(),       lidarTilesFamily(),
     };
     return catalogue;

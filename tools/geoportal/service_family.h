@@ -66,6 +66,7 @@ ServiceFamily newBuildingsFamily();
 ServiceFamily orthophotoFamily();
 ServiceFamily cadastreIntegrationFamily();
 ServiceFamily planPreviewFamily();
+ServiceFamily communePlansFamily();
 ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
 

@@ -29,8 +29,10 @@ std::string pointServicesAt(const std::string& base, const std::filesystem::path
     std::filesystem::create_directories(registryDir, ec);
     const std::string county(geoportal::demo::kCountyTeryt);
     const std::string utilities = base + "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/" + county;
+    const std::string plans(geoportal::demo::kCommuneTeryt.substr(0, 6));
     if (ec || !writeRow(registryDir / "gesut.tsv", county + "\t" + utilities + "\t" + utilities) ||
-        !writeRow(registryDir / "bdot500.tsv", county + "\t" + base + "/map/geoportal/wmsb.php\t"))
+        !writeRow(registryDir / "bdot500.tsv", county + "\t" + base + "/map/geoportal/wmsb.php\t") ||
+        !writeRow(registryDir / "mpzp.tsv", plans + "\t" + base + "/gmina/" + plans + "/mpzp/wms\t"))
         return "Nie mozna zapisac rejestru uslug demo w " + registryDir.string();
     ::setenv("KL_REGISTRY_DIR", registryDir.c_str(), 1);
     ::setenv("KL_SERVICE_BASE", base.c_str(), 1);
