@@ -23,8 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text = kl::fuzz::textOf(data, size);
 
   std::size_t members = 0;
-  forEachIndexMember(text, [&](std::size_t memberStart, std::size_t urlTag) {
-    kl::fuzz::expect(memberStart <= urlTag && urlTag < text.size());
+  forEachIndexMember(text, [&](const IndexMember& m) {
+    kl::fuzz::expect(m.start <= m.urlTag && m.urlTag < m.end && m.end <= text.size());
+    // A record's fields come from the record itself, never from the next one.
+    const std::string zone = indexElementText(text, m.start, "uklad_xy", m.end);
+    kl::fuzz::expect(zone.empty() || text.substr(m.start, m.end - m.start).find(zone) != std::string_view::npos);
     ++members;
   });
   kl::fuzz::expect(members == occurrences(text, "gugik:url_do_pobrania>"));
@@ -39,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Elements are also looked up from arbitrary points of an answer.
   (void)indexElementText(text, size / 2, "godlo");
   (void)indexElementText(text, size + 1, "godlo");
+  const CollectionPage page = collectionPage(text);
+  kl::fuzz::expect(page.matched >= -1 && page.returned >= -1);
+  (void)isWholeFeatureCollection(text);
   const double density = leadingDecimal(text.substr(0, 80));
   kl::fuzz::expect(std::isfinite(density) && density >= 0);
   return 0;
