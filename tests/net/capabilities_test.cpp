@@ -2,24 +2,18 @@
 
 #include "net/body_kind.h"
 #include "net/xml_root.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/net/fault_server.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace kl::net {
 namespace {
 
-std::string sample(const std::string& rel) {
-    std::ifstream in(std::string(KL_SAMPLES_DIR) + "/" + rel, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+std::string sample(const std::string& rel) { return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/" + rel); }
 
 TEST(Capabilities, RealPolishWfsListsItsFeatureTypes) {
     const auto names = nameListFromCapabilities(sample("gml/capabilities/kartograf__gugik_lidar_evrf2007_wfs_caps.xml"));
