@@ -21,10 +21,10 @@ public:
     FaultServer() {
         server_.set_keep_alive_max_count(1);
         port_ = server_.bind_to_any_port("127.0.0.1");
+        server_.Get(kReadyPath, [](const httplib::Request&, httplib::Response& rs) { rs.status = 204; });
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         // One answered request proves the accept loop runs: stopping the
         // server before that would leave the loop, and the join, hanging.
-        server_.Get(kReadyPath, [](const httplib::Request&, httplib::Response& rs) { rs.status = 204; });
         httplib::Client(url("")).Get(kReadyPath);
     }
     ~FaultServer() {
@@ -72,27 +72,22 @@ public:
     }
 
     // Announces `announced` bytes and sends `sent` of them (0: not even the
-    // status line), then holds the connection until releaseHeld() or the end
-    // of the test: a server that stalls for longer than any client waits.
+    // status line), then holds the connection until the server is destroyed:
+    // a server that stalls for longer than any client waits.
     void stalls(const std::string& path, std::size_t announced = 0, std::size_t sent = 0) {
         on(path, [this, announced, sent](const httplib::Request&, httplib::Response& rs) {
             if (announced == 0) return waitForRelease();
             rs.set_content_provider(announced, "application/octet-stream",
                                     [this, sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                        if (offset >= sent) return waitForRelease(), false;
+                                        if (offset >= sent) {
+                                            waitForRelease();
+                                            return false;
+                                        }
                                         std::string chunk(sent - offset, 'x');
                                         return sink.write(chunk.data(), chunk.size());
                                     });
         });
     }
-    void releaseHeld() {
-        {
-            std::lock_guard lock(mutex_);
-            released_ = true;
-        }
-        releasedChanged_.notify_all();
-    }
-
     // Sends `total` bytes in chunks, pausing between chunks (a slow but steady server).
     void chunked(const std::string& path, std::size_t total, std::size_t chunk, int pauseMs,
                  std::string prefix = "PK\x03\x04") {
@@ -119,6 +114,14 @@ public:
 
 private:
     static constexpr const char* kReadyPath = "/.fault-server-ready";
+
+    void releaseHeld() {
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        releasedChanged_.notify_all();
+    }
 
     void waitForRelease() {
         std::unique_lock lock(mutex_);
