@@ -146,7 +146,6 @@ TransferOutcome performTransfer(const TransferRequest& req, const DownloadSink& 
         }
     };
     if (!req.contentType.empty()) addHeader("Content-Type: " + req.contentType);
-    if (!req.bearerToken.empty()) addHeader("Authorization: Bearer " + req.bearerToken);
     addHeader("Expect:");
 
     TransferState st;

@@ -14,7 +14,6 @@ struct TransferRequest {
     std::string url;
     std::string body;
     std::string contentType;
-    std::string bearerToken;
     std::string userAgent = kUserAgent;
     int connectTimeoutMs = 8000;
     int receiveTimeoutMs = 15000;

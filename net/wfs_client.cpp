@@ -53,7 +53,6 @@ HttpResponse WfsClient::request(std::string_view method, const std::string& url,
     req.url = target;
     req.body = std::string(body);
     req.contentType = std::string(contentType);
-    req.bearerToken = bearerToken_;
     req.userAgent = userAgent_;
     req.connectTimeoutMs = timings_.connectTimeoutMs;
     req.receiveTimeoutMs = receiveTimeoutMs;

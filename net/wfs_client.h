@@ -23,7 +23,6 @@ class WfsClient {
 public:
     explicit WfsClient(HttpTimings timings = {});
 
-    void setBearerToken(std::string token) { bearerToken_ = std::move(token); }
     const std::string& userAgent() const { return userAgent_; }
     const HttpTimings& timings() const { return timings_; }
 
@@ -66,7 +65,6 @@ private:
 
     HttpTimings timings_;
     HostSpacing spacing_;
-    std::string bearerToken_;
     std::string userAgent_ = kUserAgent;
 };
 

@@ -53,11 +53,7 @@ int main(int argc, char** argv) {
     req.outputFile = (dir / "import.e57").string();
     req.currentYear = demo::kLidarLastOfferedYear;
 
-    // The politeness pause between requests to one host is for public
-    // servers; on the loopback fixture it would only measure sleeping.
-    kl::net::HttpTimings timings;
-    timings.hostSpacingMs = 0;
-    kl::net::WfsClient client(timings);
+    kl::net::WfsClient client;
     kl::cloud::LidarResolver resolver(client);
     // Warm-up: generates the tiles and fills the download cache, so both
     // measured runs read the same local files.

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "cloud/lidar/lidar_tile_check.h"
 #include "cloud/pipeline/cloud_download.h"
@@ -21,6 +20,7 @@
 #include "net/wfs_client.h"
 #include "tests/las/las_test_support.h"
 #include "tests/cloud/demo_geoportal.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/e57/e57_read_back.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
@@ -31,12 +31,7 @@ namespace demo = kl::geoportal::demo;
 
 namespace {
 
-std::string readAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using kl::geo::testing::readWholeFile;
 
 class CloudDownloadDemo : public ::testing::Test {
 protected:
@@ -60,7 +55,6 @@ protected:
     static kl::net::HttpTimings fast() {
         kl::net::HttpTimings t;
         t.retryDelayMs = 1;
-        t.hostSpacingMs = 0;
         return t;
     }
 
@@ -280,7 +274,7 @@ TEST_F(CloudDownloadDemo, ADamagedCachedTileIsFetchedAgain) {
 TEST_F(CloudDownloadDemo, FullCacheDiskEndsTheRunAndKeepsThePreviousCloud) {
     const auto first = run(request());
     ASSERT_TRUE(first.ok) << first.message;
-    const std::string before = readAll(first.filePath);
+    const std::string before = readWholeFile(first.filePath);
     fs::remove_all(dir_ / "cache");
     // A file-size limit makes the disk look full once a tile passes 64 KiB.
     rlimit old{};
@@ -293,7 +287,7 @@ TEST_F(CloudDownloadDemo, FullCacheDiskEndsTheRunAndKeepsThePreviousCloud) {
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, "Blad zapisu na dysk - sprawdz wolne miejsce.");
-    EXPECT_EQ(readAll(first.filePath), before);
+    EXPECT_EQ(readWholeFile(first.filePath), before);
 }
 
 namespace {
@@ -375,7 +369,7 @@ TEST_F(CloudDownloadDemo, FailedLazWriteFailsTheDownload) {
         }
     }
     EXPECT_TRUE(fs::is_empty(onDirectory.lazOutputFile));
-    EXPECT_EQ(readAll(onDirectory.outputFile), "earlier cloud");
+    EXPECT_EQ(readWholeFile(onDirectory.outputFile), "earlier cloud");
 }
 
 TEST_F(CloudDownloadDemo, TemporariesOfAKilledRunAreSweptAtTheStart) {

@@ -1,20 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <utility>
 
 #include "cloud/lidar/lidar_index.h"
 #include "cloud/lidar/sheet_index_text.h"
+#include "tests/geodata/sample_files.h"
 
 using namespace kl::cloud;
 
 namespace {
-std::string sample(const char* name) {
-    std::ifstream in(std::string(KL_SAMPLES_DIR) + "/gml/polish_wfs/" + name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+std::string sample(const char* name) { return kl::geo::testing::readSample(std::string("polish_wfs/") + name); }
 
 std::string member(const std::string& url, const std::string& density, const std::string& uklad) {
     return "<wfs:member><gugik:X><gugik:godlo>G-1</gugik:godlo><gugik:char_przestrz>" + density +
@@ -24,16 +19,11 @@ std::string member(const std::string& url, const std::string& density, const std
 }  // namespace
 
 TEST(LidarIndex, HorizontalSystemOfATile) {
-    EXPECT_EQ(epsgFromUkladXy("PL-1992"), 2180);
-    EXPECT_EQ(epsgFromUkladXy("PL-2000:S5"), 2176);
-    EXPECT_EQ(epsgFromUkladXy("PL-2000:S6"), 2177);
-    EXPECT_EQ(epsgFromUkladXy("PL-2000:S7"), 2178);
-    EXPECT_EQ(epsgFromUkladXy("PL-2000:S8"), 2179);
-    EXPECT_EQ(epsgFromUkladXy("PL-2000:S9"), 0);
-    EXPECT_EQ(epsgFromUkladXy("PL-2000"), 0);
-    EXPECT_EQ(epsgFromUkladXy("PL-2000:S"), 0);
-    EXPECT_EQ(epsgFromUkladXy("UTM 34N"), 0);
-    EXPECT_EQ(epsgFromUkladXy(""), 0);
+    const std::pair<const char*, int> rows[] = {{"PL-1992", 2180},    {"PL-2000:S5", 2176}, {"PL-2000:S6", 2177},
+                                                {"PL-2000:S7", 2178}, {"PL-2000:S8", 2179}, {"PL-2000:S9", 0},
+                                                {"PL-2000", 0},       {"PL-2000:S", 0},     {"UTM 34N", 0},
+                                                {"", 0}};
+    for (const auto& [uklad, epsg] : rows) EXPECT_EQ(epsgFromUkladXy(uklad), epsg) << uklad;
 }
 
 TEST(LidarIndex, RealAnswerInPl1992) {
@@ -91,8 +81,6 @@ TEST(LidarIndex, TruncatedAnswerDoesNotReadPastTheEnd) {
         for (const auto& t : tiles) EXPECT_EQ(t.url.rfind("http", 0), 0u);
     }
 }
-
-TEST(LidarIndex, TypeNamePerYear) { EXPECT_EQ(lidarIndexTypeName(2023), "gugik:SkorowidzDanychPomiarowychLIDAR2023"); }
 
 TEST(SheetIndexText, PagingFactsComeFromTheRootElement) {
     const auto page = collectionPage(

@@ -16,6 +16,7 @@
 #include "cloud/e57/e57_xml.h"
 #include "cloud/e57/paged_file_writer.h"
 #include "tests/e57/e57_read_back.h"
+#include "tests/geodata/sample_files.h"
 
 namespace fs = std::filesystem;
 using kl::cloud::CloudPoint;
@@ -46,12 +47,7 @@ std::vector<CloudPoint> randomCloud(size_t n, unsigned seed) {
     return pts;
 }
 
-std::string readFile(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using kl::geo::testing::readWholeFile;
 
 pugi::xml_node scanOf(const pugi::xml_document& doc) { return doc.child("e57Root").child("data3D").child("vectorChild"); }
 
@@ -161,7 +157,7 @@ TEST_F(E57Writer, FailedWriteKeepsThePreviousFileAndLeavesNoPart) {
     std::string err;
     const auto target = path("import.e57");
     ASSERT_TRUE(kl::e57::writeE57(target, randomCloud(10, 3), err)) << err;
-    const std::string before = readFile(target);
+    const std::string before = readWholeFile(target);
 
     // A file-size limit makes the disk look full half way through the write.
     const pid_t child = ::fork();
@@ -178,7 +174,7 @@ TEST_F(E57Writer, FailedWriteKeepsThePreviousFileAndLeavesNoPart) {
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readFile(target), before);
+    EXPECT_EQ(readWholeFile(target), before);
     EXPECT_EQ(filesInDir(), 1u);
 }
 
@@ -214,7 +210,7 @@ TEST_F(E57Writer, GuidsComeFromThePointsAndDifferPerFileAndScan) {
     EXPECT_NE(a.first, b.first);
     EXPECT_NE(a.second, b.second);
     EXPECT_EQ(a, again);
-    EXPECT_EQ(readFile(path("a.e57")), readFile(path("again.e57")));
+    EXPECT_EQ(readWholeFile(path("a.e57")), readWholeFile(path("again.e57")));
 }
 
 TEST_F(E57Writer, IndependentReaderSeesTheSamePoints) {

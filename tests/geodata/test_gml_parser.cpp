@@ -152,17 +152,6 @@ TEST(GmlParser, ExceptionReportIsNamed) {
   EXPECT_TRUE(r.features.empty());
 }
 
-TEST(GmlParser, Pl2000SampleIsConvertedToPl1992) {
-  // Katowice, zone 6, three-dimensional list written northing first.
-  const auto features = GmlParser::parseFeatureCollection(
-      readSample("egibplb__katowice_gml_basic_building_3d.xml"), DataType::Buildings);
-  ASSERT_EQ(features.size(), 1u);
-  const Ring& ring = features[0].polygons.at(0).exterior;
-  ASSERT_EQ(ring.size(), 9u);
-  expectPoint(ring[0], pl2000ToPl1992(6573323.099, 5569169.66, 2177));
-  EXPECT_EQ(features[0].attributes.at("KONDYGNACJE_NADZIEMNE"), "2");
-}
-
 TEST(GmlParser, SwappedGeographicOrderGivesTheSameBuilding) {
   const auto latLon = GmlParser::parseFeatureCollection(
       readSample("egibplb__epodgik_gml_coordinates_lat_lon_order.xml"), DataType::Buildings);
@@ -271,34 +260,11 @@ TEST(GmlParser, UnconvertibleEncodingIsRefusedByName) {
   EXPECT_EQ(lacking.errorOffset, static_cast<std::ptrdiff_t>(declaration.size() + body.find('\x98')));
 }
 
-struct SampleCount {
-  const char* file;
-  std::size_t features;
-};
-
-class SampleCounts : public ::testing::TestWithParam<SampleCount> {};
-
-TEST_P(SampleCounts, MatchTheDocument) {
-  const auto features =
-      GmlParser::parseFeatureCollection(readSample(GetParam().file), DataType::Buildings);
-  EXPECT_EQ(features.size(), GetParam().features) << GetParam().file;
+// Real documents without a feature to read (the rest are counted against GDAL).
+TEST(GmlParser, RealDocumentsWithoutFeaturesGiveNone) {
+  for (const char* file : {"egibplb__epodgik_gml_no_building.xml", "polish_wfs/kartograf__prg_no_counties.xml"})
+    EXPECT_TRUE(GmlParser::parseFeatureCollection(readSample(file), DataType::Buildings).empty()) << file;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Real, SampleCounts,
-    ::testing::Values(SampleCount{"egibplb__epodgik_gml_no_building.xml", 0},
-                      SampleCount{"egibplb__epodgik_gml_multiple_buildings.xml", 3},
-                      SampleCount{"egibplb__warszawa_gml_multiple_polygons.xml", 10},
-                      SampleCount{"ewidtools__221101_1.0001.741.gml", 2},
-                      SampleCount{"pogplugin__1_strefy_StrefaPlanistyczna.gml", 28},
-                      SampleCount{"polish_wfs/kartograf__prg_no_counties.xml", 0},
-                      SampleCount{"polish_wfs/kartograf__lidar_evrf2007_getfeature_2022.xml", 1}));
-
-}  // namespace
-}  // namespace kl::geo
-
-namespace kl::geo {
-namespace {
 
 TEST(GmlParser, InPlaceParseGivesTheSameFeatures) {
   const std::string text = testing::readSample("egibplb__warszawa_gml_multiple_polygons.xml");

@@ -6,42 +6,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "geodata/tm_projection.h"
-
 namespace kl::geo {
 namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-// Meridian arc with the classic four-term series (GRS80), good to far below a
-// millimetre at Polish latitudes; an independent check of the northing.
-double meridianArc(double latDeg) {
-  const double p = latDeg * kPi / 180.0;
-  return 6378137.0 * (0.9983242984445848 * p - 0.0025146070728448195 * std::sin(2 * p) +
-                      2.6390466202308984e-6 * std::sin(4 * p) -
-                      3.418046136775213e-9 * std::sin(6 * p));
-}
-
-TEST(PolishCrs, CentralMeridianGivesFalseEastingAndScaledArc) {
-  const Point2d p = wgs84ToPl1992(52.0, 19.0);
-  EXPECT_EQ(p.x, 500000.0);
-  EXPECT_NEAR(p.y, meridianArc(52.0) * 0.9993 - 5300000.0, 1e-3);
-}
-
-TEST(PolishCrs, Pl2000CentralMeridianOfEachZone) {
-  for (int epsg = 2176; epsg <= 2179; ++epsg) {
-    const double lon0 = (epsg - 2176) * 3.0 + 15.0;
-    const Point2d p = wgs84ToPl2000(51.0, lon0, epsg);
-    EXPECT_EQ(p.x, (epsg - 2171) * 1e6 + 500000.0) << epsg;
-    EXPECT_NEAR(p.y, meridianArc(51.0) * 0.999923, 1e-3) << epsg;
-  }
-}
-
-TEST(PolishCrs, EquatorOnCentralMeridianIsFalseOrigin) {
-  const RadianLatLon g = tmInverse(500000.0, 0.0, 0.9993, 19.0 * kPi / 180.0, 500000.0, 0.0);
-  EXPECT_NEAR(g.lat, 0.0, 1e-15);
-  EXPECT_NEAR(g.lon, 19.0 * kPi / 180.0, 1e-15);
-}
 
 TEST(PolishCrs, RoundTripsStayBelowAMicrometreOverPoland) {
   std::mt19937_64 rng(7);

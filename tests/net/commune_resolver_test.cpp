@@ -1,12 +1,11 @@
 #include "net/commune_resolver.h"
 
 #include "geodata/gml_parser.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/net/mini_wfs.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 namespace kl::net {
 namespace {
@@ -91,12 +90,10 @@ TEST_F(Resolver, UnreachableServiceHoldsNothingAndReadsTheLayerListOnlyOnce) {
 }
 
 TEST(CommuneAnswer, CountyCodesOfARealAnswerAreNotCommuneCodes) {
-    std::ifstream in(std::string(KL_SAMPLES_DIR) + "/gml/polish_wfs/kartograf__prg_two_counties.xml");
-    std::stringstream ss;
-    ss << in.rdbuf();
     geo::GmlParseOptions o;
     o.keepFeaturesWithoutGeometry = true;
-    const auto parsed = geo::GmlParser::parse(ss.str(), geo::DataType::Parcels, o);
+    const auto parsed = geo::GmlParser::parse(geo::testing::readSample("polish_wfs/kartograf__prg_two_counties.xml"),
+                                              geo::DataType::Parcels, o);
     ASSERT_EQ(parsed.features.size(), 2u);
     EXPECT_EQ(communeFromBoundaryAnswer(parsed.features, {0, 0}).teryt, "");
 }

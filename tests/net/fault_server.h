@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -20,10 +21,14 @@ public:
     FaultServer() {
         server_.set_keep_alive_max_count(1);
         port_ = server_.bind_to_any_port("127.0.0.1");
+        server_.Get(kReadyPath, [](const httplib::Request&, httplib::Response& rs) { rs.status = 204; });
         thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // One answered request proves the accept loop runs: stopping the
+        // server before that would leave the loop, and the join, hanging.
+        httplib::Client(url("")).Get(kReadyPath);
     }
     ~FaultServer() {
+        releaseHeld();
         server_.stop();
         if (thread_.joinable()) thread_.join();
     }
@@ -66,7 +71,24 @@ public:
         });
     }
 
-    // Sends `total` bytes in chunks, pausing between chunks.
+    // Announces `announced` bytes and sends `sent` of them (0: not even the
+    // status line), then holds the connection until the server is destroyed:
+    // a server that stalls for longer than any client waits.
+    void stalls(const std::string& path, std::size_t announced = 0, std::size_t sent = 0) {
+        on(path, [this, announced, sent](const httplib::Request&, httplib::Response& rs) {
+            if (announced == 0) return waitForRelease();
+            rs.set_content_provider(announced, "application/octet-stream",
+                                    [this, sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                        if (offset >= sent) {
+                                            waitForRelease();
+                                            return false;
+                                        }
+                                        std::string chunk(sent - offset, 'x');
+                                        return sink.write(chunk.data(), chunk.size());
+                                    });
+        });
+    }
+    // Sends `total` bytes in chunks, pausing between chunks (a slow but steady server).
     void chunked(const std::string& path, std::size_t total, std::size_t chunk, int pauseMs,
                  std::string prefix = "PK\x03\x04") {
         on(path, [=](const httplib::Request&, httplib::Response& rs) {
@@ -91,6 +113,21 @@ public:
     }
 
 private:
+    static constexpr const char* kReadyPath = "/.fault-server-ready";
+
+    void releaseHeld() {
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        releasedChanged_.notify_all();
+    }
+
+    void waitForRelease() {
+        std::unique_lock lock(mutex_);
+        releasedChanged_.wait(lock, [this] { return released_; });
+    }
+
     void count(const std::string& path, const httplib::Request& rq) {
         std::lock_guard lock(mutex_);
         ++counts_[path];
@@ -104,6 +141,8 @@ private:
     std::mutex mutex_;
     std::map<std::string, int> counts_;
     std::map<std::string, std::string> headers_;
+    std::condition_variable releasedChanged_;
+    bool released_ = false;
 };
 
 // Timings for tests against loopback servers (which are never paced): a

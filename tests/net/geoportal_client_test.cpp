@@ -37,6 +37,7 @@ protected:
     void SetUp() override {
         server_->faults().clear();
         server_->log().clear();
+        server_->setConfig({});
         setServiceHostOverride(server_->baseUrl());
     }
     void TearDown() override { setServiceHostOverride(""); }
@@ -68,6 +69,11 @@ protected:
                               260656, 382896);
     }
 
+    // A county endpoint of the demo county behind a server profile.
+    static std::string county(const std::string& profile, const std::string& path) {
+        return server_->baseUrl() + profile + path;
+    }
+
     static gp::GeoportalServer* server_;
     kl::test::TempCacheHome home_;
     WfsClient client_{kl::test::loopbackTimings()};
@@ -75,6 +81,7 @@ protected:
 gp::GeoportalServer* AgainstGeoportal::server_ = nullptr;
 
 const std::string kCountyPath = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+const std::string kUtilityPath = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 
 TEST_F(AgainstGeoportal, OneTransientFaultOnTheCapabilitiesIsHealedByTheRetry) {
     for (const char* kind : {"503", "exception", "html", "truncate", "reset", "empty"}) {
@@ -206,7 +213,7 @@ TEST_F(AgainstGeoportal, DemoFrameYieldsParcelsBuildingsAndUtilities) {
     // Utilities: the demo county's utility service is not in the built-in
     // registry (no public address is known), so the fixture's path is used.
     EXPECT_EQ(lookupService(Registry::Gesut, teryt, Endpoint::Wfs).status, LookupStatus::NotConfigured);
-    const std::string gesut = server_->baseUrl() + "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
+    const std::string gesut = county("", kUtilityPath);
     const HttpResponse caps = client_.get(buildCapabilitiesUrl(gesut, "WFS"));
     ASSERT_TRUE(caps.ok) << caps.error;
     const auto layers = utilityWfsLayers(nameListFromCapabilities(caps.body));
@@ -218,6 +225,78 @@ TEST_F(AgainstGeoportal, DemoFrameYieldsParcelsBuildingsAndUtilities) {
     EXPECT_EQ(utilities,
               static_cast<std::size_t>(demo::kWaterPipes + demo::kGasPipes + demo::kPowerCables + demo::kSewerPipes));
     for (const auto& e : server_->log().snapshot()) EXPECT_EQ(e.fault, "");
+}
+
+TEST_F(AgainstGeoportal, EachServerKindYieldsTheWholeSiteWithItsVariant) {
+    struct Case {
+        std::string profile;
+        std::string typeName;
+        geo::DataType type;
+        int expected;
+        WfsVariant variant;
+    };
+    const Case cases[] = {
+        {"", "ms:dzialki", geo::DataType::Parcels, demo::kParcels, WfsVariant::NorthingFirst},
+        {"", "ms:budynki", geo::DataType::Buildings, demo::kBuildings, WfsVariant::NorthingFirst},
+        {"/__profile/xy", "ms:dzialki", geo::DataType::Parcels, demo::kParcels, WfsVariant::EastingFirst},
+        {"/__profile/wfs11", "ms:budynki", geo::DataType::Buildings, demo::kBuildings, WfsVariant::Wfs110},
+    };
+    for (const auto& k : cases) {
+        WfsMemory memory;
+        auto result = fetchWfsLayer(client_, memory, county(k.profile, kCountyPath), k.typeName, demoFrame(), k.type, {});
+        EXPECT_EQ(result.features.size(), static_cast<size_t>(k.expected)) << k.profile << " " << k.typeName;
+        EXPECT_EQ(result.variant, k.variant) << k.profile;
+    }
+}
+
+TEST_F(AgainstGeoportal, UtilitiesAreJoinedOverTheTileEdgeWithoutIdsOrWithNewIdsPerAnswer) {
+    struct Case {
+        const char* profile;
+        const char* layer;
+        int expected;
+    };
+    const Case cases[] = {{"", "ms:przewod_wodociagowy", demo::kWaterPipes},
+                          {"", "ms:przewod_gazowy", demo::kGasPipes},
+                          {"", "ms:przewod_elektroenergetyczny", demo::kPowerCables},
+                          {"", "ms:przewod_kanalizacyjny", demo::kSewerPipes},
+                          {"/__profile/freshids", "ms:przewod_wodociagowy", demo::kWaterPipes},
+                          {"/__profile/freshids", "ms:przewod_gazowy", demo::kGasPipes}};
+    for (const auto& k : cases) {
+        auto result = getFeatureTiled(client_, county(k.profile, kUtilityPath), k.layer, demoFrame(),
+                                      geo::DataType::UtilityNetworks, {});
+        EXPECT_EQ(result.tiles, 2);
+        EXPECT_EQ(result.features.size(), static_cast<size_t>(k.expected)) << k.profile << " " << k.layer;
+        EXPECT_GT(result.duplicatesDropped, 0) << k.layer;  // mains cross the edge between the two tiles
+    }
+}
+
+TEST_F(AgainstGeoportal, CappedServersArePagedToTheLastParcel) {
+    struct Case {
+        const char* profile;  // a name of its own keeps the cache keys apart
+        long long cap;
+        bool matchedUnknown;
+        const char* warning;  // a text the warning holds, or empty for none
+    };
+    const Case cases[] = {
+        {"/__profile/capped", 50, false, ""},
+        {"/__profile/unknowntotal", 88, true, ""},
+        {"/__profile/nostart", 50, false, "pomija STARTINDEX"},
+    };
+    for (const auto& k : cases) {
+        gp::ServiceConfig capped;
+        capped.maxFeatures = k.cap;
+        capped.matchedUnknown = k.matchedUnknown;
+        server_->setConfig(capped);
+        server_->log().clear();
+        auto result =
+            getFeatureTiled(client_, county(k.profile, kCountyPath), "ms:dzialki", demoFrame(), geo::DataType::Parcels, {});
+        EXPECT_EQ(result.features.size(), static_cast<size_t>(demo::kParcels)) << k.profile;
+        if (*k.warning)
+            EXPECT_NE(result.warning.find(k.warning), std::string::npos) << k.profile << ": " << result.warning;
+        else
+            EXPECT_EQ(result.warning, "") << k.profile;
+        EXPECT_LT(server_->log().snapshot().size(), 40u) << k.profile;
+    }
 }
 
 }  // namespace

@@ -1,26 +1,19 @@
 #include "tests/net/mini_wfs.h"
 
 #include "geodata/polish_crs.h"
+#include "net/url_text.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
+#include <charconv>
 #include <sstream>
 
 namespace kl::test {
 namespace {
 
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string number(double v) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    std::string s = buf;
-    std::replace(s.begin(), s.end(), ',', '.');  // the test may run under a decimal-comma locale
-    return s;
+    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3).ptr;
+    return std::string(buf, end);
 }
 
 const char* kException =
@@ -58,7 +51,7 @@ int MiniWfs::getFeatureRequests() {
 
 void MiniWfs::answer(const httplib::Request& rq, httplib::Response& rs) {
     std::map<std::string, std::string> q;
-    for (const auto& [k, v] : rq.params) q[lower(k)] = v;
+    for (const auto& [k, v] : rq.params) q[net::lowerAscii(k)] = v;
     {
         std::lock_guard lock(mutex_);
         log_.push_back(q);
@@ -90,7 +83,8 @@ void MiniWfs::answer(const httplib::Request& rq, httplib::Response& rs) {
         double v[4] = {0, 0, 0, 0};
         std::stringstream ss(q["bbox"]);
         std::string part;
-        for (int i = 0; i < 4 && std::getline(ss, part, ','); ++i) v[i] = std::stod(part);
+        for (int i = 0; i < 4 && std::getline(ss, part, ','); ++i)
+            std::from_chars(part.data(), part.data() + part.size(), v[i]);
         geo::Bbox box = behaviour_.boxEastingFirst ? geo::Bbox{v[0], v[1], v[2], v[3]}
                                                    : geo::Bbox{v[1], v[0], v[3], v[2]};
         for (const auto& f : features_) {

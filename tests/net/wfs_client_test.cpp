@@ -6,16 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 namespace kl::net {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 const std::string kGml =
     "<?xml version=\"1.0\"?><wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
@@ -32,10 +31,6 @@ HttpTimings fastTimings() {
     return t;
 }
 
-long msSince(Clock::time_point t0) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
-}
-
 std::vector<std::string> filesIn(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -49,16 +44,6 @@ protected:
     WfsClient client{fastTimings()};
 };
 
-TEST(WfsClientDefaults, KeepTheProductionTimings) {
-    const HttpTimings t;
-    EXPECT_EQ(t.connectTimeoutMs, 8000);
-    EXPECT_EQ(t.defaultReceiveTimeoutMs, 15000);
-    EXPECT_EQ(t.retryDelayMs, 500);
-    EXPECT_EQ(t.hostSpacingMs, 1000);
-    EXPECT_EQ(t.progressIntervalMs, 200);
-    EXPECT_EQ(WfsClient().userAgent(), "KARTOLINK/0.1 (archicad-addon)");
-}
-
 TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatus) {
     server.reply("/ok", 200, kGml);
     const HttpResponse r = client.get(server.url("/ok"));
@@ -70,12 +55,10 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatus) {
     EXPECT_EQ(server.lastHeader("Authorization"), "");
 }
 
-TEST_F(WfsClientTest, BearerTokenAndJsonPostAreSent) {
+TEST_F(WfsClientTest, JsonPostSendsItsBodyAndType) {
     server.reply("/api", 201, "{}", "application/json");
-    client.setBearerToken("abc123");
     const HttpResponse r = client.postJson(server.url("/api"), "{\"q\":1}");
     EXPECT_TRUE(r.ok);
-    EXPECT_EQ(server.lastHeader("Authorization"), "Bearer abc123");
     EXPECT_EQ(server.lastHeader("Content-Type"), "application/json");
     EXPECT_EQ(server.lastHeader("@body"), "{\"q\":1}");
 }
@@ -144,21 +127,6 @@ TEST_F(WfsClientTest, NonRetryingCallsAskOnce) {
     EXPECT_EQ(server.hits("/busy"), 2);
 }
 
-TEST_F(WfsClientTest, SlowAnswerRunsIntoTheReceiveTimeout) {
-    server.on("/slow", [](const httplib::Request&, httplib::Response& rs) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(900));
-        rs.set_content(kGml, "text/xml");
-    });
-    const auto t0 = Clock::now();
-    const HttpResponse r = client.getWithTimeout(server.url("/slow"), 300);
-    const long took = msSince(t0);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.error, "Brak odpowiedzi serwera");
-    EXPECT_GE(took, 300);
-    EXPECT_LT(took, 850);
-}
-
 TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
     // Ten chunks 100 ms apart: the whole transfer outlasts the 300 ms limit,
     // no single wait does.
@@ -168,30 +136,34 @@ TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
     EXPECT_EQ(r.body.size(), 10000u);
 }
 
-TEST_F(WfsClientTest, TruncatedBodyIsAFailure) {
+TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
+    // A stalled server holds the request until the test ends: the call
+    // returning at all shows the client gave up on its own.
+    server.stalls("/slow");
     server.truncated("/cut", 4000, 1500);
-    const HttpResponse r = client.getWithTimeout(server.url("/cut"), 1000);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.status, 200);
-    EXPECT_TRUE(r.body.empty());
-    EXPECT_EQ(r.error, "Pobieranie przerwane (1,5 KB z 3,9 KB).");
-}
-
-TEST_F(WfsClientTest, ConnectionRefusedAndResetHaveTheirMessages) {
-    const int closed = kl::test::closedLoopbackPort();
-    HttpResponse r = client.getWithTimeout("http://127.0.0.1:" + std::to_string(closed) + "/x", 300);
-    EXPECT_EQ(r.error, "Brak polaczenia z 127.0.0.1:" + std::to_string(closed));
-    EXPECT_EQ(r.status, 0);
-
     kl::test::SilentCloser closer;
-    r = client.getWithTimeout("http://127.0.0.1:" + std::to_string(closer.port()) + "/x", 300);
-    EXPECT_EQ(r.error, "Brak odpowiedzi serwera");
-    EXPECT_FALSE(r.ok);
-}
-
-TEST_F(WfsClientTest, MalformedUrlIsRejectedWithoutTraffic) {
-    EXPECT_EQ(client.get("not a url").error, "Nieprawidlowy URL: not a url");
-    EXPECT_EQ(client.get("ftp://127.0.0.1/x").error, "Nieprawidlowy URL: ftp://127.0.0.1/x");
+    const std::string closed = "127.0.0.1:" + std::to_string(kl::test::closedLoopbackPort());
+    struct Case {
+        std::string url;
+        int status;
+        std::string error;
+    };
+    const Case cases[] = {
+        {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
+        {server.url("/cut"), 200, "Pobieranie przerwane (1,5 KB z 3,9 KB)."},
+        {"http://" + closed + "/x", 0, "Brak polaczenia z " + closed},
+        {"http://127.0.0.1:" + std::to_string(closer.port()) + "/x", 0, "Brak odpowiedzi serwera"},
+        {"not a url", 0, "Nieprawidlowy URL: not a url"},
+        {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
+    };
+    for (const Case& c : cases) {
+        const HttpResponse r = client.getWithTimeout(c.url, 1000);
+        EXPECT_FALSE(r.ok) << c.url;
+        EXPECT_EQ(r.status, c.status) << c.url;
+        EXPECT_TRUE(r.body.empty()) << c.url;
+        EXPECT_EQ(r.error, c.error);
+    }
+    EXPECT_EQ(server.hits("/slow"), 1);
 }
 
 TEST(HostSpacing, PublicHostsArePacedLoopbackIsNot) {
@@ -295,7 +267,7 @@ TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
 }
 
 TEST_F(WfsClientTest, CancelledDownloadLeavesNoFile) {
-    server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 5);
+    server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
     std::string error;
     int reports = 0;
     const std::string path = client.getCachedFile(
@@ -306,22 +278,22 @@ TEST_F(WfsClientTest, CancelledDownloadLeavesNoFile) {
     EXPECT_TRUE(filesIn(cacheDir()).empty());
 }
 
-TEST_F(WfsClientTest, InterruptedDownloadNamesBothSizesAndLeavesNoFile) {
+TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
     server.truncated("/half.zip", 3 * 1024 * 1024, 1536 * 1024);
-    std::string error;
-    EXPECT_EQ(client.getCachedFile(server.url("/half.zip"), nullptr, 2000, error), "");
-    EXPECT_EQ(error, "Pobieranie przerwane (1,5 MB z 3,0 MB).");
-    EXPECT_TRUE(filesIn(cacheDir()).empty());
-}
-
-TEST_F(WfsClientTest, DownloadStatusAndContentProblemsAreReported) {
+    server.stalls("/stall.zip", 200000, 50000);
     server.reply("/gone.zip", 404, "not here", "text/plain");
     server.reply("/page.zip", 200, "<html><body>login</body></html>", "text/html");
-    std::string error;
-    EXPECT_EQ(client.getCachedFile(server.url("/gone.zip"), nullptr, 1000, error), "");
-    EXPECT_EQ(error, "Serwer zwrocil status 404");
-    EXPECT_EQ(client.getCachedFile(server.url("/page.zip"), nullptr, 1000, error, ExpectedBody::Zip), "");
-    EXPECT_EQ(error, "Serwer zwrocil strone HTML zamiast danych.");
+    const std::tuple<const char*, ExpectedBody, const char*> cases[] = {
+        {"/half.zip", ExpectedBody::Binary, "Pobieranie przerwane (1,5 MB z 3,0 MB)."},
+        {"/stall.zip", ExpectedBody::Binary, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
+        {"/gone.zip", ExpectedBody::Binary, "Serwer zwrocil status 404"},
+        {"/page.zip", ExpectedBody::Zip, "Serwer zwrocil strone HTML zamiast danych."},
+    };
+    for (const auto& [path, expected, reason] : cases) {
+        std::string error;
+        EXPECT_EQ(client.getCachedFile(server.url(path), nullptr, 1000, error, expected), "") << path;
+        EXPECT_EQ(error, reason);
+    }
     EXPECT_TRUE(filesIn(cacheDir()).empty());
 }
 
@@ -340,14 +312,6 @@ TEST_F(WfsClientTest, DebugVariableTracesRequestsOnStderr) {
     ::testing::internal::CaptureStderr();
     (void)client.get(server.url("/ok"));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-}
-
-TEST_F(WfsClientTest, StalledDownloadTimesOutAndLeavesNoFile) {
-    server.chunked("/stall.zip", 200000, 50000, 700);
-    std::string error;
-    EXPECT_EQ(client.getCachedFile(server.url("/stall.zip"), nullptr, 300, error), "");
-    EXPECT_EQ(error.rfind("Pobieranie przerwane (", 0), 0u) << error;
-    EXPECT_TRUE(filesIn(cacheDir()).empty());
 }
 
 }  // namespace

@@ -4,15 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-
 namespace kl::net {
 namespace {
 
 const geo::Bbox kFrame{637000.5, 486000.25, 638200.5, 486700.25};
 
 TEST(GetFeatureUrl, Wfs20NorthingFirstIn2180) {
-    std::setlocale(LC_ALL, "pl_PL.UTF-8");
     GetFeatureParams p;
     p.baseUrl = "https://county.example/wfs";
     p.typeName = "ms:dzialki";
