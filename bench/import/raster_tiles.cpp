@@ -30,7 +30,6 @@ void BM_Orthophoto16TilesOf4096(benchmark::State& state) {
     const geo::Bbox frame{258720, 380860, 262816, 384956};
     const int zone = 2176;
     net::HttpTimings timings;
-    timings.hostSpacingMs = 0;
     timings.defaultReceiveTimeoutMs = 120000;
     const net::RasterSource source{net::nationalServiceUrl(net::kOrthophotoWmsPath), "Raster",
                                    net::kOrthophotoMetresPerPixel, geo::DataType::Rasters, zone};
