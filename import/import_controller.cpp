@@ -36,9 +36,8 @@ const shell::ControllerRegistration mapHandlers(shell::PaletteKind::Map, [](Brid
     ImportController::instance().registerHandlers(bridge);
 });
 
-// The cloud page shows the same start view; its own controller may answer instead.
+// The cloud page opens on the same start view (services, project position).
 const shell::ControllerRegistration cloudStartView(shell::PaletteKind::Cloud, [](Bridge& bridge) {
-    if (bridge.hasHandler("getInit")) return;
     bridge.on("getInit", [](const json& msg) { return ImportController::instance().onGetInit(msg); });
 });
 
