@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 
@@ -13,7 +14,6 @@
 #include "host/core/desktop_open.h"
 #include "host/options.h"
 #include "host/server/workbench_server.h"
-#include "shell/platform/folders.h"
 #include "tools/import/demo_environment.h"
 
 namespace {
@@ -44,11 +44,15 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    // Demo mode: the local geoportal answers every service request, before
-    // the add-on reads its service hosts.
+    // Demo mode: the local geoportal answers every service request. Its
+    // address reaches the add-on through the environment, set before the
+    // add-on is loaded.
     kl::tools::DemoGeoportal geoportal;
     if (cmd->demo) {
-        error = geoportal.start(kl::platform::tempDir() / ("kartolink-demo-" + std::to_string(::getpid())));
+        std::error_code noTemp;
+        std::filesystem::path temp = std::filesystem::temp_directory_path(noTemp);
+        if (noTemp) temp = "/tmp";
+        error = geoportal.start(temp / ("kartolink-demo-" + std::to_string(::getpid())));
         if (!error.empty()) {
             std::fprintf(stderr, "workbench: %s\n", error.c_str());
             return 1;

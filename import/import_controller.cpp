@@ -9,6 +9,7 @@
 #include "import/init_reply.h"
 #include "shell/controller_registry.h"
 #include "shell/platform/folders.h"
+#include "shell/platform/entry_barrier.h"
 #include "shell/platform/host_access.h"
 #include "shell/settings/project_georef.h"
 
@@ -24,9 +25,11 @@ std::vector<std::string> projectLayerNames(const KlHostFunctions* host) {
     if (!host || !host->ListAttributes) return names;
     host->ListAttributes(
         KL_ATTR_LAYER,
-        [](void* ctx, const KlAttribute* attr) {
+        [](void* ctx, const KlAttribute* attr) noexcept {
             if (!attr) return;
-            static_cast<std::vector<std::string>*>(ctx)->emplace_back(attr->name, strnlen(attr->name, sizeof attr->name));
+            platform::guarded("layer names", [ctx, attr] {
+                static_cast<std::vector<std::string>*>(ctx)->emplace_back(attr->name, strnlen(attr->name, sizeof attr->name));
+            });
         },
         &names);
     return names;
@@ -36,9 +39,8 @@ const shell::ControllerRegistration mapHandlers(shell::PaletteKind::Map, [](Brid
     ImportController::instance().registerHandlers(bridge);
 });
 
-// The cloud page shows the same start view; its own controller may answer instead.
+// The cloud page opens on the same start view (services, project position).
 const shell::ControllerRegistration cloudStartView(shell::PaletteKind::Cloud, [](Bridge& bridge) {
-    if (bridge.hasHandler("getInit")) return;
     bridge.on("getInit", [](const json& msg) { return ImportController::instance().onGetInit(msg); });
 });
 

@@ -9,7 +9,7 @@
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
 #include "shell/main_thread.h"
-#include "shell/palettes.h"
+#include "shell/controller_registry.h"
 #include "shell/settings/project_georef.h"
 #include "shell/worker_registry.h"
 
@@ -29,8 +29,8 @@ json progressEvent(const FetchProgress& p) {
 }  // namespace
 
 PageLink PageLink::mapPalette() {
-    return {[](const std::string& type, json message) { shell::MapPalette::sendIfAlive(type, std::move(message)); },
-            [] { return shell::MapPalette::hasInstance(); },
+    return {[](const std::string& type, json message) { shell::sendToPage(shell::PaletteKind::Map, type, std::move(message)); },
+            [] { return shell::pageIsOpen(shell::PaletteKind::Map); },
             [](std::function<void()> task) { return postToMain(std::move(task)); }};
 }
 

@@ -2,7 +2,7 @@
 
 #include "geodata/gml_parser.h"
 #include "net/capabilities.h"
-#include "net/point_in_polygon.h"
+#include "geodata/polygon.h"
 #include "net/service_hosts.h"
 #include "net/url_text.h"
 #include "net/wfs_requests.h"
@@ -39,7 +39,7 @@ CommuneAtPoint communeFromBoundaryAnswer(const std::vector<geo::GisFeature>& fea
             chosen = &f;
             out.teryt = code;
         }
-        if (polygonsContain(f.polygons, point)) {
+        if (geo::polygonsContain(f.polygons, point)) {
             chosen = &f;
             out.teryt = code;
             break;
@@ -95,7 +95,7 @@ std::string CommuneResolver::resolveCommuneTeryt(WfsClient& client, const geo::B
     const geo::Point2d centre{(frame.minX + frame.maxX) / 2, (frame.minY + frame.maxY) / 2};
     // The held code serves only frames whose centre is still in that commune;
     // a nearby frame across the border belongs to another county's services.
-    if (held_ && polygonsContain(heldBoundary_, centre)) return heldTeryt_;
+    if (held_ && geo::polygonsContain(heldBoundary_, centre)) return heldTeryt_;
 
     CommuneAtPoint found = communeTerytAtPoint(client, centre);
     if (found.teryt.empty() && !layerListRead_) {

@@ -2,7 +2,7 @@
 
 #include "geodata/gml_parser.h"
 #include "geodata/polish_crs.h"
-#include "net/point_in_polygon.h"
+#include "geodata/polygon.h"
 #include "net/wfs_requests.h"
 #include "net/xml_root.h"
 
@@ -37,7 +37,7 @@ bool featureTouchesFrame(const geo::GisFeature& f, const geo::Bbox& frame) {
     const geo::Point2d centre{(frame.minX + frame.maxX) / 2, (frame.minY + frame.maxY) / 2};
     for (const auto& poly : f.polygons) {
         if (anyInside(poly.exterior, frame)) return true;
-        if (poly.exterior.size() >= 3 && ringContains(poly.exterior, centre)) return true;
+        if (poly.exterior.size() >= 3 && geo::ringContains(poly.exterior, centre)) return true;
     }
     for (const auto& line : f.lines)
         if (anyInside(line, frame)) return true;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "shell/platform/entry_barrier.h"
 #include "shell/platform/host_access.h"
 
 namespace kl::placement {
@@ -66,8 +67,10 @@ private:
         std::vector<FillInfo> fills;
         host()->ListAttributes(
             KL_ATTR_FILL,
-            [](void* ctx, const KlAttribute* a) {
-                static_cast<std::vector<FillInfo>*>(ctx)->push_back({a->index, a->fillKind, a->name});
+            [](void* ctx, const KlAttribute* a) noexcept {
+                platform::guarded("fill patterns", [ctx, a] {
+                    static_cast<std::vector<FillInfo>*>(ctx)->push_back({a->index, a->fillKind, a->name});
+                });
             },
             &fills);
         return cache_[key] = choose(fills);

@@ -28,7 +28,7 @@ int32_t findOrCreateLayer(std::string_view wanted) {
     } search{name};
     host()->ListAttributes(
         KL_ATTR_LAYER,
-        [](void* ctx, const KlAttribute* a) {
+        [](void* ctx, const KlAttribute* a) noexcept {
             auto* s = static_cast<Search*>(ctx);
             if (s->found == kInvalidLayer && s->name == std::string_view(a->name)) s->found = a->index;
         },

@@ -1,10 +1,10 @@
 #include "shell/addon.h"
 
-#include <exception>
 #include <string>
 
 #include "shell/palettes.h"
 #include "shell/platform/diag_log.h"
+#include "shell/platform/entry_barrier.h"
 #include "shell/platform/host_access.h"
 #include "shell/worker_registry.h"
 
@@ -28,9 +28,9 @@ void tearDown() {
 
 }  // namespace
 
-KlErr handleMenu(int32_t menuResId, int32_t itemIndex) {
+KlErr handleMenu(int32_t menuResId, int32_t itemIndex) noexcept {
     if (menuResId != kMenuResId) return KL_NOERROR;
-    try {
+    platform::guarded("menu", [itemIndex] {
         switch (itemIndex) {
             case 1: MapPalette::toggle(); break;
             case 2: CloudPalette::toggle(); break;
@@ -38,19 +38,12 @@ KlErr handleMenu(int32_t menuResId, int32_t itemIndex) {
             case 4: host()->ShellOpen("open", kMakerAddress, 1); break;
             default: break;
         }
-    } catch (const std::exception& e) {
-        diag(std::string("menu: ") + e.what());
-    }
+    });
     return KL_NOERROR;
 }
 
-KlErr onProjectEvent(int32_t eventValue) {
-    if (eventValue != KL_EVENT_QUIT) return KL_NOERROR;
-    try {
-        tearDown();
-    } catch (const std::exception& e) {
-        diag(std::string("quit: ") + e.what());
-    }
+KlErr onProjectEvent(int32_t eventValue) noexcept {
+    if (eventValue == KL_EVENT_QUIT) platform::guarded("quit", tearDown);
     return KL_NOERROR;
 }
 
@@ -67,28 +60,35 @@ void loadString(int32_t index, char* buffer, size_t size) {
 
 extern "C" {
 
-int32_t CheckEnvironment(const KlHostFunctions* host, KlEnvironment* env) {
+int32_t CheckEnvironment(const KlHostFunctions* host, KlEnvironment* env) noexcept {
     kl::setHost(host);
-    if (host && env) {
-        loadString(1, env->name, sizeof env->name);
-        loadString(2, env->description, sizeof env->description);
-    }
+    kl::platform::guarded("CheckEnvironment", [host, env] {
+        if (host && env) {
+            loadString(1, env->name, sizeof env->name);
+            loadString(2, env->description, sizeof env->description);
+        }
+    });
     return KL_ADDON_PRELOAD;
 }
 
-KlErr RegisterInterface(void) { return kl::host()->RegisterMenu(kl::shell::kMenuResId, 0, 0, 0); }
-
-KlErr Initialize(void) {
-    using namespace kl::shell;
-    kl::WorkerRegistry::instance().reopen();
-    if (const KlErr err = kl::host()->InstallMenuHandler(kMenuResId, &handleMenu)) return err;
-    if (const KlErr err = MapPalette::registerWithHost()) return err;
-    return CloudPalette::registerWithHost();
+KlErr RegisterInterface(void) noexcept {
+    return kl::platform::guarded("RegisterInterface", KlErr{KL_ERR_GENERAL},
+                                 [] { return kl::host()->RegisterMenu(kl::shell::kMenuResId, 0, 0, 0); });
 }
 
-KlErr FreeData(void) {
+KlErr Initialize(void) noexcept {
+    return kl::platform::guarded("Initialize", KlErr{KL_ERR_GENERAL}, [] {
+        using namespace kl::shell;
+        kl::WorkerRegistry::instance().reopen();
+        if (const KlErr err = kl::host()->InstallMenuHandler(kMenuResId, &handleMenu)) return err;
+        if (const KlErr err = MapPalette::registerWithHost()) return err;
+        return CloudPalette::registerWithHost();
+    });
+}
+
+KlErr FreeData(void) noexcept {
     // Normally the quit event has stopped them already.
-    kl::WorkerRegistry::instance().shutdown();
+    kl::platform::guarded("FreeData", [] { kl::WorkerRegistry::instance().shutdown(); });
     return KL_NOERROR;
 }
 }

@@ -4,12 +4,10 @@
 #include <utility>
 
 #include "shell/json_text.h"
-#include "shell/platform/diag_log.h"
+#include "shell/platform/entry_barrier.h"
 
 namespace kl {
 namespace {
-
-constexpr const char* kDiagFile = "ordvik_web_diag.txt";
 
 nlohmann::json errorMessage(std::string text) {
     nlohmann::json obj = nlohmann::json::object();
@@ -30,8 +28,8 @@ void Bridge::clear() {
 
 bool Bridge::hasHandler(std::string_view name) const { return handlers_.find(name) != handlers_.end(); }
 
-void Bridge::onMessage(std::string_view text) {
-    try {
+void Bridge::onMessage(std::string_view text) noexcept {
+    platform::guarded("Bridge::onMessage", [this, text] {
         nlohmann::json msg;
         if (text.size() <= kMaxMessageBytes) msg = nlohmann::json::parse(text, nullptr, false);
         if (!msg.is_object() || !msg.contains("type") || !msg["type"].is_string()) {
@@ -63,14 +61,12 @@ void Bridge::onMessage(std::string_view text) {
             if (t != reply.end() && t->is_string()) replyType = t->get<std::string>();
         }
         send(replyType, std::move(reply));
-    } catch (const std::exception& e) {
-        platform::appendDiagLine(kDiagFile, std::string("Bridge::onMessage: ") + e.what());
-    }
+    });
 }
 
-void Bridge::send(const std::string& type, nlohmann::json obj) {
+void Bridge::send(const std::string& type, nlohmann::json obj) noexcept {
     if (!sender_) return;
-    try {
+    platform::guarded("Bridge::send", [this, &type, &obj] {
         if (!obj.is_object()) {
             nlohmann::json wrapped = nlohmann::json::object();
             if (!obj.is_null()) wrapped["value"] = std::move(obj);
@@ -80,9 +76,7 @@ void Bridge::send(const std::string& type, nlohmann::json obj) {
         // A copy, so that a sender replacing itself stays alive while it runs.
         const Sender sender = sender_;
         sender(toScriptSafeJson(obj));
-    } catch (const std::exception& e) {
-        platform::appendDiagLine(kDiagFile, std::string("Bridge::send: ") + e.what());
-    }
+    });
 }
 
 }  // namespace kl

@@ -29,11 +29,11 @@ public:
 
     // Dispatches one text received from the page. Never throws: malformed
     // messages, unknown types and failing handlers become "error" messages.
-    void onMessage(std::string_view text);
+    void onMessage(std::string_view text) noexcept;
 
     // Sends obj with obj["type"] = type. Dropped when no sender is set.
     // Never throws; a failing sender is only logged.
-    void send(const std::string& type, nlohmann::json obj);
+    void send(const std::string& type, nlohmann::json obj) noexcept;
 
     // Releases handlers and sender (the palette does this while dying).
     void clear();

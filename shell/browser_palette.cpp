@@ -1,10 +1,10 @@
 #include "shell/browser_palette.h"
 
-#include <exception>
 
 #include "shell/addon.h"
 
 #include "shell/platform/diag_log.h"
+#include "shell/platform/entry_barrier.h"
 #include "shell/platform/host_access.h"
 
 namespace kl::shell {
@@ -126,35 +126,32 @@ void BrowserPalette::setCheckMark(bool checked) {
 
 // The callbacks below are entered from the host: nothing may escape them.
 
-int32_t BrowserPalette::onCloseRequested(void* ctx) {
-    try {
-        static_cast<BrowserPalette*>(ctx)->hide();
-    } catch (const std::exception& e) {
-        diag(std::string("close: ") + e.what());
-    }
+int32_t BrowserPalette::onCloseRequested(void* ctx) noexcept {
+    platform::guarded("close", [ctx] { static_cast<BrowserPalette*>(ctx)->hide(); });
     return 1;
 }
 
-void BrowserPalette::onResized(void* ctx, int32_t dx, int32_t dy) {
-    auto* self = static_cast<BrowserPalette*>(ctx);
-    if (self->palette_) host()->PaletteResizeItem(self->palette_, kBrowserItem, dx, dy);
+void BrowserPalette::onResized(void* ctx, int32_t dx, int32_t dy) noexcept {
+    platform::guarded("resize", [ctx, dx, dy] {
+        auto* self = static_cast<BrowserPalette*>(ctx);
+        if (self->palette_) host()->PaletteResizeItem(self->palette_, kBrowserItem, dx, dy);
+    });
 }
 
-void BrowserPalette::onPostMessage(void* ctx, const char* arg, size_t argBytes, int32_t argIsString) {
-    try {
+void BrowserPalette::onPostMessage(void* ctx, const char* arg, size_t argBytes, int32_t argIsString) noexcept {
+    platform::guarded("postMessage", [ctx, arg, argBytes, argIsString] {
         const std::string text = (argIsString && arg) ? std::string(arg, argBytes) : std::string();
         static_cast<BrowserPalette*>(ctx)->bridge_.onMessage(text);
-    } catch (const std::exception& e) {
-        diag(std::string("postMessage: ") + e.what());
-    }
+    });
 }
 
-void BrowserPalette::onLoadError(void*, int32_t code, const char* url) {
-    diag("onLoadError code=" + std::to_string(code) + " url=" + (url ? url : ""));
+void BrowserPalette::onLoadError(void*, int32_t code, const char* url) noexcept {
+    platform::guarded("onLoadError", [code, url] { diag("onLoadError code=" + std::to_string(code) + " url=" + (url ? url : "")); });
 }
 
-void BrowserPalette::onLoadingState(void*, int32_t isLoading) {
-    diag(std::string("onLoadingState isLoading=") + (isLoading ? "1" : "0"));
+void BrowserPalette::onLoadingState(void*, int32_t isLoading) noexcept {
+    platform::guarded("onLoadingState",
+                      [isLoading] { diag(std::string("onLoadingState isLoading=") + (isLoading ? "1" : "0")); });
 }
 
 }  // namespace kl::shell

@@ -58,11 +58,11 @@ private:
     void registerBridgeJSObject();
     void setCheckMark(bool checked);
 
-    static int32_t onCloseRequested(void* ctx);
-    static void onResized(void* ctx, int32_t dx, int32_t dy);
-    static void onPostMessage(void* ctx, const char* arg, size_t argBytes, int32_t argIsString);
-    static void onLoadError(void* ctx, int32_t code, const char* url);
-    static void onLoadingState(void* ctx, int32_t isLoading);
+    static int32_t onCloseRequested(void* ctx) noexcept;
+    static void onResized(void* ctx, int32_t dx, int32_t dy) noexcept;
+    static void onPostMessage(void* ctx, const char* arg, size_t argBytes, int32_t argIsString) noexcept;
+    static void onLoadError(void* ctx, int32_t code, const char* url) noexcept;
+    static void onLoadingState(void* ctx, int32_t isLoading) noexcept;
 
     const PaletteTraits& traits_;
     KlPaletteRef palette_ = nullptr;

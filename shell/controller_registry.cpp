@@ -1,12 +1,12 @@
 #include "shell/controller_registry.h"
 
-#include <exception>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "shell/platform/diag_log.h"
+#include "shell/platform/entry_barrier.h"
 
 namespace kl::shell {
 namespace {
@@ -14,6 +14,7 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::vector<std::pair<PaletteKind, HandlerInstaller>> installers;
+    std::map<PaletteKind, PageChannel> channels;
 };
 
 // Constructed on first use, so registrations from static objects of other
@@ -21,6 +22,13 @@ struct Registry {
 Registry& registry() {
     static Registry r;
     return r;
+}
+
+PageChannel channelOf(PaletteKind kind) {
+    auto& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const auto it = r.channels.find(kind);
+    return it == r.channels.end() ? PageChannel{} : it->second;
 }
 
 }  // namespace
@@ -40,13 +48,27 @@ void installControllerHandlers(PaletteKind kind, Bridge& bridge) {
         for (const auto& [k, installer] : r.installers)
             if (k == kind) selected.push_back(installer);
     }
-    for (const auto& installer : selected) {
-        try {
-            installer(bridge);
-        } catch (const std::exception& e) {
-            platform::appendDiagLine("ordvik_web_diag.txt", std::string("registerHandlers failed: ") + e.what());
-        }
-    }
+    for (const auto& installer : selected) platform::guarded("registerHandlers failed", [&] { installer(bridge); });
+}
+
+void setPageChannel(PaletteKind kind, PageChannel channel) {
+    auto& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.channels[kind] = std::move(channel);
+}
+
+void sendToPage(PaletteKind kind, const std::string& type, nlohmann::json message) {
+    if (const PageChannel channel = channelOf(kind); channel.send) channel.send(type, std::move(message));
+}
+
+bool pageIsOpen(PaletteKind kind) {
+    const PageChannel channel = channelOf(kind);
+    return channel.isOpen && channel.isOpen();
+}
+
+bool postForPage(PaletteKind kind, std::function<void()> task, std::function<void()> onFailure) {
+    const PageChannel channel = channelOf(kind);
+    return channel.post && channel.post(std::move(task), std::move(onFailure));
 }
 
 }  // namespace kl::shell

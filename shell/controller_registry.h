@@ -15,7 +15,10 @@
 // registration order, after its own handlers and before its page loads; a
 // later installer may replace an earlier handler of the same name.
 #include <functional>
+#include <string>
 #include <utility>
+
+#include <nlohmann/json.hpp>
 
 #include "shell/bridge.h"
 
@@ -36,5 +39,23 @@ struct ControllerRegistration {
         registerControllerHandlers(kind, std::move(installer));
     }
 };
+
+// How a module reaches the page of a palette kind without knowing the
+// palette classes: the shell names each kind's channel, modules go through
+// the functions below, which look the channel up at call time and do nothing
+// (or answer false) while no channel is named.
+struct PageChannel {
+    // Sends to the page if the palette exists; main thread only.
+    std::function<void(const std::string& type, nlohmann::json message)> send;
+    std::function<bool()> isOpen;
+    // Runs task on the main thread; if it throws, onFailure runs and the page
+    // hears of the error.
+    std::function<bool(std::function<void()> task, std::function<void()> onFailure)> post;
+};
+
+void setPageChannel(PaletteKind kind, PageChannel channel);
+void sendToPage(PaletteKind kind, const std::string& type, nlohmann::json message);
+bool pageIsOpen(PaletteKind kind);
+bool postForPage(PaletteKind kind, std::function<void()> task, std::function<void()> onFailure);
 
 }  // namespace kl::shell

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "shell/platform/diag_log.h"
+#include "shell/platform/entry_barrier.h"
 #include "shell/platform/host_access.h"
 
 namespace kl {
@@ -31,18 +32,21 @@ void reportFailure(const PostedTask& posted, const std::string& what) {
     }
 }
 
-void runPosted(void* ctx) {
+// Entered by the host: a failure report that fails itself stops at the barrier.
+void runPosted(void* ctx) noexcept {
     std::unique_ptr<PostedTask> posted(static_cast<PostedTask*>(ctx));
-    try {
-        if (posted->task) posted->task();
-    } catch (const std::exception& e) {
-        reportFailure(*posted, e.what());
-    } catch (...) {
-        reportFailure(*posted, "nieznany wyjatek");
-    }
+    platform::guarded("postToMain", [&posted] {
+        try {
+            if (posted->task) posted->task();
+        } catch (const std::exception& e) {
+            reportFailure(*posted, e.what());
+        } catch (...) {
+            reportFailure(*posted, "nieznany wyjatek");
+        }
+    });
 }
 
-void dropPosted(void* ctx) { delete static_cast<PostedTask*>(ctx); }
+void dropPosted(void* ctx) noexcept { delete static_cast<PostedTask*>(ctx); }
 
 }  // namespace
 

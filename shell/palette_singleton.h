@@ -13,6 +13,7 @@
 #include "shell/browser_palette.h"
 #include "shell/main_thread.h"
 #include "shell/platform/diag_log.h"
+#include "shell/platform/entry_barrier.h"
 #include "shell/platform/host_access.h"
 
 namespace kl::shell {
@@ -88,12 +89,8 @@ public:
     }
 
     // The host's palette control callback.
-    static KlErr control(int32_t, int32_t message, intptr_t param) {
-        try {
-            handleControl(message, param);
-        } catch (const std::exception& e) {
-            platform::appendDiagLine("ordvik_web_diag.txt", std::string("palette control: ") + e.what());
-        }
+    static KlErr control(int32_t, int32_t message, intptr_t param) noexcept {
+        platform::guarded("palette control", [message, param] { handleControl(message, param); });
         return KL_NOERROR;
     }
 

@@ -1,9 +1,12 @@
 #include "shell/palettes.h"
 
 #include <array>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "shell/build_info.h"
+#include "shell/controller_registry.h"
 #include "shell/platform/host_access.h"
 
 namespace kl::shell {
@@ -47,6 +50,21 @@ void registerMapHandlers(Bridge& bridge) {
 void registerCloudHandlers(Bridge& bridge) {
     bridge.on("ping", [](const nlohmann::json&) { return nlohmann::json{{"type", "pong"}, {"build", buildStamp()}}; });
 }
+
+template <class Palette>
+PageChannel channelOf() {
+    return {&Palette::sendIfAlive, &Palette::hasInstance, [](std::function<void()> task, std::function<void()> onFailure) {
+                return Palette::post(std::move(task), std::move(onFailure));
+            }};
+}
+
+// The modules reach both pages from the moment the add-on is loaded.
+const struct NamePageChannels {
+    NamePageChannels() {
+        setPageChannel(PaletteKind::Map, channelOf<MapPalette>());
+        setPageChannel(PaletteKind::Cloud, channelOf<CloudPalette>());
+    }
+} kPageChannels;
 
 }  // namespace
 

@@ -1,9 +1,9 @@
 #include "shell/worker_registry.h"
 
-#include <exception>
 #include <utility>
 
 #include "shell/platform/diag_log.h"
+#include "shell/platform/entry_barrier.h"
 
 namespace kl {
 namespace {
@@ -33,14 +33,8 @@ std::optional<CancelToken> WorkerRegistry::start(std::string name, Job job) {
         if (!closed_) {
             auto w = std::make_shared<Worker>();
             w->name = std::move(name);
-            w->thread = std::thread([sync = sync_, w, job = std::move(job)]() mutable {
-                try {
-                    job(w->token);
-                } catch (const std::exception& e) {
-                    logWorker(w->name + " failed: " + e.what());
-                } catch (...) {
-                    logWorker(w->name + " failed: unknown exception");
-                }
+            w->thread = std::thread([sync = sync_, w, job = std::move(job)]() mutable noexcept {
+                platform::guarded(w->name, [&] { job(w->token); });
                 job = nullptr;  // let go of the shared state before reporting the end
                 std::lock_guard<std::mutex> guard(sync->mutex);
                 w->finished = true;

@@ -9,9 +9,8 @@
 #include "cloud/lidar/lidar_resolver.h"
 #include "cloud/pipeline/cloud_output.h"
 #include "geodata/polish_crs.h"
-#include "import/import_controller.h"
 #include "net/wfs_client.h"
-#include "shell/palettes.h"
+#include "shell/controller_registry.h"
 #include "shell/platform/folders.h"
 #include "shell/platform/host_access.h"
 #include "shell/settings/project_georef.h"
@@ -50,9 +49,9 @@ std::string fixed6(double v) {
 
 CloudEnvironment productionEnvironment() {
     CloudEnvironment env;
-    env.send = [](const std::string& type, json obj) { shell::CloudPalette::sendIfAlive(type, std::move(obj)); };
+    env.send = [](const std::string& type, json obj) { shell::sendToPage(shell::PaletteKind::Cloud, type, std::move(obj)); };
     env.post = [](std::function<void()> task, std::function<void()> onFailure) {
-        return shell::CloudPalette::post(std::move(task), std::move(onFailure));
+        return shell::postForPage(shell::PaletteKind::Cloud, std::move(task), std::move(onFailure));
     };
     env.outputDir = (platform::tempDir() / "Ordvik_Cloud").string();
     env.keepDir = (platform::roamingAppDataDir() / "Ordvik_Cloud").string();
@@ -73,7 +72,6 @@ void CloudController::registerHandlers(Bridge& bridge) {
     bridge.on("download", [this](const json& m) { return onDownload(m); });
     bridge.on("cancel", [this](const json& m) { return onCancel(m); });
     bridge.on("setOrigin", [this](const json& m) { return onSetOrigin(m); });
-    bridge.on("getInit", [](const json& m) { return import::ImportController::instance().onGetInit(m); });
 }
 
 json CloudController::onFrameEstimate(const json& msg) {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "geodata/polish_crs.h"
+#include "geodata/polygon.h"
 #include "import/label_point.h"
 #include "import/place_command.h"
 
@@ -71,7 +72,7 @@ geo::Polygon ring(std::vector<geo::Point2d> pts) {
 }
 
 TEST(LabelPoint, ConvexParcelGetsItsCentroid) {
-    const auto p = interiorPoint(ring({{0, 0}, {10, 0}, {10, 20}, {0, 20}}));
+    const auto p = geo::interiorPoint(ring({{0, 0}, {10, 0}, {10, 20}, {0, 20}}));
     ASSERT_TRUE(p);
     EXPECT_NEAR(p->x, 5, 1e-9);
     EXPECT_NEAR(p->y, 10, 1e-9);
@@ -80,7 +81,7 @@ TEST(LabelPoint, ConvexParcelGetsItsCentroid) {
 TEST(LabelPoint, AnLShapedParcelGetsAPointInsideItself) {
     // The centroid of this L lies in the notch, outside the parcel.
     const geo::Polygon l = ring({{0, 0}, {10, 0}, {10, 1}, {1, 1}, {1, 10}, {0, 10}});
-    const auto p = interiorPoint(l);
+    const auto p = geo::interiorPoint(l);
     ASSERT_TRUE(p);
     EXPECT_TRUE((p->x > 0 && p->x < 1 && p->y > 0 && p->y < 10) || (p->y > 0 && p->y < 1 && p->x > 0 && p->x < 10))
         << p->x << " " << p->y;

@@ -326,14 +326,16 @@ TEST_F(PaletteTest, BrowserEventsOnlyWriteTheLog) {
 TEST_F(PaletteTest, SendAfterThePaletteIsGoneIsDropped) {
     menu(1);
     FakeBrowser* browser = host.liveBrowser(kMap);
-    ASSERT_TRUE(kl::postToMain([] { MapPalette::sendIfAlive("fetchDone", json{{"counts", json::object()}}); }));
+    // Modules reach the page through the channel the shell names for its kind.
+    const auto sendToMap = [](json message) { shell::sendToPage(shell::PaletteKind::Map, "fetchDone", std::move(message)); };
+    ASSERT_TRUE(kl::postToMain([&] { sendToMap(json{{"counts", json::object()}}); }));
     host.projectEvent(KL_EVENT_QUIT);
     const auto scriptsAtQuit = browser->scripts.size();
     EXPECT_EQ(host.runPosted(), 1u);
     EXPECT_EQ(browser->scripts.size(), scriptsAtQuit);
 
     menu(1);
-    ASSERT_TRUE(kl::postToMain([] { MapPalette::sendIfAlive("fetchDone", json{{"n", 1}}); }));
+    ASSERT_TRUE(kl::postToMain([&] { sendToMap(json{{"n", 1}}); }));
     host.runPosted();
     EXPECT_EQ(host.liveBrowser(kMap)->lastReceived(), json({{"n", 1}, {"type", "fetchDone"}}));
 }
@@ -341,12 +343,25 @@ TEST_F(PaletteTest, SendAfterThePaletteIsGoneIsDropped) {
 TEST_F(PaletteTest, ThrowingPostedWorkClearsBusyAndReportsToThePalette) {
     menu(1);
     bool busy = true;
-    ASSERT_TRUE(MapPalette::post([]() -> void { throw std::runtime_error("zla geometria \xB3"); },
-                                 [&busy] { busy = false; }));
+    ASSERT_TRUE(shell::postForPage(
+        shell::PaletteKind::Map, []() -> void { throw std::runtime_error("zla geometria \xB3"); }, [&busy] { busy = false; }));
     EXPECT_NO_THROW(host.runPosted());
     EXPECT_FALSE(busy);
     EXPECT_EQ(host.liveBrowser(kMap)->lastReceived(),
               json({{"type", "error"}, {"msg", "Blad wewnetrzny: zla geometria \xEF\xBF\xBD"}}));
+}
+
+// Nothing a module throws, of whatever type, may reach the host.
+TEST_F(PaletteTest, AnInstallerThrowingAnythingIsSkippedAndThePaletteStillOpens) {
+    static bool throwing = false;
+    shell::registerControllerHandlers(shell::PaletteKind::Cloud, [](Bridge&) {
+        if (throwing) throw 42;
+    });
+    throwing = true;
+    EXPECT_EQ(menu(2), KL_NOERROR);
+    throwing = false;
+    EXPECT_TRUE(CloudPalette::hasInstance());
+    EXPECT_NE(diagLog().find("registerHandlers failed: nieznany wyjatek\n"), std::string::npos);
 }
 
 class FailingInitTest : public ShellTest {

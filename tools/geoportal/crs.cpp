@@ -1,29 +1,66 @@
 #include "tools/geoportal/crs.h"
 
-#include "geodata/polish_crs.h"
-#include "tools/geoportal/text_util.h"
+#include <proj.h>
 
-#include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "tools/geoportal/text_util.h"
 
 namespace kl::geoportal {
 
 namespace {
-constexpr double kEarthRadius = 6378137.0;  // spherical web mercator
-constexpr double kPi = 3.141592653589793;
 
-bool isPl2000(int epsg) { return geo::isPl2000Epsg(epsg); }
+bool isPl2000(int epsg) { return epsg >= 2176 && epsg <= 2179; }
 
-Xy wgsFromMercator(Xy p) {
-    const double lon = p.x / kEarthRadius * 180.0 / kPi;
-    const double lat = (2.0 * std::atan(std::exp(p.y / kEarthRadius)) - kPi / 2) * 180.0 / kPi;
-    return {lon, lat};
+// The fixture converts with PROJ, not with the add-on's own transforms, so a
+// fault in those cannot hide on both sides of a test. PROJ objects are not
+// thread-safe and the server answers on several threads: one lock guards them.
+class ProjTransforms {
+public:
+    ProjTransforms() : context_(proj_context_create()) {}
+    ~ProjTransforms() {
+        for (auto& [pair, transform] : transforms_) proj_destroy(transform);
+        proj_context_destroy(context_);
+    }
+    ProjTransforms(const ProjTransforms&) = delete;
+    ProjTransforms& operator=(const ProjTransforms&) = delete;
+
+    // (easting, northing) or (longitude, latitude) in and out; NaN when PROJ
+    // cannot build the transform, which every comparison then shows.
+    Xy convert(int from, int to, Xy p) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        PJ* transform = transformFor(from, to);
+        if (!transform) return {std::nan(""), std::nan("")};
+        const PJ_COORD out = proj_trans(transform, PJ_FWD, proj_coord(p.x, p.y, 0, 0));
+        return {out.xy.x, out.xy.y};
+    }
+
+private:
+    PJ* transformFor(int from, int to) {
+        const auto key = std::make_pair(from, to);
+        if (const auto it = transforms_.find(key); it != transforms_.end()) return it->second;
+        PJ* raw = proj_create_crs_to_crs(context_, ("EPSG:" + std::to_string(from)).c_str(),
+                                         ("EPSG:" + std::to_string(to)).c_str(), nullptr);
+        PJ* transform = raw ? proj_normalize_for_visualization(context_, raw) : nullptr;
+        proj_destroy(raw);
+        transforms_.emplace(key, transform);
+        return transform;
+    }
+
+    std::mutex mutex_;
+    PJ_CONTEXT* context_;
+    std::map<std::pair<int, int>, PJ*> transforms_;
+};
+
+Xy convert(int from, int to, Xy p) {
+    static ProjTransforms transforms;
+    return transforms.convert(from, to, p);
 }
 
-Xy mercatorFromWgs(Xy p) {
-    const double lat = std::clamp(p.y, -85.06, 85.06) * kPi / 180.0;
-    return {kEarthRadius * p.x * kPi / 180.0, kEarthRadius * std::log(std::tan(kPi / 4 + lat / 2))};
-}
 }  // namespace
 
 bool isKnownEpsg(int epsg) { return epsg == 2180 || isPl2000(epsg) || epsg == 4326 || epsg == 3857; }
@@ -58,31 +95,9 @@ bool isUrnStyleCrs(std::string_view text) {
     return lower.rfind("urn:", 0) == 0 || lower.find("/def/crs/") != std::string::npos;
 }
 
-Xy toPl1992(int epsg, Xy p) {
-    if (epsg == 4326) {
-        auto q = geo::wgs84ToPl1992(p.y, p.x);
-        return {q.x, q.y};
-    }
-    if (epsg == 3857) return toPl1992(4326, wgsFromMercator(p));
-    if (isPl2000(epsg)) {
-        auto q = geo::pl2000ToPl1992(p.x, p.y, epsg);
-        return {q.x, q.y};
-    }
-    return p;
-}
+Xy toPl1992(int epsg, Xy p) { return epsg == 4326 || epsg == 3857 || isPl2000(epsg) ? convert(epsg, 2180, p) : p; }
 
-Xy fromPl1992(int epsg, Xy p) {
-    if (epsg == 4326) {
-        auto q = geo::pl1992ToWgs84(p.x, p.y);
-        return {q.lon, q.lat};
-    }
-    if (epsg == 3857) return mercatorFromWgs(fromPl1992(4326, p));
-    if (isPl2000(epsg)) {
-        auto q = geo::pl1992ToPl2000(p.x, p.y, epsg);
-        return {q.x, q.y};
-    }
-    return p;
-}
+Xy fromPl1992(int epsg, Xy p) { return epsg == 4326 || epsg == 3857 || isPl2000(epsg) ? convert(2180, epsg, p) : p; }
 
 Box boxToPl1992(int epsg, const Box& box) {
     if (epsg == 2180 || epsg == 0) return box;

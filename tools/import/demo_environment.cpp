@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "net/service_hosts.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
 
@@ -37,7 +36,6 @@ std::string pointServicesAt(const std::string& base, const std::filesystem::path
     ::setenv("KL_REGISTRY_DIR", registryDir.c_str(), 1);
     ::setenv("KL_SERVICE_BASE", base.c_str(), 1);
     ::setenv("KL_SERVICE_HOSTS", base.c_str(), 1);
-    net::setServiceHostOverride(base);
     return {};
 }
 

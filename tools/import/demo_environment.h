@@ -12,8 +12,10 @@ class GeoportalServer;
 namespace kl::tools {
 
 // Sends every service request of this process (and of the pages it serves)
-// to base, and adds the demo county's utility and base-map services to the
-// registry through an overlay folder. Call before the first registry lookup.
+// to base through the environment the add-on reads (KL_SERVICE_BASE,
+// KL_SERVICE_HOSTS, KL_REGISTRY_DIR), and adds the demo county's utility and
+// base-map services to the registry through an overlay folder. Call before the
+// first registry lookup.
 // Returns a Polish error text, empty on success.
 std::string pointServicesAt(const std::string& base, const std::filesystem::path& registryDir);
 

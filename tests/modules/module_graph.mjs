@@ -1,0 +1,92 @@
+// Fails when a source file includes a header of a module it may not depend
+// on. The table below is the only place that names the modules and the
+// edges between them; a new module is one more row.
+import { execFileSync } from 'node:child_process';
+import { readFileSync } from 'node:fs';
+
+// name: [path prefixes (longest match wins), modules it may include]
+const MODULES = {
+  sdk: [['host/sdk/'], []],
+  base: [['shell/platform/', 'shell/settings/atomic_file.', 'shell/settings/service_hosts.', 'shell/bridge.',
+          'shell/json_text.', 'shell/worker_registry.', 'shell/main_thread.', 'shell/controller_registry.'],
+         ['sdk']],
+  geodata: [['geodata/'], []],
+  settings: [['shell/settings/'], ['sdk', 'base', 'geodata']],
+  net: [['net/'], ['base', 'geodata']],
+  terrain: [['terrain/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
+  cloud: [['cloud/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
+  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings']],
+  import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement']],
+  shell: [['shell/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement', 'import']],
+  // The workbench knows the add-on only through the host contract.
+  host: [['host/'], ['sdk']],
+  // The local geoportal is the fixture the add-on is tested against, so it
+  // shares none of its code; only its LiDAR tiles are written with the LAS
+  // codec, which the LAZ oracle tests check on their own.
+  geoportal: [['tools/geoportal/'], ['cloud']],
+};
+
+function moduleOf(path) {
+  let best = null;
+  let bestLength = -1;
+  for (const [name, [prefixes]] of Object.entries(MODULES)) {
+    for (const prefix of prefixes) {
+      if (path.startsWith(prefix) && prefix.length > bestLength) {
+        best = name;
+        bestLength = prefix.length;
+      }
+    }
+  }
+  return best;
+}
+
+// One way means no cycle, also through modules that only allow each other
+// indirectly.
+function findCycle() {
+  const state = {};
+  const visit = (name, trail) => {
+    if (state[name] === 'done') return null;
+    if (state[name] === 'open') return [...trail, name];
+    state[name] = 'open';
+    for (const next of MODULES[name][1]) {
+      const cycle = visit(next, [...trail, name]);
+      if (cycle) return cycle;
+    }
+    state[name] = 'done';
+    return null;
+  };
+  for (const name of Object.keys(MODULES)) {
+    const cycle = visit(name, []);
+    if (cycle) return cycle;
+  }
+  return null;
+}
+
+const root = process.env.KL_SOURCE_DIR ?? process.cwd();
+const problems = [];
+for (const [name, [, allowed]] of Object.entries(MODULES)) {
+  for (const dep of allowed) if (!MODULES[dep]) problems.push(`${name} names an unknown module ${dep}`);
+}
+const cycle = findCycle();
+if (cycle) problems.push(`the allowed edges form a cycle: ${cycle.join(' -> ')}`);
+
+const files = execFileSync('git', ['ls-files', '-z', '--', '*.h', '*.hpp', '*.cpp', '*.c', '*.inc'], { cwd: root })
+  .toString().split('\0').filter(Boolean);
+for (const file of files) {
+  const from = moduleOf(file);
+  if (!from) continue;  // tests, tools and benchmarks may use any module
+  const allowed = new Set([from, ...MODULES[from][1]]);
+  readFileSync(`${root}/${file}`, 'utf8').split('\n').forEach((line, index) => {
+    const m = /^\s*#\s*include\s*"([^"]+)"/.exec(line);
+    if (!m) return;
+    const to = moduleOf(m[1]);
+    if (to && !allowed.has(to)) problems.push(`${file}:${index + 1}: ${from} may not include ${m[1]} (${to})`);
+  });
+}
+
+if (problems.length) {
+  console.error(problems.join('\n'));
+  console.error(`${problems.length} include(s) against the module graph`);
+  process.exit(1);
+}
+console.log(`${files.length} files follow the module graph`);
