@@ -17,7 +17,7 @@ namespace {
 // Longer tokens are not numbers any sheet writes; refusing them bounds the
 // carry-over buffer against a file without white space.
 constexpr std::size_t kMaxTokenLength = 64;
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 
 bool isBlank(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
