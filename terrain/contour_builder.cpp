@@ -170,6 +170,7 @@ class CellTracer {
   std::vector<std::vector<Segment>> buckets_;
 };
 
+constexpr const char* kOutOfRangeMessage = "Poziomice: wysokosci siatki poza zakresem - poziomice pominiete.";
 constexpr const char* kCancelledMessage = "Poziomice: przerwano przez uzytkownika.";
 constexpr const char* kTruncatedMessage =
     "Poziomice: za duzo danych dla wybranego ciecia - wynik ograniczony. Zwieksz ciecie albo zmniejsz kadr.";
@@ -191,6 +192,13 @@ ContourResult ContourBuilder::build(const HeightGrid& grid, double interval, con
   const double kminReal = std::ceil(low / interval);
   const double kmaxReal = std::floor(high / interval);
   if (kmaxReal < kminReal) return result;
+  // Level numbers are counted in 64-bit integers; heights this far from sea
+  // level are corrupt data, not terrain.
+  constexpr double kLevelNumberBound = 1e15;
+  if (!(std::abs(kminReal) < kLevelNumberBound && std::abs(kmaxReal) < kLevelNumberBound)) {
+    result.message = kOutOfRangeMessage;
+    return result;
+  }
   // The count is bounded before any conversion: a tiny interval over a
   // large relief could otherwise ask for more levels than an integer holds.
   double levelCount = kmaxReal - kminReal + 1.0;

@@ -19,7 +19,7 @@ struct ContourResult {
   std::vector<Contour> contours;  // in increasing level order
   bool truncated = false;         // a limit cut the result short
   bool cancelled = false;
-  std::string message;  // Polish; set when truncated or cancelled
+  std::string message;  // Polish; set when truncated, cancelled or the heights are out of range
 };
 
 class ContourBuilder {

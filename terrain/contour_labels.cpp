@@ -1,9 +1,10 @@
 #include "terrain/contour_labels.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numbers>
+
+#include "terrain/metres_text.h"
 
 namespace kl::terrain {
 namespace {
@@ -11,14 +12,6 @@ namespace {
 // Turned by whole half-turns into (-pi/2, pi/2].
 double upright(double angle) {
   return angle - std::numbers::pi * std::ceil((angle - std::numbers::pi / 2.0) / std::numbers::pi);
-}
-
-std::string levelText(double level) {
-  char text[64];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, level, std::chars_format::fixed, 2);
-  std::string result(text, error == std::errc() ? end : text);
-  std::replace(result.begin(), result.end(), '.', ',');
-  return result;
 }
 
 }  // namespace
@@ -40,7 +33,7 @@ std::vector<ContourLabel> labelContour(const Contour& contour) {
   } else {
     for (double at = 25.0; at < total; at += 50.0) positions.push_back(at);
   }
-  const std::string text = levelText(contour.level);
+  const std::string text = formatMetres(contour.level);
   for (const double at : positions) {
     const auto end = std::lower_bound(cumulative.begin() + 1, cumulative.end(), at);
     const auto i = static_cast<std::size_t>(end - cumulative.begin());

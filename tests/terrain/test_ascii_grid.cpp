@@ -138,17 +138,10 @@ TEST(ReadAsciiGridFile, ValuesSplitAcrossReadChunksAreReadWhole) {
 
 // 3 x 3 cells of 10 m from (1000, 2000); file rows north first, one hole.
 AsciiGrid sampledGrid() {
-  AsciiGrid g;
-  g.ncols = 3;
-  g.nrows = 3;
-  g.cornerX = 1000.0;
-  g.cornerY = 2000.0;
-  g.cellSize = 10.0;
-  g.nodata = -9999.0;
-  g.heights = {70, 80, 90,  //
-               40, 50, -9999,
-               10, 20, 30};
-  return g;
+  return {3, 3, 1000.0, 2000.0, 10.0, -9999.0,
+          {70, 80, 90,  //
+           40, 50, -9999,
+           10, 20, 30}};
 }
 
 struct SampleCase {

@@ -195,6 +195,12 @@ TEST_P(BuildContourLimits, StopsWithItsMessage) {
   }
 }
 
+TEST(BuildContourRange, HeightsBeyondAnyTerrainAreRefusedWithAMessage) {
+  const auto result = ContourBuilder::build(gridOf(2, 2, {0, 1e300, 0, 0}), 0.25, {});
+  EXPECT_TRUE(result.contours.empty());
+  EXPECT_EQ(result.message, "Poziomice: wysokosci siatki poza zakresem - poziomice pominiete.");
+}
+
 INSTANTIATE_TEST_SUITE_P(Cone, BuildContourLimits, ::testing::ValuesIn(kLimitCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
