@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 namespace kl::tools {
 namespace {
 
@@ -21,13 +23,18 @@ TEST(DxfWriter, EntitiesLayersAndNumbersInPlainR12) {
         {DxfEntity::Kind::Polyline, "GIS_DZIALKI", {{0.5, 1.25}, {10, 1.25}, {10, 8}}, true, {}, 1},
         {DxfEntity::Kind::Polyline, "GIS_GESUT", {{0, 0}, {3, 4}}, false, {}, 1},
         {DxfEntity::Kind::Text, "GIS_DZIALKI", {{5, 5}}, false, "123/4", 0.75},
+        // A contour at its level's height and its label turned upright.
+        {DxfEntity::Kind::Polyline, "GIS_POZIOMICE_2D", {{0, 0}, {1, 1}}, false, {}, 1, 0, 7.25},
+        {DxfEntity::Kind::Text, "GIS_POZIOMICE_2D", {{1, 2}}, false, "7", 2, std::numbers::pi / 2, 7.25},
     };
     const std::string d = dxfDocument(e);
     EXPECT_NE(d.find("$ACADVER\n1\nAC1009\n"), std::string::npos);
-    EXPECT_EQ(count(d, "\n0\nLAYER\n"), 2);
-    EXPECT_EQ(count(d, "\n0\nPOLYLINE\n"), 2);
-    EXPECT_EQ(count(d, "\n0\nVERTEX\n"), 5);
-    EXPECT_EQ(count(d, "\n0\nSEQEND\n"), 2);
+    EXPECT_EQ(count(d, "\n0\nLAYER\n"), 3);
+    EXPECT_EQ(count(d, "\n0\nPOLYLINE\n"), 3);
+    EXPECT_EQ(count(d, "\n0\nVERTEX\n"), 7);
+    EXPECT_EQ(count(d, "\n0\nSEQEND\n"), 3);
+    EXPECT_EQ(count(d, "30\n7.2500\n"), 4);  // the polyline, its two vertices, the label
+    EXPECT_NE(d.find("1\n7\n50\n90.0000\n"), std::string::npos);
     EXPECT_NE(d.find("0\nTEXT\n8\nGIS_DZIALKI\n10\n5.0000\n20\n5.0000\n30\n0.0000\n40\n0.7500\n1\n123/4\n"),
               std::string::npos);
     // Decimal points whatever the locale (the tests run under pl_PL).

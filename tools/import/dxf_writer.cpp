@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <numbers>
 #include <set>
 
 namespace kl::tools {
@@ -20,10 +21,10 @@ public:
         const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
         pair(code, std::string(buf, r.ptr));
     }
-    void xy(double x, double y) {
+    void xyz(double x, double y, double z) {
         number(10, x);
         number(20, y);
-        number(30, 0.0);
+        number(30, z);
     }
     std::string take() { return std::move(text_); }
 
@@ -98,20 +99,21 @@ std::string dxfDocument(const std::vector<DxfEntity>& entities) {
             if (e.points.empty()) continue;
             o.pair(0, "TEXT");
             o.pair(8, layer);
-            o.xy(e.points[0].x, e.points[0].y);
+            o.xyz(e.points[0].x, e.points[0].y, e.elevation);
             o.number(40, e.height);
             o.pair(1, dxfText(e.text));
+            if (e.angle != 0.0) o.number(50, e.angle * 180.0 / std::numbers::pi);
             continue;
         }
         o.pair(0, "POLYLINE");
         o.pair(8, layer);
         o.pair(66, "1");
-        o.xy(0, 0);
+        o.xyz(0, 0, e.elevation);
         o.pair(70, e.closed ? "1" : "0");
         for (const geo::Point2d& p : e.points) {
             o.pair(0, "VERTEX");
             o.pair(8, layer);
-            o.xy(p.x, p.y);
+            o.xyz(p.x, p.y, e.elevation);
         }
         o.pair(0, "SEQEND");
         o.pair(8, layer);

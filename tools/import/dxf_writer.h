@@ -17,6 +17,8 @@ struct DxfEntity {
     bool closed = false;
     std::string text;      // UTF-8
     double height = 1.0;   // text height, drawing units
+    double angle = 0.0;    // text rotation, radians counter-clockwise
+    double elevation = 0.0;  // z of every point (a contour sits at its level)
 };
 
 // The whole DXF document; layers are declared in order of first use.

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "terrain/ascii_grid_reader.h"
+#include "terrain/ascii_grid_sampler.h"
+#include "tests/terrain/grid_files.h"
+
+namespace kl::terrain {
+namespace {
+
+using testing::ScratchFolder;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct ReadCase {
+  const char* name;
+  std::string text;
+  // Refusal: a part of the message; empty when the sheet must be read.
+  std::string refusal;
+  // Read sheets: the header as understood, first and last height, warnings.
+  std::int32_t ncols = 0, nrows = 0;
+  double cornerX = 0.0, cornerY = 0.0, cellSize = 0.0, nodata = kNaN;
+  double first = 0.0, last = 0.0;
+  std::string warning = {};
+};
+
+std::string header(const std::string& size, const std::string& rest = "xllcorner 10\nyllcorner 20\ncellsize 2\n") {
+  return size + rest;
+}
+
+const ReadCase kReadCases[] = {
+    {"corner_crlf", "NCOLS 3\r\nNROWS 2\r\nXLLCORNER 500000\r\nYLLCORNER 600000\r\nCELLSIZE 1\r\nNODATA_VALUE -9999\r\n1 2 3\r\n4 5 -9999\r\n",
+     "", 3, 2, 500000.0, 600000.0, 1.0, -9999.0, 1.0, -9999.0},
+    {"centre_header", "ncols 2\nnrows 1\nxllcenter 500000.5\nyllcenter 10.5\ncellsize 1\nnodata_value -1\n7 8\n",
+     "", 2, 1, 500000.0, 10.0, 1.0, -1.0, 7.0, 8.0},
+    {"five_pairs_without_nodata", header("ncols 2\nnrows 1\n") + "nan 4\n", "", 2, 1, 10.0, 20.0, 2.0, kNaN, kNaN, 4.0},
+    {"equal_dx_dy", "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 10\ndy 10\n3\n", "", 1, 1, 0.0, 0.0, 10.0, kNaN, 3.0, 3.0},
+    {"decimal_comma_as_gdal", "ncols 2\nnrows 1\nxllcorner 0,5E+01\nyllcorner 1\ncellsize ,500E+02\n1,5 -2,25\n",
+     "", 2, 1, 5.0, 1.0, 50.0, kNaN, 1.5, -2.25},
+    {"fortran_exponents_plus_sign", header("ncols 2\nnrows 1\n") + "+.100E+03 1.5e-1\n", "", 2, 1, 10.0, 20.0, 2.0, kNaN, 100.0, 0.15},
+    {"ends_early_nodata_warned", header("ncols 4\nnrows 3\n", "xllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n") +
+         "100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25\n",
+     "", 4, 3, 0.0, 0.0, 1.0, -9999.0, 100.25, -9999.0, "brakuje 3 z 12 wartosci"},
+    {"values_beyond_grid_warned", header("ncols 1\nnrows 1\n") + "1 2\n", "", 1, 1, 10.0, 20.0, 2.0, kNaN, 1.0, 1.0, "nadmiar"},
+    {"unknown_word", header("ncols 2\nnrows 1\nfoo 3\n") + "1 2\n", "nieznane slowo naglowka 'foo'"},
+    {"repeated_word", header("ncols 2\nnrows 1\nNROWS 1\n") + "1 2\n", "'nrows' powtorzone"},
+    {"word_without_number", header("ncols 2\nnrows\n") + "1 2\n", "'nrows' bez liczby"},
+    {"zero_cell_size", header("ncols 2\nnrows 1\n", "xllcorner 0\nyllcorner 0\ncellsize 0\n") + "1 2\n", "musi byc dodatni"},
+    {"negative_cell_size", header("ncols 2\nnrows 1\n", "xllcorner 0\nyllcorner 0\ncellsize -1\n") + "1 2\n", "musi byc dodatni"},
+    {"unequal_dx_dy", "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 10\ndy 5\n3\n", "niekwadratowe"},
+    {"missing_nrows", header("ncols 2\n") + "1 2\n", "brak 'nrows'"},
+    {"corner_and_centre", header("ncols 1\nnrows 1\nxllcenter 3\n") + "1\n", "dwa poczatki osi x"},
+    {"fractional_ncols", header("ncols 2.5\nnrows 1\n") + "1 2 3\n", "'ncols' musi byc"},
+    {"non_numeric_value", header("ncols 4\nnrows 1\n") + "1 2 x 4\n", "wartosc nr 3 'x' nie jest liczba"},
+    {"two_decimal_commas", header("ncols 2\nnrows 1\n") + "3 1,5,2\n", "wartosc nr 2 '1,5,2'"},
+    {"infinite_value", header("ncols 2\nnrows 1\n") + "1 inf\n", "wartosc nr 2 'inf'"},
+    {"header_only", header("ncols 2\nnrows 1\n"), "brak wartosci"},
+    {"empty_file", "", "pusty (0 bajtow)"},
+    // A 32-bit product would wrap for 70 000 x 70 000 and ask tens of GB for
+    // 100 000 x 100 000: the header is checked before anything is allocated.
+    {"header_wrapping_32_bits", header("ncols 70000\nnrows 70000\n") + "1 2 3\n", "4900000000 komorek, wiecej niz"},
+    {"header_of_tens_of_gigabytes", header("ncols 100000\nnrows 100000\n") + "1\n", "10000000000 komorek"},
+    {"header_beyond_file", header("ncols 5000\nnrows 5000\n") + "1 2 3\n", "25000000 komorek, a plik ma tylko"},
+};
+
+class ReadAsciiGrid : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadAsciiGrid, ReadsOrRefusesNamingTheSheet) {
+  const ReadCase& c = GetParam();
+  ScratchFolder folder;
+  const auto result = readAsciiGrid(folder.write(std::string(c.name) + ".asc", c.text));
+  if (!c.refusal.empty()) {
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message.rfind("Arkusz " + std::string(c.name) + ".asc odrzucony: ", 0), 0u) << result.message;
+    EXPECT_NE(result.message.find(c.refusal), std::string::npos) << result.message;
+    EXPECT_TRUE(result.grid.heights.empty());
+    return;
+  }
+  ASSERT_TRUE(result.ok) << result.message;
+  const AsciiGrid& g = result.grid;
+  EXPECT_EQ(g.ncols, c.ncols);
+  EXPECT_EQ(g.nrows, c.nrows);
+  EXPECT_DOUBLE_EQ(g.cornerX, c.cornerX);
+  EXPECT_DOUBLE_EQ(g.cornerY, c.cornerY);
+  EXPECT_DOUBLE_EQ(g.cellSize, c.cellSize);
+  EXPECT_EQ(std::isnan(g.nodata), std::isnan(c.nodata));
+  if (!std::isnan(c.nodata)) {
+    EXPECT_EQ(g.nodata, c.nodata);
+  }
+  ASSERT_EQ(g.heights.size(), static_cast<std::size_t>(c.ncols) * static_cast<std::size_t>(c.nrows));
+  EXPECT_EQ(std::isnan(g.heights.front()), std::isnan(c.first));
+  if (!std::isnan(c.first)) {
+    EXPECT_DOUBLE_EQ(g.heights.front(), c.first);
+  }
+  EXPECT_DOUBLE_EQ(g.heights.back(), c.last);
+  if (c.warning.empty()) {
+    EXPECT_TRUE(result.warnings.empty());
+  } else {
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.warnings[0].find("Arkusz " + std::string(c.name) + ".asc"), std::string::npos);
+    EXPECT_NE(result.warnings[0].find(c.warning), std::string::npos) << result.warnings[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sheets, ReadAsciiGrid, ::testing::ValuesIn(kReadCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ReadAsciiGridFile, MissingFileIsRefusedNamingIt) {
+  const auto result = readAsciiGrid("/nonexistent/N-34-1.asc");
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.message, "Arkusz N-34-1.asc odrzucony: nie mozna otworzyc pliku.");
+}
+
+TEST(ReadAsciiGridFile, ValuesSplitAcrossReadChunksAreReadWhole) {
+  std::string text = header("ncols 1000\nnrows 300\n");
+  for (int i = 0; i < 300'000; ++i) text += std::to_string(i % 997) + ".125 ";
+  ScratchFolder folder;
+  const auto result = readAsciiGrid(folder.write("long.asc", text));
+  ASSERT_TRUE(result.ok) << result.message;
+  for (std::size_t i = 0; i < result.grid.heights.size(); ++i) {
+    ASSERT_EQ(result.grid.heights[i], static_cast<double>(i % 997) + 0.125) << i;
+  }
+}
+
+// 3 x 3 cells of 10 m from (1000, 2000); file rows north first, one hole.
+AsciiGrid sampledGrid() {
+  return {3, 3, 1000.0, 2000.0, 10.0, -9999.0,
+          {70, 80, 90,  //
+           40, 50, -9999,
+           10, 20, 30}};
+}
+
+struct SampleCase {
+  const char* name;
+  double x, y;
+  std::optional<double> height;
+};
+
+const double kInf = std::numeric_limits<double>::infinity();
+
+const SampleCase kSampleCases[] = {
+    {"cell_centre", 1005.0, 2005.0, 10.0},
+    {"between_four_centres", 1010.0, 2010.0, 30.0},
+    {"quarter_way", 1007.5, 2005.0, 12.5},
+    {"west_edge_uses_column_0", 1000.0, 2005.0, 10.0},
+    {"south_west_corner_clamped", 1000.0, 2000.0, 10.0},
+    {"east_edge_is_outside", 1030.0, 2005.0, std::nullopt},
+    {"north_edge_is_outside", 1005.0, 2030.0, std::nullopt},
+    {"west_of_grid", 999.999, 2005.0, std::nullopt},
+    {"next_to_hole_takes_own_cell", 1018.0, 2012.0, 50.0},
+    {"inside_hole", 1025.0, 2015.0, std::nullopt},
+    {"nan_x", kNaN, 2005.0, std::nullopt},
+    {"nan_y", 1005.0, kNaN, std::nullopt},
+    {"infinite_x", kInf, 2005.0, std::nullopt},
+    {"minus_infinite_y", 1005.0, -kInf, std::nullopt},
+    {"far_beyond_int_range", 1e300, 2005.0, std::nullopt},
+};
+
+class SampleAsciiGrid : public ::testing::TestWithParam<SampleCase> {};
+
+TEST_P(SampleAsciiGrid, BilinearWithHolesAndEdges) {
+  const SampleCase& c = GetParam();
+  const auto height = sampleAsciiGrid(sampledGrid(), c.x, c.y);
+  ASSERT_EQ(height.has_value(), c.height.has_value());
+  if (c.height) {
+    EXPECT_DOUBLE_EQ(*height, *c.height);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, SampleAsciiGrid, ::testing::ValuesIn(kSampleCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(SampleAsciiGridNodata, NaNNodataIsAHoleToo) {
+  AsciiGrid g = sampledGrid();
+  g.nodata = kNaN;
+  g.heights[5] = kNaN;
+  EXPECT_DOUBLE_EQ(*sampleAsciiGrid(g, 1018.0, 2012.0), 50.0);
+  EXPECT_FALSE(sampleAsciiGrid(g, 1025.0, 2015.0));
+}
+
+}  // namespace
+}  // namespace kl::terrain

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tests/geodata/ogr_oracle.h"
+#include "tests/terrain/grid_files.h"
+
+namespace kl::terrain {
+namespace {
+
+using testing::ScratchFolder;
+
+// 40 x 30 cells of 2 m rising 0.6 m a column and 0.4 m a row, with waves:
+// heights 100 to about 135, no node on a whole metre.
+std::string slopeSheet() {
+  std::string text = "ncols 40\nnrows 30\nxllcorner 500000\nyllcorner 250000\ncellsize 2\nnodata_value -9999\n";
+  for (int r = 29; r >= 0; --r) {
+    for (int c = 0; c < 40; ++c) {
+      const double z = std::round((100.0 + 0.6 * c + 0.4 * r + 2.0 * std::sin(c / 5.0)) * 1000.0) / 1000.0 + 0.0005;
+      char number[32];
+      const auto [end, error] = std::to_chars(number, number + sizeof number, z);
+      text.append(number, end).push_back(' ');
+    }
+    text.push_back('\n');
+  }
+  return text;
+}
+
+int runTool(const std::string& arguments) {
+  const int status = std::system((std::string(KL_CONTOURS_TOOL) + " " + arguments + " 2>/dev/null").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string readText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(ContourTool, GeoJsonLinesCarryLevelAndIndex) {
+  ScratchFolder folder;
+  const auto sheet = folder.write("slope.asc", slopeSheet());
+  const auto out = folder.path() / "lines.geojson";
+  ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 0,5 --out '" + out.string() + "'"), 0);
+  const auto collection = nlohmann::json::parse(readText(out));
+  ASSERT_GE(collection["features"].size(), 60u);
+  int indexContours = 0;
+  for (const auto& feature : collection["features"]) {
+    EXPECT_EQ(feature["geometry"]["type"], "LineString");
+    const double level = feature["properties"]["level"];
+    const bool index = feature["properties"]["index"];
+    EXPECT_EQ(index, std::fmod(level, 2.5) == 0.0) << level;
+    indexContours += index;
+  }
+  EXPECT_GE(indexContours, 12);
+}
+
+TEST(ContourTool, DxfPolylinesSitAtTheirLevelWithLabels) {
+  ScratchFolder folder;
+  const auto sheet = folder.write("slope.asc", slopeSheet());
+  const auto out = folder.path() / "lines.dxf";
+  ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 1 --smooth --out '" + out.string() + "'"), 0);
+  const auto json = folder.path() / "lines.json";
+  ASSERT_EQ(geo::testing::runGdalCommand("ogr2ogr -f GeoJSON '" + json.string() + "' '" + out.string() + "' 2>/dev/null"), 0);
+  const auto drawing = nlohmann::json::parse(readText(json));
+  int lines = 0, labels = 0;
+  for (const auto& feature : drawing["features"]) {
+    EXPECT_EQ(feature["properties"]["Layer"], "GIS_POZIOMICE_2D");
+    if (feature["geometry"]["type"] == "LineString") {
+      ++lines;
+      const auto& points = feature["geometry"]["coordinates"];
+      const double z = points[0][2];
+      EXPECT_EQ(z, std::round(z));
+      EXPECT_EQ(points.back()[2], z);
+    } else if (!feature["properties"]["Text"].is_null()) {
+      ++labels;
+      EXPECT_NE(feature["properties"]["Text"].get<std::string>().find(",00"), std::string::npos);
+    }
+  }
+  EXPECT_GE(lines, 30);
+  EXPECT_GE(labels, 7);
+}
+
+struct RefusalCase {
+  const char* name;
+  std::string sheet;
+  std::string arguments;  // after the sheet; {out} stands for the output path
+  int exitCode;
+};
+
+const RefusalCase kRefusals[] = {
+    {"unknown_header_word", "ncols 2\nnrows 2\nfoo 1\n", "--interval 1 --out {out}", 1},
+    {"zero_interval", slopeSheet(), "--interval 0 --out {out}", 2},
+    {"unreadable_interval", slopeSheet(), "--interval abc --out {out}", 2},
+    {"unknown_extension", slopeSheet(), "--interval 1 --out {out}.shp", 2},
+    {"folder_missing", slopeSheet(), "--interval 1 --out {out}/none/lines.dxf", 3},
+};
+
+class ContourToolRefusal : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(ContourToolRefusal, ExitsWithItsCodeAndWritesNothing) {
+  const RefusalCase& c = GetParam();
+  ScratchFolder folder;
+  const auto sheet = folder.write("sheet.asc", c.sheet);
+  std::string arguments = c.arguments;
+  const std::string out = (folder.path() / "lines.dxf").string();
+  arguments.replace(arguments.find("{out}"), 5, "'" + out + "'");
+  EXPECT_EQ(runTool("'" + sheet.string() + "' " + arguments), c.exitCode);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);  // the sheet only
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ContourToolRefusal, ::testing::ValuesIn(kRefusals),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace kl::terrain
