@@ -13,6 +13,7 @@
 #include "host/server/page_injection.h"
 #include "host/server/security.h"
 #include "host/server/workbench_server.h"
+#include "shell/platform/json_nesting.h"
 
 namespace kl::host {
 namespace {
@@ -106,7 +107,8 @@ void WorkbenchServer::streamBrowser(int32_t browser, httplib::Response& res) {
 }
 
 void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req, httplib::Response& res) {
-    auto calls = nlohmann::json::parse(req.body, nullptr, false);
+    auto calls = platform::jsonNestingWithin(req.body) ? nlohmann::json::parse(req.body, nullptr, false)
+                                                         : nlohmann::json();
     if (!calls.is_array()) {
         res.status = 400;
         res.set_content("{\"ok\":false}", "application/json");
@@ -125,7 +127,8 @@ void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req,
 }
 
 void WorkbenchServer::browserState(int32_t browser, const httplib::Request& req, httplib::Response& res) {
-    auto state = nlohmann::json::parse(req.body, nullptr, false);
+    auto state = platform::jsonNestingWithin(req.body) ? nlohmann::json::parse(req.body, nullptr, false)
+                                                         : nlohmann::json();
     if (state.is_object() && state.contains("loading") && state["loading"].is_boolean()) {
         const bool loading = state["loading"].get<bool>();
         wb_.executor().post([wb = &wb_, browser, loading] { wb->pageLoading(browser, loading); });
