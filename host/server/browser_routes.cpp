@@ -119,7 +119,8 @@ void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req,
             !c.value("f", nlohmann::json()).is_string())
             continue;
         std::optional<std::string> arg;
-        if (c.value("s", false) && c.value("a", nlohmann::json()).is_string()) arg = c["a"].get<std::string>();
+        if (c.value("s", nlohmann::json()) == true && c.value("a", nlohmann::json()).is_string())
+            arg = c["a"].get<std::string>();
         wb_.executor().post([wb = &wb_, browser, o = c["o"].get<std::string>(), f = c["f"].get<std::string>(),
                              arg = std::move(arg)] { wb->pageCall(browser, o, f, arg); });
     }

@@ -183,20 +183,22 @@ TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {
     };
     const std::string deep = std::string(100, '[') + std::string(100, ']');
     const Case cases[] = {
-        {"fault", R"({"function":5})", 400, "function"},
-        {"fault", R"({"function":"CreateElement","sticky":"yes"})", 400, "sticky"},
-        {"menu", R"({"menu":1e30,"item":1})", 400, "menu"},
-        {"palette-resize", R"({"palette":1,"dx":4294967296})", 400, "dx"},
-        {"event", R"({"event":"x"})", 400, "event"},
-        {"undo", deep, 400, "nested"},
-        {"undo", R"({"x":)" + deep + "}", 400, "nested"},
-        {"palette-resize", R"({"palette":1,"dx":2147483647,"dy":-2147483648})", 200, ""},
+        {"api/fault", R"({"function":5})", 400, "function"},
+        {"api/fault", R"({"function":"CreateElement","sticky":"yes"})", 400, "sticky"},
+        {"api/menu", R"({"menu":1e30,"item":1})", 400, "menu"},
+        {"api/palette-resize", R"({"palette":1,"dx":4294967296})", 400, "dx"},
+        {"api/event", R"({"event":"x"})", 400, "event"},
+        {"api/undo", deep, 400, "nested"},
+        {"api/undo", R"({"x":)" + deep + "}", 400, "nested"},
+        {"api/palette-resize", R"({"palette":1,"dx":2147483647,"dy":-2147483648})", 200, ""},
+        {"bx/1/call", R"([{"o":"GIS","f":"postMessage","s":"yes","a":"x"}])", 200, ""},
+        {"bx/1/call", deep, 400, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.route) + " " + c.body.substr(0, 60));
         const auto [status, body, what] = pumping([&] {
             httplib::Client cli("127.0.0.1", server.port());
-            auto res = cli.Post((server.base() + "api/" + c.route).c_str(), c.body, "application/json");
+            auto res = cli.Post((server.base() + c.route).c_str(), c.body, "application/json");
             return res ? std::tuple(res->status, res->body, res->get_header_value("EXCEPTION_WHAT"))
                        : std::tuple(-1, std::string(), std::string());
         });

@@ -98,9 +98,11 @@ int main(int argc, char** argv) {
     if (o.layers.empty()) return usage("brak --layers");
     if (o.jsonOut.empty()) return usage("brak --out");
     // Before any download: a path that cannot be written would waste it.
-    for (const std::string& out : {o.jsonOut, o.dxfOut})
-        if (!out.empty())
-            if (const std::string problem = kl::tools::outputPathProblem(out); !problem.empty()) return fail(problem);
+    for (const std::filesystem::path& out : {o.jsonOut, o.dxfOut}) {
+        if (out.empty()) continue;
+        if (const std::string problem = kl::tools::outputPathProblem(out.string()); !problem.empty())
+            return fail(problem);
+    }
 
     kl::tools::DemoGeoportal geoportal;
     if (demo) {
