@@ -43,3 +43,14 @@ execute_process(COMMAND "${TOOL}" --write-laz "${WORK}/missing.las" "${bad}" RES
 if(rc EQUAL 0 OR EXISTS "${bad}" OR EXISTS "${bad}.tmp" OR NOT err MATCHES "missing.las")
   message(FATAL_ERROR "missing input: rc ${rc}, message '${err}'")
 endif()
+
+# help is not a failure; an output that cannot be written is refused before any reading
+execute_process(COMMAND "${TOOL}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE help)
+if(NOT rc EQUAL 0 OR NOT help MATCHES "uzycie: kartolink-lasdump")
+  message(FATAL_ERROR "--help: rc ${rc}, '${help}'")
+endif()
+execute_process(COMMAND "${TOOL}" "${INPUT}" --out "${WORK}/no/raw.bin" RESULT_VARIABLE rc OUTPUT_VARIABLE dumped
+                ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "nie istnieje" OR dumped MATCHES "version")
+  message(FATAL_ERROR "unwritable --out: rc ${rc}, '${err}'")
+endif()
