@@ -22,6 +22,16 @@ bool insidePoland(double west, double south, double east, double north) {
     return west >= kPolandWest && east <= kPolandEast && south >= kPolandSouth && north <= kPolandNorth;
 }
 
+// A whole-number option: a JSON number of any size may arrive, and only one
+// that fits is turned into an int.
+std::optional<int> wholeOption(const json& msg, const char* key, int fallback, int most) {
+    const auto it = msg.find(key);
+    if (it == msg.end()) return fallback;
+    const double v = it->get<double>();
+    if (!(v >= 1 && v <= most) || v != std::floor(v)) return std::nullopt;
+    return static_cast<int>(v);
+}
+
 }  // namespace
 
 bool isKnownLayerKey(const std::string& key) {
@@ -41,8 +51,12 @@ FetchRequestCheck readFetchRequest(const json& msg) {
     r.north = box->at(3).get<double>();
     if (const auto layers = msg.find("layers"); layers != msg.end())
         r.layers = layers->get<std::vector<std::string>>();
-    r.rasterScale = msg.value("rasterScale", 1000);
-    r.terrainStep = msg.value("terrainStep", 1);
+    const auto rasterScale = wholeOption(msg, "rasterScale", r.rasterScale, 1'000'000);
+    const auto terrainStep = wholeOption(msg, "terrainStep", r.terrainStep, 1'000);
+    if (!rasterScale) return refuse("Nieprawidlowa skala rastra: oczekiwano liczby calkowitej od 1 do 1000000.");
+    if (!terrainStep) return refuse("Nieprawidlowy krok terenu: oczekiwano liczby calkowitej od 1 do 1000.");
+    r.rasterScale = *rasterScale;
+    r.terrainStep = *terrainStep;
     r.contourInterval = msg.value("poziomiceCiecie", 1.0);
     r.smoothContours = msg.value("poziomiceWygladz", false);
     r.cloudStep = msg.value("terenChmuraKrok", 1.0);

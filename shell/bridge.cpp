@@ -5,6 +5,8 @@
 
 #include "shell/json_text.h"
 #include "shell/platform/entry_barrier.h"
+#include "shell/platform/diag_log.h"
+#include "shell/platform/json_nesting.h"
 
 namespace kl {
 namespace {
@@ -31,7 +33,8 @@ bool Bridge::hasHandler(std::string_view name) const { return handlers_.find(nam
 void Bridge::onMessage(std::string_view text) noexcept {
     platform::guarded("Bridge::onMessage", [this, text] {
         nlohmann::json msg;
-        if (text.size() <= kMaxMessageBytes) msg = nlohmann::json::parse(text, nullptr, false);
+        if (text.size() <= kMaxMessageBytes && platform::jsonNestingWithin(text))
+            msg = nlohmann::json::parse(text, nullptr, false);
         if (!msg.is_object() || !msg.contains("type") || !msg["type"].is_string()) {
             send("error", errorMessage("Nieprawidlowa wiadomosc z UI (JSON)"));
             return;

@@ -82,9 +82,8 @@ WebExtraction extractWebResources(const WebFilesSpec& spec) {
     WebExtraction result;
     const std::string prefix = spec.reportPrefix;
     try {
-        const fs::path base = platform::tempDir() / spec.folderName;
+        const fs::path base = platform::privateWorkDir(spec.folderName);
         std::error_code ec;
-        fs::create_directories(base, ec);
         result.webDir = base / "web";
         fs::create_directories(result.webDir, ec);
 

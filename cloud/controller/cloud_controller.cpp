@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <utility>
 
 #include "cloud/controller/cloud_completion.h"
 #include "cloud/controller/cloud_frame.h"
@@ -53,7 +54,7 @@ CloudEnvironment productionEnvironment() {
     env.post = [](std::function<void()> task, std::function<void()> onFailure) {
         return shell::postForPage(shell::PaletteKind::Cloud, std::move(task), std::move(onFailure));
     };
-    env.outputDir = (platform::tempDir() / "Ordvik_Cloud").string();
+    env.outputDir = platform::privateWorkDir("Ordvik_Cloud").string();
     env.keepDir = (platform::roamingAppDataDir() / "Ordvik_Cloud").string();
     return env;
 }
@@ -84,24 +85,47 @@ json CloudController::onFrameEstimate(const json& msg) {
 
     // Learn the real density from the index in the background; only the
     // newest request may answer again.
-    const uint64_t generation = ++state_->estimateGeneration;
+    const EstimateJob job{frame->pl1992, detail, area, used, ++state_->estimateGeneration};
+    {
+        std::lock_guard<std::mutex> lock(state_->estimateMutex);
+        state_->nextEstimate = job;
+        if (state_->estimating) return reply;
+        state_->estimating = true;
+    }
     auto shared = state_;
     auto env = env_;
-    const geo::Bbox box = frame->pl1992;
-    WorkerRegistry::instance().start("cloud-estimate", [shared, env, box, detail, area, used, generation](const CancelToken& token) {
-        net::WfsClient client(env.timings);
-        LidarResolver resolver(client);
-        const auto query = resolver.query(box, env.currentYear ? env.currentYear : currentUtcYear(),
-                                          [&] { return token.cancelled() || shared->estimateGeneration.load() != generation; });
-        double best = 0;
-        for (const auto& t : query.tiles) best = std::max(best, t.density);
-        if (best <= 0 || shared->estimateGeneration.load() != generation) return;
-        shared->density.store(best);
-        if (std::fabs(best - used) < 0.01) return;
-        const json refined = estimateReply(cloudui::estimateCloud(area, best, detail));
-        env.post([env, refined] { env.send("estimateDone", refined); }, {});
+    const auto started = WorkerRegistry::instance().start("cloud-estimate", [shared, env](const CancelToken& token) {
+        while (const auto next = shared->takeEstimate())
+            if (!token.cancelled()) refineEstimate(*shared, env, *next, token);
     });
+    if (!started) {
+        std::lock_guard<std::mutex> lock(state_->estimateMutex);
+        state_->estimating = false;
+        state_->nextEstimate.reset();
+    }
     return reply;
+}
+
+std::optional<CloudController::EstimateJob> CloudController::Shared::takeEstimate() {
+    std::lock_guard<std::mutex> lock(estimateMutex);
+    auto job = std::exchange(nextEstimate, std::nullopt);
+    if (!job) estimating = false;
+    return job;
+}
+
+void CloudController::refineEstimate(Shared& shared, const CloudEnvironment& env, const EstimateJob& job,
+                                     const CancelToken& token) {
+    const auto stale = [&] { return token.cancelled() || shared.estimateGeneration.load() != job.generation; };
+    net::WfsClient client(env.timings);
+    LidarResolver resolver(client);
+    const auto query = resolver.query(job.box, env.currentYear ? env.currentYear : currentUtcYear(), stale);
+    double best = 0;
+    for (const auto& t : query.tiles) best = std::max(best, t.density);
+    if (best <= 0 || stale()) return;
+    shared.density.store(best);
+    if (std::fabs(best - job.used) < 0.01) return;
+    const json refined = estimateReply(cloudui::estimateCloud(job.area, best, job.detail));
+    env.post([env, refined] { env.send("estimateDone", refined); }, {});
 }
 
 json CloudController::onDownload(const json& msg) {

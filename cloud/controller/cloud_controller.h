@@ -5,6 +5,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -13,6 +15,7 @@
 #include "cloud/pipeline/cloud_download.h"
 #include "net/http_types.h"
 #include "shell/bridge.h"
+#include "shell/worker_registry.h"
 
 namespace kl::cloud {
 
@@ -51,12 +54,27 @@ public:
     static constexpr double kInitialDensity = 12.0;
 
 private:
+    // One request to learn the real density of a frame.
+    struct EstimateJob {
+        geo::Bbox box;
+        cloudui::Detail detail;
+        double area = 0, used = 0;
+        uint64_t generation = 0;
+    };
     // Shared with the workers, which may outlive a request.
     struct Shared {
         std::atomic<double> density{kInitialDensity};
         std::atomic<uint64_t> estimateGeneration{0};
         std::atomic<bool> cancelRequested{false};
+        // The page asks on every map move: one worker at a time takes the
+        // newest request, and older ones waiting are dropped.
+        std::mutex estimateMutex;
+        std::optional<EstimateJob> nextEstimate;
+        bool estimating = false;
+        std::optional<EstimateJob> takeEstimate();
     };
+    static void refineEstimate(Shared& shared, const CloudEnvironment& env, const EstimateJob& job,
+                               const CancelToken& token);
     void complete(const CloudDownloadResult& result);
 
     CloudEnvironment env_;

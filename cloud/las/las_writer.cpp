@@ -15,6 +15,7 @@
 #include "cloud/las/las_bytes.h"
 #include "cloud/las/layered_codec.h"
 #include "cloud/las/pointwise_chunk_decoder.h"
+#include "cloud/las/unique_temp.h"
 
 namespace kl::las {
 
@@ -116,7 +117,6 @@ LasStatus LasWriter::takeRecords(std::vector<LasVlr>&& records) {
 
 LasStatus LasWriter::open(const std::string& path, const LasHeader& header, const LasWriteOptions& options) {
   path_ = path;
-  tempPath_ = path + ".tmp";
   header_ = header;
   options_ = options;
   LasHeader& h = header_;
@@ -158,7 +158,7 @@ LasStatus LasWriter::open(const std::string& path, const LasHeader& header, cons
   if (offset > std::numeric_limits<uint32_t>::max()) return fail("rekordy VLR nie mieszcza sie przed danymi punktow");
   h.pointDataOffset = static_cast<uint32_t>(offset);
 
-  file_ = std::fopen(tempPath_.c_str(), "wb");
+  file_ = createUniqueTemp(path_, tempPath_);
   if (file_ == nullptr) return fail("nie mozna utworzyc pliku");
   // header placeholder; rewritten by close() with the final counts
   head = serializeLasHeader(h);

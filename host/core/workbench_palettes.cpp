@@ -2,10 +2,14 @@
 
 #include "host/core/file_url.h"
 
+#include <algorithm>
+
 namespace kl::host {
 namespace {
 
 constexpr int32_t kErrInvalidUrl = -300;
+// Larger than any screen; a palette never needs more.
+constexpr int32_t kMaxPaletteSide = 32767;
 
 bool scriptIdentifier(const char* s) {
     if (!s || !*s) return false;
@@ -251,12 +255,19 @@ std::optional<int32_t> Workbench::closeRequest(int32_t paletteId) {
 KlErr Workbench::resizePalette(int32_t paletteId, int32_t dx, int32_t dy) {
     KlPalette* p = palettes_.paletteById(paletteId);
     if (!p) return KL_ERR_BADID;
-    p->dialog.width = std::max(1, p->dialog.width + dx);
-    p->dialog.height = std::max(1, p->dialog.height + dy);
+    // Widened and clamped: a request may ask for any int32 change, and the
+    // observer hears the change that actually happened.
+    const auto resized = [](int32_t side, int32_t delta) {
+        return static_cast<int32_t>(std::clamp<int64_t>(int64_t{side} + delta, 1, kMaxPaletteSide));
+    };
+    const int32_t width = resized(p->dialog.width, dx), height = resized(p->dialog.height, dy);
+    const int32_t doneDx = width - p->dialog.width, doneDy = height - p->dialog.height;
+    p->dialog.width = width;
+    p->dialog.height = height;
     if (p->hasObserver && p->observer.resized) {
         const KlPaletteObserver o = p->observer;
         try {
-            o.resized(o.ctx, dx, dy);
+            o.resized(o.ctx, doneDx, doneDy);
         } catch (...) {
         }
     }

@@ -3,13 +3,16 @@
 #include <httplib.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
 #include "host/core/guid.h"
 #include "host/server/main_thread_call.h"
 #include "host/server/workbench_server.h"
+#include "host/server/bounded_json.h"
 
 namespace kl::host {
 namespace {
@@ -30,9 +33,29 @@ void badRequest(httplib::Response& res, const std::string& why) {
     res.set_content(json{{"error", why}}.dump(), "application/json");
 }
 
+// A field of the wrong type or range: the request is answered 400 naming it.
+struct BadField {
+    std::string key;
+    const char* expected;
+};
+
 int32_t intOf(const json& j, const char* key, int32_t fallback = 0) {
     auto it = j.find(key);
-    return it != j.end() && it->is_number_integer() ? it->get<int32_t>() : fallback;
+    if (it == j.end()) return fallback;
+    if (it->is_number_unsigned() && it->get<uint64_t>() <= uint64_t(INT32_MAX)) return it->get<int32_t>();
+    if (it->is_number_integer() && !it->is_number_unsigned() && it->get<int64_t>() >= INT32_MIN &&
+        it->get<int64_t>() <= INT32_MAX)
+        return it->get<int32_t>();
+    throw BadField{key, "a 32-bit integer"};
+}
+
+template <class T>
+T valueOf(const json& j, const char* key, T fallback) {
+    auto it = j.find(key);
+    if (it == j.end()) return fallback;
+    const bool fits = std::is_same_v<T, bool> ? it->is_boolean() : it->is_string();
+    if (!fits) throw BadField{key, std::is_same_v<T, bool> ? "true or false" : "a string"};
+    return it->get<T>();
 }
 
 template <size_t N>
@@ -108,6 +131,14 @@ void WorkbenchServer::sendPicture(const std::string& guidText, httplib::Response
 }
 
 void WorkbenchServer::routeApi(const std::string& name, const httplib::Request& req, httplib::Response& res) {
+    try {
+        answerApi(name, req, res);
+    } catch (const BadField& bad) {
+        badRequest(res, "\"" + bad.key + "\" must be " + bad.expected);
+    }
+}
+
+void WorkbenchServer::answerApi(const std::string& name, const httplib::Request& req, httplib::Response& res) {
     Workbench* wb = &wb_;
     if (req.method == "GET") {
         if (name == "state") {
@@ -133,8 +164,8 @@ void WorkbenchServer::routeApi(const std::string& name, const httplib::Request& 
         res.status = 404;
         return;
     }
-    json body = req.body.empty() ? json::object() : json::parse(req.body, nullptr, false);
-    if (!body.is_object()) return badRequest(res, "the body must be a JSON object");
+    const json body = req.body.empty() ? json::object() : parseBoundedJson(req.body);
+    if (!body.is_object()) return badRequest(res, "the body must be a JSON object nested at most 64 deep");
 
     if (name == "menu") {
         const int32_t menu = intOf(body, "menu", 32500), item = intOf(body, "item");
@@ -181,10 +212,10 @@ void WorkbenchServer::routeApi(const std::string& name, const httplib::Request& 
     }
     if (name == "fault") {
         FaultRule rule;
-        rule.function = body.value("function", std::string());
+        rule.function = valueOf(body, "function", std::string());
         rule.nth = std::max<int64_t>(1, intOf(body, "nth", 1));
         rule.code = intOf(body, "code", KL_ERR_GENERAL);
-        rule.sticky = body.value("sticky", false);
+        rule.sticky = valueOf(body, "sticky", false);
         if (rule.function.empty()) return badRequest(res, "function missing");
         wb_.faults().arm(rule);
         return reply(res, json{{"faults", wb_.faults().describe()}});

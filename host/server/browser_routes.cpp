@@ -13,6 +13,7 @@
 #include "host/server/page_injection.h"
 #include "host/server/security.h"
 #include "host/server/workbench_server.h"
+#include "host/server/bounded_json.h"
 
 namespace kl::host {
 namespace {
@@ -106,7 +107,7 @@ void WorkbenchServer::streamBrowser(int32_t browser, httplib::Response& res) {
 }
 
 void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req, httplib::Response& res) {
-    auto calls = nlohmann::json::parse(req.body, nullptr, false);
+    const auto calls = parseBoundedJson(req.body);
     if (!calls.is_array()) {
         res.status = 400;
         res.set_content("{\"ok\":false}", "application/json");
@@ -117,7 +118,8 @@ void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req,
             !c.value("f", nlohmann::json()).is_string())
             continue;
         std::optional<std::string> arg;
-        if (c.value("s", false) && c.value("a", nlohmann::json()).is_string()) arg = c["a"].get<std::string>();
+        if (c.value("s", nlohmann::json()) == true && c.value("a", nlohmann::json()).is_string())
+            arg = c["a"].get<std::string>();
         wb_.executor().post([wb = &wb_, browser, o = c["o"].get<std::string>(), f = c["f"].get<std::string>(),
                              arg = std::move(arg)] { wb->pageCall(browser, o, f, arg); });
     }
@@ -125,7 +127,7 @@ void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req,
 }
 
 void WorkbenchServer::browserState(int32_t browser, const httplib::Request& req, httplib::Response& res) {
-    auto state = nlohmann::json::parse(req.body, nullptr, false);
+    const auto state = parseBoundedJson(req.body);
     if (state.is_object() && state.contains("loading") && state["loading"].is_boolean()) {
         const bool loading = state["loading"].get<bool>();
         wb_.executor().post([wb = &wb_, browser, loading] { wb->pageLoading(browser, loading); });

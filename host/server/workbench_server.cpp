@@ -34,6 +34,12 @@ bool WorkbenchServer::start(std::string& error) {
     server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
     server_->set_payload_max_length(size_t(64) << 20);
     server_->set_keep_alive_timeout(5);
+    // Whatever escapes a route is a fault of this server, not of the client; its
+    // text stays out of the answer.
+    server_->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        res.status = 500;
+        res.set_content("{\"error\":\"internal error\"}", "application/json");
+    });
     if (options_.port > 0) {
         if (!server_->bind_to_port("127.0.0.1", options_.port)) {
             error = "cannot listen on 127.0.0.1:" + std::to_string(options_.port);

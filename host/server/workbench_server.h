@@ -46,6 +46,7 @@ private:
     void routes();
     void routeApi(const std::string& path, const httplib::Request& req, httplib::Response& res);
     void sendPicture(const std::string& guidText, httplib::Response& res);
+    void answerApi(const std::string& path, const httplib::Request& req, httplib::Response& res);
     void routeBrowser(const std::string& path, const httplib::Request& req, httplib::Response& res);
     void servePageFile(int32_t browser, const std::string& rest, httplib::Response& res);
     void streamBrowser(int32_t browser, httplib::Response& res);

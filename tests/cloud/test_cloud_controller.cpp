@@ -3,7 +3,12 @@
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
+#include <thread>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "cloud/controller/cloud_controller.h"
@@ -122,6 +127,31 @@ TEST_F(CloudControllerTest, EstimateUsesTheFrameAreaAndTheCurrentDensity) {
     EXPECT_FALSE(full["overLimit"].get<bool>());
     EXPECT_EQ(controller_->onFrameEstimate(hectare("extra"))["points"], controller_->onFrameEstimate(hectare("standard"))["points"]);
     EXPECT_EQ(controller_->onFrameEstimate({{"bboxWgs84", {1, 2, 3}}})["msg"], "Nieprawidlowy bbox");
+}
+
+std::size_t liveThreads() {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                                  std::filesystem::directory_iterator()));
+}
+
+TEST_F(CloudControllerTest, QuickEstimatesShareOneWorkerThatAsksForTheNewestFrame) {
+    // An index that takes connections and never answers keeps every worker busy.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), len), 0);
+    ASSERT_EQ(::listen(listener, 512), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    kl::net::setServiceHostOverride("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)));
+
+    const std::size_t before = liveThreads();
+    for (int i = 0; i < 300; ++i) controller_->onFrameEstimate(hectare(i % 2 ? "lekki" : "full"));
+    EXPECT_LE(liveThreads(), before + 1);
+    // Closing the index resets its connections; the worker then ends.
+    ::close(listener);
+    EXPECT_TRUE(env_.pumpUntil([&] { return liveThreads() <= before; }));
 }
 
 TEST_F(CloudControllerTest, DownloadWithoutIndexSaysTheServiceFailed) {

@@ -57,6 +57,28 @@ TEST(CoordsTool, RejectsUnknownCodesAndMarksBadLines) {
                               " --from 2180 --to 2180 2>/dev/null", &status);
   EXPECT_EQ(out, "*\t*\n500000.000\t500000.000\n");
   EXPECT_NE(status, 0);
+  EXPECT_NE(run(KL_COORDS_TOOL " --help", &status).find("Uzycie: kartolink-coords"), std::string::npos);
+  EXPECT_EQ(status, 0);
+}
+
+TEST(CoordsTool, ReadsTheLineFormsOfSpreadsheetsAndWindowsFiles) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"52.1 21.0", "52.100\t21.000\n"},
+      {"52,1 21,0", "52.100\t21.000\n"},
+      {"52,1\t21,0 x", "52.100\t21.000 x\n"},
+      {"52.1,21.0,x", "52.100\t21.000,x\n"},
+      {"52.1;21.0", "52.100\t21.000\n"},
+      {"52.1 21.0\r", "52.100\t21.000\n"},
+      {"52,1 21,0\r", "52.100\t21.000\n"},
+      {"52,1 abc", "*\t*\n"},
+      {"52.1 nan", "*\t*\n"},
+  };
+  for (const auto& [line, expected] : cases) {
+    SCOPED_TRACE(line);
+    std::string quoted;
+    for (const char* c = line; *c; ++c) quoted += *c == '\r' ? "\\r" : *c == '\t' ? "\\t" : std::string(1, *c);
+    EXPECT_EQ(run("printf '" + quoted + "\\n' | " KL_COORDS_TOOL " --from 2180 --to 2180 2>/dev/null"), expected);
+  }
 }
 
 TEST(GmlTool, PrintsPl1992GeoJsonAndCount) {
@@ -68,6 +90,28 @@ TEST(GmlTool, PrintsPl1992GeoJsonAndCount) {
   ASSERT_EQ(json["features"].size(), 10u);
   const double x = json["features"][0]["geometry"]["coordinates"][0][0][0].get<double>();
   EXPECT_NEAR(x, 638000.0, 5000.0);  // Warsaw centre, PL-1992 easting
+}
+
+TEST(GmlTool, AnHtmlPageOrAnExceptionReportIsAFailureNotAnEmptyCollection) {
+  const std::string dir = ::testing::TempDir();
+  const std::pair<const char*, const char*> pages[] = {
+      {"maintenance.html", "<!DOCTYPE html><html><body><p>Przerwa techniczna</p></body></html>"},
+      {"report.xml", "<?xml version=\"1.0\"?><ows:ExceptionReport xmlns:ows=\"http://www.opengis.net/ows/1.1\">"
+                     "<ows:Exception exceptionCode=\"NoApplicableCode\"/></ows:ExceptionReport>"}};
+  for (const auto& [name, text] : pages) {
+    SCOPED_TRACE(name);
+    const std::string path = dir + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text, f);
+    std::fclose(f);
+    int status = 0;
+    run(KL_GML_TOOL " '" + path + "' 2>/dev/null", &status);
+    EXPECT_NE(status, 0);
+  }
+  int status = -1;
+  EXPECT_NE(run(KL_GML_TOOL " --help", &status).find("Uzycie: kartolink-gml"), std::string::npos);
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -171,6 +172,48 @@ TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
     EXPECT_EQ(state["liveMemos"], 0);
     EXPECT_EQ(state["palettes"][0]["browsers"][0]["page"], server.base() + "b/1/index.html");
     EXPECT_EQ(post("nothing", "{}").is_discarded(), true);
+}
+
+TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {
+    struct Case {
+        const char* route;
+        std::string body;
+        int status;
+        const char* errorNames;  // what the 400 answer names, or "" for any answer
+    };
+    const std::string deep = std::string(100, '[') + std::string(100, ']');
+    const Case cases[] = {
+        {"api/fault", R"({"function":5})", 400, "function"},
+        {"api/fault", R"({"function":"CreateElement","sticky":"yes"})", 400, "sticky"},
+        {"api/menu", R"({"menu":1e30,"item":1})", 400, "menu"},
+        {"api/palette-resize", R"({"palette":1,"dx":4294967296})", 400, "dx"},
+        {"api/event", R"({"event":"x"})", 400, "event"},
+        {"api/undo", deep, 400, "nested"},
+        {"api/undo", R"({"x":)" + deep + "}", 400, "nested"},
+        {"api/palette-resize", R"({"palette":1,"dx":2147483647,"dy":-2147483648})", 200, ""},
+        {"bx/1/call", R"([{"o":"GIS","f":"postMessage","s":"yes","a":"x"}])", 200, ""},
+        {"bx/1/call", deep, 400, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.route) + " " + c.body.substr(0, 60));
+        const auto [status, body, what] = pumping([&] {
+            httplib::Client cli("127.0.0.1", server.port());
+            auto res = cli.Post((server.base() + c.route).c_str(), c.body, "application/json");
+            return res ? std::tuple(res->status, res->body, res->get_header_value("EXCEPTION_WHAT"))
+                       : std::tuple(-1, std::string(), std::string());
+        });
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(what, "");
+        EXPECT_NE(body.find(c.errorNames), std::string::npos) << body;
+    }
+    // The resize past every limit left a palette of a sane size.
+    auto state = pumping([&] {
+        httplib::Client cli("127.0.0.1", server.port());
+        auto res = cli.Get((server.base() + "api/state").c_str());
+        return nlohmann::json::parse(res ? res->body : "", nullptr, false);
+    });
+    EXPECT_EQ(state["palettes"][0]["width"], 32767);
+    EXPECT_EQ(state["palettes"][0]["height"], 1);
 }
 
 }  // namespace

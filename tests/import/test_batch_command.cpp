@@ -1,6 +1,7 @@
 // kartolink-import end to end in demo mode: the DXF it writes is read by
 // GDAL's ogrinfo with as many features as the project holds drawn elements.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -92,6 +93,34 @@ TEST_F(BatchCommand, RefusedFramesWriteNothing) {
         EXPECT_NE(r.status, 0) << frame << ": " << r.out;
         EXPECT_FALSE(fs::exists(json));
         EXPECT_FALSE(fs::exists(dir_ / "bad.dxf"));
+    }
+}
+
+TEST_F(BatchCommand, ArgumentsAndOutputPathsAreCheckedBeforeAnyWork) {
+    const std::string json = (dir_ / "out.json").string();
+    struct Case {
+        std::string args;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"--help", 0, "uzycie: kartolink-import"},
+        {"--demo-frame --layers dzialki --out " + json + " --timeout x", 2, "--timeout wymaga liczby"},
+        {"--demo-frame --layers dzialki --out " + json + " --timeout 99999999999", 2, "--timeout wymaga liczby"},
+        {"--demo-frame --layers dzialki --out " + json + " --bogus", 2, "nieznany lub niepelny argument: --bogus"},
+        {"--demo-frame --out " + json, 2, "brak --layers"},
+        {"--demo --demo-frame --layers dzialki --out " + (dir_ / "missing" / "a.json").string(), 1, "nie istnieje"},
+        {"--demo --demo-frame --layers dzialki --out " + dir_.string(), 1, "jest folderem"},
+        {"--demo --demo-frame --layers dzialki --out " + json + " --dxf " + (dir_ / "no" / "a.dxf").string(), 1,
+         "nie istnieje"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CommandRun r = importer(c.args);
+        EXPECT_EQ(WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1, c.exitCode) << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("Geoportal:"), std::string::npos) << "no work starts before the checks";
+        EXPECT_FALSE(fs::exists(json));
     }
 }
 

@@ -13,6 +13,12 @@ json fetchMessage(json box, json layers = json::array({"dzialki"})) {
     return {{"type", "fetch"}, {"bboxWgs84", std::move(box)}, {"layers", std::move(layers)}};
 }
 
+json withOption(const char* key, double value) {
+    json m = fetchMessage({15.56, 51.26, 15.57, 51.27});
+    m[key] = value;
+    return m;
+}
+
 struct Refusal {
     const char* name;
     json message;
@@ -42,6 +48,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CrossesTheBorder", fetchMessage({13.9, 52.0, 14.1, 52.1}), "Kadr lezy poza Polska"},
         Refusal{"ZoomedOutCountry", fetchMessage({14.5, 49.5, 23.5, 54.5}), "Kadr za duzy: "},
         Refusal{"JustOverTheCap", fetchMessage({19.0, 52.0, 19.0 + 0.0816, 52.0 + 0.042}), "Kadr za duzy: "},
+        Refusal{"RasterScaleBeyondInt", withOption("rasterScale", 1e30), "Nieprawidlowa skala rastra"},
+        Refusal{"RasterScaleNotFinite", withOption("rasterScale", -kInf), "Nieprawidlowa skala rastra"},
+        Refusal{"TerrainStepFraction", withOption("terrainStep", 2.5), "Nieprawidlowy krok terenu"},
+        Refusal{"TerrainStepZero", withOption("terrainStep", 0), "Nieprawidlowy krok terenu"},
         Refusal{"UnknownLayer", fetchMessage({15.56, 51.26, 15.57, 51.27}, {"dzialki", "chmury"}),
                 "Nieznany rodzaj danych: \"chmury\""}),
     [](const auto& param_info) { return std::string(param_info.param.name); });

@@ -26,6 +26,17 @@ inline std::string tempFile(const std::string& name) {
   return (dir / name).string();
 }
 
+// True when the writer left none of its temporary files ("<out>.??????.tmp") beside out.
+inline bool noTempBeside(const std::string& out) {
+  const std::filesystem::path o(out);
+  const std::string prefix = o.filename().string() + ".";
+  for (const auto& e : std::filesystem::directory_iterator(o.parent_path())) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(prefix, 0) == 0 && e.path().extension() == ".tmp") return false;
+  }
+  return true;
+}
+
 inline std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

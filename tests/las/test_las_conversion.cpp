@@ -37,7 +37,7 @@ Bytes tailFrom(const std::string& path, uint64_t start) {
 
 void expectNoOutput(const std::string& out) {
   EXPECT_FALSE(std::filesystem::exists(out)) << out;
-  EXPECT_FALSE(std::filesystem::exists(out + ".tmp")) << out;
+  EXPECT_TRUE(test::noTempBeside(out)) << out;
 }
 
 TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {

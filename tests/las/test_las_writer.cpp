@@ -34,7 +34,7 @@ TEST_P(LazWriterRoundTrip, OurReaderAndLazPerfReadBackExactlyTheRecordsWritten) 
   options.chunkSize = src.chunkSize;
   const LasStatus st = writeLasFile(out, in.header, in.records.data(), count, options);
   ASSERT_TRUE(st.ok) << st.message;
-  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+  EXPECT_TRUE(test::noTempBeside(out));
 
   for (unsigned threads : {1u, 2u}) {
     const test::Decoded back = test::decodeFile(out, threads);
@@ -162,7 +162,7 @@ TEST_P(WavePacketFormat, IsRefusedBeforeAnyFileIsCreated) {
       << st.message;
   EXPECT_FALSE(w.close().ok);
   EXPECT_FALSE(std::filesystem::exists(out));
-  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+  EXPECT_TRUE(test::noTempBeside(out));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, WavePacketFormat,
@@ -371,7 +371,7 @@ TEST(LasWriter, LocatedEvlrWithoutASourceIsRefusedAtOpen) {
   const LasStatus st = w.open(out, src.header);
   EXPECT_FALSE(st.ok);
   EXPECT_NE(st.message.find("EVLR nr 2 (kartolink_test/9)"), std::string::npos) << st.message;
-  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+  EXPECT_TRUE(test::noTempBeside(out));
 }
 
 TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
@@ -394,7 +394,7 @@ TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
     EXPECT_NE(st.message.find("rekordu EVLR nr 2"), std::string::npos) << st.message;
     EXPECT_NE(st.message.find("z pliku zrodlowego"), std::string::npos) << st.message;
     EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+    EXPECT_TRUE(test::noTempBeside(out));
   }
   std::filesystem::remove(src.path);
 }
@@ -414,18 +414,26 @@ TEST(LasWriter, VlrTooLongForItsLengthFieldIsRefused) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST(LasWriter, ASecondWriteReplacesTheFirstFileWhole) {
+TEST(LasWriter, ASecondWriteReplacesTheFirstFileWholeAndFollowsNoPlantedLink) {
   const test::Decoded in = test::decodeFile(test::sample("lazrs__point10.laz"));
   ASSERT_TRUE(in.status.ok) << in.status.message;
   const std::string out = test::tempFile("written_twice.laz");
   ASSERT_TRUE(writeLasFile(out, in.header, in.records.data(), in.header.pointCount).ok);
+  // Another user may plant a link where a predictable temporary name would be.
+  const std::string victim = test::tempFile("written_twice_victim.txt");
+  test::writeFile(victim, {'k', 'e', 'e', 'p'});
+  std::filesystem::remove(out + ".tmp");
+  std::filesystem::create_symlink(victim, out + ".tmp");
   const LasStatus st = writeLasFile(out, in.header, in.records.data(), 10);
   ASSERT_TRUE(st.ok) << st.message;
   const test::Decoded back = test::decodeFile(out);
   ASSERT_TRUE(back.status.ok) << back.status.message;
   EXPECT_EQ(back.header.pointCount, 10u);
   EXPECT_TRUE(std::equal(back.records.begin(), back.records.end(), in.records.begin()));
-  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
+  EXPECT_EQ(test::readFile(victim), std::vector<uint8_t>({'k', 'e', 'e', 'p'}));
+  EXPECT_TRUE(std::filesystem::is_symlink(out + ".tmp"));
+  std::filesystem::remove(out + ".tmp");
+  EXPECT_TRUE(test::noTempBeside(out));
 }
 
 }  // namespace

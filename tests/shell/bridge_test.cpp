@@ -52,6 +52,7 @@ std::vector<HostileCase> hostileCases() {
         {"lone_surrogate", R"({"type":"ping","x":"\ud800"})"},
         {"ten_megabytes", R"({"type":"ping","pad":")" + std::string(10u << 20, 'a') + "\"}"},
         {"trailing_garbage", R"({"type":"ping"} x)"},
+        {"nested_past_the_cap", R"({"type":"ping","x":)" + std::string(64, '[') + std::string(64, ']') + "}"},
     };
 }
 
@@ -71,6 +72,9 @@ TEST_F(BridgeTest, MessagesUpToTheSizeLimitAreDispatched) {
     const std::string pad(kl::Bridge::kMaxMessageBytes - 64, 'a');
     bridge.onMessage(R"({"type":"ping","pad":")" + pad + "\"}");
     EXPECT_EQ(pings, 1);
+    // Nesting up to the cap passes, and brackets inside strings do not count.
+    bridge.onMessage(R"({"type":"ping","x":)" + std::string(63, '[') + R"("[[[{{")" + std::string(63, ']') + "}");
+    EXPECT_EQ(pings, 2);
     EXPECT_EQ(last(), json({{"type", "pong"}}));
 }
 

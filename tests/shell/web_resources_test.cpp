@@ -185,5 +185,38 @@ TEST_F(WebResourcesTest, AddressOfAnAwkwardTemporaryFolderLeadsToTheWrittenFile)
     EXPECT_EQ(readFile(decoded), host.dataResources[100]);
 }
 
+TEST_F(WebResourcesTest, TheWorkingFolderIsPrivateAndAPlantedLinkIsNotFollowed) {
+    const fs::path cache = tempDir / "cache", elsewhere = tempDir / "elsewhere";
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    struct Case {
+        const char* name;
+        bool plantLink;
+        fs::path expected;
+    };
+    const Case cases[] = {
+        {"fresh", false, tempDir / "KARTOLINK" / "web"},
+        {"left_open", false, tempDir / "KARTOLINK" / "web"},
+        {"planted_link", true, cache / "kartolink" / "tmp" / "KARTOLINK" / "web"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(tempDir / "KARTOLINK");
+        fs::create_directories(elsewhere);
+        if (c.plantLink) fs::create_directory_symlink(elsewhere, tempDir / "KARTOLINK");
+        if (std::string(c.name) == "left_open") {
+            fs::create_directory(tempDir / "KARTOLINK");
+            ::chmod((tempDir / "KARTOLINK").c_str(), 0777);
+        }
+        const auto result = extractMap();
+        ASSERT_TRUE(result.ok);
+        EXPECT_EQ(result.webDir, c.expected);
+        struct stat st {};
+        ASSERT_EQ(::lstat(c.expected.parent_path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_TRUE(fs::is_empty(elsewhere));
+    }
+    unsetenv("XDG_CACHE_HOME");
+}
+
 }  // namespace
 }  // namespace kl::test

@@ -19,14 +19,17 @@
 #include "geodata/polish_crs.h"
 #include "net/service_hosts.h"
 #include "net/wfs_client.h"
+#include "tools/cli/command_line.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
 
 namespace {
 
-int usage(const char* why) {
-    std::fprintf(stderr, "kartolink-cloud: %s\n", why);
-    std::fprintf(stderr, "uzycie: kartolink-cloud --frame W,S,E,N [--quality 0|1|2] [--demo] --out PLIK.e57 [--laz PLIK.laz]\n");
+constexpr const char* kUsage =
+    "uzycie: kartolink-cloud --frame W,S,E,N [--quality 0|1|2] [--demo] --out PLIK.e57 [--laz PLIK.laz]\n";
+
+int usage(const std::string& why) {
+    std::fprintf(stderr, "kartolink-cloud: %s\n%s", why.c_str(), kUsage);
     return 2;
 }
 
@@ -67,15 +70,28 @@ int main(int argc, char** argv) {
     bool demo = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (kl::tools::isHelpFlag(a)) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (a == "--frame" && i + 1 < argc) frameText = argv[++i];
-        else if (a == "--quality" && i + 1 < argc) quality = std::atoi(argv[++i]);
-        else if (a == "--out" && i + 1 < argc) out = argv[++i];
+        else if (a == "--quality" && i + 1 < argc) {
+            const auto q = kl::tools::wholeNumberArgument(argv[++i], 0, 2);
+            if (!q) return usage("--quality musi byc 0, 1 albo 2");
+            quality = *q;
+        } else if (a == "--out" && i + 1 < argc) out = argv[++i];
         else if (a == "--laz" && i + 1 < argc) laz = argv[++i];
         else if (a == "--demo") demo = true;
-        else return usage(("nieznany argument: " + a).c_str());
+        else return usage("nieznany lub niepelny argument: " + a);
     }
     if (out.empty()) return usage("brak --out");
-    if (quality < 0 || quality > 2) return usage("--quality musi byc 0, 1 albo 2");
+    // Before any download: a path that cannot be written would waste it.
+    for (const std::string& path : {out, laz})
+        if (!path.empty())
+            if (const std::string problem = kl::tools::outputPathProblem(path); !problem.empty()) {
+                std::fprintf(stderr, "kartolink-cloud: %s\n", problem.c_str());
+                return 1;
+            }
 
     std::unique_ptr<kl::geoportal::GeoportalServer> server;
     if (demo) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "geodata/polish_crs.h"
+#include "tools/coords/point_line.h"
 
 namespace {
 
@@ -55,36 +56,29 @@ int parseEpsg(std::string_view text) {
   return (r.ec == std::errc() && r.ptr == text.data() + text.size()) ? code : 0;
 }
 
-void skipBlanks(std::string_view& s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == ',')) {
-    s.remove_prefix(1);
-  }
-}
-
-bool readNumber(std::string_view& s, double& value) {
-  skipBlanks(s);
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (r.ec != std::errc()) return false;
-  s.remove_prefix(static_cast<std::size_t>(r.ptr - s.data()));
-  return s.empty() || s.front() == ' ' || s.front() == '\t' || s.front() == ',';
-}
-
 void appendNumber(std::string& out, double v, int decimals) {
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
   out.append(buf, r.ptr);
 }
 
+constexpr const char* kUsage =
+    "Uzycie: kartolink-coords --from EPSG --to EPSG < punkty\n"
+    "  EPSG: 4326 (szerokosc dlugosc), 2176..2180 (wschodnia polnocna)\n"
+    "  Linia: dwie liczby oddzielone spacja, tabulatorem, ';' lub ',' (\"52.1 21.0\", \"52,1 21,0\").\n";
+
 int usage() {
-  std::fprintf(stderr,
-               "Uzycie: kartolink-coords --from EPSG --to EPSG < punkty\n"
-               "  EPSG: 4326 (szerokosc dlugosc), 2176..2180 (wschodnia polnocna)\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   int from = 0;
   int to = 0;
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -106,20 +100,18 @@ int main(int argc, char** argv) {
   int status = 0;
   while (std::getline(std::cin, line)) {
     ++lineNumber;
-    std::string_view rest = line;
-    double a = 0.0;
-    double b = 0.0;
     out.clear();
-    if (!readNumber(rest, a) || !readNumber(rest, b)) {
+    const auto point = kl::tools::readPointLine(line);
+    if (!point) {
       std::fprintf(stderr, "Linia %ld: oczekiwano dwoch liczb\n", lineNumber);
       out = "*\t*";
       status = 1;
     } else {
-      const auto [x, y] = convert(from, to, a, b);
+      const auto [x, y] = convert(from, to, point->a, point->b);
       appendNumber(out, x, decimals);
       out += '\t';
       appendNumber(out, y, decimals);
-      out.append(rest);
+      out.append(point->rest);
     }
     out += '\n';
     std::cout << out;

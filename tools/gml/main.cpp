@@ -8,11 +8,17 @@
 
 #include "geodata/geojson.h"
 #include "geodata/gml_parser.h"
+#include "net/body_kind.h"
+#include "tools/cli/command_line.h"
 
 namespace {
 
+constexpr const char* kUsage =
+    "Uzycie: kartolink-gml PLIK.gml [--kind KLUCZ]\n"
+    "  Wypisuje obiekty dokumentu GML jako GeoJSON w ukladzie PL-1992; ich liczba idzie na stderr.\n";
+
 int usage() {
-  std::fprintf(stderr, "Uzycie: kartolink-gml PLIK.gml [--kind KLUCZ]\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -24,6 +30,10 @@ int main(int argc, char** argv) {
   DataType type = DataType::Parcels;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (kl::tools::isHelpFlag(arg)) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
     if (arg == "--kind" && i + 1 < argc) {
       const auto parsed = dataTypeFromKey(argv[++i]);
       if (!parsed) {
@@ -44,6 +54,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // An HTML error page or an exception report saved in place of an answer
+  // is not an empty feature collection.
+  if (const std::string mismatch = kl::net::wholeBodyMismatch(kl::net::ExpectedBody::Xml, text); !mismatch.empty()) {
+    std::fprintf(stderr, "%s: %s\n", path, mismatch.c_str());
+    return 1;
+  }
   const GmlParseResult result = GmlParser::parse(text, type);
   std::cout << toGeoJson(result.features, GeoJsonCoordinates::Pl1992).dump() << '\n';
   std::fprintf(stderr, "Obiekty: %zu\n", result.features.size());

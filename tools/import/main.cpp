@@ -13,16 +13,24 @@
 #include <vector>
 
 #include "shell/platform/folders.h"
+#include "tools/cli/command_line.h"
 #include "tools/import/batch_import.h"
 #include "tools/import/demo_environment.h"
 
 namespace {
 
 const char* kUsage =
-    "usage: kartolink-import --frame W,S,E,N | --demo-frame  --layers KEY[,KEY...]  --out FILE.json\n"
-    "                        [--dxf FILE.dxf] [--demo] [--timeout SECONDS]\n"
-    "  --demo        serve every request from the built-in local geoportal (loopback only)\n"
-    "  --demo-frame  the frame of the demo site\n";
+    "uzycie: kartolink-import --frame W,S,E,N | --demo-frame  --layers KLUCZ[,KLUCZ...]  --out PLIK.json\n"
+    "                        [--dxf PLIK.dxf] [--demo] [--timeout SEKUNDY]\n"
+    "  --frame       kadr w stopniach WGS84, liczby z kropka dziesietna\n"
+    "  --demo        kazde zapytanie obsluguje wbudowany lokalny geoportal (tylko petla zwrotna)\n"
+    "  --demo-frame  kadr przykladowego terenu\n"
+    "  --timeout     czas na jedna odpowiedz uslugi, 1..3600 s\n";
+
+int usage(const std::string& why) {
+    std::fprintf(stderr, "kartolink-import: %s\n%s", why.c_str(), kUsage);
+    return 2;
+}
 
 std::vector<std::string> split(std::string_view text) {
     std::vector<std::string> parts;
@@ -60,14 +68,17 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == "--demo") {
+        if (kl::tools::isHelpFlag(a)) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--demo") {
             demo = true;
         } else if (a == "--demo-frame") {
             const kl::tools::DemoFrame f = kl::tools::demoFrame();
             o.west = f.west, o.south = f.south, o.east = f.east, o.north = f.north;
             framed = true;
         } else if (a == "--frame" && hasValue) {
-            if (!parseFrame(args[++i], o)) return fail("--frame wants four numbers W,S,E,N (degrees, dot decimals)");
+            if (!parseFrame(args[++i], o)) return usage("--frame wymaga czterech liczb W,S,E,N (stopnie, kropka dziesietna)");
             framed = true;
         } else if (a == "--layers" && hasValue) {
             o.layers = split(args[++i]);
@@ -76,15 +87,21 @@ int main(int argc, char** argv) {
         } else if (a == "--dxf" && hasValue) {
             o.dxfOut = args[++i];
         } else if (a == "--timeout" && hasValue) {
-            o.timeoutSeconds = std::stoi(args[++i]);
+            const auto seconds = kl::tools::wholeNumberArgument(args[++i], 1, 3600);
+            if (!seconds) return usage("--timeout wymaga liczby calkowitej sekund od 1 do 3600");
+            o.timeoutSeconds = *seconds;
         } else {
-            std::fputs(kUsage, stderr);
-            return 2;
+            return usage("nieznany lub niepelny argument: " + a);
         }
     }
-    if (!framed || o.layers.empty() || o.jsonOut.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    if (!framed) return usage("brak kadru (--frame albo --demo-frame)");
+    if (o.layers.empty()) return usage("brak --layers");
+    if (o.jsonOut.empty()) return usage("brak --out");
+    // Before any download: a path that cannot be written would waste it.
+    for (const std::filesystem::path& out : {o.jsonOut, o.dxfOut}) {
+        if (out.empty()) continue;
+        if (const std::string problem = kl::tools::outputPathProblem(out.string()); !problem.empty())
+            return fail(problem);
     }
 
     kl::tools::DemoGeoportal geoportal;

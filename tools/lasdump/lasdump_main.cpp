@@ -8,6 +8,8 @@
 
 #include "cloud/las/las_conversion.h"
 #include "cloud/las/las_reader.h"
+#include "cloud/las/unique_temp.h"
+#include "tools/cli/command_line.h"
 
 namespace {
 
@@ -19,11 +21,22 @@ std::string number(double v) {
 
 std::string triple(const std::array<double, 3>& v) { return number(v[0]) + " " + number(v[1]) + " " + number(v[2]); }
 
+constexpr const char* kUsage =
+    "uzycie: kartolink-lasdump PLIK [--out RAW] [--threads N]\n"
+    "        kartolink-lasdump --write-laz WEJSCIE WYJSCIE\n"
+    "  Wypisuje naglowek i rekordy VLR pliku LAS/LAZ; --out zapisuje surowe rekordy punktow,\n"
+    "  --write-laz przepisuje plik do LAZ, --threads 1..64 watkow dekodowania.\n";
+
 int usage() {
-  std::fputs("uzycie: kartolink-lasdump PLIK [--out RAW] [--threads N]\n"
-             "        kartolink-lasdump --write-laz WEJSCIE WYJSCIE\n",
-             stderr);
+  std::fputs(kUsage, stderr);
   return 2;
+}
+
+int outputRefused(const std::string& path) {
+  const std::string problem = kl::tools::outputPathProblem(path);
+  if (problem.empty()) return 0;
+  std::fprintf(stderr, "%s\n", problem.c_str());
+  return 1;
 }
 
 int fail(const std::string& message) {
@@ -54,8 +67,8 @@ int dump(const std::string& path, const std::string& rawPath, unsigned threads) 
                 static_cast<unsigned long long>(v.payloadLength()), v.description.c_str());
   }
   if (rawPath.empty()) return 0;
-  const std::string temp = rawPath + ".tmp";
-  std::FILE* out = std::fopen(temp.c_str(), "wb");
+  std::string temp;
+  std::FILE* out = kl::las::createUniqueTemp(rawPath, temp);
   if (out == nullptr) return fail("Plik " + rawPath + ": nie mozna utworzyc pliku");
   uint64_t total = 0;
   for (;;) {
@@ -82,7 +95,14 @@ int dump(const std::string& path, const std::string& rawPath, unsigned threads) 
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 3 && args[0] == "--write-laz") return writeLaz(args[1], args[2]);
+  if (args.size() == 1 && kl::tools::isHelpFlag(args[0])) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (args.size() == 3 && args[0] == "--write-laz") {
+    if (const int refused = outputRefused(args[2])) return refused;
+    return writeLaz(args[1], args[2]);
+  }
   std::string path, raw;
   unsigned threads = 1;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -99,5 +119,7 @@ int main(int argc, char** argv) {
     }
   }
   if (path.empty()) return usage();
+  if (!raw.empty())
+    if (const int refused = outputRefused(raw)) return refused;
   return dump(path, raw, threads);
 }
