@@ -19,10 +19,14 @@ constexpr std::array<std::string_view, 20> kLayerKeys = {
 FetchRequestCheck refuse(std::string text) { return {std::nullopt, std::move(text)}; }
 
 bool insidePoland(double west, double south, double east, double north) {
-    return west >= kPolandWest && east <= kPolandEast && south >= kPolandSouth && north <= kPolandNorth;
+    return isInsidePoland(south, west) && isInsidePoland(north, east);
 }
 
 }  // namespace
+
+bool isInsidePoland(double latDeg, double lonDeg) noexcept {
+    return lonDeg >= kPolandWest && lonDeg <= kPolandEast && latDeg >= kPolandSouth && latDeg <= kPolandNorth;
+}
 
 bool isKnownLayerKey(const std::string& key) {
     for (std::string_view k : kLayerKeys)

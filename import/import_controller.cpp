@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geodata/polish_crs.h"
+#include "import/fetch_request.h"
 #include "import/init_reply.h"
 #include "shell/controller_registry.h"
 #include "shell/platform/folders.h"
@@ -92,8 +93,14 @@ json ImportController::onSettingsChanged(const json& msg) {
 
 json ImportController::onSetOrigin(const json& msg) {
     if (!msg.contains("lat") || !msg.contains("lon")) return error("Brak wspolrzednych srodka mapy");
+    for (const char* field : {"lat", "lon"})
+        if (!msg.at(field).is_number()) return error(std::string("Pole \"") + field + "\" musi byc liczba.");
     const double lat = msg.at("lat").get<double>();
     const double lon = msg.at("lon").get<double>();
+    // The survey point goes into the user's project; one the services cannot
+    // serve would only place every later import far away.
+    if (!isInsidePoland(lat, lon))
+        return error("Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.");
     const int zone = geo::pl2000EpsgForLongitude(lon);
     const geo::Point2d pl1992 = geo::wgs84ToPl1992(lat, lon);
     const geo::Point2d p = geo::pl1992ToPl2000(pl1992.x, pl1992.y, zone);

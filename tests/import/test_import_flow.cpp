@@ -303,6 +303,25 @@ TEST_F(ImportFlow, DistanceChecksBeforePlacing) {
         << placed.dump();
 }
 
+// A host refusing the system's name keeps only the bare survey point; it must
+// still read back in its PL-2000 zone, for placing and for the page's view.
+TEST_F(ImportFlow, EveryGeoreferenceFallbackLevelPlacesOnTheFrame) {
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    const tools::DemoFrame f = tools::demoFrame();
+    const std::vector<std::vector<std::string>> refusedFields = {{}, {"geodeticDatum"}, {"crsName"}};
+    for (const auto& fields : refusedFields) {
+        s.workbench().faults().refuseGeoFields(fields);
+        setOriginAtDemoCentre();
+        const json placed = s.ask({{"type", "place"}});
+        EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+        EXPECT_FALSE(placed.contains("warning")) << placed.dump();
+        const json init = s.ask({{"type", "getInit"}});
+        EXPECT_NEAR(init.value("lat", 0.0), (f.south + f.north) / 2, 1e-6) << init.dump();
+        EXPECT_NEAR(init.value("lon", 0.0), (f.west + f.east) / 2, 1e-6) << init.dump();
+    }
+    EXPECT_STREQ(s.workbench().project().geoLocation().crsName, "") << "the last origin went in at the minimum level";
+}
+
 TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
     std::promise<void> gate;
     std::shared_future<void> open = gate.get_future().share();

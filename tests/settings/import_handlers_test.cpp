@@ -137,10 +137,21 @@ TEST_F(ImportHandlers, SetOriginWritesThePl2000PointOfTheMapCentre) {
 }
 
 TEST_F(ImportHandlers, SetOriginFailures) {
-    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 50.0}})["msg"], "Brak wspolrzednych srodka mapy");
-    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", "50"}, {"lon", 19.9}})["msg"].get<std::string>().rfind(
-                  "Blad wewnetrzny: ", 0),
-              0u);
+    const std::string outside = "Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.";
+    const std::vector<std::pair<json, std::string>> refused = {
+        {{{"lat", 50.0}}, "Brak wspolrzednych srodka mapy"},
+        {{{"lat", "50"}, {"lon", 19.9}}, "Pole \"lat\" musi byc liczba."},
+        {{{"lat", 50.0}, {"lon", nullptr}}, "Pole \"lon\" musi byc liczba."},
+        {{{"lat", 91.0}, {"lon", 19.9}}, outside},
+        {{{"lat", 50.0}, {"lon", 400.0}}, outside},
+        {{{"lat", 52.52}, {"lon", 13.405}}, outside},  // Berlin
+    };
+    for (const auto& [fields, text] : refused) {
+        json m = fields;
+        m["type"] = "setOrigin";
+        EXPECT_EQ(ask(m)["msg"], text) << m.dump();
+    }
+    EXPECT_TRUE(host_.writes.empty()) << "a refused point is never written";
 
     host_.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS};
     EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["epsg"], 2177);
