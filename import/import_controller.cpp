@@ -54,8 +54,13 @@ ImportController& ImportController::instance() {
 ImportController::ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts)
     : settingsFile_(std::move(settingsFile)),
       host_(std::move(host)),
-      hosts_(std::move(hosts)),
-      settings_(settings::loadSettings(settingsFile_)) {}
+      hosts_(std::move(hosts)) {
+    settings::LoadedSettings loaded = settings::loadSettings(settingsFile_);
+    settings_ = std::move(loaded.settings);
+    settingsNotice_ = std::move(loaded.message);
+    const KlHostFunctions* h = host_();
+    if (!settingsNotice_.empty() && h && h->WriteReport) h->WriteReport(("KARTOLINK: " + settingsNotice_).c_str(), 0);
+}
 
 void ImportController::registerHandlers(Bridge& bridge) {
     bridge.on("fetch", [this](const json& m) { return onFetch(m); });
@@ -69,7 +74,11 @@ void ImportController::registerHandlers(Bridge& bridge) {
 
 settings::FileWriteResult ImportController::saveSettings() { return settings::saveSettings(settings_, settingsFile_); }
 
-json ImportController::onGetInit(const json&) { return initReply(host_(), hosts_); }
+json ImportController::onGetInit(const json&) {
+    json reply = initReply(host_(), hosts_);
+    if (!settingsNotice_.empty()) reply["notice"] = settingsNotice_;
+    return reply;
+}
 
 json ImportController::onGetLayers(const json&) {
     json mapping = json::object();
@@ -79,16 +88,25 @@ json ImportController::onGetLayers(const json&) {
 
 json ImportController::onSettingsChanged(const json& msg) {
     const auto mapping = msg.find("mapping");
-    if (mapping == msg.end() || !mapping->is_object()) return nullptr;
+    if (mapping == msg.end() || !mapping->is_object()) return error("Pole \"mapping\" musi byc obiektem.");
     // Every value is checked before any is taken, so a bad entry changes nothing.
     std::vector<std::pair<geo::DataType, std::string>> changes;
     for (const geo::DataType t : geo::allDataTypes()) {
-        const auto entry = mapping->find(std::string(geo::dataTypeKey(t)));
-        if (entry != mapping->end()) changes.emplace_back(t, entry->get<std::string>());
+        const std::string key(geo::dataTypeKey(t));
+        const auto entry = mapping->find(key);
+        if (entry == mapping->end()) continue;
+        if (!entry->is_string() || !settings::isUsableLayerName(entry->get_ref<const std::string&>()))
+            return error("Nieprawidlowa nazwa warstwy dla \"" + key +
+                         "\": nazwa musi byc niepustym tekstem bez znakow sterujacych.");
+        changes.emplace_back(t, entry->get<std::string>());
     }
-    for (auto& [type, name] : changes) settings::setLayer(settings_, type, std::move(name));
-    saveSettings();
-    return nullptr;
+    for (auto& [type, name] : changes) settings::setLayer(settings_, type, name);
+    const settings::FileWriteResult saved = saveSettings();
+    if (!saved.ok)
+        return error("Nie zapisano ustawien: " + saved.message + " (" + settingsFile_.string() +
+                     "). Zmiany obowiazuja do zamkniecia programu.");
+    settingsNotice_.clear();  // what it warned about is now replaced
+    return {{"type", "settingsSaved"}};
 }
 
 json ImportController::onSetOrigin(const json& msg) {

@@ -449,7 +449,8 @@ function onSettingsSave() {
   });
   GISBridge.send('settingsChanged', { mapping: mapping });
   el('settingsDialog').hidden = true;
-  setStatus('Ustawienia zapisane', false);
+  // Saved only once the add-on says so; a refusal arrives as an error.
+  setStatus('Zapisywanie ustawień…', false);
 }
 
 // ---- address search -------------------------------------------------------------------
@@ -562,6 +563,11 @@ H.init = function (msg) {
   if (typeof msg.lat === 'number' && typeof msg.lon === 'number') {
     centreOn(msg.lat, msg.lon, typeof msg.zoom === 'number' ? msg.zoom : 16);
   }
+  if (typeof msg.notice === 'string' && msg.notice !== '') setStatus(msg.notice, true);
+};
+
+H.settingsSaved = function () {
+  setStatus('Ustawienia zapisane', false);
 };
 
 H.addressResults = function (msg) {

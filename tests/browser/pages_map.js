@@ -245,6 +245,9 @@ const cases = [
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
     await h.push(o.page, { type: 'init', zoom: 5 });
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
+    await h.push(o.page, { type: 'init', notice: 'Plik ustawien x jest nieczytelny' });
+    assert.equal(await text(o.page, '#status'), 'Plik ustawien x jest nieczytelny');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
     await h.push(o.page, { type: 'addressResults', lat: 52.4064, lon: 16.9252, label: 'Poznań, Stary Rynek' });
     assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
       [52.4064, 16.9252, 17]);
@@ -368,6 +371,10 @@ const cases = [
     assert.equal(saved.mapping.teren, 'Teren nowy');
     assert.equal(saved.mapping.gesut, 'Warstwa 0');
     assert.equal(await isHidden(o.page, '#settingsDialog'), true);
+    assert.equal(await text(o.page, '#status'), 'Zapisywanie ustawień…', 'saved only when the add-on says so');
+    await h.push(o.page, { type: 'error', msg: 'Nie zapisano ustawien: x' });
+    assert.equal(await text(o.page, '#status'), 'Nie zapisano ustawien: x');
+    await h.push(o.page, { type: 'settingsSaved' });
     assert.equal(await text(o.page, '#status'), 'Ustawienia zapisane');
 
     await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });

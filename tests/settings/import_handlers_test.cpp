@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -100,11 +101,11 @@ TEST_F(ImportHandlers, LayerListHasTheProjectLayersAndTheWholeMapping) {
 }
 
 TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
-    EXPECT_TRUE(ask({{"type", "settingsChanged"},
-                     {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"nieznany", "X"}}}})
-                    .is_null());
+    EXPECT_EQ(ask({{"type", "settingsChanged"},
+                   {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"nieznany", "X"}}}}),
+              json({{"type", "settingsSaved"}}));
     EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Parcels), "Działki nowe");
-    const auto reloaded = settings::loadSettings(settingsFile());
+    const auto reloaded = settings::loadSettings(settingsFile()).settings;
     EXPECT_EQ(reloaded.layers.at(geo::DataType::Parcels), "Działki nowe");
     EXPECT_EQ(reloaded.layers.at(geo::DataType::Buildings), "Ściany");
     EXPECT_EQ(reloaded.layers.at(geo::DataType::ZoningPlans), "GIS_MPZP");
@@ -113,13 +114,41 @@ TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
     EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::Buildings), "Ściany");
 }
 
-TEST_F(ImportHandlers, MappingWithANonTextValueChangesNothing) {
-    const json r = ask({{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", 5}}}});
-    EXPECT_EQ(r["type"], "error");
-    EXPECT_EQ(r["msg"].get<std::string>().rfind("Blad wewnetrzny: ", 0), 0u) << r.dump();
+TEST_F(ImportHandlers, RefusedMappingChangesNothingAndSaysWhy) {
+    const std::string badName = "Nieprawidlowa nazwa warstwy dla \"dzialki\": nazwa musi byc niepustym tekstem bez "
+                                "znakow sterujacych.";
+    const std::vector<std::pair<json, std::string>> refused = {
+        {{{"budynki", "Nowe"}, {"dzialki", 5}}, badName},
+        {{{"budynki", "Nowe"}, {"dzialki", "A\nB"}}, badName},
+        {{{"budynki", "Nowe"}, {"dzialki", std::string("A\0B", 3)}}, badName},
+        {{{"budynki", "Nowe"}, {"dzialki", ""}}, badName},
+        {"x", "Pole \"mapping\" musi byc obiektem."},
+    };
+    for (const auto& [mapping, text] : refused) {
+        const json r = ask({{"type", "settingsChanged"}, {"mapping", mapping}});
+        EXPECT_EQ(r.value("msg", ""), text) << mapping.dump();
+    }
     EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "GIS_BUDYNKI");
     EXPECT_FALSE(fs::exists(settingsFile()));
-    EXPECT_TRUE(ask({{"type", "settingsChanged"}, {"mapping", "x"}}).is_null());
+}
+
+TEST_F(ImportHandlers, AFailedSaveIsNeverReportedAsSaved) {
+    fs::create_directories(settingsFile());  // a folder where the file should be
+    const json r = ask({{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}}}});
+    EXPECT_EQ(r.value("msg", "").rfind("Nie zapisano ustawien: ", 0), 0u) << r.dump();
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "Nowe");
+}
+
+TEST_F(ImportHandlers, ABrokenSettingsFileIsToldInThePageAndTheReport) {
+    fs::create_directories(settingsFile().parent_path());
+    std::ofstream(settingsFile()) << R"({"layers": {"budynki": "Moje")";
+    ImportController restarted(settingsFile(), [this] { return host_.table(); }, settings::ServiceHosts{});
+    ASSERT_EQ(host_.reports.size(), 1u);
+    EXPECT_EQ(host_.reports[0].rfind("KARTOLINK: Plik ustawien ", 0), 0u) << host_.reports[0];
+    const std::string notice = restarted.onGetInit({}).value("notice", "");
+    EXPECT_EQ("KARTOLINK: " + notice, host_.reports[0]);
+    EXPECT_EQ(restarted.onSettingsChanged({{"mapping", {{"budynki", "Nowe"}}}}), json({{"type", "settingsSaved"}}));
+    EXPECT_FALSE(restarted.onGetInit({}).contains("notice")) << "a saved file has nothing left to warn about";
 }
 
 TEST_F(ImportHandlers, SetOriginWritesThePl2000PointOfTheMapCentre) {
