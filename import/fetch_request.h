@@ -37,9 +37,8 @@ struct FetchRequestCheck {
     std::string error;  // Polish reply text when refused
 };
 
-// Reads the message. Members of the wrong JSON kind throw the JSON library's
-// type error, which the bridge answers as an internal error; other faults
-// come back as a refusal text.
+// Reads the message; a field of the wrong JSON kind or any other fault comes
+// back as a refusal text naming it.
 FetchRequestCheck readFetchRequest(const nlohmann::json& msg);
 
 // Layer keys the map page may send.

@@ -116,7 +116,8 @@ TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothing) {
         EXPECT_FALSE(s.controller().busy());
     }
     EXPECT_TRUE(s.received("progress").empty());
-    EXPECT_EQ(s.ask(bad[4]).value("msg", "").rfind("Blad wewnetrzny: ", 0), 0u);
+    EXPECT_EQ(s.ask(bad[4]).value("msg", ""), "Pole \"layers\" ma nieprawidlowy typ.");
+    EXPECT_EQ(s.ask(bad[5]).value("msg", ""), "Pole \"bboxWgs84\" ma nieprawidlowy typ.");
 }
 
 TEST_F(ImportFlow, PlaceBeforeAnyFetchAndCancelWhileIdle) {
