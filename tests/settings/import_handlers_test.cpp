@@ -102,13 +102,14 @@ TEST_F(ImportHandlers, LayerListHasTheProjectLayersAndTheWholeMapping) {
 
 TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
     EXPECT_EQ(ask({{"type", "settingsChanged"},
-                   {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"nieznany", "X"}}}}),
+                   {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"mpzp", std::string(300, 'm')},
+                                {"nieznany", "X"}}}}),
               json({{"type", "settingsSaved"}}));
     EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Parcels), "Działki nowe");
     const auto reloaded = settings::loadSettings(settingsFile()).settings;
     EXPECT_EQ(reloaded.layers.at(geo::DataType::Parcels), "Działki nowe");
     EXPECT_EQ(reloaded.layers.at(geo::DataType::Buildings), "Ściany");
-    EXPECT_EQ(reloaded.layers.at(geo::DataType::ZoningPlans), "GIS_MPZP");
+    EXPECT_EQ(reloaded.layers.at(geo::DataType::ZoningPlans), std::string(255, 'm')) << "cut once, never dropped";
 
     ImportController restarted(settingsFile(), [this] { return host_.table(); }, settings::ServiceHosts{});
     EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::Buildings), "Ściany");
