@@ -19,7 +19,31 @@ constexpr std::array<std::string_view, 20> kLayerKeys = {
 FetchRequestCheck refuse(std::string text) { return {std::nullopt, std::move(text)}; }
 
 bool insidePoland(double west, double south, double east, double north) {
-    return west >= kPolandWest && east <= kPolandEast && south >= kPolandSouth && north <= kPolandNorth;
+    return isInsidePoland(south, west) && isInsidePoland(north, east);
+}
+
+// The first field present with the wrong JSON kind, so the user reads its
+// name instead of the JSON library's text; null when every field fits.
+const char* fieldOfWrongKind(const json& msg) {
+    const auto has = [&msg](const char* key, bool (*fits)(const json&)) {
+        const auto it = msg.find(key);
+        return it == msg.end() || fits(*it);
+    };
+    const auto number = [](const json& v) { return v.is_number(); };
+    const auto boolean = [](const json& v) { return v.is_boolean(); };
+    const auto texts = [](const json& v) {
+        if (!v.is_array()) return false;
+        for (const json& e : v)
+            if (!e.is_string()) return false;
+        return true;
+    };
+    for (const json& v : msg.at("bboxWgs84"))
+        if (!v.is_number()) return "bboxWgs84";
+    if (!has("layers", texts)) return "layers";
+    for (const char* key : {"rasterScale", "terrainStep", "poziomiceCiecie", "terenChmuraKrok"})
+        if (!has(key, number)) return key;
+    if (!has("poziomiceWygladz", boolean)) return "poziomiceWygladz";
+    return nullptr;
 }
 
 // A whole-number option: a JSON number of any size may arrive, and only one
@@ -34,6 +58,10 @@ std::optional<int> wholeOption(const json& msg, const char* key, int fallback, i
 
 }  // namespace
 
+bool isInsidePoland(double latDeg, double lonDeg) noexcept {
+    return lonDeg >= kPolandWest && lonDeg <= kPolandEast && latDeg >= kPolandSouth && latDeg <= kPolandNorth;
+}
+
 bool isKnownLayerKey(const std::string& key) {
     for (std::string_view k : kLayerKeys)
         if (k == key) return true;
@@ -43,6 +71,9 @@ bool isKnownLayerKey(const std::string& key) {
 FetchRequestCheck readFetchRequest(const json& msg) {
     const auto box = msg.find("bboxWgs84");
     if (box == msg.end() || !box->is_array() || box->size() != 4) return refuse("Nieprawidlowy bbox");
+
+    if (const char* field = fieldOfWrongKind(msg))
+        return refuse(std::string("Pole \"") + field + "\" ma nieprawidlowy typ.");
 
     FetchRequest r;
     r.west = box->at(0).get<double>();

@@ -18,6 +18,9 @@ inline constexpr double kMaxFrameAreaKm2 = 25.0;
 // WGS84 extent that holds Poland with a small margin, degrees.
 inline constexpr double kPolandWest = 14.0, kPolandEast = 24.2, kPolandSouth = 48.9, kPolandNorth = 55.0;
 
+// False for points outside that extent and for non-finite ones.
+bool isInsidePoland(double latDeg, double lonDeg) noexcept;
+
 struct FetchRequest {
     double west = 0, south = 0, east = 0, north = 0;  // degrees
     geo::Bbox frame;                                   // PL-1992 box of the four corners
@@ -37,9 +40,8 @@ struct FetchRequestCheck {
     std::string error;  // Polish reply text when refused
 };
 
-// Reads the message. Members of the wrong JSON kind throw the JSON library's
-// type error, which the bridge answers as an internal error; other faults
-// come back as a refusal text.
+// Reads the message; a field of the wrong JSON kind or any other fault comes
+// back as a refusal text naming it.
 FetchRequestCheck readFetchRequest(const nlohmann::json& msg);
 
 // Layer keys the map page may send.

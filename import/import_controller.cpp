@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geodata/polish_crs.h"
+#include "import/fetch_request.h"
 #include "import/init_reply.h"
 #include "shell/controller_registry.h"
 #include "shell/platform/folders.h"
@@ -55,8 +56,13 @@ ImportController& ImportController::instance() {
 ImportController::ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts)
     : settingsFile_(std::move(settingsFile)),
       host_(std::move(host)),
-      hosts_(std::move(hosts)),
-      settings_(settings::loadSettings(settingsFile_)) {}
+      hosts_(std::move(hosts)) {
+    settings::LoadedSettings loaded = settings::loadSettings(settingsFile_);
+    settings_ = std::move(loaded.settings);
+    settingsNotice_ = std::move(loaded.message);
+    const KlHostFunctions* h = host_();
+    if (!settingsNotice_.empty() && h && h->WriteReport) h->WriteReport(("KARTOLINK: " + settingsNotice_).c_str(), 0);
+}
 
 void ImportController::registerHandlers(Bridge& bridge) {
     bridge.on("fetch", [this](const json& m) { return onFetch(m); });
@@ -70,7 +76,11 @@ void ImportController::registerHandlers(Bridge& bridge) {
 
 settings::FileWriteResult ImportController::saveSettings() { return settings::saveSettings(settings_, settingsFile_); }
 
-json ImportController::onGetInit(const json&) { return initReply(host_(), hosts_); }
+json ImportController::onGetInit(const json&) {
+    json reply = initReply(host_(), hosts_);
+    if (!settingsNotice_.empty()) reply["notice"] = settingsNotice_;
+    return reply;
+}
 
 json ImportController::onGetLayers(const json&) {
     json mapping = json::object();
@@ -80,22 +90,37 @@ json ImportController::onGetLayers(const json&) {
 
 json ImportController::onSettingsChanged(const json& msg) {
     const auto mapping = msg.find("mapping");
-    if (mapping == msg.end() || !mapping->is_object()) return nullptr;
+    if (mapping == msg.end() || !mapping->is_object()) return error("Pole \"mapping\" musi byc obiektem.");
     // Every value is checked before any is taken, so a bad entry changes nothing.
     std::vector<std::pair<geo::DataType, std::string>> changes;
     for (const geo::DataType t : geo::allDataTypes()) {
-        const auto entry = mapping->find(std::string(geo::dataTypeKey(t)));
-        if (entry != mapping->end()) changes.emplace_back(t, entry->get<std::string>());
+        const std::string key(geo::dataTypeKey(t));
+        const auto entry = mapping->find(key);
+        if (entry == mapping->end()) continue;
+        if (!entry->is_string() || !settings::isUsableLayerName(entry->get_ref<const std::string&>()))
+            return error("Nieprawidlowa nazwa warstwy dla \"" + key +
+                         "\": nazwa musi byc niepustym tekstem bez znakow sterujacych.");
+        changes.emplace_back(t, entry->get<std::string>());
     }
-    for (auto& [type, name] : changes) settings::setLayer(settings_, type, std::move(name));
-    saveSettings();
-    return nullptr;
+    for (auto& [type, name] : changes) settings::setLayer(settings_, type, name);
+    const settings::FileWriteResult saved = saveSettings();
+    if (!saved.ok)
+        return error("Nie zapisano ustawien: " + saved.message + " (" + settingsFile_.string() +
+                     "). Zmiany obowiazuja do zamkniecia programu.");
+    settingsNotice_.clear();  // what it warned about is now replaced
+    return {{"type", "settingsSaved"}};
 }
 
 json ImportController::onSetOrigin(const json& msg) {
     if (!msg.contains("lat") || !msg.contains("lon")) return error("Brak wspolrzednych srodka mapy");
+    for (const char* field : {"lat", "lon"})
+        if (!msg.at(field).is_number()) return error(std::string("Pole \"") + field + "\" musi byc liczba.");
     const double lat = msg.at("lat").get<double>();
     const double lon = msg.at("lon").get<double>();
+    // The survey point goes into the user's project; one the services cannot
+    // serve would only place every later import far away.
+    if (!isInsidePoland(lat, lon))
+        return error("Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.");
     const int zone = geo::pl2000EpsgForLongitude(lon);
     const geo::Point2d pl1992 = geo::wgs84ToPl1992(lat, lon);
     const geo::Point2d p = geo::pl1992ToPl2000(pl1992.x, pl1992.y, zone);

@@ -82,6 +82,7 @@ private:
     HostSource host_;
     settings::ServiceHosts hosts_;
     settings::Settings settings_;
+    std::string settingsNotice_;  // Polish: how the settings file was not read whole; shown at start
 
     PageLink link_ = PageLink::mapPalette();
     std::shared_ptr<FetchServices> services_ = std::make_shared<FetchServices>();

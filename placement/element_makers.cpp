@@ -1,90 +1,13 @@
 #include "placement/element_makers.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <string>
 
-#include "shell/platform/entry_barrier.h"
 #include "shell/platform/host_access.h"
 
 namespace kl::placement {
 namespace {
-
-constexpr int32_t kFillSolid = 0;
-constexpr int32_t kFillVector = 1;
-constexpr int32_t kInvalidIndex = 0;
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-struct FillInfo {
-    int32_t index;
-    int32_t kind;
-    std::string name;
-};
-
-// Fill patterns are looked up once per name and remembered while the add-on
-// talks to the same host.
-class FillPatterns {
-public:
-    int32_t solid() {
-        return remembered("", [](const std::vector<FillInfo>& fills) {
-            for (const auto& f : fills)
-                if (f.kind == kFillSolid) return f.index;
-            return kInvalidIndex;
-        });
-    }
-    // The first vector pattern whose name contains the wanted one, else the
-    // first vector pattern.
-    int32_t vector(std::string_view name) {
-        const std::string wanted = lower(name);
-        return remembered("vector:" + wanted, [&wanted](const std::vector<FillInfo>& fills) {
-            int32_t first = kInvalidIndex;
-            for (const auto& f : fills) {
-                if (f.kind != kFillVector) continue;
-                if (lower(f.name).find(wanted) != std::string::npos) return f.index;
-                if (first == kInvalidIndex) first = f.index;
-            }
-            return first;
-        });
-    }
-
-private:
-    int32_t remembered(const std::string& key, const std::function<int32_t(const std::vector<FillInfo>&)>& choose) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (host() != host_) {
-            cache_.clear();
-            host_ = host();
-        }
-        if (auto it = cache_.find(key); it != cache_.end()) return it->second;
-        std::vector<FillInfo> fills;
-        host()->ListAttributes(
-            KL_ATTR_FILL,
-            [](void* ctx, const KlAttribute* a) noexcept {
-                platform::guarded("fill patterns", [ctx, a] {
-                    static_cast<std::vector<FillInfo>*>(ctx)->push_back({a->index, a->fillKind, a->name});
-                });
-            },
-            &fills);
-        return cache_[key] = choose(fills);
-    }
-
-    std::mutex mutex_;
-    const KlHostFunctions* host_ = nullptr;
-    std::map<std::string, int32_t> cache_;
-};
-
-FillPatterns& fillPatterns() {
-    static FillPatterns p;
-    return p;
-}
 
 // Owns a memo filled by the host and disposes it on every path.
 class Memo {
@@ -177,15 +100,16 @@ KlErr makePolyline(const Points& points, int32_t layer, int32_t pen) {
         {points});
 }
 
-KlErr makeSolidFill(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen, Rgb colour) {
+KlErr makeSolidFill(FillPatterns& fills, const Points& outer, const std::vector<Points>& holes, int32_t layer,
+                    int32_t pen, Rgb colour) {
     if (outer.size() < 3) return KL_NOERROR;
-    return makeHatch(outer, holes, layer, pen, fillPatterns().solid(), colour);
+    return makeHatch(outer, holes, layer, pen, fills.solid(), colour);
 }
 
-KlErr makeNamedHatch(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen,
-                     std::string_view patternName, Rgb colour) {
+KlErr makeNamedHatch(FillPatterns& fills, const Points& outer, const std::vector<Points>& holes, int32_t layer,
+                     int32_t pen, std::string_view patternName, Rgb colour) {
     if (outer.size() < 3) return KL_NOERROR;
-    return makeHatch(outer, holes, layer, pen, fillPatterns().vector(patternName), colour);
+    return makeHatch(outer, holes, layer, pen, fills.vector(patternName), colour);
 }
 
 KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_t pen, double size, double angle) {

@@ -9,6 +9,7 @@
 
 #include "geodata/geometry.h"
 #include "host/sdk/kl_host_api.h"
+#include "placement/fill_patterns.h"
 
 namespace kl::placement {
 
@@ -20,9 +21,10 @@ struct Rgb {
 };
 
 KlErr makePolyline(const Points& points, int32_t layer, int32_t pen);
-KlErr makeSolidFill(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen, Rgb colour);
-KlErr makeNamedHatch(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen,
-                     std::string_view patternName, Rgb colour);
+KlErr makeSolidFill(FillPatterns& fills, const Points& outer, const std::vector<Points>& holes, int32_t layer,
+                    int32_t pen, Rgb colour);
+KlErr makeNamedHatch(FillPatterns& fills, const Points& outer, const std::vector<Points>& holes, int32_t layer,
+                     int32_t pen, std::string_view patternName, Rgb colour);
 // angle NaN keeps the host's default angle.
 KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_t pen, double size,
                double angle = std::numeric_limits<double>::quiet_NaN());

@@ -6,22 +6,11 @@
 #include "shell/platform/host_access.h"
 
 namespace kl::placement {
-namespace {
-
-// At most 255 bytes, cut on a UTF-8 character boundary.
-std::string hostName(std::string_view name) {
-    if (name.size() <= KL_NAME_MAX) return std::string(name);
-    size_t n = KL_NAME_MAX;
-    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
-    return std::string(name.substr(0, n));
-}
-
-}  // namespace
 
 int32_t findOrCreateLayer(std::string_view wanted) {
     // A name longer than the host allows is found again under the shortened
     // name it was created with, so repeated imports reuse one layer.
-    const std::string name = hostName(wanted);
+    const std::string name = settings::layerNameForHost(wanted);
     struct Search {
         std::string_view name;
         int32_t found = kInvalidLayer;

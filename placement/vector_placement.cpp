@@ -35,7 +35,7 @@ public:
             case DataType::Buildings: return building(f, layer);
             case DataType::ZoningPlans:
             case DataType::GeneralPlans:
-                return drawZoningFeature(f, t_, layer, [this](geo::Point2d p) { result_.widen(p.x, p.y); });
+                return drawZoningFeature(f, t_, layer, fills_, [this](geo::Point2d p) { result_.widen(p.x, p.y); });
             case DataType::UtilityNetworks: return utility(f, layer);
             default: return KL_NOERROR;
         }
@@ -61,7 +61,7 @@ private:
         for (const auto& poly : f.polygons) {
             std::vector<Points> holes;
             for (const auto& h : poly.holes) holes.push_back(line(h));
-            if (KlErr e = makeSolidFill(line(poly.exterior), holes, layer, kBuildingPen, Rgb{})) return e;
+            if (KlErr e = makeSolidFill(fills_, line(poly.exterior), holes, layer, kBuildingPen, Rgb{})) return e;
         }
         return KL_NOERROR;
     }
@@ -74,6 +74,7 @@ private:
 
     const PlacementTransform& t_;
     PlaceResult& result_;
+    FillPatterns fills_;  // one drawer per placement command, so looked up once per command
 };
 
 }  // namespace

@@ -54,7 +54,7 @@ std::optional<Rgb> zoneColour(std::string_view symbol) {
     return std::nullopt;
 }
 
-KlErr drawZoningFeature(const geo::GisFeature& f, const PlacementTransform& t, int32_t layer,
+KlErr drawZoningFeature(const geo::GisFeature& f, const PlacementTransform& t, int32_t layer, FillPatterns& fills,
                         const std::function<void(geo::Point2d)>& widen) {
     const bool general = f.type == geo::DataType::GeneralPlans;
     const int32_t pen = general ? 32 : 30;
@@ -83,9 +83,9 @@ KlErr drawZoningFeature(const geo::GisFeature& f, const PlacementTransform& t, i
         } else {
             std::vector<Points> holes;
             for (const auto& h : poly.holes) holes.push_back(transformed(h, t, widen));
-            if (special == Special::VerticalHatch) err = makeNamedHatch(outer, holes, layer, kSpecialPen, "pion", kSpecialGrey);
-            else if (special == Special::DiagonalHatch) err = makeNamedHatch(outer, holes, layer, kSpecialPen, "ukos", kSpecialGrey);
-            else err = makeSolidFill(outer, holes, layer, pen, colour);
+            if (special == Special::VerticalHatch) err = makeNamedHatch(fills, outer, holes, layer, kSpecialPen, "pion", kSpecialGrey);
+            else if (special == Special::DiagonalHatch) err = makeNamedHatch(fills, outer, holes, layer, kSpecialPen, "ukos", kSpecialGrey);
+            else err = makeSolidFill(fills, outer, holes, layer, pen, colour);
         }
         if (err != KL_NOERROR) return err;
     }

@@ -17,6 +17,6 @@ std::optional<Rgb> zoneColour(std::string_view symbol);
 // with its fills, hatches or outline and its designation label. Returns the
 // first failing host code, or 0. widen() receives every transformed vertex.
 KlErr drawZoningFeature(const geo::GisFeature& feature, const PlacementTransform& t, int32_t layer,
-                        const std::function<void(geo::Point2d)>& widen);
+                        FillPatterns& fills, const std::function<void(geo::Point2d)>& widen);
 
 }  // namespace kl::placement

@@ -111,7 +111,7 @@ KlErr Workbench::indString(int32_t listId, int32_t index, char* buffer, size_t b
 }
 
 KlErr Workbench::undoableCommand(const char* stepName, KlCommandBody body, void* ctx) {
-    KlErr err = project_.undoableCommand(stepName, body, ctx);
+    KlErr err = project_->undoableCommand(stepName, body, ctx);
     feed_.bump();
     return err;
 }
@@ -119,7 +119,7 @@ KlErr Workbench::undoableCommand(const char* stepName, KlCommandBody body, void*
 KlErr Workbench::setGeoLocation(const KlGeoLocation* location) {
     if (!location) return KL_ERR_BADPARS;
     if (faults_.refusesGeo(*location)) return KL_ERR_BADPARS;
-    KlErr err = project_.setGeoLocation(*location);
+    KlErr err = project_->setGeoLocation(*location);
     feed_.bump();
     return err;
 }
@@ -161,13 +161,18 @@ KlErr Workbench::menuCommand(int32_t menuResId, int32_t item) {
 }
 
 bool Workbench::undo() {
-    const bool ok = project_.undo();
+    const bool ok = project_->undo();
     feed_.bump();
     return ok;
 }
 
+void Workbench::openAnotherProject() {
+    project_ = std::make_unique<Project>();
+    feed_.bump();
+}
+
 bool Workbench::redo() {
-    const bool ok = project_.redo();
+    const bool ok = project_->redo();
     feed_.bump();
     return ok;
 }

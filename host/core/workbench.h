@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -65,8 +66,8 @@ public:
     bool onMainThread() const { return std::this_thread::get_id() == mainThread_; }
     void noteOffThreadCall(const char* function);  // thread-safe
 
-    Project& project() { return project_; }
-    const Project& project() const { return project_; }
+    Project& project() { return *project_; }
+    const Project& project() const { return *project_; }
     MenuRegistry& menus() { return menus_; }
     PaletteRegistry& palettes() { return palettes_; }
     BrowserHub& hub() { return hub_; }
@@ -120,11 +121,14 @@ public:
     bool quitSent() const { return quitSent_; }
     bool undo();
     bool redo();
+    // The user opens another project: new attribute tables, no elements, no
+    // undo steps, no georeference; the host's function table stays the same.
+    void openAnotherProject();
     void pageCall(int32_t browserId, const std::string& object, const std::string& function,
                   const std::optional<std::string>& arg);
     void pageLoading(int32_t browserId, bool loading);
     void pageLoadError(int32_t browserId, int32_t code, const std::string& url);
-    void selectElements(std::vector<KlGuid> guids) { project_.setSelection(std::move(guids)); }
+    void selectElements(std::vector<KlGuid> guids) { project_->setSelection(std::move(guids)); }
 
     // ---- inspection
     nlohmann::json state() const;
@@ -136,7 +140,7 @@ private:
     void paletteChanged() { feed_.bump(); }
     WorkbenchOptions options_;
     std::thread::id mainThread_;
-    Project project_;
+    std::unique_ptr<Project> project_ = std::make_unique<Project>();
     MenuRegistry menus_;
     PaletteRegistry palettes_;
     BrowserHub hub_;

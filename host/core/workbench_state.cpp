@@ -42,24 +42,24 @@ nlohmann::json Workbench::state() const {
                             {"enabled", p->enabled}, {"items", items}, {"browsers", browsers}});
     }
     J byType = J::object(), byLayer = J::object();
-    for (const auto& [seq, r] : project_.elements().all()) {
+    for (const auto& [seq, r] : project_->elements().all()) {
         const char* type = elementTypeName(r->element.type);
         byType[type] = byType.value(type, 0) + 1;
-        const Attribute* layer = project_.attributes().find(KL_ATTR_LAYER, r->element.layer);
+        const Attribute* layer = project_->attributes().find(KL_ATTR_LAYER, r->element.layer);
         J& slot = byLayer[layer ? layer->name : std::to_string(r->element.layer)];
         if (slot.is_null()) slot = J::object();
         slot[type] = slot.value(type, 0) + 1;
     }
     J steps = J::array(), redo = J::array();
-    for (const auto& s : project_.journal().done()) steps.push_back(s.name);
-    for (const auto& s : project_.journal().undone()) redo.push_back(s.name);
+    for (const auto& s : project_->journal().done()) steps.push_back(s.name);
+    for (const auto& s : project_->journal().undone()) redo.push_back(s.name);
     J report = J::array();
     for (const auto& l : report_) report.push_back({{"text", l.text}, {"dialog", l.dialog}});
     J opened = J::array();
     for (const auto& o : shellOpens_)
         opened.push_back({{"verb", o.verb}, {"address", o.address}, {"showMode", o.showMode}, {"launched", o.launched}});
     J layers = J::array();
-    for (const auto& a : project_.attributes().list(KL_ATTR_LAYER)) layers.push_back(a.name);
+    for (const auto& a : project_->attributes().list(KL_ATTR_LAYER)) layers.push_back(a.name);
     return {{"addon",
              {{"loaded", addon_.loaded}, {"path", addon_.path}, {"name", addon_.name},
               {"description", addon_.description}, {"type", addon_.addonType}, {"entryCalls", addon_.entryCalls},
@@ -68,12 +68,12 @@ nlohmann::json Workbench::state() const {
             {"menus", menus},
             {"registrations", registrations},
             {"palettes", palettes},
-            {"elements", {{"total", project_.elements().size()}, {"byType", byType}, {"byLayer", byLayer}}},
+            {"elements", {{"total", project_->elements().size()}, {"byType", byType}, {"byLayer", byLayer}}},
             {"layers", layers},
             {"undo", {{"steps", steps}, {"redo", redo}}},
             {"report", report},
-            {"liveMemos", project_.memos().live()},
-            {"liveBodies", project_.liveBodies()},
+            {"liveMemos", project_->memos().live()},
+            {"liveBodies", project_->liveBodies()},
             {"shellOpened", opened},
             {"projectEvents", {{"catchers", catchers_.size()}, {"quitSent", quitSent_}}},
             {"faults", faults_.describe()},

@@ -206,6 +206,11 @@ void WorkbenchServer::answerApi(const std::string& name, const httplib::Request&
     }
     if (name == "undo") return reply(res, callOnMain(wb_, [wb] { return json{{"done", wb->undo()}}; }));
     if (name == "redo") return reply(res, callOnMain(wb_, [wb] { return json{{"done", wb->redo()}}; }));
+    if (name == "open-another-project")
+        return reply(res, callOnMain(wb_, [wb] {
+            wb->openAnotherProject();
+            return json{{"done", true}};
+        }));
     if (name == "event") {
         const int32_t value = intOf(body, "event");
         return reply(res, callOnMain(wb_, [wb, value] { return json{{"called", wb->sendProjectEvent(value)}}; }));

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kl::settings {
@@ -38,13 +39,25 @@ FileWriteResult failure(const std::filesystem::path& temp, const char* what) {
 
 }  // namespace
 
-FileWriteResult replaceFileAtomically(const std::filesystem::path& target, std::string_view content) {
+FileWriteResult replaceFileAtomically(const std::filesystem::path& path, std::string_view content) {
+    // A symlinked file is the user's arrangement: the file it points to is
+    // replaced, and the link stays.
+    std::error_code statusError, linkError;
+    const bool linked = std::filesystem::is_symlink(std::filesystem::symlink_status(path, statusError));
+    const std::filesystem::path target = linked ? std::filesystem::weakly_canonical(path, linkError) : path;
+    if (linkError) return {false, "Nie udalo sie zapisac pliku (nie mozna ustalic celu dowiazania)"};
     const auto folder = target.parent_path();
     std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/." +
                           target.filename().string() + ".XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) return {false, "Nie udalo sie zapisac pliku (tworzenie pliku tymczasowego)"};
     const std::filesystem::path temp(pattern);
+    // The new file keeps the old one's permissions (mkstemp makes it 0600).
+    struct stat old{};
+    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        ::close(fd);
+        return failure(temp, "uprawnienia");
+    }
     const bool written = writeAll(fd, content);
     const bool synced = written && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;

@@ -2,7 +2,8 @@
 // Replacing a small file so that a reader sees either the old content or the
 // complete new one, never a torn write: the data goes to a temporary file in
 // the same folder, is flushed to the disk, and only then renamed over the
-// target.
+// target. A symlinked target is written at the file the link names, and
+// the file's permissions are kept.
 #include <filesystem>
 #include <string>
 #include <string_view>

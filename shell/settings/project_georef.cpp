@@ -1,6 +1,7 @@
 #include "shell/settings/project_georef.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -65,6 +66,20 @@ void logWrite(const GeorefWriteResult& r, double lat, double lon, int zone, doub
     platform::appendDiagText(kGeoDiagFile, text);
 }
 
+// A survey point whose record names no known system (the host may refuse
+// the name, so the record is written without one) is told apart by its
+// size: PL-2000 eastings carry the zone number in the millions
+// (5..8 500 000), PL-1992 ones stay below a million, and the two northing
+// ranges (5.4..6.1 million against 0.1..0.8 million) never meet.
+int epsgFromCoordinates(double easting, double northing) {
+    if (!std::isfinite(easting) || !std::isfinite(northing)) return 0;
+    const double zone = std::floor(easting / 1e6);
+    if (zone >= 5 && zone <= 8 && northing > 4.9e6 && northing < 6.3e6)
+        return geo::kEpsgPl2000Zone5 + static_cast<int>(zone) - 5;
+    if (easting > 0 && easting < 1e6 && northing > 0 && northing < 1e6) return geo::kEpsgPl1992;
+    return 0;
+}
+
 void report(const KlHostFunctions* host, const std::string& line) {
     if (!host->WriteReport) return;
     try {
@@ -103,11 +118,19 @@ ProjectGeoref readProjectGeoref(const KlHostFunctions* host) {
     g.height = rec.surveyElevation;
     g.level = GeorefLevel::Exact;
     const std::string_view name = fieldText(rec.crsName, sizeof rec.crsName);
-    const int code = geo::findPolishEpsg(name);
-    g.epsg = code != 0 ? code : geo::kEpsgPl1992;
-    if (code == 0 && !name.empty()) {
+    const int named = geo::findPolishEpsg(name);
+    if (named != 0) {
+        g.epsg = named;
+        return g;
+    }
+    const int guessed = epsgFromCoordinates(g.easting, g.northing);
+    g.epsg = guessed != 0 ? guessed : geo::kEpsgPl1992;
+    if (!name.empty()) {
         g.message = "Uwaga: nieobslugiwany CRS projektu \"" + std::string(name) +
                     "\". Import zaklada uklad PL-2000/PL-1992 - sprawdz georeferencje.";
+    } else if (guessed == 0) {
+        g.message = "Uwaga: Survey Point projektu nie lezy ani w ukladzie PL-2000, ani PL-1992 - "
+                    "sprawdz georeferencje.";
     }
     return g;
 }

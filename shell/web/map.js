@@ -332,13 +332,33 @@ function tickedKeys() {
     .map(function (layer) { return layer.key; });
 }
 
+// ---- what the add-on holds --------------------------------------------------------------
+// The page mirrors the controller: the counts of the result it keeps (null:
+// none) and the request of this page still running ('fetch', 'place' or
+// null). A refused request leaves the kept result as it was, so the view
+// goes back to it.
+var held = { counts: null, running: null, fetchAccepted: false };
+
+function showHeld() {
+  var anything = held.counts !== null;
+  showChips(held.counts || {}, false);
+  el('placeBtn').disabled = !anything || held.running !== null;
+  el('fetchBtn').disabled = held.running === 'fetch';
+  setStep('step1', anything ? 'done' : 'idle');
+  setStep('step2', anything ? 'active' : 'idle');
+}
+
 // ---- actions -------------------------------------------------------------------------
 function onFetch() {
+  if (held.running !== null) return;
   var keys = tickedKeys();
   if (keys.length === 0) {
     setStatus('Zaznacz co najmniej jedną warstwę do pobrania.', true);
     return;
   }
+  held.running = 'fetch';
+  held.fetchAccepted = false;
+  el('fetchBtn').disabled = true;
   el('placeBtn').disabled = true;
   setStep('step1', 'active');
   setStep('step2', 'idle');
@@ -359,6 +379,9 @@ function onFetch() {
 }
 
 function onPlace() {
+  if (held.running !== null || held.counts === null) return;
+  held.running = 'place';
+  el('placeBtn').disabled = true;
   setStep('step2', 'active');
   setStatus('Dodaję do projektu…', false);
   GISBridge.send('place');
@@ -449,7 +472,8 @@ function onSettingsSave() {
   });
   GISBridge.send('settingsChanged', { mapping: mapping });
   el('settingsDialog').hidden = true;
-  setStatus('Ustawienia zapisane', false);
+  // Saved only once the add-on says so; a refusal arrives as an error.
+  setStatus('Zapisywanie ustawień…', false);
 }
 
 // ---- address search -------------------------------------------------------------------
@@ -562,6 +586,11 @@ H.init = function (msg) {
   if (typeof msg.lat === 'number' && typeof msg.lon === 'number') {
     centreOn(msg.lat, msg.lon, typeof msg.zoom === 'number' ? msg.zoom : 16);
   }
+  if (typeof msg.notice === 'string' && msg.notice !== '') setStatus(msg.notice, true);
+};
+
+H.settingsSaved = function () {
+  setStatus('Ustawienia zapisane', false);
 };
 
 H.addressResults = function (msg) {
@@ -580,6 +609,7 @@ H.addressSuggestions = function (msg) {
 };
 
 H.progress = function (msg) {
+  if (held.running === 'fetch') held.fetchAccepted = true;
   var label = typeof msg.label === 'string' && msg.label !== '' ? msg.label : 'Pobieranie';
   if (typeof msg.total === 'number' && msg.total > 0 && typeof msg.done === 'number') {
     var pct = Math.round(100 * msg.done / msg.total);
@@ -601,6 +631,9 @@ H.progress = function (msg) {
 H.fetchDone = function (msg) {
   var counts = isObject(msg.counts) ? msg.counts : {};
   var anything = Object.keys(counts).length > 0;
+  held.counts = anything ? counts : null;
+  held.running = null;
+  el('fetchBtn').disabled = false;
   el('placeBtn').disabled = !anything;
   showPreview(msg.geojson);
   barOff();
@@ -614,6 +647,8 @@ H.fetchDone = function (msg) {
 };
 
 H.placeDone = function (msg) {
+  held.running = null;
+  el('placeBtn').disabled = false;
   barOff();
   if (isObject(msg.counts) && Object.keys(msg.counts).length > 0) showChips(msg.counts, true);
   else markChipsPlaced();
@@ -631,11 +666,19 @@ H.originSet = function (msg) {
 };
 
 H.error = function (msg) {
+  // A place that failed, or a fetch refused before it began, ends the request;
+  // errors of other messages leave a running fetch alone.
+  if (held.running === 'place' || (held.running === 'fetch' && !held.fetchAccepted)) {
+    held.running = null;
+    showHeld();
+  }
   setStatus(typeof msg.msg === 'string' && msg.msg !== '' ? msg.msg : 'Błąd', true);
   barOff();
 };
 
 H.cancelled = function () {
+  held.running = null;
+  showHeld();
   setStatus('Anulowano', false);
   barOff();
 };

@@ -224,6 +224,42 @@ const cases = [
     await close(o);
   }],
 
+  ['the page follows what the add-on holds: one fetch at a time, refusals, failed places', async () => {
+    const o = await openConnected();
+    const chips = () => o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent));
+    const disabled = (sel) => o.page.$eval(sel, (e) => e.disabled);
+    await o.page.click('#fetchBtn');
+    assert.equal(await disabled('#fetchBtn'), true, 'no second fetch while one runs');
+    await h.push(o.page, { type: 'progress', done: 1, total: 2, cancellable: true });
+    await h.push(o.page, { type: 'error', msg: 'Brak uslugi' });
+    assert.equal(await disabled('#fetchBtn'), true, 'an error of another message leaves the running fetch');
+    await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 3 } });
+    assert.equal(await disabled('#fetchBtn'), false);
+
+    const expectKept = async (why) => {
+      assert.deepEqual(await chips(), ['3 × działki'], why);
+      assert.equal(await disabled('#placeBtn'), false, why);
+      assert.equal(await disabled('#fetchBtn'), false, why);
+      assert.ok(await hasClass(o.page, '#step1', 'done'), why);
+      assert.ok(await hasClass(o.page, '#step2', 'active'), why);
+    };
+    await o.page.click('#fetchBtn');
+    await h.push(o.page, { type: 'error', msg: 'Kadr za duzy' });
+    await expectKept('a refused fetch keeps the stored result');
+    await o.page.click('#fetchBtn');
+    await h.push(o.page, { type: 'cancelled' });
+    await expectKept('a cancelled fetch keeps the stored result');
+
+    await o.page.click('#placeBtn');
+    assert.equal(await disabled('#placeBtn'), true);
+    await h.push(o.page, { type: 'placeDone', counts: { dzialki: 3 } });
+    assert.deepEqual(await chips(), ['3 × działki ✓']);
+    await o.page.click('#placeBtn');
+    await h.push(o.page, { type: 'error', msg: 'Import nieudany (transakcja wycofana)' });
+    await expectKept('a failed place shows nothing as placed');
+    await close(o);
+  }],
+
   ['originSet, error, init, addressResults, noop and unknown types', async () => {
     const o = await open();
     await h.push(o.page, { type: 'originSet', e: 7501234.6, n: 5787654.4, h: 84.6, epsg: 2178 });
@@ -245,6 +281,9 @@ const cases = [
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
     await h.push(o.page, { type: 'init', zoom: 5 });
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
+    await h.push(o.page, { type: 'init', notice: 'Plik ustawien x jest nieczytelny' });
+    assert.equal(await text(o.page, '#status'), 'Plik ustawien x jest nieczytelny');
+    assert.ok(await hasClass(o.page, '#status', 'error'));
     await h.push(o.page, { type: 'addressResults', lat: 52.4064, lon: 16.9252, label: 'Poznań, Stary Rynek' });
     assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
       [52.4064, 16.9252, 17]);
@@ -368,6 +407,10 @@ const cases = [
     assert.equal(saved.mapping.teren, 'Teren nowy');
     assert.equal(saved.mapping.gesut, 'Warstwa 0');
     assert.equal(await isHidden(o.page, '#settingsDialog'), true);
+    assert.equal(await text(o.page, '#status'), 'Zapisywanie ustawień…', 'saved only when the add-on says so');
+    await h.push(o.page, { type: 'error', msg: 'Nie zapisano ustawien: x' });
+    assert.equal(await text(o.page, '#status'), 'Nie zapisano ustawien: x');
+    await h.push(o.page, { type: 'settingsSaved' });
     assert.equal(await text(o.page, '#status'), 'Ustawienia zapisane');
 
     await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });

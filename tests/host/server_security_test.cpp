@@ -160,11 +160,14 @@ TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
     EXPECT_EQ(post("palette-message", R"({"guid":"{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}","message":7})")["visible"],
               true);
     EXPECT_EQ(post("palette-close", R"({"palette":1})")["result"], 0);
-    auto state = pumping([&] {
-        httplib::Client cli("127.0.0.1", server.port());
-        auto res = cli.Get((server.base() + "api/state").c_str());
-        return nlohmann::json::parse(res ? res->body : "", nullptr, false);
-    });
+    auto readState = [&] {
+        return pumping([&] {
+            httplib::Client cli("127.0.0.1", server.port());
+            auto res = cli.Get((server.base() + "api/state").c_str());
+            return nlohmann::json::parse(res ? res->body : "", nullptr, false);
+        });
+    };
+    auto state = readState();
     EXPECT_EQ(state["elements"]["total"], 0);
     EXPECT_EQ(state["undo"]["redo"].size(), 1u);
     EXPECT_EQ(state["palettes"][0]["visible"], false);
@@ -172,6 +175,10 @@ TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
     EXPECT_EQ(state["liveMemos"], 0);
     EXPECT_EQ(state["palettes"][0]["browsers"][0]["page"], server.base() + "b/1/index.html");
     EXPECT_EQ(post("nothing", "{}").is_discarded(), true);
+
+    // Another project starts without the first one's undo steps.
+    EXPECT_EQ(post("open-another-project", "{}")["done"], true);
+    EXPECT_EQ(readState()["undo"]["redo"].size(), 0u);
 }
 
 TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {

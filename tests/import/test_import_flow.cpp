@@ -124,7 +124,8 @@ TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothing) {
         EXPECT_FALSE(s.controller().busy());
     }
     EXPECT_TRUE(s.received("progress").empty());
-    EXPECT_EQ(s.ask(bad[4]).value("msg", "").rfind("Blad wewnetrzny: ", 0), 0u);
+    EXPECT_EQ(s.ask(bad[4]).value("msg", ""), "Pole \"layers\" ma nieprawidlowy typ.");
+    EXPECT_EQ(s.ask(bad[5]).value("msg", ""), "Pole \"bboxWgs84\" ma nieprawidlowy typ.");
 }
 
 TEST_F(ImportFlow, PlaceBeforeAnyFetchAndCancelWhileIdle) {
@@ -377,6 +378,25 @@ TEST_F(ImportFlow, DistanceChecksBeforePlacing) {
     ASSERT_EQ(placed.value("type", ""), "placeDone");
     EXPECT_EQ(placed.value("warning", "").rfind("Uwaga: pobrany obszar lezy 59 km od Survey Pointu projektu", 0), 0u)
         << placed.dump();
+}
+
+// A host refusing the system's name keeps only the bare survey point; it must
+// still read back in its PL-2000 zone, for placing and for the page's view.
+TEST_F(ImportFlow, EveryGeoreferenceFallbackLevelPlacesOnTheFrame) {
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    const tools::DemoFrame f = tools::demoFrame();
+    const std::vector<std::vector<std::string>> refusedFields = {{}, {"geodeticDatum"}, {"crsName"}};
+    for (const auto& fields : refusedFields) {
+        s.workbench().faults().refuseGeoFields(fields);
+        setOriginAtDemoCentre();
+        const json placed = s.ask({{"type", "place"}});
+        EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+        EXPECT_FALSE(placed.contains("warning")) << placed.dump();
+        const json init = s.ask({{"type", "getInit"}});
+        EXPECT_NEAR(init.value("lat", 0.0), (f.south + f.north) / 2, 1e-6) << init.dump();
+        EXPECT_NEAR(init.value("lon", 0.0), (f.west + f.east) / 2, 1e-6) << init.dump();
+    }
+    EXPECT_STREQ(s.workbench().project().geoLocation().crsName, "") << "the last origin went in at the minimum level";
 }
 
 TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {

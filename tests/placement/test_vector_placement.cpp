@@ -297,11 +297,19 @@ TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
     const auto fills = elements(KL_ELEM_HATCH);
     ASSERT_EQ(fills.size(), 2u);
     EXPECT_EQ(fills[0]->element.fillIndex, vertical);
-    EXPECT_EQ(fills[1]->element.fillIndex, diagonal);  
+    EXPECT_EQ(fills[1]->element.fillIndex, diagonal);
     for (const auto* f : fills) {
         EXPECT_EQ(f->element.pen, 8);
         EXPECT_EQ(f->element.fillPen, 8);
         EXPECT_EQ(f->element.backgroundPen, 0);
         EXPECT_NEAR(f->element.fillRed, 90 / 255.0, 1e-12);
     }
+
+    // Another project has its own patterns; none found in this one may be used there.
+    wb_->openAnotherProject();
+    const auto again = place({infill});
+    EXPECT_EQ(again.skipped, 0);
+    const auto reopened = elements(KL_ELEM_HATCH);
+    ASSERT_EQ(reopened.size(), 1u);
+    EXPECT_EQ(reopened[0]->element.fillIndex, 3) << "the fresh project's first vector pattern";
 }

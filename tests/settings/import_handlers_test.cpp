@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -100,26 +101,55 @@ TEST_F(ImportHandlers, LayerListHasTheProjectLayersAndTheWholeMapping) {
 }
 
 TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
-    EXPECT_TRUE(ask({{"type", "settingsChanged"},
-                     {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"nieznany", "X"}}}})
-                    .is_null());
+    EXPECT_EQ(ask({{"type", "settingsChanged"},
+                   {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"mpzp", std::string(300, 'm')},
+                                {"nieznany", "X"}}}}),
+              json({{"type", "settingsSaved"}}));
     EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Parcels), "Działki nowe");
-    const auto reloaded = settings::loadSettings(settingsFile());
+    const auto reloaded = settings::loadSettings(settingsFile()).settings;
     EXPECT_EQ(reloaded.layers.at(geo::DataType::Parcels), "Działki nowe");
     EXPECT_EQ(reloaded.layers.at(geo::DataType::Buildings), "Ściany");
-    EXPECT_EQ(reloaded.layers.at(geo::DataType::ZoningPlans), "GIS_MPZP");
+    EXPECT_EQ(reloaded.layers.at(geo::DataType::ZoningPlans), std::string(255, 'm')) << "cut once, never dropped";
 
     ImportController restarted(settingsFile(), [this] { return host_.table(); }, settings::ServiceHosts{});
     EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::Buildings), "Ściany");
 }
 
-TEST_F(ImportHandlers, MappingWithANonTextValueChangesNothing) {
-    const json r = ask({{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", 5}}}});
-    EXPECT_EQ(r["type"], "error");
-    EXPECT_EQ(r["msg"].get<std::string>().rfind("Blad wewnetrzny: ", 0), 0u) << r.dump();
+TEST_F(ImportHandlers, RefusedMappingChangesNothingAndSaysWhy) {
+    const std::string badName = "Nieprawidlowa nazwa warstwy dla \"dzialki\": nazwa musi byc niepustym tekstem bez "
+                                "znakow sterujacych.";
+    const std::vector<std::pair<json, std::string>> refused = {
+        {{{"budynki", "Nowe"}, {"dzialki", 5}}, badName},
+        {{{"budynki", "Nowe"}, {"dzialki", "A\nB"}}, badName},
+        {{{"budynki", "Nowe"}, {"dzialki", std::string("A\0B", 3)}}, badName},
+        {{{"budynki", "Nowe"}, {"dzialki", ""}}, badName},
+        {"x", "Pole \"mapping\" musi byc obiektem."},
+    };
+    for (const auto& [mapping, text] : refused) {
+        const json r = ask({{"type", "settingsChanged"}, {"mapping", mapping}});
+        EXPECT_EQ(r.value("msg", ""), text) << mapping.dump();
+    }
     EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "GIS_BUDYNKI");
     EXPECT_FALSE(fs::exists(settingsFile()));
-    EXPECT_TRUE(ask({{"type", "settingsChanged"}, {"mapping", "x"}}).is_null());
+}
+
+TEST_F(ImportHandlers, AFailedSaveIsNeverReportedAsSaved) {
+    fs::create_directories(settingsFile());  // a folder where the file should be
+    const json r = ask({{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}}}});
+    EXPECT_EQ(r.value("msg", "").rfind("Nie zapisano ustawien: ", 0), 0u) << r.dump();
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "Nowe");
+}
+
+TEST_F(ImportHandlers, ABrokenSettingsFileIsToldInThePageAndTheReport) {
+    fs::create_directories(settingsFile().parent_path());
+    std::ofstream(settingsFile()) << R"({"layers": {"budynki": "Moje")";
+    ImportController restarted(settingsFile(), [this] { return host_.table(); }, settings::ServiceHosts{});
+    ASSERT_EQ(host_.reports.size(), 1u);
+    EXPECT_EQ(host_.reports[0].rfind("KARTOLINK: Plik ustawien ", 0), 0u) << host_.reports[0];
+    const std::string notice = restarted.onGetInit({}).value("notice", "");
+    EXPECT_EQ("KARTOLINK: " + notice, host_.reports[0]);
+    EXPECT_EQ(restarted.onSettingsChanged({{"mapping", {{"budynki", "Nowe"}}}}), json({{"type", "settingsSaved"}}));
+    EXPECT_FALSE(restarted.onGetInit({}).contains("notice")) << "a saved file has nothing left to warn about";
 }
 
 TEST_F(ImportHandlers, SetOriginWritesThePl2000PointOfTheMapCentre) {
@@ -137,10 +167,21 @@ TEST_F(ImportHandlers, SetOriginWritesThePl2000PointOfTheMapCentre) {
 }
 
 TEST_F(ImportHandlers, SetOriginFailures) {
-    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 50.0}})["msg"], "Brak wspolrzednych srodka mapy");
-    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", "50"}, {"lon", 19.9}})["msg"].get<std::string>().rfind(
-                  "Blad wewnetrzny: ", 0),
-              0u);
+    const std::string outside = "Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.";
+    const std::vector<std::pair<json, std::string>> refused = {
+        {{{"lat", 50.0}}, "Brak wspolrzednych srodka mapy"},
+        {{{"lat", "50"}, {"lon", 19.9}}, "Pole \"lat\" musi byc liczba."},
+        {{{"lat", 50.0}, {"lon", nullptr}}, "Pole \"lon\" musi byc liczba."},
+        {{{"lat", 91.0}, {"lon", 19.9}}, outside},
+        {{{"lat", 50.0}, {"lon", 400.0}}, outside},
+        {{{"lat", 52.52}, {"lon", 13.405}}, outside},  // Berlin
+    };
+    for (const auto& [fields, text] : refused) {
+        json m = fields;
+        m["type"] = "setOrigin";
+        EXPECT_EQ(ask(m)["msg"], text) << m.dump();
+    }
+    EXPECT_TRUE(host_.writes.empty()) << "a refused point is never written";
 
     host_.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS};
     EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["epsg"], 2177);

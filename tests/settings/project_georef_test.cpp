@@ -111,9 +111,35 @@ INSTANTIATE_TEST_SUITE_P(
                       CrsCase{"urnForm", "urn:ogc:def:crs:EPSG::2177", 2177, false},
                       CrsCase{"longName", "ETRF2000-PL / CS2000/21 (Poland zone VII) 2178", 2178, false},
                       CrsCase{"pl1992", "ETRF2000-PL / CS92 EPSG:2180", 2180, false},
-                      CrsCase{"empty", "", 2180, false},
-                      CrsCase{"wgs84", "EPSG:4326", 2180, true},
-                      CrsCase{"swiss", "EPSG:21781", 2180, true}),
+                      CrsCase{"emptyToldByTheCoordinates", "", 2178, false},
+                      CrsCase{"wgs84", "EPSG:4326", 2178, true},
+                      CrsCase{"swiss", "EPSG:21781", 2178, true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+struct NamelessCase {
+    const char* name;
+    double easting, northing;
+    int epsg;
+    bool warned;
+};
+
+class NamelessSurveyPoint : public GeorefTest, public ::testing::WithParamInterface<NamelessCase> {};
+
+TEST_P(NamelessSurveyPoint, IsReadInTheSystemItsCoordinatesBelongTo) {
+    host.record.surveyEasting = GetParam().easting;
+    host.record.surveyNorthing = GetParam().northing;
+    const auto g = readProjectGeoref(host.table());
+    EXPECT_EQ(g.level, GeorefLevel::Exact);
+    EXPECT_EQ(g.epsg, GetParam().epsg);
+    EXPECT_EQ(g.message.empty(), !GetParam().warned) << g.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Georef, NamelessSurveyPoint,
+    ::testing::Values(NamelessCase{"zone5", 5'453'000, 5'700'000, 2176, false},
+                      NamelessCase{"zone8", 8'610'000, 5'570'000, 2179, false},
+                      NamelessCase{"pl1992", 637'000, 487'000, 2180, false},
+                      NamelessCase{"neither", 3'000'000, 100, 2180, true}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(GeorefTest, UnterminatedCrsNameIsReadWithinItsField) {
@@ -178,6 +204,9 @@ TEST_F(GeorefTest, HostRefusingLevelsZeroAndOneGetsTheMinimumRecord) {
     EXPECT_EQ(host.record.surveyEasting, 7423000);
     EXPECT_NE(diagText().find("koncowy_err=0 poziom_ktory_przeszedl=2 "), std::string::npos);
     EXPECT_EQ(host.reports.size(), 1u);
+    const auto back = readProjectGeoref(host.table());
+    EXPECT_EQ(back.epsg, 2178) << "the nameless record reads back in the zone it was written in";
+    EXPECT_EQ(back.message, "");
 }
 
 TEST_F(GeorefTest, AllLevelsRefusedReportsTheLastError) {

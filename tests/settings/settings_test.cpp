@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -72,7 +73,11 @@ struct HostileCase {
 
 class HostileFile : public ::testing::TestWithParam<HostileCase> {};
 
-TEST_P(HostileFile, GivesTheDefaults) { expectDefaults(parseSettings(GetParam().text)); }
+TEST_P(HostileFile, GivesTheDefaultsAndSaysSo) {
+    const SettingsRead r = readSettingsText(GetParam().text);
+    expectDefaults(r.settings);
+    EXPECT_FALSE(r.complete());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, HostileFile,
@@ -80,27 +85,47 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"empty", ""}, HostileCase{"truncated", "{\"layers\": {\"dzialki\": \"A\""},
         HostileCase{"array", "[{\"layers\": {}}]"}, HostileCase{"string", "\"layers\""},
         HostileCase{"number", "42"}, HostileCase{"null", "null"},
-        HostileCase{"invalidUtf8", "{\"layers\": {\"dzialki\": \"\xC3\x28\xFF\"}, \"basemap\": \"orto\"}"},
         HostileCase{"bom_garbage", "\xEF\xBB\xBF\x01\x02{}"},
         HostileCase{"wrongKinds",
                     R"({"layers": {"dzialki": 5, "budynki": null, "mpzp": ["x"], "pog": {"a": 1}, "teren": true},
                         "basemap": 7, "zAnchor": "120.5"})"},
         HostileCase{"layersNotObject", R"({"layers": ["GIS_A", "GIS_B"], "basemap": {"x": 1}, "zAnchor": null})"},
-        HostileCase{"badNames", R"({"layers": {"dzialki": "", "budynki": ")" + std::string(300, 'x') + R"("}})"}),
+        HostileCase{"badNames", "{\"layers\": {\"dzialki\": \"\", \"budynki\": \"A\\u0000B\", \"mpzp\": \"A\\tB\"}}"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(Settings, PartialFileTakesGoodEntriesAndKeepsDefaultsForTheRest) {
-    const Settings s = parseSettings(R"({"layers": {"dzialki": 12, "budynki": "Moje budynki", "nieznany": "X"},
+TEST(Settings, PartialFileTakesGoodEntriesAndNamesTheOthers) {
+    const SettingsRead r = readSettingsText(R"({"layers": {"dzialki": 12, "budynki": "Moje budynki", "nieznany": "X"},
                                         "basemap": "orto", "inneKlucze": [1, 2]})");
-    EXPECT_EQ(s.layers.at(DataType::Parcels), "GIS_DZIALKI");
-    EXPECT_EQ(s.layers.at(DataType::Buildings), "Moje budynki");
-    EXPECT_EQ(s.layers.at(DataType::ZoningPlans), "GIS_MPZP");
-    EXPECT_EQ(s.basemap, "orto");
-    EXPECT_FALSE(s.hasZAnchor);
+    EXPECT_EQ(r.settings.layers.at(DataType::Parcels), "GIS_DZIALKI");
+    EXPECT_EQ(r.settings.layers.at(DataType::Buildings), "Moje budynki");
+    EXPECT_EQ(r.settings.layers.at(DataType::ZoningPlans), "GIS_MPZP");
+    EXPECT_EQ(r.settings.basemap, "orto");
+    EXPECT_FALSE(r.settings.hasZAnchor);
+    EXPECT_FALSE(r.unreadable);
+    EXPECT_EQ(r.dropped, std::vector<std::string>{"layers.dzialki"});
+
+    // One byte that is not UTF-8 costs only its own value.
+    const SettingsRead stray = readSettingsText("{\"layers\": {\"dzialki\": \"\xC3\x28\xFF\", \"budynki\": \"Ściany\"},"
+                                                " \"basemap\": \"orto\", \"zAnchor\": 84.5}");
+    EXPECT_EQ(stray.settings.layers.at(DataType::Parcels), "GIS_DZIALKI");
+    EXPECT_EQ(stray.settings.layers.at(DataType::Buildings), "Ściany");
+    EXPECT_EQ(stray.settings.basemap, "orto");
+    EXPECT_DOUBLE_EQ(stray.settings.zAnchor, 84.5);
+    EXPECT_EQ(stray.dropped, std::vector<std::string>{"layers.dzialki"});
+}
+
+TEST(Settings, OverlongLayerNameIsCutOnceOnACharacterBoundary) {
+    Settings s = defaultSettings();
+    std::string polish;
+    for (int i = 0; i < 200; ++i) polish += "ż";  // 400 bytes; byte 255 is the middle of a letter
+    ASSERT_TRUE(setLayer(s, DataType::Parcels, polish));
+    EXPECT_EQ(s.layers.at(DataType::Parcels), polish.substr(0, 254));
+    EXPECT_EQ(layerNameForHost(s.layers.at(DataType::Parcels)), s.layers.at(DataType::Parcels));
+    EXPECT_EQ(layerNameForHost(std::string(255, 'x')), std::string(255, 'x'));
 }
 
 TEST(Settings, WithoutAnchorSavingWritesNoAnchorKey) {
-    const auto root = nlohmann::json::parse(serializeSettings(parseSettings("{}")));
+    const auto root = nlohmann::json::parse(serializeSettings(readSettingsText("{}").settings));
     EXPECT_FALSE(root.contains("zAnchor"));
     EXPECT_FALSE(root.contains("zAnchorSurveyPoint"));
     EXPECT_EQ(root.at("layers").size(), 20u);
@@ -126,7 +151,7 @@ TEST(Settings, RoundTripKeepsAllLayersAndTheAnchorRule) {
     setZAnchor(s, 84.625, AnchorSite{7501234.5, 5787654.25, 2178});
     ASSERT_TRUE(saveSettings(s, file).ok);
 
-    const Settings back = loadSettings(file);
+    const Settings back = loadSettings(file).settings;
     ASSERT_EQ(back.layers.size(), 20u);
     EXPECT_EQ(back.layers, s.layers);
     EXPECT_EQ(back.basemap, "none");
@@ -138,18 +163,98 @@ TEST(Settings, RoundTripKeepsAllLayersAndTheAnchorRule) {
     EXPECT_FALSE(anchorFor(back, AnchorSite{7501234.5, 5787654.25, 2177}).applies);
 }
 
-TEST(Settings, MissingOrOversizedFileGivesDefaults) {
-    TempFolder dir;
-    expectDefaults(loadSettings(dir.path() / "brak.json"));
-    expectDefaults(loadSettings(dir.path()));  // a folder, not a file
+std::vector<fs::path> setAside(const fs::path& folder) {
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().rfind("settings.json.nieczytelny-", 0) == 0) found.push_back(e.path());
+    return found;
+}
 
-    // A valid object padded to 10 MB: never read into memory.
-    const fs::path big = dir.path() / "big.json";
-    std::string text = R"({"basemap": "orto", "pad": ")";
-    text.append(10u << 20, 'a');
-    text += "\"}";
-    writeText(big, text);
-    expectDefaults(loadSettings(big));
+TEST(Settings, MissingFileGivesDefaultsWithoutANote) {
+    TempFolder dir;
+    const LoadedSettings r = loadSettings(dir.path() / "settings.json");
+    expectDefaults(r.settings);
+    EXPECT_EQ(r.message, "");
+}
+
+struct UnreadableCase {
+    const char* name;
+    std::string text;  // empty: written by the test itself
+};
+
+class UnreadableFile : public ::testing::TestWithParam<UnreadableCase> {};
+
+// The file is moved aside before anything can overwrite it, and the user is told where.
+TEST_P(UnreadableFile, IsSetAsideWholeAndTheUserIsTold) {
+    TempFolder dir;
+    const fs::path file = dir.path() / "settings.json";
+    std::string text = GetParam().text;
+    if (text.empty()) {  // a valid object padded past the size limit
+        text = R"({"basemap": "orto", "pad": ")";
+        text.append(kMaxSettingsFileBytes, 'a');
+        text += "\"}";
+    }
+    writeText(file, text);
+    const LoadedSettings r = loadSettings(file);
+    expectDefaults(r.settings);
+    const auto aside = setAside(dir.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readText(aside[0]), text);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(r.message.rfind("Plik ustawien " + file.string() + " jest nieczytelny", 0), 0u) << r.message;
+    EXPECT_NE(r.message.find("Stary plik zachowano jako " + aside[0].string()), std::string::npos) << r.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, UnreadableFile,
+                         ::testing::Values(UnreadableCase{"truncated", R"({"layers": {"dzialki": "Moje")"},
+                                           UnreadableCase{"array", "[1, 2]"}, UnreadableCase{"oversized", ""}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Settings, PartlyBadFileKeepsItsGoodEntriesAcrossARestart) {
+    TempFolder dir;
+    const fs::path file = dir.path() / "settings.json";
+    const std::string text = "{\"layers\": {\"dzialki\": \"Z\xFFle\", \"budynki\": \"Moje\"}, \"zAnchor\": 84.5}";
+    writeText(file, text);
+    const LoadedSettings r = loadSettings(file);
+    EXPECT_EQ(r.settings.layers.at(DataType::Buildings), "Moje");
+    EXPECT_NE(r.message.find("nieprawidlowe wpisy (layers.dzialki)"), std::string::npos) << r.message;
+    ASSERT_EQ(setAside(dir.path()).size(), 1u);
+    EXPECT_EQ(readText(setAside(dir.path())[0]), text);
+
+    const LoadedSettings again = loadSettings(file);
+    EXPECT_EQ(again.message, "");
+    EXPECT_EQ(again.settings.layers.at(DataType::Buildings), "Moje");
+    EXPECT_DOUBLE_EQ(again.settings.zAnchor, 84.5);
+}
+
+TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNeverSaved) {
+    TempFolder dir;
+    const fs::path file = dir.path() / "settings.json";
+    fs::create_directory(file);
+    const LoadedSettings r = loadSettings(file);
+    expectDefaults(r.settings);
+    EXPECT_NE(r.message.find("jest nieczytelny"), std::string::npos) << r.message;
+    const auto saved = saveSettings(defaultSettings(), file);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_FALSE(saved.message.empty());
+    EXPECT_TRUE(fs::is_directory(file));
+}
+
+TEST(Settings, SaveWritesThroughALinkAndKeepsTheMode) {
+    TempFolder dir;
+    fs::create_directory(dir.path() / "sync");
+    const fs::path real = dir.path() / "sync" / "settings.json";
+    const fs::path link = dir.path() / "settings.json";
+    writeText(real, "{}");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    fs::create_symlink(fs::path("sync") / "settings.json", link);
+    Settings s = defaultSettings();
+    s.basemap = "orto";
+    ASSERT_TRUE(saveSettings(s, link).ok);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(loadSettings(real).settings.basemap, "orto");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 }
 
 TEST(Settings, SaveReplacesTheFileAndLeavesNoTemporaries) {
@@ -159,7 +264,7 @@ TEST(Settings, SaveReplacesTheFileAndLeavesNoTemporaries) {
     Settings s = defaultSettings();
     s.basemap = "orto";
     ASSERT_TRUE(saveSettings(s, file).ok);
-    EXPECT_EQ(loadSettings(file).basemap, "orto");
+    EXPECT_EQ(loadSettings(file).settings.basemap, "orto");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
     EXPECT_EQ(entries, 1);
@@ -202,7 +307,7 @@ TEST(Settings, InterruptedSaveLeavesTheOldFileIntact) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the cut-short save must report failure";
     EXPECT_EQ(readText(file), before);
-    EXPECT_EQ(loadSettings(file).basemap, "stare");
+    EXPECT_EQ(loadSettings(file).settings.basemap, "stare");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
     EXPECT_EQ(entries, 1) << "no temporary file may stay behind";
@@ -231,7 +336,7 @@ struct AnchorCase {
 class AnchorRule : public ::testing::TestWithParam<AnchorCase> {};
 
 TEST_P(AnchorRule, AppliesOnlyToItsOwnSurveyPoint) {
-    const auto d = anchorFor(parseSettings(GetParam().file), GetParam().project);
+    const auto d = anchorFor(readSettingsText(GetParam().file).settings, GetParam().project);
     EXPECT_EQ(d.applies, GetParam().applies);
     const std::string note = GetParam().note;
     if (note.empty()) EXPECT_EQ(d.message, "");
