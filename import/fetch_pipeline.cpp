@@ -209,7 +209,9 @@ private:
             return;
         }
         const net::CountyEndpoints svc = net::countyServicesForTeryt(net::Registry::Gesut, teryt);
-        if (!svc.wfs.empty() && !utilityLines(svc.wfs)) return;
+        // A failing feature service is said inside; the county's map image
+        // still shows the network then.
+        if (!svc.wfs.empty()) utilityLines(svc.wfs);
         if (!utilities_.empty()) return;
         if (svc.wms.empty())
             warn("GESUT: powiat nie publikuje uslugi w EZiU.");

@@ -214,8 +214,9 @@ TEST_F(ImportFlow, UtilitiesComeAsAMapImageWhenTheirFeatureServiceFails) {
     DemoServices::instance().server().faults().add(rule);
     const json done = fetchDone({"gesut"});
     EXPECT_EQ(done["counts"], (json{{"gesut (rastr)", 1}}));
-    EXPECT_EQ(done.value("warning", ""), "GESUT: usluga WFS powiatu nie odpowiada (HTTP 500). GESUT jako rastr (WMS "
-                                         "powiatowy) - brak WFS lub brak przewodow w WFS.");
+    EXPECT_EQ(done.value("warning", ""), "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil status 500) - "
+                                         "przewodow nie pobrano. GESUT jako rastr (WMS powiatowy) - brak WFS lub brak "
+                                         "przewodow w WFS.");
 }
 
 TEST_F(ImportFlow, AnOrthophotoServiceThatNeverDrawsIsNamedAndTheParcelsStillArrive) {
@@ -303,11 +304,11 @@ INSTANTIATE_TEST_SUITE_P(
         ServiceBreakdown{"UtilitiesExceptionAlways", {kUtilityNetwork}, kCapabilities, geoportal::FaultKind::Exception,
                          -1, kCadastreOnly,
                          "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil raport bledu OGC zamiast danych.) "
-                         "- przewodow nie pobrano."},
+                         "- przewodow nie pobrano. GESUT: powiatowa usluga nie odpowiada."},
         ServiceBreakdown{"UtilitiesCutAlways", {kUtilityNetwork}, kCapabilities, geoportal::FaultKind::Truncate, -1,
                          kCadastreOnly,
                          "GESUT: usluga WFS powiatu nie odpowiada (Pobieranie przerwane (2,0 KB z 3,9 KB).) - "
-                         "przewodow nie pobrano."},
+                         "przewodow nie pobrano. GESUT: powiatowa usluga nie odpowiada."},
         ServiceBreakdown{"CadastreHtmlAlways", {kCadastre}, kCapabilities, geoportal::FaultKind::Html, -1,
                          {{"budynki", demo::kNewBuildings}, {"gesut", kUtilities}},
                          "Powiatowa usluga WFS EGiB nie odpowiada (Serwer zwrocil strone HTML zamiast danych.) - "

@@ -180,7 +180,7 @@ TEST_F(AgainstGeoportal, OrthophotoTileSurvivesEachFaultAtHalfTheWidth) {
     const geo::Bbox tile{260400, 382640, 260656, 382896};
     for (const auto& c : cases) {
         inject(c.kind, orthoPath, 1, c.status, c.delayMs);
-        HttpTimings t = timings();
+        HttpTimings t = kl::test::loopbackTimings();
         t.defaultReceiveTimeoutMs = c.receiveTimeoutMs;
         WfsClient client(t);
         const RasterFetchResult got = fetchRasterTiles(
