@@ -2,20 +2,18 @@
 
 #include "net/sha1.h"
 #include "shell/platform/folders.h"
+#include "shell/platform/process_liveness.h"
 
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <fstream>
-#include <limits>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 
 #if defined(__linux__)
-#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -71,17 +69,9 @@ std::optional<std::int64_t> writerOf(std::string_view name) {
     return pid;
 }
 
-// Whether the process that writes a partial download may still be running.
-// Where that cannot be asked, every writer counts as alive and only age ends
-// its file.
-bool writerMayBeAlive(std::optional<std::int64_t> pid) {
-#if defined(__linux__)
-    if (!pid || *pid > std::numeric_limits<pid_t>::max()) return false;
-    return ::kill(static_cast<pid_t>(*pid), 0) == 0 || errno == EPERM;
-#else
-    (void)pid;
-    return true;
-#endif
+bool writerMayBeRunning(std::string_view name) {
+    const std::optional<std::int64_t> pid = writerOf(name);
+    return pid && platform::processMayBeRunning(*pid);
 }
 
 }  // namespace
@@ -120,7 +110,7 @@ int sweepCache(const fs::path& dir, fs::file_time_type now, std::chrono::hours m
         // Another process (the workbench and kartolink-cloud share the
         // cache) may be downloading into a partial file right now.
         const bool partial = name.find(".part") != std::string::npos;
-        const bool stale = partial ? age > kAbandonedPartialAge || !writerMayBeAlive(writerOf(name)) : age > maxAge;
+        const bool stale = partial ? age > kAbandonedPartialAge || !writerMayBeRunning(name) : age > maxAge;
         if (stale && fs::remove(entry.path(), fec)) ++removed;
     }
     return removed;

@@ -1,22 +1,16 @@
 #include "cloud/pipeline/cloud_output.h"
 
-#include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
 #include <filesystem>
 
 #include "cloud/e57/e57_writer.h"
+#include "shell/platform/process_liveness.h"
 
 namespace kl::cloud {
 namespace fs = std::filesystem;
 namespace {
-
-bool processRuns(long pid) {
-    if (pid <= 0) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
-}
 
 // The writer's pid when name is "<base>.<pid>.<rest>" with rest ending in
 // ".part" or ".tmp"; 0 when the name is not one of ours.
@@ -53,7 +47,7 @@ int sweepStaleTemporaries(const std::string& target, std::chrono::hours maxAge) 
         std::error_code timeError;
         const auto written = fs::last_write_time(it->path(), timeError);
         const bool old = !timeError && now - written > maxAge;
-        if (processRuns(owner) && !old) continue;
+        if (platform::processMayBeRunning(owner) && !old) continue;
         std::error_code removeError;
         if (fs::remove(it->path(), removeError)) ++removed;
     }
