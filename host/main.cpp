@@ -22,7 +22,7 @@ std::atomic<bool> quitRequested{false};
 
 void requestQuit() {
     quitRequested = true;
-    if (auto* wb = kl::host::Workbench::current()) wb->executor().wake();
+    if (auto* wb = kl::host::Workbench::current()) wb->abandonAlerts();
 }
 
 }  // namespace
@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
 
     WorkbenchOptions options;
     options.launchExternal = !cmd->headless;
+    options.userAnswersAlerts = true;
     if (cmd->demo) options.hostOptions["demo"] = "1";
     if (cmd->headless) options.hostOptions["headless"] = "1";
     Workbench wb(options);

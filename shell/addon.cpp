@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cleanup/remove_duplicates_command.h"
 #include "shell/palettes.h"
 #include "shell/platform/diag_log.h"
 #include "shell/platform/entry_barrier.h"
@@ -12,11 +13,6 @@ namespace kl::shell {
 namespace {
 
 void diag(const std::string& line) { platform::appendDiagLine("ordvik_web_diag.txt", line); }
-
-void report(const char* text) { host()->WriteReport(text, 0); }
-
-// No module cleans duplicates yet; the item stays so the menu keeps its layout.
-void reportCleanupMissing() { report("KARTOLINK: polecenie czyszczenia duplikatow nie jest jeszcze dostepne."); }
 
 // Workers first: they may still be using what the palettes' controllers own.
 void tearDown() {
@@ -34,7 +30,7 @@ KlErr handleMenu(int32_t menuResId, int32_t itemIndex) noexcept {
         switch (itemIndex) {
             case 1: MapPalette::toggle(); break;
             case 2: CloudPalette::toggle(); break;
-            case 3: reportCleanupMissing(); break;
+            case 3: cleanup::runRemoveDuplicatesCommand(); break;
             case 4: host()->ShellOpen("open", kMakerAddress, 1); break;
             default: break;
         }

@@ -19,6 +19,7 @@ struct ElementRecord {
     KlElement element{};
     std::vector<KlCoord> coords;
     std::vector<int32_t> ringEnds;
+    std::vector<KlPolyArc> arcs;
     std::vector<KlCoord3> levelPoints;
     std::string text;
     std::vector<unsigned char> data;

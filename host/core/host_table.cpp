@@ -219,6 +219,13 @@ KlErr ShellOpen(const char* verb, const char* address, int32_t showMode) noexcep
 KlErr GetHostOption(const char* name, char* buffer, size_t size) noexcept {
     return guarded("GetHostOption", [&](Workbench& w) { return w.hostOption(name, buffer, size); });
 }
+KlErr Alert(int32_t kind, const char* title, const char* text, const char* button1, const char* button2,
+            const char* button3, int32_t* pressed) noexcept {
+    return guarded("Alert", [&](Workbench& w) {
+        const char* const buttons[3] = {button1, button2, button3};
+        return w.alert(kind, title, text, buttons, pressed);
+    });
+}
 
 const KlHostFunctions kTable = {
     KL_HOST_API_VERSION,
@@ -271,6 +278,7 @@ const KlHostFunctions kTable = {
     SetGeoLocation,
     ShellOpen,
     GetHostOption,
+    Alert,
 };
 
 }  // namespace

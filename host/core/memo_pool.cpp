@@ -37,6 +37,8 @@ void MemoPool::point(KlMemo* memo, MemoToken& t) {
     memo->nCoords = static_cast<int32_t>(t.coords.size());
     memo->ringEnds = dataOrNull(t.ringEnds);
     memo->nRings = static_cast<int32_t>(t.ringEnds.size());
+    memo->arcs = dataOrNull(t.arcs);
+    memo->nArcs = static_cast<int32_t>(t.arcs.size());
     memo->levelPoints = dataOrNull(t.levelPoints);
     memo->nLevelPoints = static_cast<int32_t>(t.levelPoints.size());
     memo->text = t.text.empty() ? nullptr : t.text.data();
@@ -47,13 +49,14 @@ void MemoPool::point(KlMemo* memo, MemoToken& t) {
 
 KlErr MemoPool::allocate(KlMemo* memo, const KlMemoSizes& s) {
     if (!memo) return KL_ERR_BADPARS;
-    if (s.nCoords < 0 || s.nRings < 0 || s.nLevelPoints < 0) return KL_ERR_BADPARS;
-    if (s.nCoords > kMaxItems || s.nRings > kMaxItems || s.nLevelPoints > kMaxItems || s.textBytes >= kMaxBytes ||
-        s.dataBytes > kMaxBytes)
+    if (s.nCoords < 0 || s.nRings < 0 || s.nArcs < 0 || s.nLevelPoints < 0) return KL_ERR_BADPARS;
+    if (s.nCoords > kMaxItems || s.nRings > kMaxItems || s.nArcs > kMaxItems || s.nLevelPoints > kMaxItems ||
+        s.textBytes >= kMaxBytes || s.dataBytes > kMaxBytes)
         return KL_ERR_MEMFULL;
     MemoToken& t = fresh(memo);
     t.coords.assign(static_cast<size_t>(s.nCoords), KlCoord{});
     t.ringEnds.assign(static_cast<size_t>(s.nRings), 0);
+    t.arcs.assign(static_cast<size_t>(s.nArcs), KlPolyArc{});
     t.levelPoints.assign(static_cast<size_t>(s.nLevelPoints), KlCoord3{});
     if (s.textBytes > 0) t.text.assign(s.textBytes + 1, '\0');
     t.data.assign(s.dataBytes, 0);
@@ -68,6 +71,7 @@ KlErr MemoPool::fillFrom(KlMemo* memo, const ElementRecord& r, int32_t mask) {
     if (all || (mask & KL_MEMO_COORDS)) {
         t.coords = r.coords;
         t.ringEnds = r.ringEnds;
+        t.arcs = r.arcs;
         t.levelPoints = r.levelPoints;
     }
     if ((all || (mask & KL_MEMO_TEXT)) && !r.text.empty()) {

@@ -15,6 +15,7 @@ namespace kl::host {
 struct MemoToken {
     std::vector<KlCoord> coords;
     std::vector<int32_t> ringEnds;
+    std::vector<KlPolyArc> arcs;
     std::vector<KlCoord3> levelPoints;
     std::vector<char> text;  // one extra byte for the terminator
     std::vector<unsigned char> data;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <string_view>
 
 namespace kl::host {
@@ -55,6 +56,23 @@ KlErr copyRings(const KlMemo& m, bool mustClose, size_t minPoints, ElementRecord
         start = end + 1;
     }
     if (out.ringEnds.back() != m.nCoords) return KL_ERR_BADPARS;
+    return KL_NOERROR;
+}
+
+// Arcs join two neighbouring vertices of one ring, at most one arc a pair;
+// a full turn or more is no arc the host can draw.
+KlErr copyArcs(const KlMemo& m, ElementRecord& out) {
+    if (m.nArcs < 0 || (m.nArcs > 0 && !m.arcs)) return KL_ERR_BADPARS;
+    out.arcs.assign(m.arcs, m.arcs + m.nArcs);
+    std::vector<bool> ringStart(out.coords.size() + 2, false);
+    for (int32_t end : out.ringEnds) ringStart[static_cast<size_t>(end) + 1] = true;
+    std::vector<bool> taken(out.coords.size() + 1, false);
+    for (const KlPolyArc& a : out.arcs) {
+        if (a.begIndex < 1 || a.endIndex != a.begIndex + 1 || a.endIndex > m.nCoords) return KL_ERR_BADPARS;
+        if (ringStart[static_cast<size_t>(a.endIndex)] || taken[static_cast<size_t>(a.begIndex)]) return KL_ERR_BADPARS;
+        if (!std::isfinite(a.arcAngle) || a.arcAngle == 0 || std::fabs(a.arcAngle) >= 2 * std::numbers::pi) return KL_ERR_BADPARS;
+        taken[static_cast<size_t>(a.begIndex)] = true;
+    }
     return KL_NOERROR;
 }
 
@@ -193,7 +211,9 @@ KlErr Project::validateGeometry(const KlElement& e, const KlMemo* memo, ElementR
         return e.material == 0 || attributes_.find(attrType, e.material) != nullptr;
     };
     switch (e.type) {
-        case KL_ELEM_POLYLINE: return copyRings(m, false, 2, out);
+        case KL_ELEM_POLYLINE:
+            if (KlErr err = copyRings(m, false, 2, out); err != KL_NOERROR) return err;
+            return copyArcs(m, out);
         case KL_ELEM_HATCH:
             if (!attributes_.find(KL_ATTR_FILL, e.fillIndex)) return KL_ERR_BADINDEX;
             return copyRings(m, true, 4, out);
@@ -307,10 +327,13 @@ KlErr Project::listElements(int32_t type, int32_t filter, KlGuidVisitor visitor,
 KlErr Project::deleteElements(const KlGuid* guids, int32_t count) {
     if (count < 0 || (count > 0 && !guids)) return KL_ERR_BADPARS;
     if (!journal_.recording()) return KL_ERR_REFUSED;
+    // Every element is checked before the first goes, so a refusal deletes nothing.
     std::vector<uint64_t> seqs;
     for (int32_t i = 0; i < count; ++i) {
         auto seq = elements_.seqOf(guids[i]);
         if (!seq) return KL_ERR_BADID;
+        const Attribute* layer = attributes_.find(KL_ATTR_LAYER, elements_.at(*seq)->element.layer);
+        if (layer && (layer->flags & 2)) return KL_ERR_NOTEDITABLE;
         seqs.push_back(*seq);
     }
     for (uint64_t seq : seqs) {
@@ -388,7 +411,13 @@ nlohmann::ordered_json Project::toJson() const {
         J j = {{"guid", guidToString(e.guid)}, {"type", elementTypeName(e.type)}, {"layer", e.layer},
                {"pen", e.pen}};
         switch (e.type) {
-            case KL_ELEM_POLYLINE: j["closed"] = e.closed; break;
+            case KL_ELEM_POLYLINE: {
+                j["closed"] = e.closed;
+                J arcs = J::array();
+                for (const KlPolyArc& a : r->arcs) arcs.push_back({a.begIndex, a.endIndex, a.arcAngle});
+                if (!arcs.empty()) j["arcs"] = std::move(arcs);
+                break;
+            }
             case KL_ELEM_HATCH:
                 j["fill"] = e.fillIndex;
                 j["fillPen"] = e.fillPen;

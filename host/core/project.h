@@ -44,6 +44,7 @@ public:
     KlErr deleteElements(const KlGuid* guids, int32_t count);
     KlErr visitSelection(KlGuidVisitor visitor, void* ctx) const;
     void setSelection(std::vector<KlGuid> guids) { selection_ = std::move(guids); }
+    const std::vector<KlGuid>& selection() const { return selection_; }
     const ElementStore& elements() const { return elements_; }
 
     // memos and bodies

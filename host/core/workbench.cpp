@@ -143,6 +143,36 @@ KlErr Workbench::hostOption(const char* name, char* buffer, size_t bufferSize) c
     return KL_NOERROR;
 }
 
+KlErr Workbench::alert(int32_t kind, const char* title, const char* text, const char* const (&buttons)[3],
+                       int32_t* pressed) {
+    if (!pressed || !text) return KL_ERR_BADPARS;
+    AlertRecord a;
+    a.kind = kind;
+    a.title = title ? title : "";
+    a.text = text;
+    for (const char* b : buttons) a.buttons.emplace_back(b ? b : "");
+    const size_t id = alerts_.open(std::move(a));
+    feed_.bump();
+    if (options_.userAnswersAlerts)
+        while (!alerts_.answered(id) && !alertsAbandoned_ && !executor_.isShutDown())
+            executor_.runFor(std::chrono::milliseconds(200));
+    *pressed = alerts_.close(id);
+    feed_.bump();
+    return KL_NOERROR;
+}
+
+bool Workbench::answerAlert(int32_t button) {
+    const bool ok = alerts_.answer(button);
+    feed_.bump();
+    executor_.wake();
+    return ok;
+}
+
+void Workbench::abandonAlerts() {
+    alertsAbandoned_ = true;
+    executor_.wake();
+}
+
 KlErr Workbench::menuCommand(int32_t menuResId, int32_t item) {
     const Menu* m = menus_.find(menuResId);
     if (!m) return KL_ERR_BADID;

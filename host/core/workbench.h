@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/core/alerts.h"
 #include "host/core/browser_hub.h"
 #include "host/core/change_feed.h"
 #include "host/core/executor.h"
@@ -27,6 +28,7 @@ namespace kl::host {
 
 struct WorkbenchOptions {
     bool launchExternal = false;  // ShellOpen really opens http(s) addresses
+    bool userAnswersAlerts = false;  // an alert without a scripted answer waits for the page
     std::map<std::string, std::string> hostOptions;
 };
 
@@ -75,6 +77,7 @@ public:
     FaultPlan& faults() { return faults_; }
     MainThreadExecutor& executor() { return executor_; }
     AddonInfo& addon() { return addon_; }
+    AlertDesk& alerts() { return alerts_; }
     const ResourceTable& resources() const { return resources_; }
     void setResources(ResourceTable t) { resources_ = t; }
     const WorkbenchOptions& options() const { return options_; }
@@ -109,6 +112,9 @@ public:
     KlErr setGeoLocation(const KlGeoLocation* location);
     KlErr shellOpen(const char* verb, const char* address, int32_t showMode);
     KlErr hostOption(const char* name, char* buffer, size_t bufferSize) const;
+    // Modal: while the user has not answered, the main thread goes on
+    // running posted work (the page's requests among it).
+    KlErr alert(int32_t kind, const char* title, const char* text, const char* const (&buttons)[3], int32_t* pressed);
 
     // ---- what the user, the pages or a test do
     KlErr menuCommand(int32_t menuResId, int32_t item);
@@ -128,7 +134,13 @@ public:
                   const std::optional<std::string>& arg);
     void pageLoading(int32_t browserId, bool loading);
     void pageLoadError(int32_t browserId, int32_t code, const std::string& url);
-    void selectElements(std::vector<KlGuid> guids) { project_->setSelection(std::move(guids)); }
+    void selectElements(std::vector<KlGuid> guids) {
+        project_->setSelection(std::move(guids));
+        feed_.bump();
+    }
+    bool answerAlert(int32_t button);
+    // Thread-safe: closes open alerts unanswered, so a quitting host leaves its modal loop.
+    void abandonAlerts();
 
     // ---- inspection
     nlohmann::json state() const;
@@ -149,6 +161,8 @@ private:
     MainThreadExecutor executor_;
     ResourceTable resources_;
     AddonInfo addon_;
+    AlertDesk alerts_;
+    std::atomic<bool> alertsAbandoned_{false};
 
     struct Catcher {
         int32_t mask = 0;

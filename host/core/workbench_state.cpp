@@ -58,6 +58,8 @@ nlohmann::json Workbench::state() const {
     J opened = J::array();
     for (const auto& o : shellOpens_)
         opened.push_back({{"verb", o.verb}, {"address", o.address}, {"showMode", o.showMode}, {"launched", o.launched}});
+    J selection = J::array();
+    for (const KlGuid& g : project_->selection()) selection.push_back(guidToString(g));
     J layers = J::array();
     for (const auto& a : project_->attributes().list(KL_ATTR_LAYER)) layers.push_back(a.name);
     return {{"addon",
@@ -72,6 +74,8 @@ nlohmann::json Workbench::state() const {
             {"layers", layers},
             {"undo", {{"steps", steps}, {"redo", redo}}},
             {"report", report},
+            {"alerts", alerts_.toJson()},
+            {"selection", selection},
             {"liveMemos", project_->memos().live()},
             {"liveBodies", project_->liveBodies()},
             {"shellOpened", opened},

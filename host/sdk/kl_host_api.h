@@ -37,6 +37,7 @@ typedef int32_t KlErr;
 #define KL_ERR_REFUSED (-2130312300)    /* undo scope missing, or shut down */
 #define KL_ERR_CANCEL (-2130312301)     /* body of an undoable command failed */
 #define KL_ERR_ATTREXIST (-2130312302)  /* an attribute of that type and name exists; index filled */
+#define KL_ERR_NOTEDITABLE (-2130312303) /* an element lies on a locked layer */
 
 /* ---- identifiers ------------------------------------------------------- */
 typedef struct KlGuid {
@@ -149,6 +150,15 @@ typedef struct KlElement {
     char picMimeType[KL_MIME_MAX + 1];
 } KlElement;
 
+/* An arc between two neighbouring vertices of a polyline (1-based indices,
+ * endIndex = begIndex + 1); the angle is the arc's central angle in
+ * radians, positive when it turns left from the chord. */
+typedef struct KlPolyArc {
+    int32_t begIndex;
+    int32_t endIndex;
+    double arcAngle;
+} KlPolyArc;
+
 /* Morph body under construction, owned by the host until HostBodyDispose. */
 typedef struct KlBody* KlBodyRef;
 
@@ -160,6 +170,8 @@ typedef struct KlMemo {
     int32_t nCoords;
     int32_t* ringEnds; /* 1-based index of the last coordinate of each ring */
     int32_t nRings;
+    KlPolyArc* arcs;  /* polyline: the segments drawn as arcs */
+    int32_t nArcs;
     KlCoord3* levelPoints; /* mesh: inner level points */
     int32_t nLevelPoints;
     char* text;       /* text content, UTF-8 */
@@ -170,12 +182,13 @@ typedef struct KlMemo {
     void* hostPrivate;
 } KlMemo;
 
-#define KL_MEMO_COORDS 1
+#define KL_MEMO_COORDS 1 /* coordinates, ring ends, arcs and level points */
 #define KL_MEMO_TEXT 128
 
 typedef struct KlMemoSizes {
     int32_t nCoords;
     int32_t nRings;
+    int32_t nArcs;
     int32_t nLevelPoints;
     size_t textBytes; /* without terminator; one extra byte is allocated */
     size_t dataBytes;
@@ -237,6 +250,11 @@ typedef struct KlBrowserEvents {
     void (*loadError)(void* ctx, int32_t code, const char* url);
     void (*loadingState)(void* ctx, int32_t isLoading);
 } KlBrowserEvents;
+
+/* ---- alerts (dialog library) ------------------------------------------ */
+#define KL_ALERT_INFORMATION 1
+#define KL_ALERT_WARNING 2
+#define KL_ALERT_ERROR 3
 
 /* ---- menus and project events ------------------------------------------ */
 #define KL_MENUFLAG_CHECKED 2
@@ -335,6 +353,13 @@ typedef struct KlHostFunctions {
     /* start-up options of the host application, e.g. "demo" -> "1";
      * KL_ERR_BADID when the option was not given. Check structSize before use. */
     KlErr (*GetHostOption)(const char* name, char* buffer, size_t bufferSize);
+
+    /* modal alert with up to three buttons (NULL or "" leaves a button out;
+     * without any, the host shows "OK"). *pressed receives the number of the
+     * button the user pressed, 1 to 3, or 0 when the alert was closed
+     * without one. Check structSize before use. */
+    KlErr (*Alert)(int32_t kind, const char* title, const char* text, const char* button1, const char* button2,
+                   const char* button3, int32_t* pressed);
 } KlHostFunctions;
 
 /* ---- entry points exported by the add-on (C linkage) ------------------- */

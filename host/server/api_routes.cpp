@@ -256,6 +256,23 @@ void WorkbenchServer::answerApi(const std::string& name, const httplib::Request&
             return json{{"selected", guids.size()}};
         }));
     }
+    if (name == "alert-script") {
+        std::vector<int32_t> answers;
+        if (body.contains("answers") && body["answers"].is_array())
+            for (const auto& a : body["answers"]) {
+                if (!a.is_number_integer() || a.get<int64_t>() < 0 || a.get<int64_t>() > 3)
+                    return badRequest(res, "\"answers\" must be button numbers 0 to 3");
+                answers.push_back(a.get<int32_t>());
+            }
+        return reply(res, callOnMain(wb_, [wb, answers] {
+            wb->alerts().script(answers);
+            return json{{"scripted", answers.size()}};
+        }));
+    }
+    if (name == "alert-answer") {
+        const int32_t button = intOf(body, "button");
+        return reply(res, callOnMain(wb_, [wb, button] { return json{{"answered", wb->answerAlert(button)}}; }));
+    }
     if (name == "quit") {
         if (options_.onQuitRequest) options_.onQuitRequest();
         return reply(res, json{{"quitting", true}});

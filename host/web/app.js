@@ -1,10 +1,12 @@
-// The workbench page: menus, palette panels, report window, undo/redo and a
-// plan of the project's 2D elements, refreshed whenever the host changes.
+// The workbench page: menus, palette panels, report window, undo/redo, a
+// plan of the project's 2D elements to select from and the host's alerts,
+// refreshed whenever the host changes.
 (function () {
   'use strict';
   const $ = (id) => document.getElementById(id);
   const svgNs = 'http://www.w3.org/2000/svg';
-  let fetching = false, again = false, modelKey = '';
+  let fetching = false, again = false, modelKey = '', alertKey = '';
+  let selected = new Set();
   const panels = new Map();  // palette id -> {root, body, frames: Map(browser id -> iframe)}
 
   function post(name, body) {
@@ -201,9 +203,49 @@
       node.setAttribute('font-size', size);
       node.setAttribute('transform', 'rotate(' + (-t.angle * 180 / Math.PI) + ' ' + t.loc[0] + ' ' + -t.loc[1] + ')');
       node.textContent = t.text;
+      node.dataset.guid = t.guid;
       svg.append(node);
     }
     $('plan-count').textContent = '(' + shown + ')';
+    showSelection();
+  }
+
+  // ---- selection: a click selects one element, with Shift or Ctrl it adds
+  // or removes one, on empty plan it clears
+  function showSelection() {
+    $('plan-svg').querySelectorAll('[data-guid]').forEach((n) => n.classList.toggle('selected', selected.has(n.dataset.guid)));
+    $('plan-selected').textContent = selected.size ? 'zaznaczone: ' + selected.size : '';
+  }
+
+  $('plan-svg').addEventListener('click', (ev) => {
+    const hit = ev.target.closest('[data-guid]');
+    const next = ev.shiftKey || ev.ctrlKey ? new Set(selected) : new Set();
+    if (hit) {
+      const guid = hit.dataset.guid;
+      if (next.has(guid)) next.delete(guid); else next.add(guid);
+    }
+    post('selection', { guids: [...next] });
+  });
+
+  // ---- the host's modal alert
+  function renderAlert(open) {
+    const box = $('alert');
+    const key = open ? JSON.stringify([open.id, open.text]) : '';
+    if (key === alertKey) return;
+    alertKey = key;
+    box.hidden = !open;
+    if (!open) return;
+    $('alert-title').textContent = open.title;
+    $('alert-text').textContent = open.text;
+    $('alert-buttons').replaceChildren(...open.buttons.map((label, i) => {
+      if (!label) return null;
+      const b = el('button', '', label);
+      b.type = 'button';
+      b.addEventListener('click', () => post('alert-answer', { button: i + 1 }));
+      return b;
+    }).filter(Boolean));
+    const first = $('alert-buttons').querySelector('button');
+    if (first) first.focus();
   }
 
   function renderReport(lines) {
@@ -221,6 +263,8 @@
       renderMenus(s.menus);
       renderPalettes(s.palettes);
       renderReport(s.report);
+      renderAlert(s.alerts.open);
+      selected = new Set(s.selection);
       $('undo').disabled = s.undo.steps.length === 0;
       $('redo').disabled = s.undo.redo.length === 0;
       $('undo').title = s.undo.steps.length ? 'Cofnij: ' + s.undo.steps[s.undo.steps.length - 1] : 'Cofnij';
@@ -230,6 +274,7 @@
         modelKey = key;
         renderPlan(await (await fetch('api/model')).json());
       }
+      showSelection();
       document.body.dataset.revision = s.revision;
     } catch (err) {
       $('status').textContent = 'brak połączenia ze stanowiskiem';
@@ -239,6 +284,9 @@
     }
   }
 
+  document.addEventListener('keydown', (ev) => {
+    if (ev.key === 'Escape' && !$('alert').hidden) post('alert-answer', { button: 0 });
+  });
   $('undo').addEventListener('click', () => post('undo'));
   $('redo').addEventListener('click', () => post('redo'));
   const events = new EventSource('events');

@@ -71,13 +71,11 @@ TEST_F(PaletteTest, CheckMarkKeepsTheOtherFlagBits) {
     EXPECT_EQ(host.menuFlags(2), KL_MENUFLAG_DISABLED);
 }
 
-TEST_F(PaletteTest, ItemsWithoutAPaletteReportOpenTheWebSiteOrDoNothing) {
+TEST_F(PaletteTest, ItemsWithoutAPaletteOpenTheWebSiteOrDoNothing) {
     EXPECT_EQ(host.menuHandler(32000, 1), KL_NOERROR);
     EXPECT_EQ(menu(9), KL_NOERROR);
+    menu(3);  // the cleanup asks first; a host without alerts cannot ask, so nothing happens
     EXPECT_TRUE(host.reports.empty());
-    menu(3);
-    EXPECT_EQ(host.reports, std::vector<std::string>{
-                                "KARTOLINK: polecenie czyszczenia duplikatow nie jest jeszcze dostepne."});
     menu(4);
     EXPECT_EQ(host.shellOpens, std::vector<std::string>{"open https://ordvik.pl/ 1"});
     EXPECT_EQ(host.palettesCreated, 0);

@@ -1,0 +1,99 @@
+'use strict';
+// The duplicate cleanup as an architect meets it: the same parcels imported
+// twice in the workbench demo, a click on the plan selects one element and a
+// click beside it clears the selection, the menu command asks, "Uruchom" in
+// the workbench's alert deletes one copy of each, the alert says how many,
+// and one undo brings them back.
+const assert = require('assert/strict');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { startWorkbench } = require('./lib/workbench');
+
+const PARCELS = 170;  // parcels of the local geoportal's demo site, each with its label
+const STEP = 'Usun duplikaty (polilinie + teksty)';
+
+function counts(model) {
+  const out = {};
+  for (const e of model.elements) out[e.type] = (out[e.type] || 0) + 1;
+  return out;
+}
+
+async function answerAlert(wb, text, button) {
+  const box = wb.page.locator('#alert');
+  await box.locator('#alert-text').filter({ hasText: text }).waitFor({ timeout: 30000 });
+  assert.equal(await box.locator('#alert-title').textContent(), 'Czyszczenie duplikatow');
+  await box.locator(`#alert-buttons button:text-is("${button}")`).click();
+}
+
+async function main() {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl_cleanup_wb_'));
+  const env = {
+    XDG_CONFIG_HOME: path.join(home, 'config'),
+    XDG_CACHE_HOME: path.join(home, 'cache'),
+    KL_DIAG_DIR: path.join(home, 'diag'),
+  };
+  const wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+  try {
+    await wb.chooseMenu('Mapa importu GIS');
+    const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
+      'map palette shown');
+    const frame = wb.paletteFrame(palette.id);
+    const page = await wb.pageFrame('map.html');
+    await page.waitForFunction(() => hosts !== null);
+    for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
+      if (await box.isVisible()) await box.setChecked(false);
+    await frame.locator('#layer_dzialki').setChecked(true);
+    await frame.locator('#fetchBtn').click();
+    await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });
+    for (const times of [1, 2]) {
+      await frame.locator('#placeBtn:not([disabled])').click();
+      await wb.api.waitFor((s) => s.undo.steps.length === times, 60000, `import ${times} placed`);
+      await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 60000 });
+    }
+    assert.deepEqual(counts(await wb.api.model()), { polyline: 2 * PARCELS, text: 2 * PARCELS });
+    await wb.api.closeBox(palette.id);
+    await wb.api.waitFor((s) => !s.palettes.some((p) => p.visible), 15000, 'palette hidden');
+
+    // A click on an outline selects it alone; a click beside every element clears.
+    const spot = await wb.page.evaluate(() => {
+      const p = document.querySelector('#plan-svg path.outline');
+      const at = new DOMPoint(p.getPointAtLength(0).x, p.getPointAtLength(0).y).matrixTransform(p.getScreenCTM());
+      const box = document.getElementById('plan-svg').getBoundingClientRect();
+      return { x: at.x, y: at.y, guid: p.dataset.guid, empty: { x: box.left + 3, y: box.top + 3 } };
+    });
+    await wb.page.mouse.click(spot.x, spot.y);
+    const chosen = await wb.api.waitFor((s) => s.selection.length > 0, 15000, 'selection');
+    assert.equal(chosen.selection.length, 1);
+    await wb.page.locator('#plan-svg .selected').first().waitFor({ timeout: 15000 });
+    await wb.page.mouse.click(spot.empty.x, spot.empty.y);
+    await wb.api.waitFor((s) => s.selection.length === 0, 15000, 'selection cleared');
+
+    await wb.chooseMenu('Czyszczenie duplikatow (polilinie + teksty)');
+    await answerAlert(wb, 'Usuwa zduplikowane POLILINIE i TEKSTY', 'Uruchom');
+    await answerAlert(wb, `Usunieto duplikaty:\n- polilinie: ${PARCELS}\n- teksty: ${PARCELS}`, 'OK');
+    await wb.page.locator('#alert').waitFor({ state: 'hidden', timeout: 15000 });
+    assert.deepEqual(counts(await wb.api.model()), { polyline: PARCELS, text: PARCELS });
+    const state = await wb.api.state();
+    assert.deepEqual(state.undo.steps.slice(-1), [STEP]);
+    assert.equal(state.undo.steps.length, 3, 'the cleanup is one undo step');
+    await wb.page.screenshot({ path: path.join(process.env.KL_SCREENSHOT_DIR || os.tmpdir(), 'kartolink_cleanup.png') });
+
+    // Nothing is left to clean; one undo brings every copy back.
+    await wb.chooseMenu('Czyszczenie duplikatow (polilinie + teksty)');
+    await answerAlert(wb, 'Usuwa zduplikowane', 'Uruchom');
+    await answerAlert(wb, 'Nie znaleziono zduplikowanych polilinii ani tekstow.', 'OK');
+    await wb.page.click('#undo');
+    await wb.api.waitFor((s) => s.undo.steps.length === 2, 15000, 'undo');
+    assert.deepEqual(counts(await wb.api.model()), { polyline: 2 * PARCELS, text: 2 * PARCELS });
+
+    const result = await wb.close();
+    assert.equal(result.code, 0, result.stderr);
+  } finally {
+    await wb.close();
+    fs.rmSync(home, { recursive: true, force: true });
+  }
+  console.log('ok   cleanup in the workbench: parcels imported twice, selection by click, the command from the menu asks and deletes one copy of each in one undo step');
+}
+
+main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });

@@ -1,0 +1,147 @@
+// Oracle: random polylines grouped by our linear canonical key and by a
+// brute-force reference of the plain textual key (literal_keys.py) fall into
+// the same groups. The drawings are made to meet the hard cases: copies
+// rotated and reversed, arcs, negative zeros and coordinates a fraction of a
+// millimetre apart.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cleanup/element_keys.h"
+
+namespace kl::cleanup {
+namespace {
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : random_(seed) {}
+
+    std::vector<PolylineRecord> drawings(int bases) {
+        std::vector<PolylineRecord> out;
+        for (int i = 0; i < bases; ++i) {
+            const PolylineRecord base = shape();
+            out.push_back(base);
+            for (int copies = pick(4); copies > 0; --copies) out.push_back(variant(base));
+        }
+        std::shuffle(out.begin(), out.end(), random_);
+        return out;
+    }
+
+private:
+    int pick(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
+
+    // Coordinates on a coarse grid, so unrelated shapes meet too.
+    double coordinate() {
+        static const double nudges[] = {0, 0, 0, -0.0, 0.0004, -0.0004, 0.0006, 0.0005, 1e-9};
+        return pick(3) * 0.5 + nudges[pick(9)];
+    }
+    double angle() {
+        static const double angles[] = {0, 0, 0, -0.0, 0.5, -0.5, 1.2345, 0.0005, -0.0004, 3.0};
+        return angles[pick(10)];
+    }
+
+    PolylineRecord shape() {
+        PolylineRecord p;
+        p.layer = 1 + pick(2);
+        const int n = 2 + pick(5);
+        for (int i = 0; i < n; ++i) p.vertices.push_back({coordinate(), coordinate()});
+        if (pick(2)) p.vertices.push_back(p.vertices.front());
+        for (size_t i = 0; i + 1 < p.vertices.size(); ++i) p.segmentAngles.push_back(angle());
+        return p;
+    }
+
+    PolylineRecord variant(PolylineRecord p) {
+        switch (pick(5)) {
+            case 0: {  // the other way round
+                std::reverse(p.vertices.begin(), p.vertices.end());
+                std::reverse(p.segmentAngles.begin(), p.segmentAngles.end());
+                for (double& a : p.segmentAngles) a = -a;
+                break;
+            }
+            case 1:  // a closed one from another vertex
+                if (isClosed(p)) {
+                    const size_t k = static_cast<size_t>(pick(static_cast<int>(p.segmentAngles.size())));
+                    p.vertices.pop_back();
+                    std::rotate(p.vertices.begin(), p.vertices.begin() + static_cast<long>(k), p.vertices.end());
+                    p.vertices.push_back(p.vertices.front());
+                    std::rotate(p.segmentAngles.begin(), p.segmentAngles.begin() + static_cast<long>(k),
+                                p.segmentAngles.end());
+                }
+                break;
+            case 2:  // a fraction of a millimetre off, the first and last vertex together
+                p.vertices[static_cast<size_t>(pick(static_cast<int>(p.vertices.size())))].x += 0.0003;
+                if (isClosed(p) || pick(2)) p.vertices.back() = p.vertices.front();
+                break;
+            case 3: p.layer = 3 - p.layer; break;
+            default: p.segmentAngles[0] = angle(); break;
+        }
+        return p;
+    }
+
+    std::mt19937 random_;
+};
+
+std::vector<int> ourGroups(const std::vector<PolylineRecord>& polylines) {
+    std::map<std::pair<int32_t, std::string>, int> first;
+    std::vector<int> out;
+    for (size_t i = 0; i < polylines.size(); ++i) {
+        const auto key = polylineKey(polylines[i]);
+        out.push_back(key ? first.emplace(std::pair{polylines[i].layer, *key}, static_cast<int>(i)).first->second : -1);
+    }
+    return out;
+}
+
+nlohmann::json asJson(const PolylineRecord& p) {
+    nlohmann::json vertices = nlohmann::json::array();
+    for (const auto& v : p.vertices) vertices.push_back({v.x, v.y});
+    return {{"layer", p.layer}, {"vertices", vertices}, {"angles", p.segmentAngles}};
+}
+
+std::vector<int> literalGroups(const std::vector<PolylineRecord>& polylines) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& p : polylines) list.push_back(asJson(p));
+    char path[] = "/tmp/kl_literal_keys_XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return {};
+    close(fd);
+    std::ofstream(path) << list.dump();
+    std::string answer;
+    if (FILE* pipe = popen(("python3 " KL_LITERAL_KEYS_SCRIPT " " + std::string(path)).c_str(), "r")) {
+        char buf[4096];
+        size_t got = 0;
+        while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) answer.append(buf, got);
+        pclose(pipe);
+    }
+    std::remove(path);
+    const auto parsed = nlohmann::json::parse(answer, nullptr, false);
+    return parsed.is_array() ? parsed.get<std::vector<int>>() : std::vector<int>{};
+}
+
+TEST(KeysAgainstLiteralReference, SameGroupsOnRandomPolylines) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        const auto polylines = Generator(seed).drawings(300);
+        const auto ours = ourGroups(polylines);
+        const auto reference = literalGroups(polylines);
+        ASSERT_EQ(reference.size(), polylines.size()) << "the reference script did not answer";
+        int grouped = 0;
+        for (size_t i = 0; i < ours.size(); ++i) {
+            EXPECT_EQ(ours[i], reference[i]) << "seed " << seed << ": " << asJson(polylines[i]).dump() << " ours with "
+                                             << asJson(polylines[static_cast<size_t>(ours[i])]).dump()
+                                             << ", the reference's with "
+                                             << asJson(polylines[static_cast<size_t>(reference[i])]).dump();
+            grouped += ours[i] != static_cast<int>(i);
+        }
+        EXPECT_GT(grouped, 100) << "the drawings should hold many duplicates";
+    }
+}
+
+}  // namespace
+}  // namespace kl::cleanup

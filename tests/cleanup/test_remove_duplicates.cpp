@@ -1,0 +1,182 @@
+// The cleanup command against the workbench host: what it asks, what it
+// deletes, in how many undo steps, and what it says.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cleanup/remove_duplicates_command.h"
+#include "tests/cleanup/drawing_builder.h"
+#include "tests/support/host_binding.h"
+
+namespace kl {
+namespace {
+
+using testing::DrawingBuilder;
+
+constexpr const char* kAsk = "Usuwa zduplikowane POLILINIE i TEKSTY";
+constexpr const char* kNothing = "Brak polilinii i tekstow do sprawdzenia.";
+constexpr const char* kNoneFound = "Nie znaleziono zduplikowanych polilinii ani tekstow.";
+constexpr const char* kRefused =
+    "Nie udalo sie usunac duplikatow - sprawdz, czy elementy nie leza na zablokowanej warstwie lub nie sa "
+    "zablokowane/zgrupowane.";
+constexpr const char* kStep = "Usun duplikaty (polilinie + teksty)";
+
+const std::vector<KlCoord> kSquare = {{0, 0}, {5, 0}, {5, 5}, {0, 5}, {0, 0}};
+const std::vector<KlCoord> kSquareOtherWay = {{5, 5}, {5, 0}, {0, 0}, {0, 5}, {5, 5}};
+
+struct CleanupCase {
+    const char* name;
+    // Draws; returns the elements to select (none: the whole plan).
+    std::function<std::vector<KlGuid>(DrawingBuilder&)> draw;
+    std::vector<int32_t> answers;
+    const char* said;  // the last alert's text, nullptr: only the question
+    size_t deleted;
+};
+
+void PrintTo(const CleanupCase& c, std::ostream* os) { *os << c.name; }
+
+class RemoveDuplicates : public ::testing::TestWithParam<CleanupCase> {
+protected:
+    void SetUp() override { bindAddonToHost(&host::Workbench::hostTable()); }
+    void TearDown() override { bindAddonToHost(nullptr); }
+    host::Workbench wb;
+};
+
+TEST_P(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
+    const CleanupCase& c = GetParam();
+    DrawingBuilder draw(wb);
+    wb.selectElements(c.draw(draw));
+    const size_t before = wb.project().elements().size();
+    const size_t stepsBefore = wb.project().journal().done().size();
+    wb.alerts().script(c.answers);
+
+    cleanup::runRemoveDuplicatesCommand();
+
+    const auto& shown = wb.alerts().all();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown[0].title, "Czyszczenie duplikatow");
+    EXPECT_EQ(shown[0].kind, KL_ALERT_WARNING);
+    EXPECT_EQ(shown[0].text.rfind(kAsk, 0), 0u);
+    EXPECT_EQ(shown[0].buttons, (std::vector<std::string>{"Uruchom", "Anuluj", ""}));
+    if (c.said) {
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[1].text, c.said);
+        EXPECT_EQ(shown[1].kind, KL_ALERT_INFORMATION);
+    } else {
+        EXPECT_EQ(shown.size(), 1u);
+    }
+    EXPECT_EQ(before - wb.project().elements().size(), c.deleted);
+    const auto& steps = wb.project().journal().done();
+    ASSERT_EQ(steps.size(), stepsBefore + (c.deleted > 0 ? 1 : 0));
+    if (c.deleted > 0) {
+        EXPECT_EQ(steps.back().name, kStep);
+        ASSERT_TRUE(wb.undo());
+        EXPECT_EQ(wb.project().elements().size(), before);
+    }
+    EXPECT_EQ(wb.project().memos().live(), 0u);
+}
+
+std::vector<KlGuid> none(DrawingBuilder&) { return {}; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Drawings, RemoveDuplicates,
+    ::testing::Values(
+        CleanupCase{"cancelled",
+                    [](DrawingBuilder& d) {
+                        d.polyline(kSquare);
+                        d.polyline(kSquare);
+                        return std::vector<KlGuid>{};
+                    },
+                    {2}, nullptr, 0},
+        CleanupCase{"closedWithoutAnswer",
+                    [](DrawingBuilder& d) {
+                        d.polyline(kSquare);
+                        d.polyline(kSquare);
+                        return std::vector<KlGuid>{};
+                    },
+                    {0}, nullptr, 0},
+        CleanupCase{"emptyPlan", none, {1}, kNothing, 0},
+        // A selection without polylines or texts does not fall back to the whole plan.
+        CleanupCase{"selectionOfAHatchOnly",
+                    [](DrawingBuilder& d) {
+                        d.polyline(kSquare);
+                        d.polyline(kSquare);
+                        return std::vector<KlGuid>{d.hatch(kSquare)};
+                    },
+                    {1}, kNothing, 0},
+        CleanupCase{"nothingDuplicated",
+                    [](DrawingBuilder& d) {
+                        d.polyline(kSquare);
+                        d.polyline({{0, 0}, {5, 0}, {5, 5.001}, {0, 5}, {0, 0}});
+                        d.text({1, 1}, "12/3");
+                        d.text({1, 1}, "12/4");
+                        return std::vector<KlGuid>{};
+                    },
+                    {1}, kNoneFound, 0},
+        CleanupCase{"importedTwice",
+                    [](DrawingBuilder& d) {
+                        const int32_t other = d.layer("Budynki");
+                        d.polyline(kSquare);
+                        d.polyline(kSquareOtherWay);               // same outline: goes
+                        d.polyline(kSquare, {}, other);            // another layer: stays
+                        d.polyline({{0, 0}, {1, 0}, {1, 1}});
+                        d.polyline({{1, 1}, {1, 0}, {0, 0}});      // reversed open: goes
+                        d.text({2, 2}, "Działka 12/3", 1, 2.5);
+                        d.text({2.0003, 2}, "Działka 12/3", 1, 4); // other size, same text: goes
+                        return std::vector<KlGuid>{};
+                    },
+                    {1, 1}, "Usunieto duplikaty:\n- polilinie: 2\n- teksty: 1", 3},
+        CleanupCase{"onlyTheSelection",
+                    [](DrawingBuilder& d) {
+                        d.polyline(kSquare);
+                        d.polyline(kSquare);
+                        const KlGuid a = d.text({0, 0}, "a"), b = d.text({0, 0}, "a");
+                        return std::vector<KlGuid>{a, b};
+                    },
+                    {1, 1}, "Usunieto duplikaty:\n- polilinie: 0\n- teksty: 1", 1},
+        CleanupCase{"onALockedLayer",
+                    [](DrawingBuilder& d) {
+                        const int32_t locked = d.layer("Zablokowana", true);
+                        d.polyline(kSquare);
+                        d.polyline(kSquare);
+                        d.polyline(kSquare, {}, locked);
+                        d.polyline(kSquare, {}, locked);
+                        return std::vector<KlGuid>{};
+                    },
+                    {1, 1}, kRefused, 0}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A plan far larger than any import: one pass, nothing freezes or is left over.
+TEST(RemoveDuplicatesAtScale, HundredThousandElementsWithLongContours) {
+    host::Workbench wb;
+    bindAddonToHost(&host::Workbench::hostTable());
+    DrawingBuilder draw(wb);
+    std::vector<KlCoord> contour;
+    for (int i = 0; i < 20000; ++i) contour.push_back({100 * std::cos(i * 3.1415e-4), 100 * std::sin(i * 3.1415e-4)});
+    contour.push_back(contour.front());
+    std::vector<KlCoord> rotated(contour.begin() + 7000, contour.end() - 1);
+    rotated.insert(rotated.end(), contour.begin(), contour.begin() + 7001);
+    draw.polyline(contour);
+    draw.polyline({rotated.rbegin(), rotated.rend()});
+    for (int i = 0; i < 49999; ++i) {
+        const KlCoord at{i * 0.01, 1};
+        if (i % 2) {
+            draw.polyline({at, {at.x + 1, 2}});
+            draw.polyline({{at.x + 1, 2}, at});
+        } else {
+            draw.text(at, "t");
+            draw.text(at, "t");
+        }
+    }
+    wb.alerts().script({1, 1});
+    cleanup::runRemoveDuplicatesCommand();
+    ASSERT_EQ(wb.alerts().all().size(), 2u);
+    EXPECT_EQ(wb.alerts().all()[1].text, "Usunieto duplikaty:\n- polilinie: 25000\n- teksty: 25000");
+    EXPECT_EQ(wb.project().elements().size(), 50000u);
+    bindAddonToHost(nullptr);
+}
+
+}  // namespace
+}  // namespace kl
