@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <compare>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -11,38 +12,67 @@
 namespace kl::cleanup {
 namespace {
 
+// Appends v rounded and printed with its '|'; false for a value not finite.
+bool printNumber(double v, char* buf, size_t size, std::string& out) {
+    double r = std::floor(v * 1000.0 + 0.5) / 1000.0;
+    if (!std::isfinite(r)) return false;
+    if (r == 0) r = 0;  // a negative zero prints "-0" and would split equal keys
+    const auto [end, error] = std::to_chars(buf, buf + size, r, std::chars_format::general, 17);
+    if (error != std::errc()) return false;
+    out.append(buf, end);
+    out += '|';
+    return true;
+}
+
 // A segment's share of a key: where it starts and its angle. Tokens end in
 // '|', which sorts after every character a number prints with, so no token
 // is the beginning of another and comparing tokens one by one orders the
 // keys as their bytes do.
 struct Step {
-    const std::string* x;
-    const std::string* y;
-    const std::string* angle;
-    std::strong_ordering operator<=>(const Step& o) const {
-        if (auto c = *x <=> *o.x; c != 0) return c;
-        if (auto c = *y <=> *o.y; c != 0) return c;
-        return *angle <=> *o.angle;
-    }
-    bool operator==(const Step& o) const { return (*this <=> o) == 0; }
+    std::string_view x, y, angle;
+    auto operator<=>(const Step&) const = default;
 };
 
 // One direction of a polyline: its steps, and the point its last step ends at.
 struct Reading {
     std::vector<Step> steps;
-    const std::string* endX;
-    const std::string* endY;
+    std::string_view endX, endY;
+};
+
+// The tokens of one polyline side by side in one buffer, so that a long
+// outline costs one allocation, not one per number.
+class Tokens {
+public:
+    explicit Tokens(size_t count) {
+        text_.reserve(count * 8);
+        ends_.reserve(count);
+    }
+    bool add(double v) {
+        char buf[40];
+        if (!printNumber(v, buf, sizeof buf, text_)) return false;
+        ends_.push_back(text_.size());
+        return true;
+    }
+    // Valid once every token is in.
+    std::string_view operator[](size_t i) const {
+        const size_t begin = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(text_).substr(begin, ends_[i] - begin);
+    }
+
+private:
+    std::string text_;
+    std::vector<size_t> ends_;
 };
 
 // The key text of the steps from `from` on, wrapping round, then the end
 // point (for a rotation, the start of its first step).
-void append(std::string& key, const std::vector<Step>& steps, size_t from, const std::string& endX,
-            const std::string& endY) {
+void append(std::string& key, const std::vector<Step>& steps, size_t from, std::string_view endX,
+            std::string_view endY) {
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step& s = steps[(from + i) % steps.size()];
-        key += *s.x;
-        key += *s.y;
-        key += *s.angle;
+        key += s.x;
+        key += s.y;
+        key += s.angle;
     }
     key += endX;
     key += endY;
@@ -58,14 +88,9 @@ std::strong_ordering compareRotations(const std::vector<Step>& a, size_t fromA, 
 }  // namespace
 
 std::optional<std::string> numberToken(double v) {
-    double r = std::floor(v * 1000.0 + 0.5) / 1000.0;
-    if (!std::isfinite(r)) return std::nullopt;
-    if (r == 0) r = 0;  // a negative zero prints "-0" and would split equal keys
-    char text[40];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, r, std::chars_format::general, 17);
-    if (error != std::errc()) return std::nullopt;
-    std::string token(text, end);
-    token += '|';
+    std::string token;
+    char buf[40];
+    if (!printNumber(v, buf, sizeof buf, token)) return std::nullopt;
     return token;
 }
 
@@ -77,27 +102,24 @@ bool isClosed(const PolylineRecord& p) {
 std::optional<std::string> polylineKey(const PolylineRecord& p) {
     const size_t n = p.vertices.size();
     if (n < 2 || p.segmentAngles.size() != n - 1) return std::nullopt;
-    std::vector<std::string> xs(n), ys(n), angles(n - 1), negated(n - 1);
+    // Per vertex its x and y; per segment its angle and the negated angle.
+    // The reversed reading negates before rounding, so an arc on a half
+    // thousandth keys the same as the one drawn the other way.
+    Tokens tokens(4 * n);
     for (size_t i = 0; i < n; ++i) {
-        auto x = numberToken(p.vertices[i].x), y = numberToken(p.vertices[i].y);
-        if (!x || !y) return std::nullopt;
-        xs[i] = std::move(*x);
-        ys[i] = std::move(*y);
+        if (!tokens.add(p.vertices[i].x) || !tokens.add(p.vertices[i].y)) return std::nullopt;
+        if (i + 1 < n && (!tokens.add(p.segmentAngles[i]) || !tokens.add(-p.segmentAngles[i]))) return std::nullopt;
     }
-    // The reversed reading negates each angle before rounding, so an arc on
-    // a half thousandth keys the same as the one drawn the other way.
-    for (size_t i = 0; i + 1 < n; ++i) {
-        auto a = numberToken(p.segmentAngles[i]), b = numberToken(-p.segmentAngles[i]);
-        if (!a || !b) return std::nullopt;
-        angles[i] = std::move(*a);
-        negated[i] = std::move(*b);
-    }
-    Reading forward{{}, &xs[n - 1], &ys[n - 1]}, backward{{}, &xs[0], &ys[0]};
+    auto x = [&](size_t i) { return tokens[4 * i]; };
+    auto y = [&](size_t i) { return tokens[4 * i + 1]; };
+    auto angle = [&](size_t i) { return tokens[4 * i + 2]; };
+    auto negated = [&](size_t i) { return tokens[4 * i + 3]; };
+    Reading forward{{}, x(n - 1), y(n - 1)}, backward{{}, x(0), y(0)};
     forward.steps.reserve(n - 1);
     backward.steps.reserve(n - 1);
     for (size_t i = 0; i + 1 < n; ++i) {
-        forward.steps.push_back({&xs[i], &ys[i], &angles[i]});
-        backward.steps.push_back({&xs[n - 1 - i], &ys[n - 1 - i], &negated[n - 2 - i]});
+        forward.steps.push_back({x(i), y(i), angle(i)});
+        backward.steps.push_back({x(n - 1 - i), y(n - 1 - i), negated(n - 2 - i)});
     }
     std::string key;
     if (isClosed(p)) {
@@ -108,14 +130,14 @@ std::optional<std::string> polylineKey(const PolylineRecord& p) {
         const std::vector<Step>& steps = useBackward ? backward.steps : forward.steps;
         const size_t from = useBackward ? b : f;
         key = "closed:";
-        append(key, steps, from, *steps[from].x, *steps[from].y);
+        append(key, steps, from, steps[from].x, steps[from].y);
         return key;
     }
     auto order = compareRotations(backward.steps, 0, forward.steps, 0);
-    if (order == 0) order = std::tie(*backward.endX, *backward.endY) <=> std::tie(*forward.endX, *forward.endY);
+    if (order == 0) order = std::tie(backward.endX, backward.endY) <=> std::tie(forward.endX, forward.endY);
     const Reading& r = order < 0 ? backward : forward;
     key = "open:";
-    append(key, r.steps, 0, *r.endX, *r.endY);
+    append(key, r.steps, 0, r.endX, r.endY);
     return key;
 }
 

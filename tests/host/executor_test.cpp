@@ -98,3 +98,52 @@ TEST(Executor, HostFunctionsCalledOffTheMainThreadAreRefused) {
 
 }  // namespace
 }  // namespace kl::host
+
+namespace kl::host {
+namespace {
+
+int32_t showAlert(const char* b1, const char* b2 = nullptr) {
+    int32_t pressed = -1;
+    EXPECT_EQ(Workbench::hostTable().Alert(KL_ALERT_WARNING, "Tytul", "Tekst", b1, b2, nullptr, &pressed), KL_NOERROR);
+    return pressed;
+}
+
+// An alert is modal: while it waits for the user the main thread goes on
+// running posted work, the page's answer among it.
+TEST(Alerts, ScriptedAnswersFirstThenTheUserWhileOtherWorkRuns) {
+    WorkbenchOptions options;
+    options.userAnswersAlerts = true;
+    Workbench wb(options);
+    wb.alerts().script({2, 3});
+    EXPECT_EQ(showAlert("Uruchom", "Anuluj"), 2);
+    EXPECT_EQ(showAlert("Uruchom", "Anuluj"), 0);  // no third button: closed
+    EXPECT_FALSE(wb.answerAlert(1));                // nothing open
+
+    bool otherWorkRan = false;
+    std::thread page([&] {
+        wb.executor().post([&] { otherWorkRan = true; });
+        wb.executor().post([&] { EXPECT_FALSE(wb.answerAlert(3)); });
+        wb.executor().post([&] { EXPECT_TRUE(wb.answerAlert(1)); });
+    });
+    EXPECT_EQ(showAlert(nullptr), 1);
+    page.join();
+    EXPECT_TRUE(otherWorkRan);
+    const auto& shown = wb.alerts().all();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[2].buttons, (std::vector<std::string>{"OK", "", ""}));
+    EXPECT_FALSE(shown[2].scripted);
+
+    std::thread quit([&] { wb.abandonAlerts(); });
+    EXPECT_EQ(showAlert("OK"), 0);
+    quit.join();
+}
+
+TEST(Alerts, WithoutAUserAnUnscriptedAlertIsClosed) {
+    Workbench wb;
+    EXPECT_EQ(showAlert("Uruchom", "Anuluj"), 0);
+    EXPECT_EQ(wb.state()["alerts"]["shown"][0]["pressed"], 0);
+    EXPECT_TRUE(wb.state()["alerts"]["open"].is_null());
+}
+
+}  // namespace
+}  // namespace kl::host

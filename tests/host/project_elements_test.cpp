@@ -53,6 +53,7 @@ struct ElementCase {
     std::string_view pictureBytes;  // empty: no data
     const char* mime;
     KlErr expected;
+    std::vector<KlPolyArc> arcs = {};
 };
 
 constexpr std::string_view kPngStart("\x89PNG\r\n\x1a\n", 8);
@@ -73,7 +74,9 @@ TEST_P(ElementCreation, ValidatesGeometryAndFreesNothingItDoesNotOwn) {
     sizes.nCoords = static_cast<int32_t>(c.coords.size());
     sizes.textBytes = c.text ? std::strlen(c.text) : 0;
     sizes.dataBytes = c.pictureBytes.empty() ? 0 : 16;
+    sizes.nArcs = static_cast<int32_t>(c.arcs.size());
     ASSERT_EQ(p.memos().allocate(&memo, sizes), KL_NOERROR);
+    std::copy(c.arcs.begin(), c.arcs.end(), memo.arcs);
     std::copy(c.coords.begin(), c.coords.end(), memo.coords);
     if (c.text) std::memcpy(memo.text, c.text, sizes.textBytes);
     if (!c.pictureBytes.empty()) std::memcpy(memo.data, c.pictureBytes.data(), c.pictureBytes.size());
@@ -93,6 +96,16 @@ INSTANTIATE_TEST_SUITE_P(
     Types, ElementCreation,
     ::testing::Values(ElementCase{"polyline", KL_ELEM_POLYLINE, kOpen, nullptr, {}, "", KL_NOERROR},
                       ElementCase{"polylineOnePoint", KL_ELEM_POLYLINE, {{0, 0}}, nullptr, {}, "", KL_ERR_BADPARS},
+                      ElementCase{"polylineWithArcs", KL_ELEM_POLYLINE, kOpen, nullptr, {}, "", KL_NOERROR,
+                                  {{1, 2, 0.5}, {3, 4, -3}}},
+                      ElementCase{"arcSkippingAVertex", KL_ELEM_POLYLINE, kOpen, nullptr, {}, "", KL_ERR_BADPARS,
+                                  {{1, 3, 0.5}}},
+                      ElementCase{"arcPastTheEnd", KL_ELEM_POLYLINE, kOpen, nullptr, {}, "", KL_ERR_BADPARS,
+                                  {{4, 5, 0.5}}},
+                      ElementCase{"twoArcsOnOneSegment", KL_ELEM_POLYLINE, kOpen, nullptr, {}, "", KL_ERR_BADPARS,
+                                  {{1, 2, 0.5}, {1, 2, 0.25}}},
+                      ElementCase{"arcOfAFullTurn", KL_ELEM_POLYLINE, kOpen, nullptr, {}, "", KL_ERR_BADPARS,
+                                  {{1, 2, 7}}},
                       ElementCase{"hatch", KL_ELEM_HATCH, kSquare, nullptr, {}, "", KL_NOERROR},
                       ElementCase{"hatchNotClosed", KL_ELEM_HATCH, kOpen, nullptr, {}, "", KL_ERR_BADPARS},
                       ElementCase{"slab", KL_ELEM_SLAB, kSquare, nullptr, {}, "", KL_NOERROR},
@@ -116,10 +129,12 @@ TEST(Memos, ElementMemoRoundTripsAndIsCounted) {
     KlMemo memo{};
     KlMemoSizes sizes{};
     sizes.nCoords = 3;
+    sizes.nArcs = 1;
     p.memos().allocate(&memo, sizes);
     memo.coords[0] = {1, 2};
     memo.coords[1] = {3, 4};
     memo.coords[2] = {5, 6.5};
+    memo.arcs[0] = {2, 3, -1.25};
     ASSERT_EQ(runStep(p, "t", [&] { return p.createElement(&e, &memo); }), KL_NOERROR);
     p.memos().dispose(&memo);
 
@@ -127,6 +142,9 @@ TEST(Memos, ElementMemoRoundTripsAndIsCounted) {
     ASSERT_EQ(p.getElementMemo(&e.guid, &back, KL_MEMO_COORDS), KL_NOERROR);
     ASSERT_EQ(back.nCoords, 3);
     EXPECT_EQ(back.coords[2].y, 6.5);
+    ASSERT_EQ(back.nArcs, 1);
+    EXPECT_EQ(back.arcs[0].begIndex, 2);
+    EXPECT_EQ(back.arcs[0].arcAngle, -1.25);
     EXPECT_EQ(back.text, nullptr);
     EXPECT_EQ(p.memos().live(), 1u);
     KlMemo copy = back;
@@ -197,6 +215,15 @@ TEST(Elements, ListingFiltersByTypeAndLayerFlags) {
     count = 0;
     p.listElements(KL_ELEM_TEXT, 0, counter, &count);
     EXPECT_EQ(count, 0);
+
+    // Deleting is refused whole when one element lies on a locked layer.
+    std::vector<KlGuid> all;
+    p.listElements(0, 0, [](void* ctx, const KlGuid* g, int32_t) { static_cast<std::vector<KlGuid>*>(ctx)->push_back(*g); },
+                   &all);
+    EXPECT_EQ(runStep(p, "t", [&] { return p.deleteElements(all.data(), 2); }), KL_ERR_NOTEDITABLE);
+    EXPECT_EQ(p.elements().size(), 2u);
+    EXPECT_EQ(runStep(p, "t", [&] { return p.deleteElements(all.data(), 1); }), KL_NOERROR);
+    EXPECT_EQ(p.elements().size(), 1u);
 }
 
 }  // namespace
