@@ -10,7 +10,6 @@ const os = require('os');
 const path = require('path');
 const { startWorkbench } = require('./lib/workbench');
 
-const PARCELS = 170;  // parcels of the local geoportal's demo site, each with its label
 const STEP = 'Usun duplikaty (polilinie + teksty)';
 
 function counts(model) {
@@ -19,11 +18,14 @@ function counts(model) {
   return out;
 }
 
+// The open alert's text starts with `text`; the user presses `button` in the page.
 async function answerAlert(wb, text, button) {
-  const box = wb.page.locator('#alert');
-  await box.locator('#alert-text').filter({ hasText: text }).waitFor({ timeout: 30000 });
-  assert.equal(await box.locator('#alert-title').textContent(), 'Czyszczenie duplikatow');
-  await box.locator(`#alert-buttons button:text-is("${button}")`).click();
+  const open = await wb.api.waitFor((s) => s.alerts.open && s.alerts.open.text.startsWith(text) && s.alerts.open,
+    30000, 'alert ' + JSON.stringify(text));
+  await wb.page.waitForFunction((t) => !document.getElementById('alert').hidden &&
+    document.getElementById('alert-text').textContent === t, open.text, { timeout: 15000 });
+  assert.equal(await wb.page.locator('#alert-title').textContent(), 'Czyszczenie duplikatow');
+  await wb.page.locator(`#alert-buttons button:text-is("${button}")`).click();
 }
 
 async function main() {
@@ -39,6 +41,7 @@ async function main() {
     const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
       'map palette shown');
     const frame = wb.paletteFrame(palette.id);
+    await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
     const page = await wb.pageFrame('map.html');
     await page.waitForFunction(() => hosts !== null);
     for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
@@ -46,16 +49,23 @@ async function main() {
     await frame.locator('#layer_dzialki').setChecked(true);
     await frame.locator('#fetchBtn').click();
     await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });
+    const placed = [];
     for (const times of [1, 2]) {
       await frame.locator('#placeBtn:not([disabled])').click();
       await wb.api.waitFor((s) => s.undo.steps.length === times, 60000, `import ${times} placed`);
       await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 60000 });
+      placed.push(counts(await wb.api.model()));
     }
-    assert.deepEqual(counts(await wb.api.model()), { polyline: 2 * PARCELS, text: 2 * PARCELS });
+    // Each parcel is an outline with its number.
+    const PARCELS = placed[0].polyline;
+    assert.ok(PARCELS > 100, 'parcels of the demo site: ' + PARCELS);
+    assert.deepEqual(placed, [{ polyline: PARCELS, text: PARCELS }, { polyline: 2 * PARCELS, text: 2 * PARCELS }]);
     await wb.api.closeBox(palette.id);
     await wb.api.waitFor((s) => !s.palettes.some((p) => p.visible), 15000, 'palette hidden');
 
     // A click on an outline selects it alone; a click beside every element clears.
+    await wb.page.waitForFunction((n) => document.querySelectorAll('#plan-svg path.outline').length === n,
+      2 * PARCELS, { timeout: 30000 });
     const spot = await wb.page.evaluate(() => {
       const p = document.querySelector('#plan-svg path.outline');
       const at = new DOMPoint(p.getPointAtLength(0).x, p.getPointAtLength(0).y).matrixTransform(p.getScreenCTM());
