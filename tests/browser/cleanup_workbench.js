@@ -5,10 +5,9 @@
 // the workbench's alert deletes one copy of each, the alert says how many,
 // and one undo brings them back.
 const assert = require('assert/strict');
-const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startWorkbench } = require('./lib/workbench');
+const { startDemoWorkbench } = require('./lib/workbench');
 
 const STEP = 'Usun duplikaty (polilinie + teksty)';
 
@@ -29,21 +28,9 @@ async function answerAlert(wb, text, button) {
 }
 
 async function main() {
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl_cleanup_wb_'));
-  const env = {
-    XDG_CONFIG_HOME: path.join(home, 'config'),
-    XDG_CACHE_HOME: path.join(home, 'cache'),
-    KL_DIAG_DIR: path.join(home, 'diag'),
-  };
-  const wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+  const wb = await startDemoWorkbench('kl_cleanup_wb_', { viewport: { width: 1600, height: 1000 } });
   try {
-    await wb.chooseMenu('Mapa importu GIS');
-    const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
-      'map palette shown');
-    const frame = wb.paletteFrame(palette.id);
-    await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
-    const page = await wb.pageFrame('map.html');
-    await page.waitForFunction(() => hosts !== null);
+    const { palette, frame } = await wb.openMapPalette();
     for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
       if (await box.isVisible()) await box.setChecked(false);
     await frame.locator('#layer_dzialki').setChecked(true);
@@ -101,7 +88,6 @@ async function main() {
     assert.equal(result.code, 0, result.stderr);
   } finally {
     await wb.close();
-    fs.rmSync(home, { recursive: true, force: true });
   }
   console.log('ok   cleanup in the workbench: parcels imported twice, selection by click, the command from the menu asks and deletes one copy of each in one undo step');
 }

@@ -5,10 +5,9 @@
 // project on its layers with the orthophoto beneath the parcels in the plan,
 // gone again after one undo. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
-const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startWorkbench } = require('./lib/workbench');
+const { startDemoWorkbench } = require('./lib/workbench');
 
 const SHOTS = process.env.KL_SCREENSHOT_DIR || os.tmpdir();
 // The demo site of the local geoportal.
@@ -100,14 +99,8 @@ async function probePlan(page) {
 }
 
 async function main() {
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl_import_wb_'));
-  const env = {
-    XDG_CONFIG_HOME: path.join(home, 'config'),
-    XDG_CACHE_HOME: path.join(home, 'cache'),
-    KL_DIAG_DIR: path.join(home, 'diag'),
-  };
   const foreign = [];
-  const wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+  const wb = await startDemoWorkbench('kl_import_wb_', { viewport: { width: 1600, height: 1000 } });
   try {
     await wb.page.route('**/*', (route) => {
       const address = route.request().url();
@@ -115,15 +108,8 @@ async function main() {
       foreign.push(address);
       return route.abort();
     });
-    await wb.chooseMenu('Mapa importu GIS');
-    const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
-      'map palette shown');
-    const frame = wb.paletteFrame(palette.id);
-    await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
-
     // The project lies at the demo site; one step out shows all of it.
-    const page = await wb.pageFrame('map.html');
-    await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
+    const { frame, page } = await wb.openMapPalette();
     const zoom = await page.evaluate(() => map.getZoom());
     await frame.locator('.leaflet-control-zoom-out').click();
     await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
@@ -161,7 +147,6 @@ async function main() {
     assert.equal(result.code, 0, result.stderr);
   } finally {
     await wb.close();
-    fs.rmSync(home, { recursive: true, force: true });
   }
   assert.deepEqual(foreign, [], 'requests left loopback');
   console.log('ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, one undo; loopback only');

@@ -26,9 +26,10 @@ KlGuid DrawingBuilder::create(KlElement e, const KlMemoSizes& sizes, const std::
     return e.guid;
 }
 
-KlGuid DrawingBuilder::polyline(std::vector<KlCoord> vertices, std::vector<Arc> arcs, int32_t layer) {
+KlGuid DrawingBuilder::outline(int32_t type, const std::vector<KlCoord>& vertices, const std::vector<Arc>& arcs,
+                               int32_t layer) {
     KlElement e{};
-    e.type = KL_ELEM_POLYLINE;
+    e.type = type;
     host::Workbench::hostTable().GetElementDefaults(&e, nullptr);
     e.layer = layer;
     KlMemoSizes sizes{};
@@ -38,6 +39,10 @@ KlGuid DrawingBuilder::polyline(std::vector<KlCoord> vertices, std::vector<Arc> 
         std::copy(vertices.begin(), vertices.end(), m.coords);
         for (size_t i = 0; i < arcs.size(); ++i) m.arcs[i] = {arcs[i].from + 1, arcs[i].from + 2, arcs[i].angle};
     });
+}
+
+KlGuid DrawingBuilder::polyline(std::vector<KlCoord> vertices, std::vector<Arc> arcs, int32_t layer) {
+    return outline(KL_ELEM_POLYLINE, vertices, arcs, layer);
 }
 
 KlGuid DrawingBuilder::text(KlCoord at, const std::string& content, int32_t layer, double sizeMm) {
@@ -53,13 +58,7 @@ KlGuid DrawingBuilder::text(KlCoord at, const std::string& content, int32_t laye
 }
 
 KlGuid DrawingBuilder::hatch(std::vector<KlCoord> ring, int32_t layer) {
-    KlElement e{};
-    e.type = KL_ELEM_HATCH;
-    host::Workbench::hostTable().GetElementDefaults(&e, nullptr);
-    e.layer = layer;
-    KlMemoSizes sizes{};
-    sizes.nCoords = static_cast<int32_t>(ring.size());
-    return create(e, sizes, [&](KlMemo& m) { std::copy(ring.begin(), ring.end(), m.coords); });
+    return outline(KL_ELEM_HATCH, ring, {}, layer);
 }
 
 int32_t DrawingBuilder::layer(const std::string& name, bool locked) {

@@ -1,8 +1,8 @@
 #pragma once
 // Draws polylines, texts and other elements into the workbench's project
 // through the host functions, as an import would, all in one undo step.
+#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "host/core/workbench.h"
@@ -24,6 +24,7 @@ public:
     int32_t layer(const std::string& name, bool locked = false);
 
 private:
+    KlGuid outline(int32_t type, const std::vector<KlCoord>& vertices, const std::vector<Arc>& arcs, int32_t layer);
     KlGuid create(KlElement e, const KlMemoSizes& sizes, const std::function<void(KlMemo&)>& fill);
     host::Workbench& wb_;
 };

@@ -80,23 +80,17 @@ TEST_P(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
 
 std::vector<KlGuid> none(DrawingBuilder&) { return {}; }
 
+std::vector<KlGuid> twoSquares(DrawingBuilder& d) {
+    d.polyline(kSquare);
+    d.polyline(kSquare);
+    return {};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Drawings, RemoveDuplicates,
     ::testing::Values(
-        CleanupCase{"cancelled",
-                    [](DrawingBuilder& d) {
-                        d.polyline(kSquare);
-                        d.polyline(kSquare);
-                        return std::vector<KlGuid>{};
-                    },
-                    {2}, nullptr, 0},
-        CleanupCase{"closedWithoutAnswer",
-                    [](DrawingBuilder& d) {
-                        d.polyline(kSquare);
-                        d.polyline(kSquare);
-                        return std::vector<KlGuid>{};
-                    },
-                    {0}, nullptr, 0},
+        CleanupCase{"cancelled", twoSquares, {2}, nullptr, 0},
+        CleanupCase{"closedWithoutAnswer", twoSquares, {0}, nullptr, 0},
         CleanupCase{"emptyPlan", none, {1}, kNothing, 0},
         // A selection without polylines or texts does not fall back to the whole plan.
         CleanupCase{"selectionOfAHatchOnly",

@@ -8,7 +8,9 @@
 //   const state = await wb.api.state();
 //   await wb.close();
 const { spawn } = require('child_process');
+const fs = require('fs');
 const http = require('http');
+const os = require('os');
 const path = require('path');
 
 const CHROMIUM = '/usr/bin/chromium';
@@ -196,8 +198,47 @@ async function startWorkbench(options = {}) {
       await page.hover(`#menus .has-submenu:has-text("${submenu}")`);
       await page.click(`#menus .menu-item:has-text("${itemText}")`);
     },
+    // Opens the map palette from the menu; resolves once its page has started
+    // (the add-on's init has centred the map), with the palette, the frame
+    // locator of its browser and the page's frame.
+    async openMapPalette() {
+      await this.chooseMenu('Mapa importu GIS');
+      const palette = await api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
+        'map palette shown');
+      const frame = this.paletteFrame(palette.id);
+      await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
+      const mapPage = await this.pageFrame('map.html');
+      await mapPage.waitForFunction(() => hosts !== null);
+      return { palette, frame, page: mapPage };
+    },
     close,
   };
 }
 
-module.exports = { startWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };
+// The workbench in demo mode with configuration, cache and diagnostics
+// folders of its own, removed again by close().
+async function startDemoWorkbench(folderPrefix, options = {}) {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), folderPrefix));
+  const remove = () => fs.rmSync(home, { recursive: true, force: true });
+  const env = {
+    XDG_CONFIG_HOME: path.join(home, 'config'),
+    XDG_CACHE_HOME: path.join(home, 'cache'),
+    KL_DIAG_DIR: path.join(home, 'diag'),
+  };
+  let wb;
+  try {
+    wb = await startWorkbench({ ...options, env: { ...env, ...options.env }, args: ['--demo', ...(options.args || [])] });
+  } catch (err) {
+    remove();
+    throw err;
+  }
+  const close = wb.close;
+  wb.close = async () => {
+    const result = await close();
+    remove();
+    return result;
+  };
+  return wb;
+}
+
+module.exports = { startWorkbench, startDemoWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };
