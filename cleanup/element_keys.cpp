@@ -14,9 +14,14 @@ namespace {
 
 // Appends v rounded and printed with its '|'; false for a value not finite.
 bool printNumber(double v, char* buf, size_t size, std::string& out) {
-    double r = std::floor(v * 1000.0 + 0.5) / 1000.0;
+    const double r = std::floor(v * 1000.0 + 0.5) / 1000.0;
     if (!std::isfinite(r)) return false;
-    if (r == 0) r = 0;  // a negative zero prints "-0" and would split equal keys
+    // Straight segments make zero the commonest number; a negative zero
+    // would print "-0" and split equal keys.
+    if (r == 0) {
+        out += "0|";
+        return true;
+    }
     const auto [end, error] = std::to_chars(buf, buf + size, r, std::chars_format::general, 17);
     if (error != std::errc()) return false;
     out.append(buf, end);
