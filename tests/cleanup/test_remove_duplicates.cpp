@@ -33,6 +33,7 @@ struct CleanupCase {
     std::vector<int32_t> answers;
     const char* said;  // the last alert's text, nullptr: only the question
     size_t deleted;
+    const char* failingHostCall = nullptr;  // fails once, after the drawing
 };
 
 void PrintTo(const CleanupCase& c, std::ostream* os) { *os << c.name; }
@@ -51,6 +52,7 @@ TEST_P(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
     const size_t before = wb.project().elements().size();
     const size_t stepsBefore = wb.project().journal().done().size();
     wb.alerts().script(c.answers);
+    if (c.failingHostCall) wb.faults().arm({c.failingHostCall, 1, KL_ERR_GENERAL, false, 0});
 
     cleanup::runRemoveDuplicatesCommand();
 
@@ -130,6 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
                         return std::vector<KlGuid>{a, b};
                     },
                     {1, 1}, "Usunieto duplikaty:\n- polilinie: 0\n- teksty: 1", 1},
+        // A selection the host cannot give counts as none: the whole plan is cleaned.
+        CleanupCase{"selectionUnreadable",
+                    [](DrawingBuilder& d) {
+                        twoSquares(d);
+                        return std::vector<KlGuid>{d.text({0, 0}, "a"), d.text({0, 0}, "a")};
+                    },
+                    {1, 1}, "Usunieto duplikaty:\n- polilinie: 1\n- teksty: 1", 2, "GetSelection"},
+        CleanupCase{"deletionRefusedByTheHost", twoSquares, {1, 1}, kRefused, 0, "DeleteElements"},
+        CleanupCase{"unreadableElementsLeftOut", twoSquares, {1, 1}, kNoneFound, 0, "GetElementMemo"},
         CleanupCase{"onALockedLayer",
                     [](DrawingBuilder& d) {
                         const int32_t locked = d.layer("Zablokowana", true);
