@@ -13,7 +13,7 @@ namespace kl::cleanup {
 namespace {
 
 // Appends v rounded and printed with its '|'; false for a value not finite.
-bool printNumber(double v, char* buf, size_t size, std::string& out) {
+bool appendNumber(double v, std::string& out) {
     const double r = std::floor(v * 1000.0 + 0.5) / 1000.0;
     if (!std::isfinite(r)) return false;
     // Straight segments make zero the commonest number; a negative zero
@@ -22,9 +22,10 @@ bool printNumber(double v, char* buf, size_t size, std::string& out) {
         out += "0|";
         return true;
     }
-    const auto [end, error] = std::to_chars(buf, buf + size, r, std::chars_format::general, 17);
+    char text[40];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, r, std::chars_format::general, 17);
     if (error != std::errc()) return false;
-    out.append(buf, end);
+    out.append(text, end);
     out += '|';
     return true;
 }
@@ -53,8 +54,7 @@ public:
         ends_.reserve(count);
     }
     bool add(double v) {
-        char buf[40];
-        if (!printNumber(v, buf, sizeof buf, text_)) return false;
+        if (!appendNumber(v, text_)) return false;
         ends_.push_back(text_.size());
         return true;
     }
@@ -94,8 +94,7 @@ std::strong_ordering compareRotations(const std::vector<Step>& a, size_t fromA, 
 
 std::optional<std::string> numberToken(double v) {
     std::string token;
-    char buf[40];
-    if (!printNumber(v, buf, sizeof buf, token)) return std::nullopt;
+    if (!appendNumber(v, token)) return std::nullopt;
     return token;
 }
 
