@@ -11,7 +11,7 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kNominatimSilent = "Wyszukiwarka adresow nie odpowiada (Nominatim)";
-constexpr const char* kNominatimUnreadable = "Wyszukiwarka adresow zwrocila nieczytelne wspolrzedne (Nominatim)";
+constexpr const char* kNominatimUnreadable = "Wyszukiwarka adresow zwrocila nieczytelna odpowiedz (Nominatim)";
 constexpr const char* kQueryTooLong = "Wpisany adres jest za dlugi (najwiecej 300 znakow).";
 
 bool isBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
@@ -68,6 +68,8 @@ AddressSearch nominatimSearch(WfsClient& client, std::string_view origin, std::s
     if (!r.ok || r.status != 200) return {std::nullopt, kNominatimSilent};
 
     const json body = json::parse(r.body, nullptr, false);
+    if (body.is_discarded()) return {std::nullopt, kNominatimUnreadable};
+    // Any other document (an object, an empty list) has no place in it.
     if (!body.is_array() || body.empty() || !body.front().is_object()) return {};
     const json& best = body.front();
     const auto lat = coordinate(member(best, "lat"), 90.0);
