@@ -119,24 +119,19 @@ Reply photonSearch(const ServiceRequest& req) {
     return jsonAnswer({{"type", "FeatureCollection"}, {"features", std::move(features)}});
 }
 
+ServiceFamily geocoder(std::string name, std::string pathPattern, std::function<Reply(const ServiceRequest&)> answer) {
+    ServiceFamily f;
+    f.title = name;
+    f.name = std::move(name);
+    f.pathPatterns = {std::move(pathPattern)};
+    f.handler = std::move(answer);
+    return f;
+}
+
 }  // namespace
 
-ServiceFamily nominatimFamily() {
-    ServiceFamily f;
-    f.name = "nominatim";
-    f.title = "Nominatim";
-    f.pathPatterns = {"^/search/?$"};
-    f.handler = nominatimSearch;
-    return f;
-}
+ServiceFamily nominatimFamily() { return geocoder("Nominatim", "^/search/?$", nominatimSearch); }
 
-ServiceFamily photonFamily() {
-    ServiceFamily f;
-    f.name = "photon";
-    f.title = "Photon";
-    f.pathPatterns = {"^/api/?$"};
-    f.handler = photonSearch;
-    return f;
-}
+ServiceFamily photonFamily() { return geocoder("Photon", "^/api/?$", photonSearch); }
 
 }  // namespace kl::geoportal
