@@ -83,7 +83,7 @@ struct PhotonCase {
     const char* name;
     int status;
     std::string body;
-    std::vector<std::string> labels;  // expected items, by label
+    std::vector<AddressPlace> items;  // expected
 };
 
 void PrintTo(const PhotonCase& c, std::ostream* os) { *os << c.name; }
@@ -95,9 +95,13 @@ TEST_P(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
     test::FaultServer server;
     server.reply("/api/", c.status, c.body, "application/json");
     WfsClient client(test::loopbackTimings());
-    std::vector<std::string> labels;
-    for (const AddressPlace& p : photonSuggest(client, server.url(""), "Trento")) labels.push_back(p.label);
-    EXPECT_EQ(labels, c.labels);
+    const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
+    ASSERT_EQ(items.size(), c.items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_DOUBLE_EQ(items[i].lat, c.items[i].lat) << i;
+        EXPECT_DOUBLE_EQ(items[i].lon, c.items[i].lon) << i;
+        EXPECT_EQ(items[i].label, c.items[i].label);
+    }
     EXPECT_EQ(server.hits("/api/"), 1) << "suggestions are never asked twice";
 }
 
@@ -113,24 +117,18 @@ const std::string kTwoGoodAmongBroken = R"({"type":"FeatureCollection","features
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PhotonAnswers,
-    ::testing::Values(PhotonCase{"RealAnswer", 200, sample("waypointer__photon_response.json"),
-                                 {"Trento, Provincia di Trento", "Trento, Ficarolo, Rovigo", "Trento"}},
-                      PhotonCase{"FeaturesWithoutCoordinatesSkipped", 200, kTwoGoodAmongBroken,
-                                 {"Rynek, Bolesławiec", ""}},
-                      PhotonCase{"NoFeatures", 200, R"({"type":"FeatureCollection"})", {}},
-                      PhotonCase{"ArrayInsteadOfObject", 200, "[]", {}},
-                      PhotonCase{"Status500", 500, "Internal error", {}},
-                      PhotonCase{"HtmlPage", 200, kHtml, {}}));
-
-TEST(PhotonSuggest, RealAnswerKeepsLongitudeAndLatitudeApart) {
-    test::FaultServer server;
-    server.reply("/api/", 200, sample("waypointer__photon_response.json"), "application/json");
-    WfsClient client(test::loopbackTimings());
-    const auto items = photonSuggest(client, server.url(""), "Trento");
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_DOUBLE_EQ(items[0].lat, 46.0664228);
-    EXPECT_DOUBLE_EQ(items[0].lon, 11.1257601);
-}
+    ::testing::Values(
+        // The real answer: [longitude, latitude]; labels from the parts each feature has.
+        PhotonCase{"RealAnswer", 200, sample("waypointer__photon_response.json"),
+                   {{46.0664228, 11.1257601, "Trento, Provincia di Trento"},
+                    {44.9656976, 11.4673224, "Trento, Ficarolo, Rovigo"},
+                    {8.043508, 126.0633157, "Trento"}}},
+        PhotonCase{"FeaturesWithoutCoordinatesSkipped", 200, kTwoGoodAmongBroken,
+                   {{51.26, 15.57, "Rynek, Bolesławiec"}, {51.261, 15.56, ""}}},
+        PhotonCase{"NoFeatures", 200, R"({"type":"FeatureCollection"})", {}},
+        PhotonCase{"ArrayInsteadOfObject", 200, "[]", {}},
+        PhotonCase{"Status500", 500, "Internal error", {}},
+        PhotonCase{"HtmlPage", 200, kHtml, {}}));
 
 TEST(PhotonSuggest, AnAnswerLaterThanFourSecondsIsAbandonedWithoutRetry) {
     test::FaultServer server;
