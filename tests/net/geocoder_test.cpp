@@ -130,14 +130,6 @@ INSTANTIATE_TEST_SUITE_P(
         PhotonCase{"Status500", 500, "Internal error", {}},
         PhotonCase{"HtmlPage", 200, kHtml, {}}));
 
-TEST(PhotonSuggest, AnAnswerLaterThanFourSecondsIsAbandonedWithoutRetry) {
-    test::FaultServer server;
-    server.stalls("/api/");  // answers only when the server goes, long after 5 s
-    WfsClient client(test::loopbackTimings());
-    EXPECT_TRUE(photonSuggest(client, server.url(""), "Rynek").empty());
-    EXPECT_EQ(server.hits("/api/"), 1);
-}
-
 struct LabelCase {
     json properties;
     const char* label;
