@@ -12,7 +12,6 @@ using nlohmann::json;
 
 constexpr const char* kNominatimSilent = "Wyszukiwarka adresow nie odpowiada (Nominatim)";
 constexpr const char* kNominatimUnreadable = "Wyszukiwarka adresow zwrocila nieczytelna odpowiedz (Nominatim)";
-constexpr const char* kQueryTooLong = "Wpisany adres jest za dlugi (najwiecej 300 znakow).";
 
 bool isBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
@@ -60,7 +59,9 @@ std::string textOf(const json& object, const char* key) {
 
 AddressSearch nominatimSearch(WfsClient& client, std::string_view origin, std::string_view query) {
     if (isBlank(query)) return {};
-    if (!sendable(query)) return {std::nullopt, kQueryTooLong};
+    if (!sendable(query))
+        return {std::nullopt,
+                "Wpisany adres jest za dlugi (najwiecej " + std::to_string(kMaxAddressQueryChars) + " znakow)."};
     const std::string url = std::string(origin) + std::string(kNominatimSearchPath) +
                             "?format=json&limit=1&countrycodes=pl&q=" + urlEncode(query);
     // An HTML maintenance page is no answer of the geocoder, so it is asked again.
