@@ -69,6 +69,8 @@ ServiceFamily planPreviewFamily();
 ServiceFamily communePlansFamily();
 ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
+ServiceFamily nominatimFamily();
+ServiceFamily photonFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 
