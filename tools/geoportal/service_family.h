@@ -69,6 +69,7 @@ ServiceFamily planPreviewFamily();
 ServiceFamily communePlansFamily();
 ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
+ServiceFamily modelPackagesFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 
