@@ -32,7 +32,13 @@ SheetScan scanPackage(ModelPackage& package, const ReadLimits& limits) {
   for (std::int64_t i = 0, n = zip.entryCount(); i < n; ++i) {
     const std::optional<ZipEntry> entry = zip.entry(i);
     if (!entry || entry->directory) continue;
-    const std::string prefix = zip.readPrefix(i, kSheetPrefixBytes);
+    const EntryBytes head = zip.readPrefix(i, kSheetPrefixBytes);
+    if (!head.bytes) {
+      scan.warnings.push_back(refused(entry->name, head.refusal));
+      scan.bytesInflated.push_back(0);
+      continue;
+    }
+    const std::string& prefix = *head.bytes;
     std::uint64_t inflated = prefix.size();
     std::optional<geo::Bbox> extent = sheetExtent(prefix);
     if (!extent && prefix.size() == kSheetPrefixBytes) {

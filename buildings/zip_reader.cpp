@@ -70,11 +70,10 @@ std::int64_t ZipReader::indexOf(const std::string& name) const {
   return zip_name_locate(archive_, name.c_str(), ZIP_FL_ENC_RAW);
 }
 
-std::string ZipReader::readPrefix(std::int64_t index, std::size_t maxBytes) const {
+EntryBytes ZipReader::readPrefix(std::int64_t index, std::size_t maxBytes) const {
   std::string out;
-  if (maxBytes == 0) return out;
-  readUpTo(archive_, index, maxBytes - 1, out);
-  return out;
+  if (maxBytes > 0 && !readUpTo(archive_, index, maxBytes - 1, out)) return {std::nullopt, "blad dekompresji"};
+  return {std::move(out), {}};
 }
 
 EntryBytes ZipReader::readWhole(std::int64_t index, const ReadLimits& limits) const {

@@ -48,9 +48,9 @@ class ZipReader {
   std::optional<ZipEntry> entry(std::int64_t index) const;
   std::int64_t indexOf(const std::string& name) const;  // -1 when missing
 
-  // At most the first maxBytes of the entry (fewer when it is shorter or
-  // cannot be inflated further).
-  std::string readPrefix(std::int64_t index, std::size_t maxBytes) const;
+  // At most the first maxBytes of the entry (fewer when it is shorter);
+  // refused when the bytes before that cannot be inflated.
+  EntryBytes readPrefix(std::int64_t index, std::size_t maxBytes) const;
   // The whole entry within the limits.
   EntryBytes readWhole(std::int64_t index, const ReadLimits& limits) const;
 
