@@ -2,7 +2,7 @@
 // real samples and the demo packages' sheets. Per sheet the buildings it
 // lists are the buildings read plus those left out as unusable; every
 // footprint's area equals the area of the largest ring GDAL finds at the
-// building's lowest height.
+// building's lowest height. CityGML 2.0 sheets only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,28 +54,49 @@ std::vector<Ring> wktRings(const std::string& wkt) {
   return rings;
 }
 
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Records of a CSV text; quoted fields may hold commas and line breaks.
+std::vector<std::vector<std::string>> csvRecords(const std::string& text) {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else if ((c == '\n' || c == '\r') && !quoted) {
+      if (fields.size() > 1 || !fields[0].empty()) records.push_back(std::move(fields));
+      fields.assign(1, {});
+    } else {
+      fields.back() += c;
+    }
+  }
+  if (fields.size() > 1 || !fields[0].empty()) records.push_back(std::move(fields));
+  return records;
+}
+
 // gml_id -> rings, in GDAL's reading of the Building layer.
 std::map<std::string, std::vector<Ring>> gdalBuildings(const std::string& sheetPath, std::size_t& count) {
   const std::string csv = sheetPath + ".csv";
   std::remove(csv.c_str());
-  geo::testing::runGdalCommand("ogr2ogr --config GML_DOWNLOAD_WFS_SCHEMA NO -oo WRITE_GFS=NO -f CSV -lco GEOMETRY=AS_WKT '" +
+  geo::testing::runGdalCommand("ogr2ogr --config GML_DOWNLOAD_WFS_SCHEMA NO -oo WRITE_GFS=NO -oo EXPOSE_GML_ID=YES -f CSV -lco GEOMETRY=AS_WKT '" +
                                csv + "' '" + sheetPath + "' Building 2>/dev/null");
-  std::ifstream in(csv);
+  const std::vector<std::vector<std::string>> records = csvRecords(readAll(csv));
   std::map<std::string, std::vector<Ring>> out;
-  std::string line;
-  count = 0;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::string wkt, rest = line;
-    if (!line.empty() && line[0] == '"') {
-      const std::size_t end = line.find('"', 1);
-      wkt = line.substr(1, end - 1);
-      rest = line.substr(end + 1);
-    }
-    const std::size_t from = rest.find(',') + 1;
-    out[rest.substr(from, rest.find(',', from) - from)] = wktRings(wkt);
-    ++count;
-  }
+  count = records.empty() ? 0 : records.size() - 1;
+  if (records.empty()) return out;
+  const std::vector<std::string>& header = records[0];
+  const auto column = [&](const char* name) {
+    return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+  };
+  const std::size_t id = column("gml_id"), wkt = column("WKT");
+  for (std::size_t r = 1; r < records.size(); ++r)
+    out[records[r].at(id)] = wkt < records[r].size() ? wktRings(records[r][wkt]) : std::vector<Ring>{};
   std::remove(csv.c_str());
   return out;
 }
@@ -102,11 +123,6 @@ double groundArea(const std::vector<Ring>& rings) {
   return best;
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 TEST(CityGmlVsGdal, SameBuildingsPerSheetAndFootprintAreasAgree) {
   testing::ScratchDir dir;
   std::vector<std::string> sheets;
@@ -116,10 +132,14 @@ TEST(CityGmlVsGdal, SameBuildingsPerSheetAndFootprintAreasAgree) {
     sheets.push_back(dir.write("lod2_" + s.entry, s.lod2));
   }
   std::sort(sheets.begin(), sheets.end());
-  std::size_t compared = 0, buildingsSeen = 0;
+  std::size_t compared = 0, buildingsSeen = 0, sheetsRead = 0;
   for (const std::string& path : sheets) {
     SCOPED_TRACE(path);
     const std::string text = readAll(path);
+    // GDAL 3.6 cannot read CityGML 3.0 solids (gml:Shell); those samples
+    // are covered by the parser tests alone.
+    if (text.find("http://www.opengis.net/citygml/3.0") != std::string::npos) continue;
+    ++sheetsRead;
     std::size_t gdalCount = 0;
     const auto gdal = gdalBuildings(path, gdalCount);
     const auto lod1 = parseLod1Buildings(text, kEverywhere);
@@ -139,7 +159,7 @@ TEST(CityGmlVsGdal, SameBuildingsPerSheetAndFootprintAreasAgree) {
   // Every demo building twice (LOD1 and LOD2 sheets) plus the samples'.
   EXPECT_GE(buildingsSeen, 2u * 166);
   EXPECT_GE(compared, 166u);
-  std::printf("GDAL oracle: %zu sheets, %zu buildings, %zu footprint areas compared\n", sheets.size(), buildingsSeen,
+  std::printf("GDAL oracle: %zu sheets, %zu buildings, %zu footprint areas compared\n", sheetsRead, buildingsSeen,
               compared);
 }
 
