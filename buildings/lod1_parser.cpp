@@ -69,7 +69,10 @@ double measuredHeight(const pugi::xml_node& building) {
 SheetBuildings<Lod1Building> parseLod1Buildings(std::string_view sheet, const geo::Bbox& frame) {
   SheetBuildings<Lod1Building> out;
   pugi::xml_document doc;
-  if (!doc.load_buffer(sheet.data(), sheet.size())) return out;
+  if (!doc.load_buffer(sheet.data(), sheet.size())) {
+    out.wellFormed = false;
+    return out;
+  }
   for (const pugi::xml_node& building : outermostBuildings(doc)) {
     const std::vector<std::vector<Point3d>> rings = ringsOf(building);
     if (rings.empty()) {

@@ -13,12 +13,14 @@ template <class Building>
 struct SheetBuildings {
   std::vector<Building> buildings;  // those that meet the frame, in document order
   int unusable = 0;                 // buildings left out for want of geometry or height
+  bool wellFormed = true;           // false: not XML, or cut short; nothing is read from it
 };
 
 // The footprint is the largest ring lying at the building's lowest height
 // (within 1 cm), else the ring of lowest mean height. The height is
 // measuredHeight when above 0, else the spread of the building's heights.
-// A text that is not XML gives nothing.
+// A text that is not well-formed XML gives nothing (a damaged sheet is
+// reported whole, never read in part).
 SheetBuildings<Lod1Building> parseLod1Buildings(std::string_view sheet, const geo::Bbox& frame);
 
 }  // namespace kl::buildings

@@ -47,7 +47,10 @@ std::optional<Lod2Face> faceOf(const pugi::xml_node& polygon, const pugi::xml_no
 SheetBuildings<Lod2Building> parseLod2Buildings(std::string_view sheet, const geo::Bbox& frame) {
   SheetBuildings<Lod2Building> out;
   pugi::xml_document doc;
-  if (!doc.load_buffer(sheet.data(), sheet.size())) return out;
+  if (!doc.load_buffer(sheet.data(), sheet.size())) {
+    out.wellFormed = false;
+    return out;
+  }
   for (const pugi::xml_node& building : outermostBuildings(doc)) {
     Lod2Building b;
     b.id = geo::attributeByLocalName(building, "id").value();

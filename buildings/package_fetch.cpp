@@ -86,15 +86,16 @@ class PackageFetch {
       if (hooks_.progress) hooks_.progress(label_, static_cast<int>(i), static_cast<int>(names.size()));
       const EntryBytes sheet = readSheet(*package, names[i], input_.limits);
       if (!sheet.bytes) {
-        warn("arkusz " + names[i] + " pominiety: " + sheet.refusal + ".");
+        warn("Arkusz " + names[i] + " pominiety: " + sheet.refusal + ".");
         continue;
       }
       auto got = parse(*sheet.bytes, input_.frame);
+      if (!got.wellFormed) warn("Arkusz " + names[i] + " pominiety: uszkodzony dokument CityGML.");
       unusable += got.unusable;
       std::move(got.buildings.begin(), got.buildings.end(), std::back_inserter(out));
     }
     if (unusable > 0)
-      warn("pominieto budynki bez czytelnej geometrii lub wysokosci: " + std::to_string(unusable) + ".");
+      warn("Pominieto budynki bez czytelnej geometrii lub wysokosci: " + std::to_string(unusable) + ".");
     return out;
   }
 

@@ -6,10 +6,13 @@
 #include <fstream>
 
 #include "buildings/package_fetch.h"
+#include "buildings/package_source.h"
+#include "net/download_cache.h"
 #include "net/service_hosts.h"
 #include "tests/net/fault_server.h"
 #include "tools/geoportal/geoportal_server.h"
 #include "tools/geoportal/model_packages.h"
+#include "tools/geoportal/zip_writer.h"
 
 namespace kl::buildings {
 namespace {
@@ -162,6 +165,25 @@ TEST_F(BuildingFetch, ADamagedCachedPackageIsDroppedWithItsIndexAndFetchedAgainN
   EXPECT_NE(warnings_[0].find(" Uszkodzona paczka zostala usunieta z cache - sprobuj ponownie."), std::string::npos);
   EXPECT_EQ(cachedFiles(), std::vector<std::string>{});
   EXPECT_EQ(fetchBuildingsLod2(client_, input, hooks()).buildings.size(), static_cast<std::size_t>(demo::kBuildings));
+}
+
+TEST_F(BuildingFetch, SheetsThatCannotBeReadAreNamedAndTheOthersKept) {
+  const auto& sheets = gp::demoModelPackages().sheets;
+  const std::string& damaged = sheets[2].lod2;
+  const std::string zip = gp::zipArchive({{"0201_gml/good.gml", sheets[0].lod2},
+                                          {"0201_gml/cut.gml", damaged.substr(0, damaged.size() / 2)},
+                                          {"0201_gml/big.gml", sheets[4].lod2}});
+  std::ofstream(net::cachePathFor(net::cacheKeyOf(lod2PackageUrl("0201")), "zip"), std::ios::binary) << zip;
+  PackageFetchInput input{kSite, std::string(demo::kCommuneTeryt), {}};
+  input.limits.maxBytes = 100000;
+  const auto got = fetchBuildingsLod2(client_, input, hooks());
+  EXPECT_EQ(got.buildings.size(), sheets[0].ids.size());
+  EXPECT_EQ(got.summary, "Budynki LOD2: powiat 0201, budynkow w kadrze: " + std::to_string(sheets[0].ids.size()));
+  ASSERT_EQ(warnings_.size(), 2u);
+  EXPECT_EQ(warnings_[0], "Budynki LOD2: Arkusz 0201_gml/cut.gml pominiety: uszkodzony dokument CityGML.");
+  EXPECT_EQ(warnings_[1].rfind("Budynki LOD2: Arkusz 0201_gml/big.gml pominiety: deklarowany rozmiar ", 0), 0u)
+      << warnings_[1];
+  EXPECT_EQ(server_->log().snapshot().size(), 0u);  // the cached package is used as it stands
 }
 
 }  // namespace
