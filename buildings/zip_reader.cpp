@@ -67,7 +67,7 @@ std::optional<ZipEntry> ZipReader::entry(std::int64_t index) const {
 }
 
 std::int64_t ZipReader::indexOf(const std::string& name) const {
-  return zip_name_locate(archive_, name.c_str(), ZIP_FL_ENC_RAW);
+  return zip_name_locate(archive_, name.c_str(), 0);  // names as entry() gives them
 }
 
 EntryBytes ZipReader::readPrefix(std::int64_t index, std::size_t maxBytes) const {

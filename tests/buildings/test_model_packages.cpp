@@ -58,7 +58,9 @@ std::vector<BadPackage> badPackages() {
        "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "po rozpakowaniu przekracza limit", {}},
       {"names that climb out or are absolute", zipArchive({{"../../evil.gml", kSheet}, {"/tmp/kl_abs.gml", kSheet}}),
        {}, "", "", {"../../evil.gml", "/tmp/kl_abs.gml"}},
-      {"names with tab and newline", zipArchive({{"a\tb\nc\\d.gml", kSheet}}), {}, "", "", {"a\tb\nc\\d.gml"}},
+      {"names with tab, newline and Polish letters",
+       zipArchive({{"a\tb\nc\\d.gml", kSheet}, {"Bolesławiec_łąka.gml", kSheet}}), {}, "", "",
+       {"a\tb\nc\\d.gml", "Bolesławiec_łąka.gml"}},
   };
 }
 
