@@ -71,6 +71,7 @@ ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
 ServiceFamily nominatimFamily();
 ServiceFamily photonFamily();
+ServiceFamily modelPackagesFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 
