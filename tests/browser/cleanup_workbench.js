@@ -28,9 +28,10 @@ async function answerAlert(wb, text, button) {
 }
 
 async function main() {
-  const wb = await startDemoWorkbench('kl_cleanup_wb_', { viewport: { width: 1600, height: 1000 } });
+  const wb = await startDemoWorkbench('kl_cleanup_wb_');
   try {
-    const { palette, frame } = await wb.openMapPalette();
+    const { palette, frame, page } = await wb.openMapPalette();
+    await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
     for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
       if (await box.isVisible()) await box.setChecked(false);
     await frame.locator('#layer_dzialki').setChecked(true);
@@ -89,6 +90,7 @@ async function main() {
   } finally {
     await wb.close();
   }
+  assert.deepEqual(wb.foreign, [], 'requests left loopback');
   console.log('ok   cleanup in the workbench: parcels imported twice, selection by click, the command from the menu asks and deletes one copy of each in one undo step');
 }
 

@@ -198,28 +198,24 @@ async function startWorkbench(options = {}) {
       await page.hover(`#menus .has-submenu:has-text("${submenu}")`);
       await page.click(`#menus .menu-item:has-text("${itemText}")`);
     },
-    // Opens the map palette from the menu; resolves once its page has started
-    // (the add-on's init has centred the map), with the palette, the frame
-    // locator of its browser and the page's frame.
-    async openMapPalette() {
-      await this.chooseMenu('Mapa importu GIS');
-      const palette = await api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
-        'map palette shown');
-      const frame = this.paletteFrame(palette.id);
-      await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
-      const mapPage = await this.pageFrame('map.html');
-      await mapPage.waitForFunction(() => hosts !== null);
-      return { palette, frame, page: mapPage };
-    },
     close,
   };
 }
 
-// The workbench in demo mode with configuration, cache and diagnostics
-// folders of its own, removed again by close().
-async function startDemoWorkbench(folderPrefix, options = {}) {
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), folderPrefix));
-  const remove = () => fs.rmSync(home, { recursive: true, force: true });
+function isLoopback(address) {
+  try {
+    const host = new URL(address).hostname;
+    return host === '127.0.0.1' || host === 'localhost';
+  } catch (e) {
+    return !/^[a-z]+:\/\//i.test(address);  // data:, blob:, about:
+  }
+}
+
+// The workbench in demo mode (the add-on against the local geoportal) with
+// private settings, cache and diagnostics folders, removed again on close.
+// Every request that would leave 127.0.0.1 is refused and listed in foreign.
+async function startDemoWorkbench(homePrefix) {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), homePrefix));
   const env = {
     XDG_CONFIG_HOME: path.join(home, 'config'),
     XDG_CACHE_HOME: path.join(home, 'cache'),
@@ -227,18 +223,38 @@ async function startDemoWorkbench(folderPrefix, options = {}) {
   };
   let wb;
   try {
-    wb = await startWorkbench({ ...options, env: { ...env, ...options.env }, args: ['--demo', ...(options.args || [])] });
+    wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
   } catch (err) {
-    remove();
+    fs.rmSync(home, { recursive: true, force: true });
     throw err;
   }
-  const close = wb.close;
-  wb.close = async () => {
-    const result = await close();
-    remove();
-    return result;
+  const foreign = [];
+  await wb.page.route('**/*', (route) => {
+    const address = route.request().url();
+    if (isLoopback(address)) return route.continue();
+    foreign.push(address);
+    return route.abort();
+  });
+  const closeWorkbench = wb.close;
+  return {
+    ...wb,
+    foreign,
+    async close() {
+      const result = await closeWorkbench();
+      fs.rmSync(home, { recursive: true, force: true });
+      return result;
+    },
+    // The map palette from the menu, once the add-on has answered it: the
+    // palette, the frame to act in and the page to read the map from.
+    async openMapPalette() {
+      await wb.chooseMenu('Mapa importu GIS');
+      const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
+        'map palette shown');
+      const frame = wb.paletteFrame(palette.id);
+      await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
+      return { palette, frame, page: await wb.pageFrame('map.html') };
+    },
   };
-  return wb;
 }
 
 module.exports = { startWorkbench, startDemoWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };
