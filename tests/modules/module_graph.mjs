@@ -15,8 +15,9 @@ const MODULES = {
   net: [['net/'], ['base', 'geodata']],
   terrain: [['terrain/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
   cloud: [['cloud/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
-  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
-  import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement']],
+  buildings: [['buildings/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
+  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'buildings']],
+  import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'buildings', 'placement']],
   shell: [['shell/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement', 'import']],
   // The workbench knows the add-on only through the host contract.
   host: [['host/'], ['sdk']],
