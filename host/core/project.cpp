@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "host/core/body_checks.h"
+
 namespace kl::host {
 namespace {
 
@@ -347,6 +349,7 @@ KlErr Project::bodyFinish(KlBodyRef body, KlMemo* memo) {
     KlBody* b = liveBody(body);
     if (!b || !memo) return KL_ERR_BADPARS;
     if (b->body.polygons.empty()) return KL_ERR_BADPARS;
+    if (KlErr err = checkSharedTopology(b->body); err != KL_NOERROR) return err;
     b->finished = true;
     return memos_.attachBody(memo, body, std::make_shared<MorphBody>(b->body));
 }
