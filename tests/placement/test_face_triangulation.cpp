@@ -92,6 +92,8 @@ struct FaceCase {
     std::vector<Ring> rings;
 };
 
+void PrintTo(const FaceCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<FaceCase> corpus() {
     return {
         {"lShape", {lShape()}},
