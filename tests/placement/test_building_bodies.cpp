@@ -9,6 +9,7 @@
 #include "host/core/workbench.h"
 #include "placement/building_bodies.h"
 #include "placement/morph_builder.h"
+#include "placement/reconstructed_bodies.h"
 #include "placement/slab_maker.h"
 #include "placement/surface_materials.h"
 #include "tests/support/host_binding.h"
@@ -330,6 +331,58 @@ TEST_F(BuildingBodies, SurfacesAreFoundByNameAndFlaggedItemsGetTheReviewColour) 
     EXPECT_DOUBLE_EQ(review->blue, 0.6);
     ASSERT_NE(longName, 0);
     EXPECT_EQ(wb_->project().attributes().find(KL_ATTR_SURFACE, longName)->name.size(), size_t{KL_NAME_MAX});
+}
+
+}  // namespace
+
+namespace {
+
+placement::ReconstructedItem rebuilt(bool flagged) {
+    placement::ReconstructedItem item;
+    for (const auto& f : block("", kRect).faces) item.faces.push_back({f.exterior, f.holes});
+    item.flaggedForReview = flagged;
+    return item;
+}
+
+TEST_F(BuildingBodies, RebuiltBodiesTakeTheirStepsSurfaceAndFlaggedOnesTheReviewVariant) {
+    settings::Settings settings = settings::defaultSettings();
+    placement::LayerResolver layers(settings);
+    placement::PlaceResult result;
+    placement::BodyReport report;
+    inStep([&] {
+        placement::placeReconstructedBodies(placement::ReconstructedKind::Bridges, {rebuilt(false), rebuilt(true), {}}, 0,
+                                            [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "most=2",
+                                            layers, result, report);
+        return KL_NOERROR;
+    });
+    EXPECT_EQ(result.counts["mosty"], 2);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_EQ(report.lines.at(0), "KARTOLINK mosty: utworzono 2 (oznaczono do korekty: 1), pominieto 1");
+    EXPECT_EQ(report.diagnostics.at(0).text, "mosty(fetch)=3, most=2\n" + report.lines[0] + "\n");
+    std::set<std::string> surfaces;
+    for (const auto* m : elements(KL_ELEM_MORPH)) {
+        expectClosedOutward(*m->body);
+        surfaces.insert(wb_->project().attributes().find(KL_ATTR_SURFACE, m->body->polygons.at(0).material)->name);
+    }
+    EXPECT_EQ(surfaces, (std::set<std::string>{"GIS Most nMPT", "GIS Most nMPT - POPRAW"}));
+}
+
+TEST_F(BuildingBodies, RoofsNotOnePerLod1BlockAreNotPlacedAndTheUserIsTold) {
+    settings::Settings settings = settings::defaultSettings();
+    placement::LayerResolver layers(settings);
+    placement::PlaceResult result;
+    placement::BodyReport report;
+    inStep([&] {
+        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {rebuilt(false)}, 2,
+                                            [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "", layers,
+                                            result, report);
+        return KL_NOERROR;
+    });
+    EXPECT_TRUE(elements(KL_ELEM_MORPH).empty());
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_EQ(report.warnings[0],
+              "KARTOLINK dachy z chmury: nie postawiono 1 bryl - ich liczba rozni sie od liczby budynkow LOD1 (2), "
+              "wiec nie wiadomo, ktora bryla nalezy do ktorego budynku.");
 }
 
 }  // namespace
