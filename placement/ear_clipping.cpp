@@ -42,6 +42,7 @@ struct Node {
     uint32_t version = 0;
     bool removed = false;
     bool ear = false;
+    bool reflex = false;  // not strictly convex: the only kind of vertex that can lie in an ear
     double badness = 0;  // largest cosine of the ear's angles: smaller is a better ear
 };
 
@@ -98,8 +99,11 @@ public:
             n.removed = true;
             if (outline_ == v) outline_ = n.next;
             --remaining;
-            test(n.prev);
-            test(n.next);
+            const int32_t prev = n.prev, next = n.next;
+            turn(prev);
+            turn(next);
+            test(prev);
+            test(next);
         }
         if (remaining != 3) return {};
         const Node& last = at(outline_);
@@ -210,8 +214,17 @@ private:
         queue_.emplace(n.badness, n.order, v, n.version);
     }
 
+    void turn(int32_t v) {
+        Node& n = at(v);
+        n.reflex = cross(pos(n.prev), pos(v), pos(n.next)) <= 0;
+    }
+
     void testAll() {
         int32_t v = outline_;
+        do {
+            turn(v);
+            v = at(v).next;
+        } while (v != outline_);
         do {
             test(v);
             v = at(v).next;
@@ -221,12 +234,14 @@ private:
     bool isEar(int32_t v) {
         const Node& n = at(v);
         const Point2d &a = pos(n.prev), &b = pos(v), &c = pos(n.next);
-        if (cross(a, b, c) <= 0) return false;
-        // only a vertex that is not strictly convex can lie in an ear of a simple outline
+        if (n.reflex) return false;
+        const double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
+        const double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
         for (int32_t r = at(n.next).next; r != n.prev; r = at(r).next) {
+            if (!at(r).reflex) continue;
             const Point2d& p = pos(r);
+            if (p.x < minX || p.x > maxX || p.y < minY || p.y > maxY) continue;
             if (p == a || p == b || p == c) continue;
-            if (cross(pos(at(r).prev), p, pos(at(r).next)) > 0) continue;
             if (inTriangle(a, b, c, p)) return false;
         }
         return true;
