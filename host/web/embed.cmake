@@ -2,6 +2,7 @@
 # ENTRIES is "name=path|name=path|...": the name the page asks for and the
 # file. The bytes come in through the assembler (.incbin), so the source stays
 # small and compiles fast whatever the files weigh (three.js is 2 MB).
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/KlEntryList.cmake)
 string(REPLACE "|" ";" _entries "${ENTRIES}")
 set(_asm "")
 set(_decl "")
@@ -11,13 +12,7 @@ foreach(e IN LISTS _entries)
   if(e STREQUAL "")
     continue()
   endif()
-  string(FIND "${e}" "=" _eq)
-  string(SUBSTRING "${e}" 0 ${_eq} _name)
-  math(EXPR _from "${_eq} + 1")
-  string(SUBSTRING "${e}" ${_from} -1 _path)
-  if(NOT EXISTS "${_path}")
-    message(FATAL_ERROR "page file missing: ${_path}")
-  endif()
+  kl_split_entry("${e}" _name _path)
   file(SIZE "${_path}" _size)
   if(_name MATCHES "\\.html$")
     set(_type "text/html; charset=utf-8")

@@ -148,6 +148,24 @@ protected:
         return out;
     }
 
+    struct Placed {
+        placement::PlaceResult result;
+        placement::BodyReport report;
+    };
+
+    Placed rebuiltStep(placement::ReconstructedKind kind, const std::vector<placement::ReconstructedItem>& items,
+                       size_t lod1Blocks, const std::string& fetchDiagnostic) {
+        settings::Settings settings = settings::defaultSettings();
+        placement::LayerResolver layers(settings);
+        Placed out;
+        inStep([&] {
+            placement::placeReconstructedBodies(kind, items, lod1Blocks, [&](geo::Point2d p) { return transform_.apply(p); },
+                                                kZOff, fetchDiagnostic, layers, out.result, out.report);
+            return KL_NOERROR;
+        });
+        return out;
+    }
+
     const placement::PlacementTransform transform_{kE, kN, 0, 0, 0};
     std::unique_ptr<host::Workbench> wb_;
 };
@@ -345,16 +363,8 @@ placement::ReconstructedItem rebuilt(bool flagged) {
 }
 
 TEST_F(BuildingBodies, RebuiltBodiesTakeTheirStepsSurfaceAndFlaggedOnesTheReviewVariant) {
-    settings::Settings settings = settings::defaultSettings();
-    placement::LayerResolver layers(settings);
-    placement::PlaceResult result;
-    placement::BodyReport report;
-    inStep([&] {
-        placement::placeReconstructedBodies(placement::ReconstructedKind::Bridges, {rebuilt(false), rebuilt(true), {}}, 0,
-                                            [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "most=2",
-                                            layers, result, report);
-        return KL_NOERROR;
-    });
+    auto [result, report] =
+        rebuiltStep(placement::ReconstructedKind::Bridges, {rebuilt(false), rebuilt(true), {}}, 0, "most=2");
     EXPECT_EQ(result.counts["mosty"], 2);
     EXPECT_EQ(result.skipped, 1);
     EXPECT_EQ(report.lines.at(0), "KARTOLINK mosty: utworzono 2 (oznaczono do korekty: 1), pominieto 1");
@@ -368,16 +378,7 @@ TEST_F(BuildingBodies, RebuiltBodiesTakeTheirStepsSurfaceAndFlaggedOnesTheReview
 }
 
 TEST_F(BuildingBodies, RoofsNotOnePerLod1BlockAreNotPlacedAndTheUserIsTold) {
-    settings::Settings settings = settings::defaultSettings();
-    placement::LayerResolver layers(settings);
-    placement::PlaceResult result;
-    placement::BodyReport report;
-    inStep([&] {
-        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {rebuilt(false)}, 2,
-                                            [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "", layers,
-                                            result, report);
-        return KL_NOERROR;
-    });
+    const auto [result, report] = rebuiltStep(placement::ReconstructedKind::CloudRoofs, {rebuilt(false)}, 2, "");
     EXPECT_TRUE(elements(KL_ELEM_MORPH).empty());
     ASSERT_EQ(report.warnings.size(), 1u);
     EXPECT_EQ(report.warnings[0],
