@@ -9,6 +9,9 @@
 #include "placement/building_bodies.h"
 #include "placement/layer_resolver.h"
 #include "placement/raster_placement.h"
+#include "shell/platform/diag_log.h"
+#include "shell/platform/folders.h"
+#include "shell/settings/atomic_file.h"
 #include "placement/vector_placement.h"
 
 namespace kl::import {
@@ -122,6 +125,13 @@ PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo:
     CommandContext ctx{features, transform, settings, rasters, workingEpsg, models, {}, {}};
     out.hostCode = host->UndoableCommand(kImportStepName, &commandBody, &ctx);
     out.result = std::move(ctx.result);
+    // files for diagnosing a placement; a failure to write them never touches the import
+    for (const auto& d : ctx.bodies.diagnostics) {
+        if (d.append)
+            platform::appendDiagText(d.name, d.text);
+        else
+            settings::replaceFileAtomically(platform::diagnosticDir() / d.name, d.text);
+    }
     out.reportLines = std::move(ctx.bodies.lines);
     out.warnings = std::move(ctx.bodies.warnings);
     return out;

@@ -2,7 +2,10 @@
 // what the page sees, what the project holds, and how faults are survived.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <unistd.h>
 #include <map>
 
 #include "host/core/workbench.h"
@@ -426,6 +429,11 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
 }
 
 TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
+    const std::filesystem::path diag = std::filesystem::temp_directory_path() / ("kl-bodies-diag-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(diag);
+    const char* before = std::getenv("KL_DIAG_DIR");
+    const std::string previous = before ? before : "";
+    ::setenv("KL_DIAG_DIR", diag.c_str(), 1);
     host::Workbench wb;
     bindAddonToHost(&host::Workbench::hostTable());
     const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
@@ -458,6 +466,18 @@ TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
     EXPECT_EQ(wb.project().journal().done().size(), 1u);
     ASSERT_TRUE(wb.undo());
     EXPECT_EQ(wb.project().elements().size(), 0u);
+
+    auto read = [&](const char* name) {
+        std::ifstream in(diag / name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(read("ordvik_z_diag.txt").rfind("LOD1: zOff=190 (buildingZOffset) budynkow=2\n", 0), 0u);
+    EXPECT_EQ(read("ordvik_lod2_diag.txt").rfind("pobrano(fetch)=1\n" + placed.reportLines[1] + "\n", 0), 0u);
+    if (before)
+        ::setenv("KL_DIAG_DIR", previous.c_str(), 1);
+    else
+        ::unsetenv("KL_DIAG_DIR");
+    std::filesystem::remove_all(diag);
 }
 
 }  // namespace
