@@ -61,13 +61,19 @@ json ImportController::onPlace(const json&) {
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
-    const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone);
+    BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
+    // without a height anchor for this site the lowest building stands at the project's zero
+    models.zOff = anchor.applies ? anchor.height : lowestModelHeight(models);
+    const PlaceOutcome placed =
+        runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone, models);
     if (!placed.ok()) {
         if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
         return error("Import nieudany (transakcja wycofana)");
     }
 
     const placement::PlaceResult& r = placed.result;
+    for (const std::string& line : placed.reportLines) report(host, line);
+    for (const std::string& w : placed.warnings) warnings.push_back(w);
     if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
     if (r.hasExtent)
         report(host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumber(r.minX) + ".." + wholeNumber(r.maxX) +

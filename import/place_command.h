@@ -4,6 +4,9 @@
 // drawing rolls the whole step back, so the project stays exactly as it was.
 #include <vector>
 
+#include <string>
+
+#include "buildings/lod_building.h"
 #include "geodata/geometry.h"
 #include "geodata/gis_feature.h"
 #include "geodata/polish_crs.h"
@@ -24,16 +27,37 @@ std::vector<geo::GisFeature> featuresInZone(const std::vector<geo::GisFeature>& 
 // Project origin at the survey point (working-zone metres), north up.
 placement::PlacementTransform transformForSurveyPoint(geo::Point2d surveyPoint);
 
+// The county 3D models of the frame, in the working zone, and the height
+// taken off every z so that the site stands at the project's zero.
+struct BuildingModels {
+    std::vector<buildings::Lod1Building> lod1;
+    std::vector<buildings::Lod2Building> lod2;
+    double zOff = 0.0;
+};
+
+// Copies of the models with every point converted from PL-1992 into the
+// PL-2000 zone zoneEpsg.
+BuildingModels buildingModelsInZone(const std::vector<buildings::Lod1Building>& lod1,
+                                    const std::vector<buildings::Lod2Building>& lod2, int zoneEpsg);
+
+// The lowest base of all the models: the height that puts the lowest building
+// on the project's zero when no height anchor holds for the site.
+double lowestModelHeight(const BuildingModels& models);
+
 struct PlaceOutcome {
     KlErr hostCode = KL_NOERROR;  // of the undoable command; non-zero: rolled back
     placement::PlaceResult result;
+    std::vector<std::string> reportLines;  // for the host's report window
+    std::vector<std::string> warnings;
     bool ok() const { return hostCode == KL_NOERROR && result.error.empty(); }
 };
 
 // features: already in the working zone (workingEpsg). Raster tiles keep the
-// system they were fetched in and are placed first, under the vectors.
+// system they were fetched in and are placed first, under the vectors; the
+// 3D models come last, LOD1 blocks giving way to LOD2 buildings.
 PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
                              const placement::PlacementTransform& transform, const settings::Settings& settings,
-                             const std::vector<net::RasterTile>& rasters = {}, int workingEpsg = geo::kEpsgPl1992);
+                             const std::vector<net::RasterTile>& rasters = {}, int workingEpsg = geo::kEpsgPl1992,
+                             const BuildingModels& models = {});
 
 }  // namespace kl::import

@@ -7,30 +7,16 @@
 #include "shell/platform/host_access.h"
 
 namespace kl::placement {
-namespace {
 
-// Owns a memo filled by the host and disposes it on every path.
-class Memo {
-public:
-    Memo() { std::memset(&memo_, 0, sizeof memo_); }
-    ~Memo() { host()->DisposeMemo(&memo_); }
-    Memo(const Memo&) = delete;
-    Memo& operator=(const Memo&) = delete;
-    KlMemo* get() { return &memo_; }
+HostMemo::HostMemo() { std::memset(&memo_, 0, sizeof memo_); }
+HostMemo::~HostMemo() { host()->DisposeMemo(&memo_); }
 
-private:
-    KlMemo memo_;
-};
-
-// Starts from the host's defaults for the type, lets set() fill the record,
-// allocates the memo for the given rings (and text, or picture bytes) and
-// creates the element.
-KlErr create(int32_t type, const std::function<void(KlElement&)>& set, const std::vector<Points>& rings,
-             std::string_view text = {}, std::string_view data = {}) {
+KlErr createElement(int32_t type, const std::function<void(KlElement&)>& set, const std::vector<Points>& rings,
+                    std::string_view text, std::string_view data, KlGuid* guid) {
     KlElement e;
     std::memset(&e, 0, sizeof e);
     e.type = type;
-    Memo memo;
+    HostMemo memo;
     KlErr err = host()->GetElementDefaults(&e, memo.get());
     if (err != KL_NOERROR) return err;
     set(e);
@@ -54,8 +40,12 @@ KlErr create(int32_t type, const std::function<void(KlElement&)>& set, const std
         std::memcpy(memo.get()->text, text.data(), text.size());
         memo.get()->text[text.size()] = '\0';
     }
-    return host()->CreateElement(&e, memo.get());
+    err = host()->CreateElement(&e, memo.get());
+    if (err == KL_NOERROR && guid) *guid = e.guid;
+    return err;
 }
+
+namespace {
 
 KlErr makeHatch(const Points& outer, const std::vector<Points>& holes, int32_t layer, int32_t pen, int32_t fillIndex,
                 Rgb colour) {
@@ -64,7 +54,7 @@ KlErr makeHatch(const Points& outer, const std::vector<Points>& holes, int32_t l
     rings.reserve(holes.size() + 1);
     rings.push_back(closedRing(outer));
     for (const auto& h : holes) rings.push_back(closedRing(h));
-    return create(
+    return createElement(
         KL_ELEM_HATCH,
         [&](KlElement& e) {
             e.layer = layer;
@@ -91,7 +81,7 @@ Points closedRing(Points ring) {
 
 KlErr makePolyline(const Points& points, int32_t layer, int32_t pen) {
     if (points.size() < 2) return KL_NOERROR;
-    return create(
+    return createElement(
         KL_ELEM_POLYLINE,
         [&](KlElement& e) {
             e.layer = layer;
@@ -114,7 +104,7 @@ KlErr makeNamedHatch(FillPatterns& fills, const Points& outer, const std::vector
 
 KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_t pen, double size, double angle) {
     if (text.empty()) return KL_NOERROR;
-    return create(
+    return createElement(
         KL_ELEM_TEXT,
         [&](KlElement& e) {
             e.layer = layer;
@@ -130,7 +120,7 @@ KlErr makeText(geo::Point2d anchor, std::string_view text, int32_t layer, int32_
 
 KlErr makePicture(const PictureBox& box, std::string_view mimeType, std::string_view bytes, int32_t layer) {
     if (bytes.empty()) return KL_NOERROR;
-    return create(
+    return createElement(
         KL_ELEM_PICTURE,
         [&](KlElement& e) {
             e.layer = layer;

@@ -3,6 +3,7 @@
 // inside the import's undo step. Each maker returns the host's error code; a
 // shape with too few points creates nothing and returns 0.
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,25 @@ struct PictureBox {
 
 // bytes: a PNG or JPEG file as mimeType says; empty bytes create nothing.
 KlErr makePicture(const PictureBox& box, std::string_view mimeType, std::string_view bytes, int32_t layer);
+
+// Owns a memo filled by the host and disposes it on every path.
+class HostMemo {
+public:
+    HostMemo();
+    ~HostMemo();
+    HostMemo(const HostMemo&) = delete;
+    HostMemo& operator=(const HostMemo&) = delete;
+    KlMemo* get() { return &memo_; }
+
+private:
+    KlMemo memo_;
+};
+
+// Starts from the host's defaults for the type, lets set() fill the record,
+// allocates the memo for the given rings (and text, or picture bytes) and
+// creates the element; guid, when given, receives the new element's.
+KlErr createElement(int32_t type, const std::function<void(KlElement&)>& set, const std::vector<Points>& rings,
+                    std::string_view text = {}, std::string_view data = {}, KlGuid* guid = nullptr);
 
 // A ring whose last point differs from its first gets the first appended.
 Points closedRing(Points ring);

@@ -5,6 +5,8 @@
 #include <numbers>
 #include <string_view>
 
+#include "host/core/body_checks.h"
+
 namespace kl::host {
 namespace {
 
@@ -370,6 +372,7 @@ KlErr Project::bodyFinish(KlBodyRef body, KlMemo* memo) {
     KlBody* b = liveBody(body);
     if (!b || !memo) return KL_ERR_BADPARS;
     if (b->body.polygons.empty()) return KL_ERR_BADPARS;
+    if (KlErr err = checkSharedTopology(b->body); err != KL_NOERROR) return err;
     b->finished = true;
     return memos_.attachBody(memo, body, std::make_shared<MorphBody>(b->body));
 }

@@ -38,6 +38,9 @@ typedef int32_t KlErr;
 #define KL_ERR_CANCEL (-2130312301)     /* body of an undoable command failed */
 #define KL_ERR_ATTREXIST (-2130312302)  /* an attribute of that type and name exists; index filled */
 #define KL_ERR_NOTEDITABLE (-2130312303) /* an element lies on a locked layer */
+/* HostBodyFinish on a body whose polygons share edges: */
+#define KL_ERR_BODY_EDGE_TWICE (-2130312304)    /* an edge runs the same way in two polygons */
+#define KL_ERR_BODY_SELF_CROSSING (-2130312305) /* a polygon crosses or touches itself */
 
 /* ---- identifiers ------------------------------------------------------- */
 typedef struct KlGuid {

@@ -155,6 +155,31 @@
     return node;
   }
 
+  // A morph seen from above: the outline of each of its polygons, so walls
+  // draw as lines and roofs and floors as areas.
+  function morphFootprint(e, grow) {
+    const b = e.body;
+    let d = '';
+    for (const poly of b.polygons) {
+      let first = true;
+      for (const s of poly.edges) {
+        if (s === 0) { d += 'Z'; first = true; continue; }
+        const [a, c] = b.edges[Math.abs(s) - 1];
+        const [x, y] = b.vertices[(s > 0 ? a : c) - 1];
+        d += (first ? 'M' : 'L') + x + ' ' + y;
+        first = false;
+        grow(x, y);
+      }
+      d += 'Z';
+    }
+    const path = document.createElementNS(svgNs, 'path');
+    path.setAttribute('d', d);
+    path.setAttribute('class', 'body');
+    path.setAttribute('vector-effect', 'non-scaling-stroke');
+    path.dataset.guid = e.guid;
+    return path;
+  }
+
   function renderPlan(model) {
     const svg = $('plan-svg');
     svg.replaceChildren();
@@ -184,6 +209,9 @@
         path.setAttribute('vector-effect', 'non-scaling-stroke');
         path.dataset.guid = e.guid;
         flat.append(path);
+        shown++;
+      } else if (e.type === 'morph' && e.body) {
+        flat.append(morphFootprint(e, grow));
         shown++;
       } else if (e.type === 'text') {
         grow(e.loc[0], e.loc[1]);
@@ -272,7 +300,11 @@
       const key = JSON.stringify([s.elements.total, s.undo.steps, s.undo.redo]);
       if (key !== modelKey) {
         modelKey = key;
-        renderPlan(await (await fetch('api/model')).json());
+        const model = await (await fetch('api/model')).json();
+        renderPlan(model);
+        // the 3D view (a module, loaded later) picks the model up from here
+        window.klModel = model;
+        window.dispatchEvent(new CustomEvent('kl-model', { detail: model }));
       }
       showSelection();
       document.body.dataset.revision = s.revision;

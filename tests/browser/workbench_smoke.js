@@ -54,9 +54,34 @@ async function main() {
     await page.locator('#plan-svg path.outline').waitFor();
     await page.locator('#undo:not([disabled])').waitFor();
     await page.click('#undo');
-    await page.locator('#plan-svg path').waitFor({ state: 'detached' });
+    await page.locator('#plan-svg path').first().waitFor({ state: 'detached' });
     await page.click('#redo');
     await page.locator('#plan-svg path.outline').waitFor();
+
+    // the same step made a slab and a morph box: their outlines in the plan, the bodies in the 3D view
+    await page.locator('#plan-svg path.body').waitFor();
+    await page.locator('#plan-svg path.solid').waitFor();
+    await page.locator('#view3d-canvas[data-bodies="2"]').waitFor({ timeout: 15000 });
+    const painted = await page.evaluate(() => {
+      // share of pixels that are not the background: the bodies were really drawn
+      const c = document.querySelector('#view3d-canvas canvas');
+      const probe = document.createElement('canvas');
+      probe.width = c.width;
+      probe.height = c.height;
+      const ctx = probe.getContext('2d');
+      ctx.drawImage(c, 0, 0);
+      const d = ctx.getImageData(0, 0, c.width, c.height).data;
+      let n = 0;
+      for (let i = 0; i < d.length; i += 4) if (Math.abs(d[i] - 0xf4) + Math.abs(d[i + 1] - 0xf6) + Math.abs(d[i + 2] - 0xf8) > 40) n++;
+      return n / (d.length / 4);
+    });
+    assert.ok(painted > 0.02, 'bodies cover ' + painted + ' of the 3D view');
+    // turning the view with the mouse redraws it
+    const view = await page.locator('#view3d-canvas canvas').boundingBox();
+    await page.mouse.move(view.x + view.width / 2, view.y + view.height / 2);
+    await page.mouse.down();
+    await page.mouse.move(view.x + view.width / 2 + 80, view.y + view.height / 2 + 20, { steps: 4 });
+    await page.mouse.up();
     state = await api.state();
     assert.deepEqual(state.undo.steps, ['Test drawing']);
     assert.equal(state.liveMemos, 0);

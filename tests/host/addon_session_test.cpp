@@ -105,11 +105,12 @@ TEST(AddonSession, ArmedFaultFailsTheNthCallOnly) {
     Workbench wb;
     AddonSession session(wb);
     ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH));
-    wb.faults().arm({"CreateElement", 2, KL_ERR_MEMFULL, false, 0});
-    wb.menuCommand(32500, 2);  // first creation: fine
-    wb.menuCommand(32500, 2);  // second: fails, its step is rolled back
+    // each command creates a polyline, a slab and a morph: the fifth creation is the second command's slab
+    wb.faults().arm({"CreateElement", 5, KL_ERR_MEMFULL, false, 0});
+    wb.menuCommand(32500, 2);  // fine
+    wb.menuCommand(32500, 2);  // fails halfway: its polyline goes with the rolled-back step
     wb.menuCommand(32500, 2);
-    EXPECT_EQ(wb.project().elements().size(), 2u);
+    EXPECT_EQ(wb.project().elements().size(), 6u);
     EXPECT_EQ(wb.project().journal().done().size(), 2u);
     EXPECT_EQ(wb.project().memos().live(), 0u);
 }

@@ -226,5 +226,63 @@ TEST(Elements, ListingFiltersByTypeAndLayerFlags) {
     EXPECT_EQ(p.elements().size(), 1u);
 }
 
+
+// A body as the add-on hands it over: vertices, edges (vertex pairs) and
+// polygons (signed edge lists), and the code the first refused call returns.
+struct BodyCase {
+    const char* name;
+    std::vector<KlCoord3> vertices;
+    std::vector<std::pair<int32_t, int32_t>> edges;
+    std::vector<std::vector<int32_t>> polygons;
+    KlErr expected;
+};
+
+class BodyChecks : public ::testing::TestWithParam<BodyCase> {};
+
+TEST_P(BodyChecks, ModellerRefusesWhatCannotBeASolid) {
+    const BodyCase& c = GetParam();
+    Project p;
+    KlBodyRef body = nullptr;
+    ASSERT_EQ(p.bodyCreate(&body), KL_NOERROR);
+    MorphBody& b = p.liveBody(body)->body;
+    KlErr err = KL_NOERROR;
+    int32_t index = 0;
+    for (const auto& v : c.vertices) ASSERT_EQ(b.addVertex(v, index), KL_NOERROR);
+    for (const auto& [v1, v2] : c.edges)
+        if (err == KL_NOERROR) err = b.addEdge(v1, v2, index);
+    for (const auto& poly : c.polygons)
+        if (err == KL_NOERROR) err = b.addPolygon(poly.data(), static_cast<int32_t>(poly.size()), 1, index);
+    KlMemo memo{};
+    if (err == KL_NOERROR) err = p.bodyFinish(body, &memo);
+    EXPECT_EQ(err, c.expected);
+    p.memos().dispose(&memo);
+    p.bodyDispose(&body);
+}
+
+// Unit square at z 0 with its diagonal 1-3, and a point 5 above the middle.
+const std::vector<KlCoord3> kPyramid = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5, 0.5, 5}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Modeller, BodyChecks,
+    ::testing::Values(
+        BodyCase{"edgeOnOneVertex", kPyramid, {{1, 2}, {2, 2}}, {}, KL_ERR_BADINDEX},
+        BodyCase{"vertexOutOfRange", kPyramid, {{1, 6}}, {}, KL_ERR_BADINDEX},
+        BodyCase{"edgeOutOfRange", kPyramid, {{1, 2}, {2, 3}, {3, 1}}, {{1, 2, 4}}, KL_ERR_BADINDEX},
+        BodyCase{"twoEdges", kPyramid, {{1, 2}, {2, 1}}, {{1, 2}}, KL_ERR_BADPARS},
+        BodyCase{"twoTrianglesMeetingEdgeAgainstEdge", kPyramid, {{1, 2}, {2, 3}, {3, 1}, {3, 4}, {4, 1}},
+                 {{1, 2, 3}, {-3, 4, 5}}, KL_NOERROR},
+        BodyCase{"sharedEdgeRunningTheSameWayTwice", kPyramid, {{1, 2}, {2, 3}, {3, 1}, {3, 4}, {4, 1}},
+                 {{1, 2, 3}, {3, -5, -4}}, KL_ERR_BODY_EDGE_TWICE},
+        // the quad 1-2-4-3 crosses itself at the middle; it shares edge 1-2 with a triangle under the apex
+        BodyCase{"sharedBodyWithBowTie", kPyramid, {{1, 2}, {2, 4}, {4, 3}, {3, 1}, {2, 5}, {5, 1}},
+                 {{1, 2, 3, 4}, {-1, -6, -5}}, KL_ERR_BODY_SELF_CROSSING},
+        BodyCase{"looseBowTieIsNotChecked", kPyramid, {{1, 2}, {2, 4}, {4, 3}, {3, 1}}, {{1, 2, 3, 4}}, KL_NOERROR},
+        // 1-2-3-1-4 comes back through vertex 1: touching itself there
+        BodyCase{"sharedPolygonTouchingItself",
+                 {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {-1, 1, 0}, {-1, -1, 0}, {0, 0, 3}},
+                 {{1, 2}, {2, 3}, {3, 1}, {1, 4}, {4, 5}, {5, 1}, {2, 6}, {6, 1}},
+                 {{1, 2, 3, 4, 5, 6}, {-1, -8, -7}}, KL_ERR_BODY_SELF_CROSSING}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
 }  // namespace
 }  // namespace kl::host

@@ -12,6 +12,8 @@
 #include <regex>
 #include <string>
 
+#include "tools/import/dxf_writer.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -84,6 +86,20 @@ TEST_F(BatchCommand, DemoSiteDxfIsReadByOgrinfoWithTheSameCounts) {
     }
     EXPECT_EQ(featureCount(run("ogrinfo -ro -so -al -where \"Layer='GIS_GESUT'\" " + dxf.string()).out),
               perLayer["GIS_GESUT"]);
+}
+
+TEST_F(BatchCommand, BodyFacesAreReadByOgrinfoOneFeatureEachWithTheirHeights) {
+    using kl::tools::DxfEntity;
+    const std::vector<DxfEntity> faces = {
+        {DxfEntity::Kind::Face, "GIS_BUDYNKI_LOD2", {{0, 0}, {4, 0}, {4, 3}}, false, {}, 1, 0, 0, {20, 20, 26.5}},
+        {DxfEntity::Kind::Face, "GIS_BUDYNKI_LOD2", {{0, 0}, {4, 0}, {4, 0}, {0, 0}}, false, {}, 1, 0, 0, {20, 20, 26, 26}},
+        {DxfEntity::Kind::Face, "GIS_BUDYNKI_3D", {{0, 0}, {4, 0}, {4, 3}}, false, {}, 1, 0, 0, {20}},  // heights missing: left out
+    };
+    const fs::path dxf = dir_ / "faces.dxf";
+    std::ofstream(dxf) << kl::tools::dxfDocument(faces);
+    const CommandRun info = run("ogrinfo -ro -al " + dxf.string());
+    EXPECT_EQ(featureCount(info.out), 2) << info.out;
+    EXPECT_NE(info.out.find("26.5"), std::string::npos) << info.out;
 }
 
 TEST_F(BatchCommand, RefusedFramesWriteNothing) {

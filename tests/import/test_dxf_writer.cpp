@@ -26,10 +26,15 @@ TEST(DxfWriter, EntitiesLayersAndNumbersInPlainR12) {
         // A contour at its level's height and its label turned upright.
         {DxfEntity::Kind::Polyline, "GIS_POZIOMICE_2D", {{0, 0}, {1, 1}}, false, {}, 1, 0, 7.25},
         {DxfEntity::Kind::Text, "GIS_POZIOMICE_2D", {{1, 2}}, false, "7", 2, std::numbers::pi / 2, 7.25},
+        // a triangle of a body: its third corner again as the fourth
+        {DxfEntity::Kind::Face, "GIS_BUDYNKI_LOD2", {{0, 0}, {4, 0}, {4, 3}}, false, {}, 1, 0, 0, {20, 20, 26.5}},
     };
     const std::string d = dxfDocument(e);
     EXPECT_NE(d.find("$ACADVER\n1\nAC1009\n"), std::string::npos);
-    EXPECT_EQ(count(d, "\n0\nLAYER\n"), 3);
+    EXPECT_EQ(count(d, "\n0\nLAYER\n"), 4);
+    EXPECT_NE(d.find("0\n3DFACE\n8\nGIS_BUDYNKI_LOD2\n10\n0.0000\n20\n0.0000\n30\n20.0000\n11\n4.0000\n21\n0.0000\n31\n"
+                     "20.0000\n12\n4.0000\n22\n3.0000\n32\n26.5000\n13\n4.0000\n23\n3.0000\n33\n26.5000\n"),
+              std::string::npos);
     EXPECT_EQ(count(d, "\n0\nPOLYLINE\n"), 3);
     EXPECT_EQ(count(d, "\n0\nVERTEX\n"), 7);
     EXPECT_EQ(count(d, "\n0\nSEQEND\n"), 3);

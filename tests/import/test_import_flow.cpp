@@ -2,12 +2,17 @@
 // what the page sees, what the project holds, and how faults are survived.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <unistd.h>
 #include <map>
 
 #include "host/core/workbench.h"
 #include "tests/import/demo_services.h"
+#include "import/place_command.h"
 #include "tests/import/import_session.h"
+#include "tests/support/host_binding.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/import/demo_environment.h"
 
@@ -423,6 +428,58 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
     EXPECT_DOUBLE_EQ(s.workbench().project().geoLocation().surveyElevation, 100.0);
     const json placed = s.ask({{"type", "place"}});
     EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+}
+
+TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
+    const std::filesystem::path diag = std::filesystem::temp_directory_path() / ("kl-bodies-diag-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(diag);
+    const char* before = std::getenv("KL_DIAG_DIR");
+    const std::string previous = before ? before : "";
+    ::setenv("KL_DIAG_DIR", diag.c_str(), 1);
+    host::Workbench wb;
+    bindAddonToHost(&host::Workbench::hostTable());
+    const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
+    import::BuildingModels models;
+    models.lod1 = {{"blok", {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}}, 190, 7},
+                   {"DOM", {{e + 20, n}, {e + 30, n}, {e + 30, n + 8}, {e + 20, n + 8}}, 191, 9}};
+    auto at = [&](double x, double y, double z) { return buildings::Point3d{e + 20 + x, n + y, z}; };
+    models.lod2 = {{"dom", "1000", {{buildings::FaceKind::Roof, {at(0, 0, 200), at(10, 0, 200), at(10, 8, 200), at(0, 8, 200)}, {}}}}};
+    const int zone = 2176;
+    models = import::buildingModelsInZone(models.lod1, models.lod2, zone);
+    models.zOff = import::lowestModelHeight(models);
+    EXPECT_DOUBLE_EQ(models.zOff, 190);
+    const geo::Point2d survey = geo::pl1992ToPl2000(e, n, zone);
+    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {}, import::transformForSurveyPoint(survey),
+                                                settings::defaultSettings(), {}, zone, models);
+    bindAddonToHost(nullptr);
+    ASSERT_TRUE(placed.ok());
+    EXPECT_EQ(placed.result.counts.at("budynki3d"), 1);
+    EXPECT_EQ(placed.result.counts.at("budynkilod2"), 1);
+    ASSERT_EQ(placed.reportLines.size(), 2u);
+    EXPECT_EQ(placed.reportLines[0].rfind("KARTOLINK LOD1: pominieto 1 bryl", 0), 0u);
+    EXPECT_EQ(placed.reportLines[1].rfind("KARTOLINK LOD2: utworzono 1 ", 0), 0u);
+    ASSERT_EQ(wb.project().elements().size(), 2u);
+    for (const auto& [seq, rec] : wb.project().elements().all())
+        if (rec->element.type == KL_ELEM_SLAB) {
+            EXPECT_DOUBLE_EQ(rec->element.level, 7);  // based at the lowest building, 7 m tall
+            EXPECT_NEAR(rec->coords[0].x, 0, 1e-6);  // at the survey point
+            EXPECT_NEAR(rec->coords[0].y, 0, 1e-6);
+        }
+    EXPECT_EQ(wb.project().journal().done().size(), 1u);
+    ASSERT_TRUE(wb.undo());
+    EXPECT_EQ(wb.project().elements().size(), 0u);
+
+    auto read = [&](const char* name) {
+        std::ifstream in(diag / name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(read("ordvik_z_diag.txt").rfind("LOD1: zOff=190 (buildingZOffset) budynkow=2\n", 0), 0u);
+    EXPECT_EQ(read("ordvik_lod2_diag.txt").rfind("pobrano(fetch)=1\n" + placed.reportLines[1] + "\n", 0), 0u);
+    if (before)
+        ::setenv("KL_DIAG_DIR", previous.c_str(), 1);
+    else
+        ::unsetenv("KL_DIAG_DIR");
+    std::filesystem::remove_all(diag);
 }
 
 }  // namespace

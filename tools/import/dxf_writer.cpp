@@ -1,5 +1,6 @@
 #include "tools/import/dxf_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <numbers>
@@ -21,10 +22,11 @@ public:
         const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
         pair(code, std::string(buf, r.ptr));
     }
-    void xyz(double x, double y, double z) {
-        number(10, x);
-        number(20, y);
-        number(30, z);
+    // corner 0 writes the codes 10, 20, 30; corner k the codes 10 + k, 20 + k, 30 + k
+    void xyz(double x, double y, double z, int corner = 0) {
+        number(10 + corner, x);
+        number(20 + corner, y);
+        number(30 + corner, z);
     }
     std::string take() { return std::move(text_); }
 
@@ -103,6 +105,17 @@ std::string dxfDocument(const std::vector<DxfEntity>& entities) {
             o.number(40, e.height);
             o.pair(1, dxfText(e.text));
             if (e.angle != 0.0) o.number(50, e.angle * 180.0 / std::numbers::pi);
+            continue;
+        }
+        if (e.kind == DxfEntity::Kind::Face) {
+            if (e.points.size() < 3 || e.heights.size() != e.points.size()) continue;
+            o.pair(0, "3DFACE");
+            o.pair(8, layer);
+            // a triangle repeats its third corner as the fourth
+            for (std::size_t k = 0; k < 4; ++k) {
+                const std::size_t i = std::min(k, e.points.size() - 1);
+                o.xyz(e.points[i].x, e.points[i].y, e.heights[i], static_cast<int>(k));
+            }
             continue;
         }
         o.pair(0, "POLYLINE");

@@ -1,7 +1,7 @@
 #pragma once
-// Plain DXF R12 text for the 2D elements of a placed project, so that the
+// Plain DXF R12 text for the elements of a placed project, so that the
 // result opens in any CAD program. Fills become closed outlines (R12 has no
-// hatch entity), one per ring.
+// hatch entity), one per ring; 3D bodies become 3D faces.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -11,7 +11,7 @@
 namespace kl::tools {
 
 struct DxfEntity {
-    enum class Kind { Polyline, Text } kind = Kind::Polyline;
+    enum class Kind { Polyline, Text, Face } kind = Kind::Polyline;
     std::string layer;
     std::vector<geo::Point2d> points;  // polyline vertices, or the text anchor first
     bool closed = false;
@@ -19,6 +19,7 @@ struct DxfEntity {
     double height = 1.0;   // text height, drawing units
     double angle = 0.0;    // text rotation, radians counter-clockwise
     double elevation = 0.0;  // z of every point (a contour sits at its level)
+    std::vector<double> heights{};  // a face: the z of each of its 3 or 4 points
 };
 
 // The whole DXF document; layers are declared in order of first use.

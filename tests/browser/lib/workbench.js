@@ -14,8 +14,10 @@ const os = require('os');
 const path = require('path');
 
 const CHROMIUM = '/usr/bin/chromium';
+// WebGL (the workbench's 3D view) runs on the software rasteriser.
 const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+  '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  '--use-angle=swiftshader', '--enable-unsafe-swiftshader'];
 
 function binaryDir() {
   return process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', '..', 'build');

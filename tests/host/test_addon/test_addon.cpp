@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -122,20 +123,54 @@ void togglePalette() {
     setCheck(1, true);
 }
 
-KlErr drawSomething(void*) {
-    KlElement e{};
-    e.type = KL_ELEM_POLYLINE;
+KlErr makeElement(KlElement& e, const std::vector<KlCoord>& outline) {
     KlMemo memo{};
     host->GetElementDefaults(&e, &memo);
     KlMemoSizes sizes{};
-    sizes.nCoords = 3;
+    sizes.nCoords = static_cast<int32_t>(outline.size());
+    sizes.nRings = 1;
     host->MemoAllocate(&memo, &sizes);
-    memo.coords[0] = {0, 0};
-    memo.coords[1] = {10, 0};
-    memo.coords[2] = {10, 5};
+    for (size_t i = 0; i < outline.size(); ++i) memo.coords[i] = outline[i];
+    memo.ringEnds[0] = sizes.nCoords;
     KlErr err = host->CreateElement(&e, &memo);
     host->DisposeMemo(&memo);
     return err;
+}
+
+// A 4 x 3 x 2 box standing at (12, 0): eight corners, six outward faces.
+KlErr makeBox() {
+    KlBodyRef body = nullptr;
+    host->BodyCreate(&body);
+    int32_t v[8], index = 0;
+    for (int i = 0; i < 8; ++i) {
+        const KlCoord3 p{12.0 + 4 * ((i >> 0) & 1), 3.0 * ((i >> 1) & 1), 2.0 * ((i >> 2) & 1)};
+        host->BodyAddVertex(body, &p, &v[i]);
+    }
+    const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& f : faces) {
+        int32_t edges[4];
+        for (int k = 0; k < 4; ++k) host->BodyAddEdge(body, v[f[k]], v[f[(k + 1) % 4]], &edges[k]);
+        host->BodyAddPolygon(body, edges, 4, 1, &index);
+    }
+    KlElement e{};
+    e.type = KL_ELEM_MORPH;
+    KlMemo memo{};
+    host->GetElementDefaults(&e, &memo);
+    KlErr err = host->BodyFinish(body, &memo);
+    if (err == KL_NOERROR) err = host->CreateElement(&e, &memo);
+    host->DisposeMemo(&memo);
+    host->BodyDispose(&body);
+    return err;
+}
+
+KlErr drawSomething(void*) {
+    KlElement line{};
+    line.type = KL_ELEM_POLYLINE;
+    if (KlErr err = makeElement(line, {{0, 0}, {10, 0}, {10, 5}})) return err;
+    KlElement slab{};
+    slab.type = KL_ELEM_SLAB;
+    if (KlErr err = makeElement(slab, {{0, 8}, {6, 8}, {6, 12}, {0, 12}, {0, 8}})) return err;
+    return makeBox();
 }
 
 KlErr menu(int32_t menuId, int32_t item) {

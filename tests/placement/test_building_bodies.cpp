@@ -1,0 +1,389 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "host/core/workbench.h"
+#include "placement/building_bodies.h"
+#include "placement/morph_builder.h"
+#include "placement/reconstructed_bodies.h"
+#include "placement/slab_maker.h"
+#include "placement/surface_materials.h"
+#include "tests/support/host_binding.h"
+
+using namespace kl;
+using buildings::FaceKind;
+using buildings::Lod1Building;
+using buildings::Lod2Building;
+using buildings::Lod2Face;
+using buildings::Point3d;
+using placement::BodyFace;
+using placement::Ring3;
+
+namespace {
+
+constexpr double kE = 500000, kN = 250000, kZOff = 100;  // source origin; base height taken off every z
+
+// ---- building fixtures, source coordinates
+Ring3 lifted(const std::vector<geo::Point2d>& ring, double z) {
+    Ring3 out;
+    for (const auto& p : ring) out.push_back({kE + p.x, kN + p.y, z});
+    return out;
+}
+
+Ring3 reversed(Ring3 r) {
+    std::reverse(r.begin(), r.end());
+    return r;
+}
+
+// Walls along a ring, facing to the right of its walk: outward for a
+// counter-clockwise outline, into the courtyard for a clockwise hole.
+void addWalls(std::vector<Lod2Face>& faces, const std::vector<geo::Point2d>& ring, double z0, double z1) {
+    for (size_t i = 0; i < ring.size(); ++i) {
+        const auto a = ring[i], b = ring[(i + 1) % ring.size()];
+        faces.push_back({FaceKind::Wall,
+                         {{kE + a.x, kN + a.y, z0}, {kE + b.x, kN + b.y, z0}, {kE + b.x, kN + b.y, z1}, {kE + a.x, kN + a.y, z1}},
+                         {}});
+    }
+}
+
+// A flat-roofed block over a counter-clockwise outline with clockwise courtyards.
+Lod2Building block(const std::string& id, const std::vector<geo::Point2d>& outline,
+                   const std::vector<std::vector<geo::Point2d>>& courtyards = {}, double z0 = 120, double z1 = 129) {
+    Lod2Building b{id, "1000", {}};
+    Lod2Face ground{FaceKind::Ground, reversed(lifted(outline, z0)), {}};
+    Lod2Face roof{FaceKind::Roof, lifted(outline, z1), {}};
+    for (const auto& c : courtyards) {
+        ground.holes.push_back(reversed(lifted(c, z0)));
+        roof.holes.push_back(lifted(c, z1));
+    }
+    b.faces = {ground, roof};
+    addWalls(b.faces, outline, z0, z1);
+    for (const auto& c : courtyards) addWalls(b.faces, c, z0, z1);
+    return b;
+}
+
+Lod2Building gabledHouse() {
+    auto p = [](double x, double y, double z) { return Point3d{kE + x, kN + y, z}; };
+    Lod2Building b{"dom.dwuspadowy", "1030", {}};
+    b.faces = {
+        {FaceKind::Ground, {p(0, 0, 120), p(0, 6, 120), p(10, 6, 120), p(10, 0, 120)}, {}},
+        {FaceKind::Wall, {p(0, 0, 120), p(10, 0, 120), p(10, 0, 123), p(0, 0, 123)}, {}},
+        {FaceKind::Wall, {p(10, 0, 120), p(10, 6, 120), p(10, 6, 123), p(10, 3, 126), p(10, 0, 123)}, {}},
+        {FaceKind::Wall, {p(10, 6, 120), p(0, 6, 120), p(0, 6, 123), p(10, 6, 123)}, {}},
+        {FaceKind::Wall, {p(0, 6, 120), p(0, 0, 120), p(0, 0, 123), p(0, 3, 126), p(0, 6, 123)}, {}},
+        {FaceKind::Roof, {p(0, 0, 123), p(10, 0, 123), p(10, 3, 126), p(0, 3, 126)}, {}},
+        {FaceKind::Roof, {p(10, 6, 123), p(0, 6, 123), p(0, 3, 126), p(10, 3, 126)}, {}},
+    };
+    return b;
+}
+
+const std::vector<geo::Point2d> kRect{{0, 0}, {10, 0}, {10, 6}, {0, 6}};
+const std::vector<geo::Point2d> kEll{{0, 0}, {12, 0}, {12, 4}, {4, 4}, {4, 10}, {0, 10}};
+const std::vector<geo::Point2d> kYard{{0, 0}, {30, 0}, {30, 20}, {0, 20}};
+const std::vector<geo::Point2d> kCourt{{10, 5}, {10, 15}, {20, 15}, {20, 5}};  // clockwise
+
+// ---- reading bodies back from the workbench
+using Key = std::tuple<long long, long long, long long>;
+Key keyOf(const KlCoord3& p) { return {std::llround(p.x * 1000), std::llround(p.y * 1000), std::llround(p.z * 1000)}; }
+
+std::vector<std::vector<KlCoord3>> polygonLoops(const host::MorphBody& body) {
+    std::vector<std::vector<KlCoord3>> loops;
+    for (const auto& poly : body.polygons) {
+        std::vector<KlCoord3> loop;
+        for (int32_t e : poly.edges) {
+            const auto& edge = body.edges[static_cast<size_t>(std::abs(e) - 1)];
+            loop.push_back(body.vertices[static_cast<size_t>((e > 0 ? edge.first : edge.second) - 1)]);
+        }
+        loops.push_back(loop);
+    }
+    return loops;
+}
+
+// A closed, outward-facing solid: every directed edge (by position) used once
+// and its reverse once, and a positive signed volume.
+void expectClosedOutward(const host::MorphBody& body) {
+    std::map<std::pair<Key, Key>, int> uses;
+    double volume6 = 0;
+    for (const auto& loop : polygonLoops(body)) {
+        for (size_t i = 0; i < loop.size(); ++i) ++uses[{keyOf(loop[i]), keyOf(loop[(i + 1) % loop.size()])}];
+        const KlCoord3& o = loop[0];
+        for (size_t i = 1; i + 1 < loop.size(); ++i) {
+            const KlCoord3 &a = loop[i], &b = loop[i + 1];
+            volume6 += o.x * (a.y * b.z - a.z * b.y) - o.y * (a.x * b.z - a.z * b.x) + o.z * (a.x * b.y - a.y * b.x);
+        }
+    }
+    for (const auto& [edge, count] : uses) {
+        EXPECT_EQ(count, 1);
+        const auto back = uses.find({edge.second, edge.first});
+        EXPECT_TRUE(back != uses.end() && back->second == 1);
+    }
+    EXPECT_GT(volume6, 0.0);
+}
+
+class BuildingBodies : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wb_ = std::make_unique<host::Workbench>();
+        bindAddonToHost(&host::Workbench::hostTable());
+    }
+    void TearDown() override {
+        bindAddonToHost(nullptr);
+        wb_.reset();
+    }
+
+    KlErr inStep(const std::function<KlErr()>& body) {
+        return wb_->undoableCommand(
+            "Import GIS", [](void* c) -> KlErr { return (*static_cast<const std::function<KlErr()>*>(c))(); },
+            const_cast<std::function<KlErr()>*>(&body));
+    }
+
+    std::vector<const host::ElementRecord*> elements(int32_t type) const {
+        std::vector<const host::ElementRecord*> out;
+        for (const auto& [seq, rec] : wb_->project().elements().all())
+            if (rec->element.type == type) out.push_back(rec.get());
+        return out;
+    }
+
+    struct Placed {
+        placement::PlaceResult result;
+        placement::BodyReport report;
+    };
+
+    Placed rebuiltStep(placement::ReconstructedKind kind, const std::vector<placement::ReconstructedItem>& items,
+                       size_t lod1Blocks, const std::string& fetchDiagnostic) {
+        settings::Settings settings = settings::defaultSettings();
+        placement::LayerResolver layers(settings);
+        Placed out;
+        inStep([&] {
+            placement::placeReconstructedBodies(kind, items, lod1Blocks, [&](geo::Point2d p) { return transform_.apply(p); },
+                                                kZOff, fetchDiagnostic, layers, out.result, out.report);
+            return KL_NOERROR;
+        });
+        return out;
+    }
+
+    const placement::PlacementTransform transform_{kE, kN, 0, 0, 0};
+    std::unique_ptr<host::Workbench> wb_;
+};
+
+TEST_F(BuildingBodies, Lod2BuildingsStandAsClosedOutwardSolids) {
+    const std::vector<Lod2Building> set = {block("kostka", kRect), gabledHouse(), block("litera.L", kEll),
+                                           block("podworze", kYard, {kCourt})};
+    placement::PlaceResult result;
+    placement::BodyReport report;
+    placement::TriangulationStats stats;
+    inStep([&] {
+        stats = placement::placeLod2Buildings(set, transform_, kZOff, 1, result, report);
+        return KL_NOERROR;
+    });
+    EXPECT_EQ(result.counts["budynkilod2"], 4);
+    ASSERT_EQ(report.lines.size(), 1u);
+    EXPECT_EQ(report.lines[0], "KARTOLINK LOD2: utworzono 4 (czyste: 4, triangulacja: 0, zupa: 0), pominieto 0 (zdegenerowane: 0)");
+    const auto morphs = elements(KL_ELEM_MORPH);
+    ASSERT_EQ(morphs.size(), 4u);
+    for (const auto* m : morphs) {
+        SCOPED_TRACE(m->infoString);
+        ASSERT_TRUE(m->body);
+        expectClosedOutward(*m->body);
+        for (const auto& v : m->body->vertices) EXPECT_GE(v.z, 19.999);  // heights less the base height
+    }
+    // the courtyard's roof and ground are cut with their hole: 4 + 4 points and one hole give 8 triangles each
+    size_t yardTriangles = 0;
+    for (const auto& loop : polygonLoops(*morphs[3]->body))
+        if (loop.size() == 3) ++yardTriangles;
+    EXPECT_EQ(yardTriangles, 16u);
+    EXPECT_EQ(stats.fanFallbacks, 0);
+    EXPECT_EQ(report.diagnostics.back().name, "ordvik_lod2_diag.txt");
+    EXPECT_NE(report.diagnostics.back().text.find("scian=" + std::to_string(stats.faces) + " "), std::string::npos);
+}
+
+TEST_F(BuildingBodies, AFaceWoundAgainstItsNeighboursFallsBackToLooseTriangles) {
+    Lod2Building wrong = block("odwrocona.sciana", kRect);
+    wrong.faces[3].exterior = reversed(wrong.faces[3].exterior);
+    Lod2Building empty{"pusty", "", {{FaceKind::Roof, lifted({{0, 0}, {1, 1}}, 120), {}}}};
+    placement::PlaceResult result;
+    placement::BodyReport report;
+    inStep([&] {
+        placement::placeLod2Buildings({wrong, empty}, transform_, kZOff, 1, result, report);
+        return KL_NOERROR;
+    });
+    EXPECT_EQ(result.counts["budynkilod2"], 1);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_EQ(report.lines.at(0),
+              "KARTOLINK LOD2: utworzono 1 (czyste: 0, triangulacja: 0, zupa: 1), pominieto 1 (zdegenerowane: 1)");
+}
+
+TEST_F(BuildingBodies, AFaceCrossingItselfIsNotKeptAsOnePolygon) {
+    // a pentagram turns the same way at every corner, so it passes for convex
+    Ring3 star;
+    for (int i = 0; i < 5; ++i) {
+        const double a = 2 * 3.141592653589793 * (2 * i) / 5;
+        star.push_back({10 * std::cos(a), 10 * std::sin(a), 5});
+    }
+    const BodyFace side{{star[0], star[1], {star[1].x, star[1].y, 0}}, {}};
+    const BodyFace top{star, {}};
+    int mode = -1;
+    KlErr err = KL_ERR_GENERAL;
+    inStep([&] {
+        err = placement::makeMorphWithFallback({top, side}, 1, 1, nullptr, "gwiazda", &mode);
+        return KL_NOERROR;
+    });
+    EXPECT_EQ(err, KL_NOERROR);
+    EXPECT_GT(mode, 0);
+}
+
+struct MorphCase {
+    const char* name;
+    std::vector<BodyFace> faces;
+    placement::MorphMode mode;
+    size_t polygons;
+    size_t edges;
+    int nonPlanar;
+};
+
+void PrintTo(const MorphCase& c, std::ostream* os) { *os << c.name; }
+
+Ring3 square(double lift) { return {{0, 0, 0}, {4, 0, 0}, {4, 4, lift}, {0, 4, 0}}; }
+
+class MorphShapes : public BuildingBodies, public ::testing::WithParamInterface<MorphCase> {};
+
+TEST_P(MorphShapes, FacesBecomePolygonsOrTriangles) {
+    const MorphCase& c = GetParam();
+    placement::TriangulationStats stats;
+    KlErr err = KL_ERR_GENERAL;
+    inStep([&] {
+        err = placement::makeMorph(c.faces, 1, c.mode, 1, &stats, "");
+        return KL_NOERROR;
+    });
+    ASSERT_EQ(err, KL_NOERROR);
+    const auto morphs = elements(KL_ELEM_MORPH);
+    ASSERT_EQ(morphs.size(), 1u);
+    EXPECT_EQ(morphs[0]->body->polygons.size(), c.polygons);
+    EXPECT_EQ(morphs[0]->body->edges.size(), c.edges);
+    EXPECT_EQ(stats.nonPlanar, c.nonPlanar);
+}
+
+const Ring3 kLFace{{0, 0, 0}, {4, 0, 0}, {4, 1, 0}, {1, 1, 0}, {1, 3, 0}, {0, 3, 0}};
+const Ring3 kLeft{{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
+const Ring3 kRight{{4, 0, 0}, {8, 0, 0}, {8, 4, 0}, {4, 4, 0}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Morph, MorphShapes,
+    ::testing::Values(MorphCase{"planarSquare", {{square(0), {}}}, {false, true}, 1, 4, 0},
+                      MorphCase{"planarSquareWithClosingPoint", {{{kLeft[0], kLeft[1], kLeft[2], kLeft[3], kLeft[0]}, {}}},
+                                {false, true}, 1, 4, 0},
+                      MorphCase{"lShapeIsEarClipped", {{kLFace, {}}}, {false, true}, 4, 9, 0},
+                      MorphCase{"cornerOffPlaneBy5cmStays", {{square(0.05), {}}}, {false, true}, 1, 4, 0},
+                      MorphCase{"cornerOffPlaneBy6cmIsCut", {{square(0.06), {}}}, {false, true}, 2, 5, 1},
+                      MorphCase{"sharedEdgeIsOneHostEdge", {{kLeft, {}}, {kRight, {}}}, {false, true}, 2, 7, 0},
+                      MorphCase{"looseFacesKeepTheirOwnEdges", {{kLeft, {}}, {kRight, {}}}, {false, false}, 2, 8, 0},
+                      MorphCase{"allTriangles", {{kLeft, {}}, {kRight, {}}}, {true, true}, 4, 9, 0}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(BuildingBodies, NeighbouringFacesShareAnEdgeWithOppositeSign) {
+    inStep([&] { return placement::makeMorph({{kLeft, {}}, {kRight, {}}}, 1, {false, true}, 1, nullptr, ""); });
+    const auto& body = *elements(KL_ELEM_MORPH).at(0)->body;
+    std::map<int32_t, int> signs;
+    for (const auto& p : body.polygons)
+        for (int32_t e : p.edges) signs[std::abs(e)] += e > 0 ? 1 : 10;
+    EXPECT_EQ(std::count_if(signs.begin(), signs.end(), [](const auto& s) { return s.second == 11; }), 1);
+}
+
+TEST_F(BuildingBodies, NoFacesIsRefusedBeforeTheHostIsAsked) {
+    EXPECT_EQ(placement::makeMorph({}, 1, {}, 1, nullptr, ""), placement::kErrNoFaces);
+    EXPECT_EQ(placement::kErrNoFaces, static_cast<KlErr>(0x81060068u));
+}
+
+TEST_F(BuildingBodies, Lod1BlocksBecomeSlabsExceptWhereLod2Stands) {
+    const std::vector<Lod1Building> blocks = {
+        {"blok.1", {{kE, kN}, {kE + 10, kN}, {kE + 10, kN + 6}, {kE, kN + 6}}, 120, 9},
+        {"Dach.Jest", {{kE + 20, kN}, {kE + 30, kN}, {kE + 30, kN + 6}}, 121, 5},
+        {"zero", {{kE, kN}, {kE + 1, kN}, {kE + 1, kN + 1}}, 120, 0},
+        {"", {{kE, kN}, {kE + 1, kN}}, 120, 4},
+    };
+    const auto ids = placement::lod2BuildingIds({{"dach.JEST", "", {{FaceKind::Roof, lifted(kRect, 120), {}}}},
+                                                 {"bez.scian", "", {{FaceKind::Roof, lifted({{0, 0}}, 120), {}}}}});
+    EXPECT_EQ(ids, (std::set<std::string>{"DACH.JEST"}));
+    placement::PlaceResult result;
+    placement::BodyReport report;
+    inStep([&] {
+        placement::placeLod1Blocks(blocks, ids, transform_, kZOff, 1, result, report);
+        return KL_NOERROR;
+    });
+    EXPECT_EQ(result.counts["budynki3d"], 1);
+    EXPECT_EQ(result.skipped, 2);
+    EXPECT_EQ(report.lines, std::vector<std::string>{"KARTOLINK LOD1: pominieto 1 bryl dublujacych sie z dachami LOD2 "
+                                                     "(zostawiono LOD2); postawiono LOD1 tylko tam, gdzie brak LOD2."});
+    const auto slabs = elements(KL_ELEM_SLAB);
+    ASSERT_EQ(slabs.size(), 1u);
+    const auto& slab = *slabs[0];
+    EXPECT_EQ(slab.infoString, "blok.1");
+    EXPECT_DOUBLE_EQ(slab.element.thickness, 9);
+    EXPECT_DOUBLE_EQ(slab.element.level, 29);  // top: base 120 - 100 + 9
+    EXPECT_EQ(slab.coords.size(), 5u);         // the open footprint closed once
+    EXPECT_EQ(slab.element.material, wb_->project().attributes().list(KL_ATTR_BUILDINGMATERIAL).at(0).index);
+    EXPECT_EQ(report.diagnostics.at(0).text.substr(0, 48), "LOD1: zOff=100 (buildingZOffset) budynkow=4\n  LO");
+    EXPECT_NE(report.diagnostics.at(0).text.find("  LOD1 #1 groundZ_npm=121 height=5 bazaLokalna=21\n"), std::string::npos);
+}
+
+TEST_F(BuildingBodies, SurfacesAreFoundByNameAndFlaggedItemsGetTheReviewColour) {
+    int32_t plain = 0, again = 0, flagged = 0, longName = 0;
+    const std::string tooLong(300, 's');
+    inStep([&] {
+        plain = placement::findOrCreateSurface("GIS Droga", {0.3, 0.3, 0.32});
+        again = placement::findOrCreateSurface("GIS Droga", {1, 1, 1});
+        flagged = placement::surfaceFor("GIS Droga", {0.3, 0.3, 0.32}, true);
+        longName = placement::findOrCreateSurface(tooLong, {});
+        return KL_NOERROR;
+    });
+    EXPECT_EQ(plain, again);
+    EXPECT_NE(flagged, plain);
+    const auto* review = wb_->project().attributes().find(KL_ATTR_SURFACE, flagged);
+    ASSERT_NE(review, nullptr);
+    EXPECT_EQ(review->name, "GIS Droga - POPRAW");
+    EXPECT_DOUBLE_EQ(review->red, 0.9);
+    EXPECT_DOUBLE_EQ(review->blue, 0.6);
+    ASSERT_NE(longName, 0);
+    EXPECT_EQ(wb_->project().attributes().find(KL_ATTR_SURFACE, longName)->name.size(), size_t{KL_NAME_MAX});
+}
+
+}  // namespace
+
+namespace {
+
+placement::ReconstructedItem rebuilt(bool flagged) {
+    placement::ReconstructedItem item;
+    for (const auto& f : block("", kRect).faces) item.faces.push_back({f.exterior, f.holes});
+    item.flaggedForReview = flagged;
+    return item;
+}
+
+TEST_F(BuildingBodies, RebuiltBodiesTakeTheirStepsSurfaceAndFlaggedOnesTheReviewVariant) {
+    auto [result, report] =
+        rebuiltStep(placement::ReconstructedKind::Bridges, {rebuilt(false), rebuilt(true), {}}, 0, "most=2");
+    EXPECT_EQ(result.counts["mosty"], 2);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_EQ(report.lines.at(0), "KARTOLINK mosty: utworzono 2 (oznaczono do korekty: 1), pominieto 1");
+    EXPECT_EQ(report.diagnostics.at(0).text, "mosty(fetch)=3, most=2\n" + report.lines[0] + "\n");
+    std::set<std::string> surfaces;
+    for (const auto* m : elements(KL_ELEM_MORPH)) {
+        expectClosedOutward(*m->body);
+        surfaces.insert(wb_->project().attributes().find(KL_ATTR_SURFACE, m->body->polygons.at(0).material)->name);
+    }
+    EXPECT_EQ(surfaces, (std::set<std::string>{"GIS Most nMPT", "GIS Most nMPT - POPRAW"}));
+}
+
+TEST_F(BuildingBodies, RoofsNotOnePerLod1BlockAreNotPlacedAndTheUserIsTold) {
+    const auto [result, report] = rebuiltStep(placement::ReconstructedKind::CloudRoofs, {rebuilt(false)}, 2, "");
+    EXPECT_TRUE(elements(KL_ELEM_MORPH).empty());
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_EQ(report.warnings[0],
+              "KARTOLINK dachy z chmury: nie postawiono 1 bryl - ich liczba rozni sie od liczby budynkow LOD1 (2), "
+              "wiec nie wiadomo, ktora bryla nalezy do ktorego budynku.");
+}
+
+}  // namespace
