@@ -5,6 +5,7 @@
 #include <exception>
 #include <set>
 
+#include "import/general_plan_stage.h"
 #include "import/label_point.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
@@ -25,7 +26,7 @@ using geo::GisFeature;
 struct FetchCancelled {};
 
 // Kinds whose fetch stages are not part of the add-on yet.
-constexpr const char* kNotBuiltYet[] = {"pog",         "teren",       "terenchmura", "poziomicechmura",
+constexpr const char* kNotBuiltYet[] = {"teren",       "terenchmura", "poziomicechmura",
                                         "wodachmura",  "budynki3d",   "dachychmura", "budynkindsm", "budynkirekon",
                                         "mosty",       "drogi",       "budynkilod2", "poziomice2d", "poziomice3d"};
 
@@ -47,15 +48,15 @@ public:
 
     void run() {
         if (has("dzialki") || has("budynki")) stage("EGiB", [this] { cadastre(); });
-        if (has("mpzp")) stage("MPZP", [this] { localPlans(); });
+        if (has("pog") || has("mpzp")) stage("Plany", [this] { plans(); });
         if (has("gesut")) stage("GESUT", [this] { utilities(); });
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
         auto& f = out_.data.features;
-        f.reserve(parcels_.size() + buildings_.size() + utilities_.size());
-        for (auto* part : {&parcels_, &buildings_, &utilities_})
+        f.reserve(parcels_.size() + buildings_.size() + planZones_.size() + utilities_.size());
+        for (auto* part : {&parcels_, &buildings_, &planZones_, &utilities_})
             std::move(part->begin(), part->end(), std::back_inserter(f));
     }
 
@@ -186,12 +187,24 @@ private:
         warn("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
     }
 
-    void localPlans() {
+    void plans() {
         const std::string& teryt = commune();
         if (teryt.empty()) {
             warn("MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
             return;
         }
+        if (has("pog")) {
+            GeneralPlanZones got = timed("pog", [&] {
+                return fetchGeneralPlanZones(s_.client, teryt, r_.frame, s_.registerWait);
+            });
+            checkCancel();
+            warn(got.warning);
+            planZones_ = std::move(got.zones);
+        }
+        if (has("mpzp")) localPlans(teryt);
+    }
+
+    void localPlans(const std::string& teryt) {
         const std::string wms = net::countyServicesForTeryt(net::Registry::Mpzp, teryt).wms;
         if (wms.empty()) {
             warn("Brak MPZP dla gminy " + teryt + ": brak uslugi WMS w EZiU.");
@@ -310,7 +323,7 @@ private:
     std::set<std::string, std::less<>> selected_;
     bool communeAsked_ = false;
     std::string teryt_;
-    std::vector<GisFeature> parcels_, buildings_, utilities_;
+    std::vector<GisFeature> parcels_, buildings_, planZones_, utilities_;
     std::vector<net::RasterTile> rasters_;
 };
 
