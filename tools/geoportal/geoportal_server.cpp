@@ -228,6 +228,8 @@ struct GeoportalServer::Impl {
             request.profile = rest.substr(0, slash);
             request.path = slash == std::string::npos ? "/" : rest.substr(slash);
         }
+        request.method = req.method;
+        request.body = req.body;
         request.selfUrl = base() + req.path;
         request.config = currentConfig();
         std::optional<Fault> fault;
@@ -301,6 +303,8 @@ StartResult GeoportalServer::start() {
     if (impl_->thread.joinable()) return {true, {}};
     auto& http = impl_->http;
     http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { impl_->handle(req, res); });
+    // The planning register's query is a POST with a JSON body.
+    http.Post(".*", [this](const httplib::Request& req, httplib::Response& res) { impl_->handle(req, res); });
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         res.status = 500;
         res.set_content(htmlPage(500, "Internal Server Error"), "text/html; charset=UTF-8");

@@ -69,6 +69,7 @@ ServiceFamily planPreviewFamily();
 ServiceFamily communePlansFamily();
 ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
+ServiceFamily planningRegisterFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 

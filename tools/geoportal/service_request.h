@@ -31,6 +31,8 @@ struct ServiceConfig {
 };
 
 struct ServiceRequest {
+    std::string method = "GET";
+    std::string body;     // of a POST
     std::string path;     // without the profile prefix
     std::string profile;  // "", "xy", "wfs11", "nostart" or "freshids" (see the README)
     std::vector<std::pair<std::string, std::string>> params;  // as received
