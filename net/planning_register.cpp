@@ -1,6 +1,7 @@
 #include "net/planning_register.h"
 
 #include "geodata/gml_parser.h"
+#include "net/body_kind.h"
 #include "net/url_text.h"
 
 #include <nlohmann/json.hpp>
@@ -176,6 +177,8 @@ ActFeatures downloadActFeatures(WfsClient& client, const std::string& actId, geo
         [&](HttpResponse r) -> std::string {
             if (!r.ok) return failureReason(r.status, r.error);
             if (r.body.empty()) return "pusta odpowiedz";
+            // A maintenance page or an exception report may pass; it is not the act.
+            if (std::string why = wholeBodyMismatch(ExpectedBody::Xml, r.body); !why.empty()) return why;
             accepted = std::move(r.body);
             return {};
         },

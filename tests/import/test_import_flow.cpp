@@ -18,6 +18,9 @@ using nlohmann::json;
 namespace demo = geoportal::demo;
 
 constexpr int kUtilities = demo::kWaterPipes + demo::kGasPipes + demo::kPowerCables + demo::kSewerPipes;
+// The zones of the demo commune's general plan that reach into the frame
+// (GDAL counts 7 across the PL-1992 frame; the page's wider frame meets no more).
+constexpr int kGeneralPlanZonesInFrame = 7;
 
 // times: how many answers are spoiled; below 0 every one.
 void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
@@ -184,6 +187,57 @@ TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll)
     ASSERT_TRUE(s.workbench().undo());
     EXPECT_TRUE(s.workbench().project().elements().all().empty());
 }
+
+TEST_F(ImportFlow, GeneralPlanZonesArriveDrawnAndOneUndoRemovesThem) {
+    const json done = fetchDone({"dzialki", "pog"});
+    EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}, {"pog", kGeneralPlanZonesInFrame}}));
+    EXPECT_EQ(done.value("warning", ""), "");
+    setOriginAtDemoCentre();
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], done["counts"]);
+    EXPECT_FALSE(elementsByLayer()["GIS_POG"].empty());
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_TRUE(s.workbench().project().elements().all().empty());
+}
+
+struct RegisterFault {
+    const char* name;
+    std::string path;  // spoiled path prefix
+    geoportal::FaultKind kind;
+    std::string warning;
+};
+
+void PrintTo(const RegisterFault& f, std::ostream* os) { *os << f.name; }
+
+class BrokenRegister : public ImportFlow, public ::testing::WithParamInterface<RegisterFault> {};
+
+TEST_P(BrokenRegister, TheParcelsArriveAndNoPlanIsHalfTaken) {
+    const RegisterFault& f = GetParam();
+    addFault(f.kind, "", 3000, f.path);
+    const json done = fetchDone({"dzialki", "pog"});
+    EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}}));
+    EXPECT_EQ(done.value("warning", ""), f.warning);
+}
+
+const std::string kCommune(demo::kCommuneTeryt);
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrokenRegister,
+    ::testing::Values(
+        RegisterFault{"QueryFails", "/api/public/published/query", geoportal::FaultKind::Status,
+                      "POG gminy " + kCommune +
+                          ": Rejestr Urbanistyczny nie odpowiada (Serwer zwrocil status 500) - strefy pominiete."},
+        RegisterFault{"QueryWithoutActs", "/api/public/published/query", geoportal::FaultKind::Exception,
+                      "POG gminy " + kCommune + ": Rejestr Urbanistyczny nie odpowiada (odpowiedz bez listy aktow) - "
+                      "strefy pominiete."},
+        RegisterFault{"DownloadIsAPage", "/api/public/published/5001/", geoportal::FaultKind::Html,
+                      "POG gminy " + kCommune + ": nie udalo sie pobrac stref aktu '5001' (Serwer zwrocil strone "
+                      "HTML zamiast danych.) - strefy pominiete."},
+        RegisterFault{"DownloadCut", "/api/public/published/5001/", geoportal::FaultKind::Truncate,
+                      "POG gminy " + kCommune + ": nie udalo sie pobrac stref aktu '5001' (Pobieranie przerwane (68,3 KB z "
+                      "136,7 KB).) - strefy pominiete."}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(ImportFlow, AnOrthophotoWithATileMissingSaysSo) {
     waitForImages();

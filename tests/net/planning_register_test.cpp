@@ -214,9 +214,13 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
         {"query in the id", "12?x=1", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
         {"no id", "", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
         {"empty answers", "5002", {{200, ""}}, 3, 0, "pusta odpowiedz"},
-        {"JSON instead of GML", "5003", {{200, "{\"status\":404,\"message\":\"brak\"}"}}, 1, 0,
+        {"JSON instead of GML", "5003", {{200, "{\"status\":404,\"message\":\"brak\"}"}}, 3, 0,
+         "Serwer zwrocil dane w nieoczekiwany"},
+        {"cut GML", "5004", {{200, zones.substr(0, zones.size() / 2)}}, 3, 0, "Odpowiedz serwera urwana"},
+        {"maintenance page once", "5005", {{200, "<!DOCTYPE html><html><body>Przerwa</body></html>"}, {200, zones}}, 2,
+         1, ""},
+        {"tags that do not match", "5006", {{200, "<wfs:FeatureCollection><a></b></wfs:FeatureCollection>"}}, 1, 0,
          "pobrany plik nie jest poprawnym GML"},
-        {"cut GML", "5004", {{200, zones.substr(0, zones.size() / 2)}}, 1, 0, "pobrany plik nie jest poprawnym GML"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
