@@ -2,6 +2,8 @@
 // what the page sees, what the project holds, and how faults are survived.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <map>
 
@@ -21,6 +23,7 @@ constexpr int kUtilities = demo::kWaterPipes + demo::kGasPipes + demo::kPowerCab
 // The zones of the demo commune's general plan that reach into the frame
 // (GDAL counts 7 across the PL-1992 frame; the page's wider frame meets no more).
 constexpr int kGeneralPlanZonesInFrame = 7;
+const std::string kCommune(demo::kCommuneTeryt);
 
 // times: how many answers are spoiled; below 0 every one.
 void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
@@ -220,8 +223,6 @@ TEST_P(BrokenRegister, TheParcelsArriveAndNoPlanIsHalfTaken) {
     EXPECT_EQ(done.value("warning", ""), f.warning);
 }
 
-const std::string kCommune(demo::kCommuneTeryt);
-
 INSTANTIATE_TEST_SUITE_P(
     Faults, BrokenRegister,
     ::testing::Values(
@@ -238,6 +239,47 @@ INSTANTIATE_TEST_SUITE_P(
                       "POG gminy " + kCommune + ": nie udalo sie pobrac stref aktu '5001' (Pobieranie przerwane (68,3 KB z "
                       "136,7 KB).) - strefy pominiete."}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// The demo's own registry files, replaced for one test and put back after.
+class UserRegistry {
+public:
+    UserRegistry(std::map<std::string, std::string> files) {
+        for (const auto& [name, text] : files) std::ofstream(dir() / name, std::ios::binary | std::ios::trunc) << text;
+    }
+    ~UserRegistry() {
+        DemoServices& d = DemoServices::instance();
+        EXPECT_EQ(tools::pointServicesAt(d.baseUrl(), dir()), "");
+    }
+    static std::filesystem::path dir() { return DemoServices::instance().root() / "registry"; }
+};
+
+TEST_F(ImportFlow, UnitsWithoutAServiceOfTheirOwnFallBackToTheNationalIntegrations) {
+    waitForImages();
+    // No row for the demo county in two registries, and a user copy of the
+    // commune registry with a bad key: the built-in one, which has no plan
+    // service for the commune, is used instead.
+    UserRegistry registry({{"gesut.tsv", "0202\t\t\n"}, {"bdot500.tsv", "0202\t\t\n"}, {"mpzp.tsv", "# x\n02010X\t\t\n"}});
+    DemoServices::instance().server().log().clear();
+    const json done = fetchDone({"gesut", "bdot500", "mpzp"});
+    EXPECT_EQ(done["counts"], (json{{"gesut (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}}));
+    const std::string plans = "KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
+    EXPECT_EQ(done.value("warning", ""),
+              "Plik rejestru uslug " + (UserRegistry::dir() / "mpzp.tsv").string() +
+                  " jest uszkodzony (wiersz 2: nieprawidlowy kod TERYT) - uzyto rejestru wbudowanego w dodatek. "
+                  "Brak MPZP dla gminy " + kCommune + ": brak uslugi WMS w EZiU - uzyto krajowej uslugi " + plans +
+                  ". MPZP: pobrano rysunek planu (rastr) z krajowej uslugi " + plans + " dla " + kCommune +
+                  ". GESUT: powiat nie publikuje uslugi w EZiU - uzyto krajowej uslugi "
+                  "KrajowaIntegracjaUzbrojeniaTerenu. GESUT jako rastr (WMS krajowy) - brak WFS lub brak przewodow "
+                  "w WFS. BDOT500: powiat nie publikuje uslugi w EZiU - uzyto krajowej uslugi "
+                  "KrajowaIntegracjaBazDanychObiektowTopograficznych.");
+    std::map<std::string, int> getMaps;
+    for (const auto& e : DemoServices::instance().server().log().snapshot())
+        for (const auto& [k, v] : e.params)
+            if (k == "request" && v == "GetMap") ++getMaps[e.path];
+    EXPECT_EQ(getMaps, (std::map<std::string, int>{{"/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych", 1},
+                                                   {"/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu", 1},
+                                                   {"/wss/ext/" + plans, 1}}));
+}
 
 TEST_F(ImportFlow, AnOrthophotoWithATileMissingSaysSo) {
     waitForImages();

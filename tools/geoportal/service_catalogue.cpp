@@ -8,6 +8,7 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
         lidarIndexFamily(),       lidarTilesFamily(),      planningRegisterFamily(),
+        utilitiesIntegrationFamily(), topographyIntegrationFamily(),
     };
     return catalogue;
 }

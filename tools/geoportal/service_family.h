@@ -70,6 +70,8 @@ ServiceFamily communePlansFamily();
 ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
 ServiceFamily planningRegisterFamily();
+ServiceFamily utilitiesIntegrationFamily();
+ServiceFamily topographyIntegrationFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 
