@@ -1,6 +1,7 @@
 #include "net/county_registry.h"
 
 #include "net/service_hosts.h"
+#include "net/url_text.h"
 #include "shell/platform/diag_log.h"
 #include "shell/platform/folders.h"
 
@@ -21,10 +22,6 @@ namespace {
 constexpr const char* kDiagFile = "kartolink_registry_diag.txt";
 
 std::size_t keyLength(Registry r) { return r == Registry::Mpzp ? 6 : 4; }
-
-bool allDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 bool isEndpoint(std::string_view s) {
     if (s.empty()) return true;
@@ -139,7 +136,7 @@ RegistryTable parseRegistry(std::string_view text, std::size_t keyDigits) {
             refuse("za duzo kolumn");
             continue;
         }
-        if (cols[0].size() != keyDigits || !allDigits(cols[0])) {
+        if (cols[0].size() != keyDigits || !isDigitsOnly(cols[0])) {
             refuse("nieprawidlowy kod TERYT");
             continue;
         }

@@ -27,10 +27,6 @@ constexpr std::array<std::string_view, 2> kExpiredStatuses = {"nieaktualny", "ni
 
 int pauseAfterAttempt(int attempt) { return attempt * 550 + 350; }
 
-bool allDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // A field as text: strings as they are, whole numbers in decimal, anything
 // else (absent, null, objects, fractions) as no value.
 std::string fieldText(const json& entry, const char* key) {
@@ -166,7 +162,7 @@ std::optional<PublishedAct> selectAct(const std::vector<PublishedAct>& acts, std
 ActFeatures downloadActFeatures(WfsClient& client, const std::string& actId, geo::DataType type,
                                 const RegisterWait& wait) {
     ActFeatures out;
-    if (!allDigits(actId)) {
+    if (!isDigitsOnly(actId)) {
         out.error = "Rejestr podal nieprawidlowy identyfikator aktu";
         return out;
     }
