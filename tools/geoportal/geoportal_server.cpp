@@ -269,6 +269,7 @@ struct GeoportalServer::Impl {
         log.add(std::move(entry));
 
         res.status = reply.status == 0 ? 500 : reply.status;
+        if (reply.anyOrigin) res.set_header("Access-Control-Allow-Origin", "*");
         if (fault && fault->kind == FaultKind::Cut) {
             // Without a length only the close ends the body, so a client
             // cannot tell this half from a whole answer by the transfer.

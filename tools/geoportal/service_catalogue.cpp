@@ -8,7 +8,7 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
         lidarIndexFamily(),       lidarTilesFamily(),      planningRegisterFamily(),
-        utilitiesIntegrationFamily(), topographyIntegrationFamily(),
+        utilitiesIntegrationFamily(), topographyIntegrationFamily(), baseMapStyleFamily(),
     };
     return catalogue;
 }

@@ -72,6 +72,7 @@ ServiceFamily lidarTilesFamily();
 ServiceFamily planningRegisterFamily();
 ServiceFamily utilitiesIntegrationFamily();
 ServiceFamily topographyIntegrationFamily();
+ServiceFamily baseMapStyleFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 

@@ -15,6 +15,7 @@ struct Reply {
     int status = 200;
     std::string contentType = "text/xml; charset=UTF-8";
     std::string body;
+    bool anyOrigin = false;  // readable by scripts of any origin (a map page's style fetch)
 };
 
 // Server-wide behaviour switches, set on the command line or at /__config.
