@@ -7,8 +7,8 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         countyCadastreFamily(),  countyUtilitiesFamily(), countyTopographyFamily(),
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
-        lidarIndexFamily(),       lidarTilesFamily(),      planningRegisterFamily(),
-        utilitiesIntegrationFamily(), topographyIntegrationFamily(), baseMapStyleFamily(),
+        lidarIndexFamily(),       lidarTilesFamily(),      nominatimFamily(),      photonFamily(),
+        planningRegisterFamily(), utilitiesIntegrationFamily(), topographyIntegrationFamily(), baseMapStyleFamily(),
     };
     return catalogue;
 }

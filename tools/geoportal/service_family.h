@@ -73,6 +73,8 @@ ServiceFamily planningRegisterFamily();
 ServiceFamily utilitiesIntegrationFamily();
 ServiceFamily topographyIntegrationFamily();
 ServiceFamily baseMapStyleFamily();
+ServiceFamily nominatimFamily();
+ServiceFamily photonFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 
