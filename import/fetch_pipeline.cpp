@@ -6,6 +6,7 @@
 #include <set>
 
 #include "import/building_models_stage.h"
+#include "import/general_plan_stage.h"
 #include "import/label_point.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
@@ -26,9 +27,9 @@ using geo::GisFeature;
 struct FetchCancelled {};
 
 // Kinds whose fetch stages are not part of the add-on yet.
-constexpr const char* kNotBuiltYet[] = {"pog",         "teren",       "terenchmura", "poziomicechmura",
-                                        "wodachmura",  "dachychmura", "budynkindsm", "budynkirekon",
-                                        "mosty",       "drogi",       "poziomice2d", "poziomice3d"};
+constexpr const char* kNotBuiltYet[] = {"teren",       "terenchmura", "poziomicechmura", "wodachmura",
+                                        "dachychmura", "budynkindsm", "budynkirekon",    "mosty",
+                                        "drogi",       "poziomice2d", "poziomice3d"};
 
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
@@ -48,7 +49,7 @@ public:
 
     void run() {
         if (has("dzialki") || has("budynki")) stage("EGiB", [this] { cadastre(); });
-        if (has("mpzp")) stage("MPZP", [this] { localPlans(); });
+        if (has("pog") || has("mpzp")) stage("Plany", [this] { plans(); });
         if (has("gesut")) stage("GESUT", [this] { utilities(); });
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
@@ -60,8 +61,8 @@ public:
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
         auto& f = out_.data.features;
-        f.reserve(parcels_.size() + buildings_.size() + utilities_.size());
-        for (auto* part : {&parcels_, &buildings_, &utilities_})
+        f.reserve(parcels_.size() + buildings_.size() + planZones_.size() + utilities_.size());
+        for (auto* part : {&parcels_, &buildings_, &planZones_, &utilities_})
             std::move(part->begin(), part->end(), std::back_inserter(f));
     }
 
@@ -131,7 +132,7 @@ private:
         net::WfsLayerNames names;
         if (teryt.empty()) {
             warn("Nie udalo sie ustalic powiatu dla widoku.");
-        } else if ((endpoint = net::egibWfsForTeryt(teryt)).empty()) {
+        } else if ((endpoint = egibWfs(teryt)).empty()) {
             warn("Powiat (TERYT " + teryt.substr(0, 4) + ") nie publikuje WFS EGiB w EZiU.");
         } else {
             const net::LayerNamesResult found = net::fetchLayerNames(s_.client, s_.wfs.layerNames, endpoint);
@@ -192,19 +193,31 @@ private:
         warn("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
     }
 
-    void localPlans() {
+    void plans() {
         const std::string& teryt = commune();
         if (teryt.empty()) {
             warn("MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
             return;
         }
-        const std::string wms = net::countyServicesForTeryt(net::Registry::Mpzp, teryt).wms;
-        if (wms.empty()) {
-            warn("Brak MPZP dla gminy " + teryt + ": brak uslugi WMS w EZiU.");
-            return;
+        if (has("pog")) {
+            GeneralPlanZones got = timed("pog", [&] {
+                return fetchGeneralPlanZones(s_.client, teryt, r_.frame, s_.registerWait);
+            });
+            checkCancel();
+            warn(got.warning);
+            planZones_ = std::move(got.zones);
         }
+        if (has("mpzp")) localPlans(teryt);
+    }
+
+    void localPlans(const std::string& teryt) {
+        const std::string own = endpoints(net::Registry::Mpzp, teryt).wms;
+        const std::string wms =
+            mapService(net::Registry::Mpzp, own, "Brak MPZP dla gminy " + teryt + ": brak uslugi WMS w EZiU");
         const bool drawn = countyRaster(wms, DataType::ZoningPlans, net::mpzpWmsLayers);
-        warn(drawn ? "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + teryt + "."
+        const std::string source =
+            own.empty() ? "krajowej uslugi " + net::nationalFallbackWms(net::Registry::Mpzp).name : "uslugi gminnej";
+        warn(drawn ? "MPZP: pobrano rysunek planu (rastr) z " + source + " dla " + teryt + "."
                    : "MPZP gminy " + teryt + ": usluga WMS nie odpowiada albo nie ma rysunku planu.");
     }
 
@@ -214,17 +227,18 @@ private:
             warn("GESUT pominiety: nie udalo sie ustalic powiatu dla widoku.");
             return;
         }
-        const net::CountyEndpoints svc = net::countyServicesForTeryt(net::Registry::Gesut, teryt);
+        const net::CountyEndpoints svc = endpoints(net::Registry::Gesut, teryt);
         // A failing feature service is said inside; the county's map image
         // still shows the network then.
         if (!svc.wfs.empty()) utilityLines(svc.wfs);
         if (!utilities_.empty()) return;
-        if (svc.wms.empty())
-            warn("GESUT: powiat nie publikuje uslugi w EZiU.");
-        else if (countyRaster(svc.wms, DataType::UtilityNetworks, [](const std::vector<std::string>& names) {
-                     return orAll(net::utilityWmsLayers(names), names);
-                 }))
-            warn("GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
+        const std::string wms =
+            mapService(net::Registry::Gesut, svc.wms, "GESUT: powiat nie publikuje uslugi w EZiU");
+        if (countyRaster(wms, DataType::UtilityNetworks, [](const std::vector<std::string>& names) {
+                return orAll(net::utilityWmsLayers(names), names);
+            }))
+            warn("GESUT jako rastr (" + std::string(svc.wms.empty() ? "WMS krajowy" : "WMS powiatowy") +
+                 ") - brak WFS lub brak przewodow w WFS.");
         else
             warn("GESUT: powiatowa usluga nie odpowiada.");
     }
@@ -254,15 +268,38 @@ private:
 
     void baseMap() {
         const std::string& teryt = commune();
-        const std::string wms = teryt.empty() ? std::string() : net::countyServicesForTeryt(net::Registry::Bdot500, teryt).wms;
-        if (wms.empty()) {
-            warn("BDOT500: powiat nie publikuje uslugi w EZiU.");
-            return;
-        }
+        const std::string own = teryt.empty() ? std::string() : endpoints(net::Registry::Bdot500, teryt).wms;
+        const std::string wms =
+            mapService(net::Registry::Bdot500, own, "BDOT500: powiat nie publikuje uslugi w EZiU");
         if (!countyRaster(wms, DataType::TopographicObjects, [](const std::vector<std::string>& names) {
                 return orAll(net::bdot500WmsLayers(names), names);
             }))
             warn("BDOT500: usluga WMS nie odpowiada.");
+    }
+
+    // A registry's endpoints for the unit; a user's copy of the registry that
+    // had to be set aside is said once a fetch.
+    net::CountyEndpoints endpoints(net::Registry registry, const std::string& teryt) {
+        registryNote(registry);
+        return net::countyServicesForTeryt(registry, teryt);
+    }
+
+    std::string egibWfs(const std::string& teryt) {
+        registryNote(net::Registry::Egib);
+        return net::egibWfsForTeryt(teryt);
+    }
+
+    void registryNote(net::Registry registry) {
+        if (notedRegistries_.insert(registry).second) warn(net::registryWarning(registry));
+    }
+
+    // The unit's own map service, else the national integration that gathers
+    // the counties' (or communes') data, which is then named.
+    std::string mapService(net::Registry registry, const std::string& own, const std::string& missing) {
+        if (!own.empty()) return own;
+        const net::NationalFallback national = net::nationalFallbackWms(registry);
+        warn(missing + " - uzyto krajowej uslugi " + national.name + ".");
+        return national.url;
     }
 
     void orthophoto() {
@@ -314,9 +351,10 @@ private:
     const FetchHooks& h_;
     FetchOutcome& out_;
     std::set<std::string, std::less<>> selected_;
+    std::set<net::Registry> notedRegistries_;
     bool communeAsked_ = false;
     std::string teryt_;
-    std::vector<GisFeature> parcels_, buildings_, utilities_;
+    std::vector<GisFeature> parcels_, buildings_, planZones_, utilities_;
     std::vector<net::RasterTile> rasters_;
 };
 

@@ -11,6 +11,7 @@
 #include "import/fetch_request.h"
 #include "import/fetched_data.h"
 #include "net/commune_resolver.h"
+#include "net/planning_register.h"
 #include "net/wfs_client.h"
 #include "net/wfs_layer_fetch.h"
 
@@ -21,6 +22,7 @@ struct FetchServices {
     net::WfsClient client;
     net::WfsMemory wfs;
     net::CommuneResolver communes;
+    net::RegisterWait registerWait = net::sleepBeforeRetry;  // the register's pauses between attempts
 
     explicit FetchServices(net::HttpTimings timings = {}) : client(timings) {}
 };

@@ -60,8 +60,9 @@ public:
     nlohmann::json onSearchAddressSuggest(const nlohmann::json& msg);
 
     void setPageLink(PageLink link) { link_ = std::move(link); }
-    // Network knobs of later fetches (tests shorten the waits).
-    void setFetchTimings(net::HttpTimings timings);
+    // Network knobs of later fetches (tests shorten the waits, and record
+    // the register's pauses instead of sleeping them).
+    void setFetchTimings(net::HttpTimings timings, net::RegisterWait registerWait = net::sleepBeforeRetry);
     // Without a sampler "setOrigin" leaves the survey point's height at 0.
     void setHeightSampler(HeightSampler sampler) { heightSampler_ = std::move(sampler); }
 

@@ -34,8 +34,9 @@ PageLink PageLink::mapPalette() {
             [](std::function<void()> task) { return postToMain(std::move(task)); }};
 }
 
-void ImportController::setFetchTimings(net::HttpTimings timings) {
+void ImportController::setFetchTimings(net::HttpTimings timings, net::RegisterWait registerWait) {
     services_ = std::make_shared<FetchServices>(timings);
+    services_->registerWait = std::move(registerWait);
 }
 
 int ImportController::fetchZoneFor(const FetchRequest& request) const {

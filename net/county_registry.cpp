@@ -1,6 +1,9 @@
 #include "net/county_registry.h"
 
+#include "net/service_hosts.h"
+#include "net/url_text.h"
 #include "shell/platform/diag_log.h"
+#include "shell/platform/folders.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <mutex>
 #include <sstream>
 
@@ -17,10 +22,6 @@ namespace {
 constexpr const char* kDiagFile = "kartolink_registry_diag.txt";
 
 std::size_t keyLength(Registry r) { return r == Registry::Mpzp ? 6 : 4; }
-
-bool allDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 bool isEndpoint(std::string_view s) {
     if (s.empty()) return true;
@@ -46,13 +47,63 @@ std::string_view serviceKind(Registry r) {
     return "";
 }
 
-const CountyService* findRow(Registry registry, std::string_view teryt) {
+// What identifies one state of a user's file: a changed file is read again.
+struct FileStamp {
+    bool exists = false;
+    std::filesystem::file_time_type written{};
+    std::uintmax_t size = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const std::filesystem::path& file) {
+    std::error_code ec;
+    FileStamp s;
+    s.exists = std::filesystem::is_regular_file(file, ec);
+    if (!s.exists) return s;
+    s.written = std::filesystem::last_write_time(file, ec);
+    s.size = std::filesystem::file_size(file, ec);
+    return s;
+}
+
+struct LoadedRegistry {
+    std::string dir;
+    FileStamp stamp;
+    std::shared_ptr<const RegistryTable> table;
+};
+
+std::shared_ptr<const RegistryTable> currentTable(Registry registry) {
+    static std::mutex mutex;
+    static std::array<LoadedRegistry, 4> loaded;
+    const std::string dir = userRegistryDir();
+    const FileStamp stamp = stampOf(std::filesystem::path(dir) / std::string(registryFileName(registry)));
+    std::lock_guard lock(mutex);
+    LoadedRegistry& slot = loaded[static_cast<std::size_t>(registry)];
+    if (!slot.table || slot.dir != dir || !(slot.stamp == stamp)) {
+        RegistryTable t = loadRegistryTable(registry, dir);
+        for (const auto& p : t.problems)
+            kl::platform::appendDiagLine(kDiagFile, std::string(registryFileName(registry)) + " " + p);
+        slot = {dir, stamp, std::make_shared<const RegistryTable>(std::move(t))};
+    }
+    return slot.table;
+}
+
+std::optional<CountyService> findRow(Registry registry, std::string_view teryt) {
     const std::size_t n = keyLength(registry);
-    if (teryt.size() < n) return nullptr;
+    if (teryt.size() < n) return std::nullopt;
     const std::string_view key = teryt.substr(0, n);
-    for (const auto& row : registryRows(registry))
-        if (row.teryt == key) return &row;
-    return nullptr;
+    const auto table = currentTable(registry);
+    const auto it = std::lower_bound(table->rows.begin(), table->rows.end(), key,
+                                     [](const CountyService& row, std::string_view k) { return row.teryt < k; });
+    if (it == table->rows.end() || it->teryt != key) return std::nullopt;
+    return *it;
+}
+
+// The first refused rows, enough to find them in the file.
+std::string firstProblems(const std::vector<std::string>& problems) {
+    std::string out;
+    for (std::size_t i = 0; i < problems.size() && i < 3; ++i) out += (i ? "; " : "") + problems[i];
+    if (problems.size() > 3) out += "; ...";
+    return out;
 }
 
 }  // namespace
@@ -85,7 +136,7 @@ RegistryTable parseRegistry(std::string_view text, std::size_t keyDigits) {
             refuse("za duzo kolumn");
             continue;
         }
-        if (cols[0].size() != keyDigits || !allDigits(cols[0])) {
+        if (cols[0].size() != keyDigits || !isDigitsOnly(cols[0])) {
             refuse("nieprawidlowy kod TERYT");
             continue;
         }
@@ -102,40 +153,64 @@ RegistryTable parseRegistry(std::string_view text, std::size_t keyDigits) {
     return table;
 }
 
-RegistryTable loadRegistryTable(Registry registry, const std::string& overlayDir) {
-    if (!overlayDir.empty()) {
-        std::ifstream in(std::filesystem::path(overlayDir) / std::string(registryFileName(registry)), std::ios::binary);
-        if (in) {
-            std::stringstream text;
-            text << in.rdbuf();
-            return parseRegistry(text.str(), keyLength(registry));
-        }
+RegistryTable loadRegistryTable(Registry registry, const std::string& userDir) {
+    RegistryTable builtIn = parseRegistry(registryFileText(registry), keyLength(registry));
+    if (userDir.empty()) return builtIn;
+    const std::filesystem::path file = std::filesystem::path(userDir) / std::string(registryFileName(registry));
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return builtIn;
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    if (in) text << in.rdbuf();
+    const std::string fallback = " - uzyto rejestru wbudowanego w dodatek.";
+    if (!in || in.bad()) {
+        builtIn.warning = "Nie mozna odczytac pliku rejestru uslug " + file.string() + fallback;
+        return builtIn;
     }
-    return parseRegistry(registryFileText(registry), keyLength(registry));
+    RegistryTable user = parseRegistry(text.str(), keyLength(registry));
+    if (!user.problems.empty()) {
+        builtIn.warning = "Plik rejestru uslug " + file.string() + " jest uszkodzony (" + firstProblems(user.problems) +
+                          ")" + fallback;
+        builtIn.problems = std::move(user.problems);
+        return builtIn;
+    }
+    if (user.rows.empty()) {
+        builtIn.warning = "Plik rejestru uslug " + file.string() + " nie zawiera zadnego wiersza" + fallback;
+        return builtIn;
+    }
+    return user;
 }
 
-const std::vector<CountyService>& registryRows(Registry registry) {
-    static std::once_flag once;
-    static std::array<std::vector<CountyService>, 4> tables;
-    std::call_once(once, [] {
-        const char* overlay = std::getenv("KL_REGISTRY_DIR");
-        for (Registry r : {Registry::Egib, Registry::Bdot500, Registry::Gesut, Registry::Mpzp}) {
-            RegistryTable t = loadRegistryTable(r, overlay ? overlay : "");
-            for (const auto& p : t.problems)
-                kl::platform::appendDiagLine(kDiagFile, std::string(registryFileName(r)) + " " + p);
-            tables[static_cast<std::size_t>(r)] = std::move(t.rows);
-        }
-    });
-    return tables[static_cast<std::size_t>(registry)];
+std::string userRegistryDir() {
+    const char* dir = std::getenv("KL_REGISTRY_DIR");
+    if (dir && *dir) return dir;
+    return (kl::platform::roamingAppDataDir() / "KARTOLINK" / "rejestry").string();
+}
+
+std::vector<CountyService> registryRows(Registry registry) { return currentTable(registry)->rows; }
+
+std::string registryWarning(Registry registry) { return currentTable(registry)->warning; }
+
+NationalFallback nationalFallbackWms(Registry registry) {
+    const auto at = [](std::string_view host, std::string_view path) {
+        return NationalFallback{std::string(host) + std::string(path), std::string(path.substr(path.rfind('/') + 1))};
+    };
+    switch (registry) {
+        case Registry::Gesut: return at(kCadastreIntegrationHost, kUtilitiesIntegrationWmsPath);
+        case Registry::Bdot500: return at(kCadastreIntegrationHost, kTopographyIntegrationWmsPath);
+        case Registry::Mpzp: return at(kGeoportalHost, kLocalPlansIntegrationWmsPath);
+        case Registry::Egib: break;
+    }
+    return {};
 }
 
 std::string egibWfsForTeryt(std::string_view teryt) {
-    const CountyService* row = findRow(Registry::Egib, teryt);
+    const auto row = findRow(Registry::Egib, teryt);
     return row ? row->wfs : std::string();
 }
 
 CountyEndpoints countyServicesForTeryt(Registry registry, std::string_view teryt) {
-    const CountyService* row = findRow(registry, teryt);
+    const auto row = findRow(registry, teryt);
     return row ? CountyEndpoints{row->wms, row->wfs} : CountyEndpoints{};
 }
 
@@ -147,7 +222,7 @@ ServiceLookup lookupService(Registry registry, std::string_view teryt, Endpoint 
     const std::string protocol = wanted == Endpoint::Wms ? "WMS" : "WFS";
     const std::string what = "Usluga " + protocol + " " + std::string(serviceKind(registry)) + " dla " + unit +
                              " (TERYT " + out.key + ")";
-    const CountyService* row = findRow(registry, teryt);
+    const auto row = findRow(registry, teryt);
     if (!row) {
         out.warning = what + " - brak takiego kodu w rejestrze uslug.";
         return out;

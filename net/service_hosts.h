@@ -17,6 +17,12 @@ inline constexpr std::string_view kAdministrativeBoundariesWfsPath = "/wss/servi
 inline constexpr std::string_view kBdot10kNewBuildingsWfsPath = "/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki";
 inline constexpr std::string_view kOrthophotoWmsPath = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
 inline constexpr std::string_view kCadastreIntegrationWmsPath = "/cgi-bin/KrajowaIntegracjaEwidencjiGruntow";
+// National integrations of the county and commune map services.
+inline constexpr std::string_view kUtilitiesIntegrationWmsPath = "/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu";
+inline constexpr std::string_view kTopographyIntegrationWmsPath =
+    "/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych";
+inline constexpr std::string_view kLocalPlansIntegrationWmsPath =
+    "/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
 
 // Empty text clears the programmatic override (the environment still counts).
 void setServiceHostOverride(std::string base);

@@ -1,5 +1,6 @@
 #include "net/url_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -54,6 +55,10 @@ std::string hostOf(std::string_view url) {
     const auto start = scheme + 3;
     const auto slash = url.find('/', start);
     return std::string(url.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start));
+}
+
+bool isDigitsOnly(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string lowerAscii(std::string_view text) {

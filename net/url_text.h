@@ -17,6 +17,9 @@ std::string hostOf(std::string_view url);
 // ASCII letters lowered; other bytes (UTF-8 included) stay.
 std::string lowerAscii(std::string_view text);
 
+// Non-empty and ASCII digits only: safe to put into a URL path or a key.
+bool isDigitsOnly(std::string_view text);
+
 // "?" or "&" so that a query can be appended to a base URL.
 char querySeparatorFor(std::string_view baseUrl);
 

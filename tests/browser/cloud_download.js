@@ -4,33 +4,16 @@
 // estimate, asks for a LAZ copy too, downloads, and gets an E57 file and a LAZ
 // file that independent readers open.
 const assert = require('assert/strict');
-const { spawn, execFileSync } = require('child_process');
+const { execFileSync } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const { startGeoportal } = require('./lib/geoportal');
 const { startWorkbench } = require('./lib/workbench');
 
 const SHOTS = process.env.KL_SCREENSHOT_DIR || os.tmpdir();
-const BIN = process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', 'build');
 const SRC = process.env.KL_SOURCE_DIR || path.join(__dirname, '..', '..');
 const DEMO_CENTRE = [51.2621, 15.5691];
-
-function startGeoportal() {
-  return new Promise((resolve, reject) => {
-    const child = spawn(path.join(BIN, 'tools', 'geoportal', 'kartolink-geoportal'), [], { stdio: ['ignore', 'pipe', 'inherit'] });
-    let out = '';
-    const timer = setTimeout(() => reject(new Error('geoportal did not start')), 20000);
-    child.stdout.on('data', (d) => {
-      out += d;
-      const m = out.match(/Geoportal: (http:\/\/127\.0\.0\.1:\d+)/);
-      if (m) {
-        clearTimeout(timer);
-        resolve({ base: m[1], close: () => child.kill('SIGTERM') });
-      }
-    });
-    child.on('exit', (code) => reject(new Error('geoportal exited ' + code)));
-  });
-}
 
 async function main() {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl_cloud_wb_'));

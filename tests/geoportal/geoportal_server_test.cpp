@@ -442,6 +442,32 @@ TEST_F(GeoportalServerTest, LogRecordsRequestsWithParametersAndFaults) {
     EXPECT_TRUE(server->log().snapshot().empty());
 }
 
+TEST_F(GeoportalServerTest, TheVectorBaseMapStyleHoldsTheSiteAndMayBeReadFromAnyPage) {
+    const auto r = get("/styles/liberty");
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(r.header("access-control-allow-origin"), "*");
+    const nlohmann::json style = nlohmann::json::parse(r.body);
+    EXPECT_EQ(style["version"], 8);
+    const std::pair<const char*, std::size_t> sources[] = {
+        {"landuse", demo::kParcels}, {"buildings", demo::kBuildings}, {"roads", DemoArea::instance().streets().size()}};
+    for (const auto& [name, count] : sources) {
+        const auto& features = style["sources"][name]["data"]["features"];
+        EXPECT_EQ(features.size(), count) << name;
+        // Every vertex within the site's WGS84 box, widened by the grid's turn.
+        for (const auto& feature : features) {
+            const auto& g = feature["geometry"];
+            const auto& lines = g["type"] == "Polygon" ? g["coordinates"] : nlohmann::json::array({g["coordinates"]});
+            for (const auto& line : lines)
+                for (const auto& p : line) {
+                    EXPECT_NEAR(p[0].get<double>(), (demo::kWest + demo::kEast) / 2, 0.006) << name;
+                    EXPECT_NEAR(p[1].get<double>(), (demo::kSouth + demo::kNorth) / 2, 0.0035) << name;
+                }
+        }
+    }
+    for (const auto& layer : style["layers"])
+        EXPECT_TRUE(!layer.contains("source") || style["sources"].contains(layer["source"])) << layer.dump();
+}
+
 TEST_F(GeoportalServerTest, UnknownPathIs404) { EXPECT_EQ(get("/nic/tutaj?service=WFS").status, 404); }
 
 // ---- binding ----------------------------------------------------------------

@@ -23,7 +23,7 @@ ImportSession::ImportSession() {
     net::HttpTimings fast;
     fast.retryDelayMs = 10;
     fast.defaultReceiveTimeoutMs = 1500;
-    controller_->setFetchTimings(fast);
+    controller_->setFetchTimings(fast, [](int) {});
     controller_->setPageLink({[this](const std::string& type, json m) {
                                   m["type"] = type;
                                   messages_.push_back(std::move(m));

@@ -23,6 +23,10 @@ using nlohmann::json;
 namespace demo = geoportal::demo;
 
 constexpr int kUtilities = demo::kWaterPipes + demo::kGasPipes + demo::kPowerCables + demo::kSewerPipes;
+// The zones of the demo commune's general plan that reach into the frame
+// (GDAL counts 7 across the PL-1992 frame; the page's wider frame meets no more).
+constexpr int kGeneralPlanZonesInFrame = 7;
+const std::string kCommune(demo::kCommuneTeryt);
 
 // times: how many answers are spoiled; below 0 every one.
 void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
@@ -190,6 +194,96 @@ TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll)
     EXPECT_EQ(pictures, 3);
     ASSERT_TRUE(s.workbench().undo());
     EXPECT_TRUE(s.workbench().project().elements().all().empty());
+}
+
+TEST_F(ImportFlow, GeneralPlanZonesArriveDrawnAndOneUndoRemovesThem) {
+    const json done = fetchDone({"dzialki", "pog"});
+    EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}, {"pog", kGeneralPlanZonesInFrame}}));
+    EXPECT_EQ(done.value("warning", ""), "");
+    setOriginAtDemoCentre();
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], done["counts"]);
+    EXPECT_FALSE(elementsByLayer()["GIS_POG"].empty());
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_TRUE(s.workbench().project().elements().all().empty());
+}
+
+struct RegisterFault {
+    const char* name;
+    std::string path;  // spoiled path prefix
+    geoportal::FaultKind kind;
+    std::string warning;
+};
+
+void PrintTo(const RegisterFault& f, std::ostream* os) { *os << f.name; }
+
+class BrokenRegister : public ImportFlow, public ::testing::WithParamInterface<RegisterFault> {};
+
+TEST_P(BrokenRegister, TheParcelsArriveAndNoPlanIsHalfTaken) {
+    const RegisterFault& f = GetParam();
+    addFault(f.kind, "", 3000, f.path);
+    const json done = fetchDone({"dzialki", "pog"});
+    EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}}));
+    EXPECT_EQ(done.value("warning", ""), f.warning);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrokenRegister,
+    ::testing::Values(
+        RegisterFault{"QueryFails", "/api/public/published/query", geoportal::FaultKind::Status,
+                      "POG gminy " + kCommune +
+                          ": Rejestr Urbanistyczny nie odpowiada (Serwer zwrocil status 500) - strefy pominiete."},
+        RegisterFault{"QueryWithoutActs", "/api/public/published/query", geoportal::FaultKind::Exception,
+                      "POG gminy " + kCommune + ": Rejestr Urbanistyczny nie odpowiada (odpowiedz bez listy aktow) - "
+                      "strefy pominiete."},
+        RegisterFault{"DownloadIsAPage", "/api/public/published/5001/", geoportal::FaultKind::Html,
+                      "POG gminy " + kCommune + ": nie udalo sie pobrac stref aktu '5001' (Serwer zwrocil strone "
+                      "HTML zamiast danych.) - strefy pominiete."},
+        RegisterFault{"DownloadCut", "/api/public/published/5001/", geoportal::FaultKind::Truncate,
+                      "POG gminy " + kCommune + ": nie udalo sie pobrac stref aktu '5001' (Pobieranie przerwane (68,3 KB z "
+                      "136,7 KB).) - strefy pominiete."}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// The demo's own registry files, replaced for one test and put back after.
+class UserRegistry {
+public:
+    UserRegistry(std::map<std::string, std::string> files) {
+        for (const auto& [name, text] : files) std::ofstream(dir() / name, std::ios::binary | std::ios::trunc) << text;
+    }
+    ~UserRegistry() {
+        DemoServices& d = DemoServices::instance();
+        EXPECT_EQ(tools::pointServicesAt(d.baseUrl(), dir()), "");
+    }
+    static std::filesystem::path dir() { return DemoServices::instance().root() / "registry"; }
+};
+
+TEST_F(ImportFlow, UnitsWithoutAServiceOfTheirOwnFallBackToTheNationalIntegrations) {
+    waitForImages();
+    // No row for the demo county in two registries, and a user copy of the
+    // commune registry with a bad key: the built-in one, which has no plan
+    // service for the commune, is used instead.
+    UserRegistry registry({{"gesut.tsv", "0202\t\t\n"}, {"bdot500.tsv", "0202\t\t\n"}, {"mpzp.tsv", "# x\n02010X\t\t\n"}});
+    DemoServices::instance().server().log().clear();
+    const json done = fetchDone({"gesut", "bdot500", "mpzp"});
+    EXPECT_EQ(done["counts"], (json{{"gesut (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}}));
+    const std::string plans = "KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
+    EXPECT_EQ(done.value("warning", ""),
+              "Plik rejestru uslug " + (UserRegistry::dir() / "mpzp.tsv").string() +
+                  " jest uszkodzony (wiersz 2: nieprawidlowy kod TERYT) - uzyto rejestru wbudowanego w dodatek. "
+                  "Brak MPZP dla gminy " + kCommune + ": brak uslugi WMS w EZiU - uzyto krajowej uslugi " + plans +
+                  ". MPZP: pobrano rysunek planu (rastr) z krajowej uslugi " + plans + " dla " + kCommune +
+                  ". GESUT: powiat nie publikuje uslugi w EZiU - uzyto krajowej uslugi "
+                  "KrajowaIntegracjaUzbrojeniaTerenu. GESUT jako rastr (WMS krajowy) - brak WFS lub brak przewodow "
+                  "w WFS. BDOT500: powiat nie publikuje uslugi w EZiU - uzyto krajowej uslugi "
+                  "KrajowaIntegracjaBazDanychObiektowTopograficznych.");
+    std::map<std::string, int> getMaps;
+    for (const auto& e : DemoServices::instance().server().log().snapshot())
+        for (const auto& [k, v] : e.params)
+            if (k == "request" && v == "GetMap") ++getMaps[e.path];
+    EXPECT_EQ(getMaps, (std::map<std::string, int>{{"/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych", 1},
+                                                   {"/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu", 1},
+                                                   {"/wss/ext/" + plans, 1}}));
 }
 
 TEST_F(ImportFlow, AnOrthophotoWithATileMissingSaysSo) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -120,19 +122,72 @@ TEST(RegistryParser, RefusesBadRowsAndKeepsTheRest) {
 namespace kl::net {
 namespace {
 
-TEST(RegistryOverlay, FileInTheOverlayFolderReplacesTheBuiltInOne) {
+TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid) {
     kl::test::TempCacheHome scratch;  // a fresh folder
-    {
-        std::ofstream out(scratch.dir() + "/gesut.tsv");
-        out << "# demo\n0201\thttp://127.0.0.1:1/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201\t"
-               "http://127.0.0.1:1/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201\n";
+    const std::string file = scratch.dir() + "/gesut.tsv";
+    const std::string builtIn = " - uzyto rejestru wbudowanego w dodatek.";
+    struct Case {
+        const char* name;
+        std::string text;  // "" = no file
+        std::size_t rows;
+        std::string warning;
+    };
+    const Case cases[] = {
+        {"no copy", "", 380, ""},
+        {"usable copy", "# demo\n0201\thttp://127.0.0.1:1/gesut\thttp://127.0.0.1:1/gesut\n", 1, ""},
+        {"a bad key", "0201\t\t\n02X2\t\t\n", 380,
+         "Plik rejestru uslug " + file + " jest uszkodzony (wiersz 2: nieprawidlowy kod TERYT)" + builtIn},
+        {"four bad rows", "0201\tftp://x\t\n0201\t\t\n0202\t\t\tx\n1\n0201\t\t\n", 380,
+         "Plik rejestru uslug " + file + " jest uszkodzony (wiersz 1: nieprawidlowy adres uslugi; wiersz 3: za duzo "
+         "kolumn; wiersz 4: nieprawidlowy kod TERYT; ...)" + builtIn},
+        {"comments only", "# nothing yet\n", 380, "Plik rejestru uslug " + file + " nie zawiera zadnego wiersza" + builtIn},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(file);
+        if (!c.text.empty()) std::ofstream(file, std::ios::binary) << c.text;
+        const RegistryTable t = loadRegistryTable(Registry::Gesut, scratch.dir());
+        EXPECT_EQ(t.rows.size(), c.rows) << c.name;
+        EXPECT_EQ(t.warning, c.warning) << c.name;
+        // The other registries never read this file.
+        EXPECT_EQ(loadRegistryTable(Registry::Egib, scratch.dir()).rows.size(), 380u) << c.name;
     }
-    const RegistryTable gesut = loadRegistryTable(Registry::Gesut, scratch.dir());
-    ASSERT_EQ(gesut.rows.size(), 1u);
-    EXPECT_EQ(gesut.rows[0].teryt, "0201");
-    // Registries without a file there stay the built-in ones.
-    EXPECT_EQ(loadRegistryTable(Registry::Egib, scratch.dir()).rows.size(), 380u);
-    EXPECT_EQ(loadRegistryTable(Registry::Gesut, "").rows.size(), 380u);
+}
+
+TEST(UserRegistry, AChangedCopyIsReadAgainWithoutARestart) {
+    kl::test::TempCacheHome scratch;
+    const char* before = std::getenv("KL_REGISTRY_DIR");
+    const std::string previous = before ? before : "";
+    ::setenv("KL_REGISTRY_DIR", scratch.dir().c_str(), 1);
+    const std::string file = scratch.dir() + "/bdot500.tsv";
+    std::ofstream(file, std::ios::binary) << "0201\thttp://127.0.0.1:1/first\t\n";
+    EXPECT_EQ(countyServicesForTeryt(Registry::Bdot500, "0201011").wms, "http://127.0.0.1:1/first");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "0201\thttp://127.0.0.1:1/second-address\t\n";
+    EXPECT_EQ(countyServicesForTeryt(Registry::Bdot500, "0201011").wms, "http://127.0.0.1:1/second-address");
+    EXPECT_EQ(registryWarning(Registry::Bdot500), "");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "0201\tnot an address\t\n";
+    EXPECT_EQ(countyServicesForTeryt(Registry::Bdot500, "0201011").wms, "");
+    EXPECT_NE(registryWarning(Registry::Bdot500), "");
+    if (before) ::setenv("KL_REGISTRY_DIR", previous.c_str(), 1);
+    else ::unsetenv("KL_REGISTRY_DIR");
+}
+
+TEST(UserRegistry, NationalIntegrationsStandInForMissingMapServices) {
+    const std::pair<Registry, NationalFallback> cases[] = {
+        {Registry::Gesut,
+         {"https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu", "KrajowaIntegracjaUzbrojeniaTerenu"}},
+        {Registry::Bdot500,
+         {"https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych",
+          "KrajowaIntegracjaBazDanychObiektowTopograficznych"}},
+        {Registry::Mpzp,
+         {"https://mapy.geoportal.gov.pl/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego",
+          "KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego"}},
+        {Registry::Egib, {"", ""}},
+    };
+    for (const auto& [registry, expected] : cases) {
+        const NationalFallback got = nationalFallbackWms(registry);
+        EXPECT_EQ(got.url, expected.url);
+        EXPECT_EQ(got.name, expected.name);
+    }
 }
 
 }  // namespace

@@ -395,10 +395,14 @@ DemoArea DemoArea::generate(const std::string& samplesDir) {
     return area;
 }
 
-const DemoArea& DemoArea::instance() {
+std::string samplesDir() {
     // The build's samples folder, unless the environment names another one.
     const char* override = std::getenv("KL_SAMPLES_DIR");
-    static const DemoArea area = generate(override && *override ? override : KL_SAMPLES_DIR);
+    return override && *override ? override : KL_SAMPLES_DIR;
+}
+
+const DemoArea& DemoArea::instance() {
+    static const DemoArea area = generate(samplesDir());
     return area;
 }
 

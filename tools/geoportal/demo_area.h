@@ -129,6 +129,9 @@ private:
     std::vector<DemoStreet> streets_;
 };
 
+// The shared samples folder the site reads its real pieces from.
+std::string samplesDir();
+
 // Layer names of the site (local names, the services add their prefixes).
 namespace layer {
 inline constexpr std::string_view kParcels = "dzialki";

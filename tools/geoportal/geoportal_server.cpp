@@ -230,6 +230,8 @@ struct GeoportalServer::Impl {
             request.profile = rest.substr(0, slash);
             request.path = slash == std::string::npos ? "/" : rest.substr(slash);
         }
+        request.method = req.method;
+        request.body = req.body;
         request.selfUrl = base() + req.path;
         request.config = currentConfig();
         std::optional<Fault> fault;
@@ -269,6 +271,7 @@ struct GeoportalServer::Impl {
         log.add(std::move(entry));
 
         res.status = reply.status == 0 ? 500 : reply.status;
+        if (reply.anyOrigin) res.set_header("Access-Control-Allow-Origin", "*");
         if (fault && fault->kind == FaultKind::Cut) {
             // Without a length only the close ends the body, so a client
             // cannot tell this half from a whole answer by the transfer.
@@ -303,6 +306,8 @@ StartResult GeoportalServer::start() {
     if (impl_->thread.joinable()) return {true, {}};
     auto& http = impl_->http;
     http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { impl_->handle(req, res); });
+    // The planning register's query is a POST with a JSON body.
+    http.Post(".*", [this](const httplib::Request& req, httplib::Response& res) { impl_->handle(req, res); });
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         res.status = 500;
         res.set_content(htmlPage(500, "Internal Server Error"), "text/html; charset=UTF-8");

@@ -9,6 +9,7 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
         lidarIndexFamily(),       lidarTilesFamily(),      nominatimFamily(),      photonFamily(),
         modelPackagesFamily(),
+        planningRegisterFamily(), utilitiesIntegrationFamily(), topographyIntegrationFamily(), baseMapStyleFamily(),
     };
     return catalogue;
 }

@@ -15,6 +15,7 @@ struct Reply {
     int status = 200;
     std::string contentType = "text/xml; charset=UTF-8";
     std::string body;
+    bool anyOrigin = false;  // readable by scripts of any origin (a map page's style fetch)
 };
 
 // Server-wide behaviour switches, set on the command line or at /__config.
@@ -31,6 +32,8 @@ struct ServiceConfig {
 };
 
 struct ServiceRequest {
+    std::string method = "GET";
+    std::string body;     // of a POST
     std::string path;     // without the profile prefix
     std::string profile;  // "", "xy", "wfs11", "nostart" or "freshids" (see the README)
     std::vector<std::pair<std::string, std::string>> params;  // as received
