@@ -116,8 +116,8 @@ struct Header {
 
 class SheetReader {
  public:
-  explicit SheetReader(const std::filesystem::path& path)
-      : sheet_(path.filename().string()), path_(path) {}
+  SheetReader(const std::filesystem::path& path, std::string_view sheetName)
+      : sheet_(sheetName.empty() ? path.filename().string() : std::string(sheetName)), path_(path) {}
 
   AsciiGridReadResult read() {
     std::error_code error;
@@ -258,6 +258,8 @@ class SheetReader {
 
 }  // namespace
 
-AsciiGridReadResult readAsciiGrid(const std::filesystem::path& path) { return SheetReader(path).read(); }
+AsciiGridReadResult readAsciiGrid(const std::filesystem::path& path, std::string_view sheetName) {
+  return SheetReader(path, sheetName).read();
+}
 
 }  // namespace kl::terrain
