@@ -7,6 +7,9 @@
 
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
+#include "terrain/contour.h"
+#include "terrain/height_grid.h"
+#include "terrain/terrain_tile.h"
 
 namespace kl::import {
 
@@ -15,12 +18,20 @@ struct FetchedData {
     std::vector<geo::GisFeature> features;
     // Map image tiles, each in the system it was asked in.
     std::vector<net::RasterTile> rasters;
+    // Terrain model heights over the frame, one tile per future mesh;
+    // PL-1992 metres, heights above sea level.
+    std::vector<terrain::TerrainTile> terrainTiles;
+    // The terrain model heights the contours were traced on, and the lines.
+    terrain::HeightGrid contourGrid;
+    std::vector<terrain::Contour> contours;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
     std::vector<std::string> reportLines;
 
-    bool holdsAnything() const { return !features.empty() || !rasters.empty(); }
+    bool holdsAnything() const {
+        return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty();
+    }
 };
 
 // Appends text to a warning with one space between the parts.
@@ -30,8 +41,9 @@ inline void appendWarning(std::string& warning, const std::string& text) {
     warning += text;
 }
 
-// "counts" of the fetch reply: type key -> number of features, and
-// "<key> (rastr)" -> number of image tiles.
+// "counts" of the fetch reply: type key -> number of features,
+// "<key> (rastr)" -> number of image tiles, "teren (Siatka)" -> terrain
+// meshes to come, "poziomice (warstwice)" -> contour lines.
 std::map<std::string, int> fetchCounts(const FetchedData& data);
 
 }  // namespace kl::import

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 
 namespace kl::net {
 namespace {
@@ -116,6 +117,13 @@ bool isWholeFeatureCollection(std::string_view answer) {
     if (close == std::string_view::npos || close < open) return false;
     const std::string_view last = body.substr(close);
     return last.back() == '>' && last.find(kCollection) != std::string_view::npos;
+}
+
+int currentUtcYear() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    return utc.tm_year + 1900;
 }
 
 std::string indexAnswerProblem(const HttpResponse& response) {

@@ -44,6 +44,9 @@ CollectionPage collectionPage(std::string_view answer);
 // closes. An exception report, an HTML page or a body cut short is not.
 bool isWholeFeatureCollection(std::string_view answer);
 
+// Current calendar year (UTC); the yearly indexes are walked back from the next one.
+int currentUtcYear();
+
 // Why an index answer cannot be read as a page of results; empty when it can.
 std::string indexAnswerProblem(const HttpResponse& response);
 

@@ -1,7 +1,6 @@
 #include "cloud/lidar/lidar_resolver.h"
 
 #include <chrono>
-#include <ctime>
 #include <thread>
 
 #include "cloud/lidar/lidar_index.h"
@@ -21,13 +20,6 @@ bool followable(const std::string& next, const std::string& current) {
 }
 
 }  // namespace
-
-int currentUtcYear() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    return utc.tm_year + 1900;
-}
 
 bool isCacheDiskError(const std::string& downloadError) {
     return downloadError.rfind("Blad zapisu na dysk", 0) == 0 ||

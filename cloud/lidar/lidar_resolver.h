@@ -47,9 +47,6 @@ private:
     net::WfsClient& client_;
 };
 
-// Current calendar year (UTC).
-int currentUtcYear();
-
 // Failures of the download cache's disk: the run cannot go on without it.
 bool isCacheDiskError(const std::string& downloadError);
 
