@@ -69,6 +69,9 @@ ServiceFamily planPreviewFamily();
 ServiceFamily communePlansFamily();
 ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
+ServiceFamily terrainModelIndexFamily();
+ServiceFamily surfaceModelIndexFamily();
+ServiceFamily elevationSheetsFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 
