@@ -148,9 +148,9 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
 }
 
 TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetched) {
-    const json done = fetchDone({"dzialki", "teren", "budynki3d"});
+    const json done = fetchDone({"dzialki", "mosty", "budynki3d"});
     EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}}));
-    EXPECT_EQ(done.value("warning", ""), "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: teren, budynki3d.");
+    EXPECT_EQ(done.value("warning", ""), "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: budynki3d, mosty.");
 }
 
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
