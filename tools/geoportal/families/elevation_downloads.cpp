@@ -21,9 +21,7 @@ const std::string& sheetFile(const ElevationSheetAddress& address) {
 
 Reply serveSheet(const ServiceRequest& req) {
     const auto address = parseElevationSheetPath(req.path);
-    if (!address)
-        return {404, "text/html; charset=UTF-8",
-                "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n"};
+    if (!address) return notFoundReply();
     return {200, "application/octet-stream", sheetFile(*address)};
 }
 

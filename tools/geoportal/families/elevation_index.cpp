@@ -1,4 +1,5 @@
 #include "tools/geoportal/elevation_sheets.h"
+#include "tools/geoportal/geometry.h"
 #include "tools/geoportal/gml_writer.h"
 #include "tools/geoportal/service_family.h"
 #include "tools/geoportal/text_util.h"
@@ -16,22 +17,10 @@ int sheetYear(ElevationModelKind model) {
     return model == ElevationModelKind::Terrain ? demo::kNmtYear : demo::kNmptYear;
 }
 
-// "http://127.0.0.1:PORT" of the address the request came to.
-std::string serverBase(const std::string& selfUrl) {
-    const auto scheme = selfUrl.find("://");
-    if (scheme == std::string::npos) return {};
-    return selfUrl.substr(0, selfUrl.find('/', scheme + 3));
-}
-
 DemoFeature indexRecord(ElevationModelKind model, const ElevationSheet& sheet, const std::string& base) {
     const std::string y = formatInt(sheetYear(model));
     const std::string code(elevationModelCode(model));
-    DemoFeature f;
-    f.id = "Skorowidz" + code + y + "." + formatInt(sheet.featureId);
-    f.kind = GeometryKind::Polygon;
-    const Box& b = sheet.bounds;
-    f.rings = {{{b.maxX, b.minY}, {b.minX, b.minY}, {b.minX, b.maxY}, {b.maxX, b.maxY}, {b.maxX, b.minY}}};
-    f.bounds = b;
+    DemoFeature f = sheetFeature("Skorowidz" + code + y + "." + formatInt(sheet.featureId), sheet.bounds);
     f.properties = {
         {"godlo", sheet.godlo},
         {"akt_rok", y},
@@ -61,7 +50,7 @@ ServiceFamily indexFamily(ElevationModelKind model) {
     f.features = [model](const WfsLayer& layer, const ServiceRequest& req) {
         std::vector<DemoFeature> records;
         if (layer.typeName != typeNameOf(model, sheetYear(model))) return records;
-        const std::string base = serverBase(req.selfUrl);
+        const std::string base = req.serverBase();
         for (const ElevationSheet& sheet : elevationSheets()) records.push_back(indexRecord(model, sheet, base));
         return records;
     };
