@@ -7,6 +7,7 @@
 #include <set>
 
 #include "import/elevation_stages.h"
+#include "import/building_models_stage.h"
 #include "import/label_point.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
@@ -28,9 +29,8 @@ using geo::GisFeature;
 struct FetchCancelled {};
 
 // Kinds whose fetch stages are not part of the add-on yet.
-constexpr const char* kNotBuiltYet[] = {"pog",         "terenchmura", "poziomicechmura", "wodachmura",
-                                        "budynki3d",   "dachychmura", "budynkindsm",     "budynkirekon",
-                                        "mosty",       "drogi",       "budynkilod2"};
+constexpr const char* kNotBuiltYet[] = {"pog",         "terenchmura",  "poziomicechmura", "wodachmura", "dachychmura",
+                                        "budynkindsm", "budynkirekon", "mosty",           "drogi"};
 
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
@@ -55,6 +55,11 @@ public:
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
         if (has("teren")) stage("Teren", [this] { terrainTiles(); });
+        if (wantsBuildingModels(r_))
+            stage("Modele 3D", [this] {
+                fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
+                checkCancel();
+            });
         if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { elevationContours(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
@@ -380,6 +385,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
     if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
+    if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
+    if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
     return counts;
 }
 

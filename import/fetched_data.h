@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "buildings/lod_building.h"
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
 #include "terrain/contour.h"
@@ -24,13 +25,17 @@ struct FetchedData {
     // The terrain model heights the contours were traced on, and the lines.
     terrain::HeightGrid contourGrid;
     std::vector<terrain::Contour> contours;
+    // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
+    std::vector<buildings::Lod1Building> lod1Buildings;
+    std::vector<buildings::Lod2Building> lod2Buildings;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
     std::vector<std::string> reportLines;
 
     bool holdsAnything() const {
-        return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty();
+        return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
+               !lod1Buildings.empty() || !lod2Buildings.empty();
     }
 };
 

@@ -183,6 +183,8 @@ struct GeoportalServer::Impl {
             {"lidarIndexWfs", std::string(demo::kLidarIndexPath)},
             {"nmtIndexWfs", std::string(demo::kNmtIndexPath)},
             {"nmptIndexWfs", std::string(demo::kNmptIndexPath)},
+            {"nominatimSearch", "/search"},
+            {"photonSearch", "/api/"},
         };
         out += ",\"baseUrl\":\"" + base() + "\",\"services\":{";
         bool first = true;

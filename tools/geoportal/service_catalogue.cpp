@@ -8,7 +8,7 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
         lidarIndexFamily(),       lidarTilesFamily(),      terrainModelIndexFamily(), surfaceModelIndexFamily(),
-        elevationSheetsFamily(),
+        elevationSheetsFamily(),  nominatimFamily(),       photonFamily(),          modelPackagesFamily(),
     };
     return catalogue;
 }

@@ -72,6 +72,9 @@ ServiceFamily lidarTilesFamily();
 ServiceFamily terrainModelIndexFamily();
 ServiceFamily surfaceModelIndexFamily();
 ServiceFamily elevationSheetsFamily();
+ServiceFamily nominatimFamily();
+ServiceFamily photonFamily();
+ServiceFamily modelPackagesFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 
