@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <set>
 
+#include "import/elevation_stages.h"
 #include "import/building_models_stage.h"
 #include "import/general_plan_stage.h"
 #include "import/label_point.h"
@@ -12,6 +14,7 @@
 #include "net/county_registry.h"
 #include "net/raster_tiles.h"
 #include "net/service_hosts.h"
+#include "net/sheet_index_text.h"
 #include "net/wfs_requests.h"
 #include "net/wfs_tiling.h"
 #include "shell/platform/diag_log.h"
@@ -27,9 +30,8 @@ using geo::GisFeature;
 struct FetchCancelled {};
 
 // Kinds whose fetch stages are not part of the add-on yet.
-constexpr const char* kNotBuiltYet[] = {"teren",       "terenchmura", "poziomicechmura", "wodachmura",
-                                        "dachychmura", "budynkindsm", "budynkirekon",    "mosty",
-                                        "drogi",       "poziomice2d", "poziomice3d"};
+constexpr const char* kNotBuiltYet[] = {"terenchmura", "poziomicechmura", "wodachmura", "dachychmura",
+                                        "budynkindsm", "budynkirekon",    "mosty",      "drogi"};
 
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
@@ -53,11 +55,13 @@ public:
         if (has("gesut")) stage("GESUT", [this] { utilities(); });
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
+        if (has("teren")) stage("Teren", [this] { terrainTiles(); });
         if (wantsBuildingModels(r_))
             stage("Modele 3D", [this] {
                 fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
                 checkCancel();
             });
+        if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { elevationContours(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
         auto& f = out_.data.features;
@@ -339,6 +343,38 @@ private:
         return came > 0;
     }
 
+    // The terrain model sheets, loaded by the first stage that needs them.
+    const TerrainSheets& terrainSheets(const std::string& progressLabel, const std::string& warningPrefix) {
+        if (!terrainSheets_) {
+            terrainSheets_ = timed("NMT", [&] {
+                return loadTerrainSheets(s_.client, r_.frame, net::currentUtcYear(), progressLabel, warningPrefix,
+                                         stageIo());
+            });
+            if (terrainSheets_->load.cancelled) throw FetchCancelled{};
+        }
+        return *terrainSheets_;
+    }
+
+    StageIo stageIo() {
+        return {[this](const std::string& text) { warn(text); },
+                [this](const std::string& label, int done, int total) { report(label, done, total, true); },
+                [this] { return h_.cancelled && h_.cancelled(); }};
+    }
+
+    void terrainTiles() {
+        out_.data.terrainTiles =
+            terrainTilesFromSheets(terrainSheets("Pobieranie NMT", "Teren: "), r_.frame, r_.terrainStep, stageIo());
+    }
+
+    void elevationContours() {
+        if (!contourIntervalAllowed(r_.contourInterval, stageIo())) return;
+        ElevationContours got = contoursFromSheets(terrainSheets("Poziomice: NMT", "Poziomice: "), r_.frame,
+                                                   {r_.contourInterval, r_.terrainStep, r_.smoothContours}, stageIo());
+        if (got.cancelled) throw FetchCancelled{};
+        out_.data.contourGrid = std::move(got.grid);
+        out_.data.contours = std::move(got.contours);
+    }
+
     void notBuiltYet() {
         std::string keys;
         for (const char* key : kNotBuiltYet)
@@ -356,6 +392,7 @@ private:
     std::string teryt_;
     std::vector<GisFeature> parcels_, buildings_, planZones_, utilities_;
     std::vector<net::RasterTile> rasters_;
+    std::optional<TerrainSheets> terrainSheets_;
 };
 
 }  // namespace
@@ -368,8 +405,10 @@ FetchOutcome fetchForImport(FetchServices& services, const FetchRequest& request
         Pipeline(services, request, hooks, out).run();
     } catch (const FetchCancelled&) {
         out.cancelled = true;
-        out.data.features.clear();
-        out.data.rasters.clear();
+        // Whatever came before the cancel is dropped; only the words stay.
+        std::string said = std::move(out.data.warning);
+        out.data = {};
+        out.data.warning = std::move(said);
     } catch (const std::exception& e) {
         appendWarning(out.data.warning, "Blad pobierania: " + std::string(e.what()));
     } catch (...) {
@@ -382,6 +421,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     std::map<std::string, int> counts;
     for (const GisFeature& f : data.features) ++counts[std::string(geo::dataTypeKey(f.type))];
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
+    if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
+    if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
     if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
     if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
     return counts;

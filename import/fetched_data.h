@@ -8,6 +8,9 @@
 #include "buildings/lod_building.h"
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
+#include "terrain/contour.h"
+#include "terrain/height_grid.h"
+#include "terrain/terrain_tile.h"
 
 namespace kl::import {
 
@@ -16,6 +19,12 @@ struct FetchedData {
     std::vector<geo::GisFeature> features;
     // Map image tiles, each in the system it was asked in.
     std::vector<net::RasterTile> rasters;
+    // Terrain model heights over the frame, one tile per future mesh;
+    // PL-1992 metres, heights above sea level.
+    std::vector<terrain::TerrainTile> terrainTiles;
+    // The terrain model heights the contours were traced on, and the lines.
+    terrain::HeightGrid contourGrid;
+    std::vector<terrain::Contour> contours;
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
     std::vector<buildings::Lod2Building> lod2Buildings;
@@ -25,7 +34,8 @@ struct FetchedData {
     std::vector<std::string> reportLines;
 
     bool holdsAnything() const {
-        return !features.empty() || !rasters.empty() || !lod1Buildings.empty() || !lod2Buildings.empty();
+        return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
+               !lod1Buildings.empty() || !lod2Buildings.empty();
     }
 };
 
@@ -36,8 +46,9 @@ inline void appendWarning(std::string& warning, const std::string& text) {
     warning += text;
 }
 
-// "counts" of the fetch reply: type key -> number of features, and
-// "<key> (rastr)" -> number of image tiles.
+// "counts" of the fetch reply: type key -> number of features,
+// "<key> (rastr)" -> number of image tiles, "teren (Siatka)" -> terrain
+// meshes to come, "poziomice (warstwice)" -> contour lines.
 std::map<std::string, int> fetchCounts(const FetchedData& data);
 
 }  // namespace kl::import

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +19,7 @@
 #include "import/fetch_pipeline.h"
 #include "import/fetched_data.h"
 #include "shell/bridge.h"
+#include "shell/settings/project_georef.h"
 #include "shell/settings/service_hosts.h"
 #include "shell/settings/settings.h"
 
@@ -35,6 +37,16 @@ struct PageLink {
 
 // Terrain height at a PL-2000 point, or nothing; runs on a worker.
 using HeightSampler = std::function<std::optional<double>(geo::Point2d point, int zoneEpsg)>;
+
+// The height of the national terrain model: the first sheet its index lists
+// for a 2 m box around the point, downloaded through the cache.
+HeightSampler terrainModelHeight(net::HttpTimings timings);
+
+// The project's zero above sea level for one placement, and what to say.
+struct HeightAnchor {
+    double offset = 0.0;  // metres, PL-EVRF2007-NH
+    std::vector<std::string> warnings;
+};
 
 class ImportController {
 public:
@@ -63,13 +75,15 @@ public:
     // Network knobs of later fetches (tests shorten the waits, and record
     // the register's pauses instead of sleeping them).
     void setFetchTimings(net::HttpTimings timings, net::RegisterWait registerWait = net::sleepBeforeRetry);
-    // Without a sampler "setOrigin" leaves the survey point's height at 0.
+    // Replaces the terrain model as the source of the survey point's height.
     void setHeightSampler(HeightSampler sampler) { heightSampler_ = std::move(sampler); }
 
     bool busy() const { return busy_; }
     bool hasFetched() const { return hasFetched_; }
     const FetchedData& fetched() const { return fetched_; }
     bool heightSamplePending() const { return pendingSamples_ > 0; }
+    // Height above sea level of the project's zero at the last placement.
+    double terrainZOffset() const { return terrainZOffset_; }
 
     const settings::Settings& currentSettings() const { return settings_; }
     // Keeps the new state in memory even when the file cannot be written.
@@ -81,6 +95,10 @@ private:
     void finishFetch(const FetchRequest& request, FetchOutcome outcome);
     void startHeightSample(geo::Point2d point, int zoneEpsg);
     int fetchZoneFor(const FetchRequest& request) const;
+    // The survey point's height when it has one, else the stored anchor of
+    // this site, else the lowest terrain point fetched, which then becomes
+    // the anchor and the survey point's height.
+    HeightAnchor settleHeightAnchor(const settings::ProjectGeoref& georef);
 
     std::filesystem::path settingsFile_;
     HostSource host_;
@@ -98,6 +116,7 @@ private:
     int projectEpsg_ = 2180;
     double cloudStep_ = 1.0;
     bool smoothContours_ = false;
+    double terrainZOffset_ = 0.0;
 
     HeightSampler heightSampler_;
     std::uint64_t originGeneration_ = 0;

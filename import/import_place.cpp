@@ -9,7 +9,6 @@
 #include "import/import_controller.h"
 #include "import/place_command.h"
 #include "shell/settings/project_georef.h"
-#include "shell/settings/z_anchor.h"
 
 namespace kl::import {
 namespace {
@@ -53,10 +52,8 @@ json ImportController::onPlace(const json&) {
                            " km od Survey Pointu projektu - elementy beda daleko od zera projektu.");
     if (georef.level == settings::GeorefLevel::Exact && !georef.message.empty()) warnings.push_back(georef.message);
 
-    // No terrain kind is fetched yet, so nothing is lifted to an anchor; a
-    // stored anchor measured for another site is still worth a warning.
-    const settings::AnchorDecision anchor = settings::anchorFor(settings_, {georef.easting, georef.northing, georef.epsg});
-    if (!anchor.message.empty()) warnings.push_back(anchor.message);
+    HeightAnchor anchor = settleHeightAnchor(georef);
+    terrainZOffset_ = anchor.offset;
 
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
@@ -78,6 +75,7 @@ json ImportController::onPlace(const json&) {
     if (r.hasExtent)
         report(host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumber(r.minX) + ".." + wholeNumber(r.maxX) +
                          "] Y[" + wholeNumber(r.minY) + ".." + wholeNumber(r.maxY) + "] m od zera projektu.");
+    warnings.insert(warnings.end(), anchor.warnings.begin(), anchor.warnings.end());
     if (!fetched_.warning.empty()) warnings.push_back(fetched_.warning);
 
     std::string warning;

@@ -1,22 +1,39 @@
-// The terrain height under a new project origin, sampled on a worker. Only the
+// The terrain height under a new project origin, sampled on a worker from the
+// terrain model sheet that holds it. Only the
 // latest "setOrigin" may write it, and only while the survey point is still
 // the sampled one; a placement in between makes the sample stale too.
 #include <cmath>
 #include <memory>
 
+#include "geodata/polish_crs.h"
 #include "import/import_controller.h"
+#include "net/sheet_index_text.h"
 #include "shell/settings/project_georef.h"
 #include "shell/worker_registry.h"
+#include "terrain/elevation_sheets.h"
 
 namespace kl::import {
 
+HeightSampler terrainModelHeight(net::HttpTimings timings) {
+    return [timings](geo::Point2d point, int zoneEpsg) -> std::optional<double> {
+        const geo::Point2d p = geo::pl2000ToPl1992(point.x, point.y, zoneEpsg);
+        net::WfsClient client(timings);
+        const terrain::ElevationIndexQuery index = terrain::queryElevationIndex(
+            client, terrain::ElevationModel::Terrain, {p.x - 1.0, p.y - 1.0, p.x + 1.0, p.y + 1.0},
+            net::currentUtcYear());
+        if (index.sheets.empty()) return std::nullopt;
+        const terrain::SheetLoad load = terrain::loadSheets(client, {index.sheets.front()}, {});
+        return terrain::sampleSheets(load.sheets, p.x, p.y);
+    };
+}
+
 void ImportController::startHeightSample(geo::Point2d point, int zoneEpsg) {
     const std::uint64_t generation = ++originGeneration_;
-    if (!heightSampler_) return;
+    const HeightSampler sampler = heightSampler_ ? heightSampler_ : terrainModelHeight(services_->client.timings());
     ++pendingSamples_;
     std::weak_ptr<bool> life = life_;
     const auto started = WorkerRegistry::instance().start(
-        "origin-height", [sampler = heightSampler_, link = link_, life, this, point, zoneEpsg,
+        "origin-height", [sampler, link = link_, life, this, point, zoneEpsg,
                           generation](const CancelToken&) {
             std::optional<double> height;
             try {

@@ -38,19 +38,28 @@ class TokenStream {
       if (!refill()) return std::nullopt;
     }
     const std::size_t start = pos_;
+    cutByEnd_ = false;
     while (pos_ < end_ && !isBlank(buffer_[pos_])) ++pos_;
     if (pos_ < end_) return std::string_view(buffer_.data() + start, pos_ - start);
     // The token runs on into the next chunk.
     carry_.assign(buffer_.data() + start, pos_ - start);
+    cutByEnd_ = true;
     while (refill()) {
       while (pos_ < end_ && !isBlank(buffer_[pos_])) {
         if (carry_.size() <= kMaxTokenLength) carry_.push_back(buffer_[pos_]);
         ++pos_;
       }
-      if (pos_ < end_) break;
+      if (pos_ < end_) {
+        cutByEnd_ = false;
+        break;
+      }
     }
     return std::string_view(carry_);
   }
+
+  // Whether the last token ran into the end of the file: a download cut
+  // short may have cut that number too.
+  bool lastTokenCutByEnd() const noexcept { return cutByEnd_; }
 
   bool failed() const noexcept { return std::ferror(file_) != 0; }
 
@@ -66,6 +75,7 @@ class TokenStream {
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::string carry_;
+  bool cutByEnd_ = false;
 };
 
 // A number in C syntax; a single decimal comma stands for the point, as GDAL
@@ -116,8 +126,8 @@ struct Header {
 
 class SheetReader {
  public:
-  explicit SheetReader(const std::filesystem::path& path)
-      : sheet_(path.filename().string()), path_(path) {}
+  SheetReader(const std::filesystem::path& path, std::string_view sheetName)
+      : sheet_(sheetName.empty() ? path.filename().string() : std::string(sheetName)), path_(path) {}
 
   AsciiGridReadResult read() {
     std::error_code error;
@@ -236,6 +246,9 @@ class SheetReader {
       token = tokens.next();
     }
     if (heights.size() < cells) {
+      // "196.3" cut to "19" would be a cliff: a last number the end of the
+      // file may have cut is missing data too.
+      if (!heights.empty() && tokens.lastTokenCutByEnd()) heights.pop_back();
       const std::size_t missing = cells - heights.size();
       heights.resize(cells, result_.grid.nodata);
       result_.warnings.push_back("Arkusz " + sheet_ + " konczy sie przed koncem siatki: brakuje " +
@@ -258,6 +271,8 @@ class SheetReader {
 
 }  // namespace
 
-AsciiGridReadResult readAsciiGrid(const std::filesystem::path& path) { return SheetReader(path).read(); }
+AsciiGridReadResult readAsciiGrid(const std::filesystem::path& path, std::string_view sheetName) {
+  return SheetReader(path, sheetName).read();
+}
 
 }  // namespace kl::terrain

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "terrain/ascii_grid.h"
@@ -27,7 +28,8 @@ struct AsciiGridReadResult {
 // (any order, any case; "dx"/"dy" only when equal, since a cell here is
 // square; "nodata_value" may be missing). Numbers are read independently of
 // the locale; a decimal comma is read as a decimal point, as GDAL does.
-// Streams the file, so memory stays at the heights' 8 bytes a cell.
-AsciiGridReadResult readAsciiGrid(const std::filesystem::path& path);
+// Streams the file, so memory stays at the heights' 8 bytes a cell. Messages
+// name the sheet by `sheetName`, by the file's name when that is empty.
+AsciiGridReadResult readAsciiGrid(const std::filesystem::path& path, std::string_view sheetName = {});
 
 }  // namespace kl::terrain

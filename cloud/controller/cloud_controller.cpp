@@ -10,6 +10,7 @@
 #include "cloud/lidar/lidar_resolver.h"
 #include "cloud/pipeline/cloud_output.h"
 #include "geodata/polish_crs.h"
+#include "net/sheet_index_text.h"
 #include "net/wfs_client.h"
 #include "shell/controller_registry.h"
 #include "shell/platform/folders.h"
@@ -118,7 +119,7 @@ void CloudController::refineEstimate(Shared& shared, const CloudEnvironment& env
     const auto stale = [&] { return token.cancelled() || shared.estimateGeneration.load() != job.generation; };
     net::WfsClient client(env.timings);
     LidarResolver resolver(client);
-    const auto query = resolver.query(job.box, env.currentYear ? env.currentYear : currentUtcYear(), stale);
+    const auto query = resolver.query(job.box, env.currentYear ? env.currentYear : net::currentUtcYear(), stale);
     double best = 0;
     for (const auto& t : query.tiles) best = std::max(best, t.density);
     if (best <= 0 || stale()) return;

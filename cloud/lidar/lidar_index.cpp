@@ -1,6 +1,6 @@
 #include "cloud/lidar/lidar_index.h"
 
-#include "cloud/lidar/sheet_index_text.h"
+#include "net/sheet_index_text.h"
 
 namespace kl::cloud {
 
@@ -15,16 +15,16 @@ int epsgFromUkladXy(std::string_view text) {
 
 std::vector<LidarTile> parseLidarIndex(std::string_view answer) {
     std::vector<LidarTile> tiles;
-    forEachIndexMember(answer, [&](const IndexMember& m) {
+    net::forEachIndexMember(answer, [&](const net::IndexMember& m) {
         LidarTile t;
-        t.url = indexElementText(answer, m.urlTag, "url_do_pobrania", m.end);
+        t.url = net::indexElementText(answer, m.urlTag, "url_do_pobrania", m.end);
         if (t.url.rfind("http", 0) != 0) return;
         // Each element is looked for inside its own record only: a record
         // without one must not borrow the next record's value.
-        t.godlo = indexElementText(answer, m.start, "godlo", m.end);
-        const auto density = indexElementText(answer, m.start, "char_przestrz", m.end);
-        t.density = density.empty() ? 0.0 : leadingDecimal(density);
-        t.epsg = epsgFromUkladXy(indexElementText(answer, m.start, "uklad_xy", m.end));
+        t.godlo = net::indexElementText(answer, m.start, "godlo", m.end);
+        const auto density = net::indexElementText(answer, m.start, "char_przestrz", m.end);
+        t.density = density.empty() ? 0.0 : net::leadingDecimal(density);
+        t.epsg = epsgFromUkladXy(net::indexElementText(answer, m.start, "uklad_xy", m.end));
         tiles.push_back(std::move(t));
     });
     return tiles;

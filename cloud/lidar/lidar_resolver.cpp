@@ -1,36 +1,17 @@
 #include "cloud/lidar/lidar_resolver.h"
 
 #include <chrono>
-#include <ctime>
 #include <thread>
 
 #include "cloud/lidar/lidar_index.h"
 #include "cloud/lidar/lidar_tile_check.h"
-#include "cloud/lidar/sheet_index_text.h"
+#include "net/sheet_index_text.h"
 #include "net/service_hosts.h"
 #include "net/url_text.h"
 #include "net/wfs_requests.h"
 
 namespace kl::cloud {
 namespace {
-
-// Why an index answer cannot be read as a page of results; empty when it can.
-std::string answerProblem(const net::HttpResponse& r) {
-    if (!r.error.empty()) return r.error;
-    if (r.status != 200) return "status " + std::to_string(r.status);
-    if (!isWholeFeatureCollection(r.body)) return "odpowiedz niepelna lub raport bledu serwera";
-    return {};
-}
-
-// A year the service does not offer is refused with a 4xx, or with an
-// exception report naming a bad parameter (the type name): that year simply
-// has no data. Anything else that is not an answer means the service failed.
-bool layerNotOffered(const net::HttpResponse& r) {
-    if (!r.error.empty()) return false;
-    if (r.status >= 400 && r.status <= 499) return true;
-    return r.body.find("ExceptionReport") != std::string::npos &&
-           r.body.find("\"InvalidParameterValue\"") != std::string::npos;
-}
 
 // The server's own link to the next page, when it stays on the same server.
 bool followable(const std::string& next, const std::string& current) {
@@ -39,13 +20,6 @@ bool followable(const std::string& next, const std::string& current) {
 }
 
 }  // namespace
-
-int currentUtcYear() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    return utc.tm_year + 1900;
-}
 
 LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const std::function<bool()>& cancelled) {
     LidarQuery result;
@@ -69,16 +43,16 @@ LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const s
                 break;
             }
             const auto response = client_.get(url);
-            if (const std::string why = answerProblem(response); !why.empty()) {
+            if (const std::string why = net::indexAnswerProblem(response); !why.empty()) {
                 if (page > 0)
                     result.warning = "Skorowidz LiDAR " + yearText + ": kolejna strona wynikow nie przyszla (" + why +
                                      ") - chmura moze byc niepelna.";
-                else if (!layerNotOffered(response) && firstFailure.empty())
+                else if (!net::indexLayerNotOffered(response) && firstFailure.empty())
                     firstFailure = "rok " + yearText + ": " + why;
                 break;
             }
             auto found = parseLidarIndex(response.body);
-            const CollectionPage facts = collectionPage(response.body);
+            const net::CollectionPage facts = net::collectionPage(response.body);
             const long returned = facts.returned >= 0 ? facts.returned : static_cast<long>(found.size());
             if (returned == 0 && found.empty()) break;
             // A server that ignores STARTINDEX answers the same page again.

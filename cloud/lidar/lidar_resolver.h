@@ -49,7 +49,4 @@ private:
     net::WfsClient& client_;
 };
 
-// Current calendar year (UTC).
-int currentUtcYear();
-
 }  // namespace kl::cloud

@@ -6,6 +6,7 @@
 #include "cloud/pipeline/cloud_accumulator.h"
 #include "cloud/pipeline/cloud_output.h"
 #include "cloud/pipeline/tile_processing.h"
+#include "net/sheet_index_text.h"
 #include "net/url_text.h"
 
 namespace kl::cloud {
@@ -63,7 +64,7 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     sweepStaleTemporaries(req.outputFile);
     if (wantLaz) sweepStaleTemporaries(req.lazOutputFile);
 
-    const auto query = resolver.query(req.frame, req.currentYear ? req.currentYear : currentUtcYear(), cancelled);
+    const auto query = resolver.query(req.frame, req.currentYear ? req.currentYear : net::currentUtcYear(), cancelled);
     std::vector<std::string> warnings;
     if (!query.warning.empty()) warnings.push_back(query.warning);
     if (!query.newerYearFailed.empty()) warnings.push_back(query.newerYearFailed);

@@ -3,10 +3,11 @@
 #include <utility>
 
 #include "cloud/lidar/lidar_index.h"
-#include "cloud/lidar/sheet_index_text.h"
+#include "net/sheet_index_text.h"
 #include "tests/geodata/sample_files.h"
 
 using namespace kl::cloud;
+using namespace kl::net;
 
 namespace {
 std::string sample(const char* name) { return kl::geo::testing::readSample(std::string("polish_wfs/") + name); }

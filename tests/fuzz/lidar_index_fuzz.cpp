@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "cloud/lidar/lidar_index.h"
-#include "cloud/lidar/sheet_index_text.h"
+#include "net/sheet_index_text.h"
 #include "tests/fuzz/fuzz_expect.h"
 
 namespace {
@@ -20,6 +20,7 @@ std::size_t occurrences(std::string_view text, std::string_view needle) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kl::cloud;
+  using namespace kl::net;
   const std::string_view text = kl::fuzz::textOf(data, size);
 
   std::size_t members = 0;

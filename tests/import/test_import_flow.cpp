@@ -56,6 +56,7 @@ protected:
         const tools::DemoFrame f = tools::demoFrame();
         const json r = s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}});
         ASSERT_EQ(r.value("type", ""), "originSet") << r.dump();
+        ASSERT_TRUE(s.settle());  // the terrain height under the origin is read
     }
     // Map images are drawn by the geoportal as they are asked for; a loaded
     // machine must not turn a slow drawing into a failed attempt.
@@ -157,11 +158,11 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
 }
 
 TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModels) {
-    const json done = fetchDone({"dzialki", "teren", "budynki3d", "budynkilod2", "budynkindsm"});
+    const json done = fetchDone({"dzialki", "mosty", "budynki3d", "budynkilod2", "budynkindsm"});
     EXPECT_EQ(done["counts"],
               (json{{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}));
     EXPECT_EQ(done.value("warning", ""),
-              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: teren, budynkindsm.");
+              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: budynkindsm, mosty.");
 }
 
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
@@ -476,6 +477,7 @@ TEST_F(ImportFlow, DistanceChecksBeforePlacing) {
     // Exact survey point about 60 km north of the frame: placed, with the warning.
     const json far = s.ask({{"type", "setOrigin"}, {"lat", 51.80}, {"lon", 15.57}});
     ASSERT_EQ(far.value("type", ""), "originSet");
+    ASSERT_TRUE(s.settle());
     const json placed = s.ask({{"type", "place"}});
     ASSERT_EQ(placed.value("type", ""), "placeDone");
     EXPECT_EQ(placed.value("warning", "").rfind("Uwaga: pobrany obszar lezy 59 km od Survey Pointu projektu", 0), 0u)
@@ -574,6 +576,37 @@ TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
     else
         ::unsetenv("KL_DIAG_DIR");
     std::filesystem::remove_all(diag);
+}
+
+TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAnchorsOnTheLowestTerrain) {
+    // On the site the survey point takes the height of the terrain model.
+    setOriginAtDemoCentre();
+    const double onSite = s.workbench().project().geoLocation().surveyElevation;
+    EXPECT_TRUE(onSite > 191.0 && onSite < 200.0) << onSite;
+
+    // Far from any sheet the height stays 0; the placement then anchors the
+    // project's zero on the lowest terrain point of the fetch.
+    ASSERT_FALSE(fetchDone({"teren"}).is_null());
+    ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", 51.80}, {"lon", 15.57}}).value("type", ""), "originSet");
+    ASSERT_TRUE(s.settle());
+    EXPECT_EQ(s.workbench().project().geoLocation().surveyElevation, 0.0);
+    double lowest = 1e18;
+    for (const auto& tile : s.controller().fetched().terrainTiles)
+        for (const auto& p : tile.points) lowest = std::min(lowest, p.height);
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_NE(placed.value("warning", "").find("Rzedna projektu = najnizszy punkt terenu (" +
+                                               std::to_string(static_cast<long long>(lowest)) +
+                                               " m npm) = 0 projektu; zapisana w ustawieniach."),
+              std::string::npos)
+        << placed.dump();
+    EXPECT_DOUBLE_EQ(s.workbench().project().geoLocation().surveyElevation, lowest);
+    EXPECT_DOUBLE_EQ(s.controller().terrainZOffset(), lowest);
+    EXPECT_DOUBLE_EQ(s.controller().currentSettings().zAnchor, lowest);
+    // The next placement keeps that datum and says nothing more about it.
+    const json again = s.ask({{"type", "place"}});
+    EXPECT_EQ(again.value("warning", "").find("Rzedna projektu"), std::string::npos) << again.dump();
+    EXPECT_DOUBLE_EQ(s.controller().terrainZOffset(), lowest);
 }
 
 }  // namespace

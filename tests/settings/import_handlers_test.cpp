@@ -1,6 +1,8 @@
 #include "import/import_controller.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -28,6 +30,9 @@ protected:
         ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
         controller_ = std::make_unique<ImportController>(settingsFile(), [this] { return host_.table(); },
                                                          settings::serviceHostsWithOverride("http://127.0.0.1:9"));
+        // The survey point's height would come from the terrain model
+        // service, which these tests do not run.
+        controller_->setHeightSampler([](geo::Point2d, int) { return std::optional<double>(); });
         controller_->registerHandlers(bridge_);
         bridge_.setSender([this](const std::string& text) { sent_.push_back(json::parse(text)); });
     }

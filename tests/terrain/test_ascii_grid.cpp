@@ -45,6 +45,11 @@ const ReadCase kReadCases[] = {
     {"ends_early_nodata_warned", header("ncols 4\nnrows 3\n", "xllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n") +
          "100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25\n",
      "", 4, 3, 0.0, 0.0, 1.0, -9999.0, 100.25, -9999.0, "brakuje 3 z 12 wartosci"},
+    // A download cut inside "100.25" leaves "10": the last number of a
+    // sheet that ends without a separator is missing data, not a cliff.
+    {"cut_inside_last_number", header("ncols 4\nnrows 1\n", "xllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n") +
+         "100.25 100.25 10",
+     "", 4, 1, 0.0, 0.0, 1.0, -9999.0, 100.25, -9999.0, "brakuje 2 z 4 wartosci"},
     {"values_beyond_grid_warned", header("ncols 1\nnrows 1\n") + "1 2\n", "", 1, 1, 10.0, 20.0, 2.0, kNaN, 1.0, 1.0, "nadmiar"},
     {"unknown_word", header("ncols 2\nnrows 1\nfoo 3\n") + "1 2\n", "nieznane slowo naglowka 'foo'"},
     {"repeated_word", header("ncols 2\nnrows 1\nNROWS 1\n") + "1 2\n", "'nrows' powtorzone"},

@@ -11,6 +11,7 @@
 #include "terrain/ascii_grid_sampler.h"
 #include "tests/geodata/ogr_oracle.h"
 #include "tests/terrain/grid_files.h"
+#include "tools/geoportal/elevation_sheets.h"
 
 namespace kl::terrain {
 namespace {
@@ -47,11 +48,7 @@ std::vector<XyzPoint> gdalXyz(const std::string& raster, const ScratchFolder& fo
 
 // Sheets GDAL 3.6 reads whole; it stores their values as Float32, hence the
 // relative tolerance of a float's precision.
-class SampleSheetAsGdalReadsIt : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(SampleSheetAsGdalReadsIt, SameHeaderAndValues) {
-  ScratchFolder folder;
-  const std::string path = gridSample(GetParam());
+void expectAsGdalReadsIt(const std::string& path, const ScratchFolder& folder) {
   const auto result = readAsciiGrid(path);
   ASSERT_TRUE(result.ok) << result.message;
   EXPECT_TRUE(result.warnings.empty());
@@ -61,9 +58,29 @@ TEST_P(SampleSheetAsGdalReadsIt, SameHeaderAndValues) {
   for (std::size_t i = 0; i < oracle.size(); ++i) {
     const auto col = static_cast<double>(i % static_cast<std::size_t>(g.ncols));
     const auto row = static_cast<double>(i / static_cast<std::size_t>(g.ncols));
-    EXPECT_DOUBLE_EQ(oracle[i].x, g.cornerX + (col + 0.5) * g.cellSize) << i;
-    EXPECT_DOUBLE_EQ(oracle[i].y, g.cornerY + (g.nrows - row - 0.5) * g.cellSize) << i;
-    EXPECT_NEAR(oracle[i].z, g.heights[i], 1e-7 * std::max(1.0, std::abs(g.heights[i]))) << i;
+    ASSERT_DOUBLE_EQ(oracle[i].x, g.cornerX + (col + 0.5) * g.cellSize) << path << " " << i;
+    ASSERT_DOUBLE_EQ(oracle[i].y, g.cornerY + (g.nrows - row - 0.5) * g.cellSize) << path << " " << i;
+    ASSERT_NEAR(oracle[i].z, g.heights[i], 1e-7 * std::max(1.0, std::abs(g.heights[i]))) << path << " " << i;
+  }
+}
+
+class SampleSheetAsGdalReadsIt : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SampleSheetAsGdalReadsIt, SameHeaderAndValues) {
+  ScratchFolder folder;
+  expectAsGdalReadsIt(gridSample(GetParam()), folder);
+}
+
+// The local geoportal's sheets: a corner header with runs of -9999 and a
+// centre header, both with CRLF header lines.
+TEST(DemoSheetsAsGdalReadsThem, SameHeaderAndValues) {
+  ScratchFolder folder;
+  const auto& sheets = geoportal::elevationSheets();
+  const std::pair<geoportal::ElevationModelKind, const geoportal::ElevationSheet*> served[] = {
+      {geoportal::ElevationModelKind::Terrain, &sheets.front()}, {geoportal::ElevationModelKind::Surface, &sheets.back()}};
+  for (const auto& [model, sheet] : served) {
+    const std::string name = std::string(geoportal::elevationModelCode(model)) + "_" + sheet->godlo + ".asc";
+    expectAsGdalReadsIt(folder.write(name, geoportal::elevationSheetText(model, *sheet)).string(), folder);
   }
 }
 

@@ -69,6 +69,22 @@ inline constexpr std::string_view kLidarZoneUkladXy = "PL-2000:S6";
 // Every generated point lies between these heights (ground plus objects).
 inline constexpr double kLidarMinHeight = 190.0;
 inline constexpr double kLidarMaxHeight = 215.0;
+
+// National elevation model sheet indexes and their ESRI ASCII sheets at 1 m:
+// the terrain model (NMT, ground) and the surface model (NMPT, the highest
+// returns), both from the heights the LiDAR tiles are made of. The NMT
+// sheets are in the layer of kNmtYear, the NMPT sheets in kNmptYear; the
+// layer of kElevationMissingYear is not offered (status 400), so a client
+// walking back from next year meets an empty year, a missing one, and data.
+inline constexpr std::string_view kNmtIndexPath = "/wss/service/PZGIK/NumerycznyModelTerenuEVRF2007/WFS/Skorowidze";
+inline constexpr std::string_view kNmptIndexPath =
+    "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007/WFS/Skorowidze";
+inline constexpr std::string_view kElevationSheetPathPrefix = "/NumDaneWys/";
+inline constexpr int kNmtYear = 2025;
+inline constexpr int kNmptYear = 2024;
+inline constexpr int kElevationMissingYear = 2026;
+inline constexpr int kElevationLastYear = 2027;
+inline constexpr double kElevationNodata = -9999.0;
 }  // namespace demo
 
 struct Xy {

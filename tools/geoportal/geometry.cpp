@@ -64,4 +64,13 @@ bool featureIntersects(const DemoFeature& feature, const Box& box) {
     return pointInPolygon(feature, {(box.minX + box.maxX) / 2, (box.minY + box.maxY) / 2});
 }
 
+DemoFeature sheetFeature(std::string id, const Box& b) {
+    DemoFeature f;
+    f.id = std::move(id);
+    f.kind = GeometryKind::Polygon;
+    f.rings = {{{b.maxX, b.minY}, {b.minX, b.minY}, {b.minX, b.maxY}, {b.maxX, b.maxY}, {b.maxX, b.minY}}};
+    f.bounds = b;
+    return f;
+}
+
 }  // namespace kl::geoportal

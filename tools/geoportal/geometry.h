@@ -10,4 +10,8 @@ bool pointInRing(const std::vector<Xy>& ring, Xy p);
 bool pointInPolygon(const DemoFeature& feature, Xy p);
 bool featureIntersects(const DemoFeature& feature, const Box& box);
 
+// A sheet of a national sheet index: the box as one polygon, its ring as
+// those indexes write it (from the south-east corner, clockwise).
+DemoFeature sheetFeature(std::string id, const Box& box);
+
 }  // namespace kl::geoportal

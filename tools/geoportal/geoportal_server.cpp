@@ -181,6 +181,8 @@ struct GeoportalServer::Impl {
             {"mpzpPreviewWms", "/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego"},
             {"pogPreviewWms", "/wss/ext/PlanyOgolneGmin"},
             {"lidarIndexWfs", std::string(demo::kLidarIndexPath)},
+            {"nmtIndexWfs", std::string(demo::kNmtIndexPath)},
+            {"nmptIndexWfs", std::string(demo::kNmptIndexPath)},
             {"nominatimSearch", "/search"},
             {"photonSearch", "/api/"},
         };

@@ -30,7 +30,7 @@ using las::loadLe;
 using las::storeLe;
 
 // Bump when the generated points change, so stale cached tiles are not served.
-constexpr int kGeneratorVersion = 1;
+constexpr int kGeneratorVersion = 2;
 // A trimmed airborne survey (LAS 1.2, format 3, coordinates in international feet).
 constexpr const char* kSourceSample = "las/pdal__laz_autzen_trim.laz";
 constexpr double kSourceUnitMetres = 0.3048;
@@ -99,6 +99,9 @@ const SourceCloud& sourceCloud() {
         c.eightBitColour = maxColour <= 255;
         c.aboveGround.resize(n);
         for (size_t i = 0; i < n; ++i) {
+            // Ground points lie on the demo ground itself, so that the
+            // terrain model sheets made from it agree with them.
+            if ((c.records[i * 34 + 15] & 31) == kGroundClass) continue;
             const double ground = std::isfinite(groundMin[cell[i]]) ? groundMin[cell[i]] : anyMin[cell[i]];
             c.aboveGround[i] = static_cast<float>(std::clamp(z[i] - ground, 0.0, kMaxObjectHeight));
         }
@@ -273,6 +276,32 @@ LidarTileFile generate(const LidarParams& params, const LidarSheet& sheet, const
     return {true, {}, target};
 }
 
+// Highest height above ground of the sample's points in each metre cell of
+// the sample (layer 0, unshifted), rows from the south.
+struct ObjectRaster {
+    int cols = 0, rows = 0;
+    std::vector<float> top;
+};
+
+const ObjectRaster& objectRaster() {
+    static const ObjectRaster raster = [] {
+        ObjectRaster r;
+        const SourceCloud& src = sourceCloud();
+        if (!src.ok) return r;
+        r.cols = static_cast<int>(std::ceil(src.width));
+        r.rows = static_cast<int>(std::ceil(src.height));
+        r.top.assign(static_cast<size_t>(r.cols) * static_cast<size_t>(r.rows), 0.0f);
+        for (size_t i = 0; i < src.size(); ++i) {
+            const int c = std::min(static_cast<int>(src.dx[i]), r.cols - 1);
+            const int row = std::min(static_cast<int>(src.dy[i]), r.rows - 1);
+            float& top = r.top[static_cast<size_t>(row) * static_cast<size_t>(r.cols) + static_cast<size_t>(c)];
+            top = std::max(top, src.aboveGround[i]);
+        }
+        return r;
+    }();
+    return raster;
+}
+
 std::mutex& mutexFor(const std::string& key) {
     static std::mutex guard;
     static std::map<std::string, std::unique_ptr<std::mutex>> mutexes;
@@ -283,6 +312,17 @@ std::mutex& mutexFor(const std::string& key) {
 }
 
 }  // namespace
+
+double demoObjectHeight(Xy p) {
+    const SourceCloud& src = sourceCloud();
+    const ObjectRaster& raster = objectRaster();
+    if (raster.top.empty()) return 0.0;
+    const double dx = p.x - std::floor(p.x / src.width) * src.width;
+    const double dy = p.y - std::floor(p.y / src.height) * src.height;
+    const int c = std::clamp(static_cast<int>(dx), 0, raster.cols - 1);
+    const int r = std::clamp(static_cast<int>(dy), 0, raster.rows - 1);
+    return raster.top[static_cast<size_t>(r) * static_cast<size_t>(raster.cols) + static_cast<size_t>(c)];
+}
 
 std::string defaultLidarCacheDir() {
     std::error_code ec;

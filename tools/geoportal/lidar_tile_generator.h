@@ -19,6 +19,11 @@ struct LidarTileFile {
     std::string path;     // the cached LAZ file
 };
 
+// Height above the demo ground of the highest point the tiles' sample puts
+// in the metre cell holding p (0 on bare ground); the surface model sheets
+// are the ground plus this.
+double demoObjectHeight(Xy p);
+
 // The folder used when the server's settings name none.
 std::string defaultLidarCacheDir();
 

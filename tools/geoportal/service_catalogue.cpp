@@ -7,8 +7,8 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         countyCadastreFamily(),  countyUtilitiesFamily(), countyTopographyFamily(),
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
-        lidarIndexFamily(),       lidarTilesFamily(),      nominatimFamily(),      photonFamily(),
-        modelPackagesFamily(),
+        lidarIndexFamily(),       lidarTilesFamily(),      terrainModelIndexFamily(), surfaceModelIndexFamily(),
+        elevationSheetsFamily(),  nominatimFamily(),       photonFamily(),          modelPackagesFamily(),
         planningRegisterFamily(), utilitiesIntegrationFamily(), topographyIntegrationFamily(), baseMapStyleFamily(),
     };
     return catalogue;

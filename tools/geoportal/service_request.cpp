@@ -34,4 +34,15 @@ std::string ServiceRequest::urlWith(std::string_view key, std::string_view value
     return url;
 }
 
+std::string ServiceRequest::serverBase() const {
+    const auto scheme = selfUrl.find("://");
+    if (scheme == std::string::npos) return {};
+    return selfUrl.substr(0, selfUrl.find('/', scheme + 3));
+}
+
+Reply notFoundReply() {
+    return {404, "text/html; charset=UTF-8",
+            "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n"};
+}
+
 }  // namespace kl::geoportal

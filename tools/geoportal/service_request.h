@@ -18,6 +18,9 @@ struct Reply {
     bool anyOrigin = false;  // readable by scripts of any origin (a map page's style fetch)
 };
 
+// The HTML 404 page of a download path that names no file.
+Reply notFoundReply();
+
 // Server-wide behaviour switches, set on the command line or at /__config.
 struct ServiceConfig {
     long long maxFeatures = 5000;  // a server cap below the client's COUNT forces paging
@@ -43,6 +46,8 @@ struct ServiceRequest {
     // Query parameter by case-insensitive key; empty when absent.
     std::string param(std::string_view key) const;
     bool has(std::string_view key) const;
+    // "http://127.0.0.1:PORT" of the address the request came to.
+    std::string serverBase() const;
     // The same request with one parameter replaced (or added).
     std::string urlWith(std::string_view key, std::string_view value) const;
 };

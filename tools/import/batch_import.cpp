@@ -156,6 +156,12 @@ public:
             wb_.executor().runFor(std::chrono::milliseconds(50));
         }
     }
+    // Runs the main thread until the terrain height under the origin is in.
+    void awaitOriginHeight(int timeoutSeconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+        while (controller_.heightSamplePending() && std::chrono::steady_clock::now() < end)
+            wb_.executor().runFor(std::chrono::milliseconds(50));
+    }
     host::Workbench& workbench() { return wb_; }
 
 private:
@@ -184,6 +190,7 @@ BatchResult runBatchImport(const BatchOptions& o) {
         result.message = fetched.value("msg", "Anulowano");
         return result;
     }
+    s.awaitOriginHeight(o.timeoutSeconds);
     const json placed = s.exchange({{"type", "place"}}, {"placeDone", "error"}, o.timeoutSeconds);
     if (placed.value("type", "") != "placeDone") {
         result.message = placed.value("msg", "");

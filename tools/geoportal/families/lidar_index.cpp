@@ -1,3 +1,4 @@
+#include "tools/geoportal/geometry.h"
 #include "tools/geoportal/gml_writer.h"
 #include "tools/geoportal/lidar_sheets.h"
 #include "tools/geoportal/text_util.h"
@@ -9,21 +10,9 @@ namespace {
 
 std::string typeNameOf(int year) { return std::string(demo::kLidarTypeNamePrefix) + formatInt(year); }
 
-// "http://127.0.0.1:PORT" of the address the request came to.
-std::string serverBase(const std::string& selfUrl) {
-    const auto scheme = selfUrl.find("://");
-    if (scheme == std::string::npos) return {};
-    return selfUrl.substr(0, selfUrl.find('/', scheme + 3));
-}
-
 DemoFeature indexRecord(int year, const LidarParams& params, const LidarSheet& sheet, const std::string& base) {
     const std::string y = formatInt(year);
-    DemoFeature f;
-    f.id = "SkorowidzDanychPomiarowychLIDAR" + y + "." + formatInt(sheet.featureId);
-    f.kind = GeometryKind::Polygon;
-    const Box& b = sheet.bounds;
-    f.rings = {{{b.maxX, b.minY}, {b.minX, b.minY}, {b.minX, b.maxY}, {b.maxX, b.maxY}, {b.maxX, b.minY}}};
-    f.bounds = b;
+    DemoFeature f = sheetFeature("SkorowidzDanychPomiarowychLIDAR" + y + "." + formatInt(sheet.featureId), sheet.bounds);
     f.properties = {
         {"godlo", sheet.godlo},
         {"akt_rok", y},
@@ -50,7 +39,7 @@ std::vector<DemoFeature> yearRecords(const WfsLayer& layer, const ServiceRequest
     const int year = req.config.lidarYear;
     if (layer.typeName != typeNameOf(year)) return records;
     const LidarParams params{req.config.lidarSheetMetres, req.config.lidarDensity};
-    const std::string base = serverBase(req.selfUrl);
+    const std::string base = req.serverBase();
     for (const auto& sheet : lidarSheets(params.sheetMetres)) records.push_back(indexRecord(year, params, sheet, base));
     return records;
 }

@@ -9,16 +9,11 @@ namespace kl::geoportal {
 
 namespace {
 
-Reply notFound() {
-    return {404, "text/html; charset=UTF-8",
-            "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n"};
-}
-
 Reply serveTile(const ServiceRequest& req) {
     const auto address = parseLidarTilePath(req.path);
-    if (!address) return notFound();
+    if (!address) return notFoundReply();
     const auto sheet = findLidarSheet(address->params.sheetMetres, address->featureId);
-    if (!sheet || lidarTilePath(address->params, *sheet) != req.path) return notFound();
+    if (!sheet || lidarTilePath(address->params, *sheet) != req.path) return notFoundReply();
     const LidarTileFile file = lidarTileFile(address->params, *sheet, req.config.lidarCacheDir);
     if (file.ok) {
         std::ifstream in(file.path, std::ios::binary);

@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace kl::cloud {
+#include "net/http_types.h"
+
+namespace kl::net {
 
 // Text of the element "gugik:<name>" found at or after from and before to:
 // from its opening tag to the next "</gugik:", trimmed of spaces, tabs, CR
@@ -42,4 +44,15 @@ CollectionPage collectionPage(std::string_view answer);
 // closes. An exception report, an HTML page or a body cut short is not.
 bool isWholeFeatureCollection(std::string_view answer);
 
-}  // namespace kl::cloud
+// Current calendar year (UTC); the yearly indexes are walked back from the next one.
+int currentUtcYear();
+
+// Why an index answer cannot be read as a page of results; empty when it can.
+std::string indexAnswerProblem(const HttpResponse& response);
+
+// A year the service does not offer is refused with a 4xx, or with an
+// exception report naming a bad parameter (the type name): that year simply
+// has no data. Anything else that is not an answer means the service failed.
+bool indexLayerNotOffered(const HttpResponse& response);
+
+}  // namespace kl::net

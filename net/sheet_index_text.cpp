@@ -1,10 +1,11 @@
-#include "cloud/lidar/sheet_index_text.h"
+#include "net/sheet_index_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 
-namespace kl::cloud {
+namespace kl::net {
 namespace {
 constexpr std::string_view kUrlTag = "gugik:url_do_pobrania>";
 constexpr std::string_view kMemberOpen = "<wfs:member";
@@ -118,4 +119,25 @@ bool isWholeFeatureCollection(std::string_view answer) {
     return last.back() == '>' && last.find(kCollection) != std::string_view::npos;
 }
 
-}  // namespace kl::cloud
+int currentUtcYear() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    return utc.tm_year + 1900;
+}
+
+std::string indexAnswerProblem(const HttpResponse& response) {
+    if (!response.error.empty()) return response.error;
+    if (response.status != 200) return "status " + std::to_string(response.status);
+    if (!isWholeFeatureCollection(response.body)) return "odpowiedz niepelna lub raport bledu serwera";
+    return {};
+}
+
+bool indexLayerNotOffered(const HttpResponse& response) {
+    if (!response.error.empty()) return false;
+    if (response.status >= 400 && response.status <= 499) return true;
+    return response.body.find("ExceptionReport") != std::string::npos &&
+           response.body.find("\"InvalidParameterValue\"") != std::string::npos;
+}
+
+}  // namespace kl::net

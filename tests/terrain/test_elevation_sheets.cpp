@@ -1,0 +1,197 @@
+// Finding, downloading and reading the elevation sheets of a frame, against
+// a loopback server that answers as the national index and download do.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/service_hosts.h"
+#include "terrain/elevation_index.h"
+#include "terrain/elevation_sheets.h"
+#include "tests/net/fault_server.h"
+
+namespace kl::terrain {
+namespace {
+
+using test::FaultServer;
+
+std::string member(const std::string& godlo, const std::string& url) {
+  std::string m = "<wfs:member><gugik:SkorowidzNMT2025 gml:id=\"x\">";
+  if (!godlo.empty()) m += "<gugik:godlo>" + godlo + "</gugik:godlo>";
+  return m + "<gugik:format>ARC/INFO ASCII GRID</gugik:format><gugik:url_do_pobrania>\r\n " + url +
+         "\t</gugik:url_do_pobrania></gugik:SkorowidzNMT2025></wfs:member>";
+}
+
+std::string collection(const std::string& members) {
+  return "<?xml version='1.0' encoding='UTF-8'?>\n<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+         "numberMatched=\"unknown\" numberReturned=\"0\">" +
+         members + "</wfs:FeatureCollection>\n";
+}
+
+const std::string kException =
+    "<?xml version='1.0' encoding='UTF-8'?>\n<ows:ExceptionReport xmlns:ows=\"http://www.opengis.net/ows/1.1\">"
+    "<ows:Exception exceptionCode=\"NoApplicableCode\"><ows:ExceptionText>msWFSGetFeature(): General error"
+    "</ows:ExceptionText></ows:Exception></ows:ExceptionReport>";
+
+struct ParseCase {
+  const char* what;
+  std::string answer;
+  std::vector<ElevationSheetRecord> records;
+};
+
+TEST(ElevationIndex, RecordsOfAnAnswer) {
+  const ParseCase rows[] = {
+      {"two records, addresses trimmed",
+       collection(member("N-33-1", "https://a/1.asc") + member("N-33-2", "http://a/2.asc")),
+       {{"N-33-1", "https://a/1.asc"}, {"N-33-2", "http://a/2.asc"}}},
+      {"a record without a code keeps it empty instead of taking the next one's",
+       collection(member("", "https://a/1.asc") + member("N-33-2", "https://a/2.asc")),
+       {{"", "https://a/1.asc"}, {"N-33-2", "https://a/2.asc"}}},
+      {"an address that is not http(s) is skipped", collection(member("N-33-1", "ftp://a/1.asc")), {}},
+      {"an exception report has no record", kException, {}},
+      {"a cut answer reads what is whole", collection(member("N-33-1", "https://a/1.asc")).substr(0, 120), {}},
+  };
+  for (const auto& row : rows) {
+    const auto got = parseElevationIndex(row.answer);
+    ASSERT_EQ(got.size(), row.records.size()) << row.what;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].godlo, row.records[i].godlo) << row.what;
+      EXPECT_EQ(got[i].url, row.records[i].url) << row.what;
+    }
+  }
+}
+
+class ElevationServer : public ::testing::Test {
+ protected:
+  void SetUp() override { net::setServiceHostOverride(server.url("")); }
+  void TearDown() override { net::setServiceHostOverride(""); }
+
+  // The index answers per type name from `years`; a name without an answer
+  // is a layer the service does not offer (400 with an exception report,
+  // as MapServer answers).
+  void serveIndex(ElevationModel model) {
+    server.on(std::string(elevationIndexPath(model)), [this](const httplib::Request& rq, httplib::Response& rs) {
+      std::lock_guard lock(mutex);
+      const std::string name = rq.get_param_value("typenames");
+      asked.push_back(name);
+      const auto it = years.find(name);
+      if (it == years.end()) {
+        rs.status = 400;
+        rs.set_content("<ows:ExceptionReport><ows:Exception exceptionCode=\"InvalidParameterValue\" "
+                       "locator=\"typename\"/></ows:ExceptionReport>",
+                       "text/xml");
+        return;
+      }
+      rs.status = it->second.first;
+      rs.set_content(it->second.second, "text/xml");
+    });
+  }
+
+  test::TempCacheHome cache;
+  FaultServer server;
+  net::WfsClient client{test::loopbackTimings()};
+  std::mutex mutex;
+  std::map<std::string, std::pair<int, std::string>> years;
+  std::vector<std::string> asked;
+};
+
+TEST_F(ElevationServer, YearsAreAskedNewestFirstUntilOneHasSheets) {
+  struct Case {
+    ElevationModel model;
+    std::map<std::string, std::pair<int, std::string>> years;
+    std::size_t sheets;
+    std::vector<std::string> asked;
+    bool failure;
+  };
+  const std::string nmt = "gugik:SkorowidzNMT", nmpt = "gugik:SkorowidzNMPT";
+  const std::string found = collection(member("N-33-1", "https://a/1.asc") + member("N-33-2", "https://a/2.asc"));
+  const Case rows[] = {
+      // 2027 not offered, 2026 empty, 2025 has sheets: 2024 is never asked.
+      {ElevationModel::Terrain, {{nmt + "2026", {200, collection("")}}, {nmt + "2025", {200, found}}}, 2,
+       {nmt + "2027", nmt + "2026", nmt + "2025"}, false},
+      {ElevationModel::Surface, {{nmpt + "2019", {200, found}}}, 2,
+       {nmpt + "2027", nmpt + "2026", nmpt + "2025", nmpt + "2024", nmpt + "2023", nmpt + "2022", nmpt + "2021",
+        nmpt + "2020", nmpt + "2019"},
+       false},
+      // A year that fails does not stop the walk; it is named only when no
+      // year had sheets.
+      {ElevationModel::Terrain, {{nmt + "2027", {200, kException}}, {nmt + "2024", {200, found}}}, 2, {}, false},
+      {ElevationModel::Terrain, {{nmt + "2026", {200, kException}}, {nmt + "2025", {500, "busy"}}}, 0, {}, true},
+      {ElevationModel::Terrain, {}, 0, {}, false},
+  };
+  serveIndex(ElevationModel::Terrain);
+  serveIndex(ElevationModel::Surface);
+  for (const auto& row : rows) {
+    {
+      std::lock_guard lock(mutex);
+      asked.clear();
+      years = row.years;
+    }
+    const ElevationIndexQuery got = queryElevationIndex(client, row.model, {260400, 382640, 261040, 383080}, 2026);
+    EXPECT_EQ(got.sheets.size(), row.sheets);
+    if (!row.asked.empty()) {
+      EXPECT_EQ(asked, row.asked);
+    }
+    EXPECT_EQ(!got.failure.empty(), row.failure) << got.failure;
+    if (row.failure) {
+      EXPECT_NE(got.failure.find("rok 2026"), std::string::npos) << got.failure;
+    }
+  }
+}
+
+std::string sheetText(double cornerX, double value) {
+  std::string text = "ncols 2\r\nnrows 2\r\nxllcorner " + std::to_string(static_cast<int>(cornerX)) +
+                     "\r\nyllcorner 0\r\ncellsize 10\r\nnodata_value -9999\r\n";
+  const std::string v = std::to_string(static_cast<int>(value));
+  return text + v + " " + v + "\n" + v + " -9999\n";
+}
+
+TEST_F(ElevationServer, ASheetThatFailsIsSkippedAndNamedTheOthersAreUsed) {
+  server.reply("/a.asc", 200, sheetText(0, 100), "text/plain");
+  server.reply("/missing.asc", 404, "not found", "text/html");
+  server.reply("/empty.asc", 200, "", "text/plain");
+  server.reply("/b.asc", 200, sheetText(10, 200), "text/plain");
+  const std::vector<ElevationSheetRecord> records = {{"A-1", server.url("/a.asc")},
+                                                     {"B-404", server.url("/missing.asc")},
+                                                     {"", server.url("/empty.asc")},
+                                                     {"B-2", server.url("/b.asc")}};
+  std::vector<std::pair<int, int>> progress;
+  const SheetLoad load = loadSheets(client, records, {[&](int done, int total) { progress.emplace_back(done, total); }, {}});
+  EXPECT_FALSE(load.cancelled);
+  ASSERT_EQ(load.sheets.size(), 2u);
+  ASSERT_EQ(load.warnings.size(), 2u);
+  EXPECT_NE(load.warnings[0].find("Arkusz B-404 nie zostal pobrany"), std::string::npos) << load.warnings[0];
+  EXPECT_NE(load.warnings[1].find("Arkusz empty.asc"), std::string::npos) << load.warnings[1];
+  EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+
+  // The overlap (x 10..20) is the first sheet's, its hole the second's;
+  // outside both there is nothing.
+  EXPECT_DOUBLE_EQ(*sampleSheets(load.sheets, 15, 15), 100.0);
+  EXPECT_DOUBLE_EQ(*sampleSheets(load.sheets, 15, 5), 200.0);
+  EXPECT_DOUBLE_EQ(*sampleSheets(load.sheets, 25, 15), 200.0);
+  EXPECT_FALSE(sampleSheets(load.sheets, 35, 5));
+
+  // Only the readable sheets stay in the cache; the others are asked again.
+  loadSheets(client, records, {});
+  EXPECT_EQ(server.hits("/a.asc"), 1);
+  EXPECT_EQ(server.hits("/empty.asc"), 2);
+}
+
+TEST_F(ElevationServer, CancelDuringASheetDownloadLeavesNothingHalfDone) {
+  server.reply("/a.asc", 200, sheetText(0, 100), "text/plain");
+  server.stalls("/slow.asc", 100000, 4000);
+  const std::vector<ElevationSheetRecord> records = {{"A-1", server.url("/a.asc")}, {"S-1", server.url("/slow.asc")}};
+  const SheetLoad load = loadSheets(client, records, {{}, [&] { return server.hits("/slow.asc") > 0; }});
+  EXPECT_TRUE(load.cancelled);
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(cache.dir()))
+    files += entry.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 1u) << "only the whole first sheet is cached";
+}
+
+}  // namespace
+}  // namespace kl::terrain
