@@ -34,10 +34,13 @@ HeightAnchor ImportController::settleHeightAnchor(const settings::ProjectGeoref&
 
     if (georef.height != 0.0) {
         out.offset = georef.height;
+        out.known = true;
     } else if (stored.applies && stored.height != 0.0) {
         out.offset = stored.height;
+        out.known = true;
     } else if (lowest) {
         out.offset = *lowest;
+        out.known = true;
         settings::setZAnchor(settings_, *lowest, site);
         const settings::FileWriteResult saved = saveSettings();
         if (!saved.ok) out.warnings.push_back(saved.message);

@@ -45,6 +45,7 @@ HeightSampler terrainModelHeight(net::HttpTimings timings);
 // The project's zero above sea level for one placement, and what to say.
 struct HeightAnchor {
     double offset = 0.0;  // metres, PL-EVRF2007-NH
+    bool known = false;   // false: no height of the site anywhere, offset is 0
     std::vector<std::string> warnings;
 };
 

@@ -60,7 +60,7 @@ json ImportController::onPlace(const json&) {
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
     BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
     // without a height anchor for this site the lowest building stands at the project's zero
-    models.zOff = anchor.applies ? anchor.height : lowestModelHeight(models);
+    models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
     const PlaceOutcome placed =
         runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone, models);
     if (!placed.ok()) {
