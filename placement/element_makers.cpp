@@ -4,23 +4,10 @@
 #include <functional>
 #include <string>
 
-#include "shell/platform/host_access.h"
+#include "placement/host_memo.h"
 
 namespace kl::placement {
 namespace {
-
-// Owns a memo filled by the host and disposes it on every path.
-class Memo {
-public:
-    Memo() { std::memset(&memo_, 0, sizeof memo_); }
-    ~Memo() { host()->DisposeMemo(&memo_); }
-    Memo(const Memo&) = delete;
-    Memo& operator=(const Memo&) = delete;
-    KlMemo* get() { return &memo_; }
-
-private:
-    KlMemo memo_;
-};
 
 // Starts from the host's defaults for the type, lets set() fill the record,
 // allocates the memo for the given rings (and text, or picture bytes) and
@@ -30,7 +17,7 @@ KlErr create(int32_t type, const std::function<void(KlElement&)>& set, const std
     KlElement e;
     std::memset(&e, 0, sizeof e);
     e.type = type;
-    Memo memo;
+    HostMemo memo;
     KlErr err = host()->GetElementDefaults(&e, memo.get());
     if (err != KL_NOERROR) return err;
     set(e);

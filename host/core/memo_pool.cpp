@@ -39,6 +39,9 @@ void MemoPool::point(KlMemo* memo, MemoToken& t) {
     memo->nRings = static_cast<int32_t>(t.ringEnds.size());
     memo->levelPoints = dataOrNull(t.levelPoints);
     memo->nLevelPoints = static_cast<int32_t>(t.levelPoints.size());
+    memo->boundaryZ = dataOrNull(t.boundaryZ);
+    memo->levelEnds = dataOrNull(t.levelEnds);
+    memo->nLevelEnds = static_cast<int32_t>(t.levelEnds.size());
     memo->text = t.text.empty() ? nullptr : t.text.data();
     memo->textBytes = t.text.empty() ? 0 : t.text.size() - 1;
     memo->data = dataOrNull(t.data);
@@ -47,14 +50,16 @@ void MemoPool::point(KlMemo* memo, MemoToken& t) {
 
 KlErr MemoPool::allocate(KlMemo* memo, const KlMemoSizes& s) {
     if (!memo) return KL_ERR_BADPARS;
-    if (s.nCoords < 0 || s.nRings < 0 || s.nLevelPoints < 0) return KL_ERR_BADPARS;
-    if (s.nCoords > kMaxItems || s.nRings > kMaxItems || s.nLevelPoints > kMaxItems || s.textBytes >= kMaxBytes ||
-        s.dataBytes > kMaxBytes)
+    if (s.nCoords < 0 || s.nRings < 0 || s.nLevelPoints < 0 || s.nLevelEnds < 0) return KL_ERR_BADPARS;
+    if (s.nCoords > kMaxItems || s.nRings > kMaxItems || s.nLevelPoints > kMaxItems || s.nLevelEnds > kMaxItems ||
+        s.textBytes >= kMaxBytes || s.dataBytes > kMaxBytes)
         return KL_ERR_MEMFULL;
     MemoToken& t = fresh(memo);
     t.coords.assign(static_cast<size_t>(s.nCoords), KlCoord{});
     t.ringEnds.assign(static_cast<size_t>(s.nRings), 0);
     t.levelPoints.assign(static_cast<size_t>(s.nLevelPoints), KlCoord3{});
+    if (s.withBoundaryZ) t.boundaryZ.assign(static_cast<size_t>(s.nCoords), 0.0);
+    t.levelEnds.assign(static_cast<size_t>(s.nLevelEnds), 0);
     if (s.textBytes > 0) t.text.assign(s.textBytes + 1, '\0');
     t.data.assign(s.dataBytes, 0);
     point(memo, t);
@@ -68,7 +73,9 @@ KlErr MemoPool::fillFrom(KlMemo* memo, const ElementRecord& r, int32_t mask) {
     if (all || (mask & KL_MEMO_COORDS)) {
         t.coords = r.coords;
         t.ringEnds = r.ringEnds;
+        t.boundaryZ = r.boundaryZ;
         t.levelPoints = r.levelPoints;
+        t.levelEnds = r.levelEnds;
     }
     if ((all || (mask & KL_MEMO_TEXT)) && !r.text.empty()) {
         t.text.assign(r.text.begin(), r.text.end());
