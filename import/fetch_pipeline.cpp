@@ -5,6 +5,7 @@
 #include <exception>
 #include <set>
 
+#include "import/contour_stage.h"
 #include "import/label_point.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
@@ -13,6 +14,7 @@
 #include "net/wfs_requests.h"
 #include "net/wfs_tiling.h"
 #include "shell/platform/diag_log.h"
+#include "terrain/tile_grid.h"
 
 namespace kl::import {
 namespace {
@@ -27,7 +29,7 @@ struct FetchCancelled {};
 // Kinds whose fetch stages are not part of the add-on yet.
 constexpr const char* kNotBuiltYet[] = {"pog",         "teren",       "terenchmura", "poziomicechmura",
                                         "wodachmura",  "budynki3d",   "dachychmura", "budynkindsm", "budynkirekon",
-                                        "mosty",       "drogi",       "budynkilod2", "poziomice2d", "poziomice3d"};
+                                        "mosty",       "drogi",       "budynkilod2"};
 
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
@@ -51,6 +53,7 @@ public:
         if (has("gesut")) stage("GESUT", [this] { utilities(); });
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
+        if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { contours(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
         auto& f = out_.data.features;
@@ -296,6 +299,25 @@ private:
         return came > 0;
     }
 
+    // Traced over the grid the terrain tiles of this fetch hold.
+    void contours() {
+        if (out_.data.terrainTiles.empty()) {
+            warn("Poziomice: nie udalo sie pobrac zadnego pliku NMT.");
+            return;
+        }
+        const terrain::HeightGrid tiles = terrain::heightGridOfTiles(out_.data.terrainTiles);
+        ContourStageResult built = buildFrameContours(
+            {r_.frame, static_cast<double>(r_.terrainStep), r_.contourInterval, r_.smoothContours},
+            [&tiles](double x, double y) { return terrain::sampleHeightGrid(tiles, x, y); },
+            [this] { return h_.cancelled && h_.cancelled(); },
+            [this](std::size_t done, std::size_t total) {
+                report("Poziomice: liczenie warstwic", static_cast<int>(done), static_cast<int>(total), true);
+            });
+        if (built.cancelled) throw FetchCancelled{};
+        for (const std::string& w : built.warnings) warn(w);
+        out_.data.contours = std::move(built.contours);
+    }
+
     void notBuiltYet() {
         std::string keys;
         for (const char* key : kNotBuiltYet)
@@ -338,6 +360,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     std::map<std::string, int> counts;
     for (const GisFeature& f : data.features) ++counts[std::string(geo::dataTypeKey(f.type))];
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
+    if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
+    if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
     return counts;
 }
 

@@ -7,6 +7,8 @@
 
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
+#include "terrain/contour.h"
+#include "terrain/terrain_tile.h"
 
 namespace kl::import {
 
@@ -15,12 +17,18 @@ struct FetchedData {
     std::vector<geo::GisFeature> features;
     // Map image tiles, each in the system it was asked in.
     std::vector<net::RasterTile> rasters;
+    // The elevation model over the frame in tiles that share their seams; PL-1992 metres.
+    std::vector<terrain::TerrainTile> terrainTiles;
+    // Contour lines of the frame traced from the elevation model; PL-1992 metres.
+    std::vector<terrain::Contour> contours;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
     std::vector<std::string> reportLines;
 
-    bool holdsAnything() const { return !features.empty() || !rasters.empty(); }
+    bool holdsAnything() const {
+        return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty();
+    }
 };
 
 // Appends text to a warning with one space between the parts.
@@ -30,8 +38,9 @@ inline void appendWarning(std::string& warning, const std::string& text) {
     warning += text;
 }
 
-// "counts" of the fetch reply: type key -> number of features, and
-// "<key> (rastr)" -> number of image tiles.
+// "counts" of the fetch reply: type key -> number of features,
+// "<key> (rastr)" -> number of image tiles, "teren (Siatka)" -> terrain
+// tiles, "poziomice (warstwice)" -> contour lines.
 std::map<std::string, int> fetchCounts(const FetchedData& data);
 
 }  // namespace kl::import

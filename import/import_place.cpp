@@ -2,12 +2,14 @@
 // settles the height anchor, moves the features into the project's grid and
 // draws them in one undo step.
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
 #include "import/place_command.h"
+#include "import/terrain_in_zone.h"
 #include "shell/settings/project_georef.h"
 #include "shell/settings/z_anchor.h"
 
@@ -53,21 +55,35 @@ json ImportController::onPlace(const json&) {
                            " km od Survey Pointu projektu - elementy beda daleko od zera projektu.");
     if (georef.level == settings::GeorefLevel::Exact && !georef.message.empty()) warnings.push_back(georef.message);
 
-    // No terrain kind is fetched yet, so nothing is lifted to an anchor; a
-    // stored anchor measured for another site is still worth a warning.
     const settings::AnchorDecision anchor = settings::anchorFor(settings_, {georef.easting, georef.northing, georef.epsg});
     if (!anchor.message.empty()) warnings.push_back(anchor.message);
+    const std::optional<double> storedAnchor = anchor.applies ? std::optional<double>(anchor.height) : std::nullopt;
+    // Repeated imports keep one height datum: the survey point's height, else the stored anchor.
+    const double zOffset = georef.height != 0.0 ? georef.height : storedAnchor.value_or(0.0);
+
+    GroundInput ground;
+    ground.tiles = tilesInZone(fetched_.terrainTiles, zone);
+    ground.tileBaseHeight = zOffset;
+    ground.contours.contours = contoursInZone(fetched_.contours, zone);
+    ground.contours.frame = frameInZone(fetchedBbox_, zone);
+    ground.contours.lines = fetchedLayers_.count("poziomice2d") > 0;
+    ground.contours.mesh = fetchedLayers_.count("poziomice3d") > 0;
+    ground.contours.smooth = smoothContours_;
+    ground.contours.baseHeight = terrainBaseHeight(
+        {fetched_.terrainTiles.empty() ? std::nullopt : std::optional<double>(zOffset), std::nullopt, georef.height, storedAnchor});
 
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
-    const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone);
+    const PlaceOutcome placed =
+        runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone, ground);
     if (!placed.ok()) {
         if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
         return error("Import nieudany (transakcja wycofana)");
     }
 
     const placement::PlaceResult& r = placed.result;
+    warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
     if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
     if (r.hasExtent)
         report(host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumber(r.minX) + ".." + wholeNumber(r.maxX) +

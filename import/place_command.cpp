@@ -16,6 +16,7 @@ struct CommandContext {
     const settings::Settings& settings;
     const std::vector<net::RasterTile>& rasters;
     int workingEpsg;
+    const GroundInput& ground;
     placement::PlaceResult result;
 };
 
@@ -32,6 +33,9 @@ KlErr commandBody(void* raw) {
         }
         ctx.result = placement::placeVectorFeatures(ctx.features, ctx.transform, layers);
         ctx.result.counts.merge(pictures.counts);
+        if (ctx.result.error.empty())
+            placement::placeTerrainMeshes(ctx.ground.tiles, ctx.transform, ctx.ground.tileBaseHeight, layers, ctx.result);
+        if (ctx.result.error.empty()) placement::placeContours(ctx.ground.contours, ctx.transform, layers, ctx.result);
     } catch (const std::exception& e) {
         ctx.result.error = std::string("Blad wewnetrzny: ") + e.what();
     } catch (...) {
@@ -65,13 +69,13 @@ placement::PlacementTransform transformForSurveyPoint(geo::Point2d surveyPoint) 
 
 PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
                              const placement::PlacementTransform& transform, const settings::Settings& settings,
-                             const std::vector<net::RasterTile>& rasters, int workingEpsg) {
+                             const std::vector<net::RasterTile>& rasters, int workingEpsg, const GroundInput& ground) {
     PlaceOutcome out;
     if (!host || !host->UndoableCommand) {
         out.hostCode = KL_ERR_REFUSED;
         return out;
     }
-    CommandContext ctx{features, transform, settings, rasters, workingEpsg, {}};
+    CommandContext ctx{features, transform, settings, rasters, workingEpsg, ground, {}};
     out.hostCode = host->UndoableCommand(kImportStepName, &commandBody, &ctx);
     out.result = std::move(ctx.result);
     return out;

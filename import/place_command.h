@@ -11,6 +11,7 @@
 #include "net/raster_tiles.h"
 #include "placement/place_result.h"
 #include "placement/placement_transform.h"
+#include "placement/terrain_placement.h"
 #include "shell/settings/settings.h"
 
 namespace kl::import {
@@ -30,10 +31,19 @@ struct PlaceOutcome {
     bool ok() const { return hostCode == KL_NOERROR && result.error.empty(); }
 };
 
+// The terrain and contours of a fetch, already in the working zone.
+struct GroundInput {
+    std::vector<placement::MeshGrid> tiles;
+    double tileBaseHeight = 0.0;
+    placement::ContourPlacement contours;
+};
+
 // features: already in the working zone (workingEpsg). Raster tiles keep the
-// system they were fetched in and are placed first, under the vectors.
+// system they were fetched in and are placed first, under the vectors; the
+// ground follows them.
 PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
                              const placement::PlacementTransform& transform, const settings::Settings& settings,
-                             const std::vector<net::RasterTile>& rasters = {}, int workingEpsg = geo::kEpsgPl1992);
+                             const std::vector<net::RasterTile>& rasters = {}, int workingEpsg = geo::kEpsgPl1992,
+                             const GroundInput& ground = {});
 
 }  // namespace kl::import
