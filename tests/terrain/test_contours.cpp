@@ -11,6 +11,7 @@
 #include "terrain/contour_labels.h"
 #include "terrain/contour_smoothing.h"
 #include "terrain/metres_text.h"
+#include "terrain/tile_grid.h"
 
 namespace kl::terrain {
 namespace {
@@ -67,6 +68,34 @@ TEST(SampleGrid, OneSampleANodeAndNaNWithoutData) {
   EXPECT_TRUE(sampleGrid({0, 0, 0.5, 10}, 1.0, none).values.empty());
   EXPECT_TRUE(sampleGrid({0, 0, kNaN, 10}, 1.0, none).values.empty());
   EXPECT_TRUE(sampleGrid({0, 0, 1e12, 10}, 1.0, none).values.empty());
+}
+
+// Two tiles of the plane x + 10y sharing the column x = 2; one node missing.
+TEST(TileGrid, JoinsTilesOnTheirSeamAndSamplesBetweenNodes) {
+  std::vector<TerrainTile> tiles(2);
+  for (int t = 0; t < 2; ++t)
+    for (int r = 0; r <= 2; ++r)
+      for (int c = 0; c <= 2; ++c) {
+        const double x = 2.0 * t + c + 500000.0, y = r + 250000.0;
+        if (!(t == 1 && c == 2 && r == 2)) tiles[t].points.push_back({x, y, (x - 500000.0) + 10.0 * (y - 250000.0)});
+      }
+  const HeightGrid grid = heightGridOfTiles(tiles);
+  ASSERT_EQ(grid.nx, 5);
+  ASSERT_EQ(grid.ny, 3);
+  EXPECT_EQ(grid.step, 1.0);
+  EXPECT_EQ(grid.at(2, 1), 12.0);
+  EXPECT_TRUE(std::isnan(grid.at(4, 2)));
+  const std::pair<std::pair<double, double>, std::optional<double>> rows[] = {
+      {{500002.5, 250000.5}, 7.5},       {{500000.0, 250000.0}, 0.0},        {{500004.0, 250000.0}, 4.0},
+      {{500003.5, 250001.5}, std::nullopt}, {{500004.5, 250000.0}, std::nullopt}, {{kNaN, 250000.0}, std::nullopt}};
+  for (const auto& [at, expected] : rows) {
+    const auto z = sampleHeightGrid(grid, at.first, at.second);
+    ASSERT_EQ(z.has_value(), expected.has_value()) << at.first << " " << at.second;
+    if (expected) {
+      EXPECT_NEAR(*z, *expected, 1e-9);
+    }
+  }
+  EXPECT_TRUE(heightGridOfTiles({}).values.empty());
 }
 
 TEST(BilateralSmooth, KeepsEdgesAndHolesAndSmoothsNoise) {
