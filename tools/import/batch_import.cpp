@@ -9,51 +9,12 @@
 #include "shell/worker_registry.h"
 #include "tools/import/addon_binding.h"
 #include "tools/import/dxf_writer.h"
+#include "tools/import/project_drawing.h"
 
 namespace kl::tools {
 namespace {
 
 using nlohmann::json;
-
-// Paper size of texts (millimetres) to drawing metres, at 1:500.
-constexpr double kTextScale = 0.5;
-
-const char* kindName(int32_t type) {
-    switch (type) {
-        case KL_ELEM_POLYLINE: return "polyline";
-        case KL_ELEM_HATCH: return "fill";
-        case KL_ELEM_TEXT: return "text";
-        default: return "other";
-    }
-}
-
-std::vector<DxfEntity> entitiesOf(const host::Project& project, std::map<std::string, int>& elements) {
-    std::map<int32_t, std::string> layers;
-    for (const auto& a : project.attributes().list(KL_ATTR_LAYER)) layers[a.index] = a.name;
-    std::vector<DxfEntity> out;
-    for (const auto& [seq, rec] : project.elements().all()) {
-        const KlElement& e = rec->element;
-        const std::string& layer = layers[e.layer];
-        ++elements[layer + " " + kindName(e.type)];
-        if (e.type == KL_ELEM_TEXT) {
-            out.push_back({DxfEntity::Kind::Text, layer, {{e.textLoc.x, e.textLoc.y}}, false, rec->text,
-                           e.textSizeMm * kTextScale});
-            continue;
-        }
-        if (e.type != KL_ELEM_POLYLINE && e.type != KL_ELEM_HATCH) continue;
-        std::size_t begin = 0;
-        std::vector<int32_t> ends = rec->ringEnds;
-        if (ends.empty()) ends.push_back(static_cast<int32_t>(rec->coords.size()));
-        for (int32_t end : ends) {
-            DxfEntity d{DxfEntity::Kind::Polyline, layer, {}, e.type == KL_ELEM_HATCH || e.closed != 0, {}, 1.0};
-            for (std::size_t i = begin; i < static_cast<std::size_t>(end) && i < rec->coords.size(); ++i)
-                d.points.push_back({rec->coords[i].x, rec->coords[i].y});
-            begin = static_cast<std::size_t>(end);
-            if (d.points.size() >= 2) out.push_back(std::move(d));
-        }
-    }
-    return out;
-}
 
 class Session {
 public:
@@ -123,7 +84,7 @@ BatchResult runBatchImport(const BatchOptions& o) {
     result.message = placed.value("warning", "");
 
     const host::Project& project = s.workbench().project();
-    const std::vector<DxfEntity> entities = entitiesOf(project, result.elements);
+    const std::vector<DxfEntity> entities = drawingOf(project, result.elements);
     result.dxfEntities = entities.size();
     const auto dxfPath = o.dxfOut.empty() ? std::filesystem::path(o.jsonOut).replace_extension(".dxf") : o.dxfOut;
     const settings::FileWriteResult jsonWrite = settings::replaceFileAtomically(o.jsonOut, project.serialise());
