@@ -8,6 +8,7 @@
 #include "geodata/polygon.h"
 #include "import/label_point.h"
 #include "import/place_command.h"
+#include "import/terrain_in_zone.h"
 
 namespace kl::import {
 namespace {
@@ -46,6 +47,30 @@ TEST_P(SurveyPointTransform, APointAtTheSurveyPointLandsAtTheProjectOrigin) {
     // Vertices are converted one by one: the ring keeps its count and closure.
     EXPECT_EQ(local[0].polygons[0].exterior.size(), 4u);
     EXPECT_EQ(local[0].polygons[0].exterior.front(), local[0].polygons[0].exterior.back());
+}
+
+// Two 200 m tiles sharing the column x = p.x + 200, moved into the zone: they
+// still share their seam corners exactly, and the seam nodes stay on the
+// straight outline edge between them far inside the host's 1 mm tolerance.
+TEST_P(SurveyPointTransform, TerrainTilesKeepTheirSeamInTheZone) {
+    const auto [p, zone] = GetParam();
+    std::vector<terrain::TerrainTile> tiles(2);
+    for (int t = 0; t < 2; ++t) {
+        tiles[t] = {p.x + 200.0 * t, p.y, p.x + 200.0 * (t + 1), p.y + 200.0, {}};
+        for (int r = 0; r <= 20; ++r)
+            for (int c = 0; c <= 20; ++c) tiles[t].points.push_back({tiles[t].minX + 10.0 * c, p.y + 10.0 * r, 100.0});
+    }
+    const auto grids = tilesInZone(tiles, zone);
+    ASSERT_EQ(grids.size(), 2u);
+    EXPECT_EQ(grids[0].corners[1], grids[1].corners[0]);
+    EXPECT_EQ(grids[0].corners[2], grids[1].corners[3]);
+    const geo::Point2d a = grids[0].corners[1], b = grids[0].corners[2];
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    for (std::size_t i = 20; i < grids[0].points.size(); i += 21) {  // the west tile's east column
+        const auto& q = grids[0].points[i];
+        EXPECT_LT(std::abs((b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x)) / length, 1e-4);
+    }
+    EXPECT_EQ(grids[1].points.size(), 441u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, SurveyPointTransform,
