@@ -62,7 +62,8 @@ json ImportController::onPlace(const json&) {
     const double zOffset = georef.height != 0.0 ? georef.height : storedAnchor.value_or(0.0);
 
     GroundInput ground;
-    ground.tiles = tilesInZone(fetched_.terrainTiles, zone);
+    // The contours may need the elevation tiles without the terrain mesh being asked for.
+    if (fetchedLayers_.count("teren") > 0) ground.tiles = tilesInZone(fetched_.terrainTiles, zone);
     ground.tileBaseHeight = zOffset;
     ground.contours.contours = contoursInZone(fetched_.contours, zone);
     ground.contours.frame = frameInZone(fetchedBbox_, zone);
