@@ -10,7 +10,7 @@
 #include "host/core/workbench.h"
 #include "import/place_command.h"
 #include "import/terrain_in_zone.h"
-#include "tests/support/host_binding.h"
+#include "tests/placement/workbench_fixture.h"
 
 using namespace kl;
 using placement::MeshGrid;
@@ -55,19 +55,16 @@ Contour line(double level, bool index, std::vector<std::pair<double, double>> po
     return Contour{level, index, std::move(points)};
 }
 
-class TerrainPlacement : public ::testing::Test {
+class TerrainPlacement : public placement_tests::WorkbenchFixture {
 protected:
     void SetUp() override {
         diagDir_ = std::filesystem::temp_directory_path() / ("kl_terrain_diag_" + std::to_string(::getpid()));
         std::filesystem::remove_all(diagDir_);
         ::setenv("KL_DIAG_DIR", diagDir_.c_str(), 1);
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
-        settings_ = settings::defaultSettings();
+        WorkbenchFixture::SetUp();
     }
     void TearDown() override {
-        bindAddonToHost(nullptr);
-        wb_.reset();
+        WorkbenchFixture::TearDown();
         ::unsetenv("KL_DIAG_DIR");
         std::filesystem::remove_all(diagDir_);
     }
@@ -77,18 +74,6 @@ protected:
         return import::runPlaceCommand(&host::Workbench::hostTable(), features, t, settings_, {}, 2180, ground);
     }
 
-    std::vector<const host::ElementRecord*> elements(int32_t type) const {
-        std::vector<const host::ElementRecord*> out;
-        for (const auto& [seq, rec] : wb_->project().elements().all())
-            if (rec->element.type == type) out.push_back(rec.get());
-        return out;
-    }
-
-    std::string layerName(int32_t index) const {
-        for (const auto& a : wb_->project().attributes().list(KL_ATTR_LAYER))
-            if (a.index == index) return a.name;
-        return {};
-    }
 
     std::string diagLines() const {
         std::ifstream in(diagDir_ / "ordvik_teren_diag.txt");
@@ -98,8 +83,6 @@ protected:
     }
 
     std::filesystem::path diagDir_;
-    std::unique_ptr<host::Workbench> wb_;
-    settings::Settings settings_;
 };
 
 // The frame 0..20 m in four tiles of 11 x 11 nodes; neighbours share a seam
