@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "import/contour_stage.h"
+#include "import/fetched_data.h"
 
 namespace kl::import {
 namespace {
@@ -63,6 +65,17 @@ TEST(ContourStageCancel, StopsWithItsMessageAndNoFlatTerrainWarning) {
         {kFrame, 1, 1.0, false}, slope, [&] { return levels > 1; }, [&](std::size_t, std::size_t) { ++levels; });
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.warnings, std::vector<std::string>{"Poziomice: przerwano przez uzytkownika."});
+}
+
+// The fetch reply's chips for the ground, and a fetch of only ground is kept.
+TEST(ContourStageCounts, TilesAndContoursAreCountedAndKept) {
+    FetchedData data;
+    EXPECT_FALSE(data.holdsAnything());
+    data.contours.resize(3);
+    EXPECT_TRUE(data.holdsAnything());
+    data.terrainTiles.resize(2);
+    const std::map<std::string, int> expected{{"poziomice (warstwice)", 3}, {"teren (Siatka)", 2}};
+    EXPECT_EQ(fetchCounts(data), expected);
 }
 
 }  // namespace

@@ -55,6 +55,13 @@ Contour line(double level, bool index, std::vector<std::pair<double, double>> po
     return Contour{level, index, std::move(points)};
 }
 
+// An index contour 40 m long running west, a closed one, and a stub of 0.99 m.
+std::vector<Contour> threeContours() {
+    return {line(105, true, {{40, 5}, {0, 5}}),
+            line(104, false, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}),
+            line(106, false, {{30, 30}, {30.99, 30}})};
+}
+
 class TerrainPlacement : public placement_tests::WorkbenchFixture {
 protected:
     void SetUp() override {
@@ -143,6 +150,23 @@ TEST_F(TerrainPlacement, OnePointGivesEveryCornerItsHeightAboveTheBase) {
     EXPECT_NE(diagLines().find("ptZ=[1.5..1.5] ringZ=[1.5,1.5,1.5,1.5]"), std::string::npos);
 }
 
+// The diagnostics file is a help, never a condition of the import.
+TEST_F(TerrainPlacement, UnwritableDiagnosticsFolderFailsNothing) {
+    std::filesystem::create_directories(diagDir_);
+    const auto blocked = diagDir_ / "not-a-folder";
+    std::ofstream(blocked) << "x";
+    ::setenv("KL_DIAG_DIR", blocked.c_str(), 1);
+    import::GroundInput ground;
+    ground.tiles = {tile(0, 0, 3, 1.0, slope)};
+    ground.contours.contours = threeContours();
+    ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
+    ground.contours.mesh = true;
+    const auto placed = place(ground);
+    ASSERT_TRUE(placed.ok());
+    EXPECT_EQ(placed.result.counts.at("teren (Siatka)"), 1);
+    EXPECT_EQ(placed.result.counts.at("poziomice3d"), 1);
+}
+
 TEST_F(TerrainPlacement, RefusedTileMeshRollsTheWholeImportBack) {
     geo::GisFeature pipe;
     pipe.type = geo::DataType::UtilityNetworks;
@@ -158,13 +182,6 @@ TEST_F(TerrainPlacement, RefusedTileMeshRollsTheWholeImportBack) {
     EXPECT_EQ(placed.result.error, "Blad tworzenia Siatki terenu (kod " + std::to_string(KL_ERR_MEMFULL) + ")");
     EXPECT_EQ(wb_->project().serialise(), before);
     EXPECT_EQ(wb_->project().memos().live(), 0u);
-}
-
-// An index contour 40 m long running west, a closed one, and a stub of 0.99 m.
-std::vector<Contour> threeContours() {
-    return {line(105, true, {{40, 5}, {0, 5}}),
-            line(104, false, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}),
-            line(106, false, {{30, 30}, {30.99, 30}})};
 }
 
 TEST_F(TerrainPlacement, ContoursAreDrawnLabelledUprightAndMeshedThroughLevelLines) {
