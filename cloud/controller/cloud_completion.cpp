@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <locale>
-#include <random>
 #include <sstream>
 
 #include "shell/platform/folders.h"
+#include "shell/platform/temporary_names.h"
 #include "shell/settings/project_georef.h"
 
 namespace kl::cloud {
@@ -40,7 +40,7 @@ std::string keepLastCloud(const std::string& source, const std::string& keepDir,
     std::error_code ec;
     fs::create_directories(keepDir, ec);
     const fs::path target = fs::path(keepDir) / keptName;
-    const fs::path tmp = fs::path(keepDir) / (keptName + "." + std::to_string(::getpid()) + ".part");
+    const fs::path tmp = platform::temporarySibling(target.string());
     fs::copy_file(source, tmp, fs::copy_options::overwrite_existing, ec);
     bool ok = !ec;
     if (ok) {

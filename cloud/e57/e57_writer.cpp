@@ -1,17 +1,15 @@
 #include "cloud/e57/e57_writer.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <random>
 
 #include "cloud/e57/e57_xml.h"
 #include "cloud/e57/paged_file_writer.h"
+#include "shell/platform/temporary_names.h"
 
 namespace kl::e57 {
 namespace {
@@ -86,15 +84,6 @@ void writePacket(PagedFileWriter& out, const cloud::CloudPoint* pts, size_t n, s
     out.write(p, len);
 }
 
-// "<path>.<pid>.<random>.part": the pid lets a later run tell the leftover
-// of a killed writer from a write in progress.
-std::string temporarySibling(const std::string& path) {
-    std::random_device rd;
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%08x.part", static_cast<long>(::getpid()), static_cast<unsigned>(rd()));
-    return path + suffix;
-}
-
 }  // namespace
 
 bool writeE57(const std::string& path, const std::vector<cloud::CloudPoint>& points, std::string& error) {
@@ -123,7 +112,7 @@ bool writeE57(const std::string& path, const std::vector<cloud::CloudPoint>& poi
     putLe(section + 16, physicalOffset(kFileHeaderSize + kSectionHeaderSize));
     putLe(section + 24, uint64_t{0});
 
-    const std::string tmp = temporarySibling(path);
+    const std::string tmp = platform::temporarySibling(path);
     std::FILE* f = std::fopen(tmp.c_str(), "wb");
     if (!f) {
         error = "Nie mozna zapisac pliku e57.";

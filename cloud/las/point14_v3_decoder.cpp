@@ -4,6 +4,7 @@ namespace kl::las::layered {
 
 bool Point14V3Decoder::start(const uint8_t* firstRecord, const LayerBytes* layers,
                              uint32_t* context) {
+  missingXY_ = false;
   for (uint32_t i = 0; i < kPoint14Layers; ++i) {
     present_[i] = layers[i].size != 0;
     if (present_[i] && !dec_[i].init(layers[i].data, layers[i].size)) return false;
@@ -24,6 +25,7 @@ Point14Context& Point14V3Decoder::createContext(uint32_t channel, const Point14R
 }
 
 bool Point14V3Decoder::overrun() const {
+  if (missingXY_) return true;
   for (uint32_t i = 0; i < kPoint14Layers; ++i) {
     if (present_[i] && dec_[i].overrun()) return true;
   }
@@ -31,6 +33,12 @@ bool Point14V3Decoder::overrun() const {
 }
 
 void Point14V3Decoder::decode(uint8_t* out, uint32_t* context) {
+  // Every point after the first is coded in this layer, so a chunk of several points
+  // without it is corrupt; its decoder was never given data and holds a zero range.
+  if (!present_[kLayerChannelReturnsXY]) {
+    missingXY_ = true;
+    return;
+  }
   ArithmeticDecoder& xy = dec_[kLayerChannelReturnsXY];
   Point14Context* c = contexts_[current_].get();
 

@@ -36,6 +36,7 @@ class Point14V3Decoder {
   uint32_t current_ = 0;
   ArithmeticDecoder dec_[kPoint14Layers];
   bool present_[kPoint14Layers] = {};
+  bool missingXY_ = false;
 };
 
 }  // namespace kl::las::layered

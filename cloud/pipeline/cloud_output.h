@@ -13,9 +13,6 @@
 
 namespace kl::cloud {
 
-// "<target>.<pid>.part": the temporary name this process gives a target.
-std::string stagedPathFor(const std::string& target);
-
 // Deletes the temporaries that writers of this target left behind: files
 // "<target name>.<pid>.<anything>.part" or ".tmp" whose process no longer
 // runs, or that were last written longer than maxAge ago. Nothing else.

@@ -74,13 +74,18 @@ TEST_F(DamagedChunk, PointCountDifferentFromTheTableIsRejected) {
 }
 
 TEST_F(DamagedChunk, ShrunkenLayerIsReportedAsCorrupt) {
-  // Moving bytes from the X/Y layer to the Z layer keeps the total but starves X/Y.
-  std::vector<uint8_t> bad = chunk_;
-  storeLe<uint32_t>(&bad[kSizesAt], loadLe<uint32_t>(&bad[kSizesAt]) - 2000);
-  storeLe<uint32_t>(&bad[kSizesAt + 4], loadLe<uint32_t>(&bad[kSizesAt + 4]) + 2000);
-  std::string error;
-  EXPECT_FALSE(decode(bad, &error));
-  EXPECT_FALSE(error.empty());
+  // Moving bytes from the X/Y layer to the Z layer keeps the total but starves X/Y;
+  // moving all of them leaves the points after the first without their layer, which
+  // once divided by the zero range of a decoder that was never started.
+  const uint32_t xyBytes = loadLe<uint32_t>(&chunk_[kSizesAt]);
+  for (uint32_t moved : {2000u, xyBytes}) {
+    std::vector<uint8_t> bad = chunk_;
+    storeLe<uint32_t>(&bad[kSizesAt], xyBytes - moved);
+    storeLe<uint32_t>(&bad[kSizesAt + 4], loadLe<uint32_t>(&bad[kSizesAt + 4]) + moved);
+    std::string error;
+    EXPECT_FALSE(decode(bad, &error)) << "moved " << moved;
+    EXPECT_FALSE(error.empty()) << "moved " << moved;
+  }
 }
 
 TEST_F(DamagedChunk, GarbageInTheLayersNeverReadsOutside) {
