@@ -1,11 +1,15 @@
 // The largest ground the import makes: 4 x 4 terrain tiles of 200 x 200
 // nodes (640 000 points, neighbours sharing their seam) placed into the
 // workbench project as 16 meshes, from the fetched PL-1992 tiles to the
-// stored elements; beside it the project JSON the workbench page reads.
+// stored elements. The reference hands the same meshes, already in project
+// coordinates, straight to the host table (no zone conversion, no corner
+// search, no diagnostics). Beside them the project JSON the workbench page reads.
 // Counters: level points per second, peak resident memory and its growth.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -76,6 +80,75 @@ void BM_PlaceSixteenTerrainTiles(benchmark::State& state) {
     state.counters["rss_growth_MB"] = static_cast<double>(peak - before) / 1024.0;
 }
 
+// The meshes as the host receives them: outline, heights and level points in project metres.
+struct RawMesh {
+    std::vector<KlCoord> outline;
+    std::vector<KlCoord3> points;
+};
+
+struct RawContext {
+    const std::vector<RawMesh>* meshes;
+    int32_t layer = 0;
+};
+
+KlErr createRaw(void* raw) {
+    auto& ctx = *static_cast<RawContext*>(raw);
+    const KlHostFunctions& h = host::Workbench::hostTable();
+    KlAttribute layer{};
+    layer.type = KL_ATTR_LAYER;
+    std::snprintf(layer.name, sizeof layer.name, "GIS_TEREN");
+    if (KlErr err = h.CreateAttribute(&layer)) return err;
+    for (const RawMesh& m : *ctx.meshes) {
+        KlElement e{};
+        e.type = KL_ELEM_MESH;
+        KlMemo memo{};
+        h.GetElementDefaults(&e, &memo);
+        e.layer = layer.index;
+        KlMemoSizes sizes{};
+        sizes.nCoords = static_cast<int32_t>(m.outline.size());
+        sizes.nRings = 1;
+        sizes.withBoundaryZ = 1;
+        sizes.nLevelPoints = sizes.nLevelEnds = static_cast<int32_t>(m.points.size());
+        h.MemoAllocate(&memo, &sizes);
+        std::copy(m.outline.begin(), m.outline.end(), memo.coords);
+        memo.ringEnds[0] = sizes.nCoords;
+        std::copy(m.points.begin(), m.points.end(), memo.levelPoints);
+        for (int32_t i = 0; i < sizes.nLevelEnds; ++i) memo.levelEnds[i] = i + 1;
+        const KlErr err = h.CreateElement(&e, &memo);
+        h.DisposeMemo(&memo);
+        if (err != KL_NOERROR) return err;
+    }
+    return KL_NOERROR;
+}
+
+void BM_ReferenceRawHostMeshes(benchmark::State& state) {
+    std::vector<RawMesh> meshes;
+    for (const terrain::TerrainTile& t : sixteenTiles()) {
+        RawMesh m;
+        m.outline = {{t.minX, t.minY}, {t.maxX, t.minY}, {t.maxX, t.maxY}, {t.minX, t.maxY}, {t.minX, t.minY}};
+        for (const terrain::TerrainPoint& p : t.points) m.points.push_back({p.x, p.y, p.height - 110.0});
+        meshes.push_back(std::move(m));
+    }
+    long peak = 0, before = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto bench = std::make_unique<Bench>();
+        bench::resetPeakRss();
+        before = bench::peakRssKb();
+        state.ResumeTiming();
+        RawContext ctx{&meshes};
+        if (host::Workbench::hostTable().UndoableCommand("Import GIS", &createRaw, &ctx) != KL_NOERROR)
+            state.SkipWithError("host refused");
+        state.PauseTiming();
+        peak = std::max(peak, bench::peakRssKb());
+        bench.reset();
+        state.ResumeTiming();
+    }
+    state.counters["points_per_s"] = benchmark::Counter(640000.0 * static_cast<double>(state.iterations()),
+                                                        benchmark::Counter::kIsRate);
+    state.counters["rss_growth_MB"] = static_cast<double>(peak - before) / 1024.0;
+}
+
 void BM_ProjectJsonWithSixteenMeshes(benchmark::State& state) {
     Bench bench;
     if (!place(sixteenTiles()).ok()) state.SkipWithError("placement failed");
@@ -88,6 +161,7 @@ void BM_ProjectJsonWithSixteenMeshes(benchmark::State& state) {
 }
 
 BENCHMARK(BM_PlaceSixteenTerrainTiles)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReferenceRawHostMeshes)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ProjectJsonWithSixteenMeshes)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
