@@ -58,26 +58,34 @@ import::PlaceOutcome place(const std::vector<terrain::TerrainTile>& tiles) {
                                    settings::defaultSettings(), {}, 2176, ground);
 }
 
-void BM_PlaceSixteenTerrainTiles(benchmark::State& state) {
-    const auto tiles = sixteenTiles();
-    long peak = 0, before = 0;
+// Each round places into a fresh project; `round` answers whether it succeeded.
+template <class Round>
+void roundsIntoFreshProjects(benchmark::State& state, Round round) {
+    long growth = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto bench = std::make_unique<Bench>();
         bench::resetPeakRss();
-        before = bench::peakRssKb();
+        const long before = bench::peakRssKb();
         state.ResumeTiming();
-        const import::PlaceOutcome r = place(tiles);
+        const bool ok = round();
         state.PauseTiming();
-        if (!r.ok() || r.result.counts.at("teren (Siatka)") != 16) state.SkipWithError("placement failed");
-        peak = std::max(peak, bench::peakRssKb());
+        if (!ok) state.SkipWithError("placement failed");
+        growth = std::max(growth, bench::peakRssKb() - before);
         bench.reset();
         state.ResumeTiming();
     }
     state.counters["points_per_s"] = benchmark::Counter(640000.0 * static_cast<double>(state.iterations()),
                                                         benchmark::Counter::kIsRate);
-    state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
-    state.counters["rss_growth_MB"] = static_cast<double>(peak - before) / 1024.0;
+    state.counters["rss_growth_MB"] = static_cast<double>(growth) / 1024.0;
+}
+
+void BM_PlaceSixteenTerrainTiles(benchmark::State& state) {
+    const auto tiles = sixteenTiles();
+    roundsIntoFreshProjects(state, [&] {
+        const import::PlaceOutcome r = place(tiles);
+        return r.ok() && r.result.counts.at("teren (Siatka)") == 16;
+    });
 }
 
 // The meshes as the host receives them: outline, heights and level points in project metres.
@@ -129,24 +137,10 @@ void BM_ReferenceRawHostMeshes(benchmark::State& state) {
         for (const terrain::TerrainPoint& p : t.points) m.points.push_back({p.x, p.y, p.height - 110.0});
         meshes.push_back(std::move(m));
     }
-    long peak = 0, before = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto bench = std::make_unique<Bench>();
-        bench::resetPeakRss();
-        before = bench::peakRssKb();
-        state.ResumeTiming();
+    roundsIntoFreshProjects(state, [&] {
         RawContext ctx{&meshes};
-        if (host::Workbench::hostTable().UndoableCommand("Import GIS", &createRaw, &ctx) != KL_NOERROR)
-            state.SkipWithError("host refused");
-        state.PauseTiming();
-        peak = std::max(peak, bench::peakRssKb());
-        bench.reset();
-        state.ResumeTiming();
-    }
-    state.counters["points_per_s"] = benchmark::Counter(640000.0 * static_cast<double>(state.iterations()),
-                                                        benchmark::Counter::kIsRate);
-    state.counters["rss_growth_MB"] = static_cast<double>(peak - before) / 1024.0;
+        return host::Workbench::hostTable().UndoableCommand("Import GIS", &createRaw, &ctx) == KL_NOERROR;
+    });
 }
 
 void BM_ProjectJsonWithSixteenMeshes(benchmark::State& state) {
