@@ -15,7 +15,7 @@ const MODULES = {
   net: [['net/'], ['base', 'geodata']],
   terrain: [['terrain/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
   cloud: [['cloud/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
-  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
+  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain']],
   import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement']],
   shell: [['shell/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement', 'import']],
   // The workbench knows the add-on only through the host contract.
