@@ -76,7 +76,7 @@ void placeContours(const ContourPlacement& in, const PlacementTransform& t, Laye
     if (attempt.placed()) {
         result.counts["poziomice3d"] = 1;
     } else if (!attempt.made) {
-        result.warnings.push_back("Poziomice: za malo warstwic w kadrze na Siatke 3D - nie utworzono jej.");
+        result.warnings.push_back("Poziomice: za malo warstwic albo zbyt waski kadr na Siatke 3D - nie utworzono jej.");
     } else {
         ++result.skipped;
         result.warnings.push_back("Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic.");

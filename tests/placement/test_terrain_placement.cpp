@@ -257,7 +257,7 @@ TEST_P(ContourMeshCounting, CountsTheMeshOnlyWhenMade) {
 }
 
 const placement::MeshCorners kFrame = placement::cornersOf(0, 0, 50, 50);
-constexpr const char* kTooFew = "Poziomice: za malo warstwic w kadrze na Siatke 3D - nie utworzono jej.";
+constexpr const char* kTooFew = "Poziomice: za malo warstwic albo zbyt waski kadr na Siatke 3D - nie utworzono jej.";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ContourMeshCounting,
