@@ -5,6 +5,7 @@
 #include <exception>
 #include <set>
 
+#include "import/building_models_stage.h"
 #include "import/contour_stage.h"
 #include "import/label_point.h"
 #include "net/capabilities.h"
@@ -28,8 +29,8 @@ struct FetchCancelled {};
 
 // Kinds whose fetch stages are not part of the add-on yet.
 constexpr const char* kNotBuiltYet[] = {"pog",         "teren",       "terenchmura", "poziomicechmura",
-                                        "wodachmura",  "budynki3d",   "dachychmura", "budynkindsm", "budynkirekon",
-                                        "mosty",       "drogi",       "budynkilod2"};
+                                        "wodachmura",  "dachychmura", "budynkindsm", "budynkirekon",
+                                        "mosty",       "drogi"};
 
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
@@ -53,6 +54,11 @@ public:
         if (has("gesut")) stage("GESUT", [this] { utilities(); });
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
+        if (wantsBuildingModels(r_))
+            stage("Modele 3D", [this] {
+                fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
+                checkCancel();
+            });
         if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { contours(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
@@ -360,6 +366,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     std::map<std::string, int> counts;
     for (const GisFeature& f : data.features) ++counts[std::string(geo::dataTypeKey(f.type))];
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
+    if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
+    if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
     if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
     return counts;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "buildings/lod_building.h"
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
 #include "terrain/contour.h"
@@ -17,6 +18,9 @@ struct FetchedData {
     std::vector<geo::GisFeature> features;
     // Map image tiles, each in the system it was asked in.
     std::vector<net::RasterTile> rasters;
+    // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
+    std::vector<buildings::Lod1Building> lod1Buildings;
+    std::vector<buildings::Lod2Building> lod2Buildings;
     // The elevation model over the frame in tiles that share their seams; PL-1992 metres.
     std::vector<terrain::TerrainTile> terrainTiles;
     // Contour lines of the frame traced from the elevation model; PL-1992 metres.
@@ -27,7 +31,8 @@ struct FetchedData {
     std::vector<std::string> reportLines;
 
     bool holdsAnything() const {
-        return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty();
+        return !features.empty() || !rasters.empty() || !lod1Buildings.empty() || !lod2Buildings.empty() ||
+               !terrainTiles.empty() || !contours.empty();
     }
 };
 

@@ -72,6 +72,8 @@ void ImportController::registerHandlers(Bridge& bridge) {
     bridge.on("settingsChanged", [this](const json& m) { return onSettingsChanged(m); });
     bridge.on("getInit", [this](const json& m) { return onGetInit(m); });
     bridge.on("cancel", [this](const json& m) { return onCancel(m); });
+    bridge.on("searchAddress", [this](const json& m) { return onSearchAddress(m); });
+    bridge.on("searchAddressSuggest", [this](const json& m) { return onSearchAddressSuggest(m); });
 }
 
 settings::FileWriteResult ImportController::saveSettings() { return settings::saveSettings(settings_, settingsFile_); }

@@ -56,6 +56,9 @@ public:
     nlohmann::json onFetch(const nlohmann::json& msg);
     nlohmann::json onPlace(const nlohmann::json& msg);
     nlohmann::json onCancel(const nlohmann::json& msg);
+    // Both answer later, from a worker, through the page link.
+    nlohmann::json onSearchAddress(const nlohmann::json& msg);
+    nlohmann::json onSearchAddressSuggest(const nlohmann::json& msg);
 
     void setPageLink(PageLink link) { link_ = std::move(link); }
     // Network knobs of later fetches (tests shorten the waits).

@@ -145,6 +145,9 @@ bool publishCacheFile(const std::string& finalPath, std::string_view bytes) {
 }
 
 bool readCacheFile(const std::string& path, std::string& out) {
+    // A directory opens as a stream too, with a size that is not its content.
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);

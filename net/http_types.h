@@ -19,6 +19,14 @@ struct DownloadResult {
     bool ok = false;
 };
 
+// Why a download into the cache gave no file.
+enum class CacheFailure {
+    None,
+    Cancelled,
+    Disk,    // the cache could not be written: no later download will fit either
+    Source,  // the server, the connection or the body failed this one file
+};
+
 // Receives (bytes, count, expected total or 0); false stops the transfer.
 using DownloadSink = std::function<bool(const char*, std::size_t, std::int64_t)>;
 

@@ -150,8 +150,12 @@ void WfsClient::evictCachedFile(const std::string& url) {
 }
 
 std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgress& progress, int receiveTimeoutMs,
-                                     std::string& error, ExpectedBody expected, const DownloadCheck& check) {
+                                     std::string& error, ExpectedBody expected, const DownloadCheck& check,
+                                     CacheFailure* failure) {
     error.clear();
+    CacheFailure ignored = CacheFailure::None;
+    CacheFailure& why = failure ? *failure : ignored;
+    why = CacheFailure::None;
     const std::string target = routeThroughOverride(url);
     const std::string finalPath = cachePath(url, "zip");
     {
@@ -163,6 +167,7 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
     const std::string tmp = temporaryPathFor(finalPath);
     std::ofstream file(tmp, std::ios::binary | std::ios::trunc);
     if (!file) {
+        why = CacheFailure::Disk;
         error = "Nie mozna zapisac do pamieci podrecznej: " + tmp;
         return {};
     }
@@ -211,20 +216,23 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
     if (!file) diskError = true;
     file.close();
 
-    auto fail = [&](std::string message) {
+    auto fail = [&](std::string message, CacheFailure kind = CacheFailure::Source) {
         removeCacheFile(tmp);
+        why = kind;
         error = std::move(message);
         return std::string();
     };
-    if (cancelled) return fail("Pobieranie anulowane.");
-    if (diskError) return fail("Blad zapisu na dysk - sprawdz wolne miejsce.");
+    if (cancelled) return fail("Pobieranie anulowane.", CacheFailure::Cancelled);
+    if (diskError) return fail("Blad zapisu na dysk - sprawdz wolne miejsce.", CacheFailure::Disk);
     if (r.ok) {
         std::string mismatch = bodyMismatch(expected, head);
         if (!mismatch.empty()) return fail(mismatch);
         if (check) {
             if (std::string broken = check(tmp); !broken.empty()) return fail(std::move(broken));
         }
-        if (!publishTemporaryFile(tmp, finalPath)) return fail("Nie mozna sfinalizowac pliku w pamieci podrecznej.");
+        if (!publishTemporaryFile(tmp, finalPath)) {
+            return fail("Nie mozna sfinalizowac pliku w pamieci podrecznej.", CacheFailure::Disk);
+        }
         return finalPath;
     }
     return fail(failureReason(r.status, r.error));

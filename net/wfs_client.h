@@ -52,9 +52,11 @@ public:
     // or empty with the reason in error. Progress may cancel. A check, when
     // given, reads the finished temporary file before it is published: a
     // body that a server cut short without saying so never enters the cache.
+    // When failure is given it tells a full or unwritable cache (every later
+    // download would fail too) from a source that failed this one file.
     std::string getCachedFile(const std::string& url, const DownloadProgress& progress, int receiveTimeoutMs,
                               std::string& error, ExpectedBody expected = ExpectedBody::Binary,
-                              const DownloadCheck& check = {});
+                              const DownloadCheck& check = {}, CacheFailure* failure = nullptr);
     // Drops the cached file of a URL, e.g. after it failed to decode.
     void evictCachedFile(const std::string& url);
 

@@ -12,10 +12,11 @@
 namespace kl::shell {
 namespace {
 
-constexpr std::array<WebResource, 8> kMapResources{{
+constexpr std::array<WebResource, 9> kMapResources{{
     {100, "map.html"},
     {101, "map.js"},
     {102, "map.css"},
+    {103, "address.js"},
     {110, "leaflet.js"},
     {111, "leaflet.css"},
     {112, "maplibre-gl.js"},

@@ -47,11 +47,6 @@ int currentUtcYear() {
     return utc.tm_year + 1900;
 }
 
-bool isCacheDiskError(const std::string& downloadError) {
-    return downloadError.rfind("Blad zapisu na dysk", 0) == 0 ||
-           downloadError.rfind("Nie mozna zapisac do pamieci podrecznej", 0) == 0;
-}
-
 LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const std::function<bool()>& cancelled) {
     LidarQuery result;
     std::string firstFailure;
@@ -121,7 +116,10 @@ LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const s
     return result;
 }
 
-std::string LidarResolver::download(const LidarTile& tile, const net::DownloadProgress& progress, std::string& error) {
+std::string LidarResolver::download(const LidarTile& tile, const net::DownloadProgress& progress, std::string& error,
+                                    net::CacheFailure* failure) {
+    net::CacheFailure ignored = net::CacheFailure::None;
+    net::CacheFailure& why = failure ? *failure : ignored;
     bool stopped = false;
     const net::DownloadProgress watched = [&](std::int64_t received, std::int64_t total) {
         if (!progress || progress(received, total)) return true;
@@ -130,8 +128,8 @@ std::string LidarResolver::download(const LidarTile& tile, const net::DownloadPr
     };
     for (int attempt = 0;; ++attempt) {
         std::string path = client_.getCachedFile(tile.url, watched, kDownloadTimeoutMs, error,
-                                                 net::ExpectedBody::PointCloud, lidarTileDamage);
-        if (!path.empty() || stopped || attempt == 1 || isCacheDiskError(error)) return path;
+                                                 net::ExpectedBody::PointCloud, lidarTileDamage, &why);
+        if (!path.empty() || stopped || attempt == 1 || why == net::CacheFailure::Disk) return path;
         std::this_thread::sleep_for(std::chrono::milliseconds(client_.timings().retryDelayMs));
     }
 }

@@ -33,8 +33,10 @@ public:
     // Local path of the tile in the download cache, empty on failure (the
     // reason in error). progress may stop the download. A tile that does
     // not hold what its own header declares never enters the cache, and a
-    // failed download is tried once more.
-    std::string download(const LidarTile& tile, const net::DownloadProgress& progress, std::string& error);
+    // failed download is tried once more; a full cache is not (failure says
+    // which it was, when given).
+    std::string download(const LidarTile& tile, const net::DownloadProgress& progress, std::string& error,
+                         net::CacheFailure* failure = nullptr);
 
     // Drops the cached copy of a tile that turned out unreadable.
     void evict(const LidarTile& tile) { client_.evictCachedFile(tile.url); }
@@ -49,8 +51,5 @@ private:
 
 // Current calendar year (UTC).
 int currentUtcYear();
-
-// Failures of the download cache's disk: the run cannot go on without it.
-bool isCacheDiskError(const std::string& downloadError);
 
 }  // namespace kl::cloud

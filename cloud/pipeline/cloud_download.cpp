@@ -94,11 +94,12 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (cancelled()) return failure(kCancelled, warnings);
             std::string error;
-            const std::string path = resolver.download(tile, tileProgress, error);
+            net::CacheFailure why = net::CacheFailure::None;
+            const std::string path = resolver.download(tile, tileProgress, error, &why);
             if (cancelled()) return failure(kCancelled, warnings);
             // Without room for the tiles every later one would fail too, and
             // a cloud of the few that fitted must not replace the last one.
-            if (path.empty() && isCacheDiskError(error)) return failure(error, warnings);
+            if (path.empty() && why == net::CacheFailure::Disk) return failure(error, warnings);
             if (path.empty()) {
                 skipped = error.empty() ? "nie pobrano" : error;
                 break;

@@ -39,7 +39,8 @@ ServiceHosts serviceHostsWithOverride(std::string_view overrideOrigin) {
     if (!isServiceOrigin(overrideOrigin)) return hosts;
     std::string origin(overrideOrigin);
     if (origin.back() == '/') origin.pop_back();
-    for (std::string* h : {&hosts.orto, &hosts.egib, &hosts.prg, &hosts.mpzp, &hosts.pog, &hosts.ofm}) *h = origin;
+    for (std::string* h : {&hosts.orto, &hosts.egib, &hosts.prg, &hosts.mpzp, &hosts.pog, &hosts.ofm, &hosts.nominatim,
+                           &hosts.photon}) *h = origin;
     return hosts;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The web services the pages draw from, by host. Paths and query keys belong
+// The web services the add-on and its pages draw from, by host. Paths and query keys belong
 // to the code that builds each request; only the scheme and host (with an
 // optional port) are configuration, so a test can point every one of them at
 // a loopback fixture server.
@@ -17,6 +17,8 @@ struct ServiceHosts {
     std::string mpzp = "https://mapy.geoportal.gov.pl";       // local plan coverage preview
     std::string pog = "https://mapy.geoportal.gov.pl";        // general plan coverage preview
     std::string ofm = "https://tiles.openfreemap.org";        // vector base-map style
+    std::string nominatim = "https://nominatim.openstreetmap.org";  // address search
+    std::string photon = "https://photon.komoot.io";                // address suggestions
 };
 
 // Environment variable that, when it holds an http(s) origin such as
@@ -31,7 +33,8 @@ ServiceHosts serviceHostsWithOverride(std::string_view overrideOrigin);
 // The defaults, or all hosts at the origin named by the environment variable.
 ServiceHosts configuredServiceHosts();
 
-// The form the pages receive: {"orto": origin, "egib": ..., ...}.
+// The form the pages receive: {"orto": origin, "egib": ..., ...}. The
+// geocoders are asked by the add-on, not by the pages, and are left out.
 nlohmann::json serviceHostsJson(const ServiceHosts& hosts);
 
 }  // namespace kl::settings

@@ -476,94 +476,8 @@ function onSettingsSave() {
   setStatus('Zapisywanie ustawień…', false);
 }
 
-// ---- address search -------------------------------------------------------------------
-var suggest = { cache: {}, items: [], active: -1, timer: null, hideTimer: null };
-
-function hideSuggestions() {
-  el('suggestions').hidden = true;
-  suggest.items = [];
-  suggest.active = -1;
-}
-
-function showSuggestions(items) {
-  var list = el('suggestions');
-  list.textContent = '';
-  suggest.items = Array.isArray(items) ? items.filter(isObject) : [];
-  suggest.active = -1;
-  suggest.items.forEach(function (item, i) {
-    var li = document.createElement('li');
-    li.textContent = typeof item.label === 'string' ? item.label : String(item.label);
-    li.addEventListener('mousedown', function (ev) {
-      ev.preventDefault();
-      takeSuggestion(i);
-    });
-    list.appendChild(li);
-  });
-  list.hidden = suggest.items.length === 0;
-}
-
-function highlight(index) {
-  var lis = el('suggestions').children;
-  suggest.active = index;
-  Array.prototype.forEach.call(lis, function (li, i) { li.classList.toggle('active', i === index); });
-}
-
 function centreOn(lat, lon, zoom) {
   map.setView([lat, lon], zoom);
-}
-
-function takeSuggestion(i) {
-  var item = suggest.items[i];
-  hideSuggestions();
-  if (!item) return;
-  var lat = Number(item.lat);
-  var lon = Number(item.lon);
-  if (isFinite(lat) && isFinite(lon)) centreOn(lat, lon, 17);
-  var label = item.label === undefined ? '' : String(item.label);
-  setStatus(label, false);
-  el('address').value = label;
-}
-
-function onAddressInput() {
-  var text = el('address').value.trim();
-  clearTimeout(suggest.timer);
-  if (text.length < 3) {
-    hideSuggestions();
-    return;
-  }
-  if (suggest.cache.hasOwnProperty(text)) {
-    showSuggestions(suggest.cache[text]);
-    return;
-  }
-  suggest.timer = setTimeout(function () {
-    GISBridge.send('searchAddressSuggest', { query: text });
-  }, 250);
-}
-
-function onSearch() {
-  var text = el('address').value.trim();
-  if (text === '') return;
-  hideSuggestions();
-  setStatus('Szukam…', false);
-  GISBridge.send('searchAddress', { query: text });
-}
-
-function onAddressKey(ev) {
-  var n = suggest.items.length;
-  var open = !el('suggestions').hidden && n > 0;
-  if (ev.key === 'ArrowDown' && open) {
-    ev.preventDefault();
-    highlight((suggest.active + 1) % n);
-  } else if (ev.key === 'ArrowUp' && open) {
-    ev.preventDefault();
-    highlight(suggest.active <= 0 ? n - 1 : suggest.active - 1);
-  } else if (ev.key === 'Escape') {
-    hideSuggestions();
-  } else if (ev.key === 'Enter') {
-    ev.preventDefault();
-    if (open && suggest.active >= 0) takeSuggestion(suggest.active);
-    else onSearch();
-  }
 }
 
 // ---- replies from the add-on ------------------------------------------------------------
@@ -591,21 +505,6 @@ H.init = function (msg) {
 
 H.settingsSaved = function () {
   setStatus('Ustawienia zapisane', false);
-};
-
-H.addressResults = function (msg) {
-  if (typeof msg.lat === 'number' && typeof msg.lon === 'number') {
-    centreOn(msg.lat, msg.lon, 17);
-    setStatus(msg.label === undefined ? '' : String(msg.label), false);
-  } else {
-    setStatus('Nie znaleziono adresu', true);
-  }
-};
-
-H.addressSuggestions = function (msg) {
-  if (typeof msg.query !== 'string') return;
-  suggest.cache[msg.query] = Array.isArray(msg.items) ? msg.items : [];
-  if (msg.query === el('address').value.trim()) showSuggestions(suggest.cache[msg.query]);
 };
 
 H.progress = function (msg) {
@@ -692,13 +591,10 @@ function wire() {
   applyPanelState(readPanelState());
 
   el('panelToggle').addEventListener('click', onPanelToggle);
-  el('searchBtn').addEventListener('click', onSearch);
-  el('address').addEventListener('input', onAddressInput);
-  el('address').addEventListener('keydown', onAddressKey);
-  el('address').addEventListener('blur', function () {
-    clearTimeout(suggest.hideTimer);
-    suggest.hideTimer = setTimeout(hideSuggestions, 150);
-  });
+  var search = AddressSearch.wire({ input: el('address'), list: el('suggestions'), button: el('searchBtn'),
+    send: GISBridge.send, centreOn: centreOn, setStatus: setStatus });
+  H.addressResults = search.addressResults;
+  H.addressSuggestions = search.addressSuggestions;
   el('basemap').addEventListener('change', applyBasemap);
   el('egib').addEventListener('change', applyOverlays);
   layerBox('mpzp').addEventListener('change', applyOverlays);

@@ -5,23 +5,13 @@
 // project on its layers with the orthophoto beneath the parcels in the plan,
 // gone again after one undo. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
-const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startWorkbench } = require('./lib/workbench');
+const { startDemoWorkbench } = require('./lib/workbench');
 
 const SHOTS = process.env.KL_SCREENSHOT_DIR || os.tmpdir();
 // The demo site of the local geoportal.
 const PARCELS = 170, BUILDINGS = 166, UTILITIES = 169 + 101 + 31 + 31;
-
-function isLoopback(address) {
-  try {
-    const host = new URL(address).hostname;
-    return host === '127.0.0.1' || host === 'localhost';
-  } catch (e) {
-    return !/^[a-z]+:\/\//i.test(address);  // data:, blob:, about:
-  }
-}
 
 function countByLayer(model) {
   const names = {};
@@ -100,29 +90,11 @@ async function probePlan(page) {
 }
 
 async function main() {
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl_import_wb_'));
-  const env = {
-    XDG_CONFIG_HOME: path.join(home, 'config'),
-    XDG_CACHE_HOME: path.join(home, 'cache'),
-    KL_DIAG_DIR: path.join(home, 'diag'),
-  };
-  const foreign = [];
-  const wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+  const wb = await startDemoWorkbench('kl_import_wb_');
   try {
-    await wb.page.route('**/*', (route) => {
-      const address = route.request().url();
-      if (isLoopback(address)) return route.continue();
-      foreign.push(address);
-      return route.abort();
-    });
-    await wb.chooseMenu('Mapa importu GIS');
-    const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
-      'map palette shown');
-    const frame = wb.paletteFrame(palette.id);
-    await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
+    const { frame, page } = await wb.openMapPalette();
 
     // The project lies at the demo site; one step out shows all of it.
-    const page = await wb.pageFrame('map.html');
     await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
     const zoom = await page.evaluate(() => map.getZoom());
     await frame.locator('.leaflet-control-zoom-out').click();
@@ -161,9 +133,8 @@ async function main() {
     assert.equal(result.code, 0, result.stderr);
   } finally {
     await wb.close();
-    fs.rmSync(home, { recursive: true, force: true });
   }
-  assert.deepEqual(foreign, [], 'requests left loopback');
+  assert.deepEqual(wb.foreign, [], 'requests left loopback');
   console.log('ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, one undo; loopback only');
 }
 

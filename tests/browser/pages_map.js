@@ -339,6 +339,13 @@ const cases = [
       'the cached answer shows at once');
     await o.page.clock.runFor(350);
     assert.equal(await asks(), asked);
+    await o.page.fill('#address', 'Warszawa Xy');
+    await o.page.clock.runFor(250);
+    await h.push(o.page, { type: 'addressSuggestions', query: 'Warszawa Xy', items: [] });
+    await o.page.fill('#address', 'Warszawa X');
+    await o.page.fill('#address', 'Warszawa Xy');
+    await o.page.clock.runFor(250);
+    assert.equal(await asks(), asked + 2, 'an empty answer (perhaps from a late geocoder) is asked for again');
     await o.page.fill('#address', 'Warszawa Mar');
     await o.page.press('#address', 'ArrowDown');
     await o.page.press('#address', 'ArrowDown');

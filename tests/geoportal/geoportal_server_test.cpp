@@ -4,6 +4,7 @@
 #include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <charconv>
@@ -294,6 +295,62 @@ const std::string kCaps = kEgib + "?service=WFS&request=GetCapabilities";
 void addFault(int port, const std::string& query) {
     auto r = rawGet(port, "/__fault?" + query);
     ASSERT_EQ(r.status, 200) << r.body;
+}
+
+// Where an answer of ours differs in form from the real service's answer:
+// members both have must be of the same kind, list items like the sample's first.
+void compareForm(const nlohmann::json& real, const nlohmann::json& ours, const std::string& where,
+                 std::vector<std::string>& out) {
+    const auto kind = [](const nlohmann::json& v) { return v.is_number() ? std::string("number") : v.type_name(); };
+    if (kind(real) != kind(ours)) {
+        out.push_back(where + ": " + kind(ours) + " instead of " + kind(real));
+    } else if (real.is_object()) {
+        for (const auto& [key, value] : ours.items())
+            if (real.contains(key)) compareForm(real[key], value, where + "." + key, out);
+    } else if (real.is_array() && !real.empty()) {
+        for (const auto& item : ours) compareForm(real.front(), item, where + "[]", out);
+    }
+}
+
+TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServicesWithPolishNames) {
+    const auto readSample = [](const std::string& name) {
+        std::ifstream in(std::string(KL_SAMPLES_DIR) + "/json/" + name, std::ios::binary);
+        return nlohmann::json::parse(in);
+    };
+    // Nominatim: coordinates and bounding box as texts, the name in display_name.
+    const auto search = get("/search?format=json&limit=1&countrycodes=pl&q=Boles%C5%82awiec%2C%20Rynek");
+    ASSERT_EQ(search.status, 200);
+    const auto found = nlohmann::json::parse(search.body);
+    ASSERT_EQ(found.size(), 1u);
+    std::vector<std::string> differences;
+    compareForm(readSample("geocoder__osm.json"), found, "nominatim", differences);
+    for (const char* key : {"place_id", "licence", "osm_type", "osm_id", "boundingbox", "lat", "lon", "display_name",
+                            "place_rank", "category", "type", "importance", "address"})
+        EXPECT_TRUE(found[0].contains(key)) << key;
+    EXPECT_EQ(found[0]["display_name"].get<std::string>().rfind("Rynek, Bolesławiec, powiat bolesławiecki", 0), 0u);
+    const double lat = coordinate(found[0]["lat"]), lon = coordinate(found[0]["lon"]);
+    EXPECT_TRUE(lat > demo::kSouth && lat < demo::kNorth && lon > demo::kWest && lon < demo::kEast);
+
+    // Photon: a GeoJSON collection, [longitude, latitude], the address parts in the properties.
+    const auto suggest = get("/api/?q=ko%C5%9Bciuszki&limit=5&bbox=14.1,49.0,24.2,54.9");
+    ASSERT_EQ(suggest.status, 200);
+    const auto features = nlohmann::json::parse(suggest.body);
+    compareForm(readSample("waypointer__photon_response.json"), features, "photon", differences);
+    EXPECT_EQ(differences, std::vector<std::string>());
+    ASSERT_EQ(features["features"].size(), 2u);
+    const auto& street = features["features"][0]["properties"];
+    EXPECT_EQ(street["name"], "Tadeusza Kościuszki");
+    EXPECT_EQ(street["city"], "Bolesławiec");
+    const auto& house = features["features"][1]["properties"];
+    EXPECT_EQ(house["street"], "Tadeusza Kościuszki");
+    EXPECT_EQ(house["housenumber"], "12");
+    EXPECT_FALSE(house.contains("name"));
+
+    // Outside Poland, outside the box, past the limit: nothing more.
+    EXPECT_EQ(get("/search?format=json&countrycodes=de&q=Rynek").body, "[]");
+    EXPECT_EQ(nlohmann::json::parse(get("/api/?q=Rynek&bbox=0,0,1,1").body)["features"].size(), 0u);
+    EXPECT_EQ(nlohmann::json::parse(get("/api/?q=Boles&limit=3").body)["features"].size(), 3u);
+    EXPECT_EQ(get("/search?q=Rynek").status, 400) << "only format=json is spoken";
 }
 
 TEST_F(GeoportalServerTest, StatusFaultsAnswerTheirCountThenRecover) {

@@ -147,10 +147,12 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
 }
 
-TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetched) {
-    const json done = fetchDone({"dzialki", "teren", "budynki3d"});
-    EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}}));
-    EXPECT_EQ(done.value("warning", ""), "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: teren, budynki3d.");
+TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModels) {
+    const json done = fetchDone({"dzialki", "teren", "budynki3d", "budynkilod2", "budynkindsm"});
+    EXPECT_EQ(done["counts"],
+              (json{{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}));
+    EXPECT_EQ(done.value("warning", ""),
+              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: teren, budynkindsm.");
 }
 
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {

@@ -15,9 +15,11 @@ const MODULES = {
   net: [['net/'], ['base', 'geodata']],
   terrain: [['terrain/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
   cloud: [['cloud/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
-  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain']],
-  import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement']],
-  shell: [['shell/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'cloud', 'placement', 'import']],
+  buildings: [['buildings/'], ['base', 'geodata', 'net']],
+  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings']],
+  import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings', 'cloud', 'placement']],
+  shell: [['shell/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings', 'cloud', 'placement',
+                      'import']],
   // The workbench knows the add-on only through the host contract.
   host: [['host/'], ['sdk']],
   // The local geoportal is the fixture the add-on is tested against, so it

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,6 +106,8 @@ TEST(DownloadCache, PublishIntoMissingFolderFailsCleanly) {
     EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
     std::string out;
     EXPECT_FALSE(readCacheFile("/nonexistent-kl-dir/sub/file.gml", out));
+    // A folder where a file was expected is no file (its stream size is not a content size).
+    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), out));
 }
 
 }  // namespace

@@ -53,11 +53,13 @@ protected:
     std::unique_ptr<ImportController> controller_;
 };
 
-TEST_F(ImportHandlers, MessagesNotHandledYetGetTheBridgesError) {
+TEST_F(ImportHandlers, AddressQueriesThatAreNotTextAreRefusedAtOnce) {
     for (const char* type : {"searchAddress", "searchAddressSuggest"}) {
-        const json r = ask({{"type", type}});
-        EXPECT_EQ(r.value("type", ""), "error");
-        EXPECT_EQ(r.value("msg", ""), std::string("Brak obslugi wiadomosci: ") + type);
+        for (const json& query : {json(52.2), json::array({"Rynek"}), json::object()}) {
+            const json r = ask({{"type", type}, {"query", query}});
+            EXPECT_EQ(r.value("type", ""), "error") << type << " " << query.dump();
+            EXPECT_EQ(r.value("msg", ""), "Pole \"query\" musi byc tekstem.");
+        }
     }
 }
 

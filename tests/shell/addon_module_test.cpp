@@ -84,6 +84,7 @@ TEST(AddonModule, CarriesThePageFilesAndWebLibrariesByteForByte) {
         {100, src + "/shell/web/map.html"},
         {101, src + "/shell/web/map.js"},
         {102, src + "/shell/web/map.css"},
+        {103, src + "/shell/web/address.js"},
         {200, src + "/shell/web/cloud.html"},
         {201, src + "/shell/web/cloud.js"},
         {202, src + "/shell/web/cloud.css"},

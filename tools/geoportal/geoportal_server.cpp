@@ -181,6 +181,8 @@ struct GeoportalServer::Impl {
             {"mpzpPreviewWms", "/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego"},
             {"pogPreviewWms", "/wss/ext/PlanyOgolneGmin"},
             {"lidarIndexWfs", std::string(demo::kLidarIndexPath)},
+            {"nominatimSearch", "/search"},
+            {"photonSearch", "/api/"},
         };
         out += ",\"baseUrl\":\"" + base() + "\",\"services\":{";
         bool first = true;

@@ -2,6 +2,7 @@
 
 #include "tools/geoportal/geoportal_server.h"
 #include "tools/geoportal/lidar_sheets.h"
+#include "tools/geoportal/model_packages.h"
 #include "tools/geoportal/text_util.h"
 
 #include <atomic>
@@ -78,6 +79,9 @@ int main(int argc, char** argv) {
         std::printf("%s\n", server.describeJson().c_str());
         return 0;
     }
+    // The county building packages are built before the address is printed,
+    // so that the first download is not also their construction.
+    kl::geoportal::demoModelPackages();
     const auto started = server.start();
     if (!started.ok) {
         std::fprintf(stderr, "%s\n", started.message.c_str());

@@ -7,7 +7,8 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         countyCadastreFamily(),  countyUtilitiesFamily(), countyTopographyFamily(),
         countyIntegratedFamily(), boundariesFamily(),     newBuildingsFamily(),
         orthophotoFamily(),       cadastreIntegrationFamily(), planPreviewFamily(), communePlansFamily(),
-        lidarIndexFamily(),       lidarTilesFamily(),
+        lidarIndexFamily(),       lidarTilesFamily(),      nominatimFamily(),      photonFamily(),
+        modelPackagesFamily(),
     };
     return catalogue;
 }

@@ -69,6 +69,9 @@ ServiceFamily planPreviewFamily();
 ServiceFamily communePlansFamily();
 ServiceFamily lidarIndexFamily();
 ServiceFamily lidarTilesFamily();
+ServiceFamily nominatimFamily();
+ServiceFamily photonFamily();
+ServiceFamily modelPackagesFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 

@@ -8,7 +8,9 @@
 //   const state = await wb.api.state();
 //   await wb.close();
 const { spawn } = require('child_process');
+const fs = require('fs');
 const http = require('http');
+const os = require('os');
 const path = require('path');
 
 const CHROMIUM = '/usr/bin/chromium';
@@ -200,4 +202,59 @@ async function startWorkbench(options = {}) {
   };
 }
 
-module.exports = { startWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };
+function isLoopback(address) {
+  try {
+    const host = new URL(address).hostname;
+    return host === '127.0.0.1' || host === 'localhost';
+  } catch (e) {
+    return !/^[a-z]+:\/\//i.test(address);  // data:, blob:, about:
+  }
+}
+
+// The workbench in demo mode (the add-on against the local geoportal) with
+// private settings, cache and diagnostics folders, removed again on close.
+// Every request that would leave 127.0.0.1 is refused and listed in foreign.
+async function startDemoWorkbench(homePrefix) {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), homePrefix));
+  const env = {
+    XDG_CONFIG_HOME: path.join(home, 'config'),
+    XDG_CACHE_HOME: path.join(home, 'cache'),
+    KL_DIAG_DIR: path.join(home, 'diag'),
+  };
+  let wb;
+  try {
+    wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+  } catch (err) {
+    fs.rmSync(home, { recursive: true, force: true });
+    throw err;
+  }
+  const foreign = [];
+  await wb.page.route('**/*', (route) => {
+    const address = route.request().url();
+    if (isLoopback(address)) return route.continue();
+    foreign.push(address);
+    return route.abort();
+  });
+  const closeWorkbench = wb.close;
+  return {
+    ...wb,
+    foreign,
+    async close() {
+      const result = await closeWorkbench();
+      fs.rmSync(home, { recursive: true, force: true });
+      return result;
+    },
+    // The map palette from the menu, once the add-on has answered it: the
+    // frame to act in and the page to read the map from.
+    async openMapPalette() {
+      await wb.chooseMenu('Mapa importu GIS');
+      const palette = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Geodrop'), 15000,
+        'map palette shown');
+      const frame = wb.paletteFrame(palette.id);
+      await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
+      return { frame, page: await wb.pageFrame('map.html') };
+    },
+  };
+}
+
+module.exports = { startWorkbench, startDemoWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };

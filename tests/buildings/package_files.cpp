@@ -1,0 +1,64 @@
+#include "tests/buildings/package_files.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+
+namespace kl::buildings::testing {
+namespace {
+
+void putLe32(std::string& bytes, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+
+std::string number(double v) {
+  std::string text = std::to_string(static_cast<long long>(v));
+  return text;
+}
+
+}  // namespace
+
+std::string sheetText(double minX, double minY, double maxX, double maxY, const std::string& members,
+                      const std::string& beforeEnvelope) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<core:CityModel xmlns:core=\"http://www.opengis.net/citygml/2.0\""
+         " xmlns:bldg=\"http://www.opengis.net/citygml/building/2.0\" xmlns:gml=\"http://www.opengis.net/gml\">" +
+         beforeEnvelope + "<gml:boundedBy><gml:Envelope srsDimension=\"3\"><gml:lowerCorner>" + number(minX) + " " +
+         number(minY) + " 0</gml:lowerCorner><gml:upperCorner>" + number(maxX) + " " + number(maxY) +
+         " 10</gml:upperCorner></gml:Envelope></gml:boundedBy>" + members + "</core:CityModel>\n";
+}
+
+std::string withClaimedSize(std::string zip, std::uint32_t size) {
+  for (std::size_t at = zip.find("PK\x03\x04"); at != std::string::npos; at = zip.find("PK\x03\x04", at + 4))
+    putLe32(zip, at + 22, size);
+  for (std::size_t at = zip.find("PK\x01\x02"); at != std::string::npos; at = zip.find("PK\x01\x02", at + 4))
+    putLe32(zip, at + 24, size);
+  return zip;
+}
+
+std::string withBrokenDirectory(std::string zip) {
+  for (std::size_t at = zip.find("PK\x01\x02"); at != std::string::npos; at = zip.find("PK\x01\x02", at + 4))
+    zip[at + 2] = 'X';
+  return zip;
+}
+
+ScratchDir::ScratchDir() {
+  static std::atomic<int> counter{0};
+  dir_ = std::filesystem::temp_directory_path() /
+         ("kl_buildings_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+  std::filesystem::remove_all(dir_);
+  std::filesystem::create_directories(dir_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
+}
+
+std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
+  const std::string path = (dir_ / name).string();
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+}  // namespace kl::buildings::testing

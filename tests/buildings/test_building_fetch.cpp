@@ -1,0 +1,190 @@
+// The county model fetches against the local geoportal: the edition
+// fallback, the cache and its index, and every way the download can fail.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "buildings/package_fetch.h"
+#include "buildings/package_source.h"
+#include "net/download_cache.h"
+#include "net/service_hosts.h"
+#include "tests/net/fault_server.h"
+#include "tools/geoportal/geoportal_server.h"
+#include "tools/geoportal/model_packages.h"
+#include "tools/geoportal/zip_writer.h"
+
+namespace kl::buildings {
+namespace {
+
+namespace fs = std::filesystem;
+namespace gp = kl::geoportal;
+namespace demo = kl::geoportal::demo;
+
+const geo::Bbox kSite{demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
+
+class BuildingFetch : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new gp::GeoportalServer();
+    ASSERT_TRUE(server_->start().ok);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override {
+    server_->log().clear();
+    net::setServiceHostOverride(server_->baseUrl());
+  }
+  void TearDown() override { net::setServiceHostOverride(""); }
+
+  PackageFetchHooks hooks() {
+    return {[this](const std::string& label, int, int) { labels_.push_back(label); },
+            [this] { return cancelAfterProgress_ && !labels_.empty(); },
+            [this](const std::string& text) { warnings_.push_back(text); }};
+  }
+  static int requestsTo(std::string_view path) {
+    int n = 0;
+    for (const auto& e : server_->log().snapshot()) n += e.path == path;
+    return n;
+  }
+  std::vector<std::string> cachedFiles() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(home_.dir()))
+      if (e.is_regular_file()) names.push_back(e.path().extension().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static gp::GeoportalServer* server_;
+  kl::test::TempCacheHome home_;
+  net::WfsClient client_{kl::test::loopbackTimings()};
+  std::vector<std::string> labels_, warnings_;
+  bool cancelAfterProgress_ = false;
+};
+gp::GeoportalServer* BuildingFetch::server_ = nullptr;
+
+TEST_F(BuildingFetch, Lod1FallsBackToTheNewestEditionTheCountyHasAndReusesItsIndex) {
+  const PackageFetchInput input{kSite, std::string(demo::kCommuneTeryt), {}};
+  auto got = fetchBuildings3d(client_, input, hooks());
+  EXPECT_EQ(warnings_, std::vector<std::string>{});
+  EXPECT_EQ(got.buildings.size(), static_cast<std::size_t>(demo::kBuildings));
+  EXPECT_EQ(got.summary, "Modele 3D: LOD1 2022, powiat 0201, budynkow w kadrze: 166");
+  EXPECT_EQ(requestsTo("/InneDane/Budynki3D/LOD1/2024/02/0201.zip"), 1);
+  EXPECT_EQ(requestsTo(demo::kLod1PackagePath), 1);
+  EXPECT_EQ(cachedFiles(), (std::vector<std::string>{".idx", ".zip"}));
+  for (const Lod1Building& b : got.buildings) {
+    EXPECT_GE(b.footprint.size(), 3u);
+    EXPECT_NE(b.footprint.front(), b.footprint.back()) << b.id;
+    EXPECT_GT(b.height, 0);
+  }
+  EXPECT_NE(std::find(labels_.begin(), labels_.end(), "Modele 3D"), labels_.end());
+  EXPECT_EQ(labels_.front().rfind("Modele 3D: pobieranie ", 0), 0u) << labels_.front();
+
+  // A small frame: the cached package and its index, only its sheets read.
+  server_->log().clear();
+  const PackageFetchInput corner{{260400, 382640, 260450, 382700}, std::string(demo::kCommuneTeryt), {}};
+  got = fetchBuildings3d(client_, corner, hooks());
+  EXPECT_GT(got.buildings.size(), 0u);
+  EXPECT_LT(got.buildings.size(), 20u);
+  EXPECT_EQ(server_->log().snapshot().size(), 1u);  // only the missing 2024 edition is asked again
+}
+
+TEST_F(BuildingFetch, Lod2KeepsTheCourtyardAsAHoleAndTheBuildingPartOnce) {
+  const gp::ModelPackages& packages = gp::demoModelPackages();
+  const auto got = fetchBuildingsLod2(client_, {kSite, std::string(demo::kCommuneTeryt), {}}, hooks());
+  EXPECT_EQ(warnings_, std::vector<std::string>{});
+  EXPECT_EQ(got.summary, "Budynki LOD2: powiat 0201, budynkow w kadrze: 166");
+  ASSERT_EQ(got.buildings.size(), static_cast<std::size_t>(demo::kBuildings));
+  int parts = 0, courtyardHoles = 0, gabled = 0;
+  for (const Lod2Building& b : got.buildings) {
+    parts += b.id == packages.partBuildingId;
+    gabled += b.roofType == "1030";
+    if (b.id == packages.courtyardBuildingId)
+      for (const Lod2Face& f : b.faces) courtyardHoles += static_cast<int>(f.holes.size());
+  }
+  EXPECT_EQ(parts, 1);
+  EXPECT_EQ(courtyardHoles, 2);  // in the ground and in the roof
+  EXPECT_GT(gabled, 0);
+}
+
+TEST_F(BuildingFetch, FailuresAreSaidOnceAndGiveNothing) {
+  struct Row {
+    const char* name;
+    std::string teryt;
+    bool lod2;
+    std::string warning;  // its beginning
+    int requests;
+  };
+  const Row rows[] = {
+      {"no county", "", false, "Modele 3D: nie udalo sie ustalic powiatu dla tego kadru.", 0},
+      {"code too short", "021", false, "Modele 3D: nieprawidlowy kod TERYT dla tego kadru.", 0},
+      {"letter in the code: no URL", "02A1011", false, "Modele 3D: brak paczki dla powiatu 02A1.", 0},
+      {"404 for every edition", "0299011", false, "Modele 3D: ", 4},
+      {"LOD2 letter in the code", "02A1011", true, "Budynki LOD2: nieprawidlowy kod TERYT dla tego kadru.", 0},
+      {"LOD2 404", "0299011", true, "Budynki LOD2: ", 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    warnings_.clear();
+    server_->log().clear();
+    const PackageFetchInput input{kSite, row.teryt, {}};
+    const std::size_t got = row.lod2 ? fetchBuildingsLod2(client_, input, hooks()).buildings.size()
+                                     : fetchBuildings3d(client_, input, hooks()).buildings.size();
+    EXPECT_EQ(got, 0u);
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_EQ(warnings_[0].rfind(row.warning, 0), 0u) << warnings_[0];
+    EXPECT_GT(warnings_[0].size(), row.warning.size() - (row.requests ? 0 : 1)) << "a reason follows the prefix";
+    EXPECT_EQ(static_cast<int>(server_->log().snapshot().size()), row.requests);
+  }
+  EXPECT_EQ(cachedFiles(), std::vector<std::string>{});
+}
+
+TEST_F(BuildingFetch, CancelDuringTheDownloadLeavesNoFileAndSaysNothing) {
+  cancelAfterProgress_ = true;
+  const auto got = fetchBuildingsLod2(client_, {kSite, std::string(demo::kCommuneTeryt), {}}, hooks());
+  EXPECT_TRUE(got.buildings.empty());
+  EXPECT_TRUE(got.summary.empty());
+  EXPECT_EQ(warnings_, std::vector<std::string>{});
+  EXPECT_EQ(cachedFiles(), std::vector<std::string>{});
+  const auto lod1 = fetchBuildings3d(client_, {kSite, std::string(demo::kCommuneTeryt), {}}, hooks());
+  EXPECT_TRUE(lod1.buildings.empty());
+  EXPECT_EQ(warnings_, std::vector<std::string>{});
+  EXPECT_EQ(requestsTo(demo::kLod1PackagePath), 0);  // no further edition after the cancel
+}
+
+TEST_F(BuildingFetch, ADamagedCachedPackageIsDroppedWithItsIndexAndFetchedAgainNextTime) {
+  const PackageFetchInput input{kSite, std::string(demo::kCommuneTeryt), {}};
+  ASSERT_EQ(fetchBuildingsLod2(client_, input, hooks()).buildings.size(), static_cast<std::size_t>(demo::kBuildings));
+  for (const auto& e : fs::recursive_directory_iterator(home_.dir()))
+    if (e.path().extension() == ".zip") std::ofstream(e.path(), std::ios::binary | std::ios::trunc) << "PK broken";
+  EXPECT_TRUE(fetchBuildingsLod2(client_, input, hooks()).buildings.empty());
+  ASSERT_EQ(warnings_.size(), 1u);
+  EXPECT_EQ(warnings_[0].rfind("Budynki LOD2: Nie mozna otworzyc paczki modeli 3D: ", 0), 0u) << warnings_[0];
+  EXPECT_NE(warnings_[0].find(" Uszkodzona paczka zostala usunieta z cache - sprobuj ponownie."), std::string::npos);
+  EXPECT_EQ(cachedFiles(), std::vector<std::string>{});
+  EXPECT_EQ(fetchBuildingsLod2(client_, input, hooks()).buildings.size(), static_cast<std::size_t>(demo::kBuildings));
+}
+
+TEST_F(BuildingFetch, SheetsThatCannotBeReadAreNamedAndTheOthersKept) {
+  const auto& sheets = gp::demoModelPackages().sheets;
+  const std::string& damaged = sheets[2].lod2;
+  const std::string zip = gp::zipArchive({{"0201_gml/good.gml", sheets[0].lod2},
+                                          {"0201_gml/cut.gml", damaged.substr(0, damaged.size() / 2)},
+                                          {"0201_gml/big.gml", sheets[4].lod2}});
+  std::ofstream(net::cachePathFor(net::cacheKeyOf(lod2PackageUrl("0201")), "zip"), std::ios::binary) << zip;
+  PackageFetchInput input{kSite, std::string(demo::kCommuneTeryt), {}};
+  input.limits.maxBytes = 100000;
+  const auto got = fetchBuildingsLod2(client_, input, hooks());
+  EXPECT_EQ(got.buildings.size(), sheets[0].ids.size());
+  EXPECT_EQ(got.summary, "Budynki LOD2: powiat 0201, budynkow w kadrze: " + std::to_string(sheets[0].ids.size()));
+  ASSERT_EQ(warnings_.size(), 2u);
+  EXPECT_EQ(warnings_[0], "Budynki LOD2: Arkusz 0201_gml/cut.gml pominiety: uszkodzony dokument CityGML.");
+  EXPECT_EQ(warnings_[1].rfind("Budynki LOD2: Arkusz 0201_gml/big.gml pominiety: deklarowany rozmiar ", 0), 0u)
+      << warnings_[1];
+  EXPECT_EQ(server_->log().snapshot().size(), 0u);  // the cached package is used as it stands
+}
+
+}  // namespace
+}  // namespace kl::buildings

@@ -1,0 +1,214 @@
+// The package machinery on damaged and hostile zips, and the sheet index
+// beside a package: what is refused, what is said, what is left on disk.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "buildings/model_package.h"
+#include "tests/buildings/package_files.h"
+#include "tools/geoportal/model_packages.h"
+#include "tools/geoportal/zip_writer.h"
+
+namespace kl::buildings {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Entries;
+using testing::ScratchDir;
+using testing::sheetText;
+using geoportal::zipArchive;
+
+const std::string kSheet = sheetText(100, 200, 300, 400);
+// A sheet whose Envelope only comes after the first 8 KB.
+const std::string kLateSheet = sheetText(100, 200, 300, 400, {}, "<!--" + std::string(9000, 'x') + "-->");
+
+struct BadPackage {
+  const char* name;
+  std::string zip;
+  ReadLimits limits;
+  const char* error;    // scan or open failure; empty when the package opens with sheets
+  const char* warning;  // expected in one scan warning; empty for none
+  std::vector<std::string> sheets;
+};
+
+std::string bomb() {
+  std::string text = kLateSheet;
+  text.insert(text.find("<gml:boundedBy>"), std::string(20 * 1024 * 1024, ' '));
+  return text;
+}
+
+std::vector<BadPackage> badPackages() {
+  const std::string good = zipArchive({{"a.gml", kSheet}});
+  return {
+      {"corrupt central directory", testing::withBrokenDirectory(good), {}, "Nie mozna otworzyc paczki modeli 3D: ", "", {}},
+      {"not a zip at all", "<html>404</html>", {}, "Nie mozna otworzyc paczki modeli 3D: ", "", {}},
+      {"directory-only zip", zipArchive({{"0201/", {}}, {"0201/LOD1/", {}}}), {},
+       "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "", {}},
+      {"entry that is not XML", zipArchive({{"a.gml", std::string(10000, '\x01')}}), {},
+       "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "", {}},
+      {"entry claiming 3 GB", testing::withClaimedSize(zipArchive({{"late.gml", kLateSheet}}), 3000000000u), {},
+       "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "przekracza limit", {}},
+      {"zip bomb beside a good sheet", zipArchive({{"bomb.gml", bomb()}, {"a.gml", kSheet}}), {}, "",
+       "mozliwa bomba zip", {"a.gml"}},
+      {"entry above the cap", zipArchive({{"big.gml", kLateSheet + std::string(300000, ' ')}, {"a.gml", kSheet}}),
+       ReadLimits{200000, 200, 1024 * 1024}, "", "przekracza limit", {"a.gml"}},
+      {"entry inflating past the cap while claiming 100 bytes",
+       testing::withClaimedSize(zipArchive({{"late.gml", kLateSheet}}), 100), ReadLimits{9000, 200, 1024 * 1024},
+       "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "po rozpakowaniu przekracza limit", {}},
+      {"names that climb out or are absolute", zipArchive({{"../../evil.gml", kSheet}, {"/tmp/kl_abs.gml", kSheet}}),
+       {}, "", "", {"../../evil.gml", "/tmp/kl_abs.gml"}},
+      {"names with tab, newline and Polish letters",
+       zipArchive({{"a\tb\nc\\d.gml", kSheet}, {"Bolesławiec_łąka.gml", kSheet}}), {}, "", "",
+       {"a\tb\nc\\d.gml", "Bolesławiec_łąka.gml"}},
+  };
+}
+
+TEST(ModelPackage, DamagedAndHostilePackagesAreRefusedWithAReasonAndNothingIsWrittenByEntryName) {
+  const bool absoluteExisted = fs::exists("/tmp/kl_abs.gml");
+  for (const BadPackage& row : badPackages()) {
+    SCOPED_TRACE(row.name);
+    ScratchDir dir;
+    const fs::path inner = dir.path() / "cache" / "deeper";
+    fs::create_directories(inner);
+    const std::string path = (inner / "0201.zip").string();
+    std::ofstream(path, std::ios::binary).write(row.zip.data(), static_cast<std::streamsize>(row.zip.size()));
+    std::string error;
+    std::unique_ptr<ModelPackage> package = openPackage(path, error);
+    SheetScan scan;
+    if (package) {
+      scan = loadSheets(*package, row.limits);
+      error = scan.error;
+    }
+    EXPECT_EQ(error.substr(0, std::string(row.error).size()), row.error) << error;
+    std::string warnings;
+    for (const std::string& w : scan.warnings) warnings += w + "|";
+    if (*row.warning) {
+      EXPECT_NE(warnings.find(row.warning), std::string::npos) << warnings;
+    } else {
+      EXPECT_EQ(warnings, "");
+    }
+    if (!package) continue;
+    std::vector<std::string> names;
+    for (const SheetEntry& s : package->sheets) names.push_back(s.name);
+    EXPECT_EQ(names, row.sheets);
+    for (const std::string& name : row.sheets) EXPECT_EQ(readSheet(*package, name).bytes.value_or(""), kSheet);
+    // Only the package and, for a package read whole, its index.
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+      if (e.is_regular_file()) files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    const std::vector<std::string> indexed{"0201.zip", "0201.zip.idx"}, bare{"0201.zip"};
+    EXPECT_EQ(files, scan.ok && scan.warnings.empty() ? indexed : bare);
+  }
+  EXPECT_EQ(fs::exists("/tmp/kl_abs.gml"), absoluteExisted);
+}
+
+TEST(ModelPackage, TheIndexIsReusedOnlyForTheDownloadItDescribes) {
+  ScratchDir dir;
+  const std::string path = dir.write("0201.zip", zipArchive({{"a.gml", kSheet}}));
+  const std::string index = indexPathOf(path);
+  std::string error;
+  auto package = openPackage(path, error);
+  ASSERT_TRUE(package) << error;
+  EXPECT_FALSE(loadSheets(*package).fromIndex);
+  const std::vector<SheetEntry> first = package->sheets;
+  EXPECT_EQ(first, (std::vector<SheetEntry>{{"a.gml", 100, 200, 300, 400}}));
+  EXPECT_TRUE(loadSheets(*package).fromIndex);
+  EXPECT_EQ(package->sheets, first);
+
+  std::string text;
+  { std::ifstream in(index, std::ios::binary); text.assign(std::istreambuf_iterator<char>(in), {}); }
+  const std::string firstLine = text.substr(0, text.find('\n'));
+  const std::string sheetLines = text.substr(text.find('\n'));
+  struct Row {
+    const char* name;
+    std::string index;
+    bool trusted;
+  };
+  const Row rows[] = {
+      {"as written", text, true},
+      {"first line ended by a carriage return", firstLine + "\r" + sheetLines, true},
+      {"a malformed sheet line beside a good one", text + "b.gml\t1\t2\tx\t4\nno tab here\n", true},
+      {"first line of six characters", "B3DIDX" + sheetLines, false},
+      {"written without the package's size and time", "B3DIDX1" + sheetLines, false},
+      {"written for another download", "B3DIDX1\t1\t2" + sheetLines, false},
+      {"no valid sheet line", firstLine + "\na.gml\t1\t2\t3\n", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::ofstream(index, std::ios::binary | std::ios::trunc) << row.index;
+    EXPECT_EQ(loadSheets(*package).fromIndex, row.trusted);
+    EXPECT_EQ(package->sheets, first);
+  }
+
+  // The package downloaded again with another sheet: the old index is not trusted.
+  std::ofstream(index, std::ios::binary | std::ios::trunc) << text;
+  dir.write("0201.zip", zipArchive({{"a.gml", kSheet}, {"b.gml", sheetText(500, 600, 700, 800)}}));
+  package = openPackage(path, error);
+  ASSERT_TRUE(package);
+  EXPECT_FALSE(loadSheets(*package).fromIndex);
+  EXPECT_EQ(package->sheets.size(), 2u);
+}
+
+TEST(ModelPackage, AnIndexThatCannotBeWrittenLeavesNothingBehindAndIsSaid) {
+  ScratchDir dir;
+  const std::string path = dir.write("0201.zip", zipArchive({{"a.gml", kSheet}}));
+  fs::create_directory(indexPathOf(path));  // the rename onto it must fail
+  const PackageStamp stamp = *stampOf(path);
+  EXPECT_FALSE(writeSheetIndex(indexPathOf(path), stamp, {{"a.gml", 1, 2, 3, 4}}));
+  EXPECT_FALSE(writeSheetIndex((dir.path() / "missing" / "x.idx").string(), stamp, {}));
+  std::string error;
+  auto package = openPackage(path, error);
+  ASSERT_TRUE(package);
+  const SheetScan scan = loadSheets(*package);
+  EXPECT_TRUE(scan.ok);
+  ASSERT_EQ(scan.warnings.size(), 1u);
+  EXPECT_EQ(scan.warnings[0], "Nie zapisano indeksu arkuszy paczki modeli 3D - kolejne pobranie przejrzy paczke ponownie.");
+  std::vector<std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(dir.path())) files.push_back(e.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"0201.zip", "0201.zip.idx"}));
+}
+
+TEST(ModelPackage, SheetsInFrameMeetOnClosedIntervalsInPackageOrder) {
+  const ModelPackage package{"p", {{"w", 0, 0, 10, 10}, {"e", 20, 0, 30, 10}, {"n", 0, 20, 10, 30}}, nullptr};
+  struct Row {
+    geo::Bbox frame;
+    std::vector<std::string> names;
+  };
+  const Row rows[] = {
+      {{10, 10, 20, 20}, {"w", "e", "n"}},  // touches all three at a corner or an edge
+      {{10.001, 10.001, 19.999, 19.999}, {}},
+      {{-5, -5, 5, 5}, {"w"}},
+      {{25, 5, 26, 25}, {"e"}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(sheetsInFrame(package, row.frame), row.names);
+}
+
+TEST(ModelPackage, TheDemoPackagesAreIndexedFromTheirFirst8KbExceptTheLateSheet) {
+  const geoportal::ModelPackages& demo = geoportal::demoModelPackages();
+  for (const std::string* zip : {&demo.lod1Zip, &demo.lod2Zip}) {
+    ScratchDir dir;
+    std::string error;
+    auto package = openPackage(dir.write("p.zip", *zip), error);
+    ASSERT_TRUE(package) << error;
+    const SheetScan scan = scanPackage(*package);
+    ASSERT_TRUE(scan.ok);
+    ASSERT_EQ(package->sheets.size(), demo.sheets.size());
+    ASSERT_EQ(scan.bytesInflated.size(), demo.sheets.size());
+    for (std::size_t i = 0; i < demo.sheets.size(); ++i) {
+      SCOPED_TRACE(demo.sheets[i].entry);
+      const std::string& text = zip == &demo.lod1Zip ? demo.sheets[i].lod1 : demo.sheets[i].lod2;
+      if (demo.sheets[i].envelopeLate) {
+        EXPECT_EQ(scan.bytesInflated[i], kSheetPrefixBytes + text.size());
+      } else {
+        EXPECT_LE(scan.bytesInflated[i], kSheetPrefixBytes);
+      }
+      EXPECT_EQ(readSheet(*package, package->sheets[i].name).bytes.value_or(""), text);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kl::buildings

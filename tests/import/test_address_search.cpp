@@ -1,0 +1,147 @@
+// Address search as the map page sees it: both searches are answered later,
+// from a worker, with the local geoportal's demo places; a failing geocoder
+// gives the page a reason or an empty list, never a frozen window.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/import/demo_services.h"
+#include "tests/import/import_session.h"
+#include "tools/geoportal/demo_area.h"
+
+namespace kl::testing {
+namespace {
+
+using nlohmann::json;
+namespace demo = geoportal::demo;
+
+const std::string kCounty = ", Bolesławiec, powiat bolesławiecki";
+
+void spoil(const std::string& path, geoportal::FaultKind kind, int delayMs = 0) {
+    geoportal::FaultRule rule;
+    rule.fault.kind = kind;
+    rule.fault.delayMs = delayMs;
+    rule.pathPrefix = path;
+    rule.remaining = -1;
+    DemoServices::instance().server().faults().add(rule);
+}
+
+int requestsTo(const std::string& path) {
+    int n = 0;
+    for (const auto& entry : DemoServices::instance().server().log().snapshot()) n += entry.path == path;
+    return n;
+}
+
+std::vector<std::string> labelsOf(const json& suggestions) {
+    std::vector<std::string> labels;
+    for (const json& item : suggestions.at("items")) labels.push_back(item.at("label").get<std::string>());
+    return labels;
+}
+
+class AddressSearch : public ::testing::Test {
+protected:
+    AddressSearch() { DemoServices::instance().server().log().clear(); }
+    json search(const std::string& query) {
+        s.clearReceived();
+        EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", query}}).is_null())
+            << "a search must not hold the host's window while the geocoder answers";
+        return s.waitFor("addressResults");
+    }
+    json suggest(const std::string& query) {
+        s.clearReceived();
+        EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", query}}).is_null());
+        return s.waitFor("addressSuggestions");
+    }
+    ImportSession s;
+};
+
+TEST_F(AddressSearch, TheSquareIsFoundOnTheDemoSiteFromAWorker) {
+    const json r = search("Bolesławiec, Rynek");
+    ASSERT_TRUE(r.contains("lat")) << r.dump();
+    EXPECT_GT(r["lat"].get<double>(), demo::kSouth);
+    EXPECT_LT(r["lat"].get<double>(), demo::kNorth);
+    EXPECT_GT(r["lon"].get<double>(), demo::kWest);
+    EXPECT_LT(r["lon"].get<double>(), demo::kEast);
+    EXPECT_EQ(r["label"], "Rynek" + kCounty + ", województwo dolnośląskie, 59-700, Polska");
+}
+
+TEST_F(AddressSearch, NothingFoundAndBlankQueriesGiveResultsWithoutAPosition) {
+    for (const std::string query : {"Marszałkowska 1", "", "  "}) {
+        const json r = search(query);
+        EXPECT_EQ(r, json({{"type", "addressResults"}})) << query;
+    }
+    EXPECT_EQ(requestsTo("/search"), 1) << "a blank query is not sent";
+}
+
+struct SuggestCase {
+    std::string query;
+    std::vector<std::string> labels;
+};
+
+TEST_F(AddressSearch, SuggestionsEchoTheQueryAndNameThePlaces) {
+    const SuggestCase cases[] = {
+        {"Bolesławiec, Rynek", {"Rynek" + kCounty, "Ratusz, Rynek 41" + kCounty}},
+        {"\"Rynek\" ", {"Rynek" + kCounty, "Ratusz, Rynek 41" + kCounty}},
+        {"kościuszki 12", {"Tadeusza Kościuszki 12" + kCounty}},
+        {"Jana Pawła", {"Jana Pawła II" + kCounty, "Jana Pawła II 12" + kCounty}},
+        {"Kubika & Asnyka", {}},
+        {"", {}},
+        {std::string(10000, 'x'), {}},
+    };
+    for (const SuggestCase& c : cases) {
+        const json r = suggest(c.query);
+        EXPECT_EQ(r.value("query", ""), c.query);
+        EXPECT_EQ(labelsOf(r), c.labels) << c.query.substr(0, 40);
+    }
+    EXPECT_EQ(suggest("Bol")["items"].size(), 5u) << "at most five suggestions";
+}
+
+TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
+    for (const char* query : {"Bol", "Bolesławiec, Rynek", "Grunw"})
+        EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", query}}).is_null());
+    ASSERT_TRUE(s.settle());
+    std::map<std::string, std::size_t> itemsByQuery;
+    for (const json& r : s.received("addressSuggestions")) itemsByQuery[r["query"]] = r["items"].size();
+    EXPECT_EQ(itemsByQuery, (std::map<std::string, std::size_t>{{"Bol", 5}, {"Bolesławiec, Rynek", 2}, {"Grunw", 2}}));
+}
+
+TEST_F(AddressSearch, AFailingSearchIsNamed) {
+    // Statuses and bodies are rows of the client's own tables; here the page's side.
+    for (const auto kind : {geoportal::FaultKind::Status, geoportal::FaultKind::Reset}) {
+        DemoServices::instance().server().faults().clear();
+        spoil("/search", kind);
+        s.clearReceived();
+        EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", "Rynek"}}).is_null());
+        EXPECT_EQ(s.waitFor("error").value("msg", ""), "Wyszukiwarka adresow nie odpowiada (Nominatim)");
+        EXPECT_TRUE(s.received("addressResults").empty());
+    }
+}
+
+TEST_F(AddressSearch, FailingOrLateSuggestionsGiveAnEmptyList) {
+    struct Row {
+        geoportal::FaultKind kind;
+        int delayMs;
+    };
+    // Slow: the answer would come after 5 s; the suggestion gives up at 4 s.
+    for (const Row row : {Row{geoportal::FaultKind::Slow, 5000}, Row{geoportal::FaultKind::Truncate, 0}}) {
+        DemoServices::instance().server().faults().clear();
+        spoil("/api/", row.kind, row.delayMs);
+        const json r = suggest("Rynek");
+        EXPECT_EQ(r.value("query", ""), "Rynek");
+        EXPECT_EQ(r["items"], json::array()) << geoportal::faultName(geoportal::Fault{row.kind, 500, row.delayMs});
+    }
+}
+
+TEST_F(AddressSearch, AnAnswerForAClosedPaletteIsDropped) {
+    s.closePalette();
+    EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", "Rynek"}}).is_null());
+    EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", "Rynek"}}).is_null());
+    ASSERT_TRUE(s.settle());
+    EXPECT_TRUE(s.received("addressResults").empty());
+    EXPECT_TRUE(s.received("addressSuggestions").empty());
+}
+
+}  // namespace
+}  // namespace kl::testing

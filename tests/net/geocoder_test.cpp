@@ -1,0 +1,217 @@
+// The geocoder clients against a loopback server that answers as each row
+// says: the real answers of both services, their failures and answers that
+// only look like theirs. Every test runs under pl_PL.UTF-8, so a coordinate
+// read with the locale would lose its decimals.
+#include "net/geocoder.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <optional>
+
+#include "tests/geodata/sample_files.h"
+#include "tests/net/fault_server.h"
+
+namespace kl::net {
+namespace {
+
+using nlohmann::json;
+
+std::string sample(const std::string& name) {
+    return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/json/" + name);
+}
+
+const std::string kHtml = "<!DOCTYPE html><html><body><h1>Przerwa techniczna</h1></body></html>";
+
+// ---- Nominatim ----------------------------------------------------------------
+
+struct NominatimCase {
+    const char* name;
+    int status;
+    std::string body;
+    std::optional<AddressPlace> place;  // expected; none: nothing found or an error
+    std::string error;
+    int requests = 1;
+};
+
+void PrintTo(const NominatimCase& c, std::ostream* os) { *os << c.name; }
+
+class NominatimAnswers : public ::testing::TestWithParam<NominatimCase> {};
+
+TEST_P(NominatimAnswers, GiveThePlaceNothingOrTheReason) {
+    const NominatimCase& c = GetParam();
+    test::FaultServer server;
+    server.reply("/search", c.status, c.body, "application/json");
+    WfsClient client(test::loopbackTimings());
+    const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
+    EXPECT_EQ(found.error, c.error);
+    ASSERT_EQ(found.place.has_value(), c.place.has_value());
+    if (c.place) {
+        EXPECT_DOUBLE_EQ(found.place->lat, c.place->lat);
+        EXPECT_DOUBLE_EQ(found.place->lon, c.place->lon);
+        EXPECT_EQ(found.place->label, c.place->label);
+    }
+    EXPECT_EQ(server.hits("/search"), c.requests);
+}
+
+const std::string kSilent = "Wyszukiwarka adresow nie odpowiada (Nominatim)";
+const std::string kUnreadable = "Wyszukiwarka adresow zwrocila nieczytelna odpowiedz (Nominatim)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, NominatimAnswers,
+    ::testing::Values(
+        // The real answer: coordinates as texts with a decimal point.
+        NominatimCase{"RealAnswer", 200, sample("geocoder__osm.json"),
+                      AddressPlace{45.421106, -75.690308, "Ottawa, Ontario, Canada"}, ""},
+        NominatimCase{"LatAsNumber", 200, R"([{"lat":51.2622,"lon":15.5683,"display_name":"Rynek"}])",
+                      AddressPlace{51.2622, 15.5683, "Rynek"}, ""},
+        NominatimCase{"EmptyArray", 200, "[]", std::nullopt, ""},
+        NominatimCase{"ObjectInsteadOfArray", 200, R"({"error":"Unable to geocode"})", std::nullopt, ""},
+        NominatimCase{"DecimalComma", 200, R"([{"lat":"51,26","lon":"15,57","display_name":"X"}])", std::nullopt,
+                      kUnreadable},
+        NominatimCase{"NoCoordinates", 200, R"([{"display_name":"X"}])", std::nullopt, kUnreadable},
+        NominatimCase{"LatitudeOutOfRange", 200, R"([{"lat":"152.2","lon":"15.5"}])", std::nullopt, kUnreadable},
+        NominatimCase{"BodyCutShort", 200, R"([{"lat":"51.26","lo)", std::nullopt, kUnreadable},
+        // A failure that may pass is asked once more, then named.
+        NominatimCase{"Status500", 500, "Internal error", std::nullopt, kSilent, 2},
+        NominatimCase{"HtmlPage", 200, kHtml, std::nullopt, kSilent, 2},
+        NominatimCase{"NotFound404", 404, "", std::nullopt, kSilent, 1}));
+
+// ---- Photon -------------------------------------------------------------------
+
+struct PhotonCase {
+    const char* name;
+    int status;
+    std::string body;
+    std::vector<AddressPlace> items;  // expected
+};
+
+void PrintTo(const PhotonCase& c, std::ostream* os) { *os << c.name; }
+
+class PhotonAnswers : public ::testing::TestWithParam<PhotonCase> {};
+
+TEST_P(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
+    const PhotonCase& c = GetParam();
+    test::FaultServer server;
+    server.reply("/api/", c.status, c.body, "application/json");
+    WfsClient client(test::loopbackTimings());
+    const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
+    ASSERT_EQ(items.size(), c.items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_DOUBLE_EQ(items[i].lat, c.items[i].lat) << i;
+        EXPECT_DOUBLE_EQ(items[i].lon, c.items[i].lon) << i;
+        EXPECT_EQ(items[i].label, c.items[i].label);
+    }
+    EXPECT_EQ(server.hits("/api/"), 1) << "suggestions are never asked twice";
+}
+
+const std::string kTwoGoodAmongBroken = R"({"type":"FeatureCollection","features":[
+  {"type":"Feature","properties":{"name":"Bez geometrii"}},
+  {"type":"Feature","geometry":null,"properties":{"name":"Pusta geometria"}},
+  {"type":"Feature","geometry":{"type":"Point"},"properties":{"name":"Bez wspolrzednych"}},
+  {"type":"Feature","geometry":{"type":"Point","coordinates":[15.5]},"properties":{"name":"Jedna liczba"}},
+  {"type":"Feature","geometry":{"type":"Point","coordinates":["x","y"]},"properties":{"name":"Teksty"}},
+  {"type":"Feature","geometry":{"type":"Point","coordinates":[15.57,51.26]},"properties":{"name":"Rynek","city":"Bolesławiec"}},
+  "nie obiekt",
+  {"type":"Feature","geometry":{"type":"Point","coordinates":[15.56,51.261]},"properties":null}]})";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PhotonAnswers,
+    ::testing::Values(
+        // The real answer: [longitude, latitude]; labels from the parts each feature has.
+        PhotonCase{"RealAnswer", 200, sample("waypointer__photon_response.json"),
+                   {{46.0664228, 11.1257601, "Trento, Provincia di Trento"},
+                    {44.9656976, 11.4673224, "Trento, Ficarolo, Rovigo"},
+                    {8.043508, 126.0633157, "Trento"}}},
+        PhotonCase{"FeaturesWithoutCoordinatesSkipped", 200, kTwoGoodAmongBroken,
+                   {{51.26, 15.57, "Rynek, Bolesławiec"}, {51.261, 15.56, ""}}},
+        PhotonCase{"NoFeatures", 200, R"({"type":"FeatureCollection"})", {}},
+        PhotonCase{"ArrayInsteadOfObject", 200, "[]", {}},
+        PhotonCase{"Status500", 500, "Internal error", {}},
+        PhotonCase{"HtmlPage", 200, kHtml, {}}));
+
+struct LabelCase {
+    json properties;
+    const char* label;
+};
+
+TEST(PhotonLabel, JoinsThePartsThatExistInOrder) {
+    const LabelCase cases[] = {
+        {{{"name", "Ratusz"}, {"street", "Rynek"}, {"housenumber", "41"}, {"city", "Bolesławiec"}, {"county", "powiat"}},
+         "Ratusz, Rynek 41, Bolesławiec, powiat"},
+        {{{"street", "Kubika"}, {"city", "Bolesławiec"}}, "Kubika, Bolesławiec"},
+        {{{"housenumber", "12"}, {"city", "Bolesławiec"}}, "12, Bolesławiec"},
+        {{{"name", "Rynek"}, {"city", "Bolesławiec"}}, "Rynek, Bolesławiec"},
+        {{{"name", ""}, {"street", "Asnyka"}, {"state", "dolnośląskie"}, {"housenumber", 7}}, "Asnyka"},
+        {json::object(), ""},
+        {json(), ""},
+    };
+    for (const LabelCase& c : cases) EXPECT_EQ(photonLabel(c.properties), c.label) << c.properties.dump();
+}
+
+// ---- the requests -----------------------------------------------------------------
+
+// What the server received: the decoded query parameters of the last request.
+class RecordingServer {
+public:
+    RecordingServer() {
+        for (const char* path : {"/search", "/api/"}) {
+            server.on(path, [this](const httplib::Request& rq, httplib::Response& rs) {
+                std::lock_guard lock(mutex_);
+                params_.clear();
+                for (const auto& [k, v] : rq.params) params_[k] = v;
+                rs.set_content(rq.path == "/search" ? "[]" : R"({"features":[]})", "application/json");
+            });
+        }
+    }
+    std::map<std::string, std::string> params() {
+        std::lock_guard lock(mutex_);
+        return params_;
+    }
+    test::FaultServer server;
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::string> params_;
+};
+
+TEST(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
+    RecordingServer r;
+    WfsClient client(test::loopbackTimings());
+    for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
+                                    "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
+        EXPECT_EQ(nominatimSearch(client, r.server.url(""), query).error, "");
+        const std::map<std::string, std::string> expectedSearch = {
+            {"format", "json"}, {"limit", "1"}, {"countrycodes", "pl"}, {"q", query}};
+        EXPECT_EQ(r.params(), expectedSearch);
+        EXPECT_TRUE(photonSuggest(client, r.server.url(""), query).empty());
+        const std::map<std::string, std::string> expectedSuggest = {
+            {"q", query}, {"limit", "5"}, {"bbox", "14.1,49.0,24.2,54.9"}};
+        EXPECT_EQ(r.params(), expectedSuggest);
+    }
+}
+
+TEST(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
+    RecordingServer r;
+    WfsClient client(test::loopbackTimings());
+    for (const std::string blank : {"", "   ", "\t\n"}) {
+        const AddressSearch found = nominatimSearch(client, r.server.url(""), blank);
+        EXPECT_FALSE(found.place);
+        EXPECT_EQ(found.error, "");
+        EXPECT_TRUE(photonSuggest(client, r.server.url(""), blank).empty());
+    }
+    const std::string overlong(10000, 'a');
+    EXPECT_EQ(nominatimSearch(client, r.server.url(""), overlong).error,
+              "Wpisany adres jest za dlugi (najwiecej 300 znakow).");
+    EXPECT_TRUE(photonSuggest(client, r.server.url(""), overlong).empty());
+    EXPECT_EQ(r.server.hits("/search") + r.server.hits("/api/"), 0);
+
+    // The limit counts letters, not bytes: 300 Polish letters still go out.
+    std::string polish;
+    for (int i = 0; i < 300; ++i) polish += "ł";
+    EXPECT_EQ(nominatimSearch(client, r.server.url(""), polish).error, "");
+    EXPECT_EQ(r.server.hits("/search"), 1);
+}
+
+}  // namespace
+}  // namespace kl::net
