@@ -19,8 +19,8 @@ struct FetchedData {
     std::vector<geo::GisFeature> features;
     // Map image tiles, each in the system it was asked in.
     std::vector<net::RasterTile> rasters;
-    // Terrain model heights over the frame, one tile per future mesh;
-    // PL-1992 metres, heights above sea level.
+    // Terrain model heights over the frame in tiles that share their seams,
+    // one mesh each; PL-1992 metres, heights above sea level.
     std::vector<terrain::TerrainTile> terrainTiles;
     // The terrain model heights the contours were traced on, and the lines.
     terrain::HeightGrid contourGrid;

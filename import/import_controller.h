@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,7 @@ private:
     bool hasFetched_ = false;
     FetchedData fetched_;
     geo::Bbox fetchedBbox_;
+    std::set<std::string> fetchedLayers_;  // the layer keys the stored result was asked for
     int projectEpsg_ = 2180;
     double cloudStep_ = 1.0;
     bool smoothContours_ = false;

@@ -116,6 +116,7 @@ void ImportController::finishFetch(const FetchRequest& request, FetchOutcome out
 
     fetched_ = std::move(outcome.data);
     fetchedBbox_ = request.frame;
+    fetchedLayers_ = {request.layers.begin(), request.layers.end()};
     hasFetched_ = fetched_.holdsAnything();
 
     json reply = {{"counts", fetchCounts(fetched_)}};

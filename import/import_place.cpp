@@ -2,12 +2,14 @@
 // settles the height anchor, moves the features into the project's grid and
 // draws them in one undo step.
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
 #include "import/place_command.h"
+#include "import/terrain_in_zone.h"
 #include "shell/settings/project_georef.h"
 
 namespace kl::import {
@@ -54,6 +56,21 @@ json ImportController::onPlace(const json&) {
 
     HeightAnchor anchor = settleHeightAnchor(georef);
     terrainZOffset_ = anchor.offset;
+    // Repeated imports keep one height datum (the survey point's height, the stored
+    // anchor, or the lowest terrain point), and the ground stands on it.
+    const std::optional<double> datum = anchor.known ? std::optional<double>(anchor.offset) : std::nullopt;
+
+    GroundInput ground;
+    // The contours may need the elevation tiles without the terrain mesh being asked for.
+    if (fetchedLayers_.count("teren") > 0) ground.tiles = tilesInZone(fetched_.terrainTiles, zone);
+    ground.tileBaseHeight = anchor.offset;
+    ground.contours.contours = contoursInZone(fetched_.contours, zone);
+    ground.contours.frame = frameInZone(fetchedBbox_, zone);
+    ground.contours.lines = fetchedLayers_.count("poziomice2d") > 0;
+    ground.contours.mesh = fetchedLayers_.count("poziomice3d") > 0;
+    ground.contours.smooth = smoothContours_;
+    ground.contours.baseHeight = terrainBaseHeight(
+        {fetched_.terrainTiles.empty() ? std::nullopt : datum, std::nullopt, georef.height, datum});
 
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
@@ -61,8 +78,8 @@ json ImportController::onPlace(const json&) {
     BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
-    const PlaceOutcome placed =
-        runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone, models);
+    const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_,
+                                                fetched_.rasters, zone, models, ground);
     if (!placed.ok()) {
         if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
         return error("Import nieudany (transakcja wycofana)");
@@ -71,6 +88,7 @@ json ImportController::onPlace(const json&) {
     const placement::PlaceResult& r = placed.result;
     for (const std::string& line : placed.reportLines) report(host, line);
     for (const std::string& w : placed.warnings) warnings.push_back(w);
+    warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
     if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
     if (r.hasExtent)
         report(host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumber(r.minX) + ".." + wholeNumber(r.maxX) +

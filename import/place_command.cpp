@@ -24,6 +24,7 @@ struct CommandContext {
     const std::vector<net::RasterTile>& rasters;
     int workingEpsg;
     const BuildingModels& models;
+    const GroundInput& ground;
     placement::PlaceResult result;
     placement::BodyReport bodies;
 };
@@ -52,6 +53,9 @@ KlErr commandBody(void* raw) {
         }
         ctx.result = placement::placeVectorFeatures(ctx.features, ctx.transform, layers);
         ctx.result.counts.merge(pictures.counts);
+        if (ctx.result.error.empty())
+            placement::placeTerrainMeshes(ctx.ground.tiles, ctx.transform, ctx.ground.tileBaseHeight, layers, ctx.result);
+        if (ctx.result.error.empty()) placement::placeContours(ctx.ground.contours, ctx.transform, layers, ctx.result);
         if (ctx.result.error.empty()) placeModels(ctx, layers);
     } catch (const std::exception& e) {
         ctx.result.error = std::string("Blad wewnetrzny: ") + e.what();
@@ -116,13 +120,13 @@ placement::PlacementTransform transformForSurveyPoint(geo::Point2d surveyPoint) 
 PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
                              const placement::PlacementTransform& transform, const settings::Settings& settings,
                              const std::vector<net::RasterTile>& rasters, int workingEpsg,
-                             const BuildingModels& models) {
+                             const BuildingModels& models, const GroundInput& ground) {
     PlaceOutcome out;
     if (!host || !host->UndoableCommand) {
         out.hostCode = KL_ERR_REFUSED;
         return out;
     }
-    CommandContext ctx{features, transform, settings, rasters, workingEpsg, models, {}, {}};
+    CommandContext ctx{features, transform, settings, rasters, workingEpsg, models, ground, {}, {}};
     out.hostCode = host->UndoableCommand(kImportStepName, &commandBody, &ctx);
     out.result = std::move(ctx.result);
     // files for diagnosing a placement; a failure to write them never touches the import

@@ -14,6 +14,7 @@
 #include "net/raster_tiles.h"
 #include "placement/place_result.h"
 #include "placement/placement_transform.h"
+#include "placement/terrain_placement.h"
 #include "shell/settings/settings.h"
 
 namespace kl::import {
@@ -52,12 +53,20 @@ struct PlaceOutcome {
     bool ok() const { return hostCode == KL_NOERROR && result.error.empty(); }
 };
 
+// The terrain and contours of a fetch, already in the working zone.
+struct GroundInput {
+    std::vector<placement::MeshGrid> tiles;
+    double tileBaseHeight = 0.0;
+    placement::ContourPlacement contours;
+};
+
 // features: already in the working zone (workingEpsg). Raster tiles keep the
 // system they were fetched in and are placed first, under the vectors; the
-// 3D models come last, LOD1 blocks giving way to LOD2 buildings.
+// ground (terrain meshes, contours) follows them, and the 3D models come last,
+// LOD1 blocks giving way to LOD2 buildings.
 PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo::GisFeature>& features,
                              const placement::PlacementTransform& transform, const settings::Settings& settings,
                              const std::vector<net::RasterTile>& rasters = {}, int workingEpsg = geo::kEpsgPl1992,
-                             const BuildingModels& models = {});
+                             const BuildingModels& models = {}, const GroundInput& ground = {});
 
 }  // namespace kl::import

@@ -4,12 +4,10 @@
 #include <functional>
 #include <string>
 
+#include "placement/host_memo.h"
 #include "shell/platform/host_access.h"
 
 namespace kl::placement {
-
-HostMemo::HostMemo() { std::memset(&memo_, 0, sizeof memo_); }
-HostMemo::~HostMemo() { host()->DisposeMemo(&memo_); }
 
 KlErr createElement(int32_t type, const std::function<void(KlElement&)>& set, const std::vector<Points>& rings,
                     std::string_view text, std::string_view data, KlGuid* guid) {

@@ -11,6 +11,7 @@
 #include "geodata/geometry.h"
 #include "host/sdk/kl_host_api.h"
 #include "placement/fill_patterns.h"
+#include "placement/host_memo.h"
 
 namespace kl::placement {
 
@@ -39,19 +40,6 @@ struct PictureBox {
 
 // bytes: a PNG or JPEG file as mimeType says; empty bytes create nothing.
 KlErr makePicture(const PictureBox& box, std::string_view mimeType, std::string_view bytes, int32_t layer);
-
-// Owns a memo filled by the host and disposes it on every path.
-class HostMemo {
-public:
-    HostMemo();
-    ~HostMemo();
-    HostMemo(const HostMemo&) = delete;
-    HostMemo& operator=(const HostMemo&) = delete;
-    KlMemo* get() { return &memo_; }
-
-private:
-    KlMemo memo_;
-};
 
 // Starts from the host's defaults for the type, lets set() fill the record,
 // allocates the memo for the given rings (and text, or picture bytes) and

@@ -20,4 +20,8 @@ int32_t LayerResolver::layerForType(geo::DataType type) {
     return index;
 }
 
+std::string missingLayerMessage(geo::DataType type) {
+    return "Nie mozna utworzyc/odnalezc warstwy dla typu: " + std::string(geo::dataTypeKey(type));
+}
+
 }  // namespace kl::placement

@@ -1,5 +1,6 @@
 #pragma once
 #include <map>
+#include <string>
 #include <string_view>
 
 #include "geodata/data_type.h"
@@ -13,6 +14,9 @@ inline constexpr int32_t kInvalidLayer = 0;
 // byte-for-byte equal, else a new layer of that name. kInvalidLayer when it
 // can neither be found nor created.
 int32_t findOrCreateLayer(std::string_view name);
+
+// The error that rolls an import back when a type's layer cannot be had.
+std::string missingLayerMessage(geo::DataType type);
 
 // Layers of one import command, per data type, following the user's mapping.
 class LayerResolver {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kl::placement {
 
@@ -10,6 +11,7 @@ struct PlaceResult {
     std::map<std::string, int32_t> counts;  // count key -> placed features
     int32_t skipped = 0;                    // features or bodies that failed
     std::string error;                      // non-empty: the whole command is rolled back
+    std::vector<std::string> warnings;      // Polish; what was placed short of what was asked
     bool hasExtent = false;
     double minX = 0, minY = 0, maxX = 0, maxY = 0;  // project metres of placed vector vertices
 

@@ -31,7 +31,7 @@ void placeRasterTiles(const std::vector<net::RasterTile>& tiles, const Placement
         const std::string key(geo::dataTypeKey(tile.type));
         const int32_t layer = layers.layerForType(tile.type);
         if (layer == kInvalidLayer) {
-            result.error = "Nie mozna utworzyc/odnalezc warstwy dla typu: " + key;
+            result.error = missingLayerMessage(tile.type);
             return;
         }
         if (const KlErr err = makePicture(pictureBoxFor(tile, t, workingEpsg), tile.mimeType, tile.image, layer)) {

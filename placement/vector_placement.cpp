@@ -86,7 +86,7 @@ PlaceResult placeVectorFeatures(const std::vector<geo::GisFeature>& features, co
     for (const auto& f : features) {
         const int32_t layer = layers.layerForType(f.type);
         if (layer == kInvalidLayer) {
-            result.error = "Nie mozna utworzyc/odnalezc warstwy dla typu: " + std::string(geo::dataTypeKey(f.type));
+            result.error = missingLayerMessage(f.type);
             return result;
         }
         if (drawer.draw(f, layer) != KL_NOERROR) {

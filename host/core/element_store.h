@@ -20,7 +20,9 @@ struct ElementRecord {
     std::vector<KlCoord> coords;
     std::vector<int32_t> ringEnds;
     std::vector<KlPolyArc> arcs;
+    std::vector<double> boundaryZ;  // mesh: one height per outline coordinate
     std::vector<KlCoord3> levelPoints;
+    std::vector<int32_t> levelEnds;  // mesh: 1-based last level point of each level line
     std::string text;
     std::vector<unsigned char> data;
     std::shared_ptr<const MorphBody> body;

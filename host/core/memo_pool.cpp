@@ -41,6 +41,9 @@ void MemoPool::point(KlMemo* memo, MemoToken& t) {
     memo->nArcs = static_cast<int32_t>(t.arcs.size());
     memo->levelPoints = dataOrNull(t.levelPoints);
     memo->nLevelPoints = static_cast<int32_t>(t.levelPoints.size());
+    memo->boundaryZ = dataOrNull(t.boundaryZ);
+    memo->levelEnds = dataOrNull(t.levelEnds);
+    memo->nLevelEnds = static_cast<int32_t>(t.levelEnds.size());
     memo->text = t.text.empty() ? nullptr : t.text.data();
     memo->textBytes = t.text.empty() ? 0 : t.text.size() - 1;
     memo->data = dataOrNull(t.data);
@@ -49,8 +52,9 @@ void MemoPool::point(KlMemo* memo, MemoToken& t) {
 
 KlErr MemoPool::allocate(KlMemo* memo, const KlMemoSizes& s) {
     if (!memo) return KL_ERR_BADPARS;
-    if (s.nCoords < 0 || s.nRings < 0 || s.nArcs < 0 || s.nLevelPoints < 0) return KL_ERR_BADPARS;
+    if (s.nCoords < 0 || s.nRings < 0 || s.nArcs < 0 || s.nLevelPoints < 0 || s.nLevelEnds < 0) return KL_ERR_BADPARS;
     if (s.nCoords > kMaxItems || s.nRings > kMaxItems || s.nArcs > kMaxItems || s.nLevelPoints > kMaxItems ||
+        s.nLevelEnds > kMaxItems ||
         s.textBytes >= kMaxBytes || s.dataBytes > kMaxBytes)
         return KL_ERR_MEMFULL;
     MemoToken& t = fresh(memo);
@@ -58,6 +62,8 @@ KlErr MemoPool::allocate(KlMemo* memo, const KlMemoSizes& s) {
     t.ringEnds.assign(static_cast<size_t>(s.nRings), 0);
     t.arcs.assign(static_cast<size_t>(s.nArcs), KlPolyArc{});
     t.levelPoints.assign(static_cast<size_t>(s.nLevelPoints), KlCoord3{});
+    if (s.withBoundaryZ) t.boundaryZ.assign(static_cast<size_t>(s.nCoords), 0.0);
+    t.levelEnds.assign(static_cast<size_t>(s.nLevelEnds), 0);
     if (s.textBytes > 0) t.text.assign(s.textBytes + 1, '\0');
     t.data.assign(s.dataBytes, 0);
     point(memo, t);
@@ -72,7 +78,9 @@ KlErr MemoPool::fillFrom(KlMemo* memo, const ElementRecord& r, int32_t mask) {
         t.coords = r.coords;
         t.ringEnds = r.ringEnds;
         t.arcs = r.arcs;
+        t.boundaryZ = r.boundaryZ;
         t.levelPoints = r.levelPoints;
+        t.levelEnds = r.levelEnds;
     }
     if ((all || (mask & KL_MEMO_TEXT)) && !r.text.empty()) {
         t.text.assign(r.text.begin(), r.text.end());

@@ -16,7 +16,9 @@ struct MemoToken {
     std::vector<KlCoord> coords;
     std::vector<int32_t> ringEnds;
     std::vector<KlPolyArc> arcs;
+    std::vector<double> boundaryZ;
     std::vector<KlCoord3> levelPoints;
+    std::vector<int32_t> levelEnds;
     std::vector<char> text;  // one extra byte for the terminator
     std::vector<unsigned char> data;
     std::shared_ptr<const MorphBody> body;  // a finished body's snapshot

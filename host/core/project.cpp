@@ -1,5 +1,7 @@
 #include "host/core/project.h"
 
+#include "host/core/mesh_record.h"
+
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -11,7 +13,6 @@ namespace kl::host {
 namespace {
 
 bool finite(const KlCoord& c) { return std::isfinite(c.x) && std::isfinite(c.y); }
-bool finite(const KlCoord3& c) { return std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z); }
 
 template <size_t N>
 void copyField(char (&dst)[N], const char (&src)[N]) {
@@ -225,11 +226,7 @@ KlErr Project::validateGeometry(const KlElement& e, const KlMemo* memo, ElementR
         case KL_ELEM_MESH: {
             if (!materialOk(KL_ATTR_SURFACE)) return KL_ERR_BADINDEX;
             if (KlErr err = copyRings(m, true, 4, out); err != KL_NOERROR) return err;
-            if (m.nLevelPoints < 0 || (m.nLevelPoints > 0 && !m.levelPoints)) return KL_ERR_BADPARS;
-            out.levelPoints.assign(m.levelPoints, m.levelPoints + m.nLevelPoints);
-            for (const auto& p : out.levelPoints)
-                if (!finite(p)) return KL_ERR_BADPARS;
-            return KL_NOERROR;
+            return copyMeshLevels(m, out);
         }
         case KL_ELEM_TEXT: {
             if (!m.text) return KL_ERR_BADPARS;
@@ -445,7 +442,9 @@ nlohmann::ordered_json Project::toJson() const {
                 j["level"] = e.level;
                 j["skirtLevel"] = e.skirtLevel;
                 j["material"] = e.material;
+                j["boundaryZ"] = r->boundaryZ;
                 j["levelPoints"] = coords3Json(r->levelPoints);
+                j["levelEnds"] = r->levelEnds;
                 break;
             case KL_ELEM_SLAB:
                 j["level"] = e.level;

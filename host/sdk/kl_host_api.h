@@ -183,6 +183,13 @@ typedef struct KlMemo {
     size_t dataBytes;
     KlBodyRef body;   /* morph */
     void* hostPrivate;
+    /* mesh: the height of every outline coordinate (nCoords values), and the
+     * level lines the level points form: the 1-based index of the last level
+     * point of each line, increasing, the last one nLevelPoints. A level
+     * point that is a line of its own ends itself. */
+    double* boundaryZ;
+    int32_t* levelEnds;
+    int32_t nLevelEnds;
 } KlMemo;
 
 #define KL_MEMO_COORDS 1 /* coordinates, ring ends, arcs and level points */
@@ -195,6 +202,8 @@ typedef struct KlMemoSizes {
     int32_t nLevelPoints;
     size_t textBytes; /* without terminator; one extra byte is allocated */
     size_t dataBytes;
+    int32_t withBoundaryZ; /* 1: one boundary height per coordinate */
+    int32_t nLevelEnds;
 } KlMemoSizes;
 
 typedef void (*KlGuidVisitor)(void* ctx, const KlGuid* guid, int32_t elemType);

@@ -204,7 +204,8 @@
         }
         const path = document.createElementNS(svgNs, 'path');
         path.setAttribute('d', d);
-        path.setAttribute('class', e.type === 'polyline' ? 'outline' : e.type === 'hatch' ? 'hatch' : 'solid');
+        // A mesh is ground under everything else: its outline only, so the contours inside stay visible.
+        path.setAttribute('class', { polyline: 'outline', hatch: 'hatch', mesh: 'mesh' }[e.type] || 'solid');
         path.setAttribute('fill-rule', 'evenodd');
         path.setAttribute('vector-effect', 'non-scaling-stroke');
         path.dataset.guid = e.guid;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -109,7 +110,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ElementCase{"hatch", KL_ELEM_HATCH, kSquare, nullptr, {}, "", KL_NOERROR},
                       ElementCase{"hatchNotClosed", KL_ELEM_HATCH, kOpen, nullptr, {}, "", KL_ERR_BADPARS},
                       ElementCase{"slab", KL_ELEM_SLAB, kSquare, nullptr, {}, "", KL_NOERROR},
-                      ElementCase{"mesh", KL_ELEM_MESH, kSquare, nullptr, {}, "", KL_NOERROR},
                       ElementCase{"text", KL_ELEM_TEXT, {}, "Działka 12/3", {}, "", KL_NOERROR},
                       ElementCase{"textWithout", KL_ELEM_TEXT, {}, nullptr, {}, "", KL_ERR_BADPARS},
                       ElementCase{"picture", KL_ELEM_PICTURE, {}, nullptr, kPngStart, "image/png", KL_NOERROR},
@@ -119,6 +119,65 @@ INSTANTIATE_TEST_SUITE_P(
                       ElementCase{"pictureWithoutType", KL_ELEM_PICTURE, {}, nullptr, kPngStart, "", KL_ERR_BADPARS},
                       ElementCase{"pictureNoData", KL_ELEM_PICTURE, {}, nullptr, {}, "", KL_ERR_BADPARS},
                       ElementCase{"morphWithoutBody", KL_ELEM_MORPH, {}, nullptr, {}, "", KL_ERR_BADPARS}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// A mesh as a real host takes it: heights for every outline vertex, level
+// points joined into level lines, nothing outside the outline.
+struct MeshCase {
+    const char* name;
+    std::vector<KlCoord> outline;
+    bool boundaryHeights;
+    std::vector<KlCoord3> levelPoints;
+    std::vector<int32_t> levelEnds;
+    KlErr expected;
+};
+
+class MeshCreation : public ::testing::TestWithParam<MeshCase> {};
+
+TEST_P(MeshCreation, TakesOnlyAMeshTheHostCanTriangulate) {
+    const MeshCase& c = GetParam();
+    Project p;
+    KlElement e{};
+    e.type = KL_ELEM_MESH;
+    ASSERT_EQ(p.elementDefaults(&e, nullptr), KL_NOERROR);
+    KlMemo memo{};
+    KlMemoSizes sizes{};
+    sizes.nCoords = static_cast<int32_t>(c.outline.size());
+    sizes.withBoundaryZ = c.boundaryHeights ? 1 : 0;
+    sizes.nLevelPoints = static_cast<int32_t>(c.levelPoints.size());
+    sizes.nLevelEnds = static_cast<int32_t>(c.levelEnds.size());
+    ASSERT_EQ(p.memos().allocate(&memo, sizes), KL_NOERROR);
+    std::copy(c.outline.begin(), c.outline.end(), memo.coords);
+    for (int32_t i = 0; c.boundaryHeights && i < memo.nCoords; ++i) memo.boundaryZ[i] = 10.0 + i;
+    std::copy(c.levelPoints.begin(), c.levelPoints.end(), memo.levelPoints);
+    std::copy(c.levelEnds.begin(), c.levelEnds.end(), memo.levelEnds);
+    EXPECT_EQ(runStep(p, "t", [&] { return p.createElement(&e, &memo); }), c.expected);
+    p.memos().dispose(&memo);
+    ASSERT_EQ(p.elements().size(), c.expected == KL_NOERROR ? 1u : 0u);
+    if (c.expected != KL_NOERROR) return;
+    const auto mesh = p.toJson()["elements"][0];
+    EXPECT_EQ(mesh["boundaryZ"].size(), c.outline.size());
+    EXPECT_EQ(mesh["boundaryZ"][1], 11.0);
+    EXPECT_EQ(mesh["levelPoints"].size(), c.levelPoints.size());
+    EXPECT_EQ(mesh["levelEnds"].get<std::vector<int32_t>>(), c.levelEnds);
+}
+
+const std::vector<KlCoord3> kThreeInside = {{1, 1, 0.5}, {2, 1, 0.7}, {3, 3, 1.5}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, MeshCreation,
+    ::testing::Values(MeshCase{"flat", kSquare, true, {}, {}, KL_NOERROR},
+                      MeshCase{"pointsOfTheirOwn", kSquare, true, kThreeInside, {1, 2, 3}, KL_NOERROR},
+                      MeshCase{"oneLevelLine", kSquare, true, kThreeInside, {3}, KL_NOERROR},
+                      MeshCase{"pointOnTheOutline", kSquare, true, {{4, 2, 1}, {0, 0, 1}}, {1, 2}, KL_NOERROR},
+                      MeshCase{"withoutBoundaryHeights", kSquare, false, {}, {}, KL_ERR_BADPARS},
+                      MeshCase{"outlineNotClosed", kOpen, true, {}, {}, KL_ERR_BADPARS},
+                      MeshCase{"pointsWithoutLines", kSquare, true, kThreeInside, {}, KL_ERR_BADPARS},
+                      MeshCase{"linesShortOfTheLastPoint", kSquare, true, kThreeInside, {2}, KL_ERR_BADPARS},
+                      MeshCase{"linesPastTheLastPoint", kSquare, true, kThreeInside, {4}, KL_ERR_BADPARS},
+                      MeshCase{"linesOutOfOrder", kSquare, true, kThreeInside, {2, 1, 3}, KL_ERR_BADPARS},
+                      MeshCase{"pointOutsideTheOutline", kSquare, true, {{5, 2, 1}}, {1}, KL_ERR_BADPARS},
+                      MeshCase{"heightNotANumber", kSquare, true, {{1, 1, std::nan("")}}, {1}, KL_ERR_BADPARS}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Memos, ElementMemoRoundTripsAndIsCounted) {

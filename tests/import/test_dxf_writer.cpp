@@ -1,8 +1,20 @@
 #include "tools/import/dxf_writer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
+#include <regex>
+
+#include "host/core/workbench.h"
+#include "import/place_command.h"
+#include "shell/settings/settings.h"
+#include "tools/import/addon_binding.h"
+#include "tools/import/project_drawing.h"
 
 namespace kl::tools {
 namespace {
@@ -46,6 +58,68 @@ TEST(DxfWriter, EntitiesLayersAndNumbersInPlainR12) {
     EXPECT_NE(d.find("10\n0.5000\n20\n1.2500\n"), std::string::npos);
     EXPECT_EQ(d.find(','), std::string::npos);
     EXPECT_EQ(d.substr(d.size() - 7), "\n0\nEOF\n");
+}
+
+std::string ogrinfo(const std::string& args) {
+    std::string out;
+    FILE* pipe = ::popen(("ogrinfo -ro " + args + " 2>&1").c_str(), "r");
+    if (!pipe) return out;
+    std::array<char, 4096> buf{};
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0;) out.append(buf.data(), n);
+    ::pclose(pipe);
+    return out;
+}
+
+int featureCount(const std::string& ogrinfoOutput) {
+    std::smatch m;
+    static const std::regex re("Feature Count: ([0-9]+)");
+    return std::regex_search(ogrinfoOutput, m, re) ? std::stoi(m[1]) : -1;
+}
+
+// Contours drawn, labelled and meshed, and one terrain tile, placed into a
+// workbench project: GDAL reads every line, label and outline on its layer,
+// the level lines at their heights above the project's zero.
+TEST(ProjectDrawing, ContoursAndMeshesAreReadByOgrinfoOnTheirLayers) {
+    const auto dir = std::filesystem::temp_directory_path() / ("kl-drawing-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    ::setenv("KL_DIAG_DIR", (dir / "diag").c_str(), 1);
+    host::Workbench wb;
+    bindAddonToHost(&host::Workbench::hostTable());
+    import::GroundInput ground;
+    placement::MeshGrid tile{placement::cornersOf(0, 0, 2, 2), {}};
+    for (double y : {0.0, 1.0, 2.0})
+        for (double x : {0.0, 1.0, 2.0}) tile.points.push_back({x, y, 100.0 + x});
+    ground.tiles = {tile};
+    ground.tileBaseHeight = 100.0;
+    ground.contours.contours = {{105, true, {{40, 5}, {0, 5}}},
+                                {104, false, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}},
+                                {104.5, false, {{30, 30}, {30.5, 30}}}};
+    ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
+    ground.contours.lines = ground.contours.mesh = true;
+    ground.contours.baseHeight = 100.0;
+    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {}, {}, settings::defaultSettings(), {},
+                                                2180, {}, ground);
+    bindAddonToHost(nullptr);
+    ASSERT_TRUE(placed.ok()) << placed.result.error;
+
+    std::map<std::string, int> elements;
+    const std::vector<DxfEntity> drawing = drawingOf(wb.project(), elements);
+    const std::map<std::string, int> expectedElements{
+        {"GIS_POZIOMICE_2D polyline", 3}, {"GIS_POZIOMICE_2D text", 1}, {"GIS_POZIOMICE_3D mesh", 1}, {"GIS_TEREN mesh", 1}};
+    EXPECT_EQ(elements, expectedElements);
+    const auto dxf = dir / "drawing.dxf";
+    std::ofstream(dxf, std::ios::binary) << dxfDocument(drawing);
+
+    const std::pair<const char*, int> perLayer[] = {
+        {"GIS_POZIOMICE_2D", 4}, {"GIS_POZIOMICE_3D", 3}, {"GIS_TEREN", 1}};  // the 3D mesh: outline and 2 level lines
+    for (const auto& [layer, count] : perLayer)
+        EXPECT_EQ(featureCount(ogrinfo("-so -al -where \"Layer='" + std::string(layer) + "'\" " + dxf.string())), count)
+            << layer;
+    const std::string levels = ogrinfo("-al -where \"Layer='GIS_POZIOMICE_3D'\" " + dxf.string());
+    EXPECT_NE(levels.find("LINESTRING Z (40 5 5,0 5 5)"), std::string::npos) << levels;
+    EXPECT_NE(levels.find("10 10 4,20 10 4"), std::string::npos) << levels;
+    ::unsetenv("KL_DIAG_DIR");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "geodata/polygon.h"
 #include "import/label_point.h"
 #include "import/place_command.h"
+#include "import/terrain_in_zone.h"
 
 namespace kl::import {
 namespace {
@@ -46,6 +47,32 @@ TEST_P(SurveyPointTransform, APointAtTheSurveyPointLandsAtTheProjectOrigin) {
     // Vertices are converted one by one: the ring keeps its count and closure.
     EXPECT_EQ(local[0].polygons[0].exterior.size(), 4u);
     EXPECT_EQ(local[0].polygons[0].exterior.front(), local[0].polygons[0].exterior.back());
+}
+
+// Two 200 m tiles sharing the column x = p.x + 200, moved into the zone: they
+// share their seam corners and seam nodes exactly, and every node lands
+// within 0.1 mm of its own conversion.
+TEST_P(SurveyPointTransform, TerrainTilesKeepTheirSeamInTheZone) {
+    const auto [p, zone] = GetParam();
+    std::vector<terrain::TerrainTile> tiles(2);
+    for (int t = 0; t < 2; ++t) {
+        tiles[t] = {p.x + 200.0 * t, p.y, p.x + 200.0 * (t + 1), p.y + 200.0, {}};
+        for (int r = 0; r <= 20; ++r)
+            for (int c = 0; c <= 20; ++c) tiles[t].points.push_back({tiles[t].minX + 10.0 * c, p.y + 10.0 * r, 100.0});
+    }
+    const auto grids = tilesInZone(tiles, zone);
+    ASSERT_EQ(grids.size(), 2u);
+    EXPECT_EQ(grids[0].corners[1], grids[1].corners[0]);
+    EXPECT_EQ(grids[0].corners[2], grids[1].corners[3]);
+    for (int t = 0; t < 2; ++t)
+        for (std::size_t i = 0; i < tiles[t].points.size(); ++i) {
+            const geo::Point2d exact = geo::pl1992ToPl2000(tiles[t].points[i].x, tiles[t].points[i].y, zone);
+            EXPECT_LT(std::hypot(grids[t].points[i].x - exact.x, grids[t].points[i].y - exact.y), 1e-4);
+        }
+    for (std::size_t i = 20; i < grids[0].points.size(); i += 21) {  // the west tile's east column
+        EXPECT_EQ(grids[0].points[i].x, grids[1].points[i - 20].x);
+        EXPECT_EQ(grids[0].points[i].y, grids[1].points[i - 20].y);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, SurveyPointTransform,

@@ -17,7 +17,7 @@ const MODULES = {
   cloud: [['cloud/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
   cleanup: [['cleanup/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
   buildings: [['buildings/'], ['base', 'geodata', 'net']],
-  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'buildings']],
+  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings']],
   import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings', 'cloud', 'cleanup',
                         'placement']],
   shell: [['shell/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings', 'cloud', 'cleanup',

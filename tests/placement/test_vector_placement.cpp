@@ -4,7 +4,7 @@
 
 #include "host/core/workbench.h"
 #include "placement/vector_placement.h"
-#include "tests/support/host_binding.h"
+#include "tests/placement/workbench_fixture.h"
 
 using namespace kl;
 using geo::DataType;
@@ -19,17 +19,8 @@ geo::Polygon square(double x, double y, double size, bool closed = true) {
     return p;
 }
 
-class VectorPlacement : public ::testing::Test {
+class VectorPlacement : public placement_tests::WorkbenchFixture {
 protected:
-    void SetUp() override {
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
-        settings_ = settings::defaultSettings();
-    }
-    void TearDown() override {
-        bindAddonToHost(nullptr);
-        wb_.reset();
-    }
 
     // Runs the placement inside one undo step, as the import does.
     placement::PlaceResult place(const std::vector<GisFeature>& features,
@@ -51,32 +42,6 @@ protected:
             &ctx);
         return ctx.r;
     }
-
-    std::vector<const host::ElementRecord*> elements(int32_t type) const {
-        std::vector<const host::ElementRecord*> out;
-        for (const auto& [seq, rec] : wb_->project().elements().all())
-            if (rec->element.type == type) out.push_back(rec.get());
-        return out;
-    }
-
-    std::string layerName(int32_t index) const {
-        std::string name;
-        struct Ctx {
-            int32_t index;
-            std::string* name;
-        } ctx{index, &name};
-        host::Workbench::hostTable().ListAttributes(
-            KL_ATTR_LAYER,
-            [](void* c, const KlAttribute* a) {
-                auto* x = static_cast<Ctx*>(c);
-                if (a->index == x->index) *x->name = a->name;
-            },
-            &ctx);
-        return name;
-    }
-
-    std::unique_ptr<host::Workbench> wb_;
-    settings::Settings settings_;
 };
 
 }  // namespace

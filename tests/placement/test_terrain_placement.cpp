@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "host/core/workbench.h"
+#include "import/place_command.h"
+#include "import/terrain_in_zone.h"
+#include "tests/placement/workbench_fixture.h"
+
+using namespace kl;
+using placement::MeshGrid;
+using terrain::Contour;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A tile of n x n nodes `step` apart from (x0, y0), outlined by its own nodes.
+MeshGrid tile(double x0, double y0, int n, double step, double (*height)(double, double)) {
+    MeshGrid g;
+    const double x1 = x0 + (n - 1) * step, y1 = y0 + (n - 1) * step;
+    g.corners = placement::cornersOf(x0, y0, x1, y1);
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) g.points.push_back({x0 + c * step, y0 + r * step, height(x0 + c * step, y0 + r * step)});
+    return g;
+}
+
+double slope(double x, double y) { return 100.0 + 0.1 * x + 0.2 * y; }
+
+double ringArea(const std::vector<KlCoord>& ring) {
+    double a = 0;
+    for (size_t i = 0; i + 1 < ring.size(); ++i) a += ring[i].x * ring[i + 1].y - ring[i + 1].x * ring[i].y;
+    return std::abs(a) / 2;
+}
+
+// Strictly inside a convex outline, not on it.
+bool strictlyInside(KlCoord p, const std::vector<KlCoord>& ring) {
+    int sign = 0;
+    for (size_t i = 0; i + 1 < ring.size(); ++i) {
+        const double cross = (ring[i + 1].x - ring[i].x) * (p.y - ring[i].y) - (ring[i + 1].y - ring[i].y) * (p.x - ring[i].x);
+        if (std::abs(cross) < 1e-9) return false;
+        const int s = cross > 0 ? 1 : -1;
+        if (sign != 0 && s != sign) return false;
+        sign = s;
+    }
+    return true;
+}
+
+Contour line(double level, bool index, std::vector<std::pair<double, double>> points) {
+    return Contour{level, index, std::move(points)};
+}
+
+// An index contour 40 m long running west, a closed one, and a stub of 0.99 m.
+std::vector<Contour> threeContours() {
+    return {line(105, true, {{40, 5}, {0, 5}}),
+            line(104, false, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}),
+            line(106, false, {{30, 30}, {30.99, 30}})};
+}
+
+class TerrainPlacement : public placement_tests::WorkbenchFixture {
+protected:
+    void SetUp() override {
+        diagDir_ = std::filesystem::temp_directory_path() / ("kl_terrain_diag_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(diagDir_);
+        ::setenv("KL_DIAG_DIR", diagDir_.c_str(), 1);
+        WorkbenchFixture::SetUp();
+    }
+    void TearDown() override {
+        WorkbenchFixture::TearDown();
+        ::unsetenv("KL_DIAG_DIR");
+        std::filesystem::remove_all(diagDir_);
+    }
+
+    import::PlaceOutcome place(const import::GroundInput& ground, placement::PlacementTransform t = {},
+                               const std::vector<geo::GisFeature>& features = {}) {
+        return import::runPlaceCommand(&host::Workbench::hostTable(), features, t, settings_, {}, 2180, {}, ground);
+    }
+
+
+    std::string diagLines() const {
+        std::ifstream in(diagDir_ / "ordvik_teren_diag.txt");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::filesystem::path diagDir_;
+};
+
+// The frame 0..20 m in four tiles of 11 x 11 nodes; neighbours share a seam
+// column or row of nodes.
+TEST_F(TerrainPlacement, TileMeshesTileTheFrameWithoutOverlapAndMeetOnTheSeam) {
+    import::GroundInput ground;
+    for (double y0 : {0.0, 10.0})
+        for (double x0 : {0.0, 10.0}) ground.tiles.push_back(tile(x0, y0, 11, 1.0, slope));
+    ground.tileBaseHeight = 100.0;
+    const auto placed = place(ground, {0, 0, 0.3, 5, 7});
+    ASSERT_TRUE(placed.ok()) << placed.result.error;
+    EXPECT_EQ(placed.result.counts.at("teren (Siatka)"), 4);
+
+    const auto meshes = elements(KL_ELEM_MESH);
+    ASSERT_EQ(meshes.size(), 4u);
+    double area = 0;
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        const host::ElementRecord& m = *meshes[i];
+        EXPECT_EQ(layerName(m.element.layer), "GIS_TEREN");
+        ASSERT_EQ(m.coords.size(), 5u);
+        area += ringArea(m.coords);
+        EXPECT_EQ(m.levelPoints.size(), 121u);
+        // each corner carries the height of its own node
+        const geo::Point2d corner = ground.tiles[i].corners[2];
+        EXPECT_NEAR(m.boundaryZ[2], slope(corner.x, corner.y) - 100.0, 1e-12);
+        EXPECT_EQ(m.boundaryZ[4], m.boundaryZ[0]);
+        for (size_t j = 0; j < meshes.size(); ++j) {
+            if (i == j) continue;
+            for (const KlCoord3& p : meshes[j]->levelPoints)
+                EXPECT_FALSE(strictlyInside({p.x, p.y}, m.coords)) << "mesh " << i << " overlaps mesh " << j;
+        }
+    }
+    EXPECT_NEAR(area, 400.0, 1e-9);
+    // west and east tiles of the south row share their seam corners exactly, heights included
+    EXPECT_EQ(meshes[0]->coords[1].x, meshes[1]->coords[0].x);
+    EXPECT_EQ(meshes[0]->coords[2].y, meshes[1]->coords[3].y);
+    EXPECT_EQ(meshes[0]->boundaryZ[1], meshes[1]->boundaryZ[0]);
+    EXPECT_EQ(meshes[0]->boundaryZ[2], meshes[1]->boundaryZ[3]);
+    EXPECT_NE(diagLines().find("createMesh nPts=121 err=0 "), std::string::npos);
+}
+
+TEST_F(TerrainPlacement, OnePointGivesEveryCornerItsHeightAboveTheBase) {
+    import::GroundInput ground;
+    MeshGrid one;
+    one.corners = placement::cornersOf(0, 0, 10, 10);
+    one.points = {{5, 5, 101.5}};
+    ground.tiles = {one, MeshGrid{placement::cornersOf(20, 0, 30, 10), {}}};
+    ground.tileBaseHeight = 100.0;
+    const auto placed = place(ground);
+    ASSERT_TRUE(placed.ok());
+    EXPECT_EQ(placed.result.counts.at("teren (Siatka)"), 1);  // the empty tile makes nothing
+    const auto meshes = elements(KL_ELEM_MESH);
+    ASSERT_EQ(meshes.size(), 1u);
+    EXPECT_EQ(meshes[0]->boundaryZ, std::vector<double>(5, 1.5));
+    ASSERT_EQ(meshes[0]->levelPoints.size(), 1u);
+    EXPECT_EQ(meshes[0]->levelPoints[0].z, 1.5);
+    EXPECT_EQ(meshes[0]->levelEnds, std::vector<int32_t>{1});
+    EXPECT_NE(diagLines().find("ptZ=[1.5..1.5] ringZ=[1.5,1.5,1.5,1.5]"), std::string::npos);
+}
+
+// The diagnostics file is a help, never a condition of the import.
+TEST_F(TerrainPlacement, UnwritableDiagnosticsFolderFailsNothing) {
+    std::filesystem::create_directories(diagDir_);
+    const auto blocked = diagDir_ / "not-a-folder";
+    std::ofstream(blocked) << "x";
+    ::setenv("KL_DIAG_DIR", blocked.c_str(), 1);
+    import::GroundInput ground;
+    ground.tiles = {tile(0, 0, 3, 1.0, slope)};
+    ground.contours.contours = threeContours();
+    ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
+    ground.contours.mesh = true;
+    const auto placed = place(ground);
+    ASSERT_TRUE(placed.ok());
+    EXPECT_EQ(placed.result.counts.at("teren (Siatka)"), 1);
+    EXPECT_EQ(placed.result.counts.at("poziomice3d"), 1);
+}
+
+TEST_F(TerrainPlacement, RefusedTileMeshRollsTheWholeImportBack) {
+    geo::GisFeature pipe;
+    pipe.type = geo::DataType::UtilityNetworks;
+    pipe.lines = {{{1, 1}, {5, 5}}};
+    import::GroundInput ground;
+    ground.tiles = {tile(0, 0, 3, 1.0, slope)};
+    ground.contours.contours = {line(100, true, {{0, 0}, {2, 0}})};
+    ground.contours.lines = true;
+    const std::string before = wb_->project().serialise();
+    wb_->faults().arm({"CreateElement", 2, KL_ERR_MEMFULL, false, 0});
+    const auto placed = place(ground, {}, {pipe});
+    EXPECT_FALSE(placed.ok());
+    EXPECT_EQ(placed.result.error, "Blad tworzenia Siatki terenu (kod " + std::to_string(KL_ERR_MEMFULL) + ")");
+    EXPECT_EQ(wb_->project().serialise(), before);
+    EXPECT_EQ(wb_->project().memos().live(), 0u);
+}
+
+TEST_F(TerrainPlacement, ContoursAreDrawnLabelledUprightAndMeshedThroughLevelLines) {
+    import::GroundInput ground;
+    ground.contours.contours = threeContours();
+    ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
+    ground.contours.lines = ground.contours.mesh = true;
+    ground.contours.baseHeight = 100.0;
+    const auto placed = place(ground, {0, 0, 0.5, 0, 0});
+    ASSERT_TRUE(placed.ok()) << placed.result.error;
+    const std::map<std::string, int32_t> counts{{"poziomice2d", 3}, {"podpisy rzednych", 1}, {"poziomice3d", 1}};
+    EXPECT_EQ(placed.result.counts, counts);
+    EXPECT_TRUE(placed.result.warnings.empty());
+
+    const auto lines = elements(KL_ELEM_POLYLINE);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0]->element.pen, 2);  // index contour
+    EXPECT_EQ(lines[1]->element.pen, 1);
+    EXPECT_EQ(layerName(lines[0]->element.layer), "GIS_POZIOMICE_2D");
+    const auto labels = elements(KL_ELEM_TEXT);
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0]->text, "105,00");
+    EXPECT_EQ(labels[0]->element.pen, 2);
+    EXPECT_DOUBLE_EQ(labels[0]->element.textSizeMm, 2.0);
+    // the westward line reads at angle 0, turned back by the project's rotation
+    EXPECT_NEAR(labels[0]->element.textAngleRad, -0.5, 1e-12);
+    const geo::Point2d at = placement::PlacementTransform{0, 0, 0.5, 0, 0}.apply({20, 5});
+    EXPECT_NEAR(labels[0]->element.textLoc.x, at.x, 1e-9);
+    EXPECT_NEAR(labels[0]->element.textLoc.y, at.y, 1e-9);
+
+    const auto meshes = elements(KL_ELEM_MESH);
+    ASSERT_EQ(meshes.size(), 1u);
+    EXPECT_EQ(layerName(meshes[0]->element.layer), "GIS_POZIOMICE_3D");
+    EXPECT_EQ(meshes[0]->levelEnds, (std::vector<int32_t>{2, 7}));  // the stub left out
+    EXPECT_EQ(meshes[0]->levelPoints[0].z, 5.0);
+    EXPECT_EQ(meshes[0]->levelPoints[6].z, 4.0);
+    // corners (0,0) and (50,0) are nearest the index contour, (50,50) and (0,50) the closed one
+    EXPECT_EQ(meshes[0]->boundaryZ, (std::vector<double>{5, 5, 4, 4, 5}));
+    EXPECT_NE(diagLines().find("createMeshFromContours nPts=7 nSub=2 (zamk=1 otw=1 stubOdrzuc=1 lenMin=40 lenMax=40) "
+                               "err=0 "),
+              std::string::npos);
+    EXPECT_NE(diagLines().find("ramka=50x50 fkZ=[5,5,4,4] cZ=[4..5]"), std::string::npos);
+}
+
+struct ContourMeshCase {
+    const char* name;
+    std::vector<Contour> contours;
+    placement::MeshCorners frame;
+    bool hostRefusesMesh;
+    bool meshCounted;
+    int32_t skipped;
+    const char* warning;
+};
+
+class ContourMeshCounting : public TerrainPlacement, public ::testing::WithParamInterface<ContourMeshCase> {};
+
+// A contour mesh counts only when the host made it; anything else is said.
+TEST_P(ContourMeshCounting, CountsTheMeshOnlyWhenMade) {
+    const ContourMeshCase& c = GetParam();
+    import::GroundInput ground;
+    ground.contours.contours = c.contours;
+    ground.contours.frame = c.frame;
+    ground.contours.mesh = true;
+    // the labels come first; the mesh is the last element created
+    if (c.hostRefusesMesh) wb_->faults().arm({"CreateElement", 2, KL_ERR_GENERAL, false, 0});
+    const auto placed = place(ground);
+    ASSERT_TRUE(placed.ok());
+    EXPECT_EQ(placed.result.counts.count("poziomice3d"), c.meshCounted ? 1u : 0u);
+    EXPECT_EQ(placed.result.counts.count("poziomice2d"), 0u);  // lines not asked for
+    EXPECT_EQ(placed.result.skipped, c.skipped);
+    EXPECT_EQ(placed.result.warnings, c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
+    EXPECT_EQ(elements(KL_ELEM_MESH).size(), c.meshCounted ? 1u : 0u);
+}
+
+const placement::MeshCorners kFrame = placement::cornersOf(0, 0, 50, 50);
+constexpr const char* kTooFew = "Poziomice: za malo warstwic albo zbyt waski kadr na Siatke 3D - nie utworzono jej.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ContourMeshCounting,
+    ::testing::Values(ContourMeshCase{"made", threeContours(), kFrame, false, true, 0, nullptr},
+                      ContourMeshCase{"tooFewPoints", {line(105, true, {{0, 5}, {40, 5}})}, kFrame, false, false, 0, kTooFew},
+                      ContourMeshCase{"onlyStubs", {line(105, true, {{0, 5}, {0.99, 5}}), line(104, false, {{0, 9}, {0.5, 9}, {0.9, 9}})},
+                                      kFrame, false, false, 0, kTooFew},
+                      ContourMeshCase{"frameCollapsedToALine", threeContours(), placement::cornersOf(0, 0, 50, 0), false,
+                                      false, 0, kTooFew},
+                      ContourMeshCase{"hostRefuses", threeContours(), kFrame, true, false, 1,
+                                      "Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic."}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct BaseHeightCase {
+    const char* name;
+    import::BaseHeightSources sources;
+    double expected;
+};
+
+class TerrainBaseHeight : public ::testing::TestWithParam<BaseHeightCase> {};
+
+TEST_P(TerrainBaseHeight, TakesTheFirstKnownSource) {
+    EXPECT_EQ(import::terrainBaseHeight(GetParam().sources), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, TerrainBaseHeight,
+    ::testing::Values(BaseHeightCase{"elevationModel", {84.5, 90.0, 70.0, 60.0}, 84.5},
+                      BaseHeightCase{"pointCloud", {std::nullopt, 90.0, 70.0, 60.0}, 90.0},
+                      BaseHeightCase{"surveyPoint", {std::nullopt, std::nullopt, 70.0, 60.0}, 70.0},
+                      BaseHeightCase{"surveyPointAtZeroFallsToAnchor", {std::nullopt, std::nullopt, 0.0, 60.0}, 60.0},
+                      BaseHeightCase{"nothing", {std::nullopt, std::nullopt, 0.0, std::nullopt}, 0.0}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
