@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "shell/json_field_error.h"
 #include "shell/json_text.h"
 #include "shell/platform/entry_barrier.h"
 #include "shell/platform/diag_log.h"
@@ -50,6 +51,9 @@ void Bridge::onMessage(std::string_view text) noexcept {
             // A copy: the handler may replace itself while it runs.
             const Handler handler = it->second;
             reply = handler(msg);
+        } catch (const nlohmann::json::exception& e) {
+            send("error", errorMessage(fieldErrorText(e)));
+            return;
         } catch (const std::exception& e) {
             send("error", errorMessage(std::string("Blad wewnetrzny: ") + e.what()));
             return;

@@ -100,16 +100,36 @@ TEST_F(BridgeTest, LineSeparatorsAndNonAsciiTravelAsEscapes) {
     EXPECT_EQ(last()["type"], "echo");
 }
 
-TEST_F(BridgeTest, StandardExceptionBecomesInternalErrorAndBridgeStaysUsable) {
+TEST_F(BridgeTest, AFailingHandlerIsAnsweredInPolishNamingTheFieldAndTheBridgeStaysUsable) {
     bridge.on("boom", [](const json&) -> json { throw std::runtime_error("awaria"); });
-    bridge.on("wrongKind", [](const json& msg) { return json{{"n", msg.at("url").get<std::string>()}}; });
-    bridge.onMessage(R"({"type":"boom"})");
-    EXPECT_EQ(last(), json({{"type", "error"}, {"msg", "Blad wewnetrzny: awaria"}}));
-    bridge.onMessage(R"({"type":"wrongKind","url":7})");
-    EXPECT_EQ(last()["type"], "error");
-    EXPECT_EQ(last()["msg"].get<std::string>().rfind("Blad wewnetrzny: [json.exception.type_error", 0), 0u);
-    bridge.onMessage(R"({"type":"ping"})");
-    EXPECT_EQ(last()["type"], "pong");
+    bridge.on("read", [](const json& msg) {
+        return json{{"url", msg.value("url", std::string())},
+                    {"x", msg.at("box").at(1).get<double>()},
+                    {"on", msg.value("on", false)},
+                    {"first", msg.contains("layers") ? msg["layers"].at(0).get<std::string>() : ""}};
+    });
+    const struct {
+        const char* message;
+        const char* answer;
+    } cases[] = {
+        {R"({"type":"boom"})", "Blad wewnetrzny: awaria"},
+        {R"({"type":"read","url":7,"box":[1,2]})", "Nieprawidlowe pole \"url\": oczekiwano tekstu, otrzymano liczba"},
+        {R"({"type":"read","box":[1,"2"]})", "Nieprawidlowe pole \"box[1]\": oczekiwano liczby, otrzymano tekst"},
+        {R"({"type":"read","box":[1,2],"on":"tak"})",
+         "Nieprawidlowe pole \"on\": oczekiwano wartosci true/false, otrzymano tekst"},
+        {R"({"type":"read","box":[1,2],"layers":[{"a":1}]})",
+         "Nieprawidlowe pole \"layers[0]\": oczekiwano tekstu, otrzymano obiekt"},
+        {R"({"type":"read","box":{"a":1}})", "Nieprawidlowe pole \"box\""},
+        {R"({"type":"read","box":[1]})", "Nieprawidlowe pole \"box\""},
+        {R"({"type":"read"})", "Brak pola \"box\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        bridge.onMessage(c.message);
+        EXPECT_EQ(last(), json({{"type", "error"}, {"msg", c.answer}}));
+        bridge.onMessage(R"({"type":"ping"})");
+        EXPECT_EQ(last()["type"], "pong");
+    }
 }
 
 TEST_F(BridgeTest, InvalidUtf8InAnExceptionOrAReplyIsRepairedNotFatal) {
