@@ -24,10 +24,28 @@ using geo::GisFeature;
 // caught in fetchForImport, never leaves the worker.
 struct FetchCancelled {};
 
-// Kinds whose fetch stages are not part of the add-on yet.
-constexpr const char* kNotBuiltYet[] = {"pog",         "teren",       "terenchmura", "poziomicechmura",
-                                        "wodachmura",  "budynki3d",   "dachychmura", "budynkindsm", "budynkirekon",
-                                        "mosty",       "drogi",       "budynkilod2", "poziomice2d", "poziomice3d"};
+// Kinds whose fetch stages are not part of the add-on yet, each with the label
+// of its checkbox on the map page, which is what the user reads.
+struct KindLabel {
+    const char* key;
+    const char* label;
+};
+constexpr KindLabel kNotBuiltYet[] = {
+    {"pog", "POG (plan ogólny)"},
+    {"teren", "Teren (NMT)"},
+    {"terenchmura", "Teren z chmury (LiDAR)"},
+    {"poziomicechmura", "Poziomice 3D z chmury (LiDAR)"},
+    {"wodachmura", "Woda / morze z chmury (LiDAR)"},
+    {"budynki3d", "Budynki 3D (LOD1)"},
+    {"dachychmura", "Dachy z chmury (LiDAR)"},
+    {"budynkindsm", "Budynki (nMPT)"},
+    {"budynkirekon", "Rekonstrukcja LOD2 (chmura)"},
+    {"mosty", "Mosty (OSM)"},
+    {"drogi", "Drogi (OSM)"},
+    {"budynkilod2", "Budynki 3D — dachy (LOD2)"},
+    {"poziomice2d", "Poziomice 2D"},
+    {"poziomice3d", "Poziomice 3D"},
+};
 
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
@@ -233,10 +251,15 @@ private:
                  ") - przewodow nie pobrano.");
             return false;
         }
-        for (const std::string& name : net::utilityWfsLayers(net::nameListFromCapabilities(caps.body))) {
-            report("GESUT (WFS)", 0, 1, true);
-            net::TiledFetchResult got = net::getFeatureTiled(s_.client, endpoint, name, r_.frame,
-                                                             DataType::UtilityNetworks, tiles("GESUT (WFS)"));
+        const std::vector<std::string> names = net::utilityWfsLayers(net::nameListFromCapabilities(caps.body));
+        for (size_t i = 0; i < names.size(); ++i) {
+            const std::string& name = names[i];
+            // Each layer restarts at 0 %: its own label says which one runs.
+            const std::string label =
+                "GESUT (WFS) " + std::to_string(i + 1) + "/" + std::to_string(names.size()) + ": " + name;
+            report(label, 0, 1, true);
+            net::TiledFetchResult got =
+                net::getFeatureTiled(s_.client, endpoint, name, r_.frame, DataType::UtilityNetworks, tiles(label));
             warn(got.warning);
             for (GisFeature& f : got.features) {
                 f.attributes["rodzajSieci"] = name;
@@ -297,10 +320,10 @@ private:
     }
 
     void notBuiltYet() {
-        std::string keys;
-        for (const char* key : kNotBuiltYet)
-            if (has(key)) keys += (keys.empty() ? "" : ", ") + std::string(key);
-        if (!keys.empty()) warn("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: " + keys + ".");
+        std::string labels;
+        for (const KindLabel& kind : kNotBuiltYet)
+            if (has(kind.key)) labels += (labels.empty() ? "" : ", ") + std::string(kind.label);
+        if (!labels.empty()) warn("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: " + labels + ".");
     }
 
     FetchServices& s_;

@@ -20,8 +20,9 @@ std::string peerAddress(int socket) {
     socklen_t length = sizeof peer;
     if (getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return {};
     char text[INET6_ADDRSTRLEN] = {};
-    const void* raw = peer.ss_family == AF_INET6 ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(peer).sin6_addr)
-                                                 : static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(peer).sin_addr);
+    const bool v6 = peer.ss_family == AF_INET6;
+    const void* raw = v6 ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(peer).sin6_addr)
+                         : static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(peer).sin_addr);
     return inet_ntop(peer.ss_family, raw, text, sizeof text) ? text : "";
 }
 
