@@ -17,6 +17,7 @@
 #include "host/sdk/kl_host_api.h"
 #include "import/fetch_pipeline.h"
 #include "import/fetched_data.h"
+#include "import/placed_elements.h"
 #include "shell/bridge.h"
 #include "shell/settings/service_hosts.h"
 #include "shell/settings/settings.h"
@@ -44,9 +45,16 @@ public:
     static ImportController& instance();
 
     ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts);
+    ~ImportController();
+    ImportController(const ImportController&) = delete;
+    ImportController& operator=(const ImportController&) = delete;
 
-    // Installs the handlers this controller answers so far on a map palette's bridge.
+    // Installs the handlers this controller answers so far on a map palette's
+    // bridge; from then on this controller hears the host's undo and redo.
     void registerHandlers(Bridge& bridge);
+    // The host undid or redid a step: the page learns whether the last
+    // placement is still in the project.
+    void onHistoryChanged();
 
     nlohmann::json onGetInit(const nlohmann::json& msg);
     nlohmann::json onGetLayers(const nlohmann::json& msg);
@@ -64,6 +72,7 @@ public:
 
     bool busy() const { return busy_; }
     bool hasFetched() const { return hasFetched_; }
+    bool placedInProject() const { return placed_.inProject(host_()); }
     const FetchedData& fetched() const { return fetched_; }
     bool heightSamplePending() const { return pendingSamples_ > 0; }
 
@@ -90,6 +99,7 @@ private:
     bool busy_ = false;
     bool hasFetched_ = false;
     FetchedData fetched_;
+    PlacedElements placed_;  // of the stored result
     geo::Bbox fetchedBbox_;
     int projectEpsg_ = 2180;
     double cloudStep_ = 1.0;

@@ -114,6 +114,7 @@ void ImportController::finishFetch(const FetchRequest& request, FetchOutcome out
     if (!link_.alive()) return;
 
     fetched_ = std::move(outcome.data);
+    placed_.forget();
     fetchedBbox_ = request.frame;
     hasFetched_ = fetched_.holdsAnything();
 

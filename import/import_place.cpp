@@ -61,12 +61,15 @@ json ImportController::onPlace(const json&) {
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
+    placed_.before(host);
     const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_, fetched_.rasters, zone);
     if (!placed.ok()) {
+        placed_.forget();
         if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
         return error("Import nieudany (transakcja wycofana)");
     }
 
+    placed_.after(host);
     const placement::PlaceResult& r = placed.result;
     if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
     if (r.hasExtent)

@@ -124,8 +124,8 @@ TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothing) {
         EXPECT_FALSE(s.controller().busy());
     }
     EXPECT_TRUE(s.received("progress").empty());
-    EXPECT_EQ(s.ask(bad[4]).value("msg", ""), "Pole \"layers\" ma nieprawidlowy typ.");
-    EXPECT_EQ(s.ask(bad[5]).value("msg", ""), "Pole \"bboxWgs84\" ma nieprawidlowy typ.");
+    EXPECT_EQ(s.ask(bad[4]).value("msg", ""), "Pole \"layers\" musi byc lista tekstow.");
+    EXPECT_EQ(s.ask(bad[5]).value("msg", ""), "Pole \"bboxWgs84\" musi byc lista liczb.");
 }
 
 TEST_F(ImportFlow, PlaceBeforeAnyFetchAndCancelWhileIdle) {
@@ -372,6 +372,27 @@ TEST_F(ImportFlow, APlacementFailingHalfWayLeavesTheProjectAsItWas) {
     EXPECT_EQ(s.workbench().project().serialise(), before);
     s.workbench().faults().clear();
     EXPECT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");  // the stored result is still there
+}
+
+TEST_F(ImportFlow, TheHostsUndoAndRedoOfThePlacementReachThePage) {
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    setOriginAtDemoCentre();
+    ASSERT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");
+    const auto placedSaid = [&] {
+        const auto said = s.received("placedState");
+        return said.empty() ? json() : said.back()["placed"];
+    };
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_EQ(placedSaid(), false);
+    EXPECT_FALSE(s.controller().placedInProject());
+    ASSERT_TRUE(s.workbench().redo());
+    EXPECT_EQ(placedSaid(), true);
+    EXPECT_TRUE(s.controller().placedInProject());
+    // A new result is not placed, whatever the history does.
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    s.clearReceived();
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_TRUE(s.received("placedState").empty());
 }
 
 TEST_F(ImportFlow, DistanceChecksBeforePlacing) {
