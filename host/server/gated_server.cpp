@@ -23,11 +23,13 @@ public:
 };
 
 // The bytes the gate read ahead, then the socket, with each wait bounded by
-// the per-read time and all reads together by the deadline.
+// the per-read or per-write time and all reads together by the deadline.
 class ConnectionStream : public httplib::Stream {
 public:
-    ConnectionStream(int socket, std::string readAhead, Clock::time_point deadline, std::chrono::milliseconds perRead)
-        : socket_(socket), readAhead_(std::move(readAhead)), deadline_(deadline), perRead_(perRead) {}
+    ConnectionStream(int socket, std::string readAhead, Clock::time_point deadline, std::chrono::milliseconds perRead,
+                     std::chrono::milliseconds perWrite)
+        : socket_(socket), readAhead_(std::move(readAhead)), deadline_(deadline), perRead_(perRead),
+          perWrite_(perWrite) {}
 
     bool is_readable() const override { return offset_ < readAhead_.size() || waitFor(POLLIN, true); }
     bool is_writable() const override { return waitFor(POLLOUT, false); }
@@ -55,7 +57,7 @@ public:
 
 private:
     bool waitFor(short event, bool reading) const {
-        auto wait = perRead_;
+        auto wait = perWrite_;
         if (reading) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now());
             wait = std::clamp(left, std::chrono::milliseconds(0), perRead_);
@@ -84,6 +86,7 @@ private:
     size_t offset_ = 0;
     Clock::time_point deadline_;
     std::chrono::milliseconds perRead_;
+    std::chrono::milliseconds perWrite_;
 };
 
 // One request in memory and its answer, for answerBytes.
@@ -143,9 +146,12 @@ bool GatedServer::process_and_close_socket(socket_t sock) {
 }
 
 void GatedServer::answer(WaitingConnection connection) {
-    const auto perRead = std::chrono::seconds(read_timeout_sec_) + std::chrono::microseconds(read_timeout_usec_);
+    const auto inMilliseconds = [](time_t sec, time_t usec) {
+        return std::chrono::ceil<std::chrono::milliseconds>(std::chrono::seconds(sec) + std::chrono::microseconds(usec));
+    };
     ConnectionStream stream(connection.socket, std::move(connection.readAhead), Clock::now() + limits_.bodyTime,
-                            std::chrono::ceil<std::chrono::milliseconds>(perRead));
+                            inMilliseconds(read_timeout_sec_, read_timeout_usec_),
+                            inMilliseconds(write_timeout_sec_, write_timeout_usec_));
     const bool last = size_t(connection.answered + 1) >= keep_alive_max_count_;
     bool closed = false;
     const bool answered = process_request(stream, last, closed, nullptr);

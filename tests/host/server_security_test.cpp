@@ -298,6 +298,19 @@ TEST_F(ServedWorkbench, SlowClientsAreCutOffAndDoNotStarveOthers) {
     EXPECT_EQ(status(server.base() + "api/state"), 200);
     answered = true;
     trickling.join();
+
+    // A kept-alive connection goes back to the gate between its requests.
+    const auto statuses = pumping([&] {
+        httplib::Client cli("127.0.0.1", server.port());
+        cli.set_keep_alive(true);
+        std::vector<int> codes;
+        for (const char* route : {"api/state", "api/model", "api/state"}) {
+            auto res = cli.Get((server.base() + route).c_str());
+            codes.push_back(res ? res->status : -1);
+        }
+        return codes;
+    });
+    EXPECT_EQ(statuses, (std::vector<int>{200, 200, 200}));
 }
 
 }  // namespace
