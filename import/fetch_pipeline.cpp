@@ -29,9 +29,22 @@ using geo::GisFeature;
 // caught in fetchForImport, never leaves the worker.
 struct FetchCancelled {};
 
-// Kinds whose fetch stages are not part of the add-on yet.
-constexpr const char* kNotBuiltYet[] = {"terenchmura", "poziomicechmura", "wodachmura", "dachychmura",
-                                        "budynkindsm", "budynkirekon",    "mosty",      "drogi"};
+// Kinds whose fetch stages are not part of the add-on yet, each with the label
+// of its checkbox on the map page, which is what the user reads.
+struct KindLabel {
+    const char* key;
+    const char* label;
+};
+constexpr KindLabel kNotBuiltYet[] = {
+    {"terenchmura", "Teren z chmury (LiDAR)"},
+    {"poziomicechmura", "Poziomice 3D z chmury (LiDAR)"},
+    {"wodachmura", "Woda / morze z chmury (LiDAR)"},
+    {"dachychmura", "Dachy z chmury (LiDAR)"},
+    {"budynkindsm", "Budynki (nMPT)"},
+    {"budynkirekon", "Rekonstrukcja LOD2 (chmura)"},
+    {"mosty", "Mosty (OSM)"},
+    {"drogi", "Drogi (OSM)"},
+};
 
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
@@ -257,10 +270,15 @@ private:
                  ") - przewodow nie pobrano.");
             return false;
         }
-        for (const std::string& name : net::utilityWfsLayers(net::nameListFromCapabilities(caps.body))) {
-            report("GESUT (WFS)", 0, 1, true);
-            net::TiledFetchResult got = net::getFeatureTiled(s_.client, endpoint, name, r_.frame,
-                                                             DataType::UtilityNetworks, tiles("GESUT (WFS)"));
+        const std::vector<std::string> names = net::utilityWfsLayers(net::nameListFromCapabilities(caps.body));
+        for (size_t i = 0; i < names.size(); ++i) {
+            const std::string& name = names[i];
+            // Each layer restarts at 0 %: its own label says which one runs.
+            const std::string label =
+                "GESUT (WFS) " + std::to_string(i + 1) + "/" + std::to_string(names.size()) + ": " + name;
+            report(label, 0, 1, true);
+            net::TiledFetchResult got =
+                net::getFeatureTiled(s_.client, endpoint, name, r_.frame, DataType::UtilityNetworks, tiles(label));
             warn(got.warning);
             for (GisFeature& f : got.features) {
                 f.attributes["rodzajSieci"] = name;
@@ -376,10 +394,10 @@ private:
     }
 
     void notBuiltYet() {
-        std::string keys;
-        for (const char* key : kNotBuiltYet)
-            if (has(key)) keys += (keys.empty() ? "" : ", ") + std::string(key);
-        if (!keys.empty()) warn("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: " + keys + ".");
+        std::string labels;
+        for (const KindLabel& kind : kNotBuiltYet)
+            if (has(kind.key)) labels += (labels.empty() ? "" : ", ") + std::string(kind.label);
+        if (!labels.empty()) warn("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: " + labels + ".");
     }
 
     FetchServices& s_;

@@ -36,6 +36,16 @@ std::vector<std::string> projectLayerNames(const KlHostFunctions* host) {
     return names;
 }
 
+// The controller whose page hears of the host's undo and redo.
+ImportController* historyListener = nullptr;
+
+KlErr onProjectHistory(int32_t) noexcept {
+    platform::guarded("undo/redo", [] {
+        if (historyListener) historyListener->onHistoryChanged();
+    });
+    return KL_NOERROR;
+}
+
 const shell::ControllerRegistration mapHandlers(shell::PaletteKind::Map, [](Bridge& bridge) {
     ImportController::instance().registerHandlers(bridge);
 });
@@ -64,7 +74,14 @@ ImportController::ImportController(std::filesystem::path settingsFile, HostSourc
     if (!settingsNotice_.empty() && h && h->WriteReport) h->WriteReport(("KARTOLINK: " + settingsNotice_).c_str(), 0);
 }
 
+ImportController::~ImportController() {
+    if (historyListener == this) historyListener = nullptr;
+}
+
 void ImportController::registerHandlers(Bridge& bridge) {
+    historyListener = this;
+    if (const KlHostFunctions* h = host_(); h && h->CatchProjectEvent)
+        h->CatchProjectEvent(KL_EVENT_UNDO | KL_EVENT_REDO, &onProjectHistory);
     bridge.on("fetch", [this](const json& m) { return onFetch(m); });
     bridge.on("place", [this](const json& m) { return onPlace(m); });
     bridge.on("setOrigin", [this](const json& m) { return onSetOrigin(m); });
@@ -74,6 +91,11 @@ void ImportController::registerHandlers(Bridge& bridge) {
     bridge.on("cancel", [this](const json& m) { return onCancel(m); });
     bridge.on("searchAddress", [this](const json& m) { return onSearchAddress(m); });
     bridge.on("searchAddressSuggest", [this](const json& m) { return onSearchAddressSuggest(m); });
+}
+
+void ImportController::onHistoryChanged() {
+    if (!placed_.known()) return;
+    link_.send("placedState", {{"placed", placed_.inProject(host_())}});
 }
 
 settings::FileWriteResult ImportController::saveSettings() { return settings::saveSettings(settings_, settingsFile_); }

@@ -19,6 +19,7 @@
 #include "host/sdk/kl_host_api.h"
 #include "import/fetch_pipeline.h"
 #include "import/fetched_data.h"
+#include "import/placed_elements.h"
 #include "shell/bridge.h"
 #include "shell/settings/project_georef.h"
 #include "shell/settings/service_hosts.h"
@@ -58,9 +59,16 @@ public:
     static ImportController& instance();
 
     ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts);
+    ~ImportController();
+    ImportController(const ImportController&) = delete;
+    ImportController& operator=(const ImportController&) = delete;
 
-    // Installs the handlers this controller answers so far on a map palette's bridge.
+    // Installs the handlers this controller answers so far on a map palette's
+    // bridge; from then on this controller hears the host's undo and redo.
     void registerHandlers(Bridge& bridge);
+    // The host undid or redid a step: the page learns whether the last
+    // placement is still in the project.
+    void onHistoryChanged();
 
     nlohmann::json onGetInit(const nlohmann::json& msg);
     nlohmann::json onGetLayers(const nlohmann::json& msg);
@@ -82,6 +90,7 @@ public:
 
     bool busy() const { return busy_; }
     bool hasFetched() const { return hasFetched_; }
+    bool placedInProject() const { return placed_.inProject(host_()); }
     const FetchedData& fetched() const { return fetched_; }
     bool heightSamplePending() const { return pendingSamples_ > 0; }
     // Height above sea level of the project's zero at the last placement.
@@ -114,6 +123,7 @@ private:
     bool busy_ = false;
     bool hasFetched_ = false;
     FetchedData fetched_;
+    PlacedElements placed_;  // of the stored result
     geo::Bbox fetchedBbox_;
     std::set<std::string> fetchedLayers_;  // the layer keys the stored result was asked for
     int projectEpsg_ = 2180;

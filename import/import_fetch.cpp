@@ -115,6 +115,7 @@ void ImportController::finishFetch(const FetchRequest& request, FetchOutcome out
     if (!link_.alive()) return;
 
     fetched_ = std::move(outcome.data);
+    placed_.forget();
     fetchedBbox_ = request.frame;
     fetchedLayers_ = {request.layers.begin(), request.layers.end()};
     hasFetched_ = fetched_.holdsAnything();

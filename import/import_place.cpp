@@ -78,13 +78,16 @@ json ImportController::onPlace(const json&) {
     BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
+    placed_.before(host);
     const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_,
                                                 fetched_.rasters, zone, models, ground);
     if (!placed.ok()) {
+        placed_.forget();
         if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
         return error("Import nieudany (transakcja wycofana)");
     }
 
+    placed_.after(host);
     const placement::PlaceResult& r = placed.result;
     for (const std::string& line : placed.reportLines) report(host, line);
     for (const std::string& w : placed.warnings) warnings.push_back(w);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "shell/json_text.h"
+#include "shell/message_fields.h"
 #include "shell/platform/entry_barrier.h"
 #include "shell/platform/diag_log.h"
 #include "shell/platform/json_nesting.h"
@@ -45,11 +46,19 @@ void Bridge::onMessage(std::string_view text) noexcept {
             send("error", errorMessage("Brak obslugi wiadomosci: " + type));
             return;
         }
+        if (const std::string wrong = wrongFieldKind(msg); !wrong.empty()) {
+            send("error", errorMessage(wrong));
+            return;
+        }
         nlohmann::json reply;
         try {
             // A copy: the handler may replace itself while it runs.
             const Handler handler = it->second;
             reply = handler(msg);
+        } catch (const nlohmann::json::exception&) {
+            // A field the table does not know: still the user's words, not the library's.
+            send("error", errorMessage("Nieprawidlowe dane w wiadomosci \"" + type + "\"."));
+            return;
         } catch (const std::exception& e) {
             send("error", errorMessage(std::string("Blad wewnetrzny: ") + e.what()));
             return;

@@ -192,6 +192,7 @@ KlErr Workbench::menuCommand(int32_t menuResId, int32_t item) {
 
 bool Workbench::undo() {
     const bool ok = project_->undo();
+    if (ok) sendProjectEvent(KL_EVENT_UNDO);
     feed_.bump();
     return ok;
 }
@@ -203,6 +204,7 @@ void Workbench::openAnotherProject() {
 
 bool Workbench::redo() {
     const bool ok = project_->redo();
+    if (ok) sendProjectEvent(KL_EVENT_REDO);
     feed_.bump();
     return ok;
 }

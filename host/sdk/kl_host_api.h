@@ -275,6 +275,8 @@ typedef struct KlBrowserEvents {
 typedef KlErr (*KlMenuHandler)(int32_t menuResId, int32_t itemIndex);
 
 #define KL_EVENT_QUIT 64
+#define KL_EVENT_UNDO 128 /* the user undid a step */
+#define KL_EVENT_REDO 256 /* the user redid a step */
 typedef KlErr (*KlProjectEventHandler)(int32_t eventValue);
 
 typedef KlErr (*KlCommandBody)(void* ctx);

@@ -17,7 +17,7 @@ void refuse(httplib::Response& res, int status) {
 
 WorkbenchServer::WorkbenchServer(Workbench& workbench, ServerOptions options)
     : wb_(workbench), options_(std::move(options)), token_(options_.token.empty() ? makeToken() : options_.token),
-      server_(std::make_unique<httplib::Server>()) {
+      server_(std::make_unique<GatedServer>(options_.limits)) {
     routes();
 }
 
@@ -31,9 +31,7 @@ WorkbenchServer::~WorkbenchServer() {
 }
 
 bool WorkbenchServer::start(std::string& error) {
-    server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
     server_->set_payload_max_length(size_t(64) << 20);
-    server_->set_keep_alive_timeout(5);
     // Whatever escapes a route is a fault of this server, not of the client; its
     // text stays out of the answer.
     server_->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
@@ -55,7 +53,7 @@ bool WorkbenchServer::start(std::string& error) {
     }
     listening_ = true;
     thread_ = std::thread([this] {
-        server_->listen_after_bind();
+        server_->serve();
         listening_ = false;
         wb_.executor().wake();
     });

@@ -9,12 +9,7 @@
 #include <thread>
 
 #include "host/core/workbench.h"
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+#include "host/server/gated_server.h"
 
 namespace kl::host {
 
@@ -22,6 +17,7 @@ struct ServerOptions {
     int port = 0;  // 0: any free port
     std::string token;  // empty: a random one
     std::function<void()> onQuitRequest;  // POST /api/quit
+    ServeLimits limits;
 };
 
 class WorkbenchServer {
@@ -39,6 +35,8 @@ public:
 
     int port() const { return port_; }
     const std::string& token() const { return token_; }
+    // One request given as bytes, answered as a loopback connection would be.
+    std::string answerBytes(std::string request) { return server_->answerBytes(std::move(request)); }
     std::string base() const { return "/t/" + token_ + "/"; }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + base(); }
 
@@ -59,7 +57,7 @@ private:
     ServerOptions options_;
     std::string token_;
     int port_ = 0;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<GatedServer> server_;
     std::thread thread_;
     std::atomic<bool> listening_{false};
     std::atomic<bool> stopping_{false};

@@ -337,7 +337,7 @@ function tickedKeys() {
 // none) and the request of this page still running ('fetch', 'place' or
 // null). A refused request leaves the kept result as it was, so the view
 // goes back to it.
-var held = { counts: null, running: null, fetchAccepted: false };
+var held = { counts: null, running: null, fetchAccepted: false, placedCounts: null };
 
 function showHeld() {
   var anything = held.counts !== null;
@@ -531,6 +531,7 @@ H.fetchDone = function (msg) {
   var counts = isObject(msg.counts) ? msg.counts : {};
   var anything = Object.keys(counts).length > 0;
   held.counts = anything ? counts : null;
+  held.placedCounts = null;
   held.running = null;
   el('fetchBtn').disabled = false;
   el('placeBtn').disabled = !anything;
@@ -549,11 +550,20 @@ H.placeDone = function (msg) {
   held.running = null;
   el('placeBtn').disabled = false;
   barOff();
-  if (isObject(msg.counts) && Object.keys(msg.counts).length > 0) showChips(msg.counts, true);
+  held.placedCounts = isObject(msg.counts) && Object.keys(msg.counts).length > 0 ? msg.counts : null;
+  if (held.placedCounts) showChips(held.placedCounts, true);
   else markChipsPlaced();
   setStep('step2', 'done');
   var warned = typeof msg.warning === 'string' && msg.warning !== '';
   setStatus('Dodano do projektu' + (warned ? ' — uwagi w Raporcie (Okno → Palety → Raport)' : ''), false);
+};
+
+// The host undid or redid the placement: the chips and step 2 follow the project.
+H.placedState = function (msg) {
+  if (held.counts === null || held.running !== null) return;
+  var placed = msg.placed === true;
+  showChips(placed && held.placedCounts ? held.placedCounts : held.counts, placed);
+  setStep('step2', placed ? 'done' : 'active');
 };
 
 H.originSet = function (msg) {

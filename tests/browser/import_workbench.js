@@ -3,7 +3,8 @@
 // palette from the menu, three layers and the orthophoto ticked, "1. Pobierz"
 // with the preview on the map, "2. Dodaj do projektu", the site in the
 // project on its layers with the orthophoto beneath the parcels in the plan,
-// gone again after one undo. No request leaves 127.0.0.1.
+// gone again after one undo and back after a redo, the page saying so each
+// time. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
 const os = require('os');
 const path = require('path');
@@ -104,6 +105,7 @@ async function main() {
     for (const key of ['dzialki', 'budynki', 'gesut', 'rastr']) await frame.locator('#layer_' + key).setChecked(true);
 
     await frame.locator('#fetchBtn').click();
+    assert.equal(await frame.locator('#fetchBtn').isDisabled(), true, 'no second fetch while one runs');
     await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });
     const status = await frame.locator('#status').textContent();
     assert.ok(status.startsWith('Pobrano'), status);
@@ -126,8 +128,17 @@ async function main() {
     assert.ok(JSON.stringify(state).includes('KARTOLINK: wektory w lokalnych wsp.'), 'report line written');
     await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_import_placed.png') });
 
+    // The page follows the project through the host's undo and redo.
+    const chips = () => frame.locator('#chips .chip').allTextContents();
+    assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'placed chips: ' + await chips());
     assert.equal((await wb.api.undo()).done, true);
     assert.deepEqual((await wb.api.model()).elements, [], 'one undo step removes the whole import');
+    await frame.locator('#step2.active').waitFor({ timeout: 30000 });
+    assert.ok((await chips()).every((c) => !c.includes('✓')), 'chips after undo: ' + await chips());
+    assert.equal(await frame.locator('#placeBtn').isDisabled(), false, 'the result can be placed again');
+    assert.equal((await wb.api.redo()).done, true);
+    await frame.locator('#step2.done').waitFor({ timeout: 30000 });
+    assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'chips after redo: ' + await chips());
 
     const result = await wb.close();
     assert.equal(result.code, 0, result.stderr);
@@ -135,7 +146,7 @@ async function main() {
     await wb.close();
   }
   assert.deepEqual(wb.foreign, [], 'requests left loopback');
-  console.log('ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, one undo; loopback only');
+  console.log('ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, undo and redo followed by the page; loopback only');
 }
 
 main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });

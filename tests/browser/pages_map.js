@@ -254,6 +254,11 @@ const cases = [
     assert.equal(await disabled('#placeBtn'), true);
     await h.push(o.page, { type: 'placeDone', counts: { dzialki: 3 } });
     assert.deepEqual(await chips(), ['3 × działki ✓']);
+    await h.push(o.page, { type: 'placedState', placed: false });
+    await expectKept('the host undid the placement');
+    await h.push(o.page, { type: 'placedState', placed: true });
+    assert.deepEqual(await chips(), ['3 × działki ✓'], 'the host redid it');
+    assert.ok(await hasClass(o.page, '#step2', 'done'));
     await o.page.click('#placeBtn');
     await h.push(o.page, { type: 'error', msg: 'Import nieudany (transakcja wycofana)' });
     await expectKept('a failed place shows nothing as placed');

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -48,9 +53,16 @@ protected:
         });
     }
 
+    static ServerOptions shortLimits() {
+        ServerOptions options;
+        options.limits.head.headTime = std::chrono::seconds(2);
+        options.limits.bodyTime = std::chrono::seconds(2);
+        return options;
+    }
+
     Workbench wb;
     AddonSession session{wb};
-    WorkbenchServer server{wb, ServerOptions{}};
+    WorkbenchServer server{wb, shortLimits()};
     std::filesystem::path folder;
 };
 
@@ -225,6 +237,83 @@ TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {
     });
     EXPECT_EQ(state["palettes"][0]["width"], 32767);
     EXPECT_EQ(state["palettes"][0]["height"], 1);
+}
+
+// Loopback connections that send the start of a request, then one byte more
+// each round, until the server closes them.
+class Tricklers {
+public:
+    Tricklers(int port, size_t count, const std::string& start) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(uint16_t(port));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (size_t i = 0; i < count; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+                send(fd, start.data(), start.size(), MSG_NOSIGNAL) == ssize_t(start.size()))
+                open_.push_back(pollfd{fd, POLLIN, 0});
+            else
+                close(fd);
+        }
+    }
+    ~Tricklers() {
+        for (const auto& p : open_) close(p.fd);
+    }
+    // Waits up to 50 ms for the server to answer or close connections, which
+    // ends them, then sends a byte on each one still open. Returns how many are open.
+    size_t round() {
+        poll(open_.data(), open_.size(), 50);
+        std::erase_if(open_, [](const pollfd& p) {
+            const char byte = 'a';
+            const bool closed = p.revents != 0 || send(p.fd, &byte, 1, MSG_NOSIGNAL) != 1;
+            if (closed) close(p.fd);
+            return closed;
+        });
+        ++rounds_;
+        return open_.size();
+    }
+    size_t rounds() const { return rounds_; }
+
+private:
+    std::vector<pollfd> open_;
+    size_t rounds_ = 0;
+};
+
+TEST_F(ServedWorkbench, SlowClientsAreCutOffAndDoNotStarveOthers) {
+    const std::string head = "GET " + server.base() + "api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+    const std::string body = "POST " + server.base() +
+                             "api/undo HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100000\r\n\r\n{";
+    for (const std::string& start : {head, body}) {
+        SCOPED_TRACE(start);
+        Tricklers slow(server.port(), 1, start);
+        while (slow.round() > 0 && slow.rounds() < 200) wb.executor().runPending();
+        EXPECT_LT(slow.rounds(), 200u) << "a byte at a time kept the request open";
+    }
+
+    // More tricklers than workers and than one address may keep waiting.
+    Tricklers many(server.port(), 40, head);
+    std::atomic<bool> answered = false;
+    std::thread trickling([&] {
+        while (!answered && many.round() > 0) {
+        }
+    });
+    EXPECT_EQ(status(server.base() + "api/state"), 200);
+    answered = true;
+    trickling.join();
+
+    // A kept-alive connection goes back to the gate between its requests.
+    const auto statuses = pumping([&] {
+        httplib::Client cli("127.0.0.1", server.port());
+        cli.set_keep_alive(true);
+        std::vector<int> codes;
+        for (const char* route : {"api/state", "api/model", "api/state"}) {
+            auto res = cli.Get((server.base() + route).c_str());
+            codes.push_back(res ? res->status : -1);
+        }
+        return codes;
+    });
+    EXPECT_EQ(statuses, (std::vector<int>{200, 200, 200}));
 }
 
 }  // namespace

@@ -134,8 +134,8 @@ TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothing) {
         EXPECT_FALSE(s.controller().busy());
     }
     EXPECT_TRUE(s.received("progress").empty());
-    EXPECT_EQ(s.ask(bad[4]).value("msg", ""), "Pole \"layers\" ma nieprawidlowy typ.");
-    EXPECT_EQ(s.ask(bad[5]).value("msg", ""), "Pole \"bboxWgs84\" ma nieprawidlowy typ.");
+    EXPECT_EQ(s.ask(bad[4]).value("msg", ""), "Pole \"layers\" musi byc lista tekstow.");
+    EXPECT_EQ(s.ask(bad[5]).value("msg", ""), "Pole \"bboxWgs84\" musi byc lista liczb.");
 }
 
 TEST_F(ImportFlow, PlaceBeforeAnyFetchAndCancelWhileIdle) {
@@ -162,7 +162,7 @@ TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModel
     EXPECT_EQ(done["counts"],
               (json{{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}));
     EXPECT_EQ(done.value("warning", ""),
-              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: budynkindsm, mosty.");
+              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Budynki (nMPT), Mosty (OSM).");  // labels, not keys
 }
 
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
@@ -434,10 +434,13 @@ TEST_F(ImportFlow, CancelStopsTheWorkerAtTheNextTileAndKeepsNothing) {
     DemoServices::instance().server().log().clear();
     ASSERT_TRUE(s.ask(ImportSession::demoFetch({"gesut"})).is_null());
     json first;
-    while ((first = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != "GESUT (WFS)") {
+    // Each utility layer's progress names the layer.
+    const auto gesut = [](const json& p) { return p.value("label", "").rfind("GESUT (WFS) 1/", 0) == 0; };
+    while (!gesut(first = s.waitFor("progress", std::chrono::seconds(20)))) {
         ASSERT_FALSE(first.is_null());
         s.clearReceived();
     }
+    EXPECT_NE(first["label"].get<std::string>().find(": "), std::string::npos) << first;
     EXPECT_TRUE(s.ask({{"type", "cancel"}}).is_null());  // answered once the worker stopped
     EXPECT_TRUE(s.controller().busy());
     ASSERT_FALSE(s.waitFor("cancelled", std::chrono::seconds(20)).is_null());
@@ -469,6 +472,27 @@ TEST_F(ImportFlow, APlacementFailingHalfWayLeavesTheProjectAsItWas) {
     EXPECT_EQ(s.workbench().project().serialise(), before);
     s.workbench().faults().clear();
     EXPECT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");  // the stored result is still there
+}
+
+TEST_F(ImportFlow, TheHostsUndoAndRedoOfThePlacementReachThePage) {
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    setOriginAtDemoCentre();
+    ASSERT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");
+    const auto placedSaid = [&] {
+        const auto said = s.received("placedState");
+        return said.empty() ? json() : said.back()["placed"];
+    };
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_EQ(placedSaid(), false);
+    EXPECT_FALSE(s.controller().placedInProject());
+    ASSERT_TRUE(s.workbench().redo());
+    EXPECT_EQ(placedSaid(), true);
+    EXPECT_TRUE(s.controller().placedInProject());
+    // A new result is not placed, whatever the history does.
+    s.clearReceived();
+    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    ASSERT_TRUE(s.workbench().undo());
+    EXPECT_TRUE(s.received("placedState").empty());
 }
 
 TEST_F(ImportFlow, DistanceChecksBeforePlacing) {

@@ -100,16 +100,35 @@ TEST_F(BridgeTest, LineSeparatorsAndNonAsciiTravelAsEscapes) {
     EXPECT_EQ(last()["type"], "echo");
 }
 
-TEST_F(BridgeTest, StandardExceptionBecomesInternalErrorAndBridgeStaysUsable) {
+TEST_F(BridgeTest, AFieldOfTheWrongKindOrAFailingHandlerIsAnsweredInPolishAndTheBridgeStaysUsable) {
+    int reached = 0;
     bridge.on("boom", [](const json&) -> json { throw std::runtime_error("awaria"); });
-    bridge.on("wrongKind", [](const json& msg) { return json{{"n", msg.at("url").get<std::string>()}}; });
-    bridge.onMessage(R"({"type":"boom"})");
-    EXPECT_EQ(last(), json({{"type", "error"}, {"msg", "Blad wewnetrzny: awaria"}}));
-    bridge.onMessage(R"({"type":"wrongKind","url":7})");
-    EXPECT_EQ(last()["type"], "error");
-    EXPECT_EQ(last()["msg"].get<std::string>().rfind("Blad wewnetrzny: [json.exception.type_error", 0), 0u);
-    bridge.onMessage(R"({"type":"ping"})");
-    EXPECT_EQ(last()["type"], "pong");
+    bridge.on("read", [&reached](const json& msg) {
+        ++reached;
+        return json{{"n", msg.value("count", 0)}};
+    });
+    const struct {
+        const char* message;
+        const char* answer;
+    } cases[] = {
+        {R"({"type":"boom"})", "Blad wewnetrzny: awaria"},
+        {R"({"type":"read","lat":"52.1"})", "Pole \"lat\" musi byc liczba."},
+        {R"({"type":"read","bboxWgs84":[15.5,"51.2",15.6,51.3]})", "Pole \"bboxWgs84\" musi byc lista liczb."},
+        {R"({"type":"read","layers":["dzialki",{}]})", "Pole \"layers\" musi byc lista tekstow."},
+        {R"({"type":"read","laz":"tak"})", "Pole \"laz\" musi byc wartoscia true albo false."},
+        {R"({"type":"read","mapping":[]})", "Pole \"mapping\" musi byc obiektem."},
+        {R"({"type":"read","url":7})", "Pole \"url\" musi byc tekstem."},
+        // A field no table names: the handler's own read fails, still in Polish.
+        {R"({"type":"read","count":"7"})", "Nieprawidlowe dane w wiadomosci \"read\"."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        bridge.onMessage(c.message);
+        EXPECT_EQ(last(), json({{"type", "error"}, {"msg", c.answer}}));
+        bridge.onMessage(R"({"type":"ping"})");
+        EXPECT_EQ(last()["type"], "pong");
+    }
+    EXPECT_EQ(reached, 1);  // only the field no table names reached the handler
 }
 
 TEST_F(BridgeTest, InvalidUtf8InAnExceptionOrAReplyIsRepairedNotFatal) {
