@@ -8,7 +8,7 @@ import { readFileSync } from 'node:fs';
 const MODULES = {
   sdk: [['host/sdk/'], []],
   base: [['shell/platform/', 'shell/settings/atomic_file.', 'shell/settings/service_hosts.', 'shell/bridge.',
-          'shell/json_text.', 'shell/worker_registry.', 'shell/main_thread.', 'shell/controller_registry.'],
+          'shell/json_text.', 'shell/message_fields.', 'shell/worker_registry.', 'shell/main_thread.', 'shell/controller_registry.'],
          ['sdk']],
   geodata: [['geodata/'], []],
   settings: [['shell/settings/'], ['sdk', 'base', 'geodata']],
