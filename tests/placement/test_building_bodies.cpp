@@ -12,6 +12,7 @@
 #include "placement/reconstructed_bodies.h"
 #include "placement/slab_maker.h"
 #include "placement/surface_materials.h"
+#include "tests/placement/workbench_fixture.h"
 #include "tests/support/host_binding.h"
 
 using namespace kl;
@@ -124,28 +125,12 @@ void expectClosedOutward(const host::MorphBody& body) {
     EXPECT_GT(volume6, 0.0);
 }
 
-class BuildingBodies : public ::testing::Test {
+class BuildingBodies : public placement_tests::WorkbenchFixture {
 protected:
-    void SetUp() override {
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
-    }
-    void TearDown() override {
-        bindAddonToHost(nullptr);
-        wb_.reset();
-    }
-
     KlErr inStep(const std::function<KlErr()>& body) {
         return wb_->undoableCommand(
             "Import GIS", [](void* c) -> KlErr { return (*static_cast<const std::function<KlErr()>*>(c))(); },
             const_cast<std::function<KlErr()>*>(&body));
-    }
-
-    std::vector<const host::ElementRecord*> elements(int32_t type) const {
-        std::vector<const host::ElementRecord*> out;
-        for (const auto& [seq, rec] : wb_->project().elements().all())
-            if (rec->element.type == type) out.push_back(rec.get());
-        return out;
     }
 
     struct Placed {
@@ -167,7 +152,6 @@ protected:
     }
 
     const placement::PlacementTransform transform_{kE, kN, 0, 0, 0};
-    std::unique_ptr<host::Workbench> wb_;
 };
 
 TEST_F(BuildingBodies, Lod2BuildingsStandAsClosedOutwardSolids) {

@@ -10,6 +10,7 @@
 #include "host/core/workbench.h"
 #include "placement/raster_placement.h"
 #include "placement/vector_placement.h"
+#include "tests/placement/workbench_fixture.h"
 #include "tests/geodata/proj_oracle.h"
 #include "tests/support/host_binding.h"
 #include "tools/geoportal/image_codec.h"
@@ -21,17 +22,8 @@ namespace {
 std::string png() { return geoportal::encodePng(geoportal::Canvas(8, 8, {90, 120, 60, 255}), false); }
 std::string jpeg() { return geoportal::encodeJpeg(geoportal::Canvas(8, 8, {90, 120, 60, 255}), 85); }
 
-class RasterPlacement : public ::testing::Test {
+class RasterPlacement : public placement_tests::WorkbenchFixture {
 protected:
-    void SetUp() override {
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
-    }
-    void TearDown() override {
-        bindAddonToHost(nullptr);
-        wb_.reset();
-    }
-
     // Tiles and then vectors in one undo step, as the import places them.
     placement::PlaceResult place(const std::vector<net::RasterTile>& tiles, int workingEpsg,
                                  const placement::PlacementTransform& t,
@@ -57,14 +49,7 @@ protected:
         return ctx.r;
     }
 
-    std::vector<const host::ElementRecord*> pictures() const {
-        std::vector<const host::ElementRecord*> out;
-        for (const auto& [seq, rec] : wb_->project().elements().all())
-            if (rec->element.type == KL_ELEM_PICTURE) out.push_back(rec.get());
-        return out;
-    }
-
-    std::unique_ptr<host::Workbench> wb_;
+    std::vector<const host::ElementRecord*> pictures() const { return elements(KL_ELEM_PICTURE); }
 };
 
 // A site on the 16.5 degree meridian, where the zones 2176 and 2177 meet.
