@@ -10,6 +10,7 @@
 #include "net/download_cache.h"
 #include "net/service_hosts.h"
 #include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
 #include "tools/geoportal/geoportal_server.h"
 #include "tools/geoportal/model_packages.h"
 #include "tools/geoportal/zip_writer.h"
@@ -23,22 +24,8 @@ namespace demo = kl::geoportal::demo;
 
 const geo::Bbox kSite{demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
 
-class BuildingFetch : public ::testing::Test {
+class BuildingFetch : public test::GeoportalSuite {
  protected:
-  static void SetUpTestSuite() {
-    server_ = new gp::GeoportalServer();
-    ASSERT_TRUE(server_->start().ok);
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  void SetUp() override {
-    server_->log().clear();
-    net::setServiceHostOverride(server_->baseUrl());
-  }
-  void TearDown() override { net::setServiceHostOverride(""); }
-
   PackageFetchHooks hooks() {
     return {[this](const std::string& label, int, int) { labels_.push_back(label); },
             [this] { return cancelAfterProgress_ && !labels_.empty(); },
@@ -56,14 +43,11 @@ class BuildingFetch : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  static gp::GeoportalServer* server_;
   kl::test::TempCacheHome home_;
   net::WfsClient client_{kl::test::loopbackTimings()};
   std::vector<std::string> labels_, warnings_;
   bool cancelAfterProgress_ = false;
 };
-gp::GeoportalServer* BuildingFetch::server_ = nullptr;
 
 TEST_F(BuildingFetch, Lod1FallsBackToTheNewestEditionTheCountyHasAndReusesItsIndex) {
   const PackageFetchInput input{kSite, std::string(demo::kCommuneTeryt), {}};

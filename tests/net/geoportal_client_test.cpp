@@ -11,6 +11,7 @@
 #include "net/wfs_tiling.h"
 #include "geodata/polish_crs.h"
 #include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
 
@@ -24,24 +25,8 @@ namespace {
 namespace gp = kl::geoportal;
 namespace demo = kl::geoportal::demo;
 
-class AgainstGeoportal : public ::testing::Test {
+class AgainstGeoportal : public test::GeoportalSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new gp::GeoportalServer();
-        ASSERT_TRUE(server_->start().ok);
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        server_->faults().clear();
-        server_->log().clear();
-        server_->setConfig({});
-        setServiceHostOverride(server_->baseUrl());
-    }
-    void TearDown() override { setServiceHostOverride(""); }
-
     void inject(const char* kind, const std::string& path, int count = 1, int status = 500, int delayMs = 3000) {
         auto fault = gp::parseFault(kind, std::to_string(status), std::to_string(delayMs));
         ASSERT_TRUE(fault.has_value()) << kind;
@@ -73,12 +58,9 @@ protected:
     static std::string county(const std::string& profile, const std::string& path) {
         return server_->baseUrl() + profile + path;
     }
-
-    static gp::GeoportalServer* server_;
     kl::test::TempCacheHome home_;
     WfsClient client_{kl::test::loopbackTimings()};
 };
-gp::GeoportalServer* AgainstGeoportal::server_ = nullptr;
 
 const std::string kCountyPath = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
 const std::string kUtilityPath = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";

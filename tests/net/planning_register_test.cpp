@@ -6,6 +6,7 @@
 #include "net/wfs_layer_fetch.h"
 #include "geodata/polish_crs.h"
 #include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
 #include "tools/geoportal/plan_acts.h"
@@ -239,22 +240,10 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
 
 // The local geoportal's register: the demo commune's acts of both types and
 // mixed statuses, and the zones of the plan in force on the demo site.
-class DemoRegister : public ::testing::Test {
+class DemoRegister : public test::GeoportalSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new geoportal::GeoportalServer();
-        ASSERT_TRUE(server_->start().ok);
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override { setServiceHostOverride(server_->baseUrl()); }
-    void TearDown() override { setServiceHostOverride(""); }
-    static geoportal::GeoportalServer* server_;
     WfsClient client{test::loopbackTimings()};
 };
-geoportal::GeoportalServer* DemoRegister::server_ = nullptr;
 
 TEST_F(DemoRegister, TheFirstPageOfBothTypesMissesTheGeneralPlanWhichTheGeneralOnlyQueryFinds) {
     RegisterQuery both;

@@ -1,0 +1,33 @@
+#pragma once
+// A test suite against the local geoportal started in process: one server for
+// the suite, every service host pointed at it, and each test starting with no
+// faults, no special configuration and an empty request log.
+#include <gtest/gtest.h>
+
+#include "net/service_hosts.h"
+#include "tools/geoportal/geoportal_server.h"
+
+namespace kl::test {
+
+class GeoportalSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new geoportal::GeoportalServer();
+        ASSERT_TRUE(server_->start().ok);
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override {
+        server_->faults().clear();
+        server_->log().clear();
+        server_->setConfig({});
+        net::setServiceHostOverride(server_->baseUrl());
+    }
+    void TearDown() override { net::setServiceHostOverride(""); }
+
+    inline static geoportal::GeoportalServer* server_ = nullptr;
+};
+
+}  // namespace kl::test
