@@ -389,7 +389,6 @@ private:
         ElevationContours got = contoursFromSheets(terrainSheets("Poziomice: NMT", "Poziomice: "), r_.frame,
                                                    {r_.contourInterval, r_.terrainStep, r_.smoothContours}, stageIo());
         if (got.cancelled) throw FetchCancelled{};
-        out_.data.contourGrid = std::move(got.grid);
         out_.data.contours = std::move(got.contours);
     }
 

@@ -9,7 +9,6 @@
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
 #include "terrain/contour.h"
-#include "terrain/height_grid.h"
 #include "terrain/terrain_tile.h"
 
 namespace kl::import {
@@ -22,8 +21,7 @@ struct FetchedData {
     // Terrain model heights over the frame in tiles that share their seams,
     // one mesh each; PL-1992 metres, heights above sea level.
     std::vector<terrain::TerrainTile> terrainTiles;
-    // The terrain model heights the contours were traced on, and the lines.
-    terrain::HeightGrid contourGrid;
+    // Contour lines traced on the terrain model heights of the frame.
     std::vector<terrain::Contour> contours;
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
