@@ -90,7 +90,6 @@ json ImportController::onPlace(const json&) {
     placed_.after(host);
     const placement::PlaceResult& r = placed.result;
     for (const std::string& line : placed.reportLines) report(host, line);
-    for (const std::string& w : placed.warnings) warnings.push_back(w);
     warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
     if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
     if (r.hasExtent)

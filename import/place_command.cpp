@@ -137,7 +137,8 @@ PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo:
             settings::replaceFileAtomically(platform::diagnosticDir() / d.name, d.text);
     }
     out.reportLines = std::move(ctx.bodies.lines);
-    out.warnings = std::move(ctx.bodies.warnings);
+    // the bodies' warnings come first, as the bodies' report lines do
+    out.result.warnings.insert(out.result.warnings.begin(), ctx.bodies.warnings.begin(), ctx.bodies.warnings.end());
     return out;
 }
 

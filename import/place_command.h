@@ -49,7 +49,6 @@ struct PlaceOutcome {
     KlErr hostCode = KL_NOERROR;  // of the undoable command; non-zero: rolled back
     placement::PlaceResult result;
     std::vector<std::string> reportLines;  // for the host's report window
-    std::vector<std::string> warnings;
     bool ok() const { return hostCode == KL_NOERROR && result.error.empty(); }
 };
 
