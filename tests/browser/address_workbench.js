@@ -4,11 +4,8 @@
 // the suggestion picked, and the map moves to the square; the search button
 // finds a house and says when nothing is found. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
-const os = require('os');
-const path = require('path');
-const { startDemoWorkbench } = require('./lib/workbench');
+const { runChecked, startDemoWorkbench } = require('./lib/workbench');
 
-const SHOTS = process.env.KL_SCREENSHOT_DIR || os.tmpdir();
 // The demo site of the local geoportal (west, south, east, north).
 const SITE = { west: 15.56456, south: 51.26013, east: 15.57373, north: 51.26409 };
 const COUNTY = ', Bolesławiec, powiat bolesławiecki';
@@ -26,43 +23,30 @@ async function awayFromTheSite(page) {
   await page.evaluate(() => map.setView([52.2297, 21.0122], 10));
 }
 
-async function main() {
-  const wb = await startDemoWorkbench('kl_address_wb_');
-  try {
-    const { frame, page } = await wb.openMapPalette();
-    await awayFromTheSite(page);
+runChecked(() => startDemoWorkbench('kl_address_wb_'), async (wb) => {
+  const { frame, page } = await wb.openMapPalette();
+  await awayFromTheSite(page);
 
-    // Typed key by key, as a person types.
-    await frame.locator('#address').pressSequentially('Bolesławiec, Rynek', { delay: 20 });
-    const first = frame.locator('#suggestions li').first();
-    await first.waitFor({ timeout: 30000 });
-    assert.deepEqual(await frame.locator('#suggestions li').allTextContents(),
-      ['Rynek' + COUNTY, 'Ratusz, Rynek 41' + COUNTY]);
-    await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_address_suggestions.png') });
-    await first.click();
-    const square = await mapAtSite(page);
-    assert.equal(await frame.locator('#address').inputValue(), 'Rynek' + COUNTY);
-    assert.equal(await frame.locator('#status').textContent(), 'Rynek' + COUNTY);
-    await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_address_chosen.png') });
+  // Typed key by key, as a person types.
+  await frame.locator('#address').pressSequentially('Bolesławiec, Rynek', { delay: 20 });
+  const first = frame.locator('#suggestions li').first();
+  await first.waitFor({ timeout: 30000 });
+  assert.deepEqual(await frame.locator('#suggestions li').allTextContents(),
+    ['Rynek' + COUNTY, 'Ratusz, Rynek 41' + COUNTY]);
+  await first.click();
+  const square = await mapAtSite(page);
+  assert.equal(await frame.locator('#address').inputValue(), 'Rynek' + COUNTY);
+  assert.equal(await frame.locator('#status').textContent(), 'Rynek' + COUNTY);
 
-    // The search button: the one best match, or a plain "not found".
-    await awayFromTheSite(page);
-    await frame.locator('#address').fill('Tadeusza Kościuszki 12');
-    await frame.locator('#searchBtn').click();
-    const house = await mapAtSite(page);
-    assert.notDeepEqual(house, square, 'the house is not on the square');
-    assert.match(await frame.locator('#status').textContent(), /^12, Tadeusza Kościuszki, Bolesławiec, /);
-    await frame.locator('#address').fill('Marszałkowska 1');
-    await frame.locator('#searchBtn').click();
-    await frame.locator('#status.error:text-is("Nie znaleziono adresu")').waitFor({ timeout: 30000 });
-
-    const result = await wb.close();
-    assert.equal(result.code, 0, result.stderr);
-  } finally {
-    await wb.close();
-  }
-  assert.deepEqual(wb.foreign, [], 'requests left loopback');
-  console.log('ok   address search in the workbench: suggestion picked and the map on the square, a house found, a miss said; loopback only');
-}
-
-main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
+  // The search button: the one best match, or a plain "not found".
+  await awayFromTheSite(page);
+  await frame.locator('#address').fill('Tadeusza Kościuszki 12');
+  await frame.locator('#searchBtn').click();
+  const house = await mapAtSite(page);
+  assert.notDeepEqual(house, square, 'the house is not on the square');
+  assert.match(await frame.locator('#status').textContent(), /^12, Tadeusza Kościuszki, Bolesławiec, /);
+  await frame.locator('#address').fill('Marszałkowska 1');
+  await frame.locator('#searchBtn').click();
+  await frame.locator('#status.error:text-is("Nie znaleziono adresu")').waitFor({ timeout: 30000 });
+  return 'ok   address search in the workbench: suggestion picked and the map on the square, a house found, a miss said; loopback only';
+});

@@ -6,11 +6,8 @@
 // gone again after one undo and back after a redo, the page saying so each
 // time. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
-const os = require('os');
-const path = require('path');
-const { startDemoWorkbench } = require('./lib/workbench');
+const { runChecked, startDemoWorkbench } = require('./lib/workbench');
 
-const SHOTS = process.env.KL_SCREENSHOT_DIR || os.tmpdir();
 // The demo site of the local geoportal.
 const PARCELS = 170, BUILDINGS = 166, UTILITIES = 169 + 101 + 31 + 31;
 
@@ -76,7 +73,7 @@ async function probePlan(page) {
     document.getElementById('palettes').style.visibility = h ? 'hidden' : '';
   }, hidden);
   await hidePalettes(true);
-  const shot = await page.screenshot({ path: path.join(SHOTS, 'kartolink_import_plan.png') });
+  const shot = await page.screenshot();
   await hidePalettes(false);
   const [outside, ...rest] = await pixelsAt(page, shot, [where.outside, ...where.inside, ...where.corners]);
   const inside = rest.slice(0, where.inside.length), corners = rest.slice(where.inside.length);
@@ -90,63 +87,50 @@ async function probePlan(page) {
     'parcel corners drawn over the photo: ' + JSON.stringify(corners));
 }
 
-async function main() {
-  const wb = await startDemoWorkbench('kl_import_wb_');
-  try {
-    const { frame, page } = await wb.openMapPalette();
+runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
+  const { frame, page } = await wb.openMapPalette();
 
-    // The project lies at the demo site; one step out shows all of it.
-    await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
-    const zoom = await page.evaluate(() => map.getZoom());
-    await frame.locator('.leaflet-control-zoom-out').click();
-    await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
-    for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
-      if (await box.isVisible()) await box.setChecked(false);
-    for (const key of ['dzialki', 'budynki', 'gesut', 'rastr']) await frame.locator('#layer_' + key).setChecked(true);
+  // The project lies at the demo site; one step out shows all of it.
+  await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
+  const zoom = await page.evaluate(() => map.getZoom());
+  await frame.locator('.leaflet-control-zoom-out').click();
+  await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
+  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
+    if (await box.isVisible()) await box.setChecked(false);
+  for (const key of ['dzialki', 'budynki', 'gesut', 'rastr']) await frame.locator('#layer_' + key).setChecked(true);
 
-    await frame.locator('#fetchBtn').click();
-    assert.equal(await frame.locator('#fetchBtn').isDisabled(), true, 'no second fetch while one runs');
-    await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });
-    const status = await frame.locator('#status').textContent();
-    assert.ok(status.startsWith('Pobrano'), status);
-    const preview = await frame.locator('.leaflet-overlay-pane path').count();
-    assert.ok(preview >= PARCELS + BUILDINGS + UTILITIES, 'preview shapes on the map: ' + preview);
-    await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_import_preview.png') });
+  await frame.locator('#fetchBtn').click();
+  assert.equal(await frame.locator('#fetchBtn').isDisabled(), true, 'no second fetch while one runs');
+  await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });
+  const status = await frame.locator('#status').textContent();
+  assert.ok(status.startsWith('Pobrano'), status);
+  const preview = await frame.locator('.leaflet-overlay-pane path').count();
+  assert.ok(preview >= PARCELS + BUILDINGS + UTILITIES, 'preview shapes on the map: ' + preview);
 
-    await frame.locator('#placeBtn').click();
-    await frame.locator('#status:text-matches("^Dodano do projektu")').waitFor({ timeout: 60000 });
-    const placed = countByLayer(await wb.api.model());
-    assert.deepEqual(placed, {
-      'GIS_DZIALKI polyline': PARCELS,
-      'GIS_DZIALKI text': PARCELS,
-      'GIS_BUDYNKI hatch': BUILDINGS,
-      'GIS_GESUT polyline': UTILITIES,
-      'GIS_RASTRY picture': 1,
-    });
-    await probePlan(wb.page);
-    const state = await wb.api.state();
-    assert.ok(JSON.stringify(state).includes('KARTOLINK: wektory w lokalnych wsp.'), 'report line written');
-    await wb.page.screenshot({ path: path.join(SHOTS, 'kartolink_import_placed.png') });
+  await frame.locator('#placeBtn').click();
+  await frame.locator('#status:text-matches("^Dodano do projektu")').waitFor({ timeout: 60000 });
+  const placed = countByLayer(await wb.api.model());
+  assert.deepEqual(placed, {
+    'GIS_DZIALKI polyline': PARCELS,
+    'GIS_DZIALKI text': PARCELS,
+    'GIS_BUDYNKI hatch': BUILDINGS,
+    'GIS_GESUT polyline': UTILITIES,
+    'GIS_RASTRY picture': 1,
+  });
+  await probePlan(wb.page);
+  const state = await wb.api.state();
+  assert.ok(JSON.stringify(state).includes('KARTOLINK: wektory w lokalnych wsp.'), 'report line written');
 
-    // The page follows the project through the host's undo and redo.
-    const chips = () => frame.locator('#chips .chip').allTextContents();
-    assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'placed chips: ' + await chips());
-    assert.equal((await wb.api.undo()).done, true);
-    assert.deepEqual((await wb.api.model()).elements, [], 'one undo step removes the whole import');
-    await frame.locator('#step2.active').waitFor({ timeout: 30000 });
-    assert.ok((await chips()).every((c) => !c.includes('✓')), 'chips after undo: ' + await chips());
-    assert.equal(await frame.locator('#placeBtn').isDisabled(), false, 'the result can be placed again');
-    assert.equal((await wb.api.redo()).done, true);
-    await frame.locator('#step2.done').waitFor({ timeout: 30000 });
-    assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'chips after redo: ' + await chips());
-
-    const result = await wb.close();
-    assert.equal(result.code, 0, result.stderr);
-  } finally {
-    await wb.close();
-  }
-  assert.deepEqual(wb.foreign, [], 'requests left loopback');
-  console.log('ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, undo and redo followed by the page; loopback only');
-}
-
-main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
+  // The page follows the project through the host's undo and redo.
+  const chips = () => frame.locator('#chips .chip').allTextContents();
+  assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'placed chips: ' + await chips());
+  assert.equal((await wb.api.undo()).done, true);
+  assert.deepEqual((await wb.api.model()).elements, [], 'one undo step removes the whole import');
+  await frame.locator('#step2.active').waitFor({ timeout: 30000 });
+  assert.ok((await chips()).every((c) => !c.includes('✓')), 'chips after undo: ' + await chips());
+  assert.equal(await frame.locator('#placeBtn').isDisabled(), false, 'the result can be placed again');
+  assert.equal((await wb.api.redo()).done, true);
+  await frame.locator('#step2.done').waitFor({ timeout: 30000 });
+  assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'chips after redo: ' + await chips());
+  return 'ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, undo and redo followed by the page; loopback only';
+});

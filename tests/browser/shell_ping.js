@@ -6,15 +6,10 @@
 // foreign origin or outside the page folder. Only loopback traffic.
 const assert = require('assert/strict');
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { startWorkbench } = require('./lib/workbench');
+const { privateHome, runChecked, startGuardedWorkbench } = require('./lib/workbench');
 
-const SHOT = process.env.KL_SCREENSHOT || path.join(os.tmpdir(), 'workbench.png');
 const BUILD_STAMP = /^[A-Z][a-z]{2} [ \d]\d \d{4} \d\d:\d\d:\d\d$/;
-
-const isLoopback = (address) => /^(https?|wss?):\/\/(127\.0\.0\.1|localhost)(:\d+)?\//.test(address) ||
-  /^(data|blob|about):/.test(address);
 
 function mapItem(state, index) {
   const menu = state.menus.find((m) => m.id === 32500);
@@ -44,110 +39,73 @@ function roundTrip(frame, send, replyType) {
   }), { send, replyType });
 }
 
-async function main() {
-  // A temporary folder whose name needs encoding in the page address.
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'kl shell #1 100% zażółć '));
-  const env = {
-    TMPDIR: path.join(home, 'tmp'),
-    KL_DIAG_DIR: path.join(home, 'diag'),
-    XDG_CONFIG_HOME: path.join(home, 'config'),
-    XDG_CACHE_HOME: path.join(home, 'cache'),
-    KL_SERVICE_HOSTS: 'http://127.0.0.1:9/',
-  };
-  fs.mkdirSync(env.TMPDIR);
-  const foreign = [];
-  const wb = await startWorkbench({ env });
-  let ok = false;
-  try {
-    await wb.page.context().route('**/*', (route) => {
-      const address = route.request().url();
-      if (isLoopback(address)) return route.continue();
-      foreign.push(address);
-      return route.abort();
-    });
+// A home whose name needs encoding in the page address.
+const home = privateHome('kl shell #1 100% zażółć ');
+runChecked(() => startGuardedWorkbench({ home, env: { KL_SERVICE_HOSTS: 'http://127.0.0.1:9/' } }), async (wb) => {
+  let state = await wb.api.state();
+  assert.equal(state.addon.loaded, true, state.addon.error);
+  assert.equal(state.palettes.length, 0, 'palettes are created on first use');
 
-    let state = await wb.api.state();
-    assert.equal(state.addon.loaded, true, state.addon.error);
-    assert.equal(state.palettes.length, 0, 'palettes are created on first use');
+  const { palette, frame: ui, page: frame } = await wb.openMapPalette();
+  const paletteId = palette.id;
+  state = await wb.api.state();
+  assert.equal(mapItem(state, 1).checked, true);
+  assert.equal(await ui.locator('#status').textContent(), 'Połączono z ArchiCAD ✓');
 
-    await wb.chooseMenu('Mapa importu GIS');
-    state = await wb.api.waitFor((s) => mapPalette(s) && mapPalette(s).visible && s, 15000, 'map palette shown');
-    assert.equal(mapItem(state, 1).checked, true);
-    const paletteId = mapPalette(state).id;
+  const pong = await roundTrip(frame, { type: 'ping' }, 'pong');
+  assert.equal(pong.wersja, '1.8.0');
+  assert.match(pong.build, BUILD_STAMP);
 
-    const tag = wb.paletteFrame(paletteId).locator('#versionTag');
-    await wb.paletteFrame(paletteId).locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 15000 });
-    assert.equal(await tag.textContent(), 'v1.8.0');
-    assert.equal(await wb.paletteFrame(paletteId).locator('#status').textContent(), 'Połączono z ArchiCAD ✓');
-    await wb.page.screenshot({ path: SHOT });
+  // Hostile messages straight into the page's script object.
+  const invalid = await roundTrip(frame, { raw: '{"type":5}' }, 'error');
+  assert.equal(invalid.msg, 'Nieprawidlowa wiadomosc z UI (JSON)');
+  const oversized = await roundTrip(frame, { raw: JSON.stringify({ type: 'ping', pad: 'a'.repeat(10 << 20) }) },
+    'error');
+  assert.equal(oversized.msg, 'Nieprawidlowa wiadomosc z UI (JSON)');
+  const breakout = await roundTrip(frame, { type: '</script><img src=x onerror=alert(1)>\u2028' }, 'error');
+  assert.equal(breakout.msg, 'Brak obslugi wiadomosci: </script><img src=x onerror=alert(1)>\u2028');
+  assert.equal(await frame.locator('img[src=x]').count(), 0);
+  const noop = await roundTrip(frame, { type: 'openExternal', payload: { url: 'file:///etc/passwd' } }, 'noop');
+  assert.deepEqual(noop, { type: 'noop' });
+  state = await wb.api.state();
+  assert.equal(state.shellOpened.length, 0, 'a file address is never opened');
 
-    const frame = await wb.pageFrame('map.html');
-    const pong = await roundTrip(frame, { type: 'ping' }, 'pong');
-    assert.equal(pong.wersja, '1.8.0');
-    assert.match(pong.build, BUILD_STAMP);
+  // Toggle, close box, reopen: one instance all along, the check mark follows.
+  await wb.chooseMenu('Mapa importu GIS');
+  state = await wb.api.waitFor((s) => !mapPalette(s).visible && s, 10000, 'map palette hidden');
+  assert.equal(mapItem(state, 1).checked, false);
+  await wb.chooseMenu('Mapa importu GIS');
+  state = await wb.api.waitFor((s) => mapPalette(s).visible && s, 10000, 'map palette shown again');
+  await wb.api.closeBox(paletteId);
+  state = await wb.api.waitFor((s) => !mapPalette(s).visible && s, 10000, 'closed by its close box');
+  assert.equal(mapItem(state, 1).checked, false);
+  assert.equal(state.palettes.length, 1);
+  assert.equal(mapPalette(state).id, paletteId);
 
-    // Hostile messages straight into the page's script object.
-    const invalid = await roundTrip(frame, { raw: '{"type":5}' }, 'error');
-    assert.equal(invalid.msg, 'Nieprawidlowa wiadomosc z UI (JSON)');
-    const oversized = await roundTrip(frame, { raw: JSON.stringify({ type: 'ping', pad: 'a'.repeat(10 << 20) }) },
-      'error');
-    assert.equal(oversized.msg, 'Nieprawidlowa wiadomosc z UI (JSON)');
-    const breakout = await roundTrip(frame, { type: '</script><img src=x onerror=alert(1)>\u2028' }, 'error');
-    assert.equal(breakout.msg, 'Brak obslugi wiadomosci: </script><img src=x onerror=alert(1)>\u2028');
-    assert.equal(await frame.locator('img[src=x]').count(), 0);
-    const noop = await roundTrip(frame, { type: 'openExternal', payload: { url: 'file:///etc/passwd' } }, 'noop');
-    assert.deepEqual(noop, { type: 'noop' });
-    state = await wb.api.state();
-    assert.equal(state.shellOpened.length, 0, 'a file address is never opened');
-
-    // Toggle, close box, reopen: one instance all along, the check mark follows.
-    await wb.chooseMenu('Mapa importu GIS');
-    state = await wb.api.waitFor((s) => !mapPalette(s).visible && s, 10000, 'map palette hidden');
-    assert.equal(mapItem(state, 1).checked, false);
-    await wb.chooseMenu('Mapa importu GIS');
-    state = await wb.api.waitFor((s) => mapPalette(s).visible && s, 10000, 'map palette shown again');
-    await wb.api.closeBox(paletteId);
-    state = await wb.api.waitFor((s) => !mapPalette(s).visible && s, 10000, 'closed by its close box');
-    assert.equal(mapItem(state, 1).checked, false);
-    assert.equal(state.palettes.length, 1);
-    assert.equal(mapPalette(state).id, paletteId);
-
-    // The workbench's gate.
-    const pagePath = new URL(frame.url()).pathname;
-    const folder = pagePath.slice(0, pagePath.lastIndexOf('/') + 1);
-    const mapJs = await wb.request({ path: folder + 'map.js' });
-    assert.equal(mapJs.status, 200);
-    assert.equal(mapJs.body, fs.readFileSync(path.join(process.env.KL_SOURCE_DIR, 'shell', 'web', 'map.js'), 'utf8'));
-    const fakeToken = '/t/' + 'x'.repeat(wb.token.length) + '/';
-    assert.equal((await wb.request({ path: fakeToken + 'api/state' })).status, 403, 'wrong token');
-    assert.equal((await wb.request({ path: '/api/state' })).status, 403, 'no token');
-    assert.equal((await wb.request({ path: folder.replace(wb.base, fakeToken) + 'map.js' })).status, 403);
-    assert.equal((await wb.request({ path: wb.base + 'api/state', headers: { Origin: 'http://evil.example' } }))
-      .status, 403, 'foreign origin');
-    assert.equal((await wb.request({ path: wb.base + 'api/state', headers: { Host: 'evil.example' } })).status,
-      403, 'foreign host');
-    for (const escape of ['../../../../../../etc/passwd', '..%2f..%2f..%2f..%2fetc%2fpasswd',
-      '%2e%2e/%2e%2e/%2e%2e/etc/passwd', '..\\..\\..\\etc\\passwd']) {
-      const r = await wb.request({ path: folder + escape });
-      assert.equal(r.status, 404, escape + ' -> ' + r.status);
-      assert.ok(!r.body.includes('root:'), escape);
-    }
-
-    const log = fs.readFileSync(path.join(env.KL_DIAG_DIR, 'ordvik_web_diag.txt'), 'utf8');
-    const loaded = log.match(/^LoadURL=(\S+)$/m);
-    assert.ok(loaded, 'LoadURL logged');
-    assert.ok(loaded[1].includes('kl%20shell%20%231%20100%25%20za%C5%BC%C3%B3%C5%82%C4%87'), loaded[1]);
-    assert.deepEqual(foreign, [], 'no request left the machine');
-    ok = true;
-  } finally {
-    const result = await wb.close();
-    if (!ok) console.error(result.stderr);
-    else assert.equal(result.code, 0, 'the workbench exits cleanly: ' + result.stderr);
+  // The workbench's gate.
+  const pagePath = new URL(frame.url()).pathname;
+  const folder = pagePath.slice(0, pagePath.lastIndexOf('/') + 1);
+  const mapJs = await wb.request({ path: folder + 'map.js' });
+  assert.equal(mapJs.status, 200);
+  assert.equal(mapJs.body, fs.readFileSync(path.join(process.env.KL_SOURCE_DIR, 'shell', 'web', 'map.js'), 'utf8'));
+  const fakeToken = '/t/' + 'x'.repeat(wb.token.length) + '/';
+  assert.equal((await wb.request({ path: fakeToken + 'api/state' })).status, 403, 'wrong token');
+  assert.equal((await wb.request({ path: '/api/state' })).status, 403, 'no token');
+  assert.equal((await wb.request({ path: folder.replace(wb.base, fakeToken) + 'map.js' })).status, 403);
+  assert.equal((await wb.request({ path: wb.base + 'api/state', headers: { Origin: 'http://evil.example' } }))
+    .status, 403, 'foreign origin');
+  assert.equal((await wb.request({ path: wb.base + 'api/state', headers: { Host: 'evil.example' } })).status,
+    403, 'foreign host');
+  for (const escape of ['../../../../../../etc/passwd', '..%2f..%2f..%2f..%2fetc%2fpasswd',
+    '%2e%2e/%2e%2e/%2e%2e/etc/passwd', '..\\..\\..\\etc\\passwd']) {
+    const r = await wb.request({ path: folder + escape });
+    assert.equal(r.status, 404, escape + ' -> ' + r.status);
+    assert.ok(!r.body.includes('root:'), escape);
   }
-  console.log('shell_ping: ok, screenshot ' + SHOT);
-}
 
-main().catch((err) => {
-  console.error(err);
-  process.exit(1);
+  const log = fs.readFileSync(path.join(home.env.KL_DIAG_DIR, 'ordvik_web_diag.txt'), 'utf8');
+  const loaded = log.match(/^LoadURL=(\S+)$/m);
+  assert.ok(loaded, 'LoadURL logged');
+  assert.ok(loaded[1].includes('kl%20shell%20%231%20100%25%20za%C5%BC%C3%B3%C5%82%C4%87'), loaded[1]);
+  return 'shell_ping: ok';
 });

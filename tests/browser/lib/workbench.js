@@ -7,6 +7,7 @@
 //   await wb.page.click('text=Ordvik');
 //   const state = await wb.api.state();
 //   await wb.close();
+const assert = require('assert/strict');
 const { spawn } = require('child_process');
 const fs = require('fs');
 const http = require('http');
@@ -204,48 +205,58 @@ async function startWorkbench(options = {}) {
   };
 }
 
+// Whether a request stays on this machine (data:, blob: and about: never leave it).
 function isLoopback(address) {
   try {
-    const host = new URL(address).hostname;
-    return host === '127.0.0.1' || host === 'localhost';
+    const u = new URL(address);
+    if (u.protocol === 'blob:') return isLoopback(u.pathname);
+    if (['data:', 'about:'].includes(u.protocol)) return true;
+    return ['http:', 'ws:'].includes(u.protocol) && ['127.0.0.1', 'localhost'].includes(u.hostname);
   } catch (e) {
-    return !/^[a-z]+:\/\//i.test(address);  // data:, blob:, about:
+    return false;
   }
 }
 
-// The workbench in demo mode (the add-on against the local geoportal) with
-// private settings, cache and diagnostics folders, removed again on close.
-// Every request that would leave 127.0.0.1 is refused and listed in foreign.
-async function startDemoWorkbench(homePrefix) {
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), homePrefix));
-  const env = {
-    XDG_CONFIG_HOME: path.join(home, 'config'),
-    XDG_CACHE_HOME: path.join(home, 'cache'),
-    KL_DIAG_DIR: path.join(home, 'diag'),
-  };
+// Private settings, cache, diagnostics and temporary folders for the workbench
+// and what it starts; remove() deletes them again.
+function privateHome(prefix) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+  const env = { XDG_CONFIG_HOME: path.join(dir, 'config'), XDG_CACHE_HOME: path.join(dir, 'cache'),
+    KL_DIAG_DIR: path.join(dir, 'diag'), TMPDIR: path.join(dir, 'tmp') };
+  fs.mkdirSync(env.TMPDIR);
+  return { dir, env, remove: () => fs.rmSync(dir, { recursive: true, force: true }) };
+}
+
+// The workbench with the real add-on, where every request of its pages that
+// would leave the machine is refused and listed in foreign. options.home (see
+// privateHome) is used and removed on close.
+async function startGuardedWorkbench(options = {}) {
+  const { home } = options;
   let wb;
   try {
-    wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+    wb = await startWorkbench({ ...options, env: { ...(home ? home.env : {}), ...options.env } });
   } catch (err) {
-    fs.rmSync(home, { recursive: true, force: true });
+    if (home) home.remove();
     throw err;
   }
   const foreign = [];
-  await wb.page.route('**/*', (route) => {
-    const address = route.request().url();
-    if (isLoopback(address)) return route.continue();
-    foreign.push(address);
-    return route.abort();
-  });
-  const closeWorkbench = wb.close;
+  const close = () => wb.close().finally(() => home && home.remove());
+  try {
+    await wb.context.route('**/*', (route) => {
+      const address = route.request().url();
+      if (isLoopback(address)) return route.continue();
+      foreign.push(address);
+      return route.abort();
+    });
+  } catch (err) {
+    await close();
+    throw err;
+  }
   return {
     ...wb,
+    home,
     foreign,
-    async close() {
-      const result = await closeWorkbench();
-      fs.rmSync(home, { recursive: true, force: true });
-      return result;
-    },
+    close,
     // The map palette from the menu, once the add-on has answered it: the
     // palette, the frame to act in and the page to read the map from.
     async openMapPalette() {
@@ -259,4 +270,32 @@ async function startDemoWorkbench(homePrefix) {
   };
 }
 
-module.exports = { startWorkbench, startDemoWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };
+// The workbench in demo mode (the add-on against the local geoportal) in a
+// private home.
+function startDemoWorkbench(homePrefix) {
+  return startGuardedWorkbench({ home: privateHome(homePrefix), args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+}
+
+// Runs body(wb), then closes the workbench; fails unless it exited cleanly and
+// no request of its pages left the machine, else prints the line body returned.
+// Ends the process with the verdict.
+function runChecked(start, body) {
+  (async () => {
+    const wb = await start();
+    let result, line;
+    try {
+      line = await body(wb);
+    } catch (e) {
+      console.error('workbench log:\n' + wb.log());
+      throw e;
+    } finally {
+      result = await wb.close();
+    }
+    assert.equal(result.code, 0, 'the workbench exits cleanly: ' + result.stderr);
+    assert.deepEqual(wb.foreign || [], [], 'requests left loopback');
+    console.log(line);
+  })().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
+}
+
+module.exports = { runChecked, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
+  CHROMIUM, CHROMIUM_ARGS };
