@@ -4,12 +4,52 @@
 // with the preview on the map, "2. Dodaj do projektu", the site in the
 // project on its layers with the orthophoto beneath the parcels in the plan,
 // gone again after one undo and back after a redo, the page saying so each
-// time. No request leaves 127.0.0.1.
+// time. Then the address search: "Bolesławiec, Rynek" typed into the address
+// field, the suggestion picked and the map on the square; the search button
+// finds a house and says when nothing is found. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
 const { runChecked, startDemoWorkbench } = require('./lib/workbench');
 
 // The demo site of the local geoportal.
 const PARCELS = 170, BUILDINGS = 166, UTILITIES = 169 + 101 + 31 + 31;
+const SITE = { west: 15.56456, south: 51.26013, east: 15.57373, north: 51.26409 };
+const COUNTY = ', Bolesławiec, powiat bolesławiecki';
+
+// Resolves once the map shows the site at street zoom; the centre it then has.
+async function mapAtSite(page) {
+  await page.waitForFunction((s) => {
+    const c = map.getCenter();
+    return map.getZoom() === 17 && c.lat > s.south && c.lat < s.north && c.lng > s.west && c.lng < s.east;
+  }, SITE, { timeout: 30000 });
+  return page.evaluate(() => [map.getCenter().lat, map.getCenter().lng]);
+}
+
+const awayFromTheSite = (page) => page.evaluate(() => map.setView([52.2297, 21.0122], 10));
+
+async function searchAddresses(frame, page) {
+  // Typed key by key, as a person types.
+  await awayFromTheSite(page);
+  await frame.locator('#address').pressSequentially('Bolesławiec, Rynek', { delay: 20 });
+  const first = frame.locator('#suggestions li').first();
+  await first.waitFor({ timeout: 30000 });
+  assert.deepEqual(await frame.locator('#suggestions li').allTextContents(),
+    ['Rynek' + COUNTY, 'Ratusz, Rynek 41' + COUNTY]);
+  await first.click();
+  const square = await mapAtSite(page);
+  assert.equal(await frame.locator('#address').inputValue(), 'Rynek' + COUNTY);
+  assert.equal(await frame.locator('#status').textContent(), 'Rynek' + COUNTY);
+
+  // The search button: the one best match, or a plain "not found".
+  await awayFromTheSite(page);
+  await frame.locator('#address').fill('Tadeusza Kościuszki 12');
+  await frame.locator('#searchBtn').click();
+  const house = await mapAtSite(page);
+  assert.notDeepEqual(house, square, 'the house is not on the square');
+  assert.match(await frame.locator('#status').textContent(), /^12, Tadeusza Kościuszki, Bolesławiec, /);
+  await frame.locator('#address').fill('Marszałkowska 1');
+  await frame.locator('#searchBtn').click();
+  await frame.locator('#status.error:text-is("Nie znaleziono adresu")').waitFor({ timeout: 30000 });
+}
 
 function countByLayer(model) {
   const names = {};
@@ -132,5 +172,8 @@ runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
   assert.equal((await wb.api.redo()).done, true);
   await frame.locator('#step2.done').waitFor({ timeout: 30000 });
   assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'chips after redo: ' + await chips());
-  return 'ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, undo and redo followed by the page; loopback only';
+
+  await searchAddresses(frame, page);
+  return 'ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, ' +
+    'undo and redo followed by the page; address suggestion, house and miss; loopback only';
 });
