@@ -1,5 +1,7 @@
 #include "tests/geodata/proj_oracle.h"
 
+#include "tests/support/command_output.h"
+
 #include <unistd.h>
 
 #include <charconv>
@@ -45,20 +47,11 @@ std::optional<std::vector<std::pair<double, double>>> runCs2cs(
   }
   const std::string command =
       "LC_ALL=C cs2cs -f %.12f " + from + " " + to + " < " + path + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
   std::vector<std::pair<double, double>> result;
-  if (pipe) {
-    std::string line;
-    char chunk[512];
-    while (std::fgets(chunk, sizeof chunk, pipe)) {
-      line += chunk;
-      if (!line.empty() && line.back() == '\n') {
-        std::pair<double, double> pair;
-        if (parseTwo(line, pair)) result.push_back(pair);
-        line.clear();
-      }
-    }
-    pclose(pipe);
+  std::istringstream lines(test::runCommand(command).out);
+  for (std::string line; std::getline(lines, line);) {
+    std::pair<double, double> pair;
+    if (parseTwo(line, pair)) result.push_back(pair);
   }
   std::remove(path);
   if (result.size() != input.size()) return std::nullopt;

@@ -12,19 +12,14 @@
 
 #include "geodata/coordinate_text.h"
 #include "tests/geodata/proj_oracle.h"
+#include "tests/support/command_output.h"
 
 namespace {
 
 std::string run(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buf[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  const int rc = pclose(pipe);
-  if (status) *status = rc;
-  return out;
+  const kl::test::CommandRun r = kl::test::runCommand(command);
+  if (status) *status = r.status;
+  return r.out;
 }
 
 TEST(CoordsTool, AgreesWithCs2csBothWays) {
