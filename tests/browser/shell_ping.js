@@ -1,13 +1,19 @@
 'use strict';
-// The add-on's map palette in the workbench, driven from its menu in a real
-// browser: the page's ping comes back as pong with the version, the check
-// mark follows the palette, hostile messages from the page get the bridge's
-// errors, and the workbench refuses requests without its token, from a
-// foreign origin or outside the page folder. Only loopback traffic.
+// The real add-on in the workbench, driven from its menu in a real browser:
+// the map page draws from the service hosts the add-on gives it and its ping
+// comes back as pong with the version; hostile messages from the page get the
+// bridge's errors; a layer chosen in the settings dialog is still there after
+// the workbench restarts; the check mark follows the palette; the cloud
+// palette opens; the workbench refuses requests without its token, from a
+// foreign origin or outside the page folder. Every map service points at a
+// loopback stand-in, and no request leaves 127.0.0.1.
 const assert = require('assert/strict');
 const fs = require('fs');
 const path = require('path');
-const { privateHome, runChecked, startGuardedWorkbench } = require('./lib/workbench');
+const { privateHome, runTest, session, startGuardedWorkbench } = require('./lib/workbench');
+const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
+
+const CONNECTED = 'Połączono z ArchiCAD ✓';
 
 const BUILD_STAMP = /^[A-Z][a-z]{2} [ \d]\d \d{4} \d\d:\d\d:\d\d$/;
 
@@ -39,9 +45,13 @@ function roundTrip(frame, send, replyType) {
   }), { send, replyType });
 }
 
-// A home whose name needs encoding in the page address.
-const home = privateHome('kl shell #1 100% zażółć ');
-runChecked(() => startGuardedWorkbench({ home, env: { KL_SERVICE_HOSTS: 'http://127.0.0.1:9/' } }), async (wb) => {
+async function openSettings(ui) {
+  await ui.locator('#layersBtn').click();
+  await ui.locator('#settingsDialog:not([hidden])').waitFor();
+  return (key) => ui.locator(`#settingsRows select[data-key="${key}"]`);
+}
+
+async function firstRun(wb, srv, home) {
   let state = await wb.api.state();
   assert.equal(state.addon.loaded, true, state.addon.error);
   assert.equal(state.palettes.length, 0, 'palettes are created on first use');
@@ -50,7 +60,10 @@ runChecked(() => startGuardedWorkbench({ home, env: { KL_SERVICE_HOSTS: 'http://
   const paletteId = palette.id;
   state = await wb.api.state();
   assert.equal(mapItem(state, 1).checked, true);
-  assert.equal(await ui.locator('#status').textContent(), 'Połączono z ArchiCAD ✓');
+  assert.equal(await ui.locator('#status').textContent(), CONNECTED);
+  await ui.locator('.leaflet-tile-loaded').first().waitFor({ timeout: 15000 });
+  assert.ok(srv.served.some((u) => u.startsWith('/cgi-bin/KrajowaIntegracjaEwidencjiGruntow?')),
+    'the page took its service hosts from the add-on');
 
   const pong = await roundTrip(frame, { type: 'ping' }, 'pong');
   assert.equal(pong.wersja, '1.8.0');
@@ -70,6 +83,22 @@ runChecked(() => startGuardedWorkbench({ home, env: { KL_SERVICE_HOSTS: 'http://
   state = await wb.api.state();
   assert.equal(state.shellOpened.length, 0, 'a file address is never opened');
 
+  const row = await openSettings(ui);
+  assert.equal(await row('budynki').inputValue(), 'GIS_BUDYNKI');
+  wb.page.once('dialog', (d) => d.accept('Budynki moje ż'));
+  await row('budynki').selectOption({ label: '➕ nowa warstwa…' });
+  assert.equal(await row('budynki').inputValue(), 'Budynki moje ż');
+  await ui.locator('#settingsSave').click();
+  await ui.locator('#status:text-is("Ustawienia zapisane")').waitFor();
+  const saved = JSON.parse(fs.readFileSync(path.join(home.env.XDG_CONFIG_HOME, 'KARTOLINK', 'settings.json'), 'utf8'));
+  assert.equal(saved.layers.budynki, 'Budynki moje ż');
+  assert.equal(saved.layers.dzialki, 'GIS_DZIALKI');
+  assert.equal(Object.keys(saved.layers).length, 20);
+  // The stand-in has no boundary service: the page says that the county could
+  // not be found rather than "no data".
+  await ui.locator('#fetchBtn').click();
+  await ui.locator('#status:has-text("Nie udalo sie ustalic powiatu dla widoku")').waitFor({ timeout: 30000 });
+
   // Toggle, close box, reopen: one instance all along, the check mark follows.
   await wb.chooseMenu('Mapa importu GIS');
   state = await wb.api.waitFor((s) => !mapPalette(s).visible && s, 10000, 'map palette hidden');
@@ -81,6 +110,12 @@ runChecked(() => startGuardedWorkbench({ home, env: { KL_SERVICE_HOSTS: 'http://
   assert.equal(mapItem(state, 1).checked, false);
   assert.equal(state.palettes.length, 1);
   assert.equal(mapPalette(state).id, paletteId);
+
+  await wb.chooseMenu('Chmura punktow');
+  const cloud = await wb.api.waitFor((s) => s.palettes.find((p) => p.visible && p.title === 'Chmura punktow'),
+    15000, 'cloud palette shown');
+  await wb.paletteFrame(cloud.id).locator(`#connection:text-is("${CONNECTED}")`).waitFor({ timeout: 15000 });
+  assert.equal(await wb.paletteFrame(cloud.id).locator('#detail').inputValue(), '1');
 
   // The workbench's gate.
   const pagePath = new URL(frame.url()).pathname;
@@ -107,5 +142,27 @@ runChecked(() => startGuardedWorkbench({ home, env: { KL_SERVICE_HOSTS: 'http://
   const loaded = log.match(/^LoadURL=(\S+)$/m);
   assert.ok(loaded, 'LoadURL logged');
   assert.ok(loaded[1].includes('kl%20shell%20%231%20100%25%20za%C5%BC%C3%B3%C5%82%C4%87'), loaded[1]);
+}
+
+async function afterRestart(wb) {
+  const { frame: ui } = await wb.openMapPalette();
+  const row = await openSettings(ui);
+  assert.equal(await row('budynki').inputValue(), 'Budynki moje ż', 'kept across the restart');
+  assert.equal(await row('budynki').locator('option:checked').textContent(), 'Budynki moje ż (nowa)');
+  assert.equal(await row('dzialki').inputValue(), 'GIS_DZIALKI');
+}
+
+runTest(async () => {
+  // A home whose name needs encoding in the page address.
+  const home = privateHome('kl shell #1 100% zażółć ');
+  const srv = await h.startServer();
+  try {
+    const start = () => startGuardedWorkbench({ env: { ...home.env, KL_SERVICE_HOSTS: srv.base } });
+    await session(start, (wb) => firstRun(wb, srv, home));
+    await session(start, afterRestart);
+  } finally {
+    await srv.close();
+    home.remove();
+  }
   return 'shell_ping: ok';
 });

@@ -277,25 +277,29 @@ function startDemoWorkbench(homePrefix) {
 }
 
 // Runs body(wb), then closes the workbench; fails unless it exited cleanly and
-// no request of its pages left the machine, else prints the line body returned.
-// Ends the process with the verdict.
-function runChecked(start, body) {
-  (async () => {
-    const wb = await start();
-    let result, line;
-    try {
-      line = await body(wb);
-    } catch (e) {
-      console.error('workbench log:\n' + wb.log());
-      throw e;
-    } finally {
-      result = await wb.close();
-    }
-    assert.equal(result.code, 0, 'the workbench exits cleanly: ' + result.stderr);
-    assert.deepEqual(wb.foreign || [], [], 'requests left loopback');
-    console.log(line);
-  })().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
+// no request of its pages left the machine. Resolves with what body returned.
+async function session(start, body) {
+  const wb = await start();
+  let result, line;
+  try {
+    line = await body(wb);
+  } catch (e) {
+    console.error('workbench log:\n' + wb.log());
+    throw e;
+  } finally {
+    result = await wb.close();
+  }
+  assert.equal(result.code, 0, 'the workbench exits cleanly: ' + result.stderr);
+  assert.deepEqual(wb.foreign || [], [], 'requests left loopback');
+  return line;
 }
 
-module.exports = { runChecked, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
+// Runs the test, prints the line it resolves with and ends the process with the verdict.
+function runTest(test) {
+  test().then((line) => { console.log(line); process.exit(0); }, (e) => { console.error(e); process.exit(1); });
+}
+
+const runChecked = (start, body) => runTest(() => session(start, body));
+
+module.exports = { runChecked, runTest, session, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
   CHROMIUM, CHROMIUM_ARGS };
