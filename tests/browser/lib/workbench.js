@@ -71,7 +71,7 @@ function revisionStream(port, base) {
   return stream;
 }
 
-function makeApi(url, port, base) {
+function makeApi(port, base) {
   const call = async (method, name, body) => {
     const res = await rawRequest(port, {
       method, path: base + 'api/' + name, body,
@@ -82,21 +82,12 @@ function makeApi(url, port, base) {
   };
   let revisions = null;
   const api = {
-    get: (name) => call('GET', name),
-    post: (name, body = {}) => call('POST', name, body),
     state: () => call('GET', 'state'),
     model: () => call('GET', 'model'),
     menu: (item, menu = 32500) => call('POST', 'menu', { menu, item }),
-    paletteMessage: (message, target) => call('POST', 'palette-message', { message, ...target }),
     closeBox: (palette) => call('POST', 'palette-close', { palette }),
     undo: () => call('POST', 'undo', {}),
     redo: () => call('POST', 'redo', {}),
-    fault: (rule) => call('POST', 'fault', rule),
-    clearFaults: () => call('POST', 'fault-clear', {}),
-    refuseGeo: (fields) => call('POST', 'geo-refuse', { fields }),
-    setGeo: (record) => call('POST', 'geo', record),
-    select: (guids) => call('POST', 'selection', { guids }),
-    projectEvent: (event) => call('POST', 'event', { event }),
     // Reads the state again after every change until predicate(state) is truthy.
     async waitFor(predicate, timeoutMs = 15000, what = 'condition') {
       const end = Date.now() + timeoutMs;
@@ -131,10 +122,9 @@ function waitForAddress(child, timeoutMs) {
 }
 
 // options: addon (path, or null for none), args (extra command-line words),
-// env, browser (false: no chromium), viewport, timeoutMs.
+// env, viewport.
 async function startWorkbench(options = {}) {
-  const { addon = kartolinkAddonPath(), args = [], env = {}, browser: withBrowser = true,
-    viewport = { width: 1500, height: 950 }, timeoutMs = 30000 } = options;
+  const { addon = kartolinkAddonPath(), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
   const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
   const child = spawn(workbenchBinary(), argv, { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
   const stderr = [];
@@ -143,7 +133,7 @@ async function startWorkbench(options = {}) {
   const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
   let url;
   try {
-    url = await waitForAddress(child, timeoutMs);
+    url = await waitForAddress(child, 30000);
   } catch (err) {
     child.kill('SIGKILL');
     throw new Error(err.message + '\nstderr: ' + stderr.join(''));
@@ -152,22 +142,19 @@ async function startWorkbench(options = {}) {
   const port = Number(parsed.port);
   const base = parsed.pathname;  // "/t/<token>/"
   const token = base.split('/')[2];
-  const api = makeApi(url, port, base);
+  const api = makeApi(port, base);
 
-  let browser = null, context = null, page = null;
-  if (withBrowser) {
-    const { chromium } = require('playwright-core');
-    browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
-    context = await browser.newContext({ viewport });
-    page = await context.newPage();
-    await page.goto(url);
-  }
+  const { chromium } = require('playwright-core');
+  const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
+  const context = await browser.newContext({ viewport });
+  const page = await context.newPage();
+  await page.goto(url);
 
   let closed = null;
   async function close() {
     if (closed) return closed;
     closed = (async () => {
-      if (browser) await browser.close().catch(() => {});
+      await browser.close().catch(() => {});
       api.stopWaiting();
       child.stdin.end();
       const timer = setTimeout(() => child.kill('SIGTERM'), 10000);
@@ -181,7 +168,7 @@ async function startWorkbench(options = {}) {
   }
 
   return {
-    url, origin: parsed.origin, base, port, token, api, page, browser, context, process: child,
+    url, base, token, api, page, context,
     log: () => stderr.join(''),
     request: (req) => rawRequest(port, req),
     // The frame of a palette's browser, by palette id (see api.state().palettes).
