@@ -14,6 +14,13 @@ const S = h.suite();
 const { text, hasClass, isHidden } = h;
 const close = S.close;
 const barWidth = (page) => page.$eval('#progressBar', (e) => e.style.width);
+// Pushes each message and checks the status line it leaves.
+async function statusAfter(page, rows) {
+  for (const [message, status] of rows) {
+    await h.push(page, message);
+    assert.equal(await text(page, '#status'), status, JSON.stringify(message));
+  }
+}
 const open = (options) => S.open('map.html', options);
 
 async function openConnected(options) {
@@ -139,25 +146,20 @@ const cases = [
 
   ['progress: percentage, unknown total, cancel button only while cancellable', async () => {
     const o = await open();
-    await h.push(o.page, { type: 'progress', done: 1, total: 3, label: 'Modele 3D' });
-    assert.equal(await text(o.page, '#status'), 'Modele 3D — 33%');
+    await statusAfter(o.page, [[{ type: 'progress', done: 1, total: 3, label: 'Modele 3D' }, 'Modele 3D — 33%']]);
     assert.equal(await barWidth(o.page), '33%');
     assert.equal(await isHidden(o.page, '#cancelBtn'), true);
-    await h.push(o.page, { type: 'progress', done: 2, total: 4 });
-    assert.equal(await text(o.page, '#status'), 'Pobieranie — 50%');
-    await h.push(o.page, { type: 'progress', label: 'Poziomice: liczenie warstwic', cancellable: true });
-    assert.equal(await text(o.page, '#status'), 'Poziomice: liczenie warstwic');
+    await statusAfter(o.page, [[{ type: 'progress', done: 2, total: 4 }, 'Pobieranie — 50%'],
+      [{ type: 'progress', label: 'Poziomice: liczenie warstwic', cancellable: true }, 'Poziomice: liczenie warstwic']]);
     assert.equal(await barWidth(o.page), '5%');
     assert.equal(await isHidden(o.page, '#cancelBtn'), false);
     await o.page.click('#cancelBtn');
     await h.waitPosted(o.page, 'cancel');
     assert.equal(await text(o.page, '#cancelBtn'), 'Anulowanie…');
     assert.equal(await o.page.$eval('#cancelBtn', (e) => e.disabled), true);
-    await h.push(o.page, { type: 'progress', total: 0 });
-    assert.equal(await text(o.page, '#status'), 'Pobieranie…');
+    await statusAfter(o.page, [[{ type: 'progress', total: 0 }, 'Pobieranie…']]);
     assert.equal(await isHidden(o.page, '#cancelBtn'), true);
-    await h.push(o.page, { type: 'cancelled' });
-    assert.equal(await text(o.page, '#status'), 'Anulowano');
+    await statusAfter(o.page, [[{ type: 'cancelled' }, 'Anulowano']]);
     assert.equal(await isHidden(o.page, '#progress'), true);
     await close(o);
   }],
@@ -196,8 +198,7 @@ const cases = [
     assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)), ['12 × działki ✓']);
     assert.ok(await hasClass(o.page, '#step2', 'done'));
     assert.equal(await text(o.page, '#status'), 'Dodano do projektu — uwagi w Raporcie (Okno → Palety → Raport)');
-    await h.push(o.page, { type: 'placeDone' });
-    assert.equal(await text(o.page, '#status'), 'Dodano do projektu');
+    await statusAfter(o.page, [[{ type: 'placeDone' }, 'Dodano do projektu']]);
     assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)), ['12 × działki ✓']);
     await close(o);
   }],
@@ -207,19 +208,18 @@ const cases = [
     await h.push(o.page, { type: 'fetchDone', counts: { budynki: 2 }, geojson: { type: 'FeatureCollection', features: [
       { type: 'Feature', properties: {}, geometry: { type: 'Point', coordinates: [21.012, 52.2297] } }] } });
     assert.equal(await o.page.$$eval('.leaflet-overlay-pane path', (e) => e.length), 1);
-    await h.push(o.page, { type: 'fetchDone', counts: {} });
-    assert.equal(await text(o.page, '#status'), 'Nic nie pobrano dla tego obszaru');
+    await statusAfter(o.page, [[{ type: 'fetchDone', counts: {} }, 'Nic nie pobrano dla tego obszaru']]);
     assert.ok(await hasClass(o.page, '#status', 'error'));
     assert.ok(await hasClass(o.page, '#step1', 'idle'));
     assert.ok(await hasClass(o.page, '#step2', 'idle'));
     assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
     assert.equal(await o.page.$$eval('.leaflet-overlay-pane path', (e) => e.length), 0);
     assert.equal(await o.page.$$eval('#chips .chip', (e) => e.length), 0);
-    await h.push(o.page, { type: 'fetchDone', counts: {}, warning: 'Nic nie pobrano dla tego obszaru.' });
-    assert.equal(await text(o.page, '#status'), 'Nic nie pobrano dla tego obszaru.');
+    await statusAfter(o.page, [[{ type: 'fetchDone', counts: {}, warning: 'Nic nie pobrano dla tego obszaru.' },
+      'Nic nie pobrano dla tego obszaru.']]);
     assert.ok(await hasClass(o.page, '#status', 'error'));
-    await h.push(o.page, { type: 'fetchDone', counts: { budynki: 2 }, warning: 'Brak uslugi GESUT.' });
-    assert.equal(await text(o.page, '#status'), 'Brak uslugi GESUT.');
+    await statusAfter(o.page, [[{ type: 'fetchDone', counts: { budynki: 2 }, warning: 'Brak uslugi GESUT.' },
+      'Brak uslugi GESUT.']]);
     assert.ok(!(await hasClass(o.page, '#status', 'error')));
     await close(o);
   }],
@@ -267,18 +267,15 @@ const cases = [
 
   ['originSet, error, init, addressResults, noop and unknown types', async () => {
     const o = await open();
-    await h.push(o.page, { type: 'originSet', e: 7501234.6, n: 5787654.4, h: 84.6, epsg: 2178 });
-    assert.equal(await text(o.page, '#status'),
-      'Lokalizacja projektu ustawiona: E=7501235 N=5787654 (PL-2000 strefa 7, EPSG:2178), H=85 m n.p.m. (PL-EVRF2007-NH)');
-    await h.push(o.page, { type: 'originSet', e: 637000.2, n: 487000.7, h: 0 });
-    assert.equal(await text(o.page, '#status'), 'Lokalizacja projektu ustawiona: E=637000 N=487001 (EPSG:2180)');
-    await h.push(o.page, { type: 'progress', done: 1, total: 2 });
-    await h.push(o.page, { type: 'error', msg: 'Nieprawidlowy bbox' });
-    assert.equal(await text(o.page, '#status'), 'Nieprawidlowy bbox');
+    await statusAfter(o.page, [
+      [{ type: 'originSet', e: 7501234.6, n: 5787654.4, h: 84.6, epsg: 2178 },
+        'Lokalizacja projektu ustawiona: E=7501235 N=5787654 (PL-2000 strefa 7, EPSG:2178), H=85 m n.p.m. (PL-EVRF2007-NH)'],
+      [{ type: 'originSet', e: 637000.2, n: 487000.7, h: 0 }, 'Lokalizacja projektu ustawiona: E=637000 N=487001 (EPSG:2180)'],
+      [{ type: 'progress', done: 1, total: 2 }, 'Pobieranie — 50%'],
+      [{ type: 'error', msg: 'Nieprawidlowy bbox' }, 'Nieprawidlowy bbox']]);
     assert.ok(await hasClass(o.page, '#status', 'error'));
     assert.equal(await isHidden(o.page, '#progress'), true);
-    await h.push(o.page, { type: 'error' });
-    assert.equal(await text(o.page, '#status'), 'Błąd');
+    await statusAfter(o.page, [[{ type: 'error' }, 'Błąd']]);
     await h.push(o.page, { type: 'init', lat: 50.0614, lon: 19.9366, zoom: 17 });
     assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
       [50.0614, 19.9366, 17]);
@@ -286,15 +283,13 @@ const cases = [
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
     await h.push(o.page, { type: 'init', zoom: 5 });
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
-    await h.push(o.page, { type: 'init', notice: 'Plik ustawien x jest nieczytelny' });
-    assert.equal(await text(o.page, '#status'), 'Plik ustawien x jest nieczytelny');
+    await statusAfter(o.page, [[{ type: 'init', notice: 'Plik ustawien x jest nieczytelny' }, 'Plik ustawien x jest nieczytelny']]);
     assert.ok(await hasClass(o.page, '#status', 'error'));
     await h.push(o.page, { type: 'addressResults', lat: 52.4064, lon: 16.9252, label: 'Poznań, Stary Rynek' });
     assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
       [52.4064, 16.9252, 17]);
     assert.equal(await text(o.page, '#status'), 'Poznań, Stary Rynek');
-    await h.push(o.page, { type: 'addressResults' });
-    assert.equal(await text(o.page, '#status'), 'Nie znaleziono adresu');
+    await statusAfter(o.page, [[{ type: 'addressResults' }, 'Nie znaleziono adresu']]);
     assert.ok(await hasClass(o.page, '#status', 'error'));
     await h.push(o.page, { type: 'noop' });
     await h.push(o.page, { type: 'estimateDone' });
@@ -420,10 +415,8 @@ const cases = [
     assert.equal(saved.mapping.gesut, 'Warstwa 0');
     assert.equal(await isHidden(o.page, '#settingsDialog'), true);
     assert.equal(await text(o.page, '#status'), 'Zapisywanie ustawień…', 'saved only when the add-on says so');
-    await h.push(o.page, { type: 'error', msg: 'Nie zapisano ustawien: x' });
-    assert.equal(await text(o.page, '#status'), 'Nie zapisano ustawien: x');
-    await h.push(o.page, { type: 'settingsSaved' });
-    assert.equal(await text(o.page, '#status'), 'Ustawienia zapisane');
+    await statusAfter(o.page, [[{ type: 'error', msg: 'Nie zapisano ustawien: x' }, 'Nie zapisano ustawien: x'],
+      [{ type: 'settingsSaved' }, 'Ustawienia zapisane']]);
 
     await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });
     await o.page.click('#settingsClose');

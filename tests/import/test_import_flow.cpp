@@ -25,16 +25,9 @@ constexpr int kUtilities = demo::kWaterPipes + demo::kGasPipes + demo::kPowerCab
 constexpr int kGeneralPlanZonesInFrame = 7;
 const std::string kCommune(demo::kCommuneTeryt);
 
-// times: how many answers are spoiled; below 0 every one.
 void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
               int times = -1) {
-    geoportal::FaultRule rule;
-    rule.fault.kind = kind;
-    rule.fault.delayMs = delayMs;
-    rule.contains = std::move(contains);
-    rule.pathPrefix = std::move(pathPrefix);
-    rule.remaining = times;
-    DemoServices::instance().server().faults().add(rule);
+    DemoServices::instance().addFault(kind, std::move(contains), delayMs, std::move(pathPrefix), times);
 }
 
 int occurrences(const std::string& text, const std::string& part) {

@@ -148,7 +148,8 @@ async function startWorkbench(options = {}) {
   const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
   const context = await browser.newContext({ viewport });
   const page = await context.newPage();
-  await page.goto(url);
+  // A loaded machine may take its time over the first page.
+  await page.goto(url, { timeout: 120000 });
 
   let closed = null;
   async function close() {
