@@ -1,22 +1,16 @@
 #include "tests/geodata/proj_oracle.h"
 
 #include "tests/support/command_output.h"
+#include "tests/support/c_number.h"
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
 namespace kl::geo::testing {
 namespace {
-
-std::string formatNumber(double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 12);
-  return std::string(buf, r.ptr);
-}
 
 bool parseTwo(const std::string& line, std::pair<double, double>& out) {
   const char* p = line.data();
@@ -43,7 +37,7 @@ std::optional<std::vector<std::pair<double, double>>> runCs2cs(
   close(fd);
   {
     std::ofstream out(path);
-    for (const auto& [a, b] : input) out << formatNumber(a) << ' ' << formatNumber(b) << '\n';
+    for (const auto& [a, b] : input) out << test::cNumber(a, std::chars_format::fixed, 12) << ' ' << test::cNumber(b, std::chars_format::fixed, 12) << '\n';
   }
   const std::string command =
       "LC_ALL=C cs2cs -f %.12f " + from + " " + to + " < " + path + " 2>/dev/null";

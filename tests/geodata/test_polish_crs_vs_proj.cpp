@@ -2,7 +2,6 @@
 // 50 km margin around it.
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <cmath>
 #include <random>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "geodata/polish_crs.h"
 #include "tests/geodata/proj_oracle.h"
+#include "tests/support/c_number.h"
 
 namespace kl::geo {
 namespace {
@@ -31,10 +31,7 @@ std::vector<LatLon> randomPointsOverPoland(unsigned seed) {
 std::string epsg(int code) { return "EPSG:" + std::to_string(code); }
 
 // A gap for the test log, in C notation whatever the locale.
-std::string metres(double v) {
-  char buf[32];
-  return std::string(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 3).ptr);
-}
+std::string metres(double v) { return test::cNumber(v, std::chars_format::scientific, 3); }
 
 double geographicGap(const LatLon& ours, const std::pair<double, double>& proj) {
   const double dn = (ours.lat - proj.first) * kMetresPerDegree;
