@@ -112,15 +112,20 @@ async function probePlan(page) {
   const hidePalettes = (hidden) => page.evaluate((h) => {
     document.getElementById('palettes').style.visibility = h ? 'hidden' : '';
   }, hidden);
-  await hidePalettes(true);
-  const shot = await page.screenshot();
-  await hidePalettes(false);
-  const [outside, ...rest] = await pixelsAt(page, shot, [where.outside, ...where.inside, ...where.corners]);
-  const inside = rest.slice(0, where.inside.length), corners = rest.slice(where.inside.length);
   const white = ([r, g, b]) => r > 240 && g > 240 && b > 240;
   // The photo's ground is green or brown; the parcel outlines are blue.
   const ground = ([r, g, b]) => !white([r, g, b]) && g >= b;
   const blueish = ([r, g, b]) => b > r + 40;
+  // The picture shows once the page has decoded its bytes: look until it does, or for 30 s.
+  const deadline = Date.now() + 30000;
+  let outside, inside, corners;
+  do {
+    await hidePalettes(true);
+    const shot = await page.screenshot();
+    await hidePalettes(false);
+    const [first, ...rest] = await pixelsAt(page, shot, [where.outside, ...where.inside, ...where.corners]);
+    [outside, inside, corners] = [first, rest.slice(0, where.inside.length), rest.slice(where.inside.length)];
+  } while (inside.filter(ground).length < 4 && Date.now() < deadline);
   assert.ok(white(outside), 'plan background beside the picture: ' + outside);
   assert.ok(inside.filter(ground).length >= 4, 'orthophoto pixels: ' + JSON.stringify(inside));
   assert.ok(corners.filter(blueish).length >= corners.length * 0.8,

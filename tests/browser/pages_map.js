@@ -41,7 +41,7 @@ function haversine(lat1, lon1, lat2, lon2) {
 }
 
 const cases = [
-  ['start sends ping then getInit, services come only from the hosts given by the add-on', async () => {
+  ['start sends ping then getInit, services come only from the hosts given by the add-on; pong shows the version', async () => {
     const o = await open();
     await h.waitPosted(o.page, 'getInit');
     const types = (await h.posted(o.page)).map((m) => m.type);
@@ -64,6 +64,11 @@ const cases = [
       /layers=dzialki%2Cnumery_dzialek%2Cbudynki%2Ckontury/i.test(u)), 'cadastre overlay on by default');
     assert.ok(o.record.requests.length > 5);
     assert.deepEqual(o.record.foreign, []);
+    // pong shows the connection and the version tag
+    await statusAfter(o.page, [[{ type: 'pong', wersja: '1.8.0', build: 'Sep 16 2026 23:36:03' }, 'Połączono z ArchiCAD ✓']]);
+    assert.equal(await text(o.page, '#versionTag'), 'v1.8.0');
+    await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
+    assert.equal(await text(o.page, '#versionTag'), 'build Sep 16 2026 23:36:03');
     await close(o);
   }],
 
@@ -78,17 +83,7 @@ const cases = [
     await close(o);
   }],
 
-  ['pong shows the connection and the version tag', async () => {
-    const o = await open();
-    await h.push(o.page, { type: 'pong', wersja: '1.8.0', build: 'Sep 16 2026 23:36:03' });
-    assert.equal(await text(o.page, '#status'), 'Połączono z ArchiCAD ✓');
-    assert.equal(await text(o.page, '#versionTag'), 'v1.8.0');
-    await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
-    assert.equal(await text(o.page, '#versionTag'), 'build Sep 16 2026 23:36:03');
-    await close(o);
-  }],
-
-  ['the layer boxes: defaults, hidden kinds; default options are sent as numbers', async () => {
+  ['the layer boxes: defaults, hidden kinds, none ticked refused; default options are sent as numbers', async () => {
     const o = await open();
     const boxes = await o.page.$$eval('#panel input[id^=layer_]', (els) =>
       els.map((e) => ({ key: e.value, checked: e.checked, shown: e.offsetParent !== null })));
@@ -97,22 +92,20 @@ const cases = [
       assert.equal(b.checked, b.key === 'dzialki' || b.key === 'budynki', b.key);
       assert.equal(b.shown, !HIDDEN.includes(b.key), b.key);
     }
-    await o.page.click('#fetchBtn');
-    const msg = await h.waitPosted(o.page, 'fetch');
-    assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
-      [1000, 1, 1, 1, false]);
-    assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
-    await close(o);
-  }],
-
-  ['"1. Pobierz" with nothing ticked shows the error and sends nothing', async () => {
-    const o = await open();
+    // "1. Pobierz" with nothing ticked shows the error and sends nothing.
     await o.page.uncheck('#layer_dzialki');
     await o.page.uncheck('#layer_budynki');
     await o.page.click('#fetchBtn');
     assert.equal(await text(o.page, '#status'), 'Zaznacz co najmniej jedną warstwę do pobrania.');
     assert.ok(await hasClass(o.page, '#status', 'error'));
     assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'fetch'));
+    await o.page.check('#layer_dzialki');
+    await o.page.check('#layer_budynki');
+    await o.page.click('#fetchBtn');
+    const msg = await h.waitPosted(o.page, 'fetch');
+    assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
+      [1000, 1, 1, 1, false]);
+    assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
     await close(o);
   }],
 
