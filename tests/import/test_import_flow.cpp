@@ -7,10 +7,12 @@
 #include <future>
 #include <unistd.h>
 #include <map>
+#include <set>
 
 #include "host/core/workbench.h"
 #include "tests/import/demo_services.h"
 #include "import/place_command.h"
+#include "import/rebuilt_in_zone.h"
 #include "tests/import/import_session.h"
 #include "tests/support/host_binding.h"
 #include "tools/geoportal/demo_area.h"
@@ -550,12 +552,35 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
     EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
 }
 
+// The diagnostic files of one test in a folder of their own.
+class ScopedDiagDir {
+public:
+    ScopedDiagDir() : before_(std::getenv("KL_DIAG_DIR") ? std::getenv("KL_DIAG_DIR") : "") {
+        hadOne_ = std::getenv("KL_DIAG_DIR") != nullptr;
+        std::filesystem::create_directories(dir_);
+        ::setenv("KL_DIAG_DIR", dir_.c_str(), 1);
+    }
+    ~ScopedDiagDir() {
+        if (hadOne_)
+            ::setenv("KL_DIAG_DIR", before_.c_str(), 1);
+        else
+            ::unsetenv("KL_DIAG_DIR");
+        std::filesystem::remove_all(dir_);
+    }
+    std::string read(const char* name) const {
+        std::ifstream in(dir_ / name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() / ("kl-bodies-diag-" + std::to_string(::getpid()));
+    std::string before_;
+    bool hadOne_ = false;
+};
+
 TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
-    const std::filesystem::path diag = std::filesystem::temp_directory_path() / ("kl-bodies-diag-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(diag);
-    const char* before = std::getenv("KL_DIAG_DIR");
-    const std::string previous = before ? before : "";
-    ::setenv("KL_DIAG_DIR", diag.c_str(), 1);
+    const ScopedDiagDir diag;
     host::Workbench wb;
     bindAddonToHost(&host::Workbench::hostTable());
     const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
@@ -589,17 +614,50 @@ TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
     ASSERT_TRUE(wb.undo());
     EXPECT_EQ(wb.project().elements().size(), 0u);
 
-    auto read = [&](const char* name) {
-        std::ifstream in(diag / name);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(diag.read("ordvik_z_diag.txt").rfind("LOD1: zOff=190 (buildingZOffset) budynkow=2\n", 0), 0u);
+    EXPECT_EQ(diag.read("ordvik_lod2_diag.txt").rfind("pobrano(fetch)=1\n" + placed.reportLines[1] + "\n", 0), 0u);
+}
+
+TEST(PlaceCommand, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreMarkedForReview) {
+    const ScopedDiagDir diag;
+    host::Workbench wb;
+    bindAddonToHost(&host::Workbench::hostTable());
+    const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
+    const geo::Ring square = {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}};
+    import::FetchedData fetched;
+    fetched.lod1Buildings = {{"a", square, 190, 7}, {"b", square, 190, 7}};
+    const auto flat = [&](double z) {
+        buildings::Face f;
+        for (const auto& p : square) f.push_back({p.x, p.y, z});
+        return f;
     };
-    EXPECT_EQ(read("ordvik_z_diag.txt").rfind("LOD1: zOff=190 (buildingZOffset) budynkow=2\n", 0), 0u);
-    EXPECT_EQ(read("ordvik_lod2_diag.txt").rfind("pobrano(fetch)=1\n" + placed.reportLines[1] + "\n", 0), 0u);
-    if (before)
-        ::setenv("KL_DIAG_DIR", previous.c_str(), 1);
-    else
-        ::unsetenv("KL_DIAG_DIR");
-    std::filesystem::remove_all(diag);
+    fetched.cloudRoofs = {{{{flat(199)}, 0, 0.9}, {{flat(196)}, 1, 0.1}}, "punkty=9"};
+    buildings::Face wall = {{e, n, 199}, {e + 10, n, 199}, {e + 10, n, 190}, {e, n, 190}};
+    fetched.surfaceModelBlocks = {{{{flat(199), wall}, 0, 0.8}, {}}, "bryly=1"};
+    const int zone = 2176;
+    import::BuildingModels models = import::buildingModelsInZone(fetched.lod1Buildings, {}, zone);
+    models.zOff = import::lowestModelHeight(models);
+    models.placeLod1 = false;
+    models.rebuilt = import::rebuiltInZone(fetched, zone);
+    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {},
+                                                import::transformForSurveyPoint(geo::pl1992ToPl2000(e, n, zone)),
+                                                settings::defaultSettings(), {}, zone, models);
+    bindAddonToHost(nullptr);
+    ASSERT_TRUE(placed.ok());
+    EXPECT_EQ(placed.result.counts, (std::map<std::string, int>{{"dachychmura", 2}, {"budynkindsm", 1}}));
+    EXPECT_EQ(placed.result.skipped, 1);  // the block without faces
+    ASSERT_EQ(placed.reportLines.size(), 2u);
+    EXPECT_EQ(placed.reportLines[0], "KARTOLINK dachy z chmury: utworzono 2 (oznaczono do korekty: 1), pominieto 0");
+    EXPECT_EQ(placed.reportLines[1], "KARTOLINK budynki nMPT: utworzono 1 (oznaczono do korekty: 0), pominieto 1");
+    std::multiset<std::string> surfaces;
+    for (const auto& [seq, rec] : wb.project().elements().all()) {
+        ASSERT_EQ(rec->element.type, KL_ELEM_MORPH);  // the footprints stand as no slab
+        surfaces.insert(wb.project().attributes().find(KL_ATTR_SURFACE, rec->body->polygons.at(0).material)->name);
+    }
+    EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW",
+                                                     "GIS Budynek nMPT"}));
+    EXPECT_EQ(diag.read("ordvik_roofgen_diag.txt"), "budynkow(fetch)=2, punkty=9\n" + placed.reportLines[0] + "\n");
+    EXPECT_EQ(diag.read("ordvik_ndsm_diag.txt"), "budynkow(fetch)=2, bryly=1\n" + placed.reportLines[1] + "\n");
 }
 
 TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAnchorsOnTheLowestTerrain) {
