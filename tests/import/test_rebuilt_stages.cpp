@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "import/cloud_roofs_stage.h"
+#include "import/parallel_footprints.h"
 #include "import/surface_model_stage.h"
 #include "net/sheet_index_text.h"
 #include "tests/net/fault_server.h"
@@ -110,6 +112,25 @@ TEST_F(RebuiltStages, OneResultPerFootprintOrAWordOnWhatWasMissing) {
         }
         EXPECT_FALSE(got.diagnostic.empty()) << row.what;
     }
+}
+
+TEST(ParallelFootprints, ResultsKeepTheFootprintsOrderAndAFailureReachesTheCaller) {
+    std::vector<int> progress;
+    const auto squares = mapInParallel<long>(
+        1000, [](std::size_t i) { return static_cast<long>(i * i); },
+        {[&](int done, int) { progress.push_back(done); }, {}}, 4);
+    for (std::size_t i = 0; i < squares.size(); ++i) ASSERT_EQ(squares[i], static_cast<long>(i * i));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 1000);
+
+    EXPECT_THROW(mapInParallel<int>(
+                     100,
+                     [](std::size_t i) {
+                         if (i == 57) throw std::runtime_error("zepsuty obrys");
+                         return 0;
+                     },
+                     {}, 4),
+                 std::runtime_error);
 }
 
 }  // namespace
