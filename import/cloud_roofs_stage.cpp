@@ -3,6 +3,7 @@
 #include "buildings/roof_from_cloud.h"
 #include "import/frame_cloud.h"
 #include "import/parallel_footprints.h"
+#include "import/rebuilt_tally.h"
 
 namespace kl::import {
 namespace {
@@ -54,22 +55,12 @@ RebuiltLayer cloudRoofs(net::WfsClient& client, const std::vector<buildings::Lod
         {[&](int done, int total) { io.progress(label, done, total); }, io.cancelled});
     if (io.cancelled()) return out;
 
-    int made = 0, flagged = 0;
-    for (const auto& r : roofs) {
-        if (r.faces.empty()) continue;
-        ++made;
-        flagged += r.fallback;
-    }
-    const int missing = static_cast<int>(roofs.size()) - made;
-    std::string summary = kPrefix + std::to_string(made) + " dachow z " + std::to_string(roofs.size()) +
-                          " obrysow LOD1, do korekty " + std::to_string(flagged);
-    if (missing > 0)
-        summary += ", " + std::to_string(missing) + " bez gruntu w poblizu lub ze zdegenerowanym obrysem (pominiete)";
-    io.warn(summary + ".");
+    const RebuiltTally tally = tallyRebuilt(roofs);
+    io.warn(rebuiltSummary(kPrefix, "dachow", tally, "bez gruntu w poblizu lub ze zdegenerowanym obrysem"));
     out.diagnostic = "punkty=" + std::to_string(grid.points().size()) + " komorki_gruntu=" +
                      std::to_string(ground.lowest.size()) + " kafle=" + std::to_string(tilesRead) + "/" +
-                     std::to_string(tilesAsked) + " dachy=" + std::to_string(made) + " do_korekty=" +
-                     std::to_string(flagged) + " pominiete=" + std::to_string(missing);
+                     std::to_string(tilesAsked) + " dachy=" + std::to_string(tally.made) + " do_korekty=" +
+                     std::to_string(tally.flagged) + " pominiete=" + std::to_string(tally.missing);
     out.items = std::move(roofs);
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include "buildings/surface_model_block.h"
 #include "import/parallel_footprints.h"
+#include "import/rebuilt_tally.h"
 #include "net/sheet_index_text.h"
 
 namespace kl::import {
@@ -38,20 +39,11 @@ RebuiltLayer surfaceModelBlocks(net::WfsClient& client, const std::vector<buildi
         {[&](int done, int total) { io.progress(label, done, total); }, io.cancelled});
     if (io.cancelled()) return out;
 
-    int made = 0, flagged = 0;
-    for (const auto& b : blocks) {
-        if (b.faces.empty()) continue;
-        ++made;
-        flagged += b.fallback;
-    }
-    const int missing = static_cast<int>(blocks.size()) - made;
-    std::string summary = "Budynki nMPT: " + std::to_string(made) + " bryl z " + std::to_string(blocks.size()) +
-                          " obrysow LOD1, do korekty " + std::to_string(flagged);
-    if (missing > 0) summary += ", " + std::to_string(missing) + " bez danych nMPT lub ze zdegenerowanym obrysem (pominiete)";
-    io.warn(summary + ".");
+    const RebuiltTally tally = tallyRebuilt(blocks);
+    io.warn(rebuiltSummary("Budynki nMPT: ", "bryl", tally, "bez danych nMPT lub ze zdegenerowanym obrysem"));
     out.diagnostic = "arkusze nMPT=" + std::to_string(surface.load.sheets.size()) +
-                     " NMT=" + std::to_string(terrain.load.sheets.size()) + " bryly=" + std::to_string(made) +
-                     " do_korekty=" + std::to_string(flagged) + " pominiete=" + std::to_string(missing);
+                     " NMT=" + std::to_string(terrain.load.sheets.size()) + " bryly=" + std::to_string(tally.made) +
+                     " do_korekty=" + std::to_string(tally.flagged) + " pominiete=" + std::to_string(tally.missing);
     out.items = std::move(blocks);
     return out;
 }
