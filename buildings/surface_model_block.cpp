@@ -13,7 +13,7 @@ namespace {
 // Lattice points along one axis, both ends included. A footprint so large
 // that the lattice would hold millions of points is sampled coarser instead
 // of taking minutes.
-constexpr double kMaxPointsPerAxis = 2000;
+constexpr double kMaxPointsPerAxis = 1000;
 
 double pitchFor(const geo::Bbox& box, double step) {
     const double wider = std::max(box.maxX - box.minX, box.maxY - box.minY) / (kMaxPointsPerAxis - 1);
