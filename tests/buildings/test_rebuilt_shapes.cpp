@@ -8,10 +8,12 @@
 #include <cmath>
 #include <optional>
 
+#include "buildings/footprint.h"
 #include "buildings/ground_model.h"
 #include "buildings/plane.h"
 #include "buildings/roof_from_cloud.h"
 #include "buildings/surface_model_block.h"
+#include "geodata/polygon.h"
 
 namespace kl::buildings {
 namespace {
@@ -82,6 +84,29 @@ TEST(GroundModel, KeyKeepsANegativeRowOutOfTheColumnBits) {
     EXPECT_EQ(cellKey(5, -1), 0x00000005FFFFFFFFull);
     EXPECT_NE(cellKey(5, -1), cellKey(0, -1));
     EXPECT_EQ(cellKey(-1, 3), 0xFFFFFFFF00000003ull);
+}
+
+// --- footprints ---
+
+TEST(Footprint, EvenOddInsideAndWhatBoundsNothing) {
+    const geo::Ring square = box(10, 10);
+    struct Row {
+        const char* name;
+        geo::Ring ring;
+        geo::Point2d p;
+        bool inside;
+    } rows[] = {
+        {"a ring without vertices holds nothing", {}, {kE, kN}, false},
+        {"the middle", square, {kE + 5, kN + 5}, true},
+        // The strict comparisons put the bottom edge inside and the top edge outside.
+        {"on the bottom edge", square, {kE + 5, kN}, true},
+        {"on the top edge", square, {kE + 5, kN + 10}, false},
+        {"in the notch of an L", {{kE, kN}, {kE + 10, kN}, {kE + 10, kN + 4}, {kE + 4, kN + 4}, {kE + 4, kN + 10}, {kE, kN + 10}},
+         {kE + 7, kN + 7}, false},
+    };
+    for (const Row& r : rows) EXPECT_EQ(geo::ringContains(r.ring, r.p), r.inside) << r.name;
+    EXPECT_TRUE(footprintBox(square));
+    EXPECT_FALSE(footprintBox({{kE, kN}, {kE + 1, kN + 1}, {kE + 2, kN + 2}})) << "collinear";
 }
 
 // --- planes ---
