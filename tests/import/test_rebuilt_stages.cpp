@@ -49,6 +49,7 @@ struct StageRow {
     std::vector<Fault> faults;
     std::vector<std::string> said;  // each a start of one warning, in order
     bool items;
+    bool cancelled = false;  // the user cancels before anything comes
 };
 
 class RebuiltStages : public test::GeoportalSuite {
@@ -58,7 +59,7 @@ protected:
         const test::TempCacheHome home;
         net::WfsClient client{test::loopbackTimings()};
         const StageIo io{[&](const std::string& w) { said.push_back(w); }, [](const std::string&, int, int) {},
-                         [] { return false; }};
+                         [&row] { return row.cancelled; }};
         if (row.cloud) return cloudRoofs(client, footprints(row.frame), row.frame, kWorkingZone, io);
         const TerrainSheets nmt = loadTerrainSheets(client, row.frame, net::currentUtcYear(), "NMT", "NMT: ", io);
         return surfaceModelBlocks(client, footprints(row.frame), row.frame, nmt, io);
@@ -80,6 +81,8 @@ TEST_F(RebuiltStages, OneResultPerFootprintOrAWordOnWhatWasMissing) {
          {"Dachy z chmury: Skorowidz LiDAR", "Dachy z chmury: kafle LiDAR w obcej strefie (PL-2000), pominieto 1: ",
           "Dachy z chmury: chmura pusta w kadrze."},
          false},
+        {"blocks cancelled", false, kFrame, {}, {}, false, true},
+        {"roofs cancelled", true, kFrame, {}, {}, false, true},
     };
     for (const StageRow& row : rows) {
         server_->faults().clear();
