@@ -35,6 +35,8 @@ struct FetchedData {
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
     std::vector<buildings::Lod2Building> lod2Buildings;
+    // The LOD1 blocks were asked for themselves, not only as footprints to rebuild on.
+    bool lod1Requested = false;
     // "budynkindsm" blocks from the surface models, "dachychmura" roofs from the cloud.
     RebuiltLayer surfaceModelBlocks, cloudRoofs;
     // Stage problems joined by single spaces, in the order they arose.
@@ -44,7 +46,7 @@ struct FetchedData {
 
     bool holdsAnything() const {
         return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
-               !lod1Buildings.empty() || !lod2Buildings.empty() || !surfaceModelBlocks.items.empty() ||
+               (lod1Requested && !lod1Buildings.empty()) || !lod2Buildings.empty() || !surfaceModelBlocks.items.empty() ||
                !cloudRoofs.items.empty();
     }
 };

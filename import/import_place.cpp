@@ -77,7 +77,7 @@ json ImportController::onPlace(const json&) {
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
     BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
-    models.placeLod1 = fetchedLayers_.count("budynki3d") > 0;
+    models.placeLod1 = fetched_.lod1Requested;
     models.rebuilt = rebuiltInZone(fetched_, zone);
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);

@@ -167,6 +167,18 @@ TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModel
               "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Mosty (OSM).");  // labels, not keys
 }
 
+TEST_F(ImportFlow, BlocksFromTheSurfaceModelStandOnTheFootprintsWhichStandAsNothing) {
+    const json done = fetchDone({"budynkindsm"});
+    EXPECT_EQ(done["counts"], (json{{"budynkindsm", demo::kBuildings}})) << done.dump();
+    EXPECT_NE(done.value("warning", "").find("Budynki nMPT: 166 bryl z 166 obrysow LOD1"), std::string::npos);
+    setOriginAtDemoCentre();
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], (json{{"budynkindsm", demo::kBuildings}}));
+    for (const auto& [seq, rec] : s.workbench().project().elements().all())
+        EXPECT_EQ(rec->element.type, KL_ELEM_MORPH);
+}
+
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
     waitForImages();
     const json done = fetchDone({"dzialki", "rastr", "bdot500", "mpzp"});
