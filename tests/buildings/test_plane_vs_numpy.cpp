@@ -4,14 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <random>
-#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include "buildings/plane.h"
+#include "tests/support/script_reference.h"
 
 namespace kl::buildings {
 namespace {
@@ -42,20 +40,8 @@ nlohmann::json reference(const std::vector<std::vector<Point3d>>& sets) {
         for (const auto& p : set) pts.push_back({p.x, p.y, p.z});
         in.push_back(pts);
     }
-    char path[] = "/tmp/kl_planes_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return {};
-    close(fd);
-    std::ofstream(path) << in.dump();
-    std::string answer;
     // Debian's interpreter, which holds python3-numpy.
-    if (FILE* pipe = popen(("/usr/bin/python3 " KL_PLANE_SCRIPT " " + std::string(path)).c_str(), "r")) {
-        char buf[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) answer.append(buf, got);
-        pclose(pipe);
-    }
-    std::remove(path);
+    const std::string answer = test::runScriptReference("/usr/bin/python3 " KL_PLANE_SCRIPT, in.dump());
     return nlohmann::json::parse(answer, nullptr, false);
 }
 
