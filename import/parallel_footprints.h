@@ -29,6 +29,7 @@ std::vector<Result> mapInParallel(std::size_t count, Work work, const ParallelHo
     std::atomic<bool> stop{false};
     std::exception_ptr failure;
     std::mutex failureMutex;
+    std::size_t reportedPercent = 0;  // one event per percent is plenty for a progress bar
     const auto run = [&](bool reporting) {
         for (std::size_t i; !stop && (i = next++) < count;) {
             try {
@@ -41,7 +42,11 @@ std::vector<Result> mapInParallel(std::size_t count, Work work, const ParallelHo
             ++done;
             if (!reporting) continue;
             if (hooks.cancelled && hooks.cancelled()) stop = true;
-            if (hooks.progress) hooks.progress(static_cast<int>(done), static_cast<int>(count));
+            const std::size_t finished = done, percent = finished * 100 / count;
+            if (hooks.progress && percent > reportedPercent) {
+                reportedPercent = percent;
+                hooks.progress(static_cast<int>(finished), static_cast<int>(count));
+            }
         }
     };
     const unsigned wanted = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
