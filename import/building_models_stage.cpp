@@ -11,10 +11,16 @@ bool asked(const FetchRequest& request, const char* key) {
     return std::find(request.layers.begin(), request.layers.end(), key) != request.layers.end();
 }
 
+// The layers rebuilt from elevation data stand on the LOD1 footprints.
+bool wantsFootprints(const FetchRequest& request) {
+    return asked(request, "budynki3d") || asked(request, "dachychmura") || asked(request, "budynkindsm") ||
+           asked(request, "budynkirekon");
+}
+
 }  // namespace
 
 bool wantsBuildingModels(const FetchRequest& request) {
-    return asked(request, "budynki3d") || asked(request, "budynkilod2");
+    return wantsFootprints(request) || asked(request, "budynkilod2");
 }
 
 void fetchBuildingModels(net::WfsClient& client, const FetchRequest& request, const std::string& teryt,
@@ -26,10 +32,11 @@ void fetchBuildingModels(net::WfsClient& client, const FetchRequest& request, co
         hooks.cancelled,
         [&out](const std::string& text) { appendWarning(out.warning, text); }};
     const buildings::PackageFetchInput input{request.frame, teryt, {}};
-    if (asked(request, "budynki3d")) {
+    if (wantsFootprints(request)) {
         auto got = buildings::fetchBuildings3d(client, input, packageHooks);
         if (!got.summary.empty()) out.reportLines.push_back(got.summary);
         out.lod1Buildings = std::move(got.buildings);
+        out.lod1Requested = asked(request, "budynki3d");
     }
     if (asked(request, "budynkilod2") && !(hooks.cancelled && hooks.cancelled())) {
         auto got = buildings::fetchBuildingsLod2(client, input, packageHooks);

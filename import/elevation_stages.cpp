@@ -25,10 +25,11 @@ bool anyValue(const terrain::HeightGrid& grid) {
 }  // namespace
 
 TerrainSheets loadTerrainSheets(net::WfsClient& client, const geo::Bbox& frame, int currentYear,
-                                const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io) {
+                                const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io,
+                                terrain::ElevationModel model) {
     TerrainSheets out;
     io.progress(progressLabel, 0, 1);
-    out.index = terrain::queryElevationIndex(client, terrain::ElevationModel::Terrain, frame, currentYear);
+    out.index = terrain::queryElevationIndex(client, model, frame, currentYear);
     if (io.cancelled()) {
         out.load.cancelled = true;
         return out;

@@ -28,10 +28,11 @@ struct TerrainSheets {
     terrain::SheetLoad load;
 };
 
-// Looks the frame up in the index and loads its sheets; every sheet that
-// failed is warned about with the prefix. load.cancelled when stopped.
+// Looks the frame up in the model's index and loads its sheets; every sheet
+// that failed is warned about with the prefix. load.cancelled when stopped.
 TerrainSheets loadTerrainSheets(net::WfsClient& client, const geo::Bbox& frame, int currentYear,
-                                const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io);
+                                const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io,
+                                terrain::ElevationModel model = terrain::ElevationModel::Terrain);
 
 // "teren": tiles of the sheets' heights every `step` metres. Warns when the
 // index has no sheet, when none could be read and when no node has a height.

@@ -8,8 +8,10 @@
 
 #include "import/elevation_stages.h"
 #include "import/building_models_stage.h"
+#include "import/cloud_roofs_stage.h"
 #include "import/general_plan_stage.h"
 #include "import/label_point.h"
+#include "import/surface_model_stage.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
 #include "net/raster_tiles.h"
@@ -39,8 +41,6 @@ constexpr KindLabel kNotBuiltYet[] = {
     {"terenchmura", "Teren z chmury (LiDAR)"},
     {"poziomicechmura", "Poziomice 3D z chmury (LiDAR)"},
     {"wodachmura", "Woda / morze z chmury (LiDAR)"},
-    {"dachychmura", "Dachy z chmury (LiDAR)"},
-    {"budynkindsm", "Budynki (nMPT)"},
     {"budynkirekon", "Rekonstrukcja LOD2 (chmura)"},
     {"mosty", "Mosty (OSM)"},
     {"drogi", "Drogi (OSM)"},
@@ -74,6 +74,8 @@ public:
                 fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
                 checkCancel();
             });
+        if (has("budynkindsm")) stage("Budynki nMPT", [this] { surfaceModelBuildings(); });
+        if (has("dachychmura")) stage("Dachy z chmury", [this] { roofsFromCloud(); });
         if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { elevationContours(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
@@ -384,6 +386,17 @@ private:
             terrainTilesFromSheets(terrainSheets("Pobieranie NMT", "Teren: "), r_.frame, r_.terrainStep, stageIo());
     }
 
+    void surfaceModelBuildings() {
+        const TerrainSheets& nmt = terrainSheets("Budynki (nMPT): pobieranie NMT", "Budynki nMPT: ");
+        out_.data.surfaceModelBlocks = surfaceModelBlocks(s_.client, out_.data.lod1Buildings, r_.frame, nmt, stageIo());
+        checkCancel();
+    }
+
+    void roofsFromCloud() {
+        out_.data.cloudRoofs = cloudRoofs(s_.client, out_.data.lod1Buildings, r_.frame, r_.workingZone, stageIo());
+        checkCancel();
+    }
+
     void elevationContours() {
         if (!contourIntervalAllowed(r_.contourInterval, stageIo())) return;
         ElevationContours got = contoursFromSheets(terrainSheets("Poziomice: NMT", "Poziomice: "), r_.frame,
@@ -440,8 +453,12 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
     if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
-    if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
+    if (data.lod1Requested && !data.lod1Buildings.empty())
+        counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
     if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
+    if (!data.surfaceModelBlocks.items.empty())
+        counts["budynkindsm"] = static_cast<int>(data.surfaceModelBlocks.items.size());
+    if (!data.cloudRoofs.items.empty()) counts["dachychmura"] = static_cast<int>(data.cloudRoofs.items.size());
     return counts;
 }
 

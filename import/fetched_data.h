@@ -6,12 +6,21 @@
 #include <vector>
 
 #include "buildings/lod_building.h"
+#include "buildings/reconstruction_result.h"
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
 #include "terrain/contour.h"
 #include "terrain/terrain_tile.h"
 
 namespace kl::import {
+
+// Shapes rebuilt from elevation data on the LOD1 footprints, one per
+// footprint in their order (empty when the stage made none), and the
+// stage's line for the diagnostic file of the layer.
+struct RebuiltLayer {
+    std::vector<buildings::ReconstructionResult> items;
+    std::string diagnostic;
+};
 
 struct FetchedData {
     // Parcels, buildings, plan zones, utilities, in that order; PL-1992 metres.
@@ -26,6 +35,10 @@ struct FetchedData {
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
     std::vector<buildings::Lod2Building> lod2Buildings;
+    // The LOD1 blocks were asked for themselves, not only as footprints to rebuild on.
+    bool lod1Requested = false;
+    // "budynkindsm" blocks from the surface models, "dachychmura" roofs from the cloud.
+    RebuiltLayer surfaceModelBlocks, cloudRoofs;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
@@ -33,7 +46,8 @@ struct FetchedData {
 
     bool holdsAnything() const {
         return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
-               !lod1Buildings.empty() || !lod2Buildings.empty();
+               (lod1Requested && !lod1Buildings.empty()) || !lod2Buildings.empty() || !surfaceModelBlocks.items.empty() ||
+               !cloudRoofs.items.empty();
     }
 };
 

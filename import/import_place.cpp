@@ -9,6 +9,7 @@
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
 #include "import/place_command.h"
+#include "import/rebuilt_in_zone.h"
 #include "import/terrain_in_zone.h"
 #include "shell/settings/project_georef.h"
 
@@ -76,6 +77,8 @@ json ImportController::onPlace(const json&) {
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
     BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
+    models.placeLod1 = fetched_.lod1Requested;
+    models.rebuilt = rebuiltInZone(fetched_, zone);
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
     placed_.before(host);

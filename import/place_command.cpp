@@ -32,12 +32,16 @@ struct CommandContext {
 // Bodies that fail only count as skipped; they never roll the import back.
 void placeModels(CommandContext& ctx, placement::LayerResolver& layers) {
     const BuildingModels& m = ctx.models;
-    if (!m.lod1.empty())
+    if (!m.lod1.empty() && m.placeLod1)
         placement::placeLod1Blocks(m.lod1, placement::lod2BuildingIds(m.lod2), ctx.transform, m.zOff,
                                    layers.layerForType(geo::DataType::Buildings3dLod1), ctx.result, ctx.bodies);
     if (!m.lod2.empty())
         placement::placeLod2Buildings(m.lod2, ctx.transform, m.zOff, layers.layerForType(geo::DataType::Buildings3dLod2),
                                       ctx.result, ctx.bodies);
+    for (const RebuiltBodies& r : m.rebuilt)
+        placement::placeReconstructedBodies(r.kind, r.items, m.lod1.size(),
+                                            [&](geo::Point2d p) { return ctx.transform.apply(p); }, m.zOff,
+                                            r.fetchDiagnostic, layers, ctx.result, ctx.bodies);
 }
 
 // Runs inside the host's undo scope; nothing may escape into the host.
@@ -94,7 +98,7 @@ std::vector<geo::GisFeature> featuresInZone(const std::vector<geo::GisFeature>& 
 
 BuildingModels buildingModelsInZone(const std::vector<buildings::Lod1Building>& lod1,
                                     const std::vector<buildings::Lod2Building>& lod2, int zoneEpsg) {
-    BuildingModels out{lod1, lod2, 0.0};
+    BuildingModels out{lod1, lod2, 0.0, true, {}};
     for (auto& b : out.lod1) convertRing(b.footprint, zoneEpsg);
     for (auto& b : out.lod2)
         for (auto& f : b.faces) {

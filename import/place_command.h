@@ -14,6 +14,7 @@
 #include "net/raster_tiles.h"
 #include "placement/place_result.h"
 #include "placement/placement_transform.h"
+#include "placement/reconstructed_bodies.h"
 #include "placement/terrain_placement.h"
 #include "shell/settings/settings.h"
 
@@ -30,10 +31,20 @@ placement::PlacementTransform transformForSurveyPoint(geo::Point2d surveyPoint);
 
 // The county 3D models of the frame, in the working zone, and the height
 // taken off every z so that the site stands at the project's zero.
+// Shapes of one kind rebuilt on the LOD1 footprints, in the working zone.
+struct RebuiltBodies {
+    placement::ReconstructedKind kind;
+    std::vector<placement::ReconstructedItem> items;
+    std::string fetchDiagnostic;
+};
+
 struct BuildingModels {
     std::vector<buildings::Lod1Building> lod1;
     std::vector<buildings::Lod2Building> lod2;
     double zOff = 0.0;
+    // Footprints fetched only for the rebuilt shapes stand as no block.
+    bool placeLod1 = true;
+    std::vector<RebuiltBodies> rebuilt;
 };
 
 // Copies of the models with every point converted from PL-1992 into the

@@ -4,10 +4,7 @@
 // rotated and reversed, arcs, negative zeros and coordinates a fraction of a
 // millimetre apart.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -16,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cleanup/element_keys.h"
-#include "tests/support/command_output.h"
+#include "tests/support/script_reference.h"
 
 namespace kl::cleanup {
 namespace {
@@ -109,13 +106,7 @@ nlohmann::json asJson(const PolylineRecord& p) {
 std::vector<int> literalGroups(const std::vector<PolylineRecord>& polylines) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& p : polylines) list.push_back(asJson(p));
-    char path[] = "/tmp/kl_literal_keys_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return {};
-    close(fd);
-    std::ofstream(path) << list.dump();
-    const std::string answer = test::runCommand("python3 " KL_LITERAL_KEYS_SCRIPT " " + std::string(path)).out;
-    std::remove(path);
+    const std::string answer = test::runScriptReference("python3 " KL_LITERAL_KEYS_SCRIPT, list.dump());
     const auto parsed = nlohmann::json::parse(answer, nullptr, false);
     return parsed.is_array() ? parsed.get<std::vector<int>>() : std::vector<int>{};
 }

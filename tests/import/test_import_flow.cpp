@@ -6,6 +6,7 @@
 #include <fstream>
 #include <future>
 #include <map>
+#include <set>
 
 #include "host/core/workbench.h"
 #include "tests/import/demo_services.h"
@@ -150,11 +151,23 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
 }
 
 TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModels) {
-    const json done = fetchDone({"dzialki", "mosty", "budynki3d", "budynkilod2", "budynkindsm"});
+    const json done = fetchDone({"dzialki", "mosty", "budynki3d", "budynkilod2"});
     EXPECT_EQ(done["counts"],
               (json{{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}));
     EXPECT_EQ(done.value("warning", ""),
-              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Budynki (nMPT), Mosty (OSM).");  // labels, not keys
+              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Mosty (OSM).");  // labels, not keys
+}
+
+TEST_F(ImportFlow, BlocksFromTheSurfaceModelStandOnTheFootprintsWhichStandAsNothing) {
+    const json done = fetchDone({"budynkindsm"});
+    EXPECT_EQ(done["counts"], (json{{"budynkindsm", demo::kBuildings}})) << done.dump();
+    EXPECT_NE(done.value("warning", "").find("Budynki nMPT: 166 bryl z 166 obrysow LOD1"), std::string::npos);
+    setOriginAtDemoCentre();
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], (json{{"budynkindsm", demo::kBuildings}}));
+    for (const auto& [seq, rec] : s.workbench().project().elements().all())
+        EXPECT_EQ(rec->element.type, KL_ELEM_MORPH);
 }
 
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {

@@ -3,12 +3,14 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
 #include "import/place_command.h"
+#include "import/rebuilt_in_zone.h"
 #include "placement/building_bodies.h"
 #include "placement/morph_builder.h"
 #include "placement/reconstructed_bodies.h"
@@ -369,6 +371,43 @@ TEST_F(BuildingBodies, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
     EXPECT_EQ(wb_->project().elements().size(), 0u);
     EXPECT_EQ(diagFile("ordvik_z_diag.txt").rfind("LOD1: zOff=190 (buildingZOffset) budynkow=2\n", 0), 0u);
     EXPECT_EQ(diagFile("ordvik_lod2_diag.txt").rfind("pobrano(fetch)=1\n" + placed.reportLines[1] + "\n", 0), 0u);
+}
+TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreMarkedForReview) {
+    const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
+    const geo::Ring square = {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}};
+    import::FetchedData fetched;
+    fetched.lod1Buildings = {{"a", square, 190, 7}, {"b", square, 190, 7}};
+    const auto flat = [&](double z) {
+        buildings::Face f;
+        for (const auto& p : square) f.push_back({p.x, p.y, z});
+        return f;
+    };
+    fetched.cloudRoofs = {{{{flat(199)}, 0, 0.9}, {{flat(196)}, 1, 0.1}}, "punkty=9"};
+    buildings::Face wall = {{e, n, 199}, {e + 10, n, 199}, {e + 10, n, 190}, {e, n, 190}};
+    fetched.surfaceModelBlocks = {{{{flat(199), wall}, 0, 0.8}, {}}, "bryly=1"};
+    const int zone = 2176;
+    import::BuildingModels models = import::buildingModelsInZone(fetched.lod1Buildings, {}, zone);
+    models.zOff = import::lowestModelHeight(models);
+    models.placeLod1 = false;
+    models.rebuilt = import::rebuiltInZone(fetched, zone);
+    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {},
+                                                import::transformForSurveyPoint(geo::pl1992ToPl2000(e, n, zone)),
+                                                settings_, {}, zone, models);
+    ASSERT_TRUE(placed.ok());
+    EXPECT_EQ(placed.result.counts, (std::map<std::string, int>{{"dachychmura", 2}, {"budynkindsm", 1}}));
+    EXPECT_EQ(placed.result.skipped, 1);  // the block without faces
+    ASSERT_EQ(placed.reportLines.size(), 2u);
+    EXPECT_EQ(placed.reportLines[0], "KARTOLINK dachy z chmury: utworzono 2 (oznaczono do korekty: 1), pominieto 0");
+    EXPECT_EQ(placed.reportLines[1], "KARTOLINK budynki nMPT: utworzono 1 (oznaczono do korekty: 0), pominieto 1");
+    std::multiset<std::string> surfaces;
+    for (const auto& [seq, rec] : wb_->project().elements().all()) {
+        ASSERT_EQ(rec->element.type, KL_ELEM_MORPH);  // the footprints stand as no slab
+        surfaces.insert(wb_->project().attributes().find(KL_ATTR_SURFACE, rec->body->polygons.at(0).material)->name);
+    }
+    EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW",
+                                                     "GIS Budynek nMPT"}));
+    EXPECT_EQ(diagFile("ordvik_roofgen_diag.txt"), "budynkow(fetch)=2, punkty=9\n" + placed.reportLines[0] + "\n");
+    EXPECT_EQ(diagFile("ordvik_ndsm_diag.txt"), "budynkow(fetch)=2, bryly=1\n" + placed.reportLines[1] + "\n");
 }
 }  // namespace
 

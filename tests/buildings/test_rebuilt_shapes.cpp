@@ -1,0 +1,286 @@
+// Buildings rebuilt from elevation data: the ground under a cloud, roof
+// planes, flat roofs from the cloud and blocks from the surface models, on
+// hand-made clouds and grids whose right answer is known, and on the broken
+// inputs a county's data brings (degenerate footprints, NaN heights, a cloud
+// without ground, birds).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+#include "buildings/footprint.h"
+#include "buildings/ground_model.h"
+#include "buildings/plane.h"
+#include "buildings/roof_from_cloud.h"
+#include "buildings/surface_model_block.h"
+#include "geodata/polygon.h"
+
+namespace kl::buildings {
+namespace {
+
+// PL-1992 metres near the demo site, so precision is tested where it is lost.
+constexpr double kE = 260500.0, kN = 382700.0;
+constexpr double kGroundZ = 190.0;
+const double kNaN = std::nan("");
+
+geo::Ring box(double w, double h) { return {{kE, kN}, {kE + w, kN}, {kE + w, kN + h}, {kE, kN + h}}; }
+
+// Ground returns every 2 m over a street-sized area around the site.
+std::vector<CloudPoint> ground(double z = kGroundZ) {
+    std::vector<CloudPoint> pts;
+    for (double x = -20; x <= 40; x += 2)
+        for (double y = -20; y <= 40; y += 2) pts.push_back({kE + x, kN + y, z, kGroundClass});
+    return pts;
+}
+
+// One roof return in each of the first `count` one-metre cells of a footprint
+// `cols` by `rows` cells, row by row and round again; heights rise by 1 cm each.
+std::vector<CloudPoint> roofReturns(int count, int cols, int rows, double z) {
+    std::vector<CloudPoint> pts;
+    for (int i = 0; i < count; ++i)
+        pts.push_back({kE + 0.5 + i % cols, kN + 0.5 + (i / cols) % rows, z + 0.01 * i, 6});
+    return pts;
+}
+
+std::vector<CloudPoint> join(std::vector<CloudPoint> a, const std::vector<CloudPoint>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// gtest names from the rows' descriptions.
+template <class Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& row) {
+    std::string name;
+    for (const char* p = row.param.name; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+}
+
+// --- the ground model ---
+
+TEST(GroundModel, AnswersTheLowestGroundNearAndNothingFarOrWithoutGround) {
+    const std::vector<CloudPoint> cloud = {{kE, kN, 200, 1},          {kE + 0.5, kN + 0.5, 192, kGroundClass},
+                                           {kE + 1, kN + 1, 191, 2},  {kE + 2.5, kN, 190.5, kGroundClass},
+                                           {kE, kN, kNaN, 2},         {kE + 30, kN + 30, 250, 5}};
+    const GroundModel model = buildGroundModel(cloud, 2.0);
+    struct Row {
+        const char* name;
+        double x, y;
+        std::optional<double> expected;
+    } rows[] = {
+        {"own cell keeps its lowest return", kE + 0.1, kN + 0.1, 191},
+        {"empty cell takes the lowest of its neighbours", kE + 4.5, kN + 2.5, 190.5},
+        {"three cells away there is no ground", kE + 7, kN + 7, std::nullopt},
+        {"below the origin, negative rows", kE + 1, kN - 1, 190.5},
+        {"a query that is not finite", kNaN, kN, std::nullopt},
+    };
+    for (const Row& r : rows) EXPECT_EQ(groundHeightAt(model, r.x, r.y), r.expected) << r.name;
+
+    const std::vector<CloudPoint> noGround = {{kE, kN, 200, 1}, {kE + 1, kN + 1, 205, 6}};
+    EXPECT_EQ(groundHeightAt(buildGroundModel(noGround, 2.0), kE, kN), std::nullopt);
+    EXPECT_TRUE(buildGroundModel({}, 2.0).lowest.empty());
+}
+
+TEST(GroundModel, KeyKeepsANegativeRowOutOfTheColumnBits) {
+    EXPECT_EQ(cellKey(5, -1), 0x00000005FFFFFFFFull);
+    EXPECT_NE(cellKey(5, -1), cellKey(0, -1));
+    EXPECT_EQ(cellKey(-1, 3), 0xFFFFFFFF00000003ull);
+}
+
+// --- footprints ---
+
+TEST(Footprint, EvenOddInsideAndWhatBoundsNothing) {
+    const geo::Ring square = box(10, 10);
+    struct Row {
+        const char* name;
+        geo::Ring ring;
+        geo::Point2d p;
+        bool inside;
+    } rows[] = {
+        {"a ring without vertices holds nothing", {}, {kE, kN}, false},
+        {"the middle", square, {kE + 5, kN + 5}, true},
+        // The strict comparisons put the bottom edge inside and the top edge outside.
+        {"on the bottom edge", square, {kE + 5, kN}, true},
+        {"on the top edge", square, {kE + 5, kN + 10}, false},
+        {"in the notch of an L", {{kE, kN}, {kE + 10, kN}, {kE + 10, kN + 4}, {kE + 4, kN + 4}, {kE + 4, kN + 10}, {kE, kN + 10}},
+         {kE + 7, kN + 7}, false},
+    };
+    for (const Row& r : rows) EXPECT_EQ(geo::ringContains(r.ring, r.p), r.inside) << r.name;
+    EXPECT_TRUE(footprintBox(square));
+    EXPECT_FALSE(footprintBox({{kE, kN}, {kE + 1, kN + 1}, {kE + 2, kN + 2}})) << "collinear";
+}
+
+// --- planes ---
+
+TEST(Plane, FitsPointsOnAPlaneAndRefusesWhatSpansNone) {
+    // z = 0.3 (x - kE) - 0.2 (y - kN) + 200: a 17 degree roof pitch.
+    const auto on = [](double x, double y) { return Point3d{kE + x, kN + y, 0.3 * x - 0.2 * y + 200}; };
+    const std::vector<Point3d> tilted = {on(0, 0), on(10, 0), on(0, 8), on(10, 8), on(5, 4)};
+    const std::optional<Plane> p = fitPlane(tilted);
+    ASSERT_TRUE(p);
+    const double len = std::sqrt(0.3 * 0.3 + 0.2 * 0.2 + 1);
+    EXPECT_NEAR(p->nx, -0.3 / len, 1e-12);
+    EXPECT_NEAR(p->ny, 0.2 / len, 1e-12);
+    EXPECT_NEAR(p->nz, 1 / len, 1e-12);
+    for (const Point3d& q : liftRing({{kE + 3, kN + 7}, {kE - 2, kN + 1}, {kE, kN}}, *p))
+        EXPECT_NEAR(q.z, 0.3 * (q.x - kE) - 0.2 * (q.y - kN) + 200, 1e-6);
+
+    struct Row {
+        const char* name;
+        std::vector<Point3d> points;
+    } refused[] = {
+        {"two points", {on(0, 0), on(1, 1)}},
+        {"three on one line", {on(0, 0), on(1, 1), on(2, 2)}},
+        {"one spot thrice", {on(1, 1), on(1, 1), on(1, 1)}},
+        {"a NaN height", {on(0, 0), on(1, 0), {kE, kN + 1, kNaN}}},
+    };
+    for (const Row& r : refused) EXPECT_FALSE(fitPlane(r.points)) << r.name;
+
+    const std::optional<Plane> flat = fitPlane(std::vector<Point3d>{{0, 0, 7}, {1, 0, 7}, {0, 1, 7}});
+    ASSERT_TRUE(flat);
+    EXPECT_NEAR(flat->nz, 1, 1e-12);
+    EXPECT_NEAR(flat->d, -7, 1e-12);
+    EXPECT_EQ(liftRing(box(1, 1), {1, 0, 0, -kE})[2].z, 0.0) << "a vertical plane lifts to 0";
+}
+
+// --- roofs from the cloud ---
+
+struct RoofCase {
+    const char* name;
+    geo::Ring footprint;
+    std::vector<CloudPoint> cloud;
+    std::optional<double> height;  // of the one face; nothing: no face
+    int fallback;
+    double coverage;
+};
+
+std::vector<RoofCase> roofCases() {
+    const geo::Ring house = box(5, 10);  // 50 one-metre cells
+    return {
+        {"30 returns covering 0.6 give the median", house, join(ground(), roofReturns(30, 5, 10, 200)), 200.15, 0, 0.6},
+        {"29 returns at full coverage fall back to the highest", box(5, 5), join(ground(), roofReturns(29, 5, 5, 200)),
+         200.28, 1, 1.0},
+        {"no raised return: 3 m above the ground", house, ground(), kGroundZ + 3, 1, 0.0},
+        {"all returns at one height", house,
+         join(ground(), [] {
+             auto r = roofReturns(50, 5, 10, 204);
+             for (auto& p : r) p.z = 204;
+             return r;
+         }()),
+         204, 0, 1.0},
+        {"a bird (noise) over a sparse roof does not set its height", house,
+         join(join(ground(), roofReturns(10, 5, 10, 200)),
+              {{kE + 2, kN + 2, 260, 7}, {kE + 3, kN + 3, 255, 18}}),
+         200.09, 1, 0.2},
+        {"NaN heights are no returns", house,
+         join(join(ground(), roofReturns(30, 5, 10, 200)), {{kE + 2, kN + 2, kNaN, 6}, {kNaN, kN + 2, 300, 6}}), 200.15,
+         0, 0.6},
+        {"a cloud without ground: nothing to measure from", house, roofReturns(50, 5, 10, 200), std::nullopt, 1, 0.0},
+        {"ground only beside the building is searched for", house,
+         join(roofReturns(50, 5, 10, 200), {{kE - 6, kN - 6, kGroundZ, kGroundClass}}), 200.25, 0, 1.0},
+        {"a footprint of two points", {{kE, kN}, {kE + 5, kN}}, join(ground(), roofReturns(50, 5, 10, 200)),
+         std::nullopt, 1, 0.0},
+        {"a collinear footprint", {{kE, kN}, {kE + 5, kN}, {kE + 10, kN}}, join(ground(), roofReturns(50, 5, 10, 200)),
+         std::nullopt, 1, 0.0},
+        {"a footprint with a NaN vertex", {{kE, kN}, {kE + 5, kN}, {kNaN, kN + 5}},
+         join(ground(), roofReturns(50, 5, 10, 200)), std::nullopt, 1, 0.0},
+        {"a self-intersecting footprint still gets a finite roof",
+         {{kE, kN}, {kE + 5, kN + 10}, {kE + 5, kN}, {kE, kN + 6}}, join(ground(), roofReturns(50, 5, 10, 200)), 200.44,
+         1, 1.0},
+    };
+}
+
+class RoofFromCloud : public ::testing::TestWithParam<RoofCase> {};
+
+TEST_P(RoofFromCloud, FlatRoofOrAFlaggedStandIn) {
+    const RoofCase& c = GetParam();
+    const CloudPointGrid grid(c.cloud);
+    const ReconstructionResult r =
+        roofFromCloud(c.footprint, grid, buildGroundModel(grid.points(), kRoofGroundCell), RoofFromCloudParams{});
+    EXPECT_EQ(r.fallback, c.fallback);
+    EXPECT_NEAR(r.coverage, c.coverage, 0.03);
+    if (!c.height) {
+        EXPECT_TRUE(r.faces.empty());
+        return;
+    }
+    ASSERT_EQ(r.faces.size(), 1u);
+    ASSERT_EQ(r.faces[0].size(), c.footprint.size());
+    for (std::size_t i = 0; i < c.footprint.size(); ++i) {
+        EXPECT_EQ(r.faces[0][i].x, c.footprint[i].x);
+        EXPECT_EQ(r.faces[0][i].y, c.footprint[i].y);
+        EXPECT_NEAR(r.faces[0][i].z, *c.height, 1e-9);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RoofFromCloud, ::testing::ValuesIn(roofCases()), caseName<RoofCase>);
+
+// --- blocks from the surface models ---
+
+struct BlockCase {
+    const char* name;
+    geo::Ring footprint;
+    HeightAt surface, terrain;
+    std::optional<double> roof;  // nothing: no face
+    int walls;
+    int fallback;
+    double coverage;
+};
+
+bool inHouse(double x, double y) { return x >= kE - 0.01 && x <= kE + 10.01 && y >= kN - 0.01 && y <= kN + 8.01; }
+
+std::vector<BlockCase> blockCases() {
+    const geo::Ring house = box(10, 8);
+    const HeightAt flat = [](double, double) { return std::optional<double>(100.0); };
+    const HeightAt roof110 = [](double x, double y) { return std::optional<double>(inHouse(x, y) ? 110.0 : 100.0); };
+    // The south edge's ends stand on a bank just below the roof.
+    const auto bank = [](double below) {
+        return HeightAt([below](double, double y) { return std::optional<double>(y <= kN ? 110.0 - below : 100.0); });
+    };
+    const HeightAt none = [](double, double) { return std::optional<double>(); };
+    const HeightAt nan = [](double, double) { return std::optional<double>(std::nan("")); };
+    const HeightAt onlyMiddle = [](double x, double y) {
+        return std::abs(x - kE - 5.1) < 0.01 && std::abs(y - kN - 4.1) < 0.01 ? std::optional<double>(107.0)
+                                                                            : std::nullopt;
+    };
+    return {
+        {"a house 10 m tall", house, roof110, flat, 110, 4, 0, 1.0},
+        // The lattice row on the south edge stands on the bank: 1 of 16 rows not raised enough.
+        {"0.9 m above the terrain at both ends: no wall", house, roof110, bank(0.9), 110, 3, 0, 0.9375},
+        {"1.0 m above the terrain at both ends: a wall", house, roof110, bank(1.0), 110, 4, 0, 0.9375},
+        {"a surface barely above the ground is flagged", house,
+         [](double, double) { return std::optional<double>(100.5); }, flat, 100.5, 0, 1, 0.0},
+        {"no surface model here", house, none, flat, std::nullopt, 0, 1, 0.0},
+        {"NaN surface heights are missing ones", house, nan, flat, std::nullopt, 0, 1, 0.0},
+        {"no terrain model: a roof without walls, flagged", house, roof110, none, 110, 0, 1, 0.0},
+        {"only the middle has a height", {{kE + 4.9, kN + 3.9}, {kE + 5.3, kN + 3.9}, {kE + 5.3, kN + 4.3}, {kE + 4.9, kN + 4.3}},
+         onlyMiddle, flat, 107, 4, 1, 0.0},
+        {"a footprint of two points", {{kE, kN}, {kE + 5, kN}}, roof110, flat, std::nullopt, 0, 1, 0.0},
+        {"a collinear footprint", {{kE, kN}, {kE + 5, kN}, {kE + 10, kN}}, roof110, flat, std::nullopt, 0, 1, 0.0},
+        {"a footprint 50 km wide is sampled coarser, not for minutes", box(50000, 50000), flat, flat, 100, 0, 1,
+         0.0},
+    };
+}
+
+class BlockFromSurfaceModel : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(BlockFromSurfaceModel, RoofAtTheMedianAndWallsDownToTheTerrain) {
+    const BlockCase& c = GetParam();
+    const ReconstructionResult r = blockFromSurfaceModel(c.footprint, {c.surface, c.terrain}, BlockParams{});
+    EXPECT_EQ(r.fallback, c.fallback);
+    EXPECT_NEAR(r.coverage, c.coverage, 1e-9);
+    if (!c.roof) {
+        EXPECT_TRUE(r.faces.empty());
+        return;
+    }
+    ASSERT_EQ(r.faces.size(), 1u + static_cast<std::size_t>(c.walls));
+    for (const Point3d& p : r.faces[0]) EXPECT_EQ(p.z, *c.roof);
+    for (std::size_t w = 1; w < r.faces.size(); ++w) {
+        ASSERT_EQ(r.faces[w].size(), 4u);
+        EXPECT_EQ(r.faces[w][0].z, *c.roof);
+        EXPECT_LT(r.faces[w][3].z, *c.roof);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BlockFromSurfaceModel, ::testing::ValuesIn(blockCases()), caseName<BlockCase>);
+
+}  // namespace
+}  // namespace kl::buildings
