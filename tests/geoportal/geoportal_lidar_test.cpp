@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
+#include <tuple>
 
 namespace kl::geoportal {
 namespace {
@@ -157,7 +159,7 @@ TEST_F(GeoportalLidarTest, RecordsCarryTheIndexFieldsAndPointBackAtThisServer) {
     EXPECT_EQ(lower.front(), "382500.000000 260250.000000");
 }
 
-TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheets) {
+TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheetsAndABoxFindsTheSheetUnderIt) {
     const auto sheets = lidarSheets(demo::kLidarSheetMetres);
     ASSERT_EQ(sheets.size(), static_cast<size_t>(demo::kLidarSheets));
     Box all = Box::empty();
@@ -172,9 +174,6 @@ TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheets) {
     EXPECT_EQ(lidarTilePointCount({}) * sheets.size(), static_cast<uint64_t>(demo::kLidarPoints));
     EXPECT_EQ(sheetOfKind(LidarSheetKind::Pl2000Zone).godlo, "6.131.18.23.2");
     EXPECT_EQ(sheetOfKind(LidarSheetKind::EightBitColour).godlo, "M-33-31-C-d-01-02");
-}
-
-TEST_F(GeoportalLidarTest, SmallBoxFindsOnlyTheSheetUnderIt) {
     // E 260600-260700, N 382800-382900 lies inside the sheet of row 2, column 2.
     auto r = get(indexQuery(demo::kLidarYear, "&BBOX=382800%2C260600%2C382900%2C260700%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180"));
     EXPECT_EQ(allBetween(r.body, "<gugik:godlo>", "</gugik:godlo>"), std::vector<std::string>{"M-33-31-C-d-02-02"});
@@ -260,23 +259,15 @@ TEST_F(GeoportalLidarTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
     }
 }
 
-TEST_F(GeoportalLidarTest, TilesAreTheSameAfterGeneratingThemAgain) {
-    const LidarSheet sheet = sheetOfKind(LidarSheetKind::Pl1992);
-    auto first = get(tilePath(sheet));
-    ASSERT_EQ(first.status, 200);
-    const std::string fresh = cacheDir + "_fresh";
-    configure([&](ServiceConfig& c) { c.lidarCacheDir = fresh; });
-    auto again = get(tilePath(sheet));
-    std::filesystem::remove_all(fresh);
-    ASSERT_EQ(again.status, 200);
-    EXPECT_TRUE(first.body == again.body) << "a regenerated tile differs";
-}
-
-TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile) {
+// Three clients ask for a tile nobody generated yet (in a fresh cache): they get
+// one complete file, the same bytes the suite's cache holds for that sheet.
+TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFileAsGeneratedBefore) {
+    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl2000Zone));
+    const auto before = get(path);
+    ASSERT_EQ(before.status, 200);
     const std::string fresh = cacheDir + "_together";
     std::filesystem::remove_all(fresh);
     configure([&](ServiceConfig& c) { c.lidarCacheDir = fresh; });
-    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl2000Zone));
     testing::RawReply replies[3];
     std::vector<std::thread> clients;
     for (auto& reply : replies) clients.emplace_back([&reply, &path] { reply = get(path); });
@@ -286,7 +277,7 @@ TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile)
     std::filesystem::remove_all(fresh);
     for (const auto& reply : replies) {
         ASSERT_EQ(reply.status, 200);
-        EXPECT_TRUE(reply.body == replies[0].body);
+        EXPECT_TRUE(reply.body == before.body) << "a regenerated tile differs";
     }
     EXPECT_EQ(decode(replies[0].body).points.size(), lidarTilePointCount({demo::kLidarSheetMetres, kTestDensity}));
     ASSERT_EQ(files.size(), 1u);  // no temporary file left behind
@@ -295,48 +286,41 @@ TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile)
 
 TEST_F(GeoportalLidarTest, TilePathsThatNameNoSheetAreNotFound) {
     const LidarSheet sheet = sheetOfKind(LidarSheetKind::Pl1992);
-    const std::string good = tilePath(sheet);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_0.5/1400000_M-33-31-C-d-09-09.laz").status, 404);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_0.5/9999999_" + sheet.godlo + ".laz").status, 404);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "10_0.5/" + good.substr(good.rfind('/') + 1)).status, 404);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_abc/" + good.substr(good.rfind('/') + 1)).status, 404);
+    const std::string good = tilePath(sheet), file = good.substr(good.rfind('/') + 1);
+    for (const std::string& rest : {std::string("250_0.5/1400000_M-33-31-C-d-09-09.laz"), "250_0.5/9999999_" + sheet.godlo + ".laz",
+                                    "10_0.5/" + file, "250_abc/" + file})
+        EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + rest).status, 404) << rest;
 }
 
 TEST_F(GeoportalLidarTest, TileDownloadsFailInEachInjectedWay) {
     const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl1992));
-    ASSERT_EQ(get(path).status, 200);  // generated before the faults, so they alone shape the answers
-    const std::string prefix(demo::kLidarTilePathPrefix);
-
-    server->faults().add({*parseFault("truncate", "", ""), prefix, "", 1});
-    auto cut = get(path);
-    EXPECT_EQ(cut.status, 200);
-    ASSERT_GT(cut.contentLength, 1000);
-    EXPECT_EQ(static_cast<long long>(cut.body.size()), cut.contentLength / 2);
-    EXPECT_FALSE(decode(cut.body).message.empty());
-
-    // HTTP/1.0 style: no length, half the body, an orderly close; only the content tells.
-    server->faults().add({*parseFault("cut", "", ""), prefix, "", 1});
-    auto unannounced = get(path);
-    EXPECT_EQ(unannounced.status, 200);
-    EXPECT_EQ(unannounced.contentLength, -1);
-    EXPECT_EQ(unannounced.readErrno, 0);
-    EXPECT_EQ(static_cast<long long>(unannounced.body.size()), cut.contentLength / 2);
-
-    server->faults().add({*parseFault("reset", "", ""), prefix, "", 1});
-    auto reset = get(path);
-    EXPECT_EQ(reset.status, 0);
-    EXPECT_EQ(reset.readErrno, ECONNRESET);
-
-    server->faults().add({*parseFault("500", "", ""), prefix, "", 1});
-    EXPECT_EQ(get(path).status, 500);
-
-    server->faults().add({*parseFault("slow", "", "1500"), prefix, "", 1});
-    auto impatient = get(path, 300);
-    EXPECT_TRUE(impatient.timedOut);
-
-    auto whole = get(path);
-    EXPECT_EQ(whole.status, 200);
-    EXPECT_EQ(whole.contentLength, static_cast<long long>(whole.body.size()));
+    const auto whole = get(path);  // generated before the faults, so they alone shape the answers
+    ASSERT_EQ(whole.status, 200);
+    ASSERT_GT(whole.contentLength, 1000);
+    const long long half = whole.contentLength / 2;
+    using Reply = testing::RawReply;
+    const std::tuple<const char*, const char*, std::function<bool(const Reply&)>, int> cases[] = {
+        {"truncate", "",
+         [&](const Reply& r) {
+             return r.status == 200 && r.contentLength == whole.contentLength &&
+                    static_cast<long long>(r.body.size()) == half && !decode(r.body).message.empty();
+         }, 30000},
+        // HTTP/1.0 style: no length, half the body, an orderly close; only the content tells.
+        {"cut", "",
+         [&](const Reply& r) {
+             return r.status == 200 && r.contentLength == -1 && r.readErrno == 0 &&
+                    static_cast<long long>(r.body.size()) == half;
+         }, 30000},
+        {"reset", "", [](const Reply& r) { return r.status == 0 && r.readErrno == ECONNRESET; }, 30000},
+        {"500", "", [](const Reply& r) { return r.status == 500; }, 30000},
+        {"slow", "1500", [](const Reply& r) { return r.timedOut; }, 300},
+    };
+    for (const auto& [kind, ms, ok, timeoutMs] : cases) {
+        server->faults().add({*parseFault(kind, "", ms), std::string(demo::kLidarTilePathPrefix), "", 1});
+        const Reply r = get(path, timeoutMs);
+        EXPECT_TRUE(ok(r)) << kind << ": " << r.status << " " << r.body.size() << " of " << r.contentLength;
+    }
+    EXPECT_TRUE(get(path).body == whole.body);
 }
 
 }  // namespace

@@ -10,8 +10,10 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace kl::geoportal {
 namespace {
@@ -275,17 +277,17 @@ TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
 }
 
 TEST_F(GeoportalServerTest, GetMapErrorsAreServiceExceptionsWithStatus200) {
-    auto r = get(kEgib + "?service=WMS&version=1.1.1&request=GetMap&layers=nieznana&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
-                         "&WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080");
-    EXPECT_EQ(r.status, 200);
-    EXPECT_NE(r.body.find("LayerNotDefined"), std::string::npos);
-    auto big = get(kEgib + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
-                           "&WIDTH=5000&HEIGHT=100&BBOX=260400,382640,261040,383080");
-    EXPECT_NE(big.body.find("InvalidDimensionValue"), std::string::npos);
-    auto tall = get(kOrto + "?service=WMS&version=1.1.1&request=GetMap&layers=Raster&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
-                            "&WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140");
-    EXPECT_EQ(tall.status, 200);
-    EXPECT_NE(tall.body.find("InvalidDimensionValue"), std::string::npos);
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {kEgib, "nieznana", "WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080", "LayerNotDefined"},
+        {kEgib, "dzialki", "WIDTH=5000&HEIGHT=100&BBOX=260400,382640,261040,383080", "InvalidDimensionValue"},
+        {kOrto, "Raster", "WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140", "InvalidDimensionValue"},
+    };
+    for (const auto& [path, layers, size, code] : cases) {
+        auto r = get(path + "?service=WMS&version=1.1.1&request=GetMap&layers=" + layers +
+                     "&styles=&format=image%2Fpng&SRS=EPSG%3A2180&" + size);
+        EXPECT_EQ(r.status, 200) << layers;
+        EXPECT_NE(r.body.find(code), std::string::npos) << layers;
+    }
 }
 
 // ---- faults ---------------------------------------------------------------
@@ -353,74 +355,55 @@ TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServicesWithPolishN
     EXPECT_EQ(get("/search?q=Rynek").status, 400) << "only format=json is spoken";
 }
 
-TEST_F(GeoportalServerTest, StatusFaultsAnswerTheirCountThenRecover) {
-    addFault(server->port(), "kind=503&path=/wss/ext&count=2");
-    EXPECT_EQ(get(kCaps).status, 503);
-    EXPECT_EQ(get(kCaps).status, 503);
-    EXPECT_EQ(get(kCaps).status, 200);
-    addFault(server->port(), "kind=404&count=1");
-    auto missing = get(kCaps);
-    EXPECT_EQ(missing.status, 404);
-    EXPECT_EQ(missing.header("content-type").rfind("text/html", 0), 0u);
-    EXPECT_EQ(get(kPrg + "?service=WFS&request=GetCapabilities&__fault=500").status, 500);
-}
-
-TEST_F(GeoportalServerTest, FaultsMatchOnlyTheirPathAndText) {
-    addFault(server->port(), "kind=500&path=" + kGesut + "&count=0");
-    addFault(server->port(), "kind=502&match=request%3DGetFeature&count=1");
-    EXPECT_EQ(get(kCaps).status, 200);
-    EXPECT_EQ(get(kGesut + "?service=WFS&request=GetCapabilities").status, 500);
-    EXPECT_EQ(get(kGesut + "?service=WFS&request=GetCapabilities").status, 500);  // count 0: without limit
-    EXPECT_EQ(get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1")).status, 502);
-    EXPECT_EQ(get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1")).status, 200);
-    EXPECT_EQ(get("/__fault?kind=bogus").status, 400);
-}
-
-TEST_F(GeoportalServerTest, SlowAnswerOutlastsAShortTimeOut) {
-    addFault(server->port(), "kind=slow&ms=1500&count=2");
-    auto impatient = rawGet(server->port(), kCaps, 300);
-    EXPECT_TRUE(impatient.timedOut);
-    EXPECT_EQ(impatient.status, 0);
-    auto patient = rawGet(server->port(), kCaps, 10000);
-    EXPECT_EQ(patient.status, 200);
-    EXPECT_NE(patient.body.find("ms:dzialki"), std::string::npos);
-}
-
-TEST_F(GeoportalServerTest, TruncatedBodyIsShorterThanItsContentLength) {
-    addFault(server->port(), "kind=truncate");
-    auto r = get(kCaps);
-    EXPECT_EQ(r.status, 200);
-    ASSERT_GT(r.contentLength, 100);
-    EXPECT_EQ(static_cast<long long>(r.body.size()), r.contentLength / 2);
-    EXPECT_FALSE(r.timedOut);  // the connection was closed, not left hanging
-}
-
-TEST_F(GeoportalServerTest, WrongTypeHtmlExceptionAndEmptyBodies) {
-    addFault(server->port(), "kind=wrongtype");
-    auto wrong = get(kCaps);
-    EXPECT_EQ(wrong.header("content-type").rfind("text/html", 0), 0u);
-    EXPECT_NE(wrong.body.find("<Name>ms:dzialki</Name>"), std::string::npos);
-    addFault(server->port(), "kind=html");
-    auto html = get(kCaps);
-    EXPECT_EQ(html.status, 200);
-    EXPECT_NE(html.body.find("<html>"), std::string::npos);
-    addFault(server->port(), "kind=exception");
-    auto report = get(kCaps);
-    EXPECT_EQ(report.status, 200);
-    EXPECT_NE(report.body.find("<ows:ExceptionReport"), std::string::npos);
-    addFault(server->port(), "kind=empty");
-    auto empty = get(kCaps);
-    EXPECT_EQ(empty.status, 200);
-    EXPECT_TRUE(empty.body.empty());
-}
-
-TEST_F(GeoportalServerTest, ResetConnectionGivesNoAnswer) {
-    addFault(server->port(), "kind=reset");
-    auto r = get(kCaps);
-    EXPECT_TRUE(r.connected);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.readErrno, ECONNRESET);
-    EXPECT_EQ(get(kCaps).status, 200);  // the server goes on serving
+// Each step adds its fault (if any), then asks: a fault answers as often as its
+// count says and only where its path and text match, then the server recovers.
+TEST_F(GeoportalServerTest, InjectedFaultsShapeTheAnswersTheyMatch) {
+    using Reply = testing::RawReply;
+    const auto status = [](int s) { return [s](const Reply& r) { return r.status == s; }; };
+    const auto has = [](const std::string& text) {
+        return [text](const Reply& r) { return r.status == 200 && r.body.find(text) != std::string::npos; };
+    };
+    const auto html = [](const Reply& r) { return r.header("content-type").rfind("text/html", 0) == 0; };
+    const std::string gesutCaps = kGesut + "?service=WFS&request=GetCapabilities";
+    const std::string parcels = getFeature(kEgib, "ms%3Adzialki", "&COUNT=1");
+    struct Step {
+        std::string fault, target;
+        std::function<bool(const Reply&)> ok;
+        int timeoutMs = 10000;
+    };
+    const Step steps[] = {
+        {"kind=503&path=/wss/ext&count=2", kCaps, status(503)},
+        {"", kCaps, status(503)},
+        {"", kCaps, status(200)},
+        {"kind=404&count=1", kCaps, [&](const Reply& r) { return r.status == 404 && html(r); }},
+        {"", kPrg + "?service=WFS&request=GetCapabilities&__fault=500", status(500)},
+        {"kind=500&path=" + kGesut + "&count=0", kCaps, status(200)},
+        {"kind=502&match=request%3DGetFeature&count=1", gesutCaps, status(500)},
+        {"", gesutCaps, status(500)},  // count 0: without limit
+        {"", parcels, status(502)},
+        {"", parcels, status(200)},
+        {"", "/__fault?kind=bogus", status(400)},
+        {"kind=slow&ms=1500&count=2", kCaps, [](const Reply& r) { return r.timedOut && r.status == 0; }, 300},
+        {"", kCaps, has("ms:dzialki")},
+        // the connection is closed, not left hanging
+        {"kind=truncate", kCaps,
+         [](const Reply& r) {
+             return r.status == 200 && r.contentLength > 100 &&
+                    static_cast<long long>(r.body.size()) == r.contentLength / 2 && !r.timedOut;
+         }},
+        {"kind=wrongtype", kCaps, [&](const Reply& r) { return html(r) && has("<Name>ms:dzialki</Name>")(r); }},
+        {"kind=html", kCaps, has("<html>")},
+        {"kind=exception", kCaps, has("<ows:ExceptionReport")},
+        {"kind=empty", kCaps, [](const Reply& r) { return r.status == 200 && r.body.empty(); }},
+        {"kind=reset", kCaps, [](const Reply& r) { return r.connected && r.status == 0 && r.readErrno == ECONNRESET; }},
+        {"", kCaps, status(200)},  // the server goes on serving
+        {"", "/nic/tutaj?service=WFS", status(404)},
+    };
+    for (const Step& step : steps) {
+        if (!step.fault.empty()) addFault(server->port(), step.fault);
+        const Reply r = rawGet(server->port(), step.target, step.timeoutMs);
+        EXPECT_TRUE(step.ok(r)) << step.fault << " " << step.target << ": " << r.status << " " << r.body.substr(0, 200);
+    }
 }
 
 TEST_F(GeoportalServerTest, LogRecordsRequestsWithParametersAndFaults) {
@@ -467,8 +450,6 @@ TEST_F(GeoportalServerTest, TheVectorBaseMapStyleHoldsTheSiteAndMayBeReadFromAny
     for (const auto& layer : style["layers"])
         EXPECT_TRUE(!layer.contains("source") || style["sources"].contains(layer["source"])) << layer.dump();
 }
-
-TEST_F(GeoportalServerTest, UnknownPathIs404) { EXPECT_EQ(get("/nic/tutaj?service=WFS").status, 404); }
 
 // ---- binding ----------------------------------------------------------------
 
