@@ -22,6 +22,8 @@ TEST(CountyRegistry, ThreeCountyTablesShareTheSame380Keys) {
     for (std::size_t i = 0; i < egib.size(); ++i) {
         EXPECT_EQ(egib[i].teryt, bdot[i].teryt);
         EXPECT_EQ(egib[i].teryt, gesut[i].teryt);
+        // every cadastral row has its WFS address
+        EXPECT_TRUE(egib[i].wfs.rfind("https://", 0) == 0 || egib[i].wfs.rfind("http://", 0) == 0) << egib[i].teryt;
         if (i > 0) {
             EXPECT_LT(egib[i - 1].teryt, egib[i].teryt);
         }
@@ -40,12 +42,6 @@ TEST(CountyRegistry, CountiesPerVoivodeship) {
     for (const char* key : {"0265", "1431", "1465", "2479", "3263"}) {
         const bool present = !countyServicesForTeryt(Registry::Egib, key).wfs.empty();
         EXPECT_EQ(present, std::string(key) != "1431") << key;
-    }
-}
-
-TEST(CountyRegistry, EveryCadastralRowHasAWfsAddress) {
-    for (const auto& row : registryRows(Registry::Egib)) {
-        EXPECT_TRUE(row.wfs.rfind("https://", 0) == 0 || row.wfs.rfind("http://", 0) == 0) << row.teryt;
     }
 }
 
@@ -116,12 +112,6 @@ TEST(RegistryParser, RefusesBadRowsAndKeepsTheRest) {
     EXPECT_TRUE(parseRegistry(std::string(5000, '\t'), 4).rows.empty());
 }
 
-}  // namespace
-}  // namespace kl::net
-
-namespace kl::net {
-namespace {
-
 TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid) {
     kl::test::TempCacheHome scratch;  // a fresh folder
     const std::string file = scratch.dir() + "/gesut.tsv";
@@ -169,25 +159,6 @@ TEST(UserRegistry, AChangedCopyIsReadAgainWithoutARestart) {
     EXPECT_NE(registryWarning(Registry::Bdot500), "");
     if (before) ::setenv("KL_REGISTRY_DIR", previous.c_str(), 1);
     else ::unsetenv("KL_REGISTRY_DIR");
-}
-
-TEST(UserRegistry, NationalIntegrationsStandInForMissingMapServices) {
-    const std::pair<Registry, NationalFallback> cases[] = {
-        {Registry::Gesut,
-         {"https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu", "KrajowaIntegracjaUzbrojeniaTerenu"}},
-        {Registry::Bdot500,
-         {"https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych",
-          "KrajowaIntegracjaBazDanychObiektowTopograficznych"}},
-        {Registry::Mpzp,
-         {"https://mapy.geoportal.gov.pl/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego",
-          "KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego"}},
-        {Registry::Egib, {"", ""}},
-    };
-    for (const auto& [registry, expected] : cases) {
-        const NationalFallback got = nationalFallbackWms(registry);
-        EXPECT_EQ(got.url, expected.url);
-        EXPECT_EQ(got.name, expected.name);
-    }
 }
 
 }  // namespace

@@ -86,12 +86,6 @@ TEST_F(ServiceHostsTest, OverrideAnswersAreCachedUnderANameWithoutThePort) {
     EXPECT_EQ(first.hits("/wfs") + second.hits("/wfs"), 1);
 }
 
-}  // namespace
-}  // namespace kl::net
-
-namespace kl::net {
-namespace {
-
 TEST_F(ServiceHostsTest, RedirectsAreNotFollowedWhileTheOverrideIsOn) {
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
