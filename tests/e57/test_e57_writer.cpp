@@ -11,6 +11,7 @@
 #include <locale>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "cloud/e57/e57_writer.h"
 #include "cloud/e57/e57_xml.h"
@@ -90,13 +91,8 @@ TEST_F(E57Writer, PacketsHoldRunsOf1057Points) {
     ASSERT_TRUE(rb.ok) << rb.error;
     EXPECT_EQ(rb.packetPoints, (std::vector<size_t>{1057, 1}));
     EXPECT_EQ(rb.packetLengths[0], 15876u);
-    ASSERT_EQ(rb.x.size(), pts.size());
-    for (size_t i = 0; i < pts.size(); ++i) {
-        ASSERT_EQ(rb.x[i], static_cast<float>(pts[i].x)) << i;
-        ASSERT_EQ(rb.y[i], static_cast<float>(pts[i].y)) << i;
-        ASSERT_EQ(rb.z[i], static_cast<float>(pts[i].z)) << i;
-        ASSERT_EQ(rb.g[i], pts[i].g) << i;
-    }
+    // the values themselves: see the independent reader's test
+    EXPECT_EQ(rb.x.size(), pts.size());
 }
 
 TEST_F(E57Writer, BoundsAreTheSinglePrecisionValuesWithSeventeenDigits) {
@@ -140,20 +136,20 @@ TEST_F(E57Writer, StreamOfWholePagesGetsNoExtraPage) {
     }
 }
 
-TEST_F(E57Writer, EmptyCloudWritesNoFile) {
-    std::string err;
-    EXPECT_FALSE(kl::e57::writeE57(path("none.e57"), {}, err));
-    EXPECT_EQ(err, "Brak punktow do zapisu.");
+TEST_F(E57Writer, NothingToWriteOrNowhereToWriteIsSaidAndLeavesNoFile) {
+    const std::tuple<const char*, std::vector<CloudPoint>, const char*> cases[] = {
+        {"none.e57", {}, "Brak punktow do zapisu."},
+        {"missing/sub/x.e57", randomCloud(3, 2), "Nie mozna zapisac pliku e57."},
+    };
+    for (const auto& [name, points, message] : cases) {
+        std::string err;
+        EXPECT_FALSE(kl::e57::writeE57(path(name), points, err)) << name;
+        EXPECT_EQ(err, message);
+    }
     EXPECT_EQ(filesInDir(), 0u);
 }
 
-TEST_F(E57Writer, UnwritableFolderIsReported) {
-    std::string err;
-    EXPECT_FALSE(kl::e57::writeE57(path("missing/sub/x.e57"), randomCloud(3, 2), err));
-    EXPECT_EQ(err, "Nie mozna zapisac pliku e57.");
-}
-
-TEST_F(E57Writer, FailedWriteKeepsThePreviousFileAndLeavesNoPart) {
+TEST_F(E57Writer, FailedWriteKeepsThePreviousFileAndLeavesNoPartASuccessfulOneReplacesIt) {
     std::string err;
     const auto target = path("import.e57");
     ASSERT_TRUE(kl::e57::writeE57(target, randomCloud(10, 3), err)) << err;
@@ -176,12 +172,8 @@ TEST_F(E57Writer, FailedWriteKeepsThePreviousFileAndLeavesNoPart) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readWholeFile(target), before);
     EXPECT_EQ(filesInDir(), 1u);
-}
 
-TEST_F(E57Writer, SuccessfulWriteReplacesThePreviousFile) {
-    std::string err;
-    const auto target = path("import.e57");
-    ASSERT_TRUE(kl::e57::writeE57(target, randomCloud(10, 5), err));
+    // a write that succeeds replaces the file whole
     ASSERT_TRUE(kl::e57::writeE57(target, randomCloud(2000, 6), err));
     const auto rb = readE57(target);
     ASSERT_TRUE(rb.ok) << rb.error;
