@@ -56,16 +56,6 @@ void expectDefaults(const Settings& s) {
     EXPECT_FALSE(s.zAnchorSite.has_value());
 }
 
-TEST(Settings, DefaultLayersFollowTheTypeTable) {
-    const Settings s = defaultSettings();
-    EXPECT_EQ(s.layers.at(DataType::Parcels), "GIS_DZIALKI");
-    EXPECT_EQ(s.layers.at(DataType::BuildingsFromSurfaceModel), "GIS_BUDYNKI_NMPT");
-    EXPECT_EQ(s.layers.at(DataType::Contours2dFromCloud), "GIS_POZIOMICE_CHMURA_2D");
-    EXPECT_EQ(s.layers.at(DataType::BuildingsReconstructed), "GIS_BUDYNKI_LOD2_REKON");
-    EXPECT_EQ(s.layers.at(DataType::WaterFromCloud), "GIS_WODA_CHMURA");
-    EXPECT_EQ(defaultLayerName(static_cast<DataType>(20)), "GIS_INNE");
-}
-
 struct HostileCase {
     const char* name;
     std::string text;
@@ -124,14 +114,11 @@ TEST(Settings, OverlongLayerNameIsCutOnceOnACharacterBoundary) {
     EXPECT_EQ(layerNameForHost(std::string(255, 'x')), std::string(255, 'x'));
 }
 
-TEST(Settings, WithoutAnchorSavingWritesNoAnchorKey) {
+TEST(Settings, SavedTextIsIndentedUtf8InTypeOrderWithoutAnUnsetAnchor) {
     const auto root = nlohmann::json::parse(serializeSettings(readSettingsText("{}").settings));
     EXPECT_FALSE(root.contains("zAnchor"));
     EXPECT_FALSE(root.contains("zAnchorSurveyPoint"));
     EXPECT_EQ(root.at("layers").size(), 20u);
-}
-
-TEST(Settings, SavedTextIsIndentedUtf8InTypeOrder) {
     Settings s = defaultSettings();
     setLayer(s, DataType::Parcels, "Działki ąęść");
     const std::string text = serializeSettings(s);
@@ -175,6 +162,7 @@ TEST(Settings, MissingFileGivesDefaultsWithoutANote) {
     const LoadedSettings r = loadSettings(dir.path() / "settings.json");
     expectDefaults(r.settings);
     EXPECT_EQ(r.message, "");
+    EXPECT_EQ(defaultLayerName(static_cast<DataType>(20)), "GIS_INNE");  // a type the table does not know
 }
 
 struct UnreadableCase {
@@ -227,7 +215,7 @@ TEST(Settings, PartlyBadFileKeepsItsGoodEntriesAcrossARestart) {
     EXPECT_DOUBLE_EQ(again.settings.zAnchor, 84.5);
 }
 
-TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNeverSaved) {
+TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNothingIsSavedThereOrBelowAFile) {
     TempFolder dir;
     const fs::path file = dir.path() / "settings.json";
     fs::create_directory(file);
@@ -238,6 +226,12 @@ TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNeverSaved) {
     EXPECT_FALSE(saved.ok);
     EXPECT_FALSE(saved.message.empty());
     EXPECT_TRUE(fs::is_directory(file));
+    // nor below a regular file
+    writeText(dir.path() / "plik", "x");
+    const auto below = saveSettings(defaultSettings(), dir.path() / "plik" / "settings.json");
+    EXPECT_FALSE(below.ok);
+    EXPECT_FALSE(below.message.empty());
+    EXPECT_EQ(readText(dir.path() / "plik"), "x");
 }
 
 TEST(Settings, SaveWritesThroughALinkAndKeepsTheMode) {
@@ -268,15 +262,6 @@ TEST(Settings, SaveReplacesTheFileAndLeavesNoTemporaries) {
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
     EXPECT_EQ(entries, 1);
-}
-
-TEST(Settings, SaveBelowARegularFileFailsWithAMessage) {
-    TempFolder dir;
-    writeText(dir.path() / "plik", "x");
-    const auto r = saveSettings(defaultSettings(), dir.path() / "plik" / "settings.json");
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.message.empty());
-    EXPECT_EQ(readText(dir.path() / "plik"), "x");
 }
 
 // A disk that fills up in the middle of the save: the write is cut short by
