@@ -13,6 +13,9 @@
 namespace kl::net {
 namespace {
 
+const std::string kEgibCaps =
+    "<WFS_Capabilities><Name>ms:dzialki</Name><Name>ms:budynki</Name></WFS_Capabilities>";
+
 std::string sample(const std::string& rel) { return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/" + rel); }
 
 TEST(Capabilities, RealPolishWfsListsItsFeatureTypes) {
@@ -101,59 +104,50 @@ TEST(Capabilities, RealDocumentsAreWholeServiceDescriptions) {
     }
 }
 
-const std::string kEgibCaps =
-    "<WFS_Capabilities><Name>ms:dzialki</Name><Name>ms:budynki</Name></WFS_Capabilities>";
-
-// Capabilities answers as broken servers give them: each row the first and
-// the repeated answer (status, body), and what the read makes of them.
-struct CapsAnswers {
-    const char* name;
-    int status1;
-    std::string body1;
-    int status2;
-    std::string body2;
-    std::string error;  // empty: the names were read
-};
-
-class BrokenCapabilities : public ::testing::TestWithParam<CapsAnswers> {};
-
-TEST_P(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
-    const CapsAnswers& a = GetParam();
-    kl::test::TempCacheHome home;
-    kl::test::FaultServer server;
-    std::atomic<int> n{0};
-    server.on("/egib", [&](const httplib::Request&, httplib::Response& rs) {
-        const bool first = n++ == 0;
-        rs.status = first ? a.status1 : a.status2;
-        rs.set_content(first ? a.body1 : a.body2, "text/xml");
-    });
-    WfsClient client(kl::test::loopbackTimings());
-    LayerNameCache cache;
-    const LayerNamesResult r = fetchLayerNames(client, cache, server.url("/egib"));
-    EXPECT_EQ(server.hits("/egib"), a.status1 == 200 && a.body1 == kEgibCaps ? 1 : 2);
-    EXPECT_EQ(r.error, a.error);
-    EXPECT_EQ(r.ok, a.error.empty());
-    EXPECT_EQ(r.names.parcels, a.error.empty() ? "ms:dzialki" : "");
-    // A failure is not remembered: the next fetch asks again.
-    (void)fetchLayerNames(client, cache, server.url("/egib"));
-    EXPECT_EQ(server.hits("/egib") > 2, !a.error.empty());
+// Capabilities answers as broken servers give them: each row the first and the
+// repeated answer, and what the read makes of them. A failure is not remembered.
+TEST(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
+    const std::string exceptionReport = "<ows:ExceptionReport><ows:Exception/></ows:ExceptionReport>";
+    const struct {
+        const char* name;
+        int status1;
+        std::string body1;
+        int status2;
+        std::string body2;
+        std::string error;  // empty: the names were read
+    } cases[] = {
+        {"whole", 200, kEgibCaps, 200, kEgibCaps, ""},
+        {"one exception report", 200, exceptionReport, 200, kEgibCaps, ""},
+        {"one server error", 503, "busy", 200, kEgibCaps, ""},
+        {"always down", 503, "busy", 503, "busy", "Serwer zwrocil status 503"},
+        {"always html", 200, "<html>Przerwa</html>", 200, "<html>Przerwa</html>",
+         "Serwer zwrocil strone HTML zamiast danych."},
+        {"always cut short", 200, kEgibCaps.substr(0, 40), 200, kEgibCaps.substr(0, 40),
+         "Odpowiedz serwera urwana - niepelny dokument XML."},
+        {"always something else", 200, "<wfs:FeatureCollection/>", 200, "<wfs:FeatureCollection/>",
+         "Serwer nie zwrocil opisu uslugi (GetCapabilities)."},
+    };
+    for (const auto& a : cases) {
+        SCOPED_TRACE(a.name);
+        kl::test::TempCacheHome home;
+        kl::test::FaultServer server;
+        std::atomic<int> n{0};
+        server.on("/egib", [&](const httplib::Request&, httplib::Response& rs) {
+            const bool first = n++ == 0;
+            rs.status = first ? a.status1 : a.status2;
+            rs.set_content(first ? a.body1 : a.body2, "text/xml");
+        });
+        WfsClient client(kl::test::loopbackTimings());
+        LayerNameCache cache;
+        const LayerNamesResult r = fetchLayerNames(client, cache, server.url("/egib"));
+        EXPECT_EQ(server.hits("/egib"), a.status1 == 200 && a.body1 == kEgibCaps ? 1 : 2);
+        EXPECT_EQ(r.error, a.error);
+        EXPECT_EQ(r.ok, a.error.empty());
+        EXPECT_EQ(r.names.parcels, a.error.empty() ? "ms:dzialki" : "");
+        (void)fetchLayerNames(client, cache, server.url("/egib"));
+        EXPECT_EQ(server.hits("/egib") > 2, !a.error.empty());
+    }
 }
-
-const std::string kExceptionReport = "<ows:ExceptionReport><ows:Exception/></ows:ExceptionReport>";
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, BrokenCapabilities,
-    ::testing::Values(CapsAnswers{"Whole", 200, kEgibCaps, 200, kEgibCaps, ""},
-                      CapsAnswers{"OneExceptionReport", 200, kExceptionReport, 200, kEgibCaps, ""},
-                      CapsAnswers{"OneServerError", 503, "busy", 200, kEgibCaps, ""},
-                      CapsAnswers{"AlwaysDown", 503, "busy", 503, "busy", "Serwer zwrocil status 503"},
-                      CapsAnswers{"AlwaysHtml", 200, "<html>Przerwa</html>", 200, "<html>Przerwa</html>",
-                                  "Serwer zwrocil strone HTML zamiast danych."},
-                      CapsAnswers{"AlwaysCutShort", 200, kEgibCaps.substr(0, 40), 200, kEgibCaps.substr(0, 40),
-                                  "Odpowiedz serwera urwana - niepelny dokument XML."},
-                      CapsAnswers{"AlwaysSomethingElse", 200, "<wfs:FeatureCollection/>", 200,
-                                  "<wfs:FeatureCollection/>", "Serwer nie zwrocil opisu uslugi (GetCapabilities)."}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(XmlRoot, CountsOfWfsAnswers) {
     const CollectionCounts two = collectionCounts(sample("gml/polish_wfs/kartograf__prg_two_counties.xml"));
