@@ -10,42 +10,38 @@
 namespace kl::las {
 namespace {
 
-struct HeaderCase {
-  const char* file;
-  uint8_t minor;
-  uint8_t format;
-  uint16_t recordLength;
-  uint64_t count;
-  size_t vlrs;  // VLRs + EVLRs actually present
-};
-
-class SampleHeader : public ::testing::TestWithParam<HeaderCase> {};
-
-TEST_P(SampleHeader, FieldsAndAllRecordsAreRead) {
-  const HeaderCase c = GetParam();
-  const test::Decoded d = test::decodeFile(test::sample(c.file));
-  ASSERT_TRUE(d.status.ok) << d.status.message;
-  EXPECT_EQ(d.header.versionMajor, 1);
-  EXPECT_EQ(d.header.versionMinor, c.minor);
-  EXPECT_EQ(d.header.pointFormat, c.format);
-  EXPECT_EQ(d.header.recordLength, c.recordLength);
-  EXPECT_EQ(d.header.pointCount, c.count);
-  EXPECT_EQ(d.header.vlrs.size(), c.vlrs);
-  EXPECT_EQ(d.records.size(), c.count * c.recordLength);
-  EXPECT_TRUE(d.records == test::rawRecordsOfLas(test::sample(c.file), c.count, c.recordLength));
+TEST(LasHeader, FieldsAndAllRecordsOfTheSamplesAreRead) {
+  const struct {
+    const char* file;
+    uint8_t minor, format;
+    uint16_t recordLength;
+    uint64_t count;
+    size_t vlrs;  // VLRs + EVLRs actually present
+  } cases[] = {
+      {"pdal__las_bad_vlr_count.las", 2, 3, 34, 10, 2},  // declares 3 VLRs, holds 2
+      {"pdal__las_lots_of_vlr.las", 1, 1, 28, 1, 390},
+      {"pdal__las_permutations_1.0_0.las", 0, 0, 20, 1, 3},
+      {"pdal__las_permutations_1.2_3.las", 2, 3, 34, 1, 3},
+      {"pdal__las_no-points.las", 2, 3, 34, 0, 4},
+      {"laszip__5points_14.las", 4, 6, 33, 5, 3},
+      {"laspy__1_4_w_evlr.las", 4, 6, 30, 1000, 3},
+      {"pdal__las_wontcompress3.las", 4, 6, 30, 1000, 2},
+      {"laspy__simple1_1.las", 1, 1, 28, 1065, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const test::Decoded d = test::decodeFile(test::sample(c.file));
+    ASSERT_TRUE(d.status.ok) << d.status.message;
+    EXPECT_EQ(d.header.versionMajor, 1);
+    EXPECT_EQ(d.header.versionMinor, c.minor);
+    EXPECT_EQ(d.header.pointFormat, c.format);
+    EXPECT_EQ(d.header.recordLength, c.recordLength);
+    EXPECT_EQ(d.header.pointCount, c.count);
+    EXPECT_EQ(d.header.vlrs.size(), c.vlrs);
+    EXPECT_EQ(d.records.size(), c.count * c.recordLength);
+    EXPECT_TRUE(d.records == test::rawRecordsOfLas(test::sample(c.file), c.count, c.recordLength));
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Samples, SampleHeader,
-    ::testing::Values(HeaderCase{"pdal__las_bad_vlr_count.las", 2, 3, 34, 10, 2},  // declares 3 VLRs, holds 2
-                      HeaderCase{"pdal__las_lots_of_vlr.las", 1, 1, 28, 1, 390},
-                      HeaderCase{"pdal__las_permutations_1.0_0.las", 0, 0, 20, 1, 3},
-                      HeaderCase{"pdal__las_permutations_1.2_3.las", 2, 3, 34, 1, 3},
-                      HeaderCase{"pdal__las_no-points.las", 2, 3, 34, 0, 4},
-                      HeaderCase{"laszip__5points_14.las", 4, 6, 33, 5, 3},
-                      HeaderCase{"laspy__1_4_w_evlr.las", 4, 6, 30, 1000, 3},
-                      HeaderCase{"pdal__las_wontcompress3.las", 4, 6, 30, 1000, 2},
-                      HeaderCase{"laspy__simple1_1.las", 1, 1, 28, 1065, 0}));
 
 TEST(LasHeader, GarbageVlrCountIsIgnoredButAShortLastRecordIsAnError) {
   // 1069128089 VLRs declared where none fit; the points end 6 bytes short of the 719th.
