@@ -1,7 +1,7 @@
 #include "tools/geoportal/geoportal_server.h"
 
 #include "cloud/las/las_reader.h"
-#include "tests/geoportal/fixture_client.h"
+#include "tests/geoportal/local_geoportal.h"
 #include "tools/geoportal/crs.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/lidar_sheets.h"
@@ -64,34 +64,18 @@ DecodedTile decode(const std::string& bytes) {
     return t;
 }
 
-class GeoportalLidarTest : public ::testing::Test {
+class GeoportalLidarTest : public testing::LocalGeoportal {
 protected:
     static void SetUpTestSuite() {
-        cacheDir = (std::filesystem::path(KL_BINARY_DIR) / "geoportal_lidar_test_cache").string();
-        std::filesystem::remove_all(cacheDir);
-        server = new GeoportalServer();
-        auto started = server->start();
-        ASSERT_TRUE(started.ok) << started.message;
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-        std::filesystem::remove_all(cacheDir);
-    }
-    void SetUp() override {
-        server->faults().clear();
-        configure([](ServiceConfig&) {});
+        ServiceConfig config;
+        config.lidarDensity = kTestDensity;
+        start("geoportal_lidar_test_cache", config);
     }
     template <class Change>
     static void configure(Change change) {
-        ServiceConfig config;
-        config.lidarDensity = kTestDensity;
-        config.lidarCacheDir = cacheDir;
+        ServiceConfig config = suiteConfig;
         change(config);
         server->setConfig(config);
-    }
-    static testing::RawReply get(const std::string& target, int timeoutMs = 30000) {
-        return rawGet(server->port(), target, timeoutMs);
     }
     // Download paths of the demo year's sheets, keyed by godlo.
     static std::vector<std::pair<std::string, std::string>> sheetUrls() {
@@ -110,11 +94,7 @@ protected:
     static std::string tilePath(const LidarSheet& sheet) {
         return lidarTilePath({demo::kLidarSheetMetres, kTestDensity}, sheet);
     }
-    static GeoportalServer* server;
-    static std::string cacheDir;
 };
-GeoportalServer* GeoportalLidarTest::server = nullptr;
-std::string GeoportalLidarTest::cacheDir;
 
 TEST_F(GeoportalLidarTest, OnlyTheDemoYearHasSheetsAndTheErrorYearFails) {
     struct Case {

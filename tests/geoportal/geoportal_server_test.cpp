@@ -1,6 +1,6 @@
 #include "tools/geoportal/geoportal_server.h"
 
-#include "tests/geoportal/fixture_client.h"
+#include "tests/geoportal/local_geoportal.h"
 #include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
@@ -49,29 +49,13 @@ const std::string kOrto = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
 const std::string kBoxNE = "382640%2C260400%2C383080%2C261040%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
 const std::string kBoxEN = "260400%2C382640%2C261040%2C383080%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
 
-class GeoportalServerTest : public ::testing::Test {
+class GeoportalServerTest : public testing::LocalGeoportal {
 protected:
-    static void SetUpTestSuite() {
-        server = new GeoportalServer();
-        auto started = server->start();
-        ASSERT_TRUE(started.ok) << started.message;
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-    void SetUp() override {
-        server->faults().clear();
-        server->log().clear();
-        server->setConfig({});
-    }
-    static testing::RawReply get(const std::string& target) { return rawGet(server->port(), target); }
+    static void SetUpTestSuite() { start("geoportal_server_test_cache"); }
     static std::string getFeature(const std::string& path, const std::string& type, const std::string& extra) {
         return path + "?service=WFS&version=2.0.0&request=GetFeature&typenames=" + type + extra;
     }
-    static GeoportalServer* server;
 };
-GeoportalServer* GeoportalServerTest::server = nullptr;
 
 TEST_F(GeoportalServerTest, CapabilitiesListTheLayerNames) {
     struct Case {
