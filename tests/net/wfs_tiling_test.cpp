@@ -159,17 +159,32 @@ TEST_F(TiledFetch, GeometryLossesOfTheAnswersReachTheWarning) {
     EXPECT_NE(r.warning.find("Usluga WFS ms:b: Obiekt b b.2: pominieto geometrie"), std::string::npos) << r.warning;
 }
 
-TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarning) {
-    MiniWfsBehaviour b;
-    b.refusesPaging = true;
-    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 5, 5, 90, "b"), b);
-    TiledFetchOptions o;
-    o.pageSize = 10;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr, o);
-    EXPECT_EQ(r.features.size(), 25u);
-    EXPECT_NE(r.warning.find("nie obsluguje stronicowania"), std::string::npos) << r.warning;
-    EXPECT_EQ(r.warning.find("niepelne"), std::string::npos) << r.warning;
+// A service that refuses STARTINDEX gets split tiles and a warning; features
+// too dense for any split (40 within 10 m) are reported as cut.
+TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarningOrIsReportedAsCut) {
+    std::vector<MiniFeature> dense;
+    for (int i = 0; i < 40; ++i) dense.push_back({"b" + std::to_string(i), {}, {637100.0 + i * 0.2, 486100}, {}});
+    const struct {
+        std::vector<MiniFeature> features;
+        std::size_t atLeast;
+        const char* warning;
+        bool cut;
+    } cases[] = {{grid(637010, 486010, 5, 5, 90, "b"), 25, "nie obsluguje stronicowania", false},
+                 {dense, 10, "niepelne dane", true}};
+    for (const auto& c : cases) {
+        kl::test::FaultServer refusing;
+        MiniWfsBehaviour b;
+        b.refusesPaging = true;
+        MiniWfs wfs(refusing, "/wfs", "ms:budynki", c.features, b);
+        TiledFetchOptions o;
+        o.pageSize = 10;
+        const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki",
+                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr, o);
+        EXPECT_GE(r.features.size(), c.atLeast);
+        EXPECT_TRUE(c.cut || r.features.size() == c.atLeast) << r.features.size();
+        EXPECT_NE(r.warning.find(c.warning), std::string::npos) << r.warning;
+        EXPECT_EQ(r.warning.find("niepelne") != std::string::npos, c.cut) << r.warning;
+    }
 }
 
 TEST_F(TiledFetch, Wfs110AnswersAreSplitWhenFullAndMerged) {
@@ -181,21 +196,6 @@ TEST_F(TiledFetch, Wfs110AnswersAreSplitWhenFullAndMerged) {
                                                geo::DataType::Parcels, nullptr, o);
     EXPECT_EQ(r.features.size(), 36u);
     for (const auto& q : wfs.requests()) EXPECT_EQ(q.at("version"), "1.1.0");
-}
-
-TEST_F(TiledFetch, TooDenseEvenAfterSplittingIsReportedAsCut) {
-    MiniWfsBehaviour b;
-    b.refusesPaging = true;
-    // 40 features within 10 m: no split helps.
-    std::vector<MiniFeature> f;
-    for (int i = 0; i < 40; ++i) f.push_back({"b" + std::to_string(i), {}, {637100.0 + i * 0.2, 486100}, {}});
-    MiniWfs wfs(server, "/wfs", "ms:budynki", f, b);
-    TiledFetchOptions o;
-    o.pageSize = 10;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr, o);
-    EXPECT_GE(r.features.size(), 10u);
-    EXPECT_NE(r.warning.find("niepelne dane"), std::string::npos) << r.warning;
 }
 
 TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {
