@@ -49,10 +49,6 @@ protected:
         p.frame = {260400, 382640, 260900, 383080};
         return buildGetFeatureUrl(p);
     }
-    static std::string orthoUrl() {
-        return buildGetMapUrl(nationalServiceUrl(kOrthophotoWmsPath), "Raster", 256, 256, 2180, 260400, 382640,
-                              260656, 382896);
-    }
 
     // A county endpoint of the demo county behind a server profile.
     static std::string county(const std::string& profile, const std::string& path) {
@@ -120,21 +116,6 @@ TEST_F(AgainstGeoportal, EachLastingFaultOnATileIsNamedAndNeverCached) {
             std::filesystem::remove(cachePathFor(cacheKeyOf(tileUrl("ms:dzialki")), "gml"));
         }
     }
-}
-
-TEST_F(AgainstGeoportal, ImageDownloadIsStreamedAndCutOnesLeaveNoFile) {
-    const std::string orthoPath(kOrthophotoWmsPath);
-    inject("truncate", orthoPath);
-    std::string error;
-    EXPECT_EQ(client_.getCachedFile(orthoUrl(), nullptr, 2000, error, ExpectedBody::Image), "");
-    EXPECT_EQ(error.rfind("Pobieranie przerwane (", 0), 0u) << error;
-    EXPECT_TRUE(std::filesystem::is_empty(cacheDir()));
-    int reports = 0;
-    const std::string path = client_.getCachedFile(
-        orthoUrl(), [&](std::int64_t, std::int64_t) { return ++reports, true; }, 2000, error, ExpectedBody::Image);
-    ASSERT_NE(path, "") << error;
-    EXPECT_GT(std::filesystem::file_size(path), 100u);
-    EXPECT_GE(reports, 1);
 }
 
 TEST_F(AgainstGeoportal, OrthophotoTileSurvivesEachFaultAtHalfTheWidth) {
