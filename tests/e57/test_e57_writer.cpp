@@ -18,6 +18,7 @@
 #include "cloud/e57/paged_file_writer.h"
 #include "tests/e57/e57_read_back.h"
 #include "tests/geodata/sample_files.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using kl::cloud::CloudPoint;
@@ -26,16 +27,11 @@ namespace {
 
 class E57Writer : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kl_e57_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+    std::string path(const char* name) const { return (dir_.path() / name).string(); }
+    size_t filesInDir() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()));
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-    size_t filesInDir() const { return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator())); }
-    fs::path dir_;
+    kl::test::ScratchFolder dir_{"kl_e57"};
 };
 
 std::vector<CloudPoint> randomCloud(size_t n, unsigned seed) {

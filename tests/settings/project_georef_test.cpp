@@ -11,6 +11,7 @@
 
 #include "geodata/polish_crs.h"
 #include "tests/settings/fake_host.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::settings {
 namespace {
@@ -25,21 +26,13 @@ void setName(KlGeoLocation& rec, const char* name) {
 // Diagnostics go to a private folder so the test can read exactly what was appended.
 class GeorefTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kl_georef_XXXXXX").string();
-        diag_ = ::mkdtemp(pattern.data());
-        ::setenv("KL_DIAG_DIR", diag_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("KL_DIAG_DIR");
-        std::error_code ec;
-        fs::remove_all(diag_, ec);
-    }
+    void SetUp() override { ::setenv("KL_DIAG_DIR", diag_.path().c_str(), 1); }
+    void TearDown() override { ::unsetenv("KL_DIAG_DIR"); }
     std::string diagText() const {
-        std::ifstream in(diag_ / "ordvik_geo_diag.txt", std::ios::binary);
+        std::ifstream in(diag_.path() / "ordvik_geo_diag.txt", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    fs::path diag_;
+    kl::test::ScratchFolder diag_{"kl_georef"};
     FakeGeoHost host;
 };
 

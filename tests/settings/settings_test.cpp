@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "shell/settings/z_anchor.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::settings {
 namespace {
@@ -22,21 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using geo::DataType;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kl_settings_XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using TempFolder = kl::test::ScratchFolder;
 
 std::string readText(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
