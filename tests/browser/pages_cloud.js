@@ -82,13 +82,14 @@ const cases = [
     assert.equal(await text(o.page, '#estimate'), '~12,3 mln pkt · ~236 MB · 18.5 pkt/m²');
     assert.equal(await disabled(o.page, '#downloadBtn'), false);
     assert.ok(!(await hasClass(o.page, '#estimate', 'warning')));
-    await h.push(o.page, { type: 'estimateDone', points: 45999, sizeMB: 0.4, overLimit: false });
-    assert.equal(await text(o.page, '#estimate'), '~45 tys. pkt · ~0 MB');
-    await h.push(o.page, { type: 'estimateDone', points: 999, sizeMB: 0.01 });
-    assert.equal(await text(o.page, '#estimate'), '~999 pkt · ~0 MB');
-    await h.push(o.page, { type: 'estimateDone', points: 250000000, sizeMB: 4800, density: 40, overLimit: true });
-    assert.equal(await text(o.page, '#estimate'),
-      '~250,0 mln pkt · ~4800 MB · 40 pkt/m² — przekroczono limit, zmniejsz kadr lub jakość');
+    for (const [estimate, line] of [
+      [{ points: 45999, sizeMB: 0.4, overLimit: false }, '~45 tys. pkt · ~0 MB'],
+      [{ points: 999, sizeMB: 0.01 }, '~999 pkt · ~0 MB'],
+      [{ points: 250000000, sizeMB: 4800, density: 40, overLimit: true },
+        '~250,0 mln pkt · ~4800 MB · 40 pkt/m² — przekroczono limit, zmniejsz kadr lub jakość']]) {
+      await h.push(o.page, { type: 'estimateDone', ...estimate });
+      assert.equal(await text(o.page, '#estimate'), line);
+    }
     assert.ok(await hasClass(o.page, '#estimate', 'warning'));
     assert.equal(await disabled(o.page, '#downloadBtn'), true);
     await close(o);

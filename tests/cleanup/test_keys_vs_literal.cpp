@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cleanup/element_keys.h"
+#include "tests/support/command_output.h"
 
 namespace kl::cleanup {
 namespace {
@@ -113,13 +114,7 @@ std::vector<int> literalGroups(const std::vector<PolylineRecord>& polylines) {
     if (fd < 0) return {};
     close(fd);
     std::ofstream(path) << list.dump();
-    std::string answer;
-    if (FILE* pipe = popen(("python3 " KL_LITERAL_KEYS_SCRIPT " " + std::string(path)).c_str(), "r")) {
-        char buf[4096];
-        size_t got = 0;
-        while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) answer.append(buf, got);
-        pclose(pipe);
-    }
+    const std::string answer = test::runCommand("python3 " KL_LITERAL_KEYS_SCRIPT " " + std::string(path)).out;
     std::remove(path);
     const auto parsed = nlohmann::json::parse(answer, nullptr, false);
     return parsed.is_array() ? parsed.get<std::vector<int>>() : std::vector<int>{};

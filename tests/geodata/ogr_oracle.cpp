@@ -7,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
+
+#include "tests/support/command_output.h"
 
 namespace kl::geo::testing {
 namespace {
@@ -28,15 +31,12 @@ std::vector<std::string> ogrLayers(const std::string& path) {
   std::vector<std::string> layers;
   const std::string command =
       kGdalEnvironment + "ogrinfo " + kGmlOptions + "-ro -q " + quoted(path) + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return layers;
   const std::regex line(R"(^\d+: (\S+))");
-  char buf[1024];
-  while (std::fgets(buf, sizeof buf, pipe)) {
-    std::cmatch m;
-    if (std::regex_search(buf, m, line)) layers.push_back(m[1].str());
+  std::istringstream lines(test::runCommand(command).out);
+  for (std::string text; std::getline(lines, text);) {
+    std::smatch m;
+    if (std::regex_search(text, m, line)) layers.push_back(m[1].str());
   }
-  pclose(pipe);
   return layers;
 }
 

@@ -1,20 +1,16 @@
 #include "tests/geodata/proj_oracle.h"
 
+#include "tests/support/command_output.h"
+#include "tests/support/c_number.h"
+
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
 namespace kl::geo::testing {
 namespace {
-
-std::string formatNumber(double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 12);
-  return std::string(buf, r.ptr);
-}
 
 bool parseTwo(const std::string& line, std::pair<double, double>& out) {
   const char* p = line.data();
@@ -41,24 +37,15 @@ std::optional<std::vector<std::pair<double, double>>> runCs2cs(
   close(fd);
   {
     std::ofstream out(path);
-    for (const auto& [a, b] : input) out << formatNumber(a) << ' ' << formatNumber(b) << '\n';
+    for (const auto& [a, b] : input) out << test::cNumber(a, std::chars_format::fixed, 12) << ' ' << test::cNumber(b, std::chars_format::fixed, 12) << '\n';
   }
   const std::string command =
       "LC_ALL=C cs2cs -f %.12f " + from + " " + to + " < " + path + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
   std::vector<std::pair<double, double>> result;
-  if (pipe) {
-    std::string line;
-    char chunk[512];
-    while (std::fgets(chunk, sizeof chunk, pipe)) {
-      line += chunk;
-      if (!line.empty() && line.back() == '\n') {
-        std::pair<double, double> pair;
-        if (parseTwo(line, pair)) result.push_back(pair);
-        line.clear();
-      }
-    }
-    pclose(pipe);
+  std::istringstream lines(test::runCommand(command).out);
+  for (std::string line; std::getline(lines, line);) {
+    std::pair<double, double> pair;
+    if (parseTwo(line, pair)) result.push_back(pair);
   }
   std::remove(path);
   if (result.size() != input.size()) return std::nullopt;

@@ -4,7 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -12,19 +11,15 @@
 
 #include "geodata/coordinate_text.h"
 #include "tests/geodata/proj_oracle.h"
+#include "tests/support/command_output.h"
+#include "tests/support/c_number.h"
 
 namespace {
 
 std::string run(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buf[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  const int rc = pclose(pipe);
-  if (status) *status = rc;
-  return out;
+  const kl::test::CommandRun r = kl::test::runCommand(command);
+  if (status) *status = r.status;
+  return r.out;
 }
 
 TEST(CoordsTool, AgreesWithCs2csBothWays) {
@@ -32,13 +27,9 @@ TEST(CoordsTool, AgreesWithCs2csBothWays) {
                                                          {50.06, 19.94}, {53.13, 23.16}};
   const auto proj = kl::geo::testing::runCs2cs("EPSG:4326", "EPSG:2178", latLon);
   ASSERT_TRUE(proj) << "cs2cs (proj-bin) is not installed; this oracle must run";
-  // The tests run under a decimal-comma locale; the tool reads and writes C numbers.
-  const auto number = [](double v) {
-    char buf[32];
-    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
-  };
+  // The tool reads and writes C numbers.
   std::string input;
-  for (const auto& [la, lo] : latLon) input += number(la) + " " + number(lo) + "\n";
+  for (const auto& [la, lo] : latLon) input += kl::test::cNumber(la) + " " + kl::test::cNumber(lo) + "\n";
   const std::string out = run("printf '" + input + "' | " KL_COORDS_TOOL " --from 4326 --to EPSG:2178");
   std::vector<double> read;
   kl::geo::readNumbers(out, read);

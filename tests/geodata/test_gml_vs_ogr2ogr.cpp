@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 
 #include "geodata/gml_parser.h"
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/support/c_number.h"
 #include "tests/geodata/sample_files.h"
 
 namespace kl::geo {
@@ -89,10 +89,8 @@ TEST_P(SampleAgainstGdal, SameFeaturesAndCoordinates) {
     EXPECT_EQ(index, mine.size()) << layer;
   }
   EXPECT_EQ(ours.size(), gdalCount);
-  char worstText[32];
-  const char* worstEnd = std::to_chars(worstText, worstText + sizeof worstText, worst, std::chars_format::scientific, 3).ptr;
   std::cout << GetParam() << ": " << gdalCount << " features, max difference to GDAL "
-            << std::string_view(worstText, worstEnd) << " m\n";
+            << test::cNumber(worst, std::chars_format::scientific, 3) << " m\n";
   EXPECT_LT(worst, 1e-3);
 }
 

@@ -31,4 +31,15 @@ void DemoServices::freshCache() {
     ::setenv("XDG_CACHE_HOME", dir.c_str(), 1);
 }
 
+void DemoServices::addFault(geoportal::FaultKind kind, std::string contains, int delayMs, std::string pathPrefix,
+                            int times) {
+    geoportal::FaultRule rule;
+    rule.fault.kind = kind;
+    rule.fault.delayMs = delayMs;
+    rule.contains = std::move(contains);
+    rule.pathPrefix = std::move(pathPrefix);
+    rule.remaining = times;
+    server_.faults().add(rule);
+}
+
 }  // namespace kl::testing

@@ -20,6 +20,10 @@ public:
     const std::filesystem::path& root() const { return root_; }
     // A fresh, empty download cache (cached answers would hide faults).
     void freshCache();
+    // Spoils the answers to requests whose text holds `contains` under
+    // `pathPrefix`; times: how many answers, below 0 every one.
+    void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
+                  int times = -1);
 
 private:
     DemoServices();

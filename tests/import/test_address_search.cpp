@@ -19,15 +19,6 @@ namespace demo = geoportal::demo;
 
 const std::string kCounty = ", Bolesławiec, powiat bolesławiecki";
 
-void spoil(const std::string& path, geoportal::FaultKind kind, int delayMs = 0) {
-    geoportal::FaultRule rule;
-    rule.fault.kind = kind;
-    rule.fault.delayMs = delayMs;
-    rule.pathPrefix = path;
-    rule.remaining = -1;
-    DemoServices::instance().server().faults().add(rule);
-}
-
 int requestsTo(const std::string& path) {
     int n = 0;
     for (const auto& entry : DemoServices::instance().server().log().snapshot()) n += entry.path == path;
@@ -111,7 +102,7 @@ TEST_F(AddressSearch, AFailingSearchIsNamed) {
     // Statuses and bodies are rows of the client's own tables; here the page's side.
     for (const auto kind : {geoportal::FaultKind::Status, geoportal::FaultKind::Reset}) {
         DemoServices::instance().server().faults().clear();
-        spoil("/search", kind);
+        DemoServices::instance().addFault(kind, "", 0, "/search");
         s.clearReceived();
         EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", "Rynek"}}).is_null());
         EXPECT_EQ(s.waitFor("error").value("msg", ""), "Wyszukiwarka adresow nie odpowiada (Nominatim)");
@@ -127,7 +118,7 @@ TEST_F(AddressSearch, FailingOrLateSuggestionsGiveAnEmptyList) {
     // Slow: the answer would come after 5 s; the suggestion gives up at 4 s.
     for (const Row row : {Row{geoportal::FaultKind::Slow, 5000}, Row{geoportal::FaultKind::Truncate, 0}}) {
         DemoServices::instance().server().faults().clear();
-        spoil("/api/", row.kind, row.delayMs);
+        DemoServices::instance().addFault(row.kind, "", row.delayMs, "/api/");
         const json r = suggest("Rynek");
         EXPECT_EQ(r.value("query", ""), "Rynek");
         EXPECT_EQ(r["items"], json::array()) << geoportal::faultName(geoportal::Fault{row.kind, 500, row.delayMs});

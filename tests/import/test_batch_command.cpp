@@ -1,61 +1,147 @@
-// kartolink-import end to end in demo mode: the DXF it writes is read by
-// GDAL's ogrinfo with as many features as the project holds drawn elements.
+// kartolink-import and the DXF it writes, read back by GDAL's ogrinfo: plain
+// R12 entities, contours and meshes on their layers, and the demo site with as
+// many features as the project holds drawn elements.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <numbers>
 #include <regex>
 #include <string>
 
+#include "host/core/workbench.h"
+#include "import/place_command.h"
+#include "shell/settings/settings.h"
+#include "tests/support/command_output.h"
+#include "tools/import/addon_binding.h"
 #include "tools/import/dxf_writer.h"
+#include "tools/import/project_drawing.h"
 
+namespace kl::tools {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CommandRun;
+using test::runCommand;
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun run(const std::string& command) {
-    CommandRun r;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n = 0;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
-    r.status = ::pclose(pipe);
-    return r;
+int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
 }
 
-class BatchCommand : public ::testing::Test {
+std::string ogrinfo(const std::string& args) { return runCommand("ogrinfo -ro " + args + " 2>&1").out; }
+
+int featureCount(const std::string& ogrinfoOutput) {
+    std::smatch m;
+    static const std::regex re("Feature Count: ([0-9]+)");
+    return std::regex_search(ogrinfoOutput, m, re) ? std::stoi(m[1]) : -1;
+}
+
+// A private folder for what the test writes.
+class Scratch : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("kl-batch-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
-        env_ = "XDG_CACHE_HOME=" + (dir_ / "cache").string() + " XDG_CONFIG_HOME=" + (dir_ / "config").string() +
-               " KL_DIAG_DIR=" + (dir_ / "diag").string() + " ";
+        ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
     }
     void TearDown() override {
+        ::unsetenv("KL_DIAG_DIR");
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
-    CommandRun importer(const std::string& args) {
-        return run(env_ + KL_BINARY_DIR "/tools/import/kartolink-import " + args);
-    }
-    static int featureCount(const std::string& ogrinfoOutput) {
-        std::smatch m;
-        static const std::regex re("Feature Count: ([0-9]+)");
-        return std::regex_search(ogrinfoOutput, m, re) ? std::stoi(m[1]) : -1;
-    }
     fs::path dir_;
-    std::string env_;
+};
+
+TEST(DxfWriter, NonAsciiTextBecomesUnicodeEscapes) {
+    EXPECT_EQ(dxfText("\xC5\x81\xC3\xB3""d\xC5\xBA 12/3"), "\\U+0141\\U+00F3d\\U+017A 12/3");
+    EXPECT_EQ(dxfText("a\nb"), "a b");  // a line break would end the group value
+}
+
+TEST(DxfWriter, EntitiesLayersAndNumbersInPlainR12) {
+    const std::vector<DxfEntity> e = {
+        {DxfEntity::Kind::Polyline, "GIS_DZIALKI", {{0.5, 1.25}, {10, 1.25}, {10, 8}}, true, {}, 1},
+        {DxfEntity::Kind::Polyline, "GIS_GESUT", {{0, 0}, {3, 4}}, false, {}, 1},
+        {DxfEntity::Kind::Text, "GIS_DZIALKI", {{5, 5}}, false, "123/4", 0.75},
+        // A contour at its level's height and its label turned upright.
+        {DxfEntity::Kind::Polyline, "GIS_POZIOMICE_2D", {{0, 0}, {1, 1}}, false, {}, 1, 0, 7.25},
+        {DxfEntity::Kind::Text, "GIS_POZIOMICE_2D", {{1, 2}}, false, "7", 2, std::numbers::pi / 2, 7.25},
+        // a triangle of a body: its third corner again as the fourth
+        {DxfEntity::Kind::Face, "GIS_BUDYNKI_LOD2", {{0, 0}, {4, 0}, {4, 3}}, false, {}, 1, 0, 0, {20, 20, 26.5}},
+    };
+    const std::string d = dxfDocument(e);
+    EXPECT_NE(d.find("$ACADVER\n1\nAC1009\n"), std::string::npos);
+    EXPECT_EQ(count(d, "\n0\nLAYER\n"), 4);
+    EXPECT_NE(d.find("0\n3DFACE\n8\nGIS_BUDYNKI_LOD2\n10\n0.0000\n20\n0.0000\n30\n20.0000\n11\n4.0000\n21\n0.0000\n31\n"
+                     "20.0000\n12\n4.0000\n22\n3.0000\n32\n26.5000\n13\n4.0000\n23\n3.0000\n33\n26.5000\n"),
+              std::string::npos);
+    EXPECT_EQ(count(d, "\n0\nPOLYLINE\n"), 3);
+    EXPECT_EQ(count(d, "\n0\nVERTEX\n"), 7);
+    EXPECT_EQ(count(d, "\n0\nSEQEND\n"), 3);
+    EXPECT_EQ(count(d, "30\n7.2500\n"), 4);  // the polyline, its two vertices, the label
+    EXPECT_NE(d.find("1\n7\n50\n90.0000\n"), std::string::npos);
+    EXPECT_NE(d.find("0\nTEXT\n8\nGIS_DZIALKI\n10\n5.0000\n20\n5.0000\n30\n0.0000\n40\n0.7500\n1\n123/4\n"),
+              std::string::npos);
+    // Decimal points whatever the locale (the tests run under pl_PL).
+    EXPECT_NE(d.find("10\n0.5000\n20\n1.2500\n"), std::string::npos);
+    EXPECT_EQ(d.find(','), std::string::npos);
+    EXPECT_EQ(d.substr(d.size() - 7), "\n0\nEOF\n");
+}
+
+// Contours drawn, labelled and meshed, and one terrain tile, placed into a
+// workbench project: GDAL reads every line, label and outline on its layer,
+// the level lines at their heights above the project's zero.
+class ProjectDrawing : public Scratch {};
+
+TEST_F(ProjectDrawing, ContoursAndMeshesAreReadByOgrinfoOnTheirLayers) {
+    host::Workbench wb;
+    bindAddonToHost(&host::Workbench::hostTable());
+    import::GroundInput ground;
+    placement::MeshGrid tile{placement::cornersOf(0, 0, 2, 2), {}};
+    for (double y : {0.0, 1.0, 2.0})
+        for (double x : {0.0, 1.0, 2.0}) tile.points.push_back({x, y, 100.0 + x});
+    ground.tiles = {tile};
+    ground.tileBaseHeight = 100.0;
+    ground.contours.contours = {{105, true, {{40, 5}, {0, 5}}},
+                                {104, false, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}},
+                                {104.5, false, {{30, 30}, {30.5, 30}}}};
+    ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
+    ground.contours.lines = ground.contours.mesh = true;
+    ground.contours.baseHeight = 100.0;
+    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {}, {}, settings::defaultSettings(), {},
+                                                2180, {}, ground);
+    bindAddonToHost(nullptr);
+    ASSERT_TRUE(placed.ok()) << placed.result.error;
+
+    std::map<std::string, int> elements;
+    const std::vector<DxfEntity> drawing = drawingOf(wb.project(), elements);
+    const std::map<std::string, int> expectedElements{
+        {"GIS_POZIOMICE_2D polyline", 3}, {"GIS_POZIOMICE_2D text", 1}, {"GIS_POZIOMICE_3D mesh", 1}, {"GIS_TEREN mesh", 1}};
+    EXPECT_EQ(elements, expectedElements);
+    const auto dxf = dir_ / "drawing.dxf";
+    std::ofstream(dxf, std::ios::binary) << dxfDocument(drawing);
+
+    const std::pair<const char*, int> perLayer[] = {
+        {"GIS_POZIOMICE_2D", 4}, {"GIS_POZIOMICE_3D", 3}, {"GIS_TEREN", 1}};  // the 3D mesh: outline and 2 level lines
+    for (const auto& [layer, count] : perLayer)
+        EXPECT_EQ(featureCount(ogrinfo("-so -al -where \"Layer='" + std::string(layer) + "'\" " + dxf.string())), count)
+            << layer;
+    const std::string levels = ogrinfo("-al -where \"Layer='GIS_POZIOMICE_3D'\" " + dxf.string());
+    EXPECT_NE(levels.find("LINESTRING Z (40 5 5,0 5 5)"), std::string::npos) << levels;
+    EXPECT_NE(levels.find("10 10 4,20 10 4"), std::string::npos) << levels;
+}
+
+
+class BatchCommand : public Scratch {
+protected:
+    CommandRun importer(const std::string& args) {
+        return runCommand("XDG_CACHE_HOME=" + (dir_ / "cache").string() + " XDG_CONFIG_HOME=" +
+                          (dir_ / "config").string() + " " KL_BINARY_DIR "/tools/import/kartolink-import " + args + " 2>&1");
+    }
 };
 
 TEST_F(BatchCommand, DemoSiteDxfIsReadByOgrinfoWithTheSameCounts) {
@@ -72,7 +158,7 @@ TEST_F(BatchCommand, DemoSiteDxfIsReadByOgrinfoWithTheSameCounts) {
     const fs::path dxf = dir_ / "site.dxf";
     ASSERT_TRUE(fs::exists(dxf));
     ASSERT_TRUE(fs::exists(json));
-    EXPECT_EQ(featureCount(run("ogrinfo -ro -so -al " + dxf.string()).out), written);
+    EXPECT_EQ(featureCount(ogrinfo("-so -al " + dxf.string())), written);
 
     // Per layer: every element of the project has its DXF feature.
     std::map<std::string, int> perLayer;
@@ -81,25 +167,24 @@ TEST_F(BatchCommand, DemoSiteDxfIsReadByOgrinfoWithTheSameCounts) {
         perLayer[(*it)[1]] += std::stoi((*it)[3]);
     ASSERT_EQ(perLayer.size(), 3u);
     for (const auto& [layer, count] : perLayer) {
-        const int read = featureCount(run("ogrinfo -ro -so -al -where \"Layer='" + layer + "'\" " + dxf.string()).out);
+        const int read = featureCount(ogrinfo("-so -al -where \"Layer='" + layer + "'\" " + dxf.string()));
         EXPECT_GE(read, count) << layer;  // a fill with holes becomes one outline per ring
     }
-    EXPECT_EQ(featureCount(run("ogrinfo -ro -so -al -where \"Layer='GIS_GESUT'\" " + dxf.string()).out),
+    EXPECT_EQ(featureCount(ogrinfo("-so -al -where \"Layer='GIS_GESUT'\" " + dxf.string())),
               perLayer["GIS_GESUT"]);
 }
 
 TEST_F(BatchCommand, BodyFacesAreReadByOgrinfoOneFeatureEachWithTheirHeights) {
-    using kl::tools::DxfEntity;
     const std::vector<DxfEntity> faces = {
         {DxfEntity::Kind::Face, "GIS_BUDYNKI_LOD2", {{0, 0}, {4, 0}, {4, 3}}, false, {}, 1, 0, 0, {20, 20, 26.5}},
         {DxfEntity::Kind::Face, "GIS_BUDYNKI_LOD2", {{0, 0}, {4, 0}, {4, 0}, {0, 0}}, false, {}, 1, 0, 0, {20, 20, 26, 26}},
         {DxfEntity::Kind::Face, "GIS_BUDYNKI_3D", {{0, 0}, {4, 0}, {4, 3}}, false, {}, 1, 0, 0, {20}},  // heights missing: left out
     };
     const fs::path dxf = dir_ / "faces.dxf";
-    std::ofstream(dxf) << kl::tools::dxfDocument(faces);
-    const CommandRun info = run("ogrinfo -ro -al " + dxf.string());
-    EXPECT_EQ(featureCount(info.out), 2) << info.out;
-    EXPECT_NE(info.out.find("26.5"), std::string::npos) << info.out;
+    std::ofstream(dxf) << dxfDocument(faces);
+    const std::string info = ogrinfo("-al " + dxf.string());
+    EXPECT_EQ(featureCount(info), 2) << info;
+    EXPECT_NE(info.find("26.5"), std::string::npos) << info;
 }
 
 TEST_F(BatchCommand, RefusedFramesWriteNothing) {
@@ -141,3 +226,4 @@ TEST_F(BatchCommand, ArgumentsAndOutputPathsAreCheckedBeforeAnyWork) {
 }
 
 }  // namespace
+}  // namespace kl::tools

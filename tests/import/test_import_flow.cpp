@@ -5,14 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <unistd.h>
 #include <map>
 
 #include "host/core/workbench.h"
 #include "tests/import/demo_services.h"
-#include "import/place_command.h"
 #include "tests/import/import_session.h"
-#include "tests/support/host_binding.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/import/demo_environment.h"
 
@@ -28,16 +25,9 @@ constexpr int kUtilities = demo::kWaterPipes + demo::kGasPipes + demo::kPowerCab
 constexpr int kGeneralPlanZonesInFrame = 7;
 const std::string kCommune(demo::kCommuneTeryt);
 
-// times: how many answers are spoiled; below 0 every one.
 void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
               int times = -1) {
-    geoportal::FaultRule rule;
-    rule.fault.kind = kind;
-    rule.fault.delayMs = delayMs;
-    rule.contains = std::move(contains);
-    rule.pathPrefix = std::move(pathPrefix);
-    rule.remaining = times;
-    DemoServices::instance().server().faults().add(rule);
+    DemoServices::instance().addFault(kind, std::move(contains), delayMs, std::move(pathPrefix), times);
 }
 
 int occurrences(const std::string& text, const std::string& part) {
@@ -57,6 +47,17 @@ protected:
         const json r = s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}});
         ASSERT_EQ(r.value("type", ""), "originSet") << r.dump();
         ASSERT_TRUE(s.settle());  // the terrain height under the origin is read
+    }
+    // Places the fetched result at the demo centre: what was placed is what was fetched.
+    void placeAtDemoCentre(const json& fetched) {
+        setOriginAtDemoCentre();
+        const json placed = s.ask({{"type", "place"}});
+        ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+        EXPECT_EQ(placed["counts"], fetched["counts"]);
+    }
+    void expectOneUndoEmptiesTheProject() {
+        ASSERT_TRUE(s.workbench().undo());
+        EXPECT_TRUE(s.workbench().project().elements().all().empty());
     }
     // Map images are drawn by the geoportal as they are asked for; a loaded
     // machine must not turn a slow drawing into a failed attempt.
@@ -89,11 +90,7 @@ TEST_F(ImportFlow, DemoSiteIsFetchedPreviewedAndPlacedInOneUndoStep) {
     EXPECT_TRUE(sawParcelTiles);
     EXPECT_EQ(s.received("progress").front()["label"], "Pobieranie warstw");
 
-    setOriginAtDemoCentre();
-    const json placed = s.ask({{"type", "place"}});
-    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], done["counts"]);
-
+    placeAtDemoCentre(done);
     auto layers = elementsByLayer();
     EXPECT_GE(layers["GIS_DZIALKI"][KL_ELEM_POLYLINE], demo::kParcels);
     EXPECT_EQ(layers["GIS_DZIALKI"][KL_ELEM_TEXT], demo::kParcels);  // every demo parcel carries its number
@@ -102,9 +99,7 @@ TEST_F(ImportFlow, DemoSiteIsFetchedPreviewedAndPlacedInOneUndoStep) {
     const auto& report = s.workbench().report();
     ASSERT_FALSE(report.empty());
     EXPECT_EQ(report.back().text.rfind("KARTOLINK: wektory w lokalnych wsp. X[", 0), 0u) << report.back().text;
-
-    ASSERT_TRUE(s.workbench().undo());
-    EXPECT_TRUE(s.workbench().project().elements().all().empty());
+    expectOneUndoEmptiesTheProject();
 }
 
 TEST_F(ImportFlow, SecondFetchWhileBusyIsRefusedAndNothingElseStarts) {
@@ -118,7 +113,9 @@ TEST_F(ImportFlow, SecondFetchWhileBusyIsRefusedAndNothingElseStarts) {
     EXPECT_FALSE(s.controller().busy());
 }
 
-TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothing) {
+TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothingAndIdleCommandsAreHarmless) {
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
+    EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
     const std::vector<json> bad = {
         {{"type", "fetch"}, {"bboxWgs84", {15.5, 51.2, 15.6}}},
         {{"type", "fetch"}, {"bboxWgs84", {15.6, 51.2, 15.5, 51.3}}, {"layers", {"dzialki"}}},
@@ -136,11 +133,6 @@ TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothing) {
     EXPECT_TRUE(s.received("progress").empty());
     EXPECT_EQ(s.ask(bad[4]).value("msg", ""), "Pole \"layers\" musi byc lista tekstow.");
     EXPECT_EQ(s.ask(bad[5]).value("msg", ""), "Pole \"bboxWgs84\" musi byc lista liczb.");
-}
-
-TEST_F(ImportFlow, PlaceBeforeAnyFetchAndCancelWhileIdle) {
-    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
-    EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
 }
 
 TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
@@ -175,11 +167,7 @@ TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll)
     int reportLines = 0;
     for (const auto& line : s.workbench().report()) reportLines += line.text.rfind("KARTOLINK: rastr ", 0) == 0;
     EXPECT_EQ(reportLines, 3);
-
-    setOriginAtDemoCentre();
-    const json placed = s.ask({{"type", "place"}});
-    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], done["counts"]);
+    placeAtDemoCentre(done);
     // Creation order is drawing order: every picture before the first outline.
     bool vectorSeen = false;
     int pictures = 0;
@@ -193,21 +181,16 @@ TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll)
         ++pictures;
     }
     EXPECT_EQ(pictures, 3);
-    ASSERT_TRUE(s.workbench().undo());
-    EXPECT_TRUE(s.workbench().project().elements().all().empty());
+    expectOneUndoEmptiesTheProject();
 }
 
 TEST_F(ImportFlow, GeneralPlanZonesArriveDrawnAndOneUndoRemovesThem) {
     const json done = fetchDone({"dzialki", "pog"});
     EXPECT_EQ(done["counts"], (json{{"dzialki", demo::kParcels}, {"pog", kGeneralPlanZonesInFrame}}));
     EXPECT_EQ(done.value("warning", ""), "");
-    setOriginAtDemoCentre();
-    const json placed = s.ask({{"type", "place"}});
-    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], done["counts"]);
+    placeAtDemoCentre(done);
     EXPECT_FALSE(elementsByLayer()["GIS_POG"].empty());
-    ASSERT_TRUE(s.workbench().undo());
-    EXPECT_TRUE(s.workbench().project().elements().all().empty());
+    expectOneUndoEmptiesTheProject();
 }
 
 struct RegisterFault {
@@ -292,11 +275,7 @@ TEST_F(ImportFlow, AnOrthophotoWithATileMissingSaysSo) {
     // About 1.5 x 0.45 km: two tiles side by side, each tried at three widths.
     const tools::DemoFrame f = tools::demoFrame();
     const double lon = (f.west + f.east) / 2, lat = (f.south + f.north) / 2;
-    geoportal::FaultRule rule;
-    rule.fault.kind = geoportal::FaultKind::Exception;
-    rule.contains = "/ORTO/";
-    rule.remaining = 3;
-    DemoServices::instance().server().faults().add(rule);
+    addFault(geoportal::FaultKind::Exception, "/ORTO/", 3000, {}, 3);
     ASSERT_TRUE(s.ask({{"type", "fetch"},
                        {"bboxWgs84", {lon - 0.011, lat - 0.002, lon + 0.011, lat + 0.002}},
                        {"layers", {"rastr"}}})
@@ -308,12 +287,7 @@ TEST_F(ImportFlow, AnOrthophotoWithATileMissingSaysSo) {
 
 TEST_F(ImportFlow, UtilitiesComeAsAMapImageWhenTheirFeatureServiceFails) {
     waitForImages();
-    geoportal::FaultRule rule;
-    rule.fault = {geoportal::FaultKind::Status, 500, 0};
-    rule.pathPrefix = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/";
-    rule.contains = "service=WFS";
-    rule.remaining = -1;
-    DemoServices::instance().server().faults().add(rule);
+    addFault(geoportal::FaultKind::Status, "service=WFS", 0, "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/");
     const json done = fetchDone({"gesut"});
     EXPECT_EQ(done["counts"], (json{{"gesut (rastr)", 1}}));
     EXPECT_EQ(done.value("warning", ""), "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil status 500) - "
@@ -548,58 +522,6 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
     EXPECT_DOUBLE_EQ(s.workbench().project().geoLocation().surveyElevation, 100.0);
     const json placed = s.ask({{"type", "place"}});
     EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-}
-
-TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
-    const std::filesystem::path diag = std::filesystem::temp_directory_path() / ("kl-bodies-diag-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(diag);
-    const char* before = std::getenv("KL_DIAG_DIR");
-    const std::string previous = before ? before : "";
-    ::setenv("KL_DIAG_DIR", diag.c_str(), 1);
-    host::Workbench wb;
-    bindAddonToHost(&host::Workbench::hostTable());
-    const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
-    import::BuildingModels models;
-    models.lod1 = {{"blok", {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}}, 190, 7},
-                   {"DOM", {{e + 20, n}, {e + 30, n}, {e + 30, n + 8}, {e + 20, n + 8}}, 191, 9}};
-    auto at = [&](double x, double y, double z) { return buildings::Point3d{e + 20 + x, n + y, z}; };
-    models.lod2 = {{"dom", "1000", {{buildings::FaceKind::Roof, {at(0, 0, 200), at(10, 0, 200), at(10, 8, 200), at(0, 8, 200)}, {}}}}};
-    const int zone = 2176;
-    models = import::buildingModelsInZone(models.lod1, models.lod2, zone);
-    models.zOff = import::lowestModelHeight(models);
-    EXPECT_DOUBLE_EQ(models.zOff, 190);
-    const geo::Point2d survey = geo::pl1992ToPl2000(e, n, zone);
-    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {}, import::transformForSurveyPoint(survey),
-                                                settings::defaultSettings(), {}, zone, models);
-    bindAddonToHost(nullptr);
-    ASSERT_TRUE(placed.ok());
-    EXPECT_EQ(placed.result.counts.at("budynki3d"), 1);
-    EXPECT_EQ(placed.result.counts.at("budynkilod2"), 1);
-    ASSERT_EQ(placed.reportLines.size(), 2u);
-    EXPECT_EQ(placed.reportLines[0].rfind("KARTOLINK LOD1: pominieto 1 bryl", 0), 0u);
-    EXPECT_EQ(placed.reportLines[1].rfind("KARTOLINK LOD2: utworzono 1 ", 0), 0u);
-    ASSERT_EQ(wb.project().elements().size(), 2u);
-    for (const auto& [seq, rec] : wb.project().elements().all())
-        if (rec->element.type == KL_ELEM_SLAB) {
-            EXPECT_DOUBLE_EQ(rec->element.level, 7);  // based at the lowest building, 7 m tall
-            EXPECT_NEAR(rec->coords[0].x, 0, 1e-6);  // at the survey point
-            EXPECT_NEAR(rec->coords[0].y, 0, 1e-6);
-        }
-    EXPECT_EQ(wb.project().journal().done().size(), 1u);
-    ASSERT_TRUE(wb.undo());
-    EXPECT_EQ(wb.project().elements().size(), 0u);
-
-    auto read = [&](const char* name) {
-        std::ifstream in(diag / name);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    EXPECT_EQ(read("ordvik_z_diag.txt").rfind("LOD1: zOff=190 (buildingZOffset) budynkow=2\n", 0), 0u);
-    EXPECT_EQ(read("ordvik_lod2_diag.txt").rfind("pobrano(fetch)=1\n" + placed.reportLines[1] + "\n", 0), 0u);
-    if (before)
-        ::setenv("KL_DIAG_DIR", previous.c_str(), 1);
-    else
-        ::unsetenv("KL_DIAG_DIR");
-    std::filesystem::remove_all(diag);
 }
 
 TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAnchorsOnTheLowestTerrain) {

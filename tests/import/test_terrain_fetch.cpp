@@ -46,11 +46,7 @@ protected:
 TEST_P(TerrainFetch, TilesAndContoursComeFromTheSheetsThatCame) {
     const TerrainFault& f = GetParam();
     if (f.faulty) {
-        geoportal::FaultRule rule;
-        rule.fault.kind = f.kind;
-        rule.contains = f.match;
-        rule.remaining = -1;
-        DemoServices::instance().server().faults().add(rule);
+        DemoServices::instance().addFault(f.kind, f.match);
     }
     ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki", "teren", "poziomice2d", "poziomice3d"})).is_null());
     const json done = s.waitFor("fetchDone");
@@ -102,12 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Sheets, TerrainFetch, ::testing::ValuesIn(kTerrainFault
 
 TEST(TerrainFetchCancel, CancelDuringASheetDownloadKeepsNothing) {
     ImportSession s;
-    geoportal::FaultRule rule;
-    rule.fault.kind = geoportal::FaultKind::Slow;
-    rule.fault.delayMs = 1500;
-    rule.contains = ".asc";
-    rule.remaining = -1;
-    DemoServices::instance().server().faults().add(rule);
+    DemoServices::instance().addFault(geoportal::FaultKind::Slow, ".asc", 1500);
     ASSERT_TRUE(s.ask(ImportSession::demoFetch({"teren"})).is_null());
     json progress;
     while ((progress = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != "Pobieranie NMT" ||

@@ -5,7 +5,7 @@
 const http = require('http');
 const fs = require('fs');
 const path = require('path');
-const zlib = require('zlib');
+const { CHROMIUM, CHROMIUM_ARGS, isLoopback } = require('../browser/lib/workbench');
 
 const source = process.env.KL_SOURCE_DIR || path.resolve(__dirname, '..', '..');
 const webDir = path.join(source, 'shell', 'web');
@@ -22,45 +22,16 @@ const LIBRARIES = {
 const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
   '.css': 'text/css; charset=utf-8', '.json': 'application/json' };
 
-function crc32(buf) {
-  let c = ~0;
-  for (const b of buf) {
-    c ^= b;
-    for (let k = 0; k < 8; k++) c = (c >>> 1) ^ (0xedb88320 & -(c & 1));
-  }
-  return ~c >>> 0;
-}
-
-function pngChunk(type, data) {
-  const len = Buffer.alloc(4);
-  len.writeUInt32BE(data.length);
-  const body = Buffer.concat([Buffer.from(type, 'ascii'), data]);
-  const crc = Buffer.alloc(4);
-  crc.writeUInt32BE(crc32(body));
-  return Buffer.concat([len, body, crc]);
-}
-
-// A flat 256 x 256 tile of one colour, so screenshots show where a service drew.
-function solidPng(r, g, b, a) {
-  const size = 256;
-  const header = Buffer.alloc(13);
-  header.writeUInt32BE(size, 0);
-  header.writeUInt32BE(size, 4);
-  header[8] = 8;
-  header[9] = 6;
-  const row = Buffer.alloc(1 + size * 4);
-  for (let x = 0; x < size; x++) row.set([r, g, b, a], 1 + x * 4);
-  const raw = Buffer.concat(Array(size).fill(row));
-  return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
-    pngChunk('IHDR', header), pngChunk('IDAT', zlib.deflateSync(raw)), pngChunk('IEND', Buffer.alloc(0))]);
-}
+// A flat tile of one colour, so a look at the map shows where a service drew.
+const solidTile = (rgba) => `<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256">` +
+  `<rect width="256" height="256" fill="rgba(${rgba})"/></svg>`;
 
 const TILES = {
-  '/wss/service/PZGIK/ORTO/WMS/StandardResolution': solidPng(160, 190, 150, 255),
-  '/cgi-bin/KrajowaIntegracjaEwidencjiGruntow': solidPng(230, 120, 40, 40),
-  '/wss/service/PZGIK/PRG/WMS/AdministrativeBoundaries': solidPng(0, 0, 0, 0),
-  '/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego': solidPng(200, 40, 200, 60),
-  '/wss/ext/PlanyOgolneGmin': solidPng(40, 40, 200, 60)
+  '/wss/service/PZGIK/ORTO/WMS/StandardResolution': solidTile('160,190,150,1'),
+  '/cgi-bin/KrajowaIntegracjaEwidencjiGruntow': solidTile('230,120,40,0.16'),
+  '/wss/service/PZGIK/PRG/WMS/AdministrativeBoundaries': solidTile('0,0,0,0'),
+  '/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego': solidTile('200,40,200,0.24'),
+  '/wss/ext/PlanyOgolneGmin': solidTile('40,40,200,0.24')
 };
 
 const VECTOR_STYLE = JSON.stringify({
@@ -74,7 +45,7 @@ function startServer() {
     const url = new URL(req.url, 'http://127.0.0.1');
     served.push(url.pathname + url.search);
     if (TILES[url.pathname]) {
-      res.writeHead(200, { 'Content-Type': 'image/png' });
+      res.writeHead(200, { 'Content-Type': 'image/svg+xml' });
       res.end(TILES[url.pathname]);
       return;
     }
@@ -107,12 +78,9 @@ function loopbackHosts(base) {
   return { orto: base, egib: base, prg: base, mpzp: base, pog: base, ofm: base };
 }
 
-const BROWSER_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
-
 async function launchBrowser() {
   const { chromium } = require('playwright-core');
-  return chromium.launch({ executablePath: '/usr/bin/chromium', args: BROWSER_ARGS });
+  return chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_ARGS });
 }
 
 // Stands in for the add-on's script object: records what the page posts.
@@ -120,14 +88,6 @@ const FAKE_GIS = `
   window.__posted = [];
   window.GIS = { postMessage: function (text) { window.__posted.push(JSON.parse(text)); return true; } };
 `;
-
-function isLoopback(address) {
-  let u;
-  try { u = new URL(address); } catch (e) { return false; }
-  if (u.protocol === 'data:' || u.protocol === 'about:') return true;
-  if (u.protocol === 'blob:') return isLoopback(u.pathname);
-  return (u.protocol === 'http:' || u.protocol === 'ws:') && u.hostname === '127.0.0.1';
-}
 
 // Opens a page in a fresh context; every request is recorded and anything not on
 // loopback is aborted and listed in foreign. With clock the page's timers stand
@@ -178,7 +138,7 @@ async function waitPosted(page, type) {
   return all.filter((m) => m.type === type).pop();
 }
 
-module.exports = { startServer, loopbackHosts, launchBrowser, openPage, push, posted, waitPosted, FAKE_GIS, isLoopback };
+module.exports = { startServer, loopbackHosts, launchBrowser, openPage, push, posted, waitPosted, FAKE_GIS };
 
 // Runs named async cases in order, printing one line each; exits non-zero when any fails.
 async function runCases(cases) {

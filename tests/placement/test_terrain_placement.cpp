@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 #include "host/core/workbench.h"
 #include "import/place_command.h"
@@ -64,32 +60,11 @@ std::vector<Contour> threeContours() {
 
 class TerrainPlacement : public placement_tests::WorkbenchFixture {
 protected:
-    void SetUp() override {
-        diagDir_ = std::filesystem::temp_directory_path() / ("kl_terrain_diag_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(diagDir_);
-        ::setenv("KL_DIAG_DIR", diagDir_.c_str(), 1);
-        WorkbenchFixture::SetUp();
-    }
-    void TearDown() override {
-        WorkbenchFixture::TearDown();
-        ::unsetenv("KL_DIAG_DIR");
-        std::filesystem::remove_all(diagDir_);
-    }
-
     import::PlaceOutcome place(const import::GroundInput& ground, placement::PlacementTransform t = {},
                                const std::vector<geo::GisFeature>& features = {}) {
         return import::runPlaceCommand(&host::Workbench::hostTable(), features, t, settings_, {}, 2180, {}, ground);
     }
-
-
-    std::string diagLines() const {
-        std::ifstream in(diagDir_ / "ordvik_teren_diag.txt");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    std::filesystem::path diagDir_;
+    std::string diagLines() const { return diagFile("ordvik_teren_diag.txt"); }
 };
 
 // The frame 0..20 m in four tiles of 11 x 11 nodes; neighbours share a seam

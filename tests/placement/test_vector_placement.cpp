@@ -19,6 +19,14 @@ geo::Polygon square(double x, double y, double size, bool closed = true) {
     return p;
 }
 
+GisFeature area(DataType type, geo::Polygon polygon, std::map<std::string, std::string> attributes = {}) {
+    GisFeature f;
+    f.type = type;
+    f.polygons.push_back(std::move(polygon));
+    f.attributes = std::move(attributes);
+    return f;
+}
+
 class VectorPlacement : public placement_tests::WorkbenchFixture {
 protected:
 
@@ -53,21 +61,18 @@ TEST_F(VectorPlacement, EmptyListPlacesNothing) {
     EXPECT_TRUE(r.error.empty());
 }
 
-TEST_F(VectorPlacement, ParcelGetsClosedOutlinesAndItsNumber) {
-    GisFeature parcel;
-    parcel.type = DataType::Parcels;
+TEST_F(VectorPlacement, ParcelGetsClosedOutlinesAndItsNumberAndOneWithoutLabelPointStillCounts) {
     auto poly = square(500010, 250020, 10, /*closed=*/false);
     poly.holes.push_back({{500012, 250022}, {500014, 250022}, {500014, 250024}, {500012, 250022}});
-    parcel.polygons.push_back(poly);
+    GisFeature parcel = area(DataType::Parcels, poly, {{"NUMER_DZIALKI", "141201_1.0001.123/4"}});
     parcel.point = {500015, 250025};
     parcel.hasPoint = true;
-    parcel.attributes = {{"NUMER_DZIALKI", "141201_1.0001.123/4"}};
-    const auto r = place({parcel});
+    const auto r = place({parcel, area(DataType::Parcels, square(500100, 250000, 5), {{"numer", "7"}})});
     ASSERT_TRUE(r.error.empty()) << r.error;
-    EXPECT_EQ(r.counts.at("dzialki"), 1);
+    EXPECT_EQ(r.counts.at("dzialki"), 2);
 
     const auto lines = elements(KL_ELEM_POLYLINE);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0]->coords.size(), 5u);  // the open ring got its first point appended
     EXPECT_EQ(lines[1]->coords.size(), 4u);  // the closed hole was not doubled
     EXPECT_DOUBLE_EQ(lines[0]->coords[0].x, 10);
@@ -87,23 +92,10 @@ TEST_F(VectorPlacement, ParcelGetsClosedOutlinesAndItsNumber) {
     EXPECT_EQ(wb_->project().memos().live(), 0u);
 }
 
-TEST_F(VectorPlacement, ParcelWithoutLabelPointStillCounts) {
-    GisFeature parcel;
-    parcel.type = DataType::Parcels;
-    parcel.polygons.push_back(square(500000, 250000, 5));
-    parcel.attributes = {{"numer", "7"}};
-    const auto r = place({parcel});
-    EXPECT_EQ(r.counts.at("dzialki"), 1);
-    EXPECT_TRUE(elements(KL_ELEM_TEXT).empty());
-}
-
 TEST_F(VectorPlacement, BuildingsAreSolidFillsWithHoles) {
-    GisFeature b;
-    b.type = DataType::Buildings;
     auto poly = square(500000, 250000, 20);
     poly.holes.push_back({{500005, 250005}, {500006, 250005}, {500006, 250006}});
-    b.polygons.push_back(poly);
-    const auto r = place({b});
+    const auto r = place({area(DataType::Buildings, poly)});
     EXPECT_EQ(r.counts.at("budynki"), 1);
     const auto fills = elements(KL_ELEM_HATCH);
     ASSERT_EQ(fills.size(), 1u);
@@ -117,13 +109,10 @@ TEST_F(VectorPlacement, UtilitiesDrawOnlyLinesAndOthersOnlyCount) {
     GisFeature pipe;
     pipe.type = DataType::UtilityNetworks;
     pipe.lines.push_back({{500000, 250000}, {500010, 250000}, {500010, 250010}});
-    GisFeature polygonOnly;
-    polygonOnly.type = DataType::UtilityNetworks;
-    polygonOnly.polygons.push_back(square(500000, 250000, 3));
     GisFeature topo;
     topo.type = DataType::TopographicObjects;
     topo.lines.push_back({{500000, 250000}, {500001, 250001}});
-    const auto r = place({pipe, polygonOnly, topo});
+    const auto r = place({pipe, area(DataType::UtilityNetworks, square(500000, 250000, 3)), topo});
     EXPECT_EQ(r.counts.at("gesut"), 2);
     EXPECT_EQ(r.counts.at("bdot500"), 1);
     const auto lines = elements(KL_ELEM_POLYLINE);
@@ -135,13 +124,7 @@ TEST_F(VectorPlacement, UtilitiesDrawOnlyLinesAndOthersOnlyCount) {
 TEST_F(VectorPlacement, TypesSharingALayerNameShareTheLayer) {
     settings_.layers[DataType::Buildings] = "GIS_WSPOLNA";
     settings_.layers[DataType::Parcels] = "GIS_WSPOLNA";
-    GisFeature a;
-    a.type = DataType::Parcels;
-    a.polygons.push_back(square(500000, 250000, 3));
-    GisFeature b;
-    b.type = DataType::Buildings;
-    b.polygons.push_back(square(500005, 250000, 3));
-    place({a, b});
+    place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Buildings, square(500005, 250000, 3))});
     const auto lines = elements(KL_ELEM_POLYLINE);
     const auto fills = elements(KL_ELEM_HATCH);
     ASSERT_EQ(lines.size(), 1u);
@@ -151,25 +134,15 @@ TEST_F(VectorPlacement, TypesSharingALayerNameShareTheLayer) {
 }
 
 TEST_F(VectorPlacement, GeneralPlanSymbologyAndLabels) {
-    GisFeature zone;
-    zone.type = DataType::GeneralPlans;
-    zone.polygons.push_back(square(500000, 250000, 50));
+    GisFeature zone = area(DataType::GeneralPlans, square(500000, 250000, 50), {{"symbol", "SW"}, {"oznaczenie", "1SW"}});
     zone.point = {500025, 250025};
     zone.hasPoint = true;
-    zone.attributes = {{"symbol", "SW"}, {"oznaczenie", "1SW"}};
-    GisFeature downtown;
-    downtown.type = DataType::GeneralPlans;
     auto poly = square(500100, 250000, 50);
     poly.holes.push_back({{500110, 250010}, {500120, 250010}, {500120, 250020}});
-    downtown.polygons.push_back(poly);
+    GisFeature downtown = area(DataType::GeneralPlans, poly, {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", "SR"}});
     downtown.point = {500125, 250025};
     downtown.hasPoint = true;
-    downtown.attributes = {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", "SR"}};
-    GisFeature local;
-    local.type = DataType::ZoningPlans;
-    local.polygons.push_back(square(500200, 250000, 50));
-    local.attributes = {{"symbol", "SW"}};
-    const auto r = place({zone, downtown, local});
+    const auto r = place({zone, downtown, area(DataType::ZoningPlans, square(500200, 250000, 50), {{"symbol", "SW"}})});
     EXPECT_EQ(r.counts.at("pog"), 2);
     EXPECT_EQ(r.counts.at("mpzp"), 1);
 
@@ -195,13 +168,8 @@ TEST_F(VectorPlacement, GeneralPlanSymbologyAndLabels) {
 }
 
 TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
-    GisFeature a;
-    a.type = DataType::Parcels;
-    a.polygons.push_back(square(500000, 250000, 3));
-    GisFeature b = a;
-    b.polygons[0] = square(500010, 250000, 3);
     wb_->faults().arm({"CreateElement", 1, KL_ERR_GENERAL, false, 0});
-    const auto r = place({a, b});
+    const auto r = place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Parcels, square(500010, 250000, 3))});
     EXPECT_EQ(r.skipped, 1);
     EXPECT_EQ(r.counts.at("dzialki"), 1);
     EXPECT_EQ(elements(KL_ELEM_POLYLINE).size(), 1u);
@@ -209,15 +177,9 @@ TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
 }
 
 TEST_F(VectorPlacement, MissingLayerRollsTheWholeImportBack) {
-    GisFeature a;
-    a.type = DataType::Parcels;
-    a.polygons.push_back(square(500000, 250000, 3));
-    GisFeature b;
-    b.type = DataType::Buildings;
-    b.polygons.push_back(square(500010, 250000, 3));
     const std::string before = wb_->project().serialise();
     wb_->faults().arm({"CreateAttribute", 2, KL_ERR_GENERAL, false, 0});
-    const auto r = place({a, b});
+    const auto r = place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Buildings, square(500010, 250000, 3))});
     EXPECT_EQ(r.error, "Nie mozna utworzyc/odnalezc warstwy dla typu: budynki");
     EXPECT_EQ(wb_->project().serialise(), before);
 }
@@ -251,10 +213,8 @@ TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
             if (*first == 0 && a->fillKind == 1) *first = a->index;
         },
         &diagonal);
-    GisFeature infill;
-    infill.type = DataType::GeneralPlans;
-    infill.polygons.push_back(square(500000, 250000, 10));
-    infill.attributes = {{"_typ", "ObszarUzupelnieniaZabudowy"}, {"symbol", "SW"}};
+    const GisFeature infill =
+        area(DataType::GeneralPlans, square(500000, 250000, 10), {{"_typ", "ObszarUzupelnieniaZabudowy"}, {"symbol", "SW"}});
     GisFeature social = infill;
     social.attributes["_typ"] = "ObszarStandardowDostepnosciInfrastrukturySpolecznej";
     const auto r = place({infill, social});

@@ -25,12 +25,9 @@ bool isBuildStamp(const std::string& s) {
     return std::regex_match(s, std::regex("[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
 }
 
-TEST_F(PaletteTest, EnvironmentCheckLoadsNameAndDescription) {
+TEST_F(PaletteTest, EnvironmentCheckLoadsNameAndInitializationRegistersMenuHandlerThenBothPalettes) {
     EXPECT_STREQ(env.name, "Geodrop");
     EXPECT_STREQ(env.description, "Opis dodatku");
-}
-
-TEST_F(PaletteTest, InitializationRegistersMenuHandlerThenBothPalettes) {
     ASSERT_EQ(host.calls, (std::vector<std::string>{"RegisterMenu 32500", "InstallMenuHandler 32500",
                                                      "RegisterPalette", "RegisterPalette"}));
     const auto& map = host.registeredPalettes[0];
@@ -81,21 +78,16 @@ TEST_F(PaletteTest, ItemsWithoutAPaletteOpenTheWebSiteOrDoNothing) {
     EXPECT_EQ(host.palettesCreated, 0);
 }
 
-TEST_F(PaletteTest, CloseBoxHidesAndClearsTheCheckMarkButKeepsTheInstance) {
+TEST_F(PaletteTest, ResizeGrowsTheBrowserAndTheCloseBoxHidesAndClearsTheCheckMarkButKeepsTheInstance) {
     menu(1);
     FakePalette* dialog = host.liveDialog(kMap);
     ASSERT_TRUE(dialog->hasObserver);
+    dialog->observer.resized(dialog->observer.ctx, 40, -20);
+    EXPECT_EQ(dialog->resizes, (std::vector<std::pair<int32_t, int32_t>>{{40, -20}}));
     EXPECT_EQ(dialog->observer.closeRequested(dialog->observer.ctx), 1);
     EXPECT_FALSE(dialog->visible);
     EXPECT_FALSE(host.checked(1));
     EXPECT_TRUE(MapPalette::hasInstance());
-}
-
-TEST_F(PaletteTest, ResizeGrowsTheBrowserWithThePanel) {
-    menu(1);
-    FakePalette* dialog = host.liveDialog(kMap);
-    dialog->observer.resized(dialog->observer.ctx, 40, -20);
-    EXPECT_EQ(dialog->resizes, (std::vector<std::pair<int32_t, int32_t>>{{40, -20}}));
 }
 
 TEST_F(PaletteTest, VisibilityQueryAndOpenBeforeAnyInstance) {
@@ -156,15 +148,12 @@ TEST_F(PaletteTest, DisablingItemsOnlyTouchesAVisiblePalette) {
     EXPECT_TRUE(MapPalette::hasInstance());
 }
 
-TEST_F(PaletteTest, CreationSubscribesToQuitAndKeepsTheAddonInMemory) {
+TEST_F(PaletteTest, CreationSubscribesToQuitOnceAndQuitTearsBothPalettesDownOnceAndIgnoresOtherEvents) {
     menu(1);
     EXPECT_EQ(host.eventHandlers.size(), 1u);
     EXPECT_GE(host.keepInMemory, 2);
     menu(1);
     EXPECT_EQ(host.eventHandlers.size(), 1u);
-}
-
-TEST_F(PaletteTest, QuitTearsBothPalettesDownOnceAndIgnoresOtherEvents) {
     menu(1);
     menu(2);
     FakePalette* map = host.liveDialog(kMap);
@@ -235,10 +224,7 @@ TEST_F(PaletteTest, PingAnswersPongWithVersionAndBuildStamp) {
     EXPECT_EQ(cloud["type"], "pong");
     EXPECT_FALSE(cloud.contains("wersja"));
     EXPECT_EQ(cloud["build"], map["build"]);
-}
-
-TEST_F(PaletteTest, PostedNonStringIsTheInvalidMessage) {
-    menu(1);
+    // A posted value that is not a string is the invalid message.
     FakeBrowser* browser = host.liveBrowser(kMap);
     browser->function(browser->functionCtx, nullptr, 0, 0);
     EXPECT_EQ(browser->lastReceived(), json({{"type", "error"}, {"msg", "Nieprawidlowa wiadomosc z UI (JSON)"}}));

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -10,6 +9,7 @@
 #include "terrain/ascii_grid_reader.h"
 #include "terrain/ascii_grid_sampler.h"
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/support/c_number.h"
 #include "tests/terrain/grid_files.h"
 #include "tools/geoportal/elevation_sheets.h"
 
@@ -121,9 +121,7 @@ std::string smoothSheet(int ncols, int nrows) {
     for (int c = 0; c < ncols; ++c) {
       const bool hole = (c == 11 && r == 7) || (c == 30 && r >= 20 && r < 23);
       const double z = 120.0 + 4.0 * std::sin(c / 5.0) + 3.0 * std::cos(r / 4.0) + 0.05 * c * r;
-      char number[32];
-      const auto [end, error] = std::to_chars(number, number + sizeof number, hole ? -9999.0 : std::round(z * 64.0) / 64.0);
-      text.append(number, end).push_back(' ');
+      text += test::cNumber(hole ? -9999.0 : std::round(z * 64.0) / 64.0) + ' ';
     }
     text.push_back('\n');
   }
@@ -143,11 +141,7 @@ TEST_P(BilinearSampleAsGdalwarp, AgreesInsideAwayFromHoles) {
   ASSERT_TRUE(result.ok) << result.message;
   const AsciiGrid& g = result.grid;
   const auto [shiftX, shiftY] = GetParam();
-  const auto text = [](double v) {
-    char number[32];
-    const auto [end, error] = std::to_chars(number, number + sizeof number, v);
-    return std::string(number, end);
-  };
+  const auto text = [](double v) { return test::cNumber(v); };
   const double x0 = g.cornerX + shiftX * g.cellSize;
   const double y0 = g.cornerY + shiftY * g.cellSize;
   const auto warped = (folder.path() / "warped.tif").string();

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/support/c_number.h"
 #include "tests/terrain/grid_files.h"
 
 namespace kl::terrain {
@@ -24,9 +24,7 @@ std::string slopeSheet() {
   for (int r = 29; r >= 0; --r) {
     for (int c = 0; c < 40; ++c) {
       const double z = std::round((100.0 + 0.6 * c + 0.4 * r + 2.0 * std::sin(c / 5.0)) * 1000.0) / 1000.0 + 0.0005;
-      char number[32];
-      const auto [end, error] = std::to_chars(number, number + sizeof number, z);
-      text.append(number, end).push_back(' ');
+      text += test::cNumber(z) + ' ';
     }
     text.push_back('\n');
   }

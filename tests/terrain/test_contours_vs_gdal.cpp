@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -10,6 +9,7 @@
 
 #include "terrain/contour_builder.h"
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/support/c_number.h"
 #include "tests/terrain/grid_files.h"
 
 namespace kl::terrain {
@@ -34,19 +34,15 @@ HeightGrid wavySlope() {
   return g;
 }
 
-std::string number(double v) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, v);
-  return std::string(text, end);
-}
+using test::cNumber;
 
 // The grid as an AAIGrid whose cell centres are its nodes, as GDAL takes them.
 std::string asAsciiGrid(const HeightGrid& g) {
   std::string text = "ncols " + std::to_string(g.nx) + "\nnrows " + std::to_string(g.ny) + "\nxllcorner " +
-                     number(g.x0 - g.step / 2) + "\nyllcorner " + number(g.y0 - g.step / 2) + "\ncellsize " +
-                     number(g.step) + "\n";
+                     cNumber(g.x0 - g.step / 2) + "\nyllcorner " + cNumber(g.y0 - g.step / 2) + "\ncellsize " +
+                     cNumber(g.step) + "\n";
   for (std::int32_t r = g.ny - 1; r >= 0; --r) {
-    for (std::int32_t c = 0; c < g.nx; ++c) text += number(g.at(c, r)) + " ";
+    for (std::int32_t c = 0; c < g.nx; ++c) text += cNumber(g.at(c, r)) + " ";
     text += "\n";
   }
   return text;

@@ -7,6 +7,7 @@
 //   await wb.page.click('text=Ordvik');
 //   const state = await wb.api.state();
 //   await wb.close();
+const assert = require('assert/strict');
 const { spawn } = require('child_process');
 const fs = require('fs');
 const http = require('http');
@@ -70,7 +71,7 @@ function revisionStream(port, base) {
   return stream;
 }
 
-function makeApi(url, port, base) {
+function makeApi(port, base) {
   const call = async (method, name, body) => {
     const res = await rawRequest(port, {
       method, path: base + 'api/' + name, body,
@@ -81,21 +82,12 @@ function makeApi(url, port, base) {
   };
   let revisions = null;
   const api = {
-    get: (name) => call('GET', name),
-    post: (name, body = {}) => call('POST', name, body),
     state: () => call('GET', 'state'),
     model: () => call('GET', 'model'),
     menu: (item, menu = 32500) => call('POST', 'menu', { menu, item }),
-    paletteMessage: (message, target) => call('POST', 'palette-message', { message, ...target }),
     closeBox: (palette) => call('POST', 'palette-close', { palette }),
     undo: () => call('POST', 'undo', {}),
     redo: () => call('POST', 'redo', {}),
-    fault: (rule) => call('POST', 'fault', rule),
-    clearFaults: () => call('POST', 'fault-clear', {}),
-    refuseGeo: (fields) => call('POST', 'geo-refuse', { fields }),
-    setGeo: (record) => call('POST', 'geo', record),
-    select: (guids) => call('POST', 'selection', { guids }),
-    projectEvent: (event) => call('POST', 'event', { event }),
     // Reads the state again after every change until predicate(state) is truthy.
     async waitFor(predicate, timeoutMs = 15000, what = 'condition') {
       const end = Date.now() + timeoutMs;
@@ -130,10 +122,9 @@ function waitForAddress(child, timeoutMs) {
 }
 
 // options: addon (path, or null for none), args (extra command-line words),
-// env, browser (false: no chromium), viewport, timeoutMs.
+// env, viewport.
 async function startWorkbench(options = {}) {
-  const { addon = kartolinkAddonPath(), args = [], env = {}, browser: withBrowser = true,
-    viewport = { width: 1500, height: 950 }, timeoutMs = 30000 } = options;
+  const { addon = kartolinkAddonPath(), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
   const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
   const child = spawn(workbenchBinary(), argv, { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
   const stderr = [];
@@ -142,7 +133,7 @@ async function startWorkbench(options = {}) {
   const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
   let url;
   try {
-    url = await waitForAddress(child, timeoutMs);
+    url = await waitForAddress(child, 30000);
   } catch (err) {
     child.kill('SIGKILL');
     throw new Error(err.message + '\nstderr: ' + stderr.join(''));
@@ -151,22 +142,20 @@ async function startWorkbench(options = {}) {
   const port = Number(parsed.port);
   const base = parsed.pathname;  // "/t/<token>/"
   const token = base.split('/')[2];
-  const api = makeApi(url, port, base);
+  const api = makeApi(port, base);
 
-  let browser = null, context = null, page = null;
-  if (withBrowser) {
-    const { chromium } = require('playwright-core');
-    browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
-    context = await browser.newContext({ viewport });
-    page = await context.newPage();
-    await page.goto(url);
-  }
+  const { chromium } = require('playwright-core');
+  const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
+  const context = await browser.newContext({ viewport });
+  const page = await context.newPage();
+  // A loaded machine may take its time over the first page.
+  await page.goto(url, { timeout: 120000 });
 
   let closed = null;
   async function close() {
     if (closed) return closed;
     closed = (async () => {
-      if (browser) await browser.close().catch(() => {});
+      await browser.close().catch(() => {});
       api.stopWaiting();
       child.stdin.end();
       const timer = setTimeout(() => child.kill('SIGTERM'), 10000);
@@ -180,7 +169,7 @@ async function startWorkbench(options = {}) {
   }
 
   return {
-    url, origin: parsed.origin, base, port, token, api, page, browser, context, process: child,
+    url, base, token, api, page, context,
     log: () => stderr.join(''),
     request: (req) => rawRequest(port, req),
     // The frame of a palette's browser, by palette id (see api.state().palettes).
@@ -204,48 +193,58 @@ async function startWorkbench(options = {}) {
   };
 }
 
+// Whether a request stays on this machine (data:, blob: and about: never leave it).
 function isLoopback(address) {
   try {
-    const host = new URL(address).hostname;
-    return host === '127.0.0.1' || host === 'localhost';
+    const u = new URL(address);
+    if (u.protocol === 'blob:') return isLoopback(u.pathname);
+    if (['data:', 'about:'].includes(u.protocol)) return true;
+    return ['http:', 'ws:'].includes(u.protocol) && ['127.0.0.1', 'localhost'].includes(u.hostname);
   } catch (e) {
-    return !/^[a-z]+:\/\//i.test(address);  // data:, blob:, about:
+    return false;
   }
 }
 
-// The workbench in demo mode (the add-on against the local geoportal) with
-// private settings, cache and diagnostics folders, removed again on close.
-// Every request that would leave 127.0.0.1 is refused and listed in foreign.
-async function startDemoWorkbench(homePrefix) {
-  const home = fs.mkdtempSync(path.join(os.tmpdir(), homePrefix));
-  const env = {
-    XDG_CONFIG_HOME: path.join(home, 'config'),
-    XDG_CACHE_HOME: path.join(home, 'cache'),
-    KL_DIAG_DIR: path.join(home, 'diag'),
-  };
+// Private settings, cache, diagnostics and temporary folders for the workbench
+// and what it starts; remove() deletes them again.
+function privateHome(prefix) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+  const env = { XDG_CONFIG_HOME: path.join(dir, 'config'), XDG_CACHE_HOME: path.join(dir, 'cache'),
+    KL_DIAG_DIR: path.join(dir, 'diag'), TMPDIR: path.join(dir, 'tmp') };
+  fs.mkdirSync(env.TMPDIR);
+  return { dir, env, remove: () => fs.rmSync(dir, { recursive: true, force: true }) };
+}
+
+// The workbench with the real add-on, where every request of its pages that
+// would leave the machine is refused and listed in foreign. options.home (see
+// privateHome) is used and removed on close.
+async function startGuardedWorkbench(options = {}) {
+  const { home } = options;
   let wb;
   try {
-    wb = await startWorkbench({ env, args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+    wb = await startWorkbench({ ...options, env: { ...(home ? home.env : {}), ...options.env } });
   } catch (err) {
-    fs.rmSync(home, { recursive: true, force: true });
+    if (home) home.remove();
     throw err;
   }
   const foreign = [];
-  await wb.page.route('**/*', (route) => {
-    const address = route.request().url();
-    if (isLoopback(address)) return route.continue();
-    foreign.push(address);
-    return route.abort();
-  });
-  const closeWorkbench = wb.close;
+  const close = () => wb.close().finally(() => home && home.remove());
+  try {
+    await wb.context.route('**/*', (route) => {
+      const address = route.request().url();
+      if (isLoopback(address)) return route.continue();
+      foreign.push(address);
+      return route.abort();
+    });
+  } catch (err) {
+    await close();
+    throw err;
+  }
   return {
     ...wb,
+    home,
     foreign,
-    async close() {
-      const result = await closeWorkbench();
-      fs.rmSync(home, { recursive: true, force: true });
-      return result;
-    },
+    close,
     // The map palette from the menu, once the add-on has answered it: the
     // palette, the frame to act in and the page to read the map from.
     async openMapPalette() {
@@ -259,4 +258,36 @@ async function startDemoWorkbench(homePrefix) {
   };
 }
 
-module.exports = { startWorkbench, startDemoWorkbench, rawRequest, workbenchBinary, testAddonPath, kartolinkAddonPath, CHROMIUM, CHROMIUM_ARGS };
+// The workbench in demo mode (the add-on against the local geoportal) in a
+// private home.
+function startDemoWorkbench(homePrefix) {
+  return startGuardedWorkbench({ home: privateHome(homePrefix), args: ['--demo'], viewport: { width: 1600, height: 1000 } });
+}
+
+// Runs body(wb), then closes the workbench; fails unless it exited cleanly and
+// no request of its pages left the machine. Resolves with what body returned.
+async function session(start, body) {
+  const wb = await start();
+  let result, line;
+  try {
+    line = await body(wb);
+  } catch (e) {
+    console.error('workbench log:\n' + wb.log());
+    throw e;
+  } finally {
+    result = await wb.close();
+  }
+  assert.equal(result.code, 0, 'the workbench exits cleanly: ' + result.stderr);
+  assert.deepEqual(wb.foreign || [], [], 'requests left loopback');
+  return line;
+}
+
+// Runs the test, prints the line it resolves with and ends the process with the verdict.
+function runTest(test) {
+  test().then((line) => { console.log(line); process.exit(0); }, (e) => { console.error(e); process.exit(1); });
+}
+
+const runChecked = (start, body) => runTest(() => session(start, body));
+
+module.exports = { runChecked, runTest, session, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
+  CHROMIUM, CHROMIUM_ARGS };
