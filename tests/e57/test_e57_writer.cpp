@@ -18,6 +18,7 @@
 #include "cloud/e57/paged_file_writer.h"
 #include "tests/e57/e57_read_back.h"
 #include "tests/geodata/sample_files.h"
+#include "tests/support/command_output.h"
 #include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -205,15 +206,9 @@ TEST_F(E57Writer, IndependentReaderSeesTheSamePoints) {
     const auto pts = randomCloud(5000, 8);
     std::string err;
     ASSERT_TRUE(kl::e57::writeE57(path("oracle.e57"), pts, err)) << err;
-    const std::string cmd = "node " KL_SOURCE_DIR "/tests/e57/web_e57_xyz.mjs " + path("oracle.e57");
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ASSERT_EQ(::pclose(p), 0) << "web-e57 failed";
-    std::istringstream lines(out);
+    const auto web = kl::test::runCommand("node " KL_SOURCE_DIR "/tests/e57/web_e57_xyz.mjs " + path("oracle.e57"));
+    ASSERT_EQ(web.status, 0) << "web-e57 failed";
+    std::istringstream lines(web.out);
     lines.imbue(std::locale::classic());
     size_t i = 0;
     std::string line;

@@ -1,6 +1,7 @@
 #include "tools/geoportal/geoportal_server.h"
 
 #include "tests/geoportal/local_geoportal.h"
+#include "tests/support/command_output.h"
 #include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
@@ -209,12 +210,7 @@ TEST_F(GeoportalServerTest, CommuneUnderAPointAsTheResolverAsks) {
 std::string gdalImageSummary(const std::string& body, const std::string& name) {
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path, std::ios::binary) << body;
-    FILE* pipe = popen(("gdalinfo '" + path + "' 2>/dev/null").c_str(), "r");
-    if (!pipe) return {};
-    std::string out;
-    char buf[4096];
-    while (size_t n = fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
-    pclose(pipe);
+    const std::string out = test::runCommand("gdalinfo '" + path + "' 2>/dev/null").out;
     std::remove(path.c_str());
     std::string driver, size;
     std::istringstream lines(out);
@@ -471,16 +467,10 @@ TEST(GeoportalBinding, ListensOnLoopbackOnly) {
 }
 
 TEST(GeoportalExecutable, PrintsItsAddressAndRefusesOtherHosts) {
-    FILE* refused = popen(KL_GEOPORTAL_EXE " --host 0.0.0.0 2>/dev/null", "r");
-    ASSERT_NE(refused, nullptr);
-    EXPECT_NE(pclose(refused), 0);
-
-    FILE* demo = popen(KL_GEOPORTAL_EXE " --print-demo", "r");
-    ASSERT_NE(demo, nullptr);
-    char buf[8192] = {};
-    const size_t n = fread(buf, 1, sizeof buf - 1, demo);
-    pclose(demo);
-    const std::string json(buf, n);
+    EXPECT_NE(test::runCommand(KL_GEOPORTAL_EXE " --host 0.0.0.0 2>/dev/null").status, 0);
+    const test::CommandRun demo = test::runCommand(KL_GEOPORTAL_EXE " --print-demo");
+    ASSERT_EQ(demo.status, 0);
+    const std::string& json = demo.out;
     EXPECT_NE(json.find("\"dzialki\":" + std::to_string(demo::kParcels)), std::string::npos);
     EXPECT_NE(json.find("\"commune\":\"0201011\""), std::string::npos);
 
