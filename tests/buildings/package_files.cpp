@@ -1,8 +1,5 @@
 #include "tests/buildings/package_files.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <fstream>
 
 namespace kl::buildings::testing {
@@ -12,10 +9,7 @@ void putLe32(std::string& bytes, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xff);
 }
 
-std::string number(double v) {
-  std::string text = std::to_string(static_cast<long long>(v));
-  return text;
-}
+std::string number(double v) { return std::to_string(static_cast<long long>(v)); }
 
 }  // namespace
 
@@ -42,21 +36,8 @@ std::string withBrokenDirectory(std::string zip) {
   return zip;
 }
 
-ScratchDir::ScratchDir() {
-  static std::atomic<int> counter{0};
-  dir_ = std::filesystem::temp_directory_path() /
-         ("kl_buildings_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-  std::filesystem::remove_all(dir_);
-  std::filesystem::create_directories(dir_);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
-}
-
 std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
-  const std::string path = (dir_ / name).string();
+  const std::string path = (this->path() / name).string();
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
 }

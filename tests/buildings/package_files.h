@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 namespace kl::buildings::testing {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
@@ -21,16 +23,11 @@ std::string withClaimedSize(std::string zip, std::uint32_t size);
 // The central directory's signatures broken.
 std::string withBrokenDirectory(std::string zip);
 
-// A folder of its own for one test, removed afterwards.
-class ScratchDir {
+// A folder of its own for one test, removed afterwards, and the files written into it.
+class ScratchDir : public kl::test::ScratchFolder {
  public:
-  ScratchDir();
-  ~ScratchDir();
-  const std::filesystem::path& path() const { return dir_; }
+  ScratchDir() : ScratchFolder("kl_buildings") {}
   std::string write(const std::string& name, const std::string& bytes) const;
-
- private:
-  std::filesystem::path dir_;
 };
 
 }  // namespace kl::buildings::testing

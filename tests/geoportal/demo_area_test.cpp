@@ -13,24 +13,6 @@ namespace {
 
 const DemoArea& site() { return DemoArea::instance(); }
 
-size_t countOf(std::string_view name) {
-    const DemoLayer* l = site().layer(name);
-    return l ? l->features.size() : 0;
-}
-
-TEST(DemoArea, CountsMatchThePublishedConstants) {
-    struct Case {
-        std::string_view layer;
-        int expected;
-    };
-    const Case cases[] = {{layer::kParcels, demo::kParcels},         {layer::kBuildings, demo::kBuildings},
-                          {layer::kNewBuildings, demo::kNewBuildings}, {layer::kWater, demo::kWaterPipes},
-                          {layer::kGas, demo::kGasPipes},             {layer::kPower, demo::kPowerCables},
-                          {layer::kSewer, demo::kSewerPipes},         {layer::kPlanZones, demo::kPlanZones}};
-    for (const auto& c : cases) EXPECT_EQ(countOf(c.layer), static_cast<size_t>(c.expected)) << c.layer;
-    EXPECT_EQ(countOf(layer::kArchivedParcels), 0u);
-}
-
 TEST(DemoArea, GenerationIsDeterministic) {
     const DemoArea again = DemoArea::generate(KL_SAMPLES_DIR);
     ASSERT_EQ(again.layers().size(), site().layers().size());

@@ -5,7 +5,7 @@
 #include "tools/geoportal/geoportal_server.h"
 
 #include "cloud/las/las_reader.h"
-#include "tests/geoportal/fixture_client.h"
+#include "tests/geoportal/local_geoportal.h"
 #include "tools/geoportal/elevation_sheets.h"
 #include "tools/geoportal/lidar_sheets.h"
 
@@ -25,35 +25,20 @@ using testing::rawGet;
 
 const std::string kFrameBox = "382640%2C260400%2C383080%2C261040%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
 
-class GeoportalElevationTest : public ::testing::Test {
+class GeoportalElevationTest : public testing::LocalGeoportal {
 protected:
     static void SetUpTestSuite() {
-        cacheDir = (std::filesystem::path(KL_BINARY_DIR) / "geoportal_elevation_test_cache").string();
-        std::filesystem::remove_all(cacheDir);
-        server = new GeoportalServer();
-        ASSERT_TRUE(server->start().ok);
         ServiceConfig config;
         config.lidarDensity = 2.0;
-        config.lidarCacheDir = cacheDir;
-        server->setConfig(config);
+        start("geoportal_elevation_test_cache", config);
     }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-        std::filesystem::remove_all(cacheDir);
-    }
-    static testing::RawReply get(const std::string& target) { return rawGet(server->port(), target, 60000); }
     static std::string indexQuery(ElevationModelKind model, int year) {
         const std::string code(elevationModelCode(model));
         return std::string(model == ElevationModelKind::Terrain ? demo::kNmtIndexPath : demo::kNmptIndexPath) +
                "?service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidz" + code +
                std::to_string(year) + "&BBOX=" + kFrameBox;
     }
-    static GeoportalServer* server;
-    static std::string cacheDir;
 };
-GeoportalServer* GeoportalElevationTest::server = nullptr;
-std::string GeoportalElevationTest::cacheDir;
 
 TEST_F(GeoportalElevationTest, EachModelHasOneYearOfSheetsAndOneYearIsMissing) {
     struct Case {

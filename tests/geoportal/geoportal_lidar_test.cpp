@@ -1,7 +1,7 @@
 #include "tools/geoportal/geoportal_server.h"
 
 #include "cloud/las/las_reader.h"
-#include "tests/geoportal/fixture_client.h"
+#include "tests/geoportal/local_geoportal.h"
 #include "tools/geoportal/crs.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/lidar_sheets.h"
@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
+#include <tuple>
 
 namespace kl::geoportal {
 namespace {
@@ -62,34 +64,18 @@ DecodedTile decode(const std::string& bytes) {
     return t;
 }
 
-class GeoportalLidarTest : public ::testing::Test {
+class GeoportalLidarTest : public testing::LocalGeoportal {
 protected:
     static void SetUpTestSuite() {
-        cacheDir = (std::filesystem::path(KL_BINARY_DIR) / "geoportal_lidar_test_cache").string();
-        std::filesystem::remove_all(cacheDir);
-        server = new GeoportalServer();
-        auto started = server->start();
-        ASSERT_TRUE(started.ok) << started.message;
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-        std::filesystem::remove_all(cacheDir);
-    }
-    void SetUp() override {
-        server->faults().clear();
-        configure([](ServiceConfig&) {});
+        ServiceConfig config;
+        config.lidarDensity = kTestDensity;
+        start("geoportal_lidar_test_cache", config);
     }
     template <class Change>
     static void configure(Change change) {
-        ServiceConfig config;
-        config.lidarDensity = kTestDensity;
-        config.lidarCacheDir = cacheDir;
+        ServiceConfig config = suiteConfig;
         change(config);
         server->setConfig(config);
-    }
-    static testing::RawReply get(const std::string& target, int timeoutMs = 30000) {
-        return rawGet(server->port(), target, timeoutMs);
     }
     // Download paths of the demo year's sheets, keyed by godlo.
     static std::vector<std::pair<std::string, std::string>> sheetUrls() {
@@ -108,11 +94,7 @@ protected:
     static std::string tilePath(const LidarSheet& sheet) {
         return lidarTilePath({demo::kLidarSheetMetres, kTestDensity}, sheet);
     }
-    static GeoportalServer* server;
-    static std::string cacheDir;
 };
-GeoportalServer* GeoportalLidarTest::server = nullptr;
-std::string GeoportalLidarTest::cacheDir;
 
 TEST_F(GeoportalLidarTest, OnlyTheDemoYearHasSheetsAndTheErrorYearFails) {
     struct Case {
@@ -157,7 +139,7 @@ TEST_F(GeoportalLidarTest, RecordsCarryTheIndexFieldsAndPointBackAtThisServer) {
     EXPECT_EQ(lower.front(), "382500.000000 260250.000000");
 }
 
-TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheets) {
+TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheetsAndABoxFindsTheSheetUnderIt) {
     const auto sheets = lidarSheets(demo::kLidarSheetMetres);
     ASSERT_EQ(sheets.size(), static_cast<size_t>(demo::kLidarSheets));
     Box all = Box::empty();
@@ -172,46 +154,35 @@ TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheets) {
     EXPECT_EQ(lidarTilePointCount({}) * sheets.size(), static_cast<uint64_t>(demo::kLidarPoints));
     EXPECT_EQ(sheetOfKind(LidarSheetKind::Pl2000Zone).godlo, "6.131.18.23.2");
     EXPECT_EQ(sheetOfKind(LidarSheetKind::EightBitColour).godlo, "M-33-31-C-d-01-02");
-}
-
-TEST_F(GeoportalLidarTest, SmallBoxFindsOnlyTheSheetUnderIt) {
     // E 260600-260700, N 382800-382900 lies inside the sheet of row 2, column 2.
     auto r = get(indexQuery(demo::kLidarYear, "&BBOX=382800%2C260600%2C382900%2C260700%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180"));
     EXPECT_EQ(allBetween(r.body, "<gugik:godlo>", "</gugik:godlo>"), std::vector<std::string>{"M-33-31-C-d-02-02"});
 }
 
-TEST_F(GeoportalLidarTest, PagingIsDisjointAndComplete) {
-    configure([](ServiceConfig& c) { c.lidarSheetMetres = 100; });
+// The configuration route refuses values out of range; a grid of 100 m sheets
+// (7 x 5: more than one page of 20 records) is paged disjoint and complete.
+TEST_F(GeoportalLidarTest, ConfigRouteRefusesValuesOutOfRangeAndALargerIndexIsPagedWhole) {
+    for (const char* bad : {"lidarSheet=10", "lidarDensity=0", "lidarYear=abc"})
+        EXPECT_EQ(get(std::string("/__config?") + bad).status, 400) << bad;
+    auto ok = get("/__config?lidarSheet=100&lidarDensity=2");
+    ASSERT_EQ(ok.status, 200);
+    EXPECT_NE(ok.body.find("\"sheets\":35"), std::string::npos) << ok.body;
+    EXPECT_NE(ok.body.find("\"pointsPerSheet\":20000"), std::string::npos) << ok.body;
     const size_t total = lidarSheets(100).size();
-    ASSERT_EQ(total, 35u);  // 7 x 5 sheets: a frame the old 20-record query cannot cover
+    ASSERT_EQ(total, 35u);
     std::set<std::string> seen;
-    size_t pages = 0;
     for (size_t start = 0; start < total; start += 20) {
         auto r = get(indexQuery(demo::kLidarYear, "&COUNT=20&STARTINDEX=" + std::to_string(start) + "&BBOX=" + kFrameBox));
         ASSERT_EQ(r.status, 200);
         EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(total));
+        EXPECT_NE(r.body.find("/100_2/"), std::string::npos);
         const auto names = allBetween(r.body, "<gugik:godlo>", "</gugik:godlo>");
         EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(names.size()));
         EXPECT_EQ(names.size(), std::min<size_t>(20, total - start));
         EXPECT_EQ(r.body.find("next=") != std::string::npos, start + 20 < total);
         for (const auto& n : names) EXPECT_TRUE(seen.insert(n).second) << "twice: " << n;
-        ++pages;
     }
-    EXPECT_EQ(pages, 2u);
     EXPECT_EQ(seen.size(), total);
-}
-
-TEST_F(GeoportalLidarTest, ConfigRejectsValuesOutOfRangeAndKeepsTheOldOnes) {
-    EXPECT_EQ(get("/__config?lidarSheet=10").status, 400);
-    EXPECT_EQ(get("/__config?lidarDensity=0").status, 400);
-    EXPECT_EQ(get("/__config?lidarYear=abc").status, 400);
-    auto ok = get("/__config?lidarSheet=100&lidarDensity=2");
-    ASSERT_EQ(ok.status, 200);
-    EXPECT_NE(ok.body.find("\"sheets\":35"), std::string::npos) << ok.body;
-    EXPECT_NE(ok.body.find("\"pointsPerSheet\":20000"), std::string::npos) << ok.body;
-    auto r = get(indexQuery(demo::kLidarYear, "&COUNT=1&BBOX=" + kFrameBox));
-    EXPECT_EQ(attributeValue(r.body, "numberMatched"), "35");
-    EXPECT_NE(r.body.find("/100_2/"), std::string::npos);
 }
 
 TEST_F(GeoportalLidarTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
@@ -260,23 +231,15 @@ TEST_F(GeoportalLidarTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
     }
 }
 
-TEST_F(GeoportalLidarTest, TilesAreTheSameAfterGeneratingThemAgain) {
-    const LidarSheet sheet = sheetOfKind(LidarSheetKind::Pl1992);
-    auto first = get(tilePath(sheet));
-    ASSERT_EQ(first.status, 200);
-    const std::string fresh = cacheDir + "_fresh";
-    configure([&](ServiceConfig& c) { c.lidarCacheDir = fresh; });
-    auto again = get(tilePath(sheet));
-    std::filesystem::remove_all(fresh);
-    ASSERT_EQ(again.status, 200);
-    EXPECT_TRUE(first.body == again.body) << "a regenerated tile differs";
-}
-
-TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile) {
+// Three clients ask for a tile nobody generated yet (in a fresh cache): they get
+// one complete file, the same bytes the suite's cache holds for that sheet.
+TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFileAsGeneratedBefore) {
+    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl2000Zone));
+    const auto before = get(path);
+    ASSERT_EQ(before.status, 200);
     const std::string fresh = cacheDir + "_together";
     std::filesystem::remove_all(fresh);
     configure([&](ServiceConfig& c) { c.lidarCacheDir = fresh; });
-    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl2000Zone));
     testing::RawReply replies[3];
     std::vector<std::thread> clients;
     for (auto& reply : replies) clients.emplace_back([&reply, &path] { reply = get(path); });
@@ -286,7 +249,7 @@ TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile)
     std::filesystem::remove_all(fresh);
     for (const auto& reply : replies) {
         ASSERT_EQ(reply.status, 200);
-        EXPECT_TRUE(reply.body == replies[0].body);
+        EXPECT_TRUE(reply.body == before.body) << "a regenerated tile differs";
     }
     EXPECT_EQ(decode(replies[0].body).points.size(), lidarTilePointCount({demo::kLidarSheetMetres, kTestDensity}));
     ASSERT_EQ(files.size(), 1u);  // no temporary file left behind
@@ -295,48 +258,41 @@ TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile)
 
 TEST_F(GeoportalLidarTest, TilePathsThatNameNoSheetAreNotFound) {
     const LidarSheet sheet = sheetOfKind(LidarSheetKind::Pl1992);
-    const std::string good = tilePath(sheet);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_0.5/1400000_M-33-31-C-d-09-09.laz").status, 404);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_0.5/9999999_" + sheet.godlo + ".laz").status, 404);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "10_0.5/" + good.substr(good.rfind('/') + 1)).status, 404);
-    EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + "250_abc/" + good.substr(good.rfind('/') + 1)).status, 404);
+    const std::string good = tilePath(sheet), file = good.substr(good.rfind('/') + 1);
+    for (const std::string& rest : {std::string("250_0.5/1400000_M-33-31-C-d-09-09.laz"), "250_0.5/9999999_" + sheet.godlo + ".laz",
+                                    "10_0.5/" + file, "250_abc/" + file})
+        EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + rest).status, 404) << rest;
 }
 
 TEST_F(GeoportalLidarTest, TileDownloadsFailInEachInjectedWay) {
     const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl1992));
-    ASSERT_EQ(get(path).status, 200);  // generated before the faults, so they alone shape the answers
-    const std::string prefix(demo::kLidarTilePathPrefix);
-
-    server->faults().add({*parseFault("truncate", "", ""), prefix, "", 1});
-    auto cut = get(path);
-    EXPECT_EQ(cut.status, 200);
-    ASSERT_GT(cut.contentLength, 1000);
-    EXPECT_EQ(static_cast<long long>(cut.body.size()), cut.contentLength / 2);
-    EXPECT_FALSE(decode(cut.body).message.empty());
-
-    // HTTP/1.0 style: no length, half the body, an orderly close; only the content tells.
-    server->faults().add({*parseFault("cut", "", ""), prefix, "", 1});
-    auto unannounced = get(path);
-    EXPECT_EQ(unannounced.status, 200);
-    EXPECT_EQ(unannounced.contentLength, -1);
-    EXPECT_EQ(unannounced.readErrno, 0);
-    EXPECT_EQ(static_cast<long long>(unannounced.body.size()), cut.contentLength / 2);
-
-    server->faults().add({*parseFault("reset", "", ""), prefix, "", 1});
-    auto reset = get(path);
-    EXPECT_EQ(reset.status, 0);
-    EXPECT_EQ(reset.readErrno, ECONNRESET);
-
-    server->faults().add({*parseFault("500", "", ""), prefix, "", 1});
-    EXPECT_EQ(get(path).status, 500);
-
-    server->faults().add({*parseFault("slow", "", "1500"), prefix, "", 1});
-    auto impatient = get(path, 300);
-    EXPECT_TRUE(impatient.timedOut);
-
-    auto whole = get(path);
-    EXPECT_EQ(whole.status, 200);
-    EXPECT_EQ(whole.contentLength, static_cast<long long>(whole.body.size()));
+    const auto whole = get(path);  // generated before the faults, so they alone shape the answers
+    ASSERT_EQ(whole.status, 200);
+    ASSERT_GT(whole.contentLength, 1000);
+    const long long half = whole.contentLength / 2;
+    using Reply = testing::RawReply;
+    const std::tuple<const char*, const char*, std::function<bool(const Reply&)>, int> cases[] = {
+        {"truncate", "",
+         [&](const Reply& r) {
+             return r.status == 200 && r.contentLength == whole.contentLength &&
+                    static_cast<long long>(r.body.size()) == half && !decode(r.body).message.empty();
+         }, 30000},
+        // HTTP/1.0 style: no length, half the body, an orderly close; only the content tells.
+        {"cut", "",
+         [&](const Reply& r) {
+             return r.status == 200 && r.contentLength == -1 && r.readErrno == 0 &&
+                    static_cast<long long>(r.body.size()) == half;
+         }, 30000},
+        {"reset", "", [](const Reply& r) { return r.status == 0 && r.readErrno == ECONNRESET; }, 30000},
+        {"500", "", [](const Reply& r) { return r.status == 500; }, 30000},
+        {"slow", "1500", [](const Reply& r) { return r.timedOut; }, 300},
+    };
+    for (const auto& [kind, ms, ok, timeoutMs] : cases) {
+        server->faults().add({*parseFault(kind, "", ms), std::string(demo::kLidarTilePathPrefix), "", 1});
+        const Reply r = get(path, timeoutMs);
+        EXPECT_TRUE(ok(r)) << kind << ": " << r.status << " " << r.body.size() << " of " << r.contentLength;
+    }
+    EXPECT_TRUE(get(path).body == whole.body);
 }
 
 }  // namespace

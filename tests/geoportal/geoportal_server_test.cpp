@@ -1,6 +1,7 @@
 #include "tools/geoportal/geoportal_server.h"
 
-#include "tests/geoportal/fixture_client.h"
+#include "tests/geoportal/local_geoportal.h"
+#include "tests/support/command_output.h"
 #include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,10 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace kl::geoportal {
 namespace {
@@ -25,6 +28,16 @@ double coordinate(const std::string& text) {
 }
 
 using testing::allBetween;
+
+// The first number of the first coordinate list or point of an answer.
+std::string firstPosition(const std::string& body) {
+    for (const char* open : {"<gml:posList srsDimension=\"2\">", "<gml:pos>", "<gml:posList>"}) {
+        const auto found = allBetween(body, open, " ");
+        if (!found.empty()) return found.front();
+    }
+    return {};
+}
+
 using testing::attributeValue;
 using testing::countOf;
 using testing::rawGet;
@@ -37,29 +50,13 @@ const std::string kOrto = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
 const std::string kBoxNE = "382640%2C260400%2C383080%2C261040%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
 const std::string kBoxEN = "260400%2C382640%2C261040%2C383080%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
 
-class GeoportalServerTest : public ::testing::Test {
+class GeoportalServerTest : public testing::LocalGeoportal {
 protected:
-    static void SetUpTestSuite() {
-        server = new GeoportalServer();
-        auto started = server->start();
-        ASSERT_TRUE(started.ok) << started.message;
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-    void SetUp() override {
-        server->faults().clear();
-        server->log().clear();
-        server->setConfig({});
-    }
-    static testing::RawReply get(const std::string& target) { return rawGet(server->port(), target); }
+    static void SetUpTestSuite() { start("geoportal_server_test_cache"); }
     static std::string getFeature(const std::string& path, const std::string& type, const std::string& extra) {
         return path + "?service=WFS&version=2.0.0&request=GetFeature&typenames=" + type + extra;
     }
-    static GeoportalServer* server;
 };
-GeoportalServer* GeoportalServerTest::server = nullptr;
 
 TEST_F(GeoportalServerTest, CapabilitiesListTheLayerNames) {
     struct Case {
@@ -101,6 +98,9 @@ TEST_F(GeoportalServerTest, GetFeatureCountsForTheDemoFrameInBothAxisOrders) {
         ASSERT_EQ(ne.status, 200) << c.type;
         EXPECT_EQ(attributeValue(ne.body, "numberMatched"), count) << c.type;
         EXPECT_EQ(countOf(ne.body, "<wfs:member>"), c.expected) << c.type;
+        // and writes the northing of the site first
+        EXPECT_GT(coordinate(firstPosition(ne.body)), 380000.0) << c.type;
+        EXPECT_NE(ne.body.find("srsName=\"urn:ogc:def:crs:EPSG::2180\""), std::string::npos) << c.type;
         // The same box easting first lands far away on that server.
         auto swapped = get(getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
         EXPECT_EQ(countOf(swapped.body, "<wfs:member>"), 0) << c.type;
@@ -108,21 +108,10 @@ TEST_F(GeoportalServerTest, GetFeatureCountsForTheDemoFrameInBothAxisOrders) {
         auto en = get("/__profile/xy" + getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
         EXPECT_EQ(attributeValue(en.body, "numberMatched"), count) << c.type;
         EXPECT_EQ(countOf(en.body, "<wfs:member>"), c.expected) << c.type;
+        EXPECT_LT(coordinate(firstPosition(en.body)), 270000.0) << c.type;  // the easting
+        EXPECT_EQ(en.body.find("srsName=\"urn:ogc:def:crs:EPSG::2180\""), std::string::npos) << c.type;
+        EXPECT_NE(en.body.find("<gml:Envelope srsName=\"EPSG:2180\">"), std::string::npos) << c.type;  // the x/y form
     }
-}
-
-TEST_F(GeoportalServerTest, AnswersWriteCoordinatesInTheAxisOrderOfTheServer) {
-    auto ne = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1&BBOX=" + kBoxNE));
-    auto first = allBetween(ne.body, "<gml:posList srsDimension=\"2\">", " ");
-    ASSERT_FALSE(first.empty());
-    EXPECT_GT(coordinate(first.front()), 380000.0);  // northing of the site
-    EXPECT_NE(ne.body.find("<gml:Polygon gml:id=\"dzialki.1.1\" srsName=\"urn:ogc:def:crs:EPSG::2180\">"), std::string::npos);
-    auto en = get("/__profile/xy" + getFeature(kEgib, "ms%3Adzialki", "&COUNT=1&BBOX=" + kBoxEN));
-    first = allBetween(en.body, "<gml:posList srsDimension=\"2\">", " ");
-    ASSERT_FALSE(first.empty());
-    EXPECT_LT(coordinate(first.front()), 270000.0);  // easting of the site
-    EXPECT_EQ(en.body.find("<gml:Polygon gml:id=\"dzialki.1.1\" srsName"), std::string::npos);
-    EXPECT_NE(en.body.find("<gml:Envelope srsName=\"EPSG:2180\">"), std::string::npos);  // the x/y form
 }
 
 TEST_F(GeoportalServerTest, Pl2000RequestsAreAnsweredInTheZone) {
@@ -221,12 +210,7 @@ TEST_F(GeoportalServerTest, CommuneUnderAPointAsTheResolverAsks) {
 std::string gdalImageSummary(const std::string& body, const std::string& name) {
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path, std::ios::binary) << body;
-    FILE* pipe = popen(("gdalinfo '" + path + "' 2>/dev/null").c_str(), "r");
-    if (!pipe) return {};
-    std::string out;
-    char buf[4096];
-    while (size_t n = fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
-    pclose(pipe);
+    const std::string out = test::runCommand("gdalinfo '" + path + "' 2>/dev/null").out;
     std::remove(path.c_str());
     std::string driver, size;
     std::istringstream lines(out);
@@ -275,17 +259,17 @@ TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
 }
 
 TEST_F(GeoportalServerTest, GetMapErrorsAreServiceExceptionsWithStatus200) {
-    auto r = get(kEgib + "?service=WMS&version=1.1.1&request=GetMap&layers=nieznana&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
-                         "&WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080");
-    EXPECT_EQ(r.status, 200);
-    EXPECT_NE(r.body.find("LayerNotDefined"), std::string::npos);
-    auto big = get(kEgib + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
-                           "&WIDTH=5000&HEIGHT=100&BBOX=260400,382640,261040,383080");
-    EXPECT_NE(big.body.find("InvalidDimensionValue"), std::string::npos);
-    auto tall = get(kOrto + "?service=WMS&version=1.1.1&request=GetMap&layers=Raster&styles=&format=image%2Fpng&SRS=EPSG%3A2180"
-                            "&WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140");
-    EXPECT_EQ(tall.status, 200);
-    EXPECT_NE(tall.body.find("InvalidDimensionValue"), std::string::npos);
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {kEgib, "nieznana", "WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080", "LayerNotDefined"},
+        {kEgib, "dzialki", "WIDTH=5000&HEIGHT=100&BBOX=260400,382640,261040,383080", "InvalidDimensionValue"},
+        {kOrto, "Raster", "WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140", "InvalidDimensionValue"},
+    };
+    for (const auto& [path, layers, size, code] : cases) {
+        auto r = get(path + "?service=WMS&version=1.1.1&request=GetMap&layers=" + layers +
+                     "&styles=&format=image%2Fpng&SRS=EPSG%3A2180&" + size);
+        EXPECT_EQ(r.status, 200) << layers;
+        EXPECT_NE(r.body.find(code), std::string::npos) << layers;
+    }
 }
 
 // ---- faults ---------------------------------------------------------------
@@ -353,74 +337,55 @@ TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServicesWithPolishN
     EXPECT_EQ(get("/search?q=Rynek").status, 400) << "only format=json is spoken";
 }
 
-TEST_F(GeoportalServerTest, StatusFaultsAnswerTheirCountThenRecover) {
-    addFault(server->port(), "kind=503&path=/wss/ext&count=2");
-    EXPECT_EQ(get(kCaps).status, 503);
-    EXPECT_EQ(get(kCaps).status, 503);
-    EXPECT_EQ(get(kCaps).status, 200);
-    addFault(server->port(), "kind=404&count=1");
-    auto missing = get(kCaps);
-    EXPECT_EQ(missing.status, 404);
-    EXPECT_EQ(missing.header("content-type").rfind("text/html", 0), 0u);
-    EXPECT_EQ(get(kPrg + "?service=WFS&request=GetCapabilities&__fault=500").status, 500);
-}
-
-TEST_F(GeoportalServerTest, FaultsMatchOnlyTheirPathAndText) {
-    addFault(server->port(), "kind=500&path=" + kGesut + "&count=0");
-    addFault(server->port(), "kind=502&match=request%3DGetFeature&count=1");
-    EXPECT_EQ(get(kCaps).status, 200);
-    EXPECT_EQ(get(kGesut + "?service=WFS&request=GetCapabilities").status, 500);
-    EXPECT_EQ(get(kGesut + "?service=WFS&request=GetCapabilities").status, 500);  // count 0: without limit
-    EXPECT_EQ(get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1")).status, 502);
-    EXPECT_EQ(get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1")).status, 200);
-    EXPECT_EQ(get("/__fault?kind=bogus").status, 400);
-}
-
-TEST_F(GeoportalServerTest, SlowAnswerOutlastsAShortTimeOut) {
-    addFault(server->port(), "kind=slow&ms=1500&count=2");
-    auto impatient = rawGet(server->port(), kCaps, 300);
-    EXPECT_TRUE(impatient.timedOut);
-    EXPECT_EQ(impatient.status, 0);
-    auto patient = rawGet(server->port(), kCaps, 10000);
-    EXPECT_EQ(patient.status, 200);
-    EXPECT_NE(patient.body.find("ms:dzialki"), std::string::npos);
-}
-
-TEST_F(GeoportalServerTest, TruncatedBodyIsShorterThanItsContentLength) {
-    addFault(server->port(), "kind=truncate");
-    auto r = get(kCaps);
-    EXPECT_EQ(r.status, 200);
-    ASSERT_GT(r.contentLength, 100);
-    EXPECT_EQ(static_cast<long long>(r.body.size()), r.contentLength / 2);
-    EXPECT_FALSE(r.timedOut);  // the connection was closed, not left hanging
-}
-
-TEST_F(GeoportalServerTest, WrongTypeHtmlExceptionAndEmptyBodies) {
-    addFault(server->port(), "kind=wrongtype");
-    auto wrong = get(kCaps);
-    EXPECT_EQ(wrong.header("content-type").rfind("text/html", 0), 0u);
-    EXPECT_NE(wrong.body.find("<Name>ms:dzialki</Name>"), std::string::npos);
-    addFault(server->port(), "kind=html");
-    auto html = get(kCaps);
-    EXPECT_EQ(html.status, 200);
-    EXPECT_NE(html.body.find("<html>"), std::string::npos);
-    addFault(server->port(), "kind=exception");
-    auto report = get(kCaps);
-    EXPECT_EQ(report.status, 200);
-    EXPECT_NE(report.body.find("<ows:ExceptionReport"), std::string::npos);
-    addFault(server->port(), "kind=empty");
-    auto empty = get(kCaps);
-    EXPECT_EQ(empty.status, 200);
-    EXPECT_TRUE(empty.body.empty());
-}
-
-TEST_F(GeoportalServerTest, ResetConnectionGivesNoAnswer) {
-    addFault(server->port(), "kind=reset");
-    auto r = get(kCaps);
-    EXPECT_TRUE(r.connected);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.readErrno, ECONNRESET);
-    EXPECT_EQ(get(kCaps).status, 200);  // the server goes on serving
+// Each step adds its fault (if any), then asks: a fault answers as often as its
+// count says and only where its path and text match, then the server recovers.
+TEST_F(GeoportalServerTest, InjectedFaultsShapeTheAnswersTheyMatch) {
+    using Reply = testing::RawReply;
+    const auto status = [](int s) { return [s](const Reply& r) { return r.status == s; }; };
+    const auto has = [](const std::string& text) {
+        return [text](const Reply& r) { return r.status == 200 && r.body.find(text) != std::string::npos; };
+    };
+    const auto html = [](const Reply& r) { return r.header("content-type").rfind("text/html", 0) == 0; };
+    const std::string gesutCaps = kGesut + "?service=WFS&request=GetCapabilities";
+    const std::string parcels = getFeature(kEgib, "ms%3Adzialki", "&COUNT=1");
+    struct Step {
+        std::string fault, target;
+        std::function<bool(const Reply&)> ok;
+        int timeoutMs = 10000;
+    };
+    const Step steps[] = {
+        {"kind=503&path=/wss/ext&count=2", kCaps, status(503)},
+        {"", kCaps, status(503)},
+        {"", kCaps, status(200)},
+        {"kind=404&count=1", kCaps, [&](const Reply& r) { return r.status == 404 && html(r); }},
+        {"", kPrg + "?service=WFS&request=GetCapabilities&__fault=500", status(500)},
+        {"kind=500&path=" + kGesut + "&count=0", kCaps, status(200)},
+        {"kind=502&match=request%3DGetFeature&count=1", gesutCaps, status(500)},
+        {"", gesutCaps, status(500)},  // count 0: without limit
+        {"", parcels, status(502)},
+        {"", parcels, status(200)},
+        {"", "/__fault?kind=bogus", status(400)},
+        {"kind=slow&ms=1500&count=2", kCaps, [](const Reply& r) { return r.timedOut && r.status == 0; }, 300},
+        {"", kCaps, has("ms:dzialki")},
+        // the connection is closed, not left hanging
+        {"kind=truncate", kCaps,
+         [](const Reply& r) {
+             return r.status == 200 && r.contentLength > 100 &&
+                    static_cast<long long>(r.body.size()) == r.contentLength / 2 && !r.timedOut;
+         }},
+        {"kind=wrongtype", kCaps, [&](const Reply& r) { return html(r) && has("<Name>ms:dzialki</Name>")(r); }},
+        {"kind=html", kCaps, has("<html>")},
+        {"kind=exception", kCaps, has("<ows:ExceptionReport")},
+        {"kind=empty", kCaps, [](const Reply& r) { return r.status == 200 && r.body.empty(); }},
+        {"kind=reset", kCaps, [](const Reply& r) { return r.connected && r.status == 0 && r.readErrno == ECONNRESET; }},
+        {"", kCaps, status(200)},  // the server goes on serving
+        {"", "/nic/tutaj?service=WFS", status(404)},
+    };
+    for (const Step& step : steps) {
+        if (!step.fault.empty()) addFault(server->port(), step.fault);
+        const Reply r = rawGet(server->port(), step.target, step.timeoutMs);
+        EXPECT_TRUE(step.ok(r)) << step.fault << " " << step.target << ": " << r.status << " " << r.body.substr(0, 200);
+    }
 }
 
 TEST_F(GeoportalServerTest, LogRecordsRequestsWithParametersAndFaults) {
@@ -468,11 +433,9 @@ TEST_F(GeoportalServerTest, TheVectorBaseMapStyleHoldsTheSiteAndMayBeReadFromAny
         EXPECT_TRUE(!layer.contains("source") || style["sources"].contains(layer["source"])) << layer.dump();
 }
 
-TEST_F(GeoportalServerTest, UnknownPathIs404) { EXPECT_EQ(get("/nic/tutaj?service=WFS").status, 404); }
-
 // ---- binding ----------------------------------------------------------------
 
-TEST(GeoportalBinding, RefusesEveryAddressButLoopback) {
+TEST(GeoportalBinding, RefusesEveryAddressButLoopbackAndListensThereOnly) {
     for (const char* host : {"0.0.0.0", "::", "192.168.1.10", "example.org", ""}) {
         ServerOptions options;
         options.host = host;
@@ -481,9 +444,6 @@ TEST(GeoportalBinding, RefusesEveryAddressButLoopback) {
         EXPECT_FALSE(started.ok) << host;
         EXPECT_NE(started.message.find("127.0.0.1"), std::string::npos);
     }
-}
-
-TEST(GeoportalBinding, ListensOnLoopbackOnly) {
     GeoportalServer server;
     ASSERT_TRUE(server.start().ok);
     std::ifstream tcp("/proc/net/tcp");
@@ -504,16 +464,10 @@ TEST(GeoportalBinding, ListensOnLoopbackOnly) {
 }
 
 TEST(GeoportalExecutable, PrintsItsAddressAndRefusesOtherHosts) {
-    FILE* refused = popen(KL_GEOPORTAL_EXE " --host 0.0.0.0 2>/dev/null", "r");
-    ASSERT_NE(refused, nullptr);
-    EXPECT_NE(pclose(refused), 0);
-
-    FILE* demo = popen(KL_GEOPORTAL_EXE " --print-demo", "r");
-    ASSERT_NE(demo, nullptr);
-    char buf[8192] = {};
-    const size_t n = fread(buf, 1, sizeof buf - 1, demo);
-    pclose(demo);
-    const std::string json(buf, n);
+    EXPECT_NE(test::runCommand(KL_GEOPORTAL_EXE " --host 0.0.0.0 2>/dev/null").status, 0);
+    const test::CommandRun demo = test::runCommand(KL_GEOPORTAL_EXE " --print-demo");
+    ASSERT_EQ(demo.status, 0);
+    const std::string& json = demo.out;
     EXPECT_NE(json.find("\"dzialki\":" + std::to_string(demo::kParcels)), std::string::npos);
     EXPECT_NE(json.find("\"commune\":\"0201011\""), std::string::npos);
 

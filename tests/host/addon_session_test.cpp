@@ -83,7 +83,7 @@ TEST(AddonSession, QuitIsDeliveredOnceThenFreeDataAndTheModuleStaysWhenAsked) {
     EXPECT_TRUE(wb.executor().isShutDown());
 }
 
-TEST(AddonSession, WithoutKeepInMemoryTheModuleIsUnloaded) {
+TEST(AddonSession, WithoutKeepInMemoryTheModuleIsUnloadedAndAMissingOneIsAnErrorNotACrash) {
     Workbench wb;
     AddonSession session(wb);
     ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH));
@@ -91,14 +91,11 @@ TEST(AddonSession, WithoutKeepInMemoryTheModuleIsUnloaded) {
     EXPECT_EQ(trace(wb).back(), "FreeData");
     EXPECT_FALSE(session.module()->isOpen());
     EXPECT_FALSE(wb.addon().loaded);
-}
-
-TEST(AddonSession, AMissingLibraryIsAnErrorNotACrash) {
-    Workbench wb;
-    AddonSession session(wb);
-    EXPECT_FALSE(session.start("/nonexistent/libnothing.so"));
-    EXPECT_NE(wb.addon().error.find("cannot load"), std::string::npos);
-    EXPECT_FALSE(wb.addon().loaded);
+    Workbench other;
+    AddonSession missing(other);
+    EXPECT_FALSE(missing.start("/nonexistent/libnothing.so"));
+    EXPECT_NE(other.addon().error.find("cannot load"), std::string::npos);
+    EXPECT_FALSE(other.addon().loaded);
 }
 
 TEST(AddonSession, ArmedFaultFailsTheNthCallOnly) {

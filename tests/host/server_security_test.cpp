@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <tuple>
 
 #include <nlohmann/json.hpp>
@@ -45,12 +46,23 @@ protected:
         return result.get();
     }
 
-    int status(const std::string& path, httplib::Headers headers = {}) {
+    struct Answer {
+        int status = -1;
+        std::string body, exceptionWhat;
+        nlohmann::json json() const { return nlohmann::json::parse(body, nullptr, false); }
+    };
+    // A GET (no body) or a JSON POST to a path under the token (or an absolute path).
+    Answer ask(const std::string& route, const std::optional<std::string>& body = std::nullopt,
+               const httplib::Headers& headers = {}) {
+        const std::string path = route.rfind('/', 0) == 0 ? route : server.base() + route;
         return pumping([&] {
             httplib::Client cli("127.0.0.1", server.port());
-            auto res = cli.Get(path.c_str(), headers);
-            return res ? res->status : -1;
+            auto res = body ? cli.Post(path.c_str(), headers, *body, "application/json") : cli.Get(path.c_str(), headers);
+            return res ? Answer{res->status, res->body, res->get_header_value("EXCEPTION_WHAT")} : Answer{};
         });
+    }
+    int status(const std::string& route, const httplib::Headers& headers = {}) {
+        return ask(route, std::nullopt, headers).status;
     }
 
     static ServerOptions shortLimits() {
@@ -66,68 +78,55 @@ protected:
     std::filesystem::path folder;
 };
 
-TEST_F(ServedWorkbench, EveryRequestNeedsTheToken) {
-    EXPECT_EQ(status(server.base() + "api/state"), 200);
-    EXPECT_EQ(status("/"), 403);
-    EXPECT_EQ(status("/api/state"), 403);
-    EXPECT_EQ(status("/t/"), 403);
-    EXPECT_EQ(status("/t/" + server.token()), 403);
-    EXPECT_EQ(status("/t/" + server.token().substr(0, 31) + "/api/state"), 403);
-    std::string wrong = server.token();
-    wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
-    EXPECT_EQ(status("/t/" + wrong + "/api/state"), 403);
-    EXPECT_EQ(status("/t/" + wrong + "/b/1/index.html"), 403);
-}
-
-TEST_F(ServedWorkbench, AForeignOriginOrHostIsRefused) {
-    const std::string state = server.base() + "api/state";
-    const std::string self = "http://127.0.0.1:" + std::to_string(server.port());
-    EXPECT_EQ(status(state, {{"Origin", self}}), 200);
-    EXPECT_EQ(status(state, {{"Origin", "http://evil.example"}}), 403);
-    EXPECT_EQ(status(state, {{"Origin", "null"}}), 403);
-    EXPECT_EQ(status(state, {{"Origin", "http://127.0.0.1:1"}}), 403);
-    EXPECT_EQ(status(state, {{"Host", "evil.example"}}), 403);
-    EXPECT_EQ(status(state, {{"Host", "127.0.0.1.evil.example:" + std::to_string(server.port())}}), 403);
-    const int menu = pumping([&] {
-        httplib::Client cli("127.0.0.1", server.port());
-        auto res = cli.Post((server.base() + "api/menu").c_str(), {{"Origin", "http://evil.example"}},
-                            R"({"menu":32500,"item":2})", "application/json");
-        return res ? res->status : -1;
-    });
-    EXPECT_EQ(menu, 403);
-    EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
-}
-
-TEST_F(ServedWorkbench, PageFilesComeOnlyFromThePageFolder) {
-    const std::string page = server.base() + "b/1/";
+// Only a request with the token, from this origin and host, for a file inside
+// the page folder is served.
+TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
     std::ofstream(folder.parent_path() / "secret.txt") << "outside";
     std::filesystem::create_directory_symlink(folder.parent_path(), folder / "up");
     std::filesystem::create_symlink(folder.parent_path() / "secret.txt", folder / "link.txt");
     std::filesystem::create_directory(folder / "sub");
     std::ofstream(folder / "sub" / "inner.css") << "p{}";
-
-    EXPECT_EQ(status(page + "index.html"), 200);
-    EXPECT_EQ(status(page + "style.css"), 200);
-    EXPECT_EQ(status(page + "sub/inner.css"), 200);
-    EXPECT_EQ(status(page + "../secret.txt"), 404);
-    EXPECT_EQ(status(page + "sub/../../secret.txt"), 404);
-    EXPECT_EQ(status(page + "%2e%2e/secret.txt"), 404);
-    EXPECT_EQ(status(page + "%2E%2E%2Fsecret.txt"), 404);
-    EXPECT_EQ(status(page + "..%5Csecret.txt"), 404);
-    EXPECT_EQ(status(page + "up/secret.txt"), 404);
-    EXPECT_EQ(status(page + "link.txt"), 404);
-    EXPECT_EQ(status(page + "sub"), 404);
-    EXPECT_EQ(status(page + ""), 404);
-    EXPECT_EQ(status(page + "missing.js"), 404);
-    EXPECT_EQ(status(server.base() + "b/2/index.html"), 404);  // no such browser
+    std::string wrong = server.token();
+    wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
+    const std::string port = std::to_string(server.port());
+    const std::tuple<std::string, httplib::Headers, int> cases[] = {
+        {"api/state", {}, 200},
+        {"/", {}, 403},
+        {"/api/state", {}, 403},
+        {"/t/", {}, 403},
+        {"/t/" + server.token(), {}, 403},
+        {"/t/" + server.token().substr(0, 31) + "/api/state", {}, 403},
+        {"/t/" + wrong + "/api/state", {}, 403},
+        {"/t/" + wrong + "/b/1/index.html", {}, 403},
+        {"api/state", {{"Origin", "http://127.0.0.1:" + port}}, 200},
+        {"api/state", {{"Origin", "http://evil.example"}}, 403},
+        {"api/state", {{"Origin", "null"}}, 403},
+        {"api/state", {{"Origin", "http://127.0.0.1:1"}}, 403},
+        {"api/state", {{"Host", "evil.example"}}, 403},
+        {"api/state", {{"Host", "127.0.0.1.evil.example:" + port}}, 403},
+        {"b/1/index.html", {}, 200},
+        {"b/1/style.css", {}, 200},
+        {"b/1/sub/inner.css", {}, 200},
+        {"b/1/../secret.txt", {}, 404},
+        {"b/1/sub/../../secret.txt", {}, 404},
+        {"b/1/%2e%2e/secret.txt", {}, 404},
+        {"b/1/%2E%2E%2Fsecret.txt", {}, 404},
+        {"b/1/..%5Csecret.txt", {}, 404},
+        {"b/1/up/secret.txt", {}, 404},
+        {"b/1/link.txt", {}, 404},
+        {"b/1/sub", {}, 404},
+        {"b/1/", {}, 404},
+        {"b/1/missing.js", {}, 404},
+        {"b/2/index.html", {}, 404},  // no such browser
+    };
+    for (const auto& [route, headers, expected] : cases)
+        EXPECT_EQ(status(route, headers), expected) << route << " " << (headers.empty() ? "" : headers.begin()->second);
+    EXPECT_EQ(ask("api/menu", R"({"menu":32500,"item":2})", {{"Origin", "http://evil.example"}}).status, 403);
+    EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
 }
 
 TEST_F(ServedWorkbench, ThePageGetsTheScriptObjectBeforeItsOwnScripts) {
-    auto body = pumping([&] {
-        httplib::Client cli("127.0.0.1", server.port());
-        auto res = cli.Get((server.base() + "b/1/index.html").c_str());
-        return res ? res->body : std::string();
-    });
+    const std::string body = ask("b/1/index.html").body;
     ASSERT_EQ(body.rfind("<!DOCTYPE html><script>", 0), 0u);
     const size_t injected = body.find("[[\"GIS\",\"postMessage\"]]");
     ASSERT_NE(injected, std::string::npos);
@@ -139,16 +138,11 @@ TEST_F(ServedWorkbench, PageCallsReachTheAddOnInOrderAndItsScriptsComeBack) {
     auto stream = wb.hub().attachStream(1);
     ASSERT_TRUE(stream);
     wb.hub().next(1, *stream, std::chrono::milliseconds(0));  // drop the object definitions
-    const int code = pumping([&] {
-        httplib::Client cli("127.0.0.1", server.port());
-        auto res = cli.Post((server.base() + "bx/1/call").c_str(),
-                            R"([{"o":"GIS","f":"postMessage","s":true,"a":"first"},)"
-                            R"({"o":"GIS","f":"postMessage","s":false,"a":null},)"
-                            R"({"o":"GIS","f":"unknown","s":true,"a":"x"}])",
-                            "application/json");
-        return res ? res->status : -1;
-    });
-    EXPECT_EQ(code, 200);
+    EXPECT_EQ(ask("bx/1/call", R"([{"o":"GIS","f":"postMessage","s":true,"a":"first"},)"
+                               R"({"o":"GIS","f":"postMessage","s":false,"a":null},)"
+                               R"({"o":"GIS","f":"unknown","s":true,"a":"x"}])")
+                  .status,
+              200);
     wb.executor().runPending();
     auto events = wb.hub().next(1, *stream, std::chrono::milliseconds(0));
     ASSERT_TRUE(events);
@@ -158,13 +152,7 @@ TEST_F(ServedWorkbench, PageCallsReachTheAddOnInOrderAndItsScriptsComeBack) {
 }
 
 TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
-    auto post = [&](const std::string& name, const std::string& body) {
-        return pumping([&] {
-            httplib::Client cli("127.0.0.1", server.port());
-            auto res = cli.Post((server.base() + "api/" + name).c_str(), body, "application/json");
-            return res ? nlohmann::json::parse(res->body, nullptr, false) : nlohmann::json();
-        });
-    };
+    auto post = [&](const std::string& name, const std::string& body) { return ask("api/" + name, body).json(); };
     EXPECT_EQ(post("menu", R"({"menu":32500,"item":2})")["result"], 0);
     EXPECT_EQ(post("fault", R"({"function":"CreateElement","nth":1})")["faults"]["rules"].size(), 1u);
     post("menu", R"({"menu":32500,"item":2})");
@@ -172,14 +160,7 @@ TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
     EXPECT_EQ(post("palette-message", R"({"guid":"{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}","message":7})")["visible"],
               true);
     EXPECT_EQ(post("palette-close", R"({"palette":1})")["result"], 0);
-    auto readState = [&] {
-        return pumping([&] {
-            httplib::Client cli("127.0.0.1", server.port());
-            auto res = cli.Get((server.base() + "api/state").c_str());
-            return nlohmann::json::parse(res ? res->body : "", nullptr, false);
-        });
-    };
-    auto state = readState();
+    auto state = ask("api/state").json();
     EXPECT_EQ(state["elements"]["total"], 0);
     EXPECT_EQ(state["undo"]["redo"].size(), 1u);
     EXPECT_EQ(state["palettes"][0]["visible"], false);
@@ -190,7 +171,7 @@ TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
 
     // Another project starts without the first one's undo steps.
     EXPECT_EQ(post("open-another-project", "{}")["done"], true);
-    EXPECT_EQ(readState()["undo"]["redo"].size(), 0u);
+    EXPECT_EQ(ask("api/state").json()["undo"]["redo"].size(), 0u);
 }
 
 TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {
@@ -219,22 +200,13 @@ TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.route) + " " + c.body.substr(0, 60));
-        const auto [status, body, what] = pumping([&] {
-            httplib::Client cli("127.0.0.1", server.port());
-            auto res = cli.Post((server.base() + c.route).c_str(), c.body, "application/json");
-            return res ? std::tuple(res->status, res->body, res->get_header_value("EXCEPTION_WHAT"))
-                       : std::tuple(-1, std::string(), std::string());
-        });
-        EXPECT_EQ(status, c.status);
-        EXPECT_EQ(what, "");
-        EXPECT_NE(body.find(c.errorNames), std::string::npos) << body;
+        const Answer a = ask(c.route, c.body);
+        EXPECT_EQ(a.status, c.status);
+        EXPECT_EQ(a.exceptionWhat, "");
+        EXPECT_NE(a.body.find(c.errorNames), std::string::npos) << a.body;
     }
     // The resize past every limit left a palette of a sane size.
-    auto state = pumping([&] {
-        httplib::Client cli("127.0.0.1", server.port());
-        auto res = cli.Get((server.base() + "api/state").c_str());
-        return nlohmann::json::parse(res ? res->body : "", nullptr, false);
-    });
+    const auto state = ask("api/state").json();
     EXPECT_EQ(state["palettes"][0]["width"], 32767);
     EXPECT_EQ(state["palettes"][0]["height"], 1);
 }
@@ -298,7 +270,7 @@ TEST_F(ServedWorkbench, SlowClientsAreCutOffAndDoNotStarveOthers) {
         while (!answered && many.round() > 0) {
         }
     });
-    EXPECT_EQ(status(server.base() + "api/state"), 200);
+    EXPECT_EQ(status("api/state"), 200);
     answered = true;
     trickling.join();
 

@@ -2,7 +2,6 @@
 
 #include "host/core/file_url.h"
 #include "host/core/guid.h"
-#include "host/core/menus.h"
 #include "host/core/resources.h"
 #include "host/server/page_injection.h"
 #include "host/server/security.h"
@@ -30,11 +29,6 @@ TEST(Guid, PrintsAndParsesTheUsualForm) {
     EXPECT_TRUE(sameGuid(*back, g));
     EXPECT_FALSE(parseGuid("{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F01}"));
     EXPECT_FALSE(parseGuid("{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F01G}"));
-}
-
-TEST(Menus, TheFlagNotationIsNotShown) {
-    EXPECT_EQ(menuDisplayText("Mapa importu GIS^ES^EE^EI^ED^EW^E3^EL"), "Mapa importu GIS");
-    EXPECT_EQ(menuDisplayText("Bez flag"), "Bez flag");
 }
 
 TEST(Resources, StringListsEndAtAnEmptyString) {

@@ -53,24 +53,24 @@ struct Decoded {
   std::vector<uint8_t> records;
 };
 
-inline Decoded decodeFile(const std::string& path, unsigned threads = 1) {
+// Opens with the given call, then reads every record.
+template <class Open>
+Decoded decodeWith(Open open) {
   Decoded d;
   LasReader reader;
-  d.status = reader.open(path, threads);
+  d.status = open(reader);
   if (!d.status) return d;
   d.header = reader.header();
   d.status = reader.readAll(&d.records);
   return d;
 }
 
+inline Decoded decodeFile(const std::string& path, unsigned threads = 1) {
+  return decodeWith([&](LasReader& r) { return r.open(path, threads); });
+}
+
 inline Decoded decodeBytes(const std::vector<uint8_t>& bytes, const std::string& name, unsigned threads = 1) {
-  Decoded d;
-  LasReader reader;
-  d.status = reader.openMemory(bytes.data(), bytes.size(), name, threads);
-  if (!d.status) return d;
-  d.header = reader.header();
-  d.status = reader.readAll(&d.records);
-  return d;
+  return decodeWith([&](LasReader& r) { return r.openMemory(bytes.data(), bytes.size(), name, threads); });
 }
 
 // Uncompressed records of a .las file, straight from its bytes.

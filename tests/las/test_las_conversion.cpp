@@ -71,22 +71,6 @@ TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
   EXPECT_TRUE(theirs == in.records);
 }
 
-TEST(LasConversion, LazInputGetsOneFreshLaszipRecordAndKeepsTheRest) {
-  const std::string source = test::sample("laspy__1_4_w_evlr.laz");
-  const test::Decoded in = test::decodeFile(source);
-  ASSERT_TRUE(in.status.ok) << in.status.message;
-  const std::string out = test::tempFile("conv_evlr_relaz.laz");
-  ASSERT_TRUE(convertLasFile(source, out).ok);
-  const test::Decoded back = test::decodeFile(out);
-  ASSERT_TRUE(back.status.ok) << back.status.message;
-  EXPECT_EQ(recordsOf(back.header), recordsOf(in.header));
-  size_t laszip = 0;
-  for (const LasVlr& v : back.header.vlrs) laszip += isLaszip(v) ? 1 : 0;
-  EXPECT_EQ(laszip, 1u);
-  EXPECT_EQ(back.header.findVlr(kLaszipVlrUserId, kLaszipVlrRecordId)->description, "kartolink");
-  EXPECT_TRUE(back.records == in.records);
-}
-
 TEST(LasConversion, EvlrTooLargeToLoadIsStreamedFromTheInput) {
   // Past the size the header reader loads, so the conversion must copy it from the file.
   const test::Decoded in = test::decodeFile(test::sample(kEvlrLas));

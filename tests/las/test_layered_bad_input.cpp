@@ -41,50 +41,39 @@ class DamagedChunk : public ::testing::Test {
   std::vector<uint8_t> chunk_, out_, good_;
 };
 
-TEST_F(DamagedChunk, TruncatedAnywhereIsAnErrorWithAMessage) {
+TEST_F(DamagedChunk, IsAnErrorWithAMessage) {
+  struct Damage {
+    std::string what;
+    std::vector<uint8_t> bytes;
+    std::string cause;  // empty: any message
+  };
+  std::vector<Damage> damages;
   for (size_t keep : {size_t{0}, size_t{10}, size_t{kRecord}, size_t{kSizesAt + 3}, size_t{kSizesAt + 20},
-                      size_t{kSizesAt + 56}, chunk_.size() / 2, chunk_.size() - 1}) {
-    std::vector<uint8_t> cut(chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(keep));
-    std::string error;
-    EXPECT_FALSE(decode(cut, &error)) << "kept " << keep;
-    EXPECT_FALSE(error.empty()) << "kept " << keep;
-  }
-}
-
-TEST_F(DamagedChunk, LayerSizePastTheChunkIsRejected) {
-  for (uint32_t layer : {0u, 4u, 8u, 13u}) {
+                      size_t{kSizesAt + 56}, chunk_.size() / 2, chunk_.size() - 1})
+    damages.push_back({"kept " + std::to_string(keep), {chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(keep)}, ""});
+  const auto changed = [&](size_t at, uint32_t value) {
     std::vector<uint8_t> bad = chunk_;
-    storeLe<uint32_t>(&bad[kSizesAt + 4 * layer], loadLe<uint32_t>(&bad[kSizesAt + 4 * layer]) + 100000);
-    std::string error;
-    EXPECT_FALSE(decode(bad, &error)) << "layer " << layer;
-    EXPECT_NE(error.find("warstw"), std::string::npos) << error;
-  }
-  std::vector<uint8_t> huge = chunk_;
-  storeLe<uint32_t>(&huge[kSizesAt], 0xFFFFFFFFu);
-  std::string error;
-  EXPECT_FALSE(decode(huge, &error));
-}
-
-TEST_F(DamagedChunk, PointCountDifferentFromTheTableIsRejected) {
-  std::vector<uint8_t> bad = chunk_;
-  storeLe<uint32_t>(&bad[kRecord], static_cast<uint32_t>(points_ + 1));
-  std::string error;
-  EXPECT_FALSE(decode(bad, &error));
-  EXPECT_NE(error.find(std::to_string(points_ + 1)), std::string::npos) << error;
-}
-
-TEST_F(DamagedChunk, ShrunkenLayerIsReportedAsCorrupt) {
+    storeLe<uint32_t>(&bad[at], value);
+    return bad;
+  };
+  const auto layerSize = [&](uint32_t layer) { return loadLe<uint32_t>(&chunk_[kSizesAt + 4 * layer]); };
+  for (uint32_t layer : {0u, 4u, 8u, 13u})
+    damages.push_back({"layer past the chunk " + std::to_string(layer), changed(kSizesAt + 4 * layer, layerSize(layer) + 100000), "warstw"});
+  damages.push_back({"huge layer", changed(kSizesAt, 0xFFFFFFFFu), ""});
+  damages.push_back({"point count", changed(kRecord, static_cast<uint32_t>(points_ + 1)), std::to_string(points_ + 1)});
   // Moving bytes from the X/Y layer to the Z layer keeps the total but starves X/Y;
   // moving all of them leaves the points after the first without their layer, which
   // once divided by the zero range of a decoder that was never started.
-  const uint32_t xyBytes = loadLe<uint32_t>(&chunk_[kSizesAt]);
-  for (uint32_t moved : {2000u, xyBytes}) {
-    std::vector<uint8_t> bad = chunk_;
-    storeLe<uint32_t>(&bad[kSizesAt], xyBytes - moved);
-    storeLe<uint32_t>(&bad[kSizesAt + 4], loadLe<uint32_t>(&bad[kSizesAt + 4]) + moved);
+  for (uint32_t moved : {2000u, layerSize(0)}) {
+    std::vector<uint8_t> bad = changed(kSizesAt, layerSize(0) - moved);
+    storeLe<uint32_t>(&bad[kSizesAt + 4], layerSize(1) + moved);
+    damages.push_back({"moved " + std::to_string(moved), bad, ""});
+  }
+  for (const Damage& d : damages) {
     std::string error;
-    EXPECT_FALSE(decode(bad, &error)) << "moved " << moved;
-    EXPECT_FALSE(error.empty()) << "moved " << moved;
+    EXPECT_FALSE(decode(d.bytes, &error)) << d.what;
+    EXPECT_NE(error.find(d.cause), std::string::npos) << d.what << ": " << error;
+    EXPECT_FALSE(error.empty()) << d.what;
   }
 }
 

@@ -201,21 +201,6 @@ inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointForm
   return true;
 }
 
-// Records of an uncompressed LAS file.
-inline bool readLasRecords(const std::string& path, uint8_t* format, uint16_t* recordLength,
-                           std::vector<uint8_t>* records) {
-  const std::vector<uint8_t> f = readFile(path);
-  if (f.size() < 227) return false;
-  const uint32_t offset = loadLe<uint32_t>(&f[96]);
-  *format = f[104] & 0x3F;
-  *recordLength = loadLe<uint16_t>(&f[105]);
-  uint64_t count = loadLe<uint32_t>(&f[107]);
-  if (f[25] >= 4 && loadLe<uint64_t>(&f[247]) != 0) count = loadLe<uint64_t>(&f[247]);
-  if (offset + count * *recordLength > f.size()) return false;
-  records->assign(f.begin() + offset, f.begin() + static_cast<std::ptrdiff_t>(offset + count * *recordLength));
-  return true;
-}
-
 // The item list of a format 6-10 record with extra bytes, as our writer declares it.
 inline std::vector<LaszipItem> layeredItems(uint8_t format, uint16_t recordLength) {
   std::vector<LaszipItem> items{{10, 30, 3}};

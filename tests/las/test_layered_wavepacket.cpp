@@ -85,16 +85,5 @@ TEST_F(FullWaveSample, WavePacketsFormOneContiguousWaveformRecord) {
   EXPECT_GT(sharedOffsets, 1000u);
 }
 
-TEST_F(FullWaveSample, ReencodesToTheSameRecords) {
-  std::vector<uint8_t> file;
-  std::string error;
-  ASSERT_TRUE(encodeLayered(records_, 10, kFullRecord, laz_.info.items, 4000, &file, &error)) << error;
-  LayeredLaz again;
-  ASSERT_TRUE(parseLayeredLaz(file, &again, &error)) << error;
-  std::vector<uint8_t> decoded;
-  ASSERT_TRUE(decodeLayered(file, again, &decoded, &error)) << error;
-  EXPECT_TRUE(decoded == records_);
-}
-
 }  // namespace
 }  // namespace kl::las::testing

@@ -13,29 +13,36 @@
 namespace kl::net {
 namespace {
 
+const std::string kEgibCaps =
+    "<WFS_Capabilities><Name>ms:dzialki</Name><Name>ms:budynki</Name></WFS_Capabilities>";
+
 std::string sample(const std::string& rel) { return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/" + rel); }
 
-TEST(Capabilities, RealPolishWfsListsItsFeatureTypes) {
-    const auto names = nameListFromCapabilities(sample("gml/capabilities/kartograf__gugik_lidar_evrf2007_wfs_caps.xml"));
-    ASSERT_EQ(names.size(), 9u);
-    EXPECT_EQ(names.front(), "gugik:SkorowidzDanychPomiarowychLIDAR2018");
-    EXPECT_EQ(names.back(), "gugik:SkorowidzDanychPomiarowychLIDAR2026");
-}
-
-TEST(Capabilities, WmsListSkipsServiceNameAndDefaultStyles) {
-    const auto names =
-        nameListFromCapabilities(sample("gml/capabilities/kartograf__gugik_nmt_wms_SheetsGrid5mEVRF2007_caps.xml"));
-    EXPECT_EQ(names, (std::vector<std::string>{"SkorowidzeNMT2022iStarsze", "SkorowidzeNMT2023", "SkorowidzeNMT2024",
-                                               "SkorowidzeNMT2025"}));
-}
-
-TEST(Capabilities, PrefixedNameElementsAndOtherVendors) {
-    EXPECT_EQ(nameListFromCapabilities(sample("gml/capabilities/owslib__wfs_koeln_arcgis_getcapabilities_200.xml")).size(),
-              86u);
-    const auto mapserver = nameListFromCapabilities(sample("gml/capabilities/owslib__mapserver-wfs-cap.xml"));
-    EXPECT_EQ(mapserver.size(), 26u);  // "MapServer WFS" is not a three-letter service name
-    const auto geoserver = nameListFromCapabilities(sample("gml/capabilities/owslib__wms_geoserver-cap.xml"));
-    EXPECT_EQ(geoserver, (std::vector<std::string>{"OGC:WMS", "opengeo:poi", "point", "parent_layer", "child_layer"}));
+// "MapServer WFS" is not a three-letter service name, nor are default styles layers.
+TEST(Capabilities, RealDocumentsListTheirLayerNames) {
+    const struct {
+        const char* file;
+        std::size_t count;
+        std::vector<std::string> some;  // the whole list when it has count names, else its first and last
+    } cases[] = {
+        {"kartograf__gugik_lidar_evrf2007_wfs_caps.xml", 9,
+         {"gugik:SkorowidzDanychPomiarowychLIDAR2018", "gugik:SkorowidzDanychPomiarowychLIDAR2026"}},
+        {"kartograf__gugik_nmt_wms_SheetsGrid5mEVRF2007_caps.xml", 4,
+         {"SkorowidzeNMT2022iStarsze", "SkorowidzeNMT2023", "SkorowidzeNMT2024", "SkorowidzeNMT2025"}},
+        {"owslib__wfs_koeln_arcgis_getcapabilities_200.xml", 86, {}},
+        {"owslib__mapserver-wfs-cap.xml", 26, {}},
+        {"owslib__wms_geoserver-cap.xml", 5, {"OGC:WMS", "opengeo:poi", "point", "parent_layer", "child_layer"}},
+    };
+    for (const auto& c : cases) {
+        const auto names = nameListFromCapabilities(sample(std::string("gml/capabilities/") + c.file));
+        ASSERT_EQ(names.size(), c.count) << c.file;
+        if (c.some.size() == c.count) {
+            EXPECT_EQ(names, c.some) << c.file;
+        } else if (!c.some.empty()) {
+            EXPECT_EQ(names.front(), c.some.front()) << c.file;
+            EXPECT_EQ(names.back(), c.some.back()) << c.file;
+        }
+    }
 }
 
 TEST(Capabilities, EgibLayersFromARealCadastreDocument) {
@@ -101,59 +108,50 @@ TEST(Capabilities, RealDocumentsAreWholeServiceDescriptions) {
     }
 }
 
-const std::string kEgibCaps =
-    "<WFS_Capabilities><Name>ms:dzialki</Name><Name>ms:budynki</Name></WFS_Capabilities>";
-
-// Capabilities answers as broken servers give them: each row the first and
-// the repeated answer (status, body), and what the read makes of them.
-struct CapsAnswers {
-    const char* name;
-    int status1;
-    std::string body1;
-    int status2;
-    std::string body2;
-    std::string error;  // empty: the names were read
-};
-
-class BrokenCapabilities : public ::testing::TestWithParam<CapsAnswers> {};
-
-TEST_P(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
-    const CapsAnswers& a = GetParam();
-    kl::test::TempCacheHome home;
-    kl::test::FaultServer server;
-    std::atomic<int> n{0};
-    server.on("/egib", [&](const httplib::Request&, httplib::Response& rs) {
-        const bool first = n++ == 0;
-        rs.status = first ? a.status1 : a.status2;
-        rs.set_content(first ? a.body1 : a.body2, "text/xml");
-    });
-    WfsClient client(kl::test::loopbackTimings());
-    LayerNameCache cache;
-    const LayerNamesResult r = fetchLayerNames(client, cache, server.url("/egib"));
-    EXPECT_EQ(server.hits("/egib"), a.status1 == 200 && a.body1 == kEgibCaps ? 1 : 2);
-    EXPECT_EQ(r.error, a.error);
-    EXPECT_EQ(r.ok, a.error.empty());
-    EXPECT_EQ(r.names.parcels, a.error.empty() ? "ms:dzialki" : "");
-    // A failure is not remembered: the next fetch asks again.
-    (void)fetchLayerNames(client, cache, server.url("/egib"));
-    EXPECT_EQ(server.hits("/egib") > 2, !a.error.empty());
+// Capabilities answers as broken servers give them: each row the first and the
+// repeated answer, and what the read makes of them. A failure is not remembered.
+TEST(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
+    const std::string exceptionReport = "<ows:ExceptionReport><ows:Exception/></ows:ExceptionReport>";
+    const struct {
+        const char* name;
+        int status1;
+        std::string body1;
+        int status2;
+        std::string body2;
+        std::string error;  // empty: the names were read
+    } cases[] = {
+        {"whole", 200, kEgibCaps, 200, kEgibCaps, ""},
+        {"one exception report", 200, exceptionReport, 200, kEgibCaps, ""},
+        {"one server error", 503, "busy", 200, kEgibCaps, ""},
+        {"always down", 503, "busy", 503, "busy", "Serwer zwrocil status 503"},
+        {"always html", 200, "<html>Przerwa</html>", 200, "<html>Przerwa</html>",
+         "Serwer zwrocil strone HTML zamiast danych."},
+        {"always cut short", 200, kEgibCaps.substr(0, 40), 200, kEgibCaps.substr(0, 40),
+         "Odpowiedz serwera urwana - niepelny dokument XML."},
+        {"always something else", 200, "<wfs:FeatureCollection/>", 200, "<wfs:FeatureCollection/>",
+         "Serwer nie zwrocil opisu uslugi (GetCapabilities)."},
+    };
+    for (const auto& a : cases) {
+        SCOPED_TRACE(a.name);
+        kl::test::TempCacheHome home;
+        kl::test::FaultServer server;
+        std::atomic<int> n{0};
+        server.on("/egib", [&](const httplib::Request&, httplib::Response& rs) {
+            const bool first = n++ == 0;
+            rs.status = first ? a.status1 : a.status2;
+            rs.set_content(first ? a.body1 : a.body2, "text/xml");
+        });
+        WfsClient client(kl::test::loopbackTimings());
+        LayerNameCache cache;
+        const LayerNamesResult r = fetchLayerNames(client, cache, server.url("/egib"));
+        EXPECT_EQ(server.hits("/egib"), a.status1 == 200 && a.body1 == kEgibCaps ? 1 : 2);
+        EXPECT_EQ(r.error, a.error);
+        EXPECT_EQ(r.ok, a.error.empty());
+        EXPECT_EQ(r.names.parcels, a.error.empty() ? "ms:dzialki" : "");
+        (void)fetchLayerNames(client, cache, server.url("/egib"));
+        EXPECT_EQ(server.hits("/egib") > 2, !a.error.empty());
+    }
 }
-
-const std::string kExceptionReport = "<ows:ExceptionReport><ows:Exception/></ows:ExceptionReport>";
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, BrokenCapabilities,
-    ::testing::Values(CapsAnswers{"Whole", 200, kEgibCaps, 200, kEgibCaps, ""},
-                      CapsAnswers{"OneExceptionReport", 200, kExceptionReport, 200, kEgibCaps, ""},
-                      CapsAnswers{"OneServerError", 503, "busy", 200, kEgibCaps, ""},
-                      CapsAnswers{"AlwaysDown", 503, "busy", 503, "busy", "Serwer zwrocil status 503"},
-                      CapsAnswers{"AlwaysHtml", 200, "<html>Przerwa</html>", 200, "<html>Przerwa</html>",
-                                  "Serwer zwrocil strone HTML zamiast danych."},
-                      CapsAnswers{"AlwaysCutShort", 200, kEgibCaps.substr(0, 40), 200, kEgibCaps.substr(0, 40),
-                                  "Odpowiedz serwera urwana - niepelny dokument XML."},
-                      CapsAnswers{"AlwaysSomethingElse", 200, "<wfs:FeatureCollection/>", 200,
-                                  "<wfs:FeatureCollection/>", "Serwer nie zwrocil opisu uslugi (GetCapabilities)."}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(XmlRoot, CountsOfWfsAnswers) {
     const CollectionCounts two = collectionCounts(sample("gml/polish_wfs/kartograf__prg_two_counties.xml"));

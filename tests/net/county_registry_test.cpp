@@ -22,6 +22,8 @@ TEST(CountyRegistry, ThreeCountyTablesShareTheSame380Keys) {
     for (std::size_t i = 0; i < egib.size(); ++i) {
         EXPECT_EQ(egib[i].teryt, bdot[i].teryt);
         EXPECT_EQ(egib[i].teryt, gesut[i].teryt);
+        // every cadastral row has its WFS address
+        EXPECT_TRUE(egib[i].wfs.rfind("https://", 0) == 0 || egib[i].wfs.rfind("http://", 0) == 0) << egib[i].teryt;
         if (i > 0) {
             EXPECT_LT(egib[i - 1].teryt, egib[i].teryt);
         }
@@ -43,52 +45,46 @@ TEST(CountyRegistry, CountiesPerVoivodeship) {
     }
 }
 
-TEST(CountyRegistry, EveryCadastralRowHasAWfsAddress) {
-    for (const auto& row : registryRows(Registry::Egib)) {
-        EXPECT_TRUE(row.wfs.rfind("https://", 0) == 0 || row.wfs.rfind("http://", 0) == 0) << row.teryt;
-    }
-}
-
-TEST(CountyRegistry, CommuneCodeFindsItsCountyInAllThree) {
+TEST(CountyRegistry, CodesFindTheirCountyOrCommuneRowOrSayWhyNot) {
     EXPECT_EQ(egibWfsForTeryt("1465011"), "https://wms2.um.warszawa.pl/geoserver/wfs/wfs");
     EXPECT_EQ(egibWfsForTeryt("146501"), egibWfsForTeryt("1465"));
-    for (Registry r : {Registry::Egib, Registry::Bdot500, Registry::Gesut}) {
-        const ServiceLookup l = lookupService(r, "1465011", Endpoint::Wfs);
-        EXPECT_NE(l.status, LookupStatus::NotInRegistry);
-        EXPECT_EQ(l.key, "1465");
-    }
-}
-
-TEST(CountyRegistry, ShortOrUnknownCodesFindNothing) {
-    EXPECT_EQ(egibWfsForTeryt("146"), "");
-    EXPECT_EQ(egibWfsForTeryt(""), "");
-    EXPECT_EQ(egibWfsForTeryt("9901"), "");
+    for (const char* code : {"146", "", "9901"}) EXPECT_EQ(egibWfsForTeryt(code), "") << code;
     EXPECT_EQ(countyServicesForTeryt(Registry::Mpzp, "14650").wfs, "");
-    const ServiceLookup l = lookupService(Registry::Gesut, "9901", Endpoint::Wms);
-    EXPECT_EQ(l.status, LookupStatus::NotInRegistry);
-    EXPECT_EQ(l.warning, "Usluga WMS GESUT dla powiatu (TERYT 9901) - brak takiego kodu w rejestrze uslug.");
-}
-
-TEST(CountyRegistry, RowWithoutAddressIsReportedAsNotConfigured) {
-    const ServiceLookup gesut = lookupService(Registry::Gesut, "1465011", Endpoint::Wfs);
-    EXPECT_EQ(gesut.status, LookupStatus::NotConfigured);
-    EXPECT_EQ(gesut.warning, "Usluga WFS GESUT dla powiatu (TERYT 1465) nie jest skonfigurowana (brak adresu w "
-                             "rejestrze uslug).");
-    const ServiceLookup egib = lookupService(Registry::Egib, "0201", Endpoint::Wfs);
-    EXPECT_EQ(egib.status, LookupStatus::Found);
-    EXPECT_EQ(egib.warning, "");
-    EXPECT_EQ(egib.endpoints.wfs, "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/0201");
-}
-
-TEST(CommuneRegistry, IsKeyedBySixDigits) {
-    const auto& rows = registryRows(Registry::Mpzp);
-    EXPECT_GT(rows.size(), 2400u);
-    for (const auto& r : rows) ASSERT_EQ(r.teryt.size(), 6u);
-    const ServiceLookup l = lookupService(Registry::Mpzp, "1465011", Endpoint::Wms);
-    EXPECT_EQ(l.key, "146501");
-    EXPECT_EQ(l.status, LookupStatus::NotConfigured);
-    EXPECT_EQ(l.warning, "Usluga WMS MPZP dla gminy (TERYT 146501) nie jest skonfigurowana (brak adresu w rejestrze "
-                         "uslug).");
+    const auto notConfigured = [](const char* what, const char* key) {
+        return std::string("Usluga ") + what + " (TERYT " + key +
+               ") nie jest skonfigurowana (brak adresu w rejestrze uslug).";
+    };
+    const struct {
+        Registry registry;
+        const char* teryt;
+        Endpoint endpoint;
+        LookupStatus status;
+        const char* key;
+        std::string warning;
+    } cases[] = {
+        {Registry::Egib, "1465011", Endpoint::Wfs, LookupStatus::Found, "1465", ""},
+        {Registry::Bdot500, "1465011", Endpoint::Wfs, LookupStatus::NotConfigured, "1465",
+         notConfigured("WFS BDOT500 dla powiatu", "1465")},
+        {Registry::Gesut, "1465011", Endpoint::Wfs, LookupStatus::NotConfigured, "1465",
+         notConfigured("WFS GESUT dla powiatu", "1465")},
+        {Registry::Egib, "0201", Endpoint::Wfs, LookupStatus::Found, "0201", ""},
+        {Registry::Gesut, "9901", Endpoint::Wms, LookupStatus::NotInRegistry, "",
+         "Usluga WMS GESUT dla powiatu (TERYT 9901) - brak takiego kodu w rejestrze uslug."},
+        // the commune registry is keyed by six digits
+        {Registry::Mpzp, "1465011", Endpoint::Wms, LookupStatus::NotConfigured, "146501",
+         notConfigured("WMS MPZP dla gminy", "146501")},
+    };
+    for (const auto& c : cases) {
+        const ServiceLookup l = lookupService(c.registry, c.teryt, c.endpoint);
+        EXPECT_EQ(l.status, c.status) << c.teryt << " " << c.key;
+        EXPECT_TRUE(!*c.key || l.key == c.key) << l.key;
+        EXPECT_EQ(l.warning, c.warning);
+    }
+    EXPECT_EQ(lookupService(Registry::Egib, "0201", Endpoint::Wfs).endpoints.wfs,
+              "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/0201");
+    const auto& communes = registryRows(Registry::Mpzp);
+    EXPECT_GT(communes.size(), 2400u);
+    for (const auto& r : communes) ASSERT_EQ(r.teryt.size(), 6u);
 }
 
 TEST(RegistryParser, RefusesBadRowsAndKeepsTheRest) {
@@ -115,12 +111,6 @@ TEST(RegistryParser, RefusesBadRowsAndKeepsTheRest) {
     EXPECT_TRUE(parseRegistry("", 4).rows.empty());
     EXPECT_TRUE(parseRegistry(std::string(5000, '\t'), 4).rows.empty());
 }
-
-}  // namespace
-}  // namespace kl::net
-
-namespace kl::net {
-namespace {
 
 TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid) {
     kl::test::TempCacheHome scratch;  // a fresh folder
@@ -169,25 +159,6 @@ TEST(UserRegistry, AChangedCopyIsReadAgainWithoutARestart) {
     EXPECT_NE(registryWarning(Registry::Bdot500), "");
     if (before) ::setenv("KL_REGISTRY_DIR", previous.c_str(), 1);
     else ::unsetenv("KL_REGISTRY_DIR");
-}
-
-TEST(UserRegistry, NationalIntegrationsStandInForMissingMapServices) {
-    const std::pair<Registry, NationalFallback> cases[] = {
-        {Registry::Gesut,
-         {"https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu", "KrajowaIntegracjaUzbrojeniaTerenu"}},
-        {Registry::Bdot500,
-         {"https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych",
-          "KrajowaIntegracjaBazDanychObiektowTopograficznych"}},
-        {Registry::Mpzp,
-         {"https://mapy.geoportal.gov.pl/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego",
-          "KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego"}},
-        {Registry::Egib, {"", ""}},
-    };
-    for (const auto& [registry, expected] : cases) {
-        const NationalFallback got = nationalFallbackWms(registry);
-        EXPECT_EQ(got.url, expected.url);
-        EXPECT_EQ(got.name, expected.name);
-    }
 }
 
 }  // namespace

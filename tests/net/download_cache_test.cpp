@@ -21,15 +21,11 @@ namespace fs = std::filesystem;
 
 void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }
 
-TEST(DownloadCache, LivesUnderLocalAppData) {
+TEST(DownloadCache, LivesUnderLocalAppDataAndNamesFilesBySha1OfTheUrl) {
     kl::test::TempCacheHome home;
     const std::string dir = cacheDir();
     EXPECT_EQ(fs::path(dir), fs::path(home.dir()) / "KARTOLINK" / "cache");
     EXPECT_TRUE(fs::is_directory(dir));
-}
-
-TEST(DownloadCache, NamesFilesBySha1OfTheUrl) {
-    kl::test::TempCacheHome home;
     const std::string url = "https://example.invalid/wfs?service=WFS&request=GetFeature";
     EXPECT_EQ(cachePathFor(url, "gml"), cacheDir() + "/" + sha1Hex(url) + ".gml");
     EXPECT_EQ(cachePathFor(url, ""), cacheDir() + "/" + sha1Hex(url) + ".bin");
@@ -90,7 +86,7 @@ TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
     for (const Row& r : rows) EXPECT_EQ(fs::exists(dir / r.name), r.kept) << r.name;
 }
 
-TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporary) {
+TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporaryOrFailsCleanly) {
     kl::test::TempCacheHome home;
     const std::string path = cachePathFor("http://h/x", "gml");
     touch(path, "old content that is longer");
@@ -100,14 +96,10 @@ TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporary) {
     EXPECT_EQ(back, "new");
     for (const auto& e : fs::directory_iterator(cacheDir()))
         EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
-}
-
-TEST(DownloadCache, PublishIntoMissingFolderFailsCleanly) {
     EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
-    std::string out;
-    EXPECT_FALSE(readCacheFile("/nonexistent-kl-dir/sub/file.gml", out));
+    EXPECT_FALSE(readCacheFile("/nonexistent-kl-dir/sub/file.gml", back));
     // A folder where a file was expected is no file (its stream size is not a content size).
-    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), out));
+    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), back));
 }
 
 }  // namespace

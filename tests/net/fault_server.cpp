@@ -59,13 +59,11 @@ SilentCloser::~SilentCloser() {
 }
 
 TempCacheHome::TempCacheHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kl-net-cache-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) dir_ = pattern;
     if (const char* prev = std::getenv("XDG_CACHE_HOME")) {
         hadPrevious_ = true;
         previous_ = prev;
     }
-    ::setenv("XDG_CACHE_HOME", dir_.c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", dir().c_str(), 1);
 }
 
 TempCacheHome::~TempCacheHome() {
@@ -73,8 +71,6 @@ TempCacheHome::~TempCacheHome() {
         ::setenv("XDG_CACHE_HOME", previous_.c_str(), 1);
     else
         ::unsetenv("XDG_CACHE_HOME");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
 }
 
 }  // namespace kl::test

@@ -2,6 +2,7 @@
 // A loopback HTTP server for fault scenarios of the network tests. Every
 // route answers as the test tells it; request counts are kept per path.
 #include "net/http_types.h"
+#include "tests/support/scratch_folder.h"
 
 #include <httplib.h>
 
@@ -176,10 +177,10 @@ class TempCacheHome {
 public:
     TempCacheHome();
     ~TempCacheHome();
-    const std::string& dir() const { return dir_; }
+    std::string dir() const { return folder_.path().string(); }
 
 private:
-    std::string dir_;
+    ScratchFolder folder_{"kl-net-cache"};
     std::string previous_;
     bool hadPrevious_ = false;
 };

@@ -34,48 +34,43 @@ struct NominatimCase {
     int requests = 1;
 };
 
-void PrintTo(const NominatimCase& c, std::ostream* os) { *os << c.name; }
-
-class NominatimAnswers : public ::testing::TestWithParam<NominatimCase> {};
-
-TEST_P(NominatimAnswers, GiveThePlaceNothingOrTheReason) {
-    const NominatimCase& c = GetParam();
-    test::FaultServer server;
-    server.reply("/search", c.status, c.body, "application/json");
-    WfsClient client(test::loopbackTimings());
-    const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
-    EXPECT_EQ(found.error, c.error);
-    ASSERT_EQ(found.place.has_value(), c.place.has_value());
-    if (c.place) {
-        EXPECT_DOUBLE_EQ(found.place->lat, c.place->lat);
-        EXPECT_DOUBLE_EQ(found.place->lon, c.place->lon);
-        EXPECT_EQ(found.place->label, c.place->label);
-    }
-    EXPECT_EQ(server.hits("/search"), c.requests);
-}
-
 const std::string kSilent = "Wyszukiwarka adresow nie odpowiada (Nominatim)";
 const std::string kUnreadable = "Wyszukiwarka adresow zwrocila nieczytelna odpowiedz (Nominatim)";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, NominatimAnswers,
-    ::testing::Values(
+TEST(NominatimAnswers, GiveThePlaceNothingOrTheReason) {
+    const NominatimCase cases[] = {
         // The real answer: coordinates as texts with a decimal point.
-        NominatimCase{"RealAnswer", 200, sample("geocoder__osm.json"),
-                      AddressPlace{45.421106, -75.690308, "Ottawa, Ontario, Canada"}, ""},
-        NominatimCase{"LatAsNumber", 200, R"([{"lat":51.2622,"lon":15.5683,"display_name":"Rynek"}])",
-                      AddressPlace{51.2622, 15.5683, "Rynek"}, ""},
-        NominatimCase{"EmptyArray", 200, "[]", std::nullopt, ""},
-        NominatimCase{"ObjectInsteadOfArray", 200, R"({"error":"Unable to geocode"})", std::nullopt, ""},
-        NominatimCase{"DecimalComma", 200, R"([{"lat":"51,26","lon":"15,57","display_name":"X"}])", std::nullopt,
-                      kUnreadable},
-        NominatimCase{"NoCoordinates", 200, R"([{"display_name":"X"}])", std::nullopt, kUnreadable},
-        NominatimCase{"LatitudeOutOfRange", 200, R"([{"lat":"152.2","lon":"15.5"}])", std::nullopt, kUnreadable},
-        NominatimCase{"BodyCutShort", 200, R"([{"lat":"51.26","lo)", std::nullopt, kUnreadable},
+        {"RealAnswer", 200, sample("geocoder__osm.json"),
+         AddressPlace{45.421106, -75.690308, "Ottawa, Ontario, Canada"}, ""},
+        {"LatAsNumber", 200, R"([{"lat":51.2622,"lon":15.5683,"display_name":"Rynek"}])",
+         AddressPlace{51.2622, 15.5683, "Rynek"}, ""},
+        {"EmptyArray", 200, "[]", std::nullopt, ""},
+        {"ObjectInsteadOfArray", 200, R"({"error":"Unable to geocode"})", std::nullopt, ""},
+        {"DecimalComma", 200, R"([{"lat":"51,26","lon":"15,57","display_name":"X"}])", std::nullopt, kUnreadable},
+        {"NoCoordinates", 200, R"([{"display_name":"X"}])", std::nullopt, kUnreadable},
+        {"LatitudeOutOfRange", 200, R"([{"lat":"152.2","lon":"15.5"}])", std::nullopt, kUnreadable},
+        {"BodyCutShort", 200, R"([{"lat":"51.26","lo)", std::nullopt, kUnreadable},
         // A failure that may pass is asked once more, then named.
-        NominatimCase{"Status500", 500, "Internal error", std::nullopt, kSilent, 2},
-        NominatimCase{"HtmlPage", 200, kHtml, std::nullopt, kSilent, 2},
-        NominatimCase{"NotFound404", 404, "", std::nullopt, kSilent, 1}));
+        {"Status500", 500, "Internal error", std::nullopt, kSilent, 2},
+        {"HtmlPage", 200, kHtml, std::nullopt, kSilent, 2},
+        {"NotFound404", 404, "", std::nullopt, kSilent, 1},
+    };
+    for (const NominatimCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FaultServer server;
+        server.reply("/search", c.status, c.body, "application/json");
+        WfsClient client(test::loopbackTimings());
+        const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
+        EXPECT_EQ(found.error, c.error);
+        ASSERT_EQ(found.place.has_value(), c.place.has_value());
+        if (c.place) {
+            EXPECT_DOUBLE_EQ(found.place->lat, c.place->lat);
+            EXPECT_DOUBLE_EQ(found.place->lon, c.place->lon);
+            EXPECT_EQ(found.place->label, c.place->label);
+        }
+        EXPECT_EQ(server.hits("/search"), c.requests);
+    }
+}
 
 // ---- Photon -------------------------------------------------------------------
 
@@ -85,25 +80,6 @@ struct PhotonCase {
     std::string body;
     std::vector<AddressPlace> items;  // expected
 };
-
-void PrintTo(const PhotonCase& c, std::ostream* os) { *os << c.name; }
-
-class PhotonAnswers : public ::testing::TestWithParam<PhotonCase> {};
-
-TEST_P(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
-    const PhotonCase& c = GetParam();
-    test::FaultServer server;
-    server.reply("/api/", c.status, c.body, "application/json");
-    WfsClient client(test::loopbackTimings());
-    const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
-    ASSERT_EQ(items.size(), c.items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        EXPECT_DOUBLE_EQ(items[i].lat, c.items[i].lat) << i;
-        EXPECT_DOUBLE_EQ(items[i].lon, c.items[i].lon) << i;
-        EXPECT_EQ(items[i].label, c.items[i].label);
-    }
-    EXPECT_EQ(server.hits("/api/"), 1) << "suggestions are never asked twice";
-}
 
 const std::string kTwoGoodAmongBroken = R"({"type":"FeatureCollection","features":[
   {"type":"Feature","properties":{"name":"Bez geometrii"}},
@@ -115,20 +91,39 @@ const std::string kTwoGoodAmongBroken = R"({"type":"FeatureCollection","features
   "nie obiekt",
   {"type":"Feature","geometry":{"type":"Point","coordinates":[15.56,51.261]},"properties":null}]})";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, PhotonAnswers,
-    ::testing::Values(
+TEST(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
+    const PhotonCase cases[] = {
         // The real answer: [longitude, latitude]; labels from the parts each feature has.
-        PhotonCase{"RealAnswer", 200, sample("waypointer__photon_response.json"),
-                   {{46.0664228, 11.1257601, "Trento, Provincia di Trento"},
-                    {44.9656976, 11.4673224, "Trento, Ficarolo, Rovigo"},
-                    {8.043508, 126.0633157, "Trento"}}},
-        PhotonCase{"FeaturesWithoutCoordinatesSkipped", 200, kTwoGoodAmongBroken,
-                   {{51.26, 15.57, "Rynek, Bolesławiec"}, {51.261, 15.56, ""}}},
-        PhotonCase{"NoFeatures", 200, R"({"type":"FeatureCollection"})", {}},
-        PhotonCase{"ArrayInsteadOfObject", 200, "[]", {}},
-        PhotonCase{"Status500", 500, "Internal error", {}},
-        PhotonCase{"HtmlPage", 200, kHtml, {}}));
+        {"RealAnswer",
+         200,
+         sample("waypointer__photon_response.json"),
+         {{46.0664228, 11.1257601, "Trento, Provincia di Trento"},
+          {44.9656976, 11.4673224, "Trento, Ficarolo, Rovigo"},
+          {8.043508, 126.0633157, "Trento"}}},
+        {"FeaturesWithoutCoordinatesSkipped",
+         200,
+         kTwoGoodAmongBroken,
+         {{51.26, 15.57, "Rynek, Bolesławiec"}, {51.261, 15.56, ""}}},
+        {"NoFeatures", 200, R"({"type":"FeatureCollection"})", {}},
+        {"ArrayInsteadOfObject", 200, "[]", {}},
+        {"Status500", 500, "Internal error", {}},
+        {"HtmlPage", 200, kHtml, {}},
+    };
+    for (const PhotonCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FaultServer server;
+        server.reply("/api/", c.status, c.body, "application/json");
+        WfsClient client(test::loopbackTimings());
+        const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
+        ASSERT_EQ(items.size(), c.items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            EXPECT_DOUBLE_EQ(items[i].lat, c.items[i].lat) << i;
+            EXPECT_DOUBLE_EQ(items[i].lon, c.items[i].lon) << i;
+            EXPECT_EQ(items[i].label, c.items[i].label);
+        }
+        EXPECT_EQ(server.hits("/api/"), 1) << "suggestions are never asked twice";
+    }
+}
 
 struct LabelCase {
     json properties;

@@ -38,16 +38,15 @@ TEST_F(ServiceHostsTest, OverrideReplacesSchemeHostAndPortOnly) {
     EXPECT_EQ(routeThroughOverride("http://127.0.0.1:5000/p"), "http://127.0.0.1:5000/p");
 }
 
-TEST_F(ServiceHostsTest, EnvironmentVariableIsTheFallbackOverride) {
+TEST_F(ServiceHostsTest, EnvironmentVariableIsTheFallbackOverrideUnlessMalformed) {
     ::setenv("KL_SERVICE_BASE", "http://127.0.0.1:6000", 1);
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:6000");
     ::setenv("KL_SERVICE_HOSTS", "http://127.0.0.1:6500/", 1);
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:6500");  // the pages' variable first
     setServiceHostOverride("http://127.0.0.1:7000");
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:7000");
-}
-
-TEST_F(ServiceHostsTest, MalformedEnvironmentOriginIsIgnored) {
+    // a malformed origin is ignored
+    setServiceHostOverride("");
     ::setenv("KL_SERVICE_HOSTS", "127.0.0.1:6000/path", 1);
     ::setenv("KL_SERVICE_BASE", "http://127.0.0.1:6000/with/path", 1);
     EXPECT_EQ(serviceHostOverride(), "");
@@ -85,12 +84,6 @@ TEST_F(ServiceHostsTest, OverrideAnswersAreCachedUnderANameWithoutThePort) {
     EXPECT_EQ(client.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
     EXPECT_EQ(first.hits("/wfs") + second.hits("/wfs"), 1);
 }
-
-}  // namespace
-}  // namespace kl::net
-
-namespace kl::net {
-namespace {
 
 TEST_F(ServiceHostsTest, RedirectsAreNotFollowedWhileTheOverrideIsOn) {
     kl::test::TempCacheHome home;

@@ -37,11 +37,6 @@ TEST(HostOf, TakesTheAuthorityOrTheWholeText) {
     EXPECT_EQ(hostOf("no-scheme/path"), "no-scheme/path");
 }
 
-TEST(QuerySeparator, AmpersandOnlyAfterAnExistingQuery) {
-    EXPECT_EQ(querySeparatorFor("http://h/wfs"), '?');
-    EXPECT_EQ(querySeparatorFor("http://h/wfs?map=x"), '&');
-}
-
 TEST(FormatNumber, IgnoresTheProcessLocale) {
     EXPECT_EQ(formatNumber(485123.25, 10), "485123.25");
     EXPECT_EQ(formatNumber(5789012.123456, 10), "5789012.123");

@@ -51,63 +51,55 @@ TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
     EXPECT_FALSE(featureTouchesFrame(geo::GisFeature{}, kFrame));
 }
 
-TEST_F(LayerFetch, NorthingFirstServiceIsAcceptedAtOnceAndRemembered) {
-    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels());
-    const LayerFetchResult r =
-        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(r.variant, WfsVariant::NorthingFirst);
-    EXPECT_EQ(r.features.size(), 2u);
-    EXPECT_EQ(memory.variants.at(wfs.endpoint() + "|ms:dzialki"), WfsVariant::NorthingFirst);
-    EXPECT_EQ(wfs.getFeatureRequests(), 1);
-}
-
-TEST_F(LayerFetch, EastingFirstServiceIsFoundOnTheSecondVariantAndRemembered) {
-    MiniWfsBehaviour b;
-    b.boxEastingFirst = true;
-    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), b);
-    const LayerFetchResult r =
-        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(r.variant, WfsVariant::EastingFirst);
-    ASSERT_EQ(r.features.size(), 2u);
-    EXPECT_EQ(r.features[0].attributes.at("gml_id"), "dzialki.1");
-    ASSERT_EQ(wfs.getFeatureRequests(), 2);
-    EXPECT_EQ(wfs.requests()[1].at("bbox"), "637000,486000,637400,486300,urn:ogc:def:crs:EPSG::2180");
-
-    // The next fetch runs only the remembered variant, even in another frame.
-    const geo::Bbox next{637050, 486050, 637300, 486250};
-    const LayerFetchResult again =
-        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", next, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(again.variant, WfsVariant::EastingFirst);
-    EXPECT_EQ(wfs.getFeatureRequests(), 3);
-}
-
-TEST_F(LayerFetch, Wfs110OnlyServiceIsTheFourthTry) {
-    MiniWfsBehaviour b;
-    b.only110 = true;
-    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), b);
-    const LayerFetchResult r =
-        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(r.variant, WfsVariant::Wfs110);
-    EXPECT_EQ(r.features.size(), 2u);
-    const auto reqs = wfs.requests();
-    // Variants 1, 2 and 4 first, each refused with a 400 that is not retried.
-    ASSERT_EQ(reqs.size(), 4u);
-    EXPECT_EQ(reqs[2].at("srsname"), "EPSG:2178");
-    EXPECT_EQ(reqs[3].at("version"), "1.1.0");
-}
-
-TEST_F(LayerFetch, Pl2000OnlyServiceAnswersInTheZoneAndComesBackInPl1992) {
-    MiniWfsBehaviour b;
-    b.onlyPl2000 = true;
-    MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), b);
-    const LayerFetchResult r =
-        fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(r.variant, WfsVariant::Pl2000Zone);
-    ASSERT_EQ(r.features.size(), 2u);
-    ASSERT_FALSE(r.features[0].polygons.empty());
-    const geo::Point2d p = r.features[0].polygons[0].exterior[0];
-    EXPECT_NEAR(p.x, 637100, 0.01);
-    EXPECT_NEAR(p.y, 486100, 0.01);
+// Each kind of service is found by the variant that reads it, after the
+// variants before it failed, and the next fetch (in another frame) runs only
+// that variant.
+TEST(LayerFetchVariants, EachServiceKindIsFoundInOrderAndRemembered) {
+    struct Case {
+        const char* name;
+        MiniWfsBehaviour behaviour;
+        WfsVariant variant;
+        std::size_t requests;            // every request of the first fetch
+        std::vector<std::string> asked;  // one parameter of each of them ("key=value"), or nothing
+    };
+    const Case cases[] = {
+        {"northing first", {}, WfsVariant::NorthingFirst, 1, {}},
+        {"easting first", {.boxEastingFirst = true}, WfsVariant::EastingFirst, 2,
+         {"bbox=486000,637000,486300,637400,urn:ogc:def:crs:EPSG::2180",
+          "bbox=637000,486000,637400,486300,urn:ogc:def:crs:EPSG::2180"}},
+        // variants 1, 2 and 3 first, each refused with a 400 that is not retried
+        {"WFS 1.1.0 only", {.only110 = true}, WfsVariant::Wfs110, 4,
+         {"version=2.0.0", "version=2.0.0", "srsname=EPSG:2178", "version=1.1.0"}},
+        {"PL-2000 only", {.onlyPl2000 = true}, WfsVariant::Pl2000Zone, 3, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        kl::test::TempCacheHome home;
+        kl::test::FaultServer server;
+        WfsClient client{kl::test::loopbackTimings()};
+        WfsMemory memory;
+        MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), c.behaviour);
+        const LayerFetchResult r =
+            fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
+        EXPECT_EQ(r.variant, c.variant);
+        ASSERT_EQ(r.features.size(), 2u);
+        EXPECT_EQ(r.features[0].attributes.at("gml_id"), "dzialki.1");
+        // back in PL-1992 whatever system the answer used
+        const geo::Point2d p = r.features[0].polygons.at(0).exterior.at(0);
+        EXPECT_NEAR(p.x, 637100, 0.01);
+        EXPECT_NEAR(p.y, 486100, 0.01);
+        const auto reqs = wfs.requests();
+        ASSERT_EQ(reqs.size(), c.requests);
+        for (std::size_t k = 0; k < c.asked.size(); ++k) {
+            const auto eq = c.asked[k].find('=');
+            EXPECT_EQ(reqs[k].at(c.asked[k].substr(0, eq)), c.asked[k].substr(eq + 1)) << k;
+        }
+        EXPECT_EQ(memory.variants.at(wfs.endpoint() + "|ms:dzialki"), c.variant);
+        const LayerFetchResult again = fetchWfsLayer(client, memory, wfs.endpoint(), "ms:dzialki",
+                                                     {637050, 486050, 637300, 486250}, geo::DataType::Parcels, nullptr);
+        EXPECT_EQ(again.variant, c.variant);
+        EXPECT_EQ(wfs.requests().size(), c.requests + 1);
+    }
 }
 
 TEST_F(LayerFetch, NoVariantInFrameFallsBackToASmallWholeLayer) {

@@ -21,28 +21,16 @@ using kl::test::squareRing;
 // 1.2 km x 0.7 km in Warsaw.
 const geo::Bbox kFrame{637000, 486000, 638200, 486700};
 
-struct TileCase {
-    geo::Bbox frame;
-    std::size_t tiles;
-};
-
-class TileCount : public ::testing::TestWithParam<TileCase> {};
-
-TEST_P(TileCount, FollowsTheCeilingOfEachSide) { EXPECT_EQ(tilesFor(GetParam().frame).size(), GetParam().tiles); }
-
-INSTANTIATE_TEST_SUITE_P(Frames, TileCount,
-                         ::testing::Values(TileCase{{0, 0, 1200, 300}, 3}, TileCase{{0, 0, 500, 500}, 1},
-                                           TileCase{{0, 0, 1200, 700}, 6}, TileCase{{0, 0, 500.01, 500}, 2},
-                                           TileCase{{0, 0, 10, 0}, 1}, TileCase{{5, 0, 5, 100}, 0},
-                                           TileCase{{5, 0, 4, 100}, 0}));
-
-TEST(Tiles, AreVisitedColumnByColumnAndClippedToTheFrame) {
-    const auto tiles = tilesFor(kFrame);
-    ASSERT_EQ(tiles.size(), 6u);
+TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
+    const std::pair<geo::Bbox, std::size_t> counts[] = {{{0, 0, 1200, 300}, 3}, {{0, 0, 500, 500}, 1},
+                                                        {{0, 0, 1200, 700}, 6}, {{0, 0, 500.01, 500}, 2},
+                                                        {{0, 0, 10, 0}, 1},     {{5, 0, 5, 100}, 0},
+                                                        {{5, 0, 4, 100}, 0}};
+    for (const auto& [frame, tiles] : counts) EXPECT_EQ(tilesFor(frame).size(), tiles) << frame.maxX << " " << frame.maxY;
     const std::vector<geo::Bbox> expected = {
         {637000, 486000, 637500, 486500}, {637000, 486500, 637500, 486700}, {637500, 486000, 638000, 486500},
         {637500, 486500, 638000, 486700}, {638000, 486000, 638200, 486500}, {638000, 486500, 638200, 486700}};
-    EXPECT_EQ(tiles, expected);
+    EXPECT_EQ(tilesFor(kFrame), expected);
 }
 
 class TiledFetch : public ::testing::Test {
@@ -122,30 +110,23 @@ TEST_F(TiledFetch, DenseTileIsPagedWithStartIndex) {
     EXPECT_EQ(r.warning, "");
 }
 
-struct CapCase {
-    bool withNumberMatched;
-    std::size_t requests;
-};
-
-class CappedServer : public TiledFetch, public ::testing::WithParamInterface<CapCase> {};
-
 // Without a total a short page proves nothing: the server is asked until it
 // answers an empty page.
-TEST_P(CappedServer, IsPagedUntilEveryFeatureCame) {
-    MiniWfsBehaviour b;
-    b.cap = 7;
-    b.withNumberMatched = GetParam().withNumberMatched;
-    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 20, "b"), b);
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr);
-    EXPECT_EQ(r.features.size(), 20u);
-    EXPECT_EQ(wfs.requests().size(), GetParam().requests);
-    EXPECT_EQ(r.warning, "");
+TEST_F(TiledFetch, CappedServerIsPagedUntilEveryFeatureCame) {
+    for (const auto& [withNumberMatched, requests] : {std::pair{true, 3u},      // 7 + 7 + 6
+                                                      std::pair{false, 4u}}) {  // 7 + 7 + 6 + 0
+        kl::test::FaultServer capped;
+        MiniWfsBehaviour b;
+        b.cap = 7;
+        b.withNumberMatched = withNumberMatched;
+        MiniWfs wfs(capped, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 20, "b"), b);
+        const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki",
+                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr);
+        EXPECT_EQ(r.features.size(), 20u);
+        EXPECT_EQ(wfs.requests().size(), requests);
+        EXPECT_EQ(r.warning, "");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Totals, CappedServer,
-                         ::testing::Values(CapCase{true, 3},     // 7 + 7 + 6
-                                           CapCase{false, 4}));  // 7 + 7 + 6 + 0
 
 TEST_F(TiledFetch, ServerIgnoringStartIndexIsSplitAfterOneRepeatedPage) {
     MiniWfsBehaviour b;
@@ -178,17 +159,32 @@ TEST_F(TiledFetch, GeometryLossesOfTheAnswersReachTheWarning) {
     EXPECT_NE(r.warning.find("Usluga WFS ms:b: Obiekt b b.2: pominieto geometrie"), std::string::npos) << r.warning;
 }
 
-TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarning) {
-    MiniWfsBehaviour b;
-    b.refusesPaging = true;
-    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 5, 5, 90, "b"), b);
-    TiledFetchOptions o;
-    o.pageSize = 10;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr, o);
-    EXPECT_EQ(r.features.size(), 25u);
-    EXPECT_NE(r.warning.find("nie obsluguje stronicowania"), std::string::npos) << r.warning;
-    EXPECT_EQ(r.warning.find("niepelne"), std::string::npos) << r.warning;
+// A service that refuses STARTINDEX gets split tiles and a warning; features
+// too dense for any split (40 within 10 m) are reported as cut.
+TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarningOrIsReportedAsCut) {
+    std::vector<MiniFeature> dense;
+    for (int i = 0; i < 40; ++i) dense.push_back({"b" + std::to_string(i), {}, {637100.0 + i * 0.2, 486100}, {}});
+    const struct {
+        std::vector<MiniFeature> features;
+        std::size_t atLeast;
+        const char* warning;
+        bool cut;
+    } cases[] = {{grid(637010, 486010, 5, 5, 90, "b"), 25, "nie obsluguje stronicowania", false},
+                 {dense, 10, "niepelne dane", true}};
+    for (const auto& c : cases) {
+        kl::test::FaultServer refusing;
+        MiniWfsBehaviour b;
+        b.refusesPaging = true;
+        MiniWfs wfs(refusing, "/wfs", "ms:budynki", c.features, b);
+        TiledFetchOptions o;
+        o.pageSize = 10;
+        const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki",
+                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr, o);
+        EXPECT_GE(r.features.size(), c.atLeast);
+        EXPECT_TRUE(c.cut || r.features.size() == c.atLeast) << r.features.size();
+        EXPECT_NE(r.warning.find(c.warning), std::string::npos) << r.warning;
+        EXPECT_EQ(r.warning.find("niepelne") != std::string::npos, c.cut) << r.warning;
+    }
 }
 
 TEST_F(TiledFetch, Wfs110AnswersAreSplitWhenFullAndMerged) {
@@ -200,21 +196,6 @@ TEST_F(TiledFetch, Wfs110AnswersAreSplitWhenFullAndMerged) {
                                                geo::DataType::Parcels, nullptr, o);
     EXPECT_EQ(r.features.size(), 36u);
     for (const auto& q : wfs.requests()) EXPECT_EQ(q.at("version"), "1.1.0");
-}
-
-TEST_F(TiledFetch, TooDenseEvenAfterSplittingIsReportedAsCut) {
-    MiniWfsBehaviour b;
-    b.refusesPaging = true;
-    // 40 features within 10 m: no split helps.
-    std::vector<MiniFeature> f;
-    for (int i = 0; i < 40; ++i) f.push_back({"b" + std::to_string(i), {}, {637100.0 + i * 0.2, 486100}, {}});
-    MiniWfs wfs(server, "/wfs", "ms:budynki", f, b);
-    TiledFetchOptions o;
-    o.pageSize = 10;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr, o);
-    EXPECT_GE(r.features.size(), 10u);
-    EXPECT_NE(r.warning.find("niepelne dane"), std::string::npos) << r.warning;
 }
 
 TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {

@@ -15,6 +15,7 @@
 #include "geodata/polish_crs.h"
 #include "shell/settings/settings.h"
 #include "tests/settings/fake_host.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::import {
 namespace {
@@ -25,8 +26,6 @@ using nlohmann::json;
 class ImportHandlers : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kl_import_XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
         ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
         controller_ = std::make_unique<ImportController>(settingsFile(), [this] { return host_.table(); },
                                                          settings::serviceHostsWithOverride("http://127.0.0.1:9"));
@@ -36,11 +35,7 @@ protected:
         controller_->registerHandlers(bridge_);
         bridge_.setSender([this](const std::string& text) { sent_.push_back(json::parse(text)); });
     }
-    void TearDown() override {
-        ::unsetenv("KL_DIAG_DIR");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { ::unsetenv("KL_DIAG_DIR"); }
     fs::path settingsFile() const { return dir_ / "KARTOLINK" / "settings.json"; }
 
     // Sends one page message and returns what came back (null when nothing did).
@@ -51,7 +46,8 @@ protected:
         return sent_.empty() ? json() : sent_.back();
     }
 
-    fs::path dir_;
+    kl::test::ScratchFolder scratch_{"kl_import"};
+    const fs::path dir_ = scratch_.path();
     kl::testing::FakeGeoHost host_;
     Bridge bridge_;
     std::vector<json> sent_;

@@ -11,6 +11,7 @@
 
 #include "geodata/polish_crs.h"
 #include "tests/settings/fake_host.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::settings {
 namespace {
@@ -25,21 +26,13 @@ void setName(KlGeoLocation& rec, const char* name) {
 // Diagnostics go to a private folder so the test can read exactly what was appended.
 class GeorefTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kl_georef_XXXXXX").string();
-        diag_ = ::mkdtemp(pattern.data());
-        ::setenv("KL_DIAG_DIR", diag_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("KL_DIAG_DIR");
-        std::error_code ec;
-        fs::remove_all(diag_, ec);
-    }
+    void SetUp() override { ::setenv("KL_DIAG_DIR", diag_.path().c_str(), 1); }
+    void TearDown() override { ::unsetenv("KL_DIAG_DIR"); }
     std::string diagText() const {
-        std::ifstream in(diag_ / "ordvik_geo_diag.txt", std::ios::binary);
+        std::ifstream in(diag_.path() / "ordvik_geo_diag.txt", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    fs::path diag_;
+    kl::test::ScratchFolder diag_{"kl_georef"};
     FakeGeoHost host;
 };
 
@@ -77,70 +70,49 @@ TEST_F(GeorefTest, LocationOnlyIsApproximateInPl1992) {
     EXPECT_DOUBLE_EQ(g.height, 101.5);
 }
 
-struct CrsCase {
-    const char* name;
-    const char* crs;
-    int epsg;
-    bool warned;
-};
-
-class CrsName : public GeorefTest, public ::testing::WithParamInterface<CrsCase> {};
-
-TEST_P(CrsName, SurveyPointIsExactInTheNamedSystem) {
-    host.record.surveyEasting = 7501000.25;
-    host.record.surveyNorthing = 5787000.5;
-    host.record.surveyElevation = 84.6;
-    setName(host.record, GetParam().crs);
-    const auto g = readProjectGeoref(host.table());
-    EXPECT_EQ(g.level, GeorefLevel::Exact);
-    EXPECT_EQ(g.epsg, GetParam().epsg);
-    EXPECT_DOUBLE_EQ(g.easting, 7501000.25);
-    EXPECT_DOUBLE_EQ(g.northing, 5787000.5);
-    EXPECT_DOUBLE_EQ(g.height, 84.6);
-    if (GetParam().warned) {
-        EXPECT_EQ(g.message, std::string("Uwaga: nieobslugiwany CRS projektu \"") + GetParam().crs +
-                                 "\". Import zaklada uklad PL-2000/PL-1992 - sprawdz georeferencje.");
-    } else {
-        EXPECT_EQ(g.message, "");
+// A survey point is exact: in the system its name gives, or, without a name,
+// the one its coordinates belong to; a name the import cannot use is warned about.
+TEST_F(GeorefTest, SurveyPointIsExactInTheNamedSystemOrTheOneOfItsCoordinates) {
+    struct Case {
+        const char* crs;
+        double easting, northing;
+        int epsg;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"EPSG:2178", 7501000.25, 5787000.5, 2178, false},
+        {"urn:ogc:def:crs:EPSG::2177", 7501000.25, 5787000.5, 2177, false},
+        {"ETRF2000-PL / CS2000/21 (Poland zone VII) 2178", 7501000.25, 5787000.5, 2178, false},
+        {"ETRF2000-PL / CS92 EPSG:2180", 7501000.25, 5787000.5, 2180, false},
+        {"EPSG:4326", 7501000.25, 5787000.5, 2178, true},
+        {"EPSG:21781", 7501000.25, 5787000.5, 2178, true},
+        {"", 7501000.25, 5787000.5, 2178, false},
+        {"", 5'453'000, 5'700'000, 2176, false},
+        {"", 8'610'000, 5'570'000, 2179, false},
+        {"", 637'000, 487'000, 2180, false},
+        {"", 3'000'000, 100, 2180, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.crs) + " " + std::to_string(static_cast<long long>(c.easting)));
+        host.record.surveyEasting = c.easting;
+        host.record.surveyNorthing = c.northing;
+        host.record.surveyElevation = 84.6;
+        std::memset(host.record.crsName, 0, sizeof host.record.crsName);
+        setName(host.record, c.crs);
+        const auto g = readProjectGeoref(host.table());
+        EXPECT_EQ(g.level, GeorefLevel::Exact);
+        EXPECT_EQ(g.epsg, c.epsg);
+        EXPECT_DOUBLE_EQ(g.easting, c.easting);
+        EXPECT_DOUBLE_EQ(g.northing, c.northing);
+        EXPECT_DOUBLE_EQ(g.height, 84.6);
+        if (c.warned && *c.crs) {
+            EXPECT_EQ(g.message, std::string("Uwaga: nieobslugiwany CRS projektu \"") + c.crs +
+                                     "\". Import zaklada uklad PL-2000/PL-1992 - sprawdz georeferencje.");
+        } else {
+            EXPECT_EQ(g.message.empty(), !c.warned) << g.message;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Georef, CrsName,
-    ::testing::Values(CrsCase{"shortForm", "EPSG:2178", 2178, false},
-                      CrsCase{"urnForm", "urn:ogc:def:crs:EPSG::2177", 2177, false},
-                      CrsCase{"longName", "ETRF2000-PL / CS2000/21 (Poland zone VII) 2178", 2178, false},
-                      CrsCase{"pl1992", "ETRF2000-PL / CS92 EPSG:2180", 2180, false},
-                      CrsCase{"emptyToldByTheCoordinates", "", 2178, false},
-                      CrsCase{"wgs84", "EPSG:4326", 2178, true},
-                      CrsCase{"swiss", "EPSG:21781", 2178, true}),
-    [](const auto& p) { return std::string(p.param.name); });
-
-struct NamelessCase {
-    const char* name;
-    double easting, northing;
-    int epsg;
-    bool warned;
-};
-
-class NamelessSurveyPoint : public GeorefTest, public ::testing::WithParamInterface<NamelessCase> {};
-
-TEST_P(NamelessSurveyPoint, IsReadInTheSystemItsCoordinatesBelongTo) {
-    host.record.surveyEasting = GetParam().easting;
-    host.record.surveyNorthing = GetParam().northing;
-    const auto g = readProjectGeoref(host.table());
-    EXPECT_EQ(g.level, GeorefLevel::Exact);
-    EXPECT_EQ(g.epsg, GetParam().epsg);
-    EXPECT_EQ(g.message.empty(), !GetParam().warned) << g.message;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Georef, NamelessSurveyPoint,
-    ::testing::Values(NamelessCase{"zone5", 5'453'000, 5'700'000, 2176, false},
-                      NamelessCase{"zone8", 8'610'000, 5'570'000, 2179, false},
-                      NamelessCase{"pl1992", 637'000, 487'000, 2180, false},
-                      NamelessCase{"neither", 3'000'000, 100, 2180, true}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(GeorefTest, UnterminatedCrsNameIsReadWithinItsField) {
     host.record.surveyEasting = 1;

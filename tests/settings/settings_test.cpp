@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "shell/settings/z_anchor.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::settings {
 namespace {
@@ -22,21 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using geo::DataType;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kl_settings_XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using TempFolder = kl::test::ScratchFolder;
 
 std::string readText(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -56,42 +43,27 @@ void expectDefaults(const Settings& s) {
     EXPECT_FALSE(s.zAnchorSite.has_value());
 }
 
-TEST(Settings, DefaultLayersFollowTheTypeTable) {
-    const Settings s = defaultSettings();
-    EXPECT_EQ(s.layers.at(DataType::Parcels), "GIS_DZIALKI");
-    EXPECT_EQ(s.layers.at(DataType::BuildingsFromSurfaceModel), "GIS_BUDYNKI_NMPT");
-    EXPECT_EQ(s.layers.at(DataType::Contours2dFromCloud), "GIS_POZIOMICE_CHMURA_2D");
-    EXPECT_EQ(s.layers.at(DataType::BuildingsReconstructed), "GIS_BUDYNKI_LOD2_REKON");
-    EXPECT_EQ(s.layers.at(DataType::WaterFromCloud), "GIS_WODA_CHMURA");
-    EXPECT_EQ(defaultLayerName(static_cast<DataType>(20)), "GIS_INNE");
+TEST(Settings, HostileFileGivesTheDefaultsAndSaysSo) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty", ""},
+        {"truncated", "{\"layers\": {\"dzialki\": \"A\""},
+        {"array", "[{\"layers\": {}}]"},
+        {"string", "\"layers\""},
+        {"number", "42"},
+        {"null", "null"},
+        {"bom_garbage", "\xEF\xBB\xBF\x01\x02{}"},
+        {"wrongKinds", R"({"layers": {"dzialki": 5, "budynki": null, "mpzp": ["x"], "pog": {"a": 1}, "teren": true},
+                          "basemap": 7, "zAnchor": "120.5"})"},
+        {"layersNotObject", R"({"layers": ["GIS_A", "GIS_B"], "basemap": {"x": 1}, "zAnchor": null})"},
+        {"badNames", "{\"layers\": {\"dzialki\": \"\", \"budynki\": \"A\\u0000B\", \"mpzp\": \"A\\tB\"}}"},
+    };
+    for (const auto& [name, text] : cases) {
+        SCOPED_TRACE(name);
+        const SettingsRead r = readSettingsText(text);
+        expectDefaults(r.settings);
+        EXPECT_FALSE(r.complete());
+    }
 }
-
-struct HostileCase {
-    const char* name;
-    std::string text;
-};
-
-class HostileFile : public ::testing::TestWithParam<HostileCase> {};
-
-TEST_P(HostileFile, GivesTheDefaultsAndSaysSo) {
-    const SettingsRead r = readSettingsText(GetParam().text);
-    expectDefaults(r.settings);
-    EXPECT_FALSE(r.complete());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, HostileFile,
-    ::testing::Values(
-        HostileCase{"empty", ""}, HostileCase{"truncated", "{\"layers\": {\"dzialki\": \"A\""},
-        HostileCase{"array", "[{\"layers\": {}}]"}, HostileCase{"string", "\"layers\""},
-        HostileCase{"number", "42"}, HostileCase{"null", "null"},
-        HostileCase{"bom_garbage", "\xEF\xBB\xBF\x01\x02{}"},
-        HostileCase{"wrongKinds",
-                    R"({"layers": {"dzialki": 5, "budynki": null, "mpzp": ["x"], "pog": {"a": 1}, "teren": true},
-                        "basemap": 7, "zAnchor": "120.5"})"},
-        HostileCase{"layersNotObject", R"({"layers": ["GIS_A", "GIS_B"], "basemap": {"x": 1}, "zAnchor": null})"},
-        HostileCase{"badNames", "{\"layers\": {\"dzialki\": \"\", \"budynki\": \"A\\u0000B\", \"mpzp\": \"A\\tB\"}}"}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(Settings, PartialFileTakesGoodEntriesAndNamesTheOthers) {
     const SettingsRead r = readSettingsText(R"({"layers": {"dzialki": 12, "budynki": "Moje budynki", "nieznany": "X"},
@@ -124,14 +96,11 @@ TEST(Settings, OverlongLayerNameIsCutOnceOnACharacterBoundary) {
     EXPECT_EQ(layerNameForHost(std::string(255, 'x')), std::string(255, 'x'));
 }
 
-TEST(Settings, WithoutAnchorSavingWritesNoAnchorKey) {
+TEST(Settings, SavedTextIsIndentedUtf8InTypeOrderWithoutAnUnsetAnchor) {
     const auto root = nlohmann::json::parse(serializeSettings(readSettingsText("{}").settings));
     EXPECT_FALSE(root.contains("zAnchor"));
     EXPECT_FALSE(root.contains("zAnchorSurveyPoint"));
     EXPECT_EQ(root.at("layers").size(), 20u);
-}
-
-TEST(Settings, SavedTextIsIndentedUtf8InTypeOrder) {
     Settings s = defaultSettings();
     setLayer(s, DataType::Parcels, "Działki ąęść");
     const std::string text = serializeSettings(s);
@@ -175,40 +144,29 @@ TEST(Settings, MissingFileGivesDefaultsWithoutANote) {
     const LoadedSettings r = loadSettings(dir.path() / "settings.json");
     expectDefaults(r.settings);
     EXPECT_EQ(r.message, "");
+    EXPECT_EQ(defaultLayerName(static_cast<DataType>(20)), "GIS_INNE");  // a type the table does not know
 }
-
-struct UnreadableCase {
-    const char* name;
-    std::string text;  // empty: written by the test itself
-};
-
-class UnreadableFile : public ::testing::TestWithParam<UnreadableCase> {};
 
 // The file is moved aside before anything can overwrite it, and the user is told where.
-TEST_P(UnreadableFile, IsSetAsideWholeAndTheUserIsTold) {
-    TempFolder dir;
-    const fs::path file = dir.path() / "settings.json";
-    std::string text = GetParam().text;
-    if (text.empty()) {  // a valid object padded past the size limit
-        text = R"({"basemap": "orto", "pad": ")";
-        text.append(kMaxSettingsFileBytes, 'a');
-        text += "\"}";
+TEST(Settings, UnreadableFileIsSetAsideWholeAndTheUserIsTold) {
+    std::string oversized = R"({"basemap": "orto", "pad": ")";  // a valid object padded past the size limit
+    oversized.append(kMaxSettingsFileBytes, 'a');
+    oversized += "\"}";
+    for (const std::string& text : {std::string(R"({"layers": {"dzialki": "Moje")"), std::string("[1, 2]"), oversized}) {
+        SCOPED_TRACE(text.substr(0, 40));
+        TempFolder dir;
+        const fs::path file = dir.path() / "settings.json";
+        writeText(file, text);
+        const LoadedSettings r = loadSettings(file);
+        expectDefaults(r.settings);
+        const auto aside = setAside(dir.path());
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(readText(aside[0]), text);
+        EXPECT_FALSE(fs::exists(file));
+        EXPECT_EQ(r.message.rfind("Plik ustawien " + file.string() + " jest nieczytelny", 0), 0u) << r.message;
+        EXPECT_NE(r.message.find("Stary plik zachowano jako " + aside[0].string()), std::string::npos) << r.message;
     }
-    writeText(file, text);
-    const LoadedSettings r = loadSettings(file);
-    expectDefaults(r.settings);
-    const auto aside = setAside(dir.path());
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(readText(aside[0]), text);
-    EXPECT_FALSE(fs::exists(file));
-    EXPECT_EQ(r.message.rfind("Plik ustawien " + file.string() + " jest nieczytelny", 0), 0u) << r.message;
-    EXPECT_NE(r.message.find("Stary plik zachowano jako " + aside[0].string()), std::string::npos) << r.message;
 }
-
-INSTANTIATE_TEST_SUITE_P(Settings, UnreadableFile,
-                         ::testing::Values(UnreadableCase{"truncated", R"({"layers": {"dzialki": "Moje")"},
-                                           UnreadableCase{"array", "[1, 2]"}, UnreadableCase{"oversized", ""}),
-                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(Settings, PartlyBadFileKeepsItsGoodEntriesAcrossARestart) {
     TempFolder dir;
@@ -227,7 +185,7 @@ TEST(Settings, PartlyBadFileKeepsItsGoodEntriesAcrossARestart) {
     EXPECT_DOUBLE_EQ(again.settings.zAnchor, 84.5);
 }
 
-TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNeverSaved) {
+TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNothingIsSavedThereOrBelowAFile) {
     TempFolder dir;
     const fs::path file = dir.path() / "settings.json";
     fs::create_directory(file);
@@ -238,6 +196,12 @@ TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNeverSaved) {
     EXPECT_FALSE(saved.ok);
     EXPECT_FALSE(saved.message.empty());
     EXPECT_TRUE(fs::is_directory(file));
+    // nor below a regular file
+    writeText(dir.path() / "plik", "x");
+    const auto below = saveSettings(defaultSettings(), dir.path() / "plik" / "settings.json");
+    EXPECT_FALSE(below.ok);
+    EXPECT_FALSE(below.message.empty());
+    EXPECT_EQ(readText(dir.path() / "plik"), "x");
 }
 
 TEST(Settings, SaveWritesThroughALinkAndKeepsTheMode) {
@@ -268,15 +232,6 @@ TEST(Settings, SaveReplacesTheFileAndLeavesNoTemporaries) {
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
     EXPECT_EQ(entries, 1);
-}
-
-TEST(Settings, SaveBelowARegularFileFailsWithAMessage) {
-    TempFolder dir;
-    writeText(dir.path() / "plik", "x");
-    const auto r = saveSettings(defaultSettings(), dir.path() / "plik" / "settings.json");
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.message.empty());
-    EXPECT_EQ(readText(dir.path() / "plik"), "x");
 }
 
 // A disk that fills up in the middle of the save: the write is cut short by
@@ -325,42 +280,38 @@ TEST(Settings, PathIsUnderRoamingFolderAndIsCreated) {
     EXPECT_TRUE(fs::is_directory(dir.path() / "cfg" / "KARTOLINK"));
 }
 
-struct AnchorCase {
-    const char* name;
-    std::string file;
-    AnchorSite project;
-    bool applies;
-    const char* note;  // part of the note to the user; empty: no note
-};
-
-class AnchorRule : public ::testing::TestWithParam<AnchorCase> {};
-
-TEST_P(AnchorRule, AppliesOnlyToItsOwnSurveyPoint) {
-    const auto d = anchorFor(readSettingsText(GetParam().file).settings, GetParam().project);
-    EXPECT_EQ(d.applies, GetParam().applies);
-    const std::string note = GetParam().note;
-    if (note.empty()) EXPECT_EQ(d.message, "");
-    else EXPECT_NE(d.message.find(note), std::string::npos) << d.message;
-    if (d.applies) {
-        EXPECT_DOUBLE_EQ(d.height, 84.6);
+TEST(Settings, AnchorAppliesOnlyToItsOwnSurveyPoint) {
+    const std::string anchored = R"({"zAnchor": 84.6, "zAnchorSurveyPoint": {"e": 7500000, "n": 5780000, "epsg": 2178}})";
+    const struct {
+        const char* name;
+        std::string file;
+        AnchorSite project;
+        bool applies;
+        const char* note;  // part of the note to the user; empty: no note
+    } cases[] = {
+        {"sameSite", anchored, {7500000.3, 5779999.8, 2178}, true, ""},
+        {"otherRegion", anchored, {5500000, 5900000, 2176}, false, "(84 m npm)"},  // whole metres
+        {"tenMetresAway", anchored, {7500010, 5780000, 2178}, false, "84"},
+        {"legacyWithoutSite", R"({"zAnchor": 84.6})", {7500000, 5780000, 2178}, false, "84"},
+        {"siteOfTheWrongKind", R"({"zAnchor": 84.6, "zAnchorSurveyPoint": {"e": "7500000", "n": 5780000, "epsg": 2178}})",
+         {7500000, 5780000, 2178}, false, "84"},
+        {"noAnchor", "{}", {7500000, 5780000, 2178}, false, ""},
+        {"zeroAnchor", R"({"zAnchor": 0})", {7500000, 5780000, 2178}, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto d = anchorFor(readSettingsText(c.file).settings, c.project);
+        EXPECT_EQ(d.applies, c.applies);
+        if (*c.note) {
+            EXPECT_NE(d.message.find(c.note), std::string::npos) << d.message;
+        } else {
+            EXPECT_EQ(d.message, "");
+        }
+        if (d.applies) {
+            EXPECT_DOUBLE_EQ(d.height, 84.6);
+        }
     }
 }
-
-const std::string kAnchored = R"({"zAnchor": 84.6, "zAnchorSurveyPoint": {"e": 7500000, "n": 5780000, "epsg": 2178}})";
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, AnchorRule,
-    ::testing::Values(
-        AnchorCase{"sameSite", kAnchored, {7500000.3, 5779999.8, 2178}, true, ""},
-        AnchorCase{"otherRegion", kAnchored, {5500000, 5900000, 2176}, false, "(84 m npm)"},  // whole metres
-        AnchorCase{"tenMetresAway", kAnchored, {7500010, 5780000, 2178}, false, "84"},
-        AnchorCase{"legacyWithoutSite", R"({"zAnchor": 84.6})", {7500000, 5780000, 2178}, false, "84"},
-        AnchorCase{"siteOfTheWrongKind",
-                   R"({"zAnchor": 84.6, "zAnchorSurveyPoint": {"e": "7500000", "n": 5780000, "epsg": 2178}})",
-                   {7500000, 5780000, 2178}, false, "84"},
-        AnchorCase{"noAnchor", "{}", {7500000, 5780000, 2178}, false, ""},
-        AnchorCase{"zeroAnchor", R"({"zAnchor": 0})", {7500000, 5780000, 2178}, false, ""}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace kl::settings

@@ -110,17 +110,20 @@ void setCheck(int32_t item, bool on) {
     host->SetMenuItemFlags(kMenu, item, on ? (flags | KL_MENUFLAG_CHECKED) : (flags & ~KL_MENUFLAG_CHECKED));
 }
 
-void togglePalette() {
+int32_t paletteVisible() {
     int32_t visible = 0;
     if (palette) host->PaletteIsVisible(palette, &visible);
-    if (visible) {
+    return visible;
+}
+
+void showPalette(bool on) {
+    if (on) {
+        if (!palette) createPalette();
+        host->PaletteShow(palette, -32768);
+    } else {
         host->PaletteHide(palette);
-        setCheck(1, false);
-        return;
     }
-    if (!palette) createPalette();
-    host->PaletteShow(palette, -32768);
-    setCheck(1, true);
+    setCheck(1, on);
 }
 
 KlErr makeElement(KlElement& e, const std::vector<KlCoord>& outline) {
@@ -177,7 +180,7 @@ KlErr menu(int32_t menuId, int32_t item) {
     if (menuId != kMenu) return KL_NOERROR;
     trace("menu " + std::to_string(item));
     switch (item) {
-        case 1: togglePalette(); break;
+        case 1: showPalette(!paletteVisible()); break;
         case 2: host->UndoableCommand("Test drawing", drawSomething, nullptr); break;
         case 4: host->ShellOpen("open", "https://example.invalid/", 1); break;
         default: break;
@@ -187,16 +190,11 @@ KlErr menu(int32_t menuId, int32_t item) {
 
 KlErr control(int32_t, int32_t message, intptr_t param) {
     if (message == KL_PALETTE_CLOSE && palette) {
-        host->PaletteHide(palette);
-        setCheck(1, false);
+        showPalette(false);
     } else if (message == KL_PALETTE_OPEN) {
-        if (!palette) createPalette();
-        host->PaletteShow(palette, -32768);
-        setCheck(1, true);
+        showPalette(true);
     } else if (message == KL_PALETTE_IS_VISIBLE) {
-        int32_t visible = 0;
-        if (palette) host->PaletteIsVisible(palette, &visible);
-        *reinterpret_cast<int32_t*>(param) = visible;
+        *reinterpret_cast<int32_t*>(param) = paletteVisible();
     }
     return KL_NOERROR;
 }
