@@ -77,9 +77,12 @@ RoofClass classifyRoof(const std::vector<RoofPlane>& planes, const std::vector<P
   const double minSupport = kMinShare * static_cast<double>(roofPoints.size());
   std::erase_if(facets, [&](const Facet& f) { return !(f.support > minSupport); });
   std::stable_sort(facets.begin(), facets.end(), [](const Facet& a, const Facet& b) { return a.support > b.support; });
+  RoofClass out;
   std::vector<Facet> sloped;
-  for (const Facet& f : facets)
+  for (const Facet& f : facets) {
+    (f.flat() ? out.flat : out.sloped).push_back(f.plane);
     if (!f.flat()) sloped.push_back(f);
+  }
 
   std::vector<int> partner(sloped.size(), -1);
   int pairs = 0;
@@ -95,7 +98,7 @@ RoofClass classifyRoof(const std::vector<RoofPlane>& planes, const std::vector<P
     }
   }
 
-  RoofClass out;
+  if (!sloped.empty() && partner[0] >= 0) out.firstPartner = static_cast<size_t>(partner[0]);
   out.slopedPlanes = static_cast<int>(sloped.size());
   out.pairs = pairs;
   const int s = out.slopedPlanes;

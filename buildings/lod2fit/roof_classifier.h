@@ -15,6 +15,10 @@ struct RoofClass {
   double confidence = 1.0;
   int slopedPlanes = 0;
   int pairs = 0;
+  // The planes kept after merging, largest support first; the first sloped
+  // plane's partner when it has one.
+  std::vector<RoofPlane> sloped, flat;
+  std::optional<size_t> firstPartner;
   // Unit ridge direction with the main plane's eave on its right; none when
   // no plane slopes.
   std::optional<geo::Point2d> ridge;

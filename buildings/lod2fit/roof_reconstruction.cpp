@@ -7,6 +7,7 @@
 #include "buildings/lod2fit/plane_search.h"
 #include "buildings/lod2fit/roof_alignment.h"
 #include "buildings/lod2fit/roof_classifier.h"
+#include "buildings/lod2fit/roof_heights.h"
 #include "buildings/lod2fit/roof_primitive.h"
 #include "buildings/lod2fit/roof_segmentation.h"
 #include "buildings/lod2fit/roof_walls.h"
@@ -61,6 +62,11 @@ RoofFitResult reconstructRoof(const RoofFitInput& input) {
   RoofParams& params = result.params;
   params.eaveZ = roof.eaveZ;
   params.ridgeZ = std::max(roof.ridgeZ, roof.eaveZ + 0.1);
+  if (roof.segmented)
+    if (const auto fromPlanes = heightsFromPlanes(kind, footprint, roof.points, input.groundZ)) {
+      params.eaveZ = fromPlanes->eaveZ;
+      params.ridgeZ = fromPlanes->ridgeZ;
+    }
   const geo::Point2d ridge = kind.ridge ? *kind.ridge : longestEdgeDirection(footprint);
   params.dirX = ridge.x;
   params.dirY = ridge.y;
