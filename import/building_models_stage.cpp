@@ -14,7 +14,7 @@ bool asked(const FetchRequest& request, const char* key) {
 }  // namespace
 
 bool wantsBuildingModels(const FetchRequest& request) {
-    return asked(request, "budynki3d") || asked(request, "budynkilod2");
+    return asked(request, "budynki3d") || asked(request, "budynkilod2") || asked(request, "budynkirekon");
 }
 
 void fetchBuildingModels(net::WfsClient& client, const FetchRequest& request, const std::string& teryt,
@@ -26,7 +26,8 @@ void fetchBuildingModels(net::WfsClient& client, const FetchRequest& request, co
         hooks.cancelled,
         [&out](const std::string& text) { appendWarning(out.warning, text); }};
     const buildings::PackageFetchInput input{request.frame, teryt, {}};
-    if (asked(request, "budynki3d")) {
+    // The reconstruction rebuilds the LOD1 footprints.
+    if (asked(request, "budynki3d") || asked(request, "budynkirekon")) {
         auto got = buildings::fetchBuildings3d(client, input, packageHooks);
         if (!got.summary.empty()) out.reportLines.push_back(got.summary);
         out.lod1Buildings = std::move(got.buildings);

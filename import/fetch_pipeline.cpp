@@ -10,6 +10,7 @@
 #include "import/building_models_stage.h"
 #include "import/general_plan_stage.h"
 #include "import/label_point.h"
+#include "import/reconstruction_stage.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
 #include "net/raster_tiles.h"
@@ -41,7 +42,6 @@ constexpr KindLabel kNotBuiltYet[] = {
     {"wodachmura", "Woda / morze z chmury (LiDAR)"},
     {"dachychmura", "Dachy z chmury (LiDAR)"},
     {"budynkindsm", "Budynki (nMPT)"},
-    {"budynkirekon", "Rekonstrukcja LOD2 (chmura)"},
     {"mosty", "Mosty (OSM)"},
     {"drogi", "Drogi (OSM)"},
 };
@@ -73,6 +73,13 @@ public:
             stage("Modele 3D", [this] {
                 fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
                 checkCancel();
+            });
+        if (has("budynkirekon"))
+            stage("Rekonstrukcja LOD2", [this] {
+                ReconstructionRun run = reconstructBuildings(s_.client, r_.frame, r_.workingZone,
+                                                             out_.data.lod1Buildings, stageIo());
+                if (run.cancelled) throw FetchCancelled{};
+                out_.data.lod2Reconstruction = std::move(run.result);
             });
         if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { elevationContours(); });
         notBuiltYet();
@@ -442,6 +449,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
     if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
     if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
+    if (!data.lod2Reconstruction.buildings.empty())
+        counts["budynkirekon"] = static_cast<int>(data.lod2Reconstruction.buildings.size());
     return counts;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "buildings/lod2fit/roof_model.h"
 #include "buildings/lod_building.h"
 #include "geodata/gis_feature.h"
 #include "net/raster_tiles.h"
@@ -26,6 +27,8 @@ struct FetchedData {
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
     std::vector<buildings::Lod2Building> lod2Buildings;
+    // LOD1 footprints rebuilt with fitted roofs from the LiDAR cloud.
+    buildings::lod2fit::Lod2Reconstruction lod2Reconstruction;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
@@ -33,7 +36,7 @@ struct FetchedData {
 
     bool holdsAnything() const {
         return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
-               !lod1Buildings.empty() || !lod2Buildings.empty();
+               !lod1Buildings.empty() || !lod2Buildings.empty() || !lod2Reconstruction.buildings.empty();
     }
 };
 

@@ -75,7 +75,11 @@ json ImportController::onPlace(const json&) {
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
-    BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
+    // Footprints fetched only to be rebuilt are not placed as blocks.
+    BuildingModels models = buildingModelsInZone(
+        fetchedLayers_.count("budynki3d") > 0 ? fetched_.lod1Buildings : std::vector<buildings::Lod1Building>{},
+        fetched_.lod2Buildings, zone);
+    models.reconstructed = fetched_.lod2Reconstruction;
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
     placed_.before(host);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "buildings/lod2fit/roof_model.h"
 #include "buildings/lod_building.h"
 #include "geodata/geometry.h"
 #include "geodata/gis_feature.h"
@@ -34,6 +35,7 @@ struct BuildingModels {
     std::vector<buildings::Lod1Building> lod1;
     std::vector<buildings::Lod2Building> lod2;
     double zOff = 0.0;
+    buildings::lod2fit::Lod2Reconstruction reconstructed;  // PL-1992, moved into the zone when placed
 };
 
 // Copies of the models with every point converted from PL-1992 into the

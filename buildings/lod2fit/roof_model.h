@@ -52,4 +52,13 @@ struct RoofFitResult {
   double meanError = 1e9;  // metres from the roof points to the mesh
 };
 
+// The buildings of one frame rebuilt from the cloud, in the order of their
+// LOD1 footprints (skipped footprints leave no entry), and the fetch's
+// account of them for the diagnostic file.
+struct Lod2Reconstruction {
+  std::vector<std::string> ids;  // the LOD1 ids, one per fit
+  std::vector<RoofFitResult> buildings;
+  std::string diagnostic;
+};
+
 }  // namespace kl::buildings::lod2fit
