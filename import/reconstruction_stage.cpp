@@ -127,7 +127,7 @@ Fitted fitOne(const PointGrid& grid, const Lod1Building& b) {
 
 std::string summary(const std::vector<Lod1Building>& footprints, const std::vector<Fitted>& fitted,
                     buildings::lod2fit::Lod2Reconstruction& result) {
-    int degenerate = 0, flagged = 0, noGround = 0;
+    int degenerate = 0, flagged = 0, noGround = 0, noRoof = 0;
     double errorSum = 0;
     std::map<std::string, int> kinds;
     for (size_t i = 0; i < fitted.size(); ++i) {
@@ -139,7 +139,11 @@ std::string summary(const std::vector<Lod1Building>& footprints, const std::vect
         flagged += f.fit.needsReview;
         noGround += f.groundFromModel;
         ++kinds[f.fit.primitive];
-        errorSum += std::min(f.fit.meanError, 1e3);
+        // Without a single roof point the error says nothing about a fit.
+        if (f.fit.meanError >= buildings::lod2fit::kNoFitError)
+            ++noRoof;
+        else
+            errorSum += f.fit.meanError;
         result.ids.push_back(footprints[i].id);
         result.buildings.push_back(f.fit);
     }
@@ -149,13 +153,17 @@ std::string summary(const std::vector<Lod1Building>& footprints, const std::vect
     if (degenerate > 0)
         text += " Pominieto " + std::to_string(degenerate) +
                 " obrysow zdegenerowanych (mniej niz 3 punkty, zerowe pole lub wspolrzedne nieliczbowe).";
+    if (noRoof > 0)
+        text += " " + std::to_string(noRoof) +
+                " budynkow bez punktow dachu w chmurze - wstawiono bryly zastepcze (grunt + 3 m) do korekty.";
     if (noGround > 0)
         text += " " + std::to_string(noGround) +
                 " budynkow bez punktow gruntu w chmurze - sciany od poziomu z modelu LOD1.";
     result.diagnostic = "budynkirekon: obrysow=" + std::to_string(footprints.size()) + " odtworzono=" +
                         std::to_string(built) + " do_korekty=" + std::to_string(flagged) +
                         " zdegenerowane=" + std::to_string(degenerate) + " bez_gruntu=" + std::to_string(noGround) +
-                        " sredni_blad_m=" + terrain::formatMetres(built > 0 ? errorSum / built : 0.0) + " typy:";
+                        " bez_punktow_dachu=" + std::to_string(noRoof) + " sredni_blad_m=" +
+                        terrain::formatMetres(built > noRoof ? errorSum / (built - noRoof) : 0.0) + " typy:";
     for (const auto& [name, n] : kinds) result.diagnostic += " " + name + "=" + std::to_string(n);
     return text;
 }

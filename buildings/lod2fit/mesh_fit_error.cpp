@@ -46,7 +46,7 @@ double meshFitError(const RoofMesh& mesh, const std::vector<Point3d>& points) {
   std::vector<std::array<std::uint32_t, 3>> triangles;
   for (const auto& face : mesh.faces)
     for (size_t i = 2; i < face.size(); ++i) triangles.push_back({face[0], face[i - 1], face[i]});
-  if (points.empty() || triangles.empty()) return 1e9;
+  if (points.empty() || triangles.empty()) return kNoFitError;
   const size_t step = points.size() > 5000 ? points.size() / 5000 : 1;
   double sum = 0;
   size_t used = 0;

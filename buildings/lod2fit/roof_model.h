@@ -13,6 +13,9 @@ namespace kl::buildings::lod2fit {
 
 using Footprint = std::vector<geo::Point2d>;  // open ring
 
+// The fit error when there was no point (or no face) to measure it with.
+inline constexpr double kNoFitError = 1e9;
+
 // The shape parameters every primitive reads; p6..p11 are read only by the
 // primitives the classifier never picks.
 struct RoofParams {
@@ -49,7 +52,7 @@ struct RoofFitResult {
   RoofParams params;
   RoofMesh mesh;  // in the input's coordinates
   bool needsReview = true;
-  double meanError = 1e9;  // metres from the roof points to the mesh
+  double meanError = kNoFitError;  // metres from the roof points to the mesh
 };
 
 // The buildings of one frame rebuilt from the cloud, in the order of their
