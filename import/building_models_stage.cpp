@@ -31,6 +31,7 @@ void fetchBuildingModels(net::WfsClient& client, const FetchRequest& request, co
         auto got = buildings::fetchBuildings3d(client, input, packageHooks);
         if (!got.summary.empty()) out.reportLines.push_back(got.summary);
         out.lod1Buildings = std::move(got.buildings);
+        out.lod1Asked = asked(request, "budynki3d");
     }
     if (asked(request, "budynkilod2") && !(hooks.cancelled && hooks.cancelled())) {
         auto got = buildings::fetchBuildingsLod2(client, input, packageHooks);

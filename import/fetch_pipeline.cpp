@@ -447,7 +447,7 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
     if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
-    if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
+    if (data.lod1Asked && !data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
     if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
     if (!data.lod2Reconstruction.buildings.empty())
         counts["budynkirekon"] = static_cast<int>(data.lod2Reconstruction.buildings.size());

@@ -26,6 +26,7 @@ struct FetchedData {
     std::vector<terrain::Contour> contours;
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
+    bool lod1Asked = false;  // false: the blocks are only footprints for the reconstruction, not placed
     std::vector<buildings::Lod2Building> lod2Buildings;
     // LOD1 footprints rebuilt with fitted roofs from the LiDAR cloud.
     buildings::lod2fit::Lod2Reconstruction lod2Reconstruction;

@@ -77,7 +77,7 @@ json ImportController::onPlace(const json&) {
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
     // Footprints fetched only to be rebuilt are not placed as blocks.
     BuildingModels models = buildingModelsInZone(
-        fetchedLayers_.count("budynki3d") > 0 ? fetched_.lod1Buildings : std::vector<buildings::Lod1Building>{},
+        fetched_.lod1Asked ? fetched_.lod1Buildings : std::vector<buildings::Lod1Building>{},
         fetched_.lod2Buildings, zone);
     models.reconstructed = fetched_.lod2Reconstruction;
     // without a height anchor for this site the lowest building stands at the project's zero
