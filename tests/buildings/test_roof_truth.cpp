@@ -34,6 +34,7 @@ TEST(RoofTruth, DemoRoofsAreRecognised) {
   for (const DemoRoof& roof : roofs) {
     const RoofFitResult fit = reconstructRoof(fitInput(roof, 0.29));  // 12 points a square metre
     const std::string truth = geoportal::demoRoofName(roof.kind);
+    EXPECT_LE(roof.ridge + 2.5, geoportal::demo::kLidarMaxHeight) << "the tiles promise every point below it";
     ++confusion[truth][fit.primitive];
     ++total[truth];
     errorSum += fit.meanError;
