@@ -224,7 +224,10 @@ ReconstructionRun reconstructBuildings(net::WfsClient& client, const geo::Bbox& 
         return run;
     }
     if (cloud.points.empty()) {
-        io.warn("Rekonstrukcja LOD2: chmura pusta w kadrze.");
+        // Tiles that all failed are not an empty cloud: each was named above.
+        io.warn(cloud.tilesAsked > 0 && cloud.tilesRead == 0
+                    ? "Rekonstrukcja LOD2: nie wczytano zadnego kafla LiDAR - budynkow nie odtworzono."
+                    : "Rekonstrukcja LOD2: chmura pusta w kadrze.");
         return run;
     }
     if (cloud.tilesRead < cloud.tilesAsked)

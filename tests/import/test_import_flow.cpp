@@ -196,6 +196,16 @@ TEST_F(ImportFlow, BuildingsRebuiltFromTheCloudArriveAsMorphsWithoutTheirBlocks)
     EXPECT_TRUE(reviewSurface);
 }
 
+TEST_F(ImportFlow, CutLidarTilesRebuildNothingAndSaySo) {
+    addFault(geoportal::FaultKind::Truncate, "", 0, "/NumDaneWys/DanePomiaroweLAZ/");
+    const json done = fetchDone({"budynkirekon"});
+    EXPECT_FALSE(done["counts"].contains("budynkirekon")) << done.dump();
+    const std::string warning = done.value("warning", "");
+    EXPECT_EQ(occurrences(warning, "Rekonstrukcja LOD2: kafel LiDAR "), 11) << warning;  // every tile of the zone
+    EXPECT_NE(warning.find("Rekonstrukcja LOD2: nie wczytano zadnego kafla LiDAR - budynkow nie odtworzono."),
+              std::string::npos) << warning;
+}
+
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
     waitForImages();
     const json done = fetchDone({"dzialki", "rastr", "bdot500", "mpzp"});
