@@ -3,11 +3,37 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace kl::buildings::lod2fit {
 namespace {
 
 constexpr double kRangeSlack = 0.5;  // metres beyond the points' heights still believed
+constexpr double kAcrossTolerance = 35.0;  // degrees off square to the leading pair
+
+double azimuthOf(const RoofPlane& p) { return std::atan2(p.ny, p.nx) * 180.0 / std::numbers::pi; }
+
+double squareness(double a, double b) {
+  const double d = std::fmod(std::abs(a - b), 180.0);
+  return std::abs(d - 90.0);
+}
+
+// The mean run of the hip planes: the horizontal distance over which each
+// climbs the roof's rise.
+std::optional<double> hipRun(const RoofClass& kind, double rise) {
+  if (!kind.firstPartner) return std::nullopt;
+  const double lead = azimuthOf(kind.sloped[0]);
+  double sum = 0;
+  int hips = 0;
+  for (size_t i = 1; i < kind.sloped.size(); ++i) {
+    const RoofPlane& p = kind.sloped[i];
+    if (i == *kind.firstPartner || squareness(azimuthOf(p), lead) > kAcrossTolerance) continue;
+    sum += rise * std::abs(p.nz) / std::hypot(p.nx, p.ny);
+    ++hips;
+  }
+  if (hips == 0) return std::nullopt;
+  return sum / hips;
+}
 
 double heightOn(const RoofPlane& plane, double x, double y) { return -(plane.nx * x + plane.ny * y + plane.d) / plane.nz; }
 
@@ -63,6 +89,7 @@ std::optional<RoofHeights> heightsFromPlanes(const RoofClass& kind, const Footpr
   const bool believable = std::isfinite(h.eaveZ) && std::isfinite(h.ridgeZ) && h.eaveZ > groundZ &&
                           h.eaveZ >= low - kRangeSlack && h.ridgeZ <= high + kRangeSlack && h.ridgeZ >= h.eaveZ + 0.1;
   if (!believable) return std::nullopt;
+  if (!kind.sloped.empty()) h.hipInset = hipRun(kind, h.ridgeZ - h.eaveZ);
   return h;
 }
 

@@ -14,6 +14,9 @@ namespace kl::buildings::lod2fit {
 struct RoofHeights {
   double eaveZ = 0.0;
   double ridgeZ = 0.0;
+  // How far in from the end walls a hipped roof's ridge ends, from the rise
+  // and the pitch of the planes across the leading pair; none without them.
+  std::optional<double> hipInset;
 };
 
 // The roof surface is taken as the lowest of the sloped planes (a convex

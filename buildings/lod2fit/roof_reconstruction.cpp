@@ -66,6 +66,7 @@ RoofFitResult reconstructRoof(const RoofFitInput& input) {
     if (const auto fromPlanes = heightsFromPlanes(kind, footprint, roof.points, input.groundZ)) {
       params.eaveZ = fromPlanes->eaveZ;
       params.ridgeZ = fromPlanes->ridgeZ;
+      if (fromPlanes->hipInset) params.hipInset = *fromPlanes->hipInset;
     }
   const geo::Point2d ridge = kind.ridge ? *kind.ridge : longestEdgeDirection(footprint);
   params.dirX = ridge.x;

@@ -30,6 +30,7 @@ TEST(RoofTruth, DemoRoofsAreRecognised) {
   ASSERT_GT(roofs.size(), 30u);
   std::map<std::string, std::map<std::string, int>> confusion;
   std::map<std::string, int> total, ridgeOk, eaveOk, ridgeZOk;
+  int hipsWithin = 0;
   double errorSum = 0;
   for (const DemoRoof& roof : roofs) {
     const RoofFitResult fit = reconstructRoof(fitInput(roof, 0.29));  // 12 points a square metre
@@ -42,6 +43,8 @@ TEST(RoofTruth, DemoRoofsAreRecognised) {
     const bool ridgeZ = !pitched(roof.kind) || std::abs(fit.params.ridgeZ - roof.ridge) <= 0.2;
     const bool ridge = !pitched(roof.kind) || lineAngle(fit.params.dirX, fit.params.dirY, roof.along.x, roof.along.y) <= 5.0;
     eaveOk[truth] += eave;
+    hipsWithin += roof.kind == DemoRoofKind::Hipped && fit.primitive == truth &&
+                  std::abs(fit.params.hipInset - roof.hipInset) <= 0.5;
     ridgeZOk[truth] += pitched(roof.kind) && ridgeZ;
     ridgeOk[truth] += pitched(roof.kind) && ridge;
     if (!eave || !ridgeZ || !ridge || fit.primitive != truth)
@@ -56,10 +59,12 @@ TEST(RoofTruth, DemoRoofsAreRecognised) {
     for (const auto& [fitted, n] : row) std::cout << " " << fitted << "=" << n;
     std::cout << " | " << ridgeOk[truth] << " | " << eaveOk[truth] << " | " << ridgeZOk[truth] << "\n";
   }
+  std::cout << "hipped roofs with the hip inset within 0.5 m: " << hipsWithin << "\n";
   std::cout << "mean fit error " << errorSum / static_cast<double>(roofs.size()) << " m over " << roofs.size()
             << " roofs\n";
   // Small outbuildings (6 x 5 m) leave a hip face a few dozen points, and a
   // tree over a corner takes more: a few of them may miss.
+  EXPECT_GE(hipsWithin, total["Hipped"] * 8 / 10);
   for (const auto& [truth, row] : confusion) {
     const double n = total[truth];
     EXPECT_GE((row.count(truth) ? row.at(truth) : 0) / n, 0.9) << truth;
