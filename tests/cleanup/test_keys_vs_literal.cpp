@@ -4,7 +4,10 @@
 // rotated and reversed, arcs, negative zeros and coordinates a fraction of a
 // millimetre apart.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -13,7 +16,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cleanup/element_keys.h"
-#include "tests/support/python_reference.h"
 
 namespace kl::cleanup {
 namespace {
@@ -106,7 +108,20 @@ nlohmann::json asJson(const PolylineRecord& p) {
 std::vector<int> literalGroups(const std::vector<PolylineRecord>& polylines) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& p : polylines) list.push_back(asJson(p));
-    const auto parsed = testing::askPythonReference("python3", KL_LITERAL_KEYS_SCRIPT, list);
+    char path[] = "/tmp/kl_literal_keys_XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return {};
+    close(fd);
+    std::ofstream(path) << list.dump();
+    std::string answer;
+    if (FILE* pipe = popen(("python3 " KL_LITERAL_KEYS_SCRIPT " " + std::string(path)).c_str(), "r")) {
+        char buf[4096];
+        size_t got = 0;
+        while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) answer.append(buf, got);
+        pclose(pipe);
+    }
+    std::remove(path);
+    const auto parsed = nlohmann::json::parse(answer, nullptr, false);
     return parsed.is_array() ? parsed.get<std::vector<int>>() : std::vector<int>{};
 }
 
