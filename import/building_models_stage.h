@@ -1,6 +1,7 @@
 #pragma once
-// The stage of the county 3D building models: LOD1 blocks ("budynki3d") and
-// LOD2 buildings ("budynkilod2") of the frame, into the fetch result.
+// The stage of the county 3D building models: LOD1 blocks ("budynki3d", and
+// the footprints "budynkirekon" rebuilds) and LOD2 buildings ("budynkilod2")
+// of the frame, into the fetch result.
 #include <string>
 
 #include "import/fetch_pipeline.h"

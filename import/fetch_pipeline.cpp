@@ -12,6 +12,7 @@
 #include "import/general_plan_stage.h"
 #include "import/label_point.h"
 #include "import/surface_model_stage.h"
+#include "import/reconstruction_stage.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
 #include "net/raster_tiles.h"
@@ -41,7 +42,6 @@ constexpr KindLabel kNotBuiltYet[] = {
     {"terenchmura", "Teren z chmury (LiDAR)"},
     {"poziomicechmura", "Poziomice 3D z chmury (LiDAR)"},
     {"wodachmura", "Woda / morze z chmury (LiDAR)"},
-    {"budynkirekon", "Rekonstrukcja LOD2 (chmura)"},
     {"mosty", "Mosty (OSM)"},
     {"drogi", "Drogi (OSM)"},
 };
@@ -76,6 +76,13 @@ public:
             });
         if (has("budynkindsm")) stage("Budynki nMPT", [this] { surfaceModelBuildings(); });
         if (has("dachychmura")) stage("Dachy z chmury", [this] { roofsFromCloud(); });
+        if (has("budynkirekon"))
+            stage("Rekonstrukcja LOD2", [this] {
+                ReconstructionRun run = reconstructBuildings(s_.client, r_.frame, r_.workingZone,
+                                                             out_.data.lod1Buildings, stageIo());
+                if (run.cancelled) throw FetchCancelled{};
+                out_.data.lod2Reconstruction = std::move(run.result);
+            });
         if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { elevationContours(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
@@ -459,6 +466,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     if (!data.surfaceModelBlocks.items.empty())
         counts["budynkindsm"] = static_cast<int>(data.surfaceModelBlocks.items.size());
     if (!data.cloudRoofs.items.empty()) counts["dachychmura"] = static_cast<int>(data.cloudRoofs.items.size());
+    if (!data.lod2Reconstruction.buildings.empty())
+        counts["budynkirekon"] = static_cast<int>(data.lod2Reconstruction.buildings.size());
     return counts;
 }
 

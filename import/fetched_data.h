@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "buildings/lod2fit/roof_model.h"
 #include "buildings/lod_building.h"
 #include "buildings/reconstruction_result.h"
 #include "geodata/gis_feature.h"
@@ -39,6 +40,8 @@ struct FetchedData {
     bool lod1Requested = false;
     // "budynkindsm" blocks from the surface models, "dachychmura" roofs from the cloud.
     RebuiltLayer surfaceModelBlocks, cloudRoofs;
+    // LOD1 footprints rebuilt with fitted roofs from the LiDAR cloud.
+    buildings::lod2fit::Lod2Reconstruction lod2Reconstruction;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
@@ -47,7 +50,8 @@ struct FetchedData {
     bool holdsAnything() const {
         return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
                (lod1Requested && !lod1Buildings.empty()) || !lod2Buildings.empty() || !surfaceModelBlocks.items.empty() ||
-               !cloudRoofs.items.empty();
+               !cloudRoofs.items.empty() ||
+               !lod2Reconstruction.buildings.empty();
     }
 };
 

@@ -95,8 +95,11 @@ FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int wo
         }
         if (skipped.empty())
             ++out.tilesRead;
-        else
+        else {
+            // The reasons come with or without a closing full stop.
+            if (skipped.back() == '.') skipped.pop_back();
             io.warn(warningPrefix + "kafel " + tile.godlo + " pominiety: " + skipped + ".");
+        }
     }
     io.progress(progressLabel, total, total);
     if (foreignCount > 0)

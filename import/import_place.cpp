@@ -79,6 +79,7 @@ json ImportController::onPlace(const json&) {
     BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
     models.placeLod1 = fetched_.lod1Requested;
     models.rebuilt = rebuiltInZone(fetched_, zone);
+    models.reconstructed = fetched_.lod2Reconstruction;
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
     placed_.before(host);

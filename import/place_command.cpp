@@ -9,6 +9,7 @@
 #include "placement/building_bodies.h"
 #include "placement/layer_resolver.h"
 #include "placement/raster_placement.h"
+#include "placement/roof_fit_bodies.h"
 #include "shell/platform/diag_log.h"
 #include "shell/platform/folders.h"
 #include "shell/settings/atomic_file.h"
@@ -42,6 +43,9 @@ void placeModels(CommandContext& ctx, placement::LayerResolver& layers) {
         placement::placeReconstructedBodies(r.kind, r.items, m.lod1.size(),
                                             [&](geo::Point2d p) { return ctx.transform.apply(p); }, m.zOff,
                                             r.fetchDiagnostic, layers, ctx.result, ctx.bodies);
+    if (!m.reconstructed.buildings.empty())
+        placement::placeRoofFits(m.reconstructed, ctx.workingEpsg, ctx.transform, m.zOff, layers, ctx.result,
+                                 ctx.bodies);
 }
 
 // Runs inside the host's undo scope; nothing may escape into the host.
@@ -98,7 +102,7 @@ std::vector<geo::GisFeature> featuresInZone(const std::vector<geo::GisFeature>& 
 
 BuildingModels buildingModelsInZone(const std::vector<buildings::Lod1Building>& lod1,
                                     const std::vector<buildings::Lod2Building>& lod2, int zoneEpsg) {
-    BuildingModels out{lod1, lod2, 0.0, true, {}};
+    BuildingModels out{lod1, lod2, 0.0, true, {}, {}};
     for (auto& b : out.lod1) convertRing(b.footprint, zoneEpsg);
     for (auto& b : out.lod2)
         for (auto& f : b.faces) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "buildings/lod2fit/roof_model.h"
 #include "buildings/lod_building.h"
 #include "geodata/geometry.h"
 #include "geodata/gis_feature.h"
@@ -45,6 +46,7 @@ struct BuildingModels {
     // Footprints fetched only for the rebuilt shapes stand as no block.
     bool placeLod1 = true;
     std::vector<RebuiltBodies> rebuilt;
+    buildings::lod2fit::Lod2Reconstruction reconstructed;  // PL-1992, moved into the zone when placed
 };
 
 // Copies of the models with every point converted from PL-1992 into the

@@ -170,6 +170,47 @@ TEST_F(ImportFlow, BlocksFromTheSurfaceModelStandOnTheFootprintsWhichStandAsNoth
         EXPECT_EQ(rec->element.type, KL_ELEM_MORPH);
 }
 
+TEST_F(ImportFlow, BuildingsRebuiltFromTheCloudArriveAsMorphsWithoutTheirBlocks) {
+    const json done = fetchDone({"budynkirekon"});
+    EXPECT_EQ(done["counts"], (json{{"budynkirekon", demo::kBuildings}}));
+    const std::string warning = done.value("warning", "");
+    // The demo's PL-2000 sheet lies outside the project's zone.
+    EXPECT_NE(warning.find("Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1:"), std::string::npos)
+        << warning;
+    EXPECT_NE(warning.find("Rekonstrukcja LOD2: odtworzono " + std::to_string(demo::kBuildings) + " z "),
+              std::string::npos) << warning;
+    bool sawFitting = false;
+    for (const json& p : s.received("progress")) sawFitting |= p["label"] == "Rekonstrukcja LOD2: dopasowanie";
+    EXPECT_TRUE(sawFitting);
+
+    setOriginAtDemoCentre();
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], done["counts"]);  // the footprints are not placed as blocks
+    auto layers = elementsByLayer();
+    EXPECT_EQ(layers["GIS_BUDYNKI_LOD2_REKON"][KL_ELEM_MORPH], demo::kBuildings);
+    int flagged = -1;
+    for (const auto& line : s.workbench().report())
+        if (line.text.rfind("KARTOLINK rekonstrukcja LOD2: utworzono ", 0) == 0)
+            flagged = std::stoi(line.text.substr(line.text.find("(do korekty: ") + 13));
+    EXPECT_GT(flagged, 0);  // the hipped roofs at least
+    EXPECT_LT(flagged, demo::kBuildings / 2);
+    bool reviewSurface = false;
+    for (const auto& a : s.workbench().project().attributes().list(KL_ATTR_SURFACE))
+        reviewSurface |= a.name == "GIS Budynek LOD2 rekon - POPRAW";
+    EXPECT_TRUE(reviewSurface);
+}
+
+TEST_F(ImportFlow, CutLidarTilesRebuildNothingAndSaySo) {
+    addFault(geoportal::FaultKind::Truncate, "", 0, "/NumDaneWys/DanePomiaroweLAZ/");
+    const json done = fetchDone({"budynkirekon"});
+    EXPECT_FALSE(done["counts"].contains("budynkirekon")) << done.dump();
+    const std::string warning = done.value("warning", "");
+    EXPECT_EQ(occurrences(warning, "Rekonstrukcja LOD2: kafel "), 11) << warning;  // every tile of the zone
+    EXPECT_NE(warning.find("Rekonstrukcja LOD2: nie wczytano zadnego kafla LiDAR - budynkow nie odtworzono."),
+              std::string::npos) << warning;
+}
+
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
     waitForImages();
     const json done = fetchDone({"dzialki", "rastr", "bdot500", "mpzp"});

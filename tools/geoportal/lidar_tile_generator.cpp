@@ -4,6 +4,7 @@
 #include "cloud/las/las_reader.h"
 #include "cloud/las/las_writer.h"
 #include "tools/geoportal/crs.h"
+#include "tools/geoportal/demo_roofs.h"
 #include "tools/geoportal/text_util.h"
 
 #include <unistd.h>
@@ -30,7 +31,7 @@ using las::loadLe;
 using las::storeLe;
 
 // Bump when the generated points change, so stale cached tiles are not served.
-constexpr int kGeneratorVersion = 2;
+constexpr int kGeneratorVersion = 3;
 // A trimmed airborne survey (LAS 1.2, format 3, coordinates in international feet).
 constexpr const char* kSourceSample = "las/pdal__laz_autzen_trim.laz";
 constexpr double kSourceUnitMetres = 0.3048;
@@ -194,6 +195,14 @@ las::LasVlr wktVlr(int epsg) {
     return v;
 }
 
+// A sample point over a demo building lands on its roof, as a building point.
+void putOnRoof(const DemoRoof& roof, Xy p, uint64_t salt, uint8_t* record) {
+    const auto hit = roofHit(roof, p, salt);
+    if (!hit) return;
+    storeLe<int32_t>(record + 8, quantise(hit->z, 0));
+    record[15] = static_cast<uint8_t>((record[15] & ~31) | hit->cls);
+}
+
 // Output system coordinates of a sheet's corners give the header offset.
 Box outputBox(const LidarSheet& sheet) {
     Box out = Box::empty();
@@ -245,6 +254,7 @@ LidarTileFile generate(const LidarParams& params, const LidarSheet& sheet, const
         storeLe<int32_t>(record, quantise(out.x, h.offset[0]));
         storeLe<int32_t>(record + 4, quantise(out.y, h.offset[1]));
         storeLe<int32_t>(record + 8, quantise(demoGroundHeight(p) + src.aboveGround[i], 0));
+        if (const DemoRoof* roof = demoRoofAt(p)) putOnRoof(*roof, p, c, record);
         if (eightBit != src.eightBitColour) {
             for (int k = 0; k < 3; ++k) {
                 const unsigned v = loadLe<uint16_t>(record + 28 + 2 * k);
@@ -314,6 +324,7 @@ std::mutex& mutexFor(const std::string& key) {
 }  // namespace
 
 double demoObjectHeight(Xy p) {
+    if (const auto roof = demoRoofTop(p)) return std::max(0.0, *roof - demoGroundHeight(p));
     const SourceCloud& src = sourceCloud();
     const ObjectRaster& raster = objectRaster();
     if (raster.top.empty()) return 0.0;

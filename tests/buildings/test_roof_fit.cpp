@@ -1,0 +1,233 @@
+// Roof fitting: the meshes every primitive builds, the roof type and ridge
+// the fit chooses on known roofs, and what bad input comes back as.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "buildings/lod2fit/plane_search.h"
+#include "buildings/lod2fit/roof_primitive.h"
+#include "buildings/lod2fit/roof_reconstruction.h"
+#include "buildings/lod2fit/roof_segmentation.h"
+#include "mesh_checks.h"
+#include "roof_samples.h"
+
+namespace kl::buildings::lod2fit {
+namespace {
+
+using geoportal::DemoRoofKind;
+using geoportal::rectangleRoof;
+
+const Footprint kRectangle{{0, 0}, {20, 0}, {20, 10}, {0, 10}};
+const Footprint kClockwise{{0, 0}, {0, 10}, {20, 10}, {20, 0}};
+const Footprint kShortFirst{{20, 0}, {20, 10}, {0, 10}, {0, 0}};
+const Footprint kLShape{{0, 0}, {0, 12}, {6, 12}, {6, 5}, {14, 5}, {14, 0}};  // clockwise
+const Footprint kTriangle{{0, 0}, {9, 1}, {3, 7}};
+const Footprint kPentagon{{0, 0}, {10, 0}, {12, 6}, {5, 10}, {-2, 6}};
+
+RoofParams params(double dirX = 1, double dirY = 0) {
+  RoofParams p;
+  p.groundZ = 100;
+  p.eaveZ = 106;
+  p.ridgeZ = 110;
+  p.dirX = dirX;
+  p.dirY = dirY;
+  return p;
+}
+
+TEST(RoofMeshes, EveryPrimitiveBoundsASolidOverEveryFootprint) {
+  const struct {
+    const char* name;
+    Footprint footprint;
+  } footprints[] = {{"counter-clockwise rectangle", kRectangle}, {"clockwise rectangle", kClockwise},
+                    {"rectangle from a short edge", kShortFirst}, {"clockwise L", kLShape},
+                    {"triangle", kTriangle},                      {"pentagon", kPentagon}};
+  ASSERT_EQ(roofPrimitives().size(), 25u);
+  for (const RoofPrimitive* primitive : roofPrimitives())
+    for (const auto& f : footprints)
+      for (const RoofParams& p : {params(), params(0, 1)}) {
+        RoofMesh mesh;
+        primitive->fit(mesh, p, f.footprint);
+        EXPECT_EQ(closedOutwardProblem(mesh), "") << primitive->name() << " on the " << f.name;
+      }
+}
+
+TEST(RoofMeshes, RegistryFindsByNameAndFallsBackToFlat) {
+  EXPECT_EQ(roofPrimitive("Hipped").name(), "Hipped");
+  EXPECT_EQ(roofPrimitive("Mansard").name(), "Mansard");
+  EXPECT_EQ(roofPrimitive("Pagoda").name(), "Flat");
+}
+
+double ridgeAngle(const RoofMesh& mesh) {
+  const Point3d& a = mesh.vertices.at(8);
+  const Point3d& b = mesh.vertices.at(9);
+  return std::fmod(std::atan2(b.y - a.y, b.x - a.x) * 180 / std::numbers::pi + 360.0, 180.0);
+}
+
+TEST(RoofMeshes, ShapesFollowTheirParameters) {
+  RoofMesh mesh;
+  // The ridge follows the main direction whichever vertex the list starts on.
+  roofPrimitive("Gabled").fit(mesh, params(), kShortFirst);
+  EXPECT_NEAR(ridgeAngle(mesh), 0.0, 1e-9);
+  roofPrimitive("Gabled").fit(mesh, params(0, 1), kRectangle);
+  EXPECT_NEAR(ridgeAngle(mesh), 90.0, 1e-9);
+  EXPECT_DOUBLE_EQ(mesh.vertices[8].z, 110);
+  // The asymmetric ridge stands at 68 % of the span from the eave on the
+  // right of the direction.
+  roofPrimitive("AsymGabled").fit(mesh, params(), kRectangle);
+  EXPECT_NEAR(mesh.vertices[8].y, 6.8, 1e-9);
+  roofPrimitive("AsymGabled").fit(mesh, params(-1, 0), kRectangle);
+  EXPECT_NEAR(mesh.vertices[8].y, 3.2, 1e-9);
+  // Hip apexes 2 m in from the gable walls.
+  roofPrimitive("Hipped").fit(mesh, params(), kRectangle);
+  EXPECT_NEAR(mesh.vertices[8].x, 2.0, 1e-9);
+  EXPECT_NEAR(mesh.vertices[9].x, 18.0, 1e-9);
+  // A shed rises across the direction; without any width across it, it stays
+  // at the eaves instead of dividing by nothing.
+  roofPrimitive("Shed").fit(mesh, params(), kRectangle);
+  EXPECT_DOUBLE_EQ(mesh.vertices[4].z, 106);
+  EXPECT_DOUBLE_EQ(mesh.vertices[7].z, 110);
+  roofPrimitive("Shed").fit(mesh, params(), {{0, 0}, {5, 0}, {10, 0}});
+  for (const Point3d& v : mesh.vertices) EXPECT_TRUE(v.z == 100 || v.z == 106);
+  // A gabled roof needs four corners: five get the flat roof.
+  roofPrimitive("Gabled").fit(mesh, params(), kPentagon);
+  EXPECT_EQ(mesh.vertices.size(), 10u);
+  for (size_t i = 5; i < 10; ++i) EXPECT_DOUBLE_EQ(mesh.vertices[i].z, 106);
+}
+
+TEST(RoofSegmentation, HeightsFromThePercentilesOrTheFallback) {
+  std::vector<Point3d> seven(7, Point3d{0, 0, 108});
+  RoofPoints few = segmentRoofPoints(seven, 100);
+  EXPECT_FALSE(few.segmented);
+  EXPECT_DOUBLE_EQ(few.eaveZ, 100.1);
+  EXPECT_DOUBLE_EQ(few.ridgeZ, 103.0);
+  std::vector<Point3d> ramp;
+  for (int i = 0; i <= 100; ++i) ramp.push_back({0, 0, 106 + 0.04 * i});
+  for (int i = 0; i < 20; ++i) ramp.push_back({0, 0, 100.5});  // wall and garden echoes
+  RoofPoints roof = segmentRoofPoints(ramp, 100);
+  EXPECT_TRUE(roof.segmented);
+  EXPECT_EQ(roof.points.size(), 101u);
+  EXPECT_NEAR(roof.eaveZ, 106.4, 1e-9);
+  EXPECT_NEAR(roof.ridgeZ, 109.8, 1e-9);
+}
+
+TEST(RoofPlaneSearch, SameFindingsEveryTimeAndNoneOnANarrowStrip) {
+  const auto roof = rectangleRoof(DemoRoofKind::Gabled, {{0, 0}, {16, 0}, {16, 10}, {0, 10}}, 0, 100, 106, 110);
+  const auto points = roofSamples(roof, 0.4);
+  const auto first = detectRoofPlanes(points);
+  ASSERT_EQ(first.size(), 2u);
+  const auto second = detectRoofPlanes(points);
+  for (size_t i = 0; i < first.size(); ++i) {
+    EXPECT_EQ(first[i].nx, second[i].nx);
+    EXPECT_EQ(first[i].d, second[i].d);
+  }
+  std::vector<Point3d> strip;
+  for (int i = 0; i < 200; ++i) strip.push_back({i * 0.1, 0.05 * (i % 3), 105 + 0.01 * i});
+  EXPECT_TRUE(detectRoofPlanes(strip).empty());
+}
+
+// A roof over a 16 x 10 m rectangle whose two slopes have the given pitches.
+geoportal::DemoRoof pitchedRoof(double lowPitch, double highPitch) {
+  const double tl = std::tan(lowPitch * std::numbers::pi / 180), th = std::tan(highPitch * std::numbers::pi / 180);
+  auto roof = rectangleRoof(DemoRoofKind::AsymGabled, {{0, 0}, {16, 0}, {16, 10}, {0, 10}}, 0, 100, 106, 106);
+  roof.ridgeAcross = th / (tl + th);
+  roof.ridge = 106 + roof.ridgeAcross * 10 * tl;
+  return roof;
+}
+
+TEST(RoofClassification, KnownRoofsGetTheirTypes) {
+  const std::vector<geoportal::Xy> house{{0, 0}, {16, 0}, {16, 10}, {0, 10}};
+  const struct {
+    const char* what;
+    geoportal::DemoRoof roof;
+    const char* primitive;
+    bool flagged;
+  } rows[] = {
+      {"slopes of 30 and 35 degrees", pitchedRoof(30, 35), "Gabled", false},
+      {"slopes of 30 and 45 degrees", pitchedRoof(30, 45), "AsymGabled", false},
+      {"one slope of 5 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.0875), "Flat",
+       false},
+      {"one slope of 20 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.364), "Shed",
+       false},
+      {"four hipped slopes", rectangleRoof(DemoRoofKind::Hipped, house, 0, 100, 106, 110), "Hipped", true},
+      {"a flat top", rectangleRoof(DemoRoofKind::Flat, house, 0, 100, 106, 106), "Flat", false},
+  };
+  for (const auto& row : rows) {
+    const RoofFitResult fit = reconstructRoof(fitInput(row.roof));
+    EXPECT_EQ(fit.primitive, row.primitive) << row.what;
+    EXPECT_EQ(fit.needsReview, row.flagged) << row.what << ", error " << fit.meanError;
+    EXPECT_EQ(closedOutwardProblem(fit.mesh), "") << row.what;
+  }
+}
+
+TEST(RoofClassification, RidgeFollowsThePlanesNotTheFirstEdge) {
+  // A 20 x 10 m house whose list starts on a short wall: the ridge still runs
+  // along the long walls, and the fit is trusted.
+  for (double turn : {0.0, 35.0, 90.0, 143.0}) {
+    const double a = turn * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
+    std::vector<geoportal::Xy> ring;
+    for (const geo::Point2d& p : kShortFirst) ring.push_back({500000 + c * p.x - s * p.y, 300000 + s * p.x + c * p.y});
+    const auto roof = rectangleRoof(DemoRoofKind::Gabled, ring, 1, 100, 106, 110);
+    const RoofFitResult fit = reconstructRoof(fitInput(roof));
+    ASSERT_EQ(fit.primitive, "Gabled") << turn;
+    const double off = std::fmod(std::abs(ridgeAngle(fit.mesh) - std::fmod(turn, 180.0)), 180.0);
+    EXPECT_LT(std::min(off, 180 - off), 2.0) << turn;
+    EXPECT_FALSE(fit.needsReview) << turn;
+  }
+}
+
+TEST(RoofReconstruction, SameInputSameVertices) {
+  const auto roof = rectangleRoof(DemoRoofKind::Hipped, {{0, 0}, {18, 0}, {18, 11}, {0, 11}}, 0, 100, 106, 110);
+  const RoofFitInput input = fitInput(roof);
+  const RoofFitResult a = reconstructRoof(input), b = reconstructRoof(input);
+  ASSERT_EQ(a.mesh.vertices.size(), b.mesh.vertices.size());
+  for (size_t i = 0; i < a.mesh.vertices.size(); ++i) EXPECT_EQ(a.mesh.vertices[i], b.mesh.vertices[i]);
+  EXPECT_EQ(a.mesh.faces, b.mesh.faces);
+  EXPECT_EQ(a.meanError, b.meanError);
+}
+
+std::vector<Point3d> level(size_t n, double z) {
+  std::vector<Point3d> out;
+  for (size_t i = 0; i < n; ++i) out.push_back({0.5 + static_cast<double>(i % 19), 0.5 + static_cast<double>(i / 19) * 0.5, z});
+  return out;
+}
+
+TEST(RoofReconstruction, BadInputGivesFiniteMeshesOrNone) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<Point3d> withNan = level(200, 106);
+  for (size_t i = 0; i < withNan.size(); i += 3) withNan[i].z = nan;
+  const struct {
+    const char* what;
+    Footprint footprint;
+    std::vector<Point3d> points;
+    bool meshExpected;
+  } rows[] = {
+      {"two-point footprint", {{0, 0}, {10, 0}}, level(100, 106), false},
+      {"collinear footprint", {{0, 0}, {5, 0}, {10, 0}, {3, 0}}, level(100, 106), false},
+      {"zero-area footprint", {{0, 0}, {10, 0}, {10, 0}}, level(100, 106), false},
+      {"footprint with a coordinate not a number", {{0, 0}, {nan, 0}, {10, 10}, {0, 10}}, level(100, 106), false},
+      {"self-intersecting footprint", {{0, 0}, {20, 10}, {20, 0}, {0, 6}}, level(200, 106), true},
+      {"self-intersecting footprint without net area", {{0, 0}, {20, 10}, {20, 0}, {0, 10}}, level(200, 106), false},
+      {"no points", kRectangle, {}, true},
+      {"29 roof points", kRectangle, level(29, 106), true},
+      {"30 roof points", kRectangle, level(30, 106), true},
+      {"all points at one height", kRectangle, level(400, 106), true},
+      {"heights not numbers", kRectangle, withNan, true},
+  };
+  for (const auto& row : rows) {
+    RoofFitInput in;
+    in.footprint = row.footprint;
+    in.points = row.points;
+    in.groundZ = 100;
+    const RoofFitResult fit = reconstructRoof(in);
+    EXPECT_EQ(!fit.mesh.faces.empty(), row.meshExpected) << row.what;
+    EXPECT_TRUE(std::isfinite(fit.meanError)) << row.what;
+    for (const Point3d& v : fit.mesh.vertices)
+      EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << row.what;
+    EXPECT_TRUE(row.meshExpected || fit.needsReview) << row.what;
+  }
+}
+
+}  // namespace
+}  // namespace kl::buildings::lod2fit
