@@ -22,10 +22,10 @@ constexpr uint64_t kRawBatchPoints = 50000;
 class ChunkPipeline {
  public:
   ChunkPipeline(const LasFile& file, const LasHeader& header, const LaszipInfo& info, const std::string& name,
-                const std::vector<LazChunk>& chunks, unsigned threads)
+                const std::vector<LazChunk>& chunks, unsigned threads, RecordFields fields)
       : chunks_(chunks), slots_(threads + 1) {
     for (unsigned i = 0; i < threads; ++i) {
-      decoders_.push_back(std::make_unique<ChunkDecoder>(file, header, info, name));
+      decoders_.push_back(std::make_unique<ChunkDecoder>(file, header, info, name, fields));
     }
     for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this, i] { work(*decoders_[i]); });
   }
@@ -116,6 +116,10 @@ struct LasReader::Impl {
   LaszipInfo info;
   std::vector<LazChunk> chunks;
   bool sequential = false;
+  unsigned threads = 1;
+  RecordFields fields = RecordFields::all();
+  // Decoders start at the first batch, once the fields to decode are known.
+  bool started = false;
   // single-threaded state
   std::unique_ptr<ChunkDecoder> decoder;
   std::unique_ptr<ChunkPipeline> pipeline;
@@ -182,20 +186,33 @@ LasStatus LasReader::openOpened(unsigned threads) {
   s.chunks = std::move(table.chunks);
   s.sequential = table.sequential;
   s.nextOffset = h.pointDataOffset + 8;
-  if (!s.sequential && threads > 1 && s.chunks.size() > 1) {
-    s.pipeline = std::make_unique<ChunkPipeline>(s.file, h, s.info, s.name, s.chunks,
-                                                 std::min<unsigned>(threads, static_cast<unsigned>(s.chunks.size())));
-  } else {
-    s.decoder = std::make_unique<ChunkDecoder>(s.file, h, s.info, s.name);
-  }
+  s.threads = threads;
   s.failed = false;
   return LasStatus::success();
+}
+
+void LasReader::decodeOnly(RecordFields fields) {
+  if (impl_ && !impl_->started) impl_->fields = fields;
+}
+
+void LasReader::startDecoding() {
+  Impl& s = *impl_;
+  s.started = true;
+  if (!s.compressed) return;
+  if (!s.sequential && s.threads > 1 && s.chunks.size() > 1) {
+    s.pipeline = std::make_unique<ChunkPipeline>(
+        s.file, s.header, s.info, s.name, s.chunks, std::min<unsigned>(s.threads, static_cast<unsigned>(s.chunks.size())),
+        s.fields);
+  } else {
+    s.decoder = std::make_unique<ChunkDecoder>(s.file, s.header, s.info, s.name, s.fields);
+  }
 }
 
 LasStatus LasReader::next(const uint8_t** records, uint64_t* count) {
   *count = 0;
   if (!impl_ || impl_->failed) return LasStatus::failure("Czytnik LAS nie jest gotowy");
   Impl& s = *impl_;
+  if (!s.started) startDecoding();
   const LasHeader& h = s.header;
   LasStatus st;
   if (!s.compressed) {

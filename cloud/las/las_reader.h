@@ -8,6 +8,7 @@
 #include "cloud/las/las_header.h"
 #include "cloud/las/las_status.h"
 #include "cloud/las/laszip_vlr.h"
+#include "cloud/las/record_fields.h"
 
 namespace kl::las {
 
@@ -29,6 +30,10 @@ class LasReader {
   // nullptr for an uncompressed file
   const LaszipInfo* laszip() const;
 
+  // Between open and the first next(): the fields the caller reads; the others may be
+  // left undecoded (see RecordFields). Everything is decoded unless this is called.
+  void decodeOnly(RecordFields fields);
+
   // The next batch of records (header().recordLength bytes each, the file's own layout).
   // *count is 0 at the end. The batch stays valid until the next call.
   LasStatus next(const uint8_t** records, uint64_t* count);
@@ -39,6 +44,7 @@ class LasReader {
  private:
   struct Impl;
   LasStatus openOpened(unsigned threads);
+  void startDecoding();
   std::unique_ptr<Impl> impl_;
 };
 

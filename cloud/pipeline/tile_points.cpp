@@ -26,6 +26,11 @@ int colourOffset(uint8_t f, uint16_t recordLength) {
     return at;
 }
 
+las::RecordFields fieldsRead(const TileLayout& layout) {
+    const bool colour = colourOffset(layout.pointFormat, layout.recordLength) >= 0;
+    return las::RecordFields::positionOnly().with(colour ? las::RecordField::Colour : las::RecordField::Intensity);
+}
+
 TilePointFeeder::TilePointFeeder(CloudAccumulator& acc, const TileLayout& layout)
     : acc_(acc), layout_(layout), colour_(colourOffset(layout.pointFormat, layout.recordLength)),
       zoneTile_(geo::isPl2000Epsg(layout.epsg)), firstPoint_(acc.points().size()) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cloud/las/record_fields.h"
 #include "cloud/pipeline/cloud_accumulator.h"
 
 namespace kl::cloud {
@@ -19,6 +20,10 @@ struct TileLayout {
 // Offset of the 16-bit red, green, blue values in a record; -1 when the
 // format has no colour or the record is too short to hold it.
 int colourOffset(uint8_t pointFormat, uint16_t recordLength);
+
+// The record fields the feeder reads besides the position: the colour, or the
+// intensity standing in for it.
+las::RecordFields fieldsRead(const TileLayout& layout);
 
 // Feeds the records of one tile, in file order, into the accumulator.
 // Colour comes from the RGB fields (or the intensity when there is none).

@@ -19,6 +19,7 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
     layout.scale = h.scale;
     layout.offset = h.offset;
     layout.epsg = tileEpsg;
+    reader.decodeOnly(fieldsRead(layout));
     TilePointFeeder feeder(acc, layout);
     while (true) {
         const uint8_t* records = nullptr;
