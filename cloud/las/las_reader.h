@@ -1,6 +1,8 @@
 #pragma once
 
+#include <any>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +35,16 @@ class LasReader {
   // Between open and the first next(): the fields the caller reads; the others may be
   // left undecoded (see RecordFields). Everything is decoded unless this is called.
   void decodeOnly(RecordFields fields);
+
+  // Work on each batch, done on the thread that decoded it: with threads > 1 it runs
+  // alongside the decoding, on several batches at once and in any order, while next()
+  // still hands the batches out in file order, each with its result. A result object is
+  // reused from batch to batch, so work overwrites what it finds there. Set between open
+  // and the first next().
+  using BatchWork = std::function<void(const uint8_t* records, uint64_t count, std::any& result)>;
+  void workOnBatches(BatchWork work);
+  // The result of the work on the batch the last next() handed out.
+  std::any& batchResult();
 
   // The next batch of records (header().recordLength bytes each, the file's own layout).
   // *count is 0 at the end. The batch stays valid until the next call.
