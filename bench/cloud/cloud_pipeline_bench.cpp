@@ -29,6 +29,14 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+// CPU seconds of the whole process (every thread) so far: unlike wall time, a
+// busy machine does not change it.
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
 std::string loadAverage() {
     std::ifstream in("/proc/loadavg");
     std::string line;
@@ -103,13 +111,23 @@ int main(int argc, char** argv) {
         if (!result.ok) std::fprintf(stderr, "pipeline failed: %s\n", result.message.c_str());
         return result.ok ? seconds(t0, Clock::now()) : -1.0;
     };
-    std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale;
+    std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale, cpuOver1, cpuOver2;
     uint64_t decoded = 0;
+    // Runs one measurement; *cpu receives its CPU seconds.
+    auto timed = [](double* cpu, auto run) {
+        const double c0 = cpuSeconds();
+        const double wall = run();
+        *cpu = cpuSeconds() - c0;
+        return wall;
+    };
     for (int round = 0; round < rounds; ++round) {
-        decode1.push_back(decodeAll(1, decoded));
-        pipe1.push_back(pipeline(1));
-        decode2.push_back(decodeAll(2, decoded));
-        pipe2.push_back(pipeline(2));
+        double cpuDecode1 = 0, cpuPipe1 = 0, cpuDecode2 = 0, cpuPipe2 = 0;
+        decode1.push_back(timed(&cpuDecode1, [&] { return decodeAll(1, decoded); }));
+        pipe1.push_back(timed(&cpuPipe1, [&] { return pipeline(1); }));
+        decode2.push_back(timed(&cpuDecode2, [&] { return decodeAll(2, decoded); }));
+        pipe2.push_back(timed(&cpuPipe2, [&] { return pipeline(2); }));
+        cpuOver1.push_back(cpuPipe1 / cpuDecode1);
+        cpuOver2.push_back(cpuPipe2 / cpuDecode2);
         if (std::min({decode1.back(), pipe1.back(), decode2.back(), pipe2.back()}) < 0) return 1;
         over1.push_back(pipe1.back() / decode1.back());
         over2.push_back(pipe2.back() / decode2.back());
@@ -127,8 +145,9 @@ int main(int argc, char** argv) {
                 median(decode2), median(decodeScale));
     std::printf("pipeline:     1 thread %.2f s, 2 threads %.2f s, 2 threads/1 thread %.2fx\n", median(pipe1),
                 median(pipe2), median(pipeScale));
-    std::printf("pipeline/decode: 1 thread %.2f, 2 threads %.2f; peak RSS %ld MB\n", median(over1), median(over2),
-                peakRssMb());
+    std::printf("pipeline/decode: 1 thread %.2f, 2 threads %.2f; in CPU time: 1 thread %.2f, 2 threads %.2f; "
+                "peak RSS %ld MB\n",
+                median(over1), median(over2), median(cpuOver1), median(cpuOver2), peakRssMb());
     std::filesystem::remove_all(dir);
     return 0;
 }
