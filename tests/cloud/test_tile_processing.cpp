@@ -95,17 +95,21 @@ TEST_F(TileProcessing, ATileThatBreaksHalfWayIsLeftOutWhole) {
         const std::string junk(64, '\x5A');
         f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
     }
-    // One point per 0.5 m voxel: the broken tile's first half must not keep
-    // its voxels, or the same points from a later tile would be thrown away.
-    CloudAccumulator acc(kFrame, 0.5, 2178, 1'000'000);
-    ASSERT_EQ(processTile(good, 2180, acc, 1).kind, TileOutcome::Processed);
-    const size_t before = acc.points().size();
-    const auto out = processTile(path, 2180, acc, 1);
-    ASSERT_EQ(out.kind, TileOutcome::Unusable);
-    EXPECT_NE(out.message.find("broken.laz"), std::string::npos);
-    EXPECT_EQ(acc.points().size(), before);
-    ASSERT_EQ(processTile(again, 2180, acc, 1).kind, TileOutcome::Processed);
-    EXPECT_EQ(acc.points().size(), before + 40u * 40u);
+    // On two threads the batches before the break are already prepared when it comes.
+    for (const unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(threads);
+        // One point per 0.5 m voxel: the broken tile's first half must not keep
+        // its voxels, or the same points from a later tile would be thrown away.
+        CloudAccumulator acc(kFrame, 0.5, 2178, 1'000'000);
+        ASSERT_EQ(processTile(good, 2180, acc, threads).kind, TileOutcome::Processed);
+        const size_t before = acc.points().size();
+        const auto out = processTile(path, 2180, acc, threads);
+        ASSERT_EQ(out.kind, TileOutcome::Unusable);
+        EXPECT_NE(out.message.find("broken.laz"), std::string::npos);
+        EXPECT_EQ(acc.points().size(), before);
+        ASSERT_EQ(processTile(again, 2180, acc, threads).kind, TileOutcome::Processed);
+        EXPECT_EQ(acc.points().size(), before + 40u * 40u);
+    }
 }
 
 TEST_F(TileProcessing, OnlyAWholeTileFileIsTakenForWhole) {
