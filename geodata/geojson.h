@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ostream>
 #include <vector>
 
 #include "geodata/gis_feature.h"
@@ -12,6 +13,12 @@ enum class GeoJsonCoordinates {
   Wgs84,   // [longitude, latitude], for the map preview
   Pl1992,  // [easting, northing] with a named "crs" member, for checks and tools
 };
+
+// The FeatureCollection as compact text written to out feature by feature,
+// never held whole: the text toGeoJson(...).dump() gives. The caller checks
+// the stream's state.
+void writeGeoJson(std::ostream& out, const std::vector<GisFeature>& features,
+                  GeoJsonCoordinates coordinates = GeoJsonCoordinates::Wgs84);
 
 // FeatureCollection of the features. Properties carry every attribute plus
 // "_kind", the preview kind of the feature's data type.

@@ -13,32 +13,31 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kDegToRad = kPi / 180.0;
 constexpr double kRadToDeg = 180.0 / kPi;
 
-struct GridParams {
-  double k0;
-  double lon0Rad;
-  double falseEasting;
-  double falseNorthing;
-};
+const TmGrid& pl1992Grid() {
+  static const TmGrid grid = makeTmGrid(0.9993, 19.0 * kDegToRad, 500000.0, -5300000.0);
+  return grid;
+}
 
-constexpr GridParams kPl1992{0.9993, 19.0 * kDegToRad, 500000.0, -5300000.0};
-
-GridParams pl2000Params(int epsg) {
+const TmGrid& pl2000Grid(int epsg) {
   if (!isPl2000Epsg(epsg)) {
     throw std::invalid_argument("Nieobslugiwany EPSG PL-2000");
   }
-  const double lon0Deg = (epsg - 2176) * 3.0 + 15.0;
-  const double falseEasting = (epsg - 2171) * 1000000.0 + 500000.0;
-  return {0.999923, lon0Deg * kDegToRad, falseEasting, 0.0};
+  static const std::array<TmGrid, 4> zones = [] {
+    std::array<TmGrid, 4> z{};
+    for (int i = 0; i < 4; ++i) {
+      z[i] = makeTmGrid(0.999923, (15.0 + 3.0 * i) * kDegToRad, (5 + i) * 1000000.0 + 500000.0, 0.0);
+    }
+    return z;
+  }();
+  return zones[static_cast<std::size_t>(epsg - 2176)];
 }
 
-Point2d forward(const GridParams& g, double latDeg, double lonDeg) noexcept {
-  return tmForward(latDeg * kDegToRad, lonDeg * kDegToRad, g.k0, g.lon0Rad, g.falseEasting,
-                   g.falseNorthing);
+Point2d forward(const TmGrid& g, double latDeg, double lonDeg) noexcept {
+  return tmForward(g, latDeg * kDegToRad, lonDeg * kDegToRad);
 }
 
-LatLon inverse(const GridParams& g, double easting, double northing) noexcept {
-  const RadianLatLon r =
-      tmInverse(easting, northing, g.k0, g.lon0Rad, g.falseEasting, g.falseNorthing);
+LatLon inverse(const TmGrid& g, double easting, double northing) noexcept {
+  const RadianLatLon r = tmInverse(g, easting, northing);
   return {r.lat * kRadToDeg, r.lon * kRadToDeg};
 }
 
@@ -56,30 +55,27 @@ Bbox boxOfCorners(const std::array<Point2d, 4>& corners) noexcept {
 }  // namespace
 
 Point2d wgs84ToPl1992(double latDeg, double lonDeg) noexcept {
-  return forward(kPl1992, latDeg, lonDeg);
+  return forward(pl1992Grid(), latDeg, lonDeg);
 }
 
 LatLon pl1992ToWgs84(double easting, double northing) noexcept {
-  return inverse(kPl1992, easting, northing);
+  return inverse(pl1992Grid(), easting, northing);
 }
 
 Point2d wgs84ToPl2000(double latDeg, double lonDeg, int targetEpsg) {
-  return forward(pl2000Params(targetEpsg), latDeg, lonDeg);
+  return forward(pl2000Grid(targetEpsg), latDeg, lonDeg);
 }
 
 LatLon pl2000ToWgs84(double easting, double northing, int sourceEpsg) {
-  return inverse(pl2000Params(sourceEpsg), easting, northing);
+  return inverse(pl2000Grid(sourceEpsg), easting, northing);
 }
 
 Point2d pl1992ToPl2000(double easting, double northing, int targetEpsg) {
-  const GridParams target = pl2000Params(targetEpsg);
-  const LatLon g = inverse(kPl1992, easting, northing);
-  return forward(target, g.lat, g.lon);
+  return tmGridToGrid(pl1992Grid(), pl2000Grid(targetEpsg), easting, northing);
 }
 
 Point2d pl2000ToPl1992(double easting, double northing, int sourceEpsg) {
-  const LatLon g = inverse(pl2000Params(sourceEpsg), easting, northing);
-  return forward(kPl1992, g.lat, g.lon);
+  return tmGridToGrid(pl2000Grid(sourceEpsg), pl1992Grid(), easting, northing);
 }
 
 int pl2000EpsgForLongitude(double lonDeg) noexcept {

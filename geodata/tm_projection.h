@@ -13,13 +13,26 @@ struct RadianLatLon {
   double lon = 0.0;
 };
 
-// Transverse Mercator on GRS80 with latitude of origin 0, evaluated with
-// Krueger's series to sixth order in the third flattening; the truncation
-// error is far below a micrometre within several degrees of the meridian.
-Point2d tmForward(double latRad, double lonRad, double k0, double lon0Rad, double falseEasting,
-                  double falseNorthing) noexcept;
+// One transverse Mercator grid on GRS80, latitude of origin 0. The central
+// meridian's sine and cosine are kept so that moving between two grids costs
+// no trigonometric call for the meridians.
+struct TmGrid {
+  double k0;
+  double lon0Rad;
+  double sinLon0;
+  double cosLon0;
+  double falseEasting;
+  double falseNorthing;
+};
+TmGrid makeTmGrid(double k0, double lon0Rad, double falseEasting, double falseNorthing) noexcept;
 
-RadianLatLon tmInverse(double easting, double northing, double k0, double lon0Rad,
-                       double falseEasting, double falseNorthing) noexcept;
+// Transverse Mercator evaluated with Krueger's series to sixth order in the
+// third flattening; the truncation error is far below a micrometre within
+// several degrees of the meridian.
+Point2d tmForward(const TmGrid& grid, double latRad, double lonRad) noexcept;
+RadianLatLon tmInverse(const TmGrid& grid, double easting, double northing) noexcept;
+// From one grid to another through the conformal sphere, which both share, so
+// the geodetic latitude is never needed.
+Point2d tmGridToGrid(const TmGrid& from, const TmGrid& to, double easting, double northing) noexcept;
 
 }  // namespace kl::geo

@@ -2,15 +2,18 @@
 // same tiles: index, decode, crop, thin, colour and E57 output of the whole
 // demo site at full quality, against reading the same tiles with the reader.
 //
-//   bench_cloud_pipeline [density per m2, default 24: under the 8 M point budget]
+//   bench_cloud_pipeline [density per m2, default 24: under the 8 M point budget] [rounds, default 3]
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,20 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+// CPU seconds of the whole process (every thread) so far: unlike wall time, a
+// busy machine does not change it.
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string line;
+    std::getline(in, line);
+    return line + "\n";
+}
 long peakRssMb() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -34,7 +51,10 @@ long peakRssMb() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const double density = argc > 1 ? std::atof(argv[1]) : 24.0;
+    double density = 24.0;
+    int rounds = 3;
+    if (argc > 1) std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), density);
+    if (argc > 2) std::from_chars(argv[2], argv[2] + std::strlen(argv[2]), rounds);
     const auto dir = std::filesystem::temp_directory_path() / "kl_bench_cloud";
     std::filesystem::create_directories(dir);
     ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
@@ -68,8 +88,9 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Decoding alone, one thread and two alternately (a shared machine's changing
-    // speed then affects both alike); the figure is the median of the paired ratios.
+    // Decoding alone and the whole pipeline, on one thread and on two, all four
+    // in turn round by round (a shared machine's changing speed then affects
+    // them alike); each figure is the median of its per-round ratios.
     auto decodeAll = [&](unsigned threads, uint64_t& decoded) {
         decoded = 0;
         const auto t0 = Clock::now();
@@ -82,38 +103,51 @@ int main(int argc, char** argv) {
         }
         return seconds(t0, Clock::now());
     };
-    std::vector<double> one, two, ratio;
+    kl::cloud::CloudDownloadResult result;
+    auto pipeline = [&](unsigned threads) {
+        req.decodeThreads = threads;
+        const auto t0 = Clock::now();
+        result = kl::cloud::runCloudDownload(req, resolver, [](const kl::cloud::CloudProgress&) {}, [] { return false; });
+        if (!result.ok) std::fprintf(stderr, "pipeline failed: %s\n", result.message.c_str());
+        return result.ok ? seconds(t0, Clock::now()) : -1.0;
+    };
+    std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale, cpuOver1, cpuOver2;
     uint64_t decoded = 0;
-    for (int round = 0; round < 3; ++round) {
-        one.push_back(decodeAll(1, decoded));
-        two.push_back(decodeAll(2, decoded));
-        if (one.back() < 0 || two.back() < 0) return 1;
-        ratio.push_back(one.back() / two.back());
+    // Runs one measurement; *cpu receives its CPU seconds.
+    auto timed = [](double* cpu, auto run) {
+        const double c0 = cpuSeconds();
+        const double wall = run();
+        *cpu = cpuSeconds() - c0;
+        return wall;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        double cpuDecode1 = 0, cpuPipe1 = 0, cpuDecode2 = 0, cpuPipe2 = 0;
+        decode1.push_back(timed(&cpuDecode1, [&] { return decodeAll(1, decoded); }));
+        pipe1.push_back(timed(&cpuPipe1, [&] { return pipeline(1); }));
+        decode2.push_back(timed(&cpuDecode2, [&] { return decodeAll(2, decoded); }));
+        pipe2.push_back(timed(&cpuPipe2, [&] { return pipeline(2); }));
+        cpuOver1.push_back(cpuPipe1 / cpuDecode1);
+        cpuOver2.push_back(cpuPipe2 / cpuDecode2);
+        if (std::min({decode1.back(), pipe1.back(), decode2.back(), pipe2.back()}) < 0) return 1;
+        over1.push_back(pipe1.back() / decode1.back());
+        over2.push_back(pipe2.back() / decode2.back());
+        decodeScale.push_back(decode1.back() / decode2.back());
+        pipeScale.push_back(pipe1.back() / pipe2.back());
     }
     auto median = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    std::printf("decode alone, %zu tiles, %llu points: 1 thread %.2f s, 2 threads %.2f s, 2 threads/1 thread %.2fx\n",
-                paths.size(), static_cast<unsigned long long>(decoded), median(one), median(two), median(ratio));
-
-    for (unsigned threads : {1u, 2u}) {
-        const double decode = threads == 1 ? median(one) : median(two);
-        const auto d1 = Clock::now();
-        req.decodeThreads = threads;
-        const auto r = kl::cloud::runCloudDownload(req, resolver, [](const kl::cloud::CloudProgress&) {}, [] { return false; });
-        const auto d2 = Clock::now();
-        if (!r.ok) {
-            std::fprintf(stderr, "pipeline failed: %s\n", r.message.c_str());
-            return 1;
-        }
-        const double pipeline = seconds(d1, d2);
-        std::printf("threads=%u kept=%lld: decode %.2f s (%.2f M pts/s), "
-                    "pipeline %.2f s, ratio pipeline/decode %.2f, E57 %.0f MB, peak RSS %ld MB\n",
-                    threads, static_cast<long long>(r.count), decode, static_cast<double>(decoded) / decode / 1e6,
-                    pipeline, pipeline / decode, static_cast<double>(std::filesystem::file_size(r.filePath)) / 1e6,
-                    peakRssMb());
-    }
+    std::printf("%zu tiles, %llu points read, %lld kept, E57 %.0f MB, %d rounds, load average at the end %s",
+                paths.size(), static_cast<unsigned long long>(decoded), static_cast<long long>(result.count),
+                static_cast<double>(std::filesystem::file_size(result.filePath)) / 1e6, rounds, loadAverage().c_str());
+    std::printf("decode alone: 1 thread %.2f s, 2 threads %.2f s, 2 threads/1 thread %.2fx\n", median(decode1),
+                median(decode2), median(decodeScale));
+    std::printf("pipeline:     1 thread %.2f s, 2 threads %.2f s, 2 threads/1 thread %.2fx\n", median(pipe1),
+                median(pipe2), median(pipeScale));
+    std::printf("pipeline/decode: 1 thread %.2f, 2 threads %.2f; in CPU time: 1 thread %.2f, 2 threads %.2f; "
+                "peak RSS %ld MB\n",
+                median(over1), median(over2), median(cpuOver1), median(cpuOver2), peakRssMb());
     std::filesystem::remove_all(dir);
     return 0;
 }

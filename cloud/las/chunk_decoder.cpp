@@ -29,8 +29,9 @@ uint32_t layerCount(const LaszipItem& it) {
 }
 }  // namespace
 
-ChunkDecoder::ChunkDecoder(const LasFile& file, const LasHeader& header, const LaszipInfo& info, std::string name)
-    : file_(file), header_(header), info_(info), name_(std::move(name)) {
+ChunkDecoder::ChunkDecoder(const LasFile& file, const LasHeader& header, const LaszipInfo& info, std::string name,
+                           RecordFields fields)
+    : file_(file), header_(header), info_(info), name_(std::move(name)), fields_(fields) {
   dataEnd_ = header.fileSize;
   if (header.evlrCount > 0 && header.evlrStart > header.pointDataOffset && header.evlrStart < dataEnd_) {
     dataEnd_ = header.evlrStart;
@@ -100,7 +101,7 @@ LasStatus ChunkDecoder::decodeBuffer(const LazChunk& chunk, size_t index, std::v
     records->resize(static_cast<size_t>(chunk.points * rl));
     std::string error;
     if (!decodeLayeredChunk(stored_.data(), stored_.size(), info_.items, header_.recordLength, chunk.points,
-                            records->data(), &error)) {
+                            records->data(), &error, fields_)) {
       return fail(index, error);
     }
     *stored = stored_.size();

@@ -9,6 +9,7 @@
 #include "cloud/las/las_header.h"
 #include "cloud/las/las_status.h"
 #include "cloud/las/laszip_vlr.h"
+#include "cloud/las/record_fields.h"
 
 namespace kl::las {
 
@@ -19,7 +20,8 @@ class PointwiseChunkDecoder;
 // after the first chunk nothing is allocated per chunk).
 class ChunkDecoder {
  public:
-  ChunkDecoder(const LasFile& file, const LasHeader& header, const LaszipInfo& info, std::string name);
+  ChunkDecoder(const LasFile& file, const LasHeader& header, const LaszipInfo& info, std::string name,
+               RecordFields fields);
   ~ChunkDecoder();
 
   // Decodes chunk number index into *records (chunk.points records).
@@ -38,6 +40,7 @@ class ChunkDecoder {
   const LasHeader& header_;
   const LaszipInfo& info_;
   std::string name_;
+  RecordFields fields_;
   uint64_t dataEnd_;
   std::vector<uint8_t> stored_;
   std::unique_ptr<PointwiseChunkDecoder> pointwise_;

@@ -22,10 +22,11 @@ constexpr uint64_t kRawBatchPoints = 50000;
 class ChunkPipeline {
  public:
   ChunkPipeline(const LasFile& file, const LasHeader& header, const LaszipInfo& info, const std::string& name,
-                const std::vector<LazChunk>& chunks, unsigned threads)
-      : chunks_(chunks), slots_(threads + 1) {
+                const std::vector<LazChunk>& chunks, unsigned threads, RecordFields fields,
+                const LasReader::BatchWork& batchWork)
+      : chunks_(chunks), slots_(threads + 1), work_(batchWork) {
     for (unsigned i = 0; i < threads; ++i) {
-      decoders_.push_back(std::make_unique<ChunkDecoder>(file, header, info, name));
+      decoders_.push_back(std::make_unique<ChunkDecoder>(file, header, info, name, fields));
     }
     for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this, i] { work(*decoders_[i]); });
   }
@@ -38,7 +39,7 @@ class ChunkPipeline {
     for (auto& t : workers_) t.join();
   }
 
-  LasStatus next(const uint8_t** records, uint64_t* count) {
+  LasStatus next(const uint8_t** records, uint64_t* count, std::any** result) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (handedOut_) {
       slots_[consumed_ % slots_.size()].ready = false;
@@ -56,12 +57,14 @@ class ChunkPipeline {
     handedOut_ = true;
     *records = slot.records.data();
     *count = chunks_[consumed_].points;
+    *result = &slot.result;
     return LasStatus::success();
   }
 
  private:
   struct Slot {
     std::vector<uint8_t> records;
+    std::any result;
     LasStatus status;
     bool ready = false;
   };
@@ -81,6 +84,7 @@ class ChunkPipeline {
       LasStatus status;
       try {
         status = decoder.decode(chunks_[index], index, &slot.records);
+        if (status && work_) work_(slot.records.data(), chunks_[index].points, slot.result);
       } catch (const std::exception& e) {
         status = LasStatus::failure(std::string("Blad dekodowania: ") + e.what());
       }
@@ -96,6 +100,7 @@ class ChunkPipeline {
 
   const std::vector<LazChunk>& chunks_;
   std::vector<Slot> slots_;
+  const LasReader::BatchWork& work_;
   std::vector<std::unique_ptr<ChunkDecoder>> decoders_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
@@ -116,6 +121,13 @@ struct LasReader::Impl {
   LaszipInfo info;
   std::vector<LazChunk> chunks;
   bool sequential = false;
+  unsigned threads = 1;
+  RecordFields fields = RecordFields::all();
+  BatchWork work;
+  std::any ownResult;
+  std::any* result = &ownResult;
+  // Decoders start at the first batch, once the fields to decode are known.
+  bool started = false;
   // single-threaded state
   std::unique_ptr<ChunkDecoder> decoder;
   std::unique_ptr<ChunkPipeline> pipeline;
@@ -182,20 +194,39 @@ LasStatus LasReader::openOpened(unsigned threads) {
   s.chunks = std::move(table.chunks);
   s.sequential = table.sequential;
   s.nextOffset = h.pointDataOffset + 8;
-  if (!s.sequential && threads > 1 && s.chunks.size() > 1) {
-    s.pipeline = std::make_unique<ChunkPipeline>(s.file, h, s.info, s.name, s.chunks,
-                                                 std::min<unsigned>(threads, static_cast<unsigned>(s.chunks.size())));
-  } else {
-    s.decoder = std::make_unique<ChunkDecoder>(s.file, h, s.info, s.name);
-  }
+  s.threads = threads;
   s.failed = false;
   return LasStatus::success();
+}
+
+void LasReader::decodeOnly(RecordFields fields) {
+  if (impl_ && !impl_->started) impl_->fields = fields;
+}
+
+void LasReader::workOnBatches(BatchWork work) {
+  if (impl_ && !impl_->started) impl_->work = std::move(work);
+}
+
+std::any& LasReader::batchResult() { return *impl_->result; }
+
+void LasReader::startDecoding() {
+  Impl& s = *impl_;
+  s.started = true;
+  if (!s.compressed) return;
+  if (!s.sequential && s.threads > 1 && s.chunks.size() > 1) {
+    s.pipeline = std::make_unique<ChunkPipeline>(
+        s.file, s.header, s.info, s.name, s.chunks, std::min<unsigned>(s.threads, static_cast<unsigned>(s.chunks.size())),
+        s.fields, s.work);
+  } else {
+    s.decoder = std::make_unique<ChunkDecoder>(s.file, s.header, s.info, s.name, s.fields);
+  }
 }
 
 LasStatus LasReader::next(const uint8_t** records, uint64_t* count) {
   *count = 0;
   if (!impl_ || impl_->failed) return LasStatus::failure("Czytnik LAS nie jest gotowy");
   Impl& s = *impl_;
+  if (!s.started) startDecoding();
   const LasHeader& h = s.header;
   LasStatus st;
   if (!s.compressed) {
@@ -211,7 +242,7 @@ LasStatus LasReader::next(const uint8_t** records, uint64_t* count) {
       *count = n;
     }
   } else if (s.pipeline) {
-    st = s.pipeline->next(records, count);
+    st = s.pipeline->next(records, count, &s.result);
   } else if (s.sequential) {
     if (s.pointsDone >= h.pointCount) return st;
     LazChunk c;
@@ -236,7 +267,12 @@ LasStatus LasReader::next(const uint8_t** records, uint64_t* count) {
       ++s.nextChunk;
     }
   }
-  if (!st) s.failed = true;
+  if (!st) {
+    s.failed = true;
+  } else if (s.work && *count > 0 && !s.pipeline) {
+    // (the pipeline did the work on its decoding threads)
+    s.work(*records, *count, s.ownResult);
+  }
   return st;
 }
 

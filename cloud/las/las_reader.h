@@ -1,6 +1,8 @@
 #pragma once
 
+#include <any>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "cloud/las/las_header.h"
 #include "cloud/las/las_status.h"
 #include "cloud/las/laszip_vlr.h"
+#include "cloud/las/record_fields.h"
 
 namespace kl::las {
 
@@ -29,6 +32,20 @@ class LasReader {
   // nullptr for an uncompressed file
   const LaszipInfo* laszip() const;
 
+  // Between open and the first next(): the fields the caller reads; the others may be
+  // left undecoded (see RecordFields). Everything is decoded unless this is called.
+  void decodeOnly(RecordFields fields);
+
+  // Work on each batch, done on the thread that decoded it: with threads > 1 it runs
+  // alongside the decoding, on several batches at once and in any order, while next()
+  // still hands the batches out in file order, each with its result. A result object is
+  // reused from batch to batch, so work overwrites what it finds there. Set between open
+  // and the first next().
+  using BatchWork = std::function<void(const uint8_t* records, uint64_t count, std::any& result)>;
+  void workOnBatches(BatchWork work);
+  // The result of the work on the batch the last next() handed out.
+  std::any& batchResult();
+
   // The next batch of records (header().recordLength bytes each, the file's own layout).
   // *count is 0 at the end. The batch stays valid until the next call.
   LasStatus next(const uint8_t** records, uint64_t* count);
@@ -39,6 +56,7 @@ class LasReader {
  private:
   struct Impl;
   LasStatus openOpened(unsigned threads);
+  void startDecoding();
   std::unique_ptr<Impl> impl_;
 };
 

@@ -109,10 +109,36 @@ using Encoders = ChunkCodecs<Point14V3Encoder, Rgb14V3Encoder, WavePacket14V3Enc
 
 const char* kCorruptLayer = "uszkodzone dane warstwy";
 
+// A layer of size 0 is one whose values never change after the first point, so a layer
+// nobody reads is dropped by giving it that size: its decoder is never started.
+void dropUnwantedLayers(const LayeredLayout& layout, RecordFields fields, std::vector<LayerBytes>* layers) {
+  auto drop = [&](uint32_t layer, bool wanted) {
+    if (!wanted) (*layers)[layer] = {};
+  };
+  drop(kLayerClassification, fields.has(RecordField::Classification));
+  drop(kLayerFlags, fields.has(RecordField::Flags));
+  drop(kLayerIntensity, fields.has(RecordField::Intensity));
+  drop(kLayerScanAngle, fields.has(RecordField::ScanAngle));
+  drop(kLayerUserData, fields.has(RecordField::UserData));
+  drop(kLayerPointSource, fields.has(RecordField::PointSource));
+  drop(kLayerGpsTime, fields.has(RecordField::GpsTime));
+  if (layout.rgb) {
+    drop(layout.rgb->firstLayer, fields.has(RecordField::Colour));
+    if (layout.nir) drop(layout.rgb->firstLayer + 1, fields.has(RecordField::NearInfrared));
+  }
+  if (layout.wavePacket) drop(layout.wavePacket->firstLayer, fields.has(RecordField::WavePacket));
+  if (layout.extraBytes) {
+    for (uint32_t i = 0; i < layout.extraBytes->size; ++i) {
+      drop(layout.extraBytes->firstLayer + i, fields.has(RecordField::ExtraBytes));
+    }
+  }
+}
+
 }  // namespace
 
 bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vector<LaszipItem>& items,
-                        uint32_t recordLength, uint64_t pointsInChunk, uint8_t* out, std::string* error) {
+                        uint32_t recordLength, uint64_t pointsInChunk, uint8_t* out, std::string* error,
+                        RecordFields fields) {
   LayeredLayout layout;
   if (!describeItems(items, recordLength, &layout, error)) return false;
   if (pointsInChunk == 0) return true;
@@ -138,6 +164,7 @@ bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vecto
     layers[i] = {chunk + layerStart, size};
     layerStart += size;
   }
+  dropUnwantedLayers(layout, fields, &layers);
 
   Decoders d(layout);
   uint32_t context = 0;

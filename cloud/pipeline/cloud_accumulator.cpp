@@ -25,20 +25,30 @@ void CloudAccumulator::setOrigin(double e, double n, double z) {
 }
 
 CloudAccumulator::Add CloudAccumulator::add(double x, double y, double z, uint8_t r, uint8_t g, uint8_t b) {
-    if (!(x >= frame_.minX && x <= frame_.maxX && y >= frame_.minY && y <= frame_.maxY)) return Add::Dropped;
+    Placed p;
+    return place(x, y, z, &p) ? keep(p, r, g, b) : Add::Dropped;
+}
+
+bool CloudAccumulator::place(double x, double y, double z, Placed* out) const {
+    if (!(x >= frame_.minX && x <= frame_.maxX && y >= frame_.minY && y <= frame_.maxY)) return false;
     const auto en = toZone_.apply({x, y});
     const double lx = en.x - originE_, ly = en.y - originN_, lz = z - originZ_;
     // A garbage height (a broken scale in a tile header) must not reach the
     // voxel index, whose integer conversion would overflow.
-    if (!std::isfinite(lz) || std::fabs(lz) > 1e9) return Add::Dropped;
+    if (!std::isfinite(lz) || std::fabs(lz) > 1e9) return false;
+    *out = {lx, ly, lz, 0, 0, 0};
     if (voxel_ > 0) {
-        const auto i = static_cast<int64_t>(std::floor(lx / voxel_));
-        const auto j = static_cast<int64_t>(std::floor(ly / voxel_));
-        const auto k = static_cast<int64_t>(std::floor(lz / voxel_));
-        if (!voxels_.insert(i, j, k)) return Add::Dropped;
+        out->i = static_cast<int64_t>(std::floor(lx / voxel_));
+        out->j = static_cast<int64_t>(std::floor(ly / voxel_));
+        out->k = static_cast<int64_t>(std::floor(lz / voxel_));
     }
+    return true;
+}
+
+CloudAccumulator::Add CloudAccumulator::keep(const Placed& p, uint8_t r, uint8_t g, uint8_t b) {
+    if (voxel_ > 0 && !voxels_.insert(p.i, p.j, p.k)) return Add::Dropped;
     if (static_cast<int64_t>(points_.size()) >= budget_) return Add::OverBudget;
-    points_.push_back({lx, ly, lz, r, g, b});
+    points_.push_back({p.x, p.y, p.z, r, g, b});
     return Add::Kept;
 }
 

@@ -26,6 +26,18 @@ public:
     // because the cloud already holds the budget.
     Add add(double x, double y, double z, uint8_t r, uint8_t g, uint8_t b);
 
+    // What adding a point does that does not depend on the points before it:
+    // the point relative to the origin in the zone, and its voxel.
+    struct Placed {
+        double x, y, z;
+        int64_t i, j, k;
+    };
+    // False when the point is dropped whatever came before: outside the frame
+    // or a garbage height. Reads only, so decoding threads may call it at once.
+    bool place(double x, double y, double z, Placed* out) const;
+    // The rest of add, in file order: the voxel's first point and the budget.
+    Add keep(const Placed& p, uint8_t r, uint8_t g, uint8_t b);
+
     // The points and voxels added since the last commit make one tile:
     // commitTile keeps them, dropTile takes them all back (a tile that
     // broke half way must not hold voxels that later tiles would need).

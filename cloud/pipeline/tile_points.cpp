@@ -26,6 +26,11 @@ int colourOffset(uint8_t f, uint16_t recordLength) {
     return at;
 }
 
+las::RecordFields fieldsRead(const TileLayout& layout) {
+    const bool colour = colourOffset(layout.pointFormat, layout.recordLength) >= 0;
+    return las::RecordFields::positionOnly().with(colour ? las::RecordField::Colour : las::RecordField::Intensity);
+}
+
 TilePointFeeder::TilePointFeeder(CloudAccumulator& acc, const TileLayout& layout)
     : acc_(acc), layout_(layout), colour_(colourOffset(layout.pointFormat, layout.recordLength)),
       zoneTile_(geo::isPl2000Epsg(layout.epsg)), firstPoint_(acc.points().size()) {
@@ -40,7 +45,13 @@ TilePointFeeder::TilePointFeeder(CloudAccumulator& acc, const TileLayout& layout
 }
 
 bool TilePointFeeder::feed(const uint8_t* records, size_t count) {
-    if (layout_.recordLength < 20) return true;
+    prepare(records, count, &batch_);
+    return merge(batch_);
+}
+
+void TilePointFeeder::prepare(const uint8_t* records, size_t count, std::vector<TileCandidate>* out) const {
+    out->clear();
+    if (layout_.recordLength < 20) return;
     const auto& sc = layout_.scale;
     const auto& of = layout_.offset;
     for (size_t n = 0; n < count; ++n) {
@@ -54,18 +65,25 @@ bool TilePointFeeder::feed(const uint8_t* records, size_t count) {
             x = p.x;
             y = p.y;
         }
-        std::array<uint16_t, 3> raw;
+        TileCandidate c;
+        if (!acc_.place(x, y, z, &c.at)) continue;
         if (colour_ >= 0) {
-            raw = {loadLe<uint16_t>(rec + colour_), loadLe<uint16_t>(rec + colour_ + 2), loadLe<uint16_t>(rec + colour_ + 4)};
+            c.raw = {loadLe<uint16_t>(rec + colour_), loadLe<uint16_t>(rec + colour_ + 2), loadLe<uint16_t>(rec + colour_ + 4)};
         } else {
             const auto intensity = loadLe<uint16_t>(rec + 12);
-            raw = {intensity, intensity, intensity};
+            c.raw = {intensity, intensity, intensity};
         }
-        const auto added = acc_.add(x, y, z, 0, 0, 0);
+        out->push_back(c);
+    }
+}
+
+bool TilePointFeeder::merge(const std::vector<TileCandidate>& batch) {
+    for (const TileCandidate& c : batch) {
+        const auto added = acc_.keep(c.at, 0, 0, 0);
         if (added == CloudAccumulator::Add::OverBudget) return false;
         if (added == CloudAccumulator::Add::Kept) {
-            raw_.push_back(raw);
-            maxRaw_ = std::max({maxRaw_, raw[0], raw[1], raw[2]});
+            raw_.push_back(c.raw);
+            maxRaw_ = std::max({maxRaw_, c.raw[0], c.raw[1], c.raw[2]});
         }
     }
     return true;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cloud/las/record_fields.h"
 #include "cloud/pipeline/cloud_accumulator.h"
 
 namespace kl::cloud {
@@ -20,6 +21,16 @@ struct TileLayout {
 // format has no colour or the record is too short to hold it.
 int colourOffset(uint8_t pointFormat, uint16_t recordLength);
 
+// The record fields the feeder reads besides the position: the colour, or the
+// intensity standing in for it.
+las::RecordFields fieldsRead(const TileLayout& layout);
+
+// A point of a batch that lies in the frame, with its colour as stored.
+struct TileCandidate {
+    CloudAccumulator::Placed at;
+    std::array<uint16_t, 3> raw;
+};
+
 // Feeds the records of one tile, in file order, into the accumulator.
 // Colour comes from the RGB fields (or the intensity when there is none).
 // Most files store 16-bit colour; some store 8-bit values in the 16-bit
@@ -31,6 +42,12 @@ public:
 
     // False when the cloud went over its budget; the feeder stops there.
     bool feed(const uint8_t* records, size_t count);
+
+    // feed in two steps. prepare only reads the feeder and the accumulator, so
+    // the decoding threads prepare their batches at once; merge then takes the
+    // batches in file order, which keeps the cloud the same whatever the threads.
+    void prepare(const uint8_t* records, size_t count, std::vector<TileCandidate>* out) const;
+    bool merge(const std::vector<TileCandidate>& batch);
     // Sets the colours of the points this tile added.
     void finish();
 
@@ -43,6 +60,7 @@ private:
     size_t firstPoint_;
     uint16_t maxRaw_ = 0;
     std::vector<std::array<uint16_t, 3>> raw_;
+    std::vector<TileCandidate> batch_;
 };
 
 }  // namespace kl::cloud

@@ -1,5 +1,8 @@
 #include "cloud/pipeline/tile_processing.h"
 
+#include <optional>
+#include <vector>
+
 #include "cloud/las/las_reader.h"
 #include "cloud/pipeline/tile_points.h"
 
@@ -7,6 +10,9 @@ namespace kl::cloud {
 
 TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator& acc, unsigned threads) {
     TileOutcome out;
+    // Declared before the reader: the reader's threads call the feeder until
+    // the reader is gone.
+    std::optional<TilePointFeeder> feeder;
     las::LasReader reader;
     if (auto st = reader.open(path, threads); !st) return {TileOutcome::Unusable, st.message, 0};
     const auto& h = reader.header();
@@ -19,7 +25,14 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
     layout.scale = h.scale;
     layout.offset = h.offset;
     layout.epsg = tileEpsg;
-    TilePointFeeder feeder(acc, layout);
+    reader.decodeOnly(fieldsRead(layout));
+    feeder.emplace(acc, layout);
+    // Crop and zone shift run on the decoding threads; only keeping the points
+    // (voxels, budget, colour) waits for the batches in file order.
+    reader.workOnBatches([&feeder](const uint8_t* records, uint64_t count, std::any& result) {
+        if (!result.has_value()) result.emplace<std::vector<TileCandidate>>();
+        feeder->prepare(records, count, std::any_cast<std::vector<TileCandidate>>(&result));
+    });
     while (true) {
         const uint8_t* records = nullptr;
         uint64_t count = 0;
@@ -33,13 +46,13 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
         }
         if (count == 0) break;
         out.points += count;
-        if (!feeder.feed(records, count)) {
-            feeder.finish();
+        if (!feeder->merge(std::any_cast<const std::vector<TileCandidate>&>(reader.batchResult()))) {
+            feeder->finish();
             out.kind = TileOutcome::OverBudget;
             return out;
         }
     }
-    feeder.finish();
+    feeder->finish();
     acc.commitTile();
     return out;
 }

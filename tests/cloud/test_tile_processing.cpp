@@ -17,27 +17,36 @@ namespace fs = std::filesystem;
 namespace {
 const kl::geo::Bbox kFrame{566000.0, 243000.0, 566300.0, 243300.0};
 
-// A format 3 LAZ tile in PL-1992 with points on a 1 m grid over x0..x0+n.
-std::string writeTile(const fs::path& path, double x0, int n, uint32_t chunk = 1000) {
+// A LAZ tile in PL-1992 with points on a 1 m grid over x0..x0+n, in format 3
+// (pointwise) or 7 (layered, with a changing intensity and GPS time that the
+// pipeline never reads).
+std::string writeTile(const fs::path& path, double x0, int n, uint32_t chunk = 1000, uint8_t format = 3) {
+    const bool layered = format == 7;
     kl::las::LasHeader h;
-    h.versionMinor = 2;
-    h.pointFormat = 3;
-    h.recordLength = 34;
+    h.versionMinor = layered ? 4 : 2;
+    h.pointFormat = format;
+    h.recordLength = layered ? 36 : 34;
     h.scale = {0.01, 0.01, 0.01};
     h.offset = {566000, 243000, 0};
+    const int colourAt = layered ? 30 : 28;
     std::vector<uint8_t> recs;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
-            uint8_t r[34] = {};
+            std::vector<uint8_t> r(h.recordLength);
             const int32_t x = static_cast<int32_t>((x0 - 566000 + i) * 100), y = (100 + j) * 100, z = 21000 + i;
-            const uint16_t red = 0xAB00, green = 0x1100, blue = 0x2200;
-            std::memcpy(r, &x, 4);
-            std::memcpy(r + 4, &y, 4);
-            std::memcpy(r + 8, &z, 4);
-            std::memcpy(r + 28, &red, 2);
-            std::memcpy(r + 30, &green, 2);
-            std::memcpy(r + 32, &blue, 2);
-            recs.insert(recs.end(), r, r + 34);
+            const uint16_t red = 0xAB00, green = static_cast<uint16_t>(0x1100 + (i << 8)), blue = 0x2200;
+            const uint16_t intensity = static_cast<uint16_t>(i * 7 + j);
+            const double gpsTime = 1000.0 + i * 0.5 + j * 0.001;
+            std::memcpy(&r[0], &x, 4);
+            std::memcpy(&r[4], &y, 4);
+            std::memcpy(&r[8], &z, 4);
+            std::memcpy(&r[12], &intensity, 2);
+            r[14] = layered ? 0x11 : 0x09;  // first of one return
+            if (layered) std::memcpy(&r[22], &gpsTime, 8);
+            std::memcpy(&r[colourAt], &red, 2);
+            std::memcpy(&r[colourAt + 2], &green, 2);
+            std::memcpy(&r[colourAt + 4], &blue, 2);
+            recs.insert(recs.end(), r.begin(), r.end());
         }
     kl::las::LasWriteOptions o;
     o.chunkSize = chunk;
@@ -58,16 +67,21 @@ protected:
 }  // namespace
 
 TEST_F(TileProcessing, PointsOfATileAreCroppedAndColoured) {
-    // 60 x 60 points, of which x in 566250..566300 (51 columns) lie in the frame.
-    const auto path = writeTile(dir_ / "a.laz", 566250, 60);
-    CloudAccumulator acc(kFrame, 0.0, 2178, 1'000'000);
-    const auto out = processTile(path, 2180, acc, 2);
-    ASSERT_EQ(out.kind, TileOutcome::Processed) << out.message;
-    EXPECT_EQ(out.points, 3600u);
-    EXPECT_EQ(acc.points().size(), 51u * 60u);
-    EXPECT_EQ(acc.points()[0].r, 0xAB);
-    EXPECT_EQ(acc.points()[0].g, 0x11);
-    EXPECT_DOUBLE_EQ(acc.points()[0].z, 210.0);
+    for (const uint8_t format : {uint8_t{3}, uint8_t{7}}) {
+        SCOPED_TRACE(format);
+        // 60 x 60 points, of which x in 566250..566300 (51 columns) lie in the frame.
+        const auto path = writeTile(dir_ / "a.laz", 566250, 60, 1000, format);
+        CloudAccumulator acc(kFrame, 0.0, 2178, 1'000'000);
+        const auto out = processTile(path, 2180, acc, 2);
+        ASSERT_EQ(out.kind, TileOutcome::Processed) << out.message;
+        EXPECT_EQ(out.points, 3600u);
+        ASSERT_EQ(acc.points().size(), 51u * 60u);
+        for (size_t k = 0; k < acc.points().size(); ++k) {
+            const auto& p = acc.points()[k];
+            ASSERT_TRUE(p.r == 0xAB && p.g == 0x11 + k / 60 && p.b == 0x22) << "point " << k;
+            ASSERT_NEAR(p.z, 210.0 + 0.01 * static_cast<double>(k / 60), 1e-9) << "point " << k;
+        }
+    }
 }
 
 TEST_F(TileProcessing, ATileThatBreaksHalfWayIsLeftOutWhole) {
@@ -81,17 +95,21 @@ TEST_F(TileProcessing, ATileThatBreaksHalfWayIsLeftOutWhole) {
         const std::string junk(64, '\x5A');
         f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
     }
-    // One point per 0.5 m voxel: the broken tile's first half must not keep
-    // its voxels, or the same points from a later tile would be thrown away.
-    CloudAccumulator acc(kFrame, 0.5, 2178, 1'000'000);
-    ASSERT_EQ(processTile(good, 2180, acc, 1).kind, TileOutcome::Processed);
-    const size_t before = acc.points().size();
-    const auto out = processTile(path, 2180, acc, 1);
-    ASSERT_EQ(out.kind, TileOutcome::Unusable);
-    EXPECT_NE(out.message.find("broken.laz"), std::string::npos);
-    EXPECT_EQ(acc.points().size(), before);
-    ASSERT_EQ(processTile(again, 2180, acc, 1).kind, TileOutcome::Processed);
-    EXPECT_EQ(acc.points().size(), before + 40u * 40u);
+    // On two threads the batches before the break are already prepared when it comes.
+    for (const unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(threads);
+        // One point per 0.5 m voxel: the broken tile's first half must not keep
+        // its voxels, or the same points from a later tile would be thrown away.
+        CloudAccumulator acc(kFrame, 0.5, 2178, 1'000'000);
+        ASSERT_EQ(processTile(good, 2180, acc, threads).kind, TileOutcome::Processed);
+        const size_t before = acc.points().size();
+        const auto out = processTile(path, 2180, acc, threads);
+        ASSERT_EQ(out.kind, TileOutcome::Unusable);
+        EXPECT_NE(out.message.find("broken.laz"), std::string::npos);
+        EXPECT_EQ(acc.points().size(), before);
+        ASSERT_EQ(processTile(again, 2180, acc, threads).kind, TileOutcome::Processed);
+        EXPECT_EQ(acc.points().size(), before + 40u * 40u);
+    }
 }
 
 TEST_F(TileProcessing, OnlyAWholeTileFileIsTakenForWhole) {

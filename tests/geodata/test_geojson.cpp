@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "geodata/polish_crs.h"
 
 namespace kl::geo {
@@ -57,6 +59,32 @@ TEST(GeoJson, Pl1992OutputKeepsGridCoordinates) {
   const nlohmann::json j = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
   EXPECT_EQ(j["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2180");
   EXPECT_EQ(j["features"][0]["geometry"]["coordinates"][0][1][0].get<double>(), 500010.0);
+}
+
+// The streamed text is exactly what a JSON library prints for the same
+// collection (its canonical compact form: member order, escapes, number text),
+// so readers and earlier outputs see the same bytes.
+TEST(GeoJson, StreamedTextIsTheCanonicalCompactForm) {
+  GisFeature odd = square(500000.1, 499999.123456789);
+  odd.attributes = {{"", "empty key"},
+                    {"_kind", "replaced by the kind"},
+                    {"_a", "before the kind"},
+                    {"a\"quote", "back\\slash \t tab \n line \x01 \x1f control"},
+                    {"zolw", "\xc5\xbc\xc3\xb3\xc5\x82w"}};
+  GisFeature noGeometry;
+  noGeometry.type = DataType::Parcels;
+  GisFeature farAway;
+  farAway.type = DataType::UtilityNetworks;
+  farAway.lines = {{{1e-7, -0.0}, {1e21, 5.0}}, {{0.1, 0.2}, {2.0 / 3.0, 123456789012.0}}};
+  for (const auto coordinates : {GeoJsonCoordinates::Pl1992, GeoJsonCoordinates::Wgs84}) {
+    std::ostringstream out;
+    writeGeoJson(out, {odd, noGeometry, farAway}, coordinates);
+    const nlohmann::json read = nlohmann::json::parse(out.str());
+    EXPECT_EQ(read.dump(), out.str());
+    EXPECT_EQ(read["features"][0]["properties"]["_kind"], "budynek");
+    EXPECT_EQ(read["features"][0]["properties"].size(), 5u);
+    EXPECT_FALSE(read["features"][1].contains("geometry"));
+  }
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 
 #include "geodata/geojson.h"
@@ -48,20 +47,32 @@ int main(int argc, char** argv) {
     }
   }
   if (!path) return usage();
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     std::fprintf(stderr, "Nie mozna otworzyc pliku: %s\n", path);
     return 1;
   }
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Read in one piece into a string of the file's size, which the parser then
+  // takes over and reads in place: the document is held once.
+  std::string text(static_cast<std::size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  if (!in.read(text.data(), static_cast<std::streamsize>(text.size()))) {
+    std::fprintf(stderr, "Blad odczytu pliku: %s\n", path);
+    return 1;
+  }
   // An HTML error page or an exception report saved in place of an answer
   // is not an empty feature collection.
   if (const std::string mismatch = kl::net::wholeBodyMismatch(kl::net::ExpectedBody::Xml, text); !mismatch.empty()) {
     std::fprintf(stderr, "%s: %s\n", path, mismatch.c_str());
     return 1;
   }
-  const GmlParseResult result = GmlParser::parse(text, type);
-  std::cout << toGeoJson(result.features, GeoJsonCoordinates::Pl1992).dump() << '\n';
+  const GmlParseResult result = GmlParser::parseOwned(std::move(text), type);
+  writeGeoJson(std::cout, result.features, GeoJsonCoordinates::Pl1992);
+  std::cout << '\n';
+  if (!std::cout.flush()) {
+    std::fprintf(stderr, "Blad zapisu wyniku (pelny dysk?)\n");
+    return 1;
+  }
   std::fprintf(stderr, "Obiekty: %zu\n", result.features.size());
   for (const std::string& warning : result.warnings) std::fprintf(stderr, "Uwaga: %s\n", warning.c_str());
   if (!result.ok()) {
