@@ -9,6 +9,7 @@
 #include "import/elevation_stages.h"
 #include "import/building_models_stage.h"
 #include "import/general_plan_stage.h"
+#include "import/osm_corridor_stage.h"
 #include "import/label_point.h"
 #include "net/capabilities.h"
 #include "net/county_registry.h"
@@ -42,8 +43,6 @@ constexpr KindLabel kNotBuiltYet[] = {
     {"dachychmura", "Dachy z chmury (LiDAR)"},
     {"budynkindsm", "Budynki (nMPT)"},
     {"budynkirekon", "Rekonstrukcja LOD2 (chmura)"},
-    {"mosty", "Mosty (OSM)"},
-    {"drogi", "Drogi (OSM)"},
 };
 
 // Every name when the filter keeps none.
@@ -74,6 +73,7 @@ public:
                 fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
                 checkCancel();
             });
+        if (has("mosty") || has("drogi")) stage("Mosty/drogi", [this] { corridors(); });
         if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { elevationContours(); });
         notBuiltYet();
         out_.data.rasters = std::move(rasters_);
@@ -392,6 +392,13 @@ private:
         out_.data.contours = std::move(got.contours);
     }
 
+    void corridors() {
+        const int year = net::currentUtcYear();
+        out_.data.corridors = fetchCorridorBodies(s_.client, {r_.frame, has("mosty"), has("drogi"), year},
+                                                  terrainSheets("Mosty/drogi: korytarze", "Mosty/drogi: "), stageIo());
+        checkCancel();
+    }
+
     void notBuiltYet() {
         std::string labels;
         for (const KindLabel& kind : kNotBuiltYet)
@@ -442,6 +449,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
     if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
     if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
+    if (!data.corridors.bridges.empty()) counts["mosty"] = static_cast<int>(data.corridors.bridges.size());
+    if (!data.corridors.roads.empty()) counts["drogi"] = static_cast<int>(data.corridors.roads.size());
     return counts;
 }
 

@@ -7,6 +7,7 @@
 
 #include "buildings/lod_building.h"
 #include "geodata/gis_feature.h"
+#include "import/osm_corridor_stage.h"
 #include "net/raster_tiles.h"
 #include "terrain/contour.h"
 #include "terrain/terrain_tile.h"
@@ -26,6 +27,8 @@ struct FetchedData {
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
     std::vector<buildings::Lod2Building> lod2Buildings;
+    // OpenStreetMap bridge decks and road surfaces.
+    CorridorBodies corridors;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
@@ -33,7 +36,8 @@ struct FetchedData {
 
     bool holdsAnything() const {
         return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
-               !lod1Buildings.empty() || !lod2Buildings.empty();
+               !lod1Buildings.empty() || !lod2Buildings.empty() || !corridors.bridges.empty() ||
+               !corridors.roads.empty();
     }
 };
 

@@ -76,6 +76,7 @@ json ImportController::onPlace(const json&) {
     ++originGeneration_;
     const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
     BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
+    models.corridors = corridorItemsInZone(fetched_.corridors, zone);
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
     placed_.before(host);

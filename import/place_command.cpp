@@ -38,6 +38,7 @@ void placeModels(CommandContext& ctx, placement::LayerResolver& layers) {
     if (!m.lod2.empty())
         placement::placeLod2Buildings(m.lod2, ctx.transform, m.zOff, layers.layerForType(geo::DataType::Buildings3dLod2),
                                       ctx.result, ctx.bodies);
+    placeCorridorItems(m.corridors, ctx.transform, ctx.ground.tileBaseHeight, layers, ctx.result, ctx.bodies);
 }
 
 // Runs inside the host's undo scope; nothing may escape into the host.
@@ -94,7 +95,7 @@ std::vector<geo::GisFeature> featuresInZone(const std::vector<geo::GisFeature>& 
 
 BuildingModels buildingModelsInZone(const std::vector<buildings::Lod1Building>& lod1,
                                     const std::vector<buildings::Lod2Building>& lod2, int zoneEpsg) {
-    BuildingModels out{lod1, lod2, 0.0};
+    BuildingModels out{lod1, lod2, 0.0, {}};
     for (auto& b : out.lod1) convertRing(b.footprint, zoneEpsg);
     for (auto& b : out.lod2)
         for (auto& f : b.faces) {

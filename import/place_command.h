@@ -11,6 +11,7 @@
 #include "geodata/gis_feature.h"
 #include "geodata/polish_crs.h"
 #include "host/sdk/kl_host_api.h"
+#include "import/corridor_placement.h"
 #include "net/raster_tiles.h"
 #include "placement/place_result.h"
 #include "placement/placement_transform.h"
@@ -34,6 +35,7 @@ struct BuildingModels {
     std::vector<buildings::Lod1Building> lod1;
     std::vector<buildings::Lod2Building> lod2;
     double zOff = 0.0;
+    CorridorItems corridors;  // bridges and roads, placed on the terrain's base height
 };
 
 // Copies of the models with every point converted from PL-1992 into the
