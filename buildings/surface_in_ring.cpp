@@ -31,7 +31,12 @@ std::vector<Columns> insideColumns(const geo::Ring& ring, const Lattice& g, long
         while (first <= g.nx && g.x(first) < xs[k]) ++first;
         long long last = std::min(g.nx, static_cast<long long>(std::floor((xs[k + 1] - g.minX) / g.step)) + 1);
         while (last >= first && g.x(last) >= xs[k + 1]) --last;
-        if (first <= last) out.push_back({first, last});
+        if (first > last) continue;
+        // Runs whose columns touch make one run: a cell may span them.
+        if (!out.empty() && first <= out.back().second + 1)
+            out.back().second = std::max(out.back().second, last);
+        else
+            out.push_back({first, last});
     }
     return out;
 }
