@@ -158,11 +158,11 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
 }
 
 TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModels) {
-    const json done = fetchDone({"dzialki", "mosty", "budynki3d", "budynkilod2", "budynkindsm"});
+    const json done = fetchDone({"dzialki", "dachychmura", "budynki3d", "budynkilod2", "budynkindsm"});
     EXPECT_EQ(done["counts"],
               (json{{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}));
     EXPECT_EQ(done.value("warning", ""),
-              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Budynki (nMPT), Mosty (OSM).");  // labels, not keys
+              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Dachy z chmury (LiDAR), Budynki (nMPT).");  // labels, not keys
 }
 
 TEST_F(ImportFlow, MapImagesArriveAsPicturesUnderTheVectorsAndOneUndoRemovesAll) {
