@@ -84,13 +84,13 @@ CorridorBodies fetchCorridorBodies(net::WfsClient& client, const CorridorRequest
     }
     io.progress(kProgress, total, total);
     if (request.bridges)
-        io.warn("Mosty (OSM): " + std::to_string(out.bridges.size()) + " mostow, z nMPT " + std::to_string(bridges.made) +
-                ", uproszczonych (do korekty) " + std::to_string(bridges.flagged) + ", bez danych wysokosci " +
-                std::to_string(bridges.empty) + ".");
+        io.warn("Mosty (OSM): " + std::to_string(out.bridges.size()) + " (z nMPT: " + std::to_string(bridges.made) +
+                ", uproszczone do korekty: " + std::to_string(bridges.flagged) + ", bez danych wysokosci: " +
+                std::to_string(bridges.empty) + ").");
     if (request.roads)
-        io.warn("Drogi (OSM): " + std::to_string(out.roads.size()) + " odcinkow, na NMT " + std::to_string(roads.made) +
-                ", uproszczonych (do korekty) " + std::to_string(roads.flagged) + ", bez danych wysokosci " +
-                std::to_string(roads.empty) + ".");
+        io.warn("Drogi (OSM): " + std::to_string(out.roads.size()) + " (na NMT: " + std::to_string(roads.made) +
+                ", uproszczone do korekty: " + std::to_string(roads.flagged) + ", bez danych wysokosci: " +
+                std::to_string(roads.empty) + ").");
     out.bridgeDiagnostic = bridges.diagnostic("most");
     out.roadDiagnostic = roads.diagnostic("droga");
     return out;
