@@ -120,8 +120,9 @@ Reply interpret(const ServiceRequest& req) {
     static const std::regex kBox(R"(\((-?[0-9.]+),(-?[0-9.]+),(-?[0-9.]+),(-?[0-9.]+)\))");
     std::smatch m;
     if (query.rfind("[out:json]", 0) != 0 || !std::regex_search(query, m, kBox)) return badQuery("line 1: parse error");
-    const double south = *parseDouble(m[1].str()), west = *parseDouble(m[2].str()), north = *parseDouble(m[3].str()),
-                 east = *parseDouble(m[4].str());
+    const auto south = parseDouble(m[1].str()), west = parseDouble(m[2].str()), north = parseDouble(m[3].str()),
+               east = parseDouble(m[4].str());
+    if (!south || !west || !north || !east) return badQuery("line 1: parse error: bad bounding box");
     const bool bridges = query.find("way[\"bridge\"") != std::string::npos;
     const bool roads = query.find("way[\"highway\"") != std::string::npos;
     ordered_json elements = ordered_json::array();
@@ -129,8 +130,8 @@ Reply interpret(const ServiceRequest& req) {
         if (!asked(w, bridges, roads)) continue;
         const ordered_json e = element(w);
         const auto& b = e["bounds"];
-        if (b["maxlat"].get<double>() < south || b["minlat"].get<double>() > north ||
-            b["maxlon"].get<double>() < west || b["minlon"].get<double>() > east)
+        if (b["maxlat"].get<double>() < *south || b["minlat"].get<double>() > *north ||
+            b["maxlon"].get<double>() < *west || b["minlon"].get<double>() > *east)
             continue;
         elements.push_back(e);
     }
