@@ -54,7 +54,7 @@ OsmWaysFetch fetchOsmWays(const geo::Bbox& frame, WfsClient& client, bool bridge
         return failed("Mosty/drogi (OSM): kadr za duzy \u2014 przybliz mape (max ok. 5x5 km).");
     const std::string url =
         std::string(kOverpassInterpreterUrl) + "?data=" + urlEncode(overpassQuery(frame, bridges, roads));
-    const HttpResponse r = client.get(url, ExpectedBody::Json);
+    const HttpResponse r = client.get(url, ExpectedBody::Json, kOverpassReceiveTimeoutMs);
     if (r.status != 200 && r.status != 0)
         return failed("OSM (Overpass): usluga nie odpowiada (status " + std::to_string(r.status) + ").");
     if (!r.ok) return failed("OSM (Overpass): usluga nie odpowiada (" + r.error + ").");

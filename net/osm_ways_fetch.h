@@ -13,6 +13,10 @@ namespace kl::net {
 
 // Overpass refuses (or times out on) larger boxes; the map page says so too.
 inline constexpr double kMaxOsmFrameSquareMetres = 25'000'000.0;
+// The query gives the server 25 s ("[timeout:25]"); cutting the wait shorter
+// would drop answers that are on their way and ask again, which a busy
+// Overpass answers with 429.
+inline constexpr int kOverpassReceiveTimeoutMs = 35000;
 
 struct OsmWaysFetch {
     std::vector<OsmWay> ways;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "geodata/polish_crs.h"
 #include "net/osm_width.h"
 #include "net/service_hosts.h"
@@ -164,6 +167,7 @@ struct FetchCase {
     std::string error;
     int ways;
     int requests;
+    int answerDelayMs = 0;  // the server's think time
 };
 
 void PrintTo(const FetchCase& c, std::ostream* os) { *os << c.name; }
@@ -176,6 +180,7 @@ TEST_P(OsmFetch, GivesTheWaysOrSaysWhyNone) {
     std::string asked;
     server.on("/api/interpreter", [&](const httplib::Request& rq, httplib::Response& rs) {
         asked = rq.get_param_value("data");
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.answerDelayMs));
         rs.status = c.status;
         rs.set_content(c.body, "application/json");
     });
@@ -200,6 +205,9 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, OsmFetch,
     ::testing::Values(
         FetchCase{"Answer", kFrame, 200, answer(kBridge + "," + kOnePoint + "," + kUntagged), "", 2, 1},
+        // Longer than the client's usual wait, within the query's own 25 s.
+        FetchCase{"SlowButInTime", kFrame, 200, answer(kBridge), "", 1, 1,
+                  test::loopbackTimings().defaultReceiveTimeoutMs + 500},
         FetchCase{"FiveByFiveKilometres", {200000, 300000, 205000, 305000}, 200, answer(""), "", 0, 1},
         FetchCase{"OneMetreLarger", {200000, 300000, 205000, 305001}, 200, answer(""), kTooLarge, 0, 0},
         FetchCase{"TooManyRequests", kFrame, 429, "rate limited", kSilent + "429).", 0, 1},
