@@ -52,7 +52,9 @@ CorridorBodies fetchCorridorBodies(net::WfsClient& client, const CorridorRequest
     const terrain::SheetLoad surface = terrain::loadSheets(
         client, surfaceIndex.sheets, {[&](int done, int total) { io.progress(kProgress, done, total); }, io.cancelled});
     if (surface.cancelled) return out;
-    if (surfaceIndex.sheets.empty() && !surfaceIndex.failure.empty()) io.warn("Mosty/drogi: " + surfaceIndex.failure);
+    // An index that failed is named: "no coverage" alone would be a guess.
+    for (const terrain::ElevationIndexQuery* index : {&surfaceIndex, &terrainSheets.index})
+        if (index->sheets.empty() && !index->failure.empty()) io.warn("Mosty/drogi: " + index->failure);
     for (const std::string& w : surface.warnings) io.warn("Mosty/drogi: " + w);
     if (surface.sheets.empty() || terrainSheets.load.sheets.empty()) {
         io.warn("Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru.");

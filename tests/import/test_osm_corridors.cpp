@@ -59,6 +59,8 @@ const CorridorFault kFaults[] = {
      "Mosty (OSM): 1 (z nMPT: 0, uproszczone do korekty: 1, bez danych wysokosci: 0).", {"dzialki", "mosty"}},
     {"NoSurfaceModel", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Status, 404,
      0, 0, "Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru."},
+    {"SurfaceIndexBroken", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Exception,
+     200, 0, 0, "Mosty/drogi: Skorowidz NMPT nie odpowiada poprawnie (rok 2027"},
 };
 
 class OsmCorridors : public ::testing::TestWithParam<CorridorFault> {
