@@ -25,6 +25,14 @@ double signedArea(const Ring& ring) {
     return a / 2;
 }
 
+std::vector<double> sortedCrossings(const Ring& ring, double y) {
+    std::vector<double> xs;
+    if (ring.size() < 3) return xs;
+    crossings(ring, y, xs);
+    std::sort(xs.begin(), xs.end());
+    return xs;
+}
+
 bool ringContains(const Ring& ring, Point2d p) {
     if (ring.size() < 3) return false;
     bool in = false;

@@ -15,6 +15,11 @@ double signedArea(const Ring& ring);
 // Even-odd test; a point on the boundary may fall either way.
 bool ringContains(const Ring& ring, Point2d p);
 
+// Eastings where the ring's edges cross the horizontal line at northing y,
+// ascending, by the same rule as ringContains: a point (x, y) is inside
+// exactly when x lies in [xs[2k], xs[2k+1]) for some k.
+std::vector<double> sortedCrossings(const Ring& ring, double y);
+
 // Inside the exterior ring and in none of the holes.
 bool polygonContains(const Polygon& polygon, Point2d p);
 

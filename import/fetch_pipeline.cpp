@@ -10,6 +10,7 @@
 #include "import/building_models_stage.h"
 #include "import/cloud_roofs_stage.h"
 #include "import/general_plan_stage.h"
+#include "import/osm_corridor_stage.h"
 #include "import/label_point.h"
 #include "import/surface_model_stage.h"
 #include "import/reconstruction_stage.h"
@@ -42,8 +43,6 @@ constexpr KindLabel kNotBuiltYet[] = {
     {"terenchmura", "Teren z chmury (LiDAR)"},
     {"poziomicechmura", "Poziomice 3D z chmury (LiDAR)"},
     {"wodachmura", "Woda / morze z chmury (LiDAR)"},
-    {"mosty", "Mosty (OSM)"},
-    {"drogi", "Drogi (OSM)"},
 };
 
 // Every name when the filter keeps none.
@@ -75,6 +74,7 @@ public:
                 checkCancel();
             });
         if (has("budynkindsm")) stage("Budynki nMPT", [this] { surfaceModelBuildings(); });
+        if (has("mosty") || has("drogi")) stage("Mosty/drogi", [this] { corridors(); });
         if (has("dachychmura")) stage("Dachy z chmury", [this] { roofsFromCloud(); });
         if (has("budynkirekon"))
             stage("Rekonstrukcja LOD2", [this] {
@@ -412,6 +412,13 @@ private:
         out_.data.contours = std::move(got.contours);
     }
 
+    void corridors() {
+        const int year = net::currentUtcYear();
+        out_.data.corridors = fetchCorridorBodies(s_.client, {r_.frame, has("mosty"), has("drogi"), year},
+                                                  terrainSheets("Mosty/drogi: korytarze", "Mosty/drogi: "), stageIo());
+        checkCancel();
+    }
+
     void notBuiltYet() {
         std::string labels;
         for (const KindLabel& kind : kNotBuiltYet)
@@ -468,6 +475,8 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     if (!data.cloudRoofs.items.empty()) counts["dachychmura"] = static_cast<int>(data.cloudRoofs.items.size());
     if (!data.lod2Reconstruction.buildings.empty())
         counts["budynkirekon"] = static_cast<int>(data.lod2Reconstruction.buildings.size());
+    if (!data.corridors.bridges.empty()) counts["mosty"] = static_cast<int>(data.corridors.bridges.size());
+    if (!data.corridors.roads.empty()) counts["drogi"] = static_cast<int>(data.corridors.roads.size());
     return counts;
 }
 

@@ -9,6 +9,7 @@
 #include "buildings/lod_building.h"
 #include "buildings/reconstruction_result.h"
 #include "geodata/gis_feature.h"
+#include "import/osm_corridor_stage.h"
 #include "net/raster_tiles.h"
 #include "terrain/contour.h"
 #include "terrain/terrain_tile.h"
@@ -42,6 +43,8 @@ struct FetchedData {
     RebuiltLayer surfaceModelBlocks, cloudRoofs;
     // LOD1 footprints rebuilt with fitted roofs from the LiDAR cloud.
     buildings::lod2fit::Lod2Reconstruction lod2Reconstruction;
+    // OpenStreetMap bridge decks and road surfaces.
+    CorridorBodies corridors;
     // Stage problems joined by single spaces, in the order they arose.
     std::string warning;
     // Lines for the host's report window, written once the fetch is back.
@@ -51,7 +54,8 @@ struct FetchedData {
         return !features.empty() || !rasters.empty() || !terrainTiles.empty() || !contours.empty() ||
                (lod1Requested && !lod1Buildings.empty()) || !lod2Buildings.empty() || !surfaceModelBlocks.items.empty() ||
                !cloudRoofs.items.empty() ||
-               !lod2Reconstruction.buildings.empty();
+               !lod2Reconstruction.buildings.empty() ||
+               !corridors.bridges.empty() || !corridors.roads.empty();
     }
 };
 

@@ -80,6 +80,7 @@ json ImportController::onPlace(const json&) {
     models.placeLod1 = fetched_.lod1Requested;
     models.rebuilt = rebuiltInZone(fetched_, zone);
     models.reconstructed = fetched_.lod2Reconstruction;
+    models.corridors = corridorItemsInZone(fetched_.corridors, zone);
     // without a height anchor for this site the lowest building stands at the project's zero
     models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
     placed_.before(host);

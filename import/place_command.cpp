@@ -46,6 +46,7 @@ void placeModels(CommandContext& ctx, placement::LayerResolver& layers) {
     if (!m.reconstructed.buildings.empty())
         placement::placeRoofFits(m.reconstructed, ctx.workingEpsg, ctx.transform, m.zOff, layers, ctx.result,
                                  ctx.bodies);
+    placeCorridorItems(m.corridors, ctx.transform, ctx.ground.tileBaseHeight, layers, ctx.result, ctx.bodies);
 }
 
 // Runs inside the host's undo scope; nothing may escape into the host.
@@ -102,7 +103,7 @@ std::vector<geo::GisFeature> featuresInZone(const std::vector<geo::GisFeature>& 
 
 BuildingModels buildingModelsInZone(const std::vector<buildings::Lod1Building>& lod1,
                                     const std::vector<buildings::Lod2Building>& lod2, int zoneEpsg) {
-    BuildingModels out{lod1, lod2, 0.0, true, {}, {}};
+    BuildingModels out{lod1, lod2, 0.0, true, {}, {}, {}};
     for (auto& b : out.lod1) convertRing(b.footprint, zoneEpsg);
     for (auto& b : out.lod2)
         for (auto& f : b.faces) {

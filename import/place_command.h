@@ -12,6 +12,7 @@
 #include "geodata/gis_feature.h"
 #include "geodata/polish_crs.h"
 #include "host/sdk/kl_host_api.h"
+#include "import/corridor_placement.h"
 #include "net/raster_tiles.h"
 #include "placement/place_result.h"
 #include "placement/placement_transform.h"
@@ -47,6 +48,7 @@ struct BuildingModels {
     bool placeLod1 = true;
     std::vector<RebuiltBodies> rebuilt;
     buildings::lod2fit::Lod2Reconstruction reconstructed;  // PL-1992, moved into the zone when placed
+    CorridorItems corridors;  // bridges and roads, placed on the terrain's base height
 };
 
 // Copies of the models with every point converted from PL-1992 into the

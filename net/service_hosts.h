@@ -23,6 +23,8 @@ inline constexpr std::string_view kTopographyIntegrationWmsPath =
     "/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych";
 inline constexpr std::string_view kLocalPlansIntegrationWmsPath =
     "/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
+// OpenStreetMap's public Overpass interpreter; the override routes it like the rest.
+inline constexpr std::string_view kOverpassInterpreterUrl = "https://overpass-api.de/api/interpreter";
 
 // Empty text clears the programmatic override (the environment still counts).
 void setServiceHostOverride(std::string base);

@@ -95,8 +95,8 @@ HttpResponse WfsClient::getRetrying(const std::string& url, int receiveTimeoutMs
     return getChecked(url, receiveTimeoutMs, expected);
 }
 
-HttpResponse WfsClient::get(const std::string& url, ExpectedBody expected) {
-    return getRetrying(url, timings_.defaultReceiveTimeoutMs, expected);
+HttpResponse WfsClient::get(const std::string& url, ExpectedBody expected, int receiveTimeoutMs) {
+    return getRetrying(url, receiveTimeoutMs > 0 ? receiveTimeoutMs : timings_.defaultReceiveTimeoutMs, expected);
 }
 
 HttpResponse WfsClient::getWithTimeout(const std::string& url, int receiveTimeoutMs) {

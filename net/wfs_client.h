@@ -33,7 +33,8 @@ public:
     // 5xx, or a 2xx whose body is not the expected document (an exception
     // report, an HTML page, a document cut short). A 4xx is returned at once.
     // A body that still does not fit fails the response, the reason in error.
-    HttpResponse get(const std::string& url, ExpectedBody expected = ExpectedBody::Any);
+    // receiveTimeoutMs 0: the default of the timings.
+    HttpResponse get(const std::string& url, ExpectedBody expected = ExpectedBody::Any, int receiveTimeoutMs = 0);
     HttpResponse getWithTimeout(const std::string& url, int receiveTimeoutMs);
     HttpResponse postJson(const std::string& url, std::string_view json);
 

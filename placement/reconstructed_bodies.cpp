@@ -84,6 +84,13 @@ void placeReconstructedBodies(ReconstructedKind kind, const std::vector<Reconstr
     std::string text;
     if (!step.firstItemText.empty()) text = std::string(step.firstItemText) + std::to_string(items.size()) + ", ";
     text += fetchDiagnostic + "\n" + line + "\n";
+    // Steps that share a file (buildings, bridges, roads) write it together:
+    // each rewriting it would leave only the last step's lines.
+    for (auto& d : report.diagnostics)
+        if (d.name == step.diagnosticFile && !d.append) {
+            d.text += text;
+            return;
+        }
     report.diagnostics.push_back({std::string(step.diagnosticFile), std::move(text), false});
 }
 

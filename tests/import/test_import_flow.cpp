@@ -151,11 +151,11 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
 }
 
 TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModels) {
-    const json done = fetchDone({"dzialki", "mosty", "budynki3d", "budynkilod2"});
+    const json done = fetchDone({"dzialki", "wodachmura", "budynki3d", "budynkilod2"});
     EXPECT_EQ(done["counts"],
               (json{{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}));
     EXPECT_EQ(done.value("warning", ""),
-              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Mosty (OSM).");  // labels, not keys
+              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Woda / morze z chmury (LiDAR).");  // labels, not keys
 }
 
 TEST_F(ImportFlow, BlocksFromTheSurfaceModelStandOnTheFootprintsWhichStandAsNothing) {

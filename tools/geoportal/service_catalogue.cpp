@@ -10,6 +10,7 @@ const std::vector<ServiceFamily>& serviceCatalogue() {
         lidarIndexFamily(),       lidarTilesFamily(),      terrainModelIndexFamily(), surfaceModelIndexFamily(),
         elevationSheetsFamily(),  nominatimFamily(),       photonFamily(),          modelPackagesFamily(),
         planningRegisterFamily(), utilitiesIntegrationFamily(), topographyIntegrationFamily(), baseMapStyleFamily(),
+        overpassFamily(),
     };
     return catalogue;
 }

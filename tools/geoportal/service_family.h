@@ -79,6 +79,7 @@ ServiceFamily elevationSheetsFamily();
 ServiceFamily nominatimFamily();
 ServiceFamily photonFamily();
 ServiceFamily modelPackagesFamily();
+ServiceFamily overpassFamily();
 
 const std::vector<ServiceFamily>& serviceCatalogue();
 

@@ -1,0 +1,143 @@
+// Bridges and roads of a fetch against the local geoportal: OpenStreetMap
+// centrelines covered with the demo's elevation models and placed as bodies,
+// and what a failing Overpass or a missing surface model costs. The parcels
+// fetched beside them must arrive whatever happens to the bridges and roads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "host/core/workbench.h"
+#include "shell/platform/folders.h"
+#include "tests/import/demo_services.h"
+#include "tests/import/import_session.h"
+#include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/elevation_sheets.h"
+#include "tools/import/demo_environment.h"
+
+namespace kl::testing {
+namespace {
+
+using nlohmann::json;
+namespace demo = geoportal::demo;
+
+// The demo's Overpass: nine streets, one of them split around its bridge,
+// one way of a single node; "service" is not among the classes asked.
+constexpr int kRoads = 9;
+constexpr int kBridges = 1;
+
+struct CorridorFault {
+    const char* name;
+    const char* path;  // spoiled path prefix; "" for none
+    geoportal::FaultKind kind;
+    int status;
+    int bridges;
+    int roads;
+    const char* warning;  // a part of the fetch warning
+    std::vector<std::string> layers = {"dzialki", "mosty", "drogi"};
+};
+
+void PrintTo(const CorridorFault& f, std::ostream* os) { *os << f.name; }
+
+const CorridorFault kFaults[] = {
+    {"Answer", "", geoportal::FaultKind::Status, 0, kBridges, kRoads,
+     "Mosty/drogi (OSM): pominieto 1 linii bez geometrii (mniej niz 2 punkty). Mosty (OSM): 1 (z nMPT: 0, "
+     "uproszczone do korekty: 1, bez danych wysokosci: 0). Drogi (OSM): 9 (na NMT: 9, uproszczone do korekty: 0, bez "
+     "danych wysokosci: 0)."},
+    {"TooManyRequests", "/api/interpreter", geoportal::FaultKind::Status, 429, 0, 0,
+     "OSM (Overpass): usluga nie odpowiada (status 429)."},
+    {"GatewayTimeout", "/api/interpreter", geoportal::FaultKind::Status, 504, 0, 0,
+     "OSM (Overpass): usluga nie odpowiada (status 504)."},
+    {"HtmlWithStatus200", "/api/interpreter", geoportal::FaultKind::Html, 200, 0, 0,
+     "OSM (Overpass): usluga nie odpowiada (Serwer zwrocil strone HTML zamiast danych.)."},
+    {"MalformedJson", "/api/interpreter", geoportal::FaultKind::Cut, 200, 0, 0,
+     "OSM (Overpass): nieczytelna odpowiedz uslugi - mosty i drogi pominiete."},
+    // Only the bridges are asked: the query leaves the roads out.
+    {"BridgesOnly", "", geoportal::FaultKind::Status, 0, kBridges, 0,
+     "Mosty (OSM): 1 (z nMPT: 0, uproszczone do korekty: 1, bez danych wysokosci: 0).", {"dzialki", "mosty"}},
+    {"NoSurfaceModel", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Status, 404,
+     0, 0, "Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru."},
+    {"SurfaceIndexBroken", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Exception,
+     200, 0, 0, "Mosty/drogi: Skorowidz NMPT nie odpowiada poprawnie (rok 2027"},
+};
+
+class OsmCorridors : public ::testing::TestWithParam<CorridorFault> {
+protected:
+    ImportSession s;
+};
+
+// Heights of the terrain model cell centres around a point: a bilinear
+// height lies between their lowest and highest.
+std::pair<double, double> groundRange(double x, double y) {
+    double lo = INFINITY, hi = -INFINITY;
+    for (const double dx : {-1.0, 0.0, 1.0})
+        for (const double dy : {-1.0, 0.0, 1.0}) {
+            const double z = geoportal::demoElevation(geoportal::ElevationModelKind::Terrain, {x + dx, y + dy});
+            lo = std::min(lo, z), hi = std::max(hi, z);
+        }
+    return {lo, hi};
+}
+
+TEST_P(OsmCorridors, BodiesLieOnTheModelsOrTheFailureIsNamed) {
+    const CorridorFault& f = GetParam();
+    if (*f.path != '\0') {
+        geoportal::FaultRule rule;
+        rule.fault.kind = f.kind;
+        rule.fault.status = f.status;
+        rule.pathPrefix = f.path;
+        rule.remaining = -1;
+        DemoServices::instance().server().faults().add(rule);
+    }
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch(f.layers)).is_null());
+    const json done = s.waitFor("fetchDone");
+    ASSERT_FALSE(done.is_null());
+    const std::string warning = done.value("warning", "");
+    EXPECT_NE(warning.find(f.warning), std::string::npos) << warning;
+    EXPECT_EQ(done["counts"].value("dzialki", 0), demo::kParcels);
+    EXPECT_EQ(done["counts"].value("mosty", 0), f.bridges);
+    EXPECT_EQ(done["counts"].value("drogi", 0), f.roads);
+
+    const import::CorridorBodies& got = s.controller().fetched().corridors;
+    for (const buildings::ReconstructionResult& road : got.roads) {
+        EXPECT_EQ(road.fallback, 0);
+        ASSERT_FALSE(road.faces.empty());
+        for (const buildings::Face& face : road.faces)
+            for (const buildings::Point3d& p : face) {
+                const auto [lo, hi] = groundRange(p.x, p.y);
+                ASSERT_TRUE(p.z >= lo - 1e-9 && p.z <= hi + 1e-9) << p.x << " " << p.y << " " << p.z;
+                // the page's frame, converted, reaches a little beyond the site's
+                ASSERT_TRUE(p.x >= demo::kMinEasting - 30 && p.x <= demo::kMaxEasting + 30) << "clipped to the frame";
+            }
+    }
+    if (f.bridges + f.roads == 0) return;
+
+    const tools::DemoFrame frame = tools::demoFrame();
+    const json r = s.ask(
+        {{"type", "setOrigin"}, {"lat", (frame.south + frame.north) / 2}, {"lon", (frame.west + frame.east) / 2}});
+    ASSERT_EQ(r.value("type", ""), "originSet") << r.dump();
+    ASSERT_TRUE(s.settle());
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], done["counts"]);
+    int lines = 0;
+    for (const auto& line : s.workbench().report())
+        lines += line.text == "KARTOLINK mosty: utworzono 1 (oznaczono do korekty: 1), pominieto 0" ||
+                 line.text == "KARTOLINK drogi: utworzono 9 (oznaczono do korekty: 0), pominieto 0";
+    EXPECT_EQ(lines, (f.bridges > 0) + (f.roads > 0));
+    if (f.roads == 0) return;
+    // Both steps write the same diagnostic file; neither may wipe the other's lines.
+    std::ifstream diag(platform::diagnosticDir() / "ordvik_ndsm_diag.txt");
+    const std::string text((std::istreambuf_iterator<char>(diag)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text,
+              "mosty(fetch)=1, most=0, uproszczone=1, bez_danych=0\nKARTOLINK mosty: utworzono 1 (oznaczono do korekty: "
+              "1), pominieto 0\ndrogi(fetch)=9, droga=9, uproszczone=0, bez_danych=0\nKARTOLINK drogi: utworzono 9 "
+              "(oznaczono do korekty: 0), pominieto 0\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Overpass, OsmCorridors, ::testing::ValuesIn(kFaults),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+}  // namespace
+}  // namespace kl::testing

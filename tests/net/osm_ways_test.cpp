@@ -1,0 +1,232 @@
+// OpenStreetMap ways: the width rules, the Overpass answer as the real
+// service writes it (and as it breaks), and the fetch against a loopback
+// Overpass that answers as each row says.
+#include "net/osm_ways_fetch.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "geodata/polish_crs.h"
+#include "net/osm_width.h"
+#include "net/service_hosts.h"
+#include "tests/geodata/sample_files.h"
+#include "tests/net/fault_server.h"
+
+namespace kl::net {
+namespace {
+
+// ---- widths -------------------------------------------------------------------
+
+struct WidthCase {
+    const char* cls;
+    const char* width;
+    const char* lanes;
+    bool bridge;
+    double expected;
+};
+
+TEST(OsmWidth, TagThenLanesThenClass) {
+    const WidthCase cases[] = {
+        {"residential", "7.5", "", false, 7.5},
+        {"residential", "7,5", "", false, 7.5},   // decimal comma
+        {"residential", "7 m", "", false, 7.0},   // with its unit
+        {"residential", " 12m ", "", false, 12.0},
+        {"primary", "75", "", false, 10.0},       // out of range: the class
+        {"primary", "0.5", "", false, 10.0},      // bounds are exclusive
+        {"primary", "60", "", false, 10.0},
+        {"primary", "0.51", "", false, 0.51},
+        {"primary", "szeroka", "", false, 10.0},
+        {"primary", "7 ft", "", false, 10.0},
+        {"primary", "nan", "", false, 10.0},
+        {"secondary", "", "2", true, 8.0},        // lanes x 3.5 + 1
+        {"secondary", "", "12", false, 43.0},
+        {"secondary", "", "13", false, 8.0},
+        {"secondary", "", "0", false, 8.0},
+        {"secondary", "", "2.5", false, 8.0},     // lanes are whole
+        {"secondary", "abc", "1", false, 4.5},    // an unreadable width passes to lanes
+        {"motorway", "", "", false, 14.0},  {"trunk", "", "", false, 14.0},     {"tertiary", "", "", false, 7.0},
+        {"unclassified", "", "", false, 6.0}, {"living_street", "", "", false, 6.0}, {"tram", "", "", false, 3.0},
+        {"rail", "", "", false, 3.0},       {"cycleway", "", "", false, 2.5},   {"path", "", "", false, 2.5},
+        {"footway", "", "", false, 2.0},    {"pedestrian", "", "", false, 2.0}, {"steps", "", "", false, 2.0},
+        {"service", "", "", true, 6.0},     {"service", "", "", false, 5.0},    {"", "", "", false, 5.0},
+    };
+    for (const WidthCase& c : cases)
+        EXPECT_DOUBLE_EQ(osmWidth(c.cls, c.width, c.lanes, c.bridge), c.expected)
+            << c.cls << " width='" << c.width << "' lanes='" << c.lanes << "'";
+}
+
+// ---- answers ------------------------------------------------------------------
+
+std::string sample(const std::string& name) {
+    return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/json/" + name);
+}
+
+// The real form of an "out geom" answer: header, then ways with bounds, node
+// ids, geometry and tags.
+std::string answer(const std::string& elements, const std::string& extra = "") {
+    return R"({"version": 0.6, "generator": "Overpass API 0.7.62.1 084b4234",
+  "osm3s": {"timestamp_osm_base": "2026-12-01T10:00:00Z", "copyright": "The data included in this document is from www.openstreetmap.org. The data is made available under ODbL."},)" +
+           extra + R"( "elements": [)" + elements + "]}";
+}
+
+const std::string kBridge = R"({"type": "way", "id": 101,
+  "bounds": {"minlat": 51.2620, "minlon": 15.5680, "maxlat": 51.2625, "maxlon": 15.5690},
+  "nodes": [1, 2], "geometry": [{"lat": 51.2620, "lon": 15.5680}, {"lat": 51.2625, "lon": 15.5690}],
+  "tags": {"highway": "secondary", "bridge": "viaduct", "lanes": "2", "name": "Most Piastowski"}})";
+const std::string kRail = R"({"type": "way", "id": 102, "nodes": [3, 4, 5],
+  "geometry": [{"lat": 51.2610, "lon": 15.5660}, null, {"lat": 51.2612, "lon": 15.5670}],
+  "tags": {"railway": "rail", "bridge": "yes"}})";
+const std::string kUntagged = R"({"type": "way", "id": 103, "nodes": [6, 7],
+  "geometry": [{"lat": 51.2630, "lon": 15.5700}, {"lat": 51.2631, "lon": 15.5710}]})";
+const std::string kOnePoint = R"({"type": "way", "id": 104, "nodes": [8],
+  "geometry": [{"lat": 51.2630, "lon": 15.5700}], "tags": {"highway": "residential"}})";
+const std::string kNoGeometry = R"({"type": "way", "id": 105, "nodes": [9, 10], "tags": {"highway": "primary"}})";
+const std::string kBadCoordinates = R"({"type": "way", "id": 106, "nodes": [11, 12],
+  "geometry": [{"lat": "51.26", "lon": 15.57}, {"lat": 151.0, "lon": 15.57}], "tags": {"highway": "primary"}})";
+const std::string kNode = R"({"type": "node", "id": 1, "lat": 51.2620, "lon": 15.5680})";
+
+TEST(ParseOverpassWays, KeepsWaysWithTwoPointsAndCountsTheOthers) {
+    const OverpassWays got = parseOverpassWays(
+        answer(kNode + "," + kBridge + "," + kRail + "," + kUntagged + "," + kOnePoint + "," + kNoGeometry + "," +
+               kBadCoordinates + ", 7"));
+    ASSERT_TRUE(got.readable);
+    EXPECT_EQ(got.remark, "");
+    EXPECT_EQ(got.withoutGeometry, 3);
+    ASSERT_EQ(got.ways.size(), 3u);
+    const OsmWay& bridge = got.ways[0];
+    EXPECT_EQ(bridge.cls, "secondary");
+    EXPECT_EQ(bridge.name, "Most Piastowski");
+    EXPECT_TRUE(bridge.bridge);
+    EXPECT_DOUBLE_EQ(bridge.width, 8.0);
+    ASSERT_EQ(bridge.points.size(), 2u);
+    EXPECT_EQ(bridge.points[0], geo::wgs84ToPl1992(51.2620, 15.5680));
+    EXPECT_EQ(bridge.points[1], geo::wgs84ToPl1992(51.2625, 15.5690));
+    const OsmWay& rail = got.ways[1];
+    EXPECT_EQ(rail.cls, "rail");
+    EXPECT_TRUE(rail.bridge);
+    EXPECT_DOUBLE_EQ(rail.width, 3.0);
+    EXPECT_EQ(rail.points.size(), 2u) << "the null node is skipped";
+    EXPECT_EQ(got.ways[2].cls, "");
+    EXPECT_FALSE(got.ways[2].bridge);
+    EXPECT_DOUBLE_EQ(got.ways[2].width, 5.0);
+}
+
+TEST(ParseOverpassWays, TellsUnreadableAndCutAnswers) {
+    struct Case {
+        const char* name;
+        std::string text;
+        bool readable;
+        std::string remark;
+        int ways;
+        int withoutGeometry;
+    };
+    const Case cases[] = {
+        // A real answer of nodes and ways given by node ids only.
+        {"RealAnswerWithoutGeometry", sample("overpasswrap__map_query_response.json"), true, "", 0, 24},
+        {"RealNodeAnswer", sample("overpasswrap__node_query_response.json"), true, "", 0, 0},
+        {"GeoJsonInstead", sample("overpasswrap__example.json"), false, "", 0, 0},
+        {"CutShort", answer(kBridge).substr(0, 300), false, "", 0, 0},
+        {"Html", "<html><body>Too Many Requests</body></html>", false, "", 0, 0},
+        {"Array", "[]", false, "", 0, 0},
+        {"ElementsNotArray", R"({"elements": {}})", false, "", 0, 0},
+        {"Empty", "", false, "", 0, 0},
+        {"TimedOut", answer(kBridge, R"( "remark": "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.",)"),
+         true, "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.", 1, 0},
+    };
+    for (const Case& c : cases) {
+        const OverpassWays got = parseOverpassWays(c.text);
+        EXPECT_EQ(got.readable, c.readable) << c.name;
+        EXPECT_EQ(got.remark, c.remark) << c.name;
+        EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways) << c.name;
+        EXPECT_EQ(got.withoutGeometry, c.withoutGeometry) << c.name;
+    }
+}
+
+// ---- fetch --------------------------------------------------------------------
+
+// A 400 m x 300 m frame of the demo town.
+const geo::Bbox kFrame{260500.0, 382700.0, 260900.0, 383000.0};
+
+// The box: the frame's corners through cs2cs EPSG:2180 -> EPSG:4326, south, west, north, east.
+TEST(OverpassQuery, IsTheFixedTextWithTheCornersBox) {
+    EXPECT_EQ(overpassQuery(kFrame, true, true),
+              "[out:json][timeout:25];(way[\"bridge\"~\"^(yes|viaduct)$\"](51.260583,15.565903,51.263444,15.571828);"
+              "way[\"highway\"~\"^(motorway|trunk|primary|secondary|tertiary|residential|unclassified|living_street)$\"]"
+              "(51.260583,15.565903,51.263444,15.571828););out geom;");
+    EXPECT_EQ(overpassQuery(kFrame, false, true).find("bridge"), std::string::npos);
+    EXPECT_EQ(overpassQuery(kFrame, true, false).find("highway"), std::string::npos);
+}
+
+struct FetchCase {
+    const char* name;
+    geo::Bbox frame;
+    int status;
+    std::string body;
+    std::string error;
+    int ways;
+    int requests;
+    int answerDelayMs = 0;  // the server's think time
+};
+
+void PrintTo(const FetchCase& c, std::ostream* os) { *os << c.name; }
+
+class OsmFetch : public ::testing::TestWithParam<FetchCase> {};
+
+TEST_P(OsmFetch, GivesTheWaysOrSaysWhyNone) {
+    const FetchCase& c = GetParam();
+    test::FaultServer server;
+    std::string asked;
+    server.on("/api/interpreter", [&](const httplib::Request& rq, httplib::Response& rs) {
+        asked = rq.get_param_value("data");
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.answerDelayMs));
+        rs.status = c.status;
+        rs.set_content(c.body, "application/json");
+    });
+    setServiceHostOverride(server.url(""));
+    WfsClient client(test::loopbackTimings());
+    const OsmWaysFetch got = fetchOsmWays(c.frame, client, true, true);
+    setServiceHostOverride("");
+    EXPECT_EQ(got.error, c.error);
+    EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways);
+    EXPECT_EQ(server.hits("/api/interpreter"), c.requests);
+    if (c.requests > 0) {
+        EXPECT_EQ(asked, overpassQuery(c.frame, true, true)) << "the query arrives decoded as sent";
+    }
+}
+
+const std::string kHtml = "<!DOCTYPE html><html><body><h1>Dispatcher_Client::request_read_and_idx::timeout</h1></body></html>";
+const std::string kSilent = "OSM (Overpass): usluga nie odpowiada (status ";
+const std::string kTooLarge = "Mosty/drogi (OSM): kadr za duzy \u2014 przybliz mape (max ok. 5x5 km).";
+const std::string kUnreadable = "OSM (Overpass): nieczytelna odpowiedz uslugi - mosty i drogi pominiete.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OsmFetch,
+    ::testing::Values(
+        FetchCase{"Answer", kFrame, 200, answer(kBridge + "," + kOnePoint + "," + kUntagged), "", 2, 1},
+        // Longer than the client's usual wait, within the query's own 25 s.
+        FetchCase{"SlowButInTime", kFrame, 200, answer(kBridge), "", 1, 1,
+                  test::loopbackTimings().defaultReceiveTimeoutMs + 500},
+        FetchCase{"FiveByFiveKilometres", {200000, 300000, 205000, 305000}, 200, answer(""), "", 0, 1},
+        FetchCase{"OneMetreLarger", {200000, 300000, 205000, 305001}, 200, answer(""), kTooLarge, 0, 0},
+        FetchCase{"TooManyRequests", kFrame, 429, "rate limited", kSilent + "429).", 0, 1},
+        FetchCase{"GatewayTimeout", kFrame, 504, kHtml, kSilent + "504).", 0, 2},
+        FetchCase{"HtmlWithStatus200", kFrame, 200, kHtml,
+                  "OSM (Overpass): usluga nie odpowiada (Serwer zwrocil strone HTML zamiast danych.).", 0, 2},
+        FetchCase{"MalformedJson", kFrame, 200, "{\"elements\": [{\"type\": \"way\", ", kUnreadable, 0, 1},
+        FetchCase{"QueryTimedOut", kFrame, 200,
+                  answer(kBridge, R"( "remark": "runtime error: Query timed out",)"),
+                  "OSM (Overpass): usluga przerwala zapytanie (runtime error: Query timed out) - mosty i drogi "
+                  "pominiete, sprobuj mniejszy kadr.",
+                  0, 1}));
+
+TEST(OsmFetch, AsksNothingWhenNeitherKindIsWanted) {
+    WfsClient client(test::loopbackTimings());
+    const OsmWaysFetch got = fetchOsmWays(kFrame, client, false, false);
+    EXPECT_TRUE(got.ways.empty());
+    EXPECT_TRUE(got.error.empty());
+}
+
+}  // namespace
+}  // namespace kl::net
