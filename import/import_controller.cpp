@@ -8,10 +8,10 @@
 #include "geodata/polish_crs.h"
 #include "import/fetch_request.h"
 #include "import/init_reply.h"
-#include "shell/controller_registry.h"
-#include "shell/platform/folders.h"
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/host_access.h"
+#include "base/controller_registry.h"
+#include "base/folders.h"
+#include "base/entry_barrier.h"
+#include "base/host_access.h"
 #include "shell/settings/project_georef.h"
 
 namespace kl::import {

@@ -20,9 +20,9 @@
 #include "import/fetch_pipeline.h"
 #include "import/fetched_data.h"
 #include "import/placed_elements.h"
-#include "shell/bridge.h"
+#include "base/bridge.h"
 #include "shell/settings/project_georef.h"
-#include "shell/settings/service_hosts.h"
+#include "base/service_hosts.h"
 #include "shell/settings/settings.h"
 
 namespace kl::import {

@@ -9,9 +9,9 @@
 #include "placement/building_bodies.h"
 #include "placement/layer_resolver.h"
 #include "placement/raster_placement.h"
-#include "shell/platform/diag_log.h"
-#include "shell/platform/folders.h"
-#include "shell/settings/atomic_file.h"
+#include "base/diag_log.h"
+#include "base/folders.h"
+#include "base/atomic_file.h"
 #include "placement/vector_placement.h"
 
 namespace kl::import {

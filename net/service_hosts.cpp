@@ -1,6 +1,6 @@
 #include "net/service_hosts.h"
 
-#include "shell/settings/service_hosts.h"
+#include "base/service_hosts.h"
 
 #include <cstdlib>
 #include <mutex>

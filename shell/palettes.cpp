@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "shell/build_info.h"
-#include "shell/controller_registry.h"
-#include "shell/platform/host_access.h"
+#include "base/controller_registry.h"
+#include "base/host_access.h"
 
 namespace kl::shell {
 namespace {

@@ -1,8 +1,8 @@
 #include "tests/import/import_session.h"
 
 #include "host/core/workbench.h"
-#include "shell/main_thread.h"
-#include "shell/worker_registry.h"
+#include "base/main_thread.h"
+#include "base/worker_registry.h"
 #include "tests/import/demo_services.h"
 #include "tests/support/host_binding.h"
 #include "tools/import/demo_environment.h"

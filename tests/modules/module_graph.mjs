@@ -7,9 +7,7 @@ import { readFileSync } from 'node:fs';
 // name: [path prefixes (longest match wins), modules it may include]
 const MODULES = {
   sdk: [['host/sdk/'], []],
-  base: [['shell/platform/', 'shell/settings/atomic_file.', 'shell/settings/service_hosts.', 'shell/bridge.',
-          'shell/json_text.', 'shell/message_fields.', 'shell/worker_registry.', 'shell/main_thread.', 'shell/controller_registry.'],
-         ['sdk']],
+  base: [['base/'], ['sdk']],
   geodata: [['geodata/'], []],
   settings: [['shell/settings/'], ['sdk', 'base', 'geodata']],
   net: [['net/'], ['base', 'geodata']],

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::test {
 namespace {

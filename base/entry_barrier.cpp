@@ -1,8 +1,8 @@
-#include "shell/platform/entry_barrier.h"
+#include "base/entry_barrier.h"
 
 #include <string>
 
-#include "shell/platform/diag_log.h"
+#include "base/diag_log.h"
 
 namespace kl::platform {
 

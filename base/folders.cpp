@@ -1,4 +1,4 @@
-#include "shell/platform/folders.h"
+#include "base/folders.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,12 +1,12 @@
-#include "shell/main_thread.h"
+#include "base/main_thread.h"
 
 #include <exception>
 #include <memory>
 #include <utility>
 
-#include "shell/platform/diag_log.h"
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/host_access.h"
+#include "base/diag_log.h"
+#include "base/entry_barrier.h"
+#include "base/host_access.h"
 
 namespace kl {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/settings/service_hosts.h"
+#include "base/service_hosts.h"
 
 #include <cstdlib>
 

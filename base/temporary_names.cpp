@@ -1,4 +1,4 @@
-#include "shell/platform/temporary_names.h"
+#include "base/temporary_names.h"
 
 #include <unistd.h>
 

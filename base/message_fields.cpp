@@ -1,4 +1,4 @@
-#include "shell/message_fields.h"
+#include "base/message_fields.h"
 
 #include <algorithm>
 #include <string_view>

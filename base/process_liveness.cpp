@@ -1,4 +1,4 @@
-#include "shell/platform/process_liveness.h"
+#include "base/process_liveness.h"
 
 #if defined(__linux__)
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "shell/platform/json_nesting.h"
+#include "base/json_nesting.h"
 
 namespace kl::platform {
 

@@ -1,4 +1,4 @@
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 #include <atomic>
 

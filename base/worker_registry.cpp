@@ -1,9 +1,9 @@
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 
 #include <utility>
 
-#include "shell/platform/diag_log.h"
-#include "shell/platform/entry_barrier.h"
+#include "base/diag_log.h"
+#include "base/entry_barrier.h"
 
 namespace kl {
 namespace {

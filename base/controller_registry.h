@@ -20,7 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/bridge.h"
+#include "base/bridge.h"
 
 namespace kl::shell {
 

@@ -1,4 +1,4 @@
-#include "shell/controller_registry.h"
+#include "base/controller_registry.h"
 
 #include <map>
 #include <mutex>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/platform/entry_barrier.h"
+#include "base/entry_barrier.h"
 
 namespace kl::shell {
 namespace {

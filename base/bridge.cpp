@@ -1,13 +1,13 @@
-#include "shell/bridge.h"
+#include "base/bridge.h"
 
 #include <exception>
 #include <utility>
 
-#include "shell/json_text.h"
-#include "shell/message_fields.h"
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/diag_log.h"
-#include "shell/platform/json_nesting.h"
+#include "base/json_text.h"
+#include "base/message_fields.h"
+#include "base/entry_barrier.h"
+#include "base/diag_log.h"
+#include "base/json_nesting.h"
 
 namespace kl {
 namespace {

@@ -1,10 +1,10 @@
-#include "shell/platform/diag_log.h"
+#include "base/diag_log.h"
 
 #include <cstdio>
 #include <mutex>
 #include <string>
 
-#include "shell/platform/folders.h"
+#include "base/folders.h"
 
 namespace kl::platform {
 namespace {
