@@ -10,7 +10,7 @@
 
 #include "host/core/workbench.h"
 #include "tests/import/demo_services.h"
-#include "import/place_command.h"
+#include "placement/place_command.h"
 #include "tests/import/import_session.h"
 #include "tests/support/host_binding.h"
 #include "tools/geoportal/demo_area.h"
@@ -559,17 +559,17 @@ TEST(PlaceCommand, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
     host::Workbench wb;
     bindAddonToHost(&host::Workbench::hostTable());
     const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
-    import::BuildingModels models;
+    placement::BuildingModels models;
     models.lod1 = {{"blok", {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}}, 190, 7},
                    {"DOM", {{e + 20, n}, {e + 30, n}, {e + 30, n + 8}, {e + 20, n + 8}}, 191, 9}};
     auto at = [&](double x, double y, double z) { return buildings::Point3d{e + 20 + x, n + y, z}; };
     models.lod2 = {{"dom", "1000", {{buildings::FaceKind::Roof, {at(0, 0, 200), at(10, 0, 200), at(10, 8, 200), at(0, 8, 200)}, {}}}}};
     const int zone = 2176;
-    models = import::buildingModelsInZone(models.lod1, models.lod2, zone);
-    models.zOff = import::lowestModelHeight(models);
+    models = placement::buildingModelsInZone(models.lod1, models.lod2, zone);
+    models.zOff = placement::lowestModelHeight(models);
     EXPECT_DOUBLE_EQ(models.zOff, 190);
     const geo::Point2d survey = geo::pl1992ToPl2000(e, n, zone);
-    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {}, import::transformForSurveyPoint(survey),
+    const auto placed = placement::runPlaceCommand(&host::Workbench::hostTable(), {}, placement::transformForSurveyPoint(survey),
                                                 settings::defaultSettings(), {}, zone, models);
     bindAddonToHost(nullptr);
     ASSERT_TRUE(placed.ok());

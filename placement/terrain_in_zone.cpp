@@ -1,8 +1,8 @@
-#include "import/terrain_in_zone.h"
+#include "placement/terrain_in_zone.h"
 
 #include "geodata/polish_crs.h"
 
-namespace kl::import {
+namespace kl::placement {
 
 // Only the corners are converted; the nodes between them follow bilinearly.
 // Over a 200 m tile that is within 0.05 mm of converting every node (41 um
@@ -55,4 +55,4 @@ double terrainBaseHeight(const BaseHeightSources& s) {
     return 0.0;
 }
 
-}  // namespace kl::import
+}  // namespace kl::placement

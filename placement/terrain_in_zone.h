@@ -9,7 +9,7 @@
 #include "terrain/contour.h"
 #include "terrain/terrain_tile.h"
 
-namespace kl::import {
+namespace kl::placement {
 
 // Each tile's own node extent becomes its outline; the corners are moved one
 // by one, so neighbours keep sharing their seam exactly.
@@ -29,4 +29,4 @@ struct BaseHeightSources {
 // survey point height other than 0, the stored anchor; else 0.
 double terrainBaseHeight(const BaseHeightSources& sources);
 
-}  // namespace kl::import
+}  // namespace kl::placement

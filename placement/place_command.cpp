@@ -1,4 +1,4 @@
-#include "import/place_command.h"
+#include "placement/place_command.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@
 #include "base/atomic_file.h"
 #include "placement/vector_placement.h"
 
-namespace kl::import {
+namespace kl::placement {
 namespace {
 
 struct CommandContext {
@@ -142,4 +142,4 @@ PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo:
     return out;
 }
 
-}  // namespace kl::import
+}  // namespace kl::placement

@@ -17,7 +17,7 @@
 #include "placement/terrain_placement.h"
 #include "shell/settings/settings.h"
 
-namespace kl::import {
+namespace kl::placement {
 
 inline constexpr const char* kImportStepName = "Import GIS";
 
@@ -68,4 +68,4 @@ PlaceOutcome runPlaceCommand(const KlHostFunctions* host, const std::vector<geo:
                              const std::vector<net::RasterTile>& rasters = {}, int workingEpsg = geo::kEpsgPl1992,
                              const BuildingModels& models = {}, const GroundInput& ground = {});
 
-}  // namespace kl::import
+}  // namespace kl::placement
