@@ -1,5 +1,6 @@
 #include "tools/geoportal/demo_area.h"
 
+#include "tools/geoportal/geometry.h"
 #include "tools/geoportal/text_util.h"
 
 #include <algorithm>
@@ -74,12 +75,6 @@ constexpr const char* kSquareParcelNumber = "522";
 constexpr int kTenementBlockI = 2, kTenementBlockJ = 1;
 
 Xy at(double u, double v) { return {demo::kMinEasting + u, demo::kMinNorthing + v}; }
-
-double signedArea(const std::vector<Xy>& ring) {
-    double a = 0;
-    for (size_t i = 0; i + 1 < ring.size(); ++i) a += ring[i].x * ring[i + 1].y - ring[i + 1].x * ring[i].y;
-    return a / 2;
-}
 
 std::vector<Xy> closed(std::vector<Xy> ring, bool counterClockwise) {
     if (ring.front().x != ring.back().x || ring.front().y != ring.back().y) ring.push_back(ring.front());

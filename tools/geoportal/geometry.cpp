@@ -38,6 +38,15 @@ bool pathMeetsBox(const std::vector<Xy>& path, const Box& box) {
 
 }  // namespace
 
+double signedArea(const std::vector<Xy>& ring) {
+    double a = 0;
+    for (size_t i = 0, n = ring.size(); n > 1 && i < n; ++i) {
+        const Xy p = ring[i], q = ring[(i + 1) % n];
+        a += p.x * q.y - q.x * p.y;
+    }
+    return a / 2;
+}
+
 bool pointInRing(const std::vector<Xy>& ring, Xy p) {
     bool in = false;
     for (size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {

@@ -1,11 +1,15 @@
 #pragma once
 // Spatial predicates the services filter with: a BBOX query selects a feature
-// when its geometry (not only its envelope) meets the box.
+// when its geometry (not only its envelope) meets the box. The geoportal is
+// the fixture the add-on is tested against, so it keeps its own plane
+// geometry rather than the add-on's: a fault cannot sit on both sides.
 
 #include "tools/geoportal/demo_area.h"
 
 namespace kl::geoportal {
 
+// Shoelace area, positive for a counter-clockwise ring, open or closed.
+double signedArea(const std::vector<Xy>& ring);
 bool pointInRing(const std::vector<Xy>& ring, Xy p);
 bool pointInPolygon(const DemoFeature& feature, Xy p);
 bool featureIntersects(const DemoFeature& feature, const Box& box);
