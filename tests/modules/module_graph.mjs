@@ -3,7 +3,7 @@
 // is cmake/modules.json, which also gives every module its include path in
 // the build; this check adds the headers no source of the module compiles.
 import { execFileSync } from 'node:child_process';
-import { readFileSync } from 'node:fs';
+import { existsSync, readFileSync } from 'node:fs';
 
 const root = process.env.KL_SOURCE_DIR ?? process.cwd();
 // name: [path prefixes (longest match wins), modules it may include]
@@ -68,9 +68,24 @@ for (const file of files) {
   });
 }
 
+// The build's include view of each module shows exactly the headers of the
+// modules it may use: one header of every module is looked up in every view.
+const views = process.env.KL_BINARY_DIR && `${process.env.KL_BINARY_DIR}/module_views`;
+if (views) {
+  const sample = {};
+  for (const file of files) sample[moduleOf(file)] ??= file;
+  for (const [name, [, uses]] of Object.entries(MODULES)) {
+    const visible = new Set([name, ...uses]);
+    for (const [other, file] of Object.entries(sample)) {
+      if (other === 'null' || existsSync(`${views}/${name}/${file}`) === visible.has(other)) continue;
+      problems.push(`the include view of ${name} ${visible.has(other) ? 'lacks' : 'shows'} ${file} (${other})`);
+    }
+  }
+}
+
 if (problems.length) {
   console.error(problems.join('\n'));
-  console.error(`${problems.length} include(s) against the module graph`);
+  console.error(`${problems.length} problem(s) with the module graph`);
   process.exit(1);
 }
 console.log(`${files.length} files follow the module graph`);
