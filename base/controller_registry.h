@@ -7,7 +7,7 @@
 //
 //     static const kl::shell::ControllerRegistration reg(
 //         kl::shell::PaletteKind::Map,
-//         [](kl::Bridge& b) { ImportController::instance().registerHandlers(b); });
+//         [](kl::Bridge& b) { mapController().registerHandlers(b); });
 //
 // or by calling registerControllerHandlers() before the palette is created.
 // The add-on links every module library whole, so such static objects are
