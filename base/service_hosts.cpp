@@ -44,10 +44,18 @@ ServiceHosts serviceHostsWithOverride(std::string_view overrideOrigin) {
     return hosts;
 }
 
-ServiceHosts configuredServiceHosts() {
-    const char* value = std::getenv(kServiceHostsOverrideVar);
-    return serviceHostsWithOverride(value ? std::string_view(value) : std::string_view());
+std::string serviceOriginFromEnvironment() {
+    for (const char* name : {kServiceHostsOverrideVar, kServiceBaseOverrideVar}) {
+        const char* value = std::getenv(name);
+        if (!value || !isServiceOrigin(value)) continue;
+        std::string origin(value);
+        if (origin.back() == '/') origin.pop_back();
+        return origin;
+    }
+    return {};
 }
+
+ServiceHosts configuredServiceHosts() { return serviceHostsWithOverride(serviceOriginFromEnvironment()); }
 
 nlohmann::json serviceHostsJson(const ServiceHosts& hosts) {
     return {{"orto", hosts.orto}, {"egib", hosts.egib}, {"prg", hosts.prg},

@@ -22,15 +22,22 @@ struct ServiceHosts {
 };
 
 // Environment variable that, when it holds an http(s) origin such as
-// "http://127.0.0.1:8080", replaces every host above.
+// "http://127.0.0.1:8080", replaces every host above, for the pages and for
+// every request of the add-on alike.
 inline constexpr const char* kServiceHostsOverrideVar = "KL_SERVICE_HOSTS";
+// The same origin under the name older scripts set; the first wins.
+inline constexpr const char* kServiceBaseOverrideVar = "KL_SERVICE_BASE";
 
 // Accepts "http://" or "https://" followed by a host and an optional port, with
 // no path, query, user part or whitespace.
 bool isServiceOrigin(std::string_view text) noexcept;
 
+// The one reading of the environment: the origin of the first variable above
+// that holds one, without a trailing slash; "" when neither does.
+std::string serviceOriginFromEnvironment();
+
 ServiceHosts serviceHostsWithOverride(std::string_view overrideOrigin);
-// The defaults, or all hosts at the origin named by the environment variable.
+// The defaults, or all hosts at the origin the environment names.
 ServiceHosts configuredServiceHosts();
 
 // The form the pages receive: {"orto": origin, "egib": ..., ...}. The
