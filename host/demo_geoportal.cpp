@@ -68,7 +68,9 @@ std::string DemoGeoportal::start(const std::filesystem::path& executable, const 
         return "Nie mozna odczytac wyjscia lokalnego geoportalu.";
     }
     std::optional<DemoSite> site;
-    for (std::string line = readLine(in); !line.empty() && !site; line = readLine(in)) {
+    while (!site) {
+        const std::string line = readLine(in);
+        if (line.empty()) break;
         if (startsWith(line, "Geoportal: ")) baseUrl_ = line.substr(11);
         if (startsWith(line, "Obszar: ")) site = parseDemoSite(line.substr(8));
     }

@@ -125,7 +125,7 @@ TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
     EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.js")) << "complete or absent";
     EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.css"));
     EXPECT_TRUE(fs::exists(webDir() / "leaflet.css"));
-    EXPECT_EQ(files().size(), 6u) << "the five page files before it and no temporary names";
+    EXPECT_EQ(files().size(), 9u) << "the nine files before it and no temporary names";
 }
 
 TEST_F(WebResourcesTest, MissingResourceIsLoggedAndStopsTheExtraction) {
