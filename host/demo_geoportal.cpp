@@ -52,7 +52,17 @@ std::string DemoGeoportal::start(const std::filesystem::path& executable, const 
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string program = executable.string();
     const char* argv[] = {program.c_str(), "--demo-registry", registry.c_str(), nullptr};
-    const int spawned = posix_spawn(&child_, program.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
+    // The workbench blocks the quit signals in every thread but one; the child
+    // must not inherit that, or it would not hear the SIGTERM that stops it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    const int spawned =
+        posix_spawn(&child_, program.c_str(), &actions, &attributes, const_cast<char* const*>(argv), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned != 0) {

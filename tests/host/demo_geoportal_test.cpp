@@ -2,6 +2,8 @@
 // address and the demo frame from its output; a child that cannot start or
 // says nothing is an error, never a half-configured add-on.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -53,8 +55,16 @@ protected:
 };
 
 TEST_F(DemoGeoportalStart, PointsTheEnvironmentAtTheChildAndStopsItAtTheEnd) {
+    // Like the workbench, whose quit signals are blocked: the child must still
+    // hear the SIGTERM of the destructor, or the end of this test never comes.
+    sigset_t quit, before;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quit, &before);
     DemoGeoportal geoportal;
-    ASSERT_EQ(geoportal.start(KL_GEOPORTAL_PATH, work_), "");
+    const std::string error = geoportal.start(KL_GEOPORTAL_PATH, work_);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_EQ(error, "");
     EXPECT_EQ(geoportal.baseUrl().rfind("http://127.0.0.1:", 0), 0u) << geoportal.baseUrl();
     EXPECT_EQ(std::getenv("KL_SERVICE_HOSTS"), geoportal.baseUrl());
     EXPECT_EQ(std::getenv("KL_SERVICE_BASE"), geoportal.baseUrl());
