@@ -38,7 +38,7 @@ protected:
 
 const std::vector<std::pair<int32_t, std::string>> kMapFiles = {
     {100, "map.html"},       {101, "map.js"},          {102, "map.css"},          {103, "address.js"},
-    {104, "map_layers.js"},  {105, "settings_dialog.js"}, {120, "bridge.js"},
+    {104, "mapview.js"},  {105, "settings.js"}, {120, "bridge.js"},
     {110, "leaflet.js"},     {111, "leaflet.css"},     {112, "maplibre-gl.js"},
     {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"}};
 
