@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::cleanup {
 namespace {

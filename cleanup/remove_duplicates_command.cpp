@@ -6,7 +6,7 @@
 
 #include "cleanup/drawing_reader.h"
 #include "cleanup/duplicate_finder.h"
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::cleanup {
 namespace {

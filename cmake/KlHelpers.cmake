@@ -1,5 +1,7 @@
 # Shared build conventions: warnings as errors in our code, optional sanitizers.
 
+include(${CMAKE_CURRENT_LIST_DIR}/KlModuleViews.cmake)
+
 set(KL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
 
 if(KL_SANITIZE)
@@ -13,7 +15,7 @@ function(kl_library name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS;PUBLIC_INCLUDE" ${ARGN})
   add_library(${name} STATIC ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
   target_compile_options(${name} PRIVATE ${KL_WARNINGS})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  kl_module_includes(${name})
   if(A_DEPS)
     target_link_libraries(${name} PUBLIC ${A_DEPS})
   endif()
@@ -24,7 +26,7 @@ function(kl_executable name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
   target_compile_options(${name} PRIVATE ${KL_WARNINGS})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  kl_module_includes(${name})
   if(A_DEPS)
     target_link_libraries(${name} PRIVATE ${A_DEPS})
   endif()

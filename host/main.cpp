@@ -12,9 +12,9 @@
 
 #include "host/core/addon_session.h"
 #include "host/core/desktop_open.h"
+#include "host/demo_geoportal.h"
 #include "host/options.h"
 #include "host/server/workbench_server.h"
-#include "tools/import/demo_environment.h"
 
 namespace {
 
@@ -47,12 +47,12 @@ int main(int argc, char** argv) {
     // Demo mode: the local geoportal answers every service request. Its
     // address reaches the add-on through the environment, set before the
     // add-on is loaded.
-    kl::tools::DemoGeoportal geoportal;
+    DemoGeoportal geoportal;
     if (cmd->demo) {
         std::error_code noTemp;
         std::filesystem::path temp = std::filesystem::temp_directory_path(noTemp);
         if (noTemp) temp = "/tmp";
-        error = geoportal.start(temp / ("kartolink-demo-" + std::to_string(::getpid())));
+        error = geoportal.start(demoGeoportalPath(), temp / ("kartolink-demo-" + std::to_string(::getpid())));
         if (!error.empty()) {
             std::fprintf(stderr, "workbench: %s\n", error.c_str());
             return 1;
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     Workbench wb(options);
     if (cmd->demo) {
         // The demo project lies at the demo site, so the map opens over it.
-        const kl::tools::DemoFrame f = kl::tools::demoFrame();
+        const DemoSite& f = geoportal.site();
         KlGeoLocation at = wb.project().geoLocation();
         at.latitude = (f.south + f.north) / 2;
         at.longitude = (f.west + f.east) / 2;

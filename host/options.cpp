@@ -51,12 +51,23 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
     return c;
 }
 
-std::string defaultAddonPath() {
-    if (const char* env = std::getenv("KL_WORKBENCH_ADDON"); env && *env) return env;
+namespace {
+
+// The variable's value when set, else relative to this executable in the build tree.
+std::string besideInBuildTree(const char* variable, const std::filesystem::path& relative) {
+    if (const char* env = std::getenv(variable); env && *env) return env;
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     const auto dir = ec ? std::filesystem::current_path() : exe.parent_path();
-    return (dir / ".." / "shell" / "libkartolink.so").lexically_normal().string();
+    return (dir / ".." / relative).lexically_normal().string();
+}
+
+}  // namespace
+
+std::string defaultAddonPath() { return besideInBuildTree("KL_WORKBENCH_ADDON", "shell/libkartolink.so"); }
+
+std::string demoGeoportalPath() {
+    return besideInBuildTree("KL_DEMO_GEOPORTAL", "tools/geoportal/kartolink-geoportal");
 }
 
 }  // namespace kl::host

@@ -19,6 +19,8 @@ struct CommandLine {
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error);
 // $KL_WORKBENCH_ADDON, else the add-on in the build tree beside the executable.
 std::string defaultAddonPath();
+// $KL_DEMO_GEOPORTAL, else the local geoportal of the build tree.
+std::string demoGeoportalPath();
 const char* usageText();
 
 }  // namespace kl::host

@@ -9,7 +9,7 @@
 
 #include "import/import_controller.h"
 #include "net/geocoder.h"
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 
 namespace kl::import {
 namespace {

@@ -21,7 +21,7 @@
 #include "net/sheet_index_text.h"
 #include "net/wfs_requests.h"
 #include "net/wfs_tiling.h"
-#include "shell/platform/diag_log.h"
+#include "base/diag_log.h"
 
 namespace kl::import {
 namespace {

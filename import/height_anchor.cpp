@@ -6,7 +6,7 @@
 
 #include "import/import_controller.h"
 #include "net/url_text.h"
-#include "shell/platform/diag_log.h"
+#include "base/diag_log.h"
 #include "shell/settings/project_georef.h"
 #include "shell/settings/z_anchor.h"
 

@@ -8,10 +8,8 @@
 #include "geodata/polish_crs.h"
 #include "import/fetch_request.h"
 #include "import/init_reply.h"
-#include "shell/controller_registry.h"
-#include "shell/platform/folders.h"
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/host_access.h"
+#include "base/folders.h"
+#include "base/entry_barrier.h"
 #include "shell/settings/project_georef.h"
 
 namespace kl::import {
@@ -46,27 +44,14 @@ KlErr onProjectHistory(int32_t) noexcept {
     return KL_NOERROR;
 }
 
-const shell::ControllerRegistration mapHandlers(shell::PaletteKind::Map, [](Bridge& bridge) {
-    ImportController::instance().registerHandlers(bridge);
-});
-
-// The cloud page opens on the same start view (services, project position).
-const shell::ControllerRegistration cloudStartView(shell::PaletteKind::Cloud, [](Bridge& bridge) {
-    bridge.on("getInit", [](const json& msg) { return ImportController::instance().onGetInit(msg); });
-});
-
 }  // namespace
 
-ImportController& ImportController::instance() {
-    static ImportController controller(settings::settingsFilePath(), [] { return kl::host(); },
-                                       settings::configuredServiceHosts());
-    return controller;
-}
-
-ImportController::ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts)
+ImportController::ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts,
+                                   PlaceStep place)
     : settingsFile_(std::move(settingsFile)),
       host_(std::move(host)),
-      hosts_(std::move(hosts)) {
+      hosts_(std::move(hosts)),
+      placeStep_(std::move(place)) {
     settings::LoadedSettings loaded = settings::loadSettings(settingsFile_);
     settings_ = std::move(loaded.settings);
     settingsNotice_ = std::move(loaded.message);

@@ -19,10 +19,11 @@
 #include "host/sdk/kl_host_api.h"
 #include "import/fetch_pipeline.h"
 #include "import/fetched_data.h"
+#include "import/place_job.h"
 #include "import/placed_elements.h"
-#include "shell/bridge.h"
+#include "base/bridge.h"
 #include "shell/settings/project_georef.h"
-#include "shell/settings/service_hosts.h"
+#include "base/service_hosts.h"
 #include "shell/settings/settings.h"
 
 namespace kl::import {
@@ -55,10 +56,9 @@ class ImportController {
 public:
     using HostSource = std::function<const KlHostFunctions*()>;
 
-    // The process-wide controller, with the user's settings file and the add-on's host table.
-    static ImportController& instance();
-
-    ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts);
+    // place draws a fetch into the project; without one, "place" answers an error.
+    ImportController(std::filesystem::path settingsFile, HostSource host, settings::ServiceHosts hosts,
+                     PlaceStep place = {});
     ~ImportController();
     ImportController(const ImportController&) = delete;
     ImportController& operator=(const ImportController&) = delete;
@@ -132,6 +132,7 @@ private:
     double terrainZOffset_ = 0.0;
 
     HeightSampler heightSampler_;
+    PlaceStep placeStep_;
     std::uint64_t originGeneration_ = 0;
     int pendingSamples_ = 0;
 

@@ -8,10 +8,10 @@
 #include "geodata/geojson.h"
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
-#include "shell/main_thread.h"
-#include "shell/controller_registry.h"
+#include "base/main_thread.h"
+#include "base/controller_registry.h"
 #include "shell/settings/project_georef.h"
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 
 namespace kl::import {
 namespace {

@@ -1,6 +1,5 @@
 // "place": checks the project's georeference against the stored frame,
-// settles the height anchor, moves the features into the project's grid and
-// draws them in one undo step.
+// settles the height anchor and hands the stored fetch to the place step.
 #include <cmath>
 #include <optional>
 #include <string>
@@ -8,9 +7,6 @@
 
 #include "geodata/polish_crs.h"
 #include "import/import_controller.h"
-#include "import/place_command.h"
-#include "import/rebuilt_in_zone.h"
-#include "import/terrain_in_zone.h"
 #include "shell/settings/project_georef.h"
 
 namespace kl::import {
@@ -22,10 +18,6 @@ json error(std::string text) { return {{"type", "error"}, {"msg", std::move(text
 
 std::string wholeNumber(double v) { return std::to_string(static_cast<long long>(v)); }
 
-void report(const KlHostFunctions* host, const std::string& line) {
-    if (host && host->WriteReport) host->WriteReport(line.c_str(), 0);
-}
-
 }  // namespace
 
 json ImportController::onPlace(const json&) {
@@ -33,6 +25,7 @@ json ImportController::onPlace(const json&) {
     if (busy_) return error("Trwa pobieranie danych - sprobuj za chwile");
     if (pendingSamples_ > 0)
         return error("Trwa odczyt wysokosci terenu dla nowej lokalizacji projektu - sprobuj za chwile.");
+    if (!placeStep_) return error("Umieszczanie w projekcie nie jest dostepne w tej konfiguracji dodatku.");
 
     const KlHostFunctions* host = host_();
     const settings::ProjectGeoref georef = settings::readProjectGeoref(host);
@@ -57,60 +50,17 @@ json ImportController::onPlace(const json&) {
 
     HeightAnchor anchor = settleHeightAnchor(georef);
     terrainZOffset_ = anchor.offset;
-    // Repeated imports keep one height datum (the survey point's height, the stored
-    // anchor, or the lowest terrain point), and the ground stands on it.
-    const std::optional<double> datum = anchor.known ? std::optional<double>(anchor.offset) : std::nullopt;
-
-    GroundInput ground;
-    // The contours may need the elevation tiles without the terrain mesh being asked for.
-    if (fetchedLayers_.count("teren") > 0) ground.tiles = tilesInZone(fetched_.terrainTiles, zone);
-    ground.tileBaseHeight = anchor.offset;
-    ground.contours.contours = contoursInZone(fetched_.contours, zone);
-    ground.contours.frame = frameInZone(fetchedBbox_, zone);
-    ground.contours.lines = fetchedLayers_.count("poziomice2d") > 0;
-    ground.contours.mesh = fetchedLayers_.count("poziomice3d") > 0;
-    ground.contours.smooth = smoothContours_;
-    ground.contours.baseHeight = terrainBaseHeight(
-        {fetched_.terrainTiles.empty() ? std::nullopt : datum, std::nullopt, georef.height, datum});
-
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
-    const std::vector<geo::GisFeature> local = featuresInZone(fetched_.features, zone);
-    BuildingModels models = buildingModelsInZone(fetched_.lod1Buildings, fetched_.lod2Buildings, zone);
-    models.placeLod1 = fetched_.lod1Requested;
-    models.rebuilt = rebuiltInZone(fetched_, zone);
-    models.reconstructed = fetched_.lod2Reconstruction;
-    models.corridors = corridorItemsInZone(fetched_.corridors, zone);
-    // without a height anchor for this site the lowest building stands at the project's zero
-    models.zOff = anchor.known ? anchor.offset : lowestModelHeight(models);
+    std::vector<std::string> closing = anchor.warnings;
+    if (!fetched_.warning.empty()) closing.push_back(fetched_.warning);
     placed_.before(host);
-    const PlaceOutcome placed = runPlaceCommand(host, local, transformForSurveyPoint(survey), settings_,
-                                                fetched_.rasters, zone, models, ground);
-    if (!placed.ok()) {
-        placed_.forget();
-        if (!placed.result.error.empty()) report(host, "KARTOLINK: " + placed.result.error);
-        return error("Import nieudany (transakcja wycofana)");
-    }
-
-    placed_.after(host);
-    const placement::PlaceResult& r = placed.result;
-    for (const std::string& line : placed.reportLines) report(host, line);
-    warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
-    if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
-    if (r.hasExtent)
-        report(host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumber(r.minX) + ".." + wholeNumber(r.maxX) +
-                         "] Y[" + wholeNumber(r.minY) + ".." + wholeNumber(r.maxY) + "] m od zera projektu.");
-    warnings.insert(warnings.end(), anchor.warnings.begin(), anchor.warnings.end());
-    if (!fetched_.warning.empty()) warnings.push_back(fetched_.warning);
-
-    std::string warning;
-    for (const std::string& w : warnings) appendWarning(warning, w);
-    json reply = {{"type", "placeDone"}, {"counts", r.counts}};
-    if (!warning.empty()) {
-        reply["warning"] = warning;
-        report(host, "KARTOLINK: " + warning);
-    }
-    return reply;
+    PlaceStepResult placed = placeStep_({host, fetched_, fetchedLayers_, settings_, fetchedBbox_, zone, survey,
+                                         georef.height, anchor.offset, anchor.known, smoothContours_,
+                                         std::move(warnings), std::move(closing)});
+    if (placed.ok) placed_.after(host);
+    else placed_.forget();
+    return placed.reply;
 }
 
 }  // namespace kl::import

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/sdk/kl_host_api.h"
-#include "shell/settings/service_hosts.h"
+#include "base/service_hosts.h"
 
 namespace kl::import {
 

@@ -9,7 +9,7 @@
 #include "import/import_controller.h"
 #include "net/sheet_index_text.h"
 #include "shell/settings/project_georef.h"
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 #include "terrain/elevation_sheets.h"
 
 namespace kl::import {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/platform/entry_barrier.h"
+#include "base/entry_barrier.h"
 
 namespace kl::import {
 namespace {

@@ -2,8 +2,8 @@
 
 #include "net/service_hosts.h"
 #include "net/url_text.h"
-#include "shell/platform/diag_log.h"
-#include "shell/platform/folders.h"
+#include "base/diag_log.h"
+#include "base/folders.h"
 
 #include <algorithm>
 #include <array>

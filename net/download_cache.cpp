@@ -1,8 +1,8 @@
 #include "net/download_cache.h"
 
 #include "net/sha1.h"
-#include "shell/platform/folders.h"
-#include "shell/platform/process_liveness.h"
+#include "base/folders.h"
+#include "base/process_liveness.h"
 
 #include <atomic>
 #include <charconv>

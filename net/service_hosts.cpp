@@ -1,8 +1,7 @@
 #include "net/service_hosts.h"
 
-#include "shell/settings/service_hosts.h"
+#include "base/service_hosts.h"
 
-#include <cstdlib>
 #include <mutex>
 
 namespace kl::net {
@@ -28,13 +27,7 @@ std::string serviceHostOverride() {
         std::lock_guard lock(g_mutex);
         if (!g_override.empty()) return g_override;
     }
-    // The pages and the add-on share one override variable; the second name
-    // is accepted for scripts that set it.
-    for (const char* name : {kl::settings::kServiceHostsOverrideVar, "KL_SERVICE_BASE"}) {
-        const char* env = std::getenv(name);
-        if (env && kl::settings::isServiceOrigin(env)) return trimmedBase(env);
-    }
-    return {};
+    return kl::settings::serviceOriginFromEnvironment();
 }
 
 std::string nationalServiceUrl(std::string_view path) {

@@ -4,7 +4,7 @@
 #include "net/http_transport.h"
 #include "net/service_hosts.h"
 #include "net/url_text.h"
-#include "shell/platform/diag_log.h"
+#include "base/diag_log.h"
 
 #include <chrono>
 #include <fstream>

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 #include "shell/settings/settings.h"
 
 namespace kl::placement {

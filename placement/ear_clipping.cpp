@@ -6,6 +6,8 @@
 #include <queue>
 #include <tuple>
 
+#include "geodata/polygon.h"
+
 namespace kl::placement {
 namespace {
 
@@ -13,13 +15,6 @@ using geo::Point2d;
 
 double cross(const Point2d& a, const Point2d& b, const Point2d& c) {
     return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-}
-
-double signedArea(const std::vector<Point2d>& ring) {
-    double sum = 0;
-    for (size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
-        sum += (ring[j].x - ring[i].x) * (ring[j].y + ring[i].y);
-    return sum / 2;
 }
 
 // Inside or on the edges of the counter-clockwise triangle abc.
@@ -55,7 +50,7 @@ public:
         for (size_t r = 0; r < rings.size(); ++r) {
             const auto n = static_cast<int32_t>(rings[r].size());
             // the outline runs counter-clockwise, holes clockwise, so a bridge joins them into one walk
-            const bool reverse = r == 0 ? signedArea(rings[r]) <= 0 : signedArea(rings[r]) > 0;
+            const bool reverse = r == 0 ? geo::signedArea(rings[r]) <= 0 : geo::signedArea(rings[r]) > 0;
             const int32_t start = link(first, n, reverse);
             if (r == 0)
                 outline_ = start;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "placement/host_memo.h"
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::placement {
 

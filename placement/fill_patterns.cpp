@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/host_access.h"
+#include "base/entry_barrier.h"
+#include "base/host_access.h"
 
 namespace kl::placement {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::placement {
 

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "placement/element_makers.h"
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::placement {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "placement/attribute_lookup.h"
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::placement {
 

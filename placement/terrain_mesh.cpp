@@ -8,8 +8,8 @@
 #include <string>
 
 #include "placement/host_memo.h"
-#include "shell/platform/host_access.h"
-#include "shell/platform/diag_log.h"
+#include "base/host_access.h"
+#include "base/diag_log.h"
 
 namespace kl::placement {
 namespace {

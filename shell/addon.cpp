@@ -4,10 +4,10 @@
 
 #include "cleanup/remove_duplicates_command.h"
 #include "shell/palettes.h"
-#include "shell/platform/diag_log.h"
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/host_access.h"
-#include "shell/worker_registry.h"
+#include "base/diag_log.h"
+#include "base/entry_barrier.h"
+#include "base/host_access.h"
+#include "base/worker_registry.h"
 
 namespace kl::shell {
 namespace {

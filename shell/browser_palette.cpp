@@ -3,9 +3,9 @@
 
 #include "shell/addon.h"
 
-#include "shell/platform/diag_log.h"
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/host_access.h"
+#include "base/diag_log.h"
+#include "base/entry_barrier.h"
+#include "base/host_access.h"
 
 namespace kl::shell {
 namespace {

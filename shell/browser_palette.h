@@ -7,8 +7,8 @@
 #include <string>
 
 #include "host/sdk/kl_host_api.h"
-#include "shell/bridge.h"
-#include "shell/controller_registry.h"
+#include "base/bridge.h"
+#include "base/controller_registry.h"
 #include "shell/web_resources.h"
 
 namespace kl::shell {

@@ -11,10 +11,10 @@
 #include <nlohmann/json.hpp>
 
 #include "shell/browser_palette.h"
-#include "shell/main_thread.h"
-#include "shell/platform/diag_log.h"
-#include "shell/platform/entry_barrier.h"
-#include "shell/platform/host_access.h"
+#include "base/main_thread.h"
+#include "base/diag_log.h"
+#include "base/entry_barrier.h"
+#include "base/host_access.h"
 
 namespace kl::shell {
 

@@ -6,17 +6,20 @@
 #include <utility>
 
 #include "shell/build_info.h"
-#include "shell/controller_registry.h"
-#include "shell/platform/host_access.h"
+#include "base/controller_registry.h"
+#include "base/host_access.h"
 
 namespace kl::shell {
 namespace {
 
-constexpr std::array<WebResource, 9> kMapResources{{
+constexpr std::array<WebResource, 12> kMapResources{{
     {100, "map.html"},
     {101, "map.js"},
     {102, "map.css"},
     {103, "address.js"},
+    {104, "mapview.js"},
+    {105, "settings.js"},
+    {120, "bridge.js"},
     {110, "leaflet.js"},
     {111, "leaflet.css"},
     {112, "maplibre-gl.js"},
@@ -24,10 +27,11 @@ constexpr std::array<WebResource, 9> kMapResources{{
     {114, "leaflet-maplibre-gl.js"},
 }};
 
-constexpr std::array<WebResource, 5> kCloudResources{{
+constexpr std::array<WebResource, 6> kCloudResources{{
     {200, "cloud.html"},
     {201, "cloud.js"},
     {202, "cloud.css"},
+    {120, "bridge.js"},
     {110, "leaflet.js"},
     {111, "leaflet.css"},
 }};

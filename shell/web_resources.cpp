@@ -4,9 +4,9 @@
 #include <fstream>
 #include <system_error>
 
-#include "shell/platform/diag_log.h"
-#include "shell/platform/folders.h"
-#include "shell/platform/host_access.h"
+#include "base/diag_log.h"
+#include "base/folders.h"
+#include "base/host_access.h"
 #include "shell/build_info.h"
 
 namespace kl::shell {

@@ -10,7 +10,7 @@
 #include "bench/import/peak_memory.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
-#include "import/place_command.h"
+#include "placement/place_command.h"
 #include "placement/element_makers.h"
 #include "placement/layer_resolver.h"
 #include "tools/import/addon_binding.h"
@@ -64,9 +64,9 @@ void BM_PlaceParcelsWithLabels(benchmark::State& state) {
         auto bench = std::make_unique<Bench>();
         resetPeakRss();
         state.ResumeTiming();
-        const auto local = import::featuresInZone(features, 2176);
-        const import::PlaceOutcome r =
-            import::runPlaceCommand(&host::Workbench::hostTable(), local, import::transformForSurveyPoint(survey), settings);
+        const auto local = placement::featuresInZone(features, 2176);
+        const placement::PlaceOutcome r =
+            placement::runPlaceCommand(&host::Workbench::hostTable(), local, placement::transformForSurveyPoint(survey), settings);
         state.PauseTiming();
         if (!r.ok()) state.SkipWithError("placement failed");
         elements = bench->wb.project().elements().all().size();

@@ -12,7 +12,7 @@
 #include "bench/import/peak_memory.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
-#include "import/place_command.h"
+#include "placement/place_command.h"
 #include "net/raster_tiles.h"
 #include "net/service_hosts.h"
 #include "tools/import/addon_binding.h"
@@ -47,8 +47,8 @@ void BM_Orthophoto16TilesOf4096(benchmark::State& state) {
         tools::bindAddonToHost(&host::Workbench::hostTable());
         bench::resetPeakRss();
         const Clock::time_point placeStart = Clock::now();
-        const import::PlaceOutcome placed = import::runPlaceCommand(
-            &host::Workbench::hostTable(), {}, import::transformForSurveyPoint(survey), settings, fetched.tiles, zone);
+        const placement::PlaceOutcome placed = placement::runPlaceCommand(
+            &host::Workbench::hostTable(), {}, placement::transformForSurveyPoint(survey), settings, fetched.tiles, zone);
         state.counters["place_s"] = secondsSince(placeStart);
         state.counters["place_peak_rss_MB"] = static_cast<double>(bench::peakRssKb()) / 1024.0;
         tools::bindAddonToHost(nullptr);

@@ -16,8 +16,8 @@
 #include "bench/import/peak_memory.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
-#include "import/place_command.h"
-#include "import/terrain_in_zone.h"
+#include "placement/place_command.h"
+#include "placement/terrain_in_zone.h"
 #include "tools/import/addon_binding.h"
 
 namespace {
@@ -49,12 +49,12 @@ struct Bench {
     ~Bench() { tools::bindAddonToHost(nullptr); }
 };
 
-import::PlaceOutcome place(const std::vector<terrain::TerrainTile>& tiles) {
+placement::PlaceOutcome place(const std::vector<terrain::TerrainTile>& tiles) {
     const geo::Point2d survey = geo::pl1992ToPl2000(258400, 380400, 2176);
-    import::GroundInput ground;
-    ground.tiles = import::tilesInZone(tiles, 2176);
+    placement::GroundInput ground;
+    ground.tiles = placement::tilesInZone(tiles, 2176);
     ground.tileBaseHeight = 110.0;
-    return import::runPlaceCommand(&host::Workbench::hostTable(), {}, import::transformForSurveyPoint(survey),
+    return placement::runPlaceCommand(&host::Workbench::hostTable(), {}, placement::transformForSurveyPoint(survey),
                                    settings::defaultSettings(), {}, 2176, {}, ground);
 }
 
@@ -83,7 +83,7 @@ void roundsIntoFreshProjects(benchmark::State& state, Round round) {
 void BM_PlaceSixteenTerrainTiles(benchmark::State& state) {
     const auto tiles = sixteenTiles();
     roundsIntoFreshProjects(state, [&] {
-        const import::PlaceOutcome r = place(tiles);
+        const placement::PlaceOutcome r = place(tiles);
         return r.ok() && r.result.counts.at("teren (Siatka)") == 16;
     });
 }

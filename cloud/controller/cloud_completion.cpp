@@ -8,8 +8,8 @@
 #include <locale>
 #include <sstream>
 
-#include "shell/platform/folders.h"
-#include "shell/platform/temporary_names.h"
+#include "base/folders.h"
+#include "base/temporary_names.h"
 #include "shell/settings/project_georef.h"
 
 namespace kl::cloud {

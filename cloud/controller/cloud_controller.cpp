@@ -12,11 +12,11 @@
 #include "geodata/polish_crs.h"
 #include "net/sheet_index_text.h"
 #include "net/wfs_client.h"
-#include "shell/controller_registry.h"
-#include "shell/platform/folders.h"
-#include "shell/platform/host_access.h"
+#include "base/controller_registry.h"
+#include "base/folders.h"
+#include "base/host_access.h"
 #include "shell/settings/project_georef.h"
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 
 namespace kl::cloud {
 namespace {

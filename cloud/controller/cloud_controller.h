@@ -14,8 +14,8 @@
 #include "cloud/pipeline/cloud_detail.h"
 #include "cloud/pipeline/cloud_download.h"
 #include "net/http_types.h"
-#include "shell/bridge.h"
-#include "shell/worker_registry.h"
+#include "base/bridge.h"
+#include "base/worker_registry.h"
 
 namespace kl::cloud {
 

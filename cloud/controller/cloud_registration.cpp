@@ -1,5 +1,5 @@
 #include "cloud/controller/cloud_controller.h"
-#include "shell/controller_registry.h"
+#include "base/controller_registry.h"
 
 namespace {
 const kl::shell::ControllerRegistration kCloudHandlers(kl::shell::PaletteKind::Cloud, [](kl::Bridge& bridge) {

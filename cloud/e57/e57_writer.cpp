@@ -9,7 +9,7 @@
 
 #include "cloud/e57/e57_xml.h"
 #include "cloud/e57/paged_file_writer.h"
-#include "shell/platform/temporary_names.h"
+#include "base/temporary_names.h"
 
 namespace kl::e57 {
 namespace {

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "cloud/e57/e57_writer.h"
-#include "shell/platform/process_liveness.h"
-#include "shell/platform/temporary_names.h"
+#include "base/process_liveness.h"
+#include "base/temporary_names.h"
 
 namespace kl::cloud {
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 
 #include "geodata/epsg_code.h"
 #include "geodata/polish_crs.h"
-#include "shell/platform/diag_log.h"
+#include "base/diag_log.h"
 
 namespace kl::settings {
 namespace {

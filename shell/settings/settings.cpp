@@ -13,7 +13,7 @@
 
 #include "geodata/utf8_text.h"
 #include "host/sdk/kl_host_api.h"
-#include "shell/platform/folders.h"
+#include "base/folders.h"
 
 namespace kl::settings {
 namespace {

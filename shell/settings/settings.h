@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "geodata/data_type.h"
-#include "shell/settings/atomic_file.h"
+#include "base/atomic_file.h"
 
 namespace kl::settings {
 

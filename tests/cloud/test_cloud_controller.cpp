@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "cloud/controller/cloud_controller.h"
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 #include "cloud/controller/cloud_frame.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "import/fetch_request.h"
-#include "shell/bridge.h"
+#include "base/bridge.h"
 #include "tests/fuzz/fuzz_expect.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

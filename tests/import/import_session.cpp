@@ -1,8 +1,9 @@
 #include "tests/import/import_session.h"
 
 #include "host/core/workbench.h"
-#include "shell/main_thread.h"
-#include "shell/worker_registry.h"
+#include "base/main_thread.h"
+#include "base/worker_registry.h"
+#include "placement/fetch_placing.h"
 #include "tests/import/demo_services.h"
 #include "tests/support/host_binding.h"
 #include "tools/import/demo_environment.h"
@@ -19,7 +20,7 @@ ImportSession::ImportSession() {
     bindAddonToHost(&host::Workbench::hostTable());
     controller_ = std::make_unique<import::ImportController>(
         services.root() / "config" / "KARTOLINK" / "settings.json", [] { return &host::Workbench::hostTable(); },
-        settings::serviceHostsWithOverride(services.baseUrl()));
+        settings::serviceHostsWithOverride(services.baseUrl()), placement::placeFetched);
     net::HttpTimings fast;
     fast.retryDelayMs = 10;
     fast.defaultReceiveTimeoutMs = 1500;

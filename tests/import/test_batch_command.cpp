@@ -13,7 +13,7 @@
 #include <string>
 
 #include "host/core/workbench.h"
-#include "import/place_command.h"
+#include "placement/place_command.h"
 #include "shell/settings/settings.h"
 #include "tests/support/command_output.h"
 #include "tools/import/addon_binding.h"
@@ -100,7 +100,7 @@ class ProjectDrawing : public Scratch {};
 TEST_F(ProjectDrawing, ContoursAndMeshesAreReadByOgrinfoOnTheirLayers) {
     host::Workbench wb;
     bindAddonToHost(&host::Workbench::hostTable());
-    import::GroundInput ground;
+    placement::GroundInput ground;
     placement::MeshGrid tile{placement::cornersOf(0, 0, 2, 2), {}};
     for (double y : {0.0, 1.0, 2.0})
         for (double x : {0.0, 1.0, 2.0}) tile.points.push_back({x, y, 100.0 + x});
@@ -112,7 +112,7 @@ TEST_F(ProjectDrawing, ContoursAndMeshesAreReadByOgrinfoOnTheirLayers) {
     ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
     ground.contours.lines = ground.contours.mesh = true;
     ground.contours.baseHeight = 100.0;
-    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {}, {}, settings::defaultSettings(), {},
+    const auto placed = placement::runPlaceCommand(&host::Workbench::hostTable(), {}, {}, settings::defaultSettings(), {},
                                                 2180, {}, ground);
     bindAddonToHost(nullptr);
     ASSERT_TRUE(placed.ok()) << placed.result.error;

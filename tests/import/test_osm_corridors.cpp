@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "host/core/workbench.h"
-#include "shell/platform/folders.h"
+#include "base/folders.h"
 #include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"

@@ -7,10 +7,10 @@
 #include "geodata/polish_crs.h"
 #include "geodata/polygon.h"
 #include "import/label_point.h"
-#include "import/place_command.h"
-#include "import/terrain_in_zone.h"
+#include "placement/place_command.h"
+#include "placement/terrain_in_zone.h"
 
-namespace kl::import {
+namespace kl::placement {
 namespace {
 
 geo::GisFeature parcelAround(geo::Point2d c) {
@@ -88,7 +88,7 @@ TEST(SurveyPointTransform, FeaturesAreCopiedAndTheStoredOnesStayInPl1992) {
 }
 
 }  // namespace
-}  // namespace kl::import
+}  // namespace kl::placement
 
 namespace kl::import {
 namespace {

@@ -1,35 +1,15 @@
 // Fails when a source file includes a header of a module it may not depend
-// on. The table below is the only place that names the modules and the
-// edges between them; a new module is one more row.
+// on, or when the allowed edges form a cycle. The table of modules and edges
+// is cmake/modules.json, which also gives every module its include path in
+// the build; this check adds the headers no source of the module compiles.
 import { execFileSync } from 'node:child_process';
-import { readFileSync } from 'node:fs';
+import { existsSync, readFileSync } from 'node:fs';
 
+const root = process.env.KL_SOURCE_DIR ?? process.cwd();
 // name: [path prefixes (longest match wins), modules it may include]
-const MODULES = {
-  sdk: [['host/sdk/'], []],
-  base: [['shell/platform/', 'shell/settings/atomic_file.', 'shell/settings/service_hosts.', 'shell/bridge.',
-          'shell/json_text.', 'shell/message_fields.', 'shell/worker_registry.', 'shell/main_thread.', 'shell/controller_registry.'],
-         ['sdk']],
-  geodata: [['geodata/'], []],
-  settings: [['shell/settings/'], ['sdk', 'base', 'geodata']],
-  net: [['net/'], ['base', 'geodata']],
-  terrain: [['terrain/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
-  cloud: [['cloud/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
-  cleanup: [['cleanup/'], ['sdk', 'base', 'geodata', 'settings', 'net']],
-  buildings: [['buildings/'], ['base', 'geodata', 'net']],
-  placement: [['placement/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings']],
-  import: [['import/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings', 'cloud', 'cleanup',
-                        'placement']],
-  shell: [['shell/'], ['sdk', 'base', 'geodata', 'settings', 'net', 'terrain', 'buildings', 'cloud', 'cleanup',
-                      'placement',
-                      'import']],
-  // The workbench knows the add-on only through the host contract.
-  host: [['host/'], ['sdk']],
-  // The local geoportal is the fixture the add-on is tested against, so it
-  // shares none of its code; only its LiDAR tiles are written with the LAS
-  // codec, which the LAZ oracle tests check on their own.
-  geoportal: [['tools/geoportal/'], ['cloud']],
-};
+const MODULES = Object.fromEntries(
+  Object.entries(JSON.parse(readFileSync(`${root}/cmake/modules.json`, 'utf8')).modules)
+    .map(([name, { paths, uses }]) => [name, [paths, uses]]));
 
 function moduleOf(path) {
   let best = null;
@@ -67,7 +47,6 @@ function findCycle() {
   return null;
 }
 
-const root = process.env.KL_SOURCE_DIR ?? process.cwd();
 const problems = [];
 for (const [name, [, allowed]] of Object.entries(MODULES)) {
   for (const dep of allowed) if (!MODULES[dep]) problems.push(`${name} names an unknown module ${dep}`);
@@ -89,9 +68,24 @@ for (const file of files) {
   });
 }
 
+// The build's include view of each module shows exactly the headers of the
+// modules it may use: one header of every module is looked up in every view.
+const views = process.env.KL_BINARY_DIR && `${process.env.KL_BINARY_DIR}/module_views`;
+if (views) {
+  const sample = {};
+  for (const file of files) sample[moduleOf(file)] ??= file;
+  for (const [name, [, uses]] of Object.entries(MODULES)) {
+    const visible = new Set([name, ...uses]);
+    for (const [other, file] of Object.entries(sample)) {
+      if (other === 'null' || existsSync(`${views}/${name}/${file}`) === visible.has(other)) continue;
+      problems.push(`the include view of ${name} ${visible.has(other) ? 'lacks' : 'shows'} ${file} (${other})`);
+    }
+  }
+}
+
 if (problems.length) {
   console.error(problems.join('\n'));
-  console.error(`${problems.length} include(s) against the module graph`);
+  console.error(`${problems.length} problem(s) with the module graph`);
   process.exit(1);
 }
 console.log(`${files.length} files follow the module graph`);

@@ -1,5 +1,6 @@
 #include "net/service_hosts.h"
 
+#include "base/service_hosts.h"
 #include "net/wfs_client.h"
 #include "tests/net/fault_server.h"
 
@@ -38,11 +39,14 @@ TEST_F(ServiceHostsTest, OverrideReplacesSchemeHostAndPortOnly) {
     EXPECT_EQ(routeThroughOverride("http://127.0.0.1:5000/p"), "http://127.0.0.1:5000/p");
 }
 
+// The pages' hosts and the add-on's requests follow one reading of the environment.
 TEST_F(ServiceHostsTest, EnvironmentVariableIsTheFallbackOverrideUnlessMalformed) {
     ::setenv("KL_SERVICE_BASE", "http://127.0.0.1:6000", 1);
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:6000");
+    EXPECT_EQ(settings::configuredServiceHosts().orto, "http://127.0.0.1:6000");
     ::setenv("KL_SERVICE_HOSTS", "http://127.0.0.1:6500/", 1);
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:6500");  // the pages' variable first
+    EXPECT_EQ(settings::configuredServiceHosts().nominatim, "http://127.0.0.1:6500");
     setServiceHostOverride("http://127.0.0.1:7000");
     EXPECT_EQ(serviceHostOverride(), "http://127.0.0.1:7000");
     // a malformed origin is ignored
@@ -50,6 +54,7 @@ TEST_F(ServiceHostsTest, EnvironmentVariableIsTheFallbackOverrideUnlessMalformed
     ::setenv("KL_SERVICE_HOSTS", "127.0.0.1:6000/path", 1);
     ::setenv("KL_SERVICE_BASE", "http://127.0.0.1:6000/with/path", 1);
     EXPECT_EQ(serviceHostOverride(), "");
+    EXPECT_EQ(settings::configuredServiceHosts().orto, settings::ServiceHosts{}.orto);
 }
 
 TEST_F(ServiceHostsTest, ClientSendsEveryRequestThroughTheOverride) {

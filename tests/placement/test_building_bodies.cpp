@@ -9,8 +9,8 @@
 
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
-#include "import/place_command.h"
-#include "import/rebuilt_in_zone.h"
+#include "placement/place_command.h"
+#include "placement/rebuilt_in_zone.h"
 #include "placement/building_bodies.h"
 #include "placement/morph_builder.h"
 #include "placement/reconstructed_bodies.h"
@@ -342,17 +342,17 @@ TEST_F(BuildingBodies, SurfacesAreFoundByNameAndFlaggedItemsGetTheReviewColour) 
 
 TEST_F(BuildingBodies, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
     const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
-    import::BuildingModels models;
+    placement::BuildingModels models;
     models.lod1 = {{"blok", {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}}, 190, 7},
                    {"DOM", {{e + 20, n}, {e + 30, n}, {e + 30, n + 8}, {e + 20, n + 8}}, 191, 9}};
     auto at = [&](double x, double y, double z) { return Point3d{e + 20 + x, n + y, z}; };
     models.lod2 = {{"dom", "1000", {{FaceKind::Roof, {at(0, 0, 200), at(10, 0, 200), at(10, 8, 200), at(0, 8, 200)}, {}}}}};
     const int zone = 2176;
-    models = import::buildingModelsInZone(models.lod1, models.lod2, zone);
-    models.zOff = import::lowestModelHeight(models);
+    models = placement::buildingModelsInZone(models.lod1, models.lod2, zone);
+    models.zOff = placement::lowestModelHeight(models);
     EXPECT_DOUBLE_EQ(models.zOff, 190);
     const geo::Point2d survey = geo::pl1992ToPl2000(e, n, zone);
-    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {}, import::transformForSurveyPoint(survey),
+    const auto placed = placement::runPlaceCommand(&host::Workbench::hostTable(), {}, placement::transformForSurveyPoint(survey),
                                                 settings_, {}, zone, models);
     ASSERT_TRUE(placed.ok());
     EXPECT_EQ(placed.result.counts.at("budynki3d"), 1);
@@ -386,12 +386,12 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
     buildings::Face wall = {{e, n, 199}, {e + 10, n, 199}, {e + 10, n, 190}, {e, n, 190}};
     fetched.surfaceModelBlocks = {{{{flat(199), wall}, 0, 0.8}, {}}, "bryly=1"};
     const int zone = 2176;
-    import::BuildingModels models = import::buildingModelsInZone(fetched.lod1Buildings, {}, zone);
-    models.zOff = import::lowestModelHeight(models);
+    placement::BuildingModels models = placement::buildingModelsInZone(fetched.lod1Buildings, {}, zone);
+    models.zOff = placement::lowestModelHeight(models);
     models.placeLod1 = false;
-    models.rebuilt = import::rebuiltInZone(fetched, zone);
-    const auto placed = import::runPlaceCommand(&host::Workbench::hostTable(), {},
-                                                import::transformForSurveyPoint(geo::pl1992ToPl2000(e, n, zone)),
+    models.rebuilt = placement::rebuiltInZone(fetched, zone);
+    const auto placed = placement::runPlaceCommand(&host::Workbench::hostTable(), {},
+                                                placement::transformForSurveyPoint(geo::pl1992ToPl2000(e, n, zone)),
                                                 settings_, {}, zone, models);
     ASSERT_TRUE(placed.ok());
     EXPECT_EQ(placed.result.counts, (std::map<std::string, int>{{"dachychmura", 2}, {"budynkindsm", 1}}));

@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "host/core/workbench.h"
-#include "import/place_command.h"
-#include "import/terrain_in_zone.h"
+#include "placement/place_command.h"
+#include "placement/terrain_in_zone.h"
 #include "tests/placement/workbench_fixture.h"
 
 using namespace kl;
@@ -60,9 +60,9 @@ std::vector<Contour> threeContours() {
 
 class TerrainPlacement : public placement_tests::WorkbenchFixture {
 protected:
-    import::PlaceOutcome place(const import::GroundInput& ground, placement::PlacementTransform t = {},
+    placement::PlaceOutcome place(const placement::GroundInput& ground, placement::PlacementTransform t = {},
                                const std::vector<geo::GisFeature>& features = {}) {
-        return import::runPlaceCommand(&host::Workbench::hostTable(), features, t, settings_, {}, 2180, {}, ground);
+        return placement::runPlaceCommand(&host::Workbench::hostTable(), features, t, settings_, {}, 2180, {}, ground);
     }
     std::string diagLines() const { return diagFile("ordvik_teren_diag.txt"); }
 };
@@ -70,7 +70,7 @@ protected:
 // The frame 0..20 m in four tiles of 11 x 11 nodes; neighbours share a seam
 // column or row of nodes.
 TEST_F(TerrainPlacement, TileMeshesTileTheFrameWithoutOverlapAndMeetOnTheSeam) {
-    import::GroundInput ground;
+    placement::GroundInput ground;
     for (double y0 : {0.0, 10.0})
         for (double x0 : {0.0, 10.0}) ground.tiles.push_back(tile(x0, y0, 11, 1.0, slope));
     ground.tileBaseHeight = 100.0;
@@ -107,7 +107,7 @@ TEST_F(TerrainPlacement, TileMeshesTileTheFrameWithoutOverlapAndMeetOnTheSeam) {
 }
 
 TEST_F(TerrainPlacement, OnePointGivesEveryCornerItsHeightAboveTheBase) {
-    import::GroundInput ground;
+    placement::GroundInput ground;
     MeshGrid one;
     one.corners = placement::cornersOf(0, 0, 10, 10);
     one.points = {{5, 5, 101.5}};
@@ -131,7 +131,7 @@ TEST_F(TerrainPlacement, UnwritableDiagnosticsFolderFailsNothing) {
     const auto blocked = diagDir_ / "not-a-folder";
     std::ofstream(blocked) << "x";
     ::setenv("KL_DIAG_DIR", blocked.c_str(), 1);
-    import::GroundInput ground;
+    placement::GroundInput ground;
     ground.tiles = {tile(0, 0, 3, 1.0, slope)};
     ground.contours.contours = threeContours();
     ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
@@ -146,7 +146,7 @@ TEST_F(TerrainPlacement, RefusedTileMeshRollsTheWholeImportBack) {
     geo::GisFeature pipe;
     pipe.type = geo::DataType::UtilityNetworks;
     pipe.lines = {{{1, 1}, {5, 5}}};
-    import::GroundInput ground;
+    placement::GroundInput ground;
     ground.tiles = {tile(0, 0, 3, 1.0, slope)};
     ground.contours.contours = {line(100, true, {{0, 0}, {2, 0}})};
     ground.contours.lines = true;
@@ -160,7 +160,7 @@ TEST_F(TerrainPlacement, RefusedTileMeshRollsTheWholeImportBack) {
 }
 
 TEST_F(TerrainPlacement, ContoursAreDrawnLabelledUprightAndMeshedThroughLevelLines) {
-    import::GroundInput ground;
+    placement::GroundInput ground;
     ground.contours.contours = threeContours();
     ground.contours.frame = placement::cornersOf(0, 0, 50, 50);
     ground.contours.lines = ground.contours.mesh = true;
@@ -216,7 +216,7 @@ class ContourMeshCounting : public TerrainPlacement, public ::testing::WithParam
 // A contour mesh counts only when the host made it; anything else is said.
 TEST_P(ContourMeshCounting, CountsTheMeshOnlyWhenMade) {
     const ContourMeshCase& c = GetParam();
-    import::GroundInput ground;
+    placement::GroundInput ground;
     ground.contours.contours = c.contours;
     ground.contours.frame = c.frame;
     ground.contours.mesh = true;
@@ -248,14 +248,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct BaseHeightCase {
     const char* name;
-    import::BaseHeightSources sources;
+    placement::BaseHeightSources sources;
     double expected;
 };
 
 class TerrainBaseHeight : public ::testing::TestWithParam<BaseHeightCase> {};
 
 TEST_P(TerrainBaseHeight, TakesTheFirstKnownSource) {
-    EXPECT_EQ(import::terrainBaseHeight(GetParam().sources), GetParam().expected);
+    EXPECT_EQ(placement::terrainBaseHeight(GetParam().sources), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,4 +1,4 @@
-#include "shell/bridge.h"
+#include "base/bridge.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::test {
 namespace {
@@ -259,7 +259,7 @@ int32_t FakeHost::control(int32_t dialogResId, int32_t message, intptr_t param) 
 }
 
 void fillPageResources(FakeHost& host) {
-    for (int32_t id : {100, 101, 102, 103, 110, 111, 112, 113, 114, 200, 201, 202})
+    for (int32_t id : {100, 101, 102, 103, 104, 105, 110, 111, 112, 113, 114, 120, 200, 201, 202})
         host.dataResources[id] = "/* resource " + std::to_string(id) + " */\n" + std::string(static_cast<size_t>(id), 'x');
 }
 

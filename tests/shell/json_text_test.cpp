@@ -1,4 +1,4 @@
-#include "shell/json_text.h"
+#include "base/json_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/main_thread.h"
+#include "base/main_thread.h"
 
 #include <gtest/gtest.h>
 

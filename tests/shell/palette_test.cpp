@@ -3,9 +3,9 @@
 
 #include <regex>
 
-#include "shell/controller_registry.h"
+#include "base/controller_registry.h"
 #include "shell/palettes.h"
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace kl::test {

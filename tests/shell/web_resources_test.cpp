@@ -38,6 +38,7 @@ protected:
 
 const std::vector<std::pair<int32_t, std::string>> kMapFiles = {
     {100, "map.html"},       {101, "map.js"},          {102, "map.css"},          {103, "address.js"},
+    {104, "mapview.js"},  {105, "settings.js"}, {120, "bridge.js"},
     {110, "leaflet.js"},     {111, "leaflet.css"},     {112, "maplibre-gl.js"},
     {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"}};
 
@@ -124,7 +125,7 @@ TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
     EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.js")) << "complete or absent";
     EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.css"));
     EXPECT_TRUE(fs::exists(webDir() / "leaflet.css"));
-    EXPECT_EQ(files().size(), 6u) << "the five page files before it and no temporary names";
+    EXPECT_EQ(files().size(), 9u) << "the nine files before it and no temporary names";
 }
 
 TEST_F(WebResourcesTest, MissingResourceIsLoggedAndStopsTheExtraction) {

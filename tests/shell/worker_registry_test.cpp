@@ -1,4 +1,4 @@
-#include "shell/worker_registry.h"
+#include "base/worker_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "tests/support/host_binding.h"
 
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 void bindAddonToHost(const KlHostFunctions* table) { kl::setHost(table); }

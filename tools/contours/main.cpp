@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/settings/atomic_file.h"
+#include "base/atomic_file.h"
 #include "terrain/ascii_grid_reader.h"
 #include "terrain/contour_builder.h"
 #include "terrain/contour_grid.h"

@@ -1,14 +1,14 @@
 #include "tools/geoportal/demo_area.h"
 
+#include "tools/geoportal/geometry.h"
+#include "tools/geoportal/sample_building.h"
 #include "tools/geoportal/text_util.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 #ifndef KL_SAMPLES_DIR
 #define KL_SAMPLES_DIR ""
@@ -75,43 +75,8 @@ constexpr int kTenementBlockI = 2, kTenementBlockJ = 1;
 
 Xy at(double u, double v) { return {demo::kMinEasting + u, demo::kMinNorthing + v}; }
 
-double signedArea(const std::vector<Xy>& ring) {
-    double a = 0;
-    for (size_t i = 0; i + 1 < ring.size(); ++i) a += ring[i].x * ring[i + 1].y - ring[i + 1].x * ring[i].y;
-    return a / 2;
-}
-
-std::vector<Xy> closed(std::vector<Xy> ring, bool counterClockwise) {
-    if (ring.front().x != ring.back().x || ring.front().y != ring.back().y) ring.push_back(ring.front());
-    if ((signedArea(ring) > 0) != counterClockwise) std::reverse(ring.begin(), ring.end());
-    return ring;
-}
-
 std::vector<Xy> rectRing(double u0, double v0, double u1, double v1) {
     return closed({at(u0, v0), at(u1, v0), at(u1, v1), at(u0, v1)}, true);
-}
-
-DemoFeature polygonFeature(std::string id, std::vector<std::vector<Xy>> rings,
-                           std::vector<std::pair<std::string, std::string>> props) {
-    DemoFeature f;
-    f.id = std::move(id);
-    f.kind = GeometryKind::Polygon;
-    for (size_t i = 0; i < rings.size(); ++i) rings[i] = closed(std::move(rings[i]), i == 0);
-    f.rings = std::move(rings);
-    f.properties = std::move(props);
-    f.bounds = Box::empty();
-    for (const auto& p : f.rings.front()) f.bounds.include(p);
-    return f;
-}
-
-DemoFeature lineFeature(std::vector<Xy> path, std::vector<std::pair<std::string, std::string>> props) {
-    DemoFeature f;
-    f.kind = GeometryKind::Line;
-    f.path = std::move(path);
-    f.properties = std::move(props);
-    f.bounds = Box::empty();
-    for (const auto& p : f.path) f.bounds.include(p);
-    return f;
 }
 
 std::string areaHectares(const std::vector<Xy>& ring) { return formatFixed(std::fabs(signedArea(ring)) / 10000.0, 4); }
@@ -303,37 +268,6 @@ struct SiteBuilder {
             for (size_t j = 0; j + 1 < kRoads.size(); ++j) add(at(u + offset, kRoads[j]), at(u + offset, kRoads[j + 1]));
     }
 };
-
-// The real county building sample (a round building in the old town), read from the shared
-// samples so that the one real outline of the site is served as the county answered it.
-std::vector<DemoFeature> loadSampleBuildings(const std::string& samplesDir) {
-    std::ifstream in(samplesDir + "/gml/egibplb__geoportal_gml_building_2180_crs.xml", std::ios::binary);
-    if (!in) return {};
-    std::stringstream ss;
-    ss << in.rdbuf();
-    const std::string text = ss.str();
-    auto between = [&](const std::string& open, const std::string& close) -> std::string {
-        size_t a = text.find(open);
-        if (a == std::string::npos) return {};
-        a = text.find('>', a);
-        if (a == std::string::npos) return {};
-        size_t b = text.find(close, a);
-        return b == std::string::npos ? std::string() : text.substr(a + 1, b - a - 1);
-    };
-    std::vector<double> numbers;
-    std::istringstream list(between("<gml:posList", "</gml:posList>"));
-    list.imbue(std::locale::classic());
-    std::string token;
-    while (list >> token)
-        if (auto v = parseDouble(token)) numbers.push_back(*v);
-    if (numbers.size() < 8) return {};
-    std::vector<Xy> ring;
-    for (size_t i = 0; i + 1 < numbers.size(); i += 2) ring.push_back({numbers[i + 1], numbers[i]});  // northing first
-    std::string id = between("<ms:ID_BUDYNKU", "</ms:ID_BUDYNKU>");
-    std::string kind = between("<ms:RODZAJ", "</ms:RODZAJ>");
-    if (id.empty()) return {};
-    return {polygonFeature("budynki.sample1", {ring}, {{"ID_BUDYNKU", id}, {"RODZAJ", kind}})};
-}
 
 std::vector<Xy> wobblyRing(Rng& rng, Xy centre, double radius, int vertices, double jitter) {
     std::vector<Xy> ring;

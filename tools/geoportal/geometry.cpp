@@ -1,6 +1,7 @@
 #include "tools/geoportal/geometry.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kl::geoportal {
 
@@ -38,6 +39,15 @@ bool pathMeetsBox(const std::vector<Xy>& path, const Box& box) {
 
 }  // namespace
 
+double signedArea(const std::vector<Xy>& ring) {
+    double a = 0;
+    for (size_t i = 0, n = ring.size(); n > 1 && i < n; ++i) {
+        const Xy p = ring[i], q = ring[(i + 1) % n];
+        a += p.x * q.y - q.x * p.y;
+    }
+    return a / 2;
+}
+
 bool pointInRing(const std::vector<Xy>& ring, Xy p) {
     bool in = false;
     for (size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
@@ -62,6 +72,35 @@ bool featureIntersects(const DemoFeature& feature, const Box& box) {
         if (pathMeetsBox(ring, box)) return true;
     // The box lies wholly inside the polygon (and not inside a hole).
     return pointInPolygon(feature, {(box.minX + box.maxX) / 2, (box.minY + box.maxY) / 2});
+}
+
+std::vector<Xy> closed(std::vector<Xy> ring, bool counterClockwise) {
+    if (ring.front().x != ring.back().x || ring.front().y != ring.back().y) ring.push_back(ring.front());
+    if ((signedArea(ring) > 0) != counterClockwise) std::reverse(ring.begin(), ring.end());
+    return ring;
+}
+
+DemoFeature polygonFeature(std::string id, std::vector<std::vector<Xy>> rings,
+                           std::vector<std::pair<std::string, std::string>> props) {
+    DemoFeature f;
+    f.id = std::move(id);
+    f.kind = GeometryKind::Polygon;
+    for (size_t i = 0; i < rings.size(); ++i) rings[i] = closed(std::move(rings[i]), i == 0);
+    f.rings = std::move(rings);
+    f.properties = std::move(props);
+    f.bounds = Box::empty();
+    for (const auto& p : f.rings.front()) f.bounds.include(p);
+    return f;
+}
+
+DemoFeature lineFeature(std::vector<Xy> path, std::vector<std::pair<std::string, std::string>> props) {
+    DemoFeature f;
+    f.kind = GeometryKind::Line;
+    f.path = std::move(path);
+    f.properties = std::move(props);
+    f.bounds = Box::empty();
+    for (const auto& p : f.path) f.bounds.include(p);
+    return f;
 }
 
 DemoFeature sheetFeature(std::string id, const Box& b) {

@@ -1,5 +1,7 @@
 // kartolink-geoportal: the local geoportal for tests, benchmarks and the demo.
 
+#include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/demo_registry.h"
 #include "tools/geoportal/geoportal_server.h"
 #include "tools/geoportal/lidar_sheets.h"
 #include "tools/geoportal/model_packages.h"
@@ -20,18 +22,21 @@ void onSignal(int) { g_quit = true; }
 
 const char* kUsage =
     "Uzycie: kartolink-geoportal [--port N] [--host 127.0.0.1] [--max-features N] [--matched-unknown] [--print-demo]\n"
-    "                            [--lidar-sheet M] [--lidar-density D] [--lidar-cache FOLDER]\n"
+    "                            [--lidar-sheet M] [--lidar-density D] [--lidar-cache FOLDER] [--demo-registry FOLDER]\n"
     "  Uruchamia lokalny geoportal (tylko 127.0.0.1) i wypisuje: Geoportal: http://127.0.0.1:PORT\n"
     "  --lidar-sheet   bok arkusza LiDAR w metrach (50-2000, domyslnie 250)\n"
     "  --lidar-density gestosc punktow na m2 (do 50, domyslnie 12)\n"
     "  --lidar-cache   folder wygenerowanych kafli LAZ\n"
-    "  --print-demo  wypisuje opis obszaru demonstracyjnego (JSON) i konczy.\n";
+    "  --print-demo  wypisuje opis obszaru demonstracyjnego (JSON) i konczy.\n"
+    "  --demo-registry  zapisuje w folderze rejestr uslug powiatu demo (dla KL_REGISTRY_DIR) i po adresie\n"
+    "                wypisuje ramke obszaru demo: Obszar: W,S,E,N (WGS84)\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     kl::geoportal::ServerOptions options;
     bool printDemo = false;
+    std::string demoRegistry;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
@@ -63,6 +68,8 @@ int main(int argc, char** argv) {
             options.config.lidarCacheDir = next();
         } else if (arg == "--matched-unknown") {
             options.config.matchedUnknown = true;
+        } else if (arg == "--demo-registry") {
+            demoRegistry = next();
         } else if (arg == "--print-demo") {
             printDemo = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -91,6 +98,17 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, onSignal);
     std::signal(SIGPIPE, SIG_IGN);
     std::printf("Geoportal: %s\n", server.baseUrl().c_str());
+    if (!demoRegistry.empty()) {
+        if (const std::string error = kl::geoportal::writeDemoRegistry(server.baseUrl(), demoRegistry); !error.empty()) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            server.stop();
+            return 1;
+        }
+        using namespace kl::geoportal::demo;
+        std::printf("Obszar: %s,%s,%s,%s\n", kl::geoportal::formatFixed(kWest, 5).c_str(),
+                    kl::geoportal::formatFixed(kSouth, 5).c_str(), kl::geoportal::formatFixed(kEast, 5).c_str(),
+                    kl::geoportal::formatFixed(kNorth, 5).c_str());
+    }
     std::fflush(stdout);
     while (!g_quit) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server.stop();

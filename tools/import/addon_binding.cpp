@@ -1,6 +1,6 @@
 #include "tools/import/addon_binding.h"
 
-#include "shell/platform/host_access.h"
+#include "base/host_access.h"
 
 namespace kl::tools {
 void bindAddonToHost(const KlHostFunctions* table) { kl::setHost(table); }

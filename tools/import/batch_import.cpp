@@ -5,9 +5,10 @@
 
 #include "host/core/workbench.h"
 #include "import/import_controller.h"
-#include "shell/main_thread.h"
-#include "shell/settings/atomic_file.h"
-#include "shell/worker_registry.h"
+#include "base/main_thread.h"
+#include "base/atomic_file.h"
+#include "base/worker_registry.h"
+#include "placement/fetch_placing.h"
 #include "tools/import/addon_binding.h"
 #include "tools/import/dxf_writer.h"
 #include "tools/import/project_drawing.h"
@@ -59,7 +60,7 @@ public:
 private:
     host::Workbench wb_;
     import::ImportController controller_{settings::settingsFilePath(), [] { return &host::Workbench::hostTable(); },
-                                         settings::configuredServiceHosts()};
+                                         settings::configuredServiceHosts(), placement::placeFetched};
     Bridge bridge_;
     std::vector<json> pushed_;
 };

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/platform/folders.h"
+#include "base/folders.h"
 #include "tools/cli/command_line.h"
 #include "tools/import/batch_import.h"
 #include "tools/import/demo_environment.h"

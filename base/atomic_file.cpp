@@ -1,0 +1,71 @@
+#include "base/atomic_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kl::settings {
+namespace {
+
+bool writeAll(int fd, std::string_view content) {
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The rename is only durable once the folder entry itself is on disk.
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+FileWriteResult failure(const std::filesystem::path& temp, const char* what) {
+    std::error_code ec;
+    std::filesystem::remove(temp, ec);
+    return {false, std::string("Nie udalo sie zapisac pliku (") + what + ")"};
+}
+
+}  // namespace
+
+FileWriteResult replaceFileAtomically(const std::filesystem::path& path, std::string_view content) {
+    // A symlinked file is the user's arrangement: the file it points to is
+    // replaced, and the link stays.
+    std::error_code statusError, linkError;
+    const bool linked = std::filesystem::is_symlink(std::filesystem::symlink_status(path, statusError));
+    const std::filesystem::path target = linked ? std::filesystem::weakly_canonical(path, linkError) : path;
+    if (linkError) return {false, "Nie udalo sie zapisac pliku (nie mozna ustalic celu dowiazania)"};
+    const auto folder = target.parent_path();
+    std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/." +
+                          target.filename().string() + ".XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return {false, "Nie udalo sie zapisac pliku (tworzenie pliku tymczasowego)"};
+    const std::filesystem::path temp(pattern);
+    // The new file keeps the old one's permissions (mkstemp makes it 0600).
+    struct stat old{};
+    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        ::close(fd);
+        return failure(temp, "uprawnienia");
+    }
+    const bool written = writeAll(fd, content);
+    const bool synced = written && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written) return failure(temp, "zapis");
+    if (!synced || !closed) return failure(temp, "zrzut na dysk");
+    if (::rename(temp.c_str(), target.c_str()) != 0) return failure(temp, "zamiana pliku");
+    syncFolder(folder);
+    return {true, {}};
+}
+
+}  // namespace kl::settings
