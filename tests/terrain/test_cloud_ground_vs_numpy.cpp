@@ -30,21 +30,22 @@ Cloud randomCloud(unsigned seed) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   Cloud c;
-  const double w = 60 + 60 * unit(random), h = 40 + 60 * unit(random);
+  c.cell = seed % 3 == 0 ? 0.5 : 1.0 + seed % 2;
+  c.flatten = seed % 4 != 1;
+  // The block is wider than twenty passes from each side can close.
+  const double w = c.cell * (70 + 60 * unit(random)), h = c.cell * (60 + 50 * unit(random)), block = 46 * c.cell;
   c.frame = {500000.0 + 100 * unit(random), 300000.0, 0, 0};
   c.frame.maxX = c.frame.minX + w;
   c.frame.maxY = c.frame.minY + h;
-  c.cell = seed % 3 == 0 ? 0.5 : 1.0 + seed % 2;
-  c.flatten = seed % 4 != 1;
-  const double blockX = c.frame.minX + w * 0.2, blockY = c.frame.minY + h * 0.3;
+  const double blockX = c.frame.minX + w * 0.1, blockY = c.frame.minY + h * 0.1;
   const auto count = static_cast<int>(w * h / (c.cell * c.cell) * (0.6 + unit(random)));
   for (int i = 0; i < count; ++i) {
     const double x = c.frame.minX - 1 + (w + 2) * unit(random), y = c.frame.minY - 1 + (h + 2) * unit(random);
-    if (x > blockX && x < blockX + 20 && y > blockY && y < blockY + 15) continue;
+    if (x > blockX && x < blockX + block && y > blockY && y < blockY + block) continue;
     const double z = 150 + 0.05 * (x - c.frame.minX) + 2 * unit(random);
     c.ground.push_back({x, y, std::round(z * 100) / 100});
   }
-  const double px = c.frame.minX + w * 0.75, py = c.frame.minY + h * 0.6, r = 8 + 4 * unit(random);
+  const double px = c.frame.minX + w * 0.85, py = c.frame.minY + h * 0.7, r = c.cell * (6 + 4 * unit(random));
   for (int i = 0; i < static_cast<int>(r * r * 6 / (c.cell * c.cell)); ++i) {
     const double a = 6.283185307179586 * unit(random), d = r * std::sqrt(unit(random));
     c.water.push_back({px + d * std::cos(a), py + d * std::sin(a), std::round((149.5 + 0.1 * unit(random)) * 100) / 100});
