@@ -7,6 +7,7 @@
 #include <set>
 
 #include "import/elevation_stages.h"
+#include "import/cloud_ground_stage.h"
 #include "import/building_models_stage.h"
 #include "import/general_plan_stage.h"
 #include "import/label_point.h"
@@ -36,9 +37,6 @@ struct KindLabel {
     const char* label;
 };
 constexpr KindLabel kNotBuiltYet[] = {
-    {"terenchmura", "Teren z chmury (LiDAR)"},
-    {"poziomicechmura", "Poziomice 3D z chmury (LiDAR)"},
-    {"wodachmura", "Woda / morze z chmury (LiDAR)"},
     {"dachychmura", "Dachy z chmury (LiDAR)"},
     {"budynkindsm", "Budynki (nMPT)"},
     {"budynkirekon", "Rekonstrukcja LOD2 (chmura)"},
@@ -69,6 +67,8 @@ public:
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
         if (has("teren")) stage("Teren", [this] { terrainTiles(); });
+        if (has("terenchmura") || has("poziomicechmura") || has("wodachmura"))
+            stage("Teren z chmury", [this] { cloudGround(); });
         if (wantsBuildingModels(r_))
             stage("Modele 3D", [this] {
                 fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
@@ -384,8 +384,16 @@ private:
             terrainTilesFromSheets(terrainSheets("Pobieranie NMT", "Teren: "), r_.frame, r_.terrainStep, stageIo());
     }
 
+    void cloudGround() {
+        const CloudGroundRequest request{has("terenchmura"), has("poziomicechmura"), has("wodachmura"),
+                                         r_.cloudStep, r_.contourInterval, r_.smoothContours, net::currentUtcYear()};
+        CloudGroundStage got = fetchCloudGround(s_.client, r_.frame, request, stageIo());
+        if (got.cancelled) throw FetchCancelled{};
+        out_.data.cloudGround = std::move(got.ground);
+    }
+
     void elevationContours() {
-        if (!contourIntervalAllowed(r_.contourInterval, stageIo())) return;
+        if (!contourIntervalAllowed(r_.contourInterval, "Poziomice: ", stageIo())) return;
         ElevationContours got = contoursFromSheets(terrainSheets("Poziomice: NMT", "Poziomice: "), r_.frame,
                                                    {r_.contourInterval, r_.terrainStep, r_.smoothContours}, stageIo());
         if (got.cancelled) throw FetchCancelled{};
@@ -440,6 +448,11 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
     if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
+    if (const CloudGround& cloud = data.cloudGround; !cloud.empty()) {
+        if (!cloud.terrainTiles.empty()) counts["teren z chmury (Siatka)"] = static_cast<int>(cloud.terrainTiles.size());
+        if (!cloud.water.outlines.empty()) counts["woda z chmury (Siatka)"] = static_cast<int>(cloud.water.outlines.size());
+        if (!cloud.contours.empty()) counts["poziomice z chmury (warstwice)"] = static_cast<int>(cloud.contours.size());
+    }
     if (!data.lod1Buildings.empty()) counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
     if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());
     return counts;

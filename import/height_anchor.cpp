@@ -15,8 +15,9 @@ namespace {
 
 std::optional<double> lowestTerrainPoint(const FetchedData& data) {
     double lowest = std::numeric_limits<double>::infinity();
-    for (const terrain::TerrainTile& tile : data.terrainTiles)
-        for (const terrain::TerrainPoint& p : tile.points) lowest = std::min(lowest, p.height);
+    for (const auto* tiles : {&data.terrainTiles, &data.cloudGround.terrainTiles})
+        for (const terrain::TerrainTile& tile : *tiles)
+            for (const terrain::TerrainPoint& p : tile.points) lowest = std::min(lowest, p.height);
     if (lowest == std::numeric_limits<double>::infinity()) return std::nullopt;
     return lowest;
 }

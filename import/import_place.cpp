@@ -69,8 +69,11 @@ json ImportController::onPlace(const json&) {
     ground.contours.lines = fetchedLayers_.count("poziomice2d") > 0;
     ground.contours.mesh = fetchedLayers_.count("poziomice3d") > 0;
     ground.contours.smooth = smoothContours_;
+    ground.cloud = cloudGroundInZone(fetched_.cloudGround, fetchedBbox_, zone);
+    ground.cloud.baseHeight = anchor.offset;
     ground.contours.baseHeight = terrainBaseHeight(
-        {fetched_.terrainTiles.empty() ? std::nullopt : datum, std::nullopt, georef.height, datum});
+        {fetched_.terrainTiles.empty() ? std::nullopt : datum,
+         fetched_.cloudGround.terrainTiles.empty() ? std::nullopt : datum, georef.height, datum});
 
     // A height sampled for an earlier origin must not land after this.
     ++originGeneration_;
