@@ -36,15 +36,19 @@ terrain::HeightSampler cellsOf(const terrain::HeightGrid& grid) {
     };
 }
 
-// The grid's ground and water points; the frame's cloud goes as they are taken.
+// The grid's ground and water points; other classes are not asked for. The
+// frame's points go as they are taken.
 struct SplitPoints {
     std::vector<terrain::CloudXyz> ground, water;
 };
 
-SplitPoints split(FrameCloud&& cloud) {
+SplitPoints splitByClass(std::vector<FrameCloudPoint>&& points) {
     SplitPoints out;
-    for (const FrameCloudPoint& p : cloud.points) (p.cls == kGroundClass ? out.ground : out.water).push_back({p.x, p.y, p.z});
-    cloud.points = {};
+    for (const FrameCloudPoint& p : points) {
+        if (p.cls == kGroundClass) out.ground.push_back({p.x, p.y, p.z});
+        else if (p.cls == kWaterClass) out.water.push_back({p.x, p.y, p.z});
+    }
+    points = {};
     return out;
 }
 
@@ -62,7 +66,7 @@ bool contours(const terrain::CloudGroundGrid& grid, const CloudGroundRequest& re
             io.progress("Poziomice z chmury", static_cast<int>(done), static_cast<int>(total));
         });
     if (built.cancelled) return false;
-    io.warn(built.message);
+    if (!built.message.empty()) io.warn(built.message);
     const std::string interval = terrain::formatMetres(request.interval);
     if (built.contours.empty())
         io.warn(kContours + "brak deniwelacji wiekszej niz ciecie " + interval +
@@ -99,23 +103,13 @@ double cloudGridStep(const geo::Bbox& frame, double requested, const StageIo& io
     return coarser;
 }
 
-CloudGroundStage fetchCloudGround(net::WfsClient& client, const geo::Bbox& frame, const CloudGroundRequest& request,
-                                  const StageIo& io) {
+CloudGroundStage cloudGroundFromPoints(std::vector<FrameCloudPoint>&& points, const geo::Bbox& frame, double step,
+                                       const CloudGroundRequest& request, const StageIo& io) {
     CloudGroundStage out;
-    const bool withContours = request.contours && contourIntervalAllowed(request.interval, kContours, io);
-    if (!request.terrain && !withContours && !request.water) return out;
-    const double step = cloudGridStep(frame, request.step, io);
-    FrameCloud cloud = loadFrameCloud(client, frame, request.currentYear, "Teren z chmury: LiDAR", kTerrain, io,
-                                      [](std::uint8_t cls) { return cls == kGroundClass || cls == kWaterClass; });
-    if (cloud.cancelled) {
-        out.cancelled = true;
-        return out;
-    }
-    if (cloud.tilesRead == 0) return out;
-    const SplitPoints points = split(std::move(cloud));
-    if (points.ground.empty()) io.warn(kTerrain + "brak punktow gruntu (klasa 2) w kadrze.");
+    const SplitPoints split = splitByClass(std::move(points));
+    if (split.ground.empty()) io.warn(kTerrain + "brak punktow gruntu (klasa 2) w kadrze.");
     const terrain::CloudGroundGrid grid =
-        terrain::buildCloudGroundGrid(points.ground, frame, step, points.water, request.water);
+        terrain::buildCloudGroundGrid(split.ground, frame, step, split.water, request.water);
     if (grid.validCells == 0) {
         io.warn(kTerrain + "brak waznych komorek w kadrze.");
         return out;
@@ -125,12 +119,25 @@ CloudGroundStage fetchCloudGround(net::WfsClient& client, const geo::Bbox& frame
         if (!tiles.message.empty()) io.warn(kTerrain + tiles.message);
         out.ground.terrainTiles = std::move(tiles.tiles);
     }
-    if (withContours && !contours(grid, request, io, out.ground)) {
+    if (request.contours && !contours(grid, request, io, out.ground)) {
         out.cancelled = true;
         return out;
     }
     if (request.water) water(grid, io, out.ground);
     return out;
+}
+
+CloudGroundStage fetchCloudGround(net::WfsClient& client, const geo::Bbox& frame, const CloudGroundRequest& request,
+                                  const StageIo& io) {
+    CloudGroundRequest wanted = request;
+    wanted.contours = request.contours && contourIntervalAllowed(request.interval, kContours, io);
+    if (!wanted.terrain && !wanted.contours && !wanted.water) return {};
+    const double step = cloudGridStep(frame, wanted.step, io);
+    FrameCloud cloud = loadFrameCloud(client, frame, wanted.currentYear, "Teren z chmury: LiDAR", kTerrain, io,
+                                      [](std::uint8_t cls) { return cls == kGroundClass || cls == kWaterClass; });
+    if (cloud.cancelled) return {{}, true};
+    if (cloud.tilesRead == 0) return {};
+    return cloudGroundFromPoints(std::move(cloud.points), frame, step, wanted, io);
 }
 
 }  // namespace kl::import

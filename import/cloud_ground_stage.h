@@ -7,6 +7,7 @@
 
 #include "geodata/geometry.h"
 #include "import/elevation_stages.h"
+#include "import/frame_cloud.h"
 #include "net/wfs_client.h"
 #include "terrain/contour.h"
 #include "terrain/terrain_tile.h"
@@ -44,6 +45,13 @@ struct CloudGroundStage {
 // grown until neither axis has more than 800 nodes; warns when it grew.
 double cloudGridStep(const geo::Bbox& frame, double requested, const StageIo& io);
 
+// The products of the frame's ground (class 2) and water (class 9) points on
+// a grid of `step` metres, with the warnings of what is missing.
+CloudGroundStage cloudGroundFromPoints(std::vector<FrameCloudPoint>&& points, const geo::Bbox& frame, double step,
+                                       const CloudGroundRequest& request, const StageIo& io);
+
+// The frame's LiDAR tiles read once, then the above; contours only for an
+// allowed interval.
 CloudGroundStage fetchCloudGround(net::WfsClient& client, const geo::Bbox& frame, const CloudGroundRequest& request,
                                   const StageIo& io);
 
