@@ -9,9 +9,9 @@ namespace {
 
 constexpr unsigned kDecodeThreads = 2;
 
-// The kept points of one tile appended; a tile that breaks half way, or
-// that would pass the limit, takes its points back out.
-cloud::TileOutcome readTile(const std::string& path, int tileEpsg, const geo::Bbox& frame,
+}  // namespace
+
+cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& frame,
                             const std::function<bool(std::uint8_t)>& keep, std::vector<FrameCloudPoint>& points) {
     las::LasReader reader;
     if (const las::LasStatus st = reader.open(path, kDecodeThreads); !st)
@@ -46,8 +46,6 @@ cloud::TileOutcome readTile(const std::string& path, int tileEpsg, const geo::Bb
     }
 }
 
-}  // namespace
-
 FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int currentYear,
                           const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io,
                           const std::function<bool(std::uint8_t cls)>& keep) {
@@ -73,7 +71,7 @@ FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int cu
         io.progress(progressLabel, i, out.tilesAsked);
         const cloud::TileFetch got = cloud::downloadAndRead(
             resolver, tile, [&](std::int64_t, std::int64_t) { return !io.cancelled(); }, io.cancelled,
-            [&](const std::string& path) { return readTile(path, tile.epsg, frame, keep, out.points); });
+            [&](const std::string& path) { return appendTilePoints(path, tile.epsg, frame, keep, out.points); });
         switch (got.kind) {
             case cloud::TileFetch::Cancelled:
                 return stop();

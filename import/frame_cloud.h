@@ -9,6 +9,7 @@
 
 #include "geodata/geometry.h"
 #include "import/elevation_stages.h"
+#include "cloud/pipeline/tile_processing.h"
 #include "net/wfs_client.h"
 
 namespace kl::import {
@@ -26,6 +27,13 @@ struct FrameCloud {
 
 // More points than this would not fit the worker's memory; the frame must shrink.
 inline constexpr std::size_t kMaxFrameCloudPoints = 60'000'000;
+
+// Appends the points of one LAS/LAZ tile (its system tileEpsg) that lie in
+// the frame and whose class keep() wants. A tile that breaks half way, or
+// that would pass kMaxFrameCloudPoints, takes its points back out.
+cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& frame,
+                                    const std::function<bool(std::uint8_t cls)>& keep,
+                                    std::vector<FrameCloudPoint>& points);
 
 // Every problem is warned about with the prefix: no tile in the index, a
 // tile skipped (its points left out whole), fewer tiles read than listed.
