@@ -108,17 +108,29 @@ TEST_P(TerrainFetch, TilesAndContoursComeFromTheSheetsThatCame) {
 INSTANTIATE_TEST_SUITE_P(Sheets, TerrainFetch, ::testing::ValuesIn(kTerrainFaults),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-TEST(TerrainFetchCancel, CancelDuringASheetDownloadKeepsNothing) {
+struct CancelCase {
+    const char* name;
+    std::vector<std::string> layers;
+    const char* slowPath;  // downloads that take long enough to cancel during
+    const char* label;     // the progress of those downloads
+};
+
+void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
+
+class TerrainFetchCancel : public ::testing::TestWithParam<CancelCase> {};
+
+TEST_P(TerrainFetchCancel, CancelDuringADownloadKeepsNothing) {
+    const CancelCase& c = GetParam();
     ImportSession s;
     geoportal::FaultRule rule;
     rule.fault.kind = geoportal::FaultKind::Slow;
     rule.fault.delayMs = 1500;
-    rule.contains = ".asc";
+    rule.contains = c.slowPath;
     rule.remaining = -1;
     DemoServices::instance().server().faults().add(rule);
-    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"teren"})).is_null());
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch(c.layers)).is_null());
     json progress;
-    while ((progress = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != "Pobieranie NMT" ||
+    while ((progress = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != c.label ||
            progress.value("total", 0) == 1) {
         ASSERT_FALSE(progress.is_null());
         s.clearReceived();
@@ -129,6 +141,14 @@ TEST(TerrainFetchCancel, CancelDuringASheetDownloadKeepsNothing) {
     EXPECT_FALSE(s.controller().hasFetched());
     EXPECT_TRUE(s.received("fetchDone").empty());
 }
+
+const CancelCase kCancels[] = {
+    {"NmtSheet", {"teren"}, ".asc", "Pobieranie NMT"},
+    {"LidarTile", {"terenchmura", "wodachmura"}, ".laz", "Teren z chmury: LiDAR"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Downloads, TerrainFetchCancel, ::testing::ValuesIn(kCancels),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 const TerrainFault kCloudFaults[] = {
     {"AllTiles", false, {}, "", true, "Poziomice z chmury: "},
