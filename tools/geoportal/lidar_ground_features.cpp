@@ -45,7 +45,8 @@ void shapeDemoGround(Xy p, double& z, std::uint8_t& cls) {
         cls = kAsprsBuilding;
         return;
     }
-    z += embankment(p);
+    // Whatever stands on the embankment stands higher, still within the heights the tiles promise.
+    z = std::min(z + embankment(p), demo::kLidarMaxHeight);
 }
 
 }  // namespace kl::geoportal

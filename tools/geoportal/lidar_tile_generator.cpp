@@ -31,7 +31,7 @@ using las::loadLe;
 using las::storeLe;
 
 // Bump when the generated points change, so stale cached tiles are not served.
-constexpr int kGeneratorVersion = 7;
+constexpr int kGeneratorVersion = 8;
 // A trimmed airborne survey (LAS 1.2, format 3, coordinates in international feet).
 constexpr const char* kSourceSample = "las/pdal__laz_autzen_trim.laz";
 constexpr double kSourceUnitMetres = 0.3048;
