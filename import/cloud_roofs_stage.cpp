@@ -2,6 +2,7 @@
 
 #include "buildings/roof_from_cloud.h"
 #include "import/frame_cloud.h"
+#include "net/sheet_index_text.h"
 #include "import/parallel_footprints.h"
 #include "import/rebuilt_tally.h"
 
@@ -29,7 +30,7 @@ RebuiltLayer cloudRoofs(net::WfsClient& client, const std::vector<buildings::Lod
         io.warn(kPrefix + "brak obrysow budynkow (Building3D) dla tego kadru.");
         return out;
     }
-    FrameCloud cloud = loadFrameCloud(client, frame, workingZone, "Dachy z chmury: pobieranie kafli LiDAR", kPrefix,
+    FrameCloud cloud = loadFrameCloud(client, frame, workingZone, net::currentUtcYear(), "Dachy z chmury: pobieranie kafli LiDAR", kPrefix,
                                       io, [](std::uint8_t cls) { return !buildings::isNoiseClass(cls); });
     if (cloud.cancelled) return out;
     if (cloud.points.empty()) {

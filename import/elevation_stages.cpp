@@ -58,9 +58,9 @@ std::vector<terrain::TerrainTile> terrainTilesFromSheets(const TerrainSheets& sh
     return std::move(tiles.tiles);
 }
 
-bool contourIntervalAllowed(double interval, const StageIo& io) {
+bool contourIntervalAllowed(double interval, const std::string& warningPrefix, const StageIo& io) {
     if (terrain::isAllowedInterval(interval)) return true;
-    io.warn("Poziomice: ciecie " + formatMetres(interval) +
+    io.warn(warningPrefix + "ciecie " + formatMetres(interval) +
             " m nie jest dozwolona wartoscia (dozwolone: 0,25 / 0,5 / 1,0 / 2,0 m) - poziomice pominiete.");
     return false;
 }

@@ -51,8 +51,8 @@ struct ElevationContours {
     bool cancelled = false;
 };
 
-// True when the interval may be used; otherwise warns that contours are skipped.
-bool contourIntervalAllowed(double interval, const StageIo& io);
+// True when the interval may be used; otherwise warns, after the prefix, that contours are skipped.
+bool contourIntervalAllowed(double interval, const std::string& warningPrefix, const StageIo& io);
 
 // "poziomice2d"/"poziomice3d": the contour lines of the sheets' heights.
 ElevationContours contoursFromSheets(const TerrainSheets& sheets, const geo::Bbox& frame,

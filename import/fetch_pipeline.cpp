@@ -7,6 +7,7 @@
 #include <set>
 
 #include "import/elevation_stages.h"
+#include "import/cloud_ground_stage.h"
 #include "import/building_models_stage.h"
 #include "import/cloud_roofs_stage.h"
 #include "import/general_plan_stage.h"
@@ -33,18 +34,6 @@ using geo::GisFeature;
 // caught in fetchForImport, never leaves the worker.
 struct FetchCancelled {};
 
-// Kinds whose fetch stages are not part of the add-on yet, each with the label
-// of its checkbox on the map page, which is what the user reads.
-struct KindLabel {
-    const char* key;
-    const char* label;
-};
-constexpr KindLabel kNotBuiltYet[] = {
-    {"terenchmura", "Teren z chmury (LiDAR)"},
-    {"poziomicechmura", "Poziomice 3D z chmury (LiDAR)"},
-    {"wodachmura", "Woda / morze z chmury (LiDAR)"},
-};
-
 // Every name when the filter keeps none.
 std::vector<std::string> orAll(std::vector<std::string> chosen, const std::vector<std::string>& names) {
     return chosen.empty() ? names : chosen;
@@ -68,6 +57,8 @@ public:
         if (has("bdot500")) stage("BDOT500", [this] { baseMap(); });
         if (has("rastr")) stage("Ortofotomapa", [this] { orthophoto(); });
         if (has("teren")) stage("Teren", [this] { terrainTiles(); });
+        if (has("terenchmura") || has("poziomicechmura") || has("wodachmura"))
+            stage("Teren z chmury", [this] { cloudGround(); });
         if (wantsBuildingModels(r_))
             stage("Modele 3D", [this] {
                 fetchBuildingModels(s_.client, r_, commune(), h_, out_.data);
@@ -84,7 +75,6 @@ public:
                 out_.data.lod2Reconstruction = std::move(run.result);
             });
         if (has("poziomice2d") || has("poziomice3d")) stage("Poziomice", [this] { elevationContours(); });
-        notBuiltYet();
         out_.data.rasters = std::move(rasters_);
         auto& f = out_.data.features;
         f.reserve(parcels_.size() + buildings_.size() + planZones_.size() + utilities_.size());
@@ -404,8 +394,16 @@ private:
         checkCancel();
     }
 
+    void cloudGround() {
+        const CloudGroundRequest request{has("terenchmura"), has("poziomicechmura"), has("wodachmura"),
+                                         r_.cloudStep, r_.contourInterval, r_.smoothContours, net::currentUtcYear()};
+        CloudGroundStage got = fetchCloudGround(s_.client, r_.frame, request, stageIo());
+        if (got.cancelled) throw FetchCancelled{};
+        out_.data.cloudGround = std::move(got.ground);
+    }
+
     void elevationContours() {
-        if (!contourIntervalAllowed(r_.contourInterval, stageIo())) return;
+        if (!contourIntervalAllowed(r_.contourInterval, "Poziomice: ", stageIo())) return;
         ElevationContours got = contoursFromSheets(terrainSheets("Poziomice: NMT", "Poziomice: "), r_.frame,
                                                    {r_.contourInterval, r_.terrainStep, r_.smoothContours}, stageIo());
         if (got.cancelled) throw FetchCancelled{};
@@ -419,12 +417,6 @@ private:
         checkCancel();
     }
 
-    void notBuiltYet() {
-        std::string labels;
-        for (const KindLabel& kind : kNotBuiltYet)
-            if (has(kind.key)) labels += (labels.empty() ? "" : ", ") + std::string(kind.label);
-        if (!labels.empty()) warn("Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: " + labels + ".");
-    }
 
     FetchServices& s_;
     const FetchRequest& r_;
@@ -467,6 +459,11 @@ std::map<std::string, int> fetchCounts(const FetchedData& data) {
     for (const net::RasterTile& t : data.rasters) ++counts[std::string(geo::dataTypeKey(t.type)) + " (rastr)"];
     if (!data.terrainTiles.empty()) counts["teren (Siatka)"] = static_cast<int>(data.terrainTiles.size());
     if (!data.contours.empty()) counts["poziomice (warstwice)"] = static_cast<int>(data.contours.size());
+    if (const CloudGround& cloud = data.cloudGround; !cloud.empty()) {
+        if (!cloud.terrainTiles.empty()) counts["teren z chmury (Siatka)"] = static_cast<int>(cloud.terrainTiles.size());
+        if (!cloud.water.outlines.empty()) counts["woda z chmury (Siatka)"] = static_cast<int>(cloud.water.outlines.size());
+        if (!cloud.contours.empty()) counts["poziomice z chmury (warstwice)"] = static_cast<int>(cloud.contours.size());
+    }
     if (data.lod1Requested && !data.lod1Buildings.empty())
         counts["budynki3d"] = static_cast<int>(data.lod1Buildings.size());
     if (!data.lod2Buildings.empty()) counts["budynkilod2"] = static_cast<int>(data.lod2Buildings.size());

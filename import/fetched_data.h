@@ -8,6 +8,7 @@
 #include "buildings/lod2fit/roof_model.h"
 #include "buildings/lod_building.h"
 #include "buildings/reconstruction_result.h"
+#include "import/cloud_ground_stage.h"
 #include "geodata/gis_feature.h"
 #include "import/osm_corridor_stage.h"
 #include "net/raster_tiles.h"
@@ -34,6 +35,8 @@ struct FetchedData {
     std::vector<terrain::TerrainTile> terrainTiles;
     // Contour lines traced on the terrain model heights of the frame.
     std::vector<terrain::Contour> contours;
+    // Terrain tiles, contours and water surfaces of the LiDAR ground grid.
+    CloudGround cloudGround;
     // County 3D models of the frame: LOD1 blocks and LOD2 buildings.
     std::vector<buildings::Lod1Building> lod1Buildings;
     std::vector<buildings::Lod2Building> lod2Buildings;
@@ -55,7 +58,8 @@ struct FetchedData {
                (lod1Requested && !lod1Buildings.empty()) || !lod2Buildings.empty() || !surfaceModelBlocks.items.empty() ||
                !cloudRoofs.items.empty() ||
                !lod2Reconstruction.buildings.empty() ||
-               !corridors.bridges.empty() || !corridors.roads.empty();
+               !corridors.bridges.empty() || !corridors.roads.empty() ||
+               !cloudGround.empty();
     }
 };
 
@@ -68,7 +72,9 @@ inline void appendWarning(std::string& warning, const std::string& text) {
 
 // "counts" of the fetch reply: type key -> number of features,
 // "<key> (rastr)" -> number of image tiles, "teren (Siatka)" -> terrain
-// meshes to come, "poziomice (warstwice)" -> contour lines.
+// meshes to come, "poziomice (warstwice)" -> contour lines; the same from
+// the LiDAR ground grid: "teren z chmury (Siatka)", "woda z chmury (Siatka)",
+// "poziomice z chmury (warstwice)".
 std::map<std::string, int> fetchCounts(const FetchedData& data);
 
 }  // namespace kl::import

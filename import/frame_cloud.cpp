@@ -1,114 +1,112 @@
 #include "import/frame_cloud.h"
 
 #include "cloud/las/las_reader.h"
-#include "cloud/lidar/lidar_resolver.h"
+#include "cloud/pipeline/tile_fetch.h"
+#include "cloud/pipeline/tile_to_pl1992.h"
 #include "geodata/polish_crs.h"
-#include "net/sheet_index_text.h"
 
 namespace kl::import {
 namespace {
 
-// Points of one tile appended to the cloud; a tile that breaks half way is
-// taken back out. Empty on success, else why the tile could not be read.
-std::string readTile(const std::string& path, int tileEpsg, const geo::Bbox& frame, const StageIo& io,
-                     const std::function<bool(std::uint8_t)>& keep, FrameCloud& out) {
+constexpr unsigned kDecodeThreads = 2;
+
+}  // namespace
+
+cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& frame,
+                            const std::function<bool(std::uint8_t)>& keep, std::vector<FrameCloudPoint>& points) {
     las::LasReader reader;
-    if (las::LasStatus st = reader.open(path, 2); !st) return st.message;
+    if (const las::LasStatus st = reader.open(path, kDecodeThreads); !st)
+        return {cloud::TileOutcome::Unusable, st.message, 0};
     const las::LasHeader& h = reader.header();
-    if (h.recordLength < 20) return "rekord punktu krotszy niz 20 bajtow";
-    const bool zoneTile = geo::isPl2000Epsg(tileEpsg);
-    const std::size_t first = out.points.size();
+    if (h.recordLength < 20 || h.pointCount == 0) return {cloud::TileOutcome::Unusable, "kafel bez punktow", 0};
+    const cloud::TileToPl1992 toPl1992(frame, tileEpsg);
+    const std::size_t before = points.size();
+    cloud::TileOutcome out;
     while (true) {
         const std::uint8_t* records = nullptr;
         std::uint64_t count = 0;
-        if (las::LasStatus st = reader.next(&records, &count); !st) {
-            out.points.resize(first);
-            return st.message;
+        if (const las::LasStatus st = reader.next(&records, &count); !st) {
+            points.resize(before);
+            return {cloud::TileOutcome::Unusable, st.message, out.points};
         }
-        if (count == 0) return {};
-        if (io.cancelled()) {
-            out.points.resize(first);
-            out.cancelled = true;
-            return {};
-        }
-        for (std::uint64_t i = 0; i < count; ++i) {
-            const las::LasPointView p = las::viewPoint(records + i * h.recordLength, h.pointFormat);
-            if (!keep(p.classification)) continue;
-            geo::Point2d xy{p.x * h.scale[0] + h.offset[0], p.y * h.scale[1] + h.offset[1]};
-            if (zoneTile) xy = geo::pl2000ToPl1992(xy.x, xy.y, tileEpsg);
-            if (xy.x < frame.minX || xy.x > frame.maxX || xy.y < frame.minY || xy.y > frame.maxY) continue;
-            out.points.push_back({xy.x, xy.y, p.z * h.scale[2] + h.offset[2], p.classification});
+        if (count == 0) return out;
+        out.points += count;
+        for (std::uint64_t n = 0; n < count; ++n) {
+            const las::LasPointView v = las::viewPoint(records + n * h.recordLength, h.pointFormat);
+            if (!keep(v.classification)) continue;
+            double x = v.x * h.scale[0] + h.offset[0];
+            double y = v.y * h.scale[1] + h.offset[1];
+            if (!toPl1992.apply(x, y)) continue;
+            if (!(x >= frame.minX && x <= frame.maxX && y >= frame.minY && y <= frame.maxY)) continue;
+            if (points.size() == kMaxFrameCloudPoints) {
+                points.resize(before);
+                return {cloud::TileOutcome::OverBudget, {}, out.points};
+            }
+            points.push_back({x, y, v.z * h.scale[2] + h.offset[2], v.classification});
         }
     }
 }
 
-}  // namespace
-
-FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int workingZone,
+FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int workingZone, int currentYear,
                           const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io,
-                          const std::function<bool(std::uint8_t)>& keep) {
+                          const std::function<bool(std::uint8_t cls)>& keep) {
     FrameCloud out;
-    cloud::LidarResolver resolver(client);
-    io.progress(progressLabel, 0, 1);
-    const cloud::LidarQuery query = resolver.query(frame, net::currentUtcYear(), io.cancelled);
-    if (io.cancelled()) {
+    const auto stop = [&out] {
         out.cancelled = true;
+        out.points.clear();
+        return std::move(out);
+    };
+    io.progress(progressLabel, 0, 1);
+    cloud::LidarResolver resolver(client);
+    const cloud::LidarQuery query = resolver.query(frame, currentYear, io.cancelled);
+    if (io.cancelled()) return stop();
+    for (const std::string& w : {query.warning, query.newerYearFailed})
+        if (!w.empty()) io.warn(warningPrefix + w);
+    if (query.tiles.empty()) {
+        io.warn(warningPrefix + (query.failure.empty() ? "Brak danych LiDAR dla tego obszaru." : query.failure));
         return out;
     }
-    for (const std::string& w : {query.warning, query.newerYearFailed, query.failure})
-        if (!w.empty()) io.warn(warningPrefix + w);
     out.tilesAsked = static_cast<int>(query.tiles.size());
-
     std::string foreign;
     int foreignCount = 0;
-    bool diskFull = false;
-    const int total = out.tilesAsked;
-    for (int i = 0; i < total && !diskFull; ++i) {
+    for (int i = 0; i < out.tilesAsked; ++i) {
         const cloud::LidarTile& tile = query.tiles[static_cast<std::size_t>(i)];
-        io.progress(progressLabel, i, total);
+        io.progress(progressLabel, i, out.tilesAsked);
         if (geo::isPl2000Epsg(workingZone) && geo::isPl2000Epsg(tile.epsg) && tile.epsg != workingZone) {
             foreign += (foreign.empty() ? "" : ", ") + tile.godlo;
             ++foreignCount;
             continue;
         }
-        std::string skipped;
-        // A cached tile that no longer decodes is dropped and fetched once more.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            std::string error;
-            net::CacheFailure why = net::CacheFailure::None;
-            const std::string path = resolver.download(
-                tile, [&](std::int64_t, std::int64_t) { return !io.cancelled(); }, error, &why);
-            if (io.cancelled()) {
-                out.cancelled = true;
+        const cloud::TileFetch got = cloud::downloadAndRead(
+            resolver, tile, [&](std::int64_t, std::int64_t) { return !io.cancelled(); }, io.cancelled,
+            [&](const std::string& path) { return appendTilePoints(path, tile.epsg, frame, keep, out.points); });
+        switch (got.kind) {
+            case cloud::TileFetch::Cancelled:
+                return stop();
+            case cloud::TileFetch::DiskFull:
+                io.warn(warningPrefix + got.message + " - chmury nie wczytano.");
+                out.points.clear();
                 return out;
-            }
-            if (path.empty()) {
-                skipped = error.empty() ? "nie pobrano" : error;
-                // Without room on disk every later tile would fail the same way.
-                if (why == net::CacheFailure::Disk) diskFull = true;
+            case cloud::TileFetch::OverBudget:
+                io.warn(warningPrefix + "za duzo punktow LiDAR w kadrze - zmniejsz kadr.");
+                out.points.clear();
+                return out;
+            case cloud::TileFetch::Skipped:
+                io.warn(warningPrefix + "kafel LiDAR " + tile.godlo + " pominiety: " +
+                        (got.message.empty() || got.message.back() != '.' ? got.message + "." : got.message));
                 break;
-            }
-            skipped = readTile(path, tile.epsg, frame, io, keep, out);
-            if (out.cancelled) return out;
-            if (skipped.empty()) break;
-            resolver.evict(tile);
-        }
-        if (skipped.empty())
-            ++out.tilesRead;
-        else {
-            // The reasons come with or without a closing full stop.
-            if (skipped.back() == '.') skipped.pop_back();
-            io.warn(warningPrefix + "kafel " + tile.godlo + " pominiety: " + skipped + ".");
+            case cloud::TileFetch::Read:
+                ++out.tilesRead;
+                break;
         }
     }
-    io.progress(progressLabel, total, total);
+    io.progress(progressLabel, out.tilesAsked, out.tilesAsked);
     if (foreignCount > 0)
         io.warn(warningPrefix + "kafle LiDAR w obcej strefie (PL-2000), pominieto " + std::to_string(foreignCount) +
                 ": " + foreign + ".");
-    if (diskFull) io.warn(warningPrefix + "brak miejsca na dysku - pozostalych kafli LiDAR nie pobrano.");
     if (out.tilesRead > 0 && out.tilesRead < out.tilesAsked)
         io.warn(warningPrefix + "chmura niepelna - uzyto " + std::to_string(out.tilesRead) + " z " +
-                std::to_string(out.tilesAsked) + " kafli LiDAR.");
+                std::to_string(out.tilesAsked) + " kafli LiDAR, brakujace fragmenty kadru pominieto.");
     return out;
 }
 

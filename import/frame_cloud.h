@@ -1,8 +1,7 @@
 #pragma once
-// The classified LiDAR points of a fetch's frame, for the stages that rebuild
-// terrain and buildings from the cloud: the tiles of the national index are
-// downloaded through the cache and decoded, and the points of the kept
-// classes inside the frame are held in PL-1992.
+// The LiDAR points of the fetch frame for the stages that rebuild kinds from
+// the cloud: the frame's tiles looked up and downloaded once, decoded, moved
+// to PL-1992 and cut to the frame, keeping only the classes a stage asks for.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,30 +9,40 @@
 
 #include "geodata/geometry.h"
 #include "import/elevation_stages.h"
+#include "cloud/pipeline/tile_processing.h"
 #include "net/wfs_client.h"
 
 namespace kl::import {
 
 struct FrameCloudPoint {
-    double x, y, z;  // PL-1992 metres, height above sea level
-    std::uint8_t cls;  // ASPRS classification
+    double x, y, z;    // PL-1992 metres; height above sea level
+    std::uint8_t cls;  // ASPRS class, without the flag bits of formats 0-5
 };
 
 struct FrameCloud {
     std::vector<FrameCloudPoint> points;
-    bool cancelled = false;  // stopped early; the points are incomplete
-    int tilesAsked = 0;      // tiles the index listed for the frame
-    int tilesRead = 0;       // tiles whose points are held
+    bool cancelled = false;
+    int tilesAsked = 0, tilesRead = 0;  // tiles the index listed, tiles whose points are in
 };
 
-// workingZone: the EPSG code of the project's PL-2000 zone; tiles delivered
-// in another PL-2000 zone are skipped with a warning (their heights belong to
-// a survey the working one does not match). Progress goes under
-// progressLabel, per tile; every warning starts with warningPrefix. A tile
-// that cannot be downloaded or read is named in a warning and left out
-// whole, so the cloud never holds half a sheet.
-FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int workingZone,
+// More points than this would not fit the worker's memory; the frame must shrink.
+inline constexpr std::size_t kMaxFrameCloudPoints = 60'000'000;
+
+// Appends the points of one LAS/LAZ tile (its system tileEpsg) that lie in
+// the frame and whose class keep() wants. A tile that breaks half way, or
+// that would pass kMaxFrameCloudPoints, takes its points back out.
+cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& frame,
+                                    const std::function<bool(std::uint8_t cls)>& keep,
+                                    std::vector<FrameCloudPoint>& points);
+
+// Every problem is warned about with the prefix: no tile in the index, a
+// tile skipped (its points left out whole), fewer tiles read than listed.
+// workingZone: the EPSG code of the project's PL-2000 zone; tiles delivered in
+// another PL-2000 zone are skipped and named (0: every zone is read).
+// A full disk or too many points leave the cloud empty: the few tiles that
+// came must not pass for the frame.
+FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int workingZone, int currentYear,
                           const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io,
-                          const std::function<bool(std::uint8_t)>& keep);
+                          const std::function<bool(std::uint8_t cls)>& keep);
 
 }  // namespace kl::import

@@ -15,8 +15,9 @@ namespace {
 
 std::optional<double> lowestTerrainPoint(const FetchedData& data) {
     double lowest = std::numeric_limits<double>::infinity();
-    for (const terrain::TerrainTile& tile : data.terrainTiles)
-        for (const terrain::TerrainPoint& p : tile.points) lowest = std::min(lowest, p.height);
+    for (const auto* tiles : {&data.terrainTiles, &data.cloudGround.terrainTiles})
+        for (const terrain::TerrainTile& tile : *tiles)
+            for (const terrain::TerrainPoint& p : tile.points) lowest = std::min(lowest, p.height);
     if (lowest == std::numeric_limits<double>::infinity()) return std::nullopt;
     return lowest;
 }
@@ -54,8 +55,9 @@ HeightAnchor ImportController::settleHeightAnchor(const settings::ProjectGeoref&
             out.warnings.push_back("Nie udalo sie zapisac rzednej w georeferencji projektu - ustaw ja recznie.");
     }
 
-    std::size_t points = 0;
+    std::size_t points = 0, cloudPoints = 0;
     for (const terrain::TerrainTile& tile : fetched_.terrainTiles) points += tile.points.size();
+    for (const terrain::TerrainTile& tile : fetched_.cloudGround.terrainTiles) cloudPoints += tile.points.size();
     platform::appendDiagLine(
         "ordvik_z_diag.txt",
         "ohZ_georef_start=" + net::formatNumber(georef.height) +
@@ -63,7 +65,7 @@ HeightAnchor ImportController::settleHeightAnchor(const settings::ProjectGeoref&
             " zAnchor(settings)=" + net::formatNumber(settings_.zAnchor) +
             " hasZAnchor=" + (settings_.hasZAnchor ? "1" : "0") + " SetGeoLocation_ok=" + (wroteHeight ? "1" : "0") +
             " ohAfterSet=" + net::formatNumber(heightAfter) + " terrainZOffset=" + net::formatNumber(out.offset) +
-            " terenNMT=" + std::to_string(points) + " terenChmura=0");
+            " terenNMT=" + std::to_string(points) + " terenChmura=" + std::to_string(cloudPoints));
     return out;
 }
 

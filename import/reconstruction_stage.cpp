@@ -8,6 +8,7 @@
 
 #include "buildings/lod2fit/roof_reconstruction.h"
 #include "geodata/polygon.h"
+#include "net/sheet_index_text.h"
 #include "terrain/metres_text.h"
 
 namespace kl::import {
@@ -217,7 +218,7 @@ ReconstructionRun reconstructBuildings(net::WfsClient& client, const geo::Bbox& 
         io.warn("Rekonstrukcja LOD2: brak obrysow budynkow (Building3D) dla tego kadru.");
         return run;
     }
-    const FrameCloud cloud = loadFrameCloud(client, frame, workingZone, kReconstructionTilesLabel,
+    const FrameCloud cloud = loadFrameCloud(client, frame, workingZone, net::currentUtcYear(), kReconstructionTilesLabel,
                                             "Rekonstrukcja LOD2: ", io, reconstructionClass);
     if (cloud.cancelled) {
         run.cancelled = true;

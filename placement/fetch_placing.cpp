@@ -34,8 +34,11 @@ GroundInput groundOf(const import::PlaceJob& job) {
     ground.contours.lines = job.layers.count("poziomice2d") > 0;
     ground.contours.mesh = job.layers.count("poziomice3d") > 0;
     ground.contours.smooth = job.smoothContours;
+    ground.cloud = cloudGroundInZone(fetched.cloudGround, job.frame, job.zoneEpsg);
+    ground.cloud.baseHeight = job.anchorOffset;
     ground.contours.baseHeight =
-        terrainBaseHeight({fetched.terrainTiles.empty() ? std::nullopt : datum, std::nullopt, job.surveyHeight, datum});
+        terrainBaseHeight({fetched.terrainTiles.empty() ? std::nullopt : datum,
+                           fetched.cloudGround.terrainTiles.empty() ? std::nullopt : datum, job.surveyHeight, datum});
     return ground;
 }
 

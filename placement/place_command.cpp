@@ -65,6 +65,7 @@ KlErr commandBody(void* raw) {
         if (ctx.result.error.empty())
             placement::placeTerrainMeshes(ctx.ground.tiles, ctx.transform, ctx.ground.tileBaseHeight, layers, ctx.result);
         if (ctx.result.error.empty()) placement::placeContours(ctx.ground.contours, ctx.transform, layers, ctx.result);
+        if (ctx.result.error.empty()) placement::placeCloudGround(ctx.ground.cloud, ctx.transform, layers, ctx.result);
         if (ctx.result.error.empty()) placeModels(ctx, layers);
     } catch (const std::exception& e) {
         ctx.result.error = std::string("Blad wewnetrzny: ") + e.what();

@@ -14,6 +14,7 @@
 #include "host/sdk/kl_host_api.h"
 #include "placement/corridor_placement.h"
 #include "net/raster_tiles.h"
+#include "placement/cloud_ground_placement.h"
 #include "placement/place_result.h"
 #include "placement/placement_transform.h"
 #include "placement/reconstructed_bodies.h"
@@ -72,6 +73,7 @@ struct GroundInput {
     std::vector<placement::MeshGrid> tiles;
     double tileBaseHeight = 0.0;
     placement::ContourPlacement contours;
+    placement::CloudGroundPlacement cloud;
 };
 
 // features: already in the working zone (workingEpsg). Raster tiles keep the

@@ -47,6 +47,18 @@ placement::MeshCorners frameInZone(const geo::Bbox& frame, int zoneEpsg) {
     return corners;
 }
 
+placement::CloudGroundPlacement cloudGroundInZone(const import::CloudGround& ground, const geo::Bbox& frame, int zoneEpsg) {
+    placement::CloudGroundPlacement out;
+    out.terrain = tilesInZone(ground.terrainTiles, zoneEpsg);
+    out.contours = contoursInZone(ground.contours, zoneEpsg);
+    out.frame = frameInZone(frame, zoneEpsg);
+    out.water.level = ground.water.level;
+    out.water.outlines = ground.water.outlines;
+    for (terrain::Ring& ring : out.water.outlines)
+        for (geo::Point2d& p : ring) p = geo::pl1992ToPl2000(p.x, p.y, zoneEpsg);
+    return out;
+}
+
 double terrainBaseHeight(const BaseHeightSources& s) {
     if (s.elevationModelOffset) return *s.elevationModelOffset;
     if (s.cloudOffset) return *s.cloudOffset;

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "geodata/geometry.h"
+#include "import/cloud_ground_stage.h"
+#include "placement/cloud_ground_placement.h"
 #include "placement/terrain_mesh.h"
 #include "terrain/contour.h"
 #include "terrain/terrain_tile.h"
@@ -16,6 +18,8 @@ namespace kl::placement {
 std::vector<placement::MeshGrid> tilesInZone(const std::vector<terrain::TerrainTile>& tiles, int zoneEpsg);
 std::vector<terrain::Contour> contoursInZone(const std::vector<terrain::Contour>& contours, int zoneEpsg);
 placement::MeshCorners frameInZone(const geo::Bbox& frame, int zoneEpsg);
+// The base height is left for the caller.
+placement::CloudGroundPlacement cloudGroundInZone(const import::CloudGround& ground, const geo::Bbox& frame, int zoneEpsg);
 
 // Where the height of the project's zero can come from, each when known.
 struct BaseHeightSources {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 
 #include "placement/host_memo.h"
@@ -55,9 +56,10 @@ double distance(geo::Point2d a, geo::Point2d b) { return std::hypot(b.x - a.x, b
 
 // The host's mesh: the closed outline with its heights, and the level points
 // joined into level lines by their 1-based ends.
-KlErr makeMesh(const Outline& outline, const OutlineHeights& heights, const std::vector<KlCoord3>& levelPoints,
-               const std::vector<int32_t>& levelEnds, int32_t layer) {
-    if (levelPoints.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return KL_ERR_MEMFULL;
+KlErr makeMesh(std::span<const geo::Point2d> outline, std::span<const double> heights,
+               const std::vector<KlCoord3>& levelPoints, const std::vector<int32_t>& levelEnds, int32_t layer) {
+    constexpr auto kMaxCount = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+    if (levelPoints.size() > kMaxCount || outline.size() > kMaxCount) return KL_ERR_MEMFULL;
     KlElement e;
     std::memset(&e, 0, sizeof e);
     e.type = KL_ELEM_MESH;
@@ -204,6 +206,24 @@ MeshAttempt createMeshFromContours(const std::vector<terrain::Contour>& contours
                        " lenMax=" + plain(maxLength) + ") err=" + std::to_string(attempt.hostCode) +
                        " ptXY=" + extent.text() + " ramka=" + whole(width) + "x" + whole(height) + " fkZ=[" +
                        heightsText(ringZ) + "] cZ=[" + plain(minLevel) + ".." + plain(maxLevel) + "]");
+    return attempt;
+}
+
+MeshAttempt createFlatMesh(const std::vector<geo::Point2d>& ring, double height, const PlacementTransform& t,
+                           double baseHeight, int32_t layer) {
+    if (ring.size() < 4) return {};
+    std::vector<geo::Point2d> outline;
+    outline.reserve(ring.size());
+    Extent extent;
+    for (const geo::Point2d& p : ring) {
+        outline.push_back(t.apply(p));
+        extent.widen(outline.back());
+    }
+    const std::vector<double> heights(outline.size(), height - baseHeight);
+    const MeshAttempt attempt{true, makeMesh(outline, heights, {}, {}, layer)};
+    platform::appendDiagLine(kDiagFile, "createFlatMesh nRing=" + std::to_string(outline.size()) +
+                                            " err=" + std::to_string(attempt.hostCode) + " ringXY=" + extent.text() +
+                                            " z=" + plain(height - baseHeight));
     return attempt;
 }
 

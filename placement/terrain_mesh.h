@@ -44,4 +44,9 @@ MeshAttempt createMesh(const MeshGrid& grid, const PlacementTransform& transform
 MeshAttempt createMeshFromContours(const std::vector<terrain::Contour>& contours, const MeshCorners& frame,
                                    const PlacementTransform& transform, double baseHeight, int32_t layer);
 
+// A level surface over a closed ring (source metres, the first point repeated
+// at the end), as water lies; a ring of fewer than 3 corners makes nothing.
+MeshAttempt createFlatMesh(const std::vector<geo::Point2d>& ring, double height, const PlacementTransform& transform,
+                           double baseHeight, int32_t layer);
+
 }  // namespace kl::placement

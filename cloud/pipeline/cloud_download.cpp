@@ -5,7 +5,7 @@
 
 #include "cloud/pipeline/cloud_accumulator.h"
 #include "cloud/pipeline/cloud_output.h"
-#include "cloud/pipeline/tile_processing.h"
+#include "cloud/pipeline/tile_fetch.h"
 #include "net/sheet_index_text.h"
 #include "net/url_text.h"
 
@@ -90,32 +90,16 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
             }
             return !cancelled();
         };
-        std::string skipped;
-        // A cached tile that no longer decodes is dropped and fetched once more.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (cancelled()) return failure(kCancelled, warnings);
-            std::string error;
-            net::CacheFailure why = net::CacheFailure::None;
-            const std::string path = resolver.download(tile, tileProgress, error, &why);
-            if (cancelled()) return failure(kCancelled, warnings);
-            // Without room for the tiles every later one would fail too, and
-            // a cloud of the few that fitted must not replace the last one.
-            if (path.empty() && why == net::CacheFailure::Disk) return failure(error, warnings);
-            if (path.empty()) {
-                skipped = error.empty() ? "nie pobrano" : error;
-                break;
-            }
-            const auto outcome = processTile(path, tile.epsg, acc, req.decodeThreads);
-            if (outcome.kind == TileOutcome::OverBudget) return failure(kOverBudget, warnings);
-            if (outcome.kind == TileOutcome::Processed) {
-                skipped.clear();
-                break;
-            }
-            skipped = outcome.message;
-            resolver.evict(tile);
-        }
-        if (!skipped.empty()) {
-            warnings.push_back("Kafel " + tile.godlo + " pominiety: " + skipped);
+        const TileFetch got = downloadAndRead(resolver, tile, tileProgress, cancelled, [&](const std::string& path) {
+            return processTile(path, tile.epsg, acc, req.decodeThreads);
+        });
+        if (got.kind == TileFetch::Cancelled) return failure(kCancelled, warnings);
+        // Without room for the tiles every later one would fail too, and
+        // a cloud of the few that fitted must not replace the last one.
+        if (got.kind == TileFetch::DiskFull) return failure(got.message, warnings);
+        if (got.kind == TileFetch::OverBudget) return failure(kOverBudget, warnings);
+        if (got.kind == TileFetch::Skipped) {
+            warnings.push_back("Kafel " + tile.godlo + " pominiety: " + got.message);
             continue;
         }
         ++processed;

@@ -10,6 +10,7 @@
 
 #include "cloud/lidar/lidar_resolver.h"
 #include "cloud/pipeline/cloud_detail.h"
+#include "cloud/pipeline/tile_fetch.h"
 #include "geodata/geometry.h"
 
 namespace kl::cloud {
@@ -57,7 +58,6 @@ bool isPartial(const CloudDownloadResult& result);
 std::string partialCloudNote(const CloudDownloadResult& result);
 
 using CloudProgressSink = std::function<void(const CloudProgress&)>;
-using CancelCheck = std::function<bool()>;
 
 CloudDownloadResult runCloudDownload(const CloudDownloadRequest& request, LidarResolver& resolver,
                                      const CloudProgressSink& progress, const CancelCheck& cancelled);

@@ -13,8 +13,6 @@ T loadLe(const uint8_t* p) {
     return v;
 }
 
-constexpr double kZoneMargin = 2.0;
-
 }  // namespace
 
 int colourOffset(uint8_t f, uint16_t recordLength) {
@@ -33,16 +31,7 @@ las::RecordFields fieldsRead(const TileLayout& layout) {
 
 TilePointFeeder::TilePointFeeder(CloudAccumulator& acc, const TileLayout& layout)
     : acc_(acc), layout_(layout), colour_(colourOffset(layout.pointFormat, layout.recordLength)),
-      zoneTile_(geo::isPl2000Epsg(layout.epsg)), firstPoint_(acc.points().size()) {
-    if (zoneTile_) {
-        const auto& f = acc.frame();
-        zoneBox_ = geo::pl2000BoxFromPl1992(f, layout.epsg);
-        zoneBox_.minX -= kZoneMargin;
-        zoneBox_.minY -= kZoneMargin;
-        zoneBox_.maxX += kZoneMargin;
-        zoneBox_.maxY += kZoneMargin;
-    }
-}
+      toPl1992_(acc.frame(), layout.epsg), firstPoint_(acc.points().size()) {}
 
 bool TilePointFeeder::feed(const uint8_t* records, size_t count) {
     prepare(records, count, &batch_);
@@ -59,12 +48,7 @@ void TilePointFeeder::prepare(const uint8_t* records, size_t count, std::vector<
         double x = loadLe<int32_t>(rec) * sc[0] + of[0];
         double y = loadLe<int32_t>(rec + 4) * sc[1] + of[1];
         const double z = loadLe<int32_t>(rec + 8) * sc[2] + of[2];
-        if (zoneTile_) {
-            if (x < zoneBox_.minX || x > zoneBox_.maxX || y < zoneBox_.minY || y > zoneBox_.maxY) continue;
-            const auto p = geo::pl2000ToPl1992(x, y, layout_.epsg);
-            x = p.x;
-            y = p.y;
-        }
+        if (!toPl1992_.apply(x, y)) continue;
         TileCandidate c;
         if (!acc_.place(x, y, z, &c.at)) continue;
         if (colour_ >= 0) {

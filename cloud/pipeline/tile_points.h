@@ -5,6 +5,7 @@
 
 #include "cloud/las/record_fields.h"
 #include "cloud/pipeline/cloud_accumulator.h"
+#include "cloud/pipeline/tile_to_pl1992.h"
 
 namespace kl::cloud {
 
@@ -55,8 +56,7 @@ private:
     CloudAccumulator& acc_;
     TileLayout layout_;
     int colour_;
-    bool zoneTile_;
-    geo::Bbox zoneBox_{};
+    TileToPl1992 toPl1992_;
     size_t firstPoint_;
     uint16_t maxRaw_ = 0;
     std::vector<std::array<uint16_t, 3>> raw_;

@@ -79,8 +79,8 @@ TEST(ElevationStages, WarningsSayWhatIsMissing) {
 TEST(ElevationStages, AnIntervalThatIsNotOfferedSkipsTheContours) {
     std::vector<std::string> said;
     const StageIo io{[&](const std::string& w) { said.push_back(w); }, {}, {}};
-    EXPECT_TRUE(contourIntervalAllowed(0.25, io));
-    EXPECT_FALSE(contourIntervalAllowed(0.3, io));
+    EXPECT_TRUE(contourIntervalAllowed(0.25, "Poziomice: ", io));
+    EXPECT_FALSE(contourIntervalAllowed(0.3, "Poziomice: ", io));
     EXPECT_EQ(said, (std::vector<std::string>{"Poziomice: ciecie 0,30 m nie jest dozwolona wartoscia (dozwolone: "
                                               "0,25 / 0,5 / 1,0 / 2,0 m) - poziomice pominiete."}));
 }

@@ -150,12 +150,11 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
 }
 
-TEST_F(ImportFlow, KindsNotBuiltYetAreNamedAndTheRestIsFetchedWithTheCountyModels) {
-    const json done = fetchDone({"dzialki", "wodachmura", "budynki3d", "budynkilod2"});
+TEST_F(ImportFlow, ParcelsAreFetchedWithTheCountyModels) {
+    const json done = fetchDone({"dzialki", "budynki3d", "budynkilod2"});
     EXPECT_EQ(done["counts"],
               (json{{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}));
-    EXPECT_EQ(done.value("warning", ""),
-              "Te rodzaje danych nie sa jeszcze dostepne i zostaly pominiete: Woda / morze z chmury (LiDAR).");  // labels, not keys
+    EXPECT_EQ(done.value("warning", ""), "");
 }
 
 TEST_F(ImportFlow, BlocksFromTheSurfaceModelStandOnTheFootprintsWhichStandAsNothing) {

@@ -1,13 +1,18 @@
-// The terrain model stages of a fetch against the local geoportal: tiles and
-// contours from its NMT sheets, and what a failing index or sheet costs.
+// The terrain stages of a fetch against the local geoportal: tiles and
+// contours from its NMT sheets, terrain, contours and water from its LiDAR
+// tiles (compared with the NMT of the same ground), and what a failing
+// index, sheet or tile costs.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
 
 #include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/elevation_sheets.h"
+#include "tools/geoportal/lidar_ground_features.h"
+#include "tools/import/demo_environment.h"
 
 namespace kl::testing {
 namespace {
@@ -45,9 +50,7 @@ protected:
 
 TEST_P(TerrainFetch, TilesAndContoursComeFromTheSheetsThatCame) {
     const TerrainFault& f = GetParam();
-    if (f.faulty) {
-        DemoServices::instance().addFault(f.kind, f.match);
-    }
+    if (f.faulty) DemoServices::instance().addFault(f.kind, f.match, 3000);
     ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki", "teren", "poziomice2d", "poziomice3d"})).is_null());
     const json done = s.waitFor("fetchDone");
     ASSERT_FALSE(done.is_null());
@@ -96,12 +99,24 @@ TEST_P(TerrainFetch, TilesAndContoursComeFromTheSheetsThatCame) {
 INSTANTIATE_TEST_SUITE_P(Sheets, TerrainFetch, ::testing::ValuesIn(kTerrainFaults),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-TEST(TerrainFetchCancel, CancelDuringASheetDownloadKeepsNothing) {
+struct CancelCase {
+    const char* name;
+    std::vector<std::string> layers;
+    const char* slowPath;  // downloads that take long enough to cancel during
+    const char* label;     // the progress of those downloads
+};
+
+void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
+
+class TerrainFetchCancel : public ::testing::TestWithParam<CancelCase> {};
+
+TEST_P(TerrainFetchCancel, CancelDuringADownloadKeepsNothing) {
+    const CancelCase& c = GetParam();
     ImportSession s;
-    DemoServices::instance().addFault(geoportal::FaultKind::Slow, ".asc", 1500);
-    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"teren"})).is_null());
+    DemoServices::instance().addFault(geoportal::FaultKind::Slow, c.slowPath, 1500);
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch(c.layers)).is_null());
     json progress;
-    while ((progress = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != "Pobieranie NMT" ||
+    while ((progress = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != c.label ||
            progress.value("total", 0) == 1) {
         ASSERT_FALSE(progress.is_null());
         s.clearReceived();
@@ -111,6 +126,107 @@ TEST(TerrainFetchCancel, CancelDuringASheetDownloadKeepsNothing) {
     ASSERT_TRUE(s.settle());
     EXPECT_FALSE(s.controller().hasFetched());
     EXPECT_TRUE(s.received("fetchDone").empty());
+}
+
+const CancelCase kCancels[] = {
+    {"NmtSheet", {"teren"}, ".asc", "Pobieranie NMT"},
+    {"LidarTile", {"terenchmura", "wodachmura"}, ".laz", "Teren z chmury: LiDAR"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Downloads, TerrainFetchCancel, ::testing::ValuesIn(kCancels),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+const TerrainFault kCloudFaults[] = {
+    {"AllTiles", false, {}, "", true, "Poziomice z chmury: "},
+    // Every year's index answers a report: the kinds are not made, the parcels still come.
+    {"IndexIsAnExceptionReport", true, geoportal::FaultKind::Exception, "SkorowidzDanychPomiarowychLIDAR", false,
+     "Teren z chmury: Serwis skorowidza LiDAR nie odpowiada poprawnie"},
+    {"OneTileIsMissing", true, geoportal::FaultKind::NotFound, "M-33-31-C-d-01-04.laz", true,
+     "Teren z chmury: chmura niepelna - uzyto 11 z 12 kafli LiDAR"},
+    {"OneTileIsCutShort", true, geoportal::FaultKind::Cut, "M-33-31-C-d-01-04.laz", true,
+     "Teren z chmury: kafel LiDAR M-33-31-C-d-01-04 pominiety"},
+};
+
+class CloudGroundFetch : public ::testing::TestWithParam<TerrainFault> {
+protected:
+    ImportSession s;
+};
+
+// Mean absolute difference of the cloud's ground from the terrain model
+// sheets, which are made from the same ground; the pond, the warehouse roof
+// and the embankment are in the cloud only.
+double meanDifferenceFromNmt(const std::vector<terrain::TerrainTile>& tiles, double step) {
+    double sum = 0;
+    long n = 0;
+    for (const terrain::TerrainTile& t : tiles)
+        for (const terrain::TerrainPoint& p : t.points) {
+            // A node stands for the cell north-east of it.
+            const geoportal::Xy centre{p.x + step / 2, p.y + step / 2};
+            sum += std::abs(p.height - geoportal::demoElevation(geoportal::ElevationModelKind::Terrain, centre));
+            ++n;
+        }
+    return n ? sum / static_cast<double>(n) : NAN;
+}
+
+TEST_P(CloudGroundFetch, GroundWaterAndContoursFromTheTilesThatCame) {
+    const TerrainFault& f = GetParam();
+    if (f.faulty) DemoServices::instance().addFault(f.kind, f.match, 3000);
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki", "terenchmura", "poziomicechmura", "wodachmura"})).is_null());
+    const json done = s.waitFor("fetchDone", std::chrono::seconds(240));
+    ASSERT_FALSE(done.is_null());
+    const std::string warning = done.value("warning", "");
+    EXPECT_NE(warning.find(f.warning), std::string::npos) << warning;
+    EXPECT_EQ(done["counts"].value("dzialki", 0), demo::kParcels);
+    const import::CloudGround& got = s.controller().fetched().cloudGround;
+    if (!f.terrainArrives) {
+        EXPECT_TRUE(got.empty());
+        EXPECT_FALSE(done["counts"].contains("teren z chmury (Siatka)"));
+        return;
+    }
+    ASSERT_FALSE(got.terrainTiles.empty());
+    EXPECT_EQ(done["counts"].value("teren z chmury (Siatka)", 0), static_cast<int>(got.terrainTiles.size()));
+    EXPECT_EQ(done["counts"].value("poziomice z chmury (warstwice)", 0), static_cast<int>(got.contours.size()));
+    EXPECT_GE(got.contours.size(), 5u);
+
+    // One flat surface, over the pond only, at its level.
+    ASSERT_EQ(got.water.outlines.size(), 1u);
+    EXPECT_EQ(done["counts"].value("woda z chmury (Siatka)", 0), 1);
+    EXPECT_EQ(static_cast<float>(got.water.level), static_cast<float>(geoportal::demoPondLevel()));
+    for (const geo::Point2d& p : got.water.outlines.front())
+        EXPECT_LT(std::hypot(p.x - demo::kPondCentre.x, p.y - demo::kPondCentre.y), demo::kPondRadius + 1.5);
+
+    // The middle of the warehouse has no ground under its roof: no node there,
+    // neither a lake nor a pit.
+    const geoportal::Box& w = demo::kWarehouse;
+    for (const terrain::TerrainTile& t : got.terrainTiles)
+        for (const terrain::TerrainPoint& p : t.points)
+            EXPECT_FALSE(std::abs(p.x - (w.minX + w.maxX) / 2) < 2 && std::abs(p.y - (w.minY + w.maxY) / 2) < 2)
+                << p.x << " " << p.y << " " << p.height;
+
+    const double difference = meanDifferenceFromNmt(got.terrainTiles, 1.0);
+    std::cout << "cloud terrain vs NMT, mean |dz| = " << difference << " m\n";
+    RecordProperty("mean_abs_dz_mm", static_cast<int>(std::lround(difference * 1000)));
+    EXPECT_LT(difference, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tiles, CloudGroundFetch, ::testing::ValuesIn(kCloudFaults),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(CloudGroundPlace, MeshesContoursAndWaterArePlacedOnTheirLayers) {
+    ImportSession s;
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"terenchmura", "poziomicechmura", "wodachmura"})).is_null());
+    const json done = s.waitFor("fetchDone", std::chrono::seconds(240));
+    ASSERT_FALSE(done.is_null());
+    const tools::DemoFrame f = tools::demoFrame();
+    ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}})
+                  .value("type", ""),
+              "originSet");
+    ASSERT_TRUE(s.settle());
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"].value("teren z chmury (Siatka)", 0), done["counts"].value("teren z chmury (Siatka)", -1));
+    EXPECT_EQ(placed["counts"].value("woda z chmury (Siatka)", 0), 1) << placed.dump() << done.dump();
+    EXPECT_EQ(placed["counts"].value("poziomicechmura3d", 0), 1);
 }
 
 }  // namespace

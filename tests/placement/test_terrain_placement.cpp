@@ -268,3 +268,29 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
+
+// The ground from the cloud: tiles and water on their own layers, the water
+// flat at its level over its outline only; a piece the host refuses is
+// skipped and counted, the rest of the import stays.
+TEST_F(TerrainPlacement, CloudGroundTilesAndFlatWaterOnTheirLayers) {
+    placement::GroundInput ground;
+    ground.cloud.terrain.push_back(tile(0.0, 0.0, 11, 1.0, slope));
+    ground.cloud.water.level = 101.25;
+    ground.cloud.water.outlines = {{{2, 2}, {6, 2}, {6, 5}, {2, 5}, {2, 2}}, {{7, 7}, {9, 7}, {9, 9}, {7, 7}}};
+    ground.cloud.baseHeight = 100.0;
+    wb_->faults().arm({"CreateElement", 3, KL_ERR_MEMFULL, false, 0});  // the second water surface
+    const auto placed = place(ground);
+    ASSERT_TRUE(placed.ok()) << placed.result.error;
+    EXPECT_EQ(placed.result.counts.at("teren z chmury (Siatka)"), 1);
+    EXPECT_EQ(placed.result.counts.at("woda z chmury (Siatka)"), 1);
+    EXPECT_EQ(placed.result.skipped, 1);
+
+    const auto meshes = elements(KL_ELEM_MESH);
+    ASSERT_EQ(meshes.size(), 2u);
+    EXPECT_EQ(layerName(meshes[0]->element.layer), "GIS_TEREN_CHMURA");
+    const host::ElementRecord& water = *meshes[1];
+    EXPECT_EQ(layerName(water.element.layer), "GIS_WODA_CHMURA");
+    EXPECT_NEAR(ringArea(water.coords), 12.0, 1e-9);
+    EXPECT_TRUE(water.levelPoints.empty());
+    for (const double z : water.boundaryZ) EXPECT_DOUBLE_EQ(z, 1.25);
+}

@@ -5,6 +5,7 @@
 #include "cloud/las/las_writer.h"
 #include "tools/geoportal/crs.h"
 #include "tools/geoportal/demo_roofs.h"
+#include "tools/geoportal/lidar_ground_features.h"
 #include "tools/geoportal/text_util.h"
 
 #include <unistd.h>
@@ -31,7 +32,7 @@ using las::loadLe;
 using las::storeLe;
 
 // Bump when the generated points change, so stale cached tiles are not served.
-constexpr int kGeneratorVersion = 3;
+constexpr int kGeneratorVersion = 9;
 // A trimmed airborne survey (LAS 1.2, format 3, coordinates in international feet).
 constexpr const char* kSourceSample = "las/pdal__laz_autzen_trim.laz";
 constexpr double kSourceUnitMetres = 0.3048;
@@ -253,7 +254,11 @@ LidarTileFile generate(const LidarParams& params, const LidarSheet& sheet, const
         const Xy out = fromPl1992(sheet.epsg(), p);
         storeLe<int32_t>(record, quantise(out.x, h.offset[0]));
         storeLe<int32_t>(record + 4, quantise(out.y, h.offset[1]));
-        storeLe<int32_t>(record + 8, quantise(demoGroundHeight(p) + src.aboveGround[i], 0));
+        double z = demoGroundHeight(p) + src.aboveGround[i];
+        std::uint8_t cls = record[15] & 31;
+        shapeDemoGround(p, z, cls);
+        record[15] = static_cast<uint8_t>((record[15] & 0xE0) | cls);
+        storeLe<int32_t>(record + 8, quantise(z, 0));
         if (const DemoRoof* roof = demoRoofAt(p)) putOnRoof(*roof, p, c, record);
         if (eightBit != src.eightBitColour) {
             for (int k = 0; k < 3; ++k) {

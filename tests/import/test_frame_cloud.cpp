@@ -1,0 +1,122 @@
+// The points one LiDAR tile gives the frame's cloud: classes read without
+// the flag bits of formats 0-5, points outside the frame left out, a tile
+// that breaks half way taken back out whole.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "cloud/las/las_writer.h"
+#include "import/frame_cloud.h"
+
+namespace kl::import {
+namespace {
+
+namespace fs = std::filesystem;
+
+const geo::Bbox kFrame{566000.0, 243000.0, 566100.0, 243100.0};
+
+struct TileCase {
+    const char* what;
+    std::uint8_t format;       // 3 or 7
+    std::uint8_t classByte;    // format 3: class and flags; format 7: the class
+    std::uint8_t flagByte;     // format 7 only: the flags
+    double x;                  // the point's easting, northing 243050
+    int expectedClass;         // -1: left out
+};
+
+const TileCase kCases[] = {
+    {"ground", 3, 2, 0, 566050, 2},
+    {"withheld ground keeps its class", 3, 0x80 | 2, 0, 566050, 2},
+    {"synthetic water keeps its class", 3, 0x20 | 9, 0, 566050, 9},
+    {"key-point ground keeps its class", 3, 0x40 | 2, 0, 566050, 2},
+    {"a building is not asked for", 3, 6, 0, 566050, -1},
+    {"ground outside the frame", 3, 2, 0, 566150, -1},
+    {"format 7 ground with its withheld flag", 7, 2, 0x04, 566050, 2},
+    {"format 7 water", 7, 9, 0, 566050, 9},
+};
+
+std::string writeOnePoint(const fs::path& path, const TileCase& c) {
+    las::LasHeader h;
+    h.versionMinor = c.format == 7 ? 4 : 2;
+    h.pointFormat = c.format;
+    h.recordLength = c.format == 7 ? 36 : 34;
+    h.scale = {0.01, 0.01, 0.01};
+    h.offset = {566000, 243000, 0};
+    std::vector<std::uint8_t> record(h.recordLength, 0);
+    const auto x = static_cast<std::int32_t>((c.x - 566000) * 100), y = 5000, z = 21050;
+    std::memcpy(record.data(), &x, 4);
+    std::memcpy(record.data() + 4, &y, 4);
+    std::memcpy(record.data() + 8, &z, 4);
+    if (c.format == 7) {
+        record[14] = 0x11;  // return 1 of 1
+        record[15] = c.flagByte;
+        record[16] = c.classByte;
+    } else {
+        record[14] = 0x09;
+        record[15] = c.classByte;
+    }
+    const las::LasStatus st = las::writeLasFile(path.string(), h, record.data(), 1, {});
+    EXPECT_TRUE(st.ok) << st.message;
+    return path.string();
+}
+
+class FrameCloudTile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kl_frame_cloud_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_;
+};
+
+const auto kGroundOrWater = [](std::uint8_t cls) { return cls == 2 || cls == 9; };
+
+TEST_F(FrameCloudTile, ClassesWithoutFlagsInsideTheFrame) {
+    for (const TileCase& c : kCases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = writeOnePoint(dir_ / "tile.laz", c);
+        std::vector<FrameCloudPoint> points;
+        const cloud::TileOutcome got = appendTilePoints(path, 2180, kFrame, kGroundOrWater, points);
+        ASSERT_EQ(got.kind, cloud::TileOutcome::Processed) << got.message;
+        if (c.expectedClass < 0) {
+            EXPECT_TRUE(points.empty());
+            continue;
+        }
+        ASSERT_EQ(points.size(), 1u);
+        EXPECT_EQ(points[0].cls, c.expectedClass);
+        EXPECT_DOUBLE_EQ(points[0].x, c.x);
+        EXPECT_DOUBLE_EQ(points[0].y, 243050.0);
+        EXPECT_DOUBLE_EQ(points[0].z, 210.5);
+    }
+}
+
+TEST_F(FrameCloudTile, ATileCutShortGivesNoPoint) {
+    las::LasHeader h;
+    h.versionMinor = 2;
+    h.pointFormat = 3;
+    h.recordLength = 34;
+    h.offset = {566000, 243000, 0};
+    std::vector<std::uint8_t> records(34 * 5000, 0);
+    for (std::size_t i = 0; i < 5000; ++i) {
+        const auto x = static_cast<std::int32_t>(i % 100) * 100, y = static_cast<std::int32_t>(i / 100) * 100;
+        std::memcpy(&records[i * 34], &x, 4);
+        std::memcpy(&records[i * 34 + 4], &y, 4);
+        records[i * 34 + 15] = 2;
+    }
+    las::LasWriteOptions o;
+    o.chunkSize = 500;
+    const fs::path path = dir_ / "cut.laz";
+    ASSERT_TRUE(las::writeLasFile(path.string(), h, records.data(), 5000, o).ok);
+    fs::resize_file(path, fs::file_size(path) * 2 / 3);
+    std::vector<FrameCloudPoint> points{{1, 2, 3, 2}};  // of an earlier tile
+    const cloud::TileOutcome got = appendTilePoints(path.string(), 2180, kFrame, kGroundOrWater, points);
+    EXPECT_EQ(got.kind, cloud::TileOutcome::Unusable);
+    EXPECT_EQ(points.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kl::import
