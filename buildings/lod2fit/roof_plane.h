@@ -14,9 +14,7 @@ struct RoofPlane {
   double distance(const Point3d& p) const { return nx * p.x + ny * p.y + nz * p.z + d; }
 };
 
-// z as a linear function of x and y about the points' mean x and y, solved
-// on the normal equations; none for fewer than 3 points or a system whose
-// determinant is below 1e-9 (points on one vertical line or plane).
+// The least-squares plane of buildings::fitPlane, as a roof plane.
 std::optional<RoofPlane> fitRoofPlane(std::span<const Point3d> points);
 
 }  // namespace kl::buildings::lod2fit
