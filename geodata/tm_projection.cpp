@@ -6,7 +6,6 @@
 namespace kl::geo {
 namespace {
 
-constexpr double kE2 = kGrs80F * (2.0 - kGrs80F);
 constexpr double kN = kGrs80F / (2.0 - kGrs80F);
 constexpr double kN2 = kN * kN;
 constexpr double kN3 = kN2 * kN;
