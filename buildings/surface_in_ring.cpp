@@ -65,13 +65,7 @@ ReconstructionResult surfaceInRing(const geo::Ring& ring, const SurfaceModelPair
     ReconstructionResult out;
     out.fallback = 1;
     if (ring.size() < 3 || !(params.step > 0)) return out;
-    geo::Bbox box{ring[0].x, ring[0].y, ring[0].x, ring[0].y};
-    for (const geo::Point2d& p : ring) {
-        box.minX = std::min(box.minX, p.x);
-        box.minY = std::min(box.minY, p.y);
-        box.maxX = std::max(box.maxX, p.x);
-        box.maxY = std::max(box.maxY, p.y);
-    }
+    geo::Bbox box = geo::ringBounds(ring);
     if (params.clip) {
         box = {std::max(box.minX, params.clipBox.minX), std::max(box.minY, params.clipBox.minY),
                std::min(box.maxX, params.clipBox.maxX), std::min(box.maxY, params.clipBox.maxY)};

@@ -16,6 +16,17 @@ void crossings(const Ring& r, double y, std::vector<double>& xs) {
 
 }  // namespace
 
+Bbox ringBounds(const Ring& ring) {
+    Bbox box{ring[0].x, ring[0].y, ring[0].x, ring[0].y};
+    for (const Point2d& p : ring) {
+        box.minX = std::min(box.minX, p.x);
+        box.minY = std::min(box.minY, p.y);
+        box.maxX = std::max(box.maxX, p.x);
+        box.maxY = std::max(box.maxY, p.y);
+    }
+    return box;
+}
+
 double signedArea(const Ring& ring) {
     double a = 0;
     for (std::size_t i = 0, n = ring.size(); n > 1 && i < n; ++i) {

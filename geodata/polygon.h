@@ -9,6 +9,9 @@
 
 namespace kl::geo {
 
+// The smallest box holding every vertex; the ring must not be empty.
+Bbox ringBounds(const Ring& ring);
+
 // Shoelace area, positive for a counter-clockwise ring.
 double signedArea(const Ring& ring);
 

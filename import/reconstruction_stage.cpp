@@ -74,13 +74,7 @@ private:
 };
 
 geo::Bbox boxOf(const geo::Ring& ring, double margin) {
-    geo::Bbox b{ring[0].x, ring[0].y, ring[0].x, ring[0].y};
-    for (const geo::Point2d& p : ring) {
-        b.minX = std::min(b.minX, p.x);
-        b.minY = std::min(b.minY, p.y);
-        b.maxX = std::max(b.maxX, p.x);
-        b.maxY = std::max(b.maxY, p.y);
-    }
+    const geo::Bbox b = geo::ringBounds(ring);
     return {b.minX - margin, b.minY - margin, b.maxX + margin, b.maxY + margin};
 }
 
