@@ -2,18 +2,58 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace kl::geo {
 namespace {
 
+// One test against a bit set instead of six comparisons: pretty-printed
+// position lists are more than half indentation.
 constexpr bool isBlank(char c) noexcept {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+  constexpr std::uint64_t kBlanks = (1ull << ' ') | (1ull << '\t') | (1ull << '\n') | (1ull << '\r') |
+                                    (1ull << '\f') | (1ull << '\v');
+  const auto u = static_cast<unsigned char>(c);
+  return u <= ' ' && ((kBlanks >> u) & 1u) != 0;
+}
+
+constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// A plain decimal ("-52.2345678") of at most 15 digits, the form nearly
+// every coordinate has, without the general parser: its digits make an exact
+// integer and 10^fraction digits an exact power, so one division rounds once
+// and gives the very double from_chars gives. False, reading nothing, for
+// any other form.
+bool readPlainDecimal(const char*& p, const char* end, double& value) {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr std::ptrdiff_t kMaxDigits = 15;  // below 2^53, so the integer is exact
+  const char* q = p;
+  const bool negative = q < end && *q == '-';
+  if (negative) ++q;
+  std::uint64_t digits = 0;  // wraps on absurd lengths, which are refused below
+  const char* integerFrom = q;
+  for (; q < end && isDigit(*q); ++q) digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
+  const std::ptrdiff_t integerDigits = q - integerFrom;
+  std::ptrdiff_t fractionDigits = 0;
+  if (q < end && *q == '.') {
+    const char* fractionFrom = ++q;
+    for (; q < end && isDigit(*q); ++q) digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
+    fractionDigits = q - fractionFrom;
+    if (fractionDigits == 0) return false;
+  }
+  if (integerDigits == 0 || integerDigits + fractionDigits > kMaxDigits) return false;
+  if (q < end && (*q == 'e' || *q == 'E' || *q == '.')) return false;
+  const double magnitude = static_cast<double>(digits) / kPowersOfTen[fractionDigits];
+  value = negative ? -magnitude : magnitude;
+  p = q;
+  return true;
 }
 
 // One number from [p, end); false when the token is not a finite number.
 bool readOne(const char*& p, const char* end, double& value) {
   if (p < end && *p == '+') ++p;
+  if (readPlainDecimal(p, end, value)) return true;
   const auto r = std::from_chars(p, end, value);
   if (r.ec != std::errc() || !std::isfinite(value)) return false;
   p = r.ptr;

@@ -1,5 +1,6 @@
 #include "geodata/geojson.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -8,9 +9,9 @@
 namespace kl::geo {
 namespace {
 
-// Writes the collection as compact JSON text in the very form nlohmann::json's
-// dump() gives a tree of it (keys in order, the same number text), through a
-// buffer that goes to the stream in blocks, so no tree and no whole text is held.
+// Writes compact JSON text in the very form nlohmann::json's dump() gives a
+// tree of it (keys in order, the same number text), through a buffer that goes
+// to the stream in blocks, so no tree and no whole text is held.
 class GeoJsonWriter {
  public:
   GeoJsonWriter(std::ostream& out, GeoJsonCoordinates coordinates) : out_(out), coordinates_(coordinates) {
@@ -18,21 +19,28 @@ class GeoJsonWriter {
   }
   ~GeoJsonWriter() { flush(); }
 
-  void collection(const std::vector<GisFeature>& features) {
+  void open() {
     text("{");
     if (coordinates_ == GeoJsonCoordinates::Pl1992) {
       text(R"("crs":{"properties":{"name":"urn:ogc:def:crs:EPSG::2180"},"type":"name"},)");
     }
     text(R"("features":[)");
-    for (std::size_t i = 0; i < features.size(); ++i) {
-      if (i > 0) text(",");
-      feature(features[i]);
-    }
+  }
+
+  void add(const GisFeature& f) {
+    if (written_ > 0) text(",");
+    feature(f);
+    ++written_;
+  }
+
+  void close() {
     text(R"(],"type":"FeatureCollection"})");
+    flush();
   }
 
  private:
   static constexpr std::size_t kBlock = 1 << 16;
+  static constexpr std::ptrdiff_t kNumberRoom = 64;
 
   void text(std::string_view s) {
     buffer_.append(s);
@@ -43,9 +51,15 @@ class GeoJsonWriter {
     buffer_.clear();
   }
 
+  // Runs of characters that need no escape go in one piece.
   void string(std::string_view s) {
     buffer_ += '"';
-    for (const char c : s) {
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      const char c = s[i];
+      if (c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20) continue;
+      buffer_.append(s, plainFrom, i - plainFrom);
+      plainFrom = i + 1;
       switch (c) {
         case '"': buffer_ += "\\\""; break;
         case '\\': buffer_ += "\\\\"; break;
@@ -54,45 +68,45 @@ class GeoJsonWriter {
         case '\n': buffer_ += "\\n"; break;
         case '\r': buffer_ += "\\r"; break;
         case '\t': buffer_ += "\\t"; break;
-        default:
-          if (static_cast<unsigned char>(c) < 0x20) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            buffer_ += "\\u00";
-            buffer_ += kHex[(c >> 4) & 0xF];
-            buffer_ += kHex[c & 0xF];
-          } else {
-            buffer_ += c;
-          }
+        default: {
+          static constexpr char kHex[] = "0123456789abcdef";
+          buffer_ += "\\u00";
+          buffer_ += kHex[(c >> 4) & 0xF];
+          buffer_ += kHex[c & 0xF];
+        }
       }
     }
+    buffer_.append(s, plainFrom);
     buffer_ += '"';
   }
 
-  void number(double v) {
+  // The number's text at `at`, which has room for kNumberRoom characters; returns its end.
+  static char* number(char* at, double v) {
     if (!std::isfinite(v)) {
-      buffer_ += "null";
-      return;
+      static constexpr std::string_view kNull = "null";
+      return std::copy(kNull.begin(), kNull.end(), at);
     }
-    char digits[64];
     // The library's own shortest form, so the text reads back to the same double
     // and matches what a dump() of the value prints, whatever the locale.
-    const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, v);
-    buffer_.append(digits, static_cast<std::size_t>(end - digits));
+    return nlohmann::detail::to_chars(at, at + kNumberRoom, v);
   }
 
+  // "[x,y]" put together on the stack and appended once.
   void position(const Point2d& p) {
-    buffer_ += '[';
-    if (coordinates_ == GeoJsonCoordinates::Pl1992) {
-      number(p.x);
-      buffer_ += ',';
-      number(p.y);
-    } else {
+    double a = p.x, b = p.y;
+    if (coordinates_ == GeoJsonCoordinates::Wgs84) {
       const LatLon g = pl1992ToWgs84(p.x, p.y);
-      number(g.lon);
-      buffer_ += ',';
-      number(g.lat);
+      a = g.lon;
+      b = g.lat;
     }
-    buffer_ += ']';
+    char text[2 * kNumberRoom + 3];
+    char* at = text;
+    *at++ = '[';
+    at = number(at, a);
+    *at++ = ',';
+    at = number(at, b);
+    *at++ = ']';
+    buffer_.append(text, static_cast<std::size_t>(at - text));
   }
 
   void pointList(const std::vector<Point2d>& points) {
@@ -177,12 +191,30 @@ class GeoJsonWriter {
   std::ostream& out_;
   GeoJsonCoordinates coordinates_;
   std::string buffer_;
+  std::size_t written_ = 0;
 };
 
 }  // namespace
 
+struct GeoJsonCollectionWriter::Text : GeoJsonWriter {
+  using GeoJsonWriter::GeoJsonWriter;
+};
+
+GeoJsonCollectionWriter::GeoJsonCollectionWriter(std::ostream& out, GeoJsonCoordinates coordinates)
+    : text_(std::make_unique<Text>(out, coordinates)) {
+  text_->open();
+}
+
+GeoJsonCollectionWriter::~GeoJsonCollectionWriter() = default;
+
+void GeoJsonCollectionWriter::add(const GisFeature& feature) { text_->add(feature); }
+
+void GeoJsonCollectionWriter::finish() { text_->close(); }
+
 void writeGeoJson(std::ostream& out, const std::vector<GisFeature>& features, GeoJsonCoordinates coordinates) {
-  GeoJsonWriter(out, coordinates).collection(features);
+  GeoJsonCollectionWriter writer(out, coordinates);
+  for (const GisFeature& feature : features) writer.add(feature);
+  writer.finish();
 }
 
 nlohmann::json toGeoJson(const std::vector<GisFeature>& features, GeoJsonCoordinates coordinates) {

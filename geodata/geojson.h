@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -12,6 +13,25 @@ namespace kl::geo {
 enum class GeoJsonCoordinates {
   Wgs84,   // [longitude, latitude], for the map preview
   Pl1992,  // [easting, northing] with a named "crs" member, for checks and tools
+};
+
+// A FeatureCollection written as compact text feature by feature as they
+// come, in the form writeGeoJson gives. Until finish() the text stays an
+// unclosed collection, so an interrupted one cannot pass for complete; what
+// is buffered goes to the stream at the latest when the writer goes.
+class GeoJsonCollectionWriter {
+ public:
+  GeoJsonCollectionWriter(std::ostream& out, GeoJsonCoordinates coordinates);
+  ~GeoJsonCollectionWriter();
+  GeoJsonCollectionWriter(const GeoJsonCollectionWriter&) = delete;
+  GeoJsonCollectionWriter& operator=(const GeoJsonCollectionWriter&) = delete;
+
+  void add(const GisFeature& feature);
+  void finish();
+
+ private:
+  struct Text;
+  std::unique_ptr<Text> text_;
 };
 
 // The FeatureCollection as compact text written to out feature by feature,

@@ -37,6 +37,9 @@ struct GmlParseResult {
   bool ok() const noexcept { return status == GmlStatus::Ok; }
 };
 
+// Takes the features of a document one by one, in document order.
+using GmlFeatureSink = std::function<void(GisFeature&&)>;
+
 struct GmlParseOptions {
   // Members without any readable geometry are dropped unless this is set
   // (attribute-only answers such as a boundary lookup by point).

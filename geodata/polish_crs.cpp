@@ -1,9 +1,9 @@
 #include "geodata/polish_crs.h"
 
-#include <algorithm>
 #include <array>
 #include <stdexcept>
 
+#include "geodata/polygon.h"
 #include "geodata/tm_projection.h"
 
 namespace kl::geo {
@@ -39,17 +39,6 @@ Point2d forward(const TmGrid& g, double latDeg, double lonDeg) noexcept {
 LatLon inverse(const TmGrid& g, double easting, double northing) noexcept {
   const RadianLatLon r = tmInverse(g, easting, northing);
   return {r.lat * kRadToDeg, r.lon * kRadToDeg};
-}
-
-Bbox boxOfCorners(const std::array<Point2d, 4>& corners) noexcept {
-  Bbox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-  for (const Point2d& p : corners) {
-    box.minX = std::min(box.minX, p.x);
-    box.minY = std::min(box.minY, p.y);
-    box.maxX = std::max(box.maxX, p.x);
-    box.maxY = std::max(box.maxY, p.y);
-  }
-  return box;
 }
 
 }  // namespace
@@ -102,15 +91,15 @@ LocalAffine localAffinePl1992ToPl2000(const Bbox& pl1992Box, int targetEpsg) {
 }
 
 Bbox pl1992BoxFromWgs84Frame(double west, double south, double east, double north) noexcept {
-  return boxOfCorners({wgs84ToPl1992(south, west), wgs84ToPl1992(south, east),
-                       wgs84ToPl1992(north, west), wgs84ToPl1992(north, east)});
+  return ringBounds(std::array{wgs84ToPl1992(south, west), wgs84ToPl1992(south, east),
+                               wgs84ToPl1992(north, west), wgs84ToPl1992(north, east)});
 }
 
 Bbox pl2000BoxFromPl1992(const Bbox& b, int targetEpsg) {
-  return boxOfCorners({pl1992ToPl2000(b.minX, b.minY, targetEpsg),
-                       pl1992ToPl2000(b.maxX, b.minY, targetEpsg),
-                       pl1992ToPl2000(b.minX, b.maxY, targetEpsg),
-                       pl1992ToPl2000(b.maxX, b.maxY, targetEpsg)});
+  return ringBounds(std::array{pl1992ToPl2000(b.minX, b.minY, targetEpsg),
+                               pl1992ToPl2000(b.maxX, b.minY, targetEpsg),
+                               pl1992ToPl2000(b.minX, b.maxY, targetEpsg),
+                               pl1992ToPl2000(b.maxX, b.maxY, targetEpsg)});
 }
 
 }  // namespace kl::geo

@@ -16,7 +16,7 @@ void crossings(const Ring& r, double y, std::vector<double>& xs) {
 
 }  // namespace
 
-Bbox ringBounds(const Ring& ring) {
+Bbox ringBounds(std::span<const Point2d> ring) noexcept {
     Bbox box{ring[0].x, ring[0].y, ring[0].x, ring[0].y};
     for (const Point2d& p : ring) {
         box.minX = std::min(box.minX, p.x);

@@ -3,14 +3,15 @@
 // where: which commune holds a point, whether a feature meets the frame, where
 // a parcel's number goes.
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "geodata/gis_feature.h"
 
 namespace kl::geo {
 
-// The smallest box holding every vertex; the ring must not be empty.
-Bbox ringBounds(const Ring& ring);
+// The smallest box holding every point; there must be at least one.
+Bbox ringBounds(std::span<const Point2d> ring) noexcept;
 
 // Shoelace area, positive for a counter-clockwise ring.
 double signedArea(const Ring& ring);

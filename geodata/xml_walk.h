@@ -7,14 +7,22 @@
 namespace kl::geo {
 
 // Name without its namespace prefix (the part after the first ':').
-inline std::string_view localName(const char* qualifiedName) noexcept {
-  const std::string_view name(qualifiedName);
+inline std::string_view localName(std::string_view name) noexcept {
   const std::size_t colon = name.find(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
 inline std::string_view localName(const pugi::xml_node& node) noexcept {
   return localName(node.name());
+}
+
+// Text without the XML white space around it: pretty-printed documents wrap
+// values in line breaks and indentation.
+inline std::string_view trimmedXmlSpace(std::string_view s) noexcept {
+  constexpr std::string_view kBlank = " \t\r\n";
+  const std::size_t first = s.find_first_not_of(kBlank);
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(kBlank) - first + 1);
 }
 
 // Attribute by local name, so that "gml:id" and "id" both match "id".

@@ -40,15 +40,15 @@ std::vector<std::string> ogrLayers(const std::string& path) {
   return layers;
 }
 
-std::optional<nlohmann::json> ogrLayerAsGeoJson(const std::string& path,
-                                                const std::string& layer) {
+std::optional<nlohmann::json> ogrLayerAsGeoJson(const std::string& path, const std::string& layer,
+                                                const std::string& options) {
   char out[] = "/tmp/kl_ogr_XXXXXX";
   const int fd = mkstemp(out);
   if (fd < 0) return std::nullopt;
   close(fd);
   std::remove(out);
   const int status = runGdalCommand("ogr2ogr " + kGmlOptions +
-                                    "-f GeoJSON -t_srs EPSG:2180 -dim 2 -lco COORDINATE_PRECISION=6 " +
+                                    "-f GeoJSON " + options + " -lco COORDINATE_PRECISION=6 " +
                                     quoted(out) + " " + quoted(path) + " " + quoted(layer) +
                                     " 2>/dev/null");
   std::optional<nlohmann::json> result;

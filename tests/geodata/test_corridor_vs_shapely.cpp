@@ -5,14 +5,13 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <random>
 
 #include <nlohmann/json.hpp>
 
 #include "geodata/corridor_ring.h"
 #include "geodata/polygon.h"
+#include "tests/support/script_reference.h"
 
 namespace kl::geo {
 namespace {
@@ -26,19 +25,7 @@ json asJson(const std::vector<Point2d>& points) {
 }
 
 json askShapely(const json& request) {
-    char path[] = "/tmp/kl_shapely_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return {};
-    std::ofstream(path) << request.dump();
-    std::string answer;
-    if (FILE* pipe = popen((std::string(KL_SHAPELY_PYTHON) + " " + KL_SHAPELY_ORACLE + " " + path).c_str(), "r")) {
-        char buf[65536];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) answer.append(buf, n);
-        pclose(pipe);
-    }
-    std::remove(path);
-    return json::parse(answer, nullptr, false);
+    return json::parse(test::runScriptReference(KL_SHAPELY_PYTHON " " KL_SHAPELY_ORACLE, request.dump()), nullptr, false);
 }
 
 // A star-shaped ring around a centre: simple, often concave.

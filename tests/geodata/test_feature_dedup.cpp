@@ -37,32 +37,24 @@ struct DedupCase {
   std::size_t kept;
 };
 
-class Deduplication : public ::testing::TestWithParam<DedupCase> {};
-
-TEST_P(Deduplication, KeepsEachFeatureOnce) {
-  EXPECT_EQ(deduplicateAnswers(GetParam().answers).size(), GetParam().kept) << GetParam().what;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, Deduplication,
-    ::testing::Values(
-        DedupCase{"same id, two tiles", {{feature("b.1", 0)}, {feature("b.1", 0)}}, 1},
-        DedupCase{"new id with every answer",
-                  {{feature("budynki.fid--d0b66bf-6d77", 0)}, {feature("budynki.fid--d0b66bf-6d76", 0)}},
-                  1},
-        DedupCase{"a stable id on two distinct features", {{feature("b.1", 0)}, {feature("b.1", 5)}}, 2},
-        DedupCase{"one answer holding the same content twice",
-                  {{feature("a", 0), feature("b", 0)}, {feature("c", 0), feature("d", 0)}},
-                  2},
-        DedupCase{"no id, same geometry", {{feature("", 0)}, {feature("", 0)}}, 1},
-        DedupCase{"no id, moved", {{feature("", 0)}, {feature("", 0.5)}}, 2},
-        DedupCase{"below a millimetre apart", {{feature("", 0)}, {feature("", 0.0001)}}, 1},
-        DedupCase{"other attributes", {{feature("", 0)}, {withAttribute(feature("", 0), "RODZAJ", "m")}}, 2},
-        DedupCase{"same id in another layer", {{feature("1", 0, "budynki")}, {feature("1", 0, "dzialki")}}, 2},
-        DedupCase{"a hole more", {{feature("", 0)}, {withHole(feature("", 0))}}, 2},
-        DedupCase{"a point more", {{feature("", 0)}, {withPoint(feature("", 0))}}, 2}));
-
-TEST(FeatureDedup, FirstCopyKeepsItsPlace) {
+TEST(FeatureDedup, KeepsEachFeatureOnceAndTheFirstCopyInItsPlace) {
+  const DedupCase rows[] = {
+      {"same id, two tiles", {{feature("b.1", 0)}, {feature("b.1", 0)}}, 1},
+      {"new id with every answer",
+       {{feature("budynki.fid--d0b66bf-6d77", 0)}, {feature("budynki.fid--d0b66bf-6d76", 0)}},
+       1},
+      {"a stable id on two distinct features", {{feature("b.1", 0)}, {feature("b.1", 5)}}, 2},
+      {"one answer holding the same content twice",
+       {{feature("a", 0), feature("b", 0)}, {feature("c", 0), feature("d", 0)}},
+       2},
+      {"no id, same geometry", {{feature("", 0)}, {feature("", 0)}}, 1},
+      {"no id, moved", {{feature("", 0)}, {feature("", 0.5)}}, 2},
+      {"below a millimetre apart", {{feature("", 0)}, {feature("", 0.0001)}}, 1},
+      {"other attributes", {{feature("", 0)}, {withAttribute(feature("", 0), "RODZAJ", "m")}}, 2},
+      {"same id in another layer", {{feature("1", 0, "budynki")}, {feature("1", 0, "dzialki")}}, 2},
+      {"a hole more", {{feature("", 0)}, {withHole(feature("", 0))}}, 2},
+      {"a point more", {{feature("", 0)}, {withPoint(feature("", 0))}}, 2}};
+  for (const DedupCase& r : rows) EXPECT_EQ(deduplicateAnswers(r.answers).size(), r.kept) << r.what;
   const auto kept = deduplicateAnswers({{feature("b.1", 0), feature("b.2", 5)}, {feature("x.9", 0)}});
   ASSERT_EQ(kept.size(), 2u);
   EXPECT_EQ(kept[0].attributes.at("gml_id"), "b.1");

@@ -1,11 +1,9 @@
 // The real sample documents read by GDAL and by the parser give the same
 // features and the same PL-1992 coordinates.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -15,6 +13,7 @@
 #include "tests/geodata/ogr_oracle.h"
 #include "tests/support/c_number.h"
 #include "tests/geodata/sample_files.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::geo {
 namespace {
@@ -144,14 +143,8 @@ TEST_P(SrsNamePlacement, GivesTheSameAxisOrderAsGdal) {
       "</gml:lowerCorner><gml:upperCorner>" + c.pos + R"(</gml:upperCorner></gml:Envelope></wfs:boundedBy>
 <wfs:member><ms:b gml:id="b.1"><ms:g><gml:Point gml:id="p.1")" + geometrySrs + "><gml:pos>" + c.pos +
       "</gml:pos></gml:Point></ms:g><ms:NR>1</ms:NR></ms:b></wfs:member></wfs:FeatureCollection>\n";
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("kl_srs_" + std::to_string(::getpid()) + ".gml")).string();
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << doc;
-  }
-  const auto gdal = testing::ogrLayerAsGeoJson(path, "b");
-  std::filesystem::remove(path);
+  const kl::test::ScratchFolder folder("kl_srs");
+  const auto gdal = testing::ogrLayerAsGeoJson(folder.write("b.gml", doc).string(), "b");
   ASSERT_TRUE(gdal) << c.what;
   std::vector<Point2d> theirs;
   flatten(gdal->at("features").at(0).at("geometry").at("coordinates"), theirs);

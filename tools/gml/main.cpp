@@ -6,7 +6,7 @@
 #include <string>
 
 #include "geodata/geojson.h"
-#include "geodata/gml_parser.h"
+#include "geodata/gml_stream.h"
 #include "net/body_kind.h"
 #include "tools/cli/command_line.h"
 
@@ -47,33 +47,45 @@ int main(int argc, char** argv) {
     }
   }
   if (!path) return usage();
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "Nie mozna otworzyc pliku: %s\n", path);
     return 1;
   }
-  // Read in one piece into a string of the file's size, which the parser then
-  // takes over and reads in place: the document is held once.
-  std::string text(static_cast<std::size_t>(in.tellg()), '\0');
-  in.seekg(0);
-  if (!in.read(text.data(), static_cast<std::streamsize>(text.size()))) {
-    std::fprintf(stderr, "Blad odczytu pliku: %s\n", path);
-    return 1;
-  }
   // An HTML error page or an exception report saved in place of an answer
   // is not an empty feature collection.
-  if (const std::string mismatch = kl::net::wholeBodyMismatch(kl::net::ExpectedBody::Xml, text); !mismatch.empty()) {
+  std::string head(kl::net::kBodyHeadBytes, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  if (const std::string mismatch = kl::net::bodyMismatch(kl::net::ExpectedBody::Xml, head); !mismatch.empty()) {
     std::fprintf(stderr, "%s: %s\n", path, mismatch.c_str());
     return 1;
   }
-  const GmlParseResult result = GmlParser::parseOwned(std::move(text), type);
-  writeGeoJson(std::cout, result.features, GeoJsonCoordinates::Pl1992);
-  std::cout << '\n';
+  in.clear();
+  in.seekg(0);
+  // Member by member: each feature is written as soon as it is read, so the
+  // document is never held whole. A document cut short leaves the collection
+  // unclosed on stdout besides the message and the failure status.
+  std::size_t features = 0;
+  GmlParseResult result;
+  {
+    GeoJsonCollectionWriter writer(std::cout, GeoJsonCoordinates::Pl1992);
+    result = streamGmlFeatures(in, type, [&](GisFeature&& feature) {
+      writer.add(feature);
+      ++features;
+    });
+    if (result.ok()) writer.finish();
+  }
+  if (in.bad()) {
+    std::fprintf(stderr, "Blad odczytu pliku: %s\n", path);
+    return 1;
+  }
+  if (result.ok()) std::cout << '\n';
   if (!std::cout.flush()) {
     std::fprintf(stderr, "Blad zapisu wyniku (pelny dysk?)\n");
     return 1;
   }
-  std::fprintf(stderr, "Obiekty: %zu\n", result.features.size());
+  std::fprintf(stderr, "Obiekty: %zu\n", features);
   for (const std::string& warning : result.warnings) std::fprintf(stderr, "Uwaga: %s\n", warning.c_str());
   if (!result.ok()) {
     std::fprintf(stderr, "%s\n", result.message.c_str());
