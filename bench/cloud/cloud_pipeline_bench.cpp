@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "base/service_hosts.h"
 #include "cloud/las/las_reader.h"
 #include "cloud/pipeline/cloud_download.h"
-#include "net/service_hosts.h"
 #include "net/wfs_client.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
@@ -64,7 +64,6 @@ int main(int argc, char** argv) {
     options.config.lidarCacheDir = (dir / "tiles").string();
     kl::geoportal::GeoportalServer server(options);
     if (!server.start().ok) return 1;
-    kl::net::setServiceHostOverride(server.baseUrl());
 
     kl::cloud::CloudDownloadRequest req;
     req.frame = {demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
@@ -73,7 +72,7 @@ int main(int argc, char** argv) {
     req.outputFile = (dir / "import.e57").string();
     req.currentYear = demo::kLidarLastOfferedYear;
 
-    kl::net::WfsClient client;
+    kl::net::WfsClient client({}, kl::settings::serviceHostsWithOverride(server.baseUrl()));
     kl::cloud::LidarResolver resolver(client);
     // Warm-up: generates the tiles and fills the download cache, so both
     // measured runs read the same local files.

@@ -57,6 +57,7 @@ CloudEnvironment productionEnvironment() {
     };
     env.outputDir = platform::privateWorkDir("Ordvik_Cloud").string();
     env.keepDir = (platform::roamingAppDataDir() / "Ordvik_Cloud").string();
+    env.hosts = settings::configuredServiceHosts();
     return env;
 }
 
@@ -117,7 +118,7 @@ std::optional<CloudController::EstimateJob> CloudController::Shared::takeEstimat
 void CloudController::refineEstimate(Shared& shared, const CloudEnvironment& env, const EstimateJob& job,
                                      const CancelToken& token) {
     const auto stale = [&] { return token.cancelled() || shared.estimateGeneration.load() != job.generation; };
-    net::WfsClient client(env.timings);
+    net::WfsClient client(env.timings, env.hosts);
     LidarResolver resolver(client);
     const auto query = resolver.query(job.box, env.currentYear ? env.currentYear : net::currentUtcYear(), stale);
     double best = 0;
@@ -171,7 +172,7 @@ void CloudController::startDownload(const geo::Bbox& frame, cloudui::Detail deta
         const auto cancelled = [&] { return shared->cancelRequested.load() || token.cancelled(); };
         CloudDownloadResult result;
         try {
-            net::WfsClient client(env.timings);
+            net::WfsClient client(env.timings, env.hosts);
             LidarResolver resolver(client);
             result = runCloudDownload(
                 req, resolver,

@@ -15,6 +15,7 @@
 #include "cloud/pipeline/cloud_download.h"
 #include "net/http_types.h"
 #include "base/bridge.h"
+#include "base/service_hosts.h"
 #include "base/worker_registry.h"
 
 namespace kl::cloud {
@@ -30,6 +31,7 @@ struct CloudEnvironment {
     std::string keepDir;
     int currentYear = 0;  // 0: this calendar year
     net::HttpTimings timings;
+    settings::ServiceHosts hosts;  // where the index and the tiles are asked for
 };
 
 class CloudController {

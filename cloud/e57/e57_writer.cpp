@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <limits>
 
-#include "cloud/e57/e57_xml.h"
 #include "cloud/e57/paged_file_writer.h"
 #include "base/temporary_names.h"
 
@@ -40,26 +39,60 @@ void putFloat(uint8_t* p, float f) {
     putLe(p, u);
 }
 
-CartesianBounds roundedBounds(const std::vector<cloud::CloudPoint>& pts) {
-    CartesianBounds b;
-    b.xMin = b.yMin = b.zMin = std::numeric_limits<double>::infinity();
-    b.xMax = b.yMax = b.zMax = -std::numeric_limits<double>::infinity();
-    for (const auto& p : pts) {
-        const double x = static_cast<float>(p.x), y = static_cast<float>(p.y), z = static_cast<float>(p.z);
-        b.xMin = std::min(b.xMin, x);
-        b.xMax = std::max(b.xMax, x);
-        b.yMin = std::min(b.yMin, y);
-        b.yMax = std::max(b.yMax, y);
-        b.zMin = std::min(b.zMin, z);
-        b.zMax = std::max(b.zMax, z);
-    }
-    return b;
+}  // namespace
+
+E57StreamWriter::E57StreamWriter() {
+    const double inf = std::numeric_limits<double>::infinity();
+    bounds_ = {inf, -inf, inf, -inf, inf, -inf};
 }
 
-void writePacket(PagedFileWriter& out, const cloud::CloudPoint* pts, size_t n, std::vector<uint8_t>& buf) {
+E57StreamWriter::~E57StreamWriter() { discard(); }
+
+void E57StreamWriter::discard() {
+    out_.reset();
+    if (!file_) return;
+    std::fclose(file_);
+    file_ = nullptr;
+    std::error_code ec;
+    std::filesystem::remove(temporary_, ec);
+}
+
+bool E57StreamWriter::open(const std::string& path, std::string& error) {
+    path_ = path;
+    temporary_ = platform::temporarySibling(path);
+    file_ = std::fopen(temporary_.c_str(), "wb");
+    if (!file_) {
+        error = "Nie mozna zapisac pliku e57.";
+        return false;
+    }
+    out_ = std::make_unique<PagedFileWriter>(file_);
+    // Room for the headers, filled in by finish.
+    const uint8_t headers[kFileHeaderSize + kSectionHeaderSize] = {};
+    out_->write(headers, sizeof headers);
+    return true;
+}
+
+void E57StreamWriter::append(const cloud::CloudPoint* points, size_t count) {
+    // After a failed write nothing more reaches the file; finish says so.
+    if (!out_ || !out_->ok()) return;
+    if (!pending_.empty()) {
+        const size_t taken = std::min(count, kPointsPerPacket - pending_.size());
+        pending_.insert(pending_.end(), points, points + taken);
+        points += taken;
+        count -= taken;
+        if (pending_.size() < kPointsPerPacket) return;
+        writePacket(pending_.data(), pending_.size());
+        pending_.clear();
+    }
+    for (; count >= kPointsPerPacket; points += kPointsPerPacket, count -= kPointsPerPacket)
+        writePacket(points, kPointsPerPacket);
+    pending_.assign(points, points + count);
+}
+
+void E57StreamWriter::writePacket(const cloud::CloudPoint* pts, size_t n) {
     const size_t len = packetLength(n);
-    buf.assign(len, 0);
-    uint8_t* p = buf.data();
+    packet_.assign(len, 0);
+    uint8_t* p = packet_.data();
     p[0] = 1;
     p[1] = 0;
     putLe(p + 2, static_cast<uint16_t>(len - 1));
@@ -74,27 +107,43 @@ void writePacket(PagedFileWriter& out, const cloud::CloudPoint* pts, size_t n, s
     uint8_t* gs = rs + n;
     uint8_t* bs = gs + n;
     for (size_t i = 0; i < n; ++i) {
-        putFloat(xs + 4 * i, static_cast<float>(pts[i].x));
-        putFloat(ys + 4 * i, static_cast<float>(pts[i].y));
-        putFloat(zs + 4 * i, static_cast<float>(pts[i].z));
+        const auto x = static_cast<float>(pts[i].x), y = static_cast<float>(pts[i].y), z = static_cast<float>(pts[i].z);
+        putFloat(xs + 4 * i, x);
+        putFloat(ys + 4 * i, y);
+        putFloat(zs + 4 * i, z);
         rs[i] = pts[i].r;
         gs[i] = pts[i].g;
         bs[i] = pts[i].b;
+        // The bounds the file states are those of the coordinates it stores.
+        bounds_.xMin = std::min<double>(bounds_.xMin, x);
+        bounds_.xMax = std::max<double>(bounds_.xMax, x);
+        bounds_.yMin = std::min<double>(bounds_.yMin, y);
+        bounds_.yMax = std::max<double>(bounds_.yMax, y);
+        bounds_.zMin = std::min<double>(bounds_.zMin, z);
+        bounds_.zMax = std::max<double>(bounds_.zMax, z);
     }
-    out.write(p, len);
+    count_ += n;
+    out_->write(p, len);
 }
 
-}  // namespace
+void E57StreamWriter::settle() {
+    if (out_) out_->flushToDisk();
+}
 
-bool writeE57(const std::string& path, const std::vector<cloud::CloudPoint>& points, std::string& error) {
-    if (points.empty()) {
+bool E57StreamWriter::finish(const E57Guids& guids, std::string& error) {
+    if (!out_) {
+        error = "Nie mozna zapisac pliku e57.";
+        return false;
+    }
+    if (!pending_.empty()) writePacket(pending_.data(), pending_.size());
+    pending_.clear();
+    if (count_ == 0) {
+        discard();
         error = "Brak punktow do zapisu.";
         return false;
     }
-    const CartesianBounds bounds = roundedBounds(points);
-    const std::string xml = buildE57Xml(points.size(), bounds, contentGuids(points));
-
-    const uint64_t binaryLength = kSectionHeaderSize + packetsLength(points.size());
+    const std::string xml = buildE57Xml(count_, bounds_, guids);
+    const uint64_t binaryLength = kSectionHeaderSize + packetsLength(count_);
     const uint64_t logicalLength = kFileHeaderSize + binaryLength + xml.size();
     const uint64_t pages = (logicalLength + PagedFileWriter::kPayload - 1) / PagedFileWriter::kPayload;
 
@@ -112,34 +161,38 @@ bool writeE57(const std::string& path, const std::vector<cloud::CloudPoint>& poi
     putLe(section + 16, physicalOffset(kFileHeaderSize + kSectionHeaderSize));
     putLe(section + 24, uint64_t{0});
 
-    const std::string tmp = platform::temporarySibling(path);
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) {
-        error = "Nie mozna zapisac pliku e57.";
-        return false;
-    }
-    PagedFileWriter out(f);
-    out.write(header, sizeof header);
-    std::vector<uint8_t> buf;
-    for (size_t i = 0; i < points.size() && out.ok(); i += kPointsPerPacket)
-        writePacket(out, points.data() + i, std::min(kPointsPerPacket, points.size() - i), buf);
-    out.write(xml.data(), xml.size());
-    out.finish();
-    const bool closed = std::fclose(f) == 0;
+    out_->write(xml.data(), xml.size());
+    out_->rewriteStart(header, sizeof header);
+    out_->finish();
+    const bool written = out_->ok();
+    out_.reset();
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
 
     std::error_code ec;
-    if (!out.ok() || !closed) {
-        std::filesystem::remove(tmp, ec);
+    if (!written || !closed) {
+        std::filesystem::remove(temporary_, ec);
         error = "Blad zapisu pliku e57 (brak miejsca na dysku?).";
         return false;
     }
-    std::filesystem::rename(tmp, path, ec);
+    std::filesystem::rename(temporary_, path_, ec);
     if (ec) {
-        std::filesystem::remove(tmp, ec);
+        std::filesystem::remove(temporary_, ec);
         error = "Nie mozna zapisac pliku e57.";
         return false;
     }
     return true;
+}
+
+bool writeE57(const std::string& path, const std::vector<cloud::CloudPoint>& points, std::string& error) {
+    if (points.empty()) {
+        error = "Brak punktow do zapisu.";
+        return false;
+    }
+    E57StreamWriter writer;
+    if (!writer.open(path, error)) return false;
+    writer.append(points.data(), points.size());
+    return writer.finish(contentGuids(points), error);
 }
 
 }  // namespace kl::e57

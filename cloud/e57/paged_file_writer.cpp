@@ -24,17 +24,41 @@ void PagedFileWriter::write(const void* data, size_t size) {
 
 void PagedFileWriter::emitPage() {
     std::memset(page_ + fill_, 0, kPayload - fill_);
-    const uint32_t crc = crc32c(page_, kPayload);
-    page_[1020] = static_cast<uint8_t>(crc >> 24);
-    page_[1021] = static_cast<uint8_t>(crc >> 16);
-    page_[1022] = static_cast<uint8_t>(crc >> 8);
-    page_[1023] = static_cast<uint8_t>(crc);
-    if (std::fwrite(page_, 1, kPageSize, file_) != kPageSize) ok_ = false;
+    if (pagesEmitted_ == 0) std::memcpy(firstPage_, page_, kPayload);
+    putPage(page_);
+    ++pagesEmitted_;
     fill_ = 0;
+}
+
+void PagedFileWriter::putPage(uint8_t* page) {
+    const uint32_t crc = crc32c(page, kPayload);
+    page[1020] = static_cast<uint8_t>(crc >> 24);
+    page[1021] = static_cast<uint8_t>(crc >> 16);
+    page[1022] = static_cast<uint8_t>(crc >> 8);
+    page[1023] = static_cast<uint8_t>(crc);
+    if (ok_ && std::fwrite(page, 1, kPageSize, file_) != kPageSize) ok_ = false;
+}
+
+void PagedFileWriter::rewriteStart(const void* data, size_t size) {
+    if (pagesEmitted_ == 0) {
+        std::memcpy(page_, data, size);
+        return;
+    }
+    std::memcpy(firstPage_, data, size);
+    if (!ok_ || std::fseek(file_, 0, SEEK_SET) != 0) {
+        ok_ = false;
+        return;
+    }
+    putPage(firstPage_);
+    if (std::fseek(file_, 0, SEEK_END) != 0) ok_ = false;
 }
 
 void PagedFileWriter::finish() {
     if (fill_ > 0 && ok_) emitPage();
+    flushToDisk();
+}
+
+void PagedFileWriter::flushToDisk() {
     if (ok_ && std::fflush(file_) != 0) ok_ = false;
     if (ok_ && ::fsync(::fileno(file_)) != 0) ok_ = false;
 }

@@ -18,17 +18,26 @@ public:
     explicit PagedFileWriter(std::FILE* file) : file_(file) {}
 
     void write(const void* data, size_t size);
+    // Replaces the first size bytes (at most one page's payload) of what was
+    // written: a header whose fields are known only at the end. Before finish.
+    void rewriteStart(const void* data, size_t size);
     // Pads and writes the last page, then flushes the stream to the disk.
     void finish();
+    // Sends the whole pages written so far to the disk, so that finish has
+    // less to wait for.
+    void flushToDisk();
 
     bool ok() const { return ok_; }
     uint64_t logicalPosition() const { return logical_; }
 
 private:
     void emitPage();
+    void putPage(uint8_t* page);
 
     std::FILE* file_;
     uint8_t page_[kPageSize] = {};
+    uint8_t firstPage_[kPageSize] = {};  // as emitted, for rewriteStart
+    uint64_t pagesEmitted_ = 0;
     size_t fill_ = 0;
     uint64_t logical_ = 0;
     bool ok_ = true;

@@ -14,9 +14,9 @@ namespace kl::cloud {
 namespace {
 
 // The server's own link to the next page, when it stays on the same server.
-bool followable(const std::string& next, const std::string& current) {
+bool followable(const settings::ServiceHosts& hosts, const std::string& next, const std::string& current) {
     return next.rfind("http", 0) == 0 &&
-           net::hostOf(net::routeThroughOverride(next)) == net::hostOf(net::routeThroughOverride(current));
+           net::hostOf(net::routeThroughOverride(hosts, next)) == net::hostOf(net::routeThroughOverride(hosts, current));
 }
 
 }  // namespace
@@ -24,7 +24,7 @@ bool followable(const std::string& next, const std::string& current) {
 LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const std::function<bool()>& cancelled) {
     LidarQuery result;
     std::string firstFailure;
-    const std::string base = net::nationalServiceUrl(kLidarIndexPath);
+    const std::string base = net::nationalServiceUrl(client_.hosts(), kLidarIndexPath);
     for (int year = currentYear + 1; year >= kLidarOldestYear; --year) {
         const std::string yearText = std::to_string(year);
         std::vector<LidarTile> tiles;
@@ -69,7 +69,7 @@ LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const s
             // says that nothing is left.
             seen += returned;
             if (facts.matched >= 0 && seen >= facts.matched) break;
-            if (followable(facts.next, url)) {
+            if (followable(client_.hosts(), facts.next, url)) {
                 url = facts.next;
             } else {
                 p.startIndex = static_cast<int>(seen);

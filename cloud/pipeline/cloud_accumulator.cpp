@@ -8,6 +8,7 @@ namespace kl::cloud {
 CloudAccumulator::CloudAccumulator(const geo::Bbox& frame, double voxel, int placeEpsg, int64_t budget)
     : frame_(frame), voxel_(voxel), placeEpsg_(placeEpsg), budget_(budget),
       toZone_(geo::localAffinePl1992ToPl2000(frame, placeEpsg)) {
+    points_.reserve(static_cast<size_t>(std::max<int64_t>(budget, 0)));
     const geo::Point2d corners[4] = {toZone_.apply({frame.minX, frame.minY}), toZone_.apply({frame.maxX, frame.minY}),
                                      toZone_.apply({frame.minX, frame.maxY}), toZone_.apply({frame.maxX, frame.maxY})};
     originE_ = corners[0].x;

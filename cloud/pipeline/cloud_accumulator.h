@@ -44,6 +44,9 @@ public:
     void commitTile();
     void dropTile();
 
+    // The kept points never move: room for the whole budget is reserved at
+    // the start (address space only, pages come with the points), so another
+    // thread may read the points of committed tiles while later ones are added.
     const std::vector<CloudPoint>& points() const { return points_; }
     std::vector<CloudPoint>& points() { return points_; }
     double originE() const { return originE_; }

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "cloud/pipeline/cloud_accumulator.h"
 #include "cloud/pipeline/cloud_output.h"
 #include "cloud/pipeline/tile_fetch.h"
 #include "net/sheet_index_text.h"
 #include "net/url_text.h"
+#include "base/temporary_names.h"
 
 namespace kl::cloud {
 namespace {
@@ -77,6 +79,9 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
 
     const size_t n = query.tiles.size();
     int processed = 0;
+    // Started by the first tile that keeps points: a download that keeps none
+    // leaves no trace on the disk.
+    std::optional<BackgroundE57> e57;
     for (size_t i = 0; i < n; ++i) {
         const auto& tile = query.tiles[i];
         double lastPct = -1;
@@ -90,6 +95,7 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
             }
             return !cancelled();
         };
+        const size_t pointsBefore = acc.points().size();
         const TileFetch got = downloadAndRead(resolver, tile, tileProgress, cancelled, [&](const std::string& path) {
             return processTile(path, tile.epsg, acc, req.decodeThreads);
         });
@@ -103,16 +109,22 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
             continue;
         }
         ++processed;
+        if (const auto& kept = acc.points(); kept.size() > pointsBefore) {
+            if (!e57) {
+                createParent(req.outputFile);
+                e57.emplace(platform::temporarySibling(req.outputFile));
+            }
+            e57->add(kept.data() + pointsBefore, kept.size() - pointsBefore);
+        }
         progress({"Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n), false});
     }
     if (processed == 0) return failure("Nie udalo sie pobrac zadnego kafla LiDAR dla tego obszaru.", warnings);
     const auto& pts = acc.points();
     if (pts.empty()) return failure("Brak punktow w wybranym obszarze (po przycieciu do kadru).", warnings);
 
-    createParent(req.outputFile);
     if (wantLaz) createParent(req.lazOutputFile);
     const LazPlacement where{acc.originE(), acc.originN(), acc.originZ(), req.placeEpsg};
-    if (std::string error = writeCloudFiles(req.outputFile, req.lazOutputFile, pts, where); !error.empty())
+    if (std::string error = writeCloudFiles(*e57, req.outputFile, req.lazOutputFile, pts, where); !error.empty())
         return failure(std::move(error), warnings);
 
     CloudDownloadResult r;

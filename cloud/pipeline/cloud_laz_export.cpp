@@ -42,8 +42,8 @@ void stampToday(las::LasHeader& h) {
     h.creationDay = static_cast<uint16_t>((today - newYear).count() + 1);
 }
 
-}  // namespace
-
+// GeoKeyDirectoryTag payload: model type projected, raster type pixel-is-area,
+// projected system = epsg.
 std::vector<uint8_t> projectedGeoKeys(int epsg) {
     const std::array<std::array<uint16_t, 4>, 4> entries{{
         {1, 1, 0, 3},  // directory version, key revision, minor revision, key count
@@ -60,6 +60,8 @@ std::vector<uint8_t> projectedGeoKeys(int epsg) {
         }
     return out;
 }
+
+}  // namespace
 
 las::LasHeader cloudLazHeader(const LazPlacement& placement) {
     las::LasHeader h;

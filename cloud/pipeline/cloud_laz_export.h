@@ -19,10 +19,6 @@ struct LazPlacement {
 
 inline constexpr double kLazScale = 0.001;
 
-// GeoKeyDirectoryTag payload: model type projected, raster type pixel-is-area,
-// projected system = epsg.
-std::vector<uint8_t> projectedGeoKeys(int epsg);
-
 // The header the file is written with (format 2, LAS 1.2, offset = origin in
 // whole metres, the GeoKey VLR); counts and bounds are the writer's business.
 las::LasHeader cloudLazHeader(const LazPlacement& placement);

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "cloud/e57/e57_writer.h"
+#include "cloud/e57/e57_guid.h"
 #include "base/process_liveness.h"
 #include "base/temporary_names.h"
 
@@ -37,11 +37,11 @@ int sweepStaleTemporaries(const std::string& target, std::chrono::hours maxAge) 
     return removed;
 }
 
-std::string writeCloudFiles(const std::string& e57Path, const std::string& lazPath,
+std::string writeCloudFiles(BackgroundE57& e57, const std::string& e57Path, const std::string& lazPath,
                             const std::vector<CloudPoint>& points, const LazPlacement& placement) {
-    const std::string stagedE57 = platform::temporarySibling(e57Path);
+    const std::string& stagedE57 = e57.path();
     std::string error;
-    if (!e57::writeE57(stagedE57, points, error)) return "Blad zapisu E57: " + error;
+    if (!e57.finish(e57::contentGuids(points), error)) return "Blad zapisu E57: " + error;
     const std::string stagedLaz = lazPath.empty() ? std::string() : platform::temporarySibling(lazPath);
     if (!lazPath.empty()) {
         if (const las::LasStatus st = writeCloudLaz(stagedLaz, points, placement); !st) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cloud/e57/cloud_point.h"
+#include "cloud/pipeline/background_e57.h"
 #include "cloud/pipeline/cloud_laz_export.h"
 
 namespace kl::cloud {
@@ -19,9 +20,11 @@ namespace kl::cloud {
 // Returns how many were removed.
 int sweepStaleTemporaries(const std::string& target, std::chrono::hours maxAge = std::chrono::hours(24));
 
-// Writes the E57 (and the LAZ when lazPath is not empty). Returns the Polish
-// reason of a failure, empty on success; on failure no target was touched.
-std::string writeCloudFiles(const std::string& e57Path, const std::string& lazPath,
+// Ends the E57 that e57 has been writing to a temporary of e57Path from the
+// points, writes the LAZ when lazPath is not empty, and puts both in place.
+// Returns the Polish reason of a failure, empty on success; on failure no
+// target was touched.
+std::string writeCloudFiles(BackgroundE57& e57, const std::string& e57Path, const std::string& lazPath,
                             const std::vector<CloudPoint>& points, const LazPlacement& placement);
 
 }  // namespace kl::cloud

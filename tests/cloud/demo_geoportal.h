@@ -1,6 +1,6 @@
 #pragma once
 // The local geoportal with a sparse demo cloud in a private folder (tiles and the
-// download cache), with the service hosts pointed at it for the life of the object.
+// download cache), and the service hosts that point every request at it.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "net/service_hosts.h"
+#include "base/service_hosts.h"
 #include "tools/geoportal/geoportal_server.h"
 
 namespace kl::cloud::test {
@@ -26,10 +26,8 @@ public:
         options.config.lidarCacheDir = (dir_ / "tiles").string();
         server_ = std::make_unique<kl::geoportal::GeoportalServer>(options);
         started_ = server_->start().ok;
-        if (started_) kl::net::setServiceHostOverride(server_->baseUrl());
     }
     ~DemoGeoportal() {
-        kl::net::setServiceHostOverride("");
         server_.reset();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
@@ -40,6 +38,7 @@ public:
     bool started() const { return started_; }
     const std::filesystem::path& dir() const { return dir_; }
     kl::geoportal::GeoportalServer& server() { return *server_; }
+    kl::settings::ServiceHosts hosts() const { return kl::settings::serviceHostsWithOverride(server_->baseUrl()); }
 
 private:
     std::filesystem::path dir_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "cloud/pipeline/cloud_accumulator.h"
 
@@ -12,22 +13,42 @@ namespace {
 const Bbox kFrame{566000.0, 243000.0, 566300.0, 243300.0};
 }  // namespace
 
-TEST(CloudAccumulator, FirstPointOfAVoxelWins) {
-    CloudAccumulator acc(kFrame, 0.5, 2178, 100);
-    EXPECT_EQ(acc.add(566100.01, 243100.01, 210.01, 1, 1, 1), CloudAccumulator::Add::Kept);
-    EXPECT_EQ(acc.add(566100.02, 243100.02, 210.02, 2, 2, 2), CloudAccumulator::Add::Dropped);
-    ASSERT_EQ(acc.points().size(), 1u);
-    EXPECT_EQ(acc.points()[0].r, 1);
-}
-
-TEST(CloudAccumulator, WithoutVoxelEveryPointInsideTheFrameIsKept) {
-    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
-    EXPECT_EQ(acc.add(566100.01, 243100.01, 210, 0, 0, 0), CloudAccumulator::Add::Kept);
-    EXPECT_EQ(acc.add(566100.01, 243100.01, 210, 0, 0, 0), CloudAccumulator::Add::Kept);
-    EXPECT_EQ(acc.add(565999.99, 243100, 210, 0, 0, 0), CloudAccumulator::Add::Dropped);
-    EXPECT_EQ(acc.add(566100, 243300.01, 210, 0, 0, 0), CloudAccumulator::Add::Dropped);
-    EXPECT_EQ(acc.add(566300, 243300, 210, 0, 0, 0), CloudAccumulator::Add::Kept);  // edges belong to the frame
-    EXPECT_EQ(acc.points().size(), 3u);
+TEST(CloudAccumulator, KeepsTheFirstPointOfAVoxelInsideTheFrameUntilTheBudgetEnds) {
+    using Add = CloudAccumulator::Add;
+    struct Point {
+        double x, y, z;
+        Add outcome;
+    };
+    const struct {
+        const char* name;
+        double voxel;
+        size_t budget;
+        std::vector<Point> points;
+    } rows[] = {
+        {"first point of a voxel wins", 0.5, 100,
+         {{566100.01, 243100.01, 210.01, Add::Kept}, {566100.02, 243100.02, 210.02, Add::Dropped}}},
+        {"without voxel every point inside the frame is kept, edges included", 0.0, 100,
+         {{566100.01, 243100.01, 210, Add::Kept}, {566100.01, 243100.01, 210, Add::Kept},
+          {565999.99, 243100, 210, Add::Dropped}, {566100, 243300.01, 210, Add::Dropped},
+          {566300, 243300, 210, Add::Kept}}},
+        {"the budget stops the cloud", 0.0, 2,
+         {{566100, 243100, 210, Add::Kept}, {566101, 243100, 210, Add::Kept}, {566110, 243100, 210, Add::OverBudget}}},
+        {"garbage heights are dropped", 0.2, 10,
+         {{566100, 243100, INFINITY, Add::Dropped}, {566100, 243100, NAN, Add::Dropped},
+          {566100, 243100, 1e30, Add::Dropped}}},
+    };
+    for (const auto& row : rows) {
+        CloudAccumulator acc(kFrame, row.voxel, 2178, row.budget);
+        size_t kept = 0;
+        for (const Point& p : row.points) {
+            EXPECT_EQ(acc.add(p.x, p.y, p.z, static_cast<uint8_t>(kept + 1), 0, 0), p.outcome) << row.name;
+            kept += p.outcome == Add::Kept ? 1 : 0;
+        }
+        ASSERT_EQ(acc.points().size(), kept) << row.name;
+        if (kept > 0) {
+            EXPECT_EQ(acc.points()[0].r, 1) << row.name;
+        }
+    }
 }
 
 TEST(CloudAccumulator, LocalCoordinatesAreZoneCoordinatesLessTheSouthWestCorner) {
@@ -53,20 +74,6 @@ TEST(CloudAccumulator, SurveyPointOriginMovesHeightsToo) {
     acc.setOrigin(7'500'000, 5'550'000, 200);
     ASSERT_EQ(acc.add(566150, 243120, 215.5, 0, 0, 0), CloudAccumulator::Add::Kept);
     EXPECT_DOUBLE_EQ(acc.points()[0].z, 15.5);
-}
-
-TEST(CloudAccumulator, BudgetStopsTheCloud) {
-    CloudAccumulator acc(kFrame, 0.0, 2178, 3);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(acc.add(566100 + i, 243100, 210, 0, 0, 0), CloudAccumulator::Add::Kept);
-    EXPECT_EQ(acc.add(566110, 243100, 210, 0, 0, 0), CloudAccumulator::Add::OverBudget);
-    EXPECT_EQ(acc.points().size(), 3u);
-}
-
-TEST(CloudAccumulator, GarbageHeightIsDropped) {
-    CloudAccumulator acc(kFrame, 0.2, 2178, 10);
-    EXPECT_EQ(acc.add(566100, 243100, INFINITY, 0, 0, 0), CloudAccumulator::Add::Dropped);
-    EXPECT_EQ(acc.add(566100, 243100, NAN, 0, 0, 0), CloudAccumulator::Add::Dropped);
-    EXPECT_EQ(acc.add(566100, 243100, 1e30, 0, 0, 0), CloudAccumulator::Add::Dropped);
 }
 
 TEST(VoxelSet, NegativeAndFarKeysAreDistinct) {

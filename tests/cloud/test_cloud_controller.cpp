@@ -11,12 +11,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "cloud/controller/cloud_controller.h"
+#include "base/service_hosts.h"
 #include "base/worker_registry.h"
+#include "cloud/controller/cloud_controller.h"
 #include "cloud/controller/cloud_frame.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
-#include "net/service_hosts.h"
 #include "tests/cloud/demo_geoportal.h"
 #include "tests/support/host_binding.h"
 #include "tools/geoportal/demo_area.h"
@@ -30,7 +30,10 @@ namespace {
 // A main thread of the test's own: posted tasks wait until pumped.
 class TestEnvironment {
 public:
-    kl::cloud::CloudEnvironment make(const std::filesystem::path& dir) {
+    // Every request goes to serviceOrigin; by default nothing listens there, so
+    // every index request fails at once.
+    kl::cloud::CloudEnvironment make(const std::filesystem::path& dir,
+                                     const std::string& serviceOrigin = "http://127.0.0.1:1") {
         kl::cloud::CloudEnvironment env;
         env.send = [this](const std::string& type, json obj) {
             obj["type"] = type;
@@ -49,6 +52,7 @@ public:
         env.currentYear = 2026;
         env.timings.connectTimeoutMs = 300;
         env.timings.retryDelayMs = 1;
+        env.hosts = kl::settings::serviceHostsWithOverride(serviceOrigin);
         return env;
     }
 
@@ -91,14 +95,9 @@ protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() / ("kl_cloudctl_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
-        // Nothing listens there: every index request fails at once.
-        kl::net::setServiceHostOverride("http://127.0.0.1:1");
         controller_ = std::make_unique<CloudController>(env_.make(dir_));
     }
-    void TearDown() override {
-        kl::net::setServiceHostOverride("");
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
     std::filesystem::path dir_;
     TestEnvironment env_;
     std::unique_ptr<CloudController> controller_;
@@ -145,7 +144,8 @@ TEST_F(CloudControllerTest, QuickEstimatesShareOneWorkerThatAsksForTheNewestFram
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), len), 0);
     ASSERT_EQ(::listen(listener, 512), 0);
     ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    kl::net::setServiceHostOverride("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)));
+    controller_ = std::make_unique<CloudController>(
+        env_.make(dir_, "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))));
 
     const std::size_t before = liveThreads();
     for (int i = 0; i < 300; ++i) controller_->onFrameEstimate(hectare(i % 2 ? "lekki" : "full"));
@@ -215,7 +215,7 @@ protected:
         ASSERT_TRUE(geoportal_->started());
         dir_ = geoportal_->dir();
         ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
-        auto env = env_.make(dir_);
+        auto env = env_.make(dir_, geoportal_->server().baseUrl());
         env.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
         controller_ = std::make_unique<CloudController>(env);
     }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cloud/pipeline/cloud_output.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,9 +21,8 @@ long deadPid() {
 }  // namespace
 
 TEST(CloudOutput, OnlyStaleTemporariesOfTheTargetAreSwept) {
-    const fs::path dir = fs::temp_directory_path() / ("kl_cloud_output_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const kl::test::ScratchFolder scratch("kl_cloud_output");
+    const fs::path& dir = scratch.path();
     const std::string dead = std::to_string(deadPid());
     const std::string live = std::to_string(::getpid());
     const struct {
@@ -45,5 +45,4 @@ TEST(CloudOutput, OnlyStaleTemporariesOfTheTargetAreSwept) {
     // A temporary of a running writer that has not been touched for days is stale too.
     fs::last_write_time(dir / rows[3].name, fs::file_time_type::clock::now() - std::chrono::hours(49));
     EXPECT_EQ(kl::cloud::sweepStaleTemporaries((dir / "import.e57").string()), 1);
-    fs::remove_all(dir);
 }

@@ -27,24 +27,18 @@ TEST(LidarIndex, HorizontalSystemOfATile) {
     for (const auto& [uklad, epsg] : rows) EXPECT_EQ(epsgFromUkladXy(uklad), epsg) << uklad;
 }
 
-TEST(LidarIndex, RealAnswerInPl1992) {
-    const auto tiles = parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2023_pl1992.xml"));
-    ASSERT_EQ(tiles.size(), 1u);
-    EXPECT_EQ(tiles[0].godlo, "N-34-139-A-c-1-1-3-4");
-    EXPECT_EQ(tiles[0].density, 12.0);
-    EXPECT_EQ(tiles[0].epsg, 2180);
-    EXPECT_EQ(tiles[0].url.rfind("https://", 0), 0u);
-    EXPECT_NE(tiles[0].url.find(".laz"), std::string::npos);
-}
-
-TEST(LidarIndex, RealAnswerInAPl2000Zone) {
-    const auto tiles = parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2022.xml"));
-    ASSERT_EQ(tiles.size(), 1u);
-    EXPECT_EQ(tiles[0].epsg, 2178);
-    EXPECT_EQ(tiles[0].density, 15.0);
-}
-
-TEST(LidarIndex, EmptyAnswerGivesNoTile) {
+TEST(LidarIndex, RealAnswersGiveTheirTileAndNothingElseGivesNone) {
+    const auto pl1992 = parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2023_pl1992.xml"));
+    ASSERT_EQ(pl1992.size(), 1u);
+    EXPECT_EQ(pl1992[0].godlo, "N-34-139-A-c-1-1-3-4");
+    EXPECT_EQ(pl1992[0].density, 12.0);
+    EXPECT_EQ(pl1992[0].epsg, 2180);
+    EXPECT_EQ(pl1992[0].url.rfind("https://", 0), 0u);
+    EXPECT_NE(pl1992[0].url.find(".laz"), std::string::npos);
+    const auto zone = parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2022.xml"));
+    ASSERT_EQ(zone.size(), 1u);
+    EXPECT_EQ(zone[0].epsg, 2178);
+    EXPECT_EQ(zone[0].density, 15.0);
     EXPECT_TRUE(parseLidarIndex(sample("kartograf__lidar_evrf2007_getfeature_2019_empty.xml")).empty());
     EXPECT_TRUE(parseLidarIndex("").empty());
     EXPECT_TRUE(parseLidarIndex("<html>500</html>").empty());

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "cloud/las/las_writer.h"
 #include "cloud/lidar/lidar_tile_check.h"
 #include "cloud/pipeline/tile_processing.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace kl::cloud;
 namespace fs = std::filesystem;
@@ -57,12 +57,8 @@ std::string writeTile(const fs::path& path, double x0, int n, uint32_t chunk = 1
 
 class TileProcessing : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kl_tiles_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    kl::test::ScratchFolder scratch_{"kl_tiles"};
+    const fs::path dir_ = scratch_.path();
 };
 }  // namespace
 
@@ -112,7 +108,7 @@ TEST_F(TileProcessing, ATileThatBreaksHalfWayIsLeftOutWhole) {
     }
 }
 
-TEST_F(TileProcessing, OnlyAWholeTileFileIsTakenForWhole) {
+TEST_F(TileProcessing, OnlyAWholeTileFileIsTakenForWholeAndAMissingOrJunkOneIsUnusable) {
     const auto path = writeTile(dir_ / "whole.laz", 566100, 60, 500);
     EXPECT_EQ(lidarTileDamage(path), "");
     const auto size = fs::file_size(path);
@@ -123,9 +119,6 @@ TEST_F(TileProcessing, OnlyAWholeTileFileIsTakenForWhole) {
         EXPECT_NE(lidarTileDamage(cut.string()), "") << kept << " of " << size << " bytes";
     }
     EXPECT_NE(lidarTileDamage((dir_ / "none.laz").string()), "");
-}
-
-TEST_F(TileProcessing, MissingOrEmptyFileIsUnusable) {
     CloudAccumulator acc(kFrame, 0.0, 2178, 100);
     EXPECT_EQ(processTile((dir_ / "none.laz").string(), 2180, acc, 1).kind, TileOutcome::Unusable);
     std::ofstream(dir_ / "junk.laz") << "not a las file at all";

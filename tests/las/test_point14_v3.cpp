@@ -8,13 +8,10 @@
 #include <vector>
 
 #include "cloud/las/las_bytes.h"
-#include "cloud/las/point14_v3_context.h"
 #include "tests/las/test_layered_support.h"
 
 namespace kl::las::testing {
 namespace {
-
-using layered::Point14Record;
 
 constexpr uint16_t kRecord = 30;
 
@@ -33,17 +30,6 @@ uint64_t bitsOf(double d) {
   uint64_t b;
   std::memcpy(&b, &d, 8);
   return b;
-}
-
-TEST(Point14Record, UnpackAndPackKeepEveryBit) {
-  std::mt19937 rng(5);
-  for (int i = 0; i < 2000; ++i) {
-    uint8_t raw[kRecord];
-    for (auto& b : raw) b = static_cast<uint8_t>(rng());
-    uint8_t again[kRecord];
-    Point14Record::unpack(raw).pack(again);
-    ASSERT_EQ(0, std::memcmp(raw, again, kRecord)) << "round " << i;
-  }
 }
 
 TEST(Point14GpsTime, EveryMultiplierClassAndSequenceSwitch) {

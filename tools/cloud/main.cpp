@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/service_hosts.h"
 #include "cloud/pipeline/cloud_download.h"
 #include "geodata/polish_crs.h"
-#include "net/service_hosts.h"
 #include "net/wfs_client.h"
 #include "tools/cli/command_line.h"
 #include "tools/geoportal/demo_area.h"
@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
             }
 
     std::unique_ptr<kl::geoportal::GeoportalServer> server;
+    kl::settings::ServiceHosts hosts = kl::settings::configuredServiceHosts();
     if (demo) {
         server = std::make_unique<kl::geoportal::GeoportalServer>();
         const auto started = server->start();
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kartolink-cloud: %s\n", started.message.c_str());
             return 1;
         }
-        kl::net::setServiceHostOverride(server->baseUrl());
+        hosts = kl::settings::serviceHostsWithOverride(server->baseUrl());
         if (frameText.empty()) {
             namespace d = kl::geoportal::demo;
             frameText = number(d::kWest) + "," + number(d::kSouth) + "," + number(d::kEast) + "," + number(d::kNorth);
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
     req.lazOutputFile = laz;
     if (demo) req.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
 
-    kl::net::WfsClient client;
+    kl::net::WfsClient client({}, hosts);
     kl::cloud::LidarResolver resolver(client);
     std::string lastLabel;
     const auto result = kl::cloud::runCloudDownload(
