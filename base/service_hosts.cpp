@@ -40,7 +40,7 @@ ServiceHosts serviceHostsWithOverride(std::string_view overrideOrigin) {
     std::string origin(overrideOrigin);
     if (origin.back() == '/') origin.pop_back();
     for (std::string* h : {&hosts.orto, &hosts.egib, &hosts.prg, &hosts.mpzp, &hosts.pog, &hosts.ofm, &hosts.nominatim,
-                           &hosts.photon}) *h = origin;
+                           &hosts.photon, &hosts.overrideOrigin}) *h = origin;
     return hosts;
 }
 

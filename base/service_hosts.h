@@ -2,7 +2,8 @@
 // The web services the add-on and its pages draw from, by host. Paths and query keys belong
 // to the code that builds each request; only the scheme and host (with an
 // optional port) are configuration, so a test can point every one of them at
-// a loopback fixture server.
+// a loopback fixture server. One value, read from the environment once where
+// the add-on or a tool starts and handed to every client that sends requests.
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ struct ServiceHosts {
     std::string ofm = "https://tiles.openfreemap.org";        // vector base-map style
     std::string nominatim = "https://nominatim.openstreetmap.org";  // address search
     std::string photon = "https://photon.komoot.io";                // address suggestions
+    // Empty: each request goes to the host its URL names. Otherwise every
+    // request of the add-on, national, county and OpenStreetMap alike, goes
+    // to this origin instead, with its path and query kept.
+    std::string overrideOrigin;
 };
 
 // Environment variable that, when it holds an http(s) origin such as
@@ -36,6 +41,7 @@ bool isServiceOrigin(std::string_view text) noexcept;
 // that holds one, without a trailing slash; "" when neither does.
 std::string serviceOriginFromEnvironment();
 
+// The defaults, or every host at overrideOrigin when it is a service origin.
 ServiceHosts serviceHostsWithOverride(std::string_view overrideOrigin);
 // The defaults, or all hosts at the origin the environment names.
 ServiceHosts configuredServiceHosts();

@@ -59,9 +59,9 @@ json ImportController::onSearchAddress(const json& msg) {
     if (!query) return error("Pole \"query\" musi byc tekstem.");
     const bool started = lookUpOnWorker(
         "address-search", link_, life_,
-        [origin = hosts_.nominatim, timings = services_->client.timings(), query = *query] {
-            net::WfsClient client(timings);
-            return searchReply(net::nominatimSearch(client, origin, query));
+        [hosts = hosts_, timings = services_->client.timings(), query = *query] {
+            net::WfsClient client(timings, hosts);
+            return searchReply(net::nominatimSearch(client, hosts.nominatim, query));
         });
     if (!started) return error("Nie mozna uruchomic wyszukiwania (dodatek jest zamykany).");
     return nullptr;
@@ -72,10 +72,10 @@ json ImportController::onSearchAddressSuggest(const json& msg) {
     if (!query) return error("Pole \"query\" musi byc tekstem.");
     const bool started = lookUpOnWorker(
         "address-suggest", link_, life_,
-        [origin = hosts_.photon, timings = services_->client.timings(), query = *query] {
-            net::WfsClient client(timings);
+        [hosts = hosts_, timings = services_->client.timings(), query = *query] {
+            net::WfsClient client(timings, hosts);
             json items = json::array();
-            for (const net::AddressPlace& place : net::photonSuggest(client, origin, query))
+            for (const net::AddressPlace& place : net::photonSuggest(client, hosts.photon, query))
                 items.push_back(itemJson(place));
             return PageMessage{"addressSuggestions", {{"query", query}, {"items", std::move(items)}}};
         });

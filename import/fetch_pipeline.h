@@ -24,7 +24,8 @@ struct FetchServices {
     net::CommuneResolver communes;
     net::RegisterWait registerWait = net::sleepBeforeRetry;  // the register's pauses between attempts
 
-    explicit FetchServices(net::HttpTimings timings = {}) : client(timings) {}
+    explicit FetchServices(net::HttpTimings timings = {}, settings::ServiceHosts hosts = {})
+        : client(timings, std::move(hosts)) {}
 };
 
 struct FetchProgress {

@@ -43,7 +43,7 @@ using HeightSampler = std::function<std::optional<double>(geo::Point2d point, in
 
 // The height of the national terrain model: the first sheet its index lists
 // for a 2 m box around the point, downloaded through the cache.
-HeightSampler terrainModelHeight(net::HttpTimings timings);
+HeightSampler terrainModelHeight(net::HttpTimings timings, settings::ServiceHosts hosts);
 
 // The project's zero above sea level for one placement, and what to say.
 struct HeightAnchor {
@@ -118,7 +118,7 @@ private:
     std::string settingsNotice_;  // Polish: how the settings file was not read whole; shown at start
 
     PageLink link_ = PageLink::mapPalette();
-    std::shared_ptr<FetchServices> services_ = std::make_shared<FetchServices>();
+    std::shared_ptr<FetchServices> services_ = std::make_shared<FetchServices>(net::HttpTimings{}, hosts_);
     std::shared_ptr<std::atomic<bool>> cancelRequested_ = std::make_shared<std::atomic<bool>>(false);
     bool busy_ = false;
     bool hasFetched_ = false;

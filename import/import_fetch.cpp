@@ -35,7 +35,7 @@ PageLink PageLink::mapPalette() {
 }
 
 void ImportController::setFetchTimings(net::HttpTimings timings, net::RegisterWait registerWait) {
-    services_ = std::make_shared<FetchServices>(timings);
+    services_ = std::make_shared<FetchServices>(timings, hosts_);
     services_->registerWait = std::move(registerWait);
 }
 

@@ -14,10 +14,10 @@
 
 namespace kl::import {
 
-HeightSampler terrainModelHeight(net::HttpTimings timings) {
-    return [timings](geo::Point2d point, int zoneEpsg) -> std::optional<double> {
+HeightSampler terrainModelHeight(net::HttpTimings timings, settings::ServiceHosts hosts) {
+    return [timings, hosts](geo::Point2d point, int zoneEpsg) -> std::optional<double> {
         const geo::Point2d p = geo::pl2000ToPl1992(point.x, point.y, zoneEpsg);
-        net::WfsClient client(timings);
+        net::WfsClient client(timings, hosts);
         const terrain::ElevationIndexQuery index = terrain::queryElevationIndex(
             client, terrain::ElevationModel::Terrain, {p.x - 1.0, p.y - 1.0, p.x + 1.0, p.y + 1.0},
             net::currentUtcYear());
@@ -29,7 +29,7 @@ HeightSampler terrainModelHeight(net::HttpTimings timings) {
 
 void ImportController::startHeightSample(geo::Point2d point, int zoneEpsg) {
     const std::uint64_t generation = ++originGeneration_;
-    const HeightSampler sampler = heightSampler_ ? heightSampler_ : terrainModelHeight(services_->client.timings());
+    const HeightSampler sampler = heightSampler_ ? heightSampler_ : terrainModelHeight(services_->client.timings(), hosts_);
     ++pendingSamples_;
     std::weak_ptr<bool> life = life_;
     const auto started = WorkerRegistry::instance().start(

@@ -70,7 +70,7 @@ CommuneResolver::CommuneResolver(std::string endpoint) : endpoint_(std::move(end
 CommuneAtPoint CommuneResolver::communeTerytAtPoint(WfsClient& client, geo::Point2d point) {
     if (layerName_.empty()) layerName_ = kDefaultCommuneLayer;
     GetFeatureParams p;
-    p.baseUrl = endpoint_.empty() ? nationalServiceUrl(kAdministrativeBoundariesWfsPath) : endpoint_;
+    p.baseUrl = endpoint_.empty() ? nationalServiceUrl(client.hosts(), kAdministrativeBoundariesWfsPath) : endpoint_;
     p.typeName = layerName_;
     p.count = 5;
     p.frame = {point.x - 1, point.y - 1, point.x + 1, point.y + 1};
@@ -100,7 +100,8 @@ std::string CommuneResolver::resolveCommuneTeryt(WfsClient& client, const geo::B
     CommuneAtPoint found = communeTerytAtPoint(client, centre);
     if (found.teryt.empty() && !layerListRead_) {
         layerListRead_ = true;
-        const std::string base = endpoint_.empty() ? nationalServiceUrl(kAdministrativeBoundariesWfsPath) : endpoint_;
+        const std::string base =
+            endpoint_.empty() ? nationalServiceUrl(client.hosts(), kAdministrativeBoundariesWfsPath) : endpoint_;
         const HttpResponse caps = readCapabilities(client, base, "WFS", "2.0.0");
         if (caps.ok) {
             const std::string layer = communeLayerFromCapabilities(caps.body);

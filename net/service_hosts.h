@@ -1,12 +1,13 @@
 #pragma once
 // Where the national services live. The real public hosts are the defaults;
-// one override (setServiceHostOverride, or the environment variable
-// KL_SERVICE_HOSTS that the pages read too, or KL_SERVICE_BASE; e.g.
-// "http://127.0.0.1:8080") sends every request of the
-// add-on, national and county alike, to that base instead, keeping the path
-// and query. The demo and the tests use it to stay on a loopback server.
+// the override origin of the service hosts the client was given (e.g.
+// "http://127.0.0.1:8080") sends every request of the add-on, national and
+// county alike, to that origin instead, keeping the path and query. The demo
+// and the tests use it to stay on a loopback server.
 #include <string>
 #include <string_view>
+
+#include "base/service_hosts.h"
 
 namespace kl::net {
 
@@ -26,23 +27,17 @@ inline constexpr std::string_view kLocalPlansIntegrationWmsPath =
 // OpenStreetMap's public Overpass interpreter; the override routes it like the rest.
 inline constexpr std::string_view kOverpassInterpreterUrl = "https://overpass-api.de/api/interpreter";
 
-// Empty text clears the programmatic override (the environment still counts).
-void setServiceHostOverride(std::string base);
-
-// The active override base ("" when none): the programmatic one, else KL_SERVICE_BASE.
-std::string serviceHostOverride();
-
 // A URL of a national service: the geoportal host (or the override) + path.
-std::string nationalServiceUrl(std::string_view path);
+std::string nationalServiceUrl(const settings::ServiceHosts& hosts, std::string_view path);
 
-// The URL as it will really be requested: with an active override the scheme,
-// host and port are replaced by the override base.
-std::string routeThroughOverride(std::string_view url);
+// The URL as it will really be requested: with an override the scheme, host
+// and port are replaced by the override origin.
+std::string routeThroughOverride(const settings::ServiceHosts& hosts, std::string_view url);
 
 // The name an answer is cached under. Answers of the override are keyed by a
 // fixed name and the path: the demo's local geoportal listens on a new port in
 // every run, and a port in the key would fill the cache again each time. They
 // never share a key with a real service.
-std::string cacheKeyOf(std::string_view url);
+std::string cacheKeyOf(const settings::ServiceHosts& hosts, std::string_view url);
 
 }  // namespace kl::net

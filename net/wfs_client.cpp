@@ -24,19 +24,18 @@ std::int64_t monotonicMs() {
 bool is2xx(int status) { return status >= 200 && status <= 299; }
 bool is4xx(int status) { return status >= 400 && status <= 499; }
 
-// Cache files of a URL: answers of the service override are found again
-// whatever port it listens on.
-std::string cachePath(const std::string& url, std::string_view extension) {
-    return cachePathFor(cacheKeyOf(url), extension);
-}
-
 }  // namespace
 
 std::string failureReason(int status, const std::string& error) {
     return !error.empty() ? error : "Serwer zwrocil status " + std::to_string(status);
 }
 
-WfsClient::WfsClient(HttpTimings timings) : timings_(timings), spacing_(timings.hostSpacingMs) {}
+WfsClient::WfsClient(HttpTimings timings, settings::ServiceHosts hosts)
+    : timings_(timings), hosts_(std::move(hosts)), spacing_(timings.hostSpacingMs) {}
+
+std::string WfsClient::cachePath(const std::string& url, std::string_view extension) const {
+    return cachePathFor(cacheKeyOf(hosts_, url), extension);
+}
 
 void WfsClient::throttle(const std::string& url) {
     const std::int64_t wait = spacing_.claim(url, monotonicMs());
@@ -45,7 +44,7 @@ void WfsClient::throttle(const std::string& url) {
 
 HttpResponse WfsClient::request(std::string_view method, const std::string& url, std::string_view body,
                                 std::string_view contentType, int receiveTimeoutMs) {
-    const std::string target = routeThroughOverride(url);
+    const std::string target = routeThroughOverride(hosts_, url);
     throttle(target);
 
     TransferRequest req;
@@ -56,8 +55,7 @@ HttpResponse WfsClient::request(std::string_view method, const std::string& url,
     req.userAgent = userAgent_;
     req.connectTimeoutMs = timings_.connectTimeoutMs;
     req.receiveTimeoutMs = receiveTimeoutMs;
-    // With the override on, a redirect could lead off the loopback server.
-    req.followRedirects = serviceHostOverride().empty();
+    req.followRedirects = followsRedirects();
 
     HttpResponse resp;
     bool tooLarge = false;
@@ -156,7 +154,7 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
     CacheFailure ignored = CacheFailure::None;
     CacheFailure& why = failure ? *failure : ignored;
     why = CacheFailure::None;
-    const std::string target = routeThroughOverride(url);
+    const std::string target = routeThroughOverride(hosts_, url);
     const std::string finalPath = cachePath(url, "zip");
     {
         std::ifstream existing(finalPath, std::ios::binary);
@@ -210,7 +208,7 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
 
     const DownloadResult r =
         streamDownload(target, timings_.connectTimeoutMs, receiveTimeoutMs, userAgent_, sink,
-                       serviceHostOverride().empty());
+                       followsRedirects());
     if (r.ok && !cancelled && !diskError && progress && lastReported != received) progress(received, lastTotal);
     file.flush();
     if (!file) diskError = true;

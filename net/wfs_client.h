@@ -2,6 +2,7 @@
 // The add-on's one HTTP client: plain requests, cached text fetches and
 // streamed file downloads into the cache. Blocking; one thread at a time per
 // object. Nothing here throws for network or file errors.
+#include "base/service_hosts.h"
 #include "net/body_kind.h"
 #include "net/host_spacing.h"
 #include "net/http_types.h"
@@ -21,10 +22,13 @@ struct CachedText {
 
 class WfsClient {
 public:
-    explicit WfsClient(HttpTimings timings = {});
+    // Every request goes through the override of hosts when it has one; the
+    // defaults send each to the host its URL names.
+    explicit WfsClient(HttpTimings timings = {}, settings::ServiceHosts hosts = {});
 
     const std::string& userAgent() const { return userAgent_; }
     const HttpTimings& timings() const { return timings_; }
+    const settings::ServiceHosts& hosts() const { return hosts_; }
 
     HttpResponse request(std::string_view method, const std::string& url, std::string_view body,
                          std::string_view contentType, int receiveTimeoutMs);
@@ -65,8 +69,13 @@ private:
     HttpResponse getChecked(const std::string& url, int receiveTimeoutMs, ExpectedBody expected);
     HttpResponse getRetrying(const std::string& url, int receiveTimeoutMs, ExpectedBody expected);
     void throttle(const std::string& url);
+    // Answers of the override are found again whatever port it listens on.
+    std::string cachePath(const std::string& url, std::string_view extension) const;
+    // A redirect could lead off the override's loopback server.
+    bool followsRedirects() const { return hosts_.overrideOrigin.empty(); }
 
     HttpTimings timings_;
+    settings::ServiceHosts hosts_;
     HostSpacing spacing_;
     std::string userAgent_ = kUserAgent;
 };

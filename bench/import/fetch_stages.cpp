@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/service_hosts.h"
 #include "bench/import/demo_geoportal_main.h"
 #include "geodata/polish_crs.h"
 #include "import/fetch_pipeline.h"
@@ -28,6 +29,8 @@ import::FetchRequest twoByTwoKm() {
 void run(benchmark::State& state, bool warm) {
     const import::FetchRequest request = twoByTwoKm();
     const net::HttpTimings timings;
+    // The demo environment pointed the process's service hosts at the local geoportal.
+    const settings::ServiceHosts hosts = settings::configuredServiceHosts();
     std::map<std::string, double> seconds;
     std::size_t features = 0;
     for (auto _ : state) {
@@ -35,10 +38,10 @@ void run(benchmark::State& state, bool warm) {
         const auto cache = g_root / ("cache" + std::to_string(++g_caches));
         ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
         if (warm) {
-            import::FetchServices prime(timings);
+            import::FetchServices prime(timings, hosts);
             import::fetchForImport(prime, request, {});
         }
-        import::FetchServices services(timings);
+        import::FetchServices services(timings, hosts);
         state.ResumeTiming();
         const import::FetchOutcome out = import::fetchForImport(services, request, {});
         state.PauseTiming();

@@ -31,12 +31,14 @@ void BM_Orthophoto16TilesOf4096(benchmark::State& state) {
     const int zone = 2176;
     net::HttpTimings timings;
     timings.defaultReceiveTimeoutMs = 120000;
-    const net::RasterSource source{net::nationalServiceUrl(net::kOrthophotoWmsPath), "Raster",
+    // The demo environment pointed the process's service hosts at the local geoportal.
+    const settings::ServiceHosts hosts = settings::configuredServiceHosts();
+    const net::RasterSource source{net::nationalServiceUrl(hosts, net::kOrthophotoWmsPath), "Raster",
                                    net::kOrthophotoMetresPerPixel, geo::DataType::Rasters, zone};
     const settings::Settings settings = settings::defaultSettings();
     const geo::Point2d survey = geo::pl1992ToPl2000(260768, 382908, zone);
     for (auto _ : state) {
-        net::WfsClient client(timings);
+        net::WfsClient client(timings, hosts);
         const Clock::time_point fetchStart = Clock::now();
         const net::RasterFetchResult fetched = net::fetchRasterTiles(client, frame, source, nullptr);
         const double fetchSeconds = secondsSince(fetchStart);

@@ -1,6 +1,7 @@
 // Address search as the map page sees it: both searches are answered later,
 // from a worker, with the local geoportal's demo places; a failing geocoder
-// gives the page a reason or an empty list, never a frozen window.
+// gives the page a reason or an empty list, never a frozen window. (A place
+// found and shown on the map is the browser import test's.)
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,13 +10,11 @@
 
 #include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
-#include "tools/geoportal/demo_area.h"
 
 namespace kl::testing {
 namespace {
 
 using nlohmann::json;
-namespace demo = geoportal::demo;
 
 const std::string kCounty = ", Bolesławiec, powiat bolesławiecki";
 
@@ -47,16 +46,6 @@ protected:
     }
     ImportSession s;
 };
-
-TEST_F(AddressSearch, TheSquareIsFoundOnTheDemoSiteFromAWorker) {
-    const json r = search("Bolesławiec, Rynek");
-    ASSERT_TRUE(r.contains("lat")) << r.dump();
-    EXPECT_GT(r["lat"].get<double>(), demo::kSouth);
-    EXPECT_LT(r["lat"].get<double>(), demo::kNorth);
-    EXPECT_GT(r["lon"].get<double>(), demo::kWest);
-    EXPECT_LT(r["lon"].get<double>(), demo::kEast);
-    EXPECT_EQ(r["label"], "Rynek" + kCounty + ", województwo dolnośląskie, 59-700, Polska");
-}
 
 TEST_F(AddressSearch, NothingFoundAndBlankQueriesGiveResultsWithoutAPosition) {
     for (const std::string query : {"Marszałkowska 1", "", "  "}) {

@@ -17,14 +17,14 @@ namespace {
 
 constexpr std::uint8_t kGround = 2, kBuilding = 6, kWater = 9;
 
-// One point per metre cell of the 20 x 20 m frame for which height() gives a value.
+// Points nearest each metre node of the 20 x 20 m frame for which height() gives a value.
 std::vector<FrameCloudPoint> cells(std::uint8_t cls, const std::function<std::optional<double>(int, int)>& height,
                                    int perCell = 1) {
     std::vector<FrameCloudPoint> out;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x)
             if (const auto z = height(x, y))
-                for (int k = 0; k < perCell; ++k) out.push_back({x + 0.3 + 0.2 * k, y + 0.5, *z, cls});
+                for (int k = 0; k < perCell; ++k) out.push_back({x - 0.2 + 0.2 * k, y + 0.0, *z, cls});
     return out;
 }
 

@@ -98,12 +98,5 @@ TEST(FetchRequest, AFrameJustUnderTheCapIsTaken) {
     EXPECT_LT((f.maxX - f.minX) * (f.maxY - f.minY) / 1e6, kMaxFrameAreaKm2);
 }
 
-TEST(FetchRequest, NoLayersMeansAnEmptyList) {
-    const FetchRequestCheck check =
-        readFetchRequest(json{{"type", "fetch"}, {"bboxWgs84", {15.56, 51.26, 15.57, 51.27}}});
-    ASSERT_TRUE(check.request.has_value());
-    EXPECT_TRUE(check.request->layers.empty());
-}
-
 }  // namespace
 }  // namespace kl::import

@@ -1,7 +1,7 @@
 // The "pog" stage against a loopback register: which warning each answer
 // earns, and that zones come whole or not at all.
 #include "import/general_plan_stage.h"
-#include "net/service_hosts.h"
+#include "base/service_hosts.h"
 #include "tests/net/fault_server.h"
 
 #include <gtest/gtest.h>
@@ -71,10 +71,8 @@ TEST(GeneralPlanStage, EachRegisterAnswerEarnsItsWarningAndZonesComeWhole) {
         test::FaultServer server;
         server.reply("/api/public/published/query", 200, c.acts, "application/json");
         server.reply("/api/public/published/5001/download", 200, c.download, "application/gml+xml");
-        net::setServiceHostOverride(server.url(""));
-        net::WfsClient client(test::loopbackTimings());
+        net::WfsClient client(test::loopbackTimings(), settings::serviceHostsWithOverride(server.url("")));
         const GeneralPlanZones got = fetchGeneralPlanZones(client, commune, frame, [](int) {});
-        net::setServiceHostOverride("");
         EXPECT_EQ(got.zones.size(), c.zones);
         EXPECT_EQ(got.warning, c.warning);
         for (const auto& z : got.zones) EXPECT_EQ(z.type, geo::DataType::GeneralPlans);

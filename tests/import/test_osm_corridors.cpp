@@ -14,6 +14,7 @@
 #include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/demo_river.h"
 #include "tools/geoportal/elevation_sheets.h"
 #include "tools/import/demo_environment.h"
 
@@ -43,8 +44,8 @@ void PrintTo(const CorridorFault& f, std::ostream* os) { *os << f.name; }
 
 const CorridorFault kFaults[] = {
     {"Answer", "", geoportal::FaultKind::Status, 0, kBridges, kRoads,
-     "Mosty/drogi (OSM): pominieto 1 linii bez geometrii (mniej niz 2 punkty). Mosty (OSM): 1 (z nMPT: 0, "
-     "uproszczone do korekty: 1, bez danych wysokosci: 0). Drogi (OSM): 9 (na NMT: 9, uproszczone do korekty: 0, bez "
+     "Mosty/drogi (OSM): pominieto 1 linii bez geometrii (mniej niz 2 punkty). Mosty (OSM): 1 (z nMPT: 1, "
+     "uproszczone do korekty: 0, bez danych wysokosci: 0). Drogi (OSM): 9 (na NMT: 9, uproszczone do korekty: 0, bez "
      "danych wysokosci: 0)."},
     {"TooManyRequests", "/api/interpreter", geoportal::FaultKind::Status, 429, 0, 0,
      "OSM (Overpass): usluga nie odpowiada (status 429)."},
@@ -56,7 +57,7 @@ const CorridorFault kFaults[] = {
      "OSM (Overpass): nieczytelna odpowiedz uslugi - mosty i drogi pominiete."},
     // Only the bridges are asked: the query leaves the roads out.
     {"BridgesOnly", "", geoportal::FaultKind::Status, 0, kBridges, 0,
-     "Mosty (OSM): 1 (z nMPT: 0, uproszczone do korekty: 1, bez danych wysokosci: 0).", {"dzialki", "mosty"}},
+     "Mosty (OSM): 1 (z nMPT: 1, uproszczone do korekty: 0, bez danych wysokosci: 0).", {"dzialki", "mosty"}},
     {"NoSurfaceModel", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Status, 404,
      0, 0, "Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru."},
     {"SurfaceIndexBroken", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Exception,
@@ -68,16 +69,31 @@ protected:
     ImportSession s;
 };
 
-// Heights of the terrain model cell centres around a point: a bilinear
+// Heights of an elevation model's cell centres around a point: a bilinear
 // height lies between their lowest and highest.
-std::pair<double, double> groundRange(double x, double y) {
+std::pair<double, double> modelRange(geoportal::ElevationModelKind model, double x, double y) {
     double lo = INFINITY, hi = -INFINITY;
     for (const double dx : {-1.0, 0.0, 1.0})
         for (const double dy : {-1.0, 0.0, 1.0}) {
-            const double z = geoportal::demoElevation(geoportal::ElevationModelKind::Terrain, {x + dx, y + dy});
+            const double z = geoportal::demoElevation(model, {x + dx, y + dy});
             lo = std::min(lo, z), hi = std::max(hi, z);
         }
     return {lo, hi};
+}
+
+// Every body made from its model (no stand-in), each vertex on that model and passing `also`.
+template <class Also>
+void expectBodiesOn(const std::vector<buildings::ReconstructionResult>& bodies, geoportal::ElevationModelKind model,
+                    Also also) {
+    for (const buildings::ReconstructionResult& body : bodies) {
+        EXPECT_EQ(body.fallback, 0);
+        ASSERT_FALSE(body.faces.empty());
+        for (const buildings::Face& face : body.faces)
+            for (const buildings::Point3d& p : face) {
+                const auto [lo, hi] = modelRange(model, p.x, p.y);
+                ASSERT_TRUE(p.z >= lo - 1e-9 && p.z <= hi + 1e-9 && also(p)) << p.x << " " << p.y << " " << p.z;
+            }
+    }
 }
 
 TEST_P(OsmCorridors, BodiesLieOnTheModelsOrTheFailureIsNamed) {
@@ -100,17 +116,15 @@ TEST_P(OsmCorridors, BodiesLieOnTheModelsOrTheFailureIsNamed) {
     EXPECT_EQ(done["counts"].value("drogi", 0), f.roads);
 
     const import::CorridorBodies& got = s.controller().fetched().corridors;
-    for (const buildings::ReconstructionResult& road : got.roads) {
-        EXPECT_EQ(road.fallback, 0);
-        ASSERT_FALSE(road.faces.empty());
-        for (const buildings::Face& face : road.faces)
-            for (const buildings::Point3d& p : face) {
-                const auto [lo, hi] = groundRange(p.x, p.y);
-                ASSERT_TRUE(p.z >= lo - 1e-9 && p.z <= hi + 1e-9) << p.x << " " << p.y << " " << p.z;
-                // the page's frame, converted, reaches a little beyond the site's
-                ASSERT_TRUE(p.x >= demo::kMinEasting - 30 && p.x <= demo::kMaxEasting + 30) << "clipped to the frame";
-            }
-    }
+    // the page's frame, converted, reaches a little beyond the site's
+    const auto inFrame = [](const buildings::Point3d& p) {
+        return p.x >= demo::kMinEasting - 30 && p.x <= demo::kMaxEasting + 30;
+    };
+    expectBodiesOn(got.roads, geoportal::ElevationModelKind::Terrain, inFrame);
+    // The bridge crosses the river: a real deck from the surface model, clear of the water.
+    expectBodiesOn(got.bridges, geoportal::ElevationModelKind::Surface,
+                   [](const buildings::Point3d& p) { return p.z > demo::kRiverLevel + 1.0; });
+    for (const buildings::ReconstructionResult& bridge : got.bridges) EXPECT_GT(bridge.coverage, 0.35);
     if (f.bridges + f.roads == 0) return;
 
     const tools::DemoFrame frame = tools::demoFrame();
@@ -123,7 +137,7 @@ TEST_P(OsmCorridors, BodiesLieOnTheModelsOrTheFailureIsNamed) {
     EXPECT_EQ(placed["counts"], done["counts"]);
     int lines = 0;
     for (const auto& line : s.workbench().report())
-        lines += line.text == "KARTOLINK mosty: utworzono 1 (oznaczono do korekty: 1), pominieto 0" ||
+        lines += line.text == "KARTOLINK mosty: utworzono 1 (oznaczono do korekty: 0), pominieto 0" ||
                  line.text == "KARTOLINK drogi: utworzono 9 (oznaczono do korekty: 0), pominieto 0";
     EXPECT_EQ(lines, (f.bridges > 0) + (f.roads > 0));
     if (f.roads == 0) return;
@@ -131,8 +145,8 @@ TEST_P(OsmCorridors, BodiesLieOnTheModelsOrTheFailureIsNamed) {
     std::ifstream diag(platform::diagnosticDir() / "ordvik_ndsm_diag.txt");
     const std::string text((std::istreambuf_iterator<char>(diag)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text,
-              "mosty(fetch)=1, most=0, uproszczone=1, bez_danych=0\nKARTOLINK mosty: utworzono 1 (oznaczono do korekty: "
-              "1), pominieto 0\ndrogi(fetch)=9, droga=9, uproszczone=0, bez_danych=0\nKARTOLINK drogi: utworzono 9 "
+              "mosty(fetch)=1, most=1, uproszczone=0, bez_danych=0\nKARTOLINK mosty: utworzono 1 (oznaczono do korekty: "
+              "0), pominieto 0\ndrogi(fetch)=9, droga=9, uproszczone=0, bez_danych=0\nKARTOLINK drogi: utworzono 9 "
               "(oznaczono do korekty: 0), pominieto 0\n");
 }
 

@@ -98,13 +98,6 @@ geo::Polygon ring(std::vector<geo::Point2d> pts) {
     return {pts, {}};
 }
 
-TEST(LabelPoint, ConvexParcelGetsItsCentroid) {
-    const auto p = geo::interiorPoint(ring({{0, 0}, {10, 0}, {10, 20}, {0, 20}}));
-    ASSERT_TRUE(p);
-    EXPECT_NEAR(p->x, 5, 1e-9);
-    EXPECT_NEAR(p->y, 10, 1e-9);
-}
-
 TEST(LabelPoint, AnLShapedParcelGetsAPointInsideItself) {
     // The centroid of this L lies in the notch, outside the parcel.
     const geo::Polygon l = ring({{0, 0}, {10, 0}, {10, 1}, {1, 1}, {1, 10}, {0, 10}});

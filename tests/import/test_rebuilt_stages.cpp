@@ -57,7 +57,7 @@ protected:
     // Each row with its own cache, so no row is answered from an earlier one's downloads.
     static RebuiltLayer run(const StageRow& row, std::vector<std::string>& said) {
         const test::TempCacheHome home;
-        net::WfsClient client{test::loopbackTimings()};
+        net::WfsClient client{test::loopbackTimings(), hosts()};
         const StageIo io{[&](const std::string& w) { said.push_back(w); }, [](const std::string&, int, int) {},
                          [&row] { return row.cancelled; }};
         if (row.cloud) return cloudRoofs(client, footprints(row.frame), row.frame, kWorkingZone, io);

@@ -29,19 +29,6 @@ protected:
     WfsClient client{kl::test::loopbackTimings()};
 };
 
-TEST_F(Resolver, AsksForThePointWithATwoMetreNorthingFirstBox) {
-    MiniWfs wfs(server, "/prg", kDefaultCommuneLayer, communes());
-    CommuneResolver resolver(wfs.endpoint());
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(632000, 485000)), "1465011");
-    const auto reqs = wfs.requests();
-    ASSERT_EQ(reqs.size(), 1u);
-    EXPECT_EQ(reqs[0].at("typenames"), "ms:A03_Granice_gmin");
-    EXPECT_EQ(reqs[0].at("count"), "5");
-    EXPECT_EQ(reqs[0].at("bbox"), "484999,631999,485001,632001,urn:ogc:def:crs:EPSG::2180");
-    EXPECT_EQ(reqs[0].count("startindex"), 0u);
-    EXPECT_EQ(reqs[0].count("srsname"), 0u);
-}
-
 TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommune) {
     MiniWfs wfs(server, "/prg", kDefaultCommuneLayer, communes());
     CommuneResolver resolver(wfs.endpoint());

@@ -21,16 +21,6 @@ namespace fs = std::filesystem;
 
 void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }
 
-TEST(DownloadCache, LivesUnderLocalAppDataAndNamesFilesBySha1OfTheUrl) {
-    kl::test::TempCacheHome home;
-    const std::string dir = cacheDir();
-    EXPECT_EQ(fs::path(dir), fs::path(home.dir()) / "KARTOLINK" / "cache");
-    EXPECT_TRUE(fs::is_directory(dir));
-    const std::string url = "https://example.invalid/wfs?service=WFS&request=GetFeature";
-    EXPECT_EQ(cachePathFor(url, "gml"), cacheDir() + "/" + sha1Hex(url) + ".gml");
-    EXPECT_EQ(cachePathFor(url, ""), cacheDir() + "/" + sha1Hex(url) + ".bin");
-}
-
 TEST(DownloadCache, TemporaryNamesNeverRepeat) {
     kl::test::TempCacheHome home;
     const std::string final = cachePathFor("u", "zip");

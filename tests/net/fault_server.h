@@ -112,6 +112,11 @@ public:
         std::lock_guard lock(mutex_);
         return headers_[name];
     }
+    // The decoded query parameters of the last request.
+    std::map<std::string, std::string> lastParams() {
+        std::lock_guard lock(mutex_);
+        return params_;
+    }
 
 private:
     static constexpr const char* kReadyPath = "/.fault-server-ready";
@@ -134,6 +139,7 @@ private:
         ++counts_[path];
         for (const auto& [k, v] : rq.headers) headers_[k] = v;
         headers_["@body"] = rq.body;
+        params_ = {rq.params.begin(), rq.params.end()};
     }
 
     httplib::Server server_;
@@ -142,6 +148,7 @@ private:
     std::mutex mutex_;
     std::map<std::string, int> counts_;
     std::map<std::string, std::string> headers_;
+    std::map<std::string, std::string> params_;
     std::condition_variable releasedChanged_;
     bool released_ = false;
 };

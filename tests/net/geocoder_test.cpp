@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <optional>
 
 #include "tests/geodata/sample_files.h"
@@ -146,48 +145,33 @@ TEST(PhotonLabel, JoinsThePartsThatExistInOrder) {
 
 // ---- the requests -----------------------------------------------------------------
 
-// What the server received: the decoded query parameters of the last request.
-class RecordingServer {
-public:
-    RecordingServer() {
-        for (const char* path : {"/search", "/api/"}) {
-            server.on(path, [this](const httplib::Request& rq, httplib::Response& rs) {
-                std::lock_guard lock(mutex_);
-                params_.clear();
-                for (const auto& [k, v] : rq.params) params_[k] = v;
-                rs.set_content(rq.path == "/search" ? "[]" : R"({"features":[]})", "application/json");
-            });
-        }
-    }
-    std::map<std::string, std::string> params() {
-        std::lock_guard lock(mutex_);
-        return params_;
+// A server that finds nothing, so that only the requests matter.
+struct EmptyGeocoders {
+    EmptyGeocoders() {
+        server.reply("/search", 200, "[]", "application/json");
+        server.reply("/api/", 200, R"({"features":[]})", "application/json");
     }
     test::FaultServer server;
-
-private:
-    std::mutex mutex_;
-    std::map<std::string, std::string> params_;
 };
 
 TEST(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
-    RecordingServer r;
+    EmptyGeocoders r;
     WfsClient client(test::loopbackTimings());
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
         EXPECT_EQ(nominatimSearch(client, r.server.url(""), query).error, "");
         const std::map<std::string, std::string> expectedSearch = {
             {"format", "json"}, {"limit", "1"}, {"countrycodes", "pl"}, {"q", query}};
-        EXPECT_EQ(r.params(), expectedSearch);
+        EXPECT_EQ(r.server.lastParams(), expectedSearch);
         EXPECT_TRUE(photonSuggest(client, r.server.url(""), query).empty());
         const std::map<std::string, std::string> expectedSuggest = {
             {"q", query}, {"limit", "5"}, {"bbox", "14.1,49.0,24.2,54.9"}};
-        EXPECT_EQ(r.params(), expectedSuggest);
+        EXPECT_EQ(r.server.lastParams(), expectedSuggest);
     }
 }
 
 TEST(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
-    RecordingServer r;
+    EmptyGeocoders r;
     WfsClient client(test::loopbackTimings());
     for (const std::string blank : {"", "   ", "\t\n"}) {
         const AddressSearch found = nominatimSearch(client, r.server.url(""), blank);

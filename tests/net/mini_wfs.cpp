@@ -42,13 +42,6 @@ std::vector<std::map<std::string, std::string>> MiniWfs::requests() {
     return log_;
 }
 
-int MiniWfs::getFeatureRequests() {
-    int n = 0;
-    for (const auto& r : requests())
-        if (r.count("request") && r.at("request") == "GetFeature" && !r.count("resulttype")) ++n;
-    return n;
-}
-
 void MiniWfs::answer(const httplib::Request& rq, httplib::Response& rs) {
     std::map<std::string, std::string> q;
     for (const auto& [k, v] : rq.params) q[net::lowerAscii(k)] = v;

@@ -37,11 +37,11 @@ public:
     std::string endpoint() const { return server_.url(path_); }
     // Query parameters (keys lower-cased) of every request, in order.
     std::vector<std::map<std::string, std::string>> requests();
-    int getFeatureRequests();
     void setCapabilities(std::string xml) { capabilities_ = std::move(xml); }
+    // Answers one request as this service does, for handlers of odder services that wrap it.
+    void answer(const httplib::Request& rq, httplib::Response& rs);
 
 private:
-    void answer(const httplib::Request& rq, httplib::Response& rs);
 
     FaultServer& server_;
     std::string path_;

@@ -8,9 +8,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/service_hosts.h"
 #include "geodata/polish_crs.h"
 #include "net/osm_width.h"
-#include "net/service_hosts.h"
 #include "tests/geodata/sample_files.h"
 #include "tests/net/fault_server.h"
 
@@ -184,10 +184,8 @@ TEST_P(OsmFetch, GivesTheWaysOrSaysWhyNone) {
         rs.status = c.status;
         rs.set_content(c.body, "application/json");
     });
-    setServiceHostOverride(server.url(""));
-    WfsClient client(test::loopbackTimings());
+    WfsClient client(test::loopbackTimings(), settings::serviceHostsWithOverride(server.url("")));
     const OsmWaysFetch got = fetchOsmWays(c.frame, client, true, true);
-    setServiceHostOverride("");
     EXPECT_EQ(got.error, c.error);
     EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways);
     EXPECT_EQ(server.hits("/api/interpreter"), c.requests);

