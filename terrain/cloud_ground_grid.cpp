@@ -17,14 +17,14 @@ class CellBins {
 public:
   CellBins(const HeightGrid& grid, std::span<const CloudXyz> points) : grid_(grid), start_(cellCount() + 1, 0) {
     for (const CloudXyz& p : points)
-      if (const std::ptrdiff_t c = cellOf(p); c >= 0) ++start_[static_cast<std::size_t>(c)];
+      if (const std::ptrdiff_t c = nearestNode(p); c >= 0) ++start_[static_cast<std::size_t>(c)];
     std::uint64_t total = 0;
     for (std::size_t c = 0; c < cellCount(); ++c) start_[c] = total += start_[c];  // the end of each cell
     start_.back() = total;
     heights_.resize(total);
     // Filling each cell from its end leaves start_ at the cell's first height.
     for (const CloudXyz& p : points)
-      if (const std::ptrdiff_t c = cellOf(p); c >= 0)
+      if (const std::ptrdiff_t c = nearestNode(p); c >= 0)
         heights_[--start_[static_cast<std::size_t>(c)]] = static_cast<float>(p.z);
   }
 
@@ -49,10 +49,14 @@ public:
 private:
   std::size_t cellCount() const { return grid_.values.size(); }
 
-  std::ptrdiff_t cellOf(const CloudXyz& p) const {
+  std::ptrdiff_t nearestNode(const CloudXyz& p) const {
     if (!std::isfinite(p.z)) return -1;
-    const double fx = (p.x - grid_.x0) / grid_.step;
-    const double fy = (p.y - grid_.y0) / grid_.step;
+    // The grid's value c stands at the node x0 + c*step (the mesh and the
+    // contours are drawn through the nodes), so a point goes to its nearest
+    // node: binned by squares, every node would carry the ground half a
+    // cell north-east of it.
+    const double fx = (p.x - grid_.x0) / grid_.step + 0.5;
+    const double fy = (p.y - grid_.y0) / grid_.step + 0.5;
     // Written so that NaN coordinates fail too.
     if (!(fx >= 0.0 && fx < grid_.nx && fy >= 0.0 && fy < grid_.ny)) return -1;
     return static_cast<std::ptrdiff_t>(grid_.index(static_cast<std::int32_t>(fx), static_cast<std::int32_t>(fy)));

@@ -25,9 +25,9 @@ inline constexpr std::int64_t kMaxCloudGridCells = 4'000'000;
 inline constexpr int kHoleFillingPasses = 20;
 
 struct CloudGroundGrid {
-  // Cell (c, r) covers [x0 + c*step, x0 + (c+1)*step) and likewise north; its
-  // value is the ground there (a water cell: the water's own median), NaN
-  // where nothing gave it one. Never flattened: the terrain mesh and the
+  // Node (c, r) at (x0 + c*step, y0 + r*step) holds the ground of the points
+  // nearer to it than to any other node, within half a step each way (a
+  // water node: the water's own median), NaN where nothing gave it one. Never flattened: the terrain mesh and the
   // contours must show the ground as measured.
   HeightGrid heights;
   // 1 for a cell of the water surface, else 0. With flattening it also marks
@@ -43,10 +43,11 @@ struct CloudGroundGrid {
   bool tooLarge = false;            // refused: more than kMaxCloudGridCells
 };
 
-// Points outside the grid or with a coordinate that is not finite are left
-// out. A cell size that is not positive is 1 m. With flattenWater the water
-// surface spreads over the empty cells connected to water cells (edge to
-// edge), never over holes elsewhere in the frame, which stay empty.
+// Points more than half a step beyond the outer nodes, or with a coordinate
+// that is not finite, are left out. A cell size that is not positive is 1 m.
+// With flattenWater the water surface spreads over the empty cells connected
+// to water cells (edge to edge), never over holes elsewhere in the frame,
+// which stay empty.
 CloudGroundGrid buildCloudGroundGrid(std::span<const CloudXyz> ground, const geo::Bbox& frame, double cell,
                                      std::span<const CloudXyz> water, bool flattenWater);
 

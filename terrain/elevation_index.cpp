@@ -39,7 +39,7 @@ ElevationIndexQuery queryElevationIndex(net::WfsClient& client, ElevationModel m
   ElevationIndexQuery result;
   std::string firstFailure;
   net::GetFeatureParams p;
-  p.baseUrl = net::nationalServiceUrl(elevationIndexPath(model));
+  p.baseUrl = net::nationalServiceUrl(client.hosts(), elevationIndexPath(model));
   p.frame = frame;
   for (int year = currentYear + 1; year >= kElevationOldestYear; --year) {
     p.typeName = elevationIndexTypeName(model, year);

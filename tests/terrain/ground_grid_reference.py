@@ -13,8 +13,9 @@ PASSES = 20
 
 
 def binned(points, x0, y0, cell, nx, ny):
-    fx = (points[:, 0] - x0) / cell
-    fy = (points[:, 1] - y0) / cell
+    # Each point goes to its nearest node.
+    fx = (points[:, 0] - x0) / cell + 0.5
+    fy = (points[:, 1] - y0) / cell + 0.5
     with np.errstate(invalid="ignore"):
         keep = np.isfinite(points[:, 2]) & (fx >= 0) & (fx < nx) & (fy >= 0) & (fy < ny)
     index = np.floor(fy[keep]).astype(np.int64) * nx + np.floor(fx[keep]).astype(np.int64)

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "terrain/ascii_grid_reader.h"
 #include "terrain/ascii_grid_sampler.h"
+#include "geodata/coordinate_text.h"
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/support/c_number.h"
 #include "tests/terrain/grid_files.h"
 #include "tools/geoportal/elevation_sheets.h"
@@ -28,19 +28,8 @@ struct XyzPoint {
 std::vector<XyzPoint> gdalXyz(const std::string& raster, const ScratchFolder& folder) {
   const auto out = folder.path() / "oracle.xyz";
   if (runGdalCommand("gdal_translate -q -of XYZ -ot Float64 '" + raster + "' '" + out.string() + "'") != 0) return {};
-  std::ifstream in(out);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<double> numbers;
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (p < end) {
-    while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
-    double v = 0.0;
-    const auto [next, error] = std::from_chars(p, end, v);
-    if (error != std::errc()) break;
-    numbers.push_back(v);
-    p = next;
-  }
+  geo::readNumbers(geo::testing::readWholeFile(out), numbers);
   std::vector<XyzPoint> points;
   for (std::size_t i = 0; i + 3 <= numbers.size(); i += 3) points.push_back({numbers[i], numbers[i + 1], numbers[i + 2]});
   return points;

@@ -22,6 +22,27 @@ struct CellExpect {
   bool water = false;
 };
 
+struct Plane {
+  double a = 0, b = 0, c = kNaN;  // NaN: no plane to compare with
+  double at(double x, double y) const { return a * x + b * y + c; }
+};
+
+// The plane sampled on a regular raster of perCell x perCell points a cell,
+// reaching half a cell beyond the frame so that the outer nodes are sampled
+// on every side too.
+std::vector<CloudXyz> sampled(const Plane& plane, const geo::Bbox& frame, double cell, int perCell) {
+  const double spacing = cell / perCell, x0 = frame.minX - cell / 2 + spacing / 2,
+               y0 = frame.minY - cell / 2 + spacing / 2;
+  const auto across = [&](double span) { return static_cast<int>(std::lround(span / spacing)) + perCell; };
+  std::vector<CloudXyz> out;
+  for (int j = 0; j < across(frame.maxY - frame.minY); ++j)
+    for (int i = 0; i < across(frame.maxX - frame.minX); ++i) {
+      const double x = x0 + i * spacing, y = y0 + j * spacing;
+      out.push_back({x, y, plane.at(x, y)});
+    }
+  return out;
+}
+
 struct GridCase {
   const char* what;
   geo::Bbox frame;
@@ -33,28 +54,35 @@ struct GridCase {
   std::int64_t valid, waterCells, flattened;
   double level = kNaN;
   bool tooLarge = false;
+  Plane plane{};  // every valued node must lie on it within kOnPlane
 };
+
+// Ten by ten points a cell on a plane: the upper median at a node is the
+// plane there, give or take the float heights.
+constexpr double kOnPlane = 0.002;
+constexpr Plane kTilted{0.3, 0.1, -179800.0};  // 200 m at the origin
+constexpr geo::Bbox kTiltedFrame{500000.0, 300000.0, 500020.0, 300012.0};
 
 const GridCase kCases[] = {
     {"a frame 10.5 m wide at 1 m has 11 columns", {0, 0, 10.5, 2}, 1.0, {}, {}, false, 11, 3, {}, 0, 0, 0},
     {"a cell size that is not positive is 1 m", {0, 0, 3, 0.5}, -2.0, {}, {}, false, 4, 1, {}, 0, 0, 0},
-    {"two heights give the upper one", {0, 0, 0.5, 0.5}, 1.0, {{0.2, 0.2, 100.0}, {0.7, 0.1, 101.0}}, {}, false, 1,
+    {"two heights give the upper one", {0, 0, 0.5, 0.5}, 1.0, {{0.2, 0.2, 100.0}, {-0.3, 0.1, 101.0}}, {}, false, 1,
      1, {{0, 0, 101.0}}, 1, 0, 0},
-    {"points outside the grid, and NaN coordinates or heights, are left out", {0, 0, 0.5, 0.5}, 1.0,
-     {{0.2, 0.2, 100.0}, {-0.1, 0.2, 500.0}, {1.5, 0.2, 500.0}, {kNaN, 0.2, 500.0}, {0.3, 0.3, kNaN},
+    {"points over half a cell beyond the outer nodes, and NaN coordinates or heights, are left out",
+     {0, 0, 0.5, 0.5}, 1.0,
+     {{0.2, 0.2, 100.0}, {-0.6, 0.2, 500.0}, {0.2, 0.5, 500.0}, {kNaN, 0.2, 500.0}, {0.3, 0.3, kNaN},
       {0.3, 0.3, std::numeric_limits<double>::infinity()}},
      {}, false, 1, 1, {{0, 0, 100.0}}, 1, 0, 0},
     {"an empty cell inside eight valued ones takes their mean in the first pass", {0, 0, 2.5, 2.5}, 1.0,
-     {{0.5, 0.5, 10}, {1.5, 0.5, 11}, {2.5, 0.5, 12}, {0.5, 1.5, 13}, {2.5, 1.5, 14}, {0.5, 2.5, 15},
-      {1.5, 2.5, 16}, {2.5, 2.5, 17}},
+     {{0, 0, 10}, {1, 0, 11}, {2, 0, 12}, {0, 1, 13}, {2, 1, 14}, {0, 2, 15}, {1, 2, 16}, {2, 2, 17}},
      {}, false, 3, 3, {{1, 1, 13.5}}, 9, 0, 0},
     // Pass 1 fills only (1,1); (0,1) has two valued neighbours until then.
     {"a cell with two valued neighbours waits for a later pass", {0, 0, 2.5, 2.5}, 1.0,
-     {{0.5, 0.5, 10}, {1.5, 0.5, 11}, {2.5, 0.5, 12}}, {}, false, 3, 3,
+     {{0, 0, 10}, {1, 0, 11}, {2, 0, 12}}, {}, false, 3, 3,
      {{1, 1, 11.0}, {0, 1, 32.0 / 3.0}, {2, 1, 34.0 / 3.0}, {1, 2, 11.0}}, 9, 0, 0},
-    {"one water point keeps the ground and makes no water cell", {0, 0, 0.5, 0.5}, 1.0, {{0.5, 0.5, 100}},
+    {"one water point keeps the ground and makes no water cell", {0, 0, 0.5, 0.5}, 1.0, {{0, 0, 100}},
      {{0.4, 0.4, 99}}, false, 1, 1, {{0, 0, 100.0, false}}, 1, 0, 0},
-    {"two water points give their upper middle and a water cell", {0, 0, 0.5, 0.5}, 1.0, {{0.5, 0.5, 100}},
+    {"two water points give their upper middle and a water cell", {0, 0, 0.5, 0.5}, 1.0, {{0, 0, 100}},
      {{0.4, 0.4, 99}, {0.3, 0.3, 98.5}}, false, 1, 1, {{0, 0, 99.0, true}}, 1, 1, 0},
     {"a water cell without ground adds a valid cell", {0, 0, 0.5, 0.5}, 1.0, {}, {{0.4, 0.4, 99}, {0.3, 0.3, 98}},
      false, 1, 1, {{0, 0, 99.0, true}}, 1, 1, 0},
@@ -62,8 +90,8 @@ const GridCase kCases[] = {
     // holes east of it join the surface, the hole west of the ground
     // cell does not: it is not connected to water. One row has at most two
     // neighbours a cell, so no hole is ever filled.
-    {"flattening reaches only the holes connected to water", {0, 0, 6.5, 0.5}, 1.0, {{1.5, 0.5, 103}},
-     {{2.1, 0.5, 101.0}, {2.2, 0.5, 101.2}, {3.1, 0.5, 101.2}, {3.2, 0.5, 101.4}, {3.3, 0.5, 101.5}}, true, 7, 1,
+    {"flattening reaches only the holes connected to water", {0, 0, 6.5, 0.5}, 1.0, {{1, 0, 103}},
+     {{1.6, 0, 101.0}, {1.7, 0, 101.2}, {2.6, 0, 101.2}, {2.7, 0, 101.4}, {2.8, 0, 101.5}}, true, 7, 1,
      {{0, 0, kNaN, false},
       {1, 0, 103.0, false},
       {2, 0, f32(101.2), true},
@@ -71,10 +99,10 @@ const GridCase kCases[] = {
       {4, 0, kNaN, true},
       {6, 0, kNaN, true}},
      3, 2, 5, f32(101.2)},
-    {"flattening without water points leaves every hole empty", {0, 0, 3.5, 0.5}, 1.0, {{0.5, 0.5, 200}}, {}, true,
+    {"flattening without water points leaves every hole empty", {0, 0, 3.5, 0.5}, 1.0, {{0, 0, 200}}, {}, true,
      4, 1, {{1, 0, kNaN, false}, {3, 0, kNaN, false}}, 1, 0, 0},
     {"water cells are not flattened unless asked", {0, 0, 2.5, 0.5}, 1.0, {},
-     {{0.5, 0.5, 101.0}, {0.6, 0.5, 101.2}, {1.5, 0.5, 100.0}, {1.6, 0.5, 100.2}}, false, 3, 1,
+     {{0, 0, 101.0}, {0.1, 0, 101.2}, {1, 0, 100.0}, {1.1, 0, 100.2}}, false, 3, 1,
      {{0, 0, f32(101.2), true}, {1, 0, f32(100.2), true}, {2, 0, kNaN, false}}, 2, 2, 0},
     {"a frame of more cells than the cap is refused", {0, 0, 1e6, 1e6}, 0.1, {{1, 1, 1}}, {}, true, 0, 0, {}, 0, 0,
      0, kNaN, true},
@@ -82,6 +110,10 @@ const GridCase kCases[] = {
      0, kNaN, true},
     {"an inverted or NaN frame has no cells", {5, 0, 0, 5}, 1.0, {{1, 1, 1}}, {}, false, 0, 0, {}, 0, 0, 0},
     {"a NaN frame has no cells", {0, 0, kNaN, 5}, 1.0, {{1, 1, 1}}, {}, false, 0, 0, {}, 0, 0, 0},
+    // Binned by the squares north-east of the nodes, every node would sit
+    // (0.3 + 0.1) * 0.5 m / 2 = 10 cm high.
+    {"a tilted plane sampled densely lies on the plane at every node", kTiltedFrame, 0.5,
+     sampled(kTilted, kTiltedFrame, 0.5, 10), {}, false, 41, 25, {}, 41 * 25, 0, 0, kNaN, false, kTilted},
 };
 
 class CloudGround : public ::testing::TestWithParam<GridCase> {};
@@ -106,6 +138,13 @@ TEST_P(CloudGround, CellsAndCounters) {
   EXPECT_EQ(g.flattenedCells, k.flattened);
   if (std::isnan(k.level)) EXPECT_TRUE(std::isnan(g.waterLevel)) << g.waterLevel;
   else EXPECT_DOUBLE_EQ(g.waterLevel, k.level);
+  if (std::isnan(k.plane.c)) return;
+  const HeightGrid& h = g.heights;
+  for (std::int32_t r = 0; r < h.ny; ++r)
+    for (std::int32_t c = 0; c < h.nx; ++c) {
+      if (std::isnan(h.at(c, r))) continue;
+      ASSERT_NEAR(h.at(c, r), k.plane.at(h.x0 + c * h.step, h.y0 + r * h.step), kOnPlane) << "node " << c << "," << r;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Clouds, CloudGround, ::testing::ValuesIn(kCases));
@@ -120,8 +159,9 @@ TEST(CloudGroundWarehouse, AHoleFarFromWaterStaysAHole) {
     for (int y = 0; y < 60; ++y) {
       const double z = 200.0 + 0.1 * x;
       if (x >= 10 && x < 55 && y >= 5 && y < 50) continue;
-      if (x >= 85) water.push_back({x + 0.5, y + 0.5, 190.0}), water.push_back({x + 0.6, y + 0.6, 190.0});
-      else ground.push_back({x + 0.5, y + 0.5, z});
+      const double px = x, py = y;
+      if (x >= 85) water.push_back({px, py, 190.0}), water.push_back({px + 0.1, py + 0.1, 190.0});
+      else ground.push_back({px, py, z});
     }
   const CloudGroundGrid g = buildCloudGroundGrid(ground, {0, 0, 99.5, 59.5}, 1.0, water, true);
   EXPECT_DOUBLE_EQ(g.waterLevel, 190.0);

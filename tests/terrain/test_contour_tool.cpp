@@ -3,12 +3,11 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/support/c_number.h"
 #include "tests/terrain/grid_files.h"
 
@@ -36,17 +35,12 @@ int runTool(const std::string& arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string readText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(ContourTool, GeoJsonLinesCarryLevelAndIndex) {
   ScratchFolder folder;
   const auto sheet = folder.write("slope.asc", slopeSheet());
   const auto out = folder.path() / "lines.geojson";
   ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 0,5 --out '" + out.string() + "'"), 0);
-  const auto collection = nlohmann::json::parse(readText(out));
+  const auto collection = nlohmann::json::parse(geo::testing::readWholeFile(out));
   ASSERT_GE(collection["features"].size(), 60u);
   int indexContours = 0;
   for (const auto& feature : collection["features"]) {
@@ -66,7 +60,7 @@ TEST(ContourTool, DxfPolylinesSitAtTheirLevelWithLabels) {
   ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 1 --smooth --out '" + out.string() + "'"), 0);
   const auto json = folder.path() / "lines.json";
   ASSERT_EQ(geo::testing::runGdalCommand("ogr2ogr -f GeoJSON '" + json.string() + "' '" + out.string() + "' 2>/dev/null"), 0);
-  const auto drawing = nlohmann::json::parse(readText(json));
+  const auto drawing = nlohmann::json::parse(geo::testing::readWholeFile(json));
   int lines = 0, labels = 0;
   for (const auto& feature : drawing["features"]) {
     EXPECT_EQ(feature["properties"]["Layer"], "GIS_POZIOMICE_2D");

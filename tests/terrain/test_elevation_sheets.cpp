@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "net/service_hosts.h"
+#include "base/service_hosts.h"
 #include "terrain/elevation_index.h"
 #include "terrain/elevation_sheets.h"
 #include "tests/net/fault_server.h"
@@ -67,9 +67,6 @@ TEST(ElevationIndex, RecordsOfAnAnswer) {
 
 class ElevationServer : public ::testing::Test {
  protected:
-  void SetUp() override { net::setServiceHostOverride(server.url("")); }
-  void TearDown() override { net::setServiceHostOverride(""); }
-
   // The index answers per type name from `years`; a name without an answer
   // is a layer the service does not offer (400 with an exception report,
   // as MapServer answers).
@@ -93,7 +90,7 @@ class ElevationServer : public ::testing::Test {
 
   test::TempCacheHome cache;
   FaultServer server;
-  net::WfsClient client{test::loopbackTimings()};
+  net::WfsClient client{test::loopbackTimings(), settings::serviceHostsWithOverride(server.url(""))};
   std::mutex mutex;
   std::map<std::string, std::pair<int, std::string>> years;
   std::vector<std::string> asked;

@@ -1,6 +1,7 @@
 #include "tools/geoportal/geometry.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace kl::geoportal {
@@ -55,6 +56,12 @@ bool pointInRing(const std::vector<Xy>& ring, Xy p) {
         if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) in = !in;
     }
     return in;
+}
+
+double distanceToSegment(Xy p, Xy a, Xy b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
 
 bool pointInPolygon(const DemoFeature& feature, Xy p) {

@@ -11,6 +11,7 @@ namespace kl::geoportal {
 // Shoelace area, positive for a counter-clockwise ring, open or closed.
 double signedArea(const std::vector<Xy>& ring);
 bool pointInRing(const std::vector<Xy>& ring, Xy p);
+double distanceToSegment(Xy p, Xy a, Xy b);
 bool pointInPolygon(const DemoFeature& feature, Xy p);
 bool featureIntersects(const DemoFeature& feature, const Box& box);
 

@@ -1,23 +1,17 @@
 #include "tools/geoportal/lidar_ground_features.h"
 
 #include <algorithm>
-#include <cmath>
 
+#include "tools/geoportal/demo_river.h"
+#include "tools/geoportal/geometry.h"
 #include "tools/geoportal/lidar_sheets.h"
 
 namespace kl::geoportal {
 namespace {
 
-double distanceToEmbankment(Xy p) {
-    const Xy a = demo::kEmbankmentFrom, b = demo::kEmbankmentTo;
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
-}
-
 // Height of the embankment above the plain ground: a crest, then slopes down to its foot.
 double embankment(Xy p) {
-    const double d = distanceToEmbankment(p);
+    const double d = distanceToSegment(p, demo::kEmbankmentFrom, demo::kEmbankmentTo);
     if (d <= demo::kEmbankmentCrest) return demo::kEmbankmentHeight;
     if (d >= demo::kEmbankmentFoot) return 0.0;
     return demo::kEmbankmentHeight * (demo::kEmbankmentFoot - d) / (demo::kEmbankmentFoot - demo::kEmbankmentCrest);
@@ -25,14 +19,12 @@ double embankment(Xy p) {
 
 }  // namespace
 
-double demoPondLevel() {
-    return std::round((demoGroundHeight(demo::kPondCentre) - demo::kPondBelowGround) * 100.0) / 100.0;
-}
+double shapeDemoTerrain(Xy p, double plain) { return cutRiverBed(p, plain + embankment(p)); }
 
 void shapeDemoGround(Xy p, double& z, std::uint8_t& cls) {
-    if (std::hypot(p.x - demo::kPondCentre.x, p.y - demo::kPondCentre.y) < demo::kPondRadius) {
-        // The laser returns from the water surface; nothing stands in the pond.
-        z = demoPondLevel();
+    if (inDemoRiver(p)) {
+        // The laser returns from the water surface; nothing stands in the river.
+        z = demo::kRiverLevel;
         cls = kAsprsWater;
         return;
     }
@@ -46,7 +38,7 @@ void shapeDemoGround(Xy p, double& z, std::uint8_t& cls) {
         return;
     }
     // Whatever stands on the embankment stands higher, still within the heights the tiles promise.
-    z = std::min(z + embankment(p), demo::kLidarMaxHeight);
+    z = std::min(z, demo::kLidarMaxHeight);
 }
 
 }  // namespace kl::geoportal

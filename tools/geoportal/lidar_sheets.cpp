@@ -1,5 +1,6 @@
 #include "tools/geoportal/lidar_sheets.h"
 
+#include "tools/geoportal/lidar_ground_features.h"
 #include "tools/geoportal/text_util.h"
 
 #include <cmath>
@@ -12,6 +13,8 @@ constexpr long long kFirstFeatureId = 1400000;
 constexpr double kPi = 3.141592653589793;
 
 std::string twoDigits(int n) { return (n < 10 ? "0" : "") + formatInt(n); }
+
+std::string generatorFolder() { return "v" + formatInt(kLidarGeneratorVersion) + "/"; }
 
 }  // namespace
 
@@ -65,13 +68,15 @@ uint64_t lidarTilePointCount(const LidarParams& params) {
 }
 
 std::string lidarTilePath(const LidarParams& params, const LidarSheet& sheet) {
-    return std::string(demo::kLidarTilePathPrefix) + formatShortest(params.sheetMetres) + "_" +
+    return std::string(demo::kLidarTilePathPrefix) + generatorFolder() + formatShortest(params.sheetMetres) + "_" +
            formatShortest(params.density) + "/" + formatInt(sheet.featureId) + "_" + sheet.godlo + ".laz";
 }
 
 std::optional<LidarTileAddress> parseLidarTilePath(std::string_view path) {
     if (path.substr(0, demo::kLidarTilePathPrefix.size()) != demo::kLidarTilePathPrefix) return std::nullopt;
     path.remove_prefix(demo::kLidarTilePathPrefix.size());
+    if (!path.starts_with(generatorFolder())) return std::nullopt;
+    path.remove_prefix(generatorFolder().size());
     const auto slash = path.find('/');
     if (slash == std::string_view::npos) return std::nullopt;
     const auto folder = path.substr(0, slash);
@@ -90,7 +95,8 @@ double demoGroundHeight(Xy p) {
     // Gentle slopes of the Bobr valley: 191-200 m over the site.
     const double u = (p.x - demo::kMinEasting) / 900.0;
     const double v = (p.y - demo::kMinNorthing) / 700.0;
-    return 195.5 + 2.5 * std::sin(2 * kPi * u) * std::cos(2 * kPi * v) + 1.5 * std::sin(2 * kPi * (0.6 * u + 0.3 * v));
+    return shapeDemoTerrain(
+        p, 195.5 + 2.5 * std::sin(2 * kPi * u) * std::cos(2 * kPi * v) + 1.5 * std::sin(2 * kPi * (0.6 * u + 0.3 * v)));
 }
 
 }  // namespace kl::geoportal

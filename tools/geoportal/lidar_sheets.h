@@ -45,9 +45,16 @@ std::optional<LidarSheet> findLidarSheet(double sheetMetres, long long featureId
 // Exact number of points in a generated tile.
 uint64_t lidarTilePointCount(const LidarParams& params);
 
-// "/NumDaneWys/DanePomiaroweLAZ/250_12/1400001_<godlo>.laz": the folder names the parameters.
+// Bump when the generated points change. Tile paths carry it, so a client
+// cache keyed by URL (the add-on's own) never serves a tile of an older
+// generator, and neither does the server's file cache.
+inline constexpr int kLidarGeneratorVersion = 10;
+
+// "/NumDaneWys/DanePomiaroweLAZ/v10/250_12/1400001_<godlo>.laz": the first
+// folder names the generator version, the second the parameters.
 std::string lidarTilePath(const LidarParams& params, const LidarSheet& sheet);
-// Parameters and feature id from a tile path; nothing when the path is not one.
+// Parameters and feature id from a tile path; nothing when the path is not
+// one or names another generator version.
 struct LidarTileAddress {
     LidarParams params;
     long long featureId = 0;

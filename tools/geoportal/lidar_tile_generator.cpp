@@ -4,6 +4,7 @@
 #include "cloud/las/las_reader.h"
 #include "cloud/las/las_writer.h"
 #include "tools/geoportal/crs.h"
+#include "tools/geoportal/demo_river.h"
 #include "tools/geoportal/demo_roofs.h"
 #include "tools/geoportal/lidar_ground_features.h"
 #include "tools/geoportal/text_util.h"
@@ -31,8 +32,6 @@ namespace fs = std::filesystem;
 using las::loadLe;
 using las::storeLe;
 
-// Bump when the generated points change, so stale cached tiles are not served.
-constexpr int kGeneratorVersion = 9;
 // A trimmed airborne survey (LAS 1.2, format 3, coordinates in international feet).
 constexpr const char* kSourceSample = "las/pdal__laz_autzen_trim.laz";
 constexpr double kSourceUnitMetres = 0.3048;
@@ -53,6 +52,31 @@ struct SourceCloud {
     bool eightBitColour = false;  // the sample keeps 0-255 in its 16-bit colour fields
     size_t size() const { return dx.size(); }
 };
+
+// The part of the sample that the survey covers without a gap, in metres
+// from its south-west corner: its corners and the river beside it hold no
+// returns, and repeated over the site they would leave bands without a single
+// point across the streets, which no national sheet has.
+constexpr Box kSourceWindow{40.0, 10.0, 250.0, 80.0};
+
+void keepWindow(SourceCloud& c) {
+    const Box& w = kSourceWindow;
+    size_t kept = 0;
+    for (size_t i = 0; i < c.size(); ++i) {
+        if (c.dx[i] < w.minX || c.dx[i] >= w.maxX || c.dy[i] < w.minY || c.dy[i] >= w.maxY) continue;
+        std::copy_n(c.records.data() + i * 34, 34, c.records.data() + kept * 34);
+        c.dx[kept] = static_cast<float>(c.dx[i] - w.minX);
+        c.dy[kept] = static_cast<float>(c.dy[i] - w.minY);
+        c.aboveGround[kept] = c.aboveGround[i];
+        ++kept;
+    }
+    c.records.resize(kept * 34);
+    c.dx.resize(kept);
+    c.dy.resize(kept);
+    c.aboveGround.resize(kept);
+    c.width = w.maxX - w.minX;
+    c.height = w.maxY - w.minY;
+}
 
 const SourceCloud& sourceCloud() {
     static const SourceCloud cloud = [] {
@@ -107,9 +131,8 @@ const SourceCloud& sourceCloud() {
             const double ground = std::isfinite(groundMin[cell[i]]) ? groundMin[cell[i]] : anyMin[cell[i]];
             c.aboveGround[i] = static_cast<float>(std::clamp(z[i] - ground, 0.0, kMaxObjectHeight));
         }
-        c.width = (h.max[0] - h.min[0]) * kSourceUnitMetres;
-        c.height = (h.max[1] - h.min[1]) * kSourceUnitMetres;
-        c.ok = n > 0 && c.width > 1 && c.height > 1;
+        keepWindow(c);
+        c.ok = c.size() > 0;
         if (!c.ok) c.message = "Plik " + path + ": za malo punktow wzorca";
         return c;
     }();
@@ -329,7 +352,9 @@ std::mutex& mutexFor(const std::string& key) {
 }  // namespace
 
 double demoObjectHeight(Xy p) {
+    if (const auto deck = demoBridgeDeck(p)) return std::max(0.0, *deck - demoGroundHeight(p));
     if (const auto roof = demoRoofTop(p)) return std::max(0.0, *roof - demoGroundHeight(p));
+    if (inDemoRiver(p)) return 0.0;  // the tiles hold only the water there
     const SourceCloud& src = sourceCloud();
     const ObjectRaster& raster = objectRaster();
     if (raster.top.empty()) return 0.0;
@@ -351,7 +376,8 @@ LidarTileFile lidarTileFile(const LidarParams& params, const LidarSheet& sheet, 
     const std::string dir = cacheDir.empty() ? defaultLidarCacheDir() : cacheDir;
     std::string name = lidarTilePath(params, sheet).substr(demo::kLidarTilePathPrefix.size());
     std::replace(name.begin(), name.end(), '/', '_');
-    const std::string target = (fs::path(dir) / ("v" + formatInt(kGeneratorVersion) + "_" + name)).string();
+    // The name begins with the generator version, as the path does.
+    const std::string target = (fs::path(dir) / name).string();
     std::lock_guard lock(mutexFor(target));
     std::error_code ec;
     if (fs::is_regular_file(target, ec) && fs::file_size(target, ec) > 0 && !ec) return {true, {}, target};

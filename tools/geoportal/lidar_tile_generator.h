@@ -1,6 +1,6 @@
 #pragma once
 // LAZ tiles of the demo sheets, made with the add-on's own LAS writer from a
-// real airborne sample: the sample is repeated over the sheet on an absolute
+// real airborne sample: its part without gaps is repeated over the sheet on an absolute
 // grid (so neighbouring sheets join without seams), densified by slightly
 // shifted copies, thinned evenly to the exact point count, and set on the demo
 // terrain with its heights above ground kept. Tiles are deterministic and kept

@@ -31,7 +31,7 @@ ServiceFamily lidarTilesFamily() {
     ServiceFamily f;
     f.name = "lidar-laz";
     f.title = "Dane pomiarowe LAZ";
-    f.pathPatterns = {"^" + std::string(demo::kLidarTilePathPrefix) + R"([^/]+/[^/]+\.laz$)"};
+    f.pathPatterns = {"^" + std::string(demo::kLidarTilePathPrefix) + R"(v[0-9]+/[^/]+/[^/]+\.laz$)"};
     f.handler = serveTile;
     return f;
 }

@@ -5,6 +5,7 @@
 // "[out:json]... out geom;" queries in the form of the real service: the
 // header, then ways with bounds, node ids, geometry and tags.
 #include "tools/geoportal/crs.h"
+#include "tools/geoportal/demo_river.h"
 #include "tools/geoportal/service_family.h"
 #include "tools/geoportal/text_util.h"
 
@@ -24,10 +25,6 @@ struct OsmWay {
     std::vector<Xy> path;  // PL-1992
     std::vector<std::pair<std::string, std::string>> tags;
 };
-
-// The bridge: Asnyka (northing 382800) over the river between these eastings.
-constexpr double kBridgeWest = 260800.0;
-constexpr double kBridgeEast = 260840.0;
 
 struct StreetTags {
     const char* name;
@@ -61,10 +58,11 @@ std::vector<OsmWay> demoWays() {
             continue;
         }
         // Split at the bridge, as mappers do.
-        ways.push_back({id++, {s.from, {kBridgeWest, s.from.y}}, tags});
-        ways.push_back({id++, {{kBridgeEast, s.from.y}, s.to}, tags});
+        const Xy west{demo::kBridgeWest, s.from.y}, east{demo::kBridgeEast, s.from.y};
+        ways.push_back({id++, {s.from, west}, tags});
+        ways.push_back({id++, {east, s.to}, tags});
         ways.push_back({id++,
-                        {{kBridgeWest, s.from.y}, {(kBridgeWest + kBridgeEast) / 2, s.from.y}, {kBridgeEast, s.from.y}},
+                        {west, {(west.x + east.x) / 2, s.from.y}, east},
                         {{"bridge", "yes"}, {"highway", "secondary"}, {"lanes", "2"}, {"layer", "1"},
                          {"name", "Most na Bobrze"}}});
     }

@@ -1,9 +1,12 @@
+// The sheet indexes of the local geoportal and the files they point at: LiDAR
+// tiles decoded with the add-on's own reader, elevation model sheets as text.
 #include "tools/geoportal/geoportal_server.h"
 
 #include "cloud/las/las_reader.h"
 #include "tests/geoportal/local_geoportal.h"
 #include "tools/geoportal/crs.h"
 #include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/elevation_sheets.h"
 #include "tools/geoportal/lidar_sheets.h"
 
 #include <gtest/gtest.h>
@@ -64,12 +67,12 @@ DecodedTile decode(const std::string& bytes) {
     return t;
 }
 
-class GeoportalLidarTest : public testing::LocalGeoportal {
+class GeoportalSheetsTest : public testing::LocalGeoportal {
 protected:
     static void SetUpTestSuite() {
         ServiceConfig config;
         config.lidarDensity = kTestDensity;
-        start("geoportal_lidar_test_cache", config);
+        start("geoportal_sheets_test_cache", config);
     }
     template <class Change>
     static void configure(Change change) {
@@ -94,9 +97,15 @@ protected:
     static std::string tilePath(const LidarSheet& sheet) {
         return lidarTilePath({demo::kLidarSheetMetres, kTestDensity}, sheet);
     }
+    static std::string elevationIndexQuery(ElevationModelKind model, int year) {
+        const std::string code(elevationModelCode(model));
+        return std::string(model == ElevationModelKind::Terrain ? demo::kNmtIndexPath : demo::kNmptIndexPath) +
+               "?service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidz" + code +
+               std::to_string(year) + "&BBOX=" + kFrameBox;
+    }
 };
 
-TEST_F(GeoportalLidarTest, OnlyTheDemoYearHasSheetsAndTheErrorYearFails) {
+TEST_F(GeoportalSheetsTest, OnlyTheDemoYearHasSheetsAndTheErrorYearFails) {
     struct Case {
         int year;
         int status;
@@ -111,16 +120,9 @@ TEST_F(GeoportalLidarTest, OnlyTheDemoYearHasSheetsAndTheErrorYearFails) {
         EXPECT_EQ(countOf(r.body, "<wfs:member>"), c.members) << c.year;
         EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(c.members)) << c.year;
     }
-    configure([](ServiceConfig& c) {
-        c.lidarErrorYear = 0;
-        c.lidarYear = 2025;
-    });
-    EXPECT_EQ(get(indexQuery(demo::kLidarErrorYear, "&COUNT=20")).status, 200);
-    EXPECT_EQ(countOf(get(indexQuery(2025, "&COUNT=20&BBOX=" + kFrameBox)).body, "<wfs:member>"), demo::kLidarSheets);
-    EXPECT_EQ(countOf(get(indexQuery(demo::kLidarYear, "&COUNT=20&BBOX=" + kFrameBox)).body, "<wfs:member>"), 0);
 }
 
-TEST_F(GeoportalLidarTest, RecordsCarryTheIndexFieldsAndPointBackAtThisServer) {
+TEST_F(GeoportalSheetsTest, RecordsCarryTheIndexFieldsAndPointBackAtThisServer) {
     auto r = get(indexQuery(demo::kLidarYear, "&COUNT=20&BBOX=" + kFrameBox));
     ASSERT_EQ(r.status, 200);
     EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kLidarSheets));
@@ -129,63 +131,25 @@ TEST_F(GeoportalLidarTest, RecordsCarryTheIndexFieldsAndPointBackAtThisServer) {
     EXPECT_EQ(countOf(r.body, "<gugik:uklad_xy>PL-2000:S6</gugik:uklad_xy>"), 1);
     EXPECT_EQ(countOf(r.body, "<gugik:format>LAZ</gugik:format>"), demo::kLidarSheets);
     EXPECT_EQ(countOf(r.body, "<gml:timePosition>2024-05-20</gml:timePosition></gugik:akt_data>"), demo::kLidarSheets);
-    const std::string self = "http://127.0.0.1:" + std::to_string(server->port()) + std::string(demo::kLidarTilePathPrefix);
+    // The generator version in the path keeps clients' URL-keyed caches from
+    // serving tiles of an older generator; such a path is not served either.
+    const std::string version = "v" + std::to_string(kLidarGeneratorVersion) + "/";
+    const std::string self =
+        "http://127.0.0.1:" + std::to_string(server->port()) + std::string(demo::kLidarTilePathPrefix) + version;
     const auto urls = allBetween(r.body, "<gugik:url_do_pobrania>", "</gugik:url_do_pobrania>");
     ASSERT_EQ(urls.size(), static_cast<size_t>(demo::kLidarSheets));
     for (const auto& url : urls) EXPECT_EQ(url.rfind(self, 0), 0u) << url;
+    std::string stale = pathOf(urls.front());
+    const std::string older = "v" + std::to_string(kLidarGeneratorVersion - 1) + "/";
+    stale.replace(demo::kLidarTilePathPrefix.size(), version.size(), older);
+    EXPECT_EQ(get(stale).status, 404) << stale;
     // Every member's own envelope is written northing first in PL-1992.
     const auto lower = allBetween(r.body, "<gml:lowerCorner>", "</gml:lowerCorner>");
     ASSERT_FALSE(lower.empty());
     EXPECT_EQ(lower.front(), "382500.000000 260250.000000");
 }
 
-TEST_F(GeoportalLidarTest, TheDefaultGridCoversTheFrameWithTwelveSheetsAndABoxFindsTheSheetUnderIt) {
-    const auto sheets = lidarSheets(demo::kLidarSheetMetres);
-    ASSERT_EQ(sheets.size(), static_cast<size_t>(demo::kLidarSheets));
-    Box all = Box::empty();
-    for (const auto& s : sheets) {
-        all.include({s.bounds.minX, s.bounds.minY});
-        all.include({s.bounds.maxX, s.bounds.maxY});
-    }
-    EXPECT_EQ(all.minX, 260250.0);
-    EXPECT_EQ(all.minY, 382500.0);
-    EXPECT_EQ(all.maxX, 261250.0);
-    EXPECT_EQ(all.maxY, 383250.0);
-    EXPECT_EQ(lidarTilePointCount({}) * sheets.size(), static_cast<uint64_t>(demo::kLidarPoints));
-    EXPECT_EQ(sheetOfKind(LidarSheetKind::Pl2000Zone).godlo, "6.131.18.23.2");
-    EXPECT_EQ(sheetOfKind(LidarSheetKind::EightBitColour).godlo, "M-33-31-C-d-01-02");
-    // E 260600-260700, N 382800-382900 lies inside the sheet of row 2, column 2.
-    auto r = get(indexQuery(demo::kLidarYear, "&BBOX=382800%2C260600%2C382900%2C260700%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180"));
-    EXPECT_EQ(allBetween(r.body, "<gugik:godlo>", "</gugik:godlo>"), std::vector<std::string>{"M-33-31-C-d-02-02"});
-}
-
-// The configuration route refuses values out of range; a grid of 100 m sheets
-// (7 x 5: more than one page of 20 records) is paged disjoint and complete.
-TEST_F(GeoportalLidarTest, ConfigRouteRefusesValuesOutOfRangeAndALargerIndexIsPagedWhole) {
-    for (const char* bad : {"lidarSheet=10", "lidarDensity=0", "lidarYear=abc"})
-        EXPECT_EQ(get(std::string("/__config?") + bad).status, 400) << bad;
-    auto ok = get("/__config?lidarSheet=100&lidarDensity=2");
-    ASSERT_EQ(ok.status, 200);
-    EXPECT_NE(ok.body.find("\"sheets\":35"), std::string::npos) << ok.body;
-    EXPECT_NE(ok.body.find("\"pointsPerSheet\":20000"), std::string::npos) << ok.body;
-    const size_t total = lidarSheets(100).size();
-    ASSERT_EQ(total, 35u);
-    std::set<std::string> seen;
-    for (size_t start = 0; start < total; start += 20) {
-        auto r = get(indexQuery(demo::kLidarYear, "&COUNT=20&STARTINDEX=" + std::to_string(start) + "&BBOX=" + kFrameBox));
-        ASSERT_EQ(r.status, 200);
-        EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(total));
-        EXPECT_NE(r.body.find("/100_2/"), std::string::npos);
-        const auto names = allBetween(r.body, "<gugik:godlo>", "</gugik:godlo>");
-        EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(names.size()));
-        EXPECT_EQ(names.size(), std::min<size_t>(20, total - start));
-        EXPECT_EQ(r.body.find("next=") != std::string::npos, start + 20 < total);
-        for (const auto& n : names) EXPECT_TRUE(seen.insert(n).second) << "twice: " << n;
-    }
-    EXPECT_EQ(seen.size(), total);
-}
-
-TEST_F(GeoportalLidarTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
+TEST_F(GeoportalSheetsTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
     const auto urls = sheetUrls();
     ASSERT_EQ(urls.size(), static_cast<size_t>(demo::kLidarSheets));
     const uint64_t expected = lidarTilePointCount({demo::kLidarSheetMetres, kTestDensity});
@@ -233,7 +197,7 @@ TEST_F(GeoportalLidarTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
 
 // Three clients ask for a tile nobody generated yet (in a fresh cache): they get
 // one complete file, the same bytes the suite's cache holds for that sheet.
-TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFileAsGeneratedBefore) {
+TEST_F(GeoportalSheetsTest, SimultaneousFirstDownloadsShareOneCompleteCachedFileAsGeneratedBefore) {
     const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl2000Zone));
     const auto before = get(path);
     ASSERT_EQ(before.status, 200);
@@ -256,15 +220,7 @@ TEST_F(GeoportalLidarTest, SimultaneousFirstDownloadsShareOneCompleteCachedFileA
     EXPECT_EQ(files[0].substr(files[0].size() - 4), ".laz");
 }
 
-TEST_F(GeoportalLidarTest, TilePathsThatNameNoSheetAreNotFound) {
-    const LidarSheet sheet = sheetOfKind(LidarSheetKind::Pl1992);
-    const std::string good = tilePath(sheet), file = good.substr(good.rfind('/') + 1);
-    for (const std::string& rest : {std::string("250_0.5/1400000_M-33-31-C-d-09-09.laz"), "250_0.5/9999999_" + sheet.godlo + ".laz",
-                                    "10_0.5/" + file, "250_abc/" + file})
-        EXPECT_EQ(get(std::string(demo::kLidarTilePathPrefix) + rest).status, 404) << rest;
-}
-
-TEST_F(GeoportalLidarTest, TileDownloadsFailInEachInjectedWay) {
+TEST_F(GeoportalSheetsTest, TileDownloadsFailInEachInjectedWay) {
     const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl1992));
     const auto whole = get(path);  // generated before the faults, so they alone shape the answers
     ASSERT_EQ(whole.status, 200);
@@ -293,6 +249,45 @@ TEST_F(GeoportalLidarTest, TileDownloadsFailInEachInjectedWay) {
         EXPECT_TRUE(ok(r)) << kind << ": " << r.status << " " << r.body.size() << " of " << r.contentLength;
     }
     EXPECT_TRUE(get(path).body == whole.body);
+}
+
+TEST_F(GeoportalSheetsTest, EachModelHasOneYearOfSheetsAndOneYearIsMissing) {
+    struct Case {
+        ElevationModelKind model;
+        int year;
+        int status;
+        int members;
+    };
+    const auto nmt = ElevationModelKind::Terrain, nmpt = ElevationModelKind::Surface;
+    const Case rows[] = {{nmt, 2027, 200, 0},  {nmt, demo::kElevationMissingYear, 400, 0}, {nmt, 2025, 200, 2},
+                         {nmt, 2024, 200, 0},  {nmpt, 2027, 200, 0}, {nmpt, demo::kElevationMissingYear, 400, 0},
+                         {nmpt, 2025, 200, 0}, {nmpt, 2024, 200, 2}, {nmpt, 2018, 200, 0}};
+    for (const Case& c : rows) {
+        const auto r = get(elevationIndexQuery(c.model, c.year));
+        EXPECT_EQ(r.status, c.status) << elevationModelCode(c.model) << c.year;
+        if (c.status == 200) {
+            EXPECT_EQ(countOf(r.body, "<wfs:member>"), c.members) << elevationModelCode(c.model) << c.year;
+        }
+    }
+}
+
+TEST_F(GeoportalSheetsTest, IndexedSheetsAreServedInTheRealForm) {
+    for (const auto model : {ElevationModelKind::Terrain, ElevationModelKind::Surface}) {
+        const int year = model == ElevationModelKind::Terrain ? demo::kNmtYear : demo::kNmptYear;
+        const std::string body = get(elevationIndexQuery(model, year)).body;
+        const auto urls = allBetween(body, "<gugik:url_do_pobrania>", "</gugik:url_do_pobrania>");
+        const auto& sheets = elevationSheets();
+        ASSERT_EQ(urls.size(), sheets.size());
+        for (std::size_t i = 0; i < urls.size(); ++i) {
+            const std::string path = pathOf(urls[i]);
+            const auto r = get(path);
+            ASSERT_EQ(r.status, 200) << path;
+            EXPECT_EQ(r.body, elevationSheetText(model, sheets[i])) << path;
+            EXPECT_EQ(countOf(r.body.substr(0, 200), "\r\n"), 6) << path;
+            EXPECT_EQ(r.body.find(sheets[i].centreHeader ? "xllcenter" : "xllcorner") < 100, true) << path;
+        }
+    }
+    EXPECT_EQ(get(std::string(demo::kElevationSheetPathPrefix) + "NMT/asc/1_X.asc").status, 404);
 }
 
 }  // namespace
