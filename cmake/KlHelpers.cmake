@@ -4,6 +4,14 @@ include(${CMAKE_CURRENT_LIST_DIR}/KlModuleViews.cmake)
 
 set(KL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
 
+# lld links the test binaries, heavy with debug information, several times
+# faster than the default linker; without it the default one does.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=lld KL_HAVE_LLD)
+if(KL_HAVE_LLD)
+  add_link_options(-fuse-ld=lld)
+endif()
+
 if(KL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -79,7 +87,7 @@ function(kl_fuzzer name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${A_SOURCES} ${A_UNPARSED_ARGUMENTS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -g)
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE ${A_DEPS})
 endfunction()

@@ -6,14 +6,23 @@
 // gone again after one undo and back after a redo, the page saying so each
 // time. Then the address search: "Bolesławiec, Rynek" typed into the address
 // field, the suggestion picked and the map on the square; the search button
-// finds a house and says when nothing is found. No request leaves 127.0.0.1.
+// finds a house and says when nothing is found. Last the duplicate cleanup:
+// the site placed a second time, a click on the plan selects one element and
+// a click beside it clears the selection, the menu command asks, "Uruchom" in
+// the workbench's alert deletes one copy of each outline and text, the alert
+// says how many, and one undo brings them back. No request leaves 127.0.0.1.
 const assert = require('assert/strict');
+const { execFile } = require('child_process');
+const path = require('path');
+const { promisify } = require('util');
 const { runChecked, startDemoWorkbench } = require('./lib/workbench');
 
 // The demo site of the local geoportal.
 const PARCELS = 170, BUILDINGS = 166, UTILITIES = 169 + 101 + 31 + 31;
 const SITE = { west: 15.56456, south: 51.26013, east: 15.57373, north: 51.26409 };
 const COUNTY = ', Bolesławiec, powiat bolesławiecki';
+const CLEANUP = 'Czyszczenie duplikatow (polilinie + teksty)';
+const BRIDGE = [51.26157, 15.57054];  // "Most na Bobrze", where Asnyka crosses the river
 
 // Resolves once the map shows the site at street zoom; the centre it then has.
 async function mapAtSite(page) {
@@ -49,6 +58,105 @@ async function searchAddresses(frame, page) {
   await frame.locator('#address').fill('Marszałkowska 1');
   await frame.locator('#searchBtn').click();
   await frame.locator('#status.error:text-is("Nie znaleziono adresu")').waitFor({ timeout: 30000 });
+}
+
+function elementsOn(model, layerName) {
+  const layer = model.attributes.layers.find((l) => l.name === layerName);
+  return layer ? model.elements.filter((e) => e.layer === layer.index) : [];
+}
+
+// Heights of the terrain meshes' points: a least-squares plane through the
+// points within r of (x, y), r widening where the mesh left flat ground sparse.
+function terrainHeights(meshes) {
+  const cell = 2, grid = new Map();
+  const key = (x, y) => Math.floor(x / cell) + ',' + Math.floor(y / cell);
+  for (const p of meshes.flatMap((e) => e.levelPoints)) {
+    if (!grid.has(key(p[0], p[1]))) grid.set(key(p[0], p[1]), []);
+    grid.get(key(p[0], p[1])).push(p);
+  }
+  const det = (a) => a[0] * (a[4] * a[8] - a[5] * a[7]) - a[1] * (a[3] * a[8] - a[5] * a[6]) +
+    a[2] * (a[3] * a[7] - a[4] * a[6]);
+  return function heightAt(x, y, r = 1) {
+    const n = [0, 0, 0, 0, 0, 0, 0, 0, 0], b = [0, 0, 0];
+    let count = 0;
+    const reach = Math.ceil(r / cell);
+    for (let i = -reach; i <= reach; i++)
+      for (let j = -reach; j <= reach; j++)
+        for (const [px, py, pz] of grid.get(key(x + i * cell, y + j * cell)) || []) {
+          if (Math.hypot(px - x, py - y) > r) continue;
+          const v = [1, px - x, py - y];
+          for (let k = 0; k < 3; k++) { b[k] += v[k] * pz; for (let l = 0; l < 3; l++) n[k * 3 + l] += v[k] * v[l]; }
+          count++;
+        }
+    const d = det(n);
+    if (count < 3 || Math.abs(d) < 1e-9) return r < 4 ? heightAt(x, y, r * 2) : null;
+    return det([b[0], n[1], n[2], b[1], n[4], n[5], b[2], n[7], n[8]]) / d;  // Cramer: the plane at (x, y)
+  };
+}
+
+// The page keeps bridges, roads and water hidden; kartolink-import fetches
+// every kind for the same site into a project file of its own.
+async function importEveryGroundKind(env) {
+  const binary = path.join(process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', 'build'),
+    'tools', 'import', 'kartolink-import');
+  const out = path.join(env.TMPDIR, 'site.json');
+  await promisify(execFile)(binary, ['--demo', '--demo-frame', '--layers',
+    'terenchmura,poziomicechmura,wodachmura,mosty,drogi', '--out', out], { env: { ...process.env, ...env } });
+  return JSON.parse(require('fs').readFileSync(out, 'utf8'));
+}
+
+// "Teren z chmury" and "Poziomice z chmury" from the page into the project
+// and its 3D view; the bridge and the roads of the same site laid on that
+// terrain, the deck clear of the river.
+async function cloudGround(wb, frame, page) {
+  // The blocks either side of the bridge: a terrain small enough for the 3D view of a software renderer.
+  await page.evaluate(([lat, lon]) => map.setView([lat, lon], 18), BRIDGE);
+  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
+    if (await box.isVisible()) await box.setChecked(false);
+  for (const key of ['terenchmura', 'poziomicechmura']) await frame.locator('#layer_' + key).setChecked(true);
+  await frame.locator('#fetchBtn').click();
+  await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 240000 });
+  await frame.locator('#placeBtn').click();
+  await frame.locator('#status:text-matches("^Dodano do projektu")').waitFor({ timeout: 60000 });
+  const model = await wb.api.model();
+  const terrain = elementsOn(model, 'GIS_TEREN_CHMURA');
+  assert.ok(terrain.length > 0 && terrain.every((e) => e.type === 'mesh' && e.levelPoints.length > 0),
+    'terrain meshes from the cloud: ' + terrain.length);
+  assert.equal(elementsOn(model, 'GIS_POZIOMICE_CHMURA_3D').filter((e) => e.type === 'mesh').length, 1);
+  const shown = model.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
+  await wb.page.waitForFunction((n) => document.getElementById('view3d-canvas').dataset.bodies === String(n), shown,
+    { timeout: 60000 }).catch(async () => {
+    throw new Error('3D view shows ' + await wb.page.evaluate(() => document.getElementById('view3d-canvas').dataset.bodies) +
+      ' of ' + shown + ' bodies');
+  });
+
+  const site = await importEveryGroundKind(wb.home.env);
+  for (const k of ['latitude', 'longitude'])
+    assert.ok(Math.abs(site.geo[k] - model.geo[k]) < 1e-9, 'both projects stand on one origin: ' + k);
+  const roads = elementsOn(site, 'GIS_DROGI'), bridges = elementsOn(site, 'GIS_MOSTY');
+  assert.equal(roads.length, 9);
+  assert.equal(bridges.length, 1);
+  // Each project has its own zero height; their terrains, from one cloud, give the shift.
+  const terrainAt = terrainHeights(terrain), siteTerrainAt = terrainHeights(elementsOn(site, 'GIS_TEREN_CHMURA'));
+  const onBoth = roads.flatMap((e) => e.body.vertices).map(([x, y, z]) => [z, terrainAt(x, y), siteTerrainAt(x, y)])
+    .filter(([, here, there]) => here !== null && there !== null);
+  const shifts = onBoth.map(([, here, there]) => there - here).sort((a, b) => a - b);
+  const shift = shifts[Math.floor(shifts.length / 2)];
+  const dz = onBoth.map(([z, here]) => z - (here + shift));
+  const off = dz.map(Math.abs).sort((a, b) => a - b);
+  const p99 = off[Math.floor(off.length * 0.99)], worst = off[off.length - 1];
+  const unsampled = roads.reduce((n, e) => n + e.body.vertices.length, 0) - off.length;
+  assert.ok(off.length > 1000, `road vertices over the fetched terrain: ${off.length}, beyond it: ${unsampled}`);
+  // The terrain model's metre cells and the cloud's grid part only on steep slopes (banks, embankment).
+  assert.ok(p99 < 0.05 && worst < 1, `roads on the terrain: 99 % within ${p99} m, worst ${worst} m`);
+  const water = elementsOn(site, 'GIS_WODA_CHMURA');
+  assert.ok(water.length > 0, 'water from the cloud');
+  const level = Math.max(...water.map((e) => e.boundaryZ[0]));
+  const deck = Math.min(...bridges[0].body.vertices.map((v) => v[2]));
+  assert.ok(deck > level + 1, `the deck at ${deck} clears the water at ${level}`);
+  return `${off.length} road vertices vs the cloud terrain: ${(Math.min(...dz) * 100).toFixed(1)} to ` +
+    `${(Math.max(...dz) * 100).toFixed(1)} cm, 99 % within ${(p99 * 100).toFixed(1)} cm; ` +
+    `deck ${(deck - level).toFixed(2)} m over the water`;
 }
 
 function countByLayer(model) {
@@ -132,8 +240,62 @@ async function probePlan(page) {
     'parcel corners drawn over the photo: ' + JSON.stringify(corners));
 }
 
+function countByType(model) {
+  const out = {};
+  for (const e of model.elements) out[e.type] = (out[e.type] || 0) + 1;
+  return out;
+}
+
+// The open alert's text starts with `text`; the user presses `button` in the page.
+async function answerAlert(wb, text, button) {
+  const open = await wb.api.waitFor((s) => s.alerts.open && s.alerts.open.text.startsWith(text) && s.alerts.open,
+    30000, 'alert ' + JSON.stringify(text));
+  await wb.page.waitForFunction((t) => !document.getElementById('alert').hidden &&
+    document.getElementById('alert-text').textContent === t, open.text, { timeout: 15000 });
+  assert.equal(await wb.page.locator('#alert-title').textContent(), 'Czyszczenie duplikatow');
+  await wb.page.locator(`#alert-buttons button:text-is("${button}")`).click();
+}
+
+// The site placed a second time, then cleaned from the menu.
+async function cleanDuplicates(wb, palette, frame) {
+  const once = countByType(await wb.api.model());
+  await frame.locator('#placeBtn:not([disabled])').click();
+  await wb.api.waitFor((s) => s.undo.steps.length === 2, 60000, 'the site placed twice');
+  const twice = countByType(await wb.api.model());
+  assert.deepEqual(twice, Object.fromEntries(Object.entries(once).map(([k, n]) => [k, 2 * n])));
+  await wb.api.closeBox(palette.id);
+  await wb.page.locator(`.palette[data-palette-id="${palette.id}"]`).waitFor({ state: 'hidden', timeout: 15000 });
+
+  // A click on an outline selects it alone; a click beside every element clears.
+  const where = await planPoints(wb.page);
+  const corner = where.corners[0];
+  await wb.page.mouse.click(corner.x, corner.y);
+  const chosen = await wb.api.waitFor((s) => s.selection.length > 0, 15000, 'selection');
+  assert.equal(chosen.selection.length, 1);
+  await wb.page.locator('#plan-svg .selected').first().waitFor({ timeout: 15000 });
+  await wb.page.mouse.click(where.outside.x, where.outside.y);
+  await wb.api.waitFor((s) => s.selection.length === 0, 15000, 'selection cleared');
+
+  await wb.chooseMenu(CLEANUP);
+  await answerAlert(wb, 'Usuwa zduplikowane POLILINIE i TEKSTY', 'Uruchom');
+  await answerAlert(wb, `Usunieto duplikaty:\n- polilinie: ${once.polyline}\n- teksty: ${once.text}`, 'OK');
+  await wb.page.locator('#alert').waitFor({ state: 'hidden', timeout: 15000 });
+  assert.deepEqual(countByType(await wb.api.model()), { ...twice, polyline: once.polyline, text: once.text });
+  const state = await wb.api.state();
+  assert.deepEqual(state.undo.steps.slice(-1), ['Usun duplikaty (polilinie + teksty)']);
+  assert.equal(state.undo.steps.length, 3, 'the cleanup is one undo step');
+
+  // Nothing is left to clean; one undo brings every copy back.
+  await wb.chooseMenu(CLEANUP);
+  await answerAlert(wb, 'Usuwa zduplikowane', 'Uruchom');
+  await answerAlert(wb, 'Nie znaleziono zduplikowanych polilinii ani tekstow.', 'OK');
+  await wb.page.click('#undo');
+  await wb.api.waitFor((s) => s.undo.steps.length === 2, 15000, 'undo');
+  assert.deepEqual(countByType(await wb.api.model()), twice);
+}
+
 runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
-  const { frame, page } = await wb.openMapPalette();
+  const { palette, frame, page } = await wb.openMapPalette();
 
   // The project lies at the demo site; one step out shows all of it.
   await page.waitForFunction(() => hosts !== null);  // the add-on's init has centred the map
@@ -179,6 +341,12 @@ runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
   assert.ok((await chips()).every((c) => c.endsWith(' ✓')), 'chips after redo: ' + await chips());
 
   await searchAddresses(frame, page);
+  await cleanDuplicates(wb, palette, frame);
+  // The cleanup closed the palette; the cloud ground is fetched from a new one.
+  const again = await wb.openMapPalette();
+  const ground = await cloudGround(wb, again.frame, again.page);
   return 'ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, ' +
-    'undo and redo followed by the page; address suggestion, house and miss; loopback only';
+    'undo and redo followed by the page; address suggestion, house and miss; the site placed twice, selection by ' +
+    'click, the cleanup from the menu asks and deletes one copy of each in one undo step; terrain and contours from ' +
+    'the cloud in the 3D view, ' + ground + '; loopback only';
 });

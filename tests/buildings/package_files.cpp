@@ -1,7 +1,5 @@
 #include "tests/buildings/package_files.h"
 
-#include <fstream>
-
 namespace kl::buildings::testing {
 namespace {
 
@@ -34,12 +32,6 @@ std::string withBrokenDirectory(std::string zip) {
   for (std::size_t at = zip.find("PK\x01\x02"); at != std::string::npos; at = zip.find("PK\x01\x02", at + 4))
     zip[at + 2] = 'X';
   return zip;
-}
-
-std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
-  const std::string path = (this->path() / name).string();
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return path;
 }
 
 }  // namespace kl::buildings::testing

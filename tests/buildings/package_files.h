@@ -1,13 +1,9 @@
 #pragma once
-// Model packages for tests: zips built in memory, written into a private
-// folder, and the byte surgery that turns them into damaged ones.
+// Model packages for tests: sheets, and the byte surgery that turns zips into damaged ones.
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "tests/support/scratch_folder.h"
 
 namespace kl::buildings::testing {
 
@@ -22,12 +18,5 @@ std::string withClaimedSize(std::string zip, std::uint32_t size);
 
 // The central directory's signatures broken.
 std::string withBrokenDirectory(std::string zip);
-
-// A folder of its own for one test, removed afterwards, and the files written into it.
-class ScratchDir : public kl::test::ScratchFolder {
- public:
-  ScratchDir() : ScratchFolder("kl_buildings") {}
-  std::string write(const std::string& name, const std::string& bytes) const;
-};
 
 }  // namespace kl::buildings::testing

@@ -44,7 +44,7 @@ class BuildingFetch : public test::GeoportalSuite {
     return names;
   }
   kl::test::TempCacheHome home_;
-  net::WfsClient client_{kl::test::loopbackTimings()};
+  net::WfsClient client_{kl::test::loopbackTimings(), hosts()};
   std::vector<std::string> labels_, warnings_;
   bool cancelAfterProgress_ = false;
 };
@@ -157,7 +157,7 @@ TEST_F(BuildingFetch, SheetsThatCannotBeReadAreNamedAndTheOthersKept) {
   const std::string zip = gp::zipArchive({{"0201_gml/good.gml", sheets[0].lod2},
                                           {"0201_gml/cut.gml", damaged.substr(0, damaged.size() / 2)},
                                           {"0201_gml/big.gml", sheets[4].lod2}});
-  std::ofstream(net::cachePathFor(net::cacheKeyOf(lod2PackageUrl("0201")), "zip"), std::ios::binary) << zip;
+  std::ofstream(net::cachePathFor(net::cacheKeyOf(hosts(), lod2PackageUrl("0201")), "zip"), std::ios::binary) << zip;
   PackageFetchInput input{kSite, std::string(demo::kCommuneTeryt), {}};
   input.limits.maxBytes = 100000;
   const auto got = fetchBuildingsLod2(client_, input, hooks());

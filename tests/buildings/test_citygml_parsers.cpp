@@ -2,12 +2,10 @@
 // and on the real CityGML files of the shared samples, read in place.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "buildings/lod1_parser.h"
 #include "buildings/lod2_parser.h"
 #include "buildings/sheet_extent.h"
+#include "tests/geodata/sample_files.h"
 
 namespace kl::buildings {
 namespace {
@@ -15,8 +13,7 @@ namespace {
 const geo::Bbox kEverywhere{-1e9, -1e9, 1e9, 1e9};
 
 std::string sample(const std::string& name) {
-  std::ifstream in(std::string(KL_SAMPLES_DIR) + "/citygml/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/citygml/" + name);
 }
 
 std::string doc(const std::string& body) {

@@ -7,16 +7,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <locale>
+#include <filesystem>
 #include <map>
-#include <sstream>
 
 #include "buildings/lod1_parser.h"
 #include "buildings/lod2_parser.h"
 #include "tests/buildings/package_files.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/geodata/ogr_oracle.h"
+#include "tests/geodata/sample_files.h"
 #include "tools/geoportal/model_packages.h"
 
 namespace kl::buildings {
@@ -30,84 +29,34 @@ struct Point {
 };
 using Ring = std::vector<Point>;
 
-// The innermost coordinate lists of a WKT text: every ring of every polygon.
-std::vector<Ring> wktRings(const std::string& wkt) {
-  std::vector<Ring> rings;
-  std::size_t open = 0;
-  while ((open = wkt.find('(', open)) != std::string::npos) {
-    const std::size_t close = wkt.find(')', open);
-    const std::size_t nested = wkt.find('(', open + 1);
-    if (nested != std::string::npos && nested < close) {
-      open = nested;
-      continue;
-    }
-    Ring ring;
-    std::string text = wkt.substr(open + 1, close - open - 1);
-    std::replace(text.begin(), text.end(), ',', ' ');
-    std::istringstream in(text);
-    in.imbue(std::locale::classic());
-    Point p{};
-    while (in >> p.x >> p.y >> p.z) ring.push_back(p);
-    rings.push_back(std::move(ring));
-    open = close;
+// Every ring of a GeoJSON geometry's coordinates, with its heights.
+void collectRings(const nlohmann::json& coordinates, std::vector<Ring>& rings) {
+  if (!coordinates.is_array() || coordinates.empty()) return;
+  if (!coordinates[0].is_array() || coordinates[0].empty() || !coordinates[0][0].is_number()) {
+    for (const auto& part : coordinates) collectRings(part, rings);
+    return;
   }
-  return rings;
+  Ring& ring = rings.emplace_back();
+  for (const auto& p : coordinates) ring.push_back({p[0], p[1], p.size() > 2 ? p[2].get<double>() : 0.0});
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Records of a CSV text; quoted fields may hold commas and line breaks.
-std::vector<std::vector<std::string>> csvRecords(const std::string& text) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (char c : text) {
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else if ((c == '\n' || c == '\r') && !quoted) {
-      if (fields.size() > 1 || !fields[0].empty()) records.push_back(std::move(fields));
-      fields.assign(1, {});
-    } else {
-      fields.back() += c;
-    }
-  }
-  if (fields.size() > 1 || !fields[0].empty()) records.push_back(std::move(fields));
-  return records;
-}
-
-// gml_id -> rings, in GDAL's reading of the Building layer.
+// gml_id -> rings, in GDAL's reading of the Building layer (its solids and surfaces as
+// polygons, which GeoJSON can hold), and how many buildings it lists.
 std::map<std::string, std::vector<Ring>> gdalBuildings(const std::string& sheetPath, std::size_t& count) {
-  const std::string csv = sheetPath + ".csv";
-  std::remove(csv.c_str());
-  geo::testing::runGdalCommand("ogr2ogr --config GML_DOWNLOAD_WFS_SCHEMA NO -oo WRITE_GFS=NO -oo EXPOSE_GML_ID=YES -f CSV -lco GEOMETRY=AS_WKT '" +
-                               csv + "' '" + sheetPath + "' Building 2>/dev/null");
-  const std::vector<std::vector<std::string>> records = csvRecords(readAll(csv));
+  const auto collection = geo::testing::ogrLayerAsGeoJson(sheetPath, "Building", "-oo EXPOSE_GML_ID=YES -nlt MULTIPOLYGON -dim XYZ");
   std::map<std::string, std::vector<Ring>> out;
-  count = records.empty() ? 0 : records.size() - 1;
-  if (records.empty()) return out;
-  const std::vector<std::string>& header = records[0];
-  const auto column = [&](const char* name) {
-    return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
-  };
-  const std::size_t id = column("gml_id"), wkt = column("WKT");
-  for (std::size_t r = 1; r < records.size(); ++r)
-    out[records[r].at(id)] = wkt < records[r].size() ? wktRings(records[r][wkt]) : std::vector<Ring>{};
-  std::remove(csv.c_str());
+  count = collection ? collection->at("features").size() : 0;
+  if (!collection) return out;
+  for (const auto& f : collection->at("features")) {
+    std::vector<Ring>& rings = out[f["properties"].value("gml_id", "")];
+    if (!f["geometry"].is_null()) collectRings(f["geometry"]["coordinates"], rings);
+  }
   return out;
 }
 
-double area(const Ring& ring) {
-  double sum = 0;
-  for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) sum += ring[j].x * ring[i].y - ring[i].x * ring[j].y;
-  return std::abs(sum) / 2;
-}
-
-double area(const std::vector<geo::Point2d>& ring) {
+// The plan area of a ring, GDAL's or a footprint, by the shoelace formula.
+template <class P>
+double area(const std::vector<P>& ring) {
   double sum = 0;
   for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) sum += ring[j].x * ring[i].y - ring[i].x * ring[j].y;
   return std::abs(sum) / 2;
@@ -124,7 +73,7 @@ double groundArea(const std::vector<Ring>& rings) {
 }
 
 TEST(CityGmlVsGdal, SameBuildingsPerSheetAndFootprintAreasAgree) {
-  testing::ScratchDir dir;
+  kl::test::ScratchFolder dir;
   std::vector<std::string> sheets;
   for (const auto& e : fs::directory_iterator(std::string(KL_SAMPLES_DIR) + "/citygml")) sheets.push_back(e.path().string());
   for (const geoportal::ModelSheet& s : geoportal::demoModelPackages().sheets) {
@@ -135,7 +84,7 @@ TEST(CityGmlVsGdal, SameBuildingsPerSheetAndFootprintAreasAgree) {
   std::size_t compared = 0, buildingsSeen = 0, sheetsRead = 0;
   for (const std::string& path : sheets) {
     SCOPED_TRACE(path);
-    const std::string text = readAll(path);
+    const std::string text = geo::testing::readWholeFile(path);
     // GDAL 3.6 cannot read CityGML 3.0 solids (gml:Shell); those samples
     // are covered by the parser tests alone.
     if (text.find("http://www.opengis.net/citygml/3.0") != std::string::npos) continue;

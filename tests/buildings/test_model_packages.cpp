@@ -7,6 +7,8 @@
 
 #include "buildings/model_package.h"
 #include "tests/buildings/package_files.h"
+#include "tests/geodata/sample_files.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/geoportal/model_packages.h"
 #include "tools/geoportal/zip_writer.h"
 
@@ -15,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Entries;
-using testing::ScratchDir;
+using kl::test::ScratchFolder;
 using testing::sheetText;
 using geoportal::zipArchive;
 
@@ -68,7 +70,7 @@ TEST(ModelPackage, DamagedAndHostilePackagesAreRefusedWithAReasonAndNothingIsWri
   const bool absoluteExisted = fs::exists("/tmp/kl_abs.gml");
   for (const BadPackage& row : badPackages()) {
     SCOPED_TRACE(row.name);
-    ScratchDir dir;
+    ScratchFolder dir;
     const fs::path inner = dir.path() / "cache" / "deeper";
     fs::create_directories(inner);
     const std::string path = (inner / "0201.zip").string();
@@ -105,7 +107,7 @@ TEST(ModelPackage, DamagedAndHostilePackagesAreRefusedWithAReasonAndNothingIsWri
 }
 
 TEST(ModelPackage, TheIndexIsReusedOnlyForTheDownloadItDescribes) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.write("0201.zip", zipArchive({{"a.gml", kSheet}}));
   const std::string index = indexPathOf(path);
   std::string error;
@@ -117,8 +119,7 @@ TEST(ModelPackage, TheIndexIsReusedOnlyForTheDownloadItDescribes) {
   EXPECT_TRUE(loadSheets(*package).fromIndex);
   EXPECT_EQ(package->sheets, first);
 
-  std::string text;
-  { std::ifstream in(index, std::ios::binary); text.assign(std::istreambuf_iterator<char>(in), {}); }
+  const std::string text = geo::testing::readWholeFile(index);
   const std::string firstLine = text.substr(0, text.find('\n'));
   const std::string sheetLines = text.substr(text.find('\n'));
   struct Row {
@@ -152,7 +153,7 @@ TEST(ModelPackage, TheIndexIsReusedOnlyForTheDownloadItDescribes) {
 }
 
 TEST(ModelPackage, AnIndexThatCannotBeWrittenLeavesNothingBehindAndIsSaid) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string path = dir.write("0201.zip", zipArchive({{"a.gml", kSheet}}));
   fs::create_directory(indexPathOf(path));  // the rename onto it must fail
   const PackageStamp stamp = *stampOf(path);
@@ -189,7 +190,7 @@ TEST(ModelPackage, SheetsInFrameMeetOnClosedIntervalsInPackageOrder) {
 TEST(ModelPackage, TheDemoPackagesAreIndexedFromTheirFirst8KbExceptTheLateSheet) {
   const geoportal::ModelPackages& demo = geoportal::demoModelPackages();
   for (const std::string* zip : {&demo.lod1Zip, &demo.lod2Zip}) {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::string error;
     auto package = openPackage(dir.write("p.zip", *zip), error);
     ASSERT_TRUE(package) << error;

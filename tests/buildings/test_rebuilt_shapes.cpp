@@ -80,12 +80,6 @@ TEST(GroundModel, AnswersTheLowestGroundNearAndNothingFarOrWithoutGround) {
     EXPECT_TRUE(buildGroundModel({}, 2.0).lowest.empty());
 }
 
-TEST(GroundModel, KeyKeepsANegativeRowOutOfTheColumnBits) {
-    EXPECT_EQ(cellKey(5, -1), 0x00000005FFFFFFFFull);
-    EXPECT_NE(cellKey(5, -1), cellKey(0, -1));
-    EXPECT_EQ(cellKey(-1, 3), 0xFFFFFFFF00000003ull);
-}
-
 // --- footprints ---
 
 TEST(Footprint, EvenOddInsideAndWhatBoundsNothing) {

@@ -53,12 +53,6 @@ TEST(RoofMeshes, EveryPrimitiveBoundsASolidOverEveryFootprint) {
       }
 }
 
-TEST(RoofMeshes, RegistryFindsByNameAndFallsBackToFlat) {
-  EXPECT_EQ(roofPrimitive("Hipped").name(), "Hipped");
-  EXPECT_EQ(roofPrimitive("Mansard").name(), "Mansard");
-  EXPECT_EQ(roofPrimitive("Pagoda").name(), "Flat");
-}
-
 double ridgeAngle(const RoofMesh& mesh) {
   const Point3d& a = mesh.vertices.at(8);
   const Point3d& b = mesh.vertices.at(9);
@@ -94,6 +88,7 @@ TEST(RoofMeshes, ShapesFollowTheirParameters) {
   roofPrimitive("Gabled").fit(mesh, params(), kPentagon);
   EXPECT_EQ(mesh.vertices.size(), 10u);
   for (size_t i = 5; i < 10; ++i) EXPECT_DOUBLE_EQ(mesh.vertices[i].z, 106);
+  EXPECT_EQ(roofPrimitive("Pagoda").name(), "Flat") << "an unknown name";
 }
 
 TEST(RoofSegmentation, HeightsFromThePercentilesOrTheFallback) {
@@ -112,16 +107,10 @@ TEST(RoofSegmentation, HeightsFromThePercentilesOrTheFallback) {
   EXPECT_NEAR(roof.ridgeZ, 109.8, 1e-9);
 }
 
-TEST(RoofPlaneSearch, SameFindingsEveryTimeAndNoneOnANarrowStrip) {
+// Whether the search finds the same planes every time shows in SameInputSameVertices.
+TEST(RoofPlaneSearch, TwoPlanesOnAGableAndNoneOnANarrowStrip) {
   const auto roof = rectangleRoof(DemoRoofKind::Gabled, {{0, 0}, {16, 0}, {16, 10}, {0, 10}}, 0, 100, 106, 110);
-  const auto points = roofSamples(roof, 0.4);
-  const auto first = detectRoofPlanes(points);
-  ASSERT_EQ(first.size(), 2u);
-  const auto second = detectRoofPlanes(points);
-  for (size_t i = 0; i < first.size(); ++i) {
-    EXPECT_EQ(first[i].nx, second[i].nx);
-    EXPECT_EQ(first[i].d, second[i].d);
-  }
+  EXPECT_EQ(detectRoofPlanes(roofSamples(roof, 0.4)).size(), 2u);
   std::vector<Point3d> strip;
   for (int i = 0; i < 200; ++i) strip.push_back({i * 0.1, 0.05 * (i % 3), 105 + 0.01 * i});
   EXPECT_TRUE(detectRoofPlanes(strip).empty());

@@ -1,8 +1,10 @@
-// The plane fit against numpy's least squares and the mesh fit error against
-// an independent point-to-triangle distance, both in a Python reference.
+// The plane fit (of roofs and of flat roofs from the cloud alike) against numpy's least squares and
+// the mesh fit error against an independent point-to-triangle distance, both in a Python reference.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+
+#include <random>
 
 #include "buildings/lod2fit/mesh_fit_error.h"
 #include "buildings/lod2fit/plane_search.h"
@@ -39,13 +41,25 @@ std::vector<Point3d> scattered(unsigned seed, size_t n) {
   return out;
 }
 
+// A flat and a steep roof face with eaves noise: the pitches the scattered sets leave out.
+std::vector<Point3d> roofFace(double a, double b, int n, double noise, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> across(0, 15);
+  std::normal_distribution<double> eaves(0, noise);
+  std::vector<Point3d> out;
+  for (int i = 0; i < n; ++i) {
+    const double u = across(gen), v = across(gen) * 0.7;
+    out.push_back({260500 + u, 382700 + v, 200 + a * u + b * v + eaves(gen)});
+  }
+  return out;
+}
+
 TEST(RoofFitOracles, PlanesAndErrorsMatchTheReference) {
   json job{{"planes", json::array()}, {"meshes", json::array()}};
-  std::vector<std::vector<Point3d>> sets;
-  for (unsigned seed = 1; seed <= 12; ++seed) {
-    sets.push_back(scattered(seed, seed == 1 ? 3 : 40 * seed));
-    job["planes"].push_back(asJson(sets.back()));
-  }
+  std::vector<std::vector<Point3d>> sets{roofFace(0, 0, 400, 0.05, 17), roofFace(2.5, 0.3, 150, 0.03, 18),
+                                         roofFace(0.577, 0, 2000, 0.08, 19)};
+  for (unsigned seed = 1; seed <= 12; ++seed) sets.push_back(scattered(seed, seed == 1 ? 3 : 40 * seed));
+  for (const auto& set : sets) job["planes"].push_back(asJson(set));
   // Fitted roofs of every kind, and the every-k-th sampling of a large cloud.
   std::vector<double> errors;
   const auto& roofs = geoportal::demoRoofs();

@@ -18,26 +18,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct SiteCase {
-    const char* text;
-    bool valid;
-};
-
-class DemoSiteText : public ::testing::TestWithParam<SiteCase> {};
-
-TEST_P(DemoSiteText, IsFourNumbersOrNothing) {
-    const std::optional<DemoSite> site = parseDemoSite(GetParam().text);
-    EXPECT_EQ(site.has_value(), GetParam().valid) << GetParam().text;
-    if (site) {
-        EXPECT_LT(site->west, site->east);
+TEST(DemoSiteText, IsFourNumbersOrNothing) {
+    const std::pair<const char*, bool> rows[] = {{"15.56456,51.26013,15.57373,51.26409", true}, {"15.5,51.2,15.6", false},
+                                                 {"15.5,51.2,15.6,51.3,1", false}, {"a,b,c,d", false},
+                                                 {"15.5;51.2;15.6;51.3", false}, {"", false}};
+    for (const auto& [text, valid] : rows) {
+        const std::optional<DemoSite> site = parseDemoSite(text);
+        ASSERT_EQ(site.has_value(), valid) << text;
+        if (site) {
+            EXPECT_LT(site->west, site->east);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Rows, DemoSiteText,
-                         ::testing::Values(SiteCase{"15.56456,51.26013,15.57373,51.26409", true},
-                                           SiteCase{"15.5,51.2,15.6", false}, SiteCase{"15.5,51.2,15.6,51.3,1", false},
-                                           SiteCase{"a,b,c,d", false},
-                                           SiteCase{"15.5;51.2;15.6;51.3", false}, SiteCase{"", false}));
 
 class DemoGeoportalStart : public ::testing::Test {
 protected:

@@ -43,19 +43,14 @@ TEST(Resources, StringListsEndAtAnEmptyString) {
     EXPECT_EQ(d->items.at(0).height, 600);
 }
 
-TEST(Security, TokenHostAndOriginRules) {
+// The host, origin and token rules are checked request by request in the
+// server's security tests; here what no request can show.
+TEST(Security, TokensDifferAndAnEmptyOneMatchesNothing) {
     const std::string t = makeToken();
     EXPECT_EQ(t.size(), 32u);
     EXPECT_NE(t, makeToken());
-    EXPECT_TRUE(tokenMatches(t, t));
-    EXPECT_FALSE(tokenMatches(t.substr(1), t));
     EXPECT_FALSE(tokenMatches("", ""));
-    EXPECT_TRUE(allowedHost("127.0.0.1:8080", 8080));
-    EXPECT_TRUE(allowedHost("localhost:8080", 8080));
-    EXPECT_FALSE(allowedHost("127.0.0.1:8081", 8080));
     EXPECT_FALSE(allowedHost("", 8080));
-    EXPECT_TRUE(allowedOrigin("", 8080));
-    EXPECT_FALSE(allowedOrigin("https://127.0.0.1:8080", 8080));
 }
 
 TEST(PageInjection, GoesBehindTheDoctypeOrFirst) {

@@ -54,13 +54,6 @@ protected:
 
 }  // namespace
 
-TEST_F(VectorPlacement, EmptyListPlacesNothing) {
-    const auto r = place({});
-    EXPECT_TRUE(r.counts.empty());
-    EXPECT_FALSE(r.hasExtent);
-    EXPECT_TRUE(r.error.empty());
-}
-
 TEST_F(VectorPlacement, ParcelGetsClosedOutlinesAndItsNumberAndOneWithoutLabelPointStillCounts) {
     auto poly = square(500010, 250020, 10, /*closed=*/false);
     poly.holes.push_back({{500012, 250022}, {500014, 250022}, {500014, 250024}, {500012, 250022}});

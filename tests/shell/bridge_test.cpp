@@ -157,13 +157,6 @@ TEST_F(BridgeTest, ReplyTypeRules) {
     EXPECT_EQ(sent.size(), before);
 }
 
-TEST_F(BridgeTest, RegisteringAgainReplacesTheHandler) {
-    bridge.on("ping", [](const json&) { return json{{"type", "pong2"}}; });
-    bridge.onMessage(R"({"type":"ping"})");
-    EXPECT_EQ(last()["type"], "pong2");
-    EXPECT_EQ(pings, 0);
-}
-
 TEST_F(BridgeTest, SendSetsTypeCompactlyAndDropsWithoutSender) {
     bridge.send("progress", json{{"type", "stale"}, {"done", 1}, {"total", 4}});
     EXPECT_EQ(sent.back(), R"({"done":1,"total":4,"type":"progress"})");

@@ -1,11 +1,13 @@
-// Menu commands, palette control messages, lazy creation and quit.
+// Menu commands, palette control messages, lazy creation and quit, with the
+// shell running under the workbench host.
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "base/controller_registry.h"
-#include "shell/palettes.h"
+#include "base/main_thread.h"
 #include "base/worker_registry.h"
+#include "shell/palettes.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace kl::test {
@@ -15,9 +17,6 @@ using kl::shell::CloudPalette;
 using kl::shell::MapPalette;
 using nlohmann::json;
 
-constexpr int32_t kMap = 32500;
-constexpr int32_t kCloud = 32600;
-
 class PaletteTest : public ShellTest {};
 
 // "Sep 16 2026 23:36:03" (a day below 10 has a leading space).
@@ -25,153 +24,146 @@ bool isBuildStamp(const std::string& s) {
     return std::regex_match(s, std::regex("[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
 }
 
-TEST_F(PaletteTest, EnvironmentCheckLoadsNameAndInitializationRegistersMenuHandlerThenBothPalettes) {
+TEST_F(PaletteTest, StartRegistersBothPalettesUnderTheirGuidsAndCreatesNone) {
     EXPECT_STREQ(env.name, "Geodrop");
-    EXPECT_STREQ(env.description, "Opis dodatku");
-    ASSERT_EQ(host.calls, (std::vector<std::string>{"RegisterMenu 32500", "InstallMenuHandler 32500",
-                                                     "RegisterPalette", "RegisterPalette"}));
-    const auto& map = host.registeredPalettes[0];
-    const auto& cloud = host.registeredPalettes[1];
-    EXPECT_EQ(map.flags, 1015);
-    EXPECT_EQ(cloud.flags, 1015);
-    const KlGuid mapGuid{{0x6B1C0A7Eu, 0x92D44F7Bu, 0xB1A93C58u, 0xD2E4F016u}};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(map.guid.w[i], mapGuid.w[i]);
-    EXPECT_EQ(static_cast<uint32_t>(map.referenceNumber), 0x6B1C0A7Eu + 0x92D44F7Bu + 0xB1A93C58u + 0xD2E4F016u);
-    EXPECT_EQ(static_cast<uint32_t>(cloud.referenceNumber), 0xBE37AFB8u + 0xAC6844F2u + 0xA7CEDB3Cu + 0xC77A178Bu);
-    EXPECT_EQ(host.palettesCreated, 0) << "palettes are created lazily";
+    ASSERT_NE(host.menuHandler(kMap), nullptr);
+    const auto registrations = host.registrations();
+    ASSERT_EQ(registrations.size(), 2u);
+    for (const Registration& r : registrations) {
+        EXPECT_EQ(r.flags, 1015);
+        // The host keys a palette's saved place by this sum.
+        EXPECT_EQ(static_cast<uint32_t>(r.referenceNumber), r.guid.w[0] + r.guid.w[1] + r.guid.w[2] + r.guid.w[3]);
+    }
+    EXPECT_EQ(registrations[0].guid.w[0], 0x6B1C0A7Eu);
+    EXPECT_EQ(registrations[1].guid.w[0], 0xBE37AFB8u);
+    EXPECT_EQ(host.paletteCount(), 0u) << "palettes are created lazily";
 }
 
 TEST_F(PaletteTest, MenuItemOneTogglesTheMapPaletteAndItsCheckMark) {
     EXPECT_EQ(menu(1), KL_NOERROR);
     ASSERT_TRUE(MapPalette::hasInstance());
-    EXPECT_TRUE(host.liveDialog(kMap)->visible);
-    EXPECT_TRUE(host.checked(1));
-    EXPECT_FALSE(host.checked(2));
+    EXPECT_TRUE(palette(kMap).visible);
+    EXPECT_TRUE(checked(1));
+    EXPECT_FALSE(checked(2));
 
     EXPECT_EQ(menu(1), KL_NOERROR);
     EXPECT_TRUE(MapPalette::hasInstance());
-    EXPECT_FALSE(host.liveDialog(kMap)->visible);
-    EXPECT_FALSE(host.checked(1));
+    EXPECT_FALSE(palette(kMap).visible);
+    EXPECT_FALSE(checked(1));
 
     menu(1);
-    EXPECT_TRUE(host.liveDialog(kMap)->visible);
-    EXPECT_TRUE(host.checked(1));
-    EXPECT_EQ(host.palettesCreated, 1);
+    EXPECT_TRUE(palette(kMap).visible);
+    EXPECT_TRUE(checked(1));
+    EXPECT_EQ(host.paletteCount(), 1u);
     EXPECT_FALSE(CloudPalette::hasInstance());
 }
 
 TEST_F(PaletteTest, CheckMarkKeepsTheOtherFlagBits) {
-    host.flags[{32500, 2}] = KL_MENUFLAG_DISABLED;
-    menu(2);
-    EXPECT_EQ(host.menuFlags(2), KL_MENUFLAG_DISABLED | KL_MENUFLAG_CHECKED);
-    menu(2);
-    EXPECT_EQ(host.menuFlags(2), KL_MENUFLAG_DISABLED);
+    // The host refuses a disabled item; its handler is called here as a host
+    // that disables items while they run would.
+    WorkbenchHost::table()->SetMenuItemFlags(kMap, 2, KL_MENUFLAG_DISABLED);
+    const KlMenuHandler handler = host.menuHandler(kMap);
+    handler(kMap, 2);
+    EXPECT_EQ(menuFlags(2), KL_MENUFLAG_DISABLED | KL_MENUFLAG_CHECKED);
+    handler(kMap, 2);
+    EXPECT_EQ(menuFlags(2), KL_MENUFLAG_DISABLED);
 }
 
 TEST_F(PaletteTest, ItemsWithoutAPaletteOpenTheWebSiteOrDoNothing) {
-    EXPECT_EQ(host.menuHandler(32000, 1), KL_NOERROR);
-    EXPECT_EQ(menu(9), KL_NOERROR);
-    menu(3);  // the cleanup asks first; a host without alerts cannot ask, so nothing happens
-    EXPECT_TRUE(host.reports.empty());
+    const KlMenuHandler handler = host.menuHandler(kMap);
+    EXPECT_EQ(handler(32000, 1), KL_NOERROR);
+    EXPECT_EQ(handler(kMap, 9), KL_NOERROR);
     menu(4);
-    EXPECT_EQ(host.shellOpens, std::vector<std::string>{"open https://ordvik.pl/ 1"});
-    EXPECT_EQ(host.palettesCreated, 0);
+    EXPECT_EQ(host.shellOpens(), std::vector<std::string>{"open https://ordvik.pl/ 1"});
+    EXPECT_EQ(host.paletteCount(), 0u);
 }
 
 TEST_F(PaletteTest, ResizeGrowsTheBrowserAndTheCloseBoxHidesAndClearsTheCheckMarkButKeepsTheInstance) {
     menu(1);
-    FakePalette* dialog = host.liveDialog(kMap);
-    ASSERT_TRUE(dialog->hasObserver);
-    dialog->observer.resized(dialog->observer.ctx, 40, -20);
-    EXPECT_EQ(dialog->resizes, (std::vector<std::pair<int32_t, int32_t>>{{40, -20}}));
-    EXPECT_EQ(dialog->observer.closeRequested(dialog->observer.ctx), 1);
-    EXPECT_FALSE(dialog->visible);
-    EXPECT_FALSE(host.checked(1));
+    const int32_t map = palette(kMap).id;
+    ASSERT_EQ(host.resize(map, 40, -20), KL_NOERROR);
+    EXPECT_EQ(palette(kMap).browserWidth, 940);
+    EXPECT_EQ(palette(kMap).browserHeight, 580);
+    EXPECT_EQ(host.closeRequest(map), 1);
+    EXPECT_FALSE(palette(kMap).visible);
+    EXPECT_FALSE(checked(1));
     EXPECT_TRUE(MapPalette::hasInstance());
 }
 
 TEST_F(PaletteTest, VisibilityQueryAndOpenBeforeAnyInstance) {
     int32_t visible = 7;
-    EXPECT_EQ(host.control(kMap, KL_PALETTE_IS_VISIBLE, reinterpret_cast<intptr_t>(&visible)), KL_NOERROR);
+    EXPECT_EQ(control(kMap, KL_PALETTE_IS_VISIBLE, &visible), KL_NOERROR);
     EXPECT_EQ(visible, 0);
-    EXPECT_FALSE(MapPalette::hasInstance());
     for (int32_t m : {KL_PALETTE_CLOSE, KL_PALETTE_HIDE_END, KL_PALETTE_DISABLE_BEGIN, KL_PALETTE_DISABLE_END, 99})
-        EXPECT_EQ(host.control(kMap, m), KL_NOERROR);
-    EXPECT_EQ(host.palettesCreated, 0);
+        EXPECT_EQ(control(kMap, m), KL_NOERROR);
+    EXPECT_FALSE(MapPalette::hasInstance());
+    EXPECT_TRUE(host.paletteCount() == 0);
 
-    EXPECT_EQ(host.control(kMap, KL_PALETTE_OPEN), KL_NOERROR);
+    EXPECT_EQ(control(kMap, KL_PALETTE_OPEN), KL_NOERROR);
     ASSERT_TRUE(MapPalette::hasInstance());
-    EXPECT_TRUE(host.checked(1));
-    host.control(kMap, KL_PALETTE_IS_VISIBLE, reinterpret_cast<intptr_t>(&visible));
+    EXPECT_TRUE(checked(1));
+    control(kMap, KL_PALETTE_IS_VISIBLE, &visible);
     EXPECT_EQ(visible, 1);
-    host.control(kMap, KL_PALETTE_OPEN);
-    EXPECT_EQ(host.palettesCreated, 1);
+    control(kMap, KL_PALETTE_OPEN);
+    EXPECT_EQ(host.paletteCount(), 1u);
 }
 
 TEST_F(PaletteTest, TemporaryHideRestoresOnlyAPaletteThatWasVisible) {
     menu(1);  // map visible
     menu(2);
     menu(2);  // cloud exists, hidden
-    host.control(kMap, KL_PALETTE_HIDE_BEGIN);
-    host.control(kCloud, KL_PALETTE_HIDE_BEGIN);
-    EXPECT_FALSE(host.liveDialog(kMap)->visible);
-    EXPECT_FALSE(host.checked(1));
-    host.control(kMap, KL_PALETTE_HIDE_END);
-    host.control(kCloud, KL_PALETTE_HIDE_END);
-    EXPECT_TRUE(host.liveDialog(kMap)->visible);
-    EXPECT_TRUE(host.checked(1));
-    EXPECT_FALSE(host.liveDialog(kCloud)->visible);
-    EXPECT_FALSE(host.checked(2));
+    control(kMap, KL_PALETTE_HIDE_BEGIN);
+    control(kCloud, KL_PALETTE_HIDE_BEGIN);
+    EXPECT_FALSE(palette(kMap).visible);
+    EXPECT_FALSE(checked(1));
+    control(kMap, KL_PALETTE_HIDE_END);
+    control(kCloud, KL_PALETTE_HIDE_END);
+    EXPECT_TRUE(palette(kMap).visible);
+    EXPECT_TRUE(checked(1));
+    EXPECT_FALSE(palette(kCloud).visible);
+    EXPECT_FALSE(checked(2));
 }
 
 TEST_F(PaletteTest, TemporaryHideWithoutInstanceForgetsEarlierVisibility) {
     menu(1);
-    host.control(kMap, KL_PALETTE_HIDE_BEGIN);  // remembers "visible"
+    control(kMap, KL_PALETTE_HIDE_BEGIN);  // remembers "visible"
     host.projectEvent(KL_EVENT_QUIT);
-    host.control(kMap, KL_PALETTE_HIDE_BEGIN);  // no instance: flag cleared
-    host.control(kMap, KL_PALETTE_OPEN);
+    control(kMap, KL_PALETTE_HIDE_BEGIN);  // no instance: flag cleared
+    control(kMap, KL_PALETTE_OPEN);
     menu(1);  // hidden again
-    host.control(kMap, KL_PALETTE_HIDE_END);
-    EXPECT_FALSE(host.liveDialog(kMap)->visible);
+    control(kMap, KL_PALETTE_HIDE_END);
+    EXPECT_FALSE(palette(kMap).visible);
 }
 
 TEST_F(PaletteTest, DisablingItemsOnlyTouchesAVisiblePalette) {
     menu(1);
-    host.control(kMap, KL_PALETTE_DISABLE_BEGIN);
-    EXPECT_FALSE(host.liveDialog(kMap)->itemsEnabled);
-    host.control(kMap, KL_PALETTE_DISABLE_END);
-    EXPECT_TRUE(host.liveDialog(kMap)->itemsEnabled);
+    control(kMap, KL_PALETTE_DISABLE_BEGIN);
+    EXPECT_FALSE(palette(kMap).enabled);
+    control(kMap, KL_PALETTE_DISABLE_END);
+    EXPECT_TRUE(palette(kMap).enabled);
     menu(1);
-    host.control(kMap, KL_PALETTE_DISABLE_BEGIN);
-    EXPECT_TRUE(host.liveDialog(kMap)->itemsEnabled);
-    host.control(kMap, KL_PALETTE_CLOSE);
+    control(kMap, KL_PALETTE_DISABLE_BEGIN);
+    EXPECT_TRUE(palette(kMap).enabled);
+    control(kMap, KL_PALETTE_CLOSE);
     EXPECT_TRUE(MapPalette::hasInstance());
 }
 
-TEST_F(PaletteTest, CreationSubscribesToQuitOnceAndQuitTearsBothPalettesDownOnceAndIgnoresOtherEvents) {
+TEST_F(PaletteTest, QuitTearsBothPalettesDownOnceAndOtherEventsLeaveThem) {
     menu(1);
-    EXPECT_EQ(host.eventHandlers.size(), 1u);
-    EXPECT_GE(host.keepInMemory, 2);
-    menu(1);
-    EXPECT_EQ(host.eventHandlers.size(), 1u);
-    menu(1);
+    EXPECT_TRUE(host.keepsInMemory());
     menu(2);
-    FakePalette* map = host.liveDialog(kMap);
-    FakeBrowser* mapBrowser = host.liveBrowser(kMap);
+    const int32_t mapBrowser = palette(kMap).browserId;
     host.projectEvent(1);
     host.projectEvent(KL_EVENT_QUIT - 1);
     EXPECT_TRUE(MapPalette::hasInstance());
     EXPECT_TRUE(CloudPalette::hasInstance());
-    EXPECT_FALSE(map->destroyed);
 
-    host.projectEvent(KL_EVENT_QUIT);  // both palettes subscribed: two calls
+    EXPECT_EQ(host.projectEvent(KL_EVENT_QUIT), 1);
     EXPECT_FALSE(MapPalette::hasInstance());
     EXPECT_FALSE(CloudPalette::hasInstance());
-    EXPECT_TRUE(map->destroyed);
-    EXPECT_FALSE(map->hasObserver);
-    EXPECT_TRUE(mapBrowser->destroyed);
-    EXPECT_EQ(host.palettes.size(), 2u);
-    EXPECT_EQ(host.liveDialog(kMap), nullptr);
+    EXPECT_EQ(host.paletteCount(), 0u);
+    EXPECT_FALSE(host.browserAlive(mapBrowser));
+    EXPECT_TRUE(host.reports().empty());
     EXPECT_NO_THROW(MapPalette::sendIfAlive("progress", json::object()));
     try {
         CloudPalette::getInstance();
@@ -199,25 +191,23 @@ TEST_F(PaletteTest, QuitStopsRunningWorkersBeforeThePalettesGo) {
 
 TEST_F(PaletteTest, BrowserGetsScriptObjectAndEncodedFileAddress) {
     menu(1);
-    FakeBrowser* browser = host.liveBrowser(kMap);
-    ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(browser->objectName, "GIS");
-    EXPECT_EQ(browser->functionName, "postMessage");
-    EXPECT_EQ(browser->url, "file://" + (tempDir / "KARTOLINK" / "web" / "map.html").string());
-    EXPECT_EQ(readFile(tempDir / "KARTOLINK" / "web" / "map.js"), host.dataResources[101]);
-    EXPECT_NE(diagLog().find("LoadURL=" + browser->url + "\n"), std::string::npos);
+    const PaletteState map = palette(kMap);
+    EXPECT_TRUE(map.hasScriptObject);
+    EXPECT_EQ(map.url, "file://" + (tempDir / "KARTOLINK" / "web" / "map.html").string());
+    EXPECT_EQ(readFile(tempDir / "KARTOLINK" / "web" / "map.js"), bytesOf(*resource(101)));
+    EXPECT_NE(diagLog().find("LoadURL=" + map.url + "\n"), std::string::npos);
     menu(2);
-    EXPECT_EQ(host.liveBrowser(kCloud)->url, "file://" + (tempDir / "Ordvik_Cloud" / "web" / "cloud.html").string());
+    EXPECT_EQ(palette(kCloud).url, "file://" + (tempDir / "Ordvik_Cloud" / "web" / "cloud.html").string());
     EXPECT_FALSE(std::filesystem::exists(tempDir / "Ordvik_Cloud" / "web" / "maplibre-gl.js"));
 }
 
 TEST_F(PaletteTest, PingAnswersPongWithVersionAndBuildStamp) {
     menu(1);
     menu(2);
-    host.liveBrowser(kMap)->post(R"({"type":"ping"})");
-    host.liveBrowser(kCloud)->post(R"({"type":"ping"})");
-    const json map = host.liveBrowser(kMap)->lastReceived();
-    const json cloud = host.liveBrowser(kCloud)->lastReceived();
+    post(kMap, R"({"type":"ping"})");
+    post(kCloud, R"({"type":"ping"})");
+    const json map = lastReceived(kMap);
+    const json cloud = lastReceived(kCloud);
     EXPECT_EQ(map["type"], "pong");
     EXPECT_EQ(map["wersja"], "1.8.0");
     EXPECT_TRUE(isBuildStamp(map["build"].get<std::string>())) << map;
@@ -225,15 +215,13 @@ TEST_F(PaletteTest, PingAnswersPongWithVersionAndBuildStamp) {
     EXPECT_FALSE(cloud.contains("wersja"));
     EXPECT_EQ(cloud["build"], map["build"]);
     // A posted value that is not a string is the invalid message.
-    FakeBrowser* browser = host.liveBrowser(kMap);
-    browser->function(browser->functionCtx, nullptr, 0, 0);
-    EXPECT_EQ(browser->lastReceived(), json({{"type", "error"}, {"msg", "Nieprawidlowa wiadomosc z UI (JSON)"}}));
+    post(kMap, std::nullopt);
+    EXPECT_EQ(lastReceived(kMap), json({{"type", "error"}, {"msg", "Nieprawidlowa wiadomosc z UI (JSON)"}}));
 }
 
 TEST_F(PaletteTest, OpenExternalOpensOnlyWebAddressesAndAlwaysSaysNoop) {
     menu(1);
     menu(2);
-    FakeBrowser* browser = host.liveBrowser(kMap);
     struct Case {
         const char* message;
         bool opens;
@@ -248,17 +236,16 @@ TEST_F(PaletteTest, OpenExternalOpensOnlyWebAddressesAndAlwaysSaysNoop) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        const auto before = host.shellOpens.size();
-        browser->post(c.message);
-        EXPECT_EQ(browser->lastReceived(), json({{"type", "noop"}}));
-        EXPECT_EQ(host.shellOpens.size(), before + (c.opens ? 1 : 0));
+        const auto before = host.shellOpens().size();
+        post(kMap, c.message);
+        EXPECT_EQ(lastReceived(kMap), json({{"type", "noop"}}));
+        EXPECT_EQ(host.shellOpens().size(), before + (c.opens ? 1 : 0));
     }
-    EXPECT_EQ(host.shellOpens.front(), "open https://geoportal.gov.pl/ 1");
-    browser->post(R"({"type":"openExternal","url":42})");
-    EXPECT_EQ(browser->lastReceived()["type"], "error");
-    EXPECT_EQ(browser->lastReceived()["msg"], "Pole \"url\" musi byc tekstem.");
-    host.liveBrowser(kCloud)->post(R"({"type":"openExternal","url":"https://a.pl/"})");
-    EXPECT_EQ(host.liveBrowser(kCloud)->lastReceived()["msg"], "Brak obslugi wiadomosci: openExternal");
+    EXPECT_EQ(host.shellOpens().front(), "open https://geoportal.gov.pl/ 1");
+    post(kMap, R"({"type":"openExternal","url":42})");
+    EXPECT_EQ(lastReceived(kMap)["msg"], "Pole \"url\" musi byc tekstem.");
+    post(kCloud, R"({"type":"openExternal","url":"https://a.pl/"})");
+    EXPECT_EQ(lastReceived(kCloud)["msg"], "Brak obslugi wiadomosci: openExternal");
 }
 
 TEST_F(PaletteTest, ControllerHandlersComeAfterOwnHandlersAndBeforeTheSender) {
@@ -273,55 +260,51 @@ TEST_F(PaletteTest, ControllerHandlersComeAfterOwnHandlersAndBeforeTheSender) {
     menu(2);
     EXPECT_EQ(installs, 1);
     EXPECT_TRUE(sawPing);
-    FakeBrowser* browser = host.liveBrowser(kCloud);
-    EXPECT_TRUE(browser->scripts.empty());
-    browser->post(R"({"type":"getInit"})");
-    EXPECT_EQ(browser->lastReceived(), json({{"type", "init"}, {"lat", 52.0}}));
+    EXPECT_TRUE(received(kCloud).empty());
+    post(kCloud, R"({"type":"getInit"})");
+    EXPECT_EQ(lastReceived(kCloud), json({{"type", "init"}, {"lat", 52.0}}));
     menu(1);
     EXPECT_EQ(installs, 1) << "the map palette runs only its own kind";
 }
 
 TEST_F(PaletteTest, MissingResourceLeavesAnEmptyBrowserButAWorkingBridge) {
-    host.dataResources.erase(112);
+    dropResource(112);
     menu(1);
     const std::string log = diagLog();
     EXPECT_NE(log.find("RSLoadResource NULL id=112 file=maplibre-gl.js\n"), std::string::npos) << log;
-    EXPECT_EQ(host.reports, std::vector<std::string>{"KARTOLINK: nie udalo sie wypakowac zasobow web."});
-    FakeBrowser* browser = host.liveBrowser(kMap);
-    EXPECT_TRUE(browser->url.empty());
+    EXPECT_EQ(host.reports(), std::vector<std::string>{"KARTOLINK: nie udalo sie wypakowac zasobow web."});
+    EXPECT_TRUE(palette(kMap).url.empty());
     EXPECT_FALSE(std::filesystem::exists(tempDir / "KARTOLINK" / "web" / "maplibre-gl.css"));
-    browser->post(R"({"type":"ping"})");
-    EXPECT_EQ(browser->lastReceived()["type"], "pong");
-    EXPECT_TRUE(host.liveDialog(kMap)->visible);
+    post(kMap, R"({"type":"ping"})");
+    EXPECT_EQ(lastReceived(kMap)["type"], "pong");
+    EXPECT_TRUE(palette(kMap).visible);
 }
 
 TEST_F(PaletteTest, BrowserEventsOnlyWriteTheLog) {
     menu(1);
-    const KlBrowserEvents& events = host.liveBrowser(kMap)->events;
-    events.loadError(events.ctx, -105, "file:///x/map.html");
-    events.loadingState(events.ctx, 1);
-    events.loadingState(events.ctx, 0);
+    const int32_t id = palette(kMap).browserId;
+    host.pageLoadError(id, -105, "file:///x/map.html");
+    host.pageLoading(id, true);
+    host.pageLoading(id, false);
     const std::string log = diagLog();
-    EXPECT_NE(log.find("onLoadError code=-105 url=file:///x/map.html\n"), std::string::npos);
-    EXPECT_NE(log.find("onLoadingState isLoading=1\nonLoadingState isLoading=0\n"), std::string::npos);
-    EXPECT_TRUE(host.reports.empty());
+    EXPECT_NE(log.find("onLoadError code=-105 url=file:///x/map.html\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("onLoadingState isLoading=1\nonLoadingState isLoading=0\n"), std::string::npos) << log;
+    EXPECT_TRUE(host.reports().empty());
 }
 
 TEST_F(PaletteTest, SendAfterThePaletteIsGoneIsDropped) {
     menu(1);
-    FakeBrowser* browser = host.liveBrowser(kMap);
+    host.runPosted();  // the page's own load
     // Modules reach the page through the channel the shell names for its kind.
     const auto sendToMap = [](json message) { shell::sendToPage(shell::PaletteKind::Map, "fetchDone", std::move(message)); };
     ASSERT_TRUE(kl::postToMain([&] { sendToMap(json{{"counts", json::object()}}); }));
     host.projectEvent(KL_EVENT_QUIT);
-    const auto scriptsAtQuit = browser->scripts.size();
     EXPECT_EQ(host.runPosted(), 1u);
-    EXPECT_EQ(browser->scripts.size(), scriptsAtQuit);
 
     menu(1);
     ASSERT_TRUE(kl::postToMain([&] { sendToMap(json{{"n", 1}}); }));
     host.runPosted();
-    EXPECT_EQ(host.liveBrowser(kMap)->lastReceived(), json({{"n", 1}, {"type", "fetchDone"}}));
+    EXPECT_EQ(lastReceived(kMap), json({{"n", 1}, {"type", "fetchDone"}}));
 }
 
 TEST_F(PaletteTest, ThrowingPostedWorkClearsBusyAndReportsToThePalette) {
@@ -329,10 +312,10 @@ TEST_F(PaletteTest, ThrowingPostedWorkClearsBusyAndReportsToThePalette) {
     bool busy = true;
     ASSERT_TRUE(shell::postForPage(
         shell::PaletteKind::Map, []() -> void { throw std::runtime_error("zla geometria \xB3"); }, [&busy] { busy = false; }));
-    EXPECT_NO_THROW(host.runPosted());
+    host.runPosted();
+    EXPECT_EQ(host.escapedExceptions(), 0u);
     EXPECT_FALSE(busy);
-    EXPECT_EQ(host.liveBrowser(kMap)->lastReceived(),
-              json({{"type", "error"}, {"msg", "Blad wewnetrzny: zla geometria \xEF\xBF\xBD"}}));
+    EXPECT_EQ(lastReceived(kMap), json({{"type", "error"}, {"msg", "Blad wewnetrzny: zla geometria \xEF\xBF\xBD"}}));
 }
 
 // Nothing a module throws, of whatever type, may reach the host.
@@ -348,21 +331,20 @@ TEST_F(PaletteTest, AnInstallerThrowingAnythingIsSkippedAndThePaletteStillOpens)
     EXPECT_NE(diagLog().find("registerHandlers failed: nieznany wyjatek\n"), std::string::npos);
 }
 
-class FailingInitTest : public ShellTest {
+// The map palette registers first; whichever registration fails ends
+// initialization there with its error.
+class FailingInitTest : public ShellTest, public ::testing::WithParamInterface<int> {
 protected:
     FailingInitTest() { initialize = false; }
 };
 
-// The map palette registers first; whichever registration fails ends
-// initialization there with its error.
-TEST_F(FailingInitTest, AFailingPaletteRegistrationIsTheResult) {
-    for (int failing : {1, 2}) {
-        host.registeredPalettes.clear();
-        host.failRegisterPaletteAt = failing;
-        EXPECT_EQ(Initialize(), KL_ERR_GENERAL);
-        EXPECT_EQ(host.registeredPalettes.size(), static_cast<size_t>(failing));
-    }
+TEST_P(FailingInitTest, AFailingPaletteRegistrationIsTheResult) {
+    host.armFault("RegisterPalette", GetParam());
+    EXPECT_EQ(Initialize(), KL_ERR_GENERAL);
+    EXPECT_EQ(host.registrations().size(), static_cast<size_t>(GetParam() - 1));
 }
+
+INSTANTIATE_TEST_SUITE_P(Registration, FailingInitTest, ::testing::Values(1, 2));
 
 }  // namespace
 }  // namespace kl::test

@@ -50,7 +50,7 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
     EXPECT_EQ(log.rfind("=== MapPalette ExtractWebResources v1.8.0 ===\nwebDir=" + webDir().string() + "\n", 0), 0u)
         << log;
     for (const auto& [id, name] : kMapFiles) {
-        const std::string& data = host.dataResources[id];
+        const std::string data = bytesOf(*resource(id));
         EXPECT_EQ(readFile(webDir() / name), data) << name;
         const std::string line = "id=" + std::to_string(id) + " file=" + name + " res=" +
                                  std::to_string(data.size()) + "B open=1 disk=" + std::to_string(data.size()) +
@@ -58,12 +58,14 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(files().size(), kMapFiles.size()) << "no temporary names left behind";
-    EXPECT_TRUE(host.reports.empty());
+    EXPECT_TRUE(host.reports().empty());
 }
 
 TEST_F(WebResourcesTest, EveryExtractionWritesTheFilesAgain) {
     ASSERT_TRUE(extractMap().ok);
-    host.dataResources[101] = "var changed = 1;";
+    static constexpr unsigned char kChanged[] = "var changed = 1;";
+    resource(101)->data = kChanged;
+    resource(101)->size = sizeof kChanged - 1;
     ASSERT_TRUE(extractMap().ok);
     EXPECT_EQ(readFile(webDir() / "map.js"), "var changed = 1;");
 }
@@ -85,13 +87,13 @@ TEST_P(LockedFileTest, UnwritablePageFileAbortsAtThatEntry) {
     const auto result = extractMap();
     EXPECT_FALSE(result.ok);
     const std::string log = diagLog();
-    EXPECT_NE(log.find("id=102 file=map.css res=" + std::to_string(host.dataResources[102].size()) + "B open=0 disk="),
+    EXPECT_NE(log.find("id=102 file=map.css res=" + std::to_string(resource(102)->size) + "B open=0 disk="),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("ZAPIS NIEUDANY id=102 -> przerywam\n"), std::string::npos);
     EXPECT_EQ(log.find("id=110"), std::string::npos) << "later entries are not attempted";
-    EXPECT_EQ(host.reports, std::vector<std::string>{
-                                "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."});
+    EXPECT_EQ(host.reports(), std::vector<std::string>{
+                             "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."});
     EXPECT_TRUE(fs::exists(webDir() / "map.js"));
     EXPECT_FALSE(fs::exists(webDir() / "leaflet.js"));
     fs::permissions(blocked, fs::perms::owner_all, fs::perm_options::add);
@@ -100,9 +102,10 @@ TEST_P(LockedFileTest, UnwritablePageFileAbortsAtThatEntry) {
 INSTANTIATE_TEST_SUITE_P(Blockers, LockedFileTest, ::testing::Values(Blocker::Directory, Blocker::ReadOnlyFile));
 
 TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
-    // A real short write: the child may not grow any file beyond the limit.
-    constexpr rlim_t kLimit = 64 * 1024;
-    host.dataResources[112] = std::string(200 * 1024, 'm');
+    // A real short write: the child may not grow any file beyond the limit,
+    // which only the map library (the tenth file) exceeds.
+    constexpr rlim_t kLimit = 256 * 1024;
+    ASSERT_GT(resource(112)->size, kLimit);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -110,9 +113,9 @@ TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
         rlimit limit{kLimit, kLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
         const auto result = extractMap();
-        const bool reported = host.reports.size() == 1 &&
-                              host.reports[0] ==
-                                  "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta).";
+        const bool reported =
+            host.reports() == std::vector<std::string>{
+                             "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."};
         _exit(!result.ok && reported ? 0 : 1);
     }
     int status = 0;
@@ -120,7 +123,10 @@ TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     const std::string log = diagLog();
-    EXPECT_NE(log.find("id=112 file=maplibre-gl.js res=204800B open=1 disk=65536B"), std::string::npos) << log;
+    EXPECT_NE(log.find("id=112 file=maplibre-gl.js res=" + std::to_string(resource(112)->size) + "B open=1 disk=" +
+                       std::to_string(kLimit) + "B"),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("ZAPIS NIEUDANY id=112 -> przerywam"), std::string::npos);
     EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.js")) << "complete or absent";
     EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.css"));
@@ -129,11 +135,11 @@ TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
 }
 
 TEST_F(WebResourcesTest, MissingResourceIsLoggedAndStopsTheExtraction) {
-    host.dataResources.erase(101);
+    dropResource(101);
     EXPECT_FALSE(extractMap().ok);
     EXPECT_NE(diagLog().find("RSLoadResource NULL id=101 file=map.js\n"), std::string::npos);
     EXPECT_EQ(files(), std::vector<std::string>{"map.html"});
-    EXPECT_TRUE(host.reports.empty());
+    EXPECT_TRUE(host.reports().empty());
 }
 
 struct AddressCase {
@@ -183,7 +189,7 @@ TEST_F(WebResourcesTest, AddressOfAnAwkwardTemporaryFolderLeadsToTheWrittenFile)
     ASSERT_EQ(address.rfind("file:///", 0), 0u);
     const fs::path decoded = percentDecode(address.substr(7));
     EXPECT_EQ(decoded, awkward / "KARTOLINK" / "web" / "map.html");
-    EXPECT_EQ(readFile(decoded), host.dataResources[100]);
+    EXPECT_EQ(readFile(decoded), bytesOf(*resource(100)));
 }
 
 TEST_F(WebResourcesTest, TheWorkingFolderIsPrivateAndAPlantedLinkIsNotFollowed) {

@@ -1,10 +1,10 @@
 #pragma once
 // A test suite against the local geoportal started in process: one server for
-// the suite, every service host pointed at it, and each test starting with no
-// faults, no special configuration and an empty request log.
+// the suite, service hosts that point every request at it, and each test
+// starting with no faults, no special configuration and an empty request log.
 #include <gtest/gtest.h>
 
-#include "net/service_hosts.h"
+#include "base/service_hosts.h"
 #include "tools/geoportal/geoportal_server.h"
 
 namespace kl::test {
@@ -23,9 +23,8 @@ protected:
         server_->faults().clear();
         server_->log().clear();
         server_->setConfig({});
-        net::setServiceHostOverride(server_->baseUrl());
     }
-    void TearDown() override { net::setServiceHostOverride(""); }
+    static settings::ServiceHosts hosts() { return settings::serviceHostsWithOverride(server_->baseUrl()); }
 
     inline static geoportal::GeoportalServer* server_ = nullptr;
 };

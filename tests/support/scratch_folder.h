@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace kl::test {
@@ -21,6 +22,13 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+
+    // Writes a file of the folder, replacing one of that name.
+    std::filesystem::path write(const std::string& name, const std::string& bytes) const {
+        const std::filesystem::path file = path_ / name;
+        std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return file;
+    }
 
 private:
     std::filesystem::path path_;
