@@ -75,24 +75,6 @@ TEST_F(BuildingFetch, Lod1FallsBackToTheNewestEditionTheCountyHasAndReusesItsInd
   EXPECT_EQ(server_->log().snapshot().size(), 1u);  // only the missing 2024 edition is asked again
 }
 
-TEST_F(BuildingFetch, Lod2KeepsTheCourtyardAsAHoleAndTheBuildingPartOnce) {
-  const gp::ModelPackages& packages = gp::demoModelPackages();
-  const auto got = fetchBuildingsLod2(client_, {kSite, std::string(demo::kCommuneTeryt), {}}, hooks());
-  EXPECT_EQ(warnings_, std::vector<std::string>{});
-  EXPECT_EQ(got.summary, "Budynki LOD2: powiat 0201, budynkow w kadrze: 166");
-  ASSERT_EQ(got.buildings.size(), static_cast<std::size_t>(demo::kBuildings));
-  int parts = 0, courtyardHoles = 0, gabled = 0;
-  for (const Lod2Building& b : got.buildings) {
-    parts += b.id == packages.partBuildingId;
-    gabled += b.roofType == "1030";
-    if (b.id == packages.courtyardBuildingId)
-      for (const Lod2Face& f : b.faces) courtyardHoles += static_cast<int>(f.holes.size());
-  }
-  EXPECT_EQ(parts, 1);
-  EXPECT_EQ(courtyardHoles, 2);  // in the ground and in the roof
-  EXPECT_GT(gabled, 0);
-}
-
 TEST_F(BuildingFetch, FailuresAreSaidOnceAndGiveNothing) {
   struct Row {
     const char* name;

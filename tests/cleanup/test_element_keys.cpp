@@ -43,23 +43,16 @@ constexpr double kHalf = std::numbers::pi / 2;
 INSTANTIATE_TEST_SUITE_P(
     Shapes, PolylineKeys,
     ::testing::Values(
-        KeyCase{"rectangleClockwiseFromAnotherCorner",
-                line({{0, 0}, {4, 0}, {4, 3}, {0, 3}, {0, 0}}),
-                line({{4, 3}, {4, 0}, {0, 0}, {0, 3}, {4, 3}}), true},
         // Straight segments reversed carry a negated zero angle: it must not
         // print or compare differently from the forward zero.
         KeyCase{"openReversed", line({{0, 0}, {1, 0}, {1, 1}}), line({{1, 1}, {1, 0}, {0, 0}}), true},
         KeyCase{"openNotRotated", line({{0, 0}, {1, 0}, {1, 1}, {0, 1}}), line({{1, 0}, {1, 1}, {0, 1}, {0, 0}}),
                 false},
-        KeyCase{"arcReversedWithNegatedAngle", line({{0, 0}, {2, 0}, {2, 2}}, {kHalf, 0}),
-                line({{2, 2}, {2, 0}, {0, 0}}, {0, -kHalf}), true},
         // Negated after rounding, 0.0005 would give -0.001 against the 0 of -0.0005.
         KeyCase{"arcOnAHalfThousandthReversed", line({{0, 0}, {2, 0}}, {0.0005}), line({{2, 0}, {0, 0}}, {-0.0005}),
                 true},
         KeyCase{"arcReversedSameSign", line({{0, 0}, {2, 0}, {2, 2}}, {kHalf, 0}),
                 line({{2, 2}, {2, 0}, {0, 0}}, {0, kHalf}), false},
-        KeyCase{"arcAgainstStraight", line({{0, 0}, {2, 0}, {2, 2}}, {kHalf, 0}), line({{0, 0}, {2, 0}, {2, 2}}),
-                false},
         KeyCase{"closedArcRotatedAndReversed",
                 line({{0, 0}, {4, 0}, {4, 3}, {0, 3}, {0, 0}}, {0.5, 0, 0, 0}),
                 line({{4, 0}, {0, 0}, {0, 3}, {4, 3}, {4, 0}}, {-0.5, 0, 0, 0}), true},

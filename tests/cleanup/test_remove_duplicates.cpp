@@ -153,35 +153,5 @@ INSTANTIATE_TEST_SUITE_P(
                     {1, 1}, kRefused, 0}),
     [](const auto& row) { return std::string(row.param.name); });
 
-// A plan far larger than any import: one pass, nothing freezes or is left over.
-TEST(RemoveDuplicatesAtScale, HundredThousandElementsWithLongContours) {
-    host::Workbench wb;
-    bindAddonToHost(&host::Workbench::hostTable());
-    DrawingBuilder draw(wb);
-    std::vector<KlCoord> contour;
-    for (int i = 0; i < 20000; ++i) contour.push_back({100 * std::cos(i * 3.1415e-4), 100 * std::sin(i * 3.1415e-4)});
-    contour.push_back(contour.front());
-    std::vector<KlCoord> rotated(contour.begin() + 7000, contour.end() - 1);
-    rotated.insert(rotated.end(), contour.begin(), contour.begin() + 7001);
-    draw.polyline(contour);
-    draw.polyline({rotated.rbegin(), rotated.rend()});
-    for (int i = 0; i < 49999; ++i) {
-        const KlCoord at{i * 0.01, 1};
-        if (i % 2) {
-            draw.polyline({at, {at.x + 1, 2}});
-            draw.polyline({{at.x + 1, 2}, at});
-        } else {
-            draw.text(at, "t");
-            draw.text(at, "t");
-        }
-    }
-    wb.alerts().script({1, 1});
-    cleanup::runRemoveDuplicatesCommand();
-    ASSERT_EQ(wb.alerts().all().size(), 2u);
-    EXPECT_EQ(wb.alerts().all()[1].text, "Usunieto duplikaty:\n- polilinie: 25000\n- teksty: 25000");
-    EXPECT_EQ(wb.project().elements().size(), 50000u);
-    bindAddonToHost(nullptr);
-}
-
 }  // namespace
 }  // namespace kl

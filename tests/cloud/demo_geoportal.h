@@ -21,9 +21,10 @@ public:
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+        config_.lidarDensity = 2.0;
+        config_.lidarCacheDir = (dir_ / "tiles").string();
         kl::geoportal::ServerOptions options;
-        options.config.lidarDensity = 2.0;
-        options.config.lidarCacheDir = (dir_ / "tiles").string();
+        options.config = config_;
         server_ = std::make_unique<kl::geoportal::GeoportalServer>(options);
         started_ = server_->start().ok;
     }
@@ -37,11 +38,14 @@ public:
 
     bool started() const { return started_; }
     const std::filesystem::path& dir() const { return dir_; }
+    // The settings the server was started with.
+    const kl::geoportal::ServiceConfig& config() const { return config_; }
     kl::geoportal::GeoportalServer& server() { return *server_; }
     kl::settings::ServiceHosts hosts() const { return kl::settings::serviceHostsWithOverride(server_->baseUrl()); }
 
 private:
     std::filesystem::path dir_;
+    kl::geoportal::ServiceConfig config_;
     std::unique_ptr<kl::geoportal::GeoportalServer> server_;
     bool started_ = false;
 };

@@ -51,7 +51,7 @@ TEST(CloudAccumulator, KeepsTheFirstPointOfAVoxelInsideTheFrameUntilTheBudgetEnd
     }
 }
 
-TEST(CloudAccumulator, LocalCoordinatesAreZoneCoordinatesLessTheSouthWestCorner) {
+TEST(CloudAccumulator, LocalCoordinatesAreZoneCoordinatesLessTheSouthWestCornerOrTheSurveyPoint) {
     CloudAccumulator acc(kFrame, 0.0, 2178, 100);
     const double x = 566150, y = 243120, z = 215.5;
     ASSERT_EQ(acc.add(x, y, z, 0, 0, 0), CloudAccumulator::Add::Kept);
@@ -67,13 +67,11 @@ TEST(CloudAccumulator, LocalCoordinatesAreZoneCoordinatesLessTheSouthWestCorner)
             EXPECT_GE(c.x, acc.originE() - 0.01);
             EXPECT_GE(c.y, acc.originN() - 0.01);
         }
-}
-
-TEST(CloudAccumulator, SurveyPointOriginMovesHeightsToo) {
-    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
-    acc.setOrigin(7'500'000, 5'550'000, 200);
-    ASSERT_EQ(acc.add(566150, 243120, 215.5, 0, 0, 0), CloudAccumulator::Add::Kept);
-    EXPECT_DOUBLE_EQ(acc.points()[0].z, 15.5);
+    // A survey point moves the heights too.
+    CloudAccumulator surveyed(kFrame, 0.0, 2178, 100);
+    surveyed.setOrigin(7'500'000, 5'550'000, 200);
+    ASSERT_EQ(surveyed.add(x, y, z, 0, 0, 0), CloudAccumulator::Add::Kept);
+    EXPECT_DOUBLE_EQ(surveyed.points()[0].z, 15.5);
 }
 
 TEST(VoxelSet, NegativeAndFarKeysAreDistinct) {

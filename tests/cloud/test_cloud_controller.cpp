@@ -175,10 +175,6 @@ TEST_F(CloudControllerTest, DownloadWithoutIndexSaysTheServiceFailed) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.e57"));
 }
 
-TEST_F(CloudControllerTest, CancelIsAnsweredAtOnce) {
-    EXPECT_EQ(controller_->onCancel({})["type"], "cancelled");
-}
-
 TEST(CloudSetOrigin, WritesTheZoneAndSurveyPoint) {
     kl::host::Workbench wb;
     bindAddonToHost(&kl::host::Workbench::hostTable());
@@ -246,20 +242,6 @@ bool hasPartFile(const std::filesystem::path& dir) {
 }
 
 }  // namespace
-
-TEST_F(CloudControllerDemo, LazTrueKeepsALazCopyBesideTheE57) {
-    const json done = download(true);
-    ASSERT_TRUE(done["ok"].get<bool>()) << done.dump();
-    const auto keptLaz = (dir_ / "keep" / "ostatnia_chmura.laz").string();
-    const auto keptE57 = (dir_ / "keep" / "ostatnia_chmura.e57").string();
-    EXPECT_EQ(done["msg"], "Chmura zapisana: " + keptE57 + " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow." +
-                               " Kopia LAZ: " + keptLaz + ".");
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "out" / "import.laz"));
-    ASSERT_TRUE(std::filesystem::exists(keptLaz));
-    EXPECT_EQ(std::filesystem::file_size(keptLaz), std::filesystem::file_size(dir_ / "out" / "import.laz"));
-    EXPECT_FALSE(hasPartFile(dir_ / "keep"));
-    EXPECT_FALSE(controller_->busy());
-}
 
 TEST_F(CloudControllerDemo, ACloudWithSkippedTilesSaysHowManyWereUsed) {
     kl::geoportal::FaultRule rule;

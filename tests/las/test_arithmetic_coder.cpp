@@ -148,18 +148,5 @@ INSTANTIATE_TEST_SUITE_P(Shapes, IntegerRoundTrip,
                                            IcCase{32, 2, 8, 0}, IcCase{32, 22, 8, 0}, IcCase{32, 9, 8, 0},
                                            IcCase{12, 1, 4, 0}, IcCase{0, 1, 8, 1000}));
 
-TEST(IntegerCompressor, SmallCorrectionsUseTheirLengthClass) {
-  std::vector<uint8_t> bytes;
-  ArithmeticEncoder enc;
-  enc.init(&bytes);
-  IntegerCompressor ic(32, 1);
-  ic.resetModels();
-  const std::pair<int32_t, uint32_t> cases[] = {{0, 0}, {1, 0}, {2, 1}, {-1, 1}, {3, 2}, {4, 2}, {-2, 2}, {-3, 2}, {5, 3}};
-  for (const auto& [corr, k] : cases) {
-    ic.compress(enc, 100, 100 + corr);
-    EXPECT_EQ(ic.getK(), k) << "correction " << corr;
-  }
-}
-
 }  // namespace
 }  // namespace kl::las

@@ -112,6 +112,7 @@ const Fault kFaults[] = {
      "dlugosc rekordu"},
     {"unknown_point_format", "lazrs__point10.las", [](Bytes& b) { b[104] = 11; }, "format punktow 11"},
     {"not_las", "lazrs__point10.las", [](Bytes& b) { b[0] = 'X'; }, "LASF"},
+    {"cut_inside_the_header", "lazrs__point10.las", [](Bytes& b) { b.resize(100); }, "za krotki na naglowek"},
     {"point_data_offset_past_end", "lazrs__point10.las", [](Bytes& b) { setU32(b, 96, 1u << 30); }, "poza plikiem"},
     {"garbage_chunk_bytes", "pdal__laz_autzen_trim.laz",
      [](Bytes& b) {
@@ -138,18 +139,6 @@ TEST(DamagedFile, NegativeSamplesAreRejectedBeforeDecoding) {
     ASSERT_FALSE(d.status.ok) << file;
     EXPECT_NE(d.status.message.find(path), std::string::npos) << d.status.message;
     EXPECT_NE(d.status.message.find(cause), std::string::npos) << d.status.message;
-  }
-}
-
-// Random damage is the fuzzer's part; bytes that are no LAS file at all are said to be so.
-TEST(DamagedFile, GarbageIsNotALasFile) {
-  std::mt19937 garbage(11);
-  for (size_t size : {0u, 10u, 300u, 5000u}) {
-    Bytes b(size);
-    for (auto& x : b) x = static_cast<uint8_t>(garbage());
-    const test::Decoded d = test::decodeBytes(b, "smieci.laz");
-    EXPECT_FALSE(d.status.ok);
-    EXPECT_NE(d.status.message.find("smieci.laz"), std::string::npos);
   }
 }
 

@@ -59,8 +59,8 @@ std::vector<uint8_t> syntheticRecords(uint8_t format, uint16_t recordLength, uin
     storeLe<int32_t>(p + 4, y);
     storeLe<int32_t>(p + 8, z);
     storeLe<uint16_t>(p + 12, static_cast<uint16_t>(r % 3 == 0 ? next() : 77));
-    const uint32_t n = 1 + next() % 15;
-    p[14] = static_cast<uint8_t>((r % 13 == 0 ? next() % 16 : 1 + next() % n) | (n << 4));
+    const uint32_t n = next() % 16;  // 0 too: a count of returns the scanner left out
+    p[14] = static_cast<uint8_t>((r % 13 == 0 || n == 0 ? next() % 16 : 1 + next() % n) | (n << 4));
     p[15] = static_cast<uint8_t>((next() % 16) | (channel << 4) | ((r >> 8) & 0xC0));
     p[16] = static_cast<uint8_t>(r % 5 == 0 ? next() : 2);
     p[17] = static_cast<uint8_t>(r % 17 == 0 ? next() : 0);

@@ -48,26 +48,6 @@ TEST(LazOracle, EveryLazSampleDecodesByteIdenticalToLazPerf) {
   EXPECT_GE(compared, 19u);
 }
 
-TEST(LazOracle, CompressedAndUncompressedTwinsGiveTheSameRecords) {
-  const std::pair<const char*, const char*> twins[] = {
-      {"lazrs__point10.laz", "lazrs__point10.las"}, {"lazrs__point-time.laz", "lazrs__point-time.las"},
-      {"lazrs__point-color.laz", "lazrs__point-color.las"}, {"lazrs__point-time-color.laz", "lazrs__point-time-color.las"},
-      {"lazrs__extra-bytes.laz", "lazrs__extra-bytes.las"}, {"lazperf__1815.laz", "lazperf__1815.las"},
-      {"lazperf__point10-1.0.laz", "lazperf__point10-1.0.las"}, {"lazperf__point10-1.1.laz", "lazperf__point10-1.1.las"},
-      {"lazperf__no-points-1.3.laz", "lazperf__no-points-1.3.las"}, {"laspy__1_4_w_evlr.laz", "laspy__1_4_w_evlr.las"},
-      {"pdal__laz_autzen_trim.laz", "pdal__las_autzen_trim.las"}, {"pdal__laz_simple.laz", "pdal__las_simple.las"}};
-  for (const auto& [lazName, lasName] : twins) {
-    SCOPED_TRACE(lazName);
-    const test::Decoded laz = decodeFile(sample(lazName));
-    const test::Decoded las = decodeFile(sample(lasName));
-    ASSERT_TRUE(laz.status.ok && las.status.ok) << laz.status.message << las.status.message;
-    EXPECT_TRUE(laz.header.compressed && !las.header.compressed);
-    EXPECT_EQ(laz.header.pointCount, las.header.pointCount);
-    EXPECT_EQ(laz.header.pointFormat, las.header.pointFormat);
-    EXPECT_TRUE(laz.records == las.records);
-  }
-}
-
 TEST(LazOracle, FirstGenerationItemsAreRejectedWithAClearMessage) {
   // Written by LASzip 1.x with item version 1, which laz-perf cannot read either.
   for (const char* name : {"pdal__laz_simple-laszip-compressor-version-1.2r0.laz", "lazrs__point-version-1-point-wise.laz"}) {

@@ -55,26 +55,6 @@ TEST(Point14GpsTime, SignedZeroAndNaNPayloadsAreKeptBitForBit) {
   expectRoundTrip(pointsWithTimes(t), 6, kRecord, 50000, "point14_gps_special");
 }
 
-TEST(Point14Returns, AllReturnNumberAndCountPairs) {
-  std::vector<uint8_t> records;
-  double time = 10.0;
-  for (uint32_t n = 0; n < 16; ++n) {
-    for (uint32_t r = 0; r < 16; ++r) {
-      for (int gps = 0; gps < 2; ++gps) {
-        records.resize(records.size() + kRecord);
-        uint8_t* p = &records[records.size() - kRecord];
-        p[14] = static_cast<uint8_t>(r | (n << 4));
-        p[16] = static_cast<uint8_t>(r * 16 + n);
-        if (gps) time += 0.5;
-        storeLe<double>(p + 22, time);
-        storeLe<int32_t>(p + 8, static_cast<int32_t>(n * 100 - r));
-        storeLe<uint16_t>(p + 12, static_cast<uint16_t>(r * 1000));
-      }
-    }
-  }
-  expectRoundTrip(records, 6, kRecord, 50000, "point14_returns");
-}
-
 TEST(Point14ContextFix, NewerItemVersionRoundTrips) {
   // Version 4 hands the current channel to every item on every point. laz-perf reads version 4
   // items as version 3, so only our own pair can check it.
