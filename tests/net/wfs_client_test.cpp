@@ -98,12 +98,12 @@ TEST_F(WfsClientTest, NonRetryingCallsAskOnce) {
 }
 
 TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
-    // Ten chunks 100 ms apart: the whole transfer outlasts the 300 ms limit,
-    // no single wait does.
-    server.chunked("/steady", 10 * 1000, 1000, 100, "<a>");
-    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 300);
+    // Eight chunks paced 100 ms apart: the transfer outlasts the 600 ms limit,
+    // no single wait comes near it.
+    server.chunked("/steady", 8 * 1000, 1000, 100, "<a>");
+    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 600);
     EXPECT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.body.size(), 10000u);
+    EXPECT_EQ(r.body.size(), 8000u);
 }
 
 TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
@@ -111,7 +111,6 @@ TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
     // returning at all shows the client gave up on its own.
     server.stalls("/slow");
     server.truncated("/cut", 4000, 1500);
-    kl::test::SilentCloser closer;
     const std::string closed = "127.0.0.1:" + std::to_string(kl::test::closedLoopbackPort());
     struct Case {
         std::string url;
@@ -122,7 +121,6 @@ TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
         {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
         {server.url("/cut"), 200, "Pobieranie przerwane (1,5 KB z 3,9 KB)."},
         {"http://" + closed + "/x", 0, "Brak polaczenia z " + closed},
-        {"http://127.0.0.1:" + std::to_string(closer.port()) + "/x", 0, "Brak odpowiedzi serwera"},
         {"not a url", 0, "Nieprawidlowy URL: not a url"},
         {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
     };
@@ -231,21 +229,6 @@ TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
         EXPECT_EQ(error, reason);
     }
     EXPECT_TRUE(filesIn(cacheDir()).empty());
-}
-
-TEST_F(WfsClientTest, DebugVariableTracesRequestsOnStderr) {
-    server.reply("/ok", 200, kGml);
-    const std::string longUrl = server.url("/ok?" + std::string(200, 'q'));
-    ::setenv("GIS_DEBUG_HTTP", "", 1);
-    ::testing::internal::CaptureStderr();
-    (void)client.get(longUrl);
-    const std::string traced = ::testing::internal::GetCapturedStderr();
-    ::unsetenv("GIS_DEBUG_HTTP");
-    EXPECT_NE(traced.find("[http] GET " + longUrl.substr(0, 120) + "\n"), std::string::npos) << traced;
-
-    ::testing::internal::CaptureStderr();
-    (void)client.get(server.url("/ok"));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
