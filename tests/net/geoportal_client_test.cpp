@@ -1,9 +1,9 @@
 // The client against the local geoportal's injected faults, and the joining
 // of utilities whose ids change per answer. The demo site's layers through
-// the import's calls are counted by the import flow tests.
+// the import's calls, and faults healed by one retry, are the import flow
+// tests'.
 #include "net/capabilities.h"
 #include "net/county_registry.h"
-#include "net/raster_tiles.h"
 #include "net/download_cache.h"
 #include "net/service_hosts.h"
 #include "net/wfs_requests.h"
@@ -26,10 +26,10 @@ namespace demo = kl::geoportal::demo;
 
 class AgainstGeoportal : public test::GeoportalSuite {
 protected:
-    void inject(const char* kind, const std::string& path, int count = 1, int status = 500, int delayMs = 3000) {
-        auto fault = gp::parseFault(kind, std::to_string(status), std::to_string(delayMs));
+    void inject(const char* kind, const std::string& path, int status) {
+        auto fault = gp::parseFault(kind, std::to_string(status), "0");
         ASSERT_TRUE(fault.has_value()) << kind;
-        server_->faults().add({*fault, path, "", count});
+        server_->faults().add({*fault, path, "", -1});
     }
     static int requestsTo(const std::string& path) {
         int n = 0;
@@ -60,19 +60,6 @@ protected:
 const std::string kCountyPath = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
 const std::string kUtilityPath = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 
-TEST_F(AgainstGeoportal, OneTransientFaultOnTheCapabilitiesIsHealedByTheRetry) {
-    for (const char* kind : {"503", "exception", "html", "truncate", "reset", "empty"}) {
-        server_->faults().clear();
-        server_->log().clear();
-        inject(kind, kCountyPath, 1, 503);
-        LayerNameCache cache;
-        const LayerNamesResult r = fetchLayerNames(client_, cache, egibWfsForTeryt(demo::kCountyTeryt));
-        EXPECT_TRUE(r.ok) << kind << ": " << r.error;
-        EXPECT_EQ(r.names.parcels, "ms:dzialki") << kind;
-        EXPECT_EQ(requestsTo(kCountyPath), 2) << kind;
-    }
-}
-
 // A tile whose every answer carries the fault: asked again only when the fault
 // may pass, named, never cached; a mislabelled but sound body is data all the
 // same, and once the faults end the tile comes whole and is cached.
@@ -96,7 +83,7 @@ TEST_F(AgainstGeoportal, EachLastingFaultOnATileIsNamedAndNeverCached) {
     for (const auto& c : cases) {
         server_->faults().clear();
         server_->log().clear();
-        if (*c.kind) inject(c.kind, kCountyPath, -1, c.status);
+        if (*c.kind) inject(c.kind, kCountyPath, c.status);
         const CachedText t = client_.fetchCachedText(tileUrl("ms:dzialki"), 2000, ExpectedBody::Xml, true);
         EXPECT_EQ(t.error.rfind(c.error, 0), 0u) << c.kind << ": " << t.error;
         EXPECT_EQ(requestsTo(kCountyPath), c.requests) << c.kind;
@@ -108,30 +95,6 @@ TEST_F(AgainstGeoportal, EachLastingFaultOnATileIsNamedAndNeverCached) {
             EXPECT_TRUE(std::filesystem::exists(cachePathFor(cacheKeyOf(hosts(), tileUrl("ms:dzialki")), "gml"))) << c.kind;
             std::filesystem::remove(cachePathFor(cacheKeyOf(hosts(), tileUrl("ms:dzialki")), "gml"));
         }
-    }
-}
-
-TEST_F(AgainstGeoportal, OrthophotoTileSurvivesEachFaultAtHalfTheWidth) {
-    const std::string orthoPath(kOrthophotoWmsPath);
-    const struct {
-        const char* kind;
-        int status, delayMs, receiveTimeoutMs;
-    } cases[] = {{"exception", 200, 0, 2000}, {"cut", 200, 0, 2000}, {"truncate", 200, 0, 2000},
-                 {"500", 500, 0, 2000},       {"slow", 200, 3000, 1500}};
-    // 256 m at 0.25 m/px: asked at 1024 px, then at 512 px; a tile of 512 px
-    // shows that the faulty first answer was refused.
-    const geo::Bbox tile{260400, 382640, 260656, 382896};
-    for (const auto& c : cases) {
-        inject(c.kind, orthoPath, 1, c.status, c.delayMs);
-        HttpTimings t = kl::test::loopbackTimings();
-        t.defaultReceiveTimeoutMs = c.receiveTimeoutMs;
-        WfsClient client(t, hosts());
-        const RasterSource ortho{nationalServiceUrl(hosts(), kOrthophotoWmsPath), "Raster", 0.25,
-                                 geo::DataType::Rasters, 2180};
-        const RasterFetchResult got = fetchRasterTiles(client, tile, ortho, nullptr);
-        ASSERT_EQ(got.tiles.size(), 1u) << c.kind;
-        EXPECT_EQ(got.tiles[0].mimeType, "image/png") << c.kind;
-        EXPECT_EQ(got.tiles[0].image.substr(16, 8), std::string("\0\0\x02\0\0\0\x02\0", 8)) << c.kind;  // 512 x 512
     }
 }
 

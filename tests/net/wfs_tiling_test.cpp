@@ -88,36 +88,43 @@ TEST_F(TiledFetch, FeaturesOnTileEdgesComeOnceWithOrWithoutIds) {
     EXPECT_EQ(ids.count(""), 1u);
 }
 
-TEST_F(TiledFetch, DenseTileIsPagedWithStartIndex) {
-    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 5, 5, 20, "b"));
-    TiledFetchOptions o;
-    o.pageSize = 10;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr, o);
-    EXPECT_EQ(r.features.size(), 25u);
-    const auto reqs = wfs.requests();
-    ASSERT_EQ(reqs.size(), 3u);
-    EXPECT_EQ(reqs[0].count("startindex"), 0u);
-    EXPECT_EQ(reqs[1].at("startindex"), "10");
-    EXPECT_EQ(reqs[2].at("startindex"), "20");
-    EXPECT_EQ(r.warning, "");
-}
-
-// Without a total a short page proves nothing: the server is asked until it
-// answers an empty page.
-TEST_F(TiledFetch, CappedServerIsPagedUntilEveryFeatureCame) {
-    for (const auto& [withNumberMatched, requests] : {std::pair{true, 3u},      // 7 + 7 + 6
-                                                      std::pair{false, 4u}}) {  // 7 + 7 + 6 + 0
-        kl::test::FaultServer capped;
-        MiniWfsBehaviour b;
-        b.cap = 7;
-        b.withNumberMatched = withNumberMatched;
-        MiniWfs wfs(capped, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 20, "b"), b);
+// A dense tile is paged with STARTINDEX; without a total a short page proves
+// nothing, so a capped server is asked until it answers an empty page; WFS
+// 1.1.0 cannot page, so full answers are split.
+TEST_F(TiledFetch, EveryFeatureOfADenseTileComesWithoutAWarning) {
+    const struct {
+        const char* name;
+        MiniWfsBehaviour behaviour;
+        int pageSize;
+        bool wfs110;
+        std::vector<MiniFeature> features;
+        std::vector<std::string> startIndexes;  // of every request ("-": none); empty: not checked
+    } cases[] = {
+        {"paged", {}, 10, false, grid(637010, 486010, 5, 5, 20, "b"), {"-", "10", "20"}},
+        {"capped", {.cap = 7}, 0, false, grid(637010, 486010, 4, 5, 20, "b"), {"-", "7", "14"}},  // 7 + 7 + 6
+        {"capped without a total", {.cap = 7, .withNumberMatched = false}, 0, false, grid(637010, 486010, 4, 5, 20, "b"),
+         {"-", "7", "14", "20"}},  // 7 + 7 + 6 + 0
+        {"WFS 1.1.0", {}, 20, true, grid(637010, 486010, 6, 6, 80, "p"), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        kl::test::FaultServer dense;
+        MiniWfs wfs(dense, "/wfs", "ms:budynki", c.features, c.behaviour);
+        TiledFetchOptions o;
+        if (c.pageSize) o.pageSize = c.pageSize;
+        o.wfs110 = c.wfs110;
         const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki",
-                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr);
-        EXPECT_EQ(r.features.size(), 20u);
-        EXPECT_EQ(wfs.requests().size(), requests);
+                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr, o);
+        EXPECT_EQ(r.features.size(), c.features.size());
         EXPECT_EQ(r.warning, "");
+        std::vector<std::string> startIndexes;
+        for (const auto& q : wfs.requests()) {
+            startIndexes.push_back(q.count("startindex") ? q.at("startindex") : "-");
+            EXPECT_EQ(q.at("version"), c.wfs110 ? "1.1.0" : "2.0.0");
+        }
+        if (!c.startIndexes.empty()) {
+            EXPECT_EQ(startIndexes, c.startIndexes);
+        }
     }
 }
 
@@ -178,17 +185,6 @@ TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarningOrIsReportedAsCu
         EXPECT_NE(r.warning.find(c.warning), std::string::npos) << r.warning;
         EXPECT_EQ(r.warning.find("niepelne") != std::string::npos, c.cut) << r.warning;
     }
-}
-
-TEST_F(TiledFetch, Wfs110AnswersAreSplitWhenFullAndMerged) {
-    MiniWfs wfs(server, "/wfs", "ewns:dzialki", grid(637010, 486010, 6, 6, 80, "p"));
-    TiledFetchOptions o;
-    o.wfs110 = true;
-    o.pageSize = 20;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ewns:dzialki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Parcels, nullptr, o);
-    EXPECT_EQ(r.features.size(), 36u);
-    for (const auto& q : wfs.requests()) EXPECT_EQ(q.at("version"), "1.1.0");
 }
 
 TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {

@@ -1,0 +1,90 @@
+// The names a document gives its coordinate system: the EPSG code they hold
+// and the axis order they declare.
+#include "geodata/axis_rule.h"
+#include "geodata/epsg_code.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "geodata/polish_crs.h"
+
+namespace kl::geo {
+namespace {
+
+struct TextCase {
+  const char* text;
+  int expected;
+};
+
+TEST(EpsgCode, PolishCodeFoundInFreeText) {
+  const TextCase rows[] = {
+      {"urn:ogc:def:crs:EPSG::2180", 2180}, {"EPSG:2180", 2180},  {"ETRF2000-PL / CS92 (2180)", 2180},
+      {"PL-2000 2177 then 2176", 2176},     {"2179 2178", 2178},  {"EPSG:21781", 0},
+      {"EPSG:121780", 0},                   {"EPSG:21781 and EPSG:2178", 2178},
+      {"x2178y", 2178},                     {"2176", 2176},       {"EPSG:4326", 0}, {"", 0}};
+  for (const TextCase& r : rows) EXPECT_EQ(findPolishEpsg(r.text), r.expected) << r.text;
+}
+
+TEST(EpsgCode, AnyCodeFromTheSrsNameForms) {
+  const TextCase rows[] = {{"urn:ogc:def:crs:EPSG::2180", 2180},
+                           {"EPSG:2177", 2177},
+                           {"http://www.opengis.net/def/crs/EPSG/0/2178", 2178},
+                           {"http://www.opengis.net/gml/srs/epsg.xml#4326", 4326},
+                           {"urn:ogc:def:crs:EPSG:6.3:2180", 2180},
+                           {"EPSG:21781", 21781},
+                           {"EPSG:99999999999999999999", 0},
+                           {"EPSG:2180:99999999999999999999", 2180},
+                           {"2180", 0}, {"EPSG", 0}, {"EPSG:0", 0}, {"", 0}};
+  for (const TextCase& r : rows) EXPECT_EQ(epsgFromSrsName(r.text), r.expected) << r.text;
+}
+
+TEST(AxisRule, OnlyTheUrnAndDefCrsFormsAreNorthingFirst) {
+  const std::pair<const char*, bool> cases[] = {
+      {"urn:ogc:def:crs:EPSG::2180", true},  {"urn:x-ogc:def:crs:EPSG:2180", true},
+      {"http://www.opengis.net/def/crs/EPSG/0/2180", true}, {"EPSG:2180", false},
+      {"http://www.opengis.net/gml/srs/epsg.xml#2180", false}, {"urn:ogc:def:crs:EPSG::2177", true},
+      {"EPSG:2177", false}, {"", false},
+  };
+  for (const auto& [name, northingFirst] : cases) {
+    EXPECT_EQ(AxisRule::fromSrsName(name).declaredNorthingFirst, northingFirst) << name;
+  }
+  EXPECT_EQ(AxisRule::fromSrsName("urn:ogc:def:crs:EPSG::2180").epsg, 2180);
+  EXPECT_FALSE(AxisRule::fromSrsName("http://www.opengis.net/gml/srs/epsg.xml#4326").declaredLatitudeFirst);
+}
+
+TEST(AxisRule, PositionsComeToPl1992WhicheverOrderTheyArrive) {
+  const Point2d zone7 = pl2000ToPl1992(7499000.0, 5780000.0, 2178);
+  const Point2d warsaw = wgs84ToPl1992(52.169, 20.859);
+  const struct {
+    const char* why;
+    const char* srsName;
+    double a, b;
+    Point2d expected;
+  } rows[] = {
+      {"PL-1992 urn is northing first", "urn:ogc:def:crs:EPSG::2180", 5.1e5, 2.6e5, {2.6e5, 5.1e5}},
+      {"an unknown system is PL-1992 easting first", "EPSG:3857", 1.0, 2.0, {1.0, 2.0}},
+      {"no system at all likewise", "", 1.0, 2.0, {1.0, 2.0}},
+      // Declared northing first, but only the first value starts with 7.
+      {"zone 7 easting by its millions", "urn:ogc:def:crs:EPSG::2178", 7499000.0, 5780000.0, zone7},
+      {"zone 7 as declared", "urn:ogc:def:crs:EPSG::2178", 5780000.0, 7499000.0, zone7},
+      {"zone 7 short form swapped", "EPSG:2178", 5780000.0, 7499000.0, zone7},
+      // Both values start with 5 in zone 5: the declaration decides.
+      {"zone 5 urn", "urn:ogc:def:crs:EPSG::2176", 5600000.0, 5450000.0, pl2000ToPl1992(5450000.0, 5600000.0, 2176)},
+      {"zone 6 short form", "EPSG:2177", 6550000.0, 6100000.0, pl2000ToPl1992(6550000.0, 6100000.0, 2177)},
+      {"geographic urn", "urn:ogc:def:crs:EPSG::4326", 52.169, 20.859, warsaw},
+      {"geographic urn swapped", "urn:ogc:def:crs:EPSG::4326", 20.859, 52.169, warsaw},
+      {"geographic legacy form", "http://www.opengis.net/gml/srs/epsg.xml#4326", 20.859, 52.169, warsaw},
+  };
+  for (const auto& r : rows) {
+    const Point2d p = AxisRule::fromSrsName(r.srsName).toPl1992(r.a, r.b);
+    EXPECT_NEAR(p.x, r.expected.x, 1e-6) << r.why;
+    EXPECT_NEAR(p.y, r.expected.y, 1e-6) << r.why;
+  }
+  // Non-finite or huge grid values do not break the zone test.
+  const Point2d huge = AxisRule::fromSrsName("urn:ogc:def:crs:EPSG::2178").toPl1992(1e300, -1e300);
+  EXPECT_FALSE(std::isfinite(huge.x) && std::abs(huge.x) < 1e7);
+}
+
+}  // namespace
+}  // namespace kl::geo
