@@ -84,21 +84,14 @@ TEST_F(ImportHandlers, MalformedMessagesAreRefusedWithAReasonAndChangeNothing) {
     EXPECT_TRUE(host_.writes.empty());
 }
 
-// The survey point's way to the page's view is shown by the import flow
-// against the workbench; here the record without one and the unreadable one.
-TEST_F(ImportHandlers, InitCarriesTheHostsAndTheProjectLocation) {
+// A location read back is the import flow's against the workbench; here the
+// record without one and the unreadable one.
+TEST_F(ImportHandlers, InitCarriesTheHostsAndNoLocationWithoutAGeoreference) {
     json r = ask({{"type", "getInit"}});
     EXPECT_EQ(r["type"], "init");
     EXPECT_EQ(r["hosts"]["orto"], "http://127.0.0.1:9");
     EXPECT_EQ(r["hosts"]["ofm"], "http://127.0.0.1:9");
     EXPECT_FALSE(r.contains("lat")) << "no georeference: the page keeps its view";
-
-    host_.record.latitude = 52.2297;
-    host_.record.longitude = 21.0122;
-    r = ask({{"type", "getInit"}});
-    EXPECT_NEAR(r["lat"].get<double>(), 52.2297, 1e-7);
-    EXPECT_NEAR(r["lon"].get<double>(), 21.0122, 1e-7);
-
     host_.readError = KL_ERR_GENERAL;
     r = ask({{"type", "getInit"}});
     EXPECT_EQ(r["type"], "init");
