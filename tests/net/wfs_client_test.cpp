@@ -59,7 +59,8 @@ void cutAt(httplib::Response& rs, std::size_t announced, std::size_t sent) {
 }
 
 // One failing answer, then a good one: a failure that may pass is asked once
-// more, one that cannot is not repeated.
+// more, one that cannot is not repeated, and only a whole answer is cached.
+// (Lasting faults of the local geoportal are named by the import flow.)
 TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     const std::tuple<const char*, std::function<void(httplib::Response&)>, bool> cases[] = {
         {"server error", [](httplib::Response& rs) { rs.status = 503; }, true},
@@ -81,12 +82,11 @@ TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
             else
                 rs.set_content(kGml, "text/xml");
         });
-        const HttpResponse r = client.get(server.url(path), ExpectedBody::Xml);
+        const CachedText t = client.fetchCachedText(server.url(path), 2000, ExpectedBody::Xml, true);
         EXPECT_EQ(server.hits(path), retried ? 2 : 1) << name;
-        EXPECT_EQ(r.ok, retried) << name << ": " << r.error;
-        if (r.ok) {
-            EXPECT_EQ(r.body, kGml) << name;
-        }
+        EXPECT_EQ(t.error.empty(), retried) << name << ": " << t.error;
+        EXPECT_EQ(t.text, retried ? kGml : "") << name;
+        EXPECT_EQ(fs::exists(cachePathFor(server.url(path), "gml")), retried) << name;
     }
 }
 
