@@ -1,3 +1,5 @@
+// Coordinate lists read as C reads numbers, whatever the locale (GML 2
+// tuples with their own separators are the parser tests').
 #include "geodata/coordinate_text.h"
 
 #include <gtest/gtest.h>
@@ -57,18 +59,6 @@ TEST(CoordinateText, StopsAtTheFirstBadTokenAndSaysSo) {
   std::vector<double> none;
   EXPECT_TRUE(readNumbers("", none));
   EXPECT_TRUE(none.empty());
-}
-
-TEST(CoordinateText, Gml2CoordinatesWithDefaultAndCustomSeparators) {
-  std::vector<std::pair<double, double>> got;
-  EXPECT_TRUE(readGml2Coordinates("1,2 3,4\n 5,6,7", '.', ',', ' ', got));
-  EXPECT_EQ(got, (std::vector<std::pair<double, double>>{{1, 2}, {3, 4}, {5, 6}}));
-  got.clear();
-  readGml2Coordinates("1,5;2,5|3,25;4", ',', ';', '|', got);
-  EXPECT_EQ(got, (std::vector<std::pair<double, double>>{{1.5, 2.5}, {3.25, 4}}));
-  got.clear();
-  EXPECT_FALSE(readGml2Coordinates("1,x 3,4 5", '.', ',', ' ', got));
-  EXPECT_EQ(got, (std::vector<std::pair<double, double>>{{3, 4}}));
 }
 
 }  // namespace

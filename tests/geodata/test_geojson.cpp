@@ -17,18 +17,20 @@ GisFeature square(double x0, double y0) {
   return f;
 }
 
-TEST(GeoJson, PolygonInWgs84WithKind) {
+TEST(GeoJson, PolygonInWgs84OrInTheGridWithItsKind) {
   const nlohmann::json j = toGeoJson({square(500000, 500000)});
   EXPECT_EQ(j["type"], "FeatureCollection");
   const auto& f = j["features"][0];
   EXPECT_EQ(f["type"], "Feature");
-  EXPECT_EQ(f["properties"]["_kind"], "budynek");
-  EXPECT_EQ(f["properties"]["gml_id"], "b.1");
+  EXPECT_EQ(f["properties"], (nlohmann::json{{"_kind", "budynek"}, {"_typ", "budynki"}, {"gml_id", "b.1"}}));
   EXPECT_EQ(f["geometry"]["type"], "Polygon");
+  EXPECT_EQ(f["geometry"]["coordinates"][0].size(), 4u);
   const LatLon g = pl1992ToWgs84(500000, 500000);
   EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][0][0][0].get<double>(), g.lon);
   EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][0][0][1].get<double>(), g.lat);
-  EXPECT_EQ(f["geometry"]["coordinates"][0].size(), 4u);
+  const nlohmann::json grid = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
+  EXPECT_EQ(grid["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2180");
+  EXPECT_EQ(grid["features"][0]["geometry"]["coordinates"][0][1][0].get<double>(), 500010.0);
 }
 
 TEST(GeoJson, GeometryKindsInTheirOrder) {
@@ -53,12 +55,6 @@ TEST(GeoJson, GeometryKindsInTheirOrder) {
   EXPECT_EQ(j["features"][2]["properties"]["_kind"], "rastr");
   EXPECT_FALSE(j["features"][3].contains("geometry"));
   EXPECT_EQ(j["features"][3]["properties"]["_kind"], "inne");
-}
-
-TEST(GeoJson, Pl1992OutputKeepsGridCoordinates) {
-  const nlohmann::json j = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
-  EXPECT_EQ(j["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2180");
-  EXPECT_EQ(j["features"][0]["geometry"]["coordinates"][0][1][0].get<double>(), 500010.0);
 }
 
 // The streamed text is exactly what a JSON library prints for the same

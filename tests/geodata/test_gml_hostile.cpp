@@ -115,24 +115,16 @@ TEST(GmlHostile, InvalidUtf8ValuesStillMakeValidJson) {
 }
 
 TEST(GmlHostile, Utf16DocumentIsDecodedAutomatically) {
-  const std::string utf8 = oneFeature("Łódź");
-  // Only ASCII apart from the value, so widening byte by byte is enough for
-  // the markup; the value is encoded by hand.
-  std::string utf16 = "\xFF\xFE";
-  const std::u16string value = u"Łódź";
-  const std::size_t at = utf8.find("Łódź");
-  for (std::size_t i = 0; i < utf8.size();) {
-    if (i == at) {
-      for (char16_t c : value) {
-        utf16 += static_cast<char>(c & 0xFF);
-        utf16 += static_cast<char>(c >> 8);
-      }
-      i += std::string("Łódź").size();
-      continue;
-    }
-    utf16 += utf8[i++];
-    utf16 += '\0';
-  }
+  const std::string utf8 = oneFeature("@");
+  const auto widen = [](std::string_view ascii) {
+    std::string out;
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+  };
+  const std::size_t at = utf8.find('@');
+  // "Łódź" in UTF-16LE after a byte order mark; the markup is ASCII.
+  const std::string utf16 = "\xFF\xFE" + widen(utf8.substr(0, at)) + std::string("\x41\x01\xF3\x00\x64\x00\x7A\x01", 8) +
+                            widen(utf8.substr(at + 1));
   const auto features = GmlParser::parseFeatureCollection(utf16, DataType::Buildings);
   ASSERT_EQ(features.size(), 1u);
   EXPECT_EQ(features[0].attributes.at("NAME"), "Łódź");

@@ -97,28 +97,20 @@ TEST_P(SampleAgainstGdal, SameFeaturesAndCoordinates) {
 // order on purpose (GDAL follows the declaration); it has its own test.
 INSTANTIATE_TEST_SUITE_P(
     RealDocuments, SampleAgainstGdal,
-    ::testing::Values("egibplb__epodgik_gml_basic_building.xml",
-                      "egibplb__epodgik_gml_coordinates_lat_lon_order.xml",
-                      "egibplb__epodgik_gml_multiple_buildings.xml",
-                      "egibplb__geoportal2_gml_basic_building.xml",
+    ::testing::Values("egibplb__epodgik_gml_basic_building.xml", "egibplb__epodgik_gml_coordinates_lat_lon_order.xml",
+                      "egibplb__epodgik_gml_multiple_buildings.xml", "egibplb__geoportal2_gml_basic_building.xml",
                       "egibplb__geoportal2_gml_building_no_building_type.xml",
-                      "egibplb__geoportal2_gml_multiple_buildings.xml",
-                      "egibplb__geoportal_gml_building_2180_crs.xml",
-                      "egibplb__katowice_gml_basic_building_3d.xml",
-                      "egibplb__warszawa_gml_multiple_polygons.xml",
+                      "egibplb__geoportal2_gml_multiple_buildings.xml", "egibplb__geoportal_gml_building_2180_crs.xml",
+                      "egibplb__katowice_gml_basic_building_3d.xml", "egibplb__warszawa_gml_multiple_polygons.xml",
                       "ewidtools__221101_1.0001.161_4.gml", "ewidtools__221101_1.0001.34_6.gml",
-                      "ewidtools__221101_1.0001.741.gml",
-                      "pogplugin__1_pog_AktPlanowaniaPrzestrzennego.gml",
-                      "pogplugin__1_strefy_StrefaPlanistyczna.gml",
-                      "pogplugin__2_strefy_StrefaPlanistyczna_OK.gml",
+                      "ewidtools__221101_1.0001.741.gml", "pogplugin__1_pog_AktPlanowaniaPrzestrzennego.gml",
+                      "pogplugin__1_strefy_StrefaPlanistyczna.gml", "pogplugin__2_strefy_StrefaPlanistyczna_OK.gml",
                       "polish_wfs/kartograf__lidar_evrf2007_getfeature_2022.xml",
                       "polish_wfs/kartograf__lidar_evrf2007_getfeature_2023_pl1992.xml",
                       "polish_wfs/kartograf__lidar_kron86_getfeature_2012_formatLAS.xml"),
     [](const ::testing::TestParamInfo<std::string>& param) {
       std::string name = std::filesystem::path(param.param).stem().string();
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
       return name;
     });
 

@@ -151,31 +151,31 @@ TEST(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
     }
 }
 
+// Real answers, and the comments, CDATA and either quote that XML allows
+// around the counts (junk and cut documents are the fuzzers' part).
 TEST(XmlRoot, CountsOfWfsAnswers) {
-    const CollectionCounts two = collectionCounts(sample("gml/polish_wfs/kartograf__prg_two_counties.xml"));
-    EXPECT_EQ(two.numberMatched, 2);
-    EXPECT_EQ(two.numberReturned, 2);
-    const CollectionCounts cut = collectionCounts(sample("gml/polish_wfs/kartograf__prg_truncated_count1.xml"));
-    EXPECT_EQ(cut.numberMatched, -1);  // "unknown"
-    EXPECT_EQ(cut.numberReturned, 1);
-    EXPECT_TRUE(cut.hasNext);
-    const CollectionCounts none = collectionCounts(sample("gml/polish_wfs/kartograf__prg_no_counties.xml"));
-    EXPECT_EQ(none.numberReturned, 0);
+    const struct {
+        std::string doc;
+        int matched, returned;
+        bool next;
+    } cases[] = {
+        {sample("gml/polish_wfs/kartograf__prg_two_counties.xml"), 2, 2, false},
+        {sample("gml/polish_wfs/kartograf__prg_truncated_count1.xml"), -1, 1, true},  // "unknown"
+        {sample("gml/polish_wfs/kartograf__prg_no_counties.xml"), -1, 0, false},
+        {"<wfs:FeatureCollection numberOfFeatures='7'>", -1, 7, false},
+        {"garbage", -1, -1, false},
+        {"<?xml version=\"1.0\"?><!-- c --><wfs:FeatureCollection numberMatched=\"12\" numberReturned='3' next=\"x\">"
+         "<Name>ms:dzialki</Name><![CDATA[<Name>no</Name>]]>",
+         12, 3, true},
+    };
+    for (const auto& c : cases) {
+        const CollectionCounts got = collectionCounts(c.doc);
+        EXPECT_EQ(got.numberMatched, c.matched) << c.doc.substr(0, 80);
+        EXPECT_EQ(got.numberReturned, c.returned) << c.doc.substr(0, 80);
+        EXPECT_EQ(got.hasNext, c.next) << c.doc.substr(0, 80);
+    }
+    EXPECT_EQ(nameListFromCapabilities(cases[5].doc), std::vector<std::string>{"ms:dzialki"});
     EXPECT_EQ(rootElementName(sample("gml/polish_wfs/kartograf__prg_error_400.xml")), "ows:ExceptionReport");
-    EXPECT_EQ(collectionCounts("<wfs:FeatureCollection numberOfFeatures='7'>").numberReturned, 7);
-    EXPECT_EQ(collectionCounts("garbage").numberReturned, -1);
-}
-
-// Comments, CDATA and either quote are read as XML reads them (junk and
-// cut documents are the fuzzers' part).
-TEST(XmlRoot, MarkupAroundTheCountsAndNames) {
-    const std::string real = "<?xml version=\"1.0\"?><!-- c --><wfs:FeatureCollection numberMatched=\"12\" "
-                             "numberReturned='3' next=\"x\"><Name>ms:dzialki</Name><![CDATA[<Name>no</Name>]]>";
-    const CollectionCounts c = collectionCounts(real);
-    EXPECT_EQ(c.numberMatched, 12);
-    EXPECT_EQ(c.numberReturned, 3);
-    EXPECT_TRUE(c.hasNext);
-    EXPECT_EQ(nameListFromCapabilities(real), std::vector<std::string>{"ms:dzialki"});
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <httplib.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -89,16 +88,19 @@ public:
                                     });
         });
     }
-    // Sends `total` bytes in chunks, pausing between chunks (a slow but steady server).
-    void chunked(const std::string& path, std::size_t total, std::size_t chunk, int pauseMs,
+    // Sends `total` bytes in chunks, the k-th not before k * paceMs after the
+    // answer began (a slow but steady server: by construction the transfer
+    // lasts at least (chunks - 1) * paceMs). Destroying the server ends it.
+    void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs,
                  std::string prefix = "PK\x03\x04") {
-        on(path, [=](const httplib::Request&, httplib::Response& rs) {
+        on(path, [=, this](const httplib::Request&, httplib::Response& rs) {
+            const auto start = std::chrono::steady_clock::now();
             rs.set_content_provider(total, "application/zip",
-                                    [=](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                    [=, this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                        const auto due = start + std::chrono::milliseconds(paceMs) * (offset / chunk);
+                                        if (paceMs > 0 && heldUntil(due)) return false;
                                         std::string part(std::min(chunk, total - offset), 'z');
                                         if (offset == 0) part.replace(0, std::min(prefix.size(), part.size()), prefix);
-                                        if (pauseMs > 0)
-                                            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
                                         return sink.write(part.data(), part.size());
                                     });
         });
@@ -133,6 +135,11 @@ private:
         std::unique_lock lock(mutex_);
         releasedChanged_.wait(lock, [this] { return released_; });
     }
+    // Waits for the due time; true when the server is being destroyed first.
+    bool heldUntil(std::chrono::steady_clock::time_point due) {
+        std::unique_lock lock(mutex_);
+        return releasedChanged_.wait_until(lock, due, [this] { return released_; });
+    }
 
     void count(const std::string& path, const httplib::Request& rq) {
         std::lock_guard lock(mutex_);
@@ -164,20 +171,6 @@ inline net::HttpTimings loopbackTimings() {
 
 // A port on which nobody listens.
 int closedLoopbackPort();
-
-// Accepts connections and closes each at once without answering.
-class SilentCloser {
-public:
-    SilentCloser();
-    ~SilentCloser();
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // Points the download cache at a fresh folder for one test.
 class TempCacheHome {

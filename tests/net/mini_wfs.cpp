@@ -2,6 +2,7 @@
 
 #include "geodata/polish_crs.h"
 #include "net/url_text.h"
+#include "tests/support/c_number.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,12 +10,6 @@
 
 namespace kl::test {
 namespace {
-
-std::string number(double v) {
-    char buf[64];
-    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3).ptr;
-    return std::string(buf, end);
-}
 
 const char* kException =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ows:ExceptionReport xmlns:ows=\"http://www.opengis.net/ows/1.1\" "
@@ -84,14 +79,9 @@ void MiniWfs::answer(const httplib::Request& rq, httplib::Response& rs) {
             std::vector<geo::Point2d> pts = f.ring.empty() ? std::vector<geo::Point2d>{f.point} : f.ring;
             if (geo::isPl2000Epsg(srs))
                 for (auto& p : pts) p = geo::pl1992ToPl2000(p.x, p.y, srs);
-            double minX = 1e18, minY = 1e18, maxX = -1e18, maxY = -1e18;
-            for (const auto& p : pts) {
-                minX = std::min(minX, p.x);
-                maxX = std::max(maxX, p.x);
-                minY = std::min(minY, p.y);
-                maxY = std::max(maxY, p.y);
-            }
-            if (srs != -1 && minX <= box.maxX && maxX >= box.minX && minY <= box.maxY && maxY >= box.minY)
+            const auto [left, right] = std::ranges::minmax_element(pts, {}, &geo::Point2d::x);
+            const auto [low, high] = std::ranges::minmax_element(pts, {}, &geo::Point2d::y);
+            if (srs != -1 && left->x <= box.maxX && right->x >= box.minX && low->y <= box.maxY && high->y >= box.minY)
                 matching.push_back(&f);
         }
     } else if (srs != -1) {
@@ -129,7 +119,8 @@ void MiniWfs::answer(const httplib::Request& rq, httplib::Response& rs) {
         x << "><ms:msGeometry>";
         auto pos = [&](geo::Point2d p) {
             if (geo::isPl2000Epsg(outSrs)) p = geo::pl1992ToPl2000(p.x, p.y, outSrs);
-            return number(p.y) + " " + number(p.x);  // northing first, as the urn form says
+            // northing first, as the urn form says
+            return cNumber(p.y, std::chars_format::fixed, 3) + " " + cNumber(p.x, std::chars_format::fixed, 3);
         };
         const std::string srsName = "urn:ogc:def:crs:EPSG::" + std::to_string(outSrs);
         if (f.ring.empty()) {

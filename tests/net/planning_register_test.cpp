@@ -1,19 +1,13 @@
 // The planning register client: the query it sends, how it waits and gives
-// up, which act it chooses, which act ids it trusts, and the local
-// geoportal's register with the demo commune's acts.
+// up, which act it chooses and which act ids it trusts. The demo commune's
+// acts and zones through the whole import are the import flow's.
 #include "net/planning_register.h"
-#include "net/wfs_layer_fetch.h"
-#include "geodata/polish_crs.h"
+#include "base/service_hosts.h"
 #include "tests/net/fault_server.h"
-#include "tests/support/geoportal_suite.h"
-#include "tools/geoportal/demo_area.h"
-#include "tools/geoportal/geoportal_server.h"
-#include "tools/geoportal/plan_acts.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,7 +16,6 @@ namespace kl::net {
 namespace {
 
 using nlohmann::json;
-namespace demo = kl::geoportal::demo;
 
 constexpr const char* kQuery = "/api/public/published/query";
 
@@ -240,56 +233,6 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
         EXPECT_EQ(got.error.substr(0, c.errorStart.size()), c.errorStart);
         for (const auto& f : got.features) EXPECT_EQ(f.type, geo::DataType::GeneralPlans);
     }
-}
-
-// The local geoportal's register: the demo commune's acts of both types and
-// mixed statuses, and the zones of the plan in force on the demo site.
-class DemoRegister : public test::GeoportalSuite {
-protected:
-    WfsClient client{test::loopbackTimings(), hosts()};
-};
-
-TEST_F(DemoRegister, TheFirstPageOfBothTypesMissesTheGeneralPlanWhichTheGeneralOnlyQueryFinds) {
-    RegisterQuery both;
-    both.teryt = std::string(demo::kCommuneTeryt);
-    const ActsPage first = queryPublishedActs(client, both);
-    ASSERT_EQ(first.acts.size(), 10u);
-    EXPECT_FALSE(selectAct(first.acts, kGeneralPlanType).has_value());
-
-    const ActsPage general = queryGeneralPlans(client, std::string(demo::kCommuneTeryt));
-    EXPECT_EQ(general.error, "");
-    ASSERT_EQ(general.acts.size(), 3u);
-    const auto chosen = selectAct(general.acts, kGeneralPlanType);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->id, std::to_string(demo::kGeneralPlanInForceId));
-    EXPECT_EQ(chosen->status, kStatusInForce);
-}
-
-TEST_F(DemoRegister, AnswerElementsCarryTheRegistersOtherFields) {
-    const HttpResponse r = client.postJson(server_->baseUrl() + kQuery, registerQueryBody({}));
-    ASSERT_TRUE(r.ok);
-    const json answer = json::parse(r.body);
-    ASSERT_FALSE(answer["publishedActs"].empty());
-    for (const json& element : answer["publishedActs"])
-        for (const char* key : {"publishedActId", "title", "planType", "planTypeDescription", "spatialPlanningActStatus",
-                                "publishDate", "validFrom", "validTo", "tercCode", "commune", "district"})
-            EXPECT_TRUE(element.contains(key)) << key << " in " << element.dump();
-    EXPECT_EQ(client.request("GET", server_->baseUrl() + kQuery, {}, {}, 2000).status, 405);
-}
-
-TEST_F(DemoRegister, ThePlanInForceHasTheSampleZonesOnTheDemoSite) {
-    const ActFeatures got =
-        downloadActFeatures(client, std::to_string(demo::kGeneralPlanInForceId), geo::DataType::GeneralPlans);
-    ASSERT_EQ(got.error, "");
-    EXPECT_EQ(got.features.size(), 28u);  // the members of the real sample
-    const geo::Bbox frame{geoportal::demo::kMinEasting, geoportal::demo::kMinNorthing, geoportal::demo::kMaxEasting,
-                          geoportal::demo::kMaxNorthing};
-    int touching = 0;
-    for (const auto& f : got.features) touching += featureTouchesFrame(f, frame);
-    // GDAL (ogr2ogr to EPSG:2180, then ST_Intersects with the frame) counts 7.
-    EXPECT_EQ(touching, 7);
-    const ActFeatures none = downloadActFeatures(client, "6001", geo::DataType::GeneralPlans);
-    EXPECT_NE(none.error, "");
 }
 
 }  // namespace

@@ -148,7 +148,6 @@ Fetched fetchFrom(const Answer& answer, const geo::Bbox& frame = kOneTile) {
     return out;
 }
 
-// Exception reports, server errors, cut and slow answers: see the geoportal tests.
 TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
     const struct {
         const char* name;
@@ -168,6 +167,18 @@ TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
         {"image of another size",
          [&](int w, int h, httplib::Response& rs) { rs.set_content(png(w / 2, h / 2), "image/png"); }, 0, 2, 0,
          nullptr},
+        {"exception report, then whole at half the width",
+         [&](int w, int h, httplib::Response& rs) {
+             if (w == 1024) rs.set_content("<?xml version='1.0'?><ServiceExceptionReport/>", "text/xml");
+             else rs.set_content(png(w, h), "image/png");
+         },
+         1, 2, 512, "image/png"},
+        {"server error, then whole at half the width",
+         [&](int w, int h, httplib::Response& rs) {
+             if (w == 1024) rs.status = 500;
+             else rs.set_content(png(w, h), "image/png");
+         },
+         1, 2, 512, "image/png"},
         {"jpeg although png was asked",
          [&](int w, int h, httplib::Response& rs) { rs.set_content(jpeg(w, h), "image/jpeg"); }, 1, 1, 1024,
          "image/jpeg"},

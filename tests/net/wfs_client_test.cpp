@@ -1,15 +1,23 @@
+// The HTTP client and its download cache: retries, time-outs, the reasons a
+// request fails, pacing, and files that are whole or not there at all.
 #include "net/wfs_client.h"
 
 #include "net/download_cache.h"
 #include "tests/net/fault_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 namespace kl::net {
 namespace {
@@ -59,7 +67,8 @@ void cutAt(httplib::Response& rs, std::size_t announced, std::size_t sent) {
 }
 
 // One failing answer, then a good one: a failure that may pass is asked once
-// more, one that cannot is not repeated.
+// more, one that cannot is not repeated, and only a whole answer is cached.
+// (Lasting faults of the local geoportal are named by the import flow.)
 TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     const std::tuple<const char*, std::function<void(httplib::Response&)>, bool> cases[] = {
         {"server error", [](httplib::Response& rs) { rs.status = 503; }, true},
@@ -81,12 +90,11 @@ TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
             else
                 rs.set_content(kGml, "text/xml");
         });
-        const HttpResponse r = client.get(server.url(path), ExpectedBody::Xml);
+        const CachedText t = client.fetchCachedText(server.url(path), 2000, ExpectedBody::Xml, true);
         EXPECT_EQ(server.hits(path), retried ? 2 : 1) << name;
-        EXPECT_EQ(r.ok, retried) << name << ": " << r.error;
-        if (r.ok) {
-            EXPECT_EQ(r.body, kGml) << name;
-        }
+        EXPECT_EQ(t.error.empty(), retried) << name << ": " << t.error;
+        EXPECT_EQ(t.text, retried ? kGml : "") << name;
+        EXPECT_EQ(fs::exists(cachePathFor(server.url(path), "gml")), retried) << name;
     }
 }
 
@@ -98,12 +106,12 @@ TEST_F(WfsClientTest, NonRetryingCallsAskOnce) {
 }
 
 TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
-    // Ten chunks 100 ms apart: the whole transfer outlasts the 300 ms limit,
-    // no single wait does.
-    server.chunked("/steady", 10 * 1000, 1000, 100, "<a>");
-    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 300);
+    // Eight chunks paced 100 ms apart: the transfer outlasts the 600 ms limit,
+    // no single wait comes near it.
+    server.chunked("/steady", 8 * 1000, 1000, 100, "<a>");
+    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 600);
     EXPECT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.body.size(), 10000u);
+    EXPECT_EQ(r.body.size(), 8000u);
 }
 
 TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
@@ -111,7 +119,6 @@ TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
     // returning at all shows the client gave up on its own.
     server.stalls("/slow");
     server.truncated("/cut", 4000, 1500);
-    kl::test::SilentCloser closer;
     const std::string closed = "127.0.0.1:" + std::to_string(kl::test::closedLoopbackPort());
     struct Case {
         std::string url;
@@ -122,7 +129,6 @@ TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
         {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
         {server.url("/cut"), 200, "Pobieranie przerwane (1,5 KB z 3,9 KB)."},
         {"http://" + closed + "/x", 0, "Brak polaczenia z " + closed},
-        {"http://127.0.0.1:" + std::to_string(closer.port()) + "/x", 0, "Brak odpowiedzi serwera"},
         {"not a url", 0, "Nieprawidlowy URL: not a url"},
         {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
     };
@@ -233,19 +239,77 @@ TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
     EXPECT_TRUE(filesIn(cacheDir()).empty());
 }
 
-TEST_F(WfsClientTest, DebugVariableTracesRequestsOnStderr) {
-    server.reply("/ok", 200, kGml);
-    const std::string longUrl = server.url("/ok?" + std::string(200, 'q'));
-    ::setenv("GIS_DEBUG_HTTP", "", 1);
-    ::testing::internal::CaptureStderr();
-    (void)client.get(longUrl);
-    const std::string traced = ::testing::internal::GetCapturedStderr();
-    ::unsetenv("GIS_DEBUG_HTTP");
-    EXPECT_NE(traced.find("[http] GET " + longUrl.substr(0, 120) + "\n"), std::string::npos) << traced;
+void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }
 
-    ::testing::internal::CaptureStderr();
-    (void)client.get(server.url("/ok"));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+TEST(DownloadCache, TemporaryNamesNeverRepeat) {
+    kl::test::TempCacheHome home;
+    const std::string final = cachePathFor("u", "zip");
+    std::vector<std::string> names;
+    std::mutex m;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                auto n = temporaryPathFor(final);
+                std::lock_guard lock(m);
+                names.push_back(n);
+            }
+        });
+    for (auto& t : threads) t.join();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+    EXPECT_EQ(names.front().rfind(final + ".part." + std::to_string(::getpid()) + ".", 0), 0u);
+}
+
+// The id of a process that has ended.
+pid_t endedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
+    kl::test::TempCacheHome home;
+    const fs::path dir = cacheDir();
+    const auto now = fs::file_time_type::clock::now();
+    const std::string live = std::to_string(::getpid());
+    const std::string ended = std::to_string(endedProcessId());
+    struct Row {
+        std::string name;
+        int ageHours;
+        bool kept;
+    };
+    const Row rows[] = {
+        {"old.gml", 24 * 31, false},
+        {"recent.gml", 24 * 29, true},
+        {"live.zip.part." + live + ".77.0", 0, true},  // another process's download in progress
+        {"ended.zip.part." + ended + ".77.0", 0, false},
+        {"stalled.zip.part." + live + ".77.1", 25, false},
+        {"unnamed.zip.part.1469598103934665603.4", 0, false},  // no writer to ask
+    };
+    for (const Row& r : rows) {
+        touch(dir / r.name);
+        fs::last_write_time(dir / r.name, now - std::chrono::hours(r.ageHours));
+    }
+    EXPECT_EQ(sweepCache(dir, now), 4);
+    for (const Row& r : rows) EXPECT_EQ(fs::exists(dir / r.name), r.kept) << r.name;
+}
+
+TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporaryOrFailsCleanly) {
+    kl::test::TempCacheHome home;
+    const std::string path = cachePathFor("http://h/x", "gml");
+    touch(path, "old content that is longer");
+    ASSERT_TRUE(publishCacheFile(path, "new"));
+    std::string back;
+    ASSERT_TRUE(readCacheFile(path, back));
+    EXPECT_EQ(back, "new");
+    for (const auto& e : fs::directory_iterator(cacheDir()))
+        EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
+    EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
+    EXPECT_FALSE(readCacheFile("/nonexistent-kl-dir/sub/file.gml", back));
+    // A folder where a file was expected is no file (its stream size is not a content size).
+    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), back));
 }
 
 }  // namespace

@@ -32,23 +32,20 @@ protected:
 };
 
 TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
-    geo::GisFeature f;
-    f.polygons.push_back({squareRing(637390, 486290, 50), {}});
-    EXPECT_TRUE(featureTouchesFrame(f, kFrame));
-    geo::GisFeature around;
-    around.polygons.push_back({squareRing(636000, 485000, 5000), {}});
-    EXPECT_TRUE(featureTouchesFrame(around, kFrame));
-    geo::GisFeature away;
-    away.polygons.push_back({squareRing(486000, 637000, 500), {}});
-    EXPECT_FALSE(featureTouchesFrame(away, kFrame));
-    geo::GisFeature edgePoint;
+    const auto polygon = [](std::vector<geo::Point2d> ring) {
+        geo::GisFeature f;
+        f.polygons.push_back({std::move(ring), {}});
+        return f;
+    };
+    geo::GisFeature edgePoint, line;
     edgePoint.hasPoint = true;
     edgePoint.point = {637400, 486300};
-    EXPECT_TRUE(featureTouchesFrame(edgePoint, kFrame));
-    geo::GisFeature line;
     line.lines.push_back({{0, 0}, {637001, 486001}});
-    EXPECT_TRUE(featureTouchesFrame(line, kFrame));
-    EXPECT_FALSE(featureTouchesFrame(geo::GisFeature{}, kFrame));
+    const std::pair<geo::GisFeature, bool> cases[] = {
+        {polygon(squareRing(637390, 486290, 50)), true},     {polygon(squareRing(636000, 485000, 5000)), true},
+        {polygon(squareRing(486000, 637000, 500)), false},   {edgePoint, true},
+        {line, true},                                        {geo::GisFeature{}, false}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(featureTouchesFrame(cases[i].first, kFrame), cases[i].second) << i;
 }
 
 // Each kind of service is found by the variant that reads it, after the

@@ -1,3 +1,6 @@
+// GetFeature requests, and the frame fetched tile by tile from an in-test WFS
+// that behaves as county services do.
+#include "net/wfs_requests.h"
 #include "net/wfs_tiling.h"
 
 #include "net/download_cache.h"
@@ -20,6 +23,64 @@ using kl::test::squareRing;
 
 // 1.2 km x 0.7 km in Warsaw.
 const geo::Bbox kFrame{637000, 486000, 638200, 486700};
+
+// Each request as the parameters give it: what its URL holds (a piece of it,
+// or the whole when it starts with the base) and what it must not hold.
+TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
+    const auto params = [](const char* base, const char* type, auto&& change) {
+        GetFeatureParams p;
+        p.baseUrl = base;
+        p.typeName = type;
+        p.frame = {637000.5, 486000.25, 638200.5, 486700.25};
+        change(p);
+        return p;
+    };
+    const struct {
+        const char* name;
+        GetFeatureParams params;
+        std::string holds, lacks;
+    } cases[] = {
+        {"WFS 2.0 northing first in 2180", params("https://county.example/wfs", "ms:dzialki", [](auto&) {}),
+         "https://county.example/wfs?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki"
+         "&COUNT=1000&BBOX=486000.25%2C637000.5%2C486700.25%2C638200.5%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180",
+         "SRSNAME"},
+        {"easting first, a start index and an existing query",
+         params("https://county.example/cgi-bin/x?map=egib", "budynki",
+                [](auto& p) {
+                    p.count = 500;
+                    p.startIndex = 1500;
+                    p.northingFirst = false;
+                }),
+         "https://county.example/cgi-bin/x?map=egib&service=WFS&version=2.0.0&request=GetFeature&typenames=budynki"
+         "&COUNT=500&STARTINDEX=1500&BBOX=637000.5%2C486000.25%2C638200.5%2C486700.25%2Curn%3Aogc%3Adef%3Acrs"
+         "%3AEPSG%3A%3A2180",
+         ""},
+        {"WFS 1.1.0 uses maxFeatures and never pages", params("http://h/wfs", "ewns:dzialki", [](auto& p) {
+             p.startIndex = 1000;
+             p.wfs110 = true;
+         }),
+         "?service=WFS&version=1.1.0&request=GetFeature&typename=ewns%3Adzialki&maxFeatures=1000&BBOX=", "STARTINDEX"},
+        {"ten significant digits", params("http://h/wfs", "t", [](auto& p) {
+             p.frame = {637000.123456, 486000.987654, 637500.5, 486500.5};
+             p.northingFirst = false;
+         }),
+         "BBOX=637000.1235%2C486000.9877%2C637500.5%2C486500.5%2C", ""},
+        // The box itself is the polish_crs tests' (all four corners converted).
+        {"PL-2000 names its system", params("http://h/wfs", "t", [](auto& p) { p.epsg = 2176; }),
+         "&SRSNAME=EPSG%3A2176&BBOX=", "EPSG%3A%3A2180"},
+        {"other codes fall back to 2180", params("http://h/wfs", "t", [](auto& p) { p.epsg = 4326; }),
+         "EPSG%3A%3A2180", "SRSNAME"},
+    };
+    for (const auto& c : cases) {
+        const std::string url = buildGetFeatureUrl(c.params);
+        if (c.holds.rfind(c.params.baseUrl, 0) == 0) {
+            EXPECT_EQ(url, c.holds) << c.name;
+        } else {
+            EXPECT_NE(url.find(c.holds), std::string::npos) << c.name << ": " << url;
+        }
+        EXPECT_TRUE(c.lacks.empty() || url.find(c.lacks) == std::string::npos) << c.name << ": " << url;
+    }
+}
 
 TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
     const std::pair<geo::Bbox, std::size_t> counts[] = {{{0, 0, 1200, 300}, 3}, {{0, 0, 500, 500}, 1},
@@ -88,36 +149,43 @@ TEST_F(TiledFetch, FeaturesOnTileEdgesComeOnceWithOrWithoutIds) {
     EXPECT_EQ(ids.count(""), 1u);
 }
 
-TEST_F(TiledFetch, DenseTileIsPagedWithStartIndex) {
-    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 5, 5, 20, "b"));
-    TiledFetchOptions o;
-    o.pageSize = 10;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr, o);
-    EXPECT_EQ(r.features.size(), 25u);
-    const auto reqs = wfs.requests();
-    ASSERT_EQ(reqs.size(), 3u);
-    EXPECT_EQ(reqs[0].count("startindex"), 0u);
-    EXPECT_EQ(reqs[1].at("startindex"), "10");
-    EXPECT_EQ(reqs[2].at("startindex"), "20");
-    EXPECT_EQ(r.warning, "");
-}
-
-// Without a total a short page proves nothing: the server is asked until it
-// answers an empty page.
-TEST_F(TiledFetch, CappedServerIsPagedUntilEveryFeatureCame) {
-    for (const auto& [withNumberMatched, requests] : {std::pair{true, 3u},      // 7 + 7 + 6
-                                                      std::pair{false, 4u}}) {  // 7 + 7 + 6 + 0
-        kl::test::FaultServer capped;
-        MiniWfsBehaviour b;
-        b.cap = 7;
-        b.withNumberMatched = withNumberMatched;
-        MiniWfs wfs(capped, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 20, "b"), b);
+// A dense tile is paged with STARTINDEX; without a total a short page proves
+// nothing, so a capped server is asked until it answers an empty page; WFS
+// 1.1.0 cannot page, so full answers are split.
+TEST_F(TiledFetch, EveryFeatureOfADenseTileComesWithoutAWarning) {
+    const struct {
+        const char* name;
+        MiniWfsBehaviour behaviour;
+        int pageSize;
+        bool wfs110;
+        std::vector<MiniFeature> features;
+        std::vector<std::string> startIndexes;  // of every request ("-": none); empty: not checked
+    } cases[] = {
+        {"paged", {}, 10, false, grid(637010, 486010, 5, 5, 20, "b"), {"-", "10", "20"}},
+        {"capped", {.cap = 7}, 0, false, grid(637010, 486010, 4, 5, 20, "b"), {"-", "7", "14"}},  // 7 + 7 + 6
+        {"capped without a total", {.cap = 7, .withNumberMatched = false}, 0, false, grid(637010, 486010, 4, 5, 20, "b"),
+         {"-", "7", "14", "20"}},  // 7 + 7 + 6 + 0
+        {"WFS 1.1.0", {}, 20, true, grid(637010, 486010, 6, 6, 80, "p"), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        kl::test::FaultServer dense;
+        MiniWfs wfs(dense, "/wfs", "ms:budynki", c.features, c.behaviour);
+        TiledFetchOptions o;
+        if (c.pageSize) o.pageSize = c.pageSize;
+        o.wfs110 = c.wfs110;
         const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki",
-                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr);
-        EXPECT_EQ(r.features.size(), 20u);
-        EXPECT_EQ(wfs.requests().size(), requests);
+                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr, o);
+        EXPECT_EQ(r.features.size(), c.features.size());
         EXPECT_EQ(r.warning, "");
+        std::vector<std::string> startIndexes;
+        for (const auto& q : wfs.requests()) {
+            startIndexes.push_back(q.count("startindex") ? q.at("startindex") : "-");
+            EXPECT_EQ(q.at("version"), c.wfs110 ? "1.1.0" : "2.0.0");
+        }
+        if (!c.startIndexes.empty()) {
+            EXPECT_EQ(startIndexes, c.startIndexes);
+        }
     }
 }
 
@@ -178,17 +246,6 @@ TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarningOrIsReportedAsCu
         EXPECT_NE(r.warning.find(c.warning), std::string::npos) << r.warning;
         EXPECT_EQ(r.warning.find("niepelne") != std::string::npos, c.cut) << r.warning;
     }
-}
-
-TEST_F(TiledFetch, Wfs110AnswersAreSplitWhenFullAndMerged) {
-    MiniWfs wfs(server, "/wfs", "ewns:dzialki", grid(637010, 486010, 6, 6, 80, "p"));
-    TiledFetchOptions o;
-    o.wfs110 = true;
-    o.pageSize = 20;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ewns:dzialki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Parcels, nullptr, o);
-    EXPECT_EQ(r.features.size(), 36u);
-    for (const auto& q : wfs.requests()) EXPECT_EQ(q.at("version"), "1.1.0");
 }
 
 TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {

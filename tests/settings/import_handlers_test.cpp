@@ -52,31 +52,46 @@ protected:
     std::unique_ptr<ImportController> controller_;
 };
 
-TEST_F(ImportHandlers, AddressQueriesThatAreNotTextAreRefusedAtOnce) {
-    for (const char* type : {"searchAddress", "searchAddressSuggest"}) {
-        for (const json& query : {json(52.2), json::array({"Rynek"}), json::object()}) {
-            const json r = ask({{"type", type}, {"query", query}});
-            EXPECT_EQ(r.value("type", ""), "error") << type << " " << query.dump();
-            EXPECT_EQ(r.value("msg", ""), "Pole \"query\" musi byc tekstem.");
-        }
+// Each malformed message is refused at once with its reason, and nothing is
+// saved or written.
+TEST_F(ImportHandlers, MalformedMessagesAreRefusedWithAReasonAndChangeNothing) {
+    const std::string badName = "Nieprawidlowa nazwa warstwy dla \"dzialki\": nazwa musi byc niepustym tekstem bez "
+                                "znakow sterujacych.";
+    const std::string outside = "Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.";
+    const std::pair<json, std::string> refused[] = {
+        {{{"type", "searchAddress"}, {"query", 52.2}}, "Pole \"query\" musi byc tekstem."},
+        {{{"type", "searchAddressSuggest"}, {"query", json::array({"Rynek"})}}, "Pole \"query\" musi byc tekstem."},
+        {{{"type", "searchAddress"}, {"query", json::object()}}, "Pole \"query\" musi byc tekstem."},
+        {{{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", 5}}}}, badName},
+        {{{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", "A\nB"}}}}, badName},
+        {{{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", std::string("A\0B", 3)}}}}, badName},
+        {{{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", ""}}}}, badName},
+        {{{"type", "settingsChanged"}, {"mapping", "x"}}, "Pole \"mapping\" musi byc obiektem."},
+        {{{"type", "setOrigin"}, {"lat", 50.0}}, "Brak wspolrzednych srodka mapy"},
+        {{{"type", "setOrigin"}, {"lat", "50"}, {"lon", 19.9}}, "Pole \"lat\" musi byc liczba."},
+        {{{"type", "setOrigin"}, {"lat", 50.0}, {"lon", nullptr}}, "Pole \"lon\" musi byc liczba."},
+        {{{"type", "setOrigin"}, {"lat", 91.0}, {"lon", 19.9}}, outside},
+        {{{"type", "setOrigin"}, {"lat", 50.0}, {"lon", 400.0}}, outside},
+        {{{"type", "setOrigin"}, {"lat", 52.52}, {"lon", 13.405}}, outside},  // Berlin
+    };
+    for (const auto& [message, text] : refused) {
+        const json r = ask(message);
+        EXPECT_EQ(r.value("type", ""), "error") << message.dump();
+        EXPECT_EQ(r.value("msg", ""), text) << message.dump();
     }
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "GIS_BUDYNKI");
+    EXPECT_FALSE(fs::exists(settingsFile()));
+    EXPECT_TRUE(host_.writes.empty());
 }
 
-// The survey point's way to the page's view is shown by the import flow
-// against the workbench; here the record without one and the unreadable one.
-TEST_F(ImportHandlers, InitCarriesTheHostsAndTheProjectLocation) {
+// A location read back is the import flow's against the workbench; here the
+// record without one and the unreadable one.
+TEST_F(ImportHandlers, InitCarriesTheHostsAndNoLocationWithoutAGeoreference) {
     json r = ask({{"type", "getInit"}});
     EXPECT_EQ(r["type"], "init");
     EXPECT_EQ(r["hosts"]["orto"], "http://127.0.0.1:9");
     EXPECT_EQ(r["hosts"]["ofm"], "http://127.0.0.1:9");
     EXPECT_FALSE(r.contains("lat")) << "no georeference: the page keeps its view";
-
-    host_.record.latitude = 52.2297;
-    host_.record.longitude = 21.0122;
-    r = ask({{"type", "getInit"}});
-    EXPECT_NEAR(r["lat"].get<double>(), 52.2297, 1e-7);
-    EXPECT_NEAR(r["lon"].get<double>(), 21.0122, 1e-7);
-
     host_.readError = KL_ERR_GENERAL;
     r = ask({{"type", "getInit"}});
     EXPECT_EQ(r["type"], "init");
@@ -108,24 +123,6 @@ TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
     EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::Buildings), "Ściany");
 }
 
-TEST_F(ImportHandlers, RefusedMappingChangesNothingAndSaysWhy) {
-    const std::string badName = "Nieprawidlowa nazwa warstwy dla \"dzialki\": nazwa musi byc niepustym tekstem bez "
-                                "znakow sterujacych.";
-    const std::vector<std::pair<json, std::string>> refused = {
-        {{{"budynki", "Nowe"}, {"dzialki", 5}}, badName},
-        {{{"budynki", "Nowe"}, {"dzialki", "A\nB"}}, badName},
-        {{{"budynki", "Nowe"}, {"dzialki", std::string("A\0B", 3)}}, badName},
-        {{{"budynki", "Nowe"}, {"dzialki", ""}}, badName},
-        {"x", "Pole \"mapping\" musi byc obiektem."},
-    };
-    for (const auto& [mapping, text] : refused) {
-        const json r = ask({{"type", "settingsChanged"}, {"mapping", mapping}});
-        EXPECT_EQ(r.value("msg", ""), text) << mapping.dump();
-    }
-    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "GIS_BUDYNKI");
-    EXPECT_FALSE(fs::exists(settingsFile()));
-}
-
 TEST_F(ImportHandlers, AFailedSaveIsNeverReportedAsSaved) {
     fs::create_directories(settingsFile());  // a folder where the file should be
     const json r = ask({{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}}}});
@@ -145,23 +142,7 @@ TEST_F(ImportHandlers, ABrokenSettingsFileIsToldInThePageAndTheReport) {
     EXPECT_FALSE(restarted.onGetInit({}).contains("notice")) << "a saved file has nothing left to warn about";
 }
 
-TEST_F(ImportHandlers, SetOriginFailures) {
-    const std::string outside = "Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.";
-    const std::vector<std::pair<json, std::string>> refused = {
-        {{{"lat", 50.0}}, "Brak wspolrzednych srodka mapy"},
-        {{{"lat", "50"}, {"lon", 19.9}}, "Pole \"lat\" musi byc liczba."},
-        {{{"lat", 50.0}, {"lon", nullptr}}, "Pole \"lon\" musi byc liczba."},
-        {{{"lat", 91.0}, {"lon", 19.9}}, outside},
-        {{{"lat", 50.0}, {"lon", 400.0}}, outside},
-        {{{"lat", 52.52}, {"lon", 13.405}}, outside},  // Berlin
-    };
-    for (const auto& [fields, text] : refused) {
-        json m = fields;
-        m["type"] = "setOrigin";
-        EXPECT_EQ(ask(m)["msg"], text) << m.dump();
-    }
-    EXPECT_TRUE(host_.writes.empty()) << "a refused point is never written";
-
+TEST_F(ImportHandlers, AGeoreferenceTheHostRefusesOrCannotReadIsNamed) {
     host_.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_NOTSUPPORTED};
     const std::string msg = ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["msg"];
     EXPECT_EQ(msg.rfind("Nie udalo sie zapisac georeferencji projektu (kod -2110145). Szczegoly: ", 0), 0u) << msg;

@@ -136,29 +136,8 @@ TEST_F(GeorefTest, FullRecordIsWrittenAtLevelZero) {
     EXPECT_NE(diagText().find("lat=52.2297 lon=21.0122 zone=2178 E=7501234.5 N=5787654.25 H=0\n"), std::string::npos);
 }
 
-TEST_F(GeorefTest, HostRefusingLevelsZeroAndOneGetsTheMinimumRecord) {
-    std::strcpy(host.record.crsDescription, "opis");
-    host.writeErrors = {KL_ERR_BADPARS, KL_ERR_NOTSUPPORTED};
-    const auto r = writeProjectGeoref(host.table(), 50.06, 19.94, 2178, 7423000, 5547000);
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.level, 2);
-    EXPECT_EQ(r.lastError, KL_NOERROR);
-    ASSERT_EQ(host.writes.size(), 3u);
-    EXPECT_STREQ(host.writes[1].crsName, "EPSG:2178");
-    for (const char* t : {host.writes[1].crsDescription, host.writes[1].geodeticDatum, host.writes[1].verticalDatum,
-                          host.writes[1].mapProjection, host.writes[1].mapZone}) {
-        EXPECT_STREQ(t, "");
-    }
-    EXPECT_STREQ(host.writes[2].crsName, "");
-    EXPECT_EQ(host.writes[2].surveyEasting, 7423000);
-    EXPECT_EQ(host.record.surveyEasting, 7423000);
-    EXPECT_NE(diagText().find("koncowy_err=0 poziom_ktory_przeszedl=2 "), std::string::npos);
-    EXPECT_EQ(host.reports.size(), 1u);
-    const auto back = readProjectGeoref(host.table());
-    EXPECT_EQ(back.epsg, 2178) << "the nameless record reads back in the zone it was written in";
-    EXPECT_EQ(back.message, "");
-}
-
+// The fall back through the levels to the minimum record, and that record
+// read back in its zone, are the import flow's against the workbench.
 TEST_F(GeorefTest, AllLevelsRefusedReportsTheLastError) {
     host.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_BADID};
     const auto r = writeProjectGeoref(host.table(), 50.06, 19.94, 2178, 7423000, 5547000);

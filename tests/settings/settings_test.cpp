@@ -30,10 +30,6 @@ std::string readText(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeText(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
-
 void expectDefaults(const Settings& s) {
     ASSERT_EQ(s.layers.size(), 20u);
     for (const DataType t : geo::allDataTypes()) EXPECT_EQ(s.layers.at(t), defaultLayerName(t));
@@ -155,8 +151,7 @@ TEST(Settings, UnreadableFileIsSetAsideWholeAndTheUserIsTold) {
     for (const std::string& text : {std::string(R"({"layers": {"dzialki": "Moje")"), std::string("[1, 2]"), oversized}) {
         SCOPED_TRACE(text.substr(0, 40));
         TempFolder dir;
-        const fs::path file = dir.path() / "settings.json";
-        writeText(file, text);
+        const fs::path file = dir.write("settings.json", text);
         const LoadedSettings r = loadSettings(file);
         expectDefaults(r.settings);
         const auto aside = setAside(dir.path());
@@ -170,9 +165,8 @@ TEST(Settings, UnreadableFileIsSetAsideWholeAndTheUserIsTold) {
 
 TEST(Settings, PartlyBadFileKeepsItsGoodEntriesAcrossARestart) {
     TempFolder dir;
-    const fs::path file = dir.path() / "settings.json";
     const std::string text = "{\"layers\": {\"dzialki\": \"Z\xFFle\", \"budynki\": \"Moje\"}, \"zAnchor\": 84.5}";
-    writeText(file, text);
+    const fs::path file = dir.write("settings.json", text);
     const LoadedSettings r = loadSettings(file);
     EXPECT_EQ(r.settings.layers.at(DataType::Buildings), "Moje");
     EXPECT_NE(r.message.find("nieprawidlowe wpisy (layers.dzialki)"), std::string::npos) << r.message;
@@ -197,7 +191,7 @@ TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndNothingIsSavedThereOrBelowAFi
     EXPECT_FALSE(saved.message.empty());
     EXPECT_TRUE(fs::is_directory(file));
     // nor below a regular file
-    writeText(dir.path() / "plik", "x");
+    dir.write("plik", "x");
     const auto below = saveSettings(defaultSettings(), dir.path() / "plik" / "settings.json");
     EXPECT_FALSE(below.ok);
     EXPECT_FALSE(below.message.empty());
@@ -209,7 +203,7 @@ TEST(Settings, SaveReplacesTheFileThroughALinkKeepsTheModeAndLeavesNoTemporaries
     fs::create_directory(dir.path() / "sync");
     const fs::path real = dir.path() / "sync" / "settings.json";
     const fs::path link = dir.path() / "settings.json";
-    writeText(real, "{}");
+    dir.write("sync/settings.json", "{}");
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     fs::create_symlink(fs::path("sync") / "settings.json", link);
     Settings s = defaultSettings();
