@@ -64,7 +64,11 @@ class Converter {
 std::string validUtf8(std::string_view text) {
   // Nearly every text is valid already and is copied in one piece.
   std::size_t valid = 0;
-  for (std::size_t n; valid < text.size() && (n = sequenceLength(text, valid)) != 0;) valid += n;
+  while (valid < text.size()) {
+    const std::size_t n = sequenceLength(text, valid);
+    if (n == 0) break;
+    valid += n;
+  }
   if (valid == text.size()) return std::string(text);
   std::string out;
   out.reserve(text.size());
