@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace kl::geo {
@@ -18,6 +19,22 @@ constexpr bool isBlank(char c) noexcept {
 }
 
 constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// Past the white space at p. Pretty-printed lists indent every line with
+// dozens of spaces, so after a line break runs of eight spaces are passed in
+// one comparison.
+const char* skipBlanks(const char* p, const char* end) noexcept {
+  constexpr std::uint64_t kEightSpaces = 0x2020202020202020ull;
+  if (p < end && *p == '\n') {
+    ++p;
+    for (std::uint64_t word = 0; end - p >= 8; p += 8) {
+      std::memcpy(&word, p, sizeof word);
+      if (word != kEightSpaces) break;
+    }
+  }
+  while (p < end && isBlank(*p)) ++p;
+  return p;
+}
 
 // A plain decimal ("-52.2345678") of at most 15 digits, the form nearly
 // every coordinate has, without the general parser: its digits make an exact
@@ -66,7 +83,7 @@ bool readNumbers(std::string_view text, std::vector<double>& out) {
   const char* p = text.data();
   const char* end = p + text.size();
   while (true) {
-    while (p < end && isBlank(*p)) ++p;
+    p = skipBlanks(p, end);
     if (p == end) return true;
     double value = 0.0;
     if (!readOne(p, end, value) || (p < end && !isBlank(*p))) return false;

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -90,8 +91,8 @@ class GmlStreamReader {
   GmlParseResult read() {
     while (needsMoreForDeclaration() && readMore(chunkBytes_)) {
     }
-    if (!isPlainUtf8(buffer_)) return readWhole();
-    pos_ = buffer_.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    if (!isPlainUtf8(held())) return readWhole();
+    pos_ = held().starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
     const XmlPiece root = pieceAfterProlog();
     if (root.kind != XmlPieceKind::StartTag || !isFeatureCollectionName(localName(root.name))) return readWhole();
     bool going = open(root, false);
@@ -110,10 +111,9 @@ class GmlStreamReader {
   }
 
   bool needsMoreForDeclaration() const {
-    const std::string_view held = std::string_view(buffer_).substr(
-        buffer_.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0);
-    if (held.size() < 5) return true;
-    return held.starts_with("<?xml") && held.find("?>") == std::string_view::npos;
+    const std::string_view text = held().substr(held().starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0);
+    if (text.size() < 5) return true;
+    return text.starts_with("<?xml") && text.find("?>") == std::string_view::npos;
   }
 
   // One piece inside the open elements; false when the reading ended early
@@ -151,7 +151,7 @@ class GmlStreamReader {
   // A member holds one feature, read as one piece, or (WFS 2.0 answers for
   // several types) a collection per type, which is walked like the root.
   bool member(const XmlPiece& start) {
-    const std::string startTag = buffer_.substr(pos_, start.end - pos_);
+    const std::string startTag(held().substr(pos_, start.end - pos_));
     const std::string name(start.name);
     const std::size_t documentOffset = bufferStart_ + pos_;
     pos_ = start.end;
@@ -210,8 +210,8 @@ class GmlStreamReader {
   }
 
   bool open(const XmlPiece& start, bool holdsOnlyFeatures) {
-    OpenElement element{buffer_.substr(pos_, start.end - pos_), std::string(start.name), bufferStart_ + pos_,
-                        holdsOnlyFeatures};
+    OpenElement element{std::string(held().substr(pos_, start.end - pos_)), std::string(start.name),
+                        bufferStart_ + pos_, holdsOnlyFeatures};
     pos_ = start.end;
     return push(std::move(element));
   }
@@ -293,31 +293,36 @@ class GmlStreamReader {
   // only at the end of the document.
   XmlPiece nextPiece() {
     for (;;) {
-      if (pos_ < buffer_.size()) {
-        const XmlPiece piece = nextXmlPiece(buffer_, pos_);
+      if (pos_ < held_) {
+        const XmlPiece piece = nextXmlPiece(held(), pos_);
         if (piece.kind != XmlPieceKind::Incomplete) return piece;
       }
       // A piece longer than a chunk is read in growing steps, so scanning it
       // again from its start each time costs linear time in all.
-      if (!readMore(std::max(chunkBytes_, buffer_.size() - pos_))) return {};
+      if (!readMore(std::max(chunkBytes_, held_ - pos_))) return {};
     }
   }
 
   bool readMore(std::size_t bytes) {
     if (in_.eof() || in_.fail()) return false;
     dropRead();
-    const std::size_t held = buffer_.size();
-    buffer_.resize(held + bytes);
-    in_.read(buffer_.data() + held, static_cast<std::streamsize>(bytes));
-    buffer_.resize(held + static_cast<std::size_t>(in_.gcount()));
-    return buffer_.size() > held;
+    // The string only grows: bytes past held_ are room to read into, which
+    // would otherwise be zeroed with every chunk.
+    if (buffer_.size() < held_ + bytes) buffer_.resize(held_ + bytes);
+    in_.read(buffer_.data() + held_, static_cast<std::streamsize>(bytes));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    held_ += got;
+    return got > 0;
   }
+
+  std::string_view held() const { return {buffer_.data(), held_}; }
 
   // Once features are read with the right srsName, what lies before keepFrom_
   // is never needed again.
   void dropRead() {
     if (!reader_ || keepFrom_ < chunkBytes_ / 2 || keepFrom_ == 0) return;
-    buffer_.erase(0, keepFrom_);
+    std::memmove(buffer_.data(), buffer_.data() + keepFrom_, held_ - keepFrom_);
+    held_ -= keepFrom_;
     bufferStart_ += keepFrom_;
     pos_ -= keepFrom_;
     keepFrom_ = 0;
@@ -336,6 +341,7 @@ class GmlStreamReader {
     keepFrom_ = 0;  // every byte from the first on
     while (readMore(chunkBytes_)) {
     }
+    buffer_.resize(held_);
     GmlParseResult whole = GmlParser::parseOwned(std::move(buffer_), type_, options_);
     for (GisFeature& feature : whole.features) sink_(std::move(feature));
     whole.features = {};
@@ -354,16 +360,16 @@ class GmlStreamReader {
   // and never closed, names the byte the whole document's parse would name.
   bool malformed() {
     if (canFallBack()) return fallBack();
-    while (readMore(chunkBytes_) && buffer_.size() - keepFrom_ < 2 * chunkBytes_) {
+    while (readMore(chunkBytes_) && held_ - keepFrom_ < 2 * chunkBytes_) {
     }
     miniDocument_.assign(ancestorTags_);
-    miniDocument_.append(buffer_, keepFrom_);
+    miniDocument_.append(held().substr(keepFrom_));
     const pugi::xml_parse_result parsed = parseMiniDocument();
     // At the end of what is held pugixml names the last byte, which may lie
     // before keepFrom_, in what was read already.
     const auto heldFrom = static_cast<std::ptrdiff_t>(bufferStart_ + keepFrom_);
     const std::ptrdiff_t at =
-        parsed ? static_cast<std::ptrdiff_t>(bufferStart_ + buffer_.size())
+        parsed ? static_cast<std::ptrdiff_t>(bufferStart_ + held_)
                : heldFrom + parsed.offset - static_cast<std::ptrdiff_t>(ancestorTags_.size());
     return fail(static_cast<std::size_t>(std::max<std::ptrdiff_t>(at, 0)));
   }
@@ -383,7 +389,8 @@ class GmlStreamReader {
   const GmlParseOptions& options_;
   std::size_t chunkBytes_;
 
-  std::string buffer_;           // the document from bufferStart_ on, as far as read
+  std::string buffer_;           // the document from bufferStart_ on in its first held_ bytes
+  std::size_t held_ = 0;         // bytes of buffer_ read from the stream
   std::size_t bufferStart_ = 0;  // document offset of buffer_[0]
   std::size_t pos_ = 0;          // where the scan stands in buffer_
   std::size_t keepFrom_ = 0;     // start of the piece or element being read

@@ -62,9 +62,18 @@ class Converter {
 }  // namespace
 
 std::string validUtf8(std::string_view text) {
+  // Nearly every text is valid already and is copied in one piece.
+  std::size_t valid = 0;
+  while (valid < text.size()) {
+    const std::size_t n = sequenceLength(text, valid);
+    if (n == 0) break;
+    valid += n;
+  }
+  if (valid == text.size()) return std::string(text);
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
+  out.append(text.substr(0, valid));
+  for (std::size_t i = valid; i < text.size();) {
     const std::size_t n = sequenceLength(text, i);
     if (n == 0) {
       out += kReplacement;
