@@ -128,15 +128,8 @@ TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
     EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
 }
 
-TEST_F(ServedWorkbench, ThePageGetsTheScriptObjectBeforeItsOwnScripts) {
-    const std::string body = ask("b/1/index.html").body;
-    ASSERT_EQ(body.rfind("<!DOCTYPE html><script>", 0), 0u);
-    const size_t injected = body.find("[[\"GIS\",\"postMessage\"]]");
-    ASSERT_NE(injected, std::string::npos);
-    EXPECT_LT(injected, body.find("GIS.postMessage('hello')"));
-    EXPECT_NE(body.find("bx/1/"), std::string::npos);
-}
-
+// The script object coming before the page's own scripts is seen working in
+// the browser (workbench_smoke.js: the page's first post is echoed).
 TEST_F(ServedWorkbench, PageCallsReachTheAddOnInOrderAndItsScriptsComeBack) {
     auto stream = wb.hub().attachStream(1);
     ASSERT_TRUE(stream);

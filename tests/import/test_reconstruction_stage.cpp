@@ -1,6 +1,6 @@
-// The per-building work of the LOD2 reconstruction: which cloud classes it
-// reads, the same results on one thread and on several, and footprints that
-// cannot be rebuilt skipped with a word instead of placed as garbage.
+// The per-building work of the LOD2 reconstruction: the same results on one
+// thread and on several, and footprints that cannot be rebuilt skipped with a
+// word instead of placed as garbage.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -33,14 +33,6 @@ void house(std::vector<FrameCloudPoint>& cloud, double x, double y, double groun
 
 Lod1Building footprint(std::string id, double x, double y) {
     return {std::move(id), {{x, y}, {x + 12, y}, {x + 12, y + 8}, {x, y + 8}}, 100, 9};
-}
-
-TEST(ReconstructionStage, ReadsGroundAndBuildingPointsOnly) {
-    const struct {
-        std::uint8_t cls;
-        bool read;
-    } rows[] = {{1, false}, {2, true}, {3, false}, {5, false}, {6, true}, {7, false}, {9, false}, {18, false}};
-    for (const auto& row : rows) EXPECT_EQ(reconstructionClass(row.cls), row.read) << int(row.cls);
 }
 
 TEST(ReconstructionStage, SameBuildingsInTheSameOrderOnAnyNumberOfThreads) {

@@ -14,7 +14,6 @@
 #include "tools/geoportal/elevation_sheets.h"
 #include "tools/geoportal/geometry.h"
 #include "tools/geoportal/lidar_ground_features.h"
-#include "tools/import/demo_environment.h"
 
 namespace kl::testing {
 namespace {
@@ -215,23 +214,6 @@ TEST_P(CloudGroundFetch, GroundWaterAndContoursFromTheTilesThatCame) {
 
 INSTANTIATE_TEST_SUITE_P(Tiles, CloudGroundFetch, ::testing::ValuesIn(kCloudFaults),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
-
-TEST(CloudGroundPlace, MeshesContoursAndWaterArePlacedOnTheirLayers) {
-    ImportSession s;
-    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"terenchmura", "poziomicechmura", "wodachmura"})).is_null());
-    const json done = s.waitFor("fetchDone", std::chrono::seconds(240));
-    ASSERT_FALSE(done.is_null());
-    const tools::DemoFrame f = tools::demoFrame();
-    ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}})
-                  .value("type", ""),
-              "originSet");
-    ASSERT_TRUE(s.settle());
-    const json placed = s.ask({{"type", "place"}});
-    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"].value("teren z chmury (Siatka)", 0), done["counts"].value("teren z chmury (Siatka)", -1));
-    EXPECT_EQ(placed["counts"].value("woda z chmury (Siatka)", 0), done["counts"].value("woda z chmury (Siatka)", -1));
-    EXPECT_EQ(placed["counts"].value("poziomicechmura3d", 0), 1);
-}
 
 }  // namespace
 }  // namespace kl::testing

@@ -28,25 +28,14 @@ protected:
     placement::PlaceResult place(const std::vector<net::RasterTile>& tiles, int workingEpsg,
                                  const placement::PlacementTransform& t,
                                  const std::vector<geo::GisFeature>& features = {}) {
-        struct Ctx {
-            const std::vector<net::RasterTile>& tiles;
-            const std::vector<geo::GisFeature>& features;
-            int epsg;
-            placement::PlacementTransform t;
-            settings::Settings s = settings::defaultSettings();
-            placement::PlaceResult r;
-        } ctx{tiles, features, workingEpsg, t, settings::defaultSettings(), {}};
-        wb_->undoableCommand(
-            "Import GIS",
-            [](void* c) -> KlErr {
-                auto* x = static_cast<Ctx*>(c);
-                placement::LayerResolver layers(x->s);
-                placement::placeRasterTiles(x->tiles, x->t, x->epsg, layers, x->r);
-                if (x->r.error.empty()) x->r.counts.merge(placement::placeVectorFeatures(x->features, x->t, layers).counts);
-                return x->r.error.empty() ? KL_NOERROR : KL_ERR_GENERAL;
-            },
-            &ctx);
-        return ctx.r;
+        placement::PlaceResult r;
+        inStep([&] {
+            placement::LayerResolver layers(settings_);
+            placement::placeRasterTiles(tiles, t, workingEpsg, layers, r);
+            if (r.error.empty()) r.counts.merge(placement::placeVectorFeatures(features, t, layers).counts);
+            return r.error.empty() ? KL_NOERROR : KL_ERR_GENERAL;
+        });
+        return r;
     }
 
     std::vector<const host::ElementRecord*> pictures() const { return elements(KL_ELEM_PICTURE); }

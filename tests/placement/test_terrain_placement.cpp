@@ -64,7 +64,6 @@ protected:
                                const std::vector<geo::GisFeature>& features = {}) {
         return placement::runPlaceCommand(&host::Workbench::hostTable(), features, t, settings_, {}, 2180, {}, ground);
     }
-    std::string diagLines() const { return diagFile("ordvik_teren_diag.txt"); }
 };
 
 // The frame 0..20 m in four tiles of 11 x 11 nodes; neighbours share a seam
@@ -103,7 +102,6 @@ TEST_F(TerrainPlacement, TileMeshesTileTheFrameWithoutOverlapAndMeetOnTheSeam) {
     EXPECT_EQ(meshes[0]->coords[2].y, meshes[1]->coords[3].y);
     EXPECT_EQ(meshes[0]->boundaryZ[1], meshes[1]->boundaryZ[0]);
     EXPECT_EQ(meshes[0]->boundaryZ[2], meshes[1]->boundaryZ[3]);
-    EXPECT_NE(diagLines().find("createMesh nPts=121 err=0 "), std::string::npos);
 }
 
 TEST_F(TerrainPlacement, OnePointGivesEveryCornerItsHeightAboveTheBase) {
@@ -122,7 +120,6 @@ TEST_F(TerrainPlacement, OnePointGivesEveryCornerItsHeightAboveTheBase) {
     ASSERT_EQ(meshes[0]->levelPoints.size(), 1u);
     EXPECT_EQ(meshes[0]->levelPoints[0].z, 1.5);
     EXPECT_EQ(meshes[0]->levelEnds, std::vector<int32_t>{1});
-    EXPECT_NE(diagLines().find("ptZ=[1.5..1.5] ringZ=[1.5,1.5,1.5,1.5]"), std::string::npos);
 }
 
 // The diagnostics file is a help, never a condition of the import.
@@ -195,10 +192,6 @@ TEST_F(TerrainPlacement, ContoursAreDrawnLabelledUprightAndMeshedThroughLevelLin
     EXPECT_EQ(meshes[0]->levelPoints[6].z, 4.0);
     // corners (0,0) and (50,0) are nearest the index contour, (50,50) and (0,50) the closed one
     EXPECT_EQ(meshes[0]->boundaryZ, (std::vector<double>{5, 5, 4, 4, 5}));
-    EXPECT_NE(diagLines().find("createMeshFromContours nPts=7 nSub=2 (zamk=1 otw=1 stubOdrzuc=1 lenMin=40 lenMax=40) "
-                               "err=0 "),
-              std::string::npos);
-    EXPECT_NE(diagLines().find("ramka=50x50 fkZ=[5,5,4,4] cZ=[4..5]"), std::string::npos);
 }
 
 struct ContourMeshCase {

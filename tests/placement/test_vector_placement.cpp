@@ -29,26 +29,15 @@ GisFeature area(DataType type, geo::Polygon polygon, std::map<std::string, std::
 
 class VectorPlacement : public placement_tests::WorkbenchFixture {
 protected:
-
-    // Runs the placement inside one undo step, as the import does.
     placement::PlaceResult place(const std::vector<GisFeature>& features,
                                  placement::PlacementTransform t = {500000, 250000, 0, 0, 0}) {
-        struct Ctx {
-            const std::vector<GisFeature>* f;
-            placement::PlacementTransform t;
-            settings::Settings* s;
-            placement::PlaceResult r;
-        } ctx{&features, t, &settings_, {}};
-        wb_->undoableCommand(
-            "Import GIS",
-            [](void* c) -> KlErr {
-                auto* x = static_cast<Ctx*>(c);
-                placement::LayerResolver layers(*x->s);
-                x->r = placement::placeVectorFeatures(*x->f, x->t, layers);
-                return x->r.error.empty() ? KL_NOERROR : KL_ERR_GENERAL;
-            },
-            &ctx);
-        return ctx.r;
+        placement::PlaceResult r;
+        inStep([&] {
+            placement::LayerResolver layers(settings_);
+            r = placement::placeVectorFeatures(features, t, layers);
+            return r.error.empty() ? KL_NOERROR : KL_ERR_GENERAL;
+        });
+        return r;
     }
 };
 
@@ -179,24 +168,17 @@ TEST_F(VectorPlacement, MissingLayerRollsTheWholeImportBack) {
 
 TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
     int32_t vertical = 0, diagonal = 0;
-    struct Ctx {
-        int32_t *v, *d;
-    } ctx{&vertical, &diagonal};
-    wb_->undoableCommand(
-        "fills",
-        [](void* c) -> KlErr {
-            auto* x = static_cast<Ctx*>(c);
-            KlAttribute a{};
-            a.type = KL_ATTR_FILL;
-            a.fillKind = 1;
-            std::strcpy(a.name, "Kreski 45");
-            if (KlErr e = host::Workbench::hostTable().CreateAttribute(&a)) return e;
-            std::strcpy(a.name, "Kreskowanie PIONOWE");
-            if (KlErr e = host::Workbench::hostTable().CreateAttribute(&a)) return e;
-            *x->v = a.index;
-            return KL_NOERROR;
-        },
-        &ctx);
+    inStep([&] {
+        KlAttribute a{};
+        a.type = KL_ATTR_FILL;
+        a.fillKind = 1;
+        std::strcpy(a.name, "Kreski 45");
+        if (KlErr e = host::Workbench::hostTable().CreateAttribute(&a)) return e;
+        std::strcpy(a.name, "Kreskowanie PIONOWE");
+        const KlErr e = host::Workbench::hostTable().CreateAttribute(&a);
+        vertical = a.index;
+        return e;
+    });
     ASSERT_NE(vertical, 0);
     // A name no pattern contains falls back to the first vector pattern.
     host::Workbench::hostTable().ListAttributes(

@@ -1,16 +1,20 @@
 #pragma once
 // The placement tests run the add-on's code against a fresh workbench
-// project with the default settings and a private diagnostics folder, and
-// read the project back.
+// project with the default settings and a private diagnostics folder, inside
+// one undo step as the import does, and read the project back.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/core/workbench.h"
@@ -34,6 +38,12 @@ protected:
         wb_.reset();
         ::unsetenv("KL_DIAG_DIR");
         std::filesystem::remove_all(diagDir_);
+    }
+
+    KlErr inStep(const std::function<KlErr()>& body) {
+        return wb_->undoableCommand(
+            "Import GIS", [](void* c) -> KlErr { return (*static_cast<const std::function<KlErr()>*>(c))(); },
+            const_cast<std::function<KlErr()>*>(&body));
     }
 
     std::string diagFile(const char* name) const {
@@ -60,5 +70,44 @@ protected:
     std::unique_ptr<host::Workbench> wb_;
     settings::Settings settings_;
 };
+
+// The loops of a body's polygons, each as the points it walks.
+inline std::vector<std::vector<KlCoord3>> polygonLoops(const host::MorphBody& body) {
+    std::vector<std::vector<KlCoord3>> loops;
+    for (const auto& poly : body.polygons) {
+        std::vector<KlCoord3> loop;
+        for (int32_t e : poly.edges) {
+            const auto& edge = body.edges[static_cast<size_t>(std::abs(e) - 1)];
+            loop.push_back(body.vertices[static_cast<size_t>((e > 0 ? edge.first : edge.second) - 1)]);
+        }
+        loops.push_back(loop);
+    }
+    return loops;
+}
+
+// A closed, outward-facing solid: every directed edge (by position, to the
+// millimetre) used once and its reverse once, and a positive signed volume.
+inline void expectClosedOutward(const host::MorphBody& body) {
+    using Key = std::tuple<long long, long long, long long>;
+    const auto keyOf = [](const KlCoord3& p) {
+        return Key{std::llround(p.x * 1000), std::llround(p.y * 1000), std::llround(p.z * 1000)};
+    };
+    std::map<std::pair<Key, Key>, int> uses;
+    double volume6 = 0;
+    for (const auto& loop : polygonLoops(body)) {
+        for (size_t i = 0; i < loop.size(); ++i) ++uses[{keyOf(loop[i]), keyOf(loop[(i + 1) % loop.size()])}];
+        const KlCoord3& o = loop[0];
+        for (size_t i = 1; i + 1 < loop.size(); ++i) {
+            const KlCoord3 &a = loop[i], &b = loop[i + 1];
+            volume6 += o.x * (a.y * b.z - a.z * b.y) - o.y * (a.x * b.z - a.z * b.x) + o.z * (a.x * b.y - a.y * b.x);
+        }
+    }
+    for (const auto& [edge, count] : uses) {
+        EXPECT_EQ(count, 1);
+        const auto back = uses.find({edge.second, edge.first});
+        EXPECT_TRUE(back != uses.end() && back->second == 1);
+    }
+    EXPECT_GT(volume6, 0.0);
+}
 
 }  // namespace kl::placement_tests

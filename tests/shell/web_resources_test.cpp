@@ -164,34 +164,6 @@ TEST(PageAddress, EncodesEverySegmentAndHasThreeSlashes) {
     for (const auto& c : cases) EXPECT_EQ(kl::shell::pageAddress(c.dir, c.page), c.expected) << c.dir;
 }
 
-std::string percentDecode(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size()) {
-            out.push_back(static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16)));
-            i += 2;
-        } else {
-            out.push_back(s[i]);
-        }
-    }
-    return out;
-}
-
-TEST_F(WebResourcesTest, AddressOfAnAwkwardTemporaryFolderLeadsToTheWrittenFile) {
-    const fs::path awkward = tempDir / "dir with space #1 100% zażółć";
-    fs::create_directories(awkward);
-    setenv("TMPDIR", awkward.c_str(), 1);
-    const auto result = extractMap();
-    ASSERT_TRUE(result.ok);
-    const std::string address = kl::shell::pageAddress(result.webDir, "map.html");
-    EXPECT_EQ(address.find(' '), std::string::npos);
-    EXPECT_EQ(address.find('#'), std::string::npos);
-    ASSERT_EQ(address.rfind("file:///", 0), 0u);
-    const fs::path decoded = percentDecode(address.substr(7));
-    EXPECT_EQ(decoded, awkward / "KARTOLINK" / "web" / "map.html");
-    EXPECT_EQ(readFile(decoded), bytesOf(*resource(100)));
-}
-
 TEST_F(WebResourcesTest, TheWorkingFolderIsPrivateAndAPlantedLinkIsNotFollowed) {
     const fs::path cache = tempDir / "cache", elsewhere = tempDir / "elsewhere";
     setenv("XDG_CACHE_HOME", cache.c_str(), 1);

@@ -41,13 +41,12 @@ KlErr WorkbenchHost::control(size_t registration, int32_t message, int32_t* visi
 std::optional<PaletteState> WorkbenchHost::palette(int32_t dialogResId) const {
     for (const KlPalette* p : state_->wb.palettes().palettes()) {
         if (p->dialogResId != dialogResId) continue;
-        PaletteState s{p->id, p->visible, p->enabled, 0, 0, 0, {}, false};
+        PaletteState s{p->id, p->visible, p->enabled, 0, 0, 0, {}};
         const auto browsers = state_->wb.palettes().browsersOf(p);
         if (!browsers.empty()) {
             const KlBrowser* b = browsers.front();
             s.browserId = b->id;
             s.url = b->url;
-            s.hasScriptObject = b->functions.count({"GIS", "postMessage"}) == 1;
             const auto& item = p->dialog.items.at(static_cast<size_t>(b->item) - 1);
             s.browserWidth = item.width;
             s.browserHeight = item.height;
@@ -75,10 +74,6 @@ void WorkbenchHost::armFault(const std::string& function, int64_t nth) {
 void WorkbenchHost::pageCall(int32_t browserId, const std::optional<std::string>& message) {
     state_->wb.pageCall(browserId, "GIS", "postMessage", message);
     state_->wb.executor().runPending();
-}
-void WorkbenchHost::pageLoading(int32_t browserId, bool loading) { state_->wb.pageLoading(browserId, loading); }
-void WorkbenchHost::pageLoadError(int32_t browserId, int32_t code, const std::string& url) {
-    state_->wb.pageLoadError(browserId, code, url);
 }
 
 std::vector<std::string> WorkbenchHost::takeScripts(int32_t browserId) {

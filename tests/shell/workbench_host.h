@@ -26,7 +26,6 @@ struct PaletteState {
     int32_t browserId = 0;  // 0: no browser
     int32_t browserWidth = 0, browserHeight = 0;
     std::string url;
-    bool hasScriptObject = false;  // GIS.postMessage
 };
 
 class WorkbenchHost {
@@ -58,8 +57,6 @@ public:
 
     // What the page does; the main-thread work it starts is run.
     void pageCall(int32_t browserId, const std::optional<std::string>& message);
-    void pageLoading(int32_t browserId, bool loading);
-    void pageLoadError(int32_t browserId, int32_t code, const std::string& url);
     // The scripts the browser got since the last call.
     std::vector<std::string> takeScripts(int32_t browserId);
 
