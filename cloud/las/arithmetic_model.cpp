@@ -25,7 +25,8 @@ ArithmeticModel::ArithmeticModel(uint32_t symbols) : symbols_(symbols), lastSymb
     tableSize_ = 1u << tableBits;
     tableShift_ = kSymbolLengthShift - tableBits;
   }
-  storage_.assign(2 * symbols_ + (tableSize_ ? tableSize_ + 2 : 0), 0);
+  storage_.assign(2 * symbols_, 0);
+  if (tableSize_ != 0) table_.assign(tableSize_ + 1, 0);
   reset();
 }
 
@@ -51,22 +52,20 @@ void ArithmeticModel::update() {
   }
   const uint32_t scale = 0x80000000u / totalCount_;
   uint32_t sum = 0;
-  if (tableSize_ == 0) {
-    for (uint32_t k = 0; k < symbols_; ++k) {
-      d[k] = (scale * sum) >> (31 - kSymbolLengthShift);
-      sum += c[k];
+  for (uint32_t k = 0; k < symbols_; ++k) {
+    d[k] = (scale * sum) >> (31 - kSymbolLengthShift);
+    sum += c[k];
+  }
+  if (tableSize_ != 0) {
+    // bin j starts at j << tableShift_; its entry is the symbol whose interval holds that start
+    uint64_t* t = table_.data();
+    uint32_t j = 0;
+    for (uint32_t k = 0; k < lastSymbol_; ++k) {
+      const uint64_t entry = tableEntry(k, d[k], d[k + 1]);
+      for (; j <= tableSize_ && (j << tableShift_) < d[k + 1]; ++j) t[j] = entry;
     }
-  } else {
-    uint32_t* t = table();
-    uint32_t filled = 0;
-    for (uint32_t k = 0; k < symbols_; ++k) {
-      d[k] = (scale * sum) >> (31 - kSymbolLengthShift);
-      sum += c[k];
-      const uint32_t w = d[k] >> tableShift_;
-      while (filled < w) t[++filled] = k - 1;
-    }
-    t[0] = 0;
-    while (filled <= tableSize_) t[++filled] = symbols_ - 1;
+    const uint64_t last = tableEntry(lastSymbol_, d[lastSymbol_], kOpenEnd);
+    for (; j <= tableSize_; ++j) t[j] = last;
   }
   updateCycle_ = (5 * updateCycle_) >> 2;
   const uint32_t maxCycle = (symbols_ + 6) << 3;
