@@ -46,46 +46,31 @@ class ArithmeticDecoder {
   KL_LAS_INLINE uint32_t decodeSymbol(ArithmeticModel& m) {
     const uint32_t* dist = m.storage_.data();
     uint32_t sym, x, y = length_;
-    if (m.tableSize_ != 0) {
-      length_ >>= kSymbolLengthShift;
-      const uint32_t dv = value_ / length_;
-      uint32_t t = dv >> m.tableShift_;
-      // a value beyond the interval only happens on corrupt data: the last bin gives the last symbol
-      t = t < m.tableSize_ ? t : m.tableSize_;
-      const uint64_t* table = m.table_.data();
-      const uint64_t e = table[t];
-      sym = ArithmeticModel::entrySymbol(e);
-      const uint32_t high = ArithmeticModel::entryHigh(e);
-      if (dv < high) [[likely]] {
-        x = ArithmeticModel::entryLow(e) * length_;
-        if (sym != m.lastSymbol_) y = high * length_;
-      } else {
-        // the bin spans several intervals: bisect up to the symbol that holds the next bin's start
-        ++sym;
-        uint32_t hi = ArithmeticModel::entrySymbol(table[t + 1]) + 1;
-        // branch-free bisection: the outcome of each step is unpredictable by nature
-        while (hi > sym + 1) {
-          const uint32_t mid = (sym + hi) >> 1;
-          const bool above = dist[mid] > dv;
-          hi = above ? mid : hi;
-          sym = above ? sym : mid;
-        }
-        x = dist[sym] * length_;
-        if (sym != m.lastSymbol_) y = dist[sym + 1] * length_;
-      }
+    length_ >>= kSymbolLengthShift;
+    const uint32_t dv = value_ / length_;
+    uint32_t t = dv >> m.tableShift_;
+    // a value beyond the interval only happens on corrupt data: the last bin gives the last symbol
+    t = t < m.tableSize_ ? t : m.tableSize_;
+    const uint64_t* table = m.table_.data();
+    const uint64_t e = table[t];
+    sym = ArithmeticModel::entrySymbol(e);
+    const uint32_t high = ArithmeticModel::entryHigh(e);
+    if (dv < high) [[likely]] {
+      x = ArithmeticModel::entryLow(e) * length_;
+      y = sym != m.lastSymbol_ ? high * length_ : y;
     } else {
-      x = sym = 0;
-      length_ >>= kSymbolLengthShift;
-      uint32_t hi = m.symbols_;
-      uint32_t k = hi >> 1;
-      do {
-        const uint32_t z = length_ * dist[k];
-        const bool above = z > value_;
-        hi = above ? k : hi;
-        y = above ? z : y;
-        sym = above ? sym : k;
-        x = above ? x : z;
-      } while ((k = (sym + hi) >> 1) != sym);
+      // the bin spans several intervals: bisect up to the symbol that holds the next bin's start
+      ++sym;
+      uint32_t hi = ArithmeticModel::entrySymbol(table[t + 1]) + 1;
+      // branch-free bisection: the outcome of each step is unpredictable by nature
+      while (hi > sym + 1) {
+        const uint32_t mid = (sym + hi) >> 1;
+        const bool above = dist[mid] > dv;
+        hi = above ? mid : hi;
+        sym = above ? sym : mid;
+      }
+      x = dist[sym] * length_;
+      if (sym != m.lastSymbol_) y = dist[sym + 1] * length_;
     }
     value_ -= x;
     length_ = y - x;

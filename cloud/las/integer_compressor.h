@@ -24,9 +24,10 @@ class IntegerCompressor {
     const int32_t corr = readCorrector(dec, kModels_[context]);
     // fold back into the range; the sign of the sum is random, so select without branching
     const uint32_t real = static_cast<uint32_t>(pred) + static_cast<uint32_t>(corr);
-    const uint32_t below = static_cast<int32_t>(real) < 0 ? corrRange_ : 0u;
-    const uint32_t above = (static_cast<int32_t>(real) >= 0 && real >= corrRange_ && corrRange_ != 0) ? corrRange_ : 0u;
-    return static_cast<int32_t>(real + below - above);
+    // (a range of 0 stands for 2^32 and masks both corrections away)
+    const uint32_t negative = 0u - (real >> 31);
+    const uint32_t over = 0u - static_cast<uint32_t>(real >= corrRange_);
+    return static_cast<int32_t>(real + (corrRange_ & negative) - (corrRange_ & over & ~negative));
   }
 
   void compress(ArithmeticEncoder& enc, int32_t pred, int32_t real, uint32_t context = 0);
