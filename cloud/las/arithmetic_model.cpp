@@ -50,23 +50,24 @@ void ArithmeticModel::update() {
     }
   }
   const uint32_t scale = 0x80000000u / totalCount_;
-  uint32_t sum = 0;
-  for (uint32_t k = 0; k < symbols_; ++k) {
-    d[k] = (scale * sum) >> (31 - kSymbolLengthShift);
-    sum += c[k];
-  }
-  // bin j starts at j << tableShift_; its entry is the symbol whose interval holds that
-  // start. Each symbol writes its entry at the next bin unconditionally (a symbol owning no
-  // bin is overwritten by the owner), so only symbols owning several bins loop.
+  // Symbol k's interval starts at d[k]; bin j starts at j << tableShift_, and its table
+  // entry is the symbol whose interval holds that start. Each symbol writes its entry at
+  // the next bin unconditionally (a symbol owning no bin is overwritten by the owner),
+  // so only symbols owning several bins loop.
   uint64_t* t = table_.data();
   const uint32_t roundUp = (1u << tableShift_) - 1;
-  uint32_t j = 0;
+  uint32_t sum = c[0], low = 0, j = 0;
+  d[0] = 0;
   for (uint32_t k = 0; k < lastSymbol_; ++k) {
-    const uint64_t entry = tableEntry(k, d[k], d[k + 1]);
-    const uint32_t end = (d[k + 1] + roundUp) >> tableShift_;
+    const uint32_t high = (scale * sum) >> (31 - kSymbolLengthShift);
+    d[k + 1] = high;
+    sum += c[k + 1];
+    const uint64_t entry = tableEntry(k, low, high);
+    const uint32_t end = (high + roundUp) >> tableShift_;
     t[j] = entry;
     for (uint32_t i = j + 1; i < end; ++i) t[i] = entry;
     j = end;
+    low = high;
   }
   const uint64_t last = tableEntry(lastSymbol_, d[lastSymbol_], kOpenEnd);
   for (; j <= tableSize_; ++j) t[j] = last;
