@@ -54,14 +54,15 @@ class ArithmeticModel {
 
   // A decoder table entry holds the first symbol whose interval reaches into the bin,
   // with that interval's bounds, so that the usual case (the whole bin inside one
-  // interval) costs one load. The last symbol's upper bound is kOpenEnd.
-  static constexpr uint32_t kOpenEnd = 0xFFFFu;
+  // interval) costs one load. The last symbol's upper bound is kOpenEnd, above any
+  // quotient the decoder can form, even from a corrupt stream.
+  static constexpr uint32_t kOpenEnd = 0xFFFFFFFFu;
   static uint64_t tableEntry(uint32_t sym, uint32_t low, uint32_t high) {
-    return low | (static_cast<uint64_t>(high) << 16) | (static_cast<uint64_t>(sym) << 32);
+    return low | (sym << 16) | (static_cast<uint64_t>(high) << 32);
   }
   static uint32_t entryLow(uint64_t e) { return static_cast<uint32_t>(e) & 0xFFFFu; }
-  static uint32_t entryHigh(uint64_t e) { return static_cast<uint32_t>(e) >> 16; }
-  static uint32_t entrySymbol(uint64_t e) { return static_cast<uint32_t>(e >> 32); }
+  static uint32_t entryHigh(uint64_t e) { return static_cast<uint32_t>(e >> 32); }
+  static uint32_t entrySymbol(uint64_t e) { return static_cast<uint32_t>(e) >> 16; }
 
   uint32_t symbols_;
   uint32_t lastSymbol_;
