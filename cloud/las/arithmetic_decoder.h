@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "cloud/las/arithmetic_model.h"
 #include "cloud/las/las_inline.h"
@@ -36,7 +38,7 @@ class ArithmeticDecoder {
       value_ -= x;
       length_ -= x;
     }
-    if (length_ < kAcMinLength) renormalize();
+    renormalize();
     if (--m.bitsUntilUpdate_ == 0) m.update();
     return sym;
   }
@@ -44,44 +46,35 @@ class ArithmeticDecoder {
   KL_LAS_INLINE uint32_t decodeSymbol(ArithmeticModel& m) {
     const uint32_t* dist = m.storage_.data();
     uint32_t sym, x, y = length_;
-    if (m.tableSize_ != 0) {
-      length_ >>= kSymbolLengthShift;
-      const uint32_t dv = value_ / length_;
-      const uint32_t t = dv >> m.tableShift_;
-      const uint32_t* table = dist + 2 * m.symbols_;
-      if (t > m.tableSize_) {
-        // value beyond the interval only happens on corrupt data; pick the last symbol
-        sym = m.lastSymbol_;
-      } else {
-        sym = table[t];
-        uint32_t hi = table[t + 1] + 1;
-        // branch-free bisection: the outcome of each step is unpredictable by nature
-        while (hi > sym + 1) {
-          const uint32_t mid = (sym + hi) >> 1;
-          const bool above = dist[mid] > dv;
-          hi = above ? mid : hi;
-          sym = above ? sym : mid;
-        }
+    length_ >>= kSymbolLengthShift;
+    const uint32_t dv = value_ / length_;
+    uint32_t t = dv >> m.tableShift_;
+    // a value beyond the interval only happens on corrupt data: the last bin gives the last symbol
+    t = t < m.tableSize_ ? t : m.tableSize_;
+    const uint64_t* table = m.table_.data();
+    const uint64_t e = table[t];
+    sym = ArithmeticModel::entrySymbol(e);
+    const uint32_t high = ArithmeticModel::entryHigh(e);
+    if (dv < high) [[likely]] {
+      x = ArithmeticModel::entryLow(e) * length_;
+      y = sym != m.lastSymbol_ ? high * length_ : y;
+    } else {
+      // the bin spans several intervals: bisect up to the symbol that holds the next bin's start
+      ++sym;
+      uint32_t hi = ArithmeticModel::entrySymbol(table[t + 1]) + 1;
+      // branch-free bisection: the outcome of each step is unpredictable by nature
+      while (hi > sym + 1) {
+        const uint32_t mid = (sym + hi) >> 1;
+        const bool above = dist[mid] > dv;
+        hi = above ? mid : hi;
+        sym = above ? sym : mid;
       }
       x = dist[sym] * length_;
       if (sym != m.lastSymbol_) y = dist[sym + 1] * length_;
-    } else {
-      x = sym = 0;
-      length_ >>= kSymbolLengthShift;
-      uint32_t hi = m.symbols_;
-      uint32_t k = hi >> 1;
-      do {
-        const uint32_t z = length_ * dist[k];
-        const bool above = z > value_;
-        hi = above ? k : hi;
-        y = above ? z : y;
-        sym = above ? sym : k;
-        x = above ? x : z;
-      } while ((k = (sym + hi) >> 1) != sym);
     }
     value_ -= x;
     length_ = y - x;
-    if (length_ < kAcMinLength) renormalize();
+    renormalize();
     ++m.storage_[m.symbols_ + sym];
     if (--m.symbolsUntilUpdate_ == 0) m.update();
     return sym;
@@ -114,7 +107,7 @@ class ArithmeticDecoder {
     length_ >>= bits;
     uint32_t sym = value_ / length_;
     value_ -= length_ * sym;
-    if (length_ < kAcMinLength) renormalize();
+    renormalize();
     if (sym >> bits) {
       overrun_ = true;  // corrupt stream
       sym &= (1u << bits) - 1;
@@ -127,11 +120,24 @@ class ArithmeticDecoder {
     overrun_ = true;
     return 0;
   }
+  // Whether the length needs 0, 1, 2 or 3 more bytes is close to random, so away from
+  // the stream's end the bytes are taken without a branch: a 4-byte big-endian window,
+  // of which the top bytes_needed bytes shift in.
   KL_LAS_INLINE void renormalize() {
-    do {
-      value_ = (value_ << 8) | nextByte();
-      length_ <<= 8;
-    } while (length_ < kAcMinLength);
+    if (size_ >= 4 && pos_ <= size_ - 4) [[likely]] {
+      const uint32_t shift = static_cast<uint32_t>(std::countl_zero(length_)) & ~7u;
+      uint32_t window;
+      std::memcpy(&window, data_ + pos_, 4);
+      window = __builtin_bswap32(window);
+      value_ = static_cast<uint32_t>((static_cast<uint64_t>(value_) << shift) | (static_cast<uint64_t>(window) >> (32 - shift)));
+      length_ = static_cast<uint32_t>(static_cast<uint64_t>(length_) << shift);
+      pos_ += shift >> 3;
+    } else if (length_ < kAcMinLength) {
+      do {
+        value_ = (value_ << 8) | nextByte();
+        length_ <<= 8;
+      } while (length_ < kAcMinLength);
+    }
   }
 
   const uint8_t* data_ = nullptr;

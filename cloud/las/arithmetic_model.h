@@ -51,7 +51,18 @@ class ArithmeticModel {
 
   uint32_t* distribution() { return storage_.data(); }
   uint32_t* counts() { return storage_.data() + symbols_; }
-  uint32_t* table() { return storage_.data() + 2 * symbols_; }
+
+  // A decoder table entry holds the first symbol whose interval reaches into the bin,
+  // with that interval's bounds, so that the usual case (the whole bin inside one
+  // interval) costs one load. The last symbol's upper bound is kOpenEnd, above any
+  // quotient the decoder can form, even from a corrupt stream.
+  static constexpr uint32_t kOpenEnd = 0xFFFFFFFFu;
+  static uint64_t tableEntry(uint32_t sym, uint32_t low, uint32_t high) {
+    return low | (sym << 16) | (static_cast<uint64_t>(high) << 32);
+  }
+  static uint32_t entryLow(uint64_t e) { return static_cast<uint32_t>(e) & 0xFFFFu; }
+  static uint32_t entryHigh(uint64_t e) { return static_cast<uint32_t>(e >> 32); }
+  static uint32_t entrySymbol(uint64_t e) { return static_cast<uint32_t>(e) >> 16; }
 
   uint32_t symbols_;
   uint32_t lastSymbol_;
@@ -60,7 +71,8 @@ class ArithmeticModel {
   uint32_t totalCount_ = 0;
   uint32_t updateCycle_ = 0;
   uint32_t symbolsUntilUpdate_ = 0;
-  std::vector<uint32_t> storage_;  // distribution, counts, then the decoder table
+  std::vector<uint32_t> storage_;  // distribution, then counts
+  std::vector<uint64_t> table_;    // bins 0..tableSize_ of the decoder table
 };
 
 }  // namespace kl::las

@@ -89,8 +89,8 @@ uint64_t ChunkDecoder::layeredStoredSize(const uint8_t* data, size_t size) const
 LasStatus ChunkDecoder::decodeBuffer(const LazChunk& chunk, size_t index, std::vector<uint8_t>* records,
                                      uint64_t* stored) {
   const size_t rl = header_.recordLength;
-  records->clear();
   if (chunk.points == 0) {
+    records->clear();
     *stored = 0;
     return LasStatus::success();
   }
@@ -98,6 +98,7 @@ LasStatus ChunkDecoder::decodeBuffer(const LazChunk& chunk, size_t index, std::v
     if (chunk.points * rl > std::max<uint64_t>(kMaxLayeredExpansion * stored_.size(), kLayeredFloorBytes)) {
       return fail(index, "deklaruje " + std::to_string(chunk.points) + " punktow, wiecej niz moga zawierac jego dane");
     }
+    records->clear();
     records->resize(static_cast<size_t>(chunk.points * rl));
     std::string error;
     if (!decodeLayeredChunk(stored_.data(), stored_.size(), info_.items, header_.recordLength, chunk.points,
@@ -107,8 +108,12 @@ LasStatus ChunkDecoder::decodeBuffer(const LazChunk& chunk, size_t index, std::v
     *stored = stored_.size();
     return LasStatus::success();
   }
-  records->resize(std::min<uint64_t>(chunk.points, kSlicePoints) * rl);
+  // Every byte of a point-wise record is decoded, so the previous chunk's records are
+  // overwritten in place: only growth of the buffer is zero-filled.
+  const uint64_t firstSlice = std::min<uint64_t>(chunk.points, kSlicePoints) * rl;
+  if (records->size() < firstSlice) records->resize(static_cast<size_t>(firstSlice));
   if (!pointwise_->begin(stored_.data(), stored_.size(), chunk.points > 1, records->data())) {
+    records->clear();
     return fail(index, "urwany (za malo danych na pierwszy punkt)");
   }
   uint64_t done = 1;
@@ -116,11 +121,13 @@ LasStatus ChunkDecoder::decodeBuffer(const LazChunk& chunk, size_t index, std::v
     const uint64_t n = std::min<uint64_t>(chunk.points - done, kSlicePoints);
     if (records->size() < (done + n) * rl) records->resize(static_cast<size_t>((done + n) * rl));
     if (!pointwise_->decode(records->data() + done * rl, n)) {
+      records->clear();
       return fail(index, "dane skompresowane sa urwane lub uszkodzone (punkt " +
                              std::to_string(chunk.firstPoint + done + 1) + ")");
     }
     done += n;
   }
+  records->resize(static_cast<size_t>(chunk.points * rl));
   *stored = pointwise_->consumed();
   return LasStatus::success();
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "cloud/las/gpstime11_v2.h"
@@ -38,7 +39,7 @@ void GpsTime11V2Codec::bumpCounter(int32_t diff) {
   }
 }
 
-void GpsTime11V2Codec::decodeFull(ArithmeticDecoder& dec) {
+KL_LAS_INLINE void GpsTime11V2Codec::decodeFull(ArithmeticDecoder& dec) {
   next_ = (next_ + 1) & 3;
   const int32_t high = ic_.decompress(dec, static_cast<int32_t>(lastTime_[last_] >> 32), 8);
   lastTime_[next_] = (static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | dec.readInt();
@@ -47,7 +48,8 @@ void GpsTime11V2Codec::decodeFull(ArithmeticDecoder& dec) {
   extremeCounter_[last_] = 0;
 }
 
-bool GpsTime11V2Codec::decode(ArithmeticDecoder& dec, uint8_t* out) {
+bool GpsTime11V2Codec::decode(ArithmeticDecoder& shared, uint8_t* out) {
+  ArithmeticDecoder dec = shared;  // kept in registers across the symbols
   for (int round = 0; round <= kMaxSwitches; ++round) {
     if (lastDiff_[last_] == 0) {
       const uint32_t s = dec.decodeSymbol(zeroDiff_);
@@ -65,28 +67,30 @@ bool GpsTime11V2Codec::decode(ArithmeticDecoder& dec, uint8_t* out) {
     } else {
       const uint32_t s = dec.decodeSymbol(multi_);
       const int32_t ld = lastDiff_[last_];
-      if (s == 1) {
-        lastTime_[last_] += static_cast<uint64_t>(static_cast<int64_t>(ic_.decompress(dec, ld, 1)));
-        extremeCounter_[last_] = 0;
-      } else if (s < kUnchanged) {
-        int32_t d;
+      if (s < kUnchanged) {
+        // The symbol picks the multiplier of the last difference and the corrector's
+        // context; one decoding site for all of them keeps this loop small.
+        int32_t multiplier;
+        uint32_t context;
         if (s == 0) {
-          d = ic_.decompress(dec, 0, 7);
-          bumpCounter(d);
+          multiplier = 0;
+          context = 7;
         } else if (s < kMulti) {
-          d = ic_.decompress(dec, times(static_cast<int32_t>(s), ld), s < 10 ? 2 : 3);
+          multiplier = static_cast<int32_t>(s);
+          context = s == 1 ? 1 : (s < 10 ? 2 : 3);
         } else if (s == kMulti) {
-          d = ic_.decompress(dec, times(static_cast<int32_t>(kMulti), ld), 4);
-          bumpCounter(d);
+          multiplier = static_cast<int32_t>(kMulti);
+          context = 4;
         } else {
-          const int32_t multiplier = static_cast<int32_t>(kMulti) - static_cast<int32_t>(s);
-          if (multiplier > kMultiMinus) {
-            d = ic_.decompress(dec, times(multiplier, ld), 5);
-          } else {
-            d = ic_.decompress(dec, times(kMultiMinus, ld), 6);
-            bumpCounter(d);
-          }
+          multiplier = std::max(static_cast<int32_t>(kMulti) - static_cast<int32_t>(s), kMultiMinus);
+          context = multiplier == kMultiMinus ? 6 : 5;
         }
+        // extreme multipliers count towards replacing the last difference
+        const bool extreme = context == 7 || context == 4 || context == 6;
+        const int32_t pred = times(multiplier, ld);
+        const int32_t d = ic_.decompress(dec, pred, context);
+        if (s == 1) extremeCounter_[last_] = 0;
+        if (extreme) bumpCounter(d);
         lastTime_[last_] += static_cast<uint64_t>(static_cast<int64_t>(d));
       } else if (s == kCodeFull) {
         decodeFull(dec);
@@ -96,6 +100,7 @@ bool GpsTime11V2Codec::decode(ArithmeticDecoder& dec, uint8_t* out) {
       }
     }
     storeLe<uint64_t>(out, lastTime_[last_]);
+    shared = dec;
     return true;
   }
   return false;

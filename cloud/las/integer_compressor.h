@@ -22,13 +22,12 @@ class IntegerCompressor {
 
   KL_LAS_INLINE int32_t decompress(ArithmeticDecoder& dec, int32_t pred, uint32_t context = 0) {
     const int32_t corr = readCorrector(dec, kModels_[context]);
-    uint32_t real = static_cast<uint32_t>(pred) + static_cast<uint32_t>(corr);
-    if (static_cast<int32_t>(real) < 0) {
-      real += corrRange_;
-    } else if (real >= corrRange_ && corrRange_ != 0) {
-      real -= corrRange_;
-    }
-    return static_cast<int32_t>(real);
+    // fold back into the range; the sign of the sum is random, so select without branching
+    const uint32_t real = static_cast<uint32_t>(pred) + static_cast<uint32_t>(corr);
+    // (a range of 0 stands for 2^32 and masks both corrections away)
+    const uint32_t negative = 0u - (real >> 31);
+    const uint32_t over = 0u - static_cast<uint32_t>(real >= corrRange_);
+    return static_cast<int32_t>(real + (corrRange_ & negative) - (corrRange_ & over & ~negative));
   }
 
   void compress(ArithmeticEncoder& enc, int32_t pred, int32_t real, uint32_t context = 0);
@@ -48,8 +47,9 @@ class IntegerCompressor {
       c = dec.decodeSymbol(correctors_[k_ - 1]);
       c = (c << k1) | dec.readBits(k1);
     }
-    if (c >= (1u << (k_ - 1))) return static_cast<int32_t>(c + 1);
-    return static_cast<int32_t>(c - ((1u << k_) - 1));
+    // c below half of its class is a negative correction: c + 1 - 2^k, else c + 1
+    const uint32_t negative = c < (1u << (k_ - 1)) ? (1u << k_) : 0u;
+    return static_cast<int32_t>(c + 1 - negative);
   }
 
   uint32_t bitsHigh_;

@@ -47,7 +47,10 @@ void Point10V2Codec::init(const uint8_t* p) {
   ++generation_;
 }
 
-void Point10V2Codec::decode(ArithmeticDecoder& dec, uint8_t* out) {
+void Point10V2Codec::decode(ArithmeticDecoder& shared, uint8_t* out) {
+  // A local copy stays in registers: the models' counter stores could otherwise alias
+  // the coder's state and force a reload after every symbol.
+  ArithmeticDecoder dec = shared;
   Last& l = last_;
   const uint32_t changed = dec.decodeSymbol(changedValues_);
   uint32_t r, n, m, lvl;
@@ -96,6 +99,7 @@ void Point10V2Codec::decode(ArithmeticDecoder& dec, uint8_t* out) {
   out[16] = l.scanAngle;
   out[17] = l.userData;
   storeLe<uint16_t>(out + 18, l.pointSource);
+  shared = dec;
 }
 
 void Point10V2Codec::encode(ArithmeticEncoder& enc, const uint8_t* p) {

@@ -21,7 +21,8 @@ void Rgb12V2Codec::init(const uint8_t* p) {
   last_ = {loadLe<uint16_t>(p), loadLe<uint16_t>(p + 2), loadLe<uint16_t>(p + 4)};
 }
 
-void Rgb12V2Codec::decode(ArithmeticDecoder& dec, uint8_t* out) {
+void Rgb12V2Codec::decode(ArithmeticDecoder& shared, uint8_t* out) {
+  ArithmeticDecoder dec = shared;  // kept in registers across the symbols
   const uint32_t sym = dec.decodeSymbol(byteUsed_);
   const uint16_t lr = last_[0], lg = last_[1], lb = last_[2];
   uint32_t rl = lo(lr), rh = hi(lr);
@@ -51,6 +52,7 @@ void Rgb12V2Codec::decode(ArithmeticDecoder& dec, uint8_t* out) {
   storeLe<uint16_t>(out, last_[0]);
   storeLe<uint16_t>(out + 2, last_[1]);
   storeLe<uint16_t>(out + 4, last_[2]);
+  shared = dec;
 }
 
 void Rgb12V2Codec::encode(ArithmeticEncoder& enc, const uint8_t* p) {

@@ -79,7 +79,7 @@ TEST_P(ArithmeticRoundTrip, DecoderReadsBackWhatTheEncoderWroteAndEndsOnTheLastB
 // below and above the size where the symbol model switches to its lookup table
 INSTANTIATE_TEST_SUITE_P(SymbolCounts, ArithmeticRoundTrip, ::testing::Values(2u, 5u, 16u, 17u, 64u, 256u, 516u, 2048u));
 
-TEST(ArithmeticCoder, AnEmptyStreamIsFourBytesAndReadingPastTheEndGivesZerosAndIsReported) {
+TEST(ArithmeticCoder, AnEmptyStreamIsFourBytesAndCorruptStreamsAreReportedOrDecodeInsideTheModels) {
   std::vector<uint8_t> empty;
   ArithmeticEncoder enc;
   enc.init(&empty);
@@ -93,6 +93,27 @@ TEST(ArithmeticCoder, AnEmptyStreamIsFourBytesAndReadingPastTheEndGivesZerosAndI
   ArithmeticModel m(256);
   for (int i = 0; i < 1000; ++i) dec.decodeSymbol(m);  // must neither crash nor read outside
   EXPECT_TRUE(dec.overrun());
+
+  // Streams opening with 0xFF bytes start the value at the top of the interval, from
+  // where corrupt data can drive it far above: the symbol search must stay in its tables.
+  std::mt19937 rng(5);
+  for (int stream = 0; stream < 100; ++stream) {
+    std::vector<uint8_t> hostileBytes(64, 0xFF);
+    for (size_t i = 4; i < hostileBytes.size(); ++i) {
+      if (rng() % 2) hostileBytes[i] = static_cast<uint8_t>(rng());
+    }
+    ArithmeticDecoder hostile;
+    ASSERT_TRUE(hostile.init(hostileBytes.data(), hostileBytes.size()));
+    ArithmeticModel small(5), wide(256);
+    ArithmeticBitModel bit;
+    for (int i = 0; i < 200; ++i) {
+      switch (rng() % 3) {
+        case 0: ASSERT_LT(hostile.decodeSymbol(small), 5u) << "stream " << stream; break;
+        case 1: ASSERT_LT(hostile.decodeSymbol(wide), 256u) << "stream " << stream; break;
+        default: hostile.decodeBit(bit); break;
+      }
+    }
+  }
 }
 
 struct IcCase {
