@@ -1,4 +1,6 @@
 #pragma once
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +39,14 @@ public:
     bool place(double x, double y, double z, Placed* out) const;
     // The rest of add, in file order: the voxel's first point and the budget.
     Add keep(const Placed& p, uint8_t r, uint8_t g, uint8_t b);
+
+    // keep for a point already placed, on its own and in bulk.
+    using Voxel = std::array<int64_t, 3>;
+    bool thins() const { return voxel_ > 0; }
+    Add keep(const CloudPoint& p, const Voxel& v);
+    // Without thinning: keeps the points in order, as many as the budget
+    // allows, and returns how many.
+    size_t keepAll(const CloudPoint* points, size_t count);
 
     // The points and voxels added since the last commit make one tile:
     // commitTile keeps them, dropTile takes them all back (a tile that

@@ -38,36 +38,59 @@ bool TilePointFeeder::feed(const uint8_t* records, size_t count) {
     return merge(batch_);
 }
 
-void TilePointFeeder::prepare(const uint8_t* records, size_t count, std::vector<TileCandidate>* out) const {
-    out->clear();
+void TilePointFeeder::prepare(const uint8_t* records, size_t count, TileBatch* out) const {
+    out->points.clear();
+    out->raw.clear();
+    out->voxels.clear();
+    out->maxRaw = 0;
     if (layout_.recordLength < 20) return;
     const auto& sc = layout_.scale;
     const auto& of = layout_.offset;
+    const bool thinned = acc_.thins();
+    uint16_t maxRaw = 0;
     for (size_t n = 0; n < count; ++n) {
         const uint8_t* rec = records + n * layout_.recordLength;
         double x = loadLe<int32_t>(rec) * sc[0] + of[0];
         double y = loadLe<int32_t>(rec + 4) * sc[1] + of[1];
         const double z = loadLe<int32_t>(rec + 8) * sc[2] + of[2];
         if (!toPl1992_.apply(x, y)) continue;
-        TileCandidate c;
-        if (!acc_.place(x, y, z, &c.at)) continue;
+        CloudAccumulator::Placed at;
+        if (!acc_.place(x, y, z, &at)) continue;
+        out->points.push_back({at.x, at.y, at.z, 0, 0, 0});
+        if (thinned) out->voxels.push_back({at.i, at.j, at.k});
+        std::array<uint16_t, 3> raw;
         if (colour_ >= 0) {
-            c.raw = {loadLe<uint16_t>(rec + colour_), loadLe<uint16_t>(rec + colour_ + 2), loadLe<uint16_t>(rec + colour_ + 4)};
+            raw = {loadLe<uint16_t>(rec + colour_), loadLe<uint16_t>(rec + colour_ + 2), loadLe<uint16_t>(rec + colour_ + 4)};
         } else {
             const auto intensity = loadLe<uint16_t>(rec + 12);
-            c.raw = {intensity, intensity, intensity};
+            raw = {intensity, intensity, intensity};
         }
-        out->push_back(c);
+        maxRaw = std::max({maxRaw, raw[0], raw[1], raw[2]});
+        out->raw.push_back(raw);
     }
+    out->maxRaw = maxRaw;
 }
 
-bool TilePointFeeder::merge(const std::vector<TileCandidate>& batch) {
-    for (const TileCandidate& c : batch) {
-        const auto added = acc_.keep(c.at, 0, 0, 0);
+bool TilePointFeeder::merge(const TileBatch& batch) {
+    const size_t count = batch.points.size();
+    if (!acc_.thins()) {
+        // Every point of the batch is kept, so it goes over in one piece.
+        const size_t kept = acc_.keepAll(batch.points.data(), count);
+        raw_.insert(raw_.end(), batch.raw.begin(), batch.raw.begin() + static_cast<std::ptrdiff_t>(kept));
+        if (kept == count) {
+            maxRaw_ = std::max(maxRaw_, batch.maxRaw);
+            return true;
+        }
+        for (size_t i = 0; i < kept; ++i) maxRaw_ = std::max({maxRaw_, batch.raw[i][0], batch.raw[i][1], batch.raw[i][2]});
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const auto added = acc_.keep(batch.points[i], batch.voxels[i]);
         if (added == CloudAccumulator::Add::OverBudget) return false;
         if (added == CloudAccumulator::Add::Kept) {
-            raw_.push_back(c.raw);
-            maxRaw_ = std::max({maxRaw_, c.raw[0], c.raw[1], c.raw[2]});
+            const auto& raw = batch.raw[i];
+            raw_.push_back(raw);
+            maxRaw_ = std::max({maxRaw_, raw[0], raw[1], raw[2]});
         }
     }
     return true;
