@@ -75,6 +75,7 @@ CloudAccumulator::Add CloudAccumulator::keep(const Placed& p, uint8_t r, uint8_t
     if (voxel_ > 0 && !voxels_.insert(p.i, p.j, p.k)) return Add::Dropped;
     if (static_cast<int64_t>(points_.size()) >= budget_) return Add::OverBudget;
     points_.push_back({p.x, p.y, p.z, r, g, b});
+    tileBounds_.add(points_.back());
     return Add::Kept;
 }
 
@@ -82,22 +83,31 @@ CloudAccumulator::Add CloudAccumulator::keep(const CloudPoint& p, const Voxel& v
     if (voxel_ > 0 && !voxels_.insert(v[0], v[1], v[2])) return Add::Dropped;
     if (static_cast<int64_t>(points_.size()) >= budget_) return Add::OverBudget;
     points_.push_back(p);
+    tileBounds_.add(p);
     return Add::Kept;
 }
 
-size_t CloudAccumulator::keepAll(const CloudPoint* points, size_t count) {
+size_t CloudAccumulator::keepAll(const CloudPoint* points, size_t count, const PointBounds& bounds) {
     const int64_t room = std::max<int64_t>(budget_ - static_cast<int64_t>(points_.size()), 0);
     const size_t n = std::min(count, static_cast<size_t>(room));
     points_.insert(points_.end(), points, points + n);
+    if (n == count) {
+        tileBounds_.add(bounds);
+    } else {
+        for (size_t i = 0; i < n; ++i) tileBounds_.add(points[i]);
+    }
     return n;
 }
 
 void CloudAccumulator::commitTile() {
+    bounds_.add(tileBounds_);
+    tileBounds_ = {};
     voxels_.commit();
     tileStart_ = points_.size();
 }
 
 void CloudAccumulator::dropTile() {
+    tileBounds_ = {};
     voxels_.rollback();
     points_.resize(tileStart_);
 }

@@ -43,6 +43,7 @@ void TilePointFeeder::prepare(const uint8_t* records, size_t count, TileBatch* o
     out->raw.clear();
     out->voxels.clear();
     out->maxRaw = 0;
+    out->bounds = {};
     if (layout_.recordLength < 20) return;
     const auto& sc = layout_.scale;
     const auto& of = layout_.offset;
@@ -57,6 +58,7 @@ void TilePointFeeder::prepare(const uint8_t* records, size_t count, TileBatch* o
         CloudAccumulator::Placed at;
         if (!acc_.place(x, y, z, &at)) continue;
         out->points.push_back({at.x, at.y, at.z, 0, 0, 0});
+        out->bounds.add(out->points.back());
         if (thinned) out->voxels.push_back({at.i, at.j, at.k});
         std::array<uint16_t, 3> raw;
         if (colour_ >= 0) {
@@ -75,7 +77,7 @@ bool TilePointFeeder::merge(const TileBatch& batch) {
     const size_t count = batch.points.size();
     if (!acc_.thins()) {
         // Every point of the batch is kept, so it goes over in one piece.
-        const size_t kept = acc_.keepAll(batch.points.data(), count);
+        const size_t kept = acc_.keepAll(batch.points.data(), count, batch.bounds);
         raw_.insert(raw_.end(), batch.raw.begin(), batch.raw.begin() + static_cast<std::ptrdiff_t>(kept));
         if (kept == count) {
             maxRaw_ = std::max(maxRaw_, batch.maxRaw);

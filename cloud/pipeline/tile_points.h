@@ -34,6 +34,7 @@ struct TileBatch {
     std::vector<std::array<uint16_t, 3>> raw;        // one per point
     std::vector<CloudAccumulator::Voxel> voxels;     // one per point, when the cloud is thinned
     uint16_t maxRaw = 0;                             // over all of raw
+    PointBounds bounds;                              // of all the points
 };
 
 // Feeds the records of one tile, in file order, into the accumulator.
