@@ -13,6 +13,30 @@ T loadLe(const uint8_t* p) {
     return v;
 }
 
+size_t voxelHash(const CloudAccumulator::Voxel& v) {
+    uint64_t h = static_cast<uint64_t>(v[0]) * 0x9E3779B97F4A7C15ULL;
+    h ^= static_cast<uint64_t>(v[1]) * 0xC2B2AE3D27D4EB4FULL;
+    h ^= static_cast<uint64_t>(v[2]) * 0x165667B19E3779F9ULL;
+    return static_cast<size_t>(h ^ (h >> 29));
+}
+
+// A point whose voxel came earlier in the same batch is dropped in file order
+// whatever happened to that voxel before, so the decoding thread drops it and
+// the merge looks up only the voxels new to the batch. slots holds 1 + the
+// index in voxels of each voxel seen.
+bool firstOfItsVoxel(const CloudAccumulator::Voxel& v, std::vector<CloudAccumulator::Voxel>& voxels,
+                     std::vector<uint32_t>& slots) {
+    const size_t mask = slots.size() - 1;
+    for (size_t at = voxelHash(v) & mask;; at = (at + 1) & mask) {
+        if (slots[at] == 0) {
+            voxels.push_back(v);
+            slots[at] = static_cast<uint32_t>(voxels.size());
+            return true;
+        }
+        if (voxels[slots[at] - 1] == v) return false;
+    }
+}
+
 }  // namespace
 
 int colourOffset(uint8_t f, uint16_t recordLength) {
@@ -48,6 +72,11 @@ void TilePointFeeder::prepare(const uint8_t* records, size_t count, TileBatch* o
     const auto& sc = layout_.scale;
     const auto& of = layout_.offset;
     const bool thinned = acc_.thins();
+    if (thinned) {
+        size_t room = 1024;
+        while (room < 2 * count) room *= 2;
+        out->voxelSlots.assign(room, 0);
+    }
     uint16_t maxRaw = 0;
     for (size_t n = 0; n < count; ++n) {
         const uint8_t* rec = records + n * layout_.recordLength;
@@ -57,9 +86,9 @@ void TilePointFeeder::prepare(const uint8_t* records, size_t count, TileBatch* o
         if (!toPl1992_.apply(x, y)) continue;
         CloudAccumulator::Placed at;
         if (!acc_.place(x, y, z, &at)) continue;
+        if (thinned && !firstOfItsVoxel({at.i, at.j, at.k}, out->voxels, out->voxelSlots)) continue;
         out->points.push_back({at.x, at.y, at.z, 0, 0, 0});
         out->bounds.add(out->points.back());
-        if (thinned) out->voxels.push_back({at.i, at.j, at.k});
         std::array<uint16_t, 3> raw;
         if (colour_ >= 0) {
             raw = {loadLe<uint16_t>(rec + colour_), loadLe<uint16_t>(rec + colour_ + 2), loadLe<uint16_t>(rec + colour_ + 4)};

@@ -26,8 +26,9 @@ int colourOffset(uint8_t pointFormat, uint16_t recordLength);
 // intensity standing in for it.
 las::RecordFields fieldsRead(const TileLayout& layout);
 
-// What a decoding thread makes of one batch: the points that lie in the frame,
-// in file order, already in their final place, with their colour as stored.
+// What a decoding thread makes of one batch: the points that lie in the frame
+// (in a thinned cloud only the batch's first of each voxel), in file order,
+// already in their final place, with their colour as stored.
 // The colour itself is set when the tile is finished.
 struct TileBatch {
     std::vector<CloudPoint> points;
@@ -35,6 +36,7 @@ struct TileBatch {
     std::vector<CloudAccumulator::Voxel> voxels;     // one per point, when the cloud is thinned
     uint16_t maxRaw = 0;                             // over all of raw
     PointBounds bounds;                              // of all the points
+    std::vector<uint32_t> voxelSlots;                // scratch: voxels seen in the batch
 };
 
 // Feeds the records of one tile, in file order, into the accumulator.
