@@ -21,8 +21,10 @@ Byte14Context::Byte14Context(const uint8_t* seed, uint32_t count) : last(seed, s
 }
 
 bool Byte14V3Decoder::start(const uint8_t* firstItem, const LayerBytes* layers, uint32_t context) {
+  decodesAny_ = false;
   for (uint32_t i = 0; i < count_; ++i) {
     present_[i] = layers[i].size != 0;
+    decodesAny_ = decodesAny_ || present_[i];
     if (present_[i] && !decoders_[i].init(layers[i].data, layers[i].size)) return false;
   }
   contexts_.start(context, seeded(firstItem, count_));

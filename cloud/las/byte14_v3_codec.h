@@ -27,12 +27,15 @@ class Byte14V3Decoder {
 
   uint32_t layerCount() const { return count_; }
   bool start(const uint8_t* firstItem, const LayerBytes* layers, uint32_t context);
+  // False when no layer is read: every point then holds the first point's bytes.
+  bool decodesAny() const { return decodesAny_; }
   void decode(uint8_t* out, uint32_t context);
   bool overrun() const;
 
  private:
   FollowedContexts<Byte14Context> contexts_;
   uint32_t count_;
+  bool decodesAny_ = false;
   std::vector<ArithmeticDecoder> decoders_;
   std::vector<uint8_t> present_;
 };

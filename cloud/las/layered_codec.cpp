@@ -178,13 +178,19 @@ bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vecto
   }
   if (!ok) return fail(error, kCorruptLayer);
 
+  // Extra bytes nobody reads are the first point's in every record: copied, not decoded.
+  const bool bytesDecoded = d.bytes && d.bytes->decodesAny();
   uint8_t* record = out + recordLength;
   for (uint64_t i = 1; i < pointsInChunk; ++i, record += recordLength) {
     context = 0;
     d.point.decode(record, &context);
     if (d.rgb) d.rgb->decode(record + layout.rgb->offset, context);
     if (d.wave) d.wave->decode(record + layout.wavePacket->offset, context);
-    if (d.bytes) d.bytes->decode(record + layout.extraBytes->offset, context);
+    if (bytesDecoded) d.bytes->decode(record + layout.extraBytes->offset, context);
+  }
+  if (d.bytes && !bytesDecoded) {
+    const uint32_t at = layout.extraBytes->offset, size = layout.extraBytes->size;
+    for (uint64_t i = 1; i < pointsInChunk; ++i) std::memcpy(out + i * recordLength + at, chunk + at, size);
   }
   const bool overrun = d.point.overrun() || (d.rgb && d.rgb->overrun()) || (d.wave && d.wave->overrun()) ||
                        (d.bytes && d.bytes->overrun());

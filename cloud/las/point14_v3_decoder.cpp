@@ -9,6 +9,8 @@ bool Point14V3Decoder::start(const uint8_t* firstRecord, const LayerBytes* layer
     present_[i] = layers[i].size != 0;
     if (present_[i] && !dec_[i].init(layers[i].data, layers[i].size)) return false;
   }
+  attributes_ = false;
+  for (uint32_t i = kLayerClassification; i < kPoint14Layers; ++i) attributes_ = attributes_ || present_[i];
   const Point14Record first = Point14Record::unpack(firstRecord);
   for (auto& c : contexts_) c.reset();
   current_ = first.scannerChannel;
@@ -32,7 +34,47 @@ bool Point14V3Decoder::overrun() const {
   return false;
 }
 
-void Point14V3Decoder::decode(uint8_t* out, uint32_t* context) {
+// The layers past z, in their order of the stream.
+void Point14V3Decoder::decodeAttributes(Point14Context& c, uint32_t n, uint32_t r, uint32_t changed) {
+  Point14Record& last = c.last;
+  const bool pointSourceChanged = (changed & (1u << 5)) != 0;
+  const bool gpsChanged = (changed & (1u << 4)) != 0;
+  const bool scanAngleChanged = (changed & (1u << 3)) != 0;
+  const uint32_t gpsBit = gpsChanged ? 1u : 0u;
+  const uint32_t cpr = currentReturnContext(n, r);
+  if (present_[kLayerClassification]) {
+    const uint32_t ctx = ((static_cast<uint32_t>(last.classification) & 0x1F) << 1) + (cpr == 3 ? 1u : 0u);
+    last.classification = static_cast<uint8_t>(dec_[kLayerClassification].decodeSymbol(c.classification[ctx]));
+  }
+  if (present_[kLayerFlags]) {
+    const uint32_t f = dec_[kLayerFlags].decodeSymbol(c.flags[last.flags()]);
+    last.edgeOfFlightLine = static_cast<uint8_t>((f >> 5) & 1);
+    last.scanDirection = static_cast<uint8_t>((f >> 4) & 1);
+    last.classFlags = static_cast<uint8_t>(f & 0x0F);
+  }
+  if (present_[kLayerIntensity]) {
+    uint16_t& predicted = c.lastIntensity[(cpr << 1) | gpsBit];
+    last.intensity = static_cast<uint16_t>(c.intensity.decompress(dec_[kLayerIntensity], predicted, cpr));
+    predicted = last.intensity;
+  }
+  if (present_[kLayerScanAngle] && scanAngleChanged) {
+    last.scanAngle = static_cast<uint16_t>(c.scanAngle.decompress(dec_[kLayerScanAngle], last.scanAngle, gpsBit));
+  }
+  if (present_[kLayerUserData]) {
+    last.userData = static_cast<uint8_t>(dec_[kLayerUserData].decodeSymbol(c.userData[last.userData >> 2]));
+  }
+  if (present_[kLayerPointSource] && pointSourceChanged) {
+    last.pointSourceId =
+        static_cast<uint16_t>(c.pointSource.decompress(dec_[kLayerPointSource], last.pointSourceId));
+  }
+  if (present_[kLayerGpsTime] && gpsChanged) {
+    decodeGpsTime(c);
+    last.gpsTime = c.gpsTime[c.gpsLast];
+  }
+}
+
+template <bool kAttributes>
+void Point14V3Decoder::decodeAs(uint8_t* out, uint32_t* context) {
   // Every point after the first is coded in this layer, so a chunk of several points
   // without it is corrupt; its decoder was never given data and holds a zero range.
   if (!present_[kLayerChannelReturnsXY]) {
@@ -55,9 +97,7 @@ void Point14V3Decoder::decode(uint8_t* out, uint32_t* context) {
   }
   Point14Record& last = c->last;
 
-  const bool pointSourceChanged = (changed & (1u << 5)) != 0;
   const bool gpsChanged = (changed & (1u << 4)) != 0;
-  const bool scanAngleChanged = (changed & (1u << 3)) != 0;
   const uint32_t gpsBit = gpsChanged ? 1u : 0u;
 
   uint32_t n = last.numberOfReturns;
@@ -82,7 +122,6 @@ void Point14V3Decoder::decode(uint8_t* out, uint32_t* context) {
 
   const uint32_t m = returnMap(n, r);
   const uint32_t l = returnLevel(n, r);
-  const uint32_t cpr = currentReturnContext(n, r);
   const uint32_t single = n == 1 ? 1u : 0u;
 
   StreamingMedian5& mx = c->medianX[(m << 1) | gpsBit];
@@ -99,35 +138,7 @@ void Point14V3Decoder::decode(uint8_t* out, uint32_t* context) {
     last.z = c->z.decompress(dec_[kLayerZ], c->lastZ[l], zContext(n, kx, c->dY.getK()));
     c->lastZ[l] = last.z;
   }
-  if (present_[kLayerClassification]) {
-    const uint32_t ctx = ((static_cast<uint32_t>(last.classification) & 0x1F) << 1) + (cpr == 3 ? 1u : 0u);
-    last.classification = static_cast<uint8_t>(dec_[kLayerClassification].decodeSymbol(c->classification[ctx]));
-  }
-  if (present_[kLayerFlags]) {
-    const uint32_t f = dec_[kLayerFlags].decodeSymbol(c->flags[last.flags()]);
-    last.edgeOfFlightLine = static_cast<uint8_t>((f >> 5) & 1);
-    last.scanDirection = static_cast<uint8_t>((f >> 4) & 1);
-    last.classFlags = static_cast<uint8_t>(f & 0x0F);
-  }
-  if (present_[kLayerIntensity]) {
-    uint16_t& predicted = c->lastIntensity[(cpr << 1) | gpsBit];
-    last.intensity = static_cast<uint16_t>(c->intensity.decompress(dec_[kLayerIntensity], predicted, cpr));
-    predicted = last.intensity;
-  }
-  if (present_[kLayerScanAngle] && scanAngleChanged) {
-    last.scanAngle = static_cast<uint16_t>(c->scanAngle.decompress(dec_[kLayerScanAngle], last.scanAngle, gpsBit));
-  }
-  if (present_[kLayerUserData]) {
-    last.userData = static_cast<uint8_t>(dec_[kLayerUserData].decodeSymbol(c->userData[last.userData >> 2]));
-  }
-  if (present_[kLayerPointSource] && pointSourceChanged) {
-    last.pointSourceId =
-        static_cast<uint16_t>(c->pointSource.decompress(dec_[kLayerPointSource], last.pointSourceId));
-  }
-  if (present_[kLayerGpsTime] && gpsChanged) {
-    decodeGpsTime(*c);
-    last.gpsTime = c->gpsTime[c->gpsLast];
-  }
+  if constexpr (kAttributes) decodeAttributes(*c, n, r, changed);
 
   last.pack(out);
   last.gpsTimeChanged = gpsChanged;
@@ -200,5 +211,8 @@ void Point14V3Decoder::decodeFullGpsTime(Point14Context& c) {
   c.gpsDiff[c.gpsLast] = 0;
   c.gpsExtremeCounter[c.gpsLast] = 0;
 }
+
+template void Point14V3Decoder::decodeAs<true>(uint8_t*, uint32_t*);
+template void Point14V3Decoder::decodeAs<false>(uint8_t*, uint32_t*);
 
 }  // namespace kl::las::layered

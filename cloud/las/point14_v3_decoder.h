@@ -22,11 +22,22 @@ class Point14V3Decoder {
   // Writes the next 30-byte core to out. *context must be 0 on entry (the secondary items
   // then see 0 unless this point switched the scanner channel, or always the current
   // channel in version 4).
-  void decode(uint8_t* out, uint32_t* context);
+  void decode(uint8_t* out, uint32_t* context) {
+    if (attributes_) {
+      decodeAs<true>(out, context);
+    } else {
+      decodeAs<false>(out, context);
+    }
+  }
 
   bool overrun() const;
 
  private:
+  // Without attributes only the position layers are read: the rest of the record keeps
+  // the first point's values and costs nothing per point.
+  template <bool kAttributes>
+  void decodeAs(uint8_t* out, uint32_t* context);
+  void decodeAttributes(Point14Context& c, uint32_t n, uint32_t r, uint32_t changed);
   Point14Context& createContext(uint32_t channel, const Point14Record& seed);
   void decodeGpsTime(Point14Context& c);
   void decodeFullGpsTime(Point14Context& c);
@@ -37,6 +48,7 @@ class Point14V3Decoder {
   ArithmeticDecoder dec_[kPoint14Layers];
   bool present_[kPoint14Layers] = {};
   bool missingXY_ = false;
+  bool attributes_ = false;  // any layer past z present
 };
 
 }  // namespace kl::las::layered

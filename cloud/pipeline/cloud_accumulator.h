@@ -1,4 +1,8 @@
 #pragma once
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -8,6 +12,28 @@
 #include "geodata/polish_crs.h"
 
 namespace kl::cloud {
+
+// Bounds of a set of points; empty until the first one.
+struct PointBounds {
+    double minX = INFINITY, minY = INFINITY, minZ = INFINITY;
+    double maxX = -INFINITY, maxY = -INFINITY, maxZ = -INFINITY;
+    void add(const CloudPoint& p) {
+        minX = std::min(minX, p.x);
+        minY = std::min(minY, p.y);
+        minZ = std::min(minZ, p.z);
+        maxX = std::max(maxX, p.x);
+        maxY = std::max(maxY, p.y);
+        maxZ = std::max(maxZ, p.z);
+    }
+    void add(const PointBounds& b) {
+        minX = std::min(minX, b.minX);
+        minY = std::min(minY, b.minY);
+        minZ = std::min(minZ, b.minZ);
+        maxX = std::max(maxX, b.maxX);
+        maxY = std::max(maxY, b.maxY);
+        maxZ = std::max(maxZ, b.maxZ);
+    }
+};
 
 // Collects the points of one download: crops them to the frame, moves them
 // into the target PL-2000 zone relative to the origin and keeps the first
@@ -38,6 +64,14 @@ public:
     // The rest of add, in file order: the voxel's first point and the budget.
     Add keep(const Placed& p, uint8_t r, uint8_t g, uint8_t b);
 
+    // keep for a point already placed, on its own and in bulk.
+    using Voxel = std::array<int64_t, 3>;
+    bool thins() const { return voxel_ > 0; }
+    Add keep(const CloudPoint& p, const Voxel& v);
+    // Without thinning: keeps the points in order, as many as the budget
+    // allows, and returns how many. bounds: those of all count points.
+    size_t keepAll(const CloudPoint* points, size_t count, const PointBounds& bounds);
+
     // The points and voxels added since the last commit make one tile:
     // commitTile keeps them, dropTile takes them all back (a tile that
     // broke half way must not hold voxels that later tiles would need).
@@ -53,6 +87,9 @@ public:
     double originN() const { return originN_; }
     double originZ() const { return originZ_; }
     const geo::Bbox& frame() const { return frame_; }
+    // Bounds of the points of the committed tiles: kept as they come, so the
+    // end of a download needs no pass over the whole cloud.
+    const PointBounds& bounds() const { return bounds_; }
     int placeEpsg() const { return placeEpsg_; }
 
 private:
@@ -65,6 +102,7 @@ private:
     VoxelSet voxels_;
     std::vector<CloudPoint> points_;
     size_t tileStart_ = 0;
+    PointBounds bounds_, tileBounds_;
 };
 
 }  // namespace kl::cloud

@@ -140,17 +140,13 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     r.tilesTotal = static_cast<int>(n);
     r.indexIncomplete = !query.warning.empty();
     r.warnings = std::move(warnings);
-    r.minX = r.maxX = pts[0].x;
-    r.minY = r.maxY = pts[0].y;
-    r.minZ = r.maxZ = pts[0].z;
-    for (const auto& p : pts) {
-        r.minX = std::min(r.minX, p.x);
-        r.maxX = std::max(r.maxX, p.x);
-        r.minY = std::min(r.minY, p.y);
-        r.maxY = std::max(r.maxY, p.y);
-        r.minZ = std::min(r.minZ, p.z);
-        r.maxZ = std::max(r.maxZ, p.z);
-    }
+    const PointBounds& box = acc.bounds();
+    r.minX = box.minX;
+    r.maxX = box.maxX;
+    r.minY = box.minY;
+    r.maxY = box.maxY;
+    r.minZ = box.minZ;
+    r.maxZ = box.maxZ;
     return r;
 }
 

@@ -26,10 +26,17 @@ int colourOffset(uint8_t pointFormat, uint16_t recordLength);
 // intensity standing in for it.
 las::RecordFields fieldsRead(const TileLayout& layout);
 
-// A point of a batch that lies in the frame, with its colour as stored.
-struct TileCandidate {
-    CloudAccumulator::Placed at;
-    std::array<uint16_t, 3> raw;
+// What a decoding thread makes of one batch: the points that lie in the frame
+// (in a thinned cloud only the batch's first of each voxel), in file order,
+// already in their final place, with their colour as stored.
+// The colour itself is set when the tile is finished.
+struct TileBatch {
+    std::vector<CloudPoint> points;
+    std::vector<std::array<uint16_t, 3>> raw;        // one per point
+    std::vector<CloudAccumulator::Voxel> voxels;     // one per point, when the cloud is thinned
+    uint16_t maxRaw = 0;                             // over all of raw
+    PointBounds bounds;                              // of all the points
+    std::vector<uint32_t> voxelSlots;                // scratch: voxels seen in the batch
 };
 
 // Feeds the records of one tile, in file order, into the accumulator.
@@ -47,8 +54,8 @@ public:
     // feed in two steps. prepare only reads the feeder and the accumulator, so
     // the decoding threads prepare their batches at once; merge then takes the
     // batches in file order, which keeps the cloud the same whatever the threads.
-    void prepare(const uint8_t* records, size_t count, std::vector<TileCandidate>* out) const;
-    bool merge(const std::vector<TileCandidate>& batch);
+    void prepare(const uint8_t* records, size_t count, TileBatch* out) const;
+    bool merge(const TileBatch& batch);
     // Sets the colours of the points this tile added.
     void finish();
 
@@ -60,7 +67,7 @@ private:
     size_t firstPoint_;
     uint16_t maxRaw_ = 0;
     std::vector<std::array<uint16_t, 3>> raw_;
-    std::vector<TileCandidate> batch_;
+    TileBatch batch_;
 };
 
 }  // namespace kl::cloud

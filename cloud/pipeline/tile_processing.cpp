@@ -30,8 +30,8 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
     // Crop and zone shift run on the decoding threads; only keeping the points
     // (voxels, budget, colour) waits for the batches in file order.
     reader.workOnBatches([&feeder](const uint8_t* records, uint64_t count, std::any& result) {
-        if (!result.has_value()) result.emplace<std::vector<TileCandidate>>();
-        feeder->prepare(records, count, std::any_cast<std::vector<TileCandidate>>(&result));
+        if (!result.has_value()) result.emplace<TileBatch>();
+        feeder->prepare(records, count, std::any_cast<TileBatch>(&result));
     });
     while (true) {
         const uint8_t* records = nullptr;
@@ -46,7 +46,7 @@ TileOutcome processTile(const std::string& path, int tileEpsg, CloudAccumulator&
         }
         if (count == 0) break;
         out.points += count;
-        if (!feeder->merge(std::any_cast<const std::vector<TileCandidate>&>(reader.batchResult()))) {
+        if (!feeder->merge(std::any_cast<const TileBatch&>(reader.batchResult()))) {
             feeder->finish();
             out.kind = TileOutcome::OverBudget;
             return out;

@@ -8,6 +8,7 @@
 
 #include "cloud/las/las_writer.h"
 #include "cloud/lidar/lidar_tile_check.h"
+#include "cloud/las/las_reader.h"
 #include "cloud/pipeline/tile_processing.h"
 #include "tests/support/scratch_folder.h"
 
@@ -76,6 +77,32 @@ TEST_F(TileProcessing, PointsOfATileAreCroppedAndColoured) {
             const auto& p = acc.points()[k];
             ASSERT_TRUE(p.r == 0xAB && p.g == 0x11 + k / 60 && p.b == 0x22) << "point " << k;
             ASSERT_NEAR(p.z, 210.0 + 0.01 * static_cast<double>(k / 60), 1e-9) << "point " << k;
+        }
+    }
+}
+
+TEST_F(TileProcessing, AThinnedTileKeepsTheFirstPointOfEachVoxelInFileOrder) {
+    // 2 m voxels over a 1 m grid: repeats inside a batch and across batches.
+    const auto path = writeTile(dir_ / "t.laz", 566250, 60, 1000, 7);
+    CloudAccumulator expected(kFrame, 2.0, 2178, 1'000'000);
+    kl::las::LasReader reader;
+    ASSERT_TRUE(reader.open(path));
+    const auto& h = reader.header();
+    const uint8_t* recs = nullptr;
+    uint64_t n = 0;
+    while (reader.next(&recs, &n) && n > 0)
+        for (uint64_t i = 0; i < n; ++i) {
+            const auto v = kl::las::viewPoint(recs + i * h.recordLength, h.pointFormat);
+            expected.add(v.x * h.scale[0] + h.offset[0], v.y * h.scale[1] + h.offset[1], v.z * h.scale[2] + h.offset[2], 0, 0, 0);
+        }
+    ASSERT_LT(expected.points().size(), 51u * 60u / 3);
+    for (const unsigned threads : {1u, 2u}) {
+        CloudAccumulator acc(kFrame, 2.0, 2178, 1'000'000);
+        ASSERT_EQ(processTile(path, 2180, acc, threads).kind, TileOutcome::Processed);
+        ASSERT_EQ(acc.points().size(), expected.points().size()) << threads;
+        for (size_t k = 0; k < acc.points().size(); ++k) {
+            const auto &p = acc.points()[k], &q = expected.points()[k];
+            ASSERT_TRUE(p.x == q.x && p.y == q.y && p.z == q.z) << "point " << k << ", threads " << threads;
         }
     }
 }
