@@ -58,7 +58,7 @@ TEST(NominatimAnswers, GiveThePlaceNothingOrTheReason) {
         SCOPED_TRACE(c.name);
         test::FaultServer server;
         server.reply("/search", c.status, c.body, "application/json");
-        WfsClient client(test::loopbackTimings());
+        WfsClient client(test::loopbackTimings(), server.hosts());
         const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
         EXPECT_EQ(found.error, c.error);
         ASSERT_EQ(found.place.has_value(), c.place.has_value());
@@ -112,7 +112,7 @@ TEST(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
         SCOPED_TRACE(c.name);
         test::FaultServer server;
         server.reply("/api/", c.status, c.body, "application/json");
-        WfsClient client(test::loopbackTimings());
+        WfsClient client(test::loopbackTimings(), server.hosts());
         const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
         ASSERT_EQ(items.size(), c.items.size());
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -156,7 +156,7 @@ struct EmptyGeocoders {
 
 TEST(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
     EmptyGeocoders r;
-    WfsClient client(test::loopbackTimings());
+    WfsClient client(test::loopbackTimings(), r.server.hosts());
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
         EXPECT_EQ(nominatimSearch(client, r.server.url(""), query).error, "");
@@ -172,7 +172,7 @@ TEST(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
 
 TEST(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
     EmptyGeocoders r;
-    WfsClient client(test::loopbackTimings());
+    WfsClient client(test::loopbackTimings(), r.server.hosts());
     for (const std::string blank : {"", "   ", "\t\n"}) {
         const AddressSearch found = nominatimSearch(client, r.server.url(""), blank);
         EXPECT_FALSE(found.place);
