@@ -36,8 +36,7 @@ terrain::HeightSampler cellsOf(const terrain::HeightGrid& grid) {
     };
 }
 
-// The grid's ground and water points; other classes are not asked for. The
-// frame's points go as they are taken.
+// The grid's ground and water points; other classes are not asked for.
 struct SplitPoints {
     std::vector<terrain::CloudXyz> ground, water;
 };
@@ -103,6 +102,8 @@ double cloudGridStep(const geo::Bbox& frame, double requested, const StageIo& io
     return coarser;
 }
 
+double cloudGroundMargin(double step) { return step / 2; }
+
 CloudGroundStage cloudGroundFromPoints(std::vector<FrameCloudPoint>&& points, const geo::Bbox& frame, double step,
                                        const CloudGroundRequest& request, const StageIo& io) {
     CloudGroundStage out;
@@ -132,9 +133,11 @@ CloudGroundStage fetchCloudGround(net::WfsClient& client, const geo::Bbox& frame
     CloudGroundRequest wanted = request;
     wanted.contours = request.contours && contourIntervalAllowed(request.interval, kContours, io);
     if (!wanted.terrain && !wanted.contours && !wanted.water) return {};
+    // The margin follows the step the grid really has, coarsened or not.
     const double step = cloudGridStep(frame, wanted.step, io);
-    FrameCloud cloud = loadFrameCloud(client, frame, 0, wanted.currentYear, "Teren z chmury: LiDAR", kTerrain, io,
-                                      [](std::uint8_t cls) { return cls == kGroundClass || cls == kWaterClass; });
+    FrameCloud cloud =
+        loadFrameCloud(client, frame, cloudGroundMargin(step), 0, wanted.currentYear, "Teren z chmury: LiDAR", kTerrain,
+                       io, [](std::uint8_t cls) { return cls == kGroundClass || cls == kWaterClass; });
     if (cloud.cancelled) return {{}, true};
     if (cloud.tilesRead == 0) return {};
     return cloudGroundFromPoints(std::move(cloud.points), frame, step, wanted, io);

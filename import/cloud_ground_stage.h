@@ -45,8 +45,16 @@ struct CloudGroundStage {
 // grown until neither axis has more than 800 nodes; warns when it grew.
 double cloudGridStep(const geo::Bbox& frame, double requested, const StageIo& io);
 
+// How far beyond the frame the grid of `step` metres wants the points: half
+// a step, so that a node on the frame's edge has the ground on both sides of
+// it like every other node (with the inner side only, its median would lean
+// a quarter step up or down a slope). The frame's tiles reach that far.
+double cloudGroundMargin(double step);
+
 // The products of the frame's ground (class 2) and water (class 9) points on
-// a grid of `step` metres, with the warnings of what is missing.
+// a grid of `step` metres, with the warnings of what is missing. The points
+// within cloudGroundMargin(step) of the frame count too; the nodes are the
+// frame's alone.
 CloudGroundStage cloudGroundFromPoints(std::vector<FrameCloudPoint>&& points, const geo::Bbox& frame, double step,
                                        const CloudGroundRequest& request, const StageIo& io);
 

@@ -30,7 +30,7 @@ RebuiltLayer cloudRoofs(net::WfsClient& client, const std::vector<buildings::Lod
         io.warn(kPrefix + "brak obrysow budynkow (Building3D) dla tego kadru.");
         return out;
     }
-    FrameCloud cloud = loadFrameCloud(client, frame, workingZone, net::currentUtcYear(), "Dachy z chmury: pobieranie kafli LiDAR", kPrefix,
+    FrameCloud cloud = loadFrameCloud(client, frame, 0.0, workingZone, net::currentUtcYear(), "Dachy z chmury: pobieranie kafli LiDAR", kPrefix,
                                       io, [](std::uint8_t cls) { return !buildings::isNoiseClass(cls); });
     if (cloud.cancelled) return out;
     if (cloud.points.empty()) {

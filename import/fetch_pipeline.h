@@ -24,7 +24,7 @@ struct FetchServices {
     net::CommuneResolver communes;
     net::RegisterWait registerWait = net::sleepBeforeRetry;  // the register's pauses between attempts
 
-    explicit FetchServices(net::HttpTimings timings = {}, settings::ServiceHosts hosts = {})
+    explicit FetchServices(net::HttpTimings timings, settings::ServiceHosts hosts)
         : client(timings, std::move(hosts)) {}
 };
 

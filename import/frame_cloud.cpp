@@ -12,14 +12,14 @@ constexpr unsigned kDecodeThreads = 2;
 
 }  // namespace
 
-cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& frame,
+cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& box,
                             const std::function<bool(std::uint8_t)>& keep, std::vector<FrameCloudPoint>& points) {
     las::LasReader reader;
     if (const las::LasStatus st = reader.open(path, kDecodeThreads); !st)
         return {cloud::TileOutcome::Unusable, st.message, 0};
     const las::LasHeader& h = reader.header();
     if (h.recordLength < 20 || h.pointCount == 0) return {cloud::TileOutcome::Unusable, "kafel bez punktow", 0};
-    const cloud::TileToPl1992 toPl1992(frame, tileEpsg);
+    const cloud::TileToPl1992 toPl1992(box, tileEpsg);
     const std::size_t before = points.size();
     cloud::TileOutcome out;
     while (true) {
@@ -37,7 +37,7 @@ cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const
             double x = v.x * h.scale[0] + h.offset[0];
             double y = v.y * h.scale[1] + h.offset[1];
             if (!toPl1992.apply(x, y)) continue;
-            if (!(x >= frame.minX && x <= frame.maxX && y >= frame.minY && y <= frame.maxY)) continue;
+            if (!(x >= box.minX && x <= box.maxX && y >= box.minY && y <= box.maxY)) continue;
             if (points.size() == kMaxFrameCloudPoints) {
                 points.resize(before);
                 return {cloud::TileOutcome::OverBudget, {}, out.points};
@@ -47,9 +47,9 @@ cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const
     }
 }
 
-FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int workingZone, int currentYear,
-                          const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io,
-                          const std::function<bool(std::uint8_t cls)>& keep) {
+FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, double margin, int workingZone,
+                          int currentYear, const std::string& progressLabel, const std::string& warningPrefix,
+                          const StageIo& io, const std::function<bool(std::uint8_t cls)>& keep) {
     FrameCloud out;
     const auto stop = [&out] {
         out.cancelled = true;
@@ -67,6 +67,7 @@ FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int wo
         return out;
     }
     out.tilesAsked = static_cast<int>(query.tiles.size());
+    const geo::Bbox reach{frame.minX - margin, frame.minY - margin, frame.maxX + margin, frame.maxY + margin};
     std::string foreign;
     int foreignCount = 0;
     for (int i = 0; i < out.tilesAsked; ++i) {
@@ -79,7 +80,7 @@ FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int wo
         }
         const cloud::TileFetch got = cloud::downloadAndRead(
             resolver, tile, [&](std::int64_t, std::int64_t) { return !io.cancelled(); }, io.cancelled,
-            [&](const std::string& path) { return appendTilePoints(path, tile.epsg, frame, keep, out.points); });
+            [&](const std::string& path) { return appendTilePoints(path, tile.epsg, reach, keep, out.points); });
         switch (got.kind) {
             case cloud::TileFetch::Cancelled:
                 return stop();

@@ -1,7 +1,8 @@
 #pragma once
 // The LiDAR points of the fetch frame for the stages that rebuild kinds from
 // the cloud: the frame's tiles looked up and downloaded once, decoded, moved
-// to PL-1992 and cut to the frame, keeping only the classes a stage asks for.
+// to PL-1992 and cut to the frame (or a margin around it), keeping only the
+// classes a stage asks for.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,20 +30,22 @@ struct FrameCloud {
 inline constexpr std::size_t kMaxFrameCloudPoints = 60'000'000;
 
 // Appends the points of one LAS/LAZ tile (its system tileEpsg) that lie in
-// the frame and whose class keep() wants. A tile that breaks half way, or
-// that would pass kMaxFrameCloudPoints, takes its points back out.
-cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& frame,
+// box and whose class keep() wants. A tile that breaks half way, or that
+// would pass kMaxFrameCloudPoints, takes its points back out.
+cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const geo::Bbox& box,
                                     const std::function<bool(std::uint8_t cls)>& keep,
                                     std::vector<FrameCloudPoint>& points);
 
+// The points of the frame's tiles within margin metres of the frame (0: the
+// frame's own); the tiles asked for are those of the frame alone.
 // Every problem is warned about with the prefix: no tile in the index, a
 // tile skipped (its points left out whole), fewer tiles read than listed.
 // workingZone: the EPSG code of the project's PL-2000 zone; tiles delivered in
 // another PL-2000 zone are skipped and named (0: every zone is read).
 // A full disk or too many points leave the cloud empty: the few tiles that
 // came must not pass for the frame.
-FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, int workingZone, int currentYear,
-                          const std::string& progressLabel, const std::string& warningPrefix, const StageIo& io,
-                          const std::function<bool(std::uint8_t cls)>& keep);
+FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, double margin, int workingZone,
+                          int currentYear, const std::string& progressLabel, const std::string& warningPrefix,
+                          const StageIo& io, const std::function<bool(std::uint8_t cls)>& keep);
 
 }  // namespace kl::import

@@ -212,7 +212,7 @@ ReconstructionRun reconstructBuildings(net::WfsClient& client, const geo::Bbox& 
         io.warn("Rekonstrukcja LOD2: brak obrysow budynkow (Building3D) dla tego kadru.");
         return run;
     }
-    const FrameCloud cloud = loadFrameCloud(client, frame, workingZone, net::currentUtcYear(), kReconstructionTilesLabel,
+    const FrameCloud cloud = loadFrameCloud(client, frame, 0.0, workingZone, net::currentUtcYear(), kReconstructionTilesLabel,
                                             "Rekonstrukcja LOD2: ", io, reconstructionClass);
     if (cloud.cancelled) {
         run.cancelled = true;

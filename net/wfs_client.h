@@ -22,9 +22,11 @@ struct CachedText {
 
 class WfsClient {
 public:
-    // Every request goes through the override of hosts when it has one; the
-    // defaults send each to the host its URL names.
-    explicit WfsClient(HttpTimings timings = {}, settings::ServiceHosts hosts = {});
+    // Every request goes through the override of hosts when it has one;
+    // without one each goes to the host its URL names. No default: a client
+    // made without the configured hosts would talk to the real services while
+    // the environment points elsewhere.
+    explicit WfsClient(HttpTimings timings, settings::ServiceHosts hosts);
 
     const std::string& userAgent() const { return userAgent_; }
     const HttpTimings& timings() const { return timings_; }

@@ -1,7 +1,7 @@
 // What the ground from the LiDAR cloud makes of the frame's points, and what
 // it says when the cloud falls short: no ground, only water, heights that
 // are not numbers, single water returns, flat ground, a frame too large for
-// the grid.
+// the grid, a slope whose edge nodes must not lean.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,6 +41,26 @@ const auto kPond = [](int x, int y) -> std::optional<double> {
 };
 const auto kNaN = [](int, int) -> std::optional<double> { return std::numeric_limits<double>::quiet_NaN(); };
 
+const geo::Bbox kFrame{0, 0, 19.5, 19.5};
+double tilted(double x, double y) { return 100.0 + 0.3 * x + 0.1 * y; }
+
+// The tilted ground 10 x 10 points a cell, as the frame's tiles hold it 3 m
+// beyond the frame, and of that what the stage is given: the frame and its
+// margin. Cut at the frame, the nodes of the west and south edges would sit
+// slope x cell / 4 too high (7.5 and 2.5 cm).
+std::vector<FrameCloudPoint> tiltedAroundTheFrame() {
+    const double margin = cloudGroundMargin(1.0);
+    std::vector<FrameCloudPoint> out;
+    for (int j = -30; j < 225; ++j)
+        for (int i = -30; i < 225; ++i) {
+            const double x = (i + 0.5) / 10, y = (j + 0.5) / 10;
+            if (x >= kFrame.minX - margin && x <= kFrame.maxX + margin && y >= kFrame.minY - margin &&
+                y <= kFrame.maxY + margin)
+                out.push_back({x, y, tilted(x, y), kGround});
+        }
+    return out;
+}
+
 struct StageCase {
     const char* what;
     std::vector<FrameCloudPoint> points;
@@ -48,6 +68,7 @@ struct StageCase {
     bool tiles, contours;
     std::size_t waterOutlines;
     geo::Bbox waterBox{11.5, 3.5, 15.5, 7.5};  // the pond's cells, half a cell beyond their nodes
+    bool onTiltedPlane = false;                 // every node within 1 mm of tilted()
 };
 
 const std::string kCount = "Poziomice z chmury: ";
@@ -77,6 +98,10 @@ TEST(CloudGroundStage, ProductsAndWarnings) {
           kCount + "0 warstwic, ciecie 1,00 m", "Woda z chmury: brak punktow wody (klasa 9) w kadrze - powierzchni "
                                                  "wody nie wyrownano."},
          true, false, 0},
+        {"a slope reaching beyond the frame", tiltedAroundTheFrame(),
+         {kCount + "7 warstwic, ciecie 1,00 m",
+          "Woda z chmury: brak punktow wody (klasa 9) w kadrze - powierzchni wody nie wyrownano."},
+         true, true, 0, {}, true},
     };
     for (const StageCase& row : rows) {
         SCOPED_TRACE(row.what);
@@ -85,11 +110,16 @@ TEST(CloudGroundStage, ProductsAndWarnings) {
                          [] { return false; }};
         std::vector<FrameCloudPoint> points = row.points;
         const CloudGroundStage got =
-            cloudGroundFromPoints(std::move(points), {0, 0, 19.5, 19.5}, 1.0, {true, true, true, 1.0, 1.0}, io);
+            cloudGroundFromPoints(std::move(points), kFrame, 1.0, {true, true, true, 1.0, 1.0}, io);
         EXPECT_FALSE(got.cancelled);
         EXPECT_EQ(said, row.warnings);
         EXPECT_EQ(!got.ground.terrainTiles.empty(), row.tiles);
         EXPECT_EQ(!got.ground.contours.empty(), row.contours);
+        if (row.onTiltedPlane) {
+            for (const terrain::TerrainTile& tile : got.ground.terrainTiles)
+                for (const terrain::TerrainPoint& p : tile.points)
+                    ASSERT_NEAR(p.height, tilted(p.x, p.y), 0.001) << p.x << " " << p.y;
+        }
         ASSERT_EQ(got.ground.water.outlines.size(), row.waterOutlines);
         if (row.waterOutlines == 0) continue;
         EXPECT_DOUBLE_EQ(got.ground.water.level, 104.5);

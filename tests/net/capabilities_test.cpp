@@ -139,7 +139,7 @@ TEST(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
             rs.status = first ? a.status1 : a.status2;
             rs.set_content(first ? a.body1 : a.body2, "text/xml");
         });
-        WfsClient client(kl::test::loopbackTimings());
+        WfsClient client(kl::test::loopbackTimings(), server.hosts());
         LayerNameCache cache;
         const LayerNamesResult r = fetchLayerNames(client, cache, server.url("/egib"));
         EXPECT_EQ(server.hits("/egib"), a.status1 == 200 && a.body1 == kEgibCaps ? 1 : 2);

@@ -26,7 +26,7 @@ class Resolver : public ::testing::Test {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    WfsClient client{kl::test::loopbackTimings()};
+    WfsClient client{kl::test::loopbackTimings(), server.hosts()};
 };
 
 TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommune) {

@@ -1,6 +1,7 @@
 #pragma once
 // A loopback HTTP server for fault scenarios of the network tests. Every
 // route answers as the test tells it; request counts are kept per path.
+#include "base/service_hosts.h"
 #include "net/http_types.h"
 #include "tests/support/scratch_folder.h"
 
@@ -36,6 +37,8 @@ public:
     FaultServer& operator=(const FaultServer&) = delete;
 
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    // Hosts that route every request of a client to this server.
+    settings::ServiceHosts hosts() const { return settings::serviceHostsWithOverride(url("")); }
     int port() const { return port_; }
 
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;

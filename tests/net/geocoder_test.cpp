@@ -54,7 +54,7 @@ TEST(NominatimAnswers, GiveThePlaceNothingOrTheReason) {
         SCOPED_TRACE(c.name);
         test::FaultServer server;
         server.reply("/search", c.status, c.body, "application/json");
-        WfsClient client(test::loopbackTimings());
+        WfsClient client(test::loopbackTimings(), server.hosts());
         const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
         EXPECT_EQ(found.error, c.error);
         ASSERT_EQ(found.place.has_value(), c.place.has_value());
@@ -101,7 +101,7 @@ TEST(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
         SCOPED_TRACE(c.name);
         test::FaultServer server;
         server.reply("/api/", c.status, c.body, "application/json");
-        WfsClient client(test::loopbackTimings());
+        WfsClient client(test::loopbackTimings(), server.hosts());
         const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
         ASSERT_EQ(items.size(), c.items.size());
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -124,7 +124,7 @@ struct EmptyGeocoders {
 
 TEST(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
     EmptyGeocoders r;
-    WfsClient client(test::loopbackTimings());
+    WfsClient client(test::loopbackTimings(), r.server.hosts());
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
         EXPECT_EQ(nominatimSearch(client, r.server.url(""), query).error, "");
@@ -142,7 +142,7 @@ TEST(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
 // test); the limit counts letters, not bytes.
 TEST(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
     EmptyGeocoders r;
-    WfsClient client(test::loopbackTimings());
+    WfsClient client(test::loopbackTimings(), r.server.hosts());
     EXPECT_EQ(nominatimSearch(client, r.server.url(""), "\t\n ").error, "");
     EXPECT_EQ(nominatimSearch(client, r.server.url(""), std::string(301, 'a')).error,
               "Wpisany adres jest za dlugi (najwiecej 300 znakow).");

@@ -244,7 +244,9 @@ TEST(OsmFetch, WaitsForASlowOverpassLongerThanTheUsualTimeout) {
 }
 
 TEST(OsmFetch, AsksNothingWhenNeitherKindIsWanted) {
-    WfsClient client(test::loopbackTimings());
+    // Were it to ask anyway, the request would meet a closed loopback port.
+    WfsClient client(test::loopbackTimings(),
+                     settings::serviceHostsWithOverride("http://127.0.0.1:" + std::to_string(test::closedLoopbackPort())));
     const OsmWaysFetch got = fetchOsmWays(kFrame, client, false, false);
     EXPECT_TRUE(got.ways.empty());
     EXPECT_TRUE(got.error.empty());

@@ -142,7 +142,7 @@ Fetched fetchFrom(const Answer& answer, const geo::Bbox& frame = kOneTile) {
     });
     HttpTimings timings;
     timings.hostSpacingMs = 0;
-    WfsClient client(timings);
+    WfsClient client(timings, server.hosts());
     const RasterSource source{server.url("/wms"), "Raster", kOrthophotoMetresPerPixel, geo::DataType::Rasters, 2180};
     out.result = fetchRasterTiles(client, frame, source, nullptr);
     return out;

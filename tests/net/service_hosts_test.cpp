@@ -76,7 +76,7 @@ TEST(ServiceHosts, ClientSendsEveryRequestThroughItsOverride) {
     EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 2);
     // Each client keeps its own hosts: one without an override beside it
     // asks the host its URL names.
-    WfsClient direct(kl::test::loopbackTimings());
+    WfsClient direct(kl::test::loopbackTimings(), kl::settings::ServiceHosts{});
     EXPECT_FALSE(direct.getWithTimeout("http://127.0.0.2:1/map/geoportal/wfs.php", 1000).ok);
     EXPECT_TRUE(direct.get(server.url("/map/geoportal/wfs.php")).ok);
     EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 3);

@@ -40,7 +40,8 @@ class WfsClientTest : public ::testing::Test {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    WfsClient client{kl::test::loopbackTimings()};
+    // Without an override the cache is keyed by the very URLs asked.
+    WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
 };
 
 TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndType) {

@@ -27,7 +27,7 @@ class LayerFetch : public ::testing::Test {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    WfsClient client{kl::test::loopbackTimings()};
+    WfsClient client{kl::test::loopbackTimings(), server.hosts()};
     WfsMemory memory;
 };
 
@@ -73,7 +73,7 @@ TEST(LayerFetchVariants, EachServiceKindIsFoundInOrderAndRemembered) {
         SCOPED_TRACE(c.name);
         kl::test::TempCacheHome home;
         kl::test::FaultServer server;
-        WfsClient client{kl::test::loopbackTimings()};
+        WfsClient client{kl::test::loopbackTimings(), server.hosts()};
         WfsMemory memory;
         MiniWfs wfs(server, "/wfs", "ms:dzialki", parcels(), c.behaviour);
         const LayerFetchResult r =

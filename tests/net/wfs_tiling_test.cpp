@@ -98,7 +98,8 @@ class TiledFetch : public ::testing::Test {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
-    WfsClient client{kl::test::loopbackTimings()};
+    // No override: some tests ask servers of their own, each by its URL.
+    WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
 };
 
 std::vector<MiniFeature> grid(double x0, double y0, int nx, int ny, double step, const std::string& prefix) {
