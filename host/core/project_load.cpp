@@ -178,22 +178,14 @@ struct ElementParts {
     std::vector<unsigned char> data;
 
     KlMemo memo() {
+        auto at = [](auto& v) { return v.empty() ? nullptr : v.data(); };
+        auto count = [](const auto& v) { return static_cast<int32_t>(v.size()); };
         KlMemo m{};
-        m.coords = coords.empty() ? nullptr : coords.data();
-        m.nCoords = static_cast<int32_t>(coords.size());
-        m.ringEnds = rings.empty() ? nullptr : rings.data();
-        m.nRings = static_cast<int32_t>(rings.size());
-        m.arcs = arcs.empty() ? nullptr : arcs.data();
-        m.nArcs = static_cast<int32_t>(arcs.size());
-        m.boundaryZ = boundaryZ.empty() ? nullptr : boundaryZ.data();
-        m.levelPoints = levelPoints.empty() ? nullptr : levelPoints.data();
-        m.nLevelPoints = static_cast<int32_t>(levelPoints.size());
-        m.levelEnds = levelEnds.empty() ? nullptr : levelEnds.data();
-        m.nLevelEnds = static_cast<int32_t>(levelEnds.size());
-        m.text = text.empty() ? nullptr : text.data();
-        m.textBytes = text.size();
-        m.data = data.empty() ? nullptr : data.data();
-        m.dataBytes = data.size();
+        m.coords = at(coords), m.nCoords = count(coords), m.ringEnds = at(rings), m.nRings = count(rings);
+        m.arcs = at(arcs), m.nArcs = count(arcs), m.boundaryZ = at(boundaryZ);
+        m.levelPoints = at(levelPoints), m.nLevelPoints = count(levelPoints);
+        m.levelEnds = at(levelEnds), m.nLevelEnds = count(levelEnds);
+        m.text = at(text), m.textBytes = text.size(), m.data = at(data), m.dataBytes = data.size();
         return m;
     }
 };
@@ -393,7 +385,7 @@ std::string loadProject(Project& project, std::string_view jsonText) {
 std::string loadProjectFile(Project& project, const std::filesystem::path& file) {
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(file, ec);
-    if (ec) return "nie można odczytać pliku " + file.string() + ": " + ec.message();
+    if (ec) return "nie ma pliku " + file.string() + " albo nie można go odczytać";
     if (bytes > kMaxProjectFileBytes) return "plik " + file.string() + " jest większy niż 1 GiB";
     std::ifstream in(file, std::ios::binary);
     std::string text(static_cast<size_t>(bytes), '\0');

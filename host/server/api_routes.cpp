@@ -154,8 +154,14 @@ void WorkbenchServer::answerApi(const std::string& name, const httplib::Request&
                 return s;
             }));
         }
-        if (name == "model")
-            return reply(res, callOnMain(wb_, [wb] { return json::parse(wb->project().serialise()); }));
+        if (name == "model") {
+            // Sent as the project prints it: parsing and printing it again cost the main thread twice as much,
+            // and a large site's model then missed its time.
+            auto text = callOnMain(wb_, [wb] { return wb->project().serialise(); });
+            if (!text) return reply(res, std::nullopt);
+            res.set_content(std::move(*text), "application/json");
+            return;
+        }
         if (name.rfind("picture/", 0) == 0) return sendPicture(name.substr(8), res);
         res.status = 404;
         return;
