@@ -34,13 +34,14 @@ function bandedEdges(coords, rings) {
   };
 }
 
-// The element's points, outline first, as flat x,y pairs and heights.
+// The element's points, outline first, as flat x,y pairs and heights (which
+// count from the mesh's level).
 function surfacePoints(e) {
-  const n = e.coords.length + e.levelPoints.length;
+  const n = e.coords.length + e.levelPoints.length, base = e.level || 0;
   const xy = new Float64Array(2 * n), z = new Float64Array(n);
-  e.coords.forEach(([x, y], i) => { xy[2 * i] = x; xy[2 * i + 1] = y; z[i] = e.boundaryZ[i]; });
+  e.coords.forEach(([x, y], i) => { xy[2 * i] = x; xy[2 * i + 1] = y; z[i] = base + e.boundaryZ[i]; });
   const offset = e.coords.length;
-  e.levelPoints.forEach(([x, y, h], i) => { xy[2 * (offset + i)] = x; xy[2 * (offset + i) + 1] = y; z[offset + i] = h; });
+  e.levelPoints.forEach(([x, y, h], i) => { xy[2 * (offset + i)] = x; xy[2 * (offset + i) + 1] = y; z[offset + i] = base + h; });
   return { xy, z, n };
 }
 
