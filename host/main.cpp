@@ -12,6 +12,7 @@
 
 #include "host/core/addon_session.h"
 #include "host/core/desktop_open.h"
+#include "host/core/project_load.h"
 #include "host/demo_geoportal.h"
 #include "host/options.h"
 #include "host/server/workbench_server.h"
@@ -66,7 +67,14 @@ int main(int argc, char** argv) {
     if (cmd->demo) options.hostOptions["demo"] = "1";
     if (cmd->headless) options.hostOptions["headless"] = "1";
     Workbench wb(options);
-    if (cmd->demo) {
+    if (!cmd->openPath.empty()) {
+        // All or nothing: a file with one bad part starts no workbench at all.
+        error = loadProjectFile(wb.project(), cmd->openPath);
+        if (!error.empty()) {
+            std::fprintf(stderr, "workbench: nie otwarto projektu: %s\n", error.c_str());
+            return 1;
+        }
+    } else if (cmd->demo) {
         // The demo project lies at the demo site, so the map opens over it.
         const DemoSite& f = geoportal.site();
         KlGeoLocation at = wb.project().geoLocation();

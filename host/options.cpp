@@ -7,7 +7,8 @@
 namespace kl::host {
 
 const char* usageText() {
-    return "usage: kartolink-workbench [--headless] [--addon PATH | --no-addon] [--port N] [--stdin-quit] [--demo]\n";
+    return "usage: kartolink-workbench [--headless] [--addon PATH | --no-addon] [--port N] [--stdin-quit] [--demo]\n"
+           "                           [--open PROJECT.json]\n";
 }
 
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error) {
@@ -33,6 +34,10 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
             auto v = value();
             if (!v) return std::nullopt;
             c.addonPath = *v;
+        } else if (a == "--open") {
+            auto v = value();
+            if (!v) return std::nullopt;
+            c.openPath = *v;
         } else if (a == "--port") {
             auto v = value();
             if (!v) return std::nullopt;

@@ -13,6 +13,7 @@ struct CommandLine {
     bool withAddon = true;
     std::string addonPath;  // empty: the default next to the executable
     int port = 0;
+    std::string openPath;  // a project file to start with; empty: an empty project
 };
 
 // nullopt with a message on a bad command line.

@@ -240,7 +240,7 @@ KlErr Project::validateGeometry(const KlElement& e, const KlMemo* memo, ElementR
     }
 }
 
-KlErr Project::createElement(KlElement* element, const KlMemo* memo) {
+KlErr Project::createElement(KlElement* element, const KlMemo* memo, const KlGuid* keepGuid) {
     if (!element) return KL_ERR_BADPARS;
     if (!journal_.recording()) return KL_ERR_REFUSED;
     if (element->type < KL_ELEM_POLYLINE || element->type > KL_ELEM_MORPH) return KL_ERR_BADPARS;
@@ -248,9 +248,13 @@ KlErr Project::createElement(KlElement* element, const KlMemo* memo) {
     if (element->pen < 1 || element->pen > 255) return KL_ERR_BADPARS;
     auto record = std::make_shared<ElementRecord>();
     if (KlErr err = validateGeometry(*element, memo, *record); err != KL_NOERROR) return err;
+    if (keepGuid && (isNullGuid(*keepGuid) || elements_.find(*keepGuid))) return KL_ERR_BADID;
     KlGuid guid;
-    do guid = randomGuid();
-    while (elements_.find(guid));
+    if (keepGuid)
+        guid = *keepGuid;
+    else
+        do guid = randomGuid();
+        while (elements_.find(guid));
     record->element = *element;
     record->element.guid = guid;
     const uint64_t seq = elements_.takeSeq();

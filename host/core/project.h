@@ -28,6 +28,8 @@ public:
     bool undo() { return journal_.undo(*this); }
     bool redo() { return journal_.redo(*this); }
     const UndoJournal& journal() const { return journal_; }
+    // A project read from a file starts without steps to undo.
+    void forgetHistory() { journal_.clearHistory(); }
 
     // attributes
     KlErr createAttribute(KlAttribute* attr);
@@ -36,7 +38,9 @@ public:
 
     // elements
     KlErr elementDefaults(KlElement* element, KlMemo* memo);
-    KlErr createElement(KlElement* element, const KlMemo* memo);
+    // keepGuid: the element takes this identity (a project read from a file)
+    // instead of a fresh one; refused when null or already taken.
+    KlErr createElement(KlElement* element, const KlMemo* memo, const KlGuid* keepGuid = nullptr);
     KlErr getElement(KlElement* element) const;
     KlErr getElementMemo(const KlGuid* guid, KlMemo* memo, int32_t mask);
     KlErr setInfoString(const KlGuid* guid, const char* text);
@@ -61,8 +65,10 @@ public:
     KlErr setGeoLocation(const KlGeoLocation& location);
 
     // The whole model as JSON, in a stable order: equal models give equal text.
-    nlohmann::ordered_json toJson() const;
-    std::string serialise() const;
+    // Pictures carry their bytes (base64 "data") only when asked: a project
+    // file needs them, the page's model needs only their hash.
+    nlohmann::ordered_json toJson(bool withPictureBytes = false) const;
+    std::string serialise(bool withPictureBytes = false) const;
 
 private:
     void apply(const Change& change, bool forwards) override;

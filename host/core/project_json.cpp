@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/core/picture_bytes.h"
 #include "host/core/mesh_record.h"
 
 namespace kl::host {
@@ -25,15 +26,9 @@ nlohmann::ordered_json coords3Json(const std::vector<KlCoord3>& v) {
     return a;
 }
 
-uint64_t fnv1a(const std::vector<unsigned char>& d) {
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : d) h = (h ^ c) * 1099511628211ull;
-    return h;
-}
-
 }  // namespace
 
-nlohmann::ordered_json Project::toJson() const {
+nlohmann::ordered_json Project::toJson(bool withPictureBytes) const {
     using J = nlohmann::ordered_json;
     J attrs = J::object();
     for (int32_t type = KL_ATTR_LAYER; type < KL_ATTR_PEN; ++type) {
@@ -75,7 +70,8 @@ nlohmann::ordered_json Project::toJson() const {
                 j["angle"] = e.picAngleRad;
                 j["mime"] = std::string(e.picMimeType, strnlen(e.picMimeType, KL_MIME_MAX + 1));
                 j["dataBytes"] = r->data.size();
-                j["dataHash"] = fnv1a(r->data);
+                j["dataHash"] = pictureHash(r->data);
+                if (withPictureBytes) j["data"] = base64Encode(r->data);
                 break;
             case KL_ELEM_MESH:
                 j["level"] = e.level;
@@ -118,8 +114,8 @@ nlohmann::ordered_json Project::toJson() const {
     return {{"attributes", std::move(attrs)}, {"elements", std::move(elems)}, {"geo", std::move(geo)}};
 }
 
-std::string Project::serialise() const {
-    return toJson().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+std::string Project::serialise(bool withPictureBytes) const {
+    return toJson(withPictureBytes).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 }  // namespace kl::host

@@ -58,6 +58,11 @@ public:
     bool undo(ChangeTarget& target);
     bool redo(ChangeTarget& target);
 
+    void clearHistory() {
+        done_.clear();
+        undone_.clear();
+    }
+
     const std::vector<UndoStep>& done() const { return done_; }
     const std::vector<UndoStep>& undone() const { return undone_; }
 

@@ -154,8 +154,15 @@ void WorkbenchServer::answerApi(const std::string& name, const httplib::Request&
                 return s;
             }));
         }
-        if (name == "model")
-            return reply(res, callOnMain(wb_, [wb] { return json::parse(wb->project().serialise()); }));
+        if (name == "model") {
+            // Sent as the project prints it (parsing and printing it again cost the main thread twice as much),
+            // and uncompressed: the HTTP library compresses plain "application/json" for a browser at brotli's
+            // slowest setting, minutes for a whole site's terrain, which on loopback saves nothing.
+            auto text = callOnMain(wb_, [wb] { return wb->project().serialise(); });
+            if (!text) return reply(res, std::nullopt);
+            res.set_content(std::move(*text), "application/json; charset=utf-8");
+            return;
+        }
         if (name.rfind("picture/", 0) == 0) return sendPicture(name.substr(8), res);
         res.status = 404;
         return;

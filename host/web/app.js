@@ -300,8 +300,9 @@
       $('status').textContent = s.addon.loaded ? s.addon.name : (s.addon.error || 'bez dodatku');
       const key = JSON.stringify([s.elements.total, s.undo.steps, s.undo.redo]);
       if (key !== modelKey) {
-        modelKey = key;
         const model = await (await fetch('api/model')).json();
+        // Only once the page has it: a model that failed to arrive is asked for again.
+        modelKey = key;
         renderPlan(model);
         // the 3D view (a module, loaded later) picks the model up from here
         window.klModel = model;
@@ -311,6 +312,9 @@
       document.body.dataset.revision = s.revision;
     } catch (err) {
       $('status').textContent = 'brak połączenia ze stanowiskiem';
+      // a busy or restarting workbench: ask again shortly, or the page keeps a stale model
+      again = false;
+      setTimeout(refresh, 2000);
     } finally {
       fetching = false;
       if (again) { again = false; refresh(); }

@@ -3,6 +3,7 @@
 // plan view fetches (the "kl-model" event), so both always show one state.
 import * as THREE from 'three';
 import { OrbitControls } from './OrbitControls.js';
+import { surfaceHeights, terrainGeometry } from './terrain_surface.js';
 
 const host = document.getElementById('view3d-canvas');
 const count = document.getElementById('view3d-count');
@@ -93,16 +94,9 @@ if (renderer) {
   }
 
   function terrainMesh(e) {
-    const group = new THREE.Group();
-    const surface = new THREE.Mesh(new THREE.ShapeGeometry(shapeOf(e)), material(colourOf(e.material)));
-    surface.position.z = e.level;
-    group.add(surface);
-    if (e.levelPoints && e.levelPoints.length) {
-      const geometry = new THREE.BufferGeometry();
-      geometry.setAttribute('position', new THREE.Float32BufferAttribute(e.levelPoints.flat(), 3));
-      group.add(new THREE.Points(geometry, new THREE.PointsMaterial({ color: 0x2b8a3e, size: 2, sizeAttenuation: false })));
-    }
-    return group;
+    const surface = new THREE.Mesh(terrainGeometry(e), material(colourOf(e.material)));
+    surface.userData.terrain = true;
+    return surface;
   }
 
   function show(model) {
@@ -115,11 +109,17 @@ if (renderer) {
     let shown = 0;
     for (const e of model.elements) {
       let object = null;
-      if (e.type === 'morph' && e.body) object = morphMesh(e);
-      else if (e.type === 'slab' && e.coords) object = slabMesh(e);
-      else if (e.type === 'mesh' && e.coords) object = terrainMesh(e);
+      try {
+        if (e.type === 'morph' && e.body) object = morphMesh(e);
+        else if (e.type === 'slab' && e.coords) object = slabMesh(e);
+        else if (e.type === 'mesh' && e.coords) object = terrainMesh(e);
+      } catch (err) {
+        // one element the view cannot draw costs that element, not the whole view; the count shows it
+        console.error('Widok 3D: element ' + e.guid + ' pominięty: ' + err);
+      }
       if (!object) continue;
       object.userData.guid = e.guid;
+      object.userData.heights = null;
       bodies.add(object);
       shown++;
     }
@@ -151,6 +151,20 @@ if (renderer) {
     }
     renderer.render(scene, camera);
   }
+
+  // Read-only, for checks: the height of the drawn terrain straight below
+  // (x, y), the highest of the terrain meshes (or of those named by guid), or
+  // null where none is drawn.
+  window.view3dHeightAt = (x, y, guids = null) => {
+    let top = null;
+    for (const o of bodies.children) {
+      if (!o.userData.terrain || (guids && !guids.includes(o.userData.guid))) continue;
+      o.userData.heights ||= surfaceHeights(o.geometry);
+      const h = o.userData.heights(x, y);
+      if (h !== null && (top === null || h > top)) top = h;
+    }
+    return top;
+  };
 
   controls.addEventListener('change', draw);
   new ResizeObserver(draw).observe(host);

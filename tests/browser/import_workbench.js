@@ -15,7 +15,7 @@ const assert = require('assert/strict');
 const { execFile } = require('child_process');
 const path = require('path');
 const { promisify } = require('util');
-const { runChecked, startDemoWorkbench } = require('./lib/workbench');
+const { runChecked, startDemoWorkbench, startWorkbench } = require('./lib/workbench');
 
 // The demo site of the local geoportal.
 const PARCELS = 170, BUILDINGS = 166, UTILITIES = 169 + 101 + 31 + 31;
@@ -95,14 +95,50 @@ function terrainHeights(meshes) {
 }
 
 // The page keeps bridges, roads and water hidden; kartolink-import fetches
-// every kind for the same site into a project file of its own.
+// every kind for the same site into a project file of its own: its path and content.
 async function importEveryGroundKind(env) {
   const binary = path.join(process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', 'build'),
     'tools', 'import', 'kartolink-import');
   const out = path.join(env.TMPDIR, 'site.json');
   await promisify(execFile)(binary, ['--demo', '--demo-frame', '--layers',
     'terenchmura,poziomicechmura,wodachmura,mosty,drogi', '--out', out], { env: { ...process.env, ...env } });
-  return JSON.parse(require('fs').readFileSync(out, 'utf8'));
+  return [out, JSON.parse(require('fs').readFileSync(out, 'utf8'))];
+}
+
+// The size below which the given share of the values' sizes lies.
+function share(values, part) {
+  const sorted = values.map(Math.abs).sort((a, b) => a - b);
+  return sorted[Math.floor(sorted.length * part)];
+}
+
+// The site file opened in a workbench of its own (the project alone, no
+// add-on): its 3D view draws every body, the roads lie on the drawn terrain
+// and the bridge deck stands above it.
+async function openedSite(file, site, env) {
+  const opened = await startWorkbench({ addon: null, args: ['--open', file], env });
+  try {
+    assert.deepEqual(await opened.api.model(), site, 'the workbench holds the file as written');
+    // The whole site's terrain is a few hundred thousand points for the software renderer: give it time.
+    const bodies = site.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
+    await opened.page.waitForFunction((n) => document.getElementById('view3d-canvas').dataset.bodies === String(n),
+      bodies, { timeout: 240000 }).catch(async () => {
+      throw new Error('3D view of the opened site shows ' + await opened.page.evaluate(() =>
+        document.getElementById('view3d-canvas').dataset.bodies) + ' of ' + bodies + ' bodies');
+    });
+    const gaps = (elements) => opened.page.evaluate(([vertices, guids]) =>
+      vertices.map(([x, y, z]) => [z, window.view3dHeightAt(x, y, guids)]).filter(([, h]) => h !== null)
+        .map(([z, h]) => z - h), [elements.flatMap((e) => e.body.vertices), elementsOn(site, 'GIS_TEREN_CHMURA').map((e) => e.guid)]);
+    const roads = await gaps(elementsOn(site, 'GIS_DROGI')), deck = await gaps(elementsOn(site, 'GIS_MOSTY'));
+    assert.ok(roads.length > 1000, 'road vertices over the drawn terrain: ' + roads.length);
+    const p99 = share(roads, 0.99);
+    assert.ok(p99 < 0.05, `roads on the drawn terrain: 99 % within ${p99} m`);
+    const clear = Math.max(...deck);
+    assert.ok(clear > 1, `the bridge deck stands ${clear} m over the drawn terrain`);
+    return `${bodies} bodies drawn from the opened file, roads 99 % within ${(p99 * 100).toFixed(1)} cm of the drawn ` +
+      `terrain, the deck up to ${clear.toFixed(2)} m above it`;
+  } finally {
+    await opened.close();
+  }
 }
 
 // "Teren z chmury" and "Poziomice z chmury" from the page into the project
@@ -130,7 +166,7 @@ async function cloudGround(wb, frame, page) {
       ' of ' + shown + ' bodies');
   });
 
-  const site = await importEveryGroundKind(wb.home.env);
+  const [file, site] = await importEveryGroundKind(wb.home.env);
   for (const k of ['latitude', 'longitude'])
     assert.ok(Math.abs(site.geo[k] - model.geo[k]) < 1e-9, 'both projects stand on one origin: ' + k);
   const roads = elementsOn(site, 'GIS_DROGI'), bridges = elementsOn(site, 'GIS_MOSTY');
@@ -156,7 +192,7 @@ async function cloudGround(wb, frame, page) {
   assert.ok(deck > level + 1, `the deck at ${deck} clears the water at ${level}`);
   return `${off.length} road vertices vs the cloud terrain: ${(Math.min(...dz) * 100).toFixed(1)} to ` +
     `${(Math.max(...dz) * 100).toFixed(1)} cm, 99 % within ${(p99 * 100).toFixed(1)} cm; ` +
-    `deck ${(deck - level).toFixed(2)} m over the water`;
+    `deck ${(deck - level).toFixed(2)} m over the water; ` + await openedSite(file, site, wb.home.env);
 }
 
 function countByLayer(model) {

@@ -96,7 +96,7 @@ BatchResult runBatchImport(const BatchOptions& o) {
     const std::vector<DxfEntity> entities = drawingOf(project, result.elements);
     result.dxfEntities = entities.size();
     const auto dxfPath = o.dxfOut.empty() ? std::filesystem::path(o.jsonOut).replace_extension(".dxf") : o.dxfOut;
-    const settings::FileWriteResult jsonWrite = settings::replaceFileAtomically(o.jsonOut, project.serialise());
+    const settings::FileWriteResult jsonWrite = settings::replaceFileAtomically(o.jsonOut, project.serialise(true));
     const settings::FileWriteResult dxfWrite =
         jsonWrite.ok ? settings::replaceFileAtomically(dxfPath, dxfDocument(entities)) : settings::FileWriteResult{};
     if (!jsonWrite.ok || !dxfWrite.ok) {
