@@ -17,7 +17,9 @@ foreach(e IN LISTS _entries)
   if(_name MATCHES "\\.html$")
     set(_type "text/html; charset=utf-8")
   elseif(_name MATCHES "\\.js$")
-    set(_type "text/javascript; charset=utf-8")
+    # Not text/javascript: the HTTP library brotli-compresses every text/* answer at its slowest
+    # setting on each load (seconds for three.js), which on loopback saves nothing.
+    set(_type "application/javascript; charset=utf-8")
   elseif(_name MATCHES "\\.css$")
     set(_type "text/css; charset=utf-8")
   else()
