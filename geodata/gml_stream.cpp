@@ -11,6 +11,7 @@
 
 #include "geodata/epsg_code.h"
 #include "geodata/gml_feature_reader.h"
+#include "geodata/gml_piece_tags.h"
 #include "geodata/utf8_text.h"
 #include "geodata/xml_member_scanner.h"
 #include "geodata/xml_walk.h"
@@ -21,47 +22,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool isMemberName(std::string_view name) { return name == "member" || name == "featureMember"; }
-
-// UTF-8 or ASCII as the bytes and the declaration say: only then can pieces of
-// the document be parsed on their own. Anything else is converted whole.
-bool isPlainUtf8(std::string_view head) {
-  const std::string encoding = declaredXmlEncoding(head);
-  if (!(encoding.empty() || encoding == "utf-8" || encoding == "utf8" || encoding == "us-ascii" ||
-        encoding == "ascii")) {
-    return false;
-  }
-  const std::string_view body = head.substr(head.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0);
-  if (body.empty() || body.substr(0, 4).find('\0') != std::string_view::npos) return false;
-  const char first = body.front();
-  return first == '<' || first == ' ' || first == '\t' || first == '\r' || first == '\n';
-}
-
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// A checked start tag with only the attributes a feature reads from its
-// ancestors (srsName, srsDimension, dimension): a root's namespace
-// declarations and schema locations would otherwise be parsed again with
-// every member.
-std::string tagForDescendants(std::string_view tag, std::string_view name) {
-  std::string kept = "<" + std::string(name);
-  std::size_t i = 1 + name.size();
-  for (;;) {
-    while (i < tag.size() && isXmlSpace(tag[i])) ++i;
-    if (i >= tag.size() || tag[i] == '>' || tag[i] == '/') break;
-    const std::size_t attributeFrom = i;
-    while (i < tag.size() && tag[i] != '=' && !isXmlSpace(tag[i])) ++i;
-    const std::string_view local = localName(tag.substr(attributeFrom, i - attributeFrom));
-    const std::size_t open = tag.find_first_of("\"'", i);
-    const std::size_t close = open == std::string_view::npos ? open : tag.find(tag[open], open + 1);
-    if (close == std::string_view::npos) break;
-    i = close + 1;
-    if (local == "srsName" || local == "srsDimension" || local == "dimension") {
-      kept += ' ';
-      kept += tag.substr(attributeFrom, i - attributeFrom);
-    }
-  }
-  return kept + ">";
-}
 
 // An element the walk is inside of: its start tag (with the attributes that
 // matter below it) opens every piece parsed on its own, so the piece sees the
