@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/core/guid.h"
+#include "host/server/content_types.h"
 #include "host/server/main_thread_call.h"
 #include "host/server/workbench_server.h"
 #include "host/server/bounded_json.h"
@@ -22,15 +23,15 @@ using json = nlohmann::json;
 void reply(httplib::Response& res, const std::optional<json>& body) {
     if (!body) {
         res.status = 503;
-        res.set_content("{\"error\":\"the main thread did not answer\"}", "application/json");
+        res.set_content("{\"error\":\"the main thread did not answer\"}", kJsonContentType);
         return;
     }
-    res.set_content(body->dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
+    res.set_content(body->dump(-1, ' ', false, json::error_handler_t::replace), kJsonContentType);
 }
 
 void badRequest(httplib::Response& res, const std::string& why) {
     res.status = 400;
-    res.set_content(json{{"error", why}}.dump(), "application/json");
+    res.set_content(json{{"error", why}}.dump(), kJsonContentType);
 }
 
 // A field of the wrong type or range: the request is answered 400 naming it.
@@ -155,12 +156,11 @@ void WorkbenchServer::answerApi(const std::string& name, const httplib::Request&
             }));
         }
         if (name == "model") {
-            // Sent as the project prints it (parsing and printing it again cost the main thread twice as much),
-            // and uncompressed: the HTTP library compresses plain "application/json" for a browser at brotli's
-            // slowest setting, minutes for a whole site's terrain, which on loopback saves nothing.
+            // Sent as the project prints it: parsing and printing it again cost the main thread twice as much,
+            // and a large site's model then missed its time.
             auto text = callOnMain(wb_, [wb] { return wb->project().serialise(); });
             if (!text) return reply(res, std::nullopt);
-            res.set_content(std::move(*text), "application/json; charset=utf-8");
+            res.set_content(std::move(*text), kJsonContentType);
             return;
         }
         if (name.rfind("picture/", 0) == 0) return sendPicture(name.substr(8), res);

@@ -110,7 +110,7 @@ void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req,
     const auto calls = parseBoundedJson(req.body);
     if (!calls.is_array()) {
         res.status = 400;
-        res.set_content("{\"ok\":false}", "application/json");
+        res.set_content("{\"ok\":false}", kJsonContentType);
         return;
     }
     for (const auto& c : calls) {
@@ -123,7 +123,7 @@ void WorkbenchServer::browserCalls(int32_t browser, const httplib::Request& req,
         wb_.executor().post([wb = &wb_, browser, o = c["o"].get<std::string>(), f = c["f"].get<std::string>(),
                              arg = std::move(arg)] { wb->pageCall(browser, o, f, arg); });
     }
-    res.set_content("{\"ok\":true}", "application/json");
+    res.set_content("{\"ok\":true}", kJsonContentType);
 }
 
 void WorkbenchServer::browserState(int32_t browser, const httplib::Request& req, httplib::Response& res) {
@@ -132,7 +132,7 @@ void WorkbenchServer::browserState(int32_t browser, const httplib::Request& req,
         const bool loading = state["loading"].get<bool>();
         wb_.executor().post([wb = &wb_, browser, loading] { wb->pageLoading(browser, loading); });
     }
-    res.set_content("{\"ok\":true}", "application/json");
+    res.set_content("{\"ok\":true}", kJsonContentType);
 }
 
 }  // namespace kl::host

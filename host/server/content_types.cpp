@@ -17,18 +17,17 @@ std::string extensionOf(std::string_view name) {
 }  // namespace
 
 std::string contentTypeFor(std::string_view fileName) {
-    // Scripts and JSON under names the HTTP library does not compress: it brotli-compresses text/* and
-    // the bare "application/javascript" and "application/json" at its slowest setting on every answer (seconds
-    // for a map library, minutes for a site's model), and on loopback that saves nothing.
+    // Scripts under a name the HTTP library does not compress, as JSON (see kJsonContentType): it
+    // brotli-compresses text/* and the bare "application/javascript" too (seconds for a map library).
     static const std::pair<const char*, const char*> table[] = {
         {"html", "text/html; charset=utf-8"}, {"htm", "text/html; charset=utf-8"},
         {"js", "application/javascript; charset=utf-8"}, {"mjs", "application/javascript; charset=utf-8"},
-        {"css", "text/css; charset=utf-8"}, {"json", "application/json; charset=utf-8"},
+        {"css", "text/css; charset=utf-8"}, {"json", kJsonContentType},
         {"geojson", "application/geo+json"}, {"svg", "image/svg+xml"},
         {"png", "image/png"}, {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"},
         {"gif", "image/gif"}, {"webp", "image/webp"}, {"ico", "image/x-icon"},
         {"wasm", "application/wasm"}, {"woff", "font/woff"}, {"woff2", "font/woff2"},
-        {"txt", "text/plain; charset=utf-8"}, {"map", "application/json; charset=utf-8"},
+        {"txt", "text/plain; charset=utf-8"}, {"map", kJsonContentType},
         {"pbf", "application/x-protobuf"},
     };
     const std::string ext = extensionOf(fileName);

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include "host/server/content_types.h"
 #include "host/server/security.h"
 #include "host/web/web_assets.h"
 
@@ -36,7 +37,7 @@ bool WorkbenchServer::start(std::string& error) {
     // text stays out of the answer.
     server_->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         res.status = 500;
-        res.set_content("{\"error\":\"internal error\"}", "application/json");
+        res.set_content("{\"error\":\"internal error\"}", kJsonContentType);
     });
     if (options_.port > 0) {
         if (!server_->bind_to_port("127.0.0.1", options_.port)) {
