@@ -52,7 +52,7 @@ void CloudAccumulator::setOrigin(double e, double n, double z) {
 
 CloudAccumulator::Add CloudAccumulator::add(double x, double y, double z, uint8_t r, uint8_t g, uint8_t b) {
     Placed p;
-    return place(x, y, z, &p) ? keep(p, r, g, b) : Add::Dropped;
+    return place(x, y, z, &p) ? keep({p.x, p.y, p.z, r, g, b}, {p.i, p.j, p.k}) : Add::Dropped;
 }
 
 bool CloudAccumulator::place(double x, double y, double z, Placed* out) const {
@@ -69,14 +69,6 @@ bool CloudAccumulator::place(double x, double y, double z, Placed* out) const {
         out->k = static_cast<int64_t>(std::floor(lz / voxel_));
     }
     return true;
-}
-
-CloudAccumulator::Add CloudAccumulator::keep(const Placed& p, uint8_t r, uint8_t g, uint8_t b) {
-    if (voxel_ > 0 && !voxels_.insert(p.i, p.j, p.k)) return Add::Dropped;
-    if (static_cast<int64_t>(points_.size()) >= budget_) return Add::OverBudget;
-    points_.push_back({p.x, p.y, p.z, r, g, b});
-    tileBounds_.add(points_.back());
-    return Add::Kept;
 }
 
 CloudAccumulator::Add CloudAccumulator::keep(const CloudPoint& p, const Voxel& v) {

@@ -61,10 +61,8 @@ public:
     // False when the point is dropped whatever came before: outside the frame
     // or a garbage height. Reads only, so decoding threads may call it at once.
     bool place(double x, double y, double z, Placed* out) const;
-    // The rest of add, in file order: the voxel's first point and the budget.
-    Add keep(const Placed& p, uint8_t r, uint8_t g, uint8_t b);
-
-    // keep for a point already placed, on its own and in bulk.
+    // The rest of add for a placed point and its voxel, in file order: the
+    // voxel's first point and the budget.
     using Voxel = std::array<int64_t, 3>;
     bool thins() const { return voxel_ > 0; }
     Add keep(const CloudPoint& p, const Voxel& v);
