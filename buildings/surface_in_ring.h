@@ -1,24 +1,12 @@
 #pragma once
 // A bridge deck or road surface: the elevation model's heights inside a
 // corridor as triangles, or a flat stand-in when the model does not show it.
-#include <functional>
-#include <optional>
-
 #include "buildings/reconstruction_result.h"
+#include "buildings/surface_model_pair.h"
 #include "geodata/geometry.h"
 #include "geodata/gis_feature.h"
 
 namespace kl::buildings {
-
-// A height of an elevation model at a point, none where it has no data.
-using HeightAt = std::function<std::optional<double>(double x, double y)>;
-
-// The surface model (nMPT: ground with what stands on it) and the terrain
-// model (NMT); the raise of a point is surface minus terrain.
-struct SurfaceModelPair {
-    HeightAt surface;
-    HeightAt terrain;
-};
 
 struct SurfaceParams {
     double step = 0.5;       // cell size, metres
