@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -28,28 +27,15 @@ double coordinate(const std::string& text) {
     return v;
 }
 
-using testing::allBetween;
-
-// The first number of the first coordinate list or point of an answer.
-std::string firstPosition(const std::string& body) {
-    for (const char* open : {"<gml:posList srsDimension=\"2\">", "<gml:pos>", "<gml:posList>"}) {
-        const auto found = allBetween(body, open, " ");
-        if (!found.empty()) return found.front();
-    }
-    return {};
-}
-
-using testing::attributeValue;
-using testing::countOf;
 using testing::rawGet;
 
 const std::string kEgib = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
 const std::string kGesut = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 const std::string kPrg = "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries";
 const std::string kOrto = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
-// The demo frame, northing first and easting first, as the client writes them.
+// The demo frame, northing first, as the client writes it. (What the WFS
+// answers is checked by the client's own tests against this server.)
 const std::string kBoxNE = "382640%2C260400%2C383080%2C261040%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
-const std::string kBoxEN = "260400%2C382640%2C261040%2C383080%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
 
 class GeoportalServerTest : public testing::LocalGeoportal {
 protected:
@@ -58,81 +44,6 @@ protected:
         return path + "?service=WFS&version=2.0.0&request=GetFeature&typenames=" + type + extra;
     }
 };
-
-TEST_F(GeoportalServerTest, GetFeatureCountsForTheDemoFrameInBothAxisOrders) {
-    struct Case {
-        std::string path, type;
-        int expected;
-    };
-    // Polygons, lines and the national service; the other layers share these paths.
-    const Case cases[] = {{kEgib, "ms%3Adzialki", demo::kParcels},
-                          {kGesut, "ms%3Aprzewod_wodociagowy", demo::kWaterPipes},
-                          {"/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki", "ms%3Abud_2025", demo::kNewBuildings}};
-    for (const auto& c : cases) {
-        const std::string count = std::to_string(c.expected);
-        // A server that honours the URN axis order: northing first finds the site.
-        auto ne = get(getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxNE));
-        ASSERT_EQ(ne.status, 200) << c.type;
-        EXPECT_EQ(attributeValue(ne.body, "numberMatched"), count) << c.type;
-        EXPECT_EQ(countOf(ne.body, "<wfs:member>"), c.expected) << c.type;
-        // and writes the northing of the site first
-        EXPECT_GT(coordinate(firstPosition(ne.body)), 380000.0) << c.type;
-        EXPECT_NE(ne.body.find("srsName=\"urn:ogc:def:crs:EPSG::2180\""), std::string::npos) << c.type;
-        // The same box easting first lands far away on that server.
-        auto swapped = get(getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
-        EXPECT_EQ(countOf(swapped.body, "<wfs:member>"), 0) << c.type;
-        // A server that reads every box as x/y finds the site easting first.
-        auto en = get("/__profile/xy" + getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
-        EXPECT_EQ(attributeValue(en.body, "numberMatched"), count) << c.type;
-        EXPECT_EQ(countOf(en.body, "<wfs:member>"), c.expected) << c.type;
-        EXPECT_LT(coordinate(firstPosition(en.body)), 270000.0) << c.type;  // the easting
-        EXPECT_EQ(en.body.find("srsName=\"urn:ogc:def:crs:EPSG::2180\""), std::string::npos) << c.type;
-        EXPECT_NE(en.body.find("<gml:Envelope srsName=\"EPSG:2180\">"), std::string::npos) << c.type;  // the x/y form
-    }
-}
-
-TEST_F(GeoportalServerTest, Pl2000RequestsAreAnsweredInTheZone) {
-    // Lower-left and upper-right of the site in zone 5, northing first, with a margin.
-    const std::string box = "5680700%2C5539390%2C5681220%2C5540060%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2176";
-    auto r = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1000&SRSNAME=EPSG%3A2176&BBOX=" + box));
-    ASSERT_EQ(r.status, 200);
-    EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kParcels));
-    auto first = allBetween(r.body, "<gml:posList srsDimension=\"2\">", " ");
-    ASSERT_FALSE(first.empty());
-    EXPECT_NEAR(coordinate(first.front()), 5680900.0, 300.0);
-    EXPECT_NE(r.body.find("urn:ogc:def:crs:EPSG::2176"), std::string::npos);
-}
-
-TEST_F(GeoportalServerTest, Wfs11AnswersUseFeatureMembersAndAWfs11OnlyServerRefuses20) {
-    const std::string q = "?service=WFS&version=1.1.0&request=GetFeature&typename=ms%3Abudynki&maxFeatures=1000&BBOX=" + kBoxNE;
-    auto r = get(kEgib + q);
-    EXPECT_EQ(countOf(r.body, "<gml:featureMember>"), demo::kBuildings);
-    EXPECT_NE(r.body.find("xmlns:wfs=\"http://www.opengis.net/wfs\""), std::string::npos);
-    auto refused = get("/__profile/wfs11" + getFeature(kEgib, "ms%3Abudynki", "&COUNT=1000&BBOX=" + kBoxNE));
-    EXPECT_EQ(refused.status, 400);
-    EXPECT_NE(refused.body.find("VersionNegotiationFailed"), std::string::npos);
-    EXPECT_EQ(countOf(get("/__profile/wfs11" + kEgib + q).body, "<gml:featureMember>"), demo::kBuildings);
-}
-
-TEST_F(GeoportalServerTest, PagesAreDisjointAndSumToNumberMatched) {
-    std::set<std::string> ids;
-    int total = 0, pages = 0;
-    std::string matched;
-    for (int start = 0; pages < 20; start += 40, ++pages) {
-        auto r = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=40&STARTINDEX=" + std::to_string(start) + "&BBOX=" + kBoxNE));
-        const int returned = countOf(r.body, "<wfs:member>");
-        EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(returned));
-        if (returned == 0) break;
-        matched = attributeValue(r.body, "numberMatched");
-        for (const auto& id : allBetween(r.body, "<ms:dzialki gml:id=\"", "\"")) EXPECT_TRUE(ids.insert(id).second) << id;
-        total += returned;
-        EXPECT_EQ(r.body.find(" next=") != std::string::npos, start + returned < demo::kParcels);
-    }
-    EXPECT_EQ(matched, std::to_string(demo::kParcels));
-    EXPECT_EQ(total, demo::kParcels);
-    EXPECT_EQ(ids.size(), static_cast<size_t>(demo::kParcels));
-    EXPECT_EQ(pages, (demo::kParcels + 39) / 40);
-}
 
 // GDAL's own reading of an image body: "<driver> <width>x<height>", or ""
 // when gdalinfo cannot open it.

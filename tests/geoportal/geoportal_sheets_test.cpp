@@ -12,20 +12,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <thread>
-#include <tuple>
 
 namespace kl::geoportal {
 namespace {
 
 using testing::allBetween;
-using testing::attributeValue;
 using testing::countOf;
-using testing::rawGet;
 
 const std::string kIndex(demo::kLidarIndexPath);
 // The demo frame, northing first with the URN suffix, as the add-on sends it.
@@ -105,50 +100,6 @@ protected:
     }
 };
 
-TEST_F(GeoportalSheetsTest, OnlyTheDemoYearHasSheetsAndTheErrorYearFails) {
-    struct Case {
-        int year;
-        int status;
-        int members;
-    };
-    const Case cases[] = {{2027, 200, 0}, {demo::kLidarErrorYear, 500, 0}, {2025, 200, 0},
-                          {demo::kLidarYear, 200, demo::kLidarSheets}, {2023, 200, 0}, {2018, 200, 0}};
-    for (const auto& c : cases) {
-        auto r = get(indexQuery(c.year, "&COUNT=20&BBOX=" + kFrameBox));
-        EXPECT_EQ(r.status, c.status) << c.year;
-        if (c.status != 200) continue;
-        EXPECT_EQ(countOf(r.body, "<wfs:member>"), c.members) << c.year;
-        EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(c.members)) << c.year;
-    }
-}
-
-TEST_F(GeoportalSheetsTest, RecordsCarryTheIndexFieldsAndPointBackAtThisServer) {
-    auto r = get(indexQuery(demo::kLidarYear, "&COUNT=20&BBOX=" + kFrameBox));
-    ASSERT_EQ(r.status, 200);
-    EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kLidarSheets));
-    EXPECT_EQ(countOf(r.body, "<gugik:char_przestrz>0.5 p/m2</gugik:char_przestrz>"), demo::kLidarSheets);
-    EXPECT_EQ(countOf(r.body, "<gugik:uklad_xy>PL-1992</gugik:uklad_xy>"), demo::kLidarSheets - 1);
-    EXPECT_EQ(countOf(r.body, "<gugik:uklad_xy>PL-2000:S6</gugik:uklad_xy>"), 1);
-    EXPECT_EQ(countOf(r.body, "<gugik:format>LAZ</gugik:format>"), demo::kLidarSheets);
-    EXPECT_EQ(countOf(r.body, "<gml:timePosition>2024-05-20</gml:timePosition></gugik:akt_data>"), demo::kLidarSheets);
-    // The generator version in the path keeps clients' URL-keyed caches from
-    // serving tiles of an older generator; such a path is not served either.
-    const std::string version = "v" + std::to_string(kLidarGeneratorVersion) + "/";
-    const std::string self =
-        "http://127.0.0.1:" + std::to_string(server->port()) + std::string(demo::kLidarTilePathPrefix) + version;
-    const auto urls = allBetween(r.body, "<gugik:url_do_pobrania>", "</gugik:url_do_pobrania>");
-    ASSERT_EQ(urls.size(), static_cast<size_t>(demo::kLidarSheets));
-    for (const auto& url : urls) EXPECT_EQ(url.rfind(self, 0), 0u) << url;
-    std::string stale = pathOf(urls.front());
-    const std::string older = "v" + std::to_string(kLidarGeneratorVersion - 1) + "/";
-    stale.replace(demo::kLidarTilePathPrefix.size(), version.size(), older);
-    EXPECT_EQ(get(stale).status, 404) << stale;
-    // Every member's own envelope is written northing first in PL-1992.
-    const auto lower = allBetween(r.body, "<gml:lowerCorner>", "</gml:lowerCorner>");
-    ASSERT_FALSE(lower.empty());
-    EXPECT_EQ(lower.front(), "382500.000000 260250.000000");
-}
-
 TEST_F(GeoportalSheetsTest, EachKindOfTileDecodesWithItsCountInsideItsSheet) {
     const auto urls = sheetUrls();
     ASSERT_EQ(urls.size(), static_cast<size_t>(demo::kLidarSheets));
@@ -218,37 +169,6 @@ TEST_F(GeoportalSheetsTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile
     EXPECT_EQ(decode(replies[0].body).points.size(), lidarTilePointCount({demo::kLidarSheetMetres, kTestDensity}));
     ASSERT_EQ(files.size(), 1u);  // no temporary file left behind
     EXPECT_EQ(files[0].substr(files[0].size() - 4), ".laz");
-}
-
-TEST_F(GeoportalSheetsTest, TileDownloadsFailInEachInjectedWay) {
-    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl1992));
-    const auto whole = get(path);  // generated before the faults, so they alone shape the answers
-    ASSERT_EQ(whole.status, 200);
-    ASSERT_GT(whole.contentLength, 1000);
-    const long long half = whole.contentLength / 2;
-    using Reply = testing::RawReply;
-    const std::tuple<const char*, const char*, std::function<bool(const Reply&)>, int> cases[] = {
-        {"truncate", "",
-         [&](const Reply& r) {
-             return r.status == 200 && r.contentLength == whole.contentLength &&
-                    static_cast<long long>(r.body.size()) == half && !decode(r.body).message.empty();
-         }, 30000},
-        // HTTP/1.0 style: no length, half the body, an orderly close; only the content tells.
-        {"cut", "",
-         [&](const Reply& r) {
-             return r.status == 200 && r.contentLength == -1 && r.readErrno == 0 &&
-                    static_cast<long long>(r.body.size()) == half;
-         }, 30000},
-        {"reset", "", [](const Reply& r) { return r.status == 0 && r.readErrno == ECONNRESET; }, 30000},
-        {"500", "", [](const Reply& r) { return r.status == 500; }, 30000},
-        {"slow", "1500", [](const Reply& r) { return r.timedOut; }, 300},
-    };
-    for (const auto& [kind, ms, ok, timeoutMs] : cases) {
-        server->faults().add({*parseFault(kind, "", ms), std::string(demo::kLidarTilePathPrefix), "", 1});
-        const Reply r = get(path, timeoutMs);
-        EXPECT_TRUE(ok(r)) << kind << ": " << r.status << " " << r.body.size() << " of " << r.contentLength;
-    }
-    EXPECT_TRUE(get(path).body == whole.body);
 }
 
 TEST_F(GeoportalSheetsTest, EachModelHasOneYearOfSheetsAndOneYearIsMissing) {
