@@ -6,10 +6,9 @@ const path = require('path');
 const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
 
 const S = h.suite();
-const { text, hasClass, isHidden } = h;
+const { text, hasClass, isHidden, disabled } = h;
 const close = S.close;
 const open = (options) => S.open('cloud.html', options);
-const disabled = (page, sel) => page.$eval(sel, (e) => e.disabled);
 const count = async (page, type) => (await h.posted(page)).filter((m) => m.type === type).length;
 const bounds = (page) => page.evaluate(() => {
   const b = map.getBounds();
