@@ -6,10 +6,13 @@ const path = require('path');
 const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
 
 const S = h.suite();
-const { text, hasClass, isHidden } = h;
+const { text, hasClass, isHidden, disabled } = h;
 const close = S.close;
 const open = (options) => S.open('cloud.html', options);
-const disabled = (page, sel) => page.$eval(sel, (e) => e.disabled);
+// Status line, its error mark, progress and cancel hidden, download disabled.
+const ui = (page) => Promise.all([text(page, '#status'), hasClass(page, '#status', 'error'), isHidden(page, '#progress'),
+  isHidden(page, '#cancelBtn'), disabled(page, '#downloadBtn')]);
+const bar = (page) => page.$eval('#progressBar', (e) => e.style.width);
 const count = async (page, type) => (await h.posted(page)).filter((m) => m.type === type).length;
 const bounds = (page) => page.evaluate(() => {
   const b = map.getBounds();
@@ -30,13 +33,11 @@ const cases = [
     const first = (await h.posted(o.page)).slice(0, 3);
     assert.deepEqual(first.map((m) => m.type), ['ping', 'getInit', 'frameEstimate']);
     assert.deepEqual(first[2], { type: 'frameEstimate', bboxWgs84: await bounds(o.page), detail: 'standard' });
-    assert.equal(await text(o.page, '#title'), 'Ordvik Cloud — import chmury punktów LiDAR');
-    assert.equal(await text(o.page, '#estimate'), 'Przesuń mapę lub zmień suwak, aby oszacować rozmiar');
+    assert.deepEqual([await text(o.page, '#title'), await text(o.page, '#estimate'), await text(o.page, '#originBtn')],
+      ['Ordvik Cloud — import chmury punktów LiDAR', 'Przesuń mapę lub zmień suwak, aby oszacować rozmiar', '📍 Ustaw lokalizację']);
     assert.deepEqual(await o.page.$$eval('#detailLabels span', (s) => s.map((x) => x.textContent)), ['Lekki', 'Standard', 'Full']);
     assert.deepEqual(await o.page.$eval('#detail', (e) => [e.min, e.max, e.step, e.value]), ['0', '2', '1', '1']);
-    assert.equal(await disabled(o.page, '#downloadBtn'), true);
-    assert.equal(await isHidden(o.page, '#cancelBtn'), true);
-    assert.equal(await text(o.page, '#originBtn'), '📍 Ustaw lokalizację');
+    assert.ok(await disabled(o.page, '#downloadBtn') && await isHidden(o.page, '#cancelBtn'));
     await h.push(o.page, { type: 'error', msg: 'Brak obslugi wiadomosci: frameEstimate' });
     assert.equal(await disabled(o.page, '#downloadBtn'), true, 'no estimate yet, no download');
     await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
@@ -79,9 +80,8 @@ const cases = [
   ['estimate line: millions, thousands, points, density, over the limit', async () => {
     const o = await open();
     await h.push(o.page, { type: 'estimateDone', points: 12345678, sizeMB: 235.6, density: 18.5, overLimit: false });
-    assert.equal(await text(o.page, '#estimate'), '~12,3 mln pkt · ~236 MB · 18.5 pkt/m²');
-    assert.equal(await disabled(o.page, '#downloadBtn'), false);
-    assert.ok(!(await hasClass(o.page, '#estimate', 'warning')));
+    assert.deepEqual([await text(o.page, '#estimate'), await disabled(o.page, '#downloadBtn'), await hasClass(o.page, '#estimate', 'warning')],
+      ['~12,3 mln pkt · ~236 MB · 18.5 pkt/m²', false, false]);
     for (const [estimate, line] of [
       [{ points: 45999, sizeMB: 0.4, overLimit: false }, '~45 tys. pkt · ~0 MB'],
       [{ points: 999, sizeMB: 0.01 }, '~999 pkt · ~0 MB'],
@@ -90,8 +90,7 @@ const cases = [
       await h.push(o.page, { type: 'estimateDone', ...estimate });
       assert.equal(await text(o.page, '#estimate'), line);
     }
-    assert.ok(await hasClass(o.page, '#estimate', 'warning'));
-    assert.equal(await disabled(o.page, '#downloadBtn'), true);
+    assert.ok(await hasClass(o.page, '#estimate', 'warning') && await disabled(o.page, '#downloadBtn'));
     await close(o);
   }],
 
@@ -102,16 +101,10 @@ const cases = [
     await o.page.click('#downloadBtn');
     const msg = await h.waitPosted(o.page, 'download');
     assert.deepEqual(msg, { type: 'download', bboxWgs84: await bounds(o.page), detail: 'full' });
-    assert.equal(await disabled(o.page, '#downloadBtn'), true);
-    assert.equal(await isHidden(o.page, '#cancelBtn'), false);
-    assert.equal(await text(o.page, '#cancelBtn'), 'Anuluj');
-    assert.equal(await isHidden(o.page, '#progress'), false);
-    assert.equal(await o.page.$eval('#progressBar', (e) => e.style.width), '0%');
-    assert.equal(await text(o.page, '#status'), 'Pobieram chmurę punktów…');
-
+    assert.deepEqual([...await ui(o.page), await bar(o.page), await text(o.page, '#cancelBtn')],
+      ['Pobieram chmurę punktów…', false, false, false, true, '0%', 'Anuluj']);
     await h.push(o.page, { type: 'progress', label: 'Kafle LiDAR 2 / 5', pct: 40, cancellable: true });
-    assert.equal(await text(o.page, '#status'), 'Kafle LiDAR 2 / 5 — 40%');
-    assert.equal(await o.page.$eval('#progressBar', (e) => e.style.width), '40%');
+    assert.deepEqual([await text(o.page, '#status'), await bar(o.page)], ['Kafle LiDAR 2 / 5 — 40%', '40%']);
     await h.push(o.page, { type: 'progress' });
     assert.equal(await text(o.page, '#status'), 'Pobieranie…');
 
@@ -119,42 +112,31 @@ const cases = [
     await h.push(o.page, { type: 'estimateDone', points: 2000000, sizeMB: 40, overLimit: false });
     assert.equal(await disabled(o.page, '#downloadBtn'), true, 'no second download while one runs');
     await h.push(o.page, { type: 'error', msg: 'Indeks LiDAR nie odpowiada' });
-    assert.equal(await text(o.page, '#status'), 'Indeks LiDAR nie odpowiada');
-    assert.ok(await hasClass(o.page, '#status', 'error'));
-    assert.equal(await isHidden(o.page, '#progress'), false);
-    assert.equal(await isHidden(o.page, '#cancelBtn'), false);
+    assert.deepEqual(await ui(o.page), ['Indeks LiDAR nie odpowiada', true, false, false, true]);
 
     await o.page.click('#cancelBtn');
     await h.waitPosted(o.page, 'cancel');
-    assert.equal(await text(o.page, '#cancelBtn'), 'Anulowanie…');
-    assert.equal(await disabled(o.page, '#cancelBtn'), true);
+    assert.deepEqual([await text(o.page, '#cancelBtn'), await disabled(o.page, '#cancelBtn')], ['Anulowanie…', true]);
     await h.push(o.page, { type: 'cancelled' });
     assert.ok(o.record.consoleWarnings.some((w) => w.startsWith('Nieznana wiadomosc z C++:')));
 
     await h.push(o.page, { type: 'downloadDone', ok: false });
-    assert.equal(await text(o.page, '#status'), 'Nie udało się pobrać chmury');
-    assert.ok(await hasClass(o.page, '#status', 'error'));
-    assert.equal(await isHidden(o.page, '#progress'), true);
-    assert.equal(await isHidden(o.page, '#cancelBtn'), true);
-    assert.equal(await text(o.page, '#cancelBtn'), 'Anuluj');
-    assert.equal(await disabled(o.page, '#downloadBtn'), false);
+    assert.deepEqual([...await ui(o.page), await text(o.page, '#cancelBtn')],
+      ['Nie udało się pobrać chmury', true, true, true, false, 'Anuluj']);
 
     await o.page.click('#downloadBtn');
     await h.push(o.page, { type: 'downloadDone', ok: true, msg: 'Zapisano chmura.e57 (12,3 mln pkt)' });
-    assert.equal(await text(o.page, '#status'), 'Zapisano chmura.e57 (12,3 mln pkt)');
-    assert.ok(!(await hasClass(o.page, '#status', 'error')));
+    assert.deepEqual((await ui(o.page)).slice(0, 2), ['Zapisano chmura.e57 (12,3 mln pkt)', false]);
     await o.page.click('#downloadBtn');
     await h.push(o.page, { type: 'estimateDone', points: 9e8, sizeMB: 9000, overLimit: true });
     await h.push(o.page, { type: 'downloadDone', ok: true });
     assert.equal(await text(o.page, '#status'), 'Pobrano chmurę punktów');
     assert.equal(await disabled(o.page, '#downloadBtn'), true, 'the button follows the last limit');
 
-    await h.push(o.page, { type: 'estimateDone', points: 9e5, sizeMB: 9, overLimit: false });
-    await h.push(o.page, { type: 'progress', label: 'Szacowanie', pct: 10 });
-    await h.push(o.page, { type: 'error' });
-    assert.equal(await text(o.page, '#status'), 'Błąd');
-    assert.equal(await isHidden(o.page, '#progress'), true);
-    assert.equal(await disabled(o.page, '#downloadBtn'), false);
+    for (const m of [{ type: 'estimateDone', points: 9e5, sizeMB: 9, overLimit: false },
+      { type: 'progress', label: 'Szacowanie', pct: 10 }, { type: 'error' }]) await h.push(o.page, m);
+    const [status, , progressHidden, , downloadDisabled] = await ui(o.page);
+    assert.deepEqual([status, progressHidden, downloadDisabled], ['Błąd', true, false]);
     await close(o);
   }],
 
@@ -164,8 +146,8 @@ const cases = [
     const m = await h.waitPosted(o.page, 'setOrigin');
     assert.deepEqual([m.lat, m.lon], await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng]));
     await h.push(o.page, { type: 'downloadDone', ok: false, msg: '<img src=x onerror="window.__pwned=1">' });
-    assert.equal(await o.page.evaluate(() => document.querySelectorAll('img[src="x"]').length), 0);
-    assert.equal(await text(o.page, '#status'), '<img src=x onerror="window.__pwned=1">');
+    assert.deepEqual([await o.page.evaluate(() => document.querySelectorAll('img[src="x"]').length), await text(o.page, '#status')],
+      [0, '<img src=x onerror="window.__pwned=1">']);
     await close(o);
   }]
 ];

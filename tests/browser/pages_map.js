@@ -5,15 +5,17 @@ const assert = require('assert/strict');
 const path = require('path');
 const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
 
-const SENDING_ORDER = ['dzialki', 'budynki', 'mpzp', 'pog', 'gesut', 'bdot500', 'teren', 'terenchmura', 'wodachmura',
-  'poziomicechmura', 'rastr', 'budynki3d', 'budynkilod2', 'budynkindsm', 'budynkirekon', 'mosty', 'drogi',
-  'poziomice2d', 'poziomice3d'];
+const SENDING_ORDER = ['dzialki', 'budynki', 'mpzp', 'pog', 'gesut', 'bdot500', 'teren', 'terenchmura', 'wodachmura', 'poziomicechmura',
+  'rastr', 'budynki3d', 'budynkilod2', 'budynkindsm', 'budynkirekon', 'mosty', 'drogi', 'poziomice2d', 'poziomice3d'];
 const HIDDEN = ['budynkirekon', 'mosty', 'drogi', 'wodachmura'];
 
 const S = h.suite();
-const { text, hasClass, isHidden } = h;
+const { text, hasClass, isHidden, disabled } = h;
 const close = S.close;
 const barWidth = (page) => page.$eval('#progressBar', (e) => e.style.width);
+const chips = (page) => page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent));
+const view = (page) => page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]);
+const postedOf = async (page, type) => (await h.posted(page)).filter((m) => m.type === type);
 // Pushes each message and checks the status line it leaves.
 async function statusAfter(page, rows) {
   for (const [message, status] of rows) {
@@ -29,34 +31,19 @@ async function openConnected(options) {
   return o;
 }
 
+const feature = (properties, type, coordinates) => ({ type: 'Feature', properties, geometry: { type, coordinates } });
 // A request as the loopback server logged it: path and query.
 const servedPath = (response) => { const u = new URL(response.url()); return u.pathname + u.search; };
 
 const cases = [
-  ['start sends ping then getInit, services come only from the hosts given by the add-on; pong shows the version', async () => {
+  // (Tiles from the add-on's hosts: the base map and overlay cases here, and the real add-on in shell_ping.js.)
+  ['start sends ping then getInit; pong shows the version', async () => {
     const o = await open();
     await h.waitPosted(o.page, 'getInit');
-    const types = (await h.posted(o.page)).map((m) => m.type);
-    assert.deepEqual(types.slice(0, 2), ['ping', 'getInit']);
-    assert.equal(await text(o.page, '#versionTag'), 'build —');
-    assert.equal(await text(o.page, '#status'), 'Gotowy — zaznacz warstwy i kliknij „1. Pobierz elementy”');
-    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
-    const before = S.srv.served.length;
-    const isOrtho = (u) => u.startsWith('/wss/service/PZGIK/ORTO/WMS/StandardResolution?') &&
-      /layers=Raster/i.test(u) && /format=image%2Fjpeg/i.test(u);
-    // Tiles of the previous base map may already count as loaded, so wait for an orthophoto tile itself.
-    const orthoServed = o.page.waitForResponse((r) => isOrtho(servedPath(r)));
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
-    await o.page.selectOption('#basemap', 'orto');
-    await orthoServed;
-    await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-loaded').length > 0);
-    const served = S.srv.served.slice(before);
-    assert.ok(served.some(isOrtho), 'orthophoto tiles from the configured host');
-    assert.ok(served.some((u) => u.startsWith('/cgi-bin/KrajowaIntegracjaEwidencjiGruntow?') &&
-      /layers=dzialki%2Cnumery_dzialek%2Cbudynki%2Ckontury/i.test(u)), 'cadastre overlay on by default');
-    assert.ok(o.record.requests.length > 5);
-    assert.deepEqual(o.record.foreign, []);
-    // pong shows the connection and the version tag
+    assert.deepEqual((await h.posted(o.page)).map((m) => m.type).slice(0, 2), ['ping', 'getInit']);
+    assert.deepEqual([await text(o.page, '#versionTag'), await text(o.page, '#status')],
+      ['build —', 'Gotowy — zaznacz warstwy i kliknij „1. Pobierz elementy”']);
+    assert.equal(await disabled(o.page, '#placeBtn'), true);
     await statusAfter(o.page, [[{ type: 'pong', wersja: '1.8.0', build: 'Sep 16 2026 23:36:03' }, 'Połączono z ArchiCAD ✓']]);
     assert.equal(await text(o.page, '#versionTag'), 'v1.8.0');
     await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
@@ -70,7 +57,6 @@ const cases = [
     assert.equal(await o.page.evaluate(() => GISBridge.queue.length), 2, 'three retries found no script object');
     await o.page.evaluate(h.FAKE_GIS);
     await o.page.clock.runFor(100);
-    await h.waitPosted(o.page, 'getInit');
     assert.deepEqual((await h.posted(o.page)).map((m) => m.type), ['ping', 'getInit']);
     await close(o);
   }],
@@ -85,14 +71,12 @@ const cases = [
       assert.equal(b.shown, !HIDDEN.includes(b.key), b.key);
     }
     // "1. Pobierz" with nothing ticked shows the error and sends nothing.
-    await o.page.uncheck('#layer_dzialki');
-    await o.page.uncheck('#layer_budynki');
+    for (const key of ['dzialki', 'budynki']) await o.page.uncheck('#layer_' + key);
     await o.page.click('#fetchBtn');
     assert.equal(await text(o.page, '#status'), 'Zaznacz co najmniej jedną warstwę do pobrania.');
     assert.ok(await hasClass(o.page, '#status', 'error'));
-    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'fetch'));
-    await o.page.check('#layer_dzialki');
-    await o.page.check('#layer_budynki');
+    assert.deepEqual(await postedOf(o.page, 'fetch'), []);
+    for (const key of ['dzialki', 'budynki']) await o.page.check('#layer_' + key);
     await o.page.click('#fetchBtn');
     const msg = await h.waitPosted(o.page, 'fetch');
     assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
@@ -101,47 +85,33 @@ const cases = [
     await close(o);
   }],
 
-  ['a ticked set sends "fetch" with the frame, keys in sending order and options', async () => {
+  ['a ticked set sends "fetch" with the frame, keys in sending order and options; then its progress', async () => {
     const o = await open();
     for (const key of ['poziomice3d', 'teren', 'mpzp', 'rastr']) await o.page.check('#layer_' + key);
-    await o.page.selectOption('#rasterScale', '2000');
-    await o.page.selectOption('#terrainStep', '5');
-    await o.page.selectOption('#terenChmuraKrok', '0.5');
-    await o.page.selectOption('#poziomiceCiecie', '0.25');
+    for (const [sel, v] of [['#rasterScale', '2000'], ['#terrainStep', '5'], ['#terenChmuraKrok', '0.5'], ['#poziomiceCiecie', '0.25']])
+      await o.page.selectOption(sel, v);
     await o.page.check('#poziomiceWygladz');
     await o.page.click('#fetchBtn');
     const msg = await h.waitPosted(o.page, 'fetch');
-    const bounds = await o.page.evaluate(() => {
-      const b = map.getBounds();
-      return [b.getWest(), b.getSouth(), b.getEast(), b.getNorth()];
-    });
+    const bounds = await o.page.evaluate(() => map.getBounds().toBBoxString().split(',').map(Number));
     assert.deepEqual(msg, {
       type: 'fetch', bboxWgs84: bounds, layers: ['dzialki', 'budynki', 'mpzp', 'teren', 'rastr', 'poziomice3d'],
       rasterScale: 2000, terrainStep: 5, terenChmuraKrok: 0.5, poziomiceCiecie: 0.25, poziomiceWygladz: true
     });
     assert.ok(bounds[0] < 21.0122 && bounds[2] > 21.0122 && bounds[1] < 52.2297 && bounds[3] > 52.2297);
-    assert.equal(await text(o.page, '#status'), 'Pobieram warstwy…');
-    assert.equal(await barWidth(o.page), '2%');
-    assert.equal(await isHidden(o.page, '#progress'), false);
-    assert.ok(await hasClass(o.page, '#step1', 'active'));
-    assert.ok(await hasClass(o.page, '#step2', 'idle'));
-    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
-    await close(o);
-  }],
-
-  ['progress: percentage, unknown total, cancel button only while cancellable', async () => {
-    const o = await open();
+    assert.deepEqual([await text(o.page, '#status'), await barWidth(o.page), await isHidden(o.page, '#progress')],
+      ['Pobieram warstwy…', '2%', false]);
+    assert.ok(await hasClass(o.page, '#step1', 'active') && await hasClass(o.page, '#step2', 'idle'));
+    assert.equal(await disabled(o.page, '#placeBtn'), true);
+    // progress: percentage, unknown total, cancel button only while cancellable
     await statusAfter(o.page, [[{ type: 'progress', done: 1, total: 3, label: 'Modele 3D' }, 'Modele 3D — 33%']]);
-    assert.equal(await barWidth(o.page), '33%');
-    assert.equal(await isHidden(o.page, '#cancelBtn'), true);
+    assert.deepEqual([await barWidth(o.page), await isHidden(o.page, '#cancelBtn')], ['33%', true]);
     await statusAfter(o.page, [[{ type: 'progress', done: 2, total: 4 }, 'Pobieranie — 50%'],
       [{ type: 'progress', label: 'Poziomice: liczenie warstwic', cancellable: true }, 'Poziomice: liczenie warstwic']]);
-    assert.equal(await barWidth(o.page), '5%');
-    assert.equal(await isHidden(o.page, '#cancelBtn'), false);
+    assert.deepEqual([await barWidth(o.page), await isHidden(o.page, '#cancelBtn')], ['5%', false]);
     await o.page.click('#cancelBtn');
     await h.waitPosted(o.page, 'cancel');
-    assert.equal(await text(o.page, '#cancelBtn'), 'Anulowanie…');
-    assert.equal(await o.page.$eval('#cancelBtn', (e) => e.disabled), true);
+    assert.deepEqual([await text(o.page, '#cancelBtn'), await disabled(o.page, '#cancelBtn')], ['Anulowanie…', true]);
     await statusAfter(o.page, [[{ type: 'progress', total: 0 }, 'Pobieranie…']]);
     assert.equal(await isHidden(o.page, '#cancelBtn'), true);
     await statusAfter(o.page, [[{ type: 'cancelled' }, 'Anulowano']]);
@@ -149,85 +119,58 @@ const cases = [
     await close(o);
   }],
 
-  ['fetchDone with data: chips, preview, place enabled, steps', async () => {
+  ['fetchDone with data: chips, preview, place enabled, steps; then one with nothing', async () => {
     const o = await openConnected();
     await o.page.click('#fetchBtn');
-    const geojson = {
-      type: 'FeatureCollection', features: [
-        { type: 'Feature', properties: { _kind: 'dzialka' }, geometry: { type: 'Polygon',
-          coordinates: [[[21.011, 52.229], [21.013, 52.229], [21.013, 52.230], [21.011, 52.229]]] } },
-        { type: 'Feature', properties: { _kind: 'budynek' }, geometry: { type: 'Polygon',
-          coordinates: [[[21.0115, 52.2292], [21.0120, 52.2292], [21.0120, 52.2295], [21.0115, 52.2292]]] } },
-        { type: 'Feature', properties: {}, geometry: { type: 'Point', coordinates: [21.012, 52.2297] } }
-      ]
-    };
+    const geojson = { type: 'FeatureCollection', features: [feature({}, 'Point', [21.012, 52.2297]),
+      feature({ _kind: 'dzialka' }, 'Polygon', [[[21.011, 52.229], [21.013, 52.229], [21.013, 52.230], [21.011, 52.229]]]),
+      feature({ _kind: 'budynek' }, 'Polygon', [[[21.0115, 52.2292], [21.012, 52.2292], [21.012, 52.2295], [21.0115, 52.2292]]])] };
     await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 12, 'rastry (rastr)': 1, 'teren (Siatka)': 1,
       'woda z chmury (Siatka)': 2, budynkilod2: 3 }, geojson: JSON.stringify(geojson) });
-    assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)),
+    assert.deepEqual(await chips(o.page),
       ['12 × działki', '1 × orto (rastr)', '1 × teren (Siatka)', '2 × woda/morze z chmury',
         '3 × budynki 3D — dachy (LOD2)']);
-    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), false);
-    assert.ok(await hasClass(o.page, '#step1', 'done'));
-    assert.ok(await hasClass(o.page, '#step2', 'active'));
-    assert.equal(await text(o.page, '#status'), 'Pobrano — sprawdź podgląd i kliknij „2. Dodaj do projektu”');
-    assert.equal(await isHidden(o.page, '#progress'), true);
+    assert.deepEqual([await disabled(o.page, '#placeBtn'), await isHidden(o.page, '#progress'), await text(o.page, '#status')],
+      [false, true, 'Pobrano — sprawdź podgląd i kliknij „2. Dodaj do projektu”']);
+    assert.ok(await hasClass(o.page, '#step1', 'done') && await hasClass(o.page, '#step2', 'active'));
     const strokes = await o.page.$$eval('.leaflet-overlay-pane path', (els) =>
       els.map((e) => [e.getAttribute('stroke'), e.getAttribute('fill')]));
     assert.deepEqual(strokes.sort(), [['#2980b9', '#2980b9'], ['#2980b9', '#2980b9'], ['#e67e22', 'none']].sort());
 
     await o.page.click('#placeBtn');
     await h.waitPosted(o.page, 'place');
-    assert.equal(await text(o.page, '#status'), 'Dodaję do projektu…');
-    assert.ok(await hasClass(o.page, '#step2', 'active'));
-    await h.push(o.page, { type: 'placeDone', counts: { dzialki: 12 }, warning: 'Pominieto 1 wadliwych geometrii lub bryl.' });
-    assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)), ['12 × działki ✓']);
+    assert.ok(await text(o.page, '#status') === 'Dodaję do projektu…' && await hasClass(o.page, '#step2', 'active'));
+    await statusAfter(o.page, [[{ type: 'placeDone', counts: { dzialki: 12 }, warning: 'Pominieto 1 wadliwych geometrii lub bryl.' },
+      'Dodano do projektu — uwagi w Raporcie (Okno → Palety → Raport)']]);
     assert.ok(await hasClass(o.page, '#step2', 'done'));
-    assert.equal(await text(o.page, '#status'), 'Dodano do projektu — uwagi w Raporcie (Okno → Palety → Raport)');
     await statusAfter(o.page, [[{ type: 'placeDone' }, 'Dodano do projektu']]);
-    assert.deepEqual(await o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent)), ['12 × działki ✓']);
-    await close(o);
-  }],
-
-  ['fetchDone with nothing: idle steps, error status, preview cleared', async () => {
-    const o = await open();
-    await h.push(o.page, { type: 'fetchDone', counts: { budynki: 2 }, geojson: { type: 'FeatureCollection', features: [
-      { type: 'Feature', properties: {}, geometry: { type: 'Point', coordinates: [21.012, 52.2297] } }] } });
-    assert.equal(await o.page.$$eval('.leaflet-overlay-pane path', (e) => e.length), 1);
+    assert.deepEqual(await chips(o.page), ['12 × działki ✓']);
+    // A later fetch with nothing: idle steps, error status, preview cleared.
     await statusAfter(o.page, [[{ type: 'fetchDone', counts: {} }, 'Nic nie pobrano dla tego obszaru']]);
-    assert.ok(await hasClass(o.page, '#status', 'error'));
-    assert.ok(await hasClass(o.page, '#step1', 'idle'));
-    assert.ok(await hasClass(o.page, '#step2', 'idle'));
-    assert.equal(await o.page.$eval('#placeBtn', (e) => e.disabled), true);
+    for (const [sel, c] of [['#status', 'error'], ['#step1', 'idle'], ['#step2', 'idle']]) assert.ok(await hasClass(o.page, sel, c), sel);
+    assert.equal(await disabled(o.page, '#placeBtn'), true);
     assert.equal(await o.page.$$eval('.leaflet-overlay-pane path', (e) => e.length), 0);
-    assert.equal(await o.page.$$eval('#chips .chip', (e) => e.length), 0);
-    await statusAfter(o.page, [[{ type: 'fetchDone', counts: {}, warning: 'Nic nie pobrano dla tego obszaru.' },
-      'Nic nie pobrano dla tego obszaru.']]);
-    assert.ok(await hasClass(o.page, '#status', 'error'));
-    await statusAfter(o.page, [[{ type: 'fetchDone', counts: { budynki: 2 }, warning: 'Brak uslugi GESUT.' },
-      'Brak uslugi GESUT.']]);
-    assert.ok(!(await hasClass(o.page, '#status', 'error')));
+    assert.deepEqual(await chips(o.page), []);
+    // A warning is the status line; an error only when nothing came.
+    for (const [counts, warning, error] of [[{}, 'Nic nie pobrano dla tego obszaru.', true], [{ budynki: 2 }, 'Brak uslugi GESUT.', false]]) {
+      await statusAfter(o.page, [[{ type: 'fetchDone', counts, warning }, warning]]);
+      assert.equal(await hasClass(o.page, '#status', 'error'), error, warning);
+    }
     await close(o);
   }],
 
   ['the page follows what the add-on holds: one fetch at a time, refusals, failed places', async () => {
     const o = await openConnected();
-    const chips = () => o.page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent));
-    const disabled = (sel) => o.page.$eval(sel, (e) => e.disabled);
     await o.page.click('#fetchBtn');
-    assert.equal(await disabled('#fetchBtn'), true, 'no second fetch while one runs');
-    await h.push(o.page, { type: 'progress', done: 1, total: 2, cancellable: true });
-    await h.push(o.page, { type: 'error', msg: 'Brak uslugi' });
-    assert.equal(await disabled('#fetchBtn'), true, 'an error of another message leaves the running fetch');
+    assert.equal(await disabled(o.page, '#fetchBtn'), true, 'no second fetch while one runs');
+    for (const m of [{ type: 'progress', done: 1, total: 2, cancellable: true }, { type: 'error', msg: 'Brak uslugi' }]) await h.push(o.page, m);
+    assert.equal(await disabled(o.page, '#fetchBtn'), true, 'an error of another message leaves the running fetch');
     await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 3 } });
-    assert.equal(await disabled('#fetchBtn'), false);
+    assert.equal(await disabled(o.page, '#fetchBtn'), false);
 
-    const expectKept = async (why) => {
-      assert.deepEqual(await chips(), ['3 × działki'], why);
-      assert.equal(await disabled('#placeBtn'), false, why);
-      assert.equal(await disabled('#fetchBtn'), false, why);
-      assert.ok(await hasClass(o.page, '#step1', 'done'), why);
-      assert.ok(await hasClass(o.page, '#step2', 'active'), why);
-    };
+    const expectKept = async (why) => assert.deepEqual([await chips(o.page), await disabled(o.page, '#placeBtn'),
+      await disabled(o.page, '#fetchBtn'), await hasClass(o.page, '#step1', 'done'), await hasClass(o.page, '#step2', 'active')],
+    [['3 × działki'], false, false, true, true], why);
     await o.page.click('#fetchBtn');
     await h.push(o.page, { type: 'error', msg: 'Kadr za duzy' });
     await expectKept('a refused fetch keeps the stored result');
@@ -236,13 +179,13 @@ const cases = [
     await expectKept('a cancelled fetch keeps the stored result');
 
     await o.page.click('#placeBtn');
-    assert.equal(await disabled('#placeBtn'), true);
+    assert.equal(await disabled(o.page, '#placeBtn'), true);
     await h.push(o.page, { type: 'placeDone', counts: { dzialki: 3 } });
-    assert.deepEqual(await chips(), ['3 × działki ✓']);
+    assert.deepEqual(await chips(o.page), ['3 × działki ✓']);
     await h.push(o.page, { type: 'placedState', placed: false });
     await expectKept('the host undid the placement');
     await h.push(o.page, { type: 'placedState', placed: true });
-    assert.deepEqual(await chips(), ['3 × działki ✓'], 'the host redid it');
+    assert.deepEqual(await chips(o.page), ['3 × działki ✓'], 'the host redid it');
     assert.ok(await hasClass(o.page, '#step2', 'done'));
     await o.page.click('#placeBtn');
     await h.push(o.page, { type: 'error', msg: 'Import nieudany (transakcja wycofana)' });
@@ -258,26 +201,19 @@ const cases = [
       [{ type: 'originSet', e: 637000.2, n: 487000.7, h: 0 }, 'Lokalizacja projektu ustawiona: E=637000 N=487001 (EPSG:2180)'],
       [{ type: 'progress', done: 1, total: 2 }, 'Pobieranie — 50%'],
       [{ type: 'error', msg: 'Nieprawidlowy bbox' }, 'Nieprawidlowy bbox']]);
-    assert.ok(await hasClass(o.page, '#status', 'error'));
-    assert.equal(await isHidden(o.page, '#progress'), true);
+    assert.ok(await hasClass(o.page, '#status', 'error') && await isHidden(o.page, '#progress'));
     await statusAfter(o.page, [[{ type: 'error' }, 'Błąd']]);
     await h.push(o.page, { type: 'init', lat: 50.0614, lon: 19.9366, zoom: 17 });
-    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
-      [50.0614, 19.9366, 17]);
-    await h.push(o.page, { type: 'init', lat: 51.1, lon: 17.03 });
-    assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
-    await h.push(o.page, { type: 'init', zoom: 5 });
-    assert.equal(await o.page.evaluate(() => map.getZoom()), 16);
+    assert.deepEqual(await view(o.page), [50.0614, 19.9366, 17]);
+    for (const m of [{ type: 'init', lat: 51.1, lon: 17.03 }, { type: 'init', zoom: 5 }]) await h.push(o.page, m);
+    assert.deepEqual(await view(o.page), [51.1, 17.03, 16], 'a zoom alone moves nothing');
     await statusAfter(o.page, [[{ type: 'init', notice: 'Plik ustawien x jest nieczytelny' }, 'Plik ustawien x jest nieczytelny']]);
     assert.ok(await hasClass(o.page, '#status', 'error'));
     await h.push(o.page, { type: 'addressResults', lat: 52.4064, lon: 16.9252, label: 'Poznań, Stary Rynek' });
-    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
-      [52.4064, 16.9252, 17]);
-    assert.equal(await text(o.page, '#status'), 'Poznań, Stary Rynek');
+    assert.deepEqual([...await view(o.page), await text(o.page, '#status')], [52.4064, 16.9252, 17, 'Poznań, Stary Rynek']);
     await statusAfter(o.page, [[{ type: 'addressResults' }, 'Nie znaleziono adresu']]);
     assert.ok(await hasClass(o.page, '#status', 'error'));
-    await h.push(o.page, { type: 'noop' });
-    await h.push(o.page, { type: 'estimateDone' });
+    for (const type of ['noop', 'estimateDone']) await h.push(o.page, { type });
     assert.equal(o.record.consoleWarnings.filter((w) => w.startsWith('Nieznana wiadomosc z C++:')).length, 1);
     await close(o);
   }],
@@ -291,26 +227,22 @@ const cases = [
     await h.push(o.page, { type: 'addressResults', lat: 52.1, lon: 21.1, label: evil });
     await o.page.fill('#address', 'Wars');
     await h.push(o.page, { type: 'addressSuggestions', query: 'Wars', items: [{ label: evil, lat: 52, lon: 21 }] });
-    assert.equal(await o.page.evaluate(() => document.querySelectorAll('img[src="x"], b').length), 0);
-    assert.equal(await o.page.evaluate(() => window.__pwned), undefined);
-    assert.equal(await text(o.page, '#status'), evil);
-    assert.equal(await text(o.page, '#chips .chip'), '1 × ' + evil);
-    assert.equal(await text(o.page, '#suggestions li'), evil);
+    assert.deepEqual(await o.page.evaluate(() => [document.querySelectorAll('img[src="x"], b').length, window.__pwned]), [0, undefined]);
+    assert.deepEqual([await text(o.page, '#status'), await text(o.page, '#chips .chip'), await text(o.page, '#suggestions li')],
+      [evil, '1 × ' + evil, evil]);
     await close(o);
   }],
 
   ['address suggestions: debounce, cache, stale answers, keys, mouse', async () => {
     const o = await open({ clock: true });
-    const asks = async () => (await h.posted(o.page)).filter((m) => m.type === 'searchAddressSuggest').length;
-    await o.page.fill('#address', 'Wa');
-    await o.page.clock.runFor(400);
+    const asks = async () => (await postedOf(o.page, 'searchAddressSuggest')).length;
+    const type = async (query, ms) => { await o.page.fill('#address', query); await o.page.clock.runFor(ms); };
+    await type('Wa', 400);
     assert.equal(await asks(), 0, 'too short to ask');
-    await o.page.fill('#address', 'Warszawa');
-    await o.page.clock.runFor(249);
+    await type('Warszawa', 249);
     assert.equal(await asks(), 0, 'nothing before 250 ms of quiet');
     await o.page.clock.runFor(1);
-    const ask = await h.waitPosted(o.page, 'searchAddressSuggest');
-    assert.equal(ask.query, 'Warszawa');
+    assert.equal((await h.waitPosted(o.page, 'searchAddressSuggest')).query, 'Warszawa');
     await o.page.fill('#address', 'Warszawa Mar');
     await h.push(o.page, { type: 'addressSuggestions', query: 'Warszawa', items: [{ label: 'Warszawa', lat: 52.23, lon: 21.01 }] });
     assert.equal(await isHidden(o.page, '#suggestions'), true, 'a late answer for an older query is not shown');
@@ -324,35 +256,28 @@ const cases = [
       'the cached answer shows at once');
     await o.page.clock.runFor(350);
     assert.equal(await asks(), asked);
-    await o.page.fill('#address', 'Warszawa Xy');
-    await o.page.clock.runFor(250);
+    await type('Warszawa Xy', 250);
     await h.push(o.page, { type: 'addressSuggestions', query: 'Warszawa Xy', items: [] });
-    await o.page.fill('#address', 'Warszawa X');
-    await o.page.fill('#address', 'Warszawa Xy');
-    await o.page.clock.runFor(250);
+    await type('Warszawa X', 0);
+    await type('Warszawa Xy', 250);
     assert.equal(await asks(), asked + 2, 'an empty answer (perhaps from a late geocoder) is asked for again');
     await o.page.fill('#address', 'Warszawa Mar');
-    await o.page.press('#address', 'ArrowDown');
-    await o.page.press('#address', 'ArrowDown');
-    await o.page.press('#address', 'ArrowDown');
+    for (let i = 0; i < 3; i++) await o.page.press('#address', 'ArrowDown');
     assert.equal(await text(o.page, '#suggestions li.active'), 'Marszałkowska, Warszawa', 'highlight wraps around');
     await o.page.press('#address', 'ArrowUp');
-    assert.equal(await text(o.page, '#suggestions li.active'), 'Marymoncka, Warszawa');
     await o.page.press('#address', 'Enter');
-    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]),
-      [52.27, 20.97, 17]);
-    assert.equal(await o.page.inputValue('#address'), 'Marymoncka, Warszawa');
-    assert.equal(await text(o.page, '#status'), 'Marymoncka, Warszawa');
-    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'searchAddress'));
+    assert.deepEqual([...await view(o.page), await o.page.inputValue('#address'), await text(o.page, '#status')],
+      [52.27, 20.97, 17, 'Marymoncka, Warszawa', 'Marymoncka, Warszawa']);
+    assert.deepEqual(await postedOf(o.page, 'searchAddress'), []);
     await o.page.fill('#address', 'Warszawa Mar');
     await o.page.press('#address', 'Escape');
     assert.equal(await isHidden(o.page, '#suggestions'), true);
     await o.page.fill('#address', 'Warszawa');
     await o.page.click('#suggestions li');
-    assert.deepEqual(await o.page.evaluate(() => [map.getCenter().lat, map.getZoom()]), [52.23, 17]);
+    assert.deepEqual(await view(o.page), [52.23, 21.01, 17]);
     await o.page.fill('#address', '   ');
     await o.page.click('#searchBtn');
-    assert.ok(!(await h.posted(o.page)).some((m) => m.type === 'searchAddress'));
+    assert.deepEqual(await postedOf(o.page, 'searchAddress'), []);
     await o.page.fill('#address', '  Kraków, Rynek  ');
     await o.page.press('#address', 'Enter');
     assert.equal((await h.waitPosted(o.page, 'searchAddress')).query, 'Kraków, Rynek');
@@ -364,27 +289,25 @@ const cases = [
     const o = await open();
     await o.page.click('#layersBtn');
     await h.waitPosted(o.page, 'getLayers');
-    assert.equal(await isHidden(o.page, '#settingsDialog'), true);
+    assert.equal(await isHidden(o.page, '#settingsDialog'), true, 'shown with the add-on\'s layer list');
     await h.push(o.page, { type: 'layerList', layers: ['Warstwa 0', 'GIS_DZIALKI', 'Moje'],
       mapping: { dzialki: 'GIS_DZIALKI', budynki: 'GIS_BUDYNKI', mpzp: 'Moje' } });
-    assert.equal(await isHidden(o.page, '#settingsDialog'), false);
-    assert.equal(await text(o.page, '.dialogBox h2'), 'Mapowanie: typ danych → warstwa ArchiCAD');
+    assert.deepEqual([await isHidden(o.page, '#settingsDialog'), await text(o.page, '.dialogBox h2')],
+      [false, 'Mapowanie: typ danych → warstwa ArchiCAD']);
     const rows = await o.page.$$eval('#settingsRows tr', (trs) => trs.map((tr) => tr.cells[0].textContent));
-    assert.equal(rows.length, 19);
-    assert.equal(rows[0], 'Działki (linie + numery)');
-    assert.equal(rows[18], 'Poziomice 3D z chmury (LiDAR)');
+    assert.deepEqual([rows.length, rows[0], rows[18]], [19, 'Działki (linie + numery)', 'Poziomice 3D z chmury (LiDAR)']);
     const sel = (key) => '#settingsRows select[data-key="' + key + '"]';
-    assert.equal(await o.page.$eval(sel('dzialki'), (s) => s.value), 'GIS_DZIALKI');
+    const value = (key) => o.page.$eval(sel(key), (s) => s.value);
+    assert.deepEqual([await value('dzialki'), await value('budynki')], ['GIS_DZIALKI', 'GIS_BUDYNKI']);
     assert.deepEqual(await o.page.$$eval(sel('budynki') + ' option', (os) => os.map((x) => x.textContent)),
       ['Warstwa 0', 'GIS_DZIALKI', 'Moje', 'GIS_BUDYNKI (nowa)', '➕ nowa warstwa…']);
-    assert.equal(await o.page.$eval(sel('budynki'), (s) => s.value), 'GIS_BUDYNKI');
 
     // Cancelling the prompt goes back to the layer chosen before, not to the first one.
     let prompted = null;
     o.page.once('dialog', (d) => { prompted = [d.message(), d.defaultValue()]; d.dismiss(); });
     await o.page.selectOption(sel('mpzp'), { label: '➕ nowa warstwa…' });
     assert.deepEqual(prompted, ['Nazwa nowej warstwy:', 'GIS_MPZP']);
-    assert.equal(await o.page.$eval(sel('mpzp'), (s) => s.value), 'Moje');
+    assert.equal(await value('mpzp'), 'Moje');
 
     o.page.once('dialog', (d) => d.accept('Teren nowy'));
     await o.page.selectOption(sel('teren'), { label: '➕ nowa warstwa…' });
@@ -392,21 +315,17 @@ const cases = [
 
     await o.page.click('#settingsSave');
     const saved = await h.waitPosted(o.page, 'settingsChanged');
-    assert.equal(Object.keys(saved.mapping).length, 19);
-    assert.equal(saved.mapping.dzialki, 'GIS_DZIALKI');
-    assert.equal(saved.mapping.budynki, 'GIS_BUDYNKI');
-    assert.equal(saved.mapping.mpzp, 'Moje');
-    assert.equal(saved.mapping.teren, 'Teren nowy');
-    assert.equal(saved.mapping.gesut, 'Warstwa 0');
+    const m = saved.mapping;
+    assert.deepEqual([Object.keys(m).length, m.dzialki, m.budynki, m.mpzp, m.teren, m.gesut],
+      [19, 'GIS_DZIALKI', 'GIS_BUDYNKI', 'Moje', 'Teren nowy', 'Warstwa 0']);
     assert.equal(await isHidden(o.page, '#settingsDialog'), true);
     assert.equal(await text(o.page, '#status'), 'Zapisywanie ustawień…', 'saved only when the add-on says so');
     await statusAfter(o.page, [[{ type: 'error', msg: 'Nie zapisano ustawien: x' }, 'Nie zapisano ustawien: x'],
       [{ type: 'settingsSaved' }, 'Ustawienia zapisane']]);
 
-    await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });
+    await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });  // reopened, closed without saving
     await o.page.click('#settingsClose');
-    assert.equal(await isHidden(o.page, '#settingsDialog'), true);
-    assert.equal((await h.posted(o.page)).filter((m) => m.type === 'settingsChanged').length, 1);
+    assert.deepEqual([await isHidden(o.page, '#settingsDialog'), (await postedOf(o.page, 'settingsChanged')).length], [true, 1]);
     await close(o);
   }],
 
@@ -426,62 +345,53 @@ const cases = [
 
   ['the panel collapse survives a reload', async () => {
     const o = await open();
+    const collapsed = async () => [await isHidden(o.page, '#panel'), await o.page.evaluate(() => localStorage.getItem('gis_panel_collapsed'))];
     assert.equal(await isHidden(o.page, '#panel'), false);
     const mapWidth = await o.page.$eval('#map', (e) => e.clientWidth);
     await o.page.click('#panelToggle');
-    assert.equal(await isHidden(o.page, '#panel'), true);
-    assert.equal(await o.page.evaluate(() => localStorage.getItem('gis_panel_collapsed')), '1');
     await o.page.waitForFunction((w) => map.getSize().x > w, mapWidth);  // the map takes the freed width
     await o.page.reload();
-    assert.equal(await isHidden(o.page, '#panel'), true);
+    assert.deepEqual(await collapsed(), [true, '1']);
     await o.page.click('#panelToggle');
-    assert.equal(await o.page.evaluate(() => localStorage.getItem('gis_panel_collapsed')), '0');
     await o.page.reload();
-    assert.equal(await isHidden(o.page, '#panel'), false);
+    assert.deepEqual(await collapsed(), [false, '0']);
     await close(o);
   }],
 
-  ['without WebGL the vector base map is not offered', async () => {
-    const o = await open({ noWebGL: true });
-    assert.deepEqual(await o.page.$$eval('#basemap option', (os) => os.map((x) => x.value)), ['orto', 'none']);
-    assert.equal(await o.page.inputValue('#basemap'), 'orto');
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
-    await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-pane img[src*="StandardResolution"]').length > 0);
-    await close(o);
-  }],
-
-  ['with WebGL the vector base map is the default and draws its style', async () => {
-    // The browser runs WebGL on its software rasteriser; without it this case fails.
-    const o = await open();
-    assert.equal(await o.page.inputValue('#basemap'), 'ofm');
-    const style = o.page.waitForResponse((r) => servedPath(r) === '/styles/liberty');
-    await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
-    await o.page.waitForFunction(() => document.querySelector('.leaflet-gl-layer, canvas.maplibregl-canvas'));
-    await style;
-    await o.page.selectOption('#basemap', 'none');
-    assert.equal(await o.page.$$eval('canvas.maplibregl-canvas', (c) => c.length), 0);
-    await close(o);
+  // The browser runs WebGL on its software rasteriser; without it the vector base map is not offered.
+  ['the vector base map: the default with WebGL, drawing its style; without WebGL not offered', async () => {
+    for (const noWebGL of [false, true]) {
+      const o = await open({ noWebGL });
+      assert.deepEqual(await o.page.$$eval('#basemap option', (os) => os.map((x) => x.value)),
+        noWebGL ? ['orto', 'none'] : ['ofm', 'orto', 'none']);
+      assert.equal(await o.page.inputValue('#basemap'), noWebGL ? 'orto' : 'ofm');
+      const style = noWebGL || o.page.waitForResponse((r) => servedPath(r) === '/styles/liberty');
+      await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
+      await o.page.waitForFunction((n) => n ? document.querySelector('.leaflet-tile-pane img[src*="StandardResolution"]')
+        : document.querySelector('.leaflet-gl-layer, canvas.maplibregl-canvas'), noWebGL);
+      await style;
+      await o.page.selectOption('#basemap', 'none');
+      assert.equal(await o.page.$$eval('canvas.maplibregl-canvas', (c) => c.length), 0);
+      await close(o);
+    }
   }],
 
   ['overlays follow their boxes; links go to the system browser', async () => {
     const o = await openConnected({ noWebGL: true });
-    const overlayCount = () => o.page.$$eval('.leaflet-tile-pane .leaflet-layer', (e) => e.length);
-    const base = await overlayCount();
+    const overlayCount = () => o.page.$$eval('.leaflet-tile-pane .leaflet-layer', (e) => e.length), base = await overlayCount();
     await o.page.uncheck('#egib');
     assert.equal(await overlayCount(), base - 2);
     const zones = o.page.waitForResponse((r) => servedPath(r).startsWith('/wss/ext/PlanyOgolneGmin?') &&
       /layers=strefaPlanistyczna/.test(servedPath(r)));
-    await o.page.check('#layer_mpzp');
-    await o.page.check('#layer_pog');
+    for (const key of ['mpzp', 'pog']) await o.page.check('#layer_' + key);
     assert.equal(await overlayCount(), base);
     await zones;
     await o.page.click('.leaflet-control-attribution a[href^="https://"]');
-    const ext = await h.waitPosted(o.page, 'openExternal');
-    assert.match(ext.url, /^https:\/\//);
+    assert.match((await h.waitPosted(o.page, 'openExternal')).url, /^https:\/\//);
     assert.match(o.page.url(), /\/web\/map\.html$/);
     await o.page.click('#originBtn');
     const origin = await h.waitPosted(o.page, 'setOrigin');
-    assert.deepEqual([origin.lat, origin.lon], await o.page.evaluate(() => [map.getCenter().lat, map.getCenter().lng]));
+    assert.deepEqual([origin.lat, origin.lon], (await view(o.page)).slice(0, 2));
     await close(o);
   }]
 ];

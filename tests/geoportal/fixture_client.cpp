@@ -129,14 +129,6 @@ int countOf(const std::string& text, const std::string& needle) {
     return n;
 }
 
-std::string attributeValue(const std::string& text, const std::string& name) {
-    const std::string key = name + "=\"";
-    const auto a = text.find(key);
-    if (a == std::string::npos) return {};
-    const auto b = text.find('"', a + key.size());
-    return text.substr(a + key.size(), b - a - key.size());
-}
-
 std::vector<std::string> allBetween(const std::string& text, const std::string& open, const std::string& close) {
     std::vector<std::string> out;
     for (size_t a = text.find(open); a != std::string::npos; a = text.find(open, a + 1)) {

@@ -31,7 +31,6 @@ DecodedImage decodePng(const std::string& bytes);
 DecodedImage decodeJpeg(const std::string& bytes);
 
 int countOf(const std::string& text, const std::string& needle);
-std::string attributeValue(const std::string& text, const std::string& name);  // first name="value"
 std::vector<std::string> allBetween(const std::string& text, const std::string& open, const std::string& close);
 
 }  // namespace kl::geoportal::testing

@@ -1,8 +1,11 @@
+// The local geoportal as its clients see it: map images, refusals, faults,
+// geocoder forms, the base-map style, sheet files and its loopback binding.
 #include "tools/geoportal/geoportal_server.h"
 
 #include "tests/geoportal/local_geoportal.h"
 #include "tests/support/command_output.h"
 #include "tools/geoportal/demo_area.h"
+#include "tools/geoportal/elevation_sheets.h"
 #include "tools/geoportal/lidar_sheets.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +14,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 namespace kl::geoportal {
@@ -28,28 +32,15 @@ double coordinate(const std::string& text) {
     return v;
 }
 
-using testing::allBetween;
-
-// The first number of the first coordinate list or point of an answer.
-std::string firstPosition(const std::string& body) {
-    for (const char* open : {"<gml:posList srsDimension=\"2\">", "<gml:pos>", "<gml:posList>"}) {
-        const auto found = allBetween(body, open, " ");
-        if (!found.empty()) return found.front();
-    }
-    return {};
-}
-
-using testing::attributeValue;
-using testing::countOf;
-using testing::rawGet;
+using testing::allBetween, testing::countOf, testing::rawGet;
 
 const std::string kEgib = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
 const std::string kGesut = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 const std::string kPrg = "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries";
 const std::string kOrto = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
-// The demo frame, northing first and easting first, as the client writes them.
+// The demo frame, northing first, as the client writes it. (What the WFS
+// answers is checked by the client's own tests against this server.)
 const std::string kBoxNE = "382640%2C260400%2C383080%2C261040%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
-const std::string kBoxEN = "260400%2C382640%2C261040%2C383080%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180";
 
 class GeoportalServerTest : public testing::LocalGeoportal {
 protected:
@@ -58,81 +49,6 @@ protected:
         return path + "?service=WFS&version=2.0.0&request=GetFeature&typenames=" + type + extra;
     }
 };
-
-TEST_F(GeoportalServerTest, GetFeatureCountsForTheDemoFrameInBothAxisOrders) {
-    struct Case {
-        std::string path, type;
-        int expected;
-    };
-    // Polygons, lines and the national service; the other layers share these paths.
-    const Case cases[] = {{kEgib, "ms%3Adzialki", demo::kParcels},
-                          {kGesut, "ms%3Aprzewod_wodociagowy", demo::kWaterPipes},
-                          {"/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki", "ms%3Abud_2025", demo::kNewBuildings}};
-    for (const auto& c : cases) {
-        const std::string count = std::to_string(c.expected);
-        // A server that honours the URN axis order: northing first finds the site.
-        auto ne = get(getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxNE));
-        ASSERT_EQ(ne.status, 200) << c.type;
-        EXPECT_EQ(attributeValue(ne.body, "numberMatched"), count) << c.type;
-        EXPECT_EQ(countOf(ne.body, "<wfs:member>"), c.expected) << c.type;
-        // and writes the northing of the site first
-        EXPECT_GT(coordinate(firstPosition(ne.body)), 380000.0) << c.type;
-        EXPECT_NE(ne.body.find("srsName=\"urn:ogc:def:crs:EPSG::2180\""), std::string::npos) << c.type;
-        // The same box easting first lands far away on that server.
-        auto swapped = get(getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
-        EXPECT_EQ(countOf(swapped.body, "<wfs:member>"), 0) << c.type;
-        // A server that reads every box as x/y finds the site easting first.
-        auto en = get("/__profile/xy" + getFeature(c.path, c.type, "&COUNT=1000&BBOX=" + kBoxEN));
-        EXPECT_EQ(attributeValue(en.body, "numberMatched"), count) << c.type;
-        EXPECT_EQ(countOf(en.body, "<wfs:member>"), c.expected) << c.type;
-        EXPECT_LT(coordinate(firstPosition(en.body)), 270000.0) << c.type;  // the easting
-        EXPECT_EQ(en.body.find("srsName=\"urn:ogc:def:crs:EPSG::2180\""), std::string::npos) << c.type;
-        EXPECT_NE(en.body.find("<gml:Envelope srsName=\"EPSG:2180\">"), std::string::npos) << c.type;  // the x/y form
-    }
-}
-
-TEST_F(GeoportalServerTest, Pl2000RequestsAreAnsweredInTheZone) {
-    // Lower-left and upper-right of the site in zone 5, northing first, with a margin.
-    const std::string box = "5680700%2C5539390%2C5681220%2C5540060%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2176";
-    auto r = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=1000&SRSNAME=EPSG%3A2176&BBOX=" + box));
-    ASSERT_EQ(r.status, 200);
-    EXPECT_EQ(attributeValue(r.body, "numberMatched"), std::to_string(demo::kParcels));
-    auto first = allBetween(r.body, "<gml:posList srsDimension=\"2\">", " ");
-    ASSERT_FALSE(first.empty());
-    EXPECT_NEAR(coordinate(first.front()), 5680900.0, 300.0);
-    EXPECT_NE(r.body.find("urn:ogc:def:crs:EPSG::2176"), std::string::npos);
-}
-
-TEST_F(GeoportalServerTest, Wfs11AnswersUseFeatureMembersAndAWfs11OnlyServerRefuses20) {
-    const std::string q = "?service=WFS&version=1.1.0&request=GetFeature&typename=ms%3Abudynki&maxFeatures=1000&BBOX=" + kBoxNE;
-    auto r = get(kEgib + q);
-    EXPECT_EQ(countOf(r.body, "<gml:featureMember>"), demo::kBuildings);
-    EXPECT_NE(r.body.find("xmlns:wfs=\"http://www.opengis.net/wfs\""), std::string::npos);
-    auto refused = get("/__profile/wfs11" + getFeature(kEgib, "ms%3Abudynki", "&COUNT=1000&BBOX=" + kBoxNE));
-    EXPECT_EQ(refused.status, 400);
-    EXPECT_NE(refused.body.find("VersionNegotiationFailed"), std::string::npos);
-    EXPECT_EQ(countOf(get("/__profile/wfs11" + kEgib + q).body, "<gml:featureMember>"), demo::kBuildings);
-}
-
-TEST_F(GeoportalServerTest, PagesAreDisjointAndSumToNumberMatched) {
-    std::set<std::string> ids;
-    int total = 0, pages = 0;
-    std::string matched;
-    for (int start = 0; pages < 20; start += 40, ++pages) {
-        auto r = get(getFeature(kEgib, "ms%3Adzialki", "&COUNT=40&STARTINDEX=" + std::to_string(start) + "&BBOX=" + kBoxNE));
-        const int returned = countOf(r.body, "<wfs:member>");
-        EXPECT_EQ(attributeValue(r.body, "numberReturned"), std::to_string(returned));
-        if (returned == 0) break;
-        matched = attributeValue(r.body, "numberMatched");
-        for (const auto& id : allBetween(r.body, "<ms:dzialki gml:id=\"", "\"")) EXPECT_TRUE(ids.insert(id).second) << id;
-        total += returned;
-        EXPECT_EQ(r.body.find(" next=") != std::string::npos, start + returned < demo::kParcels);
-    }
-    EXPECT_EQ(matched, std::to_string(demo::kParcels));
-    EXPECT_EQ(total, demo::kParcels);
-    EXPECT_EQ(ids.size(), static_cast<size_t>(demo::kParcels));
-    EXPECT_EQ(pages, (demo::kParcels + 39) / 40);
-}
 
 // GDAL's own reading of an image body: "<driver> <width>x<height>", or ""
 // when gdalinfo cannot open it.
@@ -199,8 +115,6 @@ TEST_F(GeoportalServerTest, RefusalsComeInEachServicesOwnForm) {
          "exceptionCode=\"InvalidParameterValue\" locator=\"typename\""},
         {getFeature(kEgib, "ms%3Adzialki", "&BBOX=1%2C2%2Cx%2C4"), 400, "locator=\"bbox\""},
         {getMap(kEgib, "nieznana", "WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080"), 200, "LayerNotDefined"},
-        {getMap(kEgib, "dzialki", "WIDTH=5000&HEIGHT=100&BBOX=260400,382640,261040,383080"), 200,
-         "InvalidDimensionValue"},
         {getMap(kOrto, "Raster", "WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140"), 200,
          "InvalidDimensionValue"},
     };
@@ -338,6 +252,109 @@ TEST_F(GeoportalServerTest, TheVectorBaseMapStyleLiesOnTheSite) {
                 }
         }
     }
+}
+
+// ---- sheet files: LiDAR tiles made once however many ask, elevation model
+// sheets as text (the tiles' points are read back by the cloud download
+// tests, with laz-perf beside the add-on's reader) -------------------------
+
+constexpr double kTestDensity = 0.5;  // small tiles keep the suite fast
+
+std::string pathOf(const std::string& url) {
+    const auto scheme = url.find("://");
+    return url.substr(url.find('/', scheme + 3));
+}
+
+class GeoportalSheetsTest : public testing::LocalGeoportal {
+protected:
+    static void SetUpTestSuite() {
+        ServiceConfig config;
+        config.lidarDensity = kTestDensity;
+        start("geoportal_sheets_test_cache", config);
+    }
+    template <class Change>
+    static void configure(Change change) {
+        ServiceConfig config = suiteConfig;
+        change(config);
+        server->setConfig(config);
+    }
+    static LidarSheet sheetOfKind(LidarSheetKind kind) {
+        for (const auto& s : lidarSheets(demo::kLidarSheetMetres))
+            if (s.kind == kind) return s;
+        return {};
+    }
+    static std::string tilePath(const LidarSheet& sheet) {
+        return lidarTilePath({demo::kLidarSheetMetres, kTestDensity}, sheet);
+    }
+    static std::string elevationIndexQuery(ElevationModelKind model, int year) {
+        const std::string code(elevationModelCode(model));
+        return std::string(model == ElevationModelKind::Terrain ? demo::kNmtIndexPath : demo::kNmptIndexPath) +
+               "?service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidz" + code +
+               std::to_string(year) + "&BBOX=" + kBoxNE;
+    }
+};
+
+// Three clients ask for a tile nobody generated yet (in a fresh cache): they get
+// one complete file, the same bytes the suite's cache holds for that sheet.
+TEST_F(GeoportalSheetsTest, SimultaneousFirstDownloadsShareOneCompleteCachedFileAsGeneratedBefore) {
+    const std::string path = tilePath(sheetOfKind(LidarSheetKind::Pl2000Zone));
+    const auto before = get(path);
+    ASSERT_EQ(before.status, 200);
+    const std::string fresh = cacheDir + "_together";
+    std::filesystem::remove_all(fresh);
+    configure([&](ServiceConfig& c) { c.lidarCacheDir = fresh; });
+    testing::RawReply replies[3];
+    std::vector<std::thread> clients;
+    for (auto& reply : replies) clients.emplace_back([&reply, &path] { reply = get(path); });
+    for (auto& t : clients) t.join();
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(fresh)) files.push_back(entry.path().filename().string());
+    std::filesystem::remove_all(fresh);
+    for (const auto& reply : replies) {
+        ASSERT_EQ(reply.status, 200);
+        EXPECT_TRUE(reply.body == before.body) << "a regenerated tile differs";
+    }
+    ASSERT_EQ(files.size(), 1u);  // no temporary file left behind
+    EXPECT_EQ(files[0].substr(files[0].size() - 4), ".laz");
+}
+
+TEST_F(GeoportalSheetsTest, EachModelHasOneYearOfSheetsAndOneYearIsMissing) {
+    struct Case {
+        ElevationModelKind model;
+        int year;
+        int status;
+        int members;
+    };
+    const auto nmt = ElevationModelKind::Terrain, nmpt = ElevationModelKind::Surface;
+    const Case rows[] = {{nmt, 2027, 200, 0},  {nmt, demo::kElevationMissingYear, 400, 0}, {nmt, 2025, 200, 2},
+                         {nmt, 2024, 200, 0},  {nmpt, 2027, 200, 0}, {nmpt, demo::kElevationMissingYear, 400, 0},
+                         {nmpt, 2025, 200, 0}, {nmpt, 2024, 200, 2}, {nmpt, 2018, 200, 0}};
+    for (const Case& c : rows) {
+        const auto r = get(elevationIndexQuery(c.model, c.year));
+        EXPECT_EQ(r.status, c.status) << elevationModelCode(c.model) << c.year;
+        if (c.status == 200) {
+            EXPECT_EQ(countOf(r.body, "<wfs:member>"), c.members) << elevationModelCode(c.model) << c.year;
+        }
+    }
+}
+
+TEST_F(GeoportalSheetsTest, IndexedSheetsAreServedInTheRealForm) {
+    for (const auto model : {ElevationModelKind::Terrain, ElevationModelKind::Surface}) {
+        const int year = model == ElevationModelKind::Terrain ? demo::kNmtYear : demo::kNmptYear;
+        const std::string body = get(elevationIndexQuery(model, year)).body;
+        const auto urls = allBetween(body, "<gugik:url_do_pobrania>", "</gugik:url_do_pobrania>");
+        const auto& sheets = elevationSheets();
+        ASSERT_EQ(urls.size(), sheets.size());
+        for (std::size_t i = 0; i < urls.size(); ++i) {
+            const std::string path = pathOf(urls[i]);
+            const auto r = get(path);
+            ASSERT_EQ(r.status, 200) << path;
+            EXPECT_EQ(r.body, elevationSheetText(model, sheets[i])) << path;
+            EXPECT_EQ(countOf(r.body.substr(0, 200), "\r\n"), 6) << path;
+            EXPECT_EQ(r.body.find(sheets[i].centreHeader ? "xllcenter" : "xllcorner") < 100, true) << path;
+        }
+    }
+    EXPECT_EQ(get(std::string(demo::kElevationSheetPathPrefix) + "NMT/asc/1_X.asc").status, 404);
 }
 
 // ---- binding ----------------------------------------------------------------

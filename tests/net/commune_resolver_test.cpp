@@ -2,78 +2,81 @@
 
 #include "geodata/gml_parser.h"
 #include "tests/geodata/sample_files.h"
-#include "tests/net/mini_wfs.h"
+#include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
+#include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
-
 
 namespace kl::net {
 namespace {
 
-using kl::test::MiniFeature;
-using kl::test::MiniWfs;
-using kl::test::squareRing;
+namespace demo = kl::geoportal::demo;
 
-// Two neighbouring communes, 10 km squares side by side.
-std::vector<MiniFeature> communes() {
-    return {{"gminy.1", squareRing(630000, 480000, 10000), {}, "1465011"},
-            {"gminy.2", squareRing(640000, 480000, 10000), {}, "1465022"}};
+std::vector<geo::Point2d> squareRing(double x, double y, double size) {
+    return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}, {x, y}};
 }
 
+// The demo town commune is a ring of about 2.6 km around its centre, the rural
+// commune a ring of about 11 km around it.
 geo::Bbox frameAround(double x, double y) { return {x - 300, y - 200, x + 300, y + 200}; }
+constexpr double kTownE = 260761, kTownN = 382901;
 
-class Resolver : public ::testing::Test {
+class Resolver : public kl::test::GeoportalSuite {
 protected:
+    static int requests() { return static_cast<int>(server_->log().snapshot().size()); }
     kl::test::TempCacheHome home;
-    kl::test::FaultServer server;
-    WfsClient client{kl::test::loopbackTimings(), server.hosts()};
+    WfsClient client{kl::test::loopbackTimings(), hosts()};
 };
 
 TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommune) {
-    MiniWfs wfs(server, "/prg", kDefaultCommuneLayer, communes());
-    CommuneResolver resolver(wfs.endpoint());
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(631000, 481000)), "1465011");
-    // 8 km away, still in the same commune: no request.
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(631000, 489000)), "1465011");
-    EXPECT_EQ(wfs.requests().size(), 1u);
-    // 9.5 km away, within the old 10 km radius but across the border: asked
-    // again, and the neighbour is found.
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(640500, 489000)), "1465022");
-    EXPECT_EQ(wfs.requests().size(), 2u);
-    // 11 km away, outside both: asked again, nothing found, the old code is not given out.
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(651500, 489000)), "");
+    CommuneResolver resolver(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
+    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), demo::kCommuneTeryt);
+    // 1.5 km away, still in the same commune: no request.
+    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE + 1500, kTownN)), demo::kCommuneTeryt);
+    EXPECT_EQ(requests(), 1);
+    // 5 km away, across the border: asked again, and the neighbour is found.
+    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE + 5000, kTownN)), demo::kRuralCommuneTeryt);
+    EXPECT_EQ(requests(), 2);
+    // 30 km away, outside both: asked again, nothing found, the old code is not given out.
+    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE + 30000, kTownN)), "");
     EXPECT_EQ(resolver.lastError(), "");  // the service answered: no commune there
-    // The miss also reads the capabilities; this service answers them empty,
-    // which may pass, so they are asked twice.
-    EXPECT_EQ(wfs.requests().size(), 5u);
 }
 
-TEST_F(Resolver, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
-    MiniWfs wfs(server, "/prg", "ms:PRG_Granice_gmin_2024", communes());
-    wfs.setCapabilities(
-        "<WFS_Capabilities><FeatureTypeList><FeatureType><Name>ms:A01_Granice_wojewodztw</Name></FeatureType>"
-        "<FeatureType><Name>ms:A06_Punkty_gmin</Name></FeatureType><FeatureType><Name>ms:PRG_Granice_gmin_2024</Name>"
-        "</FeatureType><FeatureType><Name>ms:Granice_gmin_obrony</Name></FeatureType></FeatureTypeList>"
-        "</WFS_Capabilities>");
-    CommuneResolver resolver(wfs.endpoint());
+TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    WfsClient client{kl::test::loopbackTimings(), server.hosts()};
+    std::vector<std::string> asked;
+    server.on("/prg", [&](const httplib::Request& rq, httplib::Response& rs) {
+        asked.push_back(rq.get_param_value("request") + " " + rq.get_param_value("version"));
+        if (rq.get_param_value("request") == "GetCapabilities")
+            rs.set_content("<WFS_Capabilities><FeatureTypeList><FeatureType><Name>ms:A01_Granice_wojewodztw</Name>"
+                           "</FeatureType><FeatureType><Name>ms:PRG_Granice_gmin_2024</Name></FeatureType>"
+                           "</FeatureTypeList></WFS_Capabilities>", "text/xml");
+        else if (rq.get_param_value("typenames") == "ms:PRG_Granice_gmin_2024")
+            rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" xmlns:ms=\"m\">"
+                           "<wfs:member><ms:g><ms:JPT_KOD_JE>1465011</ms:JPT_KOD_JE></ms:g></wfs:member>"
+                           "</wfs:FeatureCollection>", "text/xml");
+        else
+            rs.status = 400;
+    });
+    CommuneResolver resolver(server.url("/prg"));
     EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(632000, 485000)), "1465011");
     EXPECT_EQ(resolver.layerName(), "ms:PRG_Granice_gmin_2024");
-    const auto reqs = wfs.requests();
-    ASSERT_EQ(reqs.size(), 3u);
-    EXPECT_EQ(reqs[1].at("request"), "GetCapabilities");
-    EXPECT_EQ(reqs[1].at("version"), "2.0.0");
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[1], "GetCapabilities 2.0.0");
 }
 
 TEST_F(Resolver, UnreachableServiceHoldsNothingAndReadsTheLayerListOnlyOnce) {
-    server.reply("/down", 503, "busy");
-    CommuneResolver resolver(server.url("/down"));
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(632000, 485000)), "");
+    server_->faults().add({{geoportal::FaultKind::Status, 503}, "/wss/service/PZGIK/PRG", "", -1});
+    CommuneResolver resolver(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
+    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
     EXPECT_FALSE(resolver.holdsResult());
     EXPECT_EQ(resolver.lastError(), "Serwer zwrocil status 503");
-    const int afterFirst = server.hits("/down");
-    EXPECT_EQ(afterFirst, 4);  // point query and capabilities, each retried once
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(632000, 485000)), "");
-    EXPECT_EQ(server.hits("/down"), afterFirst + 2);  // only the point query again
+    EXPECT_EQ(requests(), 4);  // point query and capabilities, each retried once
+    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
+    EXPECT_EQ(requests(), 6);  // only the point query again
 }
 
 TEST(CommuneAnswer, CountyCodesOfARealAnswerAreNotCommuneCodes) {

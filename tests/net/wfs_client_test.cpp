@@ -4,16 +4,15 @@
 
 #include "net/download_cache.h"
 #include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -27,8 +26,6 @@ namespace fs = std::filesystem;
 const std::string kGml =
     "<?xml version=\"1.0\"?><wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
     "numberReturned=\"0\"></wfs:FeatureCollection>";
-const std::string kException =
-    "<?xml version=\"1.0\"?><ows:ExceptionReport xmlns:ows=\"o\"><ows:Exception/></ows:ExceptionReport>";
 
 std::vector<std::string> filesIn(const std::string& dir) {
     std::vector<std::string> names;
@@ -59,43 +56,29 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
     EXPECT_EQ(server.lastHeader("@body"), "{\"q\":1}");
 }
 
-void cutAt(httplib::Response& rs, std::size_t announced, std::size_t sent) {
-    rs.set_content_provider(announced, "text/xml", [sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-        if (offset >= sent) return false;
-        sink.write(kGml.data(), sent);
-        return true;
-    });
-}
+// One failing answer of the local geoportal, then a good one: a failure that
+// may pass is asked once more, one that cannot is not repeated, and only a
+// whole answer is cached.
+class WfsClientRetry : public kl::test::GeoportalSuite {};
 
-// One failing answer, then a good one: a failure that may pass is asked once
-// more, one that cannot is not repeated, and only a whole answer is cached.
-// (Lasting faults of the local geoportal are named by the import flow.)
-TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
-    const std::tuple<const char*, std::function<void(httplib::Response&)>, bool> cases[] = {
-        {"server error", [](httplib::Response& rs) { rs.status = 503; }, true},
-        {"exception report in 200", [](httplib::Response& rs) { rs.set_content(kException, "text/xml"); }, true},
-        {"html page in 200",
-         [](httplib::Response& rs) { rs.set_content("<!DOCTYPE html><html>Przerwa</html>", "text/html"); }, true},
-        {"document without its end",
-         [](httplib::Response& rs) { rs.set_content(kGml.substr(0, kGml.size() - 5), "text/xml"); }, true},
-        {"cut body", [](httplib::Response& rs) { cutAt(rs, kGml.size(), 40); }, true},
-        {"client error", [](httplib::Response& rs) { rs.status = 404; }, false},
-    };
-    int row = 0;
-    for (const auto& [name, fail, retried] : cases) {
-        const std::string path = "/flaky" + std::to_string(++row);
-        std::atomic<int> n{0};
-        server.on(path, [&, fail = fail](const httplib::Request&, httplib::Response& rs) {
-            if (n++ == 0)
-                fail(rs);
-            else
-                rs.set_content(kGml, "text/xml");
-        });
-        const CachedText t = client.fetchCachedText(server.url(path), 2000, ExpectedBody::Xml, true);
-        EXPECT_EQ(server.hits(path), retried ? 2 : 1) << name;
-        EXPECT_EQ(t.error.empty(), retried) << name << ": " << t.error;
-        EXPECT_EQ(t.text, retried ? kGml : "") << name;
-        EXPECT_EQ(fs::exists(cachePathFor(server.url(path), "gml")), retried) << name;
+TEST_F(WfsClientRetry, AFailureThatMayPassIsAskedOnceMore) {
+    using geoportal::FaultKind;
+    const std::tuple<FaultKind, int, bool> cases[] = {
+        {FaultKind::Status, 503, true}, {FaultKind::Exception, 0, true}, {FaultKind::Html, 0, true},
+        {FaultKind::Cut, 0, true},      {FaultKind::Truncate, 0, true},  {FaultKind::NotFound, 404, false}};
+    for (const auto& [kind, status, retried] : cases) {
+        SCOPED_TRACE(geoportal::faultName({kind, status}));
+        kl::test::TempCacheHome home;
+        server_->log().clear();
+        server_->faults().add({{kind, status}, "/wss/", "", 1});
+        // Without an override the cache is keyed by the very URL asked.
+        WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
+        const std::string url = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201?request=GetCapabilities";
+        const CachedText t = client.fetchCachedText(url, 2000, ExpectedBody::Xml, true);
+        EXPECT_EQ(server_->log().snapshot().size(), retried ? 2u : 1u);
+        EXPECT_EQ(t.error.empty(), retried) << t.error;
+        EXPECT_EQ(t.text.find("<Name>ms:dzialki</Name>") != std::string::npos, retried);
+        EXPECT_EQ(fs::exists(cachePathFor(url, "gml")), retried);
     }
 }
 

@@ -1,25 +1,22 @@
-// GetFeature requests, and the frame fetched tile by tile from an in-test WFS
-// that behaves as county services do.
+// GetFeature requests, and the frame fetched tile by tile from the local
+// geoportal, whose server profiles behave as county services do.
 #include "net/wfs_requests.h"
 #include "net/wfs_tiling.h"
 
 #include "net/download_cache.h"
-#include "tests/net/mini_wfs.h"
+#include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
+#include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <iterator>
-#include <set>
-#include <sstream>
 
 namespace kl::net {
 namespace {
 
-using kl::test::MiniFeature;
-using kl::test::MiniWfs;
-using kl::test::MiniWfsBehaviour;
-using kl::test::squareRing;
+namespace demo = kl::geoportal::demo;
 
 // 1.2 km x 0.7 km in Warsaw.
 const geo::Bbox kFrame{637000, 486000, 638200, 486700};
@@ -94,60 +91,64 @@ TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
     EXPECT_EQ(tilesFor(kFrame), expected);
 }
 
-class TiledFetch : public ::testing::Test {
+// The demo site is two tiles of 500 m; its mains cross the edge between them.
+const geo::Bbox kSite{demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
+const std::string kCadastre = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+const std::string kUtilities = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
+
+geoportal::ServiceConfig capped(long long maxFeatures, bool matchedUnknown = false) {
+    geoportal::ServiceConfig c;
+    c.maxFeatures = maxFeatures;
+    c.matchedUnknown = matchedUnknown;
+    return c;
+}
+
+class TiledFetch : public kl::test::GeoportalSuite {
 protected:
+    TiledFetchResult fetch(const std::string& path, const std::string& type, TiledFetchOptions o = {},
+                           const TileProgress& progress = nullptr) {
+        return getFeatureTiled(client, server_->baseUrl() + path, type, kSite,
+                               type == "ms:budynki" ? geo::DataType::Buildings : geo::DataType::Parcels, progress, o);
+    }
+    // The STARTINDEX of every GetFeature the server saw ("-": none), and whether each asked `version`.
+    static std::vector<std::string> startIndexes(const std::string& version) {
+        std::vector<std::string> out;
+        for (const auto& e : server_->log().snapshot()) {
+            std::string start = "-";
+            for (const auto& [k, v] : e.params) {
+                if (k == "STARTINDEX") start = v;
+                if (k == "version") {
+                    EXPECT_EQ(v, version);
+                }
+            }
+            out.push_back(start);
+        }
+        return out;
+    }
     kl::test::TempCacheHome home;
-    kl::test::FaultServer server;
-    // No override: some tests ask servers of their own, each by its URL.
-    WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
+    WfsClient client{kl::test::loopbackTimings(), hosts()};
 };
 
-std::vector<MiniFeature> grid(double x0, double y0, int nx, int ny, double step, const std::string& prefix) {
-    std::vector<MiniFeature> out;
-    for (int i = 0; i < nx; ++i)
-        for (int j = 0; j < ny; ++j)
-            out.push_back({prefix + std::to_string(i) + "_" + std::to_string(j),
-                           squareRing(x0 + i * step, y0 + j * step, step * 0.5), {}, {}});
-    return out;
-}
-
-TEST_F(TiledFetch, FrameMakesSixRequestsWithTheTileBoxes) {
-    MiniWfs wfs(server, "/wfs", "ms:dzialki", grid(637010, 486010, 24, 14, 50, "d"));
+TEST_F(TiledFetch, FrameComesTileByTileOnceAndThenFromTheCache) {
     std::vector<std::pair<int, int>> progress;
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels,
-                                               [&](int d, int t) { progress.emplace_back(d, t); });
-    EXPECT_EQ(r.tiles, 6);
-    EXPECT_EQ(r.tilesAnswered, 6);
-    EXPECT_EQ(r.requests, 6);
-    EXPECT_EQ(r.features.size(), 24u * 14u);
+    const TiledFetchResult r = fetch(kCadastre, "ms:dzialki", {}, [&](int d, int t) { progress.emplace_back(d, t); });
+    EXPECT_EQ(r.tiles, 2);
+    EXPECT_EQ(r.tilesAnswered, 2);
+    EXPECT_EQ(r.features.size(), std::size_t(demo::kParcels));
     EXPECT_EQ(r.warning, "");
-    EXPECT_EQ(progress.size(), 6u);
-    EXPECT_EQ(progress.back(), std::make_pair(6, 6));
-    ASSERT_EQ(wfs.requests().size(), 6u);
-    EXPECT_EQ(wfs.requests()[1].at("bbox"), "486500,637000,486700,637500,urn:ogc:def:crs:EPSG::2180");
-
-    // The same frame again costs no traffic: every tile comes from the cache.
-    const TiledFetchResult again =
-        getFeatureTiled(client, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(again.features.size(), r.features.size());
-    EXPECT_EQ(wfs.requests().size(), 6u);
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    const auto log = server_->log().snapshot();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(log[1].target.find("BBOX=382640%2C260900%2C383080%2C261040%2Curn"), std::string::npos) << log[1].target;
+    EXPECT_EQ(fetch(kCadastre, "ms:dzialki").features.size(), r.features.size());
+    EXPECT_EQ(server_->log().snapshot().size(), 2u);
 }
 
-TEST_F(TiledFetch, FeaturesOnTileEdgesComeOnceWithOrWithoutIds) {
-    std::vector<MiniFeature> f;
-    f.push_back({"dzialki.edge", squareRing(637480, 486100, 40), {}, {}});       // crosses x = 637500
-    f.push_back({"dzialki.corner", squareRing(637490, 486490, 20), {}, {}});     // four tiles
-    f.push_back({"", squareRing(637980, 486200, 40), {}, {}});                   // no id, crosses x = 638000
-    f.push_back({"dzialki.inner", squareRing(637100, 486100, 10), {}, {}});
-    MiniWfs wfs(server, "/wfs", "ms:dzialki", f);
-    const TiledFetchResult r =
-        getFeatureTiled(client, wfs.endpoint(), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(r.features.size(), 4u);
-    EXPECT_EQ(r.duplicatesDropped, 1 + 3 + 1);
-    std::multiset<std::string> ids;
-    for (const auto& feat : r.features) ids.insert(feat.attributes.count("gml_id") ? feat.attributes.at("gml_id") : "");
-    EXPECT_EQ(ids.count("dzialki.corner"), 1u);
-    EXPECT_EQ(ids.count(""), 1u);
+// Mains without ids cross the tile edge: both tiles hold them, one copy stays.
+TEST_F(TiledFetch, FeaturesOnTheTileEdgeComeOnceWithoutIds) {
+    const TiledFetchResult r = fetch(kUtilities, "ms:przewod_wodociagowy");
+    EXPECT_EQ(r.features.size(), std::size_t(demo::kWaterPipes));
+    EXPECT_GT(r.duplicatesDropped, 0);
 }
 
 // A dense tile is paged with STARTINDEX; without a total a short page proves
@@ -156,117 +157,87 @@ TEST_F(TiledFetch, FeaturesOnTileEdgesComeOnceWithOrWithoutIds) {
 TEST_F(TiledFetch, EveryFeatureOfADenseTileComesWithoutAWarning) {
     const struct {
         const char* name;
-        MiniWfsBehaviour behaviour;
+        geoportal::ServiceConfig config;
         int pageSize;
-        bool wfs110;
-        std::vector<MiniFeature> features;
-        std::vector<std::string> startIndexes;  // of every request ("-": none); empty: not checked
+        const char* profile;
+        std::vector<std::string> startIndexes;  // empty: not checked
     } cases[] = {
-        {"paged", {}, 10, false, grid(637010, 486010, 5, 5, 20, "b"), {"-", "10", "20"}},
-        {"capped", {.cap = 7}, 0, false, grid(637010, 486010, 4, 5, 20, "b"), {"-", "7", "14"}},  // 7 + 7 + 6
-        {"capped without a total", {.cap = 7, .withNumberMatched = false}, 0, false, grid(637010, 486010, 4, 5, 20, "b"),
-         {"-", "7", "14", "20"}},  // 7 + 7 + 6 + 0
-        {"WFS 1.1.0", {}, 20, true, grid(637010, 486010, 6, 6, 80, "p"), {}},
+        {"paged", {}, 60, "paged", {"-", "60", "120", "-"}},
+        {"capped", capped(60), 0, "capped", {"-", "60", "120", "-"}},
+        {"capped without a total", capped(60, true), 0, "unknown",
+         {"-", "60", "120", "140", "-", "40"}},
+        {"WFS 1.1.0", {}, 40, "wfs11", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        kl::test::FaultServer dense;
-        MiniWfs wfs(dense, "/wfs", "ms:budynki", c.features, c.behaviour);
+        server_->log().clear();
+        server_->setConfig(c.config);
         TiledFetchOptions o;
         if (c.pageSize) o.pageSize = c.pageSize;
-        o.wfs110 = c.wfs110;
-        const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki",
-                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr, o);
-        EXPECT_EQ(r.features.size(), c.features.size());
+        o.wfs110 = std::string(c.profile) == "wfs11";
+        const TiledFetchResult r = fetch("/__profile/" + std::string(c.profile) + kCadastre, "ms:dzialki", o);
+        EXPECT_EQ(r.features.size(), std::size_t(demo::kParcels));
         EXPECT_EQ(r.warning, "");
-        std::vector<std::string> startIndexes;
-        for (const auto& q : wfs.requests()) {
-            startIndexes.push_back(q.count("startindex") ? q.at("startindex") : "-");
-            EXPECT_EQ(q.at("version"), c.wfs110 ? "1.1.0" : "2.0.0");
-        }
+        const auto starts = startIndexes(o.wfs110 ? "1.1.0" : "2.0.0");
         if (!c.startIndexes.empty()) {
-            EXPECT_EQ(startIndexes, c.startIndexes);
+            EXPECT_EQ(starts, c.startIndexes);
         }
     }
 }
 
 TEST_F(TiledFetch, ServerIgnoringStartIndexIsSplitAfterOneRepeatedPage) {
-    MiniWfsBehaviour b;
-    b.cap = 7;
-    b.ignoresStartIndex = true;
-    MiniWfs wfs(server, "/wfs", "ms:budynki", grid(637010, 486010, 4, 5, 100, "b"), b);
-    const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr);
-    EXPECT_EQ(r.features.size(), 20u);
+    server_->setConfig(capped(30));
+    const TiledFetchResult r = fetch("/__profile/nostart" + kCadastre, "ms:dzialki");
+    EXPECT_EQ(r.features.size(), std::size_t(demo::kParcels));
     EXPECT_NE(r.warning.find("pomija STARTINDEX"), std::string::npos) << r.warning;
     EXPECT_EQ(r.warning.find("niepelne"), std::string::npos) << r.warning;
-    EXPECT_LT(r.requests, 30);
     // The repeated page is not kept: a later run asks the server again.
     const auto cached = std::distance(std::filesystem::directory_iterator(cacheDir()), {});
     EXPECT_EQ(cached, r.requests - 1);
 }
 
-TEST_F(TiledFetch, GeometryLossesOfTheAnswersReachTheWarning) {
-    server.on("/lossy", [](const httplib::Request&, httplib::Response& rs) {
-        rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
-                       "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"2\" "
-                       "numberReturned=\"2\"><wfs:member><ms:b gml:id=\"b.1\"><gml:Point><gml:pos>486100 637100"
-                       "</gml:pos></gml:Point></ms:b></wfs:member><wfs:member><ms:b gml:id=\"b.2\"><gml:Point>"
-                       "<gml:pos>486100 1e400</gml:pos></gml:Point></ms:b></wfs:member></wfs:FeatureCollection>",
-                       "text/xml");
-    });
-    const TiledFetchResult r = getFeatureTiled(client, server.url("/lossy"), "ms:b", {637000, 486000, 637500, 486500},
-                                               geo::DataType::Buildings, nullptr);
-    EXPECT_EQ(r.features.size(), 1u);
-    EXPECT_NE(r.warning.find("Usluga WFS ms:b: Obiekt b b.2: pominieto geometrie"), std::string::npos) << r.warning;
-}
-
-// A service that refuses STARTINDEX gets split tiles and a warning; features
-// too dense for any split (40 within 10 m) are reported as cut.
+// A service that refuses STARTINDEX gets split tiles and a warning; when no
+// split is allowed the tile is reported as cut.
 TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarningOrIsReportedAsCut) {
-    std::vector<MiniFeature> dense;
-    for (int i = 0; i < 40; ++i) dense.push_back({"b" + std::to_string(i), {}, {637100.0 + i * 0.2, 486100}, {}});
-    const struct {
-        std::vector<MiniFeature> features;
-        std::size_t atLeast;
-        const char* warning;
-        bool cut;
-    } cases[] = {{grid(637010, 486010, 5, 5, 90, "b"), 25, "nie obsluguje stronicowania", false},
-                 {dense, 10, "niepelne dane", true}};
-    for (const auto& c : cases) {
-        kl::test::FaultServer refusing;
-        MiniWfsBehaviour b;
-        b.refusesPaging = true;
-        MiniWfs wfs(refusing, "/wfs", "ms:budynki", c.features, b);
+    for (const int depth : {3, 0}) {
+        SCOPED_TRACE(depth);
+        kl::test::TempCacheHome freshCache;
         TiledFetchOptions o;
-        o.pageSize = 10;
-        const TiledFetchResult r = getFeatureTiled(client, wfs.endpoint(), "ms:budynki",
-                                                   {637000, 486000, 637500, 486500}, geo::DataType::Buildings, nullptr, o);
-        EXPECT_GE(r.features.size(), c.atLeast);
-        EXPECT_TRUE(c.cut || r.features.size() == c.atLeast) << r.features.size();
-        EXPECT_NE(r.warning.find(c.warning), std::string::npos) << r.warning;
-        EXPECT_EQ(r.warning.find("niepelne") != std::string::npos, c.cut) << r.warning;
+        o.pageSize = 40;
+        o.maxSplitDepth = depth;
+        const TiledFetchResult r = fetch("/__profile/nopaging" + kCadastre, "ms:dzialki", o);
+        EXPECT_NE(r.warning.find("nie obsluguje stronicowania"), std::string::npos) << r.warning;
+        EXPECT_EQ(r.warning.find("niepelne") != std::string::npos, depth == 0) << r.warning;
+        EXPECT_EQ(r.features.size() == std::size_t(demo::kParcels), depth > 0) << r.features.size();
     }
 }
 
 TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {
-    MiniWfs wfs(server, "/wfs", "ms:dzialki", grid(637010, 486010, 24, 14, 50, "d"));
-    server.on("/half", [&](const httplib::Request& rq, httplib::Response& rs) {
-        // Every second tile answers with an exception report in a 200 body.
-        const std::string bbox = rq.get_param_value("BBOX");
-        if (bbox.find(",637500,") == 6) {
-            rs.set_content("<ows:ExceptionReport xmlns:ows=\"o\"/>", "text/xml");
-            return;
-        }
-        wfs.answer(rq, rs);
-    });
-    const TiledFetchResult r =
-        getFeatureTiled(client, server.url("/half"), "ms:dzialki", kFrame, geo::DataType::Parcels, nullptr);
-    EXPECT_EQ(r.tilesAnswered, 4);
-    EXPECT_EQ(r.features.size(), 24u * 14u - 10u * 14u);
-    EXPECT_NE(r.warning.find("2 z 6 kafli bez odpowiedzi (Serwer zwrocil raport bledu OGC zamiast danych.)"),
+    // The eastern tile answers with an exception report in a 200 body.
+    server_->faults().add({{geoportal::FaultKind::Exception}, kCadastre, "261040", -1});
+    const TiledFetchResult r = fetch(kCadastre, "ms:dzialki");
+    EXPECT_EQ(r.tilesAnswered, 1);
+    EXPECT_GT(r.features.size(), 0u);
+    EXPECT_LT(r.features.size(), std::size_t(demo::kParcels));
+    EXPECT_NE(r.warning.find("1 z 2 kafli bez odpowiedzi (Serwer zwrocil raport bledu OGC zamiast danych.)"),
               std::string::npos)
         << r.warning;
+}
+
+TEST(TiledFetchLosses, GeometryLossesOfTheAnswersReachTheWarning) {
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
+    server.reply("/lossy", 200,
+                 "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+                 "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"2\" "
+                 "numberReturned=\"2\"><wfs:member><ms:b gml:id=\"b.1\"><gml:Point><gml:pos>486100 637100"
+                 "</gml:pos></gml:Point></ms:b></wfs:member><wfs:member><ms:b gml:id=\"b.2\"><gml:Point>"
+                 "<gml:pos>486100 1e400</gml:pos></gml:Point></ms:b></wfs:member></wfs:FeatureCollection>");
+    const TiledFetchResult r = getFeatureTiled(client, server.url("/lossy"), "ms:b", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr);
+    EXPECT_EQ(r.features.size(), 1u);
+    EXPECT_NE(r.warning.find("Usluga WFS ms:b: Obiekt b b.2: pominieto geometrie"), std::string::npos) << r.warning;
 }
 
 }  // namespace

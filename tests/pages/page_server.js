@@ -159,6 +159,7 @@ async function runCases(cases) {
 const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
 const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
 const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');
+const disabled = (page, sel) => page.$eval(sel, (e) => e.disabled);
 
 // One server and one browser for a list of cases. suite.open(name, options)
 // opens a page and keeps its request record; run() fails when a page made no
@@ -197,4 +198,4 @@ function main(cases, s) {
     (e) => { console.error(e); process.exit(1); });
 }
 
-Object.assign(module.exports, { runCases, text, hasClass, isHidden, suite, main });
+Object.assign(module.exports, { runCases, text, hasClass, isHidden, disabled, suite, main });

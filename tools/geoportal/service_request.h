@@ -38,7 +38,7 @@ struct ServiceRequest {
     std::string method = "GET";
     std::string body;     // of a POST
     std::string path;     // without the profile prefix
-    std::string profile;  // "", "xy", "wfs11", "nostart" or "freshids" (see the README)
+    std::string profile;  // "", "xy", "wfs11", "nostart", "nopaging", "pl2000" or "freshids" (see the README)
     std::vector<std::pair<std::string, std::string>> params;  // as received
     std::string selfUrl;  // scheme, host and full path, for paging links
     ServiceConfig config;

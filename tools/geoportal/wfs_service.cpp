@@ -137,6 +137,8 @@ Reply getFeature(const ServiceFamily& family, const ServiceRequest& req, bool wf
     if (req.has("startindex") && req.profile != "nostart") {
         auto s = parseInt(req.param("startindex"));
         if (!s || *s < 0) return failure("InvalidParameterValue", "startindex", "GetFeature: invalid STARTINDEX.", wfs11);
+        if (*s > 0 && req.profile == "nopaging")
+            return failure("OperationNotSupported", "startindex", "GetFeature: result paging is not supported.", wfs11);
         start = *s;
     }
     std::optional<BboxQuery> bbox;
@@ -154,7 +156,9 @@ Reply getFeature(const ServiceFamily& family, const ServiceRequest& req, bool wf
         source = &demoLayer->features;
     }
     std::vector<const DemoFeature*> matched;
-    if (source) {
+    // A server that holds its data in a PL-2000 zone finds nothing unless asked in one.
+    const bool zoneOnly = req.profile == "pl2000" && (outEpsg < 2176 || outEpsg > 2179);
+    if (source && !zoneOnly) {
         for (const auto& f : *source)
             if (!bbox || (bbox->valid && featureIntersects(f, bbox->pl1992))) matched.push_back(&f);
     }

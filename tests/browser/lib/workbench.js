@@ -1,12 +1,6 @@
 'use strict';
 // Starts kartolink-workbench (already built) with an add-on, reads the
 // address it prints and opens it in Debian's chromium through playwright-core.
-//
-//   const { startWorkbench } = require('./lib/workbench');
-//   const wb = await startWorkbench({ addon: testAddonPath() });
-//   await wb.page.click('text=Ordvik');
-//   const state = await wb.api.state();
-//   await wb.close();
 const assert = require('assert/strict');
 const { spawn } = require('child_process');
 const fs = require('fs');
@@ -86,8 +80,6 @@ function makeApi(port, base) {
     model: () => call('GET', 'model'),
     menu: (item, menu = 32500) => call('POST', 'menu', { menu, item }),
     closeBox: (palette) => call('POST', 'palette-close', { palette }),
-    undo: () => call('POST', 'undo', {}),
-    redo: () => call('POST', 'redo', {}),
     // Reads the state again after every change until predicate(state) is truthy.
     async waitFor(predicate, timeoutMs = 15000, what = 'condition') {
       const end = Date.now() + timeoutMs;
@@ -141,7 +133,6 @@ async function startWorkbench(options = {}) {
   const parsed = new URL(url);
   const port = Number(parsed.port);
   const base = parsed.pathname;  // "/t/<token>/"
-  const token = base.split('/')[2];
   const api = makeApi(port, base);
 
   const { chromium } = require('playwright-core');
@@ -169,9 +160,8 @@ async function startWorkbench(options = {}) {
   }
 
   return {
-    url, base, token, api, page, context,
+    url, api, page, context,
     log: () => stderr.join(''),
-    request: (req) => rawRequest(port, req),
     // The frame of a palette's browser, by palette id (see api.state().palettes).
     paletteFrame: (paletteId) => page.frameLocator(`.palette[data-palette-id="${paletteId}"] iframe`),
     // The frame showing one of the add-on's pages (e.g. 'map.html'), once it has navigated there.
