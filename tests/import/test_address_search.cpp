@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 
 namespace kl::testing {
@@ -112,15 +111,6 @@ TEST_F(AddressSearch, FailingOrLateSuggestionsGiveAnEmptyList) {
         EXPECT_EQ(r.value("query", ""), "Rynek");
         EXPECT_EQ(r["items"], json::array()) << geoportal::faultName(geoportal::Fault{row.kind, 500, row.delayMs});
     }
-}
-
-TEST_F(AddressSearch, AnAnswerForAClosedPaletteIsDropped) {
-    s.closePalette();
-    EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", "Rynek"}}).is_null());
-    EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", "Rynek"}}).is_null());
-    ASSERT_TRUE(s.settle());
-    EXPECT_TRUE(s.received("addressResults").empty());
-    EXPECT_TRUE(s.received("addressSuggestions").empty());
 }
 
 }  // namespace

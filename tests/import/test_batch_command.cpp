@@ -16,6 +16,7 @@
 #include "placement/place_command.h"
 #include "shell/settings/settings.h"
 #include "tests/support/command_output.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/import/addon_binding.h"
 #include "tools/import/dxf_writer.h"
 #include "tools/import/project_drawing.h"
@@ -44,23 +45,11 @@ int featureCount(const std::string& ogrinfoOutput) {
 // A private folder for what the test writes.
 class Scratch : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kl-batch-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("KL_DIAG_DIR");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    fs::path dir_;
+    void SetUp() override { ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1); }
+    void TearDown() override { ::unsetenv("KL_DIAG_DIR"); }
+    test::ScratchFolder scratch_{"kl-batch"};
+    const fs::path dir_ = scratch_.path();
 };
-
-TEST(DxfWriter, NonAsciiTextBecomesUnicodeEscapes) {
-    EXPECT_EQ(dxfText("\xC5\x81\xC3\xB3""d\xC5\xBA 12/3"), "\\U+0141\\U+00F3d\\U+017A 12/3");
-    EXPECT_EQ(dxfText("a\nb"), "a b");  // a line break would end the group value
-}
 
 TEST(DxfWriter, EntitiesLayersAndNumbersInPlainR12) {
     const std::vector<DxfEntity> e = {
@@ -88,6 +77,8 @@ TEST(DxfWriter, EntitiesLayersAndNumbersInPlainR12) {
     EXPECT_NE(d.find("10\n0.5000\n20\n1.2500\n"), std::string::npos);
     EXPECT_EQ(d.find(','), std::string::npos);
     EXPECT_EQ(d.substr(d.size() - 7), "\n0\nEOF\n");
+    EXPECT_EQ(dxfText("\xC5\x81\xC3\xB3""d\xC5\xBA 12/3"), "\\U+0141\\U+00F3d\\U+017A 12/3");
+    EXPECT_EQ(dxfText("a\nb"), "a b");  // a line break would end the group value
 }
 
 // Contours drawn, labelled and meshed, and one terrain tile, placed into a

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <map>
 
-#include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/import/demo_environment.h"
@@ -106,18 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
         FetchCase{"MapImages", {"dzialki", "rastr", "bdot500", "mpzp"}, {},
                   {{"dzialki", demo::kParcels}, {"rastry (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}},
                   "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + kCommune + ".", 0, true},
-        FetchCase{"SurfaceModelBlocks", {"budynkindsm"}, {}, {{"budynkindsm", demo::kBuildings}},
-                  "Budynki nMPT: 166 bryl z 166 obrysow LOD1", 1},
         FetchCase{"CutLidarTilesRebuildNothing", {"budynkirekon"},
                   {{Kind::Truncate, "/NumDaneWys/DanePomiaroweLAZ/", "", 0}}, {},
                   "Rekonstrukcja LOD2: kafel ", 11},  // every tile of the zone
         FetchCase{"RegisterQueryFails", kPlan, {{Kind::Status, kRegister + "query"}}, kParcelsOnly,
                   kPlanLost + "Rejestr Urbanistyczny nie odpowiada (Serwer zwrocil status 500) - strefy pominiete."},
-        FetchCase{"RegisterQueryWithoutActs", kPlan, {{Kind::Exception, kRegister + "query"}}, kParcelsOnly,
-                  kPlanLost + "Rejestr Urbanistyczny nie odpowiada (odpowiedz bez listy aktow) - strefy pominiete."},
-        FetchCase{"RegisterDownloadIsAPage", kPlan, {{Kind::Html, kRegister + "5001/"}}, kParcelsOnly,
-                  kPlanLost + "nie udalo sie pobrac stref aktu '5001' (Serwer zwrocil strone HTML zamiast danych.) - "
-                              "strefy pominiete."},
         FetchCase{"RegisterDownloadCut", kPlan, {{Kind::Truncate, kRegister + "5001/"}}, kParcelsOnly,
                   kPlanLost + "nie udalo sie pobrac stref aktu '5001' (Pobieranie przerwane (68,3 KB z 136,7 KB).) - "
                               "strefy pominiete."},
@@ -133,15 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
         FetchCase{"GasPipesTimeOut", kSite, {{Kind::Slow, "", "przewod_gazowy"}},
                   {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}, {"gesut", kUtilities - demo::kGasPipes}},
                   "ms:przewod_gazowy:", 1},
-        FetchCase{"WaterPipesBrokenGml", kSite, {{Kind::Truncate, "", "przewod_wodociagowy"}},
-                  {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}, {"gesut", kUtilities - demo::kWaterPipes}},
-                  "ms:przewod_wodociagowy:", 1},
         FetchCase{"UtilitiesExceptionAlways", kSite, {{Kind::Exception, kUtilityNetwork, kCapabilities}}, kCadastreOnly,
                   "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil raport bledu OGC zamiast danych.) - przewodow "
                   "nie pobrano. GESUT: powiatowa usluga nie odpowiada."},
-        FetchCase{"UtilitiesCutAlways", kSite, {{Kind::Truncate, kUtilityNetwork, kCapabilities}}, kCadastreOnly,
-                  "GESUT: usluga WFS powiatu nie odpowiada (Pobieranie przerwane (2,0 KB z 3,9 KB).) - przewodow nie "
-                  "pobrano. GESUT: powiatowa usluga nie odpowiada."},
         FetchCase{"CadastreHtmlAlways", kSite, {{Kind::Html, kCadastre, kCapabilities}},
                   {{"budynki", demo::kNewBuildings}, {"gesut", kUtilities}},
                   "Powiatowa usluga WFS EGiB nie odpowiada (Serwer zwrocil strone HTML zamiast danych.) - dzialek i "

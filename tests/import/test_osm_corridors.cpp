@@ -11,7 +11,6 @@
 
 #include "host/core/workbench.h"
 #include "base/folders.h"
-#include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/demo_river.h"
@@ -55,8 +54,6 @@ const CorridorFault kFaults[] = {
      "Mosty (OSM): 1 (z nMPT: 1, uproszczone do korekty: 0, bez danych wysokosci: 0).", {"dzialki", "mosty"}},
     {"NoSurfaceModel", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Status, 404,
      0, 0, "Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru."},
-    {"SurfaceIndexBroken", "/wss/service/PZGIK/NumerycznyModelPokryciaTerenuEVRF2007", geoportal::FaultKind::Exception,
-     200, 0, 0, "Mosty/drogi: Skorowidz NMPT nie odpowiada poprawnie (rok 2027"},
 };
 
 class OsmCorridors : public ::testing::TestWithParam<CorridorFault> {

@@ -79,14 +79,6 @@ INSTANTIATE_TEST_SUITE_P(Zones, SurveyPointTransform,
                          ::testing::Values(ZoneCase{{260720, 382860}, 2176}, ZoneCase{{637000, 486000}, 2178},
                                            ZoneCase{{750000, 600000}, 2179}));
 
-TEST(SurveyPointTransform, FeaturesAreCopiedAndTheStoredOnesStayInPl1992) {
-    const std::vector<geo::GisFeature> stored = {parcelAround({260720, 382860})};
-    const auto local = featuresInZone(stored, 2176);
-    EXPECT_EQ(stored[0].point, (geo::Point2d{260720, 382860}));
-    EXPECT_NE(local[0].point, stored[0].point);
-    EXPECT_EQ(local[0].attributes, stored[0].attributes);
-}
-
 }  // namespace
 }  // namespace kl::placement
 

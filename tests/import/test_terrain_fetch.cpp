@@ -7,7 +7,6 @@
 #include <cmath>
 #include <iostream>
 
-#include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/demo_river.h"
@@ -40,7 +39,6 @@ const TerrainFault kTerrainFaults[] = {
      "Teren: Skorowidz NMT nie odpowiada poprawnie (rok 2027"},
     {"EastSheetIsMissing", true, geoportal::FaultKind::NotFound, "4-2.asc", true,
      "Teren: Arkusz M-33-31-C-d-4-2 nie zostal pobrany"},
-    {"WestSheetIsEmpty", true, geoportal::FaultKind::Empty, "4-1.asc", true, "Teren: Arkusz M-33-31-C-d-4-1"},
     {"WestSheetIsCutShort", true, geoportal::FaultKind::Cut, "4-1.asc", true, "Teren: Arkusz M-33-31-C-d-4-1"},
 };
 
@@ -100,43 +98,6 @@ TEST_P(TerrainFetch, TilesAndContoursComeFromTheSheetsThatCame) {
 INSTANTIATE_TEST_SUITE_P(Sheets, TerrainFetch, ::testing::ValuesIn(kTerrainFaults),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-struct CancelCase {
-    const char* name;
-    std::vector<std::string> layers;
-    const char* slowPath;  // downloads that take long enough to cancel during
-    const char* label;     // the progress of those downloads
-};
-
-void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
-
-class TerrainFetchCancel : public ::testing::TestWithParam<CancelCase> {};
-
-TEST_P(TerrainFetchCancel, CancelDuringADownloadKeepsNothing) {
-    const CancelCase& c = GetParam();
-    ImportSession s;
-    DemoServices::instance().addFault(geoportal::FaultKind::Slow, c.slowPath, 1500);
-    ASSERT_TRUE(s.ask(ImportSession::demoFetch(c.layers)).is_null());
-    json progress;
-    while ((progress = s.waitFor("progress", std::chrono::seconds(20))).value("label", "") != c.label ||
-           progress.value("total", 0) == 1) {
-        ASSERT_FALSE(progress.is_null());
-        s.clearReceived();
-    }
-    EXPECT_TRUE(s.ask({{"type", "cancel"}}).is_null());
-    ASSERT_FALSE(s.waitFor("cancelled", std::chrono::seconds(20)).is_null());
-    ASSERT_TRUE(s.settle());
-    EXPECT_FALSE(s.controller().hasFetched());
-    EXPECT_TRUE(s.received("fetchDone").empty());
-}
-
-const CancelCase kCancels[] = {
-    {"NmtSheet", {"teren"}, ".asc", "Pobieranie NMT"},
-    {"LidarTile", {"terenchmura", "wodachmura"}, ".laz", "Teren z chmury: LiDAR"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Downloads, TerrainFetchCancel, ::testing::ValuesIn(kCancels),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
-
 const TerrainFault kCloudFaults[] = {
     {"AllTiles", false, {}, "", true, "Poziomice z chmury: "},
     // Every year's index answers a report: the kinds are not made, the parcels still come.
@@ -144,8 +105,6 @@ const TerrainFault kCloudFaults[] = {
      "Teren z chmury: Serwis skorowidza LiDAR nie odpowiada poprawnie"},
     {"OneTileIsMissing", true, geoportal::FaultKind::NotFound, "M-33-31-C-d-01-04.laz", true,
      "Teren z chmury: chmura niepelna - uzyto 11 z 12 kafli LiDAR"},
-    {"OneTileIsCutShort", true, geoportal::FaultKind::Cut, "M-33-31-C-d-01-04.laz", true,
-     "Teren z chmury: kafel LiDAR M-33-31-C-d-01-04 pominiety"},
 };
 
 class CloudGroundFetch : public ::testing::TestWithParam<TerrainFault> {
