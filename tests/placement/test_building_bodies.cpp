@@ -283,34 +283,6 @@ TEST_F(BuildingBodies, SurfacesAreFoundByNameAndFlaggedItemsGetTheReviewColour) 
     EXPECT_EQ(wb_->project().attributes().find(KL_ATTR_SURFACE, longName)->name.size(), size_t{KL_NAME_MAX});
 }
 
-TEST_F(BuildingBodies, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
-    const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
-    placement::BuildingModels models;
-    models.lod1 = {{"blok", {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}}, 190, 7},
-                   {"DOM", {{e + 20, n}, {e + 30, n}, {e + 30, n + 8}, {e + 20, n + 8}}, 191, 9}};
-    auto at = [&](double x, double y, double z) { return Point3d{e + 20 + x, n + y, z}; };
-    models.lod2 = {{"dom", "1000", {{FaceKind::Roof, {at(0, 0, 200), at(10, 0, 200), at(10, 8, 200), at(0, 8, 200)}, {}}}}};
-    const int zone = 2176;
-    models = placement::buildingModelsInZone(models.lod1, models.lod2, zone);
-    models.zOff = placement::lowestModelHeight(models);
-    EXPECT_DOUBLE_EQ(models.zOff, 190);
-    const geo::Point2d survey = geo::pl1992ToPl2000(e, n, zone);
-    const auto placed = placement::runPlaceCommand(&host::Workbench::hostTable(), {}, placement::transformForSurveyPoint(survey),
-                                                settings_, {}, zone, models);
-    ASSERT_TRUE(placed.ok());
-    EXPECT_EQ(placed.result.counts.at("budynki3d"), 1);
-    EXPECT_EQ(placed.result.counts.at("budynkilod2"), 1);
-    ASSERT_EQ(wb_->project().elements().size(), 2u);
-    const auto slabs = elements(KL_ELEM_SLAB);
-    ASSERT_EQ(slabs.size(), 1u);
-    EXPECT_DOUBLE_EQ(slabs[0]->element.level, 7);  // based at the lowest building, 7 m tall
-    EXPECT_NEAR(slabs[0]->coords[0].x, 0, 1e-6);  // at the survey point
-    EXPECT_NEAR(slabs[0]->coords[0].y, 0, 1e-6);
-    EXPECT_EQ(wb_->project().journal().done().size(), 1u);
-    ASSERT_TRUE(wb_->undo());
-    EXPECT_EQ(wb_->project().elements().size(), 0u);
-}
-
 TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreMarkedForReview) {
     const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
     const geo::Ring square = {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}};

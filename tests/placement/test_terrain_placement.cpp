@@ -239,26 +239,19 @@ INSTANTIATE_TEST_SUITE_P(
                                       "Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic."}),
     [](const auto& param) { return std::string(param.param.name); });
 
-struct BaseHeightCase {
-    const char* name;
-    placement::BaseHeightSources sources;
-    double expected;
-};
-
-class TerrainBaseHeight : public ::testing::TestWithParam<BaseHeightCase> {};
-
-TEST_P(TerrainBaseHeight, TakesTheFirstKnownSource) {
-    EXPECT_EQ(placement::terrainBaseHeight(GetParam().sources), GetParam().expected);
+TEST(TerrainBaseHeight, TakesTheFirstKnownSource) {
+    const struct {
+        placement::BaseHeightSources sources;  // elevation model, cloud, survey point, anchor
+        double expected;
+    } cases[] = {
+        {{84.5, 90.0, 70.0, 60.0}, 84.5},
+        {{std::nullopt, 90.0, 70.0, 60.0}, 90.0},
+        {{std::nullopt, std::nullopt, 70.0, 60.0}, 70.0},
+        {{std::nullopt, std::nullopt, 0.0, 60.0}, 60.0},  // a survey point at 0 falls through to the anchor
+        {{std::nullopt, std::nullopt, 0.0, std::nullopt}, 0.0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(placement::terrainBaseHeight(c.sources), c.expected) << c.expected;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Sources, TerrainBaseHeight,
-    ::testing::Values(BaseHeightCase{"elevationModel", {84.5, 90.0, 70.0, 60.0}, 84.5},
-                      BaseHeightCase{"pointCloud", {std::nullopt, 90.0, 70.0, 60.0}, 90.0},
-                      BaseHeightCase{"surveyPoint", {std::nullopt, std::nullopt, 70.0, 60.0}, 70.0},
-                      BaseHeightCase{"surveyPointAtZeroFallsToAnchor", {std::nullopt, std::nullopt, 0.0, 60.0}, 60.0},
-                      BaseHeightCase{"nothing", {std::nullopt, std::nullopt, 0.0, std::nullopt}, 0.0}),
-    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 
