@@ -38,17 +38,11 @@ struct HostileCase {
 std::vector<HostileCase> hostileCases() {
     return {
         {"empty", ""},
-        {"not_json", "ping"},
         {"truncated", R"({"type":"ping")"},
         {"array", R"(["ping"])"},
-        {"string", R"("ping")"},
-        {"number", "42"},
         {"no_type", R"({"kind":"ping"})"},
         {"numeric_type", R"({"type":5})"},
-        {"null_type", R"({"type":null})"},
-        {"object_type", R"({"type":{"name":"ping"}})"},
         {"invalid_utf8", "{\"type\":\"ping\",\"x\":\"\xC3\x28\"}"},
-        {"invalid_utf8_in_type", "{\"type\":\"pi\xFFng\"}"},
         {"lone_surrogate", R"({"type":"ping","x":"\ud800"})"},
         {"ten_megabytes", R"({"type":"ping","pad":")" + std::string(10u << 20, 'a') + "\"}"},
         {"trailing_garbage", R"({"type":"ping"} x)"},
