@@ -179,56 +179,51 @@ TEST_F(BuildingBodies, AFaceCrossingItselfIsNotKeptAsOnePolygon) {
     EXPECT_GT(mode, 0);
 }
 
-struct MorphCase {
-    const char* name;
-    std::vector<BodyFace> faces;
-    placement::MorphMode mode;
-    size_t polygons;
-    size_t edges;
-    int nonPlanar;
-};
-
-void PrintTo(const MorphCase& c, std::ostream* os) { *os << c.name; }
-
 Ring3 square(double lift) { return {{0, 0, 0}, {4, 0, 0}, {4, 4, lift}, {0, 4, 0}}; }
 
-class MorphShapes : public BuildingBodies, public ::testing::WithParamInterface<MorphCase> {};
-
-TEST_P(MorphShapes, FacesBecomePolygonsOrTriangles) {
-    const MorphCase& c = GetParam();
-    placement::TriangulationStats stats;
-    KlErr err = KL_ERR_GENERAL;
-    inStep([&] {
-        err = placement::makeMorph(c.faces, 1, c.mode, 1, &stats, "");
-        return KL_NOERROR;
-    });
-    ASSERT_EQ(err, KL_NOERROR);
-    const auto morphs = elements(KL_ELEM_MORPH);
-    ASSERT_EQ(morphs.size(), 1u);
-    EXPECT_EQ(morphs[0]->body->polygons.size(), c.polygons);
-    EXPECT_EQ(morphs[0]->body->edges.size(), c.edges);
-    EXPECT_EQ(stats.nonPlanar, c.nonPlanar);
-}
-
-const Ring3 kLFace{{0, 0, 0}, {4, 0, 0}, {4, 1, 0}, {1, 1, 0}, {1, 3, 0}, {0, 3, 0}};
-const Ring3 kLeft{{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
-const Ring3 kRight{{4, 0, 0}, {8, 0, 0}, {8, 4, 0}, {4, 4, 0}};
-
-INSTANTIATE_TEST_SUITE_P(
-    Morph, MorphShapes,
-    ::testing::Values(MorphCase{"planarSquare", {{square(0), {}}}, {false, true}, 1, 4, 0},
-                      MorphCase{"planarSquareWithClosingPoint", {{{kLeft[0], kLeft[1], kLeft[2], kLeft[3], kLeft[0]}, {}}},
-                                {false, true}, 1, 4, 0},
-                      MorphCase{"lShapeIsEarClipped", {{kLFace, {}}}, {false, true}, 4, 9, 0},
-                      MorphCase{"cornerOffPlaneBy5cmStays", {{square(0.05), {}}}, {false, true}, 1, 4, 0},
-                      MorphCase{"cornerOffPlaneBy6cmIsCut", {{square(0.06), {}}}, {false, true}, 2, 5, 1},
-                      MorphCase{"sharedEdgeIsOneHostEdge", {{kLeft, {}}, {kRight, {}}}, {false, true}, 2, 7, 0},
-                      MorphCase{"looseFacesKeepTheirOwnEdges", {{kLeft, {}}, {kRight, {}}}, {false, false}, 2, 8, 0},
-                      MorphCase{"allTriangles", {{kLeft, {}}, {kRight, {}}}, {true, true}, 4, 9, 0}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
-
-TEST_F(BuildingBodies, NoFacesIsRefusedBeforeTheHostIsAsked) {
-    EXPECT_EQ(placement::makeMorph({}, 1, {}, 1, nullptr, ""), placement::kErrNoFaces);
+TEST_F(BuildingBodies, FacesBecomePolygonsOrTriangles) {
+    const Ring3 lFace{{0, 0, 0}, {4, 0, 0}, {4, 1, 0}, {1, 1, 0}, {1, 3, 0}, {0, 3, 0}};
+    const Ring3 left{{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}}, right{{4, 0, 0}, {8, 0, 0}, {8, 4, 0}, {4, 4, 0}};
+    const struct {
+        const char* name;
+        std::vector<BodyFace> faces;
+        placement::MorphMode mode;
+        size_t polygons, edges;
+        int nonPlanar;
+    } cases[] = {
+        {"planar square", {{square(0), {}}}, {false, true}, 1, 4, 0},
+        {"planar square with its closing point", {{{left[0], left[1], left[2], left[3], left[0]}, {}}}, {false, true},
+         1, 4, 0},
+        {"L shape is ear-clipped", {{lFace, {}}}, {false, true}, 4, 9, 0},
+        {"a corner 5 cm off the plane stays", {{square(0.05), {}}}, {false, true}, 1, 4, 0},
+        {"a corner 6 cm off the plane is cut", {{square(0.06), {}}}, {false, true}, 2, 5, 1},
+        {"a shared edge is one host edge", {{left, {}}, {right, {}}}, {false, true}, 2, 7, 0},
+        {"loose faces keep their own edges", {{left, {}}, {right, {}}}, {false, false}, 2, 8, 0},
+        {"all triangles", {{left, {}}, {right, {}}}, {true, true}, 4, 9, 0},
+        {"no faces", {}, {}, 0, 0, 0},  // refused before the host is asked
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        wb_ = std::make_unique<host::Workbench>();
+        bindAddonToHost(&host::Workbench::hostTable());
+        placement::TriangulationStats stats;
+        KlErr err = KL_ERR_GENERAL;
+        inStep([&] {
+            err = placement::makeMorph(c.faces, 1, c.mode, 1, &stats, "");
+            return KL_NOERROR;
+        });
+        const auto morphs = elements(KL_ELEM_MORPH);
+        if (c.faces.empty()) {
+            EXPECT_EQ(err, placement::kErrNoFaces);
+            EXPECT_TRUE(morphs.empty());
+            continue;
+        }
+        ASSERT_EQ(err, KL_NOERROR);
+        ASSERT_EQ(morphs.size(), 1u);
+        EXPECT_EQ(morphs[0]->body->polygons.size(), c.polygons);
+        EXPECT_EQ(morphs[0]->body->edges.size(), c.edges);
+        EXPECT_EQ(stats.nonPlanar, c.nonPlanar);
+    }
 }
 
 TEST_F(BuildingBodies, Lod1BlocksBecomeSlabsExceptWhereLod2Stands) {
