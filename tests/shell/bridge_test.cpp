@@ -72,14 +72,6 @@ TEST_F(BridgeTest, MessagesUpToTheSizeLimitAreDispatched) {
     EXPECT_EQ(last(), json({{"type", "pong"}}));
 }
 
-TEST_F(BridgeTest, UnknownTypeIsNamedInTheErrorAndCannotBreakOutOfTheScript) {
-    bridge.onMessage(R"({"type":"</script><script>alert(1)</script>"})");
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(last()["msg"], "Brak obslugi wiadomosci: </script><script>alert(1)</script>");
-    EXPECT_EQ(sent.back().find('<'), std::string::npos);
-    EXPECT_EQ(sent.back().find('>'), std::string::npos);
-}
-
 TEST_F(BridgeTest, AFieldOfTheWrongKindOrAFailingHandlerIsAnsweredInPolishAndTheBridgeStaysUsable) {
     int reached = 0;
     bridge.on("boom", [](const json&) -> json { throw std::runtime_error("awaria"); });
@@ -142,9 +134,12 @@ TEST_F(BridgeTest, SendSetsTypeCompactlyAndDropsWithoutSender) {
     EXPECT_EQ(sent.back(), R"({"done":1,"total":4,"type":"progress"})");
     bridge.send("noop", json());
     EXPECT_EQ(sent.back(), R"({"type":"noop"})");
+    // The text goes into a script: nothing in it may end the script.
+    bridge.send("noop", json{{"s", "</script>"}});
+    EXPECT_EQ(sent.back(), R"({"s":"\u003c/script\u003e","type":"noop"})");
     bridge.setSender({});
     bridge.send("progress", json::object());
-    EXPECT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent.size(), 3u);
 }
 
 TEST_F(BridgeTest, FailingSenderDoesNotEscape) {
