@@ -112,13 +112,10 @@ TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
                                 {"nieznany", "X"}}}}),
               json({{"type", "settingsSaved"}}));
     EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Parcels), "Działki nowe");
-    const auto reloaded = settings::loadSettings(settingsFile()).settings;
-    EXPECT_EQ(reloaded.layers.at(geo::DataType::Parcels), "Działki nowe");
-    EXPECT_EQ(reloaded.layers.at(geo::DataType::Buildings), "Ściany");
-    EXPECT_EQ(reloaded.layers.at(geo::DataType::ZoningPlans), std::string(255, 'm')) << "cut once, never dropped";
-
     ImportController restarted(settingsFile(), [] { return &host::Workbench::hostTable(); }, settings::ServiceHosts{});
     EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::Buildings), "Ściany");
+    EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::ZoningPlans), std::string(255, 'm'))
+        << "cut once, never dropped";
 }
 
 TEST_F(ImportHandlers, AFailedSaveIsNeverReportedAsSaved) {
