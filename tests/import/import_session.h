@@ -1,6 +1,7 @@
 #pragma once
-// A controller on a workbench project, wired as the map palette wires it, with
-// the page's side recorded: what the bridge answered and what was pushed.
+// The local geoportal with the demo site, and a controller on a workbench
+// project wired to it as the map palette wires it, with the page's side
+// recorded: what the bridge answered and what was pushed.
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -10,12 +11,39 @@
 #include <nlohmann/json.hpp>
 
 #include "import/import_controller.h"
+#include "tools/geoportal/geoportal_server.h"
 
 namespace kl::host {
 class Workbench;
 }
 
 namespace kl::testing {
+
+// Every service host of the add-on pointed at the local geoportal, and the
+// demo county's utility service added to the registry. One per test process:
+// the registry is read once.
+class DemoServices {
+public:
+    // Starts on first use; also points the diagnostics and settings folders
+    // into a private temporary folder.
+    static DemoServices& instance();
+
+    geoportal::GeoportalServer& server() { return server_; }
+    std::string baseUrl() const { return server_.baseUrl(); }
+    const std::filesystem::path& root() const { return root_; }
+    // A fresh, empty download cache (cached answers would hide faults).
+    void freshCache();
+    // Spoils the answers to requests whose text holds `contains` under
+    // `pathPrefix`; times: how many answers, below 0 every one.
+    void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
+                  int times = -1);
+
+private:
+    DemoServices();
+    std::filesystem::path root_;
+    geoportal::GeoportalServer server_;
+    int caches_ = 0;
+};
 
 class ImportSession {
 public:

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <map>
 
-#include "tests/import/demo_services.h"
 #include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/import/demo_environment.h"
@@ -57,8 +56,6 @@ struct FetchCase {
     bool images = false;  // map images are drawn as asked for: a loaded machine must wait for them
 };
 
-void PrintTo(const FetchCase& c, std::ostream* os) { *os << c.name; }
-
 // Patient timings for map images; the default ones let a slow answer fail.
 void waitForImages(ImportSession& s) {
     net::HttpTimings patient;
@@ -67,96 +64,75 @@ void waitForImages(ImportSession& s) {
     s.controller().setFetchTimings(patient);
 }
 
-class FetchFaults : public ::testing::TestWithParam<FetchCase> {
-protected:
-    json fetch(const FetchCase& c) {
-        for (const Spoil& f : c.spoils) DemoServices::instance().addFault(f.kind, f.contains, f.delayMs, f.path);
-        if (c.images) waitForImages(s);
-        EXPECT_TRUE(s.ask(ImportSession::demoFetch(c.layers)).is_null());
-        return s.waitFor("fetchDone");
-    }
-    ImportSession s;
-};
-
-TEST_P(FetchFaults, WhatArrivesAndWhatIsSaid) {
-    const FetchCase& c = GetParam();
-    const json done = fetch(c);
-    ASSERT_FALSE(done.is_null());
-    EXPECT_EQ(done["counts"], json(c.counts));
-    const std::string warning = done.value("warning", "");
-    if (c.times > 0)
-        EXPECT_EQ(occurrences(warning, c.warning), c.times) << warning;
-    else
-        EXPECT_EQ(warning, c.warning);
-    EXPECT_FALSE(s.controller().busy());
-}
-
 const std::map<std::string, int> kCadastreOnly = {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}};
 const std::vector<std::string> kSite = {"dzialki", "budynki", "gesut"};
 const std::vector<std::string> kPlan = {"dzialki", "pog"};
 const std::map<std::string, int> kParcelsOnly = {{"dzialki", demo::kParcels}};
 const std::string kPlanLost = "POG gminy " + kCommune + ": ";
 
-INSTANTIATE_TEST_SUITE_P(
-    Services, FetchFaults,
-    ::testing::Values(
-        FetchCase{"CountyModels", {"dzialki", "budynki3d", "budynkilod2"}, {},
+TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
+    const FetchCase cases[] = {
+        {"CountyModels", {"dzialki", "budynki3d", "budynkilod2"}, {},
                   {{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}, ""},
-        FetchCase{"GeneralPlan", kPlan, {}, {{"dzialki", demo::kParcels}, {"pog", kGeneralPlanZonesInFrame}}, ""},
-        FetchCase{"MapImages", {"dzialki", "rastr", "bdot500", "mpzp"}, {},
+        {"GeneralPlan", kPlan, {}, {{"dzialki", demo::kParcels}, {"pog", kGeneralPlanZonesInFrame}}, ""},
+        {"MapImages", {"dzialki", "rastr", "bdot500", "mpzp"}, {},
                   {{"dzialki", demo::kParcels}, {"rastry (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}},
                   "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + kCommune + ".", 0, true},
-        FetchCase{"SurfaceModelBlocks", {"budynkindsm"}, {}, {{"budynkindsm", demo::kBuildings}},
-                  "Budynki nMPT: 166 bryl z 166 obrysow LOD1", 1},
-        FetchCase{"CutLidarTilesRebuildNothing", {"budynkirekon"},
+        {"CutLidarTilesRebuildNothing", {"budynkirekon"},
                   {{Kind::Truncate, "/NumDaneWys/DanePomiaroweLAZ/", "", 0}}, {},
                   "Rekonstrukcja LOD2: kafel ", 11},  // every tile of the zone
-        FetchCase{"RegisterQueryFails", kPlan, {{Kind::Status, kRegister + "query"}}, kParcelsOnly,
+        {"RegisterQueryFails", kPlan, {{Kind::Status, kRegister + "query"}}, kParcelsOnly,
                   kPlanLost + "Rejestr Urbanistyczny nie odpowiada (Serwer zwrocil status 500) - strefy pominiete."},
-        FetchCase{"RegisterQueryWithoutActs", kPlan, {{Kind::Exception, kRegister + "query"}}, kParcelsOnly,
-                  kPlanLost + "Rejestr Urbanistyczny nie odpowiada (odpowiedz bez listy aktow) - strefy pominiete."},
-        FetchCase{"RegisterDownloadIsAPage", kPlan, {{Kind::Html, kRegister + "5001/"}}, kParcelsOnly,
-                  kPlanLost + "nie udalo sie pobrac stref aktu '5001' (Serwer zwrocil strone HTML zamiast danych.) - "
-                              "strefy pominiete."},
-        FetchCase{"RegisterDownloadCut", kPlan, {{Kind::Truncate, kRegister + "5001/"}}, kParcelsOnly,
+        {"RegisterDownloadCut", kPlan, {{Kind::Truncate, kRegister + "5001/"}}, kParcelsOnly,
                   kPlanLost + "nie udalo sie pobrac stref aktu '5001' (Pobieranie przerwane (68,3 KB z 136,7 KB).) - "
                               "strefy pominiete."},
-        FetchCase{"OrthophotoNeverDraws", {"dzialki", "rastr"}, {{Kind::Exception, "", "/ORTO/"}}, kParcelsOnly,
+        {"OrthophotoNeverDraws", {"dzialki", "rastr"}, {{Kind::Exception, "", "/ORTO/"}}, kParcelsOnly,
                   "Ortofotomapa WMS nie odpowiada - rastr pominiety."},
-        FetchCase{"UtilitiesAsAMapImage", {"gesut"}, {{Kind::Status, kUtilityNetwork, "service=WFS", 0}},
+        {"UtilitiesAsAMapImage", {"gesut"}, {{Kind::Status, kUtilityNetwork, "service=WFS", 0}},
                   {{"gesut (rastr)", 1}},
                   "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil status 500) - przewodow nie pobrano. GESUT "
                   "jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.",
                   0, true},
-        FetchCase{"ParcelLayerStatus500", kSite, {{Kind::Status, "", "dzialki"}},
+        {"ParcelLayerStatus500", kSite, {{Kind::Status, "", "dzialki"}},
                   {{"budynki", demo::kBuildings}, {"gesut", kUtilities}}, "ms:dzialki:", 1},
-        FetchCase{"GasPipesTimeOut", kSite, {{Kind::Slow, "", "przewod_gazowy"}},
+        {"GasPipesTimeOut", kSite, {{Kind::Slow, "", "przewod_gazowy"}},
                   {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}, {"gesut", kUtilities - demo::kGasPipes}},
                   "ms:przewod_gazowy:", 1},
-        FetchCase{"WaterPipesBrokenGml", kSite, {{Kind::Truncate, "", "przewod_wodociagowy"}},
-                  {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}, {"gesut", kUtilities - demo::kWaterPipes}},
-                  "ms:przewod_wodociagowy:", 1},
-        FetchCase{"UtilitiesExceptionAlways", kSite, {{Kind::Exception, kUtilityNetwork, kCapabilities}}, kCadastreOnly,
+        {"UtilitiesExceptionAlways", kSite, {{Kind::Exception, kUtilityNetwork, kCapabilities}}, kCadastreOnly,
                   "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil raport bledu OGC zamiast danych.) - przewodow "
                   "nie pobrano. GESUT: powiatowa usluga nie odpowiada."},
-        FetchCase{"UtilitiesCutAlways", kSite, {{Kind::Truncate, kUtilityNetwork, kCapabilities}}, kCadastreOnly,
-                  "GESUT: usluga WFS powiatu nie odpowiada (Pobieranie przerwane (2,0 KB z 3,9 KB).) - przewodow nie "
-                  "pobrano. GESUT: powiatowa usluga nie odpowiada."},
-        FetchCase{"CadastreHtmlAlways", kSite, {{Kind::Html, kCadastre, kCapabilities}},
+        {"CadastreHtmlAlways", kSite, {{Kind::Html, kCadastre, kCapabilities}},
                   {{"budynki", demo::kNewBuildings}, {"gesut", kUtilities}},
                   "Powiatowa usluga WFS EGiB nie odpowiada (Serwer zwrocil strone HTML zamiast danych.) - dzialek i "
                   "budynkow nie pobrano. Brak dzialek dla tego obszaru. Budynki z BDOT10k NoweBudynki (fallback - tylko "
                   "nowe obiekty)."},
-        FetchCase{"CadastreAndNewBuildingsDown", kSite, {{Kind::Status, kCadastre}, {Kind::Status, kNewBuildings}},
+        {"CadastreAndNewBuildingsDown", kSite, {{Kind::Status, kCadastre}, {Kind::Status, kNewBuildings}},
                   {{"gesut", kUtilities}},
                   "Powiatowa usluga WFS EGiB nie odpowiada (Serwer zwrocil status 500) - dzialek i budynkow nie pobrano. "
                   "Brak dzialek dla tego obszaru. Usluga WFS ms:bud_2025: 2 z 2 kafli bez odpowiedzi (Serwer zwrocil "
                   "status 500)."},
-        FetchCase{"BoundariesDown", kSite, {{Kind::Status, kBoundaries}}, {{"budynki", demo::kNewBuildings}},
+        {"BoundariesDown", kSite, {{Kind::Status, kBoundaries}}, {{"budynki", demo::kNewBuildings}},
                   "Usluga granic administracyjnych (PRG) nie odpowiada (Serwer zwrocil status 500). Nie udalo sie ustalic "
                   "powiatu dla widoku. Brak dzialek dla tego obszaru. Budynki z BDOT10k NoweBudynki (fallback - tylko "
-                  "nowe obiekty). GESUT pominiety: nie udalo sie ustalic powiatu dla widoku."}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+                  "nowe obiekty). GESUT pominiety: nie udalo sie ustalic powiatu dla widoku."}};
+    for (const FetchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImportSession s;
+        for (const Spoil& f : c.spoils) DemoServices::instance().addFault(f.kind, f.contains, f.delayMs, f.path);
+        if (c.images) waitForImages(s);
+        EXPECT_TRUE(s.ask(ImportSession::demoFetch(c.layers)).is_null());
+        const json done = s.waitFor("fetchDone");
+        ASSERT_FALSE(done.is_null());
+        EXPECT_EQ(done["counts"], json(c.counts));
+        const std::string warning = done.value("warning", "");
+        if (c.times > 0) {
+            EXPECT_EQ(occurrences(warning, c.warning), c.times) << warning;
+        } else {
+            EXPECT_EQ(warning, c.warning);
+        }
+        EXPECT_FALSE(s.controller().busy());
+    }
+}
 
 // The demo's own registry files, replaced for one test and put back after.
 class UserRegistry {

@@ -13,7 +13,7 @@ json fetchMessage(json box, json layers = json::array({"dzialki"})) {
     return {{"type", "fetch"}, {"bboxWgs84", std::move(box)}, {"layers", std::move(layers)}};
 }
 
-json withOption(const char* key, double value) {
+json withOption(const char* key, json value) {
     json m = fetchMessage({15.56, 51.26, 15.57, 51.27});
     m[key] = value;
     return m;
@@ -25,52 +25,40 @@ struct Refusal {
     const char* startOfError;
 };
 
-class FetchRequestRefusal : public ::testing::TestWithParam<Refusal> {};
-
-TEST_P(FetchRequestRefusal, IsAnsweredWithAPolishTextAndNoRequest) {
-    const FetchRequestCheck check = readFetchRequest(GetParam().message);
-    EXPECT_FALSE(check.request.has_value());
-    EXPECT_EQ(check.error.rfind(GetParam().startOfError, 0), 0u) << check.error;
-}
-
 const double kInf = std::numeric_limits<double>::infinity();
 
-INSTANTIATE_TEST_SUITE_P(
-    Frames, FetchRequestRefusal,
-    ::testing::Values(
-        Refusal{"ThreeNumbers", fetchMessage({15.5, 51.2, 15.6}), "Nieprawidlowy bbox"},
-        Refusal{"NoBox", json{{"type", "fetch"}}, "Nieprawidlowy bbox"},
-        Refusal{"BoxNotArray", json{{"type", "fetch"}, {"bboxWgs84", "15,51,16,52"}}, "Nieprawidlowy bbox"},
-        Refusal{"Infinite", fetchMessage({15.5, 51.2, kInf, 51.3}), "Nieprawidlowy bbox: wspolrzedne"},
-        Refusal{"ZeroWidth", fetchMessage({15.5, 51.2, 15.5, 51.3}), "Nieprawidlowy bbox: kadr ma zerowy"},
-        Refusal{"Negative", fetchMessage({15.6, 51.3, 15.5, 51.2}), "Nieprawidlowy bbox: kadr ma zerowy"},
-        Refusal{"OutsidePoland", fetchMessage({2.30, 48.80, 2.35, 48.85}), "Kadr lezy poza Polska"},
-        Refusal{"CrossesTheBorder", fetchMessage({13.9, 52.0, 14.1, 52.1}), "Kadr lezy poza Polska"},
-        Refusal{"ZoomedOutCountry", fetchMessage({14.5, 49.5, 23.5, 54.5}), "Kadr za duzy: "},
-        Refusal{"JustOverTheCap", fetchMessage({19.0, 52.0, 19.0 + 0.0816, 52.0 + 0.042}), "Kadr za duzy: "},
-        Refusal{"RasterScaleBeyondInt", withOption("rasterScale", 1e30), "Nieprawidlowa skala rastra"},
-        Refusal{"RasterScaleNotFinite", withOption("rasterScale", -kInf), "Nieprawidlowa skala rastra"},
-        Refusal{"TerrainStepFraction", withOption("terrainStep", 2.5), "Nieprawidlowy krok terenu"},
-        Refusal{"TerrainStepZero", withOption("terrainStep", 0), "Nieprawidlowy krok terenu"},
-        Refusal{"UnknownLayer", fetchMessage({15.56, 51.26, 15.57, 51.27}, {"dzialki", "chmury"}),
+TEST(FetchRequest, RefusalsAreAnsweredWithAPolishTextAndNoRequest) {
+    const Refusal cases[] = {
+        {"ThreeNumbers", fetchMessage({15.5, 51.2, 15.6}), "Nieprawidlowy bbox"},
+        {"NoBox", json{{"type", "fetch"}}, "Nieprawidlowy bbox"},
+        {"BoxNotArray", json{{"type", "fetch"}, {"bboxWgs84", "15,51,16,52"}}, "Nieprawidlowy bbox"},
+        {"Infinite", fetchMessage({15.5, 51.2, kInf, 51.3}), "Nieprawidlowy bbox: wspolrzedne"},
+        {"ZeroWidth", fetchMessage({15.5, 51.2, 15.5, 51.3}), "Nieprawidlowy bbox: kadr ma zerowy"},
+        {"Negative", fetchMessage({15.6, 51.3, 15.5, 51.2}), "Nieprawidlowy bbox: kadr ma zerowy"},
+        {"OutsidePoland", fetchMessage({2.30, 48.80, 2.35, 48.85}), "Kadr lezy poza Polska"},
+        {"CrossesTheBorder", fetchMessage({13.9, 52.0, 14.1, 52.1}), "Kadr lezy poza Polska"},
+        {"ZoomedOutCountry", fetchMessage({14.5, 49.5, 23.5, 54.5}), "Kadr za duzy: "},
+        {"JustOverTheCap", fetchMessage({19.0, 52.0, 19.0 + 0.0816, 52.0 + 0.042}), "Kadr za duzy: "},
+        {"RasterScaleBeyondInt", withOption("rasterScale", 1e30), "Nieprawidlowa skala rastra"},
+        {"RasterScaleNotFinite", withOption("rasterScale", -kInf), "Nieprawidlowa skala rastra"},
+        {"TerrainStepFraction", withOption("terrainStep", 2.5), "Nieprawidlowy krok terenu"},
+        {"TerrainStepZero", withOption("terrainStep", 0), "Nieprawidlowy krok terenu"},
+        {"UnknownLayer", fetchMessage({15.56, 51.26, 15.57, 51.27}, {"dzialki", "chmury"}),
                 "Nieznany rodzaj danych: \"chmury\""},
-        Refusal{"TextCorners", fetchMessage({"15.5", "51.2", "15.6", "51.3"}),
+        {"TextCorners", fetchMessage({"15.5", "51.2", "15.6", "51.3"}),
                 "Pole \"bboxWgs84\" ma nieprawidlowy typ."},
-        Refusal{"LayersNotAList", fetchMessage({15.5, 51.2, 15.6, 51.3}, "dzialki"),
+        {"LayersNotAList", fetchMessage({15.5, 51.2, 15.6, 51.3}, "dzialki"),
                 "Pole \"layers\" ma nieprawidlowy typ."},
-        Refusal{"LayerNotText", fetchMessage({15.5, 51.2, 15.6, 51.3}, {"dzialki", 4}),
+        {"LayerNotText", fetchMessage({15.5, 51.2, 15.6, 51.3}, {"dzialki", 4}),
                 "Pole \"layers\" ma nieprawidlowy typ."},
-        Refusal{"ScaleAsText", [] {
-                    json m = fetchMessage({15.5, 51.2, 15.6, 51.3});
-                    m["rasterScale"] = "1000";
-                    return m;
-                }(), "Pole \"rasterScale\" ma nieprawidlowy typ."},
-        Refusal{"SmoothingAsNumber", [] {
-                    json m = fetchMessage({15.5, 51.2, 15.6, 51.3});
-                    m["poziomiceWygladz"] = 1;
-                    return m;
-                }(), "Pole \"poziomiceWygladz\" ma nieprawidlowy typ."}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+        {"ScaleAsText", withOption("rasterScale", "1000"), "Pole \"rasterScale\" ma nieprawidlowy typ."},
+        {"SmoothingAsNumber", withOption("poziomiceWygladz", 1), "Pole \"poziomiceWygladz\" ma nieprawidlowy typ."}};
+    for (const Refusal& c : cases) {
+        const FetchRequestCheck check = readFetchRequest(c.message);
+        EXPECT_FALSE(check.request.has_value()) << c.name;
+        EXPECT_EQ(check.error.rfind(c.startOfError, 0), 0u) << c.name << ": " << check.error;
+    }
+}
 
 TEST(FetchRequest, ASmallFrameIsReadWithItsOptionsAndDefaults) {
     json m = fetchMessage({15.56456, 51.26013, 15.57373, 51.26409}, {"dzialki", "gesut", "teren"});

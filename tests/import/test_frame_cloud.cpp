@@ -2,7 +2,6 @@
 // the flag bits of formats 0-5, points outside the frame left out, a tile
 // that breaks half way taken back out whole.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -10,6 +9,7 @@
 
 #include "cloud/las/las_writer.h"
 #include "import/frame_cloud.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::import {
 namespace {
@@ -65,12 +65,8 @@ std::string writeOnePoint(const fs::path& path, const TileCase& c) {
 
 class FrameCloudTile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kl_frame_cloud_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    test::ScratchFolder scratch_{"kl_frame_cloud"};
+    const fs::path dir_ = scratch_.path();
 };
 
 const auto kGroundOrWater = [](std::uint8_t cls) { return cls == 2 || cls == 9; };

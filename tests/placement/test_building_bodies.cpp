@@ -179,56 +179,51 @@ TEST_F(BuildingBodies, AFaceCrossingItselfIsNotKeptAsOnePolygon) {
     EXPECT_GT(mode, 0);
 }
 
-struct MorphCase {
-    const char* name;
-    std::vector<BodyFace> faces;
-    placement::MorphMode mode;
-    size_t polygons;
-    size_t edges;
-    int nonPlanar;
-};
-
-void PrintTo(const MorphCase& c, std::ostream* os) { *os << c.name; }
-
 Ring3 square(double lift) { return {{0, 0, 0}, {4, 0, 0}, {4, 4, lift}, {0, 4, 0}}; }
 
-class MorphShapes : public BuildingBodies, public ::testing::WithParamInterface<MorphCase> {};
-
-TEST_P(MorphShapes, FacesBecomePolygonsOrTriangles) {
-    const MorphCase& c = GetParam();
-    placement::TriangulationStats stats;
-    KlErr err = KL_ERR_GENERAL;
-    inStep([&] {
-        err = placement::makeMorph(c.faces, 1, c.mode, 1, &stats, "");
-        return KL_NOERROR;
-    });
-    ASSERT_EQ(err, KL_NOERROR);
-    const auto morphs = elements(KL_ELEM_MORPH);
-    ASSERT_EQ(morphs.size(), 1u);
-    EXPECT_EQ(morphs[0]->body->polygons.size(), c.polygons);
-    EXPECT_EQ(morphs[0]->body->edges.size(), c.edges);
-    EXPECT_EQ(stats.nonPlanar, c.nonPlanar);
-}
-
-const Ring3 kLFace{{0, 0, 0}, {4, 0, 0}, {4, 1, 0}, {1, 1, 0}, {1, 3, 0}, {0, 3, 0}};
-const Ring3 kLeft{{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
-const Ring3 kRight{{4, 0, 0}, {8, 0, 0}, {8, 4, 0}, {4, 4, 0}};
-
-INSTANTIATE_TEST_SUITE_P(
-    Morph, MorphShapes,
-    ::testing::Values(MorphCase{"planarSquare", {{square(0), {}}}, {false, true}, 1, 4, 0},
-                      MorphCase{"planarSquareWithClosingPoint", {{{kLeft[0], kLeft[1], kLeft[2], kLeft[3], kLeft[0]}, {}}},
-                                {false, true}, 1, 4, 0},
-                      MorphCase{"lShapeIsEarClipped", {{kLFace, {}}}, {false, true}, 4, 9, 0},
-                      MorphCase{"cornerOffPlaneBy5cmStays", {{square(0.05), {}}}, {false, true}, 1, 4, 0},
-                      MorphCase{"cornerOffPlaneBy6cmIsCut", {{square(0.06), {}}}, {false, true}, 2, 5, 1},
-                      MorphCase{"sharedEdgeIsOneHostEdge", {{kLeft, {}}, {kRight, {}}}, {false, true}, 2, 7, 0},
-                      MorphCase{"looseFacesKeepTheirOwnEdges", {{kLeft, {}}, {kRight, {}}}, {false, false}, 2, 8, 0},
-                      MorphCase{"allTriangles", {{kLeft, {}}, {kRight, {}}}, {true, true}, 4, 9, 0}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
-
-TEST_F(BuildingBodies, NoFacesIsRefusedBeforeTheHostIsAsked) {
-    EXPECT_EQ(placement::makeMorph({}, 1, {}, 1, nullptr, ""), placement::kErrNoFaces);
+TEST_F(BuildingBodies, FacesBecomePolygonsOrTriangles) {
+    const Ring3 lFace{{0, 0, 0}, {4, 0, 0}, {4, 1, 0}, {1, 1, 0}, {1, 3, 0}, {0, 3, 0}};
+    const Ring3 left{{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}}, right{{4, 0, 0}, {8, 0, 0}, {8, 4, 0}, {4, 4, 0}};
+    const struct {
+        const char* name;
+        std::vector<BodyFace> faces;
+        placement::MorphMode mode;
+        size_t polygons, edges;
+        int nonPlanar;
+    } cases[] = {
+        {"planar square", {{square(0), {}}}, {false, true}, 1, 4, 0},
+        {"planar square with its closing point", {{{left[0], left[1], left[2], left[3], left[0]}, {}}}, {false, true},
+         1, 4, 0},
+        {"L shape is ear-clipped", {{lFace, {}}}, {false, true}, 4, 9, 0},
+        {"a corner 5 cm off the plane stays", {{square(0.05), {}}}, {false, true}, 1, 4, 0},
+        {"a corner 6 cm off the plane is cut", {{square(0.06), {}}}, {false, true}, 2, 5, 1},
+        {"a shared edge is one host edge", {{left, {}}, {right, {}}}, {false, true}, 2, 7, 0},
+        {"loose faces keep their own edges", {{left, {}}, {right, {}}}, {false, false}, 2, 8, 0},
+        {"all triangles", {{left, {}}, {right, {}}}, {true, true}, 4, 9, 0},
+        {"no faces", {}, {}, 0, 0, 0},  // refused before the host is asked
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        wb_ = std::make_unique<host::Workbench>();
+        bindAddonToHost(&host::Workbench::hostTable());
+        placement::TriangulationStats stats;
+        KlErr err = KL_ERR_GENERAL;
+        inStep([&] {
+            err = placement::makeMorph(c.faces, 1, c.mode, 1, &stats, "");
+            return KL_NOERROR;
+        });
+        const auto morphs = elements(KL_ELEM_MORPH);
+        if (c.faces.empty()) {
+            EXPECT_EQ(err, placement::kErrNoFaces);
+            EXPECT_TRUE(morphs.empty());
+            continue;
+        }
+        ASSERT_EQ(err, KL_NOERROR);
+        ASSERT_EQ(morphs.size(), 1u);
+        EXPECT_EQ(morphs[0]->body->polygons.size(), c.polygons);
+        EXPECT_EQ(morphs[0]->body->edges.size(), c.edges);
+        EXPECT_EQ(stats.nonPlanar, c.nonPlanar);
+    }
 }
 
 TEST_F(BuildingBodies, Lod1BlocksBecomeSlabsExceptWhereLod2Stands) {
@@ -281,34 +276,6 @@ TEST_F(BuildingBodies, SurfacesAreFoundByNameAndFlaggedItemsGetTheReviewColour) 
     EXPECT_DOUBLE_EQ(review->blue, 0.6);
     ASSERT_NE(longName, 0);
     EXPECT_EQ(wb_->project().attributes().find(KL_ATTR_SURFACE, longName)->name.size(), size_t{KL_NAME_MAX});
-}
-
-TEST_F(BuildingBodies, ModelsStandInTheImportStepAndOneUndoRemovesThem) {
-    const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
-    placement::BuildingModels models;
-    models.lod1 = {{"blok", {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}}, 190, 7},
-                   {"DOM", {{e + 20, n}, {e + 30, n}, {e + 30, n + 8}, {e + 20, n + 8}}, 191, 9}};
-    auto at = [&](double x, double y, double z) { return Point3d{e + 20 + x, n + y, z}; };
-    models.lod2 = {{"dom", "1000", {{FaceKind::Roof, {at(0, 0, 200), at(10, 0, 200), at(10, 8, 200), at(0, 8, 200)}, {}}}}};
-    const int zone = 2176;
-    models = placement::buildingModelsInZone(models.lod1, models.lod2, zone);
-    models.zOff = placement::lowestModelHeight(models);
-    EXPECT_DOUBLE_EQ(models.zOff, 190);
-    const geo::Point2d survey = geo::pl1992ToPl2000(e, n, zone);
-    const auto placed = placement::runPlaceCommand(&host::Workbench::hostTable(), {}, placement::transformForSurveyPoint(survey),
-                                                settings_, {}, zone, models);
-    ASSERT_TRUE(placed.ok());
-    EXPECT_EQ(placed.result.counts.at("budynki3d"), 1);
-    EXPECT_EQ(placed.result.counts.at("budynkilod2"), 1);
-    ASSERT_EQ(wb_->project().elements().size(), 2u);
-    const auto slabs = elements(KL_ELEM_SLAB);
-    ASSERT_EQ(slabs.size(), 1u);
-    EXPECT_DOUBLE_EQ(slabs[0]->element.level, 7);  // based at the lowest building, 7 m tall
-    EXPECT_NEAR(slabs[0]->coords[0].x, 0, 1e-6);  // at the survey point
-    EXPECT_NEAR(slabs[0]->coords[0].y, 0, 1e-6);
-    EXPECT_EQ(wb_->project().journal().done().size(), 1u);
-    ASSERT_TRUE(wb_->undo());
-    EXPECT_EQ(wb_->project().elements().size(), 0u);
 }
 
 TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreMarkedForReview) {

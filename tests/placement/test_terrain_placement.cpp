@@ -194,71 +194,58 @@ TEST_F(TerrainPlacement, ContoursAreDrawnLabelledUprightAndMeshedThroughLevelLin
     EXPECT_EQ(meshes[0]->boundaryZ, (std::vector<double>{5, 5, 4, 4, 5}));
 }
 
-struct ContourMeshCase {
-    const char* name;
-    std::vector<Contour> contours;
-    placement::MeshCorners frame;
-    bool hostRefusesMesh;
-    bool meshCounted;
-    int32_t skipped;
-    const char* warning;
-};
-
-class ContourMeshCounting : public TerrainPlacement, public ::testing::WithParamInterface<ContourMeshCase> {};
-
 // A contour mesh counts only when the host made it; anything else is said.
-TEST_P(ContourMeshCounting, CountsTheMeshOnlyWhenMade) {
-    const ContourMeshCase& c = GetParam();
-    placement::GroundInput ground;
-    ground.contours.contours = c.contours;
-    ground.contours.frame = c.frame;
-    ground.contours.mesh = true;
-    // the labels come first; the mesh is the last element created
-    if (c.hostRefusesMesh) wb_->faults().arm({"CreateElement", 2, KL_ERR_GENERAL, false, 0});
-    const auto placed = place(ground);
-    ASSERT_TRUE(placed.ok());
-    EXPECT_EQ(placed.result.counts.count("poziomice3d"), c.meshCounted ? 1u : 0u);
-    EXPECT_EQ(placed.result.counts.count("poziomice2d"), 0u);  // lines not asked for
-    EXPECT_EQ(placed.result.skipped, c.skipped);
-    EXPECT_EQ(placed.result.warnings, c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
-    EXPECT_EQ(elements(KL_ELEM_MESH).size(), c.meshCounted ? 1u : 0u);
+TEST_F(TerrainPlacement, ContourMeshCountsOnlyWhenMade) {
+    const placement::MeshCorners frame = placement::cornersOf(0, 0, 50, 50);
+    const std::string tooFew = "Poziomice: za malo warstwic albo zbyt waski kadr na Siatke 3D - nie utworzono jej.";
+    const struct {
+        const char* name;
+        std::vector<Contour> contours;
+        placement::MeshCorners frame;
+        bool hostRefusesMesh, meshCounted;
+        int32_t skipped;
+        std::string warning;
+    } cases[] = {
+        {"made", threeContours(), frame, false, true, 0, ""},
+        {"too few points", {line(105, true, {{0, 5}, {40, 5}})}, frame, false, false, 0, tooFew},
+        {"only stubs", {line(105, true, {{0, 5}, {0.99, 5}}), line(104, false, {{0, 9}, {0.5, 9}, {0.9, 9}})}, frame,
+         false, false, 0, tooFew},
+        {"frame collapsed to a line", threeContours(), placement::cornersOf(0, 0, 50, 0), false, false, 0, tooFew},
+        {"host refuses", threeContours(), frame, true, false, 1, "Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        wb_ = std::make_unique<host::Workbench>();
+        bindAddonToHost(&host::Workbench::hostTable());
+        placement::GroundInput ground;
+        ground.contours.contours = c.contours;
+        ground.contours.frame = c.frame;
+        ground.contours.mesh = true;
+        // the labels come first; the mesh is the last element created
+        if (c.hostRefusesMesh) wb_->faults().arm({"CreateElement", 2, KL_ERR_GENERAL, false, 0});
+        const auto placed = place(ground);
+        ASSERT_TRUE(placed.ok());
+        EXPECT_EQ(placed.result.counts.count("poziomice3d"), c.meshCounted ? 1u : 0u);
+        EXPECT_EQ(placed.result.counts.count("poziomice2d"), 0u);  // lines not asked for
+        EXPECT_EQ(placed.result.skipped, c.skipped);
+        EXPECT_EQ(placed.result.warnings, c.warning.empty() ? std::vector<std::string>{} : std::vector{c.warning});
+        EXPECT_EQ(elements(KL_ELEM_MESH).size(), c.meshCounted ? 1u : 0u);
+    }
 }
 
-const placement::MeshCorners kFrame = placement::cornersOf(0, 0, 50, 50);
-constexpr const char* kTooFew = "Poziomice: za malo warstwic albo zbyt waski kadr na Siatke 3D - nie utworzono jej.";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ContourMeshCounting,
-    ::testing::Values(ContourMeshCase{"made", threeContours(), kFrame, false, true, 0, nullptr},
-                      ContourMeshCase{"tooFewPoints", {line(105, true, {{0, 5}, {40, 5}})}, kFrame, false, false, 0, kTooFew},
-                      ContourMeshCase{"onlyStubs", {line(105, true, {{0, 5}, {0.99, 5}}), line(104, false, {{0, 9}, {0.5, 9}, {0.9, 9}})},
-                                      kFrame, false, false, 0, kTooFew},
-                      ContourMeshCase{"frameCollapsedToALine", threeContours(), placement::cornersOf(0, 0, 50, 0), false,
-                                      false, 0, kTooFew},
-                      ContourMeshCase{"hostRefuses", threeContours(), kFrame, true, false, 1,
-                                      "Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic."}),
-    [](const auto& param) { return std::string(param.param.name); });
-
-struct BaseHeightCase {
-    const char* name;
-    placement::BaseHeightSources sources;
-    double expected;
-};
-
-class TerrainBaseHeight : public ::testing::TestWithParam<BaseHeightCase> {};
-
-TEST_P(TerrainBaseHeight, TakesTheFirstKnownSource) {
-    EXPECT_EQ(placement::terrainBaseHeight(GetParam().sources), GetParam().expected);
+TEST(TerrainBaseHeight, TakesTheFirstKnownSource) {
+    const struct {
+        placement::BaseHeightSources sources;  // elevation model, cloud, survey point, anchor
+        double expected;
+    } cases[] = {
+        {{84.5, 90.0, 70.0, 60.0}, 84.5},
+        {{std::nullopt, 90.0, 70.0, 60.0}, 90.0},
+        {{std::nullopt, std::nullopt, 70.0, 60.0}, 70.0},
+        {{std::nullopt, std::nullopt, 0.0, 60.0}, 60.0},  // a survey point at 0 falls through to the anchor
+        {{std::nullopt, std::nullopt, 0.0, std::nullopt}, 0.0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(placement::terrainBaseHeight(c.sources), c.expected) << c.expected;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Sources, TerrainBaseHeight,
-    ::testing::Values(BaseHeightCase{"elevationModel", {84.5, 90.0, 70.0, 60.0}, 84.5},
-                      BaseHeightCase{"pointCloud", {std::nullopt, 90.0, 70.0, 60.0}, 90.0},
-                      BaseHeightCase{"surveyPoint", {std::nullopt, std::nullopt, 70.0, 60.0}, 70.0},
-                      BaseHeightCase{"surveyPointAtZeroFallsToAnchor", {std::nullopt, std::nullopt, 0.0, 60.0}, 60.0},
-                      BaseHeightCase{"nothing", {std::nullopt, std::nullopt, 0.0, std::nullopt}, 0.0}),
-    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 

@@ -158,14 +158,6 @@ TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
     EXPECT_EQ(wb_->project().memos().live(), 0u);
 }
 
-TEST_F(VectorPlacement, MissingLayerRollsTheWholeImportBack) {
-    const std::string before = wb_->project().serialise();
-    wb_->faults().arm({"CreateAttribute", 2, KL_ERR_GENERAL, false, 0});
-    const auto r = place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Buildings, square(500010, 250000, 3))});
-    EXPECT_EQ(r.error, "Nie mozna utworzyc/odnalezc warstwy dla typu: budynki");
-    EXPECT_EQ(wb_->project().serialise(), before);
-}
-
 TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
     int32_t vertical = 0, diagonal = 0;
     inStep([&] {

@@ -8,11 +8,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -44,13 +42,6 @@ protected:
         return wb_->undoableCommand(
             "Import GIS", [](void* c) -> KlErr { return (*static_cast<const std::function<KlErr()>*>(c))(); },
             const_cast<std::function<KlErr()>*>(&body));
-    }
-
-    std::string diagFile(const char* name) const {
-        std::ifstream in(diagDir_ / name);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
 
     std::vector<const host::ElementRecord*> elements(int32_t type) const {

@@ -7,22 +7,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
-#include "tests/settings/fake_host.h"
+#include "host/core/workbench.h"
 #include "tests/support/scratch_folder.h"
 
 namespace kl::settings {
 namespace {
 
-namespace fs = std::filesystem;
-using kl::testing::FakeGeoHost;
-
-void setName(KlGeoLocation& rec, const char* name) {
-    std::strncpy(rec.crsName, name, sizeof rec.crsName - 1);
-}
-
-// Diagnostics go to a private folder so the test can read exactly what was appended.
+// The georeference of a workbench project; diagnostics go to a private folder
+// so the test can read exactly what was appended.
 class GeorefTest : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("KL_DIAG_DIR", diag_.path().c_str(), 1); }
@@ -31,27 +26,42 @@ protected:
         std::ifstream in(diag_.path() / "ordvik_geo_diag.txt", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
+    // The record as the user left it in the project.
+    void setRecord(const std::function<void(KlGeoLocation&)>& change) {
+        KlGeoLocation g = geo();
+        change(g);
+        ASSERT_EQ(wb_.setGeoLocation(&g), KL_NOERROR);
+    }
+    const KlGeoLocation& geo() const { return wb_.project().geoLocation(); }
+    // The next calls of `function` fail with these codes, in turn.
+    void failNext(const char* function, std::initializer_list<KlErr> codes, bool sticky = false) {
+        for (const KlErr code : codes) wb_.faults().arm({function, 1, code, sticky, 0});
+    }
+    const KlHostFunctions* table() const { return &host::Workbench::hostTable(); }
+
     kl::test::ScratchFolder diag_{"kl_georef"};
-    FakeGeoHost host;
+    host::Workbench wb_;
 };
 
 TEST_F(GeorefTest, NoRecordOrAnEmptyOneIsUnreadableAndSaysWhy) {
     EXPECT_EQ(readProjectGeoref(nullptr).level, GeorefLevel::Unreadable);
-    const auto empty = readProjectGeoref(host.table());
+    const auto empty = readProjectGeoref(table());
     EXPECT_EQ(empty.level, GeorefLevel::Unreadable);
     EXPECT_EQ(empty.message.rfind("Projekt nie ma georeferencji. Kliknij \"Ustaw lokalizacje projektu wg mapy\"", 0), 0u);
-    host.readError = KL_ERR_GENERAL;
-    const auto failed = readProjectGeoref(host.table());
+    failNext("GetGeoLocation", {KL_ERR_GENERAL});
+    const auto failed = readProjectGeoref(table());
     EXPECT_EQ(failed.level, GeorefLevel::Unreadable);
     EXPECT_EQ(failed.message, "Nie mozna odczytac georeferencji projektu (GeoLocation).");
     EXPECT_EQ(failed.epsg, 2180);
 }
 
 TEST_F(GeorefTest, LocationOnlyIsApproximateInPl1992) {
-    host.record.latitude = 52.2297;
-    host.record.longitude = 21.0122;
-    host.record.altitude = 101.5;
-    const auto g = readProjectGeoref(host.table());
+    setRecord([](KlGeoLocation& g) {
+        g.latitude = 52.2297;
+        g.longitude = 21.0122;
+        g.altitude = 101.5;
+    });
+    const auto g = readProjectGeoref(table());
     EXPECT_EQ(g.level, GeorefLevel::Approximate);
     EXPECT_EQ(g.epsg, 2180);
     EXPECT_EQ(g.message, "Georeferencja przyblizona (z lokalizacji projektu, nie Survey Pointu).");
@@ -85,12 +95,14 @@ TEST_F(GeorefTest, SurveyPointIsExactInTheNamedSystemOrTheOneOfItsCoordinates) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.crs) + " " + std::to_string(static_cast<long long>(c.easting)));
-        host.record.surveyEasting = c.easting;
-        host.record.surveyNorthing = c.northing;
-        host.record.surveyElevation = 84.6;
-        std::memset(host.record.crsName, 0, sizeof host.record.crsName);
-        setName(host.record, c.crs);
-        const auto g = readProjectGeoref(host.table());
+        setRecord([&c](KlGeoLocation& g) {
+            g.surveyEasting = c.easting;
+            g.surveyNorthing = c.northing;
+            g.surveyElevation = 84.6;
+            std::memset(g.crsName, 0, sizeof g.crsName);
+            std::strcpy(g.crsName, c.crs);
+        });
+        const auto g = readProjectGeoref(table());
         EXPECT_EQ(g.level, GeorefLevel::Exact);
         EXPECT_EQ(g.epsg, c.epsg);
         EXPECT_DOUBLE_EQ(g.easting, c.easting);
@@ -105,33 +117,39 @@ TEST_F(GeorefTest, SurveyPointIsExactInTheNamedSystemOrTheOneOfItsCoordinates) {
     }
 }
 
+// A host that hands out a name filling its whole field, without an end.
 TEST_F(GeorefTest, UnterminatedCrsNameIsReadWithinItsField) {
-    host.record.surveyEasting = 1;
-    std::memset(host.record.crsName, '7', sizeof host.record.crsName);
-    const auto g = readProjectGeoref(host.table());
+    KlHostFunctions unterminated = *table();
+    unterminated.GetGeoLocation = [](KlGeoLocation* out) {
+        *out = KlGeoLocation{};
+        out->surveyEasting = 1;
+        std::memset(out->crsName, '7', sizeof out->crsName);
+        return KL_NOERROR;
+    };
+    const auto g = readProjectGeoref(&unterminated);
     EXPECT_EQ(g.level, GeorefLevel::Exact);
     EXPECT_EQ(g.epsg, 2180);
     EXPECT_EQ(g.message.size(), std::string("Uwaga: nieobslugiwany CRS projektu \"\". Import zaklada uklad "
                                             "PL-2000/PL-1992 - sprawdz georeferencje.")
-                                        .size() + sizeof host.record.crsName);
+                                        .size() + sizeof KlGeoLocation{}.crsName);
 }
 
 TEST_F(GeorefTest, FullRecordIsWrittenAtLevelZero) {
-    host.record.altitude = 33;
-    std::strcpy(host.record.crsDescription, "opis");
-    const auto r = writeProjectGeoref(host.table(), 52.2297, 21.0122, 2178, 7501234.5, 5787654.25);
+    setRecord([](KlGeoLocation& g) {
+        g.altitude = 33;
+        std::strcpy(g.crsDescription, "opis");
+    });
+    const auto r = writeProjectGeoref(table(), 52.2297, 21.0122, 2178, 7501234.5, 5787654.25);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.level, 0);
-    ASSERT_EQ(host.writes.size(), 1u);
-    const KlGeoLocation& w = host.writes[0];
-    EXPECT_EQ(w.altitude, 33);  // fields not named are kept as the host gave them
-    EXPECT_STREQ(w.crsDescription, "opis");
-    EXPECT_EQ(w.surveyNorthing, 5787654.25);
-    EXPECT_STREQ(w.crsName, "EPSG:2178");
-    EXPECT_STREQ(w.mapZone, "7");
-    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(geo().altitude, 33);  // fields not named are kept as the host gave them
+    EXPECT_STREQ(geo().crsDescription, "opis");
+    EXPECT_EQ(geo().surveyNorthing, 5787654.25);
+    EXPECT_STREQ(geo().crsName, "EPSG:2178");
+    EXPECT_STREQ(geo().mapZone, "7");
+    ASSERT_EQ(wb_.report().size(), 1u);
     // Printed without the locale: a decimal comma here would be the fault.
-    EXPECT_NE(host.reports[0].find("E=7501234.500000 N=5787654.250000 (PL-2000, EPSG:2178)"), std::string::npos);
+    EXPECT_NE(wb_.report()[0].text.find("E=7501234.500000 N=5787654.250000 (PL-2000, EPSG:2178)"), std::string::npos);
     EXPECT_NE(diagText().find("poziom_ktory_przeszedl=0 "), std::string::npos);
     EXPECT_NE(diagText().find("lat=52.2297 lon=21.0122 zone=2178 E=7501234.5 N=5787654.25 H=0\n"), std::string::npos);
 }
@@ -139,36 +157,38 @@ TEST_F(GeorefTest, FullRecordIsWrittenAtLevelZero) {
 // The fall back through the levels to the minimum record, and that record
 // read back in its zone, are the import flow's against the workbench.
 TEST_F(GeorefTest, AllLevelsRefusedReportsTheLastError) {
-    host.writeErrors = {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_BADID};
-    const auto r = writeProjectGeoref(host.table(), 50.06, 19.94, 2178, 7423000, 5547000);
+    failNext("SetGeoLocation", {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_BADID});
+    const auto r = writeProjectGeoref(table(), 50.06, 19.94, 2178, 7423000, 5547000);
     EXPECT_FALSE(r.ok());
     EXPECT_FALSE(r.readFailed);
     EXPECT_EQ(r.level, -1);
     EXPECT_EQ(r.lastError, KL_ERR_BADID);
-    EXPECT_EQ(host.writes.size(), 3u);
-    EXPECT_TRUE(host.reports.empty());
+    EXPECT_EQ(geo().surveyEasting, 0);
+    EXPECT_TRUE(wb_.report().empty());
     EXPECT_NE(diagText().find("koncowy_err=-2130311 poziom_ktory_przeszedl=-1 "), std::string::npos);
 }
 
 TEST_F(GeorefTest, UnreadableRecordIsNeverWritten) {
-    host.readError = KL_ERR_GENERAL;
-    const auto r = writeProjectGeoref(host.table(), 50.06, 19.94, 2178, 7423000, 5547000);
+    failNext("GetGeoLocation", {KL_ERR_GENERAL}, true);
+    const auto r = writeProjectGeoref(table(), 50.06, 19.94, 2178, 7423000, 5547000);
     EXPECT_TRUE(r.readFailed);
     EXPECT_FALSE(r.ok());
-    EXPECT_TRUE(host.writes.empty());
-    EXPECT_FALSE(setSurveyPointHeight(host.table(), 12));
+    EXPECT_FALSE(setSurveyPointHeight(table(), 12));
+    EXPECT_EQ(geo().surveyEasting, 0);
+    EXPECT_EQ(geo().surveyElevation, 0);
 }
 
 TEST_F(GeorefTest, SurveyPointHeightIsOneWrite) {
-    host.record.surveyEasting = 7501000;
-    setName(host.record, "EPSG:2178");
-    EXPECT_TRUE(setSurveyPointHeight(host.table(), 84.6));
-    ASSERT_EQ(host.writes.size(), 1u);
-    EXPECT_EQ(host.record.surveyElevation, 84.6);
-    EXPECT_STREQ(host.record.crsName, "EPSG:2178");
-    host.writeErrors = {KL_NOERROR, KL_ERR_BADPARS};
-    EXPECT_FALSE(setSurveyPointHeight(host.table(), 90));
-    EXPECT_EQ(host.writes.size(), 2u);
+    setRecord([](KlGeoLocation& g) {
+        g.surveyEasting = 7501000;
+        std::strcpy(g.crsName, "EPSG:2178");
+    });
+    EXPECT_TRUE(setSurveyPointHeight(table(), 84.6));
+    EXPECT_EQ(geo().surveyElevation, 84.6);
+    EXPECT_STREQ(geo().crsName, "EPSG:2178");
+    failNext("SetGeoLocation", {KL_ERR_BADPARS});
+    EXPECT_FALSE(setSurveyPointHeight(table(), 90));
+    EXPECT_EQ(geo().surveyElevation, 84.6);
 }
 
 }  // namespace

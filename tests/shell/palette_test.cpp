@@ -247,9 +247,7 @@ TEST_F(PaletteTest, ControllerHandlersComeAfterOwnHandlersAndBeforeTheSender) {
 
 TEST_F(PaletteTest, MissingResourceLeavesAnEmptyBrowserButAWorkingBridge) {
     dropResource(112);
-    menu(1);
-    const std::string log = diagLog();
-    EXPECT_NE(log.find("RSLoadResource NULL id=112 file=maplibre-gl.js\n"), std::string::npos) << log;
+    menu(1);  // the log line of the missing file is the unpacking test's
     EXPECT_EQ(host.reports(), std::vector<std::string>{"KARTOLINK: nie udalo sie wypakowac zasobow web."});
     EXPECT_TRUE(palette(kMap).url.empty());
     EXPECT_FALSE(std::filesystem::exists(tempDir / "KARTOLINK" / "web" / "maplibre-gl.css"));

@@ -19,17 +19,9 @@
 
 #include "shell/addon.h"
 #include "tests/shell/workbench_host.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::test {
-
-inline std::filesystem::path makeSandbox(const std::string& leaf) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    auto dir = std::filesystem::path(KL_BINARY_DIR) / "tests" / "shell" / "sandbox" /
-               (std::string(info->test_suite_name()) + "." + info->name()) / leaf;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
 
 inline std::string readFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -52,8 +44,8 @@ protected:
     static constexpr int32_t kCloud = 32600;
 
     void SetUp() override {
-        tempDir = makeSandbox("tmp");
-        diagDir = makeSandbox("diag");
+        std::filesystem::create_directories(tempDir);
+        std::filesystem::create_directories(diagDir);
         setenv("TMPDIR", tempDir.c_str(), 1);
         setenv("KL_DIAG_DIR", diagDir.c_str(), 1);
         const KlResource* table = addonResources();
@@ -72,6 +64,11 @@ protected:
         host.projectEvent(KL_EVENT_QUIT);
         kl::shell::onProjectEvent(KL_EVENT_QUIT);  // in case nothing subscribed, or quit went out already
         FreeData();
+        // The next test's sandbox is made under the temporary folder the run began with.
+        if (tmpBefore)
+            setenv("TMPDIR", tmpBefore->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
     }
 
     // The module's page file `id`; the host serves changes made through it.
@@ -112,7 +109,10 @@ protected:
     }
 
     bool initialize = true;
-    std::filesystem::path tempDir, diagDir;
+    const std::optional<std::string> tmpBefore =
+        std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
+    ScratchFolder sandbox{"kl_shell"};
+    const std::filesystem::path tempDir = sandbox.path() / "tmp", diagDir = sandbox.path() / "diag";
     KlEnvironment env{};
     WorkbenchHost host;
     std::vector<KlResource> resources;

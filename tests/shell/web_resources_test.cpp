@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <map>
+#include <tuple>
 
 #include "shell/palettes.h"
 #include "tests/shell/shell_fixture.h"
@@ -36,11 +38,30 @@ protected:
     }
 };
 
-const std::vector<std::pair<int32_t, std::string>> kMapFiles = {
-    {100, "map.html"},       {101, "map.js"},          {102, "map.css"},          {103, "address.js"},
-    {104, "mapview.js"},  {105, "settings.js"}, {120, "bridge.js"},
-    {110, "leaflet.js"},     {111, "leaflet.css"},     {112, "maplibre-gl.js"},
-    {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"}};
+// The page files in the module's resource table and where each comes from;
+// the map palette's are those below 200.
+const std::string kWeb = KL_SOURCE_DIR "/shell/web/", kModules = KL_SOURCE_DIR "/node_modules/";
+const std::vector<std::tuple<int32_t, std::string, std::string>> kPageFiles = {
+    {100, "map.html", kWeb}, {101, "map.js", kWeb}, {102, "map.css", kWeb}, {103, "address.js", kWeb},
+    {104, "mapview.js", kWeb}, {105, "settings.js", kWeb}, {120, "bridge.js", kWeb},
+    {110, "leaflet.js", kModules + "leaflet/dist/"}, {111, "leaflet.css", kModules + "leaflet/dist/"},
+    {112, "maplibre-gl.js", kModules + "maplibre-gl/dist/"}, {113, "maplibre-gl.css", kModules + "maplibre-gl/dist/"},
+    {114, "leaflet-maplibre-gl.js", kModules + "@maplibre/maplibre-gl-leaflet/"},
+    {200, "cloud.html", kWeb}, {201, "cloud.js", kWeb}, {202, "cloud.css", kWeb}};
+
+TEST(AddonModule, ExportsOnlyTheEntryPointsAndCarriesThePageFilesByteForByte) {
+    void* module = dlopen(KL_ADDON_MODULE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    for (const char* name : {"CheckEnvironment", "RegisterInterface", "Initialize", "FreeData", "KlResourceTable"})
+        EXPECT_NE(dlsym(module, name), nullptr) << name;
+    for (const char* hidden : {"_ZN2kl6Bridge9onMessageESt17basic_string_viewIcSt11char_traitsIcEE",
+                               "_ZN2kl4hostEv", "_ZN2kl7setHostEPK15KlHostFunctions"})
+        EXPECT_EQ(dlsym(module, hidden), nullptr) << hidden;
+    std::map<int32_t, std::string> carried;
+    for (const KlResource* r = addonResources(); r->type != 0; ++r)
+        if (r->type == KL_RES_DATA) carried[r->id] = bytesOf(*r);
+    for (const auto& [id, name, folder] : kPageFiles) EXPECT_EQ(carried[id], readFile(folder + name)) << name;
+}
 
 TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
     const auto result = extractMap();
@@ -49,7 +70,10 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
     const std::string log = diagLog();
     EXPECT_EQ(log.rfind("=== MapPalette ExtractWebResources v1.8.0 ===\nwebDir=" + webDir().string() + "\n", 0), 0u)
         << log;
-    for (const auto& [id, name] : kMapFiles) {
+    std::size_t mapFiles = 0;
+    for (const auto& [id, name, folder] : kPageFiles) {
+        if (id >= 200) continue;
+        ++mapFiles;
         const std::string data = bytesOf(*resource(id));
         EXPECT_EQ(readFile(webDir() / name), data) << name;
         const std::string line = "id=" + std::to_string(id) + " file=" + name + " res=" +
@@ -57,7 +81,7 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
                                  "B path=" + (webDir() / name).string() + "\n";
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
-    EXPECT_EQ(files().size(), kMapFiles.size()) << "no temporary names left behind";
+    EXPECT_EQ(files().size(), mapFiles) << "no temporary names left behind";
     EXPECT_TRUE(host.reports().empty());
 }
 

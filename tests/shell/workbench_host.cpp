@@ -87,7 +87,6 @@ std::vector<std::string> WorkbenchHost::takeScripts(int32_t browserId) {
 }
 
 size_t WorkbenchHost::runPosted() { return state_->wb.executor().runPending(); }
-void WorkbenchHost::shutDownExecutor() { state_->wb.executor().shutdown(); }
 size_t WorkbenchHost::escapedExceptions() const { return state_->wb.executor().escapedExceptions(); }
 
 std::vector<std::string> WorkbenchHost::reports() const {

@@ -61,7 +61,6 @@ public:
     std::vector<std::string> takeScripts(int32_t browserId);
 
     size_t runPosted();
-    void shutDownExecutor();
     size_t escapedExceptions() const;
 
     std::vector<std::string> reports() const;

@@ -120,15 +120,4 @@ TEST(WorkerRegistry, StubbornWorkerIsAbandonedAtTheDeadlineAndOutlivesTheRegistr
     EXPECT_TRUE(exited->wait()) << "the detached worker finished after its registry was gone";
 }
 
-TEST(WorkerRegistry, FinishedWorkersAreReapedOnTheNextStart) {
-    WorkerRegistry registry;
-    auto exited = std::make_shared<Gate>();
-    registry.start("quick", [exited](const CancelToken&) { openAtThreadExit(exited); });
-    ASSERT_TRUE(exited->wait());
-    EXPECT_EQ(registry.running(), 0u);
-    registry.start("quick", [](const CancelToken&) {});
-    const auto result = registry.shutdown();
-    EXPECT_EQ(result.joined, 1u) << "the first one was already joined";
-}
-
 }  // namespace
