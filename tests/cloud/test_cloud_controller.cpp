@@ -34,7 +34,7 @@ public:
     // every index request fails at once.
     kl::cloud::CloudEnvironment make(const std::filesystem::path& dir,
                                      const std::string& serviceOrigin = "http://127.0.0.1:1") {
-        kl::cloud::CloudEnvironment env;
+        kl::cloud::CloudEnvironment env(kl::settings::serviceHostsWithOverride(serviceOrigin));
         env.send = [this](const std::string& type, json obj) {
             obj["type"] = type;
             sent.push_back(obj);
@@ -52,7 +52,6 @@ public:
         env.currentYear = 2026;
         env.timings.connectTimeoutMs = 300;
         env.timings.retryDelayMs = 1;
-        env.hosts = kl::settings::serviceHostsWithOverride(serviceOrigin);
         return env;
     }
 
