@@ -76,44 +76,6 @@ TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
   EXPECT_TRUE(theirs == in.records);
 }
 
-TEST(LasConversion, EvlrTooLargeToLoadIsStreamedFromTheInput) {
-  // Past the size the header reader loads, so the conversion must copy it from the file.
-  const test::Decoded in = test::decodeFile(test::sample(kEvlrLas));
-  ASSERT_TRUE(in.status.ok);
-  LasHeader h = in.header;
-  LasVlr big;
-  big.extended = true;
-  big.userId = "kartolink_test";
-  big.recordId = 77;
-  big.description = "duzy rekord";
-  big.payload.resize(64 * 1024 * 1024 + 4097);
-  for (size_t i = 0; i < big.payload.size(); i += 4096) big.payload[i] = static_cast<uint8_t>(i >> 12);
-  big.payload.back() = 0xEE;
-  h.vlrs.push_back(big);
-  const std::string source = test::tempFile("conv_big_evlr.las");
-  LasWriteOptions plain;
-  plain.compress = false;
-  ASSERT_TRUE(writeLasFile(source, h, in.records.data(), in.header.pointCount, plain).ok);
-  const test::Decoded located = test::decodeFile(source);
-  ASSERT_TRUE(located.status.ok) << located.status.message;
-  ASSERT_EQ(located.header.vlrs.back().locatedLength, big.payload.size());
-  ASSERT_TRUE(located.header.vlrs.back().payload.empty());
-
-  const std::string out = test::tempFile("conv_big_evlr.laz");
-  ASSERT_TRUE(convertLasFile(source, out).ok);
-  const test::Decoded back = test::decodeFile(out);
-  ASSERT_TRUE(back.status.ok) << back.status.message;
-  ASSERT_EQ(back.header.evlrCount, 2u);
-  const LasVlr& e = back.header.vlrs.back();
-  EXPECT_EQ(e.locatedLength, big.payload.size());
-  EXPECT_EQ(e.description, "duzy rekord");
-  const Bytes copied = tailFrom(out, e.payloadOffset);
-  EXPECT_TRUE(copied == big.payload);
-  EXPECT_TRUE(back.records == in.records);
-  std::filesystem::remove(source);
-  std::filesystem::remove(out);
-}
-
 struct BadInput {
   const char* name;
   const char* sample;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,22 +25,12 @@ using test::readFile;
 using test::sample;
 using test::writeFile;
 
-// A sample file name as a test name.
-inline std::string testNameOf(std::string file) {
-  for (char& c : file) {
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) c = '_';
-  }
-  return file;
-}
-
-using LayeredChunk = LazChunk;
-
 struct LayeredLaz {
   uint8_t pointFormat = 0;
   uint16_t recordLength = 0;
   uint64_t pointCount = 0;
   LaszipInfo info;
-  std::vector<LayeredChunk> chunks;
+  std::vector<LazChunk> chunks;
 };
 
 // Finds the layered chunks of a LAZ file with the reader's own header and chunk table
@@ -62,25 +53,6 @@ inline bool parseLayeredLaz(const std::vector<uint8_t>& f, LayeredLaz* laz, std:
   laz->pointCount = h.pointCount;
   laz->chunks = std::move(table.chunks);
   return st.ok;
-}
-
-// Decodes all points of a layered file with our codec.
-inline bool decodeLayered(const std::vector<uint8_t>& f, const LayeredLaz& laz, std::vector<uint8_t>* records,
-                          std::string* error) {
-  records->assign(laz.pointCount * laz.recordLength, 0);
-  uint64_t done = 0;
-  for (const LayeredChunk& c : laz.chunks) {
-    if (done + c.points > laz.pointCount) {
-      *error = "more points in chunks than in header";
-      return false;
-    }
-    if (!decodeLayeredChunk(&f[c.offset], c.bytes, laz.info.items, laz.recordLength, c.points,
-                            records->data() + done * laz.recordLength, error)) {
-      return false;
-    }
-    done += c.points;
-  }
-  return done == laz.pointCount;
 }
 
 // Assembles a LAS 1.4 LAZ file around stored chunks (variable chunks when variable is set).
@@ -123,30 +95,6 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   return f;
 }
 
-// Encodes records with our codec into a LAZ file (variable chunks when variableCounts is given).
-inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointFormat, uint16_t recordLength,
-                          const std::vector<LaszipItem>& items, uint32_t chunkSize, std::vector<uint8_t>* file,
-                          std::string* error, const std::vector<uint32_t>& variableCounts = {}) {
-  const uint64_t count = records.size() / recordLength;
-  std::vector<uint32_t> counts = variableCounts;
-  if (counts.empty()) {
-    for (uint64_t done = 0; done < count; done += chunkSize) {
-      counts.push_back(static_cast<uint32_t>(count - done < chunkSize ? count - done : chunkSize));
-    }
-  }
-  std::vector<std::vector<uint8_t>> chunks(counts.size());
-  uint64_t done = 0;
-  for (size_t i = 0; i < counts.size(); ++i) {
-    if (!encodeLayeredChunk(records.data() + done * recordLength, counts[i], items, recordLength, &chunks[i],
-                            error)) {
-      return false;
-    }
-    done += counts[i];
-  }
-  *file = assembleLayeredLaz(pointFormat, recordLength, items, chunkSize, !variableCounts.empty(), chunks, counts);
-  return true;
-}
-
 // The item list of a format 6-10 record with extra bytes, as our writer declares it.
 inline std::vector<LaszipItem> layeredItems(uint8_t format, uint16_t recordLength) {
   std::vector<LaszipItem> items{{10, 30, 3}};
@@ -159,21 +107,31 @@ inline std::vector<LaszipItem> layeredItems(uint8_t format, uint16_t recordLengt
   return items;
 }
 
-// Encodes records into a LAZ file and expects our decoder and laz-perf to give them back.
+// Encodes records with our codec into a LAZ file (variable chunks when variableCounts is
+// given) and expects our reader and laz-perf to give them back.
 inline void expectRoundTrip(const std::vector<uint8_t>& records, uint8_t format, uint16_t recordLength,
                             uint32_t chunkSize, const std::string& tag,
                             const std::vector<uint32_t>& variableCounts = {}) {
-  std::vector<uint8_t> file, ours, oracle;
+  const uint64_t count = records.size() / recordLength;
+  std::vector<uint32_t> counts = variableCounts;
+  if (counts.empty())
+    for (uint64_t done = 0; done < count; done += chunkSize)
+      counts.push_back(static_cast<uint32_t>(std::min<uint64_t>(count - done, chunkSize)));
+  const std::vector<LaszipItem> items = layeredItems(format, recordLength);
+  std::vector<std::vector<uint8_t>> chunks(counts.size());
   std::string error;
-  ASSERT_TRUE(encodeLayered(records, format, recordLength, layeredItems(format, recordLength), chunkSize, &file,
-                            &error, variableCounts))
-      << error;
-  LayeredLaz laz;
-  ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
-  EXPECT_TRUE(decodeLayered(file, laz, &ours, &error)) << error;
-  EXPECT_TRUE(ours == records) << tag << ": our decoder";
+  uint64_t done = 0;
+  for (size_t i = 0; i < counts.size(); done += counts[i], ++i)
+    ASSERT_TRUE(encodeLayeredChunk(records.data() + done * recordLength, counts[i], items, recordLength, &chunks[i],
+                                   &error)) << error;
+  const std::vector<uint8_t> file =
+      assembleLayeredLaz(format, recordLength, items, chunkSize, !variableCounts.empty(), chunks, counts);
+  const test::Decoded ours = test::decodeBytes(file, tag);
+  ASSERT_TRUE(ours.status.ok) << tag << ": " << ours.status.message;
+  EXPECT_TRUE(ours.records == records) << tag << ": our reader";
   const std::string path = test::tempFile("layered_roundtrip_" + tag + ".laz");
   writeFile(path, file);
+  std::vector<uint8_t> oracle;
   ASSERT_TRUE(test::lazPerfDecode(path, &oracle)) << tag << ": laz-perf could not decode our file";
   EXPECT_TRUE(oracle == records) << tag << ": laz-perf";
 }
