@@ -282,40 +282,30 @@ TEST_F(CloudDownloadDemo, FullDiskEndsTheRunAndKeepsThePreviousCloud) {
     for (const auto& e : fs::directory_iterator(dir_ / "out")) EXPECT_EQ(e.path().extension(), ".e57") << e.path();
 }
 
-TEST_F(CloudDownloadDemo, AnE57PlaceThatCannotBeWrittenFailsTheDownload) {
-    auto req = request(kl::cloudui::Detail::Lekki);
-    fs::create_directories(dir_ / "out");
+// An E57 or LAZ place that cannot be written fails the download; the E57 of
+// an earlier run stays as it was: the pair changes together or not at all.
+TEST_F(CloudDownloadDemo, AnOutputThatCannotBeWrittenFailsTheDownload) {
+    fs::create_directories(dir_ / "out" / "taken.laz");
     std::ofstream(dir_ / "out" / "file") << "not a folder";
-    req.outputFile = (dir_ / "out" / "file" / "import.e57").string();
-    const auto r = run(req);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "Blad zapisu E57: Nie mozna zapisac pliku e57.");
-    EXPECT_EQ(readWholeFile((dir_ / "out" / "file").string()), "not a folder");
-}
-
-TEST_F(CloudDownloadDemo, FailedLazWriteFailsTheDownload) {
-    auto onDirectory = request(kl::cloudui::Detail::Lekki);
+    std::ofstream(dir_ / "out" / "import.e57") << "earlier cloud";
+    auto underAFile = request(kl::cloudui::Detail::Lekki), onDirectory = underAFile, sameAsE57 = underAFile;
+    underAFile.outputFile = (dir_ / "out" / "file" / "import.e57").string();
     onDirectory.lazOutputFile = (dir_ / "out" / "taken.laz").string();
-    fs::create_directories(onDirectory.lazOutputFile);
-    auto sameAsE57 = request(kl::cloudui::Detail::Lekki);
     sameAsE57.lazOutputFile = sameAsE57.outputFile;
-    // The E57 of an earlier run stays as it was: the pair changes together or not at all.
-    fs::create_directories(dir_ / "out");
-    std::ofstream(onDirectory.outputFile) << "earlier cloud";
-    for (const auto& req : {onDirectory, sameAsE57}) {
-        SCOPED_TRACE(req.lazOutputFile);
+    const std::pair<CloudDownloadRequest, std::string> rows[] = {
+        {underAFile, "Blad zapisu E57: Nie mozna zapisac pliku e57."}, {onDirectory, "Blad zapisu LAZ: "},
+        {sameAsE57, "Blad zapisu LAZ: "}};
+    for (const auto& [req, message] : rows) {
+        SCOPED_TRACE(message + req.lazOutputFile);
         const auto r = run(req);
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.message.rfind("Blad zapisu LAZ: ", 0), 0u) << r.message;
+        EXPECT_EQ(r.message.rfind(message, 0), 0u) << r.message;
         EXPECT_TRUE(r.lazPath.empty());
-        EXPECT_EQ(r.count, 0);
-        for (const auto& e : fs::recursive_directory_iterator(dir_ / "out")) {
-            EXPECT_NE(e.path().extension(), ".tmp") << e.path();
-            if (e.path().extension() == ".laz") {
-                EXPECT_TRUE(fs::is_directory(e.path())) << e.path();
-            }
-        }
+        for (const auto& e : fs::recursive_directory_iterator(dir_ / "out"))
+            EXPECT_TRUE(e.path().extension() != ".tmp" && (e.path().extension() != ".laz" || fs::is_directory(e.path())))
+                << e.path();
     }
-    EXPECT_TRUE(fs::is_empty(onDirectory.lazOutputFile));
-    EXPECT_EQ(readWholeFile(onDirectory.outputFile), "earlier cloud");
+    EXPECT_TRUE(fs::is_empty(dir_ / "out" / "taken.laz"));
+    EXPECT_EQ(readWholeFile((dir_ / "out" / "file").string()), "not a folder");
+    EXPECT_EQ(readWholeFile((dir_ / "out" / "import.e57").string()), "earlier cloud");
 }
