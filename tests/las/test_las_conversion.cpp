@@ -35,11 +35,6 @@ Bytes tailFrom(const std::string& path, uint64_t start) {
   return start > f.size() ? Bytes{} : Bytes(f.begin() + static_cast<std::ptrdiff_t>(start), f.end());
 }
 
-void expectNoOutput(const std::string& out) {
-  EXPECT_FALSE(std::filesystem::exists(out)) << out;
-  EXPECT_TRUE(test::noTempBeside(out)) << out;
-}
-
 TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
   const std::string source = test::sample(kEvlrLas);
   const test::Decoded in = test::decodeFile(source);
@@ -84,12 +79,9 @@ struct BadInput {
   bool failsWhileDecoding = false;  // after the header was read and the output opened
 };
 
-uint64_t evlrStart(const Bytes& b) { return loadLe<uint64_t>(b.data() + 235); }
-
 const BadInput kBadInputs[] = {
     {"truncated_evlr", kEvlrLas, [](Bytes& b) { b.resize(b.size() - 5); }, "EVLR nr 1"},
-    {"evlr_header_cut", kEvlrLas, [](Bytes& b) { b.resize(evlrStart(b) + 30); }, "EVLR nr 1"},
-    {"evlr_count_huge", kEvlrLas, [](Bytes& b) { storeLe<uint32_t>(b.data() + 243, 0xFFFFFFFFu); }, "EVLR nr 2"},
+    {"missing", nullptr, nullptr, ""},
     // fails while the points are being decoded, after the output was opened
     {"garbage_in_a_chunk", "pdal__laz_autzen_trim.laz",
      [](Bytes& b) {
@@ -103,12 +95,16 @@ const BadInput kBadInputs[] = {
 class ConversionOfBadInput : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(ConversionOfBadInput, FailsClearlyAndWritesNothing) {
+  // The reader's own table has every damage; here one failure at the header, one
+  // while decoding and a missing file.
   const BadInput& c = GetParam();
-  Bytes bytes = test::readFile(test::sample(c.sample));
-  ASSERT_FALSE(bytes.empty());
-  c.damage(bytes);
   const std::string in = test::tempFile(std::string("bad_") + c.name + ".las");
-  test::writeFile(in, bytes);
+  std::filesystem::remove(in);
+  if (c.sample != nullptr) {
+    Bytes bytes = test::readFile(test::sample(c.sample));
+    c.damage(bytes);
+    test::writeFile(in, bytes);
+  }
   EXPECT_EQ(LasReader().open(in).ok, c.failsWhileDecoding);
   const std::string out = test::tempFile(std::string("bad_") + c.name + "_out.laz");
   std::filesystem::remove(out);
@@ -116,19 +112,12 @@ TEST_P(ConversionOfBadInput, FailsClearlyAndWritesNothing) {
   EXPECT_FALSE(st.ok);
   EXPECT_NE(st.message.find(in), std::string::npos) << st.message;
   EXPECT_NE(st.message.find(c.cause), std::string::npos) << st.message;
-  expectNoOutput(out);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_TRUE(test::noTempBeside(out));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConversionOfBadInput, ::testing::ValuesIn(kBadInputs),
                          [](const ::testing::TestParamInfo<BadInput>& i) { return std::string(i.param.name); });
-
-TEST(LasConversion, MissingInputWritesNothing) {
-  const std::string out = test::tempFile("conv_missing_out.laz");
-  const LasStatus st = convertLasFile(test::tempFile("nie_ma_takiego.las"), out);
-  EXPECT_FALSE(st.ok);
-  EXPECT_NE(st.message.find("nie_ma_takiego.las"), std::string::npos) << st.message;
-  expectNoOutput(out);
-}
 
 }  // namespace
 }  // namespace kl::las
