@@ -67,17 +67,16 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   info.chunkSize = variable ? kVariableChunkSize : chunkSize;
   info.items = items;
   const std::vector<uint8_t> vlr = serializeLaszipVlr(info);
-  std::vector<uint8_t> f(375, 0);
-  f[0] = 'L'; f[1] = 'A'; f[2] = 'S'; f[3] = 'F';
-  f[24] = 1;
-  f[25] = 4;
-  storeLe<uint16_t>(&f[94], 375);
-  storeLe<uint32_t>(&f[96], static_cast<uint32_t>(375 + 54 + vlr.size()));
-  storeLe<uint32_t>(&f[100], 1);
-  f[104] = static_cast<uint8_t>(0x80 | pointFormat);
-  storeLe<uint16_t>(&f[105], recordLength);
-  for (int i = 0; i < 3; ++i) storeLe<double>(&f[131 + 8 * i], 0.01);
-  storeLe<uint64_t>(&f[247], count);
+  LasHeader h;
+  h.versionMinor = 4;
+  h.headerSize = 375;
+  h.pointDataOffset = static_cast<uint32_t>(375 + 54 + vlr.size());
+  h.vlrCountDeclared = 1;
+  h.pointFormat = pointFormat;
+  h.pointFormatByte = static_cast<uint8_t>(0x80 | pointFormat);
+  h.recordLength = recordLength;
+  h.pointCount = count;
+  std::vector<uint8_t> f = serializeLasHeader(h);
   std::vector<uint8_t> vlrHeader(54, 0);
   const char* user = kLaszipVlrUserId;
   for (size_t i = 0; user[i] != 0; ++i) vlrHeader[2 + i] = static_cast<uint8_t>(user[i]);
@@ -95,18 +94,6 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   return f;
 }
 
-// The item list of a format 6-10 record with extra bytes, as our writer declares it.
-inline std::vector<LaszipItem> layeredItems(uint8_t format, uint16_t recordLength) {
-  std::vector<LaszipItem> items{{10, 30, 3}};
-  uint16_t size = 30;
-  if (format == 7) items.push_back({11, 6, 3});
-  if (format == 8 || format == 10) items.push_back({12, 8, 3});
-  if (format == 9 || format == 10) items.push_back({13, 29, 3});
-  for (const auto& it : items) size = static_cast<uint16_t>(size + (it.type == 10 ? 0 : it.size));
-  if (recordLength > size) items.push_back({14, static_cast<uint16_t>(recordLength - size), 3});
-  return items;
-}
-
 // Encodes records with our codec into a LAZ file (variable chunks when variableCounts is
 // given) and expects our reader and laz-perf to give them back.
 inline void expectRoundTrip(const std::vector<uint8_t>& records, uint8_t format, uint16_t recordLength,
@@ -117,7 +104,7 @@ inline void expectRoundTrip(const std::vector<uint8_t>& records, uint8_t format,
   if (counts.empty())
     for (uint64_t done = 0; done < count; done += chunkSize)
       counts.push_back(static_cast<uint32_t>(std::min<uint64_t>(count - done, chunkSize)));
-  const std::vector<LaszipItem> items = layeredItems(format, recordLength);
+  const std::vector<LaszipItem> items = standardLaszipItems(format, recordLength);
   std::vector<std::vector<uint8_t>> chunks(counts.size());
   std::string error;
   uint64_t done = 0;
