@@ -60,14 +60,6 @@ protected:
         return runCloudDownload(r, resolver, [this](const CloudProgress& p) { labels_.push_back(p.label); }, cancelled);
     }
 
-    void injectTileFault(kl::geoportal::FaultKind kind, int times) {
-        kl::geoportal::FaultRule rule;
-        rule.fault.kind = kind;
-        rule.pathPrefix = std::string(demo::kLidarTilePathPrefix);
-        rule.remaining = times;
-        geoportal_->server().faults().add(rule);
-    }
-
     size_t tileRequests() const {
         size_t n = 0;
         for (const auto& e : geoportal_->server().log().snapshot())
@@ -223,7 +215,11 @@ TEST_F(CloudDownloadDemo, TileFaultsCostNothingOrAreCounted) {
     for (const auto& row : rows) {
         SCOPED_TRACE(kl::geoportal::faultName({row.kind}) + " x" + std::to_string(row.times));
         fs::remove_all(dir_ / "cache");
-        injectTileFault(row.kind, row.times);
+        kl::geoportal::FaultRule rule;
+        rule.fault.kind = row.kind;
+        rule.pathPrefix = std::string(demo::kLidarTilePathPrefix);
+        rule.remaining = row.times;
+        geoportal_->server().faults().add(rule);
         const auto r = run(request());
         ASSERT_TRUE(r.ok) << r.message;
         EXPECT_EQ(r.tilesTotal, all.tilesTotal);
