@@ -50,14 +50,13 @@ std::string fixed6(double v) {
 }
 
 CloudEnvironment productionEnvironment() {
-    CloudEnvironment env;
+    CloudEnvironment env(settings::configuredServiceHosts());
     env.send = [](const std::string& type, json obj) { shell::sendToPage(shell::PaletteKind::Cloud, type, std::move(obj)); };
     env.post = [](std::function<void()> task, std::function<void()> onFailure) {
         return shell::postForPage(shell::PaletteKind::Cloud, std::move(task), std::move(onFailure));
     };
     env.outputDir = platform::privateWorkDir("Ordvik_Cloud").string();
     env.keepDir = (platform::roamingAppDataDir() / "Ordvik_Cloud").string();
-    env.hosts = settings::configuredServiceHosts();
     return env;
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -21,7 +22,11 @@
 namespace kl::cloud {
 
 // What the controller needs from its surroundings, so tests can stand in.
+// The hosts have no default: an environment that forgot them would send the
+// index and tile requests to the national services.
 struct CloudEnvironment {
+    explicit CloudEnvironment(settings::ServiceHosts serviceHosts) : hosts(std::move(serviceHosts)) {}
+
     // Sends an event to the cloud page if the palette still exists (main thread).
     std::function<void(const std::string& type, nlohmann::json obj)> send;
     // Runs a task on the main thread later; the failure path clears busy state.

@@ -34,7 +34,7 @@ public:
     // every index request fails at once.
     kl::cloud::CloudEnvironment make(const std::filesystem::path& dir,
                                      const std::string& serviceOrigin = "http://127.0.0.1:1") {
-        kl::cloud::CloudEnvironment env;
+        kl::cloud::CloudEnvironment env(kl::settings::serviceHostsWithOverride(serviceOrigin));
         env.send = [this](const std::string& type, json obj) {
             obj["type"] = type;
             sent.push_back(obj);
@@ -52,7 +52,6 @@ public:
         env.currentYear = 2026;
         env.timings.connectTimeoutMs = 300;
         env.timings.retryDelayMs = 1;
-        env.hosts = kl::settings::serviceHostsWithOverride(serviceOrigin);
         return env;
     }
 
@@ -201,81 +200,50 @@ TEST(CloudSetOrigin, WritesTheZoneAndSurveyPoint) {
     bindAddonToHost(nullptr);
 }
 
-namespace {
-
-// The local geoportal with a sparse demo cloud, and a controller that talks to it.
-class CloudControllerDemo : public ::testing::Test {
-protected:
-    void SetUp() override {
-        geoportal_ = std::make_unique<kl::cloud::test::DemoGeoportal>("kl_cloudctl_demo");
-        ASSERT_TRUE(geoportal_->started());
-        dir_ = geoportal_->dir();
-        ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
-        auto env = env_.make(dir_, geoportal_->server().baseUrl());
-        env.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
-        controller_ = std::make_unique<CloudController>(env);
-    }
-    void TearDown() override {
-        controller_.reset();
-        geoportal_.reset();
-    }
-
-    json download(const json& laz) {
+// Against the local geoportal with a sparse demo cloud: how the reply tells of
+// skipped tiles, when a LAZ copy is made, and a copy that cannot be kept.
+TEST(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
+    kl::cloud::test::DemoGeoportal geoportal("kl_cloudctl_demo");
+    ASSERT_TRUE(geoportal.started());
+    const auto dir = geoportal.dir();
+    ::setenv("KL_DIAG_DIR", (dir / "diag").c_str(), 1);
+    TestEnvironment env;
+    auto made = env.make(dir, geoportal.server().baseUrl());
+    made.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
+    CloudController controller(made);
+    const auto download = [&](const json& laz) {
         json msg = {{"type", "download"}, {"bboxWgs84", {15.5680, 51.2615, 15.5700, 51.2627}}, {"detail", "lekki"}};
         if (!laz.is_null()) msg["laz"] = laz;
-        env_.sent.clear();
-        EXPECT_TRUE(controller_->onDownload(msg).is_null());
-        env_.pumpUntil([&] { return env_.last("downloadDone") != nullptr; });
-        return *env_.last("downloadDone");
-    }
-
-    std::unique_ptr<kl::cloud::test::DemoGeoportal> geoportal_;
-    std::filesystem::path dir_;
-    TestEnvironment env_;
-    std::unique_ptr<CloudController> controller_;
-};
-
-bool hasPartFile(const std::filesystem::path& dir) {
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().extension() == ".part") return true;
-    return false;
-}
-
-}  // namespace
-
-TEST_F(CloudControllerDemo, ACloudWithSkippedTilesSaysHowManyWereUsed) {
-    kl::geoportal::FaultRule rule;
-    rule.fault.kind = kl::geoportal::FaultKind::Status;
-    rule.pathPrefix = std::string(kl::geoportal::demo::kLidarTilePathPrefix);
-    rule.remaining = 2;  // one tile: its download and the retry
-    geoportal_->server().faults().add(rule);
-    const json done = download(false);
-    ASSERT_TRUE(done["ok"].get<bool>()) << done.dump();
-    const std::string msg = done["msg"];
-    EXPECT_NE(msg.find(" Uwaga: chmura niepelna - uzyto "), std::string::npos) << msg;
-    EXPECT_NE(msg.find(" kafli LiDAR."), std::string::npos) << msg;
-}
-
-TEST_F(CloudControllerDemo, AnythingButTrueKeepsTheE57Alone) {
-    for (const json& laz : {json("yes"), json(1), json(false), json()}) {
+        env.sent.clear();
+        EXPECT_TRUE(controller.onDownload(msg).is_null());
+        env.pumpUntil([&] { return env.last("downloadDone") != nullptr; });
+        return *env.last("downloadDone");
+    };
+    // Anything but a real true keeps the E57 alone.
+    for (const json& laz : {json("yes"), json(1)}) {
         SCOPED_TRACE(laz.dump());
         const json done = download(laz);
         ASSERT_TRUE(done["ok"].get<bool>()) << done.dump();
         EXPECT_EQ(done["msg"].get<std::string>().find("Kopia LAZ"), std::string::npos) << done.dump();
-        EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.e57"));
-        EXPECT_FALSE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz"));
-        EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.laz"));
+        EXPECT_TRUE(std::filesystem::exists(dir / "keep" / "ostatnia_chmura.e57"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "keep" / "ostatnia_chmura.laz"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "out" / "import.laz"));
     }
-}
-
-TEST_F(CloudControllerDemo, LazCopyThatCannotBeKeptFailsTheDownload) {
+    kl::geoportal::FaultRule rule;
+    rule.fault.kind = kl::geoportal::FaultKind::Status;
+    rule.pathPrefix = std::string(kl::geoportal::demo::kLidarTilePathPrefix);
+    rule.remaining = 2;  // one tile: its download and the retry
+    geoportal.server().faults().add(rule);
+    std::filesystem::remove_all(dir / "cache");
+    const json skipped = download(false);
+    ASSERT_TRUE(skipped["ok"].get<bool>()) << skipped.dump();
+    EXPECT_NE(skipped["msg"].get<std::string>().find(" Uwaga: chmura niepelna - uzyto "), std::string::npos) << skipped;
     // A folder where the copy should go: the rename over it must fail.
-    std::filesystem::create_directories(dir_ / "keep" / "ostatnia_chmura.laz" / "x");
-    const json done = download(true);
-    EXPECT_FALSE(done["ok"].get<bool>());
-    // The demo index fails for one newer year, which the report names too.
-    EXPECT_EQ(done["msg"].get<std::string>().rfind("Nie udalo sie zapisac chmury punktow w " + (dir_ / "keep").string() + ".", 0), 0u)
-        << done["msg"];
-    EXPECT_FALSE(hasPartFile(dir_ / "keep"));
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz" / "x"));
+    std::filesystem::create_directories(dir / "keep" / "ostatnia_chmura.laz" / "x");
+    const json refused = download(true);
+    EXPECT_FALSE(refused["ok"].get<bool>());
+    EXPECT_EQ(refused["msg"].get<std::string>().rfind("Nie udalo sie zapisac chmury punktow w " + (dir / "keep").string() + ".", 0), 0u)
+        << refused["msg"];
+    for (const auto& e : std::filesystem::directory_iterator(dir / "keep")) EXPECT_NE(e.path().extension(), ".part");
+    EXPECT_TRUE(std::filesystem::exists(dir / "keep" / "ostatnia_chmura.laz" / "x"));
 }

@@ -1,11 +1,18 @@
+// What the cloud leaves on disk: the LAZ copy (header, GeoTIFF keys, absolute
+// millimetre coordinates, 16-bit colour, read by our reader and by laz-perf,
+// and failures that leave nothing behind) and the temporaries of killed runs.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "cloud/pipeline/cloud_laz_export.h"
 #include "cloud/pipeline/cloud_output.h"
+#include "tests/las/las_test_support.h"
 #include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -45,4 +52,91 @@ TEST(CloudOutput, OnlyStaleTemporariesOfTheTargetAreSwept) {
     // A temporary of a running writer that has not been touched for days is stale too.
     fs::last_write_time(dir / rows[3].name, fs::file_time_type::clock::now() - std::chrono::hours(49));
     EXPECT_EQ(kl::cloud::sweepStaleTemporaries((dir / "import.e57").string()), 1);
+}
+
+using namespace kl::cloud;
+
+namespace {
+
+uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+int32_t i32(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+class CloudLazExport : public ::testing::Test {
+protected:
+    kl::test::ScratchFolder scratch_{"kl_cloud_laz"};
+    const fs::path dir_ = scratch_.path();
+    bool nothingBut(const std::vector<std::string>& names) const {
+        size_t n = 0;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            if (std::find(names.begin(), names.end(), e.path().filename().string()) == names.end()) return false;
+            ++n;
+        }
+        return n == names.size();
+    }
+};
+
+const LazPlacement kZone6{6'548'123.4567, 5'678'901.2345, 187.6, 2177};
+
+}  // namespace
+
+TEST_F(CloudLazExport, PointsComeBackAbsoluteWithWideColour) {
+    const std::vector<CloudPoint> pts = {{0, 0, 0, 0, 0, 0}, {12.3456, 7.8904, 20.0004, 255, 128, 1}, {-0.25, 300.5, -5.5, 10, 20, 30}};
+    const std::string file = (dir_ / "c.laz").string();
+    ASSERT_TRUE(writeCloudLaz(file, pts, kZone6));
+    const auto d = kl::las::test::decodeFile(file);
+    ASSERT_TRUE(d.status.ok) << d.status.message;
+    EXPECT_TRUE(d.header.compressed);
+    EXPECT_EQ(d.header.versionMinor, 2);
+    EXPECT_EQ(d.header.pointFormat, 2);
+    ASSERT_EQ(d.header.pointCount, pts.size());
+    EXPECT_EQ(d.header.pointsByReturn[0], pts.size());
+    const auto* vlr = d.header.findVlr("LASF_Projection", 34735);
+    ASSERT_NE(vlr, nullptr);
+    // The GeoTIFF key directory: three inline keys, the last the projected system.
+    ASSERT_EQ(vlr->payload.size(), 32u);
+    EXPECT_EQ(u16(vlr->payload.data() + 6), 3);
+    EXPECT_EQ(u16(vlr->payload.data() + 24), 3072);
+    EXPECT_EQ(u16(vlr->payload.data() + 30), 2177);
+    // The offset is the origin in whole metres.
+    EXPECT_EQ(d.header.offset[0], 6'548'123.0);
+    EXPECT_EQ(d.header.offset[1], 5'678'901.0);
+    EXPECT_EQ(d.header.offset[2], 188.0);
+    for (size_t i = 0; i < pts.size(); ++i) {
+        SCOPED_TRACE(i);
+        const uint8_t* rec = d.records.data() + 26 * i;
+        EXPECT_NEAR(i32(rec) * 0.001 + d.header.offset[0], kZone6.originE + pts[i].x, 0.0005 + 1e-9);
+        EXPECT_NEAR(i32(rec + 4) * 0.001 + d.header.offset[1], kZone6.originN + pts[i].y, 0.0005 + 1e-9);
+        EXPECT_NEAR(i32(rec + 8) * 0.001 + d.header.offset[2], kZone6.originZ + pts[i].z, 0.0005 + 1e-9);
+        EXPECT_EQ(u16(rec + 20), pts[i].r * 257);
+        EXPECT_EQ(u16(rec + 22), pts[i].g * 257);
+        EXPECT_EQ(u16(rec + 24), pts[i].b * 257);
+    }
+    EXPECT_NEAR(d.header.min[0], kZone6.originE - 0.25, 0.001);
+    EXPECT_NEAR(d.header.max[1], kZone6.originN + 300.5, 0.001);
+    EXPECT_TRUE(nothingBut({"c.laz"}));
+    std::vector<uint8_t> oracle;
+    ASSERT_TRUE(kl::las::test::lazPerfDecode(file, &oracle));
+    EXPECT_TRUE(oracle == d.records) << "laz-perf decodes other records than our reader";
+}
+
+TEST_F(CloudLazExport, FailuresLeaveNoFile) {
+    const std::vector<CloudPoint> far = {{1, 1, 1, 0, 0, 0}, {3.0e6, 0, 0, 0, 0, 0}};
+    const std::string file = (dir_ / "far.laz").string();
+    const auto outOfRange = writeCloudLaz(file, far, kZone6);
+    EXPECT_FALSE(outOfRange.ok);
+    EXPECT_NE(outOfRange.message.find("punkt nr 2"), std::string::npos) << outOfRange.message;
+
+    const auto badZone = writeCloudLaz(file, {{1, 1, 1, 0, 0, 0}}, {0, 0, 0, 70000});
+    EXPECT_FALSE(badZone.ok);
+
+    fs::create_directories(dir_ / "taken.laz");
+    const auto onDirectory = writeCloudLaz((dir_ / "taken.laz").string(), {{1, 1, 1, 0, 0, 0}}, kZone6);
+    EXPECT_FALSE(onDirectory.ok);
+    EXPECT_FALSE(onDirectory.message.empty());
+    EXPECT_TRUE(nothingBut({"taken.laz"}));
+    EXPECT_TRUE(fs::is_empty(dir_ / "taken.laz"));
 }

@@ -43,13 +43,6 @@ TileLayout layoutOf(uint8_t format, uint16_t length, int epsg = 2180) {
 }
 }  // namespace
 
-TEST(TilePoints, ColourOffsetsPerFormat) {
-    // format, record length, offset; the last record is too short for the colour
-    const int rows[][3] = {{2, 26, 20}, {3, 34, 28}, {5, 63, 28}, {7, 36, 30}, {8, 38, 30}, {1, 28, -1}, {6, 30, -1}, {3, 33, -1}};
-    for (const auto& r : rows)
-        EXPECT_EQ(colourOffset(static_cast<uint8_t>(r[0]), static_cast<uint16_t>(r[1])), r[2]) << r[0] << " " << r[1];
-}
-
 TEST(TilePoints, ColourOfEachRecordFormat) {
     struct Row {
         const char* name;

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "cloud/e57/crc32c.h"
 #include "cloud/e57/e57_writer.h"
 #include "cloud/e57/e57_xml.h"
 #include "cloud/e57/paged_file_writer.h"
@@ -233,22 +234,39 @@ TEST_F(E57Writer, IndependentReaderSeesTheSamePoints) {
     ASSERT_EQ(web.status, 0) << "web-e57 failed";
     std::istringstream lines(web.out);
     lines.imbue(std::locale::classic());
-    size_t i = 0;
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream ls(line);
-        ls.imbue(std::locale::classic());
+    for (size_t i = 0; i < pts.size(); ++i) {
         double x, y, z;
         int r, g, b;
-        ASSERT_TRUE(ls >> x >> y >> z >> r >> g >> b) << line;
-        ASSERT_LT(i, pts.size());
-        EXPECT_EQ(static_cast<float>(x), static_cast<float>(pts[i].x)) << i;
-        EXPECT_EQ(static_cast<float>(y), static_cast<float>(pts[i].y)) << i;
-        EXPECT_EQ(static_cast<float>(z), static_cast<float>(pts[i].z)) << i;
-        EXPECT_EQ(r, pts[i].r);
-        EXPECT_EQ(g, pts[i].g);
-        EXPECT_EQ(b, pts[i].b);
-        ++i;
+        ASSERT_TRUE(lines >> x >> y >> z >> r >> g >> b) << "web-e57 gave " << i << " points";
+        const auto& p = pts[i];
+        ASSERT_EQ(std::tuple(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), r, g, b),
+                  std::tuple(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), int{p.r},
+                             int{p.g}, int{p.b}))
+            << "point " << i;
     }
-    EXPECT_EQ(i, pts.size());
+    std::string more;
+    EXPECT_FALSE(lines >> more) << "web-e57 gave more points";
+}
+
+// Every page of the file carries this checksum.
+namespace {
+uint32_t bitwiseCrc32c(const uint8_t* p, size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0x82F63B78u : c >> 1;
+    }
+    return ~c;
+}
+}  // namespace
+
+TEST(E57Checksum, GivesTheStandardCheckValueAndMatchesTheBitwiseDefinitionAtEveryLengthAndAlignment) {
+    const char* s = "123456789";
+    EXPECT_EQ(kl::e57::crc32c(reinterpret_cast<const uint8_t*>(s), 9), 0xE3069283u);
+    std::mt19937 rng(7);
+    std::vector<uint8_t> buf(2100);
+    for (auto& b : buf) b = static_cast<uint8_t>(rng());
+    for (size_t off = 0; off < 8; ++off)
+        for (size_t len : {0u, 1u, 7u, 8u, 9u, 63u, 1020u, 2043u})
+            EXPECT_EQ(kl::e57::crc32c(buf.data() + off, len), bitwiseCrc32c(buf.data() + off, len)) << off << " " << len;
 }

@@ -115,29 +115,6 @@ TEST(LasWriter, GpsTimeJumpsAndSequenceSwitchesSurvive) {
   EXPECT_TRUE(theirs == records);
 }
 
-TEST(LasWriter, WavePacketFormatsAreRefusedBeforeAnyFileIsCreated) {
-  // Their records point into waveform data the writer does not carry over.
-  for (uint8_t format : {uint8_t{4}, uint8_t{5}, uint8_t{9}, uint8_t{10}}) {
-    for (bool compress : {true, false}) {
-      LasHeader h;
-      h.pointFormat = format;
-      h.recordLength = standardRecordLength(format);
-      LasWriteOptions options;
-      options.compress = compress;
-      const std::string out = test::tempFile("wave" + std::to_string(format) + (compress ? ".laz" : ".las"));
-      std::filesystem::remove(out);
-      LasWriter w;
-      const LasStatus st = w.open(out, h, options);
-      EXPECT_FALSE(st.ok);
-      EXPECT_NE(st.message.find("formatu punktow " + std::to_string(format) + " (z pakietami fal)"), std::string::npos)
-          << st.message;
-      EXPECT_FALSE(w.close().ok);
-      EXPECT_FALSE(std::filesystem::exists(out));
-      EXPECT_TRUE(test::noTempBeside(out));
-    }
-  }
-}
-
 // ---- EVLRs ----
 
 using Bytes = std::vector<uint8_t>;
@@ -281,16 +258,6 @@ TEST(LasWriter, LocatedEvlrIsCopiedFromTheSourceInBoundedPieces) {
   std::filesystem::remove(src.path);
 }
 
-TEST(LasWriter, LocatedEvlrWithoutASourceIsRefusedAtOpen) {
-  const LocatedSource src = locatedSource("located_nosource.las", 1000);
-  const std::string out = test::tempFile("located_nosource.laz");
-  LasWriter w;
-  const LasStatus st = w.open(out, src.header);
-  EXPECT_FALSE(st.ok);
-  EXPECT_NE(st.message.find("EVLR nr 2 (kartolink_test/9)"), std::string::npos) << st.message;
-  EXPECT_TRUE(test::noTempBeside(out));
-}
-
 TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
   const LocatedSource src = locatedSource("located_short.las", 2 * 1024 * 1024);
   Bytes truncated = test::readFile(src.path);
@@ -316,19 +283,41 @@ TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
   std::filesystem::remove(src.path);
 }
 
-TEST(LasWriter, VlrTooLongForItsLengthFieldIsRefused) {
-  const test::Decoded in = test::decodeFile(test::sample("lazrs__point10.laz"));
-  ASSERT_TRUE(in.status.ok);
-  LasHeader h = in.header;
-  LasVlr big = patternEvlr(3, 70000);
-  big.extended = false;
-  h.vlrs.push_back(big);
-  const std::string out = test::tempFile("vlr_too_long.laz");
-  std::filesystem::remove(out);
-  const LasStatus st = writeLasFile(out, h, in.records.data(), in.header.pointCount);
-  EXPECT_FALSE(st.ok);
-  EXPECT_NE(st.message.find("70000 B"), std::string::npos) << st.message;
-  EXPECT_FALSE(std::filesystem::exists(out));
+TEST(LasWriter, HeadersItCannotWriteWhollyAreRefusedBeforeAnyFileIsCreated) {
+  const auto waves = [](uint8_t format) {
+    LasHeader h;
+    h.pointFormat = format;
+    h.recordLength = standardRecordLength(format);
+    return h;
+  };
+  LasHeader longVlr = test::decodeFile(test::sample("lazrs__point10.laz")).header;
+  longVlr.vlrs.push_back(patternEvlr(3, 70000));
+  longVlr.vlrs.back().extended = false;
+  const struct {
+    LasHeader header;
+    bool compress;
+    std::string message;
+  } rows[] = {
+      // Wave packet records point into waveform data the writer does not carry over.
+      {waves(4), true, "formatu punktow 4 (z pakietami fal)"},
+      {waves(5), false, "formatu punktow 5 (z pakietami fal)"},
+      {waves(9), false, "formatu punktow 9 (z pakietami fal)"},
+      {waves(10), true, "formatu punktow 10 (z pakietami fal)"},
+      {locatedSource("located_nosource.las", 1000).header, true, "EVLR nr 2 (kartolink_test/9)"},
+      {longVlr, true, "70000 B"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.message);
+    const std::string out = test::tempFile(std::string("refused") + (row.compress ? ".laz" : ".las"));
+    std::filesystem::remove(out);
+    LasWriteOptions options;
+    options.compress = row.compress;
+    const LasStatus st = writeLasFile(out, row.header, nullptr, 0, options);
+    EXPECT_FALSE(st.ok);
+    EXPECT_NE(st.message.find(row.message), std::string::npos) << st.message;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_TRUE(test::noTempBeside(out));
+  }
 }
 
 TEST(LasWriter, ASecondWriteReplacesTheFirstFileWholeAndFollowsNoPlantedLink) {

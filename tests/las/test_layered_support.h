@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,22 +25,12 @@ using test::readFile;
 using test::sample;
 using test::writeFile;
 
-// A sample file name as a test name.
-inline std::string testNameOf(std::string file) {
-  for (char& c : file) {
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) c = '_';
-  }
-  return file;
-}
-
-using LayeredChunk = LazChunk;
-
 struct LayeredLaz {
   uint8_t pointFormat = 0;
   uint16_t recordLength = 0;
   uint64_t pointCount = 0;
   LaszipInfo info;
-  std::vector<LayeredChunk> chunks;
+  std::vector<LazChunk> chunks;
 };
 
 // Finds the layered chunks of a LAZ file with the reader's own header and chunk table
@@ -64,25 +55,6 @@ inline bool parseLayeredLaz(const std::vector<uint8_t>& f, LayeredLaz* laz, std:
   return st.ok;
 }
 
-// Decodes all points of a layered file with our codec.
-inline bool decodeLayered(const std::vector<uint8_t>& f, const LayeredLaz& laz, std::vector<uint8_t>* records,
-                          std::string* error) {
-  records->assign(laz.pointCount * laz.recordLength, 0);
-  uint64_t done = 0;
-  for (const LayeredChunk& c : laz.chunks) {
-    if (done + c.points > laz.pointCount) {
-      *error = "more points in chunks than in header";
-      return false;
-    }
-    if (!decodeLayeredChunk(&f[c.offset], c.bytes, laz.info.items, laz.recordLength, c.points,
-                            records->data() + done * laz.recordLength, error)) {
-      return false;
-    }
-    done += c.points;
-  }
-  return done == laz.pointCount;
-}
-
 // Assembles a LAS 1.4 LAZ file around stored chunks (variable chunks when variable is set).
 inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t recordLength,
                                                const std::vector<LaszipItem>& items, uint32_t chunkSize,
@@ -95,17 +67,16 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   info.chunkSize = variable ? kVariableChunkSize : chunkSize;
   info.items = items;
   const std::vector<uint8_t> vlr = serializeLaszipVlr(info);
-  std::vector<uint8_t> f(375, 0);
-  f[0] = 'L'; f[1] = 'A'; f[2] = 'S'; f[3] = 'F';
-  f[24] = 1;
-  f[25] = 4;
-  storeLe<uint16_t>(&f[94], 375);
-  storeLe<uint32_t>(&f[96], static_cast<uint32_t>(375 + 54 + vlr.size()));
-  storeLe<uint32_t>(&f[100], 1);
-  f[104] = static_cast<uint8_t>(0x80 | pointFormat);
-  storeLe<uint16_t>(&f[105], recordLength);
-  for (int i = 0; i < 3; ++i) storeLe<double>(&f[131 + 8 * i], 0.01);
-  storeLe<uint64_t>(&f[247], count);
+  LasHeader h;
+  h.versionMinor = 4;
+  h.headerSize = 375;
+  h.pointDataOffset = static_cast<uint32_t>(375 + 54 + vlr.size());
+  h.vlrCountDeclared = 1;
+  h.pointFormat = pointFormat;
+  h.pointFormatByte = static_cast<uint8_t>(0x80 | pointFormat);
+  h.recordLength = recordLength;
+  h.pointCount = count;
+  std::vector<uint8_t> f = serializeLasHeader(h);
   std::vector<uint8_t> vlrHeader(54, 0);
   const char* user = kLaszipVlrUserId;
   for (size_t i = 0; user[i] != 0; ++i) vlrHeader[2 + i] = static_cast<uint8_t>(user[i]);
@@ -123,57 +94,31 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   return f;
 }
 
-// Encodes records with our codec into a LAZ file (variable chunks when variableCounts is given).
-inline bool encodeLayered(const std::vector<uint8_t>& records, uint8_t pointFormat, uint16_t recordLength,
-                          const std::vector<LaszipItem>& items, uint32_t chunkSize, std::vector<uint8_t>* file,
-                          std::string* error, const std::vector<uint32_t>& variableCounts = {}) {
-  const uint64_t count = records.size() / recordLength;
-  std::vector<uint32_t> counts = variableCounts;
-  if (counts.empty()) {
-    for (uint64_t done = 0; done < count; done += chunkSize) {
-      counts.push_back(static_cast<uint32_t>(count - done < chunkSize ? count - done : chunkSize));
-    }
-  }
-  std::vector<std::vector<uint8_t>> chunks(counts.size());
-  uint64_t done = 0;
-  for (size_t i = 0; i < counts.size(); ++i) {
-    if (!encodeLayeredChunk(records.data() + done * recordLength, counts[i], items, recordLength, &chunks[i],
-                            error)) {
-      return false;
-    }
-    done += counts[i];
-  }
-  *file = assembleLayeredLaz(pointFormat, recordLength, items, chunkSize, !variableCounts.empty(), chunks, counts);
-  return true;
-}
-
-// The item list of a format 6-10 record with extra bytes, as our writer declares it.
-inline std::vector<LaszipItem> layeredItems(uint8_t format, uint16_t recordLength) {
-  std::vector<LaszipItem> items{{10, 30, 3}};
-  uint16_t size = 30;
-  if (format == 7) items.push_back({11, 6, 3});
-  if (format == 8 || format == 10) items.push_back({12, 8, 3});
-  if (format == 9 || format == 10) items.push_back({13, 29, 3});
-  for (const auto& it : items) size = static_cast<uint16_t>(size + (it.type == 10 ? 0 : it.size));
-  if (recordLength > size) items.push_back({14, static_cast<uint16_t>(recordLength - size), 3});
-  return items;
-}
-
-// Encodes records into a LAZ file and expects our decoder and laz-perf to give them back.
+// Encodes records with our codec into a LAZ file (variable chunks when variableCounts is
+// given) and expects our reader and laz-perf to give them back.
 inline void expectRoundTrip(const std::vector<uint8_t>& records, uint8_t format, uint16_t recordLength,
                             uint32_t chunkSize, const std::string& tag,
                             const std::vector<uint32_t>& variableCounts = {}) {
-  std::vector<uint8_t> file, ours, oracle;
+  const uint64_t count = records.size() / recordLength;
+  std::vector<uint32_t> counts = variableCounts;
+  if (counts.empty())
+    for (uint64_t done = 0; done < count; done += chunkSize)
+      counts.push_back(static_cast<uint32_t>(std::min<uint64_t>(count - done, chunkSize)));
+  const std::vector<LaszipItem> items = standardLaszipItems(format, recordLength);
+  std::vector<std::vector<uint8_t>> chunks(counts.size());
   std::string error;
-  ASSERT_TRUE(encodeLayered(records, format, recordLength, layeredItems(format, recordLength), chunkSize, &file,
-                            &error, variableCounts))
-      << error;
-  LayeredLaz laz;
-  ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
-  EXPECT_TRUE(decodeLayered(file, laz, &ours, &error)) << error;
-  EXPECT_TRUE(ours == records) << tag << ": our decoder";
+  uint64_t done = 0;
+  for (size_t i = 0; i < counts.size(); done += counts[i], ++i)
+    ASSERT_TRUE(encodeLayeredChunk(records.data() + done * recordLength, counts[i], items, recordLength, &chunks[i],
+                                   &error)) << error;
+  const std::vector<uint8_t> file =
+      assembleLayeredLaz(format, recordLength, items, chunkSize, !variableCounts.empty(), chunks, counts);
+  const test::Decoded ours = test::decodeBytes(file, tag);
+  ASSERT_TRUE(ours.status.ok) << tag << ": " << ours.status.message;
+  EXPECT_TRUE(ours.records == records) << tag << ": our reader";
   const std::string path = test::tempFile("layered_roundtrip_" + tag + ".laz");
   writeFile(path, file);
+  std::vector<uint8_t> oracle;
   ASSERT_TRUE(test::lazPerfDecode(path, &oracle)) << tag << ": laz-perf could not decode our file";
   EXPECT_TRUE(oracle == records) << tag << ": laz-perf";
 }

@@ -32,15 +32,12 @@ std::string header(const std::string& size, const std::string& rest = "xllcorner
   return size + rest;
 }
 
+// CRLF and centre headers of the served sheets are compared with GDAL in the oracle test.
 const ReadCase kReadCases[] = {
-    {"corner_crlf", "NCOLS 3\r\nNROWS 2\r\nXLLCORNER 500000\r\nYLLCORNER 600000\r\nCELLSIZE 1\r\nNODATA_VALUE -9999\r\n1 2 3\r\n4 5 -9999\r\n",
-     "", 3, 2, 500000.0, 600000.0, 1.0, -9999.0, 1.0, -9999.0},
-    {"centre_header", "ncols 2\nnrows 1\nxllcenter 500000.5\nyllcenter 10.5\ncellsize 1\nnodata_value -1\n7 8\n",
-     "", 2, 1, 500000.0, 10.0, 1.0, -1.0, 7.0, 8.0},
-    {"five_pairs_without_nodata", header("ncols 2\nnrows 1\n") + "nan 4\n", "", 2, 1, 10.0, 20.0, 2.0, kNaN, kNaN, 4.0},
-    {"equal_dx_dy", "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 10\ndy 10\n3\n", "", 1, 1, 0.0, 0.0, 10.0, kNaN, 3.0, 3.0},
     {"decimal_comma_as_gdal", "ncols 2\nnrows 1\nxllcorner 0,5E+01\nyllcorner 1\ncellsize ,500E+02\n1,5 -2,25\n",
      "", 2, 1, 5.0, 1.0, 50.0, kNaN, 1.5, -2.25},
+    {"five_pairs_without_nodata", header("ncols 2\nnrows 1\n") + "nan 4\n", "", 2, 1, 10.0, 20.0, 2.0, kNaN, kNaN, 4.0},
+    {"equal_dx_dy", "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 10\ndy 10\n3\n", "", 1, 1, 0.0, 0.0, 10.0, kNaN, 3.0, 3.0},
     {"fortran_exponents_plus_sign", header("ncols 2\nnrows 1\n") + "+.100E+03 1.5e-1\n", "", 2, 1, 10.0, 20.0, 2.0, kNaN, 100.0, 0.15},
     {"ends_early_nodata_warned", header("ncols 4\nnrows 3\n", "xllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n") +
          "100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25\n",
