@@ -15,31 +15,8 @@ std::vector<std::string> trace(const Workbench& wb) {
     return out;
 }
 
-// The menu's texts, the check mark and the close box are seen in the browser
+// The menu, the palette, its page and the close box are seen in the browser
 // by workbench_smoke.js; here what the page does not show.
-TEST(AddonSession, TheClosedPaletteSaysSoAndItsPageAddressNamesTheFolder) {
-    Workbench wb;
-    AddonSession session(wb);
-    ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH)) << wb.addon().error;
-    EXPECT_EQ(wb.menuCommand(32500, 1), KL_NOERROR);
-    ASSERT_EQ(wb.palettes().palettes().size(), 1u);
-    const KlPalette* p = wb.palettes().palettes()[0];
-    EXPECT_EQ(wb.closeBox(p->id), KL_NOERROR);
-    int32_t visible = 1;
-    EXPECT_EQ(wb.paletteMessage(wb.palettes().registrations()[0].referenceNumber, KL_PALETTE_IS_VISIBLE, &visible),
-              KL_NOERROR);
-    EXPECT_EQ(visible, 0);
-
-    // the page's address names the folder, percent-encoded
-    const auto browsers = wb.palettes().browsersOf(p);
-    ASSERT_EQ(browsers.size(), 1u);
-    EXPECT_NE(browsers[0]->url.find("kl%20test%20addon"), std::string::npos);
-    EXPECT_EQ(browsers[0]->startFile, "index.html");
-    auto page = wb.hub().page(browsers[0]->id);
-    ASSERT_TRUE(page);
-    EXPECT_NE(page->folder.string().find("kl test addon"), std::string::npos);
-}
-
 TEST(AddonSession, QuitIsDeliveredOnceThenFreeDataAndTheModuleStaysWhenAsked) {
     Workbench wb;
     AddonSession session(wb);

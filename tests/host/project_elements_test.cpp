@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,29 +13,31 @@
 namespace kl::host {
 namespace {
 
-TEST(Attributes, NameOf255BytesIsAcceptedAnd256Refused) {
+TEST(Attributes, NamesAreCheckedAndUniquePerType) {
     Project p;
-    KlAttribute ok = namedAttribute(KL_ATTR_LAYER, std::string(KL_NAME_MAX, 'a'));
-    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&ok); }), KL_NOERROR);
-    EXPECT_EQ(ok.index, 2);
-    KlAttribute tooLong = namedAttribute(KL_ATTR_LAYER, std::string(KL_NAME_MAX + 1, 'b'));  // fills the array, no NUL
-    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&tooLong); }), KL_ERR_BADPARS);
-    KlAttribute empty = namedAttribute(KL_ATTR_FILL, "");
-    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&empty); }), KL_ERR_BADPARS);
-    EXPECT_EQ(p.attributes().list(KL_ATTR_LAYER).size(), 2u);
-}
-
-TEST(Attributes, NamesAreUniquePerTypeAndTheExistingIndexIsReported) {
-    Project p;
-    KlAttribute a = namedAttribute(KL_ATTR_SURFACE, "Trawa");
-    KlAttribute again = namedAttribute(KL_ATTR_SURFACE, "Trawa");
-    KlAttribute otherType = namedAttribute(KL_ATTR_LAYER, "Trawa");
-    runStep(p, "t", [&] { return p.createAttribute(&a); });
-    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&again); }), KL_ERR_ATTREXIST);
-    EXPECT_EQ(again.index, a.index);
-    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&otherType); }), KL_NOERROR);
-    KlAttribute pen = namedAttribute(KL_ATTR_PEN, "pen");
-    EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&pen); }), KL_ERR_NOTSUPPORTED);
+    const struct {
+        int32_t type;
+        std::string name;
+        KlErr expected;
+    } rows[] = {
+        {KL_ATTR_LAYER, std::string(KL_NAME_MAX, 'a'), KL_NOERROR},
+        {KL_ATTR_LAYER, std::string(KL_NAME_MAX + 1, 'b'), KL_ERR_BADPARS},  // fills the array, no NUL
+        {KL_ATTR_FILL, "", KL_ERR_BADPARS},
+        {KL_ATTR_SURFACE, "Trawa", KL_NOERROR},
+        {KL_ATTR_SURFACE, "Trawa", KL_ERR_ATTREXIST},  // and the existing index
+        {KL_ATTR_LAYER, "Trawa", KL_NOERROR},
+        {KL_ATTR_PEN, "pen", KL_ERR_NOTSUPPORTED},
+    };
+    std::map<std::pair<int32_t, std::string>, int32_t> indexes;
+    for (const auto& r : rows) {
+        KlAttribute a = namedAttribute(r.type, r.name);
+        EXPECT_EQ(runStep(p, "t", [&] { return p.createAttribute(&a); }), r.expected) << r.name;
+        if (r.expected == KL_NOERROR) indexes[{r.type, r.name}] = a.index;
+        if (r.expected == KL_ERR_ATTREXIST) {
+            EXPECT_EQ(a.index, indexes.at({r.type, r.name}));
+        }
+    }
+    EXPECT_EQ(p.attributes().list(KL_ATTR_LAYER).size(), 3u);
 }
 
 struct ElementCase {

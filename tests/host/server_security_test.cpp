@@ -128,25 +128,6 @@ TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
     EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
 }
 
-// The script object coming before the page's own scripts is seen working in
-// the browser (workbench_smoke.js: the page's first post is echoed).
-TEST_F(ServedWorkbench, PageCallsReachTheAddOnInOrderAndItsScriptsComeBack) {
-    auto stream = wb.hub().attachStream(1);
-    ASSERT_TRUE(stream);
-    wb.hub().next(1, *stream, std::chrono::milliseconds(0));  // drop the object definitions
-    EXPECT_EQ(ask("bx/1/call", R"([{"o":"GIS","f":"postMessage","s":true,"a":"first"},)"
-                               R"({"o":"GIS","f":"postMessage","s":false,"a":null},)"
-                               R"({"o":"GIS","f":"unknown","s":true,"a":"x"}])")
-                  .status,
-              200);
-    wb.executor().runPending();
-    auto events = wb.hub().next(1, *stream, std::chrono::milliseconds(0));
-    ASSERT_TRUE(events);
-    ASSERT_EQ(events->size(), 2u);
-    EXPECT_NE((*events)[0].text.find("testAddonReceive(\"first\")"), std::string::npos);
-    EXPECT_NE((*events)[1].text.find("testAddonReceive(null)"), std::string::npos);
-}
-
 TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
     auto post = [&](const std::string& name, const std::string& body) { return ask("api/" + name, body).json(); };
     EXPECT_EQ(post("menu", R"({"menu":32500,"item":2})")["result"], 0);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "host/core/file_url.h"
-#include "host/core/guid.h"
 #include "host/core/resources.h"
 #include "host/server/page_injection.h"
 #include "host/server/security.h"
@@ -19,16 +18,6 @@ TEST(FileUrl, DecodesEachSegmentAndKeepsTheSuffix) {
     EXPECT_FALSE(parseFileUrl("file://relative/a.html"));
     EXPECT_FALSE(parseFileUrl("file:///a%2"));
     EXPECT_FALSE(parseFileUrl("file:///a%00b"));
-}
-
-TEST(Guid, PrintsAndParsesTheUsualForm) {
-    const KlGuid g{{0x6B1C0A7E, 0x92D44F7B, 0xB1A93C58, 0xD2E4F016}};
-    EXPECT_EQ(guidToString(g), "{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}");
-    auto back = parseGuid("{6b1c0a7e-92d4-4f7b-b1a9-3c58d2e4f016}");
-    ASSERT_TRUE(back);
-    EXPECT_TRUE(sameGuid(*back, g));
-    EXPECT_FALSE(parseGuid("{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F01}"));
-    EXPECT_FALSE(parseGuid("{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F01G}"));
 }
 
 TEST(Resources, StringListsEndAtAnEmptyString) {
