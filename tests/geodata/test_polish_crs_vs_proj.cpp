@@ -1,5 +1,6 @@
 // Every conversion checked against PROJ's cs2cs on random points over Poland
-// and a 50 km margin around it.
+// and a 50 km margin around it, to a micrometre: well below what any survey
+// needs, so an inverse that stops iterating early shows here.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,7 +41,7 @@ double metresApart(int system, Pair a, Pair b) {
 }
 
 // cs2cs missing fails the test rather than skipping it: the oracle must run.
-TEST(PolishCrsAgainstProj, EveryConversionAgreesWithinAMillimetre) {
+TEST(PolishCrsAgainstProj, EveryConversionAgreesWithinAMicrometre) {
   std::vector<std::pair<int, int>> conversions;
   for (int grid : {2180, 2176, 2177, 2178, 2179}) conversions.insert(conversions.end(), {{4326, grid}, {grid, 4326}});
   for (int zone : {2176, 2177, 2178, 2179}) conversions.insert(conversions.end(), {{2180, zone}, {zone, 2180}});
@@ -56,7 +57,7 @@ TEST(PolishCrsAgainstProj, EveryConversionAgreesWithinAMillimetre) {
       worst = std::max(worst, metresApart(to, ours(from, to, input[i]), (*proj)[i]));
     std::printf("EPSG:%d -> EPSG:%d max %s m\n", from, to,
                 test::cNumber(worst, std::chars_format::scientific, 3).c_str());
-    EXPECT_LT(worst, 1e-3) << from << " -> " << to;
+    EXPECT_LT(worst, 1e-6) << from << " -> " << to;
   }
 }
 
