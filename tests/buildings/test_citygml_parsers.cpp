@@ -92,18 +92,6 @@ TEST(Lod1Parser, EachBuildingOnceWithAnOpenFootprintItsBaseAndHeight) {
   }
 }
 
-TEST(Lod1Parser, TheLowestRingWithTheLargestAreaIsTheFootprint) {
-  // A roof ring larger than the ground ring, and a smaller ring at the ground.
-  const std::string sheet = doc(building(
-      "a", ring(posList("2 2 100 4 2 100 4 4 100")) + kGround + ring(posList("-5 -5 106 15 -5 106 15 15 106"))));
-  const auto got = parseLod1Buildings(sheet, kEverywhere);
-  ASSERT_EQ(got.buildings.size(), 1u);
-  EXPECT_EQ(got.buildings[0].footprint,
-            (std::vector<geo::Point2d>{{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
-  EXPECT_DOUBLE_EQ(got.buildings[0].baseZ, 100);
-  EXPECT_DOUBLE_EQ(got.buildings[0].height, 6);
-}
-
 std::string surface(const char* kind, const std::string& polygon) {
   return std::string("<bldg:boundedBy><bldg:") + kind + "><bldg:lod2MultiSurface><gml:MultiSurface><gml:surfaceMember>" +
          polygon + "</gml:surfaceMember></gml:MultiSurface></bldg:lod2MultiSurface></bldg:" + kind + "></bldg:boundedBy>";

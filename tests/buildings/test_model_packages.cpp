@@ -9,7 +9,6 @@
 #include "tests/buildings/package_files.h"
 #include "tests/geodata/sample_files.h"
 #include "tests/support/scratch_folder.h"
-#include "tools/geoportal/model_packages.h"
 #include "tools/geoportal/zip_writer.h"
 
 namespace kl::buildings {
@@ -185,30 +184,6 @@ TEST(ModelPackage, SheetsInFrameMeetOnClosedIntervalsInPackageOrder) {
       {{25, 5, 26, 25}, {"e"}},
   };
   for (const Row& row : rows) EXPECT_EQ(sheetsInFrame(package, row.frame), row.names);
-}
-
-TEST(ModelPackage, TheDemoPackagesAreIndexedFromTheirFirst8KbExceptTheLateSheet) {
-  const geoportal::ModelPackages& demo = geoportal::demoModelPackages();
-  for (const std::string* zip : {&demo.lod1Zip, &demo.lod2Zip}) {
-    ScratchFolder dir;
-    std::string error;
-    auto package = openPackage(dir.write("p.zip", *zip), error);
-    ASSERT_TRUE(package) << error;
-    const SheetScan scan = scanPackage(*package);
-    ASSERT_TRUE(scan.ok);
-    ASSERT_EQ(package->sheets.size(), demo.sheets.size());
-    ASSERT_EQ(scan.bytesInflated.size(), demo.sheets.size());
-    for (std::size_t i = 0; i < demo.sheets.size(); ++i) {
-      SCOPED_TRACE(demo.sheets[i].entry);
-      const std::string& text = zip == &demo.lod1Zip ? demo.sheets[i].lod1 : demo.sheets[i].lod2;
-      if (demo.sheets[i].envelopeLate) {
-        EXPECT_EQ(scan.bytesInflated[i], kSheetPrefixBytes + text.size());
-      } else {
-        EXPECT_LE(scan.bytesInflated[i], kSheetPrefixBytes);
-      }
-      EXPECT_EQ(readSheet(*package, package->sheets[i].name).bytes.value_or(""), text);
-    }
-  }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <optional>
 
-#include "buildings/footprint.h"
 #include "buildings/ground_model.h"
 #include "buildings/plane.h"
 #include "buildings/roof_from_cloud.h"
@@ -47,14 +46,6 @@ std::vector<CloudPoint> join(std::vector<CloudPoint> a, const std::vector<CloudP
     return a;
 }
 
-// gtest names from the rows' descriptions.
-template <class Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& row) {
-    std::string name;
-    for (const char* p = row.param.name; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-}
-
 // --- the ground model ---
 
 TEST(GroundModel, AnswersTheLowestGroundNearAndNothingFarOrWithoutGround) {
@@ -78,18 +69,6 @@ TEST(GroundModel, AnswersTheLowestGroundNearAndNothingFarOrWithoutGround) {
     const std::vector<CloudPoint> noGround = {{kE, kN, 200, 1}, {kE + 1, kN + 1, 205, 6}};
     EXPECT_EQ(groundHeightAt(buildGroundModel(noGround, 2.0), kE, kN), std::nullopt);
     EXPECT_TRUE(buildGroundModel({}, 2.0).lowest.empty());
-}
-
-// --- footprints ---
-
-TEST(Footprint, EvenOddEdgesAndWhatBoundsNothing) {
-    // Inside and outside are compared with shapely in the geodata tests; the
-    // strict comparisons put the bottom edge inside and the top edge outside.
-    const geo::Ring square = box(10, 10);
-    EXPECT_TRUE(geo::ringContains(square, {kE + 5, kN}));
-    EXPECT_FALSE(geo::ringContains(square, {kE + 5, kN + 10}));
-    EXPECT_TRUE(footprintBox(square));
-    EXPECT_FALSE(footprintBox({{kE, kN}, {kE + 1, kN + 1}, {kE + 2, kN + 2}})) << "collinear";
 }
 
 // --- planes ---
@@ -162,29 +141,24 @@ std::vector<RoofCase> roofCases() {
     };
 }
 
-class RoofFromCloud : public ::testing::TestWithParam<RoofCase> {};
-
-TEST_P(RoofFromCloud, FlatRoofOrAFlaggedStandIn) {
-    const RoofCase& c = GetParam();
-    const CloudPointGrid grid(c.cloud);
-    const ReconstructionResult r =
-        roofFromCloud(c.footprint, grid, buildGroundModel(grid.points(), kRoofGroundCell), RoofFromCloudParams{});
-    EXPECT_EQ(r.fallback, c.fallback);
-    EXPECT_NEAR(r.coverage, c.coverage, 0.03);
-    if (!c.height) {
-        EXPECT_TRUE(r.faces.empty());
-        return;
-    }
-    ASSERT_EQ(r.faces.size(), 1u);
-    ASSERT_EQ(r.faces[0].size(), c.footprint.size());
-    for (std::size_t i = 0; i < c.footprint.size(); ++i) {
-        EXPECT_EQ(r.faces[0][i].x, c.footprint[i].x);
-        EXPECT_EQ(r.faces[0][i].y, c.footprint[i].y);
-        EXPECT_NEAR(r.faces[0][i].z, *c.height, 1e-9);
+TEST(RoofFromCloud, FlatRoofOrAFlaggedStandIn) {
+    for (const RoofCase& c : roofCases()) {
+        SCOPED_TRACE(c.name);
+        const CloudPointGrid grid(c.cloud);
+        const ReconstructionResult r =
+            roofFromCloud(c.footprint, grid, buildGroundModel(grid.points(), kRoofGroundCell), RoofFromCloudParams{});
+        EXPECT_EQ(r.fallback, c.fallback);
+        EXPECT_NEAR(r.coverage, c.coverage, 0.03);
+        EXPECT_EQ(r.faces.size(), c.height ? 1u : 0u);
+        if (!c.height || r.faces.size() != 1) continue;
+        ASSERT_EQ(r.faces[0].size(), c.footprint.size());
+        for (std::size_t i = 0; i < c.footprint.size(); ++i) {
+            EXPECT_EQ(r.faces[0][i].x, c.footprint[i].x);
+            EXPECT_EQ(r.faces[0][i].y, c.footprint[i].y);
+            EXPECT_NEAR(r.faces[0][i].z, *c.height, 1e-9);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, RoofFromCloud, ::testing::ValuesIn(roofCases()), caseName<RoofCase>);
 
 // --- blocks from the surface models ---
 
@@ -233,27 +207,22 @@ std::vector<BlockCase> blockCases() {
     };
 }
 
-class BlockFromSurfaceModel : public ::testing::TestWithParam<BlockCase> {};
-
-TEST_P(BlockFromSurfaceModel, RoofAtTheMedianAndWallsDownToTheTerrain) {
-    const BlockCase& c = GetParam();
-    const ReconstructionResult r = blockFromSurfaceModel(c.footprint, {c.surface, c.terrain}, BlockParams{});
-    EXPECT_EQ(r.fallback, c.fallback);
-    EXPECT_NEAR(r.coverage, c.coverage, 1e-9);
-    if (!c.roof) {
-        EXPECT_TRUE(r.faces.empty());
-        return;
-    }
-    ASSERT_EQ(r.faces.size(), 1u + static_cast<std::size_t>(c.walls));
-    for (const Point3d& p : r.faces[0]) EXPECT_EQ(p.z, *c.roof);
-    for (std::size_t w = 1; w < r.faces.size(); ++w) {
-        ASSERT_EQ(r.faces[w].size(), 4u);
-        EXPECT_EQ(r.faces[w][0].z, *c.roof);
-        EXPECT_LT(r.faces[w][3].z, *c.roof);
+TEST(BlockFromSurfaceModel, RoofAtTheMedianAndWallsDownToTheTerrain) {
+    for (const BlockCase& c : blockCases()) {
+        SCOPED_TRACE(c.name);
+        const ReconstructionResult r = blockFromSurfaceModel(c.footprint, {c.surface, c.terrain}, BlockParams{});
+        EXPECT_EQ(r.fallback, c.fallback);
+        EXPECT_NEAR(r.coverage, c.coverage, 1e-9);
+        EXPECT_EQ(r.faces.size(), c.roof ? 1u + static_cast<std::size_t>(c.walls) : 0u);
+        if (!c.roof || r.faces.empty()) continue;
+        for (const Point3d& p : r.faces[0]) EXPECT_EQ(p.z, *c.roof);
+        for (std::size_t w = 1; w < r.faces.size(); ++w) {
+            ASSERT_EQ(r.faces[w].size(), 4u);
+            EXPECT_EQ(r.faces[w][0].z, *c.roof);
+            EXPECT_LT(r.faces[w][3].z, *c.roof);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, BlockFromSurfaceModel, ::testing::ValuesIn(blockCases()), caseName<BlockCase>);
 
 }  // namespace
 }  // namespace kl::buildings

@@ -36,50 +36,6 @@ struct CleanupCase {
     const char* failingHostCall = nullptr;  // fails once, after the drawing
 };
 
-void PrintTo(const CleanupCase& c, std::ostream* os) { *os << c.name; }
-
-class RemoveDuplicates : public ::testing::TestWithParam<CleanupCase> {
-protected:
-    void SetUp() override { bindAddonToHost(&host::Workbench::hostTable()); }
-    void TearDown() override { bindAddonToHost(nullptr); }
-    host::Workbench wb;
-};
-
-TEST_P(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
-    const CleanupCase& c = GetParam();
-    DrawingBuilder draw(wb);
-    wb.selectElements(c.draw(draw));
-    const size_t before = wb.project().elements().size();
-    const size_t stepsBefore = wb.project().journal().done().size();
-    wb.alerts().script(c.answers);
-    if (c.failingHostCall) wb.faults().arm({c.failingHostCall, 1, KL_ERR_GENERAL, false, 0});
-
-    cleanup::runRemoveDuplicatesCommand();
-
-    const auto& shown = wb.alerts().all();
-    ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown[0].title, "Czyszczenie duplikatow");
-    EXPECT_EQ(shown[0].kind, KL_ALERT_WARNING);
-    EXPECT_EQ(shown[0].text.rfind(kAsk, 0), 0u);
-    EXPECT_EQ(shown[0].buttons, (std::vector<std::string>{"Uruchom", "Anuluj", ""}));
-    if (c.said) {
-        ASSERT_EQ(shown.size(), 2u);
-        EXPECT_EQ(shown[1].text, c.said);
-        EXPECT_EQ(shown[1].kind, KL_ALERT_INFORMATION);
-    } else {
-        EXPECT_EQ(shown.size(), 1u);
-    }
-    EXPECT_EQ(before - wb.project().elements().size(), c.deleted);
-    const auto& steps = wb.project().journal().done();
-    ASSERT_EQ(steps.size(), stepsBefore + (c.deleted > 0 ? 1 : 0));
-    if (c.deleted > 0) {
-        EXPECT_EQ(steps.back().name, kStep);
-        ASSERT_TRUE(wb.undo());
-        EXPECT_EQ(wb.project().elements().size(), before);
-    }
-    EXPECT_EQ(wb.project().memos().live(), 0u);
-}
-
 std::vector<KlGuid> none(DrawingBuilder&) { return {}; }
 
 std::vector<KlGuid> twoSquares(DrawingBuilder& d) {
@@ -88,70 +44,107 @@ std::vector<KlGuid> twoSquares(DrawingBuilder& d) {
     return {};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Drawings, RemoveDuplicates,
-    ::testing::Values(
-        CleanupCase{"cancelled", twoSquares, {2}, nullptr, 0},
-        CleanupCase{"closedWithoutAnswer", twoSquares, {0}, nullptr, 0},
-        CleanupCase{"emptyPlan", none, {1}, kNothing, 0},
+TEST(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
+    const CleanupCase cases[] = {
+        {"cancelled", twoSquares, {2}, nullptr, 0},
+        {"closedWithoutAnswer", twoSquares, {0}, nullptr, 0},
+        {"emptyPlan", none, {1}, kNothing, 0},
         // A selection without polylines or texts does not fall back to the whole plan.
-        CleanupCase{"selectionOfAHatchOnly",
-                    [](DrawingBuilder& d) {
-                        d.polyline(kSquare);
-                        d.polyline(kSquare);
-                        return std::vector<KlGuid>{d.hatch(kSquare)};
-                    },
-                    {1}, kNothing, 0},
-        CleanupCase{"nothingDuplicated",
-                    [](DrawingBuilder& d) {
-                        d.polyline(kSquare);
-                        d.polyline({{0, 0}, {5, 0}, {5, 5.001}, {0, 5}, {0, 0}});
-                        d.text({1, 1}, "12/3");
-                        d.text({1, 1}, "12/4");
-                        return std::vector<KlGuid>{};
-                    },
-                    {1}, kNoneFound, 0},
-        CleanupCase{"importedTwice",
-                    [](DrawingBuilder& d) {
-                        const int32_t other = d.layer("Budynki");
-                        d.polyline(kSquare);
-                        d.polyline(kSquareOtherWay);               // same outline: goes
-                        d.polyline(kSquare, {}, other);            // another layer: stays
-                        d.polyline({{0, 0}, {1, 0}, {1, 1}});
-                        d.polyline({{1, 1}, {1, 0}, {0, 0}});      // reversed open: goes
-                        d.text({2, 2}, "Działka 12/3", 1, 2.5);
-                        d.text({2.0003, 2}, "Działka 12/3", 1, 4); // other size, same text: goes
-                        return std::vector<KlGuid>{};
-                    },
-                    {1, 1}, "Usunieto duplikaty:\n- polilinie: 2\n- teksty: 1", 3},
-        CleanupCase{"onlyTheSelection",
-                    [](DrawingBuilder& d) {
-                        d.polyline(kSquare);
-                        d.polyline(kSquare);
-                        const KlGuid a = d.text({0, 0}, "a"), b = d.text({0, 0}, "a");
-                        return std::vector<KlGuid>{a, b};
-                    },
-                    {1, 1}, "Usunieto duplikaty:\n- polilinie: 0\n- teksty: 1", 1},
+        {"selectionOfAHatchOnly",
+            [](DrawingBuilder& d) {
+                d.polyline(kSquare);
+                d.polyline(kSquare);
+                return std::vector<KlGuid>{d.hatch(kSquare)};
+            },
+            {1}, kNothing, 0},
+        {"nothingDuplicated",
+            [](DrawingBuilder& d) {
+                d.polyline(kSquare);
+                d.polyline({{0, 0}, {5, 0}, {5, 5.001}, {0, 5}, {0, 0}});
+                d.text({1, 1}, "12/3");
+                d.text({1, 1}, "12/4");
+                return std::vector<KlGuid>{};
+            },
+            {1}, kNoneFound, 0},
+        {"importedTwice",
+            [](DrawingBuilder& d) {
+                const int32_t other = d.layer("Budynki");
+                d.polyline(kSquare);
+                d.polyline(kSquareOtherWay);               // same outline: goes
+                d.polyline(kSquare, {}, other);            // another layer: stays
+                d.polyline({{0, 0}, {1, 0}, {1, 1}});
+                d.polyline({{1, 1}, {1, 0}, {0, 0}});      // reversed open: goes
+                d.text({2, 2}, "Działka 12/3", 1, 2.5);
+                d.text({2.0003, 2}, "Działka 12/3", 1, 4); // other size, same text: goes
+                return std::vector<KlGuid>{};
+            },
+            {1, 1}, "Usunieto duplikaty:\n- polilinie: 2\n- teksty: 1", 3},
+        {"onlyTheSelection",
+            [](DrawingBuilder& d) {
+                d.polyline(kSquare);
+                d.polyline(kSquare);
+                const KlGuid a = d.text({0, 0}, "a"), b = d.text({0, 0}, "a");
+                return std::vector<KlGuid>{a, b};
+            },
+            {1, 1}, "Usunieto duplikaty:\n- polilinie: 0\n- teksty: 1", 1},
         // A selection the host cannot give counts as none: the whole plan is cleaned.
-        CleanupCase{"selectionUnreadable",
-                    [](DrawingBuilder& d) {
-                        twoSquares(d);
-                        return std::vector<KlGuid>{d.text({0, 0}, "a"), d.text({0, 0}, "a")};
-                    },
-                    {1, 1}, "Usunieto duplikaty:\n- polilinie: 1\n- teksty: 1", 2, "GetSelection"},
-        CleanupCase{"deletionRefusedByTheHost", twoSquares, {1, 1}, kRefused, 0, "DeleteElements"},
-        CleanupCase{"unreadableElementsLeftOut", twoSquares, {1, 1}, kNoneFound, 0, "GetElementMemo"},
-        CleanupCase{"onALockedLayer",
-                    [](DrawingBuilder& d) {
-                        const int32_t locked = d.layer("Zablokowana", true);
-                        d.polyline(kSquare);
-                        d.polyline(kSquare);
-                        d.polyline(kSquare, {}, locked);
-                        d.polyline(kSquare, {}, locked);
-                        return std::vector<KlGuid>{};
-                    },
-                    {1, 1}, kRefused, 0}),
-    [](const auto& row) { return std::string(row.param.name); });
+        {"selectionUnreadable",
+            [](DrawingBuilder& d) {
+                twoSquares(d);
+                return std::vector<KlGuid>{d.text({0, 0}, "a"), d.text({0, 0}, "a")};
+            },
+            {1, 1}, "Usunieto duplikaty:\n- polilinie: 1\n- teksty: 1", 2, "GetSelection"},
+        {"deletionRefusedByTheHost", twoSquares, {1, 1}, kRefused, 0, "DeleteElements"},
+        {"unreadableElementsLeftOut", twoSquares, {1, 1}, kNoneFound, 0, "GetElementMemo"},
+        {"onALockedLayer",
+            [](DrawingBuilder& d) {
+                const int32_t locked = d.layer("Zablokowana", true);
+                d.polyline(kSquare);
+                d.polyline(kSquare);
+                d.polyline(kSquare, {}, locked);
+                d.polyline(kSquare, {}, locked);
+                return std::vector<KlGuid>{};
+            },
+            {1, 1}, kRefused, 0},
+    };
+    bindAddonToHost(&host::Workbench::hostTable());
+    for (const CleanupCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        host::Workbench wb;
+        DrawingBuilder draw(wb);
+        wb.selectElements(c.draw(draw));
+        const size_t before = wb.project().elements().size();
+        const size_t stepsBefore = wb.project().journal().done().size();
+        wb.alerts().script(c.answers);
+        if (c.failingHostCall) wb.faults().arm({c.failingHostCall, 1, KL_ERR_GENERAL, false, 0});
+
+        cleanup::runRemoveDuplicatesCommand();
+
+        const auto& shown = wb.alerts().all();
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown[0].title, "Czyszczenie duplikatow");
+        EXPECT_EQ(shown[0].kind, KL_ALERT_WARNING);
+        EXPECT_EQ(shown[0].text.rfind(kAsk, 0), 0u);
+        EXPECT_EQ(shown[0].buttons, (std::vector<std::string>{"Uruchom", "Anuluj", ""}));
+        if (c.said) {
+            ASSERT_EQ(shown.size(), 2u);
+            EXPECT_EQ(shown[1].text, c.said);
+            EXPECT_EQ(shown[1].kind, KL_ALERT_INFORMATION);
+        } else {
+            EXPECT_EQ(shown.size(), 1u);
+        }
+        EXPECT_EQ(before - wb.project().elements().size(), c.deleted);
+        const auto& steps = wb.project().journal().done();
+        ASSERT_EQ(steps.size(), stepsBefore + (c.deleted > 0 ? 1 : 0));
+        if (c.deleted > 0) {
+            EXPECT_EQ(steps.back().name, kStep);
+            ASSERT_TRUE(wb.undo());
+            EXPECT_EQ(wb.project().elements().size(), before);
+        }
+        EXPECT_EQ(wb.project().memos().live(), 0u);
+    }
+    bindAddonToHost(nullptr);
+}
 
 }  // namespace
 }  // namespace kl

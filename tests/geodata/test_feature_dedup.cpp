@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,18 +17,9 @@ GisFeature feature(const std::string& id, double x, const std::string& typ = "bu
   return f;
 }
 
-GisFeature withAttribute(GisFeature f, const std::string& key, const std::string& value) {
-  f.attributes[key] = value;
-  return f;
-}
-
-GisFeature withHole(GisFeature f) {
-  f.polygons[0].holes.push_back({{0.2, 0.2}, {0.4, 0.2}, {0.4, 0.4}, {0.2, 0.2}});
-  return f;
-}
-
-GisFeature withPoint(GisFeature f) {
-  f.hasPoint = true;
+// The feature with one change made to it.
+GisFeature with(GisFeature f, const std::function<void(GisFeature&)>& change) {
+  change(f);
   return f;
 }
 
@@ -50,10 +42,12 @@ TEST(FeatureDedup, KeepsEachFeatureOnceAndTheFirstCopyInItsPlace) {
       {"no id, same geometry", {{feature("", 0)}, {feature("", 0)}}, 1},
       {"no id, moved", {{feature("", 0)}, {feature("", 0.5)}}, 2},
       {"below a millimetre apart", {{feature("", 0)}, {feature("", 0.0001)}}, 1},
-      {"other attributes", {{feature("", 0)}, {withAttribute(feature("", 0), "RODZAJ", "m")}}, 2},
+      {"other attributes", {{feature("", 0)}, {with(feature("", 0), [](GisFeature& f) { f.attributes["RODZAJ"] = "m"; })}}, 2},
       {"same id in another layer", {{feature("1", 0, "budynki")}, {feature("1", 0, "dzialki")}}, 2},
-      {"a hole more", {{feature("", 0)}, {withHole(feature("", 0))}}, 2},
-      {"a point more", {{feature("", 0)}, {withPoint(feature("", 0))}}, 2}};
+      {"a hole more", {{feature("", 0)}, {with(feature("", 0), [](GisFeature& f) {
+                          f.polygons[0].holes.push_back({{0.2, 0.2}, {0.4, 0.2}, {0.4, 0.4}, {0.2, 0.2}});
+                        })}}, 2},
+      {"a point more", {{feature("", 0)}, {with(feature("", 0), [](GisFeature& f) { f.hasPoint = true; })}}, 2}};
   for (const DedupCase& r : rows) EXPECT_EQ(deduplicateAnswers(r.answers).size(), r.kept) << r.what;
   const auto kept = deduplicateAnswers({{feature("b.1", 0), feature("b.2", 5)}, {feature("x.9", 0)}});
   ASSERT_EQ(kept.size(), 2u);

@@ -17,22 +17,8 @@ GisFeature square(double x0, double y0) {
   return f;
 }
 
-TEST(GeoJson, PolygonInWgs84OrInTheGridWithItsKind) {
-  const nlohmann::json j = toGeoJson({square(500000, 500000)});
-  EXPECT_EQ(j["type"], "FeatureCollection");
-  const auto& f = j["features"][0];
-  EXPECT_EQ(f["type"], "Feature");
-  EXPECT_EQ(f["properties"], (nlohmann::json{{"_kind", "budynek"}, {"_typ", "budynki"}, {"gml_id", "b.1"}}));
-  EXPECT_EQ(f["geometry"]["type"], "Polygon");
-  EXPECT_EQ(f["geometry"]["coordinates"][0].size(), 4u);
-  const LatLon g = pl1992ToWgs84(500000, 500000);
-  EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][0][0][0].get<double>(), g.lon);
-  EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][0][0][1].get<double>(), g.lat);
-  const nlohmann::json grid = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
-  EXPECT_EQ(grid["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2180");
-  EXPECT_EQ(grid["features"][0]["geometry"]["coordinates"][0][1][0].get<double>(), 500010.0);
-}
-
+// Each feature with the geometry of what it holds and its kind, in WGS 84 or
+// in the grid.
 TEST(GeoJson, GeometryKindsInTheirOrder) {
   GisFeature two = square(500000, 500000);
   two.polygons.push_back(square(500100, 500000).polygons[0]);
@@ -46,15 +32,23 @@ TEST(GeoJson, GeometryKindsInTheirOrder) {
   point.point = {500000, 500000};
   GisFeature none;
   none.type = static_cast<DataType>(77);
-  const nlohmann::json j = toGeoJson({two, lines, point, none});
-  EXPECT_EQ(j["features"][0]["geometry"]["type"], "MultiPolygon");
-  EXPECT_EQ(j["features"][0]["geometry"]["coordinates"].size(), 2u);
-  EXPECT_EQ(j["features"][1]["geometry"]["type"], "MultiLineString");
-  EXPECT_EQ(j["features"][1]["properties"]["_kind"], "gesut");
-  EXPECT_EQ(j["features"][2]["geometry"]["type"], "Point");
-  EXPECT_EQ(j["features"][2]["properties"]["_kind"], "rastr");
-  EXPECT_FALSE(j["features"][3].contains("geometry"));
-  EXPECT_EQ(j["features"][3]["properties"]["_kind"], "inne");
+  const nlohmann::json j = toGeoJson({square(500000, 500000), two, lines, point, none});
+  const auto& f = j["features"];
+  EXPECT_EQ(f[0]["properties"], (nlohmann::json{{"_kind", "budynek"}, {"_typ", "budynki"}, {"gml_id", "b.1"}}));
+  EXPECT_EQ(f[0]["geometry"]["type"], "Polygon");
+  const LatLon g = pl1992ToWgs84(500000, 500000);
+  EXPECT_EQ(f[0]["geometry"]["coordinates"][0][0], (nlohmann::json{g.lon, g.lat}));
+  EXPECT_EQ(f[1]["geometry"]["type"], "MultiPolygon");
+  EXPECT_EQ(f[1]["geometry"]["coordinates"].size(), 2u);
+  EXPECT_EQ(f[2]["geometry"]["type"], "MultiLineString");
+  EXPECT_EQ(f[2]["properties"]["_kind"], "gesut");
+  EXPECT_EQ(f[3]["geometry"]["type"], "Point");
+  EXPECT_EQ(f[3]["properties"]["_kind"], "rastr");
+  EXPECT_FALSE(f[4].contains("geometry"));
+  EXPECT_EQ(f[4]["properties"]["_kind"], "inne");
+  const nlohmann::json grid = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
+  EXPECT_EQ(grid["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2180");
+  EXPECT_EQ(grid["features"][0]["geometry"]["coordinates"][0][1], (nlohmann::json{500010.0, 500000.0}));
 }
 
 // The streamed text is exactly what a JSON library prints for the same

@@ -1,11 +1,13 @@
 #include "geodata/gml_parser.h"
-#include "tests/geodata/sample_files.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
+#include "geodata/geojson.h"
 #include "geodata/polish_crs.h"
+#include "tests/geodata/sample_files.h"
 
 namespace kl::geo {
 namespace {
@@ -23,25 +25,6 @@ using testing::readSample;
 void expectPoint(Point2d got, Point2d want, double tolerance = 1e-6) {
   EXPECT_NEAR(got.x, want.x, tolerance);
   EXPECT_NEAR(got.y, want.y, tolerance);
-}
-
-TEST(GmlParser, RootUrnPl1992IsReadNorthingFirst) {
-  const auto features = GmlParser::parseFeatureCollection(
-      wfs2(R"(<wfs:member><ms:dzialki gml:id="d.1"><ms:NR>12/3</ms:NR><ms:geom>
-        <gml:Polygon><gml:exterior><gml:LinearRing><gml:posList>
-        5500000 400000 5500010 400000 5500010 400010 5500000 400000
-        </gml:posList></gml:LinearRing></gml:exterior></gml:Polygon></ms:geom></ms:dzialki></wfs:member>)",
-           "urn:ogc:def:crs:EPSG::2180"),
-      DataType::Parcels);
-  ASSERT_EQ(features.size(), 1u);
-  const GisFeature& f = features[0];
-  EXPECT_EQ(f.type, DataType::Parcels);
-  ASSERT_EQ(f.polygons.size(), 1u);
-  ASSERT_EQ(f.polygons[0].exterior.size(), 4u);
-  expectPoint(f.polygons[0].exterior[1], {400000, 5500010});
-  EXPECT_EQ(f.attributes.at("gml_id"), "d.1");
-  EXPECT_EQ(f.attributes.at("NR"), "12/3");
-  EXPECT_EQ(f.attributes.at("_typ"), "dzialki");
 }
 
 TEST(GmlParser, Gml2BoundariesGiveTheSamePolygonAsGml3) {
@@ -75,17 +58,11 @@ TEST(GmlParser, AttributesFollowTheLeafRules) {
         <ms:g><gml:Point><gml:pos>1 2</gml:pos></gml:Point></ms:g></ms:dzialki></wfs:member>)"),
       DataType::Parcels);
   ASSERT_EQ(features.size(), 1u);
-  const auto& a = features[0].attributes;
-  EXPECT_EQ(a.at("gml_id"), "b");
-  EXPECT_EQ(a.at("A"), "2");
-  EXPECT_EQ(a.count("EMPTY"), 0u);
-  EXPECT_EQ(a.count("BLANK"), 0u);
-  EXPECT_EQ(a.count("NESTED"), 0u);
-  EXPECT_EQ(a.count("X"), 0u);
-  EXPECT_EQ(a.count("g"), 0u);
-  EXPECT_EQ(a.at("_typ"), "dzialki");
-  EXPECT_EQ(a.at("PADDED"), "246901_1.0002");
-  EXPECT_EQ(a.at("CD"), "a<b");
+  // The last of repeated leaves, trimmed; no empty, nested or geometry leaf;
+  // the kind and the identifier from the feature itself.
+  EXPECT_EQ(features[0].attributes, (std::map<std::string, std::string>{
+                                        {"gml_id", "b"}, {"A", "2"}, {"_typ", "dzialki"}, {"PADDED", "246901_1.0002"},
+                                        {"CD", "a<b"}}));
 }
 
 TEST(GmlParser, FeaturesWithoutGeometryAreDroppedUnlessAsked) {
@@ -101,11 +78,15 @@ TEST(GmlParser, FeaturesWithoutGeometryAreDroppedUnlessAsked) {
 
 // What each kind of document gives: features, none, or a named refusal.
 TEST(GmlParser, DocumentKindsGiveTheirFeaturesOrTheirStatus) {
+  // 0x98 is the one byte windows-1250 leaves undefined.
+  const std::string body = "<a><wfs:member><b><c>\x98</c></b></wfs:member></a>";
+  const std::string windows1250 = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>";
   const struct {
     const char* what;
     std::string doc;
     GmlStatus status;
     std::size_t features;
+    std::string message = {};  // what the refusal says, in part
   } rows[] = {
       {"WFS 1.1 featureMembers", R"(<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs"
         xmlns:gml="http://www.opengis.net/gml" xmlns:ms="urn:x"><gml:featureMembers>
@@ -117,16 +98,23 @@ TEST(GmlParser, DocumentKindsGiveTheirFeaturesOrTheirStatus) {
         <gml:posList>1 2 3 4 5</gml:posList></gml:LineString></ms:g></ms:l></wfs:member>)"), GmlStatus::Ok, 1},
       {"real document without a building", readSample("egibplb__epodgik_gml_no_building.xml"), GmlStatus::Ok, 0},
       {"real answer without counties", readSample("polish_wfs/kartograf__prg_no_counties.xml"), GmlStatus::Ok, 0},
-      {"real exception report", readSample("polish_wfs/kartograf__prg_error_400.xml"), GmlStatus::ExceptionReport, 0},
+      {"real exception report", readSample("polish_wfs/kartograf__prg_error_400.xml"), GmlStatus::ExceptionReport, 0,
+       "NIEMA"},
+      {"not XML at all", "not xml at all", GmlStatus::MalformedXml, 0},
+      {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-nieznane\"?>" + body, GmlStatus::BadEncoding, 0,
+       "Nieobslugiwane kodowanie dokumentu GML: x-nieznane"},
+      {"a byte the encoding lacks", windows1250 + body, GmlStatus::BadEncoding, 0},
   };
   for (const auto& r : rows) {
     const GmlParseResult got = GmlParser::parse(r.doc, DataType::Buildings);
     EXPECT_EQ(got.status, r.status) << r.what;
+    EXPECT_NE(got.message.find(r.message), std::string::npos) << r.what << ": " << got.message;
     ASSERT_EQ(got.features.size(), r.features) << r.what;
     for (const GisFeature& f : got.features)
       for (const Polyline& l : f.lines) EXPECT_EQ(l.size(), 2u) << r.what;
   }
-  EXPECT_NE(GmlParser::parse(rows[4].doc, DataType::Parcels).message.find("NIEMA"), std::string::npos);
+  EXPECT_EQ(GmlParser::parse(windows1250 + body, DataType::Buildings).errorOffset,
+            static_cast<std::ptrdiff_t>(windows1250.size() + body.find('\x98')));
 }
 
 TEST(GmlParser, SwappedGeographicOrderGivesTheSameBuilding) {
@@ -184,49 +172,103 @@ TEST(GmlParser, BrokenGeometryIsLeftOutWithAWarningNamingTheFeature) {
   }
 }
 
-TEST(GmlParser, PolishLettersSurviveTheDeclaredEncoding) {
+// Hostile documents give an empty or small result quickly and never crash
+// (run under the sanitizers in the sanitizer build).
+std::string oneFeature(const std::string& textValue, const std::string& extraRoot = "",
+                       const std::string& posListAttributes = "") {
+  return R"(<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs/2.0" xmlns:gml="http://www.opengis.net/gml/3.2" xmlns:ms="urn:x" )" +
+         extraRoot + R"(><wfs:member><ms:b><ms:NAME>)" + textValue +
+         R"(</ms:NAME><ms:g><gml:LineString srsName="EPSG:2180"><gml:posList )" +
+         posListAttributes +
+         R"(>1 2 3 4</gml:posList></gml:LineString></ms:g></ms:b></wfs:member></wfs:FeatureCollection>)";
+}
+
+// `levels` times the opening text, a point, then the closing texts.
+std::string nested(int levels, const std::string& open, const std::string& close) {
+  std::string doc = "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><b>";
+  for (int i = 0; i < levels; ++i) doc += open;
+  doc += "<Point><pos>1 2</pos></Point>";
+  for (int i = 0; i < levels; ++i) doc += close;
+  return doc + "</b></wfs:member></wfs:FeatureCollection>";
+}
+
+// Each level is visited once, so even 100 000 levels are refused at once
+// instead of being walked once per enclosing member; 20 are a feature's own.
+TEST(GmlParserHostile, DeepNestingIsRefusedWithAMessageAndShallowMembersBelongToTheFeature) {
   const struct {
-    const char* encoding;
-    const char* value;           // "Bolesławiec, Śląsk" in that encoding
-    bool byteOrderMark = false;  // a UTF-8 one, which outranks the declaration
-  } rows[] = {{"ISO-8859-2", "Boles\xB3" "awiec, \xA6l\xB1sk"},
-              {"windows-1250", "Boles\xB3" "awiec, \x8Cl\xB9sk"},
-              {"UTF-8", "Bolesławiec, Śląsk"},
-              {"ISO-8859-2", "Bolesławiec, Śląsk", true}};
+    int levels;
+    const char* open;
+    const char* close;
+  } rows[] = {{30000, "<wfs:member><b>", "</b></wfs:member>"},
+              {100000, "<wfs:member><b>", "</b></wfs:member>"},
+              {200000, "<n>", "</n>"}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.encoding);
-    const std::string doc = std::string(row.byteOrderMark ? "\xEF\xBB\xBF" : "") + "<?xml version=\"1.0\" encoding=\"" +
-                            row.encoding + "\"?>\n<wfs:FeatureCollection xmlns:wfs=\"w\" xmlns:gml=\"g\" xmlns:ms=\"m\">"
-                            "<wfs:member><ms:b><ms:NAZWA>" + row.value + "</ms:NAZWA><ms:g><gml:Point><gml:pos>1 2"
-                            "</gml:pos></gml:Point></ms:g></ms:b></wfs:member></wfs:FeatureCollection>";
-    for (const GmlParseResult& r : {GmlParser::parse(doc, DataType::Buildings), GmlParser::parseOwned(doc, DataType::Buildings)}) {
+    const GmlParseResult r = GmlParser::parse(nested(row.levels, row.open, row.close), DataType::Buildings);
+    EXPECT_EQ(r.status, GmlStatus::TooDeep) << row.levels;
+    EXPECT_EQ(r.message, "Dokument GML odrzucony: elementy zagniezdzone glebiej niz 64 poziomow");
+    EXPECT_TRUE(r.features.empty());
+  }
+  const GmlParseResult r = GmlParser::parse(nested(20, "<wfs:member><b>", "</b></wfs:member>"), DataType::Buildings);
+  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_EQ(r.features.size(), 1u);
+  EXPECT_TRUE(r.features[0].hasPoint);
+}
+
+TEST(GmlParserHostile, ParseStopsWhenTheCallerCancels) {
+  int asked = 0;
+  GmlParseOptions options;
+  options.cancelled = [&] { return ++asked == 2; };
+  const std::string two = "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><b><Point><pos>1 2</pos></Point></b>"
+                          "</wfs:member><wfs:member><b><Point><pos>3 4</pos></Point></b></wfs:member></wfs:FeatureCollection>";
+  const GmlParseResult r = GmlParser::parse(two, DataType::Buildings, options);
+  EXPECT_EQ(r.status, GmlStatus::Cancelled);
+  EXPECT_TRUE(r.features.empty());
+  EXPECT_EQ(asked, 2);
+}
+
+// Values arrive as UTF-8 text whatever the document's encoding, and as
+// written: nothing is expanded, fetched or allocated because a value claims it.
+TEST(GmlParserHostile, ValuesArriveAsUtf8TextAsWritten) {
+  std::string doctype = "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [\n<!ENTITY lol \"lol\">\n";
+  for (int i = 1; i <= 9; ++i) {
+    doctype += "<!ENTITY lol" + std::to_string(i) + " \"";
+    for (int k = 0; k < 10; ++k) doctype += "&lol" + (i == 1 ? std::string() : std::to_string(i - 1)) + ";";
+    doctype += "\">\n";
+  }
+  const auto declared = [](const char* encoding) {
+    return std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>\n";
+  };
+  // "Łódź" in UTF-16LE after a byte order mark; the markup is ASCII.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : oneFeature("@")) utf16 += c == '@' ? std::string("\x41\x01\xF3\x00\x64\x00\x7A\x01", 8) : std::string{c, '\0'};
+  const char* const silesia = "Bolesławiec, Śląsk";
+  const struct {
+    const char* what;
+    std::string doc;
+    const char* name;
+  } rows[] = {
+      {"ISO-8859-2", declared("ISO-8859-2") + oneFeature("Boles\xB3" "awiec, \xA6l\xB1sk"), silesia},
+      {"windows-1250", declared("windows-1250") + oneFeature("Boles\xB3" "awiec, \x8Cl\xB9sk"), silesia},
+      {"UTF-8", declared("UTF-8") + oneFeature(silesia), silesia},
+      {"a UTF-8 byte order mark outranks the declaration", "\xEF\xBB\xBF" + declared("ISO-8859-2") + oneFeature(silesia),
+       silesia},
+      {"UTF-16", utf16, "Łódź"},
+      {"invalid UTF-8", oneFeature("ab\xC3\x28\xFF"), "ab\xEF\xBF\xBD(\xEF\xBF\xBD"},
+      {"entities nested nine deep", doctype + "]>\n" + oneFeature("&lol9;"), "&lol9;"},
+      {"an external entity", "<!DOCTYPE x [<!ENTITY xxe SYSTEM \"file:///etc/passwd\">]>" + oneFeature("&xxe;"), "&xxe;"},
+      {"absurd counts and dimension", oneFeature("x", R"(numberMatched="1000000000" numberReturned="1000000000")",
+                                                 R"(count="1000000000" srsDimension="1000000000")"), "x"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (const GmlParseResult& r : {GmlParser::parse(row.doc, DataType::Buildings), GmlParser::parseOwned(row.doc, DataType::Buildings)}) {
       ASSERT_TRUE(r.ok()) << r.message;
       ASSERT_EQ(r.features.size(), 1u);
-      EXPECT_EQ(r.features[0].attributes.at("NAZWA"), "Bolesławiec, Śląsk");
+      EXPECT_EQ(r.features[0].attributes.at("NAME"), row.name);
+      EXPECT_EQ(r.features[0].lines.at(0).size(), 2u);
+      EXPECT_NO_THROW((void)toGeoJson(r.features).dump());
     }
   }
-}
-
-TEST(GmlParser, UnconvertibleEncodingIsRefusedByName) {
-  const std::string body = "<a><wfs:member><b><c>\x98</c></b></wfs:member></a>";
-  const GmlParseResult unknown =
-      GmlParser::parse("<?xml version=\"1.0\" encoding=\"x-nieznane\"?>" + body, DataType::Buildings);
-  EXPECT_EQ(unknown.status, GmlStatus::BadEncoding);
-  EXPECT_EQ(unknown.message, "Nieobslugiwane kodowanie dokumentu GML: x-nieznane");
-  // 0x98 is the one byte windows-1250 leaves undefined.
-  const std::string declaration = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>";
-  const GmlParseResult lacking = GmlParser::parse(declaration + body, DataType::Buildings);
-  EXPECT_EQ(lacking.status, GmlStatus::BadEncoding);
-  EXPECT_EQ(lacking.errorOffset, static_cast<std::ptrdiff_t>(declaration.size() + body.find('\x98')));
-}
-
-TEST(GmlParser, InPlaceParseGivesTheSameFeatures) {
-  const std::string text = testing::readSample("egibplb__warszawa_gml_multiple_polygons.xml");
-  const GmlParseResult copied = GmlParser::parse(text, DataType::Buildings);
-  const GmlParseResult owned = GmlParser::parseOwned(text, DataType::Buildings);
-  ASSERT_EQ(copied.features.size(), 10u);
-  EXPECT_EQ(copied.features, owned.features);
-  EXPECT_FALSE(GmlParser::parseOwned("<a><b></a>", DataType::Buildings).ok());
 }
 
 }  // namespace

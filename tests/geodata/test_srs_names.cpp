@@ -39,20 +39,6 @@ TEST(EpsgCode, AnyCodeFromTheSrsNameForms) {
   for (const TextCase& r : rows) EXPECT_EQ(epsgFromSrsName(r.text), r.expected) << r.text;
 }
 
-TEST(AxisRule, OnlyTheUrnAndDefCrsFormsAreNorthingFirst) {
-  const std::pair<const char*, bool> cases[] = {
-      {"urn:ogc:def:crs:EPSG::2180", true},  {"urn:x-ogc:def:crs:EPSG:2180", true},
-      {"http://www.opengis.net/def/crs/EPSG/0/2180", true}, {"EPSG:2180", false},
-      {"http://www.opengis.net/gml/srs/epsg.xml#2180", false}, {"urn:ogc:def:crs:EPSG::2177", true},
-      {"EPSG:2177", false}, {"", false},
-  };
-  for (const auto& [name, northingFirst] : cases) {
-    EXPECT_EQ(AxisRule::fromSrsName(name).declaredNorthingFirst, northingFirst) << name;
-  }
-  EXPECT_EQ(AxisRule::fromSrsName("urn:ogc:def:crs:EPSG::2180").epsg, 2180);
-  EXPECT_FALSE(AxisRule::fromSrsName("http://www.opengis.net/gml/srs/epsg.xml#4326").declaredLatitudeFirst);
-}
-
 TEST(AxisRule, PositionsComeToPl1992WhicheverOrderTheyArrive) {
   const Point2d zone7 = pl2000ToPl1992(7499000.0, 5780000.0, 2178);
   const Point2d warsaw = wgs84ToPl1992(52.169, 20.859);
@@ -63,6 +49,10 @@ TEST(AxisRule, PositionsComeToPl1992WhicheverOrderTheyArrive) {
     Point2d expected;
   } rows[] = {
       {"PL-1992 urn is northing first", "urn:ogc:def:crs:EPSG::2180", 5.1e5, 2.6e5, {2.6e5, 5.1e5}},
+      {"so is the x-ogc urn", "urn:x-ogc:def:crs:EPSG:2180", 5.1e5, 2.6e5, {2.6e5, 5.1e5}},
+      {"and the def/crs address", "http://www.opengis.net/def/crs/EPSG/0/2180", 5.1e5, 2.6e5, {2.6e5, 5.1e5}},
+      {"the short form is easting first", "EPSG:2180", 2.6e5, 5.1e5, {2.6e5, 5.1e5}},
+      {"so is the epsg.xml form", "http://www.opengis.net/gml/srs/epsg.xml#2180", 2.6e5, 5.1e5, {2.6e5, 5.1e5}},
       {"an unknown system is PL-1992 easting first", "EPSG:3857", 1.0, 2.0, {1.0, 2.0}},
       {"no system at all likewise", "", 1.0, 2.0, {1.0, 2.0}},
       // Declared northing first, but only the first value starts with 7.

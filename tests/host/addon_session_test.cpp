@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/core/addon_session.h"
+#include "host/demo_geoportal.h"
 
 namespace kl::host {
 namespace {
@@ -15,31 +19,8 @@ std::vector<std::string> trace(const Workbench& wb) {
     return out;
 }
 
-// The menu's texts, the check mark and the close box are seen in the browser
+// The menu, the palette, its page and the close box are seen in the browser
 // by workbench_smoke.js; here what the page does not show.
-TEST(AddonSession, TheClosedPaletteSaysSoAndItsPageAddressNamesTheFolder) {
-    Workbench wb;
-    AddonSession session(wb);
-    ASSERT_TRUE(session.start(KL_TEST_ADDON_PATH)) << wb.addon().error;
-    EXPECT_EQ(wb.menuCommand(32500, 1), KL_NOERROR);
-    ASSERT_EQ(wb.palettes().palettes().size(), 1u);
-    const KlPalette* p = wb.palettes().palettes()[0];
-    EXPECT_EQ(wb.closeBox(p->id), KL_NOERROR);
-    int32_t visible = 1;
-    EXPECT_EQ(wb.paletteMessage(wb.palettes().registrations()[0].referenceNumber, KL_PALETTE_IS_VISIBLE, &visible),
-              KL_NOERROR);
-    EXPECT_EQ(visible, 0);
-
-    // the page's address names the folder, percent-encoded
-    const auto browsers = wb.palettes().browsersOf(p);
-    ASSERT_EQ(browsers.size(), 1u);
-    EXPECT_NE(browsers[0]->url.find("kl%20test%20addon"), std::string::npos);
-    EXPECT_EQ(browsers[0]->startFile, "index.html");
-    auto page = wb.hub().page(browsers[0]->id);
-    ASSERT_TRUE(page);
-    EXPECT_NE(page->folder.string().find("kl test addon"), std::string::npos);
-}
-
 TEST(AddonSession, QuitIsDeliveredOnceThenFreeDataAndTheModuleStaysWhenAsked) {
     Workbench wb;
     AddonSession session(wb);
@@ -84,6 +65,38 @@ TEST(AddonSession, ArmedFaultFailsTheNthCallOnly) {
     EXPECT_EQ(wb.project().elements().size(), 6u);
     EXPECT_EQ(wb.project().journal().done().size(), 2u);
     EXPECT_EQ(wb.project().memos().live(), 0u);
+}
+
+// Demo mode starts the local geoportal as a child process and learns its
+// address and the demo frame from its output; a child that cannot start or
+// says nothing is an error, never a half-configured add-on. (The start that
+// succeeds is the demo workbench of the browser tests.)
+
+TEST(DemoSiteText, IsFourNumbersOrNothing) {
+    const std::pair<const char*, bool> rows[] = {{"15.56456,51.26013,15.57373,51.26409", true}, {"15.5,51.2,15.6", false},
+                                                 {"15.5,51.2,15.6,51.3,1", false}, {"a,b,c,d", false},
+                                                 {"15.5;51.2;15.6;51.3", false}, {"", false}};
+    for (const auto& [text, valid] : rows) {
+        const std::optional<DemoSite> site = parseDemoSite(text);
+        ASSERT_EQ(site.has_value(), valid) << text;
+        if (site) {
+            EXPECT_LT(site->west, site->east);
+        }
+    }
+}
+
+TEST(DemoGeoportalStart, AChildThatFailsLeavesTheEnvironmentAlone) {
+    const char* variables[] = {"KL_SERVICE_HOSTS", "KL_SERVICE_BASE", "KL_REGISTRY_DIR"};
+    const std::pair<const char*, const char*> rows[] = {
+        {"/bin/false", "Lokalny geoportal nie podal adresu ani obszaru demo."},
+        {"/nonexistent/kartolink-geoportal", "Nie mozna uruchomic lokalnego geoportalu"}};
+    const auto work = std::filesystem::temp_directory_path() / "kl-demo-test-never-written";
+    for (const char* name : variables) ::unsetenv(name);
+    for (const auto& [executable, message] : rows) {
+        DemoGeoportal geoportal;
+        EXPECT_EQ(geoportal.start(executable, work).rfind(message, 0), 0u) << executable;
+        for (const char* name : variables) EXPECT_EQ(std::getenv(name), nullptr) << name;
+    }
 }
 
 }  // namespace

@@ -18,32 +18,21 @@ KlErr addLayer(Project& p, const std::string& name, int32_t* index = nullptr) {
     return err;
 }
 
-KlErr addPolyline(Project& p, std::vector<KlCoord> pts, int32_t layer = 1, KlGuid* guid = nullptr) {
+// A polyline through the points, or a text when one is given.
+KlErr addElement(Project& p, std::vector<KlCoord> pts, const char* text = nullptr, int32_t layer = 1,
+                 KlGuid* guid = nullptr) {
     KlElement e{};
-    e.type = KL_ELEM_POLYLINE;
+    e.type = text ? KL_ELEM_TEXT : KL_ELEM_POLYLINE;
     KlMemo memo{};
     if (KlErr err = p.elementDefaults(&e, &memo); err != KL_NOERROR) return err;
     e.layer = layer;
+    e.textLoc = {10, 20};
     KlMemoSizes sizes{};
     sizes.nCoords = static_cast<int32_t>(pts.size());
+    sizes.textBytes = text ? std::strlen(text) : 0;
     p.memos().allocate(&memo, sizes);
     std::copy(pts.begin(), pts.end(), memo.coords);
-    KlErr err = p.createElement(&e, &memo);
-    p.memos().dispose(&memo);
-    if (guid) *guid = e.guid;
-    return err;
-}
-
-KlErr addText(Project& p, const char* text, KlGuid* guid = nullptr) {
-    KlElement e{};
-    e.type = KL_ELEM_TEXT;
-    p.elementDefaults(&e, nullptr);
-    e.textLoc = {10, 20};
-    KlMemo memo{};
-    KlMemoSizes sizes{};
-    sizes.textBytes = std::strlen(text);
-    p.memos().allocate(&memo, sizes);
-    std::memcpy(memo.text, text, sizes.textBytes);
+    if (text) std::memcpy(memo.text, text, sizes.textBytes);
     KlErr err = p.createElement(&e, &memo);
     p.memos().dispose(&memo);
     if (guid) *guid = e.guid;
@@ -55,18 +44,23 @@ void seed(Project& p, KlGuid* first = nullptr) {
     ASSERT_EQ(runStep(p, "seed", [&] {
                   int32_t layer = 0;
                   if (KlErr e = addLayer(p, "Dzialki", &layer)) return e;
-                  if (KlErr e = addPolyline(p, {{0, 0}, {5, 5}, {9, 1}}, layer, first)) return e;
-                  return addText(p, "Zażółć");
+                  if (KlErr e = addElement(p, {{0, 0}, {5, 5}, {9, 1}}, nullptr, layer, first)) return e;
+                  return addElement(p, {}, "Zażółć");
               }),
               KL_NOERROR);
 }
 
-TEST(ProjectUndo, CreationOutsideAStepIsRefused) {
+TEST(ProjectUndo, CreationOutsideAStepIsRefusedAndTheGeoreferenceAllowed) {
     Project p;
     EXPECT_EQ(addLayer(p, "X"), KL_ERR_REFUSED);
-    EXPECT_EQ(addPolyline(p, {{0, 0}, {1, 1}}), KL_ERR_REFUSED);
+    EXPECT_EQ(addElement(p, {{0, 0}, {1, 1}}), KL_ERR_REFUSED);
     EXPECT_EQ(p.elements().size(), 0u);
     EXPECT_EQ(p.memos().live(), 0u);
+    KlGeoLocation g = p.geoLocation();
+    g.surveyEasting = 500000.25;
+    EXPECT_EQ(p.setGeoLocation(g), KL_NOERROR);
+    EXPECT_EQ(p.geoLocation().surveyEasting, 500000.25);
+    EXPECT_TRUE(p.journal().done().empty());
 }
 
 // Every way a step can fail leaves the model byte-identical and the journal as it was.
@@ -82,7 +76,7 @@ TEST(ProjectUndo, AFailedStepLeavesTheModelByteIdentical) {
              for (int i = 0; i < 200; ++i) {
                  int32_t layer = 0;
                  if (KlErr e = addLayer(p, "L" + std::to_string(i), &layer)) return e;
-                 if (KlErr e = addPolyline(p, {{double(i), 0}, {double(i), 1}}, layer)) return e;
+                 if (KlErr e = addElement(p, {{double(i), 0}, {double(i), 1}}, nullptr, layer)) return e;
              }
              KlGeoLocation g = p.geoLocation();
              std::strcpy(g.crsName, "ETRS89 / Poland CS92");
@@ -98,7 +92,7 @@ TEST(ProjectUndo, AFailedStepLeavesTheModelByteIdentical) {
          }},
         {"a succeeded inner step, then an error", -1,
          [](Project& p, KlGuid&) {
-             runStep(p, "inner", [&] { return addPolyline(p, {{0, 0}, {1, 0}}); });
+             runStep(p, "inner", [&] { return addElement(p, {{0, 0}, {1, 0}}); });
              return KlErr(-1);
          }},
         {"deleting a known and an unknown element", KL_ERR_BADID,
@@ -131,7 +125,7 @@ TEST(ProjectUndo, NestedStepRunsInlineAndAFailedInnerPartIsUndoneAlone) {
                       return KlErr(-7);
                   }),
                   -7);
-        return addText(p, "after");
+        return addElement(p, {}, "after");
     });
     ASSERT_EQ(err, KL_NOERROR);
     ASSERT_EQ(p.journal().done().size(), 1u);
@@ -170,17 +164,8 @@ TEST(ProjectUndo, UndoAndRedoWholeSteps) {
 
     // a new step after an undo drops what could be redone
     EXPECT_TRUE(p.undo());
-    ASSERT_EQ(runStep(p, "other", [&] { return addText(p, "x"); }), KL_NOERROR);
+    ASSERT_EQ(runStep(p, "other", [&] { return addElement(p, {}, "x"); }), KL_NOERROR);
     EXPECT_FALSE(p.redo());
-}
-
-TEST(ProjectUndo, GeoreferenceWritesOutsideAStepAreAllowed) {
-    Project p;
-    KlGeoLocation g = p.geoLocation();
-    g.surveyEasting = 500000.25;
-    EXPECT_EQ(p.setGeoLocation(g), KL_NOERROR);
-    EXPECT_EQ(p.geoLocation().surveyEasting, 500000.25);
-    EXPECT_TRUE(p.journal().done().empty());
 }
 
 }  // namespace

@@ -16,6 +16,10 @@
 #include <nlohmann/json.hpp>
 
 #include "host/core/addon_session.h"
+#include "host/core/file_url.h"
+#include "host/core/resources.h"
+#include "host/server/page_injection.h"
+#include "host/server/security.h"
 #include "host/server/workbench_server.h"
 
 namespace kl::host {
@@ -126,25 +130,6 @@ TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
         EXPECT_EQ(status(route, headers), expected) << route << " " << (headers.empty() ? "" : headers.begin()->second);
     EXPECT_EQ(ask("api/menu", R"({"menu":32500,"item":2})", {{"Origin", "http://evil.example"}}).status, 403);
     EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
-}
-
-// The script object coming before the page's own scripts is seen working in
-// the browser (workbench_smoke.js: the page's first post is echoed).
-TEST_F(ServedWorkbench, PageCallsReachTheAddOnInOrderAndItsScriptsComeBack) {
-    auto stream = wb.hub().attachStream(1);
-    ASSERT_TRUE(stream);
-    wb.hub().next(1, *stream, std::chrono::milliseconds(0));  // drop the object definitions
-    EXPECT_EQ(ask("bx/1/call", R"([{"o":"GIS","f":"postMessage","s":true,"a":"first"},)"
-                               R"({"o":"GIS","f":"postMessage","s":false,"a":null},)"
-                               R"({"o":"GIS","f":"unknown","s":true,"a":"x"}])")
-                  .status,
-              200);
-    wb.executor().runPending();
-    auto events = wb.hub().next(1, *stream, std::chrono::milliseconds(0));
-    ASSERT_TRUE(events);
-    ASSERT_EQ(events->size(), 2u);
-    EXPECT_NE((*events)[0].text.find("testAddonReceive(\"first\")"), std::string::npos);
-    EXPECT_NE((*events)[1].text.find("testAddonReceive(null)"), std::string::npos);
 }
 
 TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
@@ -282,6 +267,50 @@ TEST_F(ServedWorkbench, SlowClientsAreCutOffAndDoNotStarveOthers) {
         return codes;
     });
     EXPECT_EQ(statuses, (std::vector<int>{200, 200, 200}));
+}
+
+
+TEST(FileUrl, DecodesEachSegmentAndKeepsTheSuffix) {
+    auto u = parseFileUrl("file:///tmp/Temp%20Dir/Za%C5%BC%C3%B3%C5%82%C4%87%23%25/web/map.html?x=1#top");
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->path, "/tmp/Temp Dir/Zażółć#%/web/map.html");
+    EXPECT_EQ(u->suffix, "?x=1#top");
+    EXPECT_TRUE(parseFileUrl("FILE://localhost/a/b.html"));
+    EXPECT_FALSE(parseFileUrl("http://127.0.0.1/a.html"));
+    EXPECT_FALSE(parseFileUrl("file://relative/a.html"));
+    EXPECT_FALSE(parseFileUrl("file:///a%2"));
+    EXPECT_FALSE(parseFileUrl("file:///a%00b"));
+}
+
+TEST(Resources, StringListsEndAtAnEmptyString) {
+    const unsigned char list[] = "a\0bc\0\0ignored\0";
+    EXPECT_EQ(splitStringList(list, sizeof list), (std::vector<std::string>{"a", "bc"}));
+    const unsigned char unterminated[] = {'x', 0, 'y', 'z'};
+    EXPECT_EQ(splitStringList(unterminated, 4), (std::vector<std::string>{"x", "yz"}));
+    EXPECT_FALSE(parseDialog("{\"title\":\"x\"}"));  // no size
+    EXPECT_FALSE(parseDialog("not json"));
+    auto d = parseDialog(R"({"title":"Geodrop","width":900,"height":600,"items":[{"type":"browser","w":900,"h":600}]})");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->items.at(0).height, 600);
+}
+
+// The host, origin and token rules are checked request by request in the
+// server's security tests; here what no request can show.
+TEST(Security, TokensDifferAndAnEmptyOneMatchesNothing) {
+    const std::string t = makeToken();
+    EXPECT_EQ(t.size(), 32u);
+    EXPECT_NE(t, makeToken());
+    EXPECT_FALSE(tokenMatches("", ""));
+    EXPECT_FALSE(allowedHost("", 8080));
+}
+
+TEST(PageInjection, GoesBehindTheDoctypeOrFirst) {
+    EXPECT_EQ(injectIntoHtml("<!doctype html>\n<p>", "<s>"), "<!doctype html><s>\n<p>");
+    EXPECT_EQ(injectIntoHtml("<html><p>", "<s>"), "<s><html><p>");
+    EXPECT_EQ(injectIntoHtml("", "<s>"), "<s>");
+    // names cannot break out of the inline script
+    const std::string s = browserScript("/t/x/bx/1/</script>", {});
+    EXPECT_EQ(s.find("</script>"), s.size() - 9);
 }
 
 }  // namespace
