@@ -18,10 +18,10 @@ void ArithmeticBitModel::update() {
 
 ArithmeticModel::ArithmeticModel(uint32_t symbols) : symbols_(symbols), lastSymbol_(symbols - 1) {
   // The decoder table only speeds up the symbol search and is not part of the stream:
-  // one bin per symbol makes nearly every search a direct hit, and giving every model
+  // two bins per symbol make nearly every search a direct hit, and giving every model
   // a table spares the decoder a branch on the model's kind.
-  uint32_t tableBits = 3;
-  while (symbols_ > (1u << tableBits)) ++tableBits;
+  uint32_t tableBits = 4;
+  while (2 * symbols_ > (1u << tableBits)) ++tableBits;
   tableSize_ = 1u << tableBits;
   tableShift_ = kSymbolLengthShift - tableBits;
   symbolsAt_ = 2 * (tableSize_ + 2);
