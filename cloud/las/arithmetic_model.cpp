@@ -52,8 +52,10 @@ void ArithmeticModel::update() {
     }
   }
   const uint32_t scale = 0x80000000u / totalCount_;
-  // Each symbol writes itself at the next bin unconditionally (a symbol owning no bin
-  // is overwritten by the owner), so only symbols owning several bins loop.
+  // Each symbol writes itself at the next two bins unconditionally (a bin it does not
+  // own is overwritten by the owner, which comes later), so only symbols owning more
+  // than two bins loop: with two bins per symbol the count varies around two, and a
+  // loop on it would be mispredicted.
   uint16_t* b = block_.data();
   uint16_t* t = block_.data() + symbolsAt_;
   const auto put = [t, b](uint32_t bin, uint32_t sym, uint32_t low, uint32_t high) {
@@ -70,7 +72,8 @@ void ArithmeticModel::update() {
     sum += c[k + 1];
     const uint32_t end = (high + roundUp) >> tableShift_;
     put(j, k, low, high);
-    for (uint32_t i = j + 1; i < end; ++i) put(i, k, low, high);
+    put(j + 1, k, low, high);
+    for (uint32_t i = j + 2; i < end; ++i) put(i, k, low, high);
     j = end;
     low = high;
   }
