@@ -18,10 +18,10 @@ class StreamingMedian5 {
   }
   int32_t get() const { return v_[2]; }
   void add(int32_t x) {
-    const int32_t* w = v_ + (high_ ? 0 : 1);
+    const int32_t* w = v_ + !high_;
     const int32_t w0 = w[0], w1 = w[1], w2 = w[2], w3 = w[3];
     // a value equal to the median counts as below it only when inserting from the lower half
-    high_ = x < v_[2] || (!high_ && x == v_[2]);
+    high_ = (x < v_[2]) | (!high_ & (x == v_[2]));
     v_[0] = std::min(w0, x);
     v_[1] = std::max(w0, std::min(w1, x));
     v_[2] = std::max(w1, std::min(w2, x));
