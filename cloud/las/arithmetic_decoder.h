@@ -16,14 +16,15 @@ class ArithmeticDecoder {
  public:
   // init() reads the 4 initial bytes; false if fewer than 4 are available.
   bool init(const uint8_t* data, size_t size) {
-    data_ = data;
-    size_ = size;
-    pos_ = 0;
-    overrun_ = false;
+    data_ = cur_ = data;
+    end_ = data + size;
+    // the branch-free refill reads 4 bytes at once up to here; 0 when the stream is shorter
+    fastEnd_ = size >= 4 ? reinterpret_cast<uintptr_t>(data + (size - 4)) : 0;
+    pastEnd_ = 0;
     length_ = kAcMaxLength;
     value_ = 0;
     for (int i = 0; i < 4; ++i) value_ = (value_ << 8) | nextByte();
-    return !overrun_;
+    return !overrun();
   }
 
   KL_LAS_INLINE uint32_t decodeBit(ArithmeticBitModel& m) {
@@ -44,24 +45,27 @@ class ArithmeticDecoder {
   }
 
   KL_LAS_INLINE uint32_t decodeSymbol(ArithmeticModel& m) {
-    const uint32_t* dist = m.storage_.data();
-    uint32_t sym, x, y = length_;
+    const uint16_t* table = m.binSymbols();
+    const uint16_t* dist = m.distribution();
+    uint32_t x, y = length_;
     length_ >>= kSymbolLengthShift;
     const uint32_t dv = value_ / length_;
     uint32_t t = dv >> m.tableShift_;
-    // a value beyond the interval only happens on corrupt data: the last bin gives the last symbol
-    t = t < m.tableSize_ ? t : m.tableSize_;
-    const uint64_t* table = m.table_.data();
-    const uint64_t e = table[t];
-    sym = ArithmeticModel::entrySymbol(e);
-    const uint32_t high = ArithmeticModel::entryHigh(e);
+    // A quotient beyond the last bin only happens on corrupt data: the last bin gives the
+    // last symbol. A branch that is never taken keeps this check off the path from the
+    // division to the table load, where a conditional move would sit.
+    if (__builtin_expect(t > m.tableSize_, 0)) t = clampedBin(m);
+    uint32_t sym = table[t];
+    uint32_t bounds;
+    std::memcpy(&bounds, m.binBounds() + 2 * static_cast<size_t>(t), 4);
+    const uint32_t high = bounds >> 16;
     if (dv < high) [[likely]] {
-      x = ArithmeticModel::entryLow(e) * length_;
-      y = sym != m.lastSymbol_ ? high * length_ : y;
-    } else {
+      x = (bounds & 0xFFFFu) * length_;
+      y = high != ArithmeticModel::kOpenEnd ? high * length_ : y;
+    } else if (sym != m.lastSymbol_) {
       // the bin spans several intervals: bisect up to the symbol that holds the next bin's start
       ++sym;
-      uint32_t hi = ArithmeticModel::entrySymbol(table[t + 1]) + 1;
+      uint32_t hi = table[t + 1] + 1u;
       // branch-free bisection: the outcome of each step is unpredictable by nature
       while (hi > sym + 1) {
         const uint32_t mid = (sym + hi) >> 1;
@@ -71,11 +75,13 @@ class ArithmeticDecoder {
       }
       x = dist[sym] * length_;
       if (sym != m.lastSymbol_) y = dist[sym + 1] * length_;
+    } else {
+      x = dist[sym] * length_;  // a corrupt stream's quotient beyond the open end
     }
     value_ -= x;
     length_ = y - x;
     renormalize();
-    ++m.storage_[m.symbols_ + sym];
+    ++m.counts()[sym];
     if (--m.symbolsUntilUpdate_ == 0) m.update();
     return sym;
   }
@@ -98,10 +104,11 @@ class ArithmeticDecoder {
     return (static_cast<uint64_t>(readInt()) << 32) | low;
   }
 
-  bool overrun() const { return overrun_; }
-  size_t consumed() const { return pos_; }
+  bool overrun() const { return pastEnd_ != 0; }
+  size_t consumed() const { return static_cast<size_t>(cur_ - data_) + (pastEnd_ & ~kCorrupt); }
 
  private:
+  [[gnu::noinline]] static uint32_t clampedBin(const ArithmeticModel& m) { return m.tableSize_; }
   // at most 19 bits, so the shifted length keeps enough precision
   KL_LAS_INLINE uint32_t readFewBits(uint32_t bits) {
     length_ >>= bits;
@@ -109,29 +116,28 @@ class ArithmeticDecoder {
     value_ -= length_ * sym;
     renormalize();
     if (sym >> bits) {
-      overrun_ = true;  // corrupt stream
+      pastEnd_ |= kCorrupt;
       sym &= (1u << bits) - 1;
     }
     return sym;
   }
   KL_LAS_INLINE uint32_t nextByte() {
-    if (pos_ < size_) return data_[pos_++];
-    ++pos_;
-    overrun_ = true;
+    if (cur_ < end_) return *cur_++;
+    ++pastEnd_;
     return 0;
   }
   // Whether the length needs 0, 1, 2 or 3 more bytes is close to random, so away from
   // the stream's end the bytes are taken without a branch: a 4-byte big-endian window,
   // of which the top bytes_needed bytes shift in.
   KL_LAS_INLINE void renormalize() {
-    if (size_ >= 4 && pos_ <= size_ - 4) [[likely]] {
+    if (reinterpret_cast<uintptr_t>(cur_) <= fastEnd_) [[likely]] {
       const uint32_t shift = static_cast<uint32_t>(std::countl_zero(length_)) & ~7u;
       uint32_t window;
-      std::memcpy(&window, data_ + pos_, 4);
+      std::memcpy(&window, cur_, 4);
       window = __builtin_bswap32(window);
       value_ = static_cast<uint32_t>((static_cast<uint64_t>(value_) << shift) | (static_cast<uint64_t>(window) >> (32 - shift)));
       length_ = static_cast<uint32_t>(static_cast<uint64_t>(length_) << shift);
-      pos_ += shift >> 3;
+      cur_ += shift >> 3;
     } else if (length_ < kAcMinLength) {
       do {
         value_ = (value_ << 8) | nextByte();
@@ -140,12 +146,16 @@ class ArithmeticDecoder {
     }
   }
 
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-  size_t pos_ = 0;
+  // A corrupt raw-bits field counts as an overrun too, without adding to consumed().
+  static constexpr size_t kCorrupt = size_t{1} << (sizeof(size_t) * 8 - 1);
+
+  const uint8_t* cur_ = nullptr;
+  uintptr_t fastEnd_ = 0;
   uint32_t value_ = 0;
   uint32_t length_ = 0;
-  bool overrun_ = false;
+  const uint8_t* end_ = nullptr;
+  const uint8_t* data_ = nullptr;
+  size_t pastEnd_ = 0;  // zero bytes taken beyond the end, plus kCorrupt
 };
 
 }  // namespace kl::las

@@ -34,7 +34,7 @@ class ArithmeticEncoder {
   }
 
   void encodeSymbol(ArithmeticModel& m, uint32_t sym) {
-    const uint32_t* dist = m.storage_.data();
+    const uint16_t* dist = m.distribution();
     if (sym == m.lastSymbol_) {
       const uint32_t x = dist[sym] * (length_ >> kSymbolLengthShift);
       addToBase(x);
@@ -46,7 +46,7 @@ class ArithmeticEncoder {
       length_ = dist[sym + 1] * length_ - x;
     }
     if (length_ < kAcMinLength) renormalize();
-    ++m.storage_[m.symbols_ + sym];
+    ++m.counts()[sym];
     if (--m.symbolsUntilUpdate_ == 0) m.update();
   }
 

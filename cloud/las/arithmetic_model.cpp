@@ -18,19 +18,21 @@ void ArithmeticBitModel::update() {
 
 ArithmeticModel::ArithmeticModel(uint32_t symbols) : symbols_(symbols), lastSymbol_(symbols - 1) {
   // The decoder table only speeds up the symbol search and is not part of the stream:
-  // one bin per symbol makes nearly every search a direct hit, and giving every model
+  // two bins per symbol make nearly every search a direct hit, and giving every model
   // a table spares the decoder a branch on the model's kind.
-  uint32_t tableBits = 3;
-  while (symbols_ > (1u << tableBits)) ++tableBits;
+  uint32_t tableBits = 4;
+  while (2 * symbols_ > (1u << tableBits)) ++tableBits;
   tableSize_ = 1u << tableBits;
   tableShift_ = kSymbolLengthShift - tableBits;
-  storage_.assign(2 * symbols_, 0);
-  table_.assign(tableSize_ + 2, 0);  // the last slot takes the fill's stray write
+  symbolsAt_ = 2 * (tableSize_ + 2);
+  distAt_ = symbolsAt_ + tableSize_ + 2;
+  countsAt_ = distAt_ + symbols_ + 1;
+  block_.assign(countsAt_ + symbols_, 0);
   reset();
 }
 
 void ArithmeticModel::reset() {
-  uint32_t* c = counts();
+  uint16_t* c = counts();
   for (uint32_t k = 0; k < symbols_; ++k) c[k] = 1;
   totalCount_ = 0;
   updateCycle_ = symbols_;
@@ -39,38 +41,44 @@ void ArithmeticModel::reset() {
 }
 
 void ArithmeticModel::update() {
-  uint32_t* c = counts();
-  uint32_t* d = distribution();
+  uint16_t* c = counts();
+  uint16_t* d = distribution();
   totalCount_ += updateCycle_;
   if (totalCount_ > kSymbolMaxCount) {
     totalCount_ = 0;
     for (uint32_t k = 0; k < symbols_; ++k) {
-      c[k] = (c[k] + 1) >> 1;
+      c[k] = static_cast<uint16_t>((c[k] + 1u) >> 1);
       totalCount_ += c[k];
     }
   }
   const uint32_t scale = 0x80000000u / totalCount_;
-  // Symbol k's interval starts at d[k]; bin j starts at j << tableShift_, and its table
-  // entry is the symbol whose interval holds that start. Each symbol writes its entry at
-  // the next bin unconditionally (a symbol owning no bin is overwritten by the owner),
-  // so only symbols owning several bins loop.
-  uint64_t* t = table_.data();
+  // Each symbol writes itself at the next two bins unconditionally (a bin it does not
+  // own is overwritten by the owner, which comes later), so only symbols owning more
+  // than two bins loop: with two bins per symbol the count varies around two, and a
+  // loop on it would be mispredicted.
+  uint16_t* b = block_.data();
+  uint16_t* t = block_.data() + symbolsAt_;
+  const auto put = [t, b](uint32_t bin, uint32_t sym, uint32_t low, uint32_t high) {
+    t[bin] = static_cast<uint16_t>(sym);
+    b[2 * bin] = static_cast<uint16_t>(low);
+    b[2 * bin + 1] = static_cast<uint16_t>(high);
+  };
   const uint32_t roundUp = (1u << tableShift_) - 1;
   uint32_t sum = c[0], low = 0, j = 0;
   d[0] = 0;
   for (uint32_t k = 0; k < lastSymbol_; ++k) {
     const uint32_t high = (scale * sum) >> (31 - kSymbolLengthShift);
-    d[k + 1] = high;
+    d[k + 1] = static_cast<uint16_t>(high);
     sum += c[k + 1];
-    const uint64_t entry = tableEntry(k, low, high);
     const uint32_t end = (high + roundUp) >> tableShift_;
-    t[j] = entry;
-    for (uint32_t i = j + 1; i < end; ++i) t[i] = entry;
+    put(j, k, low, high);
+    put(j + 1, k, low, high);
+    for (uint32_t i = j + 2; i < end; ++i) put(i, k, low, high);
     j = end;
     low = high;
   }
-  const uint64_t last = tableEntry(lastSymbol_, d[lastSymbol_], kOpenEnd);
-  for (; j <= tableSize_; ++j) t[j] = last;
+  d[symbols_] = kOpenEnd;
+  for (; j <= tableSize_ + 1; ++j) put(j, lastSymbol_, low, kOpenEnd);
   updateCycle_ = (5 * updateCycle_) >> 2;
   const uint32_t maxCycle = (symbols_ + 6) << 3;
   if (updateCycle_ > maxCycle) updateCycle_ = maxCycle;

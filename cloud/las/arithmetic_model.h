@@ -49,30 +49,37 @@ class ArithmeticModel {
   friend class ArithmeticEncoder;
   void update();
 
-  uint32_t* distribution() { return storage_.data(); }
-  uint32_t* counts() { return storage_.data() + symbols_; }
+  // Everything a model holds sits in one block of 16-bit words, so that the models a
+  // point touches stay in the first-level cache: interval starts are below 2^15, and a
+  // count never exceeds 2^15 plus one update cycle (at most 16432).
+  //
+  // The decoder table has two parallel arrays, so that neither load waits for the
+  // other: the bounds (low | high << 16) of the interval that holds bin j's start
+  // j << tableShift_, first in the block so that its address is one step from the
+  // quotient, and that interval's symbol. The slot after the last bin repeats the last
+  // symbol.
+  const uint16_t* binBounds() const { return block_.data(); }
+  const uint16_t* binSymbols() const { return block_.data() + symbolsAt_; }
+  // Interval starts, then kOpenEnd: symbol k's interval is [dist[k], dist[k + 1]).
+  const uint16_t* distribution() const { return block_.data() + distAt_; }
+  uint16_t* distribution() { return block_.data() + distAt_; }
+  uint16_t* counts() { return block_.data() + countsAt_; }
 
-  // A decoder table entry holds the first symbol whose interval reaches into the bin,
-  // with that interval's bounds, so that the usual case (the whole bin inside one
-  // interval) costs one load. The last symbol's upper bound is kOpenEnd, above any
-  // quotient the decoder can form, even from a corrupt stream.
-  static constexpr uint32_t kOpenEnd = 0xFFFFFFFFu;
-  static uint64_t tableEntry(uint32_t sym, uint32_t low, uint32_t high) {
-    return low | (sym << 16) | (static_cast<uint64_t>(high) << 32);
-  }
-  static uint32_t entryLow(uint64_t e) { return static_cast<uint32_t>(e) & 0xFFFFu; }
-  static uint32_t entryHigh(uint64_t e) { return static_cast<uint32_t>(e >> 32); }
-  static uint32_t entrySymbol(uint64_t e) { return static_cast<uint32_t>(e) >> 16; }
+  // Above any valid quotient the decoder forms (those stay below 2^15 + 2^7); a
+  // larger one only comes from a corrupt stream.
+  static constexpr uint16_t kOpenEnd = 0xFFFFu;
 
   uint32_t symbols_;
   uint32_t lastSymbol_;
   uint32_t tableSize_ = 0;
   uint32_t tableShift_ = 0;
+  uint32_t symbolsAt_ = 0;
+  uint32_t distAt_ = 0;
+  uint32_t countsAt_ = 0;
   uint32_t totalCount_ = 0;
   uint32_t updateCycle_ = 0;
   uint32_t symbolsUntilUpdate_ = 0;
-  std::vector<uint32_t> storage_;  // distribution, then counts
-  std::vector<uint64_t> table_;    // bins 0..tableSize_ of the decoder table
+  std::vector<uint16_t> block_;  // bin bounds, bin symbols, distribution, counts
 };
 
 }  // namespace kl::las
