@@ -55,8 +55,22 @@ int main(int argc, char** argv) {
     int rounds = 3;
     if (argc > 1) std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), density);
     if (argc > 2) std::from_chars(argv[2], argv[2] + std::strlen(argv[2]), rounds);
-    const auto dir = std::filesystem::temp_directory_path() / "kl_bench_cloud";
-    std::filesystem::create_directories(dir);
+    // A folder of this run's own: two benches alternating on one machine must
+    // not read each other's tiles or remove each other's files.
+    std::string pattern = (std::filesystem::temp_directory_path() / "kl_bench_cloud.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path dir = pattern;
+    // Declared before the server, so it goes after it, on every way out.
+    struct RemoveOnExit {
+        std::filesystem::path dir;
+        ~RemoveOnExit() {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        }
+    } removeOnExit{dir};
     ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
 
     kl::geoportal::ServerOptions options;
@@ -147,6 +161,5 @@ int main(int argc, char** argv) {
     std::printf("pipeline/decode: 1 thread %.2f, 2 threads %.2f; in CPU time: 1 thread %.2f, 2 threads %.2f; "
                 "peak RSS %ld MB\n",
                 median(over1), median(over2), median(cpuOver1), median(cpuOver2), peakRssMb());
-    std::filesystem::remove_all(dir);
     return 0;
 }
