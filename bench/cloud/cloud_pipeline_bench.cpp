@@ -3,6 +3,11 @@
 // demo site at full quality, against reading the same tiles with the reader.
 //
 //   bench_cloud_pipeline [density per m2, default 24: under the 8 M point budget] [rounds, default 3]
+//                        [decode|pipeline THREADS: that run alone, for a profiler]
+//
+// With a run named, each round prints its CLOCK_MONOTONIC start and end to
+// stderr, so that a trace recorded with `perf record -k CLOCK_MONOTONIC` can
+// be cut to the measured runs (the warm-up serves and writes the tiles).
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -55,6 +61,9 @@ int main(int argc, char** argv) {
     int rounds = 3;
     if (argc > 1) std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), density);
     if (argc > 2) std::from_chars(argv[2], argv[2] + std::strlen(argv[2]), rounds);
+    const std::string only = argc > 4 ? argv[3] : "";
+    unsigned onlyThreads = 1;
+    if (argc > 4) std::from_chars(argv[4], argv[4] + std::strlen(argv[4]), onlyThreads);
     // A folder of this run's own: two benches alternating on one machine must
     // not read each other's tiles or remove each other's files.
     std::string pattern = (std::filesystem::temp_directory_path() / "kl_bench_cloud.XXXXXX").string();
@@ -124,8 +133,6 @@ int main(int argc, char** argv) {
         if (!result.ok) std::fprintf(stderr, "pipeline failed: %s\n", result.message.c_str());
         return result.ok ? seconds(t0, Clock::now()) : -1.0;
     };
-    std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale, cpuOver1, cpuOver2;
-    uint64_t decoded = 0;
     // Runs one measurement; *cpu receives its CPU seconds.
     auto timed = [](double* cpu, auto run) {
         const double c0 = cpuSeconds();
@@ -133,6 +140,30 @@ int main(int argc, char** argv) {
         *cpu = cpuSeconds() - c0;
         return wall;
     };
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    uint64_t decoded = 0;
+    if (!only.empty()) {
+        std::vector<double> walls, cpus;
+        for (int round = 0; round < rounds; ++round) {
+            timespec a{}, b{};
+            clock_gettime(CLOCK_MONOTONIC, &a);
+            double cpu = 0;
+            const double wall = timed(&cpu, [&] { return only == "decode" ? decodeAll(onlyThreads, decoded) : pipeline(onlyThreads); });
+            clock_gettime(CLOCK_MONOTONIC, &b);
+            if (wall < 0) return 1;
+            std::fprintf(stderr, "run %ld.%09ld %ld.%09ld\n", static_cast<long>(a.tv_sec), a.tv_nsec,
+                         static_cast<long>(b.tv_sec), b.tv_nsec);
+            walls.push_back(wall);
+            cpus.push_back(cpu);
+        }
+        std::printf("%s on %u threads: %.2f s wall, %.2f s CPU (medians of %d), load average at the end %s", only.c_str(),
+                    onlyThreads, median(walls), median(cpus), rounds, loadAverage().c_str());
+        return 0;
+    }
+    std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale, cpuOver1, cpuOver2;
     for (int round = 0; round < rounds; ++round) {
         double cpuDecode1 = 0, cpuPipe1 = 0, cpuDecode2 = 0, cpuPipe2 = 0;
         decode1.push_back(timed(&cpuDecode1, [&] { return decodeAll(1, decoded); }));
@@ -147,10 +178,6 @@ int main(int argc, char** argv) {
         decodeScale.push_back(decode1.back() / decode2.back());
         pipeScale.push_back(pipe1.back() / pipe2.back());
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     std::printf("%zu tiles, %llu points read, %lld kept, E57 %.0f MB, %d rounds, load average at the end %s",
                 paths.size(), static_cast<unsigned long long>(decoded), static_cast<long long>(result.count),
                 static_cast<double>(std::filesystem::file_size(result.filePath)) / 1e6, rounds, loadAverage().c_str());
