@@ -15,16 +15,21 @@ namespace kl::las {
 
 namespace {
 constexpr uint64_t kRawBatchPoints = 50000;
+// Chunks decoded or being decoded ahead of the consumer, per thread. With one slot
+// more than the threads, a decoding thread stalls as soon as the consumer or the other
+// thread falls a chunk behind (a rehash in the consumer's work, a preempted thread, a
+// slow chunk); four per thread let it run on through such a gap.
+constexpr unsigned kSlotsPerThread = 4;
 }
 
 // Decodes chunks ahead of the consumer on a few threads; a slot ring keeps results in
-// file order and bounds memory to (threads + 1) chunks.
+// file order and bounds memory to kSlotsPerThread chunks per thread.
 class ChunkPipeline {
  public:
   ChunkPipeline(const LasFile& file, const LasHeader& header, const LaszipInfo& info, const std::string& name,
                 const std::vector<LazChunk>& chunks, unsigned threads, RecordFields fields,
                 const LasReader::BatchWork& batchWork)
-      : chunks_(chunks), slots_(threads + 1), work_(batchWork) {
+      : chunks_(chunks), slots_(kSlotsPerThread * threads), work_(batchWork) {
     for (unsigned i = 0; i < threads; ++i) {
       decoders_.push_back(std::make_unique<ChunkDecoder>(file, header, info, name, fields));
     }
@@ -88,13 +93,17 @@ class ChunkPipeline {
       } catch (const std::exception& e) {
         status = LasStatus::failure(std::string("Blad dekodowania: ") + e.what());
       }
+      bool awaited;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         slot.status = status;
         slot.ready = true;
         if (!status) failed_ = true;
+        // Only the chunk the consumer waits for can wake it; another would only cost
+        // it a switch on a core the decoding threads need.
+        awaited = index == consumed_ || !status;
       }
-      done_.notify_all();
+      if (awaited) done_.notify_all();
     }
   }
 
