@@ -49,6 +49,19 @@ std::string loadAverage() {
     std::getline(in, line);
     return line + "\n";
 }
+// Times a thread of the process gave up its core to wait (a lock, a condition,
+// the disk): how often the work stalled, which a busy machine hardly changes.
+// Involuntary switches (preemption by other processes) are not counted.
+long voluntaryWaits() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_nvcsw;
+}
+long minorFaults() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_minflt;
+}
 long peakRssMb() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -146,10 +159,11 @@ int main(int argc, char** argv) {
     };
     uint64_t decoded = 0;
     if (!only.empty()) {
-        std::vector<double> walls, cpus;
+        std::vector<double> walls, cpus, waits, faults;
         for (int round = 0; round < rounds; ++round) {
             timespec a{}, b{};
             clock_gettime(CLOCK_MONOTONIC, &a);
+            const long waits0 = voluntaryWaits(), faults0 = minorFaults();
             double cpu = 0;
             const double wall = timed(&cpu, [&] { return only == "decode" ? decodeAll(onlyThreads, decoded) : pipeline(onlyThreads); });
             clock_gettime(CLOCK_MONOTONIC, &b);
@@ -158,9 +172,13 @@ int main(int argc, char** argv) {
                          static_cast<long>(b.tv_sec), b.tv_nsec);
             walls.push_back(wall);
             cpus.push_back(cpu);
+            waits.push_back(static_cast<double>(voluntaryWaits() - waits0));
+            faults.push_back(static_cast<double>(minorFaults() - faults0));
         }
-        std::printf("%s on %u threads: %.2f s wall, %.2f s CPU (medians of %d), load average at the end %s", only.c_str(),
-                    onlyThreads, median(walls), median(cpus), rounds, loadAverage().c_str());
+        std::printf("%s on %u threads: %.2f s wall, %.2f s CPU, %.0f waits, %.0f page faults (medians of %d), "
+                    "load average at the end %s",
+                    only.c_str(), onlyThreads, median(walls), median(cpus), median(waits), median(faults), rounds,
+                    loadAverage().c_str());
         return 0;
     }
     std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale, cpuOver1, cpuOver2;
