@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "cloud/las/chunk_decoder.h"
@@ -34,10 +35,21 @@ class ChunkPipeline {
                 const std::vector<LazChunk>& chunks, unsigned threads, RecordFields fields,
                 const LasReader::BatchWork& batchWork)
       : chunks_(chunks), slots_(kSlotsPerThread * threads), work_(batchWork) {
+    // Each thread sets up its own decoder (models, tables, buffers): the set-up runs
+    // in parallel instead of before the first chunk, and its memory is first touched
+    // by the thread that uses it.
     for (unsigned i = 0; i < threads; ++i) {
-      decoders_.push_back(std::make_unique<ChunkDecoder>(file, header, info, name, fields));
+      workers_.emplace_back([this, &file, &header, &info, &name, fields] {
+        std::unique_ptr<ChunkDecoder> decoder;
+        std::string error;
+        try {
+          decoder = std::make_unique<ChunkDecoder>(file, header, info, name, fields);
+        } catch (const std::exception& e) {
+          error = e.what();
+        }
+        work(decoder.get(), error);
+      });
     }
-    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this, i] { work(*decoders_[i]); });
   }
   ~ChunkPipeline() {
     {
@@ -83,7 +95,8 @@ class ChunkPipeline {
     bool ready = false;
   };
 
-  void work(ChunkDecoder& decoder) {
+  // Without a decoder (its set-up failed) the first chunk taken fails with setupError.
+  void work(ChunkDecoder* decoder, const std::string& setupError) {
     for (;;) {
       size_t index;
       std::unique_ptr<Buffer> buffer;
@@ -102,8 +115,9 @@ class ChunkPipeline {
       Slot& slot = slots_[index % slots_.size()];
       LasStatus status;
       try {
+        if (!decoder) throw std::runtime_error(setupError);
         if (!buffer) buffer = std::make_unique<Buffer>();
-        status = decoder.decode(chunks_[index], index, &buffer->records);
+        status = decoder->decode(chunks_[index], index, &buffer->records);
         if (status && work_) work_(buffer->records.data(), chunks_[index].points, buffer->result);
       } catch (const std::exception& e) {
         status = LasStatus::failure(std::string("Blad dekodowania: ") + e.what());
@@ -127,7 +141,6 @@ class ChunkPipeline {
   std::vector<Slot> slots_;
   std::vector<std::unique_ptr<Buffer>> spare_;
   const LasReader::BatchWork& work_;
-  std::vector<std::unique_ptr<ChunkDecoder>> decoders_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wake_;
