@@ -3,6 +3,11 @@
 // demo site at full quality, against reading the same tiles with the reader.
 //
 //   bench_cloud_pipeline [density per m2, default 24: under the 8 M point budget] [rounds, default 3]
+//                        [decode|pipeline THREADS: that run alone, for a profiler]
+//
+// With a run named, each round prints its CLOCK_MONOTONIC start and end to
+// stderr, so that a trace recorded with `perf record -k CLOCK_MONOTONIC` can
+// be cut to the measured runs (the warm-up serves and writes the tiles).
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -43,6 +49,19 @@ std::string loadAverage() {
     std::getline(in, line);
     return line + "\n";
 }
+// Times a thread of the process gave up its core to wait (a lock, a condition,
+// the disk): how often the work stalled, which a busy machine hardly changes.
+// Involuntary switches (preemption by other processes) are not counted.
+long voluntaryWaits() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_nvcsw;
+}
+long minorFaults() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_minflt;
+}
 long peakRssMb() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -55,8 +74,25 @@ int main(int argc, char** argv) {
     int rounds = 3;
     if (argc > 1) std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), density);
     if (argc > 2) std::from_chars(argv[2], argv[2] + std::strlen(argv[2]), rounds);
-    const auto dir = std::filesystem::temp_directory_path() / "kl_bench_cloud";
-    std::filesystem::create_directories(dir);
+    const std::string only = argc > 4 ? argv[3] : "";
+    unsigned onlyThreads = 1;
+    if (argc > 4) std::from_chars(argv[4], argv[4] + std::strlen(argv[4]), onlyThreads);
+    // A folder of this run's own: two benches alternating on one machine must
+    // not read each other's tiles or remove each other's files.
+    std::string pattern = (std::filesystem::temp_directory_path() / "kl_bench_cloud.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path dir = pattern;
+    // Declared before the server, so it goes after it, on every way out.
+    struct RemoveOnExit {
+        std::filesystem::path dir;
+        ~RemoveOnExit() {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        }
+    } removeOnExit{dir};
     ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
 
     kl::geoportal::ServerOptions options;
@@ -110,8 +146,6 @@ int main(int argc, char** argv) {
         if (!result.ok) std::fprintf(stderr, "pipeline failed: %s\n", result.message.c_str());
         return result.ok ? seconds(t0, Clock::now()) : -1.0;
     };
-    std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale, cpuOver1, cpuOver2;
-    uint64_t decoded = 0;
     // Runs one measurement; *cpu receives its CPU seconds.
     auto timed = [](double* cpu, auto run) {
         const double c0 = cpuSeconds();
@@ -119,6 +153,35 @@ int main(int argc, char** argv) {
         *cpu = cpuSeconds() - c0;
         return wall;
     };
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    uint64_t decoded = 0;
+    if (!only.empty()) {
+        std::vector<double> walls, cpus, waits, faults;
+        for (int round = 0; round < rounds; ++round) {
+            timespec a{}, b{};
+            clock_gettime(CLOCK_MONOTONIC, &a);
+            const long waits0 = voluntaryWaits(), faults0 = minorFaults();
+            double cpu = 0;
+            const double wall = timed(&cpu, [&] { return only == "decode" ? decodeAll(onlyThreads, decoded) : pipeline(onlyThreads); });
+            clock_gettime(CLOCK_MONOTONIC, &b);
+            if (wall < 0) return 1;
+            std::fprintf(stderr, "run %ld.%09ld %ld.%09ld\n", static_cast<long>(a.tv_sec), a.tv_nsec,
+                         static_cast<long>(b.tv_sec), b.tv_nsec);
+            walls.push_back(wall);
+            cpus.push_back(cpu);
+            waits.push_back(static_cast<double>(voluntaryWaits() - waits0));
+            faults.push_back(static_cast<double>(minorFaults() - faults0));
+        }
+        std::printf("%s on %u threads: %.2f s wall, %.2f s CPU, %.0f waits, %.0f page faults (medians of %d), "
+                    "load average at the end %s",
+                    only.c_str(), onlyThreads, median(walls), median(cpus), median(waits), median(faults), rounds,
+                    loadAverage().c_str());
+        return 0;
+    }
+    std::vector<double> decode1, decode2, pipe1, pipe2, over1, over2, decodeScale, pipeScale, cpuOver1, cpuOver2;
     for (int round = 0; round < rounds; ++round) {
         double cpuDecode1 = 0, cpuPipe1 = 0, cpuDecode2 = 0, cpuPipe2 = 0;
         decode1.push_back(timed(&cpuDecode1, [&] { return decodeAll(1, decoded); }));
@@ -133,10 +196,6 @@ int main(int argc, char** argv) {
         decodeScale.push_back(decode1.back() / decode2.back());
         pipeScale.push_back(pipe1.back() / pipe2.back());
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     std::printf("%zu tiles, %llu points read, %lld kept, E57 %.0f MB, %d rounds, load average at the end %s",
                 paths.size(), static_cast<unsigned long long>(decoded), static_cast<long long>(result.count),
                 static_cast<double>(std::filesystem::file_size(result.filePath)) / 1e6, rounds, loadAverage().c_str());
@@ -147,6 +206,5 @@ int main(int argc, char** argv) {
     std::printf("pipeline/decode: 1 thread %.2f, 2 threads %.2f; in CPU time: 1 thread %.2f, 2 threads %.2f; "
                 "peak RSS %ld MB\n",
                 median(over1), median(over2), median(cpuOver1), median(cpuOver2), peakRssMb());
-    std::filesystem::remove_all(dir);
     return 0;
 }

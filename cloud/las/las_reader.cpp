@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "cloud/las/chunk_decoder.h"
@@ -15,20 +16,40 @@ namespace kl::las {
 
 namespace {
 constexpr uint64_t kRawBatchPoints = 50000;
+// Chunks decoded or being decoded ahead of the consumer, per thread. With one slot
+// more than the threads, a decoding thread stalls as soon as the consumer or the other
+// thread falls a chunk behind (a rehash in the consumer's work, a preempted thread, a
+// slow chunk); four per thread let it run on through such a gap.
+constexpr unsigned kSlotsPerThread = 4;
 }
 
 // Decodes chunks ahead of the consumer on a few threads; a slot ring keeps results in
-// file order and bounds memory to (threads + 1) chunks.
+// file order and bounds memory to kSlotsPerThread chunks per thread. The buffers go
+// round through a pool, last returned first taken, so a file needs only as many as
+// are in use at once, and each is taken while its pages are mapped and still warm in
+// the cache: a fresh buffer costs a page fault per page on first write, and those
+// faults are paid on top of the decoding that one thread would not pay.
 class ChunkPipeline {
  public:
   ChunkPipeline(const LasFile& file, const LasHeader& header, const LaszipInfo& info, const std::string& name,
                 const std::vector<LazChunk>& chunks, unsigned threads, RecordFields fields,
                 const LasReader::BatchWork& batchWork)
-      : chunks_(chunks), slots_(threads + 1), work_(batchWork) {
+      : chunks_(chunks), slots_(kSlotsPerThread * threads), work_(batchWork) {
+    // Each thread sets up its own decoder (models, tables, buffers): the set-up runs
+    // in parallel instead of before the first chunk, and its memory is first touched
+    // by the thread that uses it.
     for (unsigned i = 0; i < threads; ++i) {
-      decoders_.push_back(std::make_unique<ChunkDecoder>(file, header, info, name, fields));
+      workers_.emplace_back([this, &file, &header, &info, &name, fields] {
+        std::unique_ptr<ChunkDecoder> decoder;
+        std::string error;
+        try {
+          decoder = std::make_unique<ChunkDecoder>(file, header, info, name, fields);
+        } catch (const std::exception& e) {
+          error = e.what();
+        }
+        work(decoder.get(), error);
+      });
     }
-    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this, i] { work(*decoders_[i]); });
   }
   ~ChunkPipeline() {
     {
@@ -42,7 +63,9 @@ class ChunkPipeline {
   LasStatus next(const uint8_t** records, uint64_t* count, std::any** result) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (handedOut_) {
-      slots_[consumed_ % slots_.size()].ready = false;
+      Slot& done = slots_[consumed_ % slots_.size()];
+      done.ready = false;
+      spare_.push_back(std::move(done.buffer));
       ++consumed_;
       handedOut_ = false;
       wake_.notify_all();
@@ -55,23 +78,28 @@ class ChunkPipeline {
     done_.wait(lock, [&] { return slot.ready; });
     if (!slot.status) return slot.status;
     handedOut_ = true;
-    *records = slot.records.data();
+    *records = slot.buffer->records.data();
     *count = chunks_[consumed_].points;
-    *result = &slot.result;
+    *result = &slot.buffer->result;
     return LasStatus::success();
   }
 
  private:
-  struct Slot {
+  struct Buffer {
     std::vector<uint8_t> records;
     std::any result;
+  };
+  struct Slot {
+    std::unique_ptr<Buffer> buffer;
     LasStatus status;
     bool ready = false;
   };
 
-  void work(ChunkDecoder& decoder) {
+  // Without a decoder (its set-up failed) the first chunk taken fails with setupError.
+  void work(ChunkDecoder* decoder, const std::string& setupError) {
     for (;;) {
       size_t index;
+      std::unique_ptr<Buffer> buffer;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         wake_.wait(lock, [&] {
@@ -79,29 +107,40 @@ class ChunkPipeline {
         });
         if (stop_ || failed_) return;
         index = scheduled_++;
+        if (!spare_.empty()) {
+          buffer = std::move(spare_.back());
+          spare_.pop_back();
+        }
       }
       Slot& slot = slots_[index % slots_.size()];
       LasStatus status;
       try {
-        status = decoder.decode(chunks_[index], index, &slot.records);
-        if (status && work_) work_(slot.records.data(), chunks_[index].points, slot.result);
+        if (!decoder) throw std::runtime_error(setupError);
+        if (!buffer) buffer = std::make_unique<Buffer>();
+        status = decoder->decode(chunks_[index], index, &buffer->records);
+        if (status && work_) work_(buffer->records.data(), chunks_[index].points, buffer->result);
       } catch (const std::exception& e) {
         status = LasStatus::failure(std::string("Blad dekodowania: ") + e.what());
       }
+      bool awaited;
       {
         std::lock_guard<std::mutex> lock(mutex_);
+        slot.buffer = std::move(buffer);
         slot.status = status;
         slot.ready = true;
         if (!status) failed_ = true;
+        // Only the chunk the consumer waits for can wake it; another would only cost
+        // it a switch on a core the decoding threads need.
+        awaited = index == consumed_ || !status;
       }
-      done_.notify_all();
+      if (awaited) done_.notify_all();
     }
   }
 
   const std::vector<LazChunk>& chunks_;
   std::vector<Slot> slots_;
+  std::vector<std::unique_ptr<Buffer>> spare_;
   const LasReader::BatchWork& work_;
-  std::vector<std::unique_ptr<ChunkDecoder>> decoders_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wake_;
