@@ -5,20 +5,11 @@
 #include <optional>
 
 #include "buildings/reconstruction_result.h"
+#include "buildings/surface_model_pair.h"
 #include "geodata/geometry.h"
 #include "geodata/gis_feature.h"
 
 namespace kl::buildings {
-
-// A height of an elevation model at a point, none where it has no data.
-using HeightAt = std::function<std::optional<double>(double x, double y)>;
-
-// The surface model (nMPT: ground with what stands on it) and the terrain
-// model (NMT); the raise of a point is surface minus terrain.
-struct SurfaceModelPair {
-    HeightAt surface;
-    HeightAt terrain;
-};
 
 struct SurfaceParams {
     double step = 0.5;       // cell size, metres
