@@ -3,11 +3,23 @@
 # that folder). A file goes here when sharing a batch changes how it compiles:
 # a class of the file deriving from a type of its anonymous namespace is
 # legal in a source file but warned about in an included one, and test files
-# reuse helper names in their anonymous namespaces.
+# reuse helper names in their anonymous namespaces. A file that includes the
+# add-on's kl::host() accessor cannot share a batch with one that includes
+# the workbench's kl::host namespace.
 set(KL_UNITY_ALONE
   "geodata/geojson.cpp@geodata"
   "tests/cloud/test_tile_points.cpp@tests/cloud"
   "tests/cloud/test_tile_processing.cpp@tests/cloud"
+  "tests/import/test_cloud_ground_stage.cpp@tests/import"
+  "tests/net/geocoder_test.cpp@tests/net"
+  "tests/net/osm_ways_test.cpp@tests/net"
+  "tests/net/wfs_layer_fetch_test.cpp@tests/net"
+  "tests/net/wfs_client_test.cpp@tests/net"
+  "tests/terrain/test_cloud_ground_grid.cpp@tests/terrain"
+  "tests/terrain/test_contours.cpp@tests/terrain"
+  "tests/shell/workbench_host.cpp@tests/shell"
+  "tools/geoportal/geoportal_server.cpp@tools/geoportal"
+  "tools/import/addon_binding.cpp@tools/import"
 )
 
 function(kl_apply_unity_exclusions)
