@@ -18,7 +18,7 @@ constexpr bool isBlank(char c) noexcept {
   return u <= ' ' && ((kBlanks >> u) & 1u) != 0;
 }
 
-constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool isDecimalDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // Past the white space at p. Pretty-printed lists indent every line with
 // dozens of spaces, so after a line break runs of eight spaces are passed in
@@ -50,12 +50,12 @@ bool readPlainDecimal(const char*& p, const char* end, double& value) {
   if (negative) ++q;
   std::uint64_t digits = 0;  // wraps on absurd lengths, which are refused below
   const char* integerFrom = q;
-  for (; q < end && isDigit(*q); ++q) digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
+  for (; q < end && isDecimalDigit(*q); ++q) digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
   const std::ptrdiff_t integerDigits = q - integerFrom;
   std::ptrdiff_t fractionDigits = 0;
   if (q < end && *q == '.') {
     const char* fractionFrom = ++q;
-    for (; q < end && isDigit(*q); ++q) digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
+    for (; q < end && isDecimalDigit(*q); ++q) digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
     fractionDigits = q - fractionFrom;
     if (fractionDigits == 0) return false;
   }

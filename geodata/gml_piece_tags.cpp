@@ -4,13 +4,6 @@
 #include "geodata/xml_walk.h"
 
 namespace kl::geo {
-namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-}  // namespace
 
 bool isPlainUtf8(std::string_view head) {
   const std::string encoding = declaredXmlEncoding(head);

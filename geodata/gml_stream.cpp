@@ -19,8 +19,6 @@
 namespace kl::geo {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 bool isMemberName(std::string_view name) { return name == "member" || name == "featureMember"; }
 
 // An element the walk is inside of: its start tag (with the attributes that

@@ -6,6 +6,9 @@
 
 namespace kl::geo {
 
+// The UTF-8 byte order mark a document may start with.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // The text with every byte sequence that is not well-formed UTF-8 replaced by
 // U+FFFD, so that JSON output of parsed values cannot fail.
 std::string validUtf8(std::string_view text);

@@ -1,9 +1,9 @@
 #include "geodata/xml_member_scanner.h"
 
+#include "geodata/xml_walk.h"
+
 namespace kl::geo {
 namespace {
-
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool startsName(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||

@@ -16,6 +16,9 @@ inline std::string_view localName(const pugi::xml_node& node) noexcept {
   return localName(node.name());
 }
 
+// The white space characters of XML.
+inline constexpr bool isXmlSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // Text without the XML white space around it: pretty-printed documents wrap
 // values in line breaks and indentation.
 inline std::string_view trimmedXmlSpace(std::string_view s) noexcept {

@@ -19,8 +19,6 @@ using nlohmann::json;
 // A message for the page: its type and its members.
 using PageMessage = std::pair<std::string, json>;
 
-json error(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
-
 // The request's "query"; empty when absent, nothing when it is not a text.
 std::optional<std::string> queryOf(const json& msg) {
     const auto it = msg.find("query");
@@ -56,20 +54,20 @@ bool lookUpOnWorker(std::string name, const PageLink& link, std::weak_ptr<bool> 
 
 json ImportController::onSearchAddress(const json& msg) {
     const auto query = queryOf(msg);
-    if (!query) return error("Pole \"query\" musi byc tekstem.");
+    if (!query) return errorReply("Pole \"query\" musi byc tekstem.");
     const bool started = lookUpOnWorker(
         "address-search", link_, life_,
         [hosts = hosts_, timings = services_->client.timings(), query = *query] {
             net::WfsClient client(timings, hosts);
             return searchReply(net::nominatimSearch(client, hosts.nominatim, query));
         });
-    if (!started) return error("Nie mozna uruchomic wyszukiwania (dodatek jest zamykany).");
+    if (!started) return errorReply("Nie mozna uruchomic wyszukiwania (dodatek jest zamykany).");
     return nullptr;
 }
 
 json ImportController::onSearchAddressSuggest(const json& msg) {
     const auto query = queryOf(msg);
-    if (!query) return error("Pole \"query\" musi byc tekstem.");
+    if (!query) return errorReply("Pole \"query\" musi byc tekstem.");
     const bool started = lookUpOnWorker(
         "address-suggest", link_, life_,
         [hosts = hosts_, timings = services_->client.timings(), query = *query] {

@@ -17,8 +17,6 @@ namespace {
 
 using nlohmann::json;
 
-json error(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
-
 std::vector<std::string> projectLayerNames(const KlHostFunctions* host) {
     std::vector<std::string> names;
     if (!host || !host->ListAttributes) return names;
@@ -99,7 +97,7 @@ json ImportController::onGetLayers(const json&) {
 
 json ImportController::onSettingsChanged(const json& msg) {
     const auto mapping = msg.find("mapping");
-    if (mapping == msg.end() || !mapping->is_object()) return error("Pole \"mapping\" musi byc obiektem.");
+    if (mapping == msg.end() || !mapping->is_object()) return errorReply("Pole \"mapping\" musi byc obiektem.");
     // Every value is checked before any is taken, so a bad entry changes nothing.
     std::vector<std::pair<geo::DataType, std::string>> changes;
     for (const geo::DataType t : geo::allDataTypes()) {
@@ -107,38 +105,38 @@ json ImportController::onSettingsChanged(const json& msg) {
         const auto entry = mapping->find(key);
         if (entry == mapping->end()) continue;
         if (!entry->is_string() || !settings::isUsableLayerName(entry->get_ref<const std::string&>()))
-            return error("Nieprawidlowa nazwa warstwy dla \"" + key +
+            return errorReply("Nieprawidlowa nazwa warstwy dla \"" + key +
                          "\": nazwa musi byc niepustym tekstem bez znakow sterujacych.");
         changes.emplace_back(t, entry->get<std::string>());
     }
     for (auto& [type, name] : changes) settings::setLayer(settings_, type, name);
     const settings::FileWriteResult saved = saveSettings();
     if (!saved.ok)
-        return error("Nie zapisano ustawien: " + saved.message + " (" + settingsFile_.string() +
+        return errorReply("Nie zapisano ustawien: " + saved.message + " (" + settingsFile_.string() +
                      "). Zmiany obowiazuja do zamkniecia programu.");
     settingsNotice_.clear();  // what it warned about is now replaced
     return {{"type", "settingsSaved"}};
 }
 
 json ImportController::onSetOrigin(const json& msg) {
-    if (!msg.contains("lat") || !msg.contains("lon")) return error("Brak wspolrzednych srodka mapy");
+    if (!msg.contains("lat") || !msg.contains("lon")) return errorReply("Brak wspolrzednych srodka mapy");
     for (const char* field : {"lat", "lon"})
-        if (!msg.at(field).is_number()) return error(std::string("Pole \"") + field + "\" musi byc liczba.");
+        if (!msg.at(field).is_number()) return errorReply(std::string("Pole \"") + field + "\" musi byc liczba.");
     const double lat = msg.at("lat").get<double>();
     const double lon = msg.at("lon").get<double>();
     // The survey point goes into the user's project; one the services cannot
     // serve would only place every later import far away.
     if (!isInsidePoland(lat, lon))
-        return error("Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.");
+        return errorReply("Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.");
     const int zone = geo::pl2000EpsgForLongitude(lon);
     const geo::Point2d pl1992 = geo::wgs84ToPl1992(lat, lon);
     const geo::Point2d p = geo::pl1992ToPl2000(pl1992.x, pl1992.y, zone);
 
     const auto written = settings::writeProjectGeoref(host_(), lat, lon, zone, p.x, p.y);
-    if (written.readFailed) return error("Nie mozna odczytac georeferencji projektu");
+    if (written.readFailed) return errorReply("Nie mozna odczytac georeferencji projektu");
     if (!written.ok()) {
         const auto diagFile = (platform::diagnosticDir() / "ordvik_geo_diag.txt").string();
-        return error("Nie udalo sie zapisac georeferencji projektu (kod " + std::to_string(written.lastError) +
+        return errorReply("Nie udalo sie zapisac georeferencji projektu (kod " + std::to_string(written.lastError) +
                      "). Szczegoly: " + diagFile +
                      ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.");
     }

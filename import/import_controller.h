@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -27,6 +28,9 @@
 #include "shell/settings/settings.h"
 
 namespace kl::import {
+
+// The reply the page shows to the user as an error message.
+inline nlohmann::json errorReply(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
 
 // How the controller reaches its page: send and alive on the main thread,
 // post from any thread onto the main thread (false when refused).

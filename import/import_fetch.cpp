@@ -18,8 +18,6 @@ namespace {
 
 using nlohmann::json;
 
-json error(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
-
 json progressEvent(const FetchProgress& p) {
     json e = {{"done", p.done}, {"total", p.total}, {"label", p.label}};
     if (p.cancellable) e["cancellable"] = true;
@@ -47,10 +45,10 @@ int ImportController::fetchZoneFor(const FetchRequest& request) const {
 
 json ImportController::onFetch(const json& msg) {
     const auto box = msg.find("bboxWgs84");
-    if (box == msg.end() || !box->is_array() || box->size() != 4) return error("Nieprawidlowy bbox");
-    if (busy_) return error("Trwa pobieranie danych - sprobuj za chwile");
+    if (box == msg.end() || !box->is_array() || box->size() != 4) return errorReply("Nieprawidlowy bbox");
+    if (busy_) return errorReply("Trwa pobieranie danych - sprobuj za chwile");
     FetchRequestCheck check = readFetchRequest(msg);
-    if (!check.request) return error(std::move(check.error));
+    if (!check.request) return errorReply(std::move(check.error));
     projectEpsg_ = fetchZoneFor(*check.request);
     check.request->workingZone = projectEpsg_;
     cloudStep_ = check.request->cloudStep;

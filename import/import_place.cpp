@@ -14,22 +14,20 @@ namespace {
 
 using nlohmann::json;
 
-json error(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
-
 std::string wholeNumber(double v) { return std::to_string(static_cast<long long>(v)); }
 
 }  // namespace
 
 json ImportController::onPlace(const json&) {
-    if (!hasFetched_) return error("Najpierw kliknij \"1. Pobierz elementy\".");
-    if (busy_) return error("Trwa pobieranie danych - sprobuj za chwile");
+    if (!hasFetched_) return errorReply("Najpierw kliknij \"1. Pobierz elementy\".");
+    if (busy_) return errorReply("Trwa pobieranie danych - sprobuj za chwile");
     if (pendingSamples_ > 0)
-        return error("Trwa odczyt wysokosci terenu dla nowej lokalizacji projektu - sprobuj za chwile.");
-    if (!placeStep_) return error("Umieszczanie w projekcie nie jest dostepne w tej konfiguracji dodatku.");
+        return errorReply("Trwa odczyt wysokosci terenu dla nowej lokalizacji projektu - sprobuj za chwile.");
+    if (!placeStep_) return errorReply("Umieszczanie w projekcie nie jest dostepne w tej konfiguracji dodatku.");
 
     const KlHostFunctions* host = host_();
     const settings::ProjectGeoref georef = settings::readProjectGeoref(host);
-    if (georef.level == settings::GeorefLevel::Unreadable) return error(georef.message);
+    if (georef.level == settings::GeorefLevel::Unreadable) return errorReply(georef.message);
 
     const bool zoneFromProject = geo::isPl2000Epsg(georef.epsg);
     const int zone = zoneFromProject ? georef.epsg : projectEpsg_;
@@ -41,7 +39,7 @@ json ImportController::onPlace(const json&) {
 
     std::vector<std::string> warnings;
     if (georef.level == settings::GeorefLevel::Approximate && km > 2.0)
-        return error("Georeferencja projektu jest przyblizona i lezy " + wholeNumber(km) +
+        return errorReply("Georeferencja projektu jest przyblizona i lezy " + wholeNumber(km) +
                      " km od pobranego obszaru. Kliknij \"Ustaw lokalizacje projektu wg mapy\" i sprobuj ponownie.");
     if (georef.level == settings::GeorefLevel::Exact && km > 50.0)
         warnings.push_back("Uwaga: pobrany obszar lezy " + wholeNumber(km) +

@@ -1,5 +1,7 @@
 #include "placement/ear_clipping.h"
 
+#include "placement/turn_direction.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -12,10 +14,6 @@ namespace kl::placement {
 namespace {
 
 using geo::Point2d;
-
-double cross(const Point2d& a, const Point2d& b, const Point2d& c) {
-    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-}
 
 // Inside or on the edges of the counter-clockwise triangle abc.
 bool inTriangle(const Point2d& a, const Point2d& b, const Point2d& c, const Point2d& p) {

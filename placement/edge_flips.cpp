@@ -1,5 +1,7 @@
 #include "placement/edge_flips.h"
 
+#include "placement/turn_direction.h"
+
 #include <algorithm>
 #include <map>
 
@@ -7,10 +9,6 @@ namespace kl::placement {
 namespace {
 
 using geo::Point2d;
-
-double cross(const Point2d& a, const Point2d& b, const Point2d& c) {
-    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-}
 
 // Positive when d lies inside the circumcircle of the counter-clockwise a, b, c.
 double inCircle(const Point2d& a, const Point2d& b, const Point2d& c, const Point2d& d) {

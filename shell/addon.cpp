@@ -5,14 +5,13 @@
 #include "cleanup/remove_duplicates_command.h"
 #include "shell/palettes.h"
 #include "base/diag_log.h"
+#include "shell/web_diag.h"
 #include "base/entry_barrier.h"
 #include "base/host_access.h"
 #include "base/worker_registry.h"
 
 namespace kl::shell {
 namespace {
-
-void diag(const std::string& line) { platform::appendDiagLine("ordvik_web_diag.txt", line); }
 
 // Workers first: they may still be using what the palettes' controllers own.
 void tearDown() {

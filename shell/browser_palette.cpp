@@ -4,13 +4,12 @@
 #include "shell/addon.h"
 
 #include "base/diag_log.h"
+#include "shell/web_diag.h"
 #include "base/entry_barrier.h"
 #include "base/host_access.h"
 
 namespace kl::shell {
 namespace {
-
-void diag(const std::string& line) { platform::appendDiagLine("ordvik_web_diag.txt", line); }
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/diag_log.h"
+#include "shell/web_diag.h"
 #include "base/folders.h"
 #include "base/host_access.h"
 #include "shell/build_info.h"
@@ -13,8 +14,6 @@ namespace kl::shell {
 namespace {
 
 namespace fs = std::filesystem;
-
-void diag(const std::string& line) { platform::appendDiagLine("ordvik_web_diag.txt", line); }
 
 void report(const std::string& text) {
     const KlHostFunctions* h = host();

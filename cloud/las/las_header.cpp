@@ -9,7 +9,6 @@ namespace kl::las {
 
 namespace {
 
-constexpr size_t kVlrHeaderSize = 54;
 constexpr size_t kEvlrHeaderSize = 60;
 constexpr size_t kMaxHeaderBlock = 375;
 constexpr size_t kMaxVlrPayload = 64 * 1024 * 1024;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +11,10 @@
 namespace kl::las {
 
 class LasFile;
+
+// Bytes of a variable length record's header before its payload; the reader
+// and the writer must agree on it.
+inline constexpr std::size_t kVlrHeaderSize = 54;
 
 // A variable length record (or an extended one after the points in LAS 1.4).
 struct LasVlr {

@@ -29,7 +29,6 @@ bool syncToDisk(std::FILE* f) {
 #endif
 }
 
-constexpr size_t kVlrHeaderSize = 54;
 constexpr size_t kCopyPiece = 1 << 20;
 
 bool isLaszipRecord(const LasVlr& v) { return v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId; }
