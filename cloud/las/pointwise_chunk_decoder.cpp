@@ -68,15 +68,23 @@ bool PointwiseChunkDecoder::decode(uint8_t* out, uint64_t count) {
 template <bool kGps, bool kRgb, bool kWave, bool kExtra>
 bool PointwiseChunkDecoder::decodeLoop(uint8_t* out, uint64_t count) {
   const size_t rl = recordLength_;
+  // A local copy of the coder, whose address never leaves this function while the
+  // items decode inline: its state then stays in registers from one point to the next,
+  // instead of going through memory that the output stores might alias.
+  ArithmeticDecoder dec = dec_;
   for (uint64_t i = 0; i < count; ++i, out += rl) {
-    point_.decode(dec_, out);
+    point_.decode(dec, out);
     if constexpr (kGps) {
-      if (!gps_->decode(dec_, out + at_.gpsAt)) return false;
+      if (!gps_->decode(dec, out + at_.gpsAt)) {
+        dec_ = dec;
+        return false;
+      }
     }
-    if constexpr (kRgb) rgb_->decode(dec_, out + at_.rgbAt);
-    if constexpr (kWave) wave_->decode(dec_, out + at_.waveAt);
-    if constexpr (kExtra) extra_->decode(dec_, out + at_.extraAt);
+    if constexpr (kRgb) rgb_->decode(dec, out + at_.rgbAt);
+    if constexpr (kWave) wave_->decode(dec, out + at_.waveAt);
+    if constexpr (kExtra) extra_->decode(dec, out + at_.extraAt);
   }
+  dec_ = dec;
   return !dec_.overrun();
 }
 
