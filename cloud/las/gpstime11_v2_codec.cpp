@@ -6,17 +6,9 @@
 
 namespace kl::las {
 
-namespace {
-constexpr uint32_t kMulti = 500;
-constexpr int32_t kMultiMinus = -10;
-constexpr uint32_t kUnchanged = 511;
-constexpr uint32_t kCodeFull = 512;
-constexpr uint32_t kSymbols = 516;
-constexpr int kMaxSwitches = 4;
+using namespace gpstime11;
 
-int32_t times(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
+namespace {
 bool fitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 }  // namespace
 
@@ -30,80 +22,6 @@ void GpsTime11V2Codec::init(const uint8_t* t) {
   lastTime_ = {loadLe<uint64_t>(t), 0, 0, 0};
   lastDiff_.fill(0);
   extremeCounter_.fill(0);
-}
-
-void GpsTime11V2Codec::bumpCounter(int32_t diff) {
-  if (++extremeCounter_[last_] > 3) {
-    lastDiff_[last_] = diff;
-    extremeCounter_[last_] = 0;
-  }
-}
-
-KL_LAS_INLINE void GpsTime11V2Codec::decodeFull(ArithmeticDecoder& dec) {
-  next_ = (next_ + 1) & 3;
-  const int32_t high = ic_.decompress(dec, static_cast<int32_t>(lastTime_[last_] >> 32), 8);
-  lastTime_[next_] = (static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | dec.readInt();
-  last_ = next_;
-  lastDiff_[last_] = 0;
-  extremeCounter_[last_] = 0;
-}
-
-bool GpsTime11V2Codec::decode(ArithmeticDecoder& shared, uint8_t* out) {
-  ArithmeticDecoder dec = shared;  // kept in registers across the symbols
-  for (int round = 0; round <= kMaxSwitches; ++round) {
-    if (lastDiff_[last_] == 0) {
-      const uint32_t s = dec.decodeSymbol(zeroDiff_);
-      if (s == 1) {
-        const int32_t d = ic_.decompress(dec, 0, 0);
-        lastDiff_[last_] = d;
-        lastTime_[last_] += static_cast<uint64_t>(static_cast<int64_t>(d));
-        extremeCounter_[last_] = 0;
-      } else if (s == 2) {
-        decodeFull(dec);
-      } else if (s > 2) {
-        last_ = (last_ + s - 2) & 3;
-        continue;
-      }
-    } else {
-      const uint32_t s = dec.decodeSymbol(multi_);
-      const int32_t ld = lastDiff_[last_];
-      if (s < kUnchanged) {
-        // The symbol picks the multiplier of the last difference and the corrector's
-        // context; one decoding site for all of them keeps this loop small.
-        int32_t multiplier;
-        uint32_t context;
-        if (s == 0) {
-          multiplier = 0;
-          context = 7;
-        } else if (s < kMulti) {
-          multiplier = static_cast<int32_t>(s);
-          context = s == 1 ? 1 : (s < 10 ? 2 : 3);
-        } else if (s == kMulti) {
-          multiplier = static_cast<int32_t>(kMulti);
-          context = 4;
-        } else {
-          multiplier = std::max(static_cast<int32_t>(kMulti) - static_cast<int32_t>(s), kMultiMinus);
-          context = multiplier == kMultiMinus ? 6 : 5;
-        }
-        // extreme multipliers count towards replacing the last difference
-        const bool extreme = context == 7 || context == 4 || context == 6;
-        const int32_t pred = times(multiplier, ld);
-        const int32_t d = ic_.decompress(dec, pred, context);
-        if (s == 1) extremeCounter_[last_] = 0;
-        if (extreme) bumpCounter(d);
-        lastTime_[last_] += static_cast<uint64_t>(static_cast<int64_t>(d));
-      } else if (s == kCodeFull) {
-        decodeFull(dec);
-      } else if (s > kCodeFull) {
-        last_ = (last_ + s - kCodeFull) & 3;
-        continue;
-      }
-    }
-    storeLe<uint64_t>(out, lastTime_[last_]);
-    shared = dec;
-    return true;
-  }
-  return false;
 }
 
 void GpsTime11V2Codec::encodeFull(ArithmeticEncoder& enc, uint64_t time) {

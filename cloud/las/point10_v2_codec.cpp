@@ -6,13 +6,6 @@
 
 namespace kl::las {
 
-namespace {
-
-uint32_t yContext(uint32_t n, uint32_t kx) { return (n == 1 ? 1u : 0u) + (kx < 20 ? (kx & ~1u) : 20u); }
-uint32_t zContext(uint32_t n, uint32_t kb) { return (n == 1 ? 1u : 0u) + (kb < 18 ? (kb & ~1u) : 18u); }
-
-}  // namespace
-
 Point10V2Codec::Point10V2Codec()
     : changedValues_(64),
       scanAngle_{ArithmeticModel(256), ArithmeticModel(256)},
@@ -45,61 +38,6 @@ void Point10V2Codec::init(const uint8_t* p) {
   icDy_.resetModels();
   icZ_.resetModels();
   ++generation_;
-}
-
-void Point10V2Codec::decode(ArithmeticDecoder& shared, uint8_t* out) {
-  // A local copy stays in registers: the models' counter stores could otherwise alias
-  // the coder's state and force a reload after every symbol.
-  ArithmeticDecoder dec = shared;
-  Last& l = last_;
-  const uint32_t changed = dec.decodeSymbol(changedValues_);
-  uint32_t r, n, m, lvl;
-  if (changed != 0) {
-    if (changed & 32) l.returns = static_cast<uint8_t>(dec.decodeSymbol(bitByte_.get(l.returns, generation_)));
-    r = l.returns & 7u;
-    n = (l.returns >> 3) & 7u;
-    m = kNumberReturnMap[n][r];
-    lvl = numberReturnLevel(n, r);
-    if (changed & 16) {
-      lastIntensity_[m] = static_cast<uint16_t>(icIntensity_.decompress(dec, lastIntensity_[m], m < 3 ? m : 3));
-    }
-    l.intensity = lastIntensity_[m];
-    if (changed & 8) {
-      l.classification = static_cast<uint8_t>(dec.decodeSymbol(classification_.get(l.classification, generation_)));
-    }
-    if (changed & 4) {
-      l.scanAngle = static_cast<uint8_t>(l.scanAngle + dec.decodeSymbol(scanAngle_[(l.returns >> 6) & 1u]));
-    }
-    if (changed & 2) l.userData = static_cast<uint8_t>(dec.decodeSymbol(userData_.get(l.userData, generation_)));
-    if (changed & 1) l.pointSource = static_cast<uint16_t>(icPointSource_.decompress(dec, l.pointSource));
-  } else {
-    r = l.returns & 7u;
-    n = (l.returns >> 3) & 7u;
-    m = kNumberReturnMap[n][r];
-    lvl = numberReturnLevel(n, r);
-  }
-
-  int32_t diff = icDx_.decompress(dec, xMedian_[m].get(), n == 1 ? 1u : 0u);
-  l.x = static_cast<int32_t>(static_cast<uint32_t>(l.x) + static_cast<uint32_t>(diff));
-  xMedian_[m].add(diff);
-  const uint32_t kx = icDx_.getK();
-  diff = icDy_.decompress(dec, yMedian_[m].get(), yContext(n, kx));
-  l.y = static_cast<int32_t>(static_cast<uint32_t>(l.y) + static_cast<uint32_t>(diff));
-  yMedian_[m].add(diff);
-  const uint32_t kb = (kx + icDy_.getK()) / 2;
-  l.z = icZ_.decompress(dec, lastHeight_[lvl], zContext(n, kb));
-  lastHeight_[lvl] = l.z;
-
-  storeLe<int32_t>(out, l.x);
-  storeLe<int32_t>(out + 4, l.y);
-  storeLe<int32_t>(out + 8, l.z);
-  storeLe<uint16_t>(out + 12, l.intensity);
-  out[14] = l.returns;
-  out[15] = l.classification;
-  out[16] = l.scanAngle;
-  out[17] = l.userData;
-  storeLe<uint16_t>(out + 18, l.pointSource);
-  shared = dec;
 }
 
 void Point10V2Codec::encode(ArithmeticEncoder& enc, const uint8_t* p) {
@@ -137,10 +75,10 @@ void Point10V2Codec::encode(ArithmeticEncoder& enc, const uint8_t* p) {
   xMedian_[m].add(dx);
   const uint32_t kx = icDx_.getK();
   const int32_t dy = static_cast<int32_t>(static_cast<uint32_t>(y) - static_cast<uint32_t>(l.y));
-  icDy_.compress(enc, yMedian_[m].get(), dy, yContext(n, kx));
+  icDy_.compress(enc, yMedian_[m].get(), dy, point10YContext(n, kx));
   yMedian_[m].add(dy);
   const uint32_t kb = (kx + icDy_.getK()) / 2;
-  icZ_.compress(enc, lastHeight_[lvl], z, zContext(n, kb));
+  icZ_.compress(enc, lastHeight_[lvl], z, point10ZContext(n, kb));
   lastHeight_[lvl] = z;
 
   l = {x, y, z, intensity, returns, classification, scanAngle, userData, pointSource};

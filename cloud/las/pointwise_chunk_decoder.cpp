@@ -24,26 +24,20 @@ PointwiseChunkDecoder::PointwiseChunkDecoder(const std::vector<LaszipItem>& item
   if (at_.rgbAt != 0) rgb_.emplace();
   if (at_.waveAt != 0) wave_.emplace();
   if (at_.extraBytes != 0) extra_.emplace(at_.extraBytes);
-  const unsigned key = (gps_ ? 8u : 0u) | (rgb_ ? 4u : 0u) | (wave_ ? 2u : 0u) | (extra_ ? 1u : 0u);
-  static constexpr Loop kLoops[16] = {
-      &PointwiseChunkDecoder::decodeLoop<false, false, false, false>,
-      &PointwiseChunkDecoder::decodeLoop<false, false, false, true>,
-      &PointwiseChunkDecoder::decodeLoop<false, false, true, false>,
-      &PointwiseChunkDecoder::decodeLoop<false, false, true, true>,
-      &PointwiseChunkDecoder::decodeLoop<false, true, false, false>,
-      &PointwiseChunkDecoder::decodeLoop<false, true, false, true>,
-      &PointwiseChunkDecoder::decodeLoop<false, true, true, false>,
-      &PointwiseChunkDecoder::decodeLoop<false, true, true, true>,
-      &PointwiseChunkDecoder::decodeLoop<true, false, false, false>,
-      &PointwiseChunkDecoder::decodeLoop<true, false, false, true>,
-      &PointwiseChunkDecoder::decodeLoop<true, false, true, false>,
-      &PointwiseChunkDecoder::decodeLoop<true, false, true, true>,
-      &PointwiseChunkDecoder::decodeLoop<true, true, false, false>,
-      &PointwiseChunkDecoder::decodeLoop<true, true, false, true>,
-      &PointwiseChunkDecoder::decodeLoop<true, true, true, false>,
-      &PointwiseChunkDecoder::decodeLoop<true, true, true, true>,
-  };
-  loop_ = kLoops[key];
+  // Every item decoder is inlined into the loop, so each instantiation is large: the
+  // four common layouts get their own, the rare ones with wave packets or extra bytes
+  // share one that tests for the optional items per point.
+  if (wave_ || extra_) {
+    loop_ = &PointwiseChunkDecoder::decodeLoop<false, false, true>;
+  } else {
+    static constexpr Loop kLoops[4] = {
+        &PointwiseChunkDecoder::decodeLoop<false, false, false>,
+        &PointwiseChunkDecoder::decodeLoop<false, true, false>,
+        &PointwiseChunkDecoder::decodeLoop<true, false, false>,
+        &PointwiseChunkDecoder::decodeLoop<true, true, false>,
+    };
+    loop_ = kLoops[(gps_ ? 2u : 0u) | (rgb_ ? 1u : 0u)];
+  }
 }
 
 bool PointwiseChunkDecoder::begin(const uint8_t* data, size_t size, bool hasMore, uint8_t* firstOut) {
@@ -65,18 +59,31 @@ bool PointwiseChunkDecoder::decode(uint8_t* out, uint64_t count) {
   return (this->*loop_)(out, count);
 }
 
-template <bool kGps, bool kRgb, bool kWave, bool kExtra>
+template <bool kGps, bool kRgb, bool kAnyItems>
 bool PointwiseChunkDecoder::decodeLoop(uint8_t* out, uint64_t count) {
   const size_t rl = recordLength_;
+  // A local copy of the coder, whose address never leaves this function while the
+  // items decode inline: its state then stays in registers from one point to the next,
+  // instead of going through memory that the output stores might alias.
+  ArithmeticDecoder dec = dec_;
   for (uint64_t i = 0; i < count; ++i, out += rl) {
-    point_.decode(dec_, out);
-    if constexpr (kGps) {
-      if (!gps_->decode(dec_, out + at_.gpsAt)) return false;
+    point_.decode(dec, out);
+    if (kGps || (kAnyItems && gps_)) {
+      if (!gps_->decode(dec, out + at_.gpsAt)) {
+        dec_ = dec;
+        return false;
+      }
     }
-    if constexpr (kRgb) rgb_->decode(dec_, out + at_.rgbAt);
-    if constexpr (kWave) wave_->decode(dec_, out + at_.waveAt);
-    if constexpr (kExtra) extra_->decode(dec_, out + at_.extraAt);
+    if (kRgb || (kAnyItems && rgb_)) rgb_->decode(dec, out + at_.rgbAt);
+    if constexpr (kAnyItems) {
+      // these two are not inlined; they work on the member so that the local stays private
+      dec_ = dec;
+      if (wave_) wave_->decode(dec_, out + at_.waveAt);
+      if (extra_) extra_->decode(dec_, out + at_.extraAt);
+      dec = dec_;
+    }
   }
+  dec_ = dec;
   return !dec_.overrun();
 }
 

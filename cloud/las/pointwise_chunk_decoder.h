@@ -39,7 +39,8 @@ class PointwiseChunkDecoder {
   size_t consumed() const { return recordLength_ + (streamStarted_ ? dec_.consumed() : 0); }
 
  private:
-  template <bool kGps, bool kRgb, bool kWave, bool kExtra>
+  // kAnyItems: any combination of items, tested per point
+  template <bool kGps, bool kRgb, bool kAnyItems>
   bool decodeLoop(uint8_t* out, uint64_t count);
   using Loop = bool (PointwiseChunkDecoder::*)(uint8_t*, uint64_t);
 
