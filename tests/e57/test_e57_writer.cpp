@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +17,7 @@
 #include "tests/e57/e57_read_back.h"
 #include "tests/geodata/sample_files.h"
 #include "tests/support/command_output.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -139,20 +137,11 @@ TEST_F(E57Writer, FailedWriteKeepsThePreviousFileAndLeavesNoPartASuccessfulOneRe
     const std::string before = readWholeFile(target);
 
     // A file-size limit makes the disk look full half way through the write.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{64 * 1024, 64 * 1024};
-        ::setrlimit(RLIMIT_FSIZE, &lim);
+    EXPECT_TRUE(kl::test::holdsWhenDiskFills(64 * 1024, [&] {
         std::string e;
         const bool ok = kl::e57::writeE57(target, randomCloud(200000, 4), e);
-        ::_exit(!ok && e == "Blad zapisu pliku e57 (brak miejsca na dysku?)." ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return !ok && e == "Blad zapisu pliku e57 (brak miejsca na dysku?).";
+    }));
     EXPECT_EQ(readWholeFile(target), before);
     EXPECT_EQ(filesInDir(), 1u);
 

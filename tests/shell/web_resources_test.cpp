@@ -3,17 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <map>
 #include <tuple>
 
 #include "shell/palettes.h"
 #include "tests/shell/shell_fixture.h"
+#include "tests/support/full_disk.h"
 
 namespace kl::test {
 namespace {
@@ -130,22 +128,11 @@ TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
     // which only the map library (the tenth file) exceeds.
     constexpr rlim_t kLimit = 256 * 1024;
     ASSERT_GT(resource(112)->size, kLimit);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{kLimit, kLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const auto result = extractMap();
-        const bool reported =
-            host.reports() == std::vector<std::string>{
-                             "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."};
-        _exit(!result.ok && reported ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(kl::test::holdsWhenDiskFills(kLimit, [&] {
+        return !extractMap().ok &&
+               host.reports() == std::vector<std::string>{
+                                     "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."};
+    }));
     const std::string log = diagLog();
     EXPECT_NE(log.find("id=112 file=maplibre-gl.js res=" + std::to_string(resource(112)->size) + "B open=1 disk=" +
                        std::to_string(kLimit) + "B"),
