@@ -32,7 +32,7 @@ MemoToken& MemoPool::fresh(KlMemo* memo) {
     return *token;
 }
 
-void MemoPool::point(KlMemo* memo, MemoToken& t) {
+void pointMemoAt(KlMemo* memo, MemoToken& t) {
     memo->coords = dataOrNull(t.coords);
     memo->nCoords = static_cast<int32_t>(t.coords.size());
     memo->ringEnds = dataOrNull(t.ringEnds);
@@ -66,7 +66,7 @@ KlErr MemoPool::allocate(KlMemo* memo, const KlMemoSizes& s) {
     t.levelEnds.assign(static_cast<size_t>(s.nLevelEnds), 0);
     if (s.textBytes > 0) t.text.assign(s.textBytes + 1, '\0');
     t.data.assign(s.dataBytes, 0);
-    point(memo, t);
+    pointMemoAt(memo, t);
     return KL_NOERROR;
 }
 
@@ -90,7 +90,7 @@ KlErr MemoPool::fillFrom(KlMemo* memo, const ElementRecord& r, int32_t mask) {
         t.data = r.data;
         t.body = r.body;
     }
-    point(memo, t);
+    pointMemoAt(memo, t);
     return KL_NOERROR;
 }
 
@@ -98,7 +98,7 @@ KlErr MemoPool::attachBody(KlMemo* memo, KlBodyRef body, std::shared_ptr<const M
     if (!memo) return KL_ERR_BADPARS;
     MemoToken& t = fresh(memo);
     t.body = std::move(snapshot);
-    point(memo, t);
+    pointMemoAt(memo, t);
     memo->body = body;
     return KL_NOERROR;
 }

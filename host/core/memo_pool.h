@@ -24,6 +24,10 @@ struct MemoToken {
     std::shared_ptr<const MorphBody> body;  // a finished body's snapshot
 };
 
+// Points the memo's arrays and counts at the token's buffers, copying nothing;
+// the memo's token and body are left as they are.
+void pointMemoAt(KlMemo* memo, MemoToken& token);
+
 class MemoPool {
 public:
     // Clears memo and gives it a fresh token with buffers of these sizes; a
@@ -40,7 +44,6 @@ public:
 
 private:
     MemoToken& fresh(KlMemo* memo);
-    static void point(KlMemo* memo, MemoToken& t);
     std::unordered_map<void*, std::unique_ptr<MemoToken>> tokens_;
 };
 

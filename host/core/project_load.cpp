@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/core/guid.h"
+#include "host/core/memo_pool.h"
 #include "host/core/picture_bytes.h"
 
 namespace kl::host {
@@ -166,31 +167,7 @@ void loadAttributes(Project& p, const Json& attrs) {
     }
 }
 
-// The buffers a memo points into while one element is created.
-struct ElementParts {
-    std::vector<KlCoord> coords;
-    std::vector<int32_t> rings;
-    std::vector<KlPolyArc> arcs;
-    std::vector<double> boundaryZ;
-    std::vector<KlCoord3> levelPoints;
-    std::vector<int32_t> levelEnds;
-    std::string text;
-    std::vector<unsigned char> data;
-
-    KlMemo memo() {
-        auto at = [](auto& v) { return v.empty() ? nullptr : v.data(); };
-        auto count = [](const auto& v) { return static_cast<int32_t>(v.size()); };
-        KlMemo m{};
-        m.coords = at(coords), m.nCoords = count(coords), m.ringEnds = at(rings), m.nRings = count(rings);
-        m.arcs = at(arcs), m.nArcs = count(arcs), m.boundaryZ = at(boundaryZ);
-        m.levelPoints = at(levelPoints), m.nLevelPoints = count(levelPoints);
-        m.levelEnds = at(levelEnds), m.nLevelEnds = count(levelEnds);
-        m.text = at(text), m.textBytes = text.size(), m.data = at(data), m.dataBytes = data.size();
-        return m;
-    }
-};
-
-void readPicture(const Fields& f, KlElement& e, ElementParts& parts) {
+void readPicture(const Fields& f, KlElement& e, MemoToken& parts) {
     const std::vector<double> origin = f.numbers("origin", 2), size = f.numbers("size", 2);
     e.picOrigin = {origin[0], origin[1]};
     e.picWidth = size[0], e.picHeight = size[1];
@@ -259,11 +236,11 @@ void loadElement(Project& p, const Json& j, size_t i) {
     if (!guid) refuse(f.at("guid"), "niepoprawny GUID");
     e.layer = f.integer("layer");
     e.pen = f.integer("pen");
-    ElementParts parts;
+    MemoToken parts;
     if (f.has("coords")) {
         parts.coords = asRecords<KlCoord>(f.points("coords", 2));
-        parts.rings = f.integers("rings");
-        if (parts.coords.empty() || parts.rings.empty()) refuse(f.at("coords"), "pusty kontur");
+        parts.ringEnds = f.integers("rings");
+        if (parts.coords.empty() || parts.ringEnds.empty()) refuse(f.at("coords"), "pusty kontur");
     }
     switch (type) {
         case KL_ELEM_POLYLINE:
@@ -286,7 +263,9 @@ void loadElement(Project& p, const Json& j, size_t i) {
             e.textSizeMm = f.number("sizeMm");
             e.textAngleRad = f.number("angle");
             e.textAnchor = f.integer("anchor");
-            parts.text = f.text("text");
+            // the memo's text ends in a terminator the byte count leaves out
+            if (const std::string text = f.text("text"); !text.empty())
+                parts.text.assign(text.c_str(), text.c_str() + text.size() + 1);
             break;
         }
         case KL_ELEM_PICTURE: readPicture(f, e, parts); break;
@@ -312,7 +291,8 @@ void loadElement(Project& p, const Json& j, size_t i) {
     if (type == KL_ELEM_MORPH) {
         err = createMorph(p, f, e, *guid);
     } else {
-        const KlMemo memo = parts.memo();
+        KlMemo memo{};
+        pointMemoAt(&memo, parts);
         err = p.createElement(&e, &memo, &*guid);
     }
     if (err != KL_NOERROR) refuse(f.where() + " (" + elementTypeName(type) + ")", reasonOf(err));
