@@ -10,15 +10,6 @@
 #include "base/json_nesting.h"
 
 namespace kl {
-namespace {
-
-nlohmann::json errorMessage(std::string text) {
-    nlohmann::json obj = nlohmann::json::object();
-    obj["msg"] = std::move(text);
-    return obj;
-}
-
-}  // namespace
 
 void Bridge::on(std::string name, Handler handler) { handlers_[std::move(name)] = std::move(handler); }
 
@@ -37,17 +28,17 @@ void Bridge::onMessage(std::string_view text) noexcept {
         if (text.size() <= kMaxMessageBytes && platform::jsonNestingWithin(text))
             msg = nlohmann::json::parse(text, nullptr, false);
         if (!msg.is_object() || !msg.contains("type") || !msg["type"].is_string()) {
-            send("error", errorMessage("Nieprawidlowa wiadomosc z UI (JSON)"));
+            send("error", errorReply("Nieprawidlowa wiadomosc z UI (JSON)"));
             return;
         }
         const std::string type = msg["type"].get<std::string>();
         const auto it = handlers_.find(type);
         if (it == handlers_.end()) {
-            send("error", errorMessage("Brak obslugi wiadomosci: " + type));
+            send("error", errorReply("Brak obslugi wiadomosci: " + type));
             return;
         }
         if (const std::string wrong = wrongFieldKind(msg); !wrong.empty()) {
-            send("error", errorMessage(wrong));
+            send("error", errorReply(wrong));
             return;
         }
         nlohmann::json reply;
@@ -57,13 +48,13 @@ void Bridge::onMessage(std::string_view text) noexcept {
             reply = handler(msg);
         } catch (const nlohmann::json::exception&) {
             // A field the table does not know: still the user's words, not the library's.
-            send("error", errorMessage("Nieprawidlowe dane w wiadomosci \"" + type + "\"."));
+            send("error", errorReply("Nieprawidlowe dane w wiadomosci \"" + type + "\"."));
             return;
         } catch (const std::exception& e) {
-            send("error", errorMessage(std::string("Blad wewnetrzny: ") + e.what()));
+            send("error", errorReply(std::string("Blad wewnetrzny: ") + e.what()));
             return;
         } catch (...) {
-            send("error", errorMessage("Blad wewnetrzny: nieznany wyjatek"));
+            send("error", errorReply("Blad wewnetrzny: nieznany wyjatek"));
             return;
         }
         if (reply.is_null()) return;

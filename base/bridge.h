@@ -7,10 +7,14 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
 namespace kl {
+
+// A handler's reply that the page shows to the user as an error message.
+inline nlohmann::json errorReply(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
 
 class Bridge {
 public:

@@ -29,9 +29,6 @@
 
 namespace kl::import {
 
-// The reply the page shows to the user as an error message.
-inline nlohmann::json errorReply(std::string text) { return {{"type", "error"}, {"msg", std::move(text)}}; }
-
 // How the controller reaches its page: send and alive on the main thread,
 // post from any thread onto the main thread (false when refused).
 struct PageLink {

@@ -23,7 +23,6 @@ namespace {
 
 using json = nlohmann::json;
 
-json error(const std::string& msg) { return {{"type", "error"}, {"msg", msg}}; }
 
 json estimateReply(const cloudui::Estimate& e) {
     return {{"type", "estimateDone"}, {"points", e.points}, {"sizeMB", e.sizeMB}, {"overLimit", e.overLimit},
@@ -78,7 +77,7 @@ void CloudController::registerHandlers(Bridge& bridge) {
 
 json CloudController::onFrameEstimate(const json& msg) {
     const auto frame = cloudFrameFromMessage(msg);
-    if (!frame) return error("Nieprawidlowy bbox");
+    if (!frame) return errorReply("Nieprawidlowy bbox");
     const auto detail = detailOf(msg);
     const double area = frameArea(frame->pl1992);
     const double used = state_->density.load();
@@ -130,9 +129,9 @@ void CloudController::refineEstimate(Shared& shared, const CloudEnvironment& env
 }
 
 json CloudController::onDownload(const json& msg) {
-    if (busy_) return error("Trwa pobieranie danych - sprobuj za chwile");
+    if (busy_) return errorReply("Trwa pobieranie danych - sprobuj za chwile");
     const auto frame = cloudFrameFromMessage(msg);
-    if (!frame) return error("Nieprawidlowy bbox");
+    if (!frame) return errorReply("Nieprawidlowy bbox");
     int placeEpsg = geo::pl2000EpsgForLongitude((frame->west + frame->east) / 2);
     // A project already in a PL-2000 zone keeps its zone.
     const auto georef = settings::readProjectGeoref(host());
@@ -230,13 +229,13 @@ void CloudController::complete(const CloudDownloadResult& r) {
 json CloudController::onSetOrigin(const json& msg) {
     const auto lat = msg.find("lat");
     const auto lon = msg.find("lon");
-    if (lat == msg.end() || lon == msg.end()) return error("Brak wspolrzednych srodka mapy");
+    if (lat == msg.end() || lon == msg.end()) return errorReply("Brak wspolrzednych srodka mapy");
     const double la = lat->get<double>(), lo = lon->get<double>();
     const int zone = geo::pl2000EpsgForLongitude(lo);
     const auto p92 = geo::wgs84ToPl1992(la, lo);
     const auto en = geo::pl1992ToPl2000(p92.x, p92.y, zone);
     KlGeoLocation loc{};
-    if (!host() || host()->GetGeoLocation(&loc) != KL_NOERROR) return error("Nie mozna odczytac georeferencji projektu");
+    if (!host() || host()->GetGeoLocation(&loc) != KL_NOERROR) return errorReply("Nie mozna odczytac georeferencji projektu");
     const std::string name = "EPSG:" + std::to_string(zone);
     std::snprintf(loc.crsName, sizeof loc.crsName, "%s", name.c_str());
     std::snprintf(loc.geodeticDatum, sizeof loc.geodeticDatum, "%s", "ETRF2000 (PL-ETRF2000)");
@@ -244,7 +243,7 @@ json CloudController::onSetOrigin(const json& msg) {
     loc.scaleFactor = 1.0;
     loc.surveyEasting = en.x;
     loc.surveyNorthing = en.y;
-    if (host()->SetGeoLocation(&loc) != KL_NOERROR) return error("Nie udalo sie zapisac georeferencji projektu");
+    if (host()->SetGeoLocation(&loc) != KL_NOERROR) return errorReply("Nie udalo sie zapisac georeferencji projektu");
     const std::string report = "Ordvik Cloud: ustawiono georeferencje projektu: E=" + fixed6(en.x) + " N=" + fixed6(en.y) +
                                " (EPSG:" + std::to_string(zone) + ")";
     host()->WriteReport(report.c_str(), 0);
