@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bridge.h"
 #include "placement/corridor_placement.h"
 #include "placement/place_command.h"
 #include "placement/rebuilt_in_zone.h"
@@ -58,7 +59,7 @@ import::PlaceStepResult placeFetched(const import::PlaceJob& job) {
                                                 fetched.rasters, job.zoneEpsg, models, groundOf(job));
     if (!placed.ok()) {
         if (!placed.result.error.empty()) report(job.host, "KARTOLINK: " + placed.result.error);
-        return {false, {{"type", "error"}, {"msg", "Import nieudany (transakcja wycofana)"}}};
+        return {false, errorReply("Import nieudany (transakcja wycofana)")};
     }
 
     const PlaceResult& r = placed.result;
