@@ -27,7 +27,8 @@ bool Byte14V3Decoder::start(const uint8_t* firstItem, const LayerBytes* layers, 
     decodesAny_ = decodesAny_ || present_[i];
     if (present_[i] && !decoders_[i].init(layers[i].data, layers[i].size)) return false;
   }
-  contexts_.start(context, seeded(firstItem, count_));
+  // With no layer to read, decode is never called: its models would be built for nothing.
+  if (decodesAny_) contexts_.start(context, seeded(firstItem, count_));
   return true;
 }
 

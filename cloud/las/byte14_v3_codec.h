@@ -27,7 +27,8 @@ class Byte14V3Decoder {
 
   uint32_t layerCount() const { return count_; }
   bool start(const uint8_t* firstItem, const LayerBytes* layers, uint32_t context);
-  // False when no layer is read: every point then holds the first point's bytes.
+  // False when no layer is read: every point then holds the first point's bytes, and
+  // decode must not be called.
   bool decodesAny() const { return decodesAny_; }
   void decode(uint8_t* out, uint32_t context);
   bool overrun() const;

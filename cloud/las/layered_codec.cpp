@@ -107,6 +107,41 @@ struct ChunkCodecs {
 using Decoders = ChunkCodecs<Point14V3Decoder, Rgb14V3Decoder, WavePacket14V3Decoder, Byte14V3Decoder>;
 using Encoders = ChunkCodecs<Point14V3Encoder, Rgb14V3Encoder, WavePacket14V3Encoder, Byte14V3Encoder>;
 
+// What the decoders of a chunk are built for; chunks with the same key can share them.
+struct DecoderKey {
+  uint16_t point = 0, rgb = 0, wave = 0, bytes = 0;
+  bool nir = false;
+  uint32_t extraBytes = 0;
+  bool operator==(const DecoderKey&) const = default;
+};
+
+DecoderKey decoderKey(const LayeredLayout& layout) {
+  DecoderKey k;
+  k.point = layout.point.version;
+  if (layout.rgb) k.rgb = layout.rgb->version;
+  k.nir = layout.nir;
+  if (layout.wavePacket) k.wave = layout.wavePacket->version;
+  if (layout.extraBytes) {
+    k.bytes = layout.extraBytes->version;
+    k.extraBytes = layout.extraBytes->size;
+  }
+  return k;
+}
+
+// A thread decodes chunk after chunk of the same file, so it keeps its decoders: every
+// chunk then restarts their models instead of allocating and first touching them anew.
+// Each start sets all the state a chunk depends on.
+Decoders& decodersFor(const LayeredLayout& layout) {
+  thread_local std::optional<Decoders> kept;
+  thread_local DecoderKey keptKey;
+  const DecoderKey key = decoderKey(layout);
+  if (!kept || !(keptKey == key)) {
+    kept.emplace(layout);
+    keptKey = key;
+  }
+  return *kept;
+}
+
 const char* kCorruptLayer = "uszkodzone dane warstwy";
 
 // A layer of size 0 is one whose values never change after the first point, so a layer
@@ -166,7 +201,7 @@ bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vecto
   }
   dropUnwantedLayers(layout, fields, &layers);
 
-  Decoders d(layout);
+  Decoders& d = decodersFor(layout);
   uint32_t context = 0;
   bool ok = d.point.start(chunk, layers.data(), &context);
   if (d.rgb) ok = ok && d.rgb->start(chunk + layout.rgb->offset, &layers[layout.rgb->firstLayer], context);

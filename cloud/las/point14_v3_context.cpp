@@ -75,7 +75,7 @@ Point14Context::Point14Context()
       gps0Diff(5),
       gps(32, 9) {}
 
-void Point14Context::start(const Point14Record& seed) {
+void Point14Context::start(const Point14Record& seed, uint32_t layers) {
   last = seed;
   last.gpsTimeChanged = false;
   for (auto& v : lastZ) v = seed.z;
@@ -88,23 +88,28 @@ void Point14Context::start(const Point14Record& seed) {
   for (auto& d : gpsDiff) d = 0;
   for (auto& c : gpsExtremeCounter) c = 0;
 
-  for (auto& m : changedValues) m.reset();
-  scannerChannel.reset();
-  numberOfReturns.restart();
-  returnNumber.restart();
-  returnNumberGpsSame.reset();
-  dX.resetModels();
-  dY.resetModels();
-  z.resetModels();
-  classification.restart();
-  flags.restart();
-  userData.restart();
-  intensity.resetModels();
-  scanAngle.resetModels();
-  pointSource.resetModels();
-  gpsMulti.reset();
-  gps0Diff.reset();
-  gps.resetModels();
+  const auto has = [layers](Point14Layer layer) { return (layers & layerBit(layer)) != 0; };
+  if (has(kLayerChannelReturnsXY)) {
+    for (auto& m : changedValues) m.reset();
+    scannerChannel.reset();
+    numberOfReturns.restart();
+    returnNumber.restart();
+    returnNumberGpsSame.reset();
+    dX.resetModels();
+    dY.resetModels();
+  }
+  if (has(kLayerZ)) z.resetModels();
+  if (has(kLayerClassification)) classification.restart();
+  if (has(kLayerFlags)) flags.restart();
+  if (has(kLayerUserData)) userData.restart();
+  if (has(kLayerIntensity)) intensity.resetModels();
+  if (has(kLayerScanAngle)) scanAngle.resetModels();
+  if (has(kLayerPointSource)) pointSource.resetModels();
+  if (has(kLayerGpsTime)) {
+    gpsMulti.reset();
+    gps0Diff.reset();
+    gps.resetModels();
+  }
 }
 
 }  // namespace kl::las::layered

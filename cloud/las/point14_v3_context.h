@@ -56,10 +56,16 @@ inline constexpr int32_t kGpsMultiMinus = -10;
 inline constexpr uint32_t kGpsMultiCodeFull = 511;
 inline constexpr uint32_t kGpsMultiTotal = 515;
 
+inline constexpr uint32_t layerBit(Point14Layer layer) { return 1u << layer; }
+inline constexpr uint32_t kAllPoint14Layers = (1u << kPoint14Layers) - 1;
+
 // Everything one scanner channel predicts from: last values and the models of all nine layers.
 struct Point14Context {
   Point14Context();
-  void start(const Point14Record& seed);
+  // Restarts the context at seed. Only the models of the layers in the mask are reset:
+  // a layer left out is never read until the next start, and resetting the large tables
+  // of the time and intensity coders would cost a reader that skips them at every chunk.
+  void start(const Point14Record& seed, uint32_t layers = kAllPoint14Layers);
 
   Point14Record last;
   int32_t lastZ[8];

@@ -5,14 +5,16 @@ namespace kl::las::layered {
 bool Point14V3Decoder::start(const uint8_t* firstRecord, const LayerBytes* layers,
                              uint32_t* context) {
   missingXY_ = false;
+  presentLayers_ = 0;
   for (uint32_t i = 0; i < kPoint14Layers; ++i) {
     present_[i] = layers[i].size != 0;
+    if (present_[i]) presentLayers_ |= 1u << i;
     if (present_[i] && !dec_[i].init(layers[i].data, layers[i].size)) return false;
   }
   attributes_ = false;
   for (uint32_t i = kLayerClassification; i < kPoint14Layers; ++i) attributes_ = attributes_ || present_[i];
   const Point14Record first = Point14Record::unpack(firstRecord);
-  for (auto& c : contexts_) c.reset();
+  active_ = 0;
   current_ = first.scannerChannel;
   createContext(current_, first);
   *context = current_;
@@ -22,7 +24,8 @@ bool Point14V3Decoder::start(const uint8_t* firstRecord, const LayerBytes* layer
 Point14Context& Point14V3Decoder::createContext(uint32_t channel, const Point14Record& seed) {
   auto& slot = contexts_[channel];
   if (!slot) slot = std::make_unique<Point14Context>();
-  slot->start(seed);
+  slot->start(seed, presentLayers_);
+  active_ |= 1u << channel;
   return *slot;
 }
 
@@ -87,7 +90,7 @@ void Point14V3Decoder::decodeAs(uint8_t* out, uint32_t* context) {
   const uint32_t changed = xy.decodeSymbol(c->changedValues[previousReturnContext(c->last)]);
   if (changed & (1u << 6)) {
     const uint32_t channel = (current_ + xy.decodeSymbol(c->scannerChannel) + 1) & 3;
-    if (!contexts_[channel]) createContext(channel, c->last);
+    if (!(active_ & (1u << channel))) createContext(channel, c->last);
     current_ = channel;
     *context = channel;
     c = contexts_[channel].get();

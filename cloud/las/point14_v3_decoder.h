@@ -43,7 +43,11 @@ class Point14V3Decoder {
   void decodeFullGpsTime(Point14Context& c);
 
   bool contextFix_;
+  // Contexts outlive their chunk so that a decoder used for many chunks allocates them
+  // once; active_ marks (one bit per channel) those started in the current chunk.
   std::array<std::unique_ptr<Point14Context>, kChannelContexts> contexts_;
+  uint32_t active_ = 0;
+  uint32_t presentLayers_ = 0;
   uint32_t current_ = 0;
   ArithmeticDecoder dec_[kPoint14Layers];
   bool present_[kPoint14Layers] = {};
