@@ -213,8 +213,11 @@ bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vecto
   }
   if (!ok) return fail(error, kCorruptLayer);
 
-  // Extra bytes nobody reads are the first point's in every record: copied, not decoded.
+  // Extra bytes nobody reads are the first point's in every record: copied, not decoded,
+  // while the record is still in cache rather than in a second pass over the chunk.
   const bool bytesDecoded = d.bytes && d.bytes->decodesAny();
+  const bool bytesCopied = d.bytes && !bytesDecoded;
+  const uint32_t bytesAt = d.bytes ? layout.extraBytes->offset : 0;
   uint8_t* record = out + recordLength;
   for (uint64_t i = 1; i < pointsInChunk; ++i, record += recordLength) {
     context = 0;
@@ -222,10 +225,7 @@ bool decodeLayeredChunk(const uint8_t* chunk, size_t chunkSize, const std::vecto
     if (d.rgb) d.rgb->decode(record + layout.rgb->offset, context);
     if (d.wave) d.wave->decode(record + layout.wavePacket->offset, context);
     if (bytesDecoded) d.bytes->decode(record + layout.extraBytes->offset, context);
-  }
-  if (d.bytes && !bytesDecoded) {
-    const uint32_t at = layout.extraBytes->offset, size = layout.extraBytes->size;
-    for (uint64_t i = 1; i < pointsInChunk; ++i) std::memcpy(out + i * recordLength + at, chunk + at, size);
+    if (bytesCopied) std::memcpy(record + bytesAt, chunk + bytesAt, layout.extraBytes->size);
   }
   const bool overrun = d.point.overrun() || (d.rgb && d.rgb->overrun()) || (d.wave && d.wave->overrun()) ||
                        (d.bytes && d.bytes->overrun());
