@@ -44,7 +44,7 @@ struct Spoil {
     std::string path;
     std::string contains = "";
     int delayMs = 3000;
-    int times = -1;
+    int times = -1;  // answers spoiled; below 0 every one
 };
 
 struct FetchCase {
