@@ -295,10 +295,9 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
     EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW",
                                                      "GIS Budynek nMPT"}));
 }
-placement::ReconstructedItem rebuilt(bool flagged) {
+placement::ReconstructedItem rebuilt() {
     placement::ReconstructedItem item;
     for (const auto& f : block("", kRect).faces) item.faces.push_back({f.exterior, f.holes});
-    item.flaggedForReview = flagged;
     return item;
 }
 
@@ -307,7 +306,7 @@ TEST_F(BuildingBodies, RoofsNotOnePerLod1BlockAreNotPlacedAndTheUserIsTold) {
     placement::PlaceResult result;
     placement::BodyReport report;
     inStep([&] {
-        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {rebuilt(false)}, 2,
+        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {rebuilt()}, 2,
                                             [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "", layers,
                                             result, report);
         return KL_NOERROR;

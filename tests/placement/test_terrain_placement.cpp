@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <map>
 
 #include "host/core/workbench.h"
 #include "placement/place_command.h"
