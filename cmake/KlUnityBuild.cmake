@@ -10,7 +10,7 @@ set(KL_UNITY_ALONE
   "geodata/geojson.cpp@geodata"
   "tests/cloud/test_tile_points.cpp@tests/cloud"
   "tests/cloud/test_tile_processing.cpp@tests/cloud"
-  "tests/import/test_cloud_ground_stage.cpp@tests/import"
+  "tests/import/test_stages.cpp@tests/import"
   "tests/net/geocoder_test.cpp@tests/net"
   "tests/net/osm_ways_test.cpp@tests/net"
   "tests/net/wfs_layer_fetch_test.cpp@tests/net"

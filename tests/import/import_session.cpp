@@ -39,10 +39,11 @@ void DemoServices::freshCache() {
 }
 
 void DemoServices::addFault(geoportal::FaultKind kind, std::string contains, int delayMs, std::string pathPrefix,
-                            int times) {
+                            int times, int status) {
     geoportal::FaultRule rule;
     rule.fault.kind = kind;
     rule.fault.delayMs = delayMs;
+    rule.fault.status = status;
     rule.contains = std::move(contains);
     rule.pathPrefix = std::move(pathPrefix);
     rule.remaining = times;
@@ -118,6 +119,16 @@ std::vector<json> ImportSession::received(const std::string& type) const {
 json ImportSession::demoFetch(std::vector<std::string> layers) {
     const tools::DemoFrame f = tools::demoFrame();
     return {{"type", "fetch"}, {"bboxWgs84", {f.west, f.south, f.east, f.north}}, {"layers", std::move(layers)}};
+}
+
+json ImportSession::fetch(std::vector<std::string> layers, std::chrono::milliseconds timeout) {
+    return ask(demoFetch(std::move(layers))).is_null() ? waitFor("fetchDone", timeout) : json();
+}
+
+bool ImportSession::setOriginAtDemoCentre() {
+    const tools::DemoFrame f = tools::demoFrame();
+    const json r = ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}});
+    return r.value("type", "") == "originSet" && settle();
 }
 
 }  // namespace kl::testing

@@ -36,7 +36,7 @@ public:
     // Spoils the answers to requests whose text holds `contains` under
     // `pathPrefix`; times: how many answers, below 0 every one.
     void addFault(geoportal::FaultKind kind, std::string contains, int delayMs = 3000, std::string pathPrefix = {},
-                  int times = -1);
+                  int times = -1, int status = 500);
 
 private:
     DemoServices();
@@ -65,6 +65,10 @@ public:
     // The page link reports the palette as gone from now on.
     void closePalette() { *alive_ = false; }
     static nlohmann::json demoFetch(std::vector<std::string> layers);
+    // A fetch of the demo frame: the fetchDone pushed; null if refused or on time-out.
+    nlohmann::json fetch(std::vector<std::string> layers, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    // The origin at the demo frame's centre, its terrain height read; false if refused.
+    bool setOriginAtDemoCentre();
 
 private:
     std::unique_ptr<host::Workbench> wb_;

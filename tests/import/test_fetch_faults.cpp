@@ -44,6 +44,7 @@ struct Spoil {
     std::string path;
     std::string contains = "";
     int delayMs = 3000;
+    int times = -1;  // answers spoiled; below 0 every one
 };
 
 struct FetchCase {
@@ -54,6 +55,7 @@ struct FetchCase {
     std::string warning;  // the whole warning; with `times` > 0 a part said that many times
     int times = 0;
     bool images = false;  // map images are drawn as asked for: a loaded machine must wait for them
+    bool wide = false;    // about 1.5 x 0.45 km: two orthophoto tiles side by side, each tried at three widths
 };
 
 // Patient timings for map images; the default ones let a slow answer fail.
@@ -88,6 +90,8 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
                               "strefy pominiete."},
         {"OrthophotoNeverDraws", {"dzialki", "rastr"}, {{Kind::Exception, "", "/ORTO/"}}, kParcelsOnly,
                   "Ortofotomapa WMS nie odpowiada - rastr pominiety."},
+        {"OrthophotoTileMissing", {"rastr"}, {{Kind::Exception, "", "/ORTO/", 3000, 3}}, {{"rastry (rastr)", 1}},
+                  "Rastr rastry: pobrano 1 z 2 platek - brakujace fragmenty pominieto.", 0, true, true},
         {"UtilitiesAsAMapImage", {"gesut"}, {{Kind::Status, kUtilityNetwork, "service=WFS", 0}},
                   {{"gesut (rastr)", 1}},
                   "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil status 500) - przewodow nie pobrano. GESUT "
@@ -118,9 +122,16 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
     for (const FetchCase& c : cases) {
         SCOPED_TRACE(c.name);
         ImportSession s;
-        for (const Spoil& f : c.spoils) DemoServices::instance().addFault(f.kind, f.contains, f.delayMs, f.path);
+        for (const Spoil& f : c.spoils)
+            DemoServices::instance().addFault(f.kind, f.contains, f.delayMs, f.path, f.times);
         if (c.images) waitForImages(s);
-        EXPECT_TRUE(s.ask(ImportSession::demoFetch(c.layers)).is_null());
+        json fetch = ImportSession::demoFetch(c.layers);
+        if (c.wide) {
+            const tools::DemoFrame f = tools::demoFrame();
+            const double lon = (f.west + f.east) / 2, lat = (f.south + f.north) / 2;
+            fetch["bboxWgs84"] = {lon - 0.011, lat - 0.002, lon + 0.011, lat + 0.002};
+        }
+        EXPECT_TRUE(s.ask(fetch).is_null());
         const json done = s.waitFor("fetchDone");
         ASSERT_FALSE(done.is_null());
         EXPECT_EQ(done["counts"], json(c.counts));
@@ -152,8 +163,7 @@ TEST(FetchFallbacks, UnitsWithoutAServiceOfTheirOwnFallBackToTheNationalIntegrat
     // service for the commune, is used instead.
     UserRegistry registry({{"gesut.tsv", "0202\t\t\n"}, {"bdot500.tsv", "0202\t\t\n"}, {"mpzp.tsv", "# x\n02010X\t\t\n"}});
     DemoServices::instance().server().log().clear();
-    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"gesut", "bdot500", "mpzp"})).is_null());
-    const json done = s.waitFor("fetchDone");
+    const json done = s.fetch({"gesut", "bdot500", "mpzp"});
     EXPECT_EQ(done["counts"], (json{{"gesut (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}}));
     const std::string plans = "KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
     EXPECT_EQ(done.value("warning", ""),
@@ -172,22 +182,6 @@ TEST(FetchFallbacks, UnitsWithoutAServiceOfTheirOwnFallBackToTheNationalIntegrat
     EXPECT_EQ(getMaps, (std::map<std::string, int>{{"/cgi-bin/KrajowaIntegracjaBazDanychObiektowTopograficznych", 1},
                                                    {"/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu", 1},
                                                    {"/wss/ext/" + plans, 1}}));
-}
-
-TEST(FetchFallbacks, AnOrthophotoWithATileMissingSaysSo) {
-    ImportSession s;
-    waitForImages(s);
-    // About 1.5 x 0.45 km: two tiles side by side, each tried at three widths.
-    const tools::DemoFrame f = tools::demoFrame();
-    const double lon = (f.west + f.east) / 2, lat = (f.south + f.north) / 2;
-    DemoServices::instance().addFault(Kind::Exception, "/ORTO/", 3000, {}, 3);
-    ASSERT_TRUE(s.ask({{"type", "fetch"},
-                       {"bboxWgs84", {lon - 0.011, lat - 0.002, lon + 0.011, lat + 0.002}},
-                       {"layers", {"rastr"}}})
-                    .is_null());
-    const json done = s.waitFor("fetchDone");
-    EXPECT_EQ(done["counts"], (json{{"rastry (rastr)", 1}}));
-    EXPECT_EQ(done.value("warning", ""), "Rastr rastry: pobrano 1 z 2 platek - brakujace fragmenty pominieto.");
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 // The two-step import against the local geoportal and a workbench project:
 // refusals, cancelling, the stored result, the origin and its height, and a
-// placement that fails half way. (The demo site fetched, previewed, placed
-// and undone is the browser import test's; the services' faults are
-// test_fetch_faults.cpp's.)
+// placement that fails half way; and the address search as the map page sees
+// it: both searches answered later, from a worker, with the demo places; a
+// failing geocoder gives the page a reason or an empty list, never a frozen
+// window. (The demo site fetched, previewed, placed and undone, and a place
+// found and shown on the map, are the browser import test's; the services'
+// faults are test_fetch_faults.cpp's.)
 #include <gtest/gtest.h>
 
 #include <future>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "host/core/workbench.h"
 #include "tests/import/import_session.h"
@@ -21,28 +26,15 @@ namespace demo = geoportal::demo;
 
 class ImportFlow : public ::testing::Test {
 protected:
-    json fetchDone(std::vector<std::string> layers) {
-        EXPECT_TRUE(s.ask(ImportSession::demoFetch(std::move(layers))).is_null());
-        return s.waitFor("fetchDone");
-    }
-    void setOriginAtDemoCentre() {
-        const tools::DemoFrame f = tools::demoFrame();
-        const json r = s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}});
-        ASSERT_EQ(r.value("type", ""), "originSet") << r.dump();
-        ASSERT_TRUE(s.settle());  // the terrain height under the origin is read
-    }
-    std::map<std::string, std::map<int32_t, int>> elementsByLayer() {
-        std::map<int32_t, std::string> names;
-        for (const auto& a : s.workbench().project().attributes().list(KL_ATTR_LAYER)) names[a.index] = a.name;
-        std::map<std::string, std::map<int32_t, int>> out;
-        for (const auto& [seq, rec] : s.workbench().project().elements().all())
-            ++out[names[rec->element.layer]][rec->element.type];
-        return out;
-    }
     ImportSession s;
 };
 
-TEST_F(ImportFlow, SecondFetchWhileBusyIsRefusedAndNothingElseStarts) {
+TEST_F(ImportFlow, RefusalsStartNothingAndIdleCommandsAreHarmless) {
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
+    EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
+    // One refused frame stands for the rest: the request reader has them row by row.
+    EXPECT_EQ(s.ask({{"type", "fetch"}, {"bboxWgs84", {15.5, 51.2, 15.6}}}).value("type", ""), "error");
+    EXPECT_TRUE(s.received("progress").empty());
     ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki"})).is_null());
     EXPECT_TRUE(s.controller().busy());
     const json second = s.ask(ImportSession::demoFetch({"dzialki"}));
@@ -53,24 +45,8 @@ TEST_F(ImportFlow, SecondFetchWhileBusyIsRefusedAndNothingElseStarts) {
     EXPECT_FALSE(s.controller().busy());
 }
 
-TEST_F(ImportFlow, RefusedFramesAndOptionsStartNothingAndIdleCommandsAreHarmless) {
-    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
-    EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
-    // One refused frame stands for the rest (the request reader has them row by
-    // row); the two of the wrong type are refused by the bridge before it is asked.
-    for (const json& m : {json{{"type", "fetch"}, {"bboxWgs84", {15.5, 51.2, 15.6}}},
-                          json{{"type", "fetch"}, {"bboxWgs84", {15.56, 51.26, 15.57, 51.27}}, {"layers", "dzialki"}},
-                          json{{"type", "fetch"}, {"bboxWgs84", {"15.56", "51.26", "15.57", "51.27"}}}}) {
-        const json r = s.ask(m);
-        EXPECT_EQ(r.value("type", ""), "error") << m.dump();
-        EXPECT_FALSE(r.value("msg", "").empty());
-        EXPECT_FALSE(s.controller().busy());
-    }
-    EXPECT_TRUE(s.received("progress").empty());
-}
-
 TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
-    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
     EXPECT_TRUE(s.controller().hasFetched());
     s.clearReceived();
     // Warsaw: the local boundary service knows no commune there.
@@ -84,7 +60,7 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
 }
 
 TEST_F(ImportFlow, BuildingsRebuiltFromTheCloudArriveAsMorphsWithoutTheirBlocks) {
-    const json done = fetchDone({"budynkirekon"});
+    const json done = s.fetch({"budynkirekon"});
     EXPECT_EQ(done["counts"], (json{{"budynkirekon", demo::kBuildings}}));
     const std::string warning = done.value("warning", "");
     // The demo's PL-2000 sheet lies outside the project's zone.
@@ -96,12 +72,15 @@ TEST_F(ImportFlow, BuildingsRebuiltFromTheCloudArriveAsMorphsWithoutTheirBlocks)
     for (const json& p : s.received("progress")) sawFitting |= p["label"] == "Rekonstrukcja LOD2: dopasowanie";
     EXPECT_TRUE(sawFitting);
 
-    setOriginAtDemoCentre();
+    ASSERT_TRUE(s.setOriginAtDemoCentre());
     const json placed = s.ask({{"type", "place"}});
     ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
     EXPECT_EQ(placed["counts"], done["counts"]);  // the footprints are not placed as blocks
-    auto layers = elementsByLayer();
-    EXPECT_EQ(layers["GIS_BUDYNKI_LOD2_REKON"][KL_ELEM_MORPH], demo::kBuildings);
+    int bodies = 0;  // on the reconstruction's layer
+    for (const auto& [seq, rec] : s.workbench().project().elements().all())
+        bodies += rec->element.type == KL_ELEM_MORPH &&
+                  s.workbench().project().attributes().find(KL_ATTR_LAYER, rec->element.layer)->name == "GIS_BUDYNKI_LOD2_REKON";
+    EXPECT_EQ(bodies, demo::kBuildings);
     int flagged = -1;
     for (const auto& line : s.workbench().report())
         if (line.text.rfind("KARTOLINK rekonstrukcja LOD2: utworzono ", 0) == 0)
@@ -164,8 +143,8 @@ TEST_F(ImportFlow, AClosedPaletteDropsTheResult) {
 }
 
 TEST_F(ImportFlow, APlacementFailingHalfWayLeavesTheProjectAsItWas) {
-    ASSERT_FALSE(fetchDone({"dzialki", "budynki"}).is_null());
-    setOriginAtDemoCentre();
+    ASSERT_FALSE(s.fetch({"dzialki", "budynki"}).is_null());
+    ASSERT_TRUE(s.setOriginAtDemoCentre());
     const std::string before = s.workbench().project().serialise();
     // The parcels' layer is created, then the buildings' layer cannot be.
     s.workbench().faults().arm({"CreateAttribute", 2, KL_ERR_GENERAL, false, 0});
@@ -177,8 +156,8 @@ TEST_F(ImportFlow, APlacementFailingHalfWayLeavesTheProjectAsItWas) {
 }
 
 TEST_F(ImportFlow, TheHostsUndoAndRedoOfThePlacementReachThePage) {
-    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
-    setOriginAtDemoCentre();
+    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
+    ASSERT_TRUE(s.setOriginAtDemoCentre());
     ASSERT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");
     const auto placedSaid = [&] {
         const auto said = s.received("placedState");
@@ -192,33 +171,20 @@ TEST_F(ImportFlow, TheHostsUndoAndRedoOfThePlacementReachThePage) {
     EXPECT_TRUE(s.controller().placedInProject());
     // A new result is not placed, whatever the history does.
     s.clearReceived();
-    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
     ASSERT_TRUE(s.workbench().undo());
     EXPECT_TRUE(s.received("placedState").empty());
-}
-
-TEST_F(ImportFlow, DistanceChecksBeforePlacing) {
-    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
-    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", "").rfind("Projekt nie ma georeferencji.", 0), 0u);
-    // Exact survey point about 60 km north of the frame: placed, with the warning.
-    const json far = s.ask({{"type", "setOrigin"}, {"lat", 51.80}, {"lon", 15.57}});
-    ASSERT_EQ(far.value("type", ""), "originSet");
-    ASSERT_TRUE(s.settle());
-    const json placed = s.ask({{"type", "place"}});
-    ASSERT_EQ(placed.value("type", ""), "placeDone");
-    EXPECT_EQ(placed.value("warning", "").rfind("Uwaga: pobrany obszar lezy 59 km od Survey Pointu projektu", 0), 0u)
-        << placed.dump();
 }
 
 // A host refusing the system's name keeps only the bare survey point; it must
 // still read back in its PL-2000 zone, for placing and for the page's view.
 TEST_F(ImportFlow, EveryGeoreferenceFallbackLevelPlacesOnTheFrame) {
-    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
     const tools::DemoFrame f = tools::demoFrame();
     const std::vector<std::vector<std::string>> refusedFields = {{}, {"geodeticDatum"}, {"crsName"}};
     for (const auto& fields : refusedFields) {
         s.workbench().faults().refuseGeoFields(fields);
-        setOriginAtDemoCentre();
+        ASSERT_TRUE(s.setOriginAtDemoCentre());
         const json placed = s.ask({{"type", "place"}});
         EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
         EXPECT_FALSE(placed.contains("warning")) << placed.dump();
@@ -236,7 +202,7 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
         open.wait();
         return p.y > 5'685'000 ? 200.0 : 100.0;  // the northern origin lies higher
     });
-    ASSERT_FALSE(fetchDone({"dzialki"}).is_null());
+    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
     ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", 51.40}, {"lon", 15.57}}).value("type", ""), "originSet");
     const tools::DemoFrame f = tools::demoFrame();
     ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}})
@@ -253,14 +219,16 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
 }
 
 TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAnchorsOnTheLowestTerrain) {
+    ASSERT_FALSE(s.fetch({"teren"}).is_null());
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", "").rfind("Projekt nie ma georeferencji.", 0), 0u);
     // On the site the survey point takes the height of the terrain model.
-    setOriginAtDemoCentre();
+    ASSERT_TRUE(s.setOriginAtDemoCentre());
     const double onSite = s.workbench().project().geoLocation().surveyElevation;
     EXPECT_TRUE(onSite > 191.0 && onSite < 200.0) << onSite;
 
-    // Far from any sheet the height stays 0; the placement then anchors the
-    // project's zero on the lowest terrain point of the fetch.
-    ASSERT_FALSE(fetchDone({"teren"}).is_null());
+    // About 60 km north of the frame and far from any sheet the height stays
+    // 0; the placement warns of the distance, then anchors the project's zero
+    // on the lowest terrain point of the fetch.
     ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", 51.80}, {"lon", 15.57}}).value("type", ""), "originSet");
     ASSERT_TRUE(s.settle());
     EXPECT_EQ(s.workbench().project().geoLocation().surveyElevation, 0.0);
@@ -269,6 +237,7 @@ TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAncho
         for (const auto& p : tile.points) lowest = std::min(lowest, p.height);
     const json placed = s.ask({{"type", "place"}});
     ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed.value("warning", "").rfind("Uwaga: pobrany obszar lezy 59 km od Survey Pointu projektu", 0), 0u);
     EXPECT_NE(placed.value("warning", "").find("Rzedna projektu = najnizszy punkt terenu (" +
                                                std::to_string(static_cast<long long>(lowest)) +
                                                " m npm) = 0 projektu; zapisana w ustawieniach."),
@@ -281,6 +250,90 @@ TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAncho
     const json again = s.ask({{"type", "place"}});
     EXPECT_EQ(again.value("warning", "").find("Rzedna projektu"), std::string::npos) << again.dump();
     EXPECT_DOUBLE_EQ(s.controller().terrainZOffset(), lowest);
+}
+
+const std::string kCounty = ", Bolesławiec, powiat bolesławiecki";
+
+int requestsTo(const std::string& path) {
+    int n = 0;
+    for (const auto& entry : DemoServices::instance().server().log().snapshot()) n += entry.path == path;
+    return n;
+}
+
+std::vector<std::string> labelsOf(const json& suggestions) {
+    std::vector<std::string> labels;
+    for (const json& item : suggestions.at("items")) labels.push_back(item.at("label").get<std::string>());
+    return labels;
+}
+
+class AddressSearch : public ::testing::Test {
+protected:
+    AddressSearch() { DemoServices::instance().server().log().clear(); }
+    json search(const std::string& query) {
+        s.clearReceived();
+        EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", query}}).is_null())
+            << "a search must not hold the host's window while the geocoder answers";
+        return s.waitFor("addressResults");
+    }
+    json suggest(const std::string& query) {
+        s.clearReceived();
+        EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", query}}).is_null());
+        return s.waitFor("addressSuggestions");
+    }
+    ImportSession s;
+};
+
+TEST_F(AddressSearch, NothingFoundAndBlankQueriesGiveResultsWithoutAPosition) {
+    for (const std::string query : {"Marszałkowska 1", "", "  "}) {
+        const json r = search(query);
+        EXPECT_EQ(r, json({{"type", "addressResults"}})) << query;
+    }
+    EXPECT_EQ(requestsTo("/search"), 1) << "a blank query is not sent";
+}
+
+struct SuggestCase {
+    std::string query;
+    std::vector<std::string> labels;
+};
+
+TEST_F(AddressSearch, SuggestionsEchoTheQueryAndNameThePlaces) {
+    const SuggestCase cases[] = {
+        {"Bolesławiec, Rynek", {"Rynek" + kCounty, "Ratusz, Rynek 41" + kCounty}},
+        {"kościuszki 12", {"Tadeusza Kościuszki 12" + kCounty}},
+        {"Jana Pawła", {"Jana Pawła II" + kCounty, "Jana Pawła II 12" + kCounty}},
+        {"", {}},
+        {std::string(10000, 'x'), {}},
+    };
+    for (const SuggestCase& c : cases) {
+        const json r = suggest(c.query);
+        EXPECT_EQ(r.value("query", ""), c.query);
+        EXPECT_EQ(labelsOf(r), c.labels) << c.query.substr(0, 40);
+    }
+    EXPECT_EQ(suggest("Bol")["items"].size(), 5u) << "at most five suggestions";
+}
+
+TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
+    for (const char* query : {"Bol", "Bolesławiec, Rynek", "Grunw"})
+        EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", query}}).is_null());
+    ASSERT_TRUE(s.settle());
+    std::map<std::string, std::size_t> itemsByQuery;
+    for (const json& r : s.received("addressSuggestions")) itemsByQuery[r["query"]] = r["items"].size();
+    EXPECT_EQ(itemsByQuery, (std::map<std::string, std::size_t>{{"Bol", 5}, {"Bolesławiec, Rynek", 2}, {"Grunw", 2}}));
+}
+
+// Statuses and bodies are rows of the geocoder client's own tables; here the
+// page's side: a failing search is named, a late suggestion gives an empty
+// list (the answer would come after 5 s; the suggestion gives up at 4 s).
+TEST_F(AddressSearch, AFailingSearchIsNamedAndALateSuggestionIsEmpty) {
+    DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
+    EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", "Rynek"}}).is_null());
+    EXPECT_EQ(s.waitFor("error").value("msg", ""), "Wyszukiwarka adresow nie odpowiada (Nominatim)");
+    EXPECT_TRUE(s.received("addressResults").empty());
+
+    DemoServices::instance().addFault(geoportal::FaultKind::Slow, "", 5000, "/api/");
+    const json r = suggest("Rynek");
+    EXPECT_EQ(r.value("query", ""), "Rynek");
+    EXPECT_EQ(r["items"], json::array());
 }
 
 }  // namespace

@@ -92,24 +92,6 @@ const std::vector<geo::Point2d> kCourt{{10, 5}, {10, 15}, {20, 15}, {20, 5}};  /
 
 class BuildingBodies : public placement_tests::WorkbenchFixture {
 protected:
-    struct Placed {
-        placement::PlaceResult result;
-        placement::BodyReport report;
-    };
-
-    Placed rebuiltStep(placement::ReconstructedKind kind, const std::vector<placement::ReconstructedItem>& items,
-                       size_t lod1Blocks, const std::string& fetchDiagnostic) {
-        settings::Settings settings = settings::defaultSettings();
-        placement::LayerResolver layers(settings);
-        Placed out;
-        inStep([&] {
-            placement::placeReconstructedBodies(kind, items, lod1Blocks, [&](geo::Point2d p) { return transform_.apply(p); },
-                                                kZOff, fetchDiagnostic, layers, out.result, out.report);
-            return KL_NOERROR;
-        });
-        return out;
-    }
-
     const placement::PlacementTransform transform_{kE, kN, 0, 0, 0};
 };
 
@@ -302,7 +284,9 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
     ASSERT_TRUE(placed.ok());
     EXPECT_EQ(placed.result.counts, (std::map<std::string, int>{{"dachychmura", 2}, {"budynkindsm", 1}}));
     EXPECT_EQ(placed.result.skipped, 1);  // the block without faces
-    EXPECT_EQ(placed.reportLines.size(), 2u);  // their wording is the rebuilt bodies' own test's
+    EXPECT_EQ(placed.reportLines,
+              (std::vector<std::string>{"KARTOLINK dachy z chmury: utworzono 2 (oznaczono do korekty: 1), pominieto 0",
+                                        "KARTOLINK budynki nMPT: utworzono 1 (oznaczono do korekty: 0), pominieto 1"}));
     std::multiset<std::string> surfaces;
     for (const auto& [seq, rec] : wb_->project().elements().all()) {
         ASSERT_EQ(rec->element.type, KL_ELEM_MORPH);  // the footprints stand as no slab
@@ -311,30 +295,22 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
     EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW",
                                                      "GIS Budynek nMPT"}));
 }
-placement::ReconstructedItem rebuilt(bool flagged) {
+placement::ReconstructedItem rebuilt() {
     placement::ReconstructedItem item;
     for (const auto& f : block("", kRect).faces) item.faces.push_back({f.exterior, f.holes});
-    item.flaggedForReview = flagged;
     return item;
 }
 
-TEST_F(BuildingBodies, RebuiltBodiesTakeTheirStepsSurfaceAndFlaggedOnesTheReviewVariant) {
-    auto [result, report] =
-        rebuiltStep(placement::ReconstructedKind::Bridges, {rebuilt(false), rebuilt(true), {}}, 0, "most=2");
-    EXPECT_EQ(result.counts["mosty"], 2);
-    EXPECT_EQ(result.skipped, 1);
-    EXPECT_EQ(report.lines.at(0), "KARTOLINK mosty: utworzono 2 (oznaczono do korekty: 1), pominieto 1");
-    EXPECT_EQ(report.diagnostics.at(0).text, "mosty(fetch)=3, most=2\n" + report.lines[0] + "\n");
-    std::set<std::string> surfaces;
-    for (const auto* m : elements(KL_ELEM_MORPH)) {
-        expectClosedOutward(*m->body);
-        surfaces.insert(wb_->project().attributes().find(KL_ATTR_SURFACE, m->body->polygons.at(0).material)->name);
-    }
-    EXPECT_EQ(surfaces, (std::set<std::string>{"GIS Most nMPT", "GIS Most nMPT - POPRAW"}));
-}
-
 TEST_F(BuildingBodies, RoofsNotOnePerLod1BlockAreNotPlacedAndTheUserIsTold) {
-    const auto [result, report] = rebuiltStep(placement::ReconstructedKind::CloudRoofs, {rebuilt(false)}, 2, "");
+    placement::LayerResolver layers(settings_);
+    placement::PlaceResult result;
+    placement::BodyReport report;
+    inStep([&] {
+        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {rebuilt()}, 2,
+                                            [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "", layers,
+                                            result, report);
+        return KL_NOERROR;
+    });
     EXPECT_TRUE(elements(KL_ELEM_MORPH).empty());
     ASSERT_EQ(report.warnings.size(), 1u);
     EXPECT_EQ(report.warnings[0],

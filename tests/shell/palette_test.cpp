@@ -32,25 +32,6 @@ TEST_F(PaletteTest, StartRegistersBothPalettesUnderTheirGuidsAndCreatesNone) {
     EXPECT_EQ(host.paletteCount(), 0u) << "palettes are created lazily";
 }
 
-TEST_F(PaletteTest, MenuItemOneTogglesTheMapPaletteAndItsCheckMark) {
-    EXPECT_EQ(menu(1), KL_NOERROR);
-    ASSERT_TRUE(MapPalette::hasInstance());
-    EXPECT_TRUE(palette(kMap).visible);
-    EXPECT_TRUE(checked(1));
-    EXPECT_FALSE(checked(2));
-
-    EXPECT_EQ(menu(1), KL_NOERROR);
-    EXPECT_TRUE(MapPalette::hasInstance());
-    EXPECT_FALSE(palette(kMap).visible);
-    EXPECT_FALSE(checked(1));
-
-    menu(1);
-    EXPECT_TRUE(palette(kMap).visible);
-    EXPECT_TRUE(checked(1));
-    EXPECT_EQ(host.paletteCount(), 1u);
-    EXPECT_FALSE(CloudPalette::hasInstance());
-}
-
 TEST_F(PaletteTest, CheckMarkKeepsTheOtherFlagBits) {
     // The host refuses a disabled item; its handler is called here as a host
     // that disables items while they run would.
@@ -83,63 +64,73 @@ TEST_F(PaletteTest, ResizeGrowsTheBrowserAndTheCloseBoxHidesAndClearsTheCheckMar
     EXPECT_TRUE(MapPalette::hasInstance());
 }
 
-TEST_F(PaletteTest, VisibilityQueryAndOpenBeforeAnyInstance) {
-    int32_t visible = 7;
-    EXPECT_EQ(control(kMap, KL_PALETTE_IS_VISIBLE, &visible), KL_NOERROR);
-    EXPECT_EQ(visible, 0);
-    for (int32_t m : {KL_PALETTE_CLOSE, KL_PALETTE_HIDE_END, KL_PALETTE_DISABLE_BEGIN, KL_PALETTE_DISABLE_END, 99})
-        EXPECT_EQ(control(kMap, m), KL_NOERROR);
-    EXPECT_FALSE(MapPalette::hasInstance());
-    EXPECT_TRUE(host.paletteCount() == 0);
+// Menu items 1 and 2, the host's control messages to either palette and quit,
+// in turn; then what each palette shows.
+constexpr int32_t kMap = ShellTest::kMap, kCloud = ShellTest::kCloud, kQuitStep = 0;
+struct Step {
+    int32_t target;  // 1 or 2: that menu item; kMap or kCloud: a control message; kQuitStep: quit
+    int32_t message = 0;
+};
+struct ControlCase {
+    const char* name;
+    std::vector<Step> steps;
+    const char* state;  // as paletteState() gives it
+};
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
 
-    EXPECT_EQ(control(kMap, KL_PALETTE_OPEN), KL_NOERROR);
-    ASSERT_TRUE(MapPalette::hasInstance());
-    EXPECT_TRUE(checked(1));
-    control(kMap, KL_PALETTE_IS_VISIBLE, &visible);
-    EXPECT_EQ(visible, 1);
-    control(kMap, KL_PALETTE_OPEN);
-    EXPECT_EQ(host.paletteCount(), 1u);
+const Step kMapHide{kMap, KL_PALETTE_HIDE_BEGIN}, kMapShow{kMap, KL_PALETTE_HIDE_END}, kMapOpen{kMap, KL_PALETTE_OPEN};
+const Step kMapDisable{kMap, KL_PALETTE_DISABLE_BEGIN}, kMapEnable{kMap, KL_PALETTE_DISABLE_END};
+const ControlCase kControlCases[] = {
+    {"menu opens", {{1}}, "map shown, cloud none, 1"},
+    {"menu again hides and keeps the instance", {{1}, {1}}, "map hidden, cloud none, 1"},
+    {"menu a third time shows the same one", {{1}, {1}, {1}}, "map shown, cloud none, 1"},
+    {"messages without an instance create nothing",
+     {{kMap, KL_PALETTE_CLOSE}, kMapShow, kMapDisable, kMapEnable, {kMap, 99}}, "map none, cloud none, 0"},
+    {"open creates once", {kMapOpen, kMapOpen}, "map shown, cloud none, 1"},
+    {"close keeps the instance", {{1}, {kMap, KL_PALETTE_CLOSE}}, "map hidden, cloud none, 1"},
+    {"temporary hide", {{1}, kMapHide}, "map hidden, cloud none, 1"},
+    {"temporary hide restores only a visible palette",
+     {{1}, {2}, {2}, kMapHide, {kCloud, KL_PALETTE_HIDE_BEGIN}, kMapShow, {kCloud, KL_PALETTE_HIDE_END}},
+     "map shown, cloud hidden, 2"},
+    {"a hide without an instance forgets the earlier visibility",
+     {{1}, kMapHide, {kQuitStep}, kMapHide, kMapOpen, {1}, kMapShow}, "map hidden, cloud none, 1"},
+    {"disabling a visible palette", {{1}, kMapDisable}, "map shown disabled, cloud none, 1"},
+    {"enabling it again", {{1}, kMapDisable, kMapEnable}, "map shown, cloud none, 1"},
+    {"disabling a hidden palette does nothing", {{1}, {1}, kMapDisable}, "map hidden, cloud none, 1"},
+};
+
+class PaletteControl : public ShellTest, public ::testing::WithParamInterface<ControlCase> {
+protected:
+    // Each palette "none", "shown" or "hidden", and "disabled", then how many
+    // there are; the check marks and the answer to the host's visibility
+    // question must agree.
+    std::string paletteState() {
+        const auto one = [this](int32_t dialog, bool exists, int32_t item) -> std::string {
+            const PaletteState p = palette(dialog);
+            EXPECT_EQ(checked(item), p.visible);
+            return exists ? std::string(p.visible ? "shown" : "hidden") + (p.enabled ? "" : " disabled") : "none";
+        };
+        int32_t visible = 7;
+        EXPECT_EQ(control(kMap, KL_PALETTE_IS_VISIBLE, &visible), KL_NOERROR);
+        EXPECT_EQ(visible == 1, palette(kMap).visible);
+        return "map " + one(kMap, MapPalette::hasInstance(), 1) + ", cloud " +
+               one(kCloud, CloudPalette::hasInstance(), 2) + ", " + std::to_string(host.paletteCount());
+    }
+};
+
+TEST_P(PaletteControl, PalettesAndCheckMarksFollowTheMenuAndTheHost) {
+    for (const Step& s : GetParam().steps) {
+        if (s.target == kQuitStep)
+            host.projectEvent(KL_EVENT_QUIT);
+        else if (s.target == 1 || s.target == 2)
+            EXPECT_EQ(menu(s.target), KL_NOERROR);
+        else
+            EXPECT_EQ(control(s.target, s.message), KL_NOERROR);
+    }
+    EXPECT_EQ(paletteState(), GetParam().state);
 }
 
-TEST_F(PaletteTest, TemporaryHideRestoresOnlyAPaletteThatWasVisible) {
-    menu(1);  // map visible
-    menu(2);
-    menu(2);  // cloud exists, hidden
-    control(kMap, KL_PALETTE_HIDE_BEGIN);
-    control(kCloud, KL_PALETTE_HIDE_BEGIN);
-    EXPECT_FALSE(palette(kMap).visible);
-    EXPECT_FALSE(checked(1));
-    control(kMap, KL_PALETTE_HIDE_END);
-    control(kCloud, KL_PALETTE_HIDE_END);
-    EXPECT_TRUE(palette(kMap).visible);
-    EXPECT_TRUE(checked(1));
-    EXPECT_FALSE(palette(kCloud).visible);
-    EXPECT_FALSE(checked(2));
-}
-
-TEST_F(PaletteTest, TemporaryHideWithoutInstanceForgetsEarlierVisibility) {
-    menu(1);
-    control(kMap, KL_PALETTE_HIDE_BEGIN);  // remembers "visible"
-    host.projectEvent(KL_EVENT_QUIT);
-    control(kMap, KL_PALETTE_HIDE_BEGIN);  // no instance: flag cleared
-    control(kMap, KL_PALETTE_OPEN);
-    menu(1);  // hidden again
-    control(kMap, KL_PALETTE_HIDE_END);
-    EXPECT_FALSE(palette(kMap).visible);
-}
-
-TEST_F(PaletteTest, DisablingItemsOnlyTouchesAVisiblePalette) {
-    menu(1);
-    control(kMap, KL_PALETTE_DISABLE_BEGIN);
-    EXPECT_FALSE(palette(kMap).enabled);
-    control(kMap, KL_PALETTE_DISABLE_END);
-    EXPECT_TRUE(palette(kMap).enabled);
-    menu(1);
-    control(kMap, KL_PALETTE_DISABLE_BEGIN);
-    EXPECT_TRUE(palette(kMap).enabled);
-    control(kMap, KL_PALETTE_CLOSE);
-    EXPECT_TRUE(MapPalette::hasInstance());
-}
+INSTANTIATE_TEST_SUITE_P(Steps, PaletteControl, ::testing::ValuesIn(kControlCases));
 
 TEST_F(PaletteTest, QuitTearsBothPalettesDownOnceAndOtherEventsLeaveThem) {
     menu(1);
@@ -184,7 +175,7 @@ TEST_F(PaletteTest, QuitStopsRunningWorkersBeforeThePalettesGo) {
 
 // The map page's pong with the version and build stamp is seen in the browser
 // (shell_ping.js); the cloud palette's has no version but the same build.
-TEST_F(PaletteTest, PingAnswersPongAndANonStringPostIsInvalid) {
+TEST_F(PaletteTest, PageMessagesAreAnsweredByTheirOwnPalettesHandlers) {
     menu(1);
     menu(2);
     post(kMap, R"({"type":"ping"})");
@@ -193,37 +184,33 @@ TEST_F(PaletteTest, PingAnswersPongAndANonStringPostIsInvalid) {
     EXPECT_EQ(cloud["type"], "pong");
     EXPECT_FALSE(cloud.contains("wersja"));
     EXPECT_EQ(cloud["build"], lastReceived(kMap)["build"]);
-    post(kMap, std::nullopt);
-    EXPECT_EQ(lastReceived(kMap), json({{"type", "error"}, {"msg", "Nieprawidlowa wiadomosc z UI (JSON)"}}));
-}
-
-TEST_F(PaletteTest, OpenExternalOpensOnlyWebAddressesAndAlwaysSaysNoop) {
-    menu(1);
-    menu(2);
+    const auto error = [](const char* msg) { return json{{"type", "error"}, {"msg", msg}}; };
+    const json noop = {{"type", "noop"}};
     struct Case {
-        const char* message;
+        int32_t dialog;
+        std::optional<std::string> message;  // none: a post that is not a string
+        json reply;
         bool opens;
     };
     const Case cases[] = {
-        {R"({"type":"openExternal","url":"https://geoportal.gov.pl/"})", true},
-        {R"({"type":"openExternal","url":"http://127.0.0.1/x"})", true},
-        {R"({"type":"openExternal","url":"file:///etc/passwd"})", false},
-        {R"({"type":"openExternal","url":"ftp://example.org/"})", false},
-        {R"({"type":"openExternal","url":"HTTPS://upper.case/"})", false},
-        {R"({"type":"openExternal"})", false},
+        {kMap, R"({"type":"openExternal","url":"https://geoportal.gov.pl/"})", noop, true},
+        {kMap, R"({"type":"openExternal","url":"http://127.0.0.1/x"})", noop, true},
+        {kMap, R"({"type":"openExternal","url":"file:///etc/passwd"})", noop, false},
+        {kMap, R"({"type":"openExternal","url":"ftp://example.org/"})", noop, false},
+        {kMap, R"({"type":"openExternal","url":"HTTPS://upper.case/"})", noop, false},
+        {kMap, R"({"type":"openExternal"})", noop, false},
+        {kMap, R"({"type":"openExternal","url":42})", error("Pole \"url\" musi byc tekstem."), false},
+        {kCloud, R"({"type":"openExternal","url":"https://a.pl/"})", error("Brak obslugi wiadomosci: openExternal"), false},
+        {kMap, std::nullopt, error("Nieprawidlowa wiadomosc z UI (JSON)"), false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(c.message.value_or("(not a string)"));
         const auto before = host.shellOpens().size();
-        post(kMap, c.message);
-        EXPECT_EQ(lastReceived(kMap), json({{"type", "noop"}}));
+        post(c.dialog, c.message);
+        EXPECT_EQ(lastReceived(c.dialog), c.reply);
         EXPECT_EQ(host.shellOpens().size(), before + (c.opens ? 1 : 0));
     }
     EXPECT_EQ(host.shellOpens().front(), "open https://geoportal.gov.pl/ 1");
-    post(kMap, R"({"type":"openExternal","url":42})");
-    EXPECT_EQ(lastReceived(kMap)["msg"], "Pole \"url\" musi byc tekstem.");
-    post(kCloud, R"({"type":"openExternal","url":"https://a.pl/"})");
-    EXPECT_EQ(lastReceived(kCloud)["msg"], "Brak obslugi wiadomosci: openExternal");
 }
 
 TEST_F(PaletteTest, ControllerHandlersComeAfterOwnHandlersAndBeforeTheSender) {

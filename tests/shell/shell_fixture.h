@@ -39,9 +39,11 @@ inline const KlResource* addonResources() {
 inline std::string bytesOf(const KlResource& r) { return std::string(reinterpret_cast<const char*>(r.data), r.size); }
 
 class ShellTest : public ::testing::Test {
-protected:
+public:
     static constexpr int32_t kMap = 32500;
     static constexpr int32_t kCloud = 32600;
+
+protected:
 
     void SetUp() override {
         std::filesystem::create_directories(tempDir);

@@ -61,7 +61,7 @@ TEST(AddonModule, ExportsOnlyTheEntryPointsAndCarriesThePageFilesByteForByte) {
     for (const auto& [id, name, folder] : kPageFiles) EXPECT_EQ(carried[id], readFile(folder + name)) << name;
 }
 
-TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
+TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTimeAndLogsEachEntry) {
     const auto result = extractMap();
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.webDir, webDir());
@@ -81,10 +81,7 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyAndLogsEachEntry) {
     }
     EXPECT_EQ(files().size(), mapFiles) << "no temporary names left behind";
     EXPECT_TRUE(host.reports().empty());
-}
-
-TEST_F(WebResourcesTest, EveryExtractionWritesTheFilesAgain) {
-    ASSERT_TRUE(extractMap().ok);
+    // Every extraction writes the files again.
     static constexpr unsigned char kChanged[] = "var changed = 1;";
     resource(101)->data = kChanged;
     resource(101)->size = sizeof kChanged - 1;

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -17,24 +16,11 @@ using kl::WorkerRegistry;
 
 // A one-way signal between threads. The wait has a deadline only so that a
 // broken registry fails the test instead of hanging it.
-class Gate {
-public:
-    void open() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            open_ = true;
-        }
-        opened_.notify_all();
-    }
-    bool wait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return opened_.wait_for(lock, 60s, [this] { return open_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable opened_;
-    bool open_ = false;
+struct Gate {
+    std::promise<void> opened;
+    std::shared_future<void> seen = opened.get_future().share();
+    void open() { opened.set_value(); }
+    bool wait() const { return seen.wait_for(60s) == std::future_status::ready; }
 };
 
 // Opens its gate when the thread that armed it exits, which is after the

@@ -1,0 +1,338 @@
+// The project's georeference and the page's settings and origin handlers,
+// against a workbench project whose diagnostics go to a private folder, so a
+// test can read exactly what was appended.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/core/workbench.h"
+#include "import/import_controller.h"
+#include "shell/settings/project_georef.h"
+#include "shell/settings/settings.h"
+#include "tests/support/scratch_folder.h"
+
+namespace kl::import {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using settings::GeorefLevel;
+using settings::readProjectGeoref;
+using settings::setSurveyPointHeight;
+using settings::writeProjectGeoref;
+
+class ProjectTest : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1); }
+    void TearDown() override { ::unsetenv("KL_DIAG_DIR"); }
+    std::string diagText() const {
+        std::ifstream in(dir_ / "diag" / "ordvik_geo_diag.txt", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    kl::test::ScratchFolder scratch_{"kl_project"};
+    const fs::path dir_ = scratch_.path();
+    host::Workbench wb_;
+};
+
+class GeorefTest : public ProjectTest {
+protected:
+    // The record as the user left it in the project.
+    void setRecord(const std::function<void(KlGeoLocation&)>& change) {
+        KlGeoLocation g = geo();
+        change(g);
+        ASSERT_EQ(wb_.setGeoLocation(&g), KL_NOERROR);
+    }
+    const KlGeoLocation& geo() const { return wb_.project().geoLocation(); }
+    // The next calls of `function` fail with these codes, in turn.
+    void failNext(const char* function, std::initializer_list<KlErr> codes, bool sticky = false) {
+        for (const KlErr code : codes) wb_.faults().arm({function, 1, code, sticky, 0});
+    }
+    const KlHostFunctions* table() const { return &host::Workbench::hostTable(); }
+};
+
+TEST_F(GeorefTest, NoRecordOrAnEmptyOneIsUnreadableAndSaysWhy) {
+    EXPECT_EQ(readProjectGeoref(nullptr).level, GeorefLevel::Unreadable);
+    const auto empty = readProjectGeoref(table());
+    EXPECT_EQ(empty.level, GeorefLevel::Unreadable);
+    EXPECT_EQ(empty.message.rfind("Projekt nie ma georeferencji. Kliknij \"Ustaw lokalizacje projektu wg mapy\"", 0), 0u);
+    failNext("GetGeoLocation", {KL_ERR_GENERAL});
+    const auto failed = readProjectGeoref(table());
+    EXPECT_EQ(failed.level, GeorefLevel::Unreadable);
+    EXPECT_EQ(failed.message, "Nie mozna odczytac georeferencji projektu (GeoLocation).");
+    EXPECT_EQ(failed.epsg, 2180);
+}
+
+TEST_F(GeorefTest, LocationOnlyIsApproximateInPl1992) {
+    setRecord([](KlGeoLocation& g) {
+        g.latitude = 52.2297;
+        g.longitude = 21.0122;
+        g.altitude = 101.5;
+    });
+    const auto g = readProjectGeoref(table());
+    EXPECT_EQ(g.level, GeorefLevel::Approximate);
+    EXPECT_EQ(g.epsg, 2180);
+    EXPECT_EQ(g.message, "Georeferencja przyblizona (z lokalizacji projektu, nie Survey Pointu).");
+    // Warsaw centre in PL-1992 lies near E 637 km, N 487 km.
+    EXPECT_NEAR(g.easting, 637000, 2000);
+    EXPECT_NEAR(g.northing, 487000, 2000);
+    EXPECT_DOUBLE_EQ(g.height, 101.5);
+}
+
+// A survey point is exact: in the system its name gives, or, without a name,
+// the one its coordinates belong to; a name the import cannot use is warned about.
+TEST_F(GeorefTest, SurveyPointIsExactInTheNamedSystemOrTheOneOfItsCoordinates) {
+    struct Case {
+        const char* crs;
+        double easting, northing;
+        int epsg;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"EPSG:2178", 7501000.25, 5787000.5, 2178, false},
+        {"urn:ogc:def:crs:EPSG::2177", 7501000.25, 5787000.5, 2177, false},
+        {"ETRF2000-PL / CS2000/21 (Poland zone VII) 2178", 7501000.25, 5787000.5, 2178, false},
+        {"ETRF2000-PL / CS92 EPSG:2180", 7501000.25, 5787000.5, 2180, false},
+        {"EPSG:4326", 7501000.25, 5787000.5, 2178, true},
+        {"EPSG:21781", 7501000.25, 5787000.5, 2178, true},
+        {"", 7501000.25, 5787000.5, 2178, false},
+        {"", 5'453'000, 5'700'000, 2176, false},
+        {"", 8'610'000, 5'570'000, 2179, false},
+        {"", 637'000, 487'000, 2180, false},
+        {"", 3'000'000, 100, 2180, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.crs) + " " + std::to_string(static_cast<long long>(c.easting)));
+        setRecord([&c](KlGeoLocation& g) {
+            g.surveyEasting = c.easting;
+            g.surveyNorthing = c.northing;
+            g.surveyElevation = 84.6;
+            std::memset(g.crsName, 0, sizeof g.crsName);
+            std::strcpy(g.crsName, c.crs);
+        });
+        const auto g = readProjectGeoref(table());
+        EXPECT_EQ(g.level, GeorefLevel::Exact);
+        EXPECT_EQ(g.epsg, c.epsg);
+        EXPECT_DOUBLE_EQ(g.easting, c.easting);
+        EXPECT_DOUBLE_EQ(g.northing, c.northing);
+        EXPECT_DOUBLE_EQ(g.height, 84.6);
+        if (c.warned && *c.crs) {
+            EXPECT_EQ(g.message, std::string("Uwaga: nieobslugiwany CRS projektu \"") + c.crs +
+                                     "\". Import zaklada uklad PL-2000/PL-1992 - sprawdz georeferencje.");
+        } else {
+            EXPECT_EQ(g.message.empty(), !c.warned) << g.message;
+        }
+    }
+}
+
+// A host that hands out a name filling its whole field, without an end.
+TEST_F(GeorefTest, UnterminatedCrsNameIsReadWithinItsField) {
+    KlHostFunctions unterminated = *table();
+    unterminated.GetGeoLocation = [](KlGeoLocation* out) {
+        *out = KlGeoLocation{};
+        out->surveyEasting = 1;
+        std::memset(out->crsName, '7', sizeof out->crsName);
+        return KL_NOERROR;
+    };
+    const auto g = readProjectGeoref(&unterminated);
+    EXPECT_EQ(g.level, GeorefLevel::Exact);
+    EXPECT_EQ(g.epsg, 2180);
+    EXPECT_EQ(g.message.size(), std::string("Uwaga: nieobslugiwany CRS projektu \"\". Import zaklada uklad "
+                                            "PL-2000/PL-1992 - sprawdz georeferencje.")
+                                        .size() + sizeof KlGeoLocation{}.crsName);
+}
+
+TEST_F(GeorefTest, FullRecordIsWrittenAtLevelZero) {
+    setRecord([](KlGeoLocation& g) {
+        g.altitude = 33;
+        std::strcpy(g.crsDescription, "opis");
+    });
+    const auto r = writeProjectGeoref(table(), 52.2297, 21.0122, 2178, 7501234.5, 5787654.25);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.level, 0);
+    EXPECT_EQ(geo().altitude, 33);  // fields not named are kept as the host gave them
+    EXPECT_STREQ(geo().crsDescription, "opis");
+    EXPECT_EQ(geo().surveyNorthing, 5787654.25);
+    EXPECT_STREQ(geo().crsName, "EPSG:2178");
+    EXPECT_STREQ(geo().mapZone, "7");
+    ASSERT_EQ(wb_.report().size(), 1u);
+    // Printed without the locale: a decimal comma here would be the fault.
+    EXPECT_NE(wb_.report()[0].text.find("E=7501234.500000 N=5787654.250000 (PL-2000, EPSG:2178)"), std::string::npos);
+    EXPECT_NE(diagText().find("poziom_ktory_przeszedl=0 "), std::string::npos);
+    EXPECT_NE(diagText().find("lat=52.2297 lon=21.0122 zone=2178 E=7501234.5 N=5787654.25 H=0\n"), std::string::npos);
+}
+
+// The fall back through the levels to the minimum record, and that record
+// read back in its zone, are the import flow's against the workbench.
+TEST_F(GeorefTest, AllLevelsRefusedReportsTheLastError) {
+    failNext("SetGeoLocation", {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_BADID});
+    const auto r = writeProjectGeoref(table(), 50.06, 19.94, 2178, 7423000, 5547000);
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(r.readFailed);
+    EXPECT_EQ(r.level, -1);
+    EXPECT_EQ(r.lastError, KL_ERR_BADID);
+    EXPECT_EQ(geo().surveyEasting, 0);
+    EXPECT_TRUE(wb_.report().empty());
+    EXPECT_NE(diagText().find("koncowy_err=-2130311 poziom_ktory_przeszedl=-1 "), std::string::npos);
+}
+
+TEST_F(GeorefTest, UnreadableRecordIsNeverWritten) {
+    failNext("GetGeoLocation", {KL_ERR_GENERAL}, true);
+    const auto r = writeProjectGeoref(table(), 50.06, 19.94, 2178, 7423000, 5547000);
+    EXPECT_TRUE(r.readFailed);
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(setSurveyPointHeight(table(), 12));
+    EXPECT_EQ(geo().surveyEasting, 0);
+    EXPECT_EQ(geo().surveyElevation, 0);
+}
+
+TEST_F(GeorefTest, SurveyPointHeightIsOneWrite) {
+    setRecord([](KlGeoLocation& g) {
+        g.surveyEasting = 7501000;
+        std::strcpy(g.crsName, "EPSG:2178");
+    });
+    EXPECT_TRUE(setSurveyPointHeight(table(), 84.6));
+    EXPECT_EQ(geo().surveyElevation, 84.6);
+    EXPECT_STREQ(geo().crsName, "EPSG:2178");
+    failNext("SetGeoLocation", {KL_ERR_BADPARS});
+    EXPECT_FALSE(setSurveyPointHeight(table(), 90));
+    EXPECT_EQ(geo().surveyElevation, 84.6);
+}
+
+class ImportHandlers : public ProjectTest {
+protected:
+    void SetUp() override {
+        ProjectTest::SetUp();
+        controller_ = std::make_unique<ImportController>(settingsFile(), [] { return &host::Workbench::hostTable(); },
+                                                         settings::serviceHostsWithOverride("http://127.0.0.1:9"));
+        // The survey point's height would come from the terrain model
+        // service, which these tests do not run.
+        controller_->setHeightSampler([](geo::Point2d, int) { return std::optional<double>(); });
+        controller_->registerHandlers(bridge_);
+        bridge_.setSender([this](const std::string& text) { sent_.push_back(json::parse(text)); });
+    }
+    fs::path settingsFile() const { return dir_ / "KARTOLINK" / "settings.json"; }
+
+    // Sends one page message and returns what came back (null when nothing did).
+    json ask(const json& msg) {
+        sent_.clear();
+        bridge_.onMessage(msg.dump());
+        EXPECT_LE(sent_.size(), 1u);
+        return sent_.empty() ? json() : sent_.back();
+    }
+
+    Bridge bridge_;
+    std::vector<json> sent_;
+    std::unique_ptr<ImportController> controller_;
+};
+
+// Each malformed message is refused at once with its reason, and nothing is
+// saved or written. (Fields of the wrong kind are the bridge's table; one row
+// of each handler shows it is guarded.)
+TEST_F(ImportHandlers, MalformedMessagesAreRefusedWithAReasonAndChangeNothing) {
+    const std::string badName = "Nieprawidlowa nazwa warstwy dla \"dzialki\": nazwa musi byc niepustym tekstem bez "
+                                "znakow sterujacych.";
+    const std::string outside = "Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.";
+    const std::pair<json, std::string> refused[] = {
+        {{{"type", "searchAddress"}, {"query", 52.2}}, "Pole \"query\" musi byc tekstem."},
+        {{{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", 5}}}}, badName},
+        {{{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", "A\nB"}}}}, badName},
+        {{{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}, {"dzialki", ""}}}}, badName},
+        {{{"type", "settingsChanged"}, {"mapping", "x"}}, "Pole \"mapping\" musi byc obiektem."},
+        {{{"type", "setOrigin"}, {"lat", 50.0}}, "Brak wspolrzednych srodka mapy"},
+        {{{"type", "setOrigin"}, {"lat", "50"}, {"lon", 19.9}}, "Pole \"lat\" musi byc liczba."},
+        {{{"type", "setOrigin"}, {"lat", 91.0}, {"lon", 19.9}}, outside},
+        {{{"type", "setOrigin"}, {"lat", 50.0}, {"lon", 400.0}}, outside},
+        {{{"type", "setOrigin"}, {"lat", 52.52}, {"lon", 13.405}}, outside},  // Berlin
+    };
+    for (const auto& [message, text] : refused) {
+        const json r = ask(message);
+        EXPECT_EQ(r.value("type", ""), "error") << message.dump();
+        EXPECT_EQ(r.value("msg", ""), text) << message.dump();
+    }
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "GIS_BUDYNKI");
+    EXPECT_FALSE(fs::exists(settingsFile()));
+    EXPECT_EQ(wb_.project().geoLocation().latitude, 0);
+}
+
+// A location read back is the import flow's against the workbench; here the
+// record without one and the unreadable one.
+TEST_F(ImportHandlers, InitCarriesTheHostsAndNoLocationWithoutAGeoreference) {
+    json r = ask({{"type", "getInit"}});
+    EXPECT_EQ(r["type"], "init");
+    EXPECT_EQ(r["hosts"]["orto"], "http://127.0.0.1:9");
+    EXPECT_EQ(r["hosts"]["ofm"], "http://127.0.0.1:9");
+    EXPECT_FALSE(r.contains("lat")) << "no georeference: the page keeps its view";
+    wb_.faults().arm({"GetGeoLocation", 1, KL_ERR_GENERAL, true, 0});
+    r = ask({{"type", "getInit"}});
+    EXPECT_EQ(r["type"], "init");
+    EXPECT_FALSE(r.contains("lat"));
+}
+
+TEST_F(ImportHandlers, LayerListHasTheProjectLayersAndTheWholeMapping) {
+    std::vector<std::string> layers;
+    for (const auto& a : wb_.project().attributes().list(KL_ATTR_LAYER)) layers.push_back(a.name);
+    const json r = ask({{"type", "getLayers"}});
+    EXPECT_EQ(r["type"], "layerList");
+    EXPECT_EQ(r["layers"], json(layers));
+    EXPECT_EQ(r["mapping"].size(), 20u);
+    EXPECT_EQ(r["mapping"]["dzialki"], "GIS_DZIALKI");
+    EXPECT_EQ(r["mapping"]["poziomicechmura2d"], "GIS_POZIOMICE_CHMURA_2D");
+}
+
+TEST_F(ImportHandlers, ChangedMappingIsSavedAndSurvivesARestart) {
+    EXPECT_EQ(ask({{"type", "settingsChanged"},
+                   {"mapping", {{"dzialki", "Działki nowe"}, {"budynki", "Ściany"}, {"mpzp", std::string(300, 'm')},
+                                {"nieznany", "X"}}}}),
+              json({{"type", "settingsSaved"}}));
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Parcels), "Działki nowe");
+    ImportController restarted(settingsFile(), [] { return &host::Workbench::hostTable(); }, settings::ServiceHosts{});
+    EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::Buildings), "Ściany");
+    EXPECT_EQ(restarted.currentSettings().layers.at(geo::DataType::ZoningPlans), std::string(255, 'm'))
+        << "cut once, never dropped";
+}
+
+TEST_F(ImportHandlers, AFailedSaveIsNeverReportedAsSaved) {
+    fs::create_directories(settingsFile());  // a folder where the file should be
+    const json r = ask({{"type", "settingsChanged"}, {"mapping", {{"budynki", "Nowe"}}}});
+    EXPECT_EQ(r.value("msg", "").rfind("Nie zapisano ustawien: ", 0), 0u) << r.dump();
+    EXPECT_EQ(controller_->currentSettings().layers.at(geo::DataType::Buildings), "Nowe");
+}
+
+TEST_F(ImportHandlers, ABrokenSettingsFileIsToldInThePageAndTheReport) {
+    fs::create_directories(settingsFile().parent_path());
+    std::ofstream(settingsFile()) << R"({"layers": {"budynki": "Moje")";
+    ImportController restarted(settingsFile(), [] { return &host::Workbench::hostTable(); }, settings::ServiceHosts{});
+    ASSERT_EQ(wb_.report().size(), 1u);
+    const std::string reported = wb_.report()[0].text;
+    EXPECT_EQ(reported.rfind("KARTOLINK: Plik ustawien ", 0), 0u) << reported;
+    const std::string notice = restarted.onGetInit({}).value("notice", "");
+    EXPECT_EQ("KARTOLINK: " + notice, reported);
+    EXPECT_EQ(restarted.onSettingsChanged({{"mapping", {{"budynki", "Nowe"}}}}), json({{"type", "settingsSaved"}}));
+    EXPECT_FALSE(restarted.onGetInit({}).contains("notice")) << "a saved file has nothing left to warn about";
+}
+
+TEST_F(ImportHandlers, AGeoreferenceTheHostRefusesOrCannotReadIsNamed) {
+    for (const KlErr code : {KL_ERR_BADPARS, KL_ERR_BADPARS, KL_ERR_NOTSUPPORTED})
+        wb_.faults().arm({"SetGeoLocation", 1, code, false, 0});
+    const std::string msg = ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["msg"];
+    EXPECT_EQ(msg.rfind("Nie udalo sie zapisac georeferencji projektu (kod -2110145). Szczegoly: ", 0), 0u) << msg;
+    EXPECT_NE(msg.find((dir_ / "diag" / "ordvik_geo_diag.txt").string()), std::string::npos) << msg;
+    EXPECT_TRUE(fs::exists(dir_ / "diag" / "ordvik_geo_diag.txt"));
+
+    wb_.faults().arm({"GetGeoLocation", 1, KL_ERR_GENERAL, true, 0});
+    EXPECT_EQ(ask({{"type", "setOrigin"}, {"lat", 54.35}, {"lon", 18.65}})["msg"],
+              "Nie mozna odczytac georeferencji projektu");
+}
+
+}  // namespace
+}  // namespace kl::import
