@@ -2,7 +2,6 @@
 // browser palette that echoes what its page posts, and a trace of its entry
 // points in the report window.
 #include <cstdio>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -56,20 +55,6 @@ void echo(void*, const char* arg, size_t bytes, int32_t isString) {
     host->BrowserExecuteScript(browser, ("window.testAddonReceive && window.testAddonReceive(" + value + ");").c_str());
 }
 
-std::string encodePath(const std::string& path) {
-    std::string out;
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.') {
-            out += static_cast<char>(c);
-        } else {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        }
-    }
-    return out;
-}
-
 const char* kPage = R"(<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>test palette</title><link rel="stylesheet" href="style.css"></head>
 <body><h1>Paleta testowa</h1><div id="echo">waiting</div>
@@ -96,12 +81,12 @@ void createPalette() {
     host->BrowserRegisterAsyncObject(browser, "GIS", "postMessage", echo, nullptr);
     host->CatchProjectEvent(KL_EVENT_QUIT, quit);
     host->KeepInMemory(1);
-    pageDir = std::filesystem::temp_directory_path() / ("kl test addon " + std::to_string(getpid()));
+    pageDir = std::filesystem::temp_directory_path() / ("kl-test-addon-" + std::to_string(getpid()));
     const auto dir = pageDir / "web";
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "index.html") << kPage;
     std::ofstream(dir / "style.css") << "h1 { color: rgb(0, 90, 160); }\n";
-    host->BrowserLoadUrl(browser, ("file://" + encodePath((dir / "index.html").string())).c_str());
+    host->BrowserLoadUrl(browser, ("file://" + (dir / "index.html").string()).c_str());
 }
 
 void setCheck(int32_t item, bool on) {
