@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -26,26 +27,13 @@ KlBrowserRef browser = nullptr;
 
 void trace(const std::string& what) { host->WriteReport(("test-addon: " + what).c_str(), 0); }
 
-int32_t referenceNumber() {
-    uint32_t sum = 0;
-    for (uint32_t w : kPaletteGuid.w) sum += w;
-    return static_cast<int32_t>(sum);
-}
-
+// The echo is ASCII only: every other byte becomes a replacement character.
 std::string jsonString(const char* s, size_t n) {
     std::string out = "\"";
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c < 0x80 ? c : 0xFFFD);  // the echo is ASCII only
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
+    for (const unsigned char c : std::string_view(s, n)) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", c < 0x80 ? c : 0xFFFD);
+        out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, static_cast<char>(c)) : escaped;
     }
     return out + "\"";
 }
@@ -217,7 +205,7 @@ EXPORT KlErr RegisterInterface() {
 EXPORT KlErr Initialize() {
     trace("Initialize");
     if (KlErr err = host->InstallMenuHandler(kMenu, menu)) return err;
-    return host->RegisterPalette(referenceNumber(), control, 1015, &kPaletteGuid);
+    return host->RegisterPalette(1, control, 1015, &kPaletteGuid);
 }
 
 EXPORT KlErr FreeData() {
