@@ -58,12 +58,6 @@ TEST_F(BuildingFetch, Lod1FallsBackToTheNewestEditionTheCountyHasAndReusesItsInd
   EXPECT_EQ(requestsTo("/InneDane/Budynki3D/LOD1/2024/02/0201.zip"), 1);
   EXPECT_EQ(requestsTo(demo::kLod1PackagePath), 1);
   EXPECT_EQ(cachedFiles(), (std::vector<std::string>{".idx", ".zip"}));
-  for (const Lod1Building& b : got.buildings) {
-    EXPECT_GE(b.footprint.size(), 3u);
-    EXPECT_NE(b.footprint.front(), b.footprint.back()) << b.id;
-    EXPECT_GT(b.height, 0);
-  }
-  EXPECT_NE(std::find(labels_.begin(), labels_.end(), "Modele 3D"), labels_.end());
   EXPECT_EQ(labels_.front().rfind("Modele 3D: pobieranie ", 0), 0u) << labels_.front();
 
   // A small frame: the cached package and its index, only its sheets read.

@@ -12,7 +12,6 @@
 
 #include "buildings/lod1_parser.h"
 #include "buildings/lod2_parser.h"
-#include "tests/buildings/package_files.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/geodata/ogr_oracle.h"
 #include "tests/geodata/sample_files.h"

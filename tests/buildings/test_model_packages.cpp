@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "buildings/model_package.h"
-#include "tests/buildings/package_files.h"
 #include "tests/geodata/sample_files.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/geoportal/zip_writer.h"
@@ -15,14 +14,36 @@ namespace kl::buildings {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Entries;
 using kl::test::ScratchFolder;
-using testing::sheetText;
 using geoportal::zipArchive;
+
+// A sheet whose Envelope spans the box, after `beforeEnvelope`.
+std::string sheetText(int minX, int minY, int maxX, int maxY, const std::string& beforeEnvelope = {}) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<core:CityModel xmlns:core=\"http://www.opengis.net/citygml/2.0\""
+         " xmlns:gml=\"http://www.opengis.net/gml\">" + beforeEnvelope +
+         "<gml:boundedBy><gml:Envelope srsDimension=\"3\"><gml:lowerCorner>" + std::to_string(minX) + " " +
+         std::to_string(minY) + " 0</gml:lowerCorner><gml:upperCorner>" + std::to_string(maxX) + " " +
+         std::to_string(maxY) + " 10</gml:upperCorner></gml:Envelope></gml:boundedBy></core:CityModel>\n";
+}
+
+// Sets the uncompressed size the local and central headers of every entry claim.
+std::string withClaimedSize(std::string zip, std::uint32_t size) {
+  for (const auto& [signature, offset] : {std::pair{"PK\x03\x04", 22}, std::pair{"PK\x01\x02", 24}})
+    for (std::size_t at = zip.find(signature); at != std::string::npos; at = zip.find(signature, at + 4))
+      for (int i = 0; i < 4; ++i) zip[at + offset + i] = static_cast<char>((size >> (8 * i)) & 0xff);
+  return zip;
+}
+
+// The central directory's signatures broken.
+std::string withBrokenDirectory(std::string zip) {
+  for (std::size_t at = zip.find("PK\x01\x02"); at != std::string::npos; at = zip.find("PK\x01\x02", at + 4))
+    zip[at + 2] = 'X';
+  return zip;
+}
 
 const std::string kSheet = sheetText(100, 200, 300, 400);
 // A sheet whose Envelope only comes after the first 8 KB.
-const std::string kLateSheet = sheetText(100, 200, 300, 400, {}, "<!--" + std::string(9000, 'x') + "-->");
+const std::string kLateSheet = sheetText(100, 200, 300, 400, "<!--" + std::string(9000, 'x') + "-->");
 
 struct BadPackage {
   const char* name;
@@ -42,20 +63,20 @@ std::string bomb() {
 std::vector<BadPackage> badPackages() {
   const std::string good = zipArchive({{"a.gml", kSheet}});
   return {
-      {"corrupt central directory", testing::withBrokenDirectory(good), {}, "Nie mozna otworzyc paczki modeli 3D: ", "", {}},
+      {"corrupt central directory", withBrokenDirectory(good), {}, "Nie mozna otworzyc paczki modeli 3D: ", "", {}},
       {"not a zip at all", "<html>404</html>", {}, "Nie mozna otworzyc paczki modeli 3D: ", "", {}},
       {"directory-only zip", zipArchive({{"0201/", {}}, {"0201/LOD1/", {}}}), {},
        "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "", {}},
       {"entry that is not XML", zipArchive({{"a.gml", std::string(10000, '\x01')}}), {},
        "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "", {}},
-      {"entry claiming 3 GB", testing::withClaimedSize(zipArchive({{"late.gml", kLateSheet}}), 3000000000u), {},
+      {"entry claiming 3 GB", withClaimedSize(zipArchive({{"late.gml", kLateSheet}}), 3000000000u), {},
        "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "przekracza limit", {}},
       {"zip bomb beside a good sheet", zipArchive({{"bomb.gml", bomb()}, {"a.gml", kSheet}}), {}, "",
        "mozliwa bomba zip", {"a.gml"}},
       {"entry above the cap", zipArchive({{"big.gml", kLateSheet + std::string(300000, ' ')}, {"a.gml", kSheet}}),
        ReadLimits{200000, 200, 1024 * 1024}, "", "przekracza limit", {"a.gml"}},
       {"entry inflating past the cap while claiming 100 bytes",
-       testing::withClaimedSize(zipArchive({{"late.gml", kLateSheet}}), 100), ReadLimits{9000, 200, 1024 * 1024},
+       withClaimedSize(zipArchive({{"late.gml", kLateSheet}}), 100), ReadLimits{9000, 200, 1024 * 1024},
        "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "po rozpakowaniu przekracza limit", {}},
       {"names that climb out or are absolute", zipArchive({{"../../evil.gml", kSheet}, {"/tmp/kl_abs.gml", kSheet}}),
        {}, "", "", {"../../evil.gml", "/tmp/kl_abs.gml"}},
@@ -173,17 +194,10 @@ TEST(ModelPackage, AnIndexThatCannotBeWrittenLeavesNothingBehindAndIsSaid) {
 
 TEST(ModelPackage, SheetsInFrameMeetOnClosedIntervalsInPackageOrder) {
   const ModelPackage package{"p", {{"w", 0, 0, 10, 10}, {"e", 20, 0, 30, 10}, {"n", 0, 20, 10, 30}}, nullptr};
-  struct Row {
-    geo::Bbox frame;
-    std::vector<std::string> names;
-  };
-  const Row rows[] = {
+  const std::pair<geo::Bbox, std::vector<std::string>> rows[] = {
       {{10, 10, 20, 20}, {"w", "e", "n"}},  // touches all three at a corner or an edge
-      {{10.001, 10.001, 19.999, 19.999}, {}},
-      {{-5, -5, 5, 5}, {"w"}},
-      {{25, 5, 26, 25}, {"e"}},
-  };
-  for (const Row& row : rows) EXPECT_EQ(sheetsInFrame(package, row.frame), row.names);
+      {{10.001, 10.001, 19.999, 19.999}, {}}, {{-5, -5, 5, 5}, {"w"}}, {{25, 5, 26, 25}, {"e"}}};
+  for (const auto& [frame, names] : rows) EXPECT_EQ(sheetsInFrame(package, frame), names);
 }
 
 }  // namespace

@@ -1,16 +1,14 @@
 #include "tests/cleanup/drawing_builder.h"
 
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 
 namespace kl::testing {
 namespace {
 
-KlErr inStep(host::Workbench& wb, const std::function<KlErr()>& body) {
-    return wb.undoableCommand(
-        "test drawing", [](void* ctx) { return (*static_cast<const std::function<KlErr()>*>(ctx))(); },
-        const_cast<std::function<KlErr()>*>(&body));
+template <class Body>
+KlErr inStep(host::Workbench& wb, Body body) {
+    return wb.undoableCommand("test drawing", [](void* ctx) { return (*static_cast<Body*>(ctx))(); }, &body);
 }
 
 }  // namespace
@@ -26,39 +24,25 @@ KlGuid DrawingBuilder::create(KlElement e, const KlMemoSizes& sizes, const std::
     return e.guid;
 }
 
-KlGuid DrawingBuilder::outline(int32_t type, const std::vector<KlCoord>& vertices, const std::vector<Arc>& arcs,
-                               int32_t layer) {
+KlGuid DrawingBuilder::outline(int32_t type, const std::vector<KlCoord>& vertices, int32_t layer) {
     KlElement e{};
     e.type = type;
     host::Workbench::hostTable().GetElementDefaults(&e, nullptr);
     e.layer = layer;
     KlMemoSizes sizes{};
     sizes.nCoords = static_cast<int32_t>(vertices.size());
-    sizes.nArcs = static_cast<int32_t>(arcs.size());
-    return create(e, sizes, [&](KlMemo& m) {
-        std::copy(vertices.begin(), vertices.end(), m.coords);
-        for (size_t i = 0; i < arcs.size(); ++i) m.arcs[i] = {arcs[i].from + 1, arcs[i].from + 2, arcs[i].angle};
-    });
+    return create(e, sizes, [&](KlMemo& m) { std::copy(vertices.begin(), vertices.end(), m.coords); });
 }
 
-KlGuid DrawingBuilder::polyline(std::vector<KlCoord> vertices, std::vector<Arc> arcs, int32_t layer) {
-    return outline(KL_ELEM_POLYLINE, vertices, arcs, layer);
-}
-
-KlGuid DrawingBuilder::text(KlCoord at, const std::string& content, int32_t layer, double sizeMm) {
+KlGuid DrawingBuilder::text(KlCoord at, const std::string& content, double sizeMm) {
     KlElement e{};
     e.type = KL_ELEM_TEXT;
     host::Workbench::hostTable().GetElementDefaults(&e, nullptr);
-    e.layer = layer;
     e.textLoc = at;
     e.textSizeMm = sizeMm;
     KlMemoSizes sizes{};
     sizes.textBytes = content.size();
     return create(e, sizes, [&](KlMemo& m) { std::memcpy(m.text, content.data(), content.size()); });
-}
-
-KlGuid DrawingBuilder::hatch(std::vector<KlCoord> ring, int32_t layer) {
-    return outline(KL_ELEM_HATCH, ring, {}, layer);
 }
 
 int32_t DrawingBuilder::layer(const std::string& name, bool locked) {

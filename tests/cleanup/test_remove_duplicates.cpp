@@ -36,12 +36,19 @@ struct CleanupCase {
     const char* failingHostCall = nullptr;  // fails once, after the drawing
 };
 
-std::vector<KlGuid> none(DrawingBuilder&) { return {}; }
+using Guids = std::vector<KlGuid>;
 
-std::vector<KlGuid> twoSquares(DrawingBuilder& d) {
+Guids none(DrawingBuilder&) { return {}; }
+
+Guids twoSquares(DrawingBuilder& d) {
     d.polyline(kSquare);
     d.polyline(kSquare);
     return {};
+}
+
+Guids squaresAndSelectedTexts(DrawingBuilder& d) {
+    twoSquares(d);
+    return Guids{d.text({0, 0}, "a"), d.text({0, 0}, "a")};
 }
 
 TEST(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
@@ -50,20 +57,15 @@ TEST(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
         {"closedWithoutAnswer", twoSquares, {0}, nullptr, 0},
         {"emptyPlan", none, {1}, kNothing, 0},
         // A selection without polylines or texts does not fall back to the whole plan.
-        {"selectionOfAHatchOnly",
-            [](DrawingBuilder& d) {
-                d.polyline(kSquare);
-                d.polyline(kSquare);
-                return std::vector<KlGuid>{d.hatch(kSquare)};
-            },
-            {1}, kNothing, 0},
+        {"selectionOfAHatchOnly", [](DrawingBuilder& d) { twoSquares(d); return Guids{d.hatch(kSquare)}; }, {1},
+         kNothing, 0},
         {"nothingDuplicated",
             [](DrawingBuilder& d) {
                 d.polyline(kSquare);
                 d.polyline({{0, 0}, {5, 0}, {5, 5.001}, {0, 5}, {0, 0}});
                 d.text({1, 1}, "12/3");
                 d.text({1, 1}, "12/4");
-                return std::vector<KlGuid>{};
+                return Guids{};
             },
             {1}, kNoneFound, 0},
         {"importedTwice",
@@ -71,39 +73,27 @@ TEST(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
                 const int32_t other = d.layer("Budynki");
                 d.polyline(kSquare);
                 d.polyline(kSquareOtherWay);               // same outline: goes
-                d.polyline(kSquare, {}, other);            // another layer: stays
+                d.polyline(kSquare, other);                // another layer: stays
                 d.polyline({{0, 0}, {1, 0}, {1, 1}});
                 d.polyline({{1, 1}, {1, 0}, {0, 0}});      // reversed open: goes
-                d.text({2, 2}, "Działka 12/3", 1, 2.5);
-                d.text({2.0003, 2}, "Działka 12/3", 1, 4); // other size, same text: goes
-                return std::vector<KlGuid>{};
+                d.text({2, 2}, "Działka 12/3", 2.5);
+                d.text({2.0003, 2}, "Działka 12/3", 4);    // other size, same text: goes
+                return Guids{};
             },
             {1, 1}, "Usunieto duplikaty:\n- polilinie: 2\n- teksty: 1", 3},
-        {"onlyTheSelection",
-            [](DrawingBuilder& d) {
-                d.polyline(kSquare);
-                d.polyline(kSquare);
-                const KlGuid a = d.text({0, 0}, "a"), b = d.text({0, 0}, "a");
-                return std::vector<KlGuid>{a, b};
-            },
-            {1, 1}, "Usunieto duplikaty:\n- polilinie: 0\n- teksty: 1", 1},
+        {"onlyTheSelection", squaresAndSelectedTexts, {1, 1}, "Usunieto duplikaty:\n- polilinie: 0\n- teksty: 1", 1},
         // A selection the host cannot give counts as none: the whole plan is cleaned.
-        {"selectionUnreadable",
-            [](DrawingBuilder& d) {
-                twoSquares(d);
-                return std::vector<KlGuid>{d.text({0, 0}, "a"), d.text({0, 0}, "a")};
-            },
-            {1, 1}, "Usunieto duplikaty:\n- polilinie: 1\n- teksty: 1", 2, "GetSelection"},
+        {"selectionUnreadable", squaresAndSelectedTexts, {1, 1}, "Usunieto duplikaty:\n- polilinie: 1\n- teksty: 1", 2,
+         "GetSelection"},
         {"deletionRefusedByTheHost", twoSquares, {1, 1}, kRefused, 0, "DeleteElements"},
         {"unreadableElementsLeftOut", twoSquares, {1, 1}, kNoneFound, 0, "GetElementMemo"},
         {"onALockedLayer",
             [](DrawingBuilder& d) {
                 const int32_t locked = d.layer("Zablokowana", true);
-                d.polyline(kSquare);
-                d.polyline(kSquare);
-                d.polyline(kSquare, {}, locked);
-                d.polyline(kSquare, {}, locked);
-                return std::vector<KlGuid>{};
+                twoSquares(d);
+                d.polyline(kSquare, locked);
+                d.polyline(kSquare, locked);
+                return Guids{};
             },
             {1, 1}, kRefused, 0},
     };

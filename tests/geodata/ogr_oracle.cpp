@@ -1,11 +1,6 @@
 #include "tests/geodata/ogr_oracle.h"
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
 
@@ -42,24 +37,12 @@ std::vector<std::string> ogrLayers(const std::string& path) {
 
 std::optional<nlohmann::json> ogrLayerAsGeoJson(const std::string& path, const std::string& layer,
                                                 const std::string& options) {
-  char out[] = "/tmp/kl_ogr_XXXXXX";
-  const int fd = mkstemp(out);
-  if (fd < 0) return std::nullopt;
-  close(fd);
-  std::remove(out);
-  const int status = runGdalCommand("ogr2ogr " + kGmlOptions +
-                                    "-f GeoJSON " + options + " -lco COORDINATE_PRECISION=6 " +
-                                    quoted(out) + " " + quoted(path) + " " + quoted(layer) +
-                                    " 2>/dev/null");
-  std::optional<nlohmann::json> result;
-  if (status == 0) {
-    std::ifstream in(out);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    nlohmann::json parsed = nlohmann::json::parse(text, nullptr, false);
-    if (!parsed.is_discarded()) result = std::move(parsed);
-  }
-  std::remove(out);
-  return result;
+  const test::CommandRun run = test::runCommand(kGdalEnvironment + "ogr2ogr " + kGmlOptions + "-f GeoJSON " + options +
+                                                " -lco COORDINATE_PRECISION=6 /vsistdout/ " + quoted(path) + " " +
+                                                quoted(layer) + " 2>/dev/null");
+  nlohmann::json parsed = nlohmann::json::parse(run.out, nullptr, false);
+  if (run.status != 0 || parsed.is_discarded()) return std::nullopt;
+  return parsed;
 }
 
 }  // namespace kl::geo::testing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -21,11 +22,6 @@ std::string wfs2(const std::string& members, const std::string& rootSrs = "") {
 }
 
 using testing::readSample;
-
-void expectPoint(Point2d got, Point2d want, double tolerance = 1e-6) {
-  EXPECT_NEAR(got.x, want.x, tolerance);
-  EXPECT_NEAR(got.y, want.y, tolerance);
-}
 
 TEST(GmlParser, Gml2BoundariesGiveTheSamePolygonAsGml3) {
   const std::string gml3 = wfs2(R"(<wfs:member><ms:b><ms:g><gml:Polygon srsName="EPSG:2180">
@@ -76,47 +72,6 @@ TEST(GmlParser, FeaturesWithoutGeometryAreDroppedUnlessAsked) {
   EXPECT_EQ(r.documentEpsg, 2180);
 }
 
-// What each kind of document gives: features, none, or a named refusal.
-TEST(GmlParser, DocumentKindsGiveTheirFeaturesOrTheirStatus) {
-  // 0x98 is the one byte windows-1250 leaves undefined.
-  const std::string body = "<a><wfs:member><b><c>\x98</c></b></wfs:member></a>";
-  const std::string windows1250 = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>";
-  const struct {
-    const char* what;
-    std::string doc;
-    GmlStatus status;
-    std::size_t features;
-    std::string message = {};  // what the refusal says, in part
-  } rows[] = {
-      {"WFS 1.1 featureMembers", R"(<wfs:FeatureCollection xmlns:wfs="http://www.opengis.net/wfs"
-        xmlns:gml="http://www.opengis.net/gml" xmlns:ms="urn:x"><gml:featureMembers>
-        <ms:b gml:id="1"><ms:g><gml:Point><gml:pos>1 2</gml:pos></gml:Point></ms:g></ms:b>
-        <ms:b gml:id="2"><ms:g><gml:Point><gml:pos>3 4</gml:pos></gml:Point></ms:g></ms:b>
-        </gml:featureMembers></wfs:FeatureCollection>)", GmlStatus::Ok, 2},
-      // An odd trailing number is dropped, not the line.
-      {"odd count of numbers", wfs2(R"(<wfs:member><ms:l><ms:g><gml:LineString srsName="EPSG:2180">
-        <gml:posList>1 2 3 4 5</gml:posList></gml:LineString></ms:g></ms:l></wfs:member>)"), GmlStatus::Ok, 1},
-      {"real document without a building", readSample("egibplb__epodgik_gml_no_building.xml"), GmlStatus::Ok, 0},
-      {"real answer without counties", readSample("polish_wfs/kartograf__prg_no_counties.xml"), GmlStatus::Ok, 0},
-      {"real exception report", readSample("polish_wfs/kartograf__prg_error_400.xml"), GmlStatus::ExceptionReport, 0,
-       "NIEMA"},
-      {"not XML at all", "not xml at all", GmlStatus::MalformedXml, 0},
-      {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-nieznane\"?>" + body, GmlStatus::BadEncoding, 0,
-       "Nieobslugiwane kodowanie dokumentu GML: x-nieznane"},
-      {"a byte the encoding lacks", windows1250 + body, GmlStatus::BadEncoding, 0},
-  };
-  for (const auto& r : rows) {
-    const GmlParseResult got = GmlParser::parse(r.doc, DataType::Buildings);
-    EXPECT_EQ(got.status, r.status) << r.what;
-    EXPECT_NE(got.message.find(r.message), std::string::npos) << r.what << ": " << got.message;
-    ASSERT_EQ(got.features.size(), r.features) << r.what;
-    for (const GisFeature& f : got.features)
-      for (const Polyline& l : f.lines) EXPECT_EQ(l.size(), 2u) << r.what;
-  }
-  EXPECT_EQ(GmlParser::parse(windows1250 + body, DataType::Buildings).errorOffset,
-            static_cast<std::ptrdiff_t>(windows1250.size() + body.find('\x98')));
-}
-
 TEST(GmlParser, SwappedGeographicOrderGivesTheSameBuilding) {
   const auto latLon = GmlParser::parseFeatureCollection(
       readSample("egibplb__epodgik_gml_coordinates_lat_lon_order.xml"), DataType::Buildings);
@@ -127,7 +82,7 @@ TEST(GmlParser, SwappedGeographicOrderGivesTheSameBuilding) {
   const Ring& a = latLon[0].polygons.at(0).exterior;
   const Ring& b = lonLat[0].polygons.at(0).exterior;
   ASSERT_EQ(a.size(), b.size());
-  for (std::size_t i = 0; i < a.size(); ++i) expectPoint(a[i], b[i], 1e-3);
+  for (std::size_t i = 0; i < a.size(); ++i) EXPECT_LT(std::hypot(a[i].x - b[i].x, a[i].y - b[i].y), 1e-3);
   // Pruszkow lies west of Warsaw: PL-1992 easting about 620 km.
   EXPECT_NEAR(a[0].x, 620000.0, 15000.0);
 }
@@ -142,7 +97,6 @@ TEST(GmlParser, BrokenGeometryIsLeftOutWithAWarningNamingTheFeature) {
   } rows[] = {
       {"too large", "<gml:LineString><gml:posList>1 2 3 1e400 5 6</gml:posList></gml:LineString>", 1},
       {"NaN", "<gml:LineString><gml:posList>1 2 NaN 4</gml:posList></gml:LineString>", 1},
-      {"inf", "<gml:LineString><gml:posList>1 2 3 4 inf 6</gml:posList></gml:LineString>", 1},
       {"pos with one number", "<gml:Point><gml:pos>7</gml:pos></gml:Point>", 1},
       {"GML 2 tuple", "<gml:LineString><gml:coordinates>1,2 3,x</gml:coordinates></gml:LineString>", 1},
       {"one-vertex ring", "<gml:Polygon><gml:exterior><gml:LinearRing><gml:posList>5 5</gml:posList>"

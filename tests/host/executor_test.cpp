@@ -110,12 +110,5 @@ TEST(Alerts, ScriptedAnswersFirstThenTheUserUntilQuit) {
     EXPECT_FALSE(wb.alerts().all()[2].scripted);
 }
 
-TEST(Alerts, WithoutAUserAnUnscriptedAlertIsClosed) {
-    Workbench wb;
-    EXPECT_EQ(showAlert("Uruchom", "Anuluj"), 0);
-    EXPECT_EQ(wb.state()["alerts"]["shown"][0]["pressed"], 0);
-    EXPECT_TRUE(wb.state()["alerts"]["open"].is_null());
-}
-
 }  // namespace
 }  // namespace kl::host

@@ -17,7 +17,6 @@
 
 #include "host/core/addon_session.h"
 #include "host/core/file_url.h"
-#include "host/core/resources.h"
 #include "host/server/page_injection.h"
 #include "host/server/security.h"
 #include "host/server/workbench_server.h"
@@ -130,29 +129,6 @@ TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
         EXPECT_EQ(status(route, headers), expected) << route << " " << (headers.empty() ? "" : headers.begin()->second);
     EXPECT_EQ(ask("api/menu", R"({"menu":32500,"item":2})", {{"Origin", "http://evil.example"}}).status, 403);
     EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
-}
-
-TEST_F(ServedWorkbench, TheApiRunsMenuCommandsAndReportsState) {
-    auto post = [&](const std::string& name, const std::string& body) { return ask("api/" + name, body).json(); };
-    EXPECT_EQ(post("menu", R"({"menu":32500,"item":2})")["result"], 0);
-    EXPECT_EQ(post("fault", R"({"function":"CreateElement","nth":1})")["faults"]["rules"].size(), 1u);
-    post("menu", R"({"menu":32500,"item":2})");
-    EXPECT_EQ(post("undo", "{}")["done"], true);
-    EXPECT_EQ(post("palette-message", R"({"guid":"{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}","message":7})")["visible"],
-              true);
-    EXPECT_EQ(post("palette-close", R"({"palette":1})")["result"], 0);
-    auto state = ask("api/state").json();
-    EXPECT_EQ(state["elements"]["total"], 0);
-    EXPECT_EQ(state["undo"]["redo"].size(), 1u);
-    EXPECT_EQ(state["palettes"][0]["visible"], false);
-    EXPECT_EQ(state["menus"][0]["items"][0]["checked"], false);
-    EXPECT_EQ(state["liveMemos"], 0);
-    EXPECT_EQ(state["palettes"][0]["browsers"][0]["page"], server.base() + "b/1/index.html");
-    EXPECT_EQ(post("nothing", "{}").is_discarded(), true);
-
-    // Another project starts without the first one's undo steps.
-    EXPECT_EQ(post("open-another-project", "{}")["done"], true);
-    EXPECT_EQ(ask("api/state").json()["undo"]["redo"].size(), 0u);
 }
 
 TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {
@@ -269,7 +245,6 @@ TEST_F(ServedWorkbench, SlowClientsAreCutOffAndDoNotStarveOthers) {
     EXPECT_EQ(statuses, (std::vector<int>{200, 200, 200}));
 }
 
-
 TEST(FileUrl, DecodesEachSegmentAndKeepsTheSuffix) {
     auto u = parseFileUrl("file:///tmp/Temp%20Dir/Za%C5%BC%C3%B3%C5%82%C4%87%23%25/web/map.html?x=1#top");
     ASSERT_TRUE(u);
@@ -280,18 +255,6 @@ TEST(FileUrl, DecodesEachSegmentAndKeepsTheSuffix) {
     EXPECT_FALSE(parseFileUrl("file://relative/a.html"));
     EXPECT_FALSE(parseFileUrl("file:///a%2"));
     EXPECT_FALSE(parseFileUrl("file:///a%00b"));
-}
-
-TEST(Resources, StringListsEndAtAnEmptyString) {
-    const unsigned char list[] = "a\0bc\0\0ignored\0";
-    EXPECT_EQ(splitStringList(list, sizeof list), (std::vector<std::string>{"a", "bc"}));
-    const unsigned char unterminated[] = {'x', 0, 'y', 'z'};
-    EXPECT_EQ(splitStringList(unterminated, 4), (std::vector<std::string>{"x", "yz"}));
-    EXPECT_FALSE(parseDialog("{\"title\":\"x\"}"));  // no size
-    EXPECT_FALSE(parseDialog("not json"));
-    auto d = parseDialog(R"({"title":"Geodrop","width":900,"height":600,"items":[{"type":"browser","w":900,"h":600}]})");
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->items.at(0).height, 600);
 }
 
 // The host, origin and token rules are checked request by request in the

@@ -2,11 +2,11 @@
 // browser palette that echoes what its page posts, and a trace of its entry
 // points in the report window.
 #include <cstdio>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -27,26 +27,13 @@ KlBrowserRef browser = nullptr;
 
 void trace(const std::string& what) { host->WriteReport(("test-addon: " + what).c_str(), 0); }
 
-int32_t referenceNumber() {
-    uint32_t sum = 0;
-    for (uint32_t w : kPaletteGuid.w) sum += w;
-    return static_cast<int32_t>(sum);
-}
-
+// The echo is ASCII only: every other byte becomes a replacement character.
 std::string jsonString(const char* s, size_t n) {
     std::string out = "\"";
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c < 0x80 ? c : 0xFFFD);  // the echo is ASCII only
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
+    for (const unsigned char c : std::string_view(s, n)) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", c < 0x80 ? c : 0xFFFD);
+        out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, static_cast<char>(c)) : escaped;
     }
     return out + "\"";
 }
@@ -54,20 +41,6 @@ std::string jsonString(const char* s, size_t n) {
 void echo(void*, const char* arg, size_t bytes, int32_t isString) {
     const std::string value = isString ? jsonString(arg, bytes) : "null";
     host->BrowserExecuteScript(browser, ("window.testAddonReceive && window.testAddonReceive(" + value + ");").c_str());
-}
-
-std::string encodePath(const std::string& path) {
-    std::string out;
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.') {
-            out += static_cast<char>(c);
-        } else {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        }
-    }
-    return out;
 }
 
 const char* kPage = R"(<!DOCTYPE html>
@@ -96,12 +69,12 @@ void createPalette() {
     host->BrowserRegisterAsyncObject(browser, "GIS", "postMessage", echo, nullptr);
     host->CatchProjectEvent(KL_EVENT_QUIT, quit);
     host->KeepInMemory(1);
-    pageDir = std::filesystem::temp_directory_path() / ("kl test addon " + std::to_string(getpid()));
+    pageDir = std::filesystem::temp_directory_path() / ("kl-test-addon-" + std::to_string(getpid()));
     const auto dir = pageDir / "web";
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "index.html") << kPage;
     std::ofstream(dir / "style.css") << "h1 { color: rgb(0, 90, 160); }\n";
-    host->BrowserLoadUrl(browser, ("file://" + encodePath((dir / "index.html").string())).c_str());
+    host->BrowserLoadUrl(browser, ("file://" + (dir / "index.html").string()).c_str());
 }
 
 void setCheck(int32_t item, bool on) {
@@ -232,7 +205,7 @@ EXPORT KlErr RegisterInterface() {
 EXPORT KlErr Initialize() {
     trace("Initialize");
     if (KlErr err = host->InstallMenuHandler(kMenu, menu)) return err;
-    return host->RegisterPalette(referenceNumber(), control, 1015, &kPaletteGuid);
+    return host->RegisterPalette(1, control, 1015, &kPaletteGuid);
 }
 
 EXPORT KlErr FreeData() {
