@@ -1,12 +1,8 @@
 #pragma once
 
-// Test scaffolding for the layered codec: a minimal LAZ container (header, LASzip record,
-// chunk table) around decodeLayeredChunk / encodeLayeredChunk, with full control of the
-// chunks (variable counts, single points, items the writer does not produce).
+// Test scaffolding for the layered codec: the chunks of a LAZ file, and a minimal LAZ
+// container (header, LASzip record, chunk table) around chunks of our own making.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -92,35 +88,6 @@ inline std::vector<uint8_t> assembleLayeredLaz(uint8_t pointFormat, uint16_t rec
   for (size_t i = 0; i < chunks.size(); ++i) table.push_back({0, chunks[i].size(), counts[i], 0});
   appendChunkTable(table, variable, &f);
   return f;
-}
-
-// Encodes records with our codec into a LAZ file (variable chunks when variableCounts is
-// given) and expects our reader and laz-perf to give them back.
-inline void expectRoundTrip(const std::vector<uint8_t>& records, uint8_t format, uint16_t recordLength,
-                            uint32_t chunkSize, const std::string& tag,
-                            const std::vector<uint32_t>& variableCounts = {}) {
-  const uint64_t count = records.size() / recordLength;
-  std::vector<uint32_t> counts = variableCounts;
-  if (counts.empty())
-    for (uint64_t done = 0; done < count; done += chunkSize)
-      counts.push_back(static_cast<uint32_t>(std::min<uint64_t>(count - done, chunkSize)));
-  const std::vector<LaszipItem> items = standardLaszipItems(format, recordLength);
-  std::vector<std::vector<uint8_t>> chunks(counts.size());
-  std::string error;
-  uint64_t done = 0;
-  for (size_t i = 0; i < counts.size(); done += counts[i], ++i)
-    ASSERT_TRUE(encodeLayeredChunk(records.data() + done * recordLength, counts[i], items, recordLength, &chunks[i],
-                                   &error)) << error;
-  const std::vector<uint8_t> file =
-      assembleLayeredLaz(format, recordLength, items, chunkSize, !variableCounts.empty(), chunks, counts);
-  const test::Decoded ours = test::decodeBytes(file, tag);
-  ASSERT_TRUE(ours.status.ok) << tag << ": " << ours.status.message;
-  EXPECT_TRUE(ours.records == records) << tag << ": our reader";
-  const std::string path = test::tempFile("layered_roundtrip_" + tag + ".laz");
-  writeFile(path, file);
-  std::vector<uint8_t> oracle;
-  ASSERT_TRUE(test::lazPerfDecode(path, &oracle)) << tag << ": laz-perf could not decode our file";
-  EXPECT_TRUE(oracle == records) << tag << ": laz-perf";
 }
 
 }  // namespace kl::las::testing
