@@ -13,22 +13,6 @@
 namespace kl::las {
 namespace {
 
-TEST(LasWriter, EmptyFileIsReadableByBoth) {
-  const test::Decoded in = test::decodeFile(test::sample("lazrs__point10.laz"));
-  ASSERT_TRUE(in.status.ok);
-  const std::string out = test::tempFile("empty.laz");
-  ASSERT_TRUE(writeLasFile(out, in.header, nullptr, 0).ok);
-  const test::Decoded back = test::decodeFile(out);
-  ASSERT_TRUE(back.status.ok) << back.status.message;
-  EXPECT_EQ(back.header.pointCount, 0u);
-  EXPECT_TRUE(back.records.empty());
-  std::vector<uint8_t> theirs;
-  EXPECT_TRUE(test::lazPerfDecode(out, &theirs));
-  EXPECT_TRUE(theirs.empty());
-}
-
-// ---- EVLRs ----
-
 using Bytes = std::vector<uint8_t>;
 
 const char* const kEvlrSample = "laspy__1_4_w_evlr.las";
