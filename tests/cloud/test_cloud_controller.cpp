@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <iterator>
-#include <mutex>
-#include <thread>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,6 +12,7 @@
 #include "cloud/controller/cloud_controller.h"
 #include "cloud/controller/cloud_frame.h"
 #include "geodata/polish_crs.h"
+#include "host/core/executor.h"
 #include "host/core/workbench.h"
 #include "tests/cloud/demo_geoportal.h"
 #include "tests/support/host_binding.h"
@@ -39,13 +36,8 @@ public:
             obj["type"] = type;
             sent.push_back(obj);
         };
-        env.post = [this](std::function<void()> task, std::function<void()>) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                queue_.push_back(std::move(task));
-            }
-            posted_.notify_one();
-            return true;
+        env.post = [this](std::function<void()> task, std::function<void()> onFailure) {
+            return mainThread_.post(std::move(task), std::move(onFailure));
         };
         env.outputDir = (dir / "out").string();
         env.keepDir = (dir / "keep").string();
@@ -55,19 +47,10 @@ public:
         return env;
     }
 
-    // Runs posted tasks until pred holds; only a posted task can change it,
-    // so between runs the thread sleeps until the next post (a hang is the
-    // test runner's time-out).
+    // Only a posted task can change pred, so between runs the thread waits for
+    // the next post (a hang is the test runner's time-out).
     void pumpUntil(const std::function<bool()>& pred) {
-        while (!pred()) {
-            std::deque<std::function<void()>> now;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                posted_.wait(lock, [this] { return !queue_.empty(); });
-                now.swap(queue_);
-            }
-            for (auto& t : now) t();
-        }
+        while (!pred()) mainThread_.runFor(std::chrono::hours(1));
     }
 
     const json* last(const std::string& type) const {
@@ -79,9 +62,7 @@ public:
     std::vector<json> sent;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<std::function<void()>> queue_;
+    kl::host::MainThreadExecutor mainThread_;
 };
 
 // A frame of about 100 m x 100 m in Kraków.
