@@ -27,15 +27,8 @@ namespace {
 
 using kl::geo::testing::readWholeFile;
 
-class CloudDownloadDemo : public ::testing::Test {
+class CloudDownloadDemo : public kl::cloud::test::DemoGeoportal {
 protected:
-    void SetUp() override {
-        geoportal_ = std::make_unique<kl::cloud::test::DemoGeoportal>("kl_cloud_demo");
-        ASSERT_TRUE(geoportal_->started());
-        dir_ = geoportal_->dir();
-    }
-    void TearDown() override { geoportal_.reset(); }
-
     CloudDownloadRequest request(kl::cloudui::Detail detail = kl::cloudui::Detail::Full) const {
         CloudDownloadRequest r;
         r.frame = {demo::kMinEasting + 100, demo::kMinNorthing + 100, demo::kMinEasting + 400, demo::kMinNorthing + 300};
@@ -53,20 +46,18 @@ protected:
     }
 
     CloudDownloadResult run(const CloudDownloadRequest& r, const CancelCheck& cancelled = [] { return false; }) {
-        kl::net::WfsClient client(fast(), geoportal_->hosts());
+        kl::net::WfsClient client(fast(), hosts());
         LidarResolver resolver(client);
         return runCloudDownload(r, resolver, [this](const CloudProgress& p) { labels_.push_back(p.label); }, cancelled);
     }
 
     size_t tileRequests() const {
         size_t n = 0;
-        for (const auto& e : geoportal_->server().log().snapshot())
+        for (const auto& e : server_->log().snapshot())
             if (e.path.rfind(demo::kLidarTilePathPrefix, 0) == 0) ++n;
         return n;
     }
 
-    std::unique_ptr<kl::cloud::test::DemoGeoportal> geoportal_;
-    fs::path dir_;
     std::vector<std::string> labels_;
 };
 
@@ -125,11 +116,11 @@ TEST_F(CloudDownloadDemo, IndexIsReadWholeHoweverTheServerPagesIt) {
     } rows[] = {{5000, false}, {5, false}, {5, true}, {1, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.maxFeatures) + (row.matchedUnknown ? " unknown" : ""));
-        auto config = geoportal_->config();
+        auto config = demoConfig();
         config.maxFeatures = row.maxFeatures;
         config.matchedUnknown = row.matchedUnknown;
-        geoportal_->server().setConfig(config);
-        kl::net::WfsClient client(fast(), geoportal_->hosts());
+        server_->setConfig(config);
+        kl::net::WfsClient client(fast(), hosts());
         const auto q = LidarResolver(client).query(whole, demo::kLidarLastOfferedYear);
         EXPECT_EQ(q.tiles.size(), static_cast<size_t>(demo::kLidarSheets));
         EXPECT_EQ(q.warning, "");
@@ -144,29 +135,29 @@ TEST_F(CloudDownloadDemo, AnIndexThatFailsIsNotTakenForNoData) {
     for (const auto kind : {kl::geoportal::FaultKind::Status, kl::geoportal::FaultKind::Exception,
                             kl::geoportal::FaultKind::Truncate, kl::geoportal::FaultKind::Html}) {
         SCOPED_TRACE(kl::geoportal::faultName({kind}));
-        geoportal_->server().faults().clear();
+        server_->faults().clear();
         kl::geoportal::FaultRule rule;
         rule.fault.kind = kind;
         rule.pathPrefix = std::string(demo::kLidarIndexPath);
         rule.remaining = -1;
-        geoportal_->server().faults().add(rule);
+        server_->faults().add(rule);
         const auto r = run(request());
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.message.rfind("Serwis skorowidza LiDAR nie odpowiada poprawnie (rok ", 0), 0u) << r.message;
     }
     // Layers that are not offered (next year's, refused with 400) and empty
     // ones are an area without data.
-    geoportal_->server().faults().clear();
-    auto config = geoportal_->config();
+    server_->faults().clear();
+    auto config = demoConfig();
     config.lidarErrorYear = 0;
-    geoportal_->server().setConfig(config);
+    server_->setConfig(config);
     auto empty = request();
     empty.frame = {demo::kMinEasting - 5000, demo::kMinNorthing - 5000, demo::kMinEasting - 4000, demo::kMinNorthing - 4000};
     EXPECT_EQ(run(empty).message, "Brak danych LiDAR dla tego obszaru.");
     // A newer year that failed before an older one answered is said, though
     // the cloud of the older year is whole.
     config.lidarErrorYear = demo::kLidarErrorYear;
-    geoportal_->server().setConfig(config);
+    server_->setConfig(config);
     auto walk = request();
     walk.currentYear = demo::kLidarLastOfferedYear;
     const auto older = run(walk);
@@ -203,7 +194,7 @@ TEST_F(CloudDownloadDemo, TileFaultsCostNothingOrAreCounted) {
         rule.fault.kind = row.kind;
         rule.pathPrefix = std::string(demo::kLidarTilePathPrefix);
         rule.remaining = row.times;
-        geoportal_->server().faults().add(rule);
+        server_->faults().add(rule);
         const auto r = run(request());
         ASSERT_TRUE(r.ok) << r.message;
         EXPECT_EQ(r.tilesTotal, all.tilesTotal);
@@ -226,7 +217,7 @@ TEST_F(CloudDownloadDemo, ADamagedCachedTileIsFetchedAgain) {
     const auto all = run(request());
     ASSERT_TRUE(all.ok) << all.message;
     size_t damaged = 0;
-    for (const auto& e : fs::directory_iterator(geoportal_->dir() / "cache" / "KARTOLINK" / "cache"))
+    for (const auto& e : fs::directory_iterator(dir_ / "cache" / "KARTOLINK" / "cache"))
         if (e.path().extension() == ".zip") {
             fs::resize_file(e.path(), fs::file_size(e.path()) / 2);
             ++damaged;
