@@ -159,32 +159,7 @@ TEST(LasWriter, LocatedEvlrIsCopiedFromTheSourceInBoundedPieces) {
   std::filesystem::remove(src.path);
 }
 
-TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
-  const LocatedSource src = locatedSource("located_short.las", 2 * 1024 * 1024);
-  Bytes truncated = test::readFile(src.path);
-  truncated.resize(truncated.size() - 1000);
-  for (uint64_t claimed : {uint64_t{0}, uint64_t{1} << 60}) {
-    SCOPED_TRACE(claimed);
-    LasHeader h = src.header;
-    // as much as the header says, or far more than any file could hold
-    if (claimed != 0) h.vlrs.back().locatedLength = claimed;
-    LasFile file;
-    file.openMemory(truncated.data(), truncated.size());
-    LasWriteOptions options;
-    options.payloadSource = [&](uint64_t offset, size_t n, void* dst) { return file.readAt(offset, n, dst); };
-    const std::string out = test::tempFile("located_short.laz");
-    std::filesystem::remove(out);
-    const LasStatus st = writeLasFile(out, h, src.records.data(), h.pointCount, options);
-    EXPECT_FALSE(st.ok);
-    EXPECT_NE(st.message.find("rekordu EVLR nr 2"), std::string::npos) << st.message;
-    EXPECT_NE(st.message.find("z pliku zrodlowego"), std::string::npos) << st.message;
-    EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_TRUE(test::noTempBeside(out));
-  }
-  std::filesystem::remove(src.path);
-}
-
-TEST(LasWriter, HeadersItCannotWriteWhollyAreRefusedBeforeAnyFileIsCreated) {
+TEST(LasWriter, WritesThatCannotBeDoneWhollyFailAndLeaveNoFile) {
   const auto waves = [](uint8_t format) {
     LasHeader h;
     h.pointFormat = format;
@@ -194,18 +169,28 @@ TEST(LasWriter, HeadersItCannotWriteWhollyAreRefusedBeforeAnyFileIsCreated) {
   LasHeader longVlr = test::decodeFile(test::sample("lazrs__point10.laz")).header;
   longVlr.vlrs.push_back(patternEvlr(3, 70000));
   longVlr.vlrs.back().extended = false;
+  // A source 1000 bytes short of its located EVLR, claimed as it is or far longer than any file.
+  const LocatedSource src = locatedSource("located_short.las", 2 * 1024 * 1024);
+  Bytes truncated = test::readFile(src.path);
+  truncated.resize(truncated.size() - 1000);
+  LasFile shortSource;
+  shortSource.openMemory(truncated.data(), truncated.size());
+  LasHeader claimsTooMuch = src.header;
+  claimsTooMuch.vlrs.back().locatedLength = uint64_t{1} << 60;
   const struct {
     LasHeader header;
-    bool compress;
+    bool compress, fromShortSource;
     std::string message;
   } rows[] = {
       // Wave packet records point into waveform data the writer does not carry over.
-      {waves(4), true, "formatu punktow 4 (z pakietami fal)"},
-      {waves(5), false, "formatu punktow 5 (z pakietami fal)"},
-      {waves(9), false, "formatu punktow 9 (z pakietami fal)"},
-      {waves(10), true, "formatu punktow 10 (z pakietami fal)"},
-      {locatedSource("located_nosource.las", 1000).header, true, "EVLR nr 2 (kartolink_test/9)"},
-      {longVlr, true, "70000 B"},
+      {waves(4), true, false, "formatu punktow 4 (z pakietami fal)"},
+      {waves(5), false, false, "formatu punktow 5 (z pakietami fal)"},
+      {waves(9), false, false, "formatu punktow 9 (z pakietami fal)"},
+      {waves(10), true, false, "formatu punktow 10 (z pakietami fal)"},
+      {src.header, true, false, "EVLR nr 2 (kartolink_test/9)"},  // located, and no source given
+      {longVlr, true, false, "70000 B"},
+      {src.header, true, true, "rekordu EVLR nr 2 (kartolink_test/9) z pliku zrodlowego"},
+      {claimsTooMuch, true, true, "rekordu EVLR nr 2 (kartolink_test/9) z pliku zrodlowego"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.message);
@@ -213,12 +198,15 @@ TEST(LasWriter, HeadersItCannotWriteWhollyAreRefusedBeforeAnyFileIsCreated) {
     std::filesystem::remove(out);
     LasWriteOptions options;
     options.compress = row.compress;
+    if (row.fromShortSource)
+      options.payloadSource = [&](uint64_t offset, size_t n, void* dst) { return shortSource.readAt(offset, n, dst); };
     const LasStatus st = writeLasFile(out, row.header, nullptr, 0, options);
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.message.find(row.message), std::string::npos) << st.message;
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_TRUE(test::noTempBeside(out));
   }
+  std::filesystem::remove(src.path);
 }
 
 TEST(LasWriter, ASecondWriteReplacesTheFirstFileWholeAndFollowsNoPlantedLink) {
