@@ -11,9 +11,10 @@
 namespace kl::las {
 namespace {
 
-// Every codec round trip runs the coder over the models it uses; here what they do not
-// reach: an empty stream, corrupt streams, and integer corrections at the edges.
-TEST(ArithmeticCoder, AnEmptyStreamIsFourBytesAndCorruptStreamsAreReportedOrDecodeInsideTheModels) {
+// Every codec round trip runs the coder over the models it uses, and corrupt chunks under
+// the sanitizers (the reader's damaged files, the fuzzer) keep decoding inside the models;
+// here what they do not reach: an empty stream, a short one, integer corrections at the edges.
+TEST(ArithmeticCoder, AnEmptyStreamIsFourBytesAndAShortOneIsReported) {
   std::vector<uint8_t> empty;
   ArithmeticEncoder enc;
   enc.init(&empty);
@@ -27,27 +28,6 @@ TEST(ArithmeticCoder, AnEmptyStreamIsFourBytesAndCorruptStreamsAreReportedOrDeco
   ArithmeticModel m(256);
   for (int i = 0; i < 1000; ++i) dec.decodeSymbol(m);  // must neither crash nor read outside
   EXPECT_TRUE(dec.overrun());
-
-  // Streams opening with 0xFF bytes start the value at the top of the interval, from
-  // where corrupt data can drive it far above: the symbol search must stay in its tables.
-  std::mt19937 rng(5);
-  for (int stream = 0; stream < 100; ++stream) {
-    std::vector<uint8_t> hostileBytes(64, 0xFF);
-    for (size_t i = 4; i < hostileBytes.size(); ++i) {
-      if (rng() % 2) hostileBytes[i] = static_cast<uint8_t>(rng());
-    }
-    ArithmeticDecoder hostile;
-    ASSERT_TRUE(hostile.init(hostileBytes.data(), hostileBytes.size()));
-    ArithmeticModel small(5), wide(256);
-    ArithmeticBitModel bit;
-    for (int i = 0; i < 200; ++i) {
-      switch (rng() % 3) {
-        case 0: ASSERT_LT(hostile.decodeSymbol(small), 5u) << "stream " << stream; break;
-        case 1: ASSERT_LT(hostile.decodeSymbol(wide), 256u) << "stream " << stream; break;
-        default: hostile.decodeBit(bit); break;
-      }
-    }
-  }
 }
 
 struct IcCase {
