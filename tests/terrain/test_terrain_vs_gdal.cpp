@@ -25,6 +25,7 @@ namespace {
 using geo::testing::runGdalCommand;
 using testing::gridSample;
 using testing::ScratchFolder;
+using testing::smoothSheet;
 
 struct XyzPoint {
   double x, y, z;
@@ -100,22 +101,6 @@ TEST(SampleSheetHead, RealSheetCutAfterItsFirstValuesIsRefused) {
       << result.message;
 }
 
-// A smooth surface with a few holes, values on a 1/64 m raster so that
-// GDAL's Float32 holds them exactly.
-std::string smoothSheet(int ncols, int nrows) {
-  std::string text = "ncols " + std::to_string(ncols) + "\nnrows " + std::to_string(nrows) +
-                     "\nxllcorner 500000\nyllcorner 250000\ncellsize 2\nnodata_value -9999\n";
-  for (int r = 0; r < nrows; ++r) {
-    for (int c = 0; c < ncols; ++c) {
-      const bool hole = (c == 11 && r == 7) || (c == 30 && r >= 20 && r < 23);
-      const double z = 120.0 + 4.0 * std::sin(c / 5.0) + 3.0 * std::cos(r / 4.0) + 0.05 * c * r;
-      text += test::cNumber(hole ? -9999.0 : std::round(z * 64.0) / 64.0) + ' ';
-    }
-    text.push_back('\n');
-  }
-  return text;
-}
-
 // gdalwarp 3.6 interpolates a Float32 sheet in single precision even when
 // asked for a Float64 working type, so the shifts are binary fractions of a
 // cell: with heights on a 1/64 m raster every weight and product is then
@@ -124,7 +109,7 @@ class BilinearSampleAsGdalwarp : public ::testing::TestWithParam<std::pair<doubl
 
 TEST_P(BilinearSampleAsGdalwarp, AgreesInsideAwayFromHoles) {
   ScratchFolder folder;
-  const auto sheet = folder.write("smooth.asc", smoothSheet(40, 30)).string();
+  const auto sheet = folder.write("smooth.asc", smoothSheet()).string();
   const auto result = readAsciiGrid(sheet);
   ASSERT_TRUE(result.ok) << result.message;
   const AsciiGrid& g = result.grid;
