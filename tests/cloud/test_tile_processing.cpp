@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "cloud/las/las_bytes.h"
 #include "cloud/las/las_writer.h"
 #include "cloud/lidar/lidar_tile_check.h"
 #include "cloud/las/las_reader.h"
@@ -21,44 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 // A 300 m frame in Kraków, in PL-1992; zone 7 (EPSG 2178).
 const kl::geo::Bbox kFrame{566000.0, 243000.0, 566300.0, 243300.0};
-
-// A LAZ tile in PL-1992 with points on a 1 m grid over x0..x0+n, in format 3
-// (pointwise) or 7 (layered, with a changing intensity and GPS time that the
-// pipeline never reads).
-std::string writeTile(const fs::path& path, double x0, int n, uint32_t chunk = 1000, uint8_t format = 3) {
-    const bool layered = format == 7;
-    kl::las::LasHeader h;
-    h.versionMinor = layered ? 4 : 2;
-    h.pointFormat = format;
-    h.recordLength = layered ? 36 : 34;
-    h.scale = {0.01, 0.01, 0.01};
-    h.offset = {566000, 243000, 0};
-    const int colourAt = layered ? 30 : 28;
-    std::vector<uint8_t> recs;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            std::vector<uint8_t> r(h.recordLength);
-            const int32_t x = static_cast<int32_t>((x0 - 566000 + i) * 100), y = (100 + j) * 100, z = 21000 + i;
-            const uint16_t red = 0xAB00, green = static_cast<uint16_t>(0x1100 + (i << 8)), blue = 0x2200;
-            const uint16_t intensity = static_cast<uint16_t>(i * 7 + j);
-            const double gpsTime = 1000.0 + i * 0.5 + j * 0.001;
-            std::memcpy(&r[0], &x, 4);
-            std::memcpy(&r[4], &y, 4);
-            std::memcpy(&r[8], &z, 4);
-            std::memcpy(&r[12], &intensity, 2);
-            r[14] = layered ? 0x11 : 0x09;  // first of one return
-            if (layered) std::memcpy(&r[22], &gpsTime, 8);
-            std::memcpy(&r[colourAt], &red, 2);
-            std::memcpy(&r[colourAt + 2], &green, 2);
-            std::memcpy(&r[colourAt + 4], &blue, 2);
-            recs.insert(recs.end(), r.begin(), r.end());
-        }
-    kl::las::LasWriteOptions o;
-    o.chunkSize = chunk;
-    auto st = kl::las::writeLasFile(path.string(), h, recs.data(), static_cast<uint64_t>(n) * n, o);
-    EXPECT_TRUE(st.ok) << st.message;
-    return path.string();
-}
 
 struct RecordBuilder {
     uint8_t format;
@@ -81,6 +44,33 @@ struct RecordBuilder {
     size_t count() const { return bytes.size() / length; }
 };
 
+// A LAZ tile in PL-1992 with points on a 1 m grid over x0..x0+n, in format 3
+// (pointwise) or 7 (layered, with a changing intensity and GPS time that the
+// pipeline never reads).
+std::string writeTile(const fs::path& path, double x0, int n, uint32_t chunk = 1000, uint8_t format = 3) {
+    const bool layered = format == 7;
+    kl::las::LasHeader h;
+    h.versionMinor = layered ? 4 : 2;
+    h.pointFormat = format;
+    h.recordLength = layered ? 36 : 34;
+    h.scale = {0.01, 0.01, 0.01};
+    h.offset = {566000, 243000, 0};
+    RecordBuilder rb{format, h.recordLength, {}};
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            rb.add(static_cast<int32_t>((x0 - 566000 + i) * 100), (100 + j) * 100, 21000 + i,
+                   static_cast<uint16_t>(i * 7 + j), 0xAB00, static_cast<uint16_t>(0x1100 + (i << 8)), 0x2200);
+            uint8_t* r = &rb.bytes[rb.bytes.size() - h.recordLength];
+            r[14] = layered ? 0x11 : 0x09;  // first of one return
+            if (layered) kl::las::storeLe<double>(r + 22, 1000.0 + i * 0.5 + j * 0.001);
+        }
+    kl::las::LasWriteOptions o;
+    o.chunkSize = chunk;
+    auto st = kl::las::writeLasFile(path.string(), h, rb.bytes.data(), rb.count(), o);
+    EXPECT_TRUE(st.ok) << st.message;
+    return path.string();
+}
+
 TileLayout layoutOf(uint8_t format, uint16_t length, int epsg = 2180) {
     TileLayout l;
     l.pointFormat = format;
@@ -90,6 +80,7 @@ TileLayout layoutOf(uint8_t format, uint16_t length, int epsg = 2180) {
     l.epsg = epsg;
     return l;
 }
+
 class TileProcessing : public ::testing::Test {
 protected:
     kl::test::ScratchFolder scratch_{"kl_tiles"};
