@@ -9,7 +9,6 @@
 #include "geodata/gml_parser.h"
 #include "net/capabilities.h"
 #include "net/commune_resolver.h"
-#include "tests/fuzz/finite_vertices.h"
 #include "tests/fuzz/fuzz_expect.h"
 
 namespace {

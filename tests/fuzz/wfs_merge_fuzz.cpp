@@ -9,7 +9,6 @@
 
 #include "geodata/feature_dedup.h"
 #include "geodata/gml_parser.h"
-#include "tests/fuzz/finite_vertices.h"
 #include "tests/fuzz/fuzz_expect.h"
 
 namespace {
