@@ -8,7 +8,6 @@
 # the workbench's kl::host namespace.
 set(KL_UNITY_ALONE
   "geodata/geojson.cpp@geodata"
-  "tests/cloud/test_tile_points.cpp@tests/cloud"
   "tests/cloud/test_tile_processing.cpp@tests/cloud"
   "tests/import/test_stages.cpp@tests/import"
   "tests/net/geocoder_test.cpp@tests/net"

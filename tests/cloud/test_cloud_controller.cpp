@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <iterator>
-#include <mutex>
-#include <thread>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,6 +12,7 @@
 #include "cloud/controller/cloud_controller.h"
 #include "cloud/controller/cloud_frame.h"
 #include "geodata/polish_crs.h"
+#include "host/core/executor.h"
 #include "host/core/workbench.h"
 #include "tests/cloud/demo_geoportal.h"
 #include "tests/support/host_binding.h"
@@ -39,13 +36,8 @@ public:
             obj["type"] = type;
             sent.push_back(obj);
         };
-        env.post = [this](std::function<void()> task, std::function<void()>) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                queue_.push_back(std::move(task));
-            }
-            posted_.notify_one();
-            return true;
+        env.post = [this](std::function<void()> task, std::function<void()> onFailure) {
+            return mainThread_.post(std::move(task), std::move(onFailure));
         };
         env.outputDir = (dir / "out").string();
         env.keepDir = (dir / "keep").string();
@@ -55,19 +47,10 @@ public:
         return env;
     }
 
-    // Runs posted tasks until pred holds; only a posted task can change it,
-    // so between runs the thread sleeps until the next post (a hang is the
-    // test runner's time-out).
+    // Only a posted task can change pred, so between runs the thread waits for
+    // the next post (a hang is the test runner's time-out).
     void pumpUntil(const std::function<bool()>& pred) {
-        while (!pred()) {
-            std::deque<std::function<void()>> now;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                posted_.wait(lock, [this] { return !queue_.empty(); });
-                now.swap(queue_);
-            }
-            for (auto& t : now) t();
-        }
+        while (!pred()) mainThread_.runFor(std::chrono::hours(1));
     }
 
     const json* last(const std::string& type) const {
@@ -79,9 +62,7 @@ public:
     std::vector<json> sent;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<std::function<void()>> queue_;
+    kl::host::MainThreadExecutor mainThread_;
 };
 
 // A frame of about 100 m x 100 m in Kraków.
@@ -202,13 +183,12 @@ TEST(CloudSetOrigin, WritesTheZoneAndSurveyPoint) {
 
 // Against the local geoportal with a sparse demo cloud: how the reply tells of
 // skipped tiles, when a LAZ copy is made, and a copy that cannot be kept.
-TEST(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
-    kl::cloud::test::DemoGeoportal geoportal("kl_cloudctl_demo");
-    ASSERT_TRUE(geoportal.started());
-    const auto dir = geoportal.dir();
-    ::setenv("KL_DIAG_DIR", (dir / "diag").c_str(), 1);
+class CloudControllerDemo : public kl::cloud::test::DemoGeoportal {};
+
+TEST_F(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
+    ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
     TestEnvironment env;
-    auto made = env.make(dir, geoportal.server().baseUrl());
+    auto made = env.make(dir_, server_->baseUrl());
     made.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
     CloudController controller(made);
     const auto download = [&](const json& laz) {
@@ -225,25 +205,25 @@ TEST(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
         const json done = download(laz);
         ASSERT_TRUE(done["ok"].get<bool>()) << done.dump();
         EXPECT_EQ(done["msg"].get<std::string>().find("Kopia LAZ"), std::string::npos) << done.dump();
-        EXPECT_TRUE(std::filesystem::exists(dir / "keep" / "ostatnia_chmura.e57"));
-        EXPECT_FALSE(std::filesystem::exists(dir / "keep" / "ostatnia_chmura.laz"));
-        EXPECT_FALSE(std::filesystem::exists(dir / "out" / "import.laz"));
+        EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.e57"));
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz"));
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.laz"));
     }
     kl::geoportal::FaultRule rule;
     rule.fault.kind = kl::geoportal::FaultKind::Status;
     rule.pathPrefix = std::string(kl::geoportal::demo::kLidarTilePathPrefix);
     rule.remaining = 2;  // one tile: its download and the retry
-    geoportal.server().faults().add(rule);
-    std::filesystem::remove_all(dir / "cache");
+    server_->faults().add(rule);
+    std::filesystem::remove_all(dir_ / "cache");
     const json skipped = download(false);
     ASSERT_TRUE(skipped["ok"].get<bool>()) << skipped.dump();
     EXPECT_NE(skipped["msg"].get<std::string>().find(" Uwaga: chmura niepelna - uzyto "), std::string::npos) << skipped;
     // A folder where the copy should go: the rename over it must fail.
-    std::filesystem::create_directories(dir / "keep" / "ostatnia_chmura.laz" / "x");
+    std::filesystem::create_directories(dir_ / "keep" / "ostatnia_chmura.laz" / "x");
     const json refused = download(true);
     EXPECT_FALSE(refused["ok"].get<bool>());
-    EXPECT_EQ(refused["msg"].get<std::string>().rfind("Nie udalo sie zapisac chmury punktow w " + (dir / "keep").string() + ".", 0), 0u)
+    EXPECT_EQ(refused["msg"].get<std::string>().rfind("Nie udalo sie zapisac chmury punktow w " + (dir_ / "keep").string() + ".", 0), 0u)
         << refused["msg"];
-    for (const auto& e : std::filesystem::directory_iterator(dir / "keep")) EXPECT_NE(e.path().extension(), ".part");
-    EXPECT_TRUE(std::filesystem::exists(dir / "keep" / "ostatnia_chmura.laz" / "x"));
+    for (const auto& e : std::filesystem::directory_iterator(dir_ / "keep")) EXPECT_NE(e.path().extension(), ".part");
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz" / "x"));
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cloud/las/las_bytes.h"
 #include "cloud/pipeline/cloud_laz_export.h"
 #include "cloud/pipeline/cloud_output.h"
 #include "tests/las/las_test_support.h"
@@ -55,15 +56,9 @@ TEST(CloudOutput, OnlyStaleTemporariesOfTheTargetAreSwept) {
 }
 
 using namespace kl::cloud;
+using kl::las::loadLe;
 
 namespace {
-
-uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-int32_t i32(const uint8_t* p) {
-    int32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
 class CloudLazExport : public ::testing::Test {
 protected:
@@ -98,9 +93,9 @@ TEST_F(CloudLazExport, PointsComeBackAbsoluteWithWideColour) {
     ASSERT_NE(vlr, nullptr);
     // The GeoTIFF key directory: three inline keys, the last the projected system.
     ASSERT_EQ(vlr->payload.size(), 32u);
-    EXPECT_EQ(u16(vlr->payload.data() + 6), 3);
-    EXPECT_EQ(u16(vlr->payload.data() + 24), 3072);
-    EXPECT_EQ(u16(vlr->payload.data() + 30), 2177);
+    EXPECT_EQ(loadLe<uint16_t>(vlr->payload.data() + 6), 3);
+    EXPECT_EQ(loadLe<uint16_t>(vlr->payload.data() + 24), 3072);
+    EXPECT_EQ(loadLe<uint16_t>(vlr->payload.data() + 30), 2177);
     // The offset is the origin in whole metres.
     EXPECT_EQ(d.header.offset[0], 6'548'123.0);
     EXPECT_EQ(d.header.offset[1], 5'678'901.0);
@@ -108,12 +103,12 @@ TEST_F(CloudLazExport, PointsComeBackAbsoluteWithWideColour) {
     for (size_t i = 0; i < pts.size(); ++i) {
         SCOPED_TRACE(i);
         const uint8_t* rec = d.records.data() + 26 * i;
-        EXPECT_NEAR(i32(rec) * 0.001 + d.header.offset[0], kZone6.originE + pts[i].x, 0.0005 + 1e-9);
-        EXPECT_NEAR(i32(rec + 4) * 0.001 + d.header.offset[1], kZone6.originN + pts[i].y, 0.0005 + 1e-9);
-        EXPECT_NEAR(i32(rec + 8) * 0.001 + d.header.offset[2], kZone6.originZ + pts[i].z, 0.0005 + 1e-9);
-        EXPECT_EQ(u16(rec + 20), pts[i].r * 257);
-        EXPECT_EQ(u16(rec + 22), pts[i].g * 257);
-        EXPECT_EQ(u16(rec + 24), pts[i].b * 257);
+        EXPECT_NEAR(loadLe<int32_t>(rec) * 0.001 + d.header.offset[0], kZone6.originE + pts[i].x, 0.0005 + 1e-9);
+        EXPECT_NEAR(loadLe<int32_t>(rec + 4) * 0.001 + d.header.offset[1], kZone6.originN + pts[i].y, 0.0005 + 1e-9);
+        EXPECT_NEAR(loadLe<int32_t>(rec + 8) * 0.001 + d.header.offset[2], kZone6.originZ + pts[i].z, 0.0005 + 1e-9);
+        EXPECT_EQ(loadLe<uint16_t>(rec + 20), pts[i].r * 257);
+        EXPECT_EQ(loadLe<uint16_t>(rec + 22), pts[i].g * 257);
+        EXPECT_EQ(loadLe<uint16_t>(rec + 24), pts[i].b * 257);
     }
     EXPECT_NEAR(d.header.min[0], kZone6.originE - 0.25, 0.001);
     EXPECT_NEAR(d.header.max[1], kZone6.originN + 300.5, 0.001);

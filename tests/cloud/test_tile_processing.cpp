@@ -1,3 +1,5 @@
+// Points of a tile into the cloud: the accumulator (frame, voxels, budget, origin), the
+// records of each format, and whole tiles that decode, break or end the budget.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,9 +8,11 @@
 #include <fstream>
 #include <vector>
 
+#include "cloud/las/las_bytes.h"
 #include "cloud/las/las_writer.h"
 #include "cloud/lidar/lidar_tile_check.h"
 #include "cloud/las/las_reader.h"
+#include "cloud/pipeline/tile_points.h"
 #include "cloud/pipeline/tile_processing.h"
 #include "tests/support/scratch_folder.h"
 
@@ -16,7 +20,29 @@ using namespace kl::cloud;
 namespace fs = std::filesystem;
 
 namespace {
+// A 300 m frame in Kraków, in PL-1992; zone 7 (EPSG 2178).
 const kl::geo::Bbox kFrame{566000.0, 243000.0, 566300.0, 243300.0};
+
+struct RecordBuilder {
+    uint8_t format;
+    uint16_t length;
+    std::vector<uint8_t> bytes;
+    void add(int32_t x, int32_t y, int32_t z, uint16_t intensity, uint16_t r = 0, uint16_t g = 0, uint16_t b = 0) {
+        std::vector<uint8_t> rec(length, 0);
+        std::memcpy(&rec[0], &x, 4);
+        std::memcpy(&rec[4], &y, 4);
+        std::memcpy(&rec[8], &z, 4);
+        std::memcpy(&rec[12], &intensity, 2);
+        const int at = colourOffset(format, length);
+        if (at >= 0) {
+            std::memcpy(&rec[at], &r, 2);
+            std::memcpy(&rec[at + 2], &g, 2);
+            std::memcpy(&rec[at + 4], &b, 2);
+        }
+        bytes.insert(bytes.end(), rec.begin(), rec.end());
+    }
+    size_t count() const { return bytes.size() / length; }
+};
 
 // A LAZ tile in PL-1992 with points on a 1 m grid over x0..x0+n, in format 3
 // (pointwise) or 7 (layered, with a changing intensity and GPS time that the
@@ -29,31 +55,30 @@ std::string writeTile(const fs::path& path, double x0, int n, uint32_t chunk = 1
     h.recordLength = layered ? 36 : 34;
     h.scale = {0.01, 0.01, 0.01};
     h.offset = {566000, 243000, 0};
-    const int colourAt = layered ? 30 : 28;
-    std::vector<uint8_t> recs;
+    RecordBuilder rb{format, h.recordLength, {}};
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
-            std::vector<uint8_t> r(h.recordLength);
-            const int32_t x = static_cast<int32_t>((x0 - 566000 + i) * 100), y = (100 + j) * 100, z = 21000 + i;
-            const uint16_t red = 0xAB00, green = static_cast<uint16_t>(0x1100 + (i << 8)), blue = 0x2200;
-            const uint16_t intensity = static_cast<uint16_t>(i * 7 + j);
-            const double gpsTime = 1000.0 + i * 0.5 + j * 0.001;
-            std::memcpy(&r[0], &x, 4);
-            std::memcpy(&r[4], &y, 4);
-            std::memcpy(&r[8], &z, 4);
-            std::memcpy(&r[12], &intensity, 2);
+            rb.add(static_cast<int32_t>((x0 - 566000 + i) * 100), (100 + j) * 100, 21000 + i,
+                   static_cast<uint16_t>(i * 7 + j), 0xAB00, static_cast<uint16_t>(0x1100 + (i << 8)), 0x2200);
+            uint8_t* r = &rb.bytes[rb.bytes.size() - h.recordLength];
             r[14] = layered ? 0x11 : 0x09;  // first of one return
-            if (layered) std::memcpy(&r[22], &gpsTime, 8);
-            std::memcpy(&r[colourAt], &red, 2);
-            std::memcpy(&r[colourAt + 2], &green, 2);
-            std::memcpy(&r[colourAt + 4], &blue, 2);
-            recs.insert(recs.end(), r.begin(), r.end());
+            if (layered) kl::las::storeLe<double>(r + 22, 1000.0 + i * 0.5 + j * 0.001);
         }
     kl::las::LasWriteOptions o;
     o.chunkSize = chunk;
-    auto st = kl::las::writeLasFile(path.string(), h, recs.data(), static_cast<uint64_t>(n) * n, o);
+    auto st = kl::las::writeLasFile(path.string(), h, rb.bytes.data(), rb.count(), o);
     EXPECT_TRUE(st.ok) << st.message;
     return path.string();
+}
+
+TileLayout layoutOf(uint8_t format, uint16_t length, int epsg = 2180) {
+    TileLayout l;
+    l.pointFormat = format;
+    l.recordLength = length;
+    l.scale = {0.01, 0.01, 0.01};
+    l.offset = {566000, 243000, 0};
+    l.epsg = epsg;
+    return l;
 }
 
 class TileProcessing : public ::testing::Test {
@@ -158,4 +183,158 @@ TEST_F(TileProcessing, BudgetEndsTheTile) {
     CloudAccumulator acc(kFrame, 0.0, 2178, 500);
     EXPECT_EQ(processTile(path, 2180, acc, 2).kind, TileOutcome::OverBudget);
     EXPECT_EQ(acc.points().size(), 500u);
+}
+
+// 16-bit colour gives its high byte: whole tiles show it.
+TEST(TilePoints, ColourOfEachRecordFormat) {
+    struct Row {
+        const char* name;
+        uint8_t format;
+        uint16_t length;
+        uint16_t intensity, r, g, b;  // as stored
+        uint8_t shown[3];             // as kept
+    };
+    const Row rows[] = {
+        {"8-bit colour in 16-bit fields is not black", 2, 26, 0, 200, 100, 50, {200, 100, 50}},
+        {"without colour the intensity is grey", 1, 28, 0x4000, 0, 0, 0, {0x40, 0x40, 0x40}},
+        {"full intensity is white", 1, 28, 0xFFFF, 0, 0, 0, {0xFF, 0xFF, 0xFF}},
+    };
+    for (const Row& row : rows) {
+        RecordBuilder rb{row.format, row.length, {}};
+        rb.add(10000, 10000, 21000, row.intensity, row.r, row.g, row.b);
+        CloudAccumulator acc(kFrame, 0.0, 2178, 100);
+        TilePointFeeder feed(acc, layoutOf(row.format, row.length));
+        ASSERT_TRUE(feed.feed(rb.bytes.data(), rb.count())) << row.name;
+        feed.finish();
+        ASSERT_EQ(acc.points().size(), 1u) << row.name;
+        const auto& p = acc.points()[0];
+        EXPECT_EQ((std::vector<int>{p.r, p.g, p.b}), (std::vector<int>{row.shown[0], row.shown[1], row.shown[2]}))
+            << row.name;
+        EXPECT_DOUBLE_EQ(p.z, 210.0);
+    }
+}
+
+TEST(TilePoints, ColourScaleIsDecidedPerTile) {
+    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
+    RecordBuilder wide{2, 26, {}};
+    wide.add(10000, 10000, 21000, 0, 0x1000, 0x1000, 0x1000);
+    TilePointFeeder a(acc, layoutOf(2, 26));
+    a.feed(wide.bytes.data(), wide.count());
+    a.finish();
+    RecordBuilder narrow{2, 26, {}};
+    narrow.add(10100, 10000, 21000, 0, 0x10, 0x10, 0x10);
+    TilePointFeeder b(acc, layoutOf(2, 26));
+    b.feed(narrow.bytes.data(), narrow.count());
+    b.finish();
+    EXPECT_EQ(acc.points()[0].r, 0x10);
+    EXPECT_EQ(acc.points()[1].r, 0x10);
+}
+
+TEST(TilePoints, ZoneTileIsConvertedToPl1992AndCroppedToTheFrame) {
+    // The same ground point given in zone 7 must land where its PL-1992 twin lands.
+    const auto inside = kl::geo::pl1992ToPl2000(566150, 243150, 2178);
+    const auto outside = kl::geo::pl1992ToPl2000(566301.5, 243150, 2178);  // within the 2 m margin, outside the frame
+    TileLayout zone = layoutOf(0, 20, 2178);
+    zone.offset = {7'000'000, 5'000'000, 0};
+    RecordBuilder rb{0, 20, {}};
+    auto raw = [&](double v, double off) { return static_cast<int32_t>(std::lround((v - off) / 0.01)); };
+    rb.add(raw(inside.x, zone.offset[0]), raw(inside.y, zone.offset[1]), 21000, 0);
+    rb.add(raw(outside.x, zone.offset[0]), raw(outside.y, zone.offset[1]), 21000, 0);
+    CloudAccumulator zoned(kFrame, 0.0, 2178, 100);
+    TilePointFeeder f(zoned, zone);
+    ASSERT_TRUE(f.feed(rb.bytes.data(), rb.count()));
+    f.finish();
+    ASSERT_EQ(zoned.points().size(), 1u);
+
+    CloudAccumulator plain(kFrame, 0.0, 2178, 100);
+    ASSERT_EQ(plain.add(566150, 243150, 210, 0, 0, 0), CloudAccumulator::Add::Kept);
+    EXPECT_NEAR(zoned.points()[0].x, plain.points()[0].x, 0.02);
+    EXPECT_NEAR(zoned.points()[0].y, plain.points()[0].y, 0.02);
+}
+
+TEST(CloudAccumulator, KeepsTheFirstPointOfAVoxelInsideTheFrameUntilTheBudgetEnds) {
+    using Add = CloudAccumulator::Add;
+    struct Point {
+        double x, y, z;
+        Add outcome;
+    };
+    const struct {
+        const char* name;
+        double voxel;
+        size_t budget;
+        std::vector<Point> points;
+    } rows[] = {
+        {"first point of a voxel wins", 0.5, 100,
+         {{566100.01, 243100.01, 210.01, Add::Kept}, {566100.02, 243100.02, 210.02, Add::Dropped}}},
+        {"without voxel every point inside the frame is kept, edges included", 0.0, 100,
+         {{566100.01, 243100.01, 210, Add::Kept}, {566100.01, 243100.01, 210, Add::Kept},
+          {565999.99, 243100, 210, Add::Dropped}, {566100, 243300.01, 210, Add::Dropped},
+          {566300, 243300, 210, Add::Kept}}},
+        {"the budget stops the cloud", 0.0, 2,
+         {{566100, 243100, 210, Add::Kept}, {566101, 243100, 210, Add::Kept}, {566110, 243100, 210, Add::OverBudget}}},
+        {"garbage heights are dropped", 0.2, 10,
+         {{566100, 243100, INFINITY, Add::Dropped}, {566100, 243100, NAN, Add::Dropped},
+          {566100, 243100, 1e30, Add::Dropped}}},
+    };
+    for (const auto& row : rows) {
+        CloudAccumulator acc(kFrame, row.voxel, 2178, row.budget);
+        size_t kept = 0;
+        for (const Point& p : row.points) {
+            EXPECT_EQ(acc.add(p.x, p.y, p.z, static_cast<uint8_t>(kept + 1), 0, 0), p.outcome) << row.name;
+            kept += p.outcome == Add::Kept ? 1 : 0;
+        }
+        ASSERT_EQ(acc.points().size(), kept) << row.name;
+        if (kept > 0) {
+            EXPECT_EQ(acc.points()[0].r, 1) << row.name;
+        }
+    }
+}
+
+TEST(CloudAccumulator, LocalCoordinatesAreZoneCoordinatesLessTheSouthWestCornerOrTheSurveyPoint) {
+    CloudAccumulator acc(kFrame, 0.0, 2178, 100);
+    const double x = 566150, y = 243120, z = 215.5;
+    ASSERT_EQ(acc.add(x, y, z, 0, 0, 0), CloudAccumulator::Add::Kept);
+    const auto exact = kl::geo::pl1992ToPl2000(x, y, 2178);
+    const auto& p = acc.points()[0];
+    EXPECT_NEAR(p.x + acc.originE(), exact.x, 0.01);
+    EXPECT_NEAR(p.y + acc.originN(), exact.y, 0.01);
+    EXPECT_EQ(p.z, z);  // no survey point: heights stay absolute
+    // The origin is the smallest easting and northing of the frame corners.
+    for (double cx : {kFrame.minX, kFrame.maxX})
+        for (double cy : {kFrame.minY, kFrame.maxY}) {
+            const auto c = kl::geo::pl1992ToPl2000(cx, cy, 2178);
+            EXPECT_GE(c.x, acc.originE() - 0.01);
+            EXPECT_GE(c.y, acc.originN() - 0.01);
+        }
+    // A survey point moves the heights too.
+    CloudAccumulator surveyed(kFrame, 0.0, 2178, 100);
+    surveyed.setOrigin(7'500'000, 5'550'000, 200);
+    ASSERT_EQ(surveyed.add(x, y, z, 0, 0, 0), CloudAccumulator::Add::Kept);
+    EXPECT_DOUBLE_EQ(surveyed.points()[0].z, 15.5);
+}
+
+TEST(VoxelSet, NegativeAndFarKeysAreDistinct) {
+    VoxelSet s;
+    EXPECT_TRUE(s.insert(-1, -1, -1));
+    EXPECT_TRUE(s.insert(1, 1, 1));
+    EXPECT_FALSE(s.insert(-1, -1, -1));
+    EXPECT_TRUE(s.insert(int64_t{1} << 40, 0, 0));  // outside the packed range
+    EXPECT_FALSE(s.insert(int64_t{1} << 40, 0, 0));
+    EXPECT_TRUE(s.insert(0, 0, int64_t{1} << 21));
+    for (int i = 0; i < 100000; ++i) ASSERT_TRUE(s.insert(i, -i, i % 7));
+    for (int i = 0; i < 100000; ++i) ASSERT_FALSE(s.insert(i, -i, i % 7));
+    EXPECT_EQ(s.size(), 100004u);
+}
+
+TEST(VoxelSet, RollbackFreesOnlyWhatCameAfterTheCommit) {
+    VoxelSet s;
+    for (int i = 0; i < 3000; ++i) ASSERT_TRUE(s.insert(i, i % 13, -i));
+    s.commit();
+    for (int i = 3000; i < 9000; ++i) ASSERT_TRUE(s.insert(i, i % 13, -i));
+    EXPECT_TRUE(s.insert(int64_t{1} << 40, 0, 0));
+    s.rollback();
+    EXPECT_EQ(s.size(), 3000u);
+    for (int i = 0; i < 3000; ++i) ASSERT_FALSE(s.insert(i, i % 13, -i)) << i;
+    for (int i = 3000; i < 9000; ++i) ASSERT_TRUE(s.insert(i, i % 13, -i)) << i;
+    EXPECT_TRUE(s.insert(int64_t{1} << 40, 0, 0));
 }

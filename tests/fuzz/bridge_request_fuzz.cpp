@@ -10,10 +10,10 @@
 #include "base/bridge.h"
 #include "tests/fuzz/fuzz_expect.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+void kl::fuzz::fuzzText(std::string_view text) {
   std::vector<std::string> sent;
   kl::Bridge bridge;
-  bridge.setSender([&](const std::string& text) { sent.push_back(text); });
+  bridge.setSender([&](const std::string& reply) { sent.push_back(reply); });
   bridge.on("fetch", [](const nlohmann::json& msg) {
     const kl::import::FetchRequestCheck check = kl::import::readFetchRequest(msg);
     if (check.request) {
@@ -25,9 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kl::fuzz::expect(!check.error.empty());
     return nlohmann::json{{"type", "error"}, {"msg", check.error}};
   });
-  bridge.onMessage(kl::fuzz::textOf(data, size));
+  bridge.onMessage(text);
   kl::fuzz::expect(sent.size() == 1);
   const auto answer = nlohmann::json::parse(sent.front(), nullptr, false);
   kl::fuzz::expect(answer.is_object() && answer.contains("type") && answer["type"].is_string());
-  return 0;
 }

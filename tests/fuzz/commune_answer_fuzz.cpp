@@ -9,7 +9,6 @@
 #include "geodata/gml_parser.h"
 #include "net/capabilities.h"
 #include "net/commune_resolver.h"
-#include "tests/fuzz/finite_vertices.h"
 #include "tests/fuzz/fuzz_expect.h"
 
 namespace {
@@ -42,8 +41,7 @@ bool isBoundaryOfAnswered(const kl::net::CommuneAtPoint& found, const std::vecto
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view text = kl::fuzz::textOf(data, size);
+void kl::fuzz::fuzzText(std::string_view text) {
   kl::geo::GmlParseOptions options;
   options.keepFeaturesWithoutGeometry = true;
   const auto parsed = kl::geo::GmlParser::parse(text, kl::geo::DataType::Parcels, options);
@@ -60,5 +58,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string layer = kl::net::communeLayerFromCapabilities(text);
   const auto names = kl::net::elementNameTexts(text);
   kl::fuzz::expect(layer.empty() || std::find(names.begin(), names.end(), layer) != names.end());
-  return 0;
 }

@@ -4,13 +4,12 @@
 #include "shell/settings/settings.h"
 #include "tests/fuzz/fuzz_expect.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+void kl::fuzz::fuzzText(std::string_view text) {
   using namespace kl::settings;
-  const Settings read = readSettingsText(kl::fuzz::textOf(data, size)).settings;
+  const Settings read = readSettingsText(text).settings;
   for (const auto& [type, name] : read.layers) kl::fuzz::expect(isUsableLayerName(name));
-  const std::string text = serializeSettings(read);
-  const SettingsRead again = readSettingsText(text);
+  const std::string written = serializeSettings(read);
+  const SettingsRead again = readSettingsText(written);
   kl::fuzz::expect(again.complete());
-  kl::fuzz::expect(serializeSettings(again.settings) == text);
-  return 0;
+  kl::fuzz::expect(serializeSettings(again.settings) == written);
 }

@@ -9,7 +9,6 @@
 
 #include "geodata/feature_dedup.h"
 #include "geodata/gml_parser.h"
-#include "tests/fuzz/finite_vertices.h"
 #include "tests/fuzz/fuzz_expect.h"
 
 namespace {
@@ -44,9 +43,9 @@ bool isOrderedSubset(const std::vector<kl::geo::GisFeature>& kept, const std::ve
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const auto type = kTypes[size % std::size(kTypes)];
-  const std::vector<Answer> answers = parseAnswers(kl::fuzz::textOf(data, size), type);
+void kl::fuzz::fuzzText(std::string_view text) {
+  const auto type = kTypes[text.size() % std::size(kTypes)];
+  const std::vector<Answer> answers = parseAnswers(text, type);
   Answer joined;
   for (const Answer& a : answers) joined.insert(joined.end(), a.begin(), a.end());
   const Answer kept = kl::geo::deduplicateAnswers(answers);
@@ -56,5 +55,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kl::fuzz::expect(isOrderedSubset(kept, joined));
   if (answers.size() == 1) kl::fuzz::expect(kept.size() == joined.size());
   kl::fuzz::expect(kl::geo::deduplicateAnswers({kept, kept}).size() == kept.size());
-  return 0;
 }

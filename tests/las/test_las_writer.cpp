@@ -1,121 +1,22 @@
+// Writing LAS and LAZ beyond the records (those are the round-trip tests'): VLRs and EVLRs,
+// refusals that leave no file, and conversion between LAS and LAZ.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "cloud/las/las_bytes.h"
+#include "cloud/las/las_conversion.h"
 #include "cloud/las/las_file.h"
 #include "cloud/las/las_writer.h"
 #include "tests/las/las_test_support.h"
 
 namespace kl::las {
 namespace {
-
-struct Source {
-  const char* file;
-  uint8_t format;
-  uint32_t chunkSize;
-};
-
-class LazWriterRoundTrip : public ::testing::TestWithParam<Source> {};
-
-TEST_P(LazWriterRoundTrip, OurReaderAndLazPerfReadBackExactlyTheRecordsWritten) {
-  const Source src = GetParam();
-  const test::Decoded in = test::decodeFile(test::sample(src.file));
-  ASSERT_TRUE(in.status.ok) << in.status.message;
-  ASSERT_EQ(in.header.pointFormat, src.format);
-  const uint64_t count = in.header.pointCount;
-
-  const std::string out = test::tempFile(std::string("written_") + src.file + ".laz");
-  LasWriteOptions options;
-  options.chunkSize = src.chunkSize;
-  const LasStatus st = writeLasFile(out, in.header, in.records.data(), count, options);
-  ASSERT_TRUE(st.ok) << st.message;
-  EXPECT_TRUE(test::noTempBeside(out));
-
-  for (unsigned threads : {1u, 2u}) {
-    const test::Decoded back = test::decodeFile(out, threads);
-    ASSERT_TRUE(back.status.ok) << back.status.message;
-    EXPECT_TRUE(back.header.compressed);
-    EXPECT_EQ(back.header.pointFormatByte, 0x80 | src.format);
-    EXPECT_EQ(back.header.pointCount, count);
-    EXPECT_EQ(back.header.recordLength, in.header.recordLength);
-    EXPECT_TRUE(back.records == in.records) << "threads " << threads;
-    // the header describes the records: bounds, scale, offset and returns
-    for (size_t a = 0; a < 3; ++a) {
-      EXPECT_NEAR(back.header.min[a], in.header.min[a], in.header.scale[a]);
-      EXPECT_NEAR(back.header.max[a], in.header.max[a], in.header.scale[a]);
-      EXPECT_EQ(back.header.scale[a], in.header.scale[a]);
-      EXPECT_EQ(back.header.offset[a], in.header.offset[a]);
-    }
-    uint64_t returns = 0;
-    for (uint64_t n : back.header.pointsByReturn) returns += n;
-    EXPECT_EQ(returns, count);
-    EXPECT_EQ(back.header.pointsByReturn[0], in.header.pointsByReturn[0]);
-  }
-  std::vector<uint8_t> theirs;
-  ASSERT_TRUE(test::lazPerfDecode(out, &theirs));
-  EXPECT_TRUE(theirs == in.records) << "laz-perf reads other records";
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, LazWriterRoundTrip,
-                         ::testing::Values(Source{"lazrs__point10.laz", 0, 300}, Source{"lazrs__point-time.laz", 1, 300},
-                                           Source{"lazrs__point-color.laz", 2, 1065},
-                                           Source{"lazrs__point-time-color.laz", 3, 50000},
-                                           Source{"lazrs__extra-bytes.laz", 3, 500},
-                                           Source{"pdal__las_autzen_trim.las", 3, 50000},
-                                           Source{"laspy__1_4_w_evlr.laz", 6, 300},
-                                           Source{"laszip4j__record-format-7.laz", 7, 20},
-                                           Source{"laspy__append-bug.laz", 8, 10000}));
-
-TEST(LasWriter, EmptyFileIsReadableByBoth) {
-  const test::Decoded in = test::decodeFile(test::sample("lazrs__point10.laz"));
-  ASSERT_TRUE(in.status.ok);
-  const std::string out = test::tempFile("empty.laz");
-  ASSERT_TRUE(writeLasFile(out, in.header, nullptr, 0).ok);
-  const test::Decoded back = test::decodeFile(out);
-  ASSERT_TRUE(back.status.ok) << back.status.message;
-  EXPECT_EQ(back.header.pointCount, 0u);
-  EXPECT_TRUE(back.records.empty());
-  std::vector<uint8_t> theirs;
-  EXPECT_TRUE(test::lazPerfDecode(out, &theirs));
-  EXPECT_TRUE(theirs.empty());
-}
-
-TEST(LasWriter, GpsTimeJumpsAndSequenceSwitchesSurvive) {
-  // Interleaved flight lines, time jumps beyond 32 bits, repeats and NaN patterns push
-  // the time coder through every one of its codes.
-  const test::Decoded in = test::decodeFile(test::sample("lazrs__point-time.laz"));
-  ASSERT_TRUE(in.status.ok);
-  std::vector<uint8_t> records = in.records;
-  const size_t rl = in.header.recordLength;
-  const size_t n = records.size() / rl;
-  for (size_t i = 0; i < n; ++i) {
-    double t = 1000.0 + static_cast<double>(i) * 0.001;
-    if (i % 4 == 1) t = 5.0e8 + static_cast<double>(i);            // a second sequence far away
-    if (i % 7 == 3) t = std::ldexp(1.0, 60) + static_cast<double>(i);  // huge jump
-    if (i % 11 == 5) t = -static_cast<double>(i) * 1.5;
-    if (i % 13 == 6) t = std::nan("");
-    if (i % 17 == 0 && i > 0) std::memcpy(&t, records.data() + (i - 1) * rl + 20, 8);  // repeat
-    if (i > 200 && i < 260) t = 777.0 + static_cast<double>(i - 200) * 37.0 * static_cast<double>(i % 5);
-    std::memcpy(records.data() + i * rl + 20, &t, 8);
-  }
-  const std::string out = test::tempFile("gps_stress.laz");
-  LasWriteOptions options;
-  options.chunkSize = 400;
-  ASSERT_TRUE(writeLasFile(out, in.header, records.data(), n, options).ok);
-  const test::Decoded back = test::decodeFile(out);
-  ASSERT_TRUE(back.status.ok) << back.status.message;
-  EXPECT_TRUE(back.records == records);
-  std::vector<uint8_t> theirs;
-  ASSERT_TRUE(test::lazPerfDecode(out, &theirs));
-  EXPECT_TRUE(theirs == records);
-}
-
-// ---- EVLRs ----
 
 using Bytes = std::vector<uint8_t>;
 
@@ -258,32 +159,7 @@ TEST(LasWriter, LocatedEvlrIsCopiedFromTheSourceInBoundedPieces) {
   std::filesystem::remove(src.path);
 }
 
-TEST(LasWriter, SourceShorterThanTheEvlrFailsAndLeavesNoFile) {
-  const LocatedSource src = locatedSource("located_short.las", 2 * 1024 * 1024);
-  Bytes truncated = test::readFile(src.path);
-  truncated.resize(truncated.size() - 1000);
-  for (uint64_t claimed : {uint64_t{0}, uint64_t{1} << 60}) {
-    SCOPED_TRACE(claimed);
-    LasHeader h = src.header;
-    // as much as the header says, or far more than any file could hold
-    if (claimed != 0) h.vlrs.back().locatedLength = claimed;
-    LasFile file;
-    file.openMemory(truncated.data(), truncated.size());
-    LasWriteOptions options;
-    options.payloadSource = [&](uint64_t offset, size_t n, void* dst) { return file.readAt(offset, n, dst); };
-    const std::string out = test::tempFile("located_short.laz");
-    std::filesystem::remove(out);
-    const LasStatus st = writeLasFile(out, h, src.records.data(), h.pointCount, options);
-    EXPECT_FALSE(st.ok);
-    EXPECT_NE(st.message.find("rekordu EVLR nr 2"), std::string::npos) << st.message;
-    EXPECT_NE(st.message.find("z pliku zrodlowego"), std::string::npos) << st.message;
-    EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_TRUE(test::noTempBeside(out));
-  }
-  std::filesystem::remove(src.path);
-}
-
-TEST(LasWriter, HeadersItCannotWriteWhollyAreRefusedBeforeAnyFileIsCreated) {
+TEST(LasWriter, WritesThatCannotBeDoneWhollyFailAndLeaveNoFile) {
   const auto waves = [](uint8_t format) {
     LasHeader h;
     h.pointFormat = format;
@@ -293,18 +169,28 @@ TEST(LasWriter, HeadersItCannotWriteWhollyAreRefusedBeforeAnyFileIsCreated) {
   LasHeader longVlr = test::decodeFile(test::sample("lazrs__point10.laz")).header;
   longVlr.vlrs.push_back(patternEvlr(3, 70000));
   longVlr.vlrs.back().extended = false;
+  // A source 1000 bytes short of its located EVLR, claimed as it is or far longer than any file.
+  const LocatedSource src = locatedSource("located_short.las", 2 * 1024 * 1024);
+  Bytes truncated = test::readFile(src.path);
+  truncated.resize(truncated.size() - 1000);
+  LasFile shortSource;
+  shortSource.openMemory(truncated.data(), truncated.size());
+  LasHeader claimsTooMuch = src.header;
+  claimsTooMuch.vlrs.back().locatedLength = uint64_t{1} << 60;
   const struct {
     LasHeader header;
-    bool compress;
+    bool compress, fromShortSource;
     std::string message;
   } rows[] = {
       // Wave packet records point into waveform data the writer does not carry over.
-      {waves(4), true, "formatu punktow 4 (z pakietami fal)"},
-      {waves(5), false, "formatu punktow 5 (z pakietami fal)"},
-      {waves(9), false, "formatu punktow 9 (z pakietami fal)"},
-      {waves(10), true, "formatu punktow 10 (z pakietami fal)"},
-      {locatedSource("located_nosource.las", 1000).header, true, "EVLR nr 2 (kartolink_test/9)"},
-      {longVlr, true, "70000 B"},
+      {waves(4), true, false, "formatu punktow 4 (z pakietami fal)"},
+      {waves(5), false, false, "formatu punktow 5 (z pakietami fal)"},
+      {waves(9), false, false, "formatu punktow 9 (z pakietami fal)"},
+      {waves(10), true, false, "formatu punktow 10 (z pakietami fal)"},
+      {src.header, true, false, "EVLR nr 2 (kartolink_test/9)"},  // located, and no source given
+      {longVlr, true, false, "70000 B"},
+      {src.header, true, true, "rekordu EVLR nr 2 (kartolink_test/9) z pliku zrodlowego"},
+      {claimsTooMuch, true, true, "rekordu EVLR nr 2 (kartolink_test/9) z pliku zrodlowego"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.message);
@@ -312,12 +198,15 @@ TEST(LasWriter, HeadersItCannotWriteWhollyAreRefusedBeforeAnyFileIsCreated) {
     std::filesystem::remove(out);
     LasWriteOptions options;
     options.compress = row.compress;
+    if (row.fromShortSource)
+      options.payloadSource = [&](uint64_t offset, size_t n, void* dst) { return shortSource.readAt(offset, n, dst); };
     const LasStatus st = writeLasFile(out, row.header, nullptr, 0, options);
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.message.find(row.message), std::string::npos) << st.message;
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_TRUE(test::noTempBeside(out));
   }
+  std::filesystem::remove(src.path);
 }
 
 TEST(LasWriter, ASecondWriteReplacesTheFirstFileWholeAndFollowsNoPlantedLink) {
@@ -341,6 +230,108 @@ TEST(LasWriter, ASecondWriteReplacesTheFirstFileWholeAndFollowsNoPlantedLink) {
   std::filesystem::remove(out + ".tmp");
   EXPECT_TRUE(test::noTempBeside(out));
 }
+
+bool isLaszip(const LasVlr& v) { return v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId; }
+
+// Every record but the LASzip one, in order, as (kind, user id, record id, description, payload).
+std::vector<std::string> recordsOf(const LasHeader& h) {
+  std::vector<std::string> out;
+  for (const LasVlr& v : h.vlrs) {
+    if (isLaszip(v)) continue;
+    out.push_back(std::string(v.extended ? "E|" : "V|") + v.userId + "|" + std::to_string(v.recordId) + "|" +
+                  v.description + "|" + std::string(v.payload.begin(), v.payload.end()));
+  }
+  return out;
+}
+
+Bytes tailFrom(const std::string& path, uint64_t start) {
+  const Bytes f = test::readFile(path);
+  return start > f.size() ? Bytes{} : Bytes(f.begin() + static_cast<std::ptrdiff_t>(start), f.end());
+}
+
+TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
+  const std::string source = test::sample(kEvlrSample);
+  const test::Decoded in = test::decodeFile(source);
+  ASSERT_TRUE(in.status.ok) << in.status.message;
+  const std::string laz = test::tempFile("conv_evlr.laz");
+  const std::string las = test::tempFile("conv_evlr_back.las");
+  ASSERT_TRUE(convertLasFile(source, laz).ok);
+  LasWriteOptions plain;
+  plain.compress = false;
+  ASSERT_TRUE(convertLasFile(laz, las, plain, 2).ok);
+
+  const test::Decoded mid = test::decodeFile(laz);
+  const test::Decoded back = test::decodeFile(las);
+  ASSERT_TRUE(mid.status.ok) << mid.status.message;
+  ASSERT_TRUE(back.status.ok) << back.status.message;
+  EXPECT_TRUE(mid.header.compressed);
+  EXPECT_FALSE(back.header.compressed);
+  EXPECT_EQ(recordsOf(mid.header), recordsOf(in.header));
+  EXPECT_EQ(recordsOf(back.header), recordsOf(in.header));
+  EXPECT_EQ(back.header.evlrCount, in.header.evlrCount);
+  EXPECT_TRUE(back.records == in.records);
+  // the EVLR block, headers included, is the source's byte for byte
+  const Bytes original = tailFrom(source, in.header.evlrStart);
+  ASSERT_EQ(original.size(), 60u + 16u);
+  EXPECT_EQ(tailFrom(laz, mid.header.evlrStart), original);
+  EXPECT_EQ(tailFrom(las, back.header.evlrStart), original);
+  EXPECT_EQ(mid.header.pointFormatByte, 0x86);
+  EXPECT_EQ(back.header.versionMinor, 4);
+  // after the chunk table, which the point data's first word locates, or right after the points
+  EXPECT_GT(mid.header.evlrStart, loadLe<uint64_t>(test::readFile(laz).data() + mid.header.pointDataOffset));
+  EXPECT_EQ(back.header.evlrStart, back.header.pointDataOffset + in.records.size());
+  Bytes theirs;
+  ASSERT_TRUE(test::lazPerfDecode(laz, &theirs));
+  EXPECT_TRUE(theirs == in.records);
+}
+
+struct BadInput {
+  const char* name;
+  const char* sample;
+  std::function<void(Bytes&)> damage;
+  const char* cause;
+  bool failsWhileDecoding = false;  // after the header was read and the output opened
+};
+
+const BadInput kBadInputs[] = {
+    {"truncated_evlr", kEvlrSample, [](Bytes& b) { b.resize(b.size() - 5); }, "EVLR nr 1"},
+    {"missing", nullptr, nullptr, ""},
+    // fails while the points are being decoded, after the output was opened
+    {"garbage_in_a_chunk", "pdal__laz_autzen_trim.laz",
+     [](Bytes& b) {
+       std::mt19937 rng(5);
+       const size_t at = loadLe<uint32_t>(b.data() + 96) + 8 + 40;
+       for (size_t i = at; i < at + 40000; ++i) b[i] = static_cast<uint8_t>(rng());
+     },
+     "chunk", true},
+};
+
+class ConversionOfBadInput : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(ConversionOfBadInput, FailsClearlyAndWritesNothing) {
+  // The reader's own table has every damage; here one failure at the header, one
+  // while decoding and a missing file.
+  const BadInput& c = GetParam();
+  const std::string in = test::tempFile(std::string("bad_") + c.name + ".las");
+  std::filesystem::remove(in);
+  if (c.sample != nullptr) {
+    Bytes bytes = test::readFile(test::sample(c.sample));
+    c.damage(bytes);
+    test::writeFile(in, bytes);
+  }
+  EXPECT_EQ(LasReader().open(in).ok, c.failsWhileDecoding);
+  const std::string out = test::tempFile(std::string("bad_") + c.name + "_out.laz");
+  std::filesystem::remove(out);
+  const LasStatus st = convertLasFile(in, out);
+  EXPECT_FALSE(st.ok);
+  EXPECT_NE(st.message.find(in), std::string::npos) << st.message;
+  EXPECT_NE(st.message.find(c.cause), std::string::npos) << st.message;
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_TRUE(test::noTempBeside(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConversionOfBadInput, ::testing::ValuesIn(kBadInputs),
+                         [](const ::testing::TestParamInfo<BadInput>& i) { return std::string(i.param.name); });
 
 }  // namespace
 }  // namespace kl::las

@@ -8,27 +8,13 @@
 
 #include "tests/geodata/ogr_oracle.h"
 #include "tests/geodata/sample_files.h"
-#include "tests/support/c_number.h"
 #include "tests/terrain/grid_files.h"
 
 namespace kl::terrain {
 namespace {
 
 using testing::ScratchFolder;
-
-// 40 x 30 cells of 2 m rising 0.6 m a column and 0.4 m a row, with waves:
-// heights 100 to about 135, no node on a whole metre.
-std::string slopeSheet() {
-  std::string text = "ncols 40\nnrows 30\nxllcorner 500000\nyllcorner 250000\ncellsize 2\nnodata_value -9999\n";
-  for (int r = 29; r >= 0; --r) {
-    for (int c = 0; c < 40; ++c) {
-      const double z = std::round((100.0 + 0.6 * c + 0.4 * r + 2.0 * std::sin(c / 5.0)) * 1000.0) / 1000.0 + 0.0005;
-      text += test::cNumber(z) + ' ';
-    }
-    text.push_back('\n');
-  }
-  return text;
-}
+using testing::smoothSheet;
 
 int runTool(const std::string& arguments) {
   const int status = std::system((std::string(KL_CONTOURS_TOOL) + " " + arguments + " 2>/dev/null").c_str());
@@ -37,7 +23,7 @@ int runTool(const std::string& arguments) {
 
 TEST(ContourTool, GeoJsonLinesCarryLevelAndIndexDxfPolylinesSitAtTheirLevelWithLabels) {
   ScratchFolder folder;
-  const auto sheet = folder.write("slope.asc", slopeSheet());
+  const auto sheet = folder.write("smooth.asc", smoothSheet());
   const auto geojson = folder.path() / "lines.geojson", dxf = folder.path() / "lines.dxf";
   ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 0,5 --out '" + geojson.string() + "'"), 0);
   const auto collection = nlohmann::json::parse(geo::testing::readWholeFile(geojson));
@@ -82,10 +68,10 @@ struct RefusalCase {
 
 const RefusalCase kRefusals[] = {
     {"unknown_header_word", "ncols 2\nnrows 2\nfoo 1\n", "--interval 1 --out {out}", 1},
-    {"zero_interval", slopeSheet(), "--interval 0 --out {out}", 2},
-    {"unreadable_interval", slopeSheet(), "--interval abc --out {out}", 2},
-    {"unknown_extension", slopeSheet(), "--interval 1 --out {out}.shp", 2},
-    {"folder_missing", slopeSheet(), "--interval 1 --out {out}/none/lines.dxf", 3},
+    {"zero_interval", smoothSheet(), "--interval 0 --out {out}", 2},
+    {"unreadable_interval", smoothSheet(), "--interval abc --out {out}", 2},
+    {"unknown_extension", smoothSheet(), "--interval 1 --out {out}.shp", 2},
+    {"folder_missing", smoothSheet(), "--interval 1 --out {out}/none/lines.dxf", 3},
 };
 
 class ContourToolRefusal : public ::testing::TestWithParam<RefusalCase> {};

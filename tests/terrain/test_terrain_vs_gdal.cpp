@@ -25,6 +25,7 @@ namespace {
 using geo::testing::runGdalCommand;
 using testing::gridSample;
 using testing::ScratchFolder;
+using testing::smoothSheet;
 
 struct XyzPoint {
   double x, y, z;
@@ -59,29 +60,22 @@ void expectAsGdalReadsIt(const std::string& path, const ScratchFolder& folder) {
   }
 }
 
-class SampleSheetAsGdalReadsIt : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(SampleSheetAsGdalReadsIt, SameHeaderAndValues) {
+// Real sheets, and the local geoportal's (a corner header with runs of -9999 and a
+// centre header, both with CRLF header lines, values running across read chunks).
+TEST(SheetsAsGdalReadsThem, SameHeaderAndValues) {
   ScratchFolder folder;
-  expectAsGdalReadsIt(gridSample(GetParam()), folder);
-}
-
-// The local geoportal's sheets: a corner header with runs of -9999 and a
-// centre header, both with CRLF header lines.
-TEST(DemoSheetsAsGdalReadsThem, SameHeaderAndValues) {
-  ScratchFolder folder;
+  std::vector<std::string> paths;
+  for (const char* name : {"gdal__pixel_per_line.asc", "gdal__pixel_per_line_comma.asc", "integrator__tenbytenraster.asc"})
+    paths.push_back(gridSample(name));
   const auto& sheets = geoportal::elevationSheets();
   const std::pair<geoportal::ElevationModelKind, const geoportal::ElevationSheet*> served[] = {
       {geoportal::ElevationModelKind::Terrain, &sheets.front()}, {geoportal::ElevationModelKind::Surface, &sheets.back()}};
   for (const auto& [model, sheet] : served) {
     const std::string name = std::string(geoportal::elevationModelCode(model)) + "_" + sheet->godlo + ".asc";
-    expectAsGdalReadsIt(folder.write(name, geoportal::elevationSheetText(model, *sheet)).string(), folder);
+    paths.push_back(folder.write(name, geoportal::elevationSheetText(model, *sheet)).string());
   }
+  for (const std::string& path : paths) expectAsGdalReadsIt(path, folder);
 }
-
-INSTANTIATE_TEST_SUITE_P(RealSamples, SampleSheetAsGdalReadsIt,
-                         ::testing::Values("gdal__pixel_per_line.asc", "gdal__pixel_per_line_comma.asc",
-                                           "integrator__tenbytenraster.asc"));
 
 // GDAL 3.6 stops at a "nan" value ("File short"), so these are checked
 // against the values their text shows.
@@ -107,22 +101,6 @@ TEST(SampleSheetHead, RealSheetCutAfterItsFirstValuesIsRefused) {
       << result.message;
 }
 
-// A smooth surface with a few holes, values on a 1/64 m raster so that
-// GDAL's Float32 holds them exactly.
-std::string smoothSheet(int ncols, int nrows) {
-  std::string text = "ncols " + std::to_string(ncols) + "\nnrows " + std::to_string(nrows) +
-                     "\nxllcorner 500000\nyllcorner 250000\ncellsize 2\nnodata_value -9999\n";
-  for (int r = 0; r < nrows; ++r) {
-    for (int c = 0; c < ncols; ++c) {
-      const bool hole = (c == 11 && r == 7) || (c == 30 && r >= 20 && r < 23);
-      const double z = 120.0 + 4.0 * std::sin(c / 5.0) + 3.0 * std::cos(r / 4.0) + 0.05 * c * r;
-      text += test::cNumber(hole ? -9999.0 : std::round(z * 64.0) / 64.0) + ' ';
-    }
-    text.push_back('\n');
-  }
-  return text;
-}
-
 // gdalwarp 3.6 interpolates a Float32 sheet in single precision even when
 // asked for a Float64 working type, so the shifts are binary fractions of a
 // cell: with heights on a 1/64 m raster every weight and product is then
@@ -131,7 +109,7 @@ class BilinearSampleAsGdalwarp : public ::testing::TestWithParam<std::pair<doubl
 
 TEST_P(BilinearSampleAsGdalwarp, AgreesInsideAwayFromHoles) {
   ScratchFolder folder;
-  const auto sheet = folder.write("smooth.asc", smoothSheet(40, 30)).string();
+  const auto sheet = folder.write("smooth.asc", smoothSheet()).string();
   const auto result = readAsciiGrid(sheet);
   ASSERT_TRUE(result.ok) << result.message;
   const AsciiGrid& g = result.grid;
