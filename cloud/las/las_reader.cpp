@@ -60,6 +60,11 @@ class ChunkPipeline {
     for (auto& t : workers_) t.join();
   }
 
+  bool allStarted() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return scheduled_ >= chunks_.size() || failed_;
+  }
+
   LasStatus next(const uint8_t** records, uint64_t* count, std::any** result) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (handedOut_) {
@@ -247,6 +252,20 @@ void LasReader::workOnBatches(BatchWork work) {
 }
 
 std::any& LasReader::batchResult() { return *impl_->result; }
+
+void LasReader::start() {
+  if (impl_ && !impl_->failed && !impl_->started) startDecoding();
+}
+
+bool LasReader::allBatchesStarted() const {
+  if (!impl_ || impl_->failed) return true;
+  const Impl& s = *impl_;
+  if (s.pipeline) return s.pipeline->allStarted();
+  // Without threads a batch is decoded when asked for: only the last one leaves
+  // nothing more to start.
+  if (!s.compressed || s.sequential) return s.pointsDone >= s.header.pointCount;
+  return s.nextChunk >= s.chunks.size();
+}
 
 void LasReader::startDecoding() {
   Impl& s = *impl_;

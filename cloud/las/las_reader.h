@@ -46,6 +46,13 @@ class LasReader {
   // The result of the work on the batch the last next() handed out.
   std::any& batchResult();
 
+  // Starts decoding now instead of at the first next(), so that the batches are ready
+  // by the time they are asked for; decodeOnly and workOnBatches go before it.
+  void start();
+  // True once every batch of the file is decoded or being decoded: from then on the
+  // decoding threads run out of work, and the next file may as well be started.
+  bool allBatchesStarted() const;
+
   // The next batch of records (header().recordLength bytes each, the file's own layout).
   // *count is 0 at the end. The batch stays valid until the next call.
   LasStatus next(const uint8_t** records, uint64_t* count);
