@@ -60,9 +60,9 @@ class ChunkPipeline {
     for (auto& t : workers_) t.join();
   }
 
-  bool allStarted() {
+  size_t notStarted() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return scheduled_ >= chunks_.size() || failed_;
+    return failed_ ? 0 : chunks_.size() - scheduled_;
   }
 
   LasStatus next(const uint8_t** records, uint64_t* count, std::any** result) {
@@ -257,14 +257,14 @@ void LasReader::start() {
   if (impl_ && !impl_->failed && !impl_->started) startDecoding();
 }
 
-bool LasReader::allBatchesStarted() const {
-  if (!impl_ || impl_->failed) return true;
+uint64_t LasReader::batchesNotStarted() const {
+  if (!impl_ || impl_->failed) return 0;
   const Impl& s = *impl_;
-  if (s.pipeline) return s.pipeline->allStarted();
-  // Without threads a batch is decoded when asked for: only the last one leaves
-  // nothing more to start.
-  if (!s.compressed || s.sequential) return s.pointsDone >= s.header.pointCount;
-  return s.nextChunk >= s.chunks.size();
+  if (s.pipeline) return s.pipeline->notStarted();
+  // Without threads a batch is decoded when asked for.
+  if (s.compressed && !s.sequential) return s.chunks.size() - s.nextChunk;
+  const uint64_t batch = s.compressed ? s.info.chunkSize : kRawBatchPoints;
+  return batch == 0 ? 0 : (s.header.pointCount - s.pointsDone + batch - 1) / batch;
 }
 
 void LasReader::startDecoding() {

@@ -49,9 +49,10 @@ class LasReader {
   // Starts decoding now instead of at the first next(), so that the batches are ready
   // by the time they are asked for; decodeOnly and workOnBatches go before it.
   void start();
-  // True once every batch of the file is decoded or being decoded: from then on the
-  // decoding threads run out of work, and the next file may as well be started.
-  bool allBatchesStarted() const;
+  // Batches not yet decoded nor being decoded (0 after a failure): when there are no
+  // more than threads, the decoding threads are about to run out of work, and the next
+  // file may as well be started.
+  uint64_t batchesNotStarted() const;
 
   // The next batch of records (header().recordLength bytes each, the file's own layout).
   // *count is 0 at the end. The batch stays valid until the next call.

@@ -5,7 +5,7 @@
 namespace kl::cloud {
 
 TileDecoding::TileDecoding(const std::string& path, int tileEpsg, CloudAccumulator& acc, unsigned threads)
-    : acc_(acc), path_(path) {
+    : acc_(acc), threads_(threads) {
     if (auto st = reader_.open(path, threads); !st) {
         opened_ = {TileOutcome::Unusable, st.message, 0};
         return;
@@ -54,7 +54,7 @@ TileOutcome TileDecoding::read(const std::function<void()>& nearlyDone) {
             out.kind = TileOutcome::OverBudget;
             return out;
         }
-        if (!told && reader_.allBatchesStarted()) {
+        if (!told && reader_.batchesNotStarted() <= threads_) {
             told = true;
             nearlyDone();
         }

@@ -26,13 +26,13 @@ public:
     TileDecoding& operator=(const TileDecoding&) = delete;
 
     // Feeds the points, in file order, into the accumulator (once). nearlyDone
-    // is called once the reader has started its last batches, while they are
-    // still decoding: the moment to start the next tile.
+    // is called once each decoding thread has at most one batch left to take,
+    // while the last ones still decode: the moment to start the next tile.
     TileOutcome read(const std::function<void()>& nearlyDone = {});
 
 private:
     CloudAccumulator& acc_;
-    std::string path_;
+    unsigned threads_;
     TileOutcome opened_;
     // Declared before the reader: the reader's threads call the feeder until
     // the reader is gone.
