@@ -60,6 +60,11 @@ class ChunkPipeline {
     for (auto& t : workers_) t.join();
   }
 
+  size_t notStarted() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_ ? 0 : chunks_.size() - scheduled_;
+  }
+
   LasStatus next(const uint8_t** records, uint64_t* count, std::any** result) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (handedOut_) {
@@ -247,6 +252,20 @@ void LasReader::workOnBatches(BatchWork work) {
 }
 
 std::any& LasReader::batchResult() { return *impl_->result; }
+
+void LasReader::start() {
+  if (impl_ && !impl_->failed && !impl_->started) startDecoding();
+}
+
+uint64_t LasReader::batchesNotStarted() const {
+  if (!impl_ || impl_->failed) return 0;
+  const Impl& s = *impl_;
+  if (s.pipeline) return s.pipeline->notStarted();
+  // Without threads a batch is decoded when asked for.
+  if (s.compressed && !s.sequential) return s.chunks.size() - s.nextChunk;
+  const uint64_t batch = s.compressed ? s.info.chunkSize : kRawBatchPoints;
+  return batch == 0 ? 0 : (s.header.pointCount - s.pointsDone + batch - 1) / batch;
+}
 
 void LasReader::startDecoding() {
   Impl& s = *impl_;

@@ -46,6 +46,14 @@ class LasReader {
   // The result of the work on the batch the last next() handed out.
   std::any& batchResult();
 
+  // Starts decoding now instead of at the first next(), so that the batches are ready
+  // by the time they are asked for; decodeOnly and workOnBatches go before it.
+  void start();
+  // Batches not yet decoded nor being decoded (0 after a failure): when there are no
+  // more than threads, the decoding threads are about to run out of work, and the next
+  // file may as well be started.
+  uint64_t batchesNotStarted() const;
+
   // The next batch of records (header().recordLength bytes each, the file's own layout).
   // *count is 0 at the end. The batch stays valid until the next call.
   LasStatus next(const uint8_t** records, uint64_t* count);

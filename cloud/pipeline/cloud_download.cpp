@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "cloud/pipeline/cloud_accumulator.h"
 #include "cloud/pipeline/cloud_output.h"
@@ -20,6 +22,12 @@ CloudDownloadResult failure(std::string message, std::vector<std::string> warnin
     r.warnings = std::move(warnings);
     return r;
 }
+
+// A tile's first download, and its decoding once downloaded.
+struct StartedTile {
+    TileDownload download;
+    std::optional<TileDecoding> decoding;
+};
 
 constexpr const char* kCancelled = "Anulowano.";
 constexpr const char* kOverBudget = "Za duzo punktow - zmniejsz kadr lub obniz jakosc.";
@@ -78,14 +86,9 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     if (req.originSet) acc.setOrigin(req.originE, req.originN, req.originZ);
 
     const size_t n = query.tiles.size();
-    int processed = 0;
-    // Started by the first tile that keeps points: a download that keeps none
-    // leaves no trace on the disk.
-    std::optional<BackgroundE57> e57;
+    std::vector<net::DownloadProgress> tileProgress;
     for (size_t i = 0; i < n; ++i) {
-        const auto& tile = query.tiles[i];
-        double lastPct = -1;
-        const net::DownloadProgress tileProgress = [&](int64_t received, int64_t total) {
+        tileProgress.push_back([&progress, &cancelled, i, n, lastPct = -1.0](int64_t received, int64_t total) mutable {
             const double part = total > 0 ? static_cast<double>(received) / static_cast<double>(total) : 0.0;
             const double pct = (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n);
             // One event per half percent is plenty for a progress bar.
@@ -94,11 +97,34 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
                 progress({tileProgressLabel(i, n, received, total), pct, true});
             }
             return !cancelled();
-        };
-        const size_t pointsBefore = acc.points().size();
-        const TileFetch got = downloadAndRead(resolver, tile, tileProgress, cancelled, [&](const std::string& path) {
-            return processTile(path, tile.epsg, acc, req.decodeThreads);
         });
+    }
+    // The next tile is downloaded and starts decoding while the one before it
+    // drains, so the decoding threads go on from tile to tile instead of
+    // waiting for the merge, the colours and the next file's opening.
+    std::unique_ptr<StartedTile> ahead;
+    const auto start = [&](size_t i) {
+        auto started = std::make_unique<StartedTile>();
+        started->download = downloadTile(resolver, query.tiles[i], tileProgress[i], cancelled);
+        if (started->download.kind == TileDownload::Ready)
+            started->decoding.emplace(started->download.path, query.tiles[i].epsg, acc, req.decodeThreads);
+        return started;
+    };
+    int processed = 0;
+    // Started by the first tile that keeps points: a download that keeps none
+    // leaves no trace on the disk.
+    std::optional<BackgroundE57> e57;
+    for (size_t i = 0; i < n; ++i) {
+        const auto& tile = query.tiles[i];
+        const auto startNext = [&] {
+            if (i + 1 < n && !ahead) ahead = start(i + 1);
+        };
+        const std::unique_ptr<StartedTile> current = ahead ? std::move(ahead) : start(i);
+        const size_t pointsBefore = acc.points().size();
+        const TileFetch got = readDownloaded(
+            resolver, tile, tileProgress[i], cancelled, current->download,
+            [&] { return current->decoding->read(startNext); },
+            [&](const std::string& path) { return TileDecoding(path, tile.epsg, acc, req.decodeThreads).read(startNext); });
         if (got.kind == TileFetch::Cancelled) return failure(kCancelled, warnings);
         // Without room for the tiles every later one would fail too, and
         // a cloud of the few that fitted must not replace the last one.

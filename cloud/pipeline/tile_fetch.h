@@ -18,7 +18,22 @@ struct TileFetch {
     std::string message;  // why the tile was skipped, or what the disk said
 };
 
+// One download of a tile: the path of its cached copy, or why there is none.
+struct TileDownload {
+    enum Kind { Ready, Failed, Cancelled, DiskFull } kind = Ready;
+    std::string path;
+    std::string message;
+};
+TileDownload downloadTile(LidarResolver& resolver, const LidarTile& tile, const net::DownloadProgress& progress,
+                          const CancelCheck& cancelled);
+
 TileFetch downloadAndRead(LidarResolver& resolver, const LidarTile& tile, const net::DownloadProgress& progress,
                           const CancelCheck& cancelled, const TileReader& read);
+
+// downloadAndRead with the first download made earlier (first) and its
+// reading begun: readFirst gives what reading first.path came to.
+TileFetch readDownloaded(LidarResolver& resolver, const LidarTile& tile, const net::DownloadProgress& progress,
+                         const CancelCheck& cancelled, const TileDownload& first,
+                         const std::function<TileOutcome()>& readFirst, const TileReader& read);
 
 }  // namespace kl::cloud

@@ -55,7 +55,7 @@ las::RecordFields fieldsRead(const TileLayout& layout) {
 
 TilePointFeeder::TilePointFeeder(CloudAccumulator& acc, const TileLayout& layout)
     : acc_(acc), layout_(layout), colour_(colourOffset(layout.pointFormat, layout.recordLength)),
-      toPl1992_(acc.frame(), layout.epsg), firstPoint_(acc.points().size()) {}
+      toPl1992_(acc.frame(), layout.epsg) {}
 
 bool TilePointFeeder::feed(const uint8_t* records, size_t count) {
     prepare(records, count, &batch_);
@@ -130,8 +130,10 @@ bool TilePointFeeder::merge(const TileBatch& batch) {
 void TilePointFeeder::finish() {
     const int shift = maxRaw_ > 255 ? 8 : 0;
     auto& pts = acc_.points();
+    // Every point the tile kept has its raw colour, and none came after them.
+    const size_t first = pts.size() - raw_.size();
     for (size_t i = 0; i < raw_.size(); ++i) {
-        auto& p = pts[firstPoint_ + i];
+        auto& p = pts[first + i];
         p.r = static_cast<uint8_t>(raw_[i][0] >> shift);
         p.g = static_cast<uint8_t>(raw_[i][1] >> shift);
         p.b = static_cast<uint8_t>(raw_[i][2] >> shift);

@@ -56,7 +56,8 @@ public:
     // batches in file order, which keeps the cloud the same whatever the threads.
     void prepare(const uint8_t* records, size_t count, TileBatch* out) const;
     bool merge(const TileBatch& batch);
-    // Sets the colours of the points this tile added.
+    // Sets the colours of the points this tile added: the last ones of the
+    // cloud, so a feeder may be made while an earlier tile is still merged.
     void finish();
 
 private:
@@ -64,7 +65,6 @@ private:
     TileLayout layout_;
     int colour_;
     TileToPl1992 toPl1992_;
-    size_t firstPoint_;
     uint16_t maxRaw_ = 0;
     std::vector<std::array<uint16_t, 3>> raw_;
     TileBatch batch_;
