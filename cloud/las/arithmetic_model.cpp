@@ -78,8 +78,7 @@ void ArithmeticModel::update() {
   for (uint32_t j = 0; j < bins; ++j) {
     sym = t[j] > sym ? t[j] : sym;
     t[j] = static_cast<uint16_t>(sym);
-    const uint32_t bounds = d[sym] | static_cast<uint32_t>(d[sym + 1]) << 16;
-    std::memcpy(b + 2 * j, &bounds, 4);
+    std::memcpy(b + 2 * j, d + sym, 4);  // the symbol's start and end, side by side
   }
   updateCycle_ = (5 * updateCycle_) >> 2;
   const uint32_t maxCycle = (symbols_ + 6) << 3;
