@@ -1,6 +1,5 @@
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -61,7 +60,12 @@ class ArithmeticDecoder {
     const uint32_t high = bounds >> 16;
     if (dv < high) [[likely]] {
       x = (bounds & 0xFFFFu) * length_;
-      y = high != ArithmeticModel::kOpenEnd ? high * length_ : y;
+      // The last symbol's open end (kOpenEnd, nearly 2^16) times the length is at least
+      // the whole range, every other end at most the range: the smaller of the two is
+      // the interval's end either way, without a branch on which symbol it was (the
+      // last symbol of a small corrector model is common and unpredictable).
+      const uint64_t end = static_cast<uint64_t>(high) * length_;
+      y = end < y ? static_cast<uint32_t>(end) : y;
     } else if (sym != m.lastSymbol_) {
       // the bin spans several intervals: bisect up to the symbol that holds the next bin's start
       ++sym;
@@ -131,12 +135,16 @@ class ArithmeticDecoder {
   // of which the top bytes_needed bytes shift in.
   KL_LAS_INLINE void renormalize() {
     if (reinterpret_cast<uintptr_t>(cur_) <= fastEnd_) [[likely]] {
-      const uint32_t shift = static_cast<uint32_t>(std::countl_zero(length_)) & ~7u;
+      // The length is never zero (every interval is at least one unit of a length of at
+      // least 2^5), so the count needs no test for it, unlike std::countl_zero.
+      const uint32_t shift = static_cast<uint32_t>(__builtin_clz(length_)) & ~7u;
       uint32_t window;
       std::memcpy(&window, cur_, 4);
-      window = __builtin_bswap32(window);
-      value_ = static_cast<uint32_t>((static_cast<uint64_t>(value_) << shift) | (static_cast<uint64_t>(window) >> (32 - shift)));
-      length_ = static_cast<uint32_t>(static_cast<uint64_t>(length_) << shift);
+      // value and window side by side: one shift by the same count as the length's
+      // moves the window's top bytes in, and the count is needed only once
+      const uint64_t both = (static_cast<uint64_t>(value_) << 32) | __builtin_bswap32(window);
+      value_ = static_cast<uint32_t>((both << shift) >> 32);
+      length_ <<= shift;
       cur_ += shift >> 3;
     } else if (length_ < kAcMinLength) {
       do {

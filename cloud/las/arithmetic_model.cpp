@@ -1,5 +1,8 @@
 #include "cloud/las/arithmetic_model.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace kl::las {
 
 void ArithmeticBitModel::update() {
@@ -52,33 +55,31 @@ void ArithmeticModel::update() {
     }
   }
   const uint32_t scale = 0x80000000u / totalCount_;
-  // Each symbol writes itself at the next two bins unconditionally (a bin it does not
-  // own is overwritten by the owner, which comes later), so only symbols owning more
-  // than two bins loop: with two bins per symbol the count varies around two, and a
-  // loop on it would be mispredicted.
+  // The decoder table without a loop per symbol over its bins, whose length varies
+  // around two and would be mispredicted: each symbol marks the first bin that starts
+  // at or after its interval's end with its successor's number (the intervals come in
+  // order, so a later mark on the same bin is the right one), and a running maximum
+  // over the bins then gives each bin the symbol whose interval holds the bin's start.
   uint16_t* b = block_.data();
   uint16_t* t = block_.data() + symbolsAt_;
-  const auto put = [t, b](uint32_t bin, uint32_t sym, uint32_t low, uint32_t high) {
-    t[bin] = static_cast<uint16_t>(sym);
-    b[2 * bin] = static_cast<uint16_t>(low);
-    b[2 * bin + 1] = static_cast<uint16_t>(high);
-  };
+  const uint32_t bins = tableSize_ + 2;
+  std::fill(t, t + bins, uint16_t{0});
   const uint32_t roundUp = (1u << tableShift_) - 1;
-  uint32_t sum = c[0], low = 0, j = 0;
+  uint32_t sum = 0;
   d[0] = 0;
   for (uint32_t k = 0; k < lastSymbol_; ++k) {
+    sum += c[k];
     const uint32_t high = (scale * sum) >> (31 - kSymbolLengthShift);
     d[k + 1] = static_cast<uint16_t>(high);
-    sum += c[k + 1];
-    const uint32_t end = (high + roundUp) >> tableShift_;
-    put(j, k, low, high);
-    put(j + 1, k, low, high);
-    for (uint32_t i = j + 2; i < end; ++i) put(i, k, low, high);
-    j = end;
-    low = high;
+    t[(high + roundUp) >> tableShift_] = static_cast<uint16_t>(k + 1);
   }
   d[symbols_] = kOpenEnd;
-  for (; j <= tableSize_ + 1; ++j) put(j, lastSymbol_, low, kOpenEnd);
+  uint32_t sym = 0;
+  for (uint32_t j = 0; j < bins; ++j) {
+    sym = t[j] > sym ? t[j] : sym;
+    t[j] = static_cast<uint16_t>(sym);
+    std::memcpy(b + 2 * j, d + sym, 4);  // the symbol's start and end, side by side
+  }
   updateCycle_ = (5 * updateCycle_) >> 2;
   const uint32_t maxCycle = (symbols_ + 6) << 3;
   if (updateCycle_ > maxCycle) updateCycle_ = maxCycle;
