@@ -1,9 +1,8 @@
 'use strict';
 // The import map page in a real headless browser, against a stand-in for the
-// add-on's script object and loopback stand-ins for every map service.
+// add-on's script object and the local geoportal for every map service.
 const assert = require('assert/strict');
-const path = require('path');
-const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
+const h = require('./lib/pages');
 
 const SENDING_ORDER = ['dzialki', 'budynki', 'mpzp', 'pog', 'gesut', 'bdot500', 'teren', 'terenchmura', 'wodachmura', 'poziomicechmura',
   'rastr', 'budynki3d', 'budynkilod2', 'budynkindsm', 'budynkirekon', 'mosty', 'drogi', 'poziomice2d', 'poziomice3d'];
@@ -27,12 +26,12 @@ const open = (options) => S.open('map.html', options);
 
 async function openConnected(options) {
   const o = await open(options);
-  await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
+  await h.push(o.page, { type: 'init', hosts: S.srv.hosts });
   return o;
 }
 
 const feature = (properties, type, coordinates) => ({ type: 'Feature', properties, geometry: { type, coordinates } });
-// A request as the loopback server logged it: path and query.
+// A request's path and query.
 const servedPath = (response) => { const u = new URL(response.url()); return u.pathname + u.search; };
 
 const cases = [
@@ -366,7 +365,7 @@ const cases = [
         noWebGL ? ['orto', 'none'] : ['ofm', 'orto', 'none']);
       assert.equal(await o.page.inputValue('#basemap'), noWebGL ? 'orto' : 'ofm');
       const style = noWebGL || o.page.waitForResponse((r) => servedPath(r) === '/styles/liberty');
-      await h.push(o.page, { type: 'init', hosts: h.loopbackHosts(S.srv.base) });
+      await h.push(o.page, { type: 'init', hosts: S.srv.hosts });
       await o.page.waitForFunction((n) => n ? document.querySelector('.leaflet-tile-pane img[src*="StandardResolution"]')
         : document.querySelector('.leaflet-gl-layer, canvas.maplibregl-canvas'), noWebGL);
       await style;

@@ -4,7 +4,7 @@
 // comes back as pong with the version; a message type built to break out of
 // the script the answer travels in stays text; a layer chosen in the settings
 // dialog is still there after the workbench restarts; the cloud palette opens.
-// Every map service points at a loopback stand-in, and no request leaves
+// Every map service points at the local geoportal, and no request leaves
 // 127.0.0.1. (The bridge's refusals and the palette's menu and close box are
 // checked message by message in the shell tests, the workbench's gate in the
 // host tests.)
@@ -12,7 +12,7 @@ const assert = require('assert/strict');
 const fs = require('fs');
 const path = require('path');
 const { privateHome, runTest, session, startGuardedWorkbench } = require('./lib/workbench');
-const h = require(path.join(__dirname, '..', 'pages', 'page_server.js'));
+const { startGeoportal } = require('./lib/geoportal');
 
 const CONNECTED = 'Połączono z ArchiCAD ✓';
 
@@ -42,7 +42,7 @@ async function openSettings(ui) {
   return (key) => ui.locator(`#settingsRows select[data-key="${key}"]`);
 }
 
-async function firstRun(wb, srv, home) {
+async function firstRun(wb, geo, home) {
   const state = await wb.api.state();
   assert.equal(state.addon.loaded, true, state.addon.error);
   assert.equal(state.palettes.length, 0, 'palettes are created on first use');
@@ -50,8 +50,8 @@ async function firstRun(wb, srv, home) {
   const { frame: ui, page: frame } = await wb.openMapPalette();
   assert.equal(await ui.locator('#status').textContent(), CONNECTED);
   await ui.locator('.leaflet-tile-loaded').first().waitFor({ timeout: 15000 });
-  assert.ok(srv.served.some((u) => u.startsWith('/cgi-bin/KrajowaIntegracjaEwidencjiGruntow?')),
-    'the page took its service hosts from the add-on');
+  const cadastre = await (await fetch(geo.base + '/__log?path=/cgi-bin/KrajowaIntegracjaEwidencjiGruntow')).json();
+  assert.ok(cadastre.length > 0, 'the page took its service hosts from the add-on');
 
   const pong = await roundTrip(frame, { type: 'ping' }, 'pong');
   assert.equal(pong.wersja, '1.8.0');
@@ -72,8 +72,8 @@ async function firstRun(wb, srv, home) {
   assert.equal(saved.layers.budynki, 'Budynki moje ż');
   assert.equal(saved.layers.dzialki, 'GIS_DZIALKI');
   assert.equal(Object.keys(saved.layers).length, 20);
-  // The stand-in has no boundary service: the page says that the county could
-  // not be found rather than "no data".
+  // The view lies outside the demo's boundaries: the page says that the county
+  // could not be found rather than "no data".
   await ui.locator('#fetchBtn').click();
   await ui.locator('#status:has-text("Nie udalo sie ustalic powiatu dla widoku")').waitFor({ timeout: 30000 });
 
@@ -100,13 +100,13 @@ async function afterRestart(wb) {
 runTest(async () => {
   // A home whose name needs encoding in the page address.
   const home = privateHome('kl shell #1 100% zażółć ');
-  const srv = await h.startServer();
+  const geo = await startGeoportal();
   try {
-    const start = () => startGuardedWorkbench({ env: { ...home.env, KL_SERVICE_HOSTS: srv.base } });
-    await session(start, (wb) => firstRun(wb, srv, home));
+    const start = () => startGuardedWorkbench({ env: { ...home.env, KL_SERVICE_HOSTS: geo.base } });
+    await session(start, (wb) => firstRun(wb, geo, home));
     await session(start, afterRestart);
   } finally {
-    await srv.close();
+    geo.close();
     home.remove();
   }
   return 'shell_ping: ok';

@@ -1,13 +1,15 @@
 'use strict';
-// Serves the two pages and their web libraries on loopback, plus stand-ins for
-// every map service the pages draw from, so a browser test never leaves
-// 127.0.0.1. Also starts the browser and collects every request the page makes.
+// Serves the two pages and their web libraries on loopback beside the local
+// geoportal, which answers every map service the pages draw from, so a browser
+// test never leaves 127.0.0.1. Also starts the browser and collects every
+// request the page makes.
 const http = require('http');
 const fs = require('fs');
 const path = require('path');
-const { CHROMIUM, CHROMIUM_ARGS, isLoopback } = require('../browser/lib/workbench');
+const { CHROMIUM, CHROMIUM_ARGS, isLoopback } = require('./workbench');
+const { startGeoportal } = require('./geoportal');
 
-const source = process.env.KL_SOURCE_DIR || path.resolve(__dirname, '..', '..');
+const source = process.env.KL_SOURCE_DIR || path.resolve(__dirname, '..', '..', '..');
 const webDir = path.join(source, 'shell', 'web');
 const nodeModules = process.env.NODE_PATH || path.join(source, 'node_modules');
 
@@ -22,39 +24,11 @@ const LIBRARIES = {
 const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
   '.css': 'text/css; charset=utf-8', '.json': 'application/json' };
 
-// A flat tile of one colour, so a look at the map shows where a service drew.
-const solidTile = (rgba) => `<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256">` +
-  `<rect width="256" height="256" fill="rgba(${rgba})"/></svg>`;
-
-const TILES = {
-  '/wss/service/PZGIK/ORTO/WMS/StandardResolution': solidTile('160,190,150,1'),
-  '/cgi-bin/KrajowaIntegracjaEwidencjiGruntow': solidTile('230,120,40,0.16'),
-  '/wss/service/PZGIK/PRG/WMS/AdministrativeBoundaries': solidTile('0,0,0,0'),
-  '/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego': solidTile('200,40,200,0.24'),
-  '/wss/ext/PlanyOgolneGmin': solidTile('40,40,200,0.24')
-};
-
-const VECTOR_STYLE = JSON.stringify({
-  version: 8, name: 'fixture', sources: {},
-  layers: [{ id: 'background', type: 'background', paint: { 'background-color': '#e8e4d8' } }]
-});
-
-function startServer() {
-  const served = [];
+// The pages' server and the geoportal; hosts are the service hosts the add-on
+// would give the pages, requested(prefix) the geoportal's log of that path.
+async function startServer() {
   const server = http.createServer((req, res) => {
-    const url = new URL(req.url, 'http://127.0.0.1');
-    served.push(url.pathname + url.search);
-    if (TILES[url.pathname]) {
-      res.writeHead(200, { 'Content-Type': 'image/svg+xml' });
-      res.end(TILES[url.pathname]);
-      return;
-    }
-    if (url.pathname === '/styles/liberty') {
-      res.writeHead(200, { 'Content-Type': 'application/json' });
-      res.end(VECTOR_STYLE);
-      return;
-    }
-    const name = url.pathname.replace(/^\/web\//, '');
+    const name = new URL(req.url, 'http://127.0.0.1').pathname.replace(/^\/web\//, '');
     const file = LIBRARIES[name] ? path.join(nodeModules, LIBRARIES[name])
       : (/^[a-z]+\.(html|js|css)$/.test(name) ? path.join(webDir, name) : null);
     if (!file || !fs.existsSync(file)) {
@@ -65,17 +39,14 @@ function startServer() {
     res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
     fs.createReadStream(file).pipe(res);
   });
-  return new Promise((resolve) => {
-    server.listen(0, '127.0.0.1', () => {
-      const base = 'http://127.0.0.1:' + server.address().port;
-      resolve({ server, base, served, close: () => new Promise((r) => server.close(r)) });
-    });
-  });
-}
-
-// Everything the pages would get from the add-on as service hosts.
-function loopbackHosts(base) {
-  return { orto: base, egib: base, prg: base, mpzp: base, pog: base, ofm: base };
+  const geo = await startGeoportal();
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  return {
+    base: 'http://127.0.0.1:' + server.address().port,
+    hosts: Object.fromEntries(['orto', 'egib', 'prg', 'mpzp', 'pog', 'ofm'].map((k) => [k, geo.base])),
+    requested: async (prefix) => (await fetch(geo.base + '/__log?path=' + encodeURIComponent(prefix))).json(),
+    close: () => new Promise((r) => server.close(r)).finally(geo.close)
+  };
 }
 
 async function launchBrowser() {
@@ -138,7 +109,7 @@ async function waitPosted(page, type) {
   return all.filter((m) => m.type === type).pop();
 }
 
-module.exports = { startServer, loopbackHosts, launchBrowser, openPage, push, posted, waitPosted, FAKE_GIS };
+module.exports = { startServer, launchBrowser, openPage, push, posted, waitPosted, FAKE_GIS };
 
 // Runs named async cases in order, printing one line each; exits non-zero when any fails.
 async function runCases(cases) {
