@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "tests/geodata/sample_files.h"
 #include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
 
 namespace kl::net {
 namespace {
@@ -113,44 +115,46 @@ TEST(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
     }
 }
 
-// A server that finds nothing, so that only the requests matter.
-struct EmptyGeocoders {
-    EmptyGeocoders() {
-        server.reply("/search", 200, "[]", "application/json");
-        server.reply("/api/", 200, R"({"features":[]})", "application/json");
+// The requests as the local geoportal's geocoders log them.
+class GeocoderRequests : public test::GeoportalSuite {
+protected:
+    static std::map<std::string, std::string> lastParams() {
+        const auto log = server_->log().snapshot();
+        if (log.empty()) return {};
+        return {log.back().params.begin(), log.back().params.end()};
     }
-    test::FaultServer server;
+    static long requestsTo(const std::string& path) {
+        const auto log = server_->log().snapshot();
+        return std::count_if(log.begin(), log.end(), [&](const auto& e) { return e.path == path; });
+    }
+    WfsClient client{test::loopbackTimings(), hosts()};
 };
 
-TEST(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
-    EmptyGeocoders r;
-    WfsClient client(test::loopbackTimings(), r.server.hosts());
+TEST_F(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
-        EXPECT_EQ(nominatimSearch(client, r.server.url(""), query).error, "");
+        EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), query).error, "");
         const std::map<std::string, std::string> expectedSearch = {
             {"format", "json"}, {"limit", "1"}, {"countrycodes", "pl"}, {"q", query}};
-        EXPECT_EQ(r.server.lastParams(), expectedSearch);
-        EXPECT_TRUE(photonSuggest(client, r.server.url(""), query).empty());
+        EXPECT_EQ(lastParams(), expectedSearch);
+        photonSuggest(client, server_->baseUrl(), query);
         const std::map<std::string, std::string> expectedSuggest = {
             {"q", query}, {"limit", "5"}, {"bbox", "14.1,49.0,24.2,54.9"}};
-        EXPECT_EQ(r.server.lastParams(), expectedSuggest);
+        EXPECT_EQ(lastParams(), expectedSuggest);
     }
 }
 
 // Blank and overlong queries (the page's side is the import's address search
 // test); the limit counts letters, not bytes.
-TEST(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
-    EmptyGeocoders r;
-    WfsClient client(test::loopbackTimings(), r.server.hosts());
-    EXPECT_EQ(nominatimSearch(client, r.server.url(""), "\t\n ").error, "");
-    EXPECT_EQ(nominatimSearch(client, r.server.url(""), std::string(301, 'a')).error,
+TEST_F(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
+    EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), "\t\n ").error, "");
+    EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), std::string(301, 'a')).error,
               "Wpisany adres jest za dlugi (najwiecej 300 znakow).");
-    EXPECT_EQ(r.server.hits("/search"), 0);
+    EXPECT_EQ(requestsTo("/search"), 0);
     std::string polish;
     for (int i = 0; i < 300; ++i) polish += "ł";
-    EXPECT_EQ(nominatimSearch(client, r.server.url(""), polish).error, "");
-    EXPECT_EQ(r.server.hits("/search"), 1);
+    EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), polish).error, "");
+    EXPECT_EQ(requestsTo("/search"), 1);
 }
 
 }  // namespace
