@@ -1,19 +1,16 @@
 // OpenStreetMap ways: the width rules, the Overpass answer as the real
-// service writes it (and as it breaks), and the fetch against a loopback
-// Overpass that answers as each row says.
+// service writes it (and as it breaks), and the fetch.
 #include "net/osm_ways_fetch.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <future>
 
 #include "base/service_hosts.h"
 #include "geodata/polish_crs.h"
 #include "net/osm_width.h"
 #include "tests/geodata/sample_files.h"
 #include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
 
 namespace kl::net {
 namespace {
@@ -160,87 +157,66 @@ TEST(OverpassQuery, IsTheFixedTextWithTheCornersBox) {
     EXPECT_EQ(overpassQuery(kFrame, true, false).find("highway"), std::string::npos);
 }
 
-struct FetchCase {
-    const char* name;
-    geo::Bbox frame;
-    int status;
-    std::string body;
-    std::string error;
-    int ways;
-    int requests;
-};
-
-void PrintTo(const FetchCase& c, std::ostream* os) { *os << c.name; }
-
-class OsmFetch : public ::testing::TestWithParam<FetchCase> {};
-
-TEST_P(OsmFetch, GivesTheWaysOrSaysWhyNone) {
-    const FetchCase& c = GetParam();
-    test::FaultServer server;
-    std::string asked;
-    server.on("/api/interpreter", [&](const httplib::Request& rq, httplib::Response& rs) {
-        asked = rq.get_param_value("data");
-        rs.status = c.status;
-        rs.set_content(c.body, "application/json");
-    });
-    WfsClient client(test::loopbackTimings(), settings::serviceHostsWithOverride(server.url("")));
-    const OsmWaysFetch got = fetchOsmWays(c.frame, client, true, true);
-    EXPECT_EQ(got.error, c.error);
-    EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways);
-    EXPECT_EQ(server.hits("/api/interpreter"), c.requests);
-    if (c.requests > 0) {
-        EXPECT_EQ(asked, overpassQuery(c.frame, true, true)) << "the query arrives decoded as sent";
-    }
-}
-
 const std::string kHtml = "<!DOCTYPE html><html><body><h1>Dispatcher_Client::request_read_and_idx::timeout</h1></body></html>";
 const std::string kSilent = "OSM (Overpass): usluga nie odpowiada (status ";
 const std::string kTooLarge = "Mosty/drogi (OSM): kadr za duzy \u2014 przybliz mape (max ok. 5x5 km).";
 const std::string kUnreadable = "OSM (Overpass): nieczytelna odpowiedz uslugi - mosty i drogi pominiete.";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, OsmFetch,
-    ::testing::Values(
-        FetchCase{"Answer", kFrame, 200, answer(kBridge + "," + kOnePoint + "," + kUntagged), "", 2, 1},
-        FetchCase{"FiveByFiveKilometres", {200000, 300000, 205000, 305000}, 200, answer(""), "", 0, 1},
-        FetchCase{"OneMetreLarger", {200000, 300000, 205000, 305001}, 200, answer(""), kTooLarge, 0, 0},
-        FetchCase{"TooManyRequests", kFrame, 429, "rate limited", kSilent + "429).", 0, 1},
-        FetchCase{"GatewayTimeout", kFrame, 504, kHtml, kSilent + "504).", 0, 2},
-        FetchCase{"HtmlWithStatus200", kFrame, 200, kHtml,
-                  "OSM (Overpass): usluga nie odpowiada (Serwer zwrocil strone HTML zamiast danych.).", 0, 2},
-        FetchCase{"MalformedJson", kFrame, 200, "{\"elements\": [{\"type\": \"way\", ", kUnreadable, 0, 1},
-        FetchCase{"QueryTimedOut", kFrame, 200,
-                  answer(kBridge, R"( "remark": "runtime error: Query timed out",)"),
-                  "OSM (Overpass): usluga przerwala zapytanie (runtime error: Query timed out) - mosty i drogi "
-                  "pominiete, sprobuj mniejszy kadr.",
-                  0, 1}));
+// Against a loopback Overpass that answers as each row says.
+TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
+    const struct {
+        const char* name;
+        geo::Bbox frame;
+        int status;
+        std::string body;
+        std::string error;
+        int ways;
+        int requests;
+    } cases[] = {
+        {"Answer", kFrame, 200, answer(kBridge + "," + kOnePoint + "," + kUntagged), "", 2, 1},
+        {"FiveByFiveKilometres", {200000, 300000, 205000, 305000}, 200, answer(""), "", 0, 1},
+        {"OneMetreLarger", {200000, 300000, 205000, 305001}, 200, answer(""), kTooLarge, 0, 0},
+        {"TooManyRequests", kFrame, 429, "rate limited", kSilent + "429).", 0, 1},
+        {"GatewayTimeout", kFrame, 504, kHtml, kSilent + "504).", 0, 2},
+        {"HtmlWithStatus200", kFrame, 200, kHtml,
+         "OSM (Overpass): usluga nie odpowiada (Serwer zwrocil strone HTML zamiast danych.).", 0, 2},
+        {"MalformedJson", kFrame, 200, "{\"elements\": [{\"type\": \"way\", ", kUnreadable, 0, 1},
+        {"QueryTimedOut", kFrame, 200, answer(kBridge, R"( "remark": "runtime error: Query timed out",)"),
+         "OSM (Overpass): usluga przerwala zapytanie (runtime error: Query timed out) - mosty i drogi pominiete, "
+         "sprobuj mniejszy kadr.",
+         0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FaultServer server;
+        std::string asked;
+        server.on("/api/interpreter", [&](const httplib::Request& rq, httplib::Response& rs) {
+            asked = rq.get_param_value("data");
+            rs.status = c.status;
+            rs.set_content(c.body, "application/json");
+        });
+        WfsClient client(test::loopbackTimings(), server.hosts());
+        const OsmWaysFetch got = fetchOsmWays(c.frame, client, true, true);
+        EXPECT_EQ(got.error, c.error);
+        EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways);
+        EXPECT_EQ(server.hits("/api/interpreter"), c.requests);
+        EXPECT_TRUE(c.requests == 0 || asked == overpassQuery(c.frame, true, true)) << "the query arrives as sent";
+    }
+}
 
 // Overpass may think for up to the query's own 25 s: the fetch waits longer
-// than the client's usual receive time-out. The answer is held until the
-// test lets it go, three usual time-outs after the question arrived.
-TEST(OsmFetch, WaitsForASlowOverpassLongerThanTheUsualTimeout) {
-    test::FaultServer server;
-    std::promise<void> asked, release;
-    std::shared_future<void> released = release.get_future().share();
-    std::atomic<int> questions{0};
-    server.on("/api/interpreter", [&](const httplib::Request&, httplib::Response& rs) {
-        if (questions++ == 0) asked.set_value();
-        released.wait();
-        rs.set_content(answer(kBridge), "application/json");
-    });
+// than the client's usual receive time-out for the geoportal's slow answer.
+class SlowOverpass : public test::GeoportalSuite {};
+
+TEST_F(SlowOverpass, IsWaitedForLongerThanTheUsualTimeout) {
+    server_->faults().add({{geoportal::FaultKind::Slow, 200, 500}, "/api/interpreter", "", 1});
     HttpTimings timings = test::loopbackTimings();
     timings.defaultReceiveTimeoutMs = 50;
-    WfsClient client(timings, settings::serviceHostsWithOverride(server.url("")));
-    auto fetch = std::async(std::launch::async, [&] { return fetchOsmWays(kFrame, client, true, true); });
-    asked.get_future().wait();
-    const bool stillWaiting = fetch.wait_for(std::chrono::milliseconds(3 * timings.defaultReceiveTimeoutMs)) ==
-                              std::future_status::timeout;
-    release.set_value();
-    EXPECT_TRUE(stillWaiting) << "the fetch gave up at the usual receive time-out";
-    const OsmWaysFetch got = fetch.get();
+    WfsClient client(timings, hosts());
+    const OsmWaysFetch got = fetchOsmWays(kFrame, client, true, true);
     EXPECT_EQ(got.error, "");
-    EXPECT_EQ(got.ways.size(), 1u);
-    EXPECT_EQ(server.hits("/api/interpreter"), 1);
+    EXPECT_FALSE(got.ways.empty());
+    EXPECT_EQ(server_->log().snapshot().size(), 1u);
 }
 
 TEST(OsmFetch, AsksNothingWhenNeitherKindIsWanted) {
