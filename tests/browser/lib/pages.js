@@ -3,6 +3,7 @@
 // geoportal, which answers every map service the pages draw from, so a browser
 // test never leaves 127.0.0.1. Also starts the browser and collects every
 // request the page makes.
+const assert = require('assert/strict');
 const http = require('http');
 const fs = require('fs');
 const path = require('path');
@@ -109,32 +110,15 @@ async function waitPosted(page, type) {
   return all.filter((m) => m.type === type).pop();
 }
 
-module.exports = { startServer, launchBrowser, openPage, push, posted, waitPosted, FAKE_GIS };
-
-// Runs named async cases in order, printing one line each; exits non-zero when any fails.
-async function runCases(cases) {
-  let failed = 0;
-  for (const [name, fn] of cases) {
-    try {
-      await fn();
-      console.log('ok   ' + name);
-    } catch (e) {
-      failed++;
-      console.log('FAIL ' + name + '\n' + (e && e.stack ? e.stack : e));
-    }
-  }
-  console.log(failed === 0 ? 'all ' + cases.length + ' cases passed' : failed + ' of ' + cases.length + ' cases failed');
-  return failed;
-}
+module.exports = { push, posted, waitPosted, FAKE_GIS };
 
 const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
 const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
 const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');
 const disabled = (page, sel) => page.$eval(sel, (e) => e.disabled);
 
-// One server and one browser for a list of cases. suite.open(name, options)
-// opens a page and keeps its request record; run() fails when a page made no
-// request at all or any request left loopback.
+// One server and one browser for the cases of a file. suite.open(name, options)
+// opens a page and keeps its request record.
 function suite() {
   const s = { srv: null, browser: null, records: [] };
   s.open = async (name, options) => {
@@ -143,30 +127,29 @@ function suite() {
     return o;
   };
   s.close = async (o) => {
-    require('assert/strict').deepEqual(o.record.pageErrors, [], 'page script errors');
+    assert.deepEqual(o.record.pageErrors, [], 'page script errors');
     await o.context.close();
-  };
-  s.run = async (cases) => {
-    s.srv = await startServer();
-    s.browser = await launchBrowser();
-    let failed = await runCases(cases);
-    await s.browser.close();
-    await s.srv.close();
-    const foreign = s.records.flatMap((r) => r.foreign);
-    const total = s.records.reduce((n, r) => n + r.requests.length, 0);
-    console.log(total + ' requests made by the pages, ' + foreign.length + ' not to 127.0.0.1');
-    if (foreign.length > 0 || total === 0) {
-      console.log('FAIL requests left loopback: ' + foreign.join(' '));
-      failed++;
-    }
-    return failed;
   };
   return s;
 }
 
+// Runs the named cases in order as node tests; a last one fails when the pages
+// made no request at all or any request left loopback.
 function main(cases, s) {
-  s.run(cases).then((failed) => process.exit(failed === 0 ? 0 : 1),
-    (e) => { console.error(e); process.exit(1); });
+  const { test, before, after } = require('node:test');
+  before(async () => {
+    s.srv = await startServer();
+    s.browser = await launchBrowser();
+  });
+  after(async () => {
+    await s.browser.close();
+    await s.srv.close();
+  });
+  for (const [name, fn] of cases) test(name, fn);
+  test('every request of the pages stays on 127.0.0.1', () => {
+    assert.ok(s.records.some((r) => r.requests.length > 0), 'the pages made no request');
+    assert.deepEqual(s.records.flatMap((r) => r.foreign), []);
+  });
 }
 
-Object.assign(module.exports, { runCases, text, hasClass, isHidden, disabled, suite, main });
+Object.assign(module.exports, { text, hasClass, isHidden, disabled, suite, main });
