@@ -148,6 +148,7 @@ Fetched fetchFrom(const Answer& answer, const geo::Bbox& frame = kOneTile) {
     return out;
 }
 
+// (What passes for an image is the probe's table above.)
 TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
     const struct {
         const char* name;
@@ -160,9 +161,6 @@ TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
              const std::string whole = png(w, h);
              rs.set_content(whole.substr(0, whole.size() / 2), "image/png");
          },
-         0, 2, 0, nullptr},
-        {"png magic and garbage every time",
-         [&](int, int, httplib::Response& rs) { rs.set_content("\x89PNG\r\n\x1a\n" + std::string(4000, 'g'), "image/png"); },
          0, 2, 0, nullptr},
         {"image of another size",
          [&](int w, int h, httplib::Response& rs) { rs.set_content(png(w / 2, h / 2), "image/png"); }, 0, 2, 0,
