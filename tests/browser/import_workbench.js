@@ -225,7 +225,6 @@ runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
   for (const key of ['dzialki', 'budynki', 'gesut', 'rastr']) await frame.locator('#layer_' + key).setChecked(true);
 
   await frame.locator('#fetchBtn').click();
-  assert.equal(await frame.locator('#fetchBtn').isDisabled(), true, 'no second fetch while one runs');
   await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });
   const status = await frame.locator('#status').textContent();
   assert.ok(status.startsWith('Pobrano'), status);
@@ -243,8 +242,6 @@ runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
     'GIS_RASTRY picture': 1,
   });
   await probePlan(wb.page);
-  const state = await wb.api.state();
-  assert.ok(JSON.stringify(state).includes('KARTOLINK: wektory w lokalnych wsp.'), 'report line written');
 
   await selectAndClean(wb, palette);
   // The cleanup closed the palette; the cloud ground is fetched from a new one.

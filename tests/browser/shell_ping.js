@@ -11,8 +11,7 @@
 const assert = require('assert/strict');
 const fs = require('fs');
 const path = require('path');
-const { privateHome, runTest, session, startGuardedWorkbench } = require('./lib/workbench');
-const { startGeoportal } = require('./lib/geoportal');
+const { privateHome, runTest, session, startGeoportal, startGuardedWorkbench } = require('./lib/workbench');
 
 const CONNECTED = 'Połączono z ArchiCAD ✓';
 

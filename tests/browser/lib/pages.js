@@ -7,8 +7,7 @@ const assert = require('assert/strict');
 const http = require('http');
 const fs = require('fs');
 const path = require('path');
-const { CHROMIUM, CHROMIUM_ARGS, isLoopback } = require('./workbench');
-const { startGeoportal } = require('./geoportal');
+const { CHROMIUM, CHROMIUM_ARGS, isLoopback, startGeoportal } = require('./workbench');
 
 const source = process.env.KL_SOURCE_DIR || path.resolve(__dirname, '..', '..', '..');
 const webDir = path.join(source, 'shell', 'web');
@@ -48,11 +47,6 @@ async function startServer() {
     requested: async (prefix) => (await fetch(geo.base + '/__log?path=' + encodeURIComponent(prefix))).json(),
     close: () => new Promise((r) => server.close(r)).finally(geo.close)
   };
-}
-
-async function launchBrowser() {
-  const { chromium } = require('playwright-core');
-  return chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_ARGS });
 }
 
 // Stands in for the add-on's script object: records what the page posts.
@@ -139,7 +133,7 @@ function main(cases, s) {
   const { test, before, after } = require('node:test');
   before(async () => {
     s.srv = await startServer();
-    s.browser = await launchBrowser();
+    s.browser = await require('playwright-core').chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_ARGS });
   });
   after(async () => {
     await s.browser.close();
