@@ -103,16 +103,11 @@ async function cloudGround(wb, frame, page) {
   return await openedSite(file, site, wb.home.env);
 }
 
-function countByLayer(model) {
-  const names = {};
-  for (const l of model.attributes.layers) names[l.index] = l.name;
-  const counts = {};
-  for (const e of model.elements) {
-    const key = names[e.layer] + ' ' + e.type;
-    counts[key] = (counts[key] || 0) + 1;
-  }
-  return counts;
-}
+// Elements by "layer type", e.g. "GIS_DZIALKI polyline".
+const countByLayer = (model) => model.elements.reduce((counts, e) => {
+  const key = model.attributes.layers.find((l) => l.index === e.layer).name + ' ' + e.type;
+  return { ...counts, [key]: (counts[key] || 0) + 1 };
+}, {});
 
 // Screen points of the plan: inside the orthophoto away from every vector,
 // on parcel corners, and in the margin outside the picture.

@@ -168,7 +168,8 @@ void compareForm(const nlohmann::json& real, const nlohmann::json& ours, const s
     }
 }
 
-TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServicesWithPolishNames) {
+// (The places and their Polish names are the import's address search test's.)
+TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServices) {
     const auto readSample = [](const std::string& name) {
         std::ifstream in(std::string(KL_SAMPLES_DIR) + "/json/" + name, std::ios::binary);
         return nlohmann::json::parse(in);
@@ -180,9 +181,6 @@ TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServicesWithPolishN
     ASSERT_EQ(found.size(), 1u);
     std::vector<std::string> differences;
     compareForm(readSample("geocoder__osm.json"), found, "nominatim", differences);
-    EXPECT_EQ(found[0]["display_name"].get<std::string>().rfind("Rynek, Bolesławiec, powiat bolesławiecki", 0), 0u);
-    const double lat = coordinate(found[0]["lat"]), lon = coordinate(found[0]["lon"]);
-    EXPECT_TRUE(lat > demo::kSouth && lat < demo::kNorth && lon > demo::kWest && lon < demo::kEast);
 
     // Photon: a GeoJSON collection, [longitude, latitude], the address parts in the properties.
     const auto suggest = get("/api/?q=ko%C5%9Bciuszki&limit=5&bbox=14.1,49.0,24.2,54.9");
@@ -190,8 +188,6 @@ TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServicesWithPolishN
     const auto features = nlohmann::json::parse(suggest.body);
     compareForm(readSample("waypointer__photon_response.json"), features, "photon", differences);
     EXPECT_EQ(differences, std::vector<std::string>());
-    ASSERT_EQ(features["features"].size(), 2u);
-    EXPECT_EQ(features["features"][1]["properties"]["housenumber"], "12");
 }
 
 // Each step adds its fault through the control endpoint (if any), then asks:

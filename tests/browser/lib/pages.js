@@ -60,7 +60,7 @@ const FAKE_GIS = `
 // still until the test moves them on with page.clock.runFor(ms).
 async function openPage(browser, base, name, options) {
   const opts = options || {};
-  const context = opts.context || await browser.newContext({ viewport: { width: 900, height: 600 } });
+  const context = await browser.newContext({ viewport: { width: 900, height: 600 } });
   const page = await context.newPage();
   const record = { requests: [], foreign: [], consoleWarnings: [], pageErrors: [] };
   await page.route('**/*', (route) => {
