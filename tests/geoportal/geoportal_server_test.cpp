@@ -127,28 +127,6 @@ TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
     }
 }
 
-// WFS refusals are exception reports with status 400, WMS ones service
-// exceptions with status 200, as the real services send them.
-TEST_F(GeoportalServerTest, RefusalsComeInEachServicesOwnForm) {
-    const auto getMap = [](const std::string& path, const std::string& layers, const std::string& size) {
-        return path + "?service=WMS&version=1.1.1&request=GetMap&layers=" + layers +
-               "&styles=&format=image%2Fpng&SRS=EPSG%3A2180&" + size;
-    };
-    const std::tuple<std::string, int, std::string> cases[] = {
-        {getFeature(kEgib, "ms%3ANIEMA", "&COUNT=5&BBOX=382640%2C260400%2C383080%2C261040"), 400,
-         "exceptionCode=\"InvalidParameterValue\" locator=\"typename\""},
-        {getFeature(kEgib, "ms%3Adzialki", "&BBOX=1%2C2%2Cx%2C4"), 400, "locator=\"bbox\""},
-        {getMap(kEgib, "nieznana", "WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080"), 200, "LayerNotDefined"},
-        {getMap(kOrto, "Raster", "WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140"), 200,
-         "InvalidDimensionValue"},
-    };
-    for (const auto& [target, status, text] : cases) {
-        const auto r = get(target);
-        EXPECT_EQ(r.status, status) << target;
-        EXPECT_NE(r.body.find(text), std::string::npos) << target << ": " << r.body;
-    }
-}
-
 // ---- faults ---------------------------------------------------------------
 
 const std::string kCaps = kEgib + "?service=WFS&request=GetCapabilities";
@@ -193,10 +171,19 @@ TEST_F(GeoportalServerTest, GeocodersAnswerInTheFormOfTheRealServices) {
 // Each step adds its fault through the control endpoint (if any), then asks:
 // a fault answers as often as its count says and only where its path and text
 // match, then the server recovers. (The other kinds reach clients through the
-// fault table in the network and import tests.)
+// fault table in the network and import tests.) Refusals come in each
+// service's own form: WFS ones as exception reports with status 400, WMS ones
+// as service exceptions with status 200, as the real services send them.
 TEST_F(GeoportalServerTest, InjectedFaultsShapeTheAnswersTheyMatch) {
     const auto status = [](int s) { return [s](const Reply& r) { return r.status == s; }; };
     const auto html = [](const Reply& r) { return r.type.rfind("text/html", 0) == 0; };
+    const auto refused = [](int s, const std::string& text) {
+        return [s, text](const Reply& r) { return r.status == s && r.body.find(text) != std::string::npos; };
+    };
+    const auto getMap = [](const std::string& path, const std::string& layers, const std::string& size) {
+        return path + "?service=WMS&version=1.1.1&request=GetMap&layers=" + layers +
+               "&styles=&format=image%2Fpng&SRS=EPSG%3A2180&" + size;
+    };
     const std::string gesutCaps = kGesut + "?service=WFS&request=GetCapabilities";
     const std::string parcels = getFeature(kEgib, "ms%3Adzialki", "&COUNT=1");
     const std::string lidarTile = std::string(demo::kLidarTilePathPrefix) + "v" +
@@ -220,6 +207,13 @@ TEST_F(GeoportalServerTest, InjectedFaultsShapeTheAnswersTheyMatch) {
         {"kind=empty", kCaps, [](const Reply& r) { return r.status == 200 && r.body.empty(); }},
         {"", kCaps, status(200)},
         {"", "/nic/tutaj?service=WFS", status(404)},
+        {"", getFeature(kEgib, "ms%3ANIEMA", "&COUNT=5&BBOX=382640%2C260400%2C383080%2C261040"),
+         refused(400, "exceptionCode=\"InvalidParameterValue\" locator=\"typename\"")},
+        {"", getFeature(kEgib, "ms%3Adzialki", "&BBOX=1%2C2%2Cx%2C4"), refused(400, "locator=\"bbox\"")},
+        {"", getMap(kEgib, "nieznana", "WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080"),
+         refused(200, "LayerNotDefined")},
+        {"", getMap(kOrto, "Raster", "WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140"),
+         refused(200, "InvalidDimensionValue")},
     };
     for (const auto& [fault, target, ok] : steps) {
         if (!fault.empty()) {

@@ -126,9 +126,7 @@ TEST_F(TiledFetch, FrameComesTileByTileOnceAndThenFromTheCache) {
     EXPECT_EQ(r.features.size(), std::size_t(demo::kParcels));
     EXPECT_EQ(r.warning, "");
     EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
-    const auto log = server_->log().snapshot();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_NE(log[1].target.find("BBOX=382640%2C260900%2C383080%2C261040%2Curn"), std::string::npos) << log[1].target;
+    EXPECT_EQ(server_->log().snapshot().size(), 2u);
     EXPECT_EQ(fetch(kCadastre, "ms:dzialki").features.size(), r.features.size());
     EXPECT_EQ(server_->log().snapshot().size(), 2u);
 }
@@ -257,13 +255,12 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
         const char* profile;
         WfsVariant variant;
         std::size_t requests;  // of the first fetch
-        const char* lastAsked;  // a piece of the URL of its last request
     } cases[] = {
-        {"plain", WfsVariant::NorthingFirst, 1, "BBOX=382640%2C260400%2C383080%2C260900%2Curn"},
-        {"xy", WfsVariant::EastingFirst, 2, "BBOX=260400%2C382640%2C260900%2C383080%2Curn"},
-        {"pl2000", WfsVariant::Pl2000Zone, 3, "SRSNAME=EPSG%3A2176"},
+        {"plain", WfsVariant::NorthingFirst, 1},
+        {"xy", WfsVariant::EastingFirst, 2},
+        {"pl2000", WfsVariant::Pl2000Zone, 3},
         // variants 1, 2 and 3 first, each refused with a 400 that is not retried
-        {"wfs11", WfsVariant::Wfs110, 4, "version=1.1.0"},
+        {"wfs11", WfsVariant::Wfs110, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.profile);
@@ -275,9 +272,7 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
         // back in PL-1992 whatever system the answer used
         const geo::Point2d p = r.features[0].polygons.at(0).exterior.at(0);
         EXPECT_TRUE(p.x > kSite.minX && p.x < kSite.maxX && p.y > kSite.minY && p.y < kSite.maxY) << p.x << " " << p.y;
-        const auto log = server_->log().snapshot();
-        ASSERT_EQ(log.size(), c.requests);
-        EXPECT_NE(log.back().target.find(c.lastAsked), std::string::npos) << log.back().target;
+        ASSERT_EQ(server_->log().snapshot().size(), c.requests);
         EXPECT_EQ(memory.variants.at(endpoint + "|ms:dzialki"), c.variant);
         const geo::Bbox inner{kTile.minX + 50, kTile.minY + 50, kTile.maxX - 50, kTile.maxY - 50};
         EXPECT_EQ(fetchWfsLayer(client, memory, endpoint, "ms:dzialki", inner, geo::DataType::Parcels, nullptr).variant,

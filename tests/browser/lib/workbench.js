@@ -18,9 +18,6 @@ const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable
 function binaryDir() {
   return process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', '..', 'build');
 }
-function workbenchBinary() {
-  return process.env.KL_WORKBENCH_BIN || path.join(binaryDir(), 'host', 'kartolink-workbench');
-}
 function testAddonPath() {
   return path.join(binaryDir(), 'tests', 'host', 'libkl_test_addon.so');
 }
@@ -138,7 +135,8 @@ function waitForAddress(child, timeoutMs) {
 async function startWorkbench(options = {}) {
   const { addon = kartolinkAddonPath(), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
   const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
-  const child = spawn(workbenchBinary(), argv, { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
+  const child = spawn(path.join(binaryDir(), 'host', 'kartolink-workbench'), argv,
+    { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
   const stderr = [];
   child.stderr.setEncoding('utf8');
   child.stderr.on('data', (c) => stderr.push(c));
