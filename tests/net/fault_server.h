@@ -34,8 +34,6 @@ public:
         server_.stop();
         if (thread_.joinable()) thread_.join();
     }
-    FaultServer(const FaultServer&) = delete;
-    FaultServer& operator=(const FaultServer&) = delete;
 
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     // Hosts that route every request of a client to this server.

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 
 
@@ -173,10 +172,6 @@ protected:
         if (log.empty()) return {};
         return {log.back().params.begin(), log.back().params.end()};
     }
-    static long requestsTo(const std::string& path) {
-        const auto log = server_->log().snapshot();
-        return std::count_if(log.begin(), log.end(), [&](const auto& e) { return e.path == path; });
-    }
     WfsClient client{test::loopbackTimings(), hosts()};
 };
 
@@ -200,11 +195,11 @@ TEST_F(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
     EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), "\t\n ").error, "");
     EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), std::string(301, 'a')).error,
               "Wpisany adres jest za dlugi (najwiecej 300 znakow).");
-    EXPECT_EQ(requestsTo("/search"), 0);
+    EXPECT_EQ(server_->log().snapshot().size(), 0u);
     std::string polish;
     for (int i = 0; i < 300; ++i) polish += "ł";
     EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), polish).error, "");
-    EXPECT_EQ(requestsTo("/search"), 1);
+    EXPECT_EQ(server_->log().snapshot().size(), 1u);
 }
 
 // ---- Overpass answers ----------------------------------------------------------

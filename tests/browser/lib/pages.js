@@ -104,7 +104,6 @@ async function waitPosted(page, type) {
   return all.filter((m) => m.type === type).pop();
 }
 
-module.exports = { push, posted, waitPosted, FAKE_GIS };
 
 const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
 const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
@@ -146,4 +145,4 @@ function main(cases, s) {
   });
 }
 
-Object.assign(module.exports, { text, hasClass, isHidden, disabled, suite, main });
+module.exports = { push, posted, waitPosted, FAKE_GIS, text, hasClass, isHidden, disabled, suite, main };
