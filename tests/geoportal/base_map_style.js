@@ -5,7 +5,7 @@
 const assert = require('assert/strict');
 const path = require('path');
 const { validateStyleMin } = require('@maplibre/maplibre-gl-style-spec');
-const { startGeoportal } = require(path.join(__dirname, '..', 'browser', 'lib', 'geoportal'));
+const { startGeoportal } = require(path.join(__dirname, '..', 'browser', 'lib', 'workbench'));
 
 async function main() {
   const geo = await startGeoportal();

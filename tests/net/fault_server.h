@@ -1,6 +1,7 @@
 #pragma once
-// A loopback HTTP server for fault scenarios of the network tests. Every
-// route answers as the test tells it; request counts are kept per path.
+// A loopback HTTP server for what the local geoportal cannot answer: routes
+// that answer as the test tells it, servers that stall or trickle, answers no
+// service gives. Request counts are kept per path.
 #include "base/service_hosts.h"
 #include "net/http_types.h"
 #include "tests/support/scratch_folder.h"
@@ -33,24 +34,19 @@ public:
         server_.stop();
         if (thread_.joinable()) thread_.join();
     }
-    FaultServer(const FaultServer&) = delete;
-    FaultServer& operator=(const FaultServer&) = delete;
 
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     // Hosts that route every request of a client to this server.
     settings::ServiceHosts hosts() const { return settings::serviceHostsWithOverride(url("")); }
-    int port() const { return port_; }
 
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
     void on(const std::string& path, Handler h) {
-        server_.Get(path, [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
-            count(path, rq);
+        const auto counted = [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
+            count(path);
             h(rq, rs);
-        });
-        server_.Post(path, [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
-            count(path, rq);
-            h(rq, rs);
-        });
+        };
+        server_.Get(path, counted);
+        server_.Post(path, counted);
     }
 
     // A fixed answer.
@@ -58,19 +54,6 @@ public:
         on(path, [status, body, type](const httplib::Request&, httplib::Response& rs) {
             rs.status = status;
             rs.set_content(body, type.c_str());
-        });
-    }
-
-    // Announces `announced` bytes, sends `sent` of them, then drops the connection.
-    void truncated(const std::string& path, std::size_t announced, std::size_t sent) {
-        on(path, [announced, sent](const httplib::Request&, httplib::Response& rs) {
-            rs.set_content_provider(announced, "application/octet-stream",
-                                    [sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                        if (offset >= sent) return false;
-                                        std::string chunk(std::min<std::size_t>(sent - offset, 65536), 'x');
-                                        sink.write(chunk.data(), chunk.size());
-                                        return true;
-                                    });
         });
     }
 
@@ -113,15 +96,6 @@ public:
         std::lock_guard lock(mutex_);
         return counts_[path];
     }
-    std::string lastHeader(const std::string& name) {
-        std::lock_guard lock(mutex_);
-        return headers_[name];
-    }
-    // The decoded query parameters of the last request.
-    std::map<std::string, std::string> lastParams() {
-        std::lock_guard lock(mutex_);
-        return params_;
-    }
 
 private:
     static constexpr const char* kReadyPath = "/.fault-server-ready";
@@ -144,12 +118,9 @@ private:
         return releasedChanged_.wait_until(lock, due, [this] { return released_; });
     }
 
-    void count(const std::string& path, const httplib::Request& rq) {
+    void count(const std::string& path) {
         std::lock_guard lock(mutex_);
         ++counts_[path];
-        for (const auto& [k, v] : rq.headers) headers_[k] = v;
-        headers_["@body"] = rq.body;
-        params_ = {rq.params.begin(), rq.params.end()};
     }
 
     httplib::Server server_;
@@ -157,8 +128,6 @@ private:
     int port_ = 0;
     std::mutex mutex_;
     std::map<std::string, int> counts_;
-    std::map<std::string, std::string> headers_;
-    std::map<std::string, std::string> params_;
     std::condition_variable releasedChanged_;
     bool released_ = false;
 };

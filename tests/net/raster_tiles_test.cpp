@@ -2,6 +2,7 @@
 // counts as an image, and what a failing server leaves behind.
 #include "net/image_probe.h"
 #include "net/raster_tiles.h"
+#include "net/url_text.h"
 #include "tests/net/fault_server.h"
 #include "tools/geoportal/image_codec.h"
 
@@ -48,16 +49,14 @@ TEST(RasterLayout, TilesPerAxisAreCutToFourAndTheReachedScaleIsTold) {
 
 TEST(RasterLayout, TilesRunFromTheSouthWestRowByRowAndEndOnTheBox) {
     const std::vector<geo::Bbox> tiles = rasterTileBoxes({100, 200, 400.3, 300.7}, 3, 2);
-    ASSERT_EQ(tiles.size(), 6u);
-    EXPECT_EQ(tiles[0].minX, 100);
-    EXPECT_EQ(tiles[0].minY, 200);
-    EXPECT_NEAR(tiles[0].maxX, 200.1, 1e-9);
-    EXPECT_NEAR(tiles[0].maxY, 250.35, 1e-9);
-    EXPECT_EQ(tiles[1].minX, tiles[0].maxX);
-    EXPECT_EQ(tiles[2].maxX, 400.3);
-    EXPECT_EQ(tiles[3].minY, tiles[0].maxY);
-    EXPECT_EQ(tiles[5].maxX, 400.3);
-    EXPECT_EQ(tiles[5].maxY, 300.7);
+    std::vector<std::string> got;
+    for (const geo::Bbox& t : tiles)
+        got.push_back(formatNumber(t.minX, 10) + " " + formatNumber(t.minY, 10) + " " + formatNumber(t.maxX, 10) + " " +
+                      formatNumber(t.maxY, 10));
+    EXPECT_EQ(got, (std::vector<std::string>{"100 200 200.1 250.35", "200.1 200 300.2 250.35", "300.2 200 400.3 250.35",
+                                             "100 250.35 200.1 300.7", "200.1 250.35 300.2 300.7",
+                                             "300.2 250.35 400.3 300.7"}));
+    EXPECT_TRUE(tiles[1].minX == tiles[0].maxX && tiles[2].maxX == 400.3 && tiles[5].maxY == 300.7) << "exact joins";
 }
 
 struct AttemptCase {
@@ -148,6 +147,7 @@ Fetched fetchFrom(const Answer& answer, const geo::Bbox& frame = kOneTile) {
     return out;
 }
 
+// (What passes for an image is the probe's table above.)
 TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
     const struct {
         const char* name;
@@ -160,9 +160,6 @@ TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
              const std::string whole = png(w, h);
              rs.set_content(whole.substr(0, whole.size() / 2), "image/png");
          },
-         0, 2, 0, nullptr},
-        {"png magic and garbage every time",
-         [&](int, int, httplib::Response& rs) { rs.set_content("\x89PNG\r\n\x1a\n" + std::string(4000, 'g'), "image/png"); },
          0, 2, 0, nullptr},
         {"image of another size",
          [&](int w, int h, httplib::Response& rs) { rs.set_content(png(w / 2, h / 2), "image/png"); }, 0, 2, 0,

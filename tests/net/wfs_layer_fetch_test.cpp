@@ -1,20 +1,224 @@
+// GetFeature requests, the frame fetched tile by tile, and a layer fetched by
+// the request variant its service reads, from the local geoportal, whose
+// server profiles behave as county services do.
 #include "net/wfs_layer_fetch.h"
+#include "net/wfs_requests.h"
+#include "net/wfs_tiling.h"
 
+#include "net/download_cache.h"
 #include "tests/net/fault_server.h"
 #include "tests/support/geoportal_suite.h"
 #include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+
 namespace kl::net {
 namespace {
 
 namespace demo = kl::geoportal::demo;
 
+// 1.2 km x 0.7 km in Warsaw.
+const geo::Bbox kFrame{637000, 486000, 638200, 486700};
+
+// Each request as the parameters give it: what its URL holds (a piece of it,
+// or the whole when it starts with the base) and what it must not hold.
+TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
+    const auto params = [](const char* base, const char* type, auto&& change) {
+        GetFeatureParams p;
+        p.baseUrl = base;
+        p.typeName = type;
+        p.frame = {637000.5, 486000.25, 638200.5, 486700.25};
+        change(p);
+        return p;
+    };
+    const struct {
+        const char* name;
+        GetFeatureParams params;
+        std::string holds, lacks;
+    } cases[] = {
+        {"WFS 2.0 northing first in 2180", params("https://county.example/wfs", "ms:dzialki", [](auto&) {}),
+         "https://county.example/wfs?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki"
+         "&COUNT=1000&BBOX=486000.25%2C637000.5%2C486700.25%2C638200.5%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180",
+         "SRSNAME"},
+        {"easting first, a start index and an existing query",
+         params("https://county.example/cgi-bin/x?map=egib", "budynki",
+                [](auto& p) {
+                    p.count = 500;
+                    p.startIndex = 1500;
+                    p.northingFirst = false;
+                }),
+         "https://county.example/cgi-bin/x?map=egib&service=WFS&version=2.0.0&request=GetFeature&typenames=budynki"
+         "&COUNT=500&STARTINDEX=1500&BBOX=637000.5%2C486000.25%2C638200.5%2C486700.25%2Curn%3Aogc%3Adef%3Acrs"
+         "%3AEPSG%3A%3A2180",
+         ""},
+        {"WFS 1.1.0 uses maxFeatures and never pages", params("http://h/wfs", "ewns:dzialki", [](auto& p) {
+             p.startIndex = 1000;
+             p.wfs110 = true;
+         }),
+         "?service=WFS&version=1.1.0&request=GetFeature&typename=ewns%3Adzialki&maxFeatures=1000&BBOX=", "STARTINDEX"},
+        {"ten significant digits", params("http://h/wfs", "t", [](auto& p) {
+             p.frame = {637000.123456, 486000.987654, 637500.5, 486500.5};
+             p.northingFirst = false;
+         }),
+         "BBOX=637000.1235%2C486000.9877%2C637500.5%2C486500.5%2C", ""},
+        // The box itself is the polish_crs tests' (all four corners converted).
+        {"PL-2000 names its system", params("http://h/wfs", "t", [](auto& p) { p.epsg = 2176; }),
+         "&SRSNAME=EPSG%3A2176&BBOX=", "EPSG%3A%3A2180"},
+        {"other codes fall back to 2180", params("http://h/wfs", "t", [](auto& p) { p.epsg = 4326; }),
+         "EPSG%3A%3A2180", "SRSNAME"},
+    };
+    for (const auto& c : cases) {
+        const std::string url = buildGetFeatureUrl(c.params);
+        if (c.holds.rfind(c.params.baseUrl, 0) == 0) {
+            EXPECT_EQ(url, c.holds) << c.name;
+        } else {
+            EXPECT_NE(url.find(c.holds), std::string::npos) << c.name << ": " << url;
+        }
+        EXPECT_TRUE(c.lacks.empty() || url.find(c.lacks) == std::string::npos) << c.name << ": " << url;
+    }
+}
+
+TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
+    const std::pair<geo::Bbox, std::size_t> counts[] = {{{0, 0, 1200, 300}, 3}, {{0, 0, 500, 500}, 1},
+                                                        {{0, 0, 1200, 700}, 6}, {{0, 0, 500.01, 500}, 2},
+                                                        {{0, 0, 10, 0}, 1},     {{5, 0, 5, 100}, 0},
+                                                        {{5, 0, 4, 100}, 0}};
+    for (const auto& [frame, tiles] : counts) EXPECT_EQ(tilesFor(frame).size(), tiles) << frame.maxX << " " << frame.maxY;
+    const std::vector<geo::Bbox> expected = {
+        {637000, 486000, 637500, 486500}, {637000, 486500, 637500, 486700}, {637500, 486000, 638000, 486500},
+        {637500, 486500, 638000, 486700}, {638000, 486000, 638200, 486500}, {638000, 486500, 638200, 486700}};
+    EXPECT_EQ(tilesFor(kFrame), expected);
+}
+
+// The demo site is two tiles of 500 m; its mains cross the edge between them.
 const geo::Bbox kSite{demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
 const std::string kCadastre = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+const std::string kUtilities = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 // The western tile of the site: one request a variant.
 const geo::Bbox kTile{demo::kMinEasting, demo::kMinNorthing, demo::kMinEasting + 500, demo::kMaxNorthing};
+
+geoportal::ServiceConfig capped(long long maxFeatures, bool matchedUnknown = false) {
+    geoportal::ServiceConfig c;
+    c.maxFeatures = maxFeatures;
+    c.matchedUnknown = matchedUnknown;
+    return c;
+}
+
+class TiledFetch : public kl::test::GeoportalSuite {
+protected:
+    TiledFetchResult fetch(const std::string& path, const std::string& type, TiledFetchOptions o = {},
+                           const TileProgress& progress = nullptr) {
+        return getFeatureTiled(client, server_->baseUrl() + path, type, kSite,
+                               type == "ms:budynki" ? geo::DataType::Buildings : geo::DataType::Parcels, progress, o);
+    }
+    kl::test::TempCacheHome home;
+    WfsClient client{kl::test::loopbackTimings(), hosts()};
+};
+
+TEST_F(TiledFetch, FrameComesTileByTileOnceAndThenFromTheCache) {
+    std::vector<std::pair<int, int>> progress;
+    const TiledFetchResult r = fetch(kCadastre, "ms:dzialki", {}, [&](int d, int t) { progress.emplace_back(d, t); });
+    EXPECT_EQ(r.tiles, 2);
+    EXPECT_EQ(r.tilesAnswered, 2);
+    EXPECT_EQ(r.features.size(), std::size_t(demo::kParcels));
+    EXPECT_EQ(r.warning, "");
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    EXPECT_EQ(server_->log().snapshot().size(), 2u);
+    EXPECT_EQ(fetch(kCadastre, "ms:dzialki").features.size(), r.features.size());
+    EXPECT_EQ(server_->log().snapshot().size(), 2u);
+}
+
+// Mains without ids cross the tile edge: both tiles hold them, one copy stays.
+TEST_F(TiledFetch, FeaturesOnTheTileEdgeComeOnceWithoutIds) {
+    const TiledFetchResult r = fetch(kUtilities, "ms:przewod_wodociagowy");
+    EXPECT_EQ(r.features.size(), std::size_t(demo::kWaterPipes));
+    EXPECT_GT(r.duplicatesDropped, 0);
+}
+
+// A dense tile is paged with STARTINDEX; without a total a short page proves
+// nothing, so a capped server is asked until it answers an empty page; WFS
+// 1.1.0 cannot page, so full answers are split.
+TEST_F(TiledFetch, EveryFeatureOfADenseTileComesWithoutAWarning) {
+    const struct {
+        const char* name;
+        geoportal::ServiceConfig config;
+        int pageSize;
+        const char* profile;
+    } cases[] = {
+        {"paged", {}, 60, "paged"},
+        {"capped", capped(60), 0, "capped"},
+        {"capped without a total", capped(60, true), 0, "unknown"},
+        {"WFS 1.1.0", {}, 40, "wfs11"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_->setConfig(c.config);
+        TiledFetchOptions o;
+        if (c.pageSize) o.pageSize = c.pageSize;
+        o.wfs110 = std::string(c.profile) == "wfs11";
+        const TiledFetchResult r = fetch("/__profile/" + std::string(c.profile) + kCadastre, "ms:dzialki", o);
+        EXPECT_EQ(r.features.size(), std::size_t(demo::kParcels));
+        EXPECT_EQ(r.warning, "");
+    }
+}
+
+TEST_F(TiledFetch, ServerIgnoringStartIndexIsSplitAfterOneRepeatedPage) {
+    server_->setConfig(capped(30));
+    const TiledFetchResult r = fetch("/__profile/nostart" + kCadastre, "ms:dzialki");
+    EXPECT_EQ(r.features.size(), std::size_t(demo::kParcels));
+    EXPECT_NE(r.warning.find("pomija STARTINDEX"), std::string::npos) << r.warning;
+    EXPECT_EQ(r.warning.find("niepelne"), std::string::npos) << r.warning;
+    // The repeated page is not kept: a later run asks the server again.
+    const auto cached = std::distance(std::filesystem::directory_iterator(cacheDir()), {});
+    EXPECT_EQ(cached, r.requests - 1);
+}
+
+// A service that refuses STARTINDEX gets split tiles and a warning; when no
+// split is allowed the tile is reported as cut.
+TEST_F(TiledFetch, ServiceRefusingPagesGetsSplitTilesAndAWarningOrIsReportedAsCut) {
+    for (const int depth : {3, 0}) {
+        SCOPED_TRACE(depth);
+        kl::test::TempCacheHome freshCache;
+        TiledFetchOptions o;
+        o.pageSize = 40;
+        o.maxSplitDepth = depth;
+        const TiledFetchResult r = fetch("/__profile/nopaging" + kCadastre, "ms:dzialki", o);
+        EXPECT_NE(r.warning.find("nie obsluguje stronicowania"), std::string::npos) << r.warning;
+        EXPECT_EQ(r.warning.find("niepelne") != std::string::npos, depth == 0) << r.warning;
+        EXPECT_EQ(r.features.size() == std::size_t(demo::kParcels), depth > 0) << r.features.size();
+    }
+}
+
+TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {
+    // The eastern tile answers with an exception report in a 200 body.
+    server_->faults().add({{geoportal::FaultKind::Exception}, kCadastre, "261040", -1});
+    const TiledFetchResult r = fetch(kCadastre, "ms:dzialki");
+    EXPECT_EQ(r.tilesAnswered, 1);
+    EXPECT_GT(r.features.size(), 0u);
+    EXPECT_LT(r.features.size(), std::size_t(demo::kParcels));
+    EXPECT_NE(r.warning.find("1 z 2 kafli bez odpowiedzi (Serwer zwrocil raport bledu OGC zamiast danych.)"),
+              std::string::npos)
+        << r.warning;
+}
+
+TEST(TiledFetchLosses, GeometryLossesOfTheAnswersReachTheWarning) {
+    kl::test::TempCacheHome home;
+    kl::test::FaultServer server;
+    WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
+    server.reply("/lossy", 200,
+                 "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+                 "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"2\" "
+                 "numberReturned=\"2\"><wfs:member><ms:b gml:id=\"b.1\"><gml:Point><gml:pos>486100 637100"
+                 "</gml:pos></gml:Point></ms:b></wfs:member><wfs:member><ms:b gml:id=\"b.2\"><gml:Point>"
+                 "<gml:pos>486100 1e400</gml:pos></gml:Point></ms:b></wfs:member></wfs:FeatureCollection>");
+    const TiledFetchResult r = getFeatureTiled(client, server.url("/lossy"), "ms:b", {637000, 486000, 637500, 486500},
+                                               geo::DataType::Buildings, nullptr);
+    EXPECT_EQ(r.features.size(), 1u);
+    EXPECT_NE(r.warning.find("Usluga WFS ms:b: Obiekt b b.2: pominieto geometrie"), std::string::npos) << r.warning;
+}
 
 std::vector<geo::Point2d> squareRing(double x, double y, double size) {
     return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}, {x, y}};
@@ -38,10 +242,8 @@ TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(featureTouchesFrame(cases[i].first, frame), cases[i].second) << i;
 }
 
-class LayerFetch : public kl::test::GeoportalSuite {
+class LayerFetch : public TiledFetch {
 protected:
-    kl::test::TempCacheHome home;
-    WfsClient client{kl::test::loopbackTimings(), hosts()};
     WfsMemory memory;
 };
 
@@ -53,13 +255,12 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
         const char* profile;
         WfsVariant variant;
         std::size_t requests;  // of the first fetch
-        const char* lastAsked;  // a piece of the URL of its last request
     } cases[] = {
-        {"plain", WfsVariant::NorthingFirst, 1, "BBOX=382640%2C260400%2C383080%2C260900%2Curn"},
-        {"xy", WfsVariant::EastingFirst, 2, "BBOX=260400%2C382640%2C260900%2C383080%2Curn"},
-        {"pl2000", WfsVariant::Pl2000Zone, 3, "SRSNAME=EPSG%3A2176"},
+        {"plain", WfsVariant::NorthingFirst, 1},
+        {"xy", WfsVariant::EastingFirst, 2},
+        {"pl2000", WfsVariant::Pl2000Zone, 3},
         // variants 1, 2 and 3 first, each refused with a 400 that is not retried
-        {"wfs11", WfsVariant::Wfs110, 4, "version=1.1.0"},
+        {"wfs11", WfsVariant::Wfs110, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.profile);
@@ -71,9 +272,7 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
         // back in PL-1992 whatever system the answer used
         const geo::Point2d p = r.features[0].polygons.at(0).exterior.at(0);
         EXPECT_TRUE(p.x > kSite.minX && p.x < kSite.maxX && p.y > kSite.minY && p.y < kSite.maxY) << p.x << " " << p.y;
-        const auto log = server_->log().snapshot();
-        ASSERT_EQ(log.size(), c.requests);
-        EXPECT_NE(log.back().target.find(c.lastAsked), std::string::npos) << log.back().target;
+        ASSERT_EQ(server_->log().snapshot().size(), c.requests);
         EXPECT_EQ(memory.variants.at(endpoint + "|ms:dzialki"), c.variant);
         const geo::Bbox inner{kTile.minX + 50, kTile.minY + 50, kTile.maxX - 50, kTile.maxY - 50};
         EXPECT_EQ(fetchWfsLayer(client, memory, endpoint, "ms:dzialki", inner, geo::DataType::Parcels, nullptr).variant,

@@ -1,6 +1,7 @@
 'use strict';
 // Starts kartolink-workbench (already built) with an add-on, reads the
-// address it prints and opens it in Debian's chromium through playwright-core.
+// address it prints and opens it in Debian's chromium through playwright-core;
+// starts the local geoportal the same way.
 const assert = require('assert/strict');
 const { spawn } = require('child_process');
 const fs = require('fs');
@@ -17,14 +18,30 @@ const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable
 function binaryDir() {
   return process.env.KL_BINARY_DIR || path.join(__dirname, '..', '..', '..', 'build');
 }
-function workbenchBinary() {
-  return process.env.KL_WORKBENCH_BIN || path.join(binaryDir(), 'host', 'kartolink-workbench');
-}
 function testAddonPath() {
   return path.join(binaryDir(), 'tests', 'host', 'libkl_test_addon.so');
 }
 function kartolinkAddonPath() {
   return path.join(binaryDir(), 'shell', 'libkartolink.so');
+}
+
+// The local geoportal as a child process on a free loopback port.
+function startGeoportal() {
+  return new Promise((resolve, reject) => {
+    const child = spawn(path.join(binaryDir(), 'tools', 'geoportal', 'kartolink-geoportal'), [],
+      { stdio: ['ignore', 'pipe', 'inherit'] });
+    let out = '';
+    const timer = setTimeout(() => reject(new Error('geoportal did not start')), 20000);
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = out.match(/Geoportal: (http:\/\/127\.0\.0\.1:\d+)/);
+      if (m) {
+        clearTimeout(timer);
+        resolve({ base: m[1], close: () => child.kill('SIGTERM') });
+      }
+    });
+    child.on('exit', (code) => reject(new Error('geoportal exited ' + code)));
+  });
 }
 
 // A raw request to the workbench, with full control over path and headers
@@ -118,7 +135,8 @@ function waitForAddress(child, timeoutMs) {
 async function startWorkbench(options = {}) {
   const { addon = kartolinkAddonPath(), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
   const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
-  const child = spawn(workbenchBinary(), argv, { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
+  const child = spawn(path.join(binaryDir(), 'host', 'kartolink-workbench'), argv,
+    { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
   const stderr = [];
   child.stderr.setEncoding('utf8');
   child.stderr.on('data', (c) => stderr.push(c));
@@ -279,5 +297,5 @@ function runTest(test) {
 
 const runChecked = (start, body) => runTest(() => session(start, body));
 
-module.exports = { runChecked, runTest, session, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
+module.exports = { runChecked, runTest, session, startGeoportal, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
   CHROMIUM, CHROMIUM_ARGS };

@@ -1,0 +1,366 @@
+// The OpenStreetMap services: the geocoders' answers (the real answers of
+// both services, their failures and answers that only look like theirs) and
+// the requests they get; the width rules of ways, the Overpass answer as the
+// real service writes it (and as it breaks), and the fetch. Every test runs
+// under pl_PL.UTF-8, so a coordinate read with the locale would lose its
+// decimals.
+#include "net/geocoder.h"
+#include "net/osm_ways_fetch.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+
+#include "base/service_hosts.h"
+#include "geodata/polish_crs.h"
+#include "net/osm_width.h"
+#include "net/url_text.h"
+#include "tests/geodata/sample_files.h"
+#include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
+
+namespace kl::net {
+namespace {
+
+// ---- widths -------------------------------------------------------------------
+
+struct WidthCase {
+    const char* cls;
+    const char* width;
+    const char* lanes;
+    bool bridge;
+    double expected;
+};
+
+TEST(OsmWidth, TagThenLanesThenClass) {
+    const WidthCase cases[] = {
+        {"residential", "7.5", "", false, 7.5},
+        {"residential", "7,5", "", false, 7.5},   // decimal comma
+        {"residential", "7 m", "", false, 7.0},   // with its unit
+        {"residential", " 12m ", "", false, 12.0},
+        {"primary", "75", "", false, 10.0},       // out of range: the class
+        {"primary", "0.5", "", false, 10.0},      // bounds are exclusive
+        {"primary", "60", "", false, 10.0},
+        {"primary", "0.51", "", false, 0.51},
+        {"primary", "szeroka", "", false, 10.0},
+        {"primary", "7 ft", "", false, 10.0},
+        {"primary", "nan", "", false, 10.0},
+        {"secondary", "", "2", true, 8.0},        // lanes x 3.5 + 1
+        {"secondary", "", "12", false, 43.0},
+        {"secondary", "", "13", false, 8.0},
+        {"secondary", "", "0", false, 8.0},
+        {"secondary", "", "2.5", false, 8.0},     // lanes are whole
+        {"secondary", "abc", "1", false, 4.5},    // an unreadable width passes to lanes
+        {"motorway", "", "", false, 14.0},  {"trunk", "", "", false, 14.0},     {"tertiary", "", "", false, 7.0},
+        {"unclassified", "", "", false, 6.0}, {"living_street", "", "", false, 6.0}, {"tram", "", "", false, 3.0},
+        {"rail", "", "", false, 3.0},       {"cycleway", "", "", false, 2.5},   {"path", "", "", false, 2.5},
+        {"footway", "", "", false, 2.0},    {"pedestrian", "", "", false, 2.0}, {"steps", "", "", false, 2.0},
+        {"service", "", "", true, 6.0},     {"service", "", "", false, 5.0},    {"", "", "", false, 5.0},
+    };
+    for (const WidthCase& c : cases)
+        EXPECT_DOUBLE_EQ(osmWidth(c.cls, c.width, c.lanes, c.bridge), c.expected)
+            << c.cls << " width='" << c.width << "' lanes='" << c.lanes << "'";
+}
+
+std::string sample(const std::string& name) {
+    return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/json/" + name);
+}
+
+// ---- geocoders ---------------------------------------------------------------
+
+const std::string kMaintenancePage = "<!DOCTYPE html><html><body><h1>Przerwa techniczna</h1></body></html>";
+
+struct NominatimCase {
+    const char* name;
+    int status;
+    std::string body;
+    std::optional<AddressPlace> place;  // expected; none: nothing found or an error
+    std::string error;
+    int requests = 1;
+};
+
+const std::string kGeocoderSilent = "Wyszukiwarka adresow nie odpowiada (Nominatim)";
+const std::string kGeocoderUnreadable = "Wyszukiwarka adresow zwrocila nieczytelna odpowiedz (Nominatim)";
+
+TEST(NominatimAnswers, GiveThePlaceNothingOrTheReason) {
+    const NominatimCase cases[] = {
+        // The real answer: coordinates as texts with a decimal point.
+        {"RealAnswer", 200, sample("geocoder__osm.json"),
+         AddressPlace{45.421106, -75.690308, "Ottawa, Ontario, Canada"}, ""},
+        {"LatAsNumber", 200, R"([{"lat":51.2622,"lon":15.5683,"display_name":"Rynek"}])",
+         AddressPlace{51.2622, 15.5683, "Rynek"}, ""},
+        {"EmptyArray", 200, "[]", std::nullopt, ""},
+        {"ObjectInsteadOfArray", 200, R"({"error":"Unable to geocode"})", std::nullopt, ""},
+        {"DecimalComma", 200, R"([{"lat":"51,26","lon":"15,57","display_name":"X"}])", std::nullopt, kGeocoderUnreadable},
+        {"NoCoordinates", 200, R"([{"display_name":"X"}])", std::nullopt, kGeocoderUnreadable},
+        {"LatitudeOutOfRange", 200, R"([{"lat":"152.2","lon":"15.5"}])", std::nullopt, kGeocoderUnreadable},
+        {"BodyCutShort", 200, R"([{"lat":"51.26","lo)", std::nullopt, kGeocoderUnreadable},
+        // A failure that may pass is asked once more, then named.
+        {"Status500", 500, "Internal error", std::nullopt, kGeocoderSilent, 2},
+        {"HtmlPage", 200, kMaintenancePage, std::nullopt, kGeocoderSilent, 2},
+        {"NotFound404", 404, "", std::nullopt, kGeocoderSilent, 1},
+    };
+    for (const NominatimCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FaultServer server;
+        server.reply("/search", c.status, c.body, "application/json");
+        WfsClient client(test::loopbackTimings(), server.hosts());
+        const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
+        EXPECT_EQ(found.error, c.error);
+        ASSERT_EQ(found.place.has_value(), c.place.has_value());
+        if (c.place) {
+            EXPECT_DOUBLE_EQ(found.place->lat, c.place->lat);
+            EXPECT_DOUBLE_EQ(found.place->lon, c.place->lon);
+            EXPECT_EQ(found.place->label, c.place->label);
+        }
+        EXPECT_EQ(server.hits("/search"), c.requests);
+    }
+}
+
+struct PhotonCase {
+    const char* name;
+    int status;
+    std::string body;
+    std::vector<AddressPlace> items;  // expected
+};
+
+const std::string kTwoGoodAmongBroken = R"({"type":"FeatureCollection","features":[
+  {"type":"Feature","properties":{"name":"Bez geometrii"}},
+  {"type":"Feature","geometry":null,"properties":{"name":"Pusta geometria"}},
+  {"type":"Feature","geometry":{"type":"Point"},"properties":{"name":"Bez wspolrzednych"}},
+  {"type":"Feature","geometry":{"type":"Point","coordinates":[15.5]},"properties":{"name":"Jedna liczba"}},
+  {"type":"Feature","geometry":{"type":"Point","coordinates":["x","y"]},"properties":{"name":"Teksty"}},
+  {"type":"Feature","geometry":{"type":"Point","coordinates":[15.57,51.26]},"properties":{"name":"Rynek","city":"Bolesławiec"}},
+  "nie obiekt",
+  {"type":"Feature","geometry":{"type":"Point","coordinates":[15.56,51.261]},"properties":null}]})";
+
+TEST(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
+    const PhotonCase cases[] = {
+        // The real answer: [longitude, latitude]; labels from the parts each feature has.
+        {"RealAnswer", 200, sample("waypointer__photon_response.json"),
+         {{46.0664228, 11.1257601, "Trento, Provincia di Trento"},
+          {44.9656976, 11.4673224, "Trento, Ficarolo, Rovigo"},
+          {8.043508, 126.0633157, "Trento"}}},
+        {"FeaturesWithoutCoordinatesSkipped", 200, kTwoGoodAmongBroken, {{51.26, 15.57, "Rynek, Bolesławiec"}, {51.261, 15.56, ""}}},
+        {"NoFeatures", 200, R"({"type":"FeatureCollection"})", {}},
+        {"ArrayInsteadOfObject", 200, "[]", {}},
+        {"Status500", 500, "Internal error", {}},
+        {"HtmlPage", 200, kMaintenancePage, {}},
+    };
+    for (const PhotonCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FaultServer server;
+        server.reply("/api/", c.status, c.body, "application/json");
+        WfsClient client(test::loopbackTimings(), server.hosts());
+        const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
+        ASSERT_EQ(items.size(), c.items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            EXPECT_DOUBLE_EQ(items[i].lat, c.items[i].lat) << i;
+            EXPECT_DOUBLE_EQ(items[i].lon, c.items[i].lon) << i;
+            EXPECT_EQ(items[i].label, c.items[i].label);
+        }
+        EXPECT_EQ(server.hits("/api/"), 1) << "suggestions are never asked twice";
+    }
+}
+
+// The requests as the local geoportal's geocoders log them.
+class GeocoderRequests : public test::GeoportalSuite {
+protected:
+    static std::map<std::string, std::string> lastParams() {
+        const auto log = server_->log().snapshot();
+        if (log.empty()) return {};
+        return {log.back().params.begin(), log.back().params.end()};
+    }
+    WfsClient client{test::loopbackTimings(), hosts()};
+};
+
+TEST_F(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
+    for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
+                                    "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
+        EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), query).error, "");
+        const std::map<std::string, std::string> expectedSearch = {
+            {"format", "json"}, {"limit", "1"}, {"countrycodes", "pl"}, {"q", query}};
+        EXPECT_EQ(lastParams(), expectedSearch);
+        photonSuggest(client, server_->baseUrl(), query);
+        const std::map<std::string, std::string> expectedSuggest = {
+            {"q", query}, {"limit", "5"}, {"bbox", "14.1,49.0,24.2,54.9"}};
+        EXPECT_EQ(lastParams(), expectedSuggest);
+    }
+}
+
+// Blank and overlong queries (the page's side is the import's address search
+// test); the limit counts letters, not bytes.
+TEST_F(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
+    EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), "\t\n ").error, "");
+    EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), std::string(301, 'a')).error,
+              "Wpisany adres jest za dlugi (najwiecej 300 znakow).");
+    EXPECT_EQ(server_->log().snapshot().size(), 0u);
+    std::string polish;
+    for (int i = 0; i < 300; ++i) polish += "ł";
+    EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), polish).error, "");
+    EXPECT_EQ(server_->log().snapshot().size(), 1u);
+}
+
+// ---- Overpass answers ----------------------------------------------------------
+
+// The real form of an "out geom" answer: header, then ways with bounds, node
+// ids, geometry and tags.
+std::string answer(const std::string& elements, const std::string& extra = "") {
+    return R"({"version": 0.6, "generator": "Overpass API 0.7.62.1 084b4234",
+  "osm3s": {"timestamp_osm_base": "2026-12-01T10:00:00Z", "copyright": "The data included in this document is from www.openstreetmap.org. The data is made available under ODbL."},)" +
+           extra + R"( "elements": [)" + elements + "]}";
+}
+
+const std::string kBridge = R"({"type": "way", "id": 101,
+  "bounds": {"minlat": 51.2620, "minlon": 15.5680, "maxlat": 51.2625, "maxlon": 15.5690},
+  "nodes": [1, 2], "geometry": [{"lat": 51.2620, "lon": 15.5680}, {"lat": 51.2625, "lon": 15.5690}],
+  "tags": {"highway": "secondary", "bridge": "viaduct", "lanes": "2", "name": "Most Piastowski"}})";
+const std::string kRail = R"({"type": "way", "id": 102, "nodes": [3, 4, 5],
+  "geometry": [{"lat": 51.2610, "lon": 15.5660}, null, {"lat": 51.2612, "lon": 15.5670}],
+  "tags": {"railway": "rail", "bridge": "yes"}})";
+const std::string kUntagged = R"({"type": "way", "id": 103, "nodes": [6, 7],
+  "geometry": [{"lat": 51.2630, "lon": 15.5700}, {"lat": 51.2631, "lon": 15.5710}]})";
+const std::string kOnePoint = R"({"type": "way", "id": 104, "nodes": [8],
+  "geometry": [{"lat": 51.2630, "lon": 15.5700}], "tags": {"highway": "residential"}})";
+const std::string kNoGeometry = R"({"type": "way", "id": 105, "nodes": [9, 10], "tags": {"highway": "primary"}})";
+const std::string kBadCoordinates = R"({"type": "way", "id": 106, "nodes": [11, 12],
+  "geometry": [{"lat": "51.26", "lon": 15.57}, {"lat": 151.0, "lon": 15.57}], "tags": {"highway": "primary"}})";
+const std::string kNode = R"({"type": "node", "id": 1, "lat": 51.2620, "lon": 15.5680})";
+
+TEST(ParseOverpassWays, KeepsWaysWithTwoPointsAndCountsTheOthers) {
+    const OverpassWays got = parseOverpassWays(
+        answer(kNode + "," + kBridge + "," + kRail + "," + kUntagged + "," + kOnePoint + "," + kNoGeometry + "," +
+               kBadCoordinates + ", 7"));
+    ASSERT_TRUE(got.readable);
+    EXPECT_EQ(got.remark, "");
+    EXPECT_EQ(got.withoutGeometry, 3);
+    // class|name|bridge|width|points; the rail's null node is skipped
+    std::vector<std::string> ways;
+    for (const OsmWay& w : got.ways)
+        ways.push_back(w.cls + "|" + w.name + "|" + (w.bridge ? "bridge" : "") + "|" + formatNumber(w.width) + "|" +
+                       std::to_string(w.points.size()));
+    EXPECT_EQ(ways, (std::vector<std::string>{"secondary|Most Piastowski|bridge|8|2", "rail||bridge|3|2", "|||5|2"}));
+    EXPECT_EQ(got.ways.at(0).points, (std::vector<geo::Point2d>{geo::wgs84ToPl1992(51.2620, 15.5680),
+                                                               geo::wgs84ToPl1992(51.2625, 15.5690)}));
+}
+
+TEST(ParseOverpassWays, TellsUnreadableAndCutAnswers) {
+    struct Case {
+        const char* name;
+        std::string text;
+        bool readable;
+        std::string remark;
+        int ways;
+        int withoutGeometry;
+    };
+    const Case cases[] = {
+        // A real answer of nodes and ways given by node ids only.
+        {"RealAnswerWithoutGeometry", sample("overpasswrap__map_query_response.json"), true, "", 0, 24},
+        {"RealNodeAnswer", sample("overpasswrap__node_query_response.json"), true, "", 0, 0},
+        {"GeoJsonInstead", sample("overpasswrap__example.json"), false, "", 0, 0},
+        {"CutShort", answer(kBridge).substr(0, 300), false, "", 0, 0},
+        {"Html", "<html><body>Too Many Requests</body></html>", false, "", 0, 0},
+        {"Array", "[]", false, "", 0, 0},
+        {"ElementsNotArray", R"({"elements": {}})", false, "", 0, 0},
+        {"Empty", "", false, "", 0, 0},
+        {"TimedOut", answer(kBridge, R"( "remark": "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.",)"),
+         true, "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.", 1, 0},
+    };
+    for (const Case& c : cases) {
+        const OverpassWays got = parseOverpassWays(c.text);
+        EXPECT_EQ(got.readable, c.readable) << c.name;
+        EXPECT_EQ(got.remark, c.remark) << c.name;
+        EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways) << c.name;
+        EXPECT_EQ(got.withoutGeometry, c.withoutGeometry) << c.name;
+    }
+}
+
+// ---- fetch --------------------------------------------------------------------
+
+// A 400 m x 300 m frame of the demo town.
+const geo::Bbox kFrame{260500.0, 382700.0, 260900.0, 383000.0};
+
+// The box: the frame's corners through cs2cs EPSG:2180 -> EPSG:4326, south, west, north, east.
+TEST(OverpassQuery, IsTheFixedTextWithTheCornersBox) {
+    EXPECT_EQ(overpassQuery(kFrame, true, true),
+              "[out:json][timeout:25];(way[\"bridge\"~\"^(yes|viaduct)$\"](51.260583,15.565903,51.263444,15.571828);"
+              "way[\"highway\"~\"^(motorway|trunk|primary|secondary|tertiary|residential|unclassified|living_street)$\"]"
+              "(51.260583,15.565903,51.263444,15.571828););out geom;");
+    EXPECT_EQ(overpassQuery(kFrame, false, true).find("bridge"), std::string::npos);
+    EXPECT_EQ(overpassQuery(kFrame, true, false).find("highway"), std::string::npos);
+}
+
+const std::string kHtml = "<!DOCTYPE html><html><body><h1>Dispatcher_Client::request_read_and_idx::timeout</h1></body></html>";
+const std::string kSilent = "OSM (Overpass): usluga nie odpowiada (status ";
+const std::string kTooLarge = "Mosty/drogi (OSM): kadr za duzy \u2014 przybliz mape (max ok. 5x5 km).";
+const std::string kUnreadable = "OSM (Overpass): nieczytelna odpowiedz uslugi - mosty i drogi pominiete.";
+
+// Against a loopback Overpass that answers as each row says.
+TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
+    const struct {
+        const char* name;
+        geo::Bbox frame;
+        int status;
+        std::string body;
+        std::string error;
+        int ways;
+        int requests;
+    } cases[] = {
+        {"Answer", kFrame, 200, answer(kBridge + "," + kOnePoint + "," + kUntagged), "", 2, 1},
+        {"FiveByFiveKilometres", {200000, 300000, 205000, 305000}, 200, answer(""), "", 0, 1},
+        {"OneMetreLarger", {200000, 300000, 205000, 305001}, 200, answer(""), kTooLarge, 0, 0},
+        {"TooManyRequests", kFrame, 429, "rate limited", kSilent + "429).", 0, 1},
+        {"GatewayTimeout", kFrame, 504, kHtml, kSilent + "504).", 0, 2},
+        {"HtmlWithStatus200", kFrame, 200, kHtml,
+         "OSM (Overpass): usluga nie odpowiada (Serwer zwrocil strone HTML zamiast danych.).", 0, 2},
+        {"MalformedJson", kFrame, 200, "{\"elements\": [{\"type\": \"way\", ", kUnreadable, 0, 1},
+        {"QueryTimedOut", kFrame, 200, answer(kBridge, R"( "remark": "runtime error: Query timed out",)"),
+         "OSM (Overpass): usluga przerwala zapytanie (runtime error: Query timed out) - mosty i drogi pominiete, "
+         "sprobuj mniejszy kadr.",
+         0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FaultServer server;
+        std::string asked;
+        server.on("/api/interpreter", [&](const httplib::Request& rq, httplib::Response& rs) {
+            asked = rq.get_param_value("data");
+            rs.status = c.status;
+            rs.set_content(c.body, "application/json");
+        });
+        WfsClient client(test::loopbackTimings(), server.hosts());
+        const OsmWaysFetch got = fetchOsmWays(c.frame, client, true, true);
+        EXPECT_EQ(got.error, c.error);
+        EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways);
+        EXPECT_EQ(server.hits("/api/interpreter"), c.requests);
+        EXPECT_TRUE(c.requests == 0 || asked == overpassQuery(c.frame, true, true)) << "the query arrives as sent";
+    }
+}
+
+// Overpass may think for up to the query's own 25 s: the fetch waits longer
+// than the client's usual receive time-out for the geoportal's slow answer.
+class SlowOverpass : public test::GeoportalSuite {};
+
+TEST_F(SlowOverpass, IsWaitedForLongerThanTheUsualTimeout) {
+    server_->faults().add({{geoportal::FaultKind::Slow, 200, 500}, "/api/interpreter", "", 1});
+    HttpTimings timings = test::loopbackTimings();
+    timings.defaultReceiveTimeoutMs = 50;
+    WfsClient client(timings, hosts());
+    const OsmWaysFetch got = fetchOsmWays(kFrame, client, true, true);
+    EXPECT_EQ(got.error, "");
+    EXPECT_FALSE(got.ways.empty());
+    EXPECT_EQ(server_->log().snapshot().size(), 1u);
+}
+
+TEST(OsmFetch, AsksNothingWhenNeitherKindIsWanted) {
+    // Were it to ask anyway, the request would meet a closed loopback port.
+    WfsClient client(test::loopbackTimings(),
+                     settings::serviceHostsWithOverride("http://127.0.0.1:" + std::to_string(test::closedLoopbackPort())));
+    const OsmWaysFetch got = fetchOsmWays(kFrame, client, false, false);
+    EXPECT_TRUE(got.ways.empty());
+    EXPECT_TRUE(got.error.empty());
+}
+
+}  // namespace
+}  // namespace kl::net

@@ -1,0 +1,269 @@
+// What an answer must be to count as the data that was asked for: the texts
+// of an HTTP exchange (numbers as the add-on writes them, SHA-1 cache names,
+// body kinds), service descriptions and the counts of WFS answers. (URL
+// encoding is checked where requests are built and arrive whole, sizes in the
+// download failures that name them.)
+#include "net/capabilities.h"
+
+#include "net/body_kind.h"
+#include "net/sha1.h"
+#include "net/url_text.h"
+#include "net/xml_root.h"
+#include "tests/geodata/sample_files.h"
+#include "tests/net/fault_server.h"
+#include "tests/support/geoportal_suite.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <tuple>
+
+namespace kl::net {
+namespace {
+
+TEST(FormatNumber, IgnoresTheProcessLocale) {
+    EXPECT_EQ(formatNumber(485123.25, 10), "485123.25");
+    EXPECT_EQ(formatNumber(5789012.123456, 10), "5789012.123");
+    EXPECT_EQ(formatNumber(0.5), "0.5");
+}
+
+TEST(Sha1, MatchesPublishedVectors) {
+    EXPECT_EQ(sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+    EXPECT_EQ(sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+    EXPECT_EQ(sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+    // 55, 56 (the 448-bit vector above) and 64 bytes cross the one-block / two-block padding edge.
+    EXPECT_EQ(sha1Hex(std::string(55, 'a')), "c1c8bbdc22796e28c0e15163d20899b65621d65a");
+    EXPECT_EQ(sha1Hex(std::string(64, 'a')), "0098ba824b5c16427bd7a1122a5a442a25ec644d");
+}
+
+const char* kCollection =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- served -->\n<wfs:FeatureCollection "
+    "xmlns:wfs=\"http://www.opengis.net/wfs/2.0\"></wfs:FeatureCollection>";
+const char* kException =
+    "<?xml version=\"1.0\"?><ows:ExceptionReport xmlns:ows=\"http://www.opengis.net/ows/1.1\">"
+    "<ows:Exception exceptionCode=\"InvalidParameterValue\"/></ows:ExceptionReport>";
+const char* kWmsException = "<?xml version='1.0'?><ServiceExceptionReport version=\"1.1.1\"/>";
+const char* kHtml = "\n<!DOCTYPE HTML><html><body>Przerwa techniczna</body></html>";
+
+// "*": refused, whatever the reason.
+TEST(BodyKind, AcceptsDocumentsOfTheExpectedKindOnly) {
+    const struct {
+        ExpectedBody kind;
+        std::string body;
+        std::string problem;
+    } rows[] = {
+        {ExpectedBody::Xml, kCollection, ""},
+        {ExpectedBody::Text, kCollection, ""},
+        {ExpectedBody::Text, " {\"a\":1}", ""},
+        {ExpectedBody::Json, "\xEF\xBB\xBF[1]", ""},
+        {ExpectedBody::Zip, std::string("PK\x03\x04rest", 8), ""},
+        {ExpectedBody::Image, std::string("\x89PNG\r\n\x1a\n....", 12), ""},
+        {ExpectedBody::Image, "\xFF\xD8\xFF\xE0", ""},
+        {ExpectedBody::PointCloud, "LASF....", ""},
+        {ExpectedBody::Binary, "anything", ""},
+        {ExpectedBody::Any, "", ""},
+        {ExpectedBody::Xml, "{\"json\":true}", "*"},
+        {ExpectedBody::Json, kCollection, "*"},
+        {ExpectedBody::Zip, "LASF", "*"},
+        {ExpectedBody::Image, kCollection, "*"},
+        {ExpectedBody::Xml, "<!-- never closed", "*"},
+        {ExpectedBody::Text, "", "Serwer zwrocil pusta odpowiedz."},
+        {ExpectedBody::Xml, "<html><head></head></html>", "Serwer zwrocil strone HTML zamiast danych."},
+    };
+    for (const auto& r : rows) {
+        const std::string problem = bodyMismatch(r.kind, r.body);
+        EXPECT_EQ(r.problem == "*" ? !problem.empty() : problem == r.problem, true) << r.body << ": " << problem;
+    }
+}
+
+TEST(BodyKind, RejectsExceptionReportsAndHtmlWhateverIsExpected) {
+    for (auto kind : {ExpectedBody::Text, ExpectedBody::Xml, ExpectedBody::Zip, ExpectedBody::Image,
+                      ExpectedBody::Binary}) {
+        EXPECT_EQ(bodyMismatch(kind, kException), "Serwer zwrocil raport bledu OGC zamiast danych.");
+        EXPECT_EQ(bodyMismatch(kind, kWmsException), "Serwer zwrocil raport bledu OGC zamiast danych.");
+        EXPECT_EQ(bodyMismatch(kind, kHtml), "Serwer zwrocil strone HTML zamiast danych.");
+    }
+}
+
+TEST(BodyKind, AWholeXmlDocumentMustEnd) {
+    const std::string collection = kCollection;
+    const std::string caps = "<WMT_MS_Capabilities version=\"1.1.1\"><Name>a</Name></WMT_MS_Capabilities >";
+    const std::string cut = "Odpowiedz serwera urwana - niepelny dokument XML.";
+    struct Row {
+        ExpectedBody expected;
+        std::string body;
+        std::string problem;
+    };
+    const Row rows[] = {
+        {ExpectedBody::Xml, collection, ""},
+        {ExpectedBody::Xml, collection + "\n<!-- served in 3 ms -->\n", ""},
+        {ExpectedBody::Text, "<wfs:FeatureCollection numberReturned=\"0\"/>", ""},
+        {ExpectedBody::Text, "{\"a\":[1,2", ""},  // only XML is checked for its end
+        {ExpectedBody::Capabilities, caps, ""},
+        {ExpectedBody::Xml, collection.substr(0, collection.size() - 1), cut},
+        {ExpectedBody::Xml, collection.substr(0, collection.size() - 24) + "<a></a>", cut},
+        {ExpectedBody::Capabilities, caps.substr(0, 50), cut},
+        {ExpectedBody::Capabilities, collection, "Serwer nie zwrocil opisu uslugi (GetCapabilities)."},
+    };
+    for (const Row& r : rows) EXPECT_EQ(wholeBodyMismatch(r.expected, r.body), r.problem) << r.body;
+}
+
+
+std::string sample(const std::string& rel) { return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/" + rel); }
+
+// "MapServer WFS" is not a three-letter service name, nor are default styles layers.
+TEST(Capabilities, RealDocumentsListTheirLayerNames) {
+    const struct {
+        const char* file;
+        std::size_t count;
+        std::vector<std::string> some;  // the whole list when it has count names, else its first and last
+    } cases[] = {
+        {"kartograf__gugik_lidar_evrf2007_wfs_caps.xml", 9,
+         {"gugik:SkorowidzDanychPomiarowychLIDAR2018", "gugik:SkorowidzDanychPomiarowychLIDAR2026"}},
+        {"kartograf__gugik_nmt_wms_SheetsGrid5mEVRF2007_caps.xml", 4,
+         {"SkorowidzeNMT2022iStarsze", "SkorowidzeNMT2023", "SkorowidzeNMT2024", "SkorowidzeNMT2025"}},
+        {"owslib__wfs_koeln_arcgis_getcapabilities_200.xml", 86, {}},
+        {"owslib__mapserver-wfs-cap.xml", 26, {}},
+        {"owslib__wms_geoserver-cap.xml", 5, {"OGC:WMS", "opengeo:poi", "point", "parent_layer", "child_layer"}},
+    };
+    for (const auto& c : cases) {
+        const auto names = nameListFromCapabilities(sample(std::string("gml/capabilities/") + c.file));
+        ASSERT_EQ(names.size(), c.count) << c.file;
+        if (c.some.size() == c.count) {
+            EXPECT_EQ(names, c.some) << c.file;
+        } else if (!c.some.empty()) {
+            EXPECT_EQ(names.front(), c.some.front()) << c.file;
+            EXPECT_EQ(names.back(), c.some.back()) << c.file;
+        }
+    }
+}
+
+// Current layers win over archive ones in any order; a real cadastre of another
+// country has parcels and no buildings.
+TEST(Capabilities, EgibLayerNames) {
+    const std::tuple<std::string, const char*, const char*> cases[] = {
+        {sample("gml/capabilities/owslib__wfs_CUZK_GetCapabilities_2_0_0.xml"), "CP:CadastralParcel", ""},
+        {"<WFS_Capabilities><FeatureTypeList>"
+         "<FeatureType><Name>ms:dzialki_archiwalne</Name></FeatureType>"
+         "<FeatureType><Name>ms:budynki_hist</Name></FeatureType>"
+         "<FeatureType><Name>ms:dzialki</Name></FeatureType>"
+         "<FeatureType><Name>ms:budynki</Name></FeatureType>"
+         "<FeatureType><Name>ms:budynki_opis</Name></FeatureType>"
+         "<FeatureType><Name>Działki ewidencyjne</Name></FeatureType>"
+         "</FeatureTypeList></WFS_Capabilities>",
+         "ms:dzialki", "ms:budynki"},
+        {"<x><wfs:Name>ewns:Działki</wfs:Name><wfs:Name>ewns:Buildings</wfs:Name></x>", "ewns:Działki", "ewns:Buildings"},
+    };
+    for (const auto& [document, parcels, buildings] : cases) {
+        const WfsLayerNames n = egibLayerNamesFromCapabilities(document);
+        EXPECT_EQ(n.parcels, parcels);
+        EXPECT_EQ(n.buildings, buildings);
+    }
+}
+
+TEST(Capabilities, BrokenDocumentsGiveWhatCanBeRead) {
+    EXPECT_TRUE(nameListFromCapabilities("<Name>unterminated").empty());
+    EXPECT_EQ(nameListFromCapabilities("<!-- <Name>hidden</Name> --><Name>a&amp;b</Name><Name/><Name>c"),
+              std::vector<std::string>{"a&b"});
+}
+
+TEST(Capabilities, LayerFilters) {
+    const std::vector<std::string> names = {"gesut:przewod_wodociagowy", "Siec_gazowa", "Urzadzenia", "bdot500_budynki",
+                                            "inne"};
+    EXPECT_EQ(utilityWfsLayers(names), std::vector<std::string>{"gesut:przewod_wodociagowy"});
+    EXPECT_EQ(utilityWmsLayers(names).size(), 3u);
+    EXPECT_EQ(bdot500WmsLayers(names), std::vector<std::string>{"bdot500_budynki"});
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(mpzpWmsLayers({"granice_planow", "Rysunek_MPZP", "obrysy"}), Names{"Rysunek_MPZP"});
+    EXPECT_EQ(mpzpWmsLayers({"Granice", "zasiegi", "plany", "AktPlanowania", "zbior_aktow"}), Names{"plany"});
+    EXPECT_EQ(mpzpWmsLayers({"granice", "obrysy"}), (Names{"granice", "obrysy"}));
+}
+
+TEST(Capabilities, WmsCrsUsesTheWorkingZoneOnlyWhenOffered) {
+    EXPECT_EQ(wmsCrsFor("<SRS>EPSG:2178</SRS>", 2178), 2178);
+    EXPECT_EQ(wmsCrsFor("<CRS>urn:ogc:def:crs:EPSG::2177</CRS>", 2177), 2177);
+    EXPECT_EQ(wmsCrsFor("<SRS>EPSG:2180</SRS>", 2178), 2180);
+    // A Swiss code that starts with the same digits is not the zone.
+    EXPECT_EQ(wmsCrsFor("<SRS>EPSG:21781</SRS>", 2178), 2180);
+    EXPECT_EQ(wmsCrsFor(sample("gml/capabilities/kartograf__gugik_nmt_wms_SheetsGrid5mEVRF2007_caps.xml"), 2178), 2180);
+}
+
+TEST(Capabilities, RealDocumentsAreWholeServiceDescriptions) {
+    for (const auto& e : std::filesystem::directory_iterator(std::string(KL_SAMPLES_DIR) + "/gml/capabilities")) {
+        const std::string doc = sample("gml/capabilities/" + e.path().filename().string());
+        EXPECT_EQ(wholeBodyMismatch(ExpectedBody::Capabilities, doc), "") << e.path();
+        EXPECT_NE(wholeBodyMismatch(ExpectedBody::Capabilities, doc.substr(0, doc.size() / 2)), "") << e.path();
+    }
+}
+
+// Capabilities answers as broken servers give them, from the local geoportal's
+// fault table: a failure is asked once more, never read as a service without
+// layers, and not remembered.
+class BrokenCapabilities : public kl::test::GeoportalSuite {};
+
+TEST_F(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
+    using geoportal::FaultKind;
+    const struct {
+        const char* name;
+        FaultKind kind;
+        int uses;           // of the fault: 0 none, below 0 without limit
+        std::string error;  // empty: the names were read
+    } cases[] = {
+        {"whole", FaultKind::Status, 0, ""},
+        {"one exception report", FaultKind::Exception, 1, ""},
+        {"one server error", FaultKind::Status, 1, ""},
+        {"always down", FaultKind::Status, -1, "Serwer zwrocil status 503"},
+        {"always html", FaultKind::Html, -1, "Serwer zwrocil strone HTML zamiast danych."},
+        {"always cut short", FaultKind::Cut, -1, "Odpowiedz serwera urwana - niepelny dokument XML."},
+    };
+    const auto requests = [] { return server_->log().snapshot().size(); };
+    const std::string endpoint = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_->faults().clear();
+        server_->log().clear();
+        if (c.uses != 0) server_->faults().add({{c.kind, 503}, "", "", c.uses});
+        kl::test::TempCacheHome home;
+        WfsClient client(kl::test::loopbackTimings(), hosts());
+        LayerNameCache cache;
+        const LayerNamesResult r = fetchLayerNames(client, cache, endpoint);
+        EXPECT_EQ(requests(), c.uses == 0 ? 1u : 2u);
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_EQ(r.ok, c.error.empty());
+        EXPECT_EQ(r.names.parcels, c.error.empty() ? "ms:dzialki" : "");
+        (void)fetchLayerNames(client, cache, endpoint);
+        EXPECT_EQ(requests() > 2, !c.error.empty());
+    }
+}
+
+// Real answers, and the comments, CDATA and either quote that XML allows
+// around the counts (junk and cut documents are the fuzzers' part).
+TEST(XmlRoot, CountsOfWfsAnswers) {
+    const struct {
+        std::string doc;
+        int matched, returned;
+        bool next;
+    } cases[] = {
+        {sample("gml/polish_wfs/kartograf__prg_two_counties.xml"), 2, 2, false},
+        {sample("gml/polish_wfs/kartograf__prg_truncated_count1.xml"), -1, 1, true},  // "unknown"
+        {sample("gml/polish_wfs/kartograf__prg_no_counties.xml"), -1, 0, false},
+        {"<wfs:FeatureCollection numberOfFeatures='7'>", -1, 7, false},
+        {"garbage", -1, -1, false},
+        {"<?xml version=\"1.0\"?><!-- c --><wfs:FeatureCollection numberMatched=\"12\" numberReturned='3' next=\"x\">"
+         "<Name>ms:dzialki</Name><![CDATA[<Name>no</Name>]]>",
+         12, 3, true},
+    };
+    for (const auto& c : cases) {
+        const CollectionCounts got = collectionCounts(c.doc);
+        EXPECT_EQ(got.numberMatched, c.matched) << c.doc.substr(0, 80);
+        EXPECT_EQ(got.numberReturned, c.returned) << c.doc.substr(0, 80);
+        EXPECT_EQ(got.hasNext, c.next) << c.doc.substr(0, 80);
+    }
+    EXPECT_EQ(nameListFromCapabilities(cases[5].doc), std::vector<std::string>{"ms:dzialki"});
+    EXPECT_EQ(rootElementName(sample("gml/polish_wfs/kartograf__prg_error_400.xml")), "ows:ExceptionReport");
+}
+
+}  // namespace
+}  // namespace kl::net
