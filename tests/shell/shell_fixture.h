@@ -8,27 +8,21 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "shell/addon.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/shell/workbench_host.h"
 #include "tests/support/scratch_folder.h"
 
 namespace kl::test {
 
-inline std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using geo::testing::readWholeFile;
 
 // The resource table of the built module, read as the host reads it.
 inline const KlResource* addonResources() {
@@ -84,7 +78,7 @@ protected:
         host.serve(resources.data());
     }
 
-    std::string diagLog() const { return readFile(diagDir / "ordvik_web_diag.txt"); }
+    std::string diagLog() const { return readWholeFile(diagDir / "ordvik_web_diag.txt"); }
     KlErr menu(int32_t item) { return host.menuCommand(kMap, item); }
     int32_t menuFlags(int32_t item) const { return host.menuFlags(kMap, item); }
     bool checked(int32_t item) const { return (menuFlags(item) & KL_MENUFLAG_CHECKED) != 0; }
