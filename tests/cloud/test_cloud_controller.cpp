@@ -2,9 +2,6 @@
 
 #include <filesystem>
 #include <iterator>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include "base/service_hosts.h"
@@ -15,6 +12,7 @@
 #include "host/core/executor.h"
 #include "host/core/workbench.h"
 #include "tests/cloud/demo_geoportal.h"
+#include "tests/net/fault_server.h"
 #include "tests/support/host_binding.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
@@ -115,24 +113,17 @@ std::size_t liveThreads() {
 }
 
 TEST_F(CloudControllerTest, QuickEstimatesShareOneWorkerThatAsksForTheNewestFrame) {
-    // An index that takes connections and never answers keeps every worker busy.
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), len), 0);
-    ASSERT_EQ(::listen(listener, 512), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    controller_ = std::make_unique<CloudController>(
-        env_.make(dir_, "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))));
+    // An index that holds every request unanswered keeps every worker busy.
+    auto index = std::make_unique<kl::test::FaultServer>();
+    index->stalls("/.*");
+    controller_ = std::make_unique<CloudController>(env_.make(dir_, index->url("")));
 
     const std::size_t before = liveThreads();
     for (int i = 0; i < 300; ++i) controller_->onFrameEstimate(hectare(i % 2 ? "lekki" : "full"));
     EXPECT_LE(liveThreads(), before + 1);
-    // Closing the index resets its connections; the worker then ends, which
+    // Stopping the index ends the held request; the worker then ends, which
     // the registry's join shows.
-    ::close(listener);
+    index.reset();
     const auto ended = kl::WorkerRegistry::instance().shutdown();
     kl::WorkerRegistry::instance().reopen();
     EXPECT_EQ(ended.abandoned, 0u);

@@ -12,7 +12,7 @@
 #include "import/surface_model_stage.h"
 #include "net/sheet_index_text.h"
 #include "tests/net/fault_server.h"
-#include "tests/support/geoportal_suite.h"
+#include "tests/import/import_session.h"
 #include "tools/geoportal/demo_area.h"
 
 namespace kl::import {
@@ -52,21 +52,21 @@ struct StageRow {
     bool cancelled = false;  // the user cancels before anything comes
 };
 
-class RebuiltStages : public test::GeoportalSuite {
-protected:
-    // Each row with its own cache, so no row is answered from an earlier one's downloads.
-    static RebuiltLayer run(const StageRow& row, std::vector<std::string>& said) {
-        const test::TempCacheHome home;
-        net::WfsClient client{test::loopbackTimings(), hosts()};
-        const StageIo io{[&](const std::string& w) { said.push_back(w); }, [](const std::string&, int, int) {},
-                         [&row] { return row.cancelled; }};
-        if (row.cloud) return cloudRoofs(client, footprints(row.frame), row.frame, kWorkingZone, io);
-        const TerrainSheets nmt = loadTerrainSheets(client, row.frame, net::currentUtcYear(), "NMT", "NMT: ", io);
-        return surfaceModelBlocks(client, footprints(row.frame), row.frame, nmt, io);
-    }
-};
+// Each row with its own cache, so no row is answered from an earlier one's downloads.
+RebuiltLayer run(const StageRow& row, std::vector<std::string>& said) {
+    testing::DemoServices& services = testing::DemoServices::instance();
+    services.freshCache();
+    services.server().faults().clear();
+    for (const Fault& f : row.faults) services.addFault(f.kind, "", 0, f.pathPrefix);
+    net::WfsClient client{test::loopbackTimings(), settings::serviceHostsWithOverride(services.baseUrl())};
+    const StageIo io{[&](const std::string& w) { said.push_back(w); }, [](const std::string&, int, int) {},
+                     [&row] { return row.cancelled; }};
+    if (row.cloud) return cloudRoofs(client, footprints(row.frame), row.frame, kWorkingZone, io);
+    const TerrainSheets nmt = loadTerrainSheets(client, row.frame, net::currentUtcYear(), "NMT", "NMT: ", io);
+    return surfaceModelBlocks(client, footprints(row.frame), row.frame, nmt, io);
+}
 
-TEST_F(RebuiltStages, OneResultPerFootprintOrAWordOnWhatWasMissing) {
+TEST(RebuiltStages, OneResultPerFootprintOrAWordOnWhatWasMissing) {
     const std::string nmpt(demo::kNmptIndexPath), tiles(demo::kLidarTilePathPrefix);
     const std::vector<StageRow> rows = {
         {"blocks", false, kFrame, {}, {"Budynki nMPT: 2 bryl z 3 obrysow LOD1"}, true},
@@ -85,14 +85,6 @@ TEST_F(RebuiltStages, OneResultPerFootprintOrAWordOnWhatWasMissing) {
         {"roofs cancelled", true, kFrame, {}, {}, false, true},
     };
     for (const StageRow& row : rows) {
-        server_->faults().clear();
-        for (const Fault& f : row.faults) {
-            geoportal::FaultRule rule;
-            rule.fault.kind = f.kind;
-            rule.pathPrefix = f.pathPrefix;
-            rule.remaining = -1;
-            server_->faults().add(rule);
-        }
         std::vector<std::string> said;
         const RebuiltLayer got = run(row, said);
         ASSERT_EQ(said.size(), row.said.size()) << row.what << ": " << ::testing::PrintToString(said);

@@ -61,41 +61,30 @@ void lowerFirstLayeredChunk(std::vector<uint8_t>& file, uint64_t cap) {
   lowerCountAt<uint32_t>(file, static_cast<size_t>(at), cap);
 }
 
-class SampleCutter {
- public:
-  explicit SampleCutter(const std::vector<uint8_t>& file) : file_(file) {}
-
-  bool cut(const std::string& stem) {
-    kl::las::LasReader reader;
-    if (!reader.openMemory(file_.data(), file_.size(), stem)) return false;
-    header_ = reader.header();
-    std::vector<uint8_t> records;
-    if (!reader.readAll(&records)) return false;
-    const size_t rl = header_.recordLength;
-    const uint64_t total = records.size() / rl;
-    const std::vector<uint8_t> first = pick(records, rl, 1);
-    const std::vector<uint8_t> spread = pick(records, rl, std::max<uint64_t>(1, total / kPointsKept));
-    return write(stem + ".first.laz", first, true) && write(stem + ".first.las", first, false) &&
-           (spread == first || write(stem + ".spread.laz", spread, true));
-  }
-
- private:
-  bool write(const std::string& path, const std::vector<uint8_t>& records, bool compress) const {
+// The first points, and points spread over the whole file, as LAZ in short chunks; the
+// first points also as LAS. False when the sample cannot be read whole.
+bool cutSample(const std::vector<uint8_t>& file, const std::string& stem) {
+  kl::las::LasReader reader;
+  std::vector<uint8_t> records;
+  if (!reader.openMemory(file.data(), file.size(), stem) || !reader.readAll(&records)) return false;
+  const kl::las::LasHeader header = reader.header();
+  const auto write = [&](const std::string& path, const std::vector<uint8_t>& cut, bool compress) {
     kl::las::LasWriteOptions options;
     options.compress = compress;
     options.chunkSize = kChunkPoints;
-    options.payloadSource = [this](uint64_t offset, size_t size, void* dst) {
-      if (offset > file_.size() || size > file_.size() - offset) return false;
-      std::memcpy(dst, file_.data() + offset, size);
+    options.payloadSource = [&file](uint64_t offset, size_t size, void* dst) {
+      if (offset > file.size() || size > file.size() - offset) return false;
+      std::memcpy(dst, file.data() + offset, size);
       return true;
     };
-    return static_cast<bool>(
-        kl::las::writeLasFile(path, header_, records.data(), records.size() / header_.recordLength, options));
-  }
-
-  const std::vector<uint8_t>& file_;
-  kl::las::LasHeader header_;
-};
+    return static_cast<bool>(kl::las::writeLasFile(path, header, cut.data(), cut.size() / header.recordLength, options));
+  };
+  const size_t rl = header.recordLength;
+  const std::vector<uint8_t> first = pick(records, rl, 1);
+  const std::vector<uint8_t> spread = pick(records, rl, std::max<uint64_t>(1, records.size() / rl / kPointsKept));
+  return write(stem + ".first.laz", first, true) && write(stem + ".first.las", first, false) &&
+         (spread == first || write(stem + ".spread.laz", spread, true));
+}
 
 }  // namespace
 
@@ -111,7 +100,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path sample = argv[i];
     std::vector<uint8_t> file = readFile(sample);
     const std::filesystem::path kept = out / sample.filename();
-    if (SampleCutter(file).cut(kept.string()) && file.size() > kSmallSampleBytes) continue;
+    if (cutSample(file, kept.string()) && file.size() > kSmallSampleBytes) continue;
     kl::las::fuzz::capDeclaredPoints(file, kPointsKept);
     lowerFirstLayeredChunk(file, kPointsKept);
     if (!writeBytes(kept, file)) {

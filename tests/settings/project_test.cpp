@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "import/import_controller.h"
 #include "shell/settings/project_georef.h"
 #include "shell/settings/settings.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/support/scratch_folder.h"
 
 namespace kl::import {
@@ -34,10 +34,7 @@ class ProjectTest : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1); }
     void TearDown() override { ::unsetenv("KL_DIAG_DIR"); }
-    std::string diagText() const {
-        std::ifstream in(dir_ / "diag" / "ordvik_geo_diag.txt", std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string diagText() const { return geo::testing::readWholeFile(dir_ / "diag" / "ordvik_geo_diag.txt"); }
 
     kl::test::ScratchFolder scratch_{"kl_project"};
     const fs::path dir_ = scratch_.path();

@@ -5,13 +5,13 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "shell/settings/z_anchor.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/support/full_disk.h"
 #include "tests/support/scratch_folder.h"
 
@@ -22,11 +22,7 @@ namespace fs = std::filesystem;
 using geo::DataType;
 
 using TempFolder = kl::test::ScratchFolder;
-
-std::string readText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using geo::testing::readWholeFile;
 
 void expectDefaults(const Settings& s) {
     ASSERT_EQ(s.layers.size(), 20u);
@@ -131,7 +127,7 @@ TEST(Settings, UnreadableFileIsSetAsideWholeAndTheUserIsTold) {
         expectDefaults(r.settings);
         const auto aside = setAside(dir.path());
         ASSERT_EQ(aside.size(), 1u);
-        EXPECT_EQ(readText(aside[0]), text);
+        EXPECT_EQ(readWholeFile(aside[0]), text);
         EXPECT_FALSE(fs::exists(file));
         EXPECT_EQ(r.message.rfind("Plik ustawien " + file.string() + " jest nieczytelny", 0), 0u) << r.message;
         EXPECT_NE(r.message.find("Stary plik zachowano jako " + aside[0].string()), std::string::npos) << r.message;
@@ -146,7 +142,7 @@ TEST(Settings, PartlyBadFileKeepsItsGoodEntriesAcrossARestart) {
     EXPECT_EQ(r.settings.layers.at(DataType::Buildings), "Moje");
     EXPECT_NE(r.message.find("nieprawidlowe wpisy (layers.dzialki)"), std::string::npos) << r.message;
     ASSERT_EQ(setAside(dir.path()).size(), 1u);
-    EXPECT_EQ(readText(setAside(dir.path())[0]), text);
+    EXPECT_EQ(readWholeFile(setAside(dir.path())[0]), text);
 
     const LoadedSettings again = loadSettings(file);
     EXPECT_EQ(again.message, "");
@@ -173,7 +169,7 @@ TEST(Settings, NoFileIsNoNoteButAFolderInPlaceOfTheFileIsAndNothingIsSavedThereO
     const auto below = saveSettings(defaultSettings(), dir.path() / "plik" / "settings.json");
     EXPECT_FALSE(below.ok);
     EXPECT_FALSE(below.message.empty());
-    EXPECT_EQ(readText(dir.path() / "plik"), "x");
+    EXPECT_EQ(readWholeFile(dir.path() / "plik"), "x");
 }
 
 TEST(Settings, SaveReplacesTheFileThroughALinkKeepsTheModeAndLeavesNoTemporaries) {
@@ -202,7 +198,7 @@ TEST(Settings, InterruptedSaveLeavesTheOldFileIntact) {
     Settings old = defaultSettings();
     old.basemap = "stare";
     ASSERT_TRUE(saveSettings(old, file).ok);
-    const std::string before = readText(file);
+    const std::string before = readWholeFile(file);
 
     Settings big = defaultSettings();
     for (const DataType t : geo::allDataTypes()) setLayer(big, t, std::string(250, 'w'));
@@ -210,7 +206,7 @@ TEST(Settings, InterruptedSaveLeavesTheOldFileIntact) {
 
     EXPECT_TRUE(kl::test::holdsWhenDiskFills(4096, [&] { return !saveSettings(big, file).ok; }))
         << "the cut-short save must report failure";
-    EXPECT_EQ(readText(file), before);
+    EXPECT_EQ(readWholeFile(file), before);
     EXPECT_EQ(loadSettings(file).settings.basemap, "stare");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;

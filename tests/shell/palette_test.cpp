@@ -20,16 +20,20 @@ class PaletteTest : public ShellTest {};
 TEST_F(PaletteTest, StartRegistersBothPalettesUnderTheirGuidsAndCreatesNone) {
     EXPECT_STREQ(env.name, "Geodrop");
     ASSERT_NE(host.menuHandler(kMap), nullptr);
-    const auto registrations = host.registrations();
+    const json registrations = host.state()["registrations"];
     ASSERT_EQ(registrations.size(), 2u);
-    for (const Registration& r : registrations) {
-        EXPECT_EQ(r.flags, 1015);
-        // The host keys a palette's saved place by this sum.
-        EXPECT_EQ(static_cast<uint32_t>(r.referenceNumber), r.guid.w[0] + r.guid.w[1] + r.guid.w[2] + r.guid.w[3]);
+    for (const json& r : registrations) {
+        EXPECT_EQ(r["flags"], 1015);
+        // The host keys a palette's saved place by the sum of the GUID's four words.
+        std::string hex = r["guid"];
+        std::erase_if(hex, [](char c) { return !std::isxdigit(static_cast<unsigned char>(c)); });
+        uint32_t sum = 0;
+        for (size_t i = 0; i < 4; ++i) sum += static_cast<uint32_t>(std::stoul(hex.substr(8 * i, 8), nullptr, 16));
+        EXPECT_EQ(static_cast<uint32_t>(r["ref"].get<int32_t>()), sum);
     }
-    EXPECT_EQ(registrations[0].guid.w[0], 0x6B1C0A7Eu);
-    EXPECT_EQ(registrations[1].guid.w[0], 0xBE37AFB8u);
-    EXPECT_EQ(host.paletteCount(), 0u) << "palettes are created lazily";
+    EXPECT_EQ(registrations[0]["guid"].get<std::string>().substr(1, 8), "6B1C0A7E");
+    EXPECT_EQ(registrations[1]["guid"].get<std::string>().substr(1, 8), "BE37AFB8");
+    EXPECT_EQ(paletteCount(), 0u) << "palettes are created lazily";
 }
 
 TEST_F(PaletteTest, CheckMarkKeepsTheOtherFlagBits) {
@@ -49,17 +53,18 @@ TEST_F(PaletteTest, ItemsWithoutAPaletteOpenTheWebSiteOrDoNothing) {
     EXPECT_EQ(handler(kMap, 9), KL_NOERROR);
     menu(4);
     EXPECT_EQ(host.shellOpens(), std::vector<std::string>{"open https://ordvik.pl/ 1"});
-    EXPECT_EQ(host.paletteCount(), 0u);
+    EXPECT_EQ(paletteCount(), 0u);
 }
 
 TEST_F(PaletteTest, ResizeGrowsTheBrowserAndTheCloseBoxHidesAndClearsTheCheckMarkButKeepsTheInstance) {
     menu(1);
-    const int32_t map = palette(kMap).id;
+    const int32_t map = palette(kMap)["id"];
     ASSERT_EQ(host.resize(map, 40, -20), KL_NOERROR);
-    EXPECT_EQ(palette(kMap).browserWidth, 940);
-    EXPECT_EQ(palette(kMap).browserHeight, 580);
+    const json p = palette(kMap), browserItem = p["items"][p["browsers"][0]["item"].get<size_t>() - 1];
+    EXPECT_EQ(browserItem["w"], 940);
+    EXPECT_EQ(browserItem["h"], 580);
     EXPECT_EQ(host.closeRequest(map), 1);
-    EXPECT_FALSE(palette(kMap).visible);
+    EXPECT_FALSE(visible(kMap));
     EXPECT_FALSE(checked(1));
     EXPECT_TRUE(MapPalette::hasInstance());
 }
@@ -106,15 +111,15 @@ protected:
     // question must agree.
     std::string paletteState() {
         const auto one = [this](int32_t dialog, bool exists, int32_t item) -> std::string {
-            const PaletteState p = palette(dialog);
-            EXPECT_EQ(checked(item), p.visible);
-            return exists ? std::string(p.visible ? "shown" : "hidden") + (p.enabled ? "" : " disabled") : "none";
+            EXPECT_EQ(checked(item), visible(dialog));
+            const bool enabled = palette(dialog).value("enabled", true);
+            return exists ? std::string(visible(dialog) ? "shown" : "hidden") + (enabled ? "" : " disabled") : "none";
         };
-        int32_t visible = 7;
-        EXPECT_EQ(control(kMap, KL_PALETTE_IS_VISIBLE, &visible), KL_NOERROR);
-        EXPECT_EQ(visible == 1, palette(kMap).visible);
+        int32_t answer = 7;
+        EXPECT_EQ(control(kMap, KL_PALETTE_IS_VISIBLE, &answer), KL_NOERROR);
+        EXPECT_EQ(answer == 1, visible(kMap));
         return "map " + one(kMap, MapPalette::hasInstance(), 1) + ", cloud " +
-               one(kCloud, CloudPalette::hasInstance(), 2) + ", " + std::to_string(host.paletteCount());
+               one(kCloud, CloudPalette::hasInstance(), 2) + ", " + std::to_string(paletteCount());
     }
 };
 
@@ -134,9 +139,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, PaletteControl, ::testing::ValuesIn(kControlCase
 
 TEST_F(PaletteTest, QuitTearsBothPalettesDownOnceAndOtherEventsLeaveThem) {
     menu(1);
-    EXPECT_TRUE(host.keepsInMemory());
+    EXPECT_TRUE(host.state()["addon"]["keepInMemory"].get<bool>());
     menu(2);
-    const int32_t mapBrowser = palette(kMap).browserId;
     host.projectEvent(1);
     host.projectEvent(KL_EVENT_QUIT - 1);
     EXPECT_TRUE(MapPalette::hasInstance());
@@ -145,8 +149,7 @@ TEST_F(PaletteTest, QuitTearsBothPalettesDownOnceAndOtherEventsLeaveThem) {
     EXPECT_EQ(host.projectEvent(KL_EVENT_QUIT), 1);
     EXPECT_FALSE(MapPalette::hasInstance());
     EXPECT_FALSE(CloudPalette::hasInstance());
-    EXPECT_EQ(host.paletteCount(), 0u);
-    EXPECT_FALSE(host.browserAlive(mapBrowser));
+    EXPECT_EQ(paletteCount(), 0u);
     EXPECT_TRUE(host.reports().empty());
     EXPECT_NO_THROW(MapPalette::sendIfAlive("progress", json::object()));
     try {
@@ -236,11 +239,11 @@ TEST_F(PaletteTest, MissingResourceLeavesAnEmptyBrowserButAWorkingBridge) {
     dropResource(112);
     menu(1);  // the log line of the missing file is the unpacking test's
     EXPECT_EQ(host.reports(), std::vector<std::string>{"KARTOLINK: nie udalo sie wypakowac zasobow web."});
-    EXPECT_TRUE(palette(kMap).url.empty());
+    EXPECT_EQ(palette(kMap)["browsers"][0]["url"], "");
     EXPECT_FALSE(std::filesystem::exists(tempDir / "KARTOLINK" / "web" / "maplibre-gl.css"));
     post(kMap, R"({"type":"ping"})");
     EXPECT_EQ(lastReceived(kMap)["type"], "pong");
-    EXPECT_TRUE(palette(kMap).visible);
+    EXPECT_TRUE(visible(kMap));
 }
 
 TEST_F(PaletteTest, SendAfterThePaletteIsGoneIsDropped) {
@@ -292,7 +295,7 @@ protected:
 TEST_P(FailingInitTest, AFailingPaletteRegistrationIsTheResult) {
     host.armFault("RegisterPalette", GetParam());
     EXPECT_EQ(Initialize(), KL_ERR_GENERAL);
-    EXPECT_EQ(host.registrations().size(), static_cast<size_t>(GetParam() - 1));
+    EXPECT_EQ(host.state()["registrations"].size(), static_cast<size_t>(GetParam() - 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Registration, FailingInitTest, ::testing::Values(1, 2));

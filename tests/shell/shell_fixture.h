@@ -8,27 +8,21 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "shell/addon.h"
+#include "tests/geodata/sample_files.h"
 #include "tests/shell/workbench_host.h"
 #include "tests/support/scratch_folder.h"
 
 namespace kl::test {
 
-inline std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using geo::testing::readWholeFile;
 
 // The resource table of the built module, read as the host reads it.
 inline const KlResource* addonResources() {
@@ -84,7 +78,7 @@ protected:
         host.serve(resources.data());
     }
 
-    std::string diagLog() const { return readFile(diagDir / "ordvik_web_diag.txt"); }
+    std::string diagLog() const { return readWholeFile(diagDir / "ordvik_web_diag.txt"); }
     KlErr menu(int32_t item) { return host.menuCommand(kMap, item); }
     int32_t menuFlags(int32_t item) const { return host.menuFlags(kMap, item); }
     bool checked(int32_t item) const { return (menuFlags(item) & KL_MENUFLAG_CHECKED) != 0; }
@@ -92,14 +86,23 @@ protected:
     KlErr control(int32_t dialog, int32_t message, int32_t* visible = nullptr) {
         return host.control(dialog == kMap ? 0 : 1, message, visible);
     }
-    PaletteState palette(int32_t dialog) const { return host.palette(dialog).value_or(PaletteState{}); }
+    // The palette of that dialog as the workbench states it; {} when there is none.
+    nlohmann::json palette(int32_t dialog) const {
+        const nlohmann::json state = host.state();
+        for (const auto& p : state["palettes"])
+            if (p["dialog"] == dialog) return p;
+        return nlohmann::json::object();
+    }
+    bool visible(int32_t dialog) const { return palette(dialog).value("visible", false); }
+    int32_t browserId(int32_t dialog) const { return palette(dialog).value("/browsers/0/id"_json_pointer, 0); }
+    size_t paletteCount() const { return host.state()["palettes"].size(); }
     // The page calls GIS.postMessage(text).
-    void post(int32_t dialog, const std::optional<std::string>& text) { host.pageCall(palette(dialog).browserId, text); }
+    void post(int32_t dialog, const std::optional<std::string>& text) { host.pageCall(browserId(dialog), text); }
     // Every message delivered to the page through "GISBridge.receive(...);".
     std::vector<nlohmann::json> received(int32_t dialog) {
-        auto& seen = messages[palette(dialog).browserId];
+        auto& seen = messages[browserId(dialog)];
         static const std::string head = "GISBridge.receive(", tail = ");";
-        for (const std::string& s : host.takeScripts(palette(dialog).browserId)) {
+        for (const std::string& s : host.takeScripts(browserId(dialog))) {
             EXPECT_EQ(s.rfind(head, 0), 0u) << s;
             seen.push_back(nlohmann::json::parse(s.substr(head.size(), s.size() - head.size() - tail.size())));
         }

@@ -58,7 +58,7 @@ TEST(AddonModule, ExportsOnlyTheEntryPointsAndCarriesThePageFilesByteForByte) {
     std::map<int32_t, std::string> carried;
     for (const KlResource* r = addonResources(); r->type != 0; ++r)
         if (r->type == KL_RES_DATA) carried[r->id] = bytesOf(*r);
-    for (const auto& [id, name, folder] : kPageFiles) EXPECT_EQ(carried[id], readFile(folder + name)) << name;
+    for (const auto& [id, name, folder] : kPageFiles) EXPECT_EQ(carried[id], readWholeFile(folder + name)) << name;
 }
 
 TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTimeAndLogsEachEntry) {
@@ -73,7 +73,7 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTimeAndLogsEachEntry) {
         if (id >= 200) continue;
         ++mapFiles;
         const std::string data = bytesOf(*resource(id));
-        EXPECT_EQ(readFile(webDir() / name), data) << name;
+        EXPECT_EQ(readWholeFile(webDir() / name), data) << name;
         const std::string line = "id=" + std::to_string(id) + " file=" + name + " res=" +
                                  std::to_string(data.size()) + "B open=1 disk=" + std::to_string(data.size()) +
                                  "B path=" + (webDir() / name).string() + "\n";
@@ -86,7 +86,7 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTimeAndLogsEachEntry) {
     resource(101)->data = kChanged;
     resource(101)->size = sizeof kChanged - 1;
     ASSERT_TRUE(extractMap().ok);
-    EXPECT_EQ(readFile(webDir() / "map.js"), "var changed = 1;");
+    EXPECT_EQ(readWholeFile(webDir() / "map.js"), "var changed = 1;");
 }
 
 enum class Blocker { Directory, ReadOnlyFile };

@@ -27,46 +27,17 @@ int32_t WorkbenchHost::menuFlags(int32_t menu, int32_t item) const {
     return state_->wb.menus().find(menu)->items.at(static_cast<size_t>(item) - 1).flags;
 }
 
-std::vector<Registration> WorkbenchHost::registrations() const {
-    std::vector<Registration> out;
-    for (const auto& r : state_->wb.palettes().registrations()) out.push_back({r.referenceNumber, r.flags, r.guid});
-    return out;
-}
-
 KlErr WorkbenchHost::control(size_t registration, int32_t message, int32_t* visible) {
     return state_->wb.paletteMessage(state_->wb.palettes().registrations().at(registration).referenceNumber, message,
                                      visible);
 }
 
-std::optional<PaletteState> WorkbenchHost::palette(int32_t dialogResId) const {
-    for (const KlPalette* p : state_->wb.palettes().palettes()) {
-        if (p->dialogResId != dialogResId) continue;
-        PaletteState s{p->id, p->visible, p->enabled, 0, 0, 0, {}};
-        const auto browsers = state_->wb.palettes().browsersOf(p);
-        if (!browsers.empty()) {
-            const KlBrowser* b = browsers.front();
-            s.browserId = b->id;
-            s.url = b->url;
-            const auto& item = p->dialog.items.at(static_cast<size_t>(b->item) - 1);
-            s.browserWidth = item.width;
-            s.browserHeight = item.height;
-        }
-        return s;
-    }
-    return std::nullopt;
-}
-
-size_t WorkbenchHost::paletteCount() const { return state_->wb.palettes().palettes().size(); }
-bool WorkbenchHost::browserAlive(int32_t browserId) const {
-    return state_->wb.palettes().browserById(browserId) != nullptr;
-}
 KlErr WorkbenchHost::resize(int32_t paletteId, int32_t dx, int32_t dy) {
     return state_->wb.resizePalette(paletteId, dx, dy);
 }
 std::optional<int32_t> WorkbenchHost::closeRequest(int32_t paletteId) { return state_->wb.closeRequest(paletteId); }
 
 int32_t WorkbenchHost::projectEvent(int32_t value) { return state_->wb.sendProjectEvent(value); }
-bool WorkbenchHost::keepsInMemory() const { return state_->wb.keepsInMemory(); }
 void WorkbenchHost::armFault(const std::string& function, int64_t nth) {
     state_->wb.faults().arm({function, nth, KL_ERR_GENERAL, false, 0});
 }
@@ -88,6 +59,8 @@ std::vector<std::string> WorkbenchHost::takeScripts(int32_t browserId) {
 
 size_t WorkbenchHost::runPosted() { return state_->wb.executor().runPending(); }
 size_t WorkbenchHost::escapedExceptions() const { return state_->wb.executor().escapedExceptions(); }
+
+nlohmann::json WorkbenchHost::state() const { return state_->wb.state(); }
 
 std::vector<std::string> WorkbenchHost::reports() const {
     std::vector<std::string> out;

@@ -9,24 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/sdk/kl_host_api.h"
 
 namespace kl::test {
-
-struct Registration {
-    int32_t referenceNumber = 0;
-    int32_t flags = 0;
-    KlGuid guid{};
-};
-
-struct PaletteState {
-    int32_t id = 0;
-    bool visible = false;
-    bool enabled = true;
-    int32_t browserId = 0;  // 0: no browser
-    int32_t browserWidth = 0, browserHeight = 0;
-    std::string url;
-};
 
 class WorkbenchHost {
 public:
@@ -41,18 +28,13 @@ public:
     KlErr menuCommand(int32_t menu, int32_t item);
     KlMenuHandler menuHandler(int32_t menu) const;  // nullptr: no such menu
     int32_t menuFlags(int32_t menu, int32_t item) const;
-    std::vector<Registration> registrations() const;
     // The control message to the n-th registered palette.
     KlErr control(size_t registration, int32_t message, int32_t* visible);
 
-    std::optional<PaletteState> palette(int32_t dialogResId) const;
-    size_t paletteCount() const;
-    bool browserAlive(int32_t browserId) const;
     KlErr resize(int32_t paletteId, int32_t dx, int32_t dy);
     std::optional<int32_t> closeRequest(int32_t paletteId);
 
     int32_t projectEvent(int32_t value);
-    bool keepsInMemory() const;
     void armFault(const std::string& function, int64_t nth);
 
     // What the page does; the main-thread work it starts is run.
@@ -63,6 +45,9 @@ public:
     size_t runPosted();
     size_t escapedExceptions() const;
 
+    // Menus, registrations, palettes and their browsers, the add-on's state, as
+    // the workbench's own page is given them.
+    nlohmann::json state() const;
     std::vector<std::string> reports() const;
     std::vector<std::string> shellOpens() const;  // "verb address mode"
 

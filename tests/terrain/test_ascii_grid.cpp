@@ -66,47 +66,44 @@ const ReadCase kReadCases[] = {
     {"header_beyond_file", header("ncols 5000\nnrows 5000\n") + "1 2 3\n", "25000000 komorek, a plik ma tylko"},
 };
 
-class ReadAsciiGrid : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(ReadAsciiGrid, ReadsOrRefusesNamingTheSheet) {
-  const ReadCase& c = GetParam();
-  ScratchFolder folder;
-  const auto result = readAsciiGrid(folder.write(std::string(c.name) + ".asc", c.text));
-  if (!c.refusal.empty()) {
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.message.rfind("Arkusz " + std::string(c.name) + ".asc odrzucony: ", 0), 0u) << result.message;
-    EXPECT_NE(result.message.find(c.refusal), std::string::npos) << result.message;
-    EXPECT_TRUE(result.grid.heights.empty());
-    return;
-  }
-  ASSERT_TRUE(result.ok) << result.message;
-  const AsciiGrid& g = result.grid;
-  EXPECT_EQ(g.ncols, c.ncols);
-  EXPECT_EQ(g.nrows, c.nrows);
-  EXPECT_DOUBLE_EQ(g.cornerX, c.cornerX);
-  EXPECT_DOUBLE_EQ(g.cornerY, c.cornerY);
-  EXPECT_DOUBLE_EQ(g.cellSize, c.cellSize);
-  EXPECT_EQ(std::isnan(g.nodata), std::isnan(c.nodata));
-  if (!std::isnan(c.nodata)) {
-    EXPECT_EQ(g.nodata, c.nodata);
-  }
-  ASSERT_EQ(g.heights.size(), static_cast<std::size_t>(c.ncols) * static_cast<std::size_t>(c.nrows));
-  EXPECT_EQ(std::isnan(g.heights.front()), std::isnan(c.first));
-  if (!std::isnan(c.first)) {
-    EXPECT_DOUBLE_EQ(g.heights.front(), c.first);
-  }
-  EXPECT_DOUBLE_EQ(g.heights.back(), c.last);
-  if (c.warning.empty()) {
-    EXPECT_TRUE(result.warnings.empty());
-  } else {
-    ASSERT_EQ(result.warnings.size(), 1u);
-    EXPECT_NE(result.warnings[0].find("Arkusz " + std::string(c.name) + ".asc"), std::string::npos);
-    EXPECT_NE(result.warnings[0].find(c.warning), std::string::npos) << result.warnings[0];
+TEST(ReadAsciiGrid, ReadsOrRefusesNamingTheSheet) {
+  for (const ReadCase& c : kReadCases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder folder;
+    const auto result = readAsciiGrid(folder.write(std::string(c.name) + ".asc", c.text));
+    if (!c.refusal.empty()) {
+      EXPECT_FALSE(result.ok);
+      EXPECT_EQ(result.message.rfind("Arkusz " + std::string(c.name) + ".asc odrzucony: ", 0), 0u) << result.message;
+      EXPECT_NE(result.message.find(c.refusal), std::string::npos) << result.message;
+      EXPECT_TRUE(result.grid.heights.empty());
+      continue;
+    }
+    ASSERT_TRUE(result.ok) << result.message;
+    const AsciiGrid& g = result.grid;
+    EXPECT_EQ(g.ncols, c.ncols);
+    EXPECT_EQ(g.nrows, c.nrows);
+    EXPECT_DOUBLE_EQ(g.cornerX, c.cornerX);
+    EXPECT_DOUBLE_EQ(g.cornerY, c.cornerY);
+    EXPECT_DOUBLE_EQ(g.cellSize, c.cellSize);
+    EXPECT_EQ(std::isnan(g.nodata), std::isnan(c.nodata));
+    if (!std::isnan(c.nodata)) {
+      EXPECT_EQ(g.nodata, c.nodata);
+    }
+    ASSERT_EQ(g.heights.size(), static_cast<std::size_t>(c.ncols) * static_cast<std::size_t>(c.nrows));
+    EXPECT_EQ(std::isnan(g.heights.front()), std::isnan(c.first));
+    if (!std::isnan(c.first)) {
+      EXPECT_DOUBLE_EQ(g.heights.front(), c.first);
+    }
+    EXPECT_DOUBLE_EQ(g.heights.back(), c.last);
+    if (c.warning.empty()) {
+      EXPECT_TRUE(result.warnings.empty());
+    } else {
+      ASSERT_EQ(result.warnings.size(), 1u);
+      EXPECT_NE(result.warnings[0].find("Arkusz " + std::string(c.name) + ".asc"), std::string::npos);
+      EXPECT_NE(result.warnings[0].find(c.warning), std::string::npos) << result.warnings[0];
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sheets, ReadAsciiGrid, ::testing::ValuesIn(kReadCases),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ReadAsciiGridFile, MissingFileIsRefusedNamingIt) {
   const auto result = readAsciiGrid("/nonexistent/N-34-1.asc");
@@ -145,19 +142,15 @@ const SampleCase kSampleCases[] = {
     {"far_beyond_int_range", 1e300, 2005.0, std::nullopt},
 };
 
-class SampleAsciiGrid : public ::testing::TestWithParam<SampleCase> {};
-
-TEST_P(SampleAsciiGrid, BilinearWithHolesAndEdges) {
-  const SampleCase& c = GetParam();
-  const auto height = sampleAsciiGrid(sampledGrid(), c.x, c.y);
-  ASSERT_EQ(height.has_value(), c.height.has_value());
-  if (c.height) {
-    EXPECT_DOUBLE_EQ(*height, *c.height);
+TEST(SampleAsciiGrid, BilinearWithHolesAndEdges) {
+  for (const SampleCase& c : kSampleCases) {
+    const auto height = sampleAsciiGrid(sampledGrid(), c.x, c.y);
+    ASSERT_EQ(height.has_value(), c.height.has_value()) << c.name;
+    if (c.height) {
+      EXPECT_DOUBLE_EQ(*height, *c.height) << c.name;
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Points, SampleAsciiGrid, ::testing::ValuesIn(kSampleCases),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace kl::terrain

@@ -110,27 +110,24 @@ const BuildCase kBuildCases[] = {
     {"all_nodata", gridOf(2, 2, {kNaN, kNaN, kNaN, kNaN}), 0.5, {}},
 };
 
-class BuildContours : public ::testing::TestWithParam<BuildCase> {};
-
-TEST_P(BuildContours, TracesAndJoins) {
-  const BuildCase& c = GetParam();
-  const auto result = ContourBuilder::build(c.grid, c.interval, {});
-  EXPECT_FALSE(result.truncated);
-  ASSERT_EQ(result.contours.size(), c.contours.size());
-  for (std::size_t i = 0; i < c.contours.size(); ++i) {
-    EXPECT_EQ(result.contours[i].level, c.contours[i].first);
-    EXPECT_FALSE(result.contours[i].index);
-    const Points& expected = c.contours[i].second;
-    ASSERT_EQ(result.contours[i].points.size(), expected.size()) << i;
-    for (std::size_t p = 0; p < expected.size(); ++p) {
-      EXPECT_NEAR(result.contours[i].points[p].first, expected[p].first, 1e-12);
-      EXPECT_NEAR(result.contours[i].points[p].second, expected[p].second, 1e-12);
+TEST(BuildContours, TracesAndJoins) {
+  for (const BuildCase& c : kBuildCases) {
+    SCOPED_TRACE(c.name);
+    const auto result = ContourBuilder::build(c.grid, c.interval, {});
+    EXPECT_FALSE(result.truncated);
+    ASSERT_EQ(result.contours.size(), c.contours.size());
+    for (std::size_t i = 0; i < c.contours.size(); ++i) {
+      EXPECT_EQ(result.contours[i].level, c.contours[i].first);
+      EXPECT_FALSE(result.contours[i].index);
+      const Points& expected = c.contours[i].second;
+      ASSERT_EQ(result.contours[i].points.size(), expected.size()) << i;
+      for (std::size_t p = 0; p < expected.size(); ++p) {
+        EXPECT_NEAR(result.contours[i].points[p].first, expected[p].first, 1e-12);
+        EXPECT_NEAR(result.contours[i].points[p].second, expected[p].second, 1e-12);
+      }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Grids, BuildContours, ::testing::ValuesIn(kBuildCases),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 // Joining keys on the millimetre pair, so the 7-digit eastings of PL-2000
 // join exactly as local coordinates do.
@@ -170,28 +167,28 @@ const LimitCase kLimitCases[] = {
     {"cancel_between_levels", {}, true, 0, "Poziomice: przerwano przez uzytkownika."},
 };
 
-class BuildContourLimits : public ::testing::TestWithParam<LimitCase> {};
-
-TEST_P(BuildContourLimits, StopsWithItsMessage) {
-  const LimitCase& c = GetParam();
-  int asks = 0;
-  std::size_t lastDone = 0, lastTotal = 0;
-  const auto result = ContourBuilder::build(
-      cone(0.0, 0.0), 1.0, c.limits, [&] { return c.cancelAtSecondAsk && ++asks >= 2; },
-      [&](std::size_t done, std::size_t total) {
-        lastDone = done;
-        lastTotal = total;
-      });
-  EXPECT_EQ(result.contours.size(), c.contours);
-  EXPECT_EQ(result.message, c.message);
-  EXPECT_EQ(result.cancelled, c.cancelAtSecondAsk);
-  if (c.message.empty()) {
-    EXPECT_EQ(lastDone + 1, lastTotal);
-  }
-  std::size_t points = 0;
-  for (const auto& contour : result.contours) points += contour.points.size();
-  if (points > c.limits.maxPoints) {  // the contour that crossed the limit is the last one
-    EXPECT_LE(points - result.contours.back().points.size(), c.limits.maxPoints);
+TEST(BuildContourLimits, StopsWithItsMessage) {
+  for (const LimitCase& c : kLimitCases) {
+    SCOPED_TRACE(c.name);
+    int asks = 0;
+    std::size_t lastDone = 0, lastTotal = 0;
+    const auto result = ContourBuilder::build(
+        cone(0.0, 0.0), 1.0, c.limits, [&] { return c.cancelAtSecondAsk && ++asks >= 2; },
+        [&](std::size_t done, std::size_t total) {
+          lastDone = done;
+          lastTotal = total;
+        });
+    EXPECT_EQ(result.contours.size(), c.contours);
+    EXPECT_EQ(result.message, c.message);
+    EXPECT_EQ(result.cancelled, c.cancelAtSecondAsk);
+    if (c.message.empty()) {
+      EXPECT_EQ(lastDone + 1, lastTotal);
+    }
+    std::size_t points = 0;
+    for (const auto& contour : result.contours) points += contour.points.size();
+    if (points > c.limits.maxPoints) {  // the contour that crossed the limit is the last one
+      EXPECT_LE(points - result.contours.back().points.size(), c.limits.maxPoints);
+    }
   }
 }
 
@@ -200,9 +197,6 @@ TEST(BuildContourRange, HeightsBeyondAnyTerrainAreRefusedWithAMessage) {
   EXPECT_TRUE(result.contours.empty());
   EXPECT_EQ(result.message, "Poziomice: wysokosci siatki poza zakresem - poziomice pominiete.");
 }
-
-INSTANTIATE_TEST_SUITE_P(Cone, BuildContourLimits, ::testing::ValuesIn(kLimitCases),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(SmoothContours, ChaikinKeepsRingsClosedAndThinsStraightRuns) {
   std::vector<Contour> contours = {

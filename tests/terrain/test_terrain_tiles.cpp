@@ -37,45 +37,43 @@ const TileCase kTileCases[] = {
     {"a frame that is not a number gives nothing", {0, 0, std::nan(""), 10}, 1, 0, 0, 0, 0, ""},
 };
 
-class BuildTerrainTiles : public ::testing::TestWithParam<TileCase> {};
-
-TEST_P(BuildTerrainTiles, TilesMeetOnSeamsWithinTheirOwnExtent) {
-  const TileCase& c = GetParam();
-  const geo::Bbox f = c.frame;
-  const TerrainTiles got = buildTerrainTiles(f, c.step, [](double x, double y) -> std::optional<double> { return x + y; });
-  ASSERT_EQ(got.tiles.size(), c.tiles);
-  EXPECT_EQ(got.message, c.message);
-  std::size_t points = 0;
-  double maxX = 0, maxY = 0;
-  for (const TerrainTile& t : got.tiles) {
-    points += t.points.size();
-    // A tile's extent is that of its own nodes, never the whole frame when
-    // there is more than one tile.
-    for (const TerrainPoint& p : t.points) {
-      EXPECT_TRUE(p.x >= t.minX && p.x <= t.maxX && p.y >= t.minY && p.y <= t.maxY);
-      EXPECT_DOUBLE_EQ(p.height, p.x + p.y);
+TEST(BuildTerrainTiles, TilesMeetOnSeamsWithinTheirOwnExtent) {
+  for (const TileCase& c : kTileCases) {
+    SCOPED_TRACE(c.what);
+    const geo::Bbox f = c.frame;
+    const TerrainTiles got = buildTerrainTiles(f, c.step, [](double x, double y) -> std::optional<double> { return x + y; });
+    ASSERT_EQ(got.tiles.size(), c.tiles);
+    EXPECT_EQ(got.message, c.message);
+    std::size_t points = 0;
+    double maxX = 0, maxY = 0;
+    for (const TerrainTile& t : got.tiles) {
+      points += t.points.size();
+      // A tile's extent is that of its own nodes, never the whole frame when
+      // there is more than one tile.
+      for (const TerrainPoint& p : t.points) {
+        EXPECT_TRUE(p.x >= t.minX && p.x <= t.maxX && p.y >= t.minY && p.y <= t.maxY);
+        EXPECT_DOUBLE_EQ(p.height, p.x + p.y);
+      }
+      if (c.tiles > 1) {
+        EXPECT_LT((t.maxX - t.minX) * (t.maxY - t.minY), (f.maxX - f.minX) * (f.maxY - f.minY));
+      }
+      maxX = std::max(maxX, t.maxX - f.minX);
+      maxY = std::max(maxY, t.maxY - f.minY);
     }
-    if (c.tiles > 1) {
-      EXPECT_LT((t.maxX - t.minX) * (t.maxY - t.minY), (f.maxX - f.minX) * (f.maxY - f.minY));
-    }
-    maxX = std::max(maxX, t.maxX - f.minX);
-    maxY = std::max(maxY, t.maxY - f.minY);
-  }
-  if (c.tiles == 0) return;
-  EXPECT_EQ(points, c.points);
-  EXPECT_DOUBLE_EQ(maxX, c.coveredMaxX);
-  EXPECT_DOUBLE_EQ(maxY, c.coveredMaxY);
-  // Each tile after the first of its row starts on the previous one's east seam.
-  for (std::size_t i = 1; i < got.tiles.size(); ++i) {
-    const TerrainTile& a = got.tiles[i - 1];
-    const TerrainTile& b = got.tiles[i];
-    if (a.minY == b.minY) {
-      EXPECT_DOUBLE_EQ(b.minX, a.maxX);
+    if (c.tiles == 0) continue;
+    EXPECT_EQ(points, c.points);
+    EXPECT_DOUBLE_EQ(maxX, c.coveredMaxX);
+    EXPECT_DOUBLE_EQ(maxY, c.coveredMaxY);
+    // Each tile after the first of its row starts on the previous one's east seam.
+    for (std::size_t i = 1; i < got.tiles.size(); ++i) {
+      const TerrainTile& a = got.tiles[i - 1];
+      const TerrainTile& b = got.tiles[i];
+      if (a.minY == b.minY) {
+        EXPECT_DOUBLE_EQ(b.minX, a.maxX);
+      }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Frames, BuildTerrainTiles, ::testing::ValuesIn(kTileCases));
 
 TEST(BuildTerrainTilesHoles, NodesWithoutHeightAreLeftOutAndEmptyTilesDropped) {
   // Only the west half of 450 x 250 has heights: the east column of tiles

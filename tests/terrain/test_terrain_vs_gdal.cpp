@@ -1,8 +1,11 @@
-// GDAL is the oracle of reading and sampling sheets (AAIGrid, gdalwarp) and of
-// tracing contours (gdal_contour).
+// GDAL is the oracle of reading and sampling sheets (AAIGrid, gdalwarp), of
+// tracing contours (gdal_contour) and of reading the contour tool's drawings.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -105,45 +108,42 @@ TEST(SampleSheetHead, RealSheetCutAfterItsFirstValuesIsRefused) {
 // asked for a Float64 working type, so the shifts are binary fractions of a
 // cell: with heights on a 1/64 m raster every weight and product is then
 // exact in a float, and the 1e-9 m comparison is fair.
-class BilinearSampleAsGdalwarp : public ::testing::TestWithParam<std::pair<double, double>> {};
-
-TEST_P(BilinearSampleAsGdalwarp, AgreesInsideAwayFromHoles) {
-  ScratchFolder folder;
-  const auto sheet = folder.write("smooth.asc", smoothSheet()).string();
-  const auto result = readAsciiGrid(sheet);
-  ASSERT_TRUE(result.ok) << result.message;
-  const AsciiGrid& g = result.grid;
-  const auto [shiftX, shiftY] = GetParam();
-  const auto text = [](double v) { return test::cNumber(v); };
-  const double x0 = g.cornerX + shiftX * g.cellSize;
-  const double y0 = g.cornerY + shiftY * g.cellSize;
-  const auto warped = (folder.path() / "warped.tif").string();
-  ASSERT_EQ(runGdalCommand("gdalwarp -q -r bilinear -ot Float64 -wt Float64 -tr 2 2 -te " + text(x0) + " " + text(y0) +
-                           " " + text(x0 + 78.0) + " " + text(y0 + 58.0) + " '" + sheet + "' '" + warped + "'"),
-            0);
-  const auto oracle = gdalXyz(warped, folder);
-  ASSERT_EQ(oracle.size(), 39u * 29u);
-  int compared = 0;
-  for (const XyzPoint& p : oracle) {
-    const double fx = (p.x - g.cornerX) / g.cellSize - 0.5;
-    const double fy = (p.y - g.cornerY) / g.cellSize - 0.5;
-    if (fx < 1.0 || fy < 1.0 || fx > g.ncols - 2.0 || fy > g.nrows - 2.0) continue;
-    const auto c = static_cast<std::int32_t>(fx);
-    const auto r = static_cast<std::int32_t>(fy);
-    if (g.isNodata(g.at(c, r)) || g.isNodata(g.at(c + 1, r)) || g.isNodata(g.at(c, r + 1)) ||
-        g.isNodata(g.at(c + 1, r + 1))) {
-      continue;
+TEST(BilinearSampleAsGdalwarp, AgreesInsideAwayFromHoles) {
+  for (const auto& [shiftX, shiftY] : {std::pair{0.25, 0.75}, std::pair{0.625, 0.125}}) {
+    SCOPED_TRACE(shiftX);
+    ScratchFolder folder;
+    const auto sheet = folder.write("smooth.asc", smoothSheet()).string();
+    const auto result = readAsciiGrid(sheet);
+    ASSERT_TRUE(result.ok) << result.message;
+    const AsciiGrid& g = result.grid;
+    const auto text = [](double v) { return test::cNumber(v); };
+    const double x0 = g.cornerX + shiftX * g.cellSize;
+    const double y0 = g.cornerY + shiftY * g.cellSize;
+    const auto warped = (folder.path() / "warped.tif").string();
+    ASSERT_EQ(runGdalCommand("gdalwarp -q -r bilinear -ot Float64 -wt Float64 -tr 2 2 -te " + text(x0) + " " + text(y0) +
+                             " " + text(x0 + 78.0) + " " + text(y0 + 58.0) + " '" + sheet + "' '" + warped + "'"),
+              0);
+    const auto oracle = gdalXyz(warped, folder);
+    ASSERT_EQ(oracle.size(), 39u * 29u);
+    int compared = 0;
+    for (const XyzPoint& p : oracle) {
+      const double fx = (p.x - g.cornerX) / g.cellSize - 0.5;
+      const double fy = (p.y - g.cornerY) / g.cellSize - 0.5;
+      if (fx < 1.0 || fy < 1.0 || fx > g.ncols - 2.0 || fy > g.nrows - 2.0) continue;
+      const auto c = static_cast<std::int32_t>(fx);
+      const auto r = static_cast<std::int32_t>(fy);
+      if (g.isNodata(g.at(c, r)) || g.isNodata(g.at(c + 1, r)) || g.isNodata(g.at(c, r + 1)) ||
+          g.isNodata(g.at(c + 1, r + 1))) {
+        continue;
+      }
+      const auto ours = sampleAsciiGrid(g, p.x, p.y);
+      ASSERT_TRUE(ours.has_value());
+      EXPECT_NEAR(*ours, p.z, 1e-9) << p.x << " " << p.y;
+      ++compared;
     }
-    const auto ours = sampleAsciiGrid(g, p.x, p.y);
-    ASSERT_TRUE(ours.has_value());
-    EXPECT_NEAR(*ours, p.z, 1e-9) << p.x << " " << p.y;
-    ++compared;
+    EXPECT_GT(compared, 900);
   }
-  EXPECT_GT(compared, 900);
 }
-
-INSTANTIATE_TEST_SUITE_P(Shifts, BilinearSampleAsGdalwarp,
-                         ::testing::Values(std::pair{0.25, 0.75}, std::pair{0.625, 0.125}));
 
 // A tilted surface with gentle waves: no saddles, so both tracers must draw
 // the same lines. Heights sit on a 1/1024 m raster shifted by 1/4096 m, so
@@ -218,6 +218,76 @@ TEST(ContoursAsGdalContour, SameLengthPerLevelInsideTheNodes) {
   ASSERT_EQ(ourLength.size(), gdalLength.size());
   for (const auto& [level, length] : ourLength) {
     EXPECT_NEAR(length, gdalLength[level], 1e-6 * length) << "level " << static_cast<double>(level) * kInterval;
+  }
+}
+
+int runTool(const std::string& arguments) {
+  const int status = std::system((std::string(KL_CONTOURS_TOOL) + " " + arguments + " 2>/dev/null").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ContourTool, GeoJsonLinesCarryLevelAndIndexDxfPolylinesSitAtTheirLevelWithLabels) {
+  ScratchFolder folder;
+  const auto sheet = folder.write("smooth.asc", smoothSheet());
+  const auto geojson = folder.path() / "lines.geojson", dxf = folder.path() / "lines.dxf";
+  ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 0,5 --out '" + geojson.string() + "'"), 0);
+  const auto collection = nlohmann::json::parse(geo::testing::readWholeFile(geojson));
+  ASSERT_GE(collection["features"].size(), 60u);
+  int indexContours = 0;
+  for (const auto& feature : collection["features"]) {
+    EXPECT_EQ(feature["geometry"]["type"], "LineString");
+    const double level = feature["properties"]["level"];
+    const bool index = feature["properties"]["index"];
+    EXPECT_EQ(index, std::fmod(level, 2.5) == 0.0) << level;
+    indexContours += index;
+  }
+  EXPECT_GE(indexContours, 12);
+
+  ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 1 --smooth --out '" + dxf.string() + "'"), 0);
+  const auto json = folder.path() / "lines.json";
+  ASSERT_EQ(runGdalCommand("ogr2ogr -f GeoJSON '" + json.string() + "' '" + dxf.string() + "' 2>/dev/null"), 0);
+  int lines = 0, labels = 0;
+  const auto drawing = nlohmann::json::parse(geo::testing::readWholeFile(json));
+  for (const auto& feature : drawing["features"]) {
+    EXPECT_EQ(feature["properties"]["Layer"], "GIS_POZIOMICE_2D");
+    if (feature["geometry"]["type"] == "LineString") {
+      ++lines;
+      const auto& points = feature["geometry"]["coordinates"];
+      EXPECT_EQ(points[0][2], std::round(points[0][2].get<double>()));
+      EXPECT_EQ(points.back()[2], points[0][2]);
+    } else if (!feature["properties"]["Text"].is_null()) {
+      ++labels;
+      EXPECT_NE(feature["properties"]["Text"].get<std::string>().find(",00"), std::string::npos);
+    }
+  }
+  EXPECT_GE(lines, 30);
+  EXPECT_GE(labels, 7);
+}
+
+struct RefusalCase {
+  const char* name;
+  std::string sheet;
+  std::string arguments;  // after the sheet; {out} stands for the output path
+  int exitCode;
+};
+
+const RefusalCase kRefusals[] = {
+    {"unknown_header_word", "ncols 2\nnrows 2\nfoo 1\n", "--interval 1 --out {out}", 1},
+    {"zero_interval", smoothSheet(), "--interval 0 --out {out}", 2},
+    {"unreadable_interval", smoothSheet(), "--interval abc --out {out}", 2},
+    {"unknown_extension", smoothSheet(), "--interval 1 --out {out}.shp", 2},
+    {"folder_missing", smoothSheet(), "--interval 1 --out {out}/none/lines.dxf", 3},
+};
+
+TEST(ContourToolRefusal, ExitsWithItsCodeAndWritesNothing) {
+  for (const RefusalCase& c : kRefusals) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder folder;
+    const auto sheet = folder.write("sheet.asc", c.sheet);
+    std::string arguments = c.arguments;
+    arguments.replace(arguments.find("{out}"), 5, "'" + (folder.path() / "lines.dxf").string() + "'");
+    EXPECT_EQ(runTool("'" + sheet.string() + "' " + arguments), c.exitCode);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);  // the sheet only
   }
 }
 
