@@ -85,6 +85,8 @@ public:
     double originN() const { return originN_; }
     double originZ() const { return originZ_; }
     const geo::Bbox& frame() const { return frame_; }
+    // How many more points the budget takes.
+    size_t room() const { return static_cast<size_t>(std::max<int64_t>(budget_ - static_cast<int64_t>(points_.size()), 0)); }
     // Bounds of the points of the committed tiles: kept as they come, so the
     // end of a download needs no pass over the whole cloud.
     const PointBounds& bounds() const { return bounds_; }

@@ -127,6 +127,10 @@ bool TilePointFeeder::merge(const TileBatch& batch) {
     return true;
 }
 
+void TilePointFeeder::expectPoints(uint64_t count) {
+    raw_.reserve(static_cast<size_t>(std::min<uint64_t>(count, acc_.room())));
+}
+
 void TilePointFeeder::finish() {
     const int shift = maxRaw_ > 255 ? 8 : 0;
     auto& pts = acc_.points();

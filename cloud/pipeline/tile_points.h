@@ -59,6 +59,10 @@ public:
     // Sets the colours of the points this tile added: the last ones of the
     // cloud, so a feeder may be made while an earlier tile is still merged.
     void finish();
+    // Room for the raw colours of up to count points (the tile's own count,
+    // bounded by what the cloud still takes): growing them batch by batch
+    // moved and first-touched them over and over on the merging thread.
+    void expectPoints(uint64_t count);
 
 private:
     CloudAccumulator& acc_;

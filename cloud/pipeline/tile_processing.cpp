@@ -23,6 +23,7 @@ TileDecoding::TileDecoding(const std::string& path, int tileEpsg, CloudAccumulat
     layout.epsg = tileEpsg;
     reader_.decodeOnly(fieldsRead(layout));
     feeder_.emplace(acc, layout);
+    feeder_->expectPoints(h.pointCount);
     // Crop and zone shift run on the decoding threads; only keeping the points
     // (voxels, budget, colour) waits for the batches in file order.
     reader_.workOnBatches([this](const uint8_t* records, uint64_t count, std::any& result) {
