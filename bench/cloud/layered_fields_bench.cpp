@@ -42,6 +42,7 @@ bool feedEveryField(const std::string& path, kl::cloud::CloudAccumulator& acc) {
     if (!reader.open(path)) return false;
     const auto& h = reader.header();
     kl::cloud::TilePointFeeder feeder(acc, {h.pointFormat, h.recordLength, h.scale, h.offset, 2180});
+    feeder.expectPoints(h.pointCount);  // as the pipeline does, so only the decoding differs
     const uint8_t* records = nullptr;
     uint64_t count = 0;
     while (reader.next(&records, &count) && count > 0) feeder.feed(records, count);
