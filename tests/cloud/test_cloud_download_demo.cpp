@@ -88,20 +88,37 @@ TEST_F(CloudDownloadDemo, FrameBecomesOneCroppedCloud) {
     EXPECT_EQ(kl::las::loadLe<uint16_t>(keys->payload.data() + 30), 2176);
 }
 
-TEST_F(CloudDownloadDemo, CancelLeavesNoCloud) {
-    // Early, or once a tile's points are already being written.
-    const std::function<bool(const std::vector<std::string>&, int)> whens[] = {
-        [](const std::vector<std::string>&, int calls) { return calls > 20; },
-        [](const std::vector<std::string>& labels, int) {
-            return std::find(labels.begin(), labels.end(), "Przetwarzanie kafli LiDAR") != labels.end();
-        },
+// Cancelled early or once a tile's points are being written, or over the
+// point budget half way, with the next tile already decoding: no cloud and
+// nothing half-written.
+TEST_F(CloudDownloadDemo, CancelOrOverBudgetLeavesNoCloud) {
+    auto probe = request();
+    probe.outputFile = (dir_ / "probe" / "import.e57").string();
+    const auto whole = run(probe);
+    ASSERT_TRUE(whole.ok) << whole.message;
+    ASSERT_GE(whole.tilesProcessed, 3);  // so the budget ends a tile that is not the last
+    auto halfBudget = request();
+    halfBudget.budget = whole.count / 2;
+    const struct {
+        CloudDownloadRequest request;
+        std::function<bool(const std::vector<std::string>&, int)> cancelWhen;
+        const char* message;
+    } cases[] = {
+        {request(), [](const std::vector<std::string>&, int calls) { return calls > 20; }, "Anulowano."},
+        {request(),
+         [](const std::vector<std::string>& labels, int) {
+             return std::find(labels.begin(), labels.end(), "Przetwarzanie kafli LiDAR") != labels.end();
+         },
+         "Anulowano."},
+        {halfBudget, [](const std::vector<std::string>&, int) { return false; },
+         "Za duzo punktow - zmniejsz kadr lub obniz jakosc."},
     };
-    for (const auto& when : whens) {
+    for (const auto& c : cases) {
         int calls = 0;
         labels_.clear();
-        const auto r = run(request(), [&] { return when(labels_, ++calls); });
+        const auto r = run(c.request, [&] { return c.cancelWhen(labels_, ++calls); });
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.message, "Anulowano.");
+        EXPECT_EQ(r.message, c.message);
         EXPECT_FALSE(fs::exists(dir_ / "out" / "import.e57"));
         for (const auto& e : fs::recursive_directory_iterator(dir_, fs::directory_options::skip_permission_denied))
             EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << "half-written " << e.path();
