@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "buildings/model_package.h"
 #include "tools/geoportal/zip_writer.h"
 
@@ -94,9 +95,8 @@ int main(int argc, char** argv) {
     ratios.push_back(wholeSeconds / scanSeconds);
     scans.push_back(scanSeconds);
   }
-  std::sort(ratios.begin(), ratios.end());
-  std::sort(scans.begin(), scans.end());
-  std::printf("median: index %.3f s, whole sheets take %.1fx as long\n", scans[scans.size() / 2], ratios[ratios.size() / 2]);
+  std::printf("median: index %.3f s, whole sheets take %.1fx as long\n", kl::bench::median(scans),
+              kl::bench::median(ratios));
   std::filesystem::remove(path);
   return 0;
 }

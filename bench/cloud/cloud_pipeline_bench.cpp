@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/service_hosts.h"
+#include "bench/measure.h"
 #include "cloud/las/las_reader.h"
 #include "cloud/pipeline/cloud_download.h"
 #include "net/wfs_client.h"
@@ -35,14 +36,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-// CPU seconds of the whole process (every thread) so far: unlike wall time, a
-// busy machine does not change it.
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using kl::bench::cpuSeconds;
+using kl::bench::median;
 std::string loadAverage() {
     std::ifstream in("/proc/loadavg");
     std::string line;
@@ -62,11 +57,7 @@ long minorFaults() {
     getrusage(RUSAGE_SELF, &u);
     return u.ru_minflt;
 }
-long peakRssMb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss / 1024;
-}
+long peakRssMb() { return kl::bench::peakRssKb() / 1024; }
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,10 +147,6 @@ int main(int argc, char** argv) {
         const double wall = run();
         *cpu = cpuSeconds() - c0;
         return wall;
-    };
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
     };
     uint64_t decoded = 0;
     if (!only.empty()) {

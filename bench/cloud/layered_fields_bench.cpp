@@ -16,6 +16,7 @@
 #include "cloud/pipeline/cloud_detail.h"
 #include "cloud/pipeline/tile_points.h"
 #include "cloud/pipeline/tile_processing.h"
+#include "bench/measure.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -23,17 +24,8 @@ namespace {
 
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-// CPU time of the whole process, all threads: on a shared machine the steadier figure.
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using kl::bench::cpuSeconds;
+using kl::bench::median;
 
 // The tile loop of the pipeline with every field decoded: what it did before it
 // told the reader which fields it reads.

@@ -7,7 +7,6 @@
 // process) is given beside the elapsed time: on a shared machine the elapsed
 // time says as much about the neighbours as about the work.
 //   kl_bench_geodata_gml FILE [ROUNDS]
-#include <sys/resource.h>
 #include <time.h>
 
 #include <pugixml.hpp>
@@ -22,16 +21,11 @@
 
 #include "geodata/geojson.h"
 #include "geodata/gml_stream.h"
+#include "bench/measure.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double peakRssMb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
 
 std::string readFile(const char* path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -73,20 +67,11 @@ std::size_t gmlToGeoJson(const char* path, std::size_t* features) {
   return counter.count;
 }
 
-double processorSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 double seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using kl::bench::median;
 
 }  // namespace
 
@@ -98,7 +83,7 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::max(1, std::stoi(argv[2])) : 5;
   std::size_t features = 0;
   const std::size_t jsonBytes = gmlToGeoJson(argv[1], &features);
-  const double peak = peakRssMb();
+  const double peak = static_cast<double>(kl::bench::peakRssKb()) / 1024.0;
   const double mb = static_cast<double>(readFile(argv[1]).size()) / 1e6;
   std::printf("document_MB %.1f features %zu geojson_MB %.1f\n", mb, features, static_cast<double>(jsonBytes) / 1e6);
   std::printf("peak_rss_MB %.1f peak_over_document %.2f\n", peak, peak / mb);
@@ -107,16 +92,16 @@ int main(int argc, char** argv) {
   for (int r = 0; r < rounds; ++r) {
     std::string forPugi = readFile(argv[1]);
     const auto t0 = Clock::now();
-    const double c0 = processorSeconds();
+    const double c0 = kl::bench::cpuSeconds();
     {
       pugi::xml_document doc;
       if (!doc.load_buffer_inplace(forPugi.data(), forPugi.size())) return 1;
     }
     const auto t1 = Clock::now();
-    const double c1 = processorSeconds();
+    const double c1 = kl::bench::cpuSeconds();
     gmlToGeoJson(argv[1], &features);
     const auto t2 = Clock::now();
-    const double c2 = processorSeconds();
+    const double c2 = kl::bench::cpuSeconds();
     bareCpu.push_back(c1 - c0);
     oursCpu.push_back(c2 - c1);
     cpuRatio.push_back(oursCpu.back() / bareCpu.back());

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "geodata/polish_crs.h"
+#include "bench/measure.h"
 
 namespace {
 
@@ -40,10 +41,7 @@ double seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using kl::bench::median;
 
 template <class Convert>
 void each(const Points& in, Points& out, Convert convert) {

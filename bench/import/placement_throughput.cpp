@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/import/peak_memory.h"
+#include "bench/measure.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
 #include "placement/place_command.h"

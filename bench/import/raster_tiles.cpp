@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "bench/import/demo_geoportal_main.h"
-#include "bench/import/peak_memory.h"
+#include "bench/measure.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
 #include "placement/place_command.h"

@@ -6,11 +6,11 @@
 #include <chrono>
 #include <charconv>
 #include <cstdio>
-#include <ctime>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "cloud/las/las_bytes.h"
 #include "cloud/las/las_reader.h"
 #include "cloud/las/las_writer.h"
@@ -88,7 +88,7 @@ struct DecodeRun {
 
 bool decodeOnce(const std::string& path, unsigned threads, DecodeRun* run) {
   const auto start = Clock::now();
-  const std::clock_t cpuStart = std::clock();
+  const double cpuStart = kl::bench::cpuSeconds();
   kl::las::LasReader reader;
   if (LasStatus st = reader.open(path, threads); !st) return fail(st.message) == 0;
   const size_t rl = reader.header().recordLength;
@@ -102,15 +102,11 @@ bool decodeOnce(const std::string& path, unsigned threads, DecodeRun* run) {
     run->points += n;
   }
   run->seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  run->cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  run->cpuSeconds = kl::bench::cpuSeconds() - cpuStart;
   return true;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using kl::bench::median;
 
 // One thread and `threads` threads alternate round by round, so that a shared machine's
 // changing speed affects both alike; the figures are medians over the rounds.

@@ -3,14 +3,12 @@
 //   kl_bench_cloud_ground [POINTS] [ROUNDS]
 // prints the median wall and CPU seconds of each, the medians of the paired
 // ratios, and the peak resident memory.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -19,6 +17,7 @@
 #include "cloud/las/las_reader.h"
 #include "cloud/las/las_writer.h"
 #include "terrain/cloud_ground_grid.h"
+#include "bench/measure.h"
 
 namespace {
 
@@ -36,12 +35,9 @@ std::string fixed(double v, int decimals) {
 double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // CPU seconds of this process: on a shared machine the wall time says more of the neighbours.
-double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+using kl::bench::cpuSeconds;
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using kl::bench::median;
 
 // Ground on a gentle slope, spread by a fixed linear congruential sequence
 // so every run measures the same cloud.
@@ -121,8 +117,6 @@ int main(int argc, char** argv) {
     cpuRatios.push_back(gridCpu.back() / decodeCpu.back());
   }
   fs::remove(path);
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
   std::printf("points %zu, cells %lld valid %lld\n", points, static_cast<long long>(kSide * kSide),
               static_cast<long long>(valid));
   std::printf("decode (1 thread) median %s s, ground grid median %s s, grid/decode %s\n",
@@ -130,7 +124,7 @@ int main(int argc, char** argv) {
               fixed(median(ratios), 3).c_str());
   std::printf("CPU: decode median %s s, ground grid median %s s, grid/decode %s\n", fixed(median(decodeCpu), 3).c_str(),
               fixed(median(gridCpu), 3).c_str(), fixed(median(cpuRatios), 3).c_str());
-  std::printf("peak resident %s MB (the points alone %s MB)\n", fixed(static_cast<double>(usage.ru_maxrss) / 1024.0, 0).c_str(),
+  std::printf("peak resident %s MB (the points alone %s MB)\n", fixed(static_cast<double>(kl::bench::peakRssKb()) / 1024.0, 0).c_str(),
               fixed(static_cast<double>(points) * sizeof(kl::terrain::CloudXyz) / 1048576.0, 0).c_str());
   return 0;
 }

@@ -2,7 +2,6 @@
 //   kl_terrain_bench make OUT.asc N        an N x N sheet of a smooth slope, 1 m cells
 //   kl_terrain_bench read SHEET.asc        seconds to read, MB/s, peak memory per cell
 //   kl_terrain_bench contours SHEET.asc I  seconds to trace contours every I metres
-#include <sys/resource.h>
 
 #include <charconv>
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <limits>
 #include <string>
 
+#include "bench/measure.h"
 #include "terrain/ascii_grid_reader.h"
 #include "terrain/contour_builder.h"
 #include "terrain/grid_nodes.h"
@@ -30,11 +30,7 @@ std::string fixed(double v, int decimals) {
 
 double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-double peakBytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) * 1024.0;
-}
+double peakBytes() { return static_cast<double>(kl::bench::peakRssKb()) * 1024.0; }
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "%s\n", message.c_str());

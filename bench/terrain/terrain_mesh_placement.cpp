@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "bench/import/peak_memory.h"
+#include "bench/measure.h"
 #include "geodata/polish_crs.h"
 #include "host/core/workbench.h"
 #include "placement/place_command.h"
