@@ -7,12 +7,11 @@ bool Point14V3Decoder::start(const uint8_t* firstRecord, const LayerBytes* layer
   missingXY_ = false;
   presentLayers_ = 0;
   for (uint32_t i = 0; i < kPoint14Layers; ++i) {
-    present_[i] = layers[i].size != 0;
-    if (present_[i]) presentLayers_ |= 1u << i;
-    if (present_[i] && !dec_[i].init(layers[i].data, layers[i].size)) return false;
+    if (layers[i].size == 0) continue;
+    presentLayers_ |= 1u << i;
+    if (!dec_[i].init(layers[i].data, layers[i].size)) return false;
   }
-  attributes_ = false;
-  for (uint32_t i = kLayerClassification; i < kPoint14Layers; ++i) attributes_ = attributes_ || present_[i];
+  attributes_ = (presentLayers_ >> kLayerClassification) != 0;
   const Point14Record first = Point14Record::unpack(firstRecord);
   active_ = 0;
   current_ = first.scannerChannel;
@@ -32,7 +31,7 @@ Point14Context& Point14V3Decoder::createContext(uint32_t channel, const Point14R
 bool Point14V3Decoder::overrun() const {
   if (missingXY_) return true;
   for (uint32_t i = 0; i < kPoint14Layers; ++i) {
-    if (present_[i] && dec_[i].overrun()) return true;
+    if (present(i) && dec_[i].overrun()) return true;
   }
   return false;
 }
@@ -45,32 +44,32 @@ void Point14V3Decoder::decodeAttributes(Point14Context& c, uint32_t n, uint32_t 
   const bool scanAngleChanged = (changed & (1u << 3)) != 0;
   const uint32_t gpsBit = gpsChanged ? 1u : 0u;
   const uint32_t cpr = currentReturnContext(n, r);
-  if (present_[kLayerClassification]) {
+  if (present(kLayerClassification)) {
     const uint32_t ctx = ((static_cast<uint32_t>(last.classification) & 0x1F) << 1) + (cpr == 3 ? 1u : 0u);
     last.classification = static_cast<uint8_t>(dec_[kLayerClassification].decodeSymbol(c.classification[ctx]));
   }
-  if (present_[kLayerFlags]) {
+  if (present(kLayerFlags)) {
     const uint32_t f = dec_[kLayerFlags].decodeSymbol(c.flags[last.flags()]);
     last.edgeOfFlightLine = static_cast<uint8_t>((f >> 5) & 1);
     last.scanDirection = static_cast<uint8_t>((f >> 4) & 1);
     last.classFlags = static_cast<uint8_t>(f & 0x0F);
   }
-  if (present_[kLayerIntensity]) {
+  if (present(kLayerIntensity)) {
     uint16_t& predicted = c.lastIntensity[(cpr << 1) | gpsBit];
     last.intensity = static_cast<uint16_t>(c.intensity.decompress(dec_[kLayerIntensity], predicted, cpr));
     predicted = last.intensity;
   }
-  if (present_[kLayerScanAngle] && scanAngleChanged) {
+  if (present(kLayerScanAngle) && scanAngleChanged) {
     last.scanAngle = static_cast<uint16_t>(c.scanAngle.decompress(dec_[kLayerScanAngle], last.scanAngle, gpsBit));
   }
-  if (present_[kLayerUserData]) {
+  if (present(kLayerUserData)) {
     last.userData = static_cast<uint8_t>(dec_[kLayerUserData].decodeSymbol(c.userData[last.userData >> 2]));
   }
-  if (present_[kLayerPointSource] && pointSourceChanged) {
+  if (present(kLayerPointSource) && pointSourceChanged) {
     last.pointSourceId =
         static_cast<uint16_t>(c.pointSource.decompress(dec_[kLayerPointSource], last.pointSourceId));
   }
-  if (present_[kLayerGpsTime] && gpsChanged) {
+  if (present(kLayerGpsTime) && gpsChanged) {
     decodeGpsTime(c);
     last.gpsTime = c.gpsTime[c.gpsLast];
   }
@@ -80,7 +79,7 @@ template <bool kAttributes>
 void Point14V3Decoder::decodeAs(uint8_t* out, uint32_t* context) {
   // Every point after the first is coded in this layer, so a chunk of several points
   // without it is corrupt; its decoder was never given data and holds a zero range.
-  if (!present_[kLayerChannelReturnsXY]) {
+  if (!present(kLayerChannelReturnsXY)) {
     missingXY_ = true;
     return;
   }
@@ -137,7 +136,7 @@ void Point14V3Decoder::decodeAs(uint8_t* out, uint32_t* context) {
   last.y = static_cast<int32_t>(static_cast<uint32_t>(last.y) + static_cast<uint32_t>(dy));
   my.add(dy);
 
-  if (present_[kLayerZ]) {
+  if (present(kLayerZ)) {
     last.z = c->z.decompress(dec_[kLayerZ], c->lastZ[l], zContext(n, kx, c->dY.getK()));
     c->lastZ[l] = last.z;
   }

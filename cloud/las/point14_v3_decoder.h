@@ -39,6 +39,7 @@ class Point14V3Decoder {
   void decodeAs(uint8_t* out, uint32_t* context);
   void decodeAttributes(Point14Context& c, uint32_t n, uint32_t r, uint32_t changed);
   Point14Context& createContext(uint32_t channel, const Point14Record& seed);
+  bool present(uint32_t layer) const { return (presentLayers_ >> layer) & 1u; }
   void decodeGpsTime(Point14Context& c);
   void decodeFullGpsTime(Point14Context& c);
 
@@ -47,10 +48,9 @@ class Point14V3Decoder {
   // once; active_ marks (one bit per channel) those started in the current chunk.
   std::array<std::unique_ptr<Point14Context>, kChannelContexts> contexts_;
   uint32_t active_ = 0;
-  uint32_t presentLayers_ = 0;
+  uint32_t presentLayers_ = 0;  // one bit per layer the chunk carries
   uint32_t current_ = 0;
   ArithmeticDecoder dec_[kPoint14Layers];
-  bool present_[kPoint14Layers] = {};
   bool missingXY_ = false;
   bool attributes_ = false;  // any layer past z present
 };
