@@ -145,6 +145,7 @@ struct RoundTrip {
 const RoundTrip kRoundTrips[] = {
     {"point10", "lazrs__point10.laz", 300, nullptr},
     {"empty", "lazrs__point10.laz", 300, [](LasHeader&, Bytes& records) { records.clear(); }},
+    {"empty_layered", "laspy__1_4_w_evlr.laz", 300, [](LasHeader&, Bytes& records) { records.clear(); }},
     {"point_time", "lazrs__point-time.laz", 300, nullptr},
     {"point_color", "lazrs__point-color.laz", 1065, nullptr},
     {"point_time_color", "lazrs__point-time-color.laz", 50000, nullptr},
