@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <iterator>
-#include <unistd.h>
 
 #include "base/service_hosts.h"
 #include "base/worker_registry.h"
@@ -14,6 +13,7 @@
 #include "tests/cloud/demo_geoportal.h"
 #include "tests/net/fault_server.h"
 #include "tests/support/host_binding.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
 
@@ -70,15 +70,10 @@ json hectare(const char* detail) {
 
 class CloudControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("kl_cloudctl_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        controller_ = std::make_unique<CloudController>(env_.make(dir_));
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::filesystem::path dir_;
+    const kl::test::ScratchFolder scratch_{"kl_cloudctl"};
+    const std::filesystem::path dir_ = scratch_.path();
     TestEnvironment env_;
-    std::unique_ptr<CloudController> controller_;
+    std::unique_ptr<CloudController> controller_ = std::make_unique<CloudController>(env_.make(dir_));
 };
 
 }  // namespace
