@@ -167,7 +167,10 @@ const Fault kFaults[] = {
     {"table_version_wrong", "pdal__laz_autzen_trim.laz",
      [](Bytes& b) { setU32(b, loadLe<uint64_t>(b.data() + pointData(b)), 7); }, nullptr},
     {"table_at_end_of_file", "pdal__laz_autzen_trim.laz",
-     [](Bytes& b) { appendLe<uint64_t>(&b, loadLe<uint64_t>(b.data() + pointData(b))); setU64(b, pointData(b), ~0ull); },
+     [](Bytes& b) {
+       appendLe<uint64_t>(&b, loadLe<uint64_t>(b.data() + pointData(b)));
+       setU64(b, pointData(b), ~0ull);
+     },
      nullptr},
     {"truncated_chunk", "pdal__laz_autzen_trim.laz", [](Bytes& b) { b.resize(b.size() * 6 / 10); }, "chunk"},
     {"truncated_chunk_without_table", "pdal__laz_autzen_trim.laz",
@@ -189,6 +192,14 @@ const Fault kFaults[] = {
     {"cut_inside_the_header", "lazrs__point10.las", [](Bytes& b) { b.resize(100); }, "za krotki na naglowek"},
     {"point_data_offset_past_end", "lazrs__point10.las", [](Bytes& b) { setU32(b, 96, 1u << 30); }, "poza plikiem"},
     {"garbage_chunk_bytes", "pdal__laz_autzen_trim.laz", test::garbleFirstChunk, "chunk 1"},
+    // Samples damaged by their makers, and LASzip 1.x items, which laz-perf cannot read either.
+    {"broken_coder", "negative/laszip__broken_coder.laz", nullptr, "nieznany koder LASzip 15"},
+    {"broken_compressor", "negative/laszip__broken_compressor.laz", nullptr, "nieznany kompresor LASzip 16"},
+    {"broken_type", "negative/laszip__broken_type.laz", nullptr, "nieznany typ elementu LASzip 22"},
+    {"broken_version", "negative/laszip__broken_version.laz", nullptr, "wersja 6"},
+    {"laszip_1_items", "pdal__laz_simple-laszip-compressor-version-1.2r0.laz", nullptr, "wersja 1"},
+    // 1069128089 VLRs declared where none fit (ignored); the points end 6 bytes short of the 719th.
+    {"garbage_vlr_count", "pdal__las_garbage_nVariableLength.las", nullptr, "719 punktow, a plik miesci tylko 718"},
 };
 
 TEST(DamagedFile, FailsWithTheCauseOrRecoversTheRecords) {
@@ -197,8 +208,10 @@ TEST(DamagedFile, FailsWithTheCauseOrRecoversTheRecords) {
     Bytes bytes = test::readFile(test::sample(f.sample));
     ASSERT_FALSE(bytes.empty());
     const test::Decoded original = test::decodeBytes(bytes, f.sample);
-    ASSERT_TRUE(original.status.ok) << original.status.message;
-    f.damage(bytes);
+    if (f.damage) {
+      ASSERT_TRUE(original.status.ok) << original.status.message;
+      f.damage(bytes);
+    }
     const std::string name = std::string("uszkodzony_") + f.name + ".laz";
     for (unsigned threads : {1u, 2u}) {
       const test::Decoded d = test::decodeBytes(bytes, name, threads);
@@ -211,27 +224,6 @@ TEST(DamagedFile, FailsWithTheCauseOrRecoversTheRecords) {
         EXPECT_NE(d.status.message.find(f.expectedCause), std::string::npos) << d.status.message;
       }
     }
-  }
-}
-
-// Damaged samples (an unknown coder, compressor, item type or item version), and samples
-// of LASzip 1.x (item version 1, which laz-perf cannot read either).
-TEST(DamagedFile, DamagedSamplesAreRefusedNamingTheFileAndTheCause) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"negative/laszip__broken_coder.laz", "nieznany koder LASzip 15"},
-      {"negative/laszip__broken_compressor.laz", "nieznany kompresor LASzip 16"},
-      {"negative/laszip__broken_type.laz", "nieznany typ elementu LASzip 22"},
-      {"negative/laszip__broken_version.laz", "wersja 6"},
-      {"pdal__laz_simple-laszip-compressor-version-1.2r0.laz", "wersja 1"},
-      // 1069128089 VLRs declared where none fit (ignored); the points end 6 bytes short of the 719th.
-      {"pdal__las_garbage_nVariableLength.las", "719 punktow, a plik miesci tylko 718"},
-  };
-  for (const auto& [file, cause] : cases) {
-    const std::string path = test::sample(file);
-    const test::Decoded d = test::decodeFile(path);
-    ASSERT_FALSE(d.status.ok) << file;
-    EXPECT_NE(d.status.message.find(path), std::string::npos) << d.status.message;
-    EXPECT_NE(d.status.message.find(cause), std::string::npos) << d.status.message;
   }
 }
 
