@@ -102,10 +102,6 @@ TEST_F(CloudControllerTest, EstimateUsesTheFrameAreaAndTheCurrentDensity) {
     EXPECT_EQ(controller_->onFrameEstimate({{"bboxWgs84", {1, 2, 3}}})["msg"], "Nieprawidlowy bbox");
 }
 
-std::size_t liveThreads() {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                                  std::filesystem::directory_iterator()));
-}
 
 TEST_F(CloudControllerTest, QuickEstimatesShareOneWorkerThatAsksForTheNewestFrame) {
     // An index that holds every request unanswered keeps every worker busy.
@@ -113,7 +109,11 @@ TEST_F(CloudControllerTest, QuickEstimatesShareOneWorkerThatAsksForTheNewestFram
     index->stalls("/.*");
     controller_ = std::make_unique<CloudController>(env_.make(dir_, index->url("")));
 
-    const std::size_t before = liveThreads();
+    const auto liveThreads = [] {
+        using Tasks = std::filesystem::directory_iterator;
+        return std::distance(Tasks("/proc/self/task"), Tasks());
+    };
+    const auto before = liveThreads();
     for (int i = 0; i < 300; ++i) controller_->onFrameEstimate(hectare(i % 2 ? "lekki" : "full"));
     EXPECT_LE(liveThreads(), before + 1);
     // Stopping the index ends the held request; the worker then ends, which

@@ -180,13 +180,30 @@ TEST_F(CloudDownloadDemo, AnIndexThatFailsIsNotTakenForNoData) {
         << older.warnings[0];
 }
 
-// Faults on the tile downloads: a failed download is tried once more, a cut
-// answer never enters the cache, and whatever is still lost is counted.
+// Faults on the tile downloads: a damaged cached tile is fetched again, a failed
+// download is tried once more, a cut answer never enters the cache, and whatever
+// is still lost is counted.
 TEST_F(CloudDownloadDemo, TileFaultsCostNothingOrAreCounted) {
     const auto all = run(request());
     ASSERT_TRUE(all.ok) << all.message;
     EXPECT_EQ(all.tilesProcessed, all.tilesTotal);
     EXPECT_EQ(partialCloudNote(all), "");
+    // A damaged tile in the cache is fetched again.
+    size_t damaged = 0;
+    for (const auto& e : fs::directory_iterator(dir_ / "cache" / "KARTOLINK" / "cache"))
+        if (e.path().extension() == ".zip") {
+            fs::resize_file(e.path(), fs::file_size(e.path()) / 2);
+            ++damaged;
+        }
+    ASSERT_GT(damaged, 0u);
+    server_->log().clear();
+    const auto refetched = run(request());
+    ASSERT_TRUE(refetched.ok) << refetched.message;
+    EXPECT_TRUE(refetched.warnings.empty()) << refetched.warnings.front();
+    EXPECT_EQ(refetched.count, all.count);
+    const auto log = server_->log().snapshot();
+    const auto isTile = [](const auto& e) { return e.path.rfind(demo::kLidarTilePathPrefix, 0) == 0; };
+    EXPECT_EQ(static_cast<size_t>(std::count_if(log.begin(), log.end(), isTile)), damaged);
     const struct {
         kl::geoportal::FaultKind kind;
         int times;
@@ -222,26 +239,6 @@ TEST_F(CloudDownloadDemo, TileFaultsCostNothingOrAreCounted) {
         // Nothing half was cached: the next run has every tile again.
         EXPECT_EQ(run(request()).count, all.count);
     }
-}
-
-TEST_F(CloudDownloadDemo, ADamagedCachedTileIsFetchedAgain) {
-    const auto all = run(request());
-    ASSERT_TRUE(all.ok) << all.message;
-    size_t damaged = 0;
-    for (const auto& e : fs::directory_iterator(dir_ / "cache" / "KARTOLINK" / "cache"))
-        if (e.path().extension() == ".zip") {
-            fs::resize_file(e.path(), fs::file_size(e.path()) / 2);
-            ++damaged;
-        }
-    ASSERT_GT(damaged, 0u);
-    server_->log().clear();
-    const auto r = run(request());
-    ASSERT_TRUE(r.ok) << r.message;
-    EXPECT_TRUE(r.warnings.empty()) << r.warnings.front();
-    EXPECT_EQ(r.count, all.count);
-    const auto log = server_->log().snapshot();
-    const auto isTile = [](const auto& e) { return e.path.rfind(demo::kLidarTilePathPrefix, 0) == 0; };
-    EXPECT_EQ(static_cast<size_t>(std::count_if(log.begin(), log.end(), isTile)), damaged);
 }
 
 // The disk fills while a tile is cached; the E57 writer's own test fills it

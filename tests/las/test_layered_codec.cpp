@@ -166,38 +166,24 @@ TEST(FullWaveSample, WavePacketsFormOneContiguousWaveformRecord) {
   EXPECT_GT(sharedOffsets, 1000u);
 }
 
-// A decoded format 8 sample with extra bytes (14 layers) gives a realistic chunk to damage.
-class DamagedChunk : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const std::vector<uint8_t> file = readFile(sample("laspy__append-bug.laz"));
-    LayeredLaz laz;
-    std::string error;
-    ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
-    ASSERT_EQ(laz.chunks.size(), 1u);
-    items_ = laz.info.items;
-    points_ = laz.chunks[0].points;
-    chunk_.assign(file.begin() + static_cast<std::ptrdiff_t>(laz.chunks[0].offset),
-                  file.begin() + static_cast<std::ptrdiff_t>(laz.chunks[0].offset + laz.chunks[0].bytes));
-    out_.assign(points_ * kRecord, 0);
-    ASSERT_TRUE(decode(chunk_, &error)) << error;
-    good_ = out_;
-  }
-
-  bool decode(const std::vector<uint8_t>& chunk, std::string* error) {
-    // An exactly sized heap copy lets the address sanitizer see any read past the chunk.
-    std::vector<uint8_t> exact(chunk);
-    return decodeLayeredChunk(exact.data(), exact.size(), items_, kRecord, points_, out_.data(), error);
-  }
-
-  static constexpr uint32_t kRecord = 41;
-  static constexpr size_t kSizesAt = kRecord + 4;
-  std::vector<LaszipItem> items_;
-  uint64_t points_ = 0;
-  std::vector<uint8_t> chunk_, out_, good_;
-};
-
-TEST_F(DamagedChunk, IsAnErrorWithAMessage) {
+// A format 8 sample with extra bytes (14 layers) gives a realistic chunk to damage. Each
+// damage is decoded from an exactly sized heap copy, so the address sanitizer sees any read
+// past the chunk.
+TEST(DamagedChunk, IsAnErrorWithAMessage) {
+  constexpr uint32_t kRecord = 41;
+  constexpr size_t kSizesAt = kRecord + 4;
+  const std::vector<uint8_t> file = readFile(sample("laspy__append-bug.laz"));
+  LayeredLaz laz;
+  std::string error;
+  ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
+  ASSERT_EQ(laz.chunks.size(), 1u);
+  const uint64_t points = laz.chunks[0].points;
+  const std::vector<uint8_t> chunk(&file[laz.chunks[0].offset], &file[laz.chunks[0].offset] + laz.chunks[0].bytes);
+  std::vector<uint8_t> out(points * kRecord);
+  const auto decode = [&](std::vector<uint8_t> exact, std::string* e) {
+    return decodeLayeredChunk(exact.data(), exact.size(), laz.info.items, kRecord, points, out.data(), e);
+  };
+  ASSERT_TRUE(decode(chunk, &error)) << error;
   struct Damage {
     std::string what;
     std::vector<uint8_t> bytes;
@@ -205,18 +191,19 @@ TEST_F(DamagedChunk, IsAnErrorWithAMessage) {
   };
   std::vector<Damage> damages;
   for (size_t keep : {size_t{0}, size_t{10}, size_t{kRecord}, size_t{kSizesAt + 3}, size_t{kSizesAt + 20},
-                      size_t{kSizesAt + 56}, chunk_.size() / 2, chunk_.size() - 1})
-    damages.push_back({"kept " + std::to_string(keep), {chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(keep)}, ""});
+                      size_t{kSizesAt + 56}, chunk.size() / 2, chunk.size() - 1})
+    damages.push_back({"kept " + std::to_string(keep), {chunk.data(), chunk.data() + keep}, ""});
   const auto changed = [&](size_t at, uint32_t value) {
-    std::vector<uint8_t> bad = chunk_;
+    std::vector<uint8_t> bad = chunk;
     storeLe<uint32_t>(&bad[at], value);
     return bad;
   };
-  const auto layerSize = [&](uint32_t layer) { return loadLe<uint32_t>(&chunk_[kSizesAt + 4 * layer]); };
+  const auto layerSize = [&](uint32_t layer) { return loadLe<uint32_t>(&chunk[kSizesAt + 4 * layer]); };
   for (uint32_t layer : {0u, 4u, 8u, 13u})
-    damages.push_back({"layer past the chunk " + std::to_string(layer), changed(kSizesAt + 4 * layer, layerSize(layer) + 100000), "warstw"});
+    damages.push_back({"layer past the chunk " + std::to_string(layer),
+                       changed(kSizesAt + 4 * layer, layerSize(layer) + 100000), "warstw"});
   damages.push_back({"huge layer", changed(kSizesAt, 0xFFFFFFFFu), ""});
-  damages.push_back({"point count", changed(kRecord, static_cast<uint32_t>(points_ + 1)), std::to_string(points_ + 1)});
+  damages.push_back({"point count", changed(kRecord, static_cast<uint32_t>(points + 1)), std::to_string(points + 1)});
   // Moving bytes from the X/Y layer to the Z layer keeps the total but starves X/Y;
   // moving all of them leaves the points after the first without their layer, which
   // once divided by the zero range of a decoder that was never started.
@@ -226,10 +213,10 @@ TEST_F(DamagedChunk, IsAnErrorWithAMessage) {
     damages.push_back({"moved " + std::to_string(moved), bad, ""});
   }
   for (const Damage& d : damages) {
-    std::string error;
     EXPECT_FALSE(decode(d.bytes, &error)) << d.what;
-    EXPECT_NE(error.find(d.cause), std::string::npos) << d.what << ": " << error;
     EXPECT_FALSE(error.empty()) << d.what;
+    EXPECT_NE(error.find(d.cause), std::string::npos) << d.what << ": " << error;
+    error.clear();
   }
 }
 
