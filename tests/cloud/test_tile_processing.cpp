@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -27,18 +26,16 @@ struct RecordBuilder {
     uint16_t length;
     std::vector<uint8_t> bytes;
     void add(int32_t x, int32_t y, int32_t z, uint16_t intensity, uint16_t r = 0, uint16_t g = 0, uint16_t b = 0) {
-        std::vector<uint8_t> rec(length, 0);
-        std::memcpy(&rec[0], &x, 4);
-        std::memcpy(&rec[4], &y, 4);
-        std::memcpy(&rec[8], &z, 4);
-        std::memcpy(&rec[12], &intensity, 2);
+        bytes.resize(bytes.size() + length);
+        uint8_t* rec = &bytes[bytes.size() - length];
+        const int32_t xyz[] = {x, y, z};
+        const uint16_t rgb[] = {r, g, b};
         const int at = colourOffset(format, length);
-        if (at >= 0) {
-            std::memcpy(&rec[at], &r, 2);
-            std::memcpy(&rec[at + 2], &g, 2);
-            std::memcpy(&rec[at + 4], &b, 2);
+        for (int k = 0; k < 3; ++k) {
+            kl::las::storeLe<int32_t>(rec + 4 * k, xyz[k]);
+            if (at >= 0) kl::las::storeLe<uint16_t>(rec + at + 2 * k, rgb[k]);
         }
-        bytes.insert(bytes.end(), rec.begin(), rec.end());
+        kl::las::storeLe<uint16_t>(rec + 12, intensity);
     }
     size_t count() const { return bytes.size() / length; }
 };
