@@ -141,11 +141,10 @@ TEST_F(CloudControllerTest, DownloadWithoutIndexSaysTheServiceFailed) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.e57"));
 }
 
-TEST(CloudSetOrigin, WritesTheZoneAndSurveyPoint) {
+TEST_F(CloudControllerTest, SetOriginWritesTheZoneAndSurveyPoint) {
     kl::host::Workbench wb;
     bindAddonToHost(&kl::host::Workbench::hostTable());
-    TestEnvironment env;
-    CloudController controller(env.make(std::filesystem::temp_directory_path()));
+    CloudController& controller = *controller_;
     EXPECT_EQ(controller.onSetOrigin({{"lat", 50.06}})["msg"], "Brak wspolrzednych srodka mapy");
     const json reply = controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}});
     ASSERT_EQ(reply["type"], "originSet") << reply.dump();
