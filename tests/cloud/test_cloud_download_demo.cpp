@@ -39,19 +39,14 @@ protected:
         return r;
     }
 
-    static kl::net::HttpTimings fast() {
-        kl::net::HttpTimings t;
-        t.retryDelayMs = 1;
-        return t;
-    }
-
     CloudDownloadResult run(const CloudDownloadRequest& r, const CancelCheck& cancelled = [] { return false; }) {
-        kl::net::WfsClient client(fast(), hosts());
+        kl::net::WfsClient client(fast_, hosts());
         LidarResolver resolver(client);
         return runCloudDownload(r, resolver, [this](const CloudProgress& p) { labels_.push_back(p.label); }, cancelled);
     }
 
     std::vector<std::string> labels_;
+    const kl::net::HttpTimings fast_{.retryDelayMs = 1};
 };
 
 }  // namespace
@@ -131,7 +126,7 @@ TEST_F(CloudDownloadDemo, IndexIsReadWholeHoweverTheServerPagesIt) {
         config.maxFeatures = row.maxFeatures;
         config.matchedUnknown = row.matchedUnknown;
         server_->setConfig(config);
-        kl::net::WfsClient client(fast(), hosts());
+        kl::net::WfsClient client(fast_, hosts());
         const auto q = LidarResolver(client).query(whole, demo::kLidarLastOfferedYear);
         EXPECT_EQ(q.tiles.size(), static_cast<size_t>(demo::kLidarSheets));
         EXPECT_EQ(q.warning, "");

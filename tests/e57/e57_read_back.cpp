@@ -1,6 +1,7 @@
 #include "tests/e57/e57_read_back.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <locale>
@@ -33,10 +34,8 @@ E57ReadBack readE57(const std::string& path) {
     }
     if (logical.compare(0, 8, "ASTM-E57") != 0) return rb.error = "signature", rb;
     if (le<uint32_t>(logical, 8) != 1 || le<uint32_t>(logical, 12) != 0) return rb.error = "version", rb;
-    rb.physicalLength = le<uint64_t>(logical, 16);
-    rb.xmlPhysicalOffset = le<uint64_t>(logical, 24);
-    const uint64_t xmlLength = le<uint64_t>(logical, 32), xmlAt = toLogical(rb.xmlPhysicalOffset);
-    if (rb.physicalLength != file.size()) return rb.error = "physical length", rb;
+    const uint64_t xmlAt = toLogical(le<uint64_t>(logical, 24)), xmlLength = le<uint64_t>(logical, 32);
+    if (le<uint64_t>(logical, 16) != file.size()) return rb.error = "physical length", rb;
     if (le<uint64_t>(logical, 40) != 1024) return rb.error = "page size", rb;
     if (xmlAt + xmlLength > logical.size()) return rb.error = "xml outside file", rb;
     rb.xml = logical.substr(xmlAt, xmlLength);

@@ -2,15 +2,12 @@
 // Our E57 files read back in tests: the file header and the XML through a small
 // reader that checks every page checksum, the points through web-e57, an
 // independent reader that checks the checksums, the section and every packet.
-#include <cstdint>
 #include <string>
 #include <vector>
 
 struct E57ReadBack {
     bool ok = false;
-    std::string error;
-    uint64_t physicalLength = 0, xmlPhysicalOffset = 0;
-    std::string xml;
+    std::string error, xml;
 };
 
 E57ReadBack readE57(const std::string& path);
