@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <iterator>
-#include <unistd.h>
 
 #include "base/service_hosts.h"
 #include "base/worker_registry.h"
@@ -14,6 +13,7 @@
 #include "tests/cloud/demo_geoportal.h"
 #include "tests/net/fault_server.h"
 #include "tests/support/host_binding.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/geoportal_server.h"
 
@@ -70,15 +70,10 @@ json hectare(const char* detail) {
 
 class CloudControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("kl_cloudctl_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        controller_ = std::make_unique<CloudController>(env_.make(dir_));
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::filesystem::path dir_;
+    const kl::test::ScratchFolder scratch_{"kl_cloudctl"};
+    const std::filesystem::path dir_ = scratch_.path();
     TestEnvironment env_;
-    std::unique_ptr<CloudController> controller_;
+    std::unique_ptr<CloudController> controller_ = std::make_unique<CloudController>(env_.make(dir_));
 };
 
 }  // namespace
@@ -107,10 +102,6 @@ TEST_F(CloudControllerTest, EstimateUsesTheFrameAreaAndTheCurrentDensity) {
     EXPECT_EQ(controller_->onFrameEstimate({{"bboxWgs84", {1, 2, 3}}})["msg"], "Nieprawidlowy bbox");
 }
 
-std::size_t liveThreads() {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                                  std::filesystem::directory_iterator()));
-}
 
 TEST_F(CloudControllerTest, QuickEstimatesShareOneWorkerThatAsksForTheNewestFrame) {
     // An index that holds every request unanswered keeps every worker busy.
@@ -118,7 +109,11 @@ TEST_F(CloudControllerTest, QuickEstimatesShareOneWorkerThatAsksForTheNewestFram
     index->stalls("/.*");
     controller_ = std::make_unique<CloudController>(env_.make(dir_, index->url("")));
 
-    const std::size_t before = liveThreads();
+    const auto liveThreads = [] {
+        using Tasks = std::filesystem::directory_iterator;
+        return std::distance(Tasks("/proc/self/task"), Tasks());
+    };
+    const auto before = liveThreads();
     for (int i = 0; i < 300; ++i) controller_->onFrameEstimate(hectare(i % 2 ? "lekki" : "full"));
     EXPECT_LE(liveThreads(), before + 1);
     // Stopping the index ends the held request; the worker then ends, which
@@ -146,11 +141,10 @@ TEST_F(CloudControllerTest, DownloadWithoutIndexSaysTheServiceFailed) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.e57"));
 }
 
-TEST(CloudSetOrigin, WritesTheZoneAndSurveyPoint) {
+TEST_F(CloudControllerTest, SetOriginWritesTheZoneAndSurveyPoint) {
     kl::host::Workbench wb;
     bindAddonToHost(&kl::host::Workbench::hostTable());
-    TestEnvironment env;
-    CloudController controller(env.make(std::filesystem::temp_directory_path()));
+    CloudController& controller = *controller_;
     EXPECT_EQ(controller.onSetOrigin({{"lat", 50.06}})["msg"], "Brak wspolrzednych srodka mapy");
     const json reply = controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}});
     ASSERT_EQ(reply["type"], "originSet") << reply.dump();

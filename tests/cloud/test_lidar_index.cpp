@@ -91,11 +91,3 @@ TEST(SheetIndexText, OnlyAWholeCollectionIsAnAnswer) {
     };
     for (const auto& row : rows) EXPECT_EQ(isWholeFeatureCollection(row.text), row.whole) << row.text.substr(0, 80);
 }
-
-// Element texts are trimmed and missing ones empty: the elevation index's records show it.
-TEST(SheetIndexText, LeadingDecimalOfADensity) {
-    for (const auto& [text, value] : std::vector<std::pair<std::string, double>>{
-             {"12 p/m2", 12.0}, {" 12,5 p/m2", 12.5}, {"abc", 0.0}, {"nan", 0.0}, {"inf p/m2", 0.0},
-             {"1e400", 0.0}, {"-4 p/m2", 0.0}})
-        EXPECT_EQ(leadingDecimal(text), value) << text;
-}

@@ -15,8 +15,6 @@ void kl::fuzz::fuzzText(std::string_view text) {
 
   if (const auto point = kl::tools::readPointLine(text)) {
     kl::fuzz::expect(std::isfinite(point->a) && std::isfinite(point->b));
-    const bool inside = point->rest.empty() || (point->rest.data() >= text.data() &&
-                                                point->rest.data() + point->rest.size() <= text.data() + text.size());
-    kl::fuzz::expect(inside);
+    kl::fuzz::expect(kl::fuzz::isInside(point->rest, text));
   }
 }

@@ -20,22 +20,23 @@ inline void expect(bool holds) {
 
 void fuzzText(std::string_view text);
 
+// True when part lies within whole: what a parser hands back points into its input.
+inline bool isInside(std::string_view part, std::string_view whole) {
+  return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
+}
+
 // The parser never lets a vertex through that is not a number: it would equal
 // nothing, not even itself, and be drawn nowhere. A coordinate far outside its
 // zone once gave one (regressions/far_zone_coordinate.gml).
-inline bool hasOnlyFiniteVertices(const geo::GisFeature& f) {
-  const auto finite = [](geo::Point2d p) { return std::isfinite(p.x) && std::isfinite(p.y); };
-  const auto finiteLine = [&](const std::vector<geo::Point2d>& line) {
-    return std::all_of(line.begin(), line.end(), finite);
-  };
-  return (!f.hasPoint || finite(f.point)) && std::all_of(f.lines.begin(), f.lines.end(), finiteLine) &&
-         std::all_of(f.polygons.begin(), f.polygons.end(), [&](const geo::Polygon& polygon) {
-           return finiteLine(polygon.exterior) && std::all_of(polygon.holes.begin(), polygon.holes.end(), finiteLine);
-         });
-}
-
 inline bool haveOnlyFiniteVertices(const std::vector<geo::GisFeature>& features) {
-  return std::all_of(features.begin(), features.end(), hasOnlyFiniteVertices);
+  const auto finite = [](geo::Point2d p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+  const auto finiteLine = [&](const std::vector<geo::Point2d>& line) { return std::ranges::all_of(line, finite); };
+  return std::ranges::all_of(features, [&](const geo::GisFeature& f) {
+    return (!f.hasPoint || finite(f.point)) && std::ranges::all_of(f.lines, finiteLine) &&
+           std::ranges::all_of(f.polygons, [&](const geo::Polygon& polygon) {
+             return finiteLine(polygon.exterior) && std::ranges::all_of(polygon.holes, finiteLine);
+           });
+  });
 }
 
 }  // namespace kl::fuzz

