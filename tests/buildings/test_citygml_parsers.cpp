@@ -74,8 +74,6 @@ TEST(Lod1Parser, EachBuildingOnceWithAnOpenFootprintItsBaseAndHeight) {
       {"malformed posList sample", sample("gocitygml__malformed_poslist.gml"), kEverywhere, {}, 1, 0, 0},
       {"unclosed three-point ring sample", sample("gocitygml__malformed_ring.gml"), kEverywhere, {"BLDG_BAD_RING"}, 0,
        3, 10},
-      {"measuredHeight sample", sample("gocitygml__building_measured_height.gml"), kEverywhere, {"BLDG_MH_001"}, 0, 4,
-       12.5},
   };
   for (const Lod1Row& row : rows) {
     SCOPED_TRACE(row.name);

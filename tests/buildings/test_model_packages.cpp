@@ -64,7 +64,6 @@ std::vector<BadPackage> badPackages() {
   const std::string good = zipArchive({{"a.gml", kSheet}});
   return {
       {"corrupt central directory", withBrokenDirectory(good), {}, "Nie mozna otworzyc paczki modeli 3D: ", "", {}},
-      {"not a zip at all", "<html>404</html>", {}, "Nie mozna otworzyc paczki modeli 3D: ", "", {}},
       {"directory-only zip", zipArchive({{"0201/", {}}, {"0201/LOD1/", {}}}), {},
        "Paczka modeli 3D nie zawiera czytelnych arkuszy.", "", {}},
       {"entry that is not XML", zipArchive({{"a.gml", std::string(10000, '\x01')}}), {},
