@@ -125,8 +125,8 @@ std::vector<RoofCase> roofCases() {
         {"a cloud without ground: nothing to measure from", house, roofReturns(50, 5, 10, 200), std::nullopt, 1, 0.0},
         {"ground only beside the building is searched for", house,
          join(roofReturns(50, 5, 10, 200), {{kE - 6, kN - 6, kGroundZ, kGroundClass}}), 200.25, 0, 1.0},
-        // Blocks from the surface models share these footprints' refusal.
-        {"a footprint of two points", {{kE, kN}, {kE + 5, kN}}, roofed(50), std::nullopt, 1, 0.0},
+        // Blocks from the surface models share these footprints' refusal; two
+        // points are the rebuilding stages' row.
         {"a collinear footprint", {{kE, kN}, {kE + 5, kN}, {kE + 10, kN}}, roofed(50), std::nullopt, 1, 0.0},
         {"a footprint with a NaN vertex", {{kE, kN}, {kE + 5, kN}, {kNaN, kN + 5}}, roofed(50), std::nullopt, 1, 0.0},
         {"a self-intersecting footprint still gets a finite roof", crossed, roofed(50), 200.44, 1, 1.0},

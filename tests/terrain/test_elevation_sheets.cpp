@@ -52,7 +52,6 @@ TEST(ElevationIndex, RecordsOfAnAnswer) {
        collection(member("", "https://a/1.asc") + member("N-33-2", "https://a/2.asc")),
        {{"", "https://a/1.asc"}, {"N-33-2", "https://a/2.asc"}}},
       {"an address that is not http(s) is skipped", collection(member("N-33-1", "ftp://a/1.asc")), {}},
-      {"an exception report has no record", kException, {}},
       {"a cut answer reads what is whole", collection(member("N-33-1", "https://a/1.asc")).substr(0, 120), {}},
   };
   for (const auto& row : rows) {
