@@ -134,13 +134,14 @@ TEST(GmlParser, BrokenGeometryIsLeftOutWithAWarningNamingTheFeature) {
   }
 }
 
-// `levels` times the opening text, a point, then the closing texts.
-std::string nested(int levels, const std::string& open, const std::string& close) {
-  std::string doc = "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><b>";
+// A member holding `levels` times the opening text, then `inner`, then the closing texts.
+std::string deep(int levels, const std::string& open = "<n>", const std::string& close = "</n>",
+                 const std::string& inner = "") {
+  std::string doc = "<wfs:member><ms:b>";
   for (int i = 0; i < levels; ++i) doc += open;
-  doc += "<Point><pos>1 2</pos></Point>";
+  doc += inner;
   for (int i = 0; i < levels; ++i) doc += close;
-  return doc + "</b></wfs:member></wfs:FeatureCollection>";
+  return doc + "</ms:b></wfs:member>";
 }
 
 // Each level is visited once, so even 100 000 levels are refused at once
@@ -153,13 +154,16 @@ TEST(GmlParserHostile, DeepNestingIsRefusedWithAMessageAndShallowMembersBelongTo
   } rows[] = {{30000, "<wfs:member><b>", "</b></wfs:member>"},
               {100000, "<wfs:member><b>", "</b></wfs:member>"},
               {200000, "<n>", "</n>"}};
+  const std::string point = "<gml:Point><gml:pos>1 2</gml:pos></gml:Point>";
   for (const auto& row : rows) {
-    const GmlParseResult r = GmlParser::parse(nested(row.levels, row.open, row.close), DataType::Buildings);
+    const std::string doc = collection(deep(row.levels, row.open, row.close, point));
+    const GmlParseResult r = GmlParser::parse(doc, DataType::Buildings);
     EXPECT_EQ(r.status, GmlStatus::TooDeep) << row.levels;
     EXPECT_EQ(r.message, "Dokument GML odrzucony: elementy zagniezdzone glebiej niz 64 poziomow");
     EXPECT_TRUE(r.features.empty());
   }
-  const GmlParseResult r = GmlParser::parse(nested(20, "<wfs:member><b>", "</b></wfs:member>"), DataType::Buildings);
+  const GmlParseResult r =
+      GmlParser::parse(collection(deep(20, "<wfs:member><b>", "</b></wfs:member>", point)), DataType::Buildings);
   ASSERT_TRUE(r.ok()) << r.message;
   ASSERT_EQ(r.features.size(), 1u);
   EXPECT_TRUE(r.features[0].hasPoint);
@@ -277,15 +281,6 @@ TEST(GmlStream, EveryCutOfTheDocumentIsTheSameFailureAsWhole) {
       }
     }
   }
-}
-
-std::string deep(int levels) {
-  std::string open, close;
-  for (int i = 0; i < levels; ++i) {
-    open += "<n>";
-    close += "</n>";
-  }
-  return "<wfs:member><ms:b>" + open + close + "</ms:b></wfs:member>";
 }
 
 // A feature named by `name`, its line after it.
