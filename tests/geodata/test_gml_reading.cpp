@@ -42,8 +42,49 @@ std::string member(int x, const std::string& srs = "") {
   return "<wfs:member><ms:b gml:id=\"b" + std::to_string(x) + "\">" + square(x, srs) + "</ms:b></wfs:member>";
 }
 
+struct Reading {
+  GmlParseResult result;
+  std::string geoJson;
+};
+
+std::string geoJsonOf(const std::vector<GisFeature>& features) {
+  std::ostringstream out;
+  writeGeoJson(out, features, GeoJsonCoordinates::Pl1992);
+  return out.str();
+}
+
+Reading whole(const std::string& doc) {
+  Reading r{GmlParser::parseOwned(doc, DataType::Buildings), {}};
+  r.geoJson = geoJsonOf(r.result.features);
+  r.result.features.clear();
+  return r;
+}
+
+Reading streamed(const std::string& doc, std::size_t chunkBytes) {
+  std::istringstream in(doc);
+  std::vector<GisFeature> features;
+  Reading r{streamGmlFeatures(
+                in, DataType::Buildings, [&](GisFeature&& f) { features.push_back(std::move(f)); }, {}, chunkBytes),
+            {}};
+  EXPECT_TRUE(r.result.features.empty());
+  r.geoJson = geoJsonOf(features);
+  return r;
+}
+
+// Features are compared only for complete readings: a broken document read
+// in pieces has handed on the features before the break.
+void expectSameReading(const Reading& got, const Reading& want) {
+  EXPECT_EQ(got.result.status, want.result.status);
+  EXPECT_EQ(got.result.message, want.result.message);
+  EXPECT_EQ(got.result.errorOffset, want.result.errorOffset);
+  if (!want.result.ok()) return;
+  EXPECT_EQ(got.result.documentEpsg, want.result.documentEpsg);
+  EXPECT_EQ(got.result.warnings, want.result.warnings);
+  EXPECT_EQ(got.geoJson, want.geoJson);
+}
+
 TEST(GmlParser, Gml2BoundariesGiveTheSamePolygonAsGml3) {
-  const std::string gml3 = collection(R"(<wfs:member><ms:b><ms:g><gml:Polygon srsName="EPSG:2180">
+  const std::string gml3 = collection(R"(<wfs:member><ms:b gml:id="b.7"><ms:g><gml:Polygon srsName="EPSG:2180">
       <gml:exterior><gml:LinearRing><gml:posList>0 0 10 0 10 10 0 0</gml:posList></gml:LinearRing></gml:exterior>
       <gml:interior><gml:LinearRing><gml:posList>1 1 2 1 2 2 1 1</gml:posList></gml:LinearRing></gml:interior>
       </gml:Polygon></ms:g></ms:b></wfs:member>)");
@@ -53,13 +94,9 @@ TEST(GmlParser, Gml2BoundariesGiveTheSamePolygonAsGml3) {
       <gml:coordinates>0,0 10,0 10,10 0,0</gml:coordinates></gml:LinearRing></gml:outerBoundaryIs>
       <gml:innerBoundaryIs><gml:LinearRing><gml:coordinates decimal="," cs=";" ts="|">1,0;1,0|2,0;1,0|2,0;2,0|1,0;1,0</gml:coordinates>
       </gml:LinearRing></gml:innerBoundaryIs></gml:Polygon></ms:g></ms:b></gml:featureMember></wfs:FeatureCollection>)";
-  const auto a = GmlParser::parseFeatureCollection(gml3, DataType::Buildings);
-  const auto b = GmlParser::parseFeatureCollection(gml2, DataType::Buildings);
-  ASSERT_EQ(a.size(), 1u);
-  ASSERT_EQ(b.size(), 1u);
-  EXPECT_EQ(a[0].polygons, b[0].polygons);
-  ASSERT_EQ(a[0].polygons[0].holes.size(), 1u);
-  EXPECT_EQ(b[0].attributes.at("gml_id"), "b.7");
+  const Reading want = whole(gml3);
+  EXPECT_NE(want.geoJson.find("]],[["), std::string::npos) << "the hole, a second ring: " << want.geoJson;
+  EXPECT_EQ(whole(gml2).geoJson, want.geoJson);
 }
 
 TEST(GmlParser, AttributesFollowTheLeafRules) {
@@ -177,47 +214,6 @@ TEST(GmlParserHostile, ParseStopsWhenTheCallerCancels) {
   EXPECT_EQ(r.status, GmlStatus::Cancelled);
   EXPECT_TRUE(r.features.empty());
   EXPECT_EQ(asked, 2);
-}
-
-struct Reading {
-  GmlParseResult result;
-  std::string geoJson;
-};
-
-std::string geoJsonOf(const std::vector<GisFeature>& features) {
-  std::ostringstream out;
-  writeGeoJson(out, features, GeoJsonCoordinates::Pl1992);
-  return out.str();
-}
-
-Reading whole(const std::string& doc) {
-  Reading r{GmlParser::parseOwned(doc, DataType::Buildings), {}};
-  r.geoJson = geoJsonOf(r.result.features);
-  r.result.features.clear();
-  return r;
-}
-
-Reading streamed(const std::string& doc, std::size_t chunkBytes) {
-  std::istringstream in(doc);
-  std::vector<GisFeature> features;
-  Reading r{streamGmlFeatures(
-                in, DataType::Buildings, [&](GisFeature&& f) { features.push_back(std::move(f)); }, {}, chunkBytes),
-            {}};
-  EXPECT_TRUE(r.result.features.empty());
-  r.geoJson = geoJsonOf(features);
-  return r;
-}
-
-// Features are compared only for complete readings: a broken document read
-// in pieces has handed on the features before the break.
-void expectSameReading(const Reading& got, const Reading& want) {
-  EXPECT_EQ(got.result.status, want.result.status);
-  EXPECT_EQ(got.result.message, want.result.message);
-  EXPECT_EQ(got.result.errorOffset, want.result.errorOffset);
-  if (!want.result.ok()) return;
-  EXPECT_EQ(got.result.documentEpsg, want.result.documentEpsg);
-  EXPECT_EQ(got.result.warnings, want.result.warnings);
-  EXPECT_EQ(got.geoJson, want.geoJson);
 }
 
 // Markup that only looks like members, next to real ones of every kind.

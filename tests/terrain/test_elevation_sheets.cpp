@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
@@ -175,18 +174,6 @@ TEST_F(ElevationServer, ASheetThatFailsIsSkippedAndNamedTheOthersAreUsed) {
   loadSheets(client, records, {});
   EXPECT_EQ(server.hits("/a.asc"), 1);
   EXPECT_EQ(server.hits("/empty.asc"), 2);
-}
-
-TEST_F(ElevationServer, CancelDuringASheetDownloadLeavesNothingHalfDone) {
-  server.reply("/a.asc", 200, sheetText(0, 100), "text/plain");
-  server.stalls("/slow.asc", 100000, 4000);
-  const std::vector<ElevationSheetRecord> records = {{"A-1", server.url("/a.asc")}, {"S-1", server.url("/slow.asc")}};
-  const SheetLoad load = loadSheets(client, records, {{}, [&] { return server.hits("/slow.asc") > 0; }});
-  EXPECT_TRUE(load.cancelled);
-  std::size_t files = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(cache.dir()))
-    files += entry.is_regular_file() ? 1 : 0;
-  EXPECT_EQ(files, 1u) << "only the whole first sheet is cached";
 }
 
 }  // namespace
