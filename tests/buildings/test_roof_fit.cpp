@@ -53,10 +53,6 @@ std::string closedOutwardProblem(const RoofMesh& mesh) {
 }
 
 const Footprint kRectangle{{0, 0}, {20, 0}, {20, 10}, {0, 10}};
-const Footprint kClockwise{{0, 0}, {0, 10}, {20, 10}, {20, 0}};
-const Footprint kShortFirst{{20, 0}, {20, 10}, {0, 10}, {0, 0}};
-const Footprint kLShape{{0, 0}, {0, 12}, {6, 12}, {6, 5}, {14, 5}, {14, 0}};  // clockwise
-const Footprint kTriangle{{0, 0}, {9, 1}, {3, 7}};
 const Footprint kPentagon{{0, 0}, {10, 0}, {12, 6}, {5, 10}, {-2, 6}};
 
 RoofParams params(double dirX = 1, double dirY = 0) {
@@ -64,19 +60,18 @@ RoofParams params(double dirX = 1, double dirY = 0) {
 }
 
 TEST(RoofMeshes, EveryPrimitiveBoundsASolidOverEveryFootprint) {
-  const struct {
-    const char* name;
-    Footprint footprint;
-  } footprints[] = {{"counter-clockwise rectangle", kRectangle}, {"clockwise rectangle", kClockwise},
-                    {"rectangle from a short edge", kShortFirst}, {"clockwise L", kLShape},
-                    {"triangle", kTriangle},                      {"pentagon", kPentagon}};
+  const std::pair<const char*, Footprint> footprints[] = {
+      {"counter-clockwise rectangle", kRectangle}, {"clockwise rectangle", {{0, 0}, {0, 10}, {20, 10}, {20, 0}}},
+      {"rectangle from a short edge", {{20, 0}, {20, 10}, {0, 10}, {0, 0}}},
+      {"clockwise L", {{0, 0}, {0, 12}, {6, 12}, {6, 5}, {14, 5}, {14, 0}}},
+      {"triangle", {{0, 0}, {9, 1}, {3, 7}}}, {"pentagon", kPentagon}};
   ASSERT_EQ(roofPrimitives().size(), 25u);
   for (const RoofPrimitive* primitive : roofPrimitives())
-    for (const auto& f : footprints)
+    for (const auto& [name, footprint] : footprints)
       for (const RoofParams& p : {params(), params(0, 1)}) {
         RoofMesh mesh;
-        primitive->fit(mesh, p, f.footprint);
-        EXPECT_EQ(closedOutwardProblem(mesh), "") << primitive->name() << " on the " << f.name;
+        primitive->fit(mesh, p, footprint);
+        EXPECT_EQ(closedOutwardProblem(mesh), "") << primitive->name() << " on the " << name;
       }
 }
 
