@@ -62,6 +62,7 @@ TEST(Lod1Parser, EachBuildingOnceWithAnOpenFootprintItsBaseAndHeight) {
                              "</bldg:BuildingPart></bldg:consistsOfBuildingPart>")),
        kEverywhere, {"a"}, 0, 4, 9},
       {"two ground rings of equal area: the first", doc(building("a", equalGrounds + kTop)), kEverywhere, {"a"}, 0, 4, 9},
+      // The closed-interval frame test the package's sheet selection shares.
       {"footprint touching the frame edge", doc(building("a", kGround + kTop)), {10, 10, 20, 20}, {"a"}, 0, 4, 9},
       {"footprint outside the frame", doc(building("a", kGround + kTop)), {10.5, 10.5, 20, 20}, {}, 0, 0, 0},
       {"not XML", "Budynek;0 0 100", kEverywhere, {}, 0, 0, 0},

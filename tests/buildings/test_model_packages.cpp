@@ -183,13 +183,5 @@ TEST(ModelPackage, AnIndexThatCannotBeWrittenLeavesNothingBehindAndIsSaid) {
   EXPECT_EQ(files, (std::vector<std::string>{"0201.zip", "0201.zip.idx"}));
 }
 
-TEST(ModelPackage, SheetsInFrameMeetOnClosedIntervalsInPackageOrder) {
-  const ModelPackage package{"p", {{"w", 0, 0, 10, 10}, {"e", 20, 0, 30, 10}, {"n", 0, 20, 10, 30}}, nullptr};
-  const std::pair<geo::Bbox, std::vector<std::string>> rows[] = {
-      {{10, 10, 20, 20}, {"w", "e", "n"}},  // touches all three at a corner or an edge
-      {{10.001, 10.001, 19.999, 19.999}, {}}, {{-5, -5, 5, 5}, {"w"}}, {{25, 5, 26, 25}, {"e"}}};
-  for (const auto& [frame, names] : rows) EXPECT_EQ(sheetsInFrame(package, frame), names);
-}
-
 }  // namespace
 }  // namespace kl::buildings
