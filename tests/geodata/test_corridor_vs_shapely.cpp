@@ -3,7 +3,6 @@
 // the same centrelines, and every corridor a valid (simple) polygon.
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <cmath>
 #include <random>
 
@@ -61,7 +60,6 @@ std::vector<CorridorCase> corridorCases() {
         {"StraightManyPoints", polyline({{0, 0}, {10, 10}, {25, 25}, {26, 26}, {80, 80}}), 4.0, 1e-9},
         {"StraightRepeatedVertex", polyline({{0, 0}, {40, 0}, {40, 0}, {90, 0}}), 3.0, 1e-9},
         {"RightAngle", polyline({{0, 0}, {60, 0}, {60, 60}}), 4.0, 0.02},
-        {"GentleCurve", polyline({{0, 0}, {30, 2}, {60, 8}, {90, 18}, {120, 32}}), 5.0, 0.02},
         {"UnequalSegments", polyline({{0, 0}, {5, 0}, {80, 40}}), 2.0, 0.02},
         {"SharpBend", polyline({{0, 0}, {100, 0}, {10, 12}}), 3.5, -1},
         {"HairpinOfShortSegments", polyline({{0, 0}, {50, 0}, {52, 2}, {50, 4}, {0, 4.5}}), 3.0, -1},
@@ -124,7 +122,6 @@ TEST(GeometryVsShapely, RingTestAndCorridorOutlinesAgree) {
         }
     }
     EXPECT_GT(compared, 12000);
-    double worstBend = 0;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const CorridorCase& c = cases[i];
         const json& ring = answer["rings"][i];
@@ -134,11 +131,7 @@ TEST(GeometryVsShapely, RingTestAndCorridorOutlinesAgree) {
         const double relative = std::abs(ring["area"].get<double>() - buffer) / buffer;
         EXPECT_LE(relative, c.relativeTolerance) << c.name << " " << i;
         EXPECT_NEAR(std::abs(signedArea(rings[i])), ring["area"].get<double>(), 1e-6 * buffer) << c.name;
-        if (c.relativeTolerance > 1e-9) worstBend = std::max(worstBend, relative);
     }
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, worstBend, std::chars_format::scientific, 2).ptr;
-    RecordProperty("worstBendAreaDifference", std::string(text, end));
 }
 
 TEST(CorridorRing, SidesEndsAndDegenerateLines) {

@@ -1,10 +1,11 @@
 """Reference ground grid written straight from the rules, with numpy.
 
-Input (little-endian): minX, minY, maxX, maxY, cell (float64), flatten
-(uint8), ground count, water count (int64), then x, y, z float64 triples.
-Output: nx, ny (int64), heights (float64, NaN empty), water bytes,
-water level (float64), valid, water and flattened cell counts (int64).
+Reads {"frame": [minX, minY, maxX, maxY], "cell", "flatten", "ground": [[x, y, z], ...],
+"water": [...]} from the file named by the first argument and prints {"nx", "ny", "heights"
+(null: empty), "water" (0 or 1 a cell), "level" (null: none), "valid", "waterCells", "flattened"}.
 """
+import json
+import math
 import sys
 
 import numpy as np
@@ -63,13 +64,13 @@ def flood(h, water):
         reach = grown
 
 
-def main(source, target):
-    raw = open(source, "rb").read()
-    minx, miny, maxx, maxy, cell = np.frombuffer(raw, "<f8", 5)
-    flatten = raw[40] != 0
-    ng, nw = np.frombuffer(raw, "<i8", 2, 41)
-    pts = np.frombuffer(raw, "<f8", 3 * (ng + nw), 57).reshape(-1, 3)
-    ground, water_pts = pts[:ng], pts[ng:]
+def main(source):
+    with open(source) as f:
+        request = json.load(f)
+    minx, miny, maxx, maxy = request["frame"]
+    cell, flatten = request["cell"], request["flatten"]
+    ground = np.array(request["ground"], dtype=np.float64).reshape(-1, 3)
+    water_pts = np.array(request["water"], dtype=np.float64).reshape(-1, 3)
     nx = int(np.floor((maxx - minx) / cell)) + 1
     ny = int(np.floor((maxy - miny) / cell)) + 1
     h = np.full(nx * ny, np.nan)
@@ -86,18 +87,15 @@ def main(source, target):
     h[cells] = med
     water[cells] = True
     water_cells = len(cells)
-    level, flattened = np.nan, 0
+    level, flattened = None, 0
     if flatten and len(all_z):
         level = float(np.sort(all_z)[len(all_z) // 2])
         water = flood(h.reshape(ny, nx), water.reshape(ny, nx)).reshape(-1)
         flattened = int(water.sum())
-    with open(target, "wb") as out:
-        out.write(np.array([nx, ny], "<i8").tobytes())
-        out.write(h.astype("<f8").tobytes())
-        out.write(water.astype(np.uint8).tobytes())
-        out.write(np.array([level], "<f8").tobytes())
-        out.write(np.array([valid, water_cells, flattened], "<i8").tobytes())
+    print(json.dumps({"nx": nx, "ny": ny, "heights": [None if math.isnan(v) else v for v in h.tolist()],
+                      "water": water.astype(int).tolist(), "level": level, "valid": valid,
+                      "waterCells": water_cells, "flattened": flattened}))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    main(sys.argv[1])

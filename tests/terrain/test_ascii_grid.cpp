@@ -21,9 +21,7 @@ struct ReadCase {
   std::string text;
   // Refusal: a part of the message; empty when the sheet must be read.
   std::string refusal;
-  // Read sheets: the header as understood, first and last height, warnings.
-  std::int32_t ncols = 0, nrows = 0;
-  double cornerX = 0.0, cornerY = 0.0, cellSize = 0.0, nodata = kNaN;
+  // Read sheets: the first and last height and a part of the one warning.
   double first = 0.0, last = 0.0;
   std::string warning = {};
 };
@@ -32,23 +30,23 @@ std::string header(const std::string& size, const std::string& rest = "xllcorner
   return size + rest;
 }
 
-// Decimal commas, DX/DY, CRLF and centre headers, and the sheets without a nodata
-// value are read from real and served sheets in the GDAL oracle test.
+const std::string kWithNodata = "xllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n";
+
+// Headers as understood (decimal commas, DX/DY, CRLF and centre headers, and
+// sheets without a nodata value) are compared with GDAL's reading of real and
+// served sheets in the GDAL oracle test.
 const ReadCase kReadCases[] = {
-    {"fortran_exponents_plus_sign", header("ncols 2\nnrows 1\n") + "+.100E+03 1.5e-1\n", "", 2, 1, 10.0, 20.0, 2.0, kNaN, 100.0, 0.15},
-    {"ends_early_nodata_warned", header("ncols 4\nnrows 3\n", "xllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n") +
-         "100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25 100.25\n",
-     "", 4, 3, 0.0, 0.0, 1.0, -9999.0, 100.25, -9999.0, "brakuje 3 z 12 wartosci"},
+    {"fortran_exponents_plus_sign", header("ncols 2\nnrows 1\n") + "+.100E+03 1.5e-1\n", "", 100.0, 0.15},
+    {"ends_early_nodata_warned", header("ncols 4\nnrows 3\n", kWithNodata) + "100.25 100.25 100.25 100.25 100.25\n", "",
+     100.25, -9999.0, "brakuje 7 z 12 wartosci"},
     // A download cut inside "100.25" leaves "10": the last number of a
     // sheet that ends without a separator is missing data, not a cliff.
-    {"cut_inside_last_number", header("ncols 4\nnrows 1\n", "xllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n") +
-         "100.25 100.25 10",
-     "", 4, 1, 0.0, 0.0, 1.0, -9999.0, 100.25, -9999.0, "brakuje 2 z 4 wartosci"},
-    {"values_beyond_grid_warned", header("ncols 1\nnrows 1\n") + "1 2\n", "", 1, 1, 10.0, 20.0, 2.0, kNaN, 1.0, 1.0, "nadmiar"},
+    {"cut_inside_last_number", header("ncols 4\nnrows 1\n", kWithNodata) + "100.25 100.25 10", "", 100.25, -9999.0,
+     "brakuje 2 z 4 wartosci"},
+    {"values_beyond_grid_warned", header("ncols 1\nnrows 1\n") + "1 2\n", "", 1.0, 1.0, "nadmiar"},
     {"unknown_word", header("ncols 2\nnrows 1\nfoo 3\n") + "1 2\n", "nieznane slowo naglowka 'foo'"},
     {"repeated_word", header("ncols 2\nnrows 1\nNROWS 1\n") + "1 2\n", "'nrows' powtorzone"},
     {"word_without_number", header("ncols 2\nnrows\n") + "1 2\n", "'nrows' bez liczby"},
-    {"zero_cell_size", header("ncols 2\nnrows 1\n", "xllcorner 0\nyllcorner 0\ncellsize 0\n") + "1 2\n", "musi byc dodatni"},
     {"negative_cell_size", header("ncols 2\nnrows 1\n", "xllcorner 0\nyllcorner 0\ncellsize -1\n") + "1 2\n", "musi byc dodatni"},
     {"unequal_dx_dy", "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 10\ndy 5\n3\n", "niekwadratowe"},
     {"missing_nrows", header("ncols 2\n") + "1 2\n", "brak 'nrows'"},
@@ -59,10 +57,9 @@ const ReadCase kReadCases[] = {
     {"infinite_value", header("ncols 2\nnrows 1\n") + "1 inf\n", "wartosc nr 2 'inf'"},
     {"header_only", header("ncols 2\nnrows 1\n"), "brak wartosci"},
     {"empty_file", "", "pusty (0 bajtow)"},
-    // A 32-bit product would wrap for 70 000 x 70 000 and ask tens of GB for
-    // 100 000 x 100 000: the header is checked before anything is allocated.
+    // A 32-bit product would wrap for 70 000 x 70 000 (tens of GB as it
+    // stands): the header is checked before anything is allocated.
     {"header_wrapping_32_bits", header("ncols 70000\nnrows 70000\n") + "1 2 3\n", "4900000000 komorek, wiecej niz"},
-    {"header_of_tens_of_gigabytes", header("ncols 100000\nnrows 100000\n") + "1\n", "10000000000 komorek"},
     {"header_beyond_file", header("ncols 5000\nnrows 5000\n") + "1 2 3\n", "25000000 komorek, a plik ma tylko"},
 };
 
@@ -71,37 +68,24 @@ TEST(ReadAsciiGrid, ReadsOrRefusesNamingTheSheet) {
     SCOPED_TRACE(c.name);
     ScratchFolder folder;
     const auto result = readAsciiGrid(folder.write(std::string(c.name) + ".asc", c.text));
+    const std::string sheet = "Arkusz " + std::string(c.name) + ".asc";
     if (!c.refusal.empty()) {
       EXPECT_FALSE(result.ok);
-      EXPECT_EQ(result.message.rfind("Arkusz " + std::string(c.name) + ".asc odrzucony: ", 0), 0u) << result.message;
+      EXPECT_EQ(result.message.rfind(sheet + " odrzucony: ", 0), 0u) << result.message;
       EXPECT_NE(result.message.find(c.refusal), std::string::npos) << result.message;
       EXPECT_TRUE(result.grid.heights.empty());
       continue;
     }
     ASSERT_TRUE(result.ok) << result.message;
     const AsciiGrid& g = result.grid;
-    EXPECT_EQ(g.ncols, c.ncols);
-    EXPECT_EQ(g.nrows, c.nrows);
-    EXPECT_DOUBLE_EQ(g.cornerX, c.cornerX);
-    EXPECT_DOUBLE_EQ(g.cornerY, c.cornerY);
-    EXPECT_DOUBLE_EQ(g.cellSize, c.cellSize);
-    EXPECT_EQ(std::isnan(g.nodata), std::isnan(c.nodata));
-    if (!std::isnan(c.nodata)) {
-      EXPECT_EQ(g.nodata, c.nodata);
-    }
-    ASSERT_EQ(g.heights.size(), static_cast<std::size_t>(c.ncols) * static_cast<std::size_t>(c.nrows));
-    EXPECT_EQ(std::isnan(g.heights.front()), std::isnan(c.first));
-    if (!std::isnan(c.first)) {
-      EXPECT_DOUBLE_EQ(g.heights.front(), c.first);
-    }
+    ASSERT_EQ(g.heights.size(), static_cast<std::size_t>(g.ncols) * static_cast<std::size_t>(g.nrows));
+    EXPECT_DOUBLE_EQ(g.heights.front(), c.first);
     EXPECT_DOUBLE_EQ(g.heights.back(), c.last);
-    if (c.warning.empty()) {
-      EXPECT_TRUE(result.warnings.empty());
-    } else {
-      ASSERT_EQ(result.warnings.size(), 1u);
-      EXPECT_NE(result.warnings[0].find("Arkusz " + std::string(c.name) + ".asc"), std::string::npos);
-      EXPECT_NE(result.warnings[0].find(c.warning), std::string::npos) << result.warnings[0];
-    }
+    std::string warnings;
+    for (const std::string& w : result.warnings) warnings += w + "|";
+    EXPECT_EQ(warnings.find(sheet), c.warning.empty() ? std::string::npos : 0u) << warnings;
+    EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
+    EXPECT_EQ(result.warnings.size(), c.warning.empty() ? 0u : 1u);
   }
 }
 
@@ -136,8 +120,6 @@ const SampleCase kSampleCases[] = {
     {"next_to_hole_takes_own_cell", 1018.0, 2012.0, 50.0},
     {"inside_hole", 1025.0, 2015.0, std::nullopt},
     {"nan_x", kNaN, 2005.0, std::nullopt},
-    {"nan_y", 1005.0, kNaN, std::nullopt},
-    {"infinite_x", kInf, 2005.0, std::nullopt},
     {"minus_infinite_y", 1005.0, -kInf, std::nullopt},
     {"far_beyond_int_range", 1e300, 2005.0, std::nullopt},
 };

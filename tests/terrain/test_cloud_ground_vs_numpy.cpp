@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "terrain/cloud_ground_grid.h"
+#include "tests/support/script_reference.h"
 
 namespace kl::terrain {
 namespace {
@@ -53,57 +52,22 @@ Cloud randomCloud(unsigned seed) {
   return c;
 }
 
-template <class T>
-void put(std::ofstream& out, T v) {
-  out.write(reinterpret_cast<const char*>(&v), sizeof v);
+using nlohmann::json;
+
+json asJson(const std::vector<CloudXyz>& points) {
+  json out = json::array();
+  for (const CloudXyz& p : points) out.push_back({p.x, p.y, p.z});
+  return out;
 }
 
-template <class T>
-T take(std::ifstream& in) {
-  T v{};
-  in.read(reinterpret_cast<char*>(&v), sizeof v);
-  return v;
+json reference(const Cloud& c) {
+  const json request{{"frame", {c.frame.minX, c.frame.minY, c.frame.maxX, c.frame.maxY}}, {"cell", c.cell},
+                     {"flatten", c.flatten}, {"ground", asJson(c.ground)}, {"water", asJson(c.water)}};
+  return json::parse(test::runScriptReference(KL_PYTHON3 " " KL_GROUND_REFERENCE_SCRIPT, request.dump()), nullptr, false);
 }
 
-struct Reference {
-  bool ok = false;
-  std::int64_t nx = 0, ny = 0;
-  std::vector<double> heights;
-  std::vector<std::uint8_t> water;
-  double level = 0;
-  std::int64_t valid = 0, waterCells = 0, flattened = 0;
-};
-
-Reference reference(const Cloud& c, const std::string& name) {
-  const std::string input = ::testing::TempDir() + name + ".in", output = ::testing::TempDir() + name + ".out";
-  {
-    std::ofstream out(input, std::ios::binary);
-    for (double v : {c.frame.minX, c.frame.minY, c.frame.maxX, c.frame.maxY, c.cell}) put(out, v);
-    put(out, static_cast<std::uint8_t>(c.flatten));
-    put(out, static_cast<std::int64_t>(c.ground.size()));
-    put(out, static_cast<std::int64_t>(c.water.size()));
-    for (const auto* points : {&c.ground, &c.water})
-      for (const CloudXyz& p : *points) put(out, p.x), put(out, p.y), put(out, p.z);
-  }
-  Reference r;
-  const std::string command = KL_PYTHON3 " " KL_GROUND_REFERENCE_SCRIPT " " + input + " " + output;
-  if (std::system(command.c_str()) != 0) return r;
-  std::ifstream in(output, std::ios::binary);
-  r.nx = take<std::int64_t>(in);
-  r.ny = take<std::int64_t>(in);
-  r.heights.resize(static_cast<std::size_t>(r.nx * r.ny));
-  r.water.resize(r.heights.size());
-  in.read(reinterpret_cast<char*>(r.heights.data()), static_cast<std::streamsize>(r.heights.size() * sizeof(double)));
-  in.read(reinterpret_cast<char*>(r.water.data()), static_cast<std::streamsize>(r.water.size()));
-  r.level = take<double>(in);
-  r.valid = take<std::int64_t>(in);
-  r.waterCells = take<std::int64_t>(in);
-  r.flattened = take<std::int64_t>(in);
-  r.ok = static_cast<bool>(in);
-  std::remove(input.c_str());
-  std::remove(output.c_str());
-  return r;
-}
+// The reference writes a height without a value (NaN) as null.
+double heightOf(const json& v) { return v.is_null() ? std::nan("") : v.get<double>(); }
 
 bool sameAsFloat(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
@@ -116,20 +80,21 @@ TEST(CloudGroundAgainstNumpy, IdenticalGridsOnRandomClouds) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     const Cloud c = randomCloud(seed);
     const CloudGroundGrid ours = buildCloudGroundGrid(c.ground, c.frame, c.cell, c.water, c.flatten);
-    const Reference ref = reference(c, "kl_ground_" + std::to_string(seed));
-    ASSERT_TRUE(ref.ok) << "the numpy reference did not answer";
-    ASSERT_EQ(ours.heights.nx, ref.nx);
-    ASSERT_EQ(ours.heights.ny, ref.ny);
+    const json ref = reference(c);
+    ASSERT_TRUE(ref.is_object()) << "the numpy reference did not answer";
+    ASSERT_EQ(ours.heights.nx, ref["nx"]);
+    ASSERT_EQ(ours.heights.ny, ref["ny"]);
+    const json& heights = ref["heights"];
     std::size_t differ = 0;
-    for (std::size_t i = 0; i < ref.heights.size(); ++i) {
-      differ += !sameAsFloat(ours.heights.values[i], ref.heights[i]) || ours.water[i] != ref.water[i];
-      holes += std::isnan(ref.heights[i]);
+    for (std::size_t i = 0; i < heights.size(); ++i) {
+      differ += !sameAsFloat(ours.heights.values[i], heightOf(heights[i])) || ours.water[i] != ref["water"][i];
+      holes += heights[i].is_null();
     }
-    EXPECT_EQ(differ, 0u) << "of " << ref.heights.size() << " cells";
-    EXPECT_EQ(ours.validCells, ref.valid);
-    EXPECT_EQ(ours.waterCells, ref.waterCells);
-    EXPECT_EQ(ours.flattenedCells, ref.flattened);
-    EXPECT_TRUE(sameAsFloat(ours.waterLevel, ref.level)) << ours.waterLevel << " vs " << ref.level;
+    EXPECT_EQ(differ, 0u) << "of " << heights.size() << " cells";
+    EXPECT_EQ(ours.validCells, ref["valid"]);
+    EXPECT_EQ(ours.waterCells, ref["waterCells"]);
+    EXPECT_EQ(ours.flattenedCells, ref["flattened"]);
+    EXPECT_TRUE(sameAsFloat(ours.waterLevel, heightOf(ref["level"]))) << ours.waterLevel << " vs " << ref["level"];
   }
   EXPECT_GT(holes, 0u) << "some cloud should leave a hole the passes cannot close";
 }
