@@ -43,9 +43,11 @@ TEST(Settings, AFileNotReadWholeIsSetAsideAndItsGoodEntriesKept) {
                           "basemap": 7, "zAnchor": "120.5"})", "{}", "nieprawidlowe wpisy"},
         {"layersNotObject", R"({"layers": ["GIS_A", "GIS_B"], "basemap": {"x": 1}, "zAnchor": null})", "{}", ""},
         {"badNames", "{\"layers\": {\"dzialki\": \"\", \"budynki\": \"A\\u0000B\", \"mpzp\": \"A\\tB\"}}", "{}", ""},
-        {"partlyBad", "{\"layers\": {\"dzialki\": \"Z\xFFle\", \"budynki\": \"Moje\", \"nieznany\": \"X\"}, \"zAnchor\": 84.5, "
-                      "\"basemap\": \"orto\", \"inneKlucze\": [1, 2]}",
-         R"({"layers": {"budynki": "Moje"}, "zAnchor": 84.5, "basemap": "orto"})", "nieprawidlowe wpisy (layers.dzialki)"},
+        {"partlyBad",
+         "{\"layers\": {\"dzialki\": \"Z\xFFle\", \"budynki\": \"Moje\", \"nieznany\": \"X\"}, \"zAnchor\": 84.5, "
+         "\"basemap\": \"orto\", \"inneKlucze\": [1, 2]}",
+         R"({"layers": {"budynki": "Moje"}, "zAnchor": 84.5, "basemap": "orto"})",
+         "nieprawidlowe wpisy (layers.dzialki)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -174,7 +176,8 @@ TEST(Settings, AnchorAppliesOnlyToItsOwnSurveyPoint) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // read back from what it saves, so the site must survive the writing too
-        const auto d = anchorFor(readSettingsText(serializeSettings(readSettingsText(c.file).settings)).settings, c.project);
+        const Settings saved = readSettingsText(serializeSettings(readSettingsText(c.file).settings)).settings;
+        const auto d = anchorFor(saved, c.project);
         EXPECT_EQ(d.applies, c.applies);
         if (*c.note) {
             EXPECT_NE(d.message.find(c.note), std::string::npos) << d.message;
