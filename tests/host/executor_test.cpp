@@ -79,12 +79,6 @@ TEST(Executor, HostFunctionsCalledOffTheMainThreadAreRefused) {
     EXPECT_EQ(wb.offThreadCalls(), 1);
 }
 
-}  // namespace
-}  // namespace kl::host
-
-namespace kl::host {
-namespace {
-
 int32_t showAlert(const char* b1, const char* b2 = nullptr) {
     int32_t pressed = -1;
     EXPECT_EQ(Workbench::hostTable().Alert(KL_ALERT_WARNING, "Tytul", "Tekst", b1, b2, nullptr, &pressed), KL_NOERROR);

@@ -41,7 +41,7 @@ void waitUntilCancelled(const CancelToken& token) {
     while (!token.cancelled()) std::this_thread::yield();
 }
 
-TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerAndContainsTheirExceptions) {
+TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerContainsTheirExceptionsAndRefusesNewOnesUntilReopened) {
     WorkerRegistry registry;
     std::atomic<int> stopped{0};
     for (int i = 0; i < 3; ++i)
@@ -56,6 +56,12 @@ TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerAndContainsTheirException
     EXPECT_EQ(result.abandoned, 0u);
     EXPECT_EQ(stopped.load(), 3);
     EXPECT_EQ(registry.running(), 0u);
+    bool ran = false;
+    EXPECT_FALSE(registry.start("late", [&ran](const CancelToken&) { ran = true; }));
+    registry.reopen();
+    EXPECT_TRUE(registry.start("again", [&ran](const CancelToken&) { ran = true; }));
+    registry.shutdown();
+    EXPECT_TRUE(ran);
 }
 
 TEST(WorkerRegistry, WorkerKeepsItsStateAliveAfterOthersLetGo) {
@@ -76,17 +82,6 @@ TEST(WorkerRegistry, WorkerKeepsItsStateAliveAfterOthersLetGo) {
     release->open();
     registry.shutdown(5s);
     EXPECT_TRUE(watch.expired()) << "the share is given up when the job ends";
-}
-
-TEST(WorkerRegistry, RefusesNewWorkersAfterShutdownUntilReopened) {
-    WorkerRegistry registry;
-    registry.shutdown();
-    bool ran = false;
-    EXPECT_FALSE(registry.start("late", [&ran](const CancelToken&) { ran = true; }));
-    registry.reopen();
-    EXPECT_TRUE(registry.start("again", [&ran](const CancelToken&) { ran = true; }));
-    registry.shutdown();
-    EXPECT_TRUE(ran);
 }
 
 TEST(WorkerRegistry, StubbornWorkerIsAbandonedAtTheDeadlineAndOutlivesTheRegistrySafely) {
