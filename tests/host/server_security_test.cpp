@@ -64,9 +64,6 @@ protected:
             return res ? Answer{res->status, res->body, res->get_header_value("EXCEPTION_WHAT")} : Answer{};
         });
     }
-    int status(const std::string& route, const httplib::Headers& headers = {}) {
-        return ask(route, std::nullopt, headers).status;
-    }
 
     static ServerOptions shortLimits() {
         ServerOptions options;
@@ -126,7 +123,7 @@ TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
         {"b/2/index.html", {}, 404},  // no such browser
     };
     for (const auto& [route, headers, expected] : cases)
-        EXPECT_EQ(status(route, headers), expected) << route << " " << (headers.empty() ? "" : headers.begin()->second);
+        EXPECT_EQ(ask(route, std::nullopt, headers).status, expected) << route << " " << (headers.empty() ? "" : headers.begin()->second);
     EXPECT_EQ(ask("api/menu", R"({"menu":32500,"item":2})", {{"Origin", "http://evil.example"}}).status, 403);
     EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
 }
@@ -227,7 +224,7 @@ TEST_F(ServedWorkbench, SlowClientsAreCutOffAndDoNotStarveOthers) {
         while (!answered && many.round() > 0) {
         }
     });
-    EXPECT_EQ(status("api/state"), 200);
+    EXPECT_EQ(ask("api/state").status, 200);
     answered = true;
     trickling.join();
 

@@ -145,12 +145,7 @@ TEST_F(PaletteTest, QuitTearsBothPalettesDownOnceAndOtherEventsLeaveThem) {
     EXPECT_EQ(paletteCount(), 0u);
     EXPECT_TRUE(host.reports().empty());
     EXPECT_NO_THROW(MapPalette::sendIfAlive("progress", json::object()));
-    try {
-        CloudPalette::getInstance();
-        FAIL();
-    } catch (const kl::shell::NullReferenceError& e) {
-        EXPECT_STREQ(e.what(), "Null reference.");
-    }
+    EXPECT_THROW(CloudPalette::getInstance(), kl::shell::NullReferenceError);
 }
 
 TEST_F(PaletteTest, QuitStopsRunningWorkersBeforeThePalettesGo) {
