@@ -63,9 +63,9 @@ TEST_F(BridgeTest, MalformedAndHostileMessagesGetTheInvalidMessageErrorAndReachN
     EXPECT_TRUE(bridge.hasHandler("ping"));
 }
 
-TEST_F(BridgeTest, AFieldOfTheWrongKindOrAFailingHandlerIsAnsweredInPolishAndTheBridgeStaysUsable) {
+// A failing handler's answer is the reply table's.
+TEST_F(BridgeTest, AFieldOfTheWrongKindIsAnsweredInPolishAndTheBridgeStaysUsable) {
     int reached = 0;
-    bridge.on("boom", [](const json&) -> json { throw std::runtime_error("awaria"); });
     bridge.on("read", [&reached](const json& msg) {
         ++reached;
         return json{{"n", msg.value("count", 0)}};
@@ -74,7 +74,6 @@ TEST_F(BridgeTest, AFieldOfTheWrongKindOrAFailingHandlerIsAnsweredInPolishAndThe
         const char* message;
         const char* answer;
     } cases[] = {
-        {R"({"type":"boom"})", "Blad wewnetrzny: awaria"},
         {R"({"type":"read","lat":"52.1"})", "Pole \"lat\" musi byc liczba."},
         {R"({"type":"read","bboxWgs84":[15.5,"51.2",15.6,51.3]})", "Pole \"bboxWgs84\" musi byc lista liczb."},
         {R"({"type":"read","layers":["dzialki",{}]})", "Pole \"layers\" musi byc lista tekstow."},

@@ -134,14 +134,10 @@ TEST_F(WebResourcesTest, AFileThatCannotBeWrittenOrIsMissingEndsTheExtractionThe
     }
 }
 
-struct AddressCase {
-    const char* dir;
-    const char* page;
-    const char* expected;
-};
-
 TEST(PageAddress, EncodesEverySegmentAndHasThreeSlashes) {
-    const AddressCase cases[] = {
+    const struct {
+        const char *dir, *page, *expected;
+    } cases[] = {
         {"/tmp/KARTOLINK/web", "map.html", "file:///tmp/KARTOLINK/web/map.html"},
         {"C:/Users/u/AppData/Local/Temp/KARTOLINK/web", "map.html",
          "file:///C:/Users/u/AppData/Local/Temp/KARTOLINK/web/map.html"},
