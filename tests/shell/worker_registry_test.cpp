@@ -31,22 +31,13 @@ struct ExitSignal {
         if (gate) gate->open();
     }
 };
-thread_local ExitSignal t_exit;
-
-void openAtThreadExit(std::shared_ptr<Gate> gate) { t_exit.gate = std::move(gate); }
-
-// The registry's flag cannot be waited on, so the worker polls it the way a
-// real job does between chunks of work.
-void waitUntilCancelled(const CancelToken& token) {
-    while (!token.cancelled()) std::this_thread::yield();
-}
 
 TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerContainsTheirExceptionsAndRefusesNewOnesUntilReopened) {
     WorkerRegistry registry;
     std::atomic<int> stopped{0};
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(registry.start("w", [&stopped](const CancelToken& t) {
-            waitUntilCancelled(t);
+            while (!t.cancelled()) std::this_thread::yield();  // as a real job polls between chunks of work
             ++stopped;
         }));
     registry.start("thrower", [](const CancelToken&) { throw std::runtime_error("network down"); });
@@ -90,7 +81,7 @@ TEST(WorkerRegistry, StubbornWorkerIsAbandonedAtTheDeadlineAndOutlivesTheRegistr
     {
         WorkerRegistry registry;
         registry.start("stubborn", [release, exited](const CancelToken&) {
-            openAtThreadExit(exited);
+            thread_local ExitSignal signal{exited};
             release->wait();
         });
         const auto result = registry.shutdown(20ms);
