@@ -57,7 +57,8 @@ private:
     }
     template <class Body>
     void step(Body body) {
-        const KlErr err = wb_.undoableCommand("test drawing", [](void* ctx) { return (*static_cast<Body*>(ctx))(); }, &body);
+        const auto run = [](void* ctx) { return (*static_cast<Body*>(ctx))(); };
+        const KlErr err = wb_.undoableCommand("test drawing", run, &body);
         if (err != KL_NOERROR) throw std::runtime_error("refused: " + std::to_string(err));
     }
     host::Workbench& wb_;

@@ -123,7 +123,8 @@ TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
         {"b/2/index.html", {}, 404},  // no such browser
     };
     for (const auto& [route, headers, expected] : cases)
-        EXPECT_EQ(ask(route, std::nullopt, headers).status, expected) << route << " " << (headers.empty() ? "" : headers.begin()->second);
+        EXPECT_EQ(ask(route, std::nullopt, headers).status, expected)
+            << route << " " << (headers.empty() ? "" : headers.begin()->second);
     EXPECT_EQ(ask("api/menu", R"({"menu":32500,"item":2})", {{"Origin", "http://evil.example"}}).status, 403);
     EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
 }

@@ -246,7 +246,6 @@ TEST_F(ImportHandlers, InitCarriesTheHostsAndNoLocationWithoutAGeoreference) {
     json r = ask({{"type", "getInit"}});
     EXPECT_EQ(r["type"], "init");
     EXPECT_EQ(r["hosts"]["orto"], "http://127.0.0.1:9");
-    EXPECT_EQ(r["hosts"]["ofm"], "http://127.0.0.1:9");
     EXPECT_FALSE(r.contains("lat")) << "no georeference: the page keeps its view";
     wb_.faults().arm({"GetGeoLocation", 1, KL_ERR_GENERAL, true, 0});
     r = ask({{"type", "getInit"}});

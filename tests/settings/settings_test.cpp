@@ -92,7 +92,6 @@ TEST(Settings, SavedTextIsIndentedUtf8InTypeOrderWithoutAnUnsetAnchor) {
         << text;
     EXPECT_LT(text.find("\"wodachmura\""), text.find("\"basemap\""));
     EXPECT_LT(text.find("\"budynkirekon\""), text.find("\"wodachmura\""));
-    EXPECT_EQ(defaultLayerName(static_cast<DataType>(20)), "GIS_INNE");  // a type the table does not know
 }
 
 TEST(Settings, NoFileIsNoNoteButAFolderInPlaceOfTheFileIsAndNothingIsSavedThereOrBelowAFile) {
