@@ -121,15 +121,15 @@ TEST(Settings, SaveReplacesTheFileThroughALinkKeepsTheModeAndLeavesNoTemporaries
     const fs::path real = dir.path() / "sync" / "settings.json";
     const fs::path link = dir.path() / "settings.json";
     dir.write("sync/settings.json", "{}");
-    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(real, mode);
     fs::create_symlink(fs::path("sync") / "settings.json", link);
     Settings s = defaultSettings();
     s.basemap = "orto";
     ASSERT_TRUE(saveSettings(s, link).ok);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(loadSettings(real).settings.basemap, "orto");
-    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, mode);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "sync"), {}), 1);
 }
 
