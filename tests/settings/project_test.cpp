@@ -2,7 +2,6 @@
 // against a workbench project whose diagnostics go to a private folder, so a
 // test can read exactly what was appended.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
