@@ -104,7 +104,7 @@ TEST_F(WebResourcesTest, AFileThatCannotBeWrittenOrIsMissingEndsTheExtractionThe
         {"a disk that fills up", 112, [](const Extraction& run) { return kl::test::holdsWhenDiskFills(kLimit, run); },
          {"id=112 file=maplibre-gl.js res=" + size(112) + " open=1 disk=" + std::to_string(kLimit) + "B",
           "ZAPIS NIEUDANY id=112 -> przerywam\n"}},
-        {"a missing resource", 101, [&](const Extraction& run) { return dropResource(101), run(); },
+        {"a missing resource", 101, [&](const Extraction& run) { dropResource(101); return run(); },
          {"RSLoadResource NULL id=101 file=map.js\n"}},
     };
     for (const auto& c : cases) {
