@@ -89,16 +89,6 @@ private:
     std::mt19937 random_;
 };
 
-std::vector<int> ourGroups(const std::vector<PolylineRecord>& polylines) {
-    std::map<std::pair<int32_t, std::string>, int> first;
-    std::vector<int> out;
-    for (size_t i = 0; i < polylines.size(); ++i) {
-        const auto key = polylineKey(polylines[i]);
-        out.push_back(key ? first.emplace(std::pair{polylines[i].layer, *key}, static_cast<int>(i)).first->second : -1);
-    }
-    return out;
-}
-
 nlohmann::json asJson(const PolylineRecord& p) {
     nlohmann::json vertices = nlohmann::json::array();
     for (const auto& v : p.vertices) vertices.push_back({v.x, v.y});
@@ -156,7 +146,13 @@ TEST(KeysAgainstLiteralReference, SameGroupsOnHandMadePairsAndRandomPolylines) {
         } else {
             polylines = Generator(seed).drawings(300);
         }
-        const auto ours = ourGroups(polylines);
+        std::map<std::pair<int32_t, std::string>, int> first;  // each key's first polyline
+        std::vector<int> ours;
+        for (size_t i = 0; i < polylines.size(); ++i) {
+            const auto key = polylineKey(polylines[i]);
+            const int index = static_cast<int>(i);
+            ours.push_back(key ? first.emplace(std::pair{polylines[i].layer, *key}, index).first->second : -1);
+        }
         const auto reference = literalGroups(polylines);
         ASSERT_EQ(reference.size(), polylines.size()) << "the reference script did not answer";
         int grouped = 0;

@@ -53,49 +53,42 @@ Guids squaresAndSelectedTexts(DrawingBuilder& d) {
 
 TEST(RemoveDuplicates, AsksDeletesInOneStepAndSays) {
     const CleanupCase cases[] = {
-        {"cancelled", twoSquares, {2}, nullptr, 0},
-        {"closedWithoutAnswer", twoSquares, {0}, nullptr, 0},
+        {"cancelled", twoSquares, {2}, nullptr, 0},  // or closed: the same "not run"
         {"emptyPlan", none, {1}, kNothing, 0},
         // A selection without polylines or texts does not fall back to the whole plan.
         {"selectionOfAHatchOnly", [](DrawingBuilder& d) { twoSquares(d); return Guids{d.hatch(kSquare)}; }, {1},
          kNothing, 0},
-        {"nothingDuplicated",
-            [](DrawingBuilder& d) {
-                d.polyline(kSquare);
-                d.polyline({{0, 0}, {5, 0}, {5, 5.001}, {0, 5}, {0, 0}});
-                d.text({1, 1}, "12/3");
-                d.text({1, 1}, "12/4");
-                return Guids{};
-            },
-            {1}, kNoneFound, 0},
-        {"importedTwice",
-            [](DrawingBuilder& d) {
-                const int32_t other = d.layer("Budynki");
-                d.polyline(kSquare);
-                d.polyline(kSquareOtherWay);               // same outline: goes
-                d.polyline(kSquare, other);                // another layer: stays
-                d.polyline({{0, 0}, {1, 0}, {1, 1}});
-                d.polyline({{1, 1}, {1, 0}, {0, 0}});      // reversed open: goes
-                d.text({2, 2}, "Działka 12/3", 2.5);
-                d.text({2.0003, 2}, "Działka 12/3", 4);    // other size, same text: goes
-                return Guids{};
-            },
-            {1, 1}, "Usunieto duplikaty:\n- polilinie: 2\n- teksty: 1", 3},
+        {"nothingDuplicated", [](DrawingBuilder& d) {
+             d.polyline(kSquare);
+             d.polyline({{0, 0}, {5, 0}, {5, 5.001}, {0, 5}, {0, 0}});
+             d.text({1, 1}, "12/3");
+             d.text({1, 1}, "12/4");
+             return Guids{};
+         }, {1}, kNoneFound, 0},
+        {"importedTwice", [](DrawingBuilder& d) {
+             const int32_t other = d.layer("Budynki");
+             d.polyline(kSquare);
+             d.polyline(kSquareOtherWay);               // same outline: goes
+             d.polyline(kSquare, other);                // another layer: stays
+             d.polyline({{0, 0}, {1, 0}, {1, 1}});
+             d.polyline({{1, 1}, {1, 0}, {0, 0}});      // reversed open: goes
+             d.text({2, 2}, "Działka 12/3", 2.5);
+             d.text({2.0003, 2}, "Działka 12/3", 4);    // other size, same text: goes
+             return Guids{};
+         }, {1, 1}, "Usunieto duplikaty:\n- polilinie: 2\n- teksty: 1", 3},
         {"onlyTheSelection", squaresAndSelectedTexts, {1, 1}, "Usunieto duplikaty:\n- polilinie: 0\n- teksty: 1", 1},
         // A selection the host cannot give counts as none: the whole plan is cleaned.
         {"selectionUnreadable", squaresAndSelectedTexts, {1, 1}, "Usunieto duplikaty:\n- polilinie: 1\n- teksty: 1", 2,
          "GetSelection"},
         {"deletionRefusedByTheHost", twoSquares, {1, 1}, kRefused, 0, "DeleteElements"},
         {"unreadableElementsLeftOut", twoSquares, {1, 1}, kNoneFound, 0, "GetElementMemo"},
-        {"onALockedLayer",
-            [](DrawingBuilder& d) {
-                const int32_t locked = d.layer("Zablokowana", true);
-                twoSquares(d);
-                d.polyline(kSquare, locked);
-                d.polyline(kSquare, locked);
-                return Guids{};
-            },
-            {1, 1}, kRefused, 0},
+        {"onALockedLayer", [](DrawingBuilder& d) {
+             const int32_t locked = d.layer("Zablokowana", true);
+             twoSquares(d);
+             d.polyline(kSquare, locked);
+             d.polyline(kSquare, locked);
+             return Guids{};
+         }, {1, 1}, kRefused, 0},
     };
     bindAddonToHost(&host::Workbench::hostTable());
     for (const CleanupCase& c : cases) {

@@ -12,13 +12,6 @@
 namespace kl::host {
 namespace {
 
-std::vector<std::string> trace(const Workbench& wb) {
-    std::vector<std::string> out;
-    for (const auto& line : wb.report())
-        if (line.text.rfind("test-addon: ", 0) == 0) out.push_back(line.text.substr(12));
-    return out;
-}
-
 // The menu, the palette, its page and the close box are seen in the browser
 // by workbench_smoke.js; here what the page does not show: quit delivered
 // once, then FreeData, and the module kept only when the add-on asks.
@@ -35,7 +28,10 @@ TEST(AddonSession, QuitIsDeliveredOnceThenFreeDataAndTheModuleStaysOnlyWhenAsked
         const std::vector<std::string> calls = {"CheckEnvironment", "RegisterInterface", "Initialize", "FreeData"},
                                        withPalette = {"CheckEnvironment", "RegisterInterface", "Initialize", "menu 1",
                                                       "quit", "FreeData"};
-        EXPECT_EQ(trace(wb), palette ? withPalette : calls);
+        std::vector<std::string> trace;
+        for (const auto& line : wb.report())
+            if (line.text.rfind("test-addon: ", 0) == 0) trace.push_back(line.text.substr(12));
+        EXPECT_EQ(trace, palette ? withPalette : calls);
         EXPECT_TRUE(wb.palettes().palettes().empty());
         EXPECT_EQ(wb.keepsInMemory(), palette);
         EXPECT_EQ(session.module()->isOpen(), palette);
@@ -75,9 +71,7 @@ TEST(DemoSiteText, IsFourNumbersOrNothing) {
     for (const auto& [text, valid] : rows) {
         const std::optional<DemoSite> site = parseDemoSite(text);
         ASSERT_EQ(site.has_value(), valid) << text;
-        if (site) {
-            EXPECT_LT(site->west, site->east);
-        }
+        EXPECT_TRUE(!site || site->west < site->east);
     }
 }
 

@@ -52,7 +52,6 @@ protected:
     struct Answer {
         int status = -1;
         std::string body, exceptionWhat;
-        nlohmann::json json() const { return nlohmann::json::parse(body, nullptr, false); }
     };
     // A GET (no body) or a JSON POST to a path under the token (or an absolute path).
     Answer ask(const std::string& route, const std::optional<std::string>& body = std::nullopt,
@@ -63,9 +62,6 @@ protected:
             auto res = body ? cli.Post(path.c_str(), headers, *body, "application/json") : cli.Get(path.c_str(), headers);
             return res ? Answer{res->status, res->body, res->get_header_value("EXCEPTION_WHAT")} : Answer{};
         });
-    }
-    int status(const std::string& route, const httplib::Headers& headers = {}) {
-        return ask(route, std::nullopt, headers).status;
     }
 
     static ServerOptions shortLimits() {
@@ -126,7 +122,8 @@ TEST_F(ServedWorkbench, RequestsWithoutTheTokenOriginHostOrFolderAreRefused) {
         {"b/2/index.html", {}, 404},  // no such browser
     };
     for (const auto& [route, headers, expected] : cases)
-        EXPECT_EQ(status(route, headers), expected) << route << " " << (headers.empty() ? "" : headers.begin()->second);
+        EXPECT_EQ(ask(route, std::nullopt, headers).status, expected)
+            << route << " " << (headers.empty() ? "" : headers.begin()->second);
     EXPECT_EQ(ask("api/menu", R"({"menu":32500,"item":2})", {{"Origin", "http://evil.example"}}).status, 403);
     EXPECT_EQ(wb.project().elements().size(), 0u);  // the refused command did not run
 }
@@ -163,7 +160,7 @@ TEST_F(ServedWorkbench, HostileApiBodiesAreAnsweredWithoutFaultOrLibraryText) {
         EXPECT_NE(a.body.find(c.errorNames), std::string::npos) << a.body;
     }
     // The resize past every limit left a palette of a sane size.
-    const auto state = ask("api/state").json();
+    const auto state = nlohmann::json::parse(ask("api/state").body);
     EXPECT_EQ(state["palettes"][0]["width"], 32767);
     EXPECT_EQ(state["palettes"][0]["height"], 1);
 }
@@ -227,7 +224,7 @@ TEST_F(ServedWorkbench, SlowClientsAreCutOffAndDoNotStarveOthers) {
         while (!answered && many.round() > 0) {
         }
     });
-    EXPECT_EQ(status("api/state"), 200);
+    EXPECT_EQ(ask("api/state").status, 200);
     answered = true;
     trickling.join();
 

@@ -63,9 +63,9 @@ TEST_F(BridgeTest, MalformedAndHostileMessagesGetTheInvalidMessageErrorAndReachN
     EXPECT_TRUE(bridge.hasHandler("ping"));
 }
 
-TEST_F(BridgeTest, AFieldOfTheWrongKindOrAFailingHandlerIsAnsweredInPolishAndTheBridgeStaysUsable) {
+// A failing handler's answer is the reply table's.
+TEST_F(BridgeTest, AFieldOfTheWrongKindIsAnsweredInPolishAndTheBridgeStaysUsable) {
     int reached = 0;
-    bridge.on("boom", [](const json&) -> json { throw std::runtime_error("awaria"); });
     bridge.on("read", [&reached](const json& msg) {
         ++reached;
         return json{{"n", msg.value("count", 0)}};
@@ -74,7 +74,6 @@ TEST_F(BridgeTest, AFieldOfTheWrongKindOrAFailingHandlerIsAnsweredInPolishAndThe
         const char* message;
         const char* answer;
     } cases[] = {
-        {R"({"type":"boom"})", "Blad wewnetrzny: awaria"},
         {R"({"type":"read","lat":"52.1"})", "Pole \"lat\" musi byc liczba."},
         {R"({"type":"read","bboxWgs84":[15.5,"51.2",15.6,51.3]})", "Pole \"bboxWgs84\" musi byc lista liczb."},
         {R"({"type":"read","layers":["dzialki",{}]})", "Pole \"layers\" musi byc lista tekstow."},
@@ -124,7 +123,7 @@ TEST_F(BridgeTest, RepliesAreTypedAndRepairedAndANullReplySendsNothing) {
     }
 }
 
-TEST_F(BridgeTest, SendSetsTypeCompactlyAndDropsWithoutSender) {
+TEST_F(BridgeTest, SendSetsTypeCompactlyAndDropsWithoutSenderAndAFailingSenderDoesNotEscape) {
     bridge.send("progress", json{{"type", "stale"}, {"done", 1}, {"total", 4}});
     EXPECT_EQ(sent.back(), R"({"done":1,"total":4,"type":"progress"})");
     bridge.send("noop", json());
@@ -134,6 +133,9 @@ TEST_F(BridgeTest, SendSetsTypeCompactlyAndDropsWithoutSender) {
     bridge.setSender({});
     bridge.send("progress", json::object());
     EXPECT_EQ(sent.size(), 3u);
+    bridge.setSender([](const std::string&) { throw std::runtime_error("browser gone"); });
+    EXPECT_NO_THROW(bridge.onMessage(R"({"type":"ping"})"));
+    EXPECT_EQ(pings, 1);
 }
 
 // The text goes into a script: nothing in it may end the script or its string.
@@ -149,12 +151,6 @@ TEST(ScriptSafeJson, EscapesEverythingThatCouldEndAScriptString) {
         {json{{"x", 52.25}}, R"({"x":52.25})"},  // a point, though the tests run under a comma locale
     };
     for (const auto& [value, expected] : cases) EXPECT_EQ(kl::toScriptSafeJson(value), expected);
-}
-
-TEST_F(BridgeTest, FailingSenderDoesNotEscape) {
-    bridge.setSender([](const std::string&) { throw std::runtime_error("browser gone"); });
-    EXPECT_NO_THROW(bridge.onMessage(R"({"type":"ping"})"));
-    EXPECT_EQ(pings, 1);
 }
 
 }  // namespace

@@ -38,7 +38,6 @@ public:
     static constexpr int32_t kCloud = 32600;
 
 protected:
-
     void SetUp() override {
         std::filesystem::create_directories(tempDir);
         std::filesystem::create_directories(diagDir);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <map>
 #include <tuple>
@@ -61,7 +60,8 @@ TEST(AddonModule, ExportsOnlyTheEntryPointsAndCarriesThePageFilesByteForByte) {
     for (const auto& [id, name, folder] : kPageFiles) EXPECT_EQ(carried[id], readWholeFile(folder + name)) << name;
 }
 
-TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTimeAndLogsEachEntry) {
+// Each entry's log line is read by the table of entries that end the extraction.
+TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTime) {
     const auto result = extractMap();
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.webDir, webDir());
@@ -72,12 +72,7 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTimeAndLogsEachEntry) {
     for (const auto& [id, name, folder] : kPageFiles) {
         if (id >= 200) continue;
         ++mapFiles;
-        const std::string data = bytesOf(*resource(id));
-        EXPECT_EQ(readWholeFile(webDir() / name), data) << name;
-        const std::string line = "id=" + std::to_string(id) + " file=" + name + " res=" +
-                                 std::to_string(data.size()) + "B open=1 disk=" + std::to_string(data.size()) +
-                                 "B path=" + (webDir() / name).string() + "\n";
-        EXPECT_NE(log.find(line), std::string::npos) << line;
+        EXPECT_EQ(readWholeFile(webDir() / name), bytesOf(*resource(id))) << name;
     }
     EXPECT_EQ(files().size(), mapFiles) << "no temporary names left behind";
     EXPECT_TRUE(host.reports().empty());
@@ -89,75 +84,56 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTimeAndLogsEachEntry) {
     EXPECT_EQ(readWholeFile(webDir() / "map.js"), "var changed = 1;");
 }
 
-enum class Blocker { Directory, ReadOnlyFile };
-
-class LockedFileTest : public WebResourcesTest, public ::testing::WithParamInterface<Blocker> {};
-
-TEST_P(LockedFileTest, UnwritablePageFileAbortsAtThatEntry) {
-    fs::create_directories(webDir());
-    const fs::path blocked = webDir() / "map.css";
-    if (GetParam() == Blocker::Directory) {
-        fs::create_directories(blocked / "inside");
-    } else {
-        if (geteuid() == 0) GTEST_SKIP() << "root may write read-only files";
-        std::ofstream(blocked) << "old";
-        fs::permissions(blocked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    }
-    const auto result = extractMap();
-    EXPECT_FALSE(result.ok);
-    const std::string log = diagLog();
-    EXPECT_NE(log.find("id=102 file=map.css res=" + std::to_string(resource(102)->size) + "B open=0 disk="),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("ZAPIS NIEUDANY id=102 -> przerywam\n"), std::string::npos);
-    EXPECT_EQ(log.find("id=110"), std::string::npos) << "later entries are not attempted";
-    EXPECT_EQ(host.reports(), std::vector<std::string>{
-                             "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."});
-    EXPECT_TRUE(fs::exists(webDir() / "map.js"));
-    EXPECT_FALSE(fs::exists(webDir() / "leaflet.js"));
-    fs::permissions(blocked, fs::perms::owner_all, fs::perm_options::add);
-}
-
-INSTANTIATE_TEST_SUITE_P(Blockers, LockedFileTest, ::testing::Values(Blocker::Directory, Blocker::ReadOnlyFile));
-
-TEST_F(WebResourcesTest, TruncatedWriteAbortsAndLeavesNoPartialFile) {
-    // A real short write: the child may not grow any file beyond the limit,
-    // which only the map library (the tenth file) exceeds.
-    constexpr rlim_t kLimit = 256 * 1024;
+// A page file that cannot be written, or is missing from the module, ends the
+// extraction at its entry: the files before it are whole, nothing after it is
+// tried, nothing is left half-written, and a failed write is reported.
+TEST_F(WebResourcesTest, AFileThatCannotBeWrittenOrIsMissingEndsTheExtractionThere) {
+    constexpr rlim_t kLimit = 256 * 1024;  // a real short write: only the map library is larger
     ASSERT_GT(resource(112)->size, kLimit);
-    EXPECT_TRUE(kl::test::holdsWhenDiskFills(kLimit, [&] {
-        return !extractMap().ok &&
-               host.reports() == std::vector<std::string>{
-                                     "KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta)."};
-    }));
-    const std::string log = diagLog();
-    EXPECT_NE(log.find("id=112 file=maplibre-gl.js res=" + std::to_string(resource(112)->size) + "B open=1 disk=" +
-                       std::to_string(kLimit) + "B"),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("ZAPIS NIEUDANY id=112 -> przerywam"), std::string::npos);
-    EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.js")) << "complete or absent";
-    EXPECT_FALSE(fs::exists(webDir() / "maplibre-gl.css"));
-    EXPECT_TRUE(fs::exists(webDir() / "leaflet.css"));
-    EXPECT_EQ(files().size(), 9u) << "the nine files before it and no temporary names";
+    const auto size = [this](int32_t id) { return std::to_string(resource(id)->size) + "B"; };
+    using Extraction = std::function<bool()>;
+    const struct {
+        const char* name;
+        int32_t id;
+        std::function<bool(const Extraction&)> fail;
+        std::vector<std::string> logged;
+    } cases[] = {
+        {"a folder in the way", 102,
+         [&](const Extraction& run) { return fs::create_directories(webDir() / "map.css" / "x") && run(); },
+         {"id=102 file=map.css res=" + size(102) + " open=0 disk=", "ZAPIS NIEUDANY id=102 -> przerywam\n"}},
+        {"a disk that fills up", 112, [](const Extraction& run) { return kl::test::holdsWhenDiskFills(kLimit, run); },
+         {"id=112 file=maplibre-gl.js res=" + size(112) + " open=1 disk=" + std::to_string(kLimit) + "B",
+          "ZAPIS NIEUDANY id=112 -> przerywam\n"}},
+        {"a missing resource", 101, [&](const Extraction& run) { dropResource(101); return run(); },
+         {"RSLoadResource NULL id=101 file=map.js\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(webDir());
+        fs::remove(diagDir / "ordvik_web_diag.txt");
+        std::vector<std::string> reports = host.reports();
+        if (c.id != 101)
+            reports.push_back("KARTOLINK: nie udalo sie zapisac zasobow web na dysku (paleta bylaby pusta).");
+        EXPECT_TRUE(c.fail([&] { return !extractMap().ok && host.reports() == reports; }));
+        const std::string log = diagLog();
+        for (const std::string& line : c.logged) EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+        size_t at = 0;
+        while (std::get<0>(kPageFiles[at]) != c.id) ++at;
+        for (size_t i = 0; i < kPageFiles.size() && std::get<0>(kPageFiles[i]) < 200; ++i) {
+            const auto& [id, name, folder] = kPageFiles[i];
+            EXPECT_TRUE(i >= at || readWholeFile(webDir() / name) == bytesOf(*resource(id))) << name;
+            EXPECT_TRUE(i <= at || log.find("id=" + std::to_string(id) + " ") == std::string::npos) << name << " tried";
+        }
+        const fs::path failed = webDir() / std::get<1>(kPageFiles[at]);
+        EXPECT_FALSE(fs::is_regular_file(failed)) << "complete or absent";
+        EXPECT_EQ(files().size(), at + (fs::exists(failed) ? 1 : 0)) << "no temporary names left behind";
+    }
 }
-
-TEST_F(WebResourcesTest, MissingResourceIsLoggedAndStopsTheExtraction) {
-    dropResource(101);
-    EXPECT_FALSE(extractMap().ok);
-    EXPECT_NE(diagLog().find("RSLoadResource NULL id=101 file=map.js\n"), std::string::npos);
-    EXPECT_EQ(files(), std::vector<std::string>{"map.html"});
-    EXPECT_TRUE(host.reports().empty());
-}
-
-struct AddressCase {
-    const char* dir;
-    const char* page;
-    const char* expected;
-};
 
 TEST(PageAddress, EncodesEverySegmentAndHasThreeSlashes) {
-    const AddressCase cases[] = {
+    const struct {
+        const char *dir, *page, *expected;
+    } cases[] = {
         {"/tmp/KARTOLINK/web", "map.html", "file:///tmp/KARTOLINK/web/map.html"},
         {"C:/Users/u/AppData/Local/Temp/KARTOLINK/web", "map.html",
          "file:///C:/Users/u/AppData/Local/Temp/KARTOLINK/web/map.html"},

@@ -35,7 +35,6 @@ KlErr WorkbenchHost::control(size_t registration, int32_t message, int32_t* visi
 KlErr WorkbenchHost::resize(int32_t paletteId, int32_t dx, int32_t dy) {
     return state_->wb.resizePalette(paletteId, dx, dy);
 }
-std::optional<int32_t> WorkbenchHost::closeRequest(int32_t paletteId) { return state_->wb.closeRequest(paletteId); }
 
 int32_t WorkbenchHost::projectEvent(int32_t value) { return state_->wb.sendProjectEvent(value); }
 void WorkbenchHost::armFault(const std::string& function, int64_t nth) {
@@ -65,13 +64,6 @@ nlohmann::json WorkbenchHost::state() const { return state_->wb.state(); }
 std::vector<std::string> WorkbenchHost::reports() const {
     std::vector<std::string> out;
     for (const auto& line : state_->wb.report()) out.push_back(line.text);
-    return out;
-}
-
-std::vector<std::string> WorkbenchHost::shellOpens() const {
-    std::vector<std::string> out;
-    for (const auto& o : state_->wb.shellOpens())
-        out.push_back(o.verb + " " + o.address + " " + std::to_string(o.showMode));
     return out;
 }
 

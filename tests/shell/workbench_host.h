@@ -32,7 +32,6 @@ public:
     KlErr control(size_t registration, int32_t message, int32_t* visible);
 
     KlErr resize(int32_t paletteId, int32_t dx, int32_t dy);
-    std::optional<int32_t> closeRequest(int32_t paletteId);
 
     int32_t projectEvent(int32_t value);
     void armFault(const std::string& function, int64_t nth);
@@ -49,7 +48,6 @@ public:
     // the workbench's own page is given them.
     nlohmann::json state() const;
     std::vector<std::string> reports() const;
-    std::vector<std::string> shellOpens() const;  // "verb address mode"
 
 private:
     struct State;

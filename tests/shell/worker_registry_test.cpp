@@ -31,22 +31,13 @@ struct ExitSignal {
         if (gate) gate->open();
     }
 };
-thread_local ExitSignal t_exit;
 
-void openAtThreadExit(std::shared_ptr<Gate> gate) { t_exit.gate = std::move(gate); }
-
-// The registry's flag cannot be waited on, so the worker polls it the way a
-// real job does between chunks of work.
-void waitUntilCancelled(const CancelToken& token) {
-    while (!token.cancelled()) std::this_thread::yield();
-}
-
-TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerAndContainsTheirExceptions) {
+TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerContainsTheirExceptionsAndRefusesNewOnesUntilReopened) {
     WorkerRegistry registry;
     std::atomic<int> stopped{0};
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(registry.start("w", [&stopped](const CancelToken& t) {
-            waitUntilCancelled(t);
+            while (!t.cancelled()) std::this_thread::yield();  // as a real job polls between chunks of work
             ++stopped;
         }));
     registry.start("thrower", [](const CancelToken&) { throw std::runtime_error("network down"); });
@@ -56,6 +47,12 @@ TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerAndContainsTheirException
     EXPECT_EQ(result.abandoned, 0u);
     EXPECT_EQ(stopped.load(), 3);
     EXPECT_EQ(registry.running(), 0u);
+    bool ran = false;
+    EXPECT_FALSE(registry.start("late", [&ran](const CancelToken&) { ran = true; }));
+    registry.reopen();
+    EXPECT_TRUE(registry.start("again", [&ran](const CancelToken&) { ran = true; }));
+    registry.shutdown();
+    EXPECT_TRUE(ran);
 }
 
 TEST(WorkerRegistry, WorkerKeepsItsStateAliveAfterOthersLetGo) {
@@ -78,24 +75,13 @@ TEST(WorkerRegistry, WorkerKeepsItsStateAliveAfterOthersLetGo) {
     EXPECT_TRUE(watch.expired()) << "the share is given up when the job ends";
 }
 
-TEST(WorkerRegistry, RefusesNewWorkersAfterShutdownUntilReopened) {
-    WorkerRegistry registry;
-    registry.shutdown();
-    bool ran = false;
-    EXPECT_FALSE(registry.start("late", [&ran](const CancelToken&) { ran = true; }));
-    registry.reopen();
-    EXPECT_TRUE(registry.start("again", [&ran](const CancelToken&) { ran = true; }));
-    registry.shutdown();
-    EXPECT_TRUE(ran);
-}
-
 TEST(WorkerRegistry, StubbornWorkerIsAbandonedAtTheDeadlineAndOutlivesTheRegistrySafely) {
     auto release = std::make_shared<Gate>();
     auto exited = std::make_shared<Gate>();
     {
         WorkerRegistry registry;
         registry.start("stubborn", [release, exited](const CancelToken&) {
-            openAtThreadExit(exited);
+            thread_local ExitSignal signal{exited};
             release->wait();
         });
         const auto result = registry.shutdown(20ms);

@@ -11,14 +11,11 @@
 
 int main(int argc, char** argv) {
     constexpr const char* kLocale = "pl_PL.UTF-8";
-    if (!std::setlocale(LC_ALL, kLocale)) {
-        std::fprintf(stderr, "Brak lokalizacji %s - wygeneruj ja (scripts/setup).\n", kLocale);
-        return 2;
-    }
     try {
+        if (!std::setlocale(LC_ALL, kLocale)) throw std::runtime_error("C");
         std::locale::global(std::locale(kLocale));
     } catch (const std::runtime_error&) {
-        std::fprintf(stderr, "Biblioteka C++ nie zna lokalizacji %s - wygeneruj ja (scripts/setup).\n", kLocale);
+        std::fprintf(stderr, "Brak lokalizacji %s - wygeneruj ja (scripts/setup).\n", kLocale);
         return 2;
     }
     testing::InitGoogleTest(&argc, argv);

@@ -155,7 +155,6 @@ KlErr menu(int32_t menuId, int32_t item) {
     switch (item) {
         case 1: showPalette(!paletteVisible()); break;
         case 2: host->UndoableCommand("Test drawing", drawSomething, nullptr); break;
-        case 4: host->ShellOpen("open", "https://example.invalid/", 1); break;
         default: break;
     }
     return KL_NOERROR;
