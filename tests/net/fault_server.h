@@ -1,7 +1,7 @@
 #pragma once
-// A loopback HTTP server for what the local geoportal cannot answer: routes
-// that answer as the test tells it, servers that stall or trickle, answers no
-// service gives. Request counts are kept per path.
+// A loopback HTTP server for what the local geoportal cannot answer: answers
+// the test writes (in turn, counted per path), servers that stall mid-body or
+// send at a pace.
 #include "base/service_hosts.h"
 #include "net/http_types.h"
 #include "tests/support/scratch_folder.h"
@@ -15,6 +15,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace kl::test {
 
@@ -30,7 +32,11 @@ public:
         httplib::Client(url("")).Get(kReadyPath);
     }
     ~FaultServer() {
-        releaseHeld();
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        releasedChanged_.notify_all();
         server_.stop();
         if (thread_.joinable()) thread_.join();
     }
@@ -42,19 +48,35 @@ public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
     void on(const std::string& path, Handler h) {
         const auto counted = [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
-            count(path);
+            {
+                std::lock_guard lock(mutex_);
+                ++counts_[path];
+                bodies_[path].push_back(rq.body);
+            }
             h(rq, rs);
         };
         server_.Get(path, counted);
         server_.Post(path, counted);
     }
 
-    // A fixed answer.
+    // Answers (status, body) in turn, the last one repeating; a later call for
+    // the same path starts its new answers from the first.
+    using Answers = std::vector<std::pair<int, std::string>>;
+    void answers(const std::string& path, Answers list, std::string type = "application/json") {
+        std::lock_guard lock(mutex_);
+        const bool served = scripts_.count(path) > 0;
+        scripts_[path] = {std::move(list), std::move(type), 0};
+        if (!served)
+            on(path, [this, path](const httplib::Request&, httplib::Response& rs) {
+                std::lock_guard held(mutex_);
+                Script& s = scripts_.at(path);
+                const auto& [status, body] = s.list[std::min(s.next++, s.list.size() - 1)];
+                rs.status = status;
+                rs.set_content(body, s.type.c_str());
+            });
+    }
     void reply(const std::string& path, int status, std::string body, std::string type = "text/xml") {
-        on(path, [status, body, type](const httplib::Request&, httplib::Response& rs) {
-            rs.status = status;
-            rs.set_content(body, type.c_str());
-        });
+        answers(path, {{status, std::move(body)}}, std::move(type));
     }
 
     // Announces `announced` bytes and sends `sent` of them (0: not even the
@@ -65,20 +87,16 @@ public:
             if (announced == 0) return waitForRelease();
             rs.set_content_provider(announced, "application/octet-stream",
                                     [this, sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                        if (offset >= sent) {
-                                            waitForRelease();
-                                            return false;
-                                        }
+                                        if (offset >= sent) return waitForRelease(), false;
                                         std::string chunk(sent - offset, 'x');
                                         return sink.write(chunk.data(), chunk.size());
                                     });
         });
     }
-    // Sends `total` bytes in chunks, the k-th not before k * paceMs after the
-    // answer began (a slow but steady server: by construction the transfer
-    // lasts at least (chunks - 1) * paceMs). Destroying the server ends it.
-    void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs,
-                 std::string prefix = "PK\x03\x04") {
+    // Sends a zip of `total` bytes in chunks, the k-th not before k * paceMs
+    // after the answer began (a slow but steady server: the transfer lasts at
+    // least (chunks - 1) * paceMs). Destroying the server ends it.
+    void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs) {
         on(path, [=, this](const httplib::Request&, httplib::Response& rs) {
             const auto start = std::chrono::steady_clock::now();
             rs.set_content_provider(total, "application/zip",
@@ -86,7 +104,7 @@ public:
                                         const auto due = start + std::chrono::milliseconds(paceMs) * (offset / chunk);
                                         if (paceMs > 0 && heldUntil(due)) return false;
                                         std::string part(std::min(chunk, total - offset), 'z');
-                                        if (offset == 0) part.replace(0, std::min(prefix.size(), part.size()), prefix);
+                                        if (offset == 0) part.replace(0, std::min<std::size_t>(4, total), "PK\x03\x04");
                                         return sink.write(part.data(), part.size());
                                     });
         });
@@ -96,17 +114,19 @@ public:
         std::lock_guard lock(mutex_);
         return counts_[path];
     }
+    // The bodies of the requests to path, in order.
+    std::vector<std::string> bodies(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        return bodies_[path];
+    }
 
 private:
     static constexpr const char* kReadyPath = "/.fault-server-ready";
-
-    void releaseHeld() {
-        {
-            std::lock_guard lock(mutex_);
-            released_ = true;
-        }
-        releasedChanged_.notify_all();
-    }
+    struct Script {
+        Answers list;
+        std::string type;
+        std::size_t next;
+    };
 
     void waitForRelease() {
         std::unique_lock lock(mutex_);
@@ -118,16 +138,13 @@ private:
         return releasedChanged_.wait_until(lock, due, [this] { return released_; });
     }
 
-    void count(const std::string& path) {
-        std::lock_guard lock(mutex_);
-        ++counts_[path];
-    }
-
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
     std::mutex mutex_;
     std::map<std::string, int> counts_;
+    std::map<std::string, std::vector<std::string>> bodies_;
+    std::map<std::string, Script> scripts_;
     std::condition_variable releasedChanged_;
     bool released_ = false;
 };
@@ -140,9 +157,6 @@ inline net::HttpTimings loopbackTimings() {
     t.defaultReceiveTimeoutMs = 2000;
     return t;
 }
-
-// A port on which nobody listens.
-int closedLoopbackPort();
 
 // Points the download cache at a fresh folder for one test.
 class TempCacheHome {

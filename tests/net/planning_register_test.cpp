@@ -2,13 +2,11 @@
 // up, which act it chooses and which act ids it trusts. The demo commune's
 // acts and zones through the whole import are the import flow's.
 #include "net/planning_register.h"
-#include "base/service_hosts.h"
 #include "tests/net/fault_server.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -37,30 +35,10 @@ const std::string kGeneralInForce = act(5001, "MUNICIPAL_GENERAL_PLAN", "prawnie
 // between attempts are recorded, never slept.
 class RegisterClient : public ::testing::Test {
 protected:
-    // The answers in turn; the last one repeats. A later call for the same
-    // path starts its new answers from the first.
-    void answers(const std::string& path, std::vector<std::pair<int, std::string>> replies) {
-        next = 0;
-        const bool served = replies_.count(path) > 0;
-        replies_[path] = std::move(replies);
-        if (served) return;
-        server.on(path, [this, path](const httplib::Request& rq, httplib::Response& rs) {
-            bodies.push_back(rq.body);
-            const auto& list = replies_.at(path);
-            const auto& [status, body] = list[std::min(next++, list.size() - 1)];
-            rs.status = status;
-            rs.set_content(body, "application/json");
-        });
-    }
     test::FaultServer server;
-    WfsClient client{test::loopbackTimings(), settings::serviceHostsWithOverride(server.url(""))};
+    WfsClient client{test::loopbackTimings(), server.hosts()};
     std::vector<int> waits;
     RegisterWait record = [this](int ms) { waits.push_back(ms); };
-    std::size_t next = 0;
-    std::vector<std::string> bodies;
-
-private:
-    std::map<std::string, std::vector<std::pair<int, std::string>>> replies_;
 };
 
 TEST(RegisterQueryBody, IsCompactWithSortedKeys) {
@@ -95,7 +73,7 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
                                    "\"publishDate\":[]},{\"publishedActId\":\"77\"}]}";
     struct Case {
         const char* name;
-        std::vector<std::pair<int, std::string>> replies;
+        test::FaultServer::Answers replies;
         int requests;
         std::vector<int> waits;
         std::size_t acts;
@@ -117,7 +95,7 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        answers(kQuery, c.replies);
+        server.answers(kQuery, c.replies);
         waits.clear();
         const int before = server.hits(kQuery);
         RegisterQuery q;
@@ -141,13 +119,14 @@ TEST_F(RegisterClient, GeneralPlansArePagedUntilAPageIsNotFull) {
     std::vector<std::string> locals;
     for (int i = 0; i < 10; ++i)
         locals.push_back(act(6001 + i, "LOCAL_SPATIAL_DEVELOPMENT_PLAN", "prawnie wiążący lub realizowany", "2026-07-01"));
-    answers(kQuery, {{200, actsAnswer(locals)}, {200, actsAnswer({kGeneralInForce})}});
+    server.answers(kQuery, {{200, actsAnswer(locals)}, {200, actsAnswer({kGeneralInForce})}});
     const ActsPage all = queryGeneralPlans(client, "0201011", record);
     EXPECT_EQ(server.hits(kQuery), 2);
     EXPECT_EQ(all.acts.size(), 11u);
     const auto chosen = selectAct(all.acts, kGeneralPlanType);
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(chosen->id, "5001");
+    const std::vector<std::string> bodies = server.bodies(kQuery);
     ASSERT_EQ(bodies.size(), 2u);
     for (int page = 1; page <= 2; ++page) {
         const json body = json::parse(bodies[static_cast<std::size_t>(page - 1)]);
@@ -202,7 +181,7 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
     struct Case {
         const char* name;
         std::string id;
-        std::vector<std::pair<int, std::string>> replies;
+        test::FaultServer::Answers replies;
         int requests;
         std::size_t features;
         std::string errorStart;
@@ -224,7 +203,7 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = "/api/public/published/" + c.id + "/download";
-        if (c.requests > 0) answers(path, c.replies);
+        if (c.requests > 0) server.answers(path, c.replies);
         const ActFeatures got = downloadActFeatures(client, c.id, geo::DataType::GeneralPlans, record);
         if (c.requests > 0) {
             EXPECT_EQ(server.hits(path), c.requests);
