@@ -1,11 +1,14 @@
 // What an answer must be to count as the data that was asked for: the texts
 // of an HTTP exchange (numbers as the add-on writes them, SHA-1 cache names,
-// body kinds), service descriptions and the counts of WFS answers. (URL
+// body kinds), service descriptions, the boundary service's commune answers
+// and the counts of WFS answers. (URL
 // encoding is checked where requests are built and arrive whole, sizes in the
 // download failures that name them.)
 #include "net/capabilities.h"
 
+#include "geodata/gml_parser.h"
 #include "net/body_kind.h"
+#include "net/commune_resolver.h"
 #include "net/sha1.h"
 #include "net/url_text.h"
 #include "net/xml_root.h"
@@ -196,6 +199,38 @@ TEST(Capabilities, RealDocumentsAreWholeServiceDescriptions) {
         EXPECT_EQ(wholeBodyMismatch(ExpectedBody::Capabilities, doc), "") << e.path();
         EXPECT_NE(wholeBodyMismatch(ExpectedBody::Capabilities, doc.substr(0, doc.size() / 2)), "") << e.path();
     }
+}
+
+std::vector<geo::Point2d> squareRing(double x, double y, double size) {
+    return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}, {x, y}};
+}
+
+// The county codes of a real answer are no commune codes.
+TEST(CommuneAnswer, PicksTheQualifyingAttributeAndTheContainingFeature) {
+    geo::GmlParseOptions o;
+    o.keepFeaturesWithoutGeometry = true;
+    const auto parsed = geo::GmlParser::parse(geo::testing::readSample("polish_wfs/kartograf__prg_two_counties.xml"),
+                                              geo::DataType::Parcels, o);
+    ASSERT_EQ(parsed.features.size(), 2u);
+    EXPECT_EQ(communeFromBoundaryAnswer(parsed.features, {0, 0}).teryt, "");
+    geo::GisFeature a;
+    a.attributes = {{"JPT_KOD_JE", "14650"}, {"kod_gminy", "1465011"}};
+    a.polygons.push_back({squareRing(0, 0, 10), {}});
+    geo::GisFeature b;
+    b.attributes = {{"TERYT", "1465022"}};
+    b.polygons.push_back({squareRing(10, 0, 10), {}});
+    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {5, 5}).teryt, "1465011");
+    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {15, 5}).teryt, "1465022");
+    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {50, 50}).teryt, "1465011");  // none contains it: the first
+    geo::GisFeature letters;
+    letters.attributes = {{"teryt", "14650a1"}};
+    EXPECT_EQ(communeFromBoundaryAnswer({letters}, {0, 0}).teryt, "");
+}
+
+TEST(CommuneLayer, BestScoringNameWins) {
+    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:Granice_gmin</Name>"), "ms:Granice_gmin");
+    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:obrony_gmin_granice</Name>"), "ms:gminy");
+    EXPECT_EQ(communeLayerFromCapabilities("<Name>gmi</Name><Name>powiaty</Name>"), "");
 }
 
 // Capabilities answers as broken servers give them, from the local geoportal's
