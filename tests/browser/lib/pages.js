@@ -11,7 +11,7 @@ const { CHROMIUM, CHROMIUM_ARGS, isLoopback, startGeoportal } = require('./workb
 
 const source = process.env.KL_SOURCE_DIR || path.resolve(__dirname, '..', '..', '..');
 const nodeModules = process.env.NODE_PATH || path.join(source, 'node_modules');
-const PAGES = 'http://127.0.0.1:9/web/';
+const PAGES = 'http://127.0.0.1:65000/web/';
 const LIBRARIES = {
   'leaflet.js': 'leaflet/dist/leaflet.js',
   'leaflet.css': 'leaflet/dist/leaflet.css',
@@ -26,17 +26,6 @@ function pageFile(address) {
   if (LIBRARIES[name]) return path.join(nodeModules, LIBRARIES[name]);
   const file = path.join(source, 'shell', 'web', name);
   return /^[a-z]+\.(html|js|css)$/.test(name) && fs.existsSync(file) ? file : null;
-}
-
-// hosts are the service hosts the add-on would give the pages,
-// requested(prefix) the geoportal's log of that path.
-async function startServices() {
-  const geo = await startGeoportal();
-  return {
-    hosts: Object.fromEntries(['orto', 'egib', 'prg', 'mpzp', 'pog', 'ofm'].map((k) => [k, geo.base])),
-    requested: async (prefix) => (await fetch(geo.base + '/__log?path=' + encodeURIComponent(prefix))).json(),
-    close: geo.close
-  };
 }
 
 // Stands in for the add-on's script object: records what the page posts.
@@ -125,8 +114,16 @@ function suite() {
 function main(cases, s) {
   const { test, before, after } = require('node:test');
   before(async () => {
-    s.srv = await startServices();
-    s.browser = await require('playwright-core').chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_ARGS });
+    // hosts: what the add-on would give the pages; requested(prefix): the geoportal's log of that path.
+    const geo = await startGeoportal();
+    s.srv = { hosts: Object.fromEntries(['orto', 'egib', 'prg', 'mpzp', 'pog', 'ofm'].map((k) => [k, geo.base])),
+      requested: async (prefix) => (await fetch(geo.base + '/__log?path=' + encodeURIComponent(prefix))).json(),
+      close: geo.close };
+    // A page the router answers has no address, so the browser would take it
+    // for a public one and refuse its requests to loopback services; served
+    // by the add-on's host it is local like them.
+    s.browser = await require('playwright-core').chromium.launch({ executablePath: CHROMIUM,
+      args: [...CHROMIUM_ARGS, '--disable-features=LocalNetworkAccessChecks'] });
   });
   after(async () => {
     await s.browser.close();
