@@ -8,7 +8,9 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -83,27 +85,23 @@ public:
     // status line), then holds the connection until the server is destroyed:
     // a server that stalls for longer than any client waits.
     void stalls(const std::string& path, std::size_t announced = 0, std::size_t sent = 0) {
-        on(path, [this, announced, sent](const httplib::Request&, httplib::Response& rs) {
-            if (announced == 0) return waitForRelease();
-            rs.set_content_provider(announced, "application/octet-stream",
-                                    [this, sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                        if (offset >= sent) return waitForRelease(), false;
-                                        std::string chunk(sent - offset, 'x');
-                                        return sink.write(chunk.data(), chunk.size());
-                                    });
-        });
+        if (announced == 0) return on(path, [this](const httplib::Request&, httplib::Response&) { waitForRelease(); });
+        chunked(path, announced, std::max<std::size_t>(sent, 1), 0, sent);
     }
     // Sends a zip of `total` bytes in chunks, the k-th not before k * paceMs
     // after the answer began (a slow but steady server: the transfer lasts at
-    // least (chunks - 1) * paceMs). Destroying the server ends it.
-    void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs) {
+    // least (chunks - 1) * paceMs), holding after `stallAt` bytes. Destroying
+    // the server ends it.
+    void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs,
+                 std::size_t stallAt = SIZE_MAX) {
         on(path, [=, this](const httplib::Request&, httplib::Response& rs) {
             const auto start = std::chrono::steady_clock::now();
             rs.set_content_provider(total, "application/zip",
                                     [=, this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                        if (offset >= stallAt) return waitForRelease(), false;
                                         const auto due = start + std::chrono::milliseconds(paceMs) * (offset / chunk);
                                         if (paceMs > 0 && heldUntil(due)) return false;
-                                        std::string part(std::min(chunk, total - offset), 'z');
+                                        std::string part(std::min({chunk, total - offset, stallAt - offset}), 'z');
                                         if (offset == 0) part.replace(0, std::min<std::size_t>(4, total), "PK\x03\x04");
                                         return sink.write(part.data(), part.size());
                                     });

@@ -94,23 +94,21 @@ const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedSt
 const disabled = (page, sel) => page.$eval(sel, (e) => e.disabled);
 
 // One server and one browser for the cases of a file. suite.open(name, options)
-// opens a page and keeps its request record.
+// opens a page for the running case and keeps its request record.
 function suite() {
-  const s = { srv: null, browser: null, records: [] };
+  const s = { srv: null, browser: null, records: [], opened: [] };
   s.open = async (name, options) => {
     const o = await openPage(s.browser, name, options);
     s.records.push(o.record);
+    s.opened.push(o);
     return o;
-  };
-  s.close = async (o) => {
-    assert.deepEqual(o.record.pageErrors, [], 'page script errors');
-    await o.context.close();
   };
   return s;
 }
 
-// Runs the named cases in order as node tests; a last one fails when the pages
-// made no request at all or any request left loopback.
+// Runs the named cases in order as node tests, each failing on a script error
+// of a page it opened, which are closed after it; a last one fails when the
+// pages made no request at all or any request left loopback.
 function main(cases, s) {
   const { test, before, after } = require('node:test');
   before(async () => {
@@ -129,7 +127,16 @@ function main(cases, s) {
     await s.browser.close();
     await s.srv.close();
   });
-  for (const [name, fn] of cases) test(name, fn);
+  for (const [name, fn] of cases) {
+    test(name, async () => {
+      try {
+        await fn();
+        for (const o of s.opened) assert.deepEqual(o.record.pageErrors, [], 'page script errors');
+      } finally {
+        await Promise.all(s.opened.splice(0).map((o) => o.context.close()));
+      }
+    });
+  }
   test('every request of the pages stays on 127.0.0.1', () => {
     assert.ok(s.records.some((r) => r.requests.length > 0), 'the pages made no request');
     assert.deepEqual(s.records.flatMap((r) => r.foreign), []);
