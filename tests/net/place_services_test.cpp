@@ -306,35 +306,27 @@ TEST_F(RegisterClient, GeneralPlansArePagedUntilAPageIsNotFull) {
 }
 
 TEST(SelectAct, InForceBeforeAdoptedBeforePreparedLatestFirstExpiredNever) {
-    const std::string general(kGeneralPlanType);
-    const auto a = [&](const char* id, const char* status, const char* date, std::string type = {}) {
+    const std::string general(kGeneralPlanType), inForce = "prawnie wiążący lub realizowany";
+    const std::string prepared = "w opracowaniu", adopted = "w trakcie przyjmowania";
+    const auto a = [&](const char* id, const std::string& status, const char* date, std::string type = {}) {
         return PublishedAct{id, "", type.empty() ? general : type, status, date, "0201011"};
     };
-    struct Case {
+    const struct {
         const char* name;
         std::vector<PublishedAct> acts;
         const char* chosen;  // "" = none
-    };
-    const Case cases[] = {
-        {"older in force beats newer in preparation",
-         {a("1", "w opracowaniu", "2026-01-01"), a("2", "prawnie wiążący lub realizowany", "2025-01-01")}, "2"},
-        {"later of two in force",
-         {a("1", "prawnie wiążący lub realizowany", "2024-01-01"), a("2", "prawnie wiążący lub realizowany", "2025-01-01")},
-         "2"},
-        {"tie keeps the first",
-         {a("1", "prawnie wiążący lub realizowany", "2025-01-01"), a("2", "prawnie wiążący lub realizowany", "2025-01-01")},
-         "1"},
+    } cases[] = {
+        {"older in force beats newer prepared", {a("1", prepared, "2026-01-01"), a("2", inForce, "2025-01-01")}, "2"},
+        {"later of two in force", {a("1", inForce, "2024-01-01"), a("2", inForce, "2025-01-01")}, "2"},
+        {"tie keeps the first", {a("1", inForce, "2025-01-01"), a("2", inForce, "2025-01-01")}, "1"},
         // "nieobowiązujący" holds the letters "wi" that a substring test took for "in force".
-        {"expired never wins", {a("1", "nieobowiązujący", "2026-05-10"), a("2", "w trakcie przyjmowania", "2025-01-01")},
-         "2"},
-        {"adopted before prepared", {a("1", "w opracowaniu", "2026-01-01"), a("2", "w trakcie przyjmowania", "2025-01-01")},
-         "2"},
+        {"expired never wins", {a("1", "nieobowiązujący", "2026-05-10"), a("2", adopted, "2025-01-01")}, "2"},
+        {"adopted before prepared", {a("1", prepared, "2026-01-01"), a("2", adopted, "2025-01-01")}, "2"},
         {"only expired ones", {a("1", "nieobowiązujący", "2026-05-10"), a("2", "nieaktualny", "2026-06-01")}, ""},
         {"an unknown status as the last resort", {a("1", "nieaktualny", "2026-06-01"), a("2", "", "2020-01-01")}, "2"},
-        {"only local plans",
-         {a("1", "prawnie wiążący lub realizowany", "2026-01-01", std::string(kLocalPlanType))}, ""},
+        {"only local plans", {a("1", inForce, "2026-01-01", std::string(kLocalPlanType))}, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const auto chosen = selectAct(c.acts, kGeneralPlanType);
         EXPECT_EQ(chosen ? chosen->id : std::string(), c.chosen) << c.name;
     }

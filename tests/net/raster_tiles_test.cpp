@@ -82,9 +82,7 @@ TEST(RasterAttempts, WidthsHalveWhileWideEnoughAndNoSideExceedsTheServerLimit) {
             got.emplace_back(s.width, s.height);
         EXPECT_EQ(got, c.sizes) << c.name;
     }
-}
-
-TEST(RasterAttempts, CountyResolutionFollowsTheScaleWithinItsRange) {
+    // The county rasters' resolution follows the scale within its range.
     EXPECT_DOUBLE_EQ(countyRasterMetresPerPixel(500), 0.14);
     EXPECT_DOUBLE_EQ(countyRasterMetresPerPixel(50), 0.28);
     EXPECT_DOUBLE_EQ(countyRasterMetresPerPixel(20000), 0.28);
