@@ -43,6 +43,20 @@ function share(values, part) {
   return sorted[Math.floor(sorted.length * part)];
 }
 
+// Waits until the 3D view of the workbench page draws n bodies.
+function bodiesShown(page, n, timeout) {
+  const drawn = () => page.evaluate(() => document.getElementById('view3d-canvas').dataset.bodies);
+  return page.waitForFunction((k) => document.getElementById('view3d-canvas').dataset.bodies === String(k), n, { timeout })
+    .catch(async () => { throw new Error(`3D view shows ${await drawn()} of ${n} bodies`); });
+}
+
+// Only the given layer boxes ticked (the page keeps some hidden).
+async function tickOnly(frame, keys) {
+  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
+    if (await box.isVisible()) await box.setChecked(false);
+  for (const key of keys) await frame.locator('#layer_' + key).setChecked(true);
+}
+
 // The site file opened in a workbench of its own (the project alone, no
 // add-on): its 3D view draws every body, the roads lie on the drawn terrain
 // and the bridge deck stands above it.
@@ -52,11 +66,7 @@ async function openedSite(file, site, env) {
     assert.deepEqual(await opened.api.model(), site, 'the workbench holds the file as written');
     // The whole site's terrain is a few hundred thousand points for the software renderer: give it time.
     const bodies = site.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
-    await opened.page.waitForFunction((n) => document.getElementById('view3d-canvas').dataset.bodies === String(n),
-      bodies, { timeout: 240000 }).catch(async () => {
-      throw new Error('3D view of the opened site shows ' + await opened.page.evaluate(() =>
-        document.getElementById('view3d-canvas').dataset.bodies) + ' of ' + bodies + ' bodies');
-    });
+    await bodiesShown(opened.page, bodies, 240000);
     const gaps = (elements) => opened.page.evaluate(([vertices, guids]) =>
       vertices.map(([x, y, z]) => [z, window.view3dHeightAt(x, y, guids)]).filter(([, h]) => h !== null)
         .map(([z, h]) => z - h), [elements.flatMap((e) => e.body.vertices), elementsOn(site, 'GIS_TEREN_CHMURA').map((e) => e.guid)]);
@@ -79,9 +89,7 @@ async function openedSite(file, site, env) {
 async function cloudGround(wb, frame, page) {
   // The blocks either side of the bridge: a terrain small enough for the 3D view of a software renderer.
   await page.evaluate(([lat, lon]) => map.setView([lat, lon], 18), BRIDGE);
-  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
-    if (await box.isVisible()) await box.setChecked(false);
-  for (const key of ['terenchmura', 'poziomicechmura']) await frame.locator('#layer_' + key).setChecked(true);
+  await tickOnly(frame, ['terenchmura', 'poziomicechmura']);
   await frame.locator('#fetchBtn').click();
   await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 240000 });
   await frame.locator('#placeBtn').click();
@@ -92,11 +100,7 @@ async function cloudGround(wb, frame, page) {
     'terrain meshes from the cloud: ' + terrain.length);
   assert.equal(elementsOn(model, 'GIS_POZIOMICE_CHMURA_3D').filter((e) => e.type === 'mesh').length, 1);
   const shown = model.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
-  await wb.page.waitForFunction((n) => document.getElementById('view3d-canvas').dataset.bodies === String(n), shown,
-    { timeout: 60000 }).catch(async () => {
-    throw new Error('3D view shows ' + await wb.page.evaluate(() => document.getElementById('view3d-canvas').dataset.bodies) +
-      ' of ' + shown + ' bodies');
-  });
+  await bodiesShown(wb.page, shown, 60000);
 
   const [file, site] = await importEveryGroundKind(wb.home.env);
   assert.deepEqual([elementsOn(site, 'GIS_DROGI').length, elementsOn(site, 'GIS_MOSTY').length], [9, 1]);
@@ -215,9 +219,7 @@ runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
   const zoom = await page.evaluate(() => map.getZoom());
   await frame.locator('.leaflet-control-zoom-out').click();
   await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
-  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
-    if (await box.isVisible()) await box.setChecked(false);
-  for (const key of ['dzialki', 'budynki', 'gesut', 'rastr']) await frame.locator('#layer_' + key).setChecked(true);
+  await tickOnly(frame, ['dzialki', 'budynki', 'gesut', 'rastr']);
 
   await frame.locator('#fetchBtn').click();
   await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });

@@ -208,8 +208,10 @@ const std::string kBadCoordinates = R"({"type": "way", "id": 106, "nodes": [11, 
   "geometry": [{"lat": "51.26", "lon": 15.57}, {"lat": 151.0, "lon": 15.57}], "tags": {"highway": "primary"}})";
 const std::string kNode = R"({"type": "node", "id": 1, "lat": 51.2620, "lon": 15.5680})";
 
-TEST(ParseOverpassWays, KeepsWaysWithTwoPointsAndCountsTheOthers) {
-    const OverpassWays got = parseOverpassWays(
+// Ways with two points are kept, the others counted; unreadable and cut
+// answers are told.
+TEST(ParseOverpassWays, KeepsWaysWithTwoPointsCountsTheOthersAndTellsUnreadableAnswers) {
+    OverpassWays got = parseOverpassWays(
         answer(kNode + "," + kBridge + "," + kRail + "," + kUntagged + "," + kOnePoint + "," + kNoGeometry + "," +
                kBadCoordinates + ", 7"));
     ASSERT_TRUE(got.readable);
@@ -223,9 +225,6 @@ TEST(ParseOverpassWays, KeepsWaysWithTwoPointsAndCountsTheOthers) {
     EXPECT_EQ(ways, (std::vector<std::string>{"secondary|Most Piastowski|bridge|8|2", "rail||bridge|3|2", "|||5|2"}));
     EXPECT_EQ(got.ways.at(0).points, (std::vector<geo::Point2d>{geo::wgs84ToPl1992(51.2620, 15.5680),
                                                                geo::wgs84ToPl1992(51.2625, 15.5690)}));
-}
-
-TEST(ParseOverpassWays, TellsUnreadableAndCutAnswers) {
     struct Case {
         const char* name;
         std::string text;
@@ -248,7 +247,7 @@ TEST(ParseOverpassWays, TellsUnreadableAndCutAnswers) {
          true, "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.", 1, 0},
     };
     for (const Case& c : cases) {
-        const OverpassWays got = parseOverpassWays(c.text);
+        got = parseOverpassWays(c.text);
         EXPECT_EQ(got.readable, c.readable) << c.name;
         EXPECT_EQ(got.remark, c.remark) << c.name;
         EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways) << c.name;
