@@ -221,7 +221,6 @@ TEST_F(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) 
     } cases[] = {
         {"whole", FaultKind::Status, 0, ""},
         {"one exception report", FaultKind::Exception, 1, ""},
-        {"one server error", FaultKind::Status, 1, ""},
         {"always down", FaultKind::Status, -1, "Serwer zwrocil status 503"},
         {"always html", FaultKind::Html, -1, "Serwer zwrocil strone HTML zamiast danych."},
         {"always cut short", FaultKind::Cut, -1, "Odpowiedz serwera urwana - niepelny dokument XML."},
