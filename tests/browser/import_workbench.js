@@ -43,18 +43,13 @@ function share(values, part) {
   return sorted[Math.floor(sorted.length * part)];
 }
 
-// Waits until the 3D view of the workbench page draws n bodies.
-function bodiesShown(page, n, timeout) {
+// Waits until the 3D view of the workbench page draws every body of the model; resolves with their number.
+async function bodiesShown(page, model, timeout) {
+  const n = model.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
   const drawn = () => page.evaluate(() => document.getElementById('view3d-canvas').dataset.bodies);
-  return page.waitForFunction((k) => document.getElementById('view3d-canvas').dataset.bodies === String(k), n, { timeout })
+  await page.waitForFunction((k) => document.getElementById('view3d-canvas').dataset.bodies === String(k), n, { timeout })
     .catch(async () => { throw new Error(`3D view shows ${await drawn()} of ${n} bodies`); });
-}
-
-// Only the given layer boxes ticked (the page keeps some hidden).
-async function tickOnly(frame, keys) {
-  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
-    if (await box.isVisible()) await box.setChecked(false);
-  for (const key of keys) await frame.locator('#layer_' + key).setChecked(true);
+  return n;
 }
 
 // The site file opened in a workbench of its own (the project alone, no
@@ -65,8 +60,7 @@ async function openedSite(file, site, env) {
   try {
     assert.deepEqual(await opened.api.model(), site, 'the workbench holds the file as written');
     // The whole site's terrain is a few hundred thousand points for the software renderer: give it time.
-    const bodies = site.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
-    await bodiesShown(opened.page, bodies, 240000);
+    const bodies = await bodiesShown(opened.page, site, 240000);
     const gaps = (elements) => opened.page.evaluate(([vertices, guids]) =>
       vertices.map(([x, y, z]) => [z, window.view3dHeightAt(x, y, guids)]).filter(([, h]) => h !== null)
         .map(([z, h]) => z - h), [elements.flatMap((e) => e.body.vertices), elementsOn(site, 'GIS_TEREN_CHMURA').map((e) => e.guid)]);
@@ -89,7 +83,9 @@ async function openedSite(file, site, env) {
 async function cloudGround(wb, frame, page) {
   // The blocks either side of the bridge: a terrain small enough for the 3D view of a software renderer.
   await page.evaluate(([lat, lon]) => map.setView([lat, lon], 18), BRIDGE);
-  await tickOnly(frame, ['terenchmura', 'poziomicechmura']);
+  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
+    if (await box.isVisible()) await box.setChecked(false);
+  for (const key of ['terenchmura', 'poziomicechmura']) await frame.locator('#layer_' + key).setChecked(true);
   await frame.locator('#fetchBtn').click();
   await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 240000 });
   await frame.locator('#placeBtn').click();
@@ -99,8 +95,7 @@ async function cloudGround(wb, frame, page) {
   assert.ok(terrain.length > 0 && terrain.every((e) => e.type === 'mesh' && e.levelPoints.length > 0),
     'terrain meshes from the cloud: ' + terrain.length);
   assert.equal(elementsOn(model, 'GIS_POZIOMICE_CHMURA_3D').filter((e) => e.type === 'mesh').length, 1);
-  const shown = model.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
-  await bodiesShown(wb.page, shown, 60000);
+  await bodiesShown(wb.page, model, 60000);
 
   const [file, site] = await importEveryGroundKind(wb.home.env);
   assert.deepEqual([elementsOn(site, 'GIS_DROGI').length, elementsOn(site, 'GIS_MOSTY').length], [9, 1]);
@@ -219,7 +214,9 @@ runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
   const zoom = await page.evaluate(() => map.getZoom());
   await frame.locator('.leaflet-control-zoom-out').click();
   await page.waitForFunction((z) => map.getZoom() === z - 1, zoom);
-  await tickOnly(frame, ['dzialki', 'budynki', 'gesut', 'rastr']);
+  for (const box of await frame.locator('#layers2d input[type=checkbox], #layers3d input[type=checkbox]').all())
+    if (await box.isVisible()) await box.setChecked(false);
+  for (const key of ['dzialki', 'budynki', 'gesut', 'rastr']) await frame.locator('#layer_' + key).setChecked(true);
 
   await frame.locator('#fetchBtn').click();
   await frame.locator('#placeBtn:not([disabled])').waitFor({ timeout: 120000 });

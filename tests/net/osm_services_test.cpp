@@ -147,7 +147,7 @@ TEST(GeocoderAnswers, GiveThePlacesNothingOrTheReason) {
 }
 
 // The requests as the local geoportal's geocoders log them.
-class GeocoderRequests : public test::GeoportalSuite {
+class OsmOnTheGeoportal : public test::GeoportalSuite {
 protected:
     static std::map<std::string, std::string> lastParams() {
         const auto log = server_->log().snapshot();
@@ -159,7 +159,7 @@ protected:
 
 // Blank and overlong queries are not sent (the page's side is the import's
 // address search test); the limit counts letters, not bytes.
-TEST_F(GeocoderRequests, QueriesArriveWholeWithTheFixedFormsBlankAndOverlongOnesNotAtAll) {
+TEST_F(OsmOnTheGeoportal, GeocoderQueriesArriveWholeWithTheFixedFormsBlankAndOverlongOnesNotAtAll) {
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
         EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), query).error, "");
@@ -321,14 +321,12 @@ TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
 
 // Overpass may think for up to the query's own 25 s: the fetch waits longer
 // than the client's usual receive time-out for the geoportal's slow answer.
-class SlowOverpass : public test::GeoportalSuite {};
-
-TEST_F(SlowOverpass, IsWaitedForLongerThanTheUsualTimeout) {
+TEST_F(OsmOnTheGeoportal, SlowOverpassIsWaitedForLongerThanTheUsualTimeout) {
     server_->faults().add({{geoportal::FaultKind::Slow, 200, 500}, "/api/interpreter", "", 1});
     HttpTimings timings = test::loopbackTimings();
     timings.defaultReceiveTimeoutMs = 50;
-    WfsClient client(timings, hosts());
-    const OsmWaysFetch got = fetchOsmWays(kFrame, client, true, true);
+    WfsClient patient(timings, hosts());
+    const OsmWaysFetch got = fetchOsmWays(kFrame, patient, true, true);
     EXPECT_EQ(got.error, "");
     EXPECT_FALSE(got.ways.empty());
     EXPECT_EQ(server_->log().snapshot().size(), 1u);
