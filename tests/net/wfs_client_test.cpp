@@ -54,10 +54,7 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
         rs.set_content(kGml, "text/xml");
     });
     const HttpResponse r = client.get(server.url("/ok"));
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.status, 200);
-    EXPECT_EQ(r.body, kGml);
-    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(std::tie(r.ok, r.status, r.body, r.error), std::make_tuple(true, 200, kGml, std::string()));
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "", ""}));
     EXPECT_TRUE(client.postJson(server.url("/ok"), "{\"q\":1}").ok);
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "application/json", "{\"q\":1}"}));
@@ -228,31 +225,24 @@ TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
 
 // The pages' hosts and the add-on's requests follow one reading of the environment.
 TEST(ServiceHosts, TheEnvironmentNamesTheOverrideUnlessMalformed) {
-    struct Row {
+    const struct {
         const char* hostsVar;  // nullptr: unset
         const char* baseVar;
         std::string origin;    // "" = the national hosts
-    };
-    const Row rows[] = {
-        {nullptr, nullptr, ""},
+    } rows[] = {
         {nullptr, "http://127.0.0.1:6000", "http://127.0.0.1:6000"},
         {"http://127.0.0.1:6500/", "http://127.0.0.1:6000", "http://127.0.0.1:6500"},  // the pages' variable first
         {"127.0.0.1:6000/path", "http://127.0.0.1:6000/with/path", ""},
+        {nullptr, nullptr, ""},  // last: the other tests run without them
     };
-    for (const Row& r : rows) {
-        const std::pair<const char*, const char*> variables[] = {{"KL_SERVICE_HOSTS", r.hostsVar},
-                                                                 {"KL_SERVICE_BASE", r.baseVar}};
-        for (const auto& [name, value] : variables) {
-            if (value) ::setenv(name, value, 1);
-            else ::unsetenv(name);
-        }
+    for (const auto& r : rows) {
+        for (const auto& [name, value] : {std::pair{"KL_SERVICE_HOSTS", r.hostsVar}, std::pair{"KL_SERVICE_BASE", r.baseVar}})
+            value ? ::setenv(name, value, 1) : ::unsetenv(name);
         const settings::ServiceHosts hosts = settings::configuredServiceHosts();
         EXPECT_EQ(hosts.overrideOrigin, r.origin) << r.origin;
         EXPECT_EQ(hosts.orto, r.origin.empty() ? settings::ServiceHosts{}.orto : r.origin);
         EXPECT_EQ(hosts.nominatim, r.origin.empty() ? settings::ServiceHosts{}.nominatim : r.origin);
     }
-    ::unsetenv("KL_SERVICE_HOSTS");
-    ::unsetenv("KL_SERVICE_BASE");
 }
 
 TEST_F(WfsClientTest, ClientSendsEveryRequestThroughItsOverrideAndFollowsNoRedirect) {
