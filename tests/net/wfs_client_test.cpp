@@ -37,7 +37,9 @@ std::vector<std::string> filesIn(const std::string& dir) {
     return names;
 }
 
-class WfsClientTest : public ::testing::Test {
+// The fault server for answers no service gives, the local geoportal's fault
+// table for the ways real services fail.
+class WfsClientTest : public kl::test::GeoportalSuite {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
@@ -63,20 +65,16 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
 // One failing answer of the local geoportal, then a good one: a failure that
 // may pass is asked once more, one that cannot is not repeated, and only a
 // whole answer is cached.
-class WfsClientRetry : public kl::test::GeoportalSuite {};
-
-TEST_F(WfsClientRetry, AFailureThatMayPassIsAskedOnceMore) {
+TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     using geoportal::FaultKind;
     const std::tuple<FaultKind, int, bool> cases[] = {
         {FaultKind::Status, 503, true}, {FaultKind::Exception, 0, true}, {FaultKind::Html, 0, true},
         {FaultKind::Cut, 0, true},      {FaultKind::Truncate, 0, true},  {FaultKind::NotFound, 404, false}};
     for (const auto& [kind, status, retried] : cases) {
         SCOPED_TRACE(geoportal::faultName({kind, status}));
-        kl::test::TempCacheHome home;
+        kl::test::TempCacheHome fresh;
         server_->log().clear();
         server_->faults().add({{kind, status}, "/wss/", "", 1});
-        // Without an override the cache is keyed by the very URL asked.
-        WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
         const std::string url = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201?request=GetCapabilities";
         const CachedText t = client.fetchCachedText(url, 2000, ExpectedBody::Xml, true);
         EXPECT_EQ(server_->log().snapshot().size(), retried ? 2u : 1u);
@@ -183,19 +181,19 @@ TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
 
 TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
     server.stalls("/stall.zip", 200000, 50000);
-    server.reply("/gone.zip", 404, "not here", "text/plain");
-    server.reply("/page.zip", 200, "<html><body>login</body></html>", "text/html");
     server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
+    server_->faults().add({{geoportal::FaultKind::NotFound, 404}, "/gone.zip", "", -1});
+    server_->faults().add({{geoportal::FaultKind::Html}, "/page.zip", "", -1});
     const DownloadProgress cancelAtOneMegabyte = [](std::int64_t got, std::int64_t) { return got < 1024 * 1024; };
-    const std::tuple<const char*, ExpectedBody, DownloadProgress, const char*> cases[] = {
-        {"/stall.zip", ExpectedBody::Binary, nullptr, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
-        {"/gone.zip", ExpectedBody::Binary, nullptr, "Serwer zwrocil status 404"},
-        {"/page.zip", ExpectedBody::Zip, nullptr, "Serwer zwrocil strone HTML zamiast danych."},
-        {"/big.zip", ExpectedBody::Binary, cancelAtOneMegabyte, "Pobieranie anulowane."},
+    const std::tuple<std::string, ExpectedBody, DownloadProgress, const char*> cases[] = {
+        {server.url("/stall.zip"), ExpectedBody::Binary, nullptr, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
+        {server_->baseUrl() + "/gone.zip", ExpectedBody::Binary, nullptr, "Serwer zwrocil status 404"},
+        {server_->baseUrl() + "/page.zip", ExpectedBody::Zip, nullptr, "Serwer zwrocil strone HTML zamiast danych."},
+        {server.url("/big.zip"), ExpectedBody::Binary, cancelAtOneMegabyte, "Pobieranie anulowane."},
     };
-    for (const auto& [path, expected, progress, reason] : cases) {
+    for (const auto& [url, expected, progress, reason] : cases) {
         std::string error;
-        EXPECT_EQ(client.getCachedFile(server.url(path), progress, 1000, error, expected), "") << path;
+        EXPECT_EQ(client.getCachedFile(url, progress, 1000, error, expected), "") << url;
         EXPECT_EQ(error, reason);
     }
     EXPECT_TRUE(filesIn(cacheDir()).empty());
