@@ -52,7 +52,6 @@ public:
         const auto counted = [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
             {
                 std::lock_guard lock(mutex_);
-                ++counts_[path];
                 bodies_[path].push_back(rq.body);
             }
             h(rq, rs);
@@ -108,10 +107,7 @@ public:
         });
     }
 
-    int hits(const std::string& path) {
-        std::lock_guard lock(mutex_);
-        return counts_[path];
-    }
+    int hits(const std::string& path) { return static_cast<int>(bodies(path).size()); }
     // The bodies of the requests to path, in order.
     std::vector<std::string> bodies(const std::string& path) {
         std::lock_guard lock(mutex_);
@@ -140,7 +136,6 @@ private:
     std::thread thread_;
     int port_ = 0;
     std::mutex mutex_;
-    std::map<std::string, int> counts_;
     std::map<std::string, std::vector<std::string>> bodies_;
     std::map<std::string, Script> scripts_;
     std::condition_variable releasedChanged_;

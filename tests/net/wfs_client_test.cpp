@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -30,12 +31,6 @@ namespace fs = std::filesystem;
 const std::string kGml =
     "<?xml version=\"1.0\"?><wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
     "numberReturned=\"0\"></wfs:FeatureCollection>";
-
-std::vector<std::string> filesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-    return names;
-}
 
 // The fault server for answers no service gives, the local geoportal's fault
 // table for the ways real services fail.
@@ -172,7 +167,7 @@ TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
     ASSERT_TRUE(reports.size() >= 50u && reports.size() <= 102u) << reports.size();
     EXPECT_EQ(reports.back(), std::make_pair(kTotal, kTotal));
     for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i].first, reports[i - 1].first);
-    EXPECT_EQ(filesIn(cacheDir()).size(), 1u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(cacheDir()), {}), 1);
     reports.clear();
     EXPECT_EQ(client.getCachedFile(server.url("/pkg.zip"), progress, 2000, error), path);
     EXPECT_TRUE(reports.empty());
@@ -196,7 +191,7 @@ TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
         EXPECT_EQ(client.getCachedFile(url, progress, 1000, error, expected), "") << url;
         EXPECT_EQ(error, reason);
     }
-    EXPECT_TRUE(filesIn(cacheDir()).empty());
+    EXPECT_TRUE(fs::is_empty(cacheDir()));
 }
 
 TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
