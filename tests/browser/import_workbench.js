@@ -43,6 +43,15 @@ function share(values, part) {
   return sorted[Math.floor(sorted.length * part)];
 }
 
+// Waits until the 3D view of the workbench page draws every body of the model; resolves with their number.
+async function bodiesShown(page, model, timeout) {
+  const n = model.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
+  const drawn = () => page.evaluate(() => document.getElementById('view3d-canvas').dataset.bodies);
+  await page.waitForFunction((k) => document.getElementById('view3d-canvas').dataset.bodies === String(k), n, { timeout })
+    .catch(async () => { throw new Error(`3D view shows ${await drawn()} of ${n} bodies`); });
+  return n;
+}
+
 // The site file opened in a workbench of its own (the project alone, no
 // add-on): its 3D view draws every body, the roads lie on the drawn terrain
 // and the bridge deck stands above it.
@@ -51,12 +60,7 @@ async function openedSite(file, site, env) {
   try {
     assert.deepEqual(await opened.api.model(), site, 'the workbench holds the file as written');
     // The whole site's terrain is a few hundred thousand points for the software renderer: give it time.
-    const bodies = site.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
-    await opened.page.waitForFunction((n) => document.getElementById('view3d-canvas').dataset.bodies === String(n),
-      bodies, { timeout: 240000 }).catch(async () => {
-      throw new Error('3D view of the opened site shows ' + await opened.page.evaluate(() =>
-        document.getElementById('view3d-canvas').dataset.bodies) + ' of ' + bodies + ' bodies');
-    });
+    const bodies = await bodiesShown(opened.page, site, 240000);
     const gaps = (elements) => opened.page.evaluate(([vertices, guids]) =>
       vertices.map(([x, y, z]) => [z, window.view3dHeightAt(x, y, guids)]).filter(([, h]) => h !== null)
         .map(([z, h]) => z - h), [elements.flatMap((e) => e.body.vertices), elementsOn(site, 'GIS_TEREN_CHMURA').map((e) => e.guid)]);
@@ -91,12 +95,7 @@ async function cloudGround(wb, frame, page) {
   assert.ok(terrain.length > 0 && terrain.every((e) => e.type === 'mesh' && e.levelPoints.length > 0),
     'terrain meshes from the cloud: ' + terrain.length);
   assert.equal(elementsOn(model, 'GIS_POZIOMICE_CHMURA_3D').filter((e) => e.type === 'mesh').length, 1);
-  const shown = model.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
-  await wb.page.waitForFunction((n) => document.getElementById('view3d-canvas').dataset.bodies === String(n), shown,
-    { timeout: 60000 }).catch(async () => {
-    throw new Error('3D view shows ' + await wb.page.evaluate(() => document.getElementById('view3d-canvas').dataset.bodies) +
-      ' of ' + shown + ' bodies');
-  });
+  await bodiesShown(wb.page, model, 60000);
 
   const [file, site] = await importEveryGroundKind(wb.home.env);
   assert.deepEqual([elementsOn(site, 'GIS_DROGI').length, elementsOn(site, 'GIS_MOSTY').length], [9, 1]);

@@ -6,7 +6,6 @@ const h = require('./lib/pages');
 
 const S = h.suite();
 const { text, hasClass, isHidden, disabled } = h;
-const close = S.close;
 const open = (options) => S.open('cloud.html', options);
 // Status line, its error mark, progress and cancel hidden, download disabled.
 const ui = (page) => Promise.all([text(page, '#status'), hasClass(page, '#status', 'error'), isHidden(page, '#progress'),
@@ -44,7 +43,6 @@ const cases = [
     assert.equal(await o.page.evaluate(() => map.getZoom()), 16, 'text coordinates are ignored');
     await o.page.waitForFunction(() => document.querySelectorAll('.leaflet-tile-loaded').length > 0);
     assert.ok((await S.srv.requested('/wss/service/PZGIK/ORTO/WMS/StandardResolution')).length > 0);
-    await close(o);
   }],
 
   ['the slider sends one estimate 400 ms after the last change, with its detail', async () => {
@@ -68,7 +66,6 @@ const cases = [
     await o.page.clock.runFor(400);
     const moved = (await h.posted(o.page)).pop();
     assert.deepEqual(moved, { type: 'frameEstimate', bboxWgs84: await bounds(o.page), detail: 'lekki' });
-    await close(o);
   }],
 
   ['estimate line: millions, thousands, points, density, over the limit', async () => {
@@ -85,7 +82,6 @@ const cases = [
       assert.equal(await text(o.page, '#estimate'), line);
     }
     assert.ok(await hasClass(o.page, '#estimate', 'warning') && await disabled(o.page, '#downloadBtn'));
-    await close(o);
   }],
 
   ['download: message, cancel, progress, errors during and after, done', async () => {
@@ -131,7 +127,6 @@ const cases = [
       { type: 'progress', label: 'Szacowanie', pct: 10 }, { type: 'error' }]) await h.push(o.page, m);
     const [status, , progressHidden, , downloadDisabled] = await ui(o.page);
     assert.deepEqual([status, progressHidden, downloadDisabled], ['Błąd', true, false]);
-    await close(o);
   }],
 
   ['set origin sends the map centre; texts stay text', async () => {
@@ -142,7 +137,6 @@ const cases = [
     await h.push(o.page, { type: 'downloadDone', ok: false, msg: '<img src=x onerror="window.__pwned=1">' });
     assert.deepEqual([await o.page.evaluate(() => document.querySelectorAll('img[src="x"]').length), await text(o.page, '#status')],
       [0, '<img src=x onerror="window.__pwned=1">']);
-    await close(o);
   }]
 ];
 

@@ -10,7 +10,6 @@ const HIDDEN = ['budynkirekon', 'mosty', 'drogi', 'wodachmura'];
 
 const S = h.suite();
 const { text, hasClass, isHidden, disabled } = h;
-const close = S.close;
 const barWidth = (page) => page.$eval('#progressBar', (e) => e.style.width);
 const chips = (page) => page.$$eval('#chips .chip', (els) => els.map((e) => e.textContent));
 const view = (page) => page.evaluate(() => [map.getCenter().lat, map.getCenter().lng, map.getZoom()]);
@@ -47,7 +46,6 @@ const cases = [
     assert.equal(await text(o.page, '#versionTag'), 'v1.8.0');
     await h.push(o.page, { type: 'pong', build: 'Sep 16 2026 23:36:03' });
     assert.equal(await text(o.page, '#versionTag'), 'build Sep 16 2026 23:36:03');
-    await close(o);
   }],
 
   ['messages queued before the script object exists are delivered once it appears', async () => {
@@ -57,7 +55,6 @@ const cases = [
     await o.page.evaluate(h.FAKE_GIS);
     await o.page.clock.runFor(100);
     assert.deepEqual((await h.posted(o.page)).map((m) => m.type), ['ping', 'getInit']);
-    await close(o);
   }],
 
   ['the layer boxes: defaults, hidden kinds, none ticked refused; default options are sent as numbers', async () => {
@@ -81,7 +78,6 @@ const cases = [
     assert.deepEqual([msg.rasterScale, msg.terrainStep, msg.terenChmuraKrok, msg.poziomiceCiecie, msg.poziomiceWygladz],
       [1000, 1, 1, 1, false]);
     assert.deepEqual(msg.layers, ['dzialki', 'budynki']);
-    await close(o);
   }],
 
   ['a ticked set sends "fetch" with the frame, keys in sending order and options; then its progress', async () => {
@@ -115,7 +111,6 @@ const cases = [
     assert.equal(await isHidden(o.page, '#cancelBtn'), true);
     await statusAfter(o.page, [[{ type: 'cancelled' }, 'Anulowano']]);
     assert.equal(await isHidden(o.page, '#progress'), true);
-    await close(o);
   }],
 
   ['fetchDone with data: chips, preview, place enabled, steps; then one with nothing', async () => {
@@ -155,7 +150,6 @@ const cases = [
       await statusAfter(o.page, [[{ type: 'fetchDone', counts, warning }, warning]]);
       assert.equal(await hasClass(o.page, '#status', 'error'), error, warning);
     }
-    await close(o);
   }],
 
   ['the page follows what the add-on holds: one fetch at a time, refusals, failed places', async () => {
@@ -189,7 +183,6 @@ const cases = [
     await o.page.click('#placeBtn');
     await h.push(o.page, { type: 'error', msg: 'Import nieudany (transakcja wycofana)' });
     await expectKept('a failed place shows nothing as placed');
-    await close(o);
   }],
 
   ['originSet, error, init, addressResults, noop and unknown types', async () => {
@@ -214,7 +207,6 @@ const cases = [
     assert.ok(await hasClass(o.page, '#status', 'error'));
     for (const type of ['noop', 'estimateDone']) await h.push(o.page, { type });
     assert.equal(o.record.consoleWarnings.filter((w) => w.startsWith('Nieznana wiadomosc z C++:')).length, 1);
-    await close(o);
   }],
 
   ['texts from the add-on are shown as text, never run as markup', async () => {
@@ -229,7 +221,6 @@ const cases = [
     assert.deepEqual(await o.page.evaluate(() => [document.querySelectorAll('img[src="x"], b').length, window.__pwned]), [0, undefined]);
     assert.deepEqual([await text(o.page, '#status'), await text(o.page, '#chips .chip'), await text(o.page, '#suggestions li')],
       [evil, '1 × ' + evil, evil]);
-    await close(o);
   }],
 
   ['address suggestions: debounce, cache, stale answers, keys, mouse', async () => {
@@ -281,7 +272,6 @@ const cases = [
     await o.page.press('#address', 'Enter');
     assert.equal((await h.waitPosted(o.page, 'searchAddress')).query, 'Kraków, Rynek');
     assert.equal(await text(o.page, '#status'), 'Szukam…');
-    await close(o);
   }],
 
   ['settings dialog: rows, preselection, new layer, cancelled prompt, save', async () => {
@@ -324,7 +314,6 @@ const cases = [
     await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });  // reopened, closed without saving
     await o.page.click('#settingsClose');
     assert.deepEqual([await isHidden(o.page, '#settingsDialog'), (await postedOf(o.page, 'settingsChanged')).length], [true, 1]);
-    await close(o);
   }],
 
   ['frame indicator for a known view, and after a scale change', async () => {
@@ -337,7 +326,6 @@ const cases = [
     assert.equal(await text(o.page, '#frameInfo'), 'Kadr: 1.99 km × 1.64 km  (1:250 → 42 płyt.)');
     await o.page.evaluate(() => map.setZoom(18, { animate: false }));
     assert.match(await text(o.page, '#frameInfo'), /^Kadr: \d+ m × \d+ m {2}\(1:250 → \d+ płyt\.\)$/);
-    await close(o);
   }],
 
   ['the panel collapse survives a reload', async () => {
@@ -352,7 +340,6 @@ const cases = [
     await o.page.click('#panelToggle');
     await o.page.reload();
     assert.deepEqual(await collapsed(), [false, '0']);
-    await close(o);
   }],
 
   // The browser runs WebGL on its software rasteriser; without it the vector base map is not offered.
@@ -369,7 +356,6 @@ const cases = [
       await style;
       await o.page.selectOption('#basemap', 'none');
       assert.equal(await o.page.$$eval('canvas.maplibregl-canvas', (c) => c.length), 0);
-      await close(o);
     }
   }],
 
@@ -389,7 +375,6 @@ const cases = [
     await o.page.click('#originBtn');
     const origin = await h.waitPosted(o.page, 'setOrigin');
     assert.deepEqual([origin.lat, origin.lon], (await view(o.page)).slice(0, 2));
-    await close(o);
   }]
 ];
 

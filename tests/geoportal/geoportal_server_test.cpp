@@ -4,6 +4,7 @@
 #include "tools/geoportal/geoportal_server.h"
 
 #include "tests/support/command_output.h"
+#include "tests/support/geoportal_suite.h"
 #include "tools/geoportal/demo_area.h"
 #include "tools/geoportal/lidar_sheets.h"
 
@@ -28,26 +29,17 @@ const std::string kGesut = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 const std::string kOrto = "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
 constexpr double kTestDensity = 0.5;  // small LiDAR tiles keep the suite fast
 
-// One server for the suite, its LiDAR tiles cached in a folder of its own in
-// the build tree; each test starts without faults, with an empty log and the
-// suite's configuration.
-class GeoportalServerTest : public ::testing::Test {
+// The shared suite's server, its LiDAR tiles small and cached in a folder of
+// its own in the build tree.
+class GeoportalServerTest : public test::GeoportalSuite {
 protected:
-    static void SetUpTestSuite() {
-        std::filesystem::remove_all(cacheDir());
-        server = new GeoportalServer();
-        const auto started = server->start();
-        ASSERT_TRUE(started.ok) << started.message;
-    }
     static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
+        GeoportalSuite::TearDownTestSuite();
         std::filesystem::remove_all(cacheDir());
     }
     void SetUp() override {
-        server->faults().clear();
-        server->log().clear();
-        server->setConfig(config());
+        GeoportalSuite::SetUp();
+        server_->setConfig(config());
     }
     static ServiceConfig config() {
         ServiceConfig c;
@@ -61,12 +53,11 @@ protected:
         std::string body, type;
     };
     static Reply get(const std::string& target) {
-        httplib::Client client("127.0.0.1", server->port());
+        httplib::Client client("127.0.0.1", server_->port());
         client.set_read_timeout(60, 0);
         const auto r = client.Get(target);
         return r ? Reply{r->status, r->body, r->get_header_value("Content-Type")} : Reply{};
     }
-    inline static GeoportalServer* server = nullptr;
     static std::string getFeature(const std::string& path, const std::string& type, const std::string& extra) {
         return path + "?service=WFS&version=2.0.0&request=GetFeature&typenames=" + type + extra;
     }
@@ -256,7 +247,7 @@ TEST_F(GeoportalServerTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile
     std::filesystem::remove_all(fresh);
     ServiceConfig freshCache = config();
     freshCache.lidarCacheDir = fresh;
-    server->setConfig(freshCache);
+    server_->setConfig(freshCache);
     Reply replies[3];
     std::vector<std::thread> clients;
     for (auto& reply : replies) clients.emplace_back([&reply, &path] { reply = get(path); });

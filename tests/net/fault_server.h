@@ -1,20 +1,24 @@
 #pragma once
-// A loopback HTTP server for what the local geoportal cannot answer: routes
-// that answer as the test tells it, servers that stall or trickle, answers no
-// service gives. Request counts are kept per path.
+// A loopback HTTP server for what the local geoportal cannot answer: answers
+// the test writes (in turn, counted per path), servers that stall mid-body or
+// send at a pace.
 #include "base/service_hosts.h"
 #include "net/http_types.h"
 #include "tests/support/scratch_folder.h"
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace kl::test {
 
@@ -30,7 +34,11 @@ public:
         httplib::Client(url("")).Get(kReadyPath);
     }
     ~FaultServer() {
-        releaseHeld();
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        releasedChanged_.notify_all();
         server_.stop();
         if (thread_.joinable()) thread_.join();
     }
@@ -42,71 +50,77 @@ public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
     void on(const std::string& path, Handler h) {
         const auto counted = [this, path, h](const httplib::Request& rq, httplib::Response& rs) {
-            count(path);
+            {
+                std::lock_guard lock(mutex_);
+                bodies_[path].push_back(rq.body);
+            }
             h(rq, rs);
         };
         server_.Get(path, counted);
         server_.Post(path, counted);
     }
 
-    // A fixed answer.
+    // Answers (status, body) in turn, the last one repeating; a later call for
+    // the same path starts its new answers from the first.
+    using Answers = std::vector<std::pair<int, std::string>>;
+    void answers(const std::string& path, Answers list, std::string type = "application/json") {
+        std::lock_guard lock(mutex_);
+        const bool served = scripts_.count(path) > 0;
+        scripts_[path] = {std::move(list), std::move(type), 0};
+        if (!served)
+            on(path, [this, path](const httplib::Request&, httplib::Response& rs) {
+                std::lock_guard held(mutex_);
+                Script& s = scripts_.at(path);
+                const auto& [status, body] = s.list[std::min(s.next++, s.list.size() - 1)];
+                rs.status = status;
+                rs.set_content(body, s.type.c_str());
+            });
+    }
     void reply(const std::string& path, int status, std::string body, std::string type = "text/xml") {
-        on(path, [status, body, type](const httplib::Request&, httplib::Response& rs) {
-            rs.status = status;
-            rs.set_content(body, type.c_str());
-        });
+        answers(path, {{status, std::move(body)}}, std::move(type));
     }
 
     // Announces `announced` bytes and sends `sent` of them (0: not even the
     // status line), then holds the connection until the server is destroyed:
     // a server that stalls for longer than any client waits.
     void stalls(const std::string& path, std::size_t announced = 0, std::size_t sent = 0) {
-        on(path, [this, announced, sent](const httplib::Request&, httplib::Response& rs) {
-            if (announced == 0) return waitForRelease();
-            rs.set_content_provider(announced, "application/octet-stream",
-                                    [this, sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                        if (offset >= sent) {
-                                            waitForRelease();
-                                            return false;
-                                        }
-                                        std::string chunk(sent - offset, 'x');
-                                        return sink.write(chunk.data(), chunk.size());
-                                    });
-        });
+        if (announced == 0) return on(path, [this](const httplib::Request&, httplib::Response&) { waitForRelease(); });
+        chunked(path, announced, std::max<std::size_t>(sent, 1), 0, sent);
     }
-    // Sends `total` bytes in chunks, the k-th not before k * paceMs after the
-    // answer began (a slow but steady server: by construction the transfer
-    // lasts at least (chunks - 1) * paceMs). Destroying the server ends it.
+    // Sends a zip of `total` bytes in chunks, the k-th not before k * paceMs
+    // after the answer began (a slow but steady server: the transfer lasts at
+    // least (chunks - 1) * paceMs), holding after `stallAt` bytes. Destroying
+    // the server ends it.
     void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs,
-                 std::string prefix = "PK\x03\x04") {
+                 std::size_t stallAt = SIZE_MAX) {
         on(path, [=, this](const httplib::Request&, httplib::Response& rs) {
             const auto start = std::chrono::steady_clock::now();
             rs.set_content_provider(total, "application/zip",
                                     [=, this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                        if (offset >= stallAt) return waitForRelease(), false;
                                         const auto due = start + std::chrono::milliseconds(paceMs) * (offset / chunk);
                                         if (paceMs > 0 && heldUntil(due)) return false;
-                                        std::string part(std::min(chunk, total - offset), 'z');
-                                        if (offset == 0) part.replace(0, std::min(prefix.size(), part.size()), prefix);
+                                        std::string part(std::min({chunk, total - offset, stallAt - offset}), 'z');
+                                        if (offset == 0) part.replace(0, std::min<std::size_t>(4, total), "PK\x03\x04");
                                         return sink.write(part.data(), part.size());
                                     });
         });
     }
 
-    int hits(const std::string& path) {
+    int hits(const std::string& path) { return static_cast<int>(bodies(path).size()); }
+    // The bodies of the requests to path, in order.
+    std::vector<std::string> bodies(const std::string& path) {
         std::lock_guard lock(mutex_);
-        return counts_[path];
+        return bodies_[path];
     }
 
 private:
     static constexpr const char* kReadyPath = "/.fault-server-ready";
-
-    void releaseHeld() {
-        {
-            std::lock_guard lock(mutex_);
-            released_ = true;
-        }
-        releasedChanged_.notify_all();
-    }
+    struct Script {
+        Answers list;
+        std::string type;
+        std::size_t next;
+    };
 
     void waitForRelease() {
         std::unique_lock lock(mutex_);
@@ -118,16 +132,12 @@ private:
         return releasedChanged_.wait_until(lock, due, [this] { return released_; });
     }
 
-    void count(const std::string& path) {
-        std::lock_guard lock(mutex_);
-        ++counts_[path];
-    }
-
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
     std::mutex mutex_;
-    std::map<std::string, int> counts_;
+    std::map<std::string, std::vector<std::string>> bodies_;
+    std::map<std::string, Script> scripts_;
     std::condition_variable releasedChanged_;
     bool released_ = false;
 };
@@ -140,9 +150,6 @@ inline net::HttpTimings loopbackTimings() {
     t.defaultReceiveTimeoutMs = 2000;
     return t;
 }
-
-// A port on which nobody listens.
-int closedLoopbackPort();
 
 // Points the download cache at a fresh folder for one test.
 class TempCacheHome {

@@ -71,59 +71,8 @@ std::string sample(const std::string& name) {
 
 const std::string kMaintenancePage = "<!DOCTYPE html><html><body><h1>Przerwa techniczna</h1></body></html>";
 
-struct NominatimCase {
-    const char* name;
-    int status;
-    std::string body;
-    std::optional<AddressPlace> place;  // expected; none: nothing found or an error
-    std::string error;
-    int requests = 1;
-};
-
 const std::string kGeocoderSilent = "Wyszukiwarka adresow nie odpowiada (Nominatim)";
 const std::string kGeocoderUnreadable = "Wyszukiwarka adresow zwrocila nieczytelna odpowiedz (Nominatim)";
-
-TEST(NominatimAnswers, GiveThePlaceNothingOrTheReason) {
-    const NominatimCase cases[] = {
-        // The real answer: coordinates as texts with a decimal point.
-        {"RealAnswer", 200, sample("geocoder__osm.json"),
-         AddressPlace{45.421106, -75.690308, "Ottawa, Ontario, Canada"}, ""},
-        {"LatAsNumber", 200, R"([{"lat":51.2622,"lon":15.5683,"display_name":"Rynek"}])",
-         AddressPlace{51.2622, 15.5683, "Rynek"}, ""},
-        {"EmptyArray", 200, "[]", std::nullopt, ""},
-        {"ObjectInsteadOfArray", 200, R"({"error":"Unable to geocode"})", std::nullopt, ""},
-        {"DecimalComma", 200, R"([{"lat":"51,26","lon":"15,57","display_name":"X"}])", std::nullopt, kGeocoderUnreadable},
-        {"NoCoordinates", 200, R"([{"display_name":"X"}])", std::nullopt, kGeocoderUnreadable},
-        {"LatitudeOutOfRange", 200, R"([{"lat":"152.2","lon":"15.5"}])", std::nullopt, kGeocoderUnreadable},
-        {"BodyCutShort", 200, R"([{"lat":"51.26","lo)", std::nullopt, kGeocoderUnreadable},
-        // A failure that may pass is asked once more, then named.
-        {"Status500", 500, "Internal error", std::nullopt, kGeocoderSilent, 2},
-        {"HtmlPage", 200, kMaintenancePage, std::nullopt, kGeocoderSilent, 2},
-        {"NotFound404", 404, "", std::nullopt, kGeocoderSilent, 1},
-    };
-    for (const NominatimCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::FaultServer server;
-        server.reply("/search", c.status, c.body, "application/json");
-        WfsClient client(test::loopbackTimings(), server.hosts());
-        const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
-        EXPECT_EQ(found.error, c.error);
-        ASSERT_EQ(found.place.has_value(), c.place.has_value());
-        if (c.place) {
-            EXPECT_DOUBLE_EQ(found.place->lat, c.place->lat);
-            EXPECT_DOUBLE_EQ(found.place->lon, c.place->lon);
-            EXPECT_EQ(found.place->label, c.place->label);
-        }
-        EXPECT_EQ(server.hits("/search"), c.requests);
-    }
-}
-
-struct PhotonCase {
-    const char* name;
-    int status;
-    std::string body;
-    std::vector<AddressPlace> items;  // expected
-};
 
 const std::string kTwoGoodAmongBroken = R"({"type":"FeatureCollection","features":[
   {"type":"Feature","properties":{"name":"Bez geometrii"}},
@@ -135,37 +84,70 @@ const std::string kTwoGoodAmongBroken = R"({"type":"FeatureCollection","features
   "nie obiekt",
   {"type":"Feature","geometry":{"type":"Point","coordinates":[15.56,51.261]},"properties":null}]})";
 
-TEST(PhotonAnswers, GiveTheFeaturesWithCoordinatesOnce) {
-    const PhotonCase cases[] = {
+// Nominatim (the search) gives one place, nothing or the reason, and asks a
+// failure that may pass once more; Photon (suggestions) gives the features
+// with coordinates and is never asked twice.
+TEST(GeocoderAnswers, GiveThePlacesNothingOrTheReason) {
+    const struct {
+        const char* name;
+        bool suggest;
+        int status;
+        std::string body;
+        std::vector<AddressPlace> places;
+        std::string error = {};
+        int requests = 1;
+    } cases[] = {
+        // The real answer: coordinates as texts with a decimal point.
+        {"search: real answer", false, 200, sample("geocoder__osm.json"), {{45.421106, -75.690308, "Ottawa, Ontario, Canada"}}},
+        {"search: lat as number", false, 200, R"([{"lat":51.2622,"lon":15.5683,"display_name":"Rynek"}])",
+         {{51.2622, 15.5683, "Rynek"}}},
+        {"search: empty array", false, 200, "[]", {}},
+        {"search: object instead of array", false, 200, R"({"error":"Unable to geocode"})", {}},
+        {"search: decimal comma", false, 200, R"([{"lat":"51,26","lon":"15,57","display_name":"X"}])", {}, kGeocoderUnreadable},
+        {"search: no coordinates", false, 200, R"([{"display_name":"X"}])", {}, kGeocoderUnreadable},
+        {"search: latitude out of range", false, 200, R"([{"lat":"152.2","lon":"15.5"}])", {}, kGeocoderUnreadable},
+        {"search: body cut short", false, 200, R"([{"lat":"51.26","lo)", {}, kGeocoderUnreadable},
+        {"search: 500", false, 500, "Internal error", {}, kGeocoderSilent, 2},
+        {"search: html page", false, 200, kMaintenancePage, {}, kGeocoderSilent, 2},
+        {"search: 404", false, 404, "", {}, kGeocoderSilent, 1},
         // The real answer: [longitude, latitude]; labels from the parts each feature has.
-        {"RealAnswer", 200, sample("waypointer__photon_response.json"),
+        {"suggest: real answer", true, 200, sample("waypointer__photon_response.json"),
          {{46.0664228, 11.1257601, "Trento, Provincia di Trento"},
           {44.9656976, 11.4673224, "Trento, Ficarolo, Rovigo"},
           {8.043508, 126.0633157, "Trento"}}},
-        {"FeaturesWithoutCoordinatesSkipped", 200, kTwoGoodAmongBroken, {{51.26, 15.57, "Rynek, Bolesławiec"}, {51.261, 15.56, ""}}},
-        {"NoFeatures", 200, R"({"type":"FeatureCollection"})", {}},
-        {"ArrayInsteadOfObject", 200, "[]", {}},
-        {"Status500", 500, "Internal error", {}},
-        {"HtmlPage", 200, kMaintenancePage, {}},
+        {"suggest: features without coordinates skipped", true, 200, kTwoGoodAmongBroken,
+         {{51.26, 15.57, "Rynek, Bolesławiec"}, {51.261, 15.56, ""}}},
+        {"suggest: no features", true, 200, R"({"type":"FeatureCollection"})", {}},
+        {"suggest: array instead of object", true, 200, "[]", {}},
+        {"suggest: 500", true, 500, "Internal error", {}},
+        {"suggest: html page", true, 200, kMaintenancePage, {}},
     };
-    for (const PhotonCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::FaultServer server;
-        server.reply("/api/", c.status, c.body, "application/json");
+        const std::string path = c.suggest ? "/api/" : "/search";
+        server.reply(path, c.status, c.body, "application/json");
         WfsClient client(test::loopbackTimings(), server.hosts());
-        const std::vector<AddressPlace> items = photonSuggest(client, server.url(""), "Trento");
-        ASSERT_EQ(items.size(), c.items.size());
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            EXPECT_DOUBLE_EQ(items[i].lat, c.items[i].lat) << i;
-            EXPECT_DOUBLE_EQ(items[i].lon, c.items[i].lon) << i;
-            EXPECT_EQ(items[i].label, c.items[i].label);
+        std::vector<AddressPlace> places;
+        if (c.suggest) {
+            places = photonSuggest(client, server.url(""), "Trento");
+        } else {
+            const AddressSearch found = nominatimSearch(client, server.url(""), "Rynek");
+            EXPECT_EQ(found.error, c.error);
+            if (found.place) places.push_back(*found.place);
         }
-        EXPECT_EQ(server.hits("/api/"), 1) << "suggestions are never asked twice";
+        ASSERT_EQ(places.size(), c.places.size());
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            EXPECT_DOUBLE_EQ(places[i].lat, c.places[i].lat) << i;
+            EXPECT_DOUBLE_EQ(places[i].lon, c.places[i].lon) << i;
+            EXPECT_EQ(places[i].label, c.places[i].label);
+        }
+        EXPECT_EQ(server.hits(path), c.requests);
     }
 }
 
 // The requests as the local geoportal's geocoders log them.
-class GeocoderRequests : public test::GeoportalSuite {
+class OsmOnTheGeoportal : public test::GeoportalSuite {
 protected:
     static std::map<std::string, std::string> lastParams() {
         const auto log = server_->log().snapshot();
@@ -175,7 +157,9 @@ protected:
     WfsClient client{test::loopbackTimings(), hosts()};
 };
 
-TEST_F(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
+// Blank and overlong queries are not sent (the page's side is the import's
+// address search test); the limit counts letters, not bytes.
+TEST_F(OsmOnTheGeoportal, GeocoderQueriesArriveWholeWithTheFixedFormsBlankAndOverlongOnesNotAtAll) {
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
         EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), query).error, "");
@@ -187,11 +171,7 @@ TEST_F(GeocoderRequests, QueriesArriveWholeWithTheFixedForms) {
             {"q", query}, {"limit", "5"}, {"bbox", "14.1,49.0,24.2,54.9"}};
         EXPECT_EQ(lastParams(), expectedSuggest);
     }
-}
-
-// Blank and overlong queries (the page's side is the import's address search
-// test); the limit counts letters, not bytes.
-TEST_F(GeocoderRequests, BlankAndOverlongQueriesAreNotSent) {
+    server_->log().clear();
     EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), "\t\n ").error, "");
     EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), std::string(301, 'a')).error,
               "Wpisany adres jest za dlugi (najwiecej 300 znakow).");
@@ -228,8 +208,10 @@ const std::string kBadCoordinates = R"({"type": "way", "id": 106, "nodes": [11, 
   "geometry": [{"lat": "51.26", "lon": 15.57}, {"lat": 151.0, "lon": 15.57}], "tags": {"highway": "primary"}})";
 const std::string kNode = R"({"type": "node", "id": 1, "lat": 51.2620, "lon": 15.5680})";
 
-TEST(ParseOverpassWays, KeepsWaysWithTwoPointsAndCountsTheOthers) {
-    const OverpassWays got = parseOverpassWays(
+// Ways with two points are kept, the others counted; unreadable and cut
+// answers are told.
+TEST(ParseOverpassWays, KeepsWaysWithTwoPointsCountsTheOthersAndTellsUnreadableAnswers) {
+    OverpassWays got = parseOverpassWays(
         answer(kNode + "," + kBridge + "," + kRail + "," + kUntagged + "," + kOnePoint + "," + kNoGeometry + "," +
                kBadCoordinates + ", 7"));
     ASSERT_TRUE(got.readable);
@@ -243,9 +225,6 @@ TEST(ParseOverpassWays, KeepsWaysWithTwoPointsAndCountsTheOthers) {
     EXPECT_EQ(ways, (std::vector<std::string>{"secondary|Most Piastowski|bridge|8|2", "rail||bridge|3|2", "|||5|2"}));
     EXPECT_EQ(got.ways.at(0).points, (std::vector<geo::Point2d>{geo::wgs84ToPl1992(51.2620, 15.5680),
                                                                geo::wgs84ToPl1992(51.2625, 15.5690)}));
-}
-
-TEST(ParseOverpassWays, TellsUnreadableAndCutAnswers) {
     struct Case {
         const char* name;
         std::string text;
@@ -268,7 +247,7 @@ TEST(ParseOverpassWays, TellsUnreadableAndCutAnswers) {
          true, "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.", 1, 0},
     };
     for (const Case& c : cases) {
-        const OverpassWays got = parseOverpassWays(c.text);
+        got = parseOverpassWays(c.text);
         EXPECT_EQ(got.readable, c.readable) << c.name;
         EXPECT_EQ(got.remark, c.remark) << c.name;
         EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways) << c.name;
@@ -306,7 +285,9 @@ TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
         std::string error;
         int ways;
         int requests;
+        bool wanted = true;  // bridges and roads
     } cases[] = {
+        {"NeitherKindWanted", kFrame, 200, answer(kBridge), "", 0, 0, false},
         {"Answer", kFrame, 200, answer(kBridge + "," + kOnePoint + "," + kUntagged), "", 2, 1},
         {"FiveByFiveKilometres", {200000, 300000, 205000, 305000}, 200, answer(""), "", 0, 1},
         {"OneMetreLarger", {200000, 300000, 205000, 305001}, 200, answer(""), kTooLarge, 0, 0},
@@ -330,7 +311,7 @@ TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
             rs.set_content(c.body, "application/json");
         });
         WfsClient client(test::loopbackTimings(), server.hosts());
-        const OsmWaysFetch got = fetchOsmWays(c.frame, client, true, true);
+        const OsmWaysFetch got = fetchOsmWays(c.frame, client, c.wanted, c.wanted);
         EXPECT_EQ(got.error, c.error);
         EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways);
         EXPECT_EQ(server.hits("/api/interpreter"), c.requests);
@@ -340,26 +321,15 @@ TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
 
 // Overpass may think for up to the query's own 25 s: the fetch waits longer
 // than the client's usual receive time-out for the geoportal's slow answer.
-class SlowOverpass : public test::GeoportalSuite {};
-
-TEST_F(SlowOverpass, IsWaitedForLongerThanTheUsualTimeout) {
+TEST_F(OsmOnTheGeoportal, SlowOverpassIsWaitedForLongerThanTheUsualTimeout) {
     server_->faults().add({{geoportal::FaultKind::Slow, 200, 500}, "/api/interpreter", "", 1});
     HttpTimings timings = test::loopbackTimings();
     timings.defaultReceiveTimeoutMs = 50;
-    WfsClient client(timings, hosts());
-    const OsmWaysFetch got = fetchOsmWays(kFrame, client, true, true);
+    WfsClient patient(timings, hosts());
+    const OsmWaysFetch got = fetchOsmWays(kFrame, patient, true, true);
     EXPECT_EQ(got.error, "");
     EXPECT_FALSE(got.ways.empty());
     EXPECT_EQ(server_->log().snapshot().size(), 1u);
-}
-
-TEST(OsmFetch, AsksNothingWhenNeitherKindIsWanted) {
-    // Were it to ask anyway, the request would meet a closed loopback port.
-    WfsClient client(test::loopbackTimings(),
-                     settings::serviceHostsWithOverride("http://127.0.0.1:" + std::to_string(test::closedLoopbackPort())));
-    const OsmWaysFetch got = fetchOsmWays(kFrame, client, false, false);
-    EXPECT_TRUE(got.ways.empty());
-    EXPECT_TRUE(got.error.empty());
 }
 
 }  // namespace

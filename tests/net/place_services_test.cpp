@@ -1,16 +1,19 @@
 // A place's services: the commune under a frame, from the national boundary
-// service, and the county and commune registries that name the services of
-// a code.
+// service; the county and commune registries that name the services of a
+// code; the planning register client (the query it sends, how it waits and
+// gives up, which act it chooses and which act ids it trusts; the demo
+// commune's acts and zones through the whole import are the import flow's).
 #include "net/commune_resolver.h"
 #include "net/county_registry.h"
+#include "net/planning_register.h"
 
-#include "geodata/gml_parser.h"
 #include "tests/geodata/sample_files.h"
 #include "tests/net/fault_server.h"
 #include "tests/support/geoportal_suite.h"
 #include "tools/geoportal/demo_area.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -20,10 +23,6 @@ namespace kl::net {
 namespace {
 
 namespace demo = kl::geoportal::demo;
-
-std::vector<geo::Point2d> squareRing(double x, double y, double size) {
-    return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}, {x, y}};
-}
 
 // The demo town commune is a ring of about 2.6 km around its centre, the rural
 // commune a ring of about 11 km around it.
@@ -37,7 +36,7 @@ protected:
     WfsClient client{kl::test::loopbackTimings(), hosts()};
 };
 
-TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommune) {
+TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommuneAndHoldsNothingWhenUnreachable) {
     CommuneResolver resolver(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
     EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), demo::kCommuneTeryt);
     // 1.5 km away, still in the same commune: no request.
@@ -49,6 +48,16 @@ TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommune) {
     // 30 km away, outside both: asked again, nothing found, the old code is not given out.
     EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE + 30000, kTownN)), "");
     EXPECT_EQ(resolver.lastError(), "");  // the service answered: no commune there
+    // An unreachable service: nothing held, the layer list read only once.
+    server_->log().clear();
+    server_->faults().add({{geoportal::FaultKind::Status, 503}, "/wss/service/PZGIK/PRG", "", -1});
+    CommuneResolver down(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
+    EXPECT_EQ(down.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
+    EXPECT_FALSE(down.holdsResult());
+    EXPECT_EQ(down.lastError(), "Serwer zwrocil status 503");
+    EXPECT_EQ(requests(), 4);  // point query and capabilities, each retried once
+    EXPECT_EQ(down.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
+    EXPECT_EQ(requests(), 6);  // only the point query again
 }
 
 TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
@@ -74,47 +83,6 @@ TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
     EXPECT_EQ(resolver.layerName(), "ms:PRG_Granice_gmin_2024");
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[1], "GetCapabilities 2.0.0");
-}
-
-TEST_F(Resolver, UnreachableServiceHoldsNothingAndReadsTheLayerListOnlyOnce) {
-    server_->faults().add({{geoportal::FaultKind::Status, 503}, "/wss/service/PZGIK/PRG", "", -1});
-    CommuneResolver resolver(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
-    EXPECT_FALSE(resolver.holdsResult());
-    EXPECT_EQ(resolver.lastError(), "Serwer zwrocil status 503");
-    EXPECT_EQ(requests(), 4);  // point query and capabilities, each retried once
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
-    EXPECT_EQ(requests(), 6);  // only the point query again
-}
-
-TEST(CommuneAnswer, CountyCodesOfARealAnswerAreNotCommuneCodes) {
-    geo::GmlParseOptions o;
-    o.keepFeaturesWithoutGeometry = true;
-    const auto parsed = geo::GmlParser::parse(geo::testing::readSample("polish_wfs/kartograf__prg_two_counties.xml"),
-                                              geo::DataType::Parcels, o);
-    ASSERT_EQ(parsed.features.size(), 2u);
-    EXPECT_EQ(communeFromBoundaryAnswer(parsed.features, {0, 0}).teryt, "");
-}
-
-TEST(CommuneAnswer, PicksTheQualifyingAttributeAndTheContainingFeature) {
-    geo::GisFeature a;
-    a.attributes = {{"JPT_KOD_JE", "14650"}, {"kod_gminy", "1465011"}};
-    a.polygons.push_back({squareRing(0, 0, 10), {}});
-    geo::GisFeature b;
-    b.attributes = {{"TERYT", "1465022"}};
-    b.polygons.push_back({squareRing(10, 0, 10), {}});
-    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {5, 5}).teryt, "1465011");
-    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {15, 5}).teryt, "1465022");
-    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {50, 50}).teryt, "1465011");  // none contains it: the first
-    geo::GisFeature letters;
-    letters.attributes = {{"teryt", "14650a1"}};
-    EXPECT_EQ(communeFromBoundaryAnswer({letters}, {0, 0}).teryt, "");
-}
-
-TEST(CommuneLayer, BestScoringNameWins) {
-    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:Granice_gmin</Name>"), "ms:Granice_gmin");
-    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:obrony_gmin_granice</Name>"), "ms:gminy");
-    EXPECT_EQ(communeLayerFromCapabilities("<Name>gmi</Name><Name>powiaty</Name>"), "");
 }
 
 // The three county tables share one sorted key list: Poland's 380 counties,
@@ -158,8 +126,6 @@ TEST(CountyRegistry, CodesFindTheirCountyOrCommuneRowOrSayWhyNot) {
         std::string warning;
     } cases[] = {
         {Registry::Egib, "1465011", Endpoint::Wfs, LookupStatus::Found, "1465", ""},
-        {Registry::Bdot500, "1465011", Endpoint::Wfs, LookupStatus::NotConfigured, "1465",
-         notConfigured("WFS BDOT500 dla powiatu", "1465")},
         {Registry::Gesut, "1465011", Endpoint::Wfs, LookupStatus::NotConfigured, "1465",
          notConfigured("WFS GESUT dla powiatu", "1465")},
         {Registry::Egib, "0201", Endpoint::Wfs, LookupStatus::Found, "0201", ""},
@@ -182,29 +148,6 @@ TEST(CountyRegistry, CodesFindTheirCountyOrCommuneRowOrSayWhyNot) {
     for (const auto& r : communes) ASSERT_EQ(r.teryt.size(), 6u);
 }
 
-TEST(RegistryParser, RefusesBadRowsAndKeepsTheRest) {
-    const std::string text =
-        "# comment\r\n"
-        "# teryt\twms\twfs\n"
-        "0201\thttps://a.example/wms\thttps://a.example/wfs\r\n"
-        "0202\t\t\n"
-        "0203\n"
-        "020A\t\t\n"                              // not digits
-        "0204\tjavascript:alert(1)\t\n"           // not an http(s) address
-        "0205\t\thttps://b.example/wfs?x=1\n"     // a query belongs to the request, not the endpoint
-        "0203\t\t\n"                              // out of order
-        "0206\t\t\textra\n"
-        "\n";
-    const RegistryTable t = parseRegistry(text, 4);
-    ASSERT_EQ(t.rows.size(), 3u);
-    EXPECT_EQ(t.rows[0].wms, "https://a.example/wms");
-    EXPECT_EQ(t.rows[0].wfs, "https://a.example/wfs");
-    EXPECT_EQ(t.rows[1].teryt, "0202");
-    EXPECT_EQ(t.rows[2].teryt, "0203");
-    EXPECT_EQ(t.problems.size(), 5u);
-    EXPECT_EQ(t.problems[0], "wiersz 6: nieprawidlowy kod TERYT");
-}
-
 // A copy changed while the add-on runs, and one bad key, are the import
 // flow's (its registry copies are rewritten between fetches).
 TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid) {
@@ -219,7 +162,10 @@ TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid)
     };
     const Case cases[] = {
         {"no copy", "", 380, ""},
-        {"usable copy", "# demo\n0201\thttp://127.0.0.1:1/gesut\thttp://127.0.0.1:1/gesut\n", 1, ""},
+        {"usable copy", "# demo\r\n0201\thttp://127.0.0.1:1/gesut\thttp://127.0.0.1:1/gesut\r\n", 1, ""},
+        {"order, a query and letters", "0202\t\t\n0201\t\t\n0203\t\thttps://b.example/wfs?x=1\n020A\t\t\n", 380,
+         "Plik rejestru uslug " + file + " jest uszkodzony (wiersz 2: kody nie sa rosnace albo sie powtarzaja; wiersz 3: "
+         "nieprawidlowy adres uslugi; wiersz 4: nieprawidlowy kod TERYT)" + builtIn},
         {"four bad rows", "0201\tftp://x\t\n0201\t\t\n0202\t\t\tx\n1\n0201\t\t\n", 380,
          "Plik rejestru uslug " + file + " jest uszkodzony (wiersz 1: nieprawidlowy adres uslugi; wiersz 3: za duzo "
          "kolumn; wiersz 4: nieprawidlowy kod TERYT; ...)" + builtIn},
@@ -231,8 +177,200 @@ TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid)
         const RegistryTable t = loadRegistryTable(Registry::Gesut, scratch.dir());
         EXPECT_EQ(t.rows.size(), c.rows) << c.name;
         EXPECT_EQ(t.warning, c.warning) << c.name;
+        EXPECT_TRUE(c.rows != 1 || t.rows[0].wfs == "http://127.0.0.1:1/gesut") << c.name;
         // The other registries never read this file.
         EXPECT_EQ(loadRegistryTable(Registry::Egib, scratch.dir()).rows.size(), 380u) << c.name;
+    }
+}
+
+using nlohmann::json;
+
+constexpr const char* kQuery = "/api/public/published/query";
+
+std::string act(long long id, const std::string& type, const std::string& status, const std::string& date) {
+    return json{{"publishedActId", id}, {"title", "akt"}, {"planType", type}, {"spatialPlanningActStatus", status},
+                {"publishDate", date}, {"tercCode", "0201011"}}
+        .dump();
+}
+
+std::string actsAnswer(const std::vector<std::string>& acts) {
+    std::string out = "{\"publishedActs\":[";
+    for (std::size_t i = 0; i < acts.size(); ++i) out += (i ? "," : "") + acts[i];
+    return out + "]}";
+}
+
+const std::string kGeneralInForce = act(5001, "MUNICIPAL_GENERAL_PLAN", "prawnie wiążący lub realizowany", "2025-06-30");
+
+// Against a loopback server that answers the register's paths; the pauses
+// between attempts are recorded, never slept.
+class RegisterClient : public ::testing::Test {
+protected:
+    test::FaultServer server;
+    WfsClient client{test::loopbackTimings(), server.hosts()};
+    std::vector<int> waits;
+    RegisterWait record = [this](int ms) { waits.push_back(ms); };
+};
+
+TEST(RegisterQueryBody, IsCompactWithSortedKeys) {
+    struct Case {
+        const char* name;
+        RegisterQuery query;
+        std::string body;
+    };
+    RegisterQuery parcel;
+    parcel.parcel = "020101_1.0009.522";
+    RegisterQuery generalPage2;
+    generalPage2.teryt = "0201011";
+    generalPage2.planTypes = {"MUNICIPAL_GENERAL_PLAN"};
+    generalPage2.page = 2;
+    RegisterQuery both;
+    both.teryt = "0201011";
+    const Case cases[] = {
+        {"both plan types", both,
+         R"({"criteria":{"levelList":[],"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":["0201011"]},"page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
+        {"general plan, second page", generalPage2,
+         R"({"criteria":{"levelList":[],"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":["0201011"]},"page":{"number":2,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
+        {"parcel without commune", parcel,
+         R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},"page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(registerQueryBody(c.query), c.body) << c.name;
+}
+
+TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveNoActs) {
+    const std::string tenMegabytes = "{\"publishedActs\":[],\"pad\":\"" + std::string(10 * 1024 * 1024, 'x') + "\"}";
+    const std::string oddEntries = "{\"publishedActs\":[1,\"x\",null,{\"publishedActId\":12,\"title\":null,"
+                                   "\"planType\":\"MUNICIPAL_GENERAL_PLAN\",\"spatialPlanningActStatus\":5,"
+                                   "\"publishDate\":[]},{\"publishedActId\":\"77\"}]}";
+    struct Case {
+        const char* name;
+        test::FaultServer::Answers replies;
+        int requests;
+        std::vector<int> waits;
+        std::size_t acts;
+        int refused;
+        std::string error;
+        std::string firstAct = {};  // id|title|type|status|date of the first act
+    };
+    const Case cases[] = {
+        {"first answer good", {{200, actsAnswer({kGeneralInForce})}}, 1, {}, 1, 0, ""},
+        {"500 then good", {{500, "x"}, {200, actsAnswer({kGeneralInForce})}}, 2, {350}, 1, 0, ""},
+        {"never the list", {{200, "{\"acts\":[],\"total\":0}"}}, 3, {350, 900}, 0, 0, "odpowiedz bez listy aktow"},
+        {"10 MB answer", {{200, tenMegabytes}}, 3, {350, 900}, 0, 0, "odpowiedz zbyt duza (10,0 MB)"},
+        {"cut JSON", {{200, "{\"publishedActs\":[{\"publishedActId\":1"}}, 1, {}, 0, 0,
+         "odpowiedz Rejestru Urbanistycznego nie jest lista aktow"},
+        {"list of the wrong type", {{200, "{\"publishedActs\":{\"a\":1}}"}}, 1, {}, 0, 0,
+         "odpowiedz Rejestru Urbanistycznego nie jest lista aktow"},
+        {"entries of the wrong types", {{200, oddEntries}}, 1, {}, 2, 3, "", "12||MUNICIPAL_GENERAL_PLAN|5|"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.answers(kQuery, c.replies);
+        waits.clear();
+        const int before = server.hits(kQuery);
+        RegisterQuery q;
+        q.teryt = "0201011";
+        const ActsPage page = queryPublishedActs(client, q, record);
+        EXPECT_EQ(server.hits(kQuery) - before, c.requests);
+        EXPECT_EQ(waits, c.waits);
+        EXPECT_EQ(page.acts.size(), c.acts);
+        EXPECT_EQ(page.refusedEntries, c.refused);
+        EXPECT_EQ(page.error, c.error);
+        if (!c.firstAct.empty() && !page.acts.empty()) {
+            const PublishedAct& a = page.acts[0];
+            EXPECT_EQ(a.id + "|" + a.title + "|" + a.planType + "|" + a.status + "|" + a.publishDate, c.firstAct);
+        }
+    }
+}
+
+TEST_F(RegisterClient, GeneralPlansArePagedUntilAPageIsNotFull) {
+    // A register that ignores the plan type: ten newer local plans fill the
+    // first page, the general plan is on the second.
+    std::vector<std::string> locals;
+    for (int i = 0; i < 10; ++i)
+        locals.push_back(act(6001 + i, "LOCAL_SPATIAL_DEVELOPMENT_PLAN", "prawnie wiążący lub realizowany", "2026-07-01"));
+    server.answers(kQuery, {{200, actsAnswer(locals)}, {200, actsAnswer({kGeneralInForce})}});
+    const ActsPage all = queryGeneralPlans(client, "0201011", record);
+    EXPECT_EQ(server.hits(kQuery), 2);
+    EXPECT_EQ(all.acts.size(), 11u);
+    const auto chosen = selectAct(all.acts, kGeneralPlanType);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->id, "5001");
+    const std::vector<std::string> bodies = server.bodies(kQuery);
+    ASSERT_EQ(bodies.size(), 2u);
+    for (int page = 1; page <= 2; ++page) {
+        const json body = json::parse(bodies[static_cast<std::size_t>(page - 1)]);
+        EXPECT_EQ(body["criteria"]["planTypeList"], json::array({"MUNICIPAL_GENERAL_PLAN"}));
+        EXPECT_EQ(body["page"]["number"], page);
+    }
+}
+
+TEST(SelectAct, InForceBeforeAdoptedBeforePreparedLatestFirstExpiredNever) {
+    const std::string general(kGeneralPlanType), inForce = "prawnie wiążący lub realizowany";
+    const std::string prepared = "w opracowaniu", adopted = "w trakcie przyjmowania";
+    const auto a = [&](const char* id, const std::string& status, const char* date, std::string type = {}) {
+        return PublishedAct{id, "", type.empty() ? general : type, status, date, "0201011"};
+    };
+    const struct {
+        const char* name;
+        std::vector<PublishedAct> acts;
+        const char* chosen;  // "" = none
+    } cases[] = {
+        {"older in force beats newer prepared", {a("1", prepared, "2026-01-01"), a("2", inForce, "2025-01-01")}, "2"},
+        {"later of two in force", {a("1", inForce, "2024-01-01"), a("2", inForce, "2025-01-01")}, "2"},
+        {"tie keeps the first", {a("1", inForce, "2025-01-01"), a("2", inForce, "2025-01-01")}, "1"},
+        // "nieobowiązujący" holds the letters "wi" that a substring test took for "in force".
+        {"expired never wins", {a("1", "nieobowiązujący", "2026-05-10"), a("2", adopted, "2025-01-01")}, "2"},
+        {"adopted before prepared", {a("1", prepared, "2026-01-01"), a("2", adopted, "2025-01-01")}, "2"},
+        {"only expired ones", {a("1", "nieobowiązujący", "2026-05-10"), a("2", "nieaktualny", "2026-06-01")}, ""},
+        {"an unknown status as the last resort", {a("1", "nieaktualny", "2026-06-01"), a("2", "", "2020-01-01")}, "2"},
+        {"only local plans", {a("1", inForce, "2026-01-01", std::string(kLocalPlanType))}, ""},
+    };
+    for (const auto& c : cases) {
+        const auto chosen = selectAct(c.acts, kGeneralPlanType);
+        EXPECT_EQ(chosen ? chosen->id : std::string(), c.chosen) << c.name;
+    }
+}
+
+TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
+    const std::string zones = "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+                              "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:app=\"urn:app\"><wfs:member>"
+                              "<app:StrefaPlanistyczna gml:id=\"s1\"><app:symbol>SW</app:symbol><app:geometria>"
+                              "<gml:Polygon srsName=\"EPSG:2180\"><gml:exterior><gml:LinearRing><gml:posList>"
+                              "100 200 100 300 200 300 100 200</gml:posList></gml:LinearRing></gml:exterior>"
+                              "</gml:Polygon></app:geometria></app:StrefaPlanistyczna></wfs:member>"
+                              "</wfs:FeatureCollection>";
+    struct Case {
+        const char* name;
+        std::string id;
+        test::FaultServer::Answers replies;
+        int requests;
+        std::size_t features;
+        std::string errorStart;
+    };
+    const Case cases[] = {
+        {"zones", "5001", {{200, zones}}, 1, 1, ""},
+        {"path in the id", "12/../../admin", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
+        {"no id", "", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
+        {"empty answers", "5002", {{200, ""}}, 3, 0, "pusta odpowiedz"},
+        {"JSON instead of GML", "5003", {{200, "{\"status\":404,\"message\":\"brak\"}"}}, 3, 0,
+         "Serwer zwrocil dane w nieoczekiwany"},
+        {"cut GML", "5004", {{200, zones.substr(0, zones.size() / 2)}}, 3, 0, "Odpowiedz serwera urwana"},
+        {"maintenance page once", "5005", {{200, "<!DOCTYPE html><html><body>Przerwa</body></html>"}, {200, zones}}, 2,
+         1, ""},
+        {"tags that do not match", "5006", {{200, "<wfs:FeatureCollection><a></b></wfs:FeatureCollection>"}}, 1, 0,
+         "pobrany plik nie jest poprawnym GML"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = "/api/public/published/" + c.id + "/download";
+        if (c.requests > 0) server.answers(path, c.replies);
+        const ActFeatures got = downloadActFeatures(client, c.id, geo::DataType::GeneralPlans, record);
+        if (c.requests > 0) {
+            EXPECT_EQ(server.hits(path), c.requests);
+        }
+        EXPECT_EQ(got.features.size(), c.features);
+        EXPECT_EQ(got.error.substr(0, c.errorStart.size()), c.errorStart);
+        for (const auto& f : got.features) EXPECT_EQ(f.type, geo::DataType::GeneralPlans);
     }
 }
 

@@ -82,9 +82,7 @@ TEST(RasterAttempts, WidthsHalveWhileWideEnoughAndNoSideExceedsTheServerLimit) {
             got.emplace_back(s.width, s.height);
         EXPECT_EQ(got, c.sizes) << c.name;
     }
-}
-
-TEST(RasterAttempts, CountyResolutionFollowsTheScaleWithinItsRange) {
+    // The county rasters' resolution follows the scale within its range.
     EXPECT_DOUBLE_EQ(countyRasterMetresPerPixel(500), 0.14);
     EXPECT_DOUBLE_EQ(countyRasterMetresPerPixel(50), 0.28);
     EXPECT_DOUBLE_EQ(countyRasterMetresPerPixel(20000), 0.28);
@@ -124,64 +122,43 @@ TEST(ImageProbe, OnlyWholeImagesOfTheirFormatPass) {
 // One tile of 256 m at 0.25 m/px: 1024 px, then 512 px.
 const geo::Bbox kOneTile{260400, 382640, 260656, 382896};
 
-// Each answer is made from the asked size.
-using Answer = std::function<void(int width, int height, httplib::Response&)>;
-
 struct Fetched {
     RasterFetchResult result;
     int requests = 0;
 };
 
-Fetched fetchFrom(const Answer& answer, const geo::Bbox& frame = kOneTile) {
+// Against a map server that `serve` sets up at /wms.
+Fetched fetchFrom(const std::function<void(test::FaultServer&)>& serve, const geo::Bbox& frame = kOneTile) {
     test::FaultServer server;
-    Fetched out;
-    server.on("/wms", [&](const httplib::Request& rq, httplib::Response& rs) {
-        ++out.requests;
-        answer(std::stoi(rq.get_param_value("WIDTH")), std::stoi(rq.get_param_value("HEIGHT")), rs);
-    });
+    serve(server);
     HttpTimings timings;
     timings.hostSpacingMs = 0;
     WfsClient client(timings, server.hosts());
     const RasterSource source{server.url("/wms"), "Raster", kOrthophotoMetresPerPixel, geo::DataType::Rasters, 2180};
-    out.result = fetchRasterTiles(client, frame, source, nullptr);
-    return out;
+    RasterFetchResult result = fetchRasterTiles(client, frame, source, nullptr);
+    return {std::move(result), server.hits("/wms")};
 }
 
-// (What passes for an image is the probe's table above.)
+// Answers in turn to the attempts of 1024 and 512 px. (What passes for an
+// image is the probe's table above.)
 TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
+    const std::string whole = png(1024, 1024), half = png(512, 512);
+    const auto cut = [](const std::string& image) { return image.substr(0, image.size() / 2); };
     const struct {
         const char* name;
-        Answer answer;
+        test::FaultServer::Answers answers;
         int tiles, requests, keptWidth;
         const char* mime;
     } cases[] = {
-        {"cut png every time",
-         [&](int w, int h, httplib::Response& rs) {
-             const std::string whole = png(w, h);
-             rs.set_content(whole.substr(0, whole.size() / 2), "image/png");
-         },
-         0, 2, 0, nullptr},
-        {"image of another size",
-         [&](int w, int h, httplib::Response& rs) { rs.set_content(png(w / 2, h / 2), "image/png"); }, 0, 2, 0,
-         nullptr},
+        {"cut png every time", {{200, cut(whole)}, {200, cut(half)}}, 0, 2, 0, nullptr},
+        {"image of another size", {{200, half}, {200, png(256, 256)}}, 0, 2, 0, nullptr},
         {"exception report, then whole at half the width",
-         [&](int w, int h, httplib::Response& rs) {
-             if (w == 1024) rs.set_content("<?xml version='1.0'?><ServiceExceptionReport/>", "text/xml");
-             else rs.set_content(png(w, h), "image/png");
-         },
-         1, 2, 512, "image/png"},
-        {"server error, then whole at half the width",
-         [&](int w, int h, httplib::Response& rs) {
-             if (w == 1024) rs.status = 500;
-             else rs.set_content(png(w, h), "image/png");
-         },
-         1, 2, 512, "image/png"},
-        {"jpeg although png was asked",
-         [&](int w, int h, httplib::Response& rs) { rs.set_content(jpeg(w, h), "image/jpeg"); }, 1, 1, 1024,
-         "image/jpeg"},
+         {{200, "<?xml version='1.0'?><ServiceExceptionReport/>"}, {200, half}}, 1, 2, 512, "image/png"},
+        {"server error, then whole at half the width", {{500, ""}, {200, half}}, 1, 2, 512, "image/png"},
+        {"jpeg although png was asked", {{200, jpeg(1024, 1024)}}, 1, 1, 1024, "image/jpeg"},
     };
     for (const auto& c : cases) {
-        const Fetched fetched = fetchFrom(c.answer);
+        const Fetched fetched = fetchFrom([&](test::FaultServer& s) { s.answers("/wms", c.answers, "image/png"); });
         const RasterFetchResult& got = fetched.result;
         ASSERT_EQ(static_cast<int>(got.tiles.size()), c.tiles) << c.name;
         EXPECT_EQ(got.tilesAsked, 1) << c.name;
@@ -196,7 +173,11 @@ TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
 }
 
 TEST(RasterFetch, TilesComeInOrderWithTheReportLineAndTheCutWarning) {
-    const auto image = [](int w, int h, httplib::Response& rs) { rs.set_content(png(w, h), "image/png"); };
+    const auto image = [](test::FaultServer& s) {
+        s.on("/wms", [](const httplib::Request& rq, httplib::Response& rs) {
+            rs.set_content(png(std::stoi(rq.get_param_value("WIDTH")), std::stoi(rq.get_param_value("HEIGHT"))), "image/png");
+        });
+    };
     // 1100 m x 40 m at 0.25 m/px: 4400 px wide, so two tiles side by side.
     const Fetched two = fetchFrom(image, {260000, 380000, 261100, 380040});
     ASSERT_EQ(two.result.tiles.size(), 2u);

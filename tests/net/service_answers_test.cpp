@@ -1,11 +1,14 @@
 // What an answer must be to count as the data that was asked for: the texts
 // of an HTTP exchange (numbers as the add-on writes them, SHA-1 cache names,
-// body kinds), service descriptions and the counts of WFS answers. (URL
+// body kinds), service descriptions, the boundary service's commune answers
+// and the counts of WFS answers. (URL
 // encoding is checked where requests are built and arrive whole, sizes in the
 // download failures that name them.)
 #include "net/capabilities.h"
 
+#include "geodata/gml_parser.h"
 #include "net/body_kind.h"
+#include "net/commune_resolver.h"
 #include "net/sha1.h"
 #include "net/url_text.h"
 #include "net/xml_root.h"
@@ -21,13 +24,11 @@
 namespace kl::net {
 namespace {
 
-TEST(FormatNumber, IgnoresTheProcessLocale) {
+// Numbers ignore the process locale; SHA-1 matches the published vectors.
+TEST(ExchangeTexts, NumbersAndSha1Names) {
     EXPECT_EQ(formatNumber(485123.25, 10), "485123.25");
     EXPECT_EQ(formatNumber(5789012.123456, 10), "5789012.123");
     EXPECT_EQ(formatNumber(0.5), "0.5");
-}
-
-TEST(Sha1, MatchesPublishedVectors) {
     EXPECT_EQ(sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
     EXPECT_EQ(sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
     EXPECT_EQ(sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
@@ -47,12 +48,14 @@ const char* kException =
 const char* kWmsException = "<?xml version='1.0'?><ServiceExceptionReport version=\"1.1.1\"/>";
 const char* kHtml = "\n<!DOCTYPE HTML><html><body>Przerwa techniczna</body></html>";
 
-// "*": refused, whatever the reason.
+// "*": refused, whatever the reason. A whole answer's XML must end.
 TEST(BodyKind, AcceptsDocumentsOfTheExpectedKindOnly) {
+    const std::string kWhole = kCollection, kCut = "Odpowiedz serwera urwana - niepelny dokument XML.";
     const struct {
         ExpectedBody kind;
         std::string body;
         std::string problem;
+        bool whole = false;
     } rows[] = {
         {ExpectedBody::Xml, kCollection, ""},
         {ExpectedBody::Text, kCollection, ""},
@@ -71,45 +74,24 @@ TEST(BodyKind, AcceptsDocumentsOfTheExpectedKindOnly) {
         {ExpectedBody::Xml, "<!-- never closed", "*"},
         {ExpectedBody::Text, "", "Serwer zwrocil pusta odpowiedz."},
         {ExpectedBody::Xml, "<html><head></head></html>", "Serwer zwrocil strone HTML zamiast danych."},
+        // exception reports and HTML pages whatever is expected
+        {ExpectedBody::Zip, kException, "Serwer zwrocil raport bledu OGC zamiast danych."},
+        {ExpectedBody::Binary, kWmsException, "Serwer zwrocil raport bledu OGC zamiast danych."},
+        {ExpectedBody::Image, kHtml, "Serwer zwrocil strone HTML zamiast danych."},
+        // whole answers
+        {ExpectedBody::Xml, kWhole, "", true},
+        {ExpectedBody::Xml, kWhole + "\n<!-- served in 3 ms -->\n", "", true},
+        {ExpectedBody::Text, "<wfs:FeatureCollection numberReturned=\"0\"/>", "", true},
+        {ExpectedBody::Text, "{\"a\":[1,2", "", true},  // only XML is checked for its end
+        {ExpectedBody::Xml, kWhole.substr(0, kWhole.size() - 1), kCut, true},
+        {ExpectedBody::Xml, kWhole.substr(0, kWhole.size() - 24) + "<a></a>", kCut, true},
+        {ExpectedBody::Capabilities, kWhole, "Serwer nie zwrocil opisu uslugi (GetCapabilities).", true},
     };
     for (const auto& r : rows) {
-        const std::string problem = bodyMismatch(r.kind, r.body);
+        const std::string problem = r.whole ? wholeBodyMismatch(r.kind, r.body) : bodyMismatch(r.kind, r.body);
         EXPECT_EQ(r.problem == "*" ? !problem.empty() : problem == r.problem, true) << r.body << ": " << problem;
     }
 }
-
-TEST(BodyKind, RejectsExceptionReportsAndHtmlWhateverIsExpected) {
-    for (auto kind : {ExpectedBody::Text, ExpectedBody::Xml, ExpectedBody::Zip, ExpectedBody::Image,
-                      ExpectedBody::Binary}) {
-        EXPECT_EQ(bodyMismatch(kind, kException), "Serwer zwrocil raport bledu OGC zamiast danych.");
-        EXPECT_EQ(bodyMismatch(kind, kWmsException), "Serwer zwrocil raport bledu OGC zamiast danych.");
-        EXPECT_EQ(bodyMismatch(kind, kHtml), "Serwer zwrocil strone HTML zamiast danych.");
-    }
-}
-
-TEST(BodyKind, AWholeXmlDocumentMustEnd) {
-    const std::string collection = kCollection;
-    const std::string caps = "<WMT_MS_Capabilities version=\"1.1.1\"><Name>a</Name></WMT_MS_Capabilities >";
-    const std::string cut = "Odpowiedz serwera urwana - niepelny dokument XML.";
-    struct Row {
-        ExpectedBody expected;
-        std::string body;
-        std::string problem;
-    };
-    const Row rows[] = {
-        {ExpectedBody::Xml, collection, ""},
-        {ExpectedBody::Xml, collection + "\n<!-- served in 3 ms -->\n", ""},
-        {ExpectedBody::Text, "<wfs:FeatureCollection numberReturned=\"0\"/>", ""},
-        {ExpectedBody::Text, "{\"a\":[1,2", ""},  // only XML is checked for its end
-        {ExpectedBody::Capabilities, caps, ""},
-        {ExpectedBody::Xml, collection.substr(0, collection.size() - 1), cut},
-        {ExpectedBody::Xml, collection.substr(0, collection.size() - 24) + "<a></a>", cut},
-        {ExpectedBody::Capabilities, caps.substr(0, 50), cut},
-        {ExpectedBody::Capabilities, collection, "Serwer nie zwrocil opisu uslugi (GetCapabilities)."},
-    };
-    for (const Row& r : rows) EXPECT_EQ(wholeBodyMismatch(r.expected, r.body), r.problem) << r.body;
-}
-
 
 std::string sample(const std::string& rel) { return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/" + rel); }
 
@@ -163,12 +145,6 @@ TEST(Capabilities, EgibLayerNames) {
     }
 }
 
-TEST(Capabilities, BrokenDocumentsGiveWhatCanBeRead) {
-    EXPECT_TRUE(nameListFromCapabilities("<Name>unterminated").empty());
-    EXPECT_EQ(nameListFromCapabilities("<!-- <Name>hidden</Name> --><Name>a&amp;b</Name><Name/><Name>c"),
-              std::vector<std::string>{"a&b"});
-}
-
 TEST(Capabilities, LayerFilters) {
     const std::vector<std::string> names = {"gesut:przewod_wodociagowy", "Siec_gazowa", "Urzadzenia", "bdot500_budynki",
                                             "inne"};
@@ -198,6 +174,38 @@ TEST(Capabilities, RealDocumentsAreWholeServiceDescriptions) {
     }
 }
 
+std::vector<geo::Point2d> squareRing(double x, double y, double size) {
+    return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}, {x, y}};
+}
+
+// The county codes of a real answer are no commune codes.
+TEST(CommuneAnswer, PicksTheQualifyingAttributeAndTheContainingFeature) {
+    geo::GmlParseOptions o;
+    o.keepFeaturesWithoutGeometry = true;
+    const auto parsed = geo::GmlParser::parse(geo::testing::readSample("polish_wfs/kartograf__prg_two_counties.xml"),
+                                              geo::DataType::Parcels, o);
+    ASSERT_EQ(parsed.features.size(), 2u);
+    EXPECT_EQ(communeFromBoundaryAnswer(parsed.features, {0, 0}).teryt, "");
+    geo::GisFeature a;
+    a.attributes = {{"JPT_KOD_JE", "14650"}, {"kod_gminy", "1465011"}};
+    a.polygons.push_back({squareRing(0, 0, 10), {}});
+    geo::GisFeature b;
+    b.attributes = {{"TERYT", "1465022"}};
+    b.polygons.push_back({squareRing(10, 0, 10), {}});
+    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {5, 5}).teryt, "1465011");
+    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {15, 5}).teryt, "1465022");
+    EXPECT_EQ(communeFromBoundaryAnswer({a, b}, {50, 50}).teryt, "1465011");  // none contains it: the first
+    geo::GisFeature letters;
+    letters.attributes = {{"teryt", "14650a1"}};
+    EXPECT_EQ(communeFromBoundaryAnswer({letters}, {0, 0}).teryt, "");
+}
+
+TEST(CommuneLayer, BestScoringNameWins) {
+    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:Granice_gmin</Name>"), "ms:Granice_gmin");
+    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:obrony_gmin_granice</Name>"), "ms:gminy");
+    EXPECT_EQ(communeLayerFromCapabilities("<Name>gmi</Name><Name>powiaty</Name>"), "");
+}
+
 // Capabilities answers as broken servers give them, from the local geoportal's
 // fault table: a failure is asked once more, never read as a service without
 // layers, and not remembered.
@@ -213,7 +221,6 @@ TEST_F(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) 
     } cases[] = {
         {"whole", FaultKind::Status, 0, ""},
         {"one exception report", FaultKind::Exception, 1, ""},
-        {"one server error", FaultKind::Status, 1, ""},
         {"always down", FaultKind::Status, -1, "Serwer zwrocil status 503"},
         {"always html", FaultKind::Html, -1, "Serwer zwrocil strone HTML zamiast danych."},
         {"always cut short", FaultKind::Cut, -1, "Odpowiedz serwera urwana - niepelny dokument XML."},
@@ -262,6 +269,10 @@ TEST(XmlRoot, CountsOfWfsAnswers) {
         EXPECT_EQ(got.hasNext, c.next) << c.doc.substr(0, 80);
     }
     EXPECT_EQ(nameListFromCapabilities(cases[5].doc), std::vector<std::string>{"ms:dzialki"});
+    // Broken documents give what can be read.
+    EXPECT_TRUE(nameListFromCapabilities("<Name>unterminated").empty());
+    EXPECT_EQ(nameListFromCapabilities("<!-- <Name>hidden</Name> --><Name>a&amp;b</Name><Name/><Name>c"),
+              std::vector<std::string>{"a&b"});
     EXPECT_EQ(rootElementName(sample("gml/polish_wfs/kartograf__prg_error_400.xml")), "ows:ExceptionReport");
 }
 

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -31,13 +32,9 @@ const std::string kGml =
     "<?xml version=\"1.0\"?><wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
     "numberReturned=\"0\"></wfs:FeatureCollection>";
 
-std::vector<std::string> filesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-    return names;
-}
-
-class WfsClientTest : public ::testing::Test {
+// The fault server for answers no service gives, the local geoportal's fault
+// table for the ways real services fail.
+class WfsClientTest : public kl::test::GeoportalSuite {
 protected:
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
@@ -54,10 +51,7 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
         rs.set_content(kGml, "text/xml");
     });
     const HttpResponse r = client.get(server.url("/ok"));
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.status, 200);
-    EXPECT_EQ(r.body, kGml);
-    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(std::tie(r.ok, r.status, r.body, r.error), std::make_tuple(true, 200, kGml, std::string()));
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "", ""}));
     EXPECT_TRUE(client.postJson(server.url("/ok"), "{\"q\":1}").ok);
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "application/json", "{\"q\":1}"}));
@@ -66,20 +60,16 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
 // One failing answer of the local geoportal, then a good one: a failure that
 // may pass is asked once more, one that cannot is not repeated, and only a
 // whole answer is cached.
-class WfsClientRetry : public kl::test::GeoportalSuite {};
-
-TEST_F(WfsClientRetry, AFailureThatMayPassIsAskedOnceMore) {
+TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     using geoportal::FaultKind;
     const std::tuple<FaultKind, int, bool> cases[] = {
         {FaultKind::Status, 503, true}, {FaultKind::Exception, 0, true}, {FaultKind::Html, 0, true},
         {FaultKind::Cut, 0, true},      {FaultKind::Truncate, 0, true},  {FaultKind::NotFound, 404, false}};
     for (const auto& [kind, status, retried] : cases) {
         SCOPED_TRACE(geoportal::faultName({kind, status}));
-        kl::test::TempCacheHome home;
+        kl::test::TempCacheHome fresh;
         server_->log().clear();
         server_->faults().add({{kind, status}, "/wss/", "", 1});
-        // Without an override the cache is keyed by the very URL asked.
-        WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
         const std::string url = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201?request=GetCapabilities";
         const CachedText t = client.fetchCachedText(url, 2000, ExpectedBody::Xml, true);
         EXPECT_EQ(server_->log().snapshot().size(), retried ? 2u : 1u);
@@ -89,47 +79,41 @@ TEST_F(WfsClientRetry, AFailureThatMayPassIsAskedOnceMore) {
     }
 }
 
-TEST_F(WfsClientTest, NonRetryingCallsAskOnce) {
-    server.reply("/busy", 503, "busy");
-    EXPECT_EQ(client.getWithTimeout(server.url("/busy"), 400).status, 503);
-    EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
-    EXPECT_EQ(server.hits("/busy"), 2);
-}
-
 TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
     // Eight chunks paced 100 ms apart: the transfer outlasts the 600 ms limit,
     // no single wait comes near it.
-    server.chunked("/steady", 8 * 1000, 1000, 100, "<a>");
+    server.chunked("/steady", 8 * 1000, 1000, 100);
     const HttpResponse r = client.getWithTimeout(server.url("/steady"), 600);
     EXPECT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.body.size(), 8000u);
 }
 
+// A stalled server holds the request until the test ends: the call returning
+// at all shows the client gave up on its own. A call that does not retry asks
+// a busy server once. (A body cut short is the import's fault table.)
 TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
-    // A stalled server holds the request until the test ends: the call
-    // returning at all shows the client gave up on its own. (A body cut short
-    // is the import's fault table, sizes and all.)
     server.stalls("/slow");
-    const std::string closed = "127.0.0.1:" + std::to_string(kl::test::closedLoopbackPort());
-    struct Case {
+    server.reply("/busy", 503, "");
+    const struct {
         std::string url;
         int status;
         std::string error;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
-        {"http://" + closed + "/x", 0, "Brak polaczenia z " + closed},
+        {server.url("/busy"), 503, ""},
+        {"http://127.0.0.1:1/x", 0, "Brak polaczenia z 127.0.0.1:1"},  // nobody may listen on port 1
         {"not a url", 0, "Nieprawidlowy URL: not a url"},
         {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const HttpResponse r = client.getWithTimeout(c.url, 1000);
         EXPECT_FALSE(r.ok) << c.url;
         EXPECT_EQ(r.status, c.status) << c.url;
         EXPECT_TRUE(r.body.empty()) << c.url;
         EXPECT_EQ(r.error, c.error);
     }
-    EXPECT_EQ(server.hits("/slow"), 1);
+    EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
+    EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
 }
 
 TEST(HostSpacing, PublicHostsArePacedLoopbackIsNot) {
@@ -166,65 +150,48 @@ TEST_F(WfsClientTest, DamagedCacheFileIsEvictedAndFetchedAgain) {
     EXPECT_FALSE(fs::exists(path));
 }
 
+// At most one progress report per percent (plus the first and the closing
+// one); the second request is served from disk without traffic or progress.
 TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
-    constexpr std::size_t kTotal = 3 * 1024 * 1024;
+    constexpr std::int64_t kTotal = 3 * 1024 * 1024;
     server.chunked("/pkg.zip", kTotal, 16 * 1024, 0);
     std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+    const DownloadProgress progress = [&](std::int64_t got, std::int64_t total) {
+        return reports.emplace_back(got, total), true;
+    };
     std::string error;
-    const std::string path = client.getCachedFile(
-        server.url("/pkg.zip"),
-        [&](std::int64_t got, std::int64_t total) {
-            reports.emplace_back(got, total);
-            return true;
-        },
-        2000, error);
+    const std::string path = client.getCachedFile(server.url("/pkg.zip"), progress, 2000, error);
     ASSERT_EQ(error, "");
     EXPECT_EQ(path, cachePathFor(server.url("/pkg.zip"), "zip"));
-    EXPECT_EQ(fs::file_size(path), kTotal);
-    ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(reports.back(), std::make_pair(std::int64_t(kTotal), std::int64_t(kTotal)));
-    // At most one report per percent (plus the first and the closing one).
-    EXPECT_LE(reports.size(), 102u);
-    EXPECT_GE(reports.size(), 50u);
+    EXPECT_EQ(std::int64_t(fs::file_size(path)), kTotal);
+    ASSERT_TRUE(reports.size() >= 50u && reports.size() <= 102u) << reports.size();
+    EXPECT_EQ(reports.back(), std::make_pair(kTotal, kTotal));
     for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i].first, reports[i - 1].first);
-    EXPECT_EQ(filesIn(cacheDir()).size(), 1u);
-
-    // The second request is served from disk without traffic or progress.
-    int calls = 0;
-    EXPECT_EQ(client.getCachedFile(server.url("/pkg.zip"), [&](std::int64_t, std::int64_t) { return ++calls, true; },
-                                   2000, error),
-              path);
-    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(cacheDir()), {}), 1);
+    reports.clear();
+    EXPECT_EQ(client.getCachedFile(server.url("/pkg.zip"), progress, 2000, error), path);
+    EXPECT_TRUE(reports.empty());
     EXPECT_EQ(server.hits("/pkg.zip"), 1);
-}
-
-TEST_F(WfsClientTest, CancelledDownloadLeavesNoFile) {
-    server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
-    std::string error;
-    int reports = 0;
-    const std::string path = client.getCachedFile(
-        server.url("/big.zip"), [&](std::int64_t got, std::int64_t) { return ++reports < 3 && got < 1024 * 1024; },
-        2000, error);
-    EXPECT_EQ(path, "");
-    EXPECT_EQ(error, "Pobieranie anulowane.");
-    EXPECT_TRUE(filesIn(cacheDir()).empty());
 }
 
 TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
     server.stalls("/stall.zip", 200000, 50000);
-    server.reply("/gone.zip", 404, "not here", "text/plain");
-    server.reply("/page.zip", 200, "<html><body>login</body></html>", "text/html");
-    const std::tuple<const char*, ExpectedBody, const char*> cases[] = {
-        {"/stall.zip", ExpectedBody::Binary, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
-        {"/gone.zip", ExpectedBody::Binary, "Serwer zwrocil status 404"},
-        {"/page.zip", ExpectedBody::Zip, "Serwer zwrocil strone HTML zamiast danych."},
+    server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
+    server_->faults().add({{geoportal::FaultKind::NotFound, 404}, "/gone.zip", "", -1});
+    server_->faults().add({{geoportal::FaultKind::Html}, "/page.zip", "", -1});
+    const DownloadProgress cancelAtOneMegabyte = [](std::int64_t got, std::int64_t) { return got < 1024 * 1024; };
+    const std::tuple<std::string, ExpectedBody, DownloadProgress, const char*> cases[] = {
+        {server.url("/stall.zip"), ExpectedBody::Binary, nullptr, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
+        {server_->baseUrl() + "/gone.zip", ExpectedBody::Binary, nullptr, "Serwer zwrocil status 404"},
+        {server_->baseUrl() + "/page.zip", ExpectedBody::Zip, nullptr, "Serwer zwrocil strone HTML zamiast danych."},
+        {server.url("/big.zip"), ExpectedBody::Binary, cancelAtOneMegabyte, "Pobieranie anulowane."},
     };
-    for (const auto& [path, expected, reason] : cases) {
+    for (const auto& [url, expected, progress, reason] : cases) {
         std::string error;
-        EXPECT_EQ(client.getCachedFile(server.url(path), nullptr, 1000, error, expected), "") << path;
+        EXPECT_EQ(client.getCachedFile(url, progress, 1000, error, expected), "") << url;
         EXPECT_EQ(error, reason);
     }
-    EXPECT_TRUE(filesIn(cacheDir()).empty());
+    EXPECT_TRUE(fs::is_empty(cacheDir()));
 }
 
 TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
@@ -251,34 +218,27 @@ TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
 
 // The pages' hosts and the add-on's requests follow one reading of the environment.
 TEST(ServiceHosts, TheEnvironmentNamesTheOverrideUnlessMalformed) {
-    struct Row {
+    const struct {
         const char* hostsVar;  // nullptr: unset
         const char* baseVar;
         std::string origin;    // "" = the national hosts
-    };
-    const Row rows[] = {
-        {nullptr, nullptr, ""},
+    } rows[] = {
         {nullptr, "http://127.0.0.1:6000", "http://127.0.0.1:6000"},
         {"http://127.0.0.1:6500/", "http://127.0.0.1:6000", "http://127.0.0.1:6500"},  // the pages' variable first
         {"127.0.0.1:6000/path", "http://127.0.0.1:6000/with/path", ""},
+        {nullptr, nullptr, ""},  // last: the other tests run without them
     };
-    for (const Row& r : rows) {
-        const std::pair<const char*, const char*> variables[] = {{"KL_SERVICE_HOSTS", r.hostsVar},
-                                                                 {"KL_SERVICE_BASE", r.baseVar}};
-        for (const auto& [name, value] : variables) {
-            if (value) ::setenv(name, value, 1);
-            else ::unsetenv(name);
-        }
+    for (const auto& r : rows) {
+        for (const auto& [name, value] : {std::pair{"KL_SERVICE_HOSTS", r.hostsVar}, std::pair{"KL_SERVICE_BASE", r.baseVar}})
+            value ? ::setenv(name, value, 1) : ::unsetenv(name);
         const settings::ServiceHosts hosts = settings::configuredServiceHosts();
         EXPECT_EQ(hosts.overrideOrigin, r.origin) << r.origin;
         EXPECT_EQ(hosts.orto, r.origin.empty() ? settings::ServiceHosts{}.orto : r.origin);
         EXPECT_EQ(hosts.nominatim, r.origin.empty() ? settings::ServiceHosts{}.nominatim : r.origin);
     }
-    ::unsetenv("KL_SERVICE_HOSTS");
-    ::unsetenv("KL_SERVICE_BASE");
 }
 
-TEST_F(WfsClientTest, ClientSendsEveryRequestThroughItsOverride) {
+TEST_F(WfsClientTest, ClientSendsEveryRequestThroughItsOverrideAndFollowsNoRedirect) {
     server.reply("/map/geoportal/wfs.php", 200, "<a/>");
     WfsClient routed(kl::test::loopbackTimings(), server.hosts());
     // 127.0.0.2 has no listener: reaching the server proves the rewrite.
@@ -290,6 +250,10 @@ TEST_F(WfsClientTest, ClientSendsEveryRequestThroughItsOverride) {
     EXPECT_FALSE(client.getWithTimeout("http://127.0.0.2:1/map/geoportal/wfs.php", 1000).ok);
     EXPECT_TRUE(client.get(server.url("/map/geoportal/wfs.php")).ok);
     EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 3);
+    server.on("/moved", [](const httplib::Request&, httplib::Response& rs) { rs.set_redirect("http://127.0.0.2:1/x"); });
+    const HttpResponse moved = routed.getWithTimeout("http://127.0.0.2:1/moved", 1000);
+    EXPECT_EQ(moved.status, 302);
+    EXPECT_EQ(moved.error, "");
 }
 
 TEST(ServiceHosts, OverrideAnswersAreCachedUnderANameWithoutThePort) {
@@ -310,16 +274,6 @@ TEST(ServiceHosts, OverrideAnswersAreCachedUnderANameWithoutThePort) {
     EXPECT_EQ(cacheKeyOf(secondRun.hosts(), "https://mapy.geoportal.gov.pl/wss/x?y=1"), key);
     EXPECT_EQ(secondRun.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
     EXPECT_EQ(first.hits("/wfs") + second.hits("/wfs"), 1);
-}
-
-TEST_F(WfsClientTest, RedirectsAreNotFollowedWhileTheOverrideIsOn) {
-    server.on("/moved", [](const httplib::Request&, httplib::Response& rs) {
-        rs.set_redirect("http://127.0.0.2:1/elsewhere");
-    });
-    WfsClient routed(kl::test::loopbackTimings(), server.hosts());
-    const HttpResponse r = routed.getWithTimeout("http://127.0.0.2:1/moved", 1000);
-    EXPECT_EQ(r.status, 302);
-    EXPECT_EQ(r.error, "");
 }
 
 void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }

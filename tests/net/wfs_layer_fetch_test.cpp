@@ -129,13 +129,10 @@ TEST_F(TiledFetch, FrameComesTileByTileOnceAndThenFromTheCache) {
     EXPECT_EQ(server_->log().snapshot().size(), 2u);
     EXPECT_EQ(fetch(kCadastre, "ms:dzialki").features.size(), r.features.size());
     EXPECT_EQ(server_->log().snapshot().size(), 2u);
-}
-
-// Mains without ids cross the tile edge: both tiles hold them, one copy stays.
-TEST_F(TiledFetch, FeaturesOnTheTileEdgeComeOnceWithoutIds) {
-    const TiledFetchResult r = fetch(kUtilities, "ms:przewod_wodociagowy");
-    EXPECT_EQ(r.features.size(), std::size_t(demo::kWaterPipes));
-    EXPECT_GT(r.duplicatesDropped, 0);
+    // Mains without ids cross the tile edge: both tiles hold them, one copy stays.
+    const TiledFetchResult mains = fetch(kUtilities, "ms:przewod_wodociagowy");
+    EXPECT_EQ(mains.features.size(), std::size_t(demo::kWaterPipes));
+    EXPECT_GT(mains.duplicatesDropped, 0);
 }
 
 // A dense tile is paged with STARTINDEX; without a total a short page proves
@@ -279,9 +276,7 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
                   c.variant);
         EXPECT_EQ(server_->log().snapshot().size(), c.requests + 1);
     }
-}
-
-TEST_F(LayerFetch, EmptyTypeNameAsksNothing) {
+    server_->log().clear();  // an empty type name asks nothing
     EXPECT_TRUE(fetchWfsLayer(client, memory, server_->baseUrl() + kCadastre, "", kSite, geo::DataType::Parcels, nullptr)
                     .features.empty());
     EXPECT_TRUE(server_->log().snapshot().empty());
