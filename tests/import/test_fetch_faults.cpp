@@ -192,6 +192,28 @@ void corridorBodies(ImportSession& s, const json& done) {
                   "\ndrogi(fetch)=9, droga=9, uproszczone=0, bez_danych=0\n" + roadsSaid + "\n");
 }
 
+// Rebuilt from the cloud, the buildings stand as bodies on their own layer
+// and their footprints not as blocks; the hipped roofs at least are flagged
+// for review, yet fewer than half.
+void rebuiltAsBodies(ImportSession& s, const json& done) {
+    ASSERT_TRUE(s.setOriginAtDemoCentre());
+    const json placed = s.ask({{"type", "place"}});
+    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], done["counts"]);
+    const host::Project& project = s.workbench().project();
+    int bodies = 0;
+    for (const auto& [seq, rec] : project.elements().all())
+        bodies += rec->element.type == KL_ELEM_MORPH &&
+                  project.attributes().find(KL_ATTR_LAYER, rec->element.layer)->name == "GIS_BUDYNKI_LOD2_REKON";
+    EXPECT_EQ(bodies, demo::kBuildings);
+    int flagged = -1;
+    for (const auto& line : s.workbench().report())
+        if (line.text.rfind("KARTOLINK rekonstrukcja LOD2: utworzono ", 0) == 0)
+            flagged = std::stoi(line.text.substr(line.text.find("(do korekty: ") + 13));
+    EXPECT_GT(flagged, 0);
+    EXPECT_LT(flagged, demo::kBuildings / 2);
+}
+
 const std::map<std::string, int> kCadastreOnly = {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}};
 const std::vector<std::string> kSite = {"dzialki", "budynki", "gesut"};
 const std::vector<std::string> kPlan = {"dzialki", "pog"};
@@ -225,6 +247,9 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
         {"CutLidarTilesRebuildNothing", {"budynkirekon"},
                   {{Kind::Truncate, "/NumDaneWys/DanePomiaroweLAZ/", "", 0}}, {},
                   "Rekonstrukcja LOD2: kafel ", 11},  // every tile of the zone
+        // The demo's PL-2000 sheet lies outside the project's zone.
+        {"RebuiltFromTheCloud", {"budynkirekon"}, {}, {{"budynkirekon", demo::kBuildings}},
+                  "Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1:", 1, rebuiltAsBodies},
         {"RegisterQueryFails", kPlan, {{Kind::Status, kRegister + "query"}}, kParcelsOnly,
                   kPlanLost + "Rejestr Urbanistyczny nie odpowiada (Serwer zwrocil status 500) - strefy pominiete."},
         {"RegisterDownloadCut", kPlan, {{Kind::Truncate, kRegister + "5001/"}}, kParcelsOnly,

@@ -59,40 +59,6 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
 }
 
-TEST_F(ImportFlow, BuildingsRebuiltFromTheCloudArriveAsMorphsWithoutTheirBlocks) {
-    const json done = s.fetch({"budynkirekon"});
-    EXPECT_EQ(done["counts"], (json{{"budynkirekon", demo::kBuildings}}));
-    const std::string warning = done.value("warning", "");
-    // The demo's PL-2000 sheet lies outside the project's zone.
-    EXPECT_NE(warning.find("Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1:"), std::string::npos)
-        << warning;
-    EXPECT_NE(warning.find("Rekonstrukcja LOD2: odtworzono " + std::to_string(demo::kBuildings) + " z "),
-              std::string::npos) << warning;
-    bool sawFitting = false;
-    for (const json& p : s.received("progress")) sawFitting |= p["label"] == "Rekonstrukcja LOD2: dopasowanie";
-    EXPECT_TRUE(sawFitting);
-
-    ASSERT_TRUE(s.setOriginAtDemoCentre());
-    const json placed = s.ask({{"type", "place"}});
-    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], done["counts"]);  // the footprints are not placed as blocks
-    int bodies = 0;  // on the reconstruction's layer
-    for (const auto& [seq, rec] : s.workbench().project().elements().all())
-        bodies += rec->element.type == KL_ELEM_MORPH &&
-                  s.workbench().project().attributes().find(KL_ATTR_LAYER, rec->element.layer)->name == "GIS_BUDYNKI_LOD2_REKON";
-    EXPECT_EQ(bodies, demo::kBuildings);
-    int flagged = -1;
-    for (const auto& line : s.workbench().report())
-        if (line.text.rfind("KARTOLINK rekonstrukcja LOD2: utworzono ", 0) == 0)
-            flagged = std::stoi(line.text.substr(line.text.find("(do korekty: ") + 13));
-    EXPECT_GT(flagged, 0);  // the hipped roofs at least
-    EXPECT_LT(flagged, demo::kBuildings / 2);
-    bool reviewSurface = false;
-    for (const auto& a : s.workbench().project().attributes().list(KL_ATTR_SURFACE))
-        reviewSurface |= a.name == "GIS Budynek LOD2 rekon - POPRAW";
-    EXPECT_TRUE(reviewSurface);
-}
-
 // Cancelled during each kind of download; each layer's progress names its layer.
 TEST(ImportCancel, StopsTheWorkerAtTheNextDownloadAndKeepsNothing) {
     const struct {

@@ -186,8 +186,7 @@ TEST_F(BuildingBodies, FacesBecomePolygonsOrTriangles) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
+        freshProject();
         placement::TriangulationStats stats;
         KlErr err = KL_ERR_GENERAL;
         inStep([&] {

@@ -319,8 +319,7 @@ TEST_F(RasterPlacement, CornersAgreeWithProjInTheWorkingZoneWhereverTheTileWasFe
         {"working in PL-1992", 2176, 2180},
     };
     for (const auto& c : cases) {
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
+        freshProject();
         const net::RasterTile tile = tileIn(c.tileEpsg, png(), "image/png");
         const geo::Bbox& b = tile.box;
         // cs2cs takes and gives the Polish grids northing first.

@@ -214,8 +214,7 @@ TEST_F(TerrainPlacement, ContourMeshCountsOnlyWhenMade) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
+        freshProject();
         placement::GroundInput ground;
         ground.contours.contours = c.contours;
         ground.contours.frame = c.frame;
