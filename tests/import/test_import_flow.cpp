@@ -29,7 +29,7 @@ protected:
     ImportSession s;
 };
 
-TEST_F(ImportFlow, RefusalsStartNothingAndIdleCommandsAreHarmless) {
+TEST_F(ImportFlow, RefusalsStartNothingIdleCommandsAreHarmlessAndAnEmptyFetchReplacesTheResult) {
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
     EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
     // One refused frame stands for the rest: the request reader has them row by row.
@@ -43,13 +43,11 @@ TEST_F(ImportFlow, RefusalsStartNothingAndIdleCommandsAreHarmless) {
     ASSERT_FALSE(s.waitFor("fetchDone").is_null());
     EXPECT_EQ(s.received("fetchDone").size(), 1u);
     EXPECT_FALSE(s.controller().busy());
-}
-
-TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
-    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
     EXPECT_TRUE(s.controller().hasFetched());
+
+    // An empty fetch replaces the stored result. Warsaw: the local boundary
+    // service knows no commune there.
     s.clearReceived();
-    // Warsaw: the local boundary service knows no commune there.
     ASSERT_TRUE(s.ask({{"type", "fetch"}, {"bboxWgs84", {21.00, 52.22, 21.01, 52.23}}, {"layers", {"dzialki"}}})
                     .is_null());
     const json done = s.waitFor("fetchDone");
@@ -108,22 +106,17 @@ TEST_F(ImportFlow, AClosedPaletteDropsTheResult) {
     EXPECT_TRUE(s.received("fetchDone").empty());
 }
 
-TEST_F(ImportFlow, APlacementFailingHalfWayLeavesTheProjectAsItWas) {
+// A placement failing half way leaves the project as it was and the stored
+// result ready; the host's undo and redo of the one that went in reach the page.
+TEST_F(ImportFlow, AFailedPlacementLeavesTheProjectAsItWasAndUndoAndRedoReachThePage) {
     ASSERT_FALSE(s.fetch({"dzialki", "budynki"}).is_null());
     ASSERT_TRUE(s.setOriginAtDemoCentre());
     const std::string before = s.workbench().project().serialise();
     // The parcels' layer is created, then the buildings' layer cannot be.
     s.workbench().faults().arm({"CreateAttribute", 2, KL_ERR_GENERAL, false, 0});
-    const json r = s.ask({{"type", "place"}});
-    EXPECT_EQ(r.value("msg", ""), "Import nieudany (transakcja wycofana)");
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Import nieudany (transakcja wycofana)");
     EXPECT_EQ(s.workbench().project().serialise(), before);
     s.workbench().faults().clear();
-    EXPECT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");  // the stored result is still there
-}
-
-TEST_F(ImportFlow, TheHostsUndoAndRedoOfThePlacementReachThePage) {
-    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
-    ASSERT_TRUE(s.setOriginAtDemoCentre());
     ASSERT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");
     const auto placedSaid = [&] {
         const auto said = s.received("placedState");
@@ -235,17 +228,15 @@ std::vector<std::string> labelsOf(const json& suggestions) {
 class AddressSearch : public ::testing::Test {
 protected:
     AddressSearch() { DemoServices::instance().server().log().clear(); }
-    json search(const std::string& query) {
+    // The page's search or suggestion request and its later answer.
+    json ask(const char* type, const std::string& query, const char* answer) {
         s.clearReceived();
-        EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", query}}).is_null())
+        EXPECT_TRUE(s.ask({{"type", type}, {"query", query}}).is_null())
             << "a search must not hold the host's window while the geocoder answers";
-        return s.waitFor("addressResults");
+        return s.waitFor(answer);
     }
-    json suggest(const std::string& query) {
-        s.clearReceived();
-        EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", query}}).is_null());
-        return s.waitFor("addressSuggestions");
-    }
+    json search(const std::string& query) { return ask("searchAddress", query, "addressResults"); }
+    json suggest(const std::string& query) { return ask("searchAddressSuggest", query, "addressSuggestions"); }
     ImportSession s;
 };
 
@@ -292,8 +283,7 @@ TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
 // list (the answer would come after 5 s; the suggestion gives up at 4 s).
 TEST_F(AddressSearch, AFailingSearchIsNamedAndALateSuggestionIsEmpty) {
     DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
-    EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", "Rynek"}}).is_null());
-    EXPECT_EQ(s.waitFor("error").value("msg", ""), "Wyszukiwarka adresow nie odpowiada (Nominatim)");
+    EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""), "Wyszukiwarka adresow nie odpowiada (Nominatim)");
     EXPECT_TRUE(s.received("addressResults").empty());
 
     DemoServices::instance().addFault(geoportal::FaultKind::Slow, "", 5000, "/api/");
