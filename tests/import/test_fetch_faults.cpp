@@ -244,9 +244,6 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
         {"MapImages", {"dzialki", "rastr", "bdot500", "mpzp"}, {},
                   {{"dzialki", demo::kParcels}, {"rastry (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}},
                   "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + kCommune + ".", 0, nullptr, true},
-        {"CutLidarTilesRebuildNothing", {"budynkirekon"},
-                  {{Kind::Truncate, "/NumDaneWys/DanePomiaroweLAZ/", "", 0}}, {},
-                  "Rekonstrukcja LOD2: kafel ", 11},  // every tile of the zone
         // The demo's PL-2000 sheet lies outside the project's zone.
         {"RebuiltFromTheCloud", {"budynkirekon"}, {}, {{"budynkirekon", demo::kBuildings}},
                   "Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1:", 1, rebuiltAsBodies},
@@ -265,9 +262,6 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
                   "jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.", 0, nullptr, true},
         {"ParcelLayerStatus500", kSite, {{Kind::Status, "", "dzialki"}},
                   {{"budynki", demo::kBuildings}, {"gesut", kUtilities}}, "ms:dzialki:", 1},
-        {"GasPipesTimeOut", kSite, {{Kind::Slow, "", "przewod_gazowy"}},
-                  {{"dzialki", demo::kParcels}, {"budynki", demo::kBuildings}, {"gesut", kUtilities - demo::kGasPipes}},
-                  "ms:przewod_gazowy:", 1},
         {"UtilitiesExceptionAlways", kSite, {{Kind::Exception, kUtilityNetwork, kCapabilities}}, kCadastreOnly,
                   "GESUT: usluga WFS powiatu nie odpowiada (Serwer zwrocil raport bledu OGC zamiast danych.) - przewodow "
                   "nie pobrano. GESUT: powiatowa usluga nie odpowiada."},

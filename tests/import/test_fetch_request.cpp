@@ -90,25 +90,20 @@ geo::Polygon ring(std::vector<geo::Point2d> pts) {
     return {pts, {}};
 }
 
-TEST(LabelPoint, AnLShapedParcelGetsAPointInsideItself) {
-    // The centroid of this L lies in the notch, outside the parcel.
-    const geo::Polygon l = ring({{0, 0}, {10, 0}, {10, 1}, {1, 1}, {1, 10}, {0, 10}});
-    const auto p = geo::interiorPoint(l);
-    ASSERT_TRUE(p);
-    EXPECT_TRUE((p->x > 0 && p->x < 1 && p->y > 0 && p->y < 10) || (p->y > 0 && p->y < 1 && p->x > 0 && p->x < 10))
-        << p->x << " " << p->y;
-}
-
-TEST(LabelPoint, OnlyFeaturesWithoutAPointGetOneAndDegenerateRingsNone) {
+// The centroid of the L lies in the notch, outside the parcel: the point
+// must be inside. A feature with a point keeps it; a degenerate ring gets none.
+TEST(LabelPoint, OnlyFeaturesWithoutAPointGetOneInsideThemselvesAndDegenerateRingsNone) {
     std::vector<geo::GisFeature> f(3);
-    f[0].polygons = {ring({{0, 0}, {4, 0}, {4, 4}, {0, 4}})};
+    f[0].polygons = {ring({{0, 0}, {10, 0}, {10, 1}, {1, 1}, {1, 10}, {0, 10}})};
     f[1].polygons = f[0].polygons;
     f[1].point = {100, 100};
     f[1].hasPoint = true;
     f[2].polygons = {ring({{0, 0}, {1, 1}, {2, 2}})};
     addMissingLabelPoints(f);
-    EXPECT_TRUE(f[0].hasPoint);
-    EXPECT_EQ(f[0].point, (geo::Point2d{2, 2}));
+    ASSERT_TRUE(f[0].hasPoint);
+    const geo::Point2d p = f[0].point;
+    EXPECT_TRUE((p.x > 0 && p.x < 1 && p.y > 0 && p.y < 10) || (p.y > 0 && p.y < 1 && p.x > 0 && p.x < 10))
+        << p.x << " " << p.y;
     EXPECT_EQ(f[1].point, (geo::Point2d{100, 100}));
     EXPECT_FALSE(f[2].hasPoint);
 }

@@ -283,7 +283,8 @@ TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
 // list (the answer would come after 5 s; the suggestion gives up at 4 s).
 TEST_F(AddressSearch, AFailingSearchIsNamedAndALateSuggestionIsEmpty) {
     DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
-    EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""), "Wyszukiwarka adresow nie odpowiada (Nominatim)");
+    EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""),
+              "Wyszukiwarka adresow nie odpowiada (Nominatim)");
     EXPECT_TRUE(s.received("addressResults").empty());
 
     DemoServices::instance().addFault(geoportal::FaultKind::Slow, "", 5000, "/api/");
