@@ -47,7 +47,6 @@ TEST(FetchRequest, RefusalsAreAnsweredWithAPolishTextAndNoRequest) {
         {"JustOverTheCap", fetchMessage({19.0, 52.0, 19.0 + 0.0816, 52.0 + 0.042}), "Kadr za duzy: "},
         {"RasterScaleBeyondInt", withOption("rasterScale", 1e30), "Nieprawidlowa skala rastra"},
         {"TerrainStepFraction", withOption("terrainStep", 2.5), "Nieprawidlowy krok terenu"},
-        {"TerrainStepZero", withOption("terrainStep", 0), "Nieprawidlowy krok terenu"},
         {"UnknownLayer", fetchMessage({15.56, 51.26, 15.57, 51.27}, {"dzialki", "chmury"}),
                 "Nieznany rodzaj danych: \"chmury\""},
         {"TextCorners", fetchMessage({"15.5", "51.2", "15.6", "51.3"}),

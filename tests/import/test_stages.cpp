@@ -1,16 +1,9 @@
-// What the stages make of what a frame's sources gave, and what they say
-// when those fall short: the terrain model sheets (no sheet indexed or read,
-// flat, only nodata, beside the frame, a coarse step); the frame's LiDAR
-// points as ground (no ground, only water, heights that are not numbers,
-// single water returns, flat ground, a frame too large for the grid, a slope
-// whose edge nodes must not lean); the per-building work of the LOD2
-// reconstruction: the same results on one thread and on several, and
-// footprints that cannot be rebuilt skipped with a word instead of placed as
-// garbage; the "pog" stage against a loopback register: the zones kept in the
-// frame and what it says of the acts (answers the client refuses are its own
-// rows; their wording in the fetch warning is the fetch faults'). And, against
-// the local geoportal, the stages that rebuild buildings on the LOD1
-// footprints: one result per footprint in the footprints' order.
+// What the stages make of what a frame's sources gave, and what they say when
+// those fall short: the terrain model sheets, the frame's LiDAR points as
+// ground, the LOD2 reconstruction on any number of threads, the "pog" stage
+// against a loopback register (answers the client refuses are its own rows;
+// their wording in the fetch warning is the fetch faults'), and, against the
+// local geoportal, the stages that rebuild buildings on the LOD1 footprints.
 #include <gtest/gtest.h>
 
 #include <cmath>
