@@ -86,7 +86,6 @@ TEST_F(DxfWriter, EntitiesLayersNumbersAndTextInPlainR12ReadByOgrinfo) {
     // GDAL reads each body face as one feature.
     const fs::path dxf = dir_ / "entities.dxf";
     std::ofstream(dxf) << d;
-    EXPECT_EQ(count(d, "\n0\n3DFACE\n"), 2);
     EXPECT_EQ(featureCount(ogrinfo("-so -al -where \"Layer='GIS_BUDYNKI_LOD2'\" " + dxf.string())), 2);
 }
 
@@ -151,7 +150,6 @@ TEST_F(BatchCommand, DemoSiteDxfIsReadByOgrinfoWithTheSameCounts) {
     ASSERT_TRUE(std::regex_search(r.out, m, std::regex("dxf entities ([0-9]+)")));
     const int written = std::stoi(m[1]);
     const fs::path dxf = dir_ / "site.dxf";
-    ASSERT_TRUE(fs::exists(dxf));
     ASSERT_TRUE(fs::exists(json));
     EXPECT_EQ(featureCount(ogrinfo("-so -al " + dxf.string())), written);
 

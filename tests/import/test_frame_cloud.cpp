@@ -30,12 +30,9 @@ struct TileCase {
 const TileCase kCases[] = {
     {"ground", 3, 2, 0, 566050, 2},
     {"withheld ground keeps its class", 3, 0x80 | 2, 0, 566050, 2},
-    {"synthetic water keeps its class", 3, 0x20 | 9, 0, 566050, 9},
-    {"key-point ground keeps its class", 3, 0x40 | 2, 0, 566050, 2},
     {"a building is not asked for", 3, 6, 0, 566050, -1},
     {"ground outside the frame", 3, 2, 0, 566150, -1},
     {"format 7 ground with its withheld flag", 7, 2, 0x04, 566050, 2},
-    {"format 7 water", 7, 9, 0, 566050, 9},
 };
 
 // A tile of `count` points as `c` describes them, each 1 cm east of the last;

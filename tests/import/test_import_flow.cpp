@@ -29,7 +29,7 @@ protected:
     ImportSession s;
 };
 
-TEST_F(ImportFlow, RefusalsStartNothingIdleCommandsAreHarmlessAndAnEmptyFetchReplacesTheResult) {
+TEST_F(ImportFlow, RefusalsStartNothingAndAnEmptyFetchOrAClosedPaletteLeavesNoResult) {
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
     EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
     // One refused frame stands for the rest: the request reader has them row by row.
@@ -55,6 +55,15 @@ TEST_F(ImportFlow, RefusalsStartNothingIdleCommandsAreHarmlessAndAnEmptyFetchRep
     EXPECT_EQ(done.value("warning", ""), "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
     EXPECT_FALSE(s.controller().hasFetched());
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
+
+    // A closed palette drops the result of a fetch under way.
+    s.clearReceived();
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki"})).is_null());
+    s.closePalette();
+    ASSERT_TRUE(s.settle());
+    EXPECT_FALSE(s.controller().busy());
+    EXPECT_FALSE(s.controller().hasFetched());
+    EXPECT_TRUE(s.received("fetchDone").empty());
 }
 
 // Cancelled during each kind of download; each layer's progress names its layer.
@@ -95,15 +104,6 @@ TEST(ImportCancel, StopsTheWorkerAtTheNextDownloadAndKeepsNothing) {
             EXPECT_LE(DemoServices::instance().server().log().snapshot().size(), c.maxRequests);
         }
     }
-}
-
-TEST_F(ImportFlow, AClosedPaletteDropsTheResult) {
-    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki"})).is_null());
-    s.closePalette();
-    ASSERT_TRUE(s.settle());
-    EXPECT_FALSE(s.controller().busy());
-    EXPECT_FALSE(s.controller().hasFetched());
-    EXPECT_TRUE(s.received("fetchDone").empty());
 }
 
 // A placement failing half way leaves the project as it was and the stored
