@@ -72,9 +72,7 @@ TEST(FetchRequest, ASmallFrameIsReadWithItsOptionsAndDefaults) {
     ASSERT_TRUE(check.request.has_value()) << check.error;
     const FetchRequest& r = *check.request;
     EXPECT_EQ(r.layers, (std::vector<std::string>{"dzialki", "gesut", "teren"}));
-    EXPECT_EQ(r.rasterScale, 1000);
     EXPECT_EQ(r.terrainStep, 5);
-    EXPECT_DOUBLE_EQ(r.contourInterval, 1.0);
     EXPECT_TRUE(r.smoothContours);
     EXPECT_EQ(r.workingZone, 2176);  // the zone of 15 degrees east
     // The PL-1992 box of the demo frame: about 640 x 440 m around E 260720, N 382860.

@@ -15,14 +15,12 @@
 
 #include "host/core/workbench.h"
 #include "tests/import/import_session.h"
-#include "tools/geoportal/demo_area.h"
 #include "tools/import/demo_environment.h"
 
 namespace kl::testing {
 namespace {
 
 using nlohmann::json;
-namespace demo = geoportal::demo;
 
 class ImportFlow : public ::testing::Test {
 protected:

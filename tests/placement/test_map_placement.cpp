@@ -21,7 +21,6 @@
 #include "placement/zone_symbology.h"
 #include "tests/geodata/proj_oracle.h"
 #include "tests/placement/workbench_fixture.h"
-#include "tests/support/host_binding.h"
 #include "tools/geoportal/image_codec.h"
 
 using namespace kl;

@@ -15,8 +15,6 @@ using terrain::Contour;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // A tile of n x n nodes `step` apart from (x0, y0), outlined by its own nodes.
 MeshGrid tile(double x0, double y0, int n, double step, double (*height)(double, double)) {
     MeshGrid g;
