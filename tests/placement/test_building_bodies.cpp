@@ -266,18 +266,15 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
     EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW",
                                                      "GIS Budynek nMPT"}));
 }
-placement::ReconstructedItem rebuilt() {
-    placement::ReconstructedItem item;
-    for (const auto& f : block("", kRect).faces) item.faces.push_back({f.exterior, f.holes});
-    return item;
-}
 
 TEST_F(BuildingBodies, RoofsNotOnePerLod1BlockAreNotPlacedAndTheUserIsTold) {
+    placement::ReconstructedItem roof;
+    for (const auto& f : block("", kRect).faces) roof.faces.push_back({f.exterior, f.holes});
     placement::LayerResolver layers(settings_);
     placement::PlaceResult result;
     placement::BodyReport report;
     inStep([&] {
-        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {rebuilt()}, 2,
+        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {roof}, 2,
                                             [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "", layers,
                                             result, report);
         return KL_NOERROR;
