@@ -41,18 +41,12 @@ TEST(FetchRequest, RefusalsAreAnsweredWithAPolishTextAndNoRequest) {
     const Refusal cases[] = {
         {"ThreeNumbers", fetchMessage({15.5, 51.2, 15.6}), "Nieprawidlowy bbox"},
         {"NoBox", json{{"type", "fetch"}}, "Nieprawidlowy bbox"},
-        {"BoxNotArray", json{{"type", "fetch"}, {"bboxWgs84", "15,51,16,52"}}, "Nieprawidlowy bbox"},
         {"Infinite", fetchMessage({15.5, 51.2, kInf, 51.3}), "Nieprawidlowy bbox: wspolrzedne"},
         {"ZeroWidth", fetchMessage({15.5, 51.2, 15.5, 51.3}), "Nieprawidlowy bbox: kadr ma zerowy"},
-        {"Negative", fetchMessage({15.6, 51.3, 15.5, 51.2}), "Nieprawidlowy bbox: kadr ma zerowy"},
-        {"OutsidePoland", fetchMessage({2.30, 48.80, 2.35, 48.85}), "Kadr lezy poza Polska"},
         {"CrossesTheBorder", fetchMessage({13.9, 52.0, 14.1, 52.1}), "Kadr lezy poza Polska"},
-        {"ZoomedOutCountry", fetchMessage({14.5, 49.5, 23.5, 54.5}), "Kadr za duzy: "},
         {"JustOverTheCap", fetchMessage({19.0, 52.0, 19.0 + 0.0816, 52.0 + 0.042}), "Kadr za duzy: "},
         {"RasterScaleBeyondInt", withOption("rasterScale", 1e30), "Nieprawidlowa skala rastra"},
-        {"RasterScaleNotFinite", withOption("rasterScale", -kInf), "Nieprawidlowa skala rastra"},
         {"TerrainStepFraction", withOption("terrainStep", 2.5), "Nieprawidlowy krok terenu"},
-        {"TerrainStepZero", withOption("terrainStep", 0), "Nieprawidlowy krok terenu"},
         {"UnknownLayer", fetchMessage({15.56, 51.26, 15.57, 51.27}, {"dzialki", "chmury"}),
                 "Nieznany rodzaj danych: \"chmury\""},
         {"TextCorners", fetchMessage({"15.5", "51.2", "15.6", "51.3"}),
@@ -78,9 +72,7 @@ TEST(FetchRequest, ASmallFrameIsReadWithItsOptionsAndDefaults) {
     ASSERT_TRUE(check.request.has_value()) << check.error;
     const FetchRequest& r = *check.request;
     EXPECT_EQ(r.layers, (std::vector<std::string>{"dzialki", "gesut", "teren"}));
-    EXPECT_EQ(r.rasterScale, 1000);
     EXPECT_EQ(r.terrainStep, 5);
-    EXPECT_DOUBLE_EQ(r.contourInterval, 1.0);
     EXPECT_TRUE(r.smoothContours);
     EXPECT_EQ(r.workingZone, 2176);  // the zone of 15 degrees east
     // The PL-1992 box of the demo frame: about 640 x 440 m around E 260720, N 382860.
@@ -95,25 +87,20 @@ geo::Polygon ring(std::vector<geo::Point2d> pts) {
     return {pts, {}};
 }
 
-TEST(LabelPoint, AnLShapedParcelGetsAPointInsideItself) {
-    // The centroid of this L lies in the notch, outside the parcel.
-    const geo::Polygon l = ring({{0, 0}, {10, 0}, {10, 1}, {1, 1}, {1, 10}, {0, 10}});
-    const auto p = geo::interiorPoint(l);
-    ASSERT_TRUE(p);
-    EXPECT_TRUE((p->x > 0 && p->x < 1 && p->y > 0 && p->y < 10) || (p->y > 0 && p->y < 1 && p->x > 0 && p->x < 10))
-        << p->x << " " << p->y;
-}
-
-TEST(LabelPoint, OnlyFeaturesWithoutAPointGetOneAndDegenerateRingsNone) {
+// The centroid of the L lies in the notch, outside the parcel: the point
+// must be inside. A feature with a point keeps it; a degenerate ring gets none.
+TEST(LabelPoint, OnlyFeaturesWithoutAPointGetOneInsideThemselvesAndDegenerateRingsNone) {
     std::vector<geo::GisFeature> f(3);
-    f[0].polygons = {ring({{0, 0}, {4, 0}, {4, 4}, {0, 4}})};
+    f[0].polygons = {ring({{0, 0}, {10, 0}, {10, 1}, {1, 1}, {1, 10}, {0, 10}})};
     f[1].polygons = f[0].polygons;
     f[1].point = {100, 100};
     f[1].hasPoint = true;
     f[2].polygons = {ring({{0, 0}, {1, 1}, {2, 2}})};
     addMissingLabelPoints(f);
-    EXPECT_TRUE(f[0].hasPoint);
-    EXPECT_EQ(f[0].point, (geo::Point2d{2, 2}));
+    ASSERT_TRUE(f[0].hasPoint);
+    const geo::Point2d p = f[0].point;
+    EXPECT_TRUE((p.x > 0 && p.x < 1 && p.y > 0 && p.y < 10) || (p.y > 0 && p.y < 1 && p.x > 0 && p.x < 10))
+        << p.x << " " << p.y;
     EXPECT_EQ(f[1].point, (geo::Point2d{100, 100}));
     EXPECT_FALSE(f[2].hasPoint);
 }
@@ -152,9 +139,6 @@ TEST(SurveyPointTransform, FeaturesAndTerrainLandAroundTheSurveyPoint) {
         const double length = std::hypot(b.x - a.x, b.y - a.y);
         EXPECT_NEAR(length, 100.0, 0.1);
         EXPECT_GT(std::abs(length - 100.0), 1e-4);  // the vertices really were converted
-        // Vertices are converted one by one: the ring keeps its count and closure.
-        EXPECT_EQ(local[0].polygons[0].exterior.size(), 4u);
-        EXPECT_EQ(local[0].polygons[0].exterior.front(), local[0].polygons[0].exterior.back());
 
         // Two 200 m tiles sharing the column x = p.x + 200, moved into the zone:
         // they share their seam corners and seam nodes exactly, and every node

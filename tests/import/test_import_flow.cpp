@@ -15,21 +15,19 @@
 
 #include "host/core/workbench.h"
 #include "tests/import/import_session.h"
-#include "tools/geoportal/demo_area.h"
 #include "tools/import/demo_environment.h"
 
 namespace kl::testing {
 namespace {
 
 using nlohmann::json;
-namespace demo = geoportal::demo;
 
 class ImportFlow : public ::testing::Test {
 protected:
     ImportSession s;
 };
 
-TEST_F(ImportFlow, RefusalsStartNothingAndIdleCommandsAreHarmless) {
+TEST_F(ImportFlow, RefusalsStartNothingAndAnEmptyFetchOrAClosedPaletteLeavesNoResult) {
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
     EXPECT_EQ(s.ask({{"type", "cancel"}}).value("type", ""), "cancelled");
     // One refused frame stands for the rest: the request reader has them row by row.
@@ -43,13 +41,11 @@ TEST_F(ImportFlow, RefusalsStartNothingAndIdleCommandsAreHarmless) {
     ASSERT_FALSE(s.waitFor("fetchDone").is_null());
     EXPECT_EQ(s.received("fetchDone").size(), 1u);
     EXPECT_FALSE(s.controller().busy());
-}
-
-TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
-    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
     EXPECT_TRUE(s.controller().hasFetched());
+
+    // An empty fetch replaces the stored result. Warsaw: the local boundary
+    // service knows no commune there.
     s.clearReceived();
-    // Warsaw: the local boundary service knows no commune there.
     ASSERT_TRUE(s.ask({{"type", "fetch"}, {"bboxWgs84", {21.00, 52.22, 21.01, 52.23}}, {"layers", {"dzialki"}}})
                     .is_null());
     const json done = s.waitFor("fetchDone");
@@ -57,40 +53,15 @@ TEST_F(ImportFlow, AnEmptyFetchReplacesTheStoredResult) {
     EXPECT_EQ(done.value("warning", ""), "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
     EXPECT_FALSE(s.controller().hasFetched());
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Najpierw kliknij \"1. Pobierz elementy\".");
-}
 
-TEST_F(ImportFlow, BuildingsRebuiltFromTheCloudArriveAsMorphsWithoutTheirBlocks) {
-    const json done = s.fetch({"budynkirekon"});
-    EXPECT_EQ(done["counts"], (json{{"budynkirekon", demo::kBuildings}}));
-    const std::string warning = done.value("warning", "");
-    // The demo's PL-2000 sheet lies outside the project's zone.
-    EXPECT_NE(warning.find("Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1:"), std::string::npos)
-        << warning;
-    EXPECT_NE(warning.find("Rekonstrukcja LOD2: odtworzono " + std::to_string(demo::kBuildings) + " z "),
-              std::string::npos) << warning;
-    bool sawFitting = false;
-    for (const json& p : s.received("progress")) sawFitting |= p["label"] == "Rekonstrukcja LOD2: dopasowanie";
-    EXPECT_TRUE(sawFitting);
-
-    ASSERT_TRUE(s.setOriginAtDemoCentre());
-    const json placed = s.ask({{"type", "place"}});
-    ASSERT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], done["counts"]);  // the footprints are not placed as blocks
-    int bodies = 0;  // on the reconstruction's layer
-    for (const auto& [seq, rec] : s.workbench().project().elements().all())
-        bodies += rec->element.type == KL_ELEM_MORPH &&
-                  s.workbench().project().attributes().find(KL_ATTR_LAYER, rec->element.layer)->name == "GIS_BUDYNKI_LOD2_REKON";
-    EXPECT_EQ(bodies, demo::kBuildings);
-    int flagged = -1;
-    for (const auto& line : s.workbench().report())
-        if (line.text.rfind("KARTOLINK rekonstrukcja LOD2: utworzono ", 0) == 0)
-            flagged = std::stoi(line.text.substr(line.text.find("(do korekty: ") + 13));
-    EXPECT_GT(flagged, 0);  // the hipped roofs at least
-    EXPECT_LT(flagged, demo::kBuildings / 2);
-    bool reviewSurface = false;
-    for (const auto& a : s.workbench().project().attributes().list(KL_ATTR_SURFACE))
-        reviewSurface |= a.name == "GIS Budynek LOD2 rekon - POPRAW";
-    EXPECT_TRUE(reviewSurface);
+    // A closed palette drops the result of a fetch under way.
+    s.clearReceived();
+    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki"})).is_null());
+    s.closePalette();
+    ASSERT_TRUE(s.settle());
+    EXPECT_FALSE(s.controller().busy());
+    EXPECT_FALSE(s.controller().hasFetched());
+    EXPECT_TRUE(s.received("fetchDone").empty());
 }
 
 // Cancelled during each kind of download; each layer's progress names its layer.
@@ -133,31 +104,17 @@ TEST(ImportCancel, StopsTheWorkerAtTheNextDownloadAndKeepsNothing) {
     }
 }
 
-TEST_F(ImportFlow, AClosedPaletteDropsTheResult) {
-    ASSERT_TRUE(s.ask(ImportSession::demoFetch({"dzialki"})).is_null());
-    s.closePalette();
-    ASSERT_TRUE(s.settle());
-    EXPECT_FALSE(s.controller().busy());
-    EXPECT_FALSE(s.controller().hasFetched());
-    EXPECT_TRUE(s.received("fetchDone").empty());
-}
-
-TEST_F(ImportFlow, APlacementFailingHalfWayLeavesTheProjectAsItWas) {
+// A placement failing half way leaves the project as it was and the stored
+// result ready; the host's undo and redo of the one that went in reach the page.
+TEST_F(ImportFlow, AFailedPlacementLeavesTheProjectAsItWasAndUndoAndRedoReachThePage) {
     ASSERT_FALSE(s.fetch({"dzialki", "budynki"}).is_null());
     ASSERT_TRUE(s.setOriginAtDemoCentre());
     const std::string before = s.workbench().project().serialise();
     // The parcels' layer is created, then the buildings' layer cannot be.
     s.workbench().faults().arm({"CreateAttribute", 2, KL_ERR_GENERAL, false, 0});
-    const json r = s.ask({{"type", "place"}});
-    EXPECT_EQ(r.value("msg", ""), "Import nieudany (transakcja wycofana)");
+    EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", ""), "Import nieudany (transakcja wycofana)");
     EXPECT_EQ(s.workbench().project().serialise(), before);
     s.workbench().faults().clear();
-    EXPECT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");  // the stored result is still there
-}
-
-TEST_F(ImportFlow, TheHostsUndoAndRedoOfThePlacementReachThePage) {
-    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
-    ASSERT_TRUE(s.setOriginAtDemoCentre());
     ASSERT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");
     const auto placedSaid = [&] {
         const auto said = s.received("placedState");
@@ -176,26 +133,10 @@ TEST_F(ImportFlow, TheHostsUndoAndRedoOfThePlacementReachThePage) {
     EXPECT_TRUE(s.received("placedState").empty());
 }
 
+// Only the latest origin's height is written and a placement waits for it.
 // A host refusing the system's name keeps only the bare survey point; it must
 // still read back in its PL-2000 zone, for placing and for the page's view.
-TEST_F(ImportFlow, EveryGeoreferenceFallbackLevelPlacesOnTheFrame) {
-    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
-    const tools::DemoFrame f = tools::demoFrame();
-    const std::vector<std::vector<std::string>> refusedFields = {{}, {"geodeticDatum"}, {"crsName"}};
-    for (const auto& fields : refusedFields) {
-        s.workbench().faults().refuseGeoFields(fields);
-        ASSERT_TRUE(s.setOriginAtDemoCentre());
-        const json placed = s.ask({{"type", "place"}});
-        EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
-        EXPECT_FALSE(placed.contains("warning")) << placed.dump();
-        const json init = s.ask({{"type", "getInit"}});
-        EXPECT_NEAR(init.value("lat", 0.0), (f.south + f.north) / 2, 1e-6) << init.dump();
-        EXPECT_NEAR(init.value("lon", 0.0), (f.west + f.east) / 2, 1e-6) << init.dump();
-    }
-    EXPECT_STREQ(s.workbench().project().geoLocation().crsName, "") << "the last origin went in at the minimum level";
-}
-
-TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
+TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndEveryGeoreferenceLevelPlacesOnTheFrame) {
     std::promise<void> gate;
     std::shared_future<void> open = gate.get_future().share();
     s.controller().setHeightSampler([open](geo::Point2d p, int) -> std::optional<double> {
@@ -214,8 +155,18 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndPlaceWaitsForIt) {
     ASSERT_TRUE(s.settle());
     EXPECT_FALSE(s.controller().heightSamplePending());
     EXPECT_DOUBLE_EQ(s.workbench().project().geoLocation().surveyElevation, 100.0);
-    const json placed = s.ask({{"type", "place"}});
-    EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+    const std::vector<std::vector<std::string>> refusedFields = {{}, {"geodeticDatum"}, {"crsName"}};
+    for (const auto& fields : refusedFields) {
+        s.workbench().faults().refuseGeoFields(fields);
+        ASSERT_TRUE(s.setOriginAtDemoCentre());
+        const json placed = s.ask({{"type", "place"}});
+        EXPECT_EQ(placed.value("type", ""), "placeDone") << placed.dump();
+        EXPECT_FALSE(placed.contains("warning")) << placed.dump();
+        const json init = s.ask({{"type", "getInit"}});
+        EXPECT_NEAR(init.value("lat", 0.0), (f.south + f.north) / 2, 1e-6) << init.dump();
+        EXPECT_NEAR(init.value("lon", 0.0), (f.west + f.east) / 2, 1e-6) << init.dump();
+    }
+    EXPECT_STREQ(s.workbench().project().geoLocation().crsName, "") << "the last origin went in at the minimum level";
 }
 
 TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAnchorsOnTheLowestTerrain) {
@@ -269,17 +220,15 @@ std::vector<std::string> labelsOf(const json& suggestions) {
 class AddressSearch : public ::testing::Test {
 protected:
     AddressSearch() { DemoServices::instance().server().log().clear(); }
-    json search(const std::string& query) {
+    // The page's search or suggestion request and its later answer.
+    json ask(const char* type, const std::string& query, const char* answer) {
         s.clearReceived();
-        EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", query}}).is_null())
+        EXPECT_TRUE(s.ask({{"type", type}, {"query", query}}).is_null())
             << "a search must not hold the host's window while the geocoder answers";
-        return s.waitFor("addressResults");
+        return s.waitFor(answer);
     }
-    json suggest(const std::string& query) {
-        s.clearReceived();
-        EXPECT_TRUE(s.ask({{"type", "searchAddressSuggest"}, {"query", query}}).is_null());
-        return s.waitFor("addressSuggestions");
-    }
+    json search(const std::string& query) { return ask("searchAddress", query, "addressResults"); }
+    json suggest(const std::string& query) { return ask("searchAddressSuggest", query, "addressSuggestions"); }
     ImportSession s;
 };
 
@@ -326,8 +275,8 @@ TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
 // list (the answer would come after 5 s; the suggestion gives up at 4 s).
 TEST_F(AddressSearch, AFailingSearchIsNamedAndALateSuggestionIsEmpty) {
     DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
-    EXPECT_TRUE(s.ask({{"type", "searchAddress"}, {"query", "Rynek"}}).is_null());
-    EXPECT_EQ(s.waitFor("error").value("msg", ""), "Wyszukiwarka adresow nie odpowiada (Nominatim)");
+    EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""),
+              "Wyszukiwarka adresow nie odpowiada (Nominatim)");
     EXPECT_TRUE(s.received("addressResults").empty());
 
     DemoServices::instance().addFault(geoportal::FaultKind::Slow, "", 5000, "/api/");

@@ -1,40 +1,42 @@
-// What the stages make of what a frame's sources gave, held in memory, and
-// what they say when those fall short: the terrain model sheets (no sheet
-// indexed or read, flat, only nodata, beside the frame, a coarse step); the
-// frame's LiDAR points as ground (no ground, only water, heights that are not
-// numbers, single water returns, flat ground, a frame too large for the grid,
-// a slope whose edge nodes must not lean); and the per-building work of the
-// LOD2 reconstruction: the same results on one thread and on several, and
-// footprints that cannot be rebuilt skipped with a word instead of placed as
-// garbage. And the "pog" stage against a loopback register: the zones kept in
-// the frame and what it says of the acts (answers the client refuses are its
-// own rows; their wording in the fetch warning is the fetch faults').
+// What the stages make of what a frame's sources gave, and what they say when
+// those fall short: the terrain model sheets, the frame's LiDAR points as
+// ground, the LOD2 reconstruction on any number of threads, the "pog" stage
+// against a loopback register (answers the client refuses are its own rows;
+// their wording in the fetch warning is the fetch faults'), and, against the
+// local geoportal, the stages that rebuild buildings on the LOD1 footprints.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/service_hosts.h"
 #include "import/cloud_ground_stage.h"
+#include "import/cloud_roofs_stage.h"
 #include "import/elevation_stages.h"
 #include "import/general_plan_stage.h"
+#include "import/parallel_footprints.h"
 #include "import/reconstruction_stage.h"
+#include "import/surface_model_stage.h"
+#include "net/sheet_index_text.h"
+#include "tests/import/import_session.h"
 #include "tests/net/fault_server.h"
+#include "tools/geoportal/demo_area.h"
 
 namespace kl::import {
 namespace {
 
-// What a stage says, in order; a stage never cancelled.
+// What a stage says, in order; cancelled from the start if asked.
 struct Said {
     std::vector<std::string> warnings;
-    StageIo io() {
+    StageIo io(bool cancelled = false) {
         return {[this](const std::string& t) {
                     if (!t.empty()) warnings.push_back(t);
                 },
-                [](const std::string&, int, int) {}, [] { return false; }};
+                [](const std::string&, int, int) {}, [cancelled] { return cancelled; }};
     }
 };
 
@@ -267,49 +269,38 @@ Lod1Building footprint(std::string id, double x, double y) {
     return {std::move(id), {{x, y}, {x + 12, y}, {x + 12, y + 8}, {x, y + 8}}, 100, 9};
 }
 
-TEST(ReconstructionStage, SameBuildingsInTheSameOrderOnAnyNumberOfThreads) {
+// Houses far apart, with footprints that cannot be rebuilt among them: the
+// same bodies in the same order on one thread and on three, the degenerate
+// footprints skipped and the one without points stood in and said.
+TEST(ReconstructionStage, SameBuildingsOnAnyNumberOfThreadsAndUnbuildableFootprintsSaid) {
     std::vector<FrameCloudPoint> cloud;
-    std::vector<Lod1Building> footprints;
+    std::vector<Lod1Building> footprints{{"linia", {{0, 0}, {10, 0}}, 100, 9},
+                                         {"zero", {{0, 0}, {5, 0}, {10, 0}}, 100, 9},
+                                         footprint("daleko", 5000, 5000)};  // no point of the cloud near
     for (int i = 0; i < 37; ++i) {
         house(cloud, 1000.0 * i, 0, 100 + i);
         footprints.push_back(footprint("B" + std::to_string(i), 1000.0 * i, 0));
     }
-    Said one, two;
+    Said one, three;
     const ReconstructionRun a = reconstructFootprints(footprints, cloud, 1, one.io());
-    const ReconstructionRun b = reconstructFootprints(footprints, cloud, 3, two.io());
-    ASSERT_EQ(a.result.buildings.size(), 37u);
+    const ReconstructionRun b = reconstructFootprints(footprints, cloud, 3, three.io());
+    ASSERT_EQ(a.result.buildings.size(), 38u);
     EXPECT_EQ(a.result.ids, b.result.ids);
-    for (size_t i = 0; i < a.result.buildings.size(); ++i) {
+    EXPECT_EQ(a.result.ids.front(), "daleko");
+    EXPECT_TRUE(a.result.buildings[0].needsReview);
+    EXPECT_NEAR(a.result.buildings[0].params.groundZ, 100, 1e-9);  // the LOD1 base
+    for (const auto& v : a.result.buildings[0].mesh.vertices) EXPECT_TRUE(std::isfinite(v.z));
+    for (size_t i = 1; i < a.result.buildings.size(); ++i) {
         EXPECT_EQ(a.result.buildings[i].mesh.vertices, b.result.buildings[i].mesh.vertices) << i;
         EXPECT_EQ(a.result.buildings[i].primitive, "Gabled") << i;
-        EXPECT_NEAR(a.result.buildings[i].params.groundZ, 100.0 + static_cast<double>(i), 1e-9) << i;
+        EXPECT_NEAR(a.result.buildings[i].params.groundZ, 100.0 + static_cast<double>(i - 1), 1e-9) << i;
     }
-    EXPECT_EQ(one.warnings, two.warnings);
-    EXPECT_EQ(one.warnings.back(), "Rekonstrukcja LOD2: odtworzono 37 z 37 budynkow (do korekty: 0).");
-}
-
-TEST(ReconstructionStage, UnbuildableFootprintsAreSkippedAndGuessesSaid) {
-    std::vector<FrameCloudPoint> cloud;
-    house(cloud, 0, 0, 100);
-    std::vector<Lod1Building> footprints{
-        footprint("dom", 0, 0),
-        {"linia", {{0, 0}, {10, 0}}, 100, 9},
-        {"zero", {{0, 0}, {5, 0}, {10, 0}}, 100, 9},
-        footprint("daleko", 5000, 5000),  // no point of the cloud near: no roof, no ground
-    };
-    Said said;
-    const ReconstructionRun run = reconstructFootprints(footprints, cloud, 2, said.io());
-    EXPECT_EQ(run.result.ids, (std::vector<std::string>{"dom", "daleko"}));
-    ASSERT_EQ(run.result.buildings.size(), 2u);
-    EXPECT_TRUE(run.result.buildings[1].needsReview);
-    EXPECT_NEAR(run.result.buildings[1].params.groundZ, 100, 1e-9);  // the LOD1 base
-    EXPECT_EQ(said.warnings.back(),
-              "Rekonstrukcja LOD2: odtworzono 2 z 4 budynkow (do korekty: 1). Pominieto 2 obrysow zdegenerowanych "
+    EXPECT_EQ(one.warnings, three.warnings);
+    EXPECT_EQ(one.warnings.back(),
+              "Rekonstrukcja LOD2: odtworzono 38 z 40 budynkow (do korekty: 1). Pominieto 2 obrysow zdegenerowanych "
               "(mniej niz 3 punkty, zerowe pole lub wspolrzedne nieliczbowe). 1 budynkow bez punktow dachu w chmurze - "
               "wstawiono bryly zastepcze (grunt + 3 m) do korekty. 1 budynkow bez punktow gruntu w chmurze - sciany od "
               "poziomu z modelu LOD1.");
-    for (const auto& fit : run.result.buildings)
-      for (const auto& v : fit.mesh.vertices) EXPECT_TRUE(std::isfinite(v.z));
 }
 
 const std::string kInForce = "prawnie wiążący lub realizowany";
@@ -367,6 +358,116 @@ TEST(GeneralPlanStage, EachRegisterAnswerEarnsItsWarningAndZonesComeWhole) {
         EXPECT_EQ(got.zones.size(), c.zones);
         EXPECT_EQ(got.warning, c.warning);
     }
+}
+
+namespace demo = geoportal::demo;
+
+// Inside one PL-1992 LiDAR sheet of the demo; the second frame lies in the
+// sheet delivered in another PL-2000 zone.
+const geo::Bbox kSheetFrame{260550, 382760, 260700, 382900};
+const geo::Bbox kForeignZoneFrame{260550, 383010, 260700, 383070};
+constexpr int kWorkingZone = 2176;
+
+buildings::Lod1Building box(double e, double n, double w, double h) {
+    return {"", {{e, n}, {e + w, n}, {e + w, n + h}, {e, n + h}}, 190, 10};
+}
+
+// A house, a footprint of two points and a shed, in that order.
+std::vector<buildings::Lod1Building> threeFootprints(const geo::Bbox& f) {
+    auto twoPoints = box(f.minX + 40, f.minY + 10, 5, 5);
+    twoPoints.footprint.resize(2);
+    return {box(f.minX + 10, f.minY + 10, 12, 9), twoPoints, box(f.minX + 60, f.minY + 30, 4, 3)};
+}
+
+struct Fault {
+    std::string pathPrefix;
+    geoportal::FaultKind kind;
+};
+
+struct StageRow {
+    const char* what;
+    bool cloud;  // the roofs stage, else the surface-model stage
+    geo::Bbox frame;
+    std::vector<Fault> faults;
+    std::vector<std::string> said;  // each a start of one warning, in order
+    bool items;
+    bool cancelled = false;  // the user cancels before anything comes
+};
+
+// Each row with its own cache, so no row is answered from an earlier one's downloads.
+RebuiltLayer run(const StageRow& row, Said& said) {
+    testing::DemoServices& services = testing::DemoServices::instance();
+    services.freshCache();
+    services.server().faults().clear();
+    for (const Fault& f : row.faults) services.addFault(f.kind, "", 0, f.pathPrefix);
+    net::WfsClient client{test::loopbackTimings(), settings::serviceHostsWithOverride(services.baseUrl())};
+    const StageIo io = said.io(row.cancelled);
+    if (row.cloud) return cloudRoofs(client, threeFootprints(row.frame), row.frame, kWorkingZone, io);
+    const TerrainSheets nmt = loadTerrainSheets(client, row.frame, net::currentUtcYear(), "NMT", "NMT: ", io);
+    return surfaceModelBlocks(client, threeFootprints(row.frame), row.frame, nmt, io);
+}
+
+TEST(RebuiltStages, OneResultPerFootprintOrAWordOnWhatWasMissing) {
+    const std::string nmpt(demo::kNmptIndexPath), tiles(demo::kLidarTilePathPrefix);
+    const std::vector<StageRow> rows = {
+        {"blocks", false, kSheetFrame, {}, {"Budynki nMPT: 2 bryl z 3 obrysow LOD1"}, true},
+        {"surface model index failing", false, kSheetFrame, {{nmpt, geoportal::FaultKind::Status}},
+         {"Budynki nMPT: Skorowidz NMPT nie odpowiada", "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru."}, false},
+        {"roofs", true, kSheetFrame, {},
+         {"Dachy z chmury: Skorowidz LiDAR", "Dachy z chmury: 2 dachow z 3 obrysow LOD1"}, true},
+        {"the only tile cut short", true, kSheetFrame, {{tiles, geoportal::FaultKind::Truncate}},
+         {"Dachy z chmury: Skorowidz LiDAR", "Dachy z chmury: kafel ", "Dachy z chmury: chmura pusta w kadrze."},
+         false},
+        {"the only tile in another zone", true, kForeignZoneFrame, {},
+         {"Dachy z chmury: Skorowidz LiDAR", "Dachy z chmury: kafle LiDAR w obcej strefie (PL-2000), pominieto 1: ",
+          "Dachy z chmury: chmura pusta w kadrze."},
+         false},
+        {"blocks cancelled", false, kSheetFrame, {}, {}, false, true},
+        {"roofs cancelled", true, kSheetFrame, {}, {}, false, true},
+    };
+    for (const StageRow& row : rows) {
+        Said said;
+        const RebuiltLayer got = run(row, said);
+        ASSERT_EQ(said.warnings.size(), row.said.size()) << row.what << ": " << ::testing::PrintToString(said.warnings);
+        for (std::size_t i = 0; i < row.said.size(); ++i)
+            EXPECT_EQ(said.warnings[i].rfind(row.said[i], 0), 0u) << row.what << ": " << said.warnings[i];
+        if (!row.items) {
+            EXPECT_TRUE(got.items.empty()) << row.what;
+            continue;
+        }
+        ASSERT_EQ(got.items.size(), 3u) << row.what;
+        EXPECT_TRUE(got.items[1].faces.empty()) << row.what << ": the two-point footprint";
+        for (std::size_t i : {0u, 2u}) {
+            ASSERT_FALSE(got.items[i].faces.empty()) << row.what;
+            for (const auto& face : got.items[i].faces)
+                for (const auto& p : face) {
+                    EXPECT_TRUE(std::isfinite(p.z)) << row.what;
+                    EXPECT_GE(p.z, demo::kLidarMinHeight - 1) << row.what;
+                    EXPECT_LE(p.z, demo::kLidarMaxHeight + 3) << row.what;
+                }
+        }
+        EXPECT_FALSE(got.diagnostic.empty()) << row.what;
+    }
+}
+
+TEST(ParallelFootprints, ResultsKeepTheFootprintsOrderAndAFailureReachesTheCaller) {
+    std::vector<int> progress;
+    const auto squares = mapInParallel<long>(
+        1000, [](std::size_t i) { return static_cast<long>(i * i); },
+        {[&](int done, int) { progress.push_back(done); }, {}}, 4);
+    for (std::size_t i = 0; i < squares.size(); ++i) ASSERT_EQ(squares[i], static_cast<long>(i * i));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_LE(progress.size(), 101u) << "one event per percent";
+    EXPECT_EQ(progress.back(), 1000);
+
+    EXPECT_THROW(mapInParallel<int>(
+                     100,
+                     [](std::size_t i) {
+                         if (i == 57) throw std::runtime_error("zepsuty obrys");
+                         return 0;
+                     },
+                     {}, 4),
+                 std::runtime_error);
 }
 
 }  // namespace

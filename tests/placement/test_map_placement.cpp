@@ -21,7 +21,6 @@
 #include "placement/zone_symbology.h"
 #include "tests/geodata/proj_oracle.h"
 #include "tests/placement/workbench_fixture.h"
-#include "tests/support/host_binding.h"
 #include "tools/geoportal/image_codec.h"
 
 using namespace kl;
@@ -143,19 +142,6 @@ TEST_F(VectorPlacement, ParcelGetsClosedOutlinesAndItsNumberAndOneWithoutLabelPo
     EXPECT_EQ(wb_->project().memos().live(), 0u);
 }
 
-TEST_F(VectorPlacement, BuildingsAreSolidFillsWithHoles) {
-    auto poly = square(500000, 250000, 20);
-    poly.holes.push_back({{500005, 250005}, {500006, 250005}, {500006, 250006}});
-    const auto r = place({area(DataType::Buildings, poly)});
-    EXPECT_EQ(r.counts.at("budynki"), 1);
-    const auto fills = elements(KL_ELEM_HATCH);
-    ASSERT_EQ(fills.size(), 1u);
-    EXPECT_EQ(fills[0]->ringEnds, (std::vector<int32_t>{5, 9}));
-    EXPECT_EQ(fills[0]->element.pen, 6);
-    EXPECT_EQ(fills[0]->element.hasFillColour, 0);
-    EXPECT_NE(fills[0]->element.fillIndex, 0);
-}
-
 TEST_F(VectorPlacement, UtilitiesDrawOnlyLinesAndOthersOnlyCount) {
     GisFeature pipe;
     pipe.type = DataType::UtilityNetworks;
@@ -172,14 +158,22 @@ TEST_F(VectorPlacement, UtilitiesDrawOnlyLinesAndOthersOnlyCount) {
     EXPECT_EQ(lines[0]->element.pen, 5);
 }
 
-TEST_F(VectorPlacement, TypesSharingALayerNameShareTheLayer) {
+// Buildings are solid fills with their holes; types sharing a layer name share the layer.
+TEST_F(VectorPlacement, BuildingsAreSolidFillsWithHolesAndTypesSharingALayerNameShareTheLayer) {
     settings_.layers[DataType::Buildings] = "GIS_WSPOLNA";
     settings_.layers[DataType::Parcels] = "GIS_WSPOLNA";
-    place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Buildings, square(500005, 250000, 3))});
+    auto building = square(500005, 250000, 20);
+    building.holes.push_back({{500010, 250005}, {500011, 250005}, {500011, 250006}});
+    const auto r = place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Buildings, building)});
+    EXPECT_EQ(r.counts.at("budynki"), 1);
     const auto lines = elements(KL_ELEM_POLYLINE);
     const auto fills = elements(KL_ELEM_HATCH);
     ASSERT_EQ(lines.size(), 1u);
     ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0]->ringEnds, (std::vector<int32_t>{5, 9}));
+    EXPECT_EQ(fills[0]->element.pen, 6);
+    EXPECT_EQ(fills[0]->element.hasFillColour, 0);
+    EXPECT_NE(fills[0]->element.fillIndex, 0);
     EXPECT_EQ(lines[0]->element.layer, fills[0]->element.layer);
     EXPECT_EQ(layerName(lines[0]->element.layer), "GIS_WSPOLNA");
 }
@@ -319,8 +313,7 @@ TEST_F(RasterPlacement, CornersAgreeWithProjInTheWorkingZoneWhereverTheTileWasFe
         {"working in PL-1992", 2176, 2180},
     };
     for (const auto& c : cases) {
-        wb_ = std::make_unique<host::Workbench>();
-        bindAddonToHost(&host::Workbench::hostTable());
+        freshProject();
         const net::RasterTile tile = tileIn(c.tileEpsg, png(), "image/png");
         const geo::Bbox& b = tile.box;
         // cs2cs takes and gives the Polish grids northing first.

@@ -27,6 +27,10 @@ protected:
         diagDir_ = std::filesystem::temp_directory_path() / ("kl_placement_diag_" + std::to_string(::getpid()));
         std::filesystem::remove_all(diagDir_);
         ::setenv("KL_DIAG_DIR", diagDir_.c_str(), 1);
+        freshProject();
+    }
+    // A new, empty project with the default settings, as each table row starts.
+    void freshProject() {
         wb_ = std::make_unique<host::Workbench>();
         bindAddonToHost(&host::Workbench::hostTable());
         settings_ = settings::defaultSettings();
