@@ -82,8 +82,12 @@ private:
 PlaceResult placeVectorFeatures(const std::vector<geo::GisFeature>& features, const PlacementTransform& t,
                                 LayerResolver& layers) {
     PlaceResult result;
-    FeatureDrawer drawer(t, result);
+    // The extent covers placed features only: a feature is measured apart and
+    // added once the host has taken it.
+    PlaceResult feature;
+    FeatureDrawer drawer(t, feature);
     for (const auto& f : features) {
+        feature.hasExtent = false;
         const int32_t layer = layers.layerForType(f.type);
         if (layer == kInvalidLayer) {
             result.error = missingLayerMessage(f.type);
@@ -94,6 +98,10 @@ PlaceResult placeVectorFeatures(const std::vector<geo::GisFeature>& features, co
             continue;
         }
         ++result.counts[std::string(geo::dataTypeKey(f.type))];
+        if (feature.hasExtent) {
+            result.widen(feature.minX, feature.minY);
+            result.widen(feature.maxX, feature.maxY);
+        }
     }
     return result;
 }

@@ -217,6 +217,7 @@ TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
     const auto r = place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Parcels, square(500010, 250000, 3))});
     EXPECT_EQ(r.skipped, 1);
     EXPECT_EQ(r.counts.at("dzialki"), 1);
+    EXPECT_DOUBLE_EQ(r.minX, 10);  // the refused square is not in the extent
     EXPECT_EQ(elements(KL_ELEM_POLYLINE).size(), 1u);
     EXPECT_EQ(wb_->project().memos().live(), 0u);
 }
