@@ -2,6 +2,7 @@
 
 #include "net/url_text.h"
 #include "net/wfs_requests.h"
+#include "net/xml_root.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,29 +14,6 @@ bool contains(std::string_view hay, std::string_view needle) { return hay.find(n
 
 bool containsAny(std::string_view hay, std::initializer_list<std::string_view> needles) {
     return std::any_of(needles.begin(), needles.end(), [&](std::string_view n) { return contains(hay, n); });
-}
-
-std::string decodeEntities(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '&') {
-            out.push_back(s[i]);
-            continue;
-        }
-        static constexpr std::pair<std::string_view, char> kEntities[] = {
-            {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-        bool done = false;
-        for (const auto& [name, ch] : kEntities)
-            if (s.substr(i, name.size()) == name) {
-                out.push_back(ch);
-                i += name.size() - 1;
-                done = true;
-                break;
-            }
-        if (!done) out.push_back('&');
-    }
-    return out;
 }
 
 std::string_view trim(std::string_view s) {
@@ -91,7 +69,7 @@ std::vector<std::string> elementNameTexts(std::string_view xml) {
         if (selfClosing || localName(qname) != "Name") continue;
         const auto textEnd = xml.find('<', pos);
         if (textEnd == std::string_view::npos) break;
-        out.push_back(decodeEntities(trim(xml.substr(pos, textEnd - pos))));
+        out.push_back(decodeXmlEntities(trim(xml.substr(pos, textEnd - pos))));
         pos = textEnd;
     }
     return out;

@@ -20,43 +20,6 @@ std::string_view trim(std::string_view s) {
     return s.substr(b, e - b + 1);
 }
 
-// The opening tag of the root collection, "<wfs:FeatureCollection ...>".
-std::string_view rootTag(std::string_view answer) {
-    const auto at = answer.find(kCollection);
-    if (at == std::string_view::npos) return {};
-    const auto end = answer.find('>', at);
-    return answer.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
-}
-
-std::string_view attributeText(std::string_view tag, std::string_view name) {
-    const std::string key = std::string(name) + "=\"";
-    // "xnext=" is another attribute: the name must follow white space
-    const auto afterSpace = [&](size_t at) {
-        return at > 0 && std::string_view(" \t\r\n").find(tag[at - 1]) != std::string_view::npos;
-    };
-    auto at = tag.find(key);
-    while (at != std::string_view::npos && !afterSpace(at)) at = tag.find(key, at + 1);
-    if (at == std::string_view::npos) return {};
-    const auto start = at + key.size();
-    const auto end = tag.find('"', start);
-    return end == std::string_view::npos ? std::string_view{} : tag.substr(start, end - start);
-}
-
-long wholeNumber(std::string_view text) {
-    long v = -1;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() ? v : -1;
-}
-
-// A link in an attribute carries its ampersands as "&amp;".
-std::string decodeAmpersands(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        out.push_back(text[i]);
-        if (text.substr(i, 5) == "&amp;") i += 4;
-    }
-    return out;
-}
 }  // namespace
 
 std::string indexElementText(std::string_view text, size_t from, std::string_view name, size_t to) {
@@ -98,15 +61,6 @@ double leadingDecimal(std::string_view text) {
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     // "nan", "inf" and 1e400 parse too; a density must be a plain number.
     return r.ec == std::errc() && std::isfinite(v) && v >= 0 ? v : 0.0;
-}
-
-CollectionPage collectionPage(std::string_view answer) {
-    const auto tag = rootTag(answer);
-    CollectionPage page;
-    page.matched = wholeNumber(attributeText(tag, "numberMatched"));
-    page.returned = wholeNumber(attributeText(tag, "numberReturned"));
-    page.next = decodeAmpersands(attributeText(tag, "next"));
-    return page;
 }
 
 bool isWholeFeatureCollection(std::string_view answer) {

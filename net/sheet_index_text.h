@@ -32,14 +32,6 @@ void forEachIndexMember(std::string_view text, const std::function<void(const In
 // or when it is not a finite, non-negative number.
 double leadingDecimal(std::string_view text);
 
-// Paging facts of a WFS 2.0 answer, read from its root element only.
-struct CollectionPage {
-    long matched = -1;   // numberMatched; -1 when "unknown" or absent
-    long returned = -1;  // numberReturned; -1 when absent
-    std::string next;    // the "next" link, entities decoded; empty when none
-};
-CollectionPage collectionPage(std::string_view answer);
-
 // True when the answer is a whole feature collection: its root opens and
 // closes. An exception report, an HTML page or a body cut short is not.
 bool isWholeFeatureCollection(std::string_view answer);

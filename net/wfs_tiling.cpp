@@ -30,7 +30,7 @@ bool morePages(const CollectionCounts& counts, long long received, long long ret
                int pageSize) {
     if (counts.numberMatched >= 0) return received < counts.numberMatched;
     if (canPage) return true;
-    return returned >= pageSize || counts.hasNext;
+    return returned >= pageSize || !counts.next.empty();
 }
 
 struct TileFetcher {

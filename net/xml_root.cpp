@@ -1,7 +1,10 @@
 #include "net/xml_root.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <iterator>
+#include <utility>
 
 namespace kl::net {
 namespace {
@@ -73,9 +76,28 @@ std::optional<std::string> tagAttribute(std::string_view tag, std::string_view w
         i = valueEnd + 1;
         const auto colon = name.find(':');
         if (colon != std::string_view::npos) name = name.substr(colon + 1);
-        if (name == wanted) return std::string(value);
+        if (name == wanted) return decodeXmlEntities(value);
     }
     return std::nullopt;
+}
+
+std::string decodeXmlEntities(std::string_view s) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto entity = s[i] != '&' ? std::end(kEntities)
+                                        : std::find_if(std::begin(kEntities), std::end(kEntities),
+                                                       [&](const auto& e) { return s.substr(i, e.first.size()) == e.first; });
+        if (entity == std::end(kEntities)) {
+            out.push_back(s[i]);
+            continue;
+        }
+        out.push_back(entity->second);
+        i += entity->first.size() - 1;
+    }
+    return out;
 }
 
 CollectionCounts collectionCounts(std::string_view xml) {
@@ -84,8 +106,7 @@ CollectionCounts collectionCounts(std::string_view xml) {
     c.numberReturned = countValue(tagAttribute(tag, "numberReturned"));
     if (c.numberReturned < 0) c.numberReturned = countValue(tagAttribute(tag, "numberOfFeatures"));
     c.numberMatched = countValue(tagAttribute(tag, "numberMatched"));
-    const auto next = tagAttribute(tag, "next");
-    c.hasNext = next && !next->empty();
+    c.next = tagAttribute(tag, "next").value_or("");
     return c;
 }
 

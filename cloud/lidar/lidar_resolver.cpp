@@ -9,6 +9,7 @@
 #include "net/service_hosts.h"
 #include "net/url_text.h"
 #include "net/wfs_requests.h"
+#include "net/xml_root.h"
 
 namespace kl::cloud {
 namespace {
@@ -34,7 +35,7 @@ LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const s
         p.count = kPageSize;
         p.frame = frame;
         std::string url = net::buildGetFeatureUrl(p);
-        long seen = 0;
+        long long seen = 0;
         std::string previousPage;
         for (int page = 0;; ++page) {
             if (cancelled && cancelled()) return result;
@@ -52,8 +53,9 @@ LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const s
                 break;
             }
             auto found = parseLidarIndex(response.body);
-            const net::CollectionPage facts = net::collectionPage(response.body);
-            const long returned = facts.returned >= 0 ? facts.returned : static_cast<long>(found.size());
+            const net::CollectionCounts facts = net::collectionCounts(response.body);
+            const long long returned =
+                facts.numberReturned >= 0 ? facts.numberReturned : static_cast<long long>(found.size());
             if (returned == 0 && found.empty()) break;
             // A server that ignores STARTINDEX answers the same page again.
             const std::string pageKey = found.empty() ? std::string() : found.front().url + "\n" + found.back().url;
@@ -68,7 +70,7 @@ LidarQuery LidarResolver::query(const geo::Bbox& frame, int currentYear, const s
             // starts after what came, and only the total or an empty page
             // says that nothing is left.
             seen += returned;
-            if (facts.matched >= 0 && seen >= facts.matched) break;
+            if (facts.numberMatched >= 0 && seen >= facts.numberMatched) break;
             if (followable(client_.hosts(), facts.next, url)) {
                 url = facts.next;
             } else {

@@ -61,19 +61,6 @@ TEST(LidarIndex, OtherSchemesAreSkippedAndARecordNeverBorrowsTheNextRecordsEleme
     EXPECT_EQ(tiles[2].density, 4.5);
 }
 
-TEST(SheetIndexText, PagingFactsComeFromTheRootElement) {
-    const auto page = collectionPage(
-        "<wfs:FeatureCollection xmlns:wfs=\"x\"\n numberMatched=\"unknown\" numberReturned=\"5\"\n"
-        "   next=\"http://h/wfs?A=1&amp;STARTINDEX=5\"><wfs:member numberMatched=\"9\"/></wfs:FeatureCollection>");
-    EXPECT_EQ(page.matched, -1);
-    EXPECT_EQ(page.returned, 5);
-    EXPECT_EQ(page.next, "http://h/wfs?A=1&STARTINDEX=5");
-    const auto real = collectionPage(sample("kartograf__lidar_evrf2007_getfeature_2022.xml"));
-    EXPECT_EQ(real.matched, 1);
-    EXPECT_EQ(real.returned, 1);
-    EXPECT_EQ(real.next, "");
-}
-
 TEST(SheetIndexText, OnlyAWholeCollectionIsAnAnswer) {
     const std::string whole = sample("kartograf__lidar_evrf2007_getfeature_2023_pl1992.xml");
     const struct {

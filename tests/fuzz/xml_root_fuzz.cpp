@@ -26,11 +26,12 @@ void kl::fuzz::fuzzText(std::string_view text) {
 
   for (const std::string_view attribute : {"numberMatched", "next", "schemaLocation"}) {
     const auto value = tagAttribute(tag, attribute);
-    kl::fuzz::expect(!value || tag.find(*value) != std::string_view::npos);
+    // Decoding entities only ever shortens the text.
+    kl::fuzz::expect(!value || value->size() < tag.size());
   }
   const CollectionCounts counts = collectionCounts(text);
   kl::fuzz::expect(counts.numberReturned >= -1 && counts.numberMatched >= -1);
-  kl::fuzz::expect(!counts.hasNext || !tag.empty());
+  kl::fuzz::expect(counts.next.empty() || !tag.empty());
 
   kl::fuzz::expect(bodyMismatch(ExpectedBody::Any, text).empty());
   for (const ExpectedBody expected : kExpectations) (void)bodyMismatch(expected, text);
