@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "import/elevation_stages.h"
 #include "import/import_controller.h"
 #include "tools/geoportal/geoportal_server.h"
 
@@ -18,6 +19,17 @@ class Workbench;
 }
 
 namespace kl::testing {
+
+// What a stage says, in order; cancelled from the start if asked.
+struct Said {
+    std::vector<std::string> warnings;
+    import::StageIo io(bool cancelled = false) {
+        return {[this](const std::string& t) {
+                    if (!t.empty()) warnings.push_back(t);
+                },
+                [](const std::string&, int, int) {}, [cancelled] { return cancelled; }};
+    }
+};
 
 // Every service host of the add-on pointed at the local geoportal, and the
 // demo county's utility service added to the registry. One per test process:
