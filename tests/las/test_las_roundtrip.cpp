@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -175,24 +176,22 @@ TEST(WrittenRecords, OurReaderAndLazPerfReadBackExactlyTheRecordsWritten) {
     const LasStatus st = writeLasFile(out, header, records.data(), count, options);
     ASSERT_TRUE(st.ok) << st.message;
     EXPECT_TRUE(test::noTempBeside(out));
-    for (unsigned threads : {1u, 2u}) {
-      const test::Decoded back = test::decodeFile(out, threads);
-      ASSERT_TRUE(back.status.ok) << back.status.message;
-      EXPECT_EQ(back.header.pointFormatByte, 0x80 | header.pointFormat);
-      EXPECT_EQ(back.header.pointCount, count);
-      EXPECT_EQ(back.header.recordLength, header.recordLength);
-      EXPECT_TRUE(back.records == records) << "threads " << threads;
-      if (c.replace) continue;
-      // the header describes the records: bounds, scale, offset and returns
+    EXPECT_TRUE(test::decodeFile(out, 1).records == records) << "one thread";
+    const test::Decoded back = test::decodeFile(out, 2);
+    ASSERT_TRUE(back.status.ok) << back.status.message;
+    EXPECT_EQ(back.header.pointFormatByte, 0x80 | header.pointFormat);
+    EXPECT_EQ(back.header.pointCount, count);
+    EXPECT_EQ(back.header.recordLength, header.recordLength);
+    EXPECT_TRUE(back.records == records) << "two threads";
+    if (!c.replace) {  // the header describes the records: bounds, scale, offset and returns
       for (size_t a = 0; a < 3; ++a) {
         EXPECT_NEAR(back.header.min[a], in.header.min[a], in.header.scale[a]);
         EXPECT_NEAR(back.header.max[a], in.header.max[a], in.header.scale[a]);
-        EXPECT_EQ(back.header.scale[a], in.header.scale[a]);
-        EXPECT_EQ(back.header.offset[a], in.header.offset[a]);
       }
-      uint64_t returns = 0;
-      for (uint64_t n : back.header.pointsByReturn) returns += n;
-      EXPECT_EQ(returns, count);
+      EXPECT_EQ(back.header.scale, in.header.scale);
+      EXPECT_EQ(back.header.offset, in.header.offset);
+      EXPECT_EQ(std::accumulate(back.header.pointsByReturn.begin(), back.header.pointsByReturn.end(), uint64_t{0}),
+                count);
       EXPECT_EQ(back.header.pointsByReturn[0], in.header.pointsByReturn[0]);
     }
     Bytes theirs;
