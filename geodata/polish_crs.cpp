@@ -74,6 +74,10 @@ int pl2000EpsgForLongitude(double lonDeg) noexcept {
   return 2179;
 }
 
+bool isInsidePoland(double latDeg, double lonDeg) noexcept {
+  return lonDeg >= kPolandWest && lonDeg <= kPolandEast && latDeg >= kPolandSouth && latDeg <= kPolandNorth;
+}
+
 LocalAffine localAffinePl1992ToPl2000(const Bbox& pl1992Box, int targetEpsg) {
   const double cx = (pl1992Box.minX + pl1992Box.maxX) / 2.0;
   const double cy = (pl1992Box.minY + pl1992Box.maxY) / 2.0;

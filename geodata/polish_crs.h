@@ -26,6 +26,12 @@ Point2d pl2000ToPl1992(double easting, double northing, int sourceEpsg);
 // Zone by longitude; the bounds 16.5, 19.5 and 22.5 belong to the eastern zone.
 int pl2000EpsgForLongitude(double lonDeg) noexcept;
 
+// WGS84 extent that holds Poland with a small margin, degrees.
+inline constexpr double kPolandWest = 14.0, kPolandEast = 24.2, kPolandSouth = 48.9, kPolandNorth = 55.0;
+
+// False for points outside that extent and for non-finite ones.
+bool isInsidePoland(double latDeg, double lonDeg) noexcept;
+
 // First-order map from PL-1992 to a PL-2000 zone around a box centre, for
 // converting many points of one frame.
 struct LocalAffine {

@@ -19,7 +19,7 @@ constexpr std::array<std::string_view, 20> kLayerKeys = {
 FetchRequestCheck refuse(std::string text) { return {std::nullopt, std::move(text)}; }
 
 bool insidePoland(double west, double south, double east, double north) {
-    return isInsidePoland(south, west) && isInsidePoland(north, east);
+    return geo::isInsidePoland(south, west) && geo::isInsidePoland(north, east);
 }
 
 // The first field present with the wrong JSON kind, so the user reads its
@@ -57,10 +57,6 @@ std::optional<int> wholeOption(const json& msg, const char* key, int fallback, i
 }
 
 }  // namespace
-
-bool isInsidePoland(double latDeg, double lonDeg) noexcept {
-    return lonDeg >= kPolandWest && lonDeg <= kPolandEast && latDeg >= kPolandSouth && latDeg <= kPolandNorth;
-}
 
 bool isKnownLayerKey(const std::string& key) {
     for (std::string_view k : kLayerKeys)

@@ -15,12 +15,6 @@ namespace kl::import {
 // Largest frame accepted, in square kilometres of PL-1992 grid.
 inline constexpr double kMaxFrameAreaKm2 = 25.0;
 
-// WGS84 extent that holds Poland with a small margin, degrees.
-inline constexpr double kPolandWest = 14.0, kPolandEast = 24.2, kPolandSouth = 48.9, kPolandNorth = 55.0;
-
-// False for points outside that extent and for non-finite ones.
-bool isInsidePoland(double latDeg, double lonDeg) noexcept;
-
 struct FetchRequest {
     double west = 0, south = 0, east = 0, north = 0;  // degrees
     geo::Bbox frame;                                   // PL-1992 box of the four corners

@@ -122,24 +122,10 @@ json ImportController::onSetOrigin(const json& msg) {
     if (!msg.contains("lat") || !msg.contains("lon")) return errorReply("Brak wspolrzednych srodka mapy");
     for (const char* field : {"lat", "lon"})
         if (!msg.at(field).is_number()) return errorReply(std::string("Pole \"") + field + "\" musi byc liczba.");
-    const double lat = msg.at("lat").get<double>();
-    const double lon = msg.at("lon").get<double>();
-    // The survey point goes into the user's project; one the services cannot
-    // serve would only place every later import far away.
-    if (!isInsidePoland(lat, lon))
-        return errorReply("Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.");
-    const int zone = geo::pl2000EpsgForLongitude(lon);
-    const geo::Point2d pl1992 = geo::wgs84ToPl1992(lat, lon);
-    const geo::Point2d p = geo::pl1992ToPl2000(pl1992.x, pl1992.y, zone);
-
-    const auto written = settings::writeProjectGeoref(host_(), lat, lon, zone, p.x, p.y);
-    if (written.readFailed) return errorReply("Nie mozna odczytac georeferencji projektu");
-    if (!written.ok()) {
-        const auto diagFile = (platform::diagnosticDir() / "ordvik_geo_diag.txt").string();
-        return errorReply("Nie udalo sie zapisac georeferencji projektu (kod " + std::to_string(written.lastError) +
-                     "). Szczegoly: " + diagFile +
-                     ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.");
-    }
+    const auto origin = settings::setProjectOrigin(host_(), msg.at("lat").get<double>(), msg.at("lon").get<double>());
+    if (!origin.error.empty()) return errorReply(origin.error);
+    const geo::Point2d p{origin.easting, origin.northing};
+    const int zone = origin.zoneEpsg;
     startHeightSample(p, zone);
     return {{"type", "originSet"}, {"e", p.x}, {"n", p.y}, {"h", 0.0}, {"epsg", zone}};
 }

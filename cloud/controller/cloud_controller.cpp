@@ -1,6 +1,5 @@
 #include "cloud/controller/cloud_controller.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <utility>
@@ -40,12 +39,6 @@ cloudui::Detail detailOf(const json& msg) {
 bool lazRequested(const json& msg) {
     const auto it = msg.find("laz");
     return it != msg.end() && it->is_boolean() && it->get<bool>();
-}
-
-std::string fixed6(double v) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-    return std::string(buf, r.ptr);
 }
 
 CloudEnvironment productionEnvironment() {
@@ -230,24 +223,12 @@ json CloudController::onSetOrigin(const json& msg) {
     const auto lat = msg.find("lat");
     const auto lon = msg.find("lon");
     if (lat == msg.end() || lon == msg.end()) return errorReply("Brak wspolrzednych srodka mapy");
-    const double la = lat->get<double>(), lo = lon->get<double>();
-    const int zone = geo::pl2000EpsgForLongitude(lo);
-    const auto p92 = geo::wgs84ToPl1992(la, lo);
-    const auto en = geo::pl1992ToPl2000(p92.x, p92.y, zone);
-    KlGeoLocation loc{};
-    if (!host() || host()->GetGeoLocation(&loc) != KL_NOERROR) return errorReply("Nie mozna odczytac georeferencji projektu");
-    const std::string name = "EPSG:" + std::to_string(zone);
-    std::snprintf(loc.crsName, sizeof loc.crsName, "%s", name.c_str());
-    std::snprintf(loc.geodeticDatum, sizeof loc.geodeticDatum, "%s", "ETRF2000 (PL-ETRF2000)");
-    std::snprintf(loc.mapProjection, sizeof loc.mapProjection, "%s", "PL-2000");
-    loc.scaleFactor = 1.0;
-    loc.surveyEasting = en.x;
-    loc.surveyNorthing = en.y;
-    if (host()->SetGeoLocation(&loc) != KL_NOERROR) return errorReply("Nie udalo sie zapisac georeferencji projektu");
-    const std::string report = "Ordvik Cloud: ustawiono georeferencje projektu: E=" + fixed6(en.x) + " N=" + fixed6(en.y) +
-                               " (EPSG:" + std::to_string(zone) + ")";
-    host()->WriteReport(report.c_str(), 0);
-    return {{"type", "originSet"}, {"e", en.x}, {"n", en.y}};
+    // The same record as the map page writes: the location's latitude and
+    // longitude move with the survey point, and a centre outside Poland is
+    // refused before anything is written.
+    const auto origin = settings::setProjectOrigin(host(), lat->get<double>(), lon->get<double>());
+    if (!origin.error.empty()) return errorReply(origin.error);
+    return {{"type", "originSet"}, {"e", origin.easting}, {"n", origin.northing}};
 }
 
 }  // namespace kl::cloud

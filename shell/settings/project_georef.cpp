@@ -8,6 +8,7 @@
 #include "geodata/epsg_code.h"
 #include "geodata/polish_crs.h"
 #include "base/diag_log.h"
+#include "base/folders.h"
 
 namespace kl::settings {
 namespace {
@@ -177,6 +178,28 @@ GeorefWriteResult writeProjectGeoref(const KlHostFunctions* host, double latDeg,
                          " H=" + sixDecimals(0.0) + " m n.p.m. (PL-EVRF2007-NH)");
     }
     return result;
+}
+
+OriginResult setProjectOrigin(const KlHostFunctions* host, double latDeg, double lonDeg) {
+    OriginResult r;
+    if (!geo::isInsidePoland(latDeg, lonDeg)) {
+        r.error = "Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.";
+        return r;
+    }
+    r.zoneEpsg = geo::pl2000EpsgForLongitude(lonDeg);
+    const geo::Point2d pl1992 = geo::wgs84ToPl1992(latDeg, lonDeg);
+    const geo::Point2d p = geo::pl1992ToPl2000(pl1992.x, pl1992.y, r.zoneEpsg);
+    r.easting = p.x;
+    r.northing = p.y;
+    const GeorefWriteResult written = writeProjectGeoref(host, latDeg, lonDeg, r.zoneEpsg, p.x, p.y);
+    if (written.readFailed) {
+        r.error = "Nie mozna odczytac georeferencji projektu";
+    } else if (!written.ok()) {
+        r.error = "Nie udalo sie zapisac georeferencji projektu (kod " + std::to_string(written.lastError) +
+                  "). Szczegoly: " + (platform::diagnosticDir() / "ordvik_geo_diag.txt").string() +
+                  ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.";
+    }
+    return r;
 }
 
 bool setSurveyPointHeight(const KlHostFunctions* host, double height) {

@@ -35,6 +35,17 @@ struct GeorefWriteResult {
 GeorefWriteResult writeProjectGeoref(const KlHostFunctions* host, double latDeg, double lonDeg, int zoneEpsg,
                                      double easting, double northing);
 
+// The project moved to a map centre (degrees), for every page that offers it:
+// the point in the PL-2000 zone of its longitude, written as
+// writeProjectGeoref writes it. A centre outside Poland is refused before
+// anything is written: the services could serve no later import there.
+struct OriginResult {
+    std::string error;  // Polish; empty when the georeference was written
+    int zoneEpsg = 0;
+    double easting = 0.0, northing = 0.0;
+};
+OriginResult setProjectOrigin(const KlHostFunctions* host, double latDeg, double lonDeg);
+
 // Sets only the survey point's height (read, change, one write).
 bool setSurveyPointHeight(const KlHostFunctions* host, double height);
 

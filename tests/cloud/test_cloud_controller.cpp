@@ -140,11 +140,14 @@ TEST_F(CloudControllerTest, DownloadWithoutIndexSaysTheServiceFailed) {
     EXPECT_EQ(env_.sent.front()["label"], "Pobieranie skorowidza LiDAR");
 }
 
-TEST_F(CloudControllerTest, SetOriginWritesTheZoneAndSurveyPoint) {
+TEST_F(CloudControllerTest, SetOriginWritesTheZoneSurveyPointAndLocation) {
     kl::host::Workbench wb;
     bindAddonToHost(&kl::host::Workbench::hostTable());
     CloudController& controller = *controller_;
     EXPECT_EQ(controller.onSetOrigin({{"lat", 50.06}})["msg"], "Brak wspolrzednych srodka mapy");
+    const json berlin = controller.onSetOrigin({{"lat", 52.52}, {"lon", 13.405}});
+    EXPECT_EQ(berlin["msg"], "Srodek mapy lezy poza Polska - lokalizacje projektu mozna ustawic tylko w Polsce.");
+    EXPECT_EQ(wb.project().geoLocation().surveyEasting, 0);
     const json reply = controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}});
     ASSERT_EQ(reply["type"], "originSet") << reply.dump();
     const auto p92 = kl::geo::wgs84ToPl1992(50.0614, 19.9366);
@@ -154,12 +157,17 @@ TEST_F(CloudControllerTest, SetOriginWritesTheZoneAndSurveyPoint) {
     EXPECT_STREQ(geo.crsName, "EPSG:2178");
     EXPECT_STREQ(geo.mapProjection, "PL-2000");
     EXPECT_NEAR(geo.surveyNorthing, en.y, 1e-6);
+    // The location moves with the survey point, or the two would name different places.
+    EXPECT_DOUBLE_EQ(geo.latitude, 50.0614);
+    EXPECT_DOUBLE_EQ(geo.longitude, 19.9366);
     ASSERT_FALSE(wb.report().empty());
-    EXPECT_EQ(wb.report().back().text.rfind("Ordvik Cloud: ustawiono georeferencje projektu: E=", 0), 0u);
-    EXPECT_NE(wb.report().back().text.find("(EPSG:2178)"), std::string::npos);
+    EXPECT_NE(wb.report().back().text.find("(PL-2000, EPSG:2178)"), std::string::npos);
 
-    wb.faults().arm({"SetGeoLocation", 1, KL_ERR_GENERAL, false, 0});
-    EXPECT_EQ(controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}})["msg"], "Nie udalo sie zapisac georeferencji projektu");
+    wb.faults().arm({"SetGeoLocation", 1, KL_ERR_GENERAL, true, 0});
+    EXPECT_EQ(controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}})["msg"].get<std::string>().rfind(
+                  "Nie udalo sie zapisac georeferencji projektu (kod ", 0),
+              0u);
+    wb.faults().clear();
     wb.faults().arm({"GetGeoLocation", 1, KL_ERR_GENERAL, false, 0});
     EXPECT_EQ(controller.onSetOrigin({{"lat", 50.0614}, {"lon", 19.9366}})["msg"], "Nie mozna odczytac georeferencji projektu");
     bindAddonToHost(nullptr);
