@@ -211,29 +211,17 @@ protected:
     RegisterWait record = [this](int ms) { waits.push_back(ms); };
 };
 
+// Both plan types by default; the general-plan-only list and the page number
+// are the paging test's.
 TEST(RegisterQueryBody, IsCompactWithSortedKeys) {
-    struct Case {
-        const char* name;
-        RegisterQuery query;
-        std::string body;
-    };
     RegisterQuery parcel;
     parcel.parcel = "020101_1.0009.522";
-    RegisterQuery generalPage2;
-    generalPage2.teryt = "0201011";
-    generalPage2.planTypes = {"MUNICIPAL_GENERAL_PLAN"};
-    generalPage2.page = 2;
-    RegisterQuery both;
-    both.teryt = "0201011";
-    const Case cases[] = {
-        {"both plan types", both,
-         R"({"criteria":{"levelList":[],"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":["0201011"]},"page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
-        {"general plan, second page", generalPage2,
-         R"({"criteria":{"levelList":[],"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":["0201011"]},"page":{"number":2,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
-        {"parcel without commune", parcel,
-         R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},"page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(registerQueryBody(c.query), c.body) << c.name;
+    EXPECT_EQ(registerQueryBody(parcel),
+              R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":)"
+              R"(["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,)"
+              R"("planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,)"
+              R"("publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},)"
+              R"("page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})");
 }
 
 TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveNoActs) {
@@ -257,8 +245,6 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
         {"never the list", {{200, "{\"acts\":[],\"total\":0}"}}, 3, {350, 900}, 0, 0, "odpowiedz bez listy aktow"},
         {"10 MB answer", {{200, tenMegabytes}}, 3, {350, 900}, 0, 0, "odpowiedz zbyt duza (10,0 MB)"},
         {"cut JSON", {{200, "{\"publishedActs\":[{\"publishedActId\":1"}}, 1, {}, 0, 0,
-         "odpowiedz Rejestru Urbanistycznego nie jest lista aktow"},
-        {"list of the wrong type", {{200, "{\"publishedActs\":{\"a\":1}}"}}, 1, {}, 0, 0,
          "odpowiedz Rejestru Urbanistycznego nie jest lista aktow"},
         {"entries of the wrong types", {{200, oddEntries}}, 1, {}, 2, 3, "", "12||MUNICIPAL_GENERAL_PLAN|5|"},
     };
@@ -350,10 +336,6 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
     const Case cases[] = {
         {"zones", "5001", {{200, zones}}, 1, 1, ""},
         {"path in the id", "12/../../admin", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
-        {"no id", "", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
-        {"empty answers", "5002", {{200, ""}}, 3, 0, "pusta odpowiedz"},
-        {"JSON instead of GML", "5003", {{200, "{\"status\":404,\"message\":\"brak\"}"}}, 3, 0,
-         "Serwer zwrocil dane w nieoczekiwany"},
         {"cut GML", "5004", {{200, zones.substr(0, zones.size() / 2)}}, 3, 0, "Odpowiedz serwera urwana"},
         {"maintenance page once", "5005", {{200, "<!DOCTYPE html><html><body>Przerwa</body></html>"}, {200, zones}}, 2,
          1, ""},
