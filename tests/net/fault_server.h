@@ -80,17 +80,14 @@ public:
         answers(path, {{status, std::move(body)}}, std::move(type));
     }
 
-    // Announces `announced` bytes and sends `sent` of them (0: not even the
-    // status line), then holds the connection until the server is destroyed:
-    // a server that stalls for longer than any client waits.
-    void stalls(const std::string& path, std::size_t announced = 0, std::size_t sent = 0) {
-        if (announced == 0) return on(path, [this](const httplib::Request&, httplib::Response&) { waitForRelease(); });
-        chunked(path, announced, std::max<std::size_t>(sent, 1), 0, sent);
+    // Holds the connection without a status line until the server is
+    // destroyed: a server that stalls for longer than any client waits.
+    void stalls(const std::string& path) {
+        on(path, [this](const httplib::Request&, httplib::Response&) { waitForRelease(); });
     }
     // Sends a zip of `total` bytes in chunks, the k-th not before k * paceMs
-    // after the answer began (a slow but steady server: the transfer lasts at
-    // least (chunks - 1) * paceMs), holding after `stallAt` bytes. Destroying
-    // the server ends it.
+    // after the answer began (a slow but steady server), holding after
+    // `stallAt` bytes until the server is destroyed.
     void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs,
                  std::size_t stallAt = SIZE_MAX) {
         on(path, [=, this](const httplib::Request&, httplib::Response& rs) {

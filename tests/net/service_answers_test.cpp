@@ -195,12 +195,6 @@ TEST(CommuneAnswer, PicksTheQualifyingAttributeAndTheContainingFeature) {
     EXPECT_EQ(communeFromBoundaryAnswer({letters}, {0, 0}).teryt, "");
 }
 
-TEST(CommuneLayer, BestScoringNameWins) {
-    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:Granice_gmin</Name>"), "ms:Granice_gmin");
-    EXPECT_EQ(communeLayerFromCapabilities("<Name>ms:gminy</Name><Name>ms:obrony_gmin_granice</Name>"), "ms:gminy");
-    EXPECT_EQ(communeLayerFromCapabilities("<Name>gmi</Name><Name>powiaty</Name>"), "");
-}
-
 // Capabilities answers as broken servers give them, from the local geoportal's
 // fault table: a failure is asked once more, never read as a service without
 // layers, and not remembered.

@@ -169,7 +169,7 @@ TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
 }
 
 TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
-    server.stalls("/stall.zip", 200000, 50000);
+    server.chunked("/stall.zip", 200000, 50000, 0, 50000);
     server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
     server_->faults().add({{geoportal::FaultKind::NotFound, 404}, "/gone.zip", "", -1});
     server_->faults().add({{geoportal::FaultKind::Html}, "/page.zip", "", -1});
