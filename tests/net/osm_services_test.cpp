@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "base/service_hosts.h"
 #include "geodata/polish_crs.h"
@@ -24,16 +25,12 @@ namespace {
 
 // ---- widths -------------------------------------------------------------------
 
-struct WidthCase {
-    const char* cls;
-    const char* width;
-    const char* lanes;
-    bool bridge;
-    double expected;
-};
-
 TEST(OsmWidth, TagThenLanesThenClass) {
-    const WidthCase cases[] = {
+    const struct {
+        const char *cls, *width, *lanes;
+        bool bridge;
+        double expected;
+    } cases[] = {
         {"residential", "7.5", "", false, 7.5},
         {"residential", "7,5", "", false, 7.5},   // decimal comma
         {"residential", "7 m", "", false, 7.0},   // with its unit
@@ -56,7 +53,7 @@ TEST(OsmWidth, TagThenLanesThenClass) {
         {"footway", "", "", false, 2.0},    {"pedestrian", "", "", false, 2.0}, {"steps", "", "", false, 2.0},
         {"service", "", "", true, 6.0},     {"service", "", "", false, 5.0},    {"", "", "", false, 5.0},
     };
-    for (const WidthCase& c : cases)
+    for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(osmWidth(c.cls, c.width, c.lanes, c.bridge), c.expected)
             << c.cls << " width='" << c.width << "' lanes='" << c.lanes << "'";
 }
@@ -221,15 +218,13 @@ TEST(ParseOverpassWays, KeepsWaysWithTwoPointsCountsTheOthersAndTellsUnreadableA
     EXPECT_EQ(ways, (std::vector<std::string>{"secondary|Most Piastowski|bridge|8|2", "rail||bridge|3|2", "|||5|2"}));
     EXPECT_EQ(got.ways.at(0).points, (std::vector<geo::Point2d>{geo::wgs84ToPl1992(51.2620, 15.5680),
                                                                geo::wgs84ToPl1992(51.2625, 15.5690)}));
-    struct Case {
+    const struct {
         const char* name;
         std::string text;
         bool readable;
         std::string remark;
-        int ways;
-        int withoutGeometry;
-    };
-    const Case cases[] = {
+        int ways, withoutGeometry;
+    } cases[] = {
         // A real answer of nodes and ways given by node ids only.
         {"RealAnswerWithoutGeometry", sample("overpasswrap__map_query_response.json"), true, "", 0, 24},
         {"RealNodeAnswer", sample("overpasswrap__node_query_response.json"), true, "", 0, 0},
@@ -241,12 +236,10 @@ TEST(ParseOverpassWays, KeepsWaysWithTwoPointsCountsTheOthersAndTellsUnreadableA
         {"TimedOut", answer(kBridge, R"( "remark": "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.",)"),
          true, "runtime error: Query timed out in \"query\" at line 1 after 26 seconds.", 1, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         got = parseOverpassWays(c.text);
-        EXPECT_EQ(got.readable, c.readable) << c.name;
-        EXPECT_EQ(got.remark, c.remark) << c.name;
-        EXPECT_EQ(static_cast<int>(got.ways.size()), c.ways) << c.name;
-        EXPECT_EQ(got.withoutGeometry, c.withoutGeometry) << c.name;
+        EXPECT_EQ(std::make_tuple(got.readable, got.remark, static_cast<int>(got.ways.size()), got.withoutGeometry),
+                  std::make_tuple(c.readable, c.remark, c.ways, c.withoutGeometry)) << c.name;
     }
 }
 
