@@ -13,8 +13,6 @@
 #include "net/url_text.h"
 #include "net/xml_root.h"
 #include "tests/geodata/sample_files.h"
-#include "tests/net/fault_server.h"
-#include "tests/support/geoportal_suite.h"
 
 #include <gtest/gtest.h>
 
@@ -193,43 +191,6 @@ TEST(CommuneAnswer, PicksTheQualifyingAttributeAndTheContainingFeature) {
     geo::GisFeature letters;
     letters.attributes = {{"teryt", "14650a1"}};
     EXPECT_EQ(communeFromBoundaryAnswer({letters}, {0, 0}).teryt, "");
-}
-
-// Capabilities answers as broken servers give them, from the local geoportal's
-// fault table: a failure is asked once more, never read as a service without
-// layers, and not remembered.
-class BrokenCapabilities : public kl::test::GeoportalSuite {};
-
-TEST_F(BrokenCapabilities, AreAskedOnceMoreAndNeverReadAsAServiceWithoutLayers) {
-    using geoportal::FaultKind;
-    const struct {
-        const char* name;
-        FaultKind kind;
-        int uses;           // of the fault: 0 none, below 0 without limit
-        std::string error;  // empty: the names were read
-    } cases[] = {
-        {"whole", FaultKind::Status, 0, ""},
-        {"always down", FaultKind::Status, -1, "Serwer zwrocil status 503"},
-        {"always html", FaultKind::Html, -1, "Serwer zwrocil strone HTML zamiast danych."},
-    };
-    const auto requests = [] { return server_->log().snapshot().size(); };
-    const std::string endpoint = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        server_->faults().clear();
-        server_->log().clear();
-        if (c.uses != 0) server_->faults().add({{c.kind, 503}, "", "", c.uses});
-        kl::test::TempCacheHome home;
-        WfsClient client(kl::test::loopbackTimings(), hosts());
-        LayerNameCache cache;
-        const LayerNamesResult r = fetchLayerNames(client, cache, endpoint);
-        EXPECT_EQ(requests(), c.uses == 0 ? 1u : 2u);
-        EXPECT_EQ(r.error, c.error);
-        EXPECT_EQ(r.ok, c.error.empty());
-        EXPECT_EQ(r.names.parcels, c.error.empty() ? "ms:dzialki" : "");
-        (void)fetchLayerNames(client, cache, endpoint);
-        EXPECT_EQ(requests() > 2, !c.error.empty());
-    }
 }
 
 // Real answers, and the comments, CDATA and either quote that XML allows

@@ -3,6 +3,8 @@
 // service hosts that route its requests.
 #include "net/wfs_client.h"
 
+#include "net/capabilities.h"
+
 #include "base/service_hosts.h"
 #include "net/service_hosts.h"
 
@@ -56,25 +58,48 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "application/json", "{\"q\":1}"}));
 }
 
-// One failing answer of the local geoportal, then a good one: a failure that
-// may pass is asked once more, one that cannot is not repeated, and only a
-// whole answer is cached.
+// One failing answer of the local geoportal (or one that always fails), then a
+// good one: a failure that may pass is asked once more, one that cannot is not
+// repeated; only a whole answer is cached, and a service description that
+// failed is neither read as a service without layers nor remembered.
 TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     using geoportal::FaultKind;
-    const std::tuple<FaultKind, int, bool> cases[] = {
-        {FaultKind::Status, 503, true}, {FaultKind::Exception, 0, true}, {FaultKind::Html, 0, true},
-        {FaultKind::Cut, 0, true},      {FaultKind::Truncate, 0, true},  {FaultKind::NotFound, 404, false}};
-    for (const auto& [kind, status, retried] : cases) {
-        SCOPED_TRACE(geoportal::faultName({kind, status}));
-        kl::test::TempCacheHome fresh;
+    const struct {
+        FaultKind kind;
+        int status, uses;   // uses of the fault; below 0 without limit
+        std::string error;  // of the layer names; empty: they were read
+    } cases[] = {
+        {FaultKind::Status, 503, 1, ""}, {FaultKind::Exception, 0, 1, ""}, {FaultKind::Html, 0, 1, ""},
+        {FaultKind::Cut, 0, 1, ""},      {FaultKind::Truncate, 0, 1, ""},
+        {FaultKind::NotFound, 404, 1, "Serwer zwrocil status 404"},
+        {FaultKind::Status, 503, -1, "Serwer zwrocil status 503"},
+        {FaultKind::Html, 0, -1, "Serwer zwrocil strone HTML zamiast danych."},
+    };
+    const std::string endpoint = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+    const auto failOnce = [](const auto& c) {
         server_->log().clear();
-        server_->faults().add({{kind, status}, "/wss/", "", 1});
-        const std::string url = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201?request=GetCapabilities";
+        server_->faults().clear();
+        server_->faults().add({{c.kind, c.status}, "/wss/", "", c.uses});
+    };
+    const auto requests = [] { return server_->log().snapshot().size(); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(geoportal::faultName({c.kind, c.status}) + " x" + std::to_string(c.uses));
+        const bool passes = c.error.empty();
+        kl::test::TempCacheHome fresh;
+        failOnce(c);
+        const std::string url = endpoint + "?request=GetCapabilities";
         const CachedText t = client.fetchCachedText(url, 2000, ExpectedBody::Xml, true);
-        EXPECT_EQ(server_->log().snapshot().size(), retried ? 2u : 1u);
-        EXPECT_EQ(t.error.empty(), retried) << t.error;
-        EXPECT_EQ(t.text.find("<Name>ms:dzialki</Name>") != std::string::npos, retried);
-        EXPECT_EQ(fs::exists(cachePathFor(url, "gml")), retried);
+        EXPECT_EQ(requests(), c.kind == FaultKind::NotFound ? 1u : 2u);
+        EXPECT_EQ(t.text.find("<Name>ms:dzialki</Name>") != std::string::npos, passes) << t.error;
+        EXPECT_EQ(fs::exists(cachePathFor(url, "gml")), passes);
+        failOnce(c);
+        LayerNameCache names;
+        const LayerNamesResult r = fetchLayerNames(client, names, endpoint);
+        EXPECT_EQ(std::tie(r.ok, r.error, r.names.parcels),
+                  std::make_tuple(passes, c.error, std::string(passes ? "ms:dzialki" : "")));
+        const auto asked = requests();
+        (void)fetchLayerNames(client, names, endpoint);
+        EXPECT_EQ(requests() > asked, !passes);
     }
 }
 
