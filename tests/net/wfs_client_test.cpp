@@ -112,34 +112,6 @@ TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
     EXPECT_EQ(r.body.size(), 8000u);
 }
 
-// A stalled server holds the request until the test ends: the call returning
-// at all shows the client gave up on its own. A call that does not retry asks
-// a busy server once. (A body cut short is the import's fault table.)
-TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
-    server.stalls("/slow");
-    server.reply("/busy", 503, "");
-    const struct {
-        std::string url;
-        int status;
-        std::string error;
-    } cases[] = {
-        {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
-        {server.url("/busy"), 503, ""},
-        {"http://127.0.0.1:1/x", 0, "Brak polaczenia z 127.0.0.1:1"},  // nobody may listen on port 1
-        {"not a url", 0, "Nieprawidlowy URL: not a url"},
-        {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
-    };
-    for (const auto& c : cases) {
-        const HttpResponse r = client.getWithTimeout(c.url, 1000);
-        EXPECT_FALSE(r.ok) << c.url;
-        EXPECT_EQ(r.status, c.status) << c.url;
-        EXPECT_TRUE(r.body.empty()) << c.url;
-        EXPECT_EQ(r.error, c.error);
-    }
-    EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
-    EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
-}
-
 TEST(HostSpacing, PublicHostsArePacedLoopbackIsNot) {
     HostSpacing spacing(1000);
     const std::tuple<const char*, std::int64_t, std::int64_t> steps[] = {  // url, at, wait (ms)
@@ -193,24 +165,48 @@ TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
     EXPECT_EQ(server.hits("/pkg.zip"), 1);
 }
 
-TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
+// A stalled server holds the request until the test ends: the call returning
+// at all shows the client gave up on its own. A call that does not retry asks
+// a busy server once; a download that cannot finish leaves no file.
+TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
+    server.stalls("/slow");
+    server.reply("/busy", 503, "");
     server.chunked("/stall.zip", 200000, 50000, 0, 50000);
     server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
     server_->faults().add({{geoportal::FaultKind::NotFound, 404}, "/gone.zip", "", -1});
     server_->faults().add({{geoportal::FaultKind::Html}, "/page.zip", "", -1});
     const DownloadProgress cancelAtOneMegabyte = [](std::int64_t got, std::int64_t) { return got < 1024 * 1024; };
-    const std::tuple<std::string, ExpectedBody, DownloadProgress, const char*> cases[] = {
-        {server.url("/stall.zip"), ExpectedBody::Binary, nullptr, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
-        {server_->baseUrl() + "/gone.zip", ExpectedBody::Binary, nullptr, "Serwer zwrocil status 404"},
-        {server_->baseUrl() + "/page.zip", ExpectedBody::Zip, nullptr, "Serwer zwrocil strone HTML zamiast danych."},
-        {server.url("/big.zip"), ExpectedBody::Binary, cancelAtOneMegabyte, "Pobieranie anulowane."},
-    };
-    for (const auto& [url, expected, progress, reason] : cases) {
+    const struct {
+        std::string url;
+        int status;  // below 0: downloaded to a file
         std::string error;
-        EXPECT_EQ(client.getCachedFile(url, progress, 1000, error, expected), "") << url;
-        EXPECT_EQ(error, reason);
+        ExpectedBody expected = ExpectedBody::Binary;
+        DownloadProgress progress = nullptr;
+    } cases[] = {
+        {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
+        {server.url("/busy"), 503, ""},
+        {"http://127.0.0.1:1/x", 0, "Brak polaczenia z 127.0.0.1:1"},  // nobody may listen on port 1
+        {"not a url", 0, "Nieprawidlowy URL: not a url"},
+        {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
+        {server.url("/stall.zip"), -1, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
+        {server_->baseUrl() + "/gone.zip", -1, "Serwer zwrocil status 404"},
+        {server_->baseUrl() + "/page.zip", -1, "Serwer zwrocil strone HTML zamiast danych.", ExpectedBody::Zip},
+        {server.url("/big.zip"), -1, "Pobieranie anulowane.", ExpectedBody::Binary, cancelAtOneMegabyte},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        if (c.status < 0) {
+            std::string error;
+            EXPECT_EQ(client.getCachedFile(c.url, c.progress, 1000, error, c.expected), "");
+            EXPECT_EQ(error, c.error);
+            continue;
+        }
+        const HttpResponse r = client.getWithTimeout(c.url, 1000);
+        EXPECT_EQ(std::tie(r.ok, r.status, r.body, r.error), std::make_tuple(false, c.status, std::string(), c.error));
     }
     EXPECT_TRUE(fs::is_empty(cacheDir()));
+    EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
+    EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
 }
 
 TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
