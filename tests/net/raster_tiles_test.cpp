@@ -98,7 +98,6 @@ TEST(ImageProbe, OnlyWholeImagesOfTheirFormatPass) {
         {"png cut short", good.substr(0, good.size() / 2), nullptr, 0, 0},
         {"png without its end", good.substr(0, good.size() - 12), nullptr, 0, 0},
         {"png with a changed byte", flipped, nullptr, 0, 0},
-        {"png magic then garbage", good.substr(0, 8) + std::string(500, 'x'), nullptr, 0, 0},
         {"jpeg cut short", photo.substr(0, photo.size() / 2), nullptr, 0, 0},
         {"jpeg magic then garbage", photo.substr(0, 2) + std::string(500, 'x') + "\xff\xd9", nullptr, 0, 0},
         {"exception report", "<?xml version='1.0'?><ServiceExceptionReport/>", nullptr, 0, 0},
@@ -147,7 +146,6 @@ TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
         {"image of another size", {{200, half}, {200, png(256, 256)}}, 0, 2, 0, nullptr},
         {"exception report, then whole at half the width",
          {{200, "<?xml version='1.0'?><ServiceExceptionReport/>"}, {200, half}}, 1, 2, 512, "image/png"},
-        {"server error, then whole at half the width", {{500, ""}, {200, half}}, 1, 2, 512, "image/png"},
         {"jpeg although png was asked", {{200, jpeg(1024, 1024)}}, 1, 1, 1024, "image/jpeg"},
     };
     for (const auto& c : cases) {

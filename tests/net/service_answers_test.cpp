@@ -1,9 +1,5 @@
-// What an answer must be to count as the data that was asked for: the texts
-// of an HTTP exchange (numbers as the add-on writes them, SHA-1 cache names,
-// body kinds), service descriptions, the boundary service's commune answers
-// and the counts of WFS answers. (URL
-// encoding is checked where requests are built and arrive whole, sizes in the
-// download failures that name them.)
+// What an answer must be to count as the data that was asked for: exchange
+// texts, body kinds, service descriptions, commune answers, WFS counts.
 #include "net/capabilities.h"
 
 #include "geodata/gml_parser.h"
