@@ -1,7 +1,6 @@
 #pragma once
-// A loopback HTTP server for what the local geoportal cannot answer: answers
-// the test writes (in turn, counted per path), servers that stall mid-body or
-// send at a pace.
+// A loopback HTTP server for answers the local geoportal cannot give: written
+// by the test (in turn, counted per path), stalled or paced.
 #include "base/service_hosts.h"
 #include "net/http_types.h"
 #include "tests/support/scratch_folder.h"
@@ -139,8 +138,8 @@ private:
     bool released_ = false;
 };
 
-// Timings for tests against loopback servers (which are never paced): a
-// short retry pause, a receive time-out long enough for a loaded machine.
+// Loopback servers are never paced: a short retry pause, and a receive
+// time-out long enough for a loaded machine.
 inline net::HttpTimings loopbackTimings() {
     net::HttpTimings t;
     t.retryDelayMs = 10;

@@ -243,10 +243,6 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
                   c.variant);
         EXPECT_EQ(server_->log().snapshot().size(), c.requests + 1);
     }
-    server_->log().clear();  // an empty type name asks nothing
-    EXPECT_TRUE(fetchWfsLayer(client, memory, server_->baseUrl() + kCadastre, "", kSite, geo::DataType::Parcels, nullptr)
-                    .features.empty());
-    EXPECT_TRUE(server_->log().snapshot().empty());
 }
 
 // Services that ignore BBOX in a way no variant fixes: they answer only
