@@ -15,8 +15,6 @@ async function main() {
     assert.equal(res.headers.get('access-control-allow-origin'), '*');
     const style = await res.json();
     assert.deepEqual(validateStyleMin(style).map((e) => e.message), []);
-    for (const name of ['landuse', 'roads', 'buildings'])
-      assert.ok(style.sources[name].data.features.length > 0, name);
     console.log('style valid:', Object.keys(style.sources).join(', '));
   } finally {
     geo.close();

@@ -1,7 +1,6 @@
 #pragma once
-// A loopback HTTP server for what the local geoportal cannot answer: answers
-// the test writes (in turn, counted per path), servers that stall mid-body or
-// send at a pace.
+// A loopback HTTP server for answers the local geoportal cannot give: written
+// by the test (in turn, counted per path), stalled or paced.
 #include "base/service_hosts.h"
 #include "net/http_types.h"
 #include "tests/support/scratch_folder.h"
@@ -80,17 +79,14 @@ public:
         answers(path, {{status, std::move(body)}}, std::move(type));
     }
 
-    // Announces `announced` bytes and sends `sent` of them (0: not even the
-    // status line), then holds the connection until the server is destroyed:
-    // a server that stalls for longer than any client waits.
-    void stalls(const std::string& path, std::size_t announced = 0, std::size_t sent = 0) {
-        if (announced == 0) return on(path, [this](const httplib::Request&, httplib::Response&) { waitForRelease(); });
-        chunked(path, announced, std::max<std::size_t>(sent, 1), 0, sent);
+    // Holds the connection without a status line until the server is
+    // destroyed: a server that stalls for longer than any client waits.
+    void stalls(const std::string& path) {
+        on(path, [this](const httplib::Request&, httplib::Response&) { waitForRelease(); });
     }
     // Sends a zip of `total` bytes in chunks, the k-th not before k * paceMs
-    // after the answer began (a slow but steady server: the transfer lasts at
-    // least (chunks - 1) * paceMs), holding after `stallAt` bytes. Destroying
-    // the server ends it.
+    // after the answer began (a slow but steady server), holding after
+    // `stallAt` bytes until the server is destroyed.
     void chunked(const std::string& path, std::size_t total, std::size_t chunk, int paceMs,
                  std::size_t stallAt = SIZE_MAX) {
         on(path, [=, this](const httplib::Request&, httplib::Response& rs) {
@@ -142,8 +138,8 @@ private:
     bool released_ = false;
 };
 
-// Timings for tests against loopback servers (which are never paced): a
-// short retry pause, a receive time-out long enough for a loaded machine.
+// Loopback servers are never paced: a short retry pause, and a receive
+// time-out long enough for a loaded machine.
 inline net::HttpTimings loopbackTimings() {
     net::HttpTimings t;
     t.retryDelayMs = 10;

@@ -1,8 +1,5 @@
-// A place's services: the commune under a frame, from the national boundary
-// service; the county and commune registries that name the services of a
-// code; the planning register client (the query it sends, how it waits and
-// gives up, which act it chooses and which act ids it trusts; the demo
-// commune's acts and zones through the whole import are the import flow's).
+// A place's services: the commune under a frame, the county and commune
+// registries, and the planning register client.
 #include "net/commune_resolver.h"
 #include "net/county_registry.h"
 #include "net/planning_register.h"
@@ -18,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 namespace kl::net {
 namespace {
@@ -110,9 +108,7 @@ TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPoland) {
 
 TEST(CountyRegistry, CodesFindTheirCountyOrCommuneRowOrSayWhyNot) {
     EXPECT_EQ(egibWfsForTeryt("1465011"), "https://wms2.um.warszawa.pl/geoserver/wfs/wfs");
-    EXPECT_EQ(egibWfsForTeryt("146501"), egibWfsForTeryt("1465"));
     for (const char* code : {"146", "", "9901"}) EXPECT_EQ(egibWfsForTeryt(code), "") << code;
-    EXPECT_EQ(countyServicesForTeryt(Registry::Mpzp, "14650").wfs, "");
     const auto notConfigured = [](const char* what, const char* key) {
         return std::string("Usluga ") + what + " (TERYT " + key +
                ") nie jest skonfigurowana (brak adresu w rejestrze uslug).";
@@ -154,13 +150,12 @@ TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid)
     kl::test::TempCacheHome scratch;  // a fresh folder
     const std::string file = scratch.dir() + "/gesut.tsv";
     const std::string builtIn = " - uzyto rejestru wbudowanego w dodatek.";
-    struct Case {
+    const struct {
         const char* name;
         std::string text;  // "" = no file
         std::size_t rows;
         std::string warning;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"no copy", "", 380, ""},
         {"usable copy", "# demo\r\n0201\thttp://127.0.0.1:1/gesut\thttp://127.0.0.1:1/gesut\r\n", 1, ""},
         {"order, a query and letters", "0202\t\t\n0201\t\t\n0203\t\thttps://b.example/wfs?x=1\n020A\t\t\n", 380,
@@ -171,7 +166,7 @@ TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid)
          "kolumn; wiersz 4: nieprawidlowy kod TERYT; ...)" + builtIn},
         {"comments only", "# nothing yet\n", 380, "Plik rejestru uslug " + file + " nie zawiera zadnego wiersza" + builtIn},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::filesystem::remove(file);
         if (!c.text.empty()) std::ofstream(file, std::ios::binary) << c.text;
         const RegistryTable t = loadRegistryTable(Registry::Gesut, scratch.dir());
@@ -211,29 +206,17 @@ protected:
     RegisterWait record = [this](int ms) { waits.push_back(ms); };
 };
 
+// Both plan types by default; the general-plan-only list and the page number
+// are the paging test's.
 TEST(RegisterQueryBody, IsCompactWithSortedKeys) {
-    struct Case {
-        const char* name;
-        RegisterQuery query;
-        std::string body;
-    };
     RegisterQuery parcel;
     parcel.parcel = "020101_1.0009.522";
-    RegisterQuery generalPage2;
-    generalPage2.teryt = "0201011";
-    generalPage2.planTypes = {"MUNICIPAL_GENERAL_PLAN"};
-    generalPage2.page = 2;
-    RegisterQuery both;
-    both.teryt = "0201011";
-    const Case cases[] = {
-        {"both plan types", both,
-         R"({"criteria":{"levelList":[],"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":["0201011"]},"page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
-        {"general plan, second page", generalPage2,
-         R"({"criteria":{"levelList":[],"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":["0201011"]},"page":{"number":2,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
-        {"parcel without commune", parcel,
-         R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},"page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(registerQueryBody(c.query), c.body) << c.name;
+    EXPECT_EQ(registerQueryBody(parcel),
+              R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":)"
+              R"(["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,)"
+              R"("planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,)"
+              R"("publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},)"
+              R"("page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})");
 }
 
 TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveNoActs) {
@@ -241,7 +224,7 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
     const std::string oddEntries = "{\"publishedActs\":[1,\"x\",null,{\"publishedActId\":12,\"title\":null,"
                                    "\"planType\":\"MUNICIPAL_GENERAL_PLAN\",\"spatialPlanningActStatus\":5,"
                                    "\"publishDate\":[]},{\"publishedActId\":\"77\"}]}";
-    struct Case {
+    const struct {
         const char* name;
         test::FaultServer::Answers replies;
         int requests;
@@ -250,19 +233,16 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
         int refused;
         std::string error;
         std::string firstAct = {};  // id|title|type|status|date of the first act
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"first answer good", {{200, actsAnswer({kGeneralInForce})}}, 1, {}, 1, 0, ""},
         {"500 then good", {{500, "x"}, {200, actsAnswer({kGeneralInForce})}}, 2, {350}, 1, 0, ""},
         {"never the list", {{200, "{\"acts\":[],\"total\":0}"}}, 3, {350, 900}, 0, 0, "odpowiedz bez listy aktow"},
         {"10 MB answer", {{200, tenMegabytes}}, 3, {350, 900}, 0, 0, "odpowiedz zbyt duza (10,0 MB)"},
         {"cut JSON", {{200, "{\"publishedActs\":[{\"publishedActId\":1"}}, 1, {}, 0, 0,
          "odpowiedz Rejestru Urbanistycznego nie jest lista aktow"},
-        {"list of the wrong type", {{200, "{\"publishedActs\":{\"a\":1}}"}}, 1, {}, 0, 0,
-         "odpowiedz Rejestru Urbanistycznego nie jest lista aktow"},
         {"entries of the wrong types", {{200, oddEntries}}, 1, {}, 2, 3, "", "12||MUNICIPAL_GENERAL_PLAN|5|"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         server.answers(kQuery, c.replies);
         waits.clear();
@@ -272,9 +252,8 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
         const ActsPage page = queryPublishedActs(client, q, record);
         EXPECT_EQ(server.hits(kQuery) - before, c.requests);
         EXPECT_EQ(waits, c.waits);
-        EXPECT_EQ(page.acts.size(), c.acts);
-        EXPECT_EQ(page.refusedEntries, c.refused);
-        EXPECT_EQ(page.error, c.error);
+        EXPECT_EQ(std::make_tuple(page.acts.size(), page.refusedEntries, page.error),
+                  std::make_tuple(c.acts, c.refused, c.error));
         if (!c.firstAct.empty() && !page.acts.empty()) {
             const PublishedAct& a = page.acts[0];
             EXPECT_EQ(a.id + "|" + a.title + "|" + a.planType + "|" + a.status + "|" + a.publishDate, c.firstAct);
@@ -339,35 +318,28 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
                               "100 200 100 300 200 300 100 200</gml:posList></gml:LinearRing></gml:exterior>"
                               "</gml:Polygon></app:geometria></app:StrefaPlanistyczna></wfs:member>"
                               "</wfs:FeatureCollection>";
-    struct Case {
+    const struct {
         const char* name;
         std::string id;
         test::FaultServer::Answers replies;
         int requests;
         std::size_t features;
         std::string errorStart;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"zones", "5001", {{200, zones}}, 1, 1, ""},
         {"path in the id", "12/../../admin", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
-        {"no id", "", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
-        {"empty answers", "5002", {{200, ""}}, 3, 0, "pusta odpowiedz"},
-        {"JSON instead of GML", "5003", {{200, "{\"status\":404,\"message\":\"brak\"}"}}, 3, 0,
-         "Serwer zwrocil dane w nieoczekiwany"},
         {"cut GML", "5004", {{200, zones.substr(0, zones.size() / 2)}}, 3, 0, "Odpowiedz serwera urwana"},
         {"maintenance page once", "5005", {{200, "<!DOCTYPE html><html><body>Przerwa</body></html>"}, {200, zones}}, 2,
          1, ""},
         {"tags that do not match", "5006", {{200, "<wfs:FeatureCollection><a></b></wfs:FeatureCollection>"}}, 1, 0,
          "pobrany plik nie jest poprawnym GML"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = "/api/public/published/" + c.id + "/download";
         if (c.requests > 0) server.answers(path, c.replies);
         const ActFeatures got = downloadActFeatures(client, c.id, geo::DataType::GeneralPlans, record);
-        if (c.requests > 0) {
-            EXPECT_EQ(server.hits(path), c.requests);
-        }
+        EXPECT_EQ(server.hits(path), c.requests);
         EXPECT_EQ(got.features.size(), c.features);
         EXPECT_EQ(got.error.substr(0, c.errorStart.size()), c.errorStart);
         for (const auto& f : got.features) EXPECT_EQ(f.type, geo::DataType::GeneralPlans);

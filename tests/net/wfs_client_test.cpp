@@ -3,6 +3,8 @@
 // service hosts that route its requests.
 #include "net/wfs_client.h"
 
+#include "net/capabilities.h"
+
 #include "base/service_hosts.h"
 #include "net/service_hosts.h"
 
@@ -14,12 +16,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -57,25 +56,48 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "application/json", "{\"q\":1}"}));
 }
 
-// One failing answer of the local geoportal, then a good one: a failure that
-// may pass is asked once more, one that cannot is not repeated, and only a
-// whole answer is cached.
+// One failing answer of the local geoportal (or one that always fails), then a
+// good one: a failure that may pass is asked once more, one that cannot is not
+// repeated; only a whole answer is cached, and a service description that
+// failed is neither read as a service without layers nor remembered.
 TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     using geoportal::FaultKind;
-    const std::tuple<FaultKind, int, bool> cases[] = {
-        {FaultKind::Status, 503, true}, {FaultKind::Exception, 0, true}, {FaultKind::Html, 0, true},
-        {FaultKind::Cut, 0, true},      {FaultKind::Truncate, 0, true},  {FaultKind::NotFound, 404, false}};
-    for (const auto& [kind, status, retried] : cases) {
-        SCOPED_TRACE(geoportal::faultName({kind, status}));
-        kl::test::TempCacheHome fresh;
+    const struct {
+        FaultKind kind;
+        int status, uses;   // uses of the fault; below 0 without limit
+        std::string error;  // of the layer names; empty: they were read
+    } cases[] = {
+        {FaultKind::Status, 503, 1, ""}, {FaultKind::Exception, 0, 1, ""}, {FaultKind::Html, 0, 1, ""},
+        {FaultKind::Cut, 0, 1, ""},      {FaultKind::Truncate, 0, 1, ""},
+        {FaultKind::NotFound, 404, 1, "Serwer zwrocil status 404"},
+        {FaultKind::Status, 503, -1, "Serwer zwrocil status 503"},
+        {FaultKind::Html, 0, -1, "Serwer zwrocil strone HTML zamiast danych."},
+    };
+    const std::string endpoint = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
+    const auto failOnce = [](const auto& c) {
         server_->log().clear();
-        server_->faults().add({{kind, status}, "/wss/", "", 1});
-        const std::string url = server_->baseUrl() + "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201?request=GetCapabilities";
+        server_->faults().clear();
+        server_->faults().add({{c.kind, c.status}, "/wss/", "", c.uses});
+    };
+    const auto requests = [] { return server_->log().snapshot().size(); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(geoportal::faultName({c.kind, c.status}) + " x" + std::to_string(c.uses));
+        const bool passes = c.error.empty();
+        kl::test::TempCacheHome fresh;
+        failOnce(c);
+        const std::string url = endpoint + "?request=GetCapabilities";
         const CachedText t = client.fetchCachedText(url, 2000, ExpectedBody::Xml, true);
-        EXPECT_EQ(server_->log().snapshot().size(), retried ? 2u : 1u);
-        EXPECT_EQ(t.error.empty(), retried) << t.error;
-        EXPECT_EQ(t.text.find("<Name>ms:dzialki</Name>") != std::string::npos, retried);
-        EXPECT_EQ(fs::exists(cachePathFor(url, "gml")), retried);
+        EXPECT_EQ(requests(), c.kind == FaultKind::NotFound ? 1u : 2u);
+        EXPECT_EQ(t.text.find("<Name>ms:dzialki</Name>") != std::string::npos, passes) << t.error;
+        EXPECT_EQ(fs::exists(cachePathFor(url, "gml")), passes);
+        failOnce(c);
+        LayerNameCache names;
+        const LayerNamesResult r = fetchLayerNames(client, names, endpoint);
+        EXPECT_EQ(std::tie(r.ok, r.error, r.names.parcels),
+                  std::make_tuple(passes, c.error, std::string(passes ? "ms:dzialki" : "")));
+        const auto asked = requests();
+        (void)fetchLayerNames(client, names, endpoint);
+        EXPECT_EQ(requests() > asked, !passes);
     }
 }
 
@@ -88,42 +110,9 @@ TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
     EXPECT_EQ(r.body.size(), 8000u);
 }
 
-// A stalled server holds the request until the test ends: the call returning
-// at all shows the client gave up on its own. A call that does not retry asks
-// a busy server once. (A body cut short is the import's fault table.)
-TEST_F(WfsClientTest, OneGetThatCannotSucceedSaysWhy) {
-    server.stalls("/slow");
-    server.reply("/busy", 503, "");
-    const struct {
-        std::string url;
-        int status;
-        std::string error;
-    } cases[] = {
-        {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
-        {server.url("/busy"), 503, ""},
-        {"http://127.0.0.1:1/x", 0, "Brak polaczenia z 127.0.0.1:1"},  // nobody may listen on port 1
-        {"not a url", 0, "Nieprawidlowy URL: not a url"},
-        {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
-    };
-    for (const auto& c : cases) {
-        const HttpResponse r = client.getWithTimeout(c.url, 1000);
-        EXPECT_FALSE(r.ok) << c.url;
-        EXPECT_EQ(r.status, c.status) << c.url;
-        EXPECT_TRUE(r.body.empty()) << c.url;
-        EXPECT_EQ(r.error, c.error);
-    }
-    EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
-    EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
-}
-
 TEST(HostSpacing, PublicHostsArePacedLoopbackIsNot) {
     HostSpacing spacing(1000);
-    struct Step {
-        const char* url;
-        std::int64_t atMs;
-        std::int64_t waitMs;
-    };
-    const Step steps[] = {
+    const std::tuple<const char*, std::int64_t, std::int64_t> steps[] = {  // url, at, wait (ms)
         {"https://mapy.geoportal.gov.pl/wss/a", 0, 0},
         {"https://mapy.geoportal.gov.pl/wss/b", 300, 700},
         {"https://mapy.geoportal.gov.pl/wss/c", 2500, 0},
@@ -135,7 +124,7 @@ TEST(HostSpacing, PublicHostsArePacedLoopbackIsNot) {
         {"http://127.0.0.1.example/x", 0, 0},
         {"http://127.0.0.1.example/y", 10, 990},  // only looks like loopback
     };
-    for (const Step& s : steps) EXPECT_EQ(spacing.claim(s.url, s.atMs), s.waitMs) << s.url << " at " << s.atMs;
+    for (const auto& [url, at, wait] : steps) EXPECT_EQ(spacing.claim(url, at), wait) << url << " at " << at;
 }
 
 TEST_F(WfsClientTest, DamagedCacheFileIsEvictedAndFetchedAgain) {
@@ -174,34 +163,54 @@ TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
     EXPECT_EQ(server.hits("/pkg.zip"), 1);
 }
 
-TEST_F(WfsClientTest, DownloadThatCannotFinishSaysWhyAndLeavesNoFile) {
-    server.stalls("/stall.zip", 200000, 50000);
+// A stalled server holds the request until the test ends: the call returning
+// at all shows the client gave up on its own. A call that does not retry asks
+// a busy server once; a download that cannot finish leaves no file.
+TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
+    server.stalls("/slow");
+    server.reply("/busy", 503, "");
+    server.chunked("/stall.zip", 200000, 50000, 0, 50000);
     server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
     server_->faults().add({{geoportal::FaultKind::NotFound, 404}, "/gone.zip", "", -1});
     server_->faults().add({{geoportal::FaultKind::Html}, "/page.zip", "", -1});
     const DownloadProgress cancelAtOneMegabyte = [](std::int64_t got, std::int64_t) { return got < 1024 * 1024; };
-    const std::tuple<std::string, ExpectedBody, DownloadProgress, const char*> cases[] = {
-        {server.url("/stall.zip"), ExpectedBody::Binary, nullptr, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
-        {server_->baseUrl() + "/gone.zip", ExpectedBody::Binary, nullptr, "Serwer zwrocil status 404"},
-        {server_->baseUrl() + "/page.zip", ExpectedBody::Zip, nullptr, "Serwer zwrocil strone HTML zamiast danych."},
-        {server.url("/big.zip"), ExpectedBody::Binary, cancelAtOneMegabyte, "Pobieranie anulowane."},
-    };
-    for (const auto& [url, expected, progress, reason] : cases) {
+    const struct {
+        std::string url;
+        int status;  // below 0: downloaded to a file
         std::string error;
-        EXPECT_EQ(client.getCachedFile(url, progress, 1000, error, expected), "") << url;
-        EXPECT_EQ(error, reason);
+        ExpectedBody expected = ExpectedBody::Binary;
+        DownloadProgress progress = nullptr;
+    } cases[] = {
+        {server.url("/slow"), 0, "Brak odpowiedzi serwera"},
+        {server.url("/busy"), 503, ""},
+        {"http://127.0.0.1:1/x", 0, "Brak polaczenia z 127.0.0.1:1"},  // nobody may listen on port 1
+        {"not a url", 0, "Nieprawidlowy URL: not a url"},
+        {"ftp://127.0.0.1/x", 0, "Nieprawidlowy URL: ftp://127.0.0.1/x"},
+        {server.url("/stall.zip"), -1, "Pobieranie przerwane (48,8 KB z 195,3 KB)."},
+        {server_->baseUrl() + "/gone.zip", -1, "Serwer zwrocil status 404"},
+        {server_->baseUrl() + "/page.zip", -1, "Serwer zwrocil strone HTML zamiast danych.", ExpectedBody::Zip},
+        {server.url("/big.zip"), -1, "Pobieranie anulowane.", ExpectedBody::Binary, cancelAtOneMegabyte},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        if (c.status < 0) {
+            std::string error;
+            EXPECT_EQ(client.getCachedFile(c.url, c.progress, 1000, error, c.expected), "");
+            EXPECT_EQ(error, c.error);
+            continue;
+        }
+        const HttpResponse r = client.getWithTimeout(c.url, 1000);
+        EXPECT_EQ(std::tie(r.ok, r.status, r.body, r.error), std::make_tuple(false, c.status, std::string(), c.error));
     }
     EXPECT_TRUE(fs::is_empty(cacheDir()));
+    EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
+    EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
 }
 
 TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
     const settings::ServiceHosts national;
     const settings::ServiceHosts local = settings::serviceHostsWithOverride("http://127.0.0.1:5000/");
-    struct Row {
-        const settings::ServiceHosts& hosts;
-        std::string url, routed;
-    };
-    const Row rows[] = {
+    const std::tuple<const settings::ServiceHosts&, std::string, std::string> rows[] = {  // hosts, url, routed
         {national, "https://a.example/x?y=1", "https://a.example/x?y=1"},
         {local, "https://glogow.geoportal2.pl:8443/map/geoportal/wfs.php?a=b",
          "http://127.0.0.1:5000/map/geoportal/wfs.php?a=b"},
@@ -209,7 +218,7 @@ TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
         {local, "https://host.example", "http://127.0.0.1:5000/"},
         {local, "http://127.0.0.1:5000/p", "http://127.0.0.1:5000/p"},  // already routed
     };
-    for (const Row& r : rows) EXPECT_EQ(routeThroughOverride(r.hosts, r.url), r.routed) << r.url;
+    for (const auto& [hosts, url, routed] : rows) EXPECT_EQ(routeThroughOverride(hosts, url), routed) << url;
     EXPECT_EQ(nationalServiceUrl(national, kAdministrativeBoundariesWfsPath),
               "https://mapy.geoportal.gov.pl/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
     EXPECT_EQ(nationalServiceUrl(local, kBdot10kNewBuildingsWfsPath),
@@ -238,20 +247,13 @@ TEST(ServiceHosts, TheEnvironmentNamesTheOverrideUnlessMalformed) {
     }
 }
 
-TEST_F(WfsClientTest, ClientSendsEveryRequestThroughItsOverrideAndFollowsNoRedirect) {
-    server.reply("/map/geoportal/wfs.php", 200, "<a/>");
-    WfsClient routed(kl::test::loopbackTimings(), server.hosts());
-    // 127.0.0.2 has no listener: reaching the server proves the rewrite.
-    EXPECT_TRUE(routed.get("http://127.0.0.2:1/map/geoportal/wfs.php").ok);
-    EXPECT_EQ(routed.getCachedText("http://127.0.0.2:1/map/geoportal/wfs.php", 1000), "<a/>");
-    EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 2);
-    // Each client keeps its own hosts: one without an override beside it
-    // asks the host its URL names.
-    EXPECT_FALSE(client.getWithTimeout("http://127.0.0.2:1/map/geoportal/wfs.php", 1000).ok);
-    EXPECT_TRUE(client.get(server.url("/map/geoportal/wfs.php")).ok);
-    EXPECT_EQ(server.hits("/map/geoportal/wfs.php"), 3);
+// Each client keeps its own hosts: one without an override asks the host its
+// URL names (127.0.0.2 has no listener), and no client follows a redirect.
+TEST_F(WfsClientTest, ClientWithoutOverrideAsksItsUrlsHostAndFollowsNoRedirect) {
+    EXPECT_FALSE(client.getWithTimeout("http://127.0.0.2:1/x", 1000).ok);
     server.on("/moved", [](const httplib::Request&, httplib::Response& rs) { rs.set_redirect("http://127.0.0.2:1/x"); });
-    const HttpResponse moved = routed.getWithTimeout("http://127.0.0.2:1/moved", 1000);
+    const HttpResponse moved = WfsClient(kl::test::loopbackTimings(), server.hosts()).getWithTimeout(
+        "http://127.0.0.2:1/moved", 1000);
     EXPECT_EQ(moved.status, 302);
     EXPECT_EQ(moved.error, "");
 }
@@ -281,21 +283,10 @@ void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, 
 TEST(DownloadCache, TemporaryNamesNeverRepeat) {
     kl::test::TempCacheHome home;
     const std::string final = cachePathFor("u", "zip");
-    std::vector<std::string> names;
-    std::mutex m;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 50; ++i) {
-                auto n = temporaryPathFor(final);
-                std::lock_guard lock(m);
-                names.push_back(n);
-            }
-        });
-    for (auto& t : threads) t.join();
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
-    EXPECT_EQ(names.front().rfind(final + ".part." + std::to_string(::getpid()) + ".", 0), 0u);
+    const std::string first = temporaryPathFor(final), second = temporaryPathFor(final);
+    EXPECT_NE(first, second);
+    // The sweep reads the writer's process id from this form.
+    EXPECT_EQ(first.rfind(final + ".part." + std::to_string(::getpid()) + ".", 0), 0u);
 }
 
 // The id of a process that has ended.
@@ -312,12 +303,11 @@ TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
     const auto now = fs::file_time_type::clock::now();
     const std::string live = std::to_string(::getpid());
     const std::string ended = std::to_string(endedProcessId());
-    struct Row {
+    const struct {
         std::string name;
         int ageHours;
         bool kept;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"old.gml", 24 * 31, false},
         {"recent.gml", 24 * 29, true},
         {"live.zip.part." + live + ".77.0", 0, true},  // another process's download in progress
@@ -325,12 +315,12 @@ TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
         {"stalled.zip.part." + live + ".77.1", 25, false},
         {"unnamed.zip.part.1469598103934665603.4", 0, false},  // no writer to ask
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         touch(dir / r.name);
         fs::last_write_time(dir / r.name, now - std::chrono::hours(r.ageHours));
     }
     EXPECT_EQ(sweepCache(dir, now), 4);
-    for (const Row& r : rows) EXPECT_EQ(fs::exists(dir / r.name), r.kept) << r.name;
+    for (const auto& r : rows) EXPECT_EQ(fs::exists(dir / r.name), r.kept) << r.name;
 }
 
 TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporaryOrFailsCleanly) {
