@@ -1,10 +1,6 @@
 // What a fetch against the local geoportal brings when its services answer,
 // and when one of them breaks: the layers that still arrive and the one
 // warning that names what was lost. The numbers of zones come from GDAL.
-// Terrain tiles and contours come from the NMT sheets; cloud ground, contours
-// and water from the LiDAR tiles (compared with the NMT of the same ground);
-// bridges and roads from OpenStreetMap centrelines covered with the demo's
-// elevation models and placed as bodies.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -211,8 +207,6 @@ const std::string kCorridorsSaid =
 
 TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
     const FetchCase cases[] = {
-        {"CountyModels", {"dzialki", "budynki3d", "budynkilod2"}, {},
-                  {{"dzialki", demo::kParcels}, {"budynki3d", demo::kBuildings}, {"budynkilod2", demo::kBuildings}}, ""},
         {"GeneralPlan", kPlan, {}, {{"dzialki", demo::kParcels}, {"pog", kGeneralPlanZonesInFrame}}, ""},
         {"MapImages", {"dzialki", "rastr", "bdot500", "mpzp"}, {},
                   {{"dzialki", demo::kParcels}, {"rastry (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}},
@@ -257,8 +251,6 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
                   "Teren: Arkusz M-33-31-C-d-4-1", 1, groundFromTheSheets},
         {"CloudGroundFromAllTiles", kCloudGround, {}, cloudGround(12, 28), "Poziomice z chmury: ", 1,
                   groundFromTheCloud},
-        {"CloudIndexIsAnExceptionReport", kCloudGround, {{Kind::Exception, "", "SkorowidzDanychPomiarowychLIDAR"}},
-                  kParcelsOnly, "Teren z chmury: Serwis skorowidza LiDAR nie odpowiada poprawnie", 1},
         {"CloudTileIsMissing", kCloudGround, {{Kind::NotFound, "", "M-33-31-C-d-01-04.laz"}}, cloudGround(12, 27),
                   "Teren z chmury: chmura niepelna - uzyto 11 z 12 kafli LiDAR", 1, groundFromTheCloud},
         {"Corridors", kCorridors, {}, {{"dzialki", demo::kParcels}, {"mosty", 1}, {"drogi", 9}}, kCorridorsSaid, 1,
@@ -293,28 +285,21 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
     }
 }
 
-// The demo's own registry files, replaced for one test and put back after.
-class UserRegistry {
-public:
-    UserRegistry(std::map<std::string, std::string> files) {
-        for (const auto& [name, text] : files) std::ofstream(dir() / name, std::ios::binary | std::ios::trunc) << text;
-    }
-    ~UserRegistry() { EXPECT_EQ(tools::pointServicesAt(DemoServices::instance().baseUrl(), dir()), ""); }
-    static std::filesystem::path dir() { return DemoServices::instance().root() / "registry"; }
-};
-
 TEST(FetchFallbacks, UnitsWithoutAServiceOfTheirOwnFallBackToTheNationalIntegrations) {
     ImportSession s;
     waitForImages(s);
     // No row for the demo county in two registries, and a user copy of the
     // commune registry with a bad key: the built-in one, which has no plan
-    // service for the commune, is used instead.
-    UserRegistry registry({{"gesut.tsv", "0202\t\t\n"}, {"bdot500.tsv", "0202\t\t\n"}, {"mpzp.tsv", "# x\n02010X\t\t\n"}});
+    // service for the commune, is used instead. The demo's files are put back after.
+    const std::filesystem::path registry = DemoServices::instance().root() / "registry";
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"gesut.tsv", "0202\t\t\n"}, {"bdot500.tsv", "0202\t\t\n"}, {"mpzp.tsv", "# x\n02010X\t\t\n"}})
+        std::ofstream(registry / name, std::ios::binary | std::ios::trunc) << text;
     const json done = s.fetch({"gesut", "bdot500", "mpzp"});
     EXPECT_EQ(done["counts"], (json{{"gesut (rastr)", 1}, {"bdot500 (rastr)", 1}, {"mpzp (rastr)", 1}}));
     const std::string plans = "KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
     EXPECT_EQ(done.value("warning", ""),
-              "Plik rejestru uslug " + (UserRegistry::dir() / "mpzp.tsv").string() +
+              "Plik rejestru uslug " + (registry / "mpzp.tsv").string() +
                   " jest uszkodzony (wiersz 2: nieprawidlowy kod TERYT) - uzyto rejestru wbudowanego w dodatek. "
                   "Brak MPZP dla gminy " + kCommune + ": brak uslugi WMS w EZiU - uzyto krajowej uslugi " + plans +
                   ". MPZP: pobrano rysunek planu (rastr) z krajowej uslugi " + plans + " dla " + kCommune +
@@ -322,6 +307,7 @@ TEST(FetchFallbacks, UnitsWithoutAServiceOfTheirOwnFallBackToTheNationalIntegrat
                   "KrajowaIntegracjaUzbrojeniaTerenu. GESUT jako rastr (WMS krajowy) - brak WFS lub brak przewodow "
                   "w WFS. BDOT500: powiat nie publikuje uslugi w EZiU - uzyto krajowej uslugi "
                   "KrajowaIntegracjaBazDanychObiektowTopograficznych.");
+    EXPECT_EQ(tools::pointServicesAt(DemoServices::instance().baseUrl(), registry), "");
 }
 
 }  // namespace

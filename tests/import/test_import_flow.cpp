@@ -1,11 +1,7 @@
 // The two-step import against the local geoportal and a workbench project:
-// refusals, cancelling, the stored result, the origin and its height, and a
+// refusals, cancelling, the stored result, the origin and its height, a
 // placement that fails half way; and the address search as the map page sees
-// it: both searches answered later, from a worker, with the demo places; a
-// failing geocoder gives the page a reason or an empty list, never a frozen
-// window. (The demo site fetched, previewed, placed and undone, and a place
-// found and shown on the map, are the browser import test's; the services'
-// faults are test_fetch_faults.cpp's.)
+// it, answered later from a worker, never freezing the window.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -212,8 +208,6 @@ protected:
             << "a search must not hold the host's window while the geocoder answers";
         return s.waitFor(answer);
     }
-    json search(const std::string& query) { return ask("searchAddress", query, "addressResults"); }
-    json suggest(const std::string& query) { return ask("searchAddressSuggest", query, "addressSuggestions"); }
     ImportSession s;
 };
 
@@ -231,14 +225,14 @@ TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
 // search is named, a late suggestion gives an empty list (the answer would
 // come after 5 s; the suggestion gives up at 4 s).
 TEST_F(AddressSearch, NothingFoundAFailingSearchAndALateSuggestion) {
-    EXPECT_EQ(search("Marszałkowska 1"), json({{"type", "addressResults"}}));
+    EXPECT_EQ(ask("searchAddress", "Marszałkowska 1", "addressResults"), json({{"type", "addressResults"}}));
     DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
     EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""),
               "Wyszukiwarka adresow nie odpowiada (Nominatim)");
     EXPECT_TRUE(s.received("addressResults").empty());
 
     DemoServices::instance().addFault(geoportal::FaultKind::Slow, "", 5000, "/api/");
-    const json r = suggest("Rynek");
+    const json r = ask("searchAddressSuggest", "Rynek", "addressSuggestions");
     EXPECT_EQ(r.value("query", ""), "Rynek");
     EXPECT_EQ(r["items"], json::array());
 }
