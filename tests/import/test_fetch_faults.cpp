@@ -247,8 +247,6 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
                   "Teren: Skorowidz NMT nie odpowiada poprawnie (rok ", 1},  // the year follows the clock
         {"TerrainEastSheetIsMissing", kTerrain, {{Kind::NotFound, "", "4-2.asc"}}, terrain(9, 13),
                   "Teren: Arkusz M-33-31-C-d-4-2 nie zostal pobrany", 1, groundFromTheSheets},
-        {"TerrainWestSheetIsCutShort", kTerrain, {{Kind::Cut, "", "4-1.asc"}}, terrain(11, 18),
-                  "Teren: Arkusz M-33-31-C-d-4-1", 1, groundFromTheSheets},
         {"CloudGroundFromAllTiles", kCloudGround, {}, cloudGround(12, 28), "Poziomice z chmury: ", 1,
                   groundFromTheCloud},
         {"CloudTileIsMissing", kCloudGround, {{Kind::NotFound, "", "M-33-31-C-d-01-04.laz"}}, cloudGround(12, 27),
