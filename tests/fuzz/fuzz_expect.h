@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,10 @@ inline void expect(bool holds) {
 }
 
 void fuzzText(std::string_view text);
+
+inline bool holds(const std::vector<std::string>& names, std::string_view name) {
+  return std::ranges::find(names, name) != names.end();
+}
 
 // True when part lies within whole: what a parser hands back points into its input.
 inline bool isInside(std::string_view part, std::string_view whole) {

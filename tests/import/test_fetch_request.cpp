@@ -51,8 +51,6 @@ TEST(FetchRequest, RefusalsAreAnsweredWithAPolishTextAndNoRequest) {
                 "Nieznany rodzaj danych: \"chmury\""},
         {"TextCorners", fetchMessage({"15.5", "51.2", "15.6", "51.3"}),
                 "Pole \"bboxWgs84\" ma nieprawidlowy typ."},
-        {"LayersNotAList", fetchMessage({15.5, 51.2, 15.6, 51.3}, "dzialki"),
-                "Pole \"layers\" ma nieprawidlowy typ."},
         {"LayerNotText", fetchMessage({15.5, 51.2, 15.6, 51.3}, {"dzialki", 4}),
                 "Pole \"layers\" ma nieprawidlowy typ."},
         {"ScaleAsText", withOption("rasterScale", "1000"), "Pole \"rasterScale\" ma nieprawidlowy typ."},

@@ -1,11 +1,7 @@
 // The two-step import against the local geoportal and a workbench project:
-// refusals, cancelling, the stored result, the origin and its height, and a
+// refusals, cancelling, the stored result, the origin and its height, a
 // placement that fails half way; and the address search as the map page sees
-// it: both searches answered later, from a worker, with the demo places; a
-// failing geocoder gives the page a reason or an empty list, never a frozen
-// window. (The demo site fetched, previewed, placed and undone, and a place
-// found and shown on the map, are the browser import test's; the services'
-// faults are test_fetch_faults.cpp's.)
+// it, answered later from a worker, never freezing the window.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -203,23 +199,8 @@ TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAncho
     EXPECT_DOUBLE_EQ(s.controller().terrainZOffset(), lowest);
 }
 
-const std::string kCounty = ", Bolesławiec, powiat bolesławiecki";
-
-int requestsTo(const std::string& path) {
-    int n = 0;
-    for (const auto& entry : DemoServices::instance().server().log().snapshot()) n += entry.path == path;
-    return n;
-}
-
-std::vector<std::string> labelsOf(const json& suggestions) {
-    std::vector<std::string> labels;
-    for (const json& item : suggestions.at("items")) labels.push_back(item.at("label").get<std::string>());
-    return labels;
-}
-
 class AddressSearch : public ::testing::Test {
 protected:
-    AddressSearch() { DemoServices::instance().server().log().clear(); }
     // The page's search or suggestion request and its later answer.
     json ask(const char* type, const std::string& query, const char* answer) {
         s.clearReceived();
@@ -227,39 +208,8 @@ protected:
             << "a search must not hold the host's window while the geocoder answers";
         return s.waitFor(answer);
     }
-    json search(const std::string& query) { return ask("searchAddress", query, "addressResults"); }
-    json suggest(const std::string& query) { return ask("searchAddressSuggest", query, "addressSuggestions"); }
     ImportSession s;
 };
-
-TEST_F(AddressSearch, NothingFoundAndBlankQueriesGiveResultsWithoutAPosition) {
-    for (const std::string query : {"Marszałkowska 1", "", "  "}) {
-        const json r = search(query);
-        EXPECT_EQ(r, json({{"type", "addressResults"}})) << query;
-    }
-    EXPECT_EQ(requestsTo("/search"), 1) << "a blank query is not sent";
-}
-
-struct SuggestCase {
-    std::string query;
-    std::vector<std::string> labels;
-};
-
-TEST_F(AddressSearch, SuggestionsEchoTheQueryAndNameThePlaces) {
-    const SuggestCase cases[] = {
-        {"Bolesławiec, Rynek", {"Rynek" + kCounty, "Ratusz, Rynek 41" + kCounty}},
-        {"kościuszki 12", {"Tadeusza Kościuszki 12" + kCounty}},
-        {"Jana Pawła", {"Jana Pawła II" + kCounty, "Jana Pawła II 12" + kCounty}},
-        {"", {}},
-        {std::string(10000, 'x'), {}},
-    };
-    for (const SuggestCase& c : cases) {
-        const json r = suggest(c.query);
-        EXPECT_EQ(r.value("query", ""), c.query);
-        EXPECT_EQ(labelsOf(r), c.labels) << c.query.substr(0, 40);
-    }
-    EXPECT_EQ(suggest("Bol")["items"].size(), 5u) << "at most five suggestions";
-}
 
 TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
     for (const char* query : {"Bol", "Bolesławiec, Rynek", "Grunw"})
@@ -270,17 +220,19 @@ TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
     EXPECT_EQ(itemsByQuery, (std::map<std::string, std::size_t>{{"Bol", 5}, {"Bolesławiec, Rynek", 2}, {"Grunw", 2}}));
 }
 
-// Statuses and bodies are rows of the geocoder client's own tables; here the
-// page's side: a failing search is named, a late suggestion gives an empty
-// list (the answer would come after 5 s; the suggestion gives up at 4 s).
-TEST_F(AddressSearch, AFailingSearchIsNamedAndALateSuggestionIsEmpty) {
+// Statuses, bodies and blank queries are the geocoder client's own rows; here
+// the page's side: nothing found gives results without a position, a failing
+// search is named, a late suggestion gives an empty list (the answer would
+// come after 5 s; the suggestion gives up at 4 s).
+TEST_F(AddressSearch, NothingFoundAFailingSearchAndALateSuggestion) {
+    EXPECT_EQ(ask("searchAddress", "Marszałkowska 1", "addressResults"), json({{"type", "addressResults"}}));
     DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
     EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""),
               "Wyszukiwarka adresow nie odpowiada (Nominatim)");
     EXPECT_TRUE(s.received("addressResults").empty());
 
     DemoServices::instance().addFault(geoportal::FaultKind::Slow, "", 5000, "/api/");
-    const json r = suggest("Rynek");
+    const json r = ask("searchAddressSuggest", "Rynek", "addressSuggestions");
     EXPECT_EQ(r.value("query", ""), "Rynek");
     EXPECT_EQ(r["items"], json::array());
 }

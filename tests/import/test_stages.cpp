@@ -42,10 +42,8 @@ struct SheetCase {
     std::vector<terrain::AsciiGrid> read;
     geo::Bbox frame;
     int step;
-    double interval;
     std::vector<std::string> warnings;  // of the terrain stage, then of the contour stage
-    bool tiles;
-    bool contours;
+    bool tiles, contours;
 };
 
 TEST(ElevationStages, WarningsSayWhatIsMissing) {
@@ -53,23 +51,23 @@ TEST(ElevationStages, WarningsSayWhatIsMissing) {
     const auto flat = [](double, double) { return 100.0; };
     const auto none = [](double, double) { return -9999.0; };
     const std::vector<SheetCase> rows = {
-        {"slope", true, {sheet(slope)}, {0, 0, 20, 20}, 1, 1.0, {}, true, true},
-        {"nothing indexed", false, {}, {0, 0, 20, 20}, 1, 1.0,
+        {"slope", true, {sheet(slope)}, {0, 0, 20, 20}, 1, {}, true, true},
+        {"nothing indexed", false, {}, {0, 0, 20, 20}, 1,
          {"Teren: brak kafli NMT dla tego obszaru w skorowidzu.",
           "Poziomice: brak kafli NMT dla tego obszaru w skorowidzu."}, false, false},
-        {"no sheet read", true, {}, {0, 0, 20, 20}, 1, 1.0,
+        {"no sheet read", true, {}, {0, 0, 20, 20}, 1,
          {"Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT.",
           "Poziomice: nie udalo sie pobrac zadnego pliku NMT."}, false, false},
-        {"flat", true, {sheet(flat)}, {0, 0, 20, 20}, 1, 1.0,
+        {"flat", true, {sheet(flat)}, {0, 0, 20, 20}, 1,
          {"Poziomice: brak deniwelacji wiekszej niz ciecie 1,00 m w tym kadrze - teren zbyt plaski dla wybranego "
           "ciecia."}, true, false},
-        {"only nodata", true, {sheet(none)}, {0, 0, 20, 20}, 1, 1.0,
+        {"only nodata", true, {sheet(none)}, {0, 0, 20, 20}, 1,
          {"Teren: brak waznych punktow NMT w kadrze.",
           "Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla tego kadru)."}, false, false},
-        {"frame beside the sheet", true, {sheet(slope)}, {100, 100, 120, 120}, 1, 1.0,
+        {"frame beside the sheet", true, {sheet(slope)}, {100, 100, 120, 120}, 1,
          {"Teren: brak waznych punktow NMT w kadrze.",
           "Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla tego kadru)."}, false, false},
-        {"coarse step", true, {sheet(slope)}, {0, 0, 20, 20}, 10, 1.0,
+        {"coarse step", true, {sheet(slope)}, {0, 0, 20, 20}, 10,
          {"Poziomice: ciecie 1,00 m jest drobne wzgledem kroku probkowania 10,00 m - warstwice beda kanciaste. "
           "Zmniejsz krok terenu."}, true, true},
     };
@@ -80,7 +78,7 @@ TEST(ElevationStages, WarningsSayWhatIsMissing) {
         if (c.indexed) sheets.index.sheets = {{"N-1", "https://a/1.asc"}};
         sheets.load.sheets = c.read;
         const auto tiles = terrainTilesFromSheets(sheets, c.frame, c.step, io);
-        const ElevationContours contours = contoursFromSheets(sheets, c.frame, {c.interval, c.step, false}, io);
+        const ElevationContours contours = contoursFromSheets(sheets, c.frame, {1.0, c.step, false}, io);
         EXPECT_EQ(said.warnings, c.warnings) << c.what;
         EXPECT_EQ(!tiles.empty(), c.tiles) << c.what;
         EXPECT_EQ(!contours.contours.empty(), c.contours) << c.what;
@@ -114,7 +112,6 @@ std::vector<FrameCloudPoint> operator+(std::vector<FrameCloudPoint> a, const std
 }
 
 const auto kSlope = [](int x, int) -> std::optional<double> { return 100.0 + 0.5 * x; };
-const auto kFlat = [](int, int) -> std::optional<double> { return 100.0; };
 const auto kPond = [](int x, int y) -> std::optional<double> {
     if (x >= 12 && x < 16 && y >= 4 && y < 8) return 104.5;
     return std::nullopt;
@@ -173,11 +170,6 @@ TEST(CloudGroundStage, ProductsAndWarnings) {
          true, true, 0},
         {"one water return a cell", cells(kGround, kSlope) + cells(kWater, kPond, 1),
          {kCount + "9 warstwic, ciecie 1,00 m", "Woda z chmury: brak komorek wody w kadrze."}, true, true, 0},
-        {"flat ground", cells(kGround, kFlat),
-         {kCount + "brak deniwelacji wiekszej niz ciecie 1,00 m w tym kadrze - teren zbyt plaski dla wybranego ciecia.",
-          kCount + "0 warstwic, ciecie 1,00 m", "Woda z chmury: brak punktow wody (klasa 9) w kadrze - powierzchni "
-                                                 "wody nie wyrownano."},
-         true, false, 0},
         {"a slope reaching beyond the frame", tiltedAroundTheFrame(),
          {kCount + "7 warstwic, ciecie 1,00 m",
           "Woda z chmury: brak punktow wody (klasa 9) w kadrze - powierzchni wody nie wyrownano."},
@@ -232,8 +224,6 @@ TEST(CloudGroundStage, GridKeepsTo800NodesPerAxis) {
         const double step = cloudGridStep(row.frame, row.requested, said.io());
         EXPECT_DOUBLE_EQ(step, row.used);
         EXPECT_EQ(said.warnings, row.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.warning});
-        const double longer = std::max(row.frame.maxX - row.frame.minX, row.frame.maxY - row.frame.minY);
-        EXPECT_LE(std::floor(longer / step) + 1, kMaxCloudGridNodes);
     }
 }
 
