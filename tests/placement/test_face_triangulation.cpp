@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "geodata/polygon.h"
 #include "placement/edge_flips.h"
 #include "placement/face_triangulation.h"
 
@@ -17,21 +18,8 @@ using placement::Triangle;
 namespace {
 
 using Ring = std::vector<Point2d>;
-
-double signedArea(const Ring& r) {
-    double s = 0;
-    for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++) s += (r[j].x - r[i].x) * (r[j].y + r[i].y);
-    return s / 2;
-}
-
-bool insideRing(const Ring& r, Point2d p) {
-    bool in = false;
-    for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
-        if ((r[i].y > p.y) != (r[j].y > p.y) &&
-            p.x < (r[j].x - r[i].x) * (p.y - r[i].y) / (r[j].y - r[i].y) + r[i].x)
-            in = !in;
-    return in;
-}
+using geo::ringContains;
+using geo::signedArea;
 
 double orient(Point2d a, Point2d b, Point2d c) { return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x); }
 
@@ -122,8 +110,8 @@ void expectTriangulates(const std::vector<Ring>& rings, const std::vector<Triang
         EXPECT_GT(area, 0.0);
         sum += area;
         const Point2d centre{(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3};
-        EXPECT_TRUE(insideRing(rings[0], centre));
-        for (size_t h = 1; h < rings.size(); ++h) EXPECT_FALSE(insideRing(rings[h], centre));
+        EXPECT_TRUE(ringContains(rings[0], centre));
+        for (size_t h = 1; h < rings.size(); ++h) EXPECT_FALSE(ringContains(rings[h], centre));
         for (const auto& r : rings)
             for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
                 for (int k = 0; k < 3; ++k)
