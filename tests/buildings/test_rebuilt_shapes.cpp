@@ -290,11 +290,7 @@ TEST(SurfaceInRing, TrianglesLieOnTheModelAndTurnUpwards) {
 
 // Every cell of the box whose four corners pass the ring test, one by one.
 std::set<std::tuple<double, double>> cellsByWholeBox(const geo::Ring& ring, double step) {
-    double minX = ring[0].x, minY = ring[0].y, maxX = minX, maxY = minY;
-    for (const auto& p : ring) {
-        minX = std::min(minX, p.x), minY = std::min(minY, p.y);
-        maxX = std::max(maxX, p.x), maxY = std::max(maxY, p.y);
-    }
+    const auto [minX, minY, maxX, maxY] = geo::ringBounds(ring);
     const long long nx = std::max(1LL, static_cast<long long>(std::floor((maxX - minX) / step)));
     const long long ny = std::max(1LL, static_cast<long long>(std::floor((maxY - minY) / step)));
     std::set<std::tuple<double, double>> cells;
