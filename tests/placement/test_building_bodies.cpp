@@ -134,8 +134,6 @@ TEST_F(BuildingBodies, Lod2BuildingsStandAsClosedOutwardSolids) {
         if (loop.size() == 3) ++yardTriangles;
     EXPECT_EQ(yardTriangles, 16u);
     EXPECT_EQ(stats.fanFallbacks, 0);
-    EXPECT_EQ(report.diagnostics.back().name, "ordvik_lod2_diag.txt");
-    EXPECT_NE(report.diagnostics.back().text.find("scian=" + std::to_string(stats.faces) + " "), std::string::npos);
 }
 
 Ring3 square(double lift) { return {{0, 0, 0}, {4, 0, 0}, {4, 4, lift}, {0, 4, 0}}; }
@@ -212,7 +210,6 @@ TEST_F(BuildingBodies, Lod1BlocksBecomeSlabsExceptWhereLod2Stands) {
     EXPECT_DOUBLE_EQ(slab.element.level, 29);  // top: base 120 - 100 + 9
     EXPECT_EQ(slab.coords.size(), 5u);         // the open footprint closed once
     EXPECT_EQ(slab.element.material, wb_->project().attributes().list(KL_ATTR_BUILDINGMATERIAL).at(0).index);
-    EXPECT_NE(report.diagnostics.at(0).text.find("  LOD1 #1 groundZ_npm=121 height=5 bazaLokalna=21\n"), std::string::npos);
 }
 
 TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreMarkedForReview) {
