@@ -240,14 +240,7 @@ struct SurfaceCase {
     double flatHeight;  // the stand-in's height; NaN: not a stand-in
 };
 
-SurfaceParams roadParams(geo::Bbox clip) {
-    SurfaceParams p;
-    p.minCoverage = 0;
-    p.useTerrain = true;
-    p.clip = true;
-    p.clipBox = clip;
-    return p;
-}
+SurfaceParams roadParams(geo::Bbox clip) { return {.minCoverage = 0, .useTerrain = true, .clip = true, .clipBox = clip}; }
 
 TEST(SurfaceInRing, AcceptsCoveredCellsOrStandsInFlat) {
     const double nan = std::nan("");

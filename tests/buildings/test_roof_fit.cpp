@@ -131,7 +131,6 @@ TEST(RoofClassification, KnownRoofsGetTheirTypes) {
       {"one slope of 20 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.364), "Shed",
        false},
       {"four hipped slopes", rectangleRoof(DemoRoofKind::Hipped, house, 0, 100, 106, 110), "Hipped", true},
-      {"a flat top", rectangleRoof(DemoRoofKind::Flat, house, 0, 100, 106, 106), "Flat", false},
   };
   for (const auto& row : rows) {
     const RoofFitResult fit = reconstructRoof(fitInput(row.roof));
