@@ -240,7 +240,9 @@ struct SurfaceCase {
     double flatHeight;  // the stand-in's height; NaN: not a stand-in
 };
 
-SurfaceParams roadParams(geo::Bbox clip) { return {.minCoverage = 0, .useTerrain = true, .clip = true, .clipBox = clip}; }
+SurfaceParams roadParams(geo::Bbox clip) {
+    return {.minCoverage = 0, .useTerrain = true, .clip = true, .clipBox = clip};
+}
 
 TEST(SurfaceInRing, AcceptsCoveredCellsOrStandsInFlat) {
     const double nan = std::nan("");
