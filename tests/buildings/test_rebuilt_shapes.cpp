@@ -273,7 +273,8 @@ TEST(SurfaceInRing, AcceptsCoveredCellsOrStandsInFlat) {
         }
         for (const Face& f : r.faces) {  // triangles on their model, turned upwards
             ASSERT_EQ(f.size(), 3u) << c.name;
-            for (const auto& p : f) EXPECT_DOUBLE_EQ(p.z, *(c.params.useTerrain ? terrainAt : deckAt)(p.x, p.y)) << c.name;
+            const auto model = c.params.useTerrain ? terrainAt : deckAt;
+            for (const auto& p : f) EXPECT_DOUBLE_EQ(p.z, *model(p.x, p.y)) << c.name;
             EXPECT_GT((f[1].x - f[0].x) * (f[2].y - f[0].y) - (f[1].y - f[0].y) * (f[2].x - f[0].x), 0.0) << c.name;
         }
     }
@@ -304,8 +305,8 @@ TEST(SurfaceInRing, RowWalkFindsExactlyTheCellsOfTheWholeBoxWalk) {
         for (int k = 0; k < 5; ++k) line.push_back({260000.0 + coord(rng), 380000.0 + coord(rng)});
         const std::vector<double> half(line.size(), width(rng));
         const geo::Ring ring = geo::corridorRing(line, half, half, false);
-        const ReconstructionResult got =
-            surfaceInRing(ring, {[](double, double) { return std::optional<double>(200.0); }, terrainAt}, roadParams({0, 0, 1e7, 1e7}));
+        const auto level = [](double, double) { return std::optional<double>(200.0); };
+        const ReconstructionResult got = surfaceInRing(ring, {level, terrainAt}, roadParams({0, 0, 1e7, 1e7}));
         std::set<std::tuple<double, double>> cells;
         if (got.fallback == 0)
             for (std::size_t f = 0; f < got.faces.size(); f += 2) cells.insert({got.faces[f][0].x, got.faces[f][0].y});
