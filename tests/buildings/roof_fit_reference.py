@@ -1,11 +1,6 @@
-"""Independent reference for the roof fit tests.
-
-Reads a JSON file {"planes": [[[x, y, z], ...], ...], "meshes": [{"vertices": [...], "faces": [...],
-"points": [...]}, ...]} and prints {"planes": [[a, b, c], ...], "errors": [...]}: for each point set the
-least-squares z = a (x - mx) + b (y - my) + c from numpy.linalg.lstsq, and for each mesh the mean
-distance of the points (every k-th of more than 5000, k = n // 5000) to the nearest triangle of the
-faces split as fans, each distance found by minimising over the triangle's parameters.
-"""
+"""Independent reference for the roof fit tests: for each point set of the JSON job the least-squares
+z = a (x - mx) + b (y - my) + c by numpy, and for each mesh the mean distance of its points (every k-th
+of more than 5000, k = n // 5000) to the nearest triangle of its faces split as fans."""
 import json
 import sys
 

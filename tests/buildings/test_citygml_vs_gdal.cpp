@@ -28,17 +28,6 @@ struct Point {
 };
 using Ring = std::vector<Point>;
 
-// Every ring of a GeoJSON geometry's coordinates, with its heights.
-void collectRings(const nlohmann::json& coordinates, std::vector<Ring>& rings) {
-  if (!coordinates.is_array() || coordinates.empty()) return;
-  if (!coordinates[0].is_array() || coordinates[0].empty() || !coordinates[0][0].is_number()) {
-    for (const auto& part : coordinates) collectRings(part, rings);
-    return;
-  }
-  Ring& ring = rings.emplace_back();
-  for (const auto& p : coordinates) ring.push_back({p[0], p[1], p.size() > 2 ? p[2].get<double>() : 0.0});
-}
-
 // gml_id -> rings, in GDAL's reading of the Building layer (its solids and surfaces as
 // polygons, which GeoJSON can hold), and how many buildings it lists.
 std::map<std::string, std::vector<Ring>> gdalBuildings(const std::string& sheetPath, std::size_t& count) {
@@ -48,7 +37,12 @@ std::map<std::string, std::vector<Ring>> gdalBuildings(const std::string& sheetP
   if (!collection) return out;
   for (const auto& f : collection->at("features")) {
     std::vector<Ring>& rings = out[f["properties"].value("gml_id", "")];
-    if (!f["geometry"].is_null()) collectRings(f["geometry"]["coordinates"], rings);
+    if (f["geometry"].is_null()) continue;
+    for (const auto& polygon : f["geometry"]["coordinates"])  // a multipolygon, as asked for
+      for (const auto& ring : polygon) {
+        Ring& r = rings.emplace_back();
+        for (const auto& p : ring) r.push_back({p[0], p[1], p.size() > 2 ? p[2].get<double>() : 0.0});
+      }
   }
   return out;
 }

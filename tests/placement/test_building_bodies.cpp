@@ -134,8 +134,6 @@ TEST_F(BuildingBodies, Lod2BuildingsStandAsClosedOutwardSolids) {
         if (loop.size() == 3) ++yardTriangles;
     EXPECT_EQ(yardTriangles, 16u);
     EXPECT_EQ(stats.fanFallbacks, 0);
-    EXPECT_EQ(report.diagnostics.back().name, "ordvik_lod2_diag.txt");
-    EXPECT_NE(report.diagnostics.back().text.find("scian=" + std::to_string(stats.faces) + " "), std::string::npos);
 }
 
 Ring3 square(double lift) { return {{0, 0, 0}, {4, 0, 0}, {4, 4, lift}, {0, 4, 0}}; }
@@ -212,23 +210,6 @@ TEST_F(BuildingBodies, Lod1BlocksBecomeSlabsExceptWhereLod2Stands) {
     EXPECT_DOUBLE_EQ(slab.element.level, 29);  // top: base 120 - 100 + 9
     EXPECT_EQ(slab.coords.size(), 5u);         // the open footprint closed once
     EXPECT_EQ(slab.element.material, wb_->project().attributes().list(KL_ATTR_BUILDINGMATERIAL).at(0).index);
-    EXPECT_NE(report.diagnostics.at(0).text.find("  LOD1 #1 groundZ_npm=121 height=5 bazaLokalna=21\n"), std::string::npos);
-}
-
-TEST_F(BuildingBodies, SurfacesAreFoundByNameAndFlaggedItemsGetTheReviewColour) {
-    int32_t plain = 0, again = 0, flagged = 0;
-    inStep([&] {
-        plain = placement::findOrCreateSurface("GIS Droga", {0.3, 0.3, 0.32});
-        again = placement::findOrCreateSurface("GIS Droga", {1, 1, 1});
-        flagged = placement::surfaceFor("GIS Droga", {0.3, 0.3, 0.32}, true);
-        return KL_NOERROR;
-    });
-    EXPECT_EQ(plain, again);
-    const auto* review = wb_->project().attributes().find(KL_ATTR_SURFACE, flagged);
-    ASSERT_NE(review, nullptr);
-    EXPECT_EQ(review->name, "GIS Droga - POPRAW");
-    EXPECT_DOUBLE_EQ(review->red, 0.9);
-    EXPECT_DOUBLE_EQ(review->blue, 0.6);
 }
 
 TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreMarkedForReview) {
@@ -245,6 +226,10 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
     buildings::Face wall = {{e, n, 199}, {e + 10, n, 199}, {e + 10, n, 190}, {e, n, 190}};
     fetched.surfaceModelBlocks = {{{{flat(199), wall}, 0, 0.8}, {}}, "bryly=1"};
     const int zone = 2176;
+    // A surface of that name from an earlier import is used again, whatever its colour now.
+    inStep([] {
+        return placement::findOrCreateSurface("GIS Budynek nMPT", {1, 1, 1}) > 0 ? KL_NOERROR : KL_ERR_GENERAL;
+    });
     placement::BuildingModels models = placement::buildingModelsInZone(fetched.lod1Buildings, {}, zone);
     models.zOff = placement::lowestModelHeight(models);
     models.placeLod1 = false;
@@ -261,8 +246,13 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
     std::multiset<std::string> surfaces;
     for (const auto& [seq, rec] : wb_->project().elements().all()) {
         ASSERT_EQ(rec->element.type, KL_ELEM_MORPH);  // the footprints stand as no slab
-        surfaces.insert(wb_->project().attributes().find(KL_ATTR_SURFACE, rec->body->polygons.at(0).material)->name);
+        const auto* surface = wb_->project().attributes().find(KL_ATTR_SURFACE, rec->body->polygons.at(0).material);
+        surfaces.insert(surface->name);
+        EXPECT_EQ(surface->red, surface->name.ends_with(" - POPRAW") ? 0.9 : surface->red) << "the review colour";
     }
+    size_t named = 0;
+    for (const auto& a : wb_->project().attributes().list(KL_ATTR_SURFACE)) named += a.name == "GIS Budynek nMPT";
+    EXPECT_EQ(named, 1u);
     EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW",
                                                      "GIS Budynek nMPT"}));
 }

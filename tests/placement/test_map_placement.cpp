@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "geodata/polish_crs.h"
@@ -48,14 +49,12 @@ TEST(ParcelLabel, TheNumberIsFoundByKeyInPassOrder) {
     for (const auto& c : cases) EXPECT_EQ(parcelNumber(c.attributes), c.number) << c.number;
 }
 
+// The survey point lands at the project offset; a project north turned by 90
+// degrees turns east into south.
 TEST(PlacementTransform, SurveyPointLandsAtTheProjectOffset) {
-    const auto p = placement::PlacementTransform{500000, 250000, 0.0, 10, 20}.apply({500000, 250000});
-    EXPECT_DOUBLE_EQ(p.x, 10);
-    EXPECT_DOUBLE_EQ(p.y, 20);
-    // A project north rotated by 90 degrees turns east into south.
-    const auto r = placement::PlacementTransform{0, 0, M_PI / 2, 0, 0}.apply({1, 0});
-    EXPECT_NEAR(r.x, 0, 1e-12);
-    EXPECT_NEAR(r.y, -1, 1e-12);
+    const auto p = placement::PlacementTransform{500000, 250000, M_PI / 2, 10, 20}.apply({500001, 250000});
+    EXPECT_NEAR(p.x, 10, 1e-9);
+    EXPECT_NEAR(p.y, 19, 1e-9);
 }
 
 TEST(ZoneColour, OnlyTheFirstOccurrenceOfAStandAloneCodeCounts) {
@@ -111,105 +110,87 @@ protected:
 
 }  // namespace
 
-TEST_F(VectorPlacement, ParcelGetsClosedOutlinesAndItsNumberAndOneWithoutLabelPointStillCounts) {
-    auto poly = square(500010, 250020, 10, /*closed=*/false);
-    poly.holes.push_back({{500012, 250022}, {500014, 250022}, {500014, 250024}, {500012, 250022}});
-    GisFeature parcel = area(DataType::Parcels, poly, {{"NUMER_DZIALKI", "141201_1.0001.123/4"}});
-    parcel.point = {500015, 250025};
-    parcel.hasPoint = true;
-    const auto r = place({parcel, area(DataType::Parcels, square(500100, 250000, 5), {{"numer", "7"}})});
-    ASSERT_TRUE(r.error.empty()) << r.error;
-    EXPECT_EQ(r.counts.at("dzialki"), 2);
-
-    const auto lines = elements(KL_ELEM_POLYLINE);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0]->coords.size(), 5u);  // the open ring got its first point appended
-    EXPECT_EQ(lines[1]->coords.size(), 4u);  // the closed hole was not doubled
-    EXPECT_DOUBLE_EQ(lines[0]->coords[0].x, 10);
-    EXPECT_DOUBLE_EQ(lines[0]->coords[0].y, 20);
-    EXPECT_EQ(lines[0]->element.pen, 10);
-    EXPECT_EQ(layerName(lines[0]->element.layer), "GIS_DZIALKI");
-
-    const auto texts = elements(KL_ELEM_TEXT);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0]->text, "123/4");
-    EXPECT_DOUBLE_EQ(texts[0]->element.textLoc.x, 15);
-    EXPECT_DOUBLE_EQ(texts[0]->element.textSizeMm, 1.5);
-
-    ASSERT_TRUE(r.hasExtent);
-    EXPECT_DOUBLE_EQ(r.minX, 10);
-    EXPECT_DOUBLE_EQ(r.maxY, 30);
-    EXPECT_EQ(wb_->project().memos().live(), 0u);
+// An element as one line: its layer (name and index) and pen, its points or
+// rings, and what only its kind carries.
+std::string describe(const host::ElementRecord& e, const std::string& layer) {
+    std::ostringstream o;
+    o.imbue(std::locale::classic());
+    o << layer << "#" << e.element.layer << " pen " << e.element.pen;
+    if (e.element.type == KL_ELEM_POLYLINE)
+        o << " line " << e.coords.size() << " from " << e.coords[0].x << " " << e.coords[0].y;
+    if (e.element.type == KL_ELEM_TEXT)
+        o << " text " << e.text << " " << e.element.textSizeMm << " at " << e.element.textLoc.x;
+    if (e.element.type == KL_ELEM_HATCH) {
+        o << " fill" << (e.element.fillIndex ? " pattern" : "") << " rings";
+        for (int32_t end : e.ringEnds) o << " " << end;
+        if (e.element.hasFillColour) o << " red " << std::lround(e.element.fillRed * 255);
+    }
+    return o.str();
 }
 
-TEST_F(VectorPlacement, UtilitiesDrawOnlyLinesAndOthersOnlyCount) {
-    GisFeature pipe;
+// Parcels get closed outlines (a closed hole not doubled) and their number where
+// they have a label point; utilities draw only lines and other objects only count;
+// buildings are solid fills with their holes, and types sharing a layer name share
+// the layer; general plans are coloured by their symbol and labelled, a city
+// centre is outlined only, and a local plan never gets a colour.
+TEST_F(VectorPlacement, EachKindOnItsLayerWithItsPensAndLabels) {
+    auto parcel = square(500010, 250020, 10, /*closed=*/false);
+    parcel.holes.push_back({{500012, 250022}, {500014, 250022}, {500014, 250024}, {500012, 250022}});
+    GisFeature numbered = area(DataType::Parcels, parcel, {{"NUMER_DZIALKI", "141201_1.0001.123/4"}});
+    numbered.point = {500015, 250025};
+    numbered.hasPoint = true;
+    GisFeature pipe, topo;
     pipe.type = DataType::UtilityNetworks;
     pipe.lines.push_back({{500000, 250000}, {500010, 250000}, {500010, 250010}});
-    GisFeature topo;
     topo.type = DataType::TopographicObjects;
     topo.lines.push_back({{500000, 250000}, {500001, 250001}});
-    const auto r = place({pipe, area(DataType::UtilityNetworks, square(500000, 250000, 3)), topo});
-    EXPECT_EQ(r.counts.at("gesut"), 2);
-    EXPECT_EQ(r.counts.at("bdot500"), 1);
-    const auto lines = elements(KL_ELEM_POLYLINE);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0]->coords.size(), 3u);  // open line stays open
-    EXPECT_EQ(lines[0]->element.pen, 5);
-}
-
-// Buildings are solid fills with their holes; types sharing a layer name share the layer.
-TEST_F(VectorPlacement, BuildingsAreSolidFillsWithHolesAndTypesSharingALayerNameShareTheLayer) {
-    settings_.layers[DataType::Buildings] = "GIS_WSPOLNA";
-    settings_.layers[DataType::Parcels] = "GIS_WSPOLNA";
     auto building = square(500005, 250000, 20);
     building.holes.push_back({{500010, 250005}, {500011, 250005}, {500011, 250006}});
-    const auto r = place({area(DataType::Parcels, square(500000, 250000, 3)), area(DataType::Buildings, building)});
-    EXPECT_EQ(r.counts.at("budynki"), 1);
-    const auto lines = elements(KL_ELEM_POLYLINE);
-    const auto fills = elements(KL_ELEM_HATCH);
-    ASSERT_EQ(lines.size(), 1u);
-    ASSERT_EQ(fills.size(), 1u);
-    EXPECT_EQ(fills[0]->ringEnds, (std::vector<int32_t>{5, 9}));
-    EXPECT_EQ(fills[0]->element.pen, 6);
-    EXPECT_EQ(fills[0]->element.hasFillColour, 0);
-    EXPECT_NE(fills[0]->element.fillIndex, 0);
-    EXPECT_EQ(lines[0]->element.layer, fills[0]->element.layer);
-    EXPECT_EQ(layerName(lines[0]->element.layer), "GIS_WSPOLNA");
-}
-
-TEST_F(VectorPlacement, GeneralPlanSymbologyAndLabels) {
-    GisFeature zone = area(DataType::GeneralPlans, square(500000, 250000, 50), {{"symbol", "SW"}, {"oznaczenie", "1SW"}});
+    GisFeature zone =
+        area(DataType::GeneralPlans, square(500000, 250000, 50), {{"symbol", "SW"}, {"oznaczenie", "1SW"}});
     zone.point = {500025, 250025};
     zone.hasPoint = true;
-    auto poly = square(500100, 250000, 50);
-    poly.holes.push_back({{500110, 250010}, {500120, 250010}, {500120, 250020}});
-    GisFeature downtown = area(DataType::GeneralPlans, poly, {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", "SR"}});
+    auto centre = square(500100, 250000, 50);
+    centre.holes.push_back({{500110, 250010}, {500120, 250010}, {500120, 250020}});
+    GisFeature downtown =
+        area(DataType::GeneralPlans, centre, {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", "SR"}});
     downtown.point = {500125, 250025};
     downtown.hasPoint = true;
-    const auto r = place({zone, downtown, area(DataType::ZoningPlans, square(500200, 250000, 50), {{"symbol", "SW"}})});
-    EXPECT_EQ(r.counts.at("pog"), 2);
-    EXPECT_EQ(r.counts.at("mpzp"), 1);
-
-    const auto fills = elements(KL_ELEM_HATCH);
-    ASSERT_EQ(fills.size(), 2u);
-    EXPECT_EQ(fills[0]->element.hasFillColour, 1);
-    EXPECT_NEAR(fills[0]->element.fillRed, 140 / 255.0, 1e-12);
-    EXPECT_EQ(fills[0]->element.pen, 32);
-    EXPECT_EQ(fills[1]->element.hasFillColour, 0);  // a local plan never gets a colour
-    EXPECT_EQ(fills[1]->element.pen, 30);
-
-    const auto outlines = elements(KL_ELEM_POLYLINE);
-    ASSERT_EQ(outlines.size(), 1u);  // downtown: outer ring only
-    EXPECT_EQ(outlines[0]->element.pen, 8);
-    EXPECT_EQ(outlines[0]->coords.size(), 5u);
-
-    const auto texts = elements(KL_ELEM_TEXT);
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0]->text, "1SW");
-    EXPECT_EQ(texts[1]->text, "SR");
-    EXPECT_EQ(texts[1]->element.pen, 32);
-    EXPECT_DOUBLE_EQ(texts[1]->element.textSizeMm, 2.5);
+    const struct {
+        const char* name;
+        std::vector<GisFeature> features;
+        bool sharedLayer;
+        std::map<std::string, int> counts;
+        std::vector<std::string> elements;
+    } cases[] = {
+        {"parcels", {numbered, area(DataType::Parcels, square(500100, 250000, 5), {{"numer", "7"}})}, false,
+         {{"dzialki", 2}},
+         {"GIS_DZIALKI#2 pen 10 line 5 from 10 20", "GIS_DZIALKI#2 pen 10 line 4 from 12 22",
+          "GIS_DZIALKI#2 pen 10 text 123/4 1.5 at 15", "GIS_DZIALKI#2 pen 10 line 5 from 100 0"}},
+        {"utilities and others", {pipe, area(DataType::UtilityNetworks, square(500000, 250000, 3)), topo}, false,
+         {{"gesut", 2}, {"bdot500", 1}}, {"GIS_GESUT#2 pen 5 line 3 from 0 0"}},
+        {"buildings on a shared layer", {area(DataType::Parcels, square(500000, 250000, 3)),
+         area(DataType::Buildings, building)}, true, {{"dzialki", 1}, {"budynki", 1}},
+         {"GIS_WSPOLNA#2 pen 10 line 5 from 0 0", "GIS_WSPOLNA#2 pen 6 fill pattern rings 5 9"}},
+        {"plans", {zone, downtown, area(DataType::ZoningPlans, square(500200, 250000, 50), {{"symbol", "SW"}})}, false,
+         {{"pog", 2}, {"mpzp", 1}},
+         {"GIS_POG#2 pen 32 fill pattern rings 5 red 140", "GIS_POG#2 pen 32 text 1SW 2.5 at 25",
+          "GIS_POG#2 pen 8 line 5 from 100 0", "GIS_POG#2 pen 32 text SR 2.5 at 125",
+          "GIS_MPZP#3 pen 30 fill pattern rings 5"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        freshProject();
+        if (c.sharedLayer) settings_.layers[DataType::Buildings] = settings_.layers[DataType::Parcels] = "GIS_WSPOLNA";
+        const auto r = place(c.features);
+        ASSERT_TRUE(r.error.empty()) << r.error;
+        EXPECT_EQ(r.counts, c.counts);
+        std::vector<std::string> made;
+        for (const auto& [seq, rec] : wb_->project().elements().all())
+            made.push_back(describe(*rec, layerName(rec->element.layer)));
+        EXPECT_EQ(made, c.elements);
+        EXPECT_EQ(wb_->project().memos().live(), 0u);
+    }
 }
 
 TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
@@ -223,7 +204,7 @@ TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
 }
 
 TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
-    int32_t vertical = 0, diagonal = 0;
+    int32_t vertical = 0;
     inStep([&] {
         KlAttribute a{};
         a.type = KL_ATTR_FILL;
@@ -236,14 +217,6 @@ TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
         return e;
     });
     ASSERT_NE(vertical, 0);
-    // A name no pattern contains falls back to the first vector pattern.
-    host::Workbench::hostTable().ListAttributes(
-        KL_ATTR_FILL,
-        [](void* c, const KlAttribute* a) {
-            auto* first = static_cast<int32_t*>(c);
-            if (*first == 0 && a->fillKind == 1) *first = a->index;
-        },
-        &diagonal);
     const GisFeature infill =
         area(DataType::GeneralPlans, square(500000, 250000, 10), {{"_typ", "ObszarUzupelnieniaZabudowy"}, {"symbol", "SW"}});
     GisFeature social = infill;
@@ -253,7 +226,7 @@ TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
     const auto fills = elements(KL_ELEM_HATCH);
     ASSERT_EQ(fills.size(), 2u);
     EXPECT_EQ(fills[0]->element.fillIndex, vertical);
-    EXPECT_EQ(fills[1]->element.fillIndex, diagonal);
+    EXPECT_EQ(fills[1]->element.fillIndex, 3) << "a name no pattern contains: the first vector pattern";
     for (const auto* f : fills) {
         EXPECT_EQ(f->element.pen, 8);
         EXPECT_EQ(f->element.fillPen, 8);
