@@ -23,27 +23,25 @@ TEST(GeoJson, GeometryKindsInTheirOrder) {
   GisFeature two = square(500000, 500000);
   two.polygons.push_back(square(500100, 500000).polygons[0]);
   two.lines.push_back({{1, 2}, {3, 4}});
-  GisFeature lines;
+  GisFeature lines, point, none;
   lines.type = DataType::UtilityNetworks;
   lines.lines = {{{500000, 500000}, {500001, 500001}}, {{500002, 500002}, {500003, 500003}}};
-  GisFeature point;
   point.type = DataType::Rasters;
   point.hasPoint = true;
   point.point = {500000, 500000};
-  GisFeature none;
   none.type = static_cast<DataType>(77);
   const nlohmann::json j = toGeoJson({square(500000, 500000), two, lines, point, none});
   const auto& f = j["features"];
   EXPECT_EQ(f[0]["properties"], (nlohmann::json{{"_kind", "budynek"}, {"_typ", "budynki"}, {"gml_id", "b.1"}}));
-  EXPECT_EQ(f[0]["geometry"]["type"], "Polygon");
   const LatLon g = pl1992ToWgs84(500000, 500000);
   EXPECT_EQ(f[0]["geometry"]["coordinates"][0][0], (nlohmann::json{g.lon, g.lat}));
-  EXPECT_EQ(f[1]["geometry"]["type"], "MultiPolygon");
   EXPECT_EQ(f[1]["geometry"]["coordinates"].size(), 2u);
-  EXPECT_EQ(f[2]["geometry"]["type"], "MultiLineString");
-  EXPECT_EQ(f[2]["properties"]["_kind"], "gesut");
-  EXPECT_EQ(f[3]["geometry"]["type"], "Point");
-  EXPECT_EQ(f[3]["properties"]["_kind"], "rastr");
+  const std::pair<const char*, const char*> kinds[] = {
+      {"Polygon", "budynek"}, {"MultiPolygon", "budynek"}, {"MultiLineString", "gesut"}, {"Point", "rastr"}};
+  for (std::size_t i = 0; i < std::size(kinds); ++i) {
+    EXPECT_EQ(f[i]["geometry"]["type"], kinds[i].first);
+    EXPECT_EQ(f[i]["properties"]["_kind"], kinds[i].second);
+  }
   EXPECT_FALSE(f[4].contains("geometry"));
   EXPECT_EQ(f[4]["properties"]["_kind"], "inne");
   const nlohmann::json grid = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
