@@ -13,7 +13,6 @@ set(KL_UNITY_ALONE
   "tests/net/osm_services_test.cpp@tests/net"
   "tests/net/wfs_layer_fetch_test.cpp@tests/net"
   "tests/net/wfs_client_test.cpp@tests/net"
-  "tests/terrain/test_cloud_ground_grid.cpp@tests/terrain"
   "tests/terrain/test_contours.cpp@tests/terrain"
   "tests/shell/workbench_host.cpp@tests/shell"
   "tools/geoportal/geoportal_server.cpp@tools/geoportal"
