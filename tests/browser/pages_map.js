@@ -34,7 +34,7 @@ const feature = (properties, type, coordinates) => ({ type: 'Feature', propertie
 const servedPath = (response) => { const u = new URL(response.url()); return u.pathname + u.search; };
 
 const cases = [
-  // (Tiles from the add-on's hosts: the base map and overlay cases here, and the real add-on in shell_ping.js.)
+  // (Tiles from the add-on's hosts: the base map and overlay cases here, and the real add-on in import_workbench.js.)
   ['start sends ping then getInit; pong shows the version', async () => {
     const o = await open();
     await h.waitPosted(o.page, 'getInit');

@@ -223,20 +223,20 @@ function privateHome(prefix) {
   return { dir, env, remove: () => fs.rmSync(dir, { recursive: true, force: true }) };
 }
 
-// The workbench with the real add-on, where every request of its pages that
-// would leave the machine is refused and listed in foreign. options.home (see
-// privateHome) is used and removed on close.
-async function startGuardedWorkbench(options = {}) {
-  const { home } = options;
+// The workbench in demo mode (the real add-on against the local geoportal) in
+// a private home removed on close, where every request of its pages that would
+// leave the machine is refused and listed in foreign.
+async function startDemoWorkbench(homePrefix) {
+  const home = privateHome(homePrefix);
   let wb;
   try {
-    wb = await startWorkbench({ ...options, env: { ...(home ? home.env : {}), ...options.env } });
+    wb = await startWorkbench({ args: ['--demo'], env: home.env, viewport: { width: 1600, height: 1000 } });
   } catch (err) {
-    if (home) home.remove();
+    home.remove();
     throw err;
   }
   const foreign = [];
-  const close = () => wb.close().finally(() => home && home.remove());
+  const close = () => wb.close().finally(() => home.remove());
   try {
     await wb.context.route('**/*', (route) => {
       const address = route.request().url();
@@ -266,15 +266,10 @@ async function startGuardedWorkbench(options = {}) {
   };
 }
 
-// The workbench in demo mode (the add-on against the local geoportal) in a
-// private home.
-function startDemoWorkbench(homePrefix) {
-  return startGuardedWorkbench({ home: privateHome(homePrefix), args: ['--demo'], viewport: { width: 1600, height: 1000 } });
-}
-
-// Runs body(wb), then closes the workbench; fails unless it exited cleanly and
-// no request of its pages left the machine. Resolves with what body returned.
-async function session(start, body) {
+// Runs body(wb), then closes the workbench, prints the line body resolved
+// with and ends the process: failed unless the workbench exited cleanly and no
+// request of its pages left the machine.
+async function checked(start, body) {
   const wb = await start();
   let result, line;
   try {
@@ -290,12 +285,8 @@ async function session(start, body) {
   return line;
 }
 
-// Runs the test, prints the line it resolves with and ends the process with the verdict.
-function runTest(test) {
-  test().then((line) => { console.log(line); process.exit(0); }, (e) => { console.error(e); process.exit(1); });
-}
+const runChecked = (start, body) => checked(start, body).then((line) => { console.log(line); process.exit(0); },
+  (e) => { console.error(e); process.exit(1); });
 
-const runChecked = (start, body) => runTest(() => session(start, body));
-
-module.exports = { runChecked, runTest, session, startGeoportal, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
+module.exports = { runChecked, startGeoportal, startWorkbench, startDemoWorkbench, isLoopback, testAddonPath,
   CHROMIUM, CHROMIUM_ARGS };
