@@ -21,9 +21,6 @@ function binaryDir() {
 function testAddonPath() {
   return path.join(binaryDir(), 'tests', 'host', 'libkl_test_addon.so');
 }
-function kartolinkAddonPath() {
-  return path.join(binaryDir(), 'shell', 'libkartolink.so');
-}
 
 // The local geoportal as a child process on a free loopback port.
 function startGeoportal() {
@@ -133,7 +130,7 @@ function waitForAddress(child, timeoutMs) {
 // options: addon (path, or null for none), args (extra command-line words),
 // env, viewport.
 async function startWorkbench(options = {}) {
-  const { addon = kartolinkAddonPath(), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
+  const { addon = path.join(binaryDir(), 'shell', 'libkartolink.so'), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
   const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
   const child = spawn(path.join(binaryDir(), 'host', 'kartolink-workbench'), argv,
     { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
@@ -182,15 +179,6 @@ async function startWorkbench(options = {}) {
     log: () => stderr.join(''),
     // The frame of a palette's browser, by palette id (see api.state().palettes).
     paletteFrame: (paletteId) => page.frameLocator(`.palette[data-palette-id="${paletteId}"] iframe`),
-    // The frame showing one of the add-on's pages (e.g. 'map.html'), once it has navigated there.
-    async pageFrame(startFile) {
-      const shows = (f) => f.url().split('?')[0].endsWith('/' + startFile);
-      const navigated = page.waitForEvent('framenavigated', { predicate: shows, timeout: 20000 });
-      const present = page.frames().find(shows);
-      if (!present) return navigated;
-      navigated.catch(() => {});
-      return present;
-    },
     // Clicks menu > submenu > item in the workbench page.
     async chooseMenu(itemText, { title = 'Ordvik', submenu = 'Geodrop' } = {}) {
       await page.click(`#menus .menu-title:text-is("${title}")`);
@@ -261,7 +249,8 @@ async function startDemoWorkbench(homePrefix) {
         'map palette shown');
       const frame = wb.paletteFrame(palette.id);
       await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
-      return { palette, frame, page: await wb.pageFrame('map.html') };
+      const page = wb.page.frames().find((f) => f.url().split('?')[0].endsWith('/map.html'));
+      return { palette, frame, page };
     },
   };
 }
