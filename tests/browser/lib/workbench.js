@@ -130,7 +130,8 @@ function waitForAddress(child, timeoutMs) {
 // options: addon (path, or null for none), args (extra command-line words),
 // env, viewport.
 async function startWorkbench(options = {}) {
-  const { addon = path.join(binaryDir(), 'shell', 'libkartolink.so'), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
+  const { addon = path.join(binaryDir(), 'shell', 'libkartolink.so'), args = [], env = {},
+    viewport = { width: 1500, height: 950 } } = options;
   const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
   const child = spawn(path.join(binaryDir(), 'host', 'kartolink-workbench'), argv,
     { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
