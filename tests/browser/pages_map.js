@@ -34,7 +34,7 @@ const feature = (properties, type, coordinates) => ({ type: 'Feature', propertie
 const servedPath = (response) => { const u = new URL(response.url()); return u.pathname + u.search; };
 
 const cases = [
-  // (Tiles from the add-on's hosts: the base map and overlay cases here, and the real add-on in shell_ping.js.)
+  // (Tiles from the add-on's hosts: the base map and overlay cases here, and the real add-on in import_workbench.js.)
   ['start sends ping then getInit; pong shows the version', async () => {
     const o = await open();
     await h.waitPosted(o.page, 'getInit');
@@ -314,32 +314,6 @@ const cases = [
     await h.push(o.page, { type: 'layerList', layers: ['A'], mapping: {} });  // reopened, closed without saving
     await o.page.click('#settingsClose');
     assert.deepEqual([await isHidden(o.page, '#settingsDialog'), (await postedOf(o.page, 'settingsChanged')).length], [true, 1]);
-  }],
-
-  ['frame indicator for a known view, and after a scale change', async () => {
-    const o = await open();
-    await o.page.evaluate(() => map.setView([50.0614, 19.9366], 15, { animate: false }));
-    // 650 x 535 px of map at zoom 15 and 50° N (3.07 m per pixel): about 1.99 x 1.64 km,
-    // in sheets of 4096 px at 0.28 mm per pixel: 2 x 2 at 1:1000, 7 x 6 at 1:250.
-    assert.equal(await text(o.page, '#frameInfo'), 'Kadr: 1.99 km × 1.64 km  (1:1000 → 4 płyt.)');
-    await o.page.selectOption('#rasterScale', '250');
-    assert.equal(await text(o.page, '#frameInfo'), 'Kadr: 1.99 km × 1.64 km  (1:250 → 42 płyt.)');
-    await o.page.evaluate(() => map.setZoom(18, { animate: false }));
-    assert.match(await text(o.page, '#frameInfo'), /^Kadr: \d+ m × \d+ m {2}\(1:250 → \d+ płyt\.\)$/);
-  }],
-
-  ['the panel collapse survives a reload', async () => {
-    const o = await open();
-    const collapsed = async () => [await isHidden(o.page, '#panel'), await o.page.evaluate(() => localStorage.getItem('gis_panel_collapsed'))];
-    assert.equal(await isHidden(o.page, '#panel'), false);
-    const mapWidth = await o.page.$eval('#map', (e) => e.clientWidth);
-    await o.page.click('#panelToggle');
-    await o.page.waitForFunction((w) => map.getSize().x > w, mapWidth);  // the map takes the freed width
-    await o.page.reload();
-    assert.deepEqual(await collapsed(), [true, '1']);
-    await o.page.click('#panelToggle');
-    await o.page.reload();
-    assert.deepEqual(await collapsed(), [false, '0']);
   }],
 
   // The browser runs WebGL on its software rasteriser; without it the vector base map is not offered.

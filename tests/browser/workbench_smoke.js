@@ -19,8 +19,6 @@ runChecked(() => startWorkbench({ addon: testAddonPath() }), async (wb) => {
   const panel = page.locator('.palette[data-palette-id="1"]');
   await panel.waitFor({ state: 'visible' });
   assert.equal(await panel.locator('.palette-title .title').textContent(), 'Geodrop');
-  const box = await panel.locator('.palette-body').boundingBox();
-  assert.deepEqual([Math.round(box.width), Math.round(box.height)], [900, 600]);
   const frame = wb.paletteFrame(1);
   await frame.locator('#echo:text-is("echo:hello")').waitFor({ timeout: 15000 });
   assert.equal(await frame.locator('h1').evaluate((e) => getComputedStyle(e).color), 'rgb(0, 90, 160)');
@@ -77,13 +75,6 @@ runChecked(() => startWorkbench({ addon: testAddonPath() }), async (wb) => {
   state = await api.state();
   assert.deepEqual(state.undo.steps, ['Test drawing']);
   assert.equal(state.liveMemos, 0);
-
-  // a page in the browser cannot reach the API of another origin's workbench (the server's own
-  // refusals are checked request by request in the host tests)
-  const cross = await page.evaluate(async (u) => {
-    try { await fetch(u, { method: 'POST', body: '{}' }); return 'reached'; } catch (e) { return 'blocked'; }
-  }, wb.url.replace('127.0.0.1', 'localhost') + 'api/menu');
-  assert.equal(cross, 'blocked');
   assert.match((await wb.close()).stderr, /test-addon: quit[\s\S]*test-addon: FreeData/);
   return 'workbench smoke test passed';
 });

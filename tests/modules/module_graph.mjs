@@ -12,14 +12,10 @@ const MODULES = Object.fromEntries(
     .map(([name, { paths, uses }]) => [name, [paths, uses]]));
 
 function moduleOf(path) {
-  let best = null;
-  let bestLength = -1;
-  for (const [name, [prefixes]] of Object.entries(MODULES)) {
-    for (const prefix of prefixes) {
-      if (path.startsWith(prefix) && prefix.length > bestLength) [best, bestLength] = [name, prefix.length];
-    }
-  }
-  return best;
+  let best = [null, -1];
+  for (const [name, [prefixes]] of Object.entries(MODULES))
+    for (const prefix of prefixes) if (path.startsWith(prefix) && prefix.length > best[1]) best = [name, prefix.length];
+  return best[0];
 }
 
 // One way means no cycle, also through modules that only allow each other

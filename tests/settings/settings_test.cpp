@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "shell/settings/z_anchor.h"
 #include "tests/geodata/sample_files.h"
 #include "tests/support/full_disk.h"
@@ -78,20 +76,6 @@ TEST(Settings, OverlongLayerNameIsCutOnceOnACharacterBoundary) {
     EXPECT_EQ(s.layers.at(DataType::Parcels), polish.substr(0, 254));
     EXPECT_EQ(layerNameForHost(s.layers.at(DataType::Parcels)), s.layers.at(DataType::Parcels));
     EXPECT_EQ(layerNameForHost(std::string(255, 'x')), std::string(255, 'x'));
-}
-
-TEST(Settings, SavedTextIsIndentedUtf8InTypeOrderWithoutAnUnsetAnchor) {
-    const auto root = nlohmann::json::parse(serializeSettings(readSettingsText("{}").settings));
-    EXPECT_FALSE(root.contains("zAnchor"));
-    EXPECT_FALSE(root.contains("zAnchorSurveyPoint"));
-    EXPECT_EQ(root.at("layers").size(), 20u);
-    Settings s = defaultSettings();
-    setLayer(s, DataType::Parcels, "Działki ąęść");
-    const std::string text = serializeSettings(s);
-    EXPECT_NE(text.find("\n  \"layers\": {\n    \"dzialki\": \"Działki ąęść\",\n    \"budynki\""), std::string::npos)
-        << text;
-    EXPECT_LT(text.find("\"wodachmura\""), text.find("\"basemap\""));
-    EXPECT_LT(text.find("\"budynkirekon\""), text.find("\"wodachmura\""));
 }
 
 TEST(Settings, NoFileIsNoNoteButAFolderInPlaceOfTheFileIsAndNothingIsSavedThereOrBelowAFile) {

@@ -1,6 +1,13 @@
 // Menu commands, palette control messages, lazy creation and quit, with the
-// shell running under the workbench host.
+// shell running under the workbench host; and the registry of workers that
+// quit stops.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <thread>
 
 #include "base/controller_registry.h"
 #include "base/main_thread.h"
@@ -14,6 +21,7 @@ namespace {
 using kl::shell::CloudPalette;
 using kl::shell::MapPalette;
 using nlohmann::json;
+using namespace std::chrono_literals;
 
 class PaletteTest : public ShellTest {};
 
@@ -71,7 +79,6 @@ void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
 const Step kMapHide{kMap, KL_PALETTE_HIDE_BEGIN}, kMapShow{kMap, KL_PALETTE_HIDE_END}, kMapOpen{kMap, KL_PALETTE_OPEN};
 const Step kMapDisable{kMap, KL_PALETTE_DISABLE_BEGIN}, kMapEnable{kMap, KL_PALETTE_DISABLE_END};
 const ControlCase kControlCases[] = {
-    {"menu opens", {{1}}, "map shown, cloud none, 1"},
     {"menu again hides and keeps the instance", {{1}, {1}}, "map hidden, cloud none, 1"},
     {"menu a third time shows the same one", {{1}, {1}, {1}}, "map shown, cloud none, 1"},
     {"messages without an instance create nothing",
@@ -96,7 +103,7 @@ protected:
     // question must agree.
     std::string paletteState() {
         const auto one = [this](int32_t dialog, bool exists, int32_t item) -> std::string {
-            EXPECT_EQ(checked(item), visible(dialog));
+            EXPECT_EQ((menuFlags(item) & KL_MENUFLAG_CHECKED) != 0, visible(dialog));
             const bool enabled = palette(dialog).value("enabled", true);
             return exists ? std::string(visible(dialog) ? "shown" : "hidden") + (enabled ? "" : " disabled") : "none";
         };
@@ -156,8 +163,8 @@ TEST_F(PaletteTest, QuitStopsRunningWorkersBeforeThePalettesGo) {
     EXPECT_EQ(state->load(), 1) << "the worker saw the palette still alive when it stopped";
 }
 
-// The map page's pong with the version and build stamp is seen in the browser
-// (shell_ping.js); the cloud palette's has no version but the same build.
+// The map page's pong carries the version the workbench import test waits
+// for; the cloud palette's has none but the same build.
 TEST_F(PaletteTest, PageMessagesAreAnsweredByTheirOwnPalettesHandlers) {
     menu(1);
     menu(2);
@@ -273,6 +280,85 @@ TEST_P(FailingInitTest, AFailingPaletteRegistrationIsTheResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Registration, FailingInitTest, ::testing::Values(1, 2));
+
+// A one-way signal between threads. The wait has a deadline only so that a
+// broken registry fails the test instead of hanging it.
+struct Gate {
+    std::promise<void> opened;
+    std::shared_future<void> seen = opened.get_future().share();
+    void open() { opened.set_value(); }
+    bool wait() const { return seen.wait_for(60s) == std::future_status::ready; }
+};
+
+// Opens its gate when the thread that armed it exits, which is after the
+// thread's job, its captures and the registry's epilogue are all gone.
+struct ExitSignal {
+    std::shared_ptr<Gate> gate;
+    ~ExitSignal() {
+        if (gate) gate->open();
+    }
+};
+
+TEST(WorkerRegistry, ShutdownCancelsAndJoinsEveryWorkerContainsTheirExceptionsAndRefusesNewOnesUntilReopened) {
+    kl::WorkerRegistry registry;
+    std::atomic<int> stopped{0};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(registry.start("w", [&stopped](const kl::CancelToken& t) {
+            while (!t.cancelled()) std::this_thread::yield();  // as a real job polls between chunks of work
+            ++stopped;
+        }));
+    registry.start("thrower", [](const kl::CancelToken&) { throw std::runtime_error("network down"); });
+    registry.start("odd", [](const kl::CancelToken&) { throw 42; });
+    const auto result = registry.shutdown(5s);
+    EXPECT_EQ(result.joined, 5u);
+    EXPECT_EQ(result.abandoned, 0u);
+    EXPECT_EQ(stopped.load(), 3);
+    EXPECT_EQ(registry.running(), 0u);
+    bool ran = false;
+    EXPECT_FALSE(registry.start("late", [&ran](const kl::CancelToken&) { ran = true; }));
+    registry.reopen();
+    EXPECT_TRUE(registry.start("again", [&ran](const kl::CancelToken&) { ran = true; }));
+    registry.shutdown();
+    EXPECT_TRUE(ran);
+}
+
+TEST(WorkerRegistry, WorkerKeepsItsStateAliveAfterOthersLetGo) {
+    kl::WorkerRegistry registry;
+    struct State {
+        Gate release;
+        int touched = 0;
+    };
+    auto state = std::make_shared<State>();
+    std::weak_ptr<State> watch = state;
+    Gate* release = &state->release;
+    using Job = std::function<void(State&, const kl::CancelToken&)>;
+    registry.start("w", state, Job([](State& s, const kl::CancelToken&) {
+                       s.release.wait();
+                       s.touched = 1;  // still valid: the worker owns a share
+                   }));
+    state.reset();
+    EXPECT_FALSE(watch.expired());
+    release->open();
+    registry.shutdown(5s);
+    EXPECT_TRUE(watch.expired()) << "the share is given up when the job ends";
+}
+
+TEST(WorkerRegistry, StubbornWorkerIsAbandonedAtTheDeadlineAndOutlivesTheRegistrySafely) {
+    auto release = std::make_shared<Gate>();
+    auto exited = std::make_shared<Gate>();
+    {
+        kl::WorkerRegistry registry;
+        registry.start("stubborn", [release, exited](const kl::CancelToken&) {
+            thread_local ExitSignal signal{exited};
+            release->wait();
+        });
+        const auto result = registry.shutdown(20ms);
+        EXPECT_EQ(result.abandoned, 1u);
+        EXPECT_EQ(result.joined, 0u);
+    }
+    release->open();
+    EXPECT_TRUE(exited->wait()) << "the detached worker finished after its registry was gone";
+}
 
 }  // namespace
 }  // namespace kl::test

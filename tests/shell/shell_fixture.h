@@ -80,7 +80,6 @@ protected:
     std::string diagLog() const { return readWholeFile(diagDir / "ordvik_web_diag.txt"); }
     KlErr menu(int32_t item) { return host.menuCommand(kMap, item); }
     int32_t menuFlags(int32_t item) const { return host.menuFlags(kMap, item); }
-    bool checked(int32_t item) const { return (menuFlags(item) & KL_MENUFLAG_CHECKED) != 0; }
     // The host's control message to a palette; IS_VISIBLE answers in `visible`.
     KlErr control(int32_t dialog, int32_t message, int32_t* visible = nullptr) {
         return host.control(dialog == kMap ? 0 : 1, message, visible);

@@ -87,7 +87,6 @@ async function waitPosted(page, type) {
   return all.filter((m) => m.type === type).pop();
 }
 
-
 const text = (page, sel) => page.$eval(sel, (e) => e.textContent);
 const hasClass = (page, sel, c) => page.$eval(sel, (e, k) => e.classList.contains(k), c);
 const isHidden = (page, sel) => page.$eval(sel, (e) => e.hidden || getComputedStyle(e).display === 'none');

@@ -21,9 +21,6 @@ function binaryDir() {
 function testAddonPath() {
   return path.join(binaryDir(), 'tests', 'host', 'libkl_test_addon.so');
 }
-function kartolinkAddonPath() {
-  return path.join(binaryDir(), 'shell', 'libkartolink.so');
-}
 
 // The local geoportal as a child process on a free loopback port.
 function startGeoportal() {
@@ -133,7 +130,8 @@ function waitForAddress(child, timeoutMs) {
 // options: addon (path, or null for none), args (extra command-line words),
 // env, viewport.
 async function startWorkbench(options = {}) {
-  const { addon = kartolinkAddonPath(), args = [], env = {}, viewport = { width: 1500, height: 950 } } = options;
+  const { addon = path.join(binaryDir(), 'shell', 'libkartolink.so'), args = [], env = {},
+    viewport = { width: 1500, height: 950 } } = options;
   const argv = ['--headless', '--stdin-quit', ...(addon ? ['--addon', addon] : ['--no-addon']), ...args];
   const child = spawn(path.join(binaryDir(), 'host', 'kartolink-workbench'), argv,
     { env: { ...process.env, ...env }, stdio: ['pipe', 'pipe', 'pipe'] });
@@ -182,15 +180,6 @@ async function startWorkbench(options = {}) {
     log: () => stderr.join(''),
     // The frame of a palette's browser, by palette id (see api.state().palettes).
     paletteFrame: (paletteId) => page.frameLocator(`.palette[data-palette-id="${paletteId}"] iframe`),
-    // The frame showing one of the add-on's pages (e.g. 'map.html'), once it has navigated there.
-    async pageFrame(startFile) {
-      const shows = (f) => f.url().split('?')[0].endsWith('/' + startFile);
-      const navigated = page.waitForEvent('framenavigated', { predicate: shows, timeout: 20000 });
-      const present = page.frames().find(shows);
-      if (!present) return navigated;
-      navigated.catch(() => {});
-      return present;
-    },
     // Clicks menu > submenu > item in the workbench page.
     async chooseMenu(itemText, { title = 'Ordvik', submenu = 'Geodrop' } = {}) {
       await page.click(`#menus .menu-title:text-is("${title}")`);
@@ -223,20 +212,20 @@ function privateHome(prefix) {
   return { dir, env, remove: () => fs.rmSync(dir, { recursive: true, force: true }) };
 }
 
-// The workbench with the real add-on, where every request of its pages that
-// would leave the machine is refused and listed in foreign. options.home (see
-// privateHome) is used and removed on close.
-async function startGuardedWorkbench(options = {}) {
-  const { home } = options;
+// The workbench in demo mode (the real add-on against the local geoportal) in
+// a private home removed on close, where every request of its pages that would
+// leave the machine is refused and listed in foreign.
+async function startDemoWorkbench(homePrefix) {
+  const home = privateHome(homePrefix);
   let wb;
   try {
-    wb = await startWorkbench({ ...options, env: { ...(home ? home.env : {}), ...options.env } });
+    wb = await startWorkbench({ args: ['--demo'], env: home.env, viewport: { width: 1600, height: 1000 } });
   } catch (err) {
-    if (home) home.remove();
+    home.remove();
     throw err;
   }
   const foreign = [];
-  const close = () => wb.close().finally(() => home && home.remove());
+  const close = () => wb.close().finally(() => home.remove());
   try {
     await wb.context.route('**/*', (route) => {
       const address = route.request().url();
@@ -261,20 +250,16 @@ async function startGuardedWorkbench(options = {}) {
         'map palette shown');
       const frame = wb.paletteFrame(palette.id);
       await frame.locator('#versionTag:text-is("v1.8.0")').waitFor({ timeout: 30000 });
-      return { palette, frame, page: await wb.pageFrame('map.html') };
+      const page = wb.page.frames().find((f) => f.url().split('?')[0].endsWith('/map.html'));
+      return { palette, frame, page };
     },
   };
 }
 
-// The workbench in demo mode (the add-on against the local geoportal) in a
-// private home.
-function startDemoWorkbench(homePrefix) {
-  return startGuardedWorkbench({ home: privateHome(homePrefix), args: ['--demo'], viewport: { width: 1600, height: 1000 } });
-}
-
-// Runs body(wb), then closes the workbench; fails unless it exited cleanly and
-// no request of its pages left the machine. Resolves with what body returned.
-async function session(start, body) {
+// Runs body(wb), then closes the workbench, prints the line body resolved
+// with and ends the process: failed unless the workbench exited cleanly and no
+// request of its pages left the machine.
+async function checked(start, body) {
   const wb = await start();
   let result, line;
   try {
@@ -290,12 +275,8 @@ async function session(start, body) {
   return line;
 }
 
-// Runs the test, prints the line it resolves with and ends the process with the verdict.
-function runTest(test) {
-  test().then((line) => { console.log(line); process.exit(0); }, (e) => { console.error(e); process.exit(1); });
-}
+const runChecked = (start, body) => checked(start, body).then((line) => { console.log(line); process.exit(0); },
+  (e) => { console.error(e); process.exit(1); });
 
-const runChecked = (start, body) => runTest(() => session(start, body));
-
-module.exports = { runChecked, runTest, session, startGeoportal, startWorkbench, startGuardedWorkbench, startDemoWorkbench, privateHome, isLoopback, testAddonPath,
+module.exports = { runChecked, startGeoportal, startWorkbench, startDemoWorkbench, isLoopback, testAddonPath,
   CHROMIUM, CHROMIUM_ARGS };
