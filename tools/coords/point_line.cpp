@@ -46,13 +46,16 @@ std::optional<PointLine> readPointLine(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     skipBlanks(line);
     // A first field with one comma, no dot and a second field after a blank
-    // is a number with a decimal comma ("52,1 21,0"); otherwise a comma
-    // separates the numbers ("52.1,21.0").
+    // is a number with a decimal comma ("52,1 21,0"); so are the numbers of a
+    // line whose fields a ';' separates, as Polish spreadsheets export them
+    // ("52,1;21,0"); otherwise a comma separates the numbers ("52.1,21.0").
     std::string_view probe = line;
     const std::string_view first = takeField(probe, false);
-    const bool decimalComma = first.find('.') == std::string_view::npos &&
-                              first.find(',') != std::string_view::npos &&
-                              first.find(',') == first.rfind(',') && !probe.empty() && isBlank(probe.front());
+    const bool semicolonSeparated = !probe.empty() && probe.front() == ';';
+    const bool decimalComma = semicolonSeparated ||
+                              (first.find('.') == std::string_view::npos &&
+                               first.find(',') != std::string_view::npos &&
+                               first.find(',') == first.rfind(',') && !probe.empty() && isBlank(probe.front()));
     PointLine out;
     std::string_view s = line;
     const auto a = number(takeField(s, !decimalComma), decimalComma);

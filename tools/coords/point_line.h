@@ -11,8 +11,8 @@ struct PointLine {
     std::string_view rest;  // text after the second number, separator included
 };
 
-// Reads "a b", "a<TAB>b", "a;b", "a,b" (dot decimals) and "a,1 b,2" (decimal
-// commas, fields apart by blanks). A line end "\r" is dropped. Nothing when
+// Reads "a b", "a<TAB>b", "a;b", "a,b" (dot decimals), "a,1 b,2" (decimal
+// commas, fields apart by blanks) and "a,1;b,2". A line end "\r" is dropped. Nothing when
 // the line does not start with two finite numbers.
 std::optional<PointLine> readPointLine(std::string_view line);
 
