@@ -64,18 +64,22 @@ int epsgFromSrsName(std::string_view srsName) noexcept {
   // Codes have at most 6 digits; a longer run is not a code and must not
   // overflow the accumulator.
   constexpr int kMaxDigits = 9;
+  // The parts of a compound system follow the horizontal one after one of
+  // these; the height system's code must not replace the horizontal code.
+  const std::size_t partEnd = srsName.find_first_of(",+&", start);
+  const std::string_view part = srsName.substr(0, partEnd);
   int result = 0;
   std::size_t i = start + 4;
-  while (i < srsName.size()) {
-    if (!isDigit(srsName[i])) {
+  while (i < part.size()) {
+    if (!isDigit(part[i])) {
       ++i;
       continue;
     }
     int value = 0;
     int length = 0;
-    for (; i < srsName.size() && isDigit(srsName[i]); ++i, ++length) {
+    for (; i < part.size() && isDigit(part[i]); ++i, ++length) {
       if (length < kMaxDigits) {
-        value = value * 10 + (srsName[i] - '0');
+        value = value * 10 + (part[i] - '0');
       }
     }
     if (length <= kMaxDigits && value > 0) {

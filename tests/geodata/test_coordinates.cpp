@@ -82,7 +82,8 @@ TEST(EpsgCode, AnyCodeFromTheSrsNameForms) {
       {"urn:ogc:def:crs:EPSG::2180", 2180}, {"EPSG:2177", 2177}, {"EPSG:21781", 21781},
       {"http://www.opengis.net/def/crs/EPSG/0/2178", 2178}, {"urn:ogc:def:crs:EPSG:6.3:2180", 2180},
       {"http://www.opengis.net/gml/srs/epsg.xml#4326", 4326}, {"EPSG:99999999999999999999", 0},
-      {"EPSG:2180:99999999999999999999", 2180}, {"2180", 0}, {"EPSG", 0}, {"EPSG:0", 0}, {"", 0}};
+      {"EPSG:2180:99999999999999999999", 2180}, {"2180", 0}, {"EPSG", 0}, {"EPSG:0", 0}, {"", 0},
+      {"urn:ogc:def:crs,crs:EPSG::2177,crs:EPSG::9651", 2177}, {"EPSG:2180+9651", 2180}};
   for (const auto& [text, code] : rows) EXPECT_EQ(epsgFromSrsName(text), code) << text;
 }
 
