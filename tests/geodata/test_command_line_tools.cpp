@@ -29,6 +29,7 @@ TEST(CoordsTool, ReadsTheLineFormsOfSpreadsheetsAndWindowsFilesAndMarksBadLines)
       {"52.1,21.0,x", "52.100\t21.000,x\n"},
       {"52.1;21.0", "52.100\t21.000\n"},
       {"52,1;21,0", "52.100\t21.000\n"},
+      {"52 ; 21,5", "52.000\t21.500\n"},
       {"52.1 21.0\\r", "52.100\t21.000\n"},
       {"52,1 abc", "*\t*\n"},
       {"52.1 nan", "*\t*\n"},

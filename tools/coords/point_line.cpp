@@ -51,7 +51,9 @@ std::optional<PointLine> readPointLine(std::string_view line) {
     // ("52,1;21,0"); otherwise a comma separates the numbers ("52.1,21.0").
     std::string_view probe = line;
     const std::string_view first = takeField(probe, false);
-    const bool semicolonSeparated = !probe.empty() && probe.front() == ';';
+    std::string_view afterFirst = probe;
+    skipBlanks(afterFirst);
+    const bool semicolonSeparated = !afterFirst.empty() && afterFirst.front() == ';';
     const bool decimalComma = semicolonSeparated ||
                               (first.find('.') == std::string_view::npos &&
                                first.find(',') != std::string_view::npos &&
