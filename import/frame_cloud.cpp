@@ -57,8 +57,12 @@ FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, double
         return std::move(out);
     };
     io.progress(progressLabel, 0, 1);
+    // The sheets are asked for the frame with its margin: a frame edge on (or
+    // within the margin of) a sheet boundary needs the neighbouring sheet's
+    // points, or the nodes on that edge see only their inner half.
+    const geo::Bbox reach{frame.minX - margin, frame.minY - margin, frame.maxX + margin, frame.maxY + margin};
     cloud::LidarResolver resolver(client);
-    const cloud::LidarQuery query = resolver.query(frame, currentYear, io.cancelled);
+    const cloud::LidarQuery query = resolver.query(reach, currentYear, io.cancelled);
     if (io.cancelled()) return stop();
     for (const std::string& w : {query.warning, query.newerYearFailed})
         if (!w.empty()) io.warn(warningPrefix + w);
@@ -67,7 +71,6 @@ FrameCloud loadFrameCloud(net::WfsClient& client, const geo::Bbox& frame, double
         return out;
     }
     out.tilesAsked = static_cast<int>(query.tiles.size());
-    const geo::Bbox reach{frame.minX - margin, frame.minY - margin, frame.maxX + margin, frame.maxY + margin};
     std::string foreign;
     int foreignCount = 0;
     for (int i = 0; i < out.tilesAsked; ++i) {

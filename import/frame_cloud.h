@@ -37,7 +37,7 @@ cloud::TileOutcome appendTilePoints(const std::string& path, int tileEpsg, const
                                     std::vector<FrameCloudPoint>& points);
 
 // The points of the frame's tiles within margin metres of the frame (0: the
-// frame's own); the tiles asked for are those of the frame alone.
+// frame's own); the tiles asked for are those the margin reaches too.
 // Every problem is warned about with the prefix: no tile in the index, a
 // tile skipped (its points left out whole), fewer tiles read than listed.
 // workingZone: the EPSG code of the project's PL-2000 zone; tiles delivered in

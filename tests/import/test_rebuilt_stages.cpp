@@ -1,8 +1,9 @@
 // Against the local geoportal, the stages that rebuild buildings on the LOD1
 // footprints: one result per footprint or a word on what was missing, and
-// the footprints worked on in parallel.
+// the footprints worked on in parallel; and the frame's cloud they read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -11,6 +12,7 @@
 #include "base/service_hosts.h"
 #include "import/cloud_roofs_stage.h"
 #include "import/elevation_stages.h"
+#include "import/frame_cloud.h"
 #include "import/parallel_footprints.h"
 #include "import/surface_model_stage.h"
 #include "net/sheet_index_text.h"
@@ -110,6 +112,26 @@ TEST(RebuiltStages, OneResultPerFootprintOrAWordOnWhatWasMissing) {
         }
         EXPECT_FALSE(got.diagnostic.empty()) << row.what;
     }
+}
+
+// The east edge 0.2 m short of the boundary between two demo sheets: the
+// margin beyond it lies in the neighbouring sheet, which must be read too.
+TEST(FrameCloud, TheMarginReachesIntoTheNeighbouringSheet) {
+    testing::DemoServices& services = testing::DemoServices::instance();
+    services.freshCache();
+    services.server().faults().clear();
+    net::WfsClient client{test::loopbackTimings(), settings::serviceHostsWithOverride(services.baseUrl())};
+    const double boundary = 260750, margin = 0.5;
+    Said said;
+    const auto everyClass = [](std::uint8_t) { return true; };
+    const FrameCloud cloud = loadFrameCloud(client, {260700, 382800, boundary - 0.2, 382850}, margin, 0,
+                                            net::currentUtcYear(), "LiDAR", "", said.io(), everyClass);
+    EXPECT_EQ(cloud.tilesAsked, 2) << ::testing::PrintToString(said.warnings);
+    EXPECT_EQ(cloud.tilesRead, 2);
+    double east = 0;
+    for (const FrameCloudPoint& p : cloud.points) east = std::max(east, p.x);
+    EXPECT_GT(east, boundary + 0.1);
+    EXPECT_LE(east, boundary - 0.2 + margin);
 }
 
 TEST(ParallelFootprints, ResultsKeepTheFootprintsOrderAndAFailureReachesTheCaller) {
