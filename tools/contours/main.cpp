@@ -109,6 +109,12 @@ int main(int argc, char** argv) {
   const kl::terrain::ContourLimits unlimited{std::numeric_limits<std::size_t>::max(),
                                              std::numeric_limits<std::size_t>::max()};
   auto result = kl::terrain::ContourBuilder::build(grid, interval, unlimited);
+  // Nothing is cut short here, so a message means the heights could not be
+  // traced at all: an empty file would pass for flat terrain.
+  if (!result.message.empty()) {
+    std::fprintf(stderr, "%s\n", result.message.c_str());
+    return kInputError;
+  }
   if (smooth) kl::terrain::smoothContours(result.contours, 2, 0.05);
 
   const std::string document =
