@@ -8,8 +8,9 @@ namespace {
 
 bool finite(const CloudPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
+// Clamped while still a double: a coordinate far off must not overflow it.
 std::int64_t index(double v, double origin, double cellSize) {
-    return static_cast<std::int64_t>(std::floor((v - origin) / cellSize));
+    return static_cast<std::int64_t>(std::clamp(std::floor((v - origin) / cellSize), -9.0e15, 9.0e15));
 }
 
 std::optional<double> lowestIn(const GroundModel& model, std::int64_t col0, std::int64_t row0, std::int64_t col1,
@@ -55,10 +56,24 @@ std::optional<double> lowestGroundAround(const GroundModel& model, double minX, 
                                          int cells) {
     if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY))
         return std::nullopt;
-    return lowestIn(model, index(minX, model.originX, model.cellSize) - cells,
-                    index(minY, model.originY, model.cellSize) - cells,
-                    index(maxX, model.originX, model.cellSize) + cells,
-                    index(maxY, model.originY, model.cellSize) + cells);
+    // In cells, while still doubles: a box from a stray vertex kilometres
+    // away spans more cells than an integer holds.
+    const double col0 = std::floor((minX - model.originX) / model.cellSize) - cells;
+    const double row0 = std::floor((minY - model.originY) / model.cellSize) - cells;
+    const double col1 = std::floor((maxX - model.originX) / model.cellSize) + cells;
+    const double row1 = std::floor((maxY - model.originY) / model.cellSize) + cells;
+    if ((col1 - col0 + 1) * (row1 - row0 + 1) <= static_cast<double>(model.lowest.size()))
+        return lowestIn(model, static_cast<std::int64_t>(col0), static_cast<std::int64_t>(row0),
+                        static_cast<std::int64_t>(col1), static_cast<std::int64_t>(row1));
+    // A box of more cells than there is ground: each ground cell is asked
+    // whether it lies in the box, so the cost never exceeds the model's size.
+    std::optional<double> lowest;
+    for (const auto& [key, z] : model.lowest) {
+        const auto col = static_cast<double>(static_cast<std::int32_t>(key >> 32));
+        const auto row = static_cast<double>(static_cast<std::int32_t>(key & 0xFFFFFFFFu));
+        if (col >= col0 && col <= col1 && row >= row0 && row <= row1) lowest = lowest ? std::min(*lowest, z) : z;
+    }
+    return lowest;
 }
 
 }  // namespace kl::buildings

@@ -15,10 +15,14 @@ namespace {
 // under its own returns looks for it: a street's width at 2 m cells.
 constexpr int kGroundSearchCells = 5;
 
-// Coverage cells whose centres, from the box's corner, lie below its far side.
+// A footprint of more than a few million cells is no building.
+constexpr std::int64_t kMaxCellsPerAxis = 4096;
+
+// Coverage cells whose centres, from the box's corner, lie below its far
+// side; counting stops at the cap, so a stray vertex cannot make it endless.
 std::int64_t cellCount(double from, double to, double cell) {
     std::int64_t n = 0;
-    while (from + cell / 2 + static_cast<double>(n) * cell < to) ++n;
+    while (n < kMaxCellsPerAxis && from + cell / 2 + static_cast<double>(n) * cell < to) ++n;
     return n;
 }
 
@@ -30,9 +34,8 @@ ReconstructionResult roofFromCloud(const geo::Ring& footprint, const CloudPointG
     const std::optional<geo::Bbox> box = footprintBox(footprint);
     const double cell = params.cellSize;
     if (!box || !(cell > 0) || !std::isfinite(cell)) return out;
-    // A footprint of more than a few million cells is no building.
-    const std::int64_t nx = std::min<std::int64_t>(cellCount(box->minX, box->maxX, cell), 4096);
-    const std::int64_t ny = std::min<std::int64_t>(cellCount(box->minY, box->maxY, cell), 4096);
+    const std::int64_t nx = cellCount(box->minX, box->maxX, cell);
+    const std::int64_t ny = cellCount(box->minY, box->maxY, cell);
     const std::optional<double> around =
         lowestGroundAround(ground, box->minX, box->minY, box->maxX, box->maxY, kGroundSearchCells);
     const auto groundAt = [&](double x, double y) {

@@ -1,6 +1,7 @@
 #include "cloud/controller/cloud_controller.h"
 
 #include <cmath>
+#include <cstddef>
 #include <filesystem>
 #include <utility>
 
@@ -50,6 +51,20 @@ CloudEnvironment productionEnvironment() {
     env.outputDir = platform::privateWorkDir("Ordvik_Cloud").string();
     env.keepDir = (platform::roamingAppDataDir() / "Ordvik_Cloud").string();
     return env;
+}
+
+// The finished cloud is the host's information alert, since the user has to
+// act on it (import the file); a host without alerts gets it in its report.
+void announceCloud(const std::string& text) {
+    const KlHostFunctions* h = host();
+    if (!h) return;
+    const bool hasAlert =
+        static_cast<size_t>(h->structSize) >= offsetof(KlHostFunctions, Alert) + sizeof h->Alert && h->Alert;
+    int32_t pressed = 0;
+    if (hasAlert &&
+        h->Alert(KL_ALERT_INFORMATION, "Ordvik Cloud", text.c_str(), "OK", nullptr, nullptr, &pressed) == KL_NOERROR)
+        return;
+    h->WriteReport(("Ordvik Cloud\n" + text).c_str(), 1);
 }
 
 }  // namespace
@@ -204,9 +219,7 @@ void CloudController::complete(const CloudDownloadResult& r) {
             msg = "Nie udalo sie zapisac chmury punktow w " + env_.keepDir + ".";
         } else {
             const std::string ready = partial.empty() ? "Chmura punktow gotowa i zgrana z projektem." : partial;
-            const std::string alert = "Ordvik Cloud\n" + ready +
-                                      "\nZaimportuj ja: Plik > Interoperacyjnosc > Chmura punktow -> wskaz plik:\n" + copy;
-            if (host()) host()->WriteReport(alert.c_str(), 1);
+            announceCloud(ready + "\nZaimportuj ja: Plik > Interoperacyjnosc > Chmura punktow -> wskaz plik:\n" + copy);
             msg = "Chmura zapisana: " + copy + " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow.";
             if (!lazCopy.empty()) msg += " Kopia LAZ: " + lazCopy + ".";
             if (!partial.empty()) msg += " " + partial;

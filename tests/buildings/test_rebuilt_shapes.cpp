@@ -135,6 +135,8 @@ std::vector<RoofCase> roofCases() {
         {"a collinear footprint", {{kE, kN}, {kE + 5, kN}, {kE + 10, kN}}, roofed(50), std::nullopt, 1, 0.0},
         {"a footprint with a NaN vertex", {{kE, kN}, {kE + 5, kN}, {kNaN, kN + 5}}, roofed(50), std::nullopt, 1, 0.0},
         {"a self-intersecting footprint still gets a finite roof", crossed, roofed(50), 200.44, 1, 1.0},
+        {"a footprint 1000 km wide (a stray vertex) is measured, not for hours", box(1e6, 1e6), roofed(50), 200.49, 1,
+         0.0},
     };
 }
 

@@ -179,6 +179,8 @@ class CloudControllerDemo : public kl::cloud::test::DemoGeoportal {};
 
 TEST_F(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
     ::setenv("KL_DIAG_DIR", (dir_ / "diag").c_str(), 1);
+    kl::host::Workbench wb;
+    bindAddonToHost(&kl::host::Workbench::hostTable());
     TestEnvironment env;
     auto made = env.make(dir_, server_->baseUrl());
     made.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
@@ -198,6 +200,14 @@ TEST_F(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
     EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.e57"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "out" / "import.laz"));
+    // The user is told where the file to import is, in the host's alert.
+    ASSERT_EQ(wb.alerts().all().size(), 1u);
+    const kl::host::AlertRecord& told = wb.alerts().all()[0];
+    EXPECT_EQ(told.kind, KL_ALERT_INFORMATION);
+    EXPECT_EQ(told.title, "Ordvik Cloud");
+    EXPECT_EQ(told.text, "Chmura punktow gotowa i zgrana z projektem.\nZaimportuj ja: Plik > Interoperacyjnosc > "
+                         "Chmura punktow -> wskaz plik:\n" + (dir_ / "keep" / "ostatnia_chmura.e57").string());
+    EXPECT_EQ(told.buttons, (std::vector<std::string>{"OK", "", ""}));
     kl::geoportal::FaultRule rule;
     rule.fault.kind = kl::geoportal::FaultKind::Status;
     rule.pathPrefix = std::string(kl::geoportal::demo::kLidarTilePathPrefix);
@@ -215,4 +225,5 @@ TEST_F(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
         << refused["msg"];
     for (const auto& e : std::filesystem::directory_iterator(dir_ / "keep")) EXPECT_NE(e.path().extension(), ".part");
     EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz" / "x"));
+    bindAddonToHost(nullptr);
 }

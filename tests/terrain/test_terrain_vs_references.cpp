@@ -283,6 +283,10 @@ const RefusalCase kRefusals[] = {
     {"unreadable_interval", smoothSheet(), "--interval abc --out {out}", 2},
     {"unknown_extension", smoothSheet(), "--interval 1 --out {out}.shp", 2},
     {"folder_missing", smoothSheet(), "--interval 1 --out {out}/none/lines.dxf", 3},
+    {"interval_too_fine_for_relief", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n0 0\n2 2\n",
+     "--interval 0,00001 --out {out}", 2},
+    {"heights_beyond_any_terrain", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1e17 1e17\n1e17 1e17\n",
+     "--interval 1 --out {out}", 1},
 };
 
 TEST(ContourToolRefusal, ExitsWithItsCodeAndWritesNothing) {
