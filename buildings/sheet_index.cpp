@@ -1,11 +1,11 @@
 #include "buildings/sheet_index.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <string_view>
 
+#include "base/number_text.h"
 #include "net/download_cache.h"
 
 namespace kl::buildings {
@@ -47,11 +47,7 @@ std::optional<std::string> unescaped(std::string_view text) {
 }
 
 // Three decimals, as the extents are metres; independent of the locale.
-std::string metres(double v) {
-  std::array<char, 64> buf{};
-  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, 3);
-  return std::string(buf.data(), r.ptr);
-}
+std::string metres(double v) { return numberText(v, std::chars_format::fixed, 3); }
 
 // Tab-separated fields of one line.
 std::vector<std::string_view> fields(std::string_view line) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/number_text.h"
 #include "import/frame_cloud.h"
 #include "terrain/cloud_ground_grid.h"
 #include "terrain/contour_builder.h"
@@ -16,12 +17,6 @@ namespace {
 
 constexpr std::uint8_t kGroundClass = 2, kWaterClass = 9;
 const std::string kTerrain = "Teren z chmury: ", kContours = "Poziomice z chmury: ", kWater = "Woda z chmury: ";
-
-std::string number(double v, std::chars_format format, int precision) {
-    char text[40];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, v, format, precision);
-    return error == std::errc() ? std::string(text, end) : std::string("?");
-}
 
 terrain::HeightSampler cellsOf(const terrain::HeightGrid& grid) {
     return [&grid](double x, double y) -> std::optional<double> {
@@ -96,8 +91,8 @@ double cloudGridStep(const geo::Bbox& frame, double requested, const StageIo& io
     // 799 steps are 800 nodes.
     if (!(longer / step > kMaxCloudGridNodes - 1)) return step;
     const double coarser = longer / (kMaxCloudGridNodes - 1);
-    io.warn(kTerrain + "kadr duzy dla kroku " + number(step, std::chars_format::general, 6) +
-            " m - krata zgrubiona do " + number(coarser, std::chars_format::fixed, 2) +
+    io.warn(kTerrain + "kadr duzy dla kroku " + numberText(step, std::chars_format::general, 6) +
+            " m - krata zgrubiona do " + numberText(coarser, std::chars_format::fixed, 2) +
             " m (limit 800 wezlow/os). Zmniejsz kadr dla drobniejszej kraty.");
     return coarser;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "import/import_controller.h"
+#include "base/number_text.h"
 #include "net/url_text.h"
 #include "base/diag_log.h"
 #include "shell/settings/project_georef.h"
@@ -48,7 +49,7 @@ HeightAnchor ImportController::settleHeightAnchor(const settings::ProjectGeoref&
         wroteHeight = settings::setSurveyPointHeight(host_(), *lowest);
         if (wroteHeight) heightAfter = *lowest;
         out.warnings.push_back("Rzedna projektu = najnizszy punkt terenu (" +
-                               std::to_string(static_cast<long long>(*lowest)) + " m npm) = 0 projektu; " +
+                               wholeNumberText(*lowest) + " m npm) = 0 projektu; " +
                                (saved.ok ? "zapisana w ustawieniach" : "NIE zapisana w ustawieniach") +
                                ". Kolejne importy spojne Z.");
         if (!wroteHeight)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geodata/polish_crs.h"
+#include "base/number_text.h"
 #include "import/import_controller.h"
 #include "shell/settings/project_georef.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 using nlohmann::json;
 
-std::string wholeNumber(double v) { return std::to_string(static_cast<long long>(v)); }
 
 }  // namespace
 
@@ -39,10 +39,10 @@ json ImportController::onPlace(const json&) {
 
     std::vector<std::string> warnings;
     if (georef.level == settings::GeorefLevel::Approximate && km > 2.0)
-        return errorReply("Georeferencja projektu jest przyblizona i lezy " + wholeNumber(km) +
+        return errorReply("Georeferencja projektu jest przyblizona i lezy " + wholeNumberText(km) +
                      " km od pobranego obszaru. Kliknij \"Ustaw lokalizacje projektu wg mapy\" i sprobuj ponownie.");
     if (georef.level == settings::GeorefLevel::Exact && km > 50.0)
-        warnings.push_back("Uwaga: pobrany obszar lezy " + wholeNumber(km) +
+        warnings.push_back("Uwaga: pobrany obszar lezy " + wholeNumberText(km) +
                            " km od Survey Pointu projektu - elementy beda daleko od zera projektu.");
     if (georef.level == settings::GeorefLevel::Exact && !georef.message.empty()) warnings.push_back(georef.message);
 

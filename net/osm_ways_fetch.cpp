@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/number_text.h"
 #include "geodata/polish_crs.h"
 #include "net/service_hosts.h"
 #include "net/url_text.h"
 
 namespace kl::net {
 namespace {
-
-std::string fixed6(double v) {
-    char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-    return ec == std::errc() ? std::string(buf, end) : std::string("0");
-}
 
 // South, west, north, east of the frame's four corners.
 std::string degreeBox(const geo::Bbox& frame) {
@@ -27,7 +22,8 @@ std::string degreeBox(const geo::Bbox& frame) {
         west = std::min(west, g.lon);
         east = std::max(east, g.lon);
     }
-    return fixed6(south) + "," + fixed6(west) + "," + fixed6(north) + "," + fixed6(east);
+    const auto degrees = [](double v) { return numberText(v, std::chars_format::fixed, 6); };
+    return degrees(south) + "," + degrees(west) + "," + degrees(north) + "," + degrees(east);
 }
 
 OsmWaysFetch failed(std::string error) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/number_text.h"
 #include "geodata/polish_crs.h"
 #include "net/image_probe.h"
 #include "net/wfs_requests.h"
@@ -25,13 +26,9 @@ long long scaleOf(double metresPerPixel) {
     return static_cast<long long>(metresPerPixel / kStandardPixelMetres + 1e-9);
 }
 
-std::string wholeMetres(double v) { return std::to_string(static_cast<long long>(v)); }
-
 // Four characters of the resolution in fixed notation: "0.25", "0.07", "2.80".
 std::string resolutionText(double metresPerPixel) {
-    char buf[64];
-    const auto end = std::to_chars(buf, buf + sizeof buf, metresPerPixel, std::chars_format::fixed, 6).ptr;
-    return std::string(buf, static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - buf, 4)));
+    return numberText(metresPerPixel, std::chars_format::fixed, 6).substr(0, 4);
 }
 
 }  // namespace
@@ -87,10 +84,10 @@ RasterFetchResult fetchRasterTiles(WfsClient& client, const geo::Bbox& frame, co
     if (layout.cut)
         out.warning = "Kadr bardzo szeroki - rastry " + key + " ograniczone do " + std::to_string(layout.nx * layout.ny) +
                       " platek (ok. 1:" + std::to_string(scaleOf(layout.reachedMetresPerPixel)) + ").";
-    out.reportLine = "KARTOLINK: rastr " + key + ": kadr " + wholeMetres(frameWidth) + "x" + wholeMetres(frameHeight) +
-                     " m, gestosc " + resolutionText(source.metresPerPixel) + " m/px (1:" +
-                     std::to_string(scaleOf(source.metresPerPixel)) + "), platki " + std::to_string(layout.nx) + "x" +
-                     std::to_string(layout.ny);
+    out.reportLine = "KARTOLINK: rastr " + key + ": kadr " + wholeNumberText(frameWidth) + "x" +
+                     wholeNumberText(frameHeight) + " m, gestosc " + resolutionText(source.metresPerPixel) +
+                     " m/px (1:" + std::to_string(scaleOf(source.metresPerPixel)) + "), platki " +
+                     std::to_string(layout.nx) + "x" + std::to_string(layout.ny);
 
     const bool zoned = geo::isPl2000Epsg(source.epsg);
     const int epsg = zoned ? source.epsg : geo::kEpsgPl1992;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/bridge.h"
+#include "base/number_text.h"
 #include "placement/corridor_placement.h"
 #include "placement/place_command.h"
 #include "placement/rebuilt_in_zone.h"
@@ -15,7 +16,6 @@ namespace {
 
 using nlohmann::json;
 
-std::string wholeNumber(double v) { return std::to_string(static_cast<long long>(v)); }
 
 void report(const KlHostFunctions* host, const std::string& line) {
     if (host && host->WriteReport) host->WriteReport(line.c_str(), 0);
@@ -68,8 +68,9 @@ import::PlaceStepResult placeFetched(const import::PlaceJob& job) {
     warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
     if (r.skipped > 0) warnings.push_back("Pominieto " + std::to_string(r.skipped) + " wadliwych geometrii lub bryl.");
     if (r.hasExtent)
-        report(job.host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumber(r.minX) + ".." + wholeNumber(r.maxX) +
-                             "] Y[" + wholeNumber(r.minY) + ".." + wholeNumber(r.maxY) + "] m od zera projektu.");
+        report(job.host, "KARTOLINK: wektory w lokalnych wsp. X[" + wholeNumberText(r.minX) + ".." +
+                             wholeNumberText(r.maxX) + "] Y[" + wholeNumberText(r.minY) + ".." +
+                             wholeNumberText(r.maxY) + "] m od zera projektu.");
     warnings.insert(warnings.end(), job.closingWarnings.begin(), job.closingWarnings.end());
 
     std::string warning;

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "base/number_text.h"
 #include "placement/host_memo.h"
 #include "base/host_access.h"
 #include "base/diag_log.h"
@@ -23,15 +24,7 @@ using Outline = std::array<geo::Point2d, 5>;
 using OutlineHeights = std::array<double, 5>;
 
 // As a default-formatted stream prints it, whatever the locale.
-std::string plain(double v) {
-    char text[32];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6);
-    return error == std::errc() ? std::string(text, end) : std::string("?");
-}
-
-std::string whole(double v) {
-    return std::isfinite(v) ? std::to_string(static_cast<long long>(v)) : plain(v);
-}
+std::string plain(double v) { return numberText(v, std::chars_format::general, 6); }
 
 struct Extent {
     double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
@@ -41,7 +34,10 @@ struct Extent {
         minY = std::min(minY, p.y);
         maxY = std::max(maxY, p.y);
     }
-    std::string text() const { return "[" + whole(minX) + ".." + whole(maxX) + "," + whole(minY) + ".." + whole(maxY) + "]"; }
+    std::string text() const {
+        return "[" + wholeNumberText(minX) + ".." + wholeNumberText(maxX) + "," + wholeNumberText(minY) + ".." +
+               wholeNumberText(maxY) + "]";
+    }
 };
 
 std::string heightsText(const OutlineHeights& z) {
@@ -204,7 +200,8 @@ MeshAttempt createMeshFromContours(const std::vector<terrain::Contour>& contours
                        " (zamk=" + std::to_string(closed) + " otw=" + std::to_string(open) +
                        " stubOdrzuc=" + std::to_string(stubs) + " lenMin=" + plain(minLength) +
                        " lenMax=" + plain(maxLength) + ") err=" + std::to_string(attempt.hostCode) +
-                       " ptXY=" + extent.text() + " ramka=" + whole(width) + "x" + whole(height) + " fkZ=[" +
+                       " ptXY=" + extent.text() + " ramka=" + wholeNumberText(width) + "x" +
+                       wholeNumberText(height) + " fkZ=[" +
                        heightsText(ringZ) + "] cZ=[" + plain(minLevel) + ".." + plain(maxLevel) + "]");
     return attempt;
 }

@@ -3,14 +3,10 @@
 #include <cmath>
 #include <string_view>
 
+#include "base/number_text.h"
+
 namespace kl::settings {
 namespace {
-
-std::string wholeMetres(double v) {
-    const double t = std::trunc(v);
-    if (!(std::fabs(t) < 1e15)) return "?";
-    return std::to_string(static_cast<long long>(t));
-}
 
 bool sameSite(const AnchorSite& a, const AnchorSite& b) {
     return a.epsg == b.epsg && std::fabs(a.easting - b.easting) <= kAnchorSiteToleranceMetres &&
@@ -29,7 +25,7 @@ AnchorDecision anchorFor(const Settings& settings, const AnchorSite& site) {
     if (!settings.hasZAnchor || settings.zAnchor == 0.0) return {};
     if (settings.zAnchorSite && sameSite(*settings.zAnchorSite, site)) return {true, settings.zAnchor, {}};
     return {false, 0.0,
-            "Rzedna odniesienia z ustawien (" + wholeMetres(settings.zAnchor) +
+            "Rzedna odniesienia z ustawien (" + wholeNumberText(settings.zAnchor) +
                 " m npm) dotyczy innego Survey Pointu - nie zastosowano jej."};
 }
 

@@ -2,6 +2,7 @@
 // texts, body kinds, service descriptions, commune answers, WFS counts.
 #include "net/capabilities.h"
 
+#include "base/number_text.h"
 #include "geodata/gml_parser.h"
 #include "net/body_kind.h"
 #include "net/commune_resolver.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <tuple>
 
@@ -23,6 +25,11 @@ TEST(ExchangeTexts, NumbersAndSha1Names) {
     EXPECT_EQ(formatNumber(485123.25, 10), "485123.25");
     EXPECT_EQ(formatNumber(5789012.123456, 10), "5789012.123");
     EXPECT_EQ(formatNumber(0.5), "0.5");
+    EXPECT_EQ(numberText(0.25, std::chars_format::fixed, 2), "0.25");
+    // Out of range gives a mark, never stray buffer bytes or an undefined cast.
+    EXPECT_EQ(numberText(1e300, std::chars_format::fixed, 3), "?");
+    EXPECT_EQ(wholeNumberText(-12.7), "-12");
+    for (double v : {std::nan(""), 1e300, -1e300}) EXPECT_EQ(wholeNumberText(v), "?");
     EXPECT_EQ(sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
     EXPECT_EQ(sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
     EXPECT_EQ(sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
