@@ -169,8 +169,10 @@ void FetchRun::elevationContours() {
 
 void FetchRun::corridors() {
     const int year = net::currentUtcYear();
-    out_.data.corridors = fetchCorridorBodies(s_.client, {r_.frame, has("mosty"), has("drogi"), year},
-                                              terrainSheets("Mosty/drogi: korytarze", "Mosty/drogi: "), stageIo());
+    out_.data.corridors = fetchCorridorBodies(
+        s_.client, {r_.frame, has("mosty"), has("drogi"), year},
+        [this]() -> const TerrainSheets& { return terrainSheets("Mosty/drogi: korytarze", "Mosty/drogi: "); },
+        stageIo());
     checkCancel();
 }
 

@@ -253,6 +253,9 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
                   "Teren z chmury: chmura niepelna - uzyto 11 z 12 kafli LiDAR", 1, groundFromTheCloud},
         {"Corridors", kCorridors, {}, {{"dzialki", demo::kParcels}, {"mosty", 1}, {"drogi", 9}}, kCorridorsSaid, 1,
                   corridorBodies},
+        // Without ways no terrain sheet is needed: none is fetched, so none goes missing.
+        {"OverpassDown", {"drogi"}, {{Kind::Status, "/api/interpreter"}, {Kind::NotFound, "", "4-2.asc"}}, {},
+                  "OSM (Overpass): usluga nie odpowiada (status 500)."},
         {"NoSurfaceModel", kCorridors, {{Kind::Status, kSurfaceModel, "", 0, -1, 404}}, kParcelsOnly,
                   "Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru.", 1},
     };
