@@ -256,6 +256,9 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
         // Without ways no terrain sheet is needed: none is fetched, so none goes missing.
         {"OverpassDown", {"drogi"}, {{Kind::Status, "/api/interpreter"}, {Kind::NotFound, "", "4-2.asc"}}, {},
                   "OSM (Overpass): usluga nie odpowiada (status 500)."},
+        {"NoFootprints", {"budynkindsm"},
+                  {{Kind::NotFound, "/InneDane/Budynki3D/LOD1/"}, {Kind::NotFound, "", "4-2.asc"}},
+                  {}, "Modele 3D: Serwer zwrocil status 500 Budynki nMPT: brak obrysow budynkow (Building3D) dla tego kadru."},
         {"NoSurfaceModel", kCorridors, {{Kind::Status, kSurfaceModel, "", 0, -1, 404}}, kParcelsOnly,
                   "Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru.", 1},
     };
