@@ -7,6 +7,7 @@
 #include "net/xml_root.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace kl::net {
@@ -19,6 +20,7 @@ bool inside(const geo::Point2d& p, const geo::Bbox& b) {
 // Whether the segment a-b has a point in the box (bounds inclusive), by
 // clipping its parameter range against each slab.
 bool segmentTouches(const geo::Point2d& a, const geo::Point2d& b, const geo::Bbox& box) {
+    if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) return false;
     double from = 0, to = 1;
     const auto clip = [&](double start, double delta, double lo, double hi) {
         if (delta == 0) return start >= lo && start <= hi;

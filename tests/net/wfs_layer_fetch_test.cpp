@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <iterator>
 
@@ -210,7 +211,8 @@ TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
         // a zone south of a straight border that crosses the frame north of its centre
         {polygon({{630000, 480000}, {640000, 480000}, {640000, 486200}, {630000, 486200}}), true},
         // a pipe across the frame with both ends far outside; one that passes by
-        {line({{636000, 486100}, {638000, 486100}}), true},  {line({{636000, 486400}, {638000, 486500}}), false}};
+        {line({{636000, 486100}, {638000, 486100}}), true},  {line({{636000, 486400}, {638000, 486500}}), false},
+        {line({{0, 0}, {std::nan(""), std::nan("")}}), false}};
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(featureTouchesFrame(cases[i].first, frame), cases[i].second) << i;
 }
 
