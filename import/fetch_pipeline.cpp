@@ -141,7 +141,12 @@ void FetchRun::terrainTiles() {
 }
 
 void FetchRun::surfaceModelBuildings() {
-    const TerrainSheets& nmt = terrainSheets("Budynki (nMPT): pobieranie NMT", "Budynki nMPT: ");
+    // Without footprints no block is made: the sheets, large downloads, are
+    // not fetched for them.
+    static const TerrainSheets kNoSheets;
+    const TerrainSheets& nmt = out_.data.lod1Buildings.empty()
+                                   ? kNoSheets
+                                   : terrainSheets("Budynki (nMPT): pobieranie NMT", "Budynki nMPT: ");
     out_.data.surfaceModelBlocks = surfaceModelBlocks(s_.client, out_.data.lod1Buildings, r_.frame, nmt, stageIo());
     checkCancel();
 }
@@ -169,8 +174,10 @@ void FetchRun::elevationContours() {
 
 void FetchRun::corridors() {
     const int year = net::currentUtcYear();
-    out_.data.corridors = fetchCorridorBodies(s_.client, {r_.frame, has("mosty"), has("drogi"), year},
-                                              terrainSheets("Mosty/drogi: korytarze", "Mosty/drogi: "), stageIo());
+    out_.data.corridors = fetchCorridorBodies(
+        s_.client, {r_.frame, has("mosty"), has("drogi"), year},
+        [this]() -> const TerrainSheets& { return terrainSheets("Mosty/drogi: korytarze", "Mosty/drogi: "); },
+        stageIo());
     checkCancel();
 }
 

@@ -33,7 +33,7 @@ struct Tally {
 }  // namespace
 
 CorridorBodies fetchCorridorBodies(net::WfsClient& client, const CorridorRequest& request,
-                                   const TerrainSheets& terrainSheets, const StageIo& io) {
+                                   const TerrainSheetsSource& terrainSheetsOf, const StageIo& io) {
     CorridorBodies out;
     io.progress(kProgress, 0, 1);
     const net::OsmWaysFetch osm = net::fetchOsmWays(request.frame, client, request.bridges, request.roads);
@@ -45,6 +45,7 @@ CorridorBodies fetchCorridorBodies(net::WfsClient& client, const CorridorRequest
         io.warn("Mosty/drogi (OSM): pominieto " + std::to_string(osm.withoutGeometry) +
                 " linii bez geometrii (mniej niz 2 punkty).");
     if (osm.ways.empty()) return out;
+    const TerrainSheets& terrainSheets = terrainSheetsOf();
 
     const terrain::ElevationIndexQuery surfaceIndex = terrain::queryElevationIndex(
         client, terrain::ElevationModel::Surface, request.frame, request.currentYear);

@@ -2,6 +2,7 @@
 // "mosty" and "drogi": the OpenStreetMap centrelines of the frame widened to
 // corridors and covered with the elevation models' heights, bridge decks on
 // the surface model and roads on the terrain model.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,14 @@ struct CorridorRequest {
     int currentYear = 0;
 };
 
-// terrainSheets: the fetch's terrain model sheets (loaded once for every
-// stage that needs them). The surface model sheets are loaded here. Every
-// problem is warned about; nothing is returned half-made: without either
-// model no body is made at all.
+// The fetch's terrain model sheets, loaded once for every stage that needs them.
+using TerrainSheetsSource = std::function<const TerrainSheets&()>;
+
+// terrainSheets is asked for only when the frame has ways: the sheets are
+// large downloads, useless when the ways did not come. The surface model
+// sheets are loaded here. Every problem is warned about; nothing is returned
+// half-made: without either model no body is made at all.
 CorridorBodies fetchCorridorBodies(net::WfsClient& client, const CorridorRequest& request,
-                                   const TerrainSheets& terrainSheets, const StageIo& io);
+                                   const TerrainSheetsSource& terrainSheets, const StageIo& io);
 
 }  // namespace kl::import

@@ -35,10 +35,16 @@ std::vector<std::string> filterNames(const std::vector<std::string>& names,
     return out;
 }
 
+// The service's own name ("WMS", "OGC:WMS", "MapServer WFS") and style
+// names ("point", "polygon") are no layers: a map asked for with them fails
+// whole.
+bool namesNoLayer(std::string_view local) { return local == "Service" || local == "Style"; }
+
 }  // namespace
 
 std::vector<std::string> elementNameTexts(std::string_view xml) {
     std::vector<std::string> out;
+    int outsideLayers = 0;  // depth inside elements whose Name is no layer's
     std::size_t pos = 0;
     while ((pos = xml.find('<', pos)) != std::string_view::npos) {
         std::string_view rest = xml.substr(pos);
@@ -56,7 +62,13 @@ std::vector<std::string> elementNameTexts(std::string_view xml) {
         }
         const auto close = xml.find('>', pos);
         if (close == std::string_view::npos) break;
-        if (rest.size() < 2 || rest[1] == '/' || rest[1] == '?' || rest[1] == '!') {
+        if (rest.size() >= 2 && rest[1] == '/') {
+            if (outsideLayers > 0 && namesNoLayer(localName(trim(xml.substr(pos + 2, close - pos - 2)))))
+                --outsideLayers;
+            pos = close + 1;
+            continue;
+        }
+        if (rest.size() < 2 || rest[1] == '?' || rest[1] == '!') {
             pos = close + 1;
             continue;
         }
@@ -66,7 +78,8 @@ std::vector<std::string> elementNameTexts(std::string_view xml) {
         while (n < tag.size() && !std::isspace(static_cast<unsigned char>(tag[n])) && tag[n] != '/') ++n;
         const std::string_view qname = tag.substr(0, n);
         pos = close + 1;
-        if (selfClosing || localName(qname) != "Name") continue;
+        if (!selfClosing && namesNoLayer(localName(qname))) ++outsideLayers;
+        if (selfClosing || outsideLayers > 0 || localName(qname) != "Name") continue;
         const auto textEnd = xml.find('<', pos);
         if (textEnd == std::string_view::npos) break;
         out.push_back(decodeXmlEntities(trim(xml.substr(pos, textEnd - pos))));

@@ -10,7 +10,8 @@
 namespace kl::net {
 
 // Texts of every element whose local name is "Name", in document order
-// (entities decoded, surrounding white space trimmed). Tolerates broken XML.
+// (entities decoded, surrounding white space trimmed), except those of the
+// Service and Style elements. Tolerates broken XML.
 std::vector<std::string> elementNameTexts(std::string_view xml);
 
 // Layer names of a WMS or WFS document without service names ("WMS",

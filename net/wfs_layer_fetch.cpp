@@ -7,6 +7,8 @@
 #include "net/xml_root.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace kl::net {
 namespace {
@@ -15,8 +17,30 @@ bool inside(const geo::Point2d& p, const geo::Bbox& b) {
     return p.x >= b.minX && p.x <= b.maxX && p.y >= b.minY && p.y <= b.maxY;
 }
 
+// Whether the segment a-b has a point in the box (bounds inclusive), by
+// clipping its parameter range against each slab.
+bool segmentTouches(const geo::Point2d& a, const geo::Point2d& b, const geo::Bbox& box) {
+    if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) return false;
+    double from = 0, to = 1;
+    const auto clip = [&](double start, double delta, double lo, double hi) {
+        if (delta == 0) return start >= lo && start <= hi;
+        double t0 = (lo - start) / delta, t1 = (hi - start) / delta;
+        if (t0 > t1) std::swap(t0, t1);
+        from = std::max(from, t0);
+        to = std::min(to, t1);
+        return from <= to;
+    };
+    return clip(a.x, b.x - a.x, box.minX, box.maxX) && clip(a.y, b.y - a.y, box.minY, box.maxY);
+}
+
+// A vertex inside, or an edge that crosses the frame with both ends outside:
+// a straight boundary of a large zone or a long pipe often has no vertex in
+// a small frame.
 bool anyInside(const std::vector<geo::Point2d>& pts, const geo::Bbox& b) {
-    return std::any_of(pts.begin(), pts.end(), [&](const geo::Point2d& p) { return inside(p, b); });
+    if (pts.size() == 1) return inside(pts.front(), b);
+    for (std::size_t i = 1; i < pts.size(); ++i)
+        if (segmentTouches(pts[i - 1], pts[i], b)) return true;
+    return false;
 }
 
 int workingZoneFor(const geo::Bbox& frame) {
@@ -37,6 +61,8 @@ bool featureTouchesFrame(const geo::GisFeature& f, const geo::Bbox& frame) {
     const geo::Point2d centre{(frame.minX + frame.maxX) / 2, (frame.minY + frame.maxY) / 2};
     for (const auto& poly : f.polygons) {
         if (anyInside(poly.exterior, frame)) return true;
+        if (poly.exterior.size() >= 2 && segmentTouches(poly.exterior.back(), poly.exterior.front(), frame))
+            return true;
         if (poly.exterior.size() >= 3 && geo::ringContains(poly.exterior, centre)) return true;
     }
     for (const auto& line : f.lines)

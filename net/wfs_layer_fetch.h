@@ -31,8 +31,8 @@ struct WfsMemory {
 
 TiledFetchOptions optionsForVariant(WfsVariant v, const geo::Bbox& frame);
 
-// A point, a vertex of a polygon's exterior or of a line inside the frame
-// (bounds inclusive), or a polygon that covers the frame's centre.
+// A point inside the frame (bounds inclusive), a polygon's exterior or a
+// line with a part inside it, or a polygon that covers the frame's centre.
 bool featureTouchesFrame(const geo::GisFeature& f, const geo::Bbox& frame);
 
 struct LayerFetchResult {

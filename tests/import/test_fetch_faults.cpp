@@ -253,6 +253,12 @@ TEST(FetchFaults, WhatArrivesAndWhatIsSaid) {
                   "Teren z chmury: chmura niepelna - uzyto 11 z 12 kafli LiDAR", 1, groundFromTheCloud},
         {"Corridors", kCorridors, {}, {{"dzialki", demo::kParcels}, {"mosty", 1}, {"drogi", 9}}, kCorridorsSaid, 1,
                   corridorBodies},
+        // Without ways no terrain sheet is needed: none is fetched, so none goes missing.
+        {"OverpassDown", {"drogi"}, {{Kind::Status, "/api/interpreter"}, {Kind::NotFound, "", "4-2.asc"}}, {},
+                  "OSM (Overpass): usluga nie odpowiada (status 500)."},
+        {"NoFootprints", {"budynkindsm"},
+                  {{Kind::NotFound, "/InneDane/Budynki3D/LOD1/"}, {Kind::NotFound, "", "4-2.asc"}},
+                  {}, "Modele 3D: Serwer zwrocil status 500 Budynki nMPT: brak obrysow budynkow (Building3D) dla tego kadru."},
         {"NoSurfaceModel", kCorridors, {{Kind::Status, kSurfaceModel, "", 0, -1, 404}}, kParcelsOnly,
                   "Mosty/drogi: brak pokrycia nMPT lub NMT dla tego kadru.", 1},
     };

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <iterator>
 
@@ -195,14 +196,23 @@ TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
         f.polygons.push_back({std::move(ring), {}});
         return f;
     };
-    geo::GisFeature edgePoint, line;
+    const auto line = [](std::vector<geo::Point2d> points) {
+        geo::GisFeature f;
+        f.lines.push_back(std::move(points));
+        return f;
+    };
+    geo::GisFeature edgePoint;
     edgePoint.hasPoint = true;
     edgePoint.point = {637400, 486300};
-    line.lines.push_back({{0, 0}, {637001, 486001}});
     const std::pair<geo::GisFeature, bool> cases[] = {
         {polygon(squareRing(637390, 486290, 50)), true},     {polygon(squareRing(636000, 485000, 5000)), true},
         {polygon(squareRing(486000, 637000, 500)), false},   {edgePoint, true},
-        {line, true},                                        {geo::GisFeature{}, false}};
+        {line({{0, 0}, {637001, 486001}}), true},            {geo::GisFeature{}, false},
+        // a zone south of a straight border that crosses the frame north of its centre
+        {polygon({{630000, 480000}, {640000, 480000}, {640000, 486200}, {630000, 486200}}), true},
+        // a pipe across the frame with both ends far outside; one that passes by
+        {line({{636000, 486100}, {638000, 486100}}), true},  {line({{636000, 486400}, {638000, 486500}}), false},
+        {line({{0, 0}, {std::nan(""), std::nan("")}}), false}};
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(featureTouchesFrame(cases[i].first, frame), cases[i].second) << i;
 }
 
