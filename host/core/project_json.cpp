@@ -56,6 +56,7 @@ nlohmann::ordered_json Project::toJson(bool withPictureBytes) const {
                 j["fill"] = e.fillIndex;
                 j["fillPen"] = e.fillPen;
                 j["backgroundPen"] = e.backgroundPen;
+                if (e.hasFillColour) j["fillColour"] = {e.fillRed, e.fillGreen, e.fillBlue};
                 break;
             case KL_ELEM_TEXT:
                 j["loc"] = {e.textLoc.x, e.textLoc.y};

@@ -256,6 +256,13 @@ void loadElement(Project& p, const Json& j, size_t i) {
             e.fillIndex = f.integer("fill");
             e.fillPen = f.integer("fillPen");
             e.backgroundPen = f.integer("backgroundPen");
+            if (f.has("fillColour")) {
+                const std::vector<double> rgb = f.numbers("fillColour", 3);
+                for (double c : rgb)
+                    if (!(c >= 0 && c <= 1)) refuse(f.at("fillColour"), "składowa koloru poza zakresem 0..1");
+                e.hasFillColour = 1;
+                e.fillRed = rgb[0], e.fillGreen = rgb[1], e.fillBlue = rgb[2];
+            }
             break;
         case KL_ELEM_TEXT: {
             const std::vector<double> loc = f.numbers("loc", 2);

@@ -207,6 +207,8 @@
         // A mesh is ground under everything else: its outline only, so the contours inside stay visible.
         path.setAttribute('class', { polyline: 'outline', hatch: 'hatch', mesh: 'mesh' }[e.type] || 'solid');
         path.setAttribute('fill-rule', 'evenodd');
+        // A zone's own colour, as the plan-zone symbology gave it; other hatches keep the style sheet's.
+        if (e.fillColour) path.style.fill = 'rgba(' + e.fillColour.map((c) => Math.round(c * 255)).join(',') + ',.45)';
         path.setAttribute('vector-effect', 'non-scaling-stroke');
         path.dataset.guid = e.guid;
         flat.append(path);

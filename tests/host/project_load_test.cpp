@@ -26,7 +26,8 @@ Json everyKind() {
     Json line = element("polyline", 1), hatch = element("hatch", 2), text = element("text", 3),
          picture = element("picture", 4), mesh = element("mesh", 5), slab = element("slab", 6), morph = element("morph", 7);
     line.update({{"closed", 0}, {"arcs", {{1, 2, 0.5}}}, {"coords", {{0, 0}, {1.25, 2}, {3, -1}}}, {"rings", {3}}});
-    hatch.update({{"fill", 1}, {"fillPen", 2}, {"backgroundPen", 0}, {"coords", square}, {"rings", {5}}});
+    hatch.update({{"fill", 1}, {"fillPen", 2}, {"backgroundPen", 0}, {"fillColour", {0.5, 0.25, 1}}, {"coords", square},
+                  {"rings", {5}}});
     text.update({{"loc", {1, 2}}, {"sizeMm", 2.5}, {"angle", 0.25}, {"anchor", 5}, {"text", "Działka 12/3"}});
     picture.update({{"origin", {-5, -5}}, {"size", {10, 8}}, {"angle", 0}, {"mime", "image/png"}, {"dataBytes", 8},
                     {"dataHash", pictureHash(png)}, {"data", base64Encode(png)}});
@@ -66,6 +67,8 @@ TEST(ProjectFile, ReadsBackWhatItWroteAndRefusesADamagedFileWhole) {
          "elements[4].boundaryZ[1]: oczekiwano liczby"},
         {"a point of three numbers", edited([](Json& j) { j["elements"][0]["coords"][1] = {1, 2, 3}; }),
          "elements[0].coords[1]: oczekiwano 2"},
+        {"a zone colour beyond 1", edited([](Json& j) { j["elements"][1]["fillColour"][2] = 255; }),
+         "elements[1].fillColour: składowa koloru"},
         {"no layer", edited([](Json& j) { j["elements"][2].erase("layer"); }), "elements[2]: brak pola \"layer\""},
         {"a ring end past the points", edited([](Json& j) { j["elements"][1]["rings"] = {1000000000}; }),
          "elements[1] (hatch): niepoprawna geometria"},
