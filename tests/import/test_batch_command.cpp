@@ -164,6 +164,7 @@ TEST_F(BatchCommand, DemoSiteDxfIsReadByOgrinfoWithTheSameCounts) {
 TEST_F(BatchCommand, RefusalsWriteNothing) {
     const std::string json = (dir_ / "out.json").string();
     const std::string frame = "--demo --layers dzialki --out " + json + " --frame ";
+    fs::create_directory(dir_ / "blocked.dxf");
     struct Case {
         std::string args;
         int exitCode;
@@ -181,6 +182,7 @@ TEST_F(BatchCommand, RefusalsWriteNothing) {
         {"--demo-frame --out " + json, 2, "brak --layers"},
         {"--demo --demo-frame --layers dzialki --out " + (dir_ / "missing" / "a.json").string(), 1, "nie istnieje"},
         {"--demo --demo-frame --layers dzialki --out " + dir_.string(), 1, "jest folderem"},
+        {"--demo --demo-frame --layers dzialki --out " + (dir_ / "blocked.json").string(), 1, "blocked.dxf jest folderem"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

@@ -97,9 +97,10 @@ int main(int argc, char** argv) {
     if (!framed) return usage("brak kadru (--frame albo --demo-frame)");
     if (o.layers.empty()) return usage("brak --layers");
     if (o.jsonOut.empty()) return usage("brak --out");
-    // Before any download: a path that cannot be written would waste it.
+    // The drawing goes beside the JSON unless named; either way its path is
+    // checked with the other before any download, which it would waste.
+    if (o.dxfOut.empty()) o.dxfOut = std::filesystem::path(o.jsonOut).replace_extension(".dxf");
     for (const std::filesystem::path& out : {o.jsonOut, o.dxfOut}) {
-        if (out.empty()) continue;
         if (const std::string problem = kl::tools::outputPathProblem(out.string()); !problem.empty())
             return fail(problem);
     }
