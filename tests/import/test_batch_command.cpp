@@ -183,6 +183,9 @@ TEST_F(BatchCommand, RefusalsWriteNothing) {
         {"--demo --demo-frame --layers dzialki --out " + (dir_ / "missing" / "a.json").string(), 1, "nie istnieje"},
         {"--demo --demo-frame --layers dzialki --out " + dir_.string(), 1, "jest folderem"},
         {"--demo --demo-frame --layers dzialki --out " + (dir_ / "blocked.json").string(), 1, "blocked.dxf jest folderem"},
+        {"--demo --demo-frame --layers dzialki --out " + (dir_ / "out.dxf").string(), 2, "plik DXF musi byc inny"},
+        {"--demo --demo-frame --layers dzialki --out " + json + " --dxf " + (dir_ / "." / "out.json").string(), 2,
+         "plik DXF musi byc inny"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

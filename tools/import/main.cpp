@@ -100,6 +100,12 @@ int main(int argc, char** argv) {
     // The drawing goes beside the JSON unless named; either way its path is
     // checked with the other before any download, which it would waste.
     if (o.dxfOut.empty()) o.dxfOut = std::filesystem::path(o.jsonOut).replace_extension(".dxf");
+    // One file for both would end as the drawing alone, reported as both.
+    const auto fullPath = [](const std::filesystem::path& p) {
+        std::error_code ec;
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(p, ec), ec);
+    };
+    if (fullPath(o.jsonOut) == fullPath(o.dxfOut)) return usage("plik DXF musi byc inny niz plik JSON (--dxf)");
     for (const std::filesystem::path& out : {o.jsonOut, o.dxfOut}) {
         if (const std::string problem = kl::tools::outputPathProblem(out.string()); !problem.empty())
             return fail(problem);
