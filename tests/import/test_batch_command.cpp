@@ -78,6 +78,9 @@ TEST_F(Dxf, EntitiesLayersNumbersAndTextInPlainR12ReadByOgrinfo) {
     // Decimal points whatever the locale (the tests run under pl_PL).
     EXPECT_NE(d.find("10\n0.5000\n20\n1.2500\n"), std::string::npos);
     EXPECT_EQ(d.find(','), std::string::npos);
+    EXPECT_NE(dxfDocument({{DxfEntity::Kind::Text, "T", {{-1e30, 0}}, false, "x", 1}})
+                  .find("\n10\n-1000000000000000019884624838656.0000\n20\n"),
+              std::string::npos);
     EXPECT_EQ(d.substr(d.size() - 7), "\n0\nEOF\n");
     EXPECT_EQ(dxfText("\xC5\x81\xC3\xB3""d\xC5\xBA 12/3"), "\\U+0141\\U+00F3d\\U+017A 12/3");
     EXPECT_EQ(dxfText("a\nb"), "a b");  // a line break would end the group value
