@@ -8,6 +8,7 @@
 #include "shell/web_diag.h"
 #include "base/folders.h"
 #include "base/host_access.h"
+#include "base/temporary_names.h"
 #include "shell/build_info.h"
 
 namespace kl::shell {
@@ -50,10 +51,11 @@ WriteOutcome writeWholeFile(const fs::path& path, const unsigned char* data, std
         out.diskSize = sizeOnDisk(path);
         return out;
     }
-    fs::path temp = path;
-    temp += ".part";
+    // A name of its own: another instance of the host may be writing the
+    // same page into this shared folder right now, and a common name would
+    // let each remove or publish the other's half-written file.
+    const fs::path temp = platform::temporarySibling(path.string());
     std::error_code ec;
-    fs::remove(temp, ec);  // a stale leftover of an interrupted run
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) {
         out.diskSize = sizeOnDisk(path);

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
 #include <map>
 #include <tuple>
 
@@ -73,12 +74,15 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTime) {
     }
     EXPECT_EQ(files().size(), mapFiles) << "no temporary names left behind";
     EXPECT_TRUE(host.reports().empty());
-    // Every extraction writes the files again.
+    // Every extraction writes the files again, and leaves alone what another
+    // instance of the host is writing there at the same time.
     static constexpr unsigned char kChanged[] = "var changed = 1;";
     resource(101)->data = kChanged;
     resource(101)->size = sizeof kChanged - 1;
+    std::ofstream(webDir() / "map.js.part") << "var half";
     ASSERT_TRUE(extractMap().ok);
     EXPECT_EQ(readWholeFile(webDir() / "map.js"), "var changed = 1;");
+    EXPECT_EQ(readWholeFile(webDir() / "map.js.part"), "var half");
 }
 
 // A page file that cannot be written, or is missing from the module, ends the
