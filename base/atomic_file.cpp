@@ -37,10 +37,10 @@ void syncFolder(const std::filesystem::path& folder) {
 // file gets, 0666 less the umask: mkstemp's 0600 would leave a drawing or
 // a GeoJSON that others sharing the folder cannot open.
 int createTemporary(const std::filesystem::path& folder, const std::string& name, std::string& path) {
-    std::random_device random;
+    std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
+        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(entropy()));
         path = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/." + name + suffix;
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;

@@ -245,9 +245,9 @@ TEST(ContourTool, GeoJsonLinesCarryLevelAndIndexDxfPolylinesSitAtTheirLevelWithL
   const auto collection = json::parse(geo::testing::readWholeFile(geojson));
   ASSERT_GE(collection["features"].size(), 60u);
   // An ordinary new file, as any program makes it, not one private to the user.
-  const mode_t umask = ::umask(0);
-  ::umask(umask);
-  EXPECT_EQ(std::filesystem::status(geojson).permissions(), std::filesystem::perms(0666 & ~umask));
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(std::filesystem::status(geojson).permissions(), std::filesystem::perms(0666 & ~mask));
   for (const auto& feature : collection["features"]) {
     EXPECT_EQ(feature["geometry"]["type"], "LineString");
     const double level = feature["properties"]["level"];
