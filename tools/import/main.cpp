@@ -103,7 +103,9 @@ int main(int argc, char** argv) {
     // One file for both would end as the drawing alone, reported as both.
     const auto fullPath = [](const std::filesystem::path& p) {
         std::error_code ec;
-        return std::filesystem::weakly_canonical(std::filesystem::absolute(p, ec), ec);
+        const std::filesystem::path absolute = std::filesystem::absolute(p, ec).lexically_normal();
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec);
+        return ec ? absolute : resolved;  // a folder that cannot be read is left to the checks below
     };
     if (fullPath(o.jsonOut) == fullPath(o.dxfOut)) return usage("plik DXF musi byc inny niz plik JSON (--dxf)");
     for (const std::filesystem::path& out : {o.jsonOut, o.dxfOut}) {
