@@ -1,6 +1,8 @@
 #include "base/atomic_file.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,10 +33,31 @@ void syncFolder(const std::filesystem::path& folder) {
     ::close(fd);
 }
 
-FileWriteResult failure(const std::filesystem::path& temp, const char* what) {
+// Like mkstemp, a name nobody else has (O_EXCL), but with the mode any new
+// file gets, 0666 less the umask: mkstemp's 0600 would leave a drawing or
+// a GeoJSON that others sharing the folder cannot open.
+int createTemporary(const std::filesystem::path& folder, const std::string& name, std::string& path) {
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(entropy()));
+        path = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/." + name + suffix;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Names the file as the caller gave it: a tool writing two files, or a
+// message read later, must say which one failed.
+std::string failureText(const std::filesystem::path& path, const char* what) {
+    return "Nie udalo sie zapisac pliku " + path.string() + " (" + what + ")";
+}
+
+FileWriteResult failure(const std::filesystem::path& temp, const std::filesystem::path& path, const char* what) {
     std::error_code ec;
     std::filesystem::remove(temp, ec);
-    return {false, std::string("Nie udalo sie zapisac pliku (") + what + ")"};
+    return {false, failureText(path, what)};
 }
 
 }  // namespace
@@ -45,25 +68,24 @@ FileWriteResult replaceFileAtomically(const std::filesystem::path& path, std::st
     std::error_code statusError, linkError;
     const bool linked = std::filesystem::is_symlink(std::filesystem::symlink_status(path, statusError));
     const std::filesystem::path target = linked ? std::filesystem::weakly_canonical(path, linkError) : path;
-    if (linkError) return {false, "Nie udalo sie zapisac pliku (nie mozna ustalic celu dowiazania)"};
+    if (linkError) return {false, failureText(path, "nie mozna ustalic celu dowiazania")};
     const auto folder = target.parent_path();
-    std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/." +
-                          target.filename().string() + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return {false, "Nie udalo sie zapisac pliku (tworzenie pliku tymczasowego)"};
+    std::string pattern;
+    const int fd = createTemporary(folder, target.filename().string(), pattern);
+    if (fd < 0) return {false, failureText(path, "tworzenie pliku tymczasowego")};
     const std::filesystem::path temp(pattern);
-    // The new file keeps the old one's permissions (mkstemp makes it 0600).
+    // A file that is replaced keeps its own permissions.
     struct stat old{};
     if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
         ::close(fd);
-        return failure(temp, "uprawnienia");
+        return failure(temp, path, "uprawnienia");
     }
     const bool written = writeAll(fd, content);
     const bool synced = written && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (!written) return failure(temp, "zapis");
-    if (!synced || !closed) return failure(temp, "zrzut na dysk");
-    if (::rename(temp.c_str(), target.c_str()) != 0) return failure(temp, "zamiana pliku");
+    if (!written) return failure(temp, path, "zapis");
+    if (!synced || !closed) return failure(temp, path, "zrzut na dysk");
+    if (::rename(temp.c_str(), target.c_str()) != 0) return failure(temp, path, "zamiana pliku");
     syncFolder(folder);
     return {true, {}};
 }

@@ -112,8 +112,7 @@ json ImportController::onSettingsChanged(const json& msg) {
     for (auto& [type, name] : changes) settings::setLayer(settings_, type, name);
     const settings::FileWriteResult saved = saveSettings();
     if (!saved.ok)
-        return errorReply("Nie zapisano ustawien: " + saved.message + " (" + settingsFile_.string() +
-                     "). Zmiany obowiazuja do zamkniecia programu.");
+        return errorReply("Nie zapisano ustawien: " + saved.message + ". Zmiany obowiazuja do zamkniecia programu.");
     settingsNotice_.clear();  // what it warned about is now replaced
     return {{"type", "settingsSaved"}};
 }

@@ -214,6 +214,12 @@ void CloudController::complete(const CloudDownloadResult& r) {
         const std::string copy = keepLastCloud(r.filePath, env_.keepDir);
         const std::string lazCopy = copy.empty() || r.lazPath.empty() ? std::string()
                                                                        : keepLastCloud(r.lazPath, env_.keepDir, kKeptLazName);
+        // A cloud without a LAZ: an earlier cloud's LAZ beside it would pass
+        // for this one's.
+        if (!copy.empty() && r.lazPath.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(std::filesystem::path(env_.keepDir) / kKeptLazName, ec);
+        }
         if (copy.empty() || (!r.lazPath.empty() && lazCopy.empty())) {
             ok = false;
             msg = "Nie udalo sie zapisac chmury punktow w " + env_.keepDir + ".";

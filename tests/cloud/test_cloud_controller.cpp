@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
 #include "base/service_hosts.h"
@@ -193,7 +194,9 @@ TEST_F(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
         env.pumpUntil([&] { return env.last("downloadDone") != nullptr; });
         return *env.last("downloadDone");
     };
-    // Anything but a real true keeps the E57 alone.
+    // Anything but a real true keeps the E57 alone, without an older cloud's LAZ.
+    std::filesystem::create_directories(dir_ / "keep");
+    std::ofstream(dir_ / "keep" / "ostatnia_chmura.laz") << "older cloud";
     const json done = download(json("yes"));
     ASSERT_TRUE(done["ok"].get<bool>()) << done.dump();
     EXPECT_EQ(done["msg"].get<std::string>().find("Kopia LAZ"), std::string::npos) << done.dump();

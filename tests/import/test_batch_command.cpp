@@ -78,6 +78,9 @@ TEST_F(Dxf, EntitiesLayersNumbersAndTextInPlainR12ReadByOgrinfo) {
     // Decimal points whatever the locale (the tests run under pl_PL).
     EXPECT_NE(d.find("10\n0.5000\n20\n1.2500\n"), std::string::npos);
     EXPECT_EQ(d.find(','), std::string::npos);
+    EXPECT_NE(dxfDocument({{DxfEntity::Kind::Text, "T", {{-1e30, 0}}, false, "x", 1}})
+                  .find("\n10\n-1000000000000000019884624838656.0000\n20\n"),
+              std::string::npos);
     EXPECT_EQ(d.substr(d.size() - 7), "\n0\nEOF\n");
     EXPECT_EQ(dxfText("\xC5\x81\xC3\xB3""d\xC5\xBA 12/3"), "\\U+0141\\U+00F3d\\U+017A 12/3");
     EXPECT_EQ(dxfText("a\nb"), "a b");  // a line break would end the group value
@@ -164,6 +167,7 @@ TEST_F(BatchCommand, DemoSiteDxfIsReadByOgrinfoWithTheSameCounts) {
 TEST_F(BatchCommand, RefusalsWriteNothing) {
     const std::string json = (dir_ / "out.json").string();
     const std::string frame = "--demo --layers dzialki --out " + json + " --frame ";
+    fs::create_directory(dir_ / "blocked.dxf");
     struct Case {
         std::string args;
         int exitCode;
@@ -181,6 +185,10 @@ TEST_F(BatchCommand, RefusalsWriteNothing) {
         {"--demo-frame --out " + json, 2, "brak --layers"},
         {"--demo --demo-frame --layers dzialki --out " + (dir_ / "missing" / "a.json").string(), 1, "nie istnieje"},
         {"--demo --demo-frame --layers dzialki --out " + dir_.string(), 1, "jest folderem"},
+        {"--demo --demo-frame --layers dzialki --out " + (dir_ / "blocked.json").string(), 1, "blocked.dxf jest folderem"},
+        {"--demo --demo-frame --layers dzialki --out " + (dir_ / "out.dxf").string(), 2, "plik DXF musi byc inny"},
+        {"--demo --demo-frame --layers dzialki --out " + json + " --dxf " + (dir_ / "." / "out.json").string(), 2,
+         "plik DXF musi byc inny"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <map>
 #include <tuple>
 
@@ -73,12 +75,19 @@ TEST_F(WebResourcesTest, WritesEveryFileCompletelyEachTime) {
     }
     EXPECT_EQ(files().size(), mapFiles) << "no temporary names left behind";
     EXPECT_TRUE(host.reports().empty());
-    // Every extraction writes the files again.
+    // Every extraction writes the files again, and leaves alone what another
+    // instance of the host is writing there at the same time.
     static constexpr unsigned char kChanged[] = "var changed = 1;";
     resource(101)->data = kChanged;
     resource(101)->size = sizeof kChanged - 1;
+    // The leftover of one that was killed is removed.
+    const std::string running = "map.js." + std::to_string(::getppid()) + ".1.part";
+    std::ofstream(webDir() / running) << "var half";
+    std::ofstream(webDir() / "map.js.999999999.1.part") << "var killed";
     ASSERT_TRUE(extractMap().ok);
     EXPECT_EQ(readWholeFile(webDir() / "map.js"), "var changed = 1;");
+    EXPECT_EQ(readWholeFile(webDir() / running), "var half");
+    EXPECT_FALSE(fs::exists(webDir() / "map.js.999999999.1.part"));
 }
 
 // A page file that cannot be written, or is missing from the module, ends the

@@ -4,6 +4,7 @@
 // lexsort per cell, the upper median, the filling passes, the flood of the
 // water surface) and run on random clouds with holes, ties and water.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -243,6 +244,10 @@ TEST(ContourTool, GeoJsonLinesCarryLevelAndIndexDxfPolylinesSitAtTheirLevelWithL
   ASSERT_EQ(runTool("'" + sheet.string() + "' --interval 0,5 --out '" + geojson.string() + "'"), 0);
   const auto collection = json::parse(geo::testing::readWholeFile(geojson));
   ASSERT_GE(collection["features"].size(), 60u);
+  // An ordinary new file, as any program makes it, not one private to the user.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(std::filesystem::status(geojson).permissions(), std::filesystem::perms(0666 & ~mask));
   for (const auto& feature : collection["features"]) {
     EXPECT_EQ(feature["geometry"]["type"], "LineString");
     const double level = feature["properties"]["level"];

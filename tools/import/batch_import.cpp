@@ -100,7 +100,8 @@ BatchResult runBatchImport(const BatchOptions& o) {
     const settings::FileWriteResult dxfWrite =
         jsonWrite.ok ? settings::replaceFileAtomically(dxfPath, dxfDocument(entities)) : settings::FileWriteResult{};
     if (!jsonWrite.ok || !dxfWrite.ok) {
-        result.message = !jsonWrite.ok ? jsonWrite.message : dxfWrite.message;
+        result.message = !jsonWrite.ok ? jsonWrite.message
+                                       : dxfWrite.message + " - plik JSON " + o.jsonOut.string() + " jest juz zapisany";
         return result;
     }
     result.ok = true;

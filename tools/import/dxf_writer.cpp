@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 #include <set>
 
@@ -18,7 +19,9 @@ public:
         text_ += '\n';
     }
     void number(int code, double v) {
-        char buf[32];
+        // Room for the largest double in fixed notation: a far coordinate of
+        // a user's grid is written whole, not cut off.
+        char buf[std::numeric_limits<double>::max_exponent10 + 16];
         const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
         pair(code, std::string(buf, r.ptr));
     }

@@ -97,9 +97,18 @@ int main(int argc, char** argv) {
     if (!framed) return usage("brak kadru (--frame albo --demo-frame)");
     if (o.layers.empty()) return usage("brak --layers");
     if (o.jsonOut.empty()) return usage("brak --out");
-    // Before any download: a path that cannot be written would waste it.
+    // The drawing goes beside the JSON unless named; either way its path is
+    // checked with the other before any download, which it would waste.
+    if (o.dxfOut.empty()) o.dxfOut = std::filesystem::path(o.jsonOut).replace_extension(".dxf");
+    // One file for both would end as the drawing alone, reported as both.
+    const auto fullPath = [](const std::filesystem::path& p) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(p, ec).lexically_normal();
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec);
+        return ec ? absolute : resolved;  // a folder that cannot be read is left to the checks below
+    };
+    if (fullPath(o.jsonOut) == fullPath(o.dxfOut)) return usage("plik DXF musi byc inny niz plik JSON (--dxf)");
     for (const std::filesystem::path& out : {o.jsonOut, o.dxfOut}) {
-        if (out.empty()) continue;
         if (const std::string problem = kl::tools::outputPathProblem(out.string()); !problem.empty())
             return fail(problem);
     }
