@@ -88,6 +88,10 @@ const cases = [
     const o = await open();
     await h.push(o.page, { type: 'estimateDone', points: 2000000, sizeMB: 40, overLimit: false });
     await setSlider(o.page, 2);
+    // A download the add-on refuses ends at once: no "downloadDone" follows.
+    await o.page.click('#downloadBtn');
+    await h.push(o.page, { type: 'error', msg: 'Nieprawidlowy bbox' });
+    assert.deepEqual(await ui(o.page), ['Nieprawidlowy bbox', true, true, true, false]);
     await o.page.click('#downloadBtn');
     const msg = await h.waitPosted(o.page, 'download');
     assert.deepEqual(msg, { type: 'download', bboxWgs84: await bounds(o.page), detail: 'full' });
