@@ -140,8 +140,10 @@ var FrameInfo = L.Control.extend({
 });
 new FrameInfo().addTo(map);
 
+// The unit is chosen on the rounded length, so 999.6 m reads 1.00 km, not 1000 m.
 function formatLength(m) {
-  return m >= 1000 ? (m / 1000).toFixed(2) + ' km' : Math.round(m) + ' m';
+  var metres = Math.round(m);
+  return metres >= 1000 ? (m / 1000).toFixed(2) + ' km' : metres + ' m';
 }
 
 function updateFrameInfo() {

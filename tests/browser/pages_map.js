@@ -274,6 +274,13 @@ const cases = [
     assert.equal(await text(o.page, '#status'), 'Szukam…');
   }],
 
+  ['the frame indicator: whole metres below 1 km, else km with two decimals', async () => {
+    const o = await open();
+    assert.match(await text(o.page, '#frameInfo'), /^Kadr: \S+ k?m × \S+ k?m {2}\(1:1000 → \d+ płyt\.\)$/);
+    for (const [metres, shown] of [[999.4, '999 m'], [999.6, '1.00 km'], [1000, '1.00 km'], [12345.678, '12.35 km']])
+      assert.equal(await o.page.evaluate((m) => formatLength(m), metres), shown, String(metres));
+  }],
+
   ['settings dialog: rows, preselection, new layer, cancelled prompt, save', async () => {
     const o = await open();
     await o.page.click('#layersBtn');
