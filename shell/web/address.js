@@ -14,8 +14,9 @@ var AddressSearch = (function () {
   // setStatus(text, isError). Returns the handlers of the add-on's two answers.
   function wire(ui) {
     // Answers by query; an empty list (nothing found, or a geocoder that failed
-    // or was late) is not kept, so the same text is asked again.
-    var cache = {};
+    // or was late) is not kept, so the same text is asked again. A Map, since
+    // the user may type any text, "hasOwnProperty" and "__proto__" included.
+    var cache = new Map();
     var items = [];
     var active = -1;
     var timer = null;
@@ -71,8 +72,8 @@ var AddressSearch = (function () {
         hide();
         return;
       }
-      if (cache.hasOwnProperty(text)) {
-        show(cache[text]);
+      if (cache.has(text)) {
+        show(cache.get(text));
         return;
       }
       timer = setTimeout(function () { ui.send('searchAddressSuggest', { query: text }); }, PAUSE_MS);
@@ -124,7 +125,7 @@ var AddressSearch = (function () {
       addressSuggestions: function (msg) {
         if (typeof msg.query !== 'string') return;
         var list = Array.isArray(msg.items) ? msg.items : [];
-        if (list.length > 0) cache[msg.query] = list;
+        if (list.length > 0) cache.set(msg.query, list);
         if (msg.query === typed()) show(list);
       }
     };

@@ -265,6 +265,16 @@ const cases = [
     await o.page.fill('#address', 'Warszawa');
     await o.page.click('#suggestions li');
     assert.deepEqual(await view(o.page), [52.23, 21.01, 17]);
+    // Texts that name members of a plain object are cached like any other.
+    for (const query of ['hasOwnProperty', '__proto__']) {
+      await type(query, 250);
+      await h.push(o.page, { type: 'addressSuggestions', query, items: [{ label: query + ' 1', lat: 52, lon: 21 }] });
+    }
+    const beforeOthers = await asks();
+    await type('hasOwnProperty', 0);
+    assert.equal(await text(o.page, '#suggestions li'), 'hasOwnProperty 1');
+    await type('Gdańsk', 250);
+    assert.equal(await asks(), beforeOthers + 1);
     await o.page.fill('#address', '   ');
     await o.page.click('#searchBtn');
     assert.deepEqual(await postedOf(o.page, 'searchAddress'), []);
