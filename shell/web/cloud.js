@@ -99,7 +99,8 @@ H.progress = function (msg) {
   if (state.downloading) state.accepted = true;
   var label = typeof msg.label === 'string' && msg.label !== '' ? msg.label : 'Pobieranie';
   var hasPct = typeof msg.pct === 'number';
-  setStatus(label + (hasPct ? ' — ' + msg.pct + '%' : '…'), false);
+  // Tile downloads report fractions of a percent; the text shows whole ones.
+  setStatus(label + (hasPct ? ' — ' + Math.round(msg.pct) + '%' : '…'), false);
   if (hasPct) barAt(msg.pct);
 };
 

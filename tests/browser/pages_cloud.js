@@ -99,6 +99,8 @@ const cases = [
       ['Pobieram chmurę punktów…', false, false, false, true, '0%', 'Anuluj']);
     await h.push(o.page, { type: 'progress', label: 'Kafle LiDAR 2 / 5', pct: 40, cancellable: true });
     assert.deepEqual([await text(o.page, '#status'), await bar(o.page)], ['Kafle LiDAR 2 / 5 — 40%', '40%']);
+    await h.push(o.page, { type: 'progress', label: 'Kafle LiDAR 1 / 3', pct: 100 / 6, cancellable: true });
+    assert.equal(await text(o.page, '#status'), 'Kafle LiDAR 1 / 3 — 17%');
     await h.push(o.page, { type: 'progress' });
     assert.equal(await text(o.page, '#status'), 'Pobieranie…');
 
