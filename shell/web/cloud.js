@@ -86,7 +86,7 @@ H.init = function (msg) {
 H.estimateDone = function (msg) {
   var points = Number(msg.points) || 0;
   var text = '~' + formatPoints(points) + ' · ~' + Math.round(Number(msg.sizeMB) || 0) + ' MB';
-  if (msg.density !== undefined && msg.density !== null) text += ' · ' + msg.density + ' pkt/m²';
+  if (msg.density !== undefined && msg.density !== null) text += ' · ' + String(msg.density).replace('.', ',') + ' pkt/m²';
   state.overLimit = msg.overLimit === true;
   if (state.overLimit) text += ' — przekroczono limit, zmniejsz kadr lub jakość';
   var e = el('estimate');

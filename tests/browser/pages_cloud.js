@@ -72,7 +72,7 @@ const cases = [
     const o = await open();
     await h.push(o.page, { type: 'estimateDone', points: 12345678, sizeMB: 235.6, density: 18.5, overLimit: false });
     assert.deepEqual([await text(o.page, '#estimate'), await disabled(o.page, '#downloadBtn'), await hasClass(o.page, '#estimate', 'warning')],
-      ['~12,3 mln pkt · ~236 MB · 18.5 pkt/m²', false, false]);
+      ['~12,3 mln pkt · ~236 MB · 18,5 pkt/m²', false, false]);
     for (const [estimate, line] of [
       [{ points: 45999, sizeMB: 0.4, overLimit: false }, '~45 tys. pkt · ~0 MB'],
       [{ points: 999, sizeMB: 0.01 }, '~999 pkt · ~0 MB'],

@@ -287,7 +287,7 @@ const cases = [
   ['the frame indicator: whole metres below 1 km, else km with two decimals', async () => {
     const o = await open();
     assert.match(await text(o.page, '#frameInfo'), /^Kadr: \S+ k?m × \S+ k?m {2}\(1:1000 → \d+ płyt\.\)$/);
-    for (const [metres, shown] of [[999.4, '999 m'], [999.6, '1.00 km'], [1000, '1.00 km'], [12345.678, '12.35 km']])
+    for (const [metres, shown] of [[999.4, '999 m'], [999.6, '1,00 km'], [1000, '1,00 km'], [12345.678, '12,35 km']])
       assert.equal(await o.page.evaluate((m) => formatLength(m), metres), shown, String(metres));
   }],
 
