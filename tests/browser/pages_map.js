@@ -157,7 +157,8 @@ const cases = [
     await o.page.click('#fetchBtn');
     assert.equal(await disabled(o.page, '#fetchBtn'), true, 'no second fetch while one runs');
     for (const m of [{ type: 'progress', done: 1, total: 2, cancellable: true }, { type: 'error', msg: 'Brak uslugi' }]) await h.push(o.page, m);
-    assert.equal(await disabled(o.page, '#fetchBtn'), true, 'an error of another message leaves the running fetch');
+    assert.deepEqual([await disabled(o.page, '#fetchBtn'), await isHidden(o.page, '#progress'), await isHidden(o.page, '#cancelBtn')],
+      [true, false, false], 'an error of another message leaves the running fetch, its bar and its Cancel');
     await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 3 } });
     assert.equal(await disabled(o.page, '#fetchBtn'), false);
 
