@@ -19,6 +19,9 @@ var AddressSearch = (function () {
     var cache = new Map();
     var items = [];
     var active = -1;
+    // The text of the search whose answer may still move the map; a newer
+    // search or a chosen suggestion takes its place.
+    var searched = null;
     var timer = null;
     var hideTimer = null;
 
@@ -61,6 +64,7 @@ var AddressSearch = (function () {
       var lon = Number(item.lon);
       if (isFinite(lat) && isFinite(lon)) ui.centreOn(lat, lon, PLACE_ZOOM);
       var label = item.label === undefined ? '' : String(item.label);
+      searched = null;
       ui.setStatus(label, false);
       ui.input.value = label;
     }
@@ -83,6 +87,7 @@ var AddressSearch = (function () {
       var text = typed();
       if (text === '') return;
       hide();
+      searched = text;
       ui.setStatus('Szukam…', false);
       ui.send('searchAddress', { query: text });
     }
@@ -115,6 +120,7 @@ var AddressSearch = (function () {
 
     return {
       addressResults: function (msg) {
+        if (typeof msg.query === 'string' && msg.query !== searched) return;
         if (typeof msg.lat === 'number' && typeof msg.lon === 'number') {
           ui.centreOn(msg.lat, msg.lon, PLACE_ZOOM);
           ui.setStatus(msg.label === undefined ? '' : String(msg.label), false);

@@ -283,6 +283,13 @@ const cases = [
     await o.page.press('#address', 'Enter');
     assert.equal((await h.waitPosted(o.page, 'searchAddress')).query, 'Kraków, Rynek');
     assert.equal(await text(o.page, '#status'), 'Szukam…');
+    // Searches overlap: only the latest one's answer moves the map.
+    await o.page.fill('#address', 'Gdańsk');
+    await o.page.press('#address', 'Enter');
+    await h.push(o.page, { type: 'addressResults', query: 'Kraków, Rynek', lat: 50.0614, lon: 19.9366, label: 'Kraków' });
+    await h.push(o.page, { type: 'addressResults', query: 'Gdańsk', lat: 54.352, lon: 18.6466, label: 'Gdańsk' });
+    await h.push(o.page, { type: 'addressResults', query: 'Kraków, Rynek', lat: 50.0614, lon: 19.9366, label: 'Kraków' });
+    assert.deepEqual([...await view(o.page), await text(o.page, '#status')], [54.352, 18.6466, 17, 'Gdańsk']);
   }],
 
   ['the frame indicator: whole metres below 1 km, else km with two decimals', async () => {

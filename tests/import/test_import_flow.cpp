@@ -253,7 +253,8 @@ TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
 // search is named, a late suggestion gives an empty list (the answer would
 // come after 5 s; the suggestion gives up at 4 s).
 TEST_F(AddressSearch, NothingFoundAFailingSearchAndALateSuggestion) {
-    EXPECT_EQ(ask("searchAddress", "Marszałkowska 1", "addressResults"), json({{"type", "addressResults"}}));
+    EXPECT_EQ(ask("searchAddress", "Marszałkowska 1", "addressResults"),
+              json({{"type", "addressResults"}, {"query", "Marszałkowska 1"}}));
     DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
     EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""),
               "Wyszukiwarka adresow nie odpowiada (Nominatim)");
