@@ -31,9 +31,13 @@ json itemJson(const net::AddressPlace& place) {
     return {{"lat", place.lat}, {"lon", place.lon}, {"label", place.label}};
 }
 
-PageMessage searchReply(const net::AddressSearch& found) {
+// The answer names its query: searches overlap, and the page follows only
+// the latest one.
+PageMessage searchReply(const std::string& query, const net::AddressSearch& found) {
     if (!found.error.empty()) return {"error", {{"msg", found.error}}};
-    return {"addressResults", found.place ? itemJson(*found.place) : json::object()};
+    json reply = found.place ? itemJson(*found.place) : json::object();
+    reply["query"] = query;
+    return {"addressResults", std::move(reply)};
 }
 
 // Runs the look-up on a worker; its message reaches the page if both the
@@ -59,7 +63,7 @@ json ImportController::onSearchAddress(const json& msg) {
         "address-search", link_, life_,
         [hosts = hosts_, timings = services_->client.timings(), query = *query] {
             net::WfsClient client(timings, hosts);
-            return searchReply(net::nominatimSearch(client, hosts.nominatim, query));
+            return searchReply(query, net::nominatimSearch(client, hosts.nominatim, query));
         });
     if (!started) return errorReply("Nie mozna uruchomic wyszukiwania (dodatek jest zamykany).");
     return nullptr;

@@ -49,10 +49,7 @@ json ImportController::onFetch(const json& msg) {
     if (busy_) return errorReply("Trwa pobieranie danych - sprobuj za chwile");
     FetchRequestCheck check = readFetchRequest(msg);
     if (!check.request) return errorReply(std::move(check.error));
-    projectEpsg_ = fetchZoneFor(*check.request);
-    check.request->workingZone = projectEpsg_;
-    cloudStep_ = check.request->cloudStep;
-    smoothContours_ = check.request->smoothContours;
+    check.request->workingZone = fetchZoneFor(*check.request);
     startFetch(std::move(*check.request));
     return nullptr;
 }
@@ -114,8 +111,13 @@ void ImportController::finishFetch(const FetchRequest& request, FetchOutcome out
 
     fetched_ = std::move(outcome.data);
     placed_.forget();
+    // The stored result is placed with the zone and options it was fetched
+    // with; a later fetch that is cancelled or dropped changes none of them.
     fetchedBbox_ = request.frame;
     fetchedLayers_ = {request.layers.begin(), request.layers.end()};
+    projectEpsg_ = request.workingZone;
+    cloudStep_ = request.cloudStep;
+    smoothContours_ = request.smoothContours;
     hasFetched_ = fetched_.holdsAnything();
 
     json reply = {{"counts", fetchCounts(fetched_)}};

@@ -104,7 +104,7 @@ json CloudController::onFrameEstimate(const json& msg) {
     auto env = env_;
     const auto started = WorkerRegistry::instance().start("cloud-estimate", [shared, env](const CancelToken& token) {
         while (const auto next = shared->takeEstimate())
-            if (!token.cancelled()) refineEstimate(*shared, env, *next, token);
+            if (!token.cancelled()) refineEstimate(shared, env, *next, token);
     });
     if (!started) {
         std::lock_guard<std::mutex> lock(state_->estimateMutex);
@@ -121,19 +121,25 @@ std::optional<CloudController::EstimateJob> CloudController::Shared::takeEstimat
     return job;
 }
 
-void CloudController::refineEstimate(Shared& shared, const CloudEnvironment& env, const EstimateJob& job,
-                                     const CancelToken& token) {
-    const auto stale = [&] { return token.cancelled() || shared.estimateGeneration.load() != job.generation; };
+void CloudController::refineEstimate(const std::shared_ptr<Shared>& shared, const CloudEnvironment& env,
+                                     const EstimateJob& job, const CancelToken& token) {
+    const auto stale = [&] { return token.cancelled() || shared->estimateGeneration.load() != job.generation; };
     net::WfsClient client(env.timings, env.hosts);
     LidarResolver resolver(client);
     const auto query = resolver.query(job.box, env.currentYear ? env.currentYear : net::currentUtcYear(), stale);
     double best = 0;
     for (const auto& t : query.tiles) best = std::max(best, t.density);
     if (best <= 0 || stale()) return;
-    shared.density.store(best);
+    shared->density.store(best);
     if (std::fabs(best - job.used) < 0.01) return;
     const json refined = estimateReply(cloudui::estimateCloud(job.area, best, job.detail));
-    env.post([env, refined] { env.send("estimateDone", refined); }, {});
+    // The page may ask for a newer frame while this is on its way to the main
+    // thread; an older frame's figures must not come after that answer.
+    env.post(
+        [env, refined, shared, generation = job.generation] {
+            if (shared->estimateGeneration.load() == generation) env.send("estimateDone", refined);
+        },
+        {});
 }
 
 json CloudController::onDownload(const json& msg) {

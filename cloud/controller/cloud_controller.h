@@ -80,8 +80,8 @@ private:
         bool estimating = false;
         std::optional<EstimateJob> takeEstimate();
     };
-    static void refineEstimate(Shared& shared, const CloudEnvironment& env, const EstimateJob& job,
-                               const CancelToken& token);
+    static void refineEstimate(const std::shared_ptr<Shared>& shared, const CloudEnvironment& env,
+                               const EstimateJob& job, const CancelToken& token);
     void complete(const CloudDownloadResult& result);
 
     CloudEnvironment env_;

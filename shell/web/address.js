@@ -14,10 +14,14 @@ var AddressSearch = (function () {
   // setStatus(text, isError). Returns the handlers of the add-on's two answers.
   function wire(ui) {
     // Answers by query; an empty list (nothing found, or a geocoder that failed
-    // or was late) is not kept, so the same text is asked again.
-    var cache = {};
+    // or was late) is not kept, so the same text is asked again. A Map, since
+    // the user may type any text, "hasOwnProperty" and "__proto__" included.
+    var cache = new Map();
     var items = [];
     var active = -1;
+    // The text of the search whose answer may still move the map; a newer
+    // search or a chosen suggestion takes its place.
+    var searched = null;
     var timer = null;
     var hideTimer = null;
 
@@ -60,6 +64,7 @@ var AddressSearch = (function () {
       var lon = Number(item.lon);
       if (isFinite(lat) && isFinite(lon)) ui.centreOn(lat, lon, PLACE_ZOOM);
       var label = item.label === undefined ? '' : String(item.label);
+      searched = null;
       ui.setStatus(label, false);
       ui.input.value = label;
     }
@@ -71,8 +76,8 @@ var AddressSearch = (function () {
         hide();
         return;
       }
-      if (cache.hasOwnProperty(text)) {
-        show(cache[text]);
+      if (cache.has(text)) {
+        show(cache.get(text));
         return;
       }
       timer = setTimeout(function () { ui.send('searchAddressSuggest', { query: text }); }, PAUSE_MS);
@@ -82,6 +87,7 @@ var AddressSearch = (function () {
       var text = typed();
       if (text === '') return;
       hide();
+      searched = text;
       ui.setStatus('Szukam…', false);
       ui.send('searchAddress', { query: text });
     }
@@ -114,6 +120,7 @@ var AddressSearch = (function () {
 
     return {
       addressResults: function (msg) {
+        if (typeof msg.query === 'string' && msg.query !== searched) return;
         if (typeof msg.lat === 'number' && typeof msg.lon === 'number') {
           ui.centreOn(msg.lat, msg.lon, PLACE_ZOOM);
           ui.setStatus(msg.label === undefined ? '' : String(msg.label), false);
@@ -124,7 +131,7 @@ var AddressSearch = (function () {
       addressSuggestions: function (msg) {
         if (typeof msg.query !== 'string') return;
         var list = Array.isArray(msg.items) ? msg.items : [];
-        if (list.length > 0) cache[msg.query] = list;
+        if (list.length > 0) cache.set(msg.query, list);
         if (msg.query === typed()) show(list);
       }
     };

@@ -4,7 +4,9 @@ var DETAILS = ['lekki', 'standard', 'full'];
 var ORTO_PATH = '/wss/service/PZGIK/ORTO/WMS/StandardResolution';
 
 // Until a first estimate arrives there is no limit to follow: the download stays off.
-var state = { downloading: false, overLimit: true, estimateTimer: null, orto: null };
+// A download counts as accepted once its first progress arrives; an error before
+// that is the add-on refusing it, and no "downloadDone" will ever follow.
+var state = { downloading: false, accepted: false, overLimit: true, estimateTimer: null, orto: null };
 
 function el(id) { return document.getElementById(id); }
 
@@ -84,7 +86,7 @@ H.init = function (msg) {
 H.estimateDone = function (msg) {
   var points = Number(msg.points) || 0;
   var text = '~' + formatPoints(points) + ' · ~' + Math.round(Number(msg.sizeMB) || 0) + ' MB';
-  if (msg.density !== undefined && msg.density !== null) text += ' · ' + msg.density + ' pkt/m²';
+  if (msg.density !== undefined && msg.density !== null) text += ' · ' + String(msg.density).replace('.', ',') + ' pkt/m²';
   state.overLimit = msg.overLimit === true;
   if (state.overLimit) text += ' — przekroczono limit, zmniejsz kadr lub jakość';
   var e = el('estimate');
@@ -94,9 +96,11 @@ H.estimateDone = function (msg) {
 };
 
 H.progress = function (msg) {
+  if (state.downloading) state.accepted = true;
   var label = typeof msg.label === 'string' && msg.label !== '' ? msg.label : 'Pobieranie';
   var hasPct = typeof msg.pct === 'number';
-  setStatus(label + (hasPct ? ' — ' + msg.pct + '%' : '…'), false);
+  // Tile downloads report fractions of a percent; the text shows whole ones.
+  setStatus(label + (hasPct ? ' — ' + Math.round(msg.pct) + '%' : '…'), false);
   if (hasPct) barAt(msg.pct);
 };
 
@@ -113,6 +117,7 @@ H.downloadDone = function (msg) {
 
 H.error = function (msg) {
   var text = typeof msg.msg === 'string' && msg.msg !== '' ? msg.msg : 'Błąd';
+  if (state.downloading && !state.accepted) state.downloading = false;
   if (!state.downloading) {
     barOff();
     resetCancel();
@@ -123,6 +128,7 @@ H.error = function (msg) {
 
 function onDownload() {
   state.downloading = true;
+  state.accepted = false;
   var request = { bboxWgs84: bounds(), detail: currentDetail() };
   if (el('lazCopy').checked) request.laz = true;
   GISBridge.send('download', request);

@@ -324,13 +324,14 @@ H.originSet = function (msg) {
 
 H.error = function (msg) {
   // A place that failed, or a fetch refused before it began, ends the request;
-  // errors of other messages leave a running fetch alone.
+  // errors of other messages leave a running fetch alone, its bar and its
+  // Cancel included, since only fetchDone or cancelled end it.
   if (held.running === 'place' || (held.running === 'fetch' && !held.fetchAccepted)) {
     held.running = null;
     showHeld();
   }
   setStatus(typeof msg.msg === 'string' && msg.msg !== '' ? msg.msg : 'Błąd', true);
-  barOff();
+  if (held.running !== 'fetch') barOff();
 };
 
 H.cancelled = function () {

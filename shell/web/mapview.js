@@ -140,8 +140,11 @@ var FrameInfo = L.Control.extend({
 });
 new FrameInfo().addTo(map);
 
+// The unit is chosen on the rounded length, so 999.6 m reads 1,00 km, not 1000 m;
+// like every number of the page, with a decimal comma.
 function formatLength(m) {
-  return m >= 1000 ? (m / 1000).toFixed(2) + ' km' : Math.round(m) + ' m';
+  var metres = Math.round(m);
+  return metres >= 1000 ? (m / 1000).toFixed(2).replace('.', ',') + ' km' : metres + ' m';
 }
 
 function updateFrameInfo() {

@@ -72,7 +72,7 @@ const cases = [
     const o = await open();
     await h.push(o.page, { type: 'estimateDone', points: 12345678, sizeMB: 235.6, density: 18.5, overLimit: false });
     assert.deepEqual([await text(o.page, '#estimate'), await disabled(o.page, '#downloadBtn'), await hasClass(o.page, '#estimate', 'warning')],
-      ['~12,3 mln pkt · ~236 MB · 18.5 pkt/m²', false, false]);
+      ['~12,3 mln pkt · ~236 MB · 18,5 pkt/m²', false, false]);
     for (const [estimate, line] of [
       [{ points: 45999, sizeMB: 0.4, overLimit: false }, '~45 tys. pkt · ~0 MB'],
       [{ points: 999, sizeMB: 0.01 }, '~999 pkt · ~0 MB'],
@@ -88,6 +88,10 @@ const cases = [
     const o = await open();
     await h.push(o.page, { type: 'estimateDone', points: 2000000, sizeMB: 40, overLimit: false });
     await setSlider(o.page, 2);
+    // A download the add-on refuses ends at once: no "downloadDone" follows.
+    await o.page.click('#downloadBtn');
+    await h.push(o.page, { type: 'error', msg: 'Nieprawidlowy bbox' });
+    assert.deepEqual(await ui(o.page), ['Nieprawidlowy bbox', true, true, true, false]);
     await o.page.click('#downloadBtn');
     const msg = await h.waitPosted(o.page, 'download');
     assert.deepEqual(msg, { type: 'download', bboxWgs84: await bounds(o.page), detail: 'full' });
@@ -95,6 +99,8 @@ const cases = [
       ['Pobieram chmurę punktów…', false, false, false, true, '0%', 'Anuluj']);
     await h.push(o.page, { type: 'progress', label: 'Kafle LiDAR 2 / 5', pct: 40, cancellable: true });
     assert.deepEqual([await text(o.page, '#status'), await bar(o.page)], ['Kafle LiDAR 2 / 5 — 40%', '40%']);
+    await h.push(o.page, { type: 'progress', label: 'Kafle LiDAR 1 / 3', pct: 100 / 6, cancellable: true });
+    assert.equal(await text(o.page, '#status'), 'Kafle LiDAR 1 / 3 — 17%');
     await h.push(o.page, { type: 'progress' });
     assert.equal(await text(o.page, '#status'), 'Pobieranie…');
 

@@ -157,7 +157,8 @@ const cases = [
     await o.page.click('#fetchBtn');
     assert.equal(await disabled(o.page, '#fetchBtn'), true, 'no second fetch while one runs');
     for (const m of [{ type: 'progress', done: 1, total: 2, cancellable: true }, { type: 'error', msg: 'Brak uslugi' }]) await h.push(o.page, m);
-    assert.equal(await disabled(o.page, '#fetchBtn'), true, 'an error of another message leaves the running fetch');
+    assert.deepEqual([await disabled(o.page, '#fetchBtn'), await isHidden(o.page, '#progress'), await isHidden(o.page, '#cancelBtn')],
+      [true, false, false], 'an error of another message leaves the running fetch, its bar and its Cancel');
     await h.push(o.page, { type: 'fetchDone', counts: { dzialki: 3 } });
     assert.equal(await disabled(o.page, '#fetchBtn'), false);
 
@@ -265,6 +266,16 @@ const cases = [
     await o.page.fill('#address', 'Warszawa');
     await o.page.click('#suggestions li');
     assert.deepEqual(await view(o.page), [52.23, 21.01, 17]);
+    // Texts that name members of a plain object are cached like any other.
+    for (const query of ['hasOwnProperty', '__proto__']) {
+      await type(query, 250);
+      await h.push(o.page, { type: 'addressSuggestions', query, items: [{ label: query + ' 1', lat: 52, lon: 21 }] });
+    }
+    const beforeOthers = await asks();
+    await type('hasOwnProperty', 0);
+    assert.equal(await text(o.page, '#suggestions li'), 'hasOwnProperty 1');
+    await type('Gdańsk', 250);
+    assert.equal(await asks(), beforeOthers + 1);
     await o.page.fill('#address', '   ');
     await o.page.click('#searchBtn');
     assert.deepEqual(await postedOf(o.page, 'searchAddress'), []);
@@ -272,6 +283,20 @@ const cases = [
     await o.page.press('#address', 'Enter');
     assert.equal((await h.waitPosted(o.page, 'searchAddress')).query, 'Kraków, Rynek');
     assert.equal(await text(o.page, '#status'), 'Szukam…');
+    // Searches overlap: only the latest one's answer moves the map.
+    await o.page.fill('#address', 'Gdańsk');
+    await o.page.press('#address', 'Enter');
+    await h.push(o.page, { type: 'addressResults', query: 'Kraków, Rynek', lat: 50.0614, lon: 19.9366, label: 'Kraków' });
+    await h.push(o.page, { type: 'addressResults', query: 'Gdańsk', lat: 54.352, lon: 18.6466, label: 'Gdańsk' });
+    await h.push(o.page, { type: 'addressResults', query: 'Kraków, Rynek', lat: 50.0614, lon: 19.9366, label: 'Kraków' });
+    assert.deepEqual([...await view(o.page), await text(o.page, '#status')], [54.352, 18.6466, 17, 'Gdańsk']);
+  }],
+
+  ['the frame indicator: whole metres below 1 km, else km with two decimals', async () => {
+    const o = await open();
+    assert.match(await text(o.page, '#frameInfo'), /^Kadr: \S+ k?m × \S+ k?m {2}\(1:1000 → \d+ płyt\.\)$/);
+    for (const [metres, shown] of [[999.4, '999 m'], [999.6, '1,00 km'], [1000, '1,00 km'], [12345.678, '12,35 km']])
+      assert.equal(await o.page.evaluate((m) => formatLength(m), metres), shown, String(metres));
   }],
 
   ['settings dialog: rows, preselection, new layer, cancelled prompt, save', async () => {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 #include "base/service_hosts.h"
 #include "base/worker_registry.h"
@@ -229,4 +231,34 @@ TEST_F(CloudControllerDemo, TheReplySaysWhatWasMadeAndWhatWasLeftOut) {
     for (const auto& e : std::filesystem::directory_iterator(dir_ / "keep")) EXPECT_NE(e.path().extension(), ".part");
     EXPECT_TRUE(std::filesystem::exists(dir_ / "keep" / "ostatnia_chmura.laz" / "x"));
     bindAddonToHost(nullptr);
+}
+
+// The index tells the real density after the page has already asked for a
+// newer frame: that frame's answer stays the last word.
+TEST_F(CloudControllerDemo, ALateRefinementOfAnOlderFrameIsDropped) {
+    TestEnvironment env;
+    auto made = env.make(dir_, server_->baseUrl());
+    made.currentYear = kl::geoportal::demo::kLidarLastOfferedYear;
+    std::mutex mutex;
+    std::condition_variable postedOne;
+    std::vector<std::function<void()>> posted;  // held back from the main thread
+    made.post = [&](std::function<void()> task, std::function<void()>) {
+        std::lock_guard<std::mutex> lock(mutex);
+        posted.push_back(std::move(task));
+        postedOne.notify_all();
+        return true;
+    };
+    CloudController controller(made);
+    controller.onFrameEstimate({{"bboxWgs84", {15.5680, 51.2615, 15.5700, 51.2627}}, {"detail", "full"}});
+    std::vector<std::function<void()>> tasks;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        postedOne.wait(lock, [&] { return !posted.empty(); });
+        tasks = posted;
+    }
+    EXPECT_EQ(controller.onFrameEstimate(hectare("full"))["type"], "estimateDone");
+    for (const auto& task : tasks) task();
+    EXPECT_EQ(env.last("estimateDone"), nullptr);
+    kl::WorkerRegistry::instance().shutdown();
+    kl::WorkerRegistry::instance().reopen();
 }

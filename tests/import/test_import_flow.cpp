@@ -199,6 +199,34 @@ TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAncho
     EXPECT_DOUBLE_EQ(s.controller().terrainZOffset(), lowest);
 }
 
+// A cancelled fetch leaves the stored result as it was, down to the zone it
+// is placed in; the project's location alone names no zone, so the fetch's does.
+TEST_F(ImportFlow, ACancelledFetchInAnotherZoneLeavesTheStoredResultPlacedAsBefore) {
+    const tools::DemoFrame f = tools::demoFrame();
+    KlGeoLocation location{};
+    location.latitude = (f.south + f.north) / 2;
+    location.longitude = (f.west + f.east) / 2;
+    location.hasLocation = 1;
+    location.scaleFactor = 1;
+    ASSERT_EQ(s.workbench().project().setGeoLocation(location), KL_NOERROR);
+    const auto model = [&] {
+        nlohmann::ordered_json j = s.workbench().project().toJson();
+        for (auto& e : j["elements"]) e.erase("guid");
+        return j.dump();
+    };
+    ASSERT_FALSE(s.fetch({"dzialki"}).is_null());
+    ASSERT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");
+    const std::string placed = model();
+    ASSERT_TRUE(s.workbench().undo());
+    // Warsaw lies two PL-2000 zones east of the demo site.
+    ASSERT_TRUE(s.ask({{"type", "fetch"}, {"bboxWgs84", {21.00, 52.22, 21.01, 52.23}}, {"layers", {"dzialki"}}})
+                    .is_null());
+    EXPECT_TRUE(s.ask({{"type", "cancel"}}).is_null());
+    ASSERT_FALSE(s.waitFor("cancelled").is_null());
+    ASSERT_EQ(s.ask({{"type", "place"}}).value("type", ""), "placeDone");
+    EXPECT_EQ(model(), placed);
+}
+
 class AddressSearch : public ::testing::Test {
 protected:
     // The page's search or suggestion request and its later answer.
@@ -225,7 +253,8 @@ TEST_F(AddressSearch, OverlappingSuggestionsEachCarryTheirOwnQuery) {
 // search is named, a late suggestion gives an empty list (the answer would
 // come after 5 s; the suggestion gives up at 4 s).
 TEST_F(AddressSearch, NothingFoundAFailingSearchAndALateSuggestion) {
-    EXPECT_EQ(ask("searchAddress", "Marszałkowska 1", "addressResults"), json({{"type", "addressResults"}}));
+    EXPECT_EQ(ask("searchAddress", "Marszałkowska 1", "addressResults"),
+              json({{"type", "addressResults"}, {"query", "Marszałkowska 1"}}));
     DemoServices::instance().addFault(geoportal::FaultKind::Status, "", 0, "/search");
     EXPECT_EQ(ask("searchAddress", "Rynek", "error").value("msg", ""),
               "Wyszukiwarka adresow nie odpowiada (Nominatim)");
