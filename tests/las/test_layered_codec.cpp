@@ -54,79 +54,51 @@ bool parseLayeredLaz(const std::vector<uint8_t>& f, LayeredLaz* laz, std::string
 // Every layered sample, chunk by chunk (their records are compared with laz-perf in the
 // oracle test): our encoder turns them back into the very bytes the original writer stored
 // (same models, same layer choices), which pins down the wave packet item that laz-perf
-// cannot read.
-struct SampleCase {
-  const char* file;
-  uint8_t format;
-  uint64_t points;
-  size_t chunks;
-};
-
-class LayeredSample : public ::testing::TestWithParam<SampleCase> {
- protected:
-  void SetUp() override {
-    const SampleCase& s = GetParam();
-    file_ = readFile(sample(s.file));
+// cannot read. A reader that asks only for position and colour (or intensity) gets those
+// exactly as a full decode does, and GPS time is skipped; full and partial decodes
+// alternate on one thread, so a decoder kept from the chunk before must not leak.
+TEST(LayeredSample, ReencodesToTheStoredBytesAndDecodesOnlyTheFieldsAskedFor) {
+  const struct {
+    const char* file;
+    uint8_t format;
+    uint64_t points;
+    size_t chunks;
+  } samples[] = {{"laspy__1_4_w_evlr.laz", 6, 1000, 1},        {"laspy__append-bug.laz", 8, 37805, 1},
+                 {"laspy__simple.copc.laz", 7, 1065, 65},      {"laszip4j__record-format-7.laz", 7, 62, 1},
+                 {"laszip4j__record-format-8.laz", 8, 62, 1}, {"laspy__fullwave.laz", 10, 10750, 1}};
+  for (const auto& s : samples) {
+    SCOPED_TRACE(s.file);
+    const std::vector<uint8_t> file = readFile(sample(s.file));
+    LayeredLaz laz;
     std::string error;
-    ASSERT_TRUE(parseLayeredLaz(file_, &laz_, &error)) << error;
-    ASSERT_EQ(laz_.pointFormat, s.format);
-    ASSERT_EQ(laz_.pointCount, s.points);
-    ASSERT_EQ(laz_.chunks.size(), s.chunks);
-  }
-  std::vector<uint8_t> file_;
-  LayeredLaz laz_;
-};
-
-TEST_P(LayeredSample, ReencodesToTheStoredBytes) {
-  for (size_t i = 0; i < laz_.chunks.size(); ++i) {
-    const LazChunk& c = laz_.chunks[i];
-    const uint8_t* stored = &file_[c.offset];
-    std::vector<uint8_t> records(c.points * laz_.recordLength);
-    std::string error;
-    ASSERT_TRUE(decodeLayeredChunk(stored, c.bytes, laz_.info.items, laz_.recordLength, c.points, records.data(),
-                                   &error))
-        << error;
-    std::vector<uint8_t> encoded;
-    ASSERT_TRUE(encodeLayeredChunk(records.data(), c.points, laz_.info.items, laz_.recordLength, &encoded, &error))
-        << error;
-    ASSERT_EQ(encoded.size(), c.bytes) << "chunk " << i;
-    EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), stored)) << "chunk " << i;
-  }
-}
-
-// A reader that asks only for position and colour (or intensity) gets those exactly as a
-// full decode does, and GPS time is skipped. Full and partial decodes alternate on one
-// thread, so a decoder kept from the chunk before must not leak into the next.
-TEST_P(LayeredSample, DecodesOnlyTheFieldsAskedFor) {
-  const uint32_t rl = laz_.recordLength;
-  const bool colour = formatHasRgb(laz_.pointFormat);
-  const RecordField kept = colour ? RecordField::Colour : RecordField::Intensity;
-  const size_t keptAt = colour ? 30 : 12, keptSize = colour ? 6 : 2;
-  bool gpsTimeSkipped = false;
-  for (const LazChunk& c : laz_.chunks) {
-    std::vector<uint8_t> full(c.points * rl), some(c.points * rl);
-    std::string error;
-    ASSERT_TRUE(decodeLayeredChunk(&file_[c.offset], c.bytes, laz_.info.items, rl, c.points, full.data(), &error));
-    ASSERT_TRUE(decodeLayeredChunk(&file_[c.offset], c.bytes, laz_.info.items, rl, c.points, some.data(), &error,
-                                   RecordFields::positionOnly().with(kept)));
-    for (uint64_t i = 0; i < c.points; ++i) {
-      const uint8_t* f = &full[i * rl];
-      const uint8_t* s = &some[i * rl];
-      ASSERT_TRUE(std::equal(f, f + 12, s) && f[14] == s[14]) << "position of point " << i;
-      ASSERT_TRUE(std::equal(f + keptAt, f + keptAt + keptSize, s + keptAt)) << "point " << i;
-      gpsTimeSkipped = gpsTimeSkipped || !std::equal(f + 22, f + 30, s + 22);
+    ASSERT_TRUE(parseLayeredLaz(file, &laz, &error)) << error;
+    ASSERT_EQ(laz.pointFormat, s.format);
+    ASSERT_EQ(laz.pointCount, s.points);
+    ASSERT_EQ(laz.chunks.size(), s.chunks);
+    const uint32_t rl = laz.recordLength;
+    const bool colour = formatHasRgb(laz.pointFormat);
+    const RecordField kept = colour ? RecordField::Colour : RecordField::Intensity;
+    const size_t keptAt = colour ? 30 : 12, keptSize = colour ? 6 : 2;
+    bool gpsTimeSkipped = false;
+    for (const LazChunk& c : laz.chunks) {
+      const uint8_t* stored = &file[c.offset];
+      std::vector<uint8_t> full(c.points * rl), some(c.points * rl), encoded;
+      ASSERT_TRUE(decodeLayeredChunk(stored, c.bytes, laz.info.items, rl, c.points, full.data(), &error)) << error;
+      ASSERT_TRUE(encodeLayeredChunk(full.data(), c.points, laz.info.items, rl, &encoded, &error)) << error;
+      ASSERT_TRUE(encoded.size() == c.bytes && std::equal(encoded.begin(), encoded.end(), stored)) << c.offset;
+      ASSERT_TRUE(decodeLayeredChunk(stored, c.bytes, laz.info.items, rl, c.points, some.data(), &error,
+                                     RecordFields::positionOnly().with(kept)));
+      for (uint64_t i = 0; i < c.points; ++i) {
+        const uint8_t* f = &full[i * rl];
+        const uint8_t* p = &some[i * rl];
+        ASSERT_TRUE(std::equal(f, f + 12, p) && f[14] == p[14]) << "position of point " << i;
+        ASSERT_TRUE(std::equal(f + keptAt, f + keptAt + keptSize, p + keptAt)) << "point " << i;
+        gpsTimeSkipped = gpsTimeSkipped || !std::equal(f + 22, f + 30, p + 22);
+      }
     }
+    EXPECT_TRUE(gpsTimeSkipped || laz.pointCount < 100) << "no GPS time changed: the table needs another sample";
   }
-  EXPECT_TRUE(gpsTimeSkipped || laz_.pointCount < 100) << "no GPS time changed: the table needs another sample";
 }
-
-INSTANTIATE_TEST_SUITE_P(Samples, LayeredSample,
-                         ::testing::Values(SampleCase{"laspy__1_4_w_evlr.laz", 6, 1000, 1},
-                                           SampleCase{"laspy__append-bug.laz", 8, 37805, 1},
-                                           SampleCase{"laspy__simple.copc.laz", 7, 1065, 65},
-                                           SampleCase{"laszip4j__record-format-7.laz", 7, 62, 1},
-                                           SampleCase{"laszip4j__record-format-8.laz", 8, 62, 1},
-                                           SampleCase{"laspy__fullwave.laz", 10, 10750, 1}));
 
 // A format 8 sample with extra bytes (14 layers) gives a realistic chunk to damage. Each
 // damage is decoded from an exactly sized heap copy, so the address sanitizer sees any read
