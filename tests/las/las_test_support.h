@@ -28,12 +28,9 @@ inline std::string tempFile(const std::string& name) {
 
 // True when the writer left none of its temporary files ("<out>.??????.tmp") beside out.
 inline bool noTempBeside(const std::string& out) {
-  const std::filesystem::path o(out);
-  const std::string prefix = o.filename().string() + ".";
-  for (const auto& e : std::filesystem::directory_iterator(o.parent_path())) {
-    const std::string name = e.path().filename().string();
-    if (name.rfind(prefix, 0) == 0 && e.path().extension() == ".tmp") return false;
-  }
+  const std::string prefix = std::filesystem::path(out).filename().string() + ".";
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(out).parent_path()))
+    if (e.path().filename().string().starts_with(prefix) && e.path().extension() == ".tmp") return false;
   return true;
 }
 

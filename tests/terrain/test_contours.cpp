@@ -201,18 +201,11 @@ TEST(SmoothContours, ChaikinKeepsRingsClosedAndThinsStraightRuns) {
       {11.0, false, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}},
       {12.0, false, {{0, 0}, {1, 1}}},
   };
-  auto once = contours;
-  smoothContours(once, 1, 0.0);
-  ASSERT_EQ(once[0].points.size(), 11u);
-  EXPECT_EQ(once[0].points.front(), once[0].points.back());
-  EXPECT_EQ(once[0].points[0], (std::pair{1.0, 0.0}));
-  EXPECT_EQ(once[1].points.size(), 8u);
-  EXPECT_EQ(once[2].points.size(), 2u);
-
   smoothContours(contours, 2, 0.05);
   EXPECT_EQ(contours[0].points.front(), contours[0].points.back());
-  EXPECT_LT(contours[0].points.size(), 21u);
+  EXPECT_TRUE(contours[0].points.size() > 6 && contours[0].points.size() < 21) << "rounded, then thinned";
   EXPECT_EQ(contours[1].points, (Points{{0, 0}, {3, 0}}));  // a straight run keeps its ends only
+  EXPECT_EQ(contours[2].points, (Points{{0, 0}, {1, 1}}));
 }
 
 TEST(LabelContour, PositionsAnglesAndText) {
