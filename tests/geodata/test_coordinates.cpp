@@ -57,23 +57,21 @@ TEST(CoordinateText, ReadsUpToTheFirstBadToken) {
   }
 }
 
-TEST(EpsgCode, PolishCodeFoundInFreeText) {
+// A Polish code found in free text, and any code from the srsName forms.
+TEST(EpsgCode, FoundInFreeTextAndInSrsNames) {
   const std::pair<const char*, int> rows[] = {
       {"urn:ogc:def:crs:EPSG::2180", 2180}, {"EPSG:2180", 2180},  {"ETRF2000-PL / CS92 (2180)", 2180},
       {"PL-2000 2177 then 2176", 2176},     {"2179 2178", 2178},  {"EPSG:21781", 0},
       {"EPSG:121780", 0},                   {"EPSG:21781 and EPSG:2178", 2178},
       {"x2178y", 2178},                     {"2176", 2176},       {"EPSG:4326", 0}, {"", 0}};
   for (const auto& [text, code] : rows) EXPECT_EQ(findPolishEpsg(text), code) << text;
-}
-
-TEST(EpsgCode, AnyCodeFromTheSrsNameForms) {
-  const std::pair<const char*, int> rows[] = {
+  const std::pair<const char*, int> srsNames[] = {
       {"urn:ogc:def:crs:EPSG::2180", 2180}, {"EPSG:2177", 2177}, {"EPSG:21781", 21781},
       {"http://www.opengis.net/def/crs/EPSG/0/2178", 2178}, {"urn:ogc:def:crs:EPSG:6.3:2180", 2180},
       {"http://www.opengis.net/gml/srs/epsg.xml#4326", 4326}, {"EPSG:99999999999999999999", 0},
       {"EPSG:2180:99999999999999999999", 2180}, {"2180", 0}, {"EPSG", 0}, {"EPSG:0", 0}, {"", 0},
       {"urn:ogc:def:crs,crs:EPSG::2177,crs:EPSG::9651", 2177}, {"EPSG:2180+9651", 2180}};
-  for (const auto& [text, code] : rows) EXPECT_EQ(epsgFromSrsName(text), code) << text;
+  for (const auto& [text, code] : srsNames) EXPECT_EQ(epsgFromSrsName(text), code) << text;
 }
 
 TEST(AxisRule, PositionsComeToPl1992WhicheverOrderTheyArrive) {
@@ -117,18 +115,15 @@ TEST(PolishCrs, ZoneByLongitudeChangesAtTheHalfDegrees) {
   for (const auto& [lon, epsg] : rows) EXPECT_EQ(pl2000EpsgForLongitude(lon), epsg) << lon;
 }
 
-TEST(PolishCrs, LocalAffineMatchesExactConversionNearCentre) {
-  const Bbox box{430000.0, 370000.0, 432000.0, 372000.0};
-  const LocalAffine affine = localAffinePl1992ToPl2000(box, 2177);
+TEST(PolishCrs, LocalAffineAndPl2000BoxOfAFrame) {
+  const LocalAffine affine = localAffinePl1992ToPl2000({430000.0, 370000.0, 432000.0, 372000.0}, 2177);
   for (const Point2d p : {Point2d{431000.0, 371000.0}, Point2d{430000.0, 370000.0}, Point2d{432000.0, 372000.0},
                           Point2d{431500.0, 370250.0}}) {
     const Point2d exact = pl1992ToPl2000(p.x, p.y, 2177);
     const Point2d approx = affine.apply(p);
     EXPECT_LT(std::hypot(exact.x - approx.x, exact.y - approx.y), 5e-3);
   }
-}
-
-TEST(PolishCrs, Pl2000BoxCoversAllFourConvertedCorners) {
+  // The PL-2000 box of a frame covers all four converted corners.
   const Bbox frame{430000.0, 370000.0, 430500.0, 370500.0};
   const Bbox box = pl2000BoxFromPl1992(frame, 2178);
   for (const Point2d c : {Point2d{frame.minX, frame.minY}, Point2d{frame.maxX, frame.minY},

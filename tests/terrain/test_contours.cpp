@@ -40,7 +40,8 @@ TEST(ContourText, IntervalsAndMetres) {
   for (const auto& [value, text] : rows) EXPECT_EQ(formatMetres(value), text);
 }
 
-TEST(SampleStep, GrowsOnlyWhenAnAxisNeedsMoreThan3000Nodes) {
+// The step grows only when an axis needs more than 3000 nodes; nodes of the frame, NaN without data.
+TEST(SampleGrid, StepAndNodesOfTheFrame) {
   const auto wide = sampleStepForFrame({0, 0, 9000, 100}, 1.0);
   EXPECT_DOUBLE_EQ(wide.step, 9000.0 / 2999.0);
   EXPECT_EQ(wide.message,
@@ -49,9 +50,6 @@ TEST(SampleStep, GrowsOnlyWhenAnAxisNeedsMoreThan3000Nodes) {
   const auto fits = sampleStepForFrame({0, 0, 2999, 2999}, 0.0);
   EXPECT_DOUBLE_EQ(fits.step, 1.0);
   EXPECT_TRUE(fits.message.empty());
-}
-
-TEST(SampleGrid, NodesOfTheFrameAndNaNWithoutData) {
   const auto grid = sampleGrid({10, 20, 13, 22}, 1.0, [](double x, double y) -> std::optional<double> {
     if (x == 11.0 && y == 21.0) return std::nullopt;
     return x + 10.0 * y;
@@ -152,6 +150,7 @@ struct LimitCase {
   bool cancelAtSecondAsk;
   std::size_t contours;
   std::string message;
+  bool beyondAnyTerrain = false;  // the grid: a cone, or heights beyond any terrain
 };
 
 const std::string kTooMuch =
@@ -162,6 +161,8 @@ const LimitCase kLimitCases[] = {
     {"level_count_cut", {5, 600'000}, false, 5, kTooMuch},
     {"point_limit_keeps_the_crossing_contour", {3000, 100}, false, 15, kTooMuch},
     {"cancel_between_levels", {}, true, 0, "Poziomice: przerwano przez uzytkownika."},
+    {"heights_beyond_any_terrain", {}, false, 0, "Poziomice: wysokosci siatki poza zakresem - poziomice pominiete.",
+     true},
 };
 
 TEST(BuildContourLimits, StopsWithItsMessage) {
@@ -170,7 +171,8 @@ TEST(BuildContourLimits, StopsWithItsMessage) {
     int asks = 0;
     std::size_t lastDone = 0, lastTotal = 0;
     const auto result = ContourBuilder::build(
-        cone(0.0, 0.0), 1.0, c.limits, [&] { return c.cancelAtSecondAsk && ++asks >= 2; },
+        c.beyondAnyTerrain ? gridOf(2, 2, {0, 1e300, 0, 0}) : cone(0.0, 0.0), 1.0, c.limits,
+        [&] { return c.cancelAtSecondAsk && ++asks >= 2; },
         [&](std::size_t done, std::size_t total) {
           lastDone = done;
           lastTotal = total;
@@ -187,12 +189,6 @@ TEST(BuildContourLimits, StopsWithItsMessage) {
       EXPECT_LE(points - result.contours.back().points.size(), c.limits.maxPoints);
     }
   }
-}
-
-TEST(BuildContourRange, HeightsBeyondAnyTerrainAreRefusedWithAMessage) {
-  const auto result = ContourBuilder::build(gridOf(2, 2, {0, 1e300, 0, 0}), 0.25, {});
-  EXPECT_TRUE(result.contours.empty());
-  EXPECT_EQ(result.message, "Poziomice: wysokosci siatki poza zakresem - poziomice pominiete.");
 }
 
 TEST(SmoothContours, ChaikinKeepsRingsClosedAndThinsStraightRuns) {
