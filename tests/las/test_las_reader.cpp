@@ -276,9 +276,6 @@ TEST(DamagedChunk, IsAnErrorWithAMessage) {
   const uint64_t points = laz.chunks[0].points;
   const std::vector<uint8_t> chunk(&file[laz.chunks[0].offset], &file[laz.chunks[0].offset] + laz.chunks[0].bytes);
   std::vector<uint8_t> out(points * kRecord);
-  const auto decode = [&](std::vector<uint8_t> exact, std::string* e) {
-    return decodeLayeredChunk(exact.data(), exact.size(), laz.info.items, kRecord, points, out.data(), e);
-  };
   struct Damage {
     std::string what;
     std::vector<uint8_t> bytes;
@@ -307,11 +304,12 @@ TEST(DamagedChunk, IsAnErrorWithAMessage) {
     storeLe<uint32_t>(&bad[kSizesAt + 4], layerSize(1) + moved);
     damages.push_back({"moved " + std::to_string(moved), bad, ""});
   }
-  for (const Damage& d : damages) {
-    EXPECT_FALSE(decode(d.bytes, &error)) << d.what;
+  for (const Damage& d : damages) {  // each an exactly sized copy
+    error.clear();
+    EXPECT_FALSE(
+        decodeLayeredChunk(d.bytes.data(), d.bytes.size(), laz.info.items, kRecord, points, out.data(), &error));
     EXPECT_FALSE(error.empty()) << d.what;
     EXPECT_NE(error.find(d.cause), std::string::npos) << d.what << ": " << error;
-    error.clear();
   }
 }
 

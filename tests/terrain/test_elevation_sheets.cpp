@@ -16,8 +16,6 @@
 namespace kl::terrain {
 namespace {
 
-using test::FaultServer;
-
 std::string member(const std::string& godlo, const std::string& url) {
   std::string m = "<wfs:member><gugik:SkorowidzNMT2025 gml:id=\"x\">";
   if (!godlo.empty()) m += "<gugik:godlo>" + godlo + "</gugik:godlo>";
@@ -72,7 +70,7 @@ class ElevationServer : public ::testing::Test {
   }
 
   test::TempCacheHome cache;
-  FaultServer server;
+  test::FaultServer server;
   net::WfsClient client{test::loopbackTimings(), settings::serviceHostsWithOverride(server.url(""))};
   std::mutex mutex;
   std::map<std::string, std::pair<int, std::string>> years;

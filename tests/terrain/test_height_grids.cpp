@@ -21,8 +21,6 @@
 namespace kl::terrain {
 namespace {
 
-using test::ScratchFolder;
-
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct ReadCase {
@@ -76,7 +74,7 @@ const ReadCase kReadCases[] = {
 TEST(ReadAsciiGrid, ReadsOrRefusesNamingTheSheet) {
   for (const ReadCase& c : kReadCases) {
     SCOPED_TRACE(c.name);
-    ScratchFolder folder;
+    test::ScratchFolder folder;
     const std::string file = std::string(c.name) + ".asc";
     const auto result = readAsciiGrid(c.text ? folder.write(file, *c.text) : folder.path() / file);
     const std::string sheet = "Arkusz " + file;

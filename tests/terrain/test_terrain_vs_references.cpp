@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
