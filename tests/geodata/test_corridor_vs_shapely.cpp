@@ -60,7 +60,6 @@ std::vector<CorridorCase> corridorCases() {
         {"StraightManyPoints", polyline({{0, 0}, {10, 10}, {25, 25}, {26, 26}, {80, 80}}), 4.0, 1e-9},
         {"StraightRepeatedVertex", polyline({{0, 0}, {40, 0}, {40, 0}, {90, 0}}), 3.0, 1e-9},
         {"RightAngle", polyline({{0, 0}, {60, 0}, {60, 60}}), 4.0, 0.02},
-        {"UnequalSegments", polyline({{0, 0}, {5, 0}, {80, 40}}), 2.0, 0.02},
         {"SharpBend", polyline({{0, 0}, {100, 0}, {10, 12}}), 3.5, -1},
         {"HairpinOfShortSegments", polyline({{0, 0}, {50, 0}, {52, 2}, {50, 4}, {0, 4.5}}), 3.0, -1},
         {"Zigzag", polyline({{0, 0}, {20, 5}, {0, 10}, {20, 15}, {0, 20}}), 2.0, -1},

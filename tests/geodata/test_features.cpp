@@ -23,19 +23,35 @@ GisFeature square(double x0, double y0) {
 }
 
 // Each feature with the geometry of what it holds and its kind, in WGS 84 or
-// in the grid.
-TEST(GeoJson, GeometryKindsInTheirOrder) {
+// in the grid. The streamed text is exactly what a JSON library prints for the
+// same collection (its canonical compact form: member order, escapes, number
+// text), so readers and earlier outputs see the same bytes.
+TEST(GeoJson, GeometryKindsInTheirOrderStreamedInTheCanonicalCompactForm) {
   GisFeature two = square(500000, 500000);
   two.polygons.push_back(square(500100, 500000).polygons[0]);
   two.lines.push_back({{1, 2}, {3, 4}});
   GisFeature lines, point, none;
   lines.type = DataType::UtilityNetworks;
-  lines.lines = {{{500000, 500000}, {500001, 500001}}, {{500002, 500002}, {500003, 500003}}};
+  lines.lines = {{{500000, 500000}, {500001, 500001}}, {{1e-7, -0.0}, {1e21, 5.0}},
+                 {{0.1, 0.2}, {2.0 / 3.0, 123456789012.0}}};
   point.type = DataType::Rasters;
   point.hasPoint = true;
   point.point = {500000, 500000};
   none.type = static_cast<DataType>(77);
-  const nlohmann::json j = toGeoJson({square(500000, 500000), two, lines, point, none});
+  GisFeature odd = square(500000.1, 499999.123456789);
+  odd.attributes = {{"", "empty key"},
+                    {"_kind", "replaced by the kind"},
+                    {"_a", "before the kind"},
+                    {"a\"quote", "back\\slash \t tab \n line \x01 \x1f control"},
+                    {"zolw", "\xc5\xbc\xc3\xb3\xc5\x82w"}};
+  const std::vector<GisFeature> features = {square(500000, 500000), two, lines, point, none, odd};
+  for (const auto coordinates : {GeoJsonCoordinates::Pl1992, GeoJsonCoordinates::Wgs84}) {
+    std::ostringstream out;
+    writeGeoJson(out, features, coordinates);
+    EXPECT_EQ(out.str(), toGeoJson(features, coordinates).dump());
+    EXPECT_EQ(nlohmann::json::parse(out.str()).dump(), out.str());
+  }
+  const nlohmann::json j = toGeoJson(features);
   const auto& f = j["features"];
   EXPECT_EQ(f[0]["properties"], (nlohmann::json{{"_kind", "budynek"}, {"_typ", "budynki"}, {"gml_id", "b.1"}}));
   const LatLon g = pl1992ToWgs84(500000, 500000);
@@ -49,35 +65,11 @@ TEST(GeoJson, GeometryKindsInTheirOrder) {
   }
   EXPECT_FALSE(f[4].contains("geometry"));
   EXPECT_EQ(f[4]["properties"]["_kind"], "inne");
+  EXPECT_EQ(f[5]["properties"]["_kind"], "budynek");
+  EXPECT_EQ(f[5]["properties"].size(), 5u);
   const nlohmann::json grid = toGeoJson({square(500000, 500000)}, GeoJsonCoordinates::Pl1992);
   EXPECT_EQ(grid["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2180");
   EXPECT_EQ(grid["features"][0]["geometry"]["coordinates"][0][1], (nlohmann::json{500010.0, 500000.0}));
-}
-
-// The streamed text is exactly what a JSON library prints for the same
-// collection (its canonical compact form: member order, escapes, number text),
-// so readers and earlier outputs see the same bytes.
-TEST(GeoJson, StreamedTextIsTheCanonicalCompactForm) {
-  GisFeature odd = square(500000.1, 499999.123456789);
-  odd.attributes = {{"", "empty key"},
-                    {"_kind", "replaced by the kind"},
-                    {"_a", "before the kind"},
-                    {"a\"quote", "back\\slash \t tab \n line \x01 \x1f control"},
-                    {"zolw", "\xc5\xbc\xc3\xb3\xc5\x82w"}};
-  GisFeature noGeometry;
-  noGeometry.type = DataType::Parcels;
-  GisFeature farAway;
-  farAway.type = DataType::UtilityNetworks;
-  farAway.lines = {{{1e-7, -0.0}, {1e21, 5.0}}, {{0.1, 0.2}, {2.0 / 3.0, 123456789012.0}}};
-  for (const auto coordinates : {GeoJsonCoordinates::Pl1992, GeoJsonCoordinates::Wgs84}) {
-    std::ostringstream out;
-    writeGeoJson(out, {odd, noGeometry, farAway}, coordinates);
-    const nlohmann::json read = nlohmann::json::parse(out.str());
-    EXPECT_EQ(read.dump(), out.str());
-    EXPECT_EQ(read["features"][0]["properties"]["_kind"], "budynek");
-    EXPECT_EQ(read["features"][0]["properties"].size(), 5u);
-    EXPECT_FALSE(read["features"][1].contains("geometry"));
-  }
 }
 
 GisFeature feature(const std::string& id, double x, const std::string& typ = "budynki") {

@@ -1,5 +1,5 @@
 // The real sample documents read by GDAL and by the parser give the same
-// features and the same PL-1992 coordinates.
+// features and the same PL-1992 coordinates; the GML tool end to end.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 #include "geodata/gml_parser.h"
 #include "tests/geodata/ogr_oracle.h"
 #include "tests/geodata/sample_files.h"
+#include "tests/support/command_output.h"
 #include "tests/support/scratch_folder.h"
 
 namespace kl::geo {
@@ -101,6 +102,42 @@ TEST(GmlAgainstGdal, SameFeaturesAndCoordinates) {
     }
     EXPECT_EQ(ours.size(), gdalCount);
     EXPECT_LT(worst, 1e-3);
+  }
+}
+
+// A document cut short past the first chunk has its first features written
+// before the cut shows: the collection stays unclosed, so no reader takes it
+// for a complete one; nor is an HTML page or an exception report a collection.
+TEST(GmlTool, PrintsPl1992GeoJsonAndCountOrFailsWithoutACollection) {
+  const test::ScratchFolder dir;
+  std::string cut = "<wfs:FeatureCollection xmlns:wfs=\"w\" xmlns:gml=\"g\" srsName=\"EPSG:2180\">";
+  for (int i = 0; cut.size() < 3'000'000; ++i)
+    cut += "<wfs:member><b gml:id=\"b." + std::to_string(i) + "\"><gml:Point><gml:pos>500000 600000</gml:pos>"
+           "</gml:Point></b></wfs:member>";
+  const struct {
+    std::string path;
+    std::size_t features;  // none: a failure
+    const char* said;      // on standard error, in part
+  } rows[] = {
+      {std::string(KL_SAMPLES_DIR) + "/gml/egibplb__warszawa_gml_multiple_polygons.xml", 10, "Obiekty: 10\n"},
+      {dir.write("maintenance.html", "<!DOCTYPE html><html><body><p>Przerwa techniczna</p></body></html>"), 0, ""},
+      {dir.write("report.xml", "<?xml version=\"1.0\"?><ows:ExceptionReport xmlns:ows=\"http://www.opengis.net/ows/1.1\">"
+                               "<ows:Exception exceptionCode=\"NoApplicableCode\"/></ows:ExceptionReport>"), 0, ""},
+      {dir.write("cut.xml", cut), 0, "Niepoprawny dokument GML"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    const test::CommandRun run = test::runCommand(KL_GML_TOOL " '" + row.path + "' 2>/dev/null");
+    const std::string said = test::runCommand(KL_GML_TOOL " '" + row.path + "' 2>&1 >/dev/null").out;
+    EXPECT_NE(said.find(row.said), std::string::npos) << said;
+    if (row.features > 0) {
+      const json features = json::parse(run.out)["features"];
+      ASSERT_EQ(features.size(), row.features);
+      // Warsaw centre, PL-1992 easting
+      EXPECT_NEAR(features[0]["geometry"]["coordinates"][0][0][0].get<double>(), 638000.0, 5000.0);
+    } else {
+      EXPECT_NE(run.status, 0);
+      EXPECT_FALSE(json::accept(run.out));
+    }
   }
 }
 

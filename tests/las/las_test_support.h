@@ -28,12 +28,9 @@ inline std::string tempFile(const std::string& name) {
 
 // True when the writer left none of its temporary files ("<out>.??????.tmp") beside out.
 inline bool noTempBeside(const std::string& out) {
-  const std::filesystem::path o(out);
-  const std::string prefix = o.filename().string() + ".";
-  for (const auto& e : std::filesystem::directory_iterator(o.parent_path())) {
-    const std::string name = e.path().filename().string();
-    if (name.rfind(prefix, 0) == 0 && e.path().extension() == ".tmp") return false;
-  }
+  const std::string prefix = std::filesystem::path(out).filename().string() + ".";
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(out).parent_path()))
+    if (e.path().filename().string().starts_with(prefix) && e.path().extension() == ".tmp") return false;
   return true;
 }
 
@@ -61,31 +58,19 @@ struct Decoded {
   std::vector<uint8_t> records;
 };
 
-// Opens with the given call, then reads every record.
-template <class Open>
-Decoded decodeWith(Open open) {
+// Opens the file, or the bytes when given, then reads every record.
+inline Decoded decode(const std::string& name, unsigned threads = 1, const std::vector<uint8_t>* bytes = nullptr) {
   Decoded d;
   LasReader reader;
-  d.status = open(reader);
+  d.status = bytes ? reader.openMemory(bytes->data(), bytes->size(), name, threads) : reader.open(name, threads);
   if (!d.status) return d;
   d.header = reader.header();
   d.status = reader.readAll(&d.records);
   return d;
 }
-
-inline Decoded decodeFile(const std::string& path, unsigned threads = 1) {
-  return decodeWith([&](LasReader& r) { return r.open(path, threads); });
-}
-
+inline Decoded decodeFile(const std::string& path, unsigned threads = 1) { return decode(path, threads); }
 inline Decoded decodeBytes(const std::vector<uint8_t>& bytes, const std::string& name, unsigned threads = 1) {
-  return decodeWith([&](LasReader& r) { return r.openMemory(bytes.data(), bytes.size(), name, threads); });
-}
-
-// Uncompressed records of a .las file, straight from its bytes.
-inline std::vector<uint8_t> rawRecordsOfLas(const std::string& path, uint64_t count, uint16_t recordLength) {
-  const std::vector<uint8_t> f = readFile(path);
-  const uint32_t offset = loadLe<uint32_t>(f.data() + 96);
-  return std::vector<uint8_t>(f.begin() + offset, f.begin() + offset + static_cast<std::ptrdiff_t>(count * recordLength));
+  return decode(name, threads, &bytes);
 }
 
 // Decodes with laz-perf; false if laz-perf fails on the file.

@@ -5,19 +5,14 @@
 const fs = require('fs');
 const path = require('path');
 
+// NODE_PATH names the project's node_modules, as the tests and the bench set it.
 function lazPerfModule() {
-  const base = process.env.NODE_PATH
-    ? path.join(process.env.NODE_PATH.split(path.delimiter)[0], 'laz-perf')
-    : path.join(__dirname, '..', '..', 'node_modules', 'laz-perf');
+  const base = path.join(process.env.NODE_PATH.split(path.delimiter)[0], 'laz-perf');
   return require(path.join(base, 'lib', 'node', 'index.js')).createLazPerf();
 }
 
 async function main() {
   const args = process.argv.slice(2);
-  if (args.length < 1) {
-    console.error('usage: node lazperf_decode.js IN.laz [OUT.raw]');
-    process.exit(2);
-  }
   const input = fs.readFileSync(args[0]);
   const lp = await lazPerfModule();
   const filePtr = lp._malloc(input.length);

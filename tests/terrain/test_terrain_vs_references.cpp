@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -284,7 +284,6 @@ struct RefusalCase {
 
 const RefusalCase kRefusals[] = {
     {"unknown_header_word", "ncols 2\nnrows 2\nfoo 1\n", "--interval 1 --out {out}", 1},
-    {"zero_interval", smoothSheet(), "--interval 0 --out {out}", 2},
     {"unreadable_interval", smoothSheet(), "--interval abc --out {out}", 2},
     {"unknown_extension", smoothSheet(), "--interval 1 --out {out}.shp", 2},
     {"folder_missing", smoothSheet(), "--interval 1 --out {out}/none/lines.dxf", 3},
