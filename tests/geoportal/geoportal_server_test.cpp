@@ -41,12 +41,7 @@ protected:
         GeoportalSuite::SetUp();
         server_->setConfig(config());
     }
-    static ServiceConfig config() {
-        ServiceConfig c;
-        c.lidarDensity = kTestDensity;
-        c.lidarCacheDir = cacheDir();
-        return c;
-    }
+    static ServiceConfig config() { return {.lidarDensity = kTestDensity, .lidarCacheDir = cacheDir()}; }
     static std::string cacheDir() { return std::string(KL_BINARY_DIR) + "/geoportal_server_test_cache"; }
     struct Reply {
         int status = 0;

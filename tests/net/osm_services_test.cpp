@@ -94,9 +94,7 @@ TEST(GeocoderAnswers, GiveThePlacesNothingOrTheReason) {
         {"search: no coordinates", false, 200, R"([{"display_name":"X"}])", {}, kGeocoderUnreadable},
         {"search: latitude out of range", false, 200, R"([{"lat":"152.2","lon":"15.5"}])", {}, kGeocoderUnreadable},
         {"search: body cut short", false, 200, R"([{"lat":"51.26","lo)", {}, kGeocoderUnreadable},
-        {"search: 500", false, 500, "Internal error", {}, kGeocoderSilent, 2},
         {"search: html page", false, 200, kMaintenancePage, {}, kGeocoderSilent, 2},
-        {"search: 404", false, 404, "", {}, kGeocoderSilent, 1},
         // The real answer: [longitude, latitude]; labels from the parts each feature has.
         {"suggest: real answer", true, 200, sample("waypointer__photon_response.json"),
          {{46.0664228, 11.1257601, "Trento, Provincia di Trento"},

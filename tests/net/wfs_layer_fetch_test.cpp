@@ -83,10 +83,7 @@ const std::string kUtilities = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 const geo::Bbox kTile{demo::kMinEasting, demo::kMinNorthing, demo::kMinEasting + 500, demo::kMaxNorthing};
 
 geoportal::ServiceConfig capped(long long maxFeatures, bool matchedUnknown = false) {
-    geoportal::ServiceConfig c;
-    c.maxFeatures = maxFeatures;
-    c.matchedUnknown = matchedUnknown;
-    return c;
+    return {.maxFeatures = maxFeatures, .matchedUnknown = matchedUnknown, .lidarCacheDir = {}};
 }
 
 class TiledFetch : public kl::test::GeoportalSuite {
@@ -169,16 +166,21 @@ TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {
         << r.warning;
 }
 
+// Answers of points "ms:b" at northing-first positions.
+std::string member(int id, const std::string& pos) {
+    return "<wfs:member><ms:b gml:id=\"b." + std::to_string(id) + "\"><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2180\">"
+           "<gml:pos>" + pos + "</gml:pos></gml:Point></ms:b></wfs:member>";
+}
+std::string collection(int matched, const std::string& members) {
+    return "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" xmlns:gml=\"http://www.opengis.net/gml/3.2\" "
+           "xmlns:ms=\"m\" numberMatched=\"" + std::to_string(matched) + "\">" + members + "</wfs:FeatureCollection>";
+}
+
 TEST(TiledFetchLosses, GeometryLossesOfTheAnswersReachTheWarning) {
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
     WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
-    server.reply("/lossy", 200,
-                 "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
-                 "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"2\" "
-                 "numberReturned=\"2\"><wfs:member><ms:b gml:id=\"b.1\"><gml:Point><gml:pos>486100 637100"
-                 "</gml:pos></gml:Point></ms:b></wfs:member><wfs:member><ms:b gml:id=\"b.2\"><gml:Point>"
-                 "<gml:pos>486100 1e400</gml:pos></gml:Point></ms:b></wfs:member></wfs:FeatureCollection>");
+    server.reply("/lossy", 200, collection(2, member(1, "486100 637100") + member(2, "486100 1e400")));
     const TiledFetchResult r = getFeatureTiled(client, server.url("/lossy"), "ms:b", {637000, 486000, 637500, 486500},
                                                geo::DataType::Buildings, nullptr);
     EXPECT_EQ(r.features.size(), 1u);
@@ -259,20 +261,13 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
 // requests without one. A small whole layer is then read and cut to the
 // frame; a whole layer that does not parse is reported.
 TEST(WholeLayerFallback, SmallLayerIsCutToTheFrameOrReportedWhenItDoesNotParse) {
-    const auto member = [](int id, int e, int n) {
-        return "<wfs:member><ms:b gml:id=\"b." + std::to_string(id) + "\"><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2180\">"
-               "<gml:pos>" + std::to_string(n) + " " + std::to_string(e) + "</gml:pos></gml:Point></ms:b></wfs:member>";
-    };
-    const std::string open = "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
-                             "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"3\"";
     const struct {
         const char* name;
         std::string whole;
         std::size_t features;
         const char* warningStart;
     } cases[] = {
-        {"small layer", open + ">" + member(1, 637100, 486100) + member(2, 637200, 486200) + member(3, 486100, 637100) +
-                            "</wfs:FeatureCollection>",
+        {"small layer", collection(3, member(1, "486100 637100") + member(2, "486200 637200") + member(3, "637100 486100")),
          2, ""},
         {"cut document", "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><ms:b>", 0,
          "Usluga WFS ms:b: Odpowiedz serwera urwana"},
@@ -287,7 +282,7 @@ TEST(WholeLayerFallback, SmallLayerIsCutToTheFrameOrReportedWhenItDoesNotParse) 
             if (rq.has_param("BBOX"))
                 rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"w\" numberReturned=\"0\"/>", "text/xml");
             else if (rq.has_param("resultType"))
-                rs.set_content(open + "/>", "text/xml");
+                rs.set_content(collection(3, ""), "text/xml");
             else
                 rs.set_content(c.whole, "text/xml");
         });
