@@ -266,7 +266,6 @@ TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
         bool wanted = true;  // bridges and roads
     } cases[] = {
         {"NeitherKindWanted", kFrame, 200, answer(kBridge), "", 0, 0, false},
-        {"Answer", kFrame, 200, answer(kBridge + "," + kOnePoint + "," + kUntagged), "", 2, 1},
         {"FiveByFiveKilometres", {200000, 300000, 205000, 305000}, 200, answer(""), "", 0, 1},
         {"OneMetreLarger", {200000, 300000, 205000, 305001}, 200, answer(""), kTooLarge, 0, 0},
         {"TooManyRequests", kFrame, 429, "rate limited", kSilent + "429).", 0, 1},

@@ -78,7 +78,6 @@ TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
 // The demo site is two tiles of 500 m; its mains cross the edge between them.
 const geo::Bbox kSite{demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
 const std::string kCadastre = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
-const std::string kUtilities = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 // The western tile of the site: one request a variant.
 const geo::Bbox kTile{demo::kMinEasting, demo::kMinNorthing, demo::kMinEasting + 500, demo::kMaxNorthing};
 
@@ -108,10 +107,6 @@ TEST_F(TiledFetch, FrameComesTileByTileOnceAndThenFromTheCache) {
     EXPECT_EQ(server_->log().snapshot().size(), 2u);
     EXPECT_EQ(fetch(kCadastre, "ms:dzialki").features.size(), r.features.size());
     EXPECT_EQ(server_->log().snapshot().size(), 2u);
-    // Mains without ids cross the tile edge: both tiles hold them, one copy stays.
-    const TiledFetchResult mains = fetch(kUtilities, "ms:przewod_wodociagowy");
-    EXPECT_EQ(mains.features.size(), std::size_t(demo::kWaterPipes));
-    EXPECT_GT(mains.duplicatesDropped, 0);
 }
 
 // A dense tile is paged with STARTINDEX; without a total a short page proves
