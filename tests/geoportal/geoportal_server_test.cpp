@@ -11,7 +11,6 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -62,22 +61,14 @@ protected:
 std::string gdalImageSummary(const std::string& body, const std::string& name) {
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path, std::ios::binary) << body;
-    const std::string out = test::runCommand("gdalinfo -stats '" + path + "' 2>/dev/null").out;
+    const auto info = nlohmann::json::parse(test::runCommand("gdalinfo -json -stats '" + path + "' 2>/dev/null").out,
+                                            nullptr, false);
     std::filesystem::remove(path);
     std::filesystem::remove(path + ".aux.xml");
-    std::string driver, size, stddev;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("Driver: ", 0) == 0) driver = line.substr(8, line.find('/') - 8);
-        if (line.rfind("Size is ", 0) == 0) size = line.substr(8);
-        const auto at = line.find("StdDev=");
-        if (stddev.empty() && at != std::string::npos) stddev = line.substr(at + 7);
-    }
-    if (driver.empty()) return {};
-    const auto comma = size.find(", ");
-    double deviation = 0;  // C syntax whatever the test's locale
-    std::from_chars(stddev.data(), stddev.data() + stddev.size(), deviation);
-    return driver + " " + size.substr(0, comma) + "x" + size.substr(comma + 2) + (deviation > 1 ? " drawn" : " blank");
+    if (info.is_discarded() || !info.contains("size")) return {};
+    const bool drawn = info["bands"][0].value("stdDev", 0.0) > 1;
+    return info.value("driverShortName", "") + " " + info["size"][0].dump() + "x" + info["size"][1].dump() +
+           (drawn ? " drawn" : " blank");
 }
 
 TEST_F(GeoportalServerTest, GetMapReturnsDecodableImagesOfTheRequestedSize) {
