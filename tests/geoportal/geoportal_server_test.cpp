@@ -51,9 +51,6 @@ protected:
         const auto r = client.Get(target);
         return r ? Reply{r->status, r->body, r->get_header_value("Content-Type")} : Reply{};
     }
-    static std::string getFeature(const std::string& path, const std::string& type, const std::string& extra) {
-        return path + "?service=WFS&version=2.0.0&request=GetFeature&typenames=" + type + extra;
-    }
 };
 
 // GDAL's reading of an image body: "<driver> <width>x<height>", and whether
@@ -107,14 +104,11 @@ const std::string kCaps = kEgib + "?service=WFS&request=GetCapabilities";
 // as service exceptions with status 200, as the real services send them.
 TEST_F(GeoportalServerTest, InjectedFaultsShapeTheAnswersTheyMatch) {
     const auto status = [](int s) { return [s](const Reply& r) { return r.status == s; }; };
-    const auto html = [](const Reply& r) { return r.type.rfind("text/html", 0) == 0; };
     const auto refused = [](int s, const std::string& text) {
         return [s, text](const Reply& r) { return r.status == s && r.body.find(text) != std::string::npos; };
     };
-    const auto getMap = [](const std::string& path, const std::string& layers, const std::string& size) {
-        return path + "?service=WMS&version=1.1.1&request=GetMap&layers=" + layers +
-               "&styles=&format=image%2Fpng&SRS=EPSG%3A2180&" + size;
-    };
+    const std::string getFeature = kEgib + "?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3A";
+    const std::string getMap = "?service=WMS&version=1.1.1&request=GetMap&styles=&format=image%2Fpng&SRS=EPSG%3A2180&";
     const std::string gesutCaps = kGesut + "?service=WFS&request=GetCapabilities";
     const std::string lidarTile = std::string(demo::kLidarTilePathPrefix) + "v" +
                                   std::to_string(kLidarGeneratorVersion) + "/10_0.5/9999999_M-33-31-C-d-09-09.laz";
@@ -129,15 +123,16 @@ TEST_F(GeoportalServerTest, InjectedFaultsShapeTheAnswersTheyMatch) {
         {"", "/__fault?kind=bogus", status(400)},
         {"", "/__config?lidarSheet=10", status(400)},
         {"", lidarTile, status(404)},
-        {"kind=wrongtype", kCaps,
-         [&](const Reply& r) { return html(r) && r.body.find("<Name>ms:dzialki</Name>") != std::string::npos; }},
+        {"kind=wrongtype", kCaps, [](const Reply& r) {
+             return r.type.rfind("text/html", 0) == 0 && r.body.find("<Name>ms:dzialki</Name>") != std::string::npos;
+         }},
         {"kind=empty", kCaps, [](const Reply& r) { return r.status == 200 && r.body.empty(); }},
-        {"", getFeature(kEgib, "ms%3ANIEMA", "&COUNT=5&BBOX=382640%2C260400%2C383080%2C261040"),
+        {"", getFeature + "NIEMA&COUNT=5&BBOX=382640%2C260400%2C383080%2C261040",
          refused(400, "exceptionCode=\"InvalidParameterValue\" locator=\"typename\"")},
-        {"", getFeature(kEgib, "ms%3Adzialki", "&BBOX=1%2C2%2Cx%2C4"), refused(400, "locator=\"bbox\"")},
-        {"", getMap(kEgib, "nieznana", "WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080"),
+        {"", getFeature + "dzialki&BBOX=1%2C2%2Cx%2C4", refused(400, "locator=\"bbox\"")},
+        {"", kEgib + getMap + "layers=nieznana&WIDTH=100&HEIGHT=100&BBOX=260400,382640,261040,383080",
          refused(200, "LayerNotDefined")},
-        {"", getMap(kOrto, "Raster", "WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140"),
+        {"", kOrto + getMap + "layers=Raster&WIDTH=409&HEIGHT=4097&BBOX=260400,382640,260450,383140",
          refused(200, "InvalidDimensionValue")},
     };
     for (const auto& [fault, target, ok] : steps) {
@@ -186,22 +181,19 @@ TEST_F(GeoportalServerTest, SimultaneousFirstDownloadsShareOneCompleteCachedFile
     ASSERT_EQ(before.status, 200);
     const std::string fresh = cacheDir() + "_together";
     std::filesystem::remove_all(fresh);
-    ServiceConfig freshCache = config();
-    freshCache.lidarCacheDir = fresh;
-    server_->setConfig(freshCache);
+    server_->setConfig({.lidarDensity = kTestDensity, .lidarCacheDir = fresh});
     Reply replies[3];
     std::vector<std::thread> clients;
     for (auto& reply : replies) clients.emplace_back([&reply, &path] { reply = get(path); });
     for (auto& t : clients) t.join();
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(fresh)) files.push_back(entry.path().filename().string());
+    const std::vector<std::filesystem::path> files{std::filesystem::directory_iterator(fresh), {}};
     std::filesystem::remove_all(fresh);
     for (const auto& reply : replies) {
         ASSERT_EQ(reply.status, 200);
         EXPECT_TRUE(reply.body == before.body) << "a regenerated tile differs";
     }
     ASSERT_EQ(files.size(), 1u);  // no temporary file left behind
-    EXPECT_EQ(files[0].substr(files[0].size() - 4), ".laz");
+    EXPECT_EQ(files[0].extension(), ".laz");
 }
 
 // ---- binding ----------------------------------------------------------------
