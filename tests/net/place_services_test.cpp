@@ -84,8 +84,9 @@ TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
 }
 
 // The three county tables share one sorted key list: Poland's 380 counties,
-// as many per voivodeship as there are, with its gaps and city counties.
-TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPoland) {
+// as many per voivodeship as there are, with its gaps and city counties. A
+// commune's code finds its county; the commune registry's keys have six digits.
+TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPolandAndCodesFindTheirRow) {
     const auto& egib = registryRows(Registry::Egib);
     ASSERT_EQ(egib.size(), 380u);
     std::map<std::string, int> perVoivodeship;
@@ -101,11 +102,7 @@ TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPoland) {
     EXPECT_EQ(perVoivodeship, expected);
     for (const char* key : {"0265", "1431", "1465", "2479", "3263"})
         EXPECT_EQ(countyServicesForTeryt(Registry::Egib, key).wfs.empty(), std::string(key) == "1431") << key;
-}
-
-TEST(CountyRegistry, CodesFindTheirCountyRowAndCommunesHaveSixDigitKeys) {
     EXPECT_EQ(egibWfsForTeryt("1465011"), "https://wms2.um.warszawa.pl/geoserver/wfs/wfs");
-    EXPECT_EQ(egibWfsForTeryt("0201"), "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/0201");
     for (const char* code : {"146", "", "9901"}) EXPECT_EQ(egibWfsForTeryt(code), "") << code;
     const auto& communes = registryRows(Registry::Mpzp);
     EXPECT_GT(communes.size(), 2400u);
@@ -150,19 +147,13 @@ using nlohmann::json;
 
 constexpr const char* kQuery = "/api/public/published/query";
 
-std::string act(long long id, const std::string& type, const std::string& status, const std::string& date) {
-    return json{{"publishedActId", id}, {"title", "akt"}, {"planType", type}, {"spatialPlanningActStatus", status},
-                {"publishDate", date}, {"tercCode", "0201011"}}
-        .dump();
+json act(long long id, const std::string& type, const std::string& status, const std::string& date) {
+    return {{"publishedActId", id}, {"title", "akt"}, {"planType", type}, {"spatialPlanningActStatus", status},
+            {"publishDate", date}, {"tercCode", "0201011"}};
 }
+std::string actsAnswer(const std::vector<json>& acts) { return json{{"publishedActs", acts}}.dump(); }
 
-std::string actsAnswer(const std::vector<std::string>& acts) {
-    std::string out = "{\"publishedActs\":[";
-    for (std::size_t i = 0; i < acts.size(); ++i) out += (i ? "," : "") + acts[i];
-    return out + "]}";
-}
-
-const std::string kGeneralInForce = act(5001, "MUNICIPAL_GENERAL_PLAN", "prawnie wiążący lub realizowany", "2025-06-30");
+const json kGeneralInForce = act(5001, "MUNICIPAL_GENERAL_PLAN", "prawnie wiążący lub realizowany", "2025-06-30");
 
 // Against a loopback server that answers the register's paths; the pauses
 // between attempts are recorded, never slept.
@@ -232,7 +223,7 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
 TEST_F(RegisterClient, GeneralPlansArePagedUntilAPageIsNotFull) {
     // A register that ignores the plan type: ten newer local plans fill the
     // first page, the general plan is on the second.
-    std::vector<std::string> locals;
+    std::vector<json> locals;
     for (int i = 0; i < 10; ++i)
         locals.push_back(act(6001 + i, "LOCAL_SPATIAL_DEVELOPMENT_PLAN", "prawnie wiążący lub realizowany", "2026-07-01"));
     server.answers(kQuery, {{200, actsAnswer(locals)}, {200, actsAnswer({kGeneralInForce})}});
