@@ -19,8 +19,6 @@
 namespace kl::net {
 namespace {
 
-// ---- widths -------------------------------------------------------------------
-
 TEST(OsmWidth, TagThenLanesThenClass) {
     const struct {
         const char *cls, *width, *lanes;
@@ -53,8 +51,6 @@ TEST(OsmWidth, TagThenLanesThenClass) {
 std::string sample(const std::string& name) {
     return geo::testing::readWholeFile(std::string(KL_SAMPLES_DIR) + "/json/" + name);
 }
-
-// ---- geocoders ---------------------------------------------------------------
 
 const std::string kMaintenancePage = "<!DOCTYPE html><html><body><h1>Przerwa techniczna</h1></body></html>";
 
@@ -162,8 +158,6 @@ TEST_F(OsmOnTheGeoportal, GeocoderQueriesArriveWholeWithTheFixedFormsBlankAndOve
     EXPECT_EQ(server_->log().snapshot().size(), 1u);
 }
 
-// ---- Overpass answers ----------------------------------------------------------
-
 // The real form of an "out geom" answer: header, then ways with bounds, node
 // ids, geometry and tags.
 std::string answer(const std::string& elements, const std::string& extra = "") {
@@ -229,8 +223,6 @@ TEST(ParseOverpassWays, KeepsWaysWithTwoPointsCountsTheOthersAndTellsUnreadableA
                   std::make_tuple(c.readable, c.remark, c.ways, c.withoutGeometry)) << c.name;
     }
 }
-
-// ---- fetch --------------------------------------------------------------------
 
 // A 400 m x 300 m frame of the demo town.
 const geo::Bbox kFrame{260500.0, 382700.0, 260900.0, 383000.0};
