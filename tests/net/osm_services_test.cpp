@@ -125,7 +125,8 @@ TEST(GeocoderAnswers, GiveThePlacesNothingOrTheReason) {
 // The requests as the local geoportal's geocoders log them.
 class OsmOnTheGeoportal : public test::GeoportalSuite {
 protected:
-    static std::map<std::string, std::string> lastParams() {
+    using Params = std::map<std::string, std::string>;
+    static Params lastParams() {
         const auto log = server_->log().snapshot();
         if (log.empty()) return {};
         return {log.back().params.begin(), log.back().params.end()};
@@ -139,13 +140,9 @@ TEST_F(OsmOnTheGeoportal, GeocoderQueriesArriveWholeWithTheFixedFormsBlankAndOve
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
         EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), query).error, "");
-        const std::map<std::string, std::string> expectedSearch = {
-            {"format", "json"}, {"limit", "1"}, {"countrycodes", "pl"}, {"q", query}};
-        EXPECT_EQ(lastParams(), expectedSearch);
+        EXPECT_EQ(lastParams(), (Params{{"format", "json"}, {"limit", "1"}, {"countrycodes", "pl"}, {"q", query}}));
         photonSuggest(client, server_->baseUrl(), query);
-        const std::map<std::string, std::string> expectedSuggest = {
-            {"q", query}, {"limit", "5"}, {"bbox", "14.1,49.0,24.2,54.9"}};
-        EXPECT_EQ(lastParams(), expectedSuggest);
+        EXPECT_EQ(lastParams(), (Params{{"q", query}, {"limit", "5"}, {"bbox", "14.1,49.0,24.2,54.9"}}));
     }
     server_->log().clear();
     EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), "\t\n ").error, "");
