@@ -23,7 +23,7 @@ std::string jpeg(int width, int height) {
     return geoportal::encodeJpeg(geoportal::Canvas(width, height, {40, 120, 60, 255}), 85);
 }
 
-TEST(RasterLayout, TilesPerAxisAreCutToFourAndTheReachedScaleIsTold) {
+TEST(RasterLayout, TilesPerAxisAreCutToFourAndRunFromTheSouthWestAndTheReachedScaleIsTold) {
     const struct {
         const char* name;
         double width, height, metresPerPixel;
@@ -42,9 +42,7 @@ TEST(RasterLayout, TilesPerAxisAreCutToFourAndTheReachedScaleIsTold) {
         EXPECT_EQ(static_cast<long long>(l.reachedMetresPerPixel / kStandardPixelMetres + 1e-9), c.reachedScale)
             << c.name;
     }
-}
-
-TEST(RasterLayout, TilesRunFromTheSouthWestRowByRowAndEndOnTheBox) {
+    // The tiles run from the south-west, row by row, and end on the box.
     const std::vector<geo::Bbox> tiles = rasterTileBoxes({100, 200, 400.3, 300.7}, 3, 2);
     std::vector<std::string> got;
     for (const geo::Bbox& t : tiles)

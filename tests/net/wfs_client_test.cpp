@@ -207,7 +207,7 @@ TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
     EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
 }
 
-TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
+TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnlyAndItsAnswersAreCachedWithoutThePort) {
     const settings::ServiceHosts national;
     const settings::ServiceHosts local = settings::serviceHostsWithOverride("http://127.0.0.1:5000/");
     const std::tuple<const settings::ServiceHosts&, std::string, std::string> rows[] = {  // hosts, url, routed
@@ -223,6 +223,10 @@ TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
               "https://mapy.geoportal.gov.pl/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
     EXPECT_EQ(nationalServiceUrl(local, kBdot10kNewBuildingsWfsPath),
               "http://127.0.0.1:5000/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki");
+    // Answers through an override are cached under a name without the port.
+    // Stored caches are found under this name: it must never change.
+    EXPECT_EQ(cacheKeyOf(national, "https://a.example:8443/x?y=1"), "https://a.example:8443/x?y=1");
+    EXPECT_EQ(cacheKeyOf(local, "https://mapy.geoportal.gov.pl/wss/x?y=1"), "kartolink-local-services:/wss/x?y=1");
 }
 
 // The pages' hosts and the add-on's requests follow one reading of the environment.
@@ -256,13 +260,6 @@ TEST_F(WfsClientTest, ClientWithoutOverrideAsksItsUrlsHostAndFollowsNoRedirect) 
         "http://127.0.0.2:1/moved", 1000);
     EXPECT_EQ(moved.status, 302);
     EXPECT_EQ(moved.error, "");
-}
-
-// Stored caches are found under this name: it must never change.
-TEST(ServiceHosts, OverrideAnswersAreCachedUnderANameWithoutThePort) {
-    EXPECT_EQ(cacheKeyOf(settings::ServiceHosts{}, "https://a.example:8443/x?y=1"), "https://a.example:8443/x?y=1");
-    const settings::ServiceHosts local = settings::serviceHostsWithOverride("http://127.0.0.1:5000");
-    EXPECT_EQ(cacheKeyOf(local, "https://mapy.geoportal.gov.pl/wss/x?y=1"), "kartolink-local-services:/wss/x?y=1");
 }
 
 void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }

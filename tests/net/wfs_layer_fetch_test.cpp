@@ -21,9 +21,6 @@ namespace {
 
 namespace demo = kl::geoportal::demo;
 
-// 1.2 km x 0.7 km in Warsaw.
-const geo::Bbox kFrame{637000, 486000, 638200, 486700};
-
 // Each request as the parameters give it: what its URL holds (a piece of it,
 // or the whole when it starts with the base) and what it must not hold.
 TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
@@ -72,7 +69,7 @@ TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
     const std::vector<geo::Bbox> expected = {
         {637000, 486000, 637500, 486500}, {637000, 486500, 637500, 486700}, {637500, 486000, 638000, 486500},
         {637500, 486500, 638000, 486700}, {638000, 486000, 638200, 486500}, {638000, 486500, 638200, 486700}};
-    EXPECT_EQ(tilesFor(kFrame), expected);
+    EXPECT_EQ(tilesFor({637000, 486000, 638200, 486700}), expected);  // 1.2 km x 0.7 km in Warsaw
 }
 
 // The demo site is two tiles of 500 m; its mains cross the edge between them.
