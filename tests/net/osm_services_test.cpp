@@ -224,23 +224,20 @@ TEST(ParseOverpassWays, KeepsWaysWithTwoPointsCountsTheOthersAndTellsUnreadableA
 // A 400 m x 300 m frame of the demo town.
 const geo::Bbox kFrame{260500.0, 382700.0, 260900.0, 383000.0};
 
-// The box: the frame's corners through cs2cs EPSG:2180 -> EPSG:4326, south, west, north, east.
-TEST(OverpassQuery, IsTheFixedTextWithTheCornersBox) {
-    EXPECT_EQ(overpassQuery(kFrame, true, true),
-              "[out:json][timeout:25];(way[\"bridge\"~\"^(yes|viaduct)$\"](51.260583,15.565903,51.263444,15.571828);"
-              "way[\"highway\"~\"^(motorway|trunk|primary|secondary|tertiary|residential|unclassified|living_street)$\"]"
-              "(51.260583,15.565903,51.263444,15.571828););out geom;");
-    EXPECT_EQ(overpassQuery(kFrame, false, true).find("bridge"), std::string::npos);
-    EXPECT_EQ(overpassQuery(kFrame, true, false).find("highway"), std::string::npos);
-}
-
 const std::string kHtml = "<!DOCTYPE html><html><body><h1>Dispatcher_Client::request_read_and_idx::timeout</h1></body></html>";
 const std::string kSilent = "OSM (Overpass): usluga nie odpowiada (status ";
 const std::string kTooLarge = "Mosty/drogi (OSM): kadr za duzy \u2014 przybliz mape (max ok. 5x5 km).";
 const std::string kUnreadable = "OSM (Overpass): nieczytelna odpowiedz uslugi - mosty i drogi pominiete.";
 
 // Against a loopback Overpass that answers as each row says.
-TEST(OsmFetch, GivesTheWaysOrSaysWhyNone) {
+TEST(OsmFetch, SendsTheFixedQueryAndGivesTheWaysOrSaysWhyNone) {
+    // The box: the frame's corners through cs2cs EPSG:2180 -> EPSG:4326, south, west, north, east.
+    EXPECT_EQ(overpassQuery(kFrame, true, true),
+              "[out:json][timeout:25];(way[\"bridge\"~\"^(yes|viaduct)$\"](51.260583,15.565903,51.263444,15.571828);"
+              "way[\"highway\"~\"^(motorway|trunk|primary|secondary|tertiary|residential|unclassified|living_street)$\"]"
+              "(51.260583,15.565903,51.263444,15.571828););out geom;");
+    EXPECT_EQ(overpassQuery(kFrame, false, true).find("bridge"), std::string::npos);
+    EXPECT_EQ(overpassQuery(kFrame, true, false).find("highway"), std::string::npos);
     const struct {
         const char* name;
         geo::Bbox frame;

@@ -76,7 +76,7 @@ TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
 // The three county tables share one sorted key list: Poland's 380 counties,
 // as many per voivodeship as there are, with its gaps and city counties. A
 // commune's code finds its county; the commune registry's keys have six digits.
-TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPolandAndCodesFindTheirRow) {
+TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPolandAndAUserCopyReplacesOne) {
     const auto& egib = registryRows(Registry::Egib);
     ASSERT_EQ(egib.size(), 380u);
     std::map<std::string, int> perVoivodeship;
@@ -97,11 +97,8 @@ TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPolandAndCodesFindThe
     const auto& communes = registryRows(Registry::Mpzp);
     EXPECT_GT(communes.size(), 2400u);
     for (const auto& r : communes) ASSERT_EQ(r.teryt.size(), 6u);
-}
-
-// A copy changed while the add-on runs, and one bad key, are the import
-// flow's (its registry copies are rewritten between fetches).
-TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid) {
+    // A usable user copy replaces the built-in file, a broken one is set aside and said (a copy changed
+    // while the add-on runs, and one bad key, are the import flow's).
     kl::test::TempCacheHome scratch;  // a fresh folder
     const std::string file = scratch.dir() + "/gesut.tsv";
     const std::string builtIn = " - uzyto rejestru wbudowanego w dodatek.";

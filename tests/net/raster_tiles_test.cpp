@@ -23,7 +23,7 @@ std::string jpeg(int width, int height) {
     return geoportal::encodeJpeg(geoportal::Canvas(width, height, {40, 120, 60, 255}), 85);
 }
 
-TEST(RasterLayout, TilesPerAxisAreCutToFourAndRunFromTheSouthWestAndTheReachedScaleIsTold) {
+TEST(RasterLayout, TilesPerAxisAreCutToFourAndRunFromTheSouthWestTheirImagesNoWiderThanTheServerTakes) {
     const struct {
         const char* name;
         double width, height, metresPerPixel;
@@ -52,14 +52,12 @@ TEST(RasterLayout, TilesPerAxisAreCutToFourAndRunFromTheSouthWestAndTheReachedSc
                                              "100 250.35 200.1 300.7", "200.1 250.35 300.2 300.7",
                                              "300.2 250.35 400.3 300.7"}));
     EXPECT_TRUE(tiles[1].minX == tiles[0].maxX && tiles[2].maxX == 400.3 && tiles[5].maxY == 300.7) << "exact joins";
-}
-
-TEST(RasterAttempts, WidthsHalveWhileWideEnoughAndNoSideExceedsTheServerLimit) {
+    // Image widths halve while wide enough; no side exceeds the server limit.
     const struct {
         const char* name;
         double tileWidth, tileHeight, metresPerPixel;
         std::vector<std::pair<int, int>> sizes;
-    } cases[] = {
+    } attempts[] = {
         {"1000 m at 1:1000", 1000, 1000, 0.28, {{3571, 3571}, {1785, 1785}, {892, 892}}},
         {"over the limit", 1200, 600, 0.25, {{4096, 2048}, {2048, 1024}, {1024, 512}, {512, 256}}},
         // Unbounded, the height would be 40 960 px at every halving.
@@ -69,11 +67,11 @@ TEST(RasterAttempts, WidthsHalveWhileWideEnoughAndNoSideExceedsTheServerLimit) {
         {"small tile", 100, 80, 0.25, {{400, 320}}},
         {"tiny tile", 10, 10, 0.25, {{256, 256}}},
     };
-    for (const auto& c : cases) {
-        std::vector<std::pair<int, int>> got;
+    for (const auto& c : attempts) {
+        std::vector<std::pair<int, int>> sizes;
         for (const auto s : tileAttemptSizes(c.tileWidth, c.tileHeight, c.metresPerPixel))
-            got.emplace_back(s.width, s.height);
-        EXPECT_EQ(got, c.sizes) << c.name;
+            sizes.emplace_back(s.width, s.height);
+        EXPECT_EQ(sizes, c.sizes) << c.name;
     }
     // The county rasters' resolution follows the scale within its range.
     EXPECT_DOUBLE_EQ(countyRasterMetresPerPixel(500), 0.14);

@@ -125,7 +125,7 @@ TEST(Capabilities, RealDocumentsAreWholeAndListTheirLayerNames) {
 
 // Current layers win over archive ones in any order; a real cadastre of another
 // country has parcels and no buildings.
-TEST(Capabilities, EgibLayerNames) {
+TEST(Capabilities, EgibLayerNamesLayerFiltersAndTheWmsSystem) {
     const std::tuple<std::string, const char*, const char*> cases[] = {
         {sample("gml/capabilities/owslib__wfs_CUZK_GetCapabilities_2_0_0.xml"), "CP:CadastralParcel", ""},
         {"<WFS_Capabilities><FeatureTypeList>"
@@ -144,9 +144,6 @@ TEST(Capabilities, EgibLayerNames) {
         EXPECT_EQ(n.parcels, parcels);
         EXPECT_EQ(n.buildings, buildings);
     }
-}
-
-TEST(Capabilities, LayerFiltersAndTheWmsSystem) {
     const std::vector<std::string> names = {"gesut:przewod_wodociagowy", "Siec_gazowa", "Urzadzenia", "bdot500_budynki",
                                             "inne"};
     EXPECT_EQ(utilityWfsLayers(names), std::vector<std::string>{"gesut:przewod_wodociagowy"});

@@ -101,15 +101,6 @@ TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     }
 }
 
-TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
-    // Eight chunks paced 100 ms apart: the transfer outlasts the 600 ms limit,
-    // no single wait comes near it.
-    server.chunked("/steady", 8 * 1000, 1000, 100);
-    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 600);
-    EXPECT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.body.size(), 8000u);
-}
-
 TEST(HostSpacing, PublicHostsArePacedLoopbackIsNot) {
     HostSpacing spacing(1000);
     const std::tuple<const char*, std::int64_t, std::int64_t> steps[] = {  // url, at, wait (ms)
@@ -141,7 +132,13 @@ TEST_F(WfsClientTest, DamagedCacheFileIsEvictedAndFetchedAgain) {
 
 // At most one progress report per percent (plus the first and the closing
 // one); the second request is served from disk without traffic or progress.
-TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
+TEST_F(WfsClientTest, SlowButSteadyBodiesAreNotCutAndCachedFilesStreamWithRateLimitedProgress) {
+    // Eight chunks paced 100 ms apart: the transfer outlasts the 600 ms limit,
+    // no single wait comes near it.
+    server.chunked("/steady", 8 * 1000, 1000, 100);
+    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 600);
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.body.size(), 8000u);
     constexpr std::int64_t kTotal = 3 * 1024 * 1024;
     server.chunked("/pkg.zip", kTotal, 16 * 1024, 0);
     std::vector<std::pair<std::int64_t, std::int64_t>> reports;
@@ -272,8 +269,18 @@ pid_t endedProcessId() {
     return child;
 }
 
-TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
+TEST(DownloadCache, PublishWritesWholeFilesAndSweepKeepsLiveDownloadsAndRecentFiles) {
     kl::test::TempCacheHome home;
+    const std::string path = cachePathFor("http://h/x", "gml");
+    touch(path, "old content that is longer");
+    ASSERT_TRUE(publishCacheFile(path, "new"));
+    std::string back;
+    ASSERT_TRUE(readCacheFile(path, back));
+    EXPECT_EQ(back, "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(cacheDir()), {}), 1);  // no temporary left
+    EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
+    // A folder where a file was expected is no file (its stream size is not a content size).
+    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), back));
     const fs::path dir = cacheDir();
     const auto now = fs::file_time_type::clock::now();
     const std::string live = std::to_string(::getpid());
@@ -299,20 +306,6 @@ TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
     }
     EXPECT_EQ(sweepCache(dir, now), 4);
     for (const auto& r : rows) EXPECT_EQ(fs::exists(dir / r.name), r.kept) << r.name;
-}
-
-TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporaryOrFailsCleanly) {
-    kl::test::TempCacheHome home;
-    const std::string path = cachePathFor("http://h/x", "gml");
-    touch(path, "old content that is longer");
-    ASSERT_TRUE(publishCacheFile(path, "new"));
-    std::string back;
-    ASSERT_TRUE(readCacheFile(path, back));
-    EXPECT_EQ(back, "new");
-    EXPECT_EQ(std::distance(fs::directory_iterator(cacheDir()), {}), 1);  // no temporary left
-    EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
-    // A folder where a file was expected is no file (its stream size is not a content size).
-    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), back));
 }
 
 }  // namespace

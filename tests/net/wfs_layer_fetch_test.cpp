@@ -23,7 +23,7 @@ namespace demo = kl::geoportal::demo;
 
 // Each request as the parameters give it: what its URL holds (a piece of it,
 // or the whole when it starts with the base) and what it must not hold.
-TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
+TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystemTileByTile) {
     const geo::Bbox box{637000.5, 486000.25, 638200.5, 486700.25};
     const std::string county = "https://county.example/wfs", mapserver = "https://county.example/cgi-bin/x?map=egib";
     const struct {
@@ -58,9 +58,7 @@ TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
         }
         EXPECT_TRUE(c.lacks.empty() || url.find(c.lacks) == std::string::npos) << c.name << ": " << url;
     }
-}
-
-TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
+    // Tiles follow the ceiling of each side, column by column, clipped to the frame.
     const std::pair<geo::Bbox, std::size_t> counts[] = {{{0, 0, 1200, 300}, 3}, {{0, 0, 500, 500}, 1},
                                                         {{0, 0, 1200, 700}, 6}, {{0, 0, 500.01, 500}, 2},
                                                         {{0, 0, 10, 0}, 1},     {{5, 0, 5, 100}, 0},
