@@ -34,7 +34,7 @@ protected:
     WfsClient client{kl::test::loopbackTimings(), hosts()};
 };
 
-TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommune) {
+TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommuneAndFindsAnotherLayerName) {
     CommuneResolver resolver(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
     EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), demo::kCommuneTeryt);
     // 1.5 km away, still in the same commune: no request.
@@ -46,12 +46,9 @@ TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommune) {
     // 30 km away, outside both: asked again, nothing found, the old code is not given out.
     EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE + 30000, kTownN)), "");
     EXPECT_EQ(resolver.lastError(), "");  // the service answered: no commune there
-}
-
-TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
-    kl::test::TempCacheHome home;
+    // A service whose commune layer has another name: it is found once, from the capabilities.
     kl::test::FaultServer server;
-    WfsClient client{kl::test::loopbackTimings(), server.hosts()};
+    WfsClient direct{kl::test::loopbackTimings(), server.hosts()};
     std::vector<std::string> asked;
     server.on("/prg", [&](const httplib::Request& rq, httplib::Response& rs) {
         asked.push_back(rq.get_param_value("request") + " " + rq.get_param_value("version"));
@@ -66,9 +63,9 @@ TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
         else
             rs.status = 400;
     });
-    CommuneResolver resolver(server.url("/prg"));
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(632000, 485000)), "1465011");
-    EXPECT_EQ(resolver.layerName(), "ms:PRG_Granice_gmin_2024");
+    CommuneResolver layered(server.url("/prg"));
+    EXPECT_EQ(layered.resolveCommuneTeryt(direct, frameAround(632000, 485000)), "1465011");
+    EXPECT_EQ(layered.layerName(), "ms:PRG_Granice_gmin_2024");
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[1], "GetCapabilities 2.0.0");
 }
@@ -152,19 +149,6 @@ protected:
     RegisterWait record = [this](int ms) { waits.push_back(ms); };
 };
 
-// Both plan types by default; the general-plan-only list and the page number
-// are the paging test's.
-TEST(RegisterQueryBody, IsCompactWithSortedKeys) {
-    RegisterQuery parcel;
-    parcel.parcel = "020101_1.0009.522";
-    EXPECT_EQ(registerQueryBody(parcel),
-              R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":)"
-              R"(["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,)"
-              R"("planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,)"
-              R"("publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},)"
-              R"("page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})");
-}
-
 TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveNoActs) {
     const std::string tenMegabytes = "{\"publishedActs\":[],\"pad\":\"" + std::string(10 * 1024 * 1024, 'x') + "\"}";
     const std::string oddEntries = "{\"publishedActs\":[1,\"x\",null,{\"publishedActId\":12,\"title\":null,"
@@ -224,7 +208,17 @@ TEST_F(RegisterClient, GeneralPlansArePagedUntilAPageIsNotFull) {
     }
 }
 
-TEST(SelectAct, InForceBeforeAdoptedBeforePreparedLatestFirstExpiredNever) {
+TEST(RegisterActs, QueryBodyIsCompactWithSortedKeysAndInForceActsWinLatestFirstExpiredNever) {
+    // Both plan types by default; the general-plan-only list and the page number
+    // are the paging test's.
+    RegisterQuery parcel;
+    parcel.parcel = "020101_1.0009.522";
+    EXPECT_EQ(registerQueryBody(parcel),
+              R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":)"
+              R"(["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,)"
+              R"("planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,)"
+              R"("publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},)"
+              R"("page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})");
     const std::string general(kGeneralPlanType), inForce = "prawnie wiążący lub realizowany";
     const std::string prepared = "w opracowaniu", adopted = "w trakcie przyjmowania";
     const auto a = [&](const char* id, const std::string& status, const char* date, std::string type = {}) {

@@ -127,7 +127,7 @@ Fetched fetchFrom(const std::function<void(test::FaultServer&)>& serve, const ge
 
 // Answers in turn to the attempts of 1024 and 512 px. (What passes for an
 // image is the probe's table above.)
-TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
+TEST(RasterFetch, EachFaultIsAFailedAttemptOnlyAWholeImageIsKeptAndTilesComeInOrder) {
     const std::string half = png(512, 512);
     const struct {
         const char* name;
@@ -153,9 +153,7 @@ TEST(RasterFetch, EachFaultIsAFailedAttemptAndOnlyAWholeImageIsKept) {
         EXPECT_EQ(t.box, kOneTile) << c.name;
         EXPECT_EQ(t.epsg, 2180) << c.name;
     }
-}
-
-TEST(RasterFetch, TilesComeInOrderWithTheReportLineAndTheCutWarning) {
+    // Tiles come in order, with the report line and the warning of a cut frame.
     const auto image = [](test::FaultServer& s) {
         s.on("/wms", [](const httplib::Request& rq, httplib::Response& rs) {
             rs.set_content(png(std::stoi(rq.get_param_value("WIDTH")), std::stoi(rq.get_param_value("HEIGHT"))), "image/png");
