@@ -122,6 +122,9 @@ TEST(GeocoderAnswers, GiveThePlacesNothingOrTheReason) {
     }
 }
 
+// A 400 m x 300 m frame of the demo town.
+const geo::Bbox kFrame{260500.0, 382700.0, 260900.0, 383000.0};
+
 // The requests as the local geoportal's geocoders log them.
 class OsmOnTheGeoportal : public test::GeoportalSuite {
 protected:
@@ -136,7 +139,7 @@ protected:
 
 // Blank and overlong queries are not sent (the page's side is the import's
 // address search test); the limit counts letters, not bytes.
-TEST_F(OsmOnTheGeoportal, GeocoderQueriesArriveWholeWithTheFixedFormsBlankAndOverlongOnesNotAtAll) {
+TEST_F(OsmOnTheGeoportal, QueriesArriveWholeBlankAndOverlongOnesNotAtAllAndSlowOverpassIsWaitedFor) {
     for (const std::string query : {"Bolesławiec, Jana Pawła II", "Rynek \"pod Ratuszem\" 's'", "Kubika & Asnyka",
                                     "a+b=c?d#e/f%20", "ŻÓŁĆ ęśąźń"}) {
         EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), query).error, "");
@@ -152,6 +155,17 @@ TEST_F(OsmOnTheGeoportal, GeocoderQueriesArriveWholeWithTheFixedFormsBlankAndOve
     std::string polish;
     for (int i = 0; i < 300; ++i) polish += "ł";
     EXPECT_EQ(nominatimSearch(client, server_->baseUrl(), polish).error, "");
+    EXPECT_EQ(server_->log().snapshot().size(), 1u);
+    // Overpass may think for up to the query's own 25 s: the fetch waits longer
+    // than the client's usual receive time-out for the geoportal's slow answer.
+    server_->log().clear();
+    server_->faults().add({{geoportal::FaultKind::Slow, 200, 500}, "/api/interpreter", "", 1});
+    HttpTimings timings = test::loopbackTimings();
+    timings.defaultReceiveTimeoutMs = 50;
+    WfsClient patient(timings, hosts());
+    const OsmWaysFetch got = fetchOsmWays(kFrame, patient, true, true);
+    EXPECT_EQ(got.error, "");
+    EXPECT_FALSE(got.ways.empty());
     EXPECT_EQ(server_->log().snapshot().size(), 1u);
 }
 
@@ -221,9 +235,6 @@ TEST(ParseOverpassWays, KeepsWaysWithTwoPointsCountsTheOthersAndTellsUnreadableA
     }
 }
 
-// A 400 m x 300 m frame of the demo town.
-const geo::Bbox kFrame{260500.0, 382700.0, 260900.0, 383000.0};
-
 const std::string kHtml = "<!DOCTYPE html><html><body><h1>Dispatcher_Client::request_read_and_idx::timeout</h1></body></html>";
 const std::string kSilent = "OSM (Overpass): usluga nie odpowiada (status ";
 const std::string kTooLarge = "Mosty/drogi (OSM): kadr za duzy \u2014 przybliz mape (max ok. 5x5 km).";
@@ -275,19 +286,6 @@ TEST(OsmFetch, SendsTheFixedQueryAndGivesTheWaysOrSaysWhyNone) {
         EXPECT_EQ(server.hits("/api/interpreter"), c.requests);
         EXPECT_TRUE(c.requests == 0 || asked == overpassQuery(c.frame, true, true)) << "the query arrives as sent";
     }
-}
-
-// Overpass may think for up to the query's own 25 s: the fetch waits longer
-// than the client's usual receive time-out for the geoportal's slow answer.
-TEST_F(OsmOnTheGeoportal, SlowOverpassIsWaitedForLongerThanTheUsualTimeout) {
-    server_->faults().add({{geoportal::FaultKind::Slow, 200, 500}, "/api/interpreter", "", 1});
-    HttpTimings timings = test::loopbackTimings();
-    timings.defaultReceiveTimeoutMs = 50;
-    WfsClient patient(timings, hosts());
-    const OsmWaysFetch got = fetchOsmWays(kFrame, patient, true, true);
-    EXPECT_EQ(got.error, "");
-    EXPECT_FALSE(got.ways.empty());
-    EXPECT_EQ(server_->log().snapshot().size(), 1u);
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ protected:
     WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
 };
 
-TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndType) {
+TEST_F(WfsClientTest, RequestsCarryTheAgentAndTheirBodyAndFollowOnlyTheirOwnHostsWithoutRedirects) {
     std::vector<std::string> seen;  // agent, authorisation, type and body of the last request
     server.on("/ok", [&](const httplib::Request& rq, httplib::Response& rs) {
         seen = {rq.get_header_value("User-Agent"), rq.get_header_value("Authorization"),
@@ -54,6 +54,14 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "", ""}));
     EXPECT_TRUE(client.postJson(server.url("/ok"), "{\"q\":1}").ok);
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "application/json", "{\"q\":1}"}));
+    // Each client keeps its own hosts: one without an override asks the host its
+    // URL names (127.0.0.2 has no listener), and no client follows a redirect.
+    EXPECT_FALSE(client.getWithTimeout("http://127.0.0.2:1/x", 1000).ok);
+    server.on("/moved", [](const httplib::Request&, httplib::Response& rs) { rs.set_redirect("http://127.0.0.2:1/x"); });
+    const HttpResponse moved = WfsClient(kl::test::loopbackTimings(), server.hosts()).getWithTimeout(
+        "http://127.0.0.2:1/moved", 1000);
+    EXPECT_EQ(moved.status, 302);
+    EXPECT_EQ(moved.error, "");
 }
 
 // One failing answer of the local geoportal (or one that always fails), then a
@@ -246,17 +254,6 @@ TEST(ServiceHosts, TheEnvironmentNamesTheOverrideUnlessMalformed) {
         EXPECT_EQ(hosts.orto, r.origin.empty() ? settings::ServiceHosts{}.orto : r.origin);
         EXPECT_EQ(hosts.nominatim, r.origin.empty() ? settings::ServiceHosts{}.nominatim : r.origin);
     }
-}
-
-// Each client keeps its own hosts: one without an override asks the host its
-// URL names (127.0.0.2 has no listener), and no client follows a redirect.
-TEST_F(WfsClientTest, ClientWithoutOverrideAsksItsUrlsHostAndFollowsNoRedirect) {
-    EXPECT_FALSE(client.getWithTimeout("http://127.0.0.2:1/x", 1000).ok);
-    server.on("/moved", [](const httplib::Request&, httplib::Response& rs) { rs.set_redirect("http://127.0.0.2:1/x"); });
-    const HttpResponse moved = WfsClient(kl::test::loopbackTimings(), server.hosts()).getWithTimeout(
-        "http://127.0.0.2:1/moved", 1000);
-    EXPECT_EQ(moved.status, 302);
-    EXPECT_EQ(moved.error, "");
 }
 
 void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }

@@ -208,15 +208,11 @@ TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(featureTouchesFrame(cases[i].first, frame), cases[i].second) << i;
 }
 
-class LayerFetch : public TiledFetch {
-protected:
-    WfsMemory memory;
-};
-
 // Each kind of service (a server profile of the geoportal) is found by the
 // variant that reads it, after the variants before it failed, and the next
 // fetch (in another frame) runs only that variant.
-TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
+TEST_F(TiledFetch, EachServiceKindIsFoundInOrderAndRemembered) {
+    WfsMemory memory;
     const struct {
         const char* profile;
         WfsVariant variant;
