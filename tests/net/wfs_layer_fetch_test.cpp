@@ -157,13 +157,14 @@ TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {
 }
 
 // Answers of points "ms:b" at northing-first positions.
-std::string member(int id, const std::string& pos) {
-    return "<wfs:member><ms:b gml:id=\"b." + std::to_string(id) + "\"><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2180\">"
+std::string member(int n, const std::string& pos) {
+    return "<wfs:member><ms:b gml:id=\"b." + std::to_string(n) + "\"><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2180\">"
            "<gml:pos>" + pos + "</gml:pos></gml:Point></ms:b></wfs:member>";
 }
 std::string collection(int matched, const std::string& members) {
-    return "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" xmlns:gml=\"http://www.opengis.net/gml/3.2\" "
-           "xmlns:ms=\"m\" numberMatched=\"" + std::to_string(matched) + "\">" + members + "</wfs:FeatureCollection>";
+    return "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" xmlns:ms=\"m\" "
+           "xmlns:gml=\"http://www.opengis.net/gml/3.2\" numberMatched=\"" + std::to_string(matched) + "\">" + members +
+           "</wfs:FeatureCollection>";
 }
 
 TEST(TiledFetchLosses, GeometryLossesOfTheAnswersReachTheWarning) {
@@ -253,8 +254,8 @@ TEST(WholeLayerFallback, SmallLayerIsCutToTheFrameOrReportedWhenItDoesNotParse) 
         std::size_t features;
         const char* warningStart;
     } cases[] = {
-        {"small layer", collection(3, member(1, "486100 637100") + member(2, "486200 637200") + member(3, "637100 486100")),
-         2, ""},
+        {"small layer",
+         collection(3, member(1, "486100 637100") + member(2, "486200 637200") + member(3, "637100 486100")), 2, ""},
         {"cut document", "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><ms:b>", 0,
          "Usluga WFS ms:b: Odpowiedz serwera urwana"},
     };
