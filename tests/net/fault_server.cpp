@@ -5,18 +5,12 @@
 namespace kl::test {
 
 TempCacheHome::TempCacheHome() {
-    if (const char* prev = std::getenv("XDG_CACHE_HOME")) {
-        hadPrevious_ = true;
-        previous_ = prev;
-    }
+    if (const char* prev = std::getenv("XDG_CACHE_HOME")) previous_ = prev;
     ::setenv("XDG_CACHE_HOME", dir().c_str(), 1);
 }
 
 TempCacheHome::~TempCacheHome() {
-    if (hadPrevious_)
-        ::setenv("XDG_CACHE_HOME", previous_.c_str(), 1);
-    else
-        ::unsetenv("XDG_CACHE_HOME");
+    previous_ ? ::setenv("XDG_CACHE_HOME", previous_->c_str(), 1) : ::unsetenv("XDG_CACHE_HOME");
 }
 
 }  // namespace kl::test

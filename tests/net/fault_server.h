@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -156,8 +157,7 @@ public:
 
 private:
     ScratchFolder folder_{"kl-net-cache"};
-    std::string previous_;
-    bool hadPrevious_ = false;
+    std::optional<std::string> previous_;
 };
 
 }  // namespace kl::test

@@ -34,7 +34,7 @@ protected:
     WfsClient client{kl::test::loopbackTimings(), hosts()};
 };
 
-TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommuneAndHoldsNothingWhenUnreachable) {
+TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommuneAndFindsAnotherLayerName) {
     CommuneResolver resolver(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
     EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), demo::kCommuneTeryt);
     // 1.5 km away, still in the same commune: no request.
@@ -46,22 +46,9 @@ TEST_F(Resolver, ReusesTheCodeOnlyInsideTheHeldCommuneAndHoldsNothingWhenUnreach
     // 30 km away, outside both: asked again, nothing found, the old code is not given out.
     EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(kTownE + 30000, kTownN)), "");
     EXPECT_EQ(resolver.lastError(), "");  // the service answered: no commune there
-    // An unreachable service: nothing held, the layer list read only once.
-    server_->log().clear();
-    server_->faults().add({{geoportal::FaultKind::Status, 503}, "/wss/service/PZGIK/PRG", "", -1});
-    CommuneResolver down(server_->baseUrl() + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
-    EXPECT_EQ(down.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
-    EXPECT_FALSE(down.holdsResult());
-    EXPECT_EQ(down.lastError(), "Serwer zwrocil status 503");
-    EXPECT_EQ(requests(), 4);  // point query and capabilities, each retried once
-    EXPECT_EQ(down.resolveCommuneTeryt(client, frameAround(kTownE, kTownN)), "");
-    EXPECT_EQ(requests(), 6);  // only the point query again
-}
-
-TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
-    kl::test::TempCacheHome home;
+    // A service whose commune layer has another name: it is found once, from the capabilities.
     kl::test::FaultServer server;
-    WfsClient client{kl::test::loopbackTimings(), server.hosts()};
+    WfsClient direct{kl::test::loopbackTimings(), server.hosts()};
     std::vector<std::string> asked;
     server.on("/prg", [&](const httplib::Request& rq, httplib::Response& rs) {
         asked.push_back(rq.get_param_value("request") + " " + rq.get_param_value("version"));
@@ -76,25 +63,23 @@ TEST(ResolverLayer, OtherLayerNameIsDiscoveredOnceFromTheCapabilities) {
         else
             rs.status = 400;
     });
-    CommuneResolver resolver(server.url("/prg"));
-    EXPECT_EQ(resolver.resolveCommuneTeryt(client, frameAround(632000, 485000)), "1465011");
-    EXPECT_EQ(resolver.layerName(), "ms:PRG_Granice_gmin_2024");
+    CommuneResolver layered(server.url("/prg"));
+    EXPECT_EQ(layered.resolveCommuneTeryt(direct, frameAround(632000, 485000)), "1465011");
+    EXPECT_EQ(layered.layerName(), "ms:PRG_Granice_gmin_2024");
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[1], "GetCapabilities 2.0.0");
 }
 
 // The three county tables share one sorted key list: Poland's 380 counties,
-// as many per voivodeship as there are, with its gaps and city counties.
-TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPoland) {
+// as many per voivodeship as there are, with its gaps and city counties. A
+// commune's code finds its county; the commune registry's keys have six digits.
+TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPolandAndAUserCopyReplacesOne) {
     const auto& egib = registryRows(Registry::Egib);
     ASSERT_EQ(egib.size(), 380u);
-    for (Registry r : {Registry::Bdot500, Registry::Gesut}) ASSERT_EQ(registryRows(r).size(), 380u);
     std::map<std::string, int> perVoivodeship;
     for (std::size_t i = 0; i < egib.size(); ++i) {
         EXPECT_EQ(registryRows(Registry::Bdot500).at(i).teryt, egib[i].teryt);
         EXPECT_EQ(registryRows(Registry::Gesut).at(i).teryt, egib[i].teryt);
-        EXPECT_TRUE(egib[i].wfs.rfind("https://", 0) == 0 || egib[i].wfs.rfind("http://", 0) == 0) << egib[i].teryt;
-        EXPECT_TRUE(i == 0 || egib[i - 1].teryt < egib[i].teryt) << egib[i].teryt;
         ++perVoivodeship[egib[i].teryt.substr(0, 2)];
     }
     const std::map<std::string, int> expected = {{"02", 30}, {"04", 23}, {"06", 24}, {"08", 14}, {"10", 24},
@@ -104,49 +89,13 @@ TEST(CountyRegistry, ThreeCountyTablesShareThe380CountiesOfPoland) {
     EXPECT_EQ(perVoivodeship, expected);
     for (const char* key : {"0265", "1431", "1465", "2479", "3263"})
         EXPECT_EQ(countyServicesForTeryt(Registry::Egib, key).wfs.empty(), std::string(key) == "1431") << key;
-}
-
-TEST(CountyRegistry, CodesFindTheirCountyOrCommuneRowOrSayWhyNot) {
     EXPECT_EQ(egibWfsForTeryt("1465011"), "https://wms2.um.warszawa.pl/geoserver/wfs/wfs");
     for (const char* code : {"146", "", "9901"}) EXPECT_EQ(egibWfsForTeryt(code), "") << code;
-    const auto notConfigured = [](const char* what, const char* key) {
-        return std::string("Usluga ") + what + " (TERYT " + key +
-               ") nie jest skonfigurowana (brak adresu w rejestrze uslug).";
-    };
-    const struct {
-        Registry registry;
-        const char* teryt;
-        Endpoint endpoint;
-        LookupStatus status;
-        const char* key;
-        std::string warning;
-    } cases[] = {
-        {Registry::Egib, "1465011", Endpoint::Wfs, LookupStatus::Found, "1465", ""},
-        {Registry::Gesut, "1465011", Endpoint::Wfs, LookupStatus::NotConfigured, "1465",
-         notConfigured("WFS GESUT dla powiatu", "1465")},
-        {Registry::Egib, "0201", Endpoint::Wfs, LookupStatus::Found, "0201", ""},
-        {Registry::Gesut, "9901", Endpoint::Wms, LookupStatus::NotInRegistry, "",
-         "Usluga WMS GESUT dla powiatu (TERYT 9901) - brak takiego kodu w rejestrze uslug."},
-        // the commune registry is keyed by six digits
-        {Registry::Mpzp, "1465011", Endpoint::Wms, LookupStatus::NotConfigured, "146501",
-         notConfigured("WMS MPZP dla gminy", "146501")},
-    };
-    for (const auto& c : cases) {
-        const ServiceLookup l = lookupService(c.registry, c.teryt, c.endpoint);
-        EXPECT_EQ(l.status, c.status) << c.teryt << " " << c.key;
-        EXPECT_TRUE(!*c.key || l.key == c.key) << l.key;
-        EXPECT_EQ(l.warning, c.warning);
-    }
-    EXPECT_EQ(lookupService(Registry::Egib, "0201", Endpoint::Wfs).endpoints.wfs,
-              "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/0201");
     const auto& communes = registryRows(Registry::Mpzp);
     EXPECT_GT(communes.size(), 2400u);
     for (const auto& r : communes) ASSERT_EQ(r.teryt.size(), 6u);
-}
-
-// A copy changed while the add-on runs, and one bad key, are the import
-// flow's (its registry copies are rewritten between fetches).
-TEST(UserRegistry, AUsableCopyReplacesTheBuiltInFileABrokenOneIsSetAsideAndSaid) {
+    // A usable user copy replaces the built-in file, a broken one is set aside and said (a copy changed
+    // while the add-on runs, and one bad key, are the import flow's).
     kl::test::TempCacheHome scratch;  // a fresh folder
     const std::string file = scratch.dir() + "/gesut.tsv";
     const std::string builtIn = " - uzyto rejestru wbudowanego w dodatek.";
@@ -182,19 +131,13 @@ using nlohmann::json;
 
 constexpr const char* kQuery = "/api/public/published/query";
 
-std::string act(long long id, const std::string& type, const std::string& status, const std::string& date) {
-    return json{{"publishedActId", id}, {"title", "akt"}, {"planType", type}, {"spatialPlanningActStatus", status},
-                {"publishDate", date}, {"tercCode", "0201011"}}
-        .dump();
+json act(long long id, const std::string& type, const std::string& status, const std::string& date) {
+    return {{"publishedActId", id}, {"title", "akt"}, {"planType", type}, {"spatialPlanningActStatus", status},
+            {"publishDate", date}, {"tercCode", "0201011"}};
 }
+std::string actsAnswer(const std::vector<json>& acts) { return json{{"publishedActs", acts}}.dump(); }
 
-std::string actsAnswer(const std::vector<std::string>& acts) {
-    std::string out = "{\"publishedActs\":[";
-    for (std::size_t i = 0; i < acts.size(); ++i) out += (i ? "," : "") + acts[i];
-    return out + "]}";
-}
-
-const std::string kGeneralInForce = act(5001, "MUNICIPAL_GENERAL_PLAN", "prawnie wiążący lub realizowany", "2025-06-30");
+const json kGeneralInForce = act(5001, "MUNICIPAL_GENERAL_PLAN", "prawnie wiążący lub realizowany", "2025-06-30");
 
 // Against a loopback server that answers the register's paths; the pauses
 // between attempts are recorded, never slept.
@@ -205,19 +148,6 @@ protected:
     std::vector<int> waits;
     RegisterWait record = [this](int ms) { waits.push_back(ms); };
 };
-
-// Both plan types by default; the general-plan-only list and the page number
-// are the paging test's.
-TEST(RegisterQueryBody, IsCompactWithSortedKeys) {
-    RegisterQuery parcel;
-    parcel.parcel = "020101_1.0009.522";
-    EXPECT_EQ(registerQueryBody(parcel),
-              R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":)"
-              R"(["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,)"
-              R"("planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,)"
-              R"("publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},)"
-              R"("page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})");
-}
 
 TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveNoActs) {
     const std::string tenMegabytes = "{\"publishedActs\":[],\"pad\":\"" + std::string(10 * 1024 * 1024, 'x') + "\"}";
@@ -264,16 +194,11 @@ TEST_F(RegisterClient, QueryIsTriedThreeTimesWithGrowingPausesAndBadAnswersGiveN
 TEST_F(RegisterClient, GeneralPlansArePagedUntilAPageIsNotFull) {
     // A register that ignores the plan type: ten newer local plans fill the
     // first page, the general plan is on the second.
-    std::vector<std::string> locals;
+    std::vector<json> locals;
     for (int i = 0; i < 10; ++i)
         locals.push_back(act(6001 + i, "LOCAL_SPATIAL_DEVELOPMENT_PLAN", "prawnie wiążący lub realizowany", "2026-07-01"));
     server.answers(kQuery, {{200, actsAnswer(locals)}, {200, actsAnswer({kGeneralInForce})}});
-    const ActsPage all = queryGeneralPlans(client, "0201011", record);
-    EXPECT_EQ(server.hits(kQuery), 2);
-    EXPECT_EQ(all.acts.size(), 11u);
-    const auto chosen = selectAct(all.acts, kGeneralPlanType);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->id, "5001");
+    EXPECT_EQ(queryGeneralPlans(client, "0201011", record).acts.size(), 11u);
     const std::vector<std::string> bodies = server.bodies(kQuery);
     ASSERT_EQ(bodies.size(), 2u);
     for (int page = 1; page <= 2; ++page) {
@@ -283,7 +208,17 @@ TEST_F(RegisterClient, GeneralPlansArePagedUntilAPageIsNotFull) {
     }
 }
 
-TEST(SelectAct, InForceBeforeAdoptedBeforePreparedLatestFirstExpiredNever) {
+TEST(RegisterActs, QueryBodyIsCompactWithSortedKeysAndInForceActsWinLatestFirstExpiredNever) {
+    // Both plan types by default; the general-plan-only list and the page number
+    // are the paging test's.
+    RegisterQuery parcel;
+    parcel.parcel = "020101_1.0009.522";
+    EXPECT_EQ(registerQueryBody(parcel),
+              R"({"criteria":{"levelList":[],"parcelIdentifier":"020101_1.0009.522","planTypeList":)"
+              R"(["MUNICIPAL_GENERAL_PLAN","LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,)"
+              R"("planValidTo":null,"plansGroup":"ALL","publishDateFrom":null,"publishDateTo":null,)"
+              R"("publishedActVersions":"CURRENT","query":null,"statusList":[],"tercCodeList":null},)"
+              R"("page":{"number":1,"size":10,"sort":{"direction":"desc","sortBy":"publishDate"}}})");
     const std::string general(kGeneralPlanType), inForce = "prawnie wiążący lub realizowany";
     const std::string prepared = "w opracowaniu", adopted = "w trakcie przyjmowania";
     const auto a = [&](const char* id, const std::string& status, const char* date, std::string type = {}) {
@@ -326,7 +261,6 @@ TEST_F(RegisterClient, OnlyDigitIdsAreAskedForAndTheDownloadMustBeGml) {
         std::size_t features;
         std::string errorStart;
     } cases[] = {
-        {"zones", "5001", {{200, zones}}, 1, 1, ""},
         {"path in the id", "12/../../admin", {{200, zones}}, 0, 0, "Rejestr podal nieprawidlowy identyfikator aktu"},
         {"cut GML", "5004", {{200, zones.substr(0, zones.size() / 2)}}, 3, 0, "Odpowiedz serwera urwana"},
         {"maintenance page once", "5005", {{200, "<!DOCTYPE html><html><body>Przerwa</body></html>"}, {200, zones}}, 2,

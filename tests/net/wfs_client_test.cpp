@@ -41,7 +41,7 @@ protected:
     WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
 };
 
-TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndType) {
+TEST_F(WfsClientTest, RequestsCarryTheAgentAndTheirBodyAndFollowOnlyTheirOwnHostsWithoutRedirects) {
     std::vector<std::string> seen;  // agent, authorisation, type and body of the last request
     server.on("/ok", [&](const httplib::Request& rq, httplib::Response& rs) {
         seen = {rq.get_header_value("User-Agent"), rq.get_header_value("Authorization"),
@@ -54,6 +54,14 @@ TEST_F(WfsClientTest, PlainGetReturnsBodyAndStatusAndAJsonPostSendsItsBodyAndTyp
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "", ""}));
     EXPECT_TRUE(client.postJson(server.url("/ok"), "{\"q\":1}").ok);
     EXPECT_EQ(seen, (std::vector<std::string>{"KARTOLINK/0.1 (archicad-addon)", "", "application/json", "{\"q\":1}"}));
+    // Each client keeps its own hosts: one without an override asks the host its
+    // URL names (127.0.0.2 has no listener), and no client follows a redirect.
+    EXPECT_FALSE(client.getWithTimeout("http://127.0.0.2:1/x", 1000).ok);
+    server.on("/moved", [](const httplib::Request&, httplib::Response& rs) { rs.set_redirect("http://127.0.0.2:1/x"); });
+    const HttpResponse moved = WfsClient(kl::test::loopbackTimings(), server.hosts()).getWithTimeout(
+        "http://127.0.0.2:1/moved", 1000);
+    EXPECT_EQ(moved.status, 302);
+    EXPECT_EQ(moved.error, "");
 }
 
 // One failing answer of the local geoportal (or one that always fails), then a
@@ -101,15 +109,6 @@ TEST_F(WfsClientTest, AFailureThatMayPassIsAskedOnceMore) {
     }
 }
 
-TEST_F(WfsClientTest, SlowButSteadyBodyIsNotCutByTheReceiveTimeout) {
-    // Eight chunks paced 100 ms apart: the transfer outlasts the 600 ms limit,
-    // no single wait comes near it.
-    server.chunked("/steady", 8 * 1000, 1000, 100);
-    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 600);
-    EXPECT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.body.size(), 8000u);
-}
-
 TEST(HostSpacing, PublicHostsArePacedLoopbackIsNot) {
     HostSpacing spacing(1000);
     const std::tuple<const char*, std::int64_t, std::int64_t> steps[] = {  // url, at, wait (ms)
@@ -141,7 +140,13 @@ TEST_F(WfsClientTest, DamagedCacheFileIsEvictedAndFetchedAgain) {
 
 // At most one progress report per percent (plus the first and the closing
 // one); the second request is served from disk without traffic or progress.
-TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
+TEST_F(WfsClientTest, SlowButSteadyBodiesAreNotCutAndCachedFilesStreamWithRateLimitedProgress) {
+    // Eight chunks paced 100 ms apart: the transfer outlasts the 600 ms limit,
+    // no single wait comes near it.
+    server.chunked("/steady", 8 * 1000, 1000, 100);
+    const HttpResponse r = client.getWithTimeout(server.url("/steady"), 600);
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.body.size(), 8000u);
     constexpr std::int64_t kTotal = 3 * 1024 * 1024;
     server.chunked("/pkg.zip", kTotal, 16 * 1024, 0);
     std::vector<std::pair<std::int64_t, std::int64_t>> reports;
@@ -207,7 +212,7 @@ TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
     EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
 }
 
-TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
+TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnlyAndItsAnswersAreCachedWithoutThePort) {
     const settings::ServiceHosts national;
     const settings::ServiceHosts local = settings::serviceHostsWithOverride("http://127.0.0.1:5000/");
     const std::tuple<const settings::ServiceHosts&, std::string, std::string> rows[] = {  // hosts, url, routed
@@ -223,6 +228,10 @@ TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
               "https://mapy.geoportal.gov.pl/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
     EXPECT_EQ(nationalServiceUrl(local, kBdot10kNewBuildingsWfsPath),
               "http://127.0.0.1:5000/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki");
+    // Answers through an override are cached under a name without the port.
+    // Stored caches are found under this name: it must never change.
+    EXPECT_EQ(cacheKeyOf(national, "https://a.example:8443/x?y=1"), "https://a.example:8443/x?y=1");
+    EXPECT_EQ(cacheKeyOf(local, "https://mapy.geoportal.gov.pl/wss/x?y=1"), "kartolink-local-services:/wss/x?y=1");
 }
 
 // The pages' hosts and the add-on's requests follow one reading of the environment.
@@ -247,47 +256,7 @@ TEST(ServiceHosts, TheEnvironmentNamesTheOverrideUnlessMalformed) {
     }
 }
 
-// Each client keeps its own hosts: one without an override asks the host its
-// URL names (127.0.0.2 has no listener), and no client follows a redirect.
-TEST_F(WfsClientTest, ClientWithoutOverrideAsksItsUrlsHostAndFollowsNoRedirect) {
-    EXPECT_FALSE(client.getWithTimeout("http://127.0.0.2:1/x", 1000).ok);
-    server.on("/moved", [](const httplib::Request&, httplib::Response& rs) { rs.set_redirect("http://127.0.0.2:1/x"); });
-    const HttpResponse moved = WfsClient(kl::test::loopbackTimings(), server.hosts()).getWithTimeout(
-        "http://127.0.0.2:1/moved", 1000);
-    EXPECT_EQ(moved.status, 302);
-    EXPECT_EQ(moved.error, "");
-}
-
-TEST(ServiceHosts, OverrideAnswersAreCachedUnderANameWithoutThePort) {
-    EXPECT_EQ(cacheKeyOf(settings::ServiceHosts{}, "https://a.example:8443/x?y=1"), "https://a.example:8443/x?y=1");
-    const std::string key =
-        cacheKeyOf(settings::serviceHostsWithOverride("http://127.0.0.1:5000"), "https://mapy.geoportal.gov.pl/wss/x?y=1");
-    // Stored caches are found under this name: it must never change.
-    EXPECT_EQ(key, "kartolink-local-services:/wss/x?y=1");
-
-    // A second run of the demo: the same service on another port finds the
-    // first run's answer.
-    kl::test::TempCacheHome home;
-    kl::test::FaultServer first, second;
-    for (auto* server : {&first, &second}) server->reply("/wfs", 200, "<a/>");
-    WfsClient firstRun(kl::test::loopbackTimings(), first.hosts());
-    EXPECT_EQ(firstRun.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
-    WfsClient secondRun(kl::test::loopbackTimings(), second.hosts());
-    EXPECT_EQ(cacheKeyOf(secondRun.hosts(), "https://mapy.geoportal.gov.pl/wss/x?y=1"), key);
-    EXPECT_EQ(secondRun.getCachedText("https://powiat.example/wfs", 1000), "<a/>");
-    EXPECT_EQ(first.hits("/wfs") + second.hits("/wfs"), 1);
-}
-
 void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }
-
-TEST(DownloadCache, TemporaryNamesNeverRepeat) {
-    kl::test::TempCacheHome home;
-    const std::string final = cachePathFor("u", "zip");
-    const std::string first = temporaryPathFor(final), second = temporaryPathFor(final);
-    EXPECT_NE(first, second);
-    // The sweep reads the writer's process id from this form.
-    EXPECT_EQ(first.rfind(final + ".part." + std::to_string(::getpid()) + ".", 0), 0u);
-}
 
 // The id of a process that has ended.
 pid_t endedProcessId() {
@@ -297,12 +266,25 @@ pid_t endedProcessId() {
     return child;
 }
 
-TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
+TEST(DownloadCache, PublishWritesWholeFilesAndSweepKeepsLiveDownloadsAndRecentFiles) {
     kl::test::TempCacheHome home;
+    const std::string path = cachePathFor("http://h/x", "gml");
+    touch(path, "old content that is longer");
+    ASSERT_TRUE(publishCacheFile(path, "new"));
+    std::string back;
+    ASSERT_TRUE(readCacheFile(path, back));
+    EXPECT_EQ(back, "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(cacheDir()), {}), 1);  // no temporary left
+    EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
+    // A folder where a file was expected is no file (its stream size is not a content size).
+    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), back));
     const fs::path dir = cacheDir();
     const auto now = fs::file_time_type::clock::now();
     const std::string live = std::to_string(::getpid());
     const std::string ended = std::to_string(endedProcessId());
+    // Named as the writer names it: the sweep reads the process id from that form.
+    const std::string ours = fs::path(temporaryPathFor(cachePathFor("u", "zip"))).filename();
+    EXPECT_NE(ours, fs::path(temporaryPathFor(cachePathFor("u", "zip"))).filename());
     const struct {
         std::string name;
         int ageHours;
@@ -310,7 +292,7 @@ TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
     } rows[] = {
         {"old.gml", 24 * 31, false},
         {"recent.gml", 24 * 29, true},
-        {"live.zip.part." + live + ".77.0", 0, true},  // another process's download in progress
+        {ours, 0, true},  // a download in progress
         {"ended.zip.part." + ended + ".77.0", 0, false},
         {"stalled.zip.part." + live + ".77.1", 25, false},
         {"unnamed.zip.part.1469598103934665603.4", 0, false},  // no writer to ask
@@ -321,22 +303,6 @@ TEST(DownloadCache, SweepKeepsLiveDownloadsAndRecentFiles) {
     }
     EXPECT_EQ(sweepCache(dir, now), 4);
     for (const auto& r : rows) EXPECT_EQ(fs::exists(dir / r.name), r.kept) << r.name;
-}
-
-TEST(DownloadCache, PublishWritesCompleteFileAndLeavesNoTemporaryOrFailsCleanly) {
-    kl::test::TempCacheHome home;
-    const std::string path = cachePathFor("http://h/x", "gml");
-    touch(path, "old content that is longer");
-    ASSERT_TRUE(publishCacheFile(path, "new"));
-    std::string back;
-    ASSERT_TRUE(readCacheFile(path, back));
-    EXPECT_EQ(back, "new");
-    for (const auto& e : fs::directory_iterator(cacheDir()))
-        EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
-    EXPECT_FALSE(publishCacheFile("/nonexistent-kl-dir/sub/file.gml", "data"));
-    EXPECT_FALSE(readCacheFile("/nonexistent-kl-dir/sub/file.gml", back));
-    // A folder where a file was expected is no file (its stream size is not a content size).
-    EXPECT_FALSE(readCacheFile(std::filesystem::temp_directory_path().string(), back));
 }
 
 }  // namespace

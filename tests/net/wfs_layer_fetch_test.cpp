@@ -21,12 +21,9 @@ namespace {
 
 namespace demo = kl::geoportal::demo;
 
-// 1.2 km x 0.7 km in Warsaw.
-const geo::Bbox kFrame{637000, 486000, 638200, 486700};
-
 // Each request as the parameters give it: what its URL holds (a piece of it,
 // or the whole when it starts with the base) and what it must not hold.
-TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
+TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystemTileByTile) {
     const geo::Bbox box{637000.5, 486000.25, 638200.5, 486700.25};
     const std::string county = "https://county.example/wfs", mapserver = "https://county.example/cgi-bin/x?map=egib";
     const struct {
@@ -61,9 +58,7 @@ TEST(GetFeatureUrl, FollowsTheVersionAxisOrderPagingAndSystem) {
         }
         EXPECT_TRUE(c.lacks.empty() || url.find(c.lacks) == std::string::npos) << c.name << ": " << url;
     }
-}
-
-TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
+    // Tiles follow the ceiling of each side, column by column, clipped to the frame.
     const std::pair<geo::Bbox, std::size_t> counts[] = {{{0, 0, 1200, 300}, 3}, {{0, 0, 500, 500}, 1},
                                                         {{0, 0, 1200, 700}, 6}, {{0, 0, 500.01, 500}, 2},
                                                         {{0, 0, 10, 0}, 1},     {{5, 0, 5, 100}, 0},
@@ -72,21 +67,17 @@ TEST(Tiles, FollowTheCeilingOfEachSideColumnByColumnClippedToTheFrame) {
     const std::vector<geo::Bbox> expected = {
         {637000, 486000, 637500, 486500}, {637000, 486500, 637500, 486700}, {637500, 486000, 638000, 486500},
         {637500, 486500, 638000, 486700}, {638000, 486000, 638200, 486500}, {638000, 486500, 638200, 486700}};
-    EXPECT_EQ(tilesFor(kFrame), expected);
+    EXPECT_EQ(tilesFor({637000, 486000, 638200, 486700}), expected);  // 1.2 km x 0.7 km in Warsaw
 }
 
 // The demo site is two tiles of 500 m; its mains cross the edge between them.
 const geo::Bbox kSite{demo::kMinEasting, demo::kMinNorthing, demo::kMaxEasting, demo::kMaxNorthing};
 const std::string kCadastre = "/wss/ext/PowiatoweBazyEwidencjiGruntow/0201";
-const std::string kUtilities = "/wss/ext/PowiatoweBazyUzbrojeniaTerenu/0201";
 // The western tile of the site: one request a variant.
 const geo::Bbox kTile{demo::kMinEasting, demo::kMinNorthing, demo::kMinEasting + 500, demo::kMaxNorthing};
 
 geoportal::ServiceConfig capped(long long maxFeatures, bool matchedUnknown = false) {
-    geoportal::ServiceConfig c;
-    c.maxFeatures = maxFeatures;
-    c.matchedUnknown = matchedUnknown;
-    return c;
+    return {.maxFeatures = maxFeatures, .matchedUnknown = matchedUnknown, .lidarCacheDir = {}};
 }
 
 class TiledFetch : public kl::test::GeoportalSuite {
@@ -111,10 +102,6 @@ TEST_F(TiledFetch, FrameComesTileByTileOnceAndThenFromTheCache) {
     EXPECT_EQ(server_->log().snapshot().size(), 2u);
     EXPECT_EQ(fetch(kCadastre, "ms:dzialki").features.size(), r.features.size());
     EXPECT_EQ(server_->log().snapshot().size(), 2u);
-    // Mains without ids cross the tile edge: both tiles hold them, one copy stays.
-    const TiledFetchResult mains = fetch(kUtilities, "ms:przewod_wodociagowy");
-    EXPECT_EQ(mains.features.size(), std::size_t(demo::kWaterPipes));
-    EXPECT_GT(mains.duplicatesDropped, 0);
 }
 
 // A dense tile is paged with STARTINDEX; without a total a short page proves
@@ -169,16 +156,22 @@ TEST_F(TiledFetch, FailingTilesAreSkippedAndCounted) {
         << r.warning;
 }
 
+// Answers of points "ms:b" at northing-first positions.
+std::string member(int n, const std::string& pos) {
+    return "<wfs:member><ms:b gml:id=\"b." + std::to_string(n) + "\"><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2180\">"
+           "<gml:pos>" + pos + "</gml:pos></gml:Point></ms:b></wfs:member>";
+}
+std::string collection(int matched, const std::string& members) {
+    return "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" xmlns:ms=\"m\" "
+           "xmlns:gml=\"http://www.opengis.net/gml/3.2\" numberMatched=\"" + std::to_string(matched) + "\">" + members +
+           "</wfs:FeatureCollection>";
+}
+
 TEST(TiledFetchLosses, GeometryLossesOfTheAnswersReachTheWarning) {
     kl::test::TempCacheHome home;
     kl::test::FaultServer server;
     WfsClient client{kl::test::loopbackTimings(), kl::settings::ServiceHosts{}};
-    server.reply("/lossy", 200,
-                 "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
-                 "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"2\" "
-                 "numberReturned=\"2\"><wfs:member><ms:b gml:id=\"b.1\"><gml:Point><gml:pos>486100 637100"
-                 "</gml:pos></gml:Point></ms:b></wfs:member><wfs:member><ms:b gml:id=\"b.2\"><gml:Point>"
-                 "<gml:pos>486100 1e400</gml:pos></gml:Point></ms:b></wfs:member></wfs:FeatureCollection>");
+    server.reply("/lossy", 200, collection(2, member(1, "486100 637100") + member(2, "486100 1e400")));
     const TiledFetchResult r = getFeatureTiled(client, server.url("/lossy"), "ms:b", {637000, 486000, 637500, 486500},
                                                geo::DataType::Buildings, nullptr);
     EXPECT_EQ(r.features.size(), 1u);
@@ -216,15 +209,11 @@ TEST(TouchTest, VerticesInsideOrFrameInsidePolygon) {
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(featureTouchesFrame(cases[i].first, frame), cases[i].second) << i;
 }
 
-class LayerFetch : public TiledFetch {
-protected:
-    WfsMemory memory;
-};
-
 // Each kind of service (a server profile of the geoportal) is found by the
 // variant that reads it, after the variants before it failed, and the next
 // fetch (in another frame) runs only that variant.
-TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
+TEST_F(TiledFetch, EachServiceKindIsFoundInOrderAndRemembered) {
+    WfsMemory memory;
     const struct {
         const char* profile;
         WfsVariant variant;
@@ -259,21 +248,14 @@ TEST_F(LayerFetch, EachServiceKindIsFoundInOrderAndRemembered) {
 // requests without one. A small whole layer is then read and cut to the
 // frame; a whole layer that does not parse is reported.
 TEST(WholeLayerFallback, SmallLayerIsCutToTheFrameOrReportedWhenItDoesNotParse) {
-    const auto member = [](int id, int e, int n) {
-        return "<wfs:member><ms:b gml:id=\"b." + std::to_string(id) + "\"><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2180\">"
-               "<gml:pos>" + std::to_string(n) + " " + std::to_string(e) + "</gml:pos></gml:Point></ms:b></wfs:member>";
-    };
-    const std::string open = "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
-                             "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"m\" numberMatched=\"3\"";
     const struct {
         const char* name;
         std::string whole;
         std::size_t features;
         const char* warningStart;
     } cases[] = {
-        {"small layer", open + ">" + member(1, 637100, 486100) + member(2, 637200, 486200) + member(3, 486100, 637100) +
-                            "</wfs:FeatureCollection>",
-         2, ""},
+        {"small layer",
+         collection(3, member(1, "486100 637100") + member(2, "486200 637200") + member(3, "637100 486100")), 2, ""},
         {"cut document", "<wfs:FeatureCollection xmlns:wfs=\"w\"><wfs:member><ms:b>", 0,
          "Usluga WFS ms:b: Odpowiedz serwera urwana"},
     };
@@ -287,7 +269,7 @@ TEST(WholeLayerFallback, SmallLayerIsCutToTheFrameOrReportedWhenItDoesNotParse) 
             if (rq.has_param("BBOX"))
                 rs.set_content("<wfs:FeatureCollection xmlns:wfs=\"w\" numberReturned=\"0\"/>", "text/xml");
             else if (rq.has_param("resultType"))
-                rs.set_content(open + "/>", "text/xml");
+                rs.set_content(collection(3, ""), "text/xml");
             else
                 rs.set_content(c.whole, "text/xml");
         });
