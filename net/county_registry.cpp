@@ -37,16 +37,6 @@ std::string_view trimLineEnd(std::string_view s) {
     return s;
 }
 
-std::string_view serviceKind(Registry r) {
-    switch (r) {
-        case Registry::Egib: return "EGiB";
-        case Registry::Bdot500: return "BDOT500";
-        case Registry::Gesut: return "GESUT";
-        case Registry::Mpzp: return "MPZP";
-    }
-    return "";
-}
-
 // What identifies one state of a user's file: a changed file is read again.
 struct FileStamp {
     bool exists = false;
@@ -212,30 +202,6 @@ std::string egibWfsForTeryt(std::string_view teryt) {
 CountyEndpoints countyServicesForTeryt(Registry registry, std::string_view teryt) {
     const auto row = findRow(registry, teryt);
     return row ? CountyEndpoints{row->wms, row->wfs} : CountyEndpoints{};
-}
-
-ServiceLookup lookupService(Registry registry, std::string_view teryt, Endpoint wanted) {
-    ServiceLookup out;
-    const std::size_t n = keyLength(registry);
-    out.key = std::string(teryt.substr(0, std::min(n, teryt.size())));
-    const std::string unit = registry == Registry::Mpzp ? "gminy" : "powiatu";
-    const std::string protocol = wanted == Endpoint::Wms ? "WMS" : "WFS";
-    const std::string what = "Usluga " + protocol + " " + std::string(serviceKind(registry)) + " dla " + unit +
-                             " (TERYT " + out.key + ")";
-    const auto row = findRow(registry, teryt);
-    if (!row) {
-        out.warning = what + " - brak takiego kodu w rejestrze uslug.";
-        return out;
-    }
-    out.endpoints = {row->wms, row->wfs};
-    const std::string& address = wanted == Endpoint::Wms ? row->wms : row->wfs;
-    if (address.empty()) {
-        out.status = LookupStatus::NotConfigured;
-        out.warning = what + " nie jest skonfigurowana (brak adresu w rejestrze uslug).";
-        return out;
-    }
-    out.status = LookupStatus::Found;
-    return out;
 }
 
 }  // namespace kl::net

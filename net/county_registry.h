@@ -65,22 +65,4 @@ std::string egibWfsForTeryt(std::string_view teryt);
 // communes (Registry::Mpzp) by the first six; both empty when not found.
 CountyEndpoints countyServicesForTeryt(Registry registry, std::string_view teryt);
 
-enum class LookupStatus {
-    Found,          // the wanted endpoint is known
-    NotConfigured,  // the row exists but holds no address for it
-    NotInRegistry,  // no such row (or a code too short)
-};
-
-enum class Endpoint { Wms, Wfs };
-
-struct ServiceLookup {
-    LookupStatus status = LookupStatus::NotInRegistry;
-    CountyEndpoints endpoints;
-    std::string key;      // the county or commune key that was looked up
-    std::string warning;  // Polish, empty when Found
-};
-
-// The lookup with a reason when the wanted endpoint is missing.
-ServiceLookup lookupService(Registry registry, std::string_view teryt, Endpoint wanted);
-
 }  // namespace kl::net
