@@ -169,7 +169,6 @@ TEST(Lod2Parser, RealSamplesGiveTheirSemanticFaces) {
   const Row rows[] = {
       {"libcitygml__b1_lod2_cs_w_sem.gml", true, false},
       {"tumc2c3__Berlin_Moabit_1Bldg_v2.gml", true, false},
-      {"libcitygml__b1_lod2_s.gml", false, false},
       {"tumc2c3__CityGML_v2.gml", true, false},
       {"libcitygml__BridgeAndBuilding.gml", false, false},
       {"ecitygml__TUM-Main-Entrance.gml", true, true},

@@ -73,7 +73,6 @@ TEST(GroundModel, AnswersTheLowestGroundNearAndNothingFarOrWithoutGround) {
 
     const std::vector<CloudPoint> noGround = {{kE, kN, 200, 1}, {kE + 1, kN + 1, 205, 6}};
     EXPECT_EQ(groundHeightAt(buildGroundModel(noGround, 2.0), kE, kN), std::nullopt);
-    EXPECT_TRUE(buildGroundModel({}, 2.0).lowest.empty());
 }
 
 // --- planes ---
@@ -253,8 +252,6 @@ TEST(SurfaceInRing, AcceptsCoveredCellsOrStandsInFlat) {
         // north ones out, so 40 x 40 corners are inside and 39 x 39 cells
         {"DeckRaisedEverywhere", kSquare, {deckAt, terrainAt}, {}, 2u * 39 * 39, 0, 1.0, nan},
         {"DeckOverFlatGround", {{50, 0}, {70, 0}, {70, 20}, {50, 20}}, {deckAt, terrainAt}, {}, 1, 1, 0.0, 100.595},
-        {"RoadOnTerrain", {{50, 0}, {70, 0}, {70, 20}, {50, 20}}, {deckAt, terrainAt}, roadParams({0, 0, 100, 100}),
-         2u * 39 * 39, 0, 0.0, nan},
         {"RoadClippedToFrame", {{50, 0}, {70, 0}, {70, 20}, {50, 20}}, {deckAt, terrainAt},
          roadParams({0, 0, 60, 100}), 2u * 20 * 39, 0, 0.0, nan},
         {"ClipMissesTheRing", kSquare, {deckAt, terrainAt}, roadParams({100, 100, 200, 200}), 0, 1, 0.0, nan},
@@ -285,17 +282,12 @@ TEST(SurfaceInRing, AcceptsCoveredCellsOrStandsInFlat) {
 // Every cell of the box whose four corners pass the ring test, one by one.
 std::set<std::tuple<double, double>> cellsByWholeBox(const geo::Ring& ring, double step) {
     const auto [minX, minY, maxX, maxY] = geo::ringBounds(ring);
-    const long long nx = std::max(1LL, static_cast<long long>(std::floor((maxX - minX) / step)));
-    const long long ny = std::max(1LL, static_cast<long long>(std::floor((maxY - minY) / step)));
+    const auto in = [&](int i, int j) { return geo::ringContains(ring, {minX + i * step, minY + j * step}); };
     std::set<std::tuple<double, double>> cells;
-    for (long long j = 0; j < ny; ++j)
-        for (long long i = 0; i < nx; ++i) {
-            const double x0 = minX + static_cast<double>(i) * step, x1 = minX + static_cast<double>(i + 1) * step;
-            const double y0 = minY + static_cast<double>(j) * step, y1 = minY + static_cast<double>(j + 1) * step;
-            if (geo::ringContains(ring, {x0, y0}) && geo::ringContains(ring, {x1, y0}) &&
-                geo::ringContains(ring, {x1, y1}) && geo::ringContains(ring, {x0, y1}))
-                cells.insert({x0, y0});
-        }
+    for (int j = 0; j < std::max(1, static_cast<int>((maxY - minY) / step)); ++j)
+        for (int i = 0; i < std::max(1, static_cast<int>((maxX - minX) / step)); ++i)
+            if (in(i, j) && in(i + 1, j) && in(i + 1, j + 1) && in(i, j + 1))
+                cells.insert({minX + i * step, minY + j * step});
     return cells;
 }
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <numbers>
 
-#include "buildings/lod2fit/plane_search.h"
 #include "buildings/lod2fit/roof_primitive.h"
 #include "buildings/lod2fit/roof_reconstruction.h"
 #include "buildings/lod2fit/roof_segmentation.h"
@@ -67,21 +66,11 @@ TEST(RoofMeshes, EveryPrimitiveBoundsASolidOverEveryFootprint) {
         primitive->fit(mesh, p, footprint);
         EXPECT_TRUE(closedOutward(mesh)) << primitive->name() << " on the " << name;
       }
-}
-
-// The shapes themselves are scored against the known demo roofs (RoofTruth);
-// here what a primitive does with a footprint it cannot follow.
-TEST(RoofMeshes, PrimitivesFallBackOnFootprintsTheyCannotFollow) {
-  RoofMesh mesh;
-  // A shed without any width across its direction stays at the eaves
-  // instead of dividing by nothing.
-  roofPrimitive("Shed").fit(mesh, params(), {{0, 0}, {5, 0}, {10, 0}});
-  for (const Point3d& v : mesh.vertices) EXPECT_TRUE(v.z == 100 || v.z == 106);
   // A gabled roof needs four corners: five get the flat roof.
-  roofPrimitive("Gabled").fit(mesh, params(), kPentagon);
-  EXPECT_EQ(mesh.vertices.size(), 10u);
-  for (size_t i = 5; i < 10; ++i) EXPECT_DOUBLE_EQ(mesh.vertices[i].z, 106);
-  EXPECT_EQ(roofPrimitive("Pagoda").name(), "Flat") << "an unknown name";
+  RoofMesh pentagon;
+  roofPrimitive("Gabled").fit(pentagon, params(), kPentagon);
+  ASSERT_EQ(pentagon.vertices.size(), 10u);
+  for (size_t i = 5; i < 10; ++i) EXPECT_DOUBLE_EQ(pentagon.vertices[i].z, 106);
 }
 
 TEST(RoofSegmentation, HeightsFromThePercentilesOrTheFallback) {
@@ -98,13 +87,6 @@ TEST(RoofSegmentation, HeightsFromThePercentilesOrTheFallback) {
   EXPECT_EQ(roof.points.size(), 101u);
   EXPECT_NEAR(roof.eaveZ, 106.4, 1e-9);
   EXPECT_NEAR(roof.ridgeZ, 109.8, 1e-9);
-}
-
-// A gable's two planes are what makes it Gabled in the classification below.
-TEST(RoofPlaneSearch, NoneOnANarrowStrip) {
-  std::vector<Point3d> strip;
-  for (int i = 0; i < 200; ++i) strip.push_back({i * 0.1, 0.05 * (i % 3), 105 + 0.01 * i});
-  EXPECT_TRUE(detectRoofPlanes(strip).empty());
 }
 
 // A roof over a 16 x 10 m rectangle whose two slopes have the given pitches.
@@ -130,7 +112,6 @@ TEST(RoofClassification, KnownRoofsGetTheirTypes) {
        false},
       {"one slope of 20 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.364), "Shed",
        false},
-      {"four hipped slopes", rectangleRoof(DemoRoofKind::Hipped, house, 0, 100, 106, 110), "Hipped", true},
   };
   for (const auto& row : rows) {
     const RoofFitResult fit = reconstructRoof(fitInput(row.roof));
@@ -160,8 +141,6 @@ TEST(RoofReconstruction, BadInputGivesFiniteMeshesOrNone) {
       {"footprint with a coordinate not a number", {{0, 0}, {nan, 0}, {10, 10}, {0, 10}}, level(100, 106), false},
       {"self-intersecting footprint", {{0, 0}, {20, 10}, {20, 0}, {0, 6}}, level(200, 106), true},
       {"self-intersecting footprint without net area", {{0, 0}, {20, 10}, {20, 0}, {0, 10}}, level(200, 106), false},
-      {"no points", kRectangle, {}, true},
-      {"30 roof points", kRectangle, level(30, 106), true},
       {"all points at one height", kRectangle, level(400, 106), true},
       {"heights not numbers", kRectangle, withNan, true},
   };
