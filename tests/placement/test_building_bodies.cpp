@@ -11,7 +11,6 @@
 #include "placement/rebuilt_in_zone.h"
 #include "placement/building_bodies.h"
 #include "placement/morph_builder.h"
-#include "placement/reconstructed_bodies.h"
 #include "placement/slab_maker.h"
 #include "placement/surface_materials.h"
 #include "tests/placement/workbench_fixture.h"
@@ -195,23 +194,25 @@ TEST_F(BuildingBodies, Lod1BlocksBecomeSlabsExceptWhereLod2Stands) {
     EXPECT_EQ(slab.element.material, wb_->project().attributes().list(KL_ATTR_BUILDINGMATERIAL).at(0).index);
 }
 
+// Roofs from the cloud stand, one per LOD1 footprint, the flagged one marked for
+// review; the nMPT blocks are not one per footprint, so none is placed and the user is told.
 TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreMarkedForReview) {
     const double e = 226000, n = 380000;  // PL-1992 metres near the demo site
     const geo::Ring square = {{e, n}, {e + 10, n}, {e + 10, n + 8}, {e, n + 8}};
     import::FetchedData fetched;
-    fetched.lod1Buildings = {{"a", square, 190, 7}, {"b", square, 190, 7}};
+    fetched.lod1Buildings = {{"a", square, 190, 7}, {"b", square, 190, 7}, {"c", square, 190, 7}};
     const auto flat = [&](double z) {
         buildings::Face f;
         for (const auto& p : square) f.push_back({p.x, p.y, z});
         return f;
     };
-    fetched.cloudRoofs = {{{{flat(199)}, 0, 0.9}, {{flat(196)}, 1, 0.1}}, "punkty=9"};
+    fetched.cloudRoofs = {{{{flat(199)}, 0, 0.9}, {{flat(196)}, 1, 0.1}, {}}, "punkty=9"};
     buildings::Face wall = {{e, n, 199}, {e + 10, n, 199}, {e + 10, n, 190}, {e, n, 190}};
-    fetched.surfaceModelBlocks = {{{{flat(199), wall}, 0, 0.8}, {}}, "bryly=1"};
+    fetched.surfaceModelBlocks = {{{{flat(199), wall}, 0, 0.8}}, "bryly=1"};
     const int zone = 2176;
     // A surface of that name from an earlier import is used again, whatever its colour now.
     inStep([] {
-        return placement::findOrCreateSurface("GIS Budynek nMPT", {1, 1, 1}) > 0 ? KL_NOERROR : KL_ERR_GENERAL;
+        return placement::findOrCreateSurface("GIS Dach z chmury", {1, 1, 1}) > 0 ? KL_NOERROR : KL_ERR_GENERAL;
     });
     placement::BuildingModels models = placement::buildingModelsInZone(fetched.lod1Buildings, {}, zone);
     models.zOff = placement::lowestModelHeight(models);
@@ -221,11 +222,14 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
                                                 placement::transformForSurveyPoint(geo::pl1992ToPl2000(e, n, zone)),
                                                 settings_, {}, zone, models);
     ASSERT_TRUE(placed.ok());
-    EXPECT_EQ(placed.result.counts, (std::map<std::string, int>{{"dachychmura", 2}, {"budynkindsm", 1}}));
-    EXPECT_EQ(placed.result.skipped, 1);  // the block without faces
+    EXPECT_EQ(placed.result.counts, (std::map<std::string, int>{{"dachychmura", 2}}));
+    EXPECT_EQ(placed.result.skipped, 1);  // the roof without faces
+    const std::string notPlaced = "KARTOLINK budynki nMPT: nie postawiono 1 bryl - ich liczba rozni sie od liczby "
+                                  "budynkow LOD1 (3), wiec nie wiadomo, ktora bryla nalezy do ktorego budynku.";
     EXPECT_EQ(placed.reportLines,
-              (std::vector<std::string>{"KARTOLINK dachy z chmury: utworzono 2 (oznaczono do korekty: 1), pominieto 0",
-                                        "KARTOLINK budynki nMPT: utworzono 1 (oznaczono do korekty: 0), pominieto 1"}));
+              (std::vector<std::string>{"KARTOLINK dachy z chmury: utworzono 2 (oznaczono do korekty: 1), pominieto 1",
+                                        notPlaced}));
+    EXPECT_EQ(placed.result.warnings, std::vector<std::string>{notPlaced});
     std::multiset<std::string> surfaces;
     for (const auto& [seq, rec] : wb_->project().elements().all()) {
         ASSERT_EQ(rec->element.type, KL_ELEM_MORPH);  // the footprints stand as no slab
@@ -234,29 +238,9 @@ TEST_F(BuildingBodies, RebuiltShapesStandInsteadOfTheirFootprintsAndStandInsAreM
         EXPECT_EQ(surface->red, surface->name.ends_with(" - POPRAW") ? 0.9 : surface->red) << "the review colour";
     }
     size_t named = 0;
-    for (const auto& a : wb_->project().attributes().list(KL_ATTR_SURFACE)) named += a.name == "GIS Budynek nMPT";
+    for (const auto& a : wb_->project().attributes().list(KL_ATTR_SURFACE)) named += a.name == "GIS Dach z chmury";
     EXPECT_EQ(named, 1u);
-    EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW",
-                                                     "GIS Budynek nMPT"}));
-}
-
-TEST_F(BuildingBodies, RoofsNotOnePerLod1BlockAreNotPlacedAndTheUserIsTold) {
-    placement::ReconstructedItem roof;
-    for (const auto& f : block("", kRect).faces) roof.faces.push_back({f.exterior, f.holes});
-    placement::LayerResolver layers(settings_);
-    placement::PlaceResult result;
-    placement::BodyReport report;
-    inStep([&] {
-        placement::placeReconstructedBodies(placement::ReconstructedKind::CloudRoofs, {roof}, 2,
-                                            [&](geo::Point2d p) { return transform_.apply(p); }, kZOff, "", layers,
-                                            result, report);
-        return KL_NOERROR;
-    });
-    EXPECT_TRUE(elements(KL_ELEM_MORPH).empty());
-    ASSERT_EQ(report.warnings.size(), 1u);
-    EXPECT_EQ(report.warnings[0],
-              "KARTOLINK dachy z chmury: nie postawiono 1 bryl - ich liczba rozni sie od liczby budynkow LOD1 (2), "
-              "wiec nie wiadomo, ktora bryla nalezy do ktorego budynku.");
+    EXPECT_EQ(surfaces, (std::multiset<std::string>{"GIS Dach z chmury", "GIS Dach z chmury - POPRAW"}));
 }
 
 }  // namespace

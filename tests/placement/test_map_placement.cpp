@@ -44,7 +44,6 @@ TEST(ParcelLabel, TheNumberIsFoundByKeyInPassOrder) {
         {{{"id_dzialki", "42"}}, "42"},
         {{{"nr_dzialki", ""}, {"numer", "8"}}, "8"},  // empty values never match
         {{{"numer_arkusza", "3"}, {"opis", "x"}}, ""},
-        {{}, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(parcelNumber(c.attributes), c.number) << c.number;
 }
