@@ -81,27 +81,6 @@ TEST_F(TerrainPlacement, TileMeshesTileTheFrameWithoutOverlapAndMeetOnTheSeam) {
     }
 }
 
-// The diagnostics file is a help, never a condition of the import: with its
-// folder blocked by a file, the tiles are still made.
-TEST_F(TerrainPlacement, OnePointGivesEveryCornerItsHeightAboveTheBaseWithoutADiagnosticsFolder) {
-    ::setenv("KL_DIAG_DIR", diag_.write("not-a-folder", "x").c_str(), 1);
-    placement::GroundInput ground;
-    MeshGrid one;
-    one.corners = placement::cornersOf(0, 0, 10, 10);
-    one.points = {{5, 5, 101.5}};
-    ground.tiles = {one, MeshGrid{placement::cornersOf(20, 0, 30, 10), {}}};
-    ground.tileBaseHeight = 100.0;
-    const auto placed = place(ground);
-    ASSERT_TRUE(placed.ok());
-    EXPECT_EQ(placed.result.counts.at("teren (Siatka)"), 1);  // the empty tile makes nothing
-    const auto meshes = elements(KL_ELEM_MESH);
-    ASSERT_EQ(meshes.size(), 1u);
-    EXPECT_EQ(meshes[0]->boundaryZ, std::vector<double>(5, 1.5));
-    ASSERT_EQ(meshes[0]->levelPoints.size(), 1u);
-    EXPECT_EQ(meshes[0]->levelPoints[0].z, 1.5);
-    EXPECT_EQ(meshes[0]->levelEnds, std::vector<int32_t>{1});
-}
-
 // Unlike a cloud piece, a tile mesh the host refuses fails the import: the first tile goes back too.
 TEST_F(TerrainPlacement, RefusedTileMeshRollsTheWholeImportBack) {
     placement::GroundInput ground;
@@ -203,12 +182,16 @@ TEST(TerrainBaseHeight, TakesTheFirstKnownSource) {
 
 }  // namespace
 
-// The ground from the cloud: tiles and water on their own layers, the water
-// flat at its level over its outline only; a piece the host refuses is
-// skipped and counted, the rest of the import stays.
+// The ground from the cloud: tiles and water on their own layers; a tile of one
+// point stands at its height above the base everywhere, one without points not
+// at all; the water lies flat at its level over its outline only. A piece the
+// host refuses is skipped and counted, the rest of the import stays, and the
+// diagnostics file is a help, never a condition: its folder is blocked by a file.
 TEST_F(TerrainPlacement, CloudGroundTilesAndFlatWaterOnTheirLayers) {
+    ::setenv("KL_DIAG_DIR", diag_.write("not-a-folder", "x").c_str(), 1);
     placement::GroundInput ground;
-    ground.cloud.terrain.push_back(tile(0.0, 0.0, 11, 1.0, slope));
+    ground.cloud.terrain = {MeshGrid{placement::cornersOf(0, 0, 10, 10), {{5, 5, 101.5}}},
+                            MeshGrid{placement::cornersOf(20, 0, 30, 10), {}}};
     ground.cloud.water.level = 101.25;
     ground.cloud.water.outlines = {{{2, 2}, {6, 2}, {6, 5}, {2, 5}, {2, 2}}, {{7, 7}, {9, 7}, {9, 9}, {7, 7}}};
     ground.cloud.baseHeight = 100.0;
@@ -222,6 +205,10 @@ TEST_F(TerrainPlacement, CloudGroundTilesAndFlatWaterOnTheirLayers) {
     const auto meshes = elements(KL_ELEM_MESH);
     ASSERT_EQ(meshes.size(), 2u);
     EXPECT_EQ(layerName(meshes[0]->element.layer), "GIS_TEREN_CHMURA");
+    EXPECT_EQ(meshes[0]->boundaryZ, std::vector<double>(5, 1.5));
+    ASSERT_EQ(meshes[0]->levelPoints.size(), 1u);
+    EXPECT_EQ(meshes[0]->levelPoints[0].z, 1.5);
+    EXPECT_EQ(meshes[0]->levelEnds, std::vector<int32_t>{1});
     const host::ElementRecord& water = *meshes[1];
     EXPECT_EQ(layerName(water.element.layer), "GIS_WODA_CHMURA");
     EXPECT_NEAR(ringArea(water.coords), 12.0, 1e-9);
