@@ -180,7 +180,6 @@ TEST(RoofTruth, DemoRoofsAreRecognised) {
   for (const DemoRoof& roof : roofs) {
     const RoofFitResult fit = reconstructRoof(fitInput(roof, 0.29));  // 12 points a square metre
     const std::string truth = geoportal::demoRoofName(roof.kind);
-    EXPECT_LE(roof.ridge + 2.5, geoportal::demo::kLidarMaxHeight) << "the tiles promise every point below it";
     Score& s = scores[truth];
     ++s.total;
     s.kind += fit.primitive == truth;
