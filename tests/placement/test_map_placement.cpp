@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -120,7 +121,8 @@ std::string describe(const host::ElementRecord& e, const std::string& layer) {
     if (e.element.type == KL_ELEM_TEXT)
         o << " text " << e.text << " " << e.element.textSizeMm << " at " << e.element.textLoc.x;
     if (e.element.type == KL_ELEM_HATCH) {
-        o << " fill" << (e.element.fillIndex ? " pattern" : "") << " rings";
+        o << " fill " << e.element.fillIndex << " pens " << e.element.fillPen << " " << e.element.backgroundPen
+          << " rings";
         for (int32_t end : e.ringEnds) o << " " << end;
         if (e.element.hasFillColour) o << " red " << std::lround(e.element.fillRed * 255);
     }
@@ -131,7 +133,8 @@ std::string describe(const host::ElementRecord& e, const std::string& layer) {
 // they have a label point; utilities draw only lines and other objects only count;
 // buildings are solid fills with their holes, and types sharing a layer name share
 // the layer; general plans are coloured by their symbol and labelled, a city
-// centre is outlined only, and a local plan never gets a colour.
+// centre is outlined only, two other classes get hatches found by name (or the
+// project's first vector pattern), and a local plan never gets a colour.
 TEST_F(VectorPlacement, EachKindOnItsLayerWithItsPensAndLabels) {
     auto parcel = square(500010, 250020, 10, /*closed=*/false);
     parcel.holes.push_back({{500012, 250022}, {500014, 250022}, {500014, 250024}, {500012, 250022}});
@@ -155,32 +158,53 @@ TEST_F(VectorPlacement, EachKindOnItsLayerWithItsPensAndLabels) {
         area(DataType::GeneralPlans, centre, {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", "SR"}});
     downtown.point = {500125, 250025};
     downtown.hasPoint = true;
+    const GisFeature infill = area(DataType::GeneralPlans, square(500000, 250000, 10),
+                                   {{"_typ", "ObszarUzupelnieniaZabudowy"}, {"symbol", "SW"}});
+    GisFeature social = infill;
+    social.attributes["_typ"] = "ObszarStandardowDostepnosciInfrastrukturySpolecznej";
+    const auto sharedLayer = [&] {
+        settings_.layers[DataType::Buildings] = settings_.layers[DataType::Parcels] = "GIS_WSPOLNA";
+    };
+    const auto namedHatches = [] {
+        KlAttribute a{};
+        a.type = KL_ATTR_FILL;
+        a.fillKind = 1;
+        for (const char* name : {"Kreski 45", "Kreskowanie PIONOWE"}) {
+            std::strcpy(a.name, name);
+            if (const KlErr e = host::Workbench::hostTable().CreateAttribute(&a)) return e;
+        }
+        return KL_NOERROR;
+    };
     const struct {
         const char* name;
         std::vector<GisFeature> features;
-        bool sharedLayer;
+        std::function<void()> prepare;
         std::map<std::string, int> counts;
         std::vector<std::string> elements;
     } cases[] = {
-        {"parcels", {numbered, area(DataType::Parcels, square(500100, 250000, 5), {{"numer", "7"}})}, false,
+        {"parcels", {numbered, area(DataType::Parcels, square(500100, 250000, 5), {{"numer", "7"}})}, {},
          {{"dzialki", 2}},
          {"GIS_DZIALKI#2 pen 10 line 5 from 10 20", "GIS_DZIALKI#2 pen 10 line 4 from 12 22",
           "GIS_DZIALKI#2 pen 10 text 123/4 1.5 at 15", "GIS_DZIALKI#2 pen 10 line 5 from 100 0"}},
-        {"utilities and others", {pipe, area(DataType::UtilityNetworks, square(500000, 250000, 3)), topo}, false,
+        {"utilities and others", {pipe, area(DataType::UtilityNetworks, square(500000, 250000, 3)), topo}, {},
          {{"gesut", 2}, {"bdot500", 1}}, {"GIS_GESUT#2 pen 5 line 3 from 0 0"}},
         {"buildings on a shared layer", {area(DataType::Parcels, square(500000, 250000, 3)),
-         area(DataType::Buildings, building)}, true, {{"dzialki", 1}, {"budynki", 1}},
-         {"GIS_WSPOLNA#2 pen 10 line 5 from 0 0", "GIS_WSPOLNA#2 pen 6 fill pattern rings 5 9"}},
-        {"plans", {zone, downtown, area(DataType::ZoningPlans, square(500200, 250000, 50), {{"symbol", "SW"}})}, false,
+         area(DataType::Buildings, building)}, sharedLayer, {{"dzialki", 1}, {"budynki", 1}},
+         {"GIS_WSPOLNA#2 pen 10 line 5 from 0 0", "GIS_WSPOLNA#2 pen 6 fill 1 pens 6 0 rings 5 9"}},
+        {"plans", {zone, downtown, area(DataType::ZoningPlans, square(500200, 250000, 50), {{"symbol", "SW"}})}, {},
          {{"pog", 2}, {"mpzp", 1}},
-         {"GIS_POG#2 pen 32 fill pattern rings 5 red 140", "GIS_POG#2 pen 32 text 1SW 2.5 at 25",
+         {"GIS_POG#2 pen 32 fill 1 pens 32 0 rings 5 red 140", "GIS_POG#2 pen 32 text 1SW 2.5 at 25",
           "GIS_POG#2 pen 8 line 5 from 100 0", "GIS_POG#2 pen 32 text SR 2.5 at 125",
-          "GIS_MPZP#3 pen 30 fill pattern rings 5"}},
+          "GIS_MPZP#3 pen 30 fill 1 pens 30 0 rings 5"}},
+        {"special classes", {infill, social}, [&] { inStep(namedHatches); }, {{"pog", 2}},
+         {"GIS_POG#2 pen 8 fill 5 pens 8 0 rings 5 red 90", "GIS_POG#2 pen 8 fill 3 pens 8 0 rings 5 red 90"}},
+        {"special class without the named hatch", {infill}, {}, {{"pog", 1}},
+         {"GIS_POG#2 pen 8 fill 3 pens 8 0 rings 5 red 90"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         freshProject();
-        if (c.sharedLayer) settings_.layers[DataType::Buildings] = settings_.layers[DataType::Parcels] = "GIS_WSPOLNA";
+        if (c.prepare) c.prepare();
         const auto r = place(c.features);
         ASSERT_TRUE(r.error.empty()) << r.error;
         EXPECT_EQ(r.counts, c.counts);
@@ -200,46 +224,6 @@ TEST_F(VectorPlacement, FailingHostCallSkipsOnlyThatFeature) {
     EXPECT_DOUBLE_EQ(r.minX, 10);  // the refused square is not in the extent
     EXPECT_EQ(elements(KL_ELEM_POLYLINE).size(), 1u);
     EXPECT_EQ(wb_->project().memos().live(), 0u);
-}
-
-TEST_F(VectorPlacement, SpecialGeneralPlanClassesUseNamedHatches) {
-    int32_t vertical = 0;
-    inStep([&] {
-        KlAttribute a{};
-        a.type = KL_ATTR_FILL;
-        a.fillKind = 1;
-        std::strcpy(a.name, "Kreski 45");
-        if (KlErr e = host::Workbench::hostTable().CreateAttribute(&a)) return e;
-        std::strcpy(a.name, "Kreskowanie PIONOWE");
-        const KlErr e = host::Workbench::hostTable().CreateAttribute(&a);
-        vertical = a.index;
-        return e;
-    });
-    ASSERT_NE(vertical, 0);
-    const GisFeature infill =
-        area(DataType::GeneralPlans, square(500000, 250000, 10), {{"_typ", "ObszarUzupelnieniaZabudowy"}, {"symbol", "SW"}});
-    GisFeature social = infill;
-    social.attributes["_typ"] = "ObszarStandardowDostepnosciInfrastrukturySpolecznej";
-    const auto r = place({infill, social});
-    EXPECT_EQ(r.counts.at("pog"), 2);
-    const auto fills = elements(KL_ELEM_HATCH);
-    ASSERT_EQ(fills.size(), 2u);
-    EXPECT_EQ(fills[0]->element.fillIndex, vertical);
-    EXPECT_EQ(fills[1]->element.fillIndex, 3) << "a name no pattern contains: the first vector pattern";
-    for (const auto* f : fills) {
-        EXPECT_EQ(f->element.pen, 8);
-        EXPECT_EQ(f->element.fillPen, 8);
-        EXPECT_EQ(f->element.backgroundPen, 0);
-        EXPECT_NEAR(f->element.fillRed, 90 / 255.0, 1e-12);
-    }
-
-    // Another project has its own patterns; none found in this one may be used there.
-    wb_->openAnotherProject();
-    const auto again = place({infill});
-    EXPECT_EQ(again.skipped, 0);
-    const auto reopened = elements(KL_ELEM_HATCH);
-    ASSERT_EQ(reopened.size(), 1u);
-    EXPECT_EQ(reopened[0]->element.fillIndex, 3) << "the fresh project's first vector pattern";
 }
 
 namespace {
