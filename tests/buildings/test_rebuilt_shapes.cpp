@@ -38,11 +38,11 @@ std::vector<CloudPoint> ground(double z = kGroundZ) {
 }
 
 // One roof return in each of the first `count` one-metre cells of a footprint
-// `cols` by `rows` cells, row by row and round again; heights rise by `rise` each.
-std::vector<CloudPoint> roofReturns(int count, int cols, int rows, double z, double rise = 0.01) {
+// `cols` by `rows` cells, row by row and round again; heights rise by 1 cm each.
+std::vector<CloudPoint> roofReturns(int count, int cols, int rows, double z) {
     std::vector<CloudPoint> pts;
     for (int i = 0; i < count; ++i)
-        pts.push_back({kE + 0.5 + i % cols, kN + 0.5 + (i / cols) % rows, z + rise * i, 6});
+        pts.push_back({kE + 0.5 + i % cols, kN + 0.5 + (i / cols) % rows, z + 0.01 * i, 6});
     return pts;
 }
 
@@ -119,7 +119,6 @@ std::vector<RoofCase> roofCases() {
         {"29 returns at full coverage fall back to the highest", box(5, 5), join(ground(), roofReturns(29, 5, 5, 200)),
          200.28, 1, 1.0},
         {"no raised return: 3 m above the ground", house, ground(), kGroundZ + 3, 1, 0.0},
-        {"all returns at one height", house, join(ground(), roofReturns(50, 5, 10, 204, 0)), 204, 0, 1.0},
         {"a bird (noise) over a sparse roof does not set its height", house, roofed(10, bird), 200.09, 1, 0.2},
         {"NaN heights are no returns", house, roofed(30, nan), 200.15, 0, 0.6},
         {"a cloud without ground: nothing to measure from", house, roofReturns(50, 5, 10, 200), std::nullopt, 1, 0.0},
