@@ -98,25 +98,21 @@ geoportal::DemoRoof pitchedRoof(double lowPitch, double highPitch) {
   return roof;
 }
 
-TEST(RoofClassification, KnownRoofsGetTheirTypes) {
+// Near the thresholds between types; the demo roofs below stand for every type.
+TEST(RoofClassification, RoofsNearAThresholdGetTheirTypes) {
   const std::vector<geoportal::Xy> house{{0, 0}, {16, 0}, {16, 10}, {0, 10}};
   const struct {
     const char* what;
     geoportal::DemoRoof roof;
     const char* primitive;
-    bool flagged;
   } rows[] = {
-      {"slopes of 30 and 35 degrees", pitchedRoof(30, 35), "Gabled", false},
-      {"slopes of 30 and 45 degrees", pitchedRoof(30, 45), "AsymGabled", false},
-      {"one slope of 5 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.0875), "Flat",
-       false},
-      {"one slope of 20 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.364), "Shed",
-       false},
+      {"slopes of 30 and 35 degrees", pitchedRoof(30, 35), "Gabled"},
+      {"one slope of 5 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.0875), "Flat"},
   };
   for (const auto& row : rows) {
     const RoofFitResult fit = reconstructRoof(fitInput(row.roof));
     EXPECT_EQ(fit.primitive, row.primitive) << row.what;
-    EXPECT_EQ(fit.needsReview, row.flagged) << row.what << ", error " << fit.meanError;
+    EXPECT_FALSE(fit.needsReview) << row.what << ", error " << fit.meanError;
   }
 }
 

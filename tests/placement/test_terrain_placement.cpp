@@ -32,15 +32,11 @@ double ringArea(const std::vector<KlCoord>& ring) {
     return std::abs(a) / 2;
 }
 
-Contour line(double level, bool index, std::vector<std::pair<double, double>> points) {
-    return Contour{level, index, std::move(points)};
-}
-
 // An index contour 40 m long running west, a closed one, and a stub of 0.99 m.
 std::vector<Contour> threeContours() {
-    return {line(105, true, {{40, 5}, {0, 5}}),
-            line(104, false, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}),
-            line(106, false, {{30, 30}, {30.99, 30}})};
+    return {{105, true, {{40, 5}, {0, 5}}},
+            {104, false, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}}},
+            {106, false, {{30, 30}, {30.99, 30}}}};
 }
 
 class TerrainPlacement : public placement_tests::WorkbenchFixture {
@@ -142,7 +138,7 @@ TEST_F(TerrainPlacement, ContourMeshCountsOnlyWhenMade) {
         int32_t skipped;
         std::string warning;
     } cases[] = {
-        {"only stubs", {line(105, true, {{0, 5}, {0.99, 5}}), line(104, false, {{0, 9}, {0.5, 9}, {0.9, 9}})}, frame,
+        {"only stubs", {{105, true, {{0, 5}, {0.99, 5}}}, {104, false, {{0, 9}, {0.5, 9}, {0.9, 9}}}}, frame,
          false, false, 0, tooFew},
         {"frame collapsed to a line", threeContours(), placement::cornersOf(0, 0, 50, 0), false, false, 0, tooFew},
         {"host refuses", threeContours(), frame, true, false, 1, "Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic."},

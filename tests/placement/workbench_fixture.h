@@ -52,9 +52,8 @@ protected:
     }
 
     std::string layerName(int32_t index) const {
-        for (const auto& a : wb_->project().attributes().list(KL_ATTR_LAYER))
-            if (a.index == index) return a.name;
-        return {};
+        const auto* layer = wb_->project().attributes().find(KL_ATTR_LAYER, index);
+        return layer ? layer->name : "";
     }
 
     kl::test::ScratchFolder diag_{"kl_placement_diag"};
