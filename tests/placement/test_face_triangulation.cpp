@@ -43,16 +43,9 @@ Ring comb(int teeth) {
     return r;
 }
 
-Ring collinearRuns() {
-    Ring r;
-    for (int i = 0; i < 5; ++i) r.push_back({i * 1.0, 0});
-    for (int i = 0; i < 3; ++i) r.push_back({5, i * 1.0});
-    for (int i = 5; i > 2; --i) r.push_back({i * 1.0, 3});
-    for (int i = 3; i < 6; ++i) r.push_back({2, i * 1.0});
-    for (int i = 2; i > 0; --i) r.push_back({i * 1.0, 6});
-    for (int i = 6; i > 0; --i) r.push_back({0, i * 1.0});
-    return r;
-}
+// An L whose sides carry a corner every metre.
+const Ring kCollinearRuns{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {5, 1}, {5, 2}, {5, 3}, {4, 3}, {3, 3},
+                          {2, 3}, {2, 4}, {2, 5}, {2, 6}, {1, 6}, {0, 6}, {0, 5}, {0, 4}, {0, 3}, {0, 2}, {0, 1}};
 
 Ring star(int points, double inner, double wobble = 0) {
     Ring r;
@@ -79,7 +72,7 @@ std::vector<FaceCase> corpus() {
     return {
         {"lShape", {lShape()}},
         {"combOf30Teeth", {comb(30)}},
-        {"collinearRuns", {collinearRuns()}},
+        {"collinearRuns", {kCollinearRuns}},
         {"wobblyStar1000", {star(500, 6, 0.05)}},
         {"courtyard", {box(0, 0, 30, 20), box(10, 5, 10, 10, true)}},
         {"threeHoles", {box(0, 0, 40, 10), box(2, 2, 5, 5), box(12, 3, 6, 4), box(25, 1, 10, 8, true)}},
