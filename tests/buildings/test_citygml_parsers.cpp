@@ -49,8 +49,6 @@ struct Lod1Row {
 // Rings from pos elements, rings whose heights stop short, a malformed posList
 // and nested buildings are read by code both parsers share: they are the LOD2 rows.
 TEST(Lod1Parser, EachBuildingOnceWithAnOpenFootprintItsBaseAndHeight) {
-  const std::string equalGrounds = ring(posList("0 0 100 10 0 100 10 10 100 0 10 100")) +
-                                   ring(posList("20 0 100 30 0 100 30 10 100 20 10 100"));
   const Lod1Row rows[] = {
       {"closing point stripped, height from the spread", doc(building("a", kGround + kTop)), kEverywhere, {"a"}, 0, 4, 9},
       {"measuredHeight wins", doc(building("a", "<bldg:measuredHeight>12.5</bldg:measuredHeight>" + kGround + kTop)),
@@ -64,7 +62,6 @@ TEST(Lod1Parser, EachBuildingOnceWithAnOpenFootprintItsBaseAndHeight) {
        doc(building("a", "<bldg:consistsOfBuildingPart><bldg:BuildingPart gml:id=\"a_1\">" + kGround + kTop +
                              "</bldg:BuildingPart></bldg:consistsOfBuildingPart>")),
        kEverywhere, {"a"}, 0, 4, 9},
-      {"two ground rings of equal area: the first", doc(building("a", equalGrounds + kTop)), kEverywhere, {"a"}, 0, 4, 9},
       // The closed-interval frame test the package's sheet selection shares.
       {"footprint touching the frame edge", doc(building("a", kGround + kTop)), {10, 10, 20, 20}, {"a"}, 0, 4, 9},
       {"footprint outside the frame", doc(building("a", kGround + kTop)), {10.5, 10.5, 20, 20}, {}, 0, 0, 0},

@@ -48,14 +48,6 @@ TEST(ParcelLabel, TheNumberIsFoundByKeyInPassOrder) {
     for (const auto& c : cases) EXPECT_EQ(parcelNumber(c.attributes), c.number) << c.number;
 }
 
-// The survey point lands at the project offset; a project north turned by 90
-// degrees turns east into south.
-TEST(PlacementTransform, SurveyPointLandsAtTheProjectOffset) {
-    const auto p = placement::PlacementTransform{500000, 250000, M_PI / 2, 10, 20}.apply({500001, 250000});
-    EXPECT_NEAR(p.x, 10, 1e-9);
-    EXPECT_NEAR(p.y, 19, 1e-9);
-}
-
 TEST(ZoneColour, OnlyTheFirstOccurrenceOfAStandAloneCodeCounts) {
     const struct {
         const char* symbol;
