@@ -103,7 +103,7 @@ struct RoofCase {
     double coverage;
 };
 
-std::vector<RoofCase> roofCases() {
+TEST(RoofFromCloud, FlatRoofOrAFlaggedStandIn) {
     const geo::Ring house = box(5, 10);  // 50 one-metre cells
     // Ground, then `n` roof returns from 200 m rising 1 cm each, then `more`.
     const auto roofed = [](int n, const std::vector<CloudPoint>& more = {}) {
@@ -112,7 +112,7 @@ std::vector<RoofCase> roofCases() {
     const std::vector<CloudPoint> bird{{kE + 2, kN + 2, 260, 7}, {kE + 3, kN + 3, 255, 18}};
     const std::vector<CloudPoint> nan{{kE + 2, kN + 2, kNaN, 6}, {kNaN, kN + 2, 300, 6}};
     const geo::Ring crossed{{kE, kN}, {kE + 5, kN + 10}, {kE + 5, kN}, {kE, kN + 6}};
-    return {
+    const RoofCase cases[] = {
         {"30 returns covering 0.6 give the median", house, roofed(30), 200.15, 0, 0.6},
         {"29 returns at full coverage fall back to the highest", box(5, 5), join(ground(), roofReturns(29, 5, 5, 200)),
          200.28, 1, 1.0},
@@ -130,10 +130,7 @@ std::vector<RoofCase> roofCases() {
         {"a footprint 1000 km wide (a stray vertex) is measured, not for hours", box(1e6, 1e6), roofed(50), 200.49, 1,
          0.0},
     };
-}
-
-TEST(RoofFromCloud, FlatRoofOrAFlaggedStandIn) {
-    for (const RoofCase& c : roofCases()) {
+    for (const RoofCase& c : cases) {
         SCOPED_TRACE(c.name);
         const CloudPointGrid grid(c.cloud);
         const ReconstructionResult r =
@@ -165,7 +162,7 @@ struct BlockCase {
 
 bool inHouse(double x, double y) { return x >= kE - 0.01 && x <= kE + 10.01 && y >= kN - 0.01 && y <= kN + 8.01; }
 
-std::vector<BlockCase> blockCases() {
+TEST(BlockFromSurfaceModel, RoofAtTheMedianAndWallsDownToTheTerrain) {
     const geo::Ring house = box(10, 8);
     const HeightAt flat = [](double, double) { return std::optional<double>(100.0); };
     const HeightAt roof110 = [](double x, double y) { return std::optional<double>(inHouse(x, y) ? 110.0 : 100.0); };
@@ -179,7 +176,7 @@ std::vector<BlockCase> blockCases() {
         return std::abs(x - kE - 5.1) < 0.01 && std::abs(y - kN - 4.1) < 0.01 ? std::optional<double>(107.0)
                                                                             : std::nullopt;
     };
-    return {
+    const BlockCase cases[] = {
         {"a house 10 m tall", house, roof110, flat, 110, 4, 0, 1.0},
         // The lattice row on the south edge stands on the bank: 1 of 16 rows not raised enough.
         {"0.9 m above the terrain at both ends: no wall", house, roof110, bank(0.9), 110, 3, 0, 0.9375},
@@ -194,10 +191,7 @@ std::vector<BlockCase> blockCases() {
         {"a footprint 50 km wide is sampled coarser, not for minutes", box(50000, 50000), flat, flat, 100, 0, 1,
          0.0},
     };
-}
-
-TEST(BlockFromSurfaceModel, RoofAtTheMedianAndWallsDownToTheTerrain) {
-    for (const BlockCase& c : blockCases()) {
+    for (const BlockCase& c : cases) {
         SCOPED_TRACE(c.name);
         const ReconstructionResult r = blockFromSurfaceModel(c.footprint, {c.surface, c.terrain}, BlockParams{});
         EXPECT_EQ(r.fallback, c.fallback);

@@ -36,7 +36,6 @@ TEST(ParcelLabel, TheNumberIsFoundByKeyInPassOrder) {
         std::map<std::string, std::string> attributes;
         const char* number;
     } cases[] = {
-        {{{"NUMER_DZIALKI", "141201_1.0001.123/4"}}, "123/4"},  // a full identifier keeps the number
         {{{"NUMER_DZIALKI", "12."}}, "12."},
         {{{"numer_obrebu", "0001"}, {"numer", "7"}}, "7"},  // pass 3 skips keys naming the precinct
         {{{"identyfikator", "1.2.99"}, {"nr_dzialki", "5"}}, "5"},  // pass 1 wins though pass 2's key sorts first

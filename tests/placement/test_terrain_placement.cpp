@@ -139,7 +139,6 @@ TEST_F(TerrainPlacement, ContourMeshCountsOnlyWhenMade) {
     } cases[] = {
         {"only stubs", {{105, true, {{0, 5}, {0.99, 5}}}, {104, false, {{0, 9}, {0.5, 9}, {0.9, 9}}}}, frame, false,
          tooFew},
-        {"frame collapsed to a line", threeContours(), placement::cornersOf(0, 0, 50, 0), false, tooFew},
         {"host refuses", threeContours(), frame, true, "Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic."},
     };
     for (const auto& c : cases) {
