@@ -286,8 +286,7 @@ TEST(SurfaceInRing, RowWalkFindsExactlyTheCellsOfTheWholeBoxWalk) {
         for (int k = 0; k < 5; ++k) line.push_back({260000.0 + coord(rng), 380000.0 + coord(rng)});
         const std::vector<double> half(line.size(), width(rng));
         const geo::Ring ring = geo::corridorRing(line, half, half, false);
-        const auto level = [](double, double) { return std::optional<double>(200.0); };
-        const ReconstructionResult got = surfaceInRing(ring, {level, terrainAt}, roadParams({0, 0, 1e7, 1e7}));
+        const ReconstructionResult got = surfaceInRing(ring, {terrainAt, terrainAt}, roadParams({0, 0, 1e7, 1e7}));
         std::set<std::tuple<double, double>> cells;
         if (got.fallback == 0)
             for (std::size_t f = 0; f < got.faces.size(); f += 2) cells.insert({got.faces[f][0].x, got.faces[f][0].y});

@@ -137,7 +137,6 @@ TEST_F(BuildingBodies, FacesBecomePolygonsOrTriangles) {
         {"a shared edge is one host edge", {{left, {}}, {right, {}}}, {false, true}, 2, 7, 0},
         {"loose faces keep their own edges", {{left, {}}, {right, {}}}, {false, false}, 2, 8, 0},
         {"all triangles", {{left, {}}, {right, {}}}, {true, true}, 4, 9, 0},
-        {"no faces", {}, {}, 0, 0, 0},  // refused before the host is asked
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -149,11 +148,6 @@ TEST_F(BuildingBodies, FacesBecomePolygonsOrTriangles) {
             return KL_NOERROR;
         });
         const auto morphs = elements(KL_ELEM_MORPH);
-        if (c.faces.empty()) {
-            EXPECT_EQ(err, placement::kErrNoFaces);
-            EXPECT_TRUE(morphs.empty());
-            continue;
-        }
         ASSERT_EQ(err, KL_NOERROR);
         ASSERT_EQ(morphs.size(), 1u);
         EXPECT_EQ(morphs[0]->body->polygons.size(), c.polygons);
