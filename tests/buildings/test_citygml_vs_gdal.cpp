@@ -58,7 +58,8 @@ double groundArea(const std::vector<Ring>& rings) {
     for (const Point3d& p : r) zMin = std::min(zMin, p.z);
   double best = 0;
   for (const Ring& r : rings)
-    if (std::all_of(r.begin(), r.end(), [&](const Point3d& p) { return p.z - zMin <= 0.01; })) best = std::max(best, area(r));
+    if (std::all_of(r.begin(), r.end(), [&](const Point3d& p) { return p.z - zMin <= 0.01; }))
+      best = std::max(best, area(r));
   return best;
 }
 

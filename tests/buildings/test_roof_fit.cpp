@@ -74,14 +74,12 @@ TEST(RoofMeshes, EveryPrimitiveBoundsASolidOverEveryFootprint) {
 }
 
 TEST(RoofSegmentation, HeightsFromThePercentilesOrTheFallback) {
-  std::vector<Point3d> seven(7, Point3d{0, 0, 108});
-  RoofPoints few = segmentRoofPoints(seven, 100);
+  const RoofPoints few = segmentRoofPoints(std::vector<Point3d>(7, Point3d{0, 0, 108}), 100);
   EXPECT_DOUBLE_EQ(few.eaveZ, 100.1);
   EXPECT_DOUBLE_EQ(few.ridgeZ, 103.0);
-  std::vector<Point3d> ramp;
+  std::vector<Point3d> ramp(20, Point3d{0, 0, 100.5});  // wall and garden echoes
   for (int i = 0; i <= 100; ++i) ramp.push_back({0, 0, 106 + 0.04 * i});
-  for (int i = 0; i < 20; ++i) ramp.push_back({0, 0, 100.5});  // wall and garden echoes
-  RoofPoints roof = segmentRoofPoints(ramp, 100);
+  const RoofPoints roof = segmentRoofPoints(ramp, 100);
   EXPECT_EQ(roof.points.size(), 101u);
   EXPECT_NEAR(roof.eaveZ, 106.4, 1e-9);
   EXPECT_NEAR(roof.ridgeZ, 109.8, 1e-9);

@@ -153,7 +153,8 @@ TEST(Triangulation, CoversTheFaceExactlyFacingTheWayTheFaceDoes) {
 // without ears falls back to a fan.
 TEST(EarChoice, NoEarGivesAFan) {
     placement::TriangulationStats stats;
-    EXPECT_EQ(placement::triangulateFace({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}}, {}, &stats).size(), 3u);
+    const Ring3 flat{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}};
+    EXPECT_EQ(placement::triangulateFace(flat, {}, &stats).size(), 3u);
     EXPECT_EQ(stats.fanFallbacks, 1);
 }
 
