@@ -8,12 +8,6 @@
 
 namespace kl::buildings::lod2fit {
 
-inline Footprint footprintOf(const geoportal::DemoRoof& roof) {
-  Footprint out;
-  for (const geoportal::Xy& p : roof.footprint) out.push_back({p.x, p.y});
-  return out;
-}
-
 // Every `spacing` metres over the footprint's bounds.
 inline std::vector<Point3d> roofSamples(const geoportal::DemoRoof& roof, double spacing) {
   geoportal::Box box = geoportal::Box::empty();
@@ -29,7 +23,7 @@ inline std::vector<Point3d> roofSamples(const geoportal::DemoRoof& roof, double 
 inline RoofFitInput fitInput(const geoportal::DemoRoof& roof, double spacing = 0.35) {
   RoofFitInput in;
   in.points = roofSamples(roof, spacing);
-  in.footprint = footprintOf(roof);
+  for (const geoportal::Xy& p : roof.footprint) in.footprint.push_back({p.x, p.y});
   in.groundZ = roof.ground;
   return in;
 }

@@ -23,10 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 const geo::Bbox kEverywhere{-1e9, -1e9, 1e9, 1e9};
 
-struct Point {
-  double x, y, z;
-};
-using Ring = std::vector<Point>;
+using Ring = std::vector<Point3d>;
 
 // gml_id -> rings, in GDAL's reading of the Building layer (its solids and surfaces as
 // polygons, which GeoJSON can hold), and how many buildings it lists.
@@ -58,10 +55,11 @@ double area(const std::vector<P>& ring) {
 double groundArea(const std::vector<Ring>& rings) {
   double zMin = INFINITY;
   for (const Ring& r : rings)
-    for (const Point& p : r) zMin = std::min(zMin, p.z);
+    for (const Point3d& p : r) zMin = std::min(zMin, p.z);
   double best = 0;
   for (const Ring& r : rings)
-    if (std::all_of(r.begin(), r.end(), [&](const Point& p) { return p.z - zMin <= 0.01; })) best = std::max(best, area(r));
+    if (std::all_of(r.begin(), r.end(), [&](const Point3d& p) { return p.z - zMin <= 0.01; }))
+      best = std::max(best, area(r));
   return best;
 }
 

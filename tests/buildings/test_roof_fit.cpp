@@ -10,7 +10,6 @@
 #include <string>
 #include <numbers>
 
-#include "buildings/lod2fit/plane_search.h"
 #include "buildings/lod2fit/roof_primitive.h"
 #include "buildings/lod2fit/roof_reconstruction.h"
 #include "buildings/lod2fit/roof_segmentation.h"
@@ -67,44 +66,23 @@ TEST(RoofMeshes, EveryPrimitiveBoundsASolidOverEveryFootprint) {
         primitive->fit(mesh, p, footprint);
         EXPECT_TRUE(closedOutward(mesh)) << primitive->name() << " on the " << name;
       }
-}
-
-// The shapes themselves are scored against the known demo roofs (RoofTruth);
-// here what a primitive does with a footprint it cannot follow.
-TEST(RoofMeshes, PrimitivesFallBackOnFootprintsTheyCannotFollow) {
-  RoofMesh mesh;
-  // A shed without any width across its direction stays at the eaves
-  // instead of dividing by nothing.
-  roofPrimitive("Shed").fit(mesh, params(), {{0, 0}, {5, 0}, {10, 0}});
-  for (const Point3d& v : mesh.vertices) EXPECT_TRUE(v.z == 100 || v.z == 106);
   // A gabled roof needs four corners: five get the flat roof.
-  roofPrimitive("Gabled").fit(mesh, params(), kPentagon);
-  EXPECT_EQ(mesh.vertices.size(), 10u);
-  for (size_t i = 5; i < 10; ++i) EXPECT_DOUBLE_EQ(mesh.vertices[i].z, 106);
-  EXPECT_EQ(roofPrimitive("Pagoda").name(), "Flat") << "an unknown name";
+  RoofMesh pentagon;
+  roofPrimitive("Gabled").fit(pentagon, params(), kPentagon);
+  ASSERT_EQ(pentagon.vertices.size(), 10u);
+  for (size_t i = 5; i < 10; ++i) EXPECT_DOUBLE_EQ(pentagon.vertices[i].z, 106);
 }
 
 TEST(RoofSegmentation, HeightsFromThePercentilesOrTheFallback) {
-  std::vector<Point3d> seven(7, Point3d{0, 0, 108});
-  RoofPoints few = segmentRoofPoints(seven, 100);
-  EXPECT_FALSE(few.segmented);
+  const RoofPoints few = segmentRoofPoints(std::vector<Point3d>(7, Point3d{0, 0, 108}), 100);
   EXPECT_DOUBLE_EQ(few.eaveZ, 100.1);
   EXPECT_DOUBLE_EQ(few.ridgeZ, 103.0);
-  std::vector<Point3d> ramp;
+  std::vector<Point3d> ramp(20, Point3d{0, 0, 100.5});  // wall and garden echoes
   for (int i = 0; i <= 100; ++i) ramp.push_back({0, 0, 106 + 0.04 * i});
-  for (int i = 0; i < 20; ++i) ramp.push_back({0, 0, 100.5});  // wall and garden echoes
-  RoofPoints roof = segmentRoofPoints(ramp, 100);
-  EXPECT_TRUE(roof.segmented);
+  const RoofPoints roof = segmentRoofPoints(ramp, 100);
   EXPECT_EQ(roof.points.size(), 101u);
   EXPECT_NEAR(roof.eaveZ, 106.4, 1e-9);
   EXPECT_NEAR(roof.ridgeZ, 109.8, 1e-9);
-}
-
-// A gable's two planes are what makes it Gabled in the classification below.
-TEST(RoofPlaneSearch, NoneOnANarrowStrip) {
-  std::vector<Point3d> strip;
-  for (int i = 0; i < 200; ++i) strip.push_back({i * 0.1, 0.05 * (i % 3), 105 + 0.01 * i});
-  EXPECT_TRUE(detectRoofPlanes(strip).empty());
 }
 
 // A roof over a 16 x 10 m rectangle whose two slopes have the given pitches.
@@ -116,27 +94,21 @@ geoportal::DemoRoof pitchedRoof(double lowPitch, double highPitch) {
   return roof;
 }
 
-TEST(RoofClassification, KnownRoofsGetTheirTypes) {
+// Near the thresholds between types; the demo roofs below stand for every type.
+TEST(RoofClassification, RoofsNearAThresholdGetTheirTypes) {
   const std::vector<geoportal::Xy> house{{0, 0}, {16, 0}, {16, 10}, {0, 10}};
   const struct {
     const char* what;
     geoportal::DemoRoof roof;
     const char* primitive;
-    bool flagged;
   } rows[] = {
-      {"slopes of 30 and 35 degrees", pitchedRoof(30, 35), "Gabled", false},
-      {"slopes of 30 and 45 degrees", pitchedRoof(30, 45), "AsymGabled", false},
-      {"one slope of 5 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.0875), "Flat",
-       false},
-      {"one slope of 20 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.364), "Shed",
-       false},
-      {"four hipped slopes", rectangleRoof(DemoRoofKind::Hipped, house, 0, 100, 106, 110), "Hipped", true},
+      {"slopes of 30 and 35 degrees", pitchedRoof(30, 35), "Gabled"},
+      {"one slope of 5 degrees", rectangleRoof(DemoRoofKind::Shed, house, 0, 100, 106, 106 + 10 * 0.0875), "Flat"},
   };
   for (const auto& row : rows) {
     const RoofFitResult fit = reconstructRoof(fitInput(row.roof));
     EXPECT_EQ(fit.primitive, row.primitive) << row.what;
-    EXPECT_EQ(fit.needsReview, row.flagged) << row.what << ", error " << fit.meanError;
-    EXPECT_TRUE(closedOutward(fit.mesh)) << row.what;
+    EXPECT_FALSE(fit.needsReview) << row.what << ", error " << fit.meanError;
   }
 }
 
@@ -160,8 +132,6 @@ TEST(RoofReconstruction, BadInputGivesFiniteMeshesOrNone) {
       {"footprint with a coordinate not a number", {{0, 0}, {nan, 0}, {10, 10}, {0, 10}}, level(100, 106), false},
       {"self-intersecting footprint", {{0, 0}, {20, 10}, {20, 0}, {0, 6}}, level(200, 106), true},
       {"self-intersecting footprint without net area", {{0, 0}, {20, 10}, {20, 0}, {0, 10}}, level(200, 106), false},
-      {"no points", kRectangle, {}, true},
-      {"30 roof points", kRectangle, level(30, 106), true},
       {"all points at one height", kRectangle, level(400, 106), true},
       {"heights not numbers", kRectangle, withNan, true},
   };
@@ -201,7 +171,6 @@ TEST(RoofTruth, DemoRoofsAreRecognised) {
   for (const DemoRoof& roof : roofs) {
     const RoofFitResult fit = reconstructRoof(fitInput(roof, 0.29));  // 12 points a square metre
     const std::string truth = geoportal::demoRoofName(roof.kind);
-    EXPECT_LE(roof.ridge + 2.5, geoportal::demo::kLidarMaxHeight) << "the tiles promise every point below it";
     Score& s = scores[truth];
     ++s.total;
     s.kind += fit.primitive == truth;

@@ -3,11 +3,9 @@
 // project with the default settings and a private diagnostics folder, inside
 // one undo step as the import does, and read the project back.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -18,15 +16,14 @@
 #include "host/core/workbench.h"
 #include "shell/settings/settings.h"
 #include "tests/support/host_binding.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kl::placement_tests {
 
 class WorkbenchFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        diagDir_ = std::filesystem::temp_directory_path() / ("kl_placement_diag_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(diagDir_);
-        ::setenv("KL_DIAG_DIR", diagDir_.c_str(), 1);
+        ::setenv("KL_DIAG_DIR", diag_.path().c_str(), 1);
         freshProject();
     }
     // A new, empty project with the default settings, as each table row starts.
@@ -39,7 +36,6 @@ protected:
         bindAddonToHost(nullptr);
         wb_.reset();
         ::unsetenv("KL_DIAG_DIR");
-        std::filesystem::remove_all(diagDir_);
     }
 
     KlErr inStep(const std::function<KlErr()>& body) {
@@ -56,12 +52,11 @@ protected:
     }
 
     std::string layerName(int32_t index) const {
-        for (const auto& a : wb_->project().attributes().list(KL_ATTR_LAYER))
-            if (a.index == index) return a.name;
-        return {};
+        const auto* layer = wb_->project().attributes().find(KL_ATTR_LAYER, index);
+        return layer ? layer->name : "";
     }
 
-    std::filesystem::path diagDir_;
+    kl::test::ScratchFolder diag_{"kl_placement_diag"};
     std::unique_ptr<host::Workbench> wb_;
     settings::Settings settings_;
 };
