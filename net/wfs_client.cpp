@@ -206,9 +206,19 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
         return true;
     };
 
+    // Large files wait minutes for a silent server: the cancel is asked
+    // while nothing comes too, not only when data arrives.
+    const auto stillWanted = [&] {
+        if (!progress || cancelled) return !cancelled;
+        const auto now = Clock::now();
+        if (now - lastReportAt < interval) return true;
+        lastReportAt = now;
+        cancelled = !progress(received, lastTotal);
+        return !cancelled;
+    };
     const DownloadResult r =
         streamDownload(target, timings_.connectTimeoutMs, receiveTimeoutMs, userAgent_, sink,
-                       followsRedirects());
+                       followsRedirects(), stillWanted);
     if (r.ok && !cancelled && !diskError && progress && lastReported != received) progress(received, lastTotal);
     file.flush();
     if (!file) diskError = true;

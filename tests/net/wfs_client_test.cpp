@@ -168,6 +168,7 @@ TEST_F(WfsClientTest, CachedFileStreamsWithRateLimitedProgress) {
 // a busy server once; a download that cannot finish leaves no file.
 TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
     server.stalls("/slow");
+    server.stalls("/silent.zip");
     server.reply("/busy", 503, "");
     server.chunked("/stall.zip", 200000, 50000, 0, 50000);
     server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
@@ -190,6 +191,9 @@ TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
         {server_->baseUrl() + "/gone.zip", -1, "Serwer zwrocil status 404"},
         {server_->baseUrl() + "/page.zip", -1, "Serwer zwrocil strone HTML zamiast danych.", ExpectedBody::Zip},
         {server.url("/big.zip"), -1, "Pobieranie anulowane.", ExpectedBody::Binary, cancelAtOneMegabyte},
+        // A cancel is heard while the server says nothing, not only between data.
+        {server.url("/silent.zip"), -1, "Pobieranie anulowane.", ExpectedBody::Binary,
+         [](std::int64_t, std::int64_t) { return false; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
