@@ -153,6 +153,9 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
         }
         progress({"Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n), false});
     }
+    // A cancel while the last tile was read is still a cancel: no cloud is
+    // written and none is announced.
+    if (cancelled()) return failure(kCancelled, warnings);
     if (processed == 0) return failure("Nie udalo sie pobrac zadnego kafla LiDAR dla tego obszaru.", warnings);
     const auto& pts = acc.points();
     if (pts.empty()) return failure("Brak punktow w wybranym obszarze (po przycieciu do kadru).", warnings);

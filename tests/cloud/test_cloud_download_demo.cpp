@@ -79,8 +79,8 @@ TEST_F(CloudDownloadDemo, FrameBecomesOneCroppedCloud) {
     EXPECT_EQ(kl::las::loadLe<uint16_t>(keys->payload.data() + 30), 2176);
 }
 
-// Cancelled early or once a tile's points are being written, or over the
-// point budget half way, with the next tile already decoding: no cloud and
+// Cancelled early, once a tile's points are being written or after the last
+// tile was read, or over the point budget half way, with the next tile already decoding: no cloud and
 // nothing half-written.
 TEST_F(CloudDownloadDemo, CancelOrOverBudgetLeavesNoCloud) {
     auto probe = request();
@@ -99,6 +99,11 @@ TEST_F(CloudDownloadDemo, CancelOrOverBudgetLeavesNoCloud) {
         {request(),
          [](const std::vector<std::string>& labels, int) {
              return std::find(labels.begin(), labels.end(), "Przetwarzanie kafli LiDAR") != labels.end();
+         },
+         "Anulowano."},
+        {request(),
+         [&whole](const std::vector<std::string>& labels, int) {
+             return std::count(labels.begin(), labels.end(), "Przetwarzanie kafli LiDAR") == whole.tilesTotal;
          },
          "Anulowano."},
         {halfBudget, [](const std::vector<std::string>&, int) { return false; },
