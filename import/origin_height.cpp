@@ -19,6 +19,7 @@ HeightSampler terrainModelHeight(net::HttpTimings timings, settings::ServiceHost
     return [timings, hosts, cancelled](geo::Point2d point, int zoneEpsg) -> std::optional<double> {
         const geo::Point2d p = geo::pl2000ToPl1992(point.x, point.y, zoneEpsg);
         net::WfsClient client(timings, hosts);
+        client.stopWhen(cancelled);
         const terrain::ElevationIndexQuery index = terrain::queryElevationIndex(
             client, terrain::ElevationModel::Terrain, {p.x - 1.0, p.y - 1.0, p.x + 1.0, p.y + 1.0},
             net::currentUtcYear());

@@ -209,6 +209,14 @@ TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
     EXPECT_TRUE(fs::is_empty(cacheDir()));
     EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
     EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
+    // A cancel cuts a silent request short, and it is not asked again.
+    client.stopWhen([] { return true; });
+    const HttpResponse stopped = client.get(server.url("/silent.zip"));
+    EXPECT_EQ(std::tie(stopped.ok, stopped.error), std::make_tuple(false, std::string("Pobieranie anulowane.")));
+    const int busyBefore = server.hits("/busy");
+    client.stopWhen([&] { return server.hits("/busy") > busyBefore; });
+    EXPECT_FALSE(client.get(server.url("/busy")).ok);
+    EXPECT_EQ(server.hits("/busy"), busyBefore + 1);
 }
 
 TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnly) {
