@@ -185,6 +185,13 @@ FetchOutcome fetchForImport(FetchServices& services, const FetchRequest& request
                             std::string warning) {
     FetchOutcome out;
     out.data.warning = std::move(warning);
+    // A cancel also cuts short the request under way; the check lives only
+    // as long as this run.
+    services.client.stopWhen(hooks.cancelled);
+    struct StopCheckRelease {
+        net::WfsClient& client;
+        ~StopCheckRelease() { client.stopWhen({}); }
+    } release{services.client};
     try {
         FetchRun(services, request, hooks, out).run();
     } catch (const FetchCancelled&) {

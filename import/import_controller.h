@@ -43,8 +43,10 @@ struct PageLink {
 using HeightSampler = std::function<std::optional<double>(geo::Point2d point, int zoneEpsg)>;
 
 // The height of the national terrain model: the first sheet its index lists
-// for a 2 m box around the point, downloaded through the cache.
-HeightSampler terrainModelHeight(net::HttpTimings timings, settings::ServiceHosts hosts);
+// for a 2 m box around the point, downloaded through the cache. Once
+// cancelled says so the sheet's download stops and nothing is returned.
+HeightSampler terrainModelHeight(net::HttpTimings timings, settings::ServiceHosts hosts,
+                                 std::function<bool()> cancelled = {});
 
 // The project's zero above sea level for one placement, and what to say.
 struct HeightAnchor {

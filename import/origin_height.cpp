@@ -14,29 +14,37 @@
 
 namespace kl::import {
 
-HeightSampler terrainModelHeight(net::HttpTimings timings, settings::ServiceHosts hosts) {
-    return [timings, hosts](geo::Point2d point, int zoneEpsg) -> std::optional<double> {
+HeightSampler terrainModelHeight(net::HttpTimings timings, settings::ServiceHosts hosts,
+                                 std::function<bool()> cancelled) {
+    return [timings, hosts, cancelled](geo::Point2d point, int zoneEpsg) -> std::optional<double> {
         const geo::Point2d p = geo::pl2000ToPl1992(point.x, point.y, zoneEpsg);
         net::WfsClient client(timings, hosts);
+        client.stopWhen(cancelled);
         const terrain::ElevationIndexQuery index = terrain::queryElevationIndex(
             client, terrain::ElevationModel::Terrain, {p.x - 1.0, p.y - 1.0, p.x + 1.0, p.y + 1.0},
             net::currentUtcYear());
         if (index.sheets.empty()) return std::nullopt;
-        const terrain::SheetLoad load = terrain::loadSheets(client, {index.sheets.front()}, {});
+        const terrain::SheetLoad load = terrain::loadSheets(client, {index.sheets.front()}, {{}, cancelled});
+        if (load.cancelled) return std::nullopt;
         return terrain::sampleSheets(load.sheets, p.x, p.y);
     };
 }
 
 void ImportController::startHeightSample(geo::Point2d point, int zoneEpsg) {
     const std::uint64_t generation = ++originGeneration_;
-    const HeightSampler sampler = heightSampler_ ? heightSampler_ : terrainModelHeight(services_->client.timings(), hosts_);
+    // The sheet can take minutes to come: at quit its download must stop with
+    // the worker, so the production sampler is made with the worker's token.
+    const HeightSampler custom = heightSampler_;
+    const net::HttpTimings timings = services_->client.timings();
     ++pendingSamples_;
     std::weak_ptr<bool> life = life_;
     const auto started = WorkerRegistry::instance().start(
-        "origin-height", [sampler, link = link_, life, this, point, zoneEpsg,
-                          generation](const CancelToken&) {
+        "origin-height", [custom, timings, hosts = hosts_, link = link_, life, this, point, zoneEpsg,
+                          generation](const CancelToken& token) {
             std::optional<double> height;
             try {
+                const HeightSampler sampler =
+                    custom ? custom : terrainModelHeight(timings, hosts, [token] { return token.cancelled(); });
                 height = sampler(point, zoneEpsg);
             } catch (...) {
                 height.reset();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace kl::net {
 namespace {
@@ -189,6 +190,10 @@ TransferOutcome performTransfer(const TransferRequest& req, const DownloadSink& 
     while (running) {
         if (curl_multi_perform(multi.get(), &running) != CURLM_OK) break;
         if (!running) break;
+        if (req.stillWanted && !req.stillWanted()) {
+            st.stoppedBySink = true;
+            break;
+        }
         if (!connected) {
             curl_off_t pre = 0;
             curl_easy_getinfo(e, CURLINFO_PRETRANSFER_TIME_T, &pre);
@@ -269,9 +274,11 @@ TransferOutcome performTransfer(const TransferRequest& req, const DownloadSink& 
 }
 
 DownloadResult streamDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
-                              const std::string& userAgent, const DownloadSink& sink, bool followRedirects) {
+                              const std::string& userAgent, const DownloadSink& sink, bool followRedirects,
+                              std::function<bool()> stillWanted) {
     TransferRequest req;
     req.followRedirects = followRedirects;
+    req.stillWanted = std::move(stillWanted);
     req.url = url;
     req.userAgent = userAgent;
     req.connectTimeoutMs = connectTimeoutMs;

@@ -5,6 +5,7 @@
 #include "net/http_types.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kl::net {
@@ -19,6 +20,9 @@ struct TransferRequest {
     int receiveTimeoutMs = 15000;
     bool skipBodyUnless2xx = false;  // streamed downloads ignore error bodies
     bool followRedirects = true;
+    // Asked between waits for data; false stops the transfer as the sink's
+    // false does. Empty: the transfer is always wanted.
+    std::function<bool()> stillWanted;
 };
 
 struct TransferOutcome {
@@ -33,7 +37,8 @@ TransferOutcome performTransfer(const TransferRequest& req, const DownloadSink& 
 
 // The streamed GET behind cached file downloads.
 DownloadResult streamDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
-                              const std::string& userAgent, const DownloadSink& sink, bool followRedirects = true);
+                              const std::string& userAgent, const DownloadSink& sink, bool followRedirects = true,
+                              std::function<bool()> stillWanted = {});
 
 // True when "GIS_DEBUG_HTTP" is set (any value).
 bool httpDebugEnabled();

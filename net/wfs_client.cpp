@@ -56,6 +56,7 @@ HttpResponse WfsClient::request(std::string_view method, const std::string& url,
     req.connectTimeoutMs = timings_.connectTimeoutMs;
     req.receiveTimeoutMs = receiveTimeoutMs;
     req.followRedirects = followsRedirects();
+    if (cancelled_) req.stillWanted = [this] { return !cancelled_(); };
 
     HttpResponse resp;
     bool tooLarge = false;
@@ -88,7 +89,7 @@ HttpResponse WfsClient::getChecked(const std::string& url, int receiveTimeoutMs,
 
 HttpResponse WfsClient::getRetrying(const std::string& url, int receiveTimeoutMs, ExpectedBody expected) {
     HttpResponse r = getChecked(url, receiveTimeoutMs, expected);
-    if (r.ok || is4xx(r.status)) return r;
+    if (r.ok || is4xx(r.status) || stopAsked()) return r;
     std::this_thread::sleep_for(std::chrono::milliseconds(timings_.retryDelayMs));
     return getChecked(url, receiveTimeoutMs, expected);
 }
@@ -206,9 +207,20 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
         return true;
     };
 
+    // Large files wait minutes for a silent server: the cancel is asked
+    // while nothing comes too, not only when data arrives.
+    const auto stillWanted = [&] {
+        if (stopAsked()) cancelled = true;
+        if (!progress || cancelled) return !cancelled;
+        const auto now = Clock::now();
+        if (now - lastReportAt < interval) return true;
+        lastReportAt = now;
+        cancelled = !progress(received, lastTotal);
+        return !cancelled;
+    };
     const DownloadResult r =
         streamDownload(target, timings_.connectTimeoutMs, receiveTimeoutMs, userAgent_, sink,
-                       followsRedirects());
+                       followsRedirects(), stillWanted);
     if (r.ok && !cancelled && !diskError && progress && lastReported != received) progress(received, lastTotal);
     file.flush();
     if (!file) diskError = true;

@@ -8,6 +8,7 @@
 #include "net/http_types.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,12 @@ public:
     const std::string& userAgent() const { return userAgent_; }
     const HttpTimings& timings() const { return timings_; }
     const settings::ServiceHosts& hosts() const { return hosts_; }
+
+    // Once cancelled answers true, a request under way stops within a
+    // fraction of a second (even while the server is silent) and none is
+    // tried again; it fails with "Pobieranie anulowane.". Kept until replaced;
+    // empty: never.
+    void stopWhen(std::function<bool()> cancelled) { cancelled_ = std::move(cancelled); }
 
     HttpResponse request(std::string_view method, const std::string& url, std::string_view body,
                          std::string_view contentType, int receiveTimeoutMs);
@@ -71,6 +78,7 @@ private:
     HttpResponse getChecked(const std::string& url, int receiveTimeoutMs, ExpectedBody expected);
     HttpResponse getRetrying(const std::string& url, int receiveTimeoutMs, ExpectedBody expected);
     void throttle(const std::string& url);
+    bool stopAsked() const { return cancelled_ && cancelled_(); }
     // Answers of the override are found again whatever port it listens on.
     std::string cachePath(const std::string& url, std::string_view extension) const;
     // A redirect could lead off the override's loopback server.
@@ -80,6 +88,7 @@ private:
     settings::ServiceHosts hosts_;
     HostSpacing spacing_;
     std::string userAgent_ = kUserAgent;
+    std::function<bool()> cancelled_;
 };
 
 // Why an exchange failed (Polish): its error text, else its HTTP status.

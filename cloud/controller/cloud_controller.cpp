@@ -125,6 +125,7 @@ void CloudController::refineEstimate(const std::shared_ptr<Shared>& shared, cons
                                      const EstimateJob& job, const CancelToken& token) {
     const auto stale = [&] { return token.cancelled() || shared->estimateGeneration.load() != job.generation; };
     net::WfsClient client(env.timings, env.hosts);
+    client.stopWhen(stale);
     LidarResolver resolver(client);
     const auto query = resolver.query(job.box, env.currentYear ? env.currentYear : net::currentUtcYear(), stale);
     double best = 0;
@@ -185,6 +186,7 @@ void CloudController::startDownload(const geo::Bbox& frame, cloudui::Detail deta
         CloudDownloadResult result;
         try {
             net::WfsClient client(env.timings, env.hosts);
+            client.stopWhen(cancelled);
             LidarResolver resolver(client);
             result = runCloudDownload(
                 req, resolver,

@@ -65,7 +65,16 @@ std::string partialCloudNote(const CloudDownloadResult& result) {
 }
 
 CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResolver& resolver,
-                                     const CloudProgressSink& progress, const CancelCheck& cancelled) {
+                                     const CloudProgressSink& reportProgress, const CancelCheck& cancelled) {
+    // The next tile downloads while the one before it is still being read,
+    // and a tile fetched again starts from its beginning: the bar holds the
+    // furthest point reached instead of jumping back.
+    double reached = 0;
+    const auto progress = [&reportProgress, &reached](CloudProgress p) {
+        reached = std::max(reached, p.pct);
+        p.pct = reached;
+        reportProgress(p);
+    };
     const bool wantLaz = !req.lazOutputFile.empty();
     // One would overwrite the other: refuse before anything is downloaded.
     if (wantLaz && samePath(req.lazOutputFile, req.outputFile))
@@ -144,6 +153,9 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
         }
         progress({"Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n), false});
     }
+    // A cancel while the last tile was read is still a cancel: no cloud is
+    // written and none is announced.
+    if (cancelled()) return failure(kCancelled, warnings);
     if (processed == 0) return failure("Nie udalo sie pobrac zadnego kafla LiDAR dla tego obszaru.", warnings);
     const auto& pts = acc.points();
     if (pts.empty()) return failure("Brak punktow w wybranym obszarze (po przycieciu do kadru).", warnings);

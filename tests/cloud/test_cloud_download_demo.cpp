@@ -42,22 +42,29 @@ protected:
     CloudDownloadResult run(const CloudDownloadRequest& r, const CancelCheck& cancelled = [] { return false; }) {
         kl::net::WfsClient client(fast_, hosts());
         LidarResolver resolver(client);
-        return runCloudDownload(r, resolver, [this](const CloudProgress& p) { labels_.push_back(p.label); }, cancelled);
+        return runCloudDownload(r, resolver, [this](const CloudProgress& p) {
+            labels_.push_back(p.label);
+            percents_.push_back(p.pct);
+        }, cancelled);
     }
 
     std::vector<std::string> labels_;
+    std::vector<double> percents_;
     const kl::net::HttpTimings fast_{.retryDelayMs = 1};
 };
 
 }  // namespace
 
 // The LAZ copy asked for holds the same points in the zone of the placement.
+// The bar only moves forward, though each next tile downloads while the one
+// before it is still being read.
 TEST_F(CloudDownloadDemo, FrameBecomesOneCroppedCloud) {
     auto withLaz = request();
     withLaz.lazOutputFile = (dir_ / "out" / "import.laz").string();
     const auto r = run(withLaz);
     ASSERT_TRUE(r.ok) << r.message;
-    EXPECT_GT(r.tilesProcessed, 0);
+    EXPECT_GT(r.tilesProcessed, 1);
+    EXPECT_TRUE(std::is_sorted(percents_.begin(), percents_.end())) << ::testing::PrintToString(percents_);
     // 300 m x 200 m at 2 points per m2, give or take the generator's scatter.
     EXPECT_GT(r.count, 60'000);
     EXPECT_LT(r.count, 180'000);
@@ -72,8 +79,8 @@ TEST_F(CloudDownloadDemo, FrameBecomesOneCroppedCloud) {
     EXPECT_EQ(kl::las::loadLe<uint16_t>(keys->payload.data() + 30), 2176);
 }
 
-// Cancelled early or once a tile's points are being written, or over the
-// point budget half way, with the next tile already decoding: no cloud and
+// Cancelled early, once a tile's points are being written or after the last
+// tile was read, or over the point budget half way, with the next tile already decoding: no cloud and
 // nothing half-written.
 TEST_F(CloudDownloadDemo, CancelOrOverBudgetLeavesNoCloud) {
     auto probe = request();
@@ -92,6 +99,11 @@ TEST_F(CloudDownloadDemo, CancelOrOverBudgetLeavesNoCloud) {
         {request(),
          [](const std::vector<std::string>& labels, int) {
              return std::find(labels.begin(), labels.end(), "Przetwarzanie kafli LiDAR") != labels.end();
+         },
+         "Anulowano."},
+        {request(),
+         [&whole](const std::vector<std::string>& labels, int) {
+             return std::count(labels.begin(), labels.end(), "Przetwarzanie kafli LiDAR") == whole.tilesTotal;
          },
          "Anulowano."},
         {halfBudget, [](const std::vector<std::string>&, int) { return false; },

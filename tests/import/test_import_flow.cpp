@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "base/worker_registry.h"
 #include "host/core/workbench.h"
 #include "tests/import/import_session.h"
+#include "tools/geoportal/demo_area.h"
 #include "tools/import/demo_environment.h"
 
 namespace kl::testing {
@@ -168,6 +170,19 @@ TEST_F(ImportFlow, OnlyTheLatestOriginHeightIsWrittenAndEveryGeoreferenceLevelPl
 TEST_F(ImportFlow, TheOriginStandsOnTheTerrainModelAndAnOriginWithoutHeightAnchorsOnTheLowestTerrain) {
     ASSERT_FALSE(s.fetch({"teren"}).is_null());
     EXPECT_EQ(s.ask({{"type", "place"}}).value("msg", "").rfind("Projekt nie ma georeferencji.", 0), 0u);
+    // At quit the sheet still coming for a new origin stops with its worker
+    // and no height is written.
+    DemoServices::instance().freshCache();
+    DemoServices::instance().addFault(geoportal::FaultKind::Slow, {}, 500,
+                                      std::string(geoportal::demo::kElevationSheetPathPrefix));
+    const tools::DemoFrame f = tools::demoFrame();
+    ASSERT_EQ(s.ask({{"type", "setOrigin"}, {"lat", (f.south + f.north) / 2}, {"lon", (f.west + f.east) / 2}})
+                  .value("type", ""),
+              "originSet");
+    EXPECT_EQ(WorkerRegistry::instance().shutdown().abandoned, 0u);
+    WorkerRegistry::instance().reopen();
+    ASSERT_TRUE(s.settle());
+    EXPECT_EQ(s.workbench().project().geoLocation().surveyElevation, 0.0);
     // On the site the survey point takes the height of the terrain model.
     ASSERT_TRUE(s.setOriginAtDemoCentre());
     const double onSite = s.workbench().project().geoLocation().surveyElevation;

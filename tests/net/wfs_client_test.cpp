@@ -173,6 +173,7 @@ TEST_F(WfsClientTest, SlowButSteadyBodiesAreNotCutAndCachedFilesStreamWithRateLi
 // a busy server once; a download that cannot finish leaves no file.
 TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
     server.stalls("/slow");
+    server.stalls("/silent.zip");
     server.reply("/busy", 503, "");
     server.chunked("/stall.zip", 200000, 50000, 0, 50000);
     server.chunked("/big.zip", 4 * 1024 * 1024, 64 * 1024, 0);
@@ -195,6 +196,9 @@ TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
         {server_->baseUrl() + "/gone.zip", -1, "Serwer zwrocil status 404"},
         {server_->baseUrl() + "/page.zip", -1, "Serwer zwrocil strone HTML zamiast danych.", ExpectedBody::Zip},
         {server.url("/big.zip"), -1, "Pobieranie anulowane.", ExpectedBody::Binary, cancelAtOneMegabyte},
+        // A cancel is heard while the server says nothing, not only between data.
+        {server.url("/silent.zip"), -1, "Pobieranie anulowane.", ExpectedBody::Binary,
+         [](std::int64_t, std::int64_t) { return false; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
@@ -210,6 +214,14 @@ TEST_F(WfsClientTest, ARequestThatCannotSucceedSaysWhy) {
     EXPECT_TRUE(fs::is_empty(cacheDir()));
     EXPECT_EQ(client.postJson(server.url("/busy"), "{}").status, 503);
     EXPECT_EQ(server.hits("/slow") + server.hits("/busy"), 3);
+    // A cancel cuts a silent request short, and it is not asked again.
+    client.stopWhen([] { return true; });
+    const HttpResponse stopped = client.get(server.url("/silent.zip"));
+    EXPECT_EQ(std::tie(stopped.ok, stopped.error), std::make_tuple(false, std::string("Pobieranie anulowane.")));
+    const int busyBefore = server.hits("/busy");
+    client.stopWhen([&] { return server.hits("/busy") > busyBefore; });
+    EXPECT_FALSE(client.get(server.url("/busy")).ok);
+    EXPECT_EQ(server.hits("/busy"), busyBefore + 1);
 }
 
 TEST(ServiceHosts, OverrideReplacesSchemeHostAndPortOnlyAndItsAnswersAreCachedWithoutThePort) {
