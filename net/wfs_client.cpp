@@ -176,7 +176,9 @@ std::string WfsClient::getCachedFile(const std::string& url, const DownloadProgr
     std::int64_t received = 0;
     std::int64_t lastReported = -1;
     std::int64_t lastTotal = 0;
-    Clock::time_point lastReportAt{};
+    // Silence is measured from the start, so a fast answer's first report
+    // still comes with its first bytes.
+    Clock::time_point lastReportAt = Clock::now();
     std::string head;
     const auto interval = std::chrono::milliseconds(timings_.progressIntervalMs);
 

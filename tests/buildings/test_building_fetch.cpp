@@ -90,7 +90,10 @@ TEST_F(BuildingFetch, FailuresAreSaidOnceAndGiveNothing) {
       EXPECT_EQ(warnings_[0].rfind(row.warning, 0), 0u) << warnings_[0];
       EXPECT_GT(warnings_[0].size(), row.warning.size() - (row.requests ? 0 : 1)) << "a reason follows the prefix";
     }
-    EXPECT_EQ(static_cast<int>(server_->log().snapshot().size()), row.requests);
+    // A cancel may stop the last request before the server sees it; it never asks for more.
+    const int requests = static_cast<int>(server_->log().snapshot().size());
+    if (row.cancel) EXPECT_LE(requests, row.requests);
+    else EXPECT_EQ(requests, row.requests);
   }
   EXPECT_EQ(cachedFiles(), std::vector<std::string>{});
 }
