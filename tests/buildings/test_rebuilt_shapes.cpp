@@ -268,7 +268,9 @@ TEST(SurfaceInRing, AcceptsCoveredCellsOrStandsInFlat) {
 
 // Every cell of the box whose four corners pass the ring test, one by one.
 std::set<std::tuple<double, double>> cellsByWholeBox(const geo::Ring& ring, double step) {
-    const auto [minX, minY, maxX, maxY] = geo::ringBounds(ring);
+    // Plain names, not a structured binding: clang 14 cannot capture those.
+    const geo::Bbox box = geo::ringBounds(ring);
+    const double minX = box.minX, minY = box.minY, maxX = box.maxX, maxY = box.maxY;
     const auto in = [&](int i, int j) { return geo::ringContains(ring, {minX + i * step, minY + j * step}); };
     std::set<std::tuple<double, double>> cells;
     for (int j = 0; j < std::max(1, static_cast<int>((maxY - minY) / step)); ++j)
