@@ -8,7 +8,6 @@
 #include "shell/web_diag.h"
 #include "base/folders.h"
 #include "base/host_access.h"
-#include "base/process_liveness.h"
 #include "base/temporary_names.h"
 #include "shell/build_info.h"
 
@@ -46,17 +45,6 @@ struct WriteOutcome {
     long long diskSize = -1;
 };
 
-// Temporaries of this file left by an instance that was killed mid-write.
-void removeLeftovers(const fs::path& path) {
-    const std::string base = path.filename().string();
-    std::error_code ec;
-    for (fs::directory_iterator it(path.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::int64_t owner = platform::temporaryOwner(it->path().filename().string(), base);
-        std::error_code removeError;
-        if (owner != 0 && !platform::processMayBeRunning(owner)) fs::remove(it->path(), removeError);
-    }
-}
-
 WriteOutcome writeWholeFile(const fs::path& path, const unsigned char* data, std::size_t size) {
     WriteOutcome out;
     if (!targetWritable(path)) {
@@ -66,7 +54,7 @@ WriteOutcome writeWholeFile(const fs::path& path, const unsigned char* data, std
     // A name of its own: another instance of the host may be writing the
     // same page into this shared folder right now, and a common name would
     // let each remove or publish the other's half-written file.
-    removeLeftovers(path);
+    platform::sweepStaleTemporaries(path.string());
     const fs::path temp = platform::temporarySibling(path.string());
     std::error_code ec;
     std::FILE* f = std::fopen(temp.c_str(), "wb");

@@ -15,6 +15,7 @@
 #include "base/controller_registry.h"
 #include "base/folders.h"
 #include "base/host_access.h"
+#include "base/temporary_names.h"
 #include "shell/settings/project_georef.h"
 #include "base/worker_registry.h"
 
@@ -218,7 +219,7 @@ void CloudController::complete(const CloudDownloadResult& r) {
     if (ok) {
         writeCloudDiagnostics(r, host());
         for (const char* kept : {kKeptE57Name, kKeptLazName})
-            sweepStaleTemporaries((std::filesystem::path(env_.keepDir) / kept).string());
+            platform::sweepStaleTemporaries((std::filesystem::path(env_.keepDir) / kept).string());
         const std::string copy = keepLastCloud(r.filePath, env_.keepDir);
         const std::string lazCopy = copy.empty() || r.lazPath.empty() ? std::string()
                                                                        : keepLastCloud(r.lazPath, env_.keepDir, kKeptLazName);

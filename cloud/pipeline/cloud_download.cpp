@@ -80,8 +80,8 @@ CloudDownloadResult runCloudDownload(const CloudDownloadRequest& req, LidarResol
     if (wantLaz && samePath(req.lazOutputFile, req.outputFile))
         return failure("Blad zapisu LAZ: plik LAZ musi byc inny niz plik E57.");
     // Temporaries of an earlier run that was killed while writing.
-    sweepStaleTemporaries(req.outputFile);
-    if (wantLaz) sweepStaleTemporaries(req.lazOutputFile);
+    platform::sweepStaleTemporaries(req.outputFile);
+    if (wantLaz) platform::sweepStaleTemporaries(req.lazOutputFile);
 
     const auto query = resolver.query(req.frame, req.currentYear ? req.currentYear : net::currentUtcYear(), cancelled);
     std::vector<std::string> warnings;

@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "cloud/e57/e57_guid.h"
-#include "base/process_liveness.h"
 #include "base/temporary_names.h"
 
 namespace kl::cloud {
@@ -16,26 +15,6 @@ void removeQuietly(const std::string& path) {
 }
 
 }  // namespace
-
-int sweepStaleTemporaries(const std::string& target, std::chrono::hours maxAge) {
-    const fs::path t(target);
-    const fs::path dir = t.parent_path().empty() ? fs::path(".") : t.parent_path();
-    const std::string base = t.filename().string();
-    const auto now = fs::file_time_type::clock::now();
-    int removed = 0;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::int64_t owner = platform::temporaryOwner(it->path().filename().string(), base);
-        if (owner == 0) continue;
-        std::error_code timeError;
-        const auto written = fs::last_write_time(it->path(), timeError);
-        const bool old = !timeError && now - written > maxAge;
-        if (platform::processMayBeRunning(owner) && !old) continue;
-        std::error_code removeError;
-        if (fs::remove(it->path(), removeError)) ++removed;
-    }
-    return removed;
-}
 
 std::string writeCloudFiles(BackgroundE57& e57, const std::string& e57Path, const std::string& lazPath,
                             const std::vector<CloudPoint>& points, const LazPlacement& placement) {

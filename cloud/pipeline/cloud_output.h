@@ -4,7 +4,6 @@
 // into place only when both are complete, so a failed LAZ never leaves a new
 // E57 next to an old LAZ. Temporaries of a writer that was killed are swept
 // by the next run.
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -13,12 +12,6 @@
 #include "cloud/pipeline/cloud_laz_export.h"
 
 namespace kl::cloud {
-
-// Deletes the temporaries that writers of this target left behind: files
-// "<target name>.<pid>.<anything>.part" or ".tmp" whose process no longer
-// runs, or that were last written longer than maxAge ago. Nothing else.
-// Returns how many were removed.
-int sweepStaleTemporaries(const std::string& target, std::chrono::hours maxAge = std::chrono::hours(24));
 
 // Ends the E57 that e57 has been writing to a temporary of e57Path from the
 // points, writes the LAZ when lazPath is not empty, and puts both in place.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/temporary_names.h"
 #include "cloud/las/las_bytes.h"
 #include "cloud/pipeline/cloud_laz_export.h"
 #include "cloud/pipeline/cloud_output.h"
@@ -48,11 +49,11 @@ TEST(CloudOutput, OnlyStaleTemporariesOfTheTargetAreSwept) {
         {"import.e57." + dead + ".txt", false},
     };
     for (const auto& row : rows) std::ofstream(dir / row.name) << "x";
-    EXPECT_EQ(kl::cloud::sweepStaleTemporaries((dir / "import.e57").string()), 3);
+    EXPECT_EQ(kl::platform::sweepStaleTemporaries((dir / "import.e57").string()), 3);
     for (const auto& row : rows) EXPECT_EQ(fs::exists(dir / row.name), !row.swept) << row.name;
     // A temporary of a running writer that has not been touched for days is stale too.
     fs::last_write_time(dir / rows[3].name, fs::file_time_type::clock::now() - std::chrono::hours(49));
-    EXPECT_EQ(kl::cloud::sweepStaleTemporaries((dir / "import.e57").string()), 1);
+    EXPECT_EQ(kl::platform::sweepStaleTemporaries((dir / "import.e57").string()), 1);
 }
 
 using namespace kl::cloud;
