@@ -1,6 +1,5 @@
 #include "cleanup/remove_duplicates_command.h"
 
-#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -23,17 +22,8 @@ constexpr const char* kRefused =
     "zablokowane/zgrupowane.";
 constexpr const char* kUndoStep = "Usun duplikaty (polilinie + teksty)";
 
-bool hostHasAlerts() {
-    return static_cast<size_t>(host()->structSize) >= offsetof(KlHostFunctions, Alert) + sizeof host()->Alert &&
-           host()->Alert != nullptr;
-}
-
-// The button pressed (0: closed without one); nothing when the host could not show the alert.
 std::optional<int32_t> alert(int32_t kind, const char* text, const char* button1, const char* button2) {
-    int32_t pressed = 0;
-    if (!hostHasAlerts() || host()->Alert(kind, kTitle, text, button1, button2, nullptr, &pressed) != KL_NOERROR)
-        return std::nullopt;
-    return pressed;
+    return hostAlert(kind, kTitle, text, button1, button2);
 }
 
 // Without an alert the message still reaches the user through the report.

@@ -1,7 +1,6 @@
 #include "cloud/controller/cloud_controller.h"
 
 #include <cmath>
-#include <cstddef>
 #include <filesystem>
 #include <utility>
 
@@ -57,15 +56,8 @@ CloudEnvironment productionEnvironment() {
 // The finished cloud is the host's information alert, since the user has to
 // act on it (import the file); a host without alerts gets it in its report.
 void announceCloud(const std::string& text) {
-    const KlHostFunctions* h = host();
-    if (!h) return;
-    const bool hasAlert =
-        static_cast<size_t>(h->structSize) >= offsetof(KlHostFunctions, Alert) + sizeof h->Alert && h->Alert;
-    int32_t pressed = 0;
-    if (hasAlert &&
-        h->Alert(KL_ALERT_INFORMATION, "Ordvik Cloud", text.c_str(), "OK", nullptr, nullptr, &pressed) == KL_NOERROR)
-        return;
-    h->WriteReport(("Ordvik Cloud\n" + text).c_str(), 1);
+    if (hostAlert(KL_ALERT_INFORMATION, "Ordvik Cloud", text.c_str(), "OK", nullptr)) return;
+    if (host()) host()->WriteReport(("Ordvik Cloud\n" + text).c_str(), 1);
 }
 
 }  // namespace
