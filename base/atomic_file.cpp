@@ -1,11 +1,11 @@
 #include "base/atomic_file.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "base/temporary_names.h"
 
 namespace kl::settings {
 namespace {
@@ -36,12 +36,9 @@ void syncFolder(const std::filesystem::path& folder) {
 // Like mkstemp, a name nobody else has (O_EXCL), but with the mode any new
 // file gets, 0666 less the umask: mkstemp's 0600 would leave a drawing or
 // a GeoJSON that others sharing the folder cannot open.
-int createTemporary(const std::filesystem::path& folder, const std::string& name, std::string& path) {
-    std::random_device entropy;
+int createTemporary(const std::filesystem::path& target, std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(entropy()));
-        path = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/." + name + suffix;
+        path = platform::temporarySibling(target.string());
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
@@ -71,7 +68,7 @@ FileWriteResult replaceFileAtomically(const std::filesystem::path& path, std::st
     if (linkError) return {false, failureText(path, "nie mozna ustalic celu dowiazania")};
     const auto folder = target.parent_path();
     std::string pattern;
-    const int fd = createTemporary(folder, target.filename().string(), pattern);
+    const int fd = createTemporary(target, pattern);
     if (fd < 0) return {false, failureText(path, "tworzenie pliku tymczasowego")};
     const std::filesystem::path temp(pattern);
     // A file that is replaced keeps its own permissions.
