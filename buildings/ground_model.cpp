@@ -8,9 +8,13 @@ namespace {
 
 bool finite(const CloudPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
-// Clamped while still a double: a coordinate far off must not overflow it.
+// The cell a coordinate falls in, still a double: a coordinate far off
+// lies more cells away than an integer holds.
+double cellOf(double v, double origin, double cellSize) { return std::floor((v - origin) / cellSize); }
+
+// Clamped while still a double, so it cannot overflow.
 std::int64_t index(double v, double origin, double cellSize) {
-    return static_cast<std::int64_t>(std::clamp(std::floor((v - origin) / cellSize), -9.0e15, 9.0e15));
+    return static_cast<std::int64_t>(std::clamp(cellOf(v, origin, cellSize), -9.0e15, 9.0e15));
 }
 
 std::optional<double> lowestIn(const GroundModel& model, std::int64_t col0, std::int64_t row0, std::int64_t col1,
@@ -56,12 +60,12 @@ std::optional<double> lowestGroundAround(const GroundModel& model, double minX, 
                                          int cells) {
     if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY))
         return std::nullopt;
-    // In cells, while still doubles: a box from a stray vertex kilometres
-    // away spans more cells than an integer holds.
-    const double col0 = std::floor((minX - model.originX) / model.cellSize) - cells;
-    const double row0 = std::floor((minY - model.originY) / model.cellSize) - cells;
-    const double col1 = std::floor((maxX - model.originX) / model.cellSize) + cells;
-    const double row1 = std::floor((maxY - model.originY) / model.cellSize) + cells;
+    // A box from a stray vertex kilometres away spans more cells than an
+    // integer holds: counted while still doubles.
+    const double col0 = cellOf(minX, model.originX, model.cellSize) - cells;
+    const double row0 = cellOf(minY, model.originY, model.cellSize) - cells;
+    const double col1 = cellOf(maxX, model.originX, model.cellSize) + cells;
+    const double row1 = cellOf(maxY, model.originY, model.cellSize) + cells;
     if ((col1 - col0 + 1) * (row1 - row0 + 1) <= static_cast<double>(model.lowest.size()))
         return lowestIn(model, static_cast<std::int64_t>(col0), static_cast<std::int64_t>(row0),
                         static_cast<std::int64_t>(col1), static_cast<std::int64_t>(row1));
